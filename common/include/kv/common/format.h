@@ -1,0 +1,26 @@
+#pragma once
+// Number patterns: how every number is shown on a screen or written to a file.
+#include <string>
+#include <string_view>
+
+namespace kv {
+
+// Formats `value` with a display pattern such as "000.0", " #0.0 deg" or "0.00E+00".
+// Halves round away from zero on the value as a person reads it (its
+// 15-significant-digit decimal form), so 2.675 shows as "2.68" with "0.00".
+std::string format(double value, std::string_view pattern);
+
+// The plain decimal form joined to texts: up to 15 significant digits, no
+// trailing zeros, nothing added (12, 7.5, -2).
+std::string plainDecimal(double value);
+
+// Lenient reading of a typed number: leading blanks skipped, then sign, digits
+// with at most one point, optional exponent (E or D); the rest is ignored and
+// text without a leading number gives 0. Independent of the C locale.
+double parseNumber(std::string_view text);
+
+// Strict form used by the record reader: the whole text must be a number in
+// the same grammar. Returns false when it is not.
+bool parseNumberStrict(std::string_view text, double& out);
+
+} // namespace kv

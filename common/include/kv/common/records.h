@@ -1,0 +1,85 @@
+#pragma once
+// Text records: the line-oriented files the programs exchange. Files are
+// named by bare name inside an explicit working directory, written with CR LF
+// in CP932, and replaced only once their new content is complete.
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace kv {
+
+struct RecordError : std::runtime_error {
+    RecordError(const std::string& what, std::string fileName) : std::runtime_error(what), file(std::move(fileName)) {}
+    std::string file; // bare name of the file concerned
+};
+struct FileMissing : RecordError {
+    using RecordError::RecordError;
+};
+struct PastEnd : RecordError {
+    using RecordError::RecordError;
+};
+struct NotANumber : RecordError {
+    using RecordError::RecordError;
+};
+struct WriteFailed : RecordError {
+    using RecordError::RecordError;
+};
+
+// True for a name that stays inside the working directory: not empty, no
+// path separator, no control character, not "." or "..".
+bool isBareFileName(std::string_view name);
+
+class RecordWriter {
+public:
+    RecordWriter(std::filesystem::path workDir, std::string name);
+    ~RecordWriter();
+    RecordWriter(const RecordWriter&) = delete;
+    RecordWriter& operator=(const RecordWriter&) = delete;
+
+    RecordWriter& text(std::string_view s);                         // stays on the line
+    RecordWriter& number(double value, std::string_view pattern);   // stays on the line
+    RecordWriter& endLine();
+    RecordWriter& line(std::string_view s) { return text(s).endLine(); }
+    RecordWriter& numberLine(double value, std::string_view pattern) { return number(value, pattern).endLine(); }
+
+    // Writes the whole content to a temporary file beside the target, then
+    // renames it over the target. Throws WriteFailed; the old file stays.
+    void commit();
+    const std::string& content() const { return buffer_; }
+
+private:
+    std::filesystem::path dir_;
+    std::string name_;
+    std::string buffer_; // UTF-8
+};
+
+class RecordReader {
+public:
+    // Throws FileMissing when the file cannot be opened.
+    RecordReader(const std::filesystem::path& workDir, std::string name);
+    // Reads from bytes already in memory (CP932), as if from a file of that name.
+    static RecordReader fromBytes(std::string_view bytes, std::string name);
+
+    // The next line whole, without its line end (CR LF or LF). Throws PastEnd.
+    std::string readLine();
+    // Field reads: leading blanks and line ends skipped; a field ends at a
+    // comma or a line end (a number also at a blank). Throws PastEnd, and
+    // NotANumber for a field that is not a number; an empty field reads as 0.
+    double readNumber();
+    // A quoted field gives the text between the quotes.
+    std::string readText();
+    bool atEnd() const;
+    const std::string& name() const { return name_; }
+
+private:
+    RecordReader() = default;
+    void skipFieldStart();
+    void finishField();
+    [[noreturn]] void pastEnd() const;
+    std::string name_;
+    std::string data_; // UTF-8
+    size_t pos_ = 0;
+};
+
+} // namespace kv

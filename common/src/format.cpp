@@ -1,0 +1,262 @@
+#include "kv/common/format.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <system_error>
+
+namespace kv {
+namespace {
+
+struct Pattern {
+    std::string_view prefix;
+    int intZeros = 0;    // '0' placeholders before the point
+    int decimals = 0;    // '0' placeholders after the point
+    bool scientific = false;
+    int expDigits = 0;
+    std::string_view suffix;
+};
+
+bool isPlaceholder(char c) { return c == '#' || c == '0'; }
+
+Pattern parsePattern(std::string_view p) {
+    Pattern r;
+    size_t i = 0;
+    while (i < p.size() && !isPlaceholder(p[i]) && p[i] != '.') ++i;
+    r.prefix = p.substr(0, i);
+    for (; i < p.size() && isPlaceholder(p[i]); ++i)
+        if (p[i] == '0') ++r.intZeros;
+    if (i < p.size() && p[i] == '.') {
+        ++i;
+        for (; i < p.size() && isPlaceholder(p[i]); ++i) ++r.decimals;
+    }
+    if (i + 1 < p.size() && (p[i] == 'E' || p[i] == 'e') && (p[i + 1] == '+' || p[i + 1] == '-')) {
+        size_t j = i + 2;
+        int n = 0;
+        while (j < p.size() && p[j] == '0') ++j, ++n;
+        if (n > 0) {
+            r.scientific = true;
+            r.expDigits = n;
+            i = j;
+        }
+    }
+    r.suffix = p.substr(i);
+    return r;
+}
+
+// The value as a person reads it: 15 significant digits d0.d1...d14 x 10^exp.
+struct Decimal {
+    bool negative = false;
+    std::string digits; // exactly 15 digits
+    int exp = 0;
+};
+
+Decimal toDecimal(double v) {
+    Decimal d;
+    d.negative = std::signbit(v);
+    std::array<char, 64> buf{};
+    auto res = std::to_chars(buf.data(), buf.data() + buf.size(), std::fabs(v), std::chars_format::scientific, 14);
+    std::string_view s(buf.data(), static_cast<size_t>(res.ptr - buf.data()));
+    d.digits.reserve(15);
+    size_t e = s.find('e');
+    for (size_t i = 0; i < e; ++i)
+        if (s[i] != '.') d.digits.push_back(s[i]);
+    int ex = 0;
+    std::from_chars(s.data() + e + 1 + (s[e + 1] == '+' ? 1 : 0), s.data() + s.size(), ex);
+    d.exp = ex;
+    return d;
+}
+
+// Adds one to a string of decimal digits; returns true when it grew a digit.
+bool incrementDigits(std::string& s) {
+    for (size_t i = s.size(); i-- > 0;) {
+        if (s[i] == '9') {
+            s[i] = '0';
+        } else {
+            ++s[i];
+            return false;
+        }
+    }
+    s.insert(s.begin(), '1');
+    return true;
+}
+
+bool allZero(std::string_view s) { return s.find_first_not_of('0') == std::string_view::npos; }
+
+std::string formatFixed(double value, const Pattern& p) {
+    Decimal d = toDecimal(value);
+    // Units of 10^-decimals, as a digit string.
+    std::string units;
+    const int kept = d.exp + p.decimals + 1; // digits at or above 10^-decimals
+    if (value == 0.0) {
+        units = "0";
+    } else if (kept < 0) {
+        units = "0";
+    } else if (kept == 0) {
+        units = d.digits[0] >= '5' ? "1" : "0";
+    } else if (kept >= 15) {
+        units = d.digits + std::string(static_cast<size_t>(kept - 15), '0');
+    } else {
+        units = d.digits.substr(0, static_cast<size_t>(kept));
+        if (d.digits[static_cast<size_t>(kept)] >= '5') incrementDigits(units);
+    }
+    const size_t dec = static_cast<size_t>(p.decimals);
+    if (units.size() <= dec) units.insert(0, dec + 1 - units.size(), '0');
+    std::string intPart = units.substr(0, units.size() - dec);
+    std::string frac = units.substr(units.size() - dec);
+    size_t nz = intPart.find_first_not_of('0');
+    intPart = nz == std::string::npos ? std::string() : intPart.substr(nz);
+    if (intPart.size() < static_cast<size_t>(p.intZeros))
+        intPart.insert(0, static_cast<size_t>(p.intZeros) - intPart.size(), '0');
+
+    std::string out(p.prefix);
+    // A value that rounds to zero shows without a minus sign.
+    if (d.negative && !(allZero(intPart) && allZero(frac))) out += '-';
+    out += intPart;
+    if (dec > 0) {
+        out += '.';
+        out += frac;
+    }
+    out += p.suffix;
+    return out;
+}
+
+std::string formatScientific(double value, const Pattern& p) {
+    const size_t dec = static_cast<size_t>(p.decimals);
+    std::string mant;
+    int exp = 0;
+    bool negative = false;
+    if (value == 0.0) {
+        mant.assign(dec + 1, '0');
+    } else {
+        Decimal d = toDecimal(value);
+        negative = d.negative;
+        exp = d.exp;
+        const size_t n = std::min<size_t>(dec + 1, 15);
+        mant = d.digits.substr(0, n);
+        if (n < 15 && d.digits[n] >= '5' && incrementDigits(mant)) {
+            mant.pop_back();
+            ++exp;
+        }
+        if (mant.size() < dec + 1) mant.append(dec + 1 - mant.size(), '0');
+    }
+    std::string out(p.prefix);
+    if (negative) out += '-';
+    out += mant[0];
+    if (dec > 0) {
+        out += '.';
+        out.append(mant, 1, dec);
+    }
+    out += 'E';
+    out += exp < 0 ? '-' : '+';
+    std::string e = std::to_string(std::abs(exp));
+    if (e.size() < static_cast<size_t>(p.expDigits)) e.insert(0, static_cast<size_t>(p.expDigits) - e.size(), '0');
+    out += e;
+    out += p.suffix;
+    return out;
+}
+
+// Scans the number grammar of typed input from the start of `s` (no blanks).
+// Returns the characters taken, and fills `normalised` with a from_chars form.
+size_t scanNumber(std::string_view s, std::string& normalised) {
+    size_t i = 0;
+    normalised.clear();
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        if (s[i] == '-') normalised += '-';
+        ++i;
+    }
+    bool point = false;
+    int digits = 0;
+    for (; i < s.size(); ++i) {
+        char c = s[i];
+        if (c >= '0' && c <= '9') {
+            normalised += c;
+            ++digits;
+        } else if (c == '.' && !point) {
+            point = true;
+            normalised += c;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0) return 0;
+    if (i < s.size() && (s[i] == 'E' || s[i] == 'e' || s[i] == 'D' || s[i] == 'd')) {
+        size_t j = i + 1;
+        std::string ex = "e";
+        if (j < s.size() && (s[j] == '+' || s[j] == '-')) {
+            if (s[j] == '-') ex += '-';
+            ++j;
+        }
+        size_t start = j;
+        while (j < s.size() && s[j] >= '0' && s[j] <= '9') ex += s[j++];
+        if (j > start) {
+            normalised += ex;
+            i = j;
+        }
+    }
+    return i;
+}
+
+double convert(const std::string& normalised) {
+    double v = 0.0;
+    auto [ptr, ec] = std::from_chars(normalised.data(), normalised.data() + normalised.size(), v);
+    if (ec == std::errc::result_out_of_range) {
+        // Beyond the range of a double: huge exponents overflow, tiny ones underflow.
+        size_t e = normalised.find('e');
+        bool tiny = e != std::string::npos && normalised.size() > e + 1 && normalised[e + 1] == '-';
+        bool neg = !normalised.empty() && normalised[0] == '-';
+        if (tiny) return neg ? -0.0 : 0.0;
+        return neg ? -HUGE_VAL : HUGE_VAL;
+    }
+    (void)ptr;
+    return v;
+}
+
+} // namespace
+
+std::string format(double value, std::string_view pattern) {
+    Pattern p = parsePattern(pattern);
+    if (!std::isfinite(value)) return std::string(p.prefix) + plainDecimal(value) + std::string(p.suffix);
+    return p.scientific ? formatScientific(value, p) : formatFixed(value, p);
+}
+
+std::string plainDecimal(double value) {
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value < 0 ? "-Inf" : "Inf";
+    if (value == 0.0) return "0";
+    std::array<char, 64> buf{};
+    auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::general, 15);
+    std::string s(buf.data(), res.ptr);
+    for (char& c : s)
+        if (c == 'e') c = 'E';
+    return s;
+}
+
+double parseNumber(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    std::string normalised;
+    if (scanNumber(text.substr(i), normalised) == 0) return 0.0;
+    return convert(normalised);
+}
+
+bool parseNumberStrict(std::string_view text, double& out) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    // Fast path: most fields are plain numbers that from_chars takes whole.
+    const char* b = text.data();
+    const char* e = b + text.size();
+    const char* f = (b != e && *b == '-') ? b + 1 : b; // from_chars would take "inf" and "nan"
+    if (f != e && ((*f >= '0' && *f <= '9') || *f == '.')) {
+        auto [ptr, ec] = std::from_chars(b, e, out);
+        if (ec == std::errc() && ptr == e) return true;
+    }
+    std::string normalised;
+    size_t n = scanNumber(text, normalised);
+    if (n == 0 || n != text.size()) return false;
+    out = convert(normalised);
+    return true;
+}
+
+} // namespace kv

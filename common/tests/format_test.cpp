@@ -1,0 +1,121 @@
+#include "kv/common/format.h"
+
+#include <clocale>
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Case {
+    double value;
+    const char* pattern;
+    const char* expected;
+};
+
+class FormatTest : public ::testing::TestWithParam<Case> {};
+
+TEST_P(FormatTest, ShowsValueThroughPattern) {
+    const Case& c = GetParam();
+    EXPECT_EQ(kv::format(c.value, c.pattern), c.expected) << c.value << " with \"" << c.pattern << "\"";
+}
+
+const Case kCases[] = {
+    // fixed point, padding and '#'
+    {7.25, "000.0", "007.3"},
+    {7.25, "#0.0", "7.3"},
+    {0.5, "##0.00", "0.50"},
+    {0.0, "#0", "0"},
+    {0.5, "#0", "1"},
+    {1.5, "#0", "2"},
+    {2.5, "#0", "3"},
+    {-0.5, "#0", "-1"},
+    {9.96, "00.0", "10.0"},
+    {99.96, "00.0", "100.0"},
+    {0.0, "0.0", "0.0"},
+    {0.0, "0.000", "0.000"},
+    {12.3456, " 0.000", " 12.346"},
+    {5.0, "00.0", "05.0"},
+    {5.0, " #00.0", " 05.0"},
+    {-5.0, " #00.0", " -05.0"},
+    {65.0, "000.0", "065.0"},
+    {1234.56, "0000.0", "1234.6"},
+    {12345.0, "0000.0", "12345.0"},
+    {0.04, "0.0", "0.0"},
+    {0.05, "0.0", "0.1"},
+    {-0.04, "0.0", "0.0"},
+    // halves as a person reads them, not as the binary double holds them
+    {2.675, "0.00", "2.68"},
+    {10.25, "00.0", "10.3"},
+    {1.005, "0.00", "1.01"},
+    {0.125, "0.00", "0.13"},
+    {-2.675, "0.00", "-2.68"},
+    // prefixes, suffixes and the sign after the prefix
+    {-2.5, " #0.0", " -2.5"},
+    {5.0, " #0.0", " 5.0"},
+    {-1.0, " #0.0 deg", " -1.0 deg"},
+    {30.0, " 00.0 kV", " 30.0 kV"},
+    {0.025, " #0.000 mm", " 0.025 mm"},
+    {0.03, " #0.00 mm", " 0.03 mm"},
+    {60.0, " ##0.0 cm", " 60.0 cm"},
+    {12.0, " ##0.00", " 12.00"},
+    {100.0, " ##0.00", " 100.00"},
+    // scientific
+    {1234567.0, "0.00E+00", "1.23E+06"},
+    {0.00042, "0.00E+00", "4.20E-04"},
+    {1e9, "0.0E+00", "1.0E+09"},
+    {9.96e8, "0.0E+00", "1.0E+09"},
+    {0.0, "0.000E+00", "0.000E+00"},
+    {0.0, "0.0E+00", "0.0E+00"},
+    {1.23456e-5, "0.000E+00", "1.235E-05"},
+    {1.2345e-5, "0.000E+00", "1.235E-05"},
+    {123456.0, "0.0E+00", "1.2E+05"},
+    {1e8, "0.00E+00", "1.00E+08"},
+    {-3.5e-7, "0.00E+00", "-3.50E-07"},
+    {1.5e200, "0.0E+00", "1.5E+200"},
+    {2.5e-300, "0.0E+00", "2.5E-300"},
+    {9.9999e-1, "0.000E+00", "1.000E+00"},
+    {1.0, "0.000E+00", "1.000E+00"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Patterns, FormatTest, ::testing::ValuesIn(kCases));
+
+TEST(PlainDecimal, ShortestFormUpToFifteenDigits) {
+    const std::pair<double, const char*> cases[] = {
+        {12.0, "12"}, {7.5, "7.5"}, {-2.0, "-2"}, {0.0, "0"}, {-0.0, "0"},
+        {0.1, "0.1"}, {1.0 / 3.0, "0.333333333333333"}, {100000000.0, "100000000"}, {15.0, "15"},
+        {0.025, "0.025"}, {1e20, "1E+20"},
+    };
+    for (auto [v, s] : cases) EXPECT_EQ(kv::plainDecimal(v), s) << v;
+}
+
+TEST(ParseNumber, LenientRule) {
+    const std::pair<const char*, double> cases[] = {
+        {"12abc", 12.0}, {"  3.5e1", 35.0}, {"1D2", 100.0}, {"1d-2", 0.01}, {"-.5", -0.5},
+        {"abc", 0.0}, {"", 0.0}, {"   ", 0.0}, {"+7", 7.0}, {"4.26", 4.26}, {"1.2.3", 1.2},
+        {"5e", 5.0}, {"5e+", 5.0}, {"-", 0.0}, {".", 0.0}, {"1,5", 1.0}, {"\t8", 8.0},
+        {"1e400", HUGE_VAL}, {"1e-400", 0.0}, {"007", 7.0}, {"10.", 10.0},
+    };
+    for (auto [t, v] : cases) EXPECT_EQ(kv::parseNumber(t), v) << '"' << t << '"';
+}
+
+TEST(ParseNumber, StrictFormRejectsTrailingText) {
+    double v = 0;
+    EXPECT_TRUE(kv::parseNumberStrict("1.5E-03", v));
+    EXPECT_DOUBLE_EQ(v, 1.5e-3);
+    EXPECT_TRUE(kv::parseNumberStrict(" 2D1 ", v));
+    EXPECT_DOUBLE_EQ(v, 20.0);
+    for (const char* bad : {"12abc", "abc", "inf", "-nan", "1e", "--1", ""}) EXPECT_FALSE(kv::parseNumberStrict(bad, v)) << bad;
+}
+
+TEST(ParseNumber, IgnoresTheCLocale) {
+    // Qt sets the C locale from the environment; a comma locale must not change parsing.
+    const char* old = std::setlocale(LC_NUMERIC, nullptr);
+    std::string saved = old ? old : "C";
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") || std::setlocale(LC_NUMERIC, "fr_FR.UTF-8")) {
+        EXPECT_EQ(kv::parseNumber("3.25"), 3.25);
+        EXPECT_EQ(kv::format(3.25, "0.00"), "3.25");
+    }
+    std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+} // namespace

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and then either starts the launcher in the
+# run folder (./setup.sh run) or runs every test (./setup.sh test).
+set -euo pipefail
+cd "$(dirname "$0")"
+
+mode=${1:-}
+case "$mode" in
+  run|test) ;;
+  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+esac
+
+packages=(
+  cmake make g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
+  libxrl-dev libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-liberation2 fonts-noto-cjk
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+cmake --preset release >/dev/null
+cmake --build --preset release
+
+case "$mode" in
+  run)
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+      echo "No display: Kelvane-Vesk is a desktop program and needs a window system (set DISPLAY)." >&2
+      exit 1
+    fi
+    cd build/release/run
+    [ -x ./Kelvane-Vesk ] || { echo "The launcher was not built." >&2; exit 1; }
+    exec ./Kelvane-Vesk
+    ;;
+  test)
+    ctest --preset release
+    ;;
+esac
