@@ -1,0 +1,27 @@
+#include "line_fields.h"
+
+#include "kv/common/format.h"
+
+namespace kv::workbench::detail {
+
+std::string LineFields::text(std::string_view what) {
+    ++line_;
+    if (r_.atEnd())
+        throw PastEnd("ends before line " + std::to_string(line_) + " (" + std::string(what) + ")", r_.name());
+    return r_.readLine();
+}
+
+double LineFields::number(std::string_view what) {
+    std::string s = text(what);
+    size_t b = s.find_first_not_of(" \t");
+    size_t e = s.find_last_not_of(" \t");
+    std::string_view v = b == std::string::npos ? std::string_view() : std::string_view(s).substr(b, e - b + 1);
+    double out = 0;
+    if (v.empty() || !parseNumberStrict(v, out))
+        throw NotANumber("line " + std::to_string(line_) + " holds \"" + s + "\" where " + std::string(what) +
+                             " belongs",
+                         r_.name());
+    return out;
+}
+
+} // namespace kv::workbench::detail
