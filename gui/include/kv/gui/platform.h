@@ -1,0 +1,86 @@
+#pragma once
+// The edges of a program towards the desktop: message boxes, starting other
+// programs, the beep. Each goes through one replaceable object, so that tests
+// record what a screen asked for instead of opening boxes or processes.
+#include <QString>
+
+#include <vector>
+
+namespace kv::gui {
+
+enum class MessageIcon { None, Warning };
+
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    // A modal box with one OK button, titled with the program's title.
+    virtual void show(const QString& text, MessageIcon icon) = 0;
+};
+
+// The sink in use: a real modal box unless a recorder is installed.
+MessageSink& messages();
+inline void showMessage(const QString& text, MessageIcon icon = MessageIcon::Warning) { messages().show(text, icon); }
+
+// Installs itself for its lifetime and keeps every message.
+class MessageRecorder : public MessageSink {
+public:
+    struct Entry {
+        QString text;
+        MessageIcon icon;
+    };
+    MessageRecorder();
+    ~MessageRecorder() override;
+    MessageRecorder(const MessageRecorder&) = delete;
+    MessageRecorder& operator=(const MessageRecorder&) = delete;
+    void show(const QString& text, MessageIcon icon) override { entries.push_back({text, icon}); }
+    std::vector<Entry> entries;
+
+private:
+    MessageSink* previous_;
+};
+
+class ProgramStarter {
+public:
+    virtual ~ProgramStarter() = default;
+    // Starts ./name in the current working directory as a separate process,
+    // without arguments, not awaited. False when it could not be started.
+    virtual bool start(const QString& name) = 0;
+};
+
+ProgramStarter& programs();
+
+// Installs itself for its lifetime; records each start and answers with
+// `succeeds`.
+class StartRecorder : public ProgramStarter {
+public:
+    StartRecorder();
+    ~StartRecorder() override;
+    StartRecorder(const StartRecorder&) = delete;
+    StartRecorder& operator=(const StartRecorder&) = delete;
+    bool start(const QString& name) override {
+        started.push_back(name);
+        return succeeds;
+    }
+    std::vector<QString> started;
+    bool succeeds = true;
+
+private:
+    ProgramStarter* previous_;
+};
+
+void beep();
+
+// Installs itself for its lifetime and counts beeps instead of sounding them.
+class BeepRecorder {
+public:
+    BeepRecorder();
+    ~BeepRecorder();
+    BeepRecorder(const BeepRecorder&) = delete;
+    BeepRecorder& operator=(const BeepRecorder&) = delete;
+    int count = 0;
+
+private:
+    BeepRecorder* previous_;
+};
+
+} // namespace kv::gui

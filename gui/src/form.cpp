@@ -1,0 +1,218 @@
+#include "kv/gui/form.h"
+
+#include "kv/gui/file_list.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+namespace kv::gui {
+namespace {
+
+QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+Qt::Alignment alignmentOf(Align a) {
+    switch (a) {
+    case Align::Left: return Qt::AlignLeft | Qt::AlignTop;
+    case Align::Centre: return Qt::AlignHCenter | Qt::AlignTop;
+    case Align::Right: return Qt::AlignRight | Qt::AlignTop;
+    }
+    return Qt::AlignLeft | Qt::AlignTop;
+}
+
+void setColour(QWidget* w, QPalette::ColorRole role, const std::optional<Colour>& c) {
+    if (!c)
+        return;
+    QPalette pal = w->palette();
+    pal.setColor(role, c->qt());
+    w->setPalette(pal);
+}
+
+} // namespace
+
+QFont fontOf(const Style& control, const Style& formFont) {
+    const double pt = control.pt > 0 ? control.pt : formFont.pt;
+    const std::string_view family = !control.family.empty() ? control.family
+                                    : !formFont.family.empty() ? formFont.family
+                                                               : kSerif;
+    return fontPt(pt, control.italic, control.bold, family);
+}
+
+Form::Form(const Window& window, std::span<const Control> controls, QWidget* parent)
+    : QWidget(parent), window_(window), table_(controls.begin(), controls.end()) {
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setObjectName(qs(window.name));
+    setWindowTitle(qs(window.caption));
+    setFixedSize(twipsToPixels(window.width), twipsToPixels(window.height));
+    setFont(fontOf({}, window.font));
+    if (window.back) {
+        setColour(this, QPalette::Window, window.back);
+        setAutoFillBackground(true);
+    }
+    for (const Control& c : table_)
+        build(c);
+    place();
+}
+
+void Form::place() {
+    const QSize size(twipsToPixels(window_.width), twipsToPixels(window_.height));
+    if (window_.placement == Placement::AtClientPosition) {
+        setGeometry(QRect(toPixels(window_.left, window_.top), size));
+        return;
+    }
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        setGeometry(QRect(avail.center() - QPoint(size.width() / 2, size.height() / 2), size));
+    }
+}
+
+QWidget* Form::parentOf(const Control& c) { return c.parent.empty() ? this : find<QWidget>(c.parent); }
+
+void Form::build(const Control& c) {
+    const QString name = qs(c.name);
+    const QString text = qs(c.text);
+    const QFont font = fontOf(c.font, window_.font);
+    QWidget* w = nullptr;
+    switch (c.kind) {
+    case Kind::Label: {
+        auto* l = new QLabel(text, parentOf(c));
+        l->setTextFormat(Qt::PlainText);
+        l->setAlignment(alignmentOf(c.align));
+        setColour(l, QPalette::WindowText, c.fore);
+        if (c.back) {
+            setColour(l, QPalette::Window, c.back);
+            l->setAutoFillBackground(true);
+        }
+        if (c.border) {
+            l->setFrameShape(QFrame::Box);
+            l->setLineWidth(1);
+        }
+        w = l;
+        break;
+    }
+    case Kind::Button: {
+        auto* b = new QPushButton(text, parentOf(c));
+        setColour(b, QPalette::Button, c.back);
+        setColour(b, QPalette::ButtonText, c.fore);
+        b->setAutoDefault(false);
+        w = b;
+        break;
+    }
+    case Kind::TextBox: {
+        auto* e = new QLineEdit(text, parentOf(c));
+        e->setAlignment(alignmentOf(c.align) & Qt::AlignHorizontal_Mask);
+        setColour(e, QPalette::Base, c.back);
+        setColour(e, QPalette::Text, c.fore);
+        w = e;
+        break;
+    }
+    case Kind::Option:
+    case Kind::Check: {
+        QWidget* o = c.kind == Kind::Option ? static_cast<QWidget*>(new QRadioButton(text, parentOf(c)))
+                                            : static_cast<QWidget*>(new QCheckBox(text, parentOf(c)));
+        setColour(o, QPalette::WindowText, c.fore);
+        if (c.back) {
+            setColour(o, QPalette::Window, c.back);
+            o->setAutoFillBackground(true);
+        }
+        w = o;
+        break;
+    }
+    case Kind::Frame: {
+        auto* g = new QGroupBox(text, parentOf(c));
+        setColour(g, QPalette::WindowText, c.fore);
+        if (c.back) {
+            setColour(g, QPalette::Window, c.back);
+            g->setAutoFillBackground(true);
+        }
+        w = g;
+        break;
+    }
+    case Kind::ListBox: w = new QListWidget(parentOf(c)); break;
+    case Kind::ComboBox: w = new QComboBox(parentOf(c)); break;
+    case Kind::FileList: {
+        auto* f = new FileListBox(parentOf(c));
+        if (!c.text.empty())
+            f->setPattern(text);
+        w = f;
+        break;
+    }
+    case Kind::Picture: {
+        auto* p = new Canvas(parentOf(c));
+        p->setSunkenBorder(c.border);
+        p->setGeometry(toPixels(c.rect));
+        p->setBackground(c.back ? c.back->qt() : palette().color(QPalette::Window));
+        if (c.fore)
+            p->setForeground(c.fore->qt());
+        w = p;
+        break;
+    }
+    case Kind::Line:
+    case Kind::Shape: {
+        DecorationHost* host = this;
+        if (!c.parent.empty())
+            host = picture(c.parent);
+        const QColor colour = c.fore ? c.fore->qt() : QColor(Qt::black);
+        if (c.kind == Kind::Line) {
+            auto* l = new LineItem(*host, name);
+            l->setEnds(c.rect.left, c.rect.top, c.rect.width, c.rect.height);
+            l->setColour(colour);
+            l->setWidth(c.lineWidth);
+        } else {
+            auto* s = new ShapeItem(*host, name);
+            s->setKind(c.shape);
+            s->setBounds(c.rect.left, c.rect.top, c.rect.width, c.rect.height);
+            s->setColour(colour);
+            s->setWidth(c.lineWidth);
+            if (c.back)
+                s->setFill(c.back->qt());
+        }
+        return;
+    }
+    }
+    w->setObjectName(name);
+    w->setFont(font);
+    if (!c.tip.empty())
+        w->setToolTip(qs(c.tip));
+    if (c.kind == Kind::Label && c.rect.width == 0) {
+        w->move(toPixels(c.rect.left, c.rect.top));
+        w->adjustSize();
+    } else {
+        placeTwips(w, c.rect);
+    }
+}
+
+QLabel* Form::label(std::string_view name) const { return find<QLabel>(name); }
+QPushButton* Form::button(std::string_view name) const { return find<QPushButton>(name); }
+QLineEdit* Form::textBox(std::string_view name) const { return find<QLineEdit>(name); }
+QRadioButton* Form::option(std::string_view name) const { return find<QRadioButton>(name); }
+QCheckBox* Form::check(std::string_view name) const { return find<QCheckBox>(name); }
+QGroupBox* Form::frame(std::string_view name) const { return find<QGroupBox>(name); }
+QListWidget* Form::listBox(std::string_view name) const { return find<QListWidget>(name); }
+QComboBox* Form::comboBox(std::string_view name) const { return find<QComboBox>(name); }
+FileListBox* Form::fileList(std::string_view name) const { return find<FileListBox>(name); }
+Canvas* Form::picture(std::string_view name) const { return find<Canvas>(name); }
+LineItem* Form::line(std::string_view name) const { return find<LineItem>(name); }
+ShapeItem* Form::shape(std::string_view name) const { return find<ShapeItem>(name); }
+
+void Form::onClick(std::string_view name, std::function<void()> action) {
+    connect(button(name), &QPushButton::clicked, this, [a = std::move(action)] { a(); });
+}
+
+QPointF Form::unitsToPixels(QPointF twips) const { return twips / kTwipsPerPixel; }
+
+void Form::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    paintDecorations(p);
+}
+
+} // namespace kv::gui

@@ -1,0 +1,55 @@
+#include "kv/gui/platform.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QProcess>
+
+namespace kv::gui {
+namespace {
+
+class ModalMessages : public MessageSink {
+public:
+    void show(const QString& text, MessageIcon icon) override {
+        QMessageBox box(icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
+                        QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok, QApplication::activeWindow());
+        box.exec();
+    }
+};
+
+class DetachedStarter : public ProgramStarter {
+public:
+    bool start(const QString& name) override {
+        const QString dir = QDir::currentPath();
+        return QProcess::startDetached(QDir(dir).filePath(name), {}, dir);
+    }
+};
+
+ModalMessages modalMessages;
+DetachedStarter detachedStarter;
+MessageSink* currentSink = &modalMessages;
+ProgramStarter* currentStarter = &detachedStarter;
+BeepRecorder* currentBeeps = nullptr;
+
+} // namespace
+
+MessageSink& messages() { return *currentSink; }
+ProgramStarter& programs() { return *currentStarter; }
+
+MessageRecorder::MessageRecorder() : previous_(currentSink) { currentSink = this; }
+MessageRecorder::~MessageRecorder() { currentSink = previous_; }
+
+StartRecorder::StartRecorder() : previous_(currentStarter) { currentStarter = this; }
+StartRecorder::~StartRecorder() { currentStarter = previous_; }
+
+BeepRecorder::BeepRecorder() : previous_(currentBeeps) { currentBeeps = this; }
+BeepRecorder::~BeepRecorder() { currentBeeps = previous_; }
+
+void beep() {
+    if (currentBeeps)
+        ++currentBeeps->count;
+    else
+        QApplication::beep();
+}
+
+} // namespace kv::gui

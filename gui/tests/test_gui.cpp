@@ -1,0 +1,302 @@
+#include "kv/gui/canvas.h"
+#include "kv/gui/file_list.h"
+#include "kv/gui/form.h"
+#include "kv/gui/platform.h"
+#include "kv/gui/program.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kv::gui;
+
+namespace {
+
+void touch(const QDir& d, const QString& name) {
+    QFile f(d.filePath(name));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+}
+
+// A canvas of 100 x 50 inner pixels without a border, painted while hidden.
+std::unique_ptr<Canvas> makeCanvas() {
+    auto c = std::make_unique<Canvas>();
+    c->resize(100, 50);
+    c->setBackground(Qt::white);
+    return c;
+}
+
+} // namespace
+
+class GuiTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { setUpApplication(QStringLiteral("Kelvane-Vesk")); }
+
+    void fontSizesArePixelExact_data() {
+        QTest::addColumn<double>("points");
+        QTest::addColumn<int>("pixels");
+        QTest::newRow("9.75 pt notice") << 9.75 << 13;
+        QTest::newRow("14.25 pt buttons") << 14.25 << 19;
+        QTest::newRow("15.75 pt headings") << 15.75 << 21;
+        QTest::newRow("18 pt title") << 18.0 << 24;
+        QTest::newRow("36 pt launcher title") << 36.0 << 48;
+    }
+    void fontSizesArePixelExact() {
+        QFETCH(double, points);
+        QFETCH(int, pixels);
+        QCOMPARE(fontPt(points).pixelSize(), pixels);
+        QCOMPARE(fontPt(points).family(), QStringLiteral("Times New Roman"));
+    }
+
+    void twipsRound() {
+        QCOMPARE(toPixels(Twips{1800, 3120, 3495, 615}), QRect(120, 208, 233, 41));
+        QCOMPARE(twipsToPixels(7), 0);
+        QCOMPARE(twipsToPixels(8), 1);
+    }
+
+    void userScaleMapsBothDirections_data() {
+        QTest::addColumn<QRectF>("scale");  // left, top, width, height
+        QTest::addColumn<QPointF>("user");
+        QTest::addColumn<QPoint>("pixel");
+        QTest::newRow("twips by default") << QRectF() << QPointF(150, 300) << QPoint(10, 20);
+        QTest::newRow("y down, shifted origin") << QRectF(-50, -10, 100, 50) << QPointF(0, 0) << QPoint(50, 10);
+        QTest::newRow("y up: top edge") << QRectF(0, 100, 200, -100) << QPointF(0, 100) << QPoint(0, 0);
+        QTest::newRow("y up: lower half") << QRectF(0, 100, 200, -100) << QPointF(100, 20) << QPoint(50, 40);
+    }
+    void userScaleMapsBothDirections() {
+        QFETCH(QRectF, scale);
+        QFETCH(QPointF, user);
+        QFETCH(QPoint, pixel);
+        auto c = makeCanvas();
+        if (!scale.isNull())
+            c->setScale(scale.x(), scale.y(), scale.width(), scale.height());
+        c->point(user.x(), user.y(), Qt::red);
+        QCOMPARE(c->pixelAtPixel(pixel.x(), pixel.y()), QColor(Qt::red));
+        QCOMPARE(c->toUser(QPointF(pixel)), user);
+    }
+
+    // Voxel boxes of 4 units share no pixel and leave no gap between them.
+    void filledBoxesIncludeBothCorners() {
+        auto c = makeCanvas();
+        c->setScale(-99, 0, 100, 50);  // one unit per pixel, x = 0 on the right edge
+        c->fillBox(-1, 1, -4, 4, Qt::red);
+        c->fillBox(-5, 1, -8, 4, Qt::blue);
+        QCOMPARE(c->pixelAt(-1, 1), QColor(Qt::red));
+        QCOMPARE(c->pixelAt(-4, 4), QColor(Qt::red));
+        QCOMPARE(c->pixelAt(-5, 4), QColor(Qt::blue));
+        QCOMPARE(c->pixelAt(-8, 1), QColor(Qt::blue));
+        QCOMPARE(c->pixelAt(-9, 1), QColor(Qt::white));
+        QCOMPARE(c->pixelAt(-1, 5), QColor(Qt::white));
+        QCOMPARE(c->pixelAt(0, 1), QColor(Qt::white));
+    }
+
+    void linesContinueFromTheLastPoint() {
+        auto c = makeCanvas();
+        c->setScale(0, 0, 100, 50);
+        c->line(10, 10, 20, 10, Qt::red);
+        c->lineTo(20, 30, Qt::blue);
+        QCOMPARE(c->currentX(), 20.0);
+        QCOMPARE(c->currentY(), 30.0);
+        QCOMPARE(c->pixelAt(15, 10), QColor(Qt::red));
+        QCOMPARE(c->pixelAt(20, 25), QColor(Qt::blue));
+        c->setPenWidth(3);
+        c->box(40, 10, 60, 30);
+        QCOMPARE(c->pixelAt(50, 11), QColor(Qt::black));
+        QCOMPARE(c->pixelAt(50, 20), QColor(Qt::white));
+    }
+
+    void dashDotLeavesGaps() {
+        auto c = makeCanvas();
+        c->setScale(0, 0, 100, 50);
+        c->setPenStyle(PenStyle::DashDot);
+        c->line(0, 25, 99, 25);
+        int inked = 0;
+        for (int x = 0; x < 100; ++x)
+            inked += c->pixelAtPixel(x, 25) == QColor(Qt::black);
+        QVERIFY2(inked > 30 && inked < 90, qPrintable(QString::number(inked)));
+        c->setPenStyle(PenStyle::Solid);
+        c->line(0, 30, 99, 30);
+        for (int x = 0; x < 100; ++x)
+            QCOMPARE(c->pixelAtPixel(x, 30), QColor(Qt::black));
+    }
+
+    void printedTextStartsAtTheCurrentPoint() {
+        auto c = makeCanvas();
+        c->setFont(fontPt(12));
+        c->setScale(0, 0, 100, 50);
+        c->setCurrent(50, 0);
+        c->print(QStringLiteral("MMMM"), false);
+        QVERIFY(c->currentX() > 60);
+        QCOMPARE(c->currentY(), 0.0);
+        c->print(QStringLiteral(""), true);
+        QCOMPARE(c->currentX(), 0.0);
+        QVERIFY(c->currentY() >= 14);
+        bool leftInk = false, rightInk = false;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 100; ++x)
+                if (c->pixelAtPixel(x, y) != QColor(Qt::white))
+                    (x < 50 ? leftInk : rightInk) = true;
+        QVERIFY(rightInk);
+        QVERIFY(!leftInk);
+        c->clear();
+        QCOMPARE(c->pixelAtPixel(55, 8), QColor(Qt::white));
+        QCOMPARE(c->currentY(), 0.0);
+    }
+
+    void drawingSurvivesHidingAndShowing() {
+        Canvas c;
+        c.setSunkenBorder(true);
+        c.resize(54, 54);  // 50 x 50 inside the border
+        c.setBackground(Qt::white);
+        c.setScale(0, 0, 50, 50);
+        c.fillBox(0, 0, 9, 9, Qt::green);  // drawn before the first show
+        c.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&c));
+        c.hide();
+        c.show();
+        const QImage shot = c.grab().toImage();
+        QCOMPARE(shot.pixelColor(2, 2), QColor(Qt::green));     // inside the border
+        QCOMPARE(shot.pixelColor(12, 12), QColor(Qt::white));
+        QCOMPARE(shot.pixelColor(0, 0), QColor(160, 160, 160));  // the border
+    }
+
+    void overlayLinesLieAboveTheContentAndMove() {
+        Canvas c;
+        c.resize(100, 50);
+        c.setBackground(Qt::white);
+        c.setScale(0, 0, 100, 50);
+        c.fillBox(0, 0, 99, 49, Qt::blue);
+        LineItem* marker = c.addLine(QStringLiteral("Line45"), 30, 0, 30, 49, Qt::white, 2);
+        QCOMPARE(c.findChild<LineItem*>(QStringLiteral("Line45")), marker);
+        auto columnIsWhite = [&](int x) { return c.grab().toImage().pixelColor(x, 25) == QColor(Qt::white); };
+        QVERIFY(columnIsWhite(30));
+        marker->setX(70);
+        QVERIFY(!columnIsWhite(30));
+        QVERIFY(columnIsWhite(70));
+        marker->hide();
+        QVERIFY(!columnIsWhite(70));
+        QCOMPARE(c.pixelAt(70, 25), QColor(Qt::blue));  // the map itself never changed
+    }
+
+    void mouseIsReportedInUserUnits() {
+        Canvas c;
+        c.resize(100, 50);
+        c.setScale(0, 100, 200, -100);  // y up
+        c.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&c));
+        QSignalSpy pressed(&c, &Canvas::mousePressed);
+        QTest::mouseClick(&c, Qt::LeftButton, {}, QPoint(50, 40));
+        QCOMPARE(pressed.count(), 1);
+        QCOMPARE(pressed.at(0).at(0).toDouble(), 100.0);
+        QCOMPARE(pressed.at(0).at(1).toDouble(), 20.0);
+        c.setEnabled(false);
+        QTest::mouseClick(&c, Qt::LeftButton, {}, QPoint(10, 10));
+        QCOMPARE(pressed.count(), 1);
+    }
+
+    void formIsBuiltFromItsTable() {
+        const Control table[] = {
+            {.name = "Frame1", .kind = Kind::Frame, .rect = {1500, 1500, 3000, 1500}, .text = "Display",
+             .fore = colours::blue},
+            {.name = "Option1", .kind = Kind::Option, .rect = {240, 480, 2000, 315}, .text = "Separate", .parent = "Frame1"},
+            {.name = "Label1", .kind = Kind::Label, .rect = {300, 150}, .text = "Heading", .font = {15.75, true},
+             .fore = colours::blue},
+            {.name = "Command1", .kind = Kind::Button, .rect = {1800, 3120, 3495, 615}, .text = "Go",
+             .font = {14.25}, .back = colours::buttonYellow, .tip = "press"},
+            {.name = "Line3", .kind = Kind::Line, .rect = {840, 2610, 5760, 2610}, .fore = colours::white, .lineWidth = 2},
+        };
+        Form f({.name = "Form3", .caption = " Test", .width = 6810, .height = 8985}, table);
+        QCOMPARE(f.objectName(), QStringLiteral("Form3"));
+        QCOMPARE(f.size(), QSize(454, 599));
+        QCOMPARE(f.button("Command1")->geometry(), QRect(120, 208, 233, 41));
+        QCOMPARE(f.button("Command1")->palette().color(QPalette::Button), QColor(255, 255, 192));
+        QCOMPARE(f.button("Command1")->font().pixelSize(), 19);
+        QCOMPARE(f.button("Command1")->toolTip(), QStringLiteral("press"));
+        QLabel* l = f.label("Label1");
+        QCOMPARE(l->pos(), QPoint(20, 10));
+        QVERIFY(l->width() > 30);  // sized to its caption
+        QVERIFY(l->font().italic());
+        QCOMPARE(l->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QCOMPARE(f.option("Option1")->parentWidget(), f.frame("Frame1"));
+        QCOMPARE(f.option("Option1")->geometry().topLeft(), QPoint(16, 32));
+        QCOMPARE(f.line("Line3")->y1(), 2610.0);
+        QCOMPARE(f.line("Line3")->width(), 2);
+        QVERIFY_THROWS_EXCEPTION(std::logic_error, f.button("Command9"));
+        QVERIFY_THROWS_EXCEPTION(std::logic_error, f.button("Label1"));  // a label is no button
+        int clicks = 0;
+        f.onClick("Command1", [&] { ++clicks; });
+        QTest::mouseClick(f.button("Command1"), Qt::LeftButton);
+        QCOMPARE(clicks, 1);
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QCOMPARE(f.grab().toImage().pixelColor(100, 174), QColor(Qt::white));  // the line on the form
+    }
+
+    void fileListFollowsPatternAndRefresh() {
+        QTemporaryDir tmp;
+        QDir d(tmp.path());
+        touch(d, QStringLiteral("b.vesk"));
+        touch(d, QStringLiteral("A.VESK"));
+        touch(d, QStringLiteral("c.dat"));
+        FileListBox list;
+        list.setDirectory(tmp.path());
+        list.setPattern(QStringLiteral("*.vesk"));
+        QCOMPARE(list.fileNames(), (QStringList{"A.VESK", "b.vesk"}));
+        QVERIFY(list.selectFile(QStringLiteral("b.vesk")));
+        QCOMPARE(list.selectedFile(), QStringLiteral("b.vesk"));
+        touch(d, QStringLiteral("a2.vesk"));
+        QCOMPARE(list.count(), 2);  // only a refresh reads the folder again
+        list.refresh();
+        QCOMPARE(list.fileNames(), (QStringList{"A.VESK", "a2.vesk", "b.vesk"}));
+        QCOMPARE(list.selectedFile(), QString());
+        QVERIFY(!list.selectFile(QStringLiteral("c.dat")));
+    }
+
+    void recordersStandInAndStepBack() {
+        {
+            MessageRecorder outer;
+            {
+                MessageRecorder inner;
+                showMessage(QStringLiteral("inner"));
+                QCOMPARE(inner.entries.size(), size_t{1});
+            }
+            showMessage(QStringLiteral("outer"), MessageIcon::None);
+            QCOMPARE(outer.entries.size(), size_t{1});
+            QCOMPARE(outer.entries[0].text, QStringLiteral("outer"));
+            QVERIFY(outer.entries[0].icon == MessageIcon::None);
+        }
+        StartRecorder starts;
+        starts.succeeds = false;
+        QVERIFY(!programs().start(QStringLiteral("lumira_en")));
+        QCOMPARE(starts.started, (std::vector<QString>{"lumira_en"}));
+        BeepRecorder beeps;
+        beep();
+        beep();
+        QCOMPARE(beeps.count, 2);
+    }
+
+    // The real starter runs ./name in the working directory, without waiting.
+    void realStarterRunsInTheWorkingDirectory() {
+        QTemporaryDir tmp;
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(tmp.path());
+        QFile script(QDir(tmp.path()).filePath(QStringLiteral("probe")));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\npwd > started.txt\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(programs().start(QStringLiteral("probe")));
+        QVERIFY(!programs().start(QStringLiteral("no-such-program")));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QDir(tmp.path()).filePath(QStringLiteral("started.txt"))), 5000);
+        QDir::setCurrent(before);
+    }
+};
+
+QTEST_MAIN(GuiTest)
+#include "test_gui.moc"
