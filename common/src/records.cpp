@@ -3,8 +3,11 @@
 #include "kv/common/codepage.h"
 #include "kv/common/format.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <iterator>
 #include <unistd.h>
 
@@ -76,33 +79,75 @@ void RecordWriter::commit() {
     }
 }
 
-RecordReader::RecordReader(const std::filesystem::path& workDir, std::string name) : name_(std::move(name)) {
-    if (!isBareFileName(name_)) throw FileMissing("not a bare file name", name_);
-    std::ifstream in(workDir / name_, std::ios::binary);
-    if (!in) throw FileMissing("cannot be opened", name_);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw FileMissing("cannot be read", name_);
-    try {
-        data_ = fromCp932(bytes);
-    } catch (const CodePageError&) {
-        data_ = std::move(bytes); // keep what can be read; numbers are ASCII anyway
+namespace {
+
+// At most maxBytes of the file, read in one go (result files reach 15 MB).
+std::string readFileBytes(const std::filesystem::path& workDir, const std::string& name, size_t maxBytes) {
+    if (!isBareFileName(name)) throw FileMissing("not a bare file name", name);
+    std::ifstream in(workDir / name, std::ios::binary);
+    if (!in) throw FileMissing("cannot be opened", name);
+    std::string bytes;
+    in.seekg(0, std::ios::end);
+    std::streamoff size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (size > 0 && in) {
+        bytes.resize(std::min(static_cast<size_t>(size), maxBytes));
+        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        bytes.resize(static_cast<size_t>(in.gcount()));
+        if (in.bad()) throw FileMissing("cannot be read", name);
+    } else {
+        // Not seekable (a pipe, a special file): read as it comes.
+        in.clear();
+        std::array<char, 65536> buf;
+        while (bytes.size() < maxBytes && in.read(buf.data(), buf.size()), in.gcount() > 0)
+            bytes.append(buf.data(), std::min(static_cast<size_t>(in.gcount()), maxBytes - bytes.size()));
+        if (in.bad()) throw FileMissing("cannot be read", name);
     }
+    return bytes;
+}
+
+std::string decode(std::string bytes) {
+    try {
+        return fromCp932(bytes);
+    } catch (const CodePageError&) {
+        return bytes; // keep what can be read; numbers are ASCII anyway
+    }
+}
+
+} // namespace
+
+RecordReader::RecordReader(const std::filesystem::path& workDir, std::string name) : name_(std::move(name)) {
+    data_ = decode(readFileBytes(workDir, name_, std::numeric_limits<size_t>::max()));
 }
 
 RecordReader RecordReader::fromBytes(std::string_view bytes, std::string name) {
     RecordReader r;
     r.name_ = std::move(name);
-    try {
-        r.data_ = fromCp932(bytes);
-    } catch (const CodePageError&) {
-        r.data_ = std::string(bytes);
+    r.data_ = decode(std::string(bytes));
+    return r;
+}
+
+RecordReader RecordReader::head(const std::filesystem::path& workDir, std::string name, size_t maxBytes) {
+    RecordReader r;
+    r.name_ = std::move(name);
+    std::string bytes = readFileBytes(workDir, r.name_, maxBytes + 1);
+    if (bytes.size() > maxBytes) {
+        // Cut after the last whole line: a line feed is never part of a CP932 character.
+        size_t lf = bytes.rfind('\n', maxBytes - 1);
+        bytes.resize(lf == std::string::npos ? 0 : lf + 1);
     }
+    r.data_ = decode(std::move(bytes));
     return r;
 }
 
 void RecordReader::pastEnd() const { throw PastEnd("ends too early", name_); }
 
 bool RecordReader::atEnd() const { return pos_ >= data_.size(); }
+
+int RecordReader::lineNumber() const {
+    size_t upTo = pos_ < data_.size() ? pos_ : data_.size();
+    return 1 + static_cast<int>(std::count(data_.begin(), data_.begin() + static_cast<std::ptrdiff_t>(upTo), '\n'));
+}
 
 std::string RecordReader::readLine() {
     if (atEnd()) pastEnd();

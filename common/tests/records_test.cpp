@@ -137,4 +137,17 @@ TEST(RecordReader, NonNumberAndEmptyFields) {
     EXPECT_THROW(r.readNumber(), kv::NotANumber);
 }
 
+TEST(RecordReader, LineNumberPointsAtTheFailingField) {
+    auto r = kv::RecordReader::fromBytes("head\r\n1, 2\r\n3\r\nx4\r\n", "t");
+    EXPECT_EQ(r.lineNumber(), 1);
+    r.readLine();
+    r.readNumber();
+    EXPECT_EQ(r.lineNumber(), 2);
+    r.readNumber();
+    r.readNumber();
+    EXPECT_EQ(r.lineNumber(), 4);
+    EXPECT_THROW(r.readNumber(), kv::NotANumber);
+    EXPECT_EQ(r.lineNumber(), 4);
+}
+
 } // namespace

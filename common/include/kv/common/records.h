@@ -60,6 +60,9 @@ public:
     RecordReader(const std::filesystem::path& workDir, std::string name);
     // Reads from bytes already in memory (CP932), as if from a file of that name.
     static RecordReader fromBytes(std::string_view bytes, std::string name);
+    // Reads only the first whole lines within maxBytes of a long file, for a
+    // caller that needs its head alone. Throws FileMissing.
+    static RecordReader head(const std::filesystem::path& workDir, std::string name, size_t maxBytes);
 
     // The next line whole, without its line end (CR LF or LF). Throws PastEnd.
     std::string readLine();
@@ -70,6 +73,9 @@ public:
     // A quoted field gives the text between the quotes.
     std::string readText();
     bool atEnd() const;
+    // The 1-based line the reader stands in (after a failed field read: the
+    // line of that field), for messages that point into the file.
+    int lineNumber() const;
     const std::string& name() const { return name_; }
 
 private:

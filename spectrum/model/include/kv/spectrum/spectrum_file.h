@@ -1,0 +1,76 @@
+#pragma once
+// The spectrum file "P_SPCTL.dat": the tube settings, then one line per
+// 0.2 keV bin with the relative photon fluence of the 42 rays.
+//
+// Writing ("Determine"): `writeSpectrumFile(workDir, target, fields, table,
+// labels)` formats the screen's field texts (not the numbers of the last
+// computation) and columns 1..42 of the table; 260 lines, CR LF, CP932.
+// Reading (the engine): `readSpectrumFile(workDir)` accepts either edition's
+// labels and gives the settings and the table back with the writer's
+// indices; any other layout is a SpectrumFileError naming the line.
+// Cancelling: `deleteSpectrumFile(workDir)`.
+#include "kv/spectrum/file_error.h"
+#include "kv/texts/spectrum_files.h"
+
+#include <array>
+#include <filesystem>
+#include <string>
+
+namespace kv::spectrum {
+
+inline constexpr const char* kSpectrumFileName = "P_SPCTL.dat";
+
+enum class TargetMaterial { Molybdenum = 0, Tungsten = 1 };
+
+// Columns k = 0..42: the ray at `columnAngle(k)` degrees from the vertical
+// line (column 0 is the vertical line, plotted only; 1..42 are written).
+// Bins i = 0..250: photon energy 0.2·i keV (bin 0 unused, bin 1 always 0).
+inline constexpr int kColumns = 43;
+inline constexpr int kBins = 251;
+using SpectrumTable = std::array<std::array<double, kBins>, kColumns>;
+
+constexpr double columnAngle(int k) { return k == 0 ? 0.0 : 0.5 * k - 0.25; }
+constexpr double binEnergy(int i) { return 0.2 * i; }
+
+// The texts of the spectrum screen's fields, as typed.
+struct SpectrumFields {
+    std::string tubeVoltage = "30";    // Text1, kV
+    std::string targetAngle = "16";    // Text5, deg
+    std::string tubeTiltAngle = "6";   // Text3, deg
+    std::string beryllium = "0.8";     // Text8, mm
+    std::string aluminum = "0";        // Text2, mm
+    std::string molybdenum = "0.03";   // Text10, mm
+    std::string rhodium = "0";         // Text11, mm
+    std::string silver = "0";          // Text9, mm
+    std::string airLayer = "60";       // Text4, cm
+};
+
+void writeSpectrumFile(const std::filesystem::path& workDir, TargetMaterial target, const SpectrumFields& fields,
+                       const SpectrumTable& table, const texts::SpectrumFileLabels& labels,
+                       const std::string& fileName = kSpectrumFileName);
+
+// The bytes the writer would put in the file (UTF-8 labels), for checks.
+std::string spectrumFileText(TargetMaterial target, const SpectrumFields& fields, const SpectrumTable& table,
+                             const texts::SpectrumFileLabels& labels);
+
+struct SpectrumFileContents {
+    TargetMaterial target = TargetMaterial::Molybdenum;
+    double tubeVoltage = 0;   // kV
+    double targetAngle = 0;   // deg
+    double tubeTiltAngle = 0; // deg
+    double beryllium = 0;     // mm
+    double aluminum = 0;      // mm
+    double molybdenum = 0;    // mm
+    double rhodium = 0;       // mm
+    double silver = 0;        // mm
+    double airLayer = 0;      // cm
+    SpectrumTable table{};    // columns 1..42, bins 1..250 as written; column 0 and bin 0 are 0
+};
+
+SpectrumFileContents readSpectrumFile(const std::filesystem::path& workDir,
+                                      const std::string& fileName = kSpectrumFileName);
+
+// Removes the spectrum file; a missing file is no error.
+void deleteSpectrumFile(const std::filesystem::path& workDir);
+
+} // namespace kv::spectrum

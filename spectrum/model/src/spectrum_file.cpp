@@ -1,0 +1,182 @@
+#include "kv/spectrum/spectrum_file.h"
+
+#include "file_faults.h"
+#include "kv/common/format.h"
+#include "kv/common/records.h"
+
+#include <cmath>
+#include <system_error>
+#include <vector>
+
+namespace kv::spectrum {
+namespace {
+
+using Labels = texts::SpectrumFileLabels;
+
+// Lines 2..10: which label, which field, which pattern; the reader uses the
+// same rows with the pattern's unit.
+struct HeaderRow {
+    texts::Text Labels::*label;
+    std::string SpectrumFields::*field;
+    double SpectrumFileContents::*value;
+    const char* pattern;
+    const char* unit;
+};
+
+constexpr HeaderRow kHeader[] = {
+    {&Labels::tubeVoltage, &SpectrumFields::tubeVoltage, &SpectrumFileContents::tubeVoltage, " 00.0 kV", "kV"},
+    {&Labels::targetAngle, &SpectrumFields::targetAngle, &SpectrumFileContents::targetAngle, " #0.0 deg", "deg"},
+    {&Labels::tubeTiltAngle, &SpectrumFields::tubeTiltAngle, &SpectrumFileContents::tubeTiltAngle, " #0.0 deg", "deg"},
+    {&Labels::beryllium, &SpectrumFields::beryllium, &SpectrumFileContents::beryllium, " #0.00 mm", "mm"},
+    {&Labels::aluminum, &SpectrumFields::aluminum, &SpectrumFileContents::aluminum, " #0.00 mm", "mm"},
+    {&Labels::molybdenum, &SpectrumFields::molybdenum, &SpectrumFileContents::molybdenum, " #0.000 mm", "mm"},
+    {&Labels::rhodium, &SpectrumFields::rhodium, &SpectrumFileContents::rhodium, " #0.000 mm", "mm"},
+    {&Labels::silver, &SpectrumFields::silver, &SpectrumFileContents::silver, " #0.000 mm", "mm"},
+    {&Labels::airLayer, &SpectrumFields::airLayer, &SpectrumFileContents::airLayer, " ##0.0 cm", "cm"},
+};
+constexpr int kHeaderLines = 10;
+constexpr int kFileLines = kHeaderLines + (kBins - 1);
+
+void fill(kv::RecordWriter& out, TargetMaterial target, const SpectrumFields& fields, const SpectrumTable& table,
+          const Labels& labels) {
+    out.line(target == TargetMaterial::Molybdenum ? labels.molybdenumTarget : labels.tungstenTarget);
+    for (const HeaderRow& row : kHeader)
+        out.text(labels.*row.label).numberLine(kv::parseNumber(fields.*row.field), row.pattern);
+    for (int i = 1; i < kBins; ++i) {
+        out.number(binEnergy(i), "0000.0");
+        for (int k = 1; k < kColumns; ++k) out.text("  ").number(table[k][i], "0.000E+00");
+        out.endLine();
+    }
+}
+
+[[noreturn]] void badLayout(const std::string& file, int line, const std::string& what) {
+    throw SpectrumFileError(FileFault::BadLayout, file, line, what);
+}
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+std::vector<std::string_view> blankSeparated(std::string_view s) {
+    std::vector<std::string_view> out;
+    size_t i = 0;
+    while (i < s.size()) {
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+        size_t start = i;
+        while (i < s.size() && s[i] != ' ' && s[i] != '\t') ++i;
+        if (i > start) out.push_back(s.substr(start, i - start));
+    }
+    return out;
+}
+
+double numberIn(std::string_view token, const std::string& file, int line) {
+    double v = 0;
+    if (!kv::parseNumberStrict(token, v) || !std::isfinite(v))
+        throw SpectrumFileError(FileFault::NotANumber, file, line, "\"" + std::string(token) + "\" is not a number");
+    return v;
+}
+
+constexpr const Labels* kEditions[] = {&texts::englishSpectrumFileTexts.labels,
+                                       &texts::japaneseSpectrumFileTexts.labels};
+
+} // namespace
+
+std::string spectrumFileText(TargetMaterial target, const SpectrumFields& fields, const SpectrumTable& table,
+                             const Labels& labels) {
+    kv::RecordWriter out(".", kSpectrumFileName);
+    fill(out, target, fields, table, labels);
+    return out.content();
+}
+
+void writeSpectrumFile(const std::filesystem::path& workDir, TargetMaterial target, const SpectrumFields& fields,
+                       const SpectrumTable& table, const Labels& labels, const std::string& fileName) {
+    kv::RecordWriter out(workDir, fileName);
+    fill(out, target, fields, table, labels);
+    try {
+        out.commit();
+    } catch (const kv::RecordError& e) {
+        throwFromRecordError(e, 0);
+    }
+}
+
+SpectrumFileContents readSpectrumFile(const std::filesystem::path& workDir, const std::string& fileName) {
+    SpectrumFileContents c;
+    std::vector<std::string> lines;
+    try {
+        kv::RecordReader in(workDir, fileName);
+        while (!in.atEnd()) lines.push_back(in.readLine());
+    } catch (const kv::RecordError& e) {
+        throwFromRecordError(e, 0);
+    }
+    while (!lines.empty() && trimmed(lines.back()).empty()) lines.pop_back();
+    // Checked line by line, so a lost or doubled line is named where it happens.
+    auto lineAt = [&](int n) -> const std::string& {
+        if (n > static_cast<int>(lines.size()))
+            throw SpectrumFileError(FileFault::EndsEarly, fileName, n,
+                                    "ends after " + std::to_string(lines.size()) + " lines");
+        return lines[n - 1];
+    };
+
+    std::string_view first = trimmed(lineAt(1));
+    bool known = false;
+    for (const Labels* l : kEditions) {
+        if (first == l->molybdenumTarget.view()) c.target = TargetMaterial::Molybdenum, known = true;
+        else if (first == l->tungstenTarget.view()) c.target = TargetMaterial::Tungsten, known = true;
+    }
+    if (!known) badLayout(fileName, 1, "\"" + lines[0] + "\" names no target");
+
+    for (int r = 0; r < kHeaderLines - 1; ++r) {
+        const HeaderRow& row = kHeader[r];
+        const int lineNo = r + 2;
+        std::string_view text = lineAt(lineNo);
+        std::string_view rest;
+        bool labelled = false;
+        for (const Labels* l : kEditions) {
+            std::string_view label = (l->*row.label).view();
+            if (text.substr(0, label.size()) == label) {
+                rest = text.substr(label.size());
+                labelled = true;
+                break;
+            }
+        }
+        if (!labelled) {
+            std::string what = "does not start with \"";
+            what += (kEditions[0]->*row.label).view();
+            badLayout(fileName, lineNo, what + "\"");
+        }
+        auto tokens = blankSeparated(rest);
+        if (tokens.size() != 2 || tokens[1] != row.unit)
+            badLayout(fileName, lineNo, "expected a number followed by \"" + std::string(row.unit) + "\"");
+        c.*row.value = numberIn(tokens[0], fileName, lineNo);
+    }
+
+    for (int i = 1; i < kBins; ++i) {
+        const int lineNo = kHeaderLines + i;
+        auto tokens = blankSeparated(lineAt(lineNo));
+        if (tokens.size() != kColumns)
+            badLayout(fileName, lineNo,
+                      "expected " + std::to_string(kColumns) + " fields, found " + std::to_string(tokens.size()));
+        double e = numberIn(tokens[0], fileName, lineNo);
+        if (std::fabs(e - binEnergy(i)) > 0.01)
+            badLayout(fileName, lineNo, "energy " + std::string(tokens[0]) + " where " + kv::format(binEnergy(i), "0.0") +
+                                            " keV belongs");
+        for (int k = 1; k < kColumns; ++k) {
+            double v = numberIn(tokens[k], fileName, lineNo);
+            if (v < 0)
+                throw SpectrumFileError(FileFault::BadValue, fileName, lineNo, "a negative fluence");
+            c.table[k][i] = v;
+        }
+    }
+    if (static_cast<int>(lines.size()) > kFileLines)
+        badLayout(fileName, kFileLines + 1, "holds more than " + std::to_string(kFileLines) + " lines");
+    return c;
+}
+
+void deleteSpectrumFile(const std::filesystem::path& workDir) {
+    std::error_code ec;
+    std::filesystem::remove(workDir / kSpectrumFileName, ec);
+}
+
+} // namespace kv::spectrum

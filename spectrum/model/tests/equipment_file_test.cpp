@@ -1,0 +1,121 @@
+#include "kv/common/codepage.h"
+#include "kv/spectrum/equipment_file.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace kv::spectrum;
+using kv::spectrum::testing::TempDir;
+
+const std::string kStart = "Mammography unit\r\n65\r\n60\r\n7.5\r\n16\r\n6\r\n";
+
+TEST(EquipmentFile, ReadsTheRecordHoweverItsFieldsAreSplit) {
+    for (std::string bytes : {kStart, std::string("Mammography unit\n65, 60, 7.5\n16 6"),
+                              std::string("Mammography unit\r\n 65.0\r\n60.0\r\n07.5\r\n16.0\r\n 6.0\r\n")}) {
+        TempDir dir;
+        dir.write(kEquipmentFileName, bytes);
+        EquipmentRecord r = readEquipment(dir.path());
+        EXPECT_EQ(r.equipmentName, "Mammography unit") << bytes;
+        EXPECT_EQ(r.fid, 65.0);
+        EXPECT_EQ(r.fad, 60.0);
+        EXPECT_EQ(r.angularRange, 7.5);
+        EXPECT_EQ(r.targetAngle, 16.0);
+        EXPECT_EQ(r.tubeTiltAngle, 6.0);
+    }
+}
+
+TEST(EquipmentFile, FaultsNameTheFileAndTheLine) {
+    struct Case {
+        const char* name;
+        const char* bytes; // null: no file at all
+        FileFault fault;
+        int line;
+    };
+    const Case cases[] = {
+        {"missing", nullptr, FileFault::Missing, 0},
+        {"empty", "", FileFault::EndsEarly, 1},
+        {"word for the FID", "Unit\r\nx\r\n", FileFault::NotANumber, 2},
+        {"three lines", "Unit\r\n65\r\n60\r\n", FileFault::EndsEarly, 4},
+        {"no tilt", "Unit\r\n65\r\n60\r\n7.5\r\n16\r\n", FileFault::EndsEarly, 6},
+        {"word for a number", "Unit\r\n65\r\n60\r\n7.5\r\nsixteen\r\n6\r\n", FileFault::NotANumber, 5},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        if (c.bytes) dir.write(kEquipmentFileName, c.bytes);
+        try {
+            readEquipment(dir.path());
+            ADD_FAILURE() << c.name << ": no error";
+        } catch (const SpectrumFileError& e) {
+            EXPECT_EQ(e.fault, c.fault) << c.name << ": " << e.what();
+            EXPECT_EQ(e.line, c.line) << c.name << ": " << e.what();
+            EXPECT_EQ(e.file, "equipment.dat");
+            EXPECT_NE(describe(e, kv::texts::englishSpectrumFileTexts).find("equipment.dat"), std::string::npos);
+            EXPECT_NE(describe(e, kv::texts::japaneseSpectrumFileTexts).find("equipment.dat"), std::string::npos);
+        }
+    }
+}
+
+TEST(EquipmentFile, SpectrumToolCarriesLinesOneToFourAndWritesTheAnglesAsTyped) {
+    TempDir dir;
+    dir.write(kEquipmentFileName, "Mammography unit\r\n65\r\n60\r\n7.5\r\n16\r\n6\r\n");
+    EquipmentRecord asRead = readEquipment(dir.path());
+    // Another program rewrites the record meanwhile: the tool's copy wins.
+    dir.write(kEquipmentFileName, "Other\r\n70\r\n65\r\n15\r\n16\r\n6\r\n");
+    writeEquipment(dir.path(), linesForSpectrumTool(asRead, "12", "0"));
+    EXPECT_EQ(dir.read(kEquipmentFileName), "Mammography unit\r\n65.0\r\n60.0\r\n07.5\r\n12\r\n0\r\n");
+    writeEquipment(dir.path(), linesForSpectrumTool(asRead, "10.25", "-2.5"));
+    EXPECT_EQ(readEquipment(dir.path()).targetAngle, 10.25);
+    EXPECT_EQ(dir.read(kEquipmentFileName), "Mammography unit\r\n65.0\r\n60.0\r\n07.5\r\n10.25\r\n-2.5\r\n");
+}
+
+TEST(EquipmentFile, WorkbenchWritesLinesOneToFourAsTypedAndCarriesTheAngles) {
+    struct Case {
+        double target, tilt;
+        const char* pattern;
+        const char* line5;
+        const char* line6;
+    };
+    const Case cases[] = {
+        {16, 5, " #0.0", "16.0", " 5.0"}, {16, 5, "#0.0", "16.0", "5.0"},   {16, -2.5, " #0.0", "16.0", " -2.5"},
+        {16, -2.5, "#0.0", "16.0", "-2.5"}, {10.26, 0, " #0.0", "10.3", " 0.0"}, {10.26, 0, "#0.0", "10.3", "0.0"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        EquipmentRecord asRead{"Unit", 65, 60, 7.5, c.target, c.tilt};
+        writeEquipment(dir.path(), linesForWorkbench("Unit B", "65", "60.0", "7.5", asRead, c.pattern));
+        EXPECT_EQ(dir.read(kEquipmentFileName),
+                  std::string("Unit B\r\n65\r\n60.0\r\n7.5\r\n") + c.line5 + "\r\n" + c.line6 + "\r\n")
+            << c.target << " " << c.tilt << " '" << c.pattern << "'";
+    }
+}
+
+TEST(EquipmentFile, JapaneseNameRoundTripsInTheSystemCodePage) {
+    TempDir dir;
+    const std::string name = "乳房撮影装置 ＭＡ－１";
+    writeEquipment(dir.path(), {name, "65", "60", "7.5", "16", "6"});
+    EXPECT_EQ(dir.read(kEquipmentFileName).substr(0, kv::toCp932(name).size()), kv::toCp932(name));
+    EXPECT_EQ(readEquipment(dir.path()).equipmentName, name);
+}
+
+TEST(EquipmentFile, RefusedWritesLeaveTheOldRecord) {
+    TempDir dir;
+    dir.write(kEquipmentFileName, kStart);
+    // A line break would shift every later line; a character outside the code page cannot be written.
+    const EquipmentLines bad[] = {{"Unit\r\nB", "65", "60", "7.5", "16", "6"},
+                                  {"Unit", "65", "60", "7.5", "16\n", "6"},
+                                  {"Unit \xF0\x9F\x98\x80", "65", "60", "7.5", "16", "6"}};
+    const FileFault faults[] = {FileFault::BadValue, FileFault::BadValue, FileFault::CannotWrite};
+    for (int n = 0; n < 3; ++n) {
+        try {
+            writeEquipment(dir.path(), bad[n]);
+            ADD_FAILURE() << n << ": written";
+        } catch (const SpectrumFileError& e) {
+            EXPECT_EQ(e.fault, faults[n]) << e.what();
+        }
+        EXPECT_EQ(dir.read(kEquipmentFileName), kStart);
+    }
+}
+
+} // namespace

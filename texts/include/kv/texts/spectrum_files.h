@@ -1,0 +1,128 @@
+#pragma once
+// Texts of the spectrum files and of the spectrum model's messages.
+//
+// The header labels of P_SPCTL.dat are part of the file: a reader has to
+// recognise a file written by either edition, and the batch tool writes the
+// edition asked for, so both editions' texts are reachable from every program
+// (`spectrumFileTextsOf`). `spectrumFileTexts()` is the edition linked in.
+// Messages may hold "{file}" and "{line}", filled in by the spectrum model.
+#include "kv/texts/text.h"
+
+namespace kv::texts {
+
+struct SpectrumFileLabels {
+    Text molybdenumTarget; // line 1 of P_SPCTL.dat
+    Text tungstenTarget;
+    Text tubeVoltage; // lines 2..10: label before the formatted field
+    Text targetAngle;
+    Text tubeTiltAngle;
+    Text beryllium;
+    Text aluminum;
+    Text molybdenum;
+    Text rhodium;
+    Text silver;
+    Text airLayer;
+};
+
+struct SpectrumFileTexts {
+    SpectrumFileLabels labels;
+    // Refusals of "Draw spectrum", in the order they are checked.
+    Text tubeVoltageTooHigh;
+    Text angleCannotCoverField;
+    Text tubeTiltOutOfRange;
+    Text targetAngleOutOfRange;
+    // Faults of the data, equipment and spectrum files.
+    Text fileMissing;
+    Text fileEndsEarly;
+    Text fileNotANumber;
+    Text fileBadValue;
+    Text fileBadLayout;
+    Text fileCannotWrite;
+    // The batch tool.
+    Text toolUsage;
+    Text toolFirstHvl;
+    Text toolSecondHvl;
+    Text toolMeanEnergy;
+    Text toolWritten;
+};
+
+inline constexpr SpectrumFileTexts englishSpectrumFileTexts{
+    .labels =
+        {
+            .molybdenumTarget = "Molybdenum target",
+            .tungstenTarget = "Tungsten target",
+            .tubeVoltage = "Tube voltage =",
+            .targetAngle = "Target angle =",
+            .tubeTiltAngle = "Tube tilt angle =",
+            .beryllium = "Beryllium =",
+            .aluminum = "Aluminum =",
+            .molybdenum = "Molybdenum =",
+            .rhodium = "Rhodium =",
+            .silver = "Silver =",
+            .airLayer = "Air layer =",
+        },
+    .tubeVoltageTooHigh = "The tube voltage exceeds the maximum value",
+    .angleCannotCoverField = "This angle setting cannot cover the field size",
+    .tubeTiltOutOfRange = "The tube tilt angle is out of range",
+    .targetAngleOutOfRange = "The target angle is out of range",
+    .fileMissing = "The file {file} is missing or cannot be read",
+    .fileEndsEarly = "The file {file} ends too early (line {line})",
+    .fileNotANumber = "The file {file} holds something other than a number in line {line}",
+    .fileBadValue = "The file {file} holds a value that cannot be used in line {line}",
+    .fileBadLayout = "The file {file} is not laid out as expected in line {line}",
+    .fileCannotWrite = "The file {file} cannot be written",
+    .toolUsage = "usage: kv-spectrum [--target Mo|W] [--kv TEXT] [--target-angle TEXT] [--tilt TEXT]\n"
+                 "                   [--be TEXT] [--al TEXT] [--mo TEXT] [--rh TEXT] [--ag TEXT] [--air TEXT]\n"
+                 "                   [--edition en|ja] [--data DIR] [--out FILE]\n"
+                 "Field texts are read as the spectrum screen reads them; omitted fields take the screen's\n"
+                 "start values for the target (angles from equipment.dat in the data folder).",
+    .toolFirstHvl = "First HVL (mm Al)",
+    .toolSecondHvl = "Second HVL (mm Al)",
+    .toolMeanEnergy = "Mean energy (keV)",
+    .toolWritten = "Written",
+};
+
+inline constexpr SpectrumFileTexts japaneseSpectrumFileTexts{
+    .labels =
+        {
+            .molybdenumTarget = "ターゲット：モリブデン",
+            .tungstenTarget = "タングステンターゲット",
+            .tubeVoltage = "管電圧 =",
+            .targetAngle = "ターゲット角度 =",
+            .tubeTiltAngle = "管球傾斜角度 =",
+            .beryllium = "ベリリウム =",
+            .aluminum = "アルミニウム =",
+            .molybdenum = "モリブデン =",
+            .rhodium = "ロジウム =",
+            .silver = "銀 =",
+            .airLayer = "空気層 =",
+        },
+    .tubeVoltageTooHigh = "管電圧が最大値を超えています",
+    .angleCannotCoverField = "この角度設定では照射野をカバーできません",
+    .tubeTiltOutOfRange = "管球傾斜角度が範囲外です",
+    .targetAngleOutOfRange = "ターゲット角度が範囲外です",
+    .fileMissing = "ファイル {file} が見つからないか読めません",
+    .fileEndsEarly = "ファイル {file} が途中で終わっています（{line} 行目）",
+    .fileNotANumber = "ファイル {file} の {line} 行目に数値でないものがあります",
+    .fileBadValue = "ファイル {file} の {line} 行目に使えない値があります",
+    .fileBadLayout = "ファイル {file} の {line} 行目の書式が違います",
+    .fileCannotWrite = "ファイル {file} に書き込めません",
+    .toolUsage = "使い方: kv-spectrum [--target Mo|W] [--kv 文字列] [--target-angle 文字列] [--tilt 文字列]\n"
+                 "                   [--be 文字列] [--al 文字列] [--mo 文字列] [--rh 文字列] [--ag 文字列] [--air 文字列]\n"
+                 "                   [--edition en|ja] [--data フォルダ] [--out ファイル]\n"
+                 "各欄の文字列はスペクトル画面と同じ規則で読みます。省略した欄はターゲットに応じた画面の初期値\n"
+                 "（角度はデータフォルダの equipment.dat）になります。",
+    .toolFirstHvl = "第1半価層 (mm Al)",
+    .toolSecondHvl = "第2半価層 (mm Al)",
+    .toolMeanEnergy = "平均エネルギー (keV)",
+    .toolWritten = "書き込みました",
+};
+
+constexpr const SpectrumFileTexts& spectrumFileTextsOf(Edition e) {
+    return e == Edition::Japanese ? japaneseSpectrumFileTexts : englishSpectrumFileTexts;
+}
+
+// The edition this program was linked with.
+const SpectrumFileTexts& spectrumFileTexts();
+
+} // namespace kv::texts
