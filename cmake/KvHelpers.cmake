@@ -13,13 +13,21 @@ function(kv_add_gtest name)
   add_test(NAME ${name} COMMAND ${name})
 endfunction()
 
+# The texts of an edition go in as object files: a static texts library placed
+# before the libraries that use it on the link line would leave them unresolved.
+function(kv_link_edition_texts target ed)
+  target_sources(${target} PRIVATE $<TARGET_OBJECTS:kv_texts_${ed}>)
+  add_dependencies(${target} kv_texts_${ed})
+endfunction()
+
 # One program in both editions: NAME_en and NAME_ja from the same objects,
 # linked with the English or the Japanese texts.
 function(kv_add_program_editions name)
   cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
   foreach(ed en ja)
     add_executable(${name}_${ed} ${A_SOURCES})
-    target_link_libraries(${name}_${ed} PRIVATE ${A_LIBS} kv_texts_${ed})
+    target_link_libraries(${name}_${ed} PRIVATE ${A_LIBS} kv_texts_headers)
+    kv_link_edition_texts(${name}_${ed} ${ed})
   endforeach()
 endfunction()
 
@@ -36,7 +44,8 @@ function(kv_add_qtest_editions name)
   foreach(ed en ja)
     add_executable(${name}_${ed} $<TARGET_OBJECTS:${name}_obj>)
     set_target_properties(${name}_${ed} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests")
-    target_link_libraries(${name}_${ed} PRIVATE ${name}_obj kv_texts_${ed})
+    target_link_libraries(${name}_${ed} PRIVATE ${name}_obj kv_texts_headers)
+    kv_link_edition_texts(${name}_${ed} ${ed})
     add_test(NAME ${name}_${ed} COMMAND ${name}_${ed})
     set_tests_properties(${name}_${ed} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   endforeach()

@@ -3,6 +3,7 @@
 #include "kv/gui/file_list.h"
 
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -37,6 +38,12 @@ void setColour(QWidget* w, QPalette::ColorRole role, const std::optional<Colour>
 }
 
 } // namespace
+
+QFont fontToFit(QFont font, const QString& text, int width) {
+    while (font.pixelSize() > 6 && QFontMetrics(font).horizontalAdvance(text) > width)
+        font.setPixelSize(font.pixelSize() - 1);
+    return font;
+}
 
 QFont fontOf(const Style& control, const Style& formFont) {
     const double pt = control.pt > 0 ? control.pt : formFont.pt;
@@ -183,6 +190,8 @@ void Form::build(const Control& c) {
     w->setFont(font);
     if (!c.tip.empty())
         w->setToolTip(qs(c.tip));
+    if (c.fit && c.rect.width > 0)
+        w->setFont(fontToFit(font, text, twipsToPixels(c.rect.width)));
     if (c.kind == Kind::Label && c.rect.width == 0) {
         w->move(toPixels(c.rect.left, c.rect.top));
         w->adjustSize();

@@ -67,6 +67,7 @@ struct Control {
     int lineWidth = 1;  // lines, shape borders
     ShapeKind shape = ShapeKind::Rectangle;
     bool border = false;  // labels: single border; pictures: sunken border
+    bool fit = false;     // labels: a caption wider than the rectangle gets a smaller font
 };
 
 enum class Placement { Centred, AtClientPosition };
@@ -133,5 +134,7 @@ private:
 
 // The font a control of the table gets on a form with `formFont`.
 QFont fontOf(const Style& control, const Style& formFont);
+// The font, made smaller as far as needed for the text to fit the width.
+QFont fontToFit(QFont font, const QString& text, int width);
 
 } // namespace kv::gui

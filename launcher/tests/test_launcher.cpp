@@ -1,0 +1,158 @@
+#include "kv/gui/platform.h"
+#include "kv/gui/program.h"
+#include "kv/launcher/launcher_screen.h"
+
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+using namespace kv::gui;
+using kv::launcher::LauncherScreen;
+
+class LauncherTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { setUpApplication(QStringLiteral("Kelvane-Vesk")); }
+
+    void windowIsTheChooser() {
+        LauncherScreen s;
+        QCOMPARE(s.objectName(), QStringLiteral("Form7"));
+        QCOMPARE(s.windowTitle(),
+                 QStringLiteral(" Kelvane-Vesk  (Kelvane Voxel Estimator of Glandular Dose) "));
+        QCOMPARE(s.size(), QSize(648, 375));
+        QVERIFY(!(s.windowFlags() & Qt::WindowMinimizeButtonHint));
+        QVERIFY(!(s.windowFlags() & Qt::WindowMaximizeButtonHint));
+    }
+
+    void controls_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("twips");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("points");
+        QTest::addColumn<bool>("italic");
+        QTest::addColumn<QColor>("colour");  // text colour, or the face of a button
+        auto row = [](const char* n, QRect r, const char* t, double pt, bool it, QColor c) {
+            QTest::newRow(n) << QString(n) << r << QString::fromUtf8(t) << pt << it << c;
+        };
+        // 0 pt: up to 36 pt, as large as the rectangle allows the title.
+        row("Label10", {3580, 700, 3105, 825}, "Kelvane-Vesk", 0, true, QColor(255, 0, 0));
+        row("Label5", {3615, 720, 3105, 825}, "Kelvane-Vesk", 0, true, QColor(255, 255, 0));
+        row("Label2", {360, 2400, 8820, 345}, "Calculation  of dose distributions and average glandular dose(AGD)",
+            15.75, true, QColor(0, 0, 0));
+        row("Label1", {1200, 2880, 6825, 345}, "for Mammography and Digital Breast Tomosynthesis", 15.75, true,
+            QColor(0, 0, 0));
+        row("Command2", {1920, 3720, 2655, 855}, "English edition", 15.75, true, QColor(255, 255, 192));
+        row("Command1", {5400, 3720, 2655, 855}, "Japanese edition", 15.75, true, QColor(255, 255, 192));
+        row("Label3", {2760, 5160, 4365, 255}, "", 11.25, false, QColor(64, 64, 64));
+    }
+    void controls() {
+        QFETCH(QString, name);
+        QFETCH(QRect, twips);
+        QFETCH(QString, text);
+        QFETCH(double, points);
+        QFETCH(bool, italic);
+        QFETCH(QColor, colour);
+        LauncherScreen s;
+        QWidget* w = s.find(name.toStdString());
+        QCOMPARE(w->geometry(), toPixels(Twips{twips.x(), twips.y(), twips.width(), twips.height()}));
+        if (points > 0) {
+            QCOMPARE(w->font().pixelSize(), pointsToPixels(points));
+        } else {
+            QVERIFY(w->font().pixelSize() <= pointsToPixels(36));
+            QVERIFY(w->font().pixelSize() >= pointsToPixels(26));
+            QVERIFY(QFontMetrics(w->font()).horizontalAdvance(text) <= w->width());
+        }
+        QCOMPARE(w->font().italic(), italic);
+        QCOMPARE(w->font().family(), QStringLiteral("Times New Roman"));
+        if (auto* b = qobject_cast<QPushButton*>(w)) {
+            QCOMPARE(b->text(), text);
+            QCOMPARE(b->palette().color(QPalette::Button), colour);
+        } else {
+            auto* l = qobject_cast<QLabel*>(w);
+            QVERIFY(l);
+            if (!text.isEmpty())
+                QCOMPARE(l->text(), text);
+            else
+                QVERIFY(!l->text().isEmpty());  // the notice line
+            QCOMPARE(l->palette().color(QPalette::WindowText), colour);
+        }
+    }
+
+    void titleFrameLines_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QLineF>("ends");
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("Line2 top") << "Line2" << QLineF(3240, 600, 7080, 600) << QColor(255, 255, 255);
+        QTest::newRow("Line3 left") << "Line3" << QLineF(3240, 1680, 3240, 600) << QColor(255, 255, 255);
+        QTest::newRow("Line1 bottom") << "Line1" << QLineF(3240, 1680, 7080, 1680) << QColor(192, 192, 192);
+        QTest::newRow("Line4 right") << "Line4" << QLineF(7080, 1680, 7080, 600) << QColor(192, 192, 192);
+    }
+    void titleFrameLines() {
+        QFETCH(QString, name);
+        QFETCH(QLineF, ends);
+        QFETCH(QColor, colour);
+        LauncherScreen s;
+        LineItem* l = s.line(name.toStdString());
+        QCOMPARE(QLineF(l->x1(), l->y1(), l->x2(), l->y2()), ends);
+        QCOMPARE(l->colour(), colour);
+        QCOMPARE(l->width(), 3);
+    }
+
+    void ribbonIsPink() {
+        LauncherScreen s;
+        Canvas* c = s.picture("Picture1");
+        QCOMPARE(c->innerRect().size(), QSize(72, 92));
+        int pink = 0;
+        const QImage img = c->image();
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                const QColor p = img.pixelColor(x, y);
+                pink += p.red() > 190 && p.green() < 200 && p.blue() > 90 && p.red() > p.green() + 40;
+            }
+        QVERIFY2(pink > 300, qPrintable(QString::number(pink)));
+    }
+
+    void eachButtonStartsOneWorkbenchAndCloses_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("program");
+        QTest::newRow("English edition") << "Command2" << "dorvel_en";
+        QTest::newRow("Japanese edition") << "Command1" << "dorvel_ja";
+    }
+    void eachButtonStartsOneWorkbenchAndCloses() {
+        QFETCH(QString, button);
+        QFETCH(QString, program);
+        StartRecorder starts;
+        MessageRecorder messages;
+        LauncherScreen s;
+        s.show();
+        QTest::mouseClick(s.button(button.toStdString()), Qt::LeftButton);
+        QCOMPARE(starts.started, std::vector<QString>{program});
+        QVERIFY(!s.isVisible());
+        QVERIFY(messages.entries.empty());
+    }
+
+    void aWorkbenchThatCannotStartIsNamedBeforeTheEnd() {
+        StartRecorder starts;
+        starts.succeeds = false;
+        MessageRecorder messages;
+        LauncherScreen s;
+        s.show();
+        QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+        QCOMPARE(messages.entries.size(), size_t{1});
+        QVERIFY(messages.entries[0].text.contains(QStringLiteral("dorvel_ja")));
+        QVERIFY(messages.entries[0].icon == MessageIcon::Warning);
+        QVERIFY(!s.isVisible());
+    }
+
+    void closingStartsNothing() {
+        StartRecorder starts;
+        LauncherScreen s;
+        s.show();
+        QVERIFY(s.close());
+        QVERIFY(starts.started.empty());
+    }
+};
+
+QTEST_MAIN(LauncherTest)
+#include "test_launcher.moc"
