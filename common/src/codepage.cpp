@@ -45,8 +45,17 @@ std::string toCp932(std::string_view utf8) {
 }
 
 std::string fromCp932(std::string_view cp932) {
-    if (isAscii(cp932)) return std::string(cp932);
-    return convert(cp932, "UTF-8", "CP932");
+    // Only the span from the first to the last non-ASCII byte needs iconv: a
+    // result file's Japanese header is converted without its 15 MB of numbers.
+    auto high = [](char c) { return static_cast<unsigned char>(c) >= 0x80; };
+    auto first = std::find_if(cp932.begin(), cp932.end(), high);
+    if (first == cp932.end()) return std::string(cp932);
+    auto last = std::find_if(cp932.rbegin(), cp932.rend(), high).base();
+    if (last != cp932.end()) ++last; // the trail byte of a last double-byte character may look like ASCII
+    std::string out(cp932.begin(), first);
+    out += convert(std::string_view(first, static_cast<size_t>(last - first)), "UTF-8", "CP932");
+    out.append(last, cp932.end());
+    return out;
 }
 
 } // namespace kv

@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <system_error>
 
@@ -249,6 +250,7 @@ bool parseNumberStrict(std::string_view text, double& out) {
     const char* e = b + text.size();
     const char* f = (b != e && *b == '-') ? b + 1 : b; // from_chars would take "inf" and "nan"
     if (f != e && ((*f >= '0' && *f <= '9') || *f == '.')) {
+        if (parsePlainDecimal(b, e, out) == e) return true;
         auto [ptr, ec] = std::from_chars(b, e, out);
         if (ec == std::errc() && ptr == e) return true;
     }
@@ -257,6 +259,45 @@ bool parseNumberStrict(std::string_view text, double& out) {
     if (n == 0 || n != text.size()) return false;
     out = convert(normalised);
     return true;
+}
+
+const char* parsePlainDecimal(const char* p, const char* e, double& out) {
+    static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    bool negative = p != e && *p == '-';
+    if (negative) ++p;
+    uint64_t mantissa = 0;
+    int significant = 0, digits = 0, exp10 = 0;
+    for (; p != e && *p >= '0' && *p <= '9'; ++p, ++digits) {
+        if (mantissa == 0 && *p == '0') continue;
+        mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+        ++significant;
+    }
+    if (p != e && *p == '.') {
+        for (++p; p != e && *p >= '0' && *p <= '9'; ++p, ++digits, --exp10) {
+            if (mantissa == 0 && *p == '0') continue;
+            mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+            ++significant;
+        }
+    }
+    if (digits == 0 || significant > 15) return nullptr;
+    if (p != e && (*p == 'E' || *p == 'e')) {
+        ++p;
+        bool expNegative = p != e && *p == '-';
+        if (p != e && (*p == '-' || *p == '+')) ++p;
+        if (p == e || *p < '0' || *p > '9') return nullptr;
+        int x = 0;
+        for (; p != e && *p >= '0' && *p <= '9'; ++p)
+            if ((x = x * 10 + (*p - '0')) > 1000) return nullptr;
+        exp10 += expNegative ? -x : x;
+    }
+    double v = static_cast<double>(mantissa); // exact: at most 15 digits
+    if (mantissa != 0) {
+        if (exp10 < -22 || exp10 > 22) return nullptr;
+        v = exp10 < 0 ? v / kPow10[-exp10] : v * kPow10[exp10];
+    }
+    out = negative ? -v : v;
+    return p;
 }
 
 } // namespace kv

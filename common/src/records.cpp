@@ -107,6 +107,8 @@ std::string readFileBytes(const std::filesystem::path& workDir, const std::strin
 }
 
 std::string decode(std::string bytes) {
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return bytes; // no copy of a large all-ASCII file
     try {
         return fromCp932(bytes);
     } catch (const CodePageError&) {
@@ -186,6 +188,17 @@ void RecordReader::finishField() {
 
 double RecordReader::readNumber() {
     skipFieldStart();
+    {
+        const char* b = data_.data() + pos_;
+        const char* e = data_.data() + data_.size();
+        double v = 0;
+        const char* end = parsePlainDecimal(b, e, v);
+        if (end && (end == e || *end == ',' || *end == ' ' || *end == '\t' || *end == '\r' || *end == '\n')) {
+            pos_ += static_cast<size_t>(end - b);
+            finishField();
+            return v;
+        }
+    }
     if (data_[pos_] == '"') {
         std::string t = readText();
         double v = 0;

@@ -1,8 +1,13 @@
 #include "kv/common/format.h"
 
+#include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <random>
+#include <vector>
 
 namespace {
 
@@ -116,6 +121,37 @@ TEST(ParseNumber, IgnoresTheCLocale) {
         EXPECT_EQ(kv::format(3.25, "0.00"), "3.25");
     }
     std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+// The fast road must give from_chars' value bit for bit, or step aside.
+TEST(ParseNumber, PlainDecimalsMatchTheGeneralConversion) {
+    std::vector<std::string> texts = {"0",     "-0",       "65",         "7.5",          "-2.5",     "1.23456E-04",
+                                      "1e22",  "1e-22",    "9e-23",      "1.5E+23",      ".5",       "10.",
+                                      "0.000", "123456789012345", "1234567890123456", "0.1000000000000000001",
+                                      "4.9406564584124654E-324",     "1.7976931348623157E+308", "00012.5e-1"};
+    std::mt19937_64 rng(7);
+    std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+    std::uniform_int_distribution<int> exponent(-30, 30), digits(1, 17);
+    char buf[64];
+    for (int i = 0; i < 20000; ++i) {
+        std::snprintf(buf, sizeof buf, "%.*E", digits(rng) - 1, mantissa(rng) * std::pow(10.0, exponent(rng)));
+        texts.push_back(buf);
+    }
+    for (const std::string& t : texts) {
+        double fast = -1, general = -2;
+        const char* end = kv::parsePlainDecimal(t.data(), t.data() + t.size(), fast);
+        auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), general);
+        ASSERT_EQ(ec, std::errc()) << t;
+        if (end == nullptr) continue; // left to the general road
+        EXPECT_EQ(end, ptr) << t;
+        EXPECT_EQ(std::memcmp(&fast, &general, sizeof fast), 0) << t << ": " << fast << " vs " << general;
+    }
+    double v = 0;
+    for (const char* notPlain : {"", "-", ".", "+7", "abc", "1e", "1e+", "e5", "\"1\""})
+        EXPECT_EQ(kv::parsePlainDecimal(notPlain, notPlain + std::strlen(notPlain), v), nullptr) << notPlain;
+    const char* stop = "12.5abc";
+    EXPECT_EQ(kv::parsePlainDecimal(stop, stop + 7, v), stop + 4);
+    EXPECT_EQ(v, 12.5);
 }
 
 } // namespace

@@ -150,4 +150,29 @@ TEST(RecordReader, LineNumberPointsAtTheFailingField) {
     EXPECT_EQ(r.lineNumber(), 4);
 }
 
+TEST(RecordReader, HeadStopsAtTheLastWholeLineWithinTheLimit) {
+    TempDir d;
+    std::ofstream(d.path() / "long.vesk", std::ios::binary) << "first\r\nsecond\r\nthird line is long\r\n";
+    auto r = kv::RecordReader::head(d.path(), "long.vesk", 20);
+    EXPECT_EQ(r.readLine(), "first");
+    EXPECT_EQ(r.readLine(), "second");
+    EXPECT_THROW(r.readLine(), kv::PastEnd);
+    auto whole = kv::RecordReader::head(d.path(), "long.vesk", 1000);
+    whole.readLine();
+    whole.readLine();
+    EXPECT_EQ(whole.readLine(), "third line is long");
+    EXPECT_THROW(kv::RecordReader::head(d.path(), "none.vesk", 10), kv::FileMissing);
+}
+
+TEST(CodePage, OnlyTheJapanesePartOfALongTextIsConverted) {
+    // "ソ" is 0x83 0x5C in CP932: its trail byte looks like a backslash.
+    const std::string cases[] = {"ソ", "1, 2\r\nソ", "ソ\r\n3, 4", "a ソ b 表 c\r\n5,6,7", "ｱ\\x"};
+    for (const std::string& utf8 : cases) {
+        std::string bytes = kv::toCp932(utf8);
+        EXPECT_EQ(kv::fromCp932(bytes), utf8);
+        EXPECT_EQ(kv::fromCp932("head " + bytes + std::string(1000, '7')), "head " + utf8 + std::string(1000, '7'));
+    }
+    EXPECT_THROW(kv::fromCp932("abc\x83"), kv::CodePageError); // a lead byte with no trail
+}
+
 } // namespace

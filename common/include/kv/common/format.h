@@ -23,4 +23,12 @@ double parseNumber(std::string_view text);
 // the same grammar. Returns false when it is not.
 bool parseNumberStrict(std::string_view text, double& out);
 
+// The fast exact road for the plain decimals that fill large files
+// ("1.23456E-04", "65", "-0.5"): at most 15 significant digits and a power of
+// ten within 1e22, where one multiplication or division of exact doubles is
+// correctly rounded (the same value from_chars gives). Reads from p and
+// returns the end of the number; nullptr when the text starts with no such
+// number, and then only parseNumberStrict decides.
+const char* parsePlainDecimal(const char* p, const char* e, double& out);
+
 } // namespace kv
