@@ -1,0 +1,20 @@
+#pragma once
+// The one dose model the result screens show. Form2 replaces `shown` whole
+// on a successful load and zeroes its grid on "Clear"; it also writes the two
+// selected indices on a pick. Form5, Form6 and Form7 only read it. The program
+// makes one session and hands the same one to every result screen:
+//
+//   kv::results::ResultsSession session;   // outlives the screens
+//   Form2 results(session);  Form6 xy(session);  Form7 xz(session);
+//   const DoseModel& m = session.shown;    // in a drawing routine
+#include "kv/results/dose_model.h"
+
+namespace kv::results {
+
+struct ResultsSession {
+    DoseModel shown;
+    // A file has been loaded and not cleared since.
+    bool loaded = false;
+};
+
+} // namespace kv::results
