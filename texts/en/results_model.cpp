@@ -1,0 +1,32 @@
+#include "kv/texts/results_model.h"
+
+namespace kv::texts {
+
+const ResultsModelTexts& resultsModelTexts() {
+    static constexpr ResultsModelTexts t{
+        .selectFile = "  * Select File  !   ",
+        .cannotRead = " This file cannot be read ! ",
+        .lineTail = "   ",
+        .historyLabel = "   History = ",
+        .historyUnit = "",
+        .phantomSize = "   Phantom size",
+        .sizeIndent = "     ",
+        .sizeTimes = " x ",
+        .sizeUnit = " cm",
+        .fractionLabel = "   Grandular fraction = ",
+        .fractionUnit = " %",
+        .reasonCannotOpen = "the file cannot be opened",
+        .reasonEndsEarly = "the file ends before all dose values are read",
+        .reasonNotANumber = "a value is not a number",
+        .reasonCountOutOfRange = "a grid count is not a whole number within the dose grid (X 1..76, Y 1..151, Z 1..60)",
+        .reasonEmptyReferenceRegion = "the reference region holds no dose, so there is no 100 % dose",
+        .reasonAirKerma = "the air kerma is zero or negative",
+        .reportUsage = "usage: kv-report_en [--json] RESULT_FILE...\n"
+                       "Prints the header preview, the 100 % dose, FCD, sAGD and mean-percentage fields\n"
+                       "and the depth-dose table of each result file, as CSV or (--json) as JSON.\n"
+                       "The exit status is 1 when a file cannot be read, 2 on a usage error.",
+    };
+    return t;
+}
+
+} // namespace kv::texts

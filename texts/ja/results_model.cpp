@@ -1,0 +1,32 @@
+#include "kv/texts/results_model.h"
+
+namespace kv::texts {
+
+const ResultsModelTexts& resultsModelTexts() {
+    static constexpr ResultsModelTexts t{
+        .selectFile = "  * ファイルを選択して下さい！",
+        .cannotRead = " このファイルは読めません ! ",
+        .lineTail = "   ",
+        .historyLabel = "   ヒストリー数 = ",
+        .historyUnit = " 個",
+        .phantomSize = "   ファントムサイズ",
+        .sizeIndent = "     ",
+        .sizeTimes = " x ",
+        .sizeUnit = " cm",
+        .fractionLabel = "   乳腺割合 = ",
+        .fractionUnit = " ％",
+        .reasonCannotOpen = "ファイルを開けません",
+        .reasonEndsEarly = "すべての線量値を読む前にファイルが終わっています",
+        .reasonNotANumber = "数値でない値があります",
+        .reasonCountOutOfRange = "格子数が線量格子の範囲内の整数ではありません (X 1..76, Y 1..151, Z 1..60)",
+        .reasonEmptyReferenceRegion = "基準領域に線量がなく、100% 線量が求められません",
+        .reasonAirKerma = "空気カーマが 0 以下です",
+        .reportUsage = "使い方: kv-report_ja [--json] 結果ファイル...\n"
+                       "各結果ファイルのヘッダ、100% 線量、FCD、sAGD、平均百分率と深部線量表を\n"
+                       "CSV で (--json では JSON で) 出力します。\n"
+                       "読めないファイルがあると終了状態は 1、使い方の誤りでは 2 です。",
+    };
+    return t;
+}
+
+} // namespace kv::texts

@@ -1,0 +1,96 @@
+#include "kv/results/load_steps.h"
+#include "kv/results/testfiles.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace kv::results;
+using namespace kv::results::testfiles;
+
+// Records what the screens are asked to do, and what the model held when asked.
+struct RecordingView : LoadView {
+    explicit RecordingView(const DoseModel& m) : model(m) {}
+    const DoseModel& model;
+    std::vector<std::string> steps;
+    DoseFields fields;
+    void ShowMessage(std::string_view m) override { steps.push_back("message:" + std::string(m)); }
+    void ProcessPendingEvents() override { steps.push_back("events"); }
+    void ShowNumberFields(const DoseFields& f) override {
+        fields = f;
+        steps.push_back("fields");
+    }
+    void EnableResultControls() override { steps.push_back("enable"); }
+    void DrawYZPlane() override { steps.push_back("yz:" + std::to_string(model.GridCountZ)); }
+    void DrawDepthDoseGraph() override {
+        steps.push_back("pdd:" + std::to_string(static_cast<int>(model.DepthDose[Total][1] + 0.5)));
+    }
+};
+
+const kv::texts::ResultsModelTexts& en() { return kv::texts::resultsModelTexts(); }
+
+TEST(RunLoadResultFile, StepsInTheScreensOrder) {
+    TempWorkDir dir;
+    writeResult(dir.path(), "a.vesk", uniformResult(75, 150, 6, 0.5, 2.0));
+    DoseModel shown;
+    RecordingView view(shown);
+    EXPECT_EQ(RunLoadResultFile(shown, dir.path(), "a.vesk", view, en()), LoadFailure::None);
+    EXPECT_EQ(view.steps,
+              (std::vector<std::string>{"events", "events", "events", "fields", "enable", "yz:6", "pdd:100"}));
+    EXPECT_EQ(view.fields.referenceDose, " 0.500");
+    EXPECT_EQ(view.fields.sagd, "0.500");
+    EXPECT_EQ(shown.SelectedYIndex, 80);
+}
+
+// A fingerprint of everything a screen can read from the model.
+std::vector<double> fingerprint(const DoseModel& m) {
+    std::vector<double> f{static_cast<double>(m.GridCountX), static_cast<double>(m.GridCountY),
+                          static_cast<double>(m.GridCountZ), m.AirKerma, m.FcdValue, m.ReferenceDose,
+                          m.MeanGlandDose, m.SagdValue, static_cast<double>(m.SelectedYIndex),
+                          static_cast<double>(m.SelectedZIndex)};
+    for (int c = 0; c < kComponents; ++c) {
+        double sum = 0;
+        for (int iz = 0; iz < kExtentZ; ++iz)
+            for (int iy = 0; iy < kExtentY; ++iy)
+                for (int ix = 0; ix < kExtentX; ++ix) sum += m.DoseGrid(c, ix, iy, iz) * (1 + ix + 3 * iy + 7 * iz);
+        f.push_back(sum);
+        f.insert(f.end(), m.DepthDose[c].begin(), m.DepthDose[c].end());
+        f.insert(f.end(), m.LayerDoseSum[c].begin(), m.LayerDoseSum[c].end());
+    }
+    return f;
+}
+
+TEST(RunLoadResultFile, AFailedLoadLeavesTheShownModelAndScreensAlone) {
+    TempWorkDir dir;
+    writeResult(dir.path(), "good.vesk",
+                makeResult(60, 140, 5, [](int c, int ix, int iy, int iz) { return c * 0.1 + 1.0 / (ix + iy + iz); }, 4.0));
+    const std::string good = resultText(uniformResult(75, 150, 5, 1.0));
+    dir.write("truncated.vesk", good.substr(0, good.size() * 7 / 8));
+    dir.write("z61.vesk", resultText(uniformResult(75, 150, 61, 1.0)));
+    dir.write("y20.vesk", resultText(uniformResult(75, 20, 4, 1.0)));
+    dir.write("kerma0.vesk", resultText(uniformResult(75, 150, 4, 1.0, 0.0)));
+    dir.write("word.vesk", good.substr(0, good.size() / 2) + "abc," + good.substr(good.size() / 2));
+
+    DoseModel shown;
+    {
+        RecordingView first(shown);
+        ASSERT_EQ(RunLoadResultFile(shown, dir.path(), "good.vesk", first, en()), LoadFailure::None);
+    }
+    shown.SelectedYIndex = 33; // picked on the map since
+    const std::vector<double> before = fingerprint(shown);
+    for (const char* name : {"truncated.vesk", "z61.vesk", "y20.vesk", "kerma0.vesk", "word.vesk", "missing.vesk"}) {
+        SCOPED_TRACE(name);
+        RecordingView view(shown);
+        EXPECT_NE(RunLoadResultFile(shown, dir.path(), name, view, en()), LoadFailure::None);
+        // Pending events may have run; nothing else was touched.
+        std::erase(view.steps, "events");
+        EXPECT_EQ(view.steps, std::vector<std::string>{"message: This file cannot be read ! "});
+        EXPECT_EQ(fingerprint(shown), before);
+    }
+    RecordingView none(shown);
+    EXPECT_EQ(RunLoadResultFile(shown, dir.path(), "", none, en()), LoadFailure::NoFileSelected);
+    EXPECT_EQ(none.steps, std::vector<std::string>{"message:  * Select File  !   "});
+    EXPECT_EQ(fingerprint(shown), before);
+}
+
+} // namespace
