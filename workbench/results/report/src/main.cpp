@@ -1,0 +1,8 @@
+#include "kv/results/report.h"
+
+#include <iostream>
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return kv::results::RunReport(args, std::cout, std::cerr, kv::texts::resultsModelTexts());
+}

@@ -1,0 +1,167 @@
+#include "kv/results/report.h"
+
+#include "kv/common/format.h"
+#include "kv/results/result_file.h"
+
+#include <cmath>
+#include <filesystem>
+
+namespace kv::results {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct FieldRow {
+    const char* key;
+    std::string text;
+    double value;
+};
+
+struct FileReport {
+    std::string file;
+    HeaderPreview preview;
+    LoadResult load;
+    std::vector<FieldRow> fields;
+};
+
+FileReport evaluate(const std::string& arg, const texts::ResultsModelTexts& t) {
+    FileReport r;
+    r.file = arg;
+    fs::path p(arg);
+    fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
+    const std::string name = p.filename().string();
+    r.preview = PreviewResultHeader(dir, name, t);
+    r.load = LoadResultFile(dir, name);
+    if (r.load) {
+        const DoseModel& m = *r.load.model;
+        DoseFields f = m.fields();
+        r.fields = {
+            {"dose_100_percent_mGy", f.referenceDose, m.ReferenceDose / m.AirKerma},
+            {"fcd_cm", f.fcd, m.FcdValue},
+            {"sagd_mGy", f.sagd, m.SagdValue},
+            {"mean_percentage", f.meanGlandDose, m.MeanGlandDose},
+        };
+    }
+    return r;
+}
+
+// A number as data: every digit kept, nothing added.
+std::string number(double v) { return std::isfinite(v) ? plainDecimal(v) : std::string(); }
+
+std::string csvText(std::string_view s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string jsonText(std::string_view s) {
+    std::string out = "\"";
+    for (char c : s) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            static const char hex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += hex[u >> 4];
+            out += hex[u & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string jsonNumber(double v) { return std::isfinite(v) ? plainDecimal(v) : "null"; }
+
+void writeCsv(const FileReport& r, std::ostream& out, const texts::ResultsModelTexts& t) {
+    out << "file," << csvText(r.file) << "\n";
+    for (const std::string& line : r.preview.lines) out << "preview," << csvText(line) << "\n";
+    if (!r.load) {
+        out << "error," << csvText(t.cannotRead) << "," << csvText(failureReason(r.load.failure, t)) << "\n\n";
+        return;
+    }
+    for (const FieldRow& f : r.fields) out << "field," << f.key << "," << csvText(f.text) << "," << number(f.value) << "\n";
+    const DoseModel& m = *r.load.model;
+    out << "layer,total,primary,scatter\n";
+    for (int iz = 1; iz <= m.GridCountZ; ++iz)
+        out << iz << "," << number(m.DepthDose[Total][iz]) << "," << number(m.DepthDose[Primary][iz]) << ","
+            << number(m.DepthDose[Scatter][iz]) << "\n";
+    out << "\n";
+}
+
+void writeJson(const FileReport& r, std::ostream& out, const texts::ResultsModelTexts& t) {
+    out << "  {\n    \"file\": " << jsonText(r.file) << ",\n    \"preview\": [";
+    for (size_t i = 0; i < r.preview.lines.size(); ++i)
+        out << (i ? ",\n      " : "\n      ") << jsonText(r.preview.lines[i]);
+    out << (r.preview.lines.empty() ? "]" : "\n    ]") << ",\n    \"previewComplete\": "
+        << (r.preview.complete ? "true" : "false") << ",\n";
+    if (!r.load) {
+        out << "    \"error\": " << jsonText(t.cannotRead) << ",\n    \"reason\": "
+            << jsonText(failureReason(r.load.failure, t)) << "\n  }";
+        return;
+    }
+    out << "    \"fields\": {";
+    for (size_t i = 0; i < r.fields.size(); ++i)
+        out << (i ? ",\n      " : "\n      ") << jsonText(r.fields[i].key) << ": {\"text\": " << jsonText(r.fields[i].text)
+            << ", \"value\": " << jsonNumber(r.fields[i].value) << "}";
+    out << "\n    },\n    \"depthDose\": [";
+    const DoseModel& m = *r.load.model;
+    for (int iz = 1; iz <= m.GridCountZ; ++iz)
+        out << (iz > 1 ? ",\n      " : "\n      ") << "{\"layer\": " << iz
+            << ", \"total\": " << jsonNumber(m.DepthDose[Total][iz])
+            << ", \"primary\": " << jsonNumber(m.DepthDose[Primary][iz])
+            << ", \"scatter\": " << jsonNumber(m.DepthDose[Scatter][iz]) << "}";
+    out << "\n    ]\n  }";
+}
+
+} // namespace
+
+int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+              const texts::ResultsModelTexts& t) {
+    bool json = false, optionsEnded = false;
+    std::vector<std::string> files;
+    for (const std::string& a : args) {
+        if (!optionsEnded && a == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && a == "--json") {
+            json = true;
+        } else if (!optionsEnded && (a == "--help" || a == "-h")) {
+            out << t.reportUsage.view() << "\n";
+            return 0;
+        } else if (!optionsEnded && a.size() > 1 && a[0] == '-') {
+            err << t.reportUsage.view() << "\n";
+            return 2;
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (files.empty()) {
+        err << t.reportUsage.view() << "\n";
+        return 2;
+    }
+    int status = 0;
+    if (json) out << "[\n";
+    for (size_t i = 0; i < files.size(); ++i) {
+        FileReport r = evaluate(files[i], t);
+        if (!r.load) {
+            status = 1;
+            err << files[i] << ":" << t.cannotRead.view() << "(" << failureReason(r.load.failure, t) << ")\n";
+        }
+        if (json) {
+            if (i) out << ",\n";
+            writeJson(r, out, t);
+        } else {
+            writeCsv(r, out, t);
+        }
+        out.flush();
+    }
+    if (json) out << "\n]\n";
+    return status;
+}
+
+} // namespace kv::results
