@@ -1,0 +1,66 @@
+#pragma once
+// Geometry as a short list of convex regions (boxes, optionally cut by a
+// cylinder about a Z-parallel axis) in priority order inside a world box.
+// A point belongs to the first region that contains it.
+#include "kv/engine/vec.h"
+
+#include <limits>
+#include <vector>
+
+namespace kv::engine {
+
+inline constexpr double kInfinity = std::numeric_limits<double>::infinity();
+inline constexpr int kVacuum = -1;
+inline constexpr int kOutside = -1; // region index of a photon that has left
+
+struct Box {
+    Vec3 lo, hi;
+    bool contains(Vec3 p) const {
+        return p.x > lo.x && p.x < hi.x && p.y > lo.y && p.y < hi.y && p.z > lo.z && p.z < hi.z;
+    }
+};
+
+struct Shape {
+    Box box;
+    bool cylinder = false;
+    double cx = 0, cy = 0, radius = 0;
+
+    bool contains(Vec3 p) const {
+        if (!box.contains(p)) return false;
+        if (!cylinder) return true;
+        double dx = p.x - cx, dy = p.y - cy;
+        return dx * dx + dy * dy < radius * radius;
+    }
+    // The part of the ray p + t d inside the shape; false when there is none.
+    bool interval(Vec3 p, Vec3 d, double& t0, double& t1) const;
+};
+
+struct Region {
+    Shape shape;
+    int material = kVacuum; // index into the physics list
+    bool absorbing = false; // a photon that enters is no longer followed
+};
+
+class Scene {
+public:
+    Scene(std::vector<Region> regions, Box world, int worldMaterial);
+
+    int regionCount() const { return static_cast<int>(regions_.size()); }
+    int worldRegion() const { return regionCount(); }
+    // Region index, worldRegion() for the world, kOutside beyond it.
+    int locate(Vec3 p) const;
+    int material(int region) const { return region == worldRegion() ? worldMaterial_ : regions_[region].material; }
+    bool absorbing(int region) const { return region < regionCount() && regions_[region].absorbing; }
+    // Distance along d from p (inside `region`) to where the region ends.
+    double distanceOut(int region, Vec3 p, Vec3 d) const;
+    const Region& region(int i) const { return regions_[i]; }
+
+private:
+    std::vector<Region> regions_;
+    Box world_;
+    int worldMaterial_;
+    // For each region, the earlier regions whose boxes overlap its own.
+    std::vector<std::vector<int>> inner_;
+};
+
+} // namespace kv::engine

@@ -1,0 +1,82 @@
+#pragma once
+// The X-ray focus: a point source whose photons are collimated to a
+// rectangle on the detector plane, with the spectrum and the emission per
+// unit solid angle of each ray of the heel-effect table.
+#include "kv/engine/random.h"
+#include "kv/engine/vec.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace kv::engine {
+
+// Relative photon numbers per ray and energy. Ray k covers the angles
+// [k, k+1) * rayWidth degrees from the central axis, measured in the plane
+// that holds the axis and Y; a single ray means no heel effect.
+struct RaySpectra {
+    double rayWidthDeg = 0.5;
+    std::vector<double> energies;             // keV, one per bin
+    std::vector<std::vector<double>> weights; // [ray][bin]
+};
+
+// Walker's alias table over the bins of one ray.
+class AliasTable {
+public:
+    explicit AliasTable(const std::vector<double>& w);
+    uint32_t sample(Rng& rng) const {
+        double u = rng.uniform() * static_cast<double>(prob_.size());
+        uint32_t i = static_cast<uint32_t>(u);
+        return (u - i) < prob_[i] ? i : alias_[i];
+    }
+
+private:
+    std::vector<double> prob_;
+    std::vector<uint32_t> alias_;
+};
+
+struct SourcePhoton {
+    Vec3 pos, dir;
+    double energy;
+};
+
+struct FieldGeometry {
+    double detectorZ = 65.0;           // Z of the detector plane; the focus at 0 deg is the origin
+    double x0 = -7.5, x1 = 7.5;        // field on the detector plane
+    double y0 = 0.0, y1 = 15.0;
+    double pivotDepth = 60.0;          // the rotation axis: parallel to Y, this far below the focus at 0 deg
+    double angleMinDeg = 0.0, angleMaxDeg = 0.0; // tube angle drawn uniformly in this range
+};
+
+class FieldSource {
+public:
+    FieldSource(const FieldGeometry& g, const RaySpectra& s);
+
+    SourcePhoton sample(Rng& rng) const;
+
+    // Photons emitted into the field per unit of the table's weight per
+    // steradian, averaged over the tube angles: one history stands for
+    // 1/emittedIntoField() of the source.
+    double emittedIntoField() const { return emitted_; }
+    // Photons per cm2 per history of each bin at point p with the tube at
+    // angle 0 (free space, inverse square): fluence[bin].
+    std::vector<double> fluenceAt(Vec3 p) const;
+    // Focus position and central axis at a tube angle.
+    Vec3 focus(double angleDeg) const;
+    Vec3 axis(double angleDeg) const;
+    const RaySpectra& spectra() const { return spectra_; }
+
+private:
+    uint32_t rayOf(double tanAngle) const;
+    double emissionIntegral(double angleDeg, int n) const;
+
+    FieldGeometry g_;
+    RaySpectra spectra_;
+    std::vector<double> raySum_;   // emission per steradian of each ray
+    std::vector<double> tanEdge_;  // tan of the ray edges
+    std::vector<AliasTable> alias_;
+    double rayMax_ = 0;
+    double minHeight2_ = 0;        // square of the smallest focus height over the angles
+    double emitted_ = 0;
+};
+
+} // namespace kv::engine

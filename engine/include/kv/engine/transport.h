@@ -1,0 +1,93 @@
+#pragma once
+// One photon history through a scene. The scorer is told every deposit and
+// how the photon ends:
+//   deposit(region, position, energy deposited, energy of the photon that
+//           interacted, whether it had scattered before)
+//   leave(photon)          escaped the world or reached an absorbing region
+// Photoelectric absorption deposits the whole energy on the spot (the
+// fluorescence of these low-Z materials is neglected); the electron of an
+// incoherent scatter deposits its energy where it is set free.
+#include "kv/engine/physics.h"
+#include "kv/engine/random.h"
+#include "kv/engine/scene.h"
+#include "kv/engine/vec.h"
+
+#include <cmath>
+#include <vector>
+
+namespace kv::engine {
+
+// Photons step this far past a boundary, so that the next region is found
+// unambiguously.
+inline constexpr double kPush = 1e-9; // cm
+
+struct Photon {
+    Vec3 pos, dir;
+    double energy;
+    bool scattered = false;
+};
+
+inline void randomAzimuth(Rng& rng, double& c, double& s) {
+    for (;;) {
+        double a = 2.0 * rng.uniform() - 1.0, b = 2.0 * rng.uniform() - 1.0;
+        double r2 = a * a + b * b;
+        if (r2 > 1.0 || r2 < 1e-30) continue;
+        c = (a * a - b * b) / r2;
+        s = 2.0 * a * b / r2;
+        return;
+    }
+}
+
+template <class Scorer>
+void transport(Photon ph, const Scene& scene, const std::vector<MaterialPhysics>& phys, Rng& rng, Scorer& sc) {
+    int region = scene.locate(ph.pos);
+    for (;;) {
+        if (region == kOutside || scene.absorbing(region)) {
+            sc.leave(ph);
+            return;
+        }
+        double dist = scene.distanceOut(region, ph.pos, ph.dir);
+        int mat = scene.material(region);
+        if (mat != kVacuum) {
+            const MaterialPhysics& m = phys[static_cast<size_t>(mat)];
+            GridPoint g = gridPoint(ph.energy);
+            const MaterialPhysics::Cell& c = m.cell(g.cell);
+            double mu = c.mu + c.dmu * g.offset;
+            double s = -std::log(rng.uniformOpen()) / mu;
+            if (s < dist) {
+                ph.pos = ph.pos + s * ph.dir;
+                double r = rng.uniform() * mu;
+                if (r < c.photo + c.dphoto * g.offset) {
+                    sc.deposit(region, ph.pos, ph.energy, ph.energy, ph.scattered);
+                    return;
+                }
+                double cost;
+                if (r < c.coh + c.dcoh * g.offset) {
+                    cost = m.sampleRayleighCosine(ph.energy, rng);
+                } else {
+                    cost = m.sampleComptonCosine(ph.energy, rng);
+                    double e2 = ph.energy / (1.0 + ph.energy / kElectronMass * (1.0 - cost));
+                    sc.deposit(region, ph.pos, ph.energy - e2, ph.energy, ph.scattered);
+                    ph.energy = e2;
+                    if (e2 < kMinEnergy) {
+                        sc.deposit(region, ph.pos, e2, e2, true);
+                        return;
+                    }
+                }
+                ph.scattered = true;
+                double cphi, sphi;
+                randomAzimuth(rng, cphi, sphi);
+                ph.dir = rotate(ph.dir, cost, cphi, sphi);
+                continue;
+            }
+        }
+        if (dist == kInfinity) {
+            sc.leave(ph);
+            return;
+        }
+        ph.pos = ph.pos + (dist + kPush) * ph.dir;
+        region = scene.locate(ph.pos);
+    }
+}
+
+} // namespace kv::engine

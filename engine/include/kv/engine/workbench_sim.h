@@ -1,0 +1,88 @@
+#pragma once
+// The workbench exposure: focus above the chest-wall edge, compression
+// paddle, phantom, breast support and detector plane; glandular dose in
+// 1 mm voxels and the air kerma in free space at the FCD.
+#include "kv/engine/material.h"
+#include "kv/engine/physics.h"
+#include "kv/engine/runner.h"
+#include "kv/engine/scene.h"
+#include "kv/engine/source.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace kv::engine {
+
+inline constexpr int kVoxelsX = 75;  // outwards from X = 0, both halves folded together
+inline constexpr int kVoxelsY = 150; // from the chest-wall edge
+inline constexpr int kMaxLayers = 60;
+inline constexpr double kVoxel = 0.1; // cm
+inline constexpr double kPaddleThickness = 0.15;
+inline constexpr double kSupportThickness = 0.2;
+inline constexpr double kSupportToDetector = 1.5;
+inline constexpr double kPlateHalfWidth = 12.0; // paddle and support reach past the field
+inline constexpr double kPlateDepth = 24.0;
+// The reference region of the dose quantities: ix 1..20, iy 26..125.
+inline constexpr int kRefXEnd = 20, kRefYBegin = 25, kRefYEnd = 125; // 0-based, end exclusive
+inline constexpr double kChamberY = 6.0; // cm from the chest-wall edge
+
+struct WorkbenchSetup {
+    bool tomosynthesis = false;
+    double fid = 65.0, fad = 60.0, fcd = 60.0; // cm
+    double angularRange = 0.0;                 // degrees, plus and minus
+    double fieldX = 15.0, fieldY = 15.0;       // cm at the detector plane
+    double phantomX = 15.0, phantomY = 15.0;   // cm
+    double thickness = 5.0;                    // cm
+    Material phantom;
+    RaySpectra spectrum;
+};
+
+struct WorkbenchResult {
+    uint64_t histories = 0;
+    uint64_t seed = 0;
+    unsigned threads = 1;
+    double seconds = 0.0;
+    bool stopped = false;
+    int layers = 0;
+    // Glandular dose in eV/g per history; index (iz * kVoxelsY + iy) * kVoxelsX + ix, 0-based.
+    std::vector<double> primary, scatter;
+    double airKerma = 0.0; // eV/g per history, free in air at the FCD
+    // Mean dose of the reference region's entrance layer and of its whole
+    // column (the quantities behind the 100 % dose and the sAGD), with
+    // the relative standard deviation of each mean.
+    double referenceDose = 0.0, referenceRelSigma = 0.0;
+    double columnDose = 0.0, columnRelSigma = 0.0;
+};
+
+class WorkbenchSimulation {
+public:
+    explicit WorkbenchSimulation(WorkbenchSetup setup);
+    ~WorkbenchSimulation();
+
+    WorkbenchResult run(uint64_t histories, uint64_t seed, unsigned threads, RunControl& ctl) const;
+    double airKerma() const { return airKerma_; }
+    int layers() const { return layers_; }
+    double phantomTop() const { return phantomTop_; }
+    const WorkbenchSetup& setup() const { return setup_; }
+    const Scene& scene() const { return *scene_; }
+    const FieldSource& source() const { return *source_; }
+    const std::vector<MaterialPhysics>& physics() const { return physics_; }
+    // (mu_en/rho of glandular tissue) / (mu_en/rho of the phantom material)
+    double glandularWeight(double e) const { return glandWeight_.at(e); }
+
+    class Worker; // one per thread
+
+private:
+    WorkbenchSetup setup_;
+    std::vector<MaterialPhysics> physics_;
+    std::unique_ptr<Scene> scene_;
+    std::unique_ptr<FieldSource> source_;
+    GridTable glandWeight_;
+    int layers_ = 0;
+    double phantomTop_ = 0.0;
+    std::vector<double> layerThickness_;
+    double airKerma_ = 0.0;
+};
+
+} // namespace kv::engine

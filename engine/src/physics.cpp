@@ -1,0 +1,167 @@
+#include "kv/engine/physics.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <stdexcept>
+#include <xraylib.h>
+
+namespace kv::engine {
+
+namespace {
+
+constexpr int kScatterGrid = 4096;
+const double kXGridMax = kMaxEnergy / kHcKevAngstrom;
+
+template <class F>
+double mix(const Material& m, F f) {
+    double sum = 0, wsum = 0;
+    for (const ElementShare& el : m.elements) wsum += el.massFraction;
+    for (const ElementShare& el : m.elements) sum += el.massFraction / wsum * f(el.z);
+    return sum;
+}
+
+double atomicWeight(int z) { return AtomicWeight(z, nullptr); }
+
+constexpr double kClassicalElectronRadius2 = 7.9407877e-26; // cm2
+constexpr double kAvogadro = 6.02214076e23;
+
+double photoAbsorbed(int z, double e) {
+    double tau = CS_Photo(z, e, nullptr);
+    if (z > 10 && e > EdgeEnergy(z, K_SHELL, nullptr))
+        tau -= CS_Photo_Partial(z, K_SHELL, e, nullptr) * FluorYield(z, K_SHELL, nullptr) *
+               LineEnergy(z, KA_LINE, nullptr) / e;
+    return tau;
+}
+
+// Energy handed to electrons by incoherent scattering, cm2/g.
+double incoherentTransfer(int z, double e) {
+    const int n = 64; // Simpson intervals over the cosine; the integrand is smooth
+    const double k = e / kElectronMass, xs = e / kHcKevAngstrom;
+    double sum = 0;
+    for (int i = 0; i <= n; ++i) {
+        double c = -1.0 + 2.0 * i / n;
+        double eps = 1.0 / (1.0 + k * (1.0 - c));
+        double x = xs * std::sqrt(0.5 * (1.0 - c));
+        double f = eps * eps * (eps + 1.0 / eps - (1.0 - c * c)) * (1.0 - eps) * (x > 0 ? SF_Compt(z, x, nullptr) : 0.0);
+        sum += (i == 0 || i == n ? 1 : (i % 2 ? 4 : 2)) * f;
+    }
+    double integral = sum * (2.0 / n) / 3.0;
+    return std::numbers::pi * kClassicalElectronRadius2 * integral * kAvogadro / atomicWeight(z);
+}
+
+} // namespace
+
+double MixtureData::photo(const Material& m, double e) {
+    return mix(m, [e](int z) { return CS_Photo(z, e, nullptr); });
+}
+double MixtureData::rayleigh(const Material& m, double e) {
+    return mix(m, [e](int z) { return CS_Rayl(z, e, nullptr); });
+}
+double MixtureData::compton(const Material& m, double e) {
+    return mix(m, [e](int z) { return CS_Compt(z, e, nullptr); });
+}
+double MixtureData::energyAbsorption(const Material& m, double e) {
+    return mix(m, [e](int z) { return photoAbsorbed(z, e) + incoherentTransfer(z, e); });
+}
+double MixtureData::formFactorSquared(const Material& m, double x) {
+    return mix(m, [x](int z) {
+        double f = x <= 0 ? static_cast<double>(z) : FF_Rayl(z, x, nullptr);
+        return f * f / atomicWeight(z);
+    });
+}
+double MixtureData::scatteringFunction(const Material& m, double x) {
+    return mix(m, [x](int z) { return x <= 0 ? 0.0 : SF_Compt(z, x, nullptr) / atomicWeight(z); });
+}
+
+MaterialPhysics::MaterialPhysics(const Material& m) : material_(m), density_(m.density) {
+    if (m.elements.empty() || m.density <= 0) throw std::invalid_argument("material " + m.name + " is empty");
+    GridTable mu, photo, coh;
+    mu.build([&](double e) {
+        return m.density * (MixtureData::photo(m, e) + MixtureData::rayleigh(m, e) + MixtureData::compton(m, e));
+    });
+    photo.build([&](double e) { return m.density * MixtureData::photo(m, e); });
+    coh.build([&](double e) { return m.density * (MixtureData::photo(m, e) + MixtureData::rayleigh(m, e)); });
+    muEn_.build([&](double e) { return MixtureData::energyAbsorption(m, e); });
+    cells_.resize(kCells);
+    for (uint32_t i = 0; i < kCells; ++i) {
+        GridPoint g{i, 0.0};
+        double e0 = cellEnergy(i), e1 = cellEnergy(i + 1);
+        GridPoint g1{i, e1 - e0};
+        auto slope = [&](const GridTable& t) { return (t.at(g1) - t.at(g)) / (e1 - e0); };
+        cells_[i] = {mu.at(g), slope(mu), photo.at(g), slope(photo), coh.at(g), slope(coh)};
+    }
+
+    double sMax = mix(m, [](int z) { return static_cast<double>(z) / atomicWeight(z); });
+    sStep_ = kXGridMax / kScatterGrid;
+    sRatio_.resize(kScatterGrid + 2);
+    for (int i = 0; i <= kScatterGrid + 1; ++i)
+        sRatio_[i] = std::min(1.0, MixtureData::scatteringFunction(m, i * sStep_) / sMax);
+
+    xNode_.resize(kScatterGrid + 1);
+    uNode_.resize(kScatterGrid + 1);
+    cumF2_.resize(kScatterGrid + 1);
+    double prevF2 = MixtureData::formFactorSquared(m, 0.0);
+    for (int i = 0; i <= kScatterGrid; ++i) {
+        xNode_[i] = i * sStep_;
+        uNode_[i] = xNode_[i] * xNode_[i];
+        double f2 = MixtureData::formFactorSquared(m, xNode_[i]);
+        cumF2_[i] = i == 0 ? 0.0 : cumF2_[i - 1] + 0.5 * (prevF2 + f2) * (uNode_[i] - uNode_[i - 1]);
+        prevF2 = f2;
+    }
+}
+
+double MaterialPhysics::scatteringFunctionRatio(double x) const {
+    double t = x / sStep_;
+    size_t i = static_cast<size_t>(t);
+    if (i >= sRatio_.size() - 1) return 1.0;
+    double f = t - static_cast<double>(i);
+    return sRatio_[i] + f * (sRatio_[i + 1] - sRatio_[i]);
+}
+
+double MaterialPhysics::sampleComptonCosine(double e, Rng& rng) const {
+    const double k = e / kElectronMass;
+    const double eps0 = 1.0 / (1.0 + 2.0 * k);
+    const double eps0sq = eps0 * eps0;
+    const double alpha1 = -std::log(eps0);
+    const double alpha2 = 0.5 * (1.0 - eps0sq);
+    const double pick = alpha1 / (alpha1 + alpha2);
+    const double xScale = e / kHcKevAngstrom;
+    for (;;) {
+        double eps, epssq;
+        if (pick > rng.uniform()) {
+            eps = std::exp(-alpha1 * rng.uniform());
+            epssq = eps * eps;
+        } else {
+            epssq = eps0sq + (1.0 - eps0sq) * rng.uniform();
+            eps = std::sqrt(epssq);
+        }
+        double onecost = (1.0 - eps) / (eps * k);
+        double sint2 = onecost * (2.0 - onecost);
+        double g = 1.0 - eps * sint2 / (1.0 + epssq);
+        if (g < rng.uniform()) continue;
+        double x = xScale * std::sqrt(0.5 * onecost);
+        if (rng.uniform() > scatteringFunctionRatio(x)) continue;
+        return 1.0 - onecost;
+    }
+}
+
+double MaterialPhysics::sampleRayleighCosine(double e, Rng& rng) const {
+    const double xMax = e / kHcKevAngstrom;
+    const double uMax = xMax * xMax;
+    size_t jMax = std::min(static_cast<size_t>(xMax / sStep_), cumF2_.size() - 2);
+    double aMax = cumF2_[jMax] + (cumF2_[jMax + 1] - cumF2_[jMax]) * (uMax - uNode_[jMax]) /
+                                     (uNode_[jMax + 1] - uNode_[jMax]);
+    for (;;) {
+        double target = rng.uniform() * aMax;
+        // last node at or below the target
+        size_t j = static_cast<size_t>(std::upper_bound(cumF2_.begin(), cumF2_.begin() + jMax + 2, target) -
+                                       cumF2_.begin()) - 1;
+        double span = cumF2_[j + 1] - cumF2_[j];
+        double u = uNode_[j] + (span > 0 ? (target - cumF2_[j]) / span : 0.0) * (uNode_[j + 1] - uNode_[j]);
+        double cost = 1.0 - 2.0 * std::min(u, uMax) / uMax;
+        if (2.0 * rng.uniform() <= 1.0 + cost * cost) return cost;
+    }
+}
+
+} // namespace kv::engine

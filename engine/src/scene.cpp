@@ -1,0 +1,76 @@
+#include "kv/engine/scene.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kv::engine {
+
+namespace {
+
+bool slab(double p, double d, double lo, double hi, double& t0, double& t1) {
+    if (d == 0.0) return p > lo && p < hi;
+    double inv = 1.0 / d;
+    double a = (lo - p) * inv, b = (hi - p) * inv;
+    if (a > b) std::swap(a, b);
+    t0 = std::max(t0, a);
+    t1 = std::min(t1, b);
+    return t0 < t1;
+}
+
+bool overlaps(const Box& a, const Box& b) {
+    return a.lo.x < b.hi.x && b.lo.x < a.hi.x && a.lo.y < b.hi.y && b.lo.y < a.hi.y && a.lo.z < b.hi.z &&
+           b.lo.z < a.hi.z;
+}
+
+} // namespace
+
+bool Shape::interval(Vec3 p, Vec3 d, double& t0, double& t1) const {
+    t0 = -kInfinity;
+    t1 = kInfinity;
+    if (!slab(p.x, d.x, box.lo.x, box.hi.x, t0, t1) || !slab(p.y, d.y, box.lo.y, box.hi.y, t0, t1) ||
+        !slab(p.z, d.z, box.lo.z, box.hi.z, t0, t1))
+        return false;
+    if (!cylinder) return true;
+    double px = p.x - cx, py = p.y - cy;
+    double a = d.x * d.x + d.y * d.y;
+    double c = px * px + py * py - radius * radius;
+    if (a < 1e-300) return c < 0;
+    double b = px * d.x + py * d.y;
+    double disc = b * b - a * c;
+    if (disc <= 0) return false;
+    double sq = std::sqrt(disc);
+    t0 = std::max(t0, (-b - sq) / a);
+    t1 = std::min(t1, (-b + sq) / a);
+    return t0 < t1;
+}
+
+Scene::Scene(std::vector<Region> regions, Box world, int worldMaterial)
+    : regions_(std::move(regions)), world_(world), worldMaterial_(worldMaterial), inner_(regions_.size()) {
+    for (size_t i = 0; i < regions_.size(); ++i)
+        for (size_t j = 0; j < i; ++j)
+            if (overlaps(regions_[i].shape.box, regions_[j].shape.box)) inner_[i].push_back(static_cast<int>(j));
+}
+
+int Scene::locate(Vec3 p) const {
+    for (size_t i = 0; i < regions_.size(); ++i)
+        if (regions_[i].shape.contains(p)) return static_cast<int>(i);
+    return world_.contains(p) ? worldRegion() : kOutside;
+}
+
+double Scene::distanceOut(int region, Vec3 p, Vec3 d) const {
+    double best = kInfinity, t0, t1;
+    if (region == worldRegion()) {
+        Shape w{world_};
+        if (w.interval(p, d, t0, t1)) best = t1;
+        for (const Region& r : regions_)
+            if (r.shape.interval(p, d, t0, t1) && t0 > 0 && t0 < best) best = t0;
+        return best;
+    }
+    if (regions_[region].shape.interval(p, d, t0, t1)) best = std::max(t1, 0.0);
+    else best = 0.0; // already on the way out
+    for (int j : inner_[region])
+        if (regions_[j].shape.interval(p, d, t0, t1) && t0 > 0 && t0 < best) best = t0;
+    return best;
+}
+
+} // namespace kv::engine

@@ -1,0 +1,149 @@
+#include "kv/engine/physics.h"
+#include "kv/engine/source.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <xraylib.h>
+
+using namespace kv::engine;
+
+namespace {
+
+Material tissue50() { return {"BR12-50", 0.9819, {{1, 0.107}, {6, 0.401}, {7, 0.025}, {8, 0.464}, {15, 0.003}}}; }
+
+// Pearson chi-square of sampled cosines against a density on [-1, 1].
+template <class Density>
+double chiSquarePerDof(const std::vector<double>& samples, Density density, int bins, int& dof) {
+    std::vector<double> expected(bins, 0.0), observed(bins, 0.0);
+    double total = 0;
+    for (int b = 0; b < bins; ++b) {
+        // Simpson over the bin
+        double lo = -1.0 + 2.0 * b / bins, hi = lo + 2.0 / bins;
+        const int n = 16;
+        double s = 0, h = (hi - lo) / n;
+        for (int i = 0; i <= n; ++i) s += (i == 0 || i == n ? 1 : (i % 2 ? 4 : 2)) * density(lo + i * h);
+        expected[b] = s * h / 3;
+        total += expected[b];
+    }
+    for (double c : samples) observed[std::min(bins - 1, static_cast<int>((c + 1.0) / 2.0 * bins))] += 1;
+    double chi = 0;
+    dof = 0;
+    for (int b = 0; b < bins; ++b) {
+        double e = expected[b] / total * static_cast<double>(samples.size());
+        if (e < 5) continue; // too few to judge
+        chi += (observed[b] - e) * (observed[b] - e) / e;
+        ++dof;
+    }
+    dof -= 1;
+    return chi / dof;
+}
+
+TEST(EnergyGrid, CellsCoverTheRangeInOrder) {
+    for (double e : {1.0, 1.0001, 1.5, 2.0, 16.8, 17.48, 31.999, 50.0, 127.9}) {
+        GridPoint g = gridPoint(e);
+        ASSERT_LT(g.cell, static_cast<uint32_t>(kCells)) << e;
+        EXPECT_LE(cellEnergy(g.cell), e);
+        EXPECT_GT(cellEnergy(g.cell + 1), e);
+        EXPECT_NEAR(cellEnergy(g.cell) + g.offset, e, 1e-12);
+    }
+    EXPECT_EQ(gridPoint(0.3).cell, 0u); // below the grid: the first cell
+}
+
+TEST(MaterialPhysics, TablesFollowTheCrossSectionsOfTheMixture) {
+    Material m = tissue50();
+    MaterialPhysics p(m);
+    for (double e : {1.2, 3.3, 8.0, 12.7, 16.8, 17.4, 20.0, 28.3, 35.0, 49.9}) {
+        double direct = m.density * (MixtureData::photo(m, e) + MixtureData::rayleigh(m, e) + MixtureData::compton(m, e));
+        EXPECT_NEAR(p.muTotal(e) / direct, 1.0, 5e-4) << e << " keV";
+        EXPECT_NEAR(p.muEnOverRho(e) / MixtureData::energyAbsorption(m, e), 1.0, 5e-4) << e << " keV";
+    }
+}
+
+TEST(MixtureData, AttenuationAndEnergyAbsorptionAgreeWithTheStandardTables) {
+    // mu/rho (coherent included) and mu_en/rho in cm2/g from the standard tables.
+    Material water{"water", 1.0, {{1, 0.111894}, {8, 0.888106}}};
+    Material air = materials::dryAir();
+    struct Row {
+        const Material* m;
+        double keV, mu, muEn;
+    };
+    const Row rows[] = {
+        {&water, 10, 5.329, 4.944}, {&water, 15, 1.673, 1.374}, {&water, 20, 0.8096, 0.5503},
+        {&water, 30, 0.3756, 0.1557}, {&water, 50, 0.2269, 0.04223}, {&air, 10, 5.120, 4.742},
+        {&air, 20, 0.7779, 0.5389}, {&air, 30, 0.3538, 0.1537}, {&air, 50, 0.2080, 0.04098},
+    };
+    for (const Row& r : rows) {
+        double mu = MixtureData::photo(*r.m, r.keV) + MixtureData::rayleigh(*r.m, r.keV) + MixtureData::compton(*r.m, r.keV);
+        EXPECT_NEAR(mu / r.mu, 1.0, 0.02) << r.m->name << " " << r.keV << " keV";
+        EXPECT_NEAR(MixtureData::energyAbsorption(*r.m, r.keV) / r.muEn, 1.0, 0.02) << r.m->name << " " << r.keV << " keV";
+    }
+}
+
+TEST(MaterialPhysics, IncoherentAnglesFollowKleinNishinaTimesTheScatteringFunction) {
+    Material m = tissue50();
+    MaterialPhysics p(m);
+    for (double e : {8.0, 20.0, 50.0}) {
+        Rng rng(7, static_cast<uint64_t>(e));
+        std::vector<double> c(200000);
+        for (double& v : c) v = p.sampleComptonCosine(e, rng);
+        double k = e / kElectronMass;
+        auto density = [&](double cost) {
+            double eps = 1.0 / (1.0 + k * (1.0 - cost));
+            double kn = eps * eps * (eps + 1.0 / eps - (1.0 - cost * cost));
+            double x = e / kHcKevAngstrom * std::sqrt(0.5 * (1.0 - cost));
+            return kn * MixtureData::scatteringFunction(m, x);
+        };
+        int dof = 0;
+        double chi = chiSquarePerDof(c, density, 100, dof);
+        EXPECT_LT(chi, 1.0 + 4.0 * std::sqrt(2.0 / dof)) << e << " keV, dof " << dof;
+    }
+}
+
+TEST(MaterialPhysics, CoherentAnglesFollowThomsonTimesTheFormFactor) {
+    Material m = tissue50();
+    MaterialPhysics p(m);
+    for (double e : {8.0, 20.0, 50.0}) {
+        Rng rng(11, static_cast<uint64_t>(e));
+        std::vector<double> c(200000);
+        for (double& v : c) v = p.sampleRayleighCosine(e, rng);
+        auto density = [&](double cost) {
+            double x = e / kHcKevAngstrom * std::sqrt(0.5 * (1.0 - cost));
+            return (1.0 + cost * cost) * MixtureData::formFactorSquared(m, x);
+        };
+        int dof = 0;
+        double chi = chiSquarePerDof(c, density, 100, dof);
+        EXPECT_LT(chi, 1.0 + 4.0 * std::sqrt(2.0 / dof)) << e << " keV, dof " << dof;
+    }
+}
+
+TEST(AliasTable, DrawsBinsInProportionToTheirWeights) {
+    std::vector<double> w = {0.0, 1.0, 5.0, 0.5, 0.0, 3.5};
+    AliasTable t(w);
+    Rng rng(3, 0);
+    std::vector<double> n(w.size(), 0);
+    const int draws = 1'000'000;
+    for (int i = 0; i < draws; ++i) n[t.sample(rng)] += 1;
+    for (size_t i = 0; i < w.size(); ++i) {
+        double p = w[i] / 10.0;
+        EXPECT_NEAR(n[i] / draws, p, 5 * std::sqrt(p * (1 - p) / draws) + 1e-12) << "bin " << i;
+    }
+    EXPECT_THROW(AliasTable(std::vector<double>{0.0, 0.0}), std::invalid_argument);
+}
+
+TEST(Rng, StreamsDifferAndRepeat) {
+    Rng a(1, 0), b(1, 0), c(1, 1), d(2, 0);
+    uint64_t x = a.next();
+    EXPECT_EQ(x, b.next());
+    EXPECT_NE(x, c.next());
+    EXPECT_NE(x, d.next());
+    double sum = 0;
+    for (int i = 0; i < 100000; ++i) {
+        double u = a.uniformOpen();
+        ASSERT_GT(u, 0.0);
+        ASSERT_LE(u, 1.0);
+        sum += u;
+    }
+    EXPECT_NEAR(sum / 100000, 0.5, 0.005);
+}
+
+} // namespace

@@ -1,0 +1,159 @@
+#include "kv/engine/breast_reference.h"
+#include "kv/engine/transport.h"
+#include "kv/engine/workbench_sim.h"
+#include "test_support.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+using namespace kv::engine;
+
+namespace {
+
+Material tissue50() { return {"BR12-50", 0.9819, {{1, 0.107}, {6, 0.401}, {7, 0.025}, {8, 0.464}, {15, 0.003}}}; }
+
+TEST(Transport, NarrowBeamTransmissionIsExponential) {
+    std::vector<MaterialPhysics> phys;
+    phys.emplace_back(tissue50());
+    struct Row {
+        double keV, thickness;
+    };
+    for (Row r : {Row{12.0, 0.5}, Row{20.0, 2.0}, Row{30.0, 4.0}, Row{45.0, 6.0}}) {
+        // The slab alone in vacuum, an absorber behind it.
+        Scene scene({{{{{-1e3, -1e3, 0.0}, {1e3, 1e3, r.thickness}}}, 0, false},
+                     {{{{-1e3, -1e3, r.thickness}, {1e3, 1e3, 1e3}}}, kVacuum, true}},
+                    Box{{-1e3, -1e3, -1.0}, {1e3, 1e3, 1e3}}, kVacuum);
+        struct Scorer {
+            bool straight = false;
+            void deposit(int, Vec3, double, double, bool) {}
+            void leave(const Photon& ph) { straight = !ph.scattered && ph.dir.z == 1.0; }
+        };
+        Rng rng(5, static_cast<uint64_t>(r.keV));
+        const int n = 200000;
+        int through = 0;
+        for (int i = 0; i < n; ++i) {
+            Scorer s;
+            transport(Photon{{0, 0, -0.5}, {0, 0, 1}, r.keV, false}, scene, phys, rng, s);
+            through += s.straight ? 1 : 0;
+        }
+        Material m = tissue50();
+        double mu = m.density * (MixtureData::photo(m, r.keV) + MixtureData::rayleigh(m, r.keV) +
+                                 MixtureData::compton(m, r.keV));
+        double p = std::exp(-mu * r.thickness);
+        EXPECT_NEAR(static_cast<double>(through) / n, p, 4 * std::sqrt(p * (1 - p) / n)) << r.keV << " keV";
+    }
+}
+
+TEST(Transport, EnergyIsConserved) {
+    // Breast reference geometry (air, several materials, curved surfaces).
+    BreastReference ref;
+    ReferenceResult r = ref.run(readReferenceSpectrum(KV_SOURCE_DIR "/engine/validation/mo30kvp-spectrum.csv"), 15.0,
+                                {}, 100000, 9, 2);
+    EXPECT_NEAR(r.emittedEv, r.depositedEv + r.escapedEv, r.emittedEv * 1e-9);
+    EXPECT_GT(r.depositedEv, 0.3 * r.emittedEv);
+
+    // Workbench geometry, tomosynthesis.
+    WorkbenchSetup s;
+    s.tomosynthesis = true;
+    s.angularRange = 25;
+    s.phantom = tissue50();
+    s.spectrum = test_support::syntheticHeelSpectrum();
+    WorkbenchSimulation sim(s);
+    struct Balance {
+        double dep = 0, left = 0;
+        void deposit(int, Vec3, double e, double, bool) { dep += e; }
+        void leave(const Photon& ph) { left += ph.energy; }
+    } b;
+    Rng rng(1, 2);
+    double emitted = 0;
+    for (int i = 0; i < 100000; ++i) {
+        SourcePhoton sp = sim.source().sample(rng);
+        emitted += sp.energy;
+        transport(Photon{sp.pos, sp.dir, sp.energy, false}, sim.scene(), sim.physics(), rng, b);
+    }
+    EXPECT_NEAR(emitted, b.dep + b.left, emitted * 1e-12);
+}
+
+// Air kerma of the source model: the analytic value at a point against the
+// kerma of the sampled photons crossing a small square around it.
+TEST(Source, AirKermaMatchesTheSampledPhotonsAndFallsWithTheInverseSquare) {
+    RaySpectra spec = test_support::syntheticHeelSpectrum();
+    Material air = materials::dryAir();
+    std::vector<double> muEn;
+    for (double e : spec.energies) muEn.push_back(MixtureData::energyAbsorption(air, e));
+    FieldGeometry g; // mammography: focus at the origin, field 15 x 15 cm at 65 cm
+    FieldSource src(g, spec);
+    auto kermaAt = [&](Vec3 p) {
+        std::vector<double> f = src.fluenceAt(p);
+        double k = 0;
+        for (size_t i = 0; i < f.size(); ++i) k += f[i] * spec.energies[i] * muEn[i];
+        return k;
+    };
+    // The same ray: K r^2 stays constant.
+    double k60 = kermaAt({0, 6, 60});
+    for (double s : {0.5, 0.8, 1.05}) {
+        double r2 = s * s * (36.0 + 3600.0);
+        EXPECT_NEAR(kermaAt({0, 6 * s, 60 * s}) * r2 / (k60 * 3636.0), 1.0, 1e-12) << s;
+    }
+    for (double depth : {40.0, 64.0}) {
+        const double half = 1.5;
+        Rng rng(17, static_cast<uint64_t>(depth));
+        const int n = 600000;
+        double sum = 0;
+        std::vector<double> byEnergy(spec.energies.size());
+        for (size_t i = 0; i < spec.energies.size(); ++i) byEnergy[i] = spec.energies[i] * muEn[i];
+        for (int i = 0; i < n; ++i) {
+            SourcePhoton sp = src.sample(rng);
+            double t = depth / sp.dir.z;
+            double x = t * sp.dir.x, y = t * sp.dir.y;
+            if (std::fabs(x) < half && std::fabs(y - 6.0) < half) {
+                size_t bin = static_cast<size_t>(std::lround(sp.energy / 0.2)) - 5;
+                sum += byEnergy[bin] / (4 * half * half * sp.dir.z);
+            }
+        }
+        double mc = sum / n;
+        double analytic = 0;
+        const int m = 40;
+        for (int a = 0; a < m; ++a)
+            for (int b = 0; b < m; ++b)
+                analytic += kermaAt({-half + 2 * half * (a + 0.5) / m, 6 - half + 2 * half * (b + 0.5) / m, depth});
+        analytic /= m * m;
+        EXPECT_NEAR(mc / analytic, 1.0, 0.025) << depth << " cm";
+    }
+}
+
+TEST(Runner, TheSameSeedGivesTheSameResultOnAnyNumberOfThreads) {
+    WorkbenchSetup s;
+    s.thickness = 2.0;
+    s.phantom = tissue50();
+    s.spectrum = test_support::syntheticHeelSpectrum();
+    WorkbenchSimulation sim(s);
+    const uint64_t n = 3 * kBatchSize + 1234;
+    RunControl c1, c2, c3, c4;
+    WorkbenchResult a = sim.run(n, 42, 1, c1);
+    WorkbenchResult b = sim.run(n, 42, 2, c2);
+    WorkbenchResult c = sim.run(n, 42, 3, c3);
+    WorkbenchResult d = sim.run(n, 43, 2, c4);
+    EXPECT_EQ(a.histories, n);
+    EXPECT_EQ(c1.historiesDone(), n);
+    EXPECT_EQ(a.primary, b.primary);
+    EXPECT_EQ(a.scatter, c.scatter);
+    EXPECT_EQ(a.referenceDose, c.referenceDose);
+    EXPECT_EQ(a.columnRelSigma, b.columnRelSigma);
+    EXPECT_NE(a.primary, d.primary);
+}
+
+TEST(Runner, StopEndsTheRunWithTheHistoriesDone) {
+    WorkbenchSetup s;
+    s.phantom = tissue50();
+    s.spectrum = test_support::syntheticHeelSpectrum();
+    WorkbenchSimulation sim(s);
+    RunControl ctl;
+    ctl.requestStop();
+    WorkbenchResult r = sim.run(100 * kBatchSize, 1, 2, ctl);
+    EXPECT_TRUE(r.stopped);
+    EXPECT_EQ(r.histories, 0u);
+    for (double v : r.primary) ASSERT_EQ(v, 0.0);
+}
+
+} // namespace
