@@ -46,7 +46,7 @@ const std::vector<ReferenceValue>& referenceValues() {
 
 RaySpectra monoenergeticSpectrum(double keV) { return {90.0, {keV}, {{1.0}}}; }
 
-RaySpectra readReferenceSpectrum(const std::filesystem::path& csv) {
+RaySpectra readReferenceSpectrum(const std::filesystem::path& csv, BinPlacement placement) {
     std::ifstream in(csv);
     if (!in) throw std::runtime_error(csv.string() + ": cannot be opened");
     RaySpectra s{90.0, {}, {{}}};
@@ -55,11 +55,11 @@ RaySpectra readReferenceSpectrum(const std::filesystem::path& csv) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty() || line[0] == '#' || line.rfind("bin_", 0) == 0) continue;
         size_t c1 = line.find(','), c2 = line.find(',', c1 + 1);
-        double centre = 0, w = 0;
-        if (c1 == std::string::npos || c2 == std::string::npos ||
+        double tabulated = 0, centre = 0, w = 0;
+        if (c1 == std::string::npos || c2 == std::string::npos || !parseNumberStrict(line.substr(0, c1), tabulated) ||
             !parseNumberStrict(line.substr(c1 + 1, c2 - c1 - 1), centre) || !parseNumberStrict(line.substr(c2 + 1), w))
             throw std::runtime_error(csv.string() + ": cannot read \"" + line + "\"");
-        s.energies.push_back(centre);
+        s.energies.push_back(placement == BinPlacement::Tabulated ? tabulated : centre);
         s.weights[0].push_back(w);
     }
     if (s.energies.empty()) throw std::runtime_error(csv.string() + ": holds no spectrum");
