@@ -1,0 +1,40 @@
+#pragma once
+// Form5, the percentage-depth-dose screen: the graph of the mean dose of the
+// reference region against depth (log percentage axis) and a read-out of the
+// layer under the pointer. It only reads the shown model; the results screen
+// fills its number fields after a load and repaints it.
+#include "kv/gui/form.h"
+#include "kv/results/dose_model.h"
+#include "kv/results/results_session.h"
+
+namespace kv::results {
+
+// The graph's user scale: x 100 units per mm of depth, y = 1000 ln(10 p).
+inline constexpr double kGraphLeft = -900, kGraphTop = 7000, kGraphWidth = 7000, kGraphHeight = -7500;
+inline constexpr double kPlotRight = 6000, kPlotTop = 6908;
+
+// y of a percentage on the graph; false when p has no logarithm.
+bool percentToGraphY(double p, double& y);
+
+// Paints the whole graph of `m` into a canvas with Form5's graph scale.
+void PaintDepthDoseGraph(gui::Canvas& graph, const DoseModel& m);
+
+class DepthDoseScreen : public gui::Form {
+    Q_OBJECT
+public:
+    explicit DepthDoseScreen(const ResultsSession& session, QWidget* parent = nullptr);
+
+    // Repaints the graph from the shown model and empties the read-out.
+    void DrawDepthDoseGraph();
+    // Text1, Text8, Text7 and Text2 after a load.
+    void showNumberFields(const DoseFields& f);
+    // The read-out for the pointer at (x, y) in graph units.
+    void readOut(double x, double y);
+
+private:
+    void clearReadOut();
+
+    const ResultsSession& session_;
+};
+
+} // namespace kv::results

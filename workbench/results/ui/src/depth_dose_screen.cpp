@@ -1,0 +1,248 @@
+#include "kv/results/depth_dose_screen.h"
+
+#include "kv/common/format.h"
+#include "kv/texts/depth_dose.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+#include <cmath>
+
+namespace kv::results {
+
+using namespace gui;
+
+namespace {
+
+// The console palette the graph is drawn in.
+const QColor kCyan(0, 128, 128);   // 3
+const QColor kGrey(128, 128, 128); // 8
+const QColor kBlue(0, 0, 255);     // 9
+const QColor kRed(255, 0, 0);      // 12
+const QColor kWhite(255, 255, 255); // 15
+const std::array<QColor, kComponents> kCurveColours{kRed, kBlue, kCyan};
+
+constexpr Colour kPanel{192, 255, 255};
+constexpr Colour kGreen{0, 128, 0};
+constexpr std::array<const char*, 3> kValueBoxes{"Text3", "Text4", "Text5"};
+constexpr std::array<const char*, 3> kMarkers{"Line2", "Line3", "Line4"};
+
+QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+std::vector<Control> table() {
+    const auto& t = texts::depthDoseTexts();
+    const Style panel{t.panelPt};
+    const Style number{15.75, false, false, kSerif};
+    const int row = t.fcdRowTop;
+    return {
+        {.name = "Label1", .kind = Kind::Label, .rect = {1920, 120, 7200, 405}, .text = t.title,
+         .font = {t.titlePt}, .fit = true},
+        {.name = "Picture1", .kind = Kind::Picture, .rect = {480, 600, 10575, 9255}, .font = {20.25, false, false, kSerif},
+         .fore = colours::black, .back = colours::white, .border = true},
+        {.name = "Line1", .kind = Kind::Line, .rect = {0, 6905, 0, 0}, .fore = colours::black, .parent = "Picture1",
+         .lineWidth = 2},
+        {.name = "Line2", .kind = Kind::Line, .rect = {0, 0, 6000, 0}, .fore = colours::red, .parent = "Picture1",
+         .lineWidth = 2},
+        {.name = "Line3", .kind = Kind::Line, .rect = {0, 0, 6000, 0}, .fore = colours::blue, .parent = "Picture1",
+         .lineWidth = 2},
+        {.name = "Line4", .kind = Kind::Line, .rect = {0, 0, 6000, 0}, .fore = kGreen, .parent = "Picture1",
+         .lineWidth = 2},
+        {.name = "Label10", .kind = Kind::Label, .rect = {480, 9960, 6495, 1215}, .back = kPanel, .border = true},
+        {.name = "Label3", .kind = Kind::Label, .rect = {t.referenceDoseLeft, 10200}, .text = t.referenceDose,
+         .font = panel, .back = kPanel},
+        {.name = "Text1", .kind = Kind::TextBox, .rect = {3720, 10080, 1095, 450}, .font = number,
+         .align = Align::Centre},
+        {.name = "Label4", .kind = Kind::Label, .rect = {4920, 10200}, .text = t.mGy, .font = panel, .back = kPanel},
+        {.name = "Label2", .kind = Kind::Label, .rect = {t.sagdLeft, 10680}, .text = t.sagd, .font = panel,
+         .back = kPanel},
+        {.name = "Text7", .kind = Kind::TextBox, .rect = {3720, 10560, 1095, 480}, .font = number,
+         .align = Align::Centre},
+        {.name = "Label11", .kind = Kind::Label, .rect = {4920, 10680}, .text = t.mGy, .font = panel, .back = kPanel},
+        {.name = "Text2", .kind = Kind::TextBox, .rect = {5520, 10560, 855, 450}, .font = number,
+         .align = Align::Centre},
+        {.name = "Label5", .kind = Kind::Label, .rect = {6480, 10680}, .text = t.percent, .font = panel,
+         .back = kPanel},
+        {.name = "Label12", .kind = Kind::Label, .rect = {480, 11160, 6495, 1215}, .back = kPanel, .border = true},
+        {.name = "Label47", .kind = Kind::Label, .rect = {600, t.noteLineTop}, .text = t.noteLine, .font = panel,
+         .back = kPanel},
+        {.name = "Label36", .kind = Kind::Label, .rect = {t.fcdBeforeLeft, row}, .text = t.fcdBefore, .font = panel,
+         .back = kPanel},
+        {.name = "Text8", .kind = Kind::TextBox, .rect = {t.fcdBoxLeft, row, 1095, 375}, .font = number,
+         .back = kPanel, .align = Align::Centre},
+        {.name = "Label32", .kind = Kind::Label, .rect = {t.fcdBoxLeft + 1200, row}, .text = t.fcdUnit,
+         .font = panel, .back = kPanel},
+        {.name = "Label33", .kind = Kind::Label, .rect = {t.fcdBoxLeft + 1200, row}, .text = t.fcdTail,
+         .font = panel, .back = kPanel},
+        {.name = "Label7", .kind = Kind::Label, .rect = {7680, 10320}, .text = t.depth},
+        {.name = "Text6", .kind = Kind::TextBox, .rect = {8640, 10245, 1095, 450}, .font = number,
+         .align = Align::Centre},
+        {.name = "Label8", .kind = Kind::Label, .rect = {9840, 10320}, .text = t.mm},
+        {.name = "Label6", .kind = Kind::Label, .rect = {7320, 10800, 3060, 315}, .text = t.columns, .fit = true},
+        {.name = "Text3", .kind = Kind::TextBox, .rect = {7080, 11160, 1095, 450}, .font = number,
+         .fore = colours::red, .align = Align::Centre},
+        {.name = "Text4", .kind = Kind::TextBox, .rect = {8280, 11160, 1095, 450}, .font = number,
+         .fore = colours::blue, .align = Align::Centre},
+        {.name = "Text5", .kind = Kind::TextBox, .rect = {9480, 11160, 1095, 450}, .font = number, .fore = kGreen,
+         .align = Align::Centre},
+        {.name = "Label9", .kind = Kind::Label, .rect = {10680, 11220}, .text = t.percent},
+        {.name = "Command4", .kind = Kind::Button, .rect = {9840, 11760, 1095, 495}, .text = t.close,
+         .back = colours::buttonYellow},
+    };
+}
+
+} // namespace
+
+bool percentToGraphY(double p, double& y) {
+    if (!(p > 0) || !std::isfinite(p))
+        return false;
+    y = 1000.0 * std::log(10.0 * p);
+    return true;
+}
+
+void PaintDepthDoseGraph(Canvas& g, const DoseModel& m) {
+    const auto& t = texts::depthDoseTexts();
+    g.setScale(kGraphLeft, kGraphTop, kGraphWidth, kGraphHeight);
+    g.clear();
+    g.setPenWidth(1);
+    g.setPenStyle(PenStyle::Solid);
+
+    for (int x = 200; x <= 5800; x += 200)
+        g.line(x, 0, x, kPlotTop, kGrey);
+    for (int x = 1000; x <= 5000; x += 1000)
+        g.line(x, 0, x, kPlotTop);
+    for (int a = 0; a <= 2; ++a)
+        for (int b = 1; b <= 10; ++b) {
+            const double y = 1000.0 * std::log(b * std::pow(10.0, a));
+            g.line(0, y, kPlotRight, y, kGrey);
+        }
+
+    g.setPenWidth(2);
+    g.box(0, 0, kPlotRight, kPlotTop);
+    const double surface = 100.0 * m.GridCountZ;
+    g.line(surface, 0, surface, kPlotTop);
+
+    // A layer without a positive value has no height of its own: the curve
+    // runs on at the height before it. A curve starts at its first such height.
+    const int layers = std::min(m.GridCountZ, kDepthDoseExtent - 1);
+    for (int c = 0; c < kComponents; ++c) {
+        const QColor colour = kCurveColours[static_cast<size_t>(c)];
+        bool started = false;
+        double y = 0;
+        for (int iz = 1; iz <= layers; ++iz) {
+            const bool has = percentToGraphY(m.DepthDose[static_cast<size_t>(c)][static_cast<size_t>(iz)], y);
+            if (!has && !started)
+                continue;
+            const double x = 100.0 * iz - 50;
+            if (!started) {
+                g.point(x, y, colour);
+                started = true;
+            } else {
+                g.lineTo(x, y, colour);
+            }
+        }
+    }
+
+    double meanY = 0;
+    const bool hasMean = percentToGraphY(m.MeanGlandDose, meanY);
+    if (hasMean) {
+        g.line(0, meanY, kPlotRight, meanY, kRed);
+        g.setPenWidth(1);
+        g.setPenStyle(PenStyle::DashDot);
+        g.line(0, meanY, kPlotRight, meanY, kBlue);
+        g.setPenStyle(PenStyle::Solid);
+    }
+
+    g.setPenWidth(2);
+    if (hasMean)
+        g.textAt(2200, meanY + 330, qs(t.meanLine));
+    const std::array<double, 6> depthX{-50, 950, 1950, 2950, 3950, 4900};
+    for (size_t i = 0; i < depthX.size(); ++i)
+        g.textAt(depthX[i], -50, qs(t.depthTicks[i]));
+    g.textAt(4200, -150, qs(t.depthAxis));
+    const std::array<std::pair<double, double>, 4> percentAt{{{-500, 6950}, {-400, 4750}, {-300, 2450}, {-400, 200}}};
+    for (size_t i = 0; i < percentAt.size(); ++i)
+        g.textAt(percentAt[i].first, percentAt[i].second, qs(t.percentTicks[i]));
+    g.textAt(-700, 6200, qs(t.pddAxis));
+    g.textAt(-550, 5800, qs(t.percentAxis));
+
+    g.fillBox(1100, 300, 4100, 1500, kWhite);
+    g.box(1100, 300, 4100, 1500);
+    const std::array<double, 3> legendY{1200, 900, 600};
+    for (size_t c = 0; c < legendY.size(); ++c) {
+        g.line(1200, legendY[c], 1900, legendY[c], kCurveColours[c]);
+        g.textAt(2100, legendY[c] + 200, qs(t.curves[c]));
+    }
+}
+
+DepthDoseScreen::DepthDoseScreen(const ResultsSession& session, QWidget* parent)
+    : Form({.name = "Form5",
+            .caption = texts::depthDoseTexts().caption,
+            .width = 11580,
+            .height = 12540,
+            .font = {12, false, false, texts::depthDoseTexts().family}},
+           table(), parent),
+      session_(session) {
+    // The tail of the FCD row follows its unit, however wide that is.
+    QLabel* unit = label("Label32");
+    label("Label33")->move(unit->x() + unit->width() + 2, unit->y());
+    for (const char* box : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8"})
+        textBox(box)->setReadOnly(true);
+
+    Canvas* graph = picture("Picture1");
+    graph->setScale(kGraphLeft, kGraphTop, kGraphWidth, kGraphHeight);
+    connect(graph, &Canvas::mouseMoved, this, [this](double x, double y, Qt::MouseButtons) { readOut(x, y); });
+    onClick("Command4", [this] { hide(); });
+    clearReadOut();
+}
+
+void DepthDoseScreen::clearReadOut() {
+    for (const char* l : {"Line1", "Line2", "Line3", "Line4"})
+        line(l)->hide();
+    for (const char* box : {"Text3", "Text4", "Text5", "Text6"})
+        textBox(box)->clear();
+}
+
+void DepthDoseScreen::DrawDepthDoseGraph() {
+    PaintDepthDoseGraph(*picture("Picture1"), session_.shown);
+    clearReadOut();
+}
+
+void DepthDoseScreen::showNumberFields(const DoseFields& f) {
+    textBox("Text1")->setText(QString::fromStdString(f.referenceDose));
+    textBox("Text8")->setText(QString::fromStdString(f.fcd));
+    textBox("Text7")->setText(QString::fromStdString(f.sagd));
+    textBox("Text2")->setText(QString::fromStdString(f.meanGlandDose));
+}
+
+void DepthDoseScreen::readOut(double x, double y) {
+    const DoseModel& m = session_.shown;
+    Canvas* graph = picture("Picture1");
+    const int n = static_cast<int>(std::floor(x / 100.0));
+    const int iz = n + 1;
+    // Layers beyond DepthDose cannot be read, whatever the count says.
+    const bool off = x <= 0 || x >= 100.0 * m.GridCountZ || y <= 0 || y >= kPlotTop || iz >= kDepthDoseExtent;
+    if (off) {
+        clearReadOut();
+        graph->unsetCursor();
+        return;
+    }
+    graph->setCursor(Qt::CrossCursor);
+    line("Line1")->setX(x);
+    for (size_t c = 0; c < kMarkers.size(); ++c) {
+        const double v = m.DepthDose[c][static_cast<size_t>(iz)];
+        double my = 0;
+        LineItem* marker = line(kMarkers[c]);
+        // A value without a logarithm has no height: its marker stays hidden.
+        if (percentToGraphY(v, my)) {
+            marker->setY(my);
+            marker->show();
+        } else {
+            marker->hide();
+        }
+        textBox(kValueBoxes[c])->setText(QString::fromStdString(format(v, "#0.0")));
+    }
+    textBox("Text6")->setText(QString::fromStdString(format(n, "#0") + " - " + format(iz, "#0")));
+    line("Line1")->show();
+}
+
+} // namespace kv::results

@@ -1,0 +1,390 @@
+#include "kv/results/results_screen.h"
+
+#include "kv/common/format.h"
+#include "kv/gui/file_list.h"
+#include "kv/gui/platform.h"
+#include "kv/gui/program.h"
+#include "kv/results/dose_colour.h"
+#include "kv/results/drawings.h"
+#include "kv/texts/results_model.h"
+#include "kv/texts/results_screen.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <cmath>
+
+namespace kv::results {
+
+using namespace gui;
+
+namespace {
+
+constexpr Colour kCyan{192, 255, 255};
+constexpr Colour kBand{192, 192, 192};
+constexpr Colour kLegendWhite{255, 255, 255};
+
+// Map positions of the markers after a load: Y = 8.0 cm, the top layer.
+constexpr double kLoadedMarkerX = -320;
+constexpr double kLoadedMarkerY = 1;
+// What a pick may reach: Y 0 to 15 cm, Z 0 to 6 cm.
+constexpr double kPickLeft = -600, kPickBottom = 240;
+constexpr double kUnitsPerCm = 40;
+
+QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// Whole millimetres in a length of cm; the small allowance keeps a pointer
+// exactly on a voxel edge from falling one voxel short through rounding.
+int wholeMillimetres(double cm) { return static_cast<int>(std::floor(cm * 10 + 1e-9)); }
+
+std::vector<Control> table() {
+    const auto& t = texts::resultsScreenTexts();
+    const Style small{14.25};
+    const Style number{14.25, false, false, kSerif};
+    auto label = [](std::string_view name, int x, int y, std::string_view text, std::optional<Colour> fore = {},
+                    Style font = {}) {
+        return Control{.name = name, .kind = Kind::Label, .rect = {x, y}, .text = text, .font = font, .fore = fore};
+    };
+    auto box = [&](std::string_view name, Twips r, std::optional<Colour> back = {}, Style font = {}) {
+        return Control{.name = name, .kind = Kind::TextBox, .rect = r, .font = font.pt ? font : number,
+                       .back = back, .align = Align::Centre};
+    };
+    auto button = [](std::string_view name, Twips r, std::string_view text) {
+        return Control{.name = name, .kind = Kind::Button, .rect = r, .text = text, .back = colours::buttonYellow};
+    };
+    auto panel = [](std::string_view name, Twips r) {
+        return Control{.name = name, .kind = Kind::Label, .rect = r, .back = kCyan, .border = true};
+    };
+    const int row = t.fcdRowTop;
+    return {
+        label("Label1", 480, 120, t.selectFile, colours::blue),
+        {.name = "File1", .kind = Kind::FileList, .rect = {240, 480, 4335, 2655}, .text = "*.vesk", .font = {12}},
+        label("Label2", 360, 3240, t.property, colours::blue),
+        {.name = "Picture2", .kind = Kind::Picture, .rect = {240, 3600, 4335, 7095}, .font = {14.25},
+         .back = kCyan, .border = true},
+        button("Command6", {480, 10800, 1695, 615}, t.ok),
+        button("Command2", {2400, 10800, 1695, 615}, t.clear),
+        {.name = "Line1", .kind = Kind::Line, .rect = {4920, 240, 4920, 11520}, .fore = colours::grey,
+         .lineWidth = 2},
+
+        {.name = "Label33", .kind = Kind::Label, .rect = {7680, 120, 5205, 435}, .text = t.mapTitle,
+         .fore = colours::blue, .align = Align::Centre},
+        {.name = "Picture1", .kind = Kind::Picture, .rect = {6480, 720, 9135, 3735}, .back = colours::mapGrey,
+         .border = true},
+        label("Label7", 6240, 600, t.depthTicks[0]),
+        label("Label8", 6240, 1920, t.depthTicks[1]),
+        label("Label13", 6240, 3120, t.depthTicks[2]),
+        label("Label45", 6240, 4200, t.depthTicks[3]),
+        label("Label43", 6000, 1200, t.zAxis),
+        label("Label39", 9360, 4440, t.yTicks[0]),
+        label("Label38", 12480, 4440, t.yTicks[1]),
+        label("Label6", 15480, 4440, t.yTicks[2]),
+        label("Label42", 6720, 4560, t.yAxis),
+        label("Label26", 15840, 1800, t.chestWall[0]),
+        label("Label27", 15840, 2160, t.chestWall[1]),
+        label("Label28", 15840, 2520, t.chestWall[2]),
+        {.name = "Picture7", .kind = Kind::Picture, .rect = {17280, 600, 1455, 4095}, .back = kLegendWhite,
+         .border = true},
+        label("Label24", 18840, 4320, texts::doseLegendTexts().percent),
+
+        label("Label29", 8640, 5160, t.readoutY),
+        box("Text5", {9120, 5160, 855, 375}),
+        label("Label21", 10200, 5160, t.readoutZ),
+        box("Text2", {10680, 5160, 855, 375}),
+        label("Label22", 11640, 5160, t.cm),
+        box("Text6", {12240, 5160, 1215, 375}),
+        label("Label34", 13560, 5160, t.percent),
+
+        {.name = "Picture5", .kind = Kind::Picture, .rect = {5280, 6240, 4695, 5055}, .font = {12},
+         .back = colours::white, .border = true},
+
+        panel("Label41", {10200, 6240, 3855, 1455}),
+        label("Label25", 10440, 6330, t.presentPosition, colours::blue),
+        label("Label37", 11460, 6720, t.positionY, {}, small),
+        label("Label16", 12540, 6720, t.positionZ, {}, small),
+        box("Text3", {11040, 7080, 975, 375}, colours::buttonYellow),
+        box("Text4", {12120, 7080, 975, 375}, colours::buttonYellow),
+        label("Label53", 13200, 7110, t.cm, {}, small),
+
+        {.name = "Picture6", .kind = Kind::Picture, .rect = {10080, 8040, 480, 480}},
+        label("Label4", 10680, 8040, t.hint[0], colours::blue, small),
+        label("Label5", 10680, 8400, t.hint[1], colours::blue, small),
+        label("Label23", 10680, 8760, t.hint[2], colours::blue, small),
+        label("Label54", 10680, 9120, t.hint[3], colours::blue, small),
+        button("Command1", {10920, 9840, 3135, 615}, t.xzButton),
+        button("Command5", {10920, 10680, 3135, 615}, t.xyButton),
+        button("Command3", {14640, 10680, 3135, 615}, t.pddButton),
+        {.name = "Command4", .kind = Kind::Button, .rect = {18600, 10680, 615, 615}, .back = colours::buttonYellow,
+         .tip = t.backTip},
+
+        panel("Label40", {14640, 6240, 4575, 2295}),
+        label("Label30", 14760, 6630, t.hundredDose),
+        box("Text1", {16920, 6600, 1335, 375}, colours::white, {15.75, false, false, kSerif}),
+        label("Label31", 18360, 6630, t.mGy),
+        label("Label46", 14880, 7260, t.agdHeading, colours::blue),
+        label("Label48", 15600, 7830, t.sagd),
+        box("Text8", {16920, 7800, 1335, 375}, colours::white, {15.75, false, false, kSerif}),
+        label("Label49", 18360, 7830, t.mGy),
+
+        panel("Label44", {14640, 8520, 4575, 1935}),
+        label("Label47", 14760, 8640, t.noteAbove[0], {}, small),
+        label("Label35", 14760, 9120, t.noteAbove[1], {}, small),
+        label("Label36", 14760, row + 30, t.fcdBefore, {}, small),
+        box("Text7", {t.fcdBoxLeft, row, 1095, 375}, kCyan),
+        label("Label32", t.fcdBoxLeft + 1155, row + 30, t.fcdUnit, {}, small),
+        label("Label50", t.fcdBoxLeft + 1155, row + 30, t.fcdTail, {}, small),
+        label("Label51", 14760, row + 450, t.noteBelow[0], {}, small),
+        label("Label52", 14760, row + 810, t.noteBelow[1], {}, small),
+    };
+}
+
+// Puts a label just left of a box, on the label's own line.
+void rightAlignBefore(QWidget* label, const QWidget* box) {
+    label->move(box->x() - label->width() - 4, label->y());
+}
+void placeAfter(QWidget* label, const QWidget* before) {
+    label->move(before->x() + before->width() + 4, label->y());
+}
+
+} // namespace
+
+void PaintYZPlane(Canvas& map, const DoseModel& m) {
+    map.setScale(kMapLeft, kMapTop, kMapWidth, kMapHeight);
+    map.clear();
+    const int countY = std::min(m.GridCountY, kMaxCountY);
+    const int countZ = std::min(m.GridCountZ, kExtentZ - 1);
+    for (int iz = 1; iz <= countZ; ++iz)
+        for (int iy = 1; iy <= countY; ++iy)
+            map.fillBox(-(4.0 * (iy - 1) + 1), 4.0 * (iz - 1) + 1, -4.0 * iy, 4.0 * iz,
+                        DoseLevelColour(m.DoseGrid(Total, 1, iy, iz)));
+}
+
+ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
+    : Form({.name = "Form2",
+            .caption = texts::resultsScreenTexts().caption,
+            .width = 19620,
+            .height = 11670,
+            .font = {15.75, false, false, texts::resultsScreenTexts().family}},
+           table(), parent),
+      workDir_(workDir), form5_(std::make_unique<DepthDoseScreen>(session_)) {
+    const auto& t = texts::resultsScreenTexts();
+    fileList("File1")->setDirectory(workDir_);
+    fileList("File1")->refresh();
+
+    // Labels that lead into a box end just before it; units follow it.
+    rightAlignBefore(label("Label30"), textBox("Text1"));
+    rightAlignBefore(label("Label48"), textBox("Text8"));
+    rightAlignBefore(label("Label36"), textBox("Text7"));
+    placeAfter(label("Label32"), textBox("Text7"));
+    placeAfter(label("Label50"), label("Label32"));
+    for (const char* name : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8"})
+        textBox(name)->setReadOnly(true);
+
+    // The map's margin bands, the centimetre grid and the two markers lie
+    // over the painted voxels, in this order.
+    Canvas* map = picture("Picture1");
+    map->setScale(kMapLeft, kMapTop, kMapWidth, kMapHeight);
+    map->addShape(QStringLiteral("Shape1"), ShapeKind::Rectangle, -607, -7, 7, 252, kBand.qt())->setFill(kBand.qt());
+    map->addShape(QStringLiteral("Shape2"), ShapeKind::Rectangle, -607, -7, 612, 7, kBand.qt())->setFill(kBand.qt());
+    map->addLine(QStringLiteral("Line2"), -600, 1, -600, 241, Qt::black);
+    int n = 3;
+    for (int x = -560; x <= -40; x += 40)
+        map->addLine(QStringLiteral("Line%1").arg(n++), x, 1, x, 241, colours::grey.qt());
+    for (int y = 40; y <= 200; y += 40)
+        map->addLine(QStringLiteral("Line%1").arg(n++), -600, y, 1, y, colours::grey.qt());
+    map->addLine(QStringLiteral("Line45"), kLoadedMarkerX, 1, kLoadedMarkerX, 241, Qt::white, 2);
+    map->addLine(QStringLiteral("Line51"), -599, kLoadedMarkerY, 1, kLoadedMarkerY, Qt::white, 2);
+
+    connect(map, &Canvas::mouseMoved, this, [this](double x, double y, Qt::MouseButtons) { readOut(x, y); });
+    connect(map, &Canvas::mousePressed, this, [this](double x, double y, Qt::MouseButton) { pick(x, y); });
+    connect(fileList("File1"), &QListWidget::itemSelectionChanged, this, [this] { preview(); });
+
+    AddDoseLegendLabels(*picture("Picture7"));
+    drawGeometrySketch(*picture("Picture5"), t.sketchFocus, t.sketchPlane,
+                       {t.sketchAxes[0], t.sketchAxes[1], t.sketchAxes[2]});
+    drawPointerIcon(*picture("Picture6"));
+    button("Command4")->setIcon(backToMenuIcon());
+    button("Command4")->setIconSize(QSize(32, 32));
+
+    onClick("Command6", [this] { load(); });
+    onClick("Command2", [this] { clear(); });
+    onClick("Command1", [this] { showXZ(); });
+    onClick("Command5", [this] { showXY(); });
+    onClick("Command3", [this] { showDepthDose(); });
+    onClick("Command4", [this] { back(); });
+
+    // What the screen shows when it is first loaded.
+    DrawDoseLegend(*picture("Picture7"));
+    for (const char* name : {"Text1", "Text3", "Text4"})
+        textBox(name)->clear();
+    setResultControlsEnabled(false);
+    button("Command6")->setEnabled(false);
+    line("Line45")->hide();
+    line("Line51")->hide();
+}
+
+ResultsScreen::~ResultsScreen() = default;
+
+void ResultsScreen::setResultControlsEnabled(bool on) {
+    for (const char* name : {"Command1", "Command3", "Command5"})
+        button(name)->setEnabled(on);
+    picture("Picture1")->setEnabled(on);
+}
+
+void ResultsScreen::emptyReadOut() {
+    for (const char* name : {"Text2", "Text5", "Text6"})
+        textBox(name)->clear();
+}
+
+void ResultsScreen::preview() {
+    const QString name = fileList("File1")->selectedFile();
+    if (name.isEmpty())
+        return;
+    Canvas* box = picture("Picture2");
+    box->clear();
+    const HeaderPreview p =
+        PreviewResultHeader(workDir_.toStdString(), name.toStdString(), texts::resultsModelTexts());
+    for (const std::string& l : p.lines)
+        box->print(QString::fromStdString(l));
+    // Even a header that ends early may be asked to load: the load reports it.
+    button("Command6")->setEnabled(true);
+}
+
+void ResultsScreen::load() {
+    RunLoadResultFile(session_.shown, workDir_.toStdString(), fileList("File1")->selectedFile().toStdString(), *this,
+                      texts::resultsModelTexts());
+}
+
+void ResultsScreen::ShowMessage(std::string_view message) { showMessage(qs(message), MessageIcon::Warning); }
+
+void ResultsScreen::ProcessPendingEvents() {
+    // Keeps the screens painted; input waits, so no second load can start.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void ResultsScreen::ShowNumberFields(const DoseFields& f) {
+    session_.loaded = true;
+    textBox("Text1")->setText(QString::fromStdString(f.referenceDose));
+    textBox("Text7")->setText(QString::fromStdString(f.fcd));
+    textBox("Text8")->setText(QString::fromStdString(f.sagd));
+    textBox("Text3")->setText(QString::fromStdString(f.selectedY));
+    textBox("Text4")->setText(QString::fromStdString(f.selectedZ));
+    form5_->showNumberFields(f);
+    if (planes_)
+        planes_->modelLoaded();
+}
+
+void ResultsScreen::EnableResultControls() { setResultControlsEnabled(true); }
+
+void ResultsScreen::DrawYZPlane() {
+    PaintYZPlane(*picture("Picture1"), session_.shown);
+    line("Line45")->setX(kLoadedMarkerX);
+    line("Line45")->show();
+    line("Line51")->setY(kLoadedMarkerY);
+    line("Line51")->show();
+}
+
+void ResultsScreen::DrawDepthDoseGraph() { form5_->DrawDepthDoseGraph(); }
+
+void ResultsScreen::readOut(double x, double y) {
+    const DoseModel& m = session_.shown;
+    if (x < -4.0 * m.GridCountY || x > 0 || y > 4.0 * m.GridCountZ || y < 0) {
+        emptyReadOut();
+        return;
+    }
+    const double cmY = -x / kUnitsPerCm + 0.0;  // + 0.0: no "-0.0" at the chest wall
+    const double cmZ = y / kUnitsPerCm + 0.0;
+    const int iy = wholeMillimetres(cmY) + 1;
+    const int iz = wholeMillimetres(cmZ) + 1;
+    // The left edge of a full-width map lies past the last row of the model.
+    if (iy > kMaxCountY || iz >= kExtentZ) {
+        emptyReadOut();
+        return;
+    }
+    textBox("Text5")->setText(QString::fromStdString(format(cmY, "#0.0")));
+    textBox("Text2")->setText(QString::fromStdString(format(cmZ, "#0.0")));
+    textBox("Text6")->setText(QString::fromStdString(format(m.DoseGrid(Total, 1, iy, iz), "##0.00")));
+}
+
+void ResultsScreen::pick(double x, double y) {
+    if (x < kPickLeft || x > 0) {
+        line("Line45")->hide();
+        return;
+    }
+    if (y < 0 || y > kPickBottom) {
+        line("Line51")->hide();
+        return;
+    }
+    line("Line45")->setX(x);
+    line("Line45")->show();
+    line("Line51")->setY(y);
+    line("Line51")->show();
+
+    const double cmY = -x / kUnitsPerCm + 0.0;
+    const double cmZ = y / kUnitsPerCm + 0.0;
+    session_.shown.SelectedYIndex = wholeMillimetres(cmY);
+    session_.shown.SelectedZIndex = std::max(1, wholeMillimetres(cmZ));
+    const std::string yText = format(cmY, "#0.0");
+    const std::string zText = format(cmZ, "#0.0");
+    textBox("Text3")->setText(QString::fromStdString(yText));
+    textBox("Text4")->setText(QString::fromStdString(zText));
+    if (planes_)
+        planes_->picked(yText, zText);
+}
+
+void ResultsScreen::reset() {
+    picture("Picture2")->clear();
+    picture("Picture1")->clear();
+    line("Line45")->hide();
+    line("Line51")->hide();
+    for (const char* name : {"Text1", "Text3", "Text4", "Text7", "Text8"})
+        textBox(name)->clear();
+    // The read-out of a map that is gone would only mislead.
+    emptyReadOut();
+    setResultControlsEnabled(false);
+    fileList("File1")->refresh();
+    session_.shown.ClearDoseGrid();
+    session_.loaded = false;
+    form5_->hide();
+    if (planes_)
+        planes_->hideAll();
+}
+
+void ResultsScreen::clear() {
+    reset();
+    if (hideMethodScreen)
+        hideMethodScreen();
+}
+
+void ResultsScreen::openFromMenu() {
+    reset();
+    showInFront(*this);
+}
+
+void ResultsScreen::back() {
+    form5_->hide();
+    if (planes_)
+        planes_->hideAll();
+    if (hideAirKermaScreen)
+        hideAirKermaScreen();
+    hide();
+}
+
+void ResultsScreen::showXZ() {
+    if (planes_)
+        planes_->showXZ();
+}
+
+void ResultsScreen::showXY() {
+    if (planes_)
+        planes_->showXY(textBox("Text1")->text().toStdString());
+}
+
+void ResultsScreen::showDepthDose() {
+    form5_->DrawDepthDoseGraph();
+    showInFront(*form5_);
+}
+
+} // namespace kv::results
