@@ -35,26 +35,26 @@ void expectClose(double actual, double expected) { EXPECT_NEAR(actual, expected,
 
 TEST(LoadResultFile, UniformDoseGivesHundredFiftyFifty) {
     const double d = 0.375, airKerma = 2.5;
-    LoadResult r = load(uniformResult(75, 150, 45, d, airKerma));
+    LoadResult r = load(uniformResult(75, 150, 12, d, airKerma));
     ASSERT_TRUE(r) << static_cast<int>(r.failure);
     const DoseModel& m = *r.model;
     EXPECT_EQ(m.GridCountX, 75);
     EXPECT_EQ(m.GridCountY, 150);
-    EXPECT_EQ(m.GridCountZ, 45);
+    EXPECT_EQ(m.GridCountZ, 12);
     EXPECT_DOUBLE_EQ(m.ReferenceDose, 2 * d);
-    for (int iz : {1, 23, 45})
+    for (int iz : {1, 7, 12})
         for (int iy : {1, 80, 150})
             for (int ix : {1, 40, 75}) {
                 EXPECT_DOUBLE_EQ(m.DoseGrid(Total, ix, iy, iz), 100.0);
                 EXPECT_DOUBLE_EQ(m.DoseGrid(Primary, ix, iy, iz), 50.0);
                 EXPECT_DOUBLE_EQ(m.DoseGrid(Scatter, ix, iy, iz), 50.0);
             }
-    for (int iz = 1; iz <= 45; ++iz) {
+    for (int iz = 1; iz <= 12; ++iz) {
         EXPECT_NEAR(m.DepthDose[Total][iz], 100.0, 1e-9) << iz;
         EXPECT_NEAR(m.DepthDose[Primary][iz], 50.0, 1e-9) << iz;
         EXPECT_NEAR(m.DepthDose[Scatter][iz], 50.0, 1e-9) << iz;
     }
-    EXPECT_EQ(m.DepthDose[Total][46], 0.0);
+    EXPECT_EQ(m.DepthDose[Total][13], 0.0);
     EXPECT_NEAR(m.MeanGlandDose, 100.0, 1e-9);
     EXPECT_NEAR(m.SagdValue, 2 * d / airKerma, 1e-12);
     EXPECT_EQ(m.SelectedYIndex, 80);
@@ -239,14 +239,6 @@ TEST(LoadResultFile, NamesThatCannotBeOpened) {
     EXPECT_EQ(LoadResultFile(dir.path().parent_path(), dir.path().filename().string() + "/ok.vesk").failure,
               LoadFailure::CannotOpen);
     EXPECT_TRUE(LoadResultFile(dir.path(), "ok.vesk"));
-}
-
-TEST(LoadResultFile, PendingEventsRunThreeTimesOnASuccessfulLoad) {
-    TempWorkDir dir;
-    writeResult(dir.path(), "ok.vesk", uniformResult(75, 150, 2, 1.0));
-    int calls = 0;
-    EXPECT_TRUE(LoadResultFile(dir.path(), "ok.vesk", [&] { ++calls; }));
-    EXPECT_EQ(calls, 3);
 }
 
 TEST(WriteResultFile, RefusesContentThatCannotBeReadBack) {
