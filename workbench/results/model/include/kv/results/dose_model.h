@@ -12,7 +12,9 @@
 // A model is filled only by LoadResultFile (result_file.h), which builds a
 // fresh one and hands it over whole; the screens read it and write only the
 // two selected indices. After a load every voxel inside the counts holds
-// percent of ReferenceDose, and DepthDose is already filled.
+// percent of ReferenceDose, and DepthDose is already filled. Components 1 and
+// 2 of ix GridCountX+1..75 keep the file's raw values (every row holds 75):
+// no view and no quantity reads them.
 #include <array>
 #include <cassert>
 #include <functional>
