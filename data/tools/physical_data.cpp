@@ -1,0 +1,94 @@
+#include "physical_data.h"
+
+#include "kv/common/format.h"
+#include "kv/spectrum/xray_data.h"
+
+#include <cmath>
+#include <stdexcept>
+
+namespace kv::data {
+namespace xray = kv::spectrum::xray;
+
+const std::vector<Column>& attenuationColumns() {
+    // Fields 6, 8 and 9 are read but not used by the spectrum model; they
+    // carry copper, and the PMMA breast support and polycarbonate paddle
+    // materials, so that a filter study can pick them up.
+    static const std::vector<Column> columns = {
+        {"Mo", 42, nullptr, 10.22},
+        {"Rh", 45, nullptr, 12.41},
+        {"Al", 13, nullptr, 2.699},
+        {"Be", 4, nullptr, 1.848},
+        {"Cu", 29, nullptr, 8.96},
+        {"Air", 0, "Air, Dry (near sea level)", 0.001205},
+        {"PMMA", 0, "Polymethyl Methacralate (Lucite, Perspex)", 1.19},
+        {"PC", 0, "Polycarbonate (Makrolon, Lexan)", 1.20},
+        {"W", 74, nullptr, 19.3},
+        {"Ag", 47, nullptr, 10.5},
+    };
+    return columns;
+}
+
+namespace {
+xray::Material materialOf(const Column& c) {
+    return c.z > 0 ? xray::element(c.z, c.density) : xray::nistCompound(c.nistName, c.density);
+}
+} // namespace
+
+std::string mus12Text() {
+    std::string out = "Energy(keV)";
+    for (const Column& c : attenuationColumns()) out += std::string(", ") + c.heading;
+    out += "   linear attenuation coefficients (1/cm)\r\n";
+    std::vector<xray::Material> materials;
+    for (const Column& c : attenuationColumns()) materials.push_back(materialOf(c));
+    for (int i = 1; i <= 250; ++i) {
+        const double e = 0.2 * i;
+        out += kv::format(e, "#0.0");
+        for (const xray::Material& m : materials) out += ", " + kv::format(xray::massAttenuation(m, e) * m.density, "0.00000E+00");
+        out += "\r\n";
+    }
+    return out;
+}
+
+const std::vector<Anchor>& stoppingPowerAnchors() {
+    // ESTAR, molybdenum, total stopping power.
+    static const std::vector<Anchor> anchors = {{1, 34.80}, {3, 24.33}, {5, 18.23}, {9, 12.53},
+                                                {25, 6.211}, {45, 4.143}, {80, 2.850}};
+    return anchors;
+}
+
+const std::vector<double>& stoppingPowerEnergies() {
+    static const std::vector<double> energies = {1,  1.5, 2,  3,  4,  5,  6,  7,  9,  11,
+                                                 13, 16,  20, 25, 30, 35, 40, 45, 60, 80};
+    return energies;
+}
+
+double interpolatedStoppingPower(double e) {
+    const auto& a = stoppingPowerAnchors();
+    if (e < a.front().energy || e > a.back().energy) throw std::out_of_range("outside the anchors");
+    size_t n = 1;
+    while (a[n].energy < e) ++n;
+    const double f = std::log(e / a[n - 1].energy) / std::log(a[n].energy / a[n - 1].energy);
+    return std::exp(std::log(a[n - 1].stoppingPower) + f * std::log(a[n].stoppingPower / a[n - 1].stoppingPower));
+}
+
+std::string moStpText() {
+    std::string out = "Energy(keV), total stopping power of molybdenum (MeV cm2/g)\r\n";
+    for (double e : stoppingPowerEnergies())
+        out += kv::format(e, "#0.0") + ", " + kv::format(interpolatedStoppingPower(e), "#0.000") + "\r\n";
+    return out;
+}
+
+std::vector<std::string> edgeCorrections() {
+    std::vector<std::string> out;
+    for (const Column& c : attenuationColumns()) {
+        xray::Material m = materialOf(c);
+        for (int i = 1; i <= 250; ++i)
+            for (auto [z, w] : m.composition)
+                for (double edge : xray::edgesNear(z, 0.2 * i))
+                    out.push_back(std::string(c.heading) + " at " + kv::format(0.2 * i, "#0.0") + " keV: edge of Z=" +
+                                  std::to_string(z) + " at " + kv::format(edge, "#0.0000") + " keV");
+    }
+    return out;
+}
+
+} // namespace kv::data

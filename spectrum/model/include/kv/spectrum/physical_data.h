@@ -1,0 +1,43 @@
+#pragma once
+// The physical data tables of the spectrum model, read once at start from
+// the working directory: `LoadPhysicalData(workDir)`.
+//   MUs12.dat  heading line, then 250 records of 11 numbers (field reads):
+//              energy, Mo, Rh, Al, Be, (6), air, (8), (9), W, Ag, in 1/cm
+//   Mo-STP.dat heading line, then 20 records: energy (keV), stopping power
+//              of molybdenum (any unit, the same in every row)
+// A missing file, a short one, a field that is not a number, or stopping
+// powers the model cannot use (not positive, energies not ascending, not
+// spanning 1 to 50 keV) are SpectrumFileErrors naming the file and line.
+#include "kv/spectrum/file_error.h"
+#include "kv/spectrum/spectrum_file.h"
+
+#include <array>
+#include <filesystem>
+
+namespace kv::spectrum {
+
+inline constexpr const char* kAttenuationFileName = "MUs12.dat";
+inline constexpr const char* kStoppingPowerFileName = "Mo-STP.dat";
+inline constexpr int kStoppingPowerRows = 20;
+
+// Linear attenuation coefficients (1/cm) by energy bin i = 1..250 (bin 0 unused).
+using AttenuationColumn = std::array<double, kBins>;
+
+struct PhysicalData {
+    // AttenuationTable
+    AttenuationColumn molybdenum{}; // field 2: Mo target and Mo filter
+    AttenuationColumn rhodium{};    // field 3
+    AttenuationColumn aluminum{};   // field 4
+    AttenuationColumn beryllium{};  // field 5
+    AttenuationColumn air{};        // field 7
+    AttenuationColumn field9{};     // field 9: kept, used by nothing
+    AttenuationColumn tungsten{};   // field 10: W target
+    AttenuationColumn silver{};     // field 11
+    // StoppingPowerTable, rows 1..20 (row 0 unused)
+    std::array<double, kStoppingPowerRows + 1> stoppingEnergy{};
+    std::array<double, kStoppingPowerRows + 1> stoppingPower{};
+};
+
+PhysicalData LoadPhysicalData(const std::filesystem::path& workDir);
+
+} // namespace kv::spectrum

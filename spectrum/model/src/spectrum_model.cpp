@@ -1,0 +1,237 @@
+#include "kv/spectrum/spectrum_model.h"
+
+#include "kv/common/format.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+#include <vector>
+
+namespace kv::spectrum {
+namespace {
+
+// The conversions use this value of π, not a full-precision one.
+constexpr double kPi = 3.14159;
+constexpr double kSlice = 0.2; // keV, electron energy step and bin width
+
+struct Inputs {
+    double v;     // tube voltage, kV = maximum electron energy, keV
+    double theta; // target angle, deg
+    double phi;   // tube tilt angle, deg
+    double be, al, mo, rh, air, ag; // cm
+};
+
+Inputs readInputs(const SpectrumFields& f) {
+    return {kv::parseNumber(f.tubeVoltage),      kv::parseNumber(f.targetAngle),
+            kv::parseNumber(f.tubeTiltAngle),    kv::parseNumber(f.beryllium) * 0.1,
+            kv::parseNumber(f.aluminum) * 0.1,   kv::parseNumber(f.molybdenum) * 0.1,
+            kv::parseNumber(f.rhodium) * 0.1,    kv::parseNumber(f.airLayer),
+            kv::parseNumber(f.silver) * 0.1};
+}
+
+// The column loop runs on while this holds; the angle test uses θ + φ as typed.
+bool columnReached(int k, const Inputs& in) { return k < kColumns && (0.5 * k - 0.25) < (in.phi + in.theta); }
+
+double rayAngle(int k) { return std::max(0.0, 0.5 * k - 0.25); }
+
+// PathFactor: exit path in the target per unit of penetration depth.
+double pathFactor(double a, const Inputs& in) {
+    const double t = std::tan((a - in.phi) * kPi / 180);
+    return std::sqrt(1 - t * t) / (std::tan(in.theta * kPi / 180) - t);
+}
+
+int lastBinOf(double v) {
+    const double top = 5 * v;
+    if (!(top >= 2)) return 0;
+    return top >= kBins - 1 ? kBins - 1 : static_cast<int>(std::floor(top));
+}
+
+struct Molybdenum {
+    static constexpr double rho = 10.22;
+    const PhysicalData& d;
+    double v;
+    double prefactor = (0.03058 - 7.494e-05 * v);
+    const AttenuationColumn& mu() const { return d.molybdenum; }
+    double w(double u, double) const {
+        return prefactor * (1 - 4.238 * u + 7.799 * (u * u) - 6.739 * (u * u * u) + 2.313 * (u * u * u * u));
+    }
+    double s(double t) const {
+        const auto& e = d.stoppingEnergy;
+        const auto& sp = d.stoppingPower;
+        if (t <= 1.0) return sp[1];
+        int n = 1;
+        while (n < kStoppingPowerRows && t > e[n]) ++n;
+        const double lnSn = std::log(sp[n]);
+        const double lnEn = std::log(e[n]);
+        return std::exp(lnSn - (lnSn - std::log(sp[n - 1])) * (lnEn - std::log(t)) / (lnEn - std::log(e[n - 1])));
+    }
+};
+
+struct Tungsten {
+    static constexpr double rho = 19.3;
+    const PhysicalData& d;
+    const AttenuationColumn& mu() const { return d.tungsten; }
+    double w(double u, double e) const {
+        return (0.03658 + 2.9e-05 * e) *
+               (1 - 5.049 * u + 10.847 * (u * u) - 10.516 * (u * u * u) + 3.842 * (u * u * u * u));
+    }
+    double s(double t) const { return 1036.1 * std::exp(-0.04695 * t) + 202.41; }
+};
+
+// The slice terms that do not depend on the ray: penetration depth x and
+// yield q of every electron energy T of every bin, in the order of the sum.
+struct Slices {
+    std::vector<int> first; // first slice of bin i; bin i owns [first[i], first[i+1])
+    std::vector<double> x, q;
+};
+
+template <class Target>
+Slices slicesOf(const Target& target, double v, int lastBin) {
+    Slices s;
+    s.first.assign(kBins + 1, 0);
+    const double c = 141766 + 12157 * v - 111.046 * (v * v) + 0.552536 * (v * v * v) - 0.000970158 * (v * v * v * v);
+    for (int i = 0; i <= kBins; ++i) {
+        s.first[i] = static_cast<int>(s.x.size());
+        if (i < 2 || i > lastBin) continue;
+        const double e = 0.2 * i;
+        for (double t = e; t <= v; t = t + kSlice) {
+            const double u = e / t;
+            s.x.push_back((v * v - t * t) / (c * Target::rho));
+            s.q.push_back((target.w(u, e) * (511 / t + 1)) / target.s(t));
+        }
+    }
+    return s;
+}
+
+// K-line weights per filtration row: (bin, weight) in the order they are added.
+struct KLine {
+    int bin;
+    double weight;
+};
+constexpr KLine kLinesMoFilter[] = {{87, 0.543}, {87, 0.283}, {98, 0.101}, {98, 0.051}, {100, 0.022}};
+constexpr KLine kLinesRhFilter[] = {{87, 0.538}, {87, 0.282}, {98, 0.104}, {98, 0.053}, {100, 0.023}};
+constexpr KLine kLinesOther[] = {{87, 0.556}, {87, 0.292}, {98, 0.088}, {98, 0.045}, {100, 0.043}};
+
+template <class Target>
+void compute(const Target& target, const Inputs& in, const PhysicalData& d, bool kLines, SpectrumResult& out) {
+    out.table = {};
+    const int last = lastBinOf(in.v);
+    out.lastBin = last;
+    const Slices s = slicesOf(target, in.v, last);
+
+    // exp(-μ·t) of each filter; the products below keep the order Be, Al, Mo, Rh, air, Ag.
+    std::array<std::array<double, kBins>, 6> filter{};
+    for (int i = 2; i <= last; ++i) {
+        filter[0][i] = std::exp(-d.beryllium[i] * in.be);
+        filter[1][i] = std::exp(-d.aluminum[i] * in.al);
+        filter[2][i] = std::exp(-d.molybdenum[i] * in.mo);
+        filter[3][i] = std::exp(-d.rhodium[i] * in.rh);
+        filter[4][i] = std::exp(-d.air[i] * in.air);
+        filter[5][i] = std::exp(-d.silver[i] * in.ag);
+    }
+    const AttenuationColumn& mu = target.mu();
+
+    for (int k = 0; columnReached(k, in); ++k) {
+        const double x = pathFactor(rayAngle(k), in);
+        auto& column = out.table[k];
+        double filteredTotal = 0;
+        for (int i = 2; i <= last; ++i) {
+            double sum = 0;
+            const double m = mu[i];
+            for (int j = s.first[i]; j < s.first[i + 1]; ++j) {
+                const double exitPath = x * s.x[j];
+                sum = sum + std::exp(-m * exitPath) * s.q[j];
+            }
+            column[i] = column[i] + sum;
+            double value = column[i];
+            for (const auto& f : filter) value = value * f[i];
+            value = value / (0.2 * i);
+            column[i] = value;
+            filteredTotal += value;
+        }
+        if (kLines) {
+            const double f = (in.mo > 0 ? 0.0379 : 0.0323) * in.v - 0.6543;
+            const auto& row = in.mo > 0 ? kLinesMoFilter : in.rh > 0 ? kLinesRhFilter : kLinesOther;
+            for (const KLine& line : row) column[line.bin] = column[line.bin] + line.weight * (f * filteredTotal);
+        }
+    }
+
+    out.plotMaximum = 0;
+    for (int i = 2; i <= last; ++i)
+        if (out.table[0][i] > out.plotMaximum) out.plotMaximum = out.table[0][i];
+
+    normaliseSpectrumTable(out.table);
+}
+
+void requireAccepted(const SpectrumFields& fields) {
+    if (checkDrawSpectrum(fields) != DrawCheck::Accepted)
+        throw std::domain_error("the spectrum fields do not pass the checks of \"Draw spectrum\"");
+}
+
+} // namespace
+
+void normaliseSpectrumTable(SpectrumTable& table) {
+    double n = 0;
+    for (int k = 1; k < kColumns; ++k)
+        for (int i = 1; i < kBins; ++i) n = n + table[k][i];
+    for (int k = 1; k < kColumns; ++k)
+        for (int i = 1; i < kBins; ++i) {
+            double& entry = table[k][i];
+            entry = n > 0 ? entry / n : 0.0;
+            if (entry <= 1e-10) entry = 0;
+        }
+}
+
+DrawCheck checkDrawSpectrum(const SpectrumFields& fields) {
+    const Inputs in = readInputs(fields);
+    if (in.v > 50) return DrawCheck::TubeVoltageTooHigh;
+    if (in.theta + in.phi <= 20.3) return DrawCheck::AngleCannotCoverField;
+    for (int k = 0; columnReached(k, in); ++k) {
+        const double a = rayAngle(k);
+        if (!(std::fabs(a - in.phi) < 45)) return DrawCheck::TubeTiltOutOfRange;
+        const double x = pathFactor(a, in);
+        if (!(std::isfinite(x) && x > 0)) return DrawCheck::TargetAngleOutOfRange;
+    }
+    return DrawCheck::Accepted;
+}
+
+std::string_view refusalMessage(DrawCheck check, const texts::SpectrumFileTexts& t) {
+    switch (check) {
+    case DrawCheck::TubeVoltageTooHigh: return t.tubeVoltageTooHigh;
+    case DrawCheck::AngleCannotCoverField: return t.angleCannotCoverField;
+    case DrawCheck::TubeTiltOutOfRange: return t.tubeTiltOutOfRange;
+    case DrawCheck::TargetAngleOutOfRange: return t.targetAngleOutOfRange;
+    case DrawCheck::Accepted: break;
+    }
+    return {};
+}
+
+void ComputeMolybdenumSpectrum(const PhysicalData& data, const SpectrumFields& fields, SpectrumResult& out) {
+    requireAccepted(fields);
+    const Inputs in = readInputs(fields);
+    out.tubeVoltageText.reset();
+    compute(Molybdenum{data, in.v}, in, data, true, out);
+}
+
+void ComputeTungstenSpectrum(const PhysicalData& data, const SpectrumFields& fields, SpectrumResult& out) {
+    requireAccepted(fields);
+    Inputs in = readInputs(fields);
+    out.tubeVoltageText.reset();
+    if (in.v > 50) {
+        in.v = 50;
+        out.tubeVoltageText = "50";
+    } else if (in.v < 15) {
+        in.v = 15;
+        out.tubeVoltageText = "15";
+    }
+    compute(Tungsten{data}, in, data, false, out);
+}
+
+SpectrumResult computeSpectrum(TargetMaterial target, const PhysicalData& data, const SpectrumFields& fields) {
+    SpectrumResult r;
+    if (target == TargetMaterial::Molybdenum) ComputeMolybdenumSpectrum(data, fields, r);
+    else ComputeTungstenSpectrum(data, fields, r);
+    return r;
+}
+
+} // namespace kv::spectrum

@@ -1,0 +1,80 @@
+#include "kv/spectrum/beam_quality.h"
+#include "kv/spectrum/spectrum_model.h"
+#include "shipped_data.h"
+
+#include <cmath>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace {
+
+using namespace kv::spectrum;
+using kv::spectrum::testing::shippedData;
+
+BeamQuality verticalRay(TargetMaterial target, const char* kv, const char* be, const char* mo, const char* rh,
+                        const char* ag) {
+    const SpectrumFields f{.tubeVoltage = kv,
+                           .targetAngle = "16",
+                           .tubeTiltAngle = "6",
+                           .beryllium = be,
+                           .aluminum = "0",
+                           .molybdenum = mo,
+                           .rhodium = rh,
+                           .silver = ag,
+                           .airLayer = "60"};
+    auto q = beamQuality(computeSpectrum(target, shippedData(), f).table[0], shippedData().aluminum);
+    EXPECT_TRUE(q.has_value());
+    return q.value_or(BeamQuality{});
+}
+
+TEST(BeamQuality, MonoenergeticBeamHasEqualHalfValueLayers) {
+    std::array<double, kBins> line{};
+    line[100] = 3.0; // 20 keV
+    const auto q = beamQuality(line, shippedData().aluminum);
+    ASSERT_TRUE(q);
+    const double hvl = std::log(2.0) / shippedData().aluminum[100] * 10;
+    EXPECT_NEAR(q->firstHvl, hvl, 1e-9);
+    EXPECT_NEAR(q->secondHvl, hvl, 1e-9);
+    EXPECT_DOUBLE_EQ(q->meanEnergy, 20.0);
+    EXPECT_FALSE(beamQuality(std::array<double, kBins>{}, shippedData().aluminum));
+}
+
+TEST(BeamQuality, ShippedDataGiveTheExpectedFirstHalfValueLayers) {
+    const BeamQuality moMo = verticalRay(TargetMaterial::Molybdenum, "28", "0.8", "0.03", "0", "0");
+    EXPECT_GE(moMo.firstHvl, 0.24);
+    EXPECT_LE(moMo.firstHvl, 0.29);
+    const BeamQuality wRh = verticalRay(TargetMaterial::Tungsten, "28", "1", "0", "0.05", "0");
+    EXPECT_GE(wRh.firstHvl, 0.42);
+    EXPECT_LE(wRh.firstHvl, 0.48);
+    // Beam hardening: the second layer is thicker than the first.
+    EXPECT_GT(moMo.secondHvl, moMo.firstHvl);
+    EXPECT_GT(wRh.secondHvl, wRh.firstHvl);
+}
+
+// Mean energy of the published Mo/Mo 30 kV reference beam, from its bin centres.
+double referenceMeanEnergy() {
+    std::ifstream in(std::filesystem::path(KV_SOURCE_DIR) / ".." / "shared" / "validation" / "mo30kvp-spectrum.csv");
+    double photons = 0, energy = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#' || line[0] == 'b') continue;
+        std::istringstream fields(line);
+        std::string low, centre, fluence;
+        std::getline(fields, low, ',');
+        std::getline(fields, centre, ',');
+        std::getline(fields, fluence, ',');
+        photons += std::stod(fluence);
+        energy += std::stod(fluence) * std::stod(centre);
+    }
+    return photons > 0 ? energy / photons : 0;
+}
+
+TEST(BeamQuality, MeanEnergyMatchesThePublishedMo30kVBeam) {
+    const double published = referenceMeanEnergy();
+    if (published == 0) GTEST_SKIP() << "reference spectrum not found beside the repository";
+    EXPECT_NEAR(published, 16.8, 0.05);
+    const BeamQuality q = verticalRay(TargetMaterial::Molybdenum, "30", "1", "0.0386", "0", "0");
+    EXPECT_NEAR(q.meanEnergy, published, 0.3);
+}
+
+} // namespace
