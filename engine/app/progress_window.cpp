@@ -1,0 +1,137 @@
+#include "progress_window.h"
+
+#include "kv/common/format.h"
+#include "kv/texts/engine.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace kv::engine {
+
+namespace {
+QString q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString percent(double rel) { return q(format(rel * 100.0, "0.00")) + " %"; }
+} // namespace
+
+QString durationText(double seconds) {
+    long s = std::lround(std::max(0.0, seconds));
+    if (s >= 3600) return QString("%1 h %2 min").arg(s / 3600).arg((s % 3600) / 60, 2, 10, QChar('0'));
+    if (s >= 60) return QString("%1 min %2 s").arg(s / 60).arg(s % 60, 2, 10, QChar('0'));
+    return QString("%1 s").arg(s);
+}
+
+ProgressWindow::ProgressWindow(EngineSession& session, QWidget* parent) : QWidget(parent), session_(session) {
+    const texts::EngineTexts& t = texts::engineTexts();
+    const bool tomo = session.inputs().kind == ExposureKind::Tomosynthesis;
+    setObjectName("EngineWindow");
+    setWindowTitle(q(tomo ? t.captionTomosynthesis : t.captionMammography));
+    auto* layout = new QVBoxLayout(this);
+    auto* heading = new QLabel(q(t.heading).arg(q(session.inputs().control.resultFile)));
+    QFont f = heading->font();
+    f.setPointSizeF(f.pointSizeF() * 1.3);
+    f.setBold(true);
+    heading->setFont(f);
+    layout->addWidget(heading);
+    bar_ = new QProgressBar;
+    bar_->setObjectName("ProgressBar");
+    bar_->setRange(0, 1000);
+    layout->addWidget(bar_);
+    auto* grid = new QGridLayout;
+    auto row = [&](int r, std::string_view label, const char* name) {
+        grid->addWidget(new QLabel(q(label)), r, 0);
+        auto* v = new QLabel;
+        v->setObjectName(name);
+        grid->addWidget(v, r, 1);
+        return v;
+    };
+    histories_ = row(0, t.histories, "Histories");
+    rate_ = row(1, t.rate, "Rate");
+    elapsed_ = row(2, t.elapsed, "Elapsed");
+    remaining_ = row(3, t.remaining, "Remaining");
+    refSigma_ = row(4, t.uncertaintyReference, "ReferenceUncertainty");
+    sagdSigma_ = row(5, t.uncertaintySagd, "SagdUncertainty");
+    layout->addLayout(grid);
+    status_ = new QLabel(q(t.running));
+    status_->setObjectName("Status");
+    status_->setWordWrap(true);
+    layout->addWidget(status_);
+    auto* buttons = new QHBoxLayout;
+    stop_ = new QPushButton(q(t.stopAndSave));
+    stop_->setObjectName("StopAndSave");
+    cancel_ = new QPushButton(q(t.cancel));
+    cancel_->setObjectName("Cancel");
+    buttons->addStretch();
+    buttons->addWidget(stop_);
+    buttons->addWidget(cancel_);
+    layout->addLayout(buttons);
+    connect(stop_, &QPushButton::clicked, this, &ProgressWindow::stopAndSave);
+    connect(cancel_, &QPushButton::clicked, this, &ProgressWindow::cancelOrClose);
+    connect(&timer_, &QTimer::timeout, this, &ProgressWindow::refresh);
+    timer_.start(250);
+    setMinimumWidth(520);
+    refresh();
+}
+
+void ProgressWindow::refresh() {
+    const texts::EngineTexts& t = texts::engineTexts();
+    SessionProgress p = session_.progress();
+    double fraction = p.total ? static_cast<double>(p.done) / static_cast<double>(p.total) : 0.0;
+    bar_->setValue(static_cast<int>(std::lround(1000.0 * std::min(1.0, fraction))));
+    histories_->setText(q(t.historiesValue).arg(p.done).arg(p.total));
+    rate_->setText(q(t.rateValue).arg(q(format(p.rate, "0.00E+00"))));
+    elapsed_->setText(durationText(p.elapsed));
+    remaining_->setText(session_.finished() ? durationText(0) : durationText(p.remaining));
+    refSigma_->setText(percent(p.referenceRelSigma));
+    sagdSigma_->setText(percent(p.sagdRelSigma));
+    if (done_ || !session_.finished()) return;
+    done_ = true;
+    timer_.stop();
+    const RunInputs& in = session_.inputs();
+    QString file = q(in.control.resultFile);
+    switch (session_.state()) {
+    case SessionState::Saved:
+        status_->setText(session_.savedHistories() < in.histories
+                             ? q(t.stoppedAndSaved).arg(file).arg(session_.savedHistories()).arg(in.histories)
+                             : q(t.saved).arg(file).arg(session_.savedHistories()));
+        break;
+    case SessionState::Cancelled:
+        status_->setText(q(t.cancelled));
+        close(); // nothing to look at: the program ends
+        return;
+    case SessionState::Failed: status_->setText(q(t.writeFailed).arg(q(session_.failure()))); break;
+    case SessionState::Running: break;
+    }
+    stop_->setEnabled(false);
+    cancel_->setEnabled(true);
+    cancel_->setText(q(t.close));
+}
+
+void ProgressWindow::stopAndSave() {
+    session_.stopAndSave();
+    stop_->setEnabled(false);
+}
+
+void ProgressWindow::cancelOrClose() {
+    if (done_) {
+        close();
+        return;
+    }
+    session_.cancel();
+    stop_->setEnabled(false);
+    cancel_->setEnabled(false);
+}
+
+void ProgressWindow::closeEvent(QCloseEvent* e) {
+    if (done_) {
+        e->accept();
+        return;
+    }
+    // Closing the window must not lose a long run by accident.
+    status_->setText(q(texts::engineTexts().useButtons));
+    e->ignore();
+}
+
+} // namespace kv::engine

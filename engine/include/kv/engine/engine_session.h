@@ -1,0 +1,71 @@
+#pragma once
+// One engine run as the programs drive it: the simulation runs on its own
+// threads, the window or the console polls progress(), and at the end the
+// result file is written (after "Stop and save" with the histories done so
+// far) or nothing is written ("Cancel").
+#include "kv/engine/run_inputs.h"
+#include "kv/engine/workbench_sim.h"
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace kv::engine {
+
+struct SessionProgress {
+    uint64_t done = 0, total = 0;
+    double elapsed = 0;   // s
+    double rate = 0;      // histories per second
+    double remaining = 0; // s, estimated
+    double referenceRelSigma = 0, sagdRelSigma = 0;
+};
+
+enum class SessionState { Running, Saved, Cancelled, Failed };
+
+class EngineSession {
+public:
+    // Builds the physics tables; throws std::invalid_argument on a setup the
+    // transport cannot use.
+    EngineSession(std::filesystem::path workDir, RunInputs inputs, unsigned threads, uint64_t seed);
+    ~EngineSession();
+
+    void start();
+    void stopAndSave();
+    void cancel();
+
+    SessionState state() const { return state_.load(); }
+    bool finished() const { return state() != SessionState::Running; }
+    SessionProgress progress() const;
+    const RunInputs& inputs() const { return inputs_; }
+    uint64_t seed() const { return seed_; }
+    // After Saved: the histories in the file; after Failed: why.
+    uint64_t savedHistories() const { return saved_; }
+    std::string failure() const;
+
+private:
+    void body();
+    std::filesystem::path dir_;
+    RunInputs inputs_;
+    unsigned threads_;
+    uint64_t seed_;
+    std::unique_ptr<WorkbenchSimulation> sim_;
+    RunControl ctl_;
+    std::atomic<bool> cancelled_{false};
+    std::atomic<SessionState> state_{SessionState::Running};
+    std::chrono::steady_clock::time_point start_;
+    std::thread thread_;
+    uint64_t saved_ = 0;
+    mutable std::mutex mutex_;
+    std::string failure_;
+};
+
+// Reads the inputs of `workDir` and prepares a session; throws InputError
+// (or std::invalid_argument for a geometry the transport refuses).
+std::unique_ptr<EngineSession> prepareSession(const std::filesystem::path& workDir, ExposureKind kind,
+                                              unsigned threads, uint64_t seed);
+
+} // namespace kv::engine

@@ -1,0 +1,50 @@
+#pragma once
+// What an engine reads from the working directory at its start, checked
+// once: MC.dat, Phantom.dat, equipment.dat, P_SPCTL.dat and the composition
+// file that Phantom.dat names.
+#include "kv/engine/material.h"
+#include "kv/engine/workbench_sim.h"
+#include "kv/spectrum/equipment_file.h"
+#include "kv/spectrum/spectrum_file.h"
+#include "kv/workbench/control_file.h"
+#include "kv/workbench/phantom_file.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace kv::engine {
+
+enum class ExposureKind { Mammography, Tomosynthesis };
+
+// A missing or unusable input. what() names the file and the problem.
+struct InputError : std::runtime_error {
+    InputError(std::string fileName, const std::string& problem)
+        : std::runtime_error(fileName + ": " + problem), file(std::move(fileName)) {}
+    std::string file;
+};
+
+inline constexpr double kMaxHistories = 1e11; // the voxel sums stay exact up to here
+inline constexpr double kMinThickness = 0.1, kMaxThickness = 6.0; // cm
+
+struct RunInputs {
+    ExposureKind kind = ExposureKind::Mammography;
+    workbench::ControlFile control;
+    workbench::PhantomFile phantom;
+    spectrum::EquipmentRecord equipment;
+    spectrum::SpectrumFileContents spectrum;
+    Composition composition;
+    uint64_t histories = 0;
+};
+
+// Throws InputError.
+RunInputs readRunInputs(const std::filesystem::path& workDir, ExposureKind kind);
+
+// The rays 1..42 of the spectrum file, bins from 1 keV up (lower bins cannot
+// cross the air already folded into the spectrum).
+RaySpectra raySpectra(const spectrum::SpectrumFileContents& s);
+
+WorkbenchSetup workbenchSetup(const RunInputs& in);
+
+} // namespace kv::engine

@@ -1,0 +1,72 @@
+#include "kv/engine/engine_session.h"
+
+#include "kv/common/records.h"
+#include "kv/engine/result_file.h"
+
+namespace kv::engine {
+
+EngineSession::EngineSession(std::filesystem::path workDir, RunInputs inputs, unsigned threads, uint64_t seed)
+    : dir_(std::move(workDir)), inputs_(std::move(inputs)), threads_(threads), seed_(seed),
+      sim_(std::make_unique<WorkbenchSimulation>(workbenchSetup(inputs_))) {}
+
+EngineSession::~EngineSession() {
+    if (thread_.joinable()) {
+        cancel();
+        thread_.join();
+    }
+}
+
+void EngineSession::start() {
+    start_ = std::chrono::steady_clock::now();
+    thread_ = std::thread([this] { body(); });
+}
+
+void EngineSession::stopAndSave() { ctl_.requestStop(); }
+
+void EngineSession::cancel() {
+    cancelled_.store(true);
+    ctl_.requestStop();
+}
+
+void EngineSession::body() {
+    WorkbenchResult r = sim_->run(inputs_.histories, seed_, threads_, ctl_);
+    if (cancelled_.load()) {
+        state_.store(SessionState::Cancelled);
+        return;
+    }
+    try {
+        writeResultFile(dir_, inputs_, r);
+        saved_ = r.histories;
+        state_.store(SessionState::Saved);
+    } catch (const RecordError& e) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        failure_ = e.file + ": " + e.what();
+        state_.store(SessionState::Failed);
+    }
+}
+
+std::string EngineSession::failure() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failure_;
+}
+
+SessionProgress EngineSession::progress() const {
+    SessionProgress p;
+    p.total = inputs_.histories;
+    p.done = ctl_.historiesDone();
+    p.elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    p.rate = p.elapsed > 0 ? static_cast<double>(p.done) / p.elapsed : 0.0;
+    p.remaining = p.rate > 0 ? static_cast<double>(p.total - std::min(p.done, p.total)) / p.rate : 0.0;
+    ScalarStats s = ctl_.liveStats();
+    p.referenceRelSigma = s.relativeSigma(0);
+    p.sagdRelSigma = s.relativeSigma(1);
+    return p;
+}
+
+std::unique_ptr<EngineSession> prepareSession(const std::filesystem::path& workDir, ExposureKind kind,
+                                              unsigned threads, uint64_t seed) {
+    RunInputs in = readRunInputs(workDir, kind);
+    return std::make_unique<EngineSession>(workDir, std::move(in), threads, seed);
+}
+
+} // namespace kv::engine
