@@ -1,1 +1,94 @@
+// The engine window driven by its buttons, on real runs in a working directory.
+#include "kv/results/result_file.h"
+#include "progress_window.h"
+#include "run_dir.h"
+
+#include <QPushButton>
 #include <QtTest>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+using namespace kv::engine;
+using test_support::RunDir;
+
+class ProgressWindowTest : public QObject {
+    Q_OBJECT
+
+    static std::unique_ptr<EngineSession> session(const RunDir& dir, ExposureKind kind = ExposureKind::Mammography) {
+        return prepareSession(dir.path(), kind, 2, 77);
+    }
+    static QPushButton* button(ProgressWindow& w, const char* name) { return w.findChild<QPushButton*>(name); }
+
+private slots:
+    void stopAndSaveWritesTheHistoriesDone() {
+        RunDir dir({.histories = "1e9", .resultName = "stopped"});
+        auto s = session(dir);
+        ProgressWindow w(*s);
+        w.show();
+        s->start();
+        QTRY_VERIFY_WITH_TIMEOUT(s->progress().done > 0, 20000);
+        QTest::mouseClick(button(w, "StopAndSave"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(s->finished(), 60000);
+        w.refresh();
+        QCOMPARE(s->state(), SessionState::Saved);
+        QVERIFY(s->savedHistories() > 0 && s->savedHistories() < 1'000'000'000u);
+        QVERIFY(w.statusText().startsWith("Stopped: saved stopped.vesk with "));
+        QCOMPARE(button(w, "Cancel")->text(), QString("Close"));
+        QVERIFY(!button(w, "StopAndSave")->isEnabled());
+        auto loaded = kv::results::LoadResultFile(dir.path(), "stopped.vesk");
+        QVERIFY(loaded.model.has_value());
+    }
+
+    void cancelWritesNothingAndCloses() {
+        RunDir dir({.histories = "1e9", .resultName = "cancelled"});
+        auto s = session(dir, ExposureKind::Tomosynthesis);
+        ProgressWindow w(*s);
+        QCOMPARE(w.windowTitle(), QString("tiravex - Tomosynthesis Monte Carlo"));
+        w.show();
+        s->start();
+        QTest::mouseClick(button(w, "Cancel"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(s->finished(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.isVisible(), 5000);
+        QCOMPARE(s->state(), SessionState::Cancelled);
+        QVERIFY(!fs::exists(dir.path() / "cancelled.vesk"));
+        for (const auto& e : fs::directory_iterator(dir.path()))
+            QVERIFY2(e.path().filename().string().find("cancelled") == std::string::npos, "temporary file left");
+    }
+
+    void closingDuringTheRunIsRefused() {
+        RunDir dir({.histories = "1e9", .resultName = "running"});
+        auto s = session(dir);
+        ProgressWindow w(*s);
+        w.show();
+        s->start();
+        QVERIFY(!w.close());
+        QVERIFY(w.isVisible());
+        QVERIFY(w.statusText().contains("Stop and save"));
+        s->cancel();
+        QTRY_VERIFY_WITH_TIMEOUT(s->finished(), 60000);
+    }
+
+    void aShortRunFinishesByItself() {
+        RunDir dir({.histories = "7e4", .resultName = "short"});
+        auto s = session(dir);
+        ProgressWindow w(*s);
+        w.show();
+        s->start();
+        QTRY_VERIFY_WITH_TIMEOUT(s->finished(), 60000);
+        w.refresh();
+        QCOMPARE(w.statusText(), QString("Saved short.vesk with 70000 histories."));
+        QCOMPARE(w.findChild<QLabel*>("Histories")->text(), QString("70000 of 70000"));
+        QTest::mouseClick(button(w, "Cancel"), Qt::LeftButton);
+        QVERIFY(!w.isVisible());
+    }
+
+    void durationsReadAsAPersonSaysThem() {
+        QCOMPARE(durationText(42.4), QString("42 s"));
+        QCOMPARE(durationText(185), QString("3 min 05 s"));
+        QCOMPARE(durationText(3720), QString("1 h 02 min"));
+        QCOMPARE(durationText(-3), QString("0 s"));
+    }
+};
+
+QTEST_MAIN(ProgressWindowTest)
+#include "progress_window_test.moc"
