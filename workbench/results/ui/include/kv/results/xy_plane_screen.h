@@ -1,0 +1,32 @@
+#pragma once
+// Form6: the dose of one layer (the X-Y plane at the depth picked on the
+// results screen), either primary | scatter or total | total about the
+// central axis, with a read-out of all three components under the pointer.
+#include "kv/gui/form.h"
+#include "kv/results/results_session.h"
+
+namespace kv::results {
+
+class XYPlaneScreen : public gui::Form {
+    Q_OBJECT
+public:
+    // The session outlives the screen; the screen only reads it.
+    explicit XYPlaneScreen(const ResultsSession& session);
+
+    // Clear Picture3 and paint layer SelectedZIndex of the shown model.
+    void DrawXYPlaneSeparate();
+    void DrawXYPlaneTotal();
+
+    // Option1 chosen as its Click would: separate headings and map.
+    void chooseSeparate();
+    // Option2 chosen as its Click would: total heading and map.
+    void chooseTotal();
+
+private:
+    void pointerMoved(double x, double y);
+    void offMap();
+
+    const ResultsSession& session_;
+};
+
+} // namespace kv::results

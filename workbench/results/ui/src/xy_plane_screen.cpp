@@ -1,0 +1,193 @@
+#include "kv/results/xy_plane_screen.h"
+
+#include "plane_map.h"
+
+#include "kv/results/dose_colour.h"
+#include "kv/texts/results_screen.h"
+#include "kv/texts/xy_plane.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include <vector>
+
+namespace kv::results {
+
+namespace {
+
+using gui::Align;
+using gui::Control;
+using gui::Kind;
+namespace colours = gui::colours;
+
+constexpr double kHeadingPt = 15.75;
+constexpr int kMapBottom = 607;  // the grid's vertical lines and the axis end here
+constexpr planes::ReadOut kReadOut{"Text2", "Text3"};
+
+std::vector<Control> form6Controls() {
+    const auto& t = texts::xyPlaneTexts();
+    const auto& p = texts::planePanelTexts();
+    const gui::Style heading{t.headingPt, false, false, t.headingFamily};
+    const gui::Style big{kHeadingPt};
+    const int componentsLeft = p.componentsWidth > 0 ? 11880 + p.componentsInset : 12450;
+    const int componentsWidth = p.componentsWidth > 0 ? p.componentsWidth.get() : 3210;
+    std::vector<Control> rows{
+        {.name = "Label53", .kind = Kind::Label, .rect = {2640, 360, 5040, 405}, .text = t.title,
+         .font = {18, false, false, t.titleFamily}, .fore = colours::blue, .align = Align::Centre},
+        {.name = "Label25", .kind = Kind::Label, .rect = {1560, 960, 1650, 345}, .text = t.primary, .font = heading,
+         .fore = colours::blue, .align = Align::Centre},
+        {.name = "Label27", .kind = Kind::Label, .rect = {1800, 960, 1320, 345}, .text = t.total, .font = heading,
+         .fore = colours::blue, .align = Align::Centre},
+        {.name = "Label34", .kind = Kind::Label, .rect = {4320, 960, 1890, 345}, .text = t.chestWall, .font = heading,
+         .fore = colours::black, .align = Align::Centre},
+        {.name = "Label26", .kind = Kind::Label, .rect = {7245, 960, 1800, 345}, .text = t.scatter, .font = heading,
+         .fore = colours::blue, .align = Align::Centre},
+        {.name = "Picture3", .kind = Kind::Picture, .rect = {720, 1320, 9135, 9135}, .back = colours::mapGrey,
+         .border = true},
+        // Scales of the map.
+        {.name = "Label42", .kind = Kind::Label, .rect = {480, 1320}, .text = t.yScale[0], .font = big},
+        {.name = "Label1", .kind = Kind::Label, .rect = {360, 4200}, .text = t.yScale[1], .font = big},
+        {.name = "Label2", .kind = Kind::Label, .rect = {360, 7200}, .text = t.yScale[2], .font = big},
+        {.name = "Label3", .kind = Kind::Label, .rect = {360, 10200}, .text = t.yScale[3], .font = big},
+        {.name = "Label28", .kind = Kind::Label, .rect = {240, 5160}, .text = t.yScale[4], .font = big},
+        {.name = "Label8", .kind = Kind::Label, .rect = {240, 5520}, .text = t.yScale[5]},
+        {.name = "Label4", .kind = Kind::Label, .rect = {2160, 10560}, .text = t.xScale[0], .font = big},
+        {.name = "Label23", .kind = Kind::Label, .rect = {3360, 10560}, .text = t.xScale[1], .font = big},
+        {.name = "Label5", .kind = Kind::Label, .rect = {5160, 10560}, .text = t.xScale[2], .font = big},
+        {.name = "Label29", .kind = Kind::Label, .rect = {8040, 10560}, .text = t.xScale[3], .font = big},
+        // Display form.
+        {.name = "Frame1", .kind = Kind::Frame, .rect = {10680, 480, 5295, 1575}, .text = t.displayForm, .font = big,
+         .fore = colours::blue},
+        {.name = "Option1", .kind = Kind::Option, .rect = {240, 480, 4815, 315}, .text = t.separate,
+         .font = {t.optionPt}, .parent = "Frame1"},
+        {.name = "Option2", .kind = Kind::Option, .rect = {240, 960, 4215, 315}, .text = t.totalOption,
+         .font = {t.optionPt}, .parent = "Frame1"},
+        // Read-out of the voxel under the pointer.
+        {.name = "Label41", .kind = Kind::Label, .rect = {11880, 2640, 4695, 2895}, .back = colours::buttonCyan,
+         .border = true},
+        {.name = "Label48", .kind = Kind::Label, .rect = {12480, 3000}, .text = p.presentPoint, .font = big},
+        {.name = "Label37", .kind = Kind::Label, .rect = {12960, 3480, 2340, 345}, .text = p.axes, .font = big},
+        {.name = "Text2", .kind = Kind::TextBox, .rect = {12600, 3840, 975, 375}, .font = big,
+         .back = colours::buttonYellow, .align = Align::Centre},
+        {.name = "Text3", .kind = Kind::TextBox, .rect = {13680, 3840, 975, 375}, .font = big,
+         .back = colours::buttonYellow, .align = Align::Centre},
+        {.name = "Text4", .kind = Kind::TextBox, .rect = {14760, 3840, 975, 375}, .font = big,
+         .back = colours::buttonYellow, .align = Align::Centre},
+        {.name = "Label55", .kind = Kind::Label, .rect = {15840, 3840}, .text = p.cm, .font = big},
+        {.name = "Label38", .kind = Kind::Label, .rect = {componentsLeft, 4440, componentsWidth, 315},
+         .text = p.components, .align = Align::Centre},
+        {.name = "Text5", .kind = Kind::TextBox, .rect = {12240, 4800, 1215, 375}, .font = big,
+         .back = colours::buttonYellow, .align = Align::Centre},
+        {.name = "Text6", .kind = Kind::TextBox, .rect = {13560, 4800, 1215, 375}, .font = big,
+         .back = colours::buttonYellow, .align = Align::Centre},
+        {.name = "Text7", .kind = Kind::TextBox, .rect = {14880, 4800, 1215, 375}, .font = big,
+         .back = colours::buttonYellow, .align = Align::Centre},
+        {.name = "Label39", .kind = Kind::Label, .rect = {16200, 4800}, .text = p.percent, .font = big},
+        // Legend.
+        {.name = "Picture7", .kind = Kind::Picture, .rect = {10080, 4800, 1455, 4095}, .back = colours::white,
+         .border = true},
+        {.name = "Label24", .kind = Kind::Label, .rect = {11040, 9120}, .text = texts::doseLegendTexts().percent,
+         .font = big},
+        // What the 100 % dose is.
+        {.name = "Label40", .kind = Kind::Label, .rect = {11880, 6840, 4695, 3015}, .back = colours::buttonCyan,
+         .border = true},
+        {.name = "Picture8", .kind = Kind::Picture, .rect = {11640, 6360, 480, 480}},
+        {.name = "Label30", .kind = Kind::Label, .rect = {12360, 7200}, .text = p.hundredDose, .font = heading},
+        {.name = "Label36", .kind = Kind::Label, .rect = {12480, 7680}, .text = p.equals, .font = big},
+        {.name = "Text1", .kind = Kind::TextBox, .rect = {12840, 7680, 1335, 375}, .font = big,
+         .back = colours::white, .align = Align::Centre},
+        {.name = "Label31", .kind = Kind::Label, .rect = {14280, 7680}, .text = p.mGy, .font = big},
+        {.name = "Text8", .kind = Kind::TextBox, .rect = {t.fcdLeft, t.fcdTop, 1095, 375}, .font = big,
+         .back = colours::buttonCyan, .align = Align::Centre},
+        {.name = "Command4", .kind = Kind::Button, .rect = {13920, 10440, 1335, 615}, .text = p.close, .font = big,
+         .back = colours::buttonYellow},
+    };
+    for (const texts::PlacedText& n : t.note)
+        rows.push_back({.name = n.name, .kind = Kind::Label, .rect = {n.left, n.top}, .text = n.text});
+    return rows;
+}
+
+} // namespace
+
+XYPlaneScreen::XYPlaneScreen(const ResultsSession& session)
+    : Form({.name = "Form6", .caption = texts::xyPlaneTexts().caption, .width = 16980, .height = 11790,
+            .font = {14.25}},
+           form6Controls()),
+      session_(session) {
+    gui::Canvas* map = picture("Picture3");
+    map->setScale(planes::kMapLeft, planes::kMapTop, planes::kMapWidth, planes::kMapWidth);
+    planes::addFixedDrawing(*map, {.lastHorizontal = 560, .verticalTop = 0, .bottom = kMapBottom, .axisWidth = 2});
+    map->addShape(QStringLiteral("Shape1"), gui::ShapeKind::Circle, -4, 238, 8, 8, Qt::black);
+    planes::addCrossHair(*map, "Line46", true, kMapBottom);
+    planes::addCrossHair(*map, "Line50", false, kMapBottom);
+    planes::addCrossHair(*map, "Line49", false, kMapBottom);
+    connect(map, &gui::Canvas::mouseMoved, this, [this](double x, double y, Qt::MouseButtons) { pointerMoved(x, y); });
+
+    planes::drawIcon(*picture("Picture8"));
+    AddDoseLegendLabels(*picture("Picture7"));
+    DrawDoseLegend(*picture("Picture7"));
+
+    option("Option1")->setChecked(true);
+    label("Label27")->hide();
+    for (std::string_view box : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8"})
+        textBox(box)->setReadOnly(true);
+    connect(option("Option1"), &QRadioButton::clicked, this, [this] { chooseSeparate(); });
+    connect(option("Option2"), &QRadioButton::clicked, this, [this] { chooseTotal(); });
+    onClick("Command4", [this] { hide(); });
+}
+
+void XYPlaneScreen::DrawXYPlaneSeparate() {
+    const DoseModel& m = session_.shown;
+    planes::paintMirrored(*picture("Picture3"), planes::Slice::layer(m, m.SelectedZIndex), Primary, Scatter,
+                          planes::kXYSeparateCells);
+}
+
+void XYPlaneScreen::DrawXYPlaneTotal() {
+    const DoseModel& m = session_.shown;
+    planes::paintMirrored(*picture("Picture3"), planes::Slice::layer(m, m.SelectedZIndex), Total, Total,
+                          planes::kXYTotalCells);
+}
+
+void XYPlaneScreen::chooseSeparate() {
+    option("Option1")->setChecked(true);
+    label("Label25")->show();
+    label("Label26")->show();
+    label("Label27")->hide();
+    DrawXYPlaneSeparate();
+}
+
+void XYPlaneScreen::chooseTotal() {
+    option("Option2")->setChecked(true);
+    label("Label25")->hide();
+    label("Label26")->hide();
+    label("Label27")->show();
+    DrawXYPlaneTotal();
+}
+
+void XYPlaneScreen::pointerMoved(double x, double y) {
+    const DoseModel& m = session_.shown;
+    const planes::Slice slice = planes::Slice::layer(m, m.SelectedZIndex);
+    const auto voxel = planes::voxelAt(slice, x, y);
+    if (!voxel) {
+        offMap();
+        return;
+    }
+    line("Line46")->setY(y);
+    line("Line49")->setX(-x - 1);
+    line("Line50")->setX(x);
+    line("Line46")->show();
+    // In the total display the mirror line keeps whatever it showed.
+    if (option("Option1")->isChecked())
+        line("Line49")->show();
+    line("Line50")->show();
+    planes::showReadOut(*this, kReadOut, slice, *voxel, x, y);
+}
+
+void XYPlaneScreen::offMap() {
+    for (std::string_view l : {"Line46", "Line49", "Line50"})
+        line(l)->hide();
+    planes::emptyReadOut(*this, kReadOut);
+}
+
+} // namespace kv::results

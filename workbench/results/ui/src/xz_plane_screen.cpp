@@ -1,0 +1,181 @@
+#include "kv/results/xz_plane_screen.h"
+
+#include "plane_map.h"
+
+#include "kv/results/dose_colour.h"
+#include "kv/texts/results_screen.h"
+#include "kv/texts/xz_plane.h"
+
+#include <QLineEdit>
+
+#include <vector>
+
+namespace kv::results {
+
+namespace {
+
+using gui::Align;
+using gui::Control;
+using gui::Kind;
+namespace colours = gui::colours;
+
+constexpr double kHeadingPt = 15.75;
+constexpr double kMapHeight = 245;
+constexpr int kMapBottom = 241;
+constexpr planes::ReadOut kReadOut{"Text2", "Text4"};
+constexpr std::string_view kCrossHairs[] = {"Line46", "Line47", "Line48", "Line49", "Line50"};
+
+std::vector<Control> form7Controls() {
+    const auto& t = texts::xzPlaneTexts();
+    const auto& p = texts::planePanelTexts();
+    const gui::Style big{kHeadingPt};
+    const int drop = t.panelDrop;
+    const int legend = t.legendDrop;
+    const int componentsLeft = p.componentsWidth > 0 ? 12360 + p.componentsInset : 12960;
+    const int componentsWidth = p.componentsWidth > 0 ? p.componentsWidth.get() : 3225;
+    std::vector<Control> rows{
+        {.name = "Label34", .kind = Kind::Label, .rect = {2880, 120, 5010, 405}, .text = t.title,
+         .font = {18, false, false, t.titleFamily}, .fore = colours::blue, .align = Align::Centre},
+        {.name = "Label3", .kind = Kind::Label, .rect = {2400, 720, 1635, 345}, .text = t.primary, .font = big,
+         .fore = colours::blue, .align = Align::Centre},
+        {.name = "Label4", .kind = Kind::Label, .rect = {6480, 720, 1785, 345}, .text = t.scatter, .font = big,
+         .fore = colours::blue, .align = Align::Centre},
+        {.name = "Picture3", .kind = Kind::Picture, .rect = {960, 1080, 9135, 3735}, .back = colours::mapGrey,
+         .border = true},
+        {.name = "Label5", .kind = Kind::Label, .rect = {3600, 4920, 3825, 345}, .text = t.both, .font = big,
+         .fore = colours::blue, .align = Align::Centre},
+        {.name = "Picture4", .kind = Kind::Picture, .rect = {960, 5400, 9135, 3735}, .back = colours::mapGrey,
+         .border = true},
+        // Depth scales of both maps and the X scale under the lower one.
+        {.name = "Label42", .kind = Kind::Label, .rect = {720, 1140}, .text = t.depthScale[0], .font = big},
+        {.name = "Label43", .kind = Kind::Label, .rect = {720, 2280}, .text = t.depthScale[1], .font = big},
+        {.name = "Label44", .kind = Kind::Label, .rect = {720, 3480}, .text = t.depthScale[2], .font = big},
+        {.name = "Label46", .kind = Kind::Label, .rect = {720, 4560}, .text = t.depthScale[3], .font = big},
+        {.name = "Label28", .kind = Kind::Label, .rect = {360, 2640}, .text = t.depthScale[4], .font = big},
+        {.name = "Label8", .kind = Kind::Label, .rect = {240, 3000}, .text = t.depthScale[5]},
+        {.name = "Label49", .kind = Kind::Label, .rect = {720, 5400}, .text = t.depthScale[0], .font = big},
+        {.name = "Label50", .kind = Kind::Label, .rect = {720, 6600}, .text = t.depthScale[1], .font = big},
+        {.name = "Label51", .kind = Kind::Label, .rect = {720, 7800}, .text = t.depthScale[2], .font = big},
+        {.name = "Label52", .kind = Kind::Label, .rect = {720, 8880}, .text = t.depthScale[3], .font = big},
+        {.name = "Label29", .kind = Kind::Label, .rect = {360, 6960}, .text = t.depthScale[4], .font = big},
+        {.name = "Label13", .kind = Kind::Label, .rect = {240, 7440}, .text = t.depthScale[5]},
+        {.name = "Label6", .kind = Kind::Label, .rect = {2400, 9240}, .text = t.xScale[0], .font = big},
+        {.name = "Label7", .kind = Kind::Label, .rect = {3120, 9240}, .text = t.xScale[1], .font = big},
+        {.name = "Label1", .kind = Kind::Label, .rect = {5400, 9240}, .text = t.xScale[2], .font = big},
+        {.name = "Label2", .kind = Kind::Label, .rect = {8400, 9240}, .text = t.xScale[3], .font = big},
+        // Legend.
+        {.name = "Picture7", .kind = Kind::Picture, .rect = {10440, 3120 + legend, 1455, 4095},
+         .back = colours::white, .border = true},
+        {.name = "Label24", .kind = Kind::Label, .rect = {11280, 7440 + legend},
+         .text = texts::doseLegendTexts().percent, .font = big},
+        // Read-out of the voxel under the pointer.
+        {.name = "Label41", .kind = Kind::Label, .rect = {12360, 720 + drop, 4695, 2895},
+         .back = colours::buttonCyan, .border = true},
+        {.name = "Label48", .kind = Kind::Label, .rect = {12960, 960 + drop}, .text = p.presentPoint, .font = big},
+        {.name = "Label37", .kind = Kind::Label, .rect = {13440, 1560 + drop, 2340, 345}, .text = p.axes,
+         .font = big},
+        {.name = "Text2", .kind = Kind::TextBox, .rect = {13080, 1920 + drop, 975, 375}, .font = big,
+         .back = colours::buttonYellow, .align = Align::Centre},
+        {.name = "Text3", .kind = Kind::TextBox, .rect = {14160, 1920 + drop, 975, 375}, .font = big,
+         .back = colours::buttonYellow, .align = Align::Centre},
+        {.name = "Text4", .kind = Kind::TextBox, .rect = {15240, 1920 + drop, 975, 375}, .font = big,
+         .back = colours::buttonYellow, .align = Align::Centre},
+        {.name = "Label53", .kind = Kind::Label, .rect = {16320, 1920 + drop}, .text = p.cm, .font = big},
+        {.name = "Label38", .kind = Kind::Label, .rect = {componentsLeft, 2520 + drop, componentsWidth, 315},
+         .text = p.components, .align = Align::Centre},
+        {.name = "Text5", .kind = Kind::TextBox, .rect = {12720, 2880 + drop, 1215, 375}, .font = big,
+         .back = colours::buttonYellow, .align = Align::Centre},
+        {.name = "Text6", .kind = Kind::TextBox, .rect = {14040, 2880 + drop, 1215, 375}, .font = big,
+         .back = colours::buttonYellow, .align = Align::Centre},
+        {.name = "Text7", .kind = Kind::TextBox, .rect = {15360, 2880 + drop, 1215, 375}, .font = big,
+         .back = colours::buttonYellow, .align = Align::Centre},
+        {.name = "Label39", .kind = Kind::Label, .rect = {16680, 2880 + drop}, .text = p.percent, .font = big},
+        // What the 100 % dose is.
+        {.name = "Picture8", .kind = Kind::Picture, .rect = {12120, 3840 + drop, 480, 480}},
+        {.name = "Label40", .kind = Kind::Label, .rect = {12360, 4320 + drop, 4695, 3135},
+         .back = colours::buttonCyan, .border = true},
+        {.name = "Label30", .kind = Kind::Label, .rect = {12960, 4560 + drop}, .text = p.hundredDose, .font = big},
+        {.name = "Label36", .kind = Kind::Label, .rect = {13080, 5160 + drop}, .text = p.equals, .font = big},
+        {.name = "Text1", .kind = Kind::TextBox, .rect = {13440, 5040 + drop, 1335, 375}, .font = big,
+         .back = colours::white, .align = Align::Centre},
+        {.name = "Label31", .kind = Kind::Label, .rect = {14880, 5040 + drop}, .text = p.mGy, .font = big},
+        {.name = "Text8", .kind = Kind::TextBox, .rect = {t.fcdLeft, t.fcdTop, 1095, 375}, .font = big,
+         .back = colours::buttonCyan, .align = Align::Centre},
+        {.name = "Command1", .kind = Kind::Button, .rect = {14400, 7800 + drop, 1335, 615}, .text = p.close,
+         .font = big, .back = colours::buttonYellow},
+    };
+    for (const texts::PlacedText& n : t.note)
+        rows.push_back({.name = n.name, .kind = Kind::Label, .rect = {n.left, n.top}, .text = n.text});
+    return rows;
+}
+
+} // namespace
+
+XZPlaneScreen::XZPlaneScreen(const ResultsSession& session)
+    : Form({.name = "Form7", .caption = texts::xzPlaneTexts().caption, .width = 17370, .height = 9975,
+            .font = {14.25}},
+           form7Controls()),
+      session_(session) {
+    gui::Canvas* upper = picture("Picture3");
+    gui::Canvas* lower = picture("Picture4");
+    for (gui::Canvas* map : {upper, lower}) {
+        map->setScale(planes::kMapLeft, planes::kMapTop, planes::kMapWidth, kMapHeight);
+        planes::addFixedDrawing(*map, {.lastHorizontal = 200, .verticalTop = 1, .bottom = kMapBottom,
+                                       .axisWidth = map == upper ? 2 : 1});
+        connect(map, &gui::Canvas::mouseMoved, this,
+                [this](double x, double y, Qt::MouseButtons) { pointerMoved(x, y); });
+    }
+    planes::addCrossHair(*upper, "Line46", true, kMapBottom);
+    planes::addCrossHair(*upper, "Line50", false, kMapBottom);
+    planes::addCrossHair(*upper, "Line49", false, kMapBottom);
+    planes::addCrossHair(*lower, "Line47", true, kMapBottom);
+    planes::addCrossHair(*lower, "Line48", false, kMapBottom);
+
+    planes::drawIcon(*picture("Picture8"));
+    AddDoseLegendLabels(*picture("Picture7"), kXZLegendTops);
+    DrawDoseLegend(*picture("Picture7"));
+
+    for (std::string_view box : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8"})
+        textBox(box)->setReadOnly(true);
+    onClick("Command1", [this] { hide(); });
+}
+
+void XZPlaneScreen::DrawXZPlaneSeparate(std::string_view sliceY) {
+    const DoseModel& m = session_.shown;
+    planes::paintMirrored(*picture("Picture3"), planes::Slice::row(m, m.SelectedYIndex), Primary, Scatter,
+                          planes::kXZSeparateCells);
+    textBox("Text3")->setText(QString::fromUtf8(sliceY.data(), static_cast<qsizetype>(sliceY.size())));
+    planes::emptyReadOut(*this, kReadOut);
+}
+
+void XZPlaneScreen::DrawXZPlaneTotal() {
+    const DoseModel& m = session_.shown;
+    planes::paintMirrored(*picture("Picture4"), planes::Slice::row(m, m.SelectedYIndex), Total, Total,
+                          planes::kXZTotalCells);
+}
+
+void XZPlaneScreen::pointerMoved(double x, double y) {
+    const DoseModel& m = session_.shown;
+    const planes::Slice slice = planes::Slice::row(m, m.SelectedYIndex);
+    const auto voxel = planes::voxelAt(slice, x, y);
+    if (!voxel) {
+        offMap();
+        return;
+    }
+    line("Line46")->setY(y);
+    line("Line47")->setY(y);
+    line("Line49")->setX(-x - 1);
+    line("Line50")->setX(x);
+    line("Line48")->setX(x);
+    for (std::string_view l : kCrossHairs)
+        line(l)->show();
+    planes::showReadOut(*this, kReadOut, slice, *voxel, x, y);
+}
+
+void XZPlaneScreen::offMap() {
+    for (std::string_view l : kCrossHairs)
+        line(l)->hide();
+    planes::emptyReadOut(*this, kReadOut);
+}
+
+} // namespace kv::results
