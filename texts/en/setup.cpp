@@ -1,0 +1,54 @@
+#include "kv/texts/setup.h"
+
+namespace kv::texts {
+
+const SetUpTexts& setUpTexts() {
+    static constexpr SetUpTexts t{
+        .caption = "Monte Carlo simulation",
+        .heading = "Data used in Monte Carlo simulation",
+        .equipmentName = "Equipment name",
+        .exposureMethod = " Exposure method",
+        .mammography = "Mammography",
+        .tomosynthesis = "Breast Tomosynthesis",
+        .fid = "FID (Focus to Imaging detector Distance) =",
+        .fidLeft = 360,
+        .fad = "FAD (Focus to rotation Axis Distance) =",
+        .fadLeft = 720,
+        .angularRange = "Angular range in Tomosynthesis =",
+        .angularRangeLeft = 1110,
+        .cm = "cm",
+        .deg = "deg.",
+        .fieldSize = "Field size at FID =",
+        .fifteen = "15",
+        .times = "X",
+        .cmConstant = "cm constant",
+        .constant = "",
+        .histories = "Number of history =",
+        .historiesBox = Span{3000, 2295, 14.25},
+        .photons = "photons",
+        .photonsLeft = 5520,
+        .fcdFrame = "Distance measured for Air kerma (FCD)",
+        .fcdFad = "FAD",
+        .otherDistance = " Other distances  ==>",
+        .geometry = "Geometry",
+        .geometryButton = Span{5400, 1455, 14.25},
+        .fileNameLabel = "File name to save simulation result",
+        .withoutExtension = "( input without extension )",
+        .ok = "OK",
+        .okButton = Span{360, 1935, 15.75},
+        .start = "Simulation Start",
+        .startButton = Span{2520, 2895, 15.75},
+        .cancel = "Cancel",
+        .cancelButton = Span{5880, 1215, 14.25},
+        .missingInput = "  Input 'Photon history' or 'File name'  ",
+        .notAFileName = "\"%1\" cannot be used as a file name.\n"
+                        "Type a name without \"/\", \"\\\" or control characters.",
+        .cannotWrite = "The file %1 could not be written.",
+        .cannotStart = "The simulation program \"%1\" could not be started.",
+        .continueNext = "***  You can continue with the next simulation  ***",
+        .tiltPattern = " #0.0",
+    };
+    return t;
+}
+
+} // namespace kv::texts

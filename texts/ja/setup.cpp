@@ -1,0 +1,54 @@
+#include "kv/texts/setup.h"
+
+namespace kv::texts {
+
+const SetUpTexts& setUpTexts() {
+    static constexpr SetUpTexts t{
+        .caption = "Monte Carlo simulation",
+        .heading = "モンテカルロシミュレーションで用いるデータ",
+        .equipmentName = "装置名称",
+        .exposureMethod = " 撮影方式",
+        .mammography = "Mammography",
+        .tomosynthesis = "Breast Tomosynthesis",
+        .fid = "FID (焦点 - 画像検出器間距離) =",
+        .fidLeft = 360,
+        .fad = "FAD (焦点 - 回転勇信間距離) =",
+        .fadLeft = 360,
+        .angularRange = "トモシンセシスの管球振れ角度 =",
+        .angularRangeLeft = 360,
+        .cm = "cm",
+        .deg = "deg.",
+        .fieldSize = "FID での照射野 =",
+        .fifteen = "15",
+        .times = "X",
+        .cmConstant = "cm",
+        .constant = "一定",
+        .histories = "入射光子数 (ヒストリー) =",
+        .historiesBox = Span{4080, 1815, 14.25},
+        .photons = "個",
+        .photonsLeft = 6000,
+        .fcdFrame = "空気アーマ Ka を測定した距離 (FCD)",
+        .fcdFad = "FAD",
+        .otherDistance = "その他の距離  ==>",
+        .geometry = "幾何学的配置図",
+        .geometryButton = Span{5160, 1815, 11.25},
+        .fileNameLabel = "シミュレーション結果を保存するファイル名",
+        .withoutExtension = "( 拡張子なしで入力して下さい )",
+        .ok = "OK",
+        .okButton = Span{360, 1335, 15.75},
+        .start = "シミュレーション開始",
+        .startButton = Span{1800, 3375, 14.25},
+        .cancel = "キャンセル",
+        .cancelButton = Span{5280, 1815, 14.25},
+        .missingInput = "  入射光子数 または 保存ファイル名が未入力です'  ",
+        .notAFileName = "「%1」はファイル名に使えません。\n"
+                        "「/」「\\」や制御文字を含まない名前を入力して下さい。",
+        .cannotWrite = "ファイル %1 に書き込めませんでした。",
+        .cannotStart = "シミュレーションプログラム \"%1\" を起動できませんでした。",
+        .continueNext = "***  続けて新たなシミュレーションが行なえます  ***",
+        .tiltPattern = "#0.0",
+    };
+    return t;
+}
+
+} // namespace kv::texts

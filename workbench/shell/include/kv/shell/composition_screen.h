@@ -1,0 +1,30 @@
+#pragma once
+#include "kv/gui/form.h"
+
+#include <array>
+
+class QPainter;
+
+namespace kv::shell {
+
+// The tissue-equivalent materials the glandular fractions stand for: density
+// and mass fractions of the elements.
+struct PhantomMaterial {
+    int glandularPercent;
+    double density;  // g/cm^3
+    double hydrogen, carbon, nitrogen, oxygen, phosphorus;
+};
+
+const std::array<PhantomMaterial, 11>& phantomMaterials();
+
+// Draws the composition table into `area` (pixels).
+void drawCompositionTable(QPainter& p, const QRectF& area);
+
+// Form11: the composition table, opened beside the phantom screen.
+class CompositionScreen : public gui::Form {
+    Q_OBJECT
+public:
+    CompositionScreen();
+};
+
+} // namespace kv::shell

@@ -1,0 +1,28 @@
+#pragma once
+#include "kv/gui/form.h"
+
+namespace kv::shell {
+
+class Workbench;
+
+// Form1: thickness and glandular fraction of the phantom; "OK" writes
+// Phantom.dat and opens the spectrum step on the menu.
+class PhantomScreen : public gui::Form {
+    Q_OBJECT
+public:
+    explicit PhantomScreen(Workbench& wb);
+
+    // What the menu does before every showing: thickness 5 cm, fraction 50 %.
+    void reset();
+    // The text of the selected fraction entry ("10" .. "90").
+    QString fraction() const;
+
+private:
+    void accept();
+    Workbench& wb_;
+};
+
+// The menu's "Phantom model setting": reset, show, and let the menu hide.
+QWidget* openPhantomScreen(Workbench& wb);
+
+} // namespace kv::shell

@@ -1,0 +1,35 @@
+#pragma once
+#include "kv/gui/form.h"
+#include "kv/spectrum/equipment_file.h"
+
+namespace kv::shell {
+
+class Workbench;
+
+// Form4: the data of one Monte Carlo run. Filled from the equipment record at
+// every opening; "OK" writes MC.dat and the record; "Simulation Start" starts
+// the engine of the exposure method and sends the menu back to the phantom.
+class SetUpScreen : public gui::Form {
+    Q_OBJECT
+public:
+    explicit SetUpScreen(Workbench& wb);
+
+    // Reads the equipment record and resets every input. False, after a
+    // message naming the file, when the record is missing or unusable; the
+    // screen then stays as it was.
+    bool fill();
+    // The engine the selected exposure method needs.
+    QString engine() const;
+
+private:
+    void accept();
+    void startEngine();
+    Workbench& wb_;
+    // The angles of the record: not shown, carried from reading to writing.
+    spectrum::EquipmentRecord asRead_;
+};
+
+// The menu's "Monte Carlo simulation": fill and show, or nothing after a message.
+QWidget* openSetUpScreen(Workbench& wb);
+
+} // namespace kv::shell

@@ -1,0 +1,136 @@
+#include "kv/shell/phantom_screen.h"
+
+#include "kv/common/records.h"
+#include "kv/gui/platform.h"
+#include "kv/gui/program.h"
+#include "kv/shell/composition_screen.h"
+#include "kv/shell/drawings.h"
+#include "kv/shell/workbench.h"
+#include "kv/texts/phantom.h"
+#include "kv/workbench/phantom_file.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+
+#include <filesystem>
+
+namespace kv::shell {
+
+using namespace gui;
+
+namespace {
+
+constexpr const char* kFractions[] = {"10", "20", "30", "40", "50", "60", "70", "80", "90"};
+constexpr const char* kStartFraction = "50";
+constexpr const char* kStartThickness = "5";
+
+std::vector<Control> table() {
+    const auto& t = texts::phantomTexts();
+    const Style label{15.75};
+    const Style small{14.25};
+    auto sizeRow = [&](const char* axis, const char* value, const char* unit, const char* extra, texts::Text axisText,
+                       int y) {
+        std::vector<Control> row{
+            {.name = axis, .kind = Kind::Label, .rect = {1080, y}, .text = axisText, .font = label},
+            {.name = value, .kind = Kind::Label, .rect = {1680, y - 120, 1095, 375}, .text = t.fifteen, .font = label,
+             .back = colours::white, .align = Align::Centre, .border = true},
+            {.name = unit, .kind = Kind::Label, .rect = {2880, y}, .text = t.cmConstant, .font = label},
+        };
+        if (!t.constant.view().empty())
+            row.push_back({.name = extra, .kind = Kind::Label, .rect = {t.constantLeft, y}, .text = t.constant,
+                           .font = label});
+        return row;
+    };
+    std::vector<Control> rows{
+        {.name = "Label3", .kind = Kind::Label, .rect = {360, 240}, .text = t.heading, .font = {20.25},
+         .fore = colours::blue},
+        {.name = "Command1", .kind = Kind::Button, .rect = {2520, 720, 1815, 435}, .text = t.composition,
+         .font = small, .back = colours::buttonYellow},
+        {.name = "Label45", .kind = Kind::Label, .rect = {720, 1200}, .text = t.sizeHeading, .font = label,
+         .fore = colours::blue},
+    };
+    for (auto&& r : sizeRow("Label46", "Label6", "Label5", "Label1", t.xIs, 1800))
+        rows.push_back(r);
+    for (auto&& r : sizeRow("Label47", "Label7", "Label8", "Label2", t.yIs, 2400))
+        rows.push_back(r);
+    const std::vector<Control> rest{
+        {.name = "Label48", .kind = Kind::Label, .rect = {1080, 3000}, .text = t.zIs, .font = label},
+        {.name = "Text31", .kind = Kind::TextBox, .rect = {1680, 2880, 1095, 450}, .font = label},
+        {.name = "Label49", .kind = Kind::Label, .rect = {2880, 3000}, .text = t.cm, .font = label},
+        {.name = "Label15", .kind = Kind::Label, .rect = {1680, 3360}, .text = t.upTo6, .font = small},
+        {.name = "Label9", .kind = Kind::Label, .rect = {240, 3960}, .text = t.fractionHeading, .font = label,
+         .fore = colours::blue},
+        {.name = "List2", .kind = Kind::ListBox, .rect = {1680, 4440, 1215, 1635}, .font = small},
+        {.name = "Label11", .kind = Kind::Label, .rect = {3120, 5760}, .text = t.percent, .font = label},
+        {.name = "Command3", .kind = Kind::Button, .rect = {480, 6360, 1575, 615}, .text = t.ok, .font = small,
+         .back = colours::buttonYellow},
+        {.name = "Command7", .kind = Kind::Button, .rect = {2400, 6360, 1575, 615}, .text = t.cancel, .font = small,
+         .back = colours::buttonYellow},
+        {.name = "Picture1", .kind = Kind::Picture, .rect = {4680, 480, 6240, 6375}, .back = colours::white,
+         .border = true},
+    };
+    rows.insert(rows.end(), rest.begin(), rest.end());
+    return rows;
+}
+
+} // namespace
+
+PhantomScreen::PhantomScreen(Workbench& wb)
+    : Form({.name = "Form1", .caption = texts::phantomTexts().caption, .width = 11340, .height = 7425}, table()),
+      wb_(wb) {
+    QListWidget* list = listBox("List2");
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    for (const char* f : kFractions)
+        list->addItem(QString::fromLatin1(f));
+    // A fraction is always chosen: a click that would clear the selection
+    // selects the current entry again.
+    connect(list, &QListWidget::itemSelectionChanged, list, [list] {
+        if (list->selectedItems().isEmpty() && list->currentItem())
+            list->currentItem()->setSelected(true);
+    });
+    Canvas* sketch = picture("Picture1");
+    sketch->paintWith([sketch](QPainter& p) { drawPhantomSketch(p, QRectF(QPointF(0, 0), sketch->innerRect().size())); });
+    reset();
+    onClick("Command1", [this] { wb_.showReference<CompositionScreen>(); });
+    onClick("Command3", [this] { accept(); });
+    onClick("Command7", [this] { hide(); });  // the menu comes back; nothing is written
+}
+
+void PhantomScreen::reset() {
+    textBox("Text31")->setText(QString::fromLatin1(kStartThickness));
+    QListWidget* list = listBox("List2");
+    const auto found = list->findItems(QString::fromLatin1(kStartFraction), Qt::MatchExactly);
+    list->setCurrentItem(found.front());
+    list->scrollToItem(found.front(), QAbstractItemView::PositionAtCenter);
+}
+
+QString PhantomScreen::fraction() const {
+    const QListWidgetItem* item = listBox("List2")->currentItem();
+    return item ? item->text() : QString::fromLatin1(kStartFraction);
+}
+
+void PhantomScreen::accept() {
+    try {
+        workbench::writePhantomFile(std::filesystem::path(wb_.workDir().toStdString()), fraction().toStdString(),
+                                    textBox("Text31")->text().toStdString());
+    } catch (const RecordError&) {
+        // The old file stays; the user can free the folder and press "OK" again.
+        showMessage(QString::fromUtf8(texts::phantomTexts().cannotWrite.c_str())
+                        .arg(QString::fromLatin1(workbench::kPhantomFileName.data(),
+                                                 static_cast<qsizetype>(workbench::kPhantomFileName.size()))));
+        return;
+    }
+    hide();
+    wb_.phantomAccepted();
+    wb_.showMenu();
+}
+
+QWidget* openPhantomScreen(Workbench& wb) {
+    auto& s = wb.screen<PhantomScreen>();
+    s.reset();
+    showInFront(s);
+    return &s;
+}
+
+} // namespace kv::shell

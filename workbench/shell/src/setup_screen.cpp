@@ -1,0 +1,223 @@
+#include "kv/shell/setup_screen.h"
+
+#include "kv/common/format.h"
+#include "kv/common/records.h"
+#include "kv/gui/platform.h"
+#include "kv/gui/program.h"
+#include "kv/shell/reference_screens.h"
+#include "kv/shell/workbench.h"
+#include "kv/texts/setup.h"
+#include "kv/texts/spectrum_files.h"
+#include "kv/workbench/control_file.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <cmath>
+#include <filesystem>
+
+namespace kv::shell {
+
+using namespace gui;
+
+namespace {
+
+constexpr const char* kMammographyEngine = "halvex";
+constexpr const char* kTomosynthesisEngine = "tiravex";
+constexpr const char* kStartHistories = "1000000000";
+// The longest name a file system takes; the result name gets ".vesk" added.
+constexpr size_t kMaxFileNameBytes = 255;
+
+QString q(texts::Text t) { return QString::fromUtf8(t.c_str()); }
+QString q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+std::string s(const QLineEdit* e) { return e->text().toStdString(); }
+
+std::vector<Control> table() {
+    const auto& t = texts::setUpTexts();
+    auto blue = [](const char* name, int left, int top, texts::Text text) {
+        return Control{.name = name, .kind = Kind::Label, .rect = {left, top}, .text = text, .fore = colours::blue};
+    };
+    auto box = [](const char* name, int left, int top, int width, int height = 375, const char* parent = "") {
+        return Control{.name = name, .kind = Kind::TextBox, .rect = {left, top, width, height}, .parent = parent};
+    };
+    const texts::Span histories = t.historiesBox;
+    auto button = [](const char* name, texts::Span at, int top, int height, texts::Text text, Colour face) {
+        return Control{.name = name, .kind = Kind::Button, .rect = {at.left, top, at.width, height}, .text = text,
+                       .font = {at.pt}, .back = face};
+    };
+    auto fifteen = [&t](const char* name, int left) {
+        return Control{.name = name, .kind = Kind::Label, .rect = {left, 4680, 855, 375}, .text = t.fifteen,
+                       .back = colours::white, .align = Align::Centre, .border = true};
+    };
+    auto plusMinus = [](const char* name, int x1, int y1, int x2, int y2) {
+        return Control{.name = name, .kind = Kind::Line, .rect = {x1, y1, x2, y2}, .fore = colours::black};
+    };
+    std::vector<Control> rows{
+        {.name = "Label1", .kind = Kind::Label, .rect = {720, 240, 6660, 465}, .text = t.heading, .font = {18, true},
+         .fore = colours::blue, .fit = true},
+        blue("Label6", 600, 1080, t.equipmentName),
+        box("Text6", 2640, 1080, 4335),
+        {.name = "Frame1", .kind = Kind::Frame, .rect = {480, 1800, 6495, 1095}, .text = t.exposureMethod,
+         .fore = colours::blue},
+        {.name = "Option1", .kind = Kind::Option, .rect = {480, 480, 2535, 375}, .text = t.mammography,
+         .fore = colours::black, .parent = "Frame1"},
+        {.name = "Option2", .kind = Kind::Option, .rect = {3120, 480, 3255, 375}, .text = t.tomosynthesis,
+         .fore = colours::black, .parent = "Frame1"},
+        blue("Label12", t.fidLeft, 3120, t.fid),
+        box("Text3", 5520, 3120, 1095),
+        blue("Label2", 6720, 3120, t.cm),
+        blue("Label5", t.fadLeft, 3600, t.fad),
+        box("Text4", 5520, 3600, 1095),
+        blue("Label10", 6720, 3600, t.cm),
+        blue("Label13", t.angularRangeLeft, 4080, t.angularRange),
+        box("Text5", 5520, 4080, 1095),
+        blue("Label14", 6720, 4080, t.deg),
+        plusMinus("Line1", 5160, 4200, 5400, 4200),
+        plusMinus("Line2", 5280, 4080, 5280, 4320),
+        plusMinus("Line3", 5160, 4320, 5400, 4320),
+        blue("Label3", 480, 4680, t.fieldSize),
+        fifteen("Label15", 2760),
+        {.name = "Label8", .kind = Kind::Label, .rect = {3720, 4725}, .text = t.times, .font = {11.25},
+         .fore = colours::black},
+        fifteen("Label16", 4080),
+        blue("Label9", 5040, 4725, t.cmConstant),
+        blue("Label4", 480, 5400, t.histories),
+        {.name = "Text11", .kind = Kind::TextBox, .rect = {histories.left, 5400, histories.width, 375},
+         .font = {histories.pt}},
+        blue("Label11", t.photonsLeft, 5400, t.photons),
+        {.name = "Frame2", .kind = Kind::Frame, .rect = {360, 6000, 6615, 1095}, .text = t.fcdFrame,
+         .fore = colours::blue},
+        {.name = "Option4", .kind = Kind::Option, .rect = {360, 520, 1215, 375}, .text = t.fcdFad,
+         .fore = colours::black, .parent = "Frame2"},
+        {.name = "Option5", .kind = Kind::Option, .rect = {1680, 520, 2895, 375}, .text = t.otherDistance,
+         .fore = colours::black, .parent = "Frame2"},
+        box("Text1", 4680, 480, 1095, 420, "Frame2"),
+        {.name = "Label17", .kind = Kind::Label, .rect = {6000, 520}, .text = t.cm, .fore = colours::blue,
+         .parent = "Frame2"},
+        // On the frame's top edge, after its caption: made after the frame, so it lies above it.
+        button("Command1", t.geometryButton, 6000, 375, t.geometry, colours::buttonCyan),
+        blue("Label25", 480, 7320, t.fileNameLabel),
+        {.name = "Label7", .kind = Kind::Label, .rect = {2040, 7680}, .text = t.withoutExtension,
+         .fore = colours::black},
+        box("Text12", 1440, 8040, 4455),
+        button("Command5", t.okButton, 8760, 615, t.ok, colours::buttonYellow),
+        button("Command6", t.startButton, 8760, 615, t.start, colours::buttonYellow),
+        button("Command4", t.cancelButton, 8760, 615, t.cancel, colours::buttonYellow),
+    };
+    if (!t.constant.view().empty())
+        rows.push_back(blue("Label18", 5520, 4725, t.constant));
+    return rows;
+}
+
+} // namespace
+
+SetUpScreen::SetUpScreen(Workbench& wb)
+    : Form({.name = "Form4", .caption = texts::setUpTexts().caption, .width = 7500, .height = 9660,
+            .font = {14.25}},
+           table()),
+      wb_(wb) {
+    connect(option("Option4"), &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            textBox("Text1")->setText(textBox("Text4")->text());
+    });
+    connect(option("Option5"), &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            textBox("Text1")->clear();
+    });
+    onClick("Command5", [this] { accept(); });
+    onClick("Command6", [this] { startEngine(); });
+    onClick("Command4", [this] { hide(); });  // nothing written, the menu state stays
+    onClick("Command1", [this] { wb_.showReference<AirKermaScreen>(); });
+    button("Command6")->setEnabled(false);
+}
+
+bool SetUpScreen::fill() {
+    try {
+        asRead_ = spectrum::readEquipment(std::filesystem::path(wb_.workDir().toStdString()));
+    } catch (const spectrum::SpectrumFileError& e) {
+        showMessage(q(spectrum::describe(e, texts::spectrumFileTexts())));
+        return false;
+    }
+    option("Option1")->setChecked(true);
+    option("Option4")->setChecked(true);
+    textBox("Text1")->setText(q(format(asRead_.fad, "00.0")));
+    textBox("Text3")->setText(q(format(asRead_.fid, "00.0")));
+    textBox("Text4")->setText(textBox("Text1")->text());
+    textBox("Text5")->setText(q(format(asRead_.angularRange, "00.0")));
+    textBox("Text6")->setText(q(asRead_.equipmentName));
+    textBox("Text11")->setText(QString::fromLatin1(kStartHistories));
+    textBox("Text12")->clear();
+    button("Command6")->setEnabled(false);
+    return true;
+}
+
+QString SetUpScreen::engine() const {
+    return QString::fromLatin1(option("Option1")->isChecked() ? kMammographyEngine : kTomosynthesisEngine);
+}
+
+void SetUpScreen::accept() {
+    const auto& t = texts::setUpTexts();
+    const std::string histories = s(textBox("Text11"));
+    const std::string resultName = s(textBox("Text12"));
+    const double count = parseNumber(histories);
+    // A count too large for any number is as unusable as none.
+    if (!(count > 0) || !std::isfinite(count) || resultName.empty()) {
+        showMessage(q(t.missingInput));
+        return;
+    }
+    const std::string resultFile = resultName + std::string(workbench::kResultExtension);
+    if (!isBareFileName(resultFile) || resultFile.size() > kMaxFileNameBytes) {
+        showMessage(q(t.notAFileName).arg(q(resultName)));
+        return;
+    }
+    const double fcd = option("Option4")->isChecked() ? parseNumber(s(textBox("Text4")))
+                                                      : parseNumber(s(textBox("Text1")));
+    const std::filesystem::path dir(wb_.workDir().toStdString());
+    const std::string fid = s(textBox("Text3")), fad = s(textBox("Text4")), range = s(textBox("Text5"));
+    const std::string name = s(textBox("Text6"));
+    try {
+        workbench::writeControlFile(dir, {.fidText = fid,
+                                          .fadText = fad,
+                                          .fcdSetting = fcd,
+                                          .angularRangeText = range,
+                                          .historiesText = histories,
+                                          .resultName = resultName,
+                                          .equipmentName = name});
+    } catch (const RecordError&) {
+        showMessage(q(t.cannotWrite).arg(q(workbench::kControlFileName)));
+        return;
+    }
+    try {
+        spectrum::writeEquipment(dir, spectrum::linesForWorkbench(name, fid, fad, range, asRead_,
+                                                                  t.tiltPattern.get()));
+    } catch (const spectrum::SpectrumFileError& e) {
+        showMessage(q(spectrum::describe(e, texts::spectrumFileTexts())));
+        return;
+    }
+    button("Command6")->setEnabled(true);
+}
+
+void SetUpScreen::startEngine() {
+    const auto& t = texts::setUpTexts();
+    const QString name = engine();
+    if (!programs().start(name)) {
+        showMessage(q(t.cannotStart).arg(name));
+        return;
+    }
+    beep();
+    showMessage(q(t.continueNext), MessageIcon::None);
+    hide();
+    wb_.simulationStarted();
+    wb_.showMenu();
+}
+
+QWidget* openSetUpScreen(Workbench& wb) {
+    auto& s = wb.screen<SetUpScreen>();
+    if (!s.fill())
+        return nullptr;
+    showInFront(s);
+    return &s;
+}
+
+} // namespace kv::shell

@@ -1,0 +1,541 @@
+// The phantom screen, the composition table and the set-up screen, driven
+// through the menu in a temporary working directory.
+#include "kv/gui/platform.h"
+#include "kv/gui/program.h"
+#include "kv/shell/composition_screen.h"
+#include "kv/shell/menu_screen.h"
+#include "kv/shell/phantom_screen.h"
+#include "kv/shell/reference_screens.h"
+#include "kv/shell/setup_screen.h"
+#include "kv/shell/workbench.h"
+#include "kv/texts/phantom.h"
+#include "kv/texts/setup.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <memory>
+
+using namespace kv::shell;
+using kv::gui::MessageIcon;
+
+namespace {
+
+QString q(kv::texts::Text t) { return QString::fromUtf8(t.c_str()); }
+bool japanese() { return kv::texts::edition() == kv::texts::Edition::Japanese; }
+
+const QByteArray kRecord = "Unit A\r\n65\r\n60\r\n7.5\r\n10.26\r\n5\r\n";
+
+// One workbench in its own working directory, with every desktop edge recorded.
+struct Bench {
+    QTemporaryDir dir;
+    kv::gui::MessageRecorder messages;
+    kv::gui::StartRecorder starts;
+    kv::gui::BeepRecorder beeps;
+    std::unique_ptr<Workbench> wb;
+
+    Bench() {
+        wb = std::make_unique<Workbench>(dir.path());
+        wb->endProgram = [] {};
+        wb->taskScreens().phantom = openPhantomScreen;
+        wb->taskScreens().setUp = openSetUpScreen;
+        wb->menu().show();
+    }
+    ~Bench() { wb.reset(); }
+
+    QString path(const QString& name) const { return QDir(dir.path()).filePath(name); }
+    QByteArray read(const QString& name) const {
+        QFile f(path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    bool exists(const QString& name) const { return QFile::exists(path(name)); }
+    void write(const QString& name, const QByteArray& bytes) const {
+        QFile f(path(name));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(bytes);
+    }
+    QByteArrayList lines(const QString& name) const {
+        QByteArrayList l = read(name).split('\n');
+        if (!l.isEmpty() && l.back().isEmpty())
+            l.pop_back();
+        for (auto& s : l)
+            s.chop(s.endsWith('\r') ? 1 : 0);
+        return l;
+    }
+
+    MenuScreen& menu() { return wb->menu(); }
+    PhantomScreen& phantom() { return wb->screen<PhantomScreen>(); }
+    SetUpScreen& setUp() { return wb->screen<SetUpScreen>(); }
+    static void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
+    static void type(QLineEdit* e, const QString& text) {
+        e->clear();
+        QTest::keyClicks(e, text);
+    }
+    void chooseFraction(const QString& entry, Qt::KeyboardModifiers mods = {}) {
+        QListWidget* list = phantom().listBox("List2");
+        QListWidgetItem* item = list->findItems(entry, Qt::MatchExactly).front();
+        list->scrollToItem(item);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, mods, list->visualItemRect(item).center());
+    }
+    // Phantom accepted and the spectrum tool asked for: the set-up button is open.
+    void readyToSimulate() {
+        click(menu().button("Command1"));
+        click(phantom().button("Command3"));
+        click(menu().button("Command2"));
+    }
+    void openSetUp() {
+        readyToSimulate();
+        click(menu().button("Command5"));
+    }
+};
+
+} // namespace
+
+class SetUpScreensTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { kv::gui::setUpApplication(QStringLiteral("Kelvane-Vesk")); }
+
+    // --- Form1 -------------------------------------------------------------
+
+    void phantomOkWritesTheFile_data() {
+        QTest::addColumn<QString>("thickness");  // null: left as the menu set it
+        QTest::addColumn<QString>("fraction");   // null: left as the menu set it
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("no change") << QString() << QString() << QByteArray("50\r\nBR12-50.dat\r\n15.0\r\n15.0\r\n5.0\r\n");
+        QTest::newRow("4.26 -> 4.3") << "4.26" << QString() << QByteArray("50\r\nBR12-50.dat\r\n15.0\r\n15.0\r\n4.3\r\n");
+        QTest::newRow("3 -> 3.0") << "3" << QString() << QByteArray("50\r\nBR12-50.dat\r\n15.0\r\n15.0\r\n3.0\r\n");
+        QTest::newRow("12abc -> 12.0") << "12abc" << QString() << QByteArray("50\r\nBR12-50.dat\r\n15.0\r\n15.0\r\n12.0\r\n");
+        QTest::newRow("empty -> 0.0") << "" << QString() << QByteArray("50\r\nBR12-50.dat\r\n15.0\r\n15.0\r\n0.0\r\n");
+        QTest::newRow("fraction 10") << QString() << "10" << QByteArray("10\r\nBR12-10.dat\r\n15.0\r\n15.0\r\n5.0\r\n");
+        QTest::newRow("fraction 90, 4.45") << "4.45" << "90" << QByteArray("90\r\nBR12-90.dat\r\n15.0\r\n15.0\r\n4.5\r\n");
+    }
+    void phantomOkWritesTheFile() {
+        QFETCH(QString, thickness);
+        QFETCH(QString, fraction);
+        QFETCH(QByteArray, bytes);
+        Bench b;
+        Bench::click(b.menu().button("Command1"));
+        QVERIFY(b.phantom().isVisible());
+        QVERIFY(!b.menu().isVisible());
+        if (!thickness.isNull())
+            Bench::type(b.phantom().textBox("Text31"), thickness);
+        if (!fraction.isNull())
+            b.chooseFraction(fraction);
+        Bench::click(b.phantom().button("Command3"));
+        QCOMPARE(b.read("Phantom.dat"), bytes);
+        QVERIFY(!b.phantom().isVisible());
+        QVERIFY(b.menu().isVisible());
+        QCOMPARE(b.wb->state(), WorkflowState::AwaitingSpectrum);
+        QVERIFY(b.messages.entries.empty());
+    }
+
+    void phantomOpensWithFiveAndFifty() {
+        Bench b;
+        Bench::click(b.menu().button("Command1"));
+        QCOMPARE(b.phantom().textBox("Text31")->text(), QStringLiteral("5"));
+        QCOMPARE(b.phantom().fraction(), QStringLiteral("50"));
+        QCOMPARE(b.phantom().listBox("List2")->count(), 9);
+        // What was entered before is gone at the next showing, after OK and after Cancel.
+        for (const char* leave : {"Command3", "Command7"}) {
+            Bench::type(b.phantom().textBox("Text31"), QStringLiteral("3.5"));
+            b.chooseFraction(QStringLiteral("80"));
+            Bench::click(b.phantom().button(leave));
+            Bench::click(b.menu().button("Command1"));
+            QCOMPARE(b.phantom().textBox("Text31")->text(), QStringLiteral("5"));
+            QCOMPARE(b.phantom().fraction(), QStringLiteral("50"));
+            QCOMPARE(b.phantom().listBox("List2")->selectedItems().size(), 1);
+        }
+    }
+
+    void phantomFractionCannotBeCleared() {
+        Bench b;
+        Bench::click(b.menu().button("Command1"));
+        b.chooseFraction(QStringLiteral("30"));
+        b.chooseFraction(QStringLiteral("30"), Qt::ControlModifier);  // would deselect
+        QCOMPARE(b.phantom().listBox("List2")->selectedItems().size(), 1);
+        Bench::click(b.phantom().button("Command3"));
+        QVERIFY(b.read("Phantom.dat").startsWith("30\r\nBR12-30.dat\r\n"));
+    }
+
+    void phantomCancelWritesNothing() {
+        Bench b;
+        const QByteArray old("70\r\nBR12-70.dat\r\n15.0\r\n15.0\r\n4.0\r\n");
+        b.write(QStringLiteral("Phantom.dat"), old);
+        Bench::click(b.menu().button("Command1"));
+        Bench::type(b.phantom().textBox("Text31"), QStringLiteral("2"));
+        Bench::click(b.phantom().button("Command7"));
+        QCOMPARE(b.read("Phantom.dat"), old);
+        QVERIFY(!b.phantom().isVisible());
+        QVERIFY(b.menu().isVisible());
+        QCOMPARE(b.wb->state(), WorkflowState::AwaitingPhantom);
+        QVERIFY(!b.menu().button("Command2")->isEnabled());
+    }
+
+    void phantomOkKeepsLaterSteps() {
+        Bench b;
+        b.readyToSimulate();
+        Bench::click(b.menu().button("Command1"));
+        Bench::type(b.phantom().textBox("Text31"), QStringLiteral("6"));
+        Bench::click(b.phantom().button("Command3"));
+        QCOMPARE(b.wb->state(), WorkflowState::ReadyToSimulate);
+        QCOMPARE(b.lines(QStringLiteral("Phantom.dat")).back(), QByteArray("6.0"));
+    }
+
+    void phantomWriteFailureKeepsEverything() {
+        Bench b;
+        QVERIFY(QDir(b.dir.path()).mkdir(QStringLiteral("Phantom.dat")));  // cannot be replaced by a file
+        Bench::click(b.menu().button("Command1"));
+        Bench::click(b.phantom().button("Command3"));
+        QCOMPARE(b.messages.entries.size(), size_t(1));
+        QVERIFY(b.messages.entries[0].text.contains(QStringLiteral("Phantom.dat")));
+        QVERIFY(b.phantom().isVisible());
+        QCOMPARE(b.wb->state(), WorkflowState::AwaitingPhantom);
+        QCOMPARE(QDir(b.dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    // --- Form11 ------------------------------------------------------------
+
+    void compositionOpensBesideAndCloses() {
+        Bench b;
+        Bench::click(b.menu().button("Command1"));
+        Bench::click(b.phantom().button("Command1"));
+        auto& table = b.wb->screen<CompositionScreen>();
+        QVERIFY(table.isVisible());
+        QVERIFY(b.phantom().isVisible());
+        QCOMPARE(table.objectName(), QStringLiteral("Form11"));
+        // The table is drawn: rules and figures darken the white picture.
+        const QImage& img = table.picture("Picture1")->image();
+        int dark = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                dark += qGray(img.pixel(x, y)) < 100;
+        QVERIFY2(dark > 2000, qPrintable(QString::number(dark)));
+        Bench::click(table.button("Command1"));
+        QVERIFY(!table.isVisible());
+        QVERIFY(b.phantom().isVisible());
+        QVERIFY(!b.menu().isVisible());
+    }
+
+    void compositionTableIsConsistent() {
+        // Mass fractions add up to one, and glandular tissue is denser than fat.
+        double lastDensity = 0;
+        int percent = 0;
+        for (const PhantomMaterial& m : phantomMaterials()) {
+            QCOMPARE(m.glandularPercent, percent);
+            percent += 10;
+            const double sum = m.hydrogen + m.carbon + m.nitrogen + m.oxygen + m.phosphorus;
+            QVERIFY2(std::abs(sum - 1.0) <= 0.0015, qPrintable(QString::number(m.glandularPercent)));
+            QVERIFY(m.density > lastDensity);
+            lastDensity = m.density;
+        }
+    }
+
+    // --- Form4: opening ----------------------------------------------------
+
+    void setUpOpensFromTheRecord() {
+        Bench b;
+        b.write(QStringLiteral("equipment.dat"), kRecord);
+        b.openSetUp();
+        SetUpScreen& s = b.setUp();
+        QVERIFY(s.isVisible());
+        QVERIFY(!b.menu().isVisible());
+        QCOMPARE(s.textBox("Text3")->text(), QStringLiteral("65.0"));
+        QCOMPARE(s.textBox("Text4")->text(), QStringLiteral("60.0"));
+        QCOMPARE(s.textBox("Text1")->text(), QStringLiteral("60.0"));
+        QCOMPARE(s.textBox("Text5")->text(), QStringLiteral("07.5"));
+        QCOMPARE(s.textBox("Text6")->text(), QStringLiteral("Unit A"));
+        QCOMPARE(s.textBox("Text11")->text(), QStringLiteral("1000000000"));
+        QCOMPARE(s.textBox("Text12")->text(), QString());
+        QVERIFY(s.option("Option1")->isChecked());
+        QVERIFY(s.option("Option4")->isChecked());
+        QVERIFY(!s.button("Command6")->isEnabled());
+        QVERIFY(b.messages.entries.empty());
+    }
+
+    void setUpResetsAtEveryOpening() {
+        Bench b;
+        b.write(QStringLiteral("equipment.dat"), kRecord);
+        b.openSetUp();
+        SetUpScreen& s = b.setUp();
+        Bench::click(s.option("Option2"));
+        Bench::click(s.option("Option5"));
+        for (const char* box : {"Text1", "Text3", "Text4", "Text5", "Text6", "Text11", "Text12"})
+            Bench::type(s.textBox(box), QStringLiteral("9"));
+        Bench::click(s.button("Command5"));
+        QVERIFY(s.button("Command6")->isEnabled());
+        Bench::click(s.button("Command4"));
+        // The record now holds what OK wrote; the next opening starts from it.
+        b.readyToSimulate();
+        Bench::click(b.menu().button("Command5"));
+        QCOMPARE(s.textBox("Text3")->text(), QStringLiteral("09.0"));
+        QCOMPARE(s.textBox("Text1")->text(), QStringLiteral("09.0"));
+        QCOMPARE(s.textBox("Text6")->text(), QStringLiteral("9"));
+        QCOMPARE(s.textBox("Text11")->text(), QStringLiteral("1000000000"));
+        QCOMPARE(s.textBox("Text12")->text(), QString());
+        QVERIFY(s.option("Option1")->isChecked());
+        QVERIFY(s.option("Option4")->isChecked());
+        QVERIFY(!s.button("Command6")->isEnabled());
+    }
+
+    void setUpRefusesAnUnusableRecord_data() {
+        QTest::addColumn<QByteArray>("record");  // empty: no file
+        QTest::newRow("missing") << QByteArray();
+        QTest::newRow("three lines") << QByteArray("Unit A\r\n65\r\n60\r\n");
+        QTest::newRow("not a number") << QByteArray("Unit A\r\nsixty-five\r\n60\r\n7.5\r\n10\r\n0\r\n");
+    }
+    void setUpRefusesAnUnusableRecord() {
+        QFETCH(QByteArray, record);
+        Bench b;
+        if (!record.isEmpty())
+            b.write(QStringLiteral("equipment.dat"), record);
+        b.openSetUp();
+        QCOMPARE(b.messages.entries.size(), size_t(1));
+        QVERIFY(b.messages.entries[0].text.contains(QStringLiteral("equipment.dat")));
+        QVERIFY(!b.setUp().isVisible());
+        QVERIFY(b.menu().isVisible());
+        QCOMPARE(b.wb->state(), WorkflowState::ReadyToSimulate);
+        QCOMPARE(b.read("equipment.dat"), record);
+    }
+
+    void setUpOptionsFillTheOtherDistance() {
+        Bench b;
+        b.write(QStringLiteral("equipment.dat"), kRecord);
+        b.openSetUp();
+        SetUpScreen& s = b.setUp();
+        Bench::click(s.option("Option5"));
+        QCOMPARE(s.textBox("Text1")->text(), QString());
+        Bench::type(s.textBox("Text4"), QStringLiteral("62.5"));
+        Bench::click(s.option("Option4"));
+        QCOMPARE(s.textBox("Text1")->text(), QStringLiteral("62.5"));
+    }
+
+    // --- Form4: "OK" --------------------------------------------------------
+
+    void setUpOkRefusesMissingInput_data() {
+        QTest::addColumn<QString>("histories");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("missing");  // false: the name is no file name
+        QTest::newRow("history 0") << "0" << "case1" << true;
+        QTest::newRow("history -5") << "-5" << "case1" << true;
+        QTest::newRow("history abc") << "abc" << "case1" << true;
+        QTest::newRow("history empty") << "" << "case1" << true;
+        QTest::newRow("history beyond any number") << "1E999" << "case1" << true;
+        QTest::newRow("name empty") << "1000000000" << "" << true;
+        QTest::newRow("name with a folder") << "1000000000" << "runs/case1" << false;
+        QTest::newRow("name with a backslash") << "1000000000" << "a\\b" << false;
+        QTest::newRow("name with a tab") << "1000000000" << "a\tb" << false;
+        QTest::newRow("name too long") << "1000000000" << QString(300, QLatin1Char('n')) << false;
+    }
+    void setUpOkRefusesMissingInput() {
+        QFETCH(QString, histories);
+        QFETCH(QString, name);
+        QFETCH(bool, missing);
+        Bench b;
+        b.write(QStringLiteral("equipment.dat"), kRecord);
+        b.openSetUp();
+        SetUpScreen& s = b.setUp();
+        s.textBox("Text11")->setText(histories);
+        s.textBox("Text12")->setText(name);
+        Bench::click(s.button("Command5"));
+        QCOMPARE(b.messages.entries.size(), size_t(1));
+        const auto& t = kv::texts::setUpTexts();
+        if (missing)
+            QCOMPARE(b.messages.entries[0].text, q(t.missingInput));
+        else
+            QCOMPARE(b.messages.entries[0].text, q(t.notAFileName).arg(name));
+        QCOMPARE(b.messages.entries[0].icon, MessageIcon::Warning);
+        QVERIFY(!b.exists(QStringLiteral("MC.dat")));
+        QCOMPARE(b.read("equipment.dat"), kRecord);
+        QVERIFY(!s.button("Command6")->isEnabled());
+        QVERIFY(s.isVisible());
+        QCOMPARE(s.textBox("Text12")->text(), name);  // kept for correction
+    }
+
+    void setUpOkWritesBothFiles() {
+        Bench b;
+        b.write(QStringLiteral("equipment.dat"), kRecord);
+        b.openSetUp();
+        SetUpScreen& s = b.setUp();
+        Bench::type(s.textBox("Text12"), QStringLiteral("case1"));
+        Bench::click(s.button("Command5"));
+        QVERIFY(b.messages.entries.empty());
+        QCOMPARE(b.read("MC.dat"),
+                 QByteArray("15.0\r\n15.0\r\n065.0\r\n060.0\r\n060.0\r\n007.5\r\n1.0E+09\r\ncase1.vesk\r\nUnit A\r\n"));
+        QCOMPARE(b.read("equipment.dat"), japanese() ? QByteArray("Unit A\r\n65.0\r\n60.0\r\n07.5\r\n10.3\r\n5.0\r\n")
+                                                     : QByteArray("Unit A\r\n65.0\r\n60.0\r\n07.5\r\n10.3\r\n 5.0\r\n"));
+        QVERIFY(s.button("Command6")->isEnabled());
+        QVERIFY(s.isVisible());  // stays open to show what was accepted
+    }
+
+    void setUpOkWritesEachLine_data() {
+        QTest::addColumn<QByteArray>("tilt");    // line 6 of the record read at opening
+        QTest::addColumn<QByteArray>("target");  // line 5
+        QTest::addColumn<QString>("box");        // the box typed into ("" for none)
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("other");         // FCD from "Other distances"
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QByteArray>("english");
+        QTest::addColumn<QByteArray>("japanese");
+        const QString mc = QStringLiteral("MC.dat"), eq = QStringLiteral("equipment.dat");
+        auto row = [](const char* name) -> QTestData& { return QTest::newRow(name) << QByteArray("5") << QByteArray("10.26"); };
+        row("history 1000000000") << "Text11" << "1000000000" << false << mc << 7 << QByteArray("1.0E+09") << QByteArray("1.0E+09");
+        row("history 123456") << "Text11" << "123456" << false << mc << 7 << QByteArray("1.2E+05") << QByteArray("1.2E+05");
+        row("FID 65 in MC.dat") << "Text3" << "65" << false << mc << 3 << QByteArray("065.0") << QByteArray("065.0");
+        row("FID 65 in the record") << "Text3" << "65" << false << eq << 2 << QByteArray("65") << QByteArray("65");
+        row("FAD abc in MC.dat") << "Text4" << "abc" << false << mc << 4 << QByteArray("000.0") << QByteArray("000.0");
+        row("FAD abc in the record") << "Text4" << "abc" << false << eq << 3 << QByteArray("abc") << QByteArray("abc");
+        row("FCD is the FAD") << "" << "" << false << mc << 5 << QByteArray("060.0") << QByteArray("060.0");
+        row("other distance 45.5") << "Text1" << "45.5" << true << mc << 5 << QByteArray("045.5") << QByteArray("045.5");
+        row("range 15 in MC.dat") << "Text5" << "15" << false << mc << 6 << QByteArray("015.0") << QByteArray("015.0");
+        row("name of one blank") << "Text12" << " " << false << mc << 8 << QByteArray(" .vesk") << QByteArray(" .vesk");
+        row("equipment name in MC.dat") << "Text6" << "Room 2" << false << mc << 9 << QByteArray("Room 2") << QByteArray("Room 2");
+        row("equipment name in the record") << "Text6" << "Room 2" << false << eq << 1 << QByteArray("Room 2") << QByteArray("Room 2");
+        row("target 10.26 -> 10.3") << "" << "" << false << eq << 5 << QByteArray("10.3") << QByteArray("10.3");
+        row("tilt 5") << "" << "" << false << eq << 6 << QByteArray(" 5.0") << QByteArray("5.0");
+        QTest::newRow("tilt -2.5") << QByteArray("-2.5") << QByteArray("10") << "" << "" << false << eq << 6
+                                   << QByteArray(" -2.5") << QByteArray("-2.5");
+        QTest::newRow("tilt 0") << QByteArray("0") << QByteArray("10") << "" << "" << false << eq << 6
+                                << QByteArray(" 0.0") << QByteArray("0.0");
+    }
+    void setUpOkWritesEachLine() {
+        QFETCH(QByteArray, tilt);
+        QFETCH(QByteArray, target);
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(bool, other);
+        QFETCH(QString, file);
+        QFETCH(int, line);
+        QFETCH(QByteArray, english);
+        QFETCH(QByteArray, japanese);
+        Bench b;
+        b.write(QStringLiteral("equipment.dat"), "Unit A\r\n65\r\n60\r\n7.5\r\n" + target + "\r\n" + tilt + "\r\n");
+        b.openSetUp();
+        SetUpScreen& s = b.setUp();
+        Bench::type(s.textBox("Text12"), QStringLiteral("case1"));
+        if (other)
+            Bench::click(s.option("Option5"));
+        if (!box.isEmpty())
+            Bench::type(s.textBox(box.toStdString()), typed);
+        Bench::click(s.button("Command5"));
+        QVERIFY(b.messages.entries.empty());
+        const QByteArrayList lines = b.lines(file);
+        QCOMPARE(lines.size(), file == QStringLiteral("MC.dat") ? 9 : 6);
+        QCOMPARE(lines[line - 1], ::japanese() ? japanese : english);
+    }
+
+    void setUpCommand6KeepsItsState() {
+        Bench b;
+        b.write(QStringLiteral("equipment.dat"), kRecord);
+        b.openSetUp();
+        SetUpScreen& s = b.setUp();
+        Bench::type(s.textBox("Text12"), QStringLiteral("case1"));
+        Bench::click(s.button("Command5"));
+        const QByteArray written = b.read("MC.dat");
+        // Edits reach the files only through another accepted OK.
+        Bench::type(s.textBox("Text3"), QStringLiteral("70"));
+        s.textBox("Text12")->clear();
+        Bench::click(s.button("Command5"));
+        QCOMPARE(b.messages.entries.size(), size_t(1));
+        QVERIFY(s.button("Command6")->isEnabled());
+        QCOMPARE(b.read("MC.dat"), written);
+    }
+
+    void setUpWriteFailureIsReported() {
+        Bench b;
+        b.write(QStringLiteral("equipment.dat"), kRecord);
+        QVERIFY(QDir(b.dir.path()).mkdir(QStringLiteral("MC.dat")));
+        b.openSetUp();
+        SetUpScreen& s = b.setUp();
+        Bench::type(s.textBox("Text12"), QStringLiteral("case1"));
+        Bench::click(s.button("Command5"));
+        QCOMPARE(b.messages.entries.size(), size_t(1));
+        QVERIFY(b.messages.entries[0].text.contains(QStringLiteral("MC.dat")));
+        QVERIFY(!s.button("Command6")->isEnabled());
+        QCOMPARE(b.read("equipment.dat"), kRecord);
+    }
+
+    // --- Form4: leaving -----------------------------------------------------
+
+    void setUpStartsTheEngine_data() {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QString>("engine");
+        QTest::newRow("mammography") << "Option1" << "halvex";
+        QTest::newRow("tomosynthesis") << "Option2" << "tiravex";
+    }
+    void setUpStartsTheEngine() {
+        QFETCH(QString, method);
+        QFETCH(QString, engine);
+        Bench b;
+        b.write(QStringLiteral("equipment.dat"), kRecord);
+        b.openSetUp();
+        SetUpScreen& s = b.setUp();
+        Bench::click(s.option(method.toStdString()));
+        Bench::type(s.textBox("Text12"), QStringLiteral("case1"));
+        Bench::click(s.button("Command5"));
+        const size_t spectrumStarts = b.starts.started.size();
+        Bench::click(s.button("Command6"));
+        QCOMPARE(b.starts.started.size(), spectrumStarts + 1);
+        QCOMPARE(b.starts.started.back(), engine);
+        QCOMPARE(b.beeps.count, 1);
+        QCOMPARE(b.messages.entries.size(), size_t(1));
+        QCOMPARE(b.messages.entries[0].text, q(kv::texts::setUpTexts().continueNext));
+        QCOMPARE(b.messages.entries[0].icon, MessageIcon::None);
+        QVERIFY(!s.isVisible());
+        QVERIFY(b.menu().isVisible());
+        QCOMPARE(b.wb->state(), WorkflowState::AwaitingPhantom);
+        QVERIFY(!b.menu().button("Command2")->isEnabled());
+        QVERIFY(!b.menu().button("Command5")->isEnabled());
+        QVERIFY(b.exists(QStringLiteral("MC.dat")));
+    }
+
+    void setUpEngineThatCannotStart() {
+        Bench b;
+        b.write(QStringLiteral("equipment.dat"), kRecord);
+        b.openSetUp();
+        SetUpScreen& s = b.setUp();
+        Bench::type(s.textBox("Text12"), QStringLiteral("case1"));
+        Bench::click(s.button("Command5"));
+        const QByteArray mc = b.read("MC.dat");
+        b.starts.succeeds = false;
+        Bench::click(s.button("Command6"));
+        QCOMPARE(b.messages.entries.size(), size_t(1));
+        QVERIFY(b.messages.entries[0].text.contains(QStringLiteral("halvex")));
+        QCOMPARE(b.beeps.count, 0);
+        QVERIFY(s.isVisible());
+        QVERIFY(s.button("Command6")->isEnabled());
+        QVERIFY(!b.menu().isVisible());
+        QCOMPARE(b.wb->state(), WorkflowState::ReadyToSimulate);
+        QCOMPARE(b.read("MC.dat"), mc);
+    }
+
+    void setUpCancelAndGeometry() {
+        Bench b;
+        b.write(QStringLiteral("equipment.dat"), kRecord);
+        b.openSetUp();
+        SetUpScreen& s = b.setUp();
+        Bench::click(s.button("Command1"));
+        auto& geometry = b.wb->screen<AirKermaScreen>();
+        QVERIFY(geometry.isVisible());
+        QVERIFY(s.isVisible());
+        Bench::type(s.textBox("Text12"), QStringLiteral("case1"));
+        Bench::click(s.button("Command4"));
+        QVERIFY(!s.isVisible());
+        QVERIFY(b.menu().isVisible());
+        QCOMPARE(b.wb->state(), WorkflowState::ReadyToSimulate);
+        QVERIFY(!b.exists(QStringLiteral("MC.dat")));
+        QCOMPARE(b.read("equipment.dat"), kRecord);
+        QVERIFY(b.starts.started.size() == 1);  // the spectrum tool only
+    }
+};
+
+QTEST_MAIN(SetUpScreensTest)
+#include "test_setup_screens.moc"
