@@ -90,9 +90,17 @@ struct Bench {
         click(phantom().button("Command3"));
         click(menu().button("Command2"));
     }
-    void openSetUp() {
+    // The set-up screen opened over `record` (none when empty).
+    SetUpScreen& openSetUp(const QByteArray& record = kRecord) {
+        if (!record.isEmpty())
+            write(QStringLiteral("equipment.dat"), record);
         readyToSimulate();
         click(menu().button("Command5"));
+        return setUp();
+    }
+    static void accept(SetUpScreen& s) {
+        type(s.textBox("Text12"), QStringLiteral("case1"));
+        click(s.button("Command5"));
     }
 };
 
@@ -242,9 +250,7 @@ private slots:
 
     void setUpOpensFromTheRecord() {
         Bench b;
-        b.write(QStringLiteral("equipment.dat"), kRecord);
-        b.openSetUp();
-        SetUpScreen& s = b.setUp();
+        SetUpScreen& s = b.openSetUp();
         QVERIFY(s.isVisible());
         QVERIFY(!b.menu().isVisible());
         QCOMPARE(s.textBox("Text3")->text(), QStringLiteral("65.0"));
@@ -262,9 +268,7 @@ private slots:
 
     void setUpResetsAtEveryOpening() {
         Bench b;
-        b.write(QStringLiteral("equipment.dat"), kRecord);
-        b.openSetUp();
-        SetUpScreen& s = b.setUp();
+        SetUpScreen& s = b.openSetUp();
         Bench::click(s.option("Option2"));
         Bench::click(s.option("Option5"));
         for (const char* box : {"Text1", "Text3", "Text4", "Text5", "Text6", "Text11", "Text12"})
@@ -294,9 +298,7 @@ private slots:
     void setUpRefusesAnUnusableRecord() {
         QFETCH(QByteArray, record);
         Bench b;
-        if (!record.isEmpty())
-            b.write(QStringLiteral("equipment.dat"), record);
-        b.openSetUp();
+        b.openSetUp(record);
         QCOMPARE(b.messages.entries.size(), size_t(1));
         QVERIFY(b.messages.entries[0].text.contains(QStringLiteral("equipment.dat")));
         QVERIFY(!b.setUp().isVisible());
@@ -307,9 +309,7 @@ private slots:
 
     void setUpOptionsFillTheOtherDistance() {
         Bench b;
-        b.write(QStringLiteral("equipment.dat"), kRecord);
-        b.openSetUp();
-        SetUpScreen& s = b.setUp();
+        SetUpScreen& s = b.openSetUp();
         Bench::click(s.option("Option5"));
         QCOMPARE(s.textBox("Text1")->text(), QString());
         Bench::type(s.textBox("Text4"), QStringLiteral("62.5"));
@@ -339,9 +339,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, missing);
         Bench b;
-        b.write(QStringLiteral("equipment.dat"), kRecord);
-        b.openSetUp();
-        SetUpScreen& s = b.setUp();
+        SetUpScreen& s = b.openSetUp();
         s.textBox("Text11")->setText(histories);
         s.textBox("Text12")->setText(name);
         Bench::click(s.button("Command5"));
@@ -361,11 +359,8 @@ private slots:
 
     void setUpOkWritesBothFiles() {
         Bench b;
-        b.write(QStringLiteral("equipment.dat"), kRecord);
-        b.openSetUp();
-        SetUpScreen& s = b.setUp();
-        Bench::type(s.textBox("Text12"), QStringLiteral("case1"));
-        Bench::click(s.button("Command5"));
+        SetUpScreen& s = b.openSetUp();
+        Bench::accept(s);
         QVERIFY(b.messages.entries.empty());
         QCOMPARE(b.read("MC.dat"),
                  QByteArray("15.0\r\n15.0\r\n065.0\r\n060.0\r\n060.0\r\n007.5\r\n1.0E+09\r\ncase1.vesk\r\nUnit A\r\n"));
@@ -417,9 +412,7 @@ private slots:
         QFETCH(QByteArray, english);
         QFETCH(QByteArray, japanese);
         Bench b;
-        b.write(QStringLiteral("equipment.dat"), "Unit A\r\n65\r\n60\r\n7.5\r\n" + target + "\r\n" + tilt + "\r\n");
-        b.openSetUp();
-        SetUpScreen& s = b.setUp();
+        SetUpScreen& s = b.openSetUp("Unit A\r\n65\r\n60\r\n7.5\r\n" + target + "\r\n" + tilt + "\r\n");
         Bench::type(s.textBox("Text12"), QStringLiteral("case1"));
         if (other)
             Bench::click(s.option("Option5"));
@@ -434,11 +427,8 @@ private slots:
 
     void setUpCommand6KeepsItsState() {
         Bench b;
-        b.write(QStringLiteral("equipment.dat"), kRecord);
-        b.openSetUp();
-        SetUpScreen& s = b.setUp();
-        Bench::type(s.textBox("Text12"), QStringLiteral("case1"));
-        Bench::click(s.button("Command5"));
+        SetUpScreen& s = b.openSetUp();
+        Bench::accept(s);
         const QByteArray written = b.read("MC.dat");
         // Edits reach the files only through another accepted OK.
         Bench::type(s.textBox("Text3"), QStringLiteral("70"));
@@ -451,12 +441,9 @@ private slots:
 
     void setUpWriteFailureIsReported() {
         Bench b;
-        b.write(QStringLiteral("equipment.dat"), kRecord);
         QVERIFY(QDir(b.dir.path()).mkdir(QStringLiteral("MC.dat")));
-        b.openSetUp();
-        SetUpScreen& s = b.setUp();
-        Bench::type(s.textBox("Text12"), QStringLiteral("case1"));
-        Bench::click(s.button("Command5"));
+        SetUpScreen& s = b.openSetUp();
+        Bench::accept(s);
         QCOMPARE(b.messages.entries.size(), size_t(1));
         QVERIFY(b.messages.entries[0].text.contains(QStringLiteral("MC.dat")));
         QVERIFY(!s.button("Command6")->isEnabled());
@@ -475,12 +462,9 @@ private slots:
         QFETCH(QString, method);
         QFETCH(QString, engine);
         Bench b;
-        b.write(QStringLiteral("equipment.dat"), kRecord);
-        b.openSetUp();
-        SetUpScreen& s = b.setUp();
+        SetUpScreen& s = b.openSetUp();
         Bench::click(s.option(method.toStdString()));
-        Bench::type(s.textBox("Text12"), QStringLiteral("case1"));
-        Bench::click(s.button("Command5"));
+        Bench::accept(s);
         const size_t spectrumStarts = b.starts.started.size();
         Bench::click(s.button("Command6"));
         QCOMPARE(b.starts.started.size(), spectrumStarts + 1);
@@ -499,11 +483,8 @@ private slots:
 
     void setUpEngineThatCannotStart() {
         Bench b;
-        b.write(QStringLiteral("equipment.dat"), kRecord);
-        b.openSetUp();
-        SetUpScreen& s = b.setUp();
-        Bench::type(s.textBox("Text12"), QStringLiteral("case1"));
-        Bench::click(s.button("Command5"));
+        SetUpScreen& s = b.openSetUp();
+        Bench::accept(s);
         const QByteArray mc = b.read("MC.dat");
         b.starts.succeeds = false;
         Bench::click(s.button("Command6"));
@@ -519,9 +500,7 @@ private slots:
 
     void setUpCancelAndGeometry() {
         Bench b;
-        b.write(QStringLiteral("equipment.dat"), kRecord);
-        b.openSetUp();
-        SetUpScreen& s = b.setUp();
+        SetUpScreen& s = b.openSetUp();
         Bench::click(s.button("Command1"));
         auto& geometry = b.wb->screen<AirKermaScreen>();
         QVERIFY(geometry.isVisible());
