@@ -90,12 +90,10 @@ std::string formatFixed(double value, const Pattern& p) {
     // Units of 10^-decimals, as a digit string.
     std::string units;
     const int kept = d.exp + p.decimals + 1; // digits at or above 10^-decimals
-    if (value == 0.0) {
-        units = "0";
-    } else if (kept < 0) {
-        units = "0";
+    if (value == 0.0 || kept < 0) {
+        units.assign(1, '0');
     } else if (kept == 0) {
-        units = d.digits[0] >= '5' ? "1" : "0";
+        units.assign(1, d.digits[0] >= '5' ? '1' : '0');
     } else if (kept >= 15) {
         units = d.digits + std::string(static_cast<size_t>(kept - 15), '0');
     } else {
