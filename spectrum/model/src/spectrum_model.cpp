@@ -51,19 +51,24 @@ struct Molybdenum {
     const PhysicalData& d;
     double v;
     double prefactor = (0.03058 - 7.494e-05 * v);
+    // Logarithms of the stopping-power rows, taken once instead of per slice.
+    std::array<double, kStoppingPowerRows + 1> lnE{}, lnS{};
+
+    Molybdenum(const PhysicalData& data, double voltage) : d(data), v(voltage) {
+        for (int n = 1; n <= kStoppingPowerRows; ++n) {
+            lnE[n] = std::log(d.stoppingEnergy[n]);
+            lnS[n] = std::log(d.stoppingPower[n]);
+        }
+    }
     const AttenuationColumn& mu() const { return d.molybdenum; }
     double w(double u, double) const {
         return prefactor * (1 - 4.238 * u + 7.799 * (u * u) - 6.739 * (u * u * u) + 2.313 * (u * u * u * u));
     }
     double s(double t) const {
-        const auto& e = d.stoppingEnergy;
-        const auto& sp = d.stoppingPower;
-        if (t <= 1.0) return sp[1];
+        if (t <= 1.0) return d.stoppingPower[1];
         int n = 1;
-        while (n < kStoppingPowerRows && t > e[n]) ++n;
-        const double lnSn = std::log(sp[n]);
-        const double lnEn = std::log(e[n]);
-        return std::exp(lnSn - (lnSn - std::log(sp[n - 1])) * (lnEn - std::log(t)) / (lnEn - std::log(e[n - 1])));
+        while (n < kStoppingPowerRows && t > d.stoppingEnergy[n]) ++n;
+        return std::exp(lnS[n] - (lnS[n] - lnS[n - 1]) * (lnE[n] - std::log(t)) / (lnE[n] - lnE[n - 1]));
     }
 };
 
