@@ -30,7 +30,7 @@ std::optional<BeamQuality> beamQuality(const std::array<double, kBins>& fluence,
         kerma[i] = phi * binEnergy(i) * muEn[i];
         total += kerma[i];
     }
-    if (!(total > 0)) return std::nullopt;
+    if (!(total > 0) || !std::isfinite(total) || !std::isfinite(energy)) return std::nullopt;
 
     auto kermaBehind = [&](double mm) {
         double k = 0;

@@ -161,6 +161,13 @@ void compute(const Target& target, const Inputs& in, const PhysicalData& d, bool
         }
     }
 
+    // Absurd inputs (a filter of -1e300 mm) overflow; such a result has no
+    // scale either, so it is left empty like a spectrum without photons.
+    const bool overflowed = std::any_of(out.table.begin(), out.table.end(), [](const auto& column) {
+        return std::any_of(column.begin(), column.end(), [](double x) { return !std::isfinite(x); });
+    });
+    if (overflowed) out.table = {};
+
     out.plotMaximum = 0;
     for (int i = 2; i <= last; ++i)
         if (out.table[0][i] > out.plotMaximum) out.plotMaximum = out.table[0][i];

@@ -261,6 +261,11 @@ TEST(SpectrumModel, NormalisationThresholdAndEmptyTables) {
         EXPECT_EQ(r.plotMaximum, 0.0) << kv;
         EXPECT_EQ(r.lastBin, 0) << kv;
     }
+    // A "filter" so negative that the result overflows has no scale either.
+    const SpectrumResult overflow =
+        computeSpectrum(TargetMaterial::Tungsten, shippedData(), fields("30", "16", "6", "-1e300", "0", "0", "0", "0", "60"));
+    EXPECT_EQ(overflow.table, SpectrumTable{});
+    EXPECT_EQ(overflow.plotMaximum, 0.0);
 }
 
 TEST(SpectrumModel, DrawChecksInTheirOrder) {

@@ -86,6 +86,10 @@ TEST(SpectrumTool, RefusalsAndFaultsGiveTheMessageAndAFailingStatus) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("equipment.dat"), std::string::npos) << r.err;
     EXPECT_EQ(run({"--data", noEquipment.path().string(), "--target-angle", "16", "--tilt", "6"}).status, 0);
+    // A spectrum without photons is written (all zeros) and has no beam quality.
+    ToolRun none = run({"--data", data, "--kv", "0.3"});
+    EXPECT_EQ(none.status, 0);
+    EXPECT_NE(none.out.find("Mean energy (keV): -"), std::string::npos) << none.out;
 }
 
 } // namespace

@@ -84,11 +84,14 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
             writeSpectrumFile(dir, target, fields, result.table, t->labels, file.filename().string());
             out << t->toolWritten.view() << ": " << file.string() << "\n";
         }
+        // A spectrum without photons has no beam quality to show.
         const auto q = beamQuality(result.table[0], data.aluminum);
-        const BeamQuality shown = q.value_or(BeamQuality{});
-        out << t->toolFirstHvl.view() << ": " << kv::format(shown.firstHvl, "0.0000") << "\n"
-            << t->toolSecondHvl.view() << ": " << kv::format(shown.secondHvl, "0.0000") << "\n"
-            << t->toolMeanEnergy.view() << ": " << kv::format(shown.meanEnergy, "0.000") << "\n";
+        auto shown = [&](double BeamQuality::*figure, const char* pattern) {
+            return q ? kv::format((*q).*figure, pattern) : std::string("-");
+        };
+        out << t->toolFirstHvl.view() << ": " << shown(&BeamQuality::firstHvl, "0.0000") << "\n"
+            << t->toolSecondHvl.view() << ": " << shown(&BeamQuality::secondHvl, "0.0000") << "\n"
+            << t->toolMeanEnergy.view() << ": " << shown(&BeamQuality::meanEnergy, "0.000") << "\n";
         return 0;
     } catch (const SpectrumFileError& e) {
         err << describe(e, *t) << "\n";
