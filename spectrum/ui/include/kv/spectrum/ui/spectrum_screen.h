@@ -1,0 +1,68 @@
+#pragma once
+// Form2, the spectrum tool's main window: tube parameters, the plot of the
+// ray on the vertical line, "Draw spectrum", "Clear", "Determine" (writes
+// P_SPCTL.dat and the equipment record, then the tool ends) and "Cancel"
+// (deletes P_SPCTL.dat, then the tool ends).
+//
+//   SpectrumScreen screen(workDir);
+//   if (!screen.start()) return 1;   // a data file or the record is unusable; the user was told
+//   connect(&screen, &SpectrumScreen::ended, ...quit...);
+#include "kv/gui/form.h"
+#include "kv/spectrum/equipment_file.h"
+#include "kv/spectrum/physical_data.h"
+#include "kv/spectrum/spectrum_file.h"
+
+#include <filesystem>
+#include <memory>
+
+namespace kv::spectrum::ui {
+
+class AngleDiagramScreen;
+
+class SpectrumScreen : public gui::Form {
+    Q_OBJECT
+public:
+    explicit SpectrumScreen(std::filesystem::path workDir, QWidget* parent = nullptr);
+    ~SpectrumScreen() override;
+
+    // Reads the data tables, draws the axes, reads the equipment record and
+    // sets the start values. False, after a message naming the file, when a
+    // file cannot be used; the tool then ends.
+    bool start();
+
+    TargetMaterial targetMaterial() const { return target_; }
+    // The table of the last completed computation (what "Determine" writes).
+    const SpectrumTable& spectrumTable() const { return table_; }
+    // Null until "Angle relation diagram" first shows it.
+    AngleDiagramScreen* angleDiagram() const { return diagram_.get(); }
+
+signals:
+    // The tool has finished ("Determine", "Cancel" or the window closed).
+    void ended();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void selectTarget(TargetMaterial target);
+    void updateApparentAngle();
+    void drawSpectrum();
+    void clearPlot();
+    void determine();
+    void cancel();
+    void showAngleDiagram();
+    void end();
+    SpectrumFields fields() const;
+    std::string fieldText(std::string_view name) const;
+
+    std::filesystem::path workDir_;
+    PhysicalData data_;
+    EquipmentRecord equipment_;
+    SpectrumTable table_{};
+    TargetMaterial target_ = TargetMaterial::Molybdenum;
+    std::unique_ptr<AngleDiagramScreen> diagram_;
+    bool ended_ = false;
+};
+
+} // namespace kv::spectrum::ui

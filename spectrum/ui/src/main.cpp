@@ -1,0 +1,16 @@
+#include "kv/gui/program.h"
+#include "kv/spectrum/ui/spectrum_screen.h"
+#include "kv/texts/lumira.h"
+#include "kv/texts/text.h"
+
+#include <filesystem>
+
+int main(int argc, char** argv) {
+    const QString name = QStringLiteral("lumira_") + QString::fromLatin1(kv::texts::editionSuffix());
+    kv::gui::Program program(argc, argv, name, QString::fromUtf8(kv::texts::lumiraTexts().title.c_str()));
+    kv::spectrum::ui::SpectrumScreen screen(std::filesystem::current_path());
+    if (!screen.start()) return 1;
+    QObject::connect(&screen, &kv::spectrum::ui::SpectrumScreen::ended, &program.app(), &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    return program.run(screen);
+}

@@ -1,0 +1,369 @@
+#include "kv/spectrum/ui/spectrum_screen.h"
+
+#include "kv/common/format.h"
+#include "kv/gui/platform.h"
+#include "kv/gui/program.h"
+#include "kv/spectrum/spectrum_model.h"
+#include "kv/spectrum/ui/angle_diagram.h"
+#include "kv/spectrum/ui/spectrum_plot.h"
+#include "kv/texts/lumira.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+#include <vector>
+
+namespace kv::spectrum::ui {
+
+using namespace gui;
+
+namespace {
+
+QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+constexpr Colour cyan = colours::buttonCyan;     // panels behind the groups
+constexpr Colour yellow = colours::buttonYellow; // panel behind the product label
+
+// The input fields: name, top, unit; all stand at the same left in their group.
+struct FilterRow {
+    std::string_view field;
+    std::string_view label;
+    std::string_view unitLabel;
+    int top;
+    bool centimetres;
+};
+
+std::vector<Control> table() {
+    const auto& t = texts::lumiraTexts();
+    const Style caption{.family = t.labelFamily};
+    const Style button{11.25, false, false, t.labelFamily};
+    auto label = [&](std::string_view name, texts::At at, std::string_view text, std::optional<Colour> fore) {
+        return Control{.name = name, .kind = Kind::Label, .rect = {at.left, at.top}, .text = text, .font = caption,
+                       .fore = fore};
+    };
+    auto field = [](std::string_view name, int left, int top) {
+        return Control{.name = name, .kind = Kind::TextBox, .rect = {left, top, 855, 375}};
+    };
+    auto centred = [&](std::string_view name, int top, std::string_view text) {
+        return Control{.name = name, .kind = Kind::Label, .rect = {11280, top, 2175, 330}, .text = text,
+                       .font = {t.sideCaptionPt, false, false, t.labelFamily}, .fore = colours::black,
+                       .align = Align::Centre};
+    };
+    auto panel = [](std::string_view name, Twips r, Colour c) {
+        return Control{.name = name, .kind = Kind::Label, .rect = r, .back = c};
+    };
+
+    std::vector<Control> rows = {
+        // Panels first, so everything else lies on them.
+        panel("Label20", {240, 6840, 4335, 3735}, cyan),
+        panel("Label21", {4680, 6840, 5055, 3735}, cyan),
+        panel("Label22", {9840, 6840, 3495, 2055}, cyan),
+        panel("Label23", {11280, 1920, 2175, 1695}, cyan),
+        panel("Label24", {11160, 840, 2415, 615}, yellow),
+        {.name = "Picture3", .kind = Kind::Picture, .rect = {120, 240, 10935, 6375}, .font = {15.75},
+         .fore = colours::black, .back = colours::white, .border = true},
+        {.name = "Label1", .kind = Kind::Label, .rect = {11520, 960}, .text = t.productLabel, .font = {14.25, false, true},
+         .fore = colours::blue},
+        centred("Label2", 2040, t.sideCaption1),
+        centred("Label3", 2400, t.sideCaption2),
+        centred("Label4", 2760, t.sideCaption3),
+        centred("Label5", 3120, t.sideCaption4),
+        {.name = "Picture2", .kind = Kind::Picture, .rect = {11640, 4200, 600, 600}, .back = cyan},
+        {.name = "Picture4", .kind = Kind::Picture, .rect = {12480, 4200, 600, 600}, .back = colours::white},
+
+        // Tube voltage.
+        label("Label6", {10080, 7080}, t.rectification, colours::blue),
+        label("Label7", {10560, 7440}, t.rectificationValue, colours::black),
+        label("Label8", {10080, 8160}, t.tubeVoltage, colours::blue),
+        field("Text1", 11640, 8040),
+        label("Label10", {12600, 8100}, t.kiloVolt, colours::black),
+        label("Label9", t.upTo50At.get(), t.upTo50, colours::black),
+
+        // Target and angles.
+        {.name = "Frame1", .kind = Kind::Frame, .rect = {480, 7080, 3855, 855}, .text = t.targetMaterial,
+         .font = caption, .fore = colours::blue, .back = cyan},
+        {.name = "Option1", .kind = Kind::Option, .rect = {240, 360, 1695, 315}, .text = t.molybdenum,
+         .font = caption, .parent = "Frame1"},
+        {.name = "Option2", .kind = Kind::Option, .rect = {2040, 360, 1695, 315}, .text = t.tungsten,
+         .font = caption, .parent = "Frame1"},
+        label("Label11", t.targetAngleAt.get(), t.targetAngle, colours::blue),
+        field("Text5", 2640, 8160),
+        label("Label12", {3600, 8220}, t.degree, colours::black),
+        label("Label13", t.tubeTiltAngleAt.get(), t.tubeTiltAngle, colours::blue),
+        field("Text3", 2640, 8640),
+        label("Label14", {3600, 8700}, t.degree, colours::black),
+        label("Label15", t.apparentLine1At.get(), t.apparentLine1, colours::blue),
+        label("Label16", t.apparentLine2At.get(), t.apparentLine2, colours::blue),
+        field("Text6", 2640, 9360),
+        label("Label17", {3600, 9420}, t.degree, colours::black),
+        {.name = "Command2", .kind = Kind::Button, .rect = {1080, 9960, 2895, 495}, .text = t.angleDiagram,
+         .font = caption, .back = yellow},
+
+        // Filtration.
+        label("Label18", {4800, 6960}, t.totalFiltration, colours::blue),
+        label("Label19", {5040, 10200}, t.noPaddle, colours::black),
+    };
+
+    const FilterRow filters[] = {
+        {"Text8", "Label25", "Label31", 6960, false},  {"Text2", "Label26", "Label32", 7440, false},
+        {"Text10", "Label27", "Label33", 7920, false}, {"Text11", "Label28", "Label34", 8520, false},
+        {"Text9", "Label29", "Label35", 9120, false},  {"Text4", "Label30", "Label36", 9720, true},
+    };
+    const std::string_view names[] = {t.beryllium, t.aluminum, t.molybdenumFilter, t.rhodium, t.silver, t.airLayer};
+    for (int n = 0; n < 6; ++n) {
+        const FilterRow& f = filters[n];
+        rows.push_back({.name = f.label, .kind = Kind::Label, .rect = {6120, f.top + 45, 1680, 300}, .text = names[n],
+                        .font = caption, .fore = colours::blue, .align = Align::Right});
+        rows.push_back(field(f.field, 7920, f.top));
+        rows.push_back(label(f.unitLabel, {8880, f.top + 60}, f.centimetres ? t.centimetre : t.millimetre,
+                             colours::black));
+    }
+
+    const Control buttons[] = {
+        {.name = "Command1", .kind = Kind::Button, .rect = {9960, 9000, 3375, 615}, .text = t.drawSpectrum,
+         .font = button, .back = yellow},
+        {.name = "Command7", .kind = Kind::Button, .rect = {9960, 9720, 3375, 615}, .text = t.determine,
+         .font = button, .back = yellow},
+        {.name = "Command3", .kind = Kind::Button, .rect = {9960, 10560, 1695, 615}, .text = t.clear, .font = button,
+         .back = yellow},
+        {.name = "Command4", .kind = Kind::Button, .rect = {11880, 10560, 1455, 615}, .text = t.cancel,
+         .font = button, .back = yellow},
+    };
+    rows.insert(rows.end(), std::begin(buttons), std::end(buttons));
+    return rows;
+}
+
+// Picture2: a small X-ray tube sending its beam down.
+void drawTubeIcon(QPainter& p, const QRectF& r) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.translate(r.topLeft());
+    p.scale(r.width() / 40.0, r.height() / 40.0);
+    QPainterPath beam;
+    beam.moveTo(20, 20);
+    beam.lineTo(8, 39);
+    beam.lineTo(32, 39);
+    beam.closeSubpath();
+    p.fillPath(beam, QColor(255, 230, 120));
+    p.setPen(QPen(QColor(0, 0, 160), 1.6));
+    p.setBrush(QColor(230, 240, 255));
+    p.drawRoundedRect(QRectF(3, 6, 34, 14), 7, 7);
+    p.setBrush(QColor(0, 0, 160));
+    p.drawEllipse(QPointF(9, 13), 2.5, 2.5);
+    p.drawPolygon(QPolygonF() << QPointF(24, 9) << QPointF(31, 9) << QPointF(31, 17) << QPointF(20, 17));
+    p.restore();
+}
+
+// Picture4: a little spectrum with two lines.
+void drawSpectrumIcon(QPainter& p, const QRectF& r) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.translate(r.topLeft());
+    p.scale(r.width() / 40.0, r.height() / 40.0);
+    p.setPen(QPen(QColor(0, 0, 0), 1.2));
+    p.drawLine(QPointF(4, 35), QPointF(37, 35));
+    p.drawLine(QPointF(4, 35), QPointF(4, 4));
+    QPainterPath curve;
+    curve.moveTo(6, 35);
+    curve.cubicTo(10, 30, 12, 22, 17, 20);
+    curve.lineTo(17, 6);
+    curve.lineTo(19, 6);
+    curve.lineTo(19, 21);
+    curve.cubicTo(21, 21, 22, 22, 23, 22);
+    curve.lineTo(23, 14);
+    curve.lineTo(25, 14);
+    curve.lineTo(25, 24);
+    curve.cubicTo(29, 28, 32, 33, 35, 35);
+    p.setPen(QPen(QColor(255, 0, 0), 1.6));
+    p.drawPath(curve);
+    p.restore();
+}
+
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+} // namespace
+
+SpectrumScreen::SpectrumScreen(std::filesystem::path workDir, QWidget* parent)
+    : Form({.name = "Form2", .caption = texts::lumiraTexts().caption, .width = 13770, .height = 11325}, table(),
+           parent),
+      workDir_(std::move(workDir)) {
+    setPlotScale(*picture("Picture3"));
+    for (const char* icon : {"Picture2", "Picture4"}) {
+        Canvas* c = picture(icon);
+        const bool tube = std::string_view(icon) == "Picture2";
+        c->paintWith([c, tube](QPainter& p) {
+            const QRectF area(QPointF(0, 0), QSizeF(c->innerRect().size()));
+            tube ? drawTubeIcon(p, area) : drawSpectrumIcon(p, area);
+        });
+    }
+
+    connect(option("Option1"), &QRadioButton::clicked, this, [this] { selectTarget(TargetMaterial::Molybdenum); });
+    connect(option("Option2"), &QRadioButton::clicked, this, [this] { selectTarget(TargetMaterial::Tungsten); });
+    textBox("Text5")->installEventFilter(this);
+    textBox("Text3")->installEventFilter(this);
+    onClick("Command1", [this] { drawSpectrum(); });
+    onClick("Command3", [this] { clearPlot(); });
+    onClick("Command7", [this] { determine(); });
+    onClick("Command4", [this] { cancel(); });
+    onClick("Command2", [this] { showAngleDiagram(); });
+    button("Command7")->setEnabled(false);
+}
+
+SpectrumScreen::~SpectrumScreen() = default;
+
+bool SpectrumScreen::start() {
+    const auto& fileTexts = texts::spectrumFileTexts();
+    try {
+        data_ = LoadPhysicalData(workDir_);
+        DrawSpectrumAxes(*picture("Picture3"));
+        equipment_ = readEquipment(workDir_);
+    } catch (const SpectrumFileError& e) {
+        showMessage(qs(describe(e, fileTexts)));
+        return false;
+    }
+    textBox("Text1")->setText(QStringLiteral("30"));
+    textBox("Text8")->setText(QStringLiteral("0.8"));
+    textBox("Text2")->setText(QStringLiteral("0"));
+    textBox("Text5")->setText(qs(kv::format(equipment_.targetAngle, "00.0")));
+    textBox("Text6")->setText(qs(kv::format(equipment_.tubeTiltAngle + equipment_.targetAngle, "00.0")));
+    textBox("Text3")->setText(qs(kv::format(equipment_.tubeTiltAngle, "#0.0")));
+    textBox("Text4")->setText(QStringLiteral("60"));
+    textBox("Text10")->setText(QStringLiteral("0.03"));
+    textBox("Text11")->setText(QStringLiteral("0"));
+    textBox("Text9")->setText(QStringLiteral("0"));
+    button("Command7")->setEnabled(false);
+    option("Option1")->setChecked(true);
+    target_ = TargetMaterial::Molybdenum;
+    return true;
+}
+
+void SpectrumScreen::selectTarget(TargetMaterial target) {
+    target_ = target;
+    const bool tungsten = target == TargetMaterial::Tungsten;
+    textBox("Text8")->setText(QStringLiteral("0.8"));
+    textBox("Text2")->setText(QStringLiteral("0"));
+    textBox("Text10")->setText(tungsten ? QStringLiteral("0") : QStringLiteral("0.03"));
+    textBox("Text11")->setText(tungsten ? QStringLiteral("0.025") : QStringLiteral("0"));
+}
+
+std::string SpectrumScreen::fieldText(std::string_view name) const { return textBox(name)->text().toStdString(); }
+
+void SpectrumScreen::updateApparentAngle() {
+    const double sum = kv::parseNumber(fieldText("Text5")) + kv::parseNumber(fieldText("Text3"));
+    textBox("Text6")->setText(qs(kv::plainDecimal(sum)));
+}
+
+bool SpectrumScreen::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == textBox("Text5") || watched == textBox("Text3")) {
+        if (event->type() == QEvent::FocusOut) {
+            updateApparentAngle();
+        } else if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) updateApparentAngle();
+        }
+    }
+    return Form::eventFilter(watched, event);
+}
+
+SpectrumFields SpectrumScreen::fields() const {
+    return {
+        .tubeVoltage = fieldText("Text1"),
+        .targetAngle = fieldText("Text5"),
+        .tubeTiltAngle = fieldText("Text3"),
+        .beryllium = fieldText("Text8"),
+        .aluminum = fieldText("Text2"),
+        .molybdenum = fieldText("Text10"),
+        .rhodium = fieldText("Text11"),
+        .silver = fieldText("Text9"),
+        .airLayer = fieldText("Text4"),
+    };
+}
+
+void SpectrumScreen::drawSpectrum() {
+    Canvas& plot = *picture("Picture3");
+    DrawSpectrumAxes(plot);
+    const SpectrumFields f = fields();
+    const DrawCheck check = checkDrawSpectrum(f);
+    if (check != DrawCheck::Accepted) {
+        showMessage(qs(refusalMessage(check, texts::spectrumFileTexts())));
+        return;
+    }
+    SpectrumResult result;
+    {
+        WaitCursor busy;
+        result = computeSpectrum(target_, data_, f);
+    }
+    if (result.tubeVoltageText) textBox("Text1")->setText(qs(*result.tubeVoltageText));
+    DrawSpectrumCurve(plot, result.table[0], result.plotMaximum);
+    table_ = result.table;
+    button("Command7")->setEnabled(true);
+}
+
+void SpectrumScreen::clearPlot() {
+    Canvas& plot = *picture("Picture3");
+    plot.clear();
+    DrawSpectrumAxes(plot);
+    button("Command7")->setEnabled(false);
+}
+
+void SpectrumScreen::determine() {
+    const auto& fileTexts = texts::spectrumFileTexts();
+    try {
+        writeSpectrumFile(workDir_, target_, fields(), table_, fileTexts.labels);
+        QCoreApplication::processEvents();
+        writeEquipment(workDir_, linesForSpectrumTool(equipment_, fieldText("Text5"), fieldText("Text3")));
+        QCoreApplication::processEvents();
+    } catch (const SpectrumFileError& e) {
+        // The tool stays open: the user can try again or cancel.
+        showMessage(qs(describe(e, fileTexts)));
+        return;
+    }
+    end();
+}
+
+void SpectrumScreen::cancel() {
+    deleteSpectrumFile(workDir_);
+    end();
+}
+
+void SpectrumScreen::showAngleDiagram() {
+    if (!diagram_) diagram_ = std::make_unique<AngleDiagramScreen>();
+    // Beside this window where the screen has room, else as far right as it fits.
+    const QRect frame = frameGeometry();
+    QRect place(QPoint(frame.right() + 1, frame.top()), diagram_->frameGeometry().size());
+    if (QScreen* s = screen()) {
+        const QRect avail = s->availableGeometry();
+        if (place.right() > avail.right()) place.moveRight(avail.right());
+        if (place.bottom() > avail.bottom()) place.moveBottom(avail.bottom());
+    }
+    diagram_->move(place.topLeft());
+    showInFront(*diagram_);
+}
+
+void SpectrumScreen::end() {
+    if (diagram_) diagram_->hide();
+    hide();
+    if (!ended_) {
+        ended_ = true;
+        emit ended();
+    }
+}
+
+void SpectrumScreen::closeEvent(QCloseEvent* event) {
+    event->accept();
+    end();
+}
+
+} // namespace kv::spectrum::ui

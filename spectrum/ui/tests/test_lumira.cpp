@@ -1,0 +1,570 @@
+// Form2 driven through its controls, in a scratch working directory with the
+// shipped data tables.
+#include "kv/common/codepage.h"
+#include "kv/gui/platform.h"
+#include "kv/gui/program.h"
+#include "kv/spectrum/spectrum_file.h"
+#include "kv/spectrum/ui/angle_diagram.h"
+#include "kv/spectrum/ui/spectrum_screen.h"
+#include "kv/texts/lumira.h"
+#include "kv/texts/spectrum_files.h"
+#include "kv/texts/text.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QGroupBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace kv::gui;
+using namespace kv::spectrum;
+using kv::spectrum::ui::SpectrumScreen;
+
+namespace {
+
+bool japanese() { return kv::texts::edition() == kv::texts::Edition::Japanese; }
+QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+const auto& fileTexts() { return kv::texts::spectrumFileTexts(); }
+
+const QColor red(255, 0, 0);
+
+// A working directory with the shipped data tables and an equipment record.
+class WorkDir {
+public:
+    explicit WorkDir(const QByteArray& equipment = "Mammography unit\r\n65\r\n60\r\n7.5\r\n16\r\n6\r\n") {
+        for (const char* name : {"MUs12.dat", "Mo-STP.dat"})
+            QFile::copy(QStringLiteral(KV_SOURCE_DIR "/data/") + name, dir_.filePath(name));
+        if (!equipment.isNull()) write("equipment.dat", equipment);
+    }
+    std::filesystem::path path() const { return dir_.path().toStdString(); }
+    QString file(const char* name) const { return dir_.filePath(name); }
+    void write(const char* name, const QByteArray& bytes) const {
+        QFile f(file(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    void remove(const char* name) const { QFile::remove(file(name)); }
+    QStringList lines(const char* name) const {
+        QFile f(file(name));
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        const std::string text = kv::fromCp932(f.readAll().toStdString());
+        QStringList out = qs(text).split(QStringLiteral("\r\n"));
+        if (!out.isEmpty() && out.last().isEmpty()) out.removeLast();
+        return out;
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+
+struct Started {
+    explicit Started(const WorkDir& dir) : screen(std::make_unique<SpectrumScreen>(dir.path())) {
+        ok = screen->start();
+    }
+    std::unique_ptr<SpectrumScreen> screen;
+    bool ok = false;
+    SpectrumScreen& operator*() { return *screen; }
+    SpectrumScreen* operator->() { return screen.get(); }
+};
+
+void setText(SpectrumScreen& s, const char* field, const QString& text) { s.textBox(field)->setText(text); }
+void click(SpectrumScreen& s, const char* name) { QTest::mouseClick(s.find<QWidget>(name), Qt::LeftButton); }
+
+bool anyRed(Canvas& c) {
+    const QImage& img = c.image();
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (img.pixelColor(x, y) == red) return true;
+    return false;
+}
+
+// Red pixels strictly above the bottom line, in the user-unit band [x1, x2].
+bool redAboveBottomLine(Canvas& c, double x1, double x2) {
+    for (double x = x1; x <= x2; x += 4)
+        for (double y = 100; y <= 2080; y += 2)
+            if (c.pixelAt(x, y) == red) return true;
+    return false;
+}
+
+} // namespace
+
+class LumiraTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { setUpApplication(qs(kv::texts::lumiraTexts().title)); }
+
+    void windowAndStartValues() {
+        MessageRecorder messages;
+        WorkDir dir("X-ray room 3\r\n65\r\n60\r\n7.5\r\n12\r\n0.5\r\n");
+        Started s(dir);
+        QVERIFY(s.ok);
+        QCOMPARE(s->objectName(), QStringLiteral("Form2"));
+        QCOMPARE(s->windowTitle(), japanese() ? QStringLiteral(" Tarnell-Vesk-J") : QStringLiteral(" Tarnell-Vesk-E"));
+        QCOMPARE(s->size(), QSize(918, 755));
+        const std::pair<const char*, const char*> start[] = {
+            {"Text1", "30"}, {"Text5", "12.0"}, {"Text3", "0.5"}, {"Text6", "12.5"}, {"Text8", "0.8"},
+            {"Text2", "0"},  {"Text10", "0.03"}, {"Text11", "0"}, {"Text9", "0"},   {"Text4", "60"},
+        };
+        for (const auto& [field, text] : start) QCOMPARE(s->textBox(field)->text(), QString::fromLatin1(text));
+        QVERIFY(!s->button("Command7")->isEnabled());
+        QVERIFY(s->option("Option1")->isChecked());
+        QVERIFY(!s->option("Option2")->isChecked());
+        QCOMPARE(s->targetMaterial(), TargetMaterial::Molybdenum);
+        QVERIFY(messages.entries.empty());
+        // The axes are there before anything is computed: the frame's left edge and a grey grid line.
+        Canvas& plot = *s->picture("Picture3");
+        QCOMPARE(plot.pixelAt(1000, 1500), QColor(0, 0, 0));
+        QCOMPARE(plot.pixelAt(1200, 1500), QColor(128, 128, 128));
+        QVERIFY(!anyRed(plot));
+    }
+
+    void layout_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("twips"); // width 0: only the position is fixed
+        QTest::addColumn<QColor>("back");  // invalid: not checked
+        auto row = [](const char* n, QRect r, QColor c = {}) { QTest::newRow(n) << QString(n) << r << c; };
+        const QColor cyan(192, 255, 255), yellow(255, 255, 192), white(255, 255, 255);
+        row("Picture3", {120, 240, 10935, 6375}, white);
+        row("Label20", {240, 6840, 4335, 3735}, cyan);
+        row("Label21", {4680, 6840, 5055, 3735}, cyan);
+        row("Label22", {9840, 6840, 3495, 2055}, cyan);
+        row("Label23", {11280, 1920, 2175, 1695}, cyan);
+        row("Label24", {11160, 840, 2415, 615}, yellow);
+        row("Text1", {11640, 8040, 0, 0});
+        row("Text5", {2640, 8160, 0, 0});
+        row("Text3", {2640, 8640, 0, 0});
+        row("Text6", {2640, 9360, 0, 0});
+        row("Text8", {7920, 6960, 0, 0});
+        row("Text2", {7920, 7440, 0, 0});
+        row("Text10", {7920, 7920, 0, 0});
+        row("Text11", {7920, 8520, 0, 0});
+        row("Text9", {7920, 9120, 0, 0});
+        row("Text4", {7920, 9720, 0, 0});
+        row("Frame1", {480, 7080, 0, 0});
+        row("Label1", {11520, 960, 0, 0});
+        row("Label18", {4800, 6960, 0, 0});
+        row("Label19", {5040, 10200, 0, 0});
+        row("Label6", {10080, 7080, 0, 0});
+        row("Label8", {10080, 8160, 0, 0});
+        row("Command1", {9960, 9000, 0, 0}, yellow);
+        row("Command7", {9960, 9720, 0, 0}, yellow);
+        row("Command3", {9960, 10560, 0, 0}, yellow);
+        row("Command4", {11880, 10560, 0, 0}, yellow);
+        row("Command2", {1080, 9960, 0, 0}, yellow);
+    }
+    void layout() {
+        QFETCH(QString, name);
+        QFETCH(QRect, twips);
+        QFETCH(QColor, back);
+        WorkDir dir;
+        Started s(dir);
+        QWidget* w = s->find<QWidget>(name.toStdString());
+        if (twips.width() > 0)
+            QCOMPARE(w->geometry(), toPixels(Twips{twips.x(), twips.y(), twips.width(), twips.height()}));
+        else
+            QCOMPARE(w->pos(), toPixels(twips.x(), twips.y()));
+        // Every control lies inside the client area.
+        QVERIFY(s->rect().contains(QRect(w->mapTo(s.screen.get(), QPoint(0, 0)), w->size())));
+        if (back.isValid()) {
+            if (auto* c = qobject_cast<Canvas*>(w))
+                QCOMPARE(c->background(), back);
+            else
+                QCOMPARE(w->palette().color(qobject_cast<QPushButton*>(w) ? QPalette::Button : QPalette::Window), back);
+        }
+    }
+
+    void captionsOfTheEdition() {
+        WorkDir dir;
+        Started s(dir);
+        const bool ja = japanese();
+        auto text = [&](const char* name) -> QString {
+            QWidget* w = s->find<QWidget>(name);
+            if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
+            if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
+            return s->frame(name)->title();
+        };
+        QCOMPARE(text("Command1"), ja ? QStringLiteral("スペクトル描画") : QStringLiteral("Draw spectrum"));
+        QCOMPARE(text("Command7"), ja ? QStringLiteral("これで決定") : QStringLiteral("Determine"));
+        QCOMPARE(text("Command3"), ja ? QStringLiteral("リセット") : QStringLiteral("Clear"));
+        QCOMPARE(text("Command4"), ja ? QStringLiteral("キャンセル") : QStringLiteral("Cancel"));
+        QCOMPARE(text("Command2"), ja ? QStringLiteral("角度 θ, φ の関係図") : QStringLiteral("Angle relation diagram"));
+        QCOMPARE(text("Frame1"), ja ? QStringLiteral("ターゲット材質") : QStringLiteral("Target material"));
+        QCOMPARE(text("Option2"), ja ? QStringLiteral("タングステン") : QStringLiteral("Tungsten"));
+        QCOMPARE(text("Label11"), ja ? QStringLiteral("ターゲット角度(θ)") : QStringLiteral("Target angle"));
+        QCOMPARE(text("Label19"), ja ? QStringLiteral("（ここには圧迫板は含めない）")
+                                     : QStringLiteral("( Do not include compression paddle )"));
+        QCOMPARE(text("Label1"), ja ? QStringLiteral("Tarnell-Vesk-J") : QStringLiteral("Tarnell-Vesk-E"));
+        QCOMPARE(s->label("Label1")->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        // Labels of the angle group end before their fields.
+        for (const char* l : {"Label11", "Label13", "Label15", "Label16"}) {
+            QLabel* label = s->label(l);
+            QVERIFY2(label->x() + label->fontMetrics().horizontalAdvance(label->text()) < s->textBox("Text5")->x(), l);
+        }
+    }
+
+    void unusableFileEndsTheTool_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("content"); // null: the file is removed
+        QTest::newRow("no MUs12.dat") << "MUs12.dat" << QByteArray();
+        QTest::newRow("short MUs12.dat") << "MUs12.dat" << QByteArray("heading\r\n0.2, 1, 2, 3\r\n");
+        QTest::newRow("no Mo-STP.dat") << "Mo-STP.dat" << QByteArray();
+        QTest::newRow("no equipment.dat") << "equipment.dat" << QByteArray();
+        QTest::newRow("equipment.dat without angles") << "equipment.dat" << QByteArray("Unit\r\n65\r\n60\r\n7.5\r\n");
+    }
+    void unusableFileEndsTheTool() {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, content);
+        MessageRecorder messages;
+        WorkDir dir;
+        if (content.isNull())
+            dir.remove(file.toLatin1().constData());
+        else
+            dir.write(file.toLatin1().constData(), content);
+        Started s(dir);
+        QVERIFY(!s.ok);
+        QCOMPARE(messages.entries.size(), size_t{1});
+        QVERIFY2(messages.entries[0].text.contains(file), qPrintable(messages.entries[0].text));
+        QCOMPARE(messages.entries[0].icon, MessageIcon::Warning);
+    }
+
+    void optionsResetTheFilters() {
+        WorkDir dir;
+        Started s(dir);
+        for (const char* f : {"Text8", "Text2", "Text10", "Text11", "Text9", "Text4", "Text1"})
+            setText(*s, f, QStringLiteral("7"));
+        click(*s, "Command1"); // 7 kV Mo: accepted
+        QVERIFY(s->button("Command7")->isEnabled());
+
+        click(*s, "Option2");
+        QCOMPARE(s->targetMaterial(), TargetMaterial::Tungsten);
+        const std::pair<const char*, const char*> tungsten[] = {
+            {"Text8", "0.8"}, {"Text2", "0"}, {"Text10", "0"}, {"Text11", "0.025"}, {"Text9", "7"}, {"Text4", "7"},
+            {"Text1", "7"}};
+        for (const auto& [f, t] : tungsten) QCOMPARE(s->textBox(f)->text(), QString::fromLatin1(t));
+        QVERIFY(s->button("Command7")->isEnabled());
+
+        click(*s, "Option1");
+        QCOMPARE(s->targetMaterial(), TargetMaterial::Molybdenum);
+        const std::pair<const char*, const char*> molybdenum[] = {
+            {"Text8", "0.8"}, {"Text2", "0"}, {"Text10", "0.03"}, {"Text11", "0"}, {"Text9", "7"}};
+        for (const auto& [f, t] : molybdenum) QCOMPARE(s->textBox(f)->text(), QString::fromLatin1(t));
+        QVERIFY(s->button("Command7")->isEnabled());
+    }
+
+    void apparentAngle_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("then"); // a key, 0: the focus leaves, -1: nothing more
+        QTest::addColumn<QString>("text6");
+        QTest::newRow("Enter in Text5") << "Text5" << "16.5" << int(Qt::Key_Return) << "22.5";
+        QTest::newRow("keypad Enter in Text3") << "Text3" << "4" << int(Qt::Key_Enter) << "20";
+        QTest::newRow("focus leaves Text5") << "Text5" << "10" << 0 << "16";
+        QTest::newRow("focus leaves Text3") << "Text3" << "0.25" << 0 << "16.25";
+        QTest::newRow("not a number counts as 0") << "Text5" << "abc" << int(Qt::Key_Return) << "6";
+        QTest::newRow("typing alone leaves it") << "Text5" << "20 " << -1 << "22.0";
+    }
+    void apparentAngle() {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(int, then);
+        QFETCH(QString, text6);
+        WorkDir dir; // 16 and 6
+        Started s(dir);
+        s->show();
+        QVERIFY(QTest::qWaitForWindowActive(s.screen.get()));
+        QLineEdit* edit = s->textBox(field.toStdString());
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, typed);
+        if (then > 0) {
+            QTest::keyClick(edit, Qt::Key(then));
+            QCOMPARE(edit->text(), typed); // the key goes on to the field, which keeps its text
+        } else if (then == 0) {
+            s->textBox("Text4")->setFocus();
+        }
+        QCOMPARE(s->textBox("Text6")->text(), text6);
+    }
+
+    void typingThenDrawUpdatesText6() {
+        MessageRecorder messages;
+        WorkDir dir;
+        Started s(dir);
+        s->show();
+        QVERIFY(QTest::qWaitForWindowActive(s.screen.get()));
+        QLineEdit* t5 = s->textBox("Text5");
+        t5->setFocus();
+        t5->selectAll();
+        QTest::keyClicks(t5, QStringLiteral("18"));
+        QCOMPARE(s->textBox("Text6")->text(), QStringLiteral("22.0"));
+        click(*s, "Command1");
+        QCOMPARE(s->textBox("Text6")->text(), QStringLiteral("24"));
+        QVERIFY(messages.entries.empty());
+        QVERIFY(s->button("Command7")->isEnabled());
+    }
+
+    void drawChecks_data() {
+        QTest::addColumn<bool>("tungsten");
+        QTest::addColumn<QString>("voltage");
+        QTest::addColumn<QString>("targetAngle");
+        QTest::addColumn<QString>("tilt");
+        QTest::addColumn<QString>("message"); // empty: accepted
+        const QString tooHigh = qs(fileTexts().tubeVoltageTooHigh);
+        const QString cannotCover = qs(fileTexts().angleCannotCoverField);
+        QTest::newRow("Mo 50 kV") << false << "50" << "16" << "6" << "";
+        QTest::newRow("Mo 50.1 kV") << false << "50.1" << "16" << "6" << tooHigh;
+        QTest::newRow("W 50 kV") << true << "50" << "16" << "6" << "";
+        QTest::newRow("W 50.1 kV") << true << "50.1" << "16" << "6" << tooHigh;
+        QTest::newRow("voltage checked before angles") << false << "60" << "10" << "0" << tooHigh;
+        QTest::newRow("θ + φ = 20.3") << false << "30" << "14.3" << "6" << cannotCover;
+        QTest::newRow("θ + φ = 20.31") << false << "30" << "14.31" << "6" << "";
+        QTest::newRow("W θ + φ = 20.3") << true << "30" << "20.3" << "0" << cannotCover;
+        QTest::newRow("tilt out of range") << false << "30" << "16" << "50" << qs(fileTexts().tubeTiltOutOfRange);
+    }
+    void drawChecks() {
+        QFETCH(bool, tungsten);
+        QFETCH(QString, voltage);
+        QFETCH(QString, targetAngle);
+        QFETCH(QString, tilt);
+        QFETCH(QString, message);
+        MessageRecorder messages;
+        WorkDir dir;
+        Started s(dir);
+        if (tungsten) click(*s, "Option2");
+        setText(*s, "Text1", voltage);
+        setText(*s, "Text5", targetAngle);
+        setText(*s, "Text3", tilt);
+        click(*s, "Command1");
+        if (message.isEmpty()) {
+            QVERIFY(messages.entries.empty());
+            QVERIFY(s->button("Command7")->isEnabled());
+            QVERIFY(anyRed(*s->picture("Picture3")));
+        } else {
+            QCOMPARE(messages.entries.size(), size_t{1});
+            QCOMPARE(messages.entries[0].text, message);
+            QCOMPARE(messages.entries[0].icon, MessageIcon::Warning);
+            QVERIFY(!s->button("Command7")->isEnabled());
+            QVERIFY(!anyRed(*s->picture("Picture3")));
+        }
+    }
+
+    void refusalKeepsAnEarlierResult() {
+        MessageRecorder messages;
+        WorkDir dir;
+        Started s(dir);
+        click(*s, "Command1");
+        QVERIFY(s->button("Command7")->isEnabled());
+        const SpectrumTable before = s->spectrumTable();
+        setText(*s, "Text1", QStringLiteral("55"));
+        click(*s, "Command1");
+        QCOMPARE(messages.entries.size(), size_t{1});
+        QVERIFY(s->button("Command7")->isEnabled());
+        QVERIFY(s->spectrumTable() == before);
+        QVERIFY(anyRed(*s->picture("Picture3"))); // the earlier curve stays
+    }
+
+    void tungstenBelow15kVDrawsAt15() {
+        MessageRecorder messages;
+        WorkDir dir;
+        Started s(dir);
+        click(*s, "Option2");
+        setText(*s, "Text1", QStringLiteral("10"));
+        click(*s, "Command1");
+        QVERIFY(messages.entries.empty());
+        QCOMPARE(s->textBox("Text1")->text(), QStringLiteral("15"));
+        QVERIFY(s->button("Command7")->isEnabled());
+        // 15 kV: bins up to 75 (15 keV, x 2510) carry photons, 10 kV would stop at x 2010.
+        Canvas& plot = *s->picture("Picture3");
+        QVERIFY(redAboveBottomLine(plot, 2100, 2490));
+        QVERIFY(!redAboveBottomLine(plot, 2530, 5990));
+    }
+
+    void molybdenumCurveOnTheCanvas() {
+        WorkDir dir;
+        Started s(dir);
+        click(*s, "Command1"); // Mo, 30 kV, Mo filter: the K line in bin 87 is the maximum
+        Canvas& plot = *s->picture("Picture3");
+        for (double x = 2730; x <= 2750; x += 5) QCOMPARE(plot.pixelAt(x, 100), red);
+        // Only that bin reaches the top: its neighbours lie lower, and the frame is black there.
+        QCOMPARE(plot.pixelAt(2690, 100), QColor(0, 0, 0));
+        QCOMPARE(plot.pixelAt(2790, 100), QColor(0, 0, 0));
+        // Bins above 30 kV lie on the bottom line, which is black again.
+        QCOMPARE(plot.pixelAt(4500, 2100), QColor(0, 0, 0));
+        QVERIFY(!redAboveBottomLine(plot, 4030, 5990)); // 30 keV is at x 4000
+    }
+
+    void curveOf25kVEndsOnTheBottomLine() {
+        WorkDir dir;
+        Started s(dir);
+        setText(*s, "Text1", QStringLiteral("25"));
+        click(*s, "Command1");
+        Canvas& plot = *s->picture("Picture3");
+        QVERIFY(redAboveBottomLine(plot, 2400, 3000));
+        QVERIFY(!redAboveBottomLine(plot, 3530, 5990));
+        for (double x = 3600; x <= 5900; x += 100) QCOMPARE(plot.pixelAt(x, 2100), QColor(0, 0, 0));
+    }
+
+    void secondDrawKeepsTheFirstCurve() {
+        WorkDir dir;
+        Started s(dir);
+        click(*s, "Command1"); // Mo
+        click(*s, "Option2");
+        click(*s, "Command1"); // W on top
+        const QImage both = s->picture("Picture3")->image().copy();
+
+        WorkDir dir2;
+        Started w(dir2);
+        click(*w, "Option2");
+        click(*w, "Command1"); // W alone
+        const QImage alone = w->picture("Picture3")->image().copy();
+
+        QCOMPARE(both.size(), alone.size());
+        int onlyInBoth = 0;
+        for (int y = 0; y < both.height(); ++y)
+            for (int x = 0; x < both.width(); ++x) {
+                const bool r1 = both.pixelColor(x, y) == red, r2 = alone.pixelColor(x, y) == red;
+                QVERIFY(!r2 || r1); // the W curve is complete on top
+                if (r1 && !r2) ++onlyInBoth;
+            }
+        QVERIFY2(onlyInBoth > 200, qPrintable(QString::number(onlyInBoth)));
+        // The Mo line's stroke below the frame is still there.
+        QCOMPARE(s->picture("Picture3")->pixelAt(2730, 1000), red);
+    }
+
+    void clearErasesAndDisablesDetermine() {
+        WorkDir dir;
+        Started s(dir);
+        click(*s, "Command1");
+        const SpectrumTable table = s->spectrumTable();
+        click(*s, "Command3");
+        Canvas& plot = *s->picture("Picture3");
+        QVERIFY(!anyRed(plot));
+        QCOMPARE(plot.pixelAt(1000, 1500), QColor(0, 0, 0));
+        QCOMPARE(plot.pixelAt(1200, 1500), QColor(128, 128, 128));
+        QVERIFY(!s->button("Command7")->isEnabled());
+        QVERIFY(s->spectrumTable() == table); // the table is kept
+    }
+
+    void determineWritesEditedTextsWithTheOldTable() {
+        MessageRecorder messages;
+        WorkDir dir("Room 3 unit\r\n65\r\n60\r\n7.5\r\n16\r\n6\r\n");
+        Started s(dir);
+        click(*s, "Command1"); // Mo, 30 kV
+        const SpectrumTable drawn = s->spectrumTable();
+        // Edits after the draw: other voltage, target and angles; nothing is recomputed.
+        setText(*s, "Text1", QStringLiteral("25"));
+        click(*s, "Option2");
+        setText(*s, "Text5", QStringLiteral("12"));
+        setText(*s, "Text3", QStringLiteral("0"));
+        setText(*s, "Text4", QStringLiteral("65.5"));
+        QVERIFY(s->button("Command7")->isEnabled());
+        QSignalSpy ended(s.screen.get(), &SpectrumScreen::ended);
+        click(*s, "Command7");
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(messages.entries.empty());
+
+        const auto& l = fileTexts().labels;
+        const QStringList spectrum = dir.lines("P_SPCTL.dat");
+        QCOMPARE(spectrum.size(), 260);
+        QCOMPARE(spectrum[0], qs(l.tungstenTarget));
+        QCOMPARE(spectrum[1], qs(l.tubeVoltage) + " 25.0 kV");
+        QCOMPARE(spectrum[2], qs(l.targetAngle) + " 12.0 deg");
+        QCOMPARE(spectrum[3], qs(l.tubeTiltAngle) + " 0.0 deg");
+        QCOMPARE(spectrum[6], qs(l.molybdenum) + " 0.000 mm");
+        QCOMPARE(spectrum[7], qs(l.rhodium) + " 0.025 mm");
+        QCOMPARE(spectrum[9], qs(l.airLayer) + " 65.5 cm");
+
+        const SpectrumFileContents read = readSpectrumFile(dir.path());
+        bool above25kV = false;
+        for (int k = 1; k < kColumns; ++k)
+            for (int i = 1; i < kBins; ++i) {
+                QVERIFY(std::abs(read.table[k][i] - drawn[k][i]) <= 6e-4 * drawn[k][i]);
+                above25kV = above25kV || (i > 125 && read.table[k][i] > 0);
+            }
+        QVERIFY(above25kV); // a table computed at 25 kV would end at bin 125
+
+        const QStringList equipment = dir.lines("equipment.dat");
+        QCOMPARE(equipment, (QStringList{"Room 3 unit", "65.0", "60.0", "07.5", "12", "0"}));
+    }
+
+    void determineThatCannotWriteKeepsTheTool() {
+        MessageRecorder messages;
+        WorkDir dir;
+        QVERIFY(QDir(QString::fromStdString(dir.path().string())).mkdir(QStringLiteral("P_SPCTL.dat"))); // in the way
+        Started s(dir);
+        click(*s, "Command1");
+        QSignalSpy ended(s.screen.get(), &SpectrumScreen::ended);
+        click(*s, "Command7");
+        QCOMPARE(ended.count(), 0);
+        QCOMPARE(messages.entries.size(), size_t{1});
+        QVERIFY(messages.entries[0].text.contains(QStringLiteral("P_SPCTL.dat")));
+        QCOMPARE(dir.lines("equipment.dat").value(4), QStringLiteral("16")); // untouched
+        QVERIFY(s->button("Command7")->isEnabled());
+    }
+
+    void cancel_data() {
+        QTest::addColumn<bool>("present");
+        QTest::newRow("P_SPCTL.dat present") << true;
+        QTest::newRow("P_SPCTL.dat missing") << false;
+    }
+    void cancel() {
+        QFETCH(bool, present);
+        MessageRecorder messages;
+        WorkDir dir;
+        if (present) dir.write("P_SPCTL.dat", "old spectrum\r\n");
+        const QByteArray equipmentBefore = [&] {
+            QFile f(dir.file("equipment.dat"));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        Started s(dir);
+        QSignalSpy ended(s.screen.get(), &SpectrumScreen::ended);
+        click(*s, "Command4");
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(!QFile::exists(dir.file("P_SPCTL.dat")));
+        QVERIFY(messages.entries.empty());
+        QFile f(dir.file("equipment.dat"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), equipmentBefore);
+    }
+
+    void angleDiagramButton() {
+        WorkDir dir;
+        Started s(dir);
+        s->show();
+        QVERIFY(s->angleDiagram() == nullptr);
+        click(*s, "Command2");
+        auto* d = s->angleDiagram();
+        QVERIFY(d);
+        QVERIFY(d->isVisible());
+        QCOMPARE(d->objectName(), QStringLiteral("Form1"));
+        QVERIFY(s->isVisible()); // modeless: Form2 stays usable
+        QVERIFY(!d->isModal());
+        QTest::mouseClick(d->button("Command1"), Qt::LeftButton);
+        QVERIFY(!d->isVisible());
+        click(*s, "Command2");
+        QCOMPARE(s->angleDiagram(), d); // created once, shown again
+        QVERIFY(d->isVisible());
+    }
+
+    void closingTheWindowEndsTheTool() {
+        WorkDir dir;
+        Started s(dir);
+        s->show();
+        click(*s, "Command2");
+        QSignalSpy ended(s.screen.get(), &SpectrumScreen::ended);
+        s->close();
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(!s->angleDiagram()->isVisible());
+        QVERIFY(QFile::exists(dir.file("equipment.dat")));
+    }
+};
+
+QTEST_MAIN(LumiraTest)
+#include "test_lumira.moc"
