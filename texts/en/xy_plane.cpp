@@ -15,6 +15,7 @@ const PlanePanelTexts& planePanelTexts() {
         .close = "Close",
         .componentsInset = 0,
         .componentsWidth = 0,
+        .componentsPt = 14.25,
     };
     return t;
 }
@@ -44,7 +45,7 @@ const XYPlaneTexts& xyPlaneTexts() {
         .displayForm = " Display form ",
         .separate = "Separate Primary dose and Scatter dose",
         .totalOption = "Total dose (Primary + Scatter)",
-        .optionPt = 15.75,
+        .optionPt = 14.25,
         .note = xyNote,
         .fcdLeft = 13560,
         .fcdTop = 9240,

@@ -13,8 +13,9 @@ const PlanePanelTexts& planePanelTexts() {
         .equals = "=",
         .mGy = "mGy",
         .close = "閉じる",
-        .componentsInset = 60,
-        .componentsWidth = 4575,
+        .componentsInset = 375,
+        .componentsWidth = 3825,
+        .componentsPt = 11,
     };
     return t;
 }
@@ -22,11 +23,11 @@ const PlanePanelTexts& planePanelTexts() {
 namespace {
 // Four lines where the English note has three; the FCD box moves to the second.
 constexpr PlacedText xyNote[] = {
-    {"Label47", "この 100% 線量は", 12360, 8220},
-    {"Label6", "焦点から", 12360, 8610},
-    {"Label44", "cm の距離の", 14760, 8610},
-    {"Label35", "自由空間中における空気カーマを", 12000, 9030},
-    {"Label50", "1 mGy とした値です", 12360, 9420},
+    {"Label47", "この 100% 線量は", 12120, 8220},
+    {"Label6", "焦点から", 12120, 8610},
+    {"Label44", "cm の距離の", 14520, 8610},
+    {"Label35", "自由空間中における空気カーマを", 12120, 9030},
+    {"Label50", "1 mGy とした値です", 12120, 9420},
 };
 } // namespace
 
@@ -48,7 +49,7 @@ const XYPlaneTexts& xyPlaneTexts() {
         .totalOption = " 一次線と散乱線の合計線量で表示",
         .optionPt = 12,
         .note = xyNote,
-        .fcdLeft = 13560,
+        .fcdLeft = 13320,
         .fcdTop = 8610,
     };
     return t;

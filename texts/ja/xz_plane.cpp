@@ -5,11 +5,11 @@ namespace kv::texts {
 namespace {
 // Four lines where the English note has three; the FCD box moves to the second.
 constexpr PlacedText xzNote[] = {
-    {"Label47", "この 100% 線量は", 12720, 6300},
-    {"Label22", "焦点から", 12720, 6690},
-    {"Label21", "cm の距離の", 15120, 6690},
-    {"Label35", "自由空間中における空気カーマを", 12480, 7110},
-    {"Label54", "1 mGy とした値です", 12720, 7500},
+    {"Label47", "この 100% 線量は", 12600, 6300},
+    {"Label22", "焦点から", 12600, 6690},
+    {"Label21", "cm の距離の", 15000, 6690},
+    {"Label35", "自由空間中における空気カーマを", 12600, 7110},
+    {"Label54", "1 mGy とした値です", 12600, 7500},
 };
 } // namespace
 
@@ -26,7 +26,7 @@ const XZPlaneTexts& xzPlaneTexts() {
         .panelDrop = 720,
         .legendDrop = 600,
         .note = xzNote,
-        .fcdLeft = 13920,
+        .fcdLeft = 13800,
         .fcdTop = 6690,
     };
     return t;

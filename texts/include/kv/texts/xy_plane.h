@@ -27,9 +27,10 @@ struct PlanePanelTexts {
     Text equals;        // Label36
     Text mGy;           // Label31
     Text close;
-    // Label38: the Japanese words need the width of the whole panel.
+    // Label38: the Japanese words are set smaller and spread over the boxes.
     Given<int> componentsInset;  // twips from the panel's left edge; 0: as laid out
     Given<int> componentsWidth;  // 0: as laid out
+    Given<double> componentsPt;
 };
 
 const PlanePanelTexts& planePanelTexts();
