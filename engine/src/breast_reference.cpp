@@ -122,6 +122,7 @@ public:
         }
     }
     void leave(const Photon& ph) { h_[3] += ph.energy * 1000.0; }
+    void endBatch() {}
 
 private:
     const Scene* scene_;

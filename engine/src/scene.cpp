@@ -66,7 +66,9 @@ double Scene::distanceOut(int region, Vec3 p, Vec3 d) const {
             if (r.shape.interval(p, d, t0, t1) && t0 > 0 && t0 < best) best = t0;
         return best;
     }
-    if (regions_[region].shape.interval(p, d, t0, t1)) best = std::max(t1, 0.0);
+    const Shape& own = regions_[region].shape;
+    if (!own.cylinder) best = own.boxExit(p, d);
+    else if (own.interval(p, d, t0, t1)) best = std::max(t1, 0.0);
     else best = 0.0; // already on the way out
     for (int j : inner_[region])
         if (regions_[j].shape.interval(p, d, t0, t1) && t0 > 0 && t0 < best) best = t0;

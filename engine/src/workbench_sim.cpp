@@ -11,7 +11,7 @@ namespace kv::engine {
 
 namespace {
 constexpr int kPhantomRegion = 0;
-// Deposits are summed as integers of 1 meV: exact and independent of order.
+// Totals are integers of 1 meV: exact and independent of the order of batches.
 constexpr double kQuantaPerEv = 1000.0;
 // The two halves X < 0 and X > 0 share one voxel column: each voxel of the
 // grid holds the energy of two phantom voxels.
@@ -21,7 +21,8 @@ constexpr double kFoldedVoxels = 2.0;
 class WorkbenchSimulation::Worker {
 public:
     explicit Worker(const WorkbenchSimulation& sim)
-        : sim_(&sim), tally_(2 * static_cast<size_t>(kVoxelsX) * kVoxelsY * sim.layers_, 0) {
+        : sim_(&sim), tally_(2 * static_cast<size_t>(kVoxelsX) * kVoxelsY * sim.layers_, 0),
+          batch_(tally_.size(), 0.0f) {
         double massRef = kFoldedVoxels * sim.setup_.phantom.density * kVoxel * kVoxel * sim.layerThickness_[0];
         refScale_ = 1.0 / (2000.0 * massRef);
         for (int iz = 0; iz < sim.layers_; ++iz)
@@ -31,6 +32,9 @@ public:
 
     void history(Rng& rng) {
         SourcePhoton sp = sim_->source_->sample(rng);
+        // Nothing lies above the paddle: start where the ray meets its plane.
+        double t = (sim_->paddleTop_ - sp.pos.z) / sp.dir.z;
+        if (t > 0) sp.pos = sp.pos + (t + kPush) * sp.dir;
         transport(Photon{sp.pos, sp.dir, sp.energy, false}, *sim_->scene_, sim_->physics_, rng, *this);
     }
     void foldHistory(ScalarStats& st) {
@@ -49,19 +53,29 @@ public:
         int iy = std::clamp(static_cast<int>(p.y * 10.0), 0, kVoxelsY - 1);
         int iz = std::clamp(static_cast<int>((p.z - sim_->phantomTop_) * 10.0), 0, sim_->layers_ - 1);
         size_t v = (static_cast<size_t>(iz) * kVoxelsY + static_cast<size_t>(iy)) * kVoxelsX + static_cast<size_t>(ix);
-        tally_[2 * v + (scattered ? 1 : 0)] += static_cast<int64_t>(w * kQuantaPerEv + 0.5);
+        batch_[2 * v + (scattered ? 1 : 0)] += static_cast<float>(w);
         if (ix < kRefXEnd && iy >= kRefYBegin && iy < kRefYEnd) {
             col_ += w * columnScale_[static_cast<size_t>(iz)];
             if (iz == 0) ref_ += w * refScale_;
         }
     }
     void leave(const Photon&) {}
+    // A batch's sums, kept in single precision for a smaller working set,
+    // go into the exact integer totals.
+    void endBatch() {
+        for (size_t i = 0; i < batch_.size(); ++i) {
+            if (batch_[i] == 0.0f) continue;
+            tally_[i] += static_cast<int64_t>(static_cast<double>(batch_[i]) * kQuantaPerEv + 0.5);
+            batch_[i] = 0.0f;
+        }
+    }
 
     const std::vector<int64_t>& tally() const { return tally_; }
 
 private:
     const WorkbenchSimulation* sim_;
     std::vector<int64_t> tally_; // [voxel][primary, scatter]
+    std::vector<float> batch_;
     double refScale_ = 0;
     std::vector<double> columnScale_;
     double ref_ = 0, col_ = 0;
@@ -81,6 +95,7 @@ WorkbenchSimulation::WorkbenchSimulation(WorkbenchSetup s) : setup_(std::move(s)
     layers_ = static_cast<int>(std::ceil(s_.thickness * 10.0 - 1e-6));
     for (int iz = 0; iz < layers_; ++iz) layerThickness_.push_back(std::min(kVoxel, s_.thickness - kVoxel * iz));
     phantomTop_ = top;
+    paddleTop_ = top - kPaddleThickness;
 
     Material gland = materials::glandular();
     physics_.emplace_back(s_.phantom);
@@ -122,13 +137,14 @@ WorkbenchSimulation::WorkbenchSimulation(WorkbenchSetup s) : setup_(std::move(s)
 
 WorkbenchSimulation::~WorkbenchSimulation() = default;
 
-WorkbenchResult WorkbenchSimulation::run(uint64_t histories, uint64_t seed, unsigned threads, RunControl& ctl) const {
+WorkbenchResult WorkbenchSimulation::run(uint64_t histories, uint64_t seed, unsigned threads, RunControl& ctl,
+                                         uint64_t batchSize) const {
     auto start = std::chrono::steady_clock::now();
     threads = std::max(1u, threads);
     std::vector<Worker> workers;
     workers.reserve(threads);
     for (unsigned t = 0; t < threads; ++t) workers.emplace_back(*this);
-    std::vector<ScalarStats> batches = runBatches(histories, seed, workers, 2, ctl);
+    std::vector<ScalarStats> batches = runBatches(histories, seed, workers, 2, ctl, batchSize);
     ScalarStats all = mergeInOrder(batches, 2);
 
     WorkbenchResult r;

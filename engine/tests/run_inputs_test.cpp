@@ -58,7 +58,9 @@ TEST(RunInputs, ReadsWhatTheWorkbenchAndTheSpectrumToolWrote) {
     // The spectrum as written: the 28 kV beam ends at 28 keV in every ray.
     for (const auto& ray : s.spectrum.weights)
         for (size_t i = 0; i < ray.size(); ++i)
-            if (s.spectrum.energies[i] > 28.01) ASSERT_EQ(ray[i], 0.0);
+            if (s.spectrum.energies[i] > 28.01) {
+                ASSERT_EQ(ray[i], 0.0);
+            }
 }
 
 TEST(RunInputs, BadInputsNameTheFileAndTheProblem) {

@@ -128,12 +128,12 @@ TEST(Runner, TheSameSeedGivesTheSameResultOnAnyNumberOfThreads) {
     s.phantom = tissue50();
     s.spectrum = test_support::syntheticHeelSpectrum();
     WorkbenchSimulation sim(s);
-    const uint64_t n = 3 * kBatchSize + 1234;
+    const uint64_t batch = 8192, n = 7 * batch + 1234;
     RunControl c1, c2, c3, c4;
-    WorkbenchResult a = sim.run(n, 42, 1, c1);
-    WorkbenchResult b = sim.run(n, 42, 2, c2);
-    WorkbenchResult c = sim.run(n, 42, 3, c3);
-    WorkbenchResult d = sim.run(n, 43, 2, c4);
+    WorkbenchResult a = sim.run(n, 42, 1, c1, batch);
+    WorkbenchResult b = sim.run(n, 42, 2, c2, batch);
+    WorkbenchResult c = sim.run(n, 42, 3, c3, batch);
+    WorkbenchResult d = sim.run(n, 43, 2, c4, batch);
     EXPECT_EQ(a.histories, n);
     EXPECT_EQ(c1.historiesDone(), n);
     EXPECT_EQ(a.primary, b.primary);

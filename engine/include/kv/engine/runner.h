@@ -13,7 +13,7 @@
 
 namespace kv::engine {
 
-inline constexpr uint64_t kBatchSize = uint64_t{1} << 16;
+inline constexpr uint64_t kBatchSize = uint64_t{1} << 18;
 
 // Sums and sums of squares of per-history scores.
 struct ScalarStats {
@@ -80,12 +80,13 @@ unsigned defaultThreadCount();
 // Worker requirements:
 //   void history(Rng&)             one history
 //   void foldHistory(ScalarStats&) adds the history's scores and clears them
+//   void endBatch()                after the last history of each batch
 // Returns the per-batch stats in batch order (partial batches when stopped);
 // their n values add up to the histories done.
 template <class Worker>
 std::vector<ScalarStats> runBatches(uint64_t total, uint64_t seed, std::vector<Worker>& workers, size_t channels,
-                                    RunControl& ctl) {
-    const uint64_t batches = (total + kBatchSize - 1) / kBatchSize;
+                                    RunControl& ctl, uint64_t batchSize = kBatchSize) {
+    const uint64_t batches = (total + batchSize - 1) / batchSize;
     std::vector<ScalarStats> stats(batches, ScalarStats(channels));
     std::atomic<uint64_t> nextBatch{0};
     const unsigned threads = static_cast<unsigned>(workers.size());
@@ -97,7 +98,7 @@ std::vector<ScalarStats> runBatches(uint64_t total, uint64_t seed, std::vector<W
             if (ctl.stopRequested()) break;
             uint64_t b = nextBatch.fetch_add(1);
             if (b >= batches) break;
-            uint64_t count = std::min(kBatchSize, total - b * kBatchSize);
+            uint64_t count = std::min(batchSize, total - b * batchSize);
             Rng rng(seed, b);
             ScalarStats& st = stats[b];
             uint64_t sincePublish = 0;
@@ -110,6 +111,7 @@ std::vector<ScalarStats> runBatches(uint64_t total, uint64_t seed, std::vector<W
                     if (ctl.stopRequested()) break;
                 }
             }
+            w.endBatch();
             ctl.publish(t, finished, st, sincePublish);
             finished.add(st);
         }

@@ -4,6 +4,7 @@
 // A point belongs to the first region that contains it.
 #include "kv/engine/vec.h"
 
+#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -33,6 +34,14 @@ struct Shape {
     }
     // The part of the ray p + t d inside the shape; false when there is none.
     bool interval(Vec3 p, Vec3 d, double& t0, double& t1) const;
+    // Distance to the box's far side from a point inside it.
+    double boxExit(Vec3 p, Vec3 d) const {
+        double t = kInfinity;
+        if (d.x != 0) t = std::fmin(t, ((d.x > 0 ? box.hi.x : box.lo.x) - p.x) / d.x);
+        if (d.y != 0) t = std::fmin(t, ((d.y > 0 ? box.hi.y : box.lo.y) - p.y) / d.y);
+        if (d.z != 0) t = std::fmin(t, ((d.z > 0 ? box.hi.z : box.lo.z) - p.z) / d.z);
+        return std::fmax(t, 0.0);
+    }
 };
 
 struct Region {

@@ -60,7 +60,9 @@ public:
     explicit WorkbenchSimulation(WorkbenchSetup setup);
     ~WorkbenchSimulation();
 
-    WorkbenchResult run(uint64_t histories, uint64_t seed, unsigned threads, RunControl& ctl) const;
+    // Batch b of `batchSize` histories draws from random stream b of `seed`.
+    WorkbenchResult run(uint64_t histories, uint64_t seed, unsigned threads, RunControl& ctl,
+                        uint64_t batchSize = kBatchSize) const;
     double airKerma() const { return airKerma_; }
     int layers() const { return layers_; }
     double phantomTop() const { return phantomTop_; }
@@ -81,6 +83,7 @@ private:
     GridTable glandWeight_;
     int layers_ = 0;
     double phantomTop_ = 0.0;
+    double paddleTop_ = 0.0;
     std::vector<double> layerThickness_;
     double airKerma_ = 0.0;
 };
