@@ -111,8 +111,8 @@ WorkbenchSimulation::WorkbenchSimulation(WorkbenchSetup s) : setup_(std::move(s)
     regions.push_back({{{{-kPlateHalfWidth, 0.0, top - kPaddleThickness}, {kPlateHalfWidth, kPlateDepth, top}}}, 1, false});
     regions.push_back(
         {{{{-kPlateHalfWidth, 0.0, bottom}, {kPlateHalfWidth, kPlateDepth, bottom + kSupportThickness}}}, 2, false});
-    regions.push_back({{{{-1e4, -1e4, s_.fid}, {1e4, 1e4, s_.fid + 1e4}}}, kVacuum, true});
-    scene_ = std::make_unique<Scene>(std::move(regions), Box{{-1e4, -1e4, -1e3}, {1e4, 1e4, s_.fid + 1e4}}, kVacuum);
+    // The world ends at the detector plane: what reaches it is not followed.
+    scene_ = std::make_unique<Scene>(std::move(regions), Box{{-1e4, -1e4, -1e3}, {1e4, 1e4, s_.fid}}, kVacuum);
 
     FieldGeometry fg;
     fg.detectorZ = s_.fid;
