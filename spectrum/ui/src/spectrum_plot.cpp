@@ -31,14 +31,16 @@ void DrawSpectrumAxes(gui::Canvas& plot) {
 
     const auto& t = texts::lumiraTexts();
     plot.textAt(4250, 2250, qs(t.energyAxis));
-    // The axis title keeps left of the frame, in a smaller font where a line would not.
+    // The axis title keeps left of the frame, all its lines in one size.
     const QFont font = plot.font();
+    QFont titleFont = font;
     for (const texts::PlotLabel& l : t.fluenceAxis) {
-        const QString text = qs(l.text);
         const double room = (kLeft - 20 - l.at.left) / kPlotWidth * plot.innerRect().width();
-        plot.setFont(gui::fontToFit(font, text, static_cast<int>(room)));
-        plot.textAt(l.at.left, l.at.top, text);
+        const QFont fitted = gui::fontToFit(font, qs(l.text), static_cast<int>(room));
+        if (fitted.pixelSize() < titleFont.pixelSize()) titleFont = fitted;
     }
+    plot.setFont(titleFont);
+    for (const texts::PlotLabel& l : t.fluenceAxis) plot.textAt(l.at.left, l.at.top, qs(l.text));
     plot.setFont(font);
 
     plot.setPenWidth(2);

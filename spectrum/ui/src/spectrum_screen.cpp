@@ -140,12 +140,17 @@ std::vector<Control> table() {
     return rows;
 }
 
-// Picture2: a small X-ray tube sending its beam down.
-void drawTubeIcon(QPainter& p, const QRectF& r) {
+// The icons are drawn on a 40 × 40 grid stretched over their picture.
+void beginIcon(QPainter& p, const QRectF& r) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.translate(r.topLeft());
     p.scale(r.width() / 40.0, r.height() / 40.0);
+}
+
+// Picture2: a small X-ray tube sending its beam down.
+void drawTubeIcon(QPainter& p, const QRectF& r) {
+    beginIcon(p, r);
     QPainterPath beam;
     beam.moveTo(20, 20);
     beam.lineTo(8, 39);
@@ -163,10 +168,7 @@ void drawTubeIcon(QPainter& p, const QRectF& r) {
 
 // Picture4: a little spectrum with two lines.
 void drawSpectrumIcon(QPainter& p, const QRectF& r) {
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing);
-    p.translate(r.topLeft());
-    p.scale(r.width() / 40.0, r.height() / 40.0);
+    beginIcon(p, r);
     p.setPen(QPen(QColor(0, 0, 0), 1.2));
     p.drawLine(QPointF(4, 35), QPointF(37, 35));
     p.drawLine(QPointF(4, 35), QPointF(4, 4));
@@ -211,8 +213,8 @@ SpectrumScreen::SpectrumScreen(std::filesystem::path workDir, QWidget* parent)
 
     connect(option("Option1"), &QRadioButton::clicked, this, [this] { selectTarget(TargetMaterial::Molybdenum); });
     connect(option("Option2"), &QRadioButton::clicked, this, [this] { selectTarget(TargetMaterial::Tungsten); });
-    textBox("Text5")->installEventFilter(this);
-    textBox("Text3")->installEventFilter(this);
+    angleFields_ = {textBox("Text5"), textBox("Text3")};
+    for (QLineEdit* f : angleFields_) f->installEventFilter(this);
     onClick("Command1", [this] { drawSpectrum(); });
     onClick("Command3", [this] { clearPlot(); });
     onClick("Command7", [this] { determine(); });
@@ -266,7 +268,7 @@ void SpectrumScreen::updateApparentAngle() {
 }
 
 bool SpectrumScreen::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == textBox("Text5") || watched == textBox("Text3")) {
+    if (watched == angleFields_[0] || watched == angleFields_[1]) {
         if (event->type() == QEvent::FocusOut) {
             updateApparentAngle();
         } else if (event->type() == QEvent::KeyPress) {

@@ -12,6 +12,7 @@
 #include "kv/spectrum/physical_data.h"
 #include "kv/spectrum/spectrum_file.h"
 
+#include <array>
 #include <filesystem>
 #include <memory>
 
@@ -61,6 +62,7 @@ private:
     EquipmentRecord equipment_;
     SpectrumTable table_{};
     TargetMaterial target_ = TargetMaterial::Molybdenum;
+    std::array<QLineEdit*, 2> angleFields_{}; // Text5, Text3: Enter and focus loss update Text6
     std::unique_ptr<AngleDiagramScreen> diagram_;
     bool ended_ = false;
 };
