@@ -190,8 +190,10 @@ void Form::build(const Control& c) {
     w->setFont(font);
     if (!c.tip.empty())
         w->setToolTip(qs(c.tip));
-    if (c.fit && c.rect.width > 0)
-        w->setFont(fontToFit(font, text, twipsToPixels(c.rect.width)));
+    if (c.fit && c.rect.width > 0) {
+        const int margin = c.kind == Kind::Button ? 10 : 0;  // the button's frame and padding
+        w->setFont(fontToFit(font, text, twipsToPixels(c.rect.width) - margin));
+    }
     if (c.kind == Kind::Label && c.rect.width == 0) {
         w->move(toPixels(c.rect.left, c.rect.top));
         w->adjustSize();

@@ -4,6 +4,7 @@
 #include "kv/texts/reference.h"
 
 #include <QPainter>
+#include <QFontMetricsF>
 #include <QPainterPath>
 
 #include <cmath>
@@ -31,12 +32,16 @@ QFont designFont(double px, bool italic = false) {
 
 enum class At { Left, Centre, Right };
 
+// Text on a white ground, so that it stays readable where it crosses a line.
 void label(QPainter& p, QPointF baseline, const QString& s, At at = At::Left) {
     if (s.isEmpty())
         return;
-    const double w = p.fontMetrics().horizontalAdvance(s);
+    const QFontMetricsF fm(p.font());
+    const double w = fm.horizontalAdvance(s);
     const double dx = at == At::Left ? 0 : at == At::Centre ? -w / 2 : -w;
-    p.drawText(baseline + QPointF(dx, 0), s);
+    const QPointF at0 = baseline + QPointF(dx, 0);
+    p.fillRect(QRectF(at0.x() - 1, at0.y() - fm.ascent() + 1, w + 2, fm.ascent() + fm.descent() - 1), Qt::white);
+    p.drawText(at0, s);
 }
 
 void arrowHead(QPainter& p, QPointF tip, QPointF from, double size = 7) {
@@ -129,7 +134,7 @@ void mammoGeometry(QPainter& p, const MammoLabels& t, double fontPx) {
     slab(p, QRectF(chestX, deviceY, 175, 22), deviceFill);
     label(p, {chestX + 100, paddleY - 18}, t.compression);
     label(p, {chestX + 100, paddleY - 18 + fontPx * 1.1}, t.paddle);
-    label(p, {chestX + 100, deviceY + 40}, t.imaging);
+    label(p, {chestX + 40, deviceY + 40}, t.imaging);
     chamber(p, QPointF(chamberX, chamberY));
     label(p, {chamberX + 40, chamberY + 5}, t.chamber);
     // Keep a distance: arrows from the chamber to the paddle and the receptor.
@@ -171,57 +176,59 @@ void drawAirKermaGeometry(QPainter& p, const QRectF& area) {
     p.drawLine(QPointF(330, 20), QPointF(330, 420));
     // Tomosynthesis: the focus swings on an arc about the rotation axis, and
     // the chamber sits on that axis.
-    const QPointF axis(490, 290);
-    const double radius = 250;
+    const QPointF axis(470, 290);
+    const double radius = 240, paddleY = 215, deviceY = 365, half = 100;
     p.setPen(QPen(Qt::black, 1, Qt::DashLine));
     const QRectF circle(axis.x() - radius, axis.y() - radius, 2 * radius, 2 * radius);
     p.drawArc(circle, 72 * 16, 36 * 16);
+    auto focusAt = [&](double deg) {
+        const double a = deg * std::numbers::pi / 180;
+        return QPointF(axis.x() + radius * std::sin(a), axis.y() - radius * std::cos(a));
+    };
     p.setPen(QPen(beamPen, 1.2, Qt::DashLine));
     for (double deg : {-15.0, 0.0, 15.0}) {
-        const double a = deg * std::numbers::pi / 180;
-        const QPointF f(axis.x() + radius * std::sin(a), axis.y() - radius * std::cos(a));
-        p.drawLine(f, QPointF(axis.x() - 110, 365));
-        p.drawLine(f, QPointF(axis.x() + 110, 365));
+        p.drawLine(focusAt(deg), QPointF(axis.x() - half, deviceY));
+        p.drawLine(focusAt(deg), QPointF(axis.x() + half, deviceY));
     }
     p.setPen(QPen(Qt::black, 1));
-    for (double deg : {-15.0, 0.0, 15.0}) {
-        const double a = deg * std::numbers::pi / 180;
-        focusSpot(p, QPointF(axis.x() + radius * std::sin(a), axis.y() - radius * std::cos(a)));
-    }
+    for (double deg : {-15.0, 0.0, 15.0})
+        focusSpot(p, focusAt(deg));
     // The swing.
     p.setPen(QPen(Qt::black, 1.2));
     {
-        const double a1 = -22 * std::numbers::pi / 180, a2 = -27 * std::numbers::pi / 180;
         const double r = radius + 14;
-        arrow(p, QPointF(axis.x() + r * std::sin(a1), axis.y() - r * std::cos(a1)),
-              QPointF(axis.x() + r * std::sin(a2), axis.y() - r * std::cos(a2)), 7);
-        arrow(p, QPointF(axis.x() - r * std::sin(a1), axis.y() - r * std::cos(a1)),
-              QPointF(axis.x() - r * std::sin(a2), axis.y() - r * std::cos(a2)), 7);
+        auto at = [&](double deg) {
+            const double a = deg * std::numbers::pi / 180;
+            return QPointF(axis.x() + r * std::sin(a), axis.y() - r * std::cos(a));
+        };
+        arrow(p, at(-20), at(-26), 7);
+        arrow(p, at(20), at(26), 7);
     }
     p.setFont(designFont(14));
-    label(p, {axis.x() + 14, axis.y() - radius + 5}, q(t.focus));
-    slab(p, QRectF(axis.x() - 120, 215, 240, 9), paddleFill);
-    slab(p, QRectF(axis.x() - 120, 365, 240, 22), deviceFill);
-    label(p, {axis.x() + 70, 205}, q(t.compression));
-    label(p, {axis.x() + 70, 205 + 15}, q(t.paddle));
-    label(p, {axis.x() + 10, 405}, q(t.imagingDevice));
+    label(p, {axis.x(), axis.y() - radius - 14}, q(t.focus), At::Centre);
+    slab(p, QRectF(axis.x() - half, paddleY, 2 * half, 9), paddleFill);
+    slab(p, QRectF(axis.x() - half, deviceY, 2 * half, 22), deviceFill);
+    label(p, {axis.x() + 20, paddleY - 20}, q(t.compression));
+    label(p, {axis.x() + 20, paddleY - 5}, q(t.paddle));
+    label(p, {axis.x() - 40, deviceY + 40}, q(t.imagingDevice));
     chamber(p, axis);
     // The axis of rotation, seen end-on.
     p.setPen(QPen(Qt::blue, 1.2));
     p.drawLine(axis + QPointF(-14, 0), axis + QPointF(14, 0));
     p.drawLine(axis + QPointF(0, -14), axis + QPointF(0, 14));
     p.setPen(QPen(Qt::black, 1));
-    arrow(p, QPointF(axis.x() - 95, 330), axis + QPointF(-8, 5), 6);
-    label(p, {axis.x() - 150, 348}, q(t.rotationAxis));
+    arrow(p, QPointF(axis.x() - 80, 335), axis + QPointF(-8, 5), 6);
+    label(p, {axis.x() - 130, 350}, q(t.rotationAxis));
     // Focus-to-chamber distance along the central ray.
-    doubleArrow(p, QPointF(axis.x() + 130, axis.y() - radius), QPointF(axis.x() + 130, axis.y()));
+    const double fcdX = axis.x() + 150;
+    doubleArrow(p, QPointF(fcdX, axis.y() - radius), QPointF(fcdX, axis.y()));
     p.setPen(QPen(Qt::gray, 1, Qt::DotLine));
-    p.drawLine(QPointF(axis.x() + 8, axis.y() - radius), QPointF(axis.x() + 136, axis.y() - radius));
-    p.drawLine(QPointF(axis.x() + 36, axis.y()), QPointF(axis.x() + 136, axis.y()));
+    p.drawLine(QPointF(axis.x() + 8, axis.y() - radius), QPointF(fcdX + 6, axis.y() - radius));
+    p.drawLine(QPointF(axis.x() + 36, axis.y()), QPointF(fcdX + 6, axis.y()));
     p.setPen(QPen(Qt::black, 1));
-    label(p, {axis.x() + 92, 120}, q(t.focusTo));
-    label(p, {axis.x() + 92, 137}, q(t.chamber));
-    label(p, {axis.x() + 92, 154}, q(t.distance));
+    label(p, {fcdX - 6, 120}, q(t.focusTo), At::Right);
+    label(p, {fcdX - 6, 137}, q(t.chamber), At::Right);
+    label(p, {fcdX - 6, 154}, q(t.distance), At::Right);
     p.restore();
 }
 
@@ -232,7 +239,7 @@ void drawSmallGeometry(QPainter& p, const QRectF& area) {
     mammoGeometry(p,
                   {q(t.focus), q(t.focusTo), q(t.chamber), q(t.distance), q(t.compression), q(t.paddle), {}, {},
                    q(t.sixCm), {}, {}, q(t.chamber), q(t.imagingDevice)},
-                  19);
+                  16);
     p.restore();
 }
 

@@ -15,6 +15,7 @@ namespace {
 
 std::vector<Control> table() {
     const auto& t = texts::menuTexts();
+    // Captions too long for their button (some Japanese ones) get a smaller font.
     const Style button{14.25};
     const Style heading{15.75, true};
     const Style step{15.75};
@@ -32,7 +33,7 @@ std::vector<Control> table() {
         {.name = t.noteLine1Name, .kind = Kind::Label, .rect = {360, 960}, .text = t.noteLine1, .font = {15.75}},
         {.name = t.noteLine2Name, .kind = Kind::Label, .rect = {360, 1320}, .text = t.noteLine2, .font = {15.75}},
         {.name = "Command4", .kind = Kind::Button, .rect = {4920, 1800, 1455, 495}, .text = t.geometry, .font = button,
-         .back = colours::buttonCyan},
+         .back = colours::buttonCyan, .fit = true},
         {.name = "Label9", .kind = Kind::Label, .rect = {2880, 2160}, .text = t.menuHeading, .font = heading,
          .fore = colours::blue},
         separator("Line3", 2610, colours::white),
@@ -42,25 +43,25 @@ std::vector<Control> table() {
         {.name = "Label6", .kind = Kind::Label, .rect = {1200, 3240}, .text = t.step1, .font = step,
          .fore = colours::blue},
         {.name = "Command1", .kind = Kind::Button, .rect = {1800, 3120, 3495, 615}, .text = t.phantom, .font = button,
-         .back = colours::buttonYellow},
+         .back = colours::buttonYellow, .fit = true},
         {.name = "Label7", .kind = Kind::Label, .rect = {1200, 3960}, .text = t.step2, .font = step,
          .fore = colours::blue},
         {.name = "Command2", .kind = Kind::Button, .rect = {1800, 3840, 3495, 615}, .text = t.spectrum, .font = button,
-         .back = colours::buttonYellow},
+         .back = colours::buttonYellow, .fit = true},
         {.name = "Label8", .kind = Kind::Label, .rect = {1200, 4680}, .text = t.step3, .font = step,
          .fore = colours::blue},
         {.name = "Command5", .kind = Kind::Button, .rect = {1800, 4560, 3495, 615}, .text = t.simulation,
-         .font = button, .back = colours::buttonYellow},
+         .font = button, .back = colours::buttonYellow, .fit = true},
         separator("Line2", 5370, colours::white),
         separator("Line1", 5400, colours::grey),
         {.name = "Command3", .kind = Kind::Button, .rect = {1440, 5640, 3855, 615}, .text = t.results, .font = button,
-         .back = colours::buttonYellow},
+         .back = colours::buttonYellow, .fit = true},
         separator("Line6", 6480, colours::grey),
         {.name = "Command7", .kind = Kind::Button, .rect = {1440, 6720, 3855, 615}, .text = t.method, .font = button,
-         .back = colours::buttonYellow, .tip = t.byeTip},
+         .back = colours::buttonYellow, .tip = t.byeTip, .fit = true},
         separator("Line5", 7320, colours::white),
         {.name = "Command6", .kind = Kind::Button, .rect = {1440, 7560, 3855, 615}, .text = t.exit, .font = button,
-         .back = colours::buttonYellow, .tip = t.byeTip},
+         .back = colours::buttonYellow, .tip = t.byeTip, .fit = true},
         separator("Line7", 8400, colours::grey),
         {.name = "Label2", .kind = Kind::Label, .rect = {1320, 8640, 3870, 225}, .text = t.notice, .font = {9.75},
          .fore = colours::grey, .align = Align::Centre},

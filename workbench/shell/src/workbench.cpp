@@ -13,7 +13,7 @@
 
 namespace kv::shell {
 
-Workbench::Workbench(const QString& workDir) : workDir_(workDir) {
+Workbench::Workbench(const QString& workDir) : workDir_(workDir), menu_(std::make_unique<MenuScreen>(*this)) {
     endProgram = [] {
         for (QWidget* w : QApplication::topLevelWidgets())
             w->hide();
@@ -27,11 +27,7 @@ Workbench::~Workbench() {
         delete w;
 }
 
-MenuScreen& Workbench::menu() {
-    if (!menu_)
-        menu_ = std::make_unique<MenuScreen>(*this);
-    return *menu_;
-}
+MenuScreen& Workbench::menu() { return *menu_; }
 
 const std::vector<QString>& Workbench::perRunFiles() {
     static const std::vector<QString> files{QStringLiteral("MC.dat"), QStringLiteral("Phantom.dat"),
@@ -40,7 +36,7 @@ const std::vector<QString>& Workbench::perRunFiles() {
 }
 
 WorkflowState Workbench::state() const {
-    auto& m = const_cast<Workbench*>(this)->menu();
+    const MenuScreen& m = *menu_;
     if (m.button("Command5")->isEnabled())
         return WorkflowState::ReadyToSimulate;
     if (m.button("Command2")->isEnabled())

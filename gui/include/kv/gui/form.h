@@ -67,7 +67,7 @@ struct Control {
     int lineWidth = 1;  // lines, shape borders
     ShapeKind shape = ShapeKind::Rectangle;
     bool border = false;  // labels: single border; pictures: sunken border
-    bool fit = false;     // labels: a caption wider than the rectangle gets a smaller font
+    bool fit = false;     // labels, buttons: a caption wider than the rectangle gets a smaller font
 };
 
 enum class Placement { Centred, AtClientPosition };
