@@ -16,6 +16,7 @@ const ResultsScreenTexts& resultsScreenTexts() {
         .caption = "  Dose distribution ",
         .family = "Times New Roman",
         .selectFile = "Select File",
+        .headingRaise = 0,
         .property = "Property of this data",
         .ok = "OK",
         .clear = "Clear",

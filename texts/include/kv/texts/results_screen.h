@@ -17,6 +17,7 @@ struct ResultsScreenTexts {
     Text caption;
     Text family; // of every caption of the screen
     Text selectFile;       // Label1
+    Given<int> headingRaise; // twips Label1 and Label2 sit higher, for a taller font
     Text property;         // Label2
     Text ok;               // Command6
     Text clear;            // Command2

@@ -59,10 +59,10 @@ std::vector<Control> table() {
     };
     const int row = t.fcdRowTop;
     return {
-        label("Label1", 480, 120, t.selectFile, colours::blue),
+        label("Label1", 480, 120 - t.headingRaise, t.selectFile, colours::blue),
         {.name = "File1", .kind = Kind::FileList, .rect = {240, 480, 4335, 2655}, .text = "*.vesk", .font = {12}},
-        label("Label2", 360, 3240, t.property, colours::blue),
-        {.name = "Picture2", .kind = Kind::Picture, .rect = {240, 3600, 4335, 7095}, .font = {14.25},
+        label("Label2", 360, 3240 - t.headingRaise, t.property, colours::blue),
+        {.name = "Picture2", .kind = Kind::Picture, .rect = {240, 3600, 4335, 7095}, .font = {14.25, false, false, kSerif},
          .back = kCyan, .border = true},
         button("Command6", {480, 10800, 1695, 615}, t.ok),
         button("Command2", {2400, 10800, 1695, 615}, t.clear),
