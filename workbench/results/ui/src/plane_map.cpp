@@ -5,6 +5,7 @@
 #include "kv/gui/form.h"
 #include "kv/gui/twips.h"
 #include "kv/results/dose_colour.h"
+#include "kv/texts/xy_plane.h"
 
 #include <QLineEdit>
 #include <QPainter>
@@ -74,6 +75,42 @@ void drawIcon(gui::Canvas& icon) {
             inset += 2;
         }
     });
+}
+
+void appendReadOutPanel(std::vector<gui::Control>& rows, const ReadOutPanel& panel) {
+    using gui::Align;
+    using gui::Kind;
+    const auto& t = texts::planePanelTexts();
+    const gui::Style big{15.75};
+    const int l = panel.left, top = panel.top;
+    const auto box = [&](std::string_view name, int x, int y, int width) {
+        rows.push_back({.name = name, .kind = Kind::TextBox, .rect = {l + x, top + y, width, 375}, .font = big,
+                        .back = gui::colours::buttonYellow, .align = Align::Centre});
+    };
+    rows.push_back({.name = "Label41", .kind = Kind::Label, .rect = {l, top, 4695, 2895},
+                    .back = gui::colours::buttonCyan, .border = true});
+    rows.push_back({.name = "Label48", .kind = Kind::Label, .rect = {l + 600, top + panel.headingTop},
+                    .text = t.presentPoint, .font = big});
+    rows.push_back({.name = "Label37", .kind = Kind::Label, .rect = {l + 1080, top + 840}, .text = t.axes, .font = big});
+    box("Text2", 720, 1200, 975);
+    box("Text3", 1800, 1200, 975);
+    box("Text4", 2880, 1200, 975);
+    rows.push_back({.name = panel.cmName, .kind = Kind::Label, .rect = {l + 3960, top + 1200}, .text = t.cm, .font = big});
+    // The Japanese words are set smaller and spread over the boxes.
+    const bool spread = t.componentsWidth > 0;
+    rows.push_back({.name = "Label38", .kind = Kind::Label,
+                    .rect = {l + (spread ? t.componentsInset.get() : panel.componentsInset), top + 1800,
+                             spread ? t.componentsWidth.get() : panel.componentsWidth, 315},
+                    .text = t.components, .font = {t.componentsPt}, .align = Align::Centre});
+    box("Text5", 360, 2160, 1215);
+    box("Text6", 1680, 2160, 1215);
+    box("Text7", 3000, 2160, 1215);
+    rows.push_back({.name = "Label39", .kind = Kind::Label, .rect = {l + 4320, top + 2160}, .text = t.percent, .font = big});
+}
+
+void makeBoxesReadOnly(gui::Form& form) {
+    for (std::string_view box : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8"})
+        form.textBox(box)->setReadOnly(true);
 }
 
 namespace {

@@ -2,15 +2,12 @@
 // What the X-Y and X-Z plane screens have in common: a slice of the dose grid
 // painted as two mirror halves about the central axis x = 0 (one voxel is 4
 // map units), the fixed grid above it, and the voxel under the pointer.
+#include "kv/gui/form.h"
 #include "kv/results/dose_model.h"
 
 #include <optional>
 #include <string_view>
-
-namespace kv::gui {
-class Canvas;
-class Form;
-} // namespace kv::gui
+#include <vector>
 
 namespace kv::results::planes {
 
@@ -83,6 +80,22 @@ void addCrossHair(gui::Canvas& map, const char* name, bool horizontal, int botto
 
 // The small picture beside the 100 % dose panel; it does nothing.
 void drawIcon(gui::Canvas& icon);
+
+// The read-out panel of both screens (Label41 and what lies on it), laid
+// out from the panel's top-left corner in twips; the screens differ only in
+// where the heading and the component words sit, and in the name of "cm".
+struct ReadOutPanel {
+    int left;
+    int top;
+    int headingTop;       // Label48, below the panel's top
+    int componentsInset;  // Label38, from the panel's left edge
+    int componentsWidth;
+    std::string_view cmName;
+};
+void appendReadOutPanel(std::vector<gui::Control>& rows, const ReadOutPanel& panel);
+
+// The text boxes only show; nothing typed into them means anything.
+void makeBoxesReadOnly(gui::Form& form);
 
 // The read-out boxes of a plane screen: X, the row's coordinate, and the
 // primary, scatter and total dose of a voxel.

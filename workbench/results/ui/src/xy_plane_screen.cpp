@@ -30,8 +30,6 @@ std::vector<Control> form6Controls() {
     const auto& p = texts::planePanelTexts();
     const gui::Style heading{t.headingPt, false, false, t.headingFamily};
     const gui::Style big{kHeadingPt};
-    const int componentsLeft = p.componentsWidth > 0 ? 11880 + p.componentsInset : 12450;
-    const int componentsWidth = p.componentsWidth > 0 ? p.componentsWidth.get() : 3210;
     std::vector<Control> rows{
         {.name = "Label53", .kind = Kind::Label, .rect = {2640, 360, 5040, 405}, .text = t.title,
          .font = {18, false, false, t.titleFamily}, .fore = colours::blue, .align = Align::Centre},
@@ -63,27 +61,6 @@ std::vector<Control> form6Controls() {
          .font = {t.optionPt}, .parent = "Frame1"},
         {.name = "Option2", .kind = Kind::Option, .rect = {240, 960, 4215, 315}, .text = t.totalOption,
          .font = {t.optionPt}, .parent = "Frame1"},
-        // Read-out of the voxel under the pointer.
-        {.name = "Label41", .kind = Kind::Label, .rect = {11880, 2640, 4695, 2895}, .back = colours::buttonCyan,
-         .border = true},
-        {.name = "Label48", .kind = Kind::Label, .rect = {12480, 3000}, .text = p.presentPoint, .font = big},
-        {.name = "Label37", .kind = Kind::Label, .rect = {12960, 3480}, .text = p.axes, .font = big},
-        {.name = "Text2", .kind = Kind::TextBox, .rect = {12600, 3840, 975, 375}, .font = big,
-         .back = colours::buttonYellow, .align = Align::Centre},
-        {.name = "Text3", .kind = Kind::TextBox, .rect = {13680, 3840, 975, 375}, .font = big,
-         .back = colours::buttonYellow, .align = Align::Centre},
-        {.name = "Text4", .kind = Kind::TextBox, .rect = {14760, 3840, 975, 375}, .font = big,
-         .back = colours::buttonYellow, .align = Align::Centre},
-        {.name = "Label55", .kind = Kind::Label, .rect = {15840, 3840}, .text = p.cm, .font = big},
-        {.name = "Label38", .kind = Kind::Label, .rect = {componentsLeft, 4440, componentsWidth, 315},
-         .text = p.components, .font = {p.componentsPt}, .align = Align::Centre},
-        {.name = "Text5", .kind = Kind::TextBox, .rect = {12240, 4800, 1215, 375}, .font = big,
-         .back = colours::buttonYellow, .align = Align::Centre},
-        {.name = "Text6", .kind = Kind::TextBox, .rect = {13560, 4800, 1215, 375}, .font = big,
-         .back = colours::buttonYellow, .align = Align::Centre},
-        {.name = "Text7", .kind = Kind::TextBox, .rect = {14880, 4800, 1215, 375}, .font = big,
-         .back = colours::buttonYellow, .align = Align::Centre},
-        {.name = "Label39", .kind = Kind::Label, .rect = {16200, 4800}, .text = p.percent, .font = big},
         // Legend.
         {.name = "Picture7", .kind = Kind::Picture, .rect = {10080, 4800, 1455, 4095}, .back = colours::white,
          .border = true},
@@ -103,6 +80,9 @@ std::vector<Control> form6Controls() {
         {.name = "Command4", .kind = Kind::Button, .rect = {13920, 10440, 1335, 615}, .text = p.close, .font = big,
          .back = colours::buttonYellow},
     };
+    // Read-out of the voxel under the pointer.
+    planes::appendReadOutPanel(rows, {.left = 11880, .top = 2640, .headingTop = 360, .componentsInset = 570,
+                                      .componentsWidth = 3210, .cmName = "Label55"});
     for (const texts::PlacedText& n : t.note)
         rows.push_back({.name = n.name, .kind = Kind::Label, .rect = {n.left, n.top}, .text = n.text});
     return rows;
@@ -130,8 +110,7 @@ XYPlaneScreen::XYPlaneScreen(const ResultsSession& session)
 
     option("Option1")->setChecked(true);
     label("Label27")->hide();
-    for (std::string_view box : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8"})
-        textBox(box)->setReadOnly(true);
+    planes::makeBoxesReadOnly(*this);
     connect(option("Option1"), &QRadioButton::clicked, this, [this] { chooseSeparate(); });
     connect(option("Option2"), &QRadioButton::clicked, this, [this] { chooseTotal(); });
     onClick("Command4", [this] { hide(); });

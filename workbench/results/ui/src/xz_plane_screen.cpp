@@ -31,8 +31,6 @@ std::vector<Control> form7Controls() {
     const gui::Style big{kHeadingPt};
     const int drop = t.panelDrop;
     const int legend = t.legendDrop;
-    const int componentsLeft = p.componentsWidth > 0 ? 12360 + p.componentsInset : 12960;
-    const int componentsWidth = p.componentsWidth > 0 ? p.componentsWidth.get() : 3225;
     std::vector<Control> rows{
         {.name = "Label34", .kind = Kind::Label, .rect = {2880, 120, 5010, 405}, .text = t.title,
          .font = {18, false, false, t.titleFamily}, .fore = colours::blue, .align = Align::Centre},
@@ -69,27 +67,6 @@ std::vector<Control> form7Controls() {
          .back = colours::white, .border = true},
         {.name = "Label24", .kind = Kind::Label, .rect = {11280, 7440 + legend},
          .text = texts::doseLegendTexts().percent, .font = big},
-        // Read-out of the voxel under the pointer.
-        {.name = "Label41", .kind = Kind::Label, .rect = {12360, 720 + drop, 4695, 2895},
-         .back = colours::buttonCyan, .border = true},
-        {.name = "Label48", .kind = Kind::Label, .rect = {12960, 960 + drop}, .text = p.presentPoint, .font = big},
-        {.name = "Label37", .kind = Kind::Label, .rect = {13440, 1560 + drop}, .text = p.axes, .font = big},
-        {.name = "Text2", .kind = Kind::TextBox, .rect = {13080, 1920 + drop, 975, 375}, .font = big,
-         .back = colours::buttonYellow, .align = Align::Centre},
-        {.name = "Text3", .kind = Kind::TextBox, .rect = {14160, 1920 + drop, 975, 375}, .font = big,
-         .back = colours::buttonYellow, .align = Align::Centre},
-        {.name = "Text4", .kind = Kind::TextBox, .rect = {15240, 1920 + drop, 975, 375}, .font = big,
-         .back = colours::buttonYellow, .align = Align::Centre},
-        {.name = "Label53", .kind = Kind::Label, .rect = {16320, 1920 + drop}, .text = p.cm, .font = big},
-        {.name = "Label38", .kind = Kind::Label, .rect = {componentsLeft, 2520 + drop, componentsWidth, 315},
-         .text = p.components, .font = {p.componentsPt}, .align = Align::Centre},
-        {.name = "Text5", .kind = Kind::TextBox, .rect = {12720, 2880 + drop, 1215, 375}, .font = big,
-         .back = colours::buttonYellow, .align = Align::Centre},
-        {.name = "Text6", .kind = Kind::TextBox, .rect = {14040, 2880 + drop, 1215, 375}, .font = big,
-         .back = colours::buttonYellow, .align = Align::Centre},
-        {.name = "Text7", .kind = Kind::TextBox, .rect = {15360, 2880 + drop, 1215, 375}, .font = big,
-         .back = colours::buttonYellow, .align = Align::Centre},
-        {.name = "Label39", .kind = Kind::Label, .rect = {16680, 2880 + drop}, .text = p.percent, .font = big},
         // What the 100 % dose is.
         {.name = "Picture8", .kind = Kind::Picture, .rect = {12120, 3840 + drop, 480, 480}},
         {.name = "Label40", .kind = Kind::Label, .rect = {12360, 4320 + drop, 4695, 3135},
@@ -104,6 +81,9 @@ std::vector<Control> form7Controls() {
         {.name = "Command1", .kind = Kind::Button, .rect = {14400, 7800 + drop, 1335, 615}, .text = p.close,
          .font = big, .back = colours::buttonYellow},
     };
+    // Read-out of the voxel under the pointer.
+    planes::appendReadOutPanel(rows, {.left = 12360, .top = 720 + drop, .headingTop = 240, .componentsInset = 600,
+                                      .componentsWidth = 3225, .cmName = "Label53"});
     for (const texts::PlacedText& n : t.note)
         rows.push_back({.name = n.name, .kind = Kind::Label, .rect = {n.left, n.top}, .text = n.text});
     return rows;
@@ -135,8 +115,7 @@ XZPlaneScreen::XZPlaneScreen(const ResultsSession& session)
     AddDoseLegendLabels(*picture("Picture7"), kXZLegendTops);
     DrawDoseLegend(*picture("Picture7"));
 
-    for (std::string_view box : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8"})
-        textBox(box)->setReadOnly(true);
+    planes::makeBoxesReadOnly(*this);
     onClick("Command1", [this] { hide(); });
 }
 
