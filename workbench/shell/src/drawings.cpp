@@ -101,14 +101,14 @@ const QColor paddleFill(200, 230, 255);
 const QColor deviceFill(210, 210, 210);
 const QColor beamPen(255, 120, 0);
 
-struct MammoLabels {
-    QString focus, focusTo, chamberWord, distance, compression, paddle, keep1, keep2, six1, six2, chestWall, chamber,
-        imaging;
+// The labels only the large geometry has.
+struct MammoExtras {
+    QString keep1, keep2, six2, chestWall;
 };
 
 // Side view of a mammography unit on a 320 x 436 grid: the chest wall is on
 // the left, under the focus.
-void mammoGeometry(QPainter& p, const MammoLabels& t, double fontPx) {
+void mammoGeometry(QPainter& p, const texts::GeometryLabels& g, const MammoExtras& x, double fontPx) {
     const QPointF focus(120, 40);
     const double chestX = 120, chamberX = 175, chamberY = 290;  // 6 cm from the chest wall edge
     const double paddleY = 215, deviceY = 365;
@@ -119,44 +119,44 @@ void mammoGeometry(QPainter& p, const MammoLabels& t, double fontPx) {
     p.drawLine(focus, QPointF(300, deviceY));
     p.setPen(QPen(Qt::black, 1));
     focusSpot(p, focus);
-    label(p, focus + QPointF(12, 5), t.focus);
+    label(p, focus + QPointF(12, 5), q(g.focus));
     // Focus-to-chamber distance.
     doubleArrow(p, QPointF(70, focus.y()), QPointF(70, chamberY));
     p.setPen(QPen(Qt::gray, 1, Qt::DotLine));
     p.drawLine(QPointF(62, focus.y()), focus);
     p.drawLine(QPointF(62, chamberY), QPointF(chamberX, chamberY));
     p.setPen(QPen(Qt::black, 1));
-    label(p, {64, 140}, t.focusTo, At::Right);
-    label(p, {64, 140 + fontPx * 1.2}, t.chamberWord, At::Right);
-    label(p, {64, 140 + fontPx * 2.4}, t.distance, At::Right);
+    label(p, {64, 140}, q(g.focusTo), At::Right);
+    label(p, {64, 140 + fontPx * 1.2}, q(g.chamber), At::Right);
+    label(p, {64, 140 + fontPx * 2.4}, q(g.distance), At::Right);
     // Paddle above and image receptor below, both well clear of the chamber.
     slab(p, QRectF(chestX, paddleY, 175, 9), paddleFill);
     slab(p, QRectF(chestX, deviceY, 175, 22), deviceFill);
-    label(p, {chestX + 100, paddleY - 18}, t.compression);
-    label(p, {chestX + 100, paddleY - 18 + fontPx * 1.1}, t.paddle);
-    label(p, {chestX + 40, deviceY + 40}, t.imaging);
+    label(p, {chestX + 100, paddleY - 18}, q(g.compression));
+    label(p, {chestX + 100, paddleY - 18 + fontPx * 1.1}, q(g.paddle));
+    label(p, {chestX + 40, deviceY + 40}, q(g.imagingDevice));
     chamber(p, QPointF(chamberX, chamberY));
-    label(p, {chamberX + 40, chamberY + 5}, t.chamber);
+    label(p, {chamberX + 40, chamberY + 5}, q(g.chamber));
     // Keep a distance: arrows from the chamber to the paddle and the receptor.
     arrow(p, QPointF(chamberX + 60, chamberY - 12), QPointF(chamberX + 60, paddleY + 12), 6);
     arrow(p, QPointF(chamberX + 60, chamberY + 12), QPointF(chamberX + 60, deviceY - 3), 6);
-    label(p, {chamberX + 68, chamberY - 36}, t.keep1);
-    label(p, {chamberX + 68, chamberY - 36 + fontPx * 1.1}, t.keep2);
+    label(p, {chamberX + 68, chamberY - 36}, x.keep1);
+    label(p, {chamberX + 68, chamberY - 36 + fontPx * 1.1}, x.keep2);
     // 6 cm from the chest wall edge.
     p.setPen(QPen(Qt::black, 1));
     doubleArrow(p, QPointF(chestX, chamberY + 30), QPointF(chamberX, chamberY + 30), 5);
     p.setPen(QPen(Qt::gray, 1, Qt::DotLine));
     p.drawLine(QPointF(chamberX, chamberY + 8), QPointF(chamberX, chamberY + 34));
     p.setPen(QPen(Qt::black, 1));
-    label(p, {chestX + 4, chamberY + 30 + fontPx * 1.2}, t.six1);
-    label(p, {chestX + 4, chamberY + 30 + fontPx * 2.3}, t.six2);
+    label(p, {chestX + 4, chamberY + 30 + fontPx * 1.2}, q(g.sixCm));
+    label(p, {chestX + 4, chamberY + 30 + fontPx * 2.3}, x.six2);
     // The chest wall.
     p.setPen(QPen(Qt::black, 2));
     p.drawLine(QPointF(chestX - 1, paddleY - 10), QPointF(chestX - 1, deviceY + 30));
     p.setPen(QPen(Qt::black, 1));
-    if (!t.chestWall.isEmpty()) {
+    if (!x.chestWall.isEmpty()) {
         arrow(p, QPointF(chestX - 40, deviceY + 50), QPointF(chestX - 4, deviceY + 30), 6);
-        label(p, {chestX - 45, deviceY + 62}, t.chestWall, At::Centre);
+        label(p, {chestX - 45, deviceY + 62}, x.chestWall, At::Centre);
     }
 }
 
@@ -166,11 +166,7 @@ void drawAirKermaGeometry(QPainter& p, const QRectF& area) {
     const auto& t = texts::airKermaTexts();
     p.save();
     fitDesign(p, area, 640, 436);
-    mammoGeometry(p,
-                  {q(t.focus), q(t.focusTo), q(t.chamber), q(t.distance), q(t.compression), q(t.paddle),
-                   q(t.keepDistance), q(t.fromChamber), q(t.sixCm), q(t.chestWallEdge), q(t.chestWallSide),
-                   q(t.chamber), q(t.imagingDevice)},
-                  14);
+    mammoGeometry(p, t.geometry, {q(t.keepDistance), q(t.fromChamber), q(t.chestWallEdge), q(t.chestWallSide)}, 14);
     // A divider between the two exposures.
     p.setPen(QPen(Qt::gray, 1));
     p.drawLine(QPointF(330, 20), QPointF(330, 420));
@@ -205,12 +201,12 @@ void drawAirKermaGeometry(QPainter& p, const QRectF& area) {
         arrow(p, at(20), at(26), 7);
     }
     p.setFont(designFont(14));
-    label(p, {axis.x(), axis.y() - radius - 14}, q(t.focus), At::Centre);
+    label(p, {axis.x(), axis.y() - radius - 14}, q(t.geometry.focus), At::Centre);
     slab(p, QRectF(axis.x() - half, paddleY, 2 * half, 9), paddleFill);
     slab(p, QRectF(axis.x() - half, deviceY, 2 * half, 22), deviceFill);
-    label(p, {axis.x() + 20, paddleY - 20}, q(t.compression));
-    label(p, {axis.x() + 20, paddleY - 5}, q(t.paddle));
-    label(p, {axis.x() - 40, deviceY + 40}, q(t.imagingDevice));
+    label(p, {axis.x() + 20, paddleY - 20}, q(t.geometry.compression));
+    label(p, {axis.x() + 20, paddleY - 5}, q(t.geometry.paddle));
+    label(p, {axis.x() - 40, deviceY + 40}, q(t.geometry.imagingDevice));
     chamber(p, axis);
     // The axis of rotation, seen end-on.
     p.setPen(QPen(Qt::blue, 1.2));
@@ -226,9 +222,9 @@ void drawAirKermaGeometry(QPainter& p, const QRectF& area) {
     p.drawLine(QPointF(axis.x() + 8, axis.y() - radius), QPointF(fcdX + 6, axis.y() - radius));
     p.drawLine(QPointF(axis.x() + 36, axis.y()), QPointF(fcdX + 6, axis.y()));
     p.setPen(QPen(Qt::black, 1));
-    label(p, {fcdX - 6, 120}, q(t.focusTo), At::Right);
-    label(p, {fcdX - 6, 137}, q(t.chamber), At::Right);
-    label(p, {fcdX - 6, 154}, q(t.distance), At::Right);
+    label(p, {fcdX - 6, 120}, q(t.geometry.focusTo), At::Right);
+    label(p, {fcdX - 6, 137}, q(t.geometry.chamber), At::Right);
+    label(p, {fcdX - 6, 154}, q(t.geometry.distance), At::Right);
     p.restore();
 }
 
@@ -236,10 +232,7 @@ void drawSmallGeometry(QPainter& p, const QRectF& area) {
     const auto& t = texts::methodTexts();
     p.save();
     fitDesign(p, area, 320, 436);
-    mammoGeometry(p,
-                  {q(t.focus), q(t.focusTo), q(t.chamber), q(t.distance), q(t.compression), q(t.paddle), {}, {},
-                   q(t.sixCm), {}, {}, q(t.chamber), q(t.imagingDevice)},
-                  16);
+    mammoGeometry(p, t.geometry, {}, 16);
     p.restore();
 }
 

@@ -22,6 +22,18 @@ struct PhantomSketchTexts {
     Text noteLine3;
 };
 
+// The labels of the mammography geometry, drawn on both screens.
+struct GeometryLabels {
+    Text focus;
+    Text focusTo;  // "Focus to" / "Chamber" / "Distance" in three lines
+    Text chamber;
+    Text distance;
+    Text compression;
+    Text paddle;
+    Text sixCm;
+    Text imagingDevice;
+};
+
 struct AirKermaTexts {
     Text caption;
     Text headingName;
@@ -32,19 +44,12 @@ struct AirKermaTexts {
     Text note;
     Text close;
     // The drawing.
-    Text focus;
-    Text focusTo;
-    Text distance;
-    Text chamber;
-    Text compression;
-    Text paddle;
+    GeometryLabels geometry;
     Text keepDistance;
     Text fromChamber;
-    Text sixCm;
-    Text chestWallEdge;
+    Text chestWallEdge;  // under geometry.sixCm
     Text rotationAxis;
     Text chestWallSide;
-    Text imagingDevice;
 };
 
 enum class MethodLineKind { Heading, Step, Body, Formula };
@@ -63,14 +68,7 @@ struct MethodTexts {
     Text formulaBeforeSign;
     Text close;
     // Picture2, the small air-kerma geometry.
-    Text focus;
-    Text focusTo;
-    Text distance;
-    Text chamber;
-    Text compression;
-    Text paddle;
-    Text sixCm;
-    Text imagingDevice;
+    GeometryLabels geometry;
     // Picture3, plan and side view of the phantom.
     Text chestWallSide;
     Text width15;
