@@ -34,13 +34,11 @@ uint64_t freshSeed() {
            static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
 }
 
-std::string fill(std::string s, std::initializer_list<std::string> args) {
-    int i = 1;
-    for (const std::string& a : args) {
-        std::string key = "%" + std::to_string(i++);
-        for (size_t at = s.find(key); at != std::string::npos; at = s.find(key, at + a.size())) s.replace(at, key.size(), a);
-    }
-    return s;
+// The console's texts with %1, %2 ... filled in, as QString::arg does for the window.
+std::string fill(std::string_view pattern, std::initializer_list<std::string> args) {
+    QString s = QString::fromUtf8(pattern.data(), static_cast<qsizetype>(pattern.size()));
+    for (const std::string& a : args) s = s.arg(QString::fromStdString(a));
+    return s.toStdString();
 }
 
 std::string seconds(double s) { return durationText(s).toStdString(); }
@@ -51,12 +49,12 @@ int runConsole(const std::filesystem::path& dir, ExposureKind kind) {
     try {
         session = prepareSession(dir, kind, defaultThreadCount(), freshSeed());
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", fill(t.cannotStart.str(), {e.what()}).c_str());
+        std::fprintf(stderr, "%s\n", fill(t.cannotStart, {e.what()}).c_str());
         return 1;
     }
     const RunInputs& in = session->inputs();
     std::printf("%s\n%s\n",
-                fill(t.consoleStart.str(), {in.control.resultFile, std::to_string(in.histories),
+                fill(t.consoleStart, {in.control.resultFile, std::to_string(in.histories),
                                             std::to_string(defaultThreadCount())})
                     .c_str(),
                 t.consoleHint.c_str());
@@ -72,7 +70,7 @@ int runConsole(const std::filesystem::path& dir, ExposureKind kind) {
         if (now - lastPrint < std::chrono::seconds(5)) continue;
         lastPrint = now;
         SessionProgress p = session->progress();
-        std::printf("%s\n", fill(t.consoleProgress.str(),
+        std::printf("%s\n", fill(t.consoleProgress,
                                  {format(100.0 * static_cast<double>(p.done) / static_cast<double>(p.total), "0.0"),
                                   std::to_string(p.done), std::to_string(p.total), format(p.rate, "0.00E+00"),
                                   seconds(p.elapsed), seconds(p.remaining),
@@ -84,14 +82,14 @@ int runConsole(const std::filesystem::path& dir, ExposureKind kind) {
     switch (session->state()) {
     case SessionState::Saved:
         std::printf("%s\n", (session->savedHistories() < in.histories
-                                 ? fill(t.stoppedAndSaved.str(), {in.control.resultFile,
+                                 ? fill(t.stoppedAndSaved, {in.control.resultFile,
                                                                   std::to_string(session->savedHistories()),
                                                                   std::to_string(in.histories)})
-                                 : fill(t.saved.str(), {in.control.resultFile, std::to_string(session->savedHistories())}))
+                                 : fill(t.saved, {in.control.resultFile, std::to_string(session->savedHistories())}))
                                 .c_str());
         return 0;
     case SessionState::Failed:
-        std::fprintf(stderr, "%s\n", fill(t.writeFailed.str(), {session->failure()}).c_str());
+        std::fprintf(stderr, "%s\n", fill(t.writeFailed, {session->failure()}).c_str());
         return 1;
     default: std::printf("%s\n", t.cancelled.c_str()); return 1;
     }
@@ -110,7 +108,7 @@ int runEngine(int argc, char** argv, ExposureKind kind) {
     try {
         session = prepareSession(dir, kind, defaultThreadCount(), freshSeed());
     } catch (const std::exception& e) {
-        QMessageBox::warning(nullptr, caption, QString::fromStdString(fill(t.cannotStart.str(), {e.what()})));
+        QMessageBox::warning(nullptr, caption, QString::fromStdString(fill(t.cannotStart, {e.what()})));
         return 1;
     }
     ProgressWindow w(*session);

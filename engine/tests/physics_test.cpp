@@ -79,41 +79,41 @@ TEST(MixtureData, AttenuationAndEnergyAbsorptionAgreeWithTheStandardTables) {
     }
 }
 
+// Sampled polar cosines at 8, 20 and 50 keV against the density the sampler stands for.
+template <class Sample, class Density>
+void expectAnglesFollow(Sample sample, Density density, uint64_t seed) {
+    for (double e : {8.0, 20.0, 50.0}) {
+        Rng rng(seed, static_cast<uint64_t>(e));
+        std::vector<double> c(200000);
+        for (double& v : c) v = sample(e, rng);
+        int dof = 0;
+        double chi = chiSquarePerDof(c, [&](double cost) { return density(e, cost); }, 100, dof);
+        EXPECT_LT(chi, 1.0 + 4.0 * std::sqrt(2.0 / dof)) << e << " keV, dof " << dof;
+    }
+}
+
+double momentumTransfer(double e, double cost) { return e / kHcKevAngstrom * std::sqrt(0.5 * (1.0 - cost)); }
+
 TEST(MaterialPhysics, IncoherentAnglesFollowKleinNishinaTimesTheScatteringFunction) {
     Material m = tissue50();
     MaterialPhysics p(m);
-    for (double e : {8.0, 20.0, 50.0}) {
-        Rng rng(7, static_cast<uint64_t>(e));
-        std::vector<double> c(200000);
-        for (double& v : c) v = p.sampleComptonCosine(e, rng);
-        double k = e / kElectronMass;
-        auto density = [&](double cost) {
-            double eps = 1.0 / (1.0 + k * (1.0 - cost));
-            double kn = eps * eps * (eps + 1.0 / eps - (1.0 - cost * cost));
-            double x = e / kHcKevAngstrom * std::sqrt(0.5 * (1.0 - cost));
-            return kn * MixtureData::scatteringFunction(m, x);
-        };
-        int dof = 0;
-        double chi = chiSquarePerDof(c, density, 100, dof);
-        EXPECT_LT(chi, 1.0 + 4.0 * std::sqrt(2.0 / dof)) << e << " keV, dof " << dof;
-    }
+    expectAnglesFollow([&](double e, Rng& rng) { return p.sampleComptonCosine(e, rng); },
+                       [&](double e, double cost) {
+                           double eps = 1.0 / (1.0 + e / kElectronMass * (1.0 - cost));
+                           double kn = eps * eps * (eps + 1.0 / eps - (1.0 - cost * cost));
+                           return kn * MixtureData::scatteringFunction(m, momentumTransfer(e, cost));
+                       },
+                       7);
 }
 
 TEST(MaterialPhysics, CoherentAnglesFollowThomsonTimesTheFormFactor) {
     Material m = tissue50();
     MaterialPhysics p(m);
-    for (double e : {8.0, 20.0, 50.0}) {
-        Rng rng(11, static_cast<uint64_t>(e));
-        std::vector<double> c(200000);
-        for (double& v : c) v = p.sampleRayleighCosine(e, rng);
-        auto density = [&](double cost) {
-            double x = e / kHcKevAngstrom * std::sqrt(0.5 * (1.0 - cost));
-            return (1.0 + cost * cost) * MixtureData::formFactorSquared(m, x);
-        };
-        int dof = 0;
-        double chi = chiSquarePerDof(c, density, 100, dof);
-        EXPECT_LT(chi, 1.0 + 4.0 * std::sqrt(2.0 / dof)) << e << " keV, dof " << dof;
-    }
+    expectAnglesFollow([&](double e, Rng& rng) { return p.sampleRayleighCosine(e, rng); },
+                       [&](double e, double cost) {
+                           return (1.0 + cost * cost) * MixtureData::formFactorSquared(m, momentumTransfer(e, cost));
+                       },
+                       11);
 }
 
 TEST(AliasTable, DrawsBinsInProportionToTheirWeights) {
