@@ -24,6 +24,7 @@ public:
     // The drawing area, in pixels, inside the border.
     QRect innerRect() const;
 
+    // Setting the background clears the picture.
     void setBackground(const QColor& c);
     QColor background() const { return background_; }
     QColor foreground() const { return foreground_; }
