@@ -33,9 +33,8 @@ void paintMirrored(gui::Canvas& map, const Slice& slice, Component leftComponent
 }
 
 std::optional<Voxel> voxelAt(const Slice& slice, double x, double y) {
-    // |x| / 4 is the whole millimetres out from the axis: 10 · (|x| · 0.025 cm),
-    // taken without the rounding of the product so a pointer on a cell edge
-    // reads the voxel beyond it.
+    // Int(10 · |x| · 0.025) + 1 as the exact quotient |x| / 4, so that a pointer
+    // between pixels (a scaled screen) cannot fall into the neighbouring voxel.
     if (y < 0)
         return std::nullopt;
     const double ix = std::floor(std::abs(x) / 4) + 1;
