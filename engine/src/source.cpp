@@ -75,6 +75,8 @@ FieldSource::FieldSource(const FieldGeometry& g, const RaySpectra& s) : g_(g), s
         sum += emissionIntegral(g.angleMinDeg + (g.angleMaxDeg - g.angleMinDeg) * (i + 0.5) / nodes, n);
     emitted_ = sum / nodes;
     if (!(emitted_ > 0)) throw std::invalid_argument("the spectrum sends no photons into the field");
+    fixedFocus_ = focus(g.angleMinDeg);
+    fixedAxis_ = axis(g.angleMinDeg);
 }
 
 Vec3 FieldSource::focus(double angleDeg) const {
@@ -114,8 +116,8 @@ double FieldSource::emissionIntegral(double angleDeg, int n) const {
 }
 
 SourcePhoton FieldSource::sample(Rng& rng) const {
-    bool sweep = g_.angleMaxDeg > g_.angleMinDeg;
-    Vec3 f = focus(g_.angleMinDeg), ax = axis(g_.angleMinDeg);
+    const bool sweep = g_.angleMaxDeg > g_.angleMinDeg;
+    Vec3 f = fixedFocus_, ax = fixedAxis_;
     for (;;) {
         if (sweep) {
             double a = g_.angleMinDeg + (g_.angleMaxDeg - g_.angleMinDeg) * rng.uniform();

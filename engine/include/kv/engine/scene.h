@@ -4,6 +4,7 @@
 // A point belongs to the first region that contains it.
 #include "kv/engine/vec.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -37,10 +38,10 @@ struct Shape {
     // Distance to the box's far side from a point inside it.
     double boxExit(Vec3 p, Vec3 d) const {
         double t = kInfinity;
-        if (d.x != 0) t = std::fmin(t, ((d.x > 0 ? box.hi.x : box.lo.x) - p.x) / d.x);
-        if (d.y != 0) t = std::fmin(t, ((d.y > 0 ? box.hi.y : box.lo.y) - p.y) / d.y);
-        if (d.z != 0) t = std::fmin(t, ((d.z > 0 ? box.hi.z : box.lo.z) - p.z) / d.z);
-        return std::fmax(t, 0.0);
+        if (d.x != 0) t = std::min(t, ((d.x > 0 ? box.hi.x : box.lo.x) - p.x) / d.x);
+        if (d.y != 0) t = std::min(t, ((d.y > 0 ? box.hi.y : box.lo.y) - p.y) / d.y);
+        if (d.z != 0) t = std::min(t, ((d.z > 0 ? box.hi.z : box.lo.z) - p.z) / d.z);
+        return t > 0.0 ? t : 0.0;
     }
 };
 

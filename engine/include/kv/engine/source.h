@@ -77,6 +77,7 @@ private:
     double rayMax_ = 0;
     double minHeight2_ = 0;        // square of the smallest focus height over the angles
     double emitted_ = 0;
+    Vec3 fixedFocus_, fixedAxis_; // without a sweep
 };
 
 } // namespace kv::engine

@@ -16,7 +16,8 @@ inline double norm(Vec3 a) { return std::sqrt(dot(a, a)); }
 // Turns unit direction d by polar angle acos(cost) and azimuth given by its
 // cosine and sine.
 inline Vec3 rotate(Vec3 d, double cost, double cphi, double sphi) {
-    double sint = std::sqrt(std::fmax(0.0, 1.0 - cost * cost));
+    double s2 = 1.0 - cost * cost;
+    double sint = s2 > 0.0 ? std::sqrt(s2) : 0.0;
     double w2 = 1.0 - d.z * d.z;
     if (w2 < 1e-12) {
         double s = d.z < 0 ? -1.0 : 1.0;
