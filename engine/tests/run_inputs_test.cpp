@@ -21,6 +21,12 @@ struct ProgramRun {
     std::string out, err;
 };
 
+#ifndef KV_ENGINE_PROGRAMS
+#define KV_ENGINE_PROGRAMS 0
+#endif
+#define REQUIRE_PROGRAMS()                                                                                             \
+    if (!KV_ENGINE_PROGRAMS) GTEST_SKIP() << "built without the Qt programs"
+
 // Runs an engine in `dir` without a display, as a console program.
 ProgramRun runProgram(const RunDir& dir, const std::string& program) {
     std::string cmd = "cd '" + dir.path().string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" +
@@ -127,6 +133,7 @@ TEST(ResultFile, DescriptionHasTheLineCountOfItsKind) {
 // The real programs: inputs written by the project's writers, a small run,
 // the result loaded by the results model.
 TEST(Programs, HalvexAndTiravexLeaveResultsTheWorkbenchLoads) {
+    REQUIRE_PROGRAMS();
     struct Row {
         const char* program;
         const char* kind;
@@ -160,6 +167,7 @@ TEST(Programs, HalvexAndTiravexLeaveResultsTheWorkbenchLoads) {
 }
 
 TEST(Programs, BadInputGivesAMessageAndNoResult) {
+    REQUIRE_PROGRAMS();
     RunDir dir({.thickness = "7", .resultName = "bad"});
     ProgramRun run = runProgram(dir, "halvex");
     EXPECT_EQ(run.exitCode, 1);
@@ -168,6 +176,7 @@ TEST(Programs, BadInputGivesAMessageAndNoResult) {
 }
 
 TEST(Programs, TheSameNameTwiceLeavesTheLaterResult) {
+    REQUIRE_PROGRAMS();
     RunDir dir({.histories = "1e5", .resultName = "same"});
     ASSERT_EQ(runProgram(dir, "halvex").exitCode, 0);
     kv::workbench::writeControlFile(dir.path(), {"65", "60", 60, "7.5", "7e4", "same", "Test unit"});
