@@ -3,6 +3,7 @@
 #include "kv/common/format.h"
 #include "kv/engine/transport.h"
 
+#include <array>
 #include <chrono>
 #include <fstream>
 #include <stdexcept>
@@ -91,11 +92,13 @@ struct BreastReference::Impl {
 
 namespace {
 
-class ReferenceWorker {
+class alignas(64) ReferenceWorker {
 public:
     ReferenceWorker(const Scene& scene, const std::vector<MaterialPhysics>& phys, const FieldSource& src,
                     const std::vector<ReferenceBox>& boxes)
-        : scene_(&scene), phys_(&phys), src_(&src), boxes_(&boxes), h_(4 + boxes.size(), 0.0) {}
+        : scene_(&scene), phys_(&phys), src_(&src), boxes_(&boxes), channels_(4 + boxes.size()) {
+        if (boxes.size() > kMaxReferenceBoxes) throw std::invalid_argument("too many boxes");
+    }
 
     void history(Rng& rng) {
         SourcePhoton sp = src_->sample(rng);
@@ -104,7 +107,7 @@ public:
     }
     void foldHistory(ScalarStats& st) {
         st.n += 1;
-        for (size_t k = 0; k < h_.size(); ++k) {
+        for (size_t k = 0; k < channels_; ++k) {
             st.s1[k] += h_[k];
             st.s2[k] += h_[k] * h_[k];
             h_[k] = 0;
@@ -129,7 +132,10 @@ private:
     const std::vector<MaterialPhysics>* phys_;
     const FieldSource* src_;
     const std::vector<ReferenceBox>* boxes_;
-    std::vector<double> h_; // breast, emitted, deposited, escaped, boxes...
+    size_t channels_;
+    // breast, emitted, deposited, escaped, boxes...; kept inside the worker so
+    // that threads never share a cache line
+    std::array<double, 4 + kMaxReferenceBoxes> h_{};
 };
 
 } // namespace

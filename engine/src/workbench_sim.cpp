@@ -18,7 +18,8 @@ constexpr double kQuantaPerEv = 1000.0;
 constexpr double kFoldedVoxels = 2.0;
 } // namespace
 
-class WorkbenchSimulation::Worker {
+// Aligned so that two threads never write into one cache line.
+class alignas(64) WorkbenchSimulation::Worker {
 public:
     explicit Worker(const WorkbenchSimulation& sim)
         : sim_(&sim), tally_(2 * static_cast<size_t>(kVoxelsX) * kVoxelsY * sim.layers_, 0),

@@ -13,6 +13,8 @@
 
 namespace kv::engine {
 
+inline constexpr size_t kMaxReferenceBoxes = 28;
+
 struct ReferenceBox {
     double x0, x1, y0, y1, z0, z1; // cm
 };

@@ -100,7 +100,9 @@ std::vector<ScalarStats> runBatches(uint64_t total, uint64_t seed, std::vector<W
             if (b >= batches) break;
             uint64_t count = std::min(batchSize, total - b * batchSize);
             Rng rng(seed, b);
-            ScalarStats& st = stats[b];
+            // Summed here, on this thread's own memory, and stored once at the end:
+            // neighbouring batches run on other threads.
+            ScalarStats st(channels);
             uint64_t sincePublish = 0;
             for (uint64_t i = 0; i < count; ++i) {
                 w.history(rng);
@@ -114,6 +116,7 @@ std::vector<ScalarStats> runBatches(uint64_t total, uint64_t seed, std::vector<W
             w.endBatch();
             ctl.publish(t, finished, st, sincePublish);
             finished.add(st);
+            stats[b] = std::move(st);
         }
     };
     if (threads == 1) {
