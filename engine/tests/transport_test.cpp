@@ -77,16 +77,16 @@ TEST(Transport, EnergyIsConserved) {
 // Air kerma of the source model: the analytic value at a point against the
 // kerma of the sampled photons crossing a small square around it.
 TEST(Source, AirKermaMatchesTheSampledPhotonsAndFallsWithTheInverseSquare) {
-    RaySpectra spec = test_support::syntheticHeelSpectrum();
+    RaySpectra beam = test_support::syntheticHeelSpectrum();
     Material air = materials::dryAir();
     std::vector<double> muEn;
-    for (double e : spec.energies) muEn.push_back(MixtureData::energyAbsorption(air, e));
+    for (double e : beam.energies) muEn.push_back(MixtureData::energyAbsorption(air, e));
     FieldGeometry g; // mammography: focus at the origin, field 15 x 15 cm at 65 cm
-    FieldSource src(g, spec);
+    FieldSource src(g, beam);
     auto kermaAt = [&](Vec3 p) {
         std::vector<double> f = src.fluenceAt(p);
         double k = 0;
-        for (size_t i = 0; i < f.size(); ++i) k += f[i] * spec.energies[i] * muEn[i];
+        for (size_t i = 0; i < f.size(); ++i) k += f[i] * beam.energies[i] * muEn[i];
         return k;
     };
     // The same ray: K r^2 stays constant.
@@ -100,8 +100,8 @@ TEST(Source, AirKermaMatchesTheSampledPhotonsAndFallsWithTheInverseSquare) {
         Rng rng(17, static_cast<uint64_t>(depth));
         const int n = 600000;
         double sum = 0;
-        std::vector<double> byEnergy(spec.energies.size());
-        for (size_t i = 0; i < spec.energies.size(); ++i) byEnergy[i] = spec.energies[i] * muEn[i];
+        std::vector<double> byEnergy(beam.energies.size());
+        for (size_t i = 0; i < beam.energies.size(); ++i) byEnergy[i] = beam.energies[i] * muEn[i];
         for (int i = 0; i < n; ++i) {
             SourcePhoton sp = src.sample(rng);
             double t = depth / sp.dir.z;
