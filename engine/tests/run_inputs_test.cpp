@@ -2,9 +2,11 @@
 #include "kv/engine/result_file.h"
 #include "kv/engine/run_inputs.h"
 #include "kv/results/result_file.h"
+#include "kv/texts/results_model.h"
 #include "kv/workbench/phantom_file.h"
 #include "run_dir.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -145,6 +147,11 @@ TEST(Programs, HalvexAndTiravexLeaveResultsTheWorkbenchLoads) {
         EXPECT_NE(run.out.find("Saved e2e.vesk with 300000 histories."), std::string::npos) << run.out;
         std::string bytes = dir.read("e2e.vesk");
         EXPECT_EQ(bytes.substr(0, bytes.find("\r\n")), row.kind);
+        kv::results::HeaderPreview preview =
+            kv::results::PreviewResultHeader(dir.path(), "e2e.vesk", kv::texts::resultsModelTexts());
+        EXPECT_TRUE(preview.complete);
+        EXPECT_NE(std::find(preview.lines.begin(), preview.lines.end(), "   History = 3.00E+05"), preview.lines.end());
+        EXPECT_NE(std::find(preview.lines.begin(), preview.lines.end(), "     15 x 15 x 5 cm"), preview.lines.end());
         kv::results::LoadResult loaded = kv::results::LoadResultFile(dir.path(), "e2e.vesk");
         ASSERT_TRUE(loaded) << row.program;
         const kv::results::DoseModel& m = *loaded.model;
