@@ -30,9 +30,13 @@ struct ProgramRun {
     if (!KV_ENGINE_PROGRAMS) GTEST_SKIP() << "built without the Qt programs"
 
 // Runs an engine in `dir` without a display, as a console program.
-ProgramRun runProgram(const RunDir& dir, const std::string& program) {
-    std::string cmd = "cd '" + dir.path().string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" +
-                      std::string(KV_RUN_DIR) + "/" + program + "' > stdout.txt 2> stderr.txt";
+// With `copies` > 1 that many run at once (and the exit code tells nothing).
+ProgramRun runProgram(const RunDir& dir, const std::string& program, int copies = 1) {
+    std::string one = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" + std::string(KV_RUN_DIR) + "/" + program + "'";
+    std::string all = one;
+    for (int i = 1; i < copies; ++i) all += " & " + one;
+    if (copies > 1) all += " & wait";
+    std::string cmd = "cd '" + dir.path().string() + "' && { " + all + "; } > stdout.txt 2> stderr.txt";
     int status = std::system(cmd.c_str());
     ProgramRun r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, dir.read("stdout.txt"), dir.read("stderr.txt")};
     fs::remove(dir.path() / "stdout.txt");
@@ -180,6 +184,18 @@ TEST(Programs, BadInputGivesAMessageAndNoResult) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("Phantom.dat: the phantom thickness of 7 cm"), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(dir.path() / "bad.vesk"));
+}
+
+TEST(Programs, EnginesRunningAtOnceLeaveAWholeFile) {
+    REQUIRE_PROGRAMS();
+    RunDir dir({.histories = "2e5", .resultName = "both"});
+    ProgramRun run = runProgram(dir, "halvex", 3);
+    size_t saved = 0;
+    for (size_t at = run.out.find("Saved both.vesk"); at != std::string::npos; at = run.out.find("Saved both.vesk", at + 1))
+        ++saved;
+    EXPECT_EQ(saved, 3u) << run.out << run.err;
+    EXPECT_TRUE(kv::results::LoadResultFile(dir.path(), "both.vesk"));
+    EXPECT_EQ(filesIn(dir.path()).size(), 14u); // no temporary file left beside the result
 }
 
 TEST(Programs, TheSameNameTwiceLeavesTheLaterResult) {
