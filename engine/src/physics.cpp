@@ -1,8 +1,9 @@
 #include "kv/engine/physics.h"
 
+#include "kv/photon/energy_absorption.h"
+
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 #include <stdexcept>
 #include <xraylib.h>
 
@@ -23,33 +24,6 @@ double mix(const Material& m, F f) {
 
 double atomicWeight(int z) { return AtomicWeight(z, nullptr); }
 
-constexpr double kClassicalElectronRadius2 = 7.9407877e-26; // cm2
-constexpr double kAvogadro = 6.02214076e23;
-
-double photoAbsorbed(int z, double e) {
-    double tau = CS_Photo(z, e, nullptr);
-    if (z > 10 && e > EdgeEnergy(z, K_SHELL, nullptr))
-        tau -= CS_Photo_Partial(z, K_SHELL, e, nullptr) * FluorYield(z, K_SHELL, nullptr) *
-               LineEnergy(z, KA_LINE, nullptr) / e;
-    return tau;
-}
-
-// Energy handed to electrons by incoherent scattering, cm2/g.
-double incoherentTransfer(int z, double e) {
-    const int n = 64; // Simpson intervals over the cosine; the integrand is smooth
-    const double k = e / kElectronMass, xs = e / kHcKevAngstrom;
-    double sum = 0;
-    for (int i = 0; i <= n; ++i) {
-        double c = -1.0 + 2.0 * i / n;
-        double eps = 1.0 / (1.0 + k * (1.0 - c));
-        double x = xs * std::sqrt(0.5 * (1.0 - c));
-        double f = eps * eps * (eps + 1.0 / eps - (1.0 - c * c)) * (1.0 - eps) * (x > 0 ? SF_Compt(z, x, nullptr) : 0.0);
-        sum += (i == 0 || i == n ? 1 : (i % 2 ? 4 : 2)) * f;
-    }
-    double integral = sum * (2.0 / n) / 3.0;
-    return std::numbers::pi * kClassicalElectronRadius2 * integral * kAvogadro / atomicWeight(z);
-}
-
 } // namespace
 
 double MixtureData::photo(const Material& m, double e) {
@@ -62,7 +36,7 @@ double MixtureData::compton(const Material& m, double e) {
     return mix(m, [e](int z) { return CS_Compt(z, e, nullptr); });
 }
 double MixtureData::energyAbsorption(const Material& m, double e) {
-    return mix(m, [e](int z) { return photoAbsorbed(z, e) + incoherentTransfer(z, e); });
+    return mix(m, [e](int z) { return photon::massEnergyAbsorption(z, e); });
 }
 double MixtureData::formFactorSquared(const Material& m, double x) {
     return mix(m, [x](int z) {

@@ -60,11 +60,8 @@ struct MixtureData {
     static double photo(const Material& m, double e);
     static double rayleigh(const Material& m, double e);
     static double compton(const Material& m, double e);
-    // Mass energy-absorption coefficient: photoabsorption less the K
-    // fluorescence that escapes, plus the mean energy given to the electron
-    // in incoherent scattering (integrated over Klein-Nishina with the
-    // scattering function); radiative losses of the electrons are negligible
-    // below 50 keV.
+    // Mass energy-absorption coefficient (kv::photon, shared with the
+    // spectrum tool's beam quality).
     static double energyAbsorption(const Material& m, double e);
     // sum over elements of w/A * F(x)^2 and w/A * S(x); x in 1/Angstrom
     static double formFactorSquared(const Material& m, double x);
