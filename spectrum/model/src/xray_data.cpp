@@ -1,5 +1,7 @@
 #include "kv/spectrum/xray_data.h"
 
+#include "kv/photon/energy_absorption.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -95,9 +97,7 @@ Material nistCompound(const std::string& nistName, double density) {
 double massAttenuation(const Material& m, double e) { return mixture(CS_Total, m, e); }
 
 double massEnergyAbsorption(const Material& m, double e) {
-    constexpr double kLowest = 1.0;
-    if (e >= kLowest) return mixture(CS_Energy, m, e);
-    return massAttenuation(m, e) * (mixture(CS_Energy, m, kLowest) / massAttenuation(m, kLowest));
+    return mixture([](int z, double keV, xrl_error**) { return photon::massEnergyAbsorption(z, keV); }, m, e);
 }
 
 std::vector<double> edgesNear(int z, double e) {

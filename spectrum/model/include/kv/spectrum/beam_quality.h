@@ -1,8 +1,8 @@
 #pragma once
 // Beam quality of one ray of a spectrum: first and second half-value layer
 // in aluminium (narrow beam, air-kerma weighted with the mass energy-
-// absorption coefficient of dry air from xraylib) and the fluence-weighted
-// mean energy.
+// absorption coefficient of dry air, the engine's kv::photon one) and the
+// fluence-weighted mean energy.
 //
 //   auto q = beamQuality(result.table[0], data.aluminum);  // the plotted ray
 #include "kv/spectrum/physical_data.h"

@@ -27,8 +27,7 @@ Material nistCompound(const std::string& nistName, double density);
 
 // cm²/g. Throw std::runtime_error when xraylib has no value.
 double massAttenuation(const Material& m, double energyKeV);
-// Below the lowest energy xraylib tabulates (1 keV), the ratio of
-// energy absorption to attenuation at that energy is carried down.
+// The elements' kv::photon::massEnergyAbsorption, mixed by mass fraction.
 double massEnergyAbsorption(const Material& m, double energyKeV);
 
 // Edges of element z lying within kEdgeWindow of `energyKeV` (keV).
