@@ -165,6 +165,13 @@ void requireOneLine(const std::string& s, const char* what) {
         throw std::invalid_argument(std::string("a result file's ") + what + " must be one line");
 }
 
+// A phantom size as the set-up files write it ("15.0", "4.3"); a size that
+// needs more digits keeps them rather than being rounded.
+std::string sizeText(double cm) {
+    std::string oneDecimal = format(cm, "0.0");
+    return parseNumber(oneDecimal) == cm ? oneDecimal : plainDecimal(cm);
+}
+
 } // namespace
 
 void WriteResultFile(RecordWriter& out, const ResultFileContent& r) {
@@ -185,7 +192,7 @@ void WriteResultFile(RecordWriter& out, const ResultFileContent& r) {
     for (int i = 0; i < freeLines; ++i) out.line(i < static_cast<int>(r.description.size()) ? r.description[i] : "");
     out.line(plainDecimal(r.histories));
     out.line(r.historyNote);
-    out.line(plainDecimal(r.phantom[0]) + ", " + plainDecimal(r.phantom[1]) + ", " + plainDecimal(r.phantom[2]) + ", " +
+    out.line(sizeText(r.phantom[0]) + ", " + sizeText(r.phantom[1]) + ", " + sizeText(r.phantom[2]) + ", " +
              plainDecimal(r.phantom[3]));
     out.line(r.phantomNote);
     out.line(plainDecimal(r.airKerma) + ", " + plainDecimal(r.fcd) + ", " + std::to_string(r.countX) + ", " +

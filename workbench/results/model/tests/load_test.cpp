@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace {
@@ -11,12 +12,21 @@ namespace {
 using namespace kv::results;
 using namespace kv::results::testfiles;
 
-// Replaces line `index` (0-based) of a CR LF text.
-std::string replaceLine(const std::string& text, size_t index, const std::string& line) {
+// Where line `index` (0-based) of a CR LF text starts.
+size_t lineStart(const std::string& text, size_t index) {
     size_t start = 0;
     for (size_t i = 0; i < index; ++i) start = text.find("\r\n", start) + 2;
-    size_t end = text.find("\r\n", start);
-    return text.substr(0, start) + line + text.substr(end);
+    return start;
+}
+
+std::string lineOf(const std::string& text, size_t index) {
+    const size_t start = lineStart(text, index);
+    return text.substr(start, text.find("\r\n", start) - start);
+}
+
+std::string replaceLine(const std::string& text, size_t index, const std::string& line) {
+    const size_t start = lineStart(text, index);
+    return text.substr(0, start) + line + text.substr(text.find("\r\n", start));
 }
 
 // Line index of the data header (AirKerma ... GridCountZ) for a mammography file.
@@ -239,6 +249,26 @@ TEST(LoadResultFile, NamesThatCannotBeOpened) {
     EXPECT_EQ(LoadResultFile(dir.path().parent_path(), dir.path().filename().string() + "/ok.vesk").failure,
               LoadFailure::CannotOpen);
     EXPECT_TRUE(LoadResultFile(dir.path(), "ok.vesk"));
+}
+
+TEST(WriteResultFile, PhantomLineGivesSizesToOneDecimalAndThePlainFraction) {
+    struct Case {
+        std::array<double, 4> phantom;
+        const char* line;
+    } cases[] = {
+        {{15, 15, 5, 50}, "15.0, 15.0, 5.0, 50"},
+        {{15, 15, 4.3, 12.5}, "15.0, 15.0, 4.3, 12.5"},
+        {{12, 7.5, 0.1, 0}, "12.0, 7.5, 0.1, 0"},
+        {{15, 15, 6, 100}, "15.0, 15.0, 6.0, 100"},
+        {{15, 15, 4.25, 33.3}, "15.0, 15.0, 4.25, 33.3"}, // more digits are kept, not rounded away
+    };
+    for (const Case& c : cases) {
+        ResultFileContent r = uniformResult(75, 150, 2, 1.0);
+        r.phantom = c.phantom;
+        const std::string text = resultText(r);
+        EXPECT_EQ(lineOf(text, kDataHeaderLine - 2), c.line);
+        EXPECT_TRUE(loadText(text)) << c.line;
+    }
 }
 
 TEST(WriteResultFile, RefusesContentThatCannotBeReadBack) {

@@ -85,7 +85,7 @@ TEST(HeaderPreview, ReadsOnlyTheHeaderAndAcceptsBareLineFeeds) {
     for (char ch : text)
         if (ch != '\r') lf += ch;
     // A broken body and blanks between the phantom numbers do not touch the preview.
-    lf.replace(lf.find("15, 15, 0.2, 50"), 15, "15 15  0.2 50");
+    lf.replace(lf.find("15.0, 15.0, 0.2, 50"), 19, "15 15  0.2 50");
     lf += "not, numbers, at all\n";
     TempWorkDir dir;
     dir.write("lf.vesk", lf);

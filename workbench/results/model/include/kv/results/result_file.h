@@ -83,7 +83,7 @@ struct ResultFileContent {
     std::vector<std::string> description; // up to 14 or 16 lines (see kindLine); padded with empty lines
     double histories = 0;
     std::string historyNote;              // the free line after the history count
-    std::array<double, 4> phantom{};      // X, Y, Z in cm, glandular fraction in %
+    std::array<double, 4> phantom{};      // X, Y, Z in cm, glandular fraction in %: "15.0, 15.0, 5.0, 50"
     std::string phantomNote;              // the free line after the phantom line
     double airKerma = 0;
     double fcd = 0;
