@@ -151,6 +151,7 @@ TEST(Programs, HalvexAndTiravexLeaveResultsTheWorkbenchLoads) {
         EXPECT_NE(run.out.find("Saved e2e.vesk with 300000 histories."), std::string::npos) << run.out;
         std::string bytes = dir.read("e2e.vesk");
         EXPECT_EQ(bytes.substr(0, bytes.find("\r\n")), row.kind);
+        EXPECT_NE(bytes.find("\r\n15.0, 15.0, 5.0, 50\r\n"), std::string::npos) << "the phantom line";
         kv::results::HeaderPreview preview =
             kv::results::PreviewResultHeader(dir.path(), "e2e.vesk", kv::texts::resultsModelTexts());
         EXPECT_TRUE(preview.complete);
