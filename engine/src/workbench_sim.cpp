@@ -54,7 +54,8 @@ public:
         int iy = std::clamp(static_cast<int>(p.y * 10.0), 0, kVoxelsY - 1);
         int iz = std::clamp(static_cast<int>((p.z - sim_->phantomTop_) * 10.0), 0, sim_->layers_ - 1);
         size_t v = (static_cast<size_t>(iz) * kVoxelsY + static_cast<size_t>(iy)) * kVoxelsX + static_cast<size_t>(ix);
-        batch_[2 * v + (scattered ? 1 : 0)] += static_cast<float>(w);
+        pending_[pendingCount_++] = {static_cast<uint32_t>(2 * v + (scattered ? 1 : 0)), static_cast<float>(w)};
+        if (pendingCount_ == kPending) flushPending();
         if (ix < kRefXEnd && iy >= kRefYBegin && iy < kRefYEnd) {
             col_ += w * columnScale_[static_cast<size_t>(iz)];
             if (iz == 0) ref_ += w * refScale_;
@@ -64,6 +65,7 @@ public:
     // A batch's sums, kept in single precision for a smaller working set,
     // go into the exact integer totals.
     void endBatch() {
+        flushPending();
         for (size_t i = 0; i < batch_.size(); ++i) {
             if (batch_[i] == 0.0f) continue;
             tally_[i] += static_cast<int64_t>(static_cast<double>(batch_[i]) * kQuantaPerEv + 0.5);
@@ -74,9 +76,33 @@ public:
     const std::vector<int64_t>& tally() const { return tally_; }
 
 private:
+    // Deposits land all over the voxel grid, which is larger than the cache:
+    // they are queued and added block by block, each voxel's in the order
+    // they came, so the float sums stay exactly those of direct adds.
+    struct Pending {
+        uint32_t index;
+        float value;
+    };
+    static constexpr size_t kPending = size_t{1} << 14;
+    static constexpr unsigned kBlockShift = 15; // 128 KB of the batch sums per block
+
+    void flushPending() {
+        size_t blocks = (batch_.size() >> kBlockShift) + 1;
+        blockStart_.assign(blocks + 1, 0);
+        for (size_t i = 0; i < pendingCount_; ++i) ++blockStart_[(pending_[i].index >> kBlockShift) + 1];
+        for (size_t b = 0; b < blocks; ++b) blockStart_[b + 1] += blockStart_[b];
+        for (size_t i = 0; i < pendingCount_; ++i) sorted_[blockStart_[pending_[i].index >> kBlockShift]++] = pending_[i];
+        float* sums = batch_.data();
+        for (size_t i = 0; i < pendingCount_; ++i) sums[sorted_[i].index] += sorted_[i].value;
+        pendingCount_ = 0;
+    }
+
     const WorkbenchSimulation* sim_;
     std::vector<int64_t> tally_; // [voxel][primary, scatter]
     std::vector<float> batch_;
+    std::vector<Pending> pending_ = std::vector<Pending>(kPending), sorted_ = std::vector<Pending>(kPending);
+    size_t pendingCount_ = 0;
+    std::vector<size_t> blockStart_;
     double refScale_ = 0;
     std::vector<double> columnScale_;
     double ref_ = 0, col_ = 0;
