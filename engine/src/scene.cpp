@@ -7,9 +7,8 @@ namespace kv::engine {
 
 namespace {
 
-bool slab(double p, double d, double lo, double hi, double& t0, double& t1) {
+bool slab(double p, double d, double inv, double lo, double hi, double& t0, double& t1) {
     if (d == 0.0) return p > lo && p < hi;
-    double inv = 1.0 / d;
     double a = (lo - p) * inv, b = (hi - p) * inv;
     if (a > b) std::swap(a, b);
     t0 = std::max(t0, a);
@@ -24,11 +23,11 @@ bool overlaps(const Box& a, const Box& b) {
 
 } // namespace
 
-bool Shape::interval(Vec3 p, Vec3 d, double& t0, double& t1) const {
+bool Shape::interval(Vec3 p, Vec3 d, Vec3 inv, double& t0, double& t1) const {
     t0 = -kInfinity;
     t1 = kInfinity;
-    if (!slab(p.x, d.x, box.lo.x, box.hi.x, t0, t1) || !slab(p.y, d.y, box.lo.y, box.hi.y, t0, t1) ||
-        !slab(p.z, d.z, box.lo.z, box.hi.z, t0, t1))
+    if (!slab(p.x, d.x, inv.x, box.lo.x, box.hi.x, t0, t1) || !slab(p.y, d.y, inv.y, box.lo.y, box.hi.y, t0, t1) ||
+        !slab(p.z, d.z, inv.z, box.lo.z, box.hi.z, t0, t1))
         return false;
     if (!cylinder) return true;
     double px = p.x - cx, py = p.y - cy;
@@ -60,18 +59,21 @@ int Scene::locate(Vec3 p) const {
 double Scene::distanceOut(int region, Vec3 p, Vec3 d) const {
     double best = kInfinity, t0, t1;
     if (region == worldRegion()) {
+        const Vec3 inv = Shape::inverse(d);
         Shape w{world_};
-        if (w.interval(p, d, t0, t1)) best = t1;
+        if (w.interval(p, d, inv, t0, t1)) best = t1;
         for (const Region& r : regions_)
-            if (r.shape.interval(p, d, t0, t1) && t0 > 0 && t0 < best) best = t0;
+            if (r.shape.interval(p, d, inv, t0, t1) && t0 > 0 && t0 < best) best = t0;
         return best;
     }
     const Shape& own = regions_[region].shape;
     if (!own.cylinder) best = own.boxExit(p, d);
     else if (own.interval(p, d, t0, t1)) best = std::max(t1, 0.0);
     else best = 0.0; // already on the way out
+    if (inner_[region].empty()) return best;
+    const Vec3 inv = Shape::inverse(d);
     for (int j : inner_[region])
-        if (regions_[j].shape.interval(p, d, t0, t1) && t0 > 0 && t0 < best) best = t0;
+        if (regions_[j].shape.interval(p, d, inv, t0, t1) && t0 > 0 && t0 < best) best = t0;
     return best;
 }
 

@@ -34,7 +34,10 @@ struct Shape {
         return dx * dx + dy * dy < radius * radius;
     }
     // The part of the ray p + t d inside the shape; false when there is none.
-    bool interval(Vec3 p, Vec3 d, double& t0, double& t1) const;
+    bool interval(Vec3 p, Vec3 d, double& t0, double& t1) const { return interval(p, d, inverse(d), t0, t1); }
+    // The same with the componentwise inverse of d, computed once per ray.
+    bool interval(Vec3 p, Vec3 d, Vec3 inv, double& t0, double& t1) const;
+    static Vec3 inverse(Vec3 d) { return {1.0 / d.x, 1.0 / d.y, 1.0 / d.z}; }
     // Distance to the box's far side from a point inside it.
     double boxExit(Vec3 p, Vec3 d) const {
         double t = kInfinity;
