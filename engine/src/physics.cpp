@@ -83,6 +83,14 @@ MaterialPhysics::MaterialPhysics(const Material& m) : material_(m), density_(m.d
         cumF2_[i] = i == 0 ? 0.0 : cumF2_[i - 1] + 0.5 * (prevF2 + f2) * (uNode_[i] - uNode_[i - 1]);
         prevF2 = f2;
     }
+    cumGuide_.resize(kScatterGrid);
+    cumGuideScale_ = cumF2_.back() > 0 ? kScatterGrid / cumF2_.back() : 0.0;
+    size_t node = 0;
+    for (size_t k = 0; k < cumGuide_.size(); ++k) {
+        double start = static_cast<double>(k) / cumGuideScale_;
+        while (node < cumF2_.size() && cumF2_[node] <= start) ++node;
+        cumGuide_[k] = static_cast<uint32_t>(node);
+    }
 }
 
 double MaterialPhysics::scatteringFunctionRatio(double x) const {
@@ -129,8 +137,12 @@ double MaterialPhysics::sampleRayleighCosine(double e, Rng& rng) const {
     for (;;) {
         double target = rng.uniform() * aMax;
         // last node at or below the target
-        size_t j = static_cast<size_t>(std::upper_bound(cumF2_.begin(), cumF2_.begin() + jMax + 2, target) -
-                                       cumF2_.begin()) - 1;
+        // first node above the target, as an upper_bound over nodes 0..jMax+1 would find it
+        size_t k = std::min(static_cast<size_t>(target * cumGuideScale_), cumGuide_.size() - 1);
+        size_t above = cumGuide_[k];
+        while (above > 0 && cumF2_[above - 1] > target) --above;
+        while (above < cumF2_.size() && cumF2_[above] <= target) ++above;
+        size_t j = std::min(above, jMax + 2) - 1;
         double span = cumF2_[j + 1] - cumF2_[j];
         double u = uNode_[j] + (span > 0 ? (target - cumF2_[j]) / span : 0.0) * (uNode_[j + 1] - uNode_[j]);
         double cost = 1.0 - 2.0 * std::min(u, uMax) / uMax;

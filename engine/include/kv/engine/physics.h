@@ -105,6 +105,10 @@ private:
     double sStep_ = 0;
     // cumulative integral of F^2 over u = x^2 on a uniform x grid
     std::vector<double> xNode_, uNode_, cumF2_;
+    // For equal steps of the cumulative integral, the first node above the
+    // step's start: a search starts there instead of bisecting.
+    std::vector<uint32_t> cumGuide_;
+    double cumGuideScale_ = 0;
 };
 
 // Photoelectric cross section is all absorption: an interaction returns
