@@ -54,6 +54,8 @@ FieldSource::FieldSource(const FieldGeometry& g, const RaySpectra& s) : g_(g), s
         tanEdge_.push_back(std::tan(static_cast<double>(k) * s.rayWidthDeg * kDeg));
     }
     if (rayMax_ <= 0) throw std::invalid_argument("the spectrum holds no photons");
+    for (double v : raySum_) rayShare_.push_back(v / rayMax_);
+    if (rays > 1) invTan1_ = 1.0 / tanEdge_[1];
     for (size_t k = 0; k < rays; ++k) {
         if (raySum_[k] > 0) alias_.emplace_back(s.weights[k]);
         else alias_.emplace_back(std::vector<double>{1.0}); // never drawn
@@ -79,20 +81,30 @@ FieldSource::FieldSource(const FieldGeometry& g, const RaySpectra& s) : g_(g), s
     fixedAxis_ = axis(g.angleMinDeg);
 }
 
-Vec3 FieldSource::focus(double angleDeg) const {
+void FieldSource::focusAndAxis(double angleDeg, Vec3& f, Vec3& ax) const {
     double a = angleDeg * kDeg;
-    return {g_.pivotDepth * std::sin(a), 0.0, g_.pivotDepth * (1.0 - std::cos(a))};
+    double s = std::sin(a), c = std::cos(a);
+    f = {g_.pivotDepth * s, 0.0, g_.pivotDepth * (1.0 - c)};
+    ax = {-s, 0.0, c};
+}
+
+Vec3 FieldSource::focus(double angleDeg) const {
+    Vec3 f, ax;
+    focusAndAxis(angleDeg, f, ax);
+    return f;
 }
 
 Vec3 FieldSource::axis(double angleDeg) const {
-    double a = angleDeg * kDeg;
-    return {-std::sin(a), 0.0, std::cos(a)};
+    Vec3 f, ax;
+    focusAndAxis(angleDeg, f, ax);
+    return ax;
 }
 
 uint32_t FieldSource::rayOf(double t) const {
     uint32_t last = static_cast<uint32_t>(tanEdge_.size() - 1);
     if (last == 0) return 0;
-    double est = t / tanEdge_[1];
+    // a guess; the loops below settle on the ray exactly
+    double est = t * invTan1_;
     uint32_t k = est >= last ? last : static_cast<uint32_t>(est);
     while (k > 0 && t < tanEdge_[k]) --k;
     while (k < last && t >= tanEdge_[k + 1]) ++k;
@@ -121,8 +133,7 @@ SourcePhoton FieldSource::sample(Rng& rng) const {
     for (;;) {
         if (sweep) {
             double a = g_.angleMinDeg + (g_.angleMaxDeg - g_.angleMinDeg) * rng.uniform();
-            f = focus(a);
-            ax = axis(a);
+            focusAndAxis(a, f, ax);
         }
         Vec3 d{g_.x0 + (g_.x1 - g_.x0) * rng.uniform() - f.x, g_.y0 + (g_.y1 - g_.y0) * rng.uniform() - f.y,
                g_.detectorZ - f.z};
@@ -131,7 +142,7 @@ SourcePhoton FieldSource::sample(Rng& rng) const {
         // density per area of a uniform emission per solid angle is h / r^3
         double accept = d.z * minHeight2_ / (r2 * r);
         uint32_t k = rayOf(std::fabs(d.y) / dot(d, ax));
-        accept *= raySum_[k] / rayMax_;
+        accept *= rayShare_[k];
         if (rng.uniform() < accept) {
             return {f, (1.0 / r) * d, spectra_.energies[alias_[k].sample(rng)]};
         }

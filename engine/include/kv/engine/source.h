@@ -67,11 +67,15 @@ public:
 
 private:
     uint32_t rayOf(double tanAngle) const;
+    // Focus and central axis at one tube angle, from one sine and cosine.
+    void focusAndAxis(double angleDeg, Vec3& focus, Vec3& axis) const;
     double emissionIntegral(double angleDeg, int n) const;
 
     FieldGeometry g_;
     RaySpectra spectra_;
     std::vector<double> raySum_;   // emission per steradian of each ray
+    std::vector<double> rayShare_; // raySum_ / rayMax_
+    double invTan1_ = 0;           // 1 / tanEdge_[1], for the first guess of a ray
     std::vector<double> tanEdge_;  // tan of the ray edges
     std::vector<AliasTable> alias_;
     double rayMax_ = 0;
