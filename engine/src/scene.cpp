@@ -48,6 +48,7 @@ Scene::Scene(std::vector<Region> regions, Box world, int worldMaterial)
     for (size_t i = 0; i < regions_.size(); ++i)
         for (size_t j = 0; j < i; ++j)
             if (overlaps(regions_[i].shape.box, regions_[j].shape.box)) inner_[i].push_back(static_cast<int>(j));
+    for (size_t i = 0; i < regions_.size(); ++i) plainBox_.push_back(!regions_[i].shape.cylinder && inner_[i].empty());
 }
 
 int Scene::locate(Vec3 p) const {

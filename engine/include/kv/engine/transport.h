@@ -46,7 +46,8 @@ void transport(Photon ph, const Scene& scene, const std::vector<MaterialPhysics>
             sc.leave(ph);
             return;
         }
-        double dist = scene.distanceOut(region, ph.pos, ph.dir);
+        double dist = 0.0;
+        bool distKnown = false; // found only when the step may leave the region
         int mat = scene.material(region);
         if (mat != kVacuum) {
             const MaterialPhysics& m = phys[static_cast<size_t>(mat)];
@@ -54,7 +55,13 @@ void transport(Photon ph, const Scene& scene, const std::vector<MaterialPhysics>
             const MaterialPhysics::Cell& c = m.cell(g.cell);
             double mu = c.mu + c.dmu * g.offset;
             double s = -std::log(rng.uniformOpen()) / mu;
-            if (s < dist) {
+            bool inside = s < scene.safety(region, ph.pos);
+            if (!inside) {
+                dist = scene.distanceOut(region, ph.pos, ph.dir);
+                distKnown = true;
+                inside = s < dist;
+            }
+            if (inside) {
                 ph.pos = ph.pos + s * ph.dir;
                 double r = rng.uniform() * mu;
                 if (r < c.photo + c.dphoto * g.offset) {
@@ -81,6 +88,7 @@ void transport(Photon ph, const Scene& scene, const std::vector<MaterialPhysics>
                 continue;
             }
         }
+        if (!distKnown) dist = scene.distanceOut(region, ph.pos, ph.dir);
         if (dist == kInfinity) {
             sc.leave(ph);
             return;
