@@ -15,8 +15,8 @@ AliasTable::AliasTable(const std::vector<double>& w) {
     size_t n = w.size();
     double sum = 0;
     for (double v : w) sum += v;
-    prob_.assign(n, 0.0);
-    alias_.assign(n, 0);
+    std::vector<double> prob(n, 0.0);
+    std::vector<uint32_t> alias(n, 0);
     if (n == 0 || sum <= 0) throw std::invalid_argument("an empty spectrum cannot be sampled");
     std::vector<double> scaled(n);
     std::vector<uint32_t> small, large;
@@ -27,16 +27,17 @@ AliasTable::AliasTable(const std::vector<double>& w) {
     while (!small.empty() && !large.empty()) {
         uint32_t s = small.back(), l = large.back();
         small.pop_back();
-        prob_[s] = scaled[s];
-        alias_[s] = l;
+        prob[s] = scaled[s];
+        alias[s] = l;
         scaled[l] -= 1.0 - scaled[s];
         if (scaled[l] < 1.0) {
             large.pop_back();
             small.push_back(l);
         }
     }
-    for (uint32_t i : large) prob_[i] = 1.0, alias_[i] = i;
-    for (uint32_t i : small) prob_[i] = 1.0, alias_[i] = i;
+    for (uint32_t i : large) prob[i] = 1.0, alias[i] = i;
+    for (uint32_t i : small) prob[i] = 1.0, alias[i] = i;
+    for (size_t i = 0; i < n; ++i) cells_.push_back({prob[i], alias[i]});
 }
 
 FieldSource::FieldSource(const FieldGeometry& g, const RaySpectra& s) : g_(g), spectra_(s) {

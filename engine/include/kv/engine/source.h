@@ -24,14 +24,21 @@ class AliasTable {
 public:
     explicit AliasTable(const std::vector<double>& w);
     uint32_t sample(Rng& rng) const {
-        double u = rng.uniform() * static_cast<double>(prob_.size());
+        double u = rng.uniform() * static_cast<double>(cells_.size());
         uint32_t i = static_cast<uint32_t>(u);
-        return (u - i) < prob_[i] ? i : alias_[i];
+        const Cell& c = cells_[i];
+        // a coin the branch predictor cannot guess: select instead of jumping
+        uint32_t keep = (u - i) < c.prob;
+        return keep * i + (1u - keep) * c.alias;
     }
 
 private:
-    std::vector<double> prob_;
-    std::vector<uint32_t> alias_;
+    // probability and alias side by side: one cache line per draw
+    struct Cell {
+        double prob;
+        uint32_t alias;
+    };
+    std::vector<Cell> cells_;
 };
 
 struct SourcePhoton {
