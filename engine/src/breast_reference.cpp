@@ -113,7 +113,7 @@ public:
             h_[k] = 0;
         }
     }
-    void deposit(int region, Vec3 p, double edep, double, bool) {
+    void deposit(int region, const Vec3& p, double edep, double, bool) {
         double ev = edep * 1000.0;
         h_[2] += ev;
         if (region != kTissue) return;

@@ -23,7 +23,7 @@ bool overlaps(const Box& a, const Box& b) {
 
 } // namespace
 
-bool Shape::interval(Vec3 p, Vec3 d, Vec3 inv, double& t0, double& t1) const {
+bool Shape::interval(const Vec3& p, const Vec3& d, const Vec3& inv, double& t0, double& t1) const {
     t0 = -kInfinity;
     t1 = kInfinity;
     if (!slab(p.x, d.x, inv.x, box.lo.x, box.hi.x, t0, t1) || !slab(p.y, d.y, inv.y, box.lo.y, box.hi.y, t0, t1) ||
@@ -51,13 +51,13 @@ Scene::Scene(std::vector<Region> regions, Box world, int worldMaterial)
     for (size_t i = 0; i < regions_.size(); ++i) plainBox_.push_back(!regions_[i].shape.cylinder && inner_[i].empty());
 }
 
-int Scene::locate(Vec3 p) const {
+int Scene::locate(const Vec3& p) const {
     for (size_t i = 0; i < regions_.size(); ++i)
         if (regions_[i].shape.contains(p)) return static_cast<int>(i);
     return world_.contains(p) ? worldRegion() : kOutside;
 }
 
-double Scene::distanceOut(int region, Vec3 p, Vec3 d) const {
+double Scene::distanceOut(int region, const Vec3& p, const Vec3& d) const {
     double best = kInfinity, t0, t1;
     if (region == worldRegion()) {
         const Vec3 inv = Shape::inverse(d);

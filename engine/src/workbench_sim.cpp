@@ -47,7 +47,7 @@ public:
         ref_ = col_ = 0.0;
     }
 
-    void deposit(int region, Vec3 p, double edep, double e, bool scattered) {
+    void deposit(int region, const Vec3& p, double edep, double e, bool scattered) {
         if (region != kPhantomRegion) return;
         double w = edep * 1000.0 * sim_->glandWeight_.at(e); // eV of glandular-equivalent deposit
         int ix = std::min(static_cast<int>(std::fabs(p.x) * 10.0), kVoxelsX - 1);

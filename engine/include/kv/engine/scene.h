@@ -36,7 +36,7 @@ struct Shape {
     // The part of the ray p + t d inside the shape; false when there is none.
     bool interval(Vec3 p, Vec3 d, double& t0, double& t1) const { return interval(p, d, inverse(d), t0, t1); }
     // The same with the componentwise inverse of d, computed once per ray.
-    bool interval(Vec3 p, Vec3 d, Vec3 inv, double& t0, double& t1) const;
+    bool interval(const Vec3& p, const Vec3& d, const Vec3& inv, double& t0, double& t1) const;
     static Vec3 inverse(Vec3 d) { return {1.0 / d.x, 1.0 / d.y, 1.0 / d.z}; }
     // Distance to the box's far side from a point inside it.
     double boxExit(Vec3 p, Vec3 d) const {
@@ -61,15 +61,15 @@ public:
     int regionCount() const { return static_cast<int>(regions_.size()); }
     int worldRegion() const { return regionCount(); }
     // Region index, worldRegion() for the world, kOutside beyond it.
-    int locate(Vec3 p) const;
+    int locate(const Vec3& p) const;
     int material(int region) const { return region == worldRegion() ? worldMaterial_ : regions_[region].material; }
     bool absorbing(int region) const { return region < regionCount() && regions_[region].absorbing; }
     // Distance along d from p (inside `region`) to where the region ends.
-    double distanceOut(int region, Vec3 p, Vec3 d) const;
+    double distanceOut(int region, const Vec3& p, const Vec3& d) const;
     // A distance below distanceOut(region, p, d) for every direction d, found
     // without dividing (0 where there is no such cheap bound): a step shorter
     // than this ends inside the region.
-    double safety(int region, Vec3 p) const {
+    double safety(int region, const Vec3& p) const {
         if (region >= regionCount() || !plainBox_[static_cast<size_t>(region)]) return 0.0;
         const Box& b = regions_[static_cast<size_t>(region)].shape.box;
         double m = std::min({p.x - b.lo.x, b.hi.x - p.x, p.y - b.lo.y, b.hi.y - p.y, p.z - b.lo.z, b.hi.z - p.z});
