@@ -66,11 +66,10 @@ public:
     // go into the exact integer totals.
     void endBatch() {
         flushPending();
-        for (size_t i = 0; i < batch_.size(); ++i) {
-            if (batch_[i] == 0.0f) continue;
+        // no test for empty voxels: an empty sum adds 0, and the branch was a coin toss
+        for (size_t i = 0; i < batch_.size(); ++i)
             tally_[i] += static_cast<int64_t>(static_cast<double>(batch_[i]) * kQuantaPerEv + 0.5);
-            batch_[i] = 0.0f;
-        }
+        std::fill(batch_.begin(), batch_.end(), 0.0f);
     }
 
     const std::vector<int64_t>& tally() const { return tally_; }
