@@ -22,8 +22,7 @@ constexpr double kFoldedVoxels = 2.0;
 class alignas(64) WorkbenchSimulation::Worker {
 public:
     explicit Worker(const WorkbenchSimulation& sim)
-        : sim_(&sim), tally_(2 * static_cast<size_t>(kVoxelsX) * kVoxelsY * sim.layers_, 0),
-          batch_(tally_.size(), 0.0f) {
+        : sim_(&sim), cells_(2 * static_cast<size_t>(kVoxelsX) * kVoxelsY * sim.layers_) {
         double massRef = kFoldedVoxels * sim.setup_.phantom.density * kVoxel * kVoxel * sim.layerThickness_[0];
         refScale_ = 1.0 / (2000.0 * massRef);
         for (int iz = 0; iz < sim.layers_; ++iz)
@@ -32,6 +31,12 @@ public:
     }
 
     void history(Rng& rng) {
+        // The sums are first touched on the thread that fills them, so that
+        // the threads take their page faults side by side, not one after another.
+        if (batch_.empty()) {
+            tally_.assign(cells_, 0);
+            batch_.assign(cells_, 0.0f);
+        }
         SourcePhoton sp = sim_->source_->sample(rng);
         // Nothing lies above the paddle: start where the ray meets its plane.
         double t = (sim_->paddleTop_ - sp.pos.z) / sp.dir.z;
@@ -65,6 +70,7 @@ public:
     // A batch's sums, kept in single precision for a smaller working set,
     // go into the exact integer totals.
     void endBatch() {
+        if (batch_.empty()) return;
         flushPending();
         // no test for empty voxels: an empty sum adds 0, and the branch was a coin toss
         for (size_t i = 0; i < batch_.size(); ++i)
@@ -97,6 +103,7 @@ private:
     }
 
     const WorkbenchSimulation* sim_;
+    size_t cells_;
     std::vector<int64_t> tally_; // [voxel][primary, scatter]
     std::vector<float> batch_;
     std::vector<Pending> pending_ = std::vector<Pending>(kPending), sorted_ = std::vector<Pending>(kPending);
@@ -185,9 +192,10 @@ WorkbenchResult WorkbenchSimulation::run(uint64_t histories, uint64_t seed, unsi
     r.columnDose = all.mean(1);
     r.columnRelSigma = all.relativeSigma(1);
     size_t voxels = static_cast<size_t>(kVoxelsX) * kVoxelsY * layers_;
-    std::vector<int64_t> sum(2 * voxels, 0);
+    // Workers that ran no history hold no tally.
+    std::vector<const int64_t*> tallies;
     for (const Worker& w : workers)
-        for (size_t i = 0; i < sum.size(); ++i) sum[i] += w.tally()[i];
+        if (!w.tally().empty()) tallies.push_back(w.tally().data());
     r.primary.assign(voxels, 0.0);
     r.scatter.assign(voxels, 0.0);
     if (r.histories > 0) {
@@ -195,8 +203,10 @@ WorkbenchResult WorkbenchSimulation::run(uint64_t histories, uint64_t seed, unsi
             size_t iz = v / (static_cast<size_t>(kVoxelsX) * kVoxelsY);
             double mass = kFoldedVoxels * setup_.phantom.density * kVoxel * kVoxel * layerThickness_[iz];
             double scale = 1.0 / (kQuantaPerEv * mass * static_cast<double>(r.histories));
-            r.primary[v] = static_cast<double>(sum[2 * v]) * scale;
-            r.scatter[v] = static_cast<double>(sum[2 * v + 1]) * scale;
+            int64_t primary = 0, scatter = 0;
+            for (const int64_t* t : tallies) primary += t[2 * v], scatter += t[2 * v + 1];
+            r.primary[v] = static_cast<double>(primary) * scale;
+            r.scatter[v] = static_cast<double>(scatter) * scale;
         }
     }
     r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
