@@ -76,6 +76,35 @@ TEST(Transport, EnergyIsConserved) {
 
 // Air kerma of the source model: the analytic value at a point against the
 // kerma of the sampled photons crossing a small square around it.
+// Transport trusts safety() to skip the exit distance: it must never exceed
+// it, in a plain box or where it has no cheap bound (overlapped, cylinder, world).
+TEST(Scene, SafetyNeverExceedsTheDistanceOut) {
+    std::vector<Region> regions;
+    regions.push_back({{{{-7.5, 0.0, 55.0}, {7.5, 15.0, 60.0}}}, 0, false});
+    regions.push_back({{{{-12.0, 0.0, 54.0}, {12.0, 24.0, 61.0}}}, 1, false}); // overlaps region 0
+    Shape cyl{{{-5.0, -5.0, 40.0}, {5.0, 5.0, 45.0}}, true, 0.0, 0.0, 4.0};
+    regions.push_back({cyl, 0, false});
+    Scene scene(regions, Box{{-100, -100, -100}, {100, 100, 100}}, kVacuum);
+    Rng rng(3, 0);
+    int checked[4] = {};
+    for (int i = 0; i < 200000; ++i) {
+        Vec3 p{-13.0 + 26.0 * rng.uniform(), -1.0 + 26.0 * rng.uniform(), 39.0 + 23.0 * rng.uniform()};
+        Vec3 d{2.0 * rng.uniform() - 1.0, 2.0 * rng.uniform() - 1.0, 2.0 * rng.uniform() - 1.0};
+        if (i % 7 == 0) d = {0.0, 0.0, i % 2 ? 1.0 : -1.0}; // along an axis
+        double n = norm(d);
+        if (n < 1e-3) continue;
+        d = (1.0 / n) * d;
+        int region = scene.locate(p);
+        if (region == kOutside) continue;
+        double safety = scene.safety(region, p);
+        ASSERT_LE(safety, scene.distanceOut(region, p, d)) << region << " at " << p.x << " " << p.y << " " << p.z;
+        if (region == 0) EXPECT_GT(safety, 0.0);
+        else EXPECT_EQ(safety, 0.0) << region;
+        ++checked[region];
+    }
+    for (int r = 0; r < 4; ++r) EXPECT_GT(checked[r], 100) << r;
+}
+
 TEST(Source, AirKermaMatchesTheSampledPhotonsAndFallsWithTheInverseSquare) {
     RaySpectra beam = test_support::syntheticHeelSpectrum();
     Material air = materials::dryAir();
