@@ -1,6 +1,7 @@
 #include "kv/gui/form.h"
 
 #include "kv/gui/file_list.h"
+#include "kv/gui/qtext.h"
 
 #include <QCheckBox>
 #include <QFontMetrics>
@@ -17,8 +18,6 @@
 
 namespace kv::gui {
 namespace {
-
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 Qt::Alignment alignmentOf(Align a) {
     switch (a) {

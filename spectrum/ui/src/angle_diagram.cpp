@@ -1,5 +1,6 @@
 #include "kv/spectrum/ui/angle_diagram.h"
 
+#include "kv/gui/qtext.h"
 #include "kv/gui/twips.h"
 #include "kv/texts/angle_diagram.h"
 
@@ -14,8 +15,6 @@ namespace kv::spectrum::ui {
 using namespace gui;
 
 namespace {
-
-QString qs(texts::Text t) { return QString::fromUtf8(t.c_str()); }
 
 // The drawing is laid out on the window's client area (457 × 417 pixels) and
 // scaled to whatever area it is given.

@@ -2,12 +2,13 @@
 
 #include "kv/gui/canvas.h"
 #include "kv/gui/form.h"
+#include "kv/gui/qtext.h"
 #include "kv/texts/lumira.h"
 
 namespace kv::spectrum::ui {
 namespace {
 
-QString qs(texts::Text t) { return QString::fromUtf8(t.c_str()); }
+using gui::qs;
 
 constexpr double kLeft = 1000, kRight = 6000, kTop = 100, kBottom = 2100;
 

@@ -3,6 +3,7 @@
 #include "kv/common/format.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
+#include "kv/gui/qtext.h"
 #include "kv/spectrum/spectrum_model.h"
 #include "kv/spectrum/ui/angle_diagram.h"
 #include "kv/spectrum/ui/spectrum_plot.h"
@@ -25,8 +26,6 @@ namespace kv::spectrum::ui {
 using namespace gui;
 
 namespace {
-
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 constexpr Colour cyan = colours::buttonCyan;     // panels behind the groups
 constexpr Colour yellow = colours::buttonYellow; // panel behind the product label

@@ -1,6 +1,7 @@
 #include "kv/results/depth_dose_screen.h"
 
 #include "kv/common/format.h"
+#include "kv/gui/qtext.h"
 #include "kv/texts/depth_dose.h"
 
 #include <QLabel>
@@ -26,8 +27,6 @@ constexpr Colour kPanel{192, 255, 255};
 constexpr Colour kGreen{0, 128, 0};
 constexpr std::array<const char*, 3> kValueBoxes{"Text3", "Text4", "Text5"};
 constexpr std::array<const char*, 3> kMarkers{"Line2", "Line3", "Line4"};
-
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 std::vector<Control> table() {
     const auto& t = texts::depthDoseTexts();

@@ -1,6 +1,7 @@
 #include "kv/results/drawings.h"
 
 #include "kv/gui/canvas.h"
+#include "kv/gui/qtext.h"
 #include "kv/gui/twips.h"
 
 #include <QPainter>
@@ -13,7 +14,7 @@ namespace kv::results {
 
 namespace {
 
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+using gui::qs;
 
 // An oblique view: X to the right, Y (away from the chest wall) back and up,
 // Z (depth) down; the origin is the chest-wall edge of the top surface at X = 0.

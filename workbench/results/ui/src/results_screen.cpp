@@ -4,6 +4,7 @@
 #include "kv/gui/file_list.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
+#include "kv/gui/qtext.h"
 #include "kv/results/dose_colour.h"
 #include "kv/results/drawings.h"
 #include "kv/texts/results_model.h"
@@ -32,8 +33,6 @@ constexpr double kLoadedMarkerY = 1;
 // What a pick may reach: Y 0 to 15 cm, Z 0 to 6 cm.
 constexpr double kPickLeft = -600, kPickBottom = 240;
 constexpr double kUnitsPerCm = 40;
-
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // Whole millimetres in a length of cm; the small allowance keeps a pointer
 // exactly on a voxel edge from falling one voxel short through rounding.
