@@ -1,6 +1,7 @@
 #include "kv/shell/composition_screen.h"
 
 #include "kv/common/format.h"
+#include "kv/gui/qtext.h"
 #include "kv/texts/phantom.h"
 
 #include <QPainter>
@@ -25,13 +26,6 @@ const std::array<PhantomMaterial, 11>& phantomMaterials() {
     }};
     return m;
 }
-
-namespace {
-
-QString q(texts::Text t) { return QString::fromUtf8(t.c_str()); }
-QString q(const std::string& s) { return QString::fromStdString(s); }
-
-} // namespace
 
 void drawCompositionTable(QPainter& p, const QRectF& area) {
     const auto& t = texts::compositionTexts();
@@ -66,21 +60,21 @@ void drawCompositionTable(QPainter& p, const QRectF& area) {
     const auto head = [&](int from, int to, double top, double bottom, const QString& text) {
         p.drawText(QRectF(x[from], top, x[to] - x[from], bottom - top), Qt::AlignCenter, text);
     };
-    head(0, 1, box.top(), bodyTop, q(t.fractionHead));
-    head(1, 2, box.top(), bodyTop, q(t.densityHead));
-    head(2, 7, box.top(), headMid, q(t.massFractionHead));
+    head(0, 1, box.top(), bodyTop, qs(t.fractionHead));
+    head(1, 2, box.top(), bodyTop, qs(t.densityHead));
+    head(2, 7, box.top(), headMid, qs(t.massFractionHead));
     const texts::Text elements[] = {t.hydrogen, t.carbon, t.nitrogen, t.oxygen, t.phosphorus};
     for (int e = 0; e < 5; ++e)
-        head(2 + e, 3 + e, headMid, bodyTop, q(elements[e]));
+        head(2 + e, 3 + e, headMid, bodyTop, qs(elements[e]));
 
     p.setFont(fontPt(11.25));
     for (size_t r = 0; r < rows.size(); ++r) {
         const PhantomMaterial& m = rows[r];
         const double top = bodyTop + rowHeight * static_cast<double>(r);
-        const QString cells[] = {q(format(m.glandularPercent, "#0")), q(format(m.density, "0.0000")),
-                                 q(format(m.hydrogen, "0.000")),      q(format(m.carbon, "0.000")),
-                                 q(format(m.nitrogen, "0.000")),      q(format(m.oxygen, "0.000")),
-                                 q(format(m.phosphorus, "0.000"))};
+        const QString cells[] = {qs(format(m.glandularPercent, "#0")), qs(format(m.density, "0.0000")),
+                                 qs(format(m.hydrogen, "0.000")),      qs(format(m.carbon, "0.000")),
+                                 qs(format(m.nitrogen, "0.000")),      qs(format(m.oxygen, "0.000")),
+                                 qs(format(m.phosphorus, "0.000"))};
         for (int c = 0; c < columns; ++c)
             p.drawText(QRectF(x[c], top, x[c + 1] - x[c], rowHeight), Qt::AlignCenter, cells[c]);
     }

@@ -1,5 +1,6 @@
 #include "kv/shell/drawings.h"
 
+#include "kv/gui/qtext.h"
 #include "kv/gui/twips.h"
 #include "kv/texts/reference.h"
 
@@ -13,7 +14,7 @@
 namespace kv::shell {
 namespace {
 
-QString q(const texts::Text& t) { return QString::fromUtf8(t.c_str()); }
+using gui::qs;
 
 // Every drawing is laid out on a fixed design grid and scaled to its picture.
 void fitDesign(QPainter& p, const QRectF& area, double w, double h) {
@@ -119,24 +120,24 @@ void mammoGeometry(QPainter& p, const texts::GeometryLabels& g, const MammoExtra
     p.drawLine(focus, QPointF(300, deviceY));
     p.setPen(QPen(Qt::black, 1));
     focusSpot(p, focus);
-    label(p, focus + QPointF(12, 5), q(g.focus));
+    label(p, focus + QPointF(12, 5), qs(g.focus));
     // Focus-to-chamber distance.
     doubleArrow(p, QPointF(70, focus.y()), QPointF(70, chamberY));
     p.setPen(QPen(Qt::gray, 1, Qt::DotLine));
     p.drawLine(QPointF(62, focus.y()), focus);
     p.drawLine(QPointF(62, chamberY), QPointF(chamberX, chamberY));
     p.setPen(QPen(Qt::black, 1));
-    label(p, {64, 140}, q(g.focusTo), At::Right);
-    label(p, {64, 140 + fontPx * 1.2}, q(g.chamber), At::Right);
-    label(p, {64, 140 + fontPx * 2.4}, q(g.distance), At::Right);
+    label(p, {64, 140}, qs(g.focusTo), At::Right);
+    label(p, {64, 140 + fontPx * 1.2}, qs(g.chamber), At::Right);
+    label(p, {64, 140 + fontPx * 2.4}, qs(g.distance), At::Right);
     // Paddle above and image receptor below, both well clear of the chamber.
     slab(p, QRectF(chestX, paddleY, 175, 9), paddleFill);
     slab(p, QRectF(chestX, deviceY, 175, 22), deviceFill);
-    label(p, {chestX + 100, paddleY - 18}, q(g.compression));
-    label(p, {chestX + 100, paddleY - 18 + fontPx * 1.1}, q(g.paddle));
-    label(p, {chestX + 40, deviceY + 40}, q(g.imagingDevice));
+    label(p, {chestX + 100, paddleY - 18}, qs(g.compression));
+    label(p, {chestX + 100, paddleY - 18 + fontPx * 1.1}, qs(g.paddle));
+    label(p, {chestX + 40, deviceY + 40}, qs(g.imagingDevice));
     chamber(p, QPointF(chamberX, chamberY));
-    label(p, {chamberX + 40, chamberY + 5}, q(g.chamber));
+    label(p, {chamberX + 40, chamberY + 5}, qs(g.chamber));
     // Keep a distance: arrows from the chamber to the paddle and the receptor.
     arrow(p, QPointF(chamberX + 60, chamberY - 12), QPointF(chamberX + 60, paddleY + 12), 6);
     arrow(p, QPointF(chamberX + 60, chamberY + 12), QPointF(chamberX + 60, deviceY - 3), 6);
@@ -148,7 +149,7 @@ void mammoGeometry(QPainter& p, const texts::GeometryLabels& g, const MammoExtra
     p.setPen(QPen(Qt::gray, 1, Qt::DotLine));
     p.drawLine(QPointF(chamberX, chamberY + 8), QPointF(chamberX, chamberY + 34));
     p.setPen(QPen(Qt::black, 1));
-    label(p, {chestX + 4, chamberY + 30 + fontPx * 1.2}, q(g.sixCm));
+    label(p, {chestX + 4, chamberY + 30 + fontPx * 1.2}, qs(g.sixCm));
     label(p, {chestX + 4, chamberY + 30 + fontPx * 2.3}, x.six2);
     // The chest wall.
     p.setPen(QPen(Qt::black, 2));
@@ -166,7 +167,7 @@ void drawAirKermaGeometry(QPainter& p, const QRectF& area) {
     const auto& t = texts::airKermaTexts();
     p.save();
     fitDesign(p, area, 640, 436);
-    mammoGeometry(p, t.geometry, {q(t.keepDistance), q(t.fromChamber), q(t.chestWallEdge), q(t.chestWallSide)}, 14);
+    mammoGeometry(p, t.geometry, {qs(t.keepDistance), qs(t.fromChamber), qs(t.chestWallEdge), qs(t.chestWallSide)}, 14);
     // A divider between the two exposures.
     p.setPen(QPen(Qt::gray, 1));
     p.drawLine(QPointF(330, 20), QPointF(330, 420));
@@ -201,12 +202,12 @@ void drawAirKermaGeometry(QPainter& p, const QRectF& area) {
         arrow(p, at(20), at(26), 7);
     }
     p.setFont(designFont(14));
-    label(p, {axis.x(), axis.y() - radius - 14}, q(t.geometry.focus), At::Centre);
+    label(p, {axis.x(), axis.y() - radius - 14}, qs(t.geometry.focus), At::Centre);
     slab(p, QRectF(axis.x() - half, paddleY, 2 * half, 9), paddleFill);
     slab(p, QRectF(axis.x() - half, deviceY, 2 * half, 22), deviceFill);
-    label(p, {axis.x() + 20, paddleY - 20}, q(t.geometry.compression));
-    label(p, {axis.x() + 20, paddleY - 5}, q(t.geometry.paddle));
-    label(p, {axis.x() - 40, deviceY + 40}, q(t.geometry.imagingDevice));
+    label(p, {axis.x() + 20, paddleY - 20}, qs(t.geometry.compression));
+    label(p, {axis.x() + 20, paddleY - 5}, qs(t.geometry.paddle));
+    label(p, {axis.x() - 40, deviceY + 40}, qs(t.geometry.imagingDevice));
     chamber(p, axis);
     // The axis of rotation, seen end-on.
     p.setPen(QPen(Qt::blue, 1.2));
@@ -214,7 +215,7 @@ void drawAirKermaGeometry(QPainter& p, const QRectF& area) {
     p.drawLine(axis + QPointF(0, -14), axis + QPointF(0, 14));
     p.setPen(QPen(Qt::black, 1));
     arrow(p, QPointF(axis.x() - 80, 335), axis + QPointF(-8, 5), 6);
-    label(p, {axis.x() - 130, 350}, q(t.rotationAxis));
+    label(p, {axis.x() - 130, 350}, qs(t.rotationAxis));
     // Focus-to-chamber distance along the central ray.
     const double fcdX = axis.x() + 150;
     doubleArrow(p, QPointF(fcdX, axis.y() - radius), QPointF(fcdX, axis.y()));
@@ -222,9 +223,9 @@ void drawAirKermaGeometry(QPainter& p, const QRectF& area) {
     p.drawLine(QPointF(axis.x() + 8, axis.y() - radius), QPointF(fcdX + 6, axis.y() - radius));
     p.drawLine(QPointF(axis.x() + 36, axis.y()), QPointF(fcdX + 6, axis.y()));
     p.setPen(QPen(Qt::black, 1));
-    label(p, {fcdX - 6, 120}, q(t.geometry.focusTo), At::Right);
-    label(p, {fcdX - 6, 137}, q(t.geometry.chamber), At::Right);
-    label(p, {fcdX - 6, 154}, q(t.geometry.distance), At::Right);
+    label(p, {fcdX - 6, 120}, qs(t.geometry.focusTo), At::Right);
+    label(p, {fcdX - 6, 137}, qs(t.geometry.chamber), At::Right);
+    label(p, {fcdX - 6, 154}, qs(t.geometry.distance), At::Right);
     p.restore();
 }
 
@@ -268,27 +269,27 @@ void drawPhantomSketch(QPainter& p, const QRectF& area) {
     p.setPen(QPen(Qt::black, 1, Qt::DashDotLine));
     p.drawLine(focus, foot);
     p.setPen(QPen(Qt::black, 1));
-    label(p, {158, 105}, q(t.fid));
+    label(p, {158, 105}, qs(t.fid));
     focusSpot(p, focus);
-    label(p, focus + QPointF(10, -8), q(t.focus));
-    label(p, {120, 175}, q(t.phantom), At::Centre);
+    label(p, focus + QPointF(10, -8), qs(t.focus));
+    label(p, {120, 175}, qs(t.phantom), At::Centre);
     // Edges and thickness.
-    label(p, {135, 190 + th + 30}, q(t.xEdge), At::Centre);
-    label(p, {240, 200 + th + 8}, q(t.yEdge));
+    label(p, {135, 190 + th + 30}, qs(t.xEdge), At::Centre);
+    label(p, {240, 200 + th + 8}, qs(t.yEdge));
     doubleArrow(p, QPointF(48, 190), QPointF(48, 190 + th), 5);
-    label(p, {34, 190 + th / 2 + 5}, q(t.zAxis), At::Right);
+    label(p, {34, 190 + th / 2 + 5}, qs(t.zAxis), At::Right);
     // The note on the compression paddle, with an arrow to the top face.
-    label(p, {14, 72}, q(t.noteLine1));
-    label(p, {14, 88}, q(t.noteLine2));
-    double x = 14 + p.fontMetrics().horizontalAdvance(q(t.noteLine2));
-    if (!q(t.noteRaised).isEmpty()) {
+    label(p, {14, 72}, qs(t.noteLine1));
+    label(p, {14, 88}, qs(t.noteLine2));
+    double x = 14 + p.fontMetrics().horizontalAdvance(qs(t.noteLine2));
+    if (!qs(t.noteRaised).isEmpty()) {
         p.setFont(designFont(9));
-        label(p, {x + 1, 82}, q(t.noteRaised));
-        x += p.fontMetrics().horizontalAdvance(q(t.noteRaised)) + 2;
+        label(p, {x + 1, 82}, qs(t.noteRaised));
+        x += p.fontMetrics().horizontalAdvance(qs(t.noteRaised)) + 2;
         p.setFont(designFont(13));
     }
-    label(p, {x, 88}, q(t.noteLine2Tail));
-    label(p, {14, 104}, q(t.noteLine3));
+    label(p, {x, 88}, qs(t.noteLine2Tail));
+    label(p, {14, 104}, qs(t.noteLine3));
     arrow(p, QPointF(60, 110), QPointF(100, 165), 6);
     p.restore();
 }
@@ -300,7 +301,7 @@ void drawPhantomPlan(QPainter& p, const QRectF& area) {
     p.setFont(designFont(12));
     // Plan: 15 cm x 15 cm at 10 units per cm, the chest wall at the top.
     const QRectF plan(42, 34, 150, 150);
-    label(p, {plan.center().x(), 22}, q(t.chestWallSide), At::Centre);
+    label(p, {plan.center().x(), 22}, qs(t.chestWallSide), At::Centre);
     p.setPen(QPen(Qt::black, 2.5));
     p.drawLine(plan.topLeft() + QPointF(-8, 0), plan.topRight() + QPointF(8, 0));
     p.setPen(QPen(Qt::black, 1));
@@ -314,11 +315,11 @@ void drawPhantomPlan(QPainter& p, const QRectF& area) {
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(Qt::black, 1));
     doubleArrow(p, QPointF(region.left(), region.top() - 8), QPointF(region.right(), region.top() - 8), 4);
-    label(p, {region.center().x(), region.top() - 12}, q(t.regionWidth), At::Centre);
+    label(p, {region.center().x(), region.top() - 12}, qs(t.regionWidth), At::Centre);
     doubleArrow(p, QPointF(region.right() + 10, region.top()), QPointF(region.right() + 10, region.bottom()), 4);
-    label(p, {region.right() + 14, region.center().y() + 4}, q(t.regionLength));
+    label(p, {region.right() + 14, region.center().y() + 4}, qs(t.regionLength));
     doubleArrow(p, QPointF(plan.left(), plan.bottom() + 10), QPointF(plan.right(), plan.bottom() + 10), 4);
-    label(p, {plan.center().x(), plan.bottom() + 24}, q(t.width15), At::Centre);
+    label(p, {plan.center().x(), plan.bottom() + 24}, qs(t.width15), At::Centre);
     // Side view: the layers of 1 mm, counted in depth from the entrance surface.
     const QRectF sideView(42, 232, 150, 60);
     p.setBrush(QColor(255, 228, 225));
@@ -331,9 +332,9 @@ void drawPhantomPlan(QPainter& p, const QRectF& area) {
     p.drawRect(QRectF(plan.center().x() - 20, sideView.top(), 40, sideView.height()));
     p.setPen(QPen(Qt::black, 1));
     arrow(p, QPointF(sideView.left() - 12, sideView.top()), QPointF(sideView.left() - 12, sideView.bottom()), 5);
-    label(p, {sideView.left() - 16, sideView.top() - 6}, q(t.depth));
-    label(p, {sideView.right() + 4, sideView.top() + 12}, q(t.oneMm));
-    label(p, {sideView.right() + 4, sideView.top() + 26}, q(t.interval));
+    label(p, {sideView.left() - 16, sideView.top() - 6}, qs(t.depth));
+    label(p, {sideView.right() + 4, sideView.top() + 12}, qs(t.oneMm));
+    label(p, {sideView.right() + 4, sideView.top() + 26}, qs(t.interval));
     arrow(p, QPointF(sideView.right() + 3, sideView.top() + 30), QPointF(sideView.right() - 10, sideView.top() + 9), 4);
     p.restore();
 }
@@ -351,10 +352,10 @@ void drawPddCurve(QPainter& p, const QRectF& area) {
     p.save();
     p.translate(22, plot.center().y());
     p.rotate(-90);
-    label(p, {0, 0}, q(t.pddAxis), At::Centre);
+    label(p, {0, 0}, qs(t.pddAxis), At::Centre);
     p.restore();
-    label(p, {plot.left() - 4, plot.top() - 8}, q(t.percent), At::Right);
-    label(p, {plot.center().x(), plot.bottom() + 36}, q(t.depthAxis), At::Centre);
+    label(p, {plot.left() - 4, plot.top() - 8}, qs(t.percent), At::Right);
+    label(p, {plot.center().x(), plot.bottom() + 36}, qs(t.depthAxis), At::Centre);
     label(p, {plot.left() - 6, plot.top() + 10}, QStringLiteral("100"), At::Right);
     label(p, {plot.left() - 6, plot.bottom() + 4}, QStringLiteral("0"), At::Right);
     label(p, {plot.left(), plot.bottom() + 16}, QStringLiteral("0"), At::Centre);
@@ -378,13 +379,13 @@ void drawPddCurve(QPainter& p, const QRectF& area) {
     p.setPen(QPen(Qt::red, 1.2, Qt::DashDotLine));
     p.drawLine(QPointF(plot.left(), mean), QPointF(plot.right(), mean));
     p.setPen(QPen(Qt::red, 1));
-    label(p, {plot.right() - 2, mean - 5}, q(t.meanPdd), At::Right);
+    label(p, {plot.right() - 2, mean - 5}, qs(t.meanPdd), At::Right);
     // Mean PDD = (1/n) sum_{i=1}^{n} PDD(i)
     p.setPen(QPen(Qt::black, 1));
     const double y = plot.top() + 40;
     double x = plot.left() + 70;
-    label(p, {x, y}, q(t.meanPddIs));
-    x += p.fontMetrics().horizontalAdvance(q(t.meanPddIs)) + 6;
+    label(p, {x, y}, qs(t.meanPddIs));
+    x += p.fontMetrics().horizontalAdvance(qs(t.meanPddIs)) + 6;
     label(p, {x + 4, y - 8}, QStringLiteral("1"), At::Centre);
     p.drawLine(QPointF(x - 1, y - 4), QPointF(x + 9, y - 4));
     label(p, {x + 4, y + 9}, QStringLiteral("n"), At::Centre);
@@ -396,7 +397,7 @@ void drawPddCurve(QPainter& p, const QRectF& area) {
     label(p, {x + sigma / 2, y - 14}, QStringLiteral("n"), At::Centre);
     label(p, {x + sigma / 2, y + 17}, QStringLiteral("i=1"), At::Centre);
     p.setFont(designFont(12));
-    label(p, {x + sigma + 3, y}, q(t.pddOfI));
+    label(p, {x + sigma + 3, y}, qs(t.pddOfI));
     p.restore();
 }
 

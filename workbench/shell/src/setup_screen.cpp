@@ -4,6 +4,7 @@
 #include "kv/common/records.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
+#include "kv/gui/qtext.h"
 #include "kv/shell/reference_screens.h"
 #include "kv/shell/workbench.h"
 #include "kv/texts/setup.h"
@@ -29,8 +30,6 @@ constexpr const char* kStartHistories = "1000000000";
 // The longest name a file system takes; the result name gets ".vesk" added.
 constexpr size_t kMaxFileNameBytes = 255;
 
-QString q(texts::Text t) { return QString::fromUtf8(t.c_str()); }
-QString q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 std::string s(const QLineEdit* e) { return e->text().toStdString(); }
 
 std::vector<Control> table() {
@@ -136,16 +135,16 @@ bool SetUpScreen::fill() {
     try {
         asRead_ = spectrum::readEquipment(std::filesystem::path(wb_.workDir().toStdString()));
     } catch (const spectrum::SpectrumFileError& e) {
-        showMessage(q(spectrum::describe(e, texts::spectrumFileTexts())));
+        showMessage(qs(spectrum::describe(e, texts::spectrumFileTexts())));
         return false;
     }
     option("Option1")->setChecked(true);
     option("Option4")->setChecked(true);
-    textBox("Text1")->setText(q(format(asRead_.fad, "00.0")));
-    textBox("Text3")->setText(q(format(asRead_.fid, "00.0")));
+    textBox("Text1")->setText(qs(format(asRead_.fad, "00.0")));
+    textBox("Text3")->setText(qs(format(asRead_.fid, "00.0")));
     textBox("Text4")->setText(textBox("Text1")->text());
-    textBox("Text5")->setText(q(format(asRead_.angularRange, "00.0")));
-    textBox("Text6")->setText(q(asRead_.equipmentName));
+    textBox("Text5")->setText(qs(format(asRead_.angularRange, "00.0")));
+    textBox("Text6")->setText(qs(asRead_.equipmentName));
     textBox("Text11")->setText(QString::fromLatin1(kStartHistories));
     textBox("Text12")->clear();
     button("Command6")->setEnabled(false);
@@ -163,12 +162,12 @@ void SetUpScreen::accept() {
     const double count = parseNumber(histories);
     // A count too large for any number is as unusable as none.
     if (!(count > 0) || !std::isfinite(count) || resultName.empty()) {
-        showMessage(q(t.missingInput));
+        showMessage(qs(t.missingInput));
         return;
     }
     const std::string resultFile = resultName + std::string(workbench::kResultExtension);
     if (!isBareFileName(resultFile) || resultFile.size() > kMaxFileNameBytes) {
-        showMessage(q(t.notAFileName).arg(q(resultName)));
+        showMessage(qs(t.notAFileName).arg(qs(resultName)));
         return;
     }
     const double fcd = option("Option4")->isChecked() ? parseNumber(s(textBox("Text4")))
@@ -185,14 +184,14 @@ void SetUpScreen::accept() {
                                           .resultName = resultName,
                                           .equipmentName = name});
     } catch (const RecordError&) {
-        showMessage(q(t.cannotWrite).arg(q(workbench::kControlFileName)));
+        showMessage(qs(t.cannotWrite).arg(qs(workbench::kControlFileName)));
         return;
     }
     try {
         spectrum::writeEquipment(dir, spectrum::linesForWorkbench(name, fid, fad, range, asRead_,
                                                                   t.tiltPattern.get()));
     } catch (const spectrum::SpectrumFileError& e) {
-        showMessage(q(spectrum::describe(e, texts::spectrumFileTexts())));
+        showMessage(qs(spectrum::describe(e, texts::spectrumFileTexts())));
         return;
     }
     button("Command6")->setEnabled(true);
@@ -202,11 +201,11 @@ void SetUpScreen::startEngine() {
     const auto& t = texts::setUpTexts();
     const QString name = engine();
     if (!programs().start(name)) {
-        showMessage(q(t.cannotStart).arg(name));
+        showMessage(qs(t.cannotStart).arg(name));
         return;
     }
     beep();
-    showMessage(q(t.continueNext), MessageIcon::None);
+    showMessage(qs(t.continueNext), MessageIcon::None);
     hide();
     wb_.simulationStarted();
     wb_.showMenu();
