@@ -9,8 +9,6 @@ namespace kv::engine {
 
 namespace {
 
-std::string fromRecordError(const RecordError& e) { return e.what(); }
-
 template <class F>
 auto readOrExplain(const std::string& file, F read) {
     try {
@@ -21,7 +19,7 @@ auto readOrExplain(const std::string& file, F read) {
         if (m.rfind(", ", 0) == 0 || m.rfind(": ", 0) == 0) m.erase(0, 2);
         throw InputError(e.file, m);
     } catch (const RecordError& e) {
-        throw InputError(e.file.empty() ? file : e.file, fromRecordError(e));
+        throw InputError(e.file.empty() ? file : e.file, e.what());
     } catch (const CompositionError& e) {
         // Its message already begins with the file name.
         std::string m = e.what();
