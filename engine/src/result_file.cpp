@@ -55,7 +55,8 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
 
 void writeResultFile(const std::filesystem::path& workDir, const RunInputs& in, const WorkbenchResult& r) {
     results::ResultFileContent c;
-    c.kindLine = in.kind == ExposureKind::Mammography ? std::string(results::kMammographyKind) : " * Tomosynthesis";
+    c.kindLine = std::string(in.kind == ExposureKind::Mammography ? results::kMammographyKind
+                                                                   : results::kTomosynthesisKind);
     c.description = describeRun(in, r);
     c.histories = static_cast<double>(r.histories);
     c.historyNote = " Phantom size X, Y, Z (cm), glandular fraction (%)";

@@ -33,6 +33,7 @@
 namespace kv::results {
 
 inline constexpr std::string_view kMammographyKind = " * Mammography";
+inline constexpr std::string_view kTomosynthesisKind = " * Tomosynthesis";
 
 // The number of free description lines after the kind line: 14 or 16.
 int descriptionLineCount(std::string_view kindLine);
