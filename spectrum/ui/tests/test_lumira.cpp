@@ -3,6 +3,7 @@
 #include "kv/common/codepage.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
+#include "kv/gui/qtext.h"
 #include "kv/spectrum/spectrum_file.h"
 #include "kv/spectrum/ui/angle_diagram.h"
 #include "kv/spectrum/ui/spectrum_screen.h"
@@ -31,7 +32,6 @@ using kv::spectrum::ui::SpectrumScreen;
 namespace {
 
 bool japanese() { return kv::texts::edition() == kv::texts::Edition::Japanese; }
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 const auto& fileTexts() { return kv::texts::spectrumFileTexts(); }
 
 const QColor red(255, 0, 0);

@@ -5,6 +5,7 @@
 #include "kv/gui/file_list.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
+#include "kv/gui/qtext.h"
 #include "kv/results/depth_dose_screen.h"
 #include "kv/results/dose_colour.h"
 #include "kv/results/results_screen.h"
@@ -23,11 +24,10 @@
 
 using namespace kv::results;
 using kv::gui::Canvas;
+using kv::gui::qs;
 using testfiles::TempWorkDir;
 
 namespace {
-
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // Every call the results screen makes to the plane screens.
 struct RecordingPlanes : PlaneViews {
