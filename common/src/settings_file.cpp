@@ -1,0 +1,134 @@
+#include "kv/common/settings_file.h"
+
+#include "kv/common/format.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <fstream>
+
+namespace kv {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string located(const std::string& file, int line, const std::string& problem) {
+    return file + (line > 0 ? ", line " + std::to_string(line) : std::string()) + ": " + problem;
+}
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    return s;
+}
+
+std::string lowered(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+} // namespace
+
+SettingsError::SettingsError(SettingFault f, std::string fileName, int lineNo, const std::string& problem)
+    : RecordError(located(fileName, lineNo, problem), fileName), fault(f), line(lineNo) {}
+
+std::optional<SettingsFile> SettingsFile::read(const fs::path& workDir, const std::string& name, size_t maxBytes) {
+    if (!isBareFileName(name)) throw SettingsError(SettingFault::NotAFile, name, 0, "not a bare file name");
+    fs::path path = workDir / name;
+    std::error_code ec;
+    fs::file_status st = fs::status(path, ec);
+    if (st.type() == fs::file_type::not_found) return std::nullopt;
+    if (ec) throw SettingsError(SettingFault::Unreadable, name, 0, "cannot be examined");
+    if (st.type() != fs::file_type::regular) throw SettingsError(SettingFault::NotAFile, name, 0, "is not a file");
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw SettingsError(SettingFault::Unreadable, name, 0, "cannot be opened");
+    std::string bytes(maxBytes + 1, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (in.bad()) throw SettingsError(SettingFault::Unreadable, name, 0, "cannot be read");
+    bytes.resize(static_cast<size_t>(in.gcount()));
+    if (bytes.size() > maxBytes)
+        throw SettingsError(SettingFault::TooLarge, name, 0, "is longer than " + std::to_string(maxBytes) + " bytes");
+    return parse(bytes, name);
+}
+
+SettingsFile SettingsFile::parse(std::string_view bytes, std::string name) {
+    SettingsFile f;
+    f.name_ = std::move(name);
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3); // an editor's byte-order mark
+    RecordReader in = RecordReader::fromBytes(bytes, f.name_);
+    for (int line = 1; !in.atEnd(); ++line) {
+        std::string text = in.readLine();
+        std::string_view t = trimmed(text);
+        if (t.empty() || t.front() == '#') continue;
+        size_t eq = t.find('=');
+        if (eq == std::string_view::npos)
+            throw SettingsError(SettingFault::BadLine, f.name_, line, "holds no \"name = value\"");
+        std::string_view key = trimmed(t.substr(0, eq));
+        if (key.empty()) throw SettingsError(SettingFault::BadLine, f.name_, line, "gives a value without a name");
+        if (f.find(key))
+            throw SettingsError(SettingFault::Repeated, f.name_, line,
+                                "gives " + std::string(key) + " a second time (first in line " +
+                                    std::to_string(f.find(key)->line) + ")");
+        f.settings_.push_back({std::string(key), std::string(trimmed(t.substr(eq + 1))), line});
+    }
+    return f;
+}
+
+const Setting* SettingsFile::find(std::string_view settingName) const {
+    auto it = std::find_if(settings_.begin(), settings_.end(), [&](const Setting& s) { return s.name == settingName; });
+    return it == settings_.end() ? nullptr : &*it;
+}
+
+void SettingsFile::requireKnown(std::initializer_list<std::string_view> known) const {
+    for (const Setting& s : settings_)
+        if (std::find(known.begin(), known.end(), s.name) == known.end())
+            throw SettingsError(SettingFault::UnknownName, name_, s.line, "names an unknown setting \"" + s.name + "\"");
+}
+
+double SettingsFile::number(std::string_view settingName, double fallback, double lo, double hi) const {
+    const Setting* s = find(settingName);
+    if (!s) return fallback;
+    double v = 0;
+    if (s->value.empty() || !parseNumberStrict(s->value, v) || !std::isfinite(v))
+        throw SettingsError(SettingFault::NotANumber, name_, s->line,
+                            "gives " + s->name + " \"" + s->value + "\", which is not a number");
+    if (!(v >= lo && v <= hi))
+        throw SettingsError(SettingFault::OutOfRange, name_, s->line,
+                            "gives " + s->name + " " + s->value + ", outside " + plainDecimal(lo) + " to " +
+                                plainDecimal(hi));
+    return v;
+}
+
+std::string SettingsFile::choice(std::string_view settingName, std::string fallback,
+                                 std::initializer_list<std::string_view> allowed) const {
+    const Setting* s = find(settingName);
+    if (!s) return fallback;
+    std::string v = lowered(s->value);
+    for (std::string_view a : allowed)
+        if (lowered(a) == v) return v;
+    std::string words;
+    for (std::string_view a : allowed) words += (words.empty() ? "" : ", ") + std::string(a);
+    throw SettingsError(SettingFault::BadChoice, name_, s->line,
+                        "gives " + s->name + " \"" + s->value + "\"; it takes one of " + words);
+}
+
+void writeSettingsFile(const fs::path& workDir, const std::string& name,
+                       const std::vector<std::pair<std::string, std::string>>& entries) {
+    RecordWriter out(workDir, name);
+    int line = 0;
+    for (const auto& [key, value] : entries) {
+        ++line;
+        bool keyOk = !key.empty() && trimmed(key) == key && key.find_first_of("=\r\n") == std::string::npos &&
+                     key.front() != '#';
+        bool valueOk = trimmed(value) == value && value.find_first_of("\r\n") == std::string::npos;
+        if (!keyOk || !valueOk)
+            throw SettingsError(SettingFault::BadLine, name, line,
+                                "\"" + key + " = " + value + "\" would not read back as written");
+        out.text(key).text(" = ").text(value).endLine();
+    }
+    out.commit();
+}
+
+} // namespace kv

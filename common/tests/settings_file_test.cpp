@@ -1,0 +1,153 @@
+#include "kv/common/settings_file.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempDir {
+public:
+    TempDir() {
+        path_ = fs::temp_directory_path() / ("kv-settings-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
+        fs::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(path_, ec);
+    }
+    const fs::path& path() const { return path_; }
+    void put(const std::string& name, const std::string& bytes) const {
+        std::ofstream(path_ / name, std::ios::binary) << bytes;
+    }
+    std::string get(const std::string& name) const {
+        std::ifstream in(path_ / name, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+private:
+    static inline int counter_ = 0;
+    fs::path path_;
+};
+
+TEST(SettingsFile, MissingFileMeansDefaults) {
+    TempDir d;
+    EXPECT_FALSE(kv::SettingsFile::read(d.path(), "Options.dat").has_value());
+    fs::create_symlink(d.path() / "nowhere", d.path() / "Dangling.dat");
+    EXPECT_FALSE(kv::SettingsFile::read(d.path(), "Dangling.dat").has_value());
+}
+
+TEST(SettingsFile, ReadsNamesValuesAndLines) {
+    kv::SettingsFile f = kv::SettingsFile::parse("# comment\r\n\r\n  a = 1.5 \r\nb=two words\nc = x=y\r\nd =\r\n", "S.dat");
+    ASSERT_EQ(f.settings().size(), 4u);
+    EXPECT_EQ(f.find("a")->value, "1.5");
+    EXPECT_EQ(f.find("a")->line, 3);
+    EXPECT_EQ(f.find("b")->value, "two words");
+    EXPECT_EQ(f.find("c")->value, "x=y");
+    EXPECT_EQ(f.find("d")->value, "");
+    EXPECT_EQ(f.find("e"), nullptr);
+    EXPECT_DOUBLE_EQ(f.number("a", 9, 0, 10), 1.5);
+    EXPECT_DOUBLE_EQ(f.number("e", 9, 0, 10), 9);
+    EXPECT_EQ(f.choice("e", "pmma", {"pmma"}), "pmma");
+    EXPECT_NO_THROW(f.requireKnown({"a", "b", "c", "d"}));
+    // A byte-order mark from an editor does not hide the first name.
+    EXPECT_NE(kv::SettingsFile::parse("\xEF\xBB\xBFk = 1\r\n", "S.dat").find("k"), nullptr);
+}
+
+TEST(SettingsFile, RefusalsNameTheFileAndLine) {
+    struct Case {
+        const char* bytes;
+        kv::SettingFault fault;
+        int line;
+    };
+    const Case cases[] = {
+        {"a = 1\r\njust words\r\n", kv::SettingFault::BadLine, 2},
+        {"a = 1\r\n = 3\r\n", kv::SettingFault::BadLine, 2},
+        {"a = 1\r\n\r\na = 2\r\n", kv::SettingFault::Repeated, 3},
+        {"a = 1\r\nzz = 2\r\n", kv::SettingFault::UnknownName, 2},
+        {"a = thick\r\n", kv::SettingFault::NotANumber, 1},
+        {"a = \r\n", kv::SettingFault::NotANumber, 1},
+        {"a = inf\r\n", kv::SettingFault::NotANumber, 1},
+        {"a = nan\r\n", kv::SettingFault::NotANumber, 1},
+        {"a = 1.5 mm\r\n", kv::SettingFault::NotANumber, 1},
+        {"a = -0.1\r\n", kv::SettingFault::OutOfRange, 1},
+        {"a = 10.001\r\n", kv::SettingFault::OutOfRange, 1},
+        {"a = 1e300\r\n", kv::SettingFault::OutOfRange, 1},
+        {"b = 1\r\nm = glass\r\n", kv::SettingFault::BadChoice, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        try {
+            kv::SettingsFile f = kv::SettingsFile::parse(c.bytes, "Geo.dat");
+            f.requireKnown({"a", "b", "m"});
+            f.number("a", 0, 0, 10);
+            f.choice("m", "pmma", {"pmma", "polycarbonate"});
+            ADD_FAILURE() << "accepted";
+        } catch (const kv::SettingsError& e) {
+            EXPECT_EQ(e.fault, c.fault);
+            EXPECT_EQ(e.line, c.line);
+            EXPECT_EQ(e.file, "Geo.dat");
+            EXPECT_EQ(std::string(e.what()).rfind("Geo.dat, line " + std::to_string(c.line) + ": ", 0), 0u) << e.what();
+        }
+    }
+    // Ends of the range and the case of a word are accepted.
+    kv::SettingsFile f = kv::SettingsFile::parse("a = 0\r\nb = 10\r\nm = PMMA\r\n", "Geo.dat");
+    EXPECT_EQ(f.number("a", 5, 0, 10), 0);
+    EXPECT_EQ(f.number("b", 5, 0, 10), 10);
+    EXPECT_EQ(f.choice("m", "x", {"pmma"}), "pmma");
+}
+
+TEST(SettingsFile, RefusesWhatIsNoUsableFile) {
+    TempDir d;
+    fs::create_directory(d.path() / "Dir.dat");
+    ASSERT_EQ(::mkfifo((d.path() / "Pipe.dat").c_str(), 0600), 0);
+    d.put("Big.dat", std::string(2000, '#'));
+    struct Case {
+        const char* name;
+        kv::SettingFault fault;
+    };
+    for (const Case& c : {Case{"Dir.dat", kv::SettingFault::NotAFile}, Case{"Pipe.dat", kv::SettingFault::NotAFile},
+                          Case{"Big.dat", kv::SettingFault::TooLarge}, Case{"../x.dat", kv::SettingFault::NotAFile}}) {
+        SCOPED_TRACE(c.name);
+        try {
+            kv::SettingsFile::read(d.path(), c.name, 1000);
+            ADD_FAILURE() << "accepted";
+        } catch (const kv::SettingsError& e) {
+            EXPECT_EQ(e.fault, c.fault);
+            EXPECT_EQ(e.line, 0);
+        }
+    }
+    d.put("Edge.dat", std::string(1000, '#'));
+    EXPECT_TRUE(kv::SettingsFile::read(d.path(), "Edge.dat", 1000).has_value());
+}
+
+TEST(SettingsFile, WriteRoundTripsAndKeepsTheOldFileOnFailure) {
+    TempDir d;
+    kv::writeSettingsFile(d.path(), "G.dat", {{"paddle_mm", "3"}, {"paddle_material", "pmma"}});
+    EXPECT_EQ(d.get("G.dat"), "paddle_mm = 3\r\npaddle_material = pmma\r\n");
+    auto f = kv::SettingsFile::read(d.path(), "G.dat");
+    ASSERT_TRUE(f.has_value());
+    EXPECT_EQ(f->number("paddle_mm", 0, 0, 10), 3);
+    EXPECT_EQ(f->choice("paddle_material", "", {"pmma"}), "pmma");
+
+    for (auto bad : std::vector<std::pair<std::string, std::string>>{
+             {"a=b", "1"}, {"", "1"}, {" a", "1"}, {"#a", "1"}, {"a", "1\r\nb = 2"}, {"a", " 1"}}) {
+        EXPECT_THROW(kv::writeSettingsFile(d.path(), "G.dat", {{"ok", "1"}, bad}), kv::SettingsError);
+    }
+    EXPECT_EQ(d.get("G.dat"), "paddle_mm = 3\r\npaddle_material = pmma\r\n");
+
+    if (::geteuid() != 0) { // root writes into a read-only folder anyway
+        fs::permissions(d.path(), fs::perms::owner_write, fs::perm_options::remove);
+        EXPECT_THROW(kv::writeSettingsFile(d.path(), "G.dat", {{"paddle_mm", "2"}}), kv::WriteFailed);
+        fs::permissions(d.path(), fs::perms::owner_write, fs::perm_options::add);
+        EXPECT_EQ(d.get("G.dat"), "paddle_mm = 3\r\npaddle_material = pmma\r\n");
+    }
+}
+
+} // namespace
