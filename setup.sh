@@ -12,6 +12,7 @@ esac
 
 packages=(
   cmake make g++ pkg-config
+  libopenmpi-dev openmpi-bin
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
   libxrl-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 fonts-noto-cjk

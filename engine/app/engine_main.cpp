@@ -1,4 +1,7 @@
+#include "engine_cluster.h"
 #include "kv/common/format.h"
+#include "kv/common/settings_file.h"
+#include "kv/engine/engine_options.h"
 #include "kv/texts/engine.h"
 #include "progress_window.h"
 
@@ -9,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -17,7 +21,9 @@ namespace kv::engine {
 namespace {
 
 std::atomic<bool> interrupted{false};
-extern "C" void onInterrupt(int) { interrupted.store(true); }
+extern "C" void onInterrupt(int) {
+    interrupted.store(true);
+}
 
 // Without a window system (and no platform asked for) progress goes to the console.
 bool hasDisplay() {
@@ -28,89 +34,147 @@ bool hasDisplay() {
     return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
 }
 
+std::string seconds(double s) {
+    return durationText(s).toStdString();
+}
+
+int runConsole(const std::filesystem::path& dir, ExposureKind kind, const EngineOptions& opt) {
+    const texts::EngineTexts& t = texts::engineTexts();
+    std::unique_ptr<EngineSession> session;
+    const unsigned threads = opt.threads.value_or(defaultThreadCount());
+    try {
+        session = prepareSession(dir, kind, threads, opt.seed.value_or(freshSeed()));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", fillText(t.cannotStart, {e.what()}).c_str());
+        return 1;
+    }
+    if (opt.sagdSigmaPercent) session->setTarget(*opt.sagdSigmaPercent / 100.0);
+    const RunInputs& in = session->inputs();
+    std::printf("%s\n%s\n",
+                fillText(t.consoleStart,
+                         {in.control.resultFile, std::to_string(in.histories), std::to_string(threads)})
+                    .c_str(),
+                t.consoleHint.c_str());
+    std::fflush(stdout);
+    catchInterrupts();
+    session->start();
+    auto lastPrint = std::chrono::steady_clock::now();
+    while (!session->finished()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (interruptRequested()) session->stopAndSave();
+        auto now = std::chrono::steady_clock::now();
+        if (now - lastPrint < std::chrono::seconds(5)) continue;
+        lastPrint = now;
+        std::printf("%s\n", progressLine(session->progress()).c_str());
+        std::fflush(stdout);
+    }
+    switch (session->state()) {
+    case SessionState::Saved:
+        std::printf("%s\n", savedText(*session).c_str());
+        return 0;
+    case SessionState::Failed:
+        std::fprintf(stderr, "%s\n", fillText(t.writeFailed, {session->failure()}).c_str());
+        return 1;
+    default:
+        std::printf("%s\n", t.cancelled.c_str());
+        return 1;
+    }
+}
+
+// The run-options file's options under those of the command line. nullopt
+// when the run is not to start: `exitCode` then says how the program ends.
+std::optional<EngineOptions> engineOptions(int argc, char** argv, const std::filesystem::path& dir,
+                                           int& exitCode, std::string& problem) {
+    const texts::EngineTexts& t = texts::engineTexts();
+    try {
+        EngineOptions given = parseEngineOptions(std::vector<std::string>(argv + 1, argv + argc));
+        if (given.help) {
+            std::printf("%s\n", t.usage.c_str());
+            exitCode = 0;
+            return std::nullopt;
+        }
+        return readRunOptionsFile(dir).overriddenBy(given);
+    } catch (const OptionError& e) {
+        problem = fillText(t.badOption, {e.what()});
+        std::fprintf(stderr, "%s\n%s\n", problem.c_str(), t.usage.c_str());
+    } catch (const SettingsError& e) {
+        problem = fillText(t.badOption, {e.what()});
+        std::fprintf(stderr, "%s\n", problem.c_str());
+    }
+    exitCode = 2;
+    return std::nullopt;
+}
+
+} // namespace
+
+std::string fillText(std::string_view pattern, std::initializer_list<std::string> args) {
+    QString s = QString::fromUtf8(pattern.data(), static_cast<qsizetype>(pattern.size()));
+    for (const std::string& a : args)
+        s = s.arg(QString::fromStdString(a));
+    return s.toStdString();
+}
+
+std::string progressLine(const SessionProgress& p) {
+    const texts::EngineTexts& t = texts::engineTexts();
+    double share = p.total ? static_cast<double>(p.done) / static_cast<double>(p.total) : 0.0;
+    return fillText(t.consoleProgress,
+                    {format(100.0 * share, "0.0"), std::to_string(p.done), std::to_string(p.total),
+                     format(p.rate, "0.00E+00"), seconds(p.elapsed), seconds(p.remaining),
+                     format(p.referenceRelSigma * 100.0, "0.00") + " %",
+                     format(p.sagdRelSigma * 100.0, "0.00") + " %"});
+}
+
+std::string savedText(const EngineSession& session) {
+    const texts::EngineTexts& t = texts::engineTexts();
+    const RunInputs& in = session.inputs();
+    const std::string file = in.control.resultFile, done = std::to_string(session.savedHistories());
+    if (session.savedAtTarget())
+        return fillText(t.targetReached,
+                        {file, done, format(session.savedSagdRelSigma() * 100.0, "0.00") + " %"});
+    if (session.savedHistories() < in.histories)
+        return fillText(t.stoppedAndSaved, {file, done, std::to_string(in.histories)});
+    return fillText(t.saved, {file, done});
+}
+
 uint64_t freshSeed() {
     std::random_device rd;
     return (static_cast<uint64_t>(rd()) << 32) ^ rd() ^
            static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
 }
 
-// The console's texts with %1, %2 ... filled in, as QString::arg does for the window.
-std::string fill(std::string_view pattern, std::initializer_list<std::string> args) {
-    QString s = QString::fromUtf8(pattern.data(), static_cast<qsizetype>(pattern.size()));
-    for (const std::string& a : args) s = s.arg(QString::fromStdString(a));
-    return s.toStdString();
-}
-
-std::string seconds(double s) { return durationText(s).toStdString(); }
-
-int runConsole(const std::filesystem::path& dir, ExposureKind kind) {
-    const texts::EngineTexts& t = texts::engineTexts();
-    std::unique_ptr<EngineSession> session;
-    try {
-        session = prepareSession(dir, kind, defaultThreadCount(), freshSeed());
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", fill(t.cannotStart, {e.what()}).c_str());
-        return 1;
-    }
-    const RunInputs& in = session->inputs();
-    std::printf("%s\n%s\n",
-                fill(t.consoleStart, {in.control.resultFile, std::to_string(in.histories),
-                                            std::to_string(defaultThreadCount())})
-                    .c_str(),
-                t.consoleHint.c_str());
-    std::fflush(stdout);
+void catchInterrupts() {
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
-    session->start();
-    auto lastPrint = std::chrono::steady_clock::now();
-    while (!session->finished()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        if (interrupted.load()) session->stopAndSave();
-        auto now = std::chrono::steady_clock::now();
-        if (now - lastPrint < std::chrono::seconds(5)) continue;
-        lastPrint = now;
-        SessionProgress p = session->progress();
-        std::printf("%s\n", fill(t.consoleProgress,
-                                 {format(100.0 * static_cast<double>(p.done) / static_cast<double>(p.total), "0.0"),
-                                  std::to_string(p.done), std::to_string(p.total), format(p.rate, "0.00E+00"),
-                                  seconds(p.elapsed), seconds(p.remaining),
-                                  format(p.referenceRelSigma * 100.0, "0.00") + " %",
-                                  format(p.sagdRelSigma * 100.0, "0.00") + " %"})
-                                .c_str());
-        std::fflush(stdout);
-    }
-    switch (session->state()) {
-    case SessionState::Saved:
-        std::printf("%s\n", (session->savedHistories() < in.histories
-                                 ? fill(t.stoppedAndSaved, {in.control.resultFile,
-                                                                  std::to_string(session->savedHistories()),
-                                                                  std::to_string(in.histories)})
-                                 : fill(t.saved, {in.control.resultFile, std::to_string(session->savedHistories())}))
-                                .c_str());
-        return 0;
-    case SessionState::Failed:
-        std::fprintf(stderr, "%s\n", fill(t.writeFailed, {session->failure()}).c_str());
-        return 1;
-    default: std::printf("%s\n", t.cancelled.c_str()); return 1;
-    }
 }
 
-} // namespace
+bool interruptRequested() {
+    return interrupted.load();
+}
 
 int runEngine(int argc, char** argv, ExposureKind kind) {
     const std::filesystem::path dir = std::filesystem::current_path();
-    if (!hasDisplay()) return runConsole(dir, kind);
+    int exitCode = 0;
+    std::string problem;
+    std::optional<EngineOptions> opt = engineOptions(argc, argv, dir, exitCode, problem);
+    if (startedAsOneOfMany()) return opt ? runShared(dir, kind, *opt) : exitCode;
+    if (!hasDisplay()) return opt ? runConsole(dir, kind, *opt) : exitCode;
     QApplication app(argc, argv);
     const texts::EngineTexts& t = texts::engineTexts();
     QString caption = QString::fromUtf8(kind == ExposureKind::Tomosynthesis ? t.captionTomosynthesis.c_str()
                                                                             : t.captionMammography.c_str());
+    if (!opt) {
+        if (!problem.empty()) QMessageBox::warning(nullptr, caption, QString::fromStdString(problem));
+        return exitCode;
+    }
     std::unique_ptr<EngineSession> session;
     try {
-        session = prepareSession(dir, kind, defaultThreadCount(), freshSeed());
+        session = prepareSession(dir, kind, opt->threads.value_or(defaultThreadCount()),
+                                 opt->seed.value_or(freshSeed()));
     } catch (const std::exception& e) {
-        QMessageBox::warning(nullptr, caption, QString::fromStdString(fill(t.cannotStart, {e.what()})));
+        QMessageBox::warning(nullptr, caption, QString::fromStdString(fillText(t.cannotStart, {e.what()})));
         return 1;
     }
+    if (opt->sagdSigmaPercent) session->setTarget(*opt->sagdSigmaPercent / 100.0);
     ProgressWindow w(*session);
     w.show();
     w.raise();

@@ -12,8 +12,12 @@
 namespace kv::engine {
 
 namespace {
-QString q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-QString percent(double rel) { return q(format(rel * 100.0, "0.00")) + " %"; }
+QString q(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+QString percent(double rel) {
+    return q(format(rel * 100.0, "0.00")) + " %";
+}
 } // namespace
 
 QString durationText(double seconds) {
@@ -93,7 +97,11 @@ void ProgressWindow::refresh() {
     QString file = q(in.control.resultFile);
     switch (session_.state()) {
     case SessionState::Saved:
-        status_->setText(session_.savedHistories() < in.histories
+        status_->setText(session_.savedAtTarget() ? q(t.targetReached)
+                                                        .arg(file)
+                                                        .arg(session_.savedHistories())
+                                                        .arg(percent(session_.savedSagdRelSigma()))
+                         : session_.savedHistories() < in.histories
                              ? q(t.stoppedAndSaved).arg(file).arg(session_.savedHistories()).arg(in.histories)
                              : q(t.saved).arg(file).arg(session_.savedHistories()));
         break;
@@ -101,8 +109,11 @@ void ProgressWindow::refresh() {
         status_->setText(q(t.cancelled));
         close(); // nothing to look at: the program ends
         return;
-    case SessionState::Failed: status_->setText(q(t.writeFailed).arg(q(session_.failure()))); break;
-    case SessionState::Running: break;
+    case SessionState::Failed:
+        status_->setText(q(t.writeFailed).arg(q(session_.failure())));
+        break;
+    case SessionState::Running:
+        break;
     }
     stop_->setEnabled(false);
     cancel_->setEnabled(true);

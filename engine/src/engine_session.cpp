@@ -21,22 +21,56 @@ void EngineSession::start() {
     thread_ = std::thread([this] { body(); });
 }
 
-void EngineSession::stopAndSave() { ctl_.requestStop(); }
+void EngineSession::stopAndSave() {
+    ctl_.requestStop();
+}
 
 void EngineSession::cancel() {
     cancelled_.store(true);
     ctl_.requestStop();
 }
 
+void EngineSession::shareWith(BatchShare share) {
+    ctl_.setShare(share);
+    ctl_.setExternalCheckpoints(share.processes > 1);
+    shared_ = true;
+}
+
 void EngineSession::body() {
-    WorkbenchResult r = sim_->run(inputs_.histories, seed_, threads_, ctl_);
+    RunPart part = sim_->runPart(inputs_.histories, seed_, threads_, ctl_);
+    if (shared_) {
+        part_ = std::move(part);
+        shareDone_.store(true);
+        return;
+    }
     if (cancelled_.load()) {
         state_.store(SessionState::Cancelled);
         return;
     }
+    save(sim_->finish(part));
+}
+
+void EngineSession::complete(const std::optional<RunPart>& all, unsigned processes) {
+    if (thread_.joinable()) thread_.join();
+    if (cancelled_.load()) {
+        state_.store(SessionState::Cancelled);
+        return;
+    }
+    if (!all) {
+        state_.store(SessionState::Saved);
+        return;
+    }
+    WorkbenchResult r = sim_->finish(*all);
+    r.processes = processes;
+    save(std::move(r));
+}
+
+void EngineSession::save(WorkbenchResult r) {
     try {
         writeResultFile(dir_, inputs_, r);
         saved_ = r.histories;
+        savedAtTarget_ = r.targetReached;
+        savedSagdRelSigma_ = r.columnRelSigma;
         state_.store(SessionState::Saved);
     } catch (const RecordError& e) {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -10,7 +10,9 @@ namespace kv::engine {
 
 namespace {
 
-std::string percent(double rel) { return format(rel * 100.0, "0.00") + " %"; }
+std::string percent(double rel) {
+    return format(rel * 100.0, "0.00") + " %";
+}
 
 } // namespace
 
@@ -24,13 +26,16 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
                 " target, tube voltage " + format(s.tubeVoltage, "0.0") + " kV");
     l.push_back(" Target angle " + format(s.targetAngle, "0.0") + " deg, tube tilt angle " +
                 format(s.tubeTiltAngle, "0.0") + " deg");
-    l.push_back(" Filters: Be " + format(s.beryllium, "0.00") + " mm, Al " + format(s.aluminum, "0.00") + " mm, Mo " +
-                format(s.molybdenum, "0.000") + " mm, Rh " + format(s.rhodium, "0.000") + " mm, Ag " +
-                format(s.silver, "0.000") + " mm; air layer " + format(s.airLayer, "0.0") + " cm");
-    l.push_back(" Phantom: " + format(in.phantom.sizeX, "0.0") + " x " + format(in.phantom.sizeY, "0.0") + " x " +
-                format(in.phantom.thickness, "0.0") + " cm, glandular fraction " + in.phantom.fractionText + " % (" +
-                in.phantom.compositionFile + ", " + format(in.composition.material.density, "0.0000") + " g/cm3)");
-    l.push_back(" Compression paddle 1.5 mm polycarbonate; breast support 2.0 mm PMMA, 1.5 cm above the detector");
+    l.push_back(" Filters: Be " + format(s.beryllium, "0.00") + " mm, Al " + format(s.aluminum, "0.00") +
+                " mm, Mo " + format(s.molybdenum, "0.000") + " mm, Rh " + format(s.rhodium, "0.000") +
+                " mm, Ag " + format(s.silver, "0.000") + " mm; air layer " + format(s.airLayer, "0.0") +
+                " cm");
+    l.push_back(" Phantom: " + format(in.phantom.sizeX, "0.0") + " x " + format(in.phantom.sizeY, "0.0") +
+                " x " + format(in.phantom.thickness, "0.0") + " cm, glandular fraction " +
+                in.phantom.fractionText + " % (" + in.phantom.compositionFile + ", " +
+                format(in.composition.material.density, "0.0000") + " g/cm3)");
+    l.push_back(
+        " Compression paddle 1.5 mm polycarbonate; breast support 2.0 mm PMMA, 1.5 cm above the detector");
     l.push_back(" FID " + format(c.fid, "0.0") + " cm, FCD " + format(c.fcd, "0.0") + " cm, field " +
                 format(c.fieldX, "0.0") + " x " + format(c.fieldY, "0.0") + " cm at the detector");
     if (tomo) {
@@ -38,30 +43,40 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
                     " deg, focus on an arc about the axis FAD = " + format(c.fad, "0.0") + " cm below it");
         l.push_back(" Detector and field fixed; air kerma for the tube at 0 deg");
     }
+    std::string ending = r.stopped ? " (stopped and saved)" : "";
+    if (r.targetRelSigma > 0)
+        ending +=
+            " (sAGD target " + percent(r.targetRelSigma) + (r.targetReached ? " reached)" : " not reached)");
     l.push_back(" Histories: " + format(static_cast<double>(in.histories), "0.0E+00") + " asked, " +
-                std::to_string(r.histories) + " done" + (r.stopped ? " (stopped and saved)" : ""));
-    l.push_back(" Random seed: " + std::to_string(r.seed) + " (one stream per batch of " + std::to_string(kBatchSize) +
-                " histories)");
+                std::to_string(r.histories) + " done" + ending);
+    l.push_back(" Random seed: " + std::to_string(r.seed) + " (one stream per batch of " +
+                std::to_string(kBatchSize) + " histories)");
     double rate = r.seconds > 0 ? static_cast<double>(r.histories) / r.seconds : 0.0;
-    l.push_back(" Run time: " + format(r.seconds, "0.0") + " s on " + std::to_string(r.threads) + " threads, " +
-                format(rate, "0.00E+00") + " histories/s");
+    l.push_back(" Run time: " + format(r.seconds, "0.0") + " s on " +
+                (r.processes > 1 ? std::to_string(r.processes) + " processes of " : std::string()) +
+                std::to_string(r.threads) + " threads, " + format(rate, "0.00E+00") + " histories/s");
     l.push_back(" Relative uncertainty (1 sigma): 100 % dose " + percent(r.referenceRelSigma) + ", sAGD " +
                 percent(r.columnRelSigma));
-    l.push_back(" Dose: glandular dose in eV/g per history; air kerma in free space at the FCD in the same unit");
-    l.push_back(" Primary: first interaction of photons straight from the focus; scatter: everything after a scatter");
-    l.push_back(" Physics 1-50 keV: photoelectric (fluorescence neglected), coherent, incoherent; electrons local");
+    l.push_back(
+        " Dose: glandular dose in eV/g per history; air kerma in free space at the FCD in the same unit");
+    l.push_back(" Primary: first interaction of photons straight from the focus; scatter: everything after a "
+                "scatter");
+    l.push_back(
+        " Physics 1-50 keV: photoelectric (fluorescence neglected), coherent, incoherent; electrons local");
     return l;
 }
 
 void writeResultFile(const std::filesystem::path& workDir, const RunInputs& in, const WorkbenchResult& r) {
     results::ResultFileContent c;
     c.kindLine = std::string(in.kind == ExposureKind::Mammography ? results::kMammographyKind
-                                                                   : results::kTomosynthesisKind);
+                                                                  : results::kTomosynthesisKind);
     c.description = describeRun(in, r);
     c.histories = static_cast<double>(r.histories);
     c.historyNote = " Phantom size X, Y, Z (cm), glandular fraction (%)";
-    c.phantom = {in.phantom.sizeX, in.phantom.sizeY, in.phantom.thickness, parseNumber(in.phantom.fractionText)};
-    c.phantomNote = " Air kerma, FCD (cm), voxels X, Y, Z; then the primary and the scatter dose, 75 values per row";
+    c.phantom = {in.phantom.sizeX, in.phantom.sizeY, in.phantom.thickness,
+                 parseNumber(in.phantom.fractionText)};
+    c.phantomNote =
+        " Air kerma, FCD (cm), voxels X, Y, Z; then the primary and the scatter dose, 75 values per row";
     c.airKerma = r.airKerma;
     c.fcd = in.control.fcd;
     c.countX = kVoxelsX;

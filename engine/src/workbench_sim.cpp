@@ -20,14 +20,15 @@ constexpr double kFoldedVoxels = 2.0;
 
 // Aligned so that two threads never write into one cache line.
 class alignas(64) WorkbenchSimulation::Worker {
-public:
+  public:
     explicit Worker(const WorkbenchSimulation& sim)
         : sim_(&sim), cells_(2 * static_cast<size_t>(kVoxelsX) * kVoxelsY * sim.layers_) {
-        double massRef = kFoldedVoxels * sim.setup_.phantom.density * kVoxel * kVoxel * sim.layerThickness_[0];
+        double massRef =
+            kFoldedVoxels * sim.setup_.phantom.density * kVoxel * kVoxel * sim.layerThickness_[0];
         refScale_ = 1.0 / (2000.0 * massRef);
         for (int iz = 0; iz < sim.layers_; ++iz)
-            columnScale_.push_back(1.0 / (2000.0 * sim.layers_ * kFoldedVoxels * sim.setup_.phantom.density * kVoxel *
-                                          kVoxel * sim.layerThickness_[iz]));
+            columnScale_.push_back(1.0 / (2000.0 * sim.layers_ * kFoldedVoxels * sim.setup_.phantom.density *
+                                          kVoxel * kVoxel * sim.layerThickness_[iz]));
     }
 
     void history(Rng& rng) {
@@ -58,8 +59,10 @@ public:
         int ix = std::min(static_cast<int>(std::fabs(p.x) * 10.0), kVoxelsX - 1);
         int iy = std::clamp(static_cast<int>(p.y * 10.0), 0, kVoxelsY - 1);
         int iz = std::clamp(static_cast<int>((p.z - sim_->phantomTop_) * 10.0), 0, sim_->layers_ - 1);
-        size_t v = (static_cast<size_t>(iz) * kVoxelsY + static_cast<size_t>(iy)) * kVoxelsX + static_cast<size_t>(ix);
-        pending_[pendingCount_++] = {static_cast<uint32_t>(2 * v + (scattered ? 1 : 0)), static_cast<float>(w)};
+        size_t v = (static_cast<size_t>(iz) * kVoxelsY + static_cast<size_t>(iy)) * kVoxelsX +
+                   static_cast<size_t>(ix);
+        pending_[pendingCount_++] = {static_cast<uint32_t>(2 * v + (scattered ? 1 : 0)),
+                                     static_cast<float>(w)};
         if (pendingCount_ == kPending) flushPending();
         if (ix < kRefXEnd && iy >= kRefYBegin && iy < kRefYEnd) {
             col_ += w * columnScale_[static_cast<size_t>(iz)];
@@ -80,7 +83,7 @@ public:
 
     const std::vector<int64_t>& tally() const { return tally_; }
 
-private:
+  private:
     // Deposits land all over the voxel grid, which is larger than the cache:
     // they are queued and added block by block, each voxel's in the order
     // they came, so the float sums stay exactly those of direct adds.
@@ -94,11 +97,15 @@ private:
     void flushPending() {
         size_t blocks = (batch_.size() >> kBlockShift) + 1;
         blockStart_.assign(blocks + 1, 0);
-        for (size_t i = 0; i < pendingCount_; ++i) ++blockStart_[(pending_[i].index >> kBlockShift) + 1];
-        for (size_t b = 0; b < blocks; ++b) blockStart_[b + 1] += blockStart_[b];
-        for (size_t i = 0; i < pendingCount_; ++i) sorted_[blockStart_[pending_[i].index >> kBlockShift]++] = pending_[i];
+        for (size_t i = 0; i < pendingCount_; ++i)
+            ++blockStart_[(pending_[i].index >> kBlockShift) + 1];
+        for (size_t b = 0; b < blocks; ++b)
+            blockStart_[b + 1] += blockStart_[b];
+        for (size_t i = 0; i < pendingCount_; ++i)
+            sorted_[blockStart_[pending_[i].index >> kBlockShift]++] = pending_[i];
         float* sums = batch_.data();
-        for (size_t i = 0; i < pendingCount_; ++i) sums[sorted_[i].index] += sorted_[i].value;
+        for (size_t i = 0; i < pendingCount_; ++i)
+            sums[sorted_[i].index] += sorted_[i].value;
         pendingCount_ = 0;
     }
 
@@ -116,17 +123,20 @@ private:
 
 WorkbenchSimulation::WorkbenchSimulation(WorkbenchSetup s) : setup_(std::move(s)) {
     const WorkbenchSetup& s_ = setup_;
-    if (!(s_.thickness >= 0.1 && s_.thickness <= 6.0)) throw std::invalid_argument("phantom thickness outside 0.1..6.0 cm");
+    if (!(s_.thickness >= 0.1 && s_.thickness <= 6.0))
+        throw std::invalid_argument("phantom thickness outside 0.1..6.0 cm");
     if (!(s_.phantomX > 0 && s_.phantomX <= 2 * kVoxelsX * kVoxel + 1e-9 && s_.phantomY > 0 &&
           s_.phantomY <= kVoxelsY * kVoxel + 1e-9))
         throw std::invalid_argument("phantom size outside the 15 x 15 cm voxel grid");
     double top = s_.fid - kSupportToDetector - kSupportThickness - s_.thickness;
     if (!(top - kPaddleThickness > 0.5)) throw std::invalid_argument("FID too short for the phantom");
-    if (s_.tomosynthesis && !(s_.fad > 0 && s_.fad <= s_.fid)) throw std::invalid_argument("FAD outside 0..FID");
+    if (s_.tomosynthesis && !(s_.fad > 0 && s_.fad <= s_.fid))
+        throw std::invalid_argument("FAD outside 0..FID");
     if (!(s_.fcd > 0)) throw std::invalid_argument("FCD must be positive");
 
     layers_ = static_cast<int>(std::ceil(s_.thickness * 10.0 - 1e-6));
-    for (int iz = 0; iz < layers_; ++iz) layerThickness_.push_back(std::min(kVoxel, s_.thickness - kVoxel * iz));
+    for (int iz = 0; iz < layers_; ++iz)
+        layerThickness_.push_back(std::min(kVoxel, s_.thickness - kVoxel * iz));
     phantomTop_ = top;
     paddleTop_ = top - kPaddleThickness;
 
@@ -141,11 +151,15 @@ WorkbenchSimulation::WorkbenchSimulation(WorkbenchSetup s) : setup_(std::move(s)
     double bottom = top + s_.thickness;
     std::vector<Region> regions;
     regions.push_back({{{{-s_.phantomX / 2, 0.0, top}, {s_.phantomX / 2, s_.phantomY, bottom}}}, 0, false});
-    regions.push_back({{{{-kPlateHalfWidth, 0.0, top - kPaddleThickness}, {kPlateHalfWidth, kPlateDepth, top}}}, 1, false});
     regions.push_back(
-        {{{{-kPlateHalfWidth, 0.0, bottom}, {kPlateHalfWidth, kPlateDepth, bottom + kSupportThickness}}}, 2, false});
+        {{{{-kPlateHalfWidth, 0.0, top - kPaddleThickness}, {kPlateHalfWidth, kPlateDepth, top}}}, 1, false});
+    regions.push_back(
+        {{{{-kPlateHalfWidth, 0.0, bottom}, {kPlateHalfWidth, kPlateDepth, bottom + kSupportThickness}}},
+         2,
+         false});
     // The world ends at the detector plane: what reaches it is not followed.
-    scene_ = std::make_unique<Scene>(std::move(regions), Box{{-1e4, -1e4, -1e3}, {1e4, 1e4, s_.fid}}, kVacuum);
+    scene_ =
+        std::make_unique<Scene>(std::move(regions), Box{{-1e4, -1e4, -1e3}, {1e4, 1e4, s_.fid}}, kVacuum);
 
     FieldGeometry fg;
     fg.detectorZ = s_.fid;
@@ -170,21 +184,46 @@ WorkbenchSimulation::WorkbenchSimulation(WorkbenchSetup s) : setup_(std::move(s)
 
 WorkbenchSimulation::~WorkbenchSimulation() = default;
 
-WorkbenchResult WorkbenchSimulation::run(uint64_t histories, uint64_t seed, unsigned threads, RunControl& ctl,
-                                         uint64_t batchSize) const {
+RunPart WorkbenchSimulation::runPart(uint64_t histories, uint64_t seed, unsigned threads, RunControl& ctl,
+                                     uint64_t batchSize) const {
     auto start = std::chrono::steady_clock::now();
     threads = std::max(1u, threads);
     std::vector<Worker> workers;
     workers.reserve(threads);
-    for (unsigned t = 0; t < threads; ++t) workers.emplace_back(*this);
-    std::vector<ScalarStats> batches = runBatches(histories, seed, workers, 2, ctl, batchSize);
-    ScalarStats all = mergeInOrder(batches, 2);
+    for (unsigned t = 0; t < threads; ++t)
+        workers.emplace_back(*this);
+    RunPart p;
+    p.asked = histories;
+    p.seed = seed;
+    p.threads = threads;
+    p.targetRelSigma = ctl.target();
+    p.batches = runBatches(histories, seed, workers, 2, ctl, batchSize);
+    p.targetReached = ctl.targetReached();
+    p.tally.assign(2 * static_cast<size_t>(kVoxelsX) * kVoxelsY * layers_, 0);
+    // Workers that ran no history hold no tally.
+    for (const Worker& w : workers)
+        if (!w.tally().empty())
+            for (size_t i = 0; i < p.tally.size(); ++i)
+                p.tally[i] += w.tally()[i];
+    p.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return p;
+}
 
+WorkbenchResult WorkbenchSimulation::run(uint64_t histories, uint64_t seed, unsigned threads, RunControl& ctl,
+                                         uint64_t batchSize) const {
+    return finish(runPart(histories, seed, threads, ctl, batchSize));
+}
+
+WorkbenchResult WorkbenchSimulation::finish(const RunPart& p) const {
+    ScalarStats all = mergeInOrder(p.batches, 2);
     WorkbenchResult r;
     r.histories = all.n;
-    r.seed = seed;
-    r.threads = threads;
-    r.stopped = all.n < histories;
+    r.seed = p.seed;
+    r.threads = p.threads;
+    r.seconds = p.seconds;
+    r.targetRelSigma = p.targetRelSigma;
+    r.targetReached = p.targetReached;
+    r.stopped = all.n < p.asked && !p.targetReached;
     r.layers = layers_;
     r.airKerma = airKerma_;
     r.referenceDose = all.mean(0);
@@ -192,24 +231,17 @@ WorkbenchResult WorkbenchSimulation::run(uint64_t histories, uint64_t seed, unsi
     r.columnDose = all.mean(1);
     r.columnRelSigma = all.relativeSigma(1);
     size_t voxels = static_cast<size_t>(kVoxelsX) * kVoxelsY * layers_;
-    // Workers that ran no history hold no tally.
-    std::vector<const int64_t*> tallies;
-    for (const Worker& w : workers)
-        if (!w.tally().empty()) tallies.push_back(w.tally().data());
     r.primary.assign(voxels, 0.0);
     r.scatter.assign(voxels, 0.0);
-    if (r.histories > 0) {
+    if (r.histories > 0 && p.tally.size() == 2 * voxels) {
         for (size_t v = 0; v < voxels; ++v) {
             size_t iz = v / (static_cast<size_t>(kVoxelsX) * kVoxelsY);
             double mass = kFoldedVoxels * setup_.phantom.density * kVoxel * kVoxel * layerThickness_[iz];
             double scale = 1.0 / (kQuantaPerEv * mass * static_cast<double>(r.histories));
-            int64_t primary = 0, scatter = 0;
-            for (const int64_t* t : tallies) primary += t[2 * v], scatter += t[2 * v + 1];
-            r.primary[v] = static_cast<double>(primary) * scale;
-            r.scatter[v] = static_cast<double>(scatter) * scale;
+            r.primary[v] = static_cast<double>(p.tally[2 * v]) * scale;
+            r.scatter[v] = static_cast<double>(p.tally[2 * v + 1]) * scale;
         }
     }
-    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return r;
 }
 

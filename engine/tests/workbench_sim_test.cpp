@@ -1,14 +1,19 @@
 #include "kv/engine/workbench_sim.h"
 #include "test_support.h"
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace kv::engine;
 
 namespace {
 
-Material tissue50() { return {"BR12-50", 0.9819, {{1, 0.107}, {6, 0.401}, {7, 0.025}, {8, 0.464}, {15, 0.003}}}; }
+Material tissue50() {
+    return {"BR12-50", 0.9819, {{1, 0.107}, {6, 0.401}, {7, 0.025}, {8, 0.464}, {15, 0.003}}};
+}
 
 WorkbenchSetup setup(double thickness, bool tomo = false) {
     WorkbenchSetup s;
@@ -51,7 +56,8 @@ TEST(WorkbenchSimulation, DoseFallsWithDepthAndMatchesItsOwnSummaries) {
         // Summaries computed per history agree with the voxel tallies.
         EXPECT_NEAR(layerMean(r, 0) / r.referenceDose, 1.0, 1e-6);
         double column = 0;
-        for (int iz = 0; iz < r.layers; ++iz) column += layerMean(r, iz);
+        for (int iz = 0; iz < r.layers; ++iz)
+            column += layerMean(r, iz);
         EXPECT_NEAR(column / r.layers / r.columnDose, 1.0, 1e-6);
         // Falling depth dose, primary falling faster than scatter.
         EXPECT_GT(layerMean(r, 0), layerMean(r, 10));
@@ -98,13 +104,15 @@ TEST(WorkbenchSimulation, EntrancePrimaryDoseMatchesTheAnalyticValue) {
                 double fluence = 1.0 / (sim.source().emittedIntoField() * r2);
                 double mu = phantom.muTotal(e), path = kVoxel / cosPsi;
                 double firstInLayer = (1.0 - std::exp(-mu * path)) * (muEn * s.phantom.density / mu);
-                expected += fluence * std::exp(-paddle.muTotal(e) * kPaddleThickness / cosPsi) * firstInLayer /
-                            (s.phantom.density * kVoxel) * cosPsi * e * 1000.0 * glandMuEn / muEn;
+                expected += fluence * std::exp(-paddle.muTotal(e) * kPaddleThickness / cosPsi) *
+                            firstInLayer / (s.phantom.density * kVoxel) * cosPsi * e * 1000.0 * glandMuEn /
+                            muEn;
                 ++n;
             }
         expected /= n;
         double primary = layerMean(r, 0, false, false);
-        EXPECT_NEAR(primary / expected, 1.0, 0.005 + 4 * r.referenceRelSigma) << e << " keV, sd " << r.referenceRelSigma;
+        EXPECT_NEAR(primary / expected, 1.0, 0.005 + 4 * r.referenceRelSigma)
+            << e << " keV, sd " << r.referenceRelSigma;
     }
 }
 
@@ -119,6 +127,103 @@ TEST(WorkbenchSimulation, AirKermaFollowsTheInverseSquareOfTheFcd) {
     // synthetic table falls 1.5 % per ray.
     double heel = (1.0 - 0.015 * 22) / (1.0 - 0.015 * 11);
     EXPECT_NEAR(ka * ra2 / (kb * rb2), heel, 1e-9);
+}
+
+} // namespace
+
+namespace {
+
+// Two shares run side by side the way two processes do, with a coordinator
+// standing in for the exchange between them.
+RunPart combinedShares(const WorkbenchSimulation& sim, uint64_t histories, uint64_t seed, double target,
+                       uint64_t batchSize) {
+    RunControl ctl[2];
+    RunPart part[2];
+    std::atomic<bool> finished[2] = {false, false};
+    std::vector<std::thread> runs;
+    for (unsigned p = 0; p < 2; ++p) {
+        ctl[p].setShare({p, 2});
+        ctl[p].setExternalCheckpoints(true);
+        ctl[p].setTarget(target, 1);
+        runs.emplace_back([&, p] {
+            part[p] = sim.runPart(histories, seed, p + 1, ctl[p], batchSize);
+            finished[p].store(true);
+        });
+    }
+    while (!(finished[0].load() && finished[1].load())) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        bool waiting[2], ready[2];
+        for (int p = 0; p < 2; ++p) {
+            bool done = finished[p].load();
+            waiting[p] = !done && ctl[p].atCheckpoint();
+            ready[p] = waiting[p] || done;
+        }
+        // Judged once both stand at the checkpoint or are through.
+        if (!(waiting[0] || waiting[1]) || !ready[0] || !ready[1]) continue;
+        std::vector<ScalarStats> a = ctl[0].checkpointBatches(), b = ctl[1].checkpointBatches();
+        for (size_t i = 0; i < a.size(); ++i)
+            a[i].add(b[i]);
+        for (RunControl& c : ctl)
+            c.passCheckpoint(a);
+    }
+    for (std::thread& t : runs)
+        t.join();
+    RunPart all = part[0];
+    for (size_t b = 0; b < all.batches.size(); ++b)
+        all.batches[b].add(part[1].batches[b]);
+    for (size_t i = 0; i < all.tally.size(); ++i)
+        all.tally[i] += part[1].tally[i];
+    return all;
+}
+
+TEST(WorkbenchSimulation, SharesOfARunAddUpToTheWholeRunBitForBit) {
+    WorkbenchSimulation sim(setup(2.0));
+    constexpr uint64_t kHistories = 120000, kBatch = 8192;
+    struct Case {
+        double target; // relative; 0 runs every history
+        unsigned threads;
+    };
+    for (Case c : {Case{0.0, 1}, Case{0.0, 2}, Case{0.02, 1}, Case{0.02, 2}}) {
+        RunControl ctl;
+        ctl.setTarget(c.target, 1);
+        WorkbenchResult whole = sim.run(kHistories, 99, c.threads, ctl, kBatch);
+        WorkbenchResult shared = sim.finish(combinedShares(sim, kHistories, 99, c.target, kBatch));
+        SCOPED_TRACE(testing::Message() << "target " << c.target << ", threads " << c.threads);
+        EXPECT_EQ(shared.histories, whole.histories);
+        EXPECT_EQ(shared.targetReached, whole.targetReached);
+        EXPECT_EQ(shared.primary, whole.primary);
+        EXPECT_EQ(shared.scatter, whole.scatter);
+        EXPECT_EQ(shared.columnRelSigma, whole.columnRelSigma);
+        if (c.target > 0) {
+            // Stopped at a checkpoint short of the count, inside the target.
+            EXPECT_TRUE(whole.targetReached);
+            EXPECT_LT(whole.histories, kHistories);
+            EXPECT_EQ(whole.histories % kBatch, 0u);
+            EXPECT_LE(whole.columnRelSigma, c.target);
+            EXPECT_FALSE(whole.stopped);
+        } else {
+            EXPECT_EQ(whole.histories, kHistories);
+        }
+    }
+}
+
+TEST(WorkbenchSimulation, ATargetOutOfReachRunsEveryHistory) {
+    WorkbenchSimulation sim(setup(2.0));
+    RunControl ctl;
+    ctl.setTarget(1e-6, 1);
+    WorkbenchResult r = sim.run(50000, 3, 2, ctl, 8192);
+    EXPECT_EQ(r.histories, 50000u);
+    EXPECT_FALSE(r.targetReached);
+    EXPECT_FALSE(r.stopped);
+    EXPECT_DOUBLE_EQ(r.targetRelSigma, 1e-6);
+}
+
+TEST(RunControl, CheckpointsGrowByAQuarterFromTwoBatches) {
+    std::vector<uint64_t> seen;
+    for (uint64_t g = nextCheckpoint(0); seen.size() < 8; g = nextCheckpoint(g))
+        seen.push_back(g);
+    EXPECT_EQ(seen, (std::vector<uint64_t>{2, 4, 6, 8, 10, 12, 15, 18}));
+    EXPECT_EQ(nextCheckpoint(400), 500u);
 }
 
 } // namespace

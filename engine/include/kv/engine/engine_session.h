@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -27,11 +28,23 @@ struct SessionProgress {
 enum class SessionState { Running, Saved, Cancelled, Failed };
 
 class EngineSession {
-public:
+  public:
     // Builds the physics tables; throws std::invalid_argument on a setup the
     // transport cannot use.
     EngineSession(std::filesystem::path workDir, RunInputs inputs, unsigned threads, uint64_t seed);
     ~EngineSession();
+
+    // Before start(): stop once the sAGD's relative 1 sigma is at most `relSigma`.
+    void setTarget(double relSigma) { ctl_.setTarget(relSigma, 1); }
+    // Before start(), for a run shared over processes: this session runs its
+    // share and stops; the caller combines the shares, judges the
+    // checkpoints through control(), and ends the session with complete().
+    void shareWith(BatchShare share);
+    RunControl& control() { return ctl_; }
+    bool shareDone() const { return shareDone_.load(); }
+    RunPart takePart() { return std::move(part_); }
+    // Writes the combined result (the process that saves) or just ends.
+    void complete(const std::optional<RunPart>& all, unsigned processes);
 
     void start();
     void stopAndSave();
@@ -44,10 +57,14 @@ public:
     uint64_t seed() const { return seed_; }
     // After Saved: the histories in the file; after Failed: why.
     uint64_t savedHistories() const { return saved_; }
+    // After Saved: whether the target ended the run, and the sAGD's relative 1 sigma.
+    bool savedAtTarget() const { return savedAtTarget_; }
+    double savedSagdRelSigma() const { return savedSagdRelSigma_; }
     std::string failure() const;
 
-private:
+  private:
     void body();
+    void save(WorkbenchResult r);
     std::filesystem::path dir_;
     RunInputs inputs_;
     unsigned threads_;
@@ -59,6 +76,11 @@ private:
     std::chrono::steady_clock::time_point start_;
     std::thread thread_;
     uint64_t saved_ = 0;
+    bool savedAtTarget_ = false;
+    double savedSagdRelSigma_ = 0;
+    bool shared_ = false;
+    std::atomic<bool> shareDone_{false};
+    RunPart part_;
     mutable std::mutex mutex_;
     std::string failure_;
 };

@@ -25,7 +25,7 @@ inline constexpr double kPlateHalfWidth = 12.0; // paddle and support reach past
 inline constexpr double kPlateDepth = 24.0;
 // The reference region of the dose quantities: ix 1..20, iy 26..125.
 inline constexpr int kRefXEnd = 20, kRefYBegin = 25, kRefYEnd = 125; // 0-based, end exclusive
-inline constexpr double kChamberY = 6.0; // cm from the chest-wall edge
+inline constexpr double kChamberY = 6.0;                             // cm from the chest-wall edge
 
 struct WorkbenchSetup {
     bool tomosynthesis = false;
@@ -53,16 +53,36 @@ struct WorkbenchResult {
     // the relative standard deviation of each mean.
     double referenceDose = 0.0, referenceRelSigma = 0.0;
     double columnDose = 0.0, columnRelSigma = 0.0;
+    // How the run ended besides `stopped`: at its target uncertainty.
+    bool targetReached = false;
+    double targetRelSigma = 0.0; // 0: no target was set
+    unsigned processes = 1;
+};
+
+// One process's share of a run, before the processes' shares are added up.
+struct RunPart {
+    uint64_t asked = 0, seed = 0;
+    unsigned threads = 1;
+    double seconds = 0.0, targetRelSigma = 0.0;
+    bool targetReached = false;
+    std::vector<ScalarStats> batches; // every batch in order; empty where another process ran it
+    // Exact voxel sums in 1 meV, [voxel][primary, scatter]: integers, so
+    // adding the shares in any order gives the same totals.
+    std::vector<int64_t> tally;
 };
 
 class WorkbenchSimulation {
-public:
+  public:
     explicit WorkbenchSimulation(WorkbenchSetup setup);
     ~WorkbenchSimulation();
 
     // Batch b of `batchSize` histories draws from random stream b of `seed`.
     WorkbenchResult run(uint64_t histories, uint64_t seed, unsigned threads, RunControl& ctl,
                         uint64_t batchSize = kBatchSize) const;
+    // run() in two steps, for runs shared over processes (ctl.share()).
+    RunPart runPart(uint64_t histories, uint64_t seed, unsigned threads, RunControl& ctl,
+                    uint64_t batchSize = kBatchSize) const;
+    WorkbenchResult finish(const RunPart& part) const;
     double airKerma() const { return airKerma_; }
     int layers() const { return layers_; }
     double phantomTop() const { return phantomTop_; }
@@ -75,7 +95,7 @@ public:
 
     class Worker; // one per thread
 
-private:
+  private:
     WorkbenchSetup setup_;
     std::vector<MaterialPhysics> physics_;
     std::unique_ptr<Scene> scene_;

@@ -10,9 +10,9 @@ struct EngineTexts {
     Text captionTomosynthesis; // window title of tiravex
     Text heading;              // %1: the result file
     Text histories;
-    Text historiesValue;       // %1 done of %2
+    Text historiesValue; // %1 done of %2
     Text rate;
-    Text rateValue;            // %1 histories per second
+    Text rateValue; // %1 histories per second
     Text elapsed;
     Text remaining;
     Text uncertaintyReference;
@@ -22,14 +22,20 @@ struct EngineTexts {
     Text close;
     Text running;
     Text useButtons;
-    Text saved;                // %1 file, %2 histories
-    Text stoppedAndSaved;      // %1 file, %2 done, %3 asked
+    Text saved;           // %1 file, %2 histories
+    Text stoppedAndSaved; // %1 file, %2 done, %3 asked
     Text cancelled;
-    Text writeFailed;          // %1: why
-    Text cannotStart;          // %1: the file and the problem
-    Text consoleStart;         // %1 file, %2 histories, %3 threads
-    Text consoleProgress;      // %1 percent, %2 done, %3 asked, %4 rate, %5 elapsed, %6 remaining, %7 and %8 uncertainties
+    Text writeFailed;     // %1: why
+    Text cannotStart;     // %1: the file and the problem
+    Text consoleStart;    // %1 file, %2 histories, %3 threads
+    Text consoleProgress; // %1 percent, %2 done, %3 asked, %4 rate, %5 elapsed, %6 remaining, %7 and %8
+                          // uncertainties
     Text consoleHint;
+    Text targetReached;      // %1 file, %2 histories, %3 the sAGD's uncertainty
+    Text usage;              // the command-line options
+    Text badOption;          // %1: what is wrong
+    Text consoleStartShared; // %1 file, %2 histories, %3 processes, %4 threads each
+    Text builtWithoutMpi;
 };
 
 inline constexpr EngineTexts englishEngineTexts{
@@ -58,6 +64,23 @@ inline constexpr EngineTexts englishEngineTexts{
     .consoleProgress = "%1 %  %2 of %3 histories  %4 /s  elapsed %5  remaining %6  "
                        "uncertainty: 100 % dose %7, sAGD %8",
     .consoleHint = "Ctrl+C stops the run and saves the histories done so far.",
+    .targetReached = "Target uncertainty reached: saved %1 with %2 histories (sAGD %3).",
+    .usage = "usage: halvex|tiravex [--sagd-sigma P] [--seed S] [--threads N]\n"
+             "  --sagd-sigma P  stop at the end of a batch once the sAGD's relative 1-sigma is at most\n"
+             "                  P % (0 < P <= 100); the history count of MC.dat stays the upper limit\n"
+             "  --seed S        random seed, decimal 0 .. 18446744073709551615; the same seed gives the\n"
+             "                  same dose on any number of threads or processes\n"
+             "  --threads N     threads of each process (default: the machine's cores, shared among\n"
+             "                  the processes started on it)\n"
+             "Options given here override RunOptions.dat of the working directory\n"
+             "(lines sagd_sigma_percent = P and seed = S).\n"
+             "Under mpirun the batches are shared over the processes; process 0 shows the\n"
+             "progress, takes Ctrl+C and writes the result file.",
+    .badOption = "The simulation cannot start: %1.",
+    .consoleStartShared = "Simulating %1: %2 histories on %3 processes of %4 threads.",
+    .builtWithoutMpi =
+        "This engine was built without MPI and cannot share a run over processes: start it without "
+        "mpirun, or build it where OpenMPI is installed.",
 };
 
 const EngineTexts& engineTexts();

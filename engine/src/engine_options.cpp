@@ -1,0 +1,85 @@
+#include "kv/engine/engine_options.h"
+
+#include "kv/common/settings_file.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace kv::engine {
+
+namespace {
+
+double percentOption(const std::string& text) {
+    double v = 0;
+    const char* end = text.data() + text.size();
+    auto [p, ec] = std::from_chars(text.data(), end, v);
+    if (ec != std::errc() || p != end || !std::isfinite(v) || !(v > 0 && v <= 100))
+        throw OptionError("--sagd-sigma wants a percentage above 0 and at most 100, not \"" + text + "\"");
+    return v;
+}
+
+} // namespace
+
+std::optional<uint64_t> parseSeed(std::string_view text) {
+    if (text.empty() || text.size() > 20) return std::nullopt;
+    uint64_t v = 0;
+    auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || p != text.data() + text.size()) return std::nullopt;
+    return v;
+}
+
+EngineOptions EngineOptions::overriddenBy(const EngineOptions& over) const {
+    EngineOptions o = *this;
+    if (over.sagdSigmaPercent) o.sagdSigmaPercent = over.sagdSigmaPercent;
+    if (over.seed) o.seed = over.seed;
+    if (over.threads) o.threads = over.threads;
+    o.help = help || over.help;
+    return o;
+}
+
+EngineOptions parseEngineOptions(const std::vector<std::string>& args) {
+    EngineOptions o;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            o.help = true;
+            continue;
+        }
+        if (a != "--sagd-sigma" && a != "--seed" && a != "--threads")
+            throw OptionError("unknown option \"" + a + "\"");
+        if (i + 1 >= args.size()) throw OptionError(a + " wants a value");
+        const std::string& v = args[++i];
+        if (a == "--sagd-sigma") {
+            o.sagdSigmaPercent = percentOption(v);
+        } else if (a == "--seed") {
+            o.seed = parseSeed(v);
+            if (!o.seed)
+                throw OptionError("--seed wants a whole number 0 .. 18446744073709551615, not \"" + v + "\"");
+        } else {
+            std::optional<uint64_t> n = parseSeed(v);
+            if (!n || *n < 1 || *n > 1024)
+                throw OptionError("--threads wants a whole number 1 .. 1024, not \"" + v + "\"");
+            o.threads = static_cast<unsigned>(*n);
+        }
+    }
+    return o;
+}
+
+EngineOptions readRunOptionsFile(const std::filesystem::path& workDir) {
+    EngineOptions o;
+    std::optional<SettingsFile> f = SettingsFile::read(workDir, std::string(kRunOptionsFileName));
+    if (!f) return o;
+    f->requireKnown({kSagdSigmaSetting, kSeedSetting});
+    double p = f->number(kSagdSigmaSetting, 0.0, 0.0, 100.0);
+    if (p > 0) o.sagdSigmaPercent = p;
+    if (const Setting* s = f->find(kSeedSetting)) {
+        o.seed = parseSeed(s->value);
+        if (!o.seed)
+            throw SettingsError(SettingFault::NotANumber, f->name(), s->line,
+                                "the seed \"" + s->value +
+                                    "\" is not a whole number 0 .. 18446744073709551615");
+    }
+    return o;
+}
+
+} // namespace kv::engine
