@@ -4,11 +4,12 @@
 #include "kv/common/format.h"
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
-#include <fstream>
-#include <limits>
-#include <iterator>
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kv {
@@ -39,6 +40,41 @@ RecordWriter& RecordWriter::endLine() {
     return *this;
 }
 
+namespace {
+
+// A descriptor that closes itself.
+struct Fd {
+    int fd = -1;
+    explicit Fd(int f) : fd(f) {}
+    ~Fd() {
+        if (fd >= 0) ::close(fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+};
+
+// A temporary beside the target, created with 0666 so the umask decides its
+// mode as it would for any new file (mkstemp would make it private).
+int createTemporary(const std::filesystem::path& dir, const std::string& name, std::string& path) {
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static std::atomic<unsigned> counter{0};
+    std::random_device rd;
+    std::mt19937_64 rng((static_cast<uint64_t>(rd()) << 32) ^ static_cast<uint64_t>(::getpid()) ^
+                        (static_cast<uint64_t>(counter++) << 20));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        // The temporary name never ends in the target's extension, so a folder
+        // listing by extension never shows a half-written file.
+        std::string suffix(6, 'X');
+        for (char& c : suffix) c = alphabet[rng() % (sizeof(alphabet) - 1)];
+        path = (dir / ("." + name + "." + suffix)).string();
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+} // namespace
+
 void RecordWriter::commit() {
     if (!isBareFileName(name_)) throw WriteFailed("not a bare file name", name_);
     std::string bytes;
@@ -47,98 +83,102 @@ void RecordWriter::commit() {
     } catch (const CodePageError&) {
         throw WriteFailed("holds a character that the system's code page cannot write", name_);
     }
-    // The temporary name never ends in the target's extension, so a folder
-    // listing by extension never shows a half-written file.
-    std::filesystem::path tmpl = dir_ / ("." + name_ + ".XXXXXX");
-    std::string tmp = tmpl.string();
-    int fd = mkstemp(tmp.data());
-    if (fd < 0) throw WriteFailed("cannot be created in the working directory", name_);
+    const std::filesystem::path target = dir_ / name_;
+    struct stat old {};
+    const bool replacing = ::stat(target.c_str(), &old) == 0;
+    if (replacing && S_ISREG(old.st_mode) &&
+        ((old.st_mode & 0222) == 0 || (::access(target.c_str(), W_OK) != 0 && errno == EACCES)))
+        throw WriteFailed("is write-protected", name_);
+    std::string tmp;
+    Fd fd(createTemporary(dir_, name_, tmp));
+    if (fd.fd < 0) throw WriteFailed("cannot be created in the working directory", name_);
     size_t done = 0;
     bool ok = true;
     while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        ssize_t n = ::write(fd.fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             ok = false;
             break;
         }
         done += static_cast<size_t>(n);
     }
-    if (::close(fd) != 0) ok = false;
-    std::error_code ec;
-    if (ok) {
-        // mkstemp makes the file private; shared files are ordinary ones.
-        std::filesystem::permissions(tmp, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                                              std::filesystem::perms::group_read | std::filesystem::perms::others_read,
-                                     ec);
-        std::filesystem::rename(tmp, dir_ / name_, ec);
-        ok = !ec;
-    }
+    if (ok && replacing && S_ISREG(old.st_mode)) ok = ::fchmod(fd.fd, old.st_mode & 07777) == 0;
+    if (::close(fd.fd) != 0) ok = false;
+    fd.fd = -1;
+    if (ok) ok = ::rename(tmp.c_str(), target.c_str()) == 0;
     if (!ok) {
-        std::filesystem::remove(tmp, ec);
+        ::unlink(tmp.c_str());
         throw WriteFailed("cannot be written", name_);
     }
 }
 
 namespace {
 
-// At most maxBytes of the file, read in one go (result files reach 15 MB).
-std::string readFileBytes(const std::filesystem::path& workDir, const std::string& name, size_t maxBytes) {
+// The whole file, provided it is a regular file of at most maxBytes (or, for
+// a head, its first maxBytes). Opened without blocking, so a pipe or device
+// in its place is refused at once.
+std::string readFileBytes(const std::filesystem::path& workDir, const std::string& name, size_t maxBytes,
+                          bool headOnly = false) {
     if (!isBareFileName(name)) throw FileMissing("not a bare file name", name);
-    std::ifstream in(workDir / name, std::ios::binary);
-    if (!in) throw FileMissing("cannot be opened", name);
+    const std::filesystem::path path = workDir / name;
+    Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (fd.fd < 0) throw FileMissing("cannot be opened", name);
+    struct stat st {};
+    if (::fstat(fd.fd, &st) != 0) throw FileMissing("cannot be opened", name);
+    if (!S_ISREG(st.st_mode)) throw NotARegularFile("is not a regular file", name);
+    if (st.st_size < 0 || (!headOnly && static_cast<uint64_t>(st.st_size) > maxBytes))
+        throw FileTooLarge("is larger than such a file can be", name);
     std::string bytes;
-    in.seekg(0, std::ios::end);
-    std::streamoff size = in.tellg();
-    in.seekg(0, std::ios::beg);
-    if (size > 0 && in) {
-        bytes.resize(std::min(static_cast<size_t>(size), maxBytes));
-        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        bytes.resize(static_cast<size_t>(in.gcount()));
-        if (in.bad()) throw FileMissing("cannot be read", name);
-    } else {
-        // Not seekable (a pipe, a special file): read as it comes.
-        in.clear();
-        std::array<char, 65536> buf;
-        while (bytes.size() < maxBytes && in.read(buf.data(), buf.size()), in.gcount() > 0)
-            bytes.append(buf.data(), std::min(static_cast<size_t>(in.gcount()), maxBytes - bytes.size()));
-        if (in.bad()) throw FileMissing("cannot be read", name);
+    try {
+        bytes.resize(std::min(static_cast<size_t>(st.st_size), maxBytes));
+    } catch (const std::exception&) {
+        throw FileTooLarge("is too large to be read", name);
     }
+    size_t done = 0;
+    // A file that grows while it is read is taken as far as its size said.
+    while (done < bytes.size()) {
+        ssize_t n = ::read(fd.fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw FileMissing("cannot be read", name);
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    bytes.resize(done);
     return bytes;
 }
 
-std::string decode(std::string bytes) {
+// Always valid UTF-8: bytes that are not CP932 read as U+FFFD.
+std::string decode(std::string bytes, bool& replaced) {
     if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         return bytes; // no copy of a large all-ASCII file
-    try {
-        return fromCp932(bytes);
-    } catch (const CodePageError&) {
-        return bytes; // keep what can be read; numbers are ASCII anyway
-    }
+    return fromCp932Lenient(bytes, &replaced);
 }
 
 } // namespace
 
-RecordReader::RecordReader(const std::filesystem::path& workDir, std::string name) : name_(std::move(name)) {
-    data_ = decode(readFileBytes(workDir, name_, std::numeric_limits<size_t>::max()));
+RecordReader::RecordReader(const std::filesystem::path& workDir, std::string name, size_t maxBytes)
+    : name_(std::move(name)) {
+    data_ = decode(readFileBytes(workDir, name_, maxBytes), replaced_);
 }
 
 RecordReader RecordReader::fromBytes(std::string_view bytes, std::string name) {
     RecordReader r;
     r.name_ = std::move(name);
-    r.data_ = decode(std::string(bytes));
+    r.data_ = decode(std::string(bytes), r.replaced_);
     return r;
 }
 
 RecordReader RecordReader::head(const std::filesystem::path& workDir, std::string name, size_t maxBytes) {
     RecordReader r;
     r.name_ = std::move(name);
-    std::string bytes = readFileBytes(workDir, r.name_, maxBytes + 1);
+    std::string bytes = readFileBytes(workDir, r.name_, maxBytes + 1, true);
     if (bytes.size() > maxBytes) {
         // Cut after the last whole line: a line feed is never part of a CP932 character.
         size_t lf = bytes.rfind('\n', maxBytes - 1);
         bytes.resize(lf == std::string::npos ? 0 : lf + 1);
     }
-    r.data_ = decode(std::move(bytes));
+    r.data_ = decode(std::move(bytes), r.replaced_);
     return r;
 }
 
@@ -148,7 +188,11 @@ bool RecordReader::atEnd() const { return pos_ >= data_.size(); }
 
 int RecordReader::lineNumber() const {
     size_t upTo = pos_ < data_.size() ? pos_ : data_.size();
-    return 1 + static_cast<int>(std::count(data_.begin(), data_.begin() + static_cast<std::ptrdiff_t>(upTo), '\n'));
+    if (upTo < countedPos_) countedPos_ = 0, countedLines_ = 1;
+    countedLines_ += static_cast<int>(std::count(data_.begin() + static_cast<std::ptrdiff_t>(countedPos_),
+                                                 data_.begin() + static_cast<std::ptrdiff_t>(upTo), '\n'));
+    countedPos_ = upTo;
+    return countedLines_;
 }
 
 std::string RecordReader::readLine() {

@@ -1,10 +1,13 @@
 #include "kv/common/codepage.h"
 #include "kv/common/records.h"
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -173,6 +176,111 @@ TEST(CodePage, OnlyTheJapanesePartOfALongTextIsConverted) {
         EXPECT_EQ(kv::fromCp932("head " + bytes + std::string(1000, '7')), "head " + utf8 + std::string(1000, '7'));
     }
     EXPECT_THROW(kv::fromCp932("abc\x83"), kv::CodePageError); // a lead byte with no trail
+}
+
+// Whatever stands in a file's place, the reader answers at once: a pipe
+// with no writer would block a plain open, a device never ends.
+TEST(RecordReader, RefusesWhatIsNotARegularFileWithoutWaiting) {
+    TempDir d;
+    fs::create_directory(d.path() / "dir.vesk");
+    ASSERT_EQ(::mkfifo((d.path() / "pipe.vesk").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", d.path() / "zero.vesk");
+    fs::create_symlink("/dev/urandom", d.path() / "random.vesk");
+    fs::create_directory_symlink(d.path() / "dir.vesk", d.path() / "dirlink.vesk");
+    const auto start = std::chrono::steady_clock::now();
+    for (const char* name : {"dir.vesk", "pipe.vesk", "zero.vesk", "random.vesk", "dirlink.vesk"}) {
+        EXPECT_THROW(kv::RecordReader(d.path(), name), kv::NotARegularFile) << name;
+        EXPECT_THROW(kv::RecordReader::head(d.path(), name, 1024), kv::NotARegularFile) << name;
+    }
+    // Generous: a blocking open or an endless read would never return at all.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST(RecordReader, RefusesAFileLargerThanItsFormatButReadsTheLimitItself) {
+    TempDir d;
+    std::ofstream(d.path() / "MC.dat", std::ios::binary) << "12\r\n" << std::string(96, '1');
+    EXPECT_EQ(kv::RecordReader(d.path(), "MC.dat", 100).readLine(), "12");
+    EXPECT_THROW(kv::RecordReader(d.path(), "MC.dat", 99), kv::FileTooLarge);
+    // A sparse file claims gigabytes without holding them: refused before any is read.
+    fs::resize_file(d.path() / "MC.dat", std::uintmax_t{8} << 30);
+    EXPECT_THROW(kv::RecordReader(d.path(), "MC.dat"), kv::FileTooLarge);
+    // Its head alone is still there for a preview.
+    EXPECT_EQ(kv::RecordReader::head(d.path(), "MC.dat", 64).readLine(), "12");
+}
+
+TEST(RecordReader, BytesThatAreNotCp932ReadAsReplacementCharacters) {
+    struct Case {
+        std::string bytes, text;
+        bool replaced;
+    };
+    const Case cases[] = {
+        {"plain", "plain", false},
+        {kv::toCp932("管球 ソ"), "管球 ソ", false},
+        {"a\x83", "a\xEF\xBF\xBD", true},                                   // a lead byte cut off at the end
+        {"\xFF" + kv::toCp932("表") + "\xFD!", "\xEF\xBF\xBD表\xEF\xBF\xBD!", true}, // good text around bad bytes kept
+    };
+    for (const Case& c : cases) {
+        auto r = kv::RecordReader::fromBytes(c.bytes, "t");
+        EXPECT_EQ(r.readLine(), c.text) << c.text;
+        EXPECT_EQ(r.replacedBytes(), c.replaced) << c.text;
+    }
+}
+
+TEST(CodePage, ValidUtf8ReplacesEachMalformedByte) {
+    struct Case {
+        std::string in, out;
+    };
+    const std::string R = "\xEF\xBF\xBD";
+    const Case cases[] = {
+        {"abc", "abc"},
+        {"表ソ\xF0\x9F\x98\x80", "表ソ\xF0\x9F\x98\x80"},
+        {"\x80x", R + "x"},
+        {"\xC0\xAF", R + R},             // overlong
+        {"\xED\xA0\x80", R + R + R},     // surrogate
+        {"\xF4\x90\x80\x80", R + R + R + R}, // beyond U+10FFFF
+        {"\xE8\xA1", R + R},             // cut off
+    };
+    for (const Case& c : cases) {
+        bool replaced = false;
+        EXPECT_EQ(kv::validUtf8(c.in, &replaced), c.out);
+        EXPECT_EQ(replaced, c.in != c.out);
+    }
+}
+
+mode_t modeOf(const fs::path& p) {
+    struct stat st {};
+    ::stat(p.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+// New files follow the umask, replaced ones keep their mode, and a file its
+// owner has made read-only stays as it is.
+TEST(RecordWriter, HonoursTheUmaskAndTheTargetsMode) {
+    TempDir d;
+    auto write = [&](const char* name, const char* text) {
+        kv::RecordWriter w(d.path(), name);
+        w.line(text);
+        w.commit();
+    };
+    const mode_t oldMask = ::umask(0027);
+    write("new.dat", "1");
+    ::umask(oldMask);
+    EXPECT_EQ(modeOf(d.path() / "new.dat"), 0640u);
+
+    write("kept.dat", "1");
+    fs::permissions(d.path() / "kept.dat", static_cast<fs::perms>(0664));
+    write("kept.dat", "2");
+    EXPECT_EQ(modeOf(d.path() / "kept.dat"), 0664u);
+    EXPECT_EQ(d.read("kept.dat"), "2\r\n");
+
+    write("equipment.dat", "old");
+    fs::permissions(d.path() / "equipment.dat", static_cast<fs::perms>(0444));
+    kv::RecordWriter w(d.path(), "equipment.dat");
+    w.line("new");
+    EXPECT_THROW(w.commit(), kv::WriteFailed);
+    EXPECT_EQ(d.read("equipment.dat"), "old\r\n");
+    EXPECT_EQ(modeOf(d.path() / "equipment.dat"), 0444u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(d.path()), fs::directory_iterator()), 3);
 }
 
 } // namespace

@@ -14,5 +14,11 @@ struct CodePageError : std::runtime_error {
 std::string toCp932(std::string_view utf8);
 // Throws CodePageError on bytes that are not CP932.
 std::string fromCp932(std::string_view cp932);
+// Never throws on content: each byte that does not start a CP932 character
+// becomes U+FFFD, and `replaced` (when given) says whether any did.
+std::string fromCp932Lenient(std::string_view cp932, bool* replaced = nullptr);
+// Valid UTF-8 whatever `text` holds: each byte that is not part of a well-formed
+// sequence becomes U+FFFD. `replaced` (when given) is set when any did.
+std::string validUtf8(std::string_view text, bool* replaced = nullptr);
 
 } // namespace kv

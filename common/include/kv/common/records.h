@@ -2,6 +2,7 @@
 // Text records: the line-oriented files the programs exchange. Files are
 // named by bare name inside an explicit working directory, written with CR LF
 // in CP932, and replaced only once their new content is complete.
+#include <cstddef>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -15,6 +16,14 @@ struct RecordError : std::runtime_error {
 };
 struct FileMissing : RecordError {
     using RecordError::RecordError;
+};
+// Refusals before any byte is read; callers that only know FileMissing give
+// them the same message.
+struct NotARegularFile : FileMissing {
+    using FileMissing::FileMissing;
+};
+struct FileTooLarge : FileMissing {
+    using FileMissing::FileMissing;
 };
 struct PastEnd : RecordError {
     using RecordError::RecordError;
@@ -30,6 +39,12 @@ struct WriteFailed : RecordError {
 // path separator, no control character, not "." or "..".
 bool isBareFileName(std::string_view name);
 
+// Upper bounds on what a reader takes in. A file larger than its format can
+// hold is refused before it is read, so memory stays bounded whatever lies
+// in the folder.
+inline constexpr size_t kSmallFileMaxBytes = 64 * 1024;              // one-item-per-line run files
+inline constexpr size_t kDefaultMaxBytes = size_t{64} * 1024 * 1024; // any other record file
+
 class RecordWriter {
 public:
     RecordWriter(std::filesystem::path workDir, std::string name);
@@ -44,7 +59,9 @@ public:
     RecordWriter& numberLine(double value, std::string_view pattern) { return number(value, pattern).endLine(); }
 
     // Writes the whole content to a temporary file beside the target, then
-    // renames it over the target. Throws WriteFailed; the old file stays.
+    // renames it over the target. A new file gets the mode the umask leaves
+    // of 0666, a replaced file keeps its own; a target that nobody may write
+    // is refused. Throws WriteFailed; the old file stays.
     void commit();
     const std::string& content() const { return buffer_; }
 
@@ -56,10 +73,14 @@ private:
 
 class RecordReader {
 public:
-    // Throws FileMissing when the file cannot be opened.
-    RecordReader(const std::filesystem::path& workDir, std::string name);
+    // Throws FileMissing when the file cannot be opened, NotARegularFile for
+    // a folder, pipe or device (never waiting on it) and FileTooLarge beyond
+    // maxBytes.
+    RecordReader(const std::filesystem::path& workDir, std::string name, size_t maxBytes = kDefaultMaxBytes);
     // Reads from bytes already in memory (CP932), as if from a file of that name.
     static RecordReader fromBytes(std::string_view bytes, std::string name);
+    // Bytes that are not CP932 read as U+FFFD; true when the file held any.
+    bool replacedBytes() const { return replaced_; }
     // Reads only the first whole lines within maxBytes of a long file, for a
     // caller that needs its head alone. Throws FileMissing.
     static RecordReader head(const std::filesystem::path& workDir, std::string name, size_t maxBytes);
@@ -86,6 +107,10 @@ private:
     std::string name_;
     std::string data_; // UTF-8
     size_t pos_ = 0;
+    bool replaced_ = false;
+    // Where lineNumber() last counted to, so counting stays linear over a file.
+    mutable size_t countedPos_ = 0;
+    mutable int countedLines_ = 1;
 };
 
 } // namespace kv
