@@ -58,7 +58,7 @@ double numberOf(const std::string& text, const std::string& what, const std::str
 } // namespace
 
 Composition readCompositionFile(const std::filesystem::path& workDir, const std::string& name) {
-    RecordReader r(workDir, name);
+    RecordReader r(workDir, name, kSmallFileMaxBytes);
     int lineNo = 0;
     auto next = [&]() {
         ++lineNo;

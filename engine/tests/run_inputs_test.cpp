@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <fstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace fs = std::filesystem;
@@ -125,6 +127,39 @@ TEST(RunInputs, BadInputsNameTheFileAndTheProblem) {
             EXPECT_NE(std::string(e.what()).find(r.message), std::string::npos) << r.what << ": " << e.what();
         }
     }
+}
+
+// Each input the engines read, replaced by what a folder can hold in its
+// place: the run is refused at once, naming that file, and nothing waits on a
+// pipe or reads a device without end.
+TEST(RunInputs, AnythingButARegularFileOfItsSizeIsRefusedAtOnce) {
+    struct StandIn {
+        const char* what;
+        void (*make)(const fs::path&);
+    };
+    const StandIn standIns[] = {
+        {"folder", [](const fs::path& p) { fs::create_directory(p); }},
+        {"pipe", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }},
+        {"link to /dev/zero", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); }},
+        {"link to a folder", [](const fs::path& p) { fs::create_directory_symlink(p.parent_path(), p); }},
+        {"sparse 4 GB file", [](const fs::path& p) {
+             std::ofstream(p, std::ios::binary) << "1\r\n";
+             fs::resize_file(p, std::uintmax_t{4} << 30);
+         }},
+    };
+    for (const char* file : {"MC.dat", "Phantom.dat", "equipment.dat", "P_SPCTL.dat", "BR12-50.dat"})
+        for (const StandIn& s : standIns) {
+            SCOPED_TRACE(std::string(file) + " as " + s.what);
+            RunDir dir;
+            fs::remove(dir.path() / file);
+            s.make(dir.path() / file);
+            try {
+                readRunInputs(dir.path(), ExposureKind::Mammography);
+                ADD_FAILURE() << "accepted";
+            } catch (const InputError& e) {
+                EXPECT_EQ(e.file, file) << e.what();
+            }
+        }
 }
 
 TEST(ResultFile, DescriptionHasTheLineCountOfItsKind) {

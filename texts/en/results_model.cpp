@@ -21,6 +21,10 @@ const ResultsModelTexts& resultsModelTexts() {
         .reasonCountOutOfRange = "a grid count is not a whole number within the dose grid (X 1..76, Y 1..151, Z 1..60)",
         .reasonEmptyReferenceRegion = "the reference region holds no dose, so there is no 100 % dose",
         .reasonAirKerma = "the air kerma is zero or negative",
+        .reasonNotAFile = "the name is not a regular file (a folder, pipe or device)",
+        .reasonTooLarge = "the file is larger than a result file can be",
+        .reasonUnreadable = "the file could not be read to the end (a read error or too little memory)",
+        .reportReplacedBytes = "bytes that are not valid CP932 were replaced by U+FFFD",
         .reportUsage = "usage: kv-report_en [--json] RESULT_FILE...\n"
                        "Prints the header preview, the 100 % dose, FCD, sAGD and mean-percentage fields\n"
                        "and the depth-dose table of each result file, as CSV or (--json) as JSON.\n"

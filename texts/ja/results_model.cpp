@@ -21,6 +21,10 @@ const ResultsModelTexts& resultsModelTexts() {
         .reasonCountOutOfRange = "格子数が線量格子の範囲内の整数ではありません (X 1..76, Y 1..151, Z 1..60)",
         .reasonEmptyReferenceRegion = "基準領域に線量がなく、100% 線量が求められません",
         .reasonAirKerma = "空気カーマが 0 以下です",
+        .reasonNotAFile = "通常のファイルではありません (フォルダ、パイプまたはデバイス)",
+        .reasonTooLarge = "結果ファイルとしては大きすぎます",
+        .reasonUnreadable = "ファイルを最後まで読めませんでした (読み取りエラーまたはメモリ不足)",
+        .reportReplacedBytes = "CP932 として正しくないバイトを U+FFFD に置き換えました",
         .reportUsage = "使い方: kv-report_ja [--json] 結果ファイル...\n"
                        "各結果ファイルのヘッダ、100% 線量、FCD、sAGD、平均百分率と深部線量表を\n"
                        "CSV で (--json では JSON で) 出力します。\n"

@@ -10,7 +10,7 @@ EquipmentRecord readEquipment(const std::filesystem::path& workDir) {
     EquipmentRecord r;
     int line = 0;
     try {
-        kv::RecordReader in(workDir, kEquipmentFileName);
+        kv::RecordReader in(workDir, kEquipmentFileName, kv::kSmallFileMaxBytes);
         line = 1;
         r.equipmentName = in.readLine();
         for (double* v : {&r.fid, &r.fad, &r.angularRange, &r.targetAngle, &r.tubeTiltAngle}) {

@@ -9,13 +9,16 @@
 namespace kv::spectrum {
 namespace {
 
+// The shipped table is 34 kB; thirty times that is still a table, more is not.
+constexpr size_t kAttenuationMaxBytes = 1024 * 1024;
+
 // Reads every field of one file through `body`, turning the reader's errors
 // into errors that name the line.
 template <class Body>
-void readFile(const std::filesystem::path& workDir, const char* name, Body body) {
+void readFile(const std::filesystem::path& workDir, const char* name, size_t maxBytes, Body body) {
     std::optional<kv::RecordReader> in;
     try {
-        in.emplace(workDir, name);
+        in.emplace(workDir, name, maxBytes);
         in->readLine(); // heading
         body(*in);
     } catch (const kv::RecordError& e) {
@@ -27,7 +30,7 @@ void readFile(const std::filesystem::path& workDir, const char* name, Body body)
 
 PhysicalData LoadPhysicalData(const std::filesystem::path& workDir) {
     PhysicalData d;
-    readFile(workDir, kAttenuationFileName, [&](kv::RecordReader& in) {
+    readFile(workDir, kAttenuationFileName, kAttenuationMaxBytes, [&](kv::RecordReader& in) {
         AttenuationColumn* fields[11] = {nullptr,   &d.molybdenum, &d.rhodium, &d.aluminum,
                                          &d.beryllium, nullptr,   &d.air,     nullptr,
                                          &d.field9,    &d.tungsten, &d.silver};
@@ -41,7 +44,7 @@ PhysicalData LoadPhysicalData(const std::filesystem::path& workDir) {
                 if (column) (*column)[i] = v;
             }
     });
-    readFile(workDir, kStoppingPowerFileName, [&](kv::RecordReader& in) {
+    readFile(workDir, kStoppingPowerFileName, kv::kSmallFileMaxBytes, [&](kv::RecordReader& in) {
         for (int n = 1; n <= kStoppingPowerRows; ++n) {
             const int line = in.lineNumber();
             d.stoppingEnergy[n] = in.readNumber();

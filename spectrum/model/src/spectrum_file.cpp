@@ -36,6 +36,8 @@ constexpr HeaderRow kHeader[] = {
 };
 constexpr int kHeaderLines = 10;
 constexpr int kFileLines = kHeaderLines + (kBins - 1);
+// A written file is about 110 kB; room for wide numbers, never a runaway read.
+constexpr size_t kSpectrumFileMaxBytes = 4 * 1024 * 1024;
 
 void fill(kv::RecordWriter& out, TargetMaterial target, const SpectrumFields& fields, const SpectrumTable& table,
           const Labels& labels) {
@@ -105,8 +107,16 @@ SpectrumFileContents readSpectrumFile(const std::filesystem::path& workDir, cons
     SpectrumFileContents c;
     std::vector<std::string> lines;
     try {
-        kv::RecordReader in(workDir, fileName);
-        while (!in.atEnd()) lines.push_back(in.readLine());
+        kv::RecordReader in(workDir, fileName, kSpectrumFileMaxBytes);
+        while (!in.atEnd() && static_cast<int>(lines.size()) < kFileLines) lines.push_back(in.readLine());
+        // Past the layout only blank lines may follow; the first other one is kept to be named.
+        while (!in.atEnd()) {
+            std::string extra = in.readLine();
+            if (!trimmed(extra).empty()) {
+                lines.push_back(std::move(extra));
+                break;
+            }
+        }
     } catch (const kv::RecordError& e) {
         throwFromRecordError(e, 0);
     }

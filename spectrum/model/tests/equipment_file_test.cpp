@@ -118,4 +118,23 @@ TEST(EquipmentFile, RefusedWritesLeaveTheOldRecord) {
     }
 }
 
+// A record its owner has made read-only is not replaced behind their back.
+TEST(EquipmentFile, AWriteProtectedRecordIsRefusedAndKept) {
+    TempDir dir;
+    dir.write(kEquipmentFileName, kStart);
+    std::filesystem::permissions(dir.path() / kEquipmentFileName, std::filesystem::perms::owner_read |
+                                                                      std::filesystem::perms::group_read |
+                                                                      std::filesystem::perms::others_read);
+    try {
+        writeEquipment(dir.path(), {"Unit B", "66", "61", "15", "16", "6"});
+        ADD_FAILURE() << "written";
+    } catch (const SpectrumFileError& e) {
+        EXPECT_EQ(e.fault, FileFault::CannotWrite) << e.what();
+        EXPECT_NE(std::string(e.what()).find("write-protected"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(dir.read(kEquipmentFileName), kStart);
+    EXPECT_EQ(std::filesystem::status(dir.path() / kEquipmentFileName).permissions(),
+              static_cast<std::filesystem::perms>(0444));
+}
+
 } // namespace

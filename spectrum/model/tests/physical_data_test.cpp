@@ -3,6 +3,7 @@
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -122,6 +123,34 @@ TEST(PhysicalData, FaultsNameTheFileAndTheLine) {
             EXPECT_EQ(e.line, c.line) << c.name << ": " << e.what();
         }
     }
+}
+
+// Either table replaced by a folder, a pipe, an endless device or a file far
+// larger than a table: the tool says the table is missing, at once.
+TEST(PhysicalData, OnlyARegularFileOfATablesSizeIsRead) {
+    for (const char* name : {kAttenuationFileName, kStoppingPowerFileName})
+        for (int kind = 0; kind < 4; ++kind) {
+            SCOPED_TRACE(std::string(name) + " " + std::to_string(kind));
+            TempDir dir;
+            dir.write(kAttenuationFileName, shipped(kAttenuationFileName));
+            dir.write(kStoppingPowerFileName, shipped(kStoppingPowerFileName));
+            const std::filesystem::path p = dir.path() / name;
+            std::filesystem::remove(p);
+            if (kind == 0) std::filesystem::create_directory(p);
+            if (kind == 1) ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0);
+            if (kind == 2) std::filesystem::create_symlink("/dev/urandom", p);
+            if (kind == 3) {
+                dir.write(name, shipped(name));
+                std::filesystem::resize_file(p, std::uintmax_t{2} << 30);
+            }
+            try {
+                LoadPhysicalData(dir.path());
+                ADD_FAILURE() << "loaded";
+            } catch (const SpectrumFileError& e) {
+                EXPECT_EQ(e.fault, FileFault::Missing) << e.what();
+                EXPECT_EQ(e.file, name);
+            }
+        }
 }
 
 } // namespace

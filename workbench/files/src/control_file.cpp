@@ -21,7 +21,7 @@ void writeControlFile(const std::filesystem::path& workDir, const ControlFileInp
 }
 
 ControlFile readControlFile(const std::filesystem::path& workDir) {
-    RecordReader r(workDir, std::string(kControlFileName));
+    RecordReader r(workDir, std::string(kControlFileName), kSmallFileMaxBytes);
     detail::LineFields f(r);
     ControlFile c;
     c.fieldX = f.number("the field size X in cm");

@@ -22,7 +22,7 @@ void writePhantomFile(const std::filesystem::path& workDir, std::string_view fra
 }
 
 PhantomFile readPhantomFile(const std::filesystem::path& workDir) {
-    RecordReader r(workDir, std::string(kPhantomFileName));
+    RecordReader r(workDir, std::string(kPhantomFileName), kSmallFileMaxBytes);
     detail::LineFields f(r);
     PhantomFile p;
     p.fractionText = f.text("the glandular fraction");

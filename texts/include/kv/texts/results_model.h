@@ -28,8 +28,12 @@ struct ResultsModelTexts {
     Text reasonCountOutOfRange;
     Text reasonEmptyReferenceRegion;
     Text reasonAirKerma;
+    Text reasonNotAFile;
+    Text reasonTooLarge;
+    Text reasonUnreadable; // out of memory or a read error part-way
 
     // kv-report.
+    Text reportReplacedBytes; // a header held bytes that are not CP932
     Text reportUsage;
 };
 

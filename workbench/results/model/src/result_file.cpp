@@ -69,6 +69,11 @@ LoadResult readAndCompute(RecordReader& in, const std::function<void()>& pending
     case QuantityFailure::EmptyReferenceRegion:
         return failed(LoadFailure::EmptyReferenceRegion);
     }
+    // Values far apart in size can overflow once scaled to percent of the 100 % dose.
+    bool finite = std::isfinite(m.MeanGlandDose) && std::isfinite(m.SagdValue);
+    for (const auto& component : m.DepthDose)
+        for (double v : component) finite &= std::isfinite(v);
+    if (!finite) return failed(LoadFailure::NotANumber);
     m.SelectedYIndex = kLoadedYIndex;
     m.SelectedZIndex = kLoadedZIndex;
     return r;
@@ -83,6 +88,8 @@ LoadResult LoadResultFrom(RecordReader& in, const std::function<void()>& pending
         return failed(LoadFailure::EndsEarly);
     } catch (const NotANumber&) {
         return failed(LoadFailure::NotANumber);
+    } catch (const std::exception&) {
+        return failed(LoadFailure::Unreadable);
     }
 }
 
@@ -91,9 +98,15 @@ LoadResult LoadResultFile(const std::filesystem::path& workDir, std::string_view
     if (name.empty()) return failed(LoadFailure::NoFileSelected);
     std::optional<RecordReader> in;
     try {
-        in.emplace(workDir, std::string(name));
+        in.emplace(workDir, std::string(name), kMaxResultFileBytes);
+    } catch (const NotARegularFile&) {
+        return failed(LoadFailure::NotAFile);
+    } catch (const FileTooLarge&) {
+        return failed(LoadFailure::TooLarge);
     } catch (const FileMissing&) {
         return failed(LoadFailure::CannotOpen);
+    } catch (const std::exception&) {
+        return failed(LoadFailure::Unreadable);
     }
     return LoadResultFrom(*in, pendingEvents);
 }
@@ -116,6 +129,12 @@ std::string_view failureReason(LoadFailure f, const texts::ResultsModelTexts& t)
         return t.reasonEmptyReferenceRegion;
     case LoadFailure::AirKerma:
         return t.reasonAirKerma;
+    case LoadFailure::NotAFile:
+        return t.reasonNotAFile;
+    case LoadFailure::TooLarge:
+        return t.reasonTooLarge;
+    case LoadFailure::Unreadable:
+        return t.reasonUnreadable;
     }
     return {};
 }
@@ -139,7 +158,7 @@ HeaderPreview PreviewResultHeader(RecordReader& in, const texts::ResultsModelTex
                           t.sizeTimes.str() + plainDecimal(v[2]) + t.sizeUnit.str());
         p.lines.push_back(t.fractionLabel.str() + plainDecimal(v[3]) + t.fractionUnit.str());
         p.complete = true;
-    } catch (const RecordError&) {
+    } catch (const std::exception&) {
         // The preview has no checks of its own: what was read so far stands.
     }
     return p;
@@ -151,7 +170,7 @@ HeaderPreview PreviewResultHeader(const std::filesystem::path& workDir, std::str
         // The header is a few hundred bytes; the dose values need not be read.
         RecordReader in = RecordReader::head(workDir, std::string(name), 256 * 1024);
         return PreviewResultHeader(in, t);
-    } catch (const RecordError&) {
+    } catch (const std::exception&) {
         return {};
     }
 }

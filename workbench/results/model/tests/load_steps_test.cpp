@@ -1,7 +1,9 @@
 #include "kv/results/load_steps.h"
 #include "kv/results/testfiles.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -70,6 +72,13 @@ TEST(RunLoadResultFile, AFailedLoadLeavesTheShownModelAndScreensAlone) {
     dir.write("y20.vesk", resultText(uniformResult(75, 20, 4, 1.0)));
     dir.write("kerma0.vesk", resultText(uniformResult(75, 150, 4, 1.0, 0.0)));
     dir.write("word.vesk", good.substr(0, good.size() / 2) + "abc," + good.substr(good.size() / 2));
+    // What a folder can hold in a result file's place: none of it may block, spin or end the program.
+    std::filesystem::create_directory(dir.path() / "folder.vesk");
+    ASSERT_EQ(::mkfifo((dir.path() / "pipe.vesk").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir.path() / "zero.vesk");
+    std::filesystem::create_symlink("/dev/urandom", dir.path() / "random.vesk");
+    dir.write("huge.vesk", good);
+    std::filesystem::resize_file(dir.path() / "huge.vesk", std::uintmax_t{16} << 30); // sparse
 
     DoseModel shown;
     {
@@ -78,7 +87,8 @@ TEST(RunLoadResultFile, AFailedLoadLeavesTheShownModelAndScreensAlone) {
     }
     shown.SelectedYIndex = 33; // picked on the map since
     const std::vector<double> before = fingerprint(shown);
-    for (const char* name : {"truncated.vesk", "z61.vesk", "y20.vesk", "kerma0.vesk", "word.vesk", "missing.vesk"}) {
+    for (const char* name : {"truncated.vesk", "z61.vesk", "y20.vesk", "kerma0.vesk", "word.vesk", "missing.vesk",
+                             "folder.vesk", "pipe.vesk", "zero.vesk", "random.vesk", "huge.vesk"}) {
         SCOPED_TRACE(name);
         RecordingView view(shown);
         EXPECT_NE(RunLoadResultFile(shown, dir.path(), name, view, en()), LoadFailure::None);

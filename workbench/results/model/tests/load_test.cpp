@@ -204,6 +204,8 @@ TEST(LoadResultFile, FailuresAreReportedAndGiveNoModel) {
     ResultFileContent regionEmpty = makeResult(75, 150, 4, [](int, int ix, int iy, int iz) {
         return (iz == 1 && ix <= 20 && iy >= 26 && iy <= 125) ? 0.0 : 1.0;
     });
+    // Finite in the file, but the deeper layer is beyond a double once scaled to percent.
+    ResultFileContent farApart = makeResult(75, 150, 4, [](int, int, int, int iz) { return iz == 1 ? 1e-200 : 1e200; });
     const size_t scatterStart = text.size() / 2 + text.size() / 4;
     struct Case {
         const char* name;
@@ -230,6 +232,7 @@ TEST(LoadResultFile, FailuresAreReportedAndGiveNoModel) {
         {"no dose in the region", resultText(regionEmpty), LoadFailure::EmptyReferenceRegion},
         {"air kerma 0", header("0, 65, 75, 150, 4"), LoadFailure::AirKerma},
         {"air kerma negative", header("-1, 65, 75, 150, 4"), LoadFailure::AirKerma},
+        {"doses too far apart to scale", resultText(farApart), LoadFailure::NotANumber},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

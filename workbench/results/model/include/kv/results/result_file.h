@@ -47,7 +47,15 @@ enum class LoadFailure {
     CountOutOfRange,      // a grid count that is not a whole number within the grid
     EmptyReferenceRegion, // GridCountY below 26, or no dose in the region of layer 1
     AirKerma,             // zero or negative
+    NotAFile,             // a folder, pipe or device in the file's place
+    TooLarge,             // more bytes than the largest grid can fill
+    Unreadable,           // a read error or too little memory part-way
 };
+
+// The largest result file: its header and both blocks of the largest grid,
+// each value written at most 32 characters wide with its separator.
+inline constexpr size_t kMaxResultFileBytes =
+    size_t{64} * 1024 + size_t{2} * kMaxCountX * kMaxCountY * kMaxCountZ * 32;
 
 struct LoadResult {
     std::optional<DoseModel> model; // set exactly when the load succeeded
@@ -58,6 +66,7 @@ struct LoadResult {
 // Reads `name` (a bare name) in `workDir` and computes every quantity,
 // DepthDose included; SelectedYIndex is 80 and SelectedZIndex 1. `pendingEvents`
 // (may be empty) runs after the file is read, before and after the rescaling.
+// Never throws: every fault, an allocation failure included, is a LoadFailure.
 LoadResult LoadResultFile(const std::filesystem::path& workDir, std::string_view name,
                           const std::function<void()>& pendingEvents = {});
 // The same from a reader positioned at line 1.
