@@ -1,5 +1,6 @@
 #include "kv/results/report.h"
 
+#include "kv/common/codepage.h"
 #include "kv/common/format.h"
 #include "kv/results/result_file.h"
 
@@ -22,15 +23,23 @@ struct FileReport {
     HeaderPreview preview;
     LoadResult load;
     std::vector<FieldRow> fields;
+    bool replacedBytes = false; // the name or a header line held bytes shown as U+FFFD
 };
+
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
 
 FileReport evaluate(const std::string& arg, const texts::ResultsModelTexts& t) {
     FileReport r;
-    r.file = arg;
+    r.file = validUtf8(arg, &r.replacedBytes);
     fs::path p(arg);
     fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
     const std::string name = p.filename().string();
     r.preview = PreviewResultHeader(dir, name, t);
+    // The reader has already put U+FFFD where the file's bytes were not CP932.
+    for (std::string& line : r.preview.lines) {
+        line = validUtf8(line, &r.replacedBytes);
+        if (line.find(kReplacementCharacter) != std::string::npos) r.replacedBytes = true;
+    }
     r.load = LoadResultFile(dir, name);
     if (r.load) {
         const DoseModel& m = *r.load.model;
@@ -48,7 +57,8 @@ FileReport evaluate(const std::string& arg, const texts::ResultsModelTexts& t) {
 // A number as data: every digit kept, nothing added.
 std::string number(double v) { return std::isfinite(v) ? plainDecimal(v) : std::string(); }
 
-std::string csvText(std::string_view s) {
+std::string csvText(std::string_view text) {
+    const std::string s = validUtf8(text);
     std::string out = "\"";
     for (char c : s) {
         if (c == '"') out += '"';
@@ -57,7 +67,8 @@ std::string csvText(std::string_view s) {
     return out + "\"";
 }
 
-std::string jsonText(std::string_view s) {
+std::string jsonText(std::string_view text) {
+    const std::string s = validUtf8(text);
     std::string out = "\"";
     for (char c : s) {
         unsigned char u = static_cast<unsigned char>(c);
@@ -81,6 +92,7 @@ std::string jsonNumber(double v) { return std::isfinite(v) ? plainDecimal(v) : "
 void writeCsv(const FileReport& r, std::ostream& out, const texts::ResultsModelTexts& t) {
     out << "file," << csvText(r.file) << "\n";
     for (const std::string& line : r.preview.lines) out << "preview," << csvText(line) << "\n";
+    if (r.replacedBytes) out << "note," << csvText(t.reportReplacedBytes) << "\n";
     if (!r.load) {
         out << "error," << csvText(t.cannotRead) << "," << csvText(failureReason(r.load.failure, t)) << "\n\n";
         return;
@@ -99,7 +111,9 @@ void writeJson(const FileReport& r, std::ostream& out, const texts::ResultsModel
     for (size_t i = 0; i < r.preview.lines.size(); ++i)
         out << (i ? ",\n      " : "\n      ") << jsonText(r.preview.lines[i]);
     out << (r.preview.lines.empty() ? "]" : "\n    ]") << ",\n    \"previewComplete\": "
-        << (r.preview.complete ? "true" : "false") << ",\n";
+        << (r.preview.complete ? "true" : "false") << ",\n    \"replacedBytes\": "
+        << (r.replacedBytes ? "true" : "false") << ",\n";
+    if (r.replacedBytes) out << "    \"note\": " << jsonText(t.reportReplacedBytes) << ",\n";
     if (!r.load) {
         out << "    \"error\": " << jsonText(t.cannotRead) << ",\n    \"reason\": "
             << jsonText(failureReason(r.load.failure, t)) << "\n  }";
@@ -147,7 +161,15 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     int status = 0;
     if (json) out << "[\n";
     for (size_t i = 0; i < files.size(); ++i) {
-        FileReport r = evaluate(files[i], t);
+        FileReport r;
+        try {
+            r = evaluate(files[i], t);
+        } catch (const std::exception&) {
+            // Whatever went wrong belongs to this file alone; the next one is still reported.
+            r = FileReport{};
+            r.file = validUtf8(files[i], &r.replacedBytes);
+            r.load.failure = LoadFailure::Unreadable;
+        }
         if (!r.load) {
             status = 1;
             err << files[i] << ":" << t.cannotRead.view() << "(" << failureReason(r.load.failure, t) << ")\n";

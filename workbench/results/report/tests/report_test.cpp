@@ -1,7 +1,11 @@
 #include "kv/results/report.h"
 #include "kv/results/testfiles.h"
 
+#include "kv/common/codepage.h"
+
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <sstream>
 
@@ -70,7 +74,8 @@ TEST_F(Report, JsonHoldsTheSameAndEscapesTexts) {
              "\"previewComplete\": true,",
              "\"sagd_mGy\": {\"text\": ",
              "{\"layer\": 2, \"total\": 62.5, \"primary\": 37.5, \"scatter\": 25}\n    ]\n  },\n  {",
-             "\"preview\": [],\n    \"previewComplete\": false,\n    \"error\": \" This file cannot be read ! \",\n"
+             "\"preview\": [],\n    \"previewComplete\": false,\n    \"replacedBytes\": false,\n"
+             "    \"error\": \" This file cannot be read ! \",\n"
              "    \"reason\": \"the file cannot be opened\"\n  }\n]",
          })
         EXPECT_NE(r.out.find(expected), std::string::npos) << expected;
@@ -89,6 +94,131 @@ TEST_F(Report, UsageErrors) {
     }
     // After "--" a name that starts with a dash is a file.
     EXPECT_EQ(report({"--", "-odd.vesk"}).status, 1);
+}
+
+// A strict JSON reader, enough to say whether the report parses: values,
+// objects, arrays, strings with their escapes, numbers, literals.
+class JsonChecker {
+public:
+    explicit JsonChecker(std::string_view s) : s_(s) {}
+    bool valid() {
+        if (!value()) return false;
+        blanks();
+        return i_ == s_.size();
+    }
+
+private:
+    void blanks() {
+        while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\n' || s_[i_] == '\r' || s_[i_] == '\t')) ++i_;
+    }
+    bool take(char c) {
+        blanks();
+        if (i_ < s_.size() && s_[i_] == c) return ++i_, true;
+        return false;
+    }
+    bool string() {
+        if (!take('"')) return false;
+        while (i_ < s_.size() && s_[i_] != '"') {
+            if (static_cast<unsigned char>(s_[i_]) < 0x20) return false;
+            if (s_[i_] == '\\') {
+                ++i_;
+                if (i_ >= s_.size() || std::string_view("\"\\/bfnrtu").find(s_[i_]) == std::string_view::npos) return false;
+            }
+            ++i_;
+        }
+        return i_ < s_.size() && ++i_;
+    }
+    template <class Item>
+    bool sequence(char open, char close, Item item) {
+        if (!take(open)) return false;
+        if (take(close)) return true;
+        do {
+            if (!item()) return false;
+        } while (take(','));
+        return take(close);
+    }
+    bool value() {
+        blanks();
+        if (i_ >= s_.size()) return false;
+        char c = s_[i_];
+        if (c == '{') return sequence('{', '}', [this] { return string() && take(':') && value(); });
+        if (c == '[') return sequence('[', ']', [this] { return value(); });
+        if (c == '"') return string();
+        for (std::string_view lit : {"true", "false", "null"})
+            if (s_.substr(i_, lit.size()) == lit) return i_ += lit.size(), true;
+        size_t start = i_;
+        while (i_ < s_.size() && std::string_view("+-0123456789.eE").find(s_[i_]) != std::string_view::npos) ++i_;
+        return i_ > start;
+    }
+    std::string_view s_;
+    size_t i_ = 0;
+};
+
+// Whatever stands in a result file's place is one failed entry, and every
+// other file is still reported (a folder used to end the tool with no output,
+// a device to keep it reading forever).
+TEST_F(Report, AnythingInAFilesPlaceIsReportedAndTheRestGoesOn) {
+    std::filesystem::create_directory(dir.path() / "x.vesk");
+    ASSERT_EQ(::mkfifo((dir.path() / "pipe.vesk").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir.path() / "zero.vesk");
+    std::filesystem::create_symlink("/dev/urandom", dir.path() / "random.vesk");
+    dir.write("huge.vesk", "");
+    std::filesystem::resize_file(dir.path() / "huge.vesk", std::uintmax_t{20} << 30); // sparse
+    struct Case {
+        const char* name;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"x.vesk", "the name is not a regular file (a folder, pipe or device)"},
+        {"pipe.vesk", "the name is not a regular file (a folder, pipe or device)"},
+        {"zero.vesk", "the name is not a regular file (a folder, pipe or device)"},
+        {"random.vesk", "the name is not a regular file (a folder, pipe or device)"},
+        {"huge.vesk", "the file is larger than a result file can be"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Output r = report({"--json", path("a.vesk"), path(c.name), path("b.vesk")});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(JsonChecker(r.out).valid()) << r.out;
+        EXPECT_NE(r.out.find(std::string("\"reason\": \"") + c.reason + "\""), std::string::npos);
+        EXPECT_NE(r.out.find("{\"layer\": 2, \"total\": 62.5, \"primary\": 37.5, \"scatter\": 25}"), std::string::npos);
+        EXPECT_EQ(r.err, path(c.name) + ": This file cannot be read ! (" + c.reason + ")\n");
+    }
+}
+
+// A header line may hold any bytes; the report stays UTF-8 and says where it
+// had to replace some.
+TEST_F(Report, BytesThatAreNotCp932AreReplacedAndSaid) {
+    std::string text = resultText(uniformResult(75, 150, 3, 0.5, 2.0));
+    const std::string line2 = "\r\n";
+    // The first description line: a valid CP932 word between bytes that are not CP932.
+    text.insert(text.find(line2) + line2.size(), "\xFF" + kv::toCp932("表") + "\x81\x20\x80");
+    dir.write("bytes.vesk", text);
+    // A name from the command line is bytes too.
+    const std::string oddName = "odd\xC3.vesk";
+    dir.write(oddName, resultText(uniformResult(75, 150, 3, 0.5, 2.0)));
+    for (bool json : {true, false}) {
+        SCOPED_TRACE(json ? "json" : "csv");
+        std::vector<std::string> args{path("bytes.vesk"), path("a.vesk"), (dir.path() / oddName).string()};
+        if (json) args.insert(args.begin(), "--json");
+        Output r = report(args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(kv::validUtf8(r.out), r.out);
+        EXPECT_NE(r.out.find("\xEF\xBF\xBD表\xEF\xBF\xBD \xEF\xBF\xBD"), std::string::npos);
+        EXPECT_NE(r.out.find("odd\xEF\xBF\xBD.vesk"), std::string::npos);
+        if (json) {
+            EXPECT_TRUE(JsonChecker(r.out).valid()) << r.out;
+            const size_t a = r.out.find("a.vesk\""), replaced = r.out.find("\"replacedBytes\": true");
+            EXPECT_LT(replaced, a);                                             // bytes.vesk says so
+            EXPECT_NE(r.out.find("\"replacedBytes\": false", a), std::string::npos); // a.vesk does not
+            EXPECT_NE(r.out.find("\"replacedBytes\": true", a), std::string::npos);  // the odd name does
+            EXPECT_NE(r.out.find("\"note\": \"bytes that are not valid CP932 were replaced by U+FFFD\""),
+                      std::string::npos);
+        } else {
+            EXPECT_NE(r.out.find("note,\"bytes that are not valid CP932 were replaced by U+FFFD\"\n"),
+                      std::string::npos);
+        }
+    }
 }
 
 TEST_F(Report, AllGoodFilesExitZero) {
