@@ -1,0 +1,106 @@
+// Writes the fuzz targets' seed corpora with the project's own writers, so
+// every seed is a file the programs really exchange:
+//   kv-make-fuzz-seeds fuzz/corpus
+// Composition files have no writer; the shipped ones are copied.
+#include "kv/results/result_file.h"
+#include "kv/spectrum/equipment_file.h"
+#include "kv/spectrum/spectrum_file.h"
+#include "kv/workbench/control_file.h"
+#include "kv/workbench/phantom_file.h"
+#include "physical_data.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path g_corpus;
+
+// Moves the file a writer left in `scratch` into the target's corpus.
+void keep(const fs::path& scratch, std::string_view written, const std::string& target, const std::string& seed) {
+    fs::create_directories(g_corpus / target);
+    fs::copy_file(scratch / written, g_corpus / target / seed, fs::copy_options::overwrite_existing);
+    fs::remove(scratch / written);
+}
+
+void writeText(const fs::path& scratch, const std::string& name, const std::string& text) {
+    kv::RecordWriter w(scratch, name);
+    w.text(text);
+    w.commit();
+}
+
+// The smallest grid that loads: 26 rows, one or two layers, short numbers.
+kv::results::ResultFileContent smallResult(int countZ, bool tomosynthesis) {
+    kv::results::ResultFileContent r;
+    if (tomosynthesis) r.kindLine = std::string(kv::results::kTomosynthesisKind);
+    r.description = {" Kelvane-Vesk", " seed"};
+    r.histories = 1e6;
+    r.phantom = {15.0, 15.0, 4.5, 50};
+    r.airKerma = 2.5;
+    r.fcd = 65;
+    r.countY = 26;
+    r.countZ = countZ;
+    const size_t n = static_cast<size_t>(kv::results::kValuesPerRow) * 26 * countZ;
+    r.primary.assign(n, 1.0);
+    r.scatter.assign(n, 0.5);
+    r.valuePattern = "0.0";
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s CORPUS_DIR\n", argv[0]);
+        return 2;
+    }
+    g_corpus = argv[1];
+    const fs::path scratch = fs::temp_directory_path() / "kv-fuzz-seeds";
+    fs::create_directories(scratch);
+
+    kv::results::WriteResultFile(scratch, "r.vesk", smallResult(1, false));
+    keep(scratch, "r.vesk", "result_file", "mammography.vesk");
+    kv::results::ResultFileContent tomo = smallResult(2, true);
+    tomo.description[1] = " 乳房 断層";
+    kv::results::WriteResultFile(scratch, "r.vesk", tomo);
+    keep(scratch, "r.vesk", "result_file", "tomosynthesis.vesk");
+
+    kv::workbench::writeControlFile(scratch, {"65.0", "2.0", 64.0, "50.0", "1.0E+08", "run1", "Unit A"});
+    keep(scratch, kv::workbench::kControlFileName, "control_file", "MC.dat");
+    kv::workbench::writePhantomFile(scratch, "50", "4.5");
+    keep(scratch, kv::workbench::kPhantomFileName, "phantom_file", "Phantom.dat");
+
+    kv::spectrum::writeEquipment(scratch, {"Unit A", "65.0", "2.0", "50.0", "16.0", "6.0"});
+    keep(scratch, kv::spectrum::kEquipmentFileName, "equipment_file", "equipment.dat");
+    kv::spectrum::writeEquipment(scratch, {"装置Ａ", "66.0", "1.5", "15.0", "16.0", "-6.0"});
+    keep(scratch, kv::spectrum::kEquipmentFileName, "equipment_file", "equipment-ja.dat");
+
+    kv::spectrum::SpectrumTable table{};
+    for (int k = 1; k < kv::spectrum::kColumns; ++k)
+        for (int i = 2; i < kv::spectrum::kBins; ++i) table[k][i] = std::exp(-0.01 * i) * (1.0 + 0.001 * k);
+    kv::spectrum::writeSpectrumFile(scratch, kv::spectrum::TargetMaterial::Molybdenum, {}, table,
+                                    kv::texts::englishSpectrumFileTexts.labels);
+    keep(scratch, kv::spectrum::kSpectrumFileName, "spectrum_file", "P_SPCTL.dat");
+    kv::spectrum::SpectrumFields w;
+    w.tubeVoltage = "35";
+    w.rhodium = "0.05";
+    kv::spectrum::writeSpectrumFile(scratch, kv::spectrum::TargetMaterial::Tungsten, w, table,
+                                    kv::texts::japaneseSpectrumFileTexts.labels);
+    keep(scratch, kv::spectrum::kSpectrumFileName, "spectrum_file", "P_SPCTL-ja.dat");
+
+    writeText(scratch, "MUs12.dat", kv::data::mus12Text());
+    keep(scratch, "MUs12.dat", "attenuation_table", "MUs12.dat");
+    writeText(scratch, "Mo-STP.dat", kv::data::moStpText());
+    keep(scratch, "Mo-STP.dat", "stopping_power_table", "Mo-STP.dat");
+
+    for (const char* name : {"BR12-10.dat", "BR12-50.dat"}) {
+        fs::copy_file(fs::path(KV_SOURCE_DIR) / "data" / name, scratch / name, fs::copy_options::overwrite_existing);
+        keep(scratch, name, "composition_file", name);
+    }
+    fs::remove_all(scratch);
+    return 0;
+}

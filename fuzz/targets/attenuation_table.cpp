@@ -1,0 +1,7 @@
+// MUs12.dat as the spectrum tool reads it.
+#include "data_tables.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    kv::fuzz::loadTablesWith(kv::spectrum::kAttenuationFileName, kv::spectrum::kStoppingPowerFileName, data, size);
+    return 0;
+}

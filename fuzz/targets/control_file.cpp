@@ -1,0 +1,14 @@
+// MC.dat as the engines read it: a record error or nine items.
+#include "fuzz_input.h"
+#include "kv/workbench/control_file.h"
+
+#include "kv/common/records.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::filesystem::path& dir = kv::fuzz::putFile(kv::workbench::kControlFileName, data, size);
+    try {
+        kv::workbench::readControlFile(dir);
+    } catch (const kv::RecordError&) {
+    }
+    return 0;
+}

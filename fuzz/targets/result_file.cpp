@@ -1,0 +1,41 @@
+// Result files (".vesk") through the workbench's loader and preview and
+// through kv-report: never an exception, a loaded model only with usable
+// numbers, and a report that is UTF-8 and agrees with the load.
+#include "fuzz_input.h"
+#include "kv/common/codepage.h"
+#include "kv/results/report.h"
+#include "kv/results/result_file.h"
+
+#include <cmath>
+#include <sstream>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace kv::results;
+    const std::filesystem::path& dir = kv::fuzz::putFile("f.vesk", data, size);
+    const kv::texts::ResultsModelTexts& t = kv::texts::resultsModelTexts();
+
+    LoadResult r = LoadResultFile(dir, "f.vesk");
+    if (r) {
+        const DoseModel& m = *r.model;
+        if (m.GridCountX < 1 || m.GridCountX > kMaxCountX || m.GridCountY < 1 || m.GridCountY > kMaxCountY ||
+            m.GridCountZ < 1 || m.GridCountZ > kMaxCountZ)
+            kv::fuzz::fail("a loaded model has a grid count outside the grid");
+        if (!(m.AirKerma > 0) || !std::isfinite(m.AirKerma) || !std::isfinite(m.ReferenceDose) ||
+            !std::isfinite(m.SagdValue) || !std::isfinite(m.MeanGlandDose))
+            kv::fuzz::fail("a loaded model holds a quantity that is not a finite number");
+    } else if (r.failure == LoadFailure::None) {
+        kv::fuzz::fail("a failed load names no failure");
+    }
+
+    PreviewResultHeader(dir, "f.vesk", t);
+
+    std::ostringstream out, err;
+    const int status = RunReport({"--json", (dir / "f.vesk").string()}, out, err, t);
+    if (status != (r ? 0 : 1)) kv::fuzz::fail("kv-report's exit status disagrees with the load");
+    const std::string json = out.str();
+    if (kv::validUtf8(json) != json) kv::fuzz::fail("kv-report wrote bytes that are not UTF-8");
+    std::ostringstream csv, csvErr;
+    RunReport({(dir / "f.vesk").string()}, csv, csvErr, t);
+    if (kv::validUtf8(csv.str()) != csv.str()) kv::fuzz::fail("kv-report wrote CSV that is not UTF-8");
+    return 0;
+}

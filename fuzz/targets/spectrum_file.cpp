@@ -1,0 +1,18 @@
+// P_SPCTL.dat as the engines read it: a SpectrumFileError naming a line of
+// the file, or the settings and a table of fluences that are not negative.
+#include "fuzz_input.h"
+#include "kv/spectrum/spectrum_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::filesystem::path& dir = kv::fuzz::putFile(kv::spectrum::kSpectrumFileName, data, size);
+    try {
+        kv::spectrum::SpectrumFileContents c = kv::spectrum::readSpectrumFile(dir);
+        for (const auto& column : c.table)
+            for (double v : column)
+                if (v < 0) kv::fuzz::fail("a negative fluence was read");
+    } catch (const kv::spectrum::SpectrumFileError& e) {
+        if (e.line < 0 || e.line > 262) kv::fuzz::fail("an error names a line the file cannot have");
+        describe(e, kv::texts::englishSpectrumFileTexts);
+    }
+    return 0;
+}
