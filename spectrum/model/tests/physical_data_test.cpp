@@ -137,7 +137,9 @@ TEST(PhysicalData, OnlyARegularFileOfATablesSizeIsRead) {
             const std::filesystem::path p = dir.path() / name;
             std::filesystem::remove(p);
             if (kind == 0) std::filesystem::create_directory(p);
-            if (kind == 1) ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0);
+            if (kind == 1) {
+                ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0);
+            }
             if (kind == 2) std::filesystem::create_symlink("/dev/urandom", p);
             if (kind == 3) {
                 dir.write(name, shipped(name));
