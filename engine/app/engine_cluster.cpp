@@ -169,12 +169,16 @@ int runShared(const std::filesystem::path& dir, ExposureKind kind, const EngineO
     std::vector<int64_t> tally(rank == 0 ? part.tally.size() : 0);
     MPI_Reduce(part.tally.data(), tally.data(), static_cast<int>(part.tally.size()), MPI_INT64_T, MPI_SUM, 0,
                MPI_COMM_WORLD);
+    std::vector<double> squares(rank == 0 ? part.squares.size() : 0);
+    MPI_Reduce(part.squares.data(), squares.data(), static_cast<int>(part.squares.size()), MPI_DOUBLE,
+               MPI_SUM, 0, MPI_COMM_WORLD);
     double longest = 0;
     MPI_Reduce(&part.seconds, &longest, 1, MPI_DOUBLE, MPI_MAX, 0, MPI_COMM_WORLD);
     std::optional<RunPart> combined;
     if (rank == 0) {
         part.batches = std::move(batches);
         part.tally = std::move(tally);
+        part.squares = std::move(squares);
         part.seconds = longest;
         combined = std::move(part);
     }

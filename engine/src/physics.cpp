@@ -14,15 +14,18 @@ namespace {
 constexpr int kScatterGrid = 4096;
 const double kXGridMax = kMaxEnergy / kHcKevAngstrom;
 
-template <class F>
-double mix(const Material& m, F f) {
+template <class F> double mix(const Material& m, F f) {
     double sum = 0, wsum = 0;
-    for (const ElementShare& el : m.elements) wsum += el.massFraction;
-    for (const ElementShare& el : m.elements) sum += el.massFraction / wsum * f(el.z);
+    for (const ElementShare& el : m.elements)
+        wsum += el.massFraction;
+    for (const ElementShare& el : m.elements)
+        sum += el.massFraction / wsum * f(el.z);
     return sum;
 }
 
-double atomicWeight(int z) { return AtomicWeight(z, nullptr); }
+double atomicWeight(int z) {
+    return AtomicWeight(z, nullptr);
+}
 
 } // namespace
 
@@ -52,7 +55,8 @@ MaterialPhysics::MaterialPhysics(const Material& m) : material_(m), density_(m.d
     if (m.elements.empty() || m.density <= 0) throw std::invalid_argument("material " + m.name + " is empty");
     GridTable mu, photo, coh;
     mu.build([&](double e) {
-        return m.density * (MixtureData::photo(m, e) + MixtureData::rayleigh(m, e) + MixtureData::compton(m, e));
+        return m.density *
+               (MixtureData::photo(m, e) + MixtureData::rayleigh(m, e) + MixtureData::compton(m, e));
     });
     photo.build([&](double e) { return m.density * MixtureData::photo(m, e); });
     coh.build([&](double e) { return m.density * (MixtureData::photo(m, e) + MixtureData::rayleigh(m, e)); });
@@ -83,12 +87,18 @@ MaterialPhysics::MaterialPhysics(const Material& m) : material_(m), density_(m.d
         cumF2_[i] = i == 0 ? 0.0 : cumF2_[i - 1] + 0.5 * (prevF2 + f2) * (uNode_[i] - uNode_[i - 1]);
         prevF2 = f2;
     }
+    deposit_.build([&](double e) {
+        double incoherent = mu.at(e) - coh.at(e);
+        return photo.at(e) + incoherent * meanIncoherentLoss(e);
+    });
+
     cumGuide_.resize(kScatterGrid);
     cumGuideScale_ = cumF2_.back() > 0 ? kScatterGrid / cumF2_.back() : 0.0;
     size_t node = 0;
     for (size_t k = 0; k < cumGuide_.size(); ++k) {
         double start = static_cast<double>(k) / cumGuideScale_;
-        while (node < cumF2_.size() && cumF2_[node] <= start) ++node;
+        while (node < cumF2_.size() && cumF2_[node] <= start)
+            ++node;
         cumGuide_[k] = static_cast<uint32_t>(node);
     }
 }
@@ -99,6 +109,24 @@ double MaterialPhysics::scatteringFunctionRatio(double x) const {
     if (i >= sRatio_.size() - 1) return 1.0;
     double f = t - static_cast<double>(i);
     return sRatio_[i] + f * (sRatio_[i + 1] - sRatio_[i]);
+}
+
+double MaterialPhysics::meanIncoherentLoss(double e) const {
+    // Simpson over the cosine of the density sampleComptonCosine draws from:
+    // Klein-Nishina times S(x) / S(infinity).
+    const int n = 512;
+    const double k = e / kElectronMass, xScale = e / kHcKevAngstrom;
+    double weight = 0, loss = 0;
+    for (int i = 0; i <= n; ++i) {
+        double c = -1.0 + 2.0 * i / n;
+        double eps = 1.0 / (1.0 + k * (1.0 - c));
+        double f = eps * eps * (eps + 1.0 / eps - (1.0 - c * c)) *
+                   scatteringFunctionRatio(xScale * std::sqrt(0.5 * (1.0 - c)));
+        double simpson = i == 0 || i == n ? 1.0 : (i % 2 ? 4.0 : 2.0);
+        weight += simpson * f;
+        loss += simpson * f * (1.0 - eps);
+    }
+    return weight > 0 ? loss / weight : 0.0;
 }
 
 double MaterialPhysics::sampleComptonCosine(double e, Rng& rng) const {
@@ -140,8 +168,10 @@ double MaterialPhysics::sampleRayleighCosine(double e, Rng& rng) const {
         // first node above the target, as an upper_bound over nodes 0..jMax+1 would find it
         size_t k = std::min(static_cast<size_t>(target * cumGuideScale_), cumGuide_.size() - 1);
         size_t above = cumGuide_[k];
-        while (above > 0 && cumF2_[above - 1] > target) --above;
-        while (above < cumF2_.size() && cumF2_[above] <= target) ++above;
+        while (above > 0 && cumF2_[above - 1] > target)
+            --above;
+        while (above < cumF2_.size() && cumF2_[above] <= target)
+            ++above;
         size_t j = std::min(above, jMax + 2) - 1;
         double span = cumF2_[j + 1] - cumF2_[j];
         double u = uNode_[j] + (span > 0 ? (target - cumF2_[j]) / span : 0.0) * (uNode_[j + 1] - uNode_[j]);

@@ -1,6 +1,7 @@
 #include "kv/engine/workbench_sim.h"
 
 #include "kv/engine/transport.h"
+#include "kv/engine/voxel_walk.h"
 
 #include <algorithm>
 #include <chrono>
@@ -16,28 +17,42 @@ constexpr double kQuantaPerEv = 1000.0;
 // The two halves X < 0 and X > 0 share one voxel column: each voxel of the
 // grid holds the energy of two phantom voxels.
 constexpr double kFoldedVoxels = 2.0;
+constexpr double kRefHalfWidth = kRefXEnd * kVoxel;
 } // namespace
 
 // Aligned so that two threads never write into one cache line.
 class alignas(64) WorkbenchSimulation::Worker {
   public:
     explicit Worker(const WorkbenchSimulation& sim)
-        : sim_(&sim), cells_(2 * static_cast<size_t>(kVoxelsX) * kVoxelsY * sim.layers_) {
+        : sim_(&sim), track_(sim.setup_.estimator == DoseEstimator::TrackLength), layers_(sim.layers_),
+          perKind_(static_cast<size_t>(kVoxelsX) * kVoxelsY * static_cast<size_t>(sim.layers_)) {
         double massRef =
             kFoldedVoxels * sim.setup_.phantom.density * kVoxel * kVoxel * sim.layerThickness_[0];
         refScale_ = 1.0 / (2000.0 * massRef);
         for (int iz = 0; iz < sim.layers_; ++iz)
             columnScale_.push_back(1.0 / (2000.0 * sim.layers_ * kFoldedVoxels * sim.setup_.phantom.density *
                                           kVoxel * kVoxel * sim.layerThickness_[iz]));
+        // Both halves in one walk; a column index is folded only when scored.
+        grid_ = {{-kVoxelsX * kVoxel, 0.0, sim.phantomTop_},
+                 {kVoxel, kVoxel, kVoxel},
+                 2 * kVoxelsX,
+                 kVoxelsY,
+                 layers_};
+        for (int i = 0; i < 2 * kVoxelsX; ++i)
+            fold_[i] = i < kVoxelsX ? kVoxelsX - 1 - i : i - kVoxelsX;
+        lastScale_ = columnScale_.back() - columnScale_.front();
     }
 
     void history(Rng& rng) {
         // The sums are first touched on the thread that fills them, so that
         // the threads take their page faults side by side, not one after another.
         if (batch_.empty()) {
-            tally_.assign(cells_, 0);
-            batch_.assign(cells_, 0.0f);
+            tally_.assign(2 * perKind_, 0);
+            batch_.assign(2 * perKind_, 0.0f);
+            squares_.assign(perKind_, 0.0);
+            blockStart_.assign((batch_.size() >> kBlockShift) + 2, 0);
         }
+        ++batchHistories_;
         SourcePhoton sp = sim_->source_->sample(rng);
         // Nothing lies above the paddle: start where the ray meets its plane.
         double t = (sim_->paddleTop_ - sp.pos.z) / sp.dir.z;
@@ -53,15 +68,40 @@ class alignas(64) WorkbenchSimulation::Worker {
         ref_ = col_ = 0.0;
     }
 
+    // Track-length kerma: every voxel a flight crosses gets the energy the
+    // analogue deposits would leave there on average.
+    void flight(int region, const Photon& ph, double length) {
+        if (region != kPhantomRegion || !track_) return;
+        const double w = sim_->trackWeight_.at(ph.energy); // eV per cm
+        // Room for the longest walk, so that no visit has to look.
+        if (pendingCount_ + 2 * kVoxelsX + kVoxelsY + kMaxLayers + 3 > kPending) flushPending();
+        const uint32_t kind = ph.scattered ? static_cast<uint32_t>(perKind_) : 0;
+        const int* fold = fold_;
+        const uint32_t layers = static_cast<uint32_t>(layers_);
+        Pending* out = pending_.data() + pendingCount_;
+        walkVoxels(grid_, ph.pos, ph.dir, length, [&](int ix, int iy, int iz, double l) {
+            *out++ = {kind +
+                          (static_cast<uint32_t>(iy) * kVoxelsX + static_cast<uint32_t>(fold[ix])) * layers +
+                          static_cast<uint32_t>(iz),
+                      static_cast<float>(w * l)};
+        });
+        pendingCount_ = static_cast<size_t>(out - pending_.data());
+        scoreReference(ph.pos, ph.dir, length, w);
+    }
+
     void deposit(int region, const Vec3& p, double edep, double e, bool scattered) {
         if (region != kPhantomRegion) return;
+        // With track-length scoring only a photon dropped below the cut-off
+        // leaves energy that no flight carries on.
+        if (track_ && e >= kMinEnergy) return;
         double w = edep * 1000.0 * sim_->glandWeight_.at(e); // eV of glandular-equivalent deposit
         int ix = std::min(static_cast<int>(std::fabs(p.x) * 10.0), kVoxelsX - 1);
         int iy = std::clamp(static_cast<int>(p.y * 10.0), 0, kVoxelsY - 1);
-        int iz = std::clamp(static_cast<int>((p.z - sim_->phantomTop_) * 10.0), 0, sim_->layers_ - 1);
-        size_t v = (static_cast<size_t>(iz) * kVoxelsY + static_cast<size_t>(iy)) * kVoxelsX +
-                   static_cast<size_t>(ix);
-        pending_[pendingCount_++] = {static_cast<uint32_t>(2 * v + (scattered ? 1 : 0)),
+        int iz = std::clamp(static_cast<int>((p.z - sim_->phantomTop_) * 10.0), 0, layers_ - 1);
+        size_t v =
+            (static_cast<size_t>(iy) * kVoxelsX + static_cast<size_t>(ix)) * static_cast<size_t>(layers_) +
+            static_cast<size_t>(iz);
+        pending_[pendingCount_++] = {static_cast<uint32_t>(v + (scattered ? perKind_ : 0)),
                                      static_cast<float>(w)};
         if (pendingCount_ == kPending) flushPending();
         if (ix < kRefXEnd && iy >= kRefYBegin && iy < kRefYEnd) {
@@ -71,53 +111,104 @@ class alignas(64) WorkbenchSimulation::Worker {
     }
     void leave(const Photon&) {}
     // A batch's sums, kept in single precision for a smaller working set,
-    // go into the exact integer totals.
+    // go into the exact integer totals; the squares of the batch totals give
+    // each voxel's uncertainty.
     void endBatch() {
-        if (batch_.empty()) return;
+        if (batch_.empty() || batchHistories_ == 0) return;
         flushPending();
-        // no test for empty voxels: an empty sum adds 0, and the branch was a coin toss
-        for (size_t i = 0; i < batch_.size(); ++i)
-            tally_[i] += static_cast<int64_t>(static_cast<double>(batch_[i]) * kQuantaPerEv + 0.5);
+        const double perHistory = 1.0 / static_cast<double>(batchHistories_);
+        for (size_t v = 0; v < perKind_; ++v) {
+            // no test for empty voxels: an empty sum adds 0, and the branch was a coin toss
+            int64_t p = static_cast<int64_t>(static_cast<double>(batch_[v]) * kQuantaPerEv + 0.5);
+            int64_t s = static_cast<int64_t>(static_cast<double>(batch_[perKind_ + v]) * kQuantaPerEv + 0.5);
+            tally_[v] += p;
+            tally_[perKind_ + v] += s;
+            double total = static_cast<double>(p + s);
+            squares_[v] += total * total * perHistory;
+        }
         std::fill(batch_.begin(), batch_.end(), 0.0f);
+        batchHistories_ = 0;
     }
 
+    // [primary, scatter][iy][ix][iz]: a column's layers side by side, for
+    // the near-vertical flights of the primary beam.
     const std::vector<int64_t>& tally() const { return tally_; }
+    // Per voxel, the sum over batches of (batch total)^2 / batch histories.
+    const std::vector<double>& squares() const { return squares_; }
 
   private:
-    // Deposits land all over the voxel grid, which is larger than the cache:
+    // Scores land all over the voxel grid, which is larger than the cache:
     // they are queued and added block by block, each voxel's in the order
     // they came, so the float sums stay exactly those of direct adds.
     struct Pending {
         uint32_t index;
         float value;
     };
-    static constexpr size_t kPending = size_t{1} << 14;
+    static constexpr size_t kPending = size_t{1} << 18;
     static constexpr unsigned kBlockShift = 15; // 128 KB of the batch sums per block
 
     void flushPending() {
-        size_t blocks = (batch_.size() >> kBlockShift) + 1;
-        blockStart_.assign(blocks + 1, 0);
-        for (size_t i = 0; i < pendingCount_; ++i)
-            ++blockStart_[(pending_[i].index >> kBlockShift) + 1];
+        const size_t count = pendingCount_, blocks = (batch_.size() >> kBlockShift) + 1;
+        const Pending* in = pending_.data();
+        Pending* out = sorted_.data();
+        size_t* start = blockStart_.data();
+        std::fill(start, start + blocks + 1, size_t{0});
+        for (size_t i = 0; i < count; ++i)
+            ++start[(in[i].index >> kBlockShift) + 1];
         for (size_t b = 0; b < blocks; ++b)
-            blockStart_[b + 1] += blockStart_[b];
-        for (size_t i = 0; i < pendingCount_; ++i)
-            sorted_[blockStart_[pending_[i].index >> kBlockShift]++] = pending_[i];
+            start[b + 1] += start[b];
+        for (size_t i = 0; i < count; ++i)
+            out[start[in[i].index >> kBlockShift]++] = in[i];
         float* sums = batch_.data();
-        for (size_t i = 0; i < pendingCount_; ++i)
-            sums[sorted_[i].index] += sorted_[i].value;
+        for (size_t i = 0; i < count; ++i)
+            sums[out[i].index] += out[i].value;
         pendingCount_ = 0;
     }
 
+    // The flight's share of the reference region's two summaries, from its
+    // length inside the region's column, top layer and (when thinner) last layer.
+    void scoreReference(const Vec3& p, const Vec3& d, double length, double w) {
+        double t0 = 0.0, t1 = length;
+        auto clip = [&](double pa, double da, double lo, double hi, double& a, double& b) {
+            if (da == 0.0) {
+                if (!(pa >= lo && pa < hi)) b = -1.0;
+                return;
+            }
+            double ta = (lo - pa) / da, tb = (hi - pa) / da;
+            a = std::max(a, std::min(ta, tb));
+            b = std::min(b, std::max(ta, tb));
+        };
+        clip(p.x, d.x, -kRefHalfWidth, kRefHalfWidth, t0, t1);
+        clip(p.y, d.y, kRefYBegin * kVoxel, kRefYEnd * kVoxel, t0, t1);
+        if (!(t1 > t0)) return;
+        double column = (t1 - t0) * columnScale_[0];
+        double a = t0, b = t1;
+        clip(p.z, d.z, grid_.origin.z, grid_.origin.z + kVoxel, a, b);
+        if (b > a) ref_ += w * (b - a) * refScale_;
+        if (lastScale_ != 0.0) {
+            a = t0, b = t1;
+            clip(p.z, d.z, grid_.origin.z + (layers_ - 1) * kVoxel, kInfinity, a, b);
+            if (b > a) column += (b - a) * lastScale_;
+        }
+        col_ += w * column;
+    }
+
     const WorkbenchSimulation* sim_;
-    size_t cells_;
-    std::vector<int64_t> tally_; // [voxel][primary, scatter]
+    bool track_;
+    int layers_;
+    size_t perKind_;
+    VoxelGrid grid_;
+    int fold_[2 * kVoxelsX];
+    std::vector<int64_t> tally_;
     std::vector<float> batch_;
     std::vector<Pending> pending_ = std::vector<Pending>(kPending), sorted_ = std::vector<Pending>(kPending);
     size_t pendingCount_ = 0;
     std::vector<size_t> blockStart_;
+    std::vector<double> squares_;
+    uint64_t batchHistories_ = 0;
     double refScale_ = 0;
     std::vector<double> columnScale_;
+    double lastScale_ = 0; // what a thinner last layer adds to the column's scale
     double ref_ = 0, col_ = 0;
 };
 
@@ -147,6 +238,7 @@ WorkbenchSimulation::WorkbenchSimulation(WorkbenchSetup s) : setup_(std::move(s)
     const MaterialPhysics& ph = physics_[0];
     MaterialPhysics glandPhys(gland);
     glandWeight_.build([&](double e) { return glandPhys.muEnOverRho(e) / ph.muEnOverRho(e); });
+    trackWeight_.build([&](double e) { return e * 1000.0 * ph.depositPerCm(e) * glandWeight_.at(e); });
 
     double bottom = top + s_.thickness;
     std::vector<Region> regions;
@@ -199,12 +291,25 @@ RunPart WorkbenchSimulation::runPart(uint64_t histories, uint64_t seed, unsigned
     p.targetRelSigma = ctl.target();
     p.batches = runBatches(histories, seed, workers, 2, ctl, batchSize);
     p.targetReached = ctl.targetReached();
-    p.tally.assign(2 * static_cast<size_t>(kVoxelsX) * kVoxelsY * layers_, 0);
+    // From the workers' order, [primary, scatter][iy][ix][iz], to the shared
+    // one, [voxel][primary, scatter] with voxel (iz * kVoxelsY + iy) * kVoxelsX + ix.
+    const size_t layers = static_cast<size_t>(layers_);
+    const size_t voxels = static_cast<size_t>(kVoxelsX) * kVoxelsY * layers;
+    p.tally.assign(2 * voxels, 0);
+    p.squares.assign(voxels, 0.0);
     // Workers that ran no history hold no tally.
-    for (const Worker& w : workers)
-        if (!w.tally().empty())
-            for (size_t i = 0; i < p.tally.size(); ++i)
-                p.tally[i] += w.tally()[i];
+    for (const Worker& w : workers) {
+        if (w.tally().empty()) continue;
+        size_t inner = 0;
+        for (size_t iy = 0; iy < kVoxelsY; ++iy)
+            for (size_t ix = 0; ix < kVoxelsX; ++ix)
+                for (size_t iz = 0; iz < layers; ++iz, ++inner) {
+                    size_t v = (iz * kVoxelsY + iy) * kVoxelsX + ix;
+                    p.tally[2 * v] += w.tally()[inner];
+                    p.tally[2 * v + 1] += w.tally()[voxels + inner];
+                    p.squares[v] += w.squares()[inner];
+                }
+    }
     p.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return p;
 }
@@ -231,15 +336,30 @@ WorkbenchResult WorkbenchSimulation::finish(const RunPart& p) const {
     r.columnDose = all.mean(1);
     r.columnRelSigma = all.relativeSigma(1);
     size_t voxels = static_cast<size_t>(kVoxelsX) * kVoxelsY * layers_;
+    uint64_t batchCount = 0;
+    for (const ScalarStats& b : p.batches)
+        batchCount += b.n > 0;
     r.primary.assign(voxels, 0.0);
     r.scatter.assign(voxels, 0.0);
+    r.totalRelSigma.assign(voxels, 0.0);
     if (r.histories > 0 && p.tally.size() == 2 * voxels) {
+        const double n = static_cast<double>(r.histories);
+        const bool spread = batchCount > 1 && p.squares.size() == voxels;
         for (size_t v = 0; v < voxels; ++v) {
             size_t iz = v / (static_cast<size_t>(kVoxelsX) * kVoxelsY);
             double mass = kFoldedVoxels * setup_.phantom.density * kVoxel * kVoxel * layerThickness_[iz];
-            double scale = 1.0 / (kQuantaPerEv * mass * static_cast<double>(r.histories));
+            double scale = 1.0 / (kQuantaPerEv * mass * n);
             r.primary[v] = static_cast<double>(p.tally[2 * v]) * scale;
             r.scatter[v] = static_cast<double>(p.tally[2 * v + 1]) * scale;
+            if (!spread) continue;
+            // Spread of the batch totals about the mean per history.
+            double total = static_cast<double>(p.tally[2 * v] + p.tally[2 * v + 1]);
+            if (total > 0) {
+                double perHistory = (p.squares[v] - total * total / n) / static_cast<double>(batchCount - 1);
+                r.totalRelSigma[v] = std::sqrt(std::max(0.0, perHistory * n)) / total;
+            } else {
+                r.totalRelSigma[v] = 1.0; // nothing scored yet: as uncertain as one event
+            }
         }
     }
     return r;

@@ -9,7 +9,9 @@ using namespace kv::engine;
 
 namespace {
 
-Material tissue50() { return {"BR12-50", 0.9819, {{1, 0.107}, {6, 0.401}, {7, 0.025}, {8, 0.464}, {15, 0.003}}}; }
+Material tissue50() {
+    return {"BR12-50", 0.9819, {{1, 0.107}, {6, 0.401}, {7, 0.025}, {8, 0.464}, {15, 0.003}}};
+}
 
 // Pearson chi-square of sampled cosines against a density on [-1, 1].
 template <class Density>
@@ -21,11 +23,13 @@ double chiSquarePerDof(const std::vector<double>& samples, Density density, int 
         double lo = -1.0 + 2.0 * b / bins, hi = lo + 2.0 / bins;
         const int n = 16;
         double s = 0, h = (hi - lo) / n;
-        for (int i = 0; i <= n; ++i) s += (i == 0 || i == n ? 1 : (i % 2 ? 4 : 2)) * density(lo + i * h);
+        for (int i = 0; i <= n; ++i)
+            s += (i == 0 || i == n ? 1 : (i % 2 ? 4 : 2)) * density(lo + i * h);
         expected[b] = s * h / 3;
         total += expected[b];
     }
-    for (double c : samples) observed[std::min(bins - 1, static_cast<int>((c + 1.0) / 2.0 * bins))] += 1;
+    for (double c : samples)
+        observed[std::min(bins - 1, static_cast<int>((c + 1.0) / 2.0 * bins))] += 1;
     double chi = 0;
     dof = 0;
     for (int b = 0; b < bins; ++b) {
@@ -53,9 +57,38 @@ TEST(MaterialPhysics, TablesFollowTheCrossSectionsOfTheMixture) {
     Material m = tissue50();
     MaterialPhysics p(m);
     for (double e : {1.2, 3.3, 8.0, 12.7, 16.8, 17.4, 20.0, 28.3, 35.0, 49.9}) {
-        double direct = m.density * (MixtureData::photo(m, e) + MixtureData::rayleigh(m, e) + MixtureData::compton(m, e));
+        double direct =
+            m.density * (MixtureData::photo(m, e) + MixtureData::rayleigh(m, e) + MixtureData::compton(m, e));
         EXPECT_NEAR(p.muTotal(e) / direct, 1.0, 5e-4) << e << " keV";
         EXPECT_NEAR(p.muEnOverRho(e) / MixtureData::energyAbsorption(m, e), 1.0, 5e-4) << e << " keV";
+    }
+}
+
+// The track-length weight is the mean of what an interaction deposits: the
+// sampled electron energies of incoherent scatters agree with it, and it is
+// the energy absorption coefficient of these fluorescence-free materials.
+TEST(MaterialPhysics, DepositPerCmIsTheMeanOfTheAnalogueDeposits) {
+    Material breast{"breast 20 %", 0.952, {{1, 0.110}, {6, 0.532}, {7, 0.020}, {8, 0.336}, {15, 0.0018}}};
+    for (const Material& m : {tissue50(), breast}) {
+        MaterialPhysics p(m);
+        for (double e : {8.0, 16.0, 20.0, 32.0, 48.0}) { // grid nodes: no interpolation in the table
+            const int n = 200000;
+            Rng rng(11, static_cast<uint64_t>(e));
+            double s1 = 0, s2 = 0;
+            for (int i = 0; i < n; ++i) {
+                double cost = p.sampleComptonCosine(e, rng);
+                double loss = 1.0 - 1.0 / (1.0 + e / kElectronMass * (1.0 - cost));
+                s1 += loss;
+                s2 += loss * loss;
+            }
+            double mean = s1 / n, sd = std::sqrt((s2 / n - mean * mean) / n);
+            double photo = m.density * MixtureData::photo(m, e),
+                   compton = m.density * MixtureData::compton(m, e);
+            double fromTable = (p.depositPerCm(e) - photo) / compton;
+            EXPECT_NEAR(fromTable, mean, 4 * sd) << m.name << " " << e << " keV";
+            EXPECT_NEAR(p.depositPerCm(e) / (m.density * MixtureData::energyAbsorption(m, e)), 1.0, 2e-3)
+                << m.name << " " << e << " keV";
+        }
     }
 }
 
@@ -68,14 +101,16 @@ TEST(MixtureData, AttenuationAndEnergyAbsorptionAgreeWithTheStandardTables) {
         double keV, mu, muEn;
     };
     const Row rows[] = {
-        {&water, 10, 5.329, 4.944}, {&water, 15, 1.673, 1.374}, {&water, 20, 0.8096, 0.5503},
+        {&water, 10, 5.329, 4.944},   {&water, 15, 1.673, 1.374},    {&water, 20, 0.8096, 0.5503},
         {&water, 30, 0.3756, 0.1557}, {&water, 50, 0.2269, 0.04223}, {&air, 10, 5.120, 4.742},
-        {&air, 20, 0.7779, 0.5389}, {&air, 30, 0.3538, 0.1537}, {&air, 50, 0.2080, 0.04098},
+        {&air, 20, 0.7779, 0.5389},   {&air, 30, 0.3538, 0.1537},    {&air, 50, 0.2080, 0.04098},
     };
     for (const Row& r : rows) {
-        double mu = MixtureData::photo(*r.m, r.keV) + MixtureData::rayleigh(*r.m, r.keV) + MixtureData::compton(*r.m, r.keV);
+        double mu = MixtureData::photo(*r.m, r.keV) + MixtureData::rayleigh(*r.m, r.keV) +
+                    MixtureData::compton(*r.m, r.keV);
         EXPECT_NEAR(mu / r.mu, 1.0, 0.02) << r.m->name << " " << r.keV << " keV";
-        EXPECT_NEAR(MixtureData::energyAbsorption(*r.m, r.keV) / r.muEn, 1.0, 0.02) << r.m->name << " " << r.keV << " keV";
+        EXPECT_NEAR(MixtureData::energyAbsorption(*r.m, r.keV) / r.muEn, 1.0, 0.02)
+            << r.m->name << " " << r.keV << " keV";
     }
 }
 
@@ -85,14 +120,18 @@ void expectAnglesFollow(Sample sample, Density density, uint64_t seed) {
     for (double e : {8.0, 20.0, 50.0}) {
         Rng rng(seed, static_cast<uint64_t>(e));
         std::vector<double> c(200000);
-        for (double& v : c) v = sample(e, rng);
+        for (double& v : c)
+            v = sample(e, rng);
         int dof = 0;
-        double chi = chiSquarePerDof(c, [&](double cost) { return density(e, cost); }, 100, dof);
+        double chi = chiSquarePerDof(
+            c, [&](double cost) { return density(e, cost); }, 100, dof);
         EXPECT_LT(chi, 1.0 + 4.0 * std::sqrt(2.0 / dof)) << e << " keV, dof " << dof;
     }
 }
 
-double momentumTransfer(double e, double cost) { return e / kHcKevAngstrom * std::sqrt(0.5 * (1.0 - cost)); }
+double momentumTransfer(double e, double cost) {
+    return e / kHcKevAngstrom * std::sqrt(0.5 * (1.0 - cost));
+}
 
 TEST(MaterialPhysics, IncoherentAnglesFollowKleinNishinaTimesTheScatteringFunction) {
     Material m = tissue50();
@@ -111,7 +150,8 @@ TEST(MaterialPhysics, CoherentAnglesFollowThomsonTimesTheFormFactor) {
     MaterialPhysics p(m);
     expectAnglesFollow([&](double e, Rng& rng) { return p.sampleRayleighCosine(e, rng); },
                        [&](double e, double cost) {
-                           return (1.0 + cost * cost) * MixtureData::formFactorSquared(m, momentumTransfer(e, cost));
+                           return (1.0 + cost * cost) *
+                                  MixtureData::formFactorSquared(m, momentumTransfer(e, cost));
                        },
                        11);
 }
@@ -122,7 +162,8 @@ TEST(AliasTable, DrawsBinsInProportionToTheirWeights) {
     Rng rng(3, 0);
     std::vector<double> n(w.size(), 0);
     const int draws = 1'000'000;
-    for (int i = 0; i < draws; ++i) n[t.sample(rng)] += 1;
+    for (int i = 0; i < draws; ++i)
+        n[t.sample(rng)] += 1;
     for (size_t i = 0; i < w.size(); ++i) {
         double p = w[i] / 10.0;
         EXPECT_NEAR(n[i] / draws, p, 5 * std::sqrt(p * (1 - p) / draws) + 1e-12) << "bin " << i;

@@ -1,5 +1,6 @@
 #include "kv/engine/breast_reference.h"
 #include "kv/engine/transport.h"
+#include "kv/engine/voxel_walk.h"
 #include "kv/engine/workbench_sim.h"
 #include "test_support.h"
 
@@ -10,7 +11,9 @@ using namespace kv::engine;
 
 namespace {
 
-Material tissue50() { return {"BR12-50", 0.9819, {{1, 0.107}, {6, 0.401}, {7, 0.025}, {8, 0.464}, {15, 0.003}}}; }
+Material tissue50() {
+    return {"BR12-50", 0.9819, {{1, 0.107}, {6, 0.401}, {7, 0.025}, {8, 0.464}, {15, 0.003}}};
+}
 
 TEST(Transport, NarrowBeamTransmissionIsExponential) {
     std::vector<MaterialPhysics> phys;
@@ -44,11 +47,66 @@ TEST(Transport, NarrowBeamTransmissionIsExponential) {
     }
 }
 
+// A narrow beam into a slab: the track-length primary kerma of each layer is
+// E k (exp(-mu z0) - exp(-mu z1)) / mu, and over the whole slab the
+// track-length and the analogue scores of the same photons agree.
+TEST(Transport, TrackLengthKermaOfANarrowBeamMatchesTheAnalyticValue) {
+    std::vector<MaterialPhysics> phys;
+    phys.emplace_back(tissue50());
+    const MaterialPhysics& m = phys[0];
+    const double thickness = 3.0;
+    const int layers = 12;
+    Scene scene({{{{{-1e3, -1e3, 0.0}, {1e3, 1e3, thickness}}}, 0, false}},
+                Box{{-1e3, -1e3, -1.0}, {1e3, 1e3, 1e3}}, kVacuum);
+    const VoxelGrid grid{{-1e3, -1e3, 0.0}, {2e3, 2e3, thickness / layers}, 1, 1, layers};
+    struct Scorer {
+        const MaterialPhysics* m;
+        const VoxelGrid* grid;
+        std::vector<double> primary;
+        double track = 0, analogue = 0;
+        void deposit(int region, Vec3, double edep, double, bool) { analogue += region == 0 ? edep : 0.0; }
+        void leave(const Photon&) {}
+        void flight(int region, const Photon& ph, double length) {
+            if (region != 0) return;
+            double w = ph.energy * m->depositPerCm(ph.energy);
+            track += w * length;
+            if (!ph.scattered)
+                walkVoxels(*grid, ph.pos, ph.dir, length,
+                           [&](int, int, int iz, double l) { primary[iz] += w * l; });
+        }
+    };
+    for (double e : {17.0, 30.0}) {
+        const int n = 100000;
+        Rng rng(3, static_cast<uint64_t>(e));
+        std::vector<double> s1(layers, 0.0), s2(layers, 0.0);
+        double d1 = 0, d2 = 0, analogue = 0;
+        for (int i = 0; i < n; ++i) {
+            Scorer sc{&m, &grid, std::vector<double>(layers, 0.0)};
+            transport(Photon{{0, 0, -0.5}, {0, 0, 1}, e, false}, scene, phys, rng, sc);
+            for (int k = 0; k < layers; ++k)
+                s1[k] += sc.primary[k], s2[k] += sc.primary[k] * sc.primary[k];
+            double d = sc.track - sc.analogue;
+            d1 += d, d2 += d * d, analogue += sc.analogue;
+        }
+        auto sd = [n](double a, double b) { return std::sqrt(std::max(0.0, b / n - (a / n) * (a / n)) / n); };
+        const double mu = m.muTotal(e), k = e * m.depositPerCm(e);
+        for (int l = 0; l < layers; ++l) {
+            double z0 = l * thickness / layers, z1 = (l + 1) * thickness / layers;
+            double expected = k * (std::exp(-mu * z0) - std::exp(-mu * z1)) / mu;
+            EXPECT_NEAR(s1[l] / n, expected, 1e-3 * expected + 4 * sd(s1[l], s2[l]))
+                << e << " keV, layer " << l;
+        }
+        EXPECT_NEAR(d1 / n, 0.0, 4 * sd(d1, d2)) << e << " keV, analogue " << analogue / n;
+        EXPECT_LT(sd(d1, d2), 0.01 * analogue / n) << e << " keV";
+    }
+}
+
 TEST(Transport, EnergyIsConserved) {
     // Breast reference geometry (air, several materials, curved surfaces).
     BreastReference ref;
-    ReferenceResult r = ref.run(readReferenceSpectrum(KV_SOURCE_DIR "/engine/validation/mo30kvp-spectrum.csv"), 15.0,
-                                {}, 100000, 9, 2);
+    ReferenceResult r =
+        ref.run(readReferenceSpectrum(KV_SOURCE_DIR "/engine/validation/mo30kvp-spectrum.csv"), 15.0, {},
+                100000, 9, 2);
     EXPECT_NEAR(r.emittedEv, r.depositedEv + r.escapedEv, r.emittedEv * 1e-9);
     EXPECT_GT(r.depositedEv, 0.3 * r.emittedEv);
 
@@ -97,25 +155,31 @@ TEST(Scene, SafetyNeverExceedsTheDistanceOut) {
         int region = scene.locate(p);
         if (region == kOutside) continue;
         double safety = scene.safety(region, p);
-        ASSERT_LE(safety, scene.distanceOut(region, p, d)) << region << " at " << p.x << " " << p.y << " " << p.z;
-        if (region == 0) EXPECT_GT(safety, 0.0);
-        else EXPECT_EQ(safety, 0.0) << region;
+        ASSERT_LE(safety, scene.distanceOut(region, p, d))
+            << region << " at " << p.x << " " << p.y << " " << p.z;
+        if (region == 0)
+            EXPECT_GT(safety, 0.0);
+        else
+            EXPECT_EQ(safety, 0.0) << region;
         ++checked[region];
     }
-    for (int r = 0; r < 4; ++r) EXPECT_GT(checked[r], 100) << r;
+    for (int r = 0; r < 4; ++r)
+        EXPECT_GT(checked[r], 100) << r;
 }
 
 TEST(Source, AirKermaMatchesTheSampledPhotonsAndFallsWithTheInverseSquare) {
     RaySpectra beam = test_support::syntheticHeelSpectrum();
     Material air = materials::dryAir();
     std::vector<double> muEn;
-    for (double e : beam.energies) muEn.push_back(MixtureData::energyAbsorption(air, e));
+    for (double e : beam.energies)
+        muEn.push_back(MixtureData::energyAbsorption(air, e));
     FieldGeometry g; // mammography: focus at the origin, field 15 x 15 cm at 65 cm
     FieldSource src(g, beam);
     auto kermaAt = [&](Vec3 p) {
         std::vector<double> f = src.fluenceAt(p);
         double k = 0;
-        for (size_t i = 0; i < f.size(); ++i) k += f[i] * beam.energies[i] * muEn[i];
+        for (size_t i = 0; i < f.size(); ++i)
+            k += f[i] * beam.energies[i] * muEn[i];
         return k;
     };
     // The same ray: K r^2 stays constant.
@@ -130,7 +194,8 @@ TEST(Source, AirKermaMatchesTheSampledPhotonsAndFallsWithTheInverseSquare) {
         const int n = 600000;
         double sum = 0;
         std::vector<double> byEnergy(beam.energies.size());
-        for (size_t i = 0; i < beam.energies.size(); ++i) byEnergy[i] = beam.energies[i] * muEn[i];
+        for (size_t i = 0; i < beam.energies.size(); ++i)
+            byEnergy[i] = beam.energies[i] * muEn[i];
         for (int i = 0; i < n; ++i) {
             SourcePhoton sp = src.sample(rng);
             double t = depth / sp.dir.z;
@@ -145,7 +210,8 @@ TEST(Source, AirKermaMatchesTheSampledPhotonsAndFallsWithTheInverseSquare) {
         const int m = 40;
         for (int a = 0; a < m; ++a)
             for (int b = 0; b < m; ++b)
-                analytic += kermaAt({-half + 2 * half * (a + 0.5) / m, 6 - half + 2 * half * (b + 0.5) / m, depth});
+                analytic +=
+                    kermaAt({-half + 2 * half * (a + 0.5) / m, 6 - half + 2 * half * (b + 0.5) / m, depth});
         analytic /= m * m;
         EXPECT_NEAR(mc / analytic, 1.0, 0.025) << depth << " cm";
     }
@@ -170,6 +236,9 @@ TEST(Runner, TheSameSeedGivesTheSameResultOnAnyNumberOfThreads) {
     EXPECT_EQ(a.referenceDose, c.referenceDose);
     EXPECT_EQ(a.columnRelSigma, b.columnRelSigma);
     EXPECT_NE(a.primary, d.primary);
+    // The voxel uncertainty sums squares in the order the batches end.
+    for (size_t v = 0; v < a.totalRelSigma.size(); ++v)
+        ASSERT_NEAR(a.totalRelSigma[v], c.totalRelSigma[v], 1e-9 * a.totalRelSigma[v]) << v;
 }
 
 TEST(Runner, StopEndsTheRunWithTheHistoriesDone) {
@@ -182,7 +251,8 @@ TEST(Runner, StopEndsTheRunWithTheHistoriesDone) {
     WorkbenchResult r = sim.run(100 * kBatchSize, 1, 2, ctl);
     EXPECT_TRUE(r.stopped);
     EXPECT_EQ(r.histories, 0u);
-    for (double v : r.primary) ASSERT_EQ(v, 0.0);
+    for (double v : r.primary)
+        ASSERT_EQ(v, 0.0);
 }
 
 } // namespace

@@ -40,18 +40,19 @@ inline double cellEnergy(uint32_t cell) {
 
 // A quantity on the grid: value and slope per cell.
 class GridTable {
-public:
-    template <class F>
-    void build(F f) {
+  public:
+    template <class F> void build(F f) {
         a_.resize(kCells + 1);
         b_.assign(kCells + 1, 0.0);
-        for (uint32_t i = 0; i <= kCells; ++i) a_[i] = f(cellEnergy(i));
-        for (uint32_t i = 0; i < kCells; ++i) b_[i] = (a_[i + 1] - a_[i]) / (cellEnergy(i + 1) - cellEnergy(i));
+        for (uint32_t i = 0; i <= kCells; ++i)
+            a_[i] = f(cellEnergy(i));
+        for (uint32_t i = 0; i < kCells; ++i)
+            b_[i] = (a_[i + 1] - a_[i]) / (cellEnergy(i + 1) - cellEnergy(i));
     }
     double at(GridPoint g) const { return a_[g.cell] + b_[g.cell] * g.offset; }
     double at(double e) const { return at(gridPoint(e)); }
 
-private:
+  private:
     std::vector<double> a_, b_;
 };
 
@@ -69,7 +70,7 @@ struct MixtureData {
 };
 
 class MaterialPhysics {
-public:
+  public:
     explicit MaterialPhysics(const Material& m);
 
     struct Cell {
@@ -85,6 +86,12 @@ public:
     }
     // Mass energy-absorption coefficient, cm2/g.
     double muEnOverRho(double e) const { return muEn_.at(e); }
+    // What the transport deposits on average per cm of flight, as a share of
+    // the photon's energy (1/cm): photoabsorption whole, incoherent
+    // scattering its electron's mean energy under this class's own sampler.
+    // A track-length score with it has the analogue deposits' expectation.
+    double depositPerCm(double e) const { return deposit_.at(e); }
+    double depositPerCm(GridPoint g) const { return deposit_.at(g); }
     double density() const { return density_; }
     const Material& material() const { return material_; }
 
@@ -94,12 +101,14 @@ public:
     // Polar cosine of a coherent scatter (Thomson with the form factor).
     double sampleRayleighCosine(double e, Rng& rng) const;
 
-private:
+  private:
     double scatteringFunctionRatio(double x) const; // S(x) / S(infinity)
+    // Mean share of the energy an incoherent scatter hands to its electron.
+    double meanIncoherentLoss(double e) const;
     Material material_;
     double density_;
     std::vector<Cell> cells_;
-    GridTable muEn_;
+    GridTable muEn_, deposit_;
     // S(x)/S_max on a uniform x grid
     std::vector<double> sRatio_;
     double sStep_ = 0;

@@ -4,6 +4,9 @@
 //   deposit(region, position, energy deposited, energy of the photon that
 //           interacted, whether it had scattered before)
 //   leave(photon)          escaped the world or reached an absorbing region
+// and, where it has one,
+//   flight(region, photon, length)  a straight flight through a region of
+//           matter, from the photon's position before it moves
 // Photoelectric absorption deposits the whole energy on the spot (the
 // fluorescence of these low-Z materials is neglected); the electron of an
 // incoherent scatter deposits its energy where it is set free.
@@ -39,7 +42,13 @@ inline void randomAzimuth(Rng& rng, double& c, double& s) {
 }
 
 template <class Scorer>
-void transport(Photon ph, const Scene& scene, const std::vector<MaterialPhysics>& phys, Rng& rng, Scorer& sc) {
+concept ScoresFlights = requires(Scorer& sc, const Photon& ph) {
+    sc.flight(0, ph, 0.0);
+};
+
+template <class Scorer>
+void transport(Photon ph, const Scene& scene, const std::vector<MaterialPhysics>& phys, Rng& rng,
+               Scorer& sc) {
     int region = scene.locate(ph.pos);
     for (;;) {
         if (region == kOutside || scene.absorbing(region)) {
@@ -60,8 +69,11 @@ void transport(Photon ph, const Scene& scene, const std::vector<MaterialPhysics>
                 dist = scene.distanceOut(region, ph.pos, ph.dir);
                 distKnown = true;
                 inside = s < dist;
+                if constexpr (ScoresFlights<Scorer>)
+                    if (!inside && dist < kInfinity) sc.flight(region, ph, dist);
             }
             if (inside) {
+                if constexpr (ScoresFlights<Scorer>) sc.flight(region, ph, s);
                 ph.pos = ph.pos + s * ph.dir;
                 double r = rng.uniform() * mu;
                 if (r < c.photo + c.dphoto * g.offset) {

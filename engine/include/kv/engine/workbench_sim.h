@@ -27,6 +27,10 @@ inline constexpr double kPlateDepth = 24.0;
 inline constexpr int kRefXEnd = 20, kRefYBegin = 25, kRefYEnd = 125; // 0-based, end exclusive
 inline constexpr double kChamberY = 6.0;                             // cm from the chest-wall edge
 
+// How the voxel dose is scored: along every flight through the phantom
+// (expected-value kerma, every voxel crossed) or where the photons interact.
+enum class DoseEstimator { TrackLength, Analogue };
+
 struct WorkbenchSetup {
     bool tomosynthesis = false;
     double fid = 65.0, fad = 60.0, fcd = 60.0; // cm
@@ -36,6 +40,7 @@ struct WorkbenchSetup {
     double thickness = 5.0;                    // cm
     Material phantom;
     RaySpectra spectrum;
+    DoseEstimator estimator = DoseEstimator::TrackLength;
 };
 
 struct WorkbenchResult {
@@ -47,6 +52,10 @@ struct WorkbenchResult {
     int layers = 0;
     // Glandular dose in eV/g per history; index (iz * kVoxelsY + iy) * kVoxelsX + ix, 0-based.
     std::vector<double> primary, scatter;
+    // Relative 1-sigma of primary + scatter per voxel, same index, from the
+    // spread of the batches: 1 where nothing was scored, 0 with fewer than
+    // two batches (unknown).
+    std::vector<double> totalRelSigma;
     double airKerma = 0.0; // eV/g per history, free in air at the FCD
     // Mean dose of the reference region's entrance layer and of its whole
     // column (the quantities behind the 100 % dose and the sAGD), with
@@ -69,6 +78,9 @@ struct RunPart {
     // Exact voxel sums in 1 meV, [voxel][primary, scatter]: integers, so
     // adding the shares in any order gives the same totals.
     std::vector<int64_t> tally;
+    // Per voxel, the sum over batches of (batch total in 1 meV)^2 / batch
+    // histories: the voxel uncertainty's ingredient; shares add up.
+    std::vector<double> squares;
 };
 
 class WorkbenchSimulation {
@@ -92,6 +104,9 @@ class WorkbenchSimulation {
     const std::vector<MaterialPhysics>& physics() const { return physics_; }
     // (mu_en/rho of glandular tissue) / (mu_en/rho of the phantom material)
     double glandularWeight(double e) const { return glandWeight_.at(e); }
+    // Track-length score of a photon of energy e: eV per cm of flight
+    // through the phantom, glandular-weighted.
+    double trackWeight(double e) const { return trackWeight_.at(e); }
 
     class Worker; // one per thread
 
@@ -100,7 +115,7 @@ class WorkbenchSimulation {
     std::vector<MaterialPhysics> physics_;
     std::unique_ptr<Scene> scene_;
     std::unique_ptr<FieldSource> source_;
-    GridTable glandWeight_;
+    GridTable glandWeight_, trackWeight_;
     int layers_ = 0;
     double phantomTop_ = 0.0;
     double paddleTop_ = 0.0;

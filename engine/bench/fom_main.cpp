@@ -1,0 +1,278 @@
+// Voxel noise and figure of merit of the workbench dose map: Mo/Mo 28 kV from
+// the spectrum model, 5 cm phantom of 50 % glandular fraction, FID 65 cm,
+// FCD 60 cm. sigma is the median relative 1-sigma of the total dose over the
+// reference-region voxels (ix 1..20, iy 26..125, every layer) and FOM =
+// 1 / (sigma^2 x time), the time being the whole run with its set-up, as a
+// program run spends it.
+//   kv_engine_fom [--histories N] [--threads T] [--seed S] [--runs K]
+//                 [--estimator track|analogue] [--repeat R]
+//       in this process; sigma from each run's batches and, with K >= 2,
+//       from the spread of the K runs
+//   kv_engine_fom --write-case DIR [--histories N]
+//       the same case as input files for halvex
+//   kv_engine_fom --compare DIR a.vesk b.vesk... [--seconds S]
+//       sigma from independent runs' result files; S the mean time of one run
+#include "kv/engine/workbench_sim.h"
+#include "kv/spectrum/equipment_file.h"
+#include "kv/spectrum/spectrum_file.h"
+#include "kv/spectrum/spectrum_model.h"
+#include "kv/texts/spectrum_files.h"
+#include "kv/workbench/control_file.h"
+#include "kv/workbench/phantom_file.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace kv::engine;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: kv_engine_fom [--histories N] [--threads T] [--seed S] [--runs K] [--estimator track|analogue] "
+    "[--repeat R]\n"
+    "       kv_engine_fom --write-case DIR [--histories N]\n"
+    "       kv_engine_fom --compare DIR a.vesk b.vesk... [--seconds S]\n";
+
+kv::spectrum::SpectrumFields fields28() {
+    kv::spectrum::SpectrumFields f;
+    f.tubeVoltage = "28";
+    return f;
+}
+
+WorkbenchSetup workbenchCase(DoseEstimator estimator) {
+    kv::spectrum::PhysicalData data = kv::spectrum::LoadPhysicalData(KV_SOURCE_DIR "/data");
+    kv::spectrum::SpectrumResult s =
+        kv::spectrum::computeSpectrum(kv::spectrum::TargetMaterial::Molybdenum, data, fields28());
+    WorkbenchSetup setup;
+    setup.thickness = 5.0;
+    setup.phantom = readCompositionFile(KV_SOURCE_DIR "/data", "BR12-50.dat").material;
+    setup.spectrum.rayWidthDeg = 0.5;
+    for (int i = 5; i <= 250; ++i)
+        setup.spectrum.energies.push_back(0.2 * i);
+    for (int k = 1; k <= 42; ++k) {
+        std::vector<double> w;
+        for (int i = 5; i <= 250; ++i)
+            w.push_back(s.table[k][i]);
+        setup.spectrum.weights.push_back(w);
+    }
+    setup.estimator = estimator;
+    return setup;
+}
+
+bool inReference(size_t v, int layers) {
+    size_t ix = v % kVoxelsX, iy = v / kVoxelsX % kVoxelsY, iz = v / (size_t{kVoxelsX} * kVoxelsY);
+    return ix < kRefXEnd && iy >= kRefYBegin && iy < kRefYEnd && iz < static_cast<size_t>(layers);
+}
+
+double median(std::vector<double> v) {
+    if (v.empty()) return 0.0;
+    std::nth_element(v.begin(), v.begin() + static_cast<long>(v.size() / 2), v.end());
+    return v[v.size() / 2];
+}
+
+// With K runs the sample deviation of a voxel scatters about its sigma; its
+// median is sigma times this (exact for K = 2, Wilson-Hilferty beyond).
+double medianDeviationFactor(size_t k) {
+    if (k == 2) return 0.67449;
+    double dof = static_cast<double>(k - 1), a = 2.0 / (9.0 * dof);
+    return std::pow(1.0 - a, 1.5);
+}
+
+// Median over the reference voxels of the relative sample deviation of one
+// run, from K maps of total dose, corrected to a 1-sigma.
+double spreadSigma(const std::vector<std::vector<double>>& totals, int layers) {
+    std::vector<double> rel;
+    const size_t k = totals.size();
+    for (size_t v = 0; v < totals[0].size(); ++v) {
+        if (!inReference(v, layers)) continue;
+        double m = 0, q = 0;
+        for (const auto& t : totals)
+            m += t[v];
+        m /= static_cast<double>(k);
+        for (const auto& t : totals)
+            q += (t[v] - m) * (t[v] - m);
+        // a voxel no run scored counts as one of 100 %
+        rel.push_back(m > 0 ? std::sqrt(q / static_cast<double>(k - 1)) / m : medianDeviationFactor(k));
+    }
+    return median(rel) / medianDeviationFactor(k);
+}
+
+void report(const char* label, double sigma, double seconds, double histories) {
+    std::printf("%-28s sigma %7.3f %%  time %7.2f s  FOM %9.2f /s  %10.0f histories/s (whole run)\n", label,
+                sigma * 100.0, seconds, 1.0 / (sigma * sigma * seconds), histories / seconds);
+}
+
+int inProcess(uint64_t histories, unsigned threads, uint64_t seed, size_t runs, DoseEstimator est,
+              int repeat) {
+    std::printf("Workbench case Mo/Mo 28 kV, 5 cm, 50 %%, FID 65, FCD 60; %s; %llu histories, %u threads\n",
+                est == DoseEstimator::TrackLength ? "track-length" : "analogue",
+                static_cast<unsigned long long>(histories), threads);
+    for (int rep = 0; rep < repeat; ++rep) {
+        std::vector<std::vector<double>> totals;
+        double seconds = 0;
+        int layers = 0;
+        for (size_t k = 0; k < runs; ++k) {
+            auto start = std::chrono::steady_clock::now();
+            WorkbenchSimulation sim(workbenchCase(est));
+            double setup = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            RunControl ctl;
+            WorkbenchResult r = sim.run(histories, seed++, threads, ctl);
+            double whole = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            seconds += whole;
+            layers = r.layers;
+            std::vector<double> rel, total(r.primary.size());
+            for (size_t v = 0; v < total.size(); ++v) {
+                total[v] = r.primary[v] + r.scatter[v];
+                if (inReference(v, r.layers)) rel.push_back(r.totalRelSigma[v]);
+            }
+            totals.push_back(std::move(total));
+            char label[64];
+            std::snprintf(label, sizeof label, "run %zu (set-up %.2f s)", k + 1, setup);
+            report(label, median(rel), whole, static_cast<double>(r.histories));
+            std::printf("%-28s 100 %% dose %.5g +- %.3f %%, sAGD %.5g +- %.3f %% (eV/g per history)\n", "",
+                        r.referenceDose, 100 * r.referenceRelSigma, r.columnDose, 100 * r.columnRelSigma);
+        }
+        if (runs >= 2)
+            report("spread of the runs", spreadSigma(totals, layers), seconds / static_cast<double>(runs),
+                   static_cast<double>(histories));
+    }
+    return 0;
+}
+
+// The dose values of a result file: the five numbers after the phantom's
+// lines, then the primary and the scatter blocks.
+bool readTotals(const fs::path& file, std::vector<double>& total, int& layers, std::string& why) {
+    std::ifstream in(file);
+    if (!in) return why = "cannot be opened", false;
+    std::string line;
+    std::getline(in, line);
+    int skip = (line == " * Mammography" ? 14 : 16) + 4;
+    for (int i = 0; i < skip && std::getline(in, line); ++i) {
+    }
+    std::stringstream rest;
+    rest << in.rdbuf();
+    std::vector<double> values;
+    std::string tok;
+    while (rest >> tok) {
+        std::replace(tok.begin(), tok.end(), ',', ' ');
+        std::stringstream t(tok);
+        double x;
+        while (t >> x)
+            values.push_back(x);
+    }
+    if (values.size() < 5) return why = "holds no dose map", false;
+    size_t nx = static_cast<size_t>(values[2]), ny = static_cast<size_t>(values[3]),
+           nz = static_cast<size_t>(values[4]);
+    size_t n = nx * ny * nz;
+    if (nx != kVoxelsX || ny != kVoxelsY || values.size() != 5 + 2 * n)
+        return why = "has an unexpected grid", false;
+    total.assign(n, 0.0);
+    for (size_t v = 0; v < n; ++v)
+        total[v] = values[5 + v] + values[5 + n + v];
+    layers = static_cast<int>(nz);
+    return true;
+}
+
+int compareFiles(const fs::path& dir, const std::vector<std::string>& names, double seconds) {
+    std::vector<std::vector<double>> totals;
+    int layers = 0;
+    for (const std::string& n : names) {
+        std::vector<double> t;
+        std::string why;
+        if (!readTotals(dir / n, t, layers, why)) {
+            std::fprintf(stderr, "%s: %s\n", (dir / n).string().c_str(), why.c_str());
+            return 1;
+        }
+        if (!totals.empty() && t.size() != totals[0].size()) {
+            std::fprintf(stderr, "%s: another grid than %s\n", n.c_str(), names[0].c_str());
+            return 1;
+        }
+        totals.push_back(std::move(t));
+    }
+    double sigma = spreadSigma(totals, layers);
+    if (seconds > 0)
+        report("spread of the runs", sigma, seconds, 0.0);
+    else
+        std::printf("spread of the runs: sigma %.3f %%\n", sigma * 100.0);
+    return 0;
+}
+
+int writeCase(const fs::path& dir, const std::string& histories) {
+    fs::create_directories(dir);
+    for (int f = 10; f <= 90; f += 10) {
+        std::string name = "BR12-" + std::to_string(f) + ".dat";
+        fs::copy_file(fs::path(KV_SOURCE_DIR) / "data" / name, dir / name,
+                      fs::copy_options::overwrite_existing);
+    }
+    kv::spectrum::PhysicalData data = kv::spectrum::LoadPhysicalData(fs::path(KV_SOURCE_DIR) / "data");
+    kv::spectrum::SpectrumFields f = fields28();
+    kv::spectrum::SpectrumResult s =
+        kv::spectrum::computeSpectrum(kv::spectrum::TargetMaterial::Molybdenum, data, f);
+    kv::spectrum::writeSpectrumFile(dir, kv::spectrum::TargetMaterial::Molybdenum, f, s.table,
+                                    kv::texts::englishSpectrumFileTexts.labels);
+    kv::spectrum::writeEquipment(dir, {"Bench unit", "65.0", "60.0", "0", f.targetAngle, f.tubeTiltAngle});
+    kv::workbench::writePhantomFile(dir, "50", "5");
+    kv::workbench::writeControlFile(dir, {"65", "60", 60.0, "0", histories, "fom", "Bench unit"});
+    std::printf("Case written to %s: run halvex there; it writes fom.vesk\n", dir.string().c_str());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    uint64_t histories = 20'000'000;
+    std::string historiesText;
+    unsigned threads = defaultThreadCount();
+    uint64_t seed = 1;
+    size_t runs = 1;
+    int repeat = 1;
+    double seconds = 0;
+    DoseEstimator est = DoseEstimator::TrackLength;
+    std::string caseDir, compareDir;
+    std::vector<std::string> files;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        bool more = i + 1 < argc;
+        if (a == "--histories" && more)
+            historiesText = argv[++i], histories = std::strtoull(historiesText.c_str(), nullptr, 10);
+        else if (a == "--threads" && more)
+            threads = static_cast<unsigned>(std::atoi(argv[++i]));
+        else if (a == "--seed" && more)
+            seed = std::strtoull(argv[++i], nullptr, 10);
+        else if (a == "--runs" && more)
+            runs = static_cast<size_t>(std::atoi(argv[++i]));
+        else if (a == "--repeat" && more)
+            repeat = std::atoi(argv[++i]);
+        else if (a == "--seconds" && more)
+            seconds = std::atof(argv[++i]);
+        else if (a == "--estimator" && more) {
+            std::string e = argv[++i];
+            if (e != "track" && e != "analogue") return std::fputs(kUsage, stderr), 2;
+            est = e == "track" ? DoseEstimator::TrackLength : DoseEstimator::Analogue;
+        } else if (a == "--write-case" && more)
+            caseDir = argv[++i];
+        else if (a == "--compare" && more) {
+            compareDir = argv[++i];
+            while (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0)
+                files.push_back(argv[++i]);
+        } else
+            return std::fputs(kUsage, stderr), 2;
+    }
+    if (histories == 0 || threads == 0 || runs == 0 || repeat <= 0) return std::fputs(kUsage, stderr), 2;
+    if (!caseDir.empty()) return writeCase(caseDir, historiesText.empty() ? "2e7" : historiesText);
+    if (!compareDir.empty()) {
+        if (files.size() < 2) return std::fputs(kUsage, stderr), 2;
+        return compareFiles(compareDir, files, seconds);
+    }
+    return inProcess(histories, threads, seed, runs, est, repeat);
+}
