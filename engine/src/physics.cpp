@@ -114,7 +114,7 @@ double MaterialPhysics::scatteringFunctionRatio(double x) const {
 double MaterialPhysics::meanIncoherentLoss(double e) const {
     // Simpson over the cosine of the density sampleComptonCosine draws from:
     // Klein-Nishina times S(x) / S(infinity).
-    const int n = 512;
+    const int n = 128;
     const double k = e / kElectronMass, xScale = e / kHcKevAngstrom;
     double weight = 0, loss = 0;
     for (int i = 0; i <= n; ++i) {

@@ -16,8 +16,14 @@ TEST(BreastReference, ReducedRunReproducesThePublishedTotals) {
     for (const ReferenceValue& v : referenceValues()) {
         bool isMono = std::strcmp(v.beam, "16.8 keV") == 0;
         ReferenceResult r = ref.run(isMono ? mono : mo30, v.angleDeg, {}, 500000, 1234, 2);
-        EXPECT_NEAR(r.breastEv, v.ev, 0.01 * v.ev + 3 * r.breastSigma) << v.beam << " at " << v.angleDeg << " deg";
+        EXPECT_NEAR(r.breastEv, v.ev, 0.01 * v.ev + 3 * r.breastSigma)
+            << v.beam << " at " << v.angleDeg << " deg";
         EXPECT_LT(r.breastSigma / r.breastEv, 0.004);
+        // The track-length estimate of the same photons: the same total.
+        EXPECT_NEAR(r.trackBreastEv, r.breastEv, 3 * r.trackMinusAnalogueSigma)
+            << v.beam << " at " << v.angleDeg;
+        EXPECT_NEAR(r.trackBreastEv, v.ev, 0.01 * v.ev + 3 * r.trackBreastSigma)
+            << v.beam << " at " << v.angleDeg;
     }
 }
 
@@ -32,4 +38,9 @@ TEST(BreastReference, BoxesPartitionTheBreastTissue) {
     EXPECT_GT(r.boxEv[2], 0.0);
     EXPECT_GT(r.boxSigma[2], 0.0);
     EXPECT_LT(r.boxEv[2], r.breastEv * 0.1);
+    // Track-length boxes: the same partition, each within its uncertainty of the analogue value.
+    EXPECT_NEAR(r.trackBoxEv[0] + r.trackBoxEv[1], r.trackBreastEv, 1e-9 * r.trackBreastEv);
+    for (size_t b = 0; b < boxes.size(); ++b)
+        EXPECT_NEAR(r.trackBoxEv[b], r.boxEv[b], 3 * std::hypot(r.boxSigma[b], r.trackBoxSigma[b])) << b;
+    EXPECT_LT(r.trackBoxSigma[2], r.boxSigma[2]);
 }

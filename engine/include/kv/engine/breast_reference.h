@@ -23,6 +23,10 @@ struct ReferenceResult {
     uint64_t histories = 0;
     double breastEv = 0, breastSigma = 0; // energy in the breast tissue, eV per history
     std::vector<double> boxEv, boxSigma;  // per ReferenceBox, breast tissue only
+    // The same from the track-length estimator on the same histories, and
+    // the standard deviation of its difference from the analogue total.
+    double trackBreastEv = 0, trackBreastSigma = 0, trackMinusAnalogueSigma = 0;
+    std::vector<double> trackBoxEv, trackBoxSigma;
     // energy bookkeeping per history: emitted, deposited anywhere, carried away
     double emittedEv = 0, depositedEv = 0, escapedEv = 0;
     double seconds = 0;
@@ -42,16 +46,17 @@ RaySpectra monoenergeticSpectrum(double keV);
 // placing them at the bin centres raises the Mo/Mo totals by about 3 %.
 enum class BinPlacement { Tabulated, Centre };
 // "tabulated,centre,fluence" lines, '#' comments.
-RaySpectra readReferenceSpectrum(const std::filesystem::path& csv, BinPlacement placement = BinPlacement::Tabulated);
+RaySpectra readReferenceSpectrum(const std::filesystem::path& csv,
+                                 BinPlacement placement = BinPlacement::Tabulated);
 
 class BreastReference {
-public:
+  public:
     BreastReference();
     ~BreastReference();
     ReferenceResult run(const RaySpectra& spectrum, double angleDeg, const std::vector<ReferenceBox>& boxes,
                         uint64_t histories, uint64_t seed, unsigned threads) const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
