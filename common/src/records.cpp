@@ -2,6 +2,7 @@
 
 #include "kv/common/codepage.h"
 #include "kv/common/format.h"
+#include "kv/common/temporaries.h"
 
 #include <algorithm>
 #include <atomic>
@@ -61,12 +62,16 @@ int createTemporary(const std::filesystem::path& dir, const std::string& name, s
     std::random_device rd;
     std::mt19937_64 rng((static_cast<uint64_t>(rd()) << 32) ^ static_cast<uint64_t>(::getpid()) ^
                         (static_cast<uint64_t>(counter++) << 20));
+    // Its name tells the writer, so that a later run can clear it away once
+    // this process has ended without finishing it.
+    std::string stem = temporaryTemplate(name);
+    stem.resize(stem.size() - 6);
     for (int attempt = 0; attempt < 100; ++attempt) {
         // The temporary name never ends in the target's extension, so a folder
         // listing by extension never shows a half-written file.
         std::string suffix(6, 'X');
         for (char& c : suffix) c = alphabet[rng() % (sizeof(alphabet) - 1)];
-        path = (dir / ("." + name + "." + suffix)).string();
+        path = (dir / (stem + suffix)).string();
         int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
     }

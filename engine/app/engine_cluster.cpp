@@ -2,6 +2,7 @@
 
 #include "kv/common/format.h"
 #include "kv/texts/engine.h"
+#include "progress_window.h"
 
 #include <chrono>
 #include <cstdio>
@@ -185,12 +186,9 @@ int runShared(const std::filesystem::path& dir, ExposureKind kind, const EngineO
     session->complete(combined, static_cast<unsigned>(size));
     int rc = 0;
     if (rank == 0) {
-        if (session->state() == SessionState::Saved) {
-            std::printf("%s\n", savedText(*session).c_str());
-        } else {
-            std::fprintf(stderr, "%s\n", fillText(t.writeFailed, {session->failure()}).c_str());
-            rc = 1;
-        }
+        const SessionOutcome o = sessionOutcome(*session);
+        std::fprintf(o.success ? stdout : stderr, "%s\n", o.text.toStdString().c_str());
+        rc = o.success ? 0 : 1;
         std::fflush(stdout);
     }
     MPI_Bcast(&rc, 1, MPI_INT, 0, MPI_COMM_WORLD);

@@ -68,17 +68,9 @@ int runConsole(const std::filesystem::path& dir, ExposureKind kind, const Engine
         std::printf("%s\n", progressLine(session->progress()).c_str());
         std::fflush(stdout);
     }
-    switch (session->state()) {
-    case SessionState::Saved:
-        std::printf("%s\n", savedText(*session).c_str());
-        return 0;
-    case SessionState::Failed:
-        std::fprintf(stderr, "%s\n", fillText(t.writeFailed, {session->failure()}).c_str());
-        return 1;
-    default:
-        std::printf("%s\n", t.cancelled.c_str());
-        return 1;
-    }
+    const SessionOutcome o = sessionOutcome(*session);
+    std::fprintf(o.success ? stdout : stderr, "%s\n", o.text.toStdString().c_str());
+    return o.success ? 0 : 1;
 }
 
 // The run-options file's options under those of the command line. nullopt
@@ -181,7 +173,7 @@ int runEngine(int argc, char** argv, ExposureKind kind) {
     w.activateWindow();
     session->start();
     int rc = app.exec();
-    return session->state() == SessionState::Saved ? rc : 1;
+    return sessionOutcome(*session).success ? rc : 1;
 }
 
 } // namespace kv::engine

@@ -1,5 +1,6 @@
 #include "progress_window.h"
 
+#include "engine_cluster.h"
 #include "kv/common/format.h"
 #include "kv/texts/engine.h"
 
@@ -25,6 +26,54 @@ QString durationText(double seconds) {
     if (s >= 3600) return QString("%1 h %2 min").arg(s / 3600).arg((s % 3600) / 60, 2, 10, QChar('0'));
     if (s >= 60) return QString("%1 min %2 s").arg(s / 60).arg(s % 60, 2, 10, QChar('0'));
     return QString("%1 s").arg(s);
+}
+
+SessionOutcome sessionOutcome(const EngineSession& s) {
+    const texts::EngineTexts& t = texts::engineTexts();
+    const RunInputs& in = s.inputs();
+    const QString file = q(in.control.resultFile);
+    const uint64_t saved = s.savedHistories();
+    SessionOutcome o;
+    if (s.state() == SessionState::Cancelled) {
+        o.text = q(t.cancelled);
+        return o;
+    }
+    if (s.fault() == SessionFault::RunFailed) {
+        const uint64_t done = s.state() == SessionState::Saved ? saved : s.progress().done;
+        o.text = q(t.runFault).arg(done).arg(in.histories).arg(q(s.runFault())) + "\n";
+    }
+    if (s.state() == SessionState::Saved) {
+        if (s.fault() == SessionFault::RunFailed) {
+            o.text += q(t.savedAfterFault).arg(file).arg(saved);
+            return o;
+        }
+        o.success = true;
+        o.text = QString::fromStdString(savedText(s));
+        return o;
+    }
+    if (s.fault() == SessionFault::WriteFailed) {
+        o.text += q(t.writeFailed).arg(q(s.failure()));
+        return o;
+    }
+    std::string_view why = t.reasonUnreadable;
+    switch (s.resultFault()) {
+    case ResultFault::NoHistories:
+        why = t.reasonNoHistories;
+        break;
+    case ResultFault::NotFinite:
+        why = t.reasonNotFinite;
+        break;
+    case ResultFault::NoAirKerma:
+        why = t.reasonNoAirKerma;
+        break;
+    case ResultFault::NoReferenceDose:
+        why = t.reasonNoReferenceDose;
+        break;
+    default:
+        break;
+    }
+    o.text += q(t.notSaved).arg(q(why));
+    return o;
 }
 
 ProgressWindow::ProgressWindow(EngineSession& session, QWidget* parent) : QWidget(parent), session_(session) {
@@ -93,27 +142,10 @@ void ProgressWindow::refresh() {
     if (done_ || !session_.finished()) return;
     done_ = true;
     timer_.stop();
-    const RunInputs& in = session_.inputs();
-    QString file = q(in.control.resultFile);
-    switch (session_.state()) {
-    case SessionState::Saved:
-        status_->setText(session_.savedAtTarget() ? q(t.targetReached)
-                                                        .arg(file)
-                                                        .arg(session_.savedHistories())
-                                                        .arg(percent(session_.savedSagdRelSigma()))
-                         : session_.savedHistories() < in.histories
-                             ? q(t.stoppedAndSaved).arg(file).arg(session_.savedHistories()).arg(in.histories)
-                             : q(t.saved).arg(file).arg(session_.savedHistories()));
-        break;
-    case SessionState::Cancelled:
-        status_->setText(q(t.cancelled));
+    status_->setText(sessionOutcome(session_).text);
+    if (session_.state() == SessionState::Cancelled) {
         close(); // nothing to look at: the program ends
         return;
-    case SessionState::Failed:
-        status_->setText(q(t.writeFailed).arg(q(session_.failure())));
-        break;
-    case SessionState::Running:
-        break;
     }
     stop_->setEnabled(false);
     cancel_->setEnabled(true);

@@ -33,6 +33,14 @@ private:
     bool done_ = false;
 };
 
+// How a finished session ended, in words; `success` only when the whole
+// run (or what "Stop and save" or the target kept) is saved.
+struct SessionOutcome {
+    QString text;
+    bool success = false;
+};
+SessionOutcome sessionOutcome(const EngineSession& s);
+
 // "1 h 02 min", "3 min 05 s", "42 s"
 QString durationText(double seconds);
 

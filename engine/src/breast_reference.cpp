@@ -212,6 +212,8 @@ ReferenceResult BreastReference::run(const RaySpectra& spectrum, double angleDeg
     size_t channels = referenceChannels(boxes.size());
     RunControl ctl;
     ScalarStats all = mergeInOrder(runBatches(histories, seed, workers, channels, ctl), channels);
+    if (std::string why = ctl.failure(); !why.empty())
+        throw std::runtime_error("the reference run broke off: " + why);
     ReferenceResult r;
     r.histories = all.n;
     r.breastEv = all.mean(kBreast);

@@ -1,6 +1,7 @@
 #include "kv/engine/engine_session.h"
 
 #include "kv/common/records.h"
+#include "kv/common/temporaries.h"
 #include "kv/engine/result_file.h"
 
 namespace kv::engine {
@@ -36,18 +37,39 @@ void EngineSession::shareWith(BatchShare share) {
     shared_ = true;
 }
 
-void EngineSession::body() {
-    RunPart part = sim_->runPart(inputs_.histories, seed_, threads_, ctl_);
-    if (shared_) {
-        part_ = std::move(part);
+void EngineSession::noteRunFault(std::string why) {
+    if (why.empty()) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    fault_ = SessionFault::RunFailed;
+    runFault_ = std::move(why);
+}
+
+// Nothing may leave this thread: an escaping exception would end the program
+// and lose the run without a word.
+void EngineSession::body() noexcept {
+    try {
+        RunPart part = sim_->runPart(inputs_.histories, seed_, threads_, ctl_);
+        noteRunFault(ctl_.failure());
+        if (shared_) {
+            part_ = std::move(part);
+            shareDone_.store(true);
+            return;
+        }
+        if (cancelled_.load()) {
+            state_.store(SessionState::Cancelled);
+            return;
+        }
+        save(sim_->finish(part));
+        return;
+    } catch (const std::exception& e) {
+        noteRunFault(e.what());
+    } catch (...) {
+        noteRunFault("unknown fault");
+    }
+    if (shared_)
         shareDone_.store(true);
-        return;
-    }
-    if (cancelled_.load()) {
-        state_.store(SessionState::Cancelled);
-        return;
-    }
-    save(sim_->finish(part));
+    else
+        state_.store(SessionState::Failed);
 }
 
 void EngineSession::complete(const std::optional<RunPart>& all, unsigned processes) {
@@ -72,16 +94,39 @@ void EngineSession::save(WorkbenchResult r) {
         savedAtTarget_ = r.targetReached;
         savedSagdRelSigma_ = r.columnRelSigma;
         state_.store(SessionState::Saved);
+        return;
+    } catch (const ResultRefused& e) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (fault_ == SessionFault::None) fault_ = SessionFault::Refused;
+        resultFault_ = e.fault;
     } catch (const RecordError& e) {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (fault_ == SessionFault::None) fault_ = SessionFault::WriteFailed;
         failure_ = e.file + ": " + e.what();
-        state_.store(SessionState::Failed);
+    } catch (const std::exception& e) {
+        noteRunFault(e.what());
     }
+    state_.store(SessionState::Failed);
 }
 
 std::string EngineSession::failure() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return failure_;
+}
+
+std::string EngineSession::runFault() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return runFault_;
+}
+
+SessionFault EngineSession::fault() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return fault_;
+}
+
+ResultFault EngineSession::resultFault() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return resultFault_;
 }
 
 SessionProgress EngineSession::progress() const {
@@ -99,7 +144,9 @@ SessionProgress EngineSession::progress() const {
 
 std::unique_ptr<EngineSession> prepareSession(const std::filesystem::path& workDir, ExposureKind kind,
                                               unsigned threads, uint64_t seed) {
-    RunInputs in = readRunInputs(workDir, kind);
+    // What a killed run left here goes first: it would only puzzle the user.
+    removeAbandonedTemporaries(workDir);
+    RunInputs in = checkRunStart(workDir, kind);
     return std::make_unique<EngineSession>(workDir, std::move(in), threads, seed);
 }
 

@@ -1,9 +1,11 @@
 #include "kv/engine/result_file.h"
 
+#include "kv/common/codepage.h"
 #include "kv/common/format.h"
 #include "kv/common/records.h"
 #include "kv/results/result_file.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kv::engine {
@@ -66,7 +68,37 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
     return l;
 }
 
+namespace {
+
+ResultFault faultOf(const WorkbenchResult& r) {
+    if (r.histories == 0) return ResultFault::NoHistories;
+    auto finite = [](const std::vector<double>& v) {
+        return std::all_of(v.begin(), v.end(), [](double x) { return std::isfinite(x) && x >= 0; });
+    };
+    if (!std::isfinite(r.airKerma) || !finite(r.primary) || !finite(r.scatter)) return ResultFault::NotFinite;
+    if (!(r.airKerma > 0)) return ResultFault::NoAirKerma;
+    return ResultFault::None;
+}
+
+ResultFault faultOf(results::LoadFailure f) {
+    switch (f) {
+    case results::LoadFailure::None:
+        return ResultFault::None;
+    case results::LoadFailure::NotANumber:
+        return ResultFault::NotFinite;
+    case results::LoadFailure::AirKerma:
+        return ResultFault::NoAirKerma;
+    case results::LoadFailure::EmptyReferenceRegion:
+        return ResultFault::NoReferenceDose;
+    default:
+        return ResultFault::Unreadable;
+    }
+}
+
+} // namespace
+
 void writeResultFile(const std::filesystem::path& workDir, const RunInputs& in, const WorkbenchResult& r) {
+    if (ResultFault f = faultOf(r); f != ResultFault::None) throw ResultRefused(f);
     results::ResultFileContent c;
     c.kindLine = std::string(in.kind == ExposureKind::Mammography ? results::kMammographyKind
                                                                   : results::kTomosynthesisKind);
@@ -85,7 +117,24 @@ void writeResultFile(const std::filesystem::path& workDir, const RunInputs& in, 
     c.primary = r.primary;
     c.scatter = r.scatter;
     c.valuePattern = "0.0000E+00";
-    results::WriteResultFile(workDir, in.control.resultFile, c);
+    RecordWriter out(workDir, in.control.resultFile);
+    try {
+        results::WriteResultFile(out, c);
+    } catch (const std::invalid_argument&) {
+        throw ResultRefused(ResultFault::Unreadable);
+    }
+    std::string bytes;
+    try {
+        bytes = toCp932(out.content());
+    } catch (const CodePageError&) {
+        throw WriteFailed("holds a character that the system's code page cannot write",
+                          in.control.resultFile);
+    }
+    RecordReader back = RecordReader::fromBytes(bytes, in.control.resultFile);
+    bytes = {};
+    if (ResultFault f = faultOf(results::LoadResultFrom(back).failure); f != ResultFault::None)
+        throw ResultRefused(f);
+    out.commit();
 }
 
 } // namespace kv::engine

@@ -2,8 +2,14 @@
 
 #include "kv/common/format.h"
 #include "kv/common/records.h"
+#include "kv/common/temporaries.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace kv::engine {
 
@@ -30,6 +36,20 @@ auto readOrExplain(const std::string& file, F read) {
 
 std::string cm(double v) { return plainDecimal(v) + " cm"; }
 
+// A text that goes into the result file's one-line header fields.
+bool oneLine(const std::string& s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
+    return true;
+}
+
+bool distance(double v) {
+    return v > 0 && v <= kMaxDistance;
+}
+
+// A result file of the largest grid, twice over: the temporary and the old file.
+constexpr unsigned long long kResultRoom = 2ull * 16 * 1024 * 1024;
+
 } // namespace
 
 RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
@@ -47,6 +67,9 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
     if (c.histories > kMaxHistories)
         throw InputError(mc, "line 7 asks for " + format(c.histories, "0.0E+00") +
                                  " photon histories; at most 1.0E+11 can be run at once");
+    if (c.histories != std::floor(c.histories))
+        throw InputError(mc, "line 7 asks for " + plainDecimal(c.histories) +
+                                 " photon histories; a whole number is needed");
     in.histories = static_cast<uint64_t>(std::llround(c.histories));
     if (!isBareFileName(c.resultFile))
         throw InputError(mc, "line 8, the result file name \"" + c.resultFile + "\", is not a name in the working directory");
@@ -56,14 +79,22 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
     if (!(c.fieldX > 0 && c.fieldY > 0 && c.fieldX <= 100 && c.fieldY <= 100))
         throw InputError(mc, "the field size " + plainDecimal(c.fieldX) + " x " + plainDecimal(c.fieldY) +
                                  " cm (lines 1 and 2) cannot be used");
-    if (!(c.fcd > 0)) throw InputError(mc, "the FCD of " + cm(c.fcd) + " (line 5) must be greater than 0");
-    if (kind == ExposureKind::Tomosynthesis) {
-        if (!(c.fad > 0 && c.fad <= c.fid))
-            throw InputError(mc, "the FAD of " + cm(c.fad) + " (line 4) must lie between 0 and the FID of " + cm(c.fid));
-        if (!(std::fabs(c.angularRange) <= 60))
-            throw InputError(mc, "the angular range of " + plainDecimal(c.angularRange) +
-                                     " deg (line 6) exceeds 60 deg");
-    }
+    if (!distance(c.fid))
+        throw InputError(mc,
+                         "the FID of " + cm(c.fid) + " (line 3) must lie between 0 and " + cm(kMaxDistance));
+    if (!distance(c.fcd))
+        throw InputError(mc,
+                         "the FCD of " + cm(c.fcd) + " (line 5) must lie between 0 and " + cm(kMaxDistance));
+    if (!(c.fad > 0 && c.fad <= c.fid))
+        throw InputError(mc, "the FAD of " + cm(c.fad) + " (line 4) must lie between 0 and the FID of " +
+                                 cm(c.fid));
+    if (!std::isfinite(c.angularRange) ||
+        (kind == ExposureKind::Tomosynthesis && !(std::fabs(c.angularRange) <= kMaxAngularRange)))
+        throw InputError(mc, "the angular range of " + plainDecimal(c.angularRange) +
+                                 " deg (line 6) exceeds " + plainDecimal(kMaxAngularRange) + " deg");
+    if (!oneLine(c.equipmentName))
+        throw InputError(
+            mc, "line 9, the equipment name, holds a control character (a line end inside the line?)");
 
     const workbench::PhantomFile& p = in.phantom;
     if (!(p.thickness >= kMinThickness && p.thickness <= kMaxThickness))
@@ -71,6 +102,15 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
     if (!(p.sizeX > 0 && p.sizeX <= 15 && p.sizeY > 0 && p.sizeY <= 15))
         throw InputError(ph, "the phantom size " + plainDecimal(p.sizeX) + " x " + plainDecimal(p.sizeY) +
                                  " cm (lines 3 and 4) exceeds the 15 x 15 cm voxel grid");
+    const double refX = 2 * kRefXEnd * kVoxel, refY = kRefYEnd * kVoxel;
+    if (p.sizeX < refX - 1e-9 || p.sizeY < refY - 1e-9)
+        throw InputError(ph, "the phantom size " + plainDecimal(p.sizeX) + " x " + plainDecimal(p.sizeY) +
+                                 " cm (lines 3 and 4) does not hold the reference region of the dose, " +
+                                 plainDecimal(refX) + " x " + plainDecimal(refY) +
+                                 " cm from the chest-wall edge");
+    if (!oneLine(p.fractionText))
+        throw InputError(
+            ph, "line 1, the glandular fraction, holds a control character (a line end inside the line?)");
     double room = c.fid - kSupportToDetector - kSupportThickness - p.thickness - kPaddleThickness;
     if (!(room > 1.0))
         throw InputError(mc, "the FID of " + cm(c.fid) + " (line 3) leaves no room for the support, the " +
@@ -84,11 +124,49 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
                                                 plainDecimal(in.composition.glandularFraction) + " %, but " + ph +
                                                 " asks for " + p.fractionText + " %");
 
+    const spectrum::SpectrumFileContents& sp = in.spectrum;
+    for (double v : {sp.tubeVoltage, sp.targetAngle, sp.tubeTiltAngle, sp.beryllium, sp.aluminum,
+                     sp.molybdenum, sp.rhodium, sp.silver, sp.airLayer})
+        if (!std::isfinite(v))
+            throw InputError(spectrum::kSpectrumFileName,
+                             "its header holds a value that is not a finite number");
+    for (int k = 1; k < spectrum::kColumns; ++k)
+        for (int i = 0; i < spectrum::kBins; ++i)
+            if (!(std::isfinite(sp.table[k][i]) && sp.table[k][i] >= 0))
+                throw InputError(spectrum::kSpectrumFileName, "the share of ray " + std::to_string(k) +
+                                                                  " at " +
+                                                                  plainDecimal(spectrum::binEnergy(i)) +
+                                                                  " keV is not a finite number of 0 or more");
     RaySpectra rays = raySpectra(in.spectrum);
     double total = 0;
     for (const auto& w : rays.weights)
         for (double v : w) total += v;
-    if (!(total > 0)) throw InputError(spectrum::kSpectrumFileName, "the spectrum holds no photons above 1 keV");
+    if (!(total > 0 && std::isfinite(total)))
+        throw InputError(spectrum::kSpectrumFileName, "the spectrum holds no photons above 1 keV");
+    return in;
+}
+
+void requireWritableFolder(const std::filesystem::path& dir, const std::string& resultFile) {
+    const std::string folder = "the working folder";
+    std::string tmp = (dir / temporaryTemplate(resultFile)).string();
+    int fd = ::mkstemp(tmp.data());
+    if (fd < 0) {
+        const int e = errno;
+        throw InputError(resultFile, "cannot be written in " + folder + " (" + std::strerror(e) + ")");
+    }
+    const bool wrote = ::write(fd, "x", 1) == 1;
+    ::close(fd);
+    ::unlink(tmp.c_str());
+    if (!wrote) throw InputError(resultFile, "cannot be written in " + folder);
+    struct statvfs fs {};
+    if (::statvfs(dir.c_str(), &fs) == 0 &&
+        static_cast<unsigned long long>(fs.f_bavail) * fs.f_frsize < kResultRoom)
+        throw InputError(resultFile, "cannot be written: " + folder + " has less than 32 MB free");
+}
+
+RunInputs checkRunStart(const std::filesystem::path& dir, ExposureKind kind) {
+    RunInputs in = readRunInputs(dir, kind);
+    requireWritableFolder(dir, in.control.resultFile);
     return in;
 }
 

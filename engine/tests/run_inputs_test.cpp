@@ -1,4 +1,6 @@
 // Inputs of the programs, the result file, and the real programs end to end.
+#include "kv/common/temporaries.h"
+#include "kv/engine/engine_session.h"
 #include "kv/engine/result_file.h"
 #include "kv/engine/run_inputs.h"
 #include "kv/results/result_file.h"
@@ -7,11 +9,17 @@
 #include "run_dir.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <fstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace kv::engine;
@@ -77,6 +85,22 @@ TEST(RunInputs, ReadsWhatTheWorkbenchAndTheSpectrumToolWrote) {
             }
 }
 
+// The spectrum file with the first share of the 18 keV row replaced.
+void spoilShare(const RunDir& d, const std::string& value) {
+    std::string bytes = d.read("P_SPCTL.dat");
+    size_t row = bytes.find("\r\n0018.0  ");
+    ASSERT_NE(row, std::string::npos);
+    size_t at = row + 10, end = bytes.find(' ', at);
+    d.write("P_SPCTL.dat", bytes.replace(at, end - at, value));
+}
+
+void spoilLine(const RunDir& d, const std::string& file, const std::string& from, const std::string& to) {
+    std::string bytes = d.read(file);
+    size_t at = bytes.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    d.write(file, bytes.replace(at, from.size(), to));
+}
+
 TEST(RunInputs, BadInputsNameTheFileAndTheProblem) {
     struct Row {
         const char* what;
@@ -86,24 +110,32 @@ TEST(RunInputs, BadInputsNameTheFileAndTheProblem) {
     const Row rows[] = {
         {"no MC.dat", [](const RunDir& d) { fs::remove(d.path() / "MC.dat"); }, "MC.dat: cannot be opened"},
         {"no P_SPCTL.dat", [](const RunDir& d) { fs::remove(d.path() / "P_SPCTL.dat"); }, "P_SPCTL.dat"},
-        {"no equipment.dat", [](const RunDir& d) { fs::remove(d.path() / "equipment.dat"); }, "equipment.dat"},
-        {"no composition", [](const RunDir& d) { fs::remove(d.path() / "BR12-50.dat"); }, "BR12-50.dat: cannot be opened"},
+        {"no equipment.dat", [](const RunDir& d) { fs::remove(d.path() / "equipment.dat"); },
+         "equipment.dat"},
+        {"no composition", [](const RunDir& d) { fs::remove(d.path() / "BR12-50.dat"); },
+         "BR12-50.dat: cannot be opened"},
         {"short spectrum",
-         [](const RunDir& d) { d.write("P_SPCTL.dat", d.read("P_SPCTL.dat").substr(0, 3000)); }, "P_SPCTL.dat: line"},
+         [](const RunDir& d) { d.write("P_SPCTL.dat", d.read("P_SPCTL.dat").substr(0, 3000)); },
+         "P_SPCTL.dat: line"},
         {"thick phantom", [](const RunDir& d) { kv::workbench::writePhantomFile(d.path(), "50", "6.1"); },
          "Phantom.dat: the phantom thickness of 6.1 cm (line 5) lies outside 0.1 to 6.0 cm"},
         {"no thickness", [](const RunDir& d) { kv::workbench::writePhantomFile(d.path(), "50", "abc"); },
          "Phantom.dat: the phantom thickness of 0 cm"},
-        {"path as composition", [](const RunDir& d) { d.write("Phantom.dat", "50\r\n../BR12-50.dat\r\n15.0\r\n15.0\r\n5.0\r\n"); },
+        {"path as composition",
+         [](const RunDir& d) { d.write("Phantom.dat", "50\r\n../BR12-50.dat\r\n15.0\r\n15.0\r\n5.0\r\n"); },
          "Phantom.dat: line 2 names \"../BR12-50.dat\""},
         {"composition of another fraction",
          [](const RunDir& d) { d.write("Phantom.dat", "40\r\nBR12-50.dat\r\n15.0\r\n15.0\r\n5.0\r\n"); },
          "BR12-50.dat: holds the glandular fraction 50 %, but Phantom.dat asks for 40 %"},
         {"no histories",
-         [](const RunDir& d) { kv::workbench::writeControlFile(d.path(), {"65", "60", 60, "7.5", "0", "run", ""}); },
+         [](const RunDir& d) {
+             kv::workbench::writeControlFile(d.path(), {"65", "60", 60, "7.5", "0", "run", ""});
+         },
          "MC.dat: line 7 asks for 0 photon histories"},
         {"path as result",
-         [](const RunDir& d) { kv::workbench::writeControlFile(d.path(), {"65", "60", 60, "7.5", "10", "../run", ""}); },
+         [](const RunDir& d) {
+             kv::workbench::writeControlFile(d.path(), {"65", "60", 60, "7.5", "10", "../run", ""});
+         },
          "MC.dat: line 8, the result file name \"../run.vesk\", is not a name in the working directory"},
         {"other extension",
          [](const RunDir& d) {
@@ -111,11 +143,49 @@ TEST(RunInputs, BadInputsNameTheFileAndTheProblem) {
          },
          "does not end in .vesk"},
         {"short FID",
-         [](const RunDir& d) { kv::workbench::writeControlFile(d.path(), {"7", "5", 60, "7.5", "10", "run", ""}); },
+         [](const RunDir& d) {
+             kv::workbench::writeControlFile(d.path(), {"7", "5", 60, "7.5", "10", "run", ""});
+         },
          "MC.dat: the FID of 7 cm (line 3) leaves no room"},
         {"FAD beyond FID",
-         [](const RunDir& d) { kv::workbench::writeControlFile(d.path(), {"65", "70", 60, "7.5", "10", "run", ""}); },
+         [](const RunDir& d) {
+             kv::workbench::writeControlFile(d.path(), {"65", "70", 60, "7.5", "10", "run", ""});
+         },
          "MC.dat: the FAD of 70 cm (line 4) must lie between 0 and the FID of 65 cm"},
+        {"FID beyond any room",
+         [](const RunDir& d) { spoilLine(d, "MC.dat", "\r\n065.0\r\n", "\r\n9e99\r\n"); },
+         "MC.dat: the FID of"},
+        {"infinite FID", [](const RunDir& d) { spoilLine(d, "MC.dat", "\r\n065.0\r\n", "\r\n1e999\r\n"); },
+         "MC.dat: "},
+        {"FCD of a kilometre",
+         [](const RunDir& d) {
+             kv::workbench::writeControlFile(d.path(), {"65", "60", 1e5, "7.5", "10", "run", ""});
+         },
+         "MC.dat: the FCD of 100000 cm (line 5) must lie between 0 and 500 cm"},
+        {"part of a history",
+         [](const RunDir& d) { spoilLine(d, "MC.dat", "\r\n2.0E+05\r\n", "\r\n2.5\r\n"); },
+         "MC.dat: line 7 asks for 2.5 photon histories; a whole number is needed"},
+        {"infinite range", [](const RunDir& d) { spoilLine(d, "MC.dat", "\r\n007.5\r\n", "\r\n-1e999\r\n"); },
+         "MC.dat: the angular range of"},
+        {"lone CR in the equipment name",
+         [](const RunDir& d) { spoilLine(d, "MC.dat", "Test unit\r\n", "Test\runit\r\n"); },
+         "MC.dat: line 9, the equipment name, holds a control character"},
+        {"lone CR in the fraction",
+         [](const RunDir& d) { spoilLine(d, "Phantom.dat", "50\r\n", "50\r\r\n"); },
+         "Phantom.dat: line 1, the glandular fraction, holds a control character"},
+        {"phantom narrower than the reference region",
+         [](const RunDir& d) { d.write("Phantom.dat", "50\r\nBR12-50.dat\r\n3.0\r\n15.0\r\n5.0\r\n"); },
+         "Phantom.dat: the phantom size 3 x 15 cm (lines 3 and 4) does not hold the reference region"},
+        {"phantom shorter than the reference region",
+         [](const RunDir& d) { d.write("Phantom.dat", "50\r\nBR12-50.dat\r\n15.0\r\n12.0\r\n5.0\r\n"); },
+         "does not hold the reference region of the dose, 4 x 12.5 cm"},
+        {"negative share", [](const RunDir& d) { spoilShare(d, "-1.000E-02"); }, "P_SPCTL.dat: line 100"},
+        {"infinite share", [](const RunDir& d) { spoilShare(d, "1.0E+999"); }, "P_SPCTL.dat: "},
+        {"infinite voltage",
+         [](const RunDir& d) {
+             spoilLine(d, "P_SPCTL.dat", "Tube voltage = 28.0 kV", "Tube voltage = 1e999 kV");
+         },
+         "P_SPCTL.dat: "},
     };
     for (const Row& r : rows) {
         RunDir dir;
@@ -160,6 +230,69 @@ TEST(RunInputs, AnythingButARegularFileOfItsSizeIsRefusedAtOnce) {
                 EXPECT_EQ(e.file, file) << e.what();
             }
         }
+}
+
+// A result the workbench could not use never replaces the file of that name.
+TEST(ResultFile, OnlyALoadableResultIsWritten) {
+    RunDir dir({.resultName = "kept"});
+    RunInputs in = readRunInputs(dir.path(), ExposureKind::Mammography);
+    dir.write("kept.vesk", "the user's earlier result");
+    auto good = [] {
+        WorkbenchResult r;
+        r.histories = 100;
+        r.layers = 50;
+        r.airKerma = 2.0;
+        r.primary.assign(static_cast<size_t>(kVoxelsX) * kVoxelsY * 50, 1.0);
+        r.scatter.assign(r.primary.size(), 0.5);
+        return r;
+    };
+    struct Row {
+        const char* what;
+        void (*spoil)(WorkbenchResult&);
+        ResultFault fault;
+    };
+    const Row rows[] = {
+        {"no history", [](WorkbenchResult& r) { r.histories = 0; }, ResultFault::NoHistories},
+        {"NaN dose", [](WorkbenchResult& r) { r.primary[77] = std::nan(""); }, ResultFault::NotFinite},
+        {"infinite air kerma", [](WorkbenchResult& r) { r.airKerma = INFINITY; }, ResultFault::NotFinite},
+        {"no air kerma", [](WorkbenchResult& r) { r.airKerma = 0; }, ResultFault::NoAirKerma},
+        {"no dose at all",
+         [](WorkbenchResult& r) {
+             for (double& v : r.primary)
+                 v = 0;
+             for (double& v : r.scatter)
+                 v = 0;
+         },
+         ResultFault::NoReferenceDose},
+    };
+    for (const Row& row : rows) {
+        WorkbenchResult r = good();
+        row.spoil(r);
+        try {
+            writeResultFile(dir.path(), in, r);
+            ADD_FAILURE() << row.what << ": written";
+        } catch (const ResultRefused& e) {
+            EXPECT_EQ(e.fault, row.fault) << row.what;
+        }
+        EXPECT_TRUE(dir.read("kept.vesk") == "the user's earlier result") << row.what;
+    }
+    writeResultFile(dir.path(), in, good());
+    EXPECT_TRUE(kv::results::LoadResultFile(dir.path(), "kept.vesk"));
+}
+
+// Stopped before the first history: there is nothing to save, and nothing is called saved.
+TEST(Session, AStopBeforeAnyHistorySavesNothing) {
+    RunDir dir({.histories = "1e9", .resultName = "empty"});
+    dir.write("empty.vesk", "earlier");
+    auto s = prepareSession(dir.path(), ExposureKind::Mammography, 2, 5);
+    s->stopAndSave();
+    s->start();
+    while (!s->finished())
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(s->state(), SessionState::Failed);
+    EXPECT_EQ(s->fault(), SessionFault::Refused);
+    EXPECT_EQ(s->resultFault(), ResultFault::NoHistories);
+    EXPECT_EQ(dir.read("empty.vesk"), "earlier");
 }
 
 TEST(ResultFile, DescriptionHasTheLineCountOfItsKind) {
@@ -220,6 +353,100 @@ TEST(Programs, BadInputGivesAMessageAndNoResult) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("Phantom.dat: the phantom thickness of 7 cm"), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(dir.path() / "bad.vesk"));
+}
+
+// Inputs that used to pass the start and then end the program after the
+// whole run: refused at once, with nothing written.
+TEST(Programs, InputsThatWouldLoseTheRunAreRefusedAtTheStart) {
+    REQUIRE_PROGRAMS();
+    RunDir dir({.histories = "1e9", .resultName = "cr"});
+    spoilLine(dir, "MC.dat", "Test unit\r\n", "Test\runit\r\n");
+    auto t0 = std::chrono::steady_clock::now();
+    ProgramRun run = runProgram(dir, "halvex");
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(60));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("MC.dat: line 9, the equipment name, holds a control character"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.out.find("Saved"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir.path() / "cr.vesk"));
+}
+
+TEST(Programs, AFolderThatCannotBeWrittenIsRefusedAtOnce) {
+    REQUIRE_PROGRAMS();
+    RunDir dir({.histories = "1e9", .resultName = "ro"});
+    std::string p(1, '\'');
+    p += dir.path().string();
+    p += '\'';
+    // The superuser writes through permissions: the folder is made immutable instead.
+    const bool root = ::geteuid() == 0;
+    const std::string lock = root ? "chattr +i " + p + " 2>/dev/null" : "chmod 555 " + p;
+    const std::string unlock = root ? "chattr -i " + p + " 2>/dev/null" : "chmod 755 " + p;
+    if (std::system(lock.c_str()) != 0) GTEST_SKIP() << "this file system cannot lock a folder";
+    // Output goes elsewhere: the folder takes nothing.
+    fs::path log = fs::temp_directory_path() / ("kv-ro-" + std::to_string(::getpid()) + ".txt");
+    std::string cmd = "cd " + p + " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" +
+                      std::string(KV_RUN_DIR) + "/halvex' > '" + log.string() + "' 2>&1";
+    int status = std::system(cmd.c_str());
+    std::system(unlock.c_str());
+    std::ifstream in(log);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    fs::remove(log);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << text;
+    EXPECT_NE(text.find("The simulation cannot start. ro.vesk: cannot be written in the working folder"),
+              std::string::npos)
+        << text;
+}
+
+TEST(Programs, TemporariesOfKilledRunsAreClearedByTheNextRun) {
+    REQUIRE_PROGRAMS();
+    RunDir dir({.histories = "5e4", .resultName = "next"});
+    pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    std::string ours = kv::temporaryTemplate("next.vesk");
+    ours.replace(ours.size() - 6, 6, "Ab12Cd");
+    std::string killed = ours;
+    killed.replace(killed.find(std::to_string(::getpid())), std::to_string(::getpid()).size(),
+                   std::to_string(child));
+    dir.write(killed, "half a result");
+    dir.write(ours, "a result still being written");
+    ProgramRun run = runProgram(dir, "halvex");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_FALSE(fs::exists(dir.path() / killed));
+    EXPECT_TRUE(fs::exists(dir.path() / ours));
+}
+
+// Ctrl+C and a polite kill stop the run and keep the histories done.
+TEST(Programs, SignalsStopAndSave) {
+    REQUIRE_PROGRAMS();
+    for (int sig : {SIGINT, SIGTERM}) {
+        RunDir dir({.histories = "1e9", .resultName = "signal"});
+        fs::path out = dir.path() / "out.txt";
+        pid_t child = ::fork();
+        if (child == 0) {
+            ::setenv("QT_QPA_PLATFORM", "", 1);
+            ::unsetenv("DISPLAY");
+            ::unsetenv("WAYLAND_DISPLAY");
+            if (::chdir(dir.path().c_str()) != 0) ::_exit(9);
+            std::freopen(out.c_str(), "w", stdout);
+            std::freopen(out.c_str(), "a", stderr);
+            std::string prog = std::string(KV_RUN_DIR) + "/halvex";
+            ::execl(prog.c_str(), prog.c_str(), static_cast<char*>(nullptr));
+            ::_exit(9);
+        }
+        // Until the run has begun and done some histories.
+        for (int i = 0; i < 600 && dir.read("out.txt").find("Ctrl+C") == std::string::npos; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        ::kill(child, sig);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        std::string text = dir.read("out.txt");
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << text;
+        EXPECT_NE(text.find("Stopped: saved signal.vesk with "), std::string::npos) << text;
+        EXPECT_TRUE(kv::results::LoadResultFile(dir.path(), "signal.vesk")) << sig;
+    }
 }
 
 TEST(Programs, EnginesRunningAtOnceLeaveAWholeFile) {

@@ -256,3 +256,43 @@ TEST(Runner, StopEndsTheRunWithTheHistoriesDone) {
 }
 
 } // namespace
+
+namespace {
+
+// Counts histories per batch; throws in the history it is told to.
+struct FaultyWorker {
+    uint64_t failAt = ~uint64_t{0};
+    uint64_t seen = 0, pending = 0, folded = 0;
+    void history(Rng&) {
+        if (seen++ == failAt) throw std::runtime_error("out of memory in the voxel sums");
+        ++pending;
+    }
+    void foldHistory(ScalarStats& st) {
+        st.n += 1;
+        st.s1[0] += 1;
+    }
+    void endBatch() {
+        folded += pending;
+        pending = 0;
+    }
+};
+
+TEST(Runner, AFaultInAWorkerStopsTheRunAndKeepsTheWholeBatches) {
+    for (unsigned threads : {1u, 3u}) {
+        std::vector<FaultyWorker> workers(threads);
+        workers[threads - 1].failAt = 500; // inside its first batch of 1000
+        RunControl ctl;
+        std::vector<ScalarStats> batches = runBatches(100'000'000, 7, workers, 1, ctl, 1000);
+        EXPECT_NE(ctl.failure().find("out of memory in the voxel sums"), std::string::npos) << threads;
+        ScalarStats all = mergeInOrder(batches, 1);
+        uint64_t folded = 0;
+        for (const FaultyWorker& w : workers)
+            folded += w.folded;
+        // The broken batch is in neither the counts nor the sums; the run stopped early.
+        EXPECT_EQ(all.n, folded) << threads;
+        EXPECT_EQ(all.n % 1000, 0u) << threads;
+        EXPECT_LT(all.n, 100'000'000u) << threads;
+    }
+}
+
+} // namespace

@@ -3,6 +3,7 @@
 // threads, the window or the console polls progress(), and at the end the
 // result file is written (after "Stop and save" with the histories done so
 // far) or nothing is written ("Cancel").
+#include "kv/engine/result_file.h"
 #include "kv/engine/run_inputs.h"
 #include "kv/engine/workbench_sim.h"
 
@@ -26,6 +27,14 @@ struct SessionProgress {
 };
 
 enum class SessionState { Running, Saved, Cancelled, Failed };
+
+// Why a run ended without its whole result saved.
+enum class SessionFault {
+    None,
+    RunFailed,   // the run itself broke off (runFault() says why); what it did is saved if it can be
+    WriteFailed, // the file could not be written (failure() says why)
+    Refused,     // a result the workbench could not use (resultFault())
+};
 
 class EngineSession {
   public:
@@ -61,9 +70,15 @@ class EngineSession {
     bool savedAtTarget() const { return savedAtTarget_; }
     double savedSagdRelSigma() const { return savedSagdRelSigma_; }
     std::string failure() const;
+    // Set when the run broke off: Saved then holds the histories done before.
+    // Read once finished.
+    std::string runFault() const;
+    SessionFault fault() const;
+    ResultFault resultFault() const;
 
   private:
-    void body();
+    void body() noexcept;
+    void noteRunFault(std::string why);
     void save(WorkbenchResult r);
     std::filesystem::path dir_;
     RunInputs inputs_;
@@ -82,7 +97,9 @@ class EngineSession {
     std::atomic<bool> shareDone_{false};
     RunPart part_;
     mutable std::mutex mutex_;
-    std::string failure_;
+    std::string failure_, runFault_;
+    SessionFault fault_ = SessionFault::None;
+    ResultFault resultFault_ = ResultFault::None;
 };
 
 // Reads the inputs of `workDir` and prepares a session; throws InputError

@@ -7,6 +7,7 @@
 #include "kv/engine/workbench_sim.h"
 
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,19 @@ inline constexpr int kTomosynthesisFreeLines = 16;
 
 std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult& r);
 
+// Why a result is not worth a file: the workbench would refuse it, or it
+// would show numbers that mean nothing.
+enum class ResultFault { None, NoHistories, NotFinite, NoAirKerma, NoReferenceDose, Unreadable };
+
+struct ResultRefused : std::runtime_error {
+    explicit ResultRefused(ResultFault f) : std::runtime_error("result refused"), fault(f) {}
+    ResultFault fault;
+};
+
+// The file's text is formatted in memory and read back as the workbench
+// reads it; only a result that loads there replaces the file of that name.
 // Written to a temporary name that does not end in ".vesk", then renamed.
-// Throws kv::WriteFailed; nothing is left behind then.
+// Throws ResultRefused (nothing written), kv::WriteFailed (nothing left behind).
 void writeResultFile(const std::filesystem::path& workDir, const RunInputs& in, const WorkbenchResult& r);
 
 } // namespace kv::engine

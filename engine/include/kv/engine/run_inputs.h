@@ -27,6 +27,8 @@ struct InputError : std::runtime_error {
 
 inline constexpr double kMaxHistories = 1e11; // the voxel sums stay exact up to here
 inline constexpr double kMinThickness = 0.1, kMaxThickness = 6.0; // cm
+inline constexpr double kMaxDistance = 500.0;                     // cm: FID, FAD, FCD
+inline constexpr double kMaxAngularRange = 60.0;                  // deg, plus and minus
 
 struct RunInputs {
     ExposureKind kind = ExposureKind::Mammography;
@@ -40,6 +42,14 @@ struct RunInputs {
 
 // Throws InputError.
 RunInputs readRunInputs(const std::filesystem::path& workDir, ExposureKind kind);
+
+// Writes and removes a temporary of the result's name in `workDir`, and
+// wants room for the result. Throws InputError naming the result file.
+void requireWritableFolder(const std::filesystem::path& workDir, const std::string& resultFile);
+
+// Everything an engine checks before its first history: what the workbench
+// runs before it starts one. Throws InputError.
+RunInputs checkRunStart(const std::filesystem::path& workDir, ExposureKind kind);
 
 // The rays 1..42 of the spectrum file, bins from 1 keV up (lower bins cannot
 // cross the air already folded into the spectrum).

@@ -10,6 +10,8 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -73,6 +75,20 @@ class RunControl {
         for (const ScalarStats& s : perThread_)
             all.add(s);
         return all;
+    }
+
+    // Set when a worker failed: the run stopped, and the batch that failed
+    // is left out of the result. Empty while all is well.
+    std::string failure() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return failure_;
+    }
+    void fail(const std::string& why) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (failure_.empty()) failure_ = why.empty() ? std::string("unknown fault") : why;
+        }
+        requestStop();
     }
 
     // Set before the run. `relSigma` 0 runs every history.
@@ -189,6 +205,7 @@ class RunControl {
     std::atomic<bool> reached_{false};
     std::vector<ScalarStats> batchStats_;
     ScalarStats prefix_;
+    std::string failure_;
 };
 
 unsigned defaultThreadCount();
@@ -199,7 +216,10 @@ unsigned defaultThreadCount();
 //   void endBatch()                after the last history of each batch
 // Runs this process's share of the batches. Returns the per-batch stats in
 // batch order (partial batches when stopped, empty ones for batches that did
-// not run here); their n values add up to the histories done.
+// not run here); their n values add up to the histories done. No exception
+// leaves a thread: a batch that throws is dropped whole (the worker must not
+// fold it into its totals before endBatch), its thread ends and
+// ctl.failure() says why.
 template <class Worker>
 std::vector<ScalarStats> runBatches(uint64_t total, uint64_t seed, std::vector<Worker>& workers,
                                     size_t channels, RunControl& ctl, uint64_t batchSize = kBatchSize) {
@@ -208,7 +228,7 @@ std::vector<ScalarStats> runBatches(uint64_t total, uint64_t seed, std::vector<W
     std::atomic<uint64_t> nextTurn{0};
     const unsigned threads = static_cast<unsigned>(workers.size());
     ctl.begin(threads, channels, batches);
-    auto body = [&](unsigned t) {
+    auto work = [&](unsigned t) {
         Worker& w = workers[t];
         ScalarStats finished(channels);
         for (;;) {
@@ -236,12 +256,26 @@ std::vector<ScalarStats> runBatches(uint64_t total, uint64_t seed, std::vector<W
             ctl.finishBatch(b, std::move(st));
         }
     };
+    auto body = [&](unsigned t) noexcept {
+        try {
+            work(t);
+        } catch (const std::exception& e) {
+            ctl.fail(e.what());
+        } catch (...) {
+            ctl.fail({});
+        }
+    };
     if (threads == 1) {
         body(0);
     } else {
         std::vector<std::thread> pool;
-        for (unsigned t = 0; t < threads; ++t)
-            pool.emplace_back(body, t);
+        try {
+            for (unsigned t = 0; t < threads; ++t)
+                pool.emplace_back(body, t);
+        } catch (const std::system_error&) {
+            // Fewer threads than asked: those started finish the run.
+            if (pool.empty()) throw;
+        }
         for (std::thread& th : pool)
             th.join();
     }

@@ -26,6 +26,14 @@ struct EngineTexts {
     Text stoppedAndSaved; // %1 file, %2 done, %3 asked
     Text cancelled;
     Text writeFailed;     // %1: why
+    Text runFault;        // %1 done, %2 asked, %3 what happened
+    Text savedAfterFault; // %1 file, %2 histories
+    Text notSaved;        // %1: why (one of the reasons below)
+    Text reasonNoHistories;
+    Text reasonNotFinite;
+    Text reasonNoAirKerma;
+    Text reasonNoReferenceDose;
+    Text reasonUnreadable;
     Text cannotStart;     // %1: the file and the problem
     Text consoleStart;    // %1 file, %2 histories, %3 threads
     Text consoleProgress; // %1 percent, %2 done, %3 asked, %4 rate, %5 elapsed, %6 remaining, %7 and %8
@@ -59,6 +67,14 @@ inline constexpr EngineTexts englishEngineTexts{
     .stoppedAndSaved = "Stopped: saved %1 with %2 of %3 histories.",
     .cancelled = "Cancelled: no result file was written.",
     .writeFailed = "The result could not be written: %1",
+    .runFault = "The run broke off after %1 of %2 histories: %3",
+    .savedAfterFault = "Saved %1 with the %2 histories done before that.",
+    .notSaved = "The result was not saved: %1.",
+    .reasonNoHistories = "no history was run",
+    .reasonNotFinite = "a dose or the air kerma is not a finite number",
+    .reasonNoAirKerma = "the air kerma is zero or negative",
+    .reasonNoReferenceDose = "the reference region holds no dose, so there is no 100 % dose",
+    .reasonUnreadable = "the workbench could not read it back",
     .cannotStart = "The simulation cannot start. %1",
     .consoleStart = "Simulating %1: %2 histories on %3 threads.",
     .consoleProgress = "%1 %  %2 of %3 histories  %4 /s  elapsed %5  remaining %6  "

@@ -1,0 +1,95 @@
+#include "kv/common/records.h"
+#include "kv/common/temporaries.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Dir {
+    fs::path path = fs::temp_directory_path() / ("kv-temporaries-" + std::to_string(::getpid()));
+    Dir() {
+        fs::remove_all(path);
+        fs::create_directories(path);
+    }
+    ~Dir() { fs::remove_all(path); }
+    void touch(const std::string& name) const { std::ofstream(path / name) << "x"; }
+};
+
+// A pid that belonged to a process which has ended.
+long endedPid() {
+    pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+std::string filled(std::string tmpl) {
+    return tmpl.replace(tmpl.size() - 6, 6, "a1B2c3");
+}
+
+TEST(Temporaries, NameTellsTheWriter) {
+    kv::TemporaryWriter w;
+    ASSERT_TRUE(kv::parseTemporaryName(filled(kv::temporaryTemplate("run 1.vesk")), w));
+    EXPECT_EQ(w.pid, ::getpid());
+    EXPECT_FALSE(w.host.empty());
+    const char* notOurs[] = {"run.vesk",
+                             ".run.vesk.a1B2c3",
+                             ".run.vesk.12@.a1B2c3",
+                             ".run.vesk.x2@h.a1B2c3",
+                             ".run.vesk.0@h.a1B2c3",
+                             ".run.vesk.12@h.h.a1B2c3",
+                             ".12@h.a1B2c3"};
+    for (const char* name : notOurs)
+        EXPECT_FALSE(kv::parseTemporaryName(name, w)) << name;
+}
+
+TEST(Temporaries, ALongNameStillGetsAWholeFile) {
+    Dir d;
+    const std::string name = std::string(245, 'r') + ".vesk";
+    kv::RecordWriter out(d.path, name);
+    out.line("whole");
+    ASSERT_NO_THROW(out.commit());
+    EXPECT_TRUE(fs::exists(d.path / name));
+    EXPECT_LE(kv::temporaryTemplate(name).size(), 255u);
+    // Cut at a character, not inside one.
+    std::string kana;
+    for (int i = 0; i < 90; ++i)
+        kana += "\xE3\x81\x82";
+    const std::string t = kv::temporaryTemplate(kana);
+    const size_t kept = t.find('.', 1) - 1;
+    EXPECT_LT(kept, kana.size());
+    EXPECT_EQ(kept % 3, 0u) << t;
+    EXPECT_LE(t.size(), 255u);
+}
+
+TEST(Temporaries, OnlyThoseOfEndedWritersOfThisMachineAreRemoved) {
+    Dir d;
+    const std::string ours = filled(kv::temporaryTemplate("run.vesk"));
+    std::string ended = ours;
+    ended.replace(ended.find(std::to_string(::getpid())), std::to_string(::getpid()).size(),
+                  std::to_string(endedPid()));
+    std::string elsewhere = ended;
+    elsewhere.replace(elsewhere.find('@') + 1, elsewhere.rfind('.') - elsewhere.find('@') - 1,
+                      "other-machine-x");
+    std::string endedDir = ended;
+    endedDir.replace(endedDir.size() - 6, 6, "zzzzzz");
+    for (const std::string& n :
+         {ours, ended, elsewhere, std::string(".run.vesk.a1B2c3"), std::string("run.vesk")})
+        d.touch(n);
+    fs::create_directory(d.path / endedDir);
+
+    EXPECT_EQ(kv::removeAbandonedTemporaries(d.path), 1);
+    EXPECT_FALSE(fs::exists(d.path / ended));
+    for (const std::string& n :
+         {ours, elsewhere, std::string(".run.vesk.a1B2c3"), std::string("run.vesk"), endedDir})
+        EXPECT_TRUE(fs::exists(d.path / n)) << n;
+    EXPECT_EQ(kv::removeAbandonedTemporaries(d.path / "missing"), 0);
+}
+
+} // namespace
