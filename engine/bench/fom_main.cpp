@@ -10,8 +10,10 @@
 //       from the spread of the K runs
 //   kv_engine_fom --write-case DIR [--histories N]
 //       the same case as input files for halvex
-//   kv_engine_fom --compare DIR a.vesk b.vesk... [--seconds S]
+//   kv_engine_fom --compare DIR a.vesk b.vesk... [--seconds S --histories N]
 //       sigma from independent runs' result files; S the mean time of one run
+//   halvex_fom.sh beside this file runs halvex programs turn about and
+//   compares their files this way.
 #include "kv/engine/workbench_sim.h"
 #include "kv/spectrum/equipment_file.h"
 #include "kv/spectrum/spectrum_file.h"
@@ -41,7 +43,7 @@ constexpr const char* kUsage =
     "usage: kv_engine_fom [--histories N] [--threads T] [--seed S] [--runs K] [--estimator track|analogue] "
     "[--repeat R]\n"
     "       kv_engine_fom --write-case DIR [--histories N]\n"
-    "       kv_engine_fom --compare DIR a.vesk b.vesk... [--seconds S]\n";
+    "       kv_engine_fom --compare DIR a.vesk b.vesk... [--seconds S --histories N]\n";
 
 kv::spectrum::SpectrumFields fields28() {
     kv::spectrum::SpectrumFields f;
@@ -156,6 +158,7 @@ bool readTotals(const fs::path& file, std::vector<double>& total, int& layers, s
     if (!in) return why = "cannot be opened", false;
     std::string line;
     std::getline(in, line);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
     int skip = (line == " * Mammography" ? 14 : 16) + 4;
     for (int i = 0; i < skip && std::getline(in, line); ++i) {
     }
@@ -183,7 +186,8 @@ bool readTotals(const fs::path& file, std::vector<double>& total, int& layers, s
     return true;
 }
 
-int compareFiles(const fs::path& dir, const std::vector<std::string>& names, double seconds) {
+int compareFiles(const fs::path& dir, const std::vector<std::string>& names, double seconds,
+                 double histories) {
     std::vector<std::vector<double>> totals;
     int layers = 0;
     for (const std::string& n : names) {
@@ -201,7 +205,7 @@ int compareFiles(const fs::path& dir, const std::vector<std::string>& names, dou
     }
     double sigma = spreadSigma(totals, layers);
     if (seconds > 0)
-        report("spread of the runs", sigma, seconds, 0.0);
+        report("spread of the runs", sigma, seconds, histories);
     else
         std::printf("spread of the runs: sigma %.3f %%\n", sigma * 100.0);
     return 0;
@@ -272,7 +276,7 @@ int main(int argc, char** argv) {
     if (!caseDir.empty()) return writeCase(caseDir, historiesText.empty() ? "2e7" : historiesText);
     if (!compareDir.empty()) {
         if (files.size() < 2) return std::fputs(kUsage, stderr), 2;
-        return compareFiles(compareDir, files, seconds);
+        return compareFiles(compareDir, files, seconds, static_cast<double>(histories));
     }
     return inProcess(histories, threads, seed, runs, est, repeat);
 }

@@ -50,7 +50,9 @@ class alignas(64) WorkbenchSimulation::Worker {
             tally_.assign(2 * perKind_, 0);
             batch_.assign(2 * perKind_, 0.0f);
             squares_.assign(perKind_, 0.0);
-            blockStart_.assign((batch_.size() >> kBlockShift) + 2, 0);
+            size_t blocks = (batch_.size() >> kBlockShift) + 1;
+            buckets_.assign(blocks * kBucket, Pending{});
+            fill_.assign(blocks, 0);
         }
         ++batchHistories_;
         SourcePhoton sp = sim_->source_->sample(rng);
@@ -73,19 +75,22 @@ class alignas(64) WorkbenchSimulation::Worker {
     void flight(int region, const Photon& ph, double length) {
         if (region != kPhantomRegion || !track_) return;
         const double w = sim_->trackWeight_.at(ph.energy); // eV per cm
-        // Room for the longest walk, so that no visit has to look.
-        if (pendingCount_ + 2 * kVoxelsX + kVoxelsY + kMaxLayers + 3 > kPending) flushPending();
         const uint32_t kind = ph.scattered ? static_cast<uint32_t>(perKind_) : 0;
         const int* fold = fold_;
         const uint32_t layers = static_cast<uint32_t>(layers_);
-        Pending* out = pending_.data() + pendingCount_;
-        walkVoxels(grid_, ph.pos, ph.dir, length, [&](int ix, int iy, int iz, double l) {
-            *out++ = {kind +
-                          (static_cast<uint32_t>(iy) * kVoxelsX + static_cast<uint32_t>(fold[ix])) * layers +
-                          static_cast<uint32_t>(iz),
-                      static_cast<float>(w * l)};
+        // queue() by hand, with the pointers in registers for the whole walk
+        Pending* buckets = buckets_.data();
+        uint32_t* fill = fill_.data();
+        walkVoxels(grid_, ph.pos, ph.dir, length, [=, this](int ix, int iy, int iz, double l) {
+            uint32_t index =
+                kind + (static_cast<uint32_t>(iy) * kVoxelsX + static_cast<uint32_t>(fold[ix])) * layers +
+                static_cast<uint32_t>(iz);
+            size_t b = index >> kBlockShift;
+            uint32_t f = fill[b];
+            buckets[b * kBucket + f] = {index, static_cast<float>(w * l)};
+            fill[b] = ++f;
+            if (f == kBucket) flushBlock(b);
         });
-        pendingCount_ = static_cast<size_t>(out - pending_.data());
         scoreReference(ph.pos, ph.dir, length, w);
     }
 
@@ -101,9 +106,7 @@ class alignas(64) WorkbenchSimulation::Worker {
         size_t v =
             (static_cast<size_t>(iy) * kVoxelsX + static_cast<size_t>(ix)) * static_cast<size_t>(layers_) +
             static_cast<size_t>(iz);
-        pending_[pendingCount_++] = {static_cast<uint32_t>(v + (scattered ? perKind_ : 0)),
-                                     static_cast<float>(w)};
-        if (pendingCount_ == kPending) flushPending();
+        queue(static_cast<uint32_t>(v + (scattered ? perKind_ : 0)), static_cast<float>(w));
         if (ix < kRefXEnd && iy >= kRefYBegin && iy < kRefYEnd) {
             col_ += w * columnScale_[static_cast<size_t>(iz)];
             if (iz == 0) ref_ += w * refScale_;
@@ -115,7 +118,8 @@ class alignas(64) WorkbenchSimulation::Worker {
     // each voxel's uncertainty.
     void endBatch() {
         if (batch_.empty() || batchHistories_ == 0) return;
-        flushPending();
+        for (size_t b = 0; b < fill_.size(); ++b)
+            flushBlock(b);
         const double perHistory = 1.0 / static_cast<double>(batchHistories_);
         for (size_t v = 0; v < perKind_; ++v) {
             // no test for empty voxels: an empty sum adds 0, and the branch was a coin toss
@@ -138,43 +142,42 @@ class alignas(64) WorkbenchSimulation::Worker {
 
   private:
     // Scores land all over the voxel grid, which is larger than the cache:
-    // they are queued and added block by block, each voxel's in the order
-    // they came, so the float sums stay exactly those of direct adds.
+    // they are queued per block of the grid and added a block at a time,
+    // each voxel's in the order they came, so the float sums stay exactly
+    // those of direct adds.
     struct Pending {
         uint32_t index;
         float value;
     };
-    static constexpr size_t kPending = size_t{1} << 18;
-    static constexpr unsigned kBlockShift = 15; // 128 KB of the batch sums per block
+    static constexpr unsigned kBlockShift = 14; // 64 KB of the batch sums per block
+    static constexpr uint32_t kBucket = 4096;   // about four scores per cache line when a block is added
 
-    void flushPending() {
-        const size_t count = pendingCount_, blocks = (batch_.size() >> kBlockShift) + 1;
-        const Pending* in = pending_.data();
-        Pending* out = sorted_.data();
-        size_t* start = blockStart_.data();
-        std::fill(start, start + blocks + 1, size_t{0});
-        for (size_t i = 0; i < count; ++i)
-            ++start[(in[i].index >> kBlockShift) + 1];
-        for (size_t b = 0; b < blocks; ++b)
-            start[b + 1] += start[b];
-        for (size_t i = 0; i < count; ++i)
-            out[start[in[i].index >> kBlockShift]++] = in[i];
+    void queue(uint32_t index, float value) {
+        size_t b = index >> kBlockShift;
+        uint32_t f = fill_[b];
+        buckets_[b * kBucket + f] = {index, value};
+        fill_[b] = ++f;
+        if (f == kBucket) flushBlock(b);
+    }
+    void flushBlock(size_t b) {
         float* sums = batch_.data();
-        for (size_t i = 0; i < count; ++i)
-            sums[out[i].index] += out[i].value;
-        pendingCount_ = 0;
+        const Pending* in = buckets_.data() + b * kBucket;
+        for (uint32_t i = 0, n = fill_[b]; i < n; ++i)
+            sums[in[i].index] += in[i].value;
+        fill_[b] = 0;
     }
 
     // The flight's share of the reference region's two summaries, from its
     // length inside the region's column, top layer and (when thinner) last layer.
     void scoreReference(const Vec3& p, const Vec3& d, double length, double w) {
         double t0 = 0.0, t1 = length;
-        auto clip = [&](double pa, double da, double lo, double hi, double& a, double& b) {
+        auto clip = [](double pa, double da, double lo, double hi, double& a, double& b) {
             if (da == 0.0) {
                 if (!(pa >= lo && pa < hi)) b = -1.0;
                 return;
             }
-            double ta = (lo - pa) / da, tb = (hi - pa) / da;
+            double inv = 1.0 / da;
+            double ta = (lo - pa) * inv, tb = (hi - pa) * inv;
             a = std::max(a, std::min(ta, tb));
             b = std::min(b, std::max(ta, tb));
         };
@@ -201,9 +204,8 @@ class alignas(64) WorkbenchSimulation::Worker {
     int fold_[2 * kVoxelsX];
     std::vector<int64_t> tally_;
     std::vector<float> batch_;
-    std::vector<Pending> pending_ = std::vector<Pending>(kPending), sorted_ = std::vector<Pending>(kPending);
-    size_t pendingCount_ = 0;
-    std::vector<size_t> blockStart_;
+    std::vector<Pending> buckets_; // kBucket per block
+    std::vector<uint32_t> fill_;
     std::vector<double> squares_;
     uint64_t batchHistories_ = 0;
     double refScale_ = 0;

@@ -2,9 +2,9 @@
 // A straight segment's walk through a uniform voxel grid, one voxel after the
 // next (the incremental traversal of Amanatides and Woo): each voxel the
 // segment crosses is visited once, in order, with the length inside it.
-// Every crossing is computed from the face's own coordinate, origin + k *
-// size, never by adding steps, so the lengths carry no accumulated error and
-// add up to the segment's part inside the grid. Through an edge or a corner
+// Every crossing is computed afresh from the face's index k, never by adding
+// steps, so the lengths carry no accumulated error and add up to the
+// segment's part inside the grid. Through an edge or a corner
 // the walk steps one axis at a time; the voxels between get no length and are
 // not visited. A segment lying in a face belongs to the voxel above it.
 #include "kv/engine/vec.h"
@@ -24,8 +24,10 @@ struct VoxelGrid {
 
 // Calls visit(ix, iy, iz, length) for the segment p + t d, 0 <= t <= length
 // (d of unit length), for every voxel where the segment has a positive length.
+// Inlined into its caller, so that the visitor's state stays in registers.
 template <class Visit>
-void walkVoxels(const VoxelGrid& g, const Vec3& p, const Vec3& d, double length, Visit&& visit) {
+[[gnu::always_inline]] inline void walkVoxels(const VoxelGrid& g, const Vec3& p, const Vec3& d, double length,
+                                              Visit&& visit) {
     // Per axis: the part of the segment between the grid's outer faces, the
     // voxel of the entry point (one a rounding off is left at once with no
     // length), the step, and the next face crossed as t = base + k * delta
@@ -55,7 +57,9 @@ void walkVoxels(const VoxelGrid& g, const Vec3& p, const Vec3& d, double length,
     setUp(g.origin.z, g.size.z, g.nz, p.z, d.z, z);
     if (!(t1 > t0)) return;
     auto start = [&](double o, double s, double pa, double da, Axis& ax) {
-        ax.i = std::clamp(static_cast<int>(std::floor((pa + t0 * da - o) / s)), 0, ax.n - 1);
+        // floor of (x - o) / s by a multiplication: a rounding that misses a
+        // face is mended by the step away from it with no length
+        ax.i = std::clamp(static_cast<int>(std::floor((pa + t0 * da - o) * (1.0 / s))), 0, ax.n - 1);
         ax.next = ax.step == 0 ? kWalkNever : ax.base + (ax.i + (ax.step > 0)) * ax.delta;
     };
     start(g.origin.x, g.size.x, p.x, d.x, x);
