@@ -18,14 +18,17 @@ std::string located(const std::string& file, int line, const std::string& proble
 }
 
 std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
     return s;
 }
 
 std::string lowered(std::string_view s) {
     std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
 
@@ -34,14 +37,16 @@ std::string lowered(std::string_view s) {
 SettingsError::SettingsError(SettingFault f, std::string fileName, int lineNo, const std::string& problem)
     : RecordError(located(fileName, lineNo, problem), fileName), fault(f), line(lineNo) {}
 
-std::optional<SettingsFile> SettingsFile::read(const fs::path& workDir, const std::string& name, size_t maxBytes) {
+std::optional<SettingsFile> SettingsFile::read(const fs::path& workDir, const std::string& name,
+                                               size_t maxBytes) {
     if (!isBareFileName(name)) throw SettingsError(SettingFault::NotAFile, name, 0, "not a bare file name");
     fs::path path = workDir / name;
     std::error_code ec;
     fs::file_status st = fs::status(path, ec);
     if (st.type() == fs::file_type::not_found) return std::nullopt;
     if (ec) throw SettingsError(SettingFault::Unreadable, name, 0, "cannot be examined");
-    if (st.type() != fs::file_type::regular) throw SettingsError(SettingFault::NotAFile, name, 0, "is not a file");
+    if (st.type() != fs::file_type::regular)
+        throw SettingsError(SettingFault::NotAFile, name, 0, "is not a file");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw SettingsError(SettingFault::Unreadable, name, 0, "cannot be opened");
     std::string bytes(maxBytes + 1, '\0');
@@ -49,7 +54,8 @@ std::optional<SettingsFile> SettingsFile::read(const fs::path& workDir, const st
     if (in.bad()) throw SettingsError(SettingFault::Unreadable, name, 0, "cannot be read");
     bytes.resize(static_cast<size_t>(in.gcount()));
     if (bytes.size() > maxBytes)
-        throw SettingsError(SettingFault::TooLarge, name, 0, "is longer than " + std::to_string(maxBytes) + " bytes");
+        throw SettingsError(SettingFault::TooLarge, name, 0,
+                            "is longer than " + std::to_string(maxBytes) + " bytes");
     return parse(bytes, name);
 }
 
@@ -66,7 +72,8 @@ SettingsFile SettingsFile::parse(std::string_view bytes, std::string name) {
         if (eq == std::string_view::npos)
             throw SettingsError(SettingFault::BadLine, f.name_, line, "holds no \"name = value\"");
         std::string_view key = trimmed(t.substr(0, eq));
-        if (key.empty()) throw SettingsError(SettingFault::BadLine, f.name_, line, "gives a value without a name");
+        if (key.empty())
+            throw SettingsError(SettingFault::BadLine, f.name_, line, "gives a value without a name");
         if (f.find(key))
             throw SettingsError(SettingFault::Repeated, f.name_, line,
                                 "gives " + std::string(key) + " a second time (first in line " +
@@ -77,14 +84,16 @@ SettingsFile SettingsFile::parse(std::string_view bytes, std::string name) {
 }
 
 const Setting* SettingsFile::find(std::string_view settingName) const {
-    auto it = std::find_if(settings_.begin(), settings_.end(), [&](const Setting& s) { return s.name == settingName; });
+    auto it = std::find_if(settings_.begin(), settings_.end(),
+                           [&](const Setting& s) { return s.name == settingName; });
     return it == settings_.end() ? nullptr : &*it;
 }
 
 void SettingsFile::requireKnown(std::initializer_list<std::string_view> known) const {
     for (const Setting& s : settings_)
         if (std::find(known.begin(), known.end(), s.name) == known.end())
-            throw SettingsError(SettingFault::UnknownName, name_, s.line, "names an unknown setting \"" + s.name + "\"");
+            throw SettingsError(SettingFault::UnknownName, name_, s.line,
+                                "names an unknown setting \"" + s.name + "\"");
 }
 
 double SettingsFile::number(std::string_view settingName, double fallback, double lo, double hi) const {
@@ -109,7 +118,8 @@ std::string SettingsFile::choice(std::string_view settingName, std::string fallb
     for (std::string_view a : allowed)
         if (lowered(a) == v) return v;
     std::string words;
-    for (std::string_view a : allowed) words += (words.empty() ? "" : ", ") + std::string(a);
+    for (std::string_view a : allowed)
+        words += (words.empty() ? "" : ", ") + std::string(a);
     throw SettingsError(SettingFault::BadChoice, name_, s->line,
                         "gives " + s->name + " \"" + s->value + "\"; it takes one of " + words);
 }

@@ -12,9 +12,10 @@ namespace fs = std::filesystem;
 namespace {
 
 class TempDir {
-public:
+  public:
     TempDir() {
-        path_ = fs::temp_directory_path() / ("kv-settings-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
+        path_ = fs::temp_directory_path() /
+                ("kv-settings-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
         fs::create_directories(path_);
     }
     ~TempDir() {
@@ -31,7 +32,7 @@ public:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
-private:
+  private:
     static inline int counter_ = 0;
     fs::path path_;
 };
@@ -44,7 +45,8 @@ TEST(SettingsFile, MissingFileMeansDefaults) {
 }
 
 TEST(SettingsFile, ReadsNamesValuesAndLines) {
-    kv::SettingsFile f = kv::SettingsFile::parse("# comment\r\n\r\n  a = 1.5 \r\nb=two words\nc = x=y\r\nd =\r\n", "S.dat");
+    kv::SettingsFile f =
+        kv::SettingsFile::parse("# comment\r\n\r\n  a = 1.5 \r\nb=two words\nc = x=y\r\nd =\r\n", "S.dat");
     ASSERT_EQ(f.settings().size(), 4u);
     EXPECT_EQ(f.find("a")->value, "1.5");
     EXPECT_EQ(f.find("a")->line, 3);
@@ -93,7 +95,8 @@ TEST(SettingsFile, RefusalsNameTheFileAndLine) {
             EXPECT_EQ(e.fault, c.fault);
             EXPECT_EQ(e.line, c.line);
             EXPECT_EQ(e.file, "Geo.dat");
-            EXPECT_EQ(std::string(e.what()).rfind("Geo.dat, line " + std::to_string(c.line) + ": ", 0), 0u) << e.what();
+            EXPECT_EQ(std::string(e.what()).rfind("Geo.dat, line " + std::to_string(c.line) + ": ", 0), 0u)
+                << e.what();
         }
     }
     // Ends of the range and the case of a word are accepted.
@@ -112,8 +115,9 @@ TEST(SettingsFile, RefusesWhatIsNoUsableFile) {
         const char* name;
         kv::SettingFault fault;
     };
-    for (const Case& c : {Case{"Dir.dat", kv::SettingFault::NotAFile}, Case{"Pipe.dat", kv::SettingFault::NotAFile},
-                          Case{"Big.dat", kv::SettingFault::TooLarge}, Case{"../x.dat", kv::SettingFault::NotAFile}}) {
+    for (const Case& c :
+         {Case{"Dir.dat", kv::SettingFault::NotAFile}, Case{"Pipe.dat", kv::SettingFault::NotAFile},
+          Case{"Big.dat", kv::SettingFault::TooLarge}, Case{"../x.dat", kv::SettingFault::NotAFile}}) {
         SCOPED_TRACE(c.name);
         try {
             kv::SettingsFile::read(d.path(), c.name, 1000);

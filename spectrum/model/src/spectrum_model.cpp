@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace kv::spectrum {
@@ -15,24 +16,28 @@ constexpr double kPi = 3.14159;
 constexpr double kSlice = 0.2; // keV, electron energy step and bin width
 
 struct Inputs {
-    double v;     // tube voltage, kV = maximum electron energy, keV
-    double theta; // target angle, deg
-    double phi;   // tube tilt angle, deg
+    double v;                       // tube voltage, kV = maximum electron energy, keV
+    double theta;                   // target angle, deg
+    double phi;                     // tube tilt angle, deg
     double be, al, mo, rh, air, ag; // cm
 };
 
 Inputs readInputs(const SpectrumFields& f) {
-    return {kv::parseNumber(f.tubeVoltage),      kv::parseNumber(f.targetAngle),
-            kv::parseNumber(f.tubeTiltAngle),    kv::parseNumber(f.beryllium) * 0.1,
-            kv::parseNumber(f.aluminum) * 0.1,   kv::parseNumber(f.molybdenum) * 0.1,
-            kv::parseNumber(f.rhodium) * 0.1,    kv::parseNumber(f.airLayer),
+    return {kv::parseNumber(f.tubeVoltage),    kv::parseNumber(f.targetAngle),
+            kv::parseNumber(f.tubeTiltAngle),  kv::parseNumber(f.beryllium) * 0.1,
+            kv::parseNumber(f.aluminum) * 0.1, kv::parseNumber(f.molybdenum) * 0.1,
+            kv::parseNumber(f.rhodium) * 0.1,  kv::parseNumber(f.airLayer),
             kv::parseNumber(f.silver) * 0.1};
 }
 
 // The column loop runs on while this holds; the angle test uses θ + φ as typed.
-bool columnReached(int k, const Inputs& in) { return k < kColumns && (0.5 * k - 0.25) < (in.phi + in.theta); }
+bool columnReached(int k, const Inputs& in) {
+    return k < kColumns && (0.5 * k - 0.25) < (in.phi + in.theta);
+}
 
-double rayAngle(int k) { return std::max(0.0, 0.5 * k - 0.25); }
+double rayAngle(int k) {
+    return std::max(0.0, 0.5 * k - 0.25);
+}
 
 // PathFactor: exit path in the target per unit of penetration depth.
 double pathFactor(double a, const Inputs& in) {
@@ -67,7 +72,8 @@ struct Molybdenum {
     double s(double t) const {
         if (t <= 1.0) return d.stoppingPower[1];
         int n = 1;
-        while (n < kStoppingPowerRows && t > d.stoppingEnergy[n]) ++n;
+        while (n < kStoppingPowerRows && t > d.stoppingEnergy[n])
+            ++n;
         return std::exp(lnS[n] - (lnS[n] - lnS[n - 1]) * (lnE[n] - std::log(t)) / (lnE[n] - lnE[n - 1]));
     }
 };
@@ -90,19 +96,53 @@ struct Slices {
     std::vector<double> x, q;
 };
 
+// Runs body(part, parts) on the machine's cores, the calling thread taking
+// part 0. Each part writes only its own entries, so the arithmetic of every
+// entry is that of a single thread.
+template <class Body> void onCores(int items, const Body& body) {
+    const int parts =
+        std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, std::max(items, 1));
+    std::vector<std::jthread> helpers;
+    helpers.reserve(static_cast<size_t>(parts - 1));
+    for (int p = 1; p < parts; ++p)
+        helpers.emplace_back([&body, p, parts] { body(p, parts); });
+    body(0, parts);
+}
+
 template <class Target>
-Slices slicesOf(const Target& target, double v, int lastBin) {
+void appendSlices(const Target& target, double v, double c, int i, std::vector<double>& x,
+                  std::vector<double>& q) {
+    const double e = 0.2 * i;
+    x.reserve(static_cast<size_t>((v - e) / kSlice) + 2);
+    q.reserve(x.capacity());
+    for (double t = e; t <= v; t = t + kSlice) {
+        const double u = e / t;
+        x.push_back((v * v - t * t) / (c * Target::rho));
+        q.push_back((target.w(u, e) * (511 / t + 1)) / target.s(t));
+    }
+}
+
+template <class Target> Slices slicesOf(const Target& target, double v, int lastBin) {
+    const double c =
+        141766 + 12157 * v - 111.046 * (v * v) + 0.552536 * (v * v * v) - 0.000970158 * (v * v * v * v);
+    // Low bins own the most slices: bin i is taken by part i mod parts.
+    std::vector<std::vector<double>> binX(kBins), binQ(kBins);
+    onCores(lastBin - 1, [&](int p, int n) {
+        for (int i = 2 + p; i <= lastBin; i += n)
+            appendSlices(target, v, c, i, binX[i], binQ[i]);
+    });
     Slices s;
     s.first.assign(kBins + 1, 0);
-    const double c = 141766 + 12157 * v - 111.046 * (v * v) + 0.552536 * (v * v * v) - 0.000970158 * (v * v * v * v);
+    size_t total = 0;
+    for (int i = 0; i < kBins; ++i)
+        total += binX[i].size();
+    s.x.reserve(total);
+    s.q.reserve(total);
     for (int i = 0; i <= kBins; ++i) {
         s.first[i] = static_cast<int>(s.x.size());
-        if (i < 2 || i > lastBin) continue;
-        const double e = 0.2 * i;
-        for (double t = e; t <= v; t = t + kSlice) {
-            const double u = e / t;
-            s.x.push_back((v * v - t * t) / (c * Target::rho));
-            s.q.push_back((target.w(u, e) * (511 / t + 1)) / target.s(t));
+        if (i < kBins) {
+            s.x.insert(s.x.end(), binX[i].begin(), binX[i].end());
+            s.q.insert(s.q.end(), binQ[i].begin(), binQ[i].end());
         }
     }
     return s;
@@ -118,7 +158,38 @@ constexpr KLine kLinesRhFilter[] = {{87, 0.538}, {87, 0.282}, {98, 0.104}, {98, 
 constexpr KLine kLinesOther[] = {{87, 0.556}, {87, 0.292}, {98, 0.088}, {98, 0.045}, {100, 0.043}};
 
 template <class Target>
-void compute(const Target& target, const Inputs& in, const PhysicalData& d, bool kLines, SpectrumResult& out) {
+void computeColumn(const Target& target, const Inputs& in, const Slices& s,
+                   const std::array<std::array<double, kBins>, 6>& filter, int last, bool kLines,
+                   std::array<double, kBins>& column, int k) {
+    const AttenuationColumn& mu = target.mu();
+    const double x = pathFactor(rayAngle(k), in);
+    double filteredTotal = 0;
+    for (int i = 2; i <= last; ++i) {
+        double sum = 0;
+        const double m = mu[i];
+        for (int j = s.first[i]; j < s.first[i + 1]; ++j) {
+            const double exitPath = x * s.x[j];
+            sum = sum + std::exp(-m * exitPath) * s.q[j];
+        }
+        column[i] = column[i] + sum;
+        double value = column[i];
+        for (const auto& f : filter)
+            value = value * f[i];
+        value = value / (0.2 * i);
+        column[i] = value;
+        filteredTotal += value;
+    }
+    if (kLines) {
+        const double f = (in.mo > 0 ? 0.0379 : 0.0323) * in.v - 0.6543;
+        const auto& row = in.mo > 0 ? kLinesMoFilter : in.rh > 0 ? kLinesRhFilter : kLinesOther;
+        for (const KLine& line : row)
+            column[line.bin] = column[line.bin] + line.weight * (f * filteredTotal);
+    }
+}
+
+template <class Target>
+void compute(const Target& target, const Inputs& in, const PhysicalData& d, bool kLines,
+             SpectrumResult& out) {
     out.table = {};
     const int last = lastBinOf(in.v);
     out.lastBin = last;
@@ -134,32 +205,14 @@ void compute(const Target& target, const Inputs& in, const PhysicalData& d, bool
         filter[4][i] = std::exp(-d.air[i] * in.air);
         filter[5][i] = std::exp(-d.silver[i] * in.ag);
     }
-    const AttenuationColumn& mu = target.mu();
-
-    for (int k = 0; columnReached(k, in); ++k) {
-        const double x = pathFactor(rayAngle(k), in);
-        auto& column = out.table[k];
-        double filteredTotal = 0;
-        for (int i = 2; i <= last; ++i) {
-            double sum = 0;
-            const double m = mu[i];
-            for (int j = s.first[i]; j < s.first[i + 1]; ++j) {
-                const double exitPath = x * s.x[j];
-                sum = sum + std::exp(-m * exitPath) * s.q[j];
-            }
-            column[i] = column[i] + sum;
-            double value = column[i];
-            for (const auto& f : filter) value = value * f[i];
-            value = value / (0.2 * i);
-            column[i] = value;
-            filteredTotal += value;
-        }
-        if (kLines) {
-            const double f = (in.mo > 0 ? 0.0379 : 0.0323) * in.v - 0.6543;
-            const auto& row = in.mo > 0 ? kLinesMoFilter : in.rh > 0 ? kLinesRhFilter : kLinesOther;
-            for (const KLine& line : row) column[line.bin] = column[line.bin] + line.weight * (f * filteredTotal);
-        }
-    }
+    int columns = 0;
+    while (columnReached(columns, in))
+        ++columns;
+    // The columns are independent: each part computes every n-th one whole.
+    onCores(columns, [&](int p, int n) {
+        for (int k = p; k < columns; k += n)
+            computeColumn(target, in, s, filter, last, kLines, out.table[k], k);
+    });
 
     // Absurd inputs (a filter of -1e300 mm) overflow; such a result has no
     // scale either, so it is left empty like a spectrum without photons.
@@ -185,7 +238,8 @@ void requireAccepted(const SpectrumFields& fields) {
 void normaliseSpectrumTable(SpectrumTable& table) {
     double n = 0;
     for (int k = 1; k < kColumns; ++k)
-        for (int i = 1; i < kBins; ++i) n = n + table[k][i];
+        for (int i = 1; i < kBins; ++i)
+            n = n + table[k][i];
     for (int k = 1; k < kColumns; ++k)
         for (int i = 1; i < kBins; ++i) {
             double& entry = table[k][i];
@@ -209,11 +263,16 @@ DrawCheck checkDrawSpectrum(const SpectrumFields& fields) {
 
 std::string_view refusalMessage(DrawCheck check, const texts::SpectrumFileTexts& t) {
     switch (check) {
-    case DrawCheck::TubeVoltageTooHigh: return t.tubeVoltageTooHigh;
-    case DrawCheck::AngleCannotCoverField: return t.angleCannotCoverField;
-    case DrawCheck::TubeTiltOutOfRange: return t.tubeTiltOutOfRange;
-    case DrawCheck::TargetAngleOutOfRange: return t.targetAngleOutOfRange;
-    case DrawCheck::Accepted: break;
+    case DrawCheck::TubeVoltageTooHigh:
+        return t.tubeVoltageTooHigh;
+    case DrawCheck::AngleCannotCoverField:
+        return t.angleCannotCoverField;
+    case DrawCheck::TubeTiltOutOfRange:
+        return t.tubeTiltOutOfRange;
+    case DrawCheck::TargetAngleOutOfRange:
+        return t.targetAngleOutOfRange;
+    case DrawCheck::Accepted:
+        break;
     }
     return {};
 }
@@ -239,10 +298,13 @@ void ComputeTungstenSpectrum(const PhysicalData& data, const SpectrumFields& fie
     compute(Tungsten{data}, in, data, false, out);
 }
 
-SpectrumResult computeSpectrum(TargetMaterial target, const PhysicalData& data, const SpectrumFields& fields) {
+SpectrumResult computeSpectrum(TargetMaterial target, const PhysicalData& data,
+                               const SpectrumFields& fields) {
     SpectrumResult r;
-    if (target == TargetMaterial::Molybdenum) ComputeMolybdenumSpectrum(data, fields, r);
-    else ComputeTungstenSpectrum(data, fields, r);
+    if (target == TargetMaterial::Molybdenum)
+        ComputeMolybdenumSpectrum(data, fields, r);
+    else
+        ComputeTungstenSpectrum(data, fields, r);
     return r;
 }
 

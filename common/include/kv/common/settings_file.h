@@ -44,7 +44,7 @@ struct Setting {
 };
 
 class SettingsFile {
-public:
+  public:
     static constexpr size_t kDefaultMaxBytes = 64 * 1024;
 
     // nullopt when no file of that name exists (a dangling link counts as
@@ -68,7 +68,7 @@ public:
     std::string choice(std::string_view settingName, std::string fallback,
                        std::initializer_list<std::string_view> allowed) const;
 
-private:
+  private:
     std::string name_;
     std::vector<Setting> settings_;
 };
