@@ -1,0 +1,46 @@
+#pragma once
+// Geometry.dat: the compression paddle and the breast support of the user's
+// unit, `name = value` lines in the working folder. The spectrum tool reads
+// the paddle for the half-value layer measured through it; the engines model
+// both plates as the file says. A missing file or name keeps the plates the
+// engines always had.
+//
+//   paddle_mm = 1.5                  support_mm = 2
+//   paddle_material = polycarbonate  support_material = pmma
+#include "kv/common/settings_file.h"
+#include "kv/texts/settings_files.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace kv::spectrum {
+
+inline constexpr const char* kGeometryFileName = "Geometry.dat";
+inline constexpr double kMaxPlateMm = 10.0;
+
+enum class PlateMaterial { Polycarbonate, Pmma };
+
+struct Geometry {
+    double paddleMm = 1.5;
+    PlateMaterial paddleMaterial = PlateMaterial::Polycarbonate;
+    double supportMm = 2.0;
+    PlateMaterial supportMaterial = PlateMaterial::Pmma;
+    bool operator==(const Geometry&) const = default;
+};
+
+// "polycarbonate" or "pmma", as the file writes it.
+std::string_view materialWord(PlateMaterial m);
+// "polycarbonate" or "PMMA", as a header line or a caption shows it.
+std::string_view materialName(PlateMaterial m);
+
+// Throws kv::SettingsError naming the file and, where it applies, the line.
+Geometry readGeometry(const std::filesystem::path& workDir);
+// Replaces the file whole; throws kv::WriteFailed (the old file stays), and
+// std::invalid_argument for a thickness outside 0..10 mm (callers check first).
+void writeGeometry(const std::filesystem::path& workDir, const Geometry& g);
+
+// The edition's message for a refused or unwritable Geometry.dat.
+std::string describe(const kv::RecordError& e, const texts::SettingsFileTexts& t);
+
+} // namespace kv::spectrum

@@ -1,0 +1,98 @@
+#include "kv/spectrum/geometry_file.h"
+
+#include "kv/common/format.h"
+
+#include <cmath>
+#include <stdexcept>
+
+namespace kv::spectrum {
+
+namespace {
+
+constexpr std::string_view kPaddleMm = "paddle_mm", kPaddleMaterial = "paddle_material",
+                           kSupportMm = "support_mm", kSupportMaterial = "support_material";
+
+PlateMaterial materialOf(const std::string& word) {
+    return word == "pmma" ? PlateMaterial::Pmma : PlateMaterial::Polycarbonate;
+}
+
+void replaceAll(std::string& s, std::string_view key, const std::string& by) {
+    for (size_t at = s.find(key); at != std::string::npos; at = s.find(key, at + by.size()))
+        s.replace(at, key.size(), by);
+}
+
+} // namespace
+
+std::string_view materialWord(PlateMaterial m) {
+    return m == PlateMaterial::Pmma ? "pmma" : "polycarbonate";
+}
+std::string_view materialName(PlateMaterial m) {
+    return m == PlateMaterial::Pmma ? "PMMA" : "polycarbonate";
+}
+
+Geometry readGeometry(const std::filesystem::path& workDir) {
+    Geometry g;
+    const auto file = kv::SettingsFile::read(workDir, kGeometryFileName);
+    if (!file) return g;
+    file->requireKnown({kPaddleMm, kPaddleMaterial, kSupportMm, kSupportMaterial});
+    g.paddleMm = file->number(kPaddleMm, g.paddleMm, 0, kMaxPlateMm);
+    g.supportMm = file->number(kSupportMm, g.supportMm, 0, kMaxPlateMm);
+    g.paddleMaterial = materialOf(file->choice(kPaddleMaterial, std::string(materialWord(g.paddleMaterial)),
+                                               {"polycarbonate", "pmma"}));
+    g.supportMaterial = materialOf(file->choice(
+        kSupportMaterial, std::string(materialWord(g.supportMaterial)), {"polycarbonate", "pmma"}));
+    return g;
+}
+
+void writeGeometry(const std::filesystem::path& workDir, const Geometry& g) {
+    for (double mm : {g.paddleMm, g.supportMm})
+        if (!(mm >= 0 && mm <= kMaxPlateMm))
+            throw std::invalid_argument("a plate of " + kv::plainDecimal(mm) + " mm lies outside 0 to 10 mm");
+    kv::writeSettingsFile(workDir, kGeometryFileName,
+                          {{std::string(kPaddleMm), kv::plainDecimal(g.paddleMm)},
+                           {std::string(kPaddleMaterial), std::string(materialWord(g.paddleMaterial))},
+                           {std::string(kSupportMm), kv::plainDecimal(g.supportMm)},
+                           {std::string(kSupportMaterial), std::string(materialWord(g.supportMaterial))}});
+}
+
+std::string describe(const kv::RecordError& e, const texts::SettingsFileTexts& t) {
+    std::string s = t.cannotWrite.str();
+    int line = 0;
+    if (const auto* se = dynamic_cast<const kv::SettingsError*>(&e)) {
+        line = se->line;
+        switch (se->fault) {
+        case kv::SettingFault::NotAFile:
+            s = t.notAFile.str();
+            break;
+        case kv::SettingFault::Unreadable:
+            s = t.unreadable.str();
+            break;
+        case kv::SettingFault::TooLarge:
+            s = t.tooLarge.str();
+            break;
+        case kv::SettingFault::BadLine:
+            s = t.badLine.str();
+            break;
+        case kv::SettingFault::Repeated:
+            s = t.repeated.str();
+            break;
+        case kv::SettingFault::UnknownName:
+            s = t.unknownName.str();
+            break;
+        case kv::SettingFault::NotANumber:
+            s = t.notANumber.str();
+            break;
+        case kv::SettingFault::OutOfRange:
+            s = t.outOfRange.str();
+            break;
+        case kv::SettingFault::BadChoice:
+            s = t.badChoice.str();
+            break;
+        }
+    }
+    replaceAll(s, "{file}", e.file);
+    replaceAll(s, "{line}", std::to_string(line));
+    return s;
+}
+
+} // namespace kv::spectrum

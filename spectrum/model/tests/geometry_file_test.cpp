@@ -1,0 +1,82 @@
+#include "kv/spectrum/geometry_file.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace kv::spectrum;
+using kv::spectrum::testing::TempDir;
+
+TEST(GeometryFile, MissingFileAndMissingNamesKeepTodaysPlates) {
+    TempDir d;
+    EXPECT_EQ(readGeometry(d.path()), Geometry{});
+    EXPECT_EQ(Geometry{}.paddleMm, 1.5);
+    EXPECT_EQ(Geometry{}.supportMm, 2.0);
+    d.write(kGeometryFileName, "paddle_mm = 3\r\n");
+    Geometry g = readGeometry(d.path());
+    EXPECT_EQ(g.paddleMm, 3.0);
+    EXPECT_EQ(g.paddleMaterial, PlateMaterial::Polycarbonate);
+    EXPECT_EQ(g.supportMm, 2.0);
+    EXPECT_EQ(g.supportMaterial, PlateMaterial::Pmma);
+}
+
+TEST(GeometryFile, RoundTripWritesCrLfNameValueLines) {
+    TempDir d;
+    const Geometry g{.paddleMm = 2.75,
+                     .paddleMaterial = PlateMaterial::Pmma,
+                     .supportMm = 0,
+                     .supportMaterial = PlateMaterial::Polycarbonate};
+    writeGeometry(d.path(), g);
+    EXPECT_EQ(d.read(kGeometryFileName), "paddle_mm = 2.75\r\npaddle_material = pmma\r\nsupport_mm = "
+                                         "0\r\nsupport_material = polycarbonate\r\n");
+    EXPECT_EQ(readGeometry(d.path()), g);
+    EXPECT_THROW(writeGeometry(d.path(), {.paddleMm = 10.5}), std::invalid_argument);
+    EXPECT_EQ(readGeometry(d.path()), g);
+}
+
+TEST(GeometryFile, EachRefusalNamesTheFileAndLineInBothEditions) {
+    struct Case {
+        const char* bytes;
+        const char* english;
+        const char* japanese;
+    };
+    const Case cases[] = {
+        {"paddle_mm = 2\r\npadle_mm = 3\r\n", "Geometry.dat names an unknown setting in line 2",
+         "2 行目に未知の設定名"},
+        {"support_mm = thin\r\n", "Geometry.dat holds something other than a number in line 1",
+         "1 行目に数値でない"},
+        {"paddle_mm = 2\r\n\r\nsupport_mm = 10.01\r\n",
+         "Geometry.dat holds a thickness outside 0 to 10 mm in line 3", "3 行目の厚さが"},
+        {"paddle_mm = -1\r\n", "thickness outside 0 to 10 mm in line 1", "1 行目の厚さ"},
+        {"paddle_material = glass\r\n", "other than polycarbonate or pmma in line 1", "1 行目の材質"},
+        {"paddle_mm 2\r\n", "holds no \"name = value\" in line 1", "1 行目が「名前 = 値」"},
+        {"paddle_mm = 2\r\npaddle_mm = 3\r\n", "a second time in line 2", "2 行目で同じ設定"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        TempDir d;
+        d.write(kGeometryFileName, c.bytes);
+        try {
+            readGeometry(d.path());
+            ADD_FAILURE() << "accepted";
+        } catch (const kv::SettingsError& e) {
+            EXPECT_NE(describe(e, kv::texts::englishSettingsFileTexts).find(c.english), std::string::npos)
+                << describe(e, kv::texts::englishSettingsFileTexts);
+            const std::string ja = describe(e, kv::texts::japaneseSettingsFileTexts);
+            EXPECT_NE(ja.find("Geometry.dat"), std::string::npos);
+            EXPECT_NE(ja.find(c.japanese), std::string::npos) << ja;
+        }
+    }
+    TempDir d;
+    std::filesystem::create_directory(d.path() / kGeometryFileName);
+    try {
+        readGeometry(d.path());
+        ADD_FAILURE() << "a folder was read";
+    } catch (const kv::SettingsError& e) {
+        EXPECT_EQ(describe(e, kv::texts::englishSettingsFileTexts),
+                  "Geometry.dat is not a file that can be read");
+    }
+}
+
+} // namespace
