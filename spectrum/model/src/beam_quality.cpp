@@ -2,7 +2,11 @@
 
 #include "kv/spectrum/xray_data.h"
 
+#include "kv/common/format.h"
+
 #include <cmath>
+#include <map>
+#include <mutex>
 
 namespace kv::spectrum {
 namespace {
@@ -17,7 +21,100 @@ const std::array<double, kBins>& airEnergyAbsorption() {
     return table;
 }
 
+// Mass fractions of a formula CxHyOz from standard atomic weights.
+xray::Material plastic(const char* name, double c, double h, double o, double density) {
+    const double mc = 12.011 * c, mh = 1.008 * h, mo = 15.999 * o, total = mc + mh + mo;
+    return {name, density, {{1, mh / total}, {6, mc / total}, {8, mo / total}}};
+}
+
+// Linear attenuation coefficient of a plate material at each bin, 1/cm.
+const std::array<double, kBins>& plateAttenuation(PlateMaterial m) {
+    static std::mutex lock;
+    static std::map<PlateMaterial, std::array<double, kBins>> tables;
+    std::lock_guard<std::mutex> guard(lock);
+    auto it = tables.find(m);
+    if (it != tables.end()) return it->second;
+    const xray::Material mat = m == PlateMaterial::Pmma ? plastic("PMMA", 5, 8, 2, 1.19)
+                                                        : plastic("polycarbonate", 16, 14, 3, 1.20);
+    std::array<double, kBins> mu{};
+    for (int i = 1; i < kBins; ++i) mu[i] = xray::massAttenuation(mat, binEnergy(i)) * mat.density;
+    return tables.emplace(m, mu).first->second;
+}
+
 } // namespace
+
+Transmission plateTransmission(PlateMaterial material, double mm) {
+    const auto& mu = plateAttenuation(material);
+    Transmission t{};
+    for (int i = 1; i < kBins; ++i) t[i] = std::exp(-mu[i] * mm * 0.1);
+    return t;
+}
+
+std::optional<Transmission> paddleTransmission(const std::optional<Geometry>& geometry) {
+    if (!geometry) return std::nullopt;
+    return plateTransmission(geometry->paddleMaterial, geometry->paddleMm);
+}
+
+std::optional<BeamQuality> beamQuality(const std::array<double, kBins>& fluence, const AttenuationColumn& aluminum,
+                                       const std::optional<Transmission>& through) {
+    if (!through) return beamQuality(fluence, aluminum);
+    std::array<double, kBins> behind{};
+    for (int i = 1; i < kBins; ++i) behind[i] = fluence[i] * (*through)[i];
+    return beamQuality(behind, aluminum);
+}
+
+HvlMatch matchFirstHvl(TargetMaterial target, const PhysicalData& data, const SpectrumFields& fields,
+                       double measuredHvl, const std::optional<Transmission>& through) {
+    HvlMatch m;
+    m.fields = fields;
+    auto alText = [](int thousandths) { return kv::format(thousandths / 1000.0, "0.000"); };
+    // First HVL with n thousandths of a mm of aluminium; -1 when there is no beam.
+    auto hvlWith = [&](int thousandths) {
+        SpectrumFields f = fields;
+        f.aluminum = alText(thousandths);
+        const auto q = beamQuality(computeSpectrum(target, data, f).table[0], data.aluminum, through);
+        return q ? q->firstHvl : -1.0;
+    };
+    constexpr double tolerance = 0.001;
+    constexpr int top = static_cast<int>(kMaxMatchAluminumMm * 1000);
+    const double bare = hvlWith(0);
+    if (bare < 0) return m;
+    if (bare > measuredHvl + tolerance) {
+        m.outcome = HvlMatchOutcome::BelowUnfiltered;
+        m.firstHvl = bare;
+        return m;
+    }
+    // The first HVL grows with the aluminium: the smallest thickness that
+    // reaches the measured value, or the one just below it, is the closest.
+    int lo = 0, hi = top;
+    double hiHvl = hvlWith(top);
+    if (hiHvl < 0) return m;
+    if (hiHvl < measuredHvl - tolerance) {
+        m.outcome = HvlMatchOutcome::BeyondReach;
+        m.firstHvl = hiHvl;
+        return m;
+    }
+    double loHvl = bare;
+    if (loHvl >= measuredHvl) hi = lo, hiHvl = loHvl;
+    while (hi - lo > 1) {
+        const int mid = lo + (hi - lo) / 2;
+        const double h = hvlWith(mid);
+        if (h >= measuredHvl) hi = mid, hiHvl = h;
+        else lo = mid, loHvl = h;
+    }
+    const bool takeLow = std::fabs(loHvl - measuredHvl) < std::fabs(hiHvl - measuredHvl);
+    const int best = takeLow ? lo : hi;
+    const double reached = takeLow ? loHvl : hiHvl;
+    m.firstHvl = reached;
+    if (!(std::fabs(reached - measuredHvl) <= tolerance)) {
+        m.outcome = HvlMatchOutcome::BeyondReach;
+        return m;
+    }
+    m.outcome = HvlMatchOutcome::Matched;
+    m.aluminumText = alText(best);
+    m.fields.aluminum = m.aluminumText;
+    return m;
+}
 
 std::optional<BeamQuality> beamQuality(const std::array<double, kBins>& fluence, const AttenuationColumn& aluminum) {
     const auto& muEn = airEnergyAbsorption();

@@ -1,3 +1,4 @@
+#include "kv/common/format.h"
 #include "kv/spectrum/beam_quality.h"
 #include "kv/spectrum/spectrum_model.h"
 #include "shipped_data.h"
@@ -112,6 +113,71 @@ TEST(BeamQuality, PublishedMo30kVBeamGivesItsPublishedHalfValueLayers) {
     EXPECT_NEAR(q->meanEnergy, beam.meanEnergy(), 1e-9);
     EXPECT_NEAR(q->firstHvl / 0.3431, 1.0, 0.05);
     EXPECT_NEAR((q->firstHvl + q->secondHvl) / 0.7663, 1.0, 0.05);
+}
+
+} // namespace
+
+namespace {
+
+const SpectrumFields kMoMo28{.tubeVoltage = "28",
+                             .targetAngle = "16",
+                             .tubeTiltAngle = "6",
+                             .beryllium = "0.8",
+                             .aluminum = "0",
+                             .molybdenum = "0.03",
+                             .rhodium = "0",
+                             .silver = "0",
+                             .airLayer = "60"};
+
+double firstHvlOf(const SpectrumFields& f, const std::optional<Transmission>& through) {
+    return beamQuality(computeSpectrum(TargetMaterial::Molybdenum, shippedData(), f).table[0], shippedData().aluminum,
+                       through)
+        ->firstHvl;
+}
+
+TEST(BeamQuality, PaddleInTheBeamHardensItByItsMaterialAndThickness) {
+    const double bare = firstHvlOf(kMoMo28, std::nullopt);
+    const double pc15 = firstHvlOf(kMoMo28, plateTransmission(PlateMaterial::Polycarbonate, 1.5));
+    const double pc30 = firstHvlOf(kMoMo28, plateTransmission(PlateMaterial::Polycarbonate, 3.0));
+    const double pmma30 = firstHvlOf(kMoMo28, plateTransmission(PlateMaterial::Pmma, 3.0));
+    EXPECT_GT(pc15, bare + 0.01);
+    EXPECT_GT(pc30, pc15 + 0.01);
+    // PMMA holds more oxygen per gram than polycarbonate: it hardens a little more.
+    EXPECT_GT(pmma30, pc30);
+    EXPECT_EQ(firstHvlOf(kMoMo28, plateTransmission(PlateMaterial::Pmma, 0)), bare);
+    // 1.5 mm of polycarbonate (1.20 g/cm3, about 0.7 cm2/g at 17.4 keV) passes about 88 %.
+    const auto t = plateTransmission(PlateMaterial::Polycarbonate, 1.5);
+    EXPECT_GT(t[87], 0.86);
+    EXPECT_LT(t[87], 0.90);
+    EXPECT_FALSE(paddleTransmission(std::nullopt));
+    EXPECT_EQ((*paddleTransmission(Geometry{}))[87], t[87]);
+}
+
+TEST(BeamQuality, MatchingAMeasuredFirstHvlWithAndWithoutThePaddle) {
+    const auto paddle = paddleTransmission(Geometry{});
+    const HvlMatch with = matchFirstHvl(TargetMaterial::Molybdenum, shippedData(), kMoMo28, 0.36, paddle);
+    const HvlMatch without = matchFirstHvl(TargetMaterial::Molybdenum, shippedData(), kMoMo28, 0.36, std::nullopt);
+    for (const auto& [m, through] : {std::pair{with, paddle}, std::pair{without, std::optional<Transmission>{}}}) {
+        ASSERT_EQ(m.outcome, HvlMatchOutcome::Matched);
+        ASSERT_EQ(m.fields.aluminum, m.aluminumText);
+        EXPECT_EQ(m.aluminumText.size(), 5u) << m.aluminumText; // "0.123": thousandths of a mm
+        // The reported HVL is what the model gives with the Al field as written.
+        EXPECT_EQ(firstHvlOf(m.fields, through), m.firstHvl);
+        EXPECT_NEAR(m.firstHvl, 0.36, 0.001);
+        EXPECT_EQ(m.fields.molybdenum, "0.03");
+    }
+    // Through the paddle less aluminium is needed for the same HVL.
+    EXPECT_LT(kv::parseNumber(with.aluminumText) + 0.05, kv::parseNumber(without.aluminumText));
+    EXPECT_GT(kv::parseNumber(with.aluminumText), 0.0);
+
+    const HvlMatch soft = matchFirstHvl(TargetMaterial::Molybdenum, shippedData(), kMoMo28, 0.20, paddle);
+    EXPECT_EQ(soft.outcome, HvlMatchOutcome::BelowUnfiltered);
+    EXPECT_EQ(soft.firstHvl, firstHvlOf(kMoMo28, paddle));
+    EXPECT_TRUE(soft.aluminumText.empty());
+    EXPECT_EQ(soft.fields.aluminum, "0");
+    const HvlMatch hard = matchFirstHvl(TargetMaterial::Molybdenum, shippedData(), kMoMo28, 50.0, paddle);
+    EXPECT_EQ(hard.outcome, HvlMatchOutcome::BeyondReach);
+    EXPECT_EQ(hard.fields.aluminum, "0");
 }
 
 } // namespace
