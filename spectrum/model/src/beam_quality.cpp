@@ -1,8 +1,7 @@
 #include "kv/spectrum/beam_quality.h"
 
-#include "kv/spectrum/xray_data.h"
-
 #include "kv/common/format.h"
+#include "kv/spectrum/xray_data.h"
 
 #include <cmath>
 #include <map>
@@ -15,7 +14,8 @@ namespace {
 const std::array<double, kBins>& airEnergyAbsorption() {
     static const std::array<double, kBins> table = [] {
         std::array<double, kBins> t{};
-        for (int i = 1; i < kBins; ++i) t[i] = xray::massEnergyAbsorption(xray::dryAir(), binEnergy(i));
+        for (int i = 1; i < kBins; ++i)
+            t[i] = xray::massEnergyAbsorption(xray::dryAir(), binEnergy(i));
         return t;
     }();
     return table;
@@ -34,10 +34,11 @@ const std::array<double, kBins>& plateAttenuation(PlateMaterial m) {
     std::lock_guard<std::mutex> guard(lock);
     auto it = tables.find(m);
     if (it != tables.end()) return it->second;
-    const xray::Material mat = m == PlateMaterial::Pmma ? plastic("PMMA", 5, 8, 2, 1.19)
-                                                        : plastic("polycarbonate", 16, 14, 3, 1.20);
+    const xray::Material mat =
+        m == PlateMaterial::Pmma ? plastic("PMMA", 5, 8, 2, 1.19) : plastic("polycarbonate", 16, 14, 3, 1.20);
     std::array<double, kBins> mu{};
-    for (int i = 1; i < kBins; ++i) mu[i] = xray::massAttenuation(mat, binEnergy(i)) * mat.density;
+    for (int i = 1; i < kBins; ++i)
+        mu[i] = xray::massAttenuation(mat, binEnergy(i)) * mat.density;
     return tables.emplace(m, mu).first->second;
 }
 
@@ -46,7 +47,8 @@ const std::array<double, kBins>& plateAttenuation(PlateMaterial m) {
 Transmission plateTransmission(PlateMaterial material, double mm) {
     const auto& mu = plateAttenuation(material);
     Transmission t{};
-    for (int i = 1; i < kBins; ++i) t[i] = std::exp(-mu[i] * mm * 0.1);
+    for (int i = 1; i < kBins; ++i)
+        t[i] = std::exp(-mu[i] * mm * 0.1);
     return t;
 }
 
@@ -55,11 +57,13 @@ std::optional<Transmission> paddleTransmission(const std::optional<Geometry>& ge
     return plateTransmission(geometry->paddleMaterial, geometry->paddleMm);
 }
 
-std::optional<BeamQuality> beamQuality(const std::array<double, kBins>& fluence, const AttenuationColumn& aluminum,
+std::optional<BeamQuality> beamQuality(const std::array<double, kBins>& fluence,
+                                       const AttenuationColumn& aluminum,
                                        const std::optional<Transmission>& through) {
     if (!through) return beamQuality(fluence, aluminum);
     std::array<double, kBins> behind{};
-    for (int i = 1; i < kBins; ++i) behind[i] = fluence[i] * (*through)[i];
+    for (int i = 1; i < kBins; ++i)
+        behind[i] = fluence[i] * (*through)[i];
     return beamQuality(behind, aluminum);
 }
 
@@ -99,8 +103,10 @@ HvlMatch matchFirstHvl(TargetMaterial target, const PhysicalData& data, const Sp
     while (hi - lo > 1) {
         const int mid = lo + (hi - lo) / 2;
         const double h = hvlWith(mid);
-        if (h >= measuredHvl) hi = mid, hiHvl = h;
-        else lo = mid, loHvl = h;
+        if (h >= measuredHvl)
+            hi = mid, hiHvl = h;
+        else
+            lo = mid, loHvl = h;
     }
     const bool takeLow = std::fabs(loHvl - measuredHvl) < std::fabs(hiHvl - measuredHvl);
     const int best = takeLow ? lo : hi;
@@ -116,7 +122,8 @@ HvlMatch matchFirstHvl(TargetMaterial target, const PhysicalData& data, const Sp
     return m;
 }
 
-std::optional<BeamQuality> beamQuality(const std::array<double, kBins>& fluence, const AttenuationColumn& aluminum) {
+std::optional<BeamQuality> beamQuality(const std::array<double, kBins>& fluence,
+                                       const AttenuationColumn& aluminum) {
     const auto& muEn = airEnergyAbsorption();
     std::array<double, kBins> kerma{};
     double photons = 0, energy = 0, total = 0;
@@ -131,14 +138,16 @@ std::optional<BeamQuality> beamQuality(const std::array<double, kBins>& fluence,
 
     auto kermaBehind = [&](double mm) {
         double k = 0;
-        for (int i = 1; i < kBins; ++i) k += kerma[i] * std::exp(-aluminum[i] * mm * 0.1);
+        for (int i = 1; i < kBins; ++i)
+            k += kerma[i] * std::exp(-aluminum[i] * mm * 0.1);
         return k;
     };
     // The kerma falls monotonically with thickness: bisect for the fraction.
     auto thicknessFor = [&](double fraction) {
         const double target = fraction * total;
         double lo = 0, hi = 1;
-        while (kermaBehind(hi) > target && hi < 1e4) hi *= 2;
+        while (kermaBehind(hi) > target && hi < 1e4)
+            hi *= 2;
         for (int n = 0; n < 60; ++n) {
             const double mid = 0.5 * (lo + hi);
             (kermaBehind(mid) > target ? lo : hi) = mid;

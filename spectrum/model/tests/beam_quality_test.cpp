@@ -60,7 +60,8 @@ struct ReferenceBeam {
     std::vector<std::pair<double, double>> bins; // (keV, relative fluence)
     double meanEnergy() const {
         double photons = 0, energy = 0;
-        for (auto [e, phi] : bins) photons += phi, energy += phi * e;
+        for (auto [e, phi] : bins)
+            photons += phi, energy += phi * e;
         return photons > 0 ? energy / photons : 0;
     }
     // On the model's 0.2 keV grid: each bin shared between the two grid
@@ -78,7 +79,8 @@ struct ReferenceBeam {
 };
 
 ReferenceBeam referenceBeam() {
-    std::ifstream in(std::filesystem::path(KV_SOURCE_DIR) / ".." / "shared" / "validation" / "mo30kvp-spectrum.csv");
+    std::ifstream in(std::filesystem::path(KV_SOURCE_DIR) / ".." / "shared" / "validation" /
+                     "mo30kvp-spectrum.csv");
     ReferenceBeam beam;
     for (std::string line; std::getline(in, line);) {
         if (line.empty() || line[0] == '#' || line[0] == 'b') continue;
@@ -130,8 +132,8 @@ const SpectrumFields kMoMo28{.tubeVoltage = "28",
                              .airLayer = "60"};
 
 double firstHvlOf(const SpectrumFields& f, const std::optional<Transmission>& through) {
-    return beamQuality(computeSpectrum(TargetMaterial::Molybdenum, shippedData(), f).table[0], shippedData().aluminum,
-                       through)
+    return beamQuality(computeSpectrum(TargetMaterial::Molybdenum, shippedData(), f).table[0],
+                       shippedData().aluminum, through)
         ->firstHvl;
 }
 
@@ -156,8 +158,10 @@ TEST(BeamQuality, PaddleInTheBeamHardensItByItsMaterialAndThickness) {
 TEST(BeamQuality, MatchingAMeasuredFirstHvlWithAndWithoutThePaddle) {
     const auto paddle = paddleTransmission(Geometry{});
     const HvlMatch with = matchFirstHvl(TargetMaterial::Molybdenum, shippedData(), kMoMo28, 0.36, paddle);
-    const HvlMatch without = matchFirstHvl(TargetMaterial::Molybdenum, shippedData(), kMoMo28, 0.36, std::nullopt);
-    for (const auto& [m, through] : {std::pair{with, paddle}, std::pair{without, std::optional<Transmission>{}}}) {
+    const HvlMatch without =
+        matchFirstHvl(TargetMaterial::Molybdenum, shippedData(), kMoMo28, 0.36, std::nullopt);
+    for (const auto& [m, through] :
+         {std::pair{with, paddle}, std::pair{without, std::optional<Transmission>{}}}) {
         ASSERT_EQ(m.outcome, HvlMatchOutcome::Matched);
         ASSERT_EQ(m.fields.aluminum, m.aluminumText);
         EXPECT_EQ(m.aluminumText.size(), 5u) << m.aluminumText; // "0.123": thousandths of a mm

@@ -1,6 +1,7 @@
 #include "kv/common/codepage.h"
 #include "kv/common/format.h"
 #include "kv/spectrum/beam_quality.h"
+#include "kv/spectrum/equipment_file.h"
 #include "kv/spectrum/spectrum_model.h"
 #include "shipped_data.h"
 #include "spectrum_tool.h"
@@ -32,23 +33,34 @@ TEST(SpectrumTool, WritesWhatDetermineWritesAndPrintsTheBeamQuality) {
     const std::string data = shippedDataDir().string();
     // Omitted fields take the screen's start values; the angles come from equipment.dat (16, 6).
     ToolRun r = run({"--target", "W", "--kv", "28", "--rh", "0.05", "--be", "1", "--data", data, "--out",
-                 (dir.path() / "w28.dat").string(), "--edition", "ja"});
+                     (dir.path() / "w28.dat").string(), "--edition", "ja"});
     ASSERT_EQ(r.status, 0) << r.err;
-    SpectrumFields f{.tubeVoltage = "28", .targetAngle = "16.0", .tubeTiltAngle = "6.0", .beryllium = "1",
-                     .aluminum = "0", .molybdenum = "0", .rhodium = "0.05", .silver = "0", .airLayer = "60"};
+    SpectrumFields f{.tubeVoltage = "28",
+                     .targetAngle = "16.0",
+                     .tubeTiltAngle = "6.0",
+                     .beryllium = "1",
+                     .aluminum = "0",
+                     .molybdenum = "0",
+                     .rhodium = "0.05",
+                     .silver = "0",
+                     .airLayer = "60"};
     const SpectrumResult expected = computeSpectrum(TargetMaterial::Tungsten, shippedData(), f);
     EXPECT_EQ(dir.read("w28.dat"),
               kv::toCp932(spectrumFileText(TargetMaterial::Tungsten, f, expected.table,
                                            kv::texts::japaneseSpectrumFileTexts.labels)));
-    const BeamQuality q = *beamQuality(expected.table[0], shippedData().aluminum);
-    EXPECT_NE(r.out.find("第1半価層 (mm Al): " + kv::format(q.firstHvl, "0.0000")), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("平均エネルギー (keV): " + kv::format(q.meanEnergy, "0.000")), std::string::npos) << r.out;
+    // The HVL of the central ray through the paddle: no Geometry.dat, so 1.5 mm polycarbonate.
+    const BeamQuality q = *beamQuality(expected.table[0], shippedData().aluminum,
+                                       plateTransmission(PlateMaterial::Polycarbonate, 1.5));
+    EXPECT_NE(r.out.find("第1半価層 (mm Al): " + kv::format(q.firstHvl, "0.0000")), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("平均エネルギー (keV): " + kv::format(q.meanEnergy, "0.000")), std::string::npos)
+        << r.out;
 }
 
 TEST(SpectrumTool, ClampedTungstenVoltageReachesTheFileHeader) {
     TempDir dir;
     ToolRun r = run({"--target", "W", "--kv", "10", "--target-angle", "16", "--tilt", "6", "--data",
-                 shippedDataDir().string(), "--out", (dir.path() / "P_SPCTL.dat").string()});
+                     shippedDataDir().string(), "--out", (dir.path() / "P_SPCTL.dat").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readSpectrumFile(dir.path()).tubeVoltage, 15.0);
     EXPECT_NE(dir.read("P_SPCTL.dat").find("Tube voltage = 15.0 kV\r\n"), std::string::npos);
@@ -65,7 +77,9 @@ TEST(SpectrumTool, RefusalsAndFaultsGiveTheMessageAndAFailingStatus) {
     const Case cases[] = {
         {{"--kv", "50.1", "--data", data}, 1, "The tube voltage exceeds the maximum value"},
         {{"--kv", "50.1", "--data", data, "--edition", "ja"}, 1, "管電圧が最大値を超えています"},
-        {{"--target-angle", "14", "--tilt", "6", "--data", data}, 1, "This angle setting cannot cover the field size"},
+        {{"--target-angle", "14", "--tilt", "6", "--data", data},
+         1,
+         "This angle setting cannot cover the field size"},
         {{"--tilt", "50", "--data", data}, 1, "The tube tilt angle is out of range"},
         {{"--data", empty.path().string()}, 1, "The file MUs12.dat is missing or cannot be read"},
         {{"--kv"}, 2, "usage: kv-spectrum"},
@@ -90,6 +104,122 @@ TEST(SpectrumTool, RefusalsAndFaultsGiveTheMessageAndAFailingStatus) {
     ToolRun none = run({"--data", data, "--kv", "0.3"});
     EXPECT_EQ(none.status, 0);
     EXPECT_NE(none.out.find("Mean energy (keV): -"), std::string::npos) << none.out;
+}
+
+// A data folder of its own, to hold a Geometry.dat.
+struct DataCopy {
+    TempDir dir;
+    DataCopy() {
+        for (const char* name : {kAttenuationFileName, kStoppingPowerFileName, kEquipmentFileName})
+            std::filesystem::copy_file(shippedDataDir() / name, dir.path() / name);
+    }
+    std::string path() const { return dir.path().string(); }
+};
+
+std::string lineOf(const std::string& out, const std::string& label) {
+    const size_t at = out.find(label + ": ");
+    if (at == std::string::npos) return "";
+    const size_t start = at + label.size() + 2;
+    return out.substr(start, out.find('\n', start) - start);
+}
+
+TEST(SpectrumTool, MatchesAMeasuredHvlWithAndWithoutThePaddle) {
+    DataCopy data;
+    TempDir out;
+    struct Case {
+        std::vector<std::string> extra;
+        std::optional<Transmission> through;
+    };
+    const Case cases[] = {
+        {{}, plateTransmission(PlateMaterial::Polycarbonate, 1.5)},
+        {{"--hvl-with-paddle"}, plateTransmission(PlateMaterial::Polycarbonate, 1.5)},
+        {{"--hvl-without-paddle"}, std::nullopt},
+    };
+    std::vector<double> aluminium;
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {
+            "--kv",        "28",   "--data", data.path(),
+            "--match-hvl", "0.36", "--out",  (out.path() / "P_SPCTL.dat").string()};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        ToolRun r = run(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string al = lineOf(r.out, "Aluminium (mm)");
+        ASSERT_EQ(al.size(), 5u) << r.out;
+        aluminium.push_back(kv::parseNumber(al));
+        EXPECT_NEAR(kv::parseNumber(lineOf(r.out, "First HVL (mm Al)")), 0.36, 0.001) << r.out;
+        // The file's header line shows the aluminium to 0.01 mm, as it always has;
+        // its table is computed with the thousandths, and its central ray has that HVL.
+        const SpectrumFileContents written = readSpectrumFile(out.path());
+        EXPECT_EQ(written.aluminum, kv::parseNumber(kv::format(aluminium.back(), "0.00")));
+        SpectrumFields f{.tubeVoltage = "28",
+                         .targetAngle = "16.0",
+                         .tubeTiltAngle = "6.0",
+                         .beryllium = "0.8",
+                         .aluminum = al,
+                         .molybdenum = "0.03",
+                         .rhodium = "0",
+                         .silver = "0",
+                         .airLayer = "60"};
+        const auto q = beamQuality(computeSpectrum(TargetMaterial::Molybdenum, shippedData(), f).table[0],
+                                   shippedData().aluminum, c.through);
+        EXPECT_NEAR(q->firstHvl, 0.36, 0.001);
+        EXPECT_EQ(lineOf(r.out, "First HVL (mm Al)"), kv::format(q->firstHvl, "0.0000"));
+    }
+    EXPECT_EQ(aluminium[0], aluminium[1]);
+    EXPECT_LT(aluminium[0], aluminium[2]);
+
+    // A thicker paddle in Geometry.dat needs less aluminium for the same HVL.
+    data.dir.write(kGeometryFileName, "paddle_mm = 3\r\n");
+    ToolRun thick = run({"--kv", "28", "--data", data.path(), "--match-hvl", "0.36"});
+    ASSERT_EQ(thick.status, 0) << thick.err;
+    EXPECT_LT(kv::parseNumber(lineOf(thick.out, "Aluminium (mm)")), aluminium[0]);
+}
+
+TEST(SpectrumTool, RefusedMatchesAndGeometryFaults) {
+    DataCopy data;
+    TempDir out;
+    const std::string written = (out.path() / "P_SPCTL.dat").string();
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"--kv", "28", "--match-hvl", "0.2", "--out", written},
+         3,
+         "without aluminium the first HVL is already 0.31"},
+        {{"--kv", "28", "--match-hvl", "0.2", "--edition", "ja"},
+         3,
+         "この半価層になるアルミニウムフィルタはありません"},
+        {{"--kv", "28", "--match-hvl", "40", "--out", written}, 3, "No aluminium filter from 0 to 10 mm"},
+        {{"--kv", "0.3", "--match-hvl", "0.3"}, 3, "no photons"},
+        {{"--match-hvl", "thick"}, 2, "greater than 0"},
+        {{"--match-hvl", "-0.3"}, 2, "greater than 0"},
+        {{"--match-hvl", "inf"}, 2, "greater than 0"},
+        {{"--hvl-with-paddle", "--hvl-without-paddle"}, 2, "usage: kv-spectrum"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--data", data.path()});
+        ToolRun r = run(args);
+        EXPECT_EQ(r.status, c.status) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_TRUE(r.out.empty()) << r.out;
+    }
+    EXPECT_FALSE(std::filesystem::exists(written)) << "a refused match wrote a file";
+
+    data.dir.write(kGeometryFileName, "paddle_mm = 2\r\npaddle_material = glass\r\n");
+    ToolRun bad = run({"--data", data.path()});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("Geometry.dat names a material other than polycarbonate or pmma in line 2"),
+              std::string::npos)
+        << bad.err;
+    // Without the paddle the file is not needed.
+    EXPECT_EQ(run({"--data", data.path(), "--hvl-without-paddle"}).status, 0);
+
+    ToolRun help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("with the compression paddle"), std::string::npos) << help.out;
 }
 
 } // namespace

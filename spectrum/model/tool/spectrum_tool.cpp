@@ -3,8 +3,10 @@
 #include "kv/common/format.h"
 #include "kv/spectrum/beam_quality.h"
 #include "kv/spectrum/equipment_file.h"
+#include "kv/spectrum/geometry_file.h"
 #include "kv/spectrum/spectrum_model.h"
 
+#include <cmath>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -15,27 +17,61 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::map<std::string, std::string SpectrumFields::*> kFieldOptions = {
-    {"--kv", &SpectrumFields::tubeVoltage},   {"--target-angle", &SpectrumFields::targetAngle},
+    {"--kv", &SpectrumFields::tubeVoltage},     {"--target-angle", &SpectrumFields::targetAngle},
     {"--tilt", &SpectrumFields::tubeTiltAngle}, {"--be", &SpectrumFields::beryllium},
-    {"--al", &SpectrumFields::aluminum},      {"--mo", &SpectrumFields::molybdenum},
-    {"--rh", &SpectrumFields::rhodium},       {"--ag", &SpectrumFields::silver},
+    {"--al", &SpectrumFields::aluminum},        {"--mo", &SpectrumFields::molybdenum},
+    {"--rh", &SpectrumFields::rhodium},         {"--ag", &SpectrumFields::silver},
     {"--air", &SpectrumFields::airLayer},
 };
+
+std::string fill(std::string_view text, double value) {
+    std::string s(text);
+    const size_t at = s.find("{hvl}");
+    if (at != std::string::npos) s.replace(at, 5, kv::format(value, "0.0000"));
+    return s;
+}
+
+std::string matchRefusal(const HvlMatch& m, double measured, const texts::SpectrumFileTexts& t) {
+    switch (m.outcome) {
+    case HvlMatchOutcome::BelowUnfiltered:
+        return fill(t.matchBelowUnfiltered, m.firstHvl);
+    case HvlMatchOutcome::BeyondReach:
+        return fill(t.matchBeyondReach, m.firstHvl);
+    case HvlMatchOutcome::NoBeam:
+    case HvlMatchOutcome::Matched:
+        break;
+    }
+    return fill(t.matchNoBeam, measured);
+}
 
 } // namespace
 
 int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const texts::SpectrumFileTexts* t = &texts::englishSpectrumFileTexts;
     std::map<std::string, std::string> given;
-    for (size_t n = 0; n < args.size(); n += 2) {
+    bool withPaddle = true, paddleChosen = false;
+    for (size_t n = 0; n < args.size(); ++n) {
         const std::string& opt = args[n];
-        const bool known = kFieldOptions.count(opt) || opt == "--target" || opt == "--edition" || opt == "--data" ||
-                           opt == "--out";
+        if (opt == "--help") {
+            out << t->toolUsage.view() << "\n";
+            return 0;
+        }
+        if (opt == "--hvl-with-paddle" || opt == "--hvl-without-paddle") {
+            const bool with = opt == "--hvl-with-paddle";
+            if (paddleChosen && with != withPaddle) {
+                err << t->toolUsage.view() << "\n";
+                return 2;
+            }
+            withPaddle = with, paddleChosen = true;
+            continue;
+        }
+        const bool known = kFieldOptions.count(opt) || opt == "--target" || opt == "--edition" ||
+                           opt == "--data" || opt == "--out" || opt == "--match-hvl";
         if (!known || n + 1 >= args.size()) {
             err << t->toolUsage.view() << "\n";
             return 2;
         }
-        given[opt] = args[n + 1];
+        given[opt] = args[++n];
     }
     if (given.count("--edition")) {
         const std::string& e = given["--edition"];
@@ -45,10 +81,20 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
         }
         t = &texts::spectrumFileTextsOf(e == "ja" ? texts::Edition::Japanese : texts::Edition::English);
     }
+    std::optional<double> measuredHvl;
+    if (given.count("--match-hvl")) {
+        double v = 0;
+        if (!kv::parseNumberStrict(given["--match-hvl"], v) || !std::isfinite(v) || !(v > 0)) {
+            err << t->toolMatchNotAnHvl.view() << "\n" << t->toolUsage.view() << "\n";
+            return 2;
+        }
+        measuredHvl = v;
+    }
     TargetMaterial target = TargetMaterial::Molybdenum;
     if (given.count("--target")) {
         const std::string& m = given["--target"];
-        if (m == "W") target = TargetMaterial::Tungsten;
+        if (m == "W")
+            target = TargetMaterial::Tungsten;
         else if (m != "Mo") {
             err << t->toolUsage.view() << "\n";
             return 2;
@@ -75,6 +121,27 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
             err << refusalMessage(check, *t) << "\n";
             return 1;
         }
+        // The HVL is that of the beam through the paddle of Geometry.dat unless asked otherwise.
+        std::optional<Transmission> through;
+        if (withPaddle) {
+            try {
+                through = paddleTransmission(readGeometry(dataDir));
+            } catch (const kv::RecordError& e) {
+                err << describe(e, texts::settingsFileTextsOf(t == &texts::japaneseSpectrumFileTexts
+                                                                  ? texts::Edition::Japanese
+                                                                  : texts::Edition::English))
+                    << "\n";
+                return 1;
+            }
+        }
+        if (measuredHvl) {
+            const HvlMatch m = matchFirstHvl(target, data, fields, *measuredHvl, through);
+            if (m.outcome != HvlMatchOutcome::Matched) {
+                err << matchRefusal(m, *measuredHvl, *t) << "\n";
+                return 3;
+            }
+            fields = m.fields;
+        }
         const SpectrumResult result = computeSpectrum(target, data, fields);
         if (result.tubeVoltageText) fields.tubeVoltage = *result.tubeVoltageText;
 
@@ -84,8 +151,9 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
             writeSpectrumFile(dir, target, fields, result.table, t->labels, file.filename().string());
             out << t->toolWritten.view() << ": " << file.string() << "\n";
         }
+        if (measuredHvl) out << t->toolAluminium.view() << ": " << fields.aluminum << "\n";
         // A spectrum without photons has no beam quality to show.
-        const auto q = beamQuality(result.table[0], data.aluminum);
+        const auto q = beamQuality(result.table[0], data.aluminum, through);
         auto shown = [&](double BeamQuality::*figure, const char* pattern) {
             return q ? kv::format((*q).*figure, pattern) : std::string("-");
         };

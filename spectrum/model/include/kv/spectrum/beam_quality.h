@@ -23,7 +23,8 @@ struct BeamQuality {
 
 // `fluence` is a column of the spectrum table (photons per bin, bins 1..250);
 // negative entries count as none. Empty when the ray carries no air kerma.
-std::optional<BeamQuality> beamQuality(const std::array<double, kBins>& fluence, const AttenuationColumn& aluminum);
+std::optional<BeamQuality> beamQuality(const std::array<double, kBins>& fluence,
+                                       const AttenuationColumn& aluminum);
 
 // Fraction of each bin's photons that crosses a plate of `mm` millimetres
 // (the compression paddle: the same compositions and densities the engines use).
@@ -34,7 +35,8 @@ std::optional<Transmission> paddleTransmission(const std::optional<Geometry>& ge
 
 // The figures of the ray behind `through` (when given), as measured with the
 // plate in the beam.
-std::optional<BeamQuality> beamQuality(const std::array<double, kBins>& fluence, const AttenuationColumn& aluminum,
+std::optional<BeamQuality> beamQuality(const std::array<double, kBins>& fluence,
+                                       const AttenuationColumn& aluminum,
                                        const std::optional<Transmission>& through);
 
 enum class HvlMatchOutcome {
