@@ -12,6 +12,12 @@ namespace kv::engine {
 
 namespace {
 
+// A plate as Geometry.dat gives it, with at least one decimal: "1.5", "2.0", "2.75".
+std::string mm(double v) {
+    std::string s = plainDecimal(v);
+    return s.find('.') == std::string::npos ? s + ".0" : s;
+}
+
 std::string percent(double rel) {
     return format(rel * 100.0, "0.00") + " %";
 }
@@ -36,8 +42,11 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
                 " x " + format(in.phantom.thickness, "0.0") + " cm, glandular fraction " +
                 in.phantom.fractionText + " % (" + in.phantom.compositionFile + ", " +
                 format(in.composition.material.density, "0.0000") + " g/cm3)");
-    l.push_back(
-        " Compression paddle 1.5 mm polycarbonate; breast support 2.0 mm PMMA, 1.5 cm above the detector");
+    const spectrum::Geometry& g = in.geometry;
+    l.push_back(" Compression paddle " + mm(g.paddleMm) + " mm " +
+                std::string(spectrum::materialName(g.paddleMaterial)) + "; breast support " +
+                mm(g.supportMm) + " mm " + std::string(spectrum::materialName(g.supportMaterial)) +
+                ", 1.5 cm above the detector");
     l.push_back(" FID " + format(c.fid, "0.0") + " cm, FCD " + format(c.fcd, "0.0") + " cm, field " +
                 format(c.fieldX, "0.0") + " x " + format(c.fieldY, "0.0") + " cm at the detector");
     if (tomo) {

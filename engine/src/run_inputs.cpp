@@ -60,6 +60,15 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
     in.phantom = readOrExplain(ph, [&] { return workbench::readPhantomFile(dir); });
     in.equipment = readOrExplain(spectrum::kEquipmentFileName, [&] { return spectrum::readEquipment(dir); });
     in.spectrum = readOrExplain(spectrum::kSpectrumFileName, [&] { return spectrum::readSpectrumFile(dir); });
+    try {
+        in.geometry = spectrum::readGeometry(dir);
+    } catch (const RecordError& e) {
+        // what() already begins with the file name.
+        std::string m = e.what(), prefix = std::string(spectrum::kGeometryFileName);
+        if (m.rfind(prefix, 0) == 0) m.erase(0, prefix.size());
+        if (m.rfind(", ", 0) == 0 || m.rfind(": ", 0) == 0) m.erase(0, 2);
+        throw InputError(spectrum::kGeometryFileName, m);
+    }
 
     const workbench::ControlFile& c = in.control;
     if (!(c.histories >= 1.0))
@@ -111,7 +120,7 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
     if (!oneLine(p.fractionText))
         throw InputError(
             ph, "line 1, the glandular fraction, holds a control character (a line end inside the line?)");
-    double room = c.fid - kSupportToDetector - kSupportThickness - p.thickness - kPaddleThickness;
+    double room = c.fid - kSupportToDetector - in.geometry.supportMm / 10 - p.thickness - in.geometry.paddleMm / 10;
     if (!(room > 1.0))
         throw InputError(mc, "the FID of " + cm(c.fid) + " (line 3) leaves no room for the support, the " +
                                  plainDecimal(p.thickness) + " cm phantom and the paddle");
@@ -196,6 +205,14 @@ WorkbenchSetup workbenchSetup(const RunInputs& in) {
     s.phantomY = in.phantom.sizeY;
     s.thickness = in.phantom.thickness;
     s.phantom = in.composition.material;
+    auto plate = [](spectrum::PlateMaterial m) {
+        return m == spectrum::PlateMaterial::Pmma ? materials::pmma() : materials::polycarbonate();
+    };
+    // Divided, so that the usual plates are the very constants (1.5 / 10 == 0.15).
+    s.paddleThickness = in.geometry.paddleMm / 10;
+    s.paddle = plate(in.geometry.paddleMaterial);
+    s.supportThickness = in.geometry.supportMm / 10;
+    s.support = plate(in.geometry.supportMaterial);
     s.spectrum = raySpectra(in.spectrum);
     return s;
 }

@@ -221,8 +221,11 @@ WorkbenchSimulation::WorkbenchSimulation(WorkbenchSetup s) : setup_(std::move(s)
     if (!(s_.phantomX > 0 && s_.phantomX <= 2 * kVoxelsX * kVoxel + 1e-9 && s_.phantomY > 0 &&
           s_.phantomY <= kVoxelsY * kVoxel + 1e-9))
         throw std::invalid_argument("phantom size outside the 15 x 15 cm voxel grid");
-    double top = s_.fid - kSupportToDetector - kSupportThickness - s_.thickness;
-    if (!(top - kPaddleThickness > 0.5)) throw std::invalid_argument("FID too short for the phantom");
+    if (!(s_.paddleThickness >= 0 && s_.paddleThickness <= 1.0 && s_.supportThickness >= 0 &&
+          s_.supportThickness <= 1.0))
+        throw std::invalid_argument("paddle or support outside 0..1 cm");
+    double top = s_.fid - kSupportToDetector - s_.supportThickness - s_.thickness;
+    if (!(top - s_.paddleThickness > 0.5)) throw std::invalid_argument("FID too short for the phantom");
     if (s_.tomosynthesis && !(s_.fad > 0 && s_.fad <= s_.fid))
         throw std::invalid_argument("FAD outside 0..FID");
     if (!(s_.fcd > 0)) throw std::invalid_argument("FCD must be positive");
@@ -231,12 +234,12 @@ WorkbenchSimulation::WorkbenchSimulation(WorkbenchSetup s) : setup_(std::move(s)
     for (int iz = 0; iz < layers_; ++iz)
         layerThickness_.push_back(std::min(kVoxel, s_.thickness - kVoxel * iz));
     phantomTop_ = top;
-    paddleTop_ = top - kPaddleThickness;
+    paddleTop_ = top - s_.paddleThickness;
 
     Material gland = materials::glandular();
     physics_.emplace_back(s_.phantom);
-    physics_.emplace_back(materials::polycarbonate());
-    physics_.emplace_back(materials::pmma());
+    physics_.emplace_back(s_.paddle);
+    physics_.emplace_back(s_.support);
     const MaterialPhysics& ph = physics_[0];
     MaterialPhysics glandPhys(gland);
     glandWeight_.build([&](double e) { return glandPhys.muEnOverRho(e) / ph.muEnOverRho(e); });
@@ -245,12 +248,15 @@ WorkbenchSimulation::WorkbenchSimulation(WorkbenchSetup s) : setup_(std::move(s)
     double bottom = top + s_.thickness;
     std::vector<Region> regions;
     regions.push_back({{{{-s_.phantomX / 2, 0.0, top}, {s_.phantomX / 2, s_.phantomY, bottom}}}, 0, false});
-    regions.push_back(
-        {{{{-kPlateHalfWidth, 0.0, top - kPaddleThickness}, {kPlateHalfWidth, kPlateDepth, top}}}, 1, false});
-    regions.push_back(
-        {{{{-kPlateHalfWidth, 0.0, bottom}, {kPlateHalfWidth, kPlateDepth, bottom + kSupportThickness}}},
-         2,
-         false});
+    // A plate of no thickness is left out rather than made an empty box.
+    if (s_.paddleThickness > 0)
+        regions.push_back(
+            {{{{-kPlateHalfWidth, 0.0, paddleTop_}, {kPlateHalfWidth, kPlateDepth, top}}}, 1, false});
+    if (s_.supportThickness > 0)
+        regions.push_back({{{{-kPlateHalfWidth, 0.0, bottom},
+                             {kPlateHalfWidth, kPlateDepth, bottom + s_.supportThickness}}},
+                           2,
+                           false});
     // The world ends at the detector plane: what reaches it is not followed.
     scene_ =
         std::make_unique<Scene>(std::move(regions), Box{{-1e4, -1e4, -1e3}, {1e4, 1e4, s_.fid}}, kVacuum);

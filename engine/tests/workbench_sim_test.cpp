@@ -7,6 +7,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <thread>
+#include <utility>
 
 using namespace kv::engine;
 
@@ -84,14 +85,16 @@ TEST(WorkbenchSimulation, DoseFallsWithDepthAndMatchesItsOwnSummaries) {
 // the fluence, the paddle's attenuation and mu_en of glandular tissue, all
 // taken from the air kerma's own normalisation.
 TEST(WorkbenchSimulation, EntrancePrimaryDoseMatchesTheAnalyticValue) {
-    for (double e : {17.0, 25.0}) {
+    // The second beam crosses a paddle of another material and thickness.
+    for (auto [e, thick] : {std::pair{17.0, false}, std::pair{25.0, true}}) {
         WorkbenchSetup s = setup(5.0);
+        if (thick) s.paddle = materials::pmma(), s.paddleThickness = 0.3;
         s.spectrum.energies = {e};
         s.spectrum.weights.assign(42, {1.0});
         WorkbenchSimulation sim(s);
         RunControl ctl;
         WorkbenchResult r = sim.run(1'500'000, 8, 2, ctl);
-        MaterialPhysics paddle(materials::polycarbonate()), phantom(s.phantom);
+        MaterialPhysics paddle(s.paddle), phantom(s.phantom);
         double glandMuEn = MixtureData::energyAbsorption(materials::glandular(), e);
         double muEn = MixtureData::energyAbsorption(s.phantom, e);
         // Per history: fluence = 1 / (emitted * r^2); first interactions in the
@@ -105,7 +108,7 @@ TEST(WorkbenchSimulation, EntrancePrimaryDoseMatchesTheAnalyticValue) {
                 double fluence = 1.0 / (sim.source().emittedIntoField() * r2);
                 double mu = phantom.muTotal(e), path = kVoxel / cosPsi;
                 double firstInLayer = (1.0 - std::exp(-mu * path)) * (muEn * s.phantom.density / mu);
-                expected += fluence * std::exp(-paddle.muTotal(e) * kPaddleThickness / cosPsi) *
+                expected += fluence * std::exp(-paddle.muTotal(e) * s.paddleThickness / cosPsi) *
                             firstInLayer / (s.phantom.density * kVoxel) * cosPsi * e * 1000.0 * glandMuEn /
                             muEn;
                 ++n;

@@ -1,10 +1,11 @@
 #pragma once
 // What an engine reads from the working directory at its start, checked
 // once: MC.dat, Phantom.dat, equipment.dat, P_SPCTL.dat and the composition
-// file that Phantom.dat names.
+// file that Phantom.dat names, and Geometry.dat when it is there.
 #include "kv/engine/material.h"
 #include "kv/engine/workbench_sim.h"
 #include "kv/spectrum/equipment_file.h"
+#include "kv/spectrum/geometry_file.h"
 #include "kv/spectrum/spectrum_file.h"
 #include "kv/workbench/control_file.h"
 #include "kv/workbench/phantom_file.h"
@@ -25,7 +26,7 @@ struct InputError : std::runtime_error {
     std::string file;
 };
 
-inline constexpr double kMaxHistories = 1e11; // the voxel sums stay exact up to here
+inline constexpr double kMaxHistories = 1e11;                     // the voxel sums stay exact up to here
 inline constexpr double kMinThickness = 0.1, kMaxThickness = 6.0; // cm
 inline constexpr double kMaxDistance = 500.0;                     // cm: FID, FAD, FCD
 inline constexpr double kMaxAngularRange = 60.0;                  // deg, plus and minus
@@ -37,6 +38,7 @@ struct RunInputs {
     spectrum::EquipmentRecord equipment;
     spectrum::SpectrumFileContents spectrum;
     Composition composition;
+    spectrum::Geometry geometry; // paddle and support; Geometry.dat or the usual plates
     uint64_t histories = 0;
 };
 

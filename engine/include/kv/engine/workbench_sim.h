@@ -17,8 +17,8 @@ namespace kv::engine {
 inline constexpr int kVoxelsX = 75;  // outwards from X = 0, both halves folded together
 inline constexpr int kVoxelsY = 150; // from the chest-wall edge
 inline constexpr int kMaxLayers = 60;
-inline constexpr double kVoxel = 0.1; // cm
-inline constexpr double kPaddleThickness = 0.15;
+inline constexpr double kVoxel = 0.1;            // cm
+inline constexpr double kPaddleThickness = 0.15; // cm, when Geometry.dat says otherwise nothing
 inline constexpr double kSupportThickness = 0.2;
 inline constexpr double kSupportToDetector = 1.5;
 inline constexpr double kPlateHalfWidth = 12.0; // paddle and support reach past the field
@@ -38,6 +38,8 @@ struct WorkbenchSetup {
     double fieldX = 15.0, fieldY = 15.0;       // cm at the detector plane
     double phantomX = 15.0, phantomY = 15.0;   // cm
     double thickness = 5.0;                    // cm
+    double paddleThickness = kPaddleThickness, supportThickness = kSupportThickness; // cm, 0 for none
+    Material paddle = materials::polycarbonate(), support = materials::pmma();
     Material phantom;
     RaySpectra spectrum;
     DoseEstimator estimator = DoseEstimator::TrackLength;
