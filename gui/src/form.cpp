@@ -15,6 +15,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
+#include <QScrollArea>
+#include <QScrollBar>
 
 namespace kv::gui {
 namespace {
@@ -35,6 +38,44 @@ void setColour(QWidget* w, QPalette::ColorRole role, const std::optional<Colour>
     pal.setColor(role, c->qt());
     w->setPalette(pal);
 }
+
+// The client area of a form: its controls, and its lines and shapes below them.
+class ClientArea : public QWidget {
+public:
+    ClientArea(DecorationHost& host, QWidget* parent) : QWidget(parent), host_(host) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        host_.paintDecorations(p);
+    }
+
+private:
+    DecorationHost& host_;
+};
+
+// A label never clips its caption: a font taller or wider than the label's
+// rectangle (a Japanese font's strokes below the line) makes it grow, about
+// the point its alignment keeps, so the text itself stays where it was.
+void growToText(QLabel* l, Align align) {
+    const QSize need = QFontMetrics(l->font()).size(0, l->text()) + QSize(2 * l->frameWidth(), 2 * l->frameWidth());
+    QRect r = l->geometry();
+    if (need.height() > r.height())
+        r.setHeight(need.height());
+    const int extra = need.width() - r.width();
+    if (extra > 0) {
+        if (align == Align::Centre)
+            r.adjust(-extra / 2, 0, extra - extra / 2, 0);
+        else if (align == Align::Right)
+            r.adjust(-extra, 0, 0, 0);
+        else
+            r.adjust(0, 0, extra, 0);
+    }
+    l->setGeometry(r);
+}
+
+// What a window manager's frame and title bar take, at most, on a desktop.
+constexpr QSize kFrameAllowance(12, 40);
 
 } // namespace
 
@@ -58,30 +99,86 @@ Form::Form(const Window& window, std::span<const Control> controls, QWidget* par
                    Qt::MSWindowsFixedSizeDialogHint);
     setObjectName(qs(window.name));
     setWindowTitle(qs(window.caption));
-    setFixedSize(twipsToPixels(window.width), twipsToPixels(window.height));
     setFont(fontOf({}, window.font));
     if (window.back) {
         setColour(this, QPalette::Window, window.back);
         setAutoFillBackground(true);
     }
+    // The controls sit on a client area of the form's own size; it scrolls
+    // only when a desktop is too small for the whole form.
+    scroller_ = new QScrollArea(this);
+    scroller_->setObjectName(QStringLiteral("FormScroller"));
+    scroller_->setFrameShape(QFrame::NoFrame);
+    scroller_->setWidgetResizable(false);
+    client_ = new ClientArea(*this, nullptr);
+    client_->setObjectName(QStringLiteral("FormClient"));
+    client_->setFixedSize(clientSize());
+    scroller_->setWidget(client_);
+    scroller_->viewport()->setAutoFillBackground(false);
+    client_->setAutoFillBackground(false);
+    fitInto(QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
     for (const Control& c : table_)
         build(c);
     place();
 }
 
+QSize Form::clientSize() const { return {twipsToPixels(window_.width), twipsToPixels(window_.height)}; }
+
+void Form::fitInto(QSize available) {
+    const QSize client = clientSize();
+    QSize room = available;
+    if (available.width() < QWIDGETSIZE_MAX)
+        room -= kFrameAllowance;
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroller_);
+    QSize size = client;
+    bool scrollX = client.width() > room.width();
+    bool scrollY = client.height() > room.height();
+    // A scroll bar in one direction takes room from the other.
+    if (scrollX && client.height() + bar > room.height())
+        scrollY = true;
+    if (scrollY && client.width() + bar > room.width())
+        scrollX = true;
+    if (scrollX)
+        size.setWidth(room.width());
+    else if (scrollY)
+        size.setWidth(client.width() + bar);
+    if (scrollY)
+        size.setHeight(room.height());
+    else if (scrollX)
+        size.setHeight(client.height() + bar);
+    scroller_->setHorizontalScrollBarPolicy(scrollX ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    scroller_->setVerticalScrollBarPolicy(scrollY ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    setFixedSize(size);
+    scroller_->setGeometry(QRect(QPoint(0, 0), size));
+}
+
 void Form::place() {
-    const QSize size(twipsToPixels(window_.width), twipsToPixels(window_.height));
+    // The offscreen platform has no desktop, only a nominal screen: there the
+    // form keeps its own size, as the screen tests measure it.
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen && QGuiApplication::platformName() != QStringLiteral("offscreen"))
+        fitInto(screen->availableGeometry().size());
+    const QSize size = this->size();
     if (window_.placement == Placement::AtClientPosition) {
         setGeometry(QRect(toPixels(window_.left, window_.top), size));
         return;
     }
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    if (screen) {
         const QRect avail = screen->availableGeometry();
-        setGeometry(QRect(avail.center() - QPoint(size.width() / 2, size.height() / 2), size));
+        QPoint topLeft = avail.center() - QPoint(size.width() / 2, size.height() / 2);
+        topLeft.setX(std::max(topLeft.x(), avail.left()));
+        topLeft.setY(std::max(topLeft.y(), avail.top()));
+        setGeometry(QRect(topLeft, size));
     }
 }
 
-QWidget* Form::parentOf(const Control& c) { return c.parent.empty() ? this : find<QWidget>(c.parent); }
+void Form::setCaptionAddition(const QString& addition) {
+    setWindowTitle(addition.isEmpty() ? qs(window_.caption) : qs(window_.caption) + QStringLiteral(" - ") + addition);
+}
+
+QString Form::caption() const { return qs(window_.caption); }
+
+QWidget* Form::parentOf(const Control& c) { return c.parent.empty() ? client_ : find<QWidget>(c.parent); }
 
 void Form::build(const Control& c) {
     const QString name = qs(c.name);
@@ -198,6 +295,8 @@ void Form::build(const Control& c) {
         w->adjustSize();
     } else {
         placeTwips(w, c.rect);
+        if (c.kind == Kind::Label && !text.isEmpty())
+            growToText(static_cast<QLabel*>(w), c.align);
     }
 }
 
@@ -219,10 +318,5 @@ void Form::onClick(std::string_view name, std::function<void()> action) {
 }
 
 QPointF Form::unitsToPixels(QPointF twips) const { return twips / kTwipsPerPixel; }
-
-void Form::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    paintDecorations(p);
-}
 
 } // namespace kv::gui

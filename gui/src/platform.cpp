@@ -1,7 +1,10 @@
 #include "kv/gui/platform.h"
 
+#include "kv/gui/program.h"
+
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
 
@@ -12,8 +15,22 @@ class ModalMessages : public MessageSink {
 public:
     void show(const QString& text, MessageIcon icon) override {
         QMessageBox box(icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
-                        QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok, QApplication::activeWindow());
+                        programTitle(), text, QMessageBox::Ok, QApplication::activeWindow());
         box.exec();
+    }
+    bool ask(const QString& text) override {
+        QMessageBox box(QMessageBox::Question, programTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                        QApplication::activeWindow());
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    }
+    QString chooseSaveFile(const QString& suggested, const QString& filter) override {
+        // The overwrite question is ours, asked after the choice.
+        return QFileDialog::getSaveFileName(QApplication::activeWindow(), programTitle(), suggested, filter, nullptr,
+                                            QFileDialog::DontConfirmOverwrite);
+    }
+    QString chooseOpenFile(const QString& dir, const QString& filter) override {
+        return QFileDialog::getOpenFileName(QApplication::activeWindow(), programTitle(), dir, filter);
     }
 };
 

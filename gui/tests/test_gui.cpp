@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QScrollArea>
 #include <QTest>
 
 using namespace kv::gui;
@@ -236,6 +237,58 @@ private slots:
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         QCOMPARE(f.grab().toImage().pixelColor(100, 174), QColor(Qt::white));  // the line on the form
+    }
+
+    void buttonFacesAreFlatAndCaptionsExact() {
+        const Control table[] = {
+            {.name = "Command1", .kind = Kind::Button, .rect = {300, 300, 3000, 615}, .text = "",
+             .back = colours::buttonYellow},
+            {.name = "Command2", .kind = Kind::Button, .rect = {300, 1200, 3000, 615}, .text = "",
+             .back = colours::buttonCyan},
+            {.name = "Label1", .kind = Kind::Label, .rect = {300, 2000, 300, 150}, .text = "Grows",
+             .font = {15.75}, .align = Align::Centre},
+        };
+        Form f({.name = "Form9", .caption = " Definition of Angles", .width = 4000, .height = 3000}, table);
+        QCOMPARE(f.windowTitle(), QStringLiteral(" Definition of Angles"));
+        QCOMPARE(programTitle(), QStringLiteral("Kelvane-Vesk"));
+        f.setCaptionAddition(QStringLiteral("run.vesk"));
+        QCOMPARE(f.windowTitle(), QStringLiteral(" Definition of Angles - run.vesk"));
+        f.setCaptionAddition({});
+        QCOMPARE(f.windowTitle(), QStringLiteral(" Definition of Angles"));
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        // One colour over the whole face, top to bottom: no gradient.
+        for (const char* name : {"Command1", "Command2"}) {
+            QPushButton* b = f.button(name);
+            const QImage face = b->grab().toImage();
+            const QColor want = b->palette().color(QPalette::Button);
+            for (int y = 3; y < face.height() - 3; y += 4)
+                QCOMPARE(face.pixelColor(face.width() / 2, y), want);
+        }
+        // A caption larger than its rectangle is not clipped; its centre stays.
+        QLabel* l = f.label("Label1");
+        QVERIFY(l->width() >= QFontMetrics(l->font()).horizontalAdvance(QStringLiteral("Grows")));
+        QVERIFY(l->height() >= QFontMetrics(l->font()).height());
+        QCOMPARE(l->geometry().center().x(), toPixels(Twips{300, 2000, 300, 150}).center().x());
+    }
+
+    void aFormLargerThanTheDesktopScrolls() {
+        const Control table[] = {
+            {.name = "Command1", .kind = Kind::Button, .rect = {18600, 10680, 615, 615}, .text = "x"},
+        };
+        Form f({.name = "Form2", .caption = "wide", .width = 19620, .height = 11670}, table);
+        QCOMPARE(f.size(), QSize(1308, 778));  // fits as it is
+        f.fitInto(QSize(1280, 1024));
+        QVERIFY(f.width() <= 1280 && f.height() <= 1024);
+        QCOMPARE(f.scroller()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(f.scroller()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QCOMPARE(f.button("Command1")->pos(), QPoint(1240, 712));
+        f.fitInto(QSize(800, 600));
+        QCOMPARE(f.scroller()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QVERIFY(f.width() <= 800 && f.height() <= 600);
+        f.fitInto(QSize(4000, 4000));
+        QCOMPARE(f.size(), QSize(1308, 778));
+        QCOMPARE(f.scroller()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
     }
 
     void fileListFollowsPatternAndRefresh() {

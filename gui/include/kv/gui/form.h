@@ -24,6 +24,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 
 namespace kv::gui {
 
@@ -115,14 +116,24 @@ public:
     void onClick(std::string_view button, std::function<void()> action);
 
     const std::vector<Control>& controls() const { return table_; }
-    // Puts the window where its placement says (centred or at its position).
+    // Puts the window where its placement says (centred or at its position)
+    // and fits it to the desktop.
     void place();
+    // Makes the window no larger than `available` (a desktop's free area):
+    // the client area keeps its controls where they are and scrolls inside a
+    // smaller window. A form that fits keeps its own size and no scroll bars.
+    void fitInto(QSize available);
+    // The client area as the screen's geometry gives it, in pixels.
+    QSize clientSize() const;
+    QScrollArea* scroller() const { return scroller_; }
+
+    // The caption with `addition` after it (empty: the caption alone).
+    void setCaptionAddition(const QString& addition);
+    QString caption() const;
 
     QPointF unitsToPixels(QPointF twips) const override;
-    QWidget* surface() override { return this; }
-
-protected:
-    void paintEvent(QPaintEvent*) override;
+    // Controls, lines and shapes of the form lie on this client area.
+    QWidget* surface() override { return client_; }
 
 private:
     void build(const Control& c);
@@ -130,6 +141,8 @@ private:
 
     Window window_;
     std::vector<Control> table_;
+    QScrollArea* scroller_ = nullptr;
+    QWidget* client_ = nullptr;
 };
 
 // The font a control of the table gets on a form with `formFont`.

@@ -15,6 +15,12 @@ public:
     virtual ~MessageSink() = default;
     // A modal box with one OK button, titled with the program's title.
     virtual void show(const QString& text, MessageIcon icon) = 0;
+    // A modal question with Yes and No (No the default); true for Yes.
+    virtual bool ask(const QString& text) = 0;
+    // A modal save-file dialog starting at `suggested`; empty when cancelled.
+    virtual QString chooseSaveFile(const QString& suggested, const QString& filter) = 0;
+    // A modal open-file dialog in `dir`; empty when cancelled.
+    virtual QString chooseOpenFile(const QString& dir, const QString& filter) = 0;
 };
 
 // The sink in use: a real modal box unless a recorder is installed.
@@ -33,7 +39,23 @@ public:
     MessageRecorder(const MessageRecorder&) = delete;
     MessageRecorder& operator=(const MessageRecorder&) = delete;
     void show(const QString& text, MessageIcon icon) override { entries.push_back({text, icon}); }
+    bool ask(const QString& text) override {
+        questions.push_back(text);
+        return answer;
+    }
+    QString chooseSaveFile(const QString& suggested, const QString&) override {
+        suggestions.push_back(suggested);
+        return chosenFile;
+    }
+    QString chooseOpenFile(const QString& dir, const QString&) override {
+        suggestions.push_back(dir);
+        return chosenFile;
+    }
     std::vector<Entry> entries;
+    std::vector<QString> questions;
+    bool answer = false;              // what every question is answered
+    std::vector<QString> suggestions; // the file each save dialog started at
+    QString chosenFile;               // what every file dialog returns (empty: cancelled)
 
 private:
     MessageSink* previous_;

@@ -10,6 +10,8 @@ namespace kv::gui {
 // Font substitutions, a fixed widget style, the default font, and the title
 // that message boxes carry. The edition is the one the program was linked with.
 void setUpApplication(const QString& title);
+// What message boxes are titled with; window captions stay as the screens give them.
+QString programTitle();
 
 class Program {
 public:
