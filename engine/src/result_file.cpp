@@ -4,6 +4,7 @@
 #include "kv/common/format.h"
 #include "kv/common/records.h"
 #include "kv/results/result_file.h"
+#include "kv/results/run_header.h"
 
 #include <algorithm>
 #include <cmath>
@@ -66,8 +67,8 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
     l.push_back(" Run time: " + format(r.seconds, "0.0") + " s on " +
                 (r.processes > 1 ? std::to_string(r.processes) + " processes of " : std::string()) +
                 std::to_string(r.threads) + " threads, " + format(rate, "0.00E+00") + " histories/s");
-    l.push_back(" Relative uncertainty (1 sigma): 100 % dose " + percent(r.referenceRelSigma) + ", sAGD " +
-                percent(r.columnRelSigma));
+    // The results screens read this line back.
+    l.push_back(results::uncertaintyLine(r.referenceRelSigma, r.columnRelSigma));
     l.push_back(
         " Dose: glandular dose in eV/g per history; air kerma in free space at the FCD in the same unit");
     l.push_back(" Primary: first interaction of photons straight from the focus; scatter: everything after a "

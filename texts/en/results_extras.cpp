@@ -1,0 +1,42 @@
+#include "kv/texts/results_extras.h"
+
+namespace kv::texts {
+
+const ResultsExtrasTexts& resultsExtrasTexts() {
+    static constexpr ResultsExtrasTexts t{
+        .kaLabel = "Air kerma Ka =",
+        .kaTip = "The air kerma you measured with your dosimeter at the FCD, in mGy",
+        .agdLabel = "AGD = Ka x sAGD =",
+        .agdTip = "Average glandular dose of the exposure in mGy; the uncertainty is the sAGD's alone "
+                  "(add your dosimeter's)",
+        .kaRefused = "Air kerma Ka must be a number of 0 mGy or more.",
+        .sagdUnitTip = "sAGD in mGy per mGy: glandular dose per 1 mGy of air kerma in free space at the FCD",
+        .uncertaintyTip = "Relative statistical uncertainty (1 sigma) stated in the result file",
+        .previewTip = "Point at a line to read it whole",
+        .savePicture = "Save picture as PNG...",
+        .copyPicture = "Copy picture",
+        .exportValues = "Export values as CSV...",
+        .overlayPdd = "Overlay the depth dose of another result file...",
+        .removeOverlay = "Remove the overlaid depth dose",
+        .pngFilter = "PNG picture (*.png)",
+        .csvFilter = "CSV table (*.csv)",
+        .resultFilter = "Result files (*.vesk)",
+        .replaceQuestion = "%1 already exists.\nDo you want to replace it?",
+        .cannotWrite = "%1 cannot be written.",
+        .notAFile = "%1 is not a file that can be replaced.",
+        .overlayCannotRead = "%1 cannot be read as a result file.",
+        .exportUsage = "usage: kv-report_en --export DIR RESULT_FILE...\n"
+                       "Writes DIR/S.depth-dose.csv (layer,total,primary,scatter) and DIR/S.dose.csv\n"
+                       "(ix,iy,iz,total,primary,scatter,x_cm,y_cm,z_cm) in percent of the 100 % dose for\n"
+                       "each readable result file S.vesk. The exit status is 1 when a file cannot be read\n"
+                       "or written.",
+        .compareUsage = "usage: kv-report_en [--json] --compare A.vesk B.vesk\n"
+                        "Prints the 100 % dose, the sAGD, the mean percentage and every depth-dose layer of\n"
+                        "A and B, their ratio B/A and the difference (B-A) in units of the combined sigma\n"
+                        "where both files state their uncertainty.",
+        .exportCannotWrite = "cannot write ",
+    };
+    return t;
+}
+
+} // namespace kv::texts

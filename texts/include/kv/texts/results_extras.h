@@ -1,0 +1,41 @@
+#pragma once
+// Texts of what the result screens and kv-report offer beyond their fixed
+// layout: the AGD panel, uncertainties, tool tips, the export and overlay
+// menus, and the export and comparison modes of kv-report.
+#include "kv/texts/text.h"
+
+namespace kv::texts {
+
+struct ResultsExtrasTexts {
+    // The AGD panel of the results screen.
+    Text kaLabel; // before the air-kerma field
+    Text kaTip;
+    Text agdLabel; // before the AGD field
+    Text agdTip;
+    Text kaRefused;      // a Ka that is not a number of 0 or more
+    Text sagdUnitTip;    // on every sAGD field and its unit
+    Text uncertaintyTip; // on the "± x %" beside the 100 % dose and the sAGD
+    Text previewTip;     // the header preview box when the pointer is on no line
+    // Context menus.
+    Text savePicture;
+    Text copyPicture;
+    Text exportValues;
+    Text overlayPdd;
+    Text removeOverlay;
+    Text pngFilter;
+    Text csvFilter;
+    Text resultFilter;
+    // Messages; "%1" stands for the file name.
+    Text replaceQuestion;
+    Text cannotWrite;
+    Text notAFile;
+    Text overlayCannotRead;
+    // kv-report's modes.
+    Text exportUsage;
+    Text compareUsage;
+    Text exportCannotWrite; // then the file name
+};
+
+const ResultsExtrasTexts& resultsExtrasTexts();
+
+} // namespace kv::texts
