@@ -2,7 +2,9 @@
 
 #include "kv/common/codepage.h"
 #include "kv/common/format.h"
+#include "kv/results/report_modes.h"
 #include "kv/results/result_file.h"
+#include "kv/texts/results_extras.h"
 
 #include <cmath>
 #include <filesystem>
@@ -137,6 +139,8 @@ void writeJson(const FileReport& r, std::ostream& out, const texts::ResultsModel
 
 int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
               const texts::ResultsModelTexts& t) {
+    if (std::optional<int> status = runReportMode(args, out, err, t, texts::resultsExtrasTexts()))
+        return *status;
     bool json = false, optionsEnded = false;
     std::vector<std::string> files;
     for (const std::string& a : args) {

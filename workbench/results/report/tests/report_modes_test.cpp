@@ -1,0 +1,183 @@
+// kv-report --export and --compare end to end: result files written by the
+// tests, the tables read back and held against a load of the same file.
+#include "kv/results/dose_tables.h"
+#include "kv/results/report.h"
+#include "kv/results/report_modes.h"
+#include "kv/results/testfiles.h"
+
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace {
+
+using namespace kv::results;
+using namespace kv::results::testfiles;
+namespace fs = std::filesystem;
+
+struct Output {
+    int status;
+    std::string out, err;
+};
+
+Output report(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    int status = RunReport(args, out, err, kv::texts::resultsModelTexts());
+    return {status, out.str(), err.str()};
+}
+
+std::vector<std::vector<std::string>> csv(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    std::stringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::vector<std::string> f;
+        std::stringstream l(line);
+        for (std::string v; std::getline(l, v, ',');)
+            f.push_back(v);
+        if (!line.empty() && line.back() == ',') f.emplace_back();
+        rows.push_back(f);
+    }
+    return rows;
+}
+
+double number(const std::string& s) {
+    double v = std::nan("");
+    std::from_chars(s.data(), s.data() + s.size(), v);
+    return v;
+}
+
+class Modes : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResultFileContent a = makeResult(
+            60, 140, 10,
+            [](int c, int ix, int iy, int iz) {
+                return (c == Primary ? 2.0 : 0.7) * std::exp(-0.05 * iz) * (1 + 0.01 * ix + 0.001 * iy);
+            },
+            4.0);
+        a.description[5] = uncertaintyLine(0.004, 0.003);
+        writeResult(dir.path(), "a.vesk", a);
+        ResultFileContent b = makeResult(
+            75, 150, 12,
+            [](int c, int, int, int iz) { return (c == Primary ? 2.1 : 0.7) * std::exp(-0.05 * iz); }, 4.0);
+        b.description[2] = uncertaintyLine(0.002, 0.004);
+        writeResult(dir.path(), "b.vesk", b);
+        writeResult(dir.path(), "plain.vesk", uniformResult(75, 150, 3, 1.0));
+        const std::string text = resultText(uniformResult(75, 150, 3, 1.0));
+        dir.write("cut.vesk", text.substr(0, text.size() / 2));
+    }
+    std::string path(const std::string& name) const { return (dir.path() / name).string(); }
+    DoseModel load(const std::string& name) const { return *LoadResultFile(dir.path(), name).model; }
+    TempWorkDir dir;
+};
+
+TEST_F(Modes, ExportWritesBothTablesOfEveryReadableFile) {
+    const fs::path out = dir.path() / "out" / "deeper";
+    Output r = report({"--export", out.string(), path("a.vesk"), path("cut.vesk"), path("b.vesk")});
+    EXPECT_EQ(r.status, 1); // cut.vesk cannot be read; the others are written
+    EXPECT_NE(r.err.find("cut.vesk"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(out / "cut.dose.csv"));
+    for (const std::string stem : {"a", "b"}) {
+        const DoseModel m = load(stem + ".vesk");
+        std::ifstream pdd(out / (stem + ".depth-dose.csv"), std::ios::binary);
+        const auto rows = csv(std::string(std::istreambuf_iterator<char>(pdd), {}));
+        ASSERT_EQ(rows.size(), static_cast<size_t>(m.GridCountZ) + 1) << stem;
+        EXPECT_EQ(rows[0], (std::vector<std::string>{"layer", "total", "primary", "scatter"}));
+        for (int iz = 1; iz <= m.GridCountZ; ++iz)
+            for (int c = 0; c < 3; ++c)
+                ASSERT_EQ(number(rows[static_cast<size_t>(iz)][1 + static_cast<size_t>(c)]),
+                          m.DepthDose[c][iz]);
+
+        std::ifstream dose(out / (stem + ".dose.csv"), std::ios::binary);
+        const auto voxels = csv(std::string(std::istreambuf_iterator<char>(dose), {}));
+        ASSERT_EQ(voxels.size(), static_cast<size_t>(m.GridCountX * m.GridCountY * m.GridCountZ) + 1) << stem;
+        EXPECT_EQ(std::vector<std::string>(voxels[0].begin(), voxels[0].begin() + 6),
+                  (std::vector<std::string>{"ix", "iy", "iz", "total", "primary", "scatter"}));
+        for (size_t i = 1; i < voxels.size(); i += 97) {
+            const auto& v = voxels[i];
+            const int ix = std::stoi(v[0]), iy = std::stoi(v[1]), iz = std::stoi(v[2]);
+            ASSERT_TRUE(ix >= 1 && ix <= m.GridCountX && iy >= 1 && iy <= m.GridCountY && iz >= 1 &&
+                        iz <= m.GridCountZ);
+            for (int c = 0; c < 3; ++c)
+                ASSERT_EQ(number(v[3 + static_cast<size_t>(c)]), m.DoseGrid(c, ix, iy, iz)) << i;
+        }
+    }
+}
+
+TEST_F(Modes, ExportRefusesWhatItCannotDo) {
+    struct Row {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+    };
+    dir.write("file", "x");
+    std::filesystem::create_directories(dir.path() / "taken" / "a.dose.csv");
+    const Row rows[] = {
+        {"no files", {"--export", path("x")}, 2},
+        {"no folder", {"--export"}, 2},
+        {"a file where the folder goes", {"--export", path("file"), path("a.vesk")}, 1},
+        {"a folder where a table goes", {"--export", path("taken"), path("a.vesk")}, 1},
+        {"--json with --export", {"--json", "--export", path("x"), path("a.vesk")}, 2},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(report(r.args).status, r.status) << r.name;
+    // The other table of a file is still written when one cannot be.
+    EXPECT_TRUE(fs::exists(dir.path() / "taken" / "a.depth-dose.csv"));
+    EXPECT_TRUE(fs::is_directory(dir.path() / "taken" / "a.dose.csv"));
+}
+
+TEST_F(Modes, CompareGivesRatiosAndSigmaDifferences) {
+    Output r = report({"--compare", path("a.vesk"), path("b.vesk")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto rows = csv(r.out);
+    ASSERT_EQ(rows[0],
+              (std::vector<std::string>{"quantity", "layer", "a", "b", "ratio", "difference_sigma"}));
+    ASSERT_EQ(rows.size(), 1u + 3u + 12u); // B has more layers; A's are empty there
+    const DoseModel a = load("a.vesk"), b = load("b.vesk");
+    const double doseA = a.ReferenceDose / a.AirKerma, doseB = b.ReferenceDose / b.AirKerma;
+    EXPECT_EQ(rows[1][0], "dose_100_percent_mGy");
+    EXPECT_EQ(number(rows[1][2]), doseA);
+    EXPECT_EQ(number(rows[1][3]), doseB);
+    EXPECT_DOUBLE_EQ(number(rows[1][4]), doseB / doseA);
+    EXPECT_DOUBLE_EQ(number(rows[1][5]), (doseB - doseA) / std::hypot(doseA * 0.004, doseB * 0.002));
+    EXPECT_EQ(rows[2][0], "sagd_mGy");
+    EXPECT_DOUBLE_EQ(number(rows[2][5]),
+                     (b.SagdValue - a.SagdValue) / std::hypot(a.SagdValue * 0.003, b.SagdValue * 0.004));
+    EXPECT_EQ(rows[3][0], "mean_percentage");
+    EXPECT_EQ(rows[3][5], ""); // no file states it
+    EXPECT_EQ(rows[4][0], "depth_dose");
+    EXPECT_EQ(rows[4][1], "1");
+    EXPECT_NEAR(number(rows[4][2]), 100, 1e-9);
+    EXPECT_NEAR(number(rows[4][4]), 1, 1e-12);
+    EXPECT_EQ(rows[4][5], "");
+    EXPECT_EQ(number(rows[13][3]), b.DepthDose[0][10]);
+    EXPECT_EQ(rows[14][1], "11");
+    EXPECT_EQ(rows[14][2], "") << "layer 11 is beyond A";
+    EXPECT_EQ(rows[14][4], "");
+
+    // Without a stated uncertainty on one side there is no sigma difference.
+    const auto plain = csv(report({"--compare", path("plain.vesk"), path("b.vesk")}).out);
+    EXPECT_EQ(plain[1][5], "");
+    EXPECT_EQ(plain[2][5], "");
+}
+
+TEST_F(Modes, CompareAsJsonAndItsFailures) {
+    Output j = report({"--json", "--compare", path("a.vesk"), path("b.vesk")});
+    ASSERT_EQ(j.status, 0);
+    EXPECT_EQ(j.out.substr(0, 2), "{\n");
+    EXPECT_NE(j.out.find("{\"quantity\": \"sagd_mGy\", \"layer\": null, \"a\": "), std::string::npos)
+        << j.out;
+    EXPECT_NE(j.out.find("{\"quantity\": \"depth_dose\", \"layer\": 12, \"a\": null, \"b\": "),
+              std::string::npos);
+    EXPECT_NE(j.out.find("\"difference_sigma\": null}"), std::string::npos);
+    EXPECT_EQ(report({"--compare", path("a.vesk"), path("cut.vesk")}).status, 1);
+    EXPECT_EQ(report({"--compare", path("a.vesk")}).status, 2);
+    EXPECT_EQ(report({"--compare", path("a.vesk"), path("b.vesk"), path("plain.vesk")}).status, 2);
+    // The file list of the report itself is unchanged by the modes.
+    EXPECT_EQ(report({path("a.vesk")}).status, 0);
+}
+
+} // namespace
