@@ -1,11 +1,20 @@
 #include "kv/results/depth_dose_screen.h"
 
 #include "kv/common/format.h"
+#include "kv/gui/platform.h"
 #include "kv/gui/qtext.h"
+#include "kv/results/dose_tables.h"
+#include "kv/results/picture_export.h"
+#include "kv/results/result_file.h"
 #include "kv/texts/depth_dose.h"
+#include "kv/texts/results_extras.h"
 
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 
 #include <cmath>
 
@@ -52,6 +61,9 @@ std::vector<Control> table() {
         {.name = "Text1", .kind = Kind::TextBox, .rect = {3720, 10080, 1095, 450}, .font = number,
          .align = Align::Centre},
         {.name = "Label4", .kind = Kind::Label, .rect = {4920, 10200}, .text = t.mGy, .font = panel, .back = kPanel},
+        // The stated uncertainty of the 100 % dose, in the free end of its row.
+        {.name = "Label13", .kind = Kind::Label, .rect = {5520, 10215, 1335, 300}, .font = {11.25, false, false, kSerif},
+         .back = kPanel, .tip = texts::resultsExtrasTexts().uncertaintyTip},
         {.name = "Label2", .kind = Kind::Label, .rect = {t.sagdLeft, 10680}, .text = t.sagd, .font = panel,
          .back = kPanel},
         {.name = "Text7", .kind = Kind::TextBox, .rect = {3720, 10560, 1095, 480}, .font = number,
@@ -173,6 +185,30 @@ void PaintDepthDoseGraph(Canvas& g, const DoseModel& m) {
     }
 }
 
+void PaintDepthDoseOverlay(Canvas& g, const DepthDoseOverlay& o) {
+    g.setScale(kGraphLeft, kGraphTop, kGraphWidth, kGraphHeight);
+    g.setPenWidth(2);
+    g.setPenStyle(PenStyle::Solid);
+    bool started = false;
+    double y = 0;
+    for (int iz = 1; iz <= std::min(o.layers, kDepthDoseExtent - 1); ++iz) {
+        if (!percentToGraphY(o.total[static_cast<size_t>(iz)], y) && !started)
+            continue;
+        const double x = 100.0 * iz - 50;
+        if (!started) {
+            g.point(x, y, kOverlayColour);
+            started = true;
+        } else {
+            g.lineTo(x, y, kOverlayColour);
+        }
+    }
+    // Its legend entry, on top of the legend of the three curves.
+    g.fillBox(1100, 1500, 4100, 1800, kWhite);
+    g.box(1100, 1500, 4100, 1800);
+    g.line(1200, 1650, 1900, 1650, kOverlayColour);
+    g.textAt(2100, 1850, o.name);
+}
+
 DepthDoseScreen::DepthDoseScreen(const ResultsSession& session, QWidget* parent)
     : Form({.name = "Form5",
             .caption = texts::depthDoseTexts().caption,
@@ -191,6 +227,16 @@ DepthDoseScreen::DepthDoseScreen(const ResultsSession& session, QWidget* parent)
     graph->setScale(kGraphLeft, kGraphTop, kGraphWidth, kGraphHeight);
     connect(graph, &Canvas::mouseMoved, this, [this](double x, double y, Qt::MouseButtons) { readOut(x, y); });
     onClick("Command4", [this] { hide(); });
+
+    const auto& x = texts::resultsExtrasTexts();
+    for (const char* name : {"Text7", "Label11"})
+        find<QWidget>(name)->setToolTip(qs(x.sagdUnitTip));
+    export_ = new PictureExport(*graph, session_, QStringLiteral("depth-dose"),
+                                [this] { return depthDoseRows(session_.shown); });
+    export_->menu()->addSeparator();
+    export_->menu()->addAction(qs(x.overlayPdd), this, [this] { chooseOverlay(); })->setObjectName("OverlayAction");
+    export_->menu()->addAction(qs(x.removeOverlay), this, [this] { removeOverlay(); })
+        ->setObjectName("RemoveOverlayAction");
     clearReadOut();
 }
 
@@ -203,7 +249,48 @@ void DepthDoseScreen::clearReadOut() {
 
 void DepthDoseScreen::DrawDepthDoseGraph() {
     PaintDepthDoseGraph(*picture("Picture1"), session_.shown);
+    if (overlay_)
+        PaintDepthDoseOverlay(*picture("Picture1"), *overlay_);
     clearReadOut();
+}
+
+void DepthDoseScreen::showUncertainty(const StatedUncertainty& u) {
+    label("Label13")->setText(qs(plusMinusPercent(u.referenceDose)));
+    QString tip = qs(texts::resultsExtrasTexts().sagdUnitTip);
+    if (u.sagd)
+        tip += QStringLiteral("\n") + qs(plusMinusPercent(u.sagd));
+    textBox("Text7")->setToolTip(tip);
+}
+
+void DepthDoseScreen::chooseOverlay() {
+    const auto& x = texts::resultsExtrasTexts();
+    const QString dir = session_.workDir.empty() ? QDir::currentPath() : QString::fromStdString(session_.workDir);
+    const QString path = gui::messages().chooseOpenFile(dir, qs(x.resultFilter));
+    if (!path.isEmpty())
+        overlayResultFile(path);
+}
+
+bool DepthDoseScreen::overlayResultFile(const QString& path) {
+    const QFileInfo info(path);
+    const LoadResult r = LoadResultFile(info.absolutePath().toStdString(), info.fileName().toStdString());
+    if (!r) {
+        gui::showMessage(qs(texts::resultsExtrasTexts().overlayCannotRead).arg(info.fileName()));
+        return false;
+    }
+    DepthDoseOverlay o;
+    o.name = info.fileName();
+    o.layers = std::min(r.model->GridCountZ, kDepthDoseExtent - 1);
+    o.total = r.model->DepthDose[Total];
+    overlay_ = std::move(o);
+    DrawDepthDoseGraph();
+    return true;
+}
+
+void DepthDoseScreen::removeOverlay() {
+    if (!overlay_)
+        return;
+    overlay_.reset();
+    DrawDepthDoseGraph();
 }
 
 void DepthDoseScreen::showNumberFields(const DoseFields& f) {

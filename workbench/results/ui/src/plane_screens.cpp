@@ -20,18 +20,25 @@ PlaneScreens::PlaneScreens(const ResultsSession& session) : session_(session) {}
 PlaneScreens::~PlaneScreens() = default;
 
 XYPlaneScreen& PlaneScreens::xy() {
-    if (!xy_)
+    if (!xy_) {
         xy_ = std::make_unique<XYPlaneScreen>(session_);
+        xy_->setCaptionAddition(QString::fromStdString(session_.fileName));
+    }
     return *xy_;
 }
 
 XZPlaneScreen& PlaneScreens::xz() {
-    if (!xz_)
+    if (!xz_) {
         xz_ = std::make_unique<XZPlaneScreen>(session_);
+        xz_->setCaptionAddition(QString::fromStdString(session_.fileName));
+    }
     return *xz_;
 }
 
 void PlaneScreens::modelLoaded() {
+    // Each screen names the file whose numbers it shows.
+    xy().setCaptionAddition(QString::fromStdString(session_.fileName));
+    xz().setCaptionAddition(QString::fromStdString(session_.fileName));
     const DoseFields f = session_.shown.fields();
     sliceY_ = f.selectedY;
     for (gui::Form* form : {static_cast<gui::Form*>(&xy()), static_cast<gui::Form*>(&xz())}) {

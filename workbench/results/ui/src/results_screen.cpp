@@ -6,7 +6,10 @@
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
 #include "kv/results/dose_colour.h"
+#include "kv/results/dose_tables.h"
 #include "kv/results/drawings.h"
+#include "kv/results/picture_export.h"
+#include "kv/texts/results_extras.h"
 #include "kv/texts/results_model.h"
 #include "kv/texts/results_screen.h"
 
@@ -40,6 +43,9 @@ int wholeMillimetres(double cm) { return static_cast<int>(std::floor(cm * 10 + 1
 
 std::vector<Control> table() {
     const auto& t = texts::resultsScreenTexts();
+    const auto& ex = texts::resultsExtrasTexts();
+    const Style note{11.25, false, false, kSerif};
+    const Style agdFont{12};
     const Style small{14.25};
     const Style number{14.25, false, false, kSerif};
     auto label = [](std::string_view name, int x, int y, std::string_view text, std::optional<Colour> fore = {},
@@ -136,6 +142,24 @@ std::vector<Control> table() {
         label("Label50", t.fcdBoxLeft + 1155, row + 30, t.fcdTail, {}, small),
         label("Label51", 14760, row + 450, t.noteBelow[0], {}, small),
         label("Label52", 14760, row + 810, t.noteBelow[1], {}, small),
+
+        // Additions in free space: the uncertainties the file states, under
+        // their values, and the AGD for a measured air kerma above the panels.
+        {.name = "Label61", .kind = Kind::Label, .rect = {16920, 6990, 1335, 225}, .font = note,
+         .align = Align::Centre, .tip = ex.uncertaintyTip},
+        {.name = "Label62", .kind = Kind::Label, .rect = {16920, 8190, 1335, 225}, .font = note,
+         .align = Align::Centre, .tip = ex.uncertaintyTip},
+        panel("Label55", {14640, 4740, 4575, 1440}),
+        label("Label56", 14760, 4860, ex.kaLabel, {}, agdFont),
+        {.name = "Text9", .kind = Kind::TextBox, .rect = {16920, 4830, 1335, 375}, .font = number,
+         .back = colours::white, .align = Align::Centre, .tip = ex.kaTip},
+        label("Label57", 18360, 4860, t.mGy, {}, agdFont),
+        label("Label58", 14760, 5340, ex.agdLabel, {}, agdFont),
+        {.name = "Text10", .kind = Kind::TextBox, .rect = {16920, 5310, 1335, 375}, .font = number,
+         .back = kCyan, .align = Align::Centre, .tip = ex.agdTip},
+        label("Label59", 18360, 5340, t.mGy, {}, agdFont),
+        {.name = "Label60", .kind = Kind::Label, .rect = {16920, 5730, 1335, 225}, .font = note,
+         .align = Align::Centre, .tip = ex.uncertaintyTip},
     };
 }
 
@@ -176,10 +200,21 @@ ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
     rightAlignBefore(label("Label30"), textBox("Text1"));
     rightAlignBefore(label("Label48"), textBox("Text8"));
     rightAlignBefore(label("Label36"), textBox("Text7"));
+    rightAlignBefore(label("Label56"), textBox("Text9"));
+    rightAlignBefore(label("Label58"), textBox("Text10"));
     placeAfter(label("Label32"), textBox("Text7"));
     placeAfter(label("Label50"), label("Label32"));
-    for (const char* name : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8"})
+    for (const char* name : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8", "Text10"})
         textBox(name)->setReadOnly(true);
+    session_.workDir = workDir_.toStdString();
+    for (const char* name : {"Text8", "Label48", "Label49"})
+        find<QWidget>(name)->setToolTip(qs(texts::resultsExtrasTexts().sagdUnitTip));
+    connect(textBox("Text9"), &QLineEdit::editingFinished, this, [this] { airKermaEntered(); });
+    connect(picture("Picture2"), &Canvas::mouseMoved, this,
+            [this](double, double y, Qt::MouseButtons) { pointPreviewLine(y); });
+    picture("Picture2")->setToolTip(qs(texts::resultsExtrasTexts().previewTip));
+    new PictureExport(*picture("Picture1"), session_, QStringLiteral("yz-plane"),
+                      [this] { return voxelRows(session_.shown, VoxelSet::yzPlane()); });
 
     // The map's margin bands, the centimetre grid and the two markers lie
     // over the painted voxels, in this order.
@@ -245,13 +280,17 @@ void ResultsScreen::preview() {
     box->clear();
     const HeaderPreview p =
         PreviewResultHeader(workDir_.toStdString(), name.toStdString(), texts::resultsModelTexts());
-    for (const std::string& l : p.lines)
-        box->print(QString::fromStdString(l));
+    previewLines_.clear();
+    for (const std::string& l : p.lines) {
+        previewLines_.push_back(QString::fromStdString(l));
+        box->print(previewLines_.back());
+    }
     // Even a header that ends early may be asked to load: the load reports it.
     button("Command6")->setEnabled(true);
 }
 
 void ResultsScreen::load() {
+    loadingName_ = fileList("File1")->selectedFile().toStdString();
     RunLoadResultFile(session_.shown, workDir_.toStdString(), fileList("File1")->selectedFile().toStdString(), *this,
                       texts::resultsModelTexts());
 }
@@ -265,6 +304,16 @@ void ResultsScreen::ProcessPendingEvents() {
 
 void ResultsScreen::ShowNumberFields(const DoseFields& f) {
     session_.loaded = true;
+    // Only a successful load gets here: the name and what its header states
+    // change with the numbers, never with a click in the list.
+    session_.fileName = loadingName_;
+    session_.uncertainty = statedUncertainty(readRunHeader(workDir_.toStdString(), loadingName_));
+    setCaptionAddition(qs(session_.fileName));
+    form5_->setCaptionAddition(qs(session_.fileName));
+    label("Label61")->setText(qs(plusMinusPercent(session_.uncertainty.referenceDose)));
+    label("Label62")->setText(qs(plusMinusPercent(session_.uncertainty.sagd)));
+    form5_->showUncertainty(session_.uncertainty);
+    showAgd(false);
     textBox("Text1")->setText(QString::fromStdString(f.referenceDose));
     textBox("Text7")->setText(QString::fromStdString(f.fcd));
     textBox("Text8")->setText(QString::fromStdString(f.sagd));
@@ -346,6 +395,12 @@ void ResultsScreen::reset() {
     fileList("File1")->refresh();
     session_.shown.ClearDoseGrid();
     session_.loaded = false;
+    // The screen shows no file now; the Ka typed stays, it is the user's measurement.
+    setCaptionAddition({});
+    for (const char* name : {"Label61", "Label62", "Label60"})
+        label(name)->clear();
+    textBox("Text10")->clear();
+    previewLines_.clear();
     form5_->hide();
     if (planes_)
         planes_->hideAll();
@@ -379,6 +434,39 @@ void ResultsScreen::showXZ() {
 void ResultsScreen::showXY() {
     if (planes_)
         planes_->showXY(textBox("Text1")->text().toStdString());
+}
+
+void ResultsScreen::pointPreviewLine(double y) {
+    Canvas* box = picture("Picture2");
+    const double height = box->textHeight();
+    const int index = height > 0 && y >= 0 ? static_cast<int>(y / height) : -1;
+    const QString tip = index >= 0 && index < static_cast<int>(previewLines_.size())
+                            ? previewLines_[static_cast<size_t>(index)].trimmed()
+                            : qs(texts::resultsExtrasTexts().previewTip);
+    box->setToolTip(tip.isEmpty() ? qs(texts::resultsExtrasTexts().previewTip) : tip);
+}
+
+void ResultsScreen::airKermaEntered() { showAgd(true); }
+
+bool ResultsScreen::showAgd(bool complain) {
+    QLineEdit* agd = textBox("Text10");
+    agd->clear();
+    label("Label60")->clear();
+    const std::string typed = textBox("Text9")->text().trimmed().toStdString();
+    if (typed.empty())
+        return true;
+    double ka = 0;
+    if (!parseNumberStrict(typed, ka) || !std::isfinite(ka) || ka < 0) {
+        if (complain)
+            showMessage(qs(texts::resultsExtrasTexts().kaRefused), MessageIcon::Warning);
+        return false;
+    }
+    if (!session_.loaded)
+        return true;
+    const AgdEstimate e = estimateAgd(ka, session_.shown.SagdValue, session_.uncertainty);
+    agd->setText(QString::fromStdString(format(e.agd, "0.000")));
+    label("Label60")->setText(qs(plusMinusPercent(e.relativeSigma)));
+    return true;
 }
 
 void ResultsScreen::showDepthDose() {

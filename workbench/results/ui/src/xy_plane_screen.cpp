@@ -3,6 +3,8 @@
 #include "plane_map.h"
 
 #include "kv/results/dose_colour.h"
+#include "kv/results/dose_tables.h"
+#include "kv/results/picture_export.h"
 #include "kv/texts/results_screen.h"
 #include "kv/texts/xy_plane.h"
 
@@ -114,6 +116,8 @@ XYPlaneScreen::XYPlaneScreen(const ResultsSession& session)
     connect(option("Option1"), &QRadioButton::clicked, this, [this] { chooseSeparate(); });
     connect(option("Option2"), &QRadioButton::clicked, this, [this] { chooseTotal(); });
     onClick("Command4", [this] { hide(); });
+    new PictureExport(*map, session_, QStringLiteral("xy-plane"),
+                      [this] { return voxelRows(session_.shown, VoxelSet::xyPlane(session_.shown.SelectedZIndex)); });
 }
 
 void XYPlaneScreen::DrawXYPlaneSeparate() {

@@ -3,6 +3,8 @@
 #include "plane_map.h"
 
 #include "kv/results/dose_colour.h"
+#include "kv/results/dose_tables.h"
+#include "kv/results/picture_export.h"
 #include "kv/texts/results_screen.h"
 #include "kv/texts/xz_plane.h"
 
@@ -117,6 +119,9 @@ XZPlaneScreen::XZPlaneScreen(const ResultsSession& session)
 
     planes::makeBoxesReadOnly(*this);
     onClick("Command1", [this] { hide(); });
+    for (gui::Canvas* map : {upper, lower})
+        new PictureExport(*map, session_, QStringLiteral("xz-plane"),
+                          [this] { return voxelRows(session_.shown, VoxelSet::xzPlane(session_.shown.SelectedYIndex)); });
 }
 
 void XZPlaneScreen::DrawXZPlaneSeparate(std::string_view sliceY) {

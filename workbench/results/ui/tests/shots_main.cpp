@@ -1,15 +1,22 @@
 // Shows the results screen after loading a result file shaped like a real
 // mammography run, for looking at the screens (and screenshots) by hand:
-//   kv_results_ui_shots_en <dir> [pdd]
-// writes <dir>/demo.vesk, loads it, and shows Form2, or Form5 with a read-out.
+//   kv_results_ui_shots_en <dir> [pdd|xy|xz] [out.png]
+// writes <dir>/demo.vesk, loads it, and shows Form2 (with Ka 5.2 mGy), or
+// Form5, Form6 or Form7 with a read-out; with out.png it saves the window
+// shown and ends.
 #include "kv/gui/file_list.h"
 #include "kv/gui/program.h"
 #include "kv/results/depth_dose_screen.h"
 #include "kv/results/results_screens.h"
+#include "kv/results/run_header.h"
+#include "kv/results/xy_plane_screen.h"
+#include "kv/results/xz_plane_screen.h"
 #include "kv/results/testfiles.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include <cmath>
 
@@ -30,6 +37,8 @@ ResultFileContent demoResult() {
                edge(75.5 - ix, 9);
     }, 2.35e-3, 65.0);
     r.description[0] = "   Kelvane-Vesk demonstration: 4.5 cm phantom, 50 % glandular";
+    r.description[1] = " Filters: Be 1.00 mm, Al 0.00 mm, Mo 0.030 mm, Rh 0.000 mm, Ag 0.000 mm; air layer 65.0 cm";
+    r.description[2] = uncertaintyLine(0.0012, 0.0007);
     return r;
 }
 
@@ -39,7 +48,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     kv::gui::setUpApplication(QStringLiteral("Kelvane-Vesk"));
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
-    const bool pdd = argc > 2 && QString::fromLocal8Bit(argv[2]) == QStringLiteral("pdd");
+    const QString which = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    const QString out = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
     testfiles::writeResult(dir.toStdString(), "demo.vesk", demoResult());
 
     ResultsScreens form2(dir);
@@ -47,10 +57,24 @@ int main(int argc, char** argv) {
     form2.show();
     form2.fileList("File1")->selectFile(QStringLiteral("demo.vesk"));
     form2.button("Command6")->click();
+    form2.textBox("Text9")->setText(QStringLiteral("5.2"));
+    form2.showAgd(true);
     form2.readOut(-252, 61);
-    if (pdd) {
+    QWidget* shown = &form2;
+    if (which == QStringLiteral("pdd")) {
         form2.button("Command3")->click();
         form2.depthDoseScreen().readOut(1250, 3000);
+        shown = &form2.depthDoseScreen();
+    } else if (which == QStringLiteral("xy") || which == QStringLiteral("xz")) {
+        form2.pick(-240, 40);
+        form2.button(which == QStringLiteral("xy") ? "Command5" : "Command1")->click();
+        shown = which == QStringLiteral("xy") ? static_cast<QWidget*>(&form2.planes().xy())
+                                              : static_cast<QWidget*>(&form2.planes().xz());
     }
+    if (!out.isEmpty())
+        QTimer::singleShot(800, [shown, out] {
+            shown->grab().save(out);
+            QApplication::quit();
+        });
     return app.exec();
 }

@@ -7,6 +7,12 @@
 #include "kv/results/dose_model.h"
 #include "kv/results/results_session.h"
 
+#include <QColor>
+#include <QString>
+
+#include <array>
+#include <optional>
+
 namespace kv::results {
 
 // The graph's user scale: x 100 units per mm of depth, y = 1000 ln(10 p).
@@ -19,6 +25,18 @@ bool percentToGraphY(double p, double& y);
 // Paints the whole graph of `m` into a canvas with Form5's graph scale.
 void PaintDepthDoseGraph(gui::Canvas& graph, const DoseModel& m);
 
+// The total depth dose of a second result, drawn over the graph in its own
+// colour with a legend entry naming it.
+struct DepthDoseOverlay {
+    QString name;
+    int layers = 0;
+    std::array<double, kDepthDoseExtent> total{};
+};
+inline const QColor kOverlayColour{255, 128, 0};
+void PaintDepthDoseOverlay(gui::Canvas& graph, const DepthDoseOverlay& overlay);
+
+class PictureExport;
+
 class DepthDoseScreen : public gui::Form {
     Q_OBJECT
 public:
@@ -30,11 +48,23 @@ public:
     void showNumberFields(const DoseFields& f);
     // The read-out for the pointer at (x, y) in graph units.
     void readOut(double x, double y);
+    // "± x %" beside the 100 % dose; the sAGD's in its tool tip.
+    void showUncertainty(const StatedUncertainty& u);
+
+    // Overlays the depth dose of the result file at `path` and repaints;
+    // a file that cannot be loaded gets a message and changes nothing.
+    bool overlayResultFile(const QString& path);
+    void removeOverlay();
+    const std::optional<DepthDoseOverlay>& overlay() const { return overlay_; }
+    PictureExport& exporter() { return *export_; }
 
 private:
     void clearReadOut();
+    void chooseOverlay();
 
     const ResultsSession& session_;
+    std::optional<DepthDoseOverlay> overlay_;
+    PictureExport* export_ = nullptr;
 };
 
 } // namespace kv::results

@@ -14,6 +14,8 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace kv::results {
 
@@ -50,7 +52,15 @@ public:
     // The Y-Z map of the shown model, markers at their load-time places.
     void DrawYZPlane() override;
 
+    // The AGD field from the typed air kerma: empty without a load or a Ka; a
+    // Ka that is not a number of 0 or more empties it and, when `complain`,
+    // gets a message. False for a refused Ka.
+    bool showAgd(bool complain);
+    // The preview's tool tip for the pointer at y (twips) over the preview box.
+    void pointPreviewLine(double y);
+
 private:
+    void airKermaEntered();
     void preview();
     void load();
     void reset();
@@ -73,6 +83,8 @@ private:
     ResultsSession session_;
     std::unique_ptr<DepthDoseScreen> form5_;
     PlaneViews* planes_ = nullptr;
+    std::string loadingName_;
+    std::vector<QString> previewLines_;
 };
 
 } // namespace kv::results

@@ -8,6 +8,9 @@
 //   Form2 results(session);  Form6 xy(session);  Form7 xz(session);
 //   const DoseModel& m = session.shown;    // in a drawing routine
 #include "kv/results/dose_model.h"
+#include "kv/results/run_header.h"
+
+#include <string>
 
 namespace kv::results {
 
@@ -15,6 +18,12 @@ struct ResultsSession {
     DoseModel shown;
     // A file has been loaded and not cleared since.
     bool loaded = false;
+    // The bare name of the file `shown` was loaded from, set only by a
+    // successful load, and the uncertainties its header states.
+    std::string fileName;
+    StatedUncertainty uncertainty;
+    // Where the result files are; exports are offered there first.
+    std::string workDir;
 };
 
 } // namespace kv::results

@@ -1,0 +1,325 @@
+// What the result screens offer beyond their fixed layout: the loaded file's
+// name in every caption, the stated uncertainties, the AGD for a measured air
+// kerma, the export menus, the depth-dose overlay and a window that fits.
+#include "kv/common/format.h"
+#include "kv/gui/file_list.h"
+#include "kv/gui/platform.h"
+#include "kv/gui/program.h"
+#include "kv/gui/qtext.h"
+#include "kv/results/depth_dose_screen.h"
+#include "kv/results/dose_tables.h"
+#include "kv/results/picture_export.h"
+#include "kv/results/results_screens.h"
+#include "kv/results/run_header.h"
+#include "kv/results/testfiles.h"
+#include "kv/results/xy_plane_screen.h"
+#include "kv/results/xz_plane_screen.h"
+#include "kv/texts/depth_dose.h"
+#include "kv/texts/results_extras.h"
+#include "kv/texts/results_screen.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+#include <charconv>
+#include <cmath>
+
+using namespace kv::results;
+using kv::gui::qs;
+using testfiles::TempWorkDir;
+
+namespace {
+
+ResultFileContent falling(int layers, double slope, std::optional<std::pair<double, double>> sigma) {
+    auto r = testfiles::makeResult(
+        75, 150, layers,
+        [slope](int c, int ix, int iy, int iz) {
+            return (c == Primary ? 2.0 : 0.8) * std::exp(-slope * iz) * (1 + 0.002 * ix + 0.0003 * iy);
+        },
+        3.0);
+    if (sigma) r.description[4] = uncertaintyLine(sigma->first, sigma->second);
+    return r;
+}
+
+QString title(const QWidget& w) {
+    return w.windowTitle();
+}
+
+double number(const QString& s) {
+    const std::string t = s.toStdString();
+    double v = std::nan("");
+    std::from_chars(t.data(), t.data() + t.size(), v);
+    return v;
+}
+
+QList<QStringList> readCsv(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    QList<QStringList> rows;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (!line.trimmed().isEmpty()) rows << QString::fromUtf8(line.trimmed()).split(',');
+    return rows;
+}
+
+} // namespace
+
+class ResultsExtrasTest : public QObject {
+    Q_OBJECT
+
+    TempWorkDir dir_;
+    QString path(const char* name) const { return QString::fromStdString((dir_.path() / name).string()); }
+    static void load(ResultsScreen& s, const char* name) {
+        QVERIFY(s.fileList("File1")->selectFile(QString::fromLatin1(name)));
+        QTest::mouseClick(s.button("Command6"), Qt::LeftButton);
+    }
+    static PictureExport* exporter(kv::gui::Canvas* c) { return c->findChild<PictureExport*>(); }
+
+  private slots:
+    void initTestCase() {
+        kv::gui::setUpApplication(QStringLiteral("Kelvane-Vesk"));
+        testfiles::writeResult(dir_.path(), "a.vesk", falling(30, 0.05, std::pair{0.0012, 0.0007}));
+        testfiles::writeResult(dir_.path(), "b.vesk", falling(45, 0.09, std::nullopt));
+        dir_.write("bad.vesk", " * Mammography\r\nnot a result\r\n");
+    }
+
+    void fileNameAfterALoadAndAFailedLoad() {
+        kv::gui::MessageRecorder messages;
+        ResultsScreens s(path(""));
+        const QString form2 = qs(kv::texts::resultsScreenTexts().caption);
+        const QString form5 = qs(kv::texts::depthDoseTexts().caption);
+        QCOMPARE(title(s), form2);
+        load(s, "a.vesk");
+        QCOMPARE(title(s), form2 + " - a.vesk");
+        QCOMPARE(title(s.depthDoseScreen()), form5 + " - a.vesk");
+        QVERIFY(title(s.planes().xy()).endsWith(" - a.vesk"));
+        QVERIFY(title(s.planes().xz()).endsWith(" - a.vesk"));
+        // A click in the list only previews.
+        QVERIFY(s.fileList("File1")->selectFile(QStringLiteral("b.vesk")));
+        QCOMPARE(title(s), form2 + " - a.vesk");
+        // A failed load leaves the name of what is still shown.
+        load(s, "bad.vesk");
+        QCOMPARE(messages.entries.size(), size_t{1});
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{&s, &s.depthDoseScreen(), &s.planes().xy(), &s.planes().xz()})
+            QVERIFY2(title(*w).endsWith(" - a.vesk"), qPrintable(title(*w)));
+        load(s, "b.vesk");
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{&s, &s.depthDoseScreen(), &s.planes().xy(), &s.planes().xz()})
+            QVERIFY2(title(*w).endsWith(" - b.vesk"), qPrintable(title(*w)));
+        // "Clear": Form2 shows no file any more.
+        QTest::mouseClick(s.button("Command2"), Qt::LeftButton);
+        QCOMPARE(title(s), form2);
+    }
+
+    void uncertaintyWithAndWithoutTheLine() {
+        ResultsScreens s(path(""));
+        load(s, "a.vesk");
+        QCOMPARE(s.label("Label61")->text(), QStringLiteral("\u00b1 0.12 %"));
+        QCOMPARE(s.label("Label62")->text(), QStringLiteral("\u00b1 0.07 %"));
+        QCOMPARE(s.depthDoseScreen().label("Label13")->text(), QStringLiteral("\u00b1 0.12 %"));
+        QVERIFY(s.depthDoseScreen().textBox("Text7")->toolTip().contains(QStringLiteral("\u00b1 0.07 %")));
+        QCOMPARE(s.textBox("Text8")->toolTip(), qs(kv::texts::resultsExtrasTexts().sagdUnitTip));
+        load(s, "b.vesk");
+        QCOMPARE(s.label("Label61")->text(), QString());
+        QCOMPARE(s.label("Label62")->text(), QString());
+        QCOMPARE(s.depthDoseScreen().label("Label13")->text(), QString());
+        QVERIFY(!s.depthDoseScreen().textBox("Text7")->toolTip().contains(QStringLiteral("\u00b1")));
+    }
+
+    void agd_data() {
+        QTest::addColumn<QString>("ka");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("5.2 mGy") << "5.2" << false;
+        QTest::newRow("blanks around") << " 5.2 " << false;
+        QTest::newRow("zero") << "0" << false;
+        QTest::newRow("not a number") << "5,2 mGy" << true;
+        QTest::newRow("text") << "abc" << true;
+        QTest::newRow("negative") << "-1" << true;
+        QTest::newRow("infinite") << "1e999" << true;
+    }
+    void agd() {
+        QFETCH(QString, ka);
+        QFETCH(bool, refused);
+        kv::gui::MessageRecorder messages;
+        ResultsScreens s(path(""));
+        load(s, "a.vesk");
+        QLineEdit* field = s.textBox("Text9");
+        field->setFocus();
+        field->setText(ka);
+        QTest::keyClick(field, Qt::Key_Return);
+        const double sagd = s.session().shown.SagdValue;
+        if (refused) {
+            QCOMPARE(messages.entries.size(), size_t{1});
+            QCOMPARE(messages.entries[0].text, qs(kv::texts::resultsExtrasTexts().kaRefused));
+            QCOMPARE(s.textBox("Text10")->text(), QString());
+            QCOMPARE(s.label("Label60")->text(), QString());
+        } else {
+            QVERIFY(messages.entries.empty());
+            QCOMPARE(s.textBox("Text10")->text(), qs(kv::format(ka.trimmed().toDouble() * sagd, "0.000")));
+            QCOMPARE(s.label("Label60")->text(), QStringLiteral("\u00b1 0.07 %"));
+        }
+        // A file without the line: the AGD follows the new sAGD, no uncertainty.
+        if (!refused) {
+            load(s, "b.vesk");
+            QCOMPARE(s.textBox("Text10")->text(),
+                     qs(kv::format(ka.trimmed().toDouble() * s.session().shown.SagdValue, "0.000")));
+            QCOMPARE(s.label("Label60")->text(), QString());
+        }
+    }
+
+    void csvExportMatchesTheModel() {
+        kv::gui::MessageRecorder messages;
+        ResultsScreens s(path(""));
+        load(s, "a.vesk");
+        s.pick(-240, 40); // Y 6.0 cm, Z 1.0 cm
+        const DoseModel& m = s.session().shown;
+        struct Case {
+            kv::gui::Canvas* picture;
+            const char* file;
+            int rows;
+        };
+        const Case cases[] = {
+            {s.picture("Picture1"), "yz.csv", m.GridCountY * m.GridCountZ},
+            {s.planes().xy().picture("Picture3"), "xy.csv", m.GridCountX * m.GridCountY},
+            {s.planes().xz().picture("Picture4"), "xz.csv", m.GridCountX * m.GridCountZ},
+        };
+        for (const Case& c : cases) {
+            messages.chosenFile = path(c.file);
+            QVERIFY(exporter(c.picture));
+            exporter(c.picture)->exportAction()->trigger();
+            const QList<QStringList> rows = readCsv(path(c.file));
+            QCOMPARE(rows.size(), c.rows + 1);
+            QCOMPARE(rows[0].join(','), qs(kVoxelHeader));
+            for (int i = 1; i < rows.size(); ++i) {
+                const QStringList& r = rows[i];
+                const int ix = r[0].toInt(), iy = r[1].toInt(), iz = r[2].toInt();
+                if (c.file == std::string_view("yz.csv")) QCOMPARE(ix, 1);
+                if (c.file == std::string_view("xy.csv")) QCOMPARE(iz, m.SelectedZIndex);
+                if (c.file == std::string_view("xz.csv")) QCOMPARE(iy, m.SelectedYIndex);
+                for (int k = 0; k < 3; ++k)
+                    QCOMPARE(number(r[3 + k]), m.DoseGrid(k, ix, iy, iz));
+            }
+        }
+        QVERIFY(messages.questions.empty());
+        QVERIFY(messages.suggestions[0].endsWith(QStringLiteral("a.yz-plane.csv")));
+        // The depth-dose table of Form5.
+        messages.chosenFile = path("pdd.csv");
+        s.depthDoseScreen().exporter().exportAction()->trigger();
+        const QList<QStringList> pdd = readCsv(path("pdd.csv"));
+        QCOMPARE(pdd.size(), m.GridCountZ + 1);
+        QCOMPARE(pdd[0].join(','), QStringLiteral("layer,total,primary,scatter"));
+        for (int iz = 1; iz <= m.GridCountZ; ++iz)
+            for (int k = 0; k < 3; ++k)
+                QCOMPARE(number(pdd[iz][1 + k]), m.DepthDose[k][iz]);
+    }
+
+    void exportNeverReplacesWithoutAsking() {
+        kv::gui::MessageRecorder messages;
+        ResultsScreens s(path(""));
+        load(s, "a.vesk");
+        PictureExport* e = exporter(s.picture("Picture1"));
+        dir_.write("old.png", "old");
+        messages.chosenFile = path("old.png");
+        messages.answer = false;
+        QVERIFY(!e->savePicture());
+        QCOMPARE(messages.questions.size(), size_t{1});
+        QCOMPARE(dir_.read("old.png"), std::string("old"));
+        messages.answer = true;
+        QVERIFY(e->savePicture());
+        QImage saved(path("old.png"));
+        QCOMPARE(saved.size(), s.picture("Picture1")->size());
+        // A folder where the file should go, and a cancelled dialog.
+        QVERIFY(QDir(path("")).mkdir(QStringLiteral("folder.csv")));
+        messages.chosenFile = path("folder.csv");
+        QVERIFY(!e->exportValues());
+        QCOMPARE(messages.entries.size(), size_t{1});
+        QVERIFY(QFileInfo(path("folder.csv")).isDir());
+        messages.chosenFile.clear();
+        QVERIFY(!e->exportValues());
+        QCOMPARE(messages.entries.size(), size_t{1});
+        // Copy puts the picture on the clipboard.
+        e->copyPicture();
+        QCOMPARE(QGuiApplication::clipboard()->image().size(), s.picture("Picture1")->size());
+    }
+
+    void pddOverlayDrawsASecondCurve() {
+        kv::gui::MessageRecorder messages;
+        ResultsScreens s(path(""));
+        load(s, "a.vesk");
+        DepthDoseScreen& f5 = s.depthDoseScreen();
+        kv::gui::Canvas* g = f5.picture("Picture1");
+        const DoseModel other = *LoadResultFile(dir_.path(), "b.vesk").model;
+        const auto yOf = [](double p) { return 1000 * std::log(10 * p); };
+        const double x = 100.0 * 20 - 50, y = yOf(other.DepthDose[0][20]);
+        QVERIFY(g->pixelAt(x, y) != kOverlayColour);
+        messages.chosenFile = path("b.vesk");
+        f5.exporter().menu()->findChild<QAction*>(QStringLiteral("OverlayAction"))->trigger();
+        QVERIFY(f5.overlay());
+        QCOMPARE(f5.overlay()->name, QStringLiteral("b.vesk"));
+        QCOMPARE(g->pixelAt(x, y), kOverlayColour);
+        // Past the shown file's 30 layers, where only the second curve runs.
+        QCOMPARE(g->pixelAt(100.0 * 40 - 50, yOf(other.DepthDose[0][40])), kOverlayColour);
+        QCOMPARE(g->pixelAt(1500, 1650), kOverlayColour); // its legend entry
+        // It stays over a repaint, and goes when removed.
+        f5.DrawDepthDoseGraph();
+        QCOMPARE(g->pixelAt(x, y), kOverlayColour);
+        f5.removeOverlay();
+        QVERIFY(g->pixelAt(x, y) != kOverlayColour);
+        // A file that is no result: a message, no overlay.
+        QVERIFY(!f5.overlayResultFile(path("bad.vesk")));
+        QCOMPARE(messages.entries.size(), size_t{1});
+        QVERIFY(!f5.overlay());
+    }
+
+    void previewLinesCanBeReadWhole() {
+        auto r = falling(10, 0.05, std::nullopt);
+        const std::string longLine =
+            " Filters: Be 1.00 mm, Al 0.00 mm, Mo 0.030 mm, Rh 0.000 mm, Ag 0.000 mm; air layer 65.0 cm";
+        r.description[1] = longLine;
+        testfiles::writeResult(dir_.path(), "long.vesk", r);
+        ResultsScreens s(path(""));
+        QVERIFY(s.fileList("File1")->selectFile(QStringLiteral("long.vesk")));
+        kv::gui::Canvas* box = s.picture("Picture2");
+        const double h = box->textHeight();
+        s.pointPreviewLine(2.5 * h); // the third line: the second description line
+        QCOMPARE(box->toolTip(), qs(longLine).trimmed());
+        s.pointPreviewLine(100 * h);
+        QCOMPARE(box->toolTip(), qs(kv::texts::resultsExtrasTexts().previewTip));
+    }
+
+    void everyScreenFitsACommonDesktop() {
+        ResultsScreens s(path(""));
+        const QSize desktop(1280, 1024);
+        const QPoint ok = s.button("Command6")->pos(), back = s.button("Command4")->pos();
+        std::vector<kv::gui::Form*> forms{&s, &s.depthDoseScreen(), &s.planes().xy(), &s.planes().xz()};
+        for (kv::gui::Form* f : forms) {
+            const QSize client = f->clientSize();
+            f->fitInto(desktop);
+            QVERIFY2(f->width() <= desktop.width() && f->height() <= desktop.height(),
+                     qPrintable(f->objectName()));
+            QCOMPARE(f->scroller()->widget()->size(), client); // the controls keep their places
+            const bool wide = client.width() > desktop.width() - 12;
+            QCOMPARE(f->scroller()->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOn, wide);
+        }
+        // Form2 is wider than the desktop: it scrolls to its right edge.
+        QCOMPARE(s.button("Command6")->pos(), ok);
+        QCOMPARE(s.button("Command4")->pos(), back);
+        QScrollBar* bar = s.scroller()->horizontalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        QVERIFY(s.scroller()->viewport()->width() + bar->maximum() >= s.clientSize().width());
+        QVERIFY(s.height() <= s.clientSize().height() + bar->sizeHint().height() + 2);
+    }
+};
+
+QTEST_MAIN(ResultsExtrasTest)
+#include "results_extras_test.moc"
