@@ -198,6 +198,8 @@ void Form::build(const Control& c) {
         if (c.border) {
             l->setFrameShape(QFrame::Box);
             l->setLineWidth(1);
+            // A framed value sits in the middle of its box, clear of both edges.
+            l->setAlignment((alignmentOf(c.align) & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter);
         }
         w = l;
         break;
