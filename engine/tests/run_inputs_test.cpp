@@ -3,6 +3,7 @@
 #include "kv/engine/engine_session.h"
 #include "kv/engine/result_file.h"
 #include "kv/engine/run_inputs.h"
+#include "kv/results/report.h"
 #include "kv/results/result_file.h"
 #include "kv/texts/results_model.h"
 #include "kv/workbench/phantom_file.h"
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <sstream>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -479,3 +481,40 @@ TEST(Programs, TheSameNameTwiceLeavesTheLaterResult) {
 }
 
 } // namespace
+
+// kv-report on what the engine itself wrote: two runs of the same set-up
+// differ only by their seeds, so their comparison lies within a few sigma.
+TEST(Programs, KvReportExportsAndComparesEngineResults) {
+    REQUIRE_PROGRAMS();
+    RunDir dir({.histories = "2e5", .resultName = "one"});
+    ASSERT_EQ(runProgram(dir, "halvex").exitCode, 0);
+    fs::rename(dir.path() / "one.vesk", dir.path() / "two.vesk");
+    ASSERT_EQ(runProgram(dir, "halvex").exitCode, 0);
+    const std::string one = (dir.path() / "one.vesk").string(), two = (dir.path() / "two.vesk").string();
+    std::ostringstream out, err;
+    const fs::path tables = dir.path() / "tables";
+    ASSERT_EQ(kv::results::RunReport({"--export", tables.string(), one, two}, out, err,
+                                     kv::texts::resultsModelTexts()),
+              0)
+        << err.str();
+    const kv::results::DoseModel m = *kv::results::LoadResultFile(dir.path(), "one.vesk").model;
+    const std::string pdd = dir.read("tables/one.depth-dose.csv");
+    EXPECT_EQ(pdd.substr(0, pdd.find("\r\n")), "layer,total,primary,scatter");
+    EXPECT_EQ(static_cast<int>(std::count(pdd.begin(), pdd.end(), '\n')), m.GridCountZ + 1);
+    EXPECT_TRUE(fs::exists(tables / "two.dose.csv"));
+
+    std::ostringstream cmp;
+    ASSERT_EQ(kv::results::RunReport({"--compare", one, two}, cmp, err, kv::texts::resultsModelTexts()), 0);
+    std::istringstream lines(cmp.str());
+    std::string header, dose, sagd;
+    std::getline(lines, header);
+    std::getline(lines, dose);
+    std::getline(lines, sagd);
+    EXPECT_EQ(header, "quantity,layer,a,b,ratio,difference_sigma");
+    ASSERT_EQ(sagd.rfind("sagd_mGy,,", 0), 0u) << sagd;
+    // Both engine headers state the sigma: the difference is there and small.
+    const double sigmas = std::stod(sagd.substr(sagd.rfind(',') + 1));
+    EXPECT_LT(std::fabs(sigmas), 6.0) << sagd;
+    const double ratio = std::stod(dose.substr(0, dose.rfind(',')).substr(dose.substr(0, dose.rfind(',')).rfind(',') + 1));
+    EXPECT_NEAR(ratio, 1.0, 0.05) << dose;
+}
