@@ -40,12 +40,20 @@ const SetUpTexts& setUpTexts() {
         .startButton = Span{2520, 2895, 15.75},
         .cancel = "Cancel",
         .cancelButton = Span{5880, 1215, 14.25},
+        .sagdTarget = "sAGD 1σ ≤",
+        .sagdTargetTip = "Optional: the run stops and saves at the end of a batch once the relative "
+                         "uncertainty (1 sigma) of the sAGD is at most this percentage. Empty: all the "
+                         "histories above are run.",
+        .percent = "%",
         .missingInput = "  Input 'Photon history' or 'File name'  ",
         .notAFileName = "\"%1\" cannot be used as a file name.\n"
                         "Type a name without \"/\", \"\\\" or control characters.",
         .cannotWrite = "The file %1 could not be written.",
         .cannotStart = "The simulation program \"%1\" could not be started.",
         .continueNext = "***  You can continue with the next simulation  ***",
+        .badSagdTarget = "\"%1\" cannot be used as the sAGD target.\n"
+                         "Type a percentage above 0 and at most 100, or leave the box empty.",
+        .cannotUseOptions = "The run options could not be kept: %1",
         .tiltPattern = " #0.0",
     };
     return t;

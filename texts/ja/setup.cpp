@@ -40,12 +40,20 @@ const SetUpTexts& setUpTexts() {
         .startButton = Span{1800, 3375, 14.25},
         .cancel = "キャンセル",
         .cancelButton = Span{5280, 1815, 14.25},
+        .sagdTarget = "sAGD 1σ ≦",
+        .sagdTargetTip =
+            "省略可: sAGD の相対不確かさ (1σ) がこの値 (%) 以下になったバッチの終わりで計算を止めて"
+            "保存します。空欄のときは上の入射光子数をすべて計算します。",
+        .percent = "%",
         .missingInput = "  入射光子数 または 保存ファイル名が未入力です'  ",
         .notAFileName = "「%1」はファイル名に使えません。\n"
                         "「/」「\\」や制御文字を含まない名前を入力して下さい。",
         .cannotWrite = "ファイル %1 に書き込めませんでした。",
         .cannotStart = "シミュレーションプログラム \"%1\" を起動できませんでした。",
         .continueNext = "***  続けて新たなシミュレーションが行なえます  ***",
+        .badSagdTarget = "「%1」は sAGD の目標に使えません。\n"
+                         "0 より大きく 100 以下の百分率を入力するか、空欄にして下さい。",
+        .cannotUseOptions = "実行オプションを保存できませんでした: %1",
         .tiltPattern = "#0.0",
     };
     return t;

@@ -9,6 +9,7 @@
 #include "kv/shell/workbench.h"
 #include "kv/texts/setup.h"
 #include "kv/texts/spectrum_files.h"
+#include "kv/common/settings_file.h"
 #include "kv/workbench/control_file.h"
 
 #include <QLineEdit>
@@ -17,6 +18,9 @@
 
 #include <cmath>
 #include <filesystem>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace kv::shell {
 
@@ -31,6 +35,36 @@ constexpr const char* kStartHistories = "1000000000";
 constexpr size_t kMaxFileNameBytes = 255;
 
 std::string s(const QLineEdit* e) { return e->text().toStdString(); }
+
+// The run-options file the engines read; its other settings are kept as they are.
+constexpr const char* kRunOptionsFile = "RunOptions.dat";
+constexpr const char* kSagdSetting = "sagd_sigma_percent";
+
+// The target of the file as the box shows it: empty for none.
+QString targetOfFile(const std::filesystem::path& dir) {
+    try {
+        std::optional<SettingsFile> f = SettingsFile::read(dir, kRunOptionsFile);
+        double v = f ? f->number(kSagdSetting, 0.0, 0.0, 100.0) : 0.0;
+        return v > 0 ? qs(plainDecimal(v)) : QString();
+    } catch (const SettingsError&) {
+        return {}; // "OK" names what is wrong with it
+    }
+}
+
+// The run-options file's lines with the target (empty: none) in place;
+// nullopt when there is neither a file nor a target. Throws SettingsError
+// for a file that cannot be read as it stands.
+using Entries = std::vector<std::pair<std::string, std::string>>;
+std::optional<Entries> optionsWithTarget(const std::filesystem::path& dir, const std::string& target) {
+    Entries entries;
+    std::optional<SettingsFile> f = SettingsFile::read(dir, kRunOptionsFile);
+    if (f)
+        for (const Setting& e : f->settings())
+            if (e.name != kSagdSetting) entries.emplace_back(e.name, e.value);
+    if (!target.empty()) entries.emplace_back(kSagdSetting, target);
+    if (!f && target.empty()) return std::nullopt;
+    return entries;
+}
 
 std::vector<Control> table() {
     const auto& t = texts::setUpTexts();
@@ -103,6 +137,11 @@ std::vector<Control> table() {
         button("Command5", t.okButton, 8760, 615, t.ok, colours::buttonYellow),
         button("Command6", t.startButton, 8760, 615, t.start, colours::buttonYellow),
         button("Command4", t.cancelButton, 8760, 615, t.cancel, colours::buttonYellow),
+        // The target uncertainty, in the free corner beside the file name.
+        {.name = "LabelSagd", .kind = Kind::Label, .rect = {6120, 7680, 1260, 375}, .text = t.sagdTarget,
+         .font = {11.25}, .fore = colours::blue, .tip = t.sagdTargetTip, .fit = true},
+        {.name = "TextSagd", .kind = Kind::TextBox, .rect = {6120, 8040, 855, 375}, .tip = t.sagdTargetTip},
+        blue("LabelSagdPercent", 7035, 8040, t.percent),
     };
     if (!t.constant.view().empty())
         rows.push_back(blue("Label18", 5520, 4725, t.constant));
@@ -147,6 +186,7 @@ bool SetUpScreen::fill() {
     textBox("Text6")->setText(qs(asRead_.equipmentName));
     textBox("Text11")->setText(QString::fromLatin1(kStartHistories));
     textBox("Text12")->clear();
+    textBox("TextSagd")->setText(targetOfFile(std::filesystem::path(wb_.workDir().toStdString())));
     button("Command6")->setEnabled(false);
     return true;
 }
@@ -170,9 +210,28 @@ void SetUpScreen::accept() {
         showMessage(qs(t.notAFileName).arg(qs(resultName)));
         return;
     }
+    std::string target = s(textBox("TextSagd"));
+    while (!target.empty() && target.back() == ' ')
+        target.pop_back();
+    while (!target.empty() && target.front() == ' ')
+        target.erase(0, 1);
+    double percent = 0;
+    if (!target.empty() &&
+        (!parseNumberStrict(target, percent) || !std::isfinite(percent) || !(percent > 0 && percent <= 100))) {
+        showMessage(qs(t.badSagdTarget).arg(qs(target)));
+        return;
+    }
     const double fcd = option("Option4")->isChecked() ? parseNumber(s(textBox("Text4")))
                                                       : parseNumber(s(textBox("Text1")));
     const std::filesystem::path dir(wb_.workDir().toStdString());
+    // Checked before anything is written, so that a refusal leaves every file as it was.
+    std::optional<Entries> options;
+    try {
+        options = optionsWithTarget(dir, target.empty() ? target : plainDecimal(percent));
+    } catch (const RecordError& e) {
+        showMessage(qs(t.cannotUseOptions).arg(qs(e.what())));
+        return;
+    }
     const std::string fid = s(textBox("Text3")), fad = s(textBox("Text4")), range = s(textBox("Text5"));
     const std::string name = s(textBox("Text6"));
     try {
@@ -192,6 +251,13 @@ void SetUpScreen::accept() {
                                                                   t.tiltPattern.get()));
     } catch (const spectrum::SpectrumFileError& e) {
         showMessage(qs(spectrum::describe(e, texts::spectrumFileTexts())));
+        return;
+    }
+    try {
+        if (options)
+            writeSettingsFile(dir, kRunOptionsFile, *options);
+    } catch (const RecordError& e) {
+        showMessage(qs(t.cannotUseOptions).arg(qs(e.what())));
         return;
     }
     button("Command6")->setEnabled(true);

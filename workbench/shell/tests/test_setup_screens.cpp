@@ -450,6 +450,70 @@ private slots:
         QCOMPARE(b.read("equipment.dat"), kRecord);
     }
 
+    // --- Form4: the target uncertainty ----------------------------------------
+
+    void setUpTargetGoesToTheRunOptions() {
+        Bench b;
+        SetUpScreen& s = b.openSetUp();
+        QVERIFY(s.textBox("TextSagd")->text().isEmpty());
+        Bench::accept(s);
+        QVERIFY(!b.exists(QStringLiteral("RunOptions.dat")));  // no target, no file: nothing changes
+        Bench::type(s.textBox("TextSagd"), QStringLiteral(" 0.50 "));
+        Bench::accept(s);
+        QVERIFY(b.messages.entries.empty());
+        QCOMPARE(b.read("RunOptions.dat"), QByteArray("sagd_sigma_percent = 0.5\r\n"));
+        // A seed written by hand stays; the target shows again at the next opening.
+        b.write(QStringLiteral("RunOptions.dat"), "seed = 42\r\nsagd_sigma_percent = 2\r\n");
+        s.hide();
+        SetUpScreen& again = b.openSetUp();
+        QCOMPARE(again.textBox("TextSagd")->text(), QStringLiteral("2"));
+        again.textBox("TextSagd")->clear();
+        Bench::accept(again);
+        QCOMPARE(b.read("RunOptions.dat"), QByteArray("seed = 42\r\n"));
+        QVERIFY(again.button("Command6")->isEnabled());
+    }
+
+    void setUpTargetRefusesWhatIsNoPercentage_data() {
+        QTest::addColumn<QString>("typed");
+        for (const char* t : {"abc", "0", "-1", "150", "inf", "1e999", "0.5%"})
+            QTest::newRow(t) << QString::fromLatin1(t);
+    }
+    void setUpTargetRefusesWhatIsNoPercentage() {
+        QFETCH(QString, typed);
+        Bench b;
+        SetUpScreen& s = b.openSetUp();
+        Bench::type(s.textBox("TextSagd"), typed);
+        Bench::accept(s);
+        QCOMPARE(b.messages.entries.size(), size_t(1));
+        QVERIFY(b.messages.entries[0].text.contains(typed));
+        QVERIFY(!b.exists(QStringLiteral("MC.dat")));
+        QVERIFY(!b.exists(QStringLiteral("RunOptions.dat")));
+        QVERIFY(!s.button("Command6")->isEnabled());
+    }
+
+    void setUpUnusableRunOptionsWriteNothing_data() {
+        QTest::addColumn<QByteArray>("content");  // empty: a folder in the file's place
+        QTest::newRow("folder") << QByteArray();
+        QTest::newRow("no name = value") << QByteArray("just words\r\n");
+    }
+    void setUpUnusableRunOptionsWriteNothing() {
+        QFETCH(QByteArray, content);
+        Bench b;
+        if (content.isEmpty())
+            QVERIFY(QDir(b.dir.path()).mkdir(QStringLiteral("RunOptions.dat")));
+        else
+            b.write(QStringLiteral("RunOptions.dat"), content);
+        SetUpScreen& s = b.openSetUp();
+        Bench::type(s.textBox("TextSagd"), QStringLiteral("1"));
+        Bench::accept(s);
+        QCOMPARE(b.messages.entries.size(), size_t(1));
+        QVERIFY(b.messages.entries[0].text.contains(QStringLiteral("RunOptions.dat")));
+        QVERIFY(!b.exists(QStringLiteral("MC.dat")));
+        QCOMPARE(b.read("equipment.dat"), kRecord);
+        if (!content.isEmpty())
+            QCOMPARE(b.read("RunOptions.dat"), content);
+    }
+
     // --- Form4: leaving -----------------------------------------------------
 
     void setUpStartsTheEngine_data() {

@@ -48,12 +48,17 @@ struct SetUpTexts {
     Given<Span> startButton;
     Text cancel;            // Command4
     Given<Span> cancelButton;
+    Text sagdTarget;        // the target uncertainty field, beside the file name
+    Text sagdTargetTip;
+    Text percent;
     // Messages.
     Text missingInput;
     Text notAFileName;      // %1: the name as typed
     Text cannotWrite;       // %1: the file name
     Text cannotStart;       // %1: the engine's file name
     Text continueNext;
+    Text badSagdTarget;     // %1: the text as typed
+    Text cannotUseOptions;  // %1: the run-options file and what is wrong with it
     // How the tube tilt angle is written back to the equipment record.
     Given<const char*> tiltPattern;
 };
