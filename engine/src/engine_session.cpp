@@ -93,6 +93,7 @@ void EngineSession::save(WorkbenchResult r) {
         saved_ = r.histories;
         savedAtTarget_ = r.targetReached;
         savedSagdRelSigma_ = r.columnRelSigma;
+        savedReferenceRelSigma_ = r.referenceRelSigma;
         state_.store(SessionState::Saved);
         return;
     } catch (const ResultRefused& e) {

@@ -69,6 +69,7 @@ class EngineSession {
     // After Saved: whether the target ended the run, and the sAGD's relative 1 sigma.
     bool savedAtTarget() const { return savedAtTarget_; }
     double savedSagdRelSigma() const { return savedSagdRelSigma_; }
+    double savedReferenceRelSigma() const { return savedReferenceRelSigma_; }
     std::string failure() const;
     // Set when the run broke off: Saved then holds the histories done before.
     // Read once finished.
@@ -92,7 +93,7 @@ class EngineSession {
     std::thread thread_;
     uint64_t saved_ = 0;
     bool savedAtTarget_ = false;
-    double savedSagdRelSigma_ = 0;
+    double savedSagdRelSigma_ = 0, savedReferenceRelSigma_ = 0;
     bool shared_ = false;
     std::atomic<bool> shareDone_{false};
     RunPart part_;

@@ -1,0 +1,111 @@
+#pragma once
+// kv-sweep, the table of conversion factors from the command line. One
+// program for both editions: `--edition ja` chooses the Japanese texts.
+#include "kv/texts/text.h"
+
+namespace kv::texts {
+
+struct SweepTexts {
+    Text usage;
+    Text badOptions;     // %1: what is wrong
+    Text cannotStart;    // %1: the file and the problem
+    Text gridFault;      // %1: the file, %2: the problem
+    Text badRow;         // %1: line, %2: the problem
+    Text rowStart;       // %1 row number, %2 rows, %3 line, %4 the row in short
+    Text rowProgress;    // %1 line, %2 percent, %3 histories asked, %4 sAGD sigma, %5 ETA of this process
+    Text rowDone;        // %1 line, %2 file, %3 sAGD, %4 sigma, %5 seconds
+    Text rowKept;        // %1 line, %2 file
+    Text rowMissing;     // %1 line
+    Text tableWritten;   // %1 the table, %2 rows
+    Text plotWritten;    // %1 the plot
+    Text plotNotWritten; // %1 why
+    Text rowsRefused;    // %1 count
+    Text interrupted;
+    Text plotTitle;
+    Text plotThickness;
+    Text plotSagd;
+    Text mammography;
+    Text tomosynthesis;
+};
+
+inline constexpr SweepTexts englishSweepTexts{
+    .usage =
+        "usage: kv-sweep GRID.csv --out DIR [--data DIR] [--threads N] [--shard I/N] [--merge] [--edition "
+        "en|ja]\n"
+        "  Runs one simulation per row of GRID.csv and writes DIR/table.csv and DIR/sagd.png.\n"
+        "  GRID.csv: a header row, then one row per run; columns in any order. Required: thickness_cm,\n"
+        "  glandular_percent (10, 20 .. 90), target (Mo or W), kv. Optional: method (mammography or\n"
+        "  tomosynthesis), be_mm, al_mm, mo_mm, rh_mm, ag_mm, air_cm, target_angle, tilt, fid_cm, fcd_cm,\n"
+        "  fad_cm, angular_range, histories, sagd_sigma_percent, seed. An empty or missing value takes the\n"
+        "  workbench's default (equipment.dat, the spectrum screen's start values).\n"
+        "  --data DIR    the working folder with equipment.dat, the BR12 files and the spectrum data\n"
+        "                (default: the current folder); its Geometry.dat is used when present\n"
+        "  --threads N   threads of each run (default: the cores, shared among the processes of a machine)\n"
+        "  --shard I/N   run only rows I, I+N, I+2N ... (1 <= I <= N), for a job array; no table is written\n"
+        "  --merge       build the table and the plot from the results already in DIR\n"
+        "  A row whose result exists in DIR with the same inputs is not run again. Under mpirun the\n"
+        "  rows are shared over the processes.",
+    .badOptions = "kv-sweep: %1",
+    .cannotStart = "The sweep cannot start: %1",
+    .gridFault = "%1: %2",
+    .badRow = "Line %1 of the grid is not run: %2",
+    .rowStart = "Row %1 of %2 (line %3): %4",
+    .rowProgress = "  line %1: %2 % of %3 histories, sAGD sigma %4; the rest of this process about %5",
+    .rowDone = "  line %1: %2, sAGD %3 +- %4 %, %5 s",
+    .rowKept = "  line %1: %2 already holds this row's result",
+    .rowMissing = "Line %1 has no result in the output folder yet.",
+    .tableWritten = "Wrote %1 (%2 rows).",
+    .plotWritten = "Wrote %1.",
+    .plotNotWritten = "The plot was not written: %1",
+    .rowsRefused = "%1 rows of the grid have no result.",
+    .interrupted = "Interrupted: the row under way was not saved; run the same command again to go on.",
+    .plotTitle = "sAGD against phantom thickness",
+    .plotThickness = "Phantom thickness (cm)",
+    .plotSagd = "sAGD (mGy per mGy air kerma)",
+    .mammography = "mammography",
+    .tomosynthesis = "tomosynthesis",
+};
+
+inline constexpr SweepTexts japaneseSweepTexts{
+    .usage =
+        "使い方: kv-sweep GRID.csv --out DIR [--data DIR] [--threads N] [--shard I/N] [--merge] [--edition "
+        "en|ja]\n"
+        "  GRID.csv の行ごとにシミュレーションを 1 回行い、DIR/table.csv と DIR/sagd.png を書きます。\n"
+        "  GRID.csv: 見出し行のあと 1 行に 1 回分。列の順序は自由。必須: thickness_cm, glandular_percent\n"
+        "  (10, 20 .. 90), target (Mo または W), kv。省略可: method (mammography または tomosynthesis),\n"
+        "  be_mm, al_mm, mo_mm, rh_mm, ag_mm, air_cm, target_angle, tilt, fid_cm, fcd_cm, fad_cm,\n"
+        "  angular_range, histories, sagd_sigma_percent, seed。空欄や省略した値はワークベンチの既定値\n"
+        "  (equipment.dat、スペクトル画面の初期値) になります。\n"
+        "  --data DIR    equipment.dat、BR12 ファイル、スペクトルのデータがある作業フォルダ (既定: 現在の\n"
+        "                フォルダ)。Geometry.dat があれば使います\n"
+        "  --threads N   1 回の計算のスレッド数 (既定: コア数を同じ計算機のプロセスで分けた数)\n"
+        "  --shard I/N   I, I+N, I+2N ... 行目だけを計算します (1 <= I <= N、ジョブ配列用)。表は書きません\n"
+        "  --merge       DIR にある結果から表と図を作ります\n"
+        "  同じ入力の結果が DIR にある行は計算し直しません。mpirun の下では行をプロセスで分けます。",
+    .badOptions = "kv-sweep: %1",
+    .cannotStart = "スイープを開始できません: %1",
+    .gridFault = "%1: %2",
+    .badRow = "グリッドの %1 行目は計算しません: %2",
+    .rowStart = "%2 行中 %1 行目 (%3 行目): %4",
+    .rowProgress = "  %1 行目: ヒストリー %3 の %2 %、sAGD の不確かさ %4、このプロセスの残り 約 %5",
+    .rowDone = "  %1 行目: %2、sAGD %3 +- %4 %、%5 秒",
+    .rowKept = "  %1 行目: %2 にこの行の結果があります",
+    .rowMissing = "%1 行目の結果は出力フォルダにまだありません。",
+    .tableWritten = "%1 を書きました (%2 行)。",
+    .plotWritten = "%1 を書きました。",
+    .plotNotWritten = "図を書けませんでした: %1",
+    .rowsRefused = "グリッドの %1 行に結果がありません。",
+    .interrupted =
+        "中断しました: 計算中の行は保存していません。同じコマンドをもう一度実行すると続きから計算します。",
+    .plotTitle = "ファントム厚に対する sAGD",
+    .plotThickness = "ファントム厚 (cm)",
+    .plotSagd = "sAGD (空気カーマ 1 mGy あたりの mGy)",
+    .mammography = "マンモグラフィ",
+    .tomosynthesis = "トモシンセシス",
+};
+
+constexpr const SweepTexts& sweepTextsOf(Edition e) {
+    return e == Edition::Japanese ? japaneseSweepTexts : englishSweepTexts;
+}
+
+} // namespace kv::texts

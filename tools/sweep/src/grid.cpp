@@ -1,0 +1,233 @@
+#include "grid.h"
+
+#include "kv/common/format.h"
+#include "kv/engine/engine_options.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace kv::sweep {
+
+namespace {
+
+constexpr size_t kMaxGridBytes = 16 * 1024 * 1024;
+
+std::string trimmed(std::string s) {
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
+        s.pop_back();
+    size_t i = 0;
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])))
+        ++i;
+    return s.substr(i);
+}
+
+std::string lowered(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::vector<std::string> cells(const std::string& line) {
+    std::vector<std::string> out;
+    std::stringstream in(line);
+    std::string cell;
+    while (std::getline(in, cell, ','))
+        out.push_back(trimmed(cell));
+    if (!line.empty() && line.back() == ',') out.emplace_back();
+    return out;
+}
+
+struct RowReader {
+    const std::map<std::string, std::string>& values;
+
+    const std::string* given(const std::string& column) const {
+        auto it = values.find(column);
+        return it == values.end() || it->second.empty() ? nullptr : &it->second;
+    }
+    double number(const std::string& column, double fallback, double lo, double hi) const {
+        const std::string* v = given(column);
+        if (!v) return fallback;
+        double x = 0;
+        if (!parseNumberStrict(*v, x) || !std::isfinite(x))
+            throw std::invalid_argument(column + " \"" + *v + "\" is not a number");
+        if (!(x >= lo && x <= hi))
+            throw std::invalid_argument(column + " " + *v + " lies outside " + plainDecimal(lo) + " to " +
+                                        plainDecimal(hi));
+        return x;
+    }
+    double required(const std::string& column, double lo, double hi) const {
+        if (!given(column)) throw std::invalid_argument(column + " is empty");
+        return number(column, 0, lo, hi);
+    }
+};
+
+Row readRow(const std::map<std::string, std::string>& values, const spectrum::EquipmentRecord& eq) {
+    RowReader in{values};
+    Row r;
+    r.thickness = in.required("thickness_cm", 0.1, 6.0);
+    r.glandular = in.required("glandular_percent", 10, 90);
+    if (std::fabs(r.glandular / 10 - std::round(r.glandular / 10)) > 1e-9)
+        throw std::invalid_argument("glandular_percent " + plainDecimal(r.glandular) +
+                                    " has no composition file: use 10, 20 .. 90");
+    const std::string* target = in.given("target");
+    if (!target) throw std::invalid_argument("target is empty");
+    if (lowered(*target) == "mo")
+        r.target = spectrum::TargetMaterial::Molybdenum;
+    else if (lowered(*target) == "w")
+        r.target = spectrum::TargetMaterial::Tungsten;
+    else
+        throw std::invalid_argument("target \"" + *target + "\" is neither Mo nor W");
+    const bool mo = r.target == spectrum::TargetMaterial::Molybdenum;
+    double kv = in.required("kv", 1, 50);
+    if (const std::string* m = in.given("method")) {
+        std::string v = lowered(*m);
+        if (v != "mammography" && v != "tomosynthesis")
+            throw std::invalid_argument("method \"" + *m + "\" is neither mammography nor tomosynthesis");
+        r.tomosynthesis = v == "tomosynthesis";
+    }
+    // The spectrum screen's start values, as after a click on the target option.
+    spectrum::SpectrumFields& f = r.spectrum;
+    f.tubeVoltage = plainDecimal(kv);
+    f.beryllium = plainDecimal(in.number("be_mm", 0.8, 0, 100));
+    f.aluminum = plainDecimal(in.number("al_mm", 0, 0, 100));
+    f.molybdenum = plainDecimal(in.number("mo_mm", mo ? 0.03 : 0, 0, 100));
+    f.rhodium = plainDecimal(in.number("rh_mm", mo ? 0 : 0.025, 0, 100));
+    f.silver = plainDecimal(in.number("ag_mm", 0, 0, 100));
+    f.airLayer = plainDecimal(in.number("air_cm", 60, 0, 1000));
+    f.targetAngle = plainDecimal(in.number("target_angle", eq.targetAngle, 0, 90));
+    f.tubeTiltAngle = plainDecimal(in.number("tilt", eq.tubeTiltAngle, -90, 90));
+    // The set-up screen's start values: the record's distances, the air kerma at the FAD.
+    r.fid = in.number("fid_cm", eq.fid, 1, 1000);
+    r.fad = in.number("fad_cm", eq.fad, 0, 1000);
+    r.fcd = in.number("fcd_cm", r.fad, 0, 1000);
+    r.angularRange = in.number("angular_range", eq.angularRange, 0, 60);
+    r.histories = in.number("histories", kDefaultHistories, 1, 1e11);
+    r.sagdSigmaPercent = in.number("sagd_sigma_percent", 0, 0, 100);
+    if (const std::string* s = in.given("seed")) {
+        r.seed = engine::parseSeed(*s);
+        if (!r.seed)
+            throw std::invalid_argument("seed \"" + *s +
+                                        "\" is not a whole number 0 .. 18446744073709551615");
+    }
+    return r;
+}
+
+} // namespace
+
+Grid parseGrid(const std::string& text, const spectrum::EquipmentRecord& eq) {
+    std::vector<std::string> lines;
+    {
+        std::stringstream in(text);
+        std::string l;
+        while (std::getline(in, l))
+            lines.push_back(l);
+    }
+    size_t headerAt = 0;
+    while (headerAt < lines.size() && trimmed(lines[headerAt]).empty())
+        ++headerAt;
+    if (headerAt == lines.size()) throw GridError("holds no header row");
+    std::string headerLine = lines[headerAt];
+    if (headerLine.rfind("\xEF\xBB\xBF", 0) == 0) headerLine.erase(0, 3); // a spreadsheet's byte-order mark
+    std::vector<std::string> header = cells(headerLine);
+    for (std::string& h : header)
+        h = lowered(h);
+    for (size_t i = 0; i < header.size(); ++i) {
+        if (std::find(kInputColumns.begin(), kInputColumns.end(), header[i]) == kInputColumns.end())
+            throw GridError("line " + std::to_string(headerAt + 1) + " names an unknown column \"" +
+                            header[i] + "\"");
+        if (std::find(header.begin(), header.begin() + static_cast<std::ptrdiff_t>(i), header[i]) !=
+            header.begin() + static_cast<std::ptrdiff_t>(i))
+            throw GridError("line " + std::to_string(headerAt + 1) + " names the column " + header[i] +
+                            " twice");
+    }
+    for (const std::string& c : kRequiredColumns)
+        if (std::find(header.begin(), header.end(), c) == header.end())
+            throw GridError("the header row lacks the column " + c);
+
+    Grid g;
+    for (size_t n = headerAt + 1; n < lines.size(); ++n) {
+        if (trimmed(lines[n]).empty()) continue;
+        const int line = static_cast<int>(n + 1);
+        const int index = g.dataRows++;
+        std::vector<std::string> c = cells(lines[n]);
+        if (c.size() != header.size()) {
+            g.refused.push_back({line, "holds " + std::to_string(c.size()) + " values for " +
+                                           std::to_string(header.size()) + " columns"});
+            continue;
+        }
+        std::map<std::string, std::string> values;
+        for (size_t i = 0; i < header.size(); ++i)
+            values[header[i]] = c[i];
+        try {
+            Row r = readRow(values, eq);
+            r.line = line;
+            r.index = index;
+            g.rows.push_back(std::move(r));
+        } catch (const std::invalid_argument& e) {
+            g.refused.push_back({line, e.what()});
+        }
+    }
+    return g;
+}
+
+Grid readGrid(const std::filesystem::path& file, const spectrum::EquipmentRecord& eq) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) throw GridError("is not a readable file");
+    if (std::filesystem::file_size(file, ec) > kMaxGridBytes) throw GridError("is larger than 16 MB");
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    if (!in && !in.eof()) throw GridError("cannot be read");
+    return parseGrid(all.str(), eq);
+}
+
+std::vector<std::string> inputCells(const Row& r, const std::string& seed) {
+    const spectrum::SpectrumFields& f = r.spectrum;
+    return {plainDecimal(r.thickness),
+            plainDecimal(r.glandular),
+            r.target == spectrum::TargetMaterial::Molybdenum ? "Mo" : "W",
+            f.tubeVoltage,
+            r.tomosynthesis ? "tomosynthesis" : "mammography",
+            f.beryllium,
+            f.aluminum,
+            f.molybdenum,
+            f.rhodium,
+            f.silver,
+            f.airLayer,
+            f.targetAngle,
+            f.tubeTiltAngle,
+            plainDecimal(r.fid),
+            plainDecimal(r.fcd),
+            plainDecimal(r.fad),
+            plainDecimal(r.angularRange),
+            plainDecimal(r.histories),
+            r.sagdSigmaPercent > 0 ? plainDecimal(r.sagdSigmaPercent) : "",
+            seed};
+}
+
+std::string rowKey(const Row& r) {
+    std::vector<std::string> v = inputCells(r, r.seed ? std::to_string(*r.seed) : "");
+    std::string key;
+    for (size_t i = 0; i < v.size(); ++i)
+        key += (i ? ";" : "") + kInputColumns[i] + "=" + v[i];
+    return key;
+}
+
+std::string resultStem(const Row& r) {
+    // FNV-1a of the key: the name changes with any input.
+    uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : rowKey(r))
+        h = (h ^ c) * 1099511628211ull;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
+    return std::string(r.tomosynthesis ? "tomo-" : "mammo-") +
+           (r.target == spectrum::TargetMaterial::Molybdenum ? "Mo-" : "W-") + r.spectrum.tubeVoltage +
+           "kV-" + format(r.thickness, "0.0") + "cm-g" + plainDecimal(r.glandular) + "-" +
+           std::string(hex, 12);
+}
+
+} // namespace kv::sweep

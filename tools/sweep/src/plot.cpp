@@ -1,0 +1,151 @@
+#include "plot.h"
+
+#if KV_SWEEP_PLOT
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QSaveFile>
+#endif
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace kv::sweep {
+
+#if !KV_SWEEP_PLOT
+
+std::optional<std::string> writeSagdPlot(const std::filesystem::path&, const std::vector<PlotPoint>&,
+                                         const texts::SweepTexts&) {
+    return std::string("this kv-sweep was built without Qt");
+}
+
+#else
+
+namespace {
+
+QString q(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// A round step for about `n` ticks over `span`.
+double tickStep(double span, int n) {
+    double raw = span / n, p = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 5.0, 10.0})
+        if (m * p >= raw) return m * p;
+    return 10 * p;
+}
+
+} // namespace
+
+std::optional<std::string> writeSagdPlot(const std::filesystem::path& file,
+                                         const std::vector<PlotPoint>& points, const texts::SweepTexts& t) {
+    // Text needs a font database, and that an application; none is shown.
+    // Qt's own notes (a missing runtime folder and the like) are no concern of the table's user.
+    struct Quiet {
+        QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+        ~Quiet() { qInstallMessageHandler(previous); }
+    } quiet;
+    std::unique_ptr<QGuiApplication> app;
+    if (!QGuiApplication::instance()) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "kv-sweep";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    }
+    std::map<std::string, std::vector<PlotPoint>> curves;
+    double xMax = 0, yMax = 0;
+    for (const PlotPoint& p : points) {
+        curves[p.curve].push_back(p);
+        xMax = std::max(xMax, p.thickness);
+        yMax = std::max(yMax, p.sagd * (1 + p.sigmaPercent / 100));
+    }
+    if (!(xMax > 0)) xMax = 1;
+    if (!(yMax > 0)) yMax = 1;
+    const double xStep = tickStep(xMax, 6), yStep = tickStep(yMax, 6);
+    xMax = std::ceil(xMax / xStep) * xStep;
+    yMax = std::ceil(yMax * 1.05 / yStep) * yStep;
+
+    const int width = 1100, height = 700, left = 90, top = 50, right = 330, bottom = 70;
+    const QRectF area(left, top, width - left - right, height - top - bottom);
+    auto px = [&](double x) { return area.left() + x / xMax * area.width(); };
+    auto py = [&](double y) { return area.bottom() - y / yMax * area.height(); };
+
+    QImage img(width, height, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter g(&img);
+    g.setRenderHint(QPainter::Antialiasing);
+    QFont font = g.font();
+    font.setPixelSize(14);
+    g.setFont(font);
+    g.setPen(QPen(QColor(210, 210, 210), 1));
+    for (double x = 0; x <= xMax + 1e-9; x += xStep)
+        g.drawLine(QPointF(px(x), area.top()), QPointF(px(x), area.bottom()));
+    for (double y = 0; y <= yMax + 1e-9; y += yStep)
+        g.drawLine(QPointF(area.left(), py(y)), QPointF(area.right(), py(y)));
+    g.setPen(QPen(Qt::black, 1.5));
+    g.drawRect(area);
+    for (double x = 0; x <= xMax + 1e-9; x += xStep)
+        g.drawText(QRectF(px(x) - 40, area.bottom() + 4, 80, 20), Qt::AlignCenter,
+                   QString::number(x, 'g', 4));
+    for (double y = 0; y <= yMax + 1e-9; y += yStep)
+        g.drawText(QRectF(area.left() - 80, py(y) - 10, 74, 20), Qt::AlignRight | Qt::AlignVCenter,
+                   QString::number(y, 'g', 4));
+    g.drawText(QRectF(area.left(), area.bottom() + 30, area.width(), 24), Qt::AlignCenter,
+               q(t.plotThickness));
+    g.save();
+    g.translate(22, area.center().y());
+    g.rotate(-90);
+    g.drawText(QRectF(-area.height() / 2, -12, area.height(), 24), Qt::AlignCenter, q(t.plotSagd));
+    g.restore();
+    font.setPixelSize(18);
+    font.setBold(true);
+    g.setFont(font);
+    g.drawText(QRectF(area.left(), 10, area.width(), 30), Qt::AlignCenter, q(t.plotTitle));
+    font.setPixelSize(13);
+    font.setBold(false);
+    g.setFont(font);
+
+    static const QColor palette[] = {{31, 119, 180}, {214, 39, 40}, {44, 160, 44},   {148, 103, 189},
+                                     {255, 127, 14}, {140, 86, 75}, {227, 119, 194}, {127, 127, 127},
+                                     {188, 189, 34}, {23, 190, 207}};
+    int n = 0;
+    for (auto& [label, pts] : curves) {
+        const QColor c = palette[n % std::size(palette)];
+        std::sort(pts.begin(), pts.end(),
+                  [](const PlotPoint& a, const PlotPoint& b) { return a.thickness < b.thickness; });
+        g.setPen(QPen(c, 2));
+        for (size_t i = 1; i < pts.size(); ++i)
+            g.drawLine(QPointF(px(pts[i - 1].thickness), py(pts[i - 1].sagd)),
+                       QPointF(px(pts[i].thickness), py(pts[i].sagd)));
+        g.setPen(QPen(c, 1.5));
+        for (const PlotPoint& p : pts) {
+            double e = p.sagd * p.sigmaPercent / 100;
+            QPointF lo(px(p.thickness), py(p.sagd - e)), hi(px(p.thickness), py(p.sagd + e));
+            g.drawLine(lo, hi);
+            g.drawLine(lo + QPointF(-4, 0), lo + QPointF(4, 0));
+            g.drawLine(hi + QPointF(-4, 0), hi + QPointF(4, 0));
+            g.setBrush(c);
+            g.drawEllipse(QPointF(px(p.thickness), py(p.sagd)), 3.5, 3.5);
+        }
+        const double ly = area.top() + 10 + 22 * n;
+        if (ly < area.bottom()) {
+            g.drawLine(QPointF(area.right() + 16, ly), QPointF(area.right() + 44, ly));
+            g.setPen(Qt::black);
+            g.drawText(QRectF(area.right() + 50, ly - 10, right - 56, 20), Qt::AlignLeft | Qt::AlignVCenter,
+                       q(label));
+        }
+        ++n;
+    }
+    g.end();
+    QSaveFile out(QString::fromStdString(file.string()));
+    if (!out.open(QIODevice::WriteOnly) || !img.save(&out, "PNG") || !out.commit())
+        return file.string() + ": " + out.errorString().toStdString();
+    return std::nullopt;
+}
+
+#endif
+
+} // namespace kv::sweep
