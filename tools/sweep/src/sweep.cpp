@@ -250,6 +250,12 @@ std::optional<std::string> Sweep::runRow(const Row& r, size_t position, size_t c
                  {std::to_string(position + 1), std::to_string(count), std::to_string(r.line), shortText})
          << "\n"
          << std::flush;
+    // A folder of this row that a killed run left behind goes first.
+    std::error_code stale;
+    std::vector<fs::path> left;
+    for (fs::directory_iterator it(o_.out / kWorkFolder, stale), end; !stale && it != end; it.increment(stale))
+        if (it->path().filename().string().rfind(stem + "-", 0) == 0) left.push_back(it->path());
+    for (const fs::path& p : left) fs::remove_all(p, stale);
     if (keptResult(o_.out, r)) {
         out_ << fill(t_.rowKept, {std::to_string(r.line), resultName}) << "\n" << std::flush;
         return std::nullopt;
@@ -264,10 +270,7 @@ std::optional<std::string> Sweep::runRow(const Row& r, size_t position, size_t c
         }
     } cleanup{work};
     try {
-        // A folder of this row that a killed run left behind goes first.
         std::error_code ec;
-        for (const auto& e : fs::directory_iterator(o_.out / kWorkFolder, ec))
-            if (e.path().filename().string().rfind(stem + "-", 0) == 0) fs::remove_all(e.path(), ec);
         fs::create_directories(work);
         const std::string composition = workbench::compositionFileName(plainDecimal(r.glandular));
         for (const std::string& name : {std::string(spectrum::kEquipmentFileName), composition})
