@@ -253,9 +253,11 @@ std::optional<std::string> Sweep::runRow(const Row& r, size_t position, size_t c
     // A folder of this row that a killed run left behind goes first.
     std::error_code stale;
     std::vector<fs::path> left;
-    for (fs::directory_iterator it(o_.out / kWorkFolder, stale), end; !stale && it != end; it.increment(stale))
+    for (fs::directory_iterator it(o_.out / kWorkFolder, stale), end; !stale && it != end;
+         it.increment(stale))
         if (it->path().filename().string().rfind(stem + "-", 0) == 0) left.push_back(it->path());
-    for (const fs::path& p : left) fs::remove_all(p, stale);
+    for (const fs::path& p : left)
+        fs::remove_all(p, stale);
     if (keptResult(o_.out, r)) {
         out_ << fill(t_.rowKept, {std::to_string(r.line), resultName}) << "\n" << std::flush;
         return std::nullopt;
@@ -329,7 +331,13 @@ std::optional<std::string> Sweep::runRow(const Row& r, size_t position, size_t c
                  << std::flush;
         }
         if (stopped_) return std::string("interrupted");
-        if (session->state() != engine::SessionState::Saved) return session->failure();
+        if (session->state() != engine::SessionState::Saved ||
+            session->fault() != engine::SessionFault::None) {
+            // A run that broke off saves what it did: not the row that was asked for.
+            for (const std::string& why : {session->runFault(), session->failure()})
+                if (!why.empty()) return why;
+            return std::string("the result was refused");
+        }
         fs::rename(work / resultName, o_.out / resultName);
         results::LoadResult loaded = results::LoadResultFile(o_.out, resultName);
         if (!loaded) return resultName + ": the result cannot be read back";
