@@ -261,6 +261,43 @@ DrawCheck checkDrawSpectrum(const SpectrumFields& fields) {
     return DrawCheck::Accepted;
 }
 
+std::optional<Filtration> unusableFiltration(const SpectrumFields& f) {
+    const std::pair<const std::string*, Filtration> rows[] = {
+        {&f.beryllium, Filtration::Beryllium},   {&f.aluminum, Filtration::Aluminum},
+        {&f.molybdenum, Filtration::Molybdenum}, {&f.rhodium, Filtration::Rhodium},
+        {&f.silver, Filtration::Silver},         {&f.airLayer, Filtration::AirLayer},
+    };
+    for (const auto& [text, which] : rows) {
+        const double v = kv::parseNumber(*text);
+        const double limit = which == Filtration::AirLayer ? kMaxAirLayerCm : kMaxFilterMm;
+        if (!(v >= 0 && v <= limit)) return which;
+    }
+    return std::nullopt;
+}
+
+std::string filtrationMessage(Filtration which, const texts::SpectrumFileTexts& t) {
+    auto fill = [](std::string s, std::string_view key, const std::string& value) {
+        for (size_t at = s.find(key); at != std::string::npos; at = s.find(key, at + value.size()))
+            s.replace(at, key.size(), value);
+        return s;
+    };
+    if (which == Filtration::AirLayer)
+        return fill(std::string(t.airLayerOutOfRange.view()), "{limit}", kv::plainDecimal(kMaxAirLayerCm));
+    const texts::Text labels[] = {t.labels.beryllium, t.labels.aluminum, t.labels.molybdenum,
+                                  t.labels.rhodium, t.labels.silver};
+    std::string what(labels[static_cast<int>(which)].view());
+    if (what.size() >= 2 && what.compare(what.size() - 2, 2, " =") == 0) what.resize(what.size() - 2);
+    return fill(fill(std::string(t.filterOutOfRange.view()), "{what}", what), "{limit}",
+                kv::plainDecimal(kMaxFilterMm));
+}
+
+bool SpectrumResult::empty() const {
+    for (int k = 1; k < kColumns; ++k)
+        for (double v : table[k])
+            if (v > 0) return false;
+    return true;
+}
+
 std::string_view refusalMessage(DrawCheck check, const texts::SpectrumFileTexts& t) {
     switch (check) {
     case DrawCheck::TubeVoltageTooHigh:

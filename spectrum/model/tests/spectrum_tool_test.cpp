@@ -67,8 +67,9 @@ TEST(SpectrumTool, ClampedTungstenVoltageReachesTheFileHeader) {
 }
 
 TEST(SpectrumTool, RefusalsAndFaultsGiveTheMessageAndAFailingStatus) {
-    TempDir empty;
+    TempDir empty, out;
     const std::string data = shippedDataDir().string();
+    const std::string file = (out.path() / "P_SPCTL.dat").string();
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -82,28 +83,59 @@ TEST(SpectrumTool, RefusalsAndFaultsGiveTheMessageAndAFailingStatus) {
          "This angle setting cannot cover the field size"},
         {{"--tilt", "50", "--data", data}, 1, "The tube tilt angle is out of range"},
         {{"--data", empty.path().string()}, 1, "The file MUs12.dat is missing or cannot be read"},
+        {{"--al", "-1", "--data", data}, 1, "The Aluminum filter must be a thickness from 0 to 20 mm"},
+        {{"--be", "1e999", "--data", data}, 1, "The Beryllium filter must be a thickness from 0 to 20 mm"},
+        {{"--ag", "1e6", "--data", data, "--edition", "ja"}, 1, "銀フィルタの厚さは 0 から 20 mm"},
+        {{"--air", "-60", "--data", data}, 1, "The air layer must be a thickness from 0 to 500 cm"},
+        {{"--air", "5000", "--data", data}, 1, "The air layer must be a thickness from 0 to 500 cm"},
+        // No photon is made: said, not written.
+        {{"--kv", "0.3", "--data", data}, 1, "This spectrum holds no photons"},
+        {{"--kv", "-5", "--data", data, "--edition", "ja"}, 1, "このスペクトルには光子がありません"},
         {{"--kv"}, 2, "usage: kv-spectrum"},
         {{"--target", "Cu"}, 2, "usage: kv-spectrum"},
         {{"--colour", "red"}, 2, "usage: kv-spectrum"},
     };
     for (const Case& c : cases) {
-        ToolRun r = run(c.args);
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--out", file});
+        ToolRun r = run(args);
         EXPECT_EQ(r.status, c.status) << c.message;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_TRUE(r.out.empty()) << r.out;
+        EXPECT_FALSE(std::filesystem::exists(file)) << c.message;
     }
     // Data present but no equipment record, and the angles not given.
     TempDir noEquipment;
     for (const char* name : {kAttenuationFileName, kStoppingPowerFileName})
         std::filesystem::copy_file(shippedDataDir() / name, noEquipment.path() / name);
-    ToolRun r = run({"--data", noEquipment.path().string()});
+    ToolRun r = run({"--data", noEquipment.path().string(), "--out", file});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("equipment.dat"), std::string::npos) << r.err;
-    EXPECT_EQ(run({"--data", noEquipment.path().string(), "--target-angle", "16", "--tilt", "6"}).status, 0);
-    // A spectrum without photons is written (all zeros) and has no beam quality.
-    ToolRun none = run({"--data", data, "--kv", "0.3"});
-    EXPECT_EQ(none.status, 0);
-    EXPECT_NE(none.out.find("Mean energy (keV): -"), std::string::npos) << none.out;
+    EXPECT_EQ(
+        run({"--data", noEquipment.path().string(), "--target-angle", "16", "--tilt", "6", "--out", file})
+            .status,
+        0);
+}
+
+TEST(SpectrumTool, OptionsAsAUserTypesThem) {
+    TempDir dir;
+    const std::string data = shippedDataDir().string();
+    // Help is asked for, not a mistake.
+    for (const char* help : {"--help", "-h"}) {
+        ToolRun r = run({help});
+        EXPECT_EQ(r.status, 0) << help;
+        EXPECT_NE(r.out.find("usage: kv-spectrum"), std::string::npos) << r.out;
+        EXPECT_TRUE(r.err.empty()) << r.err;
+    }
+    // The target in any case.
+    for (const char* w : {"w", "W"}) {
+        const std::string file = (dir.path() / (std::string(w) + ".dat")).string();
+        ToolRun r = run({"--target", w, "--data", data, "--out", file});
+        ASSERT_EQ(r.status, 0) << w << r.err;
+        EXPECT_EQ(readSpectrumFile(dir.path(), std::string(w) + ".dat").target, TargetMaterial::Tungsten)
+            << w;
+    }
+    EXPECT_EQ(run({"--target", "mo", "--data", data, "--out", (dir.path() / "mo.dat").string()}).status, 0);
 }
 
 // A data folder of its own, to hold a Geometry.dat.

@@ -7,6 +7,8 @@
 #include "kv/spectrum/spectrum_model.h"
 
 #include <cmath>
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -52,7 +54,7 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
     bool withPaddle = true, paddleChosen = false;
     for (size_t n = 0; n < args.size(); ++n) {
         const std::string& opt = args[n];
-        if (opt == "--help") {
+        if (opt == "--help" || opt == "-h") {
             out << t->toolUsage.view() << "\n";
             return 0;
         }
@@ -92,10 +94,12 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
     }
     TargetMaterial target = TargetMaterial::Molybdenum;
     if (given.count("--target")) {
-        const std::string& m = given["--target"];
-        if (m == "W")
+        std::string m = given["--target"];
+        for (char& c : m)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (m == "w")
             target = TargetMaterial::Tungsten;
-        else if (m != "Mo") {
+        else if (m != "mo") {
             err << t->toolUsage.view() << "\n";
             return 2;
         }
@@ -121,6 +125,10 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
             err << refusalMessage(check, *t) << "\n";
             return 1;
         }
+        if (const auto bad = unusableFiltration(fields)) {
+            err << filtrationMessage(*bad, *t) << "\n";
+            return 1;
+        }
         // The HVL is that of the beam through the paddle of Geometry.dat unless asked otherwise.
         std::optional<Transmission> through;
         if (withPaddle) {
@@ -144,6 +152,10 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
         }
         const SpectrumResult result = computeSpectrum(target, data, fields);
         if (result.tubeVoltageText) fields.tubeVoltage = *result.tubeVoltageText;
+        if (result.empty()) {
+            err << t->spectrumEmpty.view() << "\n";
+            return 1;
+        }
 
         if (given.count("--out")) {
             const fs::path file = given["--out"];

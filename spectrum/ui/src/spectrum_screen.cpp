@@ -301,14 +301,27 @@ void SpectrumScreen::drawSpectrum() {
         showMessage(qs(refusalMessage(check, texts::spectrumFileTexts())));
         return;
     }
+    if (const auto bad = unusableFiltration(f)) {
+        button("Command7")->setEnabled(false);
+        showMessage(qs(filtrationMessage(*bad, texts::spectrumFileTexts())));
+        return;
+    }
     SpectrumResult result;
     {
         WaitCursor busy;
         result = computeSpectrum(target_, data_, f);
     }
     if (result.tubeVoltageText) textBox("Text1")->setText(qs(*result.tubeVoltageText));
+    if (result.empty()) {
+        button("Command7")->setEnabled(false);
+        showMessage(qs(texts::spectrumFileTexts().spectrumEmpty));
+        return;
+    }
     DrawSpectrumCurve(plot, result.table[0], result.plotMaximum);
     table_ = result.table;
+    drawnFields_ = f;
+    if (result.tubeVoltageText) drawnFields_.tubeVoltage = *result.tubeVoltageText;
+    drawnTarget_ = target_;
     button("Command7")->setEnabled(true);
 }
 
@@ -322,9 +335,10 @@ void SpectrumScreen::clearPlot() {
 void SpectrumScreen::determine() {
     const auto& fileTexts = texts::spectrumFileTexts();
     try {
-        writeSpectrumFile(workDir_, target_, fields(), table_, fileTexts.labels);
+        writeSpectrumFile(workDir_, drawnTarget_, drawnFields_, table_, fileTexts.labels);
         QCoreApplication::processEvents();
-        writeEquipment(workDir_, linesForSpectrumTool(equipment_, fieldText("Text5"), fieldText("Text3")));
+        writeEquipment(
+            workDir_, linesForSpectrumTool(equipment_, drawnFields_.targetAngle, drawnFields_.tubeTiltAngle));
         QCoreApplication::processEvents();
     } catch (const SpectrumFileError& e) {
         // The tool stays open: the user can try again or cancel.

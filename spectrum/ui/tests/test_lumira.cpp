@@ -236,25 +236,29 @@ private slots:
     }
 
     void optionsResetTheFilters() {
+        MessageRecorder messages;
         WorkDir dir;
         Started s(dir);
-        for (const char* f : {"Text8", "Text2", "Text10", "Text11", "Text9", "Text4", "Text1"})
-            setText(*s, f, QStringLiteral("7"));
-        click(*s, "Command1"); // 7 kV Mo: accepted
+        for (const char* f : {"Text8", "Text2", "Text10", "Text11", "Text9"})
+            setText(*s, f, QStringLiteral("0.01"));
+        setText(*s, "Text4", QStringLiteral("7"));
+        setText(*s, "Text1", QStringLiteral("28"));
+        click(*s, "Command1"); // 28 kV Mo: accepted
+        QVERIFY(messages.entries.empty());
         QVERIFY(s->button("Command7")->isEnabled());
 
         click(*s, "Option2");
         QCOMPARE(s->targetMaterial(), TargetMaterial::Tungsten);
         const std::pair<const char*, const char*> tungsten[] = {
-            {"Text8", "0.8"}, {"Text2", "0"}, {"Text10", "0"}, {"Text11", "0.025"}, {"Text9", "7"}, {"Text4", "7"},
-            {"Text1", "7"}};
+            {"Text8", "0.8"},  {"Text2", "0"}, {"Text10", "0"}, {"Text11", "0.025"},
+            {"Text9", "0.01"}, {"Text4", "7"}, {"Text1", "28"}};
         for (const auto& [f, t] : tungsten) QCOMPARE(s->textBox(f)->text(), QString::fromLatin1(t));
         QVERIFY(s->button("Command7")->isEnabled());
 
         click(*s, "Option1");
         QCOMPARE(s->targetMaterial(), TargetMaterial::Molybdenum);
         const std::pair<const char*, const char*> molybdenum[] = {
-            {"Text8", "0.8"}, {"Text2", "0"}, {"Text10", "0.03"}, {"Text11", "0"}, {"Text9", "7"}};
+            {"Text8", "0.8"}, {"Text2", "0"}, {"Text10", "0.03"}, {"Text11", "0"}, {"Text9", "0.01"}};
         for (const auto& [f, t] : molybdenum) QCOMPARE(s->textBox(f)->text(), QString::fromLatin1(t));
         QVERIFY(s->button("Command7")->isEnabled());
     }
@@ -452,13 +456,14 @@ private slots:
         QVERIFY(s->spectrumTable() == table); // the table is kept
     }
 
-    void determineWritesEditedTextsWithTheOldTable() {
+    void determineWritesWhatTheTableWasComputedFrom() {
         MessageRecorder messages;
         WorkDir dir("Room 3 unit\r\n65\r\n60\r\n7.5\r\n16\r\n6\r\n");
         Started s(dir);
         click(*s, "Command1"); // Mo, 30 kV
         const SpectrumTable drawn = s->spectrumTable();
-        // Edits after the draw: other voltage, target and angles; nothing is recomputed.
+        // Edits after the draw: other voltage, target and angles; nothing is recomputed,
+        // and the header still describes the table.
         setText(*s, "Text1", QStringLiteral("25"));
         click(*s, "Option2");
         setText(*s, "Text5", QStringLiteral("12"));
@@ -473,25 +478,63 @@ private slots:
         const auto& l = fileTexts().labels;
         const QStringList spectrum = dir.lines("P_SPCTL.dat");
         QCOMPARE(spectrum.size(), 260);
-        QCOMPARE(spectrum[0], qs(l.tungstenTarget));
-        QCOMPARE(spectrum[1], qs(l.tubeVoltage) + " 25.0 kV");
-        QCOMPARE(spectrum[2], qs(l.targetAngle) + " 12.0 deg");
-        QCOMPARE(spectrum[3], qs(l.tubeTiltAngle) + " 0.0 deg");
-        QCOMPARE(spectrum[6], qs(l.molybdenum) + " 0.000 mm");
-        QCOMPARE(spectrum[7], qs(l.rhodium) + " 0.025 mm");
-        QCOMPARE(spectrum[9], qs(l.airLayer) + " 65.5 cm");
+        QCOMPARE(spectrum[0], qs(l.molybdenumTarget));
+        QCOMPARE(spectrum[1], qs(l.tubeVoltage) + " 30.0 kV");
+        QCOMPARE(spectrum[2], qs(l.targetAngle) + " 16.0 deg");
+        QCOMPARE(spectrum[3], qs(l.tubeTiltAngle) + " 6.0 deg");
+        QCOMPARE(spectrum[6], qs(l.molybdenum) + " 0.030 mm");
+        QCOMPARE(spectrum[7], qs(l.rhodium) + " 0.000 mm");
+        QCOMPARE(spectrum[9], qs(l.airLayer) + " 60.0 cm");
 
         const SpectrumFileContents read = readSpectrumFile(dir.path());
-        bool above25kV = false;
         for (int k = 1; k < kColumns; ++k)
-            for (int i = 1; i < kBins; ++i) {
+            for (int i = 1; i < kBins; ++i)
                 QVERIFY(std::abs(read.table[k][i] - drawn[k][i]) <= 6e-4 * drawn[k][i]);
-                above25kV = above25kV || (i > 125 && read.table[k][i] > 0);
-            }
-        QVERIFY(above25kV); // a table computed at 25 kV would end at bin 125
 
         const QStringList equipment = dir.lines("equipment.dat");
-        QCOMPARE(equipment, (QStringList{"Room 3 unit", "65.0", "60.0", "07.5", "12", "0"}));
+        QCOMPARE(equipment, (QStringList{"Room 3 unit", "65.0", "60.0", "07.5", "16.0", "6.0"}));
+    }
+
+    void unusableFiltrationAndEmptySpectraAreSaid_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        const auto& t = fileTexts();
+        const bool ja = kv::texts::edition() == kv::texts::Edition::Japanese;
+        const QString al =
+            ja ? QStringLiteral("アルミニウムフィルタの厚さは 0 から 20 mm の数値にしてください")
+               : QStringLiteral("The Aluminum filter must be a thickness from 0 to 20 mm");
+        QTest::newRow("negative aluminium") << "Text2"
+                                            << "-0.5" << al;
+        QTest::newRow("infinite aluminium") << "Text2"
+                                            << "1e999" << al;
+        QTest::newRow("a metre of aluminium") << "Text2"
+                                              << "1000" << al;
+        QTest::newRow("negative air")
+            << "Text4"
+            << "-60"
+            << (ja ? QStringLiteral("空気層の厚さは 0 から 500 cm の数値にしてください")
+                   : QStringLiteral("The air layer must be a thickness from 0 to 500 cm"));
+        QTest::newRow("no photons made") << "Text1"
+                                         << "0.3" << qs(t.spectrumEmpty);
+    }
+    void unusableFiltrationAndEmptySpectraAreSaid() {
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        MessageRecorder messages;
+        WorkDir dir;
+        Started s(dir);
+        click(*s, "Command1");
+        QVERIFY(s->button("Command7")->isEnabled());
+        setText(*s, field.toLatin1().constData(), text);
+        click(*s, "Command1");
+        QCOMPARE(messages.entries.size(), size_t{1});
+        QCOMPARE(messages.entries[0].text, message);
+        // Nothing to determine: the earlier table is not one of these fields.
+        QVERIFY(!s->button("Command7")->isEnabled());
+        click(*s, "Command7");
+        QVERIFY(!QFile::exists(dir.file("P_SPCTL.dat")));
     }
 
     void determineThatCannotWriteKeepsTheTool() {

@@ -31,6 +31,11 @@ struct SpectrumFileTexts {
     Text angleCannotCoverField;
     Text tubeTiltOutOfRange;
     Text targetAngleOutOfRange;
+    // Filtration a beam cannot have: {what} is the filter's label without " =",
+    // {limit} the largest thickness.
+    Text filterOutOfRange;
+    Text airLayerOutOfRange;
+    Text spectrumEmpty; // a computed spectrum without photons
     // Faults of the data, equipment and spectrum files.
     Text fileMissing;
     Text fileEndsEarly;
@@ -71,6 +76,9 @@ inline constexpr SpectrumFileTexts englishSpectrumFileTexts{
     .angleCannotCoverField = "This angle setting cannot cover the field size",
     .tubeTiltOutOfRange = "The tube tilt angle is out of range",
     .targetAngleOutOfRange = "The target angle is out of range",
+    .filterOutOfRange = "The {what} filter must be a thickness from 0 to {limit} mm",
+    .airLayerOutOfRange = "The air layer must be a thickness from 0 to {limit} cm",
+    .spectrumEmpty = "This spectrum holds no photons: raise the tube voltage or reduce the filtration",
     .fileMissing = "The file {file} is missing or cannot be read",
     .fileEndsEarly = "The file {file} ends too early (line {line})",
     .fileNotANumber = "The file {file} holds something other than a number in line {line}",
@@ -120,6 +128,9 @@ inline constexpr SpectrumFileTexts japaneseSpectrumFileTexts{
     .angleCannotCoverField = "この角度設定では照射野をカバーできません",
     .tubeTiltOutOfRange = "管球傾斜角度が範囲外です",
     .targetAngleOutOfRange = "ターゲット角度が範囲外です",
+    .filterOutOfRange = "{what}フィルタの厚さは 0 から {limit} mm の数値にしてください",
+    .airLayerOutOfRange = "空気層の厚さは 0 から {limit} cm の数値にしてください",
+    .spectrumEmpty = "このスペクトルには光子がありません。管電圧を上げるかフィルタを減らしてください",
     .fileMissing = "ファイル {file} が見つからないか読めません",
     .fileEndsEarly = "ファイル {file} が途中で終わっています（{line} 行目）",
     .fileNotANumber = "ファイル {file} の {line} 行目に数値でないものがあります",

@@ -43,11 +43,24 @@ enum class DrawCheck {
 DrawCheck checkDrawSpectrum(const SpectrumFields& fields);
 std::string_view refusalMessage(DrawCheck check, const texts::SpectrumFileTexts& t);
 
+// Thicknesses a beam can pass through: each filter 0 to 20 mm, air 0 to 500 cm.
+inline constexpr double kMaxFilterMm = 20.0;
+inline constexpr double kMaxAirLayerCm = 500.0;
+
+enum class Filtration { Beryllium, Aluminum, Molybdenum, Rhodium, Silver, AirLayer };
+
+// The first filtration field, in the screen's order, whose thickness is
+// negative, not finite or beyond its limit; nullopt when all can be used.
+std::optional<Filtration> unusableFiltration(const SpectrumFields& fields);
+std::string filtrationMessage(Filtration which, const texts::SpectrumFileTexts& t);
+
 struct SpectrumResult {
     SpectrumTable table{};
     double plotMaximum = 0; // PlotMaximum: largest value of column 0 over the computed bins
     int lastBin = 0;        // highest bin computed (integer part of 5·V, at most 250); 0 when none
     std::optional<std::string> tubeVoltageText; // the text Text1 must now show (tungsten clamp)
+    // No photons in any ray: nothing to plot or to write.
+    bool empty() const;
 };
 
 // Throws std::domain_error when checkDrawSpectrum(fields) does not accept.

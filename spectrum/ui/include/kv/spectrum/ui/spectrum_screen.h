@@ -62,6 +62,10 @@ private:
     EquipmentRecord equipment_;
     SpectrumTable table_{};
     TargetMaterial target_ = TargetMaterial::Molybdenum;
+    // What table_ was computed from: "Determine" writes these, whatever the
+    // fields show by then.
+    SpectrumFields drawnFields_;
+    TargetMaterial drawnTarget_ = TargetMaterial::Molybdenum;
     std::array<QLineEdit*, 2> angleFields_{}; // Text5, Text3: Enter and focus loss update Text6
     std::unique_ptr<AngleDiagramScreen> diagram_;
     bool ended_ = false;
