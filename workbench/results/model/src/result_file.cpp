@@ -44,19 +44,26 @@ bool readBlocks(RecordReader& in, DoseModel& m) {
 }
 
 LoadResult readAndCompute(RecordReader& in, const std::function<void()>& pendingEvents) {
-    LoadResult r;
-    DoseModel& m = r.model.emplace();
     std::string kind = in.readLine();
     for (int i = descriptionLineCount(kind) + kLinesAfterDescription; i > 0; --i) in.readLine();
 
-    m.AirKerma = in.readNumber();
-    m.FcdValue = in.readNumber();
-    if (!std::isfinite(m.AirKerma) || !std::isfinite(m.FcdValue)) return failed(LoadFailure::NotANumber);
-    if (!readCount(in, kMaxCountX, m.GridCountX) || !readCount(in, kMaxCountY, m.GridCountY) ||
-        !readCount(in, kMaxCountZ, m.GridCountZ))
+    // The header is checked before the grid (17 MB) is made for it.
+    const double airKerma = in.readNumber();
+    const double fcd = in.readNumber();
+    if (!std::isfinite(airKerma) || !std::isfinite(fcd)) return failed(LoadFailure::NotANumber);
+    int countX = 0, countY = 0, countZ = 0;
+    if (!readCount(in, kMaxCountX, countX) || !readCount(in, kMaxCountY, countY) || !readCount(in, kMaxCountZ, countZ))
         return failed(LoadFailure::CountOutOfRange);
-    if (m.GridCountY < kRegionFirstY) return failed(LoadFailure::EmptyReferenceRegion);
-    if (!(m.AirKerma > 0)) return failed(LoadFailure::AirKerma);
+    if (countY < kRegionFirstY) return failed(LoadFailure::EmptyReferenceRegion);
+    if (!(airKerma > 0)) return failed(LoadFailure::AirKerma);
+
+    LoadResult r;
+    DoseModel& m = r.model.emplace();
+    m.AirKerma = airKerma;
+    m.FcdValue = fcd;
+    m.GridCountX = countX;
+    m.GridCountY = countY;
+    m.GridCountZ = countZ;
 
     if (!readBlocks(in, m)) return failed(LoadFailure::NotANumber);
     if (pendingEvents) pendingEvents();
