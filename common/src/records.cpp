@@ -93,7 +93,7 @@ void RecordWriter::commit() {
     const bool replacing = ::stat(target.c_str(), &old) == 0;
     if (replacing && S_ISREG(old.st_mode) &&
         ((old.st_mode & 0222) == 0 || (::access(target.c_str(), W_OK) != 0 && errno == EACCES)))
-        throw WriteFailed("is write-protected", name_);
+        throw WriteProtected("is write-protected", name_);
     std::string tmp;
     Fd fd(createTemporary(dir_, name_, tmp));
     if (fd.fd < 0) throw WriteFailed("cannot be created in the working directory", name_);

@@ -277,7 +277,7 @@ TEST(RecordWriter, HonoursTheUmaskAndTheTargetsMode) {
     fs::permissions(d.path() / "equipment.dat", static_cast<fs::perms>(0444));
     kv::RecordWriter w(d.path(), "equipment.dat");
     w.line("new");
-    EXPECT_THROW(w.commit(), kv::WriteFailed);
+    EXPECT_THROW(w.commit(), kv::WriteProtected);
     EXPECT_EQ(d.read("equipment.dat"), "old\r\n");
     EXPECT_EQ(modeOf(d.path() / "equipment.dat"), 0444u);
     EXPECT_EQ(std::distance(fs::directory_iterator(d.path()), fs::directory_iterator()), 3);

@@ -23,6 +23,7 @@ std::string describe(const SpectrumFileError& e, const texts::SpectrumFileTexts&
     case FileFault::BadValue: s = t.fileBadValue.str(); break;
     case FileFault::BadLayout: s = t.fileBadLayout.str(); break;
     case FileFault::CannotWrite: s = t.fileCannotWrite.str(); break;
+    case FileFault::WriteProtected: s = t.fileWriteProtected.str(); break;
     }
     replaceAll(s, "{file}", e.file);
     replaceAll(s, "{line}", std::to_string(e.line));
@@ -34,6 +35,7 @@ void throwFromRecordError(const kv::RecordError& e, int line) {
     if (dynamic_cast<const kv::FileMissing*>(&e)) f = FileFault::Missing, line = 0;
     else if (dynamic_cast<const kv::PastEnd*>(&e)) f = FileFault::EndsEarly;
     else if (dynamic_cast<const kv::NotANumber*>(&e)) f = FileFault::NotANumber;
+    else if (dynamic_cast<const kv::WriteProtected*>(&e)) f = FileFault::WriteProtected, line = 0;
     else if (dynamic_cast<const kv::WriteFailed*>(&e)) f = FileFault::CannotWrite, line = 0;
     throw SpectrumFileError(f, e.file, line, e.what());
 }

@@ -129,8 +129,9 @@ TEST(EquipmentFile, AWriteProtectedRecordIsRefusedAndKept) {
         writeEquipment(dir.path(), {"Unit B", "66", "61", "15", "16", "6"});
         ADD_FAILURE() << "written";
     } catch (const SpectrumFileError& e) {
-        EXPECT_EQ(e.fault, FileFault::CannotWrite) << e.what();
-        EXPECT_NE(std::string(e.what()).find("write-protected"), std::string::npos) << e.what();
+        EXPECT_EQ(e.fault, FileFault::WriteProtected) << e.what();
+        EXPECT_EQ(describe(e, kv::texts::englishSpectrumFileTexts),
+                  "The file equipment.dat is write-protected and was left as it is");
     }
     EXPECT_EQ(dir.read(kEquipmentFileName), kStart);
     EXPECT_EQ(std::filesystem::status(dir.path() / kEquipmentFileName).permissions(),

@@ -34,6 +34,10 @@ struct NotANumber : RecordError {
 struct WriteFailed : RecordError {
     using RecordError::RecordError;
 };
+// The target exists and its mode lets nobody write it.
+struct WriteProtected : WriteFailed {
+    using WriteFailed::WriteFailed;
+};
 
 // True for a name that stays inside the working directory: not empty, no
 // path separator, no control character, not "." or "..".

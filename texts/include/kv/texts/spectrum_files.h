@@ -43,6 +43,7 @@ struct SpectrumFileTexts {
     Text fileBadValue;
     Text fileBadLayout;
     Text fileCannotWrite;
+    Text fileWriteProtected;
     // The batch tool.
     Text toolUsage;
     Text toolFirstHvl;
@@ -85,6 +86,7 @@ inline constexpr SpectrumFileTexts englishSpectrumFileTexts{
     .fileBadValue = "The file {file} holds a value that cannot be used in line {line}",
     .fileBadLayout = "The file {file} is not laid out as expected in line {line}",
     .fileCannotWrite = "The file {file} cannot be written",
+    .fileWriteProtected = "The file {file} is write-protected and was left as it is",
     .toolUsage = "usage: kv-spectrum [--target Mo|W] [--kv TEXT] [--target-angle TEXT] [--tilt TEXT]\n"
                  "                   [--be TEXT] [--al TEXT] [--mo TEXT] [--rh TEXT] [--ag TEXT] [--air TEXT]\n"
                  "                   [--edition en|ja] [--data DIR] [--out FILE]\n"
@@ -137,6 +139,7 @@ inline constexpr SpectrumFileTexts japaneseSpectrumFileTexts{
     .fileBadValue = "ファイル {file} の {line} 行目に使えない値があります",
     .fileBadLayout = "ファイル {file} の {line} 行目の書式が違います",
     .fileCannotWrite = "ファイル {file} に書き込めません",
+    .fileWriteProtected = "ファイル {file} は書き込み禁止のため、変更していません",
     .toolUsage = "使い方: kv-spectrum [--target Mo|W] [--kv 文字列] [--target-angle 文字列] [--tilt 文字列]\n"
                  "                   [--be 文字列] [--al 文字列] [--mo 文字列] [--rh 文字列] [--ag 文字列] [--air 文字列]\n"
                  "                   [--edition en|ja] [--data フォルダ] [--out ファイル]\n"

@@ -10,7 +10,7 @@
 
 namespace kv::spectrum {
 
-enum class FileFault { Missing, EndsEarly, NotANumber, BadValue, BadLayout, CannotWrite };
+enum class FileFault { Missing, EndsEarly, NotANumber, BadValue, BadLayout, CannotWrite, WriteProtected };
 
 class SpectrumFileError : public std::runtime_error {
 public:
