@@ -1,5 +1,6 @@
 #include "kv/results/report_modes.h"
 
+#include "kv/common/codepage.h"
 #include "kv/common/records.h"
 #include "kv/results/dose_tables.h"
 #include "kv/results/result_file.h"
@@ -88,7 +89,8 @@ std::string jsonValue(const std::optional<double>& v) {
     return v && std::isfinite(*v) ? exactNumber(*v) : std::string("null");
 }
 
-std::string jsonText(std::string_view s) {
+std::string jsonText(std::string_view text) {
+    const std::string s = validUtf8(text); // a name from the command line is bytes
     std::string out = "\"";
     for (char c : s) {
         const auto u = static_cast<unsigned char>(c);

@@ -219,6 +219,11 @@ TEST_F(Report, BytesThatAreNotCp932AreReplacedAndSaid) {
                       std::string::npos);
         }
     }
+    // The comparison names its files too.
+    Output c = report({"--json", "--compare", path("a.vesk"), (dir.path() / oddName).string()});
+    EXPECT_EQ(c.status, 0);
+    EXPECT_EQ(kv::validUtf8(c.out), c.out);
+    EXPECT_TRUE(JsonChecker(c.out).valid()) << c.out;
 }
 
 TEST_F(Report, AllGoodFilesExitZero) {
