@@ -54,6 +54,14 @@ const SetUpTexts& setUpTexts() {
         .badSagdTarget = "\"%1\" cannot be used as the sAGD target.\n"
                          "Type a percentage above 0 and at most 100, or leave the box empty.",
         .cannotUseOptions = "The run options could not be kept: %1",
+        .notANumber = "%1 must be a number: \"%2\" is not one.\nNothing was written.",
+        .decimalComma = "\nUse a decimal point, not a comma (7.5, not 7,5).",
+        .fieldFid = "The FID",
+        .fieldFad = "The FAD",
+        .fieldAngularRange = "The angular range",
+        .fieldFcd = "The distance for the air kerma (FCD)",
+        .engineRefuses = "The simulation cannot start with these data:\n%1",
+        .changedSinceOk = "The data were changed after \"OK\".\nPress \"OK\" to use them, then \"Simulation Start\".",
         .tiltPattern = " #0.0",
     };
     return t;

@@ -54,6 +54,14 @@ const SetUpTexts& setUpTexts() {
         .badSagdTarget = "「%1」は sAGD の目標に使えません。\n"
                          "0 より大きく 100 以下の百分率を入力するか、空欄にして下さい。",
         .cannotUseOptions = "実行オプションを保存できませんでした: %1",
+        .notANumber = "%1は数値で入力して下さい（「%2」は数値ではありません）。\n何も書き込んでいません。",
+        .decimalComma = "\n小数点にはコンマではなくピリオドを使って下さい（7,5 ではなく 7.5）。",
+        .fieldFid = "FID",
+        .fieldFad = "FAD",
+        .fieldAngularRange = "トモシンセシスの角度範囲",
+        .fieldFcd = "空気カーマを測定した距離 (FCD)",
+        .engineRefuses = "このデータではシミュレーションを開始できません:\n%1",
+        .changedSinceOk = "「OK」の後でデータが変更されました。\n「OK」を押してから「シミュレーション開始」を押して下さい。",
         .tiltPattern = "#0.0",
     };
     return t;

@@ -19,6 +19,8 @@
 #include <cmath>
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -35,6 +37,21 @@ constexpr const char* kStartHistories = "1000000000";
 constexpr size_t kMaxFileNameBytes = 255;
 
 std::string s(const QLineEdit* e) { return e->text().toStdString(); }
+
+std::string trimmed(std::string text) {
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    while (!text.empty() && text.front() == ' ')
+        text.erase(0, 1);
+    return text;
+}
+
+// The lenient reading would turn "abc" into 0 and "7,5" into 7, and the
+// record would keep the text the tools then refuse: only a whole number passes.
+bool isWholeNumber(const std::string& text) {
+    double v = 0;
+    return parseNumberStrict(text, v) && std::isfinite(v);
+}
 
 // The run-options file the engines read; its other settings are kept as they are.
 constexpr const char* kRunOptionsFile = "RunOptions.dat";
@@ -210,19 +227,29 @@ void SetUpScreen::accept() {
         showMessage(qs(t.notAFileName).arg(qs(resultName)));
         return;
     }
-    std::string target = s(textBox("TextSagd"));
-    while (!target.empty() && target.back() == ' ')
-        target.pop_back();
-    while (!target.empty() && target.front() == ' ')
-        target.erase(0, 1);
+    const bool otherFcd = !option("Option4")->isChecked();
+    const std::pair<const char*, texts::Text> numbers[] = {
+        {"Text3", t.fieldFid}, {"Text4", t.fieldFad}, {"Text5", t.fieldAngularRange}, {"Text1", t.fieldFcd}};
+    for (const auto& [box, field] : numbers) {
+        if (box == std::string_view("Text1") && !otherFcd)
+            continue; // the FAD, checked above
+        const std::string text = trimmed(s(textBox(box)));
+        if (isWholeNumber(text))
+            continue;
+        QString message = qs(t.notANumber).arg(qs(field), qs(text));
+        if (text.find(',') != std::string::npos)
+            message += qs(t.decimalComma);
+        showMessage(message);
+        return;
+    }
+    const std::string target = trimmed(s(textBox("TextSagd")));
     double percent = 0;
     if (!target.empty() &&
         (!parseNumberStrict(target, percent) || !std::isfinite(percent) || !(percent > 0 && percent <= 100))) {
         showMessage(qs(t.badSagdTarget).arg(qs(target)));
         return;
     }
-    const double fcd = option("Option4")->isChecked() ? parseNumber(s(textBox("Text4")))
-                                                      : parseNumber(s(textBox("Text1")));
+    const double fcd = parseNumber(trimmed(s(textBox(otherFcd ? "Text1" : "Text4"))));
     const std::filesystem::path dir(wb_.workDir().toStdString());
     // Checked before anything is written, so that a refusal leaves every file as it was.
     std::optional<Entries> options;
@@ -232,7 +259,8 @@ void SetUpScreen::accept() {
         showMessage(qs(t.cannotUseOptions).arg(qs(e.what())));
         return;
     }
-    const std::string fid = s(textBox("Text3")), fad = s(textBox("Text4")), range = s(textBox("Text5"));
+    const std::string fid = trimmed(s(textBox("Text3"))), fad = trimmed(s(textBox("Text4"))),
+                      range = trimmed(s(textBox("Text5")));
     const std::string name = s(textBox("Text6"));
     try {
         workbench::writeControlFile(dir, {.fidText = fid,

@@ -21,6 +21,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <map>
 #include <memory>
 
 using namespace kv::shell;
@@ -386,8 +387,9 @@ private slots:
         row("history 123456") << "Text11" << "123456" << false << mc << 7 << QByteArray("1.2E+05") << QByteArray("1.2E+05");
         row("FID 65 in MC.dat") << "Text3" << "65" << false << mc << 3 << QByteArray("065.0") << QByteArray("065.0");
         row("FID 65 in the record") << "Text3" << "65" << false << eq << 2 << QByteArray("65") << QByteArray("65");
-        row("FAD abc in MC.dat") << "Text4" << "abc" << false << mc << 4 << QByteArray("000.0") << QByteArray("000.0");
-        row("FAD abc in the record") << "Text4" << "abc" << false << eq << 3 << QByteArray("abc") << QByteArray("abc");
+        row("FAD 55.5 in MC.dat") << "Text4" << "55.5" << false << mc << 4 << QByteArray("055.5") << QByteArray("055.5");
+        row("FAD 55.5 in the record") << "Text4" << "55.5" << false << eq << 3 << QByteArray("55.5") << QByteArray("55.5");
+        row("FID with blanks in the record") << "Text3" << " 66 " << false << eq << 2 << QByteArray("66") << QByteArray("66");
         row("FCD is the FAD") << "" << "" << false << mc << 5 << QByteArray("060.0") << QByteArray("060.0");
         row("other distance 45.5") << "Text1" << "45.5" << true << mc << 5 << QByteArray("045.5") << QByteArray("045.5");
         row("range 15 in MC.dat") << "Text5" << "15" << false << mc << 6 << QByteArray("015.0") << QByteArray("015.0");
@@ -423,6 +425,52 @@ private slots:
         const QByteArrayList lines = b.lines(file);
         QCOMPARE(lines.size(), file == QStringLiteral("MC.dat") ? 9 : 6);
         QCOMPARE(lines[line - 1], ::japanese() ? japanese : english);
+    }
+
+    void setUpOkRefusesWhatIsNoNumber_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("other");  // FCD from "Other distances"
+        QTest::addColumn<bool>("comma");  // the hint for a decimal point
+        QTest::newRow("FID abc") << "Text3" << "abc" << false << false;
+        QTest::newRow("FID empty") << "Text3" << "" << false << false;
+        QTest::newRow("FID 65cm") << "Text3" << "65cm" << false << false;
+        QTest::newRow("FID beyond any number") << "Text3" << "1E999" << false << false;
+        QTest::newRow("FAD 60,5") << "Text4" << "60,5" << false << true;
+        QTest::newRow("FAD blank") << "Text4" << " " << false << false;
+        QTest::newRow("range 7,5") << "Text5" << "7,5" << false << true;
+        QTest::newRow("range empty") << "Text5" << "" << false << false;
+        QTest::newRow("other distance abc") << "Text1" << "abc" << true << false;
+        QTest::newRow("other distance empty") << "Text1" << "" << true << false;
+        QTest::newRow("other distance 45,5") << "Text1" << "45,5" << true << true;
+    }
+    void setUpOkRefusesWhatIsNoNumber() {
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(bool, other);
+        QFETCH(bool, comma);
+        Bench b;
+        SetUpScreen& s = b.openSetUp();
+        if (other)
+            Bench::click(s.option("Option5"));
+        s.textBox(box.toStdString())->setText(typed);
+        Bench::accept(s);
+        QCOMPARE(b.messages.entries.size(), size_t(1));
+        const auto& t = kv::texts::setUpTexts();
+        const QString& text = b.messages.entries[0].text;
+        const std::map<QString, kv::texts::Text> fields{{QStringLiteral("Text3"), t.fieldFid},
+                                                        {QStringLiteral("Text4"), t.fieldFad},
+                                                        {QStringLiteral("Text5"), t.fieldAngularRange},
+                                                        {QStringLiteral("Text1"), t.fieldFcd}};
+        QVERIFY2(text.startsWith(q(fields.at(box))), qPrintable(text));
+        QVERIFY(text.contains(QLatin1Char('"') + typed.trimmed() + QLatin1Char('"')) ||
+                text.contains(QStringLiteral("「") + typed.trimmed() + QStringLiteral("」")));
+        QCOMPARE(text.contains(q(t.decimalComma)), comma);
+        QCOMPARE(b.messages.entries[0].icon, MessageIcon::Warning);
+        QVERIFY(!b.exists(QStringLiteral("MC.dat")));
+        QCOMPARE(b.read("equipment.dat"), kRecord);
+        QVERIFY(!s.button("Command6")->isEnabled());
+        QCOMPARE(s.textBox(box.toStdString())->text(), typed);  // kept for correction
     }
 
     void setUpCommand6KeepsItsState() {

@@ -59,6 +59,14 @@ struct SetUpTexts {
     Text continueNext;
     Text badSagdTarget;     // %1: the text as typed
     Text cannotUseOptions;  // %1: the run-options file and what is wrong with it
+    Text notANumber;        // %1: the field's name, %2: the text as typed
+    Text decimalComma;      // added to notANumber when the text holds a comma
+    Text fieldFid;
+    Text fieldFad;
+    Text fieldAngularRange;
+    Text fieldFcd;
+    Text engineRefuses;     // %1: the engine's own words (English)
+    Text changedSinceOk;    // Start pressed with fields edited after OK
     // How the tube tilt angle is written back to the equipment record.
     Given<const char*> tiltPattern;
 };
