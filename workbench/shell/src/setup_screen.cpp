@@ -288,13 +288,32 @@ void SetUpScreen::accept() {
         showMessage(qs(t.cannotUseOptions).arg(qs(e.what())));
         return;
     }
+    accepted_ = shown();
     button("Command6")->setEnabled(true);
+}
+
+QStringList SetUpScreen::shown() const {
+    QStringList fields;
+    for (const char* box : {"Text1", "Text3", "Text4", "Text5", "Text6", "Text11", "Text12", "TextSagd"})
+        fields << textBox(box)->text();
+    fields << QString::number(option("Option1")->isChecked()) << QString::number(option("Option4")->isChecked());
+    return fields;
 }
 
 void SetUpScreen::startEngine() {
     const auto& t = texts::setUpTexts();
+    QPushButton* start = button("Command6");
+    if (!start->isEnabled())
+        return; // a second press of a start already made
+    // The engine reads the files of the last "OK", not the boxes.
+    if (shown() != accepted_) {
+        showMessage(qs(t.changedSinceOk));
+        return;
+    }
     const QString name = engine();
+    start->setEnabled(false);
     if (!programs().start(name)) {
+        start->setEnabled(true);
         showMessage(qs(t.cannotStart).arg(name));
         return;
     }

@@ -593,6 +593,48 @@ private slots:
         QVERIFY(b.exists(QStringLiteral("MC.dat")));
     }
 
+    void setUpStartsOnlyOnce() {
+        Bench b;
+        SetUpScreen& s = b.openSetUp();
+        Bench::accept(s);
+        const size_t before = b.starts.started.size();
+        Bench::click(s.button("Command6"));
+        s.show();  // a second press queued behind the first
+        Bench::click(s.button("Command6"));
+        QCOMPARE(b.starts.started.size(), before + 1);
+        QCOMPARE(b.messages.entries.size(), size_t(1));
+    }
+
+    void setUpStartRefusesFieldsChangedAfterOk_data() {
+        QTest::addColumn<QString>("box");  // "" : the exposure method
+        QTest::newRow("FID") << "Text3";
+        QTest::newRow("histories") << "Text11";
+        QTest::newRow("file name") << "Text12";
+        QTest::newRow("method") << "";
+    }
+    void setUpStartRefusesFieldsChangedAfterOk() {
+        QFETCH(QString, box);
+        Bench b;
+        SetUpScreen& s = b.openSetUp();
+        Bench::accept(s);
+        const QByteArray mc = b.read("MC.dat");
+        if (box.isEmpty())
+            Bench::click(s.option("Option2"));
+        else
+            Bench::type(s.textBox(box.toStdString()), QStringLiteral("77"));
+        const size_t before = b.starts.started.size();
+        Bench::click(s.button("Command6"));
+        QCOMPARE(b.starts.started.size(), before);
+        QCOMPARE(b.messages.entries.size(), size_t(1));
+        QCOMPARE(b.messages.entries[0].text, q(kv::texts::setUpTexts().changedSinceOk));
+        QVERIFY(s.isVisible());
+        QCOMPARE(b.read("MC.dat"), mc);
+        // A new OK takes the edit, and then Start goes.
+        Bench::click(s.button("Command5"));
+        Bench::click(s.button("Command6"));
+        QCOMPARE(b.starts.started.size(), before + 1);
+    }
+
     void setUpEngineThatCannotStart() {
         Bench b;
         SetUpScreen& s = b.openSetUp();

@@ -2,6 +2,8 @@
 #include "kv/gui/form.h"
 #include "kv/spectrum/equipment_file.h"
 
+#include <QStringList>
+
 namespace kv::shell {
 
 class Workbench;
@@ -24,7 +26,10 @@ public:
 private:
     void accept();
     void startEngine();
+    // What the inputs show, to tell whether they changed after "OK".
+    QStringList shown() const;
     Workbench& wb_;
+    QStringList accepted_;
     // The angles of the record: not shown, carried from reading to writing.
     spectrum::EquipmentRecord asRead_;
 };
