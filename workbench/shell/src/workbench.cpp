@@ -52,11 +52,15 @@ void Workbench::simulationStarted() {
 }
 
 void Workbench::startSpectrumTool() {
+    // The second click of a double click is no request for a second tool.
+    if (spectrumStarted_.isValid() && spectrumStarted_.elapsed() < QApplication::doubleClickInterval())
+        return;
     const QString name = QStringLiteral("lumira_") + QString::fromLatin1(texts::editionSuffix());
     if (!gui::programs().start(name)) {
         gui::showMessage(QString::fromUtf8(texts::menuTexts().cannotStartSpectrum.c_str()).arg(name));
         return;
     }
+    spectrumStarted_.start();
     menu().button("Command5")->setEnabled(true);
 }
 

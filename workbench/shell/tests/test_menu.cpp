@@ -5,6 +5,7 @@
 #include "kv/shell/workbench.h"
 #include "kv/texts/text.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -59,7 +60,8 @@ private slots:
         QCOMPARE(b.wb.state(), WorkflowState::AwaitingPhantom);
     }
 
-    // P: "OK" on the phantom screen, S: the spectrum button, M: "Simulation Start".
+    // P: "OK" on the phantom screen, S: the spectrum button, M: "Simulation Start",
+    // W: a pause longer than a double click.
     void workflow_data() {
         QTest::addColumn<QString>("events");
         QTest::addColumn<WorkflowState>("state");
@@ -68,7 +70,8 @@ private slots:
         QTest::newRow("phantom OK") << "P" << WorkflowState::AwaitingSpectrum << 0;
         QTest::newRow("phantom OK twice") << "PP" << WorkflowState::AwaitingSpectrum << 0;
         QTest::newRow("spectrum started") << "PS" << WorkflowState::ReadyToSimulate << 1;
-        QTest::newRow("second spectrum press starts a second tool") << "PSS" << WorkflowState::ReadyToSimulate << 2;
+        QTest::newRow("double click starts one tool") << "PSS" << WorkflowState::ReadyToSimulate << 1;
+        QTest::newRow("second spectrum press starts a second tool") << "PSWS" << WorkflowState::ReadyToSimulate << 2;
         QTest::newRow("phantom OK when ready keeps ready") << "PSP" << WorkflowState::ReadyToSimulate << 1;
         QTest::newRow("simulation start returns to the phantom") << "PSM" << WorkflowState::AwaitingPhantom << 1;
         QTest::newRow("next round") << "PSMP" << WorkflowState::AwaitingSpectrum << 1;
@@ -87,6 +90,8 @@ private slots:
                 b.wb.phantomAccepted();
             else if (e == 'S')
                 b.click("Command2");
+            else if (e == 'W')
+                QTest::qWait(QApplication::doubleClickInterval() + 50);
             else
                 b.wb.simulationStarted();
         }

@@ -2,6 +2,7 @@
 // The hub of the dose workbench: its screens (each created once, on first
 // use, and only hidden afterwards), the menu, and the working order phantom ->
 // spectrum -> simulation held in the enabled state of two menu buttons.
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -96,6 +97,7 @@ private:
     std::unique_ptr<MenuScreen> menu_;
     std::vector<QPointer<QWidget>> watched_;
     bool ending_ = false;
+    QElapsedTimer spectrumStarted_;
 };
 
 } // namespace kv::shell
