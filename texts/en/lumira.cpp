@@ -57,6 +57,19 @@ const LumiraTexts& lumiraTexts() {
         .fluenceAxis = fluenceAxis,
         .curveLine1 = "Spectrum",
         .curveLine2 = "on the vertical line",
+        .qualityWithPaddle = "Central ray, paddle in beam",
+        .qualityNoPaddle = "Central ray, no paddle",
+        .firstHvl = "First HVL",
+        .secondHvl = "Second HVL",
+        .homogeneity = "Homogeneity coefficient",
+        .meanEnergy = "Mean energy",
+        .mmAl = "mm Al",
+        .keV = "keV",
+        .measuredHvl = "Measured first HVL",
+        .hvlWithPaddle = "measured with the compression paddle in the beam",
+        .matchHvl = "Match HVL",
+        .matchHvlTip = "Sets the aluminium filter (to 0.001 mm) so that the first HVL of the central ray is the "
+                       "measured one, then draws",
     };
     return t;
 }

@@ -56,6 +56,18 @@ const LumiraTexts& lumiraTexts() {
         .fluenceAxis = fluenceAxis,
         .curveLine1 = "垂直方向の",
         .curveLine2 = "Ｘ線スペクトル",
+        .qualityWithPaddle = "中心線（圧迫板あり）",
+        .qualityNoPaddle = "中心線（圧迫板なし）",
+        .firstHvl = "第1半価層",
+        .secondHvl = "第2半価層",
+        .homogeneity = "均等度",
+        .meanEnergy = "平均エネルギー",
+        .mmAl = "mm Al",
+        .keV = "keV",
+        .measuredHvl = "測定した第1半価層",
+        .hvlWithPaddle = "圧迫板を線束に入れて測定した",
+        .matchHvl = "半価層に合わせる",
+        .matchHvlTip = "中心線の第1半価層が測定値になるようにアルミニウムフィルタ（0.001 mm 単位）を決めて描画します",
     };
     return t;
 }

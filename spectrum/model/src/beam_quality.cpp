@@ -42,7 +42,27 @@ const std::array<double, kBins>& plateAttenuation(PlateMaterial m) {
     return tables.emplace(m, mu).first->second;
 }
 
+std::string fill(std::string_view text, double value) {
+    std::string s(text);
+    const size_t at = s.find("{hvl}");
+    if (at != std::string::npos) s.replace(at, 5, kv::format(value, "0.0000"));
+    return s;
+}
+
 } // namespace
+
+std::string matchRefusalMessage(const HvlMatch& m, double measured, const texts::SpectrumFileTexts& t) {
+    switch (m.outcome) {
+    case HvlMatchOutcome::BelowUnfiltered:
+        return fill(t.matchBelowUnfiltered, m.firstHvl);
+    case HvlMatchOutcome::BeyondReach:
+        return fill(t.matchBeyondReach, m.firstHvl);
+    case HvlMatchOutcome::NoBeam:
+    case HvlMatchOutcome::Matched:
+        break;
+    }
+    return fill(t.matchNoBeam, measured);
+}
 
 Transmission plateTransmission(PlateMaterial material, double mm) {
     const auto& mu = plateAttenuation(material);

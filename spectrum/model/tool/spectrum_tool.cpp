@@ -26,26 +26,6 @@ const std::map<std::string, std::string SpectrumFields::*> kFieldOptions = {
     {"--air", &SpectrumFields::airLayer},
 };
 
-std::string fill(std::string_view text, double value) {
-    std::string s(text);
-    const size_t at = s.find("{hvl}");
-    if (at != std::string::npos) s.replace(at, 5, kv::format(value, "0.0000"));
-    return s;
-}
-
-std::string matchRefusal(const HvlMatch& m, double measured, const texts::SpectrumFileTexts& t) {
-    switch (m.outcome) {
-    case HvlMatchOutcome::BelowUnfiltered:
-        return fill(t.matchBelowUnfiltered, m.firstHvl);
-    case HvlMatchOutcome::BeyondReach:
-        return fill(t.matchBeyondReach, m.firstHvl);
-    case HvlMatchOutcome::NoBeam:
-    case HvlMatchOutcome::Matched:
-        break;
-    }
-    return fill(t.matchNoBeam, measured);
-}
-
 } // namespace
 
 int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -145,7 +125,7 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
         if (measuredHvl) {
             const HvlMatch m = matchFirstHvl(target, data, fields, *measuredHvl, through);
             if (m.outcome != HvlMatchOutcome::Matched) {
-                err << matchRefusal(m, *measuredHvl, *t) << "\n";
+                err << matchRefusalMessage(m, *measuredHvl, *t) << "\n";
                 return 3;
             }
             fields = m.fields;

@@ -4,14 +4,18 @@
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
+#include "kv/spectrum/beam_quality.h"
+#include "kv/spectrum/geometry_file.h"
 #include "kv/spectrum/spectrum_model.h"
 #include "kv/spectrum/ui/angle_diagram.h"
 #include "kv/spectrum/ui/spectrum_plot.h"
 #include "kv/texts/lumira.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
@@ -19,6 +23,7 @@
 #include <QRadioButton>
 #include <QScreen>
 
+#include <cmath>
 #include <vector>
 
 namespace kv::spectrum::ui {
@@ -136,6 +141,31 @@ std::vector<Control> table() {
          .font = button, .back = yellow},
     };
     rows.insert(rows.end(), std::begin(buttons), std::end(buttons));
+
+    // Beam quality of the central ray, in the free column right of the plot.
+    const Style small{8.25, false, false, t.labelFamily};
+    rows.push_back({.name = "Label37", .kind = Kind::Label, .rect = {11160, 4920, 2490, 270}, .font = small,
+                    .fore = colours::blue, .fit = true});
+    const std::string_view qualityCaptions[] = {t.firstHvl, t.secondHvl, t.homogeneity, t.meanEnergy};
+    const std::string_view qualityNames[][2] = {
+        {"Label38", "Label42"}, {"Label39", "Label43"}, {"Label40", "Label44"}, {"Label41", "Label45"}};
+    for (int n = 0; n < 4; ++n) {
+        const int top = 5220 + 300 * n;
+        rows.push_back({.name = qualityNames[n][0], .kind = Kind::Label, .rect = {11160, top, 1530, 270},
+                        .text = qualityCaptions[n], .font = small, .fore = colours::black, .fit = true});
+        rows.push_back({.name = qualityNames[n][1], .kind = Kind::Label, .rect = {12690, top, 960, 270},
+                        .font = small, .fore = colours::black, .align = Align::Right});
+    }
+    // Matching a measured first HVL, in the free strip below the groups.
+    rows.push_back({.name = "Label46", .kind = Kind::Label, .rect = {360, 10740, 1680, 270}, .text = t.measuredHvl,
+                    .font = small, .fore = colours::blue, .align = Align::Right, .fit = true});
+    rows.push_back({.name = "Text12", .kind = Kind::TextBox, .rect = {2100, 10680, 735, 345}});
+    rows.push_back({.name = "Label47", .kind = Kind::Label, .rect = {2895, 10740, 600, 270}, .text = t.mmAl,
+                    .font = small, .fore = colours::black});
+    rows.push_back({.name = "Check1", .kind = Kind::Check, .rect = {3480, 10710, 4380, 300}, .text = t.hvlWithPaddle,
+                    .font = small, .fit = true});
+    rows.push_back({.name = "Command8", .kind = Kind::Button, .rect = {7920, 10650, 1815, 405}, .text = t.matchHvl,
+                    .font = small, .back = yellow, .tip = t.matchHvlTip, .fit = true});
     return rows;
 }
 
@@ -219,6 +249,8 @@ SpectrumScreen::SpectrumScreen(std::filesystem::path workDir, QWidget* parent)
     onClick("Command7", [this] { determine(); });
     onClick("Command4", [this] { cancel(); });
     onClick("Command2", [this] { showAngleDiagram(); });
+    onClick("Command8", [this] { matchHvl(); });
+    connect(check("Check1"), &QCheckBox::toggled, this, [this] { showBeamQuality(false); });
     button("Command7")->setEnabled(false);
 }
 
@@ -247,6 +279,8 @@ bool SpectrumScreen::start() {
     button("Command7")->setEnabled(false);
     option("Option1")->setChecked(true);
     target_ = TargetMaterial::Molybdenum;
+    check("Check1")->setChecked(true);
+    showBeamQuality(false);
     return true;
 }
 
@@ -323,6 +357,65 @@ void SpectrumScreen::drawSpectrum() {
     if (result.tubeVoltageText) drawnFields_.tubeVoltage = *result.tubeVoltageText;
     drawnTarget_ = target_;
     button("Command7")->setEnabled(true);
+    showBeamQuality(true);
+}
+
+bool SpectrumScreen::paddle(std::optional<Transmission>& through, bool tell) const {
+    through.reset();
+    if (!check("Check1")->isChecked()) return true;
+    try {
+        through = paddleTransmission(readGeometry(workDir_));
+        return true;
+    } catch (const kv::RecordError& e) {
+        if (tell) showMessage(qs(describe(e, texts::settingsFileTextsOf(texts::edition()))));
+        return false;
+    }
+}
+
+void SpectrumScreen::showBeamQuality(bool afterDraw) {
+    const auto& t = texts::lumiraTexts();
+    label("Label37")->setText(qs(check("Check1")->isChecked() ? t.qualityWithPaddle : t.qualityNoPaddle));
+    std::optional<BeamQuality> q;
+    // Only a drawn spectrum has figures; a fault of Geometry.dat is told at a draw.
+    if (button("Command7")->isEnabled()) {
+        std::optional<Transmission> through;
+        if (paddle(through, afterDraw)) q = beamQuality(table_[0], data_.aluminum, through);
+    }
+    auto show = [&](const char* name, std::optional<double> v, const char* pattern, std::string_view unit) {
+        label(name)->setText(v ? qs(kv::format(*v, pattern) + " " + std::string(unit)) : QStringLiteral("-"));
+    };
+    show("Label42", q ? std::optional(q->firstHvl) : std::nullopt, "0.000", t.mmAl);
+    show("Label43", q ? std::optional(q->secondHvl) : std::nullopt, "0.000", t.mmAl);
+    show("Label44", q && q->secondHvl > 0 ? std::optional(q->firstHvl / q->secondHvl) : std::nullopt, "0.000", "");
+    show("Label45", q ? std::optional(q->meanEnergy) : std::nullopt, "0.00", t.keV);
+}
+
+void SpectrumScreen::matchHvl() {
+    const auto& fileTexts = texts::spectrumFileTexts();
+    double measured = 0;
+    if (!kv::parseNumberStrict(fieldText("Text12"), measured) || !std::isfinite(measured) || !(measured > 0)) {
+        showMessage(qs(fileTexts.toolMatchNotAnHvl));
+        return;
+    }
+    const SpectrumFields f = fields();
+    const DrawCheck check = checkDrawSpectrum(f);
+    if (check != DrawCheck::Accepted) {
+        showMessage(qs(refusalMessage(check, fileTexts)));
+        return;
+    }
+    std::optional<Transmission> through;
+    if (!paddle(through, true)) return;
+    HvlMatch m;
+    {
+        WaitCursor busy;
+        m = matchFirstHvl(target_, data_, f, measured, through);
+    }
+    if (m.outcome != HvlMatchOutcome::Matched) {
+        showMessage(qs(matchRefusalMessage(m, measured, fileTexts)));
+        return;
+    }
+    textBox("Text2")->setText(qs(m.aluminumText));
+    drawSpectrum();
 }
 
 void SpectrumScreen::clearPlot() {
@@ -330,6 +423,7 @@ void SpectrumScreen::clearPlot() {
     plot.clear();
     DrawSpectrumAxes(plot);
     button("Command7")->setEnabled(false);
+    showBeamQuality(false);
 }
 
 void SpectrumScreen::determine() {

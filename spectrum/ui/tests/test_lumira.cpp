@@ -1,9 +1,12 @@
 // Form2 driven through its controls, in a scratch working directory with the
 // shipped data tables.
 #include "kv/common/codepage.h"
+#include "kv/common/format.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
+#include "kv/spectrum/beam_quality.h"
+#include "kv/spectrum/physical_data.h"
 #include "kv/spectrum/spectrum_file.h"
 #include "kv/spectrum/ui/angle_diagram.h"
 #include "kv/spectrum/ui/spectrum_screen.h"
@@ -12,6 +15,7 @@
 #include "kv/texts/text.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QFile>
@@ -208,6 +212,92 @@ private slots:
             QLabel* label = s->label(l);
             QVERIFY2(label->x() + label->fontMetrics().horizontalAdvance(label->text()) < s->textBox("Text5")->x(), l);
         }
+    }
+
+    void beamQualityAfterEachDraw() {
+        MessageRecorder messages;
+        WorkDir dir;
+        Started s(dir);
+        const auto& t = kv::texts::lumiraTexts();
+        const PhysicalData data = LoadPhysicalData(dir.path());
+        QVERIFY(s->check("Check1")->isChecked());
+        QCOMPARE(s->label("Label42")->text(), QStringLiteral("-"));
+        auto expectFigures = [&](const std::optional<Transmission>& through) {
+            const BeamQuality q = *beamQuality(s->spectrumTable()[0], data.aluminum, through);
+            QCOMPARE(s->label("Label42")->text(), qs(kv::format(q.firstHvl, "0.000") + " mm Al"));
+            QCOMPARE(s->label("Label43")->text(), qs(kv::format(q.secondHvl, "0.000") + " mm Al"));
+            QCOMPARE(s->label("Label44")->text(), qs(kv::format(q.firstHvl / q.secondHvl, "0.000") + " "));
+            QCOMPARE(s->label("Label45")->text(), qs(kv::format(q.meanEnergy, "0.00") + " keV"));
+        };
+        click(*s, "Command1");
+        expectFigures(plateTransmission(PlateMaterial::Polycarbonate, 1.5));
+        QCOMPARE(s->label("Label37")->text(), qs(t.qualityWithPaddle));
+        const QString first = s->label("Label42")->text();
+        // Without the paddle the same spectrum is softer.
+        s->check("Check1")->setChecked(false);
+        expectFigures(std::nullopt);
+        QCOMPARE(s->label("Label37")->text(), qs(t.qualityNoPaddle));
+        QVERIFY(kv::parseNumber(s->label("Label42")->text().toStdString()) < kv::parseNumber(first.toStdString()));
+        // A second draw updates them; Clear blanks them.
+        setText(*s, "Text1", QStringLiteral("35"));
+        click(*s, "Command1");
+        expectFigures(std::nullopt);
+        click(*s, "Command3");
+        for (const char* l : {"Label42", "Label43", "Label44", "Label45"})
+            QCOMPARE(s->label(l)->text(), QStringLiteral("-"));
+        // Geometry.dat of the working folder sets the paddle; a fault in it is told at a draw.
+        s->check("Check1")->setChecked(true);
+        dir.write("Geometry.dat", "paddle_mm = 3\r\npaddle_material = pmma\r\n");
+        click(*s, "Command1");
+        expectFigures(plateTransmission(PlateMaterial::Pmma, 3));
+        QVERIFY(messages.entries.empty());
+        dir.write("Geometry.dat", "paddle_mm = 3\r\npaddle_mm = 4\r\n");
+        click(*s, "Command1");
+        QCOMPARE(messages.entries.size(), size_t{1});
+        QVERIFY2(messages.entries[0].text.contains(QStringLiteral("Geometry.dat")),
+                 qPrintable(messages.entries[0].text));
+        QVERIFY2(messages.entries[0].text.contains(QStringLiteral("2")), qPrintable(messages.entries[0].text));
+        QCOMPARE(s->label("Label42")->text(), QStringLiteral("-"));
+        QVERIFY(anyRed(*s->picture("Picture3"))); // the spectrum itself is drawn
+    }
+
+    void matchingAMeasuredHvl() {
+        MessageRecorder messages;
+        WorkDir dir;
+        Started s(dir);
+        setText(*s, "Text1", QStringLiteral("28"));
+        setText(*s, "Text12", QStringLiteral("0.36"));
+        QString withPaddle;
+        for (bool paddle : {true, false}) {
+            s->check("Check1")->setChecked(paddle);
+            setText(*s, "Text2", QStringLiteral("0"));
+            click(*s, "Command8");
+            QVERIFY(messages.entries.empty());
+            const QString al = s->textBox("Text2")->text();
+            QCOMPARE(al.size(), 5); // thousandths of a mm
+            QVERIFY(s->button("Command7")->isEnabled());
+            QVERIFY(anyRed(*s->picture("Picture3")));
+            QVERIFY(std::fabs(kv::parseNumber(s->label("Label42")->text().toStdString()) - 0.36) <= 0.0015);
+            if (paddle) withPaddle = al;
+            else QVERIFY(kv::parseNumber(al.toStdString()) > kv::parseNumber(withPaddle.toStdString()));
+        }
+        // Refusals change nothing.
+        click(*s, "Command3");
+        s->check("Check1")->setChecked(true);
+        setText(*s, "Text2", QStringLiteral("0.1"));
+        for (const char* measured : {"0.2", "40", "thick", "-1"}) {
+            messages.entries.clear();
+            setText(*s, "Text12", QString::fromLatin1(measured));
+            click(*s, "Command8");
+            QCOMPARE(messages.entries.size(), size_t{1});
+            QCOMPARE(s->textBox("Text2")->text(), QStringLiteral("0.1"));
+            QVERIFY(!s->button("Command7")->isEnabled());
+            QVERIFY(!anyRed(*s->picture("Picture3")));
+        }
+        setText(*s, "Text12", QStringLiteral("0.2"));
+        click(*s, "Command8");
+        const std::string below(fileTexts().matchBelowUnfiltered.view());
+        QVERIFY(messages.entries.back().text.startsWith(qs(below.substr(0, below.find("{hvl}")))));
     }
 
     void unusableFileEndsTheTool_data() {

@@ -73,6 +73,20 @@ struct LumiraTexts {
     std::span<const PlotLabel> fluenceAxis; // the vertical axis title, one entry per line
     Text curveLine1;
     Text curveLine2;
+    // Beam quality of the central ray after a draw (right of the plot).
+    Text qualityWithPaddle; // heading: the paddle of Geometry.dat in the beam
+    Text qualityNoPaddle;   // heading: the beam as drawn
+    Text firstHvl;
+    Text secondHvl;
+    Text homogeneity;
+    Text meanEnergy;
+    Text mmAl;
+    Text keV;
+    // Matching a measured first HVL (below the groups).
+    Text measuredHvl;
+    Text hvlWithPaddle; // check box, on at start
+    Text matchHvl;      // button
+    Text matchHvlTip;
 };
 
 const LumiraTexts& lumiraTexts();

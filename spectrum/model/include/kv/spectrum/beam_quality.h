@@ -62,4 +62,7 @@ struct HvlMatch {
 HvlMatch matchFirstHvl(TargetMaterial target, const PhysicalData& data, const SpectrumFields& fields,
                        double measuredHvl, const std::optional<Transmission>& through);
 
+// The edition's words for a match that was not found.
+std::string matchRefusalMessage(const HvlMatch& m, double measuredHvl, const texts::SpectrumFileTexts& t);
+
 } // namespace kv::spectrum

@@ -8,6 +8,7 @@
 //   if (!screen.start()) return 1;   // a data file or the record is unusable; the user was told
 //   connect(&screen, &SpectrumScreen::ended, ...quit...);
 #include "kv/gui/form.h"
+#include "kv/spectrum/beam_quality.h"
 #include "kv/spectrum/equipment_file.h"
 #include "kv/spectrum/physical_data.h"
 #include "kv/spectrum/spectrum_file.h"
@@ -15,6 +16,7 @@
 #include <array>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 namespace kv::spectrum::ui {
 
@@ -49,6 +51,13 @@ private:
     void selectTarget(TargetMaterial target);
     void updateApparentAngle();
     void drawSpectrum();
+    // The beam-quality labels for the table drawn last (blank without one);
+    // after a draw a fault of Geometry.dat is told.
+    void showBeamQuality(bool afterDraw);
+    void matchHvl();
+    // The paddle of Geometry.dat when Check1 is on; false for a fault of the
+    // file, told when `tell`.
+    bool paddle(std::optional<Transmission>& through, bool tell) const;
     void clearPlot();
     void determine();
     void cancel();
