@@ -62,6 +62,16 @@ const SetUpTexts& setUpTexts() {
         .fieldFcd = "The distance for the air kerma (FCD)",
         .engineRefuses = "The simulation cannot start with these data:\n%1",
         .changedSinceOk = "The data were changed after \"OK\".\nPress \"OK\" to use them, then \"Simulation Start\".",
+        .plates = "Compression paddle and breast support...",
+        .platesHeading = "Paddle and support of this unit (Geometry.dat)",
+        .paddle = "Compression paddle",
+        .support = "Breast support",
+        .plateMm = "mm",
+        .polycarbonate = "Polycarbonate",
+        .pmma = "PMMA",
+        .platesOk = "OK",
+        .platesCancel = "Cancel",
+        .plateOutOfRange = "%1: enter a thickness from 0 to 10 mm.",
         .tiltPattern = " #0.0",
     };
     return t;

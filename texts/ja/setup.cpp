@@ -62,6 +62,16 @@ const SetUpTexts& setUpTexts() {
         .fieldFcd = "空気カーマを測定した距離 (FCD)",
         .engineRefuses = "このデータではシミュレーションを開始できません:\n%1",
         .changedSinceOk = "「OK」の後でデータが変更されました。\n「OK」を押してから「シミュレーション開始」を押して下さい。",
+        .plates = "圧迫板と乳房支持台...",
+        .platesHeading = "この装置の圧迫板と支持台（Geometry.dat）",
+        .paddle = "圧迫板",
+        .support = "乳房支持台",
+        .plateMm = "mm",
+        .polycarbonate = "ポリカーボネート",
+        .pmma = "PMMA（アクリル）",
+        .platesOk = "OK",
+        .platesCancel = "キャンセル",
+        .plateOutOfRange = "%1：厚さは 0～10 mm で入力してください。",
         .tiltPattern = "#0.0",
     };
     return t;

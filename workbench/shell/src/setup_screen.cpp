@@ -5,6 +5,7 @@
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
+#include "kv/shell/plates_dialog.h"
 #include "kv/shell/reference_screens.h"
 #include "kv/shell/workbench.h"
 #include "kv/texts/setup.h"
@@ -12,6 +13,7 @@
 #include "kv/common/settings_file.h"
 #include "kv/workbench/control_file.h"
 
+#include <QAction>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -185,6 +187,18 @@ SetUpScreen::SetUpScreen(Workbench& wb)
     onClick("Command4", [this] { hide(); });  // nothing written, the menu state stays
     onClick("Command1", [this] { wb_.showReference<AirKermaScreen>(); });
     button("Command6")->setEnabled(false);
+    // The unit's paddle and support: an addition kept off the form's layout.
+    auto* plates = new QAction(qs(texts::setUpTexts().plates), this);
+    plates->setObjectName(QStringLiteral("PlatesAction"));
+    connect(plates, &QAction::triggered, this, [this] { showPlates(); });
+    addAction(plates);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void SetUpScreen::showPlates() {
+    if (!plates_) plates_ = std::make_unique<PlatesDialog>(std::filesystem::path(wb_.workDir().toStdString()));
+    static_cast<PlatesDialog*>(plates_.get())->fill();
+    showInFront(*plates_);
 }
 
 bool SetUpScreen::fill() {

@@ -5,14 +5,18 @@
 #include "kv/shell/composition_screen.h"
 #include "kv/shell/menu_screen.h"
 #include "kv/shell/phantom_screen.h"
+#include "kv/shell/plates_dialog.h"
 #include "kv/shell/reference_screens.h"
 #include "kv/shell/setup_screen.h"
 #include "kv/shell/workbench.h"
 #include "kv/texts/phantom.h"
 #include "kv/texts/setup.h"
 
+#include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -560,6 +564,75 @@ private slots:
         QCOMPARE(b.read("equipment.dat"), kRecord);
         if (!content.isEmpty())
             QCOMPARE(b.read("RunOptions.dat"), content);
+    }
+
+    // --- Form4: the paddle and support of Geometry.dat ------------------------
+
+    void platesDialogRoundTripsGeometryDat() {
+        Bench b;
+        SetUpScreen& s = b.openSetUp();
+        auto* action = s.findChild<QAction*>(QStringLiteral("PlatesAction"));
+        QVERIFY(action);
+        QCOMPARE(s.contextMenuPolicy(), Qt::ActionsContextMenu);
+        QCOMPARE(action->text(), q(kv::texts::setUpTexts().plates));
+        action->trigger();
+        auto* d = qobject_cast<PlatesDialog*>(s.platesDialog());
+        QVERIFY(d && d->isVisible());
+        // No file yet: the usual plates.
+        QCOMPARE(d->textBox("Text1")->text(), QStringLiteral("1.5"));
+        QCOMPARE(d->comboBox("Combo1")->currentIndex(), 0);
+        QCOMPARE(d->textBox("Text2")->text(), QStringLiteral("2"));
+        QCOMPARE(d->comboBox("Combo2")->currentIndex(), 1);
+        d->textBox("Text1")->setText(QStringLiteral("3"));
+        d->comboBox("Combo1")->setCurrentIndex(1);
+        d->textBox("Text2")->setText(QStringLiteral(" 0 "));
+        d->comboBox("Combo2")->setCurrentIndex(0);
+        QTest::mouseClick(d->button("Command1"), Qt::LeftButton);
+        QVERIFY(b.messages.entries.empty());
+        QVERIFY(!d->isVisible());
+        QCOMPARE(b.read("Geometry.dat"),
+                 QByteArray("paddle_mm = 3\r\npaddle_material = pmma\r\nsupport_mm = 0\r\nsupport_material = "
+                            "polycarbonate\r\n"));
+        // Opened again it shows what the file says.
+        action->trigger();
+        QCOMPARE(d->textBox("Text1")->text(), QStringLiteral("3"));
+        QCOMPARE(d->comboBox("Combo1")->currentIndex(), 1);
+        QCOMPARE(d->textBox("Text2")->text(), QStringLiteral("0"));
+        QCOMPARE(d->comboBox("Combo2")->currentIndex(), 0);
+    }
+
+    void platesDialogRefusals() {
+        Bench b;
+        SetUpScreen& s = b.openSetUp();
+        // A refused file is told with its line; the usual plates are offered instead.
+        b.write("Geometry.dat", "paddle_mm = 2\r\nlid_mm = 1\r\n");
+        s.findChild<QAction*>(QStringLiteral("PlatesAction"))->trigger();
+        auto* d = qobject_cast<PlatesDialog*>(s.platesDialog());
+        QCOMPARE(b.messages.entries.size(), size_t(1));
+        QVERIFY(b.messages.entries[0].text.contains(QStringLiteral("Geometry.dat")));
+        QVERIFY(b.messages.entries[0].text.contains(QStringLiteral("2")));
+        QCOMPARE(d->textBox("Text1")->text(), QStringLiteral("1.5"));
+        // Thicknesses outside 0..10 mm or not numbers write nothing.
+        for (const char* bad : {"10.5", "-1", "thick", "", "inf", "nan"}) {
+            b.messages.entries.clear();
+            d->textBox("Text1")->setText(QString::fromLatin1(bad));
+            QTest::mouseClick(d->button("Command1"), Qt::LeftButton);
+            QCOMPARE(b.messages.entries.size(), size_t(1));
+            QVERIFY(d->isVisible());
+            QCOMPARE(b.read("Geometry.dat"), QByteArray("paddle_mm = 2\r\nlid_mm = 1\r\n"));
+        }
+        // A folder where the file belongs cannot be written: told, and the folder stays.
+        QVERIFY(QFile::remove(b.dir.filePath(QStringLiteral("Geometry.dat"))));
+        QVERIFY(QDir(b.dir.path()).mkdir(QStringLiteral("Geometry.dat")));
+        b.messages.entries.clear();
+        d->textBox("Text1")->setText(QStringLiteral("2"));
+        QTest::mouseClick(d->button("Command1"), Qt::LeftButton);
+        QCOMPARE(b.messages.entries.size(), size_t(1));
+        QVERIFY(b.messages.entries[0].text.contains(QStringLiteral("Geometry.dat")));
+        QVERIFY(QFileInfo(b.dir.filePath(QStringLiteral("Geometry.dat"))).isDir());
+        // Cancel writes nothing.
+        QTest::mouseClick(d->button("Command2"), Qt::LeftButton);
+        QVERIFY(!d->isVisible());
     }
 
     // --- Form4: leaving -----------------------------------------------------

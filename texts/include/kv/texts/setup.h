@@ -67,6 +67,17 @@ struct SetUpTexts {
     Text fieldFcd;
     Text engineRefuses;     // %1: the engine's own words (English)
     Text changedSinceOk;    // Start pressed with fields edited after OK
+    // The paddle-and-support dialog (Geometry.dat), from Form4's context menu.
+    Text plates;            // the menu entry and the dialog caption
+    Text platesHeading;
+    Text paddle;
+    Text support;
+    Text plateMm;
+    Text polycarbonate;
+    Text pmma;
+    Text platesOk;
+    Text platesCancel;
+    Text plateOutOfRange;   // %1: the plate's caption
     // How the tube tilt angle is written back to the equipment record.
     Given<const char*> tiltPattern;
 };

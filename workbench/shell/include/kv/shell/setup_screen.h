@@ -3,6 +3,7 @@
 #include "kv/spectrum/equipment_file.h"
 
 #include <QStringList>
+#include <memory>
 
 namespace kv::shell {
 
@@ -22,14 +23,18 @@ public:
     bool fill();
     // The engine the selected exposure method needs.
     QString engine() const;
+    // The paddle-and-support dialog once opened from the context menu, else null.
+    QWidget* platesDialog() const { return plates_.get(); }
 
 private:
     void accept();
     void startEngine();
     // What the inputs show, to tell whether they changed after "OK".
     QStringList shown() const;
+    void showPlates();
     Workbench& wb_;
     QStringList accepted_;
+    std::unique_ptr<QWidget> plates_; // the paddle-and-support dialog, made at first use
     // The angles of the record: not shown, carried from reading to writing.
     spectrum::EquipmentRecord asRead_;
 };
