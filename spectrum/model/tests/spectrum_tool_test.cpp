@@ -127,6 +127,26 @@ TEST(SpectrumTool, OptionsAsAUserTypesThem) {
         EXPECT_NE(r.out.find("usage: kv-spectrum"), std::string::npos) << r.out;
         EXPECT_TRUE(r.err.empty()) << r.err;
     }
+    // Without a file to write there is nothing to do: said in the edition asked for, with the usage.
+    struct NoOut {
+        std::vector<std::string> args;
+        std::string message, usage;
+    };
+    const NoOut noOuts[] = {
+        {{"--data", data}, "--out FILE is needed", "usage: kv-spectrum"},
+        {{"--data", data, "--match-hvl", "0.36"}, "--out FILE is needed", "usage: kv-spectrum"},
+        {{"--edition", "ja", "--data", data}, "--out ファイル を指定してください", "使い方: kv-spectrum"},
+    };
+    for (const NoOut& c : noOuts) {
+        ToolRun r = run(c.args);
+        EXPECT_EQ(r.status, 2) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(c.usage), std::string::npos) << r.err;
+        EXPECT_TRUE(r.out.empty()) << r.out;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    // Help wins over a missing --out.
+    EXPECT_EQ(run({"--data", data, "-h"}).status, 0);
     // The target in any case.
     for (const char* w : {"w", "W"}) {
         const std::string file = (dir.path() / (std::string(w) + ".dat")).string();
@@ -202,7 +222,8 @@ TEST(SpectrumTool, MatchesAMeasuredHvlWithAndWithoutThePaddle) {
 
     // A thicker paddle in Geometry.dat needs less aluminium for the same HVL.
     data.dir.write(kGeometryFileName, "paddle_mm = 3\r\n");
-    ToolRun thick = run({"--kv", "28", "--data", data.path(), "--match-hvl", "0.36"});
+    ToolRun thick = run(
+        {"--kv", "28", "--data", data.path(), "--match-hvl", "0.36", "--out", (out.path() / "t.dat").string()});
     ASSERT_EQ(thick.status, 0) << thick.err;
     EXPECT_LT(kv::parseNumber(lineOf(thick.out, "Aluminium (mm)")), aluminium[0]);
 }
@@ -217,13 +238,13 @@ TEST(SpectrumTool, RefusedMatchesAndGeometryFaults) {
         std::string message;
     };
     const Case cases[] = {
-        {{"--kv", "28", "--match-hvl", "0.2", "--out", written},
+        {{"--kv", "28", "--match-hvl", "0.2"},
          3,
          "without aluminium the first HVL is already 0.31"},
         {{"--kv", "28", "--match-hvl", "0.2", "--edition", "ja"},
          3,
          "この半価層になるアルミニウムフィルタはありません"},
-        {{"--kv", "28", "--match-hvl", "40", "--out", written}, 3, "No aluminium filter from 0 to 10 mm"},
+        {{"--kv", "28", "--match-hvl", "40"}, 3, "No aluminium filter from 0 to 10 mm"},
         {{"--kv", "0.3", "--match-hvl", "0.3"}, 3, "no photons"},
         {{"--match-hvl", "thick"}, 2, "greater than 0"},
         {{"--match-hvl", "-0.3"}, 2, "greater than 0"},
@@ -232,7 +253,7 @@ TEST(SpectrumTool, RefusedMatchesAndGeometryFaults) {
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = c.args;
-        args.insert(args.end(), {"--data", data.path()});
+        args.insert(args.end(), {"--data", data.path(), "--out", written});
         ToolRun r = run(args);
         EXPECT_EQ(r.status, c.status) << c.message;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
@@ -241,13 +262,13 @@ TEST(SpectrumTool, RefusedMatchesAndGeometryFaults) {
     EXPECT_FALSE(std::filesystem::exists(written)) << "a refused match wrote a file";
 
     data.dir.write(kGeometryFileName, "paddle_mm = 2\r\npaddle_material = glass\r\n");
-    ToolRun bad = run({"--data", data.path()});
+    ToolRun bad = run({"--data", data.path(), "--out", written});
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.err.find("Geometry.dat names a material other than polycarbonate or pmma in line 2"),
               std::string::npos)
         << bad.err;
     // Without the paddle the file is not needed.
-    EXPECT_EQ(run({"--data", data.path(), "--hvl-without-paddle"}).status, 0);
+    EXPECT_EQ(run({"--data", data.path(), "--hvl-without-paddle", "--out", written}).status, 0);
 
     ToolRun help = run({"--help"});
     EXPECT_EQ(help.status, 0);

@@ -63,6 +63,11 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
         }
         t = &texts::spectrumFileTextsOf(e == "ja" ? texts::Edition::Japanese : texts::Edition::English);
     }
+    // A run that writes nothing would leave the user hunting for a file.
+    if (!given.count("--out")) {
+        err << t->toolNeedsOut.view() << "\n" << t->toolUsage.view() << "\n";
+        return 2;
+    }
     std::optional<double> measuredHvl;
     if (given.count("--match-hvl")) {
         double v = 0;
@@ -137,12 +142,10 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
             return 1;
         }
 
-        if (given.count("--out")) {
-            const fs::path file = given["--out"];
-            const fs::path dir = file.has_parent_path() ? file.parent_path() : fs::path(".");
-            writeSpectrumFile(dir, target, fields, result.table, t->labels, file.filename().string());
-            out << t->toolWritten.view() << ": " << file.string() << "\n";
-        }
+        const fs::path file = given["--out"];
+        const fs::path dir = file.has_parent_path() ? file.parent_path() : fs::path(".");
+        writeSpectrumFile(dir, target, fields, result.table, t->labels, file.filename().string());
+        out << t->toolWritten.view() << ": " << file.string() << "\n";
         if (measuredHvl) out << t->toolAluminium.view() << ": " << fields.aluminum << "\n";
         // A spectrum without photons has no beam quality to show.
         const auto q = beamQuality(result.table[0], data.aluminum, through);

@@ -52,6 +52,7 @@ struct SpectrumFileTexts {
     Text toolWritten;
     Text toolAluminium;
     Text toolMatchNotAnHvl;
+    Text toolNeedsOut; // no --out given
     // Refusals of matching a measured first HVL; {hvl}: mm Al.
     Text matchBelowUnfiltered;
     Text matchBeyondReach;
@@ -105,6 +106,7 @@ inline constexpr SpectrumFileTexts englishSpectrumFileTexts{
     .toolWritten = "Written",
     .toolAluminium = "Aluminium (mm)",
     .toolMatchNotAnHvl = "The measured first HVL must be a number of mm Al greater than 0",
+    .toolNeedsOut = "kv-spectrum: --out FILE is needed (the spectrum file to write)",
     .matchBelowUnfiltered = "No aluminium filter can give this HVL: without aluminium the first HVL is already "
                             "{hvl} mm Al",
     .matchBeyondReach = "No aluminium filter from 0 to 10 mm gives this HVL: the nearest first HVL is {hvl} mm Al",
@@ -158,6 +160,7 @@ inline constexpr SpectrumFileTexts japaneseSpectrumFileTexts{
     .toolWritten = "書き込みました",
     .toolAluminium = "アルミニウム (mm)",
     .toolMatchNotAnHvl = "測定した第1半価層は 0 より大きい数値 (mm Al) で指定してください",
+    .toolNeedsOut = "kv-spectrum: --out ファイル を指定してください（書き込むスペクトルファイル）",
     .matchBelowUnfiltered = "この半価層になるアルミニウムフィルタはありません。アルミニウムなしでも第1半価層は "
                             "{hvl} mm Al です",
     .matchBeyondReach = "0～10 mm のアルミニウムフィルタではこの半価層になりません。最も近い第1半価層は "
