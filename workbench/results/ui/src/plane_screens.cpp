@@ -47,6 +47,12 @@ void PlaneScreens::modelLoaded() {
     }
     setText(xz(), "Text3", f.selectedY);
     setText(xy(), "Text4", f.selectedZ);
+    // An open screen must not go on showing the old file's map under the new numbers;
+    // a hidden one is painted when it is shown.
+    if (xy().isVisible())
+        xy().redrawForNewModel();
+    if (xz().isVisible())
+        xz().redrawForNewModel(sliceY_);
 }
 
 void PlaneScreens::showXZ() {

@@ -148,6 +148,14 @@ void XYPlaneScreen::chooseTotal() {
     DrawXYPlaneTotal();
 }
 
+void XYPlaneScreen::redrawForNewModel() {
+    offMap();
+    if (option("Option2")->isChecked())
+        chooseTotal();
+    else
+        chooseSeparate();
+}
+
 void XYPlaneScreen::pointerMoved(double x, double y) {
     const DoseModel& m = session_.shown;
     const planes::Slice slice = planes::Slice::layer(m, m.SelectedZIndex);

@@ -138,6 +138,12 @@ void XZPlaneScreen::DrawXZPlaneTotal() {
                           planes::kXZTotalCells);
 }
 
+void XZPlaneScreen::redrawForNewModel(std::string_view sliceY) {
+    offMap();
+    DrawXZPlaneSeparate(sliceY);
+    DrawXZPlaneTotal();
+}
+
 void XZPlaneScreen::pointerMoved(double x, double y) {
     const DoseModel& m = session_.shown;
     const planes::Slice slice = planes::Slice::row(m, m.SelectedYIndex);

@@ -477,6 +477,82 @@ private slots:
         QTest::mouseClick(results.button("Command2"), Qt::LeftButton);  // "Clear"
         QVERIFY(!planes.xy().isVisible() && !planes.xz().isVisible());
     }
+
+    // A second load while both screens are open: their maps are those of the
+    // new file, as a fresh start with that file paints them; a failed load
+    // leaves them as they were.
+    void openScreensFollowANewLoad() {
+        kv::gui::MessageRecorder messages;
+        testfiles::TempWorkDir dir;
+        // A: 100 % in the reference region, 45 % elsewhere, 60 % primary.
+        testfiles::writeResult(dir.path(), "a.vesk", testfiles::makeResult(75, 150, 45, [](int c, int, int iy, int iz) {
+            const double total = iz == 1 && iy >= 26 && iy <= 125 ? 10.0 : 4.5;
+            return c == Primary ? 0.6 * total : 0.4 * total;
+        }, 5.0, 65.0));
+        // B: falls with depth and towards the nipple, 30 % primary.
+        const auto b = testfiles::makeResult(75, 150, 45, [](int c, int ix, int iy, int iz) {
+            const double total = 10.0 - 0.15 * iz - 0.02 * iy - 0.01 * ix;
+            return c == Primary ? 0.3 * total : 0.7 * total;
+        }, 5.0, 65.0);
+        testfiles::writeResult(dir.path(), "b.vesk", b);
+        std::string cut = testfiles::resultText(b);
+        dir.write("cut.vesk", cut.substr(0, cut.size() / 2));
+
+        struct Screens {
+            ResultsScreen results;
+            PlaneScreens planes;
+            explicit Screens(const QString& work) : results(work), planes(results.session()) {
+                results.setPlaneViews(&planes);
+                results.show();
+            }
+            void load(const char* name) {
+                QVERIFY(results.fileList("File1")->selectFile(QString::fromLatin1(name)));
+                QTest::mouseClick(results.button("Command6"), Qt::LeftButton);
+            }
+            void open() {
+                QTest::mouseClick(results.button("Command5"), Qt::LeftButton);
+                planes.xy().option("Option2")->click();  // the total display stays chosen
+                QTest::mouseClick(results.button("Command1"), Qt::LeftButton);
+            }
+            std::vector<QImage> maps() {
+                return {planes.xy().picture("Picture3")->image(), planes.xz().picture("Picture3")->image(),
+                        planes.xz().picture("Picture4")->image()};
+            }
+        };
+        const QString work = QString::fromStdString(dir.path().string());
+
+        Screens fresh(work);
+        fresh.load("b.vesk");
+        fresh.open();
+        const std::vector<QImage> ofB = fresh.maps();
+        fresh.planes.hideAll();
+
+        Screens s(work);
+        s.load("a.vesk");
+        s.open();
+        QVERIFY(s.planes.xy().isVisible() && s.planes.xz().isVisible());
+        const std::vector<QImage> ofA = s.maps();
+        moveOver(s.planes.xy().picture("Picture3"), -2, 4 * 50 - 2);
+        moveOver(s.planes.xz().picture("Picture4"), -2, 2);
+        QVERIFY(!text(s.planes.xy(), "Text2").isEmpty() && !text(s.planes.xz(), "Text2").isEmpty());
+
+        s.load("b.vesk");
+        QVERIFY(messages.entries.empty());
+        const std::vector<QImage> after = s.maps();
+        for (size_t n = 0; n < after.size(); ++n) {
+            QVERIFY2(after[n] != ofA[n], qPrintable(QStringLiteral("map %1 still shows file A").arg(n)));
+            QVERIFY2(after[n] == ofB[n], qPrintable(QStringLiteral("map %1 is not file B's").arg(n)));
+        }
+        QVERIFY(s.planes.xy().option("Option2")->isChecked());
+        // The read-out and cross-hairs belonged to the old map.
+        QVERIFY(text(s.planes.xy(), "Text2").isEmpty() && text(s.planes.xz(), "Text2").isEmpty());
+        QVERIFY(!shown(s.planes.xy(), "Line46") && !shown(s.planes.xz(), "Line46"));
+
+        s.load("cut.vesk");
+        QCOMPARE(messages.entries.size(), size_t{1});
+        QVERIFY(s.maps() == ofB);
+        QCOMPARE(s.results.session().fileName, std::string("b.vesk"));
+    }
 };
 
 QTEST_MAIN(PlaneScreensTest)

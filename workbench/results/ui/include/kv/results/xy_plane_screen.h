@@ -21,6 +21,9 @@ public:
     void chooseSeparate();
     // Option2 chosen as its Click would: total heading and map.
     void chooseTotal();
+    // Another model was loaded: the map again in the display chosen, without
+    // the read-out and cross-hairs of the old one.
+    void redrawForNewModel();
 
 private:
     void pointerMoved(double x, double y);

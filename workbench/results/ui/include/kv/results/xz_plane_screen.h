@@ -21,6 +21,8 @@ public:
     void DrawXZPlaneSeparate(std::string_view sliceY);
     // Paints Picture4.
     void DrawXZPlaneTotal();
+    // Another model was loaded: both maps again, without the old cross-hairs.
+    void redrawForNewModel(std::string_view sliceY);
 
 private:
     void pointerMoved(double x, double y);
