@@ -69,25 +69,6 @@ std::string csvText(std::string_view text) {
     return out + "\"";
 }
 
-std::string jsonText(std::string_view text) {
-    const std::string s = validUtf8(text);
-    std::string out = "\"";
-    for (char c : s) {
-        unsigned char u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            static const char hex[] = "0123456789abcdef";
-            out += "\\u00";
-            out += hex[u >> 4];
-            out += hex[u & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 std::string jsonNumber(double v) { return std::isfinite(v) ? plainDecimal(v) : "null"; }
 
@@ -136,6 +117,26 @@ void writeJson(const FileReport& r, std::ostream& out, const texts::ResultsModel
 }
 
 } // namespace
+
+std::string jsonText(std::string_view text) {
+    const std::string s = validUtf8(text);
+    std::string out = "\"";
+    for (char c : s) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            static const char hex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += hex[u >> 4];
+            out += hex[u & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
 
 int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
               const texts::ResultsModelTexts& t) {

@@ -2,6 +2,7 @@
 
 #include "kv/common/codepage.h"
 #include "kv/common/records.h"
+#include "kv/results/report.h"
 #include "kv/results/dose_tables.h"
 #include "kv/results/result_file.h"
 
@@ -89,25 +90,6 @@ std::string jsonValue(const std::optional<double>& v) {
     return v && std::isfinite(*v) ? exactNumber(*v) : std::string("null");
 }
 
-std::string jsonText(std::string_view text) {
-    const std::string s = validUtf8(text); // a name from the command line is bytes
-    std::string out = "\"";
-    for (char c : s) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            static const char hex[] = "0123456789abcdef";
-            out += "\\u00";
-            out += hex[u >> 4];
-            out += hex[u & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 int runCompare(const std::vector<std::string>& files, bool json, std::ostream& out, std::ostream& err,
                const texts::ResultsModelTexts& t, const texts::ResultsExtrasTexts& x) {

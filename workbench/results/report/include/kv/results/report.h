@@ -15,11 +15,15 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kv::results {
 
 int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
               const texts::ResultsModelTexts& t);
+
+// A JSON string of `text`, made valid UTF-8 first (a name from the command line is bytes).
+std::string jsonText(std::string_view text);
 
 } // namespace kv::results
