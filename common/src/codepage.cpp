@@ -13,7 +13,8 @@ bool isAscii(std::string_view s) {
 
 std::string convert(std::string_view in, const char* to, const char* from) {
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) throw CodePageError(std::string("no conversion from ") + from + " to " + to);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        throw CodePageError(std::string("no conversion from ") + from + " to " + to);
     std::string out(in.size() * 2 + 16, '\0');
     char* src = const_cast<char*>(in.data());
     size_t srcLeft = in.size();
@@ -77,14 +78,22 @@ size_t utf8SequenceLength(std::string_view s, size_t i) {
     if (c < 0x80) return 1;
     size_t n;
     unsigned char lo = 0x80, hi = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) n = 2;
-    else if (c == 0xE0) n = 3, lo = 0xA0;
-    else if (c == 0xED) n = 3, hi = 0x9F; // no surrogates
-    else if (c >= 0xE1 && c <= 0xEF) n = 3;
-    else if (c == 0xF0) n = 4, lo = 0x90;
-    else if (c >= 0xF1 && c <= 0xF3) n = 4;
-    else if (c == 0xF4) n = 4, hi = 0x8F; // nothing beyond U+10FFFF
-    else return 0;
+    if (c >= 0xC2 && c <= 0xDF)
+        n = 2;
+    else if (c == 0xE0)
+        n = 3, lo = 0xA0;
+    else if (c == 0xED)
+        n = 3, hi = 0x9F; // no surrogates
+    else if (c >= 0xE1 && c <= 0xEF)
+        n = 3;
+    else if (c == 0xF0)
+        n = 4, lo = 0x90;
+    else if (c >= 0xF1 && c <= 0xF3)
+        n = 4;
+    else if (c == 0xF4)
+        n = 4, hi = 0x8F; // nothing beyond U+10FFFF
+    else
+        return 0;
     if (i + n > s.size()) return 0;
     if (at(i + 1) < lo || at(i + 1) > hi) return 0;
     for (size_t k = 2; k < n; ++k)

@@ -34,7 +34,9 @@ RecordWriter& RecordWriter::text(std::string_view s) {
     return *this;
 }
 
-RecordWriter& RecordWriter::number(double value, std::string_view pattern) { return text(format(value, pattern)); }
+RecordWriter& RecordWriter::number(double value, std::string_view pattern) {
+    return text(format(value, pattern));
+}
 
 RecordWriter& RecordWriter::endLine() {
     buffer_ += "\r\n";
@@ -70,7 +72,8 @@ int createTemporary(const std::filesystem::path& dir, const std::string& name, s
         // The temporary name never ends in the target's extension, so a folder
         // listing by extension never shows a half-written file.
         std::string suffix(6, 'X');
-        for (char& c : suffix) c = alphabet[rng() % (sizeof(alphabet) - 1)];
+        for (char& c : suffix)
+            c = alphabet[rng() % (sizeof(alphabet) - 1)];
         path = (dir / (stem + suffix)).string();
         int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
@@ -187,9 +190,13 @@ RecordReader RecordReader::head(const std::filesystem::path& workDir, std::strin
     return r;
 }
 
-void RecordReader::pastEnd() const { throw PastEnd("ends too early", name_); }
+void RecordReader::pastEnd() const {
+    throw PastEnd("ends too early", name_);
+}
 
-bool RecordReader::atEnd() const { return pos_ >= data_.size(); }
+bool RecordReader::atEnd() const {
+    return pos_ >= data_.size();
+}
 
 int RecordReader::lineNumber() const {
     size_t upTo = pos_ < data_.size() ? pos_ : data_.size();
@@ -215,15 +222,18 @@ std::string RecordReader::readLine() {
 void RecordReader::skipFieldStart() {
     while (pos_ < data_.size()) {
         char c = data_[pos_];
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') ++pos_;
-        else break;
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
+            ++pos_;
+        else
+            break;
     }
     if (atEnd()) pastEnd();
 }
 
 // After a field: blanks, then one comma or one line end belong to it.
 void RecordReader::finishField() {
-    while (pos_ < data_.size() && (data_[pos_] == ' ' || data_[pos_] == '\t')) ++pos_;
+    while (pos_ < data_.size() && (data_[pos_] == ' ' || data_[pos_] == '\t'))
+        ++pos_;
     if (pos_ >= data_.size()) return;
     if (data_[pos_] == ',') {
         ++pos_;
@@ -277,12 +287,15 @@ std::string RecordReader::readText() {
         out = data_.substr(pos_ + 1, close - pos_ - 1);
         pos_ = close < data_.size() ? close + 1 : close;
         // Anything up to the separator after a closing quote is dropped.
-        while (pos_ < data_.size() && data_[pos_] != ',' && data_[pos_] != '\r' && data_[pos_] != '\n') ++pos_;
+        while (pos_ < data_.size() && data_[pos_] != ',' && data_[pos_] != '\r' && data_[pos_] != '\n')
+            ++pos_;
     } else {
         size_t start = pos_;
-        while (pos_ < data_.size() && data_[pos_] != ',' && data_[pos_] != '\r' && data_[pos_] != '\n') ++pos_;
+        while (pos_ < data_.size() && data_[pos_] != ',' && data_[pos_] != '\r' && data_[pos_] != '\n')
+            ++pos_;
         out = data_.substr(start, pos_ - start);
-        while (!out.empty() && (out.back() == ' ' || out.back() == '\t')) out.pop_back();
+        while (!out.empty() && (out.back() == ' ' || out.back() == '\t'))
+            out.pop_back();
     }
     finishField();
     return out;

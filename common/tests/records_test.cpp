@@ -14,9 +14,10 @@ namespace fs = std::filesystem;
 namespace {
 
 class TempDir {
-public:
+  public:
     TempDir() {
-        path_ = fs::temp_directory_path() / ("kv-records-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
+        path_ = fs::temp_directory_path() /
+                ("kv-records-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
         fs::create_directories(path_);
     }
     ~TempDir() { fs::remove_all(path_); }
@@ -26,7 +27,7 @@ public:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
-private:
+  private:
     static inline int counter_ = 0;
     fs::path path_;
 };
@@ -173,7 +174,8 @@ TEST(CodePage, OnlyTheJapanesePartOfALongTextIsConverted) {
     for (const std::string& utf8 : cases) {
         std::string bytes = kv::toCp932(utf8);
         EXPECT_EQ(kv::fromCp932(bytes), utf8);
-        EXPECT_EQ(kv::fromCp932("head " + bytes + std::string(1000, '7')), "head " + utf8 + std::string(1000, '7'));
+        EXPECT_EQ(kv::fromCp932("head " + bytes + std::string(1000, '7')),
+                  "head " + utf8 + std::string(1000, '7'));
     }
     EXPECT_THROW(kv::fromCp932("abc\x83"), kv::CodePageError); // a lead byte with no trail
 }
@@ -216,8 +218,9 @@ TEST(RecordReader, BytesThatAreNotCp932ReadAsReplacementCharacters) {
     const Case cases[] = {
         {"plain", "plain", false},
         {kv::toCp932("管球 ソ"), "管球 ソ", false},
-        {"a\x83", "a\xEF\xBF\xBD", true},                                   // a lead byte cut off at the end
-        {"\xFF" + kv::toCp932("表") + "\xFD!", "\xEF\xBF\xBD表\xEF\xBF\xBD!", true}, // good text around bad bytes kept
+        {"a\x83", "a\xEF\xBF\xBD", true}, // a lead byte cut off at the end
+        {"\xFF" + kv::toCp932("表") + "\xFD!", "\xEF\xBF\xBD表\xEF\xBF\xBD!",
+         true}, // good text around bad bytes kept
     };
     for (const Case& c : cases) {
         auto r = kv::RecordReader::fromBytes(c.bytes, "t");
@@ -235,10 +238,10 @@ TEST(CodePage, ValidUtf8ReplacesEachMalformedByte) {
         {"abc", "abc"},
         {"表ソ\xF0\x9F\x98\x80", "表ソ\xF0\x9F\x98\x80"},
         {"\x80x", R + "x"},
-        {"\xC0\xAF", R + R},             // overlong
-        {"\xED\xA0\x80", R + R + R},     // surrogate
+        {"\xC0\xAF", R + R},                 // overlong
+        {"\xED\xA0\x80", R + R + R},         // surrogate
         {"\xF4\x90\x80\x80", R + R + R + R}, // beyond U+10FFFF
-        {"\xE8\xA1", R + R},             // cut off
+        {"\xE8\xA1", R + R},                 // cut off
     };
     for (const Case& c : cases) {
         bool replaced = false;

@@ -13,16 +13,16 @@ namespace kv::engine {
 
 class ProgressWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit ProgressWindow(EngineSession& session, QWidget* parent = nullptr);
     // Reads the session's progress; called by the timer.
     void refresh();
     QString statusText() const { return status_->text(); }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* e) override;
 
-private:
+  private:
     void stopAndSave();
     void cancelOrClose();
     EngineSession& session_;

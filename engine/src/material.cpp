@@ -17,17 +17,28 @@ Material materialFromFormula(std::string name, const std::string& formula, doubl
         throw std::invalid_argument("bad formula " + formula + ": " + why);
     }
     Material m{std::move(name), density, {}};
-    for (int i = 0; i < cd->nElements; ++i) m.elements.push_back({cd->Elements[i], cd->massFractions[i]});
+    for (int i = 0; i < cd->nElements; ++i)
+        m.elements.push_back({cd->Elements[i], cd->massFractions[i]});
     FreeCompoundData(cd);
     return m;
 }
 
 namespace materials {
-Material adipose() { return {"adipose", 0.9301, {{1, 0.112}, {6, 0.619}, {7, 0.017}, {8, 0.251}, {15, 0.001}}}; }
-Material glandular() { return {"glandular", 1.0400, {{1, 0.102}, {6, 0.184}, {7, 0.032}, {8, 0.677}, {15, 0.005}}}; }
-Material pmma() { return materialFromFormula("PMMA", "C5H8O2", 1.19); }
-Material polycarbonate() { return materialFromFormula("polycarbonate", "C16H14O3", 1.20); }
-Material dryAir() { return {"dry air", 0.001205, {{6, 0.000124}, {7, 0.755268}, {8, 0.231781}, {18, 0.012827}}}; }
+Material adipose() {
+    return {"adipose", 0.9301, {{1, 0.112}, {6, 0.619}, {7, 0.017}, {8, 0.251}, {15, 0.001}}};
+}
+Material glandular() {
+    return {"glandular", 1.0400, {{1, 0.102}, {6, 0.184}, {7, 0.032}, {8, 0.677}, {15, 0.005}}};
+}
+Material pmma() {
+    return materialFromFormula("PMMA", "C5H8O2", 1.19);
+}
+Material polycarbonate() {
+    return materialFromFormula("polycarbonate", "C16H14O3", 1.20);
+}
+Material dryAir() {
+    return {"dry air", 0.001205, {{6, 0.000124}, {7, 0.755268}, {8, 0.231781}, {18, 0.012827}}};
+}
 } // namespace materials
 
 namespace {
@@ -42,16 +53,16 @@ std::string valueOf(const std::string& line, const std::string& key, const std::
     };
     if (eq == std::string::npos || (!key.empty() && trim(line.substr(0, eq)) != key))
         throw CompositionError(file + ": line " + std::to_string(lineNo) + " should read \"" +
-                               (key.empty() ? "<element> = <mass fraction>" : key + " = <value>") + "\" but reads \"" +
-                               line + "\"");
+                               (key.empty() ? "<element> = <mass fraction>" : key + " = <value>") +
+                               "\" but reads \"" + line + "\"");
     return trim(line.substr(eq + 1));
 }
 
 double numberOf(const std::string& text, const std::string& what, const std::string& file, int lineNo) {
     double v = 0;
     if (!parseNumberStrict(text, v) || !std::isfinite(v))
-        throw CompositionError(file + ": line " + std::to_string(lineNo) + " holds \"" + text + "\" where " + what +
-                               " belongs");
+        throw CompositionError(file + ": line " + std::to_string(lineNo) + " holds \"" + text + "\" where " +
+                               what + " belongs");
     return v;
 }
 
@@ -69,21 +80,27 @@ Composition readCompositionFile(const std::filesystem::path& workDir, const std:
     c.material.name = name;
     next(); // title
     std::string line = next();
-    c.glandularFraction = numberOf(valueOf(line, "Glandular fraction (%)", name, lineNo), "the glandular fraction", name, lineNo);
+    c.glandularFraction = numberOf(valueOf(line, "Glandular fraction (%)", name, lineNo),
+                                   "the glandular fraction", name, lineNo);
     line = next();
-    c.material.density = numberOf(valueOf(line, "Density (g/cm3)", name, lineNo), "the density", name, lineNo);
+    c.material.density =
+        numberOf(valueOf(line, "Density (g/cm3)", name, lineNo), "the density", name, lineNo);
     line = next();
     double count = numberOf(valueOf(line, "Elements", name, lineNo), "the number of elements", name, lineNo);
     if (c.material.density <= 0 || c.material.density > 25)
-        throw CompositionError(name + ": the density " + plainDecimal(c.material.density) + " g/cm3 is not plausible");
+        throw CompositionError(name + ": the density " + plainDecimal(c.material.density) +
+                               " g/cm3 is not plausible");
     if (count < 1 || count > 20 || count != std::floor(count))
-        throw CompositionError(name + ": the number of elements " + plainDecimal(count) + " is not plausible");
+        throw CompositionError(name + ": the number of elements " + plainDecimal(count) +
+                               " is not plausible");
     double sum = 0;
     for (int i = 0; i < static_cast<int>(count); ++i) {
         line = next();
         std::string symbol = line.substr(0, line.find('='));
-        while (!symbol.empty() && (symbol.back() == ' ' || symbol.back() == '\t')) symbol.pop_back();
-        while (!symbol.empty() && (symbol.front() == ' ' || symbol.front() == '\t')) symbol.erase(0, 1);
+        while (!symbol.empty() && (symbol.back() == ' ' || symbol.back() == '\t'))
+            symbol.pop_back();
+        while (!symbol.empty() && (symbol.front() == ' ' || symbol.front() == '\t'))
+            symbol.erase(0, 1);
         double w = numberOf(valueOf(line, "", name, lineNo), "a mass fraction", name, lineNo);
         int z = symbol.empty() ? 0 : SymbolToAtomicNumber(symbol.c_str(), nullptr);
         if (z < 1 || z > 94)

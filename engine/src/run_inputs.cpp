@@ -15,8 +15,7 @@ namespace kv::engine {
 
 namespace {
 
-template <class F>
-auto readOrExplain(const std::string& file, F read) {
+template <class F> auto readOrExplain(const std::string& file, F read) {
     try {
         return read();
     } catch (const spectrum::SpectrumFileError& e) {
@@ -34,7 +33,9 @@ auto readOrExplain(const std::string& file, F read) {
     }
 }
 
-std::string cm(double v) { return plainDecimal(v) + " cm"; }
+std::string cm(double v) {
+    return plainDecimal(v) + " cm";
+}
 
 // A text that goes into the result file's one-line header fields.
 bool oneLine(const std::string& s) {
@@ -72,7 +73,8 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
 
     const workbench::ControlFile& c = in.control;
     if (!(c.histories >= 1.0))
-        throw InputError(mc, "line 7 asks for " + plainDecimal(c.histories) + " photon histories; at least 1 is needed");
+        throw InputError(mc, "line 7 asks for " + plainDecimal(c.histories) +
+                                 " photon histories; at least 1 is needed");
     if (c.histories > kMaxHistories)
         throw InputError(mc, "line 7 asks for " + format(c.histories, "0.0E+00") +
                                  " photon histories; at most 1.0E+11 can be run at once");
@@ -81,9 +83,11 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
                                  " photon histories; a whole number is needed");
     in.histories = static_cast<uint64_t>(std::llround(c.histories));
     if (!isBareFileName(c.resultFile))
-        throw InputError(mc, "line 8, the result file name \"" + c.resultFile + "\", is not a name in the working directory");
+        throw InputError(mc, "line 8, the result file name \"" + c.resultFile +
+                                 "\", is not a name in the working directory");
     std::string ext(workbench::kResultExtension);
-    if (c.resultFile.size() < ext.size() || c.resultFile.compare(c.resultFile.size() - ext.size(), ext.size(), ext) != 0)
+    if (c.resultFile.size() < ext.size() ||
+        c.resultFile.compare(c.resultFile.size() - ext.size(), ext.size(), ext) != 0)
         throw InputError(mc, "line 8, the result file name \"" + c.resultFile + "\", does not end in " + ext);
     if (!(c.fieldX > 0 && c.fieldY > 0 && c.fieldX <= 100 && c.fieldY <= 100))
         throw InputError(mc, "the field size " + plainDecimal(c.fieldX) + " x " + plainDecimal(c.fieldY) +
@@ -107,7 +111,8 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
 
     const workbench::PhantomFile& p = in.phantom;
     if (!(p.thickness >= kMinThickness && p.thickness <= kMaxThickness))
-        throw InputError(ph, "the phantom thickness of " + cm(p.thickness) + " (line 5) lies outside 0.1 to 6.0 cm");
+        throw InputError(ph, "the phantom thickness of " + cm(p.thickness) +
+                                 " (line 5) lies outside 0.1 to 6.0 cm");
     if (!(p.sizeX > 0 && p.sizeX <= 15 && p.sizeY > 0 && p.sizeY <= 15))
         throw InputError(ph, "the phantom size " + plainDecimal(p.sizeX) + " x " + plainDecimal(p.sizeY) +
                                  " cm (lines 3 and 4) exceeds the 15 x 15 cm voxel grid");
@@ -120,18 +125,21 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
     if (!oneLine(p.fractionText))
         throw InputError(
             ph, "line 1, the glandular fraction, holds a control character (a line end inside the line?)");
-    double room = c.fid - kSupportToDetector - in.geometry.supportMm / 10 - p.thickness - in.geometry.paddleMm / 10;
+    double room =
+        c.fid - kSupportToDetector - in.geometry.supportMm / 10 - p.thickness - in.geometry.paddleMm / 10;
     if (!(room > 1.0))
         throw InputError(mc, "the FID of " + cm(c.fid) + " (line 3) leaves no room for the support, the " +
                                  plainDecimal(p.thickness) + " cm phantom and the paddle");
     if (!isBareFileName(p.compositionFile))
-        throw InputError(ph, "line 2 names \"" + p.compositionFile + "\", which is not a file of the working directory");
-    in.composition = readOrExplain(p.compositionFile, [&] { return readCompositionFile(dir, p.compositionFile); });
+        throw InputError(ph, "line 2 names \"" + p.compositionFile +
+                                 "\", which is not a file of the working directory");
+    in.composition =
+        readOrExplain(p.compositionFile, [&] { return readCompositionFile(dir, p.compositionFile); });
     double fraction = parseNumber(p.fractionText);
     if (std::fabs(in.composition.glandularFraction - fraction) > 1e-9)
         throw InputError(p.compositionFile, "holds the glandular fraction " +
-                                                plainDecimal(in.composition.glandularFraction) + " %, but " + ph +
-                                                " asks for " + p.fractionText + " %");
+                                                plainDecimal(in.composition.glandularFraction) + " %, but " +
+                                                ph + " asks for " + p.fractionText + " %");
 
     const spectrum::SpectrumFileContents& sp = in.spectrum;
     for (double v : {sp.tubeVoltage, sp.targetAngle, sp.tubeTiltAngle, sp.beryllium, sp.aluminum,
@@ -149,7 +157,8 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
     RaySpectra rays = raySpectra(in.spectrum);
     double total = 0;
     for (const auto& w : rays.weights)
-        for (double v : w) total += v;
+        for (double v : w)
+            total += v;
     if (!(total > 0 && std::isfinite(total)))
         throw InputError(spectrum::kSpectrumFileName, "the spectrum holds no photons above 1 keV");
     return in;
@@ -183,10 +192,12 @@ RaySpectra raySpectra(const spectrum::SpectrumFileContents& s) {
     RaySpectra r;
     r.rayWidthDeg = 0.5;
     int first = static_cast<int>(std::ceil(kMinEnergy / 0.2 - 1e-9));
-    for (int i = first; i < spectrum::kBins; ++i) r.energies.push_back(spectrum::binEnergy(i));
+    for (int i = first; i < spectrum::kBins; ++i)
+        r.energies.push_back(spectrum::binEnergy(i));
     for (int k = 1; k < spectrum::kColumns; ++k) {
         std::vector<double> w;
-        for (int i = first; i < spectrum::kBins; ++i) w.push_back(std::fmax(0.0, s.table[k][i]));
+        for (int i = first; i < spectrum::kBins; ++i)
+            w.push_back(std::fmax(0.0, s.table[k][i]));
         r.weights.push_back(std::move(w));
     }
     return r;

@@ -12,12 +12,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <sstream>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <fstream>
+#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -38,19 +37,22 @@ struct ProgramRun {
 #ifndef KV_ENGINE_PROGRAMS
 #define KV_ENGINE_PROGRAMS 0
 #endif
-#define REQUIRE_PROGRAMS()                                                                                             \
+#define REQUIRE_PROGRAMS()                                                                                   \
     if (!KV_ENGINE_PROGRAMS) GTEST_SKIP() << "built without the Qt programs"
 
 // Runs an engine in `dir` without a display, as a console program.
 // With `copies` > 1 that many run at once (and the exit code tells nothing).
 ProgramRun runProgram(const RunDir& dir, const std::string& program, int copies = 1) {
-    std::string one = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" + std::string(KV_RUN_DIR) + "/" + program + "'";
+    std::string one = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" + std::string(KV_RUN_DIR) +
+                      "/" + program + "'";
     std::string all = one;
-    for (int i = 1; i < copies; ++i) all += " & " + one;
+    for (int i = 1; i < copies; ++i)
+        all += " & " + one;
     if (copies > 1) all += " & wait";
     std::string cmd = "cd '" + dir.path().string() + "' && { " + all + "; } > stdout.txt 2> stderr.txt";
     int status = std::system(cmd.c_str());
-    ProgramRun r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, dir.read("stdout.txt"), dir.read("stderr.txt")};
+    ProgramRun r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, dir.read("stdout.txt"),
+                 dir.read("stderr.txt")};
     fs::remove(dir.path() / "stdout.txt");
     fs::remove(dir.path() / "stderr.txt");
     return r;
@@ -58,7 +60,8 @@ ProgramRun runProgram(const RunDir& dir, const std::string& program, int copies 
 
 std::vector<std::string> filesIn(const fs::path& dir) {
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(dir))
+        names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -141,7 +144,8 @@ TEST(RunInputs, BadInputsNameTheFileAndTheProblem) {
          "MC.dat: line 8, the result file name \"../run.vesk\", is not a name in the working directory"},
         {"other extension",
          [](const RunDir& d) {
-             d.write("MC.dat", "15.0\r\n15.0\r\n065.0\r\n060.0\r\n060.0\r\n007.5\r\n1.0E+05\r\nPhantom.dat\r\n\r\n");
+             d.write("MC.dat",
+                     "15.0\r\n15.0\r\n065.0\r\n060.0\r\n060.0\r\n007.5\r\n1.0E+05\r\nPhantom.dat\r\n\r\n");
          },
          "does not end in .vesk"},
         {"short FID",
@@ -214,7 +218,8 @@ TEST(RunInputs, AnythingButARegularFileOfItsSizeIsRefusedAtOnce) {
         {"pipe", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }},
         {"link to /dev/zero", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); }},
         {"link to a folder", [](const fs::path& p) { fs::create_directory_symlink(p.parent_path(), p); }},
-        {"sparse 4 GB file", [](const fs::path& p) {
+        {"sparse 4 GB file",
+         [](const fs::path& p) {
              std::ofstream(p, std::ios::binary) << "1\r\n";
              fs::resize_file(p, std::uintmax_t{4} << 30);
          }},
@@ -325,8 +330,10 @@ TEST(Programs, HalvexAndTiravexLeaveResultsTheWorkbenchLoads) {
         kv::results::HeaderPreview preview =
             kv::results::PreviewResultHeader(dir.path(), "e2e.vesk", kv::texts::resultsModelTexts());
         EXPECT_TRUE(preview.complete);
-        EXPECT_NE(std::find(preview.lines.begin(), preview.lines.end(), "   History = 3.00E+05"), preview.lines.end());
-        EXPECT_NE(std::find(preview.lines.begin(), preview.lines.end(), "     15 x 15 x 5 cm"), preview.lines.end());
+        EXPECT_NE(std::find(preview.lines.begin(), preview.lines.end(), "   History = 3.00E+05"),
+                  preview.lines.end());
+        EXPECT_NE(std::find(preview.lines.begin(), preview.lines.end(), "     15 x 15 x 5 cm"),
+                  preview.lines.end());
         kv::results::LoadResult loaded = kv::results::LoadResultFile(dir.path(), "e2e.vesk");
         ASSERT_TRUE(loaded) << row.program;
         const kv::results::DoseModel& m = *loaded.model;
@@ -456,7 +463,8 @@ TEST(Programs, EnginesRunningAtOnceLeaveAWholeFile) {
     RunDir dir({.histories = "2e5", .resultName = "both"});
     ProgramRun run = runProgram(dir, "halvex", 3);
     size_t saved = 0;
-    for (size_t at = run.out.find("Saved both.vesk"); at != std::string::npos; at = run.out.find("Saved both.vesk", at + 1))
+    for (size_t at = run.out.find("Saved both.vesk"); at != std::string::npos;
+         at = run.out.find("Saved both.vesk", at + 1))
         ++saved;
     EXPECT_EQ(saved, 3u) << run.out << run.err;
     EXPECT_TRUE(kv::results::LoadResultFile(dir.path(), "both.vesk"));
@@ -475,7 +483,8 @@ TEST(Programs, TheSameNameTwiceLeavesTheLaterResult) {
     ASSERT_TRUE(a);
     std::string same = dir.read("same.vesk");
     size_t at = 0;
-    for (int i = 0; i < 15; ++i) at = same.find("\r\n", at) + 2;
+    for (int i = 0; i < 15; ++i)
+        at = same.find("\r\n", at) + 2;
     EXPECT_EQ(same.substr(at, same.find("\r\n", at) - at), "70000");
     EXPECT_TRUE(fs::exists(dir.path() / "other.vesk"));
 }
@@ -515,6 +524,7 @@ TEST(Programs, KvReportExportsAndComparesEngineResults) {
     // Both engine headers state the sigma: the difference is there and small.
     const double sigmas = std::stod(sagd.substr(sagd.rfind(',') + 1));
     EXPECT_LT(std::fabs(sigmas), 6.0) << sagd;
-    const double ratio = std::stod(dose.substr(0, dose.rfind(',')).substr(dose.substr(0, dose.rfind(',')).rfind(',') + 1));
+    const double ratio =
+        std::stod(dose.substr(0, dose.rfind(',')).substr(dose.substr(0, dose.rfind(',')).rfind(',') + 1));
     EXPECT_NEAR(ratio, 1.0, 0.05) << dose;
 }

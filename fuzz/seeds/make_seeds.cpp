@@ -21,7 +21,8 @@ namespace {
 fs::path g_corpus;
 
 // Moves the file a writer left in `scratch` into the target's corpus.
-void keep(const fs::path& scratch, std::string_view written, const std::string& target, const std::string& seed) {
+void keep(const fs::path& scratch, std::string_view written, const std::string& target,
+          const std::string& seed) {
     fs::create_directories(g_corpus / target);
     fs::copy_file(scratch / written, g_corpus / target / seed, fs::copy_options::overwrite_existing);
     fs::remove(scratch / written);
@@ -81,7 +82,8 @@ int main(int argc, char** argv) {
 
     kv::spectrum::SpectrumTable table{};
     for (int k = 1; k < kv::spectrum::kColumns; ++k)
-        for (int i = 2; i < kv::spectrum::kBins; ++i) table[k][i] = std::exp(-0.01 * i) * (1.0 + 0.001 * k);
+        for (int i = 2; i < kv::spectrum::kBins; ++i)
+            table[k][i] = std::exp(-0.01 * i) * (1.0 + 0.001 * k);
     kv::spectrum::writeSpectrumFile(scratch, kv::spectrum::TargetMaterial::Molybdenum, {}, table,
                                     kv::texts::englishSpectrumFileTexts.labels);
     keep(scratch, kv::spectrum::kSpectrumFileName, "spectrum_file", "P_SPCTL.dat");
@@ -98,7 +100,8 @@ int main(int argc, char** argv) {
     keep(scratch, "Mo-STP.dat", "stopping_power_table", "Mo-STP.dat");
 
     for (const char* name : {"BR12-10.dat", "BR12-50.dat"}) {
-        fs::copy_file(fs::path(KV_SOURCE_DIR) / "data" / name, scratch / name, fs::copy_options::overwrite_existing);
+        fs::copy_file(fs::path(KV_SOURCE_DIR) / "data" / name, scratch / name,
+                      fs::copy_options::overwrite_existing);
         keep(scratch, name, "composition_file", name);
     }
     fs::remove_all(scratch);

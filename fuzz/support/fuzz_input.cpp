@@ -13,8 +13,9 @@ namespace {
 std::filesystem::path makeScratchDir() {
     std::error_code ec;
     // Memory-backed where there is one: a target writes its file on every run.
-    std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec) ? std::filesystem::path("/dev/shm")
-                                                                              : std::filesystem::temp_directory_path();
+    std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
+                                     ? std::filesystem::path("/dev/shm")
+                                     : std::filesystem::temp_directory_path();
     std::filesystem::path dir = base / ("kv-fuzz-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     std::atexit([] {

@@ -2,6 +2,7 @@
 #include "data_tables.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    kv::fuzz::loadTablesWith(kv::spectrum::kAttenuationFileName, kv::spectrum::kStoppingPowerFileName, data, size);
+    kv::fuzz::loadTablesWith(kv::spectrum::kAttenuationFileName, kv::spectrum::kStoppingPowerFileName, data,
+                             size);
     return 0;
 }

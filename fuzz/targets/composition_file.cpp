@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         kv::engine::Composition c = kv::engine::readCompositionFile(dir, "BR12-50.dat");
         double sum = 0;
-        for (const kv::engine::ElementShare& e : c.material.elements) sum += e.massFraction;
+        for (const kv::engine::ElementShare& e : c.material.elements)
+            sum += e.massFraction;
         if (c.material.elements.empty() || !(std::fabs(sum - 1) <= 0.01) || !(c.material.density > 0))
             kv::fuzz::fail("a composition was read that no material can have");
     } catch (const kv::RecordError&) {

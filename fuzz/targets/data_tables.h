@@ -10,7 +10,8 @@
 
 namespace kv::fuzz {
 
-inline void loadTablesWith(const char* fuzzedName, const char* shippedName, const uint8_t* data, size_t size) {
+inline void loadTablesWith(const char* fuzzedName, const char* shippedName, const uint8_t* data,
+                           size_t size) {
     static const bool shippedInPlace = [shippedName] {
         std::ifstream in(std::filesystem::path(KV_SOURCE_DIR) / "data" / shippedName, std::ios::binary);
         const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

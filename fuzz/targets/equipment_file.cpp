@@ -1,7 +1,8 @@
 // equipment.dat as the set-up screen, the spectrum tool and the engines read
 // it: a SpectrumFileError or the six items.
-#include "fuzz_input.h"
 #include "kv/spectrum/equipment_file.h"
+
+#include "fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::filesystem::path& dir = kv::fuzz::putFile(kv::spectrum::kEquipmentFileName, data, size);

@@ -1,7 +1,7 @@
 // Phantom.dat as the engines read it: a record error or five items.
-#include "fuzz_input.h"
 #include "kv/workbench/phantom_file.h"
 
+#include "fuzz_input.h"
 #include "kv/common/records.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,7 +1,8 @@
 // P_SPCTL.dat as the engines read it: a SpectrumFileError naming a line of
 // the file, or the settings and a table of fluences that are not negative.
-#include "fuzz_input.h"
 #include "kv/spectrum/spectrum_file.h"
+
+#include "fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::filesystem::path& dir = kv::fuzz::putFile(kv::spectrum::kSpectrumFileName, data, size);

@@ -4,8 +4,8 @@
 #include "kv/gui/qtext.h"
 
 #include <QCheckBox>
-#include <QFontMetrics>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -15,25 +15,27 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QStyle>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 
 namespace kv::gui {
 namespace {
 
 Qt::Alignment alignmentOf(Align a) {
     switch (a) {
-    case Align::Left: return Qt::AlignLeft | Qt::AlignTop;
-    case Align::Centre: return Qt::AlignHCenter | Qt::AlignTop;
-    case Align::Right: return Qt::AlignRight | Qt::AlignTop;
+    case Align::Left:
+        return Qt::AlignLeft | Qt::AlignTop;
+    case Align::Centre:
+        return Qt::AlignHCenter | Qt::AlignTop;
+    case Align::Right:
+        return Qt::AlignRight | Qt::AlignTop;
     }
     return Qt::AlignLeft | Qt::AlignTop;
 }
 
 void setColour(QWidget* w, QPalette::ColorRole role, const std::optional<Colour>& c) {
-    if (!c)
-        return;
+    if (!c) return;
     QPalette pal = w->palette();
     pal.setColor(role, c->qt());
     w->setPalette(pal);
@@ -41,16 +43,16 @@ void setColour(QWidget* w, QPalette::ColorRole role, const std::optional<Colour>
 
 // The client area of a form: its controls, and its lines and shapes below them.
 class ClientArea : public QWidget {
-public:
+  public:
     ClientArea(DecorationHost& host, QWidget* parent) : QWidget(parent), host_(host) {}
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         host_.paintDecorations(p);
     }
 
-private:
+  private:
     DecorationHost& host_;
 };
 
@@ -58,10 +60,10 @@ private:
 // rectangle (a Japanese font's strokes below the line) makes it grow, about
 // the point its alignment keeps, so the text itself stays where it was.
 void growToText(QLabel* l, Align align) {
-    const QSize need = QFontMetrics(l->font()).size(0, l->text()) + QSize(2 * l->frameWidth(), 2 * l->frameWidth());
+    const QSize need =
+        QFontMetrics(l->font()).size(0, l->text()) + QSize(2 * l->frameWidth(), 2 * l->frameWidth());
     QRect r = l->geometry();
-    if (need.height() > r.height())
-        r.setHeight(need.height());
+    if (need.height() > r.height()) r.setHeight(need.height());
     const int extra = need.width() - r.width();
     if (extra > 0) {
         if (align == Align::Centre)
@@ -87,7 +89,7 @@ QFont fontToFit(QFont font, const QString& text, int width) {
 
 QFont fontOf(const Style& control, const Style& formFont) {
     const double pt = control.pt > 0 ? control.pt : formFont.pt;
-    const std::string_view family = !control.family.empty() ? control.family
+    const std::string_view family = !control.family.empty()    ? control.family
                                     : !formFont.family.empty() ? formFont.family
                                                                : kSerif;
     return fontPt(pt, control.italic, control.bold, family);
@@ -122,22 +124,21 @@ Form::Form(const Window& window, std::span<const Control> controls, QWidget* par
     place();
 }
 
-QSize Form::clientSize() const { return {twipsToPixels(window_.width), twipsToPixels(window_.height)}; }
+QSize Form::clientSize() const {
+    return {twipsToPixels(window_.width), twipsToPixels(window_.height)};
+}
 
 void Form::fitInto(QSize available) {
     const QSize client = clientSize();
     QSize room = available;
-    if (available.width() < QWIDGETSIZE_MAX)
-        room -= kFrameAllowance;
+    if (available.width() < QWIDGETSIZE_MAX) room -= kFrameAllowance;
     const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroller_);
     QSize size = client;
     bool scrollX = client.width() > room.width();
     bool scrollY = client.height() > room.height();
     // A scroll bar in one direction takes room from the other.
-    if (scrollX && client.height() + bar > room.height())
-        scrollY = true;
-    if (scrollY && client.width() + bar > room.width())
-        scrollX = true;
+    if (scrollX && client.height() + bar > room.height()) scrollY = true;
+    if (scrollY && client.width() + bar > room.width()) scrollX = true;
     if (scrollX)
         size.setWidth(room.width());
     else if (scrollY)
@@ -173,12 +174,17 @@ void Form::place() {
 }
 
 void Form::setCaptionAddition(const QString& addition) {
-    setWindowTitle(addition.isEmpty() ? qs(window_.caption) : qs(window_.caption) + QStringLiteral(" - ") + addition);
+    setWindowTitle(addition.isEmpty() ? qs(window_.caption)
+                                      : qs(window_.caption) + QStringLiteral(" - ") + addition);
 }
 
-QString Form::caption() const { return qs(window_.caption); }
+QString Form::caption() const {
+    return qs(window_.caption);
+}
 
-QWidget* Form::parentOf(const Control& c) { return c.parent.empty() ? client_ : find<QWidget>(c.parent); }
+QWidget* Form::parentOf(const Control& c) {
+    return c.parent.empty() ? client_ : find<QWidget>(c.parent);
+}
 
 void Form::build(const Control& c) {
     const QString name = qs(c.name);
@@ -242,12 +248,15 @@ void Form::build(const Control& c) {
         w = g;
         break;
     }
-    case Kind::ListBox: w = new QListWidget(parentOf(c)); break;
-    case Kind::ComboBox: w = new QComboBox(parentOf(c)); break;
+    case Kind::ListBox:
+        w = new QListWidget(parentOf(c));
+        break;
+    case Kind::ComboBox:
+        w = new QComboBox(parentOf(c));
+        break;
     case Kind::FileList: {
         auto* f = new FileListBox(parentOf(c));
-        if (!c.text.empty())
-            f->setPattern(text);
+        if (!c.text.empty()) f->setPattern(text);
         w = f;
         break;
     }
@@ -256,16 +265,14 @@ void Form::build(const Control& c) {
         p->setSunkenBorder(c.border);
         p->setGeometry(toPixels(c.rect));
         p->setBackground(c.back ? c.back->qt() : palette().color(QPalette::Window));
-        if (c.fore)
-            p->setForeground(c.fore->qt());
+        if (c.fore) p->setForeground(c.fore->qt());
         w = p;
         break;
     }
     case Kind::Line:
     case Kind::Shape: {
         DecorationHost* host = this;
-        if (!c.parent.empty())
-            host = picture(c.parent);
+        if (!c.parent.empty()) host = picture(c.parent);
         const QColor colour = c.fore ? c.fore->qt() : QColor(Qt::black);
         if (c.kind == Kind::Line) {
             auto* l = new LineItem(*host, name);
@@ -278,18 +285,16 @@ void Form::build(const Control& c) {
             s->setBounds(c.rect.left, c.rect.top, c.rect.width, c.rect.height);
             s->setColour(colour);
             s->setWidth(c.lineWidth);
-            if (c.back)
-                s->setFill(c.back->qt());
+            if (c.back) s->setFill(c.back->qt());
         }
         return;
     }
     }
     w->setObjectName(name);
     w->setFont(font);
-    if (!c.tip.empty())
-        w->setToolTip(qs(c.tip));
+    if (!c.tip.empty()) w->setToolTip(qs(c.tip));
     if (c.fit && c.rect.width > 0) {
-        const int margin = c.kind == Kind::Button ? 10 : 0;  // the button's frame and padding
+        const int margin = c.kind == Kind::Button ? 10 : 0; // the button's frame and padding
         w->setFont(fontToFit(font, text, twipsToPixels(c.rect.width) - margin));
     }
     if (c.kind == Kind::Label && c.rect.width == 0) {
@@ -297,28 +302,53 @@ void Form::build(const Control& c) {
         w->adjustSize();
     } else {
         placeTwips(w, c.rect);
-        if (c.kind == Kind::Label && !text.isEmpty())
-            growToText(static_cast<QLabel*>(w), c.align);
+        if (c.kind == Kind::Label && !text.isEmpty()) growToText(static_cast<QLabel*>(w), c.align);
     }
 }
 
-QLabel* Form::label(std::string_view name) const { return find<QLabel>(name); }
-QPushButton* Form::button(std::string_view name) const { return find<QPushButton>(name); }
-QLineEdit* Form::textBox(std::string_view name) const { return find<QLineEdit>(name); }
-QRadioButton* Form::option(std::string_view name) const { return find<QRadioButton>(name); }
-QCheckBox* Form::check(std::string_view name) const { return find<QCheckBox>(name); }
-QGroupBox* Form::frame(std::string_view name) const { return find<QGroupBox>(name); }
-QListWidget* Form::listBox(std::string_view name) const { return find<QListWidget>(name); }
-QComboBox* Form::comboBox(std::string_view name) const { return find<QComboBox>(name); }
-FileListBox* Form::fileList(std::string_view name) const { return find<FileListBox>(name); }
-Canvas* Form::picture(std::string_view name) const { return find<Canvas>(name); }
-LineItem* Form::line(std::string_view name) const { return find<LineItem>(name); }
-ShapeItem* Form::shape(std::string_view name) const { return find<ShapeItem>(name); }
+QLabel* Form::label(std::string_view name) const {
+    return find<QLabel>(name);
+}
+QPushButton* Form::button(std::string_view name) const {
+    return find<QPushButton>(name);
+}
+QLineEdit* Form::textBox(std::string_view name) const {
+    return find<QLineEdit>(name);
+}
+QRadioButton* Form::option(std::string_view name) const {
+    return find<QRadioButton>(name);
+}
+QCheckBox* Form::check(std::string_view name) const {
+    return find<QCheckBox>(name);
+}
+QGroupBox* Form::frame(std::string_view name) const {
+    return find<QGroupBox>(name);
+}
+QListWidget* Form::listBox(std::string_view name) const {
+    return find<QListWidget>(name);
+}
+QComboBox* Form::comboBox(std::string_view name) const {
+    return find<QComboBox>(name);
+}
+FileListBox* Form::fileList(std::string_view name) const {
+    return find<FileListBox>(name);
+}
+Canvas* Form::picture(std::string_view name) const {
+    return find<Canvas>(name);
+}
+LineItem* Form::line(std::string_view name) const {
+    return find<LineItem>(name);
+}
+ShapeItem* Form::shape(std::string_view name) const {
+    return find<ShapeItem>(name);
+}
 
 void Form::onClick(std::string_view name, std::function<void()> action) {
     connect(button(name), &QPushButton::clicked, this, [a = std::move(action)] { a(); });
 }
 
-QPointF Form::unitsToPixels(QPointF twips) const { return twips / kTwipsPerPixel; }
+QPointF Form::unitsToPixels(QPointF twips) const {
+    return twips / kTwipsPerPixel;
+}
 
 } // namespace kv::gui

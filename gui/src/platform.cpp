@@ -12,7 +12,7 @@ namespace kv::gui {
 namespace {
 
 class ModalMessages : public MessageSink {
-public:
+  public:
     void show(const QString& text, MessageIcon icon) override {
         QMessageBox box(icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
                         programTitle(), text, QMessageBox::Ok, QApplication::activeWindow());
@@ -26,8 +26,8 @@ public:
     }
     QString chooseSaveFile(const QString& suggested, const QString& filter) override {
         // The overwrite question is ours, asked after the choice.
-        return QFileDialog::getSaveFileName(QApplication::activeWindow(), programTitle(), suggested, filter, nullptr,
-                                            QFileDialog::DontConfirmOverwrite);
+        return QFileDialog::getSaveFileName(QApplication::activeWindow(), programTitle(), suggested, filter,
+                                            nullptr, QFileDialog::DontConfirmOverwrite);
     }
     QString chooseOpenFile(const QString& dir, const QString& filter) override {
         return QFileDialog::getOpenFileName(QApplication::activeWindow(), programTitle(), dir, filter);
@@ -35,7 +35,7 @@ public:
 };
 
 class DetachedStarter : public ProgramStarter {
-public:
+  public:
     bool start(const QString& name) override {
         const QString dir = QDir::currentPath();
         return QProcess::startDetached(QDir(dir).filePath(name), {}, dir);
@@ -50,17 +50,33 @@ BeepRecorder* currentBeeps = nullptr;
 
 } // namespace
 
-MessageSink& messages() { return *currentSink; }
-ProgramStarter& programs() { return *currentStarter; }
+MessageSink& messages() {
+    return *currentSink;
+}
+ProgramStarter& programs() {
+    return *currentStarter;
+}
 
-MessageRecorder::MessageRecorder() : previous_(currentSink) { currentSink = this; }
-MessageRecorder::~MessageRecorder() { currentSink = previous_; }
+MessageRecorder::MessageRecorder() : previous_(currentSink) {
+    currentSink = this;
+}
+MessageRecorder::~MessageRecorder() {
+    currentSink = previous_;
+}
 
-StartRecorder::StartRecorder() : previous_(currentStarter) { currentStarter = this; }
-StartRecorder::~StartRecorder() { currentStarter = previous_; }
+StartRecorder::StartRecorder() : previous_(currentStarter) {
+    currentStarter = this;
+}
+StartRecorder::~StartRecorder() {
+    currentStarter = previous_;
+}
 
-BeepRecorder::BeepRecorder() : previous_(currentBeeps) { currentBeeps = this; }
-BeepRecorder::~BeepRecorder() { currentBeeps = previous_; }
+BeepRecorder::BeepRecorder() : previous_(currentBeeps) {
+    currentBeeps = this;
+}
+BeepRecorder::~BeepRecorder() {
+    currentBeeps = previous_;
+}
 
 void beep() {
     if (currentBeeps)

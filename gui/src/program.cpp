@@ -19,7 +19,7 @@ QString title_;
 // Command buttons with a flat face in their palette colour and a thin dark
 // edge, instead of the base style's pale gradient.
 class FlatButtonStyle : public QProxyStyle {
-public:
+  public:
     using QProxyStyle::QProxyStyle;
     void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
                        const QWidget* widget) const override {
@@ -30,8 +30,7 @@ public:
         const bool sunken = option->state & (State_Sunken | State_On);
         const bool enabled = option->state & State_Enabled;
         QColor face = option->palette.color(QPalette::Button);
-        if (sunken)
-            face = face.darker(115);
+        if (sunken) face = face.darker(115);
         const QRect r = option->rect.adjusted(0, 0, -1, -1);
         painter->save();
         painter->setPen(enabled ? QColor(96, 96, 96) : QColor(160, 160, 160));
@@ -48,7 +47,9 @@ public:
 
 } // namespace
 
-QString programTitle() { return title_; }
+QString programTitle() {
+    return title_;
+}
 
 void setUpApplication(const QString& title) {
     registerFontSubstitutions();

@@ -10,9 +10,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QScrollArea>
 #include <QTest>
 
 using namespace kv::gui;
@@ -36,7 +36,7 @@ std::unique_ptr<Canvas> makeCanvas() {
 
 class GuiTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase() { setUpApplication(QStringLiteral("Kelvane-Vesk")); }
 
     void fontSizesArePixelExact_data() {
@@ -62,11 +62,12 @@ private slots:
     }
 
     void userScaleMapsBothDirections_data() {
-        QTest::addColumn<QRectF>("scale");  // left, top, width, height
+        QTest::addColumn<QRectF>("scale"); // left, top, width, height
         QTest::addColumn<QPointF>("user");
         QTest::addColumn<QPoint>("pixel");
         QTest::newRow("twips by default") << QRectF() << QPointF(150, 300) << QPoint(10, 20);
-        QTest::newRow("y down, shifted origin") << QRectF(-50, -10, 100, 50) << QPointF(0, 0) << QPoint(50, 10);
+        QTest::newRow("y down, shifted origin")
+            << QRectF(-50, -10, 100, 50) << QPointF(0, 0) << QPoint(50, 10);
         QTest::newRow("y up: top edge") << QRectF(0, 100, 200, -100) << QPointF(0, 100) << QPoint(0, 0);
         QTest::newRow("y up: lower half") << QRectF(0, 100, 200, -100) << QPointF(100, 20) << QPoint(50, 40);
     }
@@ -75,8 +76,7 @@ private slots:
         QFETCH(QPointF, user);
         QFETCH(QPoint, pixel);
         auto c = makeCanvas();
-        if (!scale.isNull())
-            c->setScale(scale.x(), scale.y(), scale.width(), scale.height());
+        if (!scale.isNull()) c->setScale(scale.x(), scale.y(), scale.width(), scale.height());
         c->point(user.x(), user.y(), Qt::red);
         QCOMPARE(c->pixelAtPixel(pixel.x(), pixel.y()), QColor(Qt::red));
         QCOMPARE(c->toUser(QPointF(pixel)), user);
@@ -85,7 +85,7 @@ private slots:
     // Voxel boxes of 4 units share no pixel and leave no gap between them.
     void filledBoxesIncludeBothCorners() {
         auto c = makeCanvas();
-        c->setScale(-99, 0, 100, 50);  // one unit per pixel, x = 0 on the right edge
+        c->setScale(-99, 0, 100, 50); // one unit per pixel, x = 0 on the right edge
         c->fillBox(-1, 1, -4, 4, Qt::red);
         c->fillBox(-5, 1, -8, 4, Qt::blue);
         QCOMPARE(c->pixelAt(-1, 1), QColor(Qt::red));
@@ -141,8 +141,7 @@ private slots:
         bool leftInk = false, rightInk = false;
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 100; ++x)
-                if (c->pixelAtPixel(x, y) != QColor(Qt::white))
-                    (x < 50 ? leftInk : rightInk) = true;
+                if (c->pixelAtPixel(x, y) != QColor(Qt::white)) (x < 50 ? leftInk : rightInk) = true;
         QVERIFY(rightInk);
         QVERIFY(!leftInk);
         c->clear();
@@ -153,18 +152,18 @@ private slots:
     void drawingSurvivesHidingAndShowing() {
         Canvas c;
         c.setSunkenBorder(true);
-        c.resize(54, 54);  // 50 x 50 inside the border
+        c.resize(54, 54); // 50 x 50 inside the border
         c.setBackground(Qt::white);
         c.setScale(0, 0, 50, 50);
-        c.fillBox(0, 0, 9, 9, Qt::green);  // drawn before the first show
+        c.fillBox(0, 0, 9, 9, Qt::green); // drawn before the first show
         c.show();
         QVERIFY(QTest::qWaitForWindowExposed(&c));
         c.hide();
         c.show();
         const QImage shot = c.grab().toImage();
-        QCOMPARE(shot.pixelColor(2, 2), QColor(Qt::green));     // inside the border
+        QCOMPARE(shot.pixelColor(2, 2), QColor(Qt::green)); // inside the border
         QCOMPARE(shot.pixelColor(12, 12), QColor(Qt::white));
-        QCOMPARE(shot.pixelColor(0, 0), QColor(160, 160, 160));  // the border
+        QCOMPARE(shot.pixelColor(0, 0), QColor(160, 160, 160)); // the border
     }
 
     void overlayLinesLieAboveTheContentAndMove() {
@@ -182,13 +181,13 @@ private slots:
         QVERIFY(columnIsWhite(70));
         marker->hide();
         QVERIFY(!columnIsWhite(70));
-        QCOMPARE(c.pixelAt(70, 25), QColor(Qt::blue));  // the map itself never changed
+        QCOMPARE(c.pixelAt(70, 25), QColor(Qt::blue)); // the map itself never changed
     }
 
     void mouseIsReportedInUserUnits() {
         Canvas c;
         c.resize(100, 50);
-        c.setScale(0, 100, 200, -100);  // y up
+        c.setScale(0, 100, 200, -100); // y up
         c.show();
         QVERIFY(QTest::qWaitForWindowExposed(&c));
         QSignalSpy pressed(&c, &Canvas::mousePressed);
@@ -203,14 +202,34 @@ private slots:
 
     void formIsBuiltFromItsTable() {
         const Control table[] = {
-            {.name = "Frame1", .kind = Kind::Frame, .rect = {1500, 1500, 3000, 1500}, .text = "Display",
+            {.name = "Frame1",
+             .kind = Kind::Frame,
+             .rect = {1500, 1500, 3000, 1500},
+             .text = "Display",
              .fore = colours::blue},
-            {.name = "Option1", .kind = Kind::Option, .rect = {240, 480, 2000, 315}, .text = "Separate", .parent = "Frame1"},
-            {.name = "Label1", .kind = Kind::Label, .rect = {300, 150}, .text = "Heading", .font = {15.75, true},
+            {.name = "Option1",
+             .kind = Kind::Option,
+             .rect = {240, 480, 2000, 315},
+             .text = "Separate",
+             .parent = "Frame1"},
+            {.name = "Label1",
+             .kind = Kind::Label,
+             .rect = {300, 150},
+             .text = "Heading",
+             .font = {15.75, true},
              .fore = colours::blue},
-            {.name = "Command1", .kind = Kind::Button, .rect = {1800, 3120, 3495, 615}, .text = "Go",
-             .font = {14.25}, .back = colours::buttonYellow, .tip = "press"},
-            {.name = "Line3", .kind = Kind::Line, .rect = {840, 2610, 5760, 2610}, .fore = colours::white, .lineWidth = 2},
+            {.name = "Command1",
+             .kind = Kind::Button,
+             .rect = {1800, 3120, 3495, 615},
+             .text = "Go",
+             .font = {14.25},
+             .back = colours::buttonYellow,
+             .tip = "press"},
+            {.name = "Line3",
+             .kind = Kind::Line,
+             .rect = {840, 2610, 5760, 2610},
+             .fore = colours::white,
+             .lineWidth = 2},
         };
         Form f({.name = "Form3", .caption = " Test", .width = 6810, .height = 8985}, table);
         QCOMPARE(f.objectName(), QStringLiteral("Form3"));
@@ -221,7 +240,7 @@ private slots:
         QCOMPARE(f.button("Command1")->toolTip(), QStringLiteral("press"));
         QLabel* l = f.label("Label1");
         QCOMPARE(l->pos(), QPoint(20, 10));
-        QVERIFY(l->width() > 30);  // sized to its caption
+        QVERIFY(l->width() > 30); // sized to its caption
         QVERIFY(l->font().italic());
         QCOMPARE(l->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         QCOMPARE(f.option("Option1")->parentWidget(), f.frame("Frame1"));
@@ -229,24 +248,34 @@ private slots:
         QCOMPARE(f.line("Line3")->y1(), 2610.0);
         QCOMPARE(f.line("Line3")->width(), 2);
         QVERIFY_THROWS_EXCEPTION(std::logic_error, f.button("Command9"));
-        QVERIFY_THROWS_EXCEPTION(std::logic_error, f.button("Label1"));  // a label is no button
+        QVERIFY_THROWS_EXCEPTION(std::logic_error, f.button("Label1")); // a label is no button
         int clicks = 0;
         f.onClick("Command1", [&] { ++clicks; });
         QTest::mouseClick(f.button("Command1"), Qt::LeftButton);
         QCOMPARE(clicks, 1);
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        QCOMPARE(f.grab().toImage().pixelColor(100, 174), QColor(Qt::white));  // the line on the form
+        QCOMPARE(f.grab().toImage().pixelColor(100, 174), QColor(Qt::white)); // the line on the form
     }
 
     void buttonFacesAreFlatAndCaptionsExact() {
         const Control table[] = {
-            {.name = "Command1", .kind = Kind::Button, .rect = {300, 300, 3000, 615}, .text = "",
+            {.name = "Command1",
+             .kind = Kind::Button,
+             .rect = {300, 300, 3000, 615},
+             .text = "",
              .back = colours::buttonYellow},
-            {.name = "Command2", .kind = Kind::Button, .rect = {300, 1200, 3000, 615}, .text = "",
+            {.name = "Command2",
+             .kind = Kind::Button,
+             .rect = {300, 1200, 3000, 615},
+             .text = "",
              .back = colours::buttonCyan},
-            {.name = "Label1", .kind = Kind::Label, .rect = {300, 2000, 300, 150}, .text = "Grows",
-             .font = {15.75}, .align = Align::Centre},
+            {.name = "Label1",
+             .kind = Kind::Label,
+             .rect = {300, 2000, 300, 150},
+             .text = "Grows",
+             .font = {15.75},
+             .align = Align::Centre},
         };
         Form f({.name = "Form9", .caption = " Definition of Angles", .width = 4000, .height = 3000}, table);
         QCOMPARE(f.windowTitle(), QStringLiteral(" Definition of Angles"));
@@ -277,7 +306,7 @@ private slots:
             {.name = "Command1", .kind = Kind::Button, .rect = {18600, 10680, 615, 615}, .text = "x"},
         };
         Form f({.name = "Form2", .caption = "wide", .width = 19620, .height = 11670}, table);
-        QCOMPARE(f.size(), QSize(1308, 778));  // fits as it is
+        QCOMPARE(f.size(), QSize(1308, 778)); // fits as it is
         f.fitInto(QSize(1280, 1024));
         QVERIFY(f.width() <= 1280 && f.height() <= 1024);
         QCOMPARE(f.scroller()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
@@ -304,7 +333,7 @@ private slots:
         QVERIFY(list.selectFile(QStringLiteral("b.vesk")));
         QCOMPARE(list.selectedFile(), QStringLiteral("b.vesk"));
         touch(d, QStringLiteral("a2.vesk"));
-        QCOMPARE(list.count(), 2);  // only a refresh reads the folder again
+        QCOMPARE(list.count(), 2); // only a refresh reads the folder again
         list.refresh();
         QCOMPARE(list.fileNames(), (QStringList{"A.VESK", "a2.vesk", "b.vesk"}));
         QCOMPARE(list.selectedFile(), QString());
@@ -346,7 +375,8 @@ private slots:
         script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(programs().start(QStringLiteral("probe")));
         QVERIFY(!programs().start(QStringLiteral("no-such-program")));
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QDir(tmp.path()).filePath(QStringLiteral("started.txt"))), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QDir(tmp.path()).filePath(QStringLiteral("started.txt"))),
+                                 5000);
         QDir::setCurrent(before);
     }
 };

@@ -12,7 +12,7 @@ using kv::launcher::LauncherScreen;
 
 class LauncherTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase() { setUpApplication(QStringLiteral("Kelvane-Vesk")); }
 
     void windowIsTheChooser() {
@@ -31,17 +31,18 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("points");
         QTest::addColumn<bool>("italic");
-        QTest::addColumn<QColor>("colour");  // text colour, or the face of a button
+        QTest::addColumn<QColor>("colour"); // text colour, or the face of a button
         auto row = [](const char* n, QRect r, const char* t, double pt, bool it, QColor c) {
             QTest::newRow(n) << QString(n) << r << QString::fromUtf8(t) << pt << it << c;
         };
         // 0 pt: up to 36 pt, as large as the rectangle allows the title.
         row("Label10", {3580, 700, 3105, 825}, "Kelvane-Vesk", 0, true, QColor(255, 0, 0));
         row("Label5", {3615, 720, 3105, 825}, "Kelvane-Vesk", 0, true, QColor(255, 255, 0));
-        row("Label2", {360, 2400, 8820, 345}, "Calculation  of dose distributions and average glandular dose(AGD)",
-            15.75, true, QColor(0, 0, 0));
-        row("Label1", {1200, 2880, 6825, 345}, "for Mammography and Digital Breast Tomosynthesis", 15.75, true,
+        row("Label2", {360, 2400, 8820, 345},
+            "Calculation  of dose distributions and average glandular dose(AGD)", 15.75, true,
             QColor(0, 0, 0));
+        row("Label1", {1200, 2880, 6825, 345}, "for Mammography and Digital Breast Tomosynthesis", 15.75,
+            true, QColor(0, 0, 0));
         row("Command2", {1920, 3720, 2655, 855}, "English edition", 15.75, true, QColor(255, 255, 192));
         row("Command1", {5400, 3720, 2655, 855}, "Japanese edition", 15.75, true, QColor(255, 255, 192));
         row("Label3", {2760, 5160, 4365, 255}, "", 11.25, false, QColor(64, 64, 64));
@@ -81,7 +82,7 @@ private slots:
             if (!text.isEmpty())
                 QCOMPARE(l->text(), text);
             else
-                QVERIFY(!l->text().isEmpty());  // the notice line
+                QVERIFY(!l->text().isEmpty()); // the notice line
             QCOMPARE(l->palette().color(QPalette::WindowText), colour);
         }
     }
@@ -123,8 +124,10 @@ private slots:
     void eachButtonStartsOneWorkbenchAndCloses_data() {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("program");
-        QTest::newRow("English edition") << "Command2" << "dorvel_en";
-        QTest::newRow("Japanese edition") << "Command1" << "dorvel_ja";
+        QTest::newRow("English edition") << "Command2"
+                                         << "dorvel_en";
+        QTest::newRow("Japanese edition") << "Command1"
+                                          << "dorvel_ja";
     }
     void eachButtonStartsOneWorkbenchAndCloses() {
         QFETCH(QString, button);

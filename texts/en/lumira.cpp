@@ -68,8 +68,9 @@ const LumiraTexts& lumiraTexts() {
         .measuredHvl = "Measured first HVL",
         .hvlWithPaddle = "measured with the compression paddle in the beam",
         .matchHvl = "Match HVL",
-        .matchHvlTip = "Sets the aluminium filter (to 0.001 mm) so that the first HVL of the central ray is the "
-                       "measured one, then draws",
+        .matchHvlTip =
+            "Sets the aluminium filter (to 0.001 mm) so that the first HVL of the central ray is the "
+            "measured one, then draws",
     };
     return t;
 }

@@ -18,7 +18,8 @@ const ResultsModelTexts& resultsModelTexts() {
         .reasonCannotOpen = "the file cannot be opened",
         .reasonEndsEarly = "the file ends before all dose values are read",
         .reasonNotANumber = "a value is not a number",
-        .reasonCountOutOfRange = "a grid count is not a whole number within the dose grid (X 1..76, Y 1..151, Z 1..60)",
+        .reasonCountOutOfRange =
+            "a grid count is not a whole number within the dose grid (X 1..76, Y 1..151, Z 1..60)",
         .reasonEmptyReferenceRegion = "the reference region holds no dose, so there is no 100 % dose",
         .reasonAirKerma = "the air kerma is zero or negative",
         .reasonNotAFile = "the name is not a regular file (a folder, pipe or device)",

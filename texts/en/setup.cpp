@@ -61,7 +61,8 @@ const SetUpTexts& setUpTexts() {
         .fieldAngularRange = "The angular range",
         .fieldFcd = "The distance for the air kerma (FCD)",
         .engineRefuses = "The simulation cannot start with these data:\n%1",
-        .changedSinceOk = "The data were changed after \"OK\".\nPress \"OK\" to use them, then \"Simulation Start\".",
+        .changedSinceOk =
+            "The data were changed after \"OK\".\nPress \"OK\" to use them, then \"Simulation Start\".",
         .plates = "Compression paddle and breast support...",
         .platesHeading = "Paddle and support of this unit (Geometry.dat)",
         .paddle = "Compression paddle",

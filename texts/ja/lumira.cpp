@@ -67,7 +67,8 @@ const LumiraTexts& lumiraTexts() {
         .measuredHvl = "測定した第1半価層",
         .hvlWithPaddle = "圧迫板を線束に入れて測定した",
         .matchHvl = "半価層に合わせる",
-        .matchHvlTip = "中心線の第1半価層が測定値になるようにアルミニウムフィルタ（0.001 mm 単位）を決めて描画します",
+        .matchHvlTip =
+            "中心線の第1半価層が測定値になるようにアルミニウムフィルタ（0.001 mm 単位）を決めて描画します",
     };
     return t;
 }

@@ -7,7 +7,8 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
         .kaLabel = "空気カーマ Ka =",
         .kaTip = "FCD で線量計により測定した空気カーマ (mGy)",
         .agdLabel = "AGD = Ka × sAGD =",
-        .agdTip = "この撮影の平均乳腺線量 (mGy)。不確かさは sAGD のものだけです (線量計の不確かさは別途加えてください)",
+        .agdTip = "この撮影の平均乳腺線量 (mGy)。不確かさは sAGD のものだけです "
+                  "(線量計の不確かさは別途加えてください)",
         .kaRefused = "空気カーマ Ka には 0 mGy 以上の数値を入力して下さい。",
         .sagdUnitTip = "sAGD の単位は mGy/mGy: FCD の自由空間中の空気カーマ 1 mGy あたりの乳腺線量",
         .uncertaintyTip = "結果ファイルに記された相対統計不確かさ (1σ)",
@@ -24,10 +25,12 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
         .cannotWrite = "%1 に書き込めません。",
         .notAFile = "%1 は置き換えられるファイルではありません。",
         .overlayCannotRead = "%1 は結果ファイルとして読めません。",
-        .exportUsage = "使い方: kv-report_ja --export 出力フォルダ 結果ファイル...\n"
-                       "読める結果ファイル S.vesk ごとに 出力フォルダ/S.depth-dose.csv (layer,total,primary,scatter) と\n"
-                       "出力フォルダ/S.dose.csv (ix,iy,iz,total,primary,scatter,x_cm,y_cm,z_cm) を 100% 線量に対する\n"
-                       "百分率で書き出します。読めない・書けないファイルがあると終了状態は 1 です。",
+        .exportUsage =
+            "使い方: kv-report_ja --export 出力フォルダ 結果ファイル...\n"
+            "読める結果ファイル S.vesk ごとに 出力フォルダ/S.depth-dose.csv (layer,total,primary,scatter) "
+            "と\n"
+            "出力フォルダ/S.dose.csv (ix,iy,iz,total,primary,scatter,x_cm,y_cm,z_cm) を 100% 線量に対する\n"
+            "百分率で書き出します。読めない・書けないファイルがあると終了状態は 1 です。",
         .compareUsage = "使い方: kv-report_ja [--json] --compare A.vesk B.vesk\n"
                         "A と B の 100% 線量、sAGD、平均百分率、各層の深部線量と、その比 B/A、\n"
                         "両方のファイルに不確かさが記されていれば差 (B-A) を合成標準偏差の単位で出力します。",

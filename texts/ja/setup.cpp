@@ -61,7 +61,8 @@ const SetUpTexts& setUpTexts() {
         .fieldAngularRange = "トモシンセシスの角度範囲",
         .fieldFcd = "空気カーマを測定した距離 (FCD)",
         .engineRefuses = "このデータではシミュレーションを開始できません:\n%1",
-        .changedSinceOk = "「OK」の後でデータが変更されました。\n「OK」を押してから「シミュレーション開始」を押して下さい。",
+        .changedSinceOk = "「OK」の後でデータが変更されました。\n「OK」を押してから「シミュレーション開始」を"
+                          "押して下さい。",
         .plates = "圧迫板と乳房支持台...",
         .platesHeading = "この装置の圧迫板と支持台（Geometry.dat）",
         .paddle = "圧迫板",

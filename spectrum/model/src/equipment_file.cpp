@@ -31,10 +31,12 @@ EquipmentRecord readEquipment(const std::filesystem::path& workDir) {
 void writeEquipment(const std::filesystem::path& workDir, const EquipmentLines& l) {
     kv::RecordWriter out(workDir, kEquipmentFileName);
     int line = 0;
-    for (const std::string* s : {&l.equipmentName, &l.fid, &l.fad, &l.angularRange, &l.targetAngle, &l.tubeTiltAngle}) {
+    for (const std::string* s :
+         {&l.equipmentName, &l.fid, &l.fad, &l.angularRange, &l.targetAngle, &l.tubeTiltAngle}) {
         ++line;
         if (s->find_first_of("\r\n") != std::string::npos)
-            throw SpectrumFileError(FileFault::BadValue, kEquipmentFileName, line, "a line break inside an item");
+            throw SpectrumFileError(FileFault::BadValue, kEquipmentFileName, line,
+                                    "a line break inside an item");
         out.line(*s);
     }
     try {
@@ -46,12 +48,9 @@ void writeEquipment(const std::filesystem::path& workDir, const EquipmentLines& 
 
 EquipmentLines linesForSpectrumTool(const EquipmentRecord& asRead, std::string_view targetAngleText,
                                     std::string_view tubeTiltAngleText) {
-    return {asRead.equipmentName,
-            kv::format(asRead.fid, "00.0"),
-            kv::format(asRead.fad, "00.0"),
-            kv::format(asRead.angularRange, "00.0"),
-            std::string(targetAngleText),
-            std::string(tubeTiltAngleText)};
+    return {asRead.equipmentName,           kv::format(asRead.fid, "00.0"),
+            kv::format(asRead.fad, "00.0"), kv::format(asRead.angularRange, "00.0"),
+            std::string(targetAngleText),   std::string(tubeTiltAngleText)};
 }
 
 EquipmentLines linesForWorkbench(std::string_view equipmentNameText, std::string_view fidText,

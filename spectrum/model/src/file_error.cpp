@@ -5,25 +5,41 @@
 namespace kv::spectrum {
 
 SpectrumFileError::SpectrumFileError(FileFault f, std::string fileName, int lineNo, const std::string& detail)
-    : std::runtime_error(fileName + (lineNo > 0 ? ", line " + std::to_string(lineNo) : std::string()) + ": " + detail),
+    : std::runtime_error(fileName + (lineNo > 0 ? ", line " + std::to_string(lineNo) : std::string()) + ": " +
+                         detail),
       fault(f), file(std::move(fileName)), line(lineNo) {}
 
 namespace {
 void replaceAll(std::string& s, std::string_view key, const std::string& by) {
-    for (size_t at = s.find(key); at != std::string::npos; at = s.find(key, at + by.size())) s.replace(at, key.size(), by);
+    for (size_t at = s.find(key); at != std::string::npos; at = s.find(key, at + by.size()))
+        s.replace(at, key.size(), by);
 }
 } // namespace
 
 std::string describe(const SpectrumFileError& e, const texts::SpectrumFileTexts& t) {
     std::string s;
     switch (e.fault) {
-    case FileFault::Missing: s = t.fileMissing.str(); break;
-    case FileFault::EndsEarly: s = t.fileEndsEarly.str(); break;
-    case FileFault::NotANumber: s = t.fileNotANumber.str(); break;
-    case FileFault::BadValue: s = t.fileBadValue.str(); break;
-    case FileFault::BadLayout: s = t.fileBadLayout.str(); break;
-    case FileFault::CannotWrite: s = t.fileCannotWrite.str(); break;
-    case FileFault::WriteProtected: s = t.fileWriteProtected.str(); break;
+    case FileFault::Missing:
+        s = t.fileMissing.str();
+        break;
+    case FileFault::EndsEarly:
+        s = t.fileEndsEarly.str();
+        break;
+    case FileFault::NotANumber:
+        s = t.fileNotANumber.str();
+        break;
+    case FileFault::BadValue:
+        s = t.fileBadValue.str();
+        break;
+    case FileFault::BadLayout:
+        s = t.fileBadLayout.str();
+        break;
+    case FileFault::CannotWrite:
+        s = t.fileCannotWrite.str();
+        break;
+    case FileFault::WriteProtected:
+        s = t.fileWriteProtected.str();
+        break;
     }
     replaceAll(s, "{file}", e.file);
     replaceAll(s, "{line}", std::to_string(e.line));
@@ -32,11 +48,16 @@ std::string describe(const SpectrumFileError& e, const texts::SpectrumFileTexts&
 
 void throwFromRecordError(const kv::RecordError& e, int line) {
     FileFault f = FileFault::BadLayout;
-    if (dynamic_cast<const kv::FileMissing*>(&e)) f = FileFault::Missing, line = 0;
-    else if (dynamic_cast<const kv::PastEnd*>(&e)) f = FileFault::EndsEarly;
-    else if (dynamic_cast<const kv::NotANumber*>(&e)) f = FileFault::NotANumber;
-    else if (dynamic_cast<const kv::WriteProtected*>(&e)) f = FileFault::WriteProtected, line = 0;
-    else if (dynamic_cast<const kv::WriteFailed*>(&e)) f = FileFault::CannotWrite, line = 0;
+    if (dynamic_cast<const kv::FileMissing*>(&e))
+        f = FileFault::Missing, line = 0;
+    else if (dynamic_cast<const kv::PastEnd*>(&e))
+        f = FileFault::EndsEarly;
+    else if (dynamic_cast<const kv::NotANumber*>(&e))
+        f = FileFault::NotANumber;
+    else if (dynamic_cast<const kv::WriteProtected*>(&e))
+        f = FileFault::WriteProtected, line = 0;
+    else if (dynamic_cast<const kv::WriteFailed*>(&e))
+        f = FileFault::CannotWrite, line = 0;
     throw SpectrumFileError(f, e.file, line, e.what());
 }
 

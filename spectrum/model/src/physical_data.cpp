@@ -31,16 +31,17 @@ void readFile(const std::filesystem::path& workDir, const char* name, size_t max
 PhysicalData LoadPhysicalData(const std::filesystem::path& workDir) {
     PhysicalData d;
     readFile(workDir, kAttenuationFileName, kAttenuationMaxBytes, [&](kv::RecordReader& in) {
-        AttenuationColumn* fields[11] = {nullptr,   &d.molybdenum, &d.rhodium, &d.aluminum,
-                                         &d.beryllium, nullptr,   &d.air,     nullptr,
-                                         &d.field9,    &d.tungsten, &d.silver};
+        AttenuationColumn* fields[11] = {nullptr,      &d.molybdenum, &d.rhodium, &d.aluminum,
+                                         &d.beryllium, nullptr,       &d.air,     nullptr,
+                                         &d.field9,    &d.tungsten,   &d.silver};
         for (int i = 1; i < kBins; ++i)
             for (AttenuationColumn* column : fields) {
                 const int line = in.lineNumber();
                 double v = in.readNumber();
                 if (!std::isfinite(v) || v < 0)
                     throw SpectrumFileError(FileFault::BadValue, kAttenuationFileName, line,
-                                            "record " + std::to_string(i) + ": a coefficient that is negative or not finite");
+                                            "record " + std::to_string(i) +
+                                                ": a coefficient that is negative or not finite");
                 if (column) (*column)[i] = v;
             }
     });
@@ -50,10 +51,11 @@ PhysicalData LoadPhysicalData(const std::filesystem::path& workDir) {
             d.stoppingEnergy[n] = in.readNumber();
             d.stoppingPower[n] = in.readNumber();
             // The model interpolates logarithms and searches upwards from 1 keV to the tube voltage.
-            const bool usable = std::isfinite(d.stoppingEnergy[n]) && std::isfinite(d.stoppingPower[n]) &&
-                                d.stoppingEnergy[n] > 0 && d.stoppingPower[n] > 0 &&
-                                (n == 1 ? d.stoppingEnergy[n] <= 1.0 : d.stoppingEnergy[n] > d.stoppingEnergy[n - 1]) &&
-                                (n < kStoppingPowerRows || d.stoppingEnergy[n] >= 50.0);
+            const bool usable =
+                std::isfinite(d.stoppingEnergy[n]) && std::isfinite(d.stoppingPower[n]) &&
+                d.stoppingEnergy[n] > 0 && d.stoppingPower[n] > 0 &&
+                (n == 1 ? d.stoppingEnergy[n] <= 1.0 : d.stoppingEnergy[n] > d.stoppingEnergy[n - 1]) &&
+                (n < kStoppingPowerRows || d.stoppingEnergy[n] >= 50.0);
             if (!usable)
                 throw SpectrumFileError(FileFault::BadValue, kStoppingPowerFileName, line,
                                         "row " + std::to_string(n) +

@@ -24,9 +24,12 @@ struct HeaderRow {
 };
 
 constexpr HeaderRow kHeader[] = {
-    {&Labels::tubeVoltage, &SpectrumFields::tubeVoltage, &SpectrumFileContents::tubeVoltage, " 00.0 kV", "kV"},
-    {&Labels::targetAngle, &SpectrumFields::targetAngle, &SpectrumFileContents::targetAngle, " #0.0 deg", "deg"},
-    {&Labels::tubeTiltAngle, &SpectrumFields::tubeTiltAngle, &SpectrumFileContents::tubeTiltAngle, " #0.0 deg", "deg"},
+    {&Labels::tubeVoltage, &SpectrumFields::tubeVoltage, &SpectrumFileContents::tubeVoltage, " 00.0 kV",
+     "kV"},
+    {&Labels::targetAngle, &SpectrumFields::targetAngle, &SpectrumFileContents::targetAngle, " #0.0 deg",
+     "deg"},
+    {&Labels::tubeTiltAngle, &SpectrumFields::tubeTiltAngle, &SpectrumFileContents::tubeTiltAngle,
+     " #0.0 deg", "deg"},
     {&Labels::beryllium, &SpectrumFields::beryllium, &SpectrumFileContents::beryllium, " #0.00 mm", "mm"},
     {&Labels::aluminum, &SpectrumFields::aluminum, &SpectrumFileContents::aluminum, " #0.00 mm", "mm"},
     {&Labels::molybdenum, &SpectrumFields::molybdenum, &SpectrumFileContents::molybdenum, " #0.000 mm", "mm"},
@@ -39,14 +42,15 @@ constexpr int kFileLines = kHeaderLines + (kBins - 1);
 // A written file is about 110 kB; room for wide numbers, never a runaway read.
 constexpr size_t kSpectrumFileMaxBytes = 4 * 1024 * 1024;
 
-void fill(kv::RecordWriter& out, TargetMaterial target, const SpectrumFields& fields, const SpectrumTable& table,
-          const Labels& labels) {
+void fill(kv::RecordWriter& out, TargetMaterial target, const SpectrumFields& fields,
+          const SpectrumTable& table, const Labels& labels) {
     out.line(target == TargetMaterial::Molybdenum ? labels.molybdenumTarget : labels.tungstenTarget);
     for (const HeaderRow& row : kHeader)
         out.text(labels.*row.label).numberLine(kv::parseNumber(fields.*row.field), row.pattern);
     for (int i = 1; i < kBins; ++i) {
         out.number(binEnergy(i), "0000.0");
-        for (int k = 1; k < kColumns; ++k) out.text("  ").number(table[k][i], "0.000E+00");
+        for (int k = 1; k < kColumns; ++k)
+            out.text("  ").number(table[k][i], "0.000E+00");
         out.endLine();
     }
 }
@@ -56,8 +60,10 @@ void fill(kv::RecordWriter& out, TargetMaterial target, const SpectrumFields& fi
 }
 
 std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -65,9 +71,11 @@ std::vector<std::string_view> blankSeparated(std::string_view s) {
     std::vector<std::string_view> out;
     size_t i = 0;
     while (i < s.size()) {
-        while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+            ++i;
         size_t start = i;
-        while (i < s.size() && s[i] != ' ' && s[i] != '\t') ++i;
+        while (i < s.size() && s[i] != ' ' && s[i] != '\t')
+            ++i;
         if (i > start) out.push_back(s.substr(start, i - start));
     }
     return out;
@@ -76,7 +84,8 @@ std::vector<std::string_view> blankSeparated(std::string_view s) {
 double numberIn(std::string_view token, const std::string& file, int line) {
     double v = 0;
     if (!kv::parseNumberStrict(token, v) || !std::isfinite(v))
-        throw SpectrumFileError(FileFault::NotANumber, file, line, "\"" + std::string(token) + "\" is not a number");
+        throw SpectrumFileError(FileFault::NotANumber, file, line,
+                                "\"" + std::string(token) + "\" is not a number");
     return v;
 }
 
@@ -92,8 +101,9 @@ std::string spectrumFileText(TargetMaterial target, const SpectrumFields& fields
     return out.content();
 }
 
-void writeSpectrumFile(const std::filesystem::path& workDir, TargetMaterial target, const SpectrumFields& fields,
-                       const SpectrumTable& table, const Labels& labels, const std::string& fileName) {
+void writeSpectrumFile(const std::filesystem::path& workDir, TargetMaterial target,
+                       const SpectrumFields& fields, const SpectrumTable& table, const Labels& labels,
+                       const std::string& fileName) {
     kv::RecordWriter out(workDir, fileName);
     fill(out, target, fields, table, labels);
     try {
@@ -108,7 +118,8 @@ SpectrumFileContents readSpectrumFile(const std::filesystem::path& workDir, cons
     std::vector<std::string> lines;
     try {
         kv::RecordReader in(workDir, fileName, kSpectrumFileMaxBytes);
-        while (!in.atEnd() && static_cast<int>(lines.size()) < kFileLines) lines.push_back(in.readLine());
+        while (!in.atEnd() && static_cast<int>(lines.size()) < kFileLines)
+            lines.push_back(in.readLine());
         // Past the layout only blank lines may follow; the first other one is kept to be named.
         while (!in.atEnd()) {
             std::string extra = in.readLine();
@@ -120,7 +131,8 @@ SpectrumFileContents readSpectrumFile(const std::filesystem::path& workDir, cons
     } catch (const kv::RecordError& e) {
         throwFromRecordError(e, 0);
     }
-    while (!lines.empty() && trimmed(lines.back()).empty()) lines.pop_back();
+    while (!lines.empty() && trimmed(lines.back()).empty())
+        lines.pop_back();
     // Checked line by line, so a lost or doubled line is named where it happens.
     auto lineAt = [&](int n) -> const std::string& {
         if (n > static_cast<int>(lines.size()))
@@ -132,8 +144,10 @@ SpectrumFileContents readSpectrumFile(const std::filesystem::path& workDir, cons
     std::string_view first = trimmed(lineAt(1));
     bool known = false;
     for (const Labels* l : kEditions) {
-        if (first == l->molybdenumTarget.view()) c.target = TargetMaterial::Molybdenum, known = true;
-        else if (first == l->tungstenTarget.view()) c.target = TargetMaterial::Tungsten, known = true;
+        if (first == l->molybdenumTarget.view())
+            c.target = TargetMaterial::Molybdenum, known = true;
+        else if (first == l->tungstenTarget.view())
+            c.target = TargetMaterial::Tungsten, known = true;
     }
     if (!known) badLayout(fileName, 1, "\"" + lines[0] + "\" names no target");
 
@@ -167,15 +181,16 @@ SpectrumFileContents readSpectrumFile(const std::filesystem::path& workDir, cons
         auto tokens = blankSeparated(lineAt(lineNo));
         if (tokens.size() != kColumns)
             badLayout(fileName, lineNo,
-                      "expected " + std::to_string(kColumns) + " fields, found " + std::to_string(tokens.size()));
+                      "expected " + std::to_string(kColumns) + " fields, found " +
+                          std::to_string(tokens.size()));
         double e = numberIn(tokens[0], fileName, lineNo);
         if (std::fabs(e - binEnergy(i)) > 0.01)
-            badLayout(fileName, lineNo, "energy " + std::string(tokens[0]) + " where " + kv::format(binEnergy(i), "0.0") +
-                                            " keV belongs");
+            badLayout(fileName, lineNo,
+                      "energy " + std::string(tokens[0]) + " where " + kv::format(binEnergy(i), "0.0") +
+                          " keV belongs");
         for (int k = 1; k < kColumns; ++k) {
             double v = numberIn(tokens[k], fileName, lineNo);
-            if (v < 0)
-                throw SpectrumFileError(FileFault::BadValue, fileName, lineNo, "a negative fluence");
+            if (v < 0) throw SpectrumFileError(FileFault::BadValue, fileName, lineNo, "a negative fluence");
             c.table[k][i] = v;
         }
     }

@@ -51,8 +51,10 @@ TEST(EquipmentFile, FaultsNameTheFileAndTheLine) {
             EXPECT_EQ(e.fault, c.fault) << c.name << ": " << e.what();
             EXPECT_EQ(e.line, c.line) << c.name << ": " << e.what();
             EXPECT_EQ(e.file, "equipment.dat");
-            EXPECT_NE(describe(e, kv::texts::englishSpectrumFileTexts).find("equipment.dat"), std::string::npos);
-            EXPECT_NE(describe(e, kv::texts::japaneseSpectrumFileTexts).find("equipment.dat"), std::string::npos);
+            EXPECT_NE(describe(e, kv::texts::englishSpectrumFileTexts).find("equipment.dat"),
+                      std::string::npos);
+            EXPECT_NE(describe(e, kv::texts::japaneseSpectrumFileTexts).find("equipment.dat"),
+                      std::string::npos);
         }
     }
 }
@@ -78,8 +80,9 @@ TEST(EquipmentFile, WorkbenchWritesLinesOneToFourAsTypedAndCarriesTheAngles) {
         const char* line6;
     };
     const Case cases[] = {
-        {16, 5, " #0.0", "16.0", " 5.0"}, {16, 5, "#0.0", "16.0", "5.0"},   {16, -2.5, " #0.0", "16.0", " -2.5"},
-        {16, -2.5, "#0.0", "16.0", "-2.5"}, {10.26, 0, " #0.0", "10.3", " 0.0"}, {10.26, 0, "#0.0", "10.3", "0.0"},
+        {16, 5, " #0.0", "16.0", " 5.0"},     {16, 5, "#0.0", "16.0", "5.0"},
+        {16, -2.5, " #0.0", "16.0", " -2.5"}, {16, -2.5, "#0.0", "16.0", "-2.5"},
+        {10.26, 0, " #0.0", "10.3", " 0.0"},  {10.26, 0, "#0.0", "10.3", "0.0"},
     };
     for (const Case& c : cases) {
         TempDir dir;

@@ -21,7 +21,8 @@ std::string shipped(const char* name) {
 std::string onePerLine(const std::string& file) {
     size_t eol = file.find('\n');
     std::string out = file.substr(0, eol + 1);
-    for (char c : file.substr(eol + 1)) out += (c == ',' ? '\n' : c == ' ' ? '\0' : c);
+    for (char c : file.substr(eol + 1))
+        out += (c == ',' ? '\n' : c == ' ' ? '\0' : c);
     out.erase(std::remove(out.begin(), out.end(), '\0'), out.end());
     return out;
 }
@@ -30,7 +31,8 @@ std::string onePerLine(const std::string& file) {
 std::string allOnOneLine(const std::string& file) {
     size_t eol = file.find('\n');
     std::string out = file.substr(0, eol + 1);
-    for (char c : file.substr(eol + 1)) out += (c == '\r' ? ' ' : c == '\n' ? ',' : c);
+    for (char c : file.substr(eol + 1))
+        out += (c == '\r' ? ' ' : c == '\n' ? ',' : c);
     return out;
 }
 
@@ -69,7 +71,8 @@ TEST(PhysicalData, RecordsSplitDifferentlyOrFollowedByMoreLinesLoadIdentically) 
     const std::pair<const char*, std::pair<std::string, std::string>> variants[] = {
         {"one number per line", {onePerLine(mus), onePerLine(stp)}},
         {"all on one line", {allOnOneLine(mus), allOnOneLine(stp)}},
-        {"extra lines after the last record", {mus + "50.2, 1, 2, 3\r\nnot data\r\n", stp + "100, 2.3\r\ntail\r\n"}},
+        {"extra lines after the last record",
+         {mus + "50.2, 1, 2, 3\r\nnot data\r\n", stp + "100, 2.3\r\ntail\r\n"}},
         {"bare line feeds", {onePerLine(mus), allOnOneLine(stp)}},
     };
     for (const auto& [how, files] : variants) {
@@ -95,16 +98,18 @@ TEST(PhysicalData, FaultsNameTheFileAndTheLine) {
     const Case cases[] = {
         {"no MUs12.dat", "", stp, kAttenuationFileName, FileFault::Missing, 0},
         {"no Mo-STP.dat", mus, "", kStoppingPowerFileName, FileFault::Missing, 0},
-        {"MUs12.dat cut after 100 records", mus.substr(0, mus.find("\r\n20.2,") + 2), stp, kAttenuationFileName,
-         FileFault::EndsEarly, 102},
+        {"MUs12.dat cut after 100 records", mus.substr(0, mus.find("\r\n20.2,") + 2), stp,
+         kAttenuationFileName, FileFault::EndsEarly, 102},
         {"Mo-STP.dat cut after 19 rows", mus, stp.substr(0, stp.find("80.0")), kStoppingPowerFileName,
          FileFault::EndsEarly, 21},
         {"a word in MUs12.dat", replaced(mus, "\r\n3.0,", "\r\nthree,"), stp, kAttenuationFileName,
          FileFault::NotANumber, 16},
-        {"a negative coefficient", replaced(mus, ", 1.37337E+02", ", -1.37337E+02"), stp, kAttenuationFileName,
-         FileFault::BadValue, 100},
-        {"a zero stopping power", mus, replaced(stp, "12.530", "0"), kStoppingPowerFileName, FileFault::BadValue, 10},
-        {"energies not ascending", mus, replaced(stp, "11.0,", "8.0,"), kStoppingPowerFileName, FileFault::BadValue, 11},
+        {"a negative coefficient", replaced(mus, ", 1.37337E+02", ", -1.37337E+02"), stp,
+         kAttenuationFileName, FileFault::BadValue, 100},
+        {"a zero stopping power", mus, replaced(stp, "12.530", "0"), kStoppingPowerFileName,
+         FileFault::BadValue, 10},
+        {"energies not ascending", mus, replaced(stp, "11.0,", "8.0,"), kStoppingPowerFileName,
+         FileFault::BadValue, 11},
         {"first energy above 1 keV", mus, replaced(stp, "1.0, 34.800", "1.2, 34.800"), kStoppingPowerFileName,
          FileFault::BadValue, 2},
         {"last energy below 50 keV", mus, replaced(replaced(stp, "60.0,", "46.0,"), "80.0,", "48.0,"),

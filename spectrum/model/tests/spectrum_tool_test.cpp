@@ -222,8 +222,8 @@ TEST(SpectrumTool, MatchesAMeasuredHvlWithAndWithoutThePaddle) {
 
     // A thicker paddle in Geometry.dat needs less aluminium for the same HVL.
     data.dir.write(kGeometryFileName, "paddle_mm = 3\r\n");
-    ToolRun thick = run(
-        {"--kv", "28", "--data", data.path(), "--match-hvl", "0.36", "--out", (out.path() / "t.dat").string()});
+    ToolRun thick = run({"--kv", "28", "--data", data.path(), "--match-hvl", "0.36", "--out",
+                         (out.path() / "t.dat").string()});
     ASSERT_EQ(thick.status, 0) << thick.err;
     EXPECT_LT(kv::parseNumber(lineOf(thick.out, "Aluminium (mm)")), aluminium[0]);
 }
@@ -238,9 +238,7 @@ TEST(SpectrumTool, RefusedMatchesAndGeometryFaults) {
         std::string message;
     };
     const Case cases[] = {
-        {{"--kv", "28", "--match-hvl", "0.2"},
-         3,
-         "without aluminium the first HVL is already 0.31"},
+        {{"--kv", "28", "--match-hvl", "0.2"}, 3, "without aluminium the first HVL is already 0.31"},
         {{"--kv", "28", "--match-hvl", "0.2", "--edition", "ja"},
          3,
          "この半価層になるアルミニウムフィルタはありません"},

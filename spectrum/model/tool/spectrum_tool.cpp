@@ -6,9 +6,9 @@
 #include "kv/spectrum/geometry_file.h"
 #include "kv/spectrum/spectrum_model.h"
 
-#include <cmath>
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <filesystem>
 #include <map>
 #include <optional>

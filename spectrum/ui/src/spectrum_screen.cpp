@@ -22,7 +22,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-
 #include <cmath>
 #include <vector>
 
@@ -49,15 +48,23 @@ std::vector<Control> table() {
     const Style caption{.family = t.labelFamily};
     const Style button{11.25, false, false, t.labelFamily};
     auto label = [&](std::string_view name, texts::At at, std::string_view text, std::optional<Colour> fore) {
-        return Control{.name = name, .kind = Kind::Label, .rect = {at.left, at.top}, .text = text, .font = caption,
+        return Control{.name = name,
+                       .kind = Kind::Label,
+                       .rect = {at.left, at.top},
+                       .text = text,
+                       .font = caption,
                        .fore = fore};
     };
     auto field = [](std::string_view name, int left, int top) {
         return Control{.name = name, .kind = Kind::TextBox, .rect = {left, top, 855, 375}};
     };
     auto centred = [&](std::string_view name, int top, std::string_view text) {
-        return Control{.name = name, .kind = Kind::Label, .rect = {11280, top, 2175, 330}, .text = text,
-                       .font = {t.sideCaptionPt, false, false, t.labelFamily}, .fore = colours::black,
+        return Control{.name = name,
+                       .kind = Kind::Label,
+                       .rect = {11280, top, 2175, 330},
+                       .text = text,
+                       .font = {t.sideCaptionPt, false, false, t.labelFamily},
+                       .fore = colours::black,
                        .align = Align::Centre};
     };
     auto panel = [](std::string_view name, Twips r, Colour c) {
@@ -71,9 +78,18 @@ std::vector<Control> table() {
         panel("Label22", {9840, 6840, 3495, 2055}, cyan),
         panel("Label23", {11280, 1920, 2175, 1695}, cyan),
         panel("Label24", {11160, 840, 2415, 615}, yellow),
-        {.name = "Picture3", .kind = Kind::Picture, .rect = {120, 240, 10935, 6375}, .font = {15.75},
-         .fore = colours::black, .back = colours::white, .border = true},
-        {.name = "Label1", .kind = Kind::Label, .rect = {11520, 960}, .text = t.productLabel, .font = {14.25, false, true},
+        {.name = "Picture3",
+         .kind = Kind::Picture,
+         .rect = {120, 240, 10935, 6375},
+         .font = {15.75},
+         .fore = colours::black,
+         .back = colours::white,
+         .border = true},
+        {.name = "Label1",
+         .kind = Kind::Label,
+         .rect = {11520, 960},
+         .text = t.productLabel,
+         .font = {14.25, false, true},
          .fore = colours::blue},
         centred("Label2", 2040, t.sideCaption1),
         centred("Label3", 2400, t.sideCaption2),
@@ -91,12 +107,25 @@ std::vector<Control> table() {
         label("Label9", t.upTo50At.get(), t.upTo50, colours::black),
 
         // Target and angles.
-        {.name = "Frame1", .kind = Kind::Frame, .rect = {480, 7080, 3855, 855}, .text = t.targetMaterial,
-         .font = caption, .fore = colours::blue, .back = cyan},
-        {.name = "Option1", .kind = Kind::Option, .rect = {240, 360, 1695, 315}, .text = t.molybdenum,
-         .font = caption, .parent = "Frame1"},
-        {.name = "Option2", .kind = Kind::Option, .rect = {2040, 360, 1695, 315}, .text = t.tungsten,
-         .font = caption, .parent = "Frame1"},
+        {.name = "Frame1",
+         .kind = Kind::Frame,
+         .rect = {480, 7080, 3855, 855},
+         .text = t.targetMaterial,
+         .font = caption,
+         .fore = colours::blue,
+         .back = cyan},
+        {.name = "Option1",
+         .kind = Kind::Option,
+         .rect = {240, 360, 1695, 315},
+         .text = t.molybdenum,
+         .font = caption,
+         .parent = "Frame1"},
+        {.name = "Option2",
+         .kind = Kind::Option,
+         .rect = {2040, 360, 1695, 315},
+         .text = t.tungsten,
+         .font = caption,
+         .parent = "Frame1"},
         label("Label11", t.targetAngleAt.get(), t.targetAngle, colours::blue),
         field("Text5", 2640, 8160),
         label("Label12", {3600, 8220}, t.degree, colours::black),
@@ -107,8 +136,12 @@ std::vector<Control> table() {
         label("Label16", t.apparentLine2At.get(), t.apparentLine2, colours::blue),
         field("Text6", 2640, 9360),
         label("Label17", {3600, 9420}, t.degree, colours::black),
-        {.name = "Command2", .kind = Kind::Button, .rect = {1080, 9960, 2895, 495}, .text = t.angleDiagram,
-         .font = caption, .back = yellow},
+        {.name = "Command2",
+         .kind = Kind::Button,
+         .rect = {1080, 9960, 2895, 495},
+         .text = t.angleDiagram,
+         .font = caption,
+         .back = yellow},
 
         // Filtration.
         label("Label18", {4800, 6960}, t.totalFiltration, colours::blue),
@@ -120,52 +153,107 @@ std::vector<Control> table() {
         {"Text10", "Label27", "Label33", 7920, false}, {"Text11", "Label28", "Label34", 8520, false},
         {"Text9", "Label29", "Label35", 9120, false},  {"Text4", "Label30", "Label36", 9720, true},
     };
-    const std::string_view names[] = {t.beryllium, t.aluminum, t.molybdenumFilter, t.rhodium, t.silver, t.airLayer};
+    const std::string_view names[] = {t.beryllium, t.aluminum, t.molybdenumFilter,
+                                      t.rhodium,   t.silver,   t.airLayer};
     for (int n = 0; n < 6; ++n) {
         const FilterRow& f = filters[n];
-        rows.push_back({.name = f.label, .kind = Kind::Label, .rect = {6120, f.top + 45, 1680, 300}, .text = names[n],
-                        .font = caption, .fore = colours::blue, .align = Align::Right});
+        rows.push_back({.name = f.label,
+                        .kind = Kind::Label,
+                        .rect = {6120, f.top + 45, 1680, 300},
+                        .text = names[n],
+                        .font = caption,
+                        .fore = colours::blue,
+                        .align = Align::Right});
         rows.push_back(field(f.field, 7920, f.top));
         rows.push_back(label(f.unitLabel, {8880, f.top + 60}, f.centimetres ? t.centimetre : t.millimetre,
                              colours::black));
     }
 
     const Control buttons[] = {
-        {.name = "Command1", .kind = Kind::Button, .rect = {9960, 9000, 3375, 615}, .text = t.drawSpectrum,
-         .font = button, .back = yellow},
-        {.name = "Command7", .kind = Kind::Button, .rect = {9960, 9720, 3375, 615}, .text = t.determine,
-         .font = button, .back = yellow},
-        {.name = "Command3", .kind = Kind::Button, .rect = {9960, 10560, 1695, 615}, .text = t.clear, .font = button,
+        {.name = "Command1",
+         .kind = Kind::Button,
+         .rect = {9960, 9000, 3375, 615},
+         .text = t.drawSpectrum,
+         .font = button,
          .back = yellow},
-        {.name = "Command4", .kind = Kind::Button, .rect = {11880, 10560, 1455, 615}, .text = t.cancel,
-         .font = button, .back = yellow},
+        {.name = "Command7",
+         .kind = Kind::Button,
+         .rect = {9960, 9720, 3375, 615},
+         .text = t.determine,
+         .font = button,
+         .back = yellow},
+        {.name = "Command3",
+         .kind = Kind::Button,
+         .rect = {9960, 10560, 1695, 615},
+         .text = t.clear,
+         .font = button,
+         .back = yellow},
+        {.name = "Command4",
+         .kind = Kind::Button,
+         .rect = {11880, 10560, 1455, 615},
+         .text = t.cancel,
+         .font = button,
+         .back = yellow},
     };
     rows.insert(rows.end(), std::begin(buttons), std::end(buttons));
 
     // Beam quality of the central ray, in the free column right of the plot.
     const Style small{8.25, false, false, t.labelFamily};
-    rows.push_back({.name = "Label37", .kind = Kind::Label, .rect = {11160, 4920, 2490, 270}, .font = small,
-                    .fore = colours::blue, .fit = true});
+    rows.push_back({.name = "Label37",
+                    .kind = Kind::Label,
+                    .rect = {11160, 4920, 2490, 270},
+                    .font = small,
+                    .fore = colours::blue,
+                    .fit = true});
     const std::string_view qualityCaptions[] = {t.firstHvl, t.secondHvl, t.homogeneity, t.meanEnergy};
     const std::string_view qualityNames[][2] = {
         {"Label38", "Label42"}, {"Label39", "Label43"}, {"Label40", "Label44"}, {"Label41", "Label45"}};
     for (int n = 0; n < 4; ++n) {
         const int top = 5220 + 300 * n;
-        rows.push_back({.name = qualityNames[n][0], .kind = Kind::Label, .rect = {11160, top, 1530, 270},
-                        .text = qualityCaptions[n], .font = small, .fore = colours::black, .fit = true});
-        rows.push_back({.name = qualityNames[n][1], .kind = Kind::Label, .rect = {12690, top, 960, 270},
-                        .font = small, .fore = colours::black, .align = Align::Right});
+        rows.push_back({.name = qualityNames[n][0],
+                        .kind = Kind::Label,
+                        .rect = {11160, top, 1530, 270},
+                        .text = qualityCaptions[n],
+                        .font = small,
+                        .fore = colours::black,
+                        .fit = true});
+        rows.push_back({.name = qualityNames[n][1],
+                        .kind = Kind::Label,
+                        .rect = {12690, top, 960, 270},
+                        .font = small,
+                        .fore = colours::black,
+                        .align = Align::Right});
     }
     // Matching a measured first HVL, in the free strip below the groups.
-    rows.push_back({.name = "Label46", .kind = Kind::Label, .rect = {360, 10740, 1680, 270}, .text = t.measuredHvl,
-                    .font = small, .fore = colours::blue, .align = Align::Right, .fit = true});
+    rows.push_back({.name = "Label46",
+                    .kind = Kind::Label,
+                    .rect = {360, 10740, 1680, 270},
+                    .text = t.measuredHvl,
+                    .font = small,
+                    .fore = colours::blue,
+                    .align = Align::Right,
+                    .fit = true});
     rows.push_back({.name = "Text12", .kind = Kind::TextBox, .rect = {2100, 10680, 735, 345}});
-    rows.push_back({.name = "Label47", .kind = Kind::Label, .rect = {2895, 10740, 600, 270}, .text = t.mmAl,
-                    .font = small, .fore = colours::black});
-    rows.push_back({.name = "Check1", .kind = Kind::Check, .rect = {3480, 10710, 4380, 300}, .text = t.hvlWithPaddle,
-                    .font = small, .fit = true});
-    rows.push_back({.name = "Command8", .kind = Kind::Button, .rect = {7920, 10650, 1815, 405}, .text = t.matchHvl,
-                    .font = small, .back = yellow, .tip = t.matchHvlTip, .fit = true});
+    rows.push_back({.name = "Label47",
+                    .kind = Kind::Label,
+                    .rect = {2895, 10740, 600, 270},
+                    .text = t.mmAl,
+                    .font = small,
+                    .fore = colours::black});
+    rows.push_back({.name = "Check1",
+                    .kind = Kind::Check,
+                    .rect = {3480, 10710, 4380, 300},
+                    .text = t.hvlWithPaddle,
+                    .font = small,
+                    .fit = true});
+    rows.push_back({.name = "Command8",
+                    .kind = Kind::Button,
+                    .rect = {7920, 10650, 1815, 405},
+                    .text = t.matchHvl,
+                    .font = small,
+                    .back = yellow,
+                    .tip = t.matchHvlTip,
+                    .fit = true});
     return rows;
 }
 
@@ -227,8 +315,8 @@ struct WaitCursor {
 } // namespace
 
 SpectrumScreen::SpectrumScreen(std::filesystem::path workDir, QWidget* parent)
-    : Form({.name = "Form2", .caption = texts::lumiraTexts().caption, .width = 13770, .height = 11325}, table(),
-           parent),
+    : Form({.name = "Form2", .caption = texts::lumiraTexts().caption, .width = 13770, .height = 11325},
+           table(), parent),
       workDir_(std::move(workDir)) {
     setPlotScale(*picture("Picture3"));
     for (const char* icon : {"Picture2", "Picture4"}) {
@@ -240,10 +328,13 @@ SpectrumScreen::SpectrumScreen(std::filesystem::path workDir, QWidget* parent)
         });
     }
 
-    connect(option("Option1"), &QRadioButton::clicked, this, [this] { selectTarget(TargetMaterial::Molybdenum); });
-    connect(option("Option2"), &QRadioButton::clicked, this, [this] { selectTarget(TargetMaterial::Tungsten); });
+    connect(option("Option1"), &QRadioButton::clicked, this,
+            [this] { selectTarget(TargetMaterial::Molybdenum); });
+    connect(option("Option2"), &QRadioButton::clicked, this,
+            [this] { selectTarget(TargetMaterial::Tungsten); });
     angleFields_ = {textBox("Text5"), textBox("Text3")};
-    for (QLineEdit* f : angleFields_) f->installEventFilter(this);
+    for (QLineEdit* f : angleFields_)
+        f->installEventFilter(this);
     onClick("Command1", [this] { drawSpectrum(); });
     onClick("Command3", [this] { clearPlot(); });
     onClick("Command7", [this] { determine(); });
@@ -293,7 +384,9 @@ void SpectrumScreen::selectTarget(TargetMaterial target) {
     textBox("Text11")->setText(tungsten ? QStringLiteral("0.025") : QStringLiteral("0"));
 }
 
-std::string SpectrumScreen::fieldText(std::string_view name) const { return textBox(name)->text().toStdString(); }
+std::string SpectrumScreen::fieldText(std::string_view name) const {
+    return textBox(name)->text().toStdString();
+}
 
 void SpectrumScreen::updateApparentAngle() {
     const double sum = kv::parseNumber(fieldText("Text5")) + kv::parseNumber(fieldText("Text3"));
@@ -386,14 +479,16 @@ void SpectrumScreen::showBeamQuality(bool afterDraw) {
     };
     show("Label42", q ? std::optional(q->firstHvl) : std::nullopt, "0.000", t.mmAl);
     show("Label43", q ? std::optional(q->secondHvl) : std::nullopt, "0.000", t.mmAl);
-    show("Label44", q && q->secondHvl > 0 ? std::optional(q->firstHvl / q->secondHvl) : std::nullopt, "0.000", "");
+    show("Label44", q && q->secondHvl > 0 ? std::optional(q->firstHvl / q->secondHvl) : std::nullopt, "0.000",
+         "");
     show("Label45", q ? std::optional(q->meanEnergy) : std::nullopt, "0.00", t.keV);
 }
 
 void SpectrumScreen::matchHvl() {
     const auto& fileTexts = texts::spectrumFileTexts();
     double measured = 0;
-    if (!kv::parseNumberStrict(fieldText("Text12"), measured) || !std::isfinite(measured) || !(measured > 0)) {
+    if (!kv::parseNumberStrict(fieldText("Text12"), measured) || !std::isfinite(measured) ||
+        !(measured > 0)) {
         showMessage(qs(fileTexts.toolMatchNotAnHvl));
         return;
     }

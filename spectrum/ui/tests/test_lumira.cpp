@@ -17,8 +17,8 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDir>
-#include <QGroupBox>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,7 +26,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <memory>
 
 using namespace kv::gui;
@@ -35,14 +34,18 @@ using kv::spectrum::ui::SpectrumScreen;
 
 namespace {
 
-bool japanese() { return kv::texts::edition() == kv::texts::Edition::Japanese; }
-const auto& fileTexts() { return kv::texts::spectrumFileTexts(); }
+bool japanese() {
+    return kv::texts::edition() == kv::texts::Edition::Japanese;
+}
+const auto& fileTexts() {
+    return kv::texts::spectrumFileTexts();
+}
 
 const QColor red(255, 0, 0);
 
 // A working directory with the shipped data tables and an equipment record.
 class WorkDir {
-public:
+  public:
     explicit WorkDir(const QByteArray& equipment = "Mammography unit\r\n65\r\n60\r\n7.5\r\n16\r\n6\r\n") {
         for (const char* name : {"MUs12.dat", "Mo-STP.dat"})
             QFile::copy(QStringLiteral(KV_SOURCE_DIR "/data/") + name, dir_.filePath(name));
@@ -65,7 +68,7 @@ public:
         return out;
     }
 
-private:
+  private:
     QTemporaryDir dir_;
 };
 
@@ -79,8 +82,12 @@ struct Started {
     SpectrumScreen* operator->() { return screen.get(); }
 };
 
-void setText(SpectrumScreen& s, const char* field, const QString& text) { s.textBox(field)->setText(text); }
-void click(SpectrumScreen& s, const char* name) { QTest::mouseClick(s.find<QWidget>(name), Qt::LeftButton); }
+void setText(SpectrumScreen& s, const char* field, const QString& text) {
+    s.textBox(field)->setText(text);
+}
+void click(SpectrumScreen& s, const char* name) {
+    QTest::mouseClick(s.find<QWidget>(name), Qt::LeftButton);
+}
 
 bool anyRed(Canvas& c) {
     const QImage& img = c.image();
@@ -102,7 +109,7 @@ bool redAboveBottomLine(Canvas& c, double x1, double x2) {
 
 class LumiraTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase() { setUpApplication(qs(kv::texts::lumiraTexts().title)); }
 
     void windowAndStartValues() {
@@ -111,13 +118,15 @@ private slots:
         Started s(dir);
         QVERIFY(s.ok);
         QCOMPARE(s->objectName(), QStringLiteral("Form2"));
-        QCOMPARE(s->windowTitle(), japanese() ? QStringLiteral(" Tarnell-Vesk-J") : QStringLiteral(" Tarnell-Vesk-E"));
+        QCOMPARE(s->windowTitle(),
+                 japanese() ? QStringLiteral(" Tarnell-Vesk-J") : QStringLiteral(" Tarnell-Vesk-E"));
         QCOMPARE(s->size(), QSize(918, 755));
         const std::pair<const char*, const char*> start[] = {
-            {"Text1", "30"}, {"Text5", "12.0"}, {"Text3", "0.5"}, {"Text6", "12.5"}, {"Text8", "0.8"},
-            {"Text2", "0"},  {"Text10", "0.03"}, {"Text11", "0"}, {"Text9", "0"},   {"Text4", "60"},
+            {"Text1", "30"}, {"Text5", "12.0"},  {"Text3", "0.5"}, {"Text6", "12.5"}, {"Text8", "0.8"},
+            {"Text2", "0"},  {"Text10", "0.03"}, {"Text11", "0"},  {"Text9", "0"},    {"Text4", "60"},
         };
-        for (const auto& [field, text] : start) QCOMPARE(s->textBox(field)->text(), QString::fromLatin1(text));
+        for (const auto& [field, text] : start)
+            QCOMPARE(s->textBox(field)->text(), QString::fromLatin1(text));
         QVERIFY(!s->button("Command7")->isEnabled());
         QVERIFY(s->option("Option1")->isChecked());
         QVERIFY(!s->option("Option2")->isChecked());
@@ -133,7 +142,7 @@ private slots:
     void layout_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QRect>("twips"); // width 0: only the position is fixed
-        QTest::addColumn<QColor>("back");  // invalid: not checked
+        QTest::addColumn<QColor>("back"); // invalid: not checked
         auto row = [](const char* n, QRect r, QColor c = {}) { QTest::newRow(n) << QString(n) << r << c; };
         const QColor cyan(192, 255, 255), yellow(255, 255, 192), white(255, 255, 255);
         row("Picture3", {120, 240, 10935, 6375}, white);
@@ -181,7 +190,9 @@ private slots:
             if (auto* c = qobject_cast<Canvas*>(w))
                 QCOMPARE(c->background(), back);
             else
-                QCOMPARE(w->palette().color(qobject_cast<QPushButton*>(w) ? QPalette::Button : QPalette::Window), back);
+                QCOMPARE(
+                    w->palette().color(qobject_cast<QPushButton*>(w) ? QPalette::Button : QPalette::Window),
+                    back);
         }
     }
 
@@ -199,7 +210,8 @@ private slots:
         QCOMPARE(text("Command7"), ja ? QStringLiteral("これで決定") : QStringLiteral("Determine"));
         QCOMPARE(text("Command3"), ja ? QStringLiteral("リセット") : QStringLiteral("Clear"));
         QCOMPARE(text("Command4"), ja ? QStringLiteral("キャンセル") : QStringLiteral("Cancel"));
-        QCOMPARE(text("Command2"), ja ? QStringLiteral("角度 θ, φ の関係図") : QStringLiteral("Angle relation diagram"));
+        QCOMPARE(text("Command2"),
+                 ja ? QStringLiteral("角度 θ, φ の関係図") : QStringLiteral("Angle relation diagram"));
         QCOMPARE(text("Frame1"), ja ? QStringLiteral("ターゲット材質") : QStringLiteral("Target material"));
         QCOMPARE(text("Option2"), ja ? QStringLiteral("タングステン") : QStringLiteral("Tungsten"));
         QCOMPARE(text("Label11"), ja ? QStringLiteral("ターゲット角度(θ)") : QStringLiteral("Target angle"));
@@ -210,7 +222,9 @@ private slots:
         // Labels of the angle group end before their fields.
         for (const char* l : {"Label11", "Label13", "Label15", "Label16"}) {
             QLabel* label = s->label(l);
-            QVERIFY2(label->x() + label->fontMetrics().horizontalAdvance(label->text()) < s->textBox("Text5")->x(), l);
+            QVERIFY2(label->x() + label->fontMetrics().horizontalAdvance(label->text()) <
+                         s->textBox("Text5")->x(),
+                     l);
         }
     }
 
@@ -237,7 +251,8 @@ private slots:
         s->check("Check1")->setChecked(false);
         expectFigures(std::nullopt);
         QCOMPARE(s->label("Label37")->text(), qs(t.qualityNoPaddle));
-        QVERIFY(kv::parseNumber(s->label("Label42")->text().toStdString()) < kv::parseNumber(first.toStdString()));
+        QVERIFY(kv::parseNumber(s->label("Label42")->text().toStdString()) <
+                kv::parseNumber(first.toStdString()));
         // A second draw updates them; Clear blanks them.
         setText(*s, "Text1", QStringLiteral("35"));
         click(*s, "Command1");
@@ -256,7 +271,8 @@ private slots:
         QCOMPARE(messages.entries.size(), size_t{1});
         QVERIFY2(messages.entries[0].text.contains(QStringLiteral("Geometry.dat")),
                  qPrintable(messages.entries[0].text));
-        QVERIFY2(messages.entries[0].text.contains(QStringLiteral("2")), qPrintable(messages.entries[0].text));
+        QVERIFY2(messages.entries[0].text.contains(QStringLiteral("2")),
+                 qPrintable(messages.entries[0].text));
         QCOMPARE(s->label("Label42")->text(), QStringLiteral("-"));
         QVERIFY(anyRed(*s->picture("Picture3"))); // the spectrum itself is drawn
     }
@@ -278,8 +294,10 @@ private slots:
             QVERIFY(s->button("Command7")->isEnabled());
             QVERIFY(anyRed(*s->picture("Picture3")));
             QVERIFY(std::fabs(kv::parseNumber(s->label("Label42")->text().toStdString()) - 0.36) <= 0.0015);
-            if (paddle) withPaddle = al;
-            else QVERIFY(kv::parseNumber(al.toStdString()) > kv::parseNumber(withPaddle.toStdString()));
+            if (paddle)
+                withPaddle = al;
+            else
+                QVERIFY(kv::parseNumber(al.toStdString()) > kv::parseNumber(withPaddle.toStdString()));
         }
         // Refusals change nothing.
         click(*s, "Command3");
@@ -307,7 +325,8 @@ private slots:
         QTest::newRow("short MUs12.dat") << "MUs12.dat" << QByteArray("heading\r\n0.2, 1, 2, 3\r\n");
         QTest::newRow("no Mo-STP.dat") << "Mo-STP.dat" << QByteArray();
         QTest::newRow("no equipment.dat") << "equipment.dat" << QByteArray();
-        QTest::newRow("equipment.dat without angles") << "equipment.dat" << QByteArray("Unit\r\n65\r\n60\r\n7.5\r\n");
+        QTest::newRow("equipment.dat without angles")
+            << "equipment.dat" << QByteArray("Unit\r\n65\r\n60\r\n7.5\r\n");
     }
     void unusableFileEndsTheTool() {
         QFETCH(QString, file);
@@ -342,14 +361,16 @@ private slots:
         const std::pair<const char*, const char*> tungsten[] = {
             {"Text8", "0.8"},  {"Text2", "0"}, {"Text10", "0"}, {"Text11", "0.025"},
             {"Text9", "0.01"}, {"Text4", "7"}, {"Text1", "28"}};
-        for (const auto& [f, t] : tungsten) QCOMPARE(s->textBox(f)->text(), QString::fromLatin1(t));
+        for (const auto& [f, t] : tungsten)
+            QCOMPARE(s->textBox(f)->text(), QString::fromLatin1(t));
         QVERIFY(s->button("Command7")->isEnabled());
 
         click(*s, "Option1");
         QCOMPARE(s->targetMaterial(), TargetMaterial::Molybdenum);
         const std::pair<const char*, const char*> molybdenum[] = {
             {"Text8", "0.8"}, {"Text2", "0"}, {"Text10", "0.03"}, {"Text11", "0"}, {"Text9", "0.01"}};
-        for (const auto& [f, t] : molybdenum) QCOMPARE(s->textBox(f)->text(), QString::fromLatin1(t));
+        for (const auto& [f, t] : molybdenum)
+            QCOMPARE(s->textBox(f)->text(), QString::fromLatin1(t));
         QVERIFY(s->button("Command7")->isEnabled());
     }
 
@@ -358,12 +379,18 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("then"); // a key, 0: the focus leaves, -1: nothing more
         QTest::addColumn<QString>("text6");
-        QTest::newRow("Enter in Text5") << "Text5" << "16.5" << int(Qt::Key_Return) << "22.5";
-        QTest::newRow("keypad Enter in Text3") << "Text3" << "4" << int(Qt::Key_Enter) << "20";
-        QTest::newRow("focus leaves Text5") << "Text5" << "10" << 0 << "16";
-        QTest::newRow("focus leaves Text3") << "Text3" << "0.25" << 0 << "16.25";
-        QTest::newRow("not a number counts as 0") << "Text5" << "abc" << int(Qt::Key_Return) << "6";
-        QTest::newRow("typing alone leaves it") << "Text5" << "20 " << -1 << "22.0";
+        QTest::newRow("Enter in Text5") << "Text5"
+                                        << "16.5" << int(Qt::Key_Return) << "22.5";
+        QTest::newRow("keypad Enter in Text3") << "Text3"
+                                               << "4" << int(Qt::Key_Enter) << "20";
+        QTest::newRow("focus leaves Text5") << "Text5"
+                                            << "10" << 0 << "16";
+        QTest::newRow("focus leaves Text3") << "Text3"
+                                            << "0.25" << 0 << "16.25";
+        QTest::newRow("not a number counts as 0") << "Text5"
+                                                  << "abc" << int(Qt::Key_Return) << "6";
+        QTest::newRow("typing alone leaves it") << "Text5"
+                                                << "20 " << -1 << "22.0";
     }
     void apparentAngle() {
         QFETCH(QString, field);
@@ -412,15 +439,36 @@ private slots:
         QTest::addColumn<QString>("message"); // empty: accepted
         const QString tooHigh = qs(fileTexts().tubeVoltageTooHigh);
         const QString cannotCover = qs(fileTexts().angleCannotCoverField);
-        QTest::newRow("Mo 50 kV") << false << "50" << "16" << "6" << "";
-        QTest::newRow("Mo 50.1 kV") << false << "50.1" << "16" << "6" << tooHigh;
-        QTest::newRow("W 50 kV") << true << "50" << "16" << "6" << "";
-        QTest::newRow("W 50.1 kV") << true << "50.1" << "16" << "6" << tooHigh;
-        QTest::newRow("voltage checked before angles") << false << "60" << "10" << "0" << tooHigh;
-        QTest::newRow("θ + φ = 20.3") << false << "30" << "14.3" << "6" << cannotCover;
-        QTest::newRow("θ + φ = 20.31") << false << "30" << "14.31" << "6" << "";
-        QTest::newRow("W θ + φ = 20.3") << true << "30" << "20.3" << "0" << cannotCover;
-        QTest::newRow("tilt out of range") << false << "30" << "16" << "50" << qs(fileTexts().tubeTiltOutOfRange);
+        QTest::newRow("Mo 50 kV") << false << "50"
+                                  << "16"
+                                  << "6"
+                                  << "";
+        QTest::newRow("Mo 50.1 kV") << false << "50.1"
+                                    << "16"
+                                    << "6" << tooHigh;
+        QTest::newRow("W 50 kV") << true << "50"
+                                 << "16"
+                                 << "6"
+                                 << "";
+        QTest::newRow("W 50.1 kV") << true << "50.1"
+                                   << "16"
+                                   << "6" << tooHigh;
+        QTest::newRow("voltage checked before angles") << false << "60"
+                                                       << "10"
+                                                       << "0" << tooHigh;
+        QTest::newRow("θ + φ = 20.3") << false << "30"
+                                      << "14.3"
+                                      << "6" << cannotCover;
+        QTest::newRow("θ + φ = 20.31") << false << "30"
+                                       << "14.31"
+                                       << "6"
+                                       << "";
+        QTest::newRow("W θ + φ = 20.3") << true << "30"
+                                        << "20.3"
+                                        << "0" << cannotCover;
+        QTest::newRow("tilt out of range") << false << "30"
+                                           << "16"
+                                           << "50" << qs(fileTexts().tubeTiltOutOfRange);
     }
     void drawChecks() {
         QFETCH(bool, tungsten);
@@ -485,7 +533,8 @@ private slots:
         Started s(dir);
         click(*s, "Command1"); // Mo, 30 kV, Mo filter: the K line in bin 87 is the maximum
         Canvas& plot = *s->picture("Picture3");
-        for (double x = 2730; x <= 2750; x += 5) QCOMPARE(plot.pixelAt(x, 100), red);
+        for (double x = 2730; x <= 2750; x += 5)
+            QCOMPARE(plot.pixelAt(x, 100), red);
         // Only that bin reaches the top: its neighbours lie lower, and the frame is black there.
         QCOMPARE(plot.pixelAt(2690, 100), QColor(0, 0, 0));
         QCOMPARE(plot.pixelAt(2790, 100), QColor(0, 0, 0));
@@ -502,7 +551,8 @@ private slots:
         Canvas& plot = *s->picture("Picture3");
         QVERIFY(redAboveBottomLine(plot, 2400, 3000));
         QVERIFY(!redAboveBottomLine(plot, 3530, 5990));
-        for (double x = 3600; x <= 5900; x += 100) QCOMPARE(plot.pixelAt(x, 2100), QColor(0, 0, 0));
+        for (double x = 3600; x <= 5900; x += 100)
+            QCOMPARE(plot.pixelAt(x, 2100), QColor(0, 0, 0));
     }
 
     void secondDrawKeepsTheFirstCurve() {
@@ -630,7 +680,8 @@ private slots:
     void determineThatCannotWriteKeepsTheTool() {
         MessageRecorder messages;
         WorkDir dir;
-        QVERIFY(QDir(QString::fromStdString(dir.path().string())).mkdir(QStringLiteral("P_SPCTL.dat"))); // in the way
+        QVERIFY(QDir(QString::fromStdString(dir.path().string()))
+                    .mkdir(QStringLiteral("P_SPCTL.dat"))); // in the way
         Started s(dir);
         click(*s, "Command1");
         QSignalSpy ended(s.screen.get(), &SpectrumScreen::ended);

@@ -8,7 +8,6 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-
 #include <cmath>
 
 namespace kv::shell {
@@ -20,11 +19,16 @@ namespace {
 std::vector<Control> table() {
     const auto& t = texts::setUpTexts();
     auto label = [](const char* name, int left, int top, texts::Text text) {
-        return Control{.name = name, .kind = Kind::Label, .rect = {left, top}, .text = text, .fore = colours::blue};
+        return Control{
+            .name = name, .kind = Kind::Label, .rect = {left, top}, .text = text, .fore = colours::blue};
     };
     return {
-        {.name = "Label1", .kind = Kind::Label, .rect = {240, 180, 5520, 330}, .text = t.platesHeading,
-         .fore = colours::blue, .fit = true},
+        {.name = "Label1",
+         .kind = Kind::Label,
+         .rect = {240, 180, 5520, 330},
+         .text = t.platesHeading,
+         .fore = colours::blue,
+         .fit = true},
         label("Label2", 240, 780, t.paddle),
         {.name = "Text1", .kind = Kind::TextBox, .rect = {2400, 720, 855, 375}},
         label("Label3", 3330, 780, t.plateMm),
@@ -33,9 +37,15 @@ std::vector<Control> table() {
         {.name = "Text2", .kind = Kind::TextBox, .rect = {2400, 1320, 855, 375}},
         label("Label5", 3330, 1380, t.plateMm),
         {.name = "Combo2", .kind = Kind::ComboBox, .rect = {3840, 1320, 1920, 375}},
-        {.name = "Command1", .kind = Kind::Button, .rect = {2400, 2040, 1560, 495}, .text = t.platesOk,
+        {.name = "Command1",
+         .kind = Kind::Button,
+         .rect = {2400, 2040, 1560, 495},
+         .text = t.platesOk,
          .back = colours::buttonYellow},
-        {.name = "Command2", .kind = Kind::Button, .rect = {4200, 2040, 1560, 495}, .text = t.platesCancel,
+        {.name = "Command2",
+         .kind = Kind::Button,
+         .rect = {4200, 2040, 1560, 495},
+         .text = t.platesCancel,
          .back = colours::buttonYellow},
     };
 }
@@ -47,8 +57,8 @@ constexpr spectrum::PlateMaterial kMaterials[] = {spectrum::PlateMaterial::Polyc
 } // namespace
 
 PlatesDialog::PlatesDialog(std::filesystem::path workDir, QWidget* parent)
-    : Form({.name = "FormPlates", .caption = texts::setUpTexts().plates, .width = 6000, .height = 2760}, table(),
-           parent),
+    : Form({.name = "FormPlates", .caption = texts::setUpTexts().plates, .width = 6000, .height = 2760},
+           table(), parent),
       workDir_(std::move(workDir)) {
     const auto& t = texts::setUpTexts();
     for (const char* combo : {"Combo1", "Combo2"}) {

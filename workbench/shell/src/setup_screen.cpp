@@ -2,6 +2,7 @@
 
 #include "kv/common/format.h"
 #include "kv/common/records.h"
+#include "kv/common/settings_file.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
@@ -10,14 +11,12 @@
 #include "kv/shell/workbench.h"
 #include "kv/texts/setup.h"
 #include "kv/texts/spectrum_files.h"
-#include "kv/common/settings_file.h"
 #include "kv/workbench/control_file.h"
 
 #include <QAction>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-
 #include <cmath>
 #include <filesystem>
 #include <optional>
@@ -38,7 +37,9 @@ constexpr const char* kStartHistories = "1000000000";
 // The longest name a file system takes; the result name gets ".vesk" added.
 constexpr size_t kMaxFileNameBytes = 255;
 
-std::string s(const QLineEdit* e) { return e->text().toStdString(); }
+std::string s(const QLineEdit* e) {
+    return e->text().toStdString();
+}
 
 std::string trimmed(std::string text) {
     while (!text.empty() && text.back() == ' ')
@@ -88,34 +89,61 @@ std::optional<Entries> optionsWithTarget(const std::filesystem::path& dir, const
 std::vector<Control> table() {
     const auto& t = texts::setUpTexts();
     auto blue = [](const char* name, int left, int top, texts::Text text) {
-        return Control{.name = name, .kind = Kind::Label, .rect = {left, top}, .text = text, .fore = colours::blue};
+        return Control{
+            .name = name, .kind = Kind::Label, .rect = {left, top}, .text = text, .fore = colours::blue};
     };
     auto box = [](const char* name, int left, int top, int width, int height = 375, const char* parent = "") {
-        return Control{.name = name, .kind = Kind::TextBox, .rect = {left, top, width, height}, .parent = parent};
+        return Control{
+            .name = name, .kind = Kind::TextBox, .rect = {left, top, width, height}, .parent = parent};
     };
     const texts::Span histories = t.historiesBox;
     auto button = [](const char* name, texts::Span at, int top, int height, texts::Text text, Colour face) {
-        return Control{.name = name, .kind = Kind::Button, .rect = {at.left, top, at.width, height}, .text = text,
-                       .font = {at.pt}, .back = face};
+        return Control{.name = name,
+                       .kind = Kind::Button,
+                       .rect = {at.left, top, at.width, height},
+                       .text = text,
+                       .font = {at.pt},
+                       .back = face};
     };
     auto fifteen = [&t](const char* name, int left) {
-        return Control{.name = name, .kind = Kind::Label, .rect = {left, 4680, 855, 375}, .text = t.fifteen,
-                       .back = colours::white, .align = Align::Centre, .border = true};
+        return Control{.name = name,
+                       .kind = Kind::Label,
+                       .rect = {left, 4680, 855, 375},
+                       .text = t.fifteen,
+                       .back = colours::white,
+                       .align = Align::Centre,
+                       .border = true};
     };
     auto plusMinus = [](const char* name, int x1, int y1, int x2, int y2) {
         return Control{.name = name, .kind = Kind::Line, .rect = {x1, y1, x2, y2}, .fore = colours::black};
     };
     std::vector<Control> rows{
-        {.name = "Label1", .kind = Kind::Label, .rect = {720, 240, 6660, 465}, .text = t.heading, .font = {18, true},
-         .fore = colours::blue, .fit = true},
+        {.name = "Label1",
+         .kind = Kind::Label,
+         .rect = {720, 240, 6660, 465},
+         .text = t.heading,
+         .font = {18, true},
+         .fore = colours::blue,
+         .fit = true},
         blue("Label6", 600, 1080, t.equipmentName),
         box("Text6", 2640, 1080, 4335),
-        {.name = "Frame1", .kind = Kind::Frame, .rect = {480, 1800, 6495, 1095}, .text = t.exposureMethod,
+        {.name = "Frame1",
+         .kind = Kind::Frame,
+         .rect = {480, 1800, 6495, 1095},
+         .text = t.exposureMethod,
          .fore = colours::blue},
-        {.name = "Option1", .kind = Kind::Option, .rect = {480, 480, 2535, 375}, .text = t.mammography,
-         .fore = colours::black, .parent = "Frame1"},
-        {.name = "Option2", .kind = Kind::Option, .rect = {3120, 480, 3255, 375}, .text = t.tomosynthesis,
-         .fore = colours::black, .parent = "Frame1"},
+        {.name = "Option1",
+         .kind = Kind::Option,
+         .rect = {480, 480, 2535, 375},
+         .text = t.mammography,
+         .fore = colours::black,
+         .parent = "Frame1"},
+        {.name = "Option2",
+         .kind = Kind::Option,
+         .rect = {3120, 480, 3255, 375},
+         .text = t.tomosynthesis,
+         .fore = colours::black,
+         .parent = "Frame1"},
         blue("Label12", t.fidLeft, 3120, t.fid),
         box("Text3", 5520, 3120, 1095),
         blue("Label2", 6720, 3120, t.cm),
@@ -130,61 +158,91 @@ std::vector<Control> table() {
         plusMinus("Line3", 5160, 4320, 5400, 4320),
         blue("Label3", 480, 4680, t.fieldSize),
         fifteen("Label15", 2760),
-        {.name = "Label8", .kind = Kind::Label, .rect = {3720, 4725}, .text = t.times, .font = {11.25},
+        {.name = "Label8",
+         .kind = Kind::Label,
+         .rect = {3720, 4725},
+         .text = t.times,
+         .font = {11.25},
          .fore = colours::black},
         fifteen("Label16", 4080),
         blue("Label9", 5040, 4725, t.cmConstant),
         blue("Label4", 480, 5400, t.histories),
-        {.name = "Text11", .kind = Kind::TextBox, .rect = {histories.left, 5400, histories.width, 375},
+        {.name = "Text11",
+         .kind = Kind::TextBox,
+         .rect = {histories.left, 5400, histories.width, 375},
          .font = {histories.pt}},
         blue("Label11", t.photonsLeft, 5400, t.photons),
-        {.name = "Frame2", .kind = Kind::Frame, .rect = {360, 6000, 6615, 1095}, .text = t.fcdFrame,
+        {.name = "Frame2",
+         .kind = Kind::Frame,
+         .rect = {360, 6000, 6615, 1095},
+         .text = t.fcdFrame,
          .fore = colours::blue},
-        {.name = "Option4", .kind = Kind::Option, .rect = {360, 520, 1215, 375}, .text = t.fcdFad,
-         .fore = colours::black, .parent = "Frame2"},
-        {.name = "Option5", .kind = Kind::Option, .rect = {1680, 520, 2895, 375}, .text = t.otherDistance,
-         .fore = colours::black, .parent = "Frame2"},
+        {.name = "Option4",
+         .kind = Kind::Option,
+         .rect = {360, 520, 1215, 375},
+         .text = t.fcdFad,
+         .fore = colours::black,
+         .parent = "Frame2"},
+        {.name = "Option5",
+         .kind = Kind::Option,
+         .rect = {1680, 520, 2895, 375},
+         .text = t.otherDistance,
+         .fore = colours::black,
+         .parent = "Frame2"},
         box("Text1", 4680, 480, 1095, 420, "Frame2"),
-        {.name = "Label17", .kind = Kind::Label, .rect = {6000, 520}, .text = t.cm, .fore = colours::blue,
+        {.name = "Label17",
+         .kind = Kind::Label,
+         .rect = {6000, 520},
+         .text = t.cm,
+         .fore = colours::blue,
          .parent = "Frame2"},
         // On the frame's top edge, after its caption: made after the frame, so it lies above it.
         button("Command1", t.geometryButton, 6000, 375, t.geometry, colours::buttonCyan),
         blue("Label25", 480, 7320, t.fileNameLabel),
-        {.name = "Label7", .kind = Kind::Label, .rect = {2040, 7680}, .text = t.withoutExtension,
+        {.name = "Label7",
+         .kind = Kind::Label,
+         .rect = {2040, 7680},
+         .text = t.withoutExtension,
          .fore = colours::black},
         box("Text12", 1440, 8040, 4455),
         button("Command5", t.okButton, 8760, 615, t.ok, colours::buttonYellow),
         button("Command6", t.startButton, 8760, 615, t.start, colours::buttonYellow),
         button("Command4", t.cancelButton, 8760, 615, t.cancel, colours::buttonYellow),
         // The target uncertainty, in the free corner beside the file name.
-        {.name = "LabelSagd", .kind = Kind::Label, .rect = {6120, 7680, 1260, 375}, .text = t.sagdTarget,
-         .font = {11.25}, .fore = colours::blue, .tip = t.sagdTargetTip, .fit = true},
+        {.name = "LabelSagd",
+         .kind = Kind::Label,
+         .rect = {6120, 7680, 1260, 375},
+         .text = t.sagdTarget,
+         .font = {11.25},
+         .fore = colours::blue,
+         .tip = t.sagdTargetTip,
+         .fit = true},
         {.name = "TextSagd", .kind = Kind::TextBox, .rect = {6120, 8040, 855, 375}, .tip = t.sagdTargetTip},
         blue("LabelSagdPercent", 7035, 8040, t.percent),
     };
-    if (!t.constant.view().empty())
-        rows.push_back(blue("Label18", 5520, 4725, t.constant));
+    if (!t.constant.view().empty()) rows.push_back(blue("Label18", 5520, 4725, t.constant));
     return rows;
 }
 
 } // namespace
 
 SetUpScreen::SetUpScreen(Workbench& wb)
-    : Form({.name = "Form4", .caption = texts::setUpTexts().caption, .width = 7500, .height = 9660,
+    : Form({.name = "Form4",
+            .caption = texts::setUpTexts().caption,
+            .width = 7500,
+            .height = 9660,
             .font = {14.25}},
            table()),
       wb_(wb) {
     connect(option("Option4"), &QRadioButton::toggled, this, [this](bool on) {
-        if (on)
-            textBox("Text1")->setText(textBox("Text4")->text());
+        if (on) textBox("Text1")->setText(textBox("Text4")->text());
     });
     connect(option("Option5"), &QRadioButton::toggled, this, [this](bool on) {
-        if (on)
-            textBox("Text1")->clear();
+        if (on) textBox("Text1")->clear();
     });
     onClick("Command5", [this] { accept(); });
     onClick("Command6", [this] { startEngine(); });
-    onClick("Command4", [this] { hide(); });  // nothing written, the menu state stays
+    onClick("Command4", [this] { hide(); }); // nothing written, the menu state stays
     onClick("Command1", [this] { wb_.showReference<AirKermaScreen>(); });
     button("Command6")->setEnabled(false);
     // The unit's paddle and support: an addition kept off the form's layout.
@@ -196,7 +254,8 @@ SetUpScreen::SetUpScreen(Workbench& wb)
 }
 
 void SetUpScreen::showPlates() {
-    if (!plates_) plates_ = std::make_unique<PlatesDialog>(std::filesystem::path(wb_.workDir().toStdString()));
+    if (!plates_)
+        plates_ = std::make_unique<PlatesDialog>(std::filesystem::path(wb_.workDir().toStdString()));
     static_cast<PlatesDialog*>(plates_.get())->fill();
     showInFront(*plates_);
 }
@@ -245,21 +304,18 @@ void SetUpScreen::accept() {
     const std::pair<const char*, texts::Text> numbers[] = {
         {"Text3", t.fieldFid}, {"Text4", t.fieldFad}, {"Text5", t.fieldAngularRange}, {"Text1", t.fieldFcd}};
     for (const auto& [box, field] : numbers) {
-        if (box == std::string_view("Text1") && !otherFcd)
-            continue; // the FAD, checked above
+        if (box == std::string_view("Text1") && !otherFcd) continue; // the FAD, checked above
         const std::string text = trimmed(s(textBox(box)));
-        if (isWholeNumber(text))
-            continue;
+        if (isWholeNumber(text)) continue;
         QString message = qs(t.notANumber).arg(qs(field), qs(text));
-        if (text.find(',') != std::string::npos)
-            message += qs(t.decimalComma);
+        if (text.find(',') != std::string::npos) message += qs(t.decimalComma);
         showMessage(message);
         return;
     }
     const std::string target = trimmed(s(textBox("TextSagd")));
     double percent = 0;
-    if (!target.empty() &&
-        (!parseNumberStrict(target, percent) || !std::isfinite(percent) || !(percent > 0 && percent <= 100))) {
+    if (!target.empty() && (!parseNumberStrict(target, percent) || !std::isfinite(percent) ||
+                            !(percent > 0 && percent <= 100))) {
         showMessage(qs(t.badSagdTarget).arg(qs(target)));
         return;
     }
@@ -289,15 +345,14 @@ void SetUpScreen::accept() {
         return;
     }
     try {
-        spectrum::writeEquipment(dir, spectrum::linesForWorkbench(name, fid, fad, range, asRead_,
-                                                                  t.tiltPattern.get()));
+        spectrum::writeEquipment(
+            dir, spectrum::linesForWorkbench(name, fid, fad, range, asRead_, t.tiltPattern.get()));
     } catch (const spectrum::SpectrumFileError& e) {
         showMessage(qs(spectrum::describe(e, texts::spectrumFileTexts())));
         return;
     }
     try {
-        if (options)
-            writeSettingsFile(dir, kRunOptionsFile, *options);
+        if (options) writeSettingsFile(dir, kRunOptionsFile, *options);
     } catch (const RecordError& e) {
         showMessage(qs(t.cannotUseOptions).arg(qs(e.what())));
         return;
@@ -310,15 +365,15 @@ QStringList SetUpScreen::shown() const {
     QStringList fields;
     for (const char* box : {"Text1", "Text3", "Text4", "Text5", "Text6", "Text11", "Text12", "TextSagd"})
         fields << textBox(box)->text();
-    fields << QString::number(option("Option1")->isChecked()) << QString::number(option("Option4")->isChecked());
+    fields << QString::number(option("Option1")->isChecked())
+           << QString::number(option("Option4")->isChecked());
     return fields;
 }
 
 void SetUpScreen::startEngine() {
     const auto& t = texts::setUpTexts();
     QPushButton* start = button("Command6");
-    if (!start->isEnabled())
-        return; // a second press of a start already made
+    if (!start->isEnabled()) return; // a second press of a start already made
     // The engine reads the files of the last "OK", not the boxes.
     if (shown() != accepted_) {
         showMessage(qs(t.changedSinceOk));
@@ -340,8 +395,7 @@ void SetUpScreen::startEngine() {
 
 QWidget* openSetUpScreen(Workbench& wb) {
     auto& s = wb.screen<SetUpScreen>();
-    if (!s.fill())
-        return nullptr;
+    if (!s.fill()) return nullptr;
     showInFront(s);
     return &s;
 }

@@ -27,7 +27,9 @@ Workbench::~Workbench() {
         delete w;
 }
 
-MenuScreen& Workbench::menu() { return *menu_; }
+MenuScreen& Workbench::menu() {
+    return *menu_;
+}
 
 const std::vector<QString>& Workbench::perRunFiles() {
     static const std::vector<QString> files{QStringLiteral("MC.dat"), QStringLiteral("Phantom.dat"),
@@ -37,14 +39,14 @@ const std::vector<QString>& Workbench::perRunFiles() {
 
 WorkflowState Workbench::state() const {
     const MenuScreen& m = *menu_;
-    if (m.button("Command5")->isEnabled())
-        return WorkflowState::ReadyToSimulate;
-    if (m.button("Command2")->isEnabled())
-        return WorkflowState::AwaitingSpectrum;
+    if (m.button("Command5")->isEnabled()) return WorkflowState::ReadyToSimulate;
+    if (m.button("Command2")->isEnabled()) return WorkflowState::AwaitingSpectrum;
     return WorkflowState::AwaitingPhantom;
 }
 
-void Workbench::phantomAccepted() { menu().button("Command2")->setEnabled(true); }
+void Workbench::phantomAccepted() {
+    menu().button("Command2")->setEnabled(true);
+}
 
 void Workbench::simulationStarted() {
     menu().button("Command2")->setEnabled(false);
@@ -70,8 +72,7 @@ void Workbench::openTask(const OpenTaskScreen& open) {
         return;
     }
     QWidget* w = open(*this);
-    if (!w)
-        return;
+    if (!w) return;
     bool known = false;
     for (const auto& p : watched_)
         known = known || p == w;
@@ -83,11 +84,12 @@ void Workbench::openTask(const OpenTaskScreen& open) {
 }
 
 void Workbench::showMenu() {
-    if (!ending_)
-        gui::showInFront(menu());
+    if (!ending_) gui::showInFront(menu());
 }
 
-void Workbench::showBeside(QWidget& w) { gui::showInFront(w); }
+void Workbench::showBeside(QWidget& w) {
+    gui::showInFront(w);
+}
 
 bool Workbench::eventFilter(QObject* watched, QEvent* event) {
     // A task screen that is left (hidden or closed, not minimised) brings the
@@ -96,21 +98,18 @@ bool Workbench::eventFilter(QObject* watched, QEvent* event) {
         bool anotherUp = false;
         for (const auto& p : watched_)
             anotherUp = anotherUp || (p && p != watched && p->isVisible());
-        if (!anotherUp)
-            showMenu();
+        if (!anotherUp) showMenu();
     }
     return QObject::eventFilter(watched, event);
 }
 
 void Workbench::end() {
-    if (ending_)
-        return;
+    if (ending_) return;
     ending_ = true;
     const QDir dir(workDir_);
     for (const QString& f : perRunFiles())
-        QFile::remove(dir.filePath(f));  // a missing or locked file is passed over
-    if (endProgram)
-        endProgram();
+        QFile::remove(dir.filePath(f)); // a missing or locked file is passed over
+    if (endProgram) endProgram();
 }
 
 } // namespace kv::shell

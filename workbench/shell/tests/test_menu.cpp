@@ -21,8 +21,12 @@ Q_DECLARE_METATYPE(WorkflowState)
 
 namespace {
 
-bool japanese() { return kv::texts::edition() == Edition::Japanese; }
-QString spectrumTool() { return japanese() ? QStringLiteral("lumira_ja") : QStringLiteral("lumira_en"); }
+bool japanese() {
+    return kv::texts::edition() == Edition::Japanese;
+}
+QString spectrumTool() {
+    return japanese() ? QStringLiteral("lumira_ja") : QStringLiteral("lumira_en");
+}
 
 void touch(const QString& dir, const QString& name) {
     QFile f(QDir(dir).filePath(name));
@@ -35,7 +39,9 @@ struct Bench {
     QTemporaryDir dir;
     Workbench wb{dir.path()};
     int ends = 0;
-    Bench() { wb.endProgram = [this] { ++ends; }; }
+    Bench() {
+        wb.endProgram = [this] { ++ends; };
+    }
     MenuScreen& menu() { return wb.menu(); }
     void click(const char* button) { QTest::mouseClick(menu().button(button), Qt::LeftButton); }
     bool has(const QString& f) const { return QFile::exists(QDir(dir.path()).filePath(f)); }
@@ -45,13 +51,13 @@ struct Bench {
 
 class MenuTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase() { setUpApplication(QStringLiteral("Kelvane-Vesk")); }
 
     void freshStartOffersOnlyTheFiveOpenButtons() {
         Bench b;
         for (const QString& f : Workbench::perRunFiles())
-            touch(b.dir.path(), f);  // left over from an earlier run
+            touch(b.dir.path(), f); // left over from an earlier run
         b.menu().show();
         for (const char* open : {"Command1", "Command3", "Command4", "Command7", "Command6"})
             QVERIFY2(b.menu().button(open)->isEnabled(), open);
@@ -71,11 +77,14 @@ private slots:
         QTest::newRow("phantom OK twice") << "PP" << WorkflowState::AwaitingSpectrum << 0;
         QTest::newRow("spectrum started") << "PS" << WorkflowState::ReadyToSimulate << 1;
         QTest::newRow("double click starts one tool") << "PSS" << WorkflowState::ReadyToSimulate << 1;
-        QTest::newRow("second spectrum press starts a second tool") << "PSWS" << WorkflowState::ReadyToSimulate << 2;
+        QTest::newRow("second spectrum press starts a second tool")
+            << "PSWS" << WorkflowState::ReadyToSimulate << 2;
         QTest::newRow("phantom OK when ready keeps ready") << "PSP" << WorkflowState::ReadyToSimulate << 1;
-        QTest::newRow("simulation start returns to the phantom") << "PSM" << WorkflowState::AwaitingPhantom << 1;
+        QTest::newRow("simulation start returns to the phantom")
+            << "PSM" << WorkflowState::AwaitingPhantom << 1;
         QTest::newRow("next round") << "PSMP" << WorkflowState::AwaitingSpectrum << 1;
-        QTest::newRow("spectrum disabled again after the start") << "PSMS" << WorkflowState::AwaitingPhantom << 1;
+        QTest::newRow("spectrum disabled again after the start")
+            << "PSMS" << WorkflowState::AwaitingPhantom << 1;
     }
     void workflow() {
         QFETCH(QString, events);
@@ -97,7 +106,7 @@ private slots:
         }
         QCOMPARE(b.wb.state(), state);
         QCOMPARE(starts.started, std::vector<QString>(static_cast<size_t>(toolsStarted), spectrumTool()));
-        QVERIFY(b.menu().isVisible());  // the menu stays up beside the spectrum tool
+        QVERIFY(b.menu().isVisible()); // the menu stays up beside the spectrum tool
         QVERIFY(messages.entries.empty());
     }
 
@@ -165,7 +174,7 @@ private slots:
             QCOMPARE(opened, round);
             QVERIFY(phantom.isVisible());
             QVERIFY(!b.menu().isVisible());
-            phantom.close();  // left through its close box or a button
+            phantom.close(); // left through its close box or a button
             QVERIFY(b.menu().isVisible());
         }
     }
@@ -198,7 +207,7 @@ private slots:
         geometry.button("Command1")->click();
         QVERIFY(!geometry.isVisible());
         b.click("Command4");
-        QCOMPARE(&b.wb.screen<AirKermaScreen>(), &geometry);  // one screen, shown again where it was
+        QCOMPARE(&b.wb.screen<AirKermaScreen>(), &geometry); // one screen, shown again where it was
         QVERIFY(geometry.isVisible());
         QCOMPARE(geometry.pos(), where);
         QVERIFY(b.menu().isVisible());
@@ -225,7 +234,8 @@ private slots:
         row("Command4", {4920, 1800, 1455, 495}, "Geometry", "幾何学的配置", cyan);
         row("Command1", {1800, 3120, 3495, 615}, "Phantom model setting", "ファントムの設定", yellow);
         row("Command2", {1800, 3840, 3495, 615}, "X-ray Spectrrum", "入射Ｘ線スペクトル", yellow);
-        row("Command5", {1800, 4560, 3495, 615}, "Monte Carlo simulation", "モンテカルロシミュレーション", yellow);
+        row("Command5", {1800, 4560, 3495, 615}, "Monte Carlo simulation", "モンテカルロシミュレーション",
+            yellow);
         row("Command3", {1440, 5640, 3855, 615}, "Simulation results", "シミュレーション結果", yellow);
         row("Command7", {1440, 6720, 3855, 615}, "Calculation method", "計算方法の解説", yellow);
         row("Command6", {1440, 7560, 3855, 615}, "Exit", "終　了", yellow);
@@ -247,7 +257,7 @@ private slots:
         } else {
             QCOMPARE(w->font().pixelSize(), pointsToPixels(14.25));
         }
-        QVERIFY(QFontMetrics(w->font()).horizontalAdvance(w->text()) <= w->width() - 10);  // nothing cut off
+        QVERIFY(QFontMetrics(w->font()).horizontalAdvance(w->text()) <= w->width() - 10); // nothing cut off
         QCOMPARE(w->font().family(), QStringLiteral("Times New Roman"));
         if (name == "Command6" || name == "Command7")
             QCOMPARE(w->toolTip(), QStringLiteral("   --- bye ---   "));
@@ -272,7 +282,8 @@ private slots:
             row("Label4", {360, 1320}, "自由空間中で実測した空気カーマが必要です", 15.75, false, black);
         } else {
             row("Label4", {360, 960}, "To obtain Average Glandular Dose (ADG),", 15.75, false, black);
-            row("Label3", {360, 1320}, "the Air kerma measured in free space are required. ", 15.75, false, black);
+            row("Label3", {360, 1320}, "the Air kerma measured in free space are required. ", 15.75, false,
+                black);
         }
         row("Label9", {2880, 2160}, ja ? "メニュー" : "Menu", 15.75, true, blue);
         row("Label1", {1200, 2760}, ja ? "計算手順" : "Procedure", 15.75, true, blue);
@@ -292,11 +303,11 @@ private slots:
         QLabel* l = b.menu().label(name.toStdString());
         QCOMPARE(l->pos(), toPixels(twips.x(), twips.y()));
         if (text.isEmpty()) {
-            QVERIFY(!l->text().isEmpty());  // the notice line
+            QVERIFY(!l->text().isEmpty()); // the notice line
             QCOMPARE(l->geometry(), toPixels(Twips{1320, 8640, 3870, 225}));
         } else {
             QCOMPARE(l->text(), text);
-            QVERIFY(l->width() >= QFontMetrics(l->font()).horizontalAdvance(text));  // nothing cut off
+            QVERIFY(l->width() >= QFontMetrics(l->font()).horizontalAdvance(text)); // nothing cut off
             QVERIFY(l->geometry().right() < b.menu().width());
         }
         QCOMPARE(l->font().pixelSize(), pointsToPixels(points));

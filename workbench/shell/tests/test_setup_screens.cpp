@@ -23,7 +23,6 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <cmath>
 #include <map>
 #include <memory>
@@ -33,8 +32,12 @@ using kv::gui::MessageIcon;
 
 namespace {
 
-QString q(kv::texts::Text t) { return QString::fromUtf8(t.c_str()); }
-bool japanese() { return kv::texts::edition() == kv::texts::Edition::Japanese; }
+QString q(kv::texts::Text t) {
+    return QString::fromUtf8(t.c_str());
+}
+bool japanese() {
+    return kv::texts::edition() == kv::texts::Edition::Japanese;
+}
 
 const QByteArray kRecord = "Unit A\r\n65\r\n60\r\n7.5\r\n10.26\r\n5\r\n";
 
@@ -63,13 +66,11 @@ struct Bench {
     bool exists(const QString& name) const { return QFile::exists(path(name)); }
     void write(const QString& name, const QByteArray& bytes) const {
         QFile f(path(name));
-        if (f.open(QIODevice::WriteOnly))
-            f.write(bytes);
+        if (f.open(QIODevice::WriteOnly)) f.write(bytes);
     }
     QByteArrayList lines(const QString& name) const {
         QByteArrayList l = read(name).split('\n');
-        if (!l.isEmpty() && l.back().isEmpty())
-            l.pop_back();
+        if (!l.isEmpty() && l.back().isEmpty()) l.pop_back();
         for (auto& s : l)
             s.chop(s.endsWith('\r') ? 1 : 0);
         return l;
@@ -97,8 +98,7 @@ struct Bench {
     }
     // The set-up screen opened over `record` (none when empty).
     SetUpScreen& openSetUp(const QByteArray& record = kRecord) {
-        if (!record.isEmpty())
-            write(QStringLiteral("equipment.dat"), record);
+        if (!record.isEmpty()) write(QStringLiteral("equipment.dat"), record);
         readyToSimulate();
         click(menu().button("Command5"));
         return setUp();
@@ -113,22 +113,30 @@ struct Bench {
 
 class SetUpScreensTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase() { kv::gui::setUpApplication(QStringLiteral("Kelvane-Vesk")); }
 
     // --- Form1 -------------------------------------------------------------
 
     void phantomOkWritesTheFile_data() {
-        QTest::addColumn<QString>("thickness");  // null: left as the menu set it
-        QTest::addColumn<QString>("fraction");   // null: left as the menu set it
+        QTest::addColumn<QString>("thickness"); // null: left as the menu set it
+        QTest::addColumn<QString>("fraction");  // null: left as the menu set it
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("no change") << QString() << QString() << QByteArray("50\r\nBR12-50.dat\r\n15.0\r\n15.0\r\n5.0\r\n");
-        QTest::newRow("4.26 -> 4.3") << "4.26" << QString() << QByteArray("50\r\nBR12-50.dat\r\n15.0\r\n15.0\r\n4.3\r\n");
-        QTest::newRow("3 -> 3.0") << "3" << QString() << QByteArray("50\r\nBR12-50.dat\r\n15.0\r\n15.0\r\n3.0\r\n");
-        QTest::newRow("12abc -> 12.0") << "12abc" << QString() << QByteArray("50\r\nBR12-50.dat\r\n15.0\r\n15.0\r\n12.0\r\n");
-        QTest::newRow("empty -> 0.0") << "" << QString() << QByteArray("50\r\nBR12-50.dat\r\n15.0\r\n15.0\r\n0.0\r\n");
-        QTest::newRow("fraction 10") << QString() << "10" << QByteArray("10\r\nBR12-10.dat\r\n15.0\r\n15.0\r\n5.0\r\n");
-        QTest::newRow("fraction 90, 4.45") << "4.45" << "90" << QByteArray("90\r\nBR12-90.dat\r\n15.0\r\n15.0\r\n4.5\r\n");
+        QTest::newRow("no change") << QString() << QString()
+                                   << QByteArray("50\r\nBR12-50.dat\r\n15.0\r\n15.0\r\n5.0\r\n");
+        QTest::newRow("4.26 -> 4.3") << "4.26" << QString()
+                                     << QByteArray("50\r\nBR12-50.dat\r\n15.0\r\n15.0\r\n4.3\r\n");
+        QTest::newRow("3 -> 3.0") << "3" << QString()
+                                  << QByteArray("50\r\nBR12-50.dat\r\n15.0\r\n15.0\r\n3.0\r\n");
+        QTest::newRow("12abc -> 12.0")
+            << "12abc" << QString() << QByteArray("50\r\nBR12-50.dat\r\n15.0\r\n15.0\r\n12.0\r\n");
+        QTest::newRow("empty -> 0.0")
+            << "" << QString() << QByteArray("50\r\nBR12-50.dat\r\n15.0\r\n15.0\r\n0.0\r\n");
+        QTest::newRow("fraction 10") << QString() << "10"
+                                     << QByteArray("10\r\nBR12-10.dat\r\n15.0\r\n15.0\r\n5.0\r\n");
+        QTest::newRow("fraction 90, 4.45")
+            << "4.45"
+            << "90" << QByteArray("90\r\nBR12-90.dat\r\n15.0\r\n15.0\r\n4.5\r\n");
     }
     void phantomOkWritesTheFile() {
         QFETCH(QString, thickness);
@@ -138,10 +146,8 @@ private slots:
         Bench::click(b.menu().button("Command1"));
         QVERIFY(b.phantom().isVisible());
         QVERIFY(!b.menu().isVisible());
-        if (!thickness.isNull())
-            Bench::type(b.phantom().textBox("Text31"), thickness);
-        if (!fraction.isNull())
-            b.chooseFraction(fraction);
+        if (!thickness.isNull()) Bench::type(b.phantom().textBox("Text31"), thickness);
+        if (!fraction.isNull()) b.chooseFraction(fraction);
         Bench::click(b.phantom().button("Command3"));
         QCOMPARE(b.read("Phantom.dat"), bytes);
         QVERIFY(!b.phantom().isVisible());
@@ -172,7 +178,7 @@ private slots:
         Bench b;
         Bench::click(b.menu().button("Command1"));
         b.chooseFraction(QStringLiteral("30"));
-        b.chooseFraction(QStringLiteral("30"), Qt::ControlModifier);  // would deselect
+        b.chooseFraction(QStringLiteral("30"), Qt::ControlModifier); // would deselect
         QCOMPARE(b.phantom().listBox("List2")->selectedItems().size(), 1);
         Bench::click(b.phantom().button("Command3"));
         QVERIFY(b.read("Phantom.dat").startsWith("30\r\nBR12-30.dat\r\n"));
@@ -204,7 +210,7 @@ private slots:
 
     void phantomWriteFailureKeepsEverything() {
         Bench b;
-        QVERIFY(QDir(b.dir.path()).mkdir(QStringLiteral("Phantom.dat")));  // cannot be replaced by a file
+        QVERIFY(QDir(b.dir.path()).mkdir(QStringLiteral("Phantom.dat"))); // cannot be replaced by a file
         Bench::click(b.menu().button("Command1"));
         Bench::click(b.phantom().button("Command3"));
         QCOMPARE(b.messages.entries.size(), size_t(1));
@@ -295,7 +301,7 @@ private slots:
     }
 
     void setUpRefusesAnUnusableRecord_data() {
-        QTest::addColumn<QByteArray>("record");  // empty: no file
+        QTest::addColumn<QByteArray>("record"); // empty: no file
         QTest::newRow("missing") << QByteArray();
         QTest::newRow("three lines") << QByteArray("Unit A\r\n65\r\n60\r\n");
         QTest::newRow("not a number") << QByteArray("Unit A\r\nsixty-five\r\n60\r\n7.5\r\n10\r\n0\r\n");
@@ -327,16 +333,25 @@ private slots:
     void setUpOkRefusesMissingInput_data() {
         QTest::addColumn<QString>("histories");
         QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("missing");  // false: the name is no file name
-        QTest::newRow("history 0") << "0" << "case1" << true;
-        QTest::newRow("history -5") << "-5" << "case1" << true;
-        QTest::newRow("history abc") << "abc" << "case1" << true;
-        QTest::newRow("history empty") << "" << "case1" << true;
-        QTest::newRow("history beyond any number") << "1E999" << "case1" << true;
-        QTest::newRow("name empty") << "1000000000" << "" << true;
-        QTest::newRow("name with a folder") << "1000000000" << "runs/case1" << false;
-        QTest::newRow("name with a backslash") << "1000000000" << "a\\b" << false;
-        QTest::newRow("name with a tab") << "1000000000" << "a\tb" << false;
+        QTest::addColumn<bool>("missing"); // false: the name is no file name
+        QTest::newRow("history 0") << "0"
+                                   << "case1" << true;
+        QTest::newRow("history -5") << "-5"
+                                    << "case1" << true;
+        QTest::newRow("history abc") << "abc"
+                                     << "case1" << true;
+        QTest::newRow("history empty") << ""
+                                       << "case1" << true;
+        QTest::newRow("history beyond any number") << "1E999"
+                                                   << "case1" << true;
+        QTest::newRow("name empty") << "1000000000"
+                                    << "" << true;
+        QTest::newRow("name with a folder") << "1000000000"
+                                            << "runs/case1" << false;
+        QTest::newRow("name with a backslash") << "1000000000"
+                                               << "a\\b" << false;
+        QTest::newRow("name with a tab") << "1000000000"
+                                         << "a\tb" << false;
         QTest::newRow("name too long") << "1000000000" << QString(300, QLatin1Char('n')) << false;
     }
     void setUpOkRefusesMissingInput() {
@@ -359,7 +374,7 @@ private slots:
         QCOMPARE(b.read("equipment.dat"), kRecord);
         QVERIFY(!s.button("Command6")->isEnabled());
         QVERIFY(s.isVisible());
-        QCOMPARE(s.textBox("Text12")->text(), name);  // kept for correction
+        QCOMPARE(s.textBox("Text12")->text(), name); // kept for correction
     }
 
     void setUpOkWritesBothFiles() {
@@ -367,45 +382,71 @@ private slots:
         SetUpScreen& s = b.openSetUp();
         Bench::accept(s);
         QVERIFY(b.messages.entries.empty());
-        QCOMPARE(b.read("MC.dat"),
-                 QByteArray("15.0\r\n15.0\r\n065.0\r\n060.0\r\n060.0\r\n007.5\r\n1.0E+09\r\ncase1.vesk\r\nUnit A\r\n"));
-        QCOMPARE(b.read("equipment.dat"), japanese() ? QByteArray("Unit A\r\n65.0\r\n60.0\r\n07.5\r\n10.3\r\n5.0\r\n")
-                                                     : QByteArray("Unit A\r\n65.0\r\n60.0\r\n07.5\r\n10.3\r\n 5.0\r\n"));
+        QCOMPARE(
+            b.read("MC.dat"),
+            QByteArray(
+                "15.0\r\n15.0\r\n065.0\r\n060.0\r\n060.0\r\n007.5\r\n1.0E+09\r\ncase1.vesk\r\nUnit A\r\n"));
+        QCOMPARE(b.read("equipment.dat"),
+                 japanese() ? QByteArray("Unit A\r\n65.0\r\n60.0\r\n07.5\r\n10.3\r\n5.0\r\n")
+                            : QByteArray("Unit A\r\n65.0\r\n60.0\r\n07.5\r\n10.3\r\n 5.0\r\n"));
         QVERIFY(s.button("Command6")->isEnabled());
-        QVERIFY(s.isVisible());  // stays open to show what was accepted
+        QVERIFY(s.isVisible()); // stays open to show what was accepted
     }
 
     void setUpOkWritesEachLine_data() {
-        QTest::addColumn<QByteArray>("tilt");    // line 6 of the record read at opening
-        QTest::addColumn<QByteArray>("target");  // line 5
-        QTest::addColumn<QString>("box");        // the box typed into ("" for none)
+        QTest::addColumn<QByteArray>("tilt");   // line 6 of the record read at opening
+        QTest::addColumn<QByteArray>("target"); // line 5
+        QTest::addColumn<QString>("box");       // the box typed into ("" for none)
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<bool>("other");         // FCD from "Other distances"
+        QTest::addColumn<bool>("other"); // FCD from "Other distances"
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("line");
         QTest::addColumn<QByteArray>("english");
         QTest::addColumn<QByteArray>("japanese");
         const QString mc = QStringLiteral("MC.dat"), eq = QStringLiteral("equipment.dat");
-        auto row = [](const char* name) -> QTestData& { return QTest::newRow(name) << QByteArray("5") << QByteArray("10.26"); };
-        row("history 1000000000") << "Text11" << "1000000000" << false << mc << 7 << QByteArray("1.0E+09") << QByteArray("1.0E+09");
-        row("history 123456") << "Text11" << "123456" << false << mc << 7 << QByteArray("1.2E+05") << QByteArray("1.2E+05");
-        row("FID 65 in MC.dat") << "Text3" << "65" << false << mc << 3 << QByteArray("065.0") << QByteArray("065.0");
-        row("FID 65 in the record") << "Text3" << "65" << false << eq << 2 << QByteArray("65") << QByteArray("65");
-        row("FAD 55.5 in MC.dat") << "Text4" << "55.5" << false << mc << 4 << QByteArray("055.5") << QByteArray("055.5");
-        row("FAD 55.5 in the record") << "Text4" << "55.5" << false << eq << 3 << QByteArray("55.5") << QByteArray("55.5");
-        row("FID with blanks in the record") << "Text3" << " 66 " << false << eq << 2 << QByteArray("66") << QByteArray("66");
-        row("FCD is the FAD") << "" << "" << false << mc << 5 << QByteArray("060.0") << QByteArray("060.0");
-        row("other distance 45.5") << "Text1" << "45.5" << true << mc << 5 << QByteArray("045.5") << QByteArray("045.5");
-        row("range 15 in MC.dat") << "Text5" << "15" << false << mc << 6 << QByteArray("015.0") << QByteArray("015.0");
-        row("name of one blank") << "Text12" << " " << false << mc << 8 << QByteArray(" .vesk") << QByteArray(" .vesk");
-        row("equipment name in MC.dat") << "Text6" << "Room 2" << false << mc << 9 << QByteArray("Room 2") << QByteArray("Room 2");
-        row("equipment name in the record") << "Text6" << "Room 2" << false << eq << 1 << QByteArray("Room 2") << QByteArray("Room 2");
-        row("target 10.26 -> 10.3") << "" << "" << false << eq << 5 << QByteArray("10.3") << QByteArray("10.3");
-        row("tilt 5") << "" << "" << false << eq << 6 << QByteArray(" 5.0") << QByteArray("5.0");
-        QTest::newRow("tilt -2.5") << QByteArray("-2.5") << QByteArray("10") << "" << "" << false << eq << 6
-                                   << QByteArray(" -2.5") << QByteArray("-2.5");
-        QTest::newRow("tilt 0") << QByteArray("0") << QByteArray("10") << "" << "" << false << eq << 6
-                                << QByteArray(" 0.0") << QByteArray("0.0");
+        auto row = [](const char* name) -> QTestData& {
+            return QTest::newRow(name) << QByteArray("5") << QByteArray("10.26");
+        };
+        row("history 1000000000") << "Text11"
+                                  << "1000000000" << false << mc << 7 << QByteArray("1.0E+09")
+                                  << QByteArray("1.0E+09");
+        row("history 123456") << "Text11"
+                              << "123456" << false << mc << 7 << QByteArray("1.2E+05")
+                              << QByteArray("1.2E+05");
+        row("FID 65 in MC.dat") << "Text3"
+                                << "65" << false << mc << 3 << QByteArray("065.0") << QByteArray("065.0");
+        row("FID 65 in the record") << "Text3"
+                                    << "65" << false << eq << 2 << QByteArray("65") << QByteArray("65");
+        row("FAD 55.5 in MC.dat") << "Text4"
+                                  << "55.5" << false << mc << 4 << QByteArray("055.5") << QByteArray("055.5");
+        row("FAD 55.5 in the record")
+            << "Text4"
+            << "55.5" << false << eq << 3 << QByteArray("55.5") << QByteArray("55.5");
+        row("FID with blanks in the record")
+            << "Text3"
+            << " 66 " << false << eq << 2 << QByteArray("66") << QByteArray("66");
+        row("FCD is the FAD") << ""
+                              << "" << false << mc << 5 << QByteArray("060.0") << QByteArray("060.0");
+        row("other distance 45.5") << "Text1"
+                                   << "45.5" << true << mc << 5 << QByteArray("045.5") << QByteArray("045.5");
+        row("range 15 in MC.dat") << "Text5"
+                                  << "15" << false << mc << 6 << QByteArray("015.0") << QByteArray("015.0");
+        row("name of one blank") << "Text12"
+                                 << " " << false << mc << 8 << QByteArray(" .vesk") << QByteArray(" .vesk");
+        row("equipment name in MC.dat")
+            << "Text6"
+            << "Room 2" << false << mc << 9 << QByteArray("Room 2") << QByteArray("Room 2");
+        row("equipment name in the record")
+            << "Text6"
+            << "Room 2" << false << eq << 1 << QByteArray("Room 2") << QByteArray("Room 2");
+        row("target 10.26 -> 10.3") << ""
+                                    << "" << false << eq << 5 << QByteArray("10.3") << QByteArray("10.3");
+        row("tilt 5") << ""
+                      << "" << false << eq << 6 << QByteArray(" 5.0") << QByteArray("5.0");
+        QTest::newRow("tilt -2.5") << QByteArray("-2.5") << QByteArray("10") << ""
+                                   << "" << false << eq << 6 << QByteArray(" -2.5") << QByteArray("-2.5");
+        QTest::newRow("tilt 0") << QByteArray("0") << QByteArray("10") << ""
+                                << "" << false << eq << 6 << QByteArray(" 0.0") << QByteArray("0.0");
     }
     void setUpOkWritesEachLine() {
         QFETCH(QByteArray, tilt);
@@ -420,10 +461,8 @@ private slots:
         Bench b;
         SetUpScreen& s = b.openSetUp("Unit A\r\n65\r\n60\r\n7.5\r\n" + target + "\r\n" + tilt + "\r\n");
         Bench::type(s.textBox("Text12"), QStringLiteral("case1"));
-        if (other)
-            Bench::click(s.option("Option5"));
-        if (!box.isEmpty())
-            Bench::type(s.textBox(box.toStdString()), typed);
+        if (other) Bench::click(s.option("Option5"));
+        if (!box.isEmpty()) Bench::type(s.textBox(box.toStdString()), typed);
         Bench::click(s.button("Command5"));
         QVERIFY(b.messages.entries.empty());
         const QByteArrayList lines = b.lines(file);
@@ -434,19 +473,30 @@ private slots:
     void setUpOkRefusesWhatIsNoNumber_data() {
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<bool>("other");  // FCD from "Other distances"
-        QTest::addColumn<bool>("comma");  // the hint for a decimal point
-        QTest::newRow("FID abc") << "Text3" << "abc" << false << false;
-        QTest::newRow("FID empty") << "Text3" << "" << false << false;
-        QTest::newRow("FID 65cm") << "Text3" << "65cm" << false << false;
-        QTest::newRow("FID beyond any number") << "Text3" << "1E999" << false << false;
-        QTest::newRow("FAD 60,5") << "Text4" << "60,5" << false << true;
-        QTest::newRow("FAD blank") << "Text4" << " " << false << false;
-        QTest::newRow("range 7,5") << "Text5" << "7,5" << false << true;
-        QTest::newRow("range empty") << "Text5" << "" << false << false;
-        QTest::newRow("other distance abc") << "Text1" << "abc" << true << false;
-        QTest::newRow("other distance empty") << "Text1" << "" << true << false;
-        QTest::newRow("other distance 45,5") << "Text1" << "45,5" << true << true;
+        QTest::addColumn<bool>("other"); // FCD from "Other distances"
+        QTest::addColumn<bool>("comma"); // the hint for a decimal point
+        QTest::newRow("FID abc") << "Text3"
+                                 << "abc" << false << false;
+        QTest::newRow("FID empty") << "Text3"
+                                   << "" << false << false;
+        QTest::newRow("FID 65cm") << "Text3"
+                                  << "65cm" << false << false;
+        QTest::newRow("FID beyond any number") << "Text3"
+                                               << "1E999" << false << false;
+        QTest::newRow("FAD 60,5") << "Text4"
+                                  << "60,5" << false << true;
+        QTest::newRow("FAD blank") << "Text4"
+                                   << " " << false << false;
+        QTest::newRow("range 7,5") << "Text5"
+                                   << "7,5" << false << true;
+        QTest::newRow("range empty") << "Text5"
+                                     << "" << false << false;
+        QTest::newRow("other distance abc") << "Text1"
+                                            << "abc" << true << false;
+        QTest::newRow("other distance empty") << "Text1"
+                                              << "" << true << false;
+        QTest::newRow("other distance 45,5") << "Text1"
+                                             << "45,5" << true << true;
     }
     void setUpOkRefusesWhatIsNoNumber() {
         QFETCH(QString, box);
@@ -455,8 +505,7 @@ private slots:
         QFETCH(bool, comma);
         Bench b;
         SetUpScreen& s = b.openSetUp();
-        if (other)
-            Bench::click(s.option("Option5"));
+        if (other) Bench::click(s.option("Option5"));
         s.textBox(box.toStdString())->setText(typed);
         Bench::accept(s);
         QCOMPARE(b.messages.entries.size(), size_t(1));
@@ -474,7 +523,7 @@ private slots:
         QVERIFY(!b.exists(QStringLiteral("MC.dat")));
         QCOMPARE(b.read("equipment.dat"), kRecord);
         QVERIFY(!s.button("Command6")->isEnabled());
-        QCOMPARE(s.textBox(box.toStdString())->text(), typed);  // kept for correction
+        QCOMPARE(s.textBox(box.toStdString())->text(), typed); // kept for correction
     }
 
     void setUpCommand6KeepsItsState() {
@@ -509,7 +558,7 @@ private slots:
         SetUpScreen& s = b.openSetUp();
         QVERIFY(s.textBox("TextSagd")->text().isEmpty());
         Bench::accept(s);
-        QVERIFY(!b.exists(QStringLiteral("RunOptions.dat")));  // no target, no file: nothing changes
+        QVERIFY(!b.exists(QStringLiteral("RunOptions.dat"))); // no target, no file: nothing changes
         Bench::type(s.textBox("TextSagd"), QStringLiteral(" 0.50 "));
         Bench::accept(s);
         QVERIFY(b.messages.entries.empty());
@@ -544,7 +593,7 @@ private slots:
     }
 
     void setUpUnusableRunOptionsWriteNothing_data() {
-        QTest::addColumn<QByteArray>("content");  // empty: a folder in the file's place
+        QTest::addColumn<QByteArray>("content"); // empty: a folder in the file's place
         QTest::newRow("folder") << QByteArray();
         QTest::newRow("no name = value") << QByteArray("just words\r\n");
     }
@@ -562,8 +611,7 @@ private slots:
         QVERIFY(b.messages.entries[0].text.contains(QStringLiteral("RunOptions.dat")));
         QVERIFY(!b.exists(QStringLiteral("MC.dat")));
         QCOMPARE(b.read("equipment.dat"), kRecord);
-        if (!content.isEmpty())
-            QCOMPARE(b.read("RunOptions.dat"), content);
+        if (!content.isEmpty()) QCOMPARE(b.read("RunOptions.dat"), content);
     }
 
     // --- Form4: the paddle and support of Geometry.dat ------------------------
@@ -640,8 +688,10 @@ private slots:
     void setUpStartsTheEngine_data() {
         QTest::addColumn<QString>("method");
         QTest::addColumn<QString>("engine");
-        QTest::newRow("mammography") << "Option1" << "halvex";
-        QTest::newRow("tomosynthesis") << "Option2" << "tiravex";
+        QTest::newRow("mammography") << "Option1"
+                                     << "halvex";
+        QTest::newRow("tomosynthesis") << "Option2"
+                                       << "tiravex";
     }
     void setUpStartsTheEngine() {
         QFETCH(QString, method);
@@ -672,14 +722,14 @@ private slots:
         Bench::accept(s);
         const size_t before = b.starts.started.size();
         Bench::click(s.button("Command6"));
-        s.show();  // a second press queued behind the first
+        s.show(); // a second press queued behind the first
         Bench::click(s.button("Command6"));
         QCOMPARE(b.starts.started.size(), before + 1);
         QCOMPARE(b.messages.entries.size(), size_t(1));
     }
 
     void setUpStartRefusesFieldsChangedAfterOk_data() {
-        QTest::addColumn<QString>("box");  // "" : the exposure method
+        QTest::addColumn<QString>("box"); // "" : the exposure method
         QTest::newRow("FID") << "Text3";
         QTest::newRow("histories") << "Text11";
         QTest::newRow("file name") << "Text12";
@@ -739,7 +789,7 @@ private slots:
         QCOMPARE(b.wb->state(), WorkflowState::ReadyToSimulate);
         QVERIFY(!b.exists(QStringLiteral("MC.dat")));
         QCOMPARE(b.read("equipment.dat"), kRecord);
-        QVERIFY(b.starts.started.size() == 1);  // the spectrum tool only
+        QVERIFY(b.starts.started.size() == 1); // the spectrum tool only
     }
 };
 

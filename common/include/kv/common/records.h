@@ -11,7 +11,8 @@
 namespace kv {
 
 struct RecordError : std::runtime_error {
-    RecordError(const std::string& what, std::string fileName) : std::runtime_error(what), file(std::move(fileName)) {}
+    RecordError(const std::string& what, std::string fileName)
+        : std::runtime_error(what), file(std::move(fileName)) {}
     std::string file; // bare name of the file concerned
 };
 struct FileMissing : RecordError {
@@ -50,17 +51,19 @@ inline constexpr size_t kSmallFileMaxBytes = 64 * 1024;              // one-item
 inline constexpr size_t kDefaultMaxBytes = size_t{64} * 1024 * 1024; // any other record file
 
 class RecordWriter {
-public:
+  public:
     RecordWriter(std::filesystem::path workDir, std::string name);
     ~RecordWriter();
     RecordWriter(const RecordWriter&) = delete;
     RecordWriter& operator=(const RecordWriter&) = delete;
 
-    RecordWriter& text(std::string_view s);                         // stays on the line
-    RecordWriter& number(double value, std::string_view pattern);   // stays on the line
+    RecordWriter& text(std::string_view s);                       // stays on the line
+    RecordWriter& number(double value, std::string_view pattern); // stays on the line
     RecordWriter& endLine();
     RecordWriter& line(std::string_view s) { return text(s).endLine(); }
-    RecordWriter& numberLine(double value, std::string_view pattern) { return number(value, pattern).endLine(); }
+    RecordWriter& numberLine(double value, std::string_view pattern) {
+        return number(value, pattern).endLine();
+    }
 
     // Writes the whole content to a temporary file beside the target, then
     // renames it over the target. A new file gets the mode the umask leaves
@@ -69,14 +72,14 @@ public:
     void commit();
     const std::string& content() const { return buffer_; }
 
-private:
+  private:
     std::filesystem::path dir_;
     std::string name_;
     std::string buffer_; // UTF-8
 };
 
 class RecordReader {
-public:
+  public:
     // Throws FileMissing when the file cannot be opened, NotARegularFile for
     // a folder, pipe or device (never waiting on it) and FileTooLarge beyond
     // maxBytes.
@@ -103,7 +106,7 @@ public:
     int lineNumber() const;
     const std::string& name() const { return name_; }
 
-private:
+  private:
     RecordReader() = default;
     void skipFieldStart();
     void finishField();

@@ -7,7 +7,6 @@
 #include "kv/gui/twips.h"
 
 #include <QWidget>
-
 #include <functional>
 #include <optional>
 #include <span>
@@ -40,60 +39,59 @@ enum class Kind {
     ListBox,
     ComboBox,
     FileList,
-    Picture,  // a Canvas
-    Line,     // a LineItem on the form: rect holds x1, y1, x2, y2
-    Shape,    // a ShapeItem on the form
+    Picture, // a Canvas
+    Line,    // a LineItem on the form: rect holds x1, y1, x2, y2
+    Shape,   // a ShapeItem on the form
 };
 
 enum class Align { Left, Centre, Right };
 
 struct Style {
-    double pt = 0;  // 0: the form's font size
+    double pt = 0; // 0: the form's font size
     bool italic = false;
     bool bold = false;
-    std::string_view family{};  // empty: the form's family
+    std::string_view family{}; // empty: the form's family
 };
 
 struct Control {
     std::string_view name;
     Kind kind = Kind::Label;
-    Twips rect{};  // a Label of width 0 takes the size of its caption
+    Twips rect{}; // a Label of width 0 takes the size of its caption
     std::string_view text{};
     Style font{};
-    std::optional<Colour> fore{};  // text, line or shape border colour
-    std::optional<Colour> back{};  // face, background or shape fill
+    std::optional<Colour> fore{}; // text, line or shape border colour
+    std::optional<Colour> back{}; // face, background or shape fill
     Align align = Align::Left;
-    std::string_view parent{};  // a Frame or Picture holding this control; rect is then inside it
+    std::string_view parent{}; // a Frame or Picture holding this control; rect is then inside it
     std::string_view tip{};
-    int lineWidth = 1;  // lines, shape borders
+    int lineWidth = 1; // lines, shape borders
     ShapeKind shape = ShapeKind::Rectangle;
-    bool border = false;  // labels: single border; pictures: sunken border
-    bool fit = false;     // labels, buttons: a caption wider than the rectangle gets a smaller font
+    bool border = false; // labels: single border; pictures: sunken border
+    bool fit = false;    // labels, buttons: a caption wider than the rectangle gets a smaller font
 };
 
 enum class Placement { Centred, AtClientPosition };
 
 struct Window {
-    std::string_view name;  // the form name
+    std::string_view name; // the form name
     std::string_view caption;
-    int width = 0;  // client area, twips
+    int width = 0; // client area, twips
     int height = 0;
     Style font{9.75};
     Placement placement = Placement::Centred;
-    int left = 0;  // client position in twips for AtClientPosition
+    int left = 0; // client position in twips for AtClientPosition
     int top = 0;
     std::optional<Colour> back{};
 };
 
 class Form : public QWidget, public DecorationHost {
     Q_OBJECT
-public:
+  public:
     Form(const Window& window, std::span<const Control> controls, QWidget* parent = nullptr);
 
     // The control of that name; throws std::logic_error when it is missing or
     // of another type, which is a fault of the screen's code.
-    template <class W = QWidget>
-    W* find(std::string_view name) const {
+    template <class W = QWidget> W* find(std::string_view name) const {
         auto* w = findChild<W*>(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
         if (!w)
             throw std::logic_error("no control " + std::string(name) + " on " + objectName().toStdString());
@@ -135,7 +133,7 @@ public:
     // Controls, lines and shapes of the form lie on this client area.
     QWidget* surface() override { return client_; }
 
-private:
+  private:
     void build(const Control& c);
     QWidget* parentOf(const Control& c);
 

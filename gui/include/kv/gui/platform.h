@@ -3,7 +3,6 @@
 // programs, the beep. Each goes through one replaceable object, so that tests
 // record what a screen asked for instead of opening boxes or processes.
 #include <QString>
-
 #include <vector>
 
 namespace kv::gui {
@@ -11,7 +10,7 @@ namespace kv::gui {
 enum class MessageIcon { None, Warning };
 
 class MessageSink {
-public:
+  public:
     virtual ~MessageSink() = default;
     // A modal box with one OK button, titled with the program's title.
     virtual void show(const QString& text, MessageIcon icon) = 0;
@@ -25,11 +24,13 @@ public:
 
 // The sink in use: a real modal box unless a recorder is installed.
 MessageSink& messages();
-inline void showMessage(const QString& text, MessageIcon icon = MessageIcon::Warning) { messages().show(text, icon); }
+inline void showMessage(const QString& text, MessageIcon icon = MessageIcon::Warning) {
+    messages().show(text, icon);
+}
 
 // Installs itself for its lifetime and keeps every message.
 class MessageRecorder : public MessageSink {
-public:
+  public:
     struct Entry {
         QString text;
         MessageIcon icon;
@@ -57,12 +58,12 @@ public:
     std::vector<QString> suggestions; // the file each save dialog started at
     QString chosenFile;               // what every file dialog returns (empty: cancelled)
 
-private:
+  private:
     MessageSink* previous_;
 };
 
 class ProgramStarter {
-public:
+  public:
     virtual ~ProgramStarter() = default;
     // Starts ./name in the current working directory as a separate process,
     // without arguments, not awaited. False when it could not be started.
@@ -74,7 +75,7 @@ ProgramStarter& programs();
 // Installs itself for its lifetime; records each start and answers with
 // `succeeds`.
 class StartRecorder : public ProgramStarter {
-public:
+  public:
     StartRecorder();
     ~StartRecorder() override;
     StartRecorder(const StartRecorder&) = delete;
@@ -86,7 +87,7 @@ public:
     std::vector<QString> started;
     bool succeeds = true;
 
-private:
+  private:
     ProgramStarter* previous_;
 };
 
@@ -94,14 +95,14 @@ void beep();
 
 // Installs itself for its lifetime and counts beeps instead of sounding them.
 class BeepRecorder {
-public:
+  public:
     BeepRecorder();
     ~BeepRecorder();
     BeepRecorder(const BeepRecorder&) = delete;
     BeepRecorder& operator=(const BeepRecorder&) = delete;
     int count = 0;
 
-private:
+  private:
     BeepRecorder* previous_;
 };
 

@@ -14,7 +14,7 @@ void setUpApplication(const QString& title);
 QString programTitle();
 
 class Program {
-public:
+  public:
     // `name` is the program's file name (e.g. "dorvel_en"), `title` what its
     // message boxes are titled with.
     Program(int& argc, char** argv, const QString& name, const QString& title);
@@ -22,7 +22,7 @@ public:
     int run(QWidget& first);
     QApplication& app() { return app_; }
 
-private:
+  private:
     QApplication app_;
 };
 

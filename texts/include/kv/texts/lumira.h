@@ -20,16 +20,16 @@ struct PlotLabel {
 };
 
 struct LumiraTexts {
-    Text caption;        // window caption
-    Text title;          // what the tool's message boxes are titled with
-    Text productLabel;   // blue label on the yellow panel
-    Text labelFamily;    // font family of captions and labels; empty: the form's
+    Text caption;      // window caption
+    Text title;        // what the tool's message boxes are titled with
+    Text productLabel; // blue label on the yellow panel
+    Text labelFamily;  // font family of captions and labels; empty: the form's
     // Buttons.
-    Text drawSpectrum;   // Command1
-    Text determine;      // Command7
-    Text clear;          // Command3
-    Text cancel;         // Command4
-    Text angleDiagram;   // Command2
+    Text drawSpectrum; // Command1
+    Text determine;    // Command7
+    Text clear;        // Command3
+    Text cancel;       // Command4
+    Text angleDiagram; // Command2
     // Target.
     Text targetMaterial; // Frame1
     Text molybdenum;     // Option1

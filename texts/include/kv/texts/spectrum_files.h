@@ -88,18 +88,19 @@ inline constexpr SpectrumFileTexts englishSpectrumFileTexts{
     .fileBadLayout = "The file {file} is not laid out as expected in line {line}",
     .fileCannotWrite = "The file {file} cannot be written",
     .fileWriteProtected = "The file {file} is write-protected and was left as it is",
-    .toolUsage = "usage: kv-spectrum [--target Mo|W] [--kv TEXT] [--target-angle TEXT] [--tilt TEXT]\n"
-                 "                   [--be TEXT] [--al TEXT] [--mo TEXT] [--rh TEXT] [--ag TEXT] [--air TEXT]\n"
-                 "                   [--edition en|ja] [--data DIR] [--out FILE]\n"
-                 "                   [--match-hvl MM_AL] [--hvl-with-paddle | --hvl-without-paddle] [--help]\n"
-                 "Field texts are read as the spectrum screen reads them; omitted fields take the screen's\n"
-                 "start values for the target (angles from equipment.dat in the data folder).\n"
-                 "The HVLs and the mean energy printed are those of the central ray with the compression paddle\n"
-                 "of Geometry.dat in the data folder in the beam (1.5 mm polycarbonate without that file), as\n"
-                 "the HVL is measured; --hvl-without-paddle gives them without the paddle.\n"
-                 "--match-hvl sets the aluminium filter (to 0.001 mm) so that the first HVL, so defined, is the\n"
-                 "measured one within 0.001 mm Al, and prints it as \"Aluminium (mm)\"; exit status 3 when no\n"
-                 "thickness from 0 to 10 mm can give it.",
+    .toolUsage =
+        "usage: kv-spectrum [--target Mo|W] [--kv TEXT] [--target-angle TEXT] [--tilt TEXT]\n"
+        "                   [--be TEXT] [--al TEXT] [--mo TEXT] [--rh TEXT] [--ag TEXT] [--air TEXT]\n"
+        "                   [--edition en|ja] [--data DIR] [--out FILE]\n"
+        "                   [--match-hvl MM_AL] [--hvl-with-paddle | --hvl-without-paddle] [--help]\n"
+        "Field texts are read as the spectrum screen reads them; omitted fields take the screen's\n"
+        "start values for the target (angles from equipment.dat in the data folder).\n"
+        "The HVLs and the mean energy printed are those of the central ray with the compression paddle\n"
+        "of Geometry.dat in the data folder in the beam (1.5 mm polycarbonate without that file), as\n"
+        "the HVL is measured; --hvl-without-paddle gives them without the paddle.\n"
+        "--match-hvl sets the aluminium filter (to 0.001 mm) so that the first HVL, so defined, is the\n"
+        "measured one within 0.001 mm Al, and prints it as \"Aluminium (mm)\"; exit status 3 when no\n"
+        "thickness from 0 to 10 mm can give it.",
     .toolFirstHvl = "First HVL (mm Al)",
     .toolSecondHvl = "Second HVL (mm Al)",
     .toolMeanEnergy = "Mean energy (keV)",
@@ -107,9 +108,11 @@ inline constexpr SpectrumFileTexts englishSpectrumFileTexts{
     .toolAluminium = "Aluminium (mm)",
     .toolMatchNotAnHvl = "The measured first HVL must be a number of mm Al greater than 0",
     .toolNeedsOut = "kv-spectrum: --out FILE is needed (the spectrum file to write)",
-    .matchBelowUnfiltered = "No aluminium filter can give this HVL: without aluminium the first HVL is already "
-                            "{hvl} mm Al",
-    .matchBeyondReach = "No aluminium filter from 0 to 10 mm gives this HVL: the nearest first HVL is {hvl} mm Al",
+    .matchBelowUnfiltered =
+        "No aluminium filter can give this HVL: without aluminium the first HVL is already "
+        "{hvl} mm Al",
+    .matchBeyondReach =
+        "No aluminium filter from 0 to 10 mm gives this HVL: the nearest first HVL is {hvl} mm Al",
     .matchNoBeam = "The spectrum holds no photons, so no HVL can be matched",
 };
 
@@ -142,18 +145,20 @@ inline constexpr SpectrumFileTexts japaneseSpectrumFileTexts{
     .fileBadLayout = "ファイル {file} の {line} 行目の書式が違います",
     .fileCannotWrite = "ファイル {file} に書き込めません",
     .fileWriteProtected = "ファイル {file} は書き込み禁止のため、変更していません",
-    .toolUsage = "使い方: kv-spectrum [--target Mo|W] [--kv 文字列] [--target-angle 文字列] [--tilt 文字列]\n"
-                 "                   [--be 文字列] [--al 文字列] [--mo 文字列] [--rh 文字列] [--ag 文字列] [--air 文字列]\n"
-                 "                   [--edition en|ja] [--data フォルダ] [--out ファイル]\n"
-                 "                   [--match-hvl mmAl] [--hvl-with-paddle | --hvl-without-paddle] [--help]\n"
-                 "各欄の文字列はスペクトル画面と同じ規則で読みます。省略した欄はターゲットに応じた画面の初期値\n"
-                 "（角度はデータフォルダの equipment.dat）になります。\n"
-                 "表示する半価層と平均エネルギーは中心線のもので、半価層の測定と同じくデータフォルダの\n"
-                 "Geometry.dat の圧迫板を通した線束の値です（ファイルがなければ 1.5 mm のポリカーボネート）。\n"
-                 "--hvl-without-paddle で圧迫板なしの値になります。\n"
-                 "--match-hvl は第1半価層がこの定義で測定値と 0.001 mm Al 以内で一致するようにアルミニウム\n"
-                 "フィルタ（0.001 mm 単位）を決め、「アルミニウム (mm)」として表示します。0～10 mm のどの厚さでも\n"
-                 "一致しないときは終了コード 3 で終わります。",
+    .toolUsage =
+        "使い方: kv-spectrum [--target Mo|W] [--kv 文字列] [--target-angle 文字列] [--tilt 文字列]\n"
+        "                   [--be 文字列] [--al 文字列] [--mo 文字列] [--rh 文字列] [--ag 文字列] [--air "
+        "文字列]\n"
+        "                   [--edition en|ja] [--data フォルダ] [--out ファイル]\n"
+        "                   [--match-hvl mmAl] [--hvl-with-paddle | --hvl-without-paddle] [--help]\n"
+        "各欄の文字列はスペクトル画面と同じ規則で読みます。省略した欄はターゲットに応じた画面の初期値\n"
+        "（角度はデータフォルダの equipment.dat）になります。\n"
+        "表示する半価層と平均エネルギーは中心線のもので、半価層の測定と同じくデータフォルダの\n"
+        "Geometry.dat の圧迫板を通した線束の値です（ファイルがなければ 1.5 mm のポリカーボネート）。\n"
+        "--hvl-without-paddle で圧迫板なしの値になります。\n"
+        "--match-hvl は第1半価層がこの定義で測定値と 0.001 mm Al 以内で一致するようにアルミニウム\n"
+        "フィルタ（0.001 mm 単位）を決め、「アルミニウム (mm)」として表示します。0～10 mm のどの厚さでも\n"
+        "一致しないときは終了コード 3 で終わります。",
     .toolFirstHvl = "第1半価層 (mm Al)",
     .toolSecondHvl = "第2半価層 (mm Al)",
     .toolMeanEnergy = "平均エネルギー (keV)",
@@ -161,8 +166,9 @@ inline constexpr SpectrumFileTexts japaneseSpectrumFileTexts{
     .toolAluminium = "アルミニウム (mm)",
     .toolMatchNotAnHvl = "測定した第1半価層は 0 より大きい数値 (mm Al) で指定してください",
     .toolNeedsOut = "kv-spectrum: --out ファイル を指定してください（書き込むスペクトルファイル）",
-    .matchBelowUnfiltered = "この半価層になるアルミニウムフィルタはありません。アルミニウムなしでも第1半価層は "
-                            "{hvl} mm Al です",
+    .matchBelowUnfiltered =
+        "この半価層になるアルミニウムフィルタはありません。アルミニウムなしでも第1半価層は "
+        "{hvl} mm Al です",
     .matchBeyondReach = "0～10 mm のアルミニウムフィルタではこの半価層になりません。最も近い第1半価層は "
                         "{hvl} mm Al です",
     .matchNoBeam = "スペクトルに光子がないため、半価層を合わせられません",

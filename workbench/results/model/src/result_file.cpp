@@ -7,7 +7,9 @@
 
 namespace kv::results {
 
-int descriptionLineCount(std::string_view kindLine) { return kindLine == kMammographyKind ? 14 : 16; }
+int descriptionLineCount(std::string_view kindLine) {
+    return kindLine == kMammographyKind ? 14 : 16;
+}
 
 namespace {
 
@@ -45,14 +47,16 @@ bool readBlocks(RecordReader& in, DoseModel& m) {
 
 LoadResult readAndCompute(RecordReader& in, const std::function<void()>& pendingEvents) {
     std::string kind = in.readLine();
-    for (int i = descriptionLineCount(kind) + kLinesAfterDescription; i > 0; --i) in.readLine();
+    for (int i = descriptionLineCount(kind) + kLinesAfterDescription; i > 0; --i)
+        in.readLine();
 
     // The header is checked before the grid (17 MB) is made for it.
     const double airKerma = in.readNumber();
     const double fcd = in.readNumber();
     if (!std::isfinite(airKerma) || !std::isfinite(fcd)) return failed(LoadFailure::NotANumber);
     int countX = 0, countY = 0, countZ = 0;
-    if (!readCount(in, kMaxCountX, countX) || !readCount(in, kMaxCountY, countY) || !readCount(in, kMaxCountZ, countZ))
+    if (!readCount(in, kMaxCountX, countX) || !readCount(in, kMaxCountY, countY) ||
+        !readCount(in, kMaxCountZ, countZ))
         return failed(LoadFailure::CountOutOfRange);
     if (countY < kRegionFirstY) return failed(LoadFailure::EmptyReferenceRegion);
     if (!(airKerma > 0)) return failed(LoadFailure::AirKerma);
@@ -79,7 +83,8 @@ LoadResult readAndCompute(RecordReader& in, const std::function<void()>& pending
     // Values far apart in size can overflow once scaled to percent of the 100 % dose.
     bool finite = std::isfinite(m.MeanGlandDose) && std::isfinite(m.SagdValue);
     for (const auto& component : m.DepthDose)
-        for (double v : component) finite &= std::isfinite(v);
+        for (double v : component)
+            finite &= std::isfinite(v);
     if (!finite) return failed(LoadFailure::NotANumber);
     m.SelectedYIndex = kLoadedYIndex;
     m.SelectedZIndex = kLoadedZIndex;
@@ -153,12 +158,14 @@ HeaderPreview PreviewResultHeader(RecordReader& in, const texts::ResultsModelTex
     try {
         std::string kind = in.readLine();
         p.lines.push_back(kind + t.lineTail.str());
-        for (int i = descriptionLineCount(kind); i > 0; --i) p.lines.push_back(in.readLine() + t.lineTail.str());
+        for (int i = descriptionLineCount(kind); i > 0; --i)
+            p.lines.push_back(in.readLine() + t.lineTail.str());
         double histories = in.readNumber();
         p.lines.push_back(t.historyLabel.str() + format(histories, "0.00E+00") + t.historyUnit.str());
         in.readLine();
         std::array<double, 4> v{};
-        for (double& x : v) x = in.readNumber();
+        for (double& x : v)
+            x = in.readNumber();
         p.lines.emplace_back();
         p.lines.push_back(t.phantomSize.str());
         p.lines.push_back(t.sizeIndent.str() + plainDecimal(v[0]) + t.sizeTimes.str() + plainDecimal(v[1]) +
@@ -208,14 +215,16 @@ void WriteResultFile(RecordWriter& out, const ResultFileContent& r) {
     if (static_cast<int>(r.description.size()) > freeLines)
         throw std::invalid_argument("a result file of this kind holds " + std::to_string(freeLines) +
                                     " description lines");
-    for (const std::string& s : r.description) requireOneLine(s, "description line");
+    for (const std::string& s : r.description)
+        requireOneLine(s, "description line");
     const size_t blockSize = static_cast<size_t>(kValuesPerRow) * static_cast<size_t>(std::max(r.countY, 0)) *
                              static_cast<size_t>(std::max(r.countZ, 0));
     if (r.primary.size() != blockSize || r.scatter.size() != blockSize)
         throw std::invalid_argument("each dose block must hold 75 x countY x countZ values");
 
     out.line(r.kindLine);
-    for (int i = 0; i < freeLines; ++i) out.line(i < static_cast<int>(r.description.size()) ? r.description[i] : "");
+    for (int i = 0; i < freeLines; ++i)
+        out.line(i < static_cast<int>(r.description.size()) ? r.description[i] : "");
     out.line(plainDecimal(r.histories));
     out.line(r.historyNote);
     out.line(sizeText(r.phantom[0]) + ", " + sizeText(r.phantom[1]) + ", " + sizeText(r.phantom[2]) + ", " +
@@ -233,7 +242,8 @@ void WriteResultFile(RecordWriter& out, const ResultFileContent& r) {
         }
 }
 
-void WriteResultFile(const std::filesystem::path& workDir, const std::string& name, const ResultFileContent& r) {
+void WriteResultFile(const std::filesystem::path& workDir, const std::string& name,
+                     const ResultFileContent& r) {
     RecordWriter out(workDir, name);
     WriteResultFile(out, r);
     out.commit();

@@ -29,7 +29,9 @@ struct RecordingView : LoadView {
     }
 };
 
-const kv::texts::ResultsModelTexts& en() { return kv::texts::resultsModelTexts(); }
+const kv::texts::ResultsModelTexts& en() {
+    return kv::texts::resultsModelTexts();
+}
 
 TEST(RunLoadResultFile, StepsInTheScreensOrder) {
     TempWorkDir dir;
@@ -37,8 +39,8 @@ TEST(RunLoadResultFile, StepsInTheScreensOrder) {
     DoseModel shown;
     RecordingView view(shown);
     EXPECT_EQ(RunLoadResultFile(shown, dir.path(), "a.vesk", view, en()), LoadFailure::None);
-    EXPECT_EQ(view.steps,
-              (std::vector<std::string>{"events", "events", "events", "fields", "enable", "yz:6", "pdd:100"}));
+    EXPECT_EQ(view.steps, (std::vector<std::string>{"events", "events", "events", "fields", "enable", "yz:6",
+                                                    "pdd:100"}));
     EXPECT_EQ(view.fields.referenceDose, " 0.500");
     EXPECT_EQ(view.fields.sagd, "0.500");
     EXPECT_EQ(shown.SelectedYIndex, 80);
@@ -46,15 +48,22 @@ TEST(RunLoadResultFile, StepsInTheScreensOrder) {
 
 // A fingerprint of everything a screen can read from the model.
 std::vector<double> fingerprint(const DoseModel& m) {
-    std::vector<double> f{static_cast<double>(m.GridCountX), static_cast<double>(m.GridCountY),
-                          static_cast<double>(m.GridCountZ), m.AirKerma, m.FcdValue, m.ReferenceDose,
-                          m.MeanGlandDose, m.SagdValue, static_cast<double>(m.SelectedYIndex),
+    std::vector<double> f{static_cast<double>(m.GridCountX),
+                          static_cast<double>(m.GridCountY),
+                          static_cast<double>(m.GridCountZ),
+                          m.AirKerma,
+                          m.FcdValue,
+                          m.ReferenceDose,
+                          m.MeanGlandDose,
+                          m.SagdValue,
+                          static_cast<double>(m.SelectedYIndex),
                           static_cast<double>(m.SelectedZIndex)};
     for (int c = 0; c < kComponents; ++c) {
         double sum = 0;
         for (int iz = 0; iz < kExtentZ; ++iz)
             for (int iy = 0; iy < kExtentY; ++iy)
-                for (int ix = 0; ix < kExtentX; ++ix) sum += m.DoseGrid(c, ix, iy, iz) * (1 + ix + 3 * iy + 7 * iz);
+                for (int ix = 0; ix < kExtentX; ++ix)
+                    sum += m.DoseGrid(c, ix, iy, iz) * (1 + ix + 3 * iy + 7 * iz);
         f.push_back(sum);
         f.insert(f.end(), m.DepthDose[c].begin(), m.DepthDose[c].end());
         f.insert(f.end(), m.LayerDoseSum[c].begin(), m.LayerDoseSum[c].end());
@@ -64,8 +73,10 @@ std::vector<double> fingerprint(const DoseModel& m) {
 
 TEST(RunLoadResultFile, AFailedLoadLeavesTheShownModelAndScreensAlone) {
     TempWorkDir dir;
-    writeResult(dir.path(), "good.vesk",
-                makeResult(60, 140, 5, [](int c, int ix, int iy, int iz) { return c * 0.1 + 1.0 / (ix + iy + iz); }, 4.0));
+    writeResult(
+        dir.path(), "good.vesk",
+        makeResult(
+            60, 140, 5, [](int c, int ix, int iy, int iz) { return c * 0.1 + 1.0 / (ix + iy + iz); }, 4.0));
     const std::string good = resultText(uniformResult(75, 150, 5, 1.0));
     dir.write("truncated.vesk", good.substr(0, good.size() * 7 / 8));
     dir.write("z61.vesk", resultText(uniformResult(75, 150, 61, 1.0)));
@@ -87,8 +98,9 @@ TEST(RunLoadResultFile, AFailedLoadLeavesTheShownModelAndScreensAlone) {
     }
     shown.SelectedYIndex = 33; // picked on the map since
     const std::vector<double> before = fingerprint(shown);
-    for (const char* name : {"truncated.vesk", "z61.vesk", "y20.vesk", "kerma0.vesk", "word.vesk", "missing.vesk",
-                             "folder.vesk", "pipe.vesk", "zero.vesk", "random.vesk", "huge.vesk"}) {
+    for (const char* name :
+         {"truncated.vesk", "z61.vesk", "y20.vesk", "kerma0.vesk", "word.vesk", "missing.vesk", "folder.vesk",
+          "pipe.vesk", "zero.vesk", "random.vesk", "huge.vesk"}) {
         SCOPED_TRACE(name);
         RecordingView view(shown);
         EXPECT_NE(RunLoadResultFile(shown, dir.path(), name, view, en()), LoadFailure::None);

@@ -1,11 +1,10 @@
 #include "kv/results/result_file.h"
 #include "kv/results/testfiles.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -15,7 +14,8 @@ using namespace kv::results::testfiles;
 // Where line `index` (0-based) of a CR LF text starts.
 size_t lineStart(const std::string& text, size_t index) {
     size_t start = 0;
-    for (size_t i = 0; i < index; ++i) start = text.find("\r\n", start) + 2;
+    for (size_t i = 0; i < index; ++i)
+        start = text.find("\r\n", start) + 2;
     return start;
 }
 
@@ -38,10 +38,14 @@ LoadResult loadText(const std::string& text) {
     return LoadResultFile(dir.path(), "t.vesk");
 }
 
-LoadResult load(const ResultFileContent& r) { return loadText(resultText(r)); }
+LoadResult load(const ResultFileContent& r) {
+    return loadText(resultText(r));
+}
 
 // Values pass through 15 significant digits in the file.
-void expectClose(double actual, double expected) { EXPECT_NEAR(actual, expected, 1e-12 * std::max(1.0, std::abs(expected))); }
+void expectClose(double actual, double expected) {
+    EXPECT_NEAR(actual, expected, 1e-12 * std::max(1.0, std::abs(expected)));
+}
 
 TEST(LoadResultFile, UniformDoseGivesHundredFiftyFifty) {
     const double d = 0.375, airKerma = 2.5;
@@ -85,8 +89,8 @@ TEST(LoadResultFile, KindLineDecidesTheHeaderLength) {
         const char* kind;
         int freeLines;
     } cases[] = {
-        {" * Mammography", 14},   {" * Mammography ", 16}, {" * mammography", 16},
-        {"* Mammography", 16},    {" * Tomosynthesis", 16}, {"", 16},
+        {" * Mammography", 14}, {" * Mammography ", 16},  {" * mammography", 16},
+        {"* Mammography", 16},  {" * Tomosynthesis", 16}, {"", 16},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string("kind \"") + c.kind + "\"");
@@ -113,14 +117,16 @@ TEST(LoadResultFile, RowsHoldSeventyFiveValuesWhateverGridCountX) {
         // The values after each row land in the next row: check the last row of the last layer.
         const double scale = 100.0 / m.ReferenceDose;
         expectClose(m.DoseGrid(Primary, counted, 130, 4), scale * dose(1, counted, 130, 4));
-        expectClose(m.DoseGrid(Total, counted, 130, 4), scale * (dose(1, counted, 130, 4) + dose(2, counted, 130, 4)));
+        expectClose(m.DoseGrid(Total, counted, 130, 4),
+                    scale * (dose(1, counted, 130, 4) + dose(2, counted, 130, 4)));
         for (int ix = counted + 1; ix <= 75; ++ix) {
             // Read, but neither totalled nor rescaled.
             expectClose(m.DoseGrid(Primary, ix, 7, 2), dose(1, ix, 7, 2));
             expectClose(m.DoseGrid(Scatter, ix, 7, 2), dose(2, ix, 7, 2));
             EXPECT_EQ(m.DoseGrid(Total, ix, 7, 2), 0.0);
         }
-        for (int c = 0; c < kComponents; ++c) EXPECT_EQ(m.DoseGrid(c, 76, 7, 2), 0.0);
+        for (int c = 0; c < kComponents; ++c)
+            EXPECT_EQ(m.DoseGrid(c, 76, 7, 2), 0.0);
         EXPECT_EQ(m.DoseGrid(Primary, 1, 131, 4), 0.0);
         EXPECT_EQ(m.DoseGrid(Primary, 1, 1, 5), 0.0);
     }
@@ -149,7 +155,9 @@ TEST(LoadResultFile, SmallGridsAgainstTheFixedReferenceRegion) {
 }
 
 TEST(LoadResultFile, SingleLayerGivesMeanHundredAndSagdOfTheHundredPercentDose) {
-    auto dose = [](int c, int ix, int iy, int) { return (c == Primary ? 3e-4 : 1e-4) / (1 + 0.01 * ix + 0.003 * iy); };
+    auto dose = [](int c, int ix, int iy, int) {
+        return (c == Primary ? 3e-4 : 1e-4) / (1 + 0.01 * ix + 0.003 * iy);
+    };
     LoadResult r = load(makeResult(75, 150, 1, dose, 7e-4));
     ASSERT_TRUE(r);
     EXPECT_NEAR(r.model->MeanGlandDose, 100.0, 1e-12);
@@ -158,7 +166,9 @@ TEST(LoadResultFile, SingleLayerGivesMeanHundredAndSagdOfTheHundredPercentDose) 
 }
 
 TEST(LoadResultFile, VoxelsOutsideTheReferenceRegionNeverCount) {
-    auto base = [](int c, int ix, int iy, int iz) { return (c == Primary ? 2.0 : 1.0) * (1 + 0.1 * ix + 0.01 * iy) / iz; };
+    auto base = [](int c, int ix, int iy, int iz) {
+        return (c == Primary ? 2.0 : 1.0) * (1 + 0.1 * ix + 0.01 * iy) / iz;
+    };
     auto inRegion = [](int ix, int iy) { return ix >= 1 && ix <= 20 && iy >= 26 && iy <= 125; };
     auto loud = [&](int c, int ix, int iy, int iz) { return inRegion(ix, iy) ? base(c, ix, iy, iz) : 1e9; };
     LoadResult a = load(makeResult(75, 151, 8, base, 3.0));
@@ -169,12 +179,14 @@ TEST(LoadResultFile, VoxelsOutsideTheReferenceRegionNeverCount) {
     EXPECT_DOUBLE_EQ(a.model->MeanGlandDose, b.model->MeanGlandDose);
     EXPECT_DOUBLE_EQ(a.model->SagdValue, b.model->SagdValue);
     for (int c = 0; c < kComponents; ++c)
-        for (int iz = 1; iz <= 8; ++iz) EXPECT_DOUBLE_EQ(a.model->DepthDose[c][iz], b.model->DepthDose[c][iz]);
+        for (int iz = 1; iz <= 8; ++iz)
+            EXPECT_DOUBLE_EQ(a.model->DepthDose[c][iz], b.model->DepthDose[c][iz]);
     EXPECT_NE(a.model->DoseGrid(Total, 21, 80, 1), b.model->DoseGrid(Total, 21, 80, 1));
 }
 
 TEST(LoadResultFile, LineEndsAndLineBreaksBetweenFieldsDoNotMatter) {
-    ResultFileContent content = makeResult(30, 140, 6, [](int c, int ix, int iy, int iz) { return c + ix * 0.5 + iy + iz; });
+    ResultFileContent content =
+        makeResult(30, 140, 6, [](int c, int ix, int iy, int iz) { return c + ix * 0.5 + iy + iz; });
     const std::string crlf = resultText(content);
     std::string lf;
     for (char ch : crlf)
@@ -182,11 +194,15 @@ TEST(LoadResultFile, LineEndsAndLineBreaksBetweenFieldsDoNotMatter) {
     // From the data header on, one field per line and blanks for commas.
     std::string split = crlf;
     size_t dataStart = 0;
-    for (size_t i = 0; i < kDataHeaderLine; ++i) dataStart = split.find("\r\n", dataStart) + 2;
+    for (size_t i = 0; i < kDataHeaderLine; ++i)
+        dataStart = split.find("\r\n", dataStart) + 2;
     std::string head = split.substr(0, dataStart), body = split.substr(dataStart);
     std::string reshaped;
-    for (size_t i = 0; i < body.size(); ++i) reshaped += body[i] == ',' ? (i % 3 ? std::string("\r\n") : std::string("  ")) : std::string(1, body[i]);
-    LoadResult a = loadText(crlf), b = loadText(lf), c = loadText(head + reshaped + "trailing text is never read\r\n");
+    for (size_t i = 0; i < body.size(); ++i)
+        reshaped +=
+            body[i] == ',' ? (i % 3 ? std::string("\r\n") : std::string("  ")) : std::string(1, body[i]);
+    LoadResult a = loadText(crlf), b = loadText(lf),
+               c = loadText(head + reshaped + "trailing text is never read\r\n");
     ASSERT_TRUE(a);
     ASSERT_TRUE(b);
     ASSERT_TRUE(c);
@@ -205,7 +221,8 @@ TEST(LoadResultFile, FailuresAreReportedAndGiveNoModel) {
         return (iz == 1 && ix <= 20 && iy >= 26 && iy <= 125) ? 0.0 : 1.0;
     });
     // Finite in the file, but the deeper layer is beyond a double once scaled to percent.
-    ResultFileContent farApart = makeResult(75, 150, 4, [](int, int, int, int iz) { return iz == 1 ? 1e-200 : 1e200; });
+    ResultFileContent farApart =
+        makeResult(75, 150, 4, [](int, int, int, int iz) { return iz == 1 ? 1e-200 : 1e200; });
     const size_t scatterStart = text.size() / 2 + text.size() / 4;
     struct Case {
         const char* name;
@@ -214,12 +231,16 @@ TEST(LoadResultFile, FailuresAreReportedAndGiveNoModel) {
     } cases[] = {
         {"empty file", "", LoadFailure::EndsEarly},
         {"ends in the header", text.substr(0, 200), LoadFailure::EndsEarly},
-        {"ends in the data header", header("1, 65, 75").substr(0, header("1, 65, 75").find("75\r\n") + 4), LoadFailure::EndsEarly},
-        {"ends in the scatter block", text.substr(0, text.rfind("\r\n", scatterStart) + 2), LoadFailure::EndsEarly},
+        {"ends in the data header", header("1, 65, 75").substr(0, header("1, 65, 75").find("75\r\n") + 4),
+         LoadFailure::EndsEarly},
+        {"ends in the scatter block", text.substr(0, text.rfind("\r\n", scatterStart) + 2),
+         LoadFailure::EndsEarly},
         {"ends inside a number", text.substr(0, text.rfind("E", scatterStart) + 1), LoadFailure::NotANumber},
         {"ends one value short", text.substr(0, text.rfind(',')), LoadFailure::EndsEarly},
-        {"a word among the values", replaceLine(text, kDataHeaderLine + 3, "0.5,abc"), LoadFailure::NotANumber},
-        {"a value beyond a double", replaceLine(text, kDataHeaderLine + 300, "1e999"), LoadFailure::NotANumber},
+        {"a word among the values", replaceLine(text, kDataHeaderLine + 3, "0.5,abc"),
+         LoadFailure::NotANumber},
+        {"a value beyond a double", replaceLine(text, kDataHeaderLine + 300, "1e999"),
+         LoadFailure::NotANumber},
         {"air kerma not a number", header("x, 65, 75, 150, 4"), LoadFailure::NotANumber},
         {"GridCountX 0", header("1, 65, 0, 150, 4"), LoadFailure::CountOutOfRange},
         {"GridCountX 77", header("1, 65, 77, 150, 4"), LoadFailure::CountOutOfRange},
@@ -259,10 +280,8 @@ TEST(WriteResultFile, PhantomLineGivesSizesToOneDecimalAndThePlainFraction) {
         std::array<double, 4> phantom;
         const char* line;
     } cases[] = {
-        {{15, 15, 5, 50}, "15.0, 15.0, 5.0, 50"},
-        {{15, 15, 4.3, 12.5}, "15.0, 15.0, 4.3, 12.5"},
-        {{12, 7.5, 0.1, 0}, "12.0, 7.5, 0.1, 0"},
-        {{15, 15, 6, 100}, "15.0, 15.0, 6.0, 100"},
+        {{15, 15, 5, 50}, "15.0, 15.0, 5.0, 50"},         {{15, 15, 4.3, 12.5}, "15.0, 15.0, 4.3, 12.5"},
+        {{12, 7.5, 0.1, 0}, "12.0, 7.5, 0.1, 0"},         {{15, 15, 6, 100}, "15.0, 15.0, 6.0, 100"},
         {{15, 15, 4.25, 33.3}, "15.0, 15.0, 4.25, 33.3"}, // more digits are kept, not rounded away
     };
     for (const Case& c : cases) {

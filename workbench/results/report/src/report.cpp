@@ -57,7 +57,9 @@ FileReport evaluate(const std::string& arg, const texts::ResultsModelTexts& t) {
 }
 
 // A number as data: every digit kept, nothing added.
-std::string number(double v) { return std::isfinite(v) ? plainDecimal(v) : std::string(); }
+std::string number(double v) {
+    return std::isfinite(v) ? plainDecimal(v) : std::string();
+}
 
 std::string csvText(std::string_view text) {
     const std::string s = validUtf8(text);
@@ -69,18 +71,22 @@ std::string csvText(std::string_view text) {
     return out + "\"";
 }
 
-
-std::string jsonNumber(double v) { return std::isfinite(v) ? plainDecimal(v) : "null"; }
+std::string jsonNumber(double v) {
+    return std::isfinite(v) ? plainDecimal(v) : "null";
+}
 
 void writeCsv(const FileReport& r, std::ostream& out, const texts::ResultsModelTexts& t) {
     out << "file," << csvText(r.file) << "\n";
-    for (const std::string& line : r.preview.lines) out << "preview," << csvText(line) << "\n";
+    for (const std::string& line : r.preview.lines)
+        out << "preview," << csvText(line) << "\n";
     if (r.replacedBytes) out << "note," << csvText(t.reportReplacedBytes) << "\n";
     if (!r.load) {
-        out << "error," << csvText(t.cannotRead) << "," << csvText(failureReason(r.load.failure, t)) << "\n\n";
+        out << "error," << csvText(t.cannotRead) << "," << csvText(failureReason(r.load.failure, t))
+            << "\n\n";
         return;
     }
-    for (const FieldRow& f : r.fields) out << "field," << f.key << "," << csvText(f.text) << "," << number(f.value) << "\n";
+    for (const FieldRow& f : r.fields)
+        out << "field," << f.key << "," << csvText(f.text) << "," << number(f.value) << "\n";
     const DoseModel& m = *r.load.model;
     out << "layer,total,primary,scatter\n";
     for (int iz = 1; iz <= m.GridCountZ; ++iz)
@@ -93,18 +99,19 @@ void writeJson(const FileReport& r, std::ostream& out, const texts::ResultsModel
     out << "  {\n    \"file\": " << jsonText(r.file) << ",\n    \"preview\": [";
     for (size_t i = 0; i < r.preview.lines.size(); ++i)
         out << (i ? ",\n      " : "\n      ") << jsonText(r.preview.lines[i]);
-    out << (r.preview.lines.empty() ? "]" : "\n    ]") << ",\n    \"previewComplete\": "
-        << (r.preview.complete ? "true" : "false") << ",\n    \"replacedBytes\": "
-        << (r.replacedBytes ? "true" : "false") << ",\n";
+    out << (r.preview.lines.empty() ? "]" : "\n    ]")
+        << ",\n    \"previewComplete\": " << (r.preview.complete ? "true" : "false")
+        << ",\n    \"replacedBytes\": " << (r.replacedBytes ? "true" : "false") << ",\n";
     if (r.replacedBytes) out << "    \"note\": " << jsonText(t.reportReplacedBytes) << ",\n";
     if (!r.load) {
-        out << "    \"error\": " << jsonText(t.cannotRead) << ",\n    \"reason\": "
-            << jsonText(failureReason(r.load.failure, t)) << "\n  }";
+        out << "    \"error\": " << jsonText(t.cannotRead)
+            << ",\n    \"reason\": " << jsonText(failureReason(r.load.failure, t)) << "\n  }";
         return;
     }
     out << "    \"fields\": {";
     for (size_t i = 0; i < r.fields.size(); ++i)
-        out << (i ? ",\n      " : "\n      ") << jsonText(r.fields[i].key) << ": {\"text\": " << jsonText(r.fields[i].text)
+        out << (i ? ",\n      " : "\n      ") << jsonText(r.fields[i].key)
+            << ": {\"text\": " << jsonText(r.fields[i].text)
             << ", \"value\": " << jsonNumber(r.fields[i].value) << "}";
     out << "\n    },\n    \"depthDose\": [";
     const DoseModel& m = *r.load.model;

@@ -2,8 +2,8 @@
 
 #include "kv/common/codepage.h"
 #include "kv/common/records.h"
-#include "kv/results/report.h"
 #include "kv/results/dose_tables.h"
+#include "kv/results/report.h"
 #include "kv/results/result_file.h"
 
 #include <cmath>
@@ -89,7 +89,6 @@ std::string csvValue(const std::optional<double>& v) {
 std::string jsonValue(const std::optional<double>& v) {
     return v && std::isfinite(*v) ? exactNumber(*v) : std::string("null");
 }
-
 
 int runCompare(const std::vector<std::string>& files, bool json, std::ostream& out, std::ostream& err,
                const texts::ResultsModelTexts& t, const texts::ResultsExtrasTexts& x) {

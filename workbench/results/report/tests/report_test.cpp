@@ -1,13 +1,11 @@
+#include "kv/common/codepage.h"
 #include "kv/results/report.h"
 #include "kv/results/testfiles.h"
 
-#include "kv/common/codepage.h"
-
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-
 #include <sstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -26,10 +24,11 @@ Output report(const std::vector<std::string>& args) {
 }
 
 class Report : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         writeResult(dir.path(), "a.vesk", uniformResult(75, 150, 3, 0.5, 2.0));
-        ResultFileContent b = makeResult(75, 150, 2, [](int c, int, int, int iz) { return c == Primary ? 3.0 / iz : 1.0; });
+        ResultFileContent b =
+            makeResult(75, 150, 2, [](int c, int, int, int iz) { return c == Primary ? 3.0 / iz : 1.0; });
         b.description[0] = "   run \"b\", seed 7";
         writeResult(dir.path(), "b.vesk", b);
         const std::string text = resultText(uniformResult(75, 150, 3, 1.0));
@@ -42,7 +41,8 @@ protected:
 TEST_F(Report, CsvSectionPerFileAndAFailureDoesNotStopTheOthers) {
     Output r = report({path("a.vesk"), path("cut.vesk"), path("b.vesk")});
     EXPECT_EQ(r.status, 1);
-    const std::string a = "file,\"" + path("a.vesk") + "\"\n"
+    const std::string a = "file,\"" + path("a.vesk") +
+                          "\"\n"
                           "preview,\" * Mammography   \"\n";
     EXPECT_EQ(r.out.find(a), 0u);
     for (const char* expected : {
@@ -61,7 +61,8 @@ TEST_F(Report, CsvSectionPerFileAndAFailureDoesNotStopTheOthers) {
         EXPECT_NE(r.out.find(expected), std::string::npos) << expected;
     EXPECT_LT(r.out.find("a.vesk"), r.out.find("cut.vesk"));
     EXPECT_LT(r.out.find("cut.vesk"), r.out.find("b.vesk"));
-    EXPECT_EQ(r.err, path("cut.vesk") + ": This file cannot be read ! (the file ends before all dose values are read)\n");
+    EXPECT_EQ(r.err, path("cut.vesk") +
+                         ": This file cannot be read ! (the file ends before all dose values are read)\n");
 }
 
 TEST_F(Report, JsonHoldsTheSameAndEscapesTexts) {
@@ -86,7 +87,8 @@ TEST_F(Report, UsageErrors) {
         std::vector<std::string> args;
         int status;
         bool usageOnOut;
-    } cases[] = {{{}, 2, false}, {{"--json"}, 2, false}, {{"--xml", "a.vesk"}, 2, false}, {{"--help"}, 0, true}};
+    } cases[] = {
+        {{}, 2, false}, {{"--json"}, 2, false}, {{"--xml", "a.vesk"}, 2, false}, {{"--help"}, 0, true}};
     for (const Case& c : cases) {
         Output r = report(c.args);
         EXPECT_EQ(r.status, c.status);
@@ -99,7 +101,7 @@ TEST_F(Report, UsageErrors) {
 // A strict JSON reader, enough to say whether the report parses: values,
 // objects, arrays, strings with their escapes, numbers, literals.
 class JsonChecker {
-public:
+  public:
     explicit JsonChecker(std::string_view s) : s_(s) {}
     bool valid() {
         if (!value()) return false;
@@ -107,9 +109,10 @@ public:
         return i_ == s_.size();
     }
 
-private:
+  private:
     void blanks() {
-        while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\n' || s_[i_] == '\r' || s_[i_] == '\t')) ++i_;
+        while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\n' || s_[i_] == '\r' || s_[i_] == '\t'))
+            ++i_;
     }
     bool take(char c) {
         blanks();
@@ -122,14 +125,14 @@ private:
             if (static_cast<unsigned char>(s_[i_]) < 0x20) return false;
             if (s_[i_] == '\\') {
                 ++i_;
-                if (i_ >= s_.size() || std::string_view("\"\\/bfnrtu").find(s_[i_]) == std::string_view::npos) return false;
+                if (i_ >= s_.size() || std::string_view("\"\\/bfnrtu").find(s_[i_]) == std::string_view::npos)
+                    return false;
             }
             ++i_;
         }
         return i_ < s_.size() && ++i_;
     }
-    template <class Item>
-    bool sequence(char open, char close, Item item) {
+    template <class Item> bool sequence(char open, char close, Item item) {
         if (!take(open)) return false;
         if (take(close)) return true;
         do {
@@ -147,7 +150,8 @@ private:
         for (std::string_view lit : {"true", "false", "null"})
             if (s_.substr(i_, lit.size()) == lit) return i_ += lit.size(), true;
         size_t start = i_;
-        while (i_ < s_.size() && std::string_view("+-0123456789.eE").find(s_[i_]) != std::string_view::npos) ++i_;
+        while (i_ < s_.size() && std::string_view("+-0123456789.eE").find(s_[i_]) != std::string_view::npos)
+            ++i_;
         return i_ > start;
     }
     std::string_view s_;
@@ -181,7 +185,8 @@ TEST_F(Report, AnythingInAFilesPlaceIsReportedAndTheRestGoesOn) {
         EXPECT_EQ(r.status, 1);
         EXPECT_TRUE(JsonChecker(r.out).valid()) << r.out;
         EXPECT_NE(r.out.find(std::string("\"reason\": \"") + c.reason + "\""), std::string::npos);
-        EXPECT_NE(r.out.find("{\"layer\": 2, \"total\": 62.5, \"primary\": 37.5, \"scatter\": 25}"), std::string::npos);
+        EXPECT_NE(r.out.find("{\"layer\": 2, \"total\": 62.5, \"primary\": 37.5, \"scatter\": 25}"),
+                  std::string::npos);
         EXPECT_EQ(r.err, path(c.name) + ": This file cannot be read ! (" + c.reason + ")\n");
     }
 }
@@ -209,7 +214,7 @@ TEST_F(Report, BytesThatAreNotCp932AreReplacedAndSaid) {
         if (json) {
             EXPECT_TRUE(JsonChecker(r.out).valid()) << r.out;
             const size_t a = r.out.find("a.vesk\""), replaced = r.out.find("\"replacedBytes\": true");
-            EXPECT_LT(replaced, a);                                             // bytes.vesk says so
+            EXPECT_LT(replaced, a);                                                  // bytes.vesk says so
             EXPECT_NE(r.out.find("\"replacedBytes\": false", a), std::string::npos); // a.vesk does not
             EXPECT_NE(r.out.find("\"replacedBytes\": true", a), std::string::npos);  // the odd name does
             EXPECT_NE(r.out.find("\"note\": \"bytes that are not valid CP932 were replaced by U+FFFD\""),

@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-
 #include <cmath>
 
 namespace kv::results {
@@ -25,10 +24,10 @@ using namespace gui;
 namespace {
 
 // The console palette the graph is drawn in.
-const QColor kCyan(0, 128, 128);   // 3
-const QColor kGrey(128, 128, 128); // 8
-const QColor kBlue(0, 0, 255);     // 9
-const QColor kRed(255, 0, 0);      // 12
+const QColor kCyan(0, 128, 128);    // 3
+const QColor kGrey(128, 128, 128);  // 8
+const QColor kBlue(0, 0, 255);      // 9
+const QColor kRed(255, 0, 0);       // 12
 const QColor kWhite(255, 255, 255); // 15
 const std::array<QColor, kComponents> kCurveColours{kRed, kBlue, kCyan};
 
@@ -43,60 +42,170 @@ std::vector<Control> table() {
     const Style number{15.75, false, false, kSerif};
     const int row = t.fcdRowTop;
     return {
-        {.name = "Label1", .kind = Kind::Label, .rect = {1920, 120, 7200, 405}, .text = t.title,
-         .font = {t.titlePt}, .fit = true},
-        {.name = "Picture1", .kind = Kind::Picture, .rect = {480, 600, 10575, 9255}, .font = {20.25, false, false, kSerif},
-         .fore = colours::black, .back = colours::white, .border = true},
-        {.name = "Line1", .kind = Kind::Line, .rect = {0, 6905, 0, 0}, .fore = colours::black, .parent = "Picture1",
+        {.name = "Label1",
+         .kind = Kind::Label,
+         .rect = {1920, 120, 7200, 405},
+         .text = t.title,
+         .font = {t.titlePt},
+         .fit = true},
+        {.name = "Picture1",
+         .kind = Kind::Picture,
+         .rect = {480, 600, 10575, 9255},
+         .font = {20.25, false, false, kSerif},
+         .fore = colours::black,
+         .back = colours::white,
+         .border = true},
+        {.name = "Line1",
+         .kind = Kind::Line,
+         .rect = {0, 6905, 0, 0},
+         .fore = colours::black,
+         .parent = "Picture1",
          .lineWidth = 2},
-        {.name = "Line2", .kind = Kind::Line, .rect = {0, 0, 6000, 0}, .fore = colours::red, .parent = "Picture1",
+        {.name = "Line2",
+         .kind = Kind::Line,
+         .rect = {0, 0, 6000, 0},
+         .fore = colours::red,
+         .parent = "Picture1",
          .lineWidth = 2},
-        {.name = "Line3", .kind = Kind::Line, .rect = {0, 0, 6000, 0}, .fore = colours::blue, .parent = "Picture1",
+        {.name = "Line3",
+         .kind = Kind::Line,
+         .rect = {0, 0, 6000, 0},
+         .fore = colours::blue,
+         .parent = "Picture1",
          .lineWidth = 2},
-        {.name = "Line4", .kind = Kind::Line, .rect = {0, 0, 6000, 0}, .fore = kGreen, .parent = "Picture1",
+        {.name = "Line4",
+         .kind = Kind::Line,
+         .rect = {0, 0, 6000, 0},
+         .fore = kGreen,
+         .parent = "Picture1",
          .lineWidth = 2},
-        {.name = "Label10", .kind = Kind::Label, .rect = {480, 9960, 6495, 1215}, .back = kPanel, .border = true},
-        {.name = "Label3", .kind = Kind::Label, .rect = {t.referenceDoseLeft, 10200}, .text = t.referenceDose,
-         .font = panel, .back = kPanel},
-        {.name = "Text1", .kind = Kind::TextBox, .rect = {3720, 10080, 1095, 450}, .font = number,
+        {.name = "Label10",
+         .kind = Kind::Label,
+         .rect = {480, 9960, 6495, 1215},
+         .back = kPanel,
+         .border = true},
+        {.name = "Label3",
+         .kind = Kind::Label,
+         .rect = {t.referenceDoseLeft, 10200},
+         .text = t.referenceDose,
+         .font = panel,
+         .back = kPanel},
+        {.name = "Text1",
+         .kind = Kind::TextBox,
+         .rect = {3720, 10080, 1095, 450},
+         .font = number,
          .align = Align::Centre},
-        {.name = "Label4", .kind = Kind::Label, .rect = {4920, 10200}, .text = t.mGy, .font = panel, .back = kPanel},
+        {.name = "Label4",
+         .kind = Kind::Label,
+         .rect = {4920, 10200},
+         .text = t.mGy,
+         .font = panel,
+         .back = kPanel},
         // The stated uncertainty of the 100 % dose, in the free end of its row.
-        {.name = "Label13", .kind = Kind::Label, .rect = {5520, 10215, 1335, 300}, .font = {11.25, false, false, kSerif},
-         .back = kPanel, .tip = texts::resultsExtrasTexts().uncertaintyTip},
-        {.name = "Label2", .kind = Kind::Label, .rect = {t.sagdLeft, 10680}, .text = t.sagd, .font = panel,
+        {.name = "Label13",
+         .kind = Kind::Label,
+         .rect = {5520, 10215, 1335, 300},
+         .font = {11.25, false, false, kSerif},
+         .back = kPanel,
+         .tip = texts::resultsExtrasTexts().uncertaintyTip},
+        {.name = "Label2",
+         .kind = Kind::Label,
+         .rect = {t.sagdLeft, 10680},
+         .text = t.sagd,
+         .font = panel,
          .back = kPanel},
-        {.name = "Text7", .kind = Kind::TextBox, .rect = {3720, 10560, 1095, 480}, .font = number,
+        {.name = "Text7",
+         .kind = Kind::TextBox,
+         .rect = {3720, 10560, 1095, 480},
+         .font = number,
          .align = Align::Centre},
-        {.name = "Label11", .kind = Kind::Label, .rect = {4920, 10680}, .text = t.mGy, .font = panel, .back = kPanel},
-        {.name = "Text2", .kind = Kind::TextBox, .rect = {5520, 10560, 855, 450}, .font = number,
+        {.name = "Label11",
+         .kind = Kind::Label,
+         .rect = {4920, 10680},
+         .text = t.mGy,
+         .font = panel,
+         .back = kPanel},
+        {.name = "Text2",
+         .kind = Kind::TextBox,
+         .rect = {5520, 10560, 855, 450},
+         .font = number,
          .align = Align::Centre},
-        {.name = "Label5", .kind = Kind::Label, .rect = {6480, 10680}, .text = t.percent, .font = panel,
+        {.name = "Label5",
+         .kind = Kind::Label,
+         .rect = {6480, 10680},
+         .text = t.percent,
+         .font = panel,
          .back = kPanel},
-        {.name = "Label12", .kind = Kind::Label, .rect = {480, 11160, 6495, 1215}, .back = kPanel, .border = true},
-        {.name = "Label47", .kind = Kind::Label, .rect = {600, t.noteLineTop}, .text = t.noteLine, .font = panel,
+        {.name = "Label12",
+         .kind = Kind::Label,
+         .rect = {480, 11160, 6495, 1215},
+         .back = kPanel,
+         .border = true},
+        {.name = "Label47",
+         .kind = Kind::Label,
+         .rect = {600, t.noteLineTop},
+         .text = t.noteLine,
+         .font = panel,
          .back = kPanel},
-        {.name = "Label36", .kind = Kind::Label, .rect = {t.fcdBeforeLeft, row}, .text = t.fcdBefore, .font = panel,
+        {.name = "Label36",
+         .kind = Kind::Label,
+         .rect = {t.fcdBeforeLeft, row},
+         .text = t.fcdBefore,
+         .font = panel,
          .back = kPanel},
-        {.name = "Text8", .kind = Kind::TextBox, .rect = {t.fcdBoxLeft, row, 1095, 375}, .font = number,
-         .back = kPanel, .align = Align::Centre},
-        {.name = "Label32", .kind = Kind::Label, .rect = {t.fcdBoxLeft + 1200, row}, .text = t.fcdUnit,
-         .font = panel, .back = kPanel},
-        {.name = "Label33", .kind = Kind::Label, .rect = {t.fcdBoxLeft + 1200, row}, .text = t.fcdTail,
-         .font = panel, .back = kPanel},
+        {.name = "Text8",
+         .kind = Kind::TextBox,
+         .rect = {t.fcdBoxLeft, row, 1095, 375},
+         .font = number,
+         .back = kPanel,
+         .align = Align::Centre},
+        {.name = "Label32",
+         .kind = Kind::Label,
+         .rect = {t.fcdBoxLeft + 1200, row},
+         .text = t.fcdUnit,
+         .font = panel,
+         .back = kPanel},
+        {.name = "Label33",
+         .kind = Kind::Label,
+         .rect = {t.fcdBoxLeft + 1200, row},
+         .text = t.fcdTail,
+         .font = panel,
+         .back = kPanel},
         {.name = "Label7", .kind = Kind::Label, .rect = {7680, 10320}, .text = t.depth},
-        {.name = "Text6", .kind = Kind::TextBox, .rect = {8640, 10245, 1095, 450}, .font = number,
+        {.name = "Text6",
+         .kind = Kind::TextBox,
+         .rect = {8640, 10245, 1095, 450},
+         .font = number,
          .align = Align::Centre},
         {.name = "Label8", .kind = Kind::Label, .rect = {9840, 10320}, .text = t.mm},
-        {.name = "Label6", .kind = Kind::Label, .rect = {7320, 10800, 3060, 315}, .text = t.columns, .fit = true},
-        {.name = "Text3", .kind = Kind::TextBox, .rect = {7080, 11160, 1095, 450}, .font = number,
-         .fore = colours::red, .align = Align::Centre},
-        {.name = "Text4", .kind = Kind::TextBox, .rect = {8280, 11160, 1095, 450}, .font = number,
-         .fore = colours::blue, .align = Align::Centre},
-        {.name = "Text5", .kind = Kind::TextBox, .rect = {9480, 11160, 1095, 450}, .font = number, .fore = kGreen,
+        {.name = "Label6",
+         .kind = Kind::Label,
+         .rect = {7320, 10800, 3060, 315},
+         .text = t.columns,
+         .fit = true},
+        {.name = "Text3",
+         .kind = Kind::TextBox,
+         .rect = {7080, 11160, 1095, 450},
+         .font = number,
+         .fore = colours::red,
+         .align = Align::Centre},
+        {.name = "Text4",
+         .kind = Kind::TextBox,
+         .rect = {8280, 11160, 1095, 450},
+         .font = number,
+         .fore = colours::blue,
+         .align = Align::Centre},
+        {.name = "Text5",
+         .kind = Kind::TextBox,
+         .rect = {9480, 11160, 1095, 450},
+         .font = number,
+         .fore = kGreen,
          .align = Align::Centre},
         {.name = "Label9", .kind = Kind::Label, .rect = {10680, 11220}, .text = t.percent},
-        {.name = "Command4", .kind = Kind::Button, .rect = {9840, 11760, 1095, 495}, .text = t.close,
+        {.name = "Command4",
+         .kind = Kind::Button,
+         .rect = {9840, 11760, 1095, 495},
+         .text = t.close,
          .back = colours::buttonYellow},
     };
 }
@@ -104,8 +213,7 @@ std::vector<Control> table() {
 } // namespace
 
 bool percentToGraphY(double p, double& y) {
-    if (!(p > 0) || !std::isfinite(p))
-        return false;
+    if (!(p > 0) || !std::isfinite(p)) return false;
     y = 1000.0 * std::log(10.0 * p);
     return true;
 }
@@ -141,8 +249,7 @@ void PaintDepthDoseGraph(Canvas& g, const DoseModel& m) {
         double y = 0;
         for (int iz = 1; iz <= layers; ++iz) {
             const bool has = percentToGraphY(m.DepthDose[static_cast<size_t>(c)][static_cast<size_t>(iz)], y);
-            if (!has && !started)
-                continue;
+            if (!has && !started) continue;
             const double x = 100.0 * iz - 50;
             if (!started) {
                 g.point(x, y, colour);
@@ -164,13 +271,13 @@ void PaintDepthDoseGraph(Canvas& g, const DoseModel& m) {
     }
 
     g.setPenWidth(2);
-    if (hasMean)
-        g.textAt(2200, meanY + 330, qs(t.meanLine));
+    if (hasMean) g.textAt(2200, meanY + 330, qs(t.meanLine));
     const std::array<double, 6> depthX{-50, 950, 1950, 2950, 3950, 4900};
     for (size_t i = 0; i < depthX.size(); ++i)
         g.textAt(depthX[i], -50, qs(t.depthTicks[i]));
     g.textAt(4200, -150, qs(t.depthAxis));
-    const std::array<std::pair<double, double>, 4> percentAt{{{-500, 6950}, {-400, 4750}, {-300, 2450}, {-400, 200}}};
+    const std::array<std::pair<double, double>, 4> percentAt{
+        {{-500, 6950}, {-400, 4750}, {-300, 2450}, {-400, 200}}};
     for (size_t i = 0; i < percentAt.size(); ++i)
         g.textAt(percentAt[i].first, percentAt[i].second, qs(t.percentTicks[i]));
     g.textAt(-700, 6200, qs(t.pddAxis));
@@ -192,8 +299,7 @@ void PaintDepthDoseOverlay(Canvas& g, const DepthDoseOverlay& o) {
     bool started = false;
     double y = 0;
     for (int iz = 1; iz <= std::min(o.layers, kDepthDoseExtent - 1); ++iz) {
-        if (!percentToGraphY(o.total[static_cast<size_t>(iz)], y) && !started)
-            continue;
+        if (!percentToGraphY(o.total[static_cast<size_t>(iz)], y) && !started) continue;
         const double x = 100.0 * iz - 50;
         if (!started) {
             g.point(x, y, kOverlayColour);
@@ -225,7 +331,8 @@ DepthDoseScreen::DepthDoseScreen(const ResultsSession& session, QWidget* parent)
 
     Canvas* graph = picture("Picture1");
     graph->setScale(kGraphLeft, kGraphTop, kGraphWidth, kGraphHeight);
-    connect(graph, &Canvas::mouseMoved, this, [this](double x, double y, Qt::MouseButtons) { readOut(x, y); });
+    connect(graph, &Canvas::mouseMoved, this,
+            [this](double x, double y, Qt::MouseButtons) { readOut(x, y); });
     onClick("Command4", [this] { hide(); });
 
     const auto& x = texts::resultsExtrasTexts();
@@ -234,8 +341,11 @@ DepthDoseScreen::DepthDoseScreen(const ResultsSession& session, QWidget* parent)
     export_ = new PictureExport(*graph, session_, QStringLiteral("depth-dose"),
                                 [this] { return depthDoseRows(session_.shown); });
     export_->menu()->addSeparator();
-    export_->menu()->addAction(qs(x.overlayPdd), this, [this] { chooseOverlay(); })->setObjectName("OverlayAction");
-    export_->menu()->addAction(qs(x.removeOverlay), this, [this] { removeOverlay(); })
+    export_->menu()
+        ->addAction(qs(x.overlayPdd), this, [this] { chooseOverlay(); })
+        ->setObjectName("OverlayAction");
+    export_->menu()
+        ->addAction(qs(x.removeOverlay), this, [this] { removeOverlay(); })
         ->setObjectName("RemoveOverlayAction");
     clearReadOut();
 }
@@ -249,25 +359,23 @@ void DepthDoseScreen::clearReadOut() {
 
 void DepthDoseScreen::DrawDepthDoseGraph() {
     PaintDepthDoseGraph(*picture("Picture1"), session_.shown);
-    if (overlay_)
-        PaintDepthDoseOverlay(*picture("Picture1"), *overlay_);
+    if (overlay_) PaintDepthDoseOverlay(*picture("Picture1"), *overlay_);
     clearReadOut();
 }
 
 void DepthDoseScreen::showUncertainty(const StatedUncertainty& u) {
     label("Label13")->setText(qs(plusMinusPercent(u.referenceDose)));
     QString tip = qs(texts::resultsExtrasTexts().sagdUnitTip);
-    if (u.sagd)
-        tip += QStringLiteral("\n") + qs(plusMinusPercent(u.sagd));
+    if (u.sagd) tip += QStringLiteral("\n") + qs(plusMinusPercent(u.sagd));
     textBox("Text7")->setToolTip(tip);
 }
 
 void DepthDoseScreen::chooseOverlay() {
     const auto& x = texts::resultsExtrasTexts();
-    const QString dir = session_.workDir.empty() ? QDir::currentPath() : QString::fromStdString(session_.workDir);
+    const QString dir =
+        session_.workDir.empty() ? QDir::currentPath() : QString::fromStdString(session_.workDir);
     const QString path = gui::messages().chooseOpenFile(dir, qs(x.resultFilter));
-    if (!path.isEmpty())
-        overlayResultFile(path);
+    if (!path.isEmpty()) overlayResultFile(path);
 }
 
 bool DepthDoseScreen::overlayResultFile(const QString& path) {
@@ -287,8 +395,7 @@ bool DepthDoseScreen::overlayResultFile(const QString& path) {
 }
 
 void DepthDoseScreen::removeOverlay() {
-    if (!overlay_)
-        return;
+    if (!overlay_) return;
     overlay_.reset();
     DrawDepthDoseGraph();
 }

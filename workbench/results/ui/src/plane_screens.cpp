@@ -49,10 +49,8 @@ void PlaneScreens::modelLoaded() {
     setText(xy(), "Text4", f.selectedZ);
     // An open screen must not go on showing the old file's map under the new numbers;
     // a hidden one is painted when it is shown.
-    if (xy().isVisible())
-        xy().redrawForNewModel();
-    if (xz().isVisible())
-        xz().redrawForNewModel(sliceY_);
+    if (xy().isVisible()) xy().redrawForNewModel();
+    if (xz().isVisible()) xz().redrawForNewModel(sliceY_);
 }
 
 void PlaneScreens::showXZ() {
@@ -83,10 +81,8 @@ void PlaneScreens::picked(std::string_view yText, std::string_view zText) {
 }
 
 void PlaneScreens::hideAll() {
-    if (xy_)
-        xy_->hide();
-    if (xz_)
-        xz_->hide();
+    if (xy_) xy_->hide();
+    if (xz_) xz_->hide();
 }
 
 } // namespace kv::results

@@ -17,7 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-
 #include <cmath>
 
 namespace kv::results {
@@ -39,7 +38,9 @@ constexpr double kUnitsPerCm = 40;
 
 // Whole millimetres in a length of cm; the small allowance keeps a pointer
 // exactly on a voxel edge from falling one voxel short through rounding.
-int wholeMillimetres(double cm) { return static_cast<int>(std::floor(cm * 10 + 1e-9)); }
+int wholeMillimetres(double cm) {
+    return static_cast<int>(std::floor(cm * 10 + 1e-9));
+}
 
 std::vector<Control> table() {
     const auto& t = texts::resultsScreenTexts();
@@ -48,16 +49,22 @@ std::vector<Control> table() {
     const Style agdFont{12};
     const Style small{14.25};
     const Style number{14.25, false, false, kSerif};
-    auto label = [](std::string_view name, int x, int y, std::string_view text, std::optional<Colour> fore = {},
-                    Style font = {}) {
-        return Control{.name = name, .kind = Kind::Label, .rect = {x, y}, .text = text, .font = font, .fore = fore};
+    auto label = [](std::string_view name, int x, int y, std::string_view text,
+                    std::optional<Colour> fore = {}, Style font = {}) {
+        return Control{
+            .name = name, .kind = Kind::Label, .rect = {x, y}, .text = text, .font = font, .fore = fore};
     };
     auto box = [&](std::string_view name, Twips r, std::optional<Colour> back = {}, Style font = {}) {
-        return Control{.name = name, .kind = Kind::TextBox, .rect = r, .font = font.pt ? font : number,
-                       .back = back, .align = Align::Centre};
+        return Control{.name = name,
+                       .kind = Kind::TextBox,
+                       .rect = r,
+                       .font = font.pt ? font : number,
+                       .back = back,
+                       .align = Align::Centre};
     };
     auto button = [](std::string_view name, Twips r, std::string_view text) {
-        return Control{.name = name, .kind = Kind::Button, .rect = r, .text = text, .back = colours::buttonYellow};
+        return Control{
+            .name = name, .kind = Kind::Button, .rect = r, .text = text, .back = colours::buttonYellow};
     };
     auto panel = [](std::string_view name, Twips r) {
         return Control{.name = name, .kind = Kind::Label, .rect = r, .back = kCyan, .border = true};
@@ -65,18 +72,36 @@ std::vector<Control> table() {
     const int row = t.fcdRowTop;
     return {
         label("Label1", 480, 120 - t.headingRaise, t.selectFile, colours::blue),
-        {.name = "File1", .kind = Kind::FileList, .rect = {240, 480, 4335, 2655}, .text = "*.vesk", .font = {12}},
+        {.name = "File1",
+         .kind = Kind::FileList,
+         .rect = {240, 480, 4335, 2655},
+         .text = "*.vesk",
+         .font = {12}},
         label("Label2", 360, 3240 - t.headingRaise, t.property, colours::blue),
-        {.name = "Picture2", .kind = Kind::Picture, .rect = {240, 3600, 4335, 7095}, .font = {14.25, false, false, kSerif},
-         .back = kCyan, .border = true},
+        {.name = "Picture2",
+         .kind = Kind::Picture,
+         .rect = {240, 3600, 4335, 7095},
+         .font = {14.25, false, false, kSerif},
+         .back = kCyan,
+         .border = true},
         button("Command6", {480, 10800, 1695, 615}, t.ok),
         button("Command2", {2400, 10800, 1695, 615}, t.clear),
-        {.name = "Line1", .kind = Kind::Line, .rect = {4920, 240, 4920, 11520}, .fore = colours::grey,
+        {.name = "Line1",
+         .kind = Kind::Line,
+         .rect = {4920, 240, 4920, 11520},
+         .fore = colours::grey,
          .lineWidth = 2},
 
-        {.name = "Label33", .kind = Kind::Label, .rect = {7680, 120, 5205, 435}, .text = t.mapTitle,
-         .fore = colours::blue, .align = Align::Centre},
-        {.name = "Picture1", .kind = Kind::Picture, .rect = {6480, 720, 9135, 3735}, .back = colours::mapGrey,
+        {.name = "Label33",
+         .kind = Kind::Label,
+         .rect = {7680, 120, 5205, 435},
+         .text = t.mapTitle,
+         .fore = colours::blue,
+         .align = Align::Centre},
+        {.name = "Picture1",
+         .kind = Kind::Picture,
+         .rect = {6480, 720, 9135, 3735},
+         .back = colours::mapGrey,
          .border = true},
         label("Label7", 6240, 600, t.depthTicks[0]),
         label("Label8", 6240, 1920, t.depthTicks[1]),
@@ -90,7 +115,10 @@ std::vector<Control> table() {
         label("Label26", 15840, 1800, t.chestWall[0]),
         label("Label27", 15840, 2160, t.chestWall[1]),
         label("Label28", 15840, 2520, t.chestWall[2]),
-        {.name = "Picture7", .kind = Kind::Picture, .rect = {17280, 600, 1455, 4095}, .back = kLegendWhite,
+        {.name = "Picture7",
+         .kind = Kind::Picture,
+         .rect = {17280, 600, 1455, 4095},
+         .back = kLegendWhite,
          .border = true},
         label("Label24", 18840, 4320, texts::doseLegendTexts().percent),
 
@@ -102,8 +130,12 @@ std::vector<Control> table() {
         box("Text6", {12240, 5160, 1215, 375}),
         label("Label34", 13560, 5160, t.percent),
 
-        {.name = "Picture5", .kind = Kind::Picture, .rect = {5280, 6240, 4695, 5055}, .font = {12},
-         .back = colours::white, .border = true},
+        {.name = "Picture5",
+         .kind = Kind::Picture,
+         .rect = {5280, 6240, 4695, 5055},
+         .font = {12},
+         .back = colours::white,
+         .border = true},
 
         panel("Label41", {10200, 6240, 3855, 1455}),
         label("Label25", 10440, 6330, t.presentPosition, colours::blue),
@@ -121,7 +153,10 @@ std::vector<Control> table() {
         button("Command1", {10920, 9840, 3135, 615}, t.xzButton),
         button("Command5", {10920, 10680, 3135, 615}, t.xyButton),
         button("Command3", {14640, 10680, 3135, 615}, t.pddButton),
-        {.name = "Command4", .kind = Kind::Button, .rect = {18600, 10680, 615, 615}, .back = colours::buttonYellow,
+        {.name = "Command4",
+         .kind = Kind::Button,
+         .rect = {18600, 10680, 615, 615},
+         .back = colours::buttonYellow,
          .tip = t.backTip},
 
         panel("Label40", {14640, 6240, 4575, 2295}),
@@ -145,21 +180,43 @@ std::vector<Control> table() {
 
         // Additions in free space: the uncertainties the file states, under
         // their values, and the AGD for a measured air kerma above the panels.
-        {.name = "Label61", .kind = Kind::Label, .rect = {16920, 6990, 1335, 225}, .font = note,
-         .align = Align::Centre, .tip = ex.uncertaintyTip},
-        {.name = "Label62", .kind = Kind::Label, .rect = {16920, 8190, 1335, 225}, .font = note,
-         .align = Align::Centre, .tip = ex.uncertaintyTip},
+        {.name = "Label61",
+         .kind = Kind::Label,
+         .rect = {16920, 6990, 1335, 225},
+         .font = note,
+         .align = Align::Centre,
+         .tip = ex.uncertaintyTip},
+        {.name = "Label62",
+         .kind = Kind::Label,
+         .rect = {16920, 8190, 1335, 225},
+         .font = note,
+         .align = Align::Centre,
+         .tip = ex.uncertaintyTip},
         panel("Label55", {14640, 4740, 4575, 1440}),
         label("Label56", 14760, 4860, ex.kaLabel, {}, agdFont),
-        {.name = "Text9", .kind = Kind::TextBox, .rect = {16920, 4830, 1335, 375}, .font = number,
-         .back = colours::white, .align = Align::Centre, .tip = ex.kaTip},
+        {.name = "Text9",
+         .kind = Kind::TextBox,
+         .rect = {16920, 4830, 1335, 375},
+         .font = number,
+         .back = colours::white,
+         .align = Align::Centre,
+         .tip = ex.kaTip},
         label("Label57", 18360, 4860, t.mGy, {}, agdFont),
         label("Label58", 14760, 5340, ex.agdLabel, {}, agdFont),
-        {.name = "Text10", .kind = Kind::TextBox, .rect = {16920, 5310, 1335, 375}, .font = number,
-         .back = kCyan, .align = Align::Centre, .tip = ex.agdTip},
+        {.name = "Text10",
+         .kind = Kind::TextBox,
+         .rect = {16920, 5310, 1335, 375},
+         .font = number,
+         .back = kCyan,
+         .align = Align::Centre,
+         .tip = ex.agdTip},
         label("Label59", 18360, 5340, t.mGy, {}, agdFont),
-        {.name = "Label60", .kind = Kind::Label, .rect = {16920, 5730, 1335, 225}, .font = note,
-         .align = Align::Centre, .tip = ex.uncertaintyTip},
+        {.name = "Label60",
+         .kind = Kind::Label,
+         .rect = {16920, 5730, 1335, 225},
+         .font = note,
+         .align = Align::Centre,
+         .tip = ex.uncertaintyTip},
     };
 }
 
@@ -204,7 +261,8 @@ ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
     rightAlignBefore(label("Label58"), textBox("Text10"));
     placeAfter(label("Label32"), textBox("Text7"));
     placeAfter(label("Label50"), label("Label32"));
-    for (const char* name : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8", "Text10"})
+    for (const char* name :
+         {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8", "Text10"})
         textBox(name)->setReadOnly(true);
     session_.workDir = workDir_.toStdString();
     for (const char* name : {"Text8", "Label48", "Label49"})
@@ -220,8 +278,10 @@ ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
     // over the painted voxels, in this order.
     Canvas* map = picture("Picture1");
     map->setScale(kMapLeft, kMapTop, kMapWidth, kMapHeight);
-    map->addShape(QStringLiteral("Shape1"), ShapeKind::Rectangle, -607, -7, 7, 252, kBand.qt())->setFill(kBand.qt());
-    map->addShape(QStringLiteral("Shape2"), ShapeKind::Rectangle, -607, -7, 612, 7, kBand.qt())->setFill(kBand.qt());
+    map->addShape(QStringLiteral("Shape1"), ShapeKind::Rectangle, -607, -7, 7, 252, kBand.qt())
+        ->setFill(kBand.qt());
+    map->addShape(QStringLiteral("Shape2"), ShapeKind::Rectangle, -607, -7, 612, 7, kBand.qt())
+        ->setFill(kBand.qt());
     map->addLine(QStringLiteral("Line2"), -600, 1, -600, 241, Qt::black);
     int n = 3;
     for (int x = -560; x <= -40; x += 40)
@@ -274,8 +334,7 @@ void ResultsScreen::emptyReadOut() {
 
 void ResultsScreen::preview() {
     const QString name = fileList("File1")->selectedFile();
-    if (name.isEmpty())
-        return;
+    if (name.isEmpty()) return;
     Canvas* box = picture("Picture2");
     box->clear();
     const HeaderPreview p =
@@ -291,11 +350,13 @@ void ResultsScreen::preview() {
 
 void ResultsScreen::load() {
     loadingName_ = fileList("File1")->selectedFile().toStdString();
-    RunLoadResultFile(session_.shown, workDir_.toStdString(), fileList("File1")->selectedFile().toStdString(), *this,
-                      texts::resultsModelTexts());
+    RunLoadResultFile(session_.shown, workDir_.toStdString(), fileList("File1")->selectedFile().toStdString(),
+                      *this, texts::resultsModelTexts());
 }
 
-void ResultsScreen::ShowMessage(std::string_view message) { showMessage(qs(message), MessageIcon::Warning); }
+void ResultsScreen::ShowMessage(std::string_view message) {
+    showMessage(qs(message), MessageIcon::Warning);
+}
 
 void ResultsScreen::ProcessPendingEvents() {
     // Keeps the screens painted; input waits, so no second load can start.
@@ -320,11 +381,12 @@ void ResultsScreen::ShowNumberFields(const DoseFields& f) {
     textBox("Text3")->setText(QString::fromStdString(f.selectedY));
     textBox("Text4")->setText(QString::fromStdString(f.selectedZ));
     form5_->showNumberFields(f);
-    if (planes_)
-        planes_->modelLoaded();
+    if (planes_) planes_->modelLoaded();
 }
 
-void ResultsScreen::EnableResultControls() { setResultControlsEnabled(true); }
+void ResultsScreen::EnableResultControls() {
+    setResultControlsEnabled(true);
+}
 
 void ResultsScreen::DrawYZPlane() {
     PaintYZPlane(*picture("Picture1"), session_.shown);
@@ -334,7 +396,9 @@ void ResultsScreen::DrawYZPlane() {
     line("Line51")->show();
 }
 
-void ResultsScreen::DrawDepthDoseGraph() { form5_->DrawDepthDoseGraph(); }
+void ResultsScreen::DrawDepthDoseGraph() {
+    form5_->DrawDepthDoseGraph();
+}
 
 void ResultsScreen::readOut(double x, double y) {
     const DoseModel& m = session_.shown;
@@ -342,7 +406,7 @@ void ResultsScreen::readOut(double x, double y) {
         emptyReadOut();
         return;
     }
-    const double cmY = -x / kUnitsPerCm + 0.0;  // + 0.0: no "-0.0" at the chest wall
+    const double cmY = -x / kUnitsPerCm + 0.0; // + 0.0: no "-0.0" at the chest wall
     const double cmZ = y / kUnitsPerCm + 0.0;
     const int iy = wholeMillimetres(cmY) + 1;
     const int iz = wholeMillimetres(cmZ) + 1;
@@ -378,8 +442,7 @@ void ResultsScreen::pick(double x, double y) {
     const std::string zText = format(cmZ, "#0.0");
     textBox("Text3")->setText(QString::fromStdString(yText));
     textBox("Text4")->setText(QString::fromStdString(zText));
-    if (planes_)
-        planes_->picked(yText, zText);
+    if (planes_) planes_->picked(yText, zText);
 }
 
 void ResultsScreen::reset() {
@@ -402,14 +465,12 @@ void ResultsScreen::reset() {
     textBox("Text10")->clear();
     previewLines_.clear();
     form5_->hide();
-    if (planes_)
-        planes_->hideAll();
+    if (planes_) planes_->hideAll();
 }
 
 void ResultsScreen::clear() {
     reset();
-    if (hideMethodScreen)
-        hideMethodScreen();
+    if (hideMethodScreen) hideMethodScreen();
 }
 
 void ResultsScreen::openFromMenu() {
@@ -419,21 +480,17 @@ void ResultsScreen::openFromMenu() {
 
 void ResultsScreen::back() {
     form5_->hide();
-    if (planes_)
-        planes_->hideAll();
-    if (hideAirKermaScreen)
-        hideAirKermaScreen();
+    if (planes_) planes_->hideAll();
+    if (hideAirKermaScreen) hideAirKermaScreen();
     hide();
 }
 
 void ResultsScreen::showXZ() {
-    if (planes_)
-        planes_->showXZ();
+    if (planes_) planes_->showXZ();
 }
 
 void ResultsScreen::showXY() {
-    if (planes_)
-        planes_->showXY(textBox("Text1")->text().toStdString());
+    if (planes_) planes_->showXY(textBox("Text1")->text().toStdString());
 }
 
 void ResultsScreen::pointPreviewLine(double y) {
@@ -446,23 +503,22 @@ void ResultsScreen::pointPreviewLine(double y) {
     box->setToolTip(tip.isEmpty() ? qs(texts::resultsExtrasTexts().previewTip) : tip);
 }
 
-void ResultsScreen::airKermaEntered() { showAgd(true); }
+void ResultsScreen::airKermaEntered() {
+    showAgd(true);
+}
 
 bool ResultsScreen::showAgd(bool complain) {
     QLineEdit* agd = textBox("Text10");
     agd->clear();
     label("Label60")->clear();
     const std::string typed = textBox("Text9")->text().trimmed().toStdString();
-    if (typed.empty())
-        return true;
+    if (typed.empty()) return true;
     double ka = 0;
     if (!parseNumberStrict(typed, ka) || !std::isfinite(ka) || ka < 0) {
-        if (complain)
-            showMessage(qs(texts::resultsExtrasTexts().kaRefused), MessageIcon::Warning);
+        if (complain) showMessage(qs(texts::resultsExtrasTexts().kaRefused), MessageIcon::Warning);
         return false;
     }
-    if (!session_.loaded)
-        return true;
+    if (!session_.loaded) return true;
     const AgdEstimate e = estimateAgd(ka, session_.shown.SagdValue, session_.uncertainty);
     agd->setText(QString::fromStdString(format(e.agd, "0.000")));
     label("Label60")->setText(qs(plusMinusPercent(e.relativeSigma)));

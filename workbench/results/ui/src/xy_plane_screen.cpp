@@ -1,17 +1,15 @@
 #include "kv/results/xy_plane_screen.h"
 
-#include "plane_map.h"
-
 #include "kv/results/dose_colour.h"
 #include "kv/results/dose_tables.h"
 #include "kv/results/picture_export.h"
 #include "kv/texts/results_screen.h"
 #include "kv/texts/xy_plane.h"
+#include "plane_map.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
-
 #include <vector>
 
 namespace kv::results {
@@ -24,7 +22,7 @@ using gui::Kind;
 namespace colours = gui::colours;
 
 constexpr double kHeadingPt = 15.75;
-constexpr int kMapBottom = 607;  // the grid's vertical lines and the axis end here
+constexpr int kMapBottom = 607; // the grid's vertical lines and the axis end here
 constexpr planes::ReadOut kReadOut{"Text2", "Text3"};
 
 std::vector<Control> form6Controls() {
@@ -33,17 +31,45 @@ std::vector<Control> form6Controls() {
     const gui::Style heading{t.headingPt, false, false, t.headingFamily};
     const gui::Style big{kHeadingPt};
     std::vector<Control> rows{
-        {.name = "Label53", .kind = Kind::Label, .rect = {2640, 360, 5040, 405}, .text = t.title,
-         .font = {18, false, false, t.titleFamily}, .fore = colours::blue, .align = Align::Centre},
-        {.name = "Label25", .kind = Kind::Label, .rect = {1560, 960, 1650, 345}, .text = t.primary, .font = heading,
-         .fore = colours::blue, .align = Align::Centre},
-        {.name = "Label27", .kind = Kind::Label, .rect = {1800, 960, 1320, 345}, .text = t.total, .font = heading,
-         .fore = colours::blue, .align = Align::Centre},
-        {.name = "Label34", .kind = Kind::Label, .rect = {4320, 960, 1890, 345}, .text = t.chestWall, .font = heading,
-         .fore = colours::black, .align = Align::Centre},
-        {.name = "Label26", .kind = Kind::Label, .rect = {7245, 960, 1800, 345}, .text = t.scatter, .font = heading,
-         .fore = colours::blue, .align = Align::Centre},
-        {.name = "Picture3", .kind = Kind::Picture, .rect = {720, 1320, 9135, 9135}, .back = colours::mapGrey,
+        {.name = "Label53",
+         .kind = Kind::Label,
+         .rect = {2640, 360, 5040, 405},
+         .text = t.title,
+         .font = {18, false, false, t.titleFamily},
+         .fore = colours::blue,
+         .align = Align::Centre},
+        {.name = "Label25",
+         .kind = Kind::Label,
+         .rect = {1560, 960, 1650, 345},
+         .text = t.primary,
+         .font = heading,
+         .fore = colours::blue,
+         .align = Align::Centre},
+        {.name = "Label27",
+         .kind = Kind::Label,
+         .rect = {1800, 960, 1320, 345},
+         .text = t.total,
+         .font = heading,
+         .fore = colours::blue,
+         .align = Align::Centre},
+        {.name = "Label34",
+         .kind = Kind::Label,
+         .rect = {4320, 960, 1890, 345},
+         .text = t.chestWall,
+         .font = heading,
+         .fore = colours::black,
+         .align = Align::Centre},
+        {.name = "Label26",
+         .kind = Kind::Label,
+         .rect = {7245, 960, 1800, 345},
+         .text = t.scatter,
+         .font = heading,
+         .fore = colours::blue,
+         .align = Align::Centre},
+        {.name = "Picture3",
+         .kind = Kind::Picture,
+         .rect = {720, 1320, 9135, 9135},
+         .back = colours::mapGrey,
          .border = true},
         // Scales of the map.
         {.name = "Label42", .kind = Kind::Label, .rect = {480, 1320}, .text = t.yScale[0], .font = big},
@@ -57,34 +83,75 @@ std::vector<Control> form6Controls() {
         {.name = "Label5", .kind = Kind::Label, .rect = {5160, 10560}, .text = t.xScale[2], .font = big},
         {.name = "Label29", .kind = Kind::Label, .rect = {8040, 10560}, .text = t.xScale[3], .font = big},
         // Display form.
-        {.name = "Frame1", .kind = Kind::Frame, .rect = {10680, 480, 5295, 1575}, .text = t.displayForm, .font = big,
+        {.name = "Frame1",
+         .kind = Kind::Frame,
+         .rect = {10680, 480, 5295, 1575},
+         .text = t.displayForm,
+         .font = big,
          .fore = colours::blue},
-        {.name = "Option1", .kind = Kind::Option, .rect = {240, 480, 4815, 315}, .text = t.separate,
-         .font = {t.optionPt}, .parent = "Frame1"},
-        {.name = "Option2", .kind = Kind::Option, .rect = {240, 960, 4215, 315}, .text = t.totalOption,
-         .font = {t.optionPt}, .parent = "Frame1"},
+        {.name = "Option1",
+         .kind = Kind::Option,
+         .rect = {240, 480, 4815, 315},
+         .text = t.separate,
+         .font = {t.optionPt},
+         .parent = "Frame1"},
+        {.name = "Option2",
+         .kind = Kind::Option,
+         .rect = {240, 960, 4215, 315},
+         .text = t.totalOption,
+         .font = {t.optionPt},
+         .parent = "Frame1"},
         // Legend.
-        {.name = "Picture7", .kind = Kind::Picture, .rect = {10080, 4800, 1455, 4095}, .back = colours::white,
+        {.name = "Picture7",
+         .kind = Kind::Picture,
+         .rect = {10080, 4800, 1455, 4095},
+         .back = colours::white,
          .border = true},
-        {.name = "Label24", .kind = Kind::Label, .rect = {11040, 9120}, .text = texts::doseLegendTexts().percent,
+        {.name = "Label24",
+         .kind = Kind::Label,
+         .rect = {11040, 9120},
+         .text = texts::doseLegendTexts().percent,
          .font = big},
         // What the 100 % dose is.
-        {.name = "Label40", .kind = Kind::Label, .rect = {11880, 6840, 4695, 3015}, .back = colours::buttonCyan,
+        {.name = "Label40",
+         .kind = Kind::Label,
+         .rect = {11880, 6840, 4695, 3015},
+         .back = colours::buttonCyan,
          .border = true},
         {.name = "Picture8", .kind = Kind::Picture, .rect = {11640, 6360, 480, 480}},
-        {.name = "Label30", .kind = Kind::Label, .rect = {12360, 7200}, .text = p.hundredDose, .font = heading},
+        {.name = "Label30",
+         .kind = Kind::Label,
+         .rect = {12360, 7200},
+         .text = p.hundredDose,
+         .font = heading},
         {.name = "Label36", .kind = Kind::Label, .rect = {12480, 7680}, .text = p.equals, .font = big},
-        {.name = "Text1", .kind = Kind::TextBox, .rect = {12840, 7680, 1335, 375}, .font = big,
-         .back = colours::white, .align = Align::Centre},
+        {.name = "Text1",
+         .kind = Kind::TextBox,
+         .rect = {12840, 7680, 1335, 375},
+         .font = big,
+         .back = colours::white,
+         .align = Align::Centre},
         {.name = "Label31", .kind = Kind::Label, .rect = {14280, 7680}, .text = p.mGy, .font = big},
-        {.name = "Text8", .kind = Kind::TextBox, .rect = {t.fcdLeft, t.fcdTop, 1095, 375}, .font = big,
-         .back = colours::buttonCyan, .align = Align::Centre},
-        {.name = "Command4", .kind = Kind::Button, .rect = {13920, 10440, 1335, 615}, .text = p.close, .font = big,
+        {.name = "Text8",
+         .kind = Kind::TextBox,
+         .rect = {t.fcdLeft, t.fcdTop, 1095, 375},
+         .font = big,
+         .back = colours::buttonCyan,
+         .align = Align::Centre},
+        {.name = "Command4",
+         .kind = Kind::Button,
+         .rect = {13920, 10440, 1335, 615},
+         .text = p.close,
+         .font = big,
          .back = colours::buttonYellow},
     };
     // Read-out of the voxel under the pointer.
-    planes::appendReadOutPanel(rows, {.left = 11880, .top = 2640, .headingTop = 360, .componentsInset = 570,
-                                      .componentsWidth = 3210, .cmName = "Label55"});
+    planes::appendReadOutPanel(rows, {.left = 11880,
+                                      .top = 2640,
+                                      .headingTop = 360,
+                                      .componentsInset = 570,
+                                      .componentsWidth = 3210,
+                                      .cmName = "Label55"});
     for (const texts::PlacedText& n : t.note)
         rows.push_back({.name = n.name, .kind = Kind::Label, .rect = {n.left, n.top}, .text = n.text});
     return rows;
@@ -93,18 +160,23 @@ std::vector<Control> form6Controls() {
 } // namespace
 
 XYPlaneScreen::XYPlaneScreen(const ResultsSession& session)
-    : Form({.name = "Form6", .caption = texts::xyPlaneTexts().caption, .width = 16980, .height = 11790,
+    : Form({.name = "Form6",
+            .caption = texts::xyPlaneTexts().caption,
+            .width = 16980,
+            .height = 11790,
             .font = {14.25}},
            form6Controls()),
       session_(session) {
     gui::Canvas* map = picture("Picture3");
     map->setScale(planes::kMapLeft, planes::kMapTop, planes::kMapWidth, planes::kMapWidth);
-    planes::addFixedDrawing(*map, {.lastHorizontal = 560, .verticalTop = 0, .bottom = kMapBottom, .axisWidth = 2});
+    planes::addFixedDrawing(*map,
+                            {.lastHorizontal = 560, .verticalTop = 0, .bottom = kMapBottom, .axisWidth = 2});
     map->addShape(QStringLiteral("Shape1"), gui::ShapeKind::Circle, -4, 238, 8, 8, Qt::black);
     planes::addCrossHair(*map, "Line46", true, kMapBottom);
     planes::addCrossHair(*map, "Line50", false, kMapBottom);
     planes::addCrossHair(*map, "Line49", false, kMapBottom);
-    connect(map, &gui::Canvas::mouseMoved, this, [this](double x, double y, Qt::MouseButtons) { pointerMoved(x, y); });
+    connect(map, &gui::Canvas::mouseMoved, this,
+            [this](double x, double y, Qt::MouseButtons) { pointerMoved(x, y); });
 
     planes::drawIcon(*picture("Picture8"));
     AddDoseLegendLabels(*picture("Picture7"));
@@ -116,8 +188,9 @@ XYPlaneScreen::XYPlaneScreen(const ResultsSession& session)
     connect(option("Option1"), &QRadioButton::clicked, this, [this] { chooseSeparate(); });
     connect(option("Option2"), &QRadioButton::clicked, this, [this] { chooseTotal(); });
     onClick("Command4", [this] { hide(); });
-    new PictureExport(*map, session_, QStringLiteral("xy-plane"),
-                      [this] { return voxelRows(session_.shown, VoxelSet::xyPlane(session_.shown.SelectedZIndex)); });
+    new PictureExport(*map, session_, QStringLiteral("xy-plane"), [this] {
+        return voxelRows(session_.shown, VoxelSet::xyPlane(session_.shown.SelectedZIndex));
+    });
 }
 
 void XYPlaneScreen::DrawXYPlaneSeparate() {
@@ -169,8 +242,7 @@ void XYPlaneScreen::pointerMoved(double x, double y) {
     line("Line50")->setX(x);
     line("Line46")->show();
     // In the total display the mirror line keeps whatever it showed.
-    if (option("Option1")->isChecked())
-        line("Line49")->show();
+    if (option("Option1")->isChecked()) line("Line49")->show();
     line("Line50")->show();
     planes::showReadOut(*this, kReadOut, slice, *voxel, x, y);
 }

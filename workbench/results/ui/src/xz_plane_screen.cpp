@@ -1,15 +1,13 @@
 #include "kv/results/xz_plane_screen.h"
 
-#include "plane_map.h"
-
 #include "kv/results/dose_colour.h"
 #include "kv/results/dose_tables.h"
 #include "kv/results/picture_export.h"
 #include "kv/texts/results_screen.h"
 #include "kv/texts/xz_plane.h"
+#include "plane_map.h"
 
 #include <QLineEdit>
-
 #include <vector>
 
 namespace kv::results {
@@ -34,18 +32,44 @@ std::vector<Control> form7Controls() {
     const int drop = t.panelDrop;
     const int legend = t.legendDrop;
     std::vector<Control> rows{
-        {.name = "Label34", .kind = Kind::Label, .rect = {2880, 120, 5010, 405}, .text = t.title,
-         .font = {18, false, false, t.titleFamily}, .fore = colours::blue, .align = Align::Centre},
-        {.name = "Label3", .kind = Kind::Label, .rect = {2400, 720, 1635, 345}, .text = t.primary, .font = big,
-         .fore = colours::blue, .align = Align::Centre},
-        {.name = "Label4", .kind = Kind::Label, .rect = {6480, 720, 1785, 345}, .text = t.scatter, .font = big,
-         .fore = colours::blue, .align = Align::Centre},
-        {.name = "Picture3", .kind = Kind::Picture, .rect = {960, 1080, 9135, 3735}, .back = colours::mapGrey,
+        {.name = "Label34",
+         .kind = Kind::Label,
+         .rect = {2880, 120, 5010, 405},
+         .text = t.title,
+         .font = {18, false, false, t.titleFamily},
+         .fore = colours::blue,
+         .align = Align::Centre},
+        {.name = "Label3",
+         .kind = Kind::Label,
+         .rect = {2400, 720, 1635, 345},
+         .text = t.primary,
+         .font = big,
+         .fore = colours::blue,
+         .align = Align::Centre},
+        {.name = "Label4",
+         .kind = Kind::Label,
+         .rect = {6480, 720, 1785, 345},
+         .text = t.scatter,
+         .font = big,
+         .fore = colours::blue,
+         .align = Align::Centre},
+        {.name = "Picture3",
+         .kind = Kind::Picture,
+         .rect = {960, 1080, 9135, 3735},
+         .back = colours::mapGrey,
          .border = true},
         // Wider than drawn (3600, 3825) about the same centre: the caption needs it.
-        {.name = "Label5", .kind = Kind::Label, .rect = {3105, 4920, 4815, 345}, .text = t.both, .font = big,
-         .fore = colours::blue, .align = Align::Centre},
-        {.name = "Picture4", .kind = Kind::Picture, .rect = {960, 5400, 9135, 3735}, .back = colours::mapGrey,
+        {.name = "Label5",
+         .kind = Kind::Label,
+         .rect = {3105, 4920, 4815, 345},
+         .text = t.both,
+         .font = big,
+         .fore = colours::blue,
+         .align = Align::Centre},
+        {.name = "Picture4",
+         .kind = Kind::Picture,
+         .rect = {960, 5400, 9135, 3735},
+         .back = colours::mapGrey,
          .border = true},
         // Depth scales of both maps and the X scale under the lower one.
         {.name = "Label42", .kind = Kind::Label, .rect = {720, 1140}, .text = t.depthScale[0], .font = big},
@@ -65,27 +89,56 @@ std::vector<Control> form7Controls() {
         {.name = "Label1", .kind = Kind::Label, .rect = {5400, 9240}, .text = t.xScale[2], .font = big},
         {.name = "Label2", .kind = Kind::Label, .rect = {8400, 9240}, .text = t.xScale[3], .font = big},
         // Legend.
-        {.name = "Picture7", .kind = Kind::Picture, .rect = {10440, 3120 + legend, 1455, 4095},
-         .back = colours::white, .border = true},
-        {.name = "Label24", .kind = Kind::Label, .rect = {11280, 7440 + legend},
-         .text = texts::doseLegendTexts().percent, .font = big},
+        {.name = "Picture7",
+         .kind = Kind::Picture,
+         .rect = {10440, 3120 + legend, 1455, 4095},
+         .back = colours::white,
+         .border = true},
+        {.name = "Label24",
+         .kind = Kind::Label,
+         .rect = {11280, 7440 + legend},
+         .text = texts::doseLegendTexts().percent,
+         .font = big},
         // What the 100 % dose is.
         {.name = "Picture8", .kind = Kind::Picture, .rect = {12120, 3840 + drop, 480, 480}},
-        {.name = "Label40", .kind = Kind::Label, .rect = {12360, 4320 + drop, 4695, 3135},
-         .back = colours::buttonCyan, .border = true},
-        {.name = "Label30", .kind = Kind::Label, .rect = {12960, 4560 + drop}, .text = p.hundredDose, .font = big},
+        {.name = "Label40",
+         .kind = Kind::Label,
+         .rect = {12360, 4320 + drop, 4695, 3135},
+         .back = colours::buttonCyan,
+         .border = true},
+        {.name = "Label30",
+         .kind = Kind::Label,
+         .rect = {12960, 4560 + drop},
+         .text = p.hundredDose,
+         .font = big},
         {.name = "Label36", .kind = Kind::Label, .rect = {13080, 5160 + drop}, .text = p.equals, .font = big},
-        {.name = "Text1", .kind = Kind::TextBox, .rect = {13440, 5040 + drop, 1335, 375}, .font = big,
-         .back = colours::white, .align = Align::Centre},
+        {.name = "Text1",
+         .kind = Kind::TextBox,
+         .rect = {13440, 5040 + drop, 1335, 375},
+         .font = big,
+         .back = colours::white,
+         .align = Align::Centre},
         {.name = "Label31", .kind = Kind::Label, .rect = {14880, 5040 + drop}, .text = p.mGy, .font = big},
-        {.name = "Text8", .kind = Kind::TextBox, .rect = {t.fcdLeft, t.fcdTop, 1095, 375}, .font = big,
-         .back = colours::buttonCyan, .align = Align::Centre},
-        {.name = "Command1", .kind = Kind::Button, .rect = {14400, 7800 + drop, 1335, 615}, .text = p.close,
-         .font = big, .back = colours::buttonYellow},
+        {.name = "Text8",
+         .kind = Kind::TextBox,
+         .rect = {t.fcdLeft, t.fcdTop, 1095, 375},
+         .font = big,
+         .back = colours::buttonCyan,
+         .align = Align::Centre},
+        {.name = "Command1",
+         .kind = Kind::Button,
+         .rect = {14400, 7800 + drop, 1335, 615},
+         .text = p.close,
+         .font = big,
+         .back = colours::buttonYellow},
     };
     // Read-out of the voxel under the pointer.
-    planes::appendReadOutPanel(rows, {.left = 12360, .top = 720 + drop, .headingTop = 240, .componentsInset = 600,
-                                      .componentsWidth = 3225, .cmName = "Label53"});
+    planes::appendReadOutPanel(rows, {.left = 12360,
+                                      .top = 720 + drop,
+                                      .headingTop = 240,
+                                      .componentsInset = 600,
+                                      .componentsWidth = 3225,
+                                      .cmName = "Label53"});
     for (const texts::PlacedText& n : t.note)
         rows.push_back({.name = n.name, .kind = Kind::Label, .rect = {n.left, n.top}, .text = n.text});
     return rows;
@@ -94,7 +147,10 @@ std::vector<Control> form7Controls() {
 } // namespace
 
 XZPlaneScreen::XZPlaneScreen(const ResultsSession& session)
-    : Form({.name = "Form7", .caption = texts::xzPlaneTexts().caption, .width = 17370, .height = 9975,
+    : Form({.name = "Form7",
+            .caption = texts::xzPlaneTexts().caption,
+            .width = 17370,
+            .height = 9975,
             .font = {14.25}},
            form7Controls()),
       session_(session) {
@@ -102,7 +158,9 @@ XZPlaneScreen::XZPlaneScreen(const ResultsSession& session)
     gui::Canvas* lower = picture("Picture4");
     for (gui::Canvas* map : {upper, lower}) {
         map->setScale(planes::kMapLeft, planes::kMapTop, planes::kMapWidth, kMapHeight);
-        planes::addFixedDrawing(*map, {.lastHorizontal = 200, .verticalTop = 1, .bottom = kMapBottom,
+        planes::addFixedDrawing(*map, {.lastHorizontal = 200,
+                                       .verticalTop = 1,
+                                       .bottom = kMapBottom,
                                        .axisWidth = map == upper ? 2 : 1});
         connect(map, &gui::Canvas::mouseMoved, this,
                 [this](double x, double y, Qt::MouseButtons) { pointerMoved(x, y); });
@@ -120,8 +178,9 @@ XZPlaneScreen::XZPlaneScreen(const ResultsSession& session)
     planes::makeBoxesReadOnly(*this);
     onClick("Command1", [this] { hide(); });
     for (gui::Canvas* map : {upper, lower})
-        new PictureExport(*map, session_, QStringLiteral("xz-plane"),
-                          [this] { return voxelRows(session_.shown, VoxelSet::xzPlane(session_.shown.SelectedYIndex)); });
+        new PictureExport(*map, session_, QStringLiteral("xz-plane"), [this] {
+            return voxelRows(session_.shown, VoxelSet::xzPlane(session_.shown.SelectedYIndex));
+        });
 }
 
 void XZPlaneScreen::DrawXZPlaneSeparate(std::string_view sliceY) {

@@ -28,7 +28,9 @@ using kv::gui::Form;
 
 namespace {
 
-bool japanese() { return kv::texts::edition() == kv::texts::Edition::Japanese; }
+bool japanese() {
+    return kv::texts::edition() == kv::texts::Edition::Japanese;
+}
 
 // The pointer over a map at (x, y) in its units, as the window system reports
 // it: on a whole pixel.
@@ -38,14 +40,22 @@ void moveOver(Canvas* map, double x, double y) {
     QApplication::sendEvent(map, &e);
 }
 
-QString text(const Form& f, const char* box) { return f.textBox(box)->text(); }
-bool shown(const Form& f, const char* lineName) { return f.line(lineName)->isVisible(); }
+QString text(const Form& f, const char* box) {
+    return f.textBox(box)->text();
+}
+bool shown(const Form& f, const char* lineName) {
+    return f.line(lineName)->isVisible();
+}
 
 // Percent doses with a distinct value per voxel of the two planes shown,
 // layer 5 and row 80 of a 75 x 150 x 40 grid: primary 10 + ix/2, scatter a
 // quarter of the map row (iy in the layer, iz in the row), total their sum.
-double primaryAt(int ix) { return 10 + 0.5 * ix; }
-double scatterAt(int row) { return 0.25 * row; }
+double primaryAt(int ix) {
+    return 10 + 0.5 * ix;
+}
+double scatterAt(int row) {
+    return 0.25 * row;
+}
 void fillReadOutModel(DoseModel& m) {
     m.GridCountX = 75;
     m.GridCountY = 150;
@@ -64,7 +74,9 @@ void fillReadOutModel(DoseModel& m) {
 
 // A level per percent value, far enough apart that neighbours differ.
 constexpr double kLevel[] = {95, 85, 75, 65, 55, 45, 35, 25, 15, 7, 2};
-QColor level(int k) { return DoseLevelColourAt(k); }
+QColor level(int k) {
+    return DoseLevelColourAt(k);
+}
 const QColor kBackground(224, 224, 224);
 
 // Three columns and three rows of one plane whose cells each get their own
@@ -86,9 +98,15 @@ void fillPixelModel(DoseModel& m, bool layer) {
         }
 }
 // The level index of what a cell holds, as filled above.
-int primaryLevel(int i) { return i - 1; }
-int scatterLevel(int i) { return i + 2; }
-int totalLevel(int i, int r) { return r == 3 ? 10 : i + 5; }
+int primaryLevel(int i) {
+    return i - 1;
+}
+int scatterLevel(int i) {
+    return i + 2;
+}
+int totalLevel(int i, int r) {
+    return r == 3 ? 10 : i + 5;
+}
 
 struct Pixel {
     double x, y;
@@ -102,7 +120,7 @@ Q_DECLARE_METATYPE(std::vector<Pixel>)
 class PlaneScreensTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase() { kv::gui::setUpApplication(QStringLiteral("Kelvane-Vesk")); }
 
     void layout() {
@@ -112,8 +130,9 @@ private slots:
         QCOMPARE(xy.objectName(), QStringLiteral("Form6"));
         QCOMPARE(xy.size(), QSize(1132, 786));
         QCOMPARE(xy.picture("Picture3")->geometry(), QRect(48, 88, 609, 609));
-        QCOMPARE(xy.picture("Picture3")->innerRect().size(), QSize(605, 605));  // one unit a pixel
-        QCOMPARE(xy.button("Command4")->text(), japanese() ? QStringLiteral("閉じる") : QStringLiteral("Close"));
+        QCOMPARE(xy.picture("Picture3")->innerRect().size(), QSize(605, 605)); // one unit a pixel
+        QCOMPARE(xy.button("Command4")->text(),
+                 japanese() ? QStringLiteral("閉じる") : QStringLiteral("Close"));
         QCOMPARE(xy.windowTitle(), QStringLiteral(" Dose distribution on the X-Y plane"));
         QVERIFY(xy.option("Option1")->isChecked());
         QVERIFY(xy.label("Label27")->isHidden());
@@ -140,27 +159,39 @@ private slots:
     void readOutEdges_data() {
         QTest::addColumn<bool>("xzScreen");
         QTest::addColumn<QPointF>("pointer");
-        QTest::addColumn<int>("ix");   // 0: off the map
+        QTest::addColumn<int>("ix"); // 0: off the map
         QTest::addColumn<int>("row");
         QTest::addColumn<QString>("xText");
         QTest::addColumn<QString>("rowText");
         for (bool xz : {false, true}) {
             const char* s = xz ? "X-Z " : "X-Y ";
             const auto name = [s](const char* n) { return QByteArray(s) + n; };
-            QTest::newRow(name("X = 300, outer edge")) << xz << QPointF(300, 20) << 0 << 0 << "" << "";
-            QTest::newRow(name("X = -300, outer edge")) << xz << QPointF(-300, 20) << 0 << 0 << "" << "";
-            QTest::newRow(name("X = 299, last column")) << xz << QPointF(299, 20) << 75 << 6 << "7.5" << "0.5";
-            QTest::newRow(name("X = -10 reads ix 3")) << xz << QPointF(-10, 20) << 3 << 6 << "0.3" << "0.5";
-            QTest::newRow(name("X = 10 reads ix 3")) << xz << QPointF(10, 20) << 3 << 6 << "0.3" << "0.5";
-            QTest::newRow(name("on the axis")) << xz << QPointF(0, 0) << 1 << 1 << "0.0" << "0.0";
-            QTest::newRow(name("on a cell edge")) << xz << QPointF(-8, 4) << 3 << 2 << "0.2" << "0.1";
-            QTest::newRow(name("above the top")) << xz << QPointF(10, -1) << 0 << 0 << "" << "";
+            QTest::newRow(name("X = 300, outer edge")) << xz << QPointF(300, 20) << 0 << 0 << ""
+                                                       << "";
+            QTest::newRow(name("X = -300, outer edge")) << xz << QPointF(-300, 20) << 0 << 0 << ""
+                                                        << "";
+            QTest::newRow(name("X = 299, last column")) << xz << QPointF(299, 20) << 75 << 6 << "7.5"
+                                                        << "0.5";
+            QTest::newRow(name("X = -10 reads ix 3")) << xz << QPointF(-10, 20) << 3 << 6 << "0.3"
+                                                      << "0.5";
+            QTest::newRow(name("X = 10 reads ix 3")) << xz << QPointF(10, 20) << 3 << 6 << "0.3"
+                                                     << "0.5";
+            QTest::newRow(name("on the axis")) << xz << QPointF(0, 0) << 1 << 1 << "0.0"
+                                               << "0.0";
+            QTest::newRow(name("on a cell edge")) << xz << QPointF(-8, 4) << 3 << 2 << "0.2"
+                                                  << "0.1";
+            QTest::newRow(name("above the top")) << xz << QPointF(10, -1) << 0 << 0 << ""
+                                                 << "";
         }
         // 40 layers: Y = 170 lies on the X-Z picture but below the phantom.
-        QTest::newRow("X-Z Y = 170 below 40 layers") << true << QPointF(10, 170) << 0 << 0 << "" << "";
-        QTest::newRow("X-Z Y = 159 last layer") << true << QPointF(10, 159) << 3 << 40 << "0.3" << "4.0";
-        QTest::newRow("X-Y Y = 170 row 43") << false << QPointF(10, 170) << 3 << 43 << "0.3" << "4.3";
-        QTest::newRow("X-Y Y = 600 below 150 rows") << false << QPointF(10, 600) << 0 << 0 << "" << "";
+        QTest::newRow("X-Z Y = 170 below 40 layers") << true << QPointF(10, 170) << 0 << 0 << ""
+                                                     << "";
+        QTest::newRow("X-Z Y = 159 last layer") << true << QPointF(10, 159) << 3 << 40 << "0.3"
+                                                << "4.0";
+        QTest::newRow("X-Y Y = 170 row 43") << false << QPointF(10, 170) << 3 << 43 << "0.3"
+                                            << "4.3";
+        QTest::newRow("X-Y Y = 600 below 150 rows") << false << QPointF(10, 600) << 0 << 0 << ""
+                                                    << "";
     }
     void readOutEdges() {
         QFETCH(bool, xzScreen);
@@ -184,7 +215,7 @@ private slots:
         moveOver(f.picture("Picture3"), pointer.x(), pointer.y());
         QCOMPARE(text(f, "Text2"), xText);
         QCOMPARE(text(f, rowBox), rowText);
-        QCOMPARE(text(f, fixedBox), QStringLiteral("8.0"));  // the plane's own coordinate stays
+        QCOMPARE(text(f, fixedBox), QStringLiteral("8.0")); // the plane's own coordinate stays
         const auto dose = [](double v) { return QString::fromStdString(kv::format(v, " ##0.00")); };
         QCOMPARE(text(f, "Text5"), ix ? dose(primaryAt(ix)) : QString());
         QCOMPARE(text(f, "Text6"), ix ? dose(scatterAt(row)) : QString());
@@ -242,8 +273,8 @@ private slots:
         fillReadOutModel(session.shown);
         XZPlaneScreen xz(session);
         moveOver(xz.picture("Picture3"), -30, 50);
-        const QStringList upperRead{text(xz, "Text2"), text(xz, "Text4"), text(xz, "Text5"), text(xz, "Text6"),
-                                    text(xz, "Text7")};
+        const QStringList upperRead{text(xz, "Text2"), text(xz, "Text4"), text(xz, "Text5"),
+                                    text(xz, "Text6"), text(xz, "Text7")};
         moveOver(xz.picture("Picture4"), 200, 10);
         moveOver(xz.picture("Picture4"), -30, 50);
         for (const char* l : {"Line46", "Line47", "Line48", "Line49", "Line50"})
@@ -252,10 +283,10 @@ private slots:
         QCOMPARE(xz.line("Line47")->y1(), 50.0);
         QCOMPARE(xz.line("Line50")->x1(), -30.0);
         QCOMPARE(xz.line("Line48")->x1(), -30.0);
-        QCOMPARE(xz.line("Line49")->x1(), 29.0);  // the mirror line lives in the upper map only
+        QCOMPARE(xz.line("Line49")->x1(), 29.0); // the mirror line lives in the upper map only
         QCOMPARE(xz.line("Line49")->parent(), xz.picture("Picture3"));
-        const QStringList lowerRead{text(xz, "Text2"), text(xz, "Text4"), text(xz, "Text5"), text(xz, "Text6"),
-                                    text(xz, "Text7")};
+        const QStringList lowerRead{text(xz, "Text2"), text(xz, "Text4"), text(xz, "Text5"),
+                                    text(xz, "Text6"), text(xz, "Text7")};
         QCOMPARE(lowerRead, upperRead);
         moveOver(xz.picture("Picture4"), -30, 170);
         for (const char* l : {"Line46", "Line47", "Line48", "Line49", "Line50"})
@@ -264,61 +295,68 @@ private slots:
 
     // Colours of chosen map units after painting; see fillPixelModel.
     void paintedCells_data() {
-        QTest::addColumn<int>("display");  // 0 X-Y separate, 1 X-Y total, 2 X-Z upper, 3 X-Z lower
+        QTest::addColumn<int>("display"); // 0 X-Y separate, 1 X-Y total, 2 X-Z upper, 3 X-Z lower
         QTest::addColumn<std::vector<Pixel>>("pixels");
-        QTest::newRow("X-Y separate") << 0 << std::vector<Pixel>{
-            {-1, 0, level(primaryLevel(1))},      // left half: primary, from x -1 ..
-            {-4, 2, level(primaryLevel(1))},      // .. to -4
-            {-5, 2, level(primaryLevel(2))},
-            {-12, 12, level(primaryLevel(3))},
-            {1, 2, level(scatterLevel(1))},       // right half: scatter, x 1 .. 4
-            {4, 2, level(scatterLevel(1))},
-            {5, 2, level(scatterLevel(2))},
-            {12, 12, level(scatterLevel(3))},
-            {0, 2, kBackground},                  // nothing on the axis
-            {13, 2, kBackground},                 // nor past the outermost column
-            {-13, 2, kBackground},
-            {2, 13, kBackground},                 // nor below the last row
-            {13, 13, kBackground}};
-        QTest::newRow("X-Y total") << 1 << std::vector<Pixel>{
-            {-1, 2, level(totalLevel(1, 1))},
-            {-4, 2, level(totalLevel(1, 1))},
-            {-9, 2, level(totalLevel(3, 1))},
-            {1, 2, level(totalLevel(1, 1))},
-            {4, 2, level(totalLevel(1, 1))},
-            {5, 2, level(totalLevel(2, 1))},      // the one-unit overlap is painted over by the next column
-            {9, 2, level(totalLevel(3, 1))},
-            {13, 2, level(totalLevel(3, 1))},     // only the outermost column shows it
-            {14, 2, kBackground},
-            {-13, 2, kBackground},
-            {0, 2, kBackground},
-            {6, 7, level(totalLevel(2, 2))},
-            {6, 8, level(totalLevel(2, 3))},      // each row paints over the last unit of the one above
-            {6, 12, level(totalLevel(2, 3))},
-            {6, 13, kBackground}};
-        QTest::newRow("X-Z upper, separate") << 2 << std::vector<Pixel>{
-            {0, 0, kBackground},                  // depth 0 is above the first layer
-            {-1, 1, level(primaryLevel(1))},
-            {-4, 4, level(primaryLevel(1))},
-            {-5, 1, level(primaryLevel(2))},
-            {0, 1, level(scatterLevel(1))},       // right cells start one unit closer, on the axis
-            {3, 1, level(scatterLevel(1))},
-            {4, 1, level(scatterLevel(2))},       // .. and the next column paints over their last unit
-            {8, 1, level(scatterLevel(3))},
-            {12, 12, level(scatterLevel(3))},
-            {13, 12, kBackground},
-            {12, 13, kBackground}};
-        QTest::newRow("X-Z lower, total") << 3 << std::vector<Pixel>{
-            {-1, 1, level(totalLevel(1, 1))},
-            {0, 1, level(totalLevel(1, 1))},
-            {4, 1, level(totalLevel(2, 1))},
-            {5, 1, level(totalLevel(2, 1))},
-            {12, 5, level(totalLevel(3, 2))},
-            {13, 5, level(totalLevel(3, 2))},     // the outermost total column is one unit wider
-            {14, 5, kBackground},
-            {-13, 5, kBackground},
-            {6, 9, level(totalLevel(2, 3))},
-            {6, 13, kBackground}};
+        QTest::newRow("X-Y separate")
+            << 0
+            << std::vector<Pixel>{{-1, 0, level(primaryLevel(1))}, // left half: primary, from x -1 ..
+                                  {-4, 2, level(primaryLevel(1))}, // .. to -4
+                                  {-5, 2, level(primaryLevel(2))},
+                                  {-12, 12, level(primaryLevel(3))},
+                                  {1, 2, level(scatterLevel(1))}, // right half: scatter, x 1 .. 4
+                                  {4, 2, level(scatterLevel(1))},
+                                  {5, 2, level(scatterLevel(2))},
+                                  {12, 12, level(scatterLevel(3))},
+                                  {0, 2, kBackground},  // nothing on the axis
+                                  {13, 2, kBackground}, // nor past the outermost column
+                                  {-13, 2, kBackground},
+                                  {2, 13, kBackground}, // nor below the last row
+                                  {13, 13, kBackground}};
+        QTest::newRow("X-Y total")
+            << 1
+            << std::vector<Pixel>{
+                   {-1, 2, level(totalLevel(1, 1))},
+                   {-4, 2, level(totalLevel(1, 1))},
+                   {-9, 2, level(totalLevel(3, 1))},
+                   {1, 2, level(totalLevel(1, 1))},
+                   {4, 2, level(totalLevel(1, 1))},
+                   {5, 2, level(totalLevel(2, 1))}, // the one-unit overlap is painted over by the next column
+                   {9, 2, level(totalLevel(3, 1))},
+                   {13, 2, level(totalLevel(3, 1))}, // only the outermost column shows it
+                   {14, 2, kBackground},
+                   {-13, 2, kBackground},
+                   {0, 2, kBackground},
+                   {6, 7, level(totalLevel(2, 2))},
+                   {6, 8, level(totalLevel(2, 3))}, // each row paints over the last unit of the one above
+                   {6, 12, level(totalLevel(2, 3))},
+                   {6, 13, kBackground}};
+        QTest::newRow("X-Z upper, separate")
+            << 2
+            << std::vector<Pixel>{
+                   {0, 0, kBackground}, // depth 0 is above the first layer
+                   {-1, 1, level(primaryLevel(1))},
+                   {-4, 4, level(primaryLevel(1))},
+                   {-5, 1, level(primaryLevel(2))},
+                   {0, 1, level(scatterLevel(1))}, // right cells start one unit closer, on the axis
+                   {3, 1, level(scatterLevel(1))},
+                   {4, 1, level(scatterLevel(2))}, // .. and the next column paints over their last unit
+                   {8, 1, level(scatterLevel(3))},
+                   {12, 12, level(scatterLevel(3))},
+                   {13, 12, kBackground},
+                   {12, 13, kBackground}};
+        QTest::newRow("X-Z lower, total")
+            << 3
+            << std::vector<Pixel>{
+                   {-1, 1, level(totalLevel(1, 1))},
+                   {0, 1, level(totalLevel(1, 1))},
+                   {4, 1, level(totalLevel(2, 1))},
+                   {5, 1, level(totalLevel(2, 1))},
+                   {12, 5, level(totalLevel(3, 2))},
+                   {13, 5, level(totalLevel(3, 2))}, // the outermost total column is one unit wider
+                   {14, 5, kBackground},
+                   {-13, 5, kBackground},
+                   {6, 9, level(totalLevel(2, 3))},
+                   {6, 13, kBackground}};
     }
     void paintedCells() {
         QFETCH(int, display);
@@ -329,10 +367,22 @@ private slots:
         XZPlaneScreen xz(session);
         Canvas* map = nullptr;
         switch (display) {
-        case 0: xy.DrawXYPlaneSeparate(); map = xy.picture("Picture3"); break;
-        case 1: xy.DrawXYPlaneTotal(); map = xy.picture("Picture3"); break;
-        case 2: xz.DrawXZPlaneSeparate("4.2"); map = xz.picture("Picture3"); break;
-        default: xz.DrawXZPlaneTotal(); map = xz.picture("Picture4"); break;
+        case 0:
+            xy.DrawXYPlaneSeparate();
+            map = xy.picture("Picture3");
+            break;
+        case 1:
+            xy.DrawXYPlaneTotal();
+            map = xy.picture("Picture3");
+            break;
+        case 2:
+            xz.DrawXZPlaneSeparate("4.2");
+            map = xz.picture("Picture3");
+            break;
+        default:
+            xz.DrawXZPlaneTotal();
+            map = xz.picture("Picture4");
+            break;
         }
         for (const Pixel& p : pixels)
             QVERIFY2(map->pixelAt(p.x, p.y) == p.colour,
@@ -355,8 +405,8 @@ private slots:
         xz.DrawXZPlaneSeparate("0.2");
         xz.DrawXZPlaneTotal();
         const QColor red(255, 0, 0);
-        QCOMPARE(xy.picture("Picture3")->pixelAt(-10, 6), red);  // ix 3, iy 2
-        QCOMPARE(xz.picture("Picture3")->pixelAt(10, 6), red);   // ix 3, iz 2
+        QCOMPARE(xy.picture("Picture3")->pixelAt(-10, 6), red); // ix 3, iy 2
+        QCOMPARE(xz.picture("Picture3")->pixelAt(10, 6), red);  // ix 3, iz 2
         QCOMPARE(xz.picture("Picture4")->pixelAt(-10, 6), red);
         // An empty voxel is painted, not left in the background.
         QCOMPARE(xy.picture("Picture3")->pixelAt(-6, 6), level(10));
@@ -419,9 +469,9 @@ private slots:
         QVERIFY(xy.option("Option1")->isChecked());
         QVERIFY(xy.label("Label27")->isHidden() && !xy.label("Label25")->isHidden());
         const QColor red(255, 0, 0);
-        QCOMPARE(xy.picture("Picture3")->pixelAt(-2, 6), red);  // ix 1, iy 2 of layer 2
+        QCOMPARE(xy.picture("Picture3")->pixelAt(-2, 6), red); // ix 1, iy 2 of layer 2
         QCOMPARE(xy.picture("Picture3")->pixelAt(-2, 2), level(10));
-        QCOMPARE(xz.picture("Picture3")->pixelAt(2, 6), red);   // ix 1, iz 2 of row 2
+        QCOMPARE(xz.picture("Picture3")->pixelAt(2, 6), red); // ix 1, iz 2 of row 2
         QCOMPARE(xz.picture("Picture4")->pixelAt(2, 6), red);
         QVERIFY(!xy.isVisible() && !xz.isVisible());
 
@@ -436,10 +486,13 @@ private slots:
         kv::gui::MessageRecorder messages;
         testfiles::TempWorkDir dir;
         // Total 100 % in the reference region, 45 % everywhere else; primary 60 %.
-        auto r = testfiles::makeResult(75, 150, 45, [](int c, int, int iy, int iz) {
-            const double total = iz == 1 && iy >= 26 && iy <= 125 ? 10.0 : 4.5;
-            return c == Primary ? 0.6 * total : 0.4 * total;
-        }, 5.0, 65.0);
+        auto r = testfiles::makeResult(
+            75, 150, 45,
+            [](int c, int, int iy, int iz) {
+                const double total = iz == 1 && iy >= 26 && iy <= 125 ? 10.0 : 4.5;
+                return c == Primary ? 0.6 * total : 0.4 * total;
+            },
+            5.0, 65.0);
         testfiles::writeResult(dir.path(), "run.vesk", r);
         ResultsScreen results(QString::fromStdString(dir.path().string()));
         PlaneScreens planes(results.session());
@@ -472,9 +525,10 @@ private slots:
         QCOMPARE(text(planes.xy(), "Text4"), QStringLiteral("1.0"));
         QVERIFY(planes.xy().option("Option1")->isChecked());
         QCOMPARE(planes.xz().picture("Picture4")->pixelAt(-2, 2), QColor(0, 176, 80));
-        QCOMPARE(planes.xy().picture("Picture3")->pixelAt(-2, 4 * 50 - 2), QColor(0, 112, 192));  // 27 % primary
+        QCOMPARE(planes.xy().picture("Picture3")->pixelAt(-2, 4 * 50 - 2),
+                 QColor(0, 112, 192)); // 27 % primary
 
-        QTest::mouseClick(results.button("Command2"), Qt::LeftButton);  // "Clear"
+        QTest::mouseClick(results.button("Command2"), Qt::LeftButton); // "Clear"
         QVERIFY(!planes.xy().isVisible() && !planes.xz().isVisible());
     }
 
@@ -485,15 +539,22 @@ private slots:
         kv::gui::MessageRecorder messages;
         testfiles::TempWorkDir dir;
         // A: 100 % in the reference region, 45 % elsewhere, 60 % primary.
-        testfiles::writeResult(dir.path(), "a.vesk", testfiles::makeResult(75, 150, 45, [](int c, int, int iy, int iz) {
-            const double total = iz == 1 && iy >= 26 && iy <= 125 ? 10.0 : 4.5;
-            return c == Primary ? 0.6 * total : 0.4 * total;
-        }, 5.0, 65.0));
+        testfiles::writeResult(dir.path(), "a.vesk",
+                               testfiles::makeResult(
+                                   75, 150, 45,
+                                   [](int c, int, int iy, int iz) {
+                                       const double total = iz == 1 && iy >= 26 && iy <= 125 ? 10.0 : 4.5;
+                                       return c == Primary ? 0.6 * total : 0.4 * total;
+                                   },
+                                   5.0, 65.0));
         // B: falls with depth and towards the nipple, 30 % primary.
-        const auto b = testfiles::makeResult(75, 150, 45, [](int c, int ix, int iy, int iz) {
-            const double total = 10.0 - 0.15 * iz - 0.02 * iy - 0.01 * ix;
-            return c == Primary ? 0.3 * total : 0.7 * total;
-        }, 5.0, 65.0);
+        const auto b = testfiles::makeResult(
+            75, 150, 45,
+            [](int c, int ix, int iy, int iz) {
+                const double total = 10.0 - 0.15 * iz - 0.02 * iy - 0.01 * ix;
+                return c == Primary ? 0.3 * total : 0.7 * total;
+            },
+            5.0, 65.0);
         testfiles::writeResult(dir.path(), "b.vesk", b);
         std::string cut = testfiles::resultText(b);
         dir.write("cut.vesk", cut.substr(0, cut.size() / 2));
@@ -511,7 +572,7 @@ private slots:
             }
             void open() {
                 QTest::mouseClick(results.button("Command5"), Qt::LeftButton);
-                planes.xy().option("Option2")->click();  // the total display stays chosen
+                planes.xy().option("Option2")->click(); // the total display stays chosen
                 QTest::mouseClick(results.button("Command1"), Qt::LeftButton);
             }
             std::vector<QImage> maps() {

@@ -9,15 +9,14 @@
 #include "kv/results/depth_dose_screen.h"
 #include "kv/results/results_screens.h"
 #include "kv/results/run_header.h"
+#include "kv/results/testfiles.h"
 #include "kv/results/xy_plane_screen.h"
 #include "kv/results/xz_plane_screen.h"
-#include "kv/results/testfiles.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-
 #include <cmath>
 
 using namespace kv::results;
@@ -29,15 +28,20 @@ namespace {
 // chest wall and the phantom's outer edge.
 ResultFileContent demoResult() {
     auto edge = [](double distanceMm, double reach) { return 1.0 - 0.45 * std::exp(-distanceMm / reach); };
-    auto r = testfiles::makeResult(75, 150, 45, [&](int c, int ix, int iy, int iz) {
-        const double z = iz - 0.5;
-        if (c == Primary)
-            return 2.0e-3 * std::exp(-0.078 * z) * (1.0 - 0.15 * iy / 150.0) * std::pow(650.0 / (650.0 + z), 2);
-        return 0.7e-3 * std::exp(-0.05 * z) * (1.0 - 0.55 * std::exp(-z / 2.5)) * edge(iy - 0.5, 9) *
-               edge(75.5 - ix, 9);
-    }, 2.35e-3, 65.0);
+    auto r = testfiles::makeResult(
+        75, 150, 45,
+        [&](int c, int ix, int iy, int iz) {
+            const double z = iz - 0.5;
+            if (c == Primary)
+                return 2.0e-3 * std::exp(-0.078 * z) * (1.0 - 0.15 * iy / 150.0) *
+                       std::pow(650.0 / (650.0 + z), 2);
+            return 0.7e-3 * std::exp(-0.05 * z) * (1.0 - 0.55 * std::exp(-z / 2.5)) * edge(iy - 0.5, 9) *
+                   edge(75.5 - ix, 9);
+        },
+        2.35e-3, 65.0);
     r.description[0] = "   Kelvane-Vesk demonstration: 4.5 cm phantom, 50 % glandular";
-    r.description[1] = " Filters: Be 1.00 mm, Al 0.00 mm, Mo 0.030 mm, Rh 0.000 mm, Ag 0.000 mm; air layer 65.0 cm";
+    r.description[1] =
+        " Filters: Be 1.00 mm, Al 0.00 mm, Mo 0.030 mm, Rh 0.000 mm, Ag 0.000 mm; air layer 65.0 cm";
     r.description[2] = uncertaintyLine(0.0012, 0.0007);
     return r;
 }

@@ -13,7 +13,7 @@ namespace kv::spectrum {
 enum class FileFault { Missing, EndsEarly, NotANumber, BadValue, BadLayout, CannotWrite, WriteProtected };
 
 class SpectrumFileError : public std::runtime_error {
-public:
+  public:
     SpectrumFileError(FileFault fault, std::string file, int line, const std::string& detail);
     FileFault fault;
     std::string file; // bare name

@@ -10,13 +10,13 @@ namespace kv::shell {
 // "OK" checks both thicknesses and replaces the file whole.
 class PlatesDialog : public gui::Form {
     Q_OBJECT
-public:
+  public:
     explicit PlatesDialog(std::filesystem::path workDir, QWidget* parent = nullptr);
     // Fills the fields from Geometry.dat; a refused file is told and the
     // usual plates are shown instead (OK then replaces the file).
     void fill();
 
-private:
+  private:
     void accept();
     std::filesystem::path workDir_;
 };

@@ -14,7 +14,7 @@ class Workbench;
 // the engine of the exposure method and sends the menu back to the phantom.
 class SetUpScreen : public gui::Form {
     Q_OBJECT
-public:
+  public:
     explicit SetUpScreen(Workbench& wb);
 
     // Reads the equipment record and resets every input. False, after a
@@ -26,7 +26,7 @@ public:
     // The paddle-and-support dialog once opened from the context menu, else null.
     QWidget* platesDialog() const { return plates_.get(); }
 
-private:
+  private:
     void accept();
     void startEngine();
     // What the inputs show, to tell whether they changed after "OK".

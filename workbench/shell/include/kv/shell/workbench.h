@@ -7,7 +7,6 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
-
 #include <functional>
 #include <memory>
 #include <typeindex>
@@ -27,14 +26,14 @@ class Workbench;
 using OpenTaskScreen = std::function<QWidget*(Workbench&)>;
 
 struct TaskScreens {
-    OpenTaskScreen phantom;  // Form1, "Phantom model setting"
-    OpenTaskScreen setUp;    // Form4, "Monte Carlo simulation"
-    OpenTaskScreen results;  // Form2, "Simulation results"
+    OpenTaskScreen phantom; // Form1, "Phantom model setting"
+    OpenTaskScreen setUp;   // Form4, "Monte Carlo simulation"
+    OpenTaskScreen results; // Form2, "Simulation results"
 };
 
 class Workbench : public QObject {
     Q_OBJECT
-public:
+  public:
     // workDir: the shared working directory (the current one in the programs).
     explicit Workbench(const QString& workDir);
     ~Workbench() override;
@@ -56,8 +55,7 @@ public:
 
     // The one instance of a screen, created on first use with (Workbench&)
     // or without arguments. Screens live as long as the workbench.
-    template <class S>
-    S& screen() {
+    template <class S> S& screen() {
         auto& slot = screens_[std::type_index(typeid(S))];
         if (!slot) {
             if constexpr (std::is_constructible_v<S, Workbench&>)
@@ -68,8 +66,7 @@ public:
         return static_cast<S&>(*slot);
     }
     // Shows a reference screen beside the screen that asked for it.
-    template <class S>
-    S& showReference() {
+    template <class S> S& showReference() {
         S& s = screen<S>();
         showBeside(s);
         return s;
@@ -85,10 +82,10 @@ public:
     // The per-run input files, deleted in this order when the workbench ends.
     static const std::vector<QString>& perRunFiles();
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void showBeside(QWidget& w);
 
     QString workDir_;

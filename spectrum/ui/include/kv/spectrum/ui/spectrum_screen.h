@@ -24,7 +24,7 @@ class AngleDiagramScreen;
 
 class SpectrumScreen : public gui::Form {
     Q_OBJECT
-public:
+  public:
     explicit SpectrumScreen(std::filesystem::path workDir, QWidget* parent = nullptr);
     ~SpectrumScreen() override;
 
@@ -39,15 +39,15 @@ public:
     // Null until "Angle relation diagram" first shows it.
     AngleDiagramScreen* angleDiagram() const { return diagram_.get(); }
 
-signals:
+  signals:
     // The tool has finished ("Determine", "Cancel" or the window closed).
     void ended();
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void selectTarget(TargetMaterial target);
     void updateApparentAngle();
     void drawSpectrum();

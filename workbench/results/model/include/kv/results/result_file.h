@@ -17,9 +17,8 @@
 // AirKerma, FcdValue, GridCountX, GridCountY, GridCountZ, and then the primary
 // block and the scatter block: layers iz 1..Z, rows iy 1..Y, 75 values per row
 // whatever GridCountX says. From the five numbers on, line breaks do not matter.
-#include "kv/results/dose_model.h"
-
 #include "kv/common/records.h"
+#include "kv/results/dose_model.h"
 #include "kv/texts/results_model.h"
 
 #include <array>
@@ -92,9 +91,9 @@ struct ResultFileContent {
     std::string kindLine{kMammographyKind};
     std::vector<std::string> description; // up to 14 or 16 lines (see kindLine); padded with empty lines
     double histories = 0;
-    std::string historyNote;              // the free line after the history count
-    std::array<double, 4> phantom{};      // X, Y, Z in cm, glandular fraction in %: "15.0, 15.0, 5.0, 50"
-    std::string phantomNote;              // the free line after the phantom line
+    std::string historyNote;         // the free line after the history count
+    std::array<double, 4> phantom{}; // X, Y, Z in cm, glandular fraction in %: "15.0, 15.0, 5.0, 50"
+    std::string phantomNote;         // the free line after the phantom line
     double airKerma = 0;
     double fcd = 0;
     int countX = kValuesPerRow;
@@ -112,6 +111,7 @@ struct ResultFileContent {
 // do not match the counts.
 void WriteResultFile(RecordWriter& out, const ResultFileContent& r);
 // Writes the file whole (temporary file, then rename). Throws WriteFailed too.
-void WriteResultFile(const std::filesystem::path& workDir, const std::string& name, const ResultFileContent& r);
+void WriteResultFile(const std::filesystem::path& workDir, const std::string& name,
+                     const ResultFileContent& r);
 
 } // namespace kv::results

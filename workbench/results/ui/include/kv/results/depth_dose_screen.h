@@ -9,7 +9,6 @@
 
 #include <QColor>
 #include <QString>
-
 #include <array>
 #include <optional>
 
@@ -39,7 +38,7 @@ class PictureExport;
 
 class DepthDoseScreen : public gui::Form {
     Q_OBJECT
-public:
+  public:
     explicit DepthDoseScreen(const ResultsSession& session, QWidget* parent = nullptr);
 
     // Repaints the graph from the shown model and empties the read-out.
@@ -58,7 +57,7 @@ public:
     const std::optional<DepthDoseOverlay>& overlay() const { return overlay_; }
     PictureExport& exporter() { return *export_; }
 
-private:
+  private:
     void clearReadOut();
     void chooseOverlay();
 

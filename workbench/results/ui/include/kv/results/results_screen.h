@@ -11,7 +11,6 @@
 #include "kv/results/results_session.h"
 
 #include <QString>
-
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,7 +26,7 @@ void PaintYZPlane(gui::Canvas& map, const DoseModel& m);
 
 class ResultsScreen : public gui::Form, private LoadView {
     Q_OBJECT
-public:
+  public:
     // `workDir` is where the result files are listed and read.
     explicit ResultsScreen(const QString& workDir, QWidget* parent = nullptr);
     ~ResultsScreen() override;
@@ -59,7 +58,7 @@ public:
     // The preview's tool tip for the pointer at y (twips) over the preview box.
     void pointPreviewLine(double y);
 
-private:
+  private:
     void airKermaEntered();
     void preview();
     void load();

@@ -9,7 +9,7 @@ namespace kv::results {
 
 class XYPlaneScreen : public gui::Form {
     Q_OBJECT
-public:
+  public:
     // The session outlives the screen; the screen only reads it.
     explicit XYPlaneScreen(const ResultsSession& session);
 
@@ -25,7 +25,7 @@ public:
     // the read-out and cross-hairs of the old one.
     void redrawForNewModel();
 
-private:
+  private:
     void pointerMoved(double x, double y);
     void offMap();
 

@@ -11,7 +11,7 @@ namespace kv::results {
 
 class XZPlaneScreen : public gui::Form {
     Q_OBJECT
-public:
+  public:
     // The session outlives the screen; the screen only reads it.
     explicit XZPlaneScreen(const ResultsSession& session);
 
@@ -24,7 +24,7 @@ public:
     // Another model was loaded: both maps again, without the old cross-hairs.
     void redrawForNewModel(std::string_view sliceY);
 
-private:
+  private:
     void pointerMoved(double x, double y);
     void offMap();
 
