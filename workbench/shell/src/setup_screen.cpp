@@ -3,6 +3,7 @@
 #include "kv/common/format.h"
 #include "kv/common/records.h"
 #include "kv/common/settings_file.h"
+#include "kv/engine/run_inputs.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <cmath>
+#include <exception>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -381,6 +383,22 @@ void SetUpScreen::startEngine() {
     }
     const QString name = engine();
     start->setEnabled(false);
+    // The engine's own start check, on the files it will read: a run it
+    // refuses must not be announced as started.
+    const std::filesystem::path dir(wb_.workDir().toStdString());
+    const auto kind = option("Option1")->isChecked() ? kv::engine::ExposureKind::Mammography
+                                                     : kv::engine::ExposureKind::Tomosynthesis;
+    std::string refusal;
+    try {
+        kv::engine::checkRunStart(dir, kind);
+    } catch (const std::exception& e) {
+        refusal = e.what();
+    }
+    if (!refusal.empty()) {
+        start->setEnabled(true);
+        showMessage(qs(t.engineRefuses).arg(qs(refusal)));
+        return;
+    }
     if (!programs().start(name)) {
         start->setEnabled(true);
         showMessage(qs(t.cannotStart).arg(name));

@@ -9,8 +9,10 @@
 #include "kv/shell/reference_screens.h"
 #include "kv/shell/setup_screen.h"
 #include "kv/shell/workbench.h"
+#include "kv/spectrum/spectrum_file.h"
 #include "kv/texts/phantom.h"
 #include "kv/texts/setup.h"
+#include "kv/texts/spectrum_files.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -24,8 +26,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <cstdlib>
 #include <map>
 #include <memory>
+#include <unistd.h>
 
 using namespace kv::shell;
 using kv::gui::MessageIcon;
@@ -96,8 +100,26 @@ struct Bench {
         click(phantom().button("Command3"));
         click(menu().button("Command2"));
     }
-    // The set-up screen opened over `record` (none when empty).
+    // What an engine reads besides the files the menu's screens write: the
+    // spectrum (each ray a flat 10 to 28 keV, `share` per bin) and the
+    // composition tables.
+    void completeRunFolder(double share = 1e-3) const {
+        kv::spectrum::SpectrumTable table{};
+        for (int k = 1; k < kv::spectrum::kColumns; ++k)
+            for (int i = 50; i <= 140; ++i)
+                table[k][i] = share;
+        kv::spectrum::writeSpectrumFile(dir.path().toStdString(), kv::spectrum::TargetMaterial::Molybdenum,
+                                        {}, table, kv::texts::englishSpectrumFileTexts.labels);
+        for (int f = 10; f <= 90; f += 10) {
+            const QString name = QStringLiteral("BR12-%1.dat").arg(f);
+            QFile::remove(path(name));
+            QFile::copy(QStringLiteral(KV_SOURCE_DIR "/data/") + name, path(name));
+        }
+    }
+    // The set-up screen opened over `record` (none when empty), in a folder
+    // that an engine would run in.
     SetUpScreen& openSetUp(const QByteArray& record = kRecord) {
+        completeRunFolder();
         if (!record.isEmpty()) write(QStringLiteral("equipment.dat"), record);
         readyToSimulate();
         click(menu().button("Command5"));
@@ -701,7 +723,10 @@ class SetUpScreensTest : public QObject {
         Bench::click(s.option(method.toStdString()));
         Bench::accept(s);
         const size_t spectrumStarts = b.starts.started.size();
+        const auto all = QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot;
+        const QStringList files = QDir(b.dir.path()).entryList(all);
         Bench::click(s.button("Command6"));
+        QCOMPARE(QDir(b.dir.path()).entryList(all), files); // the folder's write probe leaves nothing
         QCOMPARE(b.starts.started.size(), spectrumStarts + 1);
         QCOMPARE(b.starts.started.back(), engine);
         QCOMPARE(b.beeps.count, 1);
@@ -773,6 +798,109 @@ class SetUpScreensTest : public QObject {
         QVERIFY(!b.menu().isVisible());
         QCOMPARE(b.wb->state(), WorkflowState::ReadyToSimulate);
         QCOMPARE(b.read("MC.dat"), mc);
+    }
+
+    // Start runs the engine's own check on the files OK wrote and shows its
+    // words; once the fault is mended, the same screen starts the engine.
+    void setUpStartRefusesWhatTheEngineRefuses_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QStringList>("words"); // in the engine's message
+        QTest::newRow("no spectrum file") << "no spectrum" << QStringList{"P_SPCTL.dat"};
+        QTest::newRow("shares sum to zero")
+            << "zero shares" << QStringList{"P_SPCTL.dat", "no photons above 1 keV"};
+        QTest::newRow("negative share") << "negative share" << QStringList{"P_SPCTL.dat", "negative"};
+        QTest::newRow("phantom too small")
+            << "small phantom" << QStringList{"Phantom.dat", "4 x 4 cm", "reference region"};
+        QTest::newRow("composition missing") << "no composition" << QStringList{"BR12-50.dat"};
+        QTest::newRow("FID beyond reach") << "FID 900" << QStringList{"MC.dat", "FID of 900 cm"};
+        QTest::newRow("FAD beyond the FID") << "FAD 70" << QStringList{"MC.dat", "FAD of 70 cm"};
+        QTest::newRow("tomosynthesis over 60 deg")
+            << "range 75" << QStringList{"MC.dat", "angular range of 75"};
+        QTest::newRow("histories not whole") << "histories 1.5" << QStringList{"MC.dat", "whole number"};
+    }
+    void setUpStartRefusesWhatTheEngineRefuses() {
+        QFETCH(QString, fault);
+        QFETCH(QStringList, words);
+        Bench b;
+        SetUpScreen& s = b.openSetUp();
+        const QString good = QString::fromLatin1(b.read(QStringLiteral("Phantom.dat")));
+        QString box, typed;
+        if (fault == "no spectrum")
+            QFile::remove(b.path(QStringLiteral("P_SPCTL.dat")));
+        else if (fault == "zero shares")
+            b.completeRunFolder(0.0);
+        else if (fault == "negative share")
+            b.completeRunFolder(-1e-3);
+        else if (fault == "small phantom")
+            b.write(QStringLiteral("Phantom.dat"), "50\r\nBR12-50.dat\r\n4.0\r\n4.0\r\n5.0\r\n");
+        else if (fault == "no composition")
+            QFile::remove(b.path(QStringLiteral("BR12-50.dat")));
+        else if (fault == "FID 900")
+            box = "Text3", typed = "900";
+        else if (fault == "FAD 70")
+            box = "Text4", typed = "70";
+        else if (fault == "range 75")
+            Bench::click(s.option("Option2")), box = "Text5", typed = "75";
+        else if (fault == "histories 1.5")
+            box = "Text11", typed = "1.5";
+        else
+            QFAIL("unknown fault");
+        const QString before = box.isEmpty() ? QString() : s.textBox(box.toStdString())->text();
+        if (!box.isEmpty()) Bench::type(s.textBox(box.toStdString()), typed);
+        Bench::accept(s);
+        QVERIFY(s.button("Command6")->isEnabled()); // OK took the numbers
+        const size_t starts = b.starts.started.size();
+        Bench::click(s.button("Command6"));
+        QCOMPARE(b.starts.started.size(), starts);
+        QCOMPARE(b.beeps.count, 0);
+        QCOMPARE(b.messages.entries.size(), size_t(1));
+        const QString message = b.messages.entries[0].text;
+        QVERIFY2(
+            message.startsWith(q(kv::texts::setUpTexts().engineRefuses).section(QStringLiteral("%1"), 0, 0)),
+            qPrintable(message));
+        for (const QString& w : words)
+            QVERIFY2(message.contains(w), qPrintable(message));
+        QVERIFY(s.isVisible());
+        QVERIFY(!b.menu().isVisible());
+        QCOMPARE(b.wb->state(), WorkflowState::ReadyToSimulate);
+        QVERIFY(s.button("Command6")->isEnabled());
+
+        // Mended, Start goes: the check reads the files as they are now.
+        b.completeRunFolder();
+        b.write(QStringLiteral("Phantom.dat"), good.toLatin1());
+        if (!box.isEmpty()) {
+            Bench::type(s.textBox(box.toStdString()), before);
+            Bench::click(s.button("Command5"));
+        }
+        Bench::click(s.button("Command6"));
+        QCOMPARE(b.starts.started.size(), starts + 1);
+        QCOMPARE(b.messages.entries.size(), size_t(2));
+        QCOMPARE(b.messages.entries[1].text, q(kv::texts::setUpTexts().continueNext));
+    }
+
+    // The engine would refuse at once a folder it cannot write its result in.
+    void setUpStartRefusesAFolderThatCannotBeWritten() {
+        Bench b;
+        SetUpScreen& s = b.openSetUp();
+        Bench::accept(s);
+        // The superuser writes through permissions: the folder is made immutable instead.
+        const QByteArray p = "'" + QFile::encodeName(b.dir.path()) + "'";
+        const bool root = ::geteuid() == 0;
+        const QByteArray lock = root ? "chattr +i " + p + " 2>/dev/null" : "chmod 555 " + p;
+        const QByteArray unlock = root ? "chattr -i " + p + " 2>/dev/null" : "chmod 755 " + p;
+        if (std::system(lock.constData()) != 0) QSKIP("this file system cannot lock a folder");
+        struct Unlock {
+            QByteArray command;
+            ~Unlock() { (void)std::system(command.constData()); }
+        } unlocked{unlock};
+        const size_t starts = b.starts.started.size();
+        Bench::click(s.button("Command6"));
+        QCOMPARE(b.starts.started.size(), starts);
+        QCOMPARE(b.messages.entries.size(), size_t(1));
+        QVERIFY2(b.messages.entries[0].text.contains(QStringLiteral("case1.vesk: cannot be written")),
+                 qPrintable(b.messages.entries[0].text));
+        QVERIFY(s.isVisible());
+        QVERIFY(s.button("Command6")->isEnabled());
     }
 
     void setUpCancelAndGeometry() {
