@@ -1,6 +1,6 @@
 #include "engine_cluster.h"
 #include "kv/common/format.h"
-#include "kv/common/settings_file.h"
+#include "kv/formats/settings_file.h"
 #include "kv/engine/engine_options.h"
 #include "kv/texts/engine.h"
 #include "progress_window.h"
@@ -89,7 +89,7 @@ std::optional<EngineOptions> engineOptions(int argc, char** argv, const std::fil
     } catch (const OptionError& e) {
         problem = fillText(t.badOption, {e.what()});
         std::fprintf(stderr, "%s\n%s\n", problem.c_str(), t.usage.c_str());
-    } catch (const SettingsError& e) {
+    } catch (const formats::FileError& e) {
         problem = fillText(t.badOption, {e.what()});
         std::fprintf(stderr, "%s\n", problem.c_str());
     }

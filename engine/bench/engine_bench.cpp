@@ -13,10 +13,10 @@ namespace {
 const WorkbenchSimulation& simulation(bool t) {
     static auto make = [](bool tomo) {
         kv::spectrum::PhysicalData data = kv::spectrum::LoadPhysicalData(KV_SOURCE_DIR "/data");
-        kv::spectrum::SpectrumFields fields;
+        kv::formats::SpectrumFields fields;
         fields.tubeVoltage = "28";
         kv::spectrum::SpectrumResult s =
-            kv::spectrum::computeSpectrum(kv::spectrum::TargetMaterial::Molybdenum, data, fields);
+            kv::spectrum::computeSpectrum(kv::formats::TargetMaterial::Molybdenum, data, fields);
         WorkbenchSetup setup;
         setup.tomosynthesis = tomo;
         setup.angularRange = tomo ? 7.5 : 0.0;

@@ -15,12 +15,12 @@
 //   halvex_fom.sh beside this file runs halvex programs turn about and
 //   compares their files this way.
 #include "kv/engine/workbench_sim.h"
-#include "kv/spectrum/equipment_file.h"
-#include "kv/spectrum/spectrum_file.h"
+#include "kv/formats/equipment_file.h"
+#include "kv/formats/spectrum_file.h"
 #include "kv/spectrum/spectrum_model.h"
 #include "kv/texts/spectrum_files.h"
-#include "kv/workbench/control_file.h"
-#include "kv/workbench/phantom_file.h"
+#include "kv/formats/control_file.h"
+#include "kv/formats/phantom_file.h"
 
 #include <algorithm>
 #include <chrono>
@@ -45,8 +45,8 @@ constexpr const char* kUsage =
     "       kv_engine_fom --write-case DIR [--histories N]\n"
     "       kv_engine_fom --compare DIR a.vesk b.vesk... [--seconds S --histories N]\n";
 
-kv::spectrum::SpectrumFields fields28() {
-    kv::spectrum::SpectrumFields f;
+kv::formats::SpectrumFields fields28() {
+    kv::formats::SpectrumFields f;
     f.tubeVoltage = "28";
     return f;
 }
@@ -54,7 +54,7 @@ kv::spectrum::SpectrumFields fields28() {
 WorkbenchSetup workbenchCase(DoseEstimator estimator) {
     kv::spectrum::PhysicalData data = kv::spectrum::LoadPhysicalData(KV_SOURCE_DIR "/data");
     kv::spectrum::SpectrumResult s =
-        kv::spectrum::computeSpectrum(kv::spectrum::TargetMaterial::Molybdenum, data, fields28());
+        kv::spectrum::computeSpectrum(kv::formats::TargetMaterial::Molybdenum, data, fields28());
     WorkbenchSetup setup;
     setup.thickness = 5.0;
     setup.phantom = readCompositionFile(KV_SOURCE_DIR "/data", "BR12-50.dat").material;
@@ -219,14 +219,14 @@ int writeCase(const fs::path& dir, const std::string& histories) {
                       fs::copy_options::overwrite_existing);
     }
     kv::spectrum::PhysicalData data = kv::spectrum::LoadPhysicalData(fs::path(KV_SOURCE_DIR) / "data");
-    kv::spectrum::SpectrumFields f = fields28();
+    kv::formats::SpectrumFields f = fields28();
     kv::spectrum::SpectrumResult s =
-        kv::spectrum::computeSpectrum(kv::spectrum::TargetMaterial::Molybdenum, data, f);
-    kv::spectrum::writeSpectrumFile(dir, kv::spectrum::TargetMaterial::Molybdenum, f, s.table,
+        kv::spectrum::computeSpectrum(kv::formats::TargetMaterial::Molybdenum, data, f);
+    kv::formats::writeSpectrumFile(dir, kv::formats::TargetMaterial::Molybdenum, f, s.table,
                                     kv::texts::englishSpectrumFileTexts.labels);
-    kv::spectrum::writeEquipment(dir, {"Bench unit", "65.0", "60.0", "0", f.targetAngle, f.tubeTiltAngle});
-    kv::workbench::writePhantomFile(dir, "50", "5");
-    kv::workbench::writeControlFile(dir, {"65", "60", 60.0, "0", histories, "fom", "Bench unit"});
+    kv::formats::writeEquipment(dir, {"Bench unit", "65.0", "60.0", "0", f.targetAngle, f.tubeTiltAngle});
+    kv::formats::writePhantomFile(dir, "50", "5");
+    kv::formats::writeControlFile(dir, {"65", "60", 60.0, "0", histories, "fom", "Bench unit"});
     std::printf("Case written to %s: run halvex there; it writes fom.vesk\n", dir.string().c_str());
     return 0;
 }

@@ -1,6 +1,6 @@
 #include "kv/engine/engine_options.h"
 
-#include "kv/common/settings_file.h"
+#include "kv/formats/settings_file.h"
 
 #include <charconv>
 #include <cmath>
@@ -67,15 +67,15 @@ EngineOptions parseEngineOptions(const std::vector<std::string>& args) {
 
 EngineOptions readRunOptionsFile(const std::filesystem::path& workDir) {
     EngineOptions o;
-    std::optional<SettingsFile> f = SettingsFile::read(workDir, std::string(kRunOptionsFileName));
+    std::optional<formats::SettingsFile> f = formats::SettingsFile::read(workDir, std::string(kRunOptionsFileName));
     if (!f) return o;
     f->requireKnown({kSagdSigmaSetting, kSeedSetting});
     double p = f->number(kSagdSigmaSetting, 0.0, 0.0, 100.0);
     if (p > 0) o.sagdSigmaPercent = p;
-    if (const Setting* s = f->find(kSeedSetting)) {
+    if (const formats::Setting* s = f->find(kSeedSetting)) {
         o.seed = parseSeed(s->value);
         if (!o.seed)
-            throw SettingsError(SettingFault::NotANumber, f->name(), s->line,
+            throw formats::FileError(formats::FileFault::NotANumber, f->name(), s->line,
                                 "the seed \"" + s->value +
                                     "\" is not a whole number 0 .. 18446744073709551615");
     }

@@ -31,7 +31,7 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
     const auto& c = in.control;
     std::vector<std::string> l;
     l.push_back(" Equipment: " + c.equipmentName);
-    l.push_back(std::string(s.target == spectrum::TargetMaterial::Molybdenum ? " Molybdenum" : " Tungsten") +
+    l.push_back(std::string(s.target == formats::TargetMaterial::Molybdenum ? " Molybdenum" : " Tungsten") +
                 " target, tube voltage " + format(s.tubeVoltage, "0.0") + " kV");
     l.push_back(" Target angle " + format(s.targetAngle, "0.0") + " deg, tube tilt angle " +
                 format(s.tubeTiltAngle, "0.0") + " deg");
@@ -43,10 +43,10 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
                 " x " + format(in.phantom.thickness, "0.0") + " cm, glandular fraction " +
                 in.phantom.fractionText + " % (" + in.phantom.compositionFile + ", " +
                 format(in.composition.material.density, "0.0000") + " g/cm3)");
-    const spectrum::Geometry& g = in.geometry;
+    const formats::Geometry& g = in.geometry;
     l.push_back(" Compression paddle " + mm(g.paddleMm) + " mm " +
-                std::string(spectrum::materialName(g.paddleMaterial)) + "; breast support " +
-                mm(g.supportMm) + " mm " + std::string(spectrum::materialName(g.supportMaterial)) +
+                std::string(formats::materialName(g.paddleMaterial)) + "; breast support " +
+                mm(g.supportMm) + " mm " + std::string(formats::materialName(g.supportMaterial)) +
                 ", 1.5 cm above the detector");
     l.push_back(" FID " + format(c.fid, "0.0") + " cm, FCD " + format(c.fcd, "0.0") + " cm, field " +
                 format(c.fieldX, "0.0") + " x " + format(c.fieldY, "0.0") + " cm at the detector");

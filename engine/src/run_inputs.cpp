@@ -18,7 +18,7 @@ namespace {
 template <class F> auto readOrExplain(const std::string& file, F read) {
     try {
         return read();
-    } catch (const spectrum::SpectrumFileError& e) {
+    } catch (const formats::FileError& e) {
         std::string m = e.what();
         if (m.rfind(e.file, 0) == 0) m.erase(0, e.file.size());
         if (m.rfind(", ", 0) == 0 || m.rfind(": ", 0) == 0) m.erase(0, 2);
@@ -56,22 +56,22 @@ constexpr unsigned long long kResultRoom = 2ull * 16 * 1024 * 1024;
 RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
     RunInputs in;
     in.kind = kind;
-    const std::string mc(workbench::kControlFileName), ph(workbench::kPhantomFileName);
-    in.control = readOrExplain(mc, [&] { return workbench::readControlFile(dir); });
-    in.phantom = readOrExplain(ph, [&] { return workbench::readPhantomFile(dir); });
-    in.equipment = readOrExplain(spectrum::kEquipmentFileName, [&] { return spectrum::readEquipment(dir); });
-    in.spectrum = readOrExplain(spectrum::kSpectrumFileName, [&] { return spectrum::readSpectrumFile(dir); });
+    const std::string mc(formats::kControlFileName), ph(formats::kPhantomFileName);
+    in.control = readOrExplain(mc, [&] { return formats::readControlFile(dir); });
+    in.phantom = readOrExplain(ph, [&] { return formats::readPhantomFile(dir); });
+    in.equipment = readOrExplain(formats::kEquipmentFileName, [&] { return formats::readEquipment(dir); });
+    in.spectrum = readOrExplain(formats::kSpectrumFileName, [&] { return formats::readSpectrumFile(dir); });
     try {
-        in.geometry = spectrum::readGeometry(dir);
+        in.geometry = formats::readGeometry(dir);
     } catch (const RecordError& e) {
         // what() already begins with the file name.
-        std::string m = e.what(), prefix = std::string(spectrum::kGeometryFileName);
+        std::string m = e.what(), prefix = std::string(formats::kGeometryFileName);
         if (m.rfind(prefix, 0) == 0) m.erase(0, prefix.size());
         if (m.rfind(", ", 0) == 0 || m.rfind(": ", 0) == 0) m.erase(0, 2);
-        throw InputError(spectrum::kGeometryFileName, m);
+        throw InputError(formats::kGeometryFileName, m);
     }
 
-    const workbench::ControlFile& c = in.control;
+    const formats::ControlFile& c = in.control;
     if (!(c.histories >= 1.0))
         throw InputError(mc, "line 7 asks for " + plainDecimal(c.histories) +
                                  " photon histories; at least 1 is needed");
@@ -85,7 +85,7 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
     if (!isBareFileName(c.resultFile))
         throw InputError(mc, "line 8, the result file name \"" + c.resultFile +
                                  "\", is not a name in the working directory");
-    std::string ext(workbench::kResultExtension);
+    std::string ext(formats::kResultExtension);
     if (c.resultFile.size() < ext.size() ||
         c.resultFile.compare(c.resultFile.size() - ext.size(), ext.size(), ext) != 0)
         throw InputError(mc, "line 8, the result file name \"" + c.resultFile + "\", does not end in " + ext);
@@ -109,7 +109,7 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
         throw InputError(
             mc, "line 9, the equipment name, holds a control character (a line end inside the line?)");
 
-    const workbench::PhantomFile& p = in.phantom;
+    const formats::PhantomFile& p = in.phantom;
     if (!(p.thickness >= kMinThickness && p.thickness <= kMaxThickness))
         throw InputError(ph, "the phantom thickness of " + cm(p.thickness) +
                                  " (line 5) lies outside 0.1 to 6.0 cm");
@@ -141,18 +141,18 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
                                                 plainDecimal(in.composition.glandularFraction) + " %, but " +
                                                 ph + " asks for " + p.fractionText + " %");
 
-    const spectrum::SpectrumFileContents& sp = in.spectrum;
+    const formats::SpectrumFileContents& sp = in.spectrum;
     for (double v : {sp.tubeVoltage, sp.targetAngle, sp.tubeTiltAngle, sp.beryllium, sp.aluminum,
                      sp.molybdenum, sp.rhodium, sp.silver, sp.airLayer})
         if (!std::isfinite(v))
-            throw InputError(spectrum::kSpectrumFileName,
+            throw InputError(formats::kSpectrumFileName,
                              "its header holds a value that is not a finite number");
-    for (int k = 1; k < spectrum::kColumns; ++k)
-        for (int i = 0; i < spectrum::kBins; ++i)
+    for (int k = 1; k < formats::kColumns; ++k)
+        for (int i = 0; i < formats::kBins; ++i)
             if (!(std::isfinite(sp.table[k][i]) && sp.table[k][i] >= 0))
-                throw InputError(spectrum::kSpectrumFileName, "the share of ray " + std::to_string(k) +
+                throw InputError(formats::kSpectrumFileName, "the share of ray " + std::to_string(k) +
                                                                   " at " +
-                                                                  plainDecimal(spectrum::binEnergy(i)) +
+                                                                  plainDecimal(formats::binEnergy(i)) +
                                                                   " keV is not a finite number of 0 or more");
     RaySpectra rays = raySpectra(in.spectrum);
     double total = 0;
@@ -160,7 +160,7 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
         for (double v : w)
             total += v;
     if (!(total > 0 && std::isfinite(total)))
-        throw InputError(spectrum::kSpectrumFileName, "the spectrum holds no photons above 1 keV");
+        throw InputError(formats::kSpectrumFileName, "the spectrum holds no photons above 1 keV");
     return in;
 }
 
@@ -188,15 +188,15 @@ RunInputs checkRunStart(const std::filesystem::path& dir, ExposureKind kind) {
     return in;
 }
 
-RaySpectra raySpectra(const spectrum::SpectrumFileContents& s) {
+RaySpectra raySpectra(const formats::SpectrumFileContents& s) {
     RaySpectra r;
     r.rayWidthDeg = 0.5;
     int first = static_cast<int>(std::ceil(kMinEnergy / 0.2 - 1e-9));
-    for (int i = first; i < spectrum::kBins; ++i)
-        r.energies.push_back(spectrum::binEnergy(i));
-    for (int k = 1; k < spectrum::kColumns; ++k) {
+    for (int i = first; i < formats::kBins; ++i)
+        r.energies.push_back(formats::binEnergy(i));
+    for (int k = 1; k < formats::kColumns; ++k) {
         std::vector<double> w;
-        for (int i = first; i < spectrum::kBins; ++i)
+        for (int i = first; i < formats::kBins; ++i)
             w.push_back(std::fmax(0.0, s.table[k][i]));
         r.weights.push_back(std::move(w));
     }
@@ -216,8 +216,8 @@ WorkbenchSetup workbenchSetup(const RunInputs& in) {
     s.phantomY = in.phantom.sizeY;
     s.thickness = in.phantom.thickness;
     s.phantom = in.composition.material;
-    auto plate = [](spectrum::PlateMaterial m) {
-        return m == spectrum::PlateMaterial::Pmma ? materials::pmma() : materials::polycarbonate();
+    auto plate = [](formats::PlateMaterial m) {
+        return m == formats::PlateMaterial::Pmma ? materials::pmma() : materials::polycarbonate();
     };
     // Divided, so that the usual plates are the very constants (1.5 / 10 == 0.15).
     s.paddleThickness = in.geometry.paddleMm / 10;

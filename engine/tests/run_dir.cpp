@@ -1,10 +1,10 @@
 #include "run_dir.h"
 
-#include "kv/spectrum/equipment_file.h"
+#include "kv/formats/equipment_file.h"
 #include "kv/spectrum/spectrum_model.h"
 #include "kv/texts/spectrum_files.h"
-#include "kv/workbench/control_file.h"
-#include "kv/workbench/phantom_file.h"
+#include "kv/formats/control_file.h"
+#include "kv/formats/phantom_file.h"
 
 #include <atomic>
 #include <fstream>
@@ -25,15 +25,15 @@ RunDir::RunDir(const RunDirOptions& o) {
         fs::copy_file(fs::path(KV_SOURCE_DIR) / "data" / name, path_ / name);
     }
     spectrum::PhysicalData data = spectrum::LoadPhysicalData(fs::path(KV_SOURCE_DIR) / "data");
-    spectrum::SpectrumFields fields;
+    formats::SpectrumFields fields;
     fields.tubeVoltage = o.tubeVoltage;
-    spectrum::SpectrumResult s = spectrum::computeSpectrum(spectrum::TargetMaterial::Molybdenum, data, fields);
-    spectrum::writeSpectrumFile(path_, spectrum::TargetMaterial::Molybdenum, fields, s.table,
+    spectrum::SpectrumResult s = spectrum::computeSpectrum(formats::TargetMaterial::Molybdenum, data, fields);
+    formats::writeSpectrumFile(path_, formats::TargetMaterial::Molybdenum, fields, s.table,
                                 texts::englishSpectrumFileTexts.labels);
-    spectrum::writeEquipment(path_, {"Test unit", "65.0", "60.0", o.angularRange, fields.targetAngle,
+    formats::writeEquipment(path_, {"Test unit", "65.0", "60.0", o.angularRange, fields.targetAngle,
                                      fields.tubeTiltAngle});
-    workbench::writePhantomFile(path_, o.fraction, o.thickness);
-    workbench::writeControlFile(path_, {"65", "60", 60.0, o.angularRange, o.histories, o.resultName, "Test unit"});
+    formats::writePhantomFile(path_, o.fraction, o.thickness);
+    formats::writeControlFile(path_, {"65", "60", 60.0, o.angularRange, o.histories, o.resultName, "Test unit"});
 }
 
 RunDir::~RunDir() {

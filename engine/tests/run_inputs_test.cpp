@@ -6,7 +6,7 @@
 #include "kv/results/report.h"
 #include "kv/results/result_file.h"
 #include "kv/texts/results_model.h"
-#include "kv/workbench/phantom_file.h"
+#include "kv/formats/phantom_file.h"
 #include "run_dir.h"
 
 #include <algorithm>
@@ -122,9 +122,9 @@ TEST(RunInputs, BadInputsNameTheFileAndTheProblem) {
         {"short spectrum",
          [](const RunDir& d) { d.write("P_SPCTL.dat", d.read("P_SPCTL.dat").substr(0, 3000)); },
          "P_SPCTL.dat: line"},
-        {"thick phantom", [](const RunDir& d) { kv::workbench::writePhantomFile(d.path(), "50", "6.1"); },
+        {"thick phantom", [](const RunDir& d) { kv::formats::writePhantomFile(d.path(), "50", "6.1"); },
          "Phantom.dat: the phantom thickness of 6.1 cm (line 5) lies outside 0.1 to 6.0 cm"},
-        {"no thickness", [](const RunDir& d) { kv::workbench::writePhantomFile(d.path(), "50", "abc"); },
+        {"no thickness", [](const RunDir& d) { kv::formats::writePhantomFile(d.path(), "50", "abc"); },
          "Phantom.dat: the phantom thickness of 0 cm"},
         {"path as composition",
          [](const RunDir& d) { d.write("Phantom.dat", "50\r\n../BR12-50.dat\r\n15.0\r\n15.0\r\n5.0\r\n"); },
@@ -134,12 +134,12 @@ TEST(RunInputs, BadInputsNameTheFileAndTheProblem) {
          "BR12-50.dat: holds the glandular fraction 50 %, but Phantom.dat asks for 40 %"},
         {"no histories",
          [](const RunDir& d) {
-             kv::workbench::writeControlFile(d.path(), {"65", "60", 60, "7.5", "0", "run", ""});
+             kv::formats::writeControlFile(d.path(), {"65", "60", 60, "7.5", "0", "run", ""});
          },
          "MC.dat: line 7 asks for 0 photon histories"},
         {"path as result",
          [](const RunDir& d) {
-             kv::workbench::writeControlFile(d.path(), {"65", "60", 60, "7.5", "10", "../run", ""});
+             kv::formats::writeControlFile(d.path(), {"65", "60", 60, "7.5", "10", "../run", ""});
          },
          "MC.dat: line 8, the result file name \"../run.vesk\", is not a name in the working directory"},
         {"other extension",
@@ -150,12 +150,12 @@ TEST(RunInputs, BadInputsNameTheFileAndTheProblem) {
          "does not end in .vesk"},
         {"short FID",
          [](const RunDir& d) {
-             kv::workbench::writeControlFile(d.path(), {"7", "5", 60, "7.5", "10", "run", ""});
+             kv::formats::writeControlFile(d.path(), {"7", "5", 60, "7.5", "10", "run", ""});
          },
          "MC.dat: the FID of 7 cm (line 3) leaves no room"},
         {"FAD beyond FID",
          [](const RunDir& d) {
-             kv::workbench::writeControlFile(d.path(), {"65", "70", 60, "7.5", "10", "run", ""});
+             kv::formats::writeControlFile(d.path(), {"65", "70", 60, "7.5", "10", "run", ""});
          },
          "MC.dat: the FAD of 70 cm (line 4) must lie between 0 and the FID of 65 cm"},
         {"FID beyond any room",
@@ -165,7 +165,7 @@ TEST(RunInputs, BadInputsNameTheFileAndTheProblem) {
          "MC.dat: "},
         {"FCD of a kilometre",
          [](const RunDir& d) {
-             kv::workbench::writeControlFile(d.path(), {"65", "60", 1e5, "7.5", "10", "run", ""});
+             kv::formats::writeControlFile(d.path(), {"65", "60", 1e5, "7.5", "10", "run", ""});
          },
          "MC.dat: the FCD of 100000 cm (line 5) must lie between 0 and 500 cm"},
         {"part of a history",
@@ -475,9 +475,9 @@ TEST(Programs, TheSameNameTwiceLeavesTheLaterResult) {
     REQUIRE_PROGRAMS();
     RunDir dir({.histories = "1e5", .resultName = "same"});
     ASSERT_EQ(runProgram(dir, "halvex").exitCode, 0);
-    kv::workbench::writeControlFile(dir.path(), {"65", "60", 60, "7.5", "7e4", "same", "Test unit"});
+    kv::formats::writeControlFile(dir.path(), {"65", "60", 60, "7.5", "7e4", "same", "Test unit"});
     ASSERT_EQ(runProgram(dir, "halvex").exitCode, 0);
-    kv::workbench::writeControlFile(dir.path(), {"65", "60", 60, "7.5", "5e4", "other", "Test unit"});
+    kv::formats::writeControlFile(dir.path(), {"65", "60", 60, "7.5", "5e4", "other", "Test unit"});
     ASSERT_EQ(runProgram(dir, "halvex").exitCode, 0);
     kv::results::LoadResult a = kv::results::LoadResultFile(dir.path(), "same.vesk");
     ASSERT_TRUE(a);

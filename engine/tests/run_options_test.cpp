@@ -1,7 +1,7 @@
 // The options of an engine run: a target uncertainty, a seed and a thread
 // count, from the command line and from the run-options file.
 #include "engine_programs.h"
-#include "kv/common/settings_file.h"
+#include "kv/formats/settings_file.h"
 #include "kv/engine/engine_options.h"
 #include "kv/engine/runner.h"
 #include "kv/results/result_file.h"
@@ -99,14 +99,14 @@ TEST(EngineOptions, TheRunOptionsFileIsReadOrRefusedWithItsLine) {
         try {
             readRunOptionsFile(dir.path());
             ADD_FAILURE() << b.content << " accepted";
-        } catch (const kv::SettingsError& e) {
+        } catch (const kv::formats::FileError& e) {
             EXPECT_NE(std::string(e.what()).find(b.says), std::string::npos) << e.what();
             EXPECT_NE(std::string(e.what()).find(name), std::string::npos) << e.what();
         }
     }
     fs::remove(dir.path() / name);
     fs::create_directory(dir.path() / name);
-    EXPECT_THROW(readRunOptionsFile(dir.path()), kv::SettingsError);
+    EXPECT_THROW(readRunOptionsFile(dir.path()), kv::formats::FileError);
 }
 
 TEST(EnginePrograms, ATargetUncertaintyEndsTheRunEarlyWithinTheTarget) {
@@ -150,7 +150,7 @@ TEST(EnginePrograms, TheSameSeedGivesTheSameDoseOnOneAndTwoThreads) {
 TEST(EnginePrograms, TheRunOptionsFileIsUsedAndTheCommandLineWins) {
     REQUIRE_PROGRAMS();
     RunDir dir({.thickness = "2", .histories = "2e7", .resultName = "file"});
-    kv::writeSettingsFile(dir.path(), std::string(kRunOptionsFileName),
+    kv::formats::writeSettingsFile(dir.path(), std::string(kRunOptionsFileName),
                           {{"sagd_sigma_percent", "1.5"}, {"seed", "77"}});
     ProgramOutput r = runIn(dir, program("tiravex"));
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;

@@ -1,10 +1,12 @@
-#include "kv/workbench/control_file.h"
+#include "kv/formats/control_file.h"
 
 #include "kv/common/format.h"
 #include "kv/common/records.h"
 #include "line_fields.h"
 
-namespace kv::workbench {
+#include <optional>
+
+namespace kv::formats {
 
 void writeControlFile(const std::filesystem::path& workDir, const ControlFileInput& in) {
     RecordWriter w(workDir, std::string(kControlFileName));
@@ -17,11 +19,21 @@ void writeControlFile(const std::filesystem::path& workDir, const ControlFileInp
         .numberLine(parseNumber(in.historiesText), "0.0E+00")
         .line(std::string(in.resultName) + std::string(kResultExtension))
         .line(in.equipmentName);
-    w.commit();
+    try {
+        w.commit();
+    } catch (const RecordError& e) {
+        throwFromRecordError(e, 0);
+    }
 }
 
 ControlFile readControlFile(const std::filesystem::path& workDir) {
-    RecordReader r(workDir, std::string(kControlFileName), kSmallFileMaxBytes);
+    std::optional<RecordReader> opened;
+    try {
+        opened.emplace(workDir, std::string(kControlFileName), kSmallFileMaxBytes);
+    } catch (const RecordError& e) {
+        throwFromRecordError(e, 0);
+    }
+    RecordReader& r = *opened;
     detail::LineFields f(r);
     ControlFile c;
     c.fieldX = f.number("the field size X in cm");
@@ -36,4 +48,4 @@ ControlFile readControlFile(const std::filesystem::path& workDir) {
     return c;
 }
 
-} // namespace kv::workbench
+} // namespace kv::formats

@@ -1,10 +1,9 @@
-#include "kv/spectrum/equipment_file.h"
+#include "kv/formats/equipment_file.h"
 
-#include "file_faults.h"
 #include "kv/common/format.h"
 #include "kv/common/records.h"
 
-namespace kv::spectrum {
+namespace kv::formats {
 
 EquipmentRecord readEquipment(const std::filesystem::path& workDir) {
     EquipmentRecord r;
@@ -35,7 +34,7 @@ void writeEquipment(const std::filesystem::path& workDir, const EquipmentLines& 
          {&l.equipmentName, &l.fid, &l.fad, &l.angularRange, &l.targetAngle, &l.tubeTiltAngle}) {
         ++line;
         if (s->find_first_of("\r\n") != std::string::npos)
-            throw SpectrumFileError(FileFault::BadValue, kEquipmentFileName, line,
+            throw FileError(FileFault::BadValue, kEquipmentFileName, line,
                                     "a line break inside an item");
         out.line(*s);
     }
@@ -64,4 +63,4 @@ EquipmentLines linesForWorkbench(std::string_view equipmentNameText, std::string
             kv::format(asRead.tubeTiltAngle, tiltPattern)};
 }
 
-} // namespace kv::spectrum
+} // namespace kv::formats

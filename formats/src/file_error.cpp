@@ -1,13 +1,12 @@
-#include "kv/spectrum/file_error.h"
+#include "kv/formats/file_error.h"
 
-#include "file_faults.h"
+namespace kv::formats {
 
-namespace kv::spectrum {
-
-SpectrumFileError::SpectrumFileError(FileFault f, std::string fileName, int lineNo, const std::string& detail)
-    : std::runtime_error(fileName + (lineNo > 0 ? ", line " + std::to_string(lineNo) : std::string()) + ": " +
-                         detail),
-      fault(f), file(std::move(fileName)), line(lineNo) {}
+FileError::FileError(FileFault f, std::string fileName, int lineNo, const std::string& problem)
+    : kv::RecordError(fileName + (lineNo > 0 ? ", line " + std::to_string(lineNo) : std::string()) + ": " +
+                          problem,
+                      fileName),
+      fault(f), line(lineNo) {}
 
 namespace {
 void replaceAll(std::string& s, std::string_view key, const std::string& by) {
@@ -16,10 +15,13 @@ void replaceAll(std::string& s, std::string_view key, const std::string& by) {
 }
 } // namespace
 
-std::string describe(const SpectrumFileError& e, const texts::SpectrumFileTexts& t) {
+std::string describe(const FileError& e, const texts::SpectrumFileTexts& t) {
     std::string s;
     switch (e.fault) {
     case FileFault::Missing:
+    case FileFault::NotAFile:
+    case FileFault::Unreadable:
+    case FileFault::TooLarge:
         s = t.fileMissing.str();
         break;
     case FileFault::EndsEarly:
@@ -29,9 +31,14 @@ std::string describe(const SpectrumFileError& e, const texts::SpectrumFileTexts&
         s = t.fileNotANumber.str();
         break;
     case FileFault::BadValue:
+    case FileFault::OutOfRange:
+    case FileFault::BadChoice:
         s = t.fileBadValue.str();
         break;
     case FileFault::BadLayout:
+    case FileFault::BadLine:
+    case FileFault::Repeated:
+    case FileFault::UnknownName:
         s = t.fileBadLayout.str();
         break;
     case FileFault::CannotWrite:
@@ -47,6 +54,7 @@ std::string describe(const SpectrumFileError& e, const texts::SpectrumFileTexts&
 }
 
 void throwFromRecordError(const kv::RecordError& e, int line) {
+    if (const auto* already = dynamic_cast<const FileError*>(&e)) throw *already;
     FileFault f = FileFault::BadLayout;
     if (dynamic_cast<const kv::FileMissing*>(&e))
         f = FileFault::Missing, line = 0;
@@ -58,7 +66,7 @@ void throwFromRecordError(const kv::RecordError& e, int line) {
         f = FileFault::WriteProtected, line = 0;
     else if (dynamic_cast<const kv::WriteFailed*>(&e))
         f = FileFault::CannotWrite, line = 0;
-    throw SpectrumFileError(f, e.file, line, e.what());
+    throw FileError(f, e.file, line, e.what());
 }
 
-} // namespace kv::spectrum
+} // namespace kv::formats

@@ -1,11 +1,11 @@
-#include "kv/spectrum/geometry_file.h"
+#include "kv/formats/geometry_file.h"
 
 #include "kv/common/format.h"
 
 #include <cmath>
 #include <stdexcept>
 
-namespace kv::spectrum {
+namespace kv::formats {
 
 namespace {
 
@@ -32,7 +32,7 @@ std::string_view materialName(PlateMaterial m) {
 
 Geometry readGeometry(const std::filesystem::path& workDir) {
     Geometry g;
-    const auto file = kv::SettingsFile::read(workDir, kGeometryFileName);
+    const auto file = SettingsFile::read(workDir, kGeometryFileName);
     if (!file) return g;
     file->requireKnown({kPaddleMm, kPaddleMaterial, kSupportMm, kSupportMaterial});
     g.paddleMm = file->number(kPaddleMm, g.paddleMm, 0, kMaxPlateMm);
@@ -48,7 +48,7 @@ void writeGeometry(const std::filesystem::path& workDir, const Geometry& g) {
     for (double mm : {g.paddleMm, g.supportMm})
         if (!(mm >= 0 && mm <= kMaxPlateMm))
             throw std::invalid_argument("a plate of " + kv::plainDecimal(mm) + " mm lies outside 0 to 10 mm");
-    kv::writeSettingsFile(workDir, kGeometryFileName,
+    writeSettingsFile(workDir, kGeometryFileName,
                           {{std::string(kPaddleMm), kv::plainDecimal(g.paddleMm)},
                            {std::string(kPaddleMaterial), std::string(materialWord(g.paddleMaterial))},
                            {std::string(kSupportMm), kv::plainDecimal(g.supportMm)},
@@ -58,35 +58,38 @@ void writeGeometry(const std::filesystem::path& workDir, const Geometry& g) {
 std::string describe(const kv::RecordError& e, const texts::SettingsFileTexts& t) {
     std::string s = t.cannotWrite.str();
     int line = 0;
-    if (const auto* se = dynamic_cast<const kv::SettingsError*>(&e)) {
-        line = se->line;
-        switch (se->fault) {
-        case kv::SettingFault::NotAFile:
+    if (const auto* fe = dynamic_cast<const FileError*>(&e)) {
+        line = fe->line;
+        switch (fe->fault) {
+        case FileFault::NotAFile:
             s = t.notAFile.str();
             break;
-        case kv::SettingFault::Unreadable:
+        case FileFault::Unreadable:
             s = t.unreadable.str();
             break;
-        case kv::SettingFault::TooLarge:
+        case FileFault::TooLarge:
             s = t.tooLarge.str();
             break;
-        case kv::SettingFault::BadLine:
+        case FileFault::BadLine:
             s = t.badLine.str();
             break;
-        case kv::SettingFault::Repeated:
+        case FileFault::Repeated:
             s = t.repeated.str();
             break;
-        case kv::SettingFault::UnknownName:
+        case FileFault::UnknownName:
             s = t.unknownName.str();
             break;
-        case kv::SettingFault::NotANumber:
+        case FileFault::NotANumber:
             s = t.notANumber.str();
             break;
-        case kv::SettingFault::OutOfRange:
+        case FileFault::OutOfRange:
             s = t.outOfRange.str();
             break;
-        case kv::SettingFault::BadChoice:
+        case FileFault::BadChoice:
             s = t.badChoice.str();
+            break;
+        default: // a failed write
+            line = 0;
             break;
         }
     }
@@ -95,4 +98,4 @@ std::string describe(const kv::RecordError& e, const texts::SettingsFileTexts& t
     return s;
 }
 
-} // namespace kv::spectrum
+} // namespace kv::formats

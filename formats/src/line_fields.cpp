@@ -2,12 +2,13 @@
 
 #include "kv/common/format.h"
 
-namespace kv::workbench::detail {
+namespace kv::formats::detail {
 
 std::string LineFields::text(std::string_view what) {
     ++line_;
     if (r_.atEnd())
-        throw PastEnd("ends before line " + std::to_string(line_) + " (" + std::string(what) + ")", r_.name());
+        throw FileError(FileFault::EndsEarly, r_.name(), 0,
+                        "ends before line " + std::to_string(line_) + " (" + std::string(what) + ")");
     return r_.readLine();
 }
 
@@ -18,10 +19,10 @@ double LineFields::number(std::string_view what) {
     std::string_view v = b == std::string::npos ? std::string_view() : std::string_view(s).substr(b, e - b + 1);
     double out = 0;
     if (v.empty() || !parseNumberStrict(v, out))
-        throw NotANumber("line " + std::to_string(line_) + " holds \"" + s + "\" where " + std::string(what) +
-                             " belongs",
-                         r_.name());
+        throw FileError(FileFault::NotANumber, r_.name(), 0,
+                        "line " + std::to_string(line_) + " holds \"" + s + "\" where " + std::string(what) +
+                            " belongs");
     return out;
 }
 
-} // namespace kv::workbench::detail
+} // namespace kv::formats::detail

@@ -1,12 +1,14 @@
 #pragma once
 // Line-by-line reading of the one-item-per-line run files, with messages that
-// say which line holds what.
+// say which line holds what. Faults are FileErrors without a line of their
+// own: the message already names it.
 #include "kv/common/records.h"
+#include "kv/formats/file_error.h"
 
 #include <string>
 #include <string_view>
 
-namespace kv::workbench::detail {
+namespace kv::formats::detail {
 
 class LineFields {
 public:
@@ -21,4 +23,4 @@ private:
     int line_ = 0;
 };
 
-} // namespace kv::workbench::detail
+} // namespace kv::formats::detail

@@ -1,10 +1,12 @@
-#include "kv/workbench/phantom_file.h"
+#include "kv/formats/phantom_file.h"
 
 #include "kv/common/format.h"
 #include "kv/common/records.h"
 #include "line_fields.h"
 
-namespace kv::workbench {
+#include <optional>
+
+namespace kv::formats {
 
 std::string compositionFileName(std::string_view fractionEntry) {
     return "BR12-" + std::string(fractionEntry) + ".dat";
@@ -18,11 +20,21 @@ void writePhantomFile(const std::filesystem::path& workDir, std::string_view fra
         .line("15.0")
         .line("15.0")
         .numberLine(parseNumber(thicknessText), "0.0");
-    w.commit();
+    try {
+        w.commit();
+    } catch (const RecordError& e) {
+        throwFromRecordError(e, 0);
+    }
 }
 
 PhantomFile readPhantomFile(const std::filesystem::path& workDir) {
-    RecordReader r(workDir, std::string(kPhantomFileName), kSmallFileMaxBytes);
+    std::optional<RecordReader> opened;
+    try {
+        opened.emplace(workDir, std::string(kPhantomFileName), kSmallFileMaxBytes);
+    } catch (const RecordError& e) {
+        throwFromRecordError(e, 0);
+    }
+    RecordReader& r = *opened;
     detail::LineFields f(r);
     PhantomFile p;
     p.fractionText = f.text("the glandular fraction");
@@ -33,4 +45,4 @@ PhantomFile readPhantomFile(const std::filesystem::path& workDir) {
     return p;
 }
 
-} // namespace kv::workbench
+} // namespace kv::formats

@@ -1,4 +1,4 @@
-#include "kv/common/settings_file.h"
+#include "kv/formats/settings_file.h"
 
 #include "kv/common/format.h"
 
@@ -7,15 +7,11 @@
 #include <cmath>
 #include <fstream>
 
-namespace kv {
+namespace kv::formats {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string located(const std::string& file, int line, const std::string& problem) {
-    return file + (line > 0 ? ", line " + std::to_string(line) : std::string()) + ": " + problem;
-}
 
 std::string_view trimmed(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
@@ -34,27 +30,24 @@ std::string lowered(std::string_view s) {
 
 } // namespace
 
-SettingsError::SettingsError(SettingFault f, std::string fileName, int lineNo, const std::string& problem)
-    : RecordError(located(fileName, lineNo, problem), fileName), fault(f), line(lineNo) {}
-
 std::optional<SettingsFile> SettingsFile::read(const fs::path& workDir, const std::string& name,
                                                size_t maxBytes) {
-    if (!isBareFileName(name)) throw SettingsError(SettingFault::NotAFile, name, 0, "not a bare file name");
+    if (!isBareFileName(name)) throw FileError(FileFault::NotAFile, name, 0, "not a bare file name");
     fs::path path = workDir / name;
     std::error_code ec;
     fs::file_status st = fs::status(path, ec);
     if (st.type() == fs::file_type::not_found) return std::nullopt;
-    if (ec) throw SettingsError(SettingFault::Unreadable, name, 0, "cannot be examined");
+    if (ec) throw FileError(FileFault::Unreadable, name, 0, "cannot be examined");
     if (st.type() != fs::file_type::regular)
-        throw SettingsError(SettingFault::NotAFile, name, 0, "is not a file");
+        throw FileError(FileFault::NotAFile, name, 0, "is not a file");
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw SettingsError(SettingFault::Unreadable, name, 0, "cannot be opened");
+    if (!in) throw FileError(FileFault::Unreadable, name, 0, "cannot be opened");
     std::string bytes(maxBytes + 1, '\0');
     in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (in.bad()) throw SettingsError(SettingFault::Unreadable, name, 0, "cannot be read");
+    if (in.bad()) throw FileError(FileFault::Unreadable, name, 0, "cannot be read");
     bytes.resize(static_cast<size_t>(in.gcount()));
     if (bytes.size() > maxBytes)
-        throw SettingsError(SettingFault::TooLarge, name, 0,
+        throw FileError(FileFault::TooLarge, name, 0,
                             "is longer than " + std::to_string(maxBytes) + " bytes");
     return parse(bytes, name);
 }
@@ -70,12 +63,12 @@ SettingsFile SettingsFile::parse(std::string_view bytes, std::string name) {
         if (t.empty() || t.front() == '#') continue;
         size_t eq = t.find('=');
         if (eq == std::string_view::npos)
-            throw SettingsError(SettingFault::BadLine, f.name_, line, "holds no \"name = value\"");
+            throw FileError(FileFault::BadLine, f.name_, line, "holds no \"name = value\"");
         std::string_view key = trimmed(t.substr(0, eq));
         if (key.empty())
-            throw SettingsError(SettingFault::BadLine, f.name_, line, "gives a value without a name");
+            throw FileError(FileFault::BadLine, f.name_, line, "gives a value without a name");
         if (f.find(key))
-            throw SettingsError(SettingFault::Repeated, f.name_, line,
+            throw FileError(FileFault::Repeated, f.name_, line,
                                 "gives " + std::string(key) + " a second time (first in line " +
                                     std::to_string(f.find(key)->line) + ")");
         f.settings_.push_back({std::string(key), std::string(trimmed(t.substr(eq + 1))), line});
@@ -92,7 +85,7 @@ const Setting* SettingsFile::find(std::string_view settingName) const {
 void SettingsFile::requireKnown(std::initializer_list<std::string_view> known) const {
     for (const Setting& s : settings_)
         if (std::find(known.begin(), known.end(), s.name) == known.end())
-            throw SettingsError(SettingFault::UnknownName, name_, s.line,
+            throw FileError(FileFault::UnknownName, name_, s.line,
                                 "names an unknown setting \"" + s.name + "\"");
 }
 
@@ -101,10 +94,10 @@ double SettingsFile::number(std::string_view settingName, double fallback, doubl
     if (!s) return fallback;
     double v = 0;
     if (s->value.empty() || !parseNumberStrict(s->value, v) || !std::isfinite(v))
-        throw SettingsError(SettingFault::NotANumber, name_, s->line,
+        throw FileError(FileFault::NotANumber, name_, s->line,
                             "gives " + s->name + " \"" + s->value + "\", which is not a number");
     if (!(v >= lo && v <= hi))
-        throw SettingsError(SettingFault::OutOfRange, name_, s->line,
+        throw FileError(FileFault::OutOfRange, name_, s->line,
                             "gives " + s->name + " " + s->value + ", outside " + plainDecimal(lo) + " to " +
                                 plainDecimal(hi));
     return v;
@@ -120,7 +113,7 @@ std::string SettingsFile::choice(std::string_view settingName, std::string fallb
     std::string words;
     for (std::string_view a : allowed)
         words += (words.empty() ? "" : ", ") + std::string(a);
-    throw SettingsError(SettingFault::BadChoice, name_, s->line,
+    throw FileError(FileFault::BadChoice, name_, s->line,
                         "gives " + s->name + " \"" + s->value + "\"; it takes one of " + words);
 }
 
@@ -134,11 +127,15 @@ void writeSettingsFile(const fs::path& workDir, const std::string& name,
                      key.front() != '#';
         bool valueOk = trimmed(value) == value && value.find_first_of("\r\n") == std::string::npos;
         if (!keyOk || !valueOk)
-            throw SettingsError(SettingFault::BadLine, name, line,
+            throw FileError(FileFault::BadLine, name, line,
                                 "\"" + key + " = " + value + "\" would not read back as written");
         out.text(key).text(" = ").text(value).endLine();
     }
-    out.commit();
+    try {
+        out.commit();
+    } catch (const RecordError& e) {
+        throwFromRecordError(e, 0);
+    }
 }
 
-} // namespace kv
+} // namespace kv::formats

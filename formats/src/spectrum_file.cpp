@@ -1,6 +1,5 @@
-#include "kv/spectrum/spectrum_file.h"
+#include "kv/formats/spectrum_file.h"
 
-#include "file_faults.h"
 #include "kv/common/format.h"
 #include "kv/common/records.h"
 
@@ -8,7 +7,7 @@
 #include <system_error>
 #include <vector>
 
-namespace kv::spectrum {
+namespace kv::formats {
 namespace {
 
 using Labels = texts::SpectrumFileLabels;
@@ -56,7 +55,7 @@ void fill(kv::RecordWriter& out, TargetMaterial target, const SpectrumFields& fi
 }
 
 [[noreturn]] void badLayout(const std::string& file, int line, const std::string& what) {
-    throw SpectrumFileError(FileFault::BadLayout, file, line, what);
+    throw FileError(FileFault::BadLayout, file, line, what);
 }
 
 std::string_view trimmed(std::string_view s) {
@@ -84,7 +83,7 @@ std::vector<std::string_view> blankSeparated(std::string_view s) {
 double numberIn(std::string_view token, const std::string& file, int line) {
     double v = 0;
     if (!kv::parseNumberStrict(token, v) || !std::isfinite(v))
-        throw SpectrumFileError(FileFault::NotANumber, file, line,
+        throw FileError(FileFault::NotANumber, file, line,
                                 "\"" + std::string(token) + "\" is not a number");
     return v;
 }
@@ -136,7 +135,7 @@ SpectrumFileContents readSpectrumFile(const std::filesystem::path& workDir, cons
     // Checked line by line, so a lost or doubled line is named where it happens.
     auto lineAt = [&](int n) -> const std::string& {
         if (n > static_cast<int>(lines.size()))
-            throw SpectrumFileError(FileFault::EndsEarly, fileName, n,
+            throw FileError(FileFault::EndsEarly, fileName, n,
                                     "ends after " + std::to_string(lines.size()) + " lines");
         return lines[n - 1];
     };
@@ -190,7 +189,7 @@ SpectrumFileContents readSpectrumFile(const std::filesystem::path& workDir, cons
                           " keV belongs");
         for (int k = 1; k < kColumns; ++k) {
             double v = numberIn(tokens[k], fileName, lineNo);
-            if (v < 0) throw SpectrumFileError(FileFault::BadValue, fileName, lineNo, "a negative fluence");
+            if (v < 0) throw FileError(FileFault::BadValue, fileName, lineNo, "a negative fluence");
             c.table[k][i] = v;
         }
     }
@@ -204,4 +203,4 @@ void deleteSpectrumFile(const std::filesystem::path& workDir) {
     std::filesystem::remove(workDir / kSpectrumFileName, ec);
 }
 
-} // namespace kv::spectrum
+} // namespace kv::formats

@@ -1,12 +1,12 @@
 #include "kv/common/codepage.h"
-#include "kv/spectrum/equipment_file.h"
+#include "kv/formats/equipment_file.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using namespace kv::spectrum;
+using namespace kv::formats;
 using kv::spectrum::testing::TempDir;
 
 const std::string kStart = "Mammography unit\r\n65\r\n60\r\n7.5\r\n16\r\n6\r\n";
@@ -47,7 +47,7 @@ TEST(EquipmentFile, FaultsNameTheFileAndTheLine) {
         try {
             readEquipment(dir.path());
             ADD_FAILURE() << c.name << ": no error";
-        } catch (const SpectrumFileError& e) {
+        } catch (const FileError& e) {
             EXPECT_EQ(e.fault, c.fault) << c.name << ": " << e.what();
             EXPECT_EQ(e.line, c.line) << c.name << ": " << e.what();
             EXPECT_EQ(e.file, "equipment.dat");
@@ -114,7 +114,7 @@ TEST(EquipmentFile, RefusedWritesLeaveTheOldRecord) {
         try {
             writeEquipment(dir.path(), bad[n]);
             ADD_FAILURE() << n << ": written";
-        } catch (const SpectrumFileError& e) {
+        } catch (const FileError& e) {
             EXPECT_EQ(e.fault, faults[n]) << e.what();
         }
         EXPECT_EQ(dir.read(kEquipmentFileName), kStart);
@@ -131,7 +131,7 @@ TEST(EquipmentFile, AWriteProtectedRecordIsRefusedAndKept) {
     try {
         writeEquipment(dir.path(), {"Unit B", "66", "61", "15", "16", "6"});
         ADD_FAILURE() << "written";
-    } catch (const SpectrumFileError& e) {
+    } catch (const FileError& e) {
         EXPECT_EQ(e.fault, FileFault::WriteProtected) << e.what();
         EXPECT_EQ(describe(e, kv::texts::englishSpectrumFileTexts),
                   "The file equipment.dat is write-protected and was left as it is");

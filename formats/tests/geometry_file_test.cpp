@@ -1,11 +1,11 @@
-#include "kv/spectrum/geometry_file.h"
+#include "kv/formats/geometry_file.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using namespace kv::spectrum;
+using namespace kv::formats;
 using kv::spectrum::testing::TempDir;
 
 TEST(GeometryFile, MissingFileAndMissingNamesKeepTodaysPlates) {
@@ -60,7 +60,7 @@ TEST(GeometryFile, EachRefusalNamesTheFileAndLineInBothEditions) {
         try {
             readGeometry(d.path());
             ADD_FAILURE() << "accepted";
-        } catch (const kv::SettingsError& e) {
+        } catch (const kv::formats::FileError& e) {
             EXPECT_NE(describe(e, kv::texts::englishSettingsFileTexts).find(c.english), std::string::npos)
                 << describe(e, kv::texts::englishSettingsFileTexts);
             const std::string ja = describe(e, kv::texts::japaneseSettingsFileTexts);
@@ -73,7 +73,7 @@ TEST(GeometryFile, EachRefusalNamesTheFileAndLineInBothEditions) {
     try {
         readGeometry(d.path());
         ADD_FAILURE() << "a folder was read";
-    } catch (const kv::SettingsError& e) {
+    } catch (const kv::formats::FileError& e) {
         EXPECT_EQ(describe(e, kv::texts::englishSettingsFileTexts),
                   "Geometry.dat is not a file that can be read");
     }

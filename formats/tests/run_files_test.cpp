@@ -1,7 +1,7 @@
 #include "kv/common/format.h"
 #include "kv/common/records.h"
-#include "kv/workbench/control_file.h"
-#include "kv/workbench/phantom_file.h"
+#include "kv/formats/control_file.h"
+#include "kv/formats/phantom_file.h"
 
 #include <filesystem>
 #include <fstream>
@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
-using namespace kv::workbench;
+using namespace kv::formats;
 
 namespace {
 
@@ -117,14 +117,20 @@ TEST_F(RunFiles, BadFilesAreReportedWithTheLineAndItsMeaning) {
             if (std::string_view(r.file) == kPhantomFileName) readPhantomFile(dir_);
             else readControlFile(dir_);
             ADD_FAILURE() << "accepted: " << r.content;
-        } catch (const kv::RecordError& e) {
+        } catch (const FileError& e) {
             EXPECT_EQ(e.file, r.file);
             EXPECT_NE(std::string(e.what()).find(r.messagePart), std::string::npos) << e.what();
         }
         fs::remove(dir_ / r.file);
     }
-    EXPECT_THROW(readPhantomFile(dir_), kv::FileMissing);
-    EXPECT_THROW(readControlFile(dir_), kv::FileMissing);
+    for (auto read : {+[](const fs::path& d) { readPhantomFile(d); }, +[](const fs::path& d) { readControlFile(d); }}) {
+        try {
+            read(dir_);
+            ADD_FAILURE() << "a missing file was read";
+        } catch (const FileError& e) {
+            EXPECT_EQ(e.fault, FileFault::Missing) << e.what();
+        }
+    }
 }
 
 TEST_F(RunFiles, AcceptsLfLineEndsAndBlanksAroundNumbers) {

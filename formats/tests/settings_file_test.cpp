@@ -1,4 +1,4 @@
-#include "kv/common/settings_file.h"
+#include "kv/formats/settings_file.h"
 
 #include <filesystem>
 #include <fstream>
@@ -39,14 +39,14 @@ class TempDir {
 
 TEST(SettingsFile, MissingFileMeansDefaults) {
     TempDir d;
-    EXPECT_FALSE(kv::SettingsFile::read(d.path(), "Options.dat").has_value());
+    EXPECT_FALSE(kv::formats::SettingsFile::read(d.path(), "Options.dat").has_value());
     fs::create_symlink(d.path() / "nowhere", d.path() / "Dangling.dat");
-    EXPECT_FALSE(kv::SettingsFile::read(d.path(), "Dangling.dat").has_value());
+    EXPECT_FALSE(kv::formats::SettingsFile::read(d.path(), "Dangling.dat").has_value());
 }
 
 TEST(SettingsFile, ReadsNamesValuesAndLines) {
-    kv::SettingsFile f =
-        kv::SettingsFile::parse("# comment\r\n\r\n  a = 1.5 \r\nb=two words\nc = x=y\r\nd =\r\n", "S.dat");
+    kv::formats::SettingsFile f =
+        kv::formats::SettingsFile::parse("# comment\r\n\r\n  a = 1.5 \r\nb=two words\nc = x=y\r\nd =\r\n", "S.dat");
     ASSERT_EQ(f.settings().size(), 4u);
     EXPECT_EQ(f.find("a")->value, "1.5");
     EXPECT_EQ(f.find("a")->line, 3);
@@ -59,39 +59,39 @@ TEST(SettingsFile, ReadsNamesValuesAndLines) {
     EXPECT_EQ(f.choice("e", "pmma", {"pmma"}), "pmma");
     EXPECT_NO_THROW(f.requireKnown({"a", "b", "c", "d"}));
     // A byte-order mark from an editor does not hide the first name.
-    EXPECT_NE(kv::SettingsFile::parse("\xEF\xBB\xBFk = 1\r\n", "S.dat").find("k"), nullptr);
+    EXPECT_NE(kv::formats::SettingsFile::parse("\xEF\xBB\xBFk = 1\r\n", "S.dat").find("k"), nullptr);
 }
 
 TEST(SettingsFile, RefusalsNameTheFileAndLine) {
     struct Case {
         const char* bytes;
-        kv::SettingFault fault;
+        kv::formats::FileFault fault;
         int line;
     };
     const Case cases[] = {
-        {"a = 1\r\njust words\r\n", kv::SettingFault::BadLine, 2},
-        {"a = 1\r\n = 3\r\n", kv::SettingFault::BadLine, 2},
-        {"a = 1\r\n\r\na = 2\r\n", kv::SettingFault::Repeated, 3},
-        {"a = 1\r\nzz = 2\r\n", kv::SettingFault::UnknownName, 2},
-        {"a = thick\r\n", kv::SettingFault::NotANumber, 1},
-        {"a = \r\n", kv::SettingFault::NotANumber, 1},
-        {"a = inf\r\n", kv::SettingFault::NotANumber, 1},
-        {"a = nan\r\n", kv::SettingFault::NotANumber, 1},
-        {"a = 1.5 mm\r\n", kv::SettingFault::NotANumber, 1},
-        {"a = -0.1\r\n", kv::SettingFault::OutOfRange, 1},
-        {"a = 10.001\r\n", kv::SettingFault::OutOfRange, 1},
-        {"a = 1e300\r\n", kv::SettingFault::OutOfRange, 1},
-        {"b = 1\r\nm = glass\r\n", kv::SettingFault::BadChoice, 2},
+        {"a = 1\r\njust words\r\n", kv::formats::FileFault::BadLine, 2},
+        {"a = 1\r\n = 3\r\n", kv::formats::FileFault::BadLine, 2},
+        {"a = 1\r\n\r\na = 2\r\n", kv::formats::FileFault::Repeated, 3},
+        {"a = 1\r\nzz = 2\r\n", kv::formats::FileFault::UnknownName, 2},
+        {"a = thick\r\n", kv::formats::FileFault::NotANumber, 1},
+        {"a = \r\n", kv::formats::FileFault::NotANumber, 1},
+        {"a = inf\r\n", kv::formats::FileFault::NotANumber, 1},
+        {"a = nan\r\n", kv::formats::FileFault::NotANumber, 1},
+        {"a = 1.5 mm\r\n", kv::formats::FileFault::NotANumber, 1},
+        {"a = -0.1\r\n", kv::formats::FileFault::OutOfRange, 1},
+        {"a = 10.001\r\n", kv::formats::FileFault::OutOfRange, 1},
+        {"a = 1e300\r\n", kv::formats::FileFault::OutOfRange, 1},
+        {"b = 1\r\nm = glass\r\n", kv::formats::FileFault::BadChoice, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bytes);
         try {
-            kv::SettingsFile f = kv::SettingsFile::parse(c.bytes, "Geo.dat");
+            kv::formats::SettingsFile f = kv::formats::SettingsFile::parse(c.bytes, "Geo.dat");
             f.requireKnown({"a", "b", "m"});
             f.number("a", 0, 0, 10);
             f.choice("m", "pmma", {"pmma", "polycarbonate"});
             ADD_FAILURE() << "accepted";
-        } catch (const kv::SettingsError& e) {
+        } catch (const kv::formats::FileError& e) {
             EXPECT_EQ(e.fault, c.fault);
             EXPECT_EQ(e.line, c.line);
             EXPECT_EQ(e.file, "Geo.dat");
@@ -100,7 +100,7 @@ TEST(SettingsFile, RefusalsNameTheFileAndLine) {
         }
     }
     // Ends of the range and the case of a word are accepted.
-    kv::SettingsFile f = kv::SettingsFile::parse("a = 0\r\nb = 10\r\nm = PMMA\r\n", "Geo.dat");
+    kv::formats::SettingsFile f = kv::formats::SettingsFile::parse("a = 0\r\nb = 10\r\nm = PMMA\r\n", "Geo.dat");
     EXPECT_EQ(f.number("a", 5, 0, 10), 0);
     EXPECT_EQ(f.number("b", 5, 0, 10), 10);
     EXPECT_EQ(f.choice("m", "x", {"pmma"}), "pmma");
@@ -113,42 +113,42 @@ TEST(SettingsFile, RefusesWhatIsNoUsableFile) {
     d.put("Big.dat", std::string(2000, '#'));
     struct Case {
         const char* name;
-        kv::SettingFault fault;
+        kv::formats::FileFault fault;
     };
     for (const Case& c :
-         {Case{"Dir.dat", kv::SettingFault::NotAFile}, Case{"Pipe.dat", kv::SettingFault::NotAFile},
-          Case{"Big.dat", kv::SettingFault::TooLarge}, Case{"../x.dat", kv::SettingFault::NotAFile}}) {
+         {Case{"Dir.dat", kv::formats::FileFault::NotAFile}, Case{"Pipe.dat", kv::formats::FileFault::NotAFile},
+          Case{"Big.dat", kv::formats::FileFault::TooLarge}, Case{"../x.dat", kv::formats::FileFault::NotAFile}}) {
         SCOPED_TRACE(c.name);
         try {
-            kv::SettingsFile::read(d.path(), c.name, 1000);
+            kv::formats::SettingsFile::read(d.path(), c.name, 1000);
             ADD_FAILURE() << "accepted";
-        } catch (const kv::SettingsError& e) {
+        } catch (const kv::formats::FileError& e) {
             EXPECT_EQ(e.fault, c.fault);
             EXPECT_EQ(e.line, 0);
         }
     }
     d.put("Edge.dat", std::string(1000, '#'));
-    EXPECT_TRUE(kv::SettingsFile::read(d.path(), "Edge.dat", 1000).has_value());
+    EXPECT_TRUE(kv::formats::SettingsFile::read(d.path(), "Edge.dat", 1000).has_value());
 }
 
 TEST(SettingsFile, WriteRoundTripsAndKeepsTheOldFileOnFailure) {
     TempDir d;
-    kv::writeSettingsFile(d.path(), "G.dat", {{"paddle_mm", "3"}, {"paddle_material", "pmma"}});
+    kv::formats::writeSettingsFile(d.path(), "G.dat", {{"paddle_mm", "3"}, {"paddle_material", "pmma"}});
     EXPECT_EQ(d.get("G.dat"), "paddle_mm = 3\r\npaddle_material = pmma\r\n");
-    auto f = kv::SettingsFile::read(d.path(), "G.dat");
+    auto f = kv::formats::SettingsFile::read(d.path(), "G.dat");
     ASSERT_TRUE(f.has_value());
     EXPECT_EQ(f->number("paddle_mm", 0, 0, 10), 3);
     EXPECT_EQ(f->choice("paddle_material", "", {"pmma"}), "pmma");
 
     for (auto bad : std::vector<std::pair<std::string, std::string>>{
              {"a=b", "1"}, {"", "1"}, {" a", "1"}, {"#a", "1"}, {"a", "1\r\nb = 2"}, {"a", " 1"}}) {
-        EXPECT_THROW(kv::writeSettingsFile(d.path(), "G.dat", {{"ok", "1"}, bad}), kv::SettingsError);
+        EXPECT_THROW(kv::formats::writeSettingsFile(d.path(), "G.dat", {{"ok", "1"}, bad}), kv::formats::FileError);
     }
     EXPECT_EQ(d.get("G.dat"), "paddle_mm = 3\r\npaddle_material = pmma\r\n");
 
     if (::geteuid() != 0) { // root writes into a read-only folder anyway
         fs::permissions(d.path(), fs::perms::owner_write, fs::perm_options::remove);
-        EXPECT_THROW(kv::writeSettingsFile(d.path(), "G.dat", {{"paddle_mm", "2"}}), kv::WriteFailed);
+        EXPECT_THROW(kv::formats::writeSettingsFile(d.path(), "G.dat", {{"paddle_mm", "2"}}), kv::WriteFailed);
         fs::permissions(d.path(), fs::perms::owner_write, fs::perm_options::add);
         EXPECT_EQ(d.get("G.dat"), "paddle_mm = 3\r\npaddle_material = pmma\r\n");
     }

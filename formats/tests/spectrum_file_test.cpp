@@ -1,5 +1,5 @@
 #include "kv/common/codepage.h"
-#include "kv/spectrum/spectrum_file.h"
+#include "kv/formats/spectrum_file.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 
 namespace {
 
-using namespace kv::spectrum;
+using namespace kv::formats;
 using kv::spectrum::testing::TempDir;
 const auto& kEnglish = kv::texts::englishSpectrumFileTexts.labels;
 const auto& kJapanese = kv::texts::japaneseSpectrumFileTexts.labels;
@@ -152,7 +152,7 @@ TEST(SpectrumFile, ReaderNamesTheLineOfAWrongLayout) {
         try {
             readSpectrumFile(dir.path());
             ADD_FAILURE() << c.name << ": read";
-        } catch (const SpectrumFileError& e) {
+        } catch (const FileError& e) {
             EXPECT_EQ(e.fault, c.fault) << c.name << ": " << e.what();
             EXPECT_EQ(e.line, c.line) << c.name << ": " << e.what();
             EXPECT_EQ(e.file, kSpectrumFileName);
@@ -163,14 +163,14 @@ TEST(SpectrumFile, ReaderNamesTheLineOfAWrongLayout) {
         {
             try {
                 readSpectrumFile(empty.path());
-            } catch (const SpectrumFileError& e) {
+            } catch (const FileError& e) {
                 EXPECT_EQ(e.fault, FileFault::Missing);
                 EXPECT_EQ(describe(e, kv::texts::englishSpectrumFileTexts),
                           "The file P_SPCTL.dat is missing or cannot be read");
                 throw;
             }
         },
-        SpectrumFileError);
+        FileError);
 }
 
 TEST(SpectrumFile, DeleteIgnoresAMissingFileAndAFailedWriteKeepsTheOldOne) {
@@ -183,7 +183,7 @@ TEST(SpectrumFile, DeleteIgnoresAMissingFileAndAFailedWriteKeepsTheOldOne) {
     dir.write(kSpectrumFileName, "old");
     SpectrumFields f = edgeFields();
     EXPECT_THROW(writeSpectrumFile(dir.path() / "no such folder", TargetMaterial::Molybdenum, f, sampleTable(), kEnglish),
-                 SpectrumFileError);
+                 FileError);
     EXPECT_EQ(dir.read(kSpectrumFileName), "old");
 }
 

@@ -3,10 +3,10 @@
 //   kv-make-fuzz-seeds fuzz/corpus
 // Composition files have no writer; the shipped ones are copied.
 #include "kv/results/result_file.h"
-#include "kv/spectrum/equipment_file.h"
-#include "kv/spectrum/spectrum_file.h"
-#include "kv/workbench/control_file.h"
-#include "kv/workbench/phantom_file.h"
+#include "kv/formats/equipment_file.h"
+#include "kv/formats/spectrum_file.h"
+#include "kv/formats/control_file.h"
+#include "kv/formats/phantom_file.h"
 #include "physical_data.h"
 
 #include <cmath>
@@ -70,29 +70,29 @@ int main(int argc, char** argv) {
     kv::results::WriteResultFile(scratch, "r.vesk", tomo);
     keep(scratch, "r.vesk", "result_file", "tomosynthesis.vesk");
 
-    kv::workbench::writeControlFile(scratch, {"65.0", "2.0", 64.0, "50.0", "1.0E+08", "run1", "Unit A"});
-    keep(scratch, kv::workbench::kControlFileName, "control_file", "MC.dat");
-    kv::workbench::writePhantomFile(scratch, "50", "4.5");
-    keep(scratch, kv::workbench::kPhantomFileName, "phantom_file", "Phantom.dat");
+    kv::formats::writeControlFile(scratch, {"65.0", "2.0", 64.0, "50.0", "1.0E+08", "run1", "Unit A"});
+    keep(scratch, kv::formats::kControlFileName, "control_file", "MC.dat");
+    kv::formats::writePhantomFile(scratch, "50", "4.5");
+    keep(scratch, kv::formats::kPhantomFileName, "phantom_file", "Phantom.dat");
 
-    kv::spectrum::writeEquipment(scratch, {"Unit A", "65.0", "2.0", "50.0", "16.0", "6.0"});
-    keep(scratch, kv::spectrum::kEquipmentFileName, "equipment_file", "equipment.dat");
-    kv::spectrum::writeEquipment(scratch, {"装置Ａ", "66.0", "1.5", "15.0", "16.0", "-6.0"});
-    keep(scratch, kv::spectrum::kEquipmentFileName, "equipment_file", "equipment-ja.dat");
+    kv::formats::writeEquipment(scratch, {"Unit A", "65.0", "2.0", "50.0", "16.0", "6.0"});
+    keep(scratch, kv::formats::kEquipmentFileName, "equipment_file", "equipment.dat");
+    kv::formats::writeEquipment(scratch, {"装置Ａ", "66.0", "1.5", "15.0", "16.0", "-6.0"});
+    keep(scratch, kv::formats::kEquipmentFileName, "equipment_file", "equipment-ja.dat");
 
-    kv::spectrum::SpectrumTable table{};
-    for (int k = 1; k < kv::spectrum::kColumns; ++k)
-        for (int i = 2; i < kv::spectrum::kBins; ++i)
+    kv::formats::SpectrumTable table{};
+    for (int k = 1; k < kv::formats::kColumns; ++k)
+        for (int i = 2; i < kv::formats::kBins; ++i)
             table[k][i] = std::exp(-0.01 * i) * (1.0 + 0.001 * k);
-    kv::spectrum::writeSpectrumFile(scratch, kv::spectrum::TargetMaterial::Molybdenum, {}, table,
+    kv::formats::writeSpectrumFile(scratch, kv::formats::TargetMaterial::Molybdenum, {}, table,
                                     kv::texts::englishSpectrumFileTexts.labels);
-    keep(scratch, kv::spectrum::kSpectrumFileName, "spectrum_file", "P_SPCTL.dat");
-    kv::spectrum::SpectrumFields w;
+    keep(scratch, kv::formats::kSpectrumFileName, "spectrum_file", "P_SPCTL.dat");
+    kv::formats::SpectrumFields w;
     w.tubeVoltage = "35";
     w.rhodium = "0.05";
-    kv::spectrum::writeSpectrumFile(scratch, kv::spectrum::TargetMaterial::Tungsten, w, table,
+    kv::formats::writeSpectrumFile(scratch, kv::formats::TargetMaterial::Tungsten, w, table,
                                     kv::texts::japaneseSpectrumFileTexts.labels);
-    keep(scratch, kv::spectrum::kSpectrumFileName, "spectrum_file", "P_SPCTL-ja.dat");
+    keep(scratch, kv::formats::kSpectrumFileName, "spectrum_file", "P_SPCTL-ja.dat");
 
     writeText(scratch, "MUs12.dat", kv::data::mus12Text());
     keep(scratch, "MUs12.dat", "attenuation_table", "MUs12.dat");

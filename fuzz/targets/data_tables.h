@@ -23,7 +23,7 @@ inline void loadTablesWith(const char* fuzzedName, const char* shippedName, cons
     const std::filesystem::path& dir = putFile(fuzzedName, data, size);
     try {
         kv::spectrum::LoadPhysicalData(dir);
-    } catch (const kv::spectrum::SpectrumFileError& e) {
+    } catch (const formats::FileError& e) {
         describe(e, kv::texts::englishSpectrumFileTexts);
     }
 }

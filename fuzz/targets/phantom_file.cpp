@@ -1,14 +1,14 @@
-// Phantom.dat as the engines read it: a record error or five items.
-#include "kv/workbench/phantom_file.h"
+// Phantom.dat as the engines read it: a file error or five items.
+#include "kv/formats/phantom_file.h"
 
 #include "fuzz_input.h"
 #include "kv/common/records.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::filesystem::path& dir = kv::fuzz::putFile(kv::workbench::kPhantomFileName, data, size);
+    const std::filesystem::path& dir = kv::fuzz::putFile(kv::formats::kPhantomFileName, data, size);
     try {
-        kv::workbench::readPhantomFile(dir);
-    } catch (const kv::RecordError&) {
+        kv::formats::readPhantomFile(dir);
+    } catch (const kv::formats::FileError&) {
     }
     return 0;
 }

@@ -1,6 +1,5 @@
 #include "kv/spectrum/physical_data.h"
 
-#include "file_faults.h"
 #include "kv/common/records.h"
 
 #include <cmath>
@@ -22,7 +21,7 @@ void readFile(const std::filesystem::path& workDir, const char* name, size_t max
         in->readLine(); // heading
         body(*in);
     } catch (const kv::RecordError& e) {
-        throwFromRecordError(e, in ? in->lineNumber() : 0);
+        formats::throwFromRecordError(e, in ? in->lineNumber() : 0);
     }
 }
 
@@ -39,7 +38,7 @@ PhysicalData LoadPhysicalData(const std::filesystem::path& workDir) {
                 const int line = in.lineNumber();
                 double v = in.readNumber();
                 if (!std::isfinite(v) || v < 0)
-                    throw SpectrumFileError(FileFault::BadValue, kAttenuationFileName, line,
+                    throw FileError(FileFault::BadValue, kAttenuationFileName, line,
                                             "record " + std::to_string(i) +
                                                 ": a coefficient that is negative or not finite");
                 if (column) (*column)[i] = v;
@@ -57,7 +56,7 @@ PhysicalData LoadPhysicalData(const std::filesystem::path& workDir) {
                 (n == 1 ? d.stoppingEnergy[n] <= 1.0 : d.stoppingEnergy[n] > d.stoppingEnergy[n - 1]) &&
                 (n < kStoppingPowerRows || d.stoppingEnergy[n] >= 50.0);
             if (!usable)
-                throw SpectrumFileError(FileFault::BadValue, kStoppingPowerFileName, line,
+                throw FileError(FileFault::BadValue, kStoppingPowerFileName, line,
                                         "row " + std::to_string(n) +
                                             ": energies must rise from at most 1 keV to at least 50 keV, and "
                                             "every value must be positive");

@@ -122,7 +122,7 @@ TEST(PhysicalData, FaultsNameTheFileAndTheLine) {
         try {
             LoadPhysicalData(dir.path());
             ADD_FAILURE() << c.name << ": loaded";
-        } catch (const SpectrumFileError& e) {
+        } catch (const FileError& e) {
             EXPECT_EQ(e.file, c.file) << c.name;
             EXPECT_EQ(e.fault, c.fault) << c.name << ": " << e.what();
             EXPECT_EQ(e.line, c.line) << c.name << ": " << e.what();
@@ -153,7 +153,7 @@ TEST(PhysicalData, OnlyARegularFileOfATablesSizeIsRead) {
             try {
                 LoadPhysicalData(dir.path());
                 ADD_FAILURE() << "loaded";
-            } catch (const SpectrumFileError& e) {
+            } catch (const FileError& e) {
                 EXPECT_EQ(e.fault, FileFault::Missing) << e.what();
                 EXPECT_EQ(e.file, name);
             }

@@ -1,7 +1,7 @@
 #include "kv/common/codepage.h"
 #include "kv/common/format.h"
 #include "kv/spectrum/beam_quality.h"
-#include "kv/spectrum/equipment_file.h"
+#include "kv/formats/equipment_file.h"
 #include "kv/spectrum/spectrum_model.h"
 #include "shipped_data.h"
 #include "spectrum_tool.h"
@@ -13,6 +13,7 @@
 namespace {
 
 using namespace kv::spectrum;
+using namespace kv::formats;
 using kv::spectrum::testing::shippedData;
 using kv::spectrum::testing::shippedDataDir;
 using kv::spectrum::testing::TempDir;

@@ -2,8 +2,8 @@
 
 #include "kv/common/format.h"
 #include "kv/spectrum/beam_quality.h"
-#include "kv/spectrum/equipment_file.h"
-#include "kv/spectrum/geometry_file.h"
+#include "kv/formats/equipment_file.h"
+#include "kv/formats/geometry_file.h"
 #include "kv/spectrum/spectrum_model.h"
 
 #include <algorithm>
@@ -98,7 +98,7 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
         fields.molybdenum = target == TargetMaterial::Molybdenum ? "0.03" : "0";
         fields.rhodium = target == TargetMaterial::Molybdenum ? "0" : "0.025";
         if (!given.count("--target-angle") || !given.count("--tilt")) {
-            const EquipmentRecord equipment = readEquipment(dataDir);
+            const formats::EquipmentRecord equipment = formats::readEquipment(dataDir);
             fields.targetAngle = kv::format(equipment.targetAngle, "00.0");
             fields.tubeTiltAngle = kv::format(equipment.tubeTiltAngle, "#0.0");
         }
@@ -118,9 +118,9 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
         std::optional<Transmission> through;
         if (withPaddle) {
             try {
-                through = paddleTransmission(readGeometry(dataDir));
+                through = paddleTransmission(formats::readGeometry(dataDir));
             } catch (const kv::RecordError& e) {
-                err << describe(e, texts::settingsFileTextsOf(t == &texts::japaneseSpectrumFileTexts
+                err << formats::describe(e, texts::settingsFileTextsOf(t == &texts::japaneseSpectrumFileTexts
                                                                   ? texts::Edition::Japanese
                                                                   : texts::Edition::English))
                     << "\n";
@@ -156,8 +156,8 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
             << t->toolSecondHvl.view() << ": " << shown(&BeamQuality::secondHvl, "0.0000") << "\n"
             << t->toolMeanEnergy.view() << ": " << shown(&BeamQuality::meanEnergy, "0.000") << "\n";
         return 0;
-    } catch (const SpectrumFileError& e) {
-        err << describe(e, *t) << "\n";
+    } catch (const FileError& e) {
+        err << formats::describe(e, *t) << "\n";
         return 1;
     }
 }

@@ -48,12 +48,12 @@ void DrawSpectrumAxes(gui::Canvas& plot) {
     plot.box(kLeft, kTop, kRight, kBottom, black);
 }
 
-void DrawSpectrumCurve(gui::Canvas& plot, const std::array<double, kBins>& column, double plotMaximum) {
+void DrawSpectrumCurve(gui::Canvas& plot, const std::array<double, formats::kBins>& column, double plotMaximum) {
     using namespace plot_colours;
     if (!(plotMaximum > 0)) return;
     plot.setPenWidth(2);
     plot.point(kLeft, kBottom, lightRed);
-    for (int i = 2; i < kBins; ++i) {
+    for (int i = 2; i < formats::kBins; ++i) {
         const double y = kBottom - column[i] * 2000 / plotMaximum;
         plot.lineTo((i - 1) * 20 + 1010, y, lightRed);
         plot.lineTo(i * 20 + 1010, y, lightRed);

@@ -5,7 +5,7 @@
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
 #include "kv/spectrum/beam_quality.h"
-#include "kv/spectrum/geometry_file.h"
+#include "kv/formats/geometry_file.h"
 #include "kv/spectrum/spectrum_model.h"
 #include "kv/spectrum/ui/angle_diagram.h"
 #include "kv/spectrum/ui/spectrum_plot.h"
@@ -352,9 +352,9 @@ bool SpectrumScreen::start() {
     try {
         data_ = LoadPhysicalData(workDir_);
         DrawSpectrumAxes(*picture("Picture3"));
-        equipment_ = readEquipment(workDir_);
-    } catch (const SpectrumFileError& e) {
-        showMessage(qs(describe(e, fileTexts)));
+        equipment_ = formats::readEquipment(workDir_);
+    } catch (const FileError& e) {
+        showMessage(qs(formats::describe(e, fileTexts)));
         return false;
     }
     textBox("Text1")->setText(QStringLiteral("30"));
@@ -457,10 +457,10 @@ bool SpectrumScreen::paddle(std::optional<Transmission>& through, bool tell) con
     through.reset();
     if (!check("Check1")->isChecked()) return true;
     try {
-        through = paddleTransmission(readGeometry(workDir_));
+        through = paddleTransmission(formats::readGeometry(workDir_));
         return true;
     } catch (const kv::RecordError& e) {
-        if (tell) showMessage(qs(describe(e, texts::settingsFileTextsOf(texts::edition()))));
+        if (tell) showMessage(qs(formats::describe(e, texts::settingsFileTextsOf(texts::edition()))));
         return false;
     }
 }
@@ -524,21 +524,21 @@ void SpectrumScreen::clearPlot() {
 void SpectrumScreen::determine() {
     const auto& fileTexts = texts::spectrumFileTexts();
     try {
-        writeSpectrumFile(workDir_, drawnTarget_, drawnFields_, table_, fileTexts.labels);
+        formats::writeSpectrumFile(workDir_, drawnTarget_, drawnFields_, table_, fileTexts.labels);
         QCoreApplication::processEvents();
-        writeEquipment(
-            workDir_, linesForSpectrumTool(equipment_, drawnFields_.targetAngle, drawnFields_.tubeTiltAngle));
+        formats::writeEquipment(
+            workDir_, formats::linesForSpectrumTool(equipment_, drawnFields_.targetAngle, drawnFields_.tubeTiltAngle));
         QCoreApplication::processEvents();
-    } catch (const SpectrumFileError& e) {
+    } catch (const FileError& e) {
         // The tool stays open: the user can try again or cancel.
-        showMessage(qs(describe(e, fileTexts)));
+        showMessage(qs(formats::describe(e, fileTexts)));
         return;
     }
     end();
 }
 
 void SpectrumScreen::cancel() {
-    deleteSpectrumFile(workDir_);
+    formats::deleteSpectrumFile(workDir_);
     end();
 }
 

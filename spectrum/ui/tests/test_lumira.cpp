@@ -7,7 +7,7 @@
 #include "kv/gui/qtext.h"
 #include "kv/spectrum/beam_quality.h"
 #include "kv/spectrum/physical_data.h"
-#include "kv/spectrum/spectrum_file.h"
+#include "kv/formats/spectrum_file.h"
 #include "kv/spectrum/ui/angle_diagram.h"
 #include "kv/spectrum/ui/spectrum_screen.h"
 #include "kv/texts/lumira.h"
@@ -30,6 +30,7 @@
 
 using namespace kv::gui;
 using namespace kv::spectrum;
+using namespace kv::formats;
 using kv::spectrum::ui::SpectrumScreen;
 
 namespace {

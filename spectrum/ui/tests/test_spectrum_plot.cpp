@@ -17,6 +17,7 @@
 
 using namespace kv::gui;
 using namespace kv::spectrum;
+using namespace kv::formats;
 using namespace kv::spectrum::ui;
 
 namespace {

@@ -65,7 +65,7 @@ struct RowReader {
     }
 };
 
-Row readRow(const std::map<std::string, std::string>& values, const spectrum::EquipmentRecord& eq) {
+Row readRow(const std::map<std::string, std::string>& values, const formats::EquipmentRecord& eq) {
     RowReader in{values};
     Row r;
     r.thickness = in.required("thickness_cm", 0.1, 6.0);
@@ -76,12 +76,12 @@ Row readRow(const std::map<std::string, std::string>& values, const spectrum::Eq
     const std::string* target = in.given("target");
     if (!target) throw std::invalid_argument("target is empty");
     if (lowered(*target) == "mo")
-        r.target = spectrum::TargetMaterial::Molybdenum;
+        r.target = formats::TargetMaterial::Molybdenum;
     else if (lowered(*target) == "w")
-        r.target = spectrum::TargetMaterial::Tungsten;
+        r.target = formats::TargetMaterial::Tungsten;
     else
         throw std::invalid_argument("target \"" + *target + "\" is neither Mo nor W");
-    const bool mo = r.target == spectrum::TargetMaterial::Molybdenum;
+    const bool mo = r.target == formats::TargetMaterial::Molybdenum;
     double kv = in.required("kv", 1, 50);
     if (const std::string* m = in.given("method")) {
         std::string v = lowered(*m);
@@ -90,7 +90,7 @@ Row readRow(const std::map<std::string, std::string>& values, const spectrum::Eq
         r.tomosynthesis = v == "tomosynthesis";
     }
     // The spectrum screen's start values, as after a click on the target option.
-    spectrum::SpectrumFields& f = r.spectrum;
+    formats::SpectrumFields& f = r.spectrum;
     f.tubeVoltage = plainDecimal(kv);
     f.beryllium = plainDecimal(in.number("be_mm", 0.8, 0, 100));
     f.aluminum = plainDecimal(in.number("al_mm", 0, 0, 100));
@@ -118,7 +118,7 @@ Row readRow(const std::map<std::string, std::string>& values, const spectrum::Eq
 
 } // namespace
 
-Grid parseGrid(const std::string& text, const spectrum::EquipmentRecord& eq) {
+Grid parseGrid(const std::string& text, const formats::EquipmentRecord& eq) {
     std::vector<std::string> lines;
     {
         std::stringstream in(text);
@@ -174,7 +174,7 @@ Grid parseGrid(const std::string& text, const spectrum::EquipmentRecord& eq) {
     return g;
 }
 
-Grid readGrid(const std::filesystem::path& file, const spectrum::EquipmentRecord& eq) {
+Grid readGrid(const std::filesystem::path& file, const formats::EquipmentRecord& eq) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) throw GridError("is not a readable file");
     if (std::filesystem::file_size(file, ec) > kMaxGridBytes) throw GridError("is larger than 16 MB");
@@ -186,10 +186,10 @@ Grid readGrid(const std::filesystem::path& file, const spectrum::EquipmentRecord
 }
 
 std::vector<std::string> inputCells(const Row& r, const std::string& seed) {
-    const spectrum::SpectrumFields& f = r.spectrum;
+    const formats::SpectrumFields& f = r.spectrum;
     return {plainDecimal(r.thickness),
             plainDecimal(r.glandular),
-            r.target == spectrum::TargetMaterial::Molybdenum ? "Mo" : "W",
+            r.target == formats::TargetMaterial::Molybdenum ? "Mo" : "W",
             f.tubeVoltage,
             r.tomosynthesis ? "tomosynthesis" : "mammography",
             f.beryllium,
@@ -225,7 +225,7 @@ std::string resultStem(const Row& r) {
     char hex[17];
     std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
     return std::string(r.tomosynthesis ? "tomo-" : "mammo-") +
-           (r.target == spectrum::TargetMaterial::Molybdenum ? "Mo-" : "W-") + r.spectrum.tubeVoltage +
+           (r.target == formats::TargetMaterial::Molybdenum ? "Mo-" : "W-") + r.spectrum.tubeVoltage +
            "kV-" + format(r.thickness, "0.0") + "cm-g" + plainDecimal(r.glandular) + "-" +
            std::string(hex, 12);
 }

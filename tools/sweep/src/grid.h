@@ -1,8 +1,8 @@
 #pragma once
 // GRID.csv: one simulation per row, the workbench's defaults for what a row
 // leaves out, and the key that tells whether a row's result is already there.
-#include "kv/spectrum/equipment_file.h"
-#include "kv/spectrum/spectrum_file.h"
+#include "kv/formats/equipment_file.h"
+#include "kv/formats/spectrum_file.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -44,11 +44,11 @@ struct Row {
     int line = 0;  // of GRID.csv, 1-based
     int index = 0; // among the data rows, 0-based
     double thickness = 0, glandular = 0;
-    spectrum::TargetMaterial target = spectrum::TargetMaterial::Molybdenum;
+    formats::TargetMaterial target = formats::TargetMaterial::Molybdenum;
     bool tomosynthesis = false;
     double fid = 0, fcd = 0, fad = 0, angularRange = 0, histories = kDefaultHistories;
     // As the spectrum screen's fields hold them.
-    spectrum::SpectrumFields spectrum;
+    formats::SpectrumFields spectrum;
     double sagdSigmaPercent = 0; // 0: none
     std::optional<uint64_t> seed;
 };
@@ -71,8 +71,8 @@ struct GridError : std::runtime_error {
 
 // Reads GRID.csv. Throws GridError for a missing or unreadable file, a
 // missing required column, an unknown or repeated column.
-Grid readGrid(const std::filesystem::path& file, const spectrum::EquipmentRecord& equipment);
-Grid parseGrid(const std::string& text, const spectrum::EquipmentRecord& equipment);
+Grid readGrid(const std::filesystem::path& file, const formats::EquipmentRecord& equipment);
+Grid parseGrid(const std::string& text, const formats::EquipmentRecord& equipment);
 
 // Every input of the row, defaults filled in, as one line: equal lines mean equal runs.
 std::string rowKey(const Row& r);

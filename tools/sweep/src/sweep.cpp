@@ -3,13 +3,13 @@
 #include "grid.h"
 #include "kv/common/format.h"
 #include "kv/common/records.h"
-#include "kv/common/settings_file.h"
+#include "kv/formats/settings_file.h"
 #include "kv/engine/engine_session.h"
 #include "kv/results/result_file.h"
 #include "kv/spectrum/beam_quality.h"
 #include "kv/spectrum/spectrum_model.h"
-#include "kv/workbench/control_file.h"
-#include "kv/workbench/phantom_file.h"
+#include "kv/formats/control_file.h"
+#include "kv/formats/phantom_file.h"
 #include "plot.h"
 
 #include <charconv>
@@ -132,14 +132,14 @@ std::optional<RowResult> keptResult(const fs::path& out, const Row& r) {
     try {
         const std::string stem = resultStem(r);
         std::error_code ec;
-        if (!fs::is_regular_file(out / (stem + std::string(workbench::kResultExtension)), ec))
+        if (!fs::is_regular_file(out / (stem + std::string(formats::kResultExtension)), ec))
             return std::nullopt;
-        std::optional<SettingsFile> f = SettingsFile::read(out, stem + ".row");
+        std::optional<formats::SettingsFile> f = formats::SettingsFile::read(out, stem + ".row");
         if (!f || !f->find("inputs") || f->find("inputs")->value != rowKey(r)) return std::nullopt;
         RowResult k;
-        if (const Setting* s = f->find("seed")) k.seed = s->value;
+        if (const formats::Setting* s = f->find("seed")) k.seed = s->value;
         for (const std::string& c : kOutputColumns) {
-            const Setting* s = f->find(c);
+            const formats::Setting* s = f->find(c);
             if (!s) return std::nullopt;
             k.cells[c] = s->value;
         }
@@ -171,7 +171,7 @@ class Sweep {
     std::ostream &out_, &err_;
     const Processes& procs_;
     std::function<bool()> interrupted_;
-    spectrum::EquipmentRecord equipment_;
+    formats::EquipmentRecord equipment_;
     std::optional<spectrum::PhysicalData> data_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     double rowsDone_ = 0; // in this process, the current row's share included
@@ -180,9 +180,9 @@ class Sweep {
 
 int Sweep::run() {
     try {
-        equipment_ = spectrum::readEquipment(o_.data);
-    } catch (const spectrum::SpectrumFileError& e) {
-        err_ << fill(t_.cannotStart, {spectrum::describe(e, texts::englishSpectrumFileTexts)}) << "\n";
+        equipment_ = formats::readEquipment(o_.data);
+    } catch (const formats::FileError& e) {
+        err_ << fill(t_.cannotStart, {formats::describe(e, texts::englishSpectrumFileTexts)}) << "\n";
         return 1;
     }
     Grid grid;
@@ -213,8 +213,8 @@ int Sweep::run() {
             err_ << fill(t_.badRow, {std::to_string(p.line), p.problem}) << "\n";
     try {
         data_ = spectrum::LoadPhysicalData(o_.data);
-    } catch (const spectrum::SpectrumFileError& e) {
-        err_ << fill(t_.cannotStart, {spectrum::describe(e, texts::englishSpectrumFileTexts)}) << "\n";
+    } catch (const formats::FileError& e) {
+        err_ << fill(t_.cannotStart, {formats::describe(e, texts::englishSpectrumFileTexts)}) << "\n";
         return 1;
     }
     for (size_t k = 0; k < mine.size() && !stopped_; ++k) {
@@ -240,11 +240,11 @@ int Sweep::run() {
 
 std::optional<std::string> Sweep::runRow(const Row& r, size_t position, size_t count) {
     const std::string stem = resultStem(r);
-    const std::string resultName = stem + std::string(workbench::kResultExtension);
+    const std::string resultName = stem + std::string(formats::kResultExtension);
     std::string shortText =
         fill("%1, %2 %, %3 %4 kV, %5",
              {format(r.thickness, "0.0") + " cm", plainDecimal(r.glandular),
-              r.target == spectrum::TargetMaterial::Molybdenum ? "Mo" : "W", r.spectrum.tubeVoltage,
+              r.target == formats::TargetMaterial::Molybdenum ? "Mo" : "W", r.spectrum.tubeVoltage,
               std::string(r.tomosynthesis ? t_.tomosynthesis : t_.mammography)});
     out_ << fill(t_.rowStart,
                  {std::to_string(position + 1), std::to_string(count), std::to_string(r.line), shortText})
@@ -274,25 +274,25 @@ std::optional<std::string> Sweep::runRow(const Row& r, size_t position, size_t c
     try {
         std::error_code ec;
         fs::create_directories(work);
-        const std::string composition = workbench::compositionFileName(plainDecimal(r.glandular));
-        for (const std::string& name : {std::string(spectrum::kEquipmentFileName), composition})
+        const std::string composition = formats::compositionFileName(plainDecimal(r.glandular));
+        for (const std::string& name : {std::string(formats::kEquipmentFileName), composition})
             fs::copy_file(o_.data / name, work / name);
         if (fs::is_regular_file(o_.data / "Geometry.dat", ec))
             fs::copy_file(o_.data / "Geometry.dat", work / "Geometry.dat");
 
-        spectrum::SpectrumFields fields = r.spectrum;
+        formats::SpectrumFields fields = r.spectrum;
         spectrum::DrawCheck check = spectrum::checkDrawSpectrum(fields);
         if (check != spectrum::DrawCheck::Accepted)
             return std::string(spectrum::refusalMessage(check, texts::englishSpectrumFileTexts));
         spectrum::SpectrumResult s = spectrum::computeSpectrum(r.target, *data_, fields);
         if (s.tubeVoltageText) fields.tubeVoltage = *s.tubeVoltageText;
-        spectrum::writeSpectrumFile(work, r.target, fields, s.table, texts::englishSpectrumFileTexts.labels);
+        formats::writeSpectrumFile(work, r.target, fields, s.table, texts::englishSpectrumFileTexts.labels);
         std::optional<spectrum::BeamQuality> q = spectrum::beamQuality(s.table[0], data_->aluminum);
         if (!q) return std::string("the spectrum holds no photons");
-        workbench::writePhantomFile(work, plainDecimal(r.glandular), plainDecimal(r.thickness));
+        formats::writePhantomFile(work, plainDecimal(r.glandular), plainDecimal(r.thickness));
         const std::string fid = plainDecimal(r.fid), fad = plainDecimal(r.fad),
                           range = plainDecimal(r.angularRange), histories = plainDecimal(r.histories);
-        workbench::writeControlFile(work, {.fidText = fid,
+        formats::writeControlFile(work, {.fidText = fid,
                                            .fadText = fad,
                                            .fcdSetting = r.fcd,
                                            .angularRangeText = range,
@@ -354,7 +354,7 @@ std::optional<std::string> Sweep::runRow(const Row& r, size_t position, size_t c
             {"mean_percentage", format(m.MeanGlandDose, "0.00")},
             {"histories", std::to_string(session->savedHistories())},
         };
-        writeSettingsFile(o_.out, stem + ".row", note);
+        formats::writeSettingsFile(o_.out, stem + ".row", note);
         double seconds = session->progress().elapsed;
         out_ << fill(t_.rowDone, {std::to_string(r.line), resultName, format(m.SagdValue, "0.0000"),
                                   format(session->savedSagdRelSigma() * 100, "0.00"), format(seconds, "0.0")})
@@ -363,8 +363,8 @@ std::optional<std::string> Sweep::runRow(const Row& r, size_t position, size_t c
         return std::nullopt;
     } catch (const engine::InputError& e) {
         return std::string(e.what());
-    } catch (const spectrum::SpectrumFileError& e) {
-        return spectrum::describe(e, texts::englishSpectrumFileTexts);
+    } catch (const formats::FileError& e) {
+        return formats::describe(e, texts::englishSpectrumFileTexts);
     } catch (const std::exception& e) {
         return std::string(e.what());
     }
@@ -392,7 +392,7 @@ int Sweep::merge(const Grid& g) {
         std::vector<std::string> cells = inputCells(r, k->seed);
         for (const std::string& c : kOutputColumns)
             cells.push_back(k->cells[c]);
-        cells.push_back(resultStem(r) + std::string(workbench::kResultExtension));
+        cells.push_back(resultStem(r) + std::string(formats::kResultExtension));
         line.clear();
         for (size_t i = 0; i < cells.size(); ++i)
             line += (i ? "," : "") + cells[i];
@@ -404,14 +404,14 @@ int Sweep::merge(const Grid& g) {
         beam.thickness = 1, beam.histories = 1, beam.sagdSigmaPercent = 0, beam.seed.reset();
         const std::string key = rowKey(beam);
         if (!curveOf.count(key)) {
-            const spectrum::SpectrumFields& f = r.spectrum;
+            const formats::SpectrumFields& f = r.spectrum;
             std::string filter = parseNumber(f.rhodium) > 0      ? "Rh"
                                  : parseNumber(f.silver) > 0     ? "Ag"
                                  : parseNumber(f.molybdenum) > 0 ? "Mo"
                                  : parseNumber(f.aluminum) > 0   ? "Al"
                                                                  : "-";
             std::string label = plainDecimal(r.glandular) + " %, " +
-                                (r.target == spectrum::TargetMaterial::Molybdenum ? "Mo/" : "W/") + filter +
+                                (r.target == formats::TargetMaterial::Molybdenum ? "Mo/" : "W/") + filter +
                                 " " + f.tubeVoltage + " kV" +
                                 (r.tomosynthesis ? ", " + std::string(t_.tomosynthesis) : std::string());
             int same = 0;

@@ -17,7 +17,7 @@ using namespace kv::sweep;
 
 namespace {
 
-kv::spectrum::EquipmentRecord unit() {
+kv::formats::EquipmentRecord unit() {
     return {"Unit A", 65, 60, 7.5, 16, 6};
 }
 
@@ -32,7 +32,7 @@ TEST(Grid, ARowTakesTheWorkbenchDefaultsForWhatItLeavesOut) {
                                         "0",   "0",          "60", "16", "6",           "65",  "60", "60",
                                         "7.5", "1000000000", "",   "7"}));
     const Row& w = g.rows[1];
-    EXPECT_EQ(w.target, kv::spectrum::TargetMaterial::Tungsten);
+    EXPECT_EQ(w.target, kv::formats::TargetMaterial::Tungsten);
     EXPECT_EQ(w.spectrum.molybdenum, "0");
     EXPECT_EQ(w.spectrum.rhodium, "0.025");
 }

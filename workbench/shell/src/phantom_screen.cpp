@@ -7,7 +7,7 @@
 #include "kv/shell/drawings.h"
 #include "kv/shell/workbench.h"
 #include "kv/texts/phantom.h"
-#include "kv/workbench/phantom_file.h"
+#include "kv/formats/phantom_file.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -112,13 +112,13 @@ QString PhantomScreen::fraction() const {
 
 void PhantomScreen::accept() {
     try {
-        workbench::writePhantomFile(std::filesystem::path(wb_.workDir().toStdString()), fraction().toStdString(),
+        formats::writePhantomFile(std::filesystem::path(wb_.workDir().toStdString()), fraction().toStdString(),
                                     textBox("Text31")->text().toStdString());
     } catch (const RecordError&) {
         // The old file stays; the user can free the folder and press "OK" again.
         showMessage(QString::fromUtf8(texts::phantomTexts().cannotWrite.c_str())
-                        .arg(QString::fromLatin1(workbench::kPhantomFileName.data(),
-                                                 static_cast<qsizetype>(workbench::kPhantomFileName.size()))));
+                        .arg(QString::fromLatin1(formats::kPhantomFileName.data(),
+                                                 static_cast<qsizetype>(formats::kPhantomFileName.size()))));
         return;
     }
     hide();

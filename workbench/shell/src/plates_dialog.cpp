@@ -3,7 +3,7 @@
 #include "kv/common/format.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/qtext.h"
-#include "kv/spectrum/geometry_file.h"
+#include "kv/formats/geometry_file.h"
 #include "kv/texts/setup.h"
 
 #include <QComboBox>
@@ -51,8 +51,8 @@ std::vector<Control> table() {
 }
 
 // The combo boxes list the materials in this order.
-constexpr spectrum::PlateMaterial kMaterials[] = {spectrum::PlateMaterial::Polycarbonate,
-                                                  spectrum::PlateMaterial::Pmma};
+constexpr formats::PlateMaterial kMaterials[] = {formats::PlateMaterial::Polycarbonate,
+                                                  formats::PlateMaterial::Pmma};
 
 } // namespace
 
@@ -70,11 +70,11 @@ PlatesDialog::PlatesDialog(std::filesystem::path workDir, QWidget* parent)
 }
 
 void PlatesDialog::fill() {
-    spectrum::Geometry g;
+    formats::Geometry g;
     try {
-        g = spectrum::readGeometry(workDir_);
+        g = formats::readGeometry(workDir_);
     } catch (const RecordError& e) {
-        showMessage(qs(spectrum::describe(e, texts::settingsFileTextsOf(texts::edition()))));
+        showMessage(qs(formats::describe(e, texts::settingsFileTextsOf(texts::edition()))));
     }
     textBox("Text1")->setText(qs(plainDecimal(g.paddleMm)));
     textBox("Text2")->setText(qs(plainDecimal(g.supportMm)));
@@ -84,7 +84,7 @@ void PlatesDialog::fill() {
 
 void PlatesDialog::accept() {
     const auto& t = texts::setUpTexts();
-    spectrum::Geometry g;
+    formats::Geometry g;
     struct Plate {
         const char* field;
         texts::Text caption;
@@ -93,7 +93,7 @@ void PlatesDialog::accept() {
     for (const Plate& p : {Plate{"Text1", t.paddle, &g.paddleMm}, Plate{"Text2", t.support, &g.supportMm}}) {
         double v = 0;
         if (!parseNumberStrict(textBox(p.field)->text().trimmed().toStdString(), v) || !std::isfinite(v) ||
-            !(v >= 0 && v <= spectrum::kMaxPlateMm)) {
+            !(v >= 0 && v <= formats::kMaxPlateMm)) {
             showMessage(qs(t.plateOutOfRange).arg(qs(p.caption)));
             return;
         }
@@ -102,9 +102,9 @@ void PlatesDialog::accept() {
     g.paddleMaterial = kMaterials[comboBox("Combo1")->currentIndex() == 1 ? 1 : 0];
     g.supportMaterial = kMaterials[comboBox("Combo2")->currentIndex() == 1 ? 1 : 0];
     try {
-        spectrum::writeGeometry(workDir_, g);
+        formats::writeGeometry(workDir_, g);
     } catch (const RecordError& e) {
-        showMessage(qs(spectrum::describe(e, texts::settingsFileTextsOf(texts::edition()))));
+        showMessage(qs(formats::describe(e, texts::settingsFileTextsOf(texts::edition()))));
         return;
     }
     hide();

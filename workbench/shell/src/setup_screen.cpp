@@ -2,8 +2,8 @@
 
 #include "kv/common/format.h"
 #include "kv/common/records.h"
-#include "kv/common/settings_file.h"
 #include "kv/engine/run_inputs.h"
+#include "kv/formats/settings_file.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
@@ -12,7 +12,7 @@
 #include "kv/shell/workbench.h"
 #include "kv/texts/setup.h"
 #include "kv/texts/spectrum_files.h"
-#include "kv/workbench/control_file.h"
+#include "kv/formats/control_file.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -65,23 +65,23 @@ constexpr const char* kSagdSetting = "sagd_sigma_percent";
 // The target of the file as the box shows it: empty for none.
 QString targetOfFile(const std::filesystem::path& dir) {
     try {
-        std::optional<SettingsFile> f = SettingsFile::read(dir, kRunOptionsFile);
+        std::optional<formats::SettingsFile> f = formats::SettingsFile::read(dir, kRunOptionsFile);
         double v = f ? f->number(kSagdSetting, 0.0, 0.0, 100.0) : 0.0;
         return v > 0 ? qs(plainDecimal(v)) : QString();
-    } catch (const SettingsError&) {
+    } catch (const formats::FileError&) {
         return {}; // "OK" names what is wrong with it
     }
 }
 
 // The run-options file's lines with the target (empty: none) in place;
-// nullopt when there is neither a file nor a target. Throws SettingsError
+// nullopt when there is neither a file nor a target. Throws formats::FileError
 // for a file that cannot be read as it stands.
 using Entries = std::vector<std::pair<std::string, std::string>>;
 std::optional<Entries> optionsWithTarget(const std::filesystem::path& dir, const std::string& target) {
     Entries entries;
-    std::optional<SettingsFile> f = SettingsFile::read(dir, kRunOptionsFile);
+    std::optional<formats::SettingsFile> f = formats::SettingsFile::read(dir, kRunOptionsFile);
     if (f)
-        for (const Setting& e : f->settings())
+        for (const formats::Setting& e : f->settings())
             if (e.name != kSagdSetting) entries.emplace_back(e.name, e.value);
     if (!target.empty()) entries.emplace_back(kSagdSetting, target);
     if (!f && target.empty()) return std::nullopt;
@@ -264,9 +264,9 @@ void SetUpScreen::showPlates() {
 
 bool SetUpScreen::fill() {
     try {
-        asRead_ = spectrum::readEquipment(std::filesystem::path(wb_.workDir().toStdString()));
-    } catch (const spectrum::SpectrumFileError& e) {
-        showMessage(qs(spectrum::describe(e, texts::spectrumFileTexts())));
+        asRead_ = formats::readEquipment(std::filesystem::path(wb_.workDir().toStdString()));
+    } catch (const formats::FileError& e) {
+        showMessage(qs(formats::describe(e, texts::spectrumFileTexts())));
         return false;
     }
     option("Option1")->setChecked(true);
@@ -297,7 +297,7 @@ void SetUpScreen::accept() {
         showMessage(qs(t.missingInput));
         return;
     }
-    const std::string resultFile = resultName + std::string(workbench::kResultExtension);
+    const std::string resultFile = resultName + std::string(formats::kResultExtension);
     if (!isBareFileName(resultFile) || resultFile.size() > kMaxFileNameBytes) {
         showMessage(qs(t.notAFileName).arg(qs(resultName)));
         return;
@@ -335,7 +335,7 @@ void SetUpScreen::accept() {
                       range = trimmed(s(textBox("Text5")));
     const std::string name = s(textBox("Text6"));
     try {
-        workbench::writeControlFile(dir, {.fidText = fid,
+        formats::writeControlFile(dir, {.fidText = fid,
                                           .fadText = fad,
                                           .fcdSetting = fcd,
                                           .angularRangeText = range,
@@ -343,18 +343,18 @@ void SetUpScreen::accept() {
                                           .resultName = resultName,
                                           .equipmentName = name});
     } catch (const RecordError&) {
-        showMessage(qs(t.cannotWrite).arg(qs(workbench::kControlFileName)));
+        showMessage(qs(t.cannotWrite).arg(qs(formats::kControlFileName)));
         return;
     }
     try {
-        spectrum::writeEquipment(
-            dir, spectrum::linesForWorkbench(name, fid, fad, range, asRead_, t.tiltPattern.get()));
-    } catch (const spectrum::SpectrumFileError& e) {
-        showMessage(qs(spectrum::describe(e, texts::spectrumFileTexts())));
+        formats::writeEquipment(
+            dir, formats::linesForWorkbench(name, fid, fad, range, asRead_, t.tiltPattern.get()));
+    } catch (const formats::FileError& e) {
+        showMessage(qs(formats::describe(e, texts::spectrumFileTexts())));
         return;
     }
     try {
-        if (options) writeSettingsFile(dir, kRunOptionsFile, *options);
+        if (options) formats::writeSettingsFile(dir, kRunOptionsFile, *options);
     } catch (const RecordError& e) {
         showMessage(qs(t.cannotUseOptions).arg(qs(e.what())));
         return;

@@ -9,7 +9,7 @@
 #include "kv/shell/reference_screens.h"
 #include "kv/shell/setup_screen.h"
 #include "kv/shell/workbench.h"
-#include "kv/spectrum/spectrum_file.h"
+#include "kv/formats/spectrum_file.h"
 #include "kv/texts/phantom.h"
 #include "kv/texts/setup.h"
 #include "kv/texts/spectrum_files.h"
@@ -104,11 +104,11 @@ struct Bench {
     // spectrum (each ray a flat 10 to 28 keV, `share` per bin) and the
     // composition tables.
     void completeRunFolder(double share = 1e-3) const {
-        kv::spectrum::SpectrumTable table{};
-        for (int k = 1; k < kv::spectrum::kColumns; ++k)
+        kv::formats::SpectrumTable table{};
+        for (int k = 1; k < kv::formats::kColumns; ++k)
             for (int i = 50; i <= 140; ++i)
                 table[k][i] = share;
-        kv::spectrum::writeSpectrumFile(dir.path().toStdString(), kv::spectrum::TargetMaterial::Molybdenum,
+        kv::formats::writeSpectrumFile(dir.path().toStdString(), kv::formats::TargetMaterial::Molybdenum,
                                         {}, table, kv::texts::englishSpectrumFileTexts.labels);
         for (int f = 10; f <= 90; f += 10) {
             const QString name = QStringLiteral("BR12-%1.dat").arg(f);

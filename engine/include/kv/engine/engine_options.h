@@ -34,7 +34,7 @@ struct OptionError : std::runtime_error {
 // The program's arguments without its name. Throws OptionError.
 EngineOptions parseEngineOptions(const std::vector<std::string>& args);
 // The run-options file of `workDir`; no file gives no options. A target of 0
-// means none. Throws kv::SettingsError.
+// means none. Throws formats::FileError.
 EngineOptions readRunOptionsFile(const std::filesystem::path& workDir);
 
 // Decimal, 0 .. 2^64 - 1, nothing else; nullopt otherwise.

@@ -4,11 +4,11 @@
 // file that Phantom.dat names, and Geometry.dat when it is there.
 #include "kv/engine/material.h"
 #include "kv/engine/workbench_sim.h"
-#include "kv/spectrum/equipment_file.h"
-#include "kv/spectrum/geometry_file.h"
-#include "kv/spectrum/spectrum_file.h"
-#include "kv/workbench/control_file.h"
-#include "kv/workbench/phantom_file.h"
+#include "kv/formats/equipment_file.h"
+#include "kv/formats/geometry_file.h"
+#include "kv/formats/spectrum_file.h"
+#include "kv/formats/control_file.h"
+#include "kv/formats/phantom_file.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -33,12 +33,12 @@ inline constexpr double kMaxAngularRange = 60.0;                  // deg, plus a
 
 struct RunInputs {
     ExposureKind kind = ExposureKind::Mammography;
-    workbench::ControlFile control;
-    workbench::PhantomFile phantom;
-    spectrum::EquipmentRecord equipment;
-    spectrum::SpectrumFileContents spectrum;
+    formats::ControlFile control;
+    formats::PhantomFile phantom;
+    formats::EquipmentRecord equipment;
+    formats::SpectrumFileContents spectrum;
     Composition composition;
-    spectrum::Geometry geometry; // paddle and support; Geometry.dat or the usual plates
+    formats::Geometry geometry; // paddle and support; Geometry.dat or the usual plates
     uint64_t histories = 0;
 };
 
@@ -55,7 +55,7 @@ RunInputs checkRunStart(const std::filesystem::path& workDir, ExposureKind kind)
 
 // The rays 1..42 of the spectrum file, bins from 1 keV up (lower bins cannot
 // cross the air already folded into the spectrum).
-RaySpectra raySpectra(const spectrum::SpectrumFileContents& s);
+RaySpectra raySpectra(const formats::SpectrumFileContents& s);
 
 WorkbenchSetup workbenchSetup(const RunInputs& in);
 

@@ -1,11 +1,13 @@
 #pragma once
 // "MC.dat": the simulation control file written by the set-up screen's "OK"
 // and read by the engines. Nine lines, one item each.
+#include "kv/formats/file_error.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
 
-namespace kv::workbench {
+namespace kv::formats {
 
 inline constexpr std::string_view kControlFileName = "MC.dat";
 inline constexpr std::string_view kResultExtension = ".vesk";
@@ -37,11 +39,12 @@ struct ControlFile {
 
 // Writes MC.dat ("15.0", "15.0", FID, FAD and FCD with "000.0", the range
 // with "000.0", the count with "0.0E+00", name + ".vesk", equipment name).
-// Throws kv::WriteFailed; an existing file stays untouched then.
+// Throws FileError (CannotWrite, WriteProtected); an existing file stays
+// untouched then.
 void writeControlFile(const std::filesystem::path& workDir, const ControlFileInput& in);
 
-// Reads MC.dat. Throws kv::FileMissing, kv::PastEnd or kv::NotANumber, whose
+// Reads MC.dat. Throws FileError (Missing, EndsEarly or NotANumber), whose
 // message names the line and what belongs there.
 ControlFile readControlFile(const std::filesystem::path& workDir);
 
-} // namespace kv::workbench
+} // namespace kv::formats

@@ -15,15 +15,15 @@
 //   - workbench set-up, "OK": `linesForWorkbench(Text6, Text3, Text4, Text5,
 //     asRead, tiltPattern)` writes lines 1-4 as typed and carries the angles
 //     through (target angle "00.0", tilt with the edition's pattern).
-// Every fault is a SpectrumFileError naming "equipment.dat"; a failed write
+// Every fault is a FileError naming "equipment.dat"; a failed write
 // leaves the old record in place.
-#include "kv/spectrum/file_error.h"
+#include "kv/formats/file_error.h"
 
 #include <filesystem>
 #include <string>
 #include <string_view>
 
-namespace kv::spectrum {
+namespace kv::formats {
 
 // The one name of the record for every program (the file system tells case apart).
 inline constexpr const char* kEquipmentFileName = "equipment.dat";
@@ -49,7 +49,7 @@ struct EquipmentLines {
 
 EquipmentRecord readEquipment(const std::filesystem::path& workDir);
 
-// Throws SpectrumFileError (BadValue) for a line that holds a line break,
+// Throws FileError (BadValue) for a line that holds a line break,
 // which would shift every later line of the record.
 void writeEquipment(const std::filesystem::path& workDir, const EquipmentLines& lines);
 
@@ -60,4 +60,4 @@ EquipmentLines linesForWorkbench(std::string_view equipmentNameText, std::string
                                  std::string_view fadText, std::string_view angularRangeText,
                                  const EquipmentRecord& asRead, std::string_view tiltPattern);
 
-} // namespace kv::spectrum
+} // namespace kv::formats

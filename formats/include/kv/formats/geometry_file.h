@@ -7,14 +7,14 @@
 //
 //   paddle_mm = 1.5                  support_mm = 2
 //   paddle_material = polycarbonate  support_material = pmma
-#include "kv/common/settings_file.h"
+#include "kv/formats/settings_file.h"
 #include "kv/texts/settings_files.h"
 
 #include <filesystem>
 #include <string>
 #include <string_view>
 
-namespace kv::spectrum {
+namespace kv::formats {
 
 inline constexpr const char* kGeometryFileName = "Geometry.dat";
 inline constexpr double kMaxPlateMm = 10.0;
@@ -34,13 +34,13 @@ std::string_view materialWord(PlateMaterial m);
 // "polycarbonate" or "PMMA", as a header line or a caption shows it.
 std::string_view materialName(PlateMaterial m);
 
-// Throws kv::SettingsError naming the file and, where it applies, the line.
+// Throws FileError naming the file and, where it applies, the line.
 Geometry readGeometry(const std::filesystem::path& workDir);
-// Replaces the file whole; throws kv::WriteFailed (the old file stays), and
+// Replaces the file whole; throws FileError (the old file stays), and
 // std::invalid_argument for a thickness outside 0..10 mm (callers check first).
 void writeGeometry(const std::filesystem::path& workDir, const Geometry& g);
 
 // The edition's message for a refused or unwritable Geometry.dat.
 std::string describe(const kv::RecordError& e, const texts::SettingsFileTexts& t);
 
-} // namespace kv::spectrum
+} // namespace kv::formats

@@ -1,11 +1,13 @@
 #pragma once
 // "Phantom.dat": the phantom chosen on the phantom screen, read by the engines.
 // Five lines: fraction entry, composition file name, X size, Y size, thickness.
+#include "kv/formats/file_error.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
 
-namespace kv::workbench {
+namespace kv::formats {
 
 inline constexpr std::string_view kPhantomFileName = "Phantom.dat";
 
@@ -23,12 +25,13 @@ std::string compositionFileName(std::string_view fractionEntry);
 // Writes Phantom.dat from what the phantom screen holds: the text of the
 // selected fraction entry ("10" .. "90") and the text of the thickness box as
 // typed (read leniently, so "4.26" gives "4.3" and "abc" gives "0.0").
-// Throws kv::WriteFailed; an existing file stays untouched then.
+// Throws FileError (CannotWrite, WriteProtected); an existing file stays
+// untouched then.
 void writePhantomFile(const std::filesystem::path& workDir, std::string_view fractionEntry,
                       std::string_view thicknessText);
 
-// Reads Phantom.dat. Throws kv::FileMissing, kv::PastEnd or kv::NotANumber,
+// Reads Phantom.dat. Throws FileError (Missing, EndsEarly or NotANumber),
 // whose message names the line and what belongs there.
 PhantomFile readPhantomFile(const std::filesystem::path& workDir);
 
-} // namespace kv::workbench
+} // namespace kv::formats

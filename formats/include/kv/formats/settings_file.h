@@ -4,7 +4,7 @@
 // begin with '#' are skipped; blanks around the name and the value are
 // dropped. A file that does not exist means "all defaults"; anything else
 // that is wrong is refused with the file and the line named.
-#include "kv/common/records.h"
+#include "kv/formats/file_error.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -15,27 +15,7 @@
 #include <utility>
 #include <vector>
 
-namespace kv {
-
-enum class SettingFault {
-    NotAFile,    // a directory, pipe or device stands where the file belongs
-    Unreadable,  // exists but cannot be read
-    TooLarge,    // longer than the limit the caller gives
-    BadLine,     // a line without '=' or without a name
-    Repeated,    // a name given twice
-    UnknownName, // a name the reader does not know
-    NotANumber,  // a value where a number belongs that is none
-    OutOfRange,  // a number outside the range the reader allows
-    BadChoice,   // a word outside the words the reader allows
-};
-
-// what() is an English detail "<file>, line <n>: <problem>" (no line part for
-// faults of the whole file); `line` is 0 then.
-struct SettingsError : RecordError {
-    SettingsError(SettingFault f, std::string fileName, int lineNo, const std::string& problem);
-    SettingFault fault;
-    int line;
-};
+namespace kv::formats {
 
 struct Setting {
     std::string name;
@@ -48,10 +28,10 @@ class SettingsFile {
     static constexpr size_t kDefaultMaxBytes = 64 * 1024;
 
     // nullopt when no file of that name exists (a dangling link counts as
-    // none). Throws SettingsError for a file that is there but unusable.
+    // none). Throws FileError for a file that is there but unusable.
     static std::optional<SettingsFile> read(const std::filesystem::path& workDir, const std::string& name,
                                             size_t maxBytes = kDefaultMaxBytes);
-    // Parses bytes already in memory as the file `name`. Throws SettingsError.
+    // Parses bytes already in memory as the file `name`. Throws FileError.
     static SettingsFile parse(std::string_view bytes, std::string name);
 
     const std::string& name() const { return name_; }
@@ -74,10 +54,10 @@ class SettingsFile {
 };
 
 // Writes `name = value` lines, CR LF, replacing the file only once the new
-// content is complete. Throws SettingsError (BadLine) for a name or value
-// that would not read back as written, and WriteFailed when the write fails;
-// the old file stays in both cases.
+// content is complete. Throws FileError: BadLine for a name or value that
+// would not read back as written, CannotWrite or WriteProtected when the
+// write fails; the old file stays in every case.
 void writeSettingsFile(const std::filesystem::path& workDir, const std::string& name,
                        const std::vector<std::pair<std::string, std::string>>& entries);
 
-} // namespace kv
+} // namespace kv::formats

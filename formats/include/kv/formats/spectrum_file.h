@@ -7,16 +7,16 @@
 // computation) and columns 1..42 of the table; 260 lines, CR LF, CP932.
 // Reading (the engine): `readSpectrumFile(workDir)` accepts either edition's
 // labels and gives the settings and the table back with the writer's
-// indices; any other layout is a SpectrumFileError naming the line.
+// indices; any other layout is a FileError naming the line.
 // Cancelling: `deleteSpectrumFile(workDir)`.
-#include "kv/spectrum/file_error.h"
+#include "kv/formats/file_error.h"
 #include "kv/texts/spectrum_files.h"
 
 #include <array>
 #include <filesystem>
 #include <string>
 
-namespace kv::spectrum {
+namespace kv::formats {
 
 inline constexpr const char* kSpectrumFileName = "P_SPCTL.dat";
 
@@ -73,4 +73,4 @@ SpectrumFileContents readSpectrumFile(const std::filesystem::path& workDir,
 // Removes the spectrum file; a missing file is no error.
 void deleteSpectrumFile(const std::filesystem::path& workDir);
 
-} // namespace kv::spectrum
+} // namespace kv::formats

@@ -5,7 +5,7 @@
 // fluence-weighted mean energy.
 //
 //   auto q = beamQuality(result.table[0], data.aluminum);  // the plotted ray
-#include "kv/spectrum/geometry_file.h"
+#include "kv/formats/geometry_file.h"
 #include "kv/spectrum/physical_data.h"
 #include "kv/spectrum/spectrum_model.h"
 
@@ -14,6 +14,9 @@
 #include <string>
 
 namespace kv::spectrum {
+
+using formats::Geometry;
+using formats::PlateMaterial;
 
 struct BeamQuality {
     double firstHvl = 0;   // mm Al

@@ -7,14 +7,25 @@
 //              of molybdenum (any unit, the same in every row)
 // A missing file, a short one, a field that is not a number, or stopping
 // powers the model cannot use (not positive, energies not ascending, not
-// spanning 1 to 50 keV) are SpectrumFileErrors naming the file and line.
-#include "kv/spectrum/file_error.h"
-#include "kv/spectrum/spectrum_file.h"
+// spanning 1 to 50 keV) are formats::FileErrors naming the file and line.
+#include "kv/formats/file_error.h"
+#include "kv/formats/spectrum_file.h"
 
 #include <array>
 #include <filesystem>
 
 namespace kv::spectrum {
+
+// The spectrum file's grid, settings and file error are the model's own words.
+using formats::binEnergy;
+using formats::columnAngle;
+using formats::FileError;
+using formats::FileFault;
+using formats::kBins;
+using formats::kColumns;
+using formats::SpectrumFields;
+using formats::SpectrumTable;
+using formats::TargetMaterial;
 
 inline constexpr const char* kAttenuationFileName = "MUs12.dat";
 inline constexpr const char* kStoppingPowerFileName = "Mo-STP.dat";

@@ -1,6 +1,6 @@
 #pragma once
 #include "kv/gui/form.h"
-#include "kv/spectrum/equipment_file.h"
+#include "kv/formats/equipment_file.h"
 
 #include <QStringList>
 #include <memory>
@@ -36,7 +36,7 @@ class SetUpScreen : public gui::Form {
     QStringList accepted_;
     std::unique_ptr<QWidget> plates_; // the paddle-and-support dialog, made at first use
     // The angles of the record: not shown, carried from reading to writing.
-    spectrum::EquipmentRecord asRead_;
+    formats::EquipmentRecord asRead_;
 };
 
 // The menu's "Monte Carlo simulation": fill and show, or nothing after a message.

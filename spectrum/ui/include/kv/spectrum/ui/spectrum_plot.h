@@ -3,7 +3,7 @@
 // step curve of the ray on the vertical line, scaled to its own maximum.
 // User scale: x 0..6250 (energy E at 1000 + 100·E), y 0..2500 from the top
 // (the curve's maximum at 100, zero at 2100).
-#include "kv/spectrum/spectrum_file.h"
+#include "kv/formats/spectrum_file.h"
 
 #include <QColor>
 
@@ -35,6 +35,6 @@ void DrawSpectrumAxes(gui::Canvas& plot);
 // The step curve of `column` (raw values by bin, bins 2..250 drawn), scaled by
 // `plotMaximum`, with its texts and the redrawn bottom line. Nothing is drawn
 // when there is no scale (a maximum that is not positive).
-void DrawSpectrumCurve(gui::Canvas& plot, const std::array<double, kBins>& column, double plotMaximum);
+void DrawSpectrumCurve(gui::Canvas& plot, const std::array<double, formats::kBins>& column, double plotMaximum);
 
 } // namespace kv::spectrum::ui

@@ -9,9 +9,9 @@
 //   connect(&screen, &SpectrumScreen::ended, ...quit...);
 #include "kv/gui/form.h"
 #include "kv/spectrum/beam_quality.h"
-#include "kv/spectrum/equipment_file.h"
+#include "kv/formats/equipment_file.h"
 #include "kv/spectrum/physical_data.h"
-#include "kv/spectrum/spectrum_file.h"
+#include "kv/formats/spectrum_file.h"
 
 #include <array>
 #include <filesystem>
@@ -68,7 +68,7 @@ class SpectrumScreen : public gui::Form {
 
     std::filesystem::path workDir_;
     PhysicalData data_;
-    EquipmentRecord equipment_;
+    formats::EquipmentRecord equipment_;
     SpectrumTable table_{};
     TargetMaterial target_ = TargetMaterial::Molybdenum;
     // What table_ was computed from: "Determine" writes these, whatever the
