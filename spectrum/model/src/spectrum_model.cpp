@@ -1,5 +1,6 @@
 #include "kv/spectrum/spectrum_model.h"
 
+#include "exact_exp.h"
 #include "kv/common/format.h"
 
 #include <algorithm>
@@ -94,6 +95,7 @@ struct Tungsten {
 struct Slices {
     std::vector<int> first; // first slice of bin i; bin i owns [first[i], first[i+1])
     std::vector<double> x, q;
+    size_t mostSlices = 0; // of any one bin
 };
 
 // Runs body(part, parts) on the machine's cores, the calling thread taking
@@ -140,6 +142,7 @@ template <class Target> Slices slicesOf(const Target& target, double v, int last
     s.q.reserve(total);
     for (int i = 0; i <= kBins; ++i) {
         s.first[i] = static_cast<int>(s.x.size());
+        if (i < kBins) s.mostSlices = std::max(s.mostSlices, binX[i].size());
         if (i < kBins) {
             s.x.insert(s.x.end(), binX[i].begin(), binX[i].end());
             s.q.insert(s.q.end(), binQ[i].begin(), binQ[i].end());
@@ -164,13 +167,21 @@ void computeColumn(const Target& target, const Inputs& in, const Slices& s,
     const AttenuationColumn& mu = target.mu();
     const double x = pathFactor(rayAngle(k), in);
     double filteredTotal = 0;
+    // exp() takes nearly all the time; it is done a bin at a time in exactExp.
+    std::vector<double> attenuation(s.mostSlices), factor(s.mostSlices);
     for (int i = 2; i <= last; ++i) {
-        double sum = 0;
         const double m = mu[i];
-        for (int j = s.first[i]; j < s.first[i + 1]; ++j) {
-            const double exitPath = x * s.x[j];
-            sum = sum + std::exp(-m * exitPath) * s.q[j];
+        const double* depth = s.x.data() + s.first[i];
+        const size_t n = static_cast<size_t>(s.first[i + 1] - s.first[i]);
+        for (size_t j = 0; j < n; ++j) {
+            const double exitPath = x * depth[j];
+            attenuation[j] = -m * exitPath;
         }
+        exactExp(attenuation.data(), factor.data(), n);
+        const double* q = s.q.data() + s.first[i];
+        double sum = 0;
+        for (size_t j = 0; j < n; ++j)
+            sum = sum + factor[j] * q[j];
         column[i] = column[i] + sum;
         double value = column[i];
         for (const auto& f : filter)
