@@ -3,8 +3,8 @@
 #include "kv/common/codepage.h"
 #include "kv/common/format.h"
 #include "kv/common/records.h"
-#include "kv/results/result_file.h"
-#include "kv/results/run_header.h"
+#include "kv/formats/result_file.h"
+#include "kv/formats/run_header.h"
 
 #include <algorithm>
 #include <cmath>
@@ -68,7 +68,7 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
                 (r.processes > 1 ? std::to_string(r.processes) + " processes of " : std::string()) +
                 std::to_string(r.threads) + " threads, " + format(rate, "0.00E+00") + " histories/s");
     // The results screens read this line back.
-    l.push_back(results::uncertaintyLine(r.referenceRelSigma, r.columnRelSigma));
+    l.push_back(formats::uncertaintyLine(r.referenceRelSigma, r.columnRelSigma));
     l.push_back(
         " Dose: glandular dose in eV/g per history; air kerma in free space at the FCD in the same unit");
     l.push_back(" Primary: first interaction of photons straight from the focus; scatter: everything after a "
@@ -90,28 +90,58 @@ ResultFault faultOf(const WorkbenchResult& r) {
     return ResultFault::None;
 }
 
-ResultFault faultOf(results::LoadFailure f) {
+ResultFault faultOf(formats::LoadFailure f) {
     switch (f) {
-    case results::LoadFailure::None:
+    case formats::LoadFailure::None:
         return ResultFault::None;
-    case results::LoadFailure::NotANumber:
+    case formats::LoadFailure::NotANumber:
         return ResultFault::NotFinite;
-    case results::LoadFailure::AirKerma:
+    case formats::LoadFailure::AirKerma:
         return ResultFault::NoAirKerma;
-    case results::LoadFailure::EmptyReferenceRegion:
+    case formats::LoadFailure::EmptyReferenceRegion:
         return ResultFault::NoReferenceDose;
     default:
         return ResultFault::Unreadable;
     }
 }
 
+// The file's text read back as the results screens read it: the header, both
+// blocks, and the 100 % dose of the reference region of layer 1 by which
+// every value is divided there.
+ResultFault readBackFault(RecordReader& in) {
+    formats::ResultFileHead head;
+    if (formats::LoadFailure f = formats::readResultHead(in, head); f != formats::LoadFailure::None)
+        return faultOf(f);
+    const size_t rows = static_cast<size_t>(head.countY) * static_cast<size_t>(head.countZ);
+    std::vector<double> primary(rows * formats::kValuesPerRow), scatter(primary.size());
+    const formats::LoadFailure f = formats::readResultBlocks(in, head, [&](int c, int iy, int iz) {
+        const size_t row = static_cast<size_t>(iz - 1) * head.countY + static_cast<size_t>(iy - 1);
+        return (c == 1 ? primary : scatter).data() + row * formats::kValuesPerRow;
+    });
+    if (f != formats::LoadFailure::None) return faultOf(f);
+    double region = 0, all = 0;
+    for (size_t i = 0; i < primary.size(); ++i) {
+        const double v = primary[i] + scatter[i];
+        const size_t ix = i % formats::kValuesPerRow, iy = i / formats::kValuesPerRow;
+        if (iy < static_cast<size_t>(head.countY) && ix < static_cast<size_t>(kRefXEnd) &&
+            iy >= static_cast<size_t>(kRefYBegin) && iy < static_cast<size_t>(kRefYEnd))
+            region += v;
+        all += v;
+    }
+    const double reference = region / (kRefXEnd * (kRefYEnd - kRefYBegin));
+    if (!(reference > 0) || !std::isfinite(reference)) return ResultFault::NoReferenceDose;
+    // Values far apart in size can overflow once scaled to percent of the 100 % dose.
+    if (!std::isfinite(100.0 * all / reference)) return ResultFault::NotFinite;
+    return ResultFault::None;
+}
+
 } // namespace
 
 void writeResultFile(const std::filesystem::path& workDir, const RunInputs& in, const WorkbenchResult& r) {
     if (ResultFault f = faultOf(r); f != ResultFault::None) throw ResultRefused(f);
-    results::ResultFileContent c;
-    c.kindLine = std::string(in.kind == ExposureKind::Mammography ? results::kMammographyKind
-                                                                  : results::kTomosynthesisKind);
+    formats::ResultFileContent c;
+    c.kindLine = std::string(in.kind == ExposureKind::Mammography ? formats::kMammographyKind
+                                                                  : formats::kTomosynthesisKind);
     c.description = describeRun(in, r);
     c.histories = static_cast<double>(r.histories);
     c.historyNote = " Phantom size X, Y, Z (cm), glandular fraction (%)";
@@ -129,7 +159,7 @@ void writeResultFile(const std::filesystem::path& workDir, const RunInputs& in, 
     c.valuePattern = "0.0000E+00";
     RecordWriter out(workDir, in.control.resultFile);
     try {
-        results::WriteResultFile(out, c);
+        formats::writeResultFile(out, c);
     } catch (const std::invalid_argument&) {
         throw ResultRefused(ResultFault::Unreadable);
     }
@@ -142,8 +172,7 @@ void writeResultFile(const std::filesystem::path& workDir, const RunInputs& in, 
     }
     RecordReader back = RecordReader::fromBytes(bytes, in.control.resultFile);
     bytes = {};
-    if (ResultFault f = faultOf(results::LoadResultFrom(back).failure); f != ResultFault::None)
-        throw ResultRefused(f);
+    if (ResultFault f = readBackFault(back); f != ResultFault::None) throw ResultRefused(f);
     out.commit();
 }
 

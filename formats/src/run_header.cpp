@@ -1,13 +1,13 @@
-#include "kv/results/run_header.h"
+#include "kv/formats/run_header.h"
 
 #include "kv/common/format.h"
 #include "kv/common/records.h"
-#include "kv/results/result_file.h"
+#include "kv/formats/result_file.h"
 
 #include <cmath>
 #include <exception>
 
-namespace kv::results {
+namespace kv::formats {
 namespace {
 
 // Far more than 17 lines of any sensible length; the head of a huge file only.
@@ -68,13 +68,4 @@ StatedUncertainty statedUncertainty(const std::vector<std::string>& headerLines)
     return u;
 }
 
-std::string plusMinusPercent(const std::optional<double>& relative) {
-    if (!relative) return {};
-    return "\u00b1 " + format(*relative * 100.0, "0.00") + " %";
-}
-
-AgdEstimate estimateAgd(double airKermaMGy, double sagd, const StatedUncertainty& u) {
-    return {airKermaMGy * sagd, u.sagd};
-}
-
-} // namespace kv::results
+} // namespace kv::formats

@@ -35,9 +35,9 @@ void writeText(const fs::path& scratch, const std::string& name, const std::stri
 }
 
 // The smallest grid that loads: 26 rows, one or two layers, short numbers.
-kv::results::ResultFileContent smallResult(int countZ, bool tomosynthesis) {
-    kv::results::ResultFileContent r;
-    if (tomosynthesis) r.kindLine = std::string(kv::results::kTomosynthesisKind);
+kv::formats::ResultFileContent smallResult(int countZ, bool tomosynthesis) {
+    kv::formats::ResultFileContent r;
+    if (tomosynthesis) r.kindLine = std::string(kv::formats::kTomosynthesisKind);
     r.description = {" Kelvane-Vesk", " seed"};
     r.histories = 1e6;
     r.phantom = {15.0, 15.0, 4.5, 50};
@@ -63,11 +63,11 @@ int main(int argc, char** argv) {
     const fs::path scratch = fs::temp_directory_path() / "kv-fuzz-seeds";
     fs::create_directories(scratch);
 
-    kv::results::WriteResultFile(scratch, "r.vesk", smallResult(1, false));
+    kv::formats::writeResultFile(scratch, "r.vesk", smallResult(1, false));
     keep(scratch, "r.vesk", "result_file", "mammography.vesk");
-    kv::results::ResultFileContent tomo = smallResult(2, true);
+    kv::formats::ResultFileContent tomo = smallResult(2, true);
     tomo.description[1] = " 乳房 断層";
-    kv::results::WriteResultFile(scratch, "r.vesk", tomo);
+    kv::formats::writeResultFile(scratch, "r.vesk", tomo);
     keep(scratch, "r.vesk", "result_file", "tomosynthesis.vesk");
 
     kv::formats::writeControlFile(scratch, {"65.0", "2.0", 64.0, "50.0", "1.0E+08", "run1", "Unit A"});

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kv::results {
+namespace kv::formats {
 
 inline constexpr std::string_view kUncertaintyLabel = "Relative uncertainty (1 sigma):";
 
@@ -32,15 +32,4 @@ std::vector<std::string> readRunHeader(const std::filesystem::path& workDir, std
 // number, negative or infinite is not stated.
 StatedUncertainty statedUncertainty(const std::vector<std::string>& headerLines);
 
-// The relative sigma as the screens show it: "± 0.10 %". Empty when not stated.
-std::string plusMinusPercent(const std::optional<double>& relative);
-
-// The AGD for a measured air kerma in mGy: Ka x sAGD, and its relative
-// sigma, the sAGD's (the dosimeter's own uncertainty is the user's).
-struct AgdEstimate {
-    double agd = 0;
-    std::optional<double> relativeSigma;
-};
-AgdEstimate estimateAgd(double airKermaMGy, double sagd, const StatedUncertainty& u);
-
-} // namespace kv::results
+} // namespace kv::formats

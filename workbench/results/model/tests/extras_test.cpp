@@ -1,7 +1,7 @@
 // What the result screens and kv-report add to a load: the uncertainties a
 // header states and the dose model as CSV tables.
 #include "kv/results/dose_tables.h"
-#include "kv/results/run_header.h"
+#include "kv/results/agd_estimate.h"
 #include "kv/results/testfiles.h"
 
 #include <charconv>
@@ -11,6 +11,7 @@
 #include <sstream>
 
 using namespace kv::results;
+using namespace kv::formats;
 using testfiles::TempWorkDir;
 
 namespace {

@@ -275,7 +275,7 @@ TEST(LoadResultFile, NamesThatCannotBeOpened) {
     EXPECT_TRUE(LoadResultFile(dir.path(), "ok.vesk"));
 }
 
-TEST(WriteResultFile, PhantomLineGivesSizesToOneDecimalAndThePlainFraction) {
+TEST(ResultFileWriter, PhantomLineGivesSizesToOneDecimalAndThePlainFraction) {
     struct Case {
         std::array<double, 4> phantom;
         const char* line;
@@ -293,18 +293,18 @@ TEST(WriteResultFile, PhantomLineGivesSizesToOneDecimalAndThePlainFraction) {
     }
 }
 
-TEST(WriteResultFile, RefusesContentThatCannotBeReadBack) {
+TEST(ResultFileWriter, RefusesContentThatCannotBeReadBack) {
     ResultFileContent r = uniformResult(75, 150, 2, 1.0);
     kv::RecordWriter w(".", "x.vesk");
     ResultFileContent shortBlock = r;
     shortBlock.scatter.pop_back();
-    EXPECT_THROW(WriteResultFile(w, shortBlock), std::invalid_argument);
+    EXPECT_THROW(kv::formats::writeResultFile(w, shortBlock), std::invalid_argument);
     ResultFileContent twoLines = r;
     twoLines.historyNote = "one\r\ntwo";
-    EXPECT_THROW(WriteResultFile(w, twoLines), std::invalid_argument);
+    EXPECT_THROW(kv::formats::writeResultFile(w, twoLines), std::invalid_argument);
     ResultFileContent tooLong = r;
     tooLong.description.resize(15);
-    EXPECT_THROW(WriteResultFile(w, tooLong), std::invalid_argument);
+    EXPECT_THROW(kv::formats::writeResultFile(w, tooLong), std::invalid_argument);
     ResultFileContent fewer = r;
     fewer.description.resize(3); // padded with empty lines
     EXPECT_TRUE(load(fewer));

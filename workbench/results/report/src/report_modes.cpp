@@ -24,7 +24,7 @@ Loaded loadArgument(const std::string& arg) {
     const fs::path p(arg);
     const fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
     const std::string name = p.filename().string();
-    return {LoadResultFile(dir, name), statedUncertainty(readRunHeader(dir, name))};
+    return {LoadResultFile(dir, name), formats::statedUncertainty(formats::readRunHeader(dir, name))};
 }
 
 void reportUnreadable(const std::string& file, const Loaded& l, std::ostream& err,

@@ -58,12 +58,12 @@ class Modes : public ::testing::Test {
                 return (c == Primary ? 2.0 : 0.7) * std::exp(-0.05 * iz) * (1 + 0.01 * ix + 0.001 * iy);
             },
             4.0);
-        a.description[5] = uncertaintyLine(0.004, 0.003);
+        a.description[5] = kv::formats::uncertaintyLine(0.004, 0.003);
         writeResult(dir.path(), "a.vesk", a);
         ResultFileContent b = makeResult(
             75, 150, 12,
             [](int c, int, int, int iz) { return (c == Primary ? 2.1 : 0.7) * std::exp(-0.05 * iz); }, 4.0);
-        b.description[2] = uncertaintyLine(0.002, 0.004);
+        b.description[2] = kv::formats::uncertaintyLine(0.002, 0.004);
         writeResult(dir.path(), "b.vesk", b);
         writeResult(dir.path(), "plain.vesk", uniformResult(75, 150, 3, 1.0));
         const std::string text = resultText(uniformResult(75, 150, 3, 1.0));

@@ -368,7 +368,7 @@ void ResultsScreen::ShowNumberFields(const DoseFields& f) {
     // Only a successful load gets here: the name and what its header states
     // change with the numbers, never with a click in the list.
     session_.fileName = loadingName_;
-    session_.uncertainty = statedUncertainty(readRunHeader(workDir_.toStdString(), loadingName_));
+    session_.uncertainty = formats::statedUncertainty(formats::readRunHeader(workDir_.toStdString(), loadingName_));
     setCaptionAddition(qs(session_.fileName));
     form5_->setCaptionAddition(qs(session_.fileName));
     label("Label61")->setText(qs(plusMinusPercent(session_.uncertainty.referenceDose)));

@@ -10,7 +10,7 @@
 #include "kv/results/dose_tables.h"
 #include "kv/results/picture_export.h"
 #include "kv/results/results_screens.h"
-#include "kv/results/run_header.h"
+#include "kv/formats/run_header.h"
 #include "kv/results/testfiles.h"
 #include "kv/results/xy_plane_screen.h"
 #include "kv/results/xz_plane_screen.h"
@@ -47,7 +47,7 @@ ResultFileContent falling(int layers, double slope, std::optional<std::pair<doub
             return (c == Primary ? 2.0 : 0.8) * std::exp(-slope * iz) * (1 + 0.002 * ix + 0.0003 * iy);
         },
         3.0);
-    if (sigma) r.description[4] = uncertaintyLine(sigma->first, sigma->second);
+    if (sigma) r.description[4] = kv::formats::uncertaintyLine(sigma->first, sigma->second);
     return r;
 }
 

@@ -8,7 +8,7 @@
 #include "kv/gui/program.h"
 #include "kv/results/depth_dose_screen.h"
 #include "kv/results/results_screens.h"
-#include "kv/results/run_header.h"
+#include "kv/formats/run_header.h"
 #include "kv/results/testfiles.h"
 #include "kv/results/xy_plane_screen.h"
 #include "kv/results/xz_plane_screen.h"
@@ -42,7 +42,7 @@ ResultFileContent demoResult() {
     r.description[0] = "   Kelvane-Vesk demonstration: 4.5 cm phantom, 50 % glandular";
     r.description[1] =
         " Filters: Be 1.00 mm, Al 0.00 mm, Mo 0.030 mm, Rh 0.000 mm, Ag 0.000 mm; air layer 65.0 cm";
-    r.description[2] = uncertaintyLine(0.0012, 0.0007);
+    r.description[2] = kv::formats::uncertaintyLine(0.0012, 0.0007);
     return r;
 }
 

@@ -71,12 +71,12 @@ ResultFileContent uniformResult(int countX, int countY, int countZ, double d, do
 
 std::string resultText(const ResultFileContent& r) {
     RecordWriter w(fs::path("."), "unused.vesk");
-    WriteResultFile(w, r);
+    formats::writeResultFile(w, r);
     return w.content();
 }
 
 void writeResult(const fs::path& dir, const std::string& name, const ResultFileContent& r) {
-    WriteResultFile(dir, name, r);
+    formats::writeResultFile(dir, name, r);
 }
 
 } // namespace kv::results::testfiles

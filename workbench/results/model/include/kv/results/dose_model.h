@@ -15,6 +15,8 @@
 // percent of ReferenceDose, and DepthDose is already filled. Components 1 and
 // 2 of ix GridCountX+1..75 keep the file's raw values (every row holds 75):
 // no view and no quantity reads them.
+#include "kv/formats/result_file.h"
+
 #include <array>
 #include <cassert>
 #include <functional>
@@ -30,18 +32,17 @@ inline constexpr int kExtentY = 152;
 inline constexpr int kExtentZ = 62;
 inline constexpr int kDepthDoseExtent = 61; // DepthDose holds iz 0..60
 
-// Counts a result file may give: the grid must hold them, DepthDose too.
-inline constexpr int kMaxCountX = 76;
-inline constexpr int kMaxCountY = 151;
-inline constexpr int kMaxCountZ = 60;
-
-// Each row of a result file holds this many values whatever GridCountX says.
-inline constexpr int kValuesPerRow = 75;
+// Counts a result file may give (the grid must hold them, DepthDose too) and
+// the values in each of its rows whatever GridCountX says.
+using formats::kMaxCountX;
+using formats::kMaxCountY;
+using formats::kMaxCountZ;
+using formats::kValuesPerRow;
 
 // The reference region of the 100 % dose, the depth dose and the sAGD.
 inline constexpr int kRegionFirstX = 1;
 inline constexpr int kRegionLastX = 20;
-inline constexpr int kRegionFirstY = 26;
+inline constexpr int kRegionFirstY = formats::kFirstReferenceRow;
 inline constexpr int kRegionLastY = 125;
 inline constexpr double kRegionVoxels = 2000.0;
 

@@ -9,15 +9,10 @@
 //   LoadResult r = LoadResultFile(workDir, "run1.vesk", pendingEvents);
 //   if (r) shown = std::move(*r.model); else message(texts.cannotRead);
 //   HeaderPreview p = PreviewResultHeader(workDir, "run1.vesk", texts);   // lines for the preview box
-//   WriteResultFile(workDir, "run1.vesk", content);                       // what an engine writes
 //
-// Layout: line 1 is the kind line; T = 14 free lines follow when it is exactly
-// " * Mammography", else T = 16. Then the history count, a free line, the
-// phantom line (X, Y, Z in cm, glandular %), a free line, the five numbers
-// AirKerma, FcdValue, GridCountX, GridCountY, GridCountZ, and then the primary
-// block and the scatter block: layers iz 1..Z, rows iy 1..Y, 75 values per row
-// whatever GridCountX says. From the five numbers on, line breaks do not matter.
+// The file itself (layout, limits, reader and writer) is formats/result_file.h.
 #include "kv/common/records.h"
+#include "kv/formats/result_file.h"
 #include "kv/results/dose_model.h"
 #include "kv/texts/results_model.h"
 
@@ -31,30 +26,12 @@
 
 namespace kv::results {
 
-inline constexpr std::string_view kMammographyKind = " * Mammography";
-inline constexpr std::string_view kTomosynthesisKind = " * Tomosynthesis";
-
-// The number of free description lines after the kind line: 14 or 16.
-int descriptionLineCount(std::string_view kindLine);
-
-enum class LoadFailure {
-    None,
-    NoFileSelected,
-    CannotOpen,
-    EndsEarly,
-    NotANumber,           // also a value beyond the range of a double
-    CountOutOfRange,      // a grid count that is not a whole number within the grid
-    EmptyReferenceRegion, // GridCountY below 26, or no dose in the region of layer 1
-    AirKerma,             // zero or negative
-    NotAFile,             // a folder, pipe or device in the file's place
-    TooLarge,             // more bytes than the largest grid can fill
-    Unreadable,           // a read error or too little memory part-way
-};
-
-// The largest result file: its header and both blocks of the largest grid,
-// each value written at most 32 characters wide with its separator.
-inline constexpr size_t kMaxResultFileBytes =
-    size_t{64} * 1024 + size_t{2} * kMaxCountX * kMaxCountY * kMaxCountZ * 32;
+using formats::descriptionLineCount;
+using formats::kMammographyKind;
+using formats::kMaxResultFileBytes;
+using formats::kTomosynthesisKind;
+using formats::LoadFailure;
+using formats::ResultFileContent;
 
 struct LoadResult {
     std::optional<DoseModel> model; // set exactly when the load succeeded
@@ -85,33 +62,5 @@ struct HeaderPreview {
 HeaderPreview PreviewResultHeader(const std::filesystem::path& workDir, std::string_view name,
                                   const texts::ResultsModelTexts& t);
 HeaderPreview PreviewResultHeader(RecordReader& in, const texts::ResultsModelTexts& t);
-
-// Everything a result file holds, for whatever writes one.
-struct ResultFileContent {
-    std::string kindLine{kMammographyKind};
-    std::vector<std::string> description; // up to 14 or 16 lines (see kindLine); padded with empty lines
-    double histories = 0;
-    std::string historyNote;         // the free line after the history count
-    std::array<double, 4> phantom{}; // X, Y, Z in cm, glandular fraction in %: "15.0, 15.0, 5.0, 50"
-    std::string phantomNote;         // the free line after the phantom line
-    double airKerma = 0;
-    double fcd = 0;
-    int countX = kValuesPerRow;
-    int countY = 0;
-    int countZ = 0;
-    // kValuesPerRow x countY x countZ values each; index ((iz-1)*countY + (iy-1))*75 + (ix-1).
-    std::vector<double> primary;
-    std::vector<double> scatter;
-    std::string valuePattern = "0.00000E+00"; // how each dose value is written
-};
-
-// Appends the file's lines to `out` (nothing is written until out.commit()).
-// Throws std::invalid_argument when the content cannot make a readable file:
-// a line break inside a text, too many description lines, block sizes that
-// do not match the counts.
-void WriteResultFile(RecordWriter& out, const ResultFileContent& r);
-// Writes the file whole (temporary file, then rename). Throws WriteFailed too.
-void WriteResultFile(const std::filesystem::path& workDir, const std::string& name,
-                     const ResultFileContent& r);
 
 } // namespace kv::results

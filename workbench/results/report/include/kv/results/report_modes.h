@@ -7,7 +7,7 @@
 //
 // RunReport hands the arguments here first; no mode among them gives nullopt.
 #include "kv/results/dose_model.h"
-#include "kv/results/run_header.h"
+#include "kv/results/agd_estimate.h"
 #include "kv/texts/results_extras.h"
 #include "kv/texts/results_model.h"
 
