@@ -126,11 +126,12 @@ namespace {
 // The whole file, provided it is a regular file of at most maxBytes (or, for
 // a head, its first maxBytes). Opened without blocking, so a pipe or device
 // in its place is refused at once.
-std::string readFileBytes(const std::filesystem::path& workDir, const std::string& name, size_t maxBytes,
-                          bool headOnly = false) {
+std::string readBytes(const std::filesystem::path& workDir, const std::string& name, size_t maxBytes,
+                      bool headOnly) {
     if (!isBareFileName(name)) throw FileMissing("not a bare file name", name);
     const std::filesystem::path path = workDir / name;
     Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (fd.fd < 0 && errno == ENOENT) throw FileNotFound("cannot be opened", name);
     if (fd.fd < 0) throw FileMissing("cannot be opened", name);
     struct stat st {};
     if (::fstat(fd.fd, &st) != 0) throw FileMissing("cannot be opened", name);
@@ -165,6 +166,10 @@ std::string decode(std::string bytes, bool& replaced) {
 
 } // namespace
 
+std::string readFileBytes(const std::filesystem::path& workDir, const std::string& name, size_t maxBytes) {
+    return readBytes(workDir, name, maxBytes, false);
+}
+
 RecordReader::RecordReader(const std::filesystem::path& workDir, std::string name, size_t maxBytes)
     : name_(std::move(name)) {
     data_ = decode(readFileBytes(workDir, name_, maxBytes), replaced_);
@@ -180,7 +185,7 @@ RecordReader RecordReader::fromBytes(std::string_view bytes, std::string name) {
 RecordReader RecordReader::head(const std::filesystem::path& workDir, std::string name, size_t maxBytes) {
     RecordReader r;
     r.name_ = std::move(name);
-    std::string bytes = readFileBytes(workDir, r.name_, maxBytes + 1, true);
+    std::string bytes = readBytes(workDir, r.name_, maxBytes + 1, true);
     if (bytes.size() > maxBytes) {
         // Cut after the last whole line: a line feed is never part of a CP932 character.
         size_t lf = bytes.rfind('\n', maxBytes - 1);

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <fstream>
 
 namespace kv::formats {
 
@@ -33,22 +32,21 @@ std::string lowered(std::string_view s) {
 std::optional<SettingsFile> SettingsFile::read(const fs::path& workDir, const std::string& name,
                                                size_t maxBytes) {
     if (!isBareFileName(name)) throw FileError(FileFault::NotAFile, name, 0, "not a bare file name");
-    fs::path path = workDir / name;
-    std::error_code ec;
-    fs::file_status st = fs::status(path, ec);
-    if (st.type() == fs::file_type::not_found) return std::nullopt;
-    if (ec) throw FileError(FileFault::Unreadable, name, 0, "cannot be examined");
-    if (st.type() != fs::file_type::regular)
+    // One open, without blocking: what is checked is what is read, and a
+    // pipe swapped in cannot stall the reader.
+    std::string bytes;
+    try {
+        bytes = readFileBytes(workDir, name, maxBytes);
+    } catch (const FileNotFound&) {
+        return std::nullopt;
+    } catch (const NotARegularFile&) {
         throw FileError(FileFault::NotAFile, name, 0, "is not a file");
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw FileError(FileFault::Unreadable, name, 0, "cannot be opened");
-    std::string bytes(maxBytes + 1, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (in.bad()) throw FileError(FileFault::Unreadable, name, 0, "cannot be read");
-    bytes.resize(static_cast<size_t>(in.gcount()));
-    if (bytes.size() > maxBytes)
+    } catch (const FileTooLarge&) {
         throw FileError(FileFault::TooLarge, name, 0,
-                            "is longer than " + std::to_string(maxBytes) + " bytes");
+                        "is longer than " + std::to_string(maxBytes) + " bytes");
+    } catch (const FileMissing&) {
+        throw FileError(FileFault::Unreadable, name, 0, "cannot be read");
+    }
     return parse(bytes, name);
 }
 
@@ -65,12 +63,11 @@ SettingsFile SettingsFile::parse(std::string_view bytes, std::string name) {
         if (eq == std::string_view::npos)
             throw FileError(FileFault::BadLine, f.name_, line, "holds no \"name = value\"");
         std::string_view key = trimmed(t.substr(0, eq));
-        if (key.empty())
-            throw FileError(FileFault::BadLine, f.name_, line, "gives a value without a name");
+        if (key.empty()) throw FileError(FileFault::BadLine, f.name_, line, "gives a value without a name");
         if (f.find(key))
             throw FileError(FileFault::Repeated, f.name_, line,
-                                "gives " + std::string(key) + " a second time (first in line " +
-                                    std::to_string(f.find(key)->line) + ")");
+                            "gives " + std::string(key) + " a second time (first in line " +
+                                std::to_string(f.find(key)->line) + ")");
         f.settings_.push_back({std::string(key), std::string(trimmed(t.substr(eq + 1))), line});
     }
     return f;
@@ -86,7 +83,7 @@ void SettingsFile::requireKnown(std::initializer_list<std::string_view> known) c
     for (const Setting& s : settings_)
         if (std::find(known.begin(), known.end(), s.name) == known.end())
             throw FileError(FileFault::UnknownName, name_, s.line,
-                                "names an unknown setting \"" + s.name + "\"");
+                            "names an unknown setting \"" + s.name + "\"");
 }
 
 double SettingsFile::number(std::string_view settingName, double fallback, double lo, double hi) const {
@@ -95,11 +92,11 @@ double SettingsFile::number(std::string_view settingName, double fallback, doubl
     double v = 0;
     if (s->value.empty() || !parseNumberStrict(s->value, v) || !std::isfinite(v))
         throw FileError(FileFault::NotANumber, name_, s->line,
-                            "gives " + s->name + " \"" + s->value + "\", which is not a number");
+                        "gives " + s->name + " \"" + s->value + "\", which is not a number");
     if (!(v >= lo && v <= hi))
         throw FileError(FileFault::OutOfRange, name_, s->line,
-                            "gives " + s->name + " " + s->value + ", outside " + plainDecimal(lo) + " to " +
-                                plainDecimal(hi));
+                        "gives " + s->name + " " + s->value + ", outside " + plainDecimal(lo) + " to " +
+                            plainDecimal(hi));
     return v;
 }
 
@@ -114,7 +111,7 @@ std::string SettingsFile::choice(std::string_view settingName, std::string fallb
     for (std::string_view a : allowed)
         words += (words.empty() ? "" : ", ") + std::string(a);
     throw FileError(FileFault::BadChoice, name_, s->line,
-                        "gives " + s->name + " \"" + s->value + "\"; it takes one of " + words);
+                    "gives " + s->name + " \"" + s->value + "\"; it takes one of " + words);
 }
 
 void writeSettingsFile(const fs::path& workDir, const std::string& name,
@@ -128,7 +125,7 @@ void writeSettingsFile(const fs::path& workDir, const std::string& name,
         bool valueOk = trimmed(value) == value && value.find_first_of("\r\n") == std::string::npos;
         if (!keyOk || !valueOk)
             throw FileError(FileFault::BadLine, name, line,
-                                "\"" + key + " = " + value + "\" would not read back as written");
+                            "\"" + key + " = " + value + "\" would not read back as written");
         out.text(key).text(" = ").text(value).endLine();
     }
     try {

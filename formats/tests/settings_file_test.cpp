@@ -4,6 +4,8 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <limits>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,8 +47,8 @@ TEST(SettingsFile, MissingFileMeansDefaults) {
 }
 
 TEST(SettingsFile, ReadsNamesValuesAndLines) {
-    kv::formats::SettingsFile f =
-        kv::formats::SettingsFile::parse("# comment\r\n\r\n  a = 1.5 \r\nb=two words\nc = x=y\r\nd =\r\n", "S.dat");
+    kv::formats::SettingsFile f = kv::formats::SettingsFile::parse(
+        "# comment\r\n\r\n  a = 1.5 \r\nb=two words\nc = x=y\r\nd =\r\n", "S.dat");
     ASSERT_EQ(f.settings().size(), 4u);
     EXPECT_EQ(f.find("a")->value, "1.5");
     EXPECT_EQ(f.find("a")->line, 3);
@@ -100,7 +102,8 @@ TEST(SettingsFile, RefusalsNameTheFileAndLine) {
         }
     }
     // Ends of the range and the case of a word are accepted.
-    kv::formats::SettingsFile f = kv::formats::SettingsFile::parse("a = 0\r\nb = 10\r\nm = PMMA\r\n", "Geo.dat");
+    kv::formats::SettingsFile f =
+        kv::formats::SettingsFile::parse("a = 0\r\nb = 10\r\nm = PMMA\r\n", "Geo.dat");
     EXPECT_EQ(f.number("a", 5, 0, 10), 0);
     EXPECT_EQ(f.number("b", 5, 0, 10), 10);
     EXPECT_EQ(f.choice("m", "x", {"pmma"}), "pmma");
@@ -115,9 +118,10 @@ TEST(SettingsFile, RefusesWhatIsNoUsableFile) {
         const char* name;
         kv::formats::FileFault fault;
     };
-    for (const Case& c :
-         {Case{"Dir.dat", kv::formats::FileFault::NotAFile}, Case{"Pipe.dat", kv::formats::FileFault::NotAFile},
-          Case{"Big.dat", kv::formats::FileFault::TooLarge}, Case{"../x.dat", kv::formats::FileFault::NotAFile}}) {
+    for (const Case& c : {Case{"Dir.dat", kv::formats::FileFault::NotAFile},
+                          Case{"Pipe.dat", kv::formats::FileFault::NotAFile},
+                          Case{"Big.dat", kv::formats::FileFault::TooLarge},
+                          Case{"../x.dat", kv::formats::FileFault::NotAFile}}) {
         SCOPED_TRACE(c.name);
         try {
             kv::formats::SettingsFile::read(d.path(), c.name, 1000);
@@ -131,6 +135,41 @@ TEST(SettingsFile, RefusesWhatIsNoUsableFile) {
     EXPECT_TRUE(kv::formats::SettingsFile::read(d.path(), "Edge.dat", 1000).has_value());
 }
 
+// The limit bounds what may be read, not what is set aside: a caller's
+// generous limit costs only the file's own size.
+TEST(SettingsFile, MemoryFollowsTheFileNotTheLimit) {
+    TempDir d;
+    d.put("Small.dat", "a = 1\r\n");
+    for (size_t limit : {size_t{64}, size_t{1} << 40, std::numeric_limits<size_t>::max() - 1}) {
+        SCOPED_TRACE(limit);
+        std::optional<kv::formats::SettingsFile> f;
+        EXPECT_NO_THROW(f = kv::formats::SettingsFile::read(d.path(), "Small.dat", limit));
+        ASSERT_TRUE(f.has_value());
+        EXPECT_EQ(f->number("a", 0, 0, 10), 1);
+    }
+}
+
+// Links are followed to what they name, and a pipe or device behind one is
+// refused at once, never waited on.
+TEST(SettingsFile, LinksToWhatIsNoFileAreRefused) {
+    TempDir d;
+    ASSERT_EQ(::mkfifo((d.path() / "pipe").c_str(), 0600), 0);
+    fs::create_symlink(d.path() / "pipe", d.path() / "ToPipe.dat");
+    fs::create_symlink("/dev/zero", d.path() / "ToZero.dat");
+    fs::create_directory(d.path() / "dir");
+    fs::create_symlink(d.path() / "dir", d.path() / "ToDir.dat");
+    for (const char* name : {"ToPipe.dat", "ToZero.dat", "ToDir.dat"}) {
+        SCOPED_TRACE(name);
+        try {
+            kv::formats::SettingsFile::read(d.path(), name);
+            ADD_FAILURE() << "accepted";
+        } catch (const kv::formats::FileError& e) {
+            EXPECT_EQ(e.fault, kv::formats::FileFault::NotAFile);
+            EXPECT_NE(std::string(e.what()).find(name), std::string::npos) << e.what();
+        }
+    }
+}
+
 TEST(SettingsFile, WriteRoundTripsAndKeepsTheOldFileOnFailure) {
     TempDir d;
     kv::formats::writeSettingsFile(d.path(), "G.dat", {{"paddle_mm", "3"}, {"paddle_material", "pmma"}});
@@ -142,13 +181,15 @@ TEST(SettingsFile, WriteRoundTripsAndKeepsTheOldFileOnFailure) {
 
     for (auto bad : std::vector<std::pair<std::string, std::string>>{
              {"a=b", "1"}, {"", "1"}, {" a", "1"}, {"#a", "1"}, {"a", "1\r\nb = 2"}, {"a", " 1"}}) {
-        EXPECT_THROW(kv::formats::writeSettingsFile(d.path(), "G.dat", {{"ok", "1"}, bad}), kv::formats::FileError);
+        EXPECT_THROW(kv::formats::writeSettingsFile(d.path(), "G.dat", {{"ok", "1"}, bad}),
+                     kv::formats::FileError);
     }
     EXPECT_EQ(d.get("G.dat"), "paddle_mm = 3\r\npaddle_material = pmma\r\n");
 
     if (::geteuid() != 0) { // root writes into a read-only folder anyway
         fs::permissions(d.path(), fs::perms::owner_write, fs::perm_options::remove);
-        EXPECT_THROW(kv::formats::writeSettingsFile(d.path(), "G.dat", {{"paddle_mm", "2"}}), kv::WriteFailed);
+        EXPECT_THROW(kv::formats::writeSettingsFile(d.path(), "G.dat", {{"paddle_mm", "2"}}),
+                     kv::WriteFailed);
         fs::permissions(d.path(), fs::perms::owner_write, fs::perm_options::add);
         EXPECT_EQ(d.get("G.dat"), "paddle_mm = 3\r\npaddle_material = pmma\r\n");
     }

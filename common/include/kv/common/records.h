@@ -18,6 +18,10 @@ struct RecordError : std::runtime_error {
 struct FileMissing : RecordError {
     using RecordError::RecordError;
 };
+// Nothing of that name (or a link to nothing): for callers to whom that means "defaults".
+struct FileNotFound : FileMissing {
+    using FileMissing::FileMissing;
+};
 // Refusals before any byte is read; callers that only know FileMissing give
 // them the same message.
 struct NotARegularFile : FileMissing {
@@ -49,6 +53,12 @@ bool isBareFileName(std::string_view name);
 // in the folder.
 inline constexpr size_t kSmallFileMaxBytes = 64 * 1024;              // one-item-per-line run files
 inline constexpr size_t kDefaultMaxBytes = size_t{64} * 1024 * 1024; // any other record file
+
+// The whole of a regular file of at most maxBytes, opened without blocking
+// (a pipe or device in its place is refused at once) and read into memory no
+// larger than the file. Throws FileNotFound, FileMissing, NotARegularFile and
+// FileTooLarge.
+std::string readFileBytes(const std::filesystem::path& workDir, const std::string& name, size_t maxBytes);
 
 class RecordWriter {
   public:
