@@ -27,6 +27,17 @@ Loaded loadArgument(const std::string& arg) {
     return {LoadResultFile(dir, name), formats::statedUncertainty(formats::readRunHeader(dir, name))};
 }
 
+// A load that cannot end the program: any failure reads as an unreadable file.
+Loaded guardedLoad(const std::string& arg) {
+    try {
+        return loadArgument(arg);
+    } catch (const std::exception&) {
+        Loaded l;
+        l.load.failure = LoadFailure::Unreadable;
+        return l;
+    }
+}
+
 void reportUnreadable(const std::string& file, const Loaded& l, std::ostream& err,
                       const texts::ResultsModelTexts& t) {
     err << file << ":" << t.cannotRead.view() << "(" << failureReason(l.load.failure, t) << ")\n";
@@ -47,22 +58,22 @@ int runExport(const std::vector<std::string>& args, std::ostream& err, const tex
     }
     int status = 0;
     for (size_t i = 1; i < args.size(); ++i) {
-        const Loaded l = loadArgument(args[i]);
+        const Loaded l = guardedLoad(args[i]);
         if (!l.load) {
             reportUnreadable(args[i], l, err, t);
             status = 1;
             continue;
         }
         const std::string stem = fs::path(args[i]).stem().string();
-        const std::pair<std::string, std::vector<std::string>> tables[] = {
-            {stem + ".depth-dose.csv", depthDoseRows(*l.load.model)},
-            {stem + ".dose.csv", voxelRows(*l.load.model, VoxelSet::all())},
-        };
-        for (const auto& [name, rows] : tables) {
+        for (const bool depthDose : {true, false}) {
+            const std::string table = stem + (depthDose ? ".depth-dose.csv" : ".dose.csv");
             try {
-                writeCsvFile(dir, name, rows);
-            } catch (const RecordError&) {
-                err << x.exportCannotWrite.view() << (dir / name).string() << "\n";
+                writeCsvFile(dir, table,
+                             depthDose ? depthDoseRows(*l.load.model)
+                                       : voxelRows(*l.load.model, VoxelSet::all()));
+            } catch (const std::exception&) {
+                // A table that cannot be made (no room, no memory) is this table's fault alone.
+                err << x.exportCannotWrite.view() << (dir / table).string() << "\n";
                 status = 1;
             }
         }
@@ -96,8 +107,8 @@ int runCompare(const std::vector<std::string>& files, bool json, std::ostream& o
         err << x.compareUsage.view() << "\n";
         return 2;
     }
-    const Loaded a = loadArgument(files[0]);
-    const Loaded b = loadArgument(files[1]);
+    const Loaded a = guardedLoad(files[0]);
+    const Loaded b = guardedLoad(files[1]);
     int status = 0;
     for (const auto* l : {&a, &b})
         if (!l->load) {

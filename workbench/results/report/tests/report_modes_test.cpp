@@ -7,9 +7,13 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -127,6 +131,46 @@ TEST_F(Modes, ExportRefusesWhatItCannotDo) {
     // The other table of a file is still written when one cannot be.
     EXPECT_TRUE(fs::exists(dir.path() / "taken" / "a.depth-dose.csv"));
     EXPECT_TRUE(fs::is_directory(dir.path() / "taken" / "a.dose.csv"));
+}
+
+// Run in a child whose address space leaves room to load the largest grid
+// but not to make its voxel table: that table fails, and the next file is
+// still exported.
+TEST_F(Modes, ExportGoesOnAfterATableItHasNoMemoryFor) {
+    writeResult(dir.path(), "big.vesk", uniformResult(75, 150, 60, 1.0));
+    const fs::path out = dir.path() / "out";
+    const fs::path errFile = dir.path() / "err.txt";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        long pages = 0;
+        if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
+            std::fclose(f);
+        }
+        // Loading the largest grid takes about 30 MB, its voxel table over 100 MB.
+        const rlim_t cap = static_cast<rlim_t>(pages) * ::sysconf(_SC_PAGESIZE) + (rlim_t{90} << 20);
+        const rlimit limit{cap, cap};
+        if (pages == 0 || ::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(77);
+        Output r = report({"--export", out.string(), path("big.vesk"), path("plain.vesk")});
+        if (FILE* f = std::fopen(errFile.c_str(), "w")) {
+            std::fputs(r.err.c_str(), f);
+            std::fclose(f);
+        }
+        ::_exit(r.status);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "no address-space limit here";
+    std::ifstream in(errFile);
+    const std::string err((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WEXITSTATUS(status), 1) << err;
+    EXPECT_NE(err.find("big.dose.csv"), std::string::npos) << err;
+    EXPECT_FALSE(fs::exists(out / "big.dose.csv"));
+    EXPECT_TRUE(fs::exists(out / "big.depth-dose.csv"));
+    EXPECT_TRUE(fs::exists(out / "plain.dose.csv"));
+    EXPECT_TRUE(fs::exists(out / "plain.depth-dose.csv"));
 }
 
 TEST_F(Modes, CompareGivesRatiosAndSigmaDifferences) {
