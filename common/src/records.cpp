@@ -94,6 +94,8 @@ void RecordWriter::commit() {
     const std::filesystem::path target = dir_ / name_;
     struct stat old {};
     const bool replacing = ::stat(target.c_str(), &old) == 0;
+    // A pipe, device or folder of that name is the user's, not an old copy of this file.
+    if (replacing && !S_ISREG(old.st_mode)) throw WriteFailed("is not a regular file", name_);
     if (replacing && S_ISREG(old.st_mode) &&
         ((old.st_mode & 0222) == 0 || (::access(target.c_str(), W_OK) != 0 && errno == EACCES)))
         throw WriteProtected("is write-protected", name_);

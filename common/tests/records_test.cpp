@@ -72,6 +72,28 @@ TEST(RecordWriter, RefusesNamesOutsideTheWorkingDirectory) {
     EXPECT_TRUE(kv::isBareFileName("run 1.vesk"));
 }
 
+// What stands under the name and is no file of ours stays as it is: a pipe
+// a user reads from, a folder, a link to a device.
+TEST(RecordWriter, LeavesWhatIsNoRegularFileInPlace) {
+    TempDir d;
+    ASSERT_EQ(::mkfifo((d.path() / "Pipe.dat").c_str(), 0600), 0);
+    fs::create_directory(d.path() / "Dir.dat");
+    fs::create_symlink("/dev/null", d.path() / "Null.dat");
+    const struct {
+        const char* name;
+        fs::file_type type;
+    } cases[] = {{"Pipe.dat", fs::file_type::fifo},
+                 {"Dir.dat", fs::file_type::directory},
+                 {"Null.dat", fs::file_type::symlink}};
+    for (const auto& c : cases) {
+        kv::RecordWriter w(d.path(), c.name);
+        w.line("x");
+        EXPECT_THROW(w.commit(), kv::WriteFailed) << c.name;
+        EXPECT_EQ(fs::symlink_status(d.path() / c.name).type(), c.type) << c.name;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(d.path()), fs::directory_iterator()), 3);
+}
+
 TEST(RecordWriter, FailsCleanlyInAMissingFolder) {
     kv::RecordWriter w("/nonexistent-kv-folder", "MC.dat");
     w.line("1");

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -116,6 +117,24 @@ TEST(SpectrumTool, RefusalsAndFaultsGiveTheMessageAndAFailingStatus) {
         run({"--data", noEquipment.path().string(), "--target-angle", "16", "--tilt", "6", "--out", file})
             .status,
         0);
+}
+
+// --out naming a pipe or a folder: refused with the name, and the pipe or
+// folder stays what it was.
+TEST(SpectrumTool, OutputThatIsNoFileIsLeftAlone) {
+    TempDir out;
+    const std::string data = shippedDataDir().string();
+    ASSERT_EQ(::mkfifo((out.path() / "pipe.dat").c_str(), 0600), 0);
+    std::filesystem::create_directory(out.path() / "folder.dat");
+    for (const char* name : {"pipe.dat", "folder.dat"}) {
+        const std::filesystem::path file = out.path() / name;
+        const auto type = std::filesystem::symlink_status(file).type();
+        ToolRun r = run({"--data", data, "--out", file.string()});
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_NE(r.err.find(name), std::string::npos) << r.err;
+        EXPECT_EQ(r.out.find("Written"), std::string::npos) << r.out;
+        EXPECT_EQ(std::filesystem::symlink_status(file).type(), type) << name;
+    }
 }
 
 TEST(SpectrumTool, OptionsAsAUserTypesThem) {
