@@ -75,22 +75,32 @@ class alignas(64) WorkbenchSimulation::Worker {
     void flight(int region, const Photon& ph, double length) {
         if (region != kPhantomRegion || !track_) return;
         const double w = sim_->trackWeight_.at(ph.energy); // eV per cm
-        const uint32_t kind = ph.scattered ? static_cast<uint32_t>(perKind_) : 0;
         const int* fold = fold_;
         const uint32_t layers = static_cast<uint32_t>(layers_);
-        // queue() by hand, with the pointers in registers for the whole walk
-        Pending* buckets = buckets_.data();
-        uint32_t* fill = fill_.data();
-        walkVoxels(grid_, ph.pos, ph.dir, length, [=, this](int ix, int iy, int iz, double l) {
-            uint32_t index =
-                kind + (static_cast<uint32_t>(iy) * kVoxelsX + static_cast<uint32_t>(fold[ix])) * layers +
-                static_cast<uint32_t>(iz);
-            size_t b = index >> kBlockShift;
-            uint32_t f = fill[b];
-            buckets[b * kBucket + f] = {index, static_cast<float>(w * l)};
-            fill[b] = ++f;
-            if (f == kBucket) flushBlock(b);
-        });
+        auto column = [=](int ix, int iy) {
+            return (static_cast<uint32_t>(iy) * kVoxelsX + static_cast<uint32_t>(fold[ix])) * layers;
+        };
+        if (!ph.scattered) {
+            // The primary flights run nearly down a column, whose layers lie
+            // side by side: added in place, they touch few cache lines.
+            float* sums = batch_.data();
+            walkColumns(grid_, ph.pos, ph.dir, length, column, [=](uint32_t c, int iz, double l) {
+                sums[c + static_cast<uint32_t>(iz)] += static_cast<float>(w * l);
+            });
+        } else {
+            // queue() by hand, with the pointers in registers for the whole walk
+            const uint32_t kind = static_cast<uint32_t>(perKind_);
+            Pending* buckets = buckets_.data();
+            uint32_t* fill = fill_.data();
+            walkColumns(grid_, ph.pos, ph.dir, length, column, [=, this](uint32_t c, int iz, double l) {
+                uint32_t index = kind + c + static_cast<uint32_t>(iz);
+                size_t b = index >> kBlockShift;
+                uint32_t f = fill[b];
+                buckets[b * kBucket + f] = {index, static_cast<float>(w * l)};
+                fill[b] = ++f;
+                if (f == kBucket) flushBlock(b);
+            });
+        }
         scoreReference(ph.pos, ph.dir, length, w);
     }
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace kv::engine {
 
@@ -22,19 +23,25 @@ struct VoxelGrid {
     int nx = 0, ny = 0, nz = 0;
 };
 
-// Calls visit(ix, iy, iz, length) for the segment p + t d, 0 <= t <= length
-// (d of unit length), for every voxel where the segment has a positive length.
-// Inlined into its caller, so that the visitor's state stays in registers.
-template <class Visit>
-[[gnu::always_inline]] inline void walkVoxels(const VoxelGrid& g, const Vec3& p, const Vec3& d, double length,
-                                              Visit&& visit) {
+// The walk by columns: column(ix, iy) names the column (ix, iy) in the
+// caller's terms and is asked only when the walk enters a new column;
+// visit(column's name, iz, length) follows for every voxel where the segment
+// p + t d, 0 <= t <= length (d of unit length), has a positive length.
+// A caller that keeps its sums column by column so pays for its index
+// arithmetic once per column, not once per voxel. Inlined into its caller,
+// so that the visitor's state stays in registers.
+template <class Column, class Visit>
+[[gnu::always_inline]] inline void walkColumns(const VoxelGrid& g, const Vec3& p, const Vec3& d,
+                                               double length, Column&& column, Visit&& visit) {
     // Per axis: the part of the segment between the grid's outer faces, the
     // voxel of the entry point (one a rounding off is left at once with no
     // length), the step, and the next face crossed as t = base + k * delta
     // for face k: computed afresh at each face, so no error accumulates.
+    // k is kept as a double (an exact small integer), which spares a
+    // conversion per face.
     struct Axis {
-        double base = 0, delta = 0, next = 0;
-        int i = 0, step = 0, n = 0;
+        double base = 0, delta = 0, next = 0, face = 0, step = 0;
+        int i = 0, n = 0, di = 0; // di: step as an integer
     };
     double t0 = 0.0, t1 = length;
     auto setUp = [&](double o, double s, int n, double pa, double da, Axis& ax) {
@@ -47,9 +54,10 @@ template <class Visit>
         double ta = (o - pa) * inv, tb = (o + n * s - pa) * inv;
         t0 = std::max(t0, std::min(ta, tb));
         t1 = std::min(t1, std::max(ta, tb));
-        ax.base = (o - pa) * inv;
+        ax.base = ta;
         ax.delta = s * inv;
-        ax.step = da > 0.0 ? 1 : -1;
+        ax.di = da > 0.0 ? 1 : -1;
+        ax.step = ax.di;
     };
     Axis x, y, z;
     setUp(g.origin.x, g.size.x, g.nx, p.x, d.x, x);
@@ -57,38 +65,61 @@ template <class Visit>
     setUp(g.origin.z, g.size.z, g.nz, p.z, d.z, z);
     if (!(t1 > t0)) return;
     auto start = [&](double o, double s, double pa, double da, Axis& ax) {
-        // floor of (x - o) / s by a multiplication: a rounding that misses a
-        // face is mended by the step away from it with no length
-        ax.i = std::clamp(static_cast<int>(std::floor((pa + t0 * da - o) * (1.0 / s))), 0, ax.n - 1);
-        ax.next = ax.step == 0 ? kWalkNever : ax.base + (ax.i + (ax.step > 0)) * ax.delta;
+        // (x - o) / s by a multiplication, truncated: after the clamp the
+        // same as its floor for any x past -1 voxel, and a rounding that
+        // misses a face is mended by the step away from it with no length
+        ax.i = std::clamp(static_cast<int>((pa + t0 * da - o) * (1.0 / s)), 0, ax.n - 1);
+        ax.face = ax.i + (ax.step > 0.0);
+        ax.next = ax.step == 0.0 ? kWalkNever : ax.base + ax.face * ax.delta;
     };
     start(g.origin.x, g.size.x, p.x, d.x, x);
     start(g.origin.y, g.size.y, p.y, d.y, y);
     start(g.origin.z, g.size.z, p.z, d.z, z);
     double t = t0;
+    auto col = column(x.i, y.i);
     // Crosses the face ahead on one axis; false once the segment ends.
     auto cross = [&](Axis& a) {
         double te = std::min(a.next, t1);
-        if (te > t) {
-            visit(x.i, y.i, z.i, te - t);
+        if (te > t) [[likely]] {
+            visit(std::as_const(col), z.i, te - t);
             t = te;
         }
         if (te >= t1) return false;
-        a.i += a.step;
-        if (a.i < 0 || a.i >= a.n) return false;
-        a.next = a.base + (a.i + (a.step > 0)) * a.delta;
+        a.i += a.di;
+        if (static_cast<unsigned>(a.i) >= static_cast<unsigned>(a.n)) return false;
+        a.face += a.step;
+        a.next = a.base + a.face * a.delta;
         return true;
     };
     for (;;) {
         // z first on a tie: the flights of the primary beam run mostly down.
         if (z.next <= x.next && z.next <= y.next) {
             if (!cross(z)) return;
-        } else if (x.next <= y.next) {
-            if (!cross(x)) return;
-        } else if (!cross(y)) {
-            return;
+        } else {
+            if (x.next <= y.next) {
+                if (!cross(x)) return;
+            } else if (!cross(y)) {
+                return;
+            }
+            col = column(x.i, y.i);
         }
     }
+}
+
+// Calls visit(ix, iy, iz, length) for every voxel where the segment has a
+// positive length.
+template <class Visit>
+[[gnu::always_inline]] inline void walkVoxels(const VoxelGrid& g, const Vec3& p, const Vec3& d, double length,
+                                              Visit&& visit) {
+    struct Column {
+        int ix, iy;
+    };
+    walkColumns(
+        g, p, d, length,
+        [](int ix, int iy) {
+            return Column{ix, iy};
+        },
+        [&](const Column& c, int iz, double l) { visit(c.ix, c.iy, iz, l); });
 }
 
 } // namespace kv::engine
