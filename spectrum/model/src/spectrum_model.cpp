@@ -4,6 +4,7 @@
 #include "kv/common/format.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <stdexcept>
 #include <thread>
@@ -98,17 +99,23 @@ struct Slices {
     size_t mostSlices = 0; // of any one bin
 };
 
-// Runs body(part, parts) on the machine's cores, the calling thread taking
-// part 0. Each part writes only its own entries, so the arithmetic of every
-// entry is that of a single thread.
+// Runs body(item) for items 0..items-1 on the machine's cores, the calling
+// thread taking part; whoever is free takes the next item, so uneven items
+// and a busy core do not leave the others waiting. Each item writes only its
+// own entries, so the arithmetic of every entry is that of a single thread.
 template <class Body> void onCores(int items, const Body& body) {
     const int parts =
         std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, std::max(items, 1));
+    std::atomic<int> next{0};
+    auto work = [&] {
+        for (int item = next++; item < items; item = next++)
+            body(item);
+    };
     std::vector<std::jthread> helpers;
     helpers.reserve(static_cast<size_t>(parts - 1));
     for (int p = 1; p < parts; ++p)
-        helpers.emplace_back([&body, p, parts] { body(p, parts); });
-    body(0, parts);
+        helpers.emplace_back(work);
+    work();
 }
 
 template <class Target>
@@ -127,12 +134,10 @@ void appendSlices(const Target& target, double v, double c, int i, std::vector<d
 template <class Target> Slices slicesOf(const Target& target, double v, int lastBin) {
     const double c =
         141766 + 12157 * v - 111.046 * (v * v) + 0.552536 * (v * v * v) - 0.000970158 * (v * v * v * v);
-    // Low bins own the most slices: bin i is taken by part i mod parts.
+    // Low bins own the most slices, so they are handed out first.
     std::vector<std::vector<double>> binX(kBins), binQ(kBins);
-    onCores(lastBin - 1, [&](int p, int n) {
-        for (int i = 2 + p; i <= lastBin; i += n)
-            appendSlices(target, v, c, i, binX[i], binQ[i]);
-    });
+    onCores(lastBin - 1,
+            [&](int item) { appendSlices(target, v, c, 2 + item, binX[2 + item], binQ[2 + item]); });
     Slices s;
     s.first.assign(kBins + 1, 0);
     size_t total = 0;
@@ -160,28 +165,52 @@ constexpr KLine kLinesMoFilter[] = {{87, 0.543}, {87, 0.283}, {98, 0.101}, {98, 
 constexpr KLine kLinesRhFilter[] = {{87, 0.538}, {87, 0.282}, {98, 0.104}, {98, 0.053}, {100, 0.023}};
 constexpr KLine kLinesOther[] = {{87, 0.556}, {87, 0.292}, {98, 0.088}, {98, 0.045}, {100, 0.043}};
 
+// Bins are taken four at a time: one exactExp call for all their slices,
+// then their four sums side by side. Each sum still adds its own terms in
+// their order; the four are independent, so one addition need not wait for
+// the one before it in the same sum.
+constexpr int kBinsTogether = 4;
+
 template <class Target>
 void computeColumn(const Target& target, const Inputs& in, const Slices& s,
                    const std::array<std::array<double, kBins>, 6>& filter, int last, bool kLines,
                    std::array<double, kBins>& column, int k) {
     const AttenuationColumn& mu = target.mu();
     const double x = pathFactor(rayAngle(k), in);
-    double filteredTotal = 0;
-    // exp() takes nearly all the time; it is done a bin at a time in exactExp.
-    std::vector<double> attenuation(s.mostSlices), factor(s.mostSlices);
-    for (int i = 2; i <= last; ++i) {
-        const double m = mu[i];
-        const double* depth = s.x.data() + s.first[i];
-        const size_t n = static_cast<size_t>(s.first[i + 1] - s.first[i]);
-        for (size_t j = 0; j < n; ++j) {
-            const double exitPath = x * depth[j];
-            attenuation[j] = -m * exitPath;
+    std::vector<double> attenuation(kBinsTogether * s.mostSlices), factor(attenuation.size());
+    std::array<double, kBins> sums{};
+    for (int i0 = 2; i0 <= last; i0 += kBinsTogether) {
+        const int bins = std::min(kBinsTogether, last + 1 - i0);
+        const int begin = s.first[i0];
+        for (int i = i0; i < i0 + bins; ++i) {
+            const double m = mu[i];
+            for (int j = s.first[i]; j < s.first[i + 1]; ++j) {
+                const double exitPath = x * s.x[j];
+                attenuation[static_cast<size_t>(j - begin)] = -m * exitPath;
+            }
         }
-        exactExp(attenuation.data(), factor.data(), n);
-        const double* q = s.q.data() + s.first[i];
-        double sum = 0;
-        for (size_t j = 0; j < n; ++j)
-            sum = sum + factor[j] * q[j];
+        exactExp(attenuation.data(), factor.data(), static_cast<size_t>(s.first[i0 + bins] - begin));
+        double sum[kBinsTogether] = {};
+        int start[kBinsTogether], count[kBinsTogether];
+        for (int b = 0; b < kBinsTogether; ++b) {
+            start[b] = b < bins ? s.first[i0 + b] : begin;
+            count[b] = b < bins ? s.first[i0 + b + 1] - start[b] : 0;
+        }
+        const int common = *std::min_element(count, count + bins);
+        for (int j = 0; j < common; ++j)
+            for (int b = 0; b < kBinsTogether; ++b) {
+                const int at = start[b] + j;
+                sum[b] = sum[b] + factor[static_cast<size_t>(at - begin)] * s.q[static_cast<size_t>(at)];
+            }
+        for (int b = 0; b < bins; ++b) {
+            for (int at = start[b] + common; at < start[b] + count[b]; ++at)
+                sum[b] = sum[b] + factor[static_cast<size_t>(at - begin)] * s.q[static_cast<size_t>(at)];
+            sums[static_cast<size_t>(i0 + b)] = sum[b];
+        }
+    }
+    double filteredTotal = 0;
+    for (int i = 2; i <= last; ++i) {
+        const double sum = sums[static_cast<size_t>(i)];
         column[i] = column[i] + sum;
         double value = column[i];
         for (const auto& f : filter)
@@ -220,10 +249,7 @@ void compute(const Target& target, const Inputs& in, const PhysicalData& d, bool
     while (columnReached(columns, in))
         ++columns;
     // The columns are independent: each part computes every n-th one whole.
-    onCores(columns, [&](int p, int n) {
-        for (int k = p; k < columns; k += n)
-            computeColumn(target, in, s, filter, last, kLines, out.table[k], k);
-    });
+    onCores(columns, [&](int k) { computeColumn(target, in, s, filter, last, kLines, out.table[k], k); });
 
     // Absurd inputs (a filter of -1e300 mm) overflow; such a result has no
     // scale either, so it is left empty like a spectrum without photons.
