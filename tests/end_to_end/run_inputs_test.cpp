@@ -3,10 +3,10 @@
 #include "kv/engine/engine_session.h"
 #include "kv/engine/result_file.h"
 #include "kv/engine/run_inputs.h"
+#include "kv/formats/phantom_file.h"
 #include "kv/results/report.h"
 #include "kv/results/result_file.h"
 #include "kv/texts/results_model.h"
-#include "kv/formats/phantom_file.h"
 #include "run_dir.h"
 
 #include <algorithm>
@@ -40,11 +40,16 @@ struct ProgramRun {
 #define REQUIRE_PROGRAMS()                                                                                   \
     if (!KV_ENGINE_PROGRAMS) GTEST_SKIP() << "built without the Qt programs"
 
+// A run that should be refused at its start is killed after this long, so
+// that a start check gone missing fails the test instead of running 10^9
+// histories.
+constexpr const char* kRefusalLimit = "timeout -s KILL 60 ";
+
 // Runs an engine in `dir` without a display, as a console program.
 // With `copies` > 1 that many run at once (and the exit code tells nothing).
-ProgramRun runProgram(const RunDir& dir, const std::string& program, int copies = 1) {
-    std::string one = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" + std::string(KV_RUN_DIR) +
-                      "/" + program + "'";
+ProgramRun runProgram(const RunDir& dir, const std::string& program, int copies = 1, const char* limit = "") {
+    std::string one = std::string(limit) + "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" +
+                      std::string(KV_RUN_DIR) + "/" + program + "'";
     std::string all = one;
     for (int i = 1; i < copies; ++i)
         all += " & " + one;
@@ -371,7 +376,7 @@ TEST(Programs, InputsThatWouldLoseTheRunAreRefusedAtTheStart) {
     RunDir dir({.histories = "1e9", .resultName = "cr"});
     spoilLine(dir, "MC.dat", "Test unit\r\n", "Test\runit\r\n");
     auto t0 = std::chrono::steady_clock::now();
-    ProgramRun run = runProgram(dir, "halvex");
+    ProgramRun run = runProgram(dir, "halvex", 1, kRefusalLimit);
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(60));
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("MC.dat: line 9, the equipment name, holds a control character"),
@@ -394,8 +399,9 @@ TEST(Programs, AFolderThatCannotBeWrittenIsRefusedAtOnce) {
     if (std::system(lock.c_str()) != 0) GTEST_SKIP() << "this file system cannot lock a folder";
     // Output goes elsewhere: the folder takes nothing.
     fs::path log = fs::temp_directory_path() / ("kv-ro-" + std::to_string(::getpid()) + ".txt");
-    std::string cmd = "cd " + p + " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" +
-                      std::string(KV_RUN_DIR) + "/halvex' > '" + log.string() + "' 2>&1";
+    std::string cmd = "cd " + p + " && " + kRefusalLimit +
+                      "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" + std::string(KV_RUN_DIR) +
+                      "/halvex' > '" + log.string() + "' 2>&1";
     int status = std::system(cmd.c_str());
     std::system(unlock.c_str());
     std::ifstream in(log);
