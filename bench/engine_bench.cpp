@@ -2,6 +2,7 @@
 // glandular fraction, Mo/Mo 28 kV spectrum from the spectrum model, FID 65 cm.
 //   engine_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 #include "kv/engine/workbench_sim.h"
+#include "kv/formats/composition_file.h"
 #include "kv/spectrum/spectrum_model.h"
 
 #include <benchmark/benchmark.h>
@@ -21,7 +22,7 @@ const WorkbenchSimulation& simulation(bool t) {
         setup.tomosynthesis = tomo;
         setup.angularRange = tomo ? 7.5 : 0.0;
         setup.thickness = 5.0;
-        setup.phantom = readCompositionFile(KV_SOURCE_DIR "/data", "BR12-50.dat").material;
+        setup.phantom = kv::formats::readCompositionFile(KV_SOURCE_DIR "/data", "BR12-50.dat").material;
         setup.spectrum.rayWidthDeg = 0.5;
         for (int i = 5; i <= 250; ++i) setup.spectrum.energies.push_back(0.2 * i);
         for (int k = 1; k <= 42; ++k) {

@@ -19,6 +19,7 @@
 #include "kv/formats/spectrum_file.h"
 #include "kv/spectrum/spectrum_model.h"
 #include "kv/texts/spectrum_files.h"
+#include "kv/formats/composition_file.h"
 #include "kv/formats/control_file.h"
 #include "kv/formats/phantom_file.h"
 
@@ -57,7 +58,7 @@ WorkbenchSetup workbenchCase(DoseEstimator estimator) {
         kv::spectrum::computeSpectrum(kv::formats::TargetMaterial::Molybdenum, data, fields28());
     WorkbenchSetup setup;
     setup.thickness = 5.0;
-    setup.phantom = readCompositionFile(KV_SOURCE_DIR "/data", "BR12-50.dat").material;
+    setup.phantom = kv::formats::readCompositionFile(KV_SOURCE_DIR "/data", "BR12-50.dat").material;
     setup.spectrum.rayWidthDeg = 0.5;
     for (int i = 5; i <= 250; ++i)
         setup.spectrum.energies.push_back(0.2 * i);

@@ -1,5 +1,5 @@
 #include "kv/spectrum/physical_data.h"
-#include "kv/spectrum/xray_data.h"
+#include "kv/photon/xray_data.h"
 #include "physical_data.h"
 
 #include <cmath>
@@ -9,7 +9,7 @@
 
 namespace {
 
-namespace xray = kv::spectrum::xray;
+namespace xray = kv::photon::xray;
 const std::filesystem::path kData = std::filesystem::path(KV_SOURCE_DIR) / "data";
 
 std::string committed(const char* name) {
@@ -24,7 +24,7 @@ TEST(PhysicalDataGenerator, CommittedTablesAreWhatTheGeneratorWrites) {
 
 TEST(PhysicalDataGenerator, MolybdenumAt20keVIsAboveItsKEdge) {
     // xraylib answers at exactly 20.0000 keV with the value below the edge (19.9995 keV).
-    const xray::Material mo = xray::element(42, 10.22);
+    const kv::photon::Material mo = kv::photon::element(42, 10.22);
     EXPECT_NEAR(xray::massAttenuation(mo, 20.0), 79.55, 0.05);
     EXPECT_NEAR(xray::massAttenuation(mo, 20.0), xray::massAttenuation(mo, 20.001), 0.02);
     EXPECT_NEAR(kv::spectrum::LoadPhysicalData(kData).molybdenum[100], 79.55 * 10.22, 0.05 * 10.22);
@@ -39,7 +39,7 @@ TEST(PhysicalDataGenerator, GridEnergiesNextToAnEdgeTakeThePhysicalSide) {
     };
     for (Case c : {Case{42, 20.0, 19.9995}, Case{74, 10.2, 10.2068}, Case{47, 3.8, 3.8058}, Case{45, 3.0, 3.0038},
                    Case{18, 3.2, 3.2060}}) {
-        const xray::Material m = xray::element(c.z, 1.0);
+        const kv::photon::Material m = kv::photon::element(c.z, 1.0);
         const double side = c.edge <= c.grid ? 1.0 : -1.0;
         const double near = xray::massAttenuation(m, c.grid + side * 0.004);
         const double far = xray::massAttenuation(m, c.grid + side * 0.008);

@@ -25,11 +25,6 @@ template <class F> auto readOrExplain(const std::string& file, F read) {
         throw InputError(e.file, m);
     } catch (const RecordError& e) {
         throw InputError(e.file.empty() ? file : e.file, e.what());
-    } catch (const CompositionError& e) {
-        // Its message already begins with the file name.
-        std::string m = e.what();
-        std::string prefix = file + ": ";
-        throw InputError(file, m.rfind(prefix, 0) == 0 ? m.substr(prefix.size()) : m);
     }
 }
 
@@ -134,7 +129,7 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
         throw InputError(ph, "line 2 names \"" + p.compositionFile +
                                  "\", which is not a file of the working directory");
     in.composition =
-        readOrExplain(p.compositionFile, [&] { return readCompositionFile(dir, p.compositionFile); });
+        readOrExplain(p.compositionFile, [&] { return formats::readCompositionFile(dir, p.compositionFile); });
     double fraction = parseNumber(p.fractionText);
     if (std::fabs(in.composition.glandularFraction - fraction) > 1e-9)
         throw InputError(p.compositionFile, "holds the glandular fraction " +

@@ -1,5 +1,4 @@
-#include "kv/common/records.h"
-#include "kv/engine/material.h"
+#include "kv/formats/composition_file.h"
 
 #include <filesystem>
 #include <fstream>
@@ -7,7 +6,7 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
-using namespace kv::engine;
+using namespace kv::formats;
 
 namespace {
 
@@ -66,12 +65,19 @@ TEST(CompositionFile, FaultsNameTheFileAndTheLine) {
         try {
             readCompositionFile(dir, "BR12-50.dat");
             ADD_FAILURE() << "accepted: " << r.content;
-        } catch (const CompositionError& e) {
+        } catch (const FileError& e) {
+            EXPECT_EQ(e.file, "BR12-50.dat");
             EXPECT_NE(std::string(e.what()).find("BR12-50.dat: "), std::string::npos) << e.what();
             EXPECT_NE(std::string(e.what()).find(r.message), std::string::npos) << e.what();
         }
     }
-    EXPECT_THROW(readCompositionFile(dir, "BR12-70.dat"), kv::FileMissing);
+    try {
+        readCompositionFile(dir, "BR12-70.dat");
+        ADD_FAILURE() << "a missing file was read";
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.fault, FileFault::Missing);
+        EXPECT_EQ(std::string(e.what()), "BR12-70.dat: cannot be opened");
+    }
     fs::remove_all(dir);
 }
 

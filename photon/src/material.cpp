@@ -1,12 +1,9 @@
-#include "kv/engine/material.h"
+#include "kv/photon/material.h"
 
-#include "kv/common/format.h"
-#include "kv/common/records.h"
-
-#include <cmath>
+#include <stdexcept>
 #include <xraylib.h>
 
-namespace kv::engine {
+namespace kv::photon {
 
 Material materialFromFormula(std::string name, const std::string& formula, double density) {
     xrl_error* err = nullptr;
@@ -23,6 +20,36 @@ Material materialFromFormula(std::string name, const std::string& formula, doubl
     return m;
 }
 
+Material element(int z, double density) {
+    xrl_error* err = nullptr;
+    char* sym = AtomicNumberToSymbol(z, &err);
+    if (err) {
+        xrl_error_free(err);
+        throw std::runtime_error("xraylib: no element Z=" + std::to_string(z));
+    }
+    Material m{sym, density, {{z, 1.0}}};
+    xrlFree(sym);
+    return m;
+}
+
+Material nistCompound(const std::string& nistName, double density) {
+    xrl_error* err = nullptr;
+    compoundDataNIST* c = GetCompoundDataNISTByName(nistName.c_str(), &err);
+    if (err || !c) {
+        if (err) xrl_error_free(err);
+        throw std::runtime_error("xraylib: no compound \"" + nistName + "\"");
+    }
+    Material m{nistName, density, {}};
+    for (int n = 0; n < c->nElements; ++n)
+        m.elements.push_back({c->Elements[n], c->massFractions[n]});
+    FreeCompoundDataNIST(c);
+    return m;
+}
+
+int atomicNumber(const std::string& symbol) {
+    return symbol.empty() ? 0 : SymbolToAtomicNumber(symbol.c_str(), nullptr);
+}
+
 namespace materials {
 Material adipose() {
     return {"adipose", 0.9301, {{1, 0.112}, {6, 0.619}, {7, 0.017}, {8, 0.251}, {15, 0.001}}};
@@ -36,86 +63,11 @@ Material pmma() {
 Material polycarbonate() {
     return materialFromFormula("polycarbonate", "C16H14O3", 1.20);
 }
+// The NIST composition of dry air near sea level, whose fractions add up to
+// 1; xraylib's copy of it gives nitrogen 0.755267 and adds up to 0.999999.
 Material dryAir() {
     return {"dry air", 0.001205, {{6, 0.000124}, {7, 0.755268}, {8, 0.231781}, {18, 0.012827}}};
 }
 } // namespace materials
 
-namespace {
-
-// "Key = value": the text after '=' when the key matches, else a message.
-std::string valueOf(const std::string& line, const std::string& key, const std::string& file, int lineNo) {
-    size_t eq = line.find('=');
-    auto trim = [](std::string s) {
-        size_t b = s.find_first_not_of(" \t");
-        size_t e = s.find_last_not_of(" \t");
-        return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
-    };
-    if (eq == std::string::npos || (!key.empty() && trim(line.substr(0, eq)) != key))
-        throw CompositionError(file + ": line " + std::to_string(lineNo) + " should read \"" +
-                               (key.empty() ? "<element> = <mass fraction>" : key + " = <value>") +
-                               "\" but reads \"" + line + "\"");
-    return trim(line.substr(eq + 1));
-}
-
-double numberOf(const std::string& text, const std::string& what, const std::string& file, int lineNo) {
-    double v = 0;
-    if (!parseNumberStrict(text, v) || !std::isfinite(v))
-        throw CompositionError(file + ": line " + std::to_string(lineNo) + " holds \"" + text + "\" where " +
-                               what + " belongs");
-    return v;
-}
-
-} // namespace
-
-Composition readCompositionFile(const std::filesystem::path& workDir, const std::string& name) {
-    RecordReader r(workDir, name, kSmallFileMaxBytes);
-    int lineNo = 0;
-    auto next = [&]() {
-        ++lineNo;
-        if (r.atEnd()) throw CompositionError(name + ": ends before line " + std::to_string(lineNo));
-        return r.readLine();
-    };
-    Composition c;
-    c.material.name = name;
-    next(); // title
-    std::string line = next();
-    c.glandularFraction = numberOf(valueOf(line, "Glandular fraction (%)", name, lineNo),
-                                   "the glandular fraction", name, lineNo);
-    line = next();
-    c.material.density =
-        numberOf(valueOf(line, "Density (g/cm3)", name, lineNo), "the density", name, lineNo);
-    line = next();
-    double count = numberOf(valueOf(line, "Elements", name, lineNo), "the number of elements", name, lineNo);
-    if (c.material.density <= 0 || c.material.density > 25)
-        throw CompositionError(name + ": the density " + plainDecimal(c.material.density) +
-                               " g/cm3 is not plausible");
-    if (count < 1 || count > 20 || count != std::floor(count))
-        throw CompositionError(name + ": the number of elements " + plainDecimal(count) +
-                               " is not plausible");
-    double sum = 0;
-    for (int i = 0; i < static_cast<int>(count); ++i) {
-        line = next();
-        std::string symbol = line.substr(0, line.find('='));
-        while (!symbol.empty() && (symbol.back() == ' ' || symbol.back() == '\t'))
-            symbol.pop_back();
-        while (!symbol.empty() && (symbol.front() == ' ' || symbol.front() == '\t'))
-            symbol.erase(0, 1);
-        double w = numberOf(valueOf(line, "", name, lineNo), "a mass fraction", name, lineNo);
-        int z = symbol.empty() ? 0 : SymbolToAtomicNumber(symbol.c_str(), nullptr);
-        if (z < 1 || z > 94)
-            throw CompositionError(name + ": line " + std::to_string(lineNo) + " names \"" + symbol +
-                                   "\", which is not a chemical element");
-        if (w < 0 || w > 1)
-            throw CompositionError(name + ": line " + std::to_string(lineNo) + " holds the mass fraction " +
-                                   plainDecimal(w) + ", outside 0..1");
-        c.material.elements.push_back({z, w});
-        sum += w;
-    }
-    // The table's fractions are rounded to three decimals; more than that is a typing error.
-    if (std::fabs(sum - 1.0) > 0.01)
-        throw CompositionError(name + ": the mass fractions add up to " + plainDecimal(sum) + ", not 1");
-    return c;
-}
-
-} // namespace kv::engine
+} // namespace kv::photon

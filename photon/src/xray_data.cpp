@@ -1,4 +1,4 @@
-#include "kv/spectrum/xray_data.h"
+#include "kv/photon/xray_data.h"
 
 #include "kv/photon/energy_absorption.h"
 
@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <xraylib.h>
 
-namespace kv::spectrum::xray {
+namespace kv::photon::xray {
 namespace {
 
 using CrossSection = double (*)(int, double, xrl_error**);
@@ -63,36 +63,11 @@ double physicalSide(CrossSection f, int z, double e) {
 
 double mixture(CrossSection f, const Material& m, double e) {
     double sum = 0;
-    for (auto [z, w] : m.composition) sum += w * physicalSide(f, z, e);
+    for (const auto& [z, w] : m.elements) sum += w * physicalSide(f, z, e);
     return sum;
 }
 
 } // namespace
-
-Material element(int z, double density) {
-    xrl_error* err = nullptr;
-    char* sym = AtomicNumberToSymbol(z, &err);
-    if (err) {
-        xrl_error_free(err);
-        throw std::runtime_error("xraylib: no element Z=" + std::to_string(z));
-    }
-    Material m{sym, density, {{z, 1.0}}};
-    xrlFree(sym);
-    return m;
-}
-
-Material nistCompound(const std::string& nistName, double density) {
-    xrl_error* err = nullptr;
-    compoundDataNIST* c = GetCompoundDataNISTByName(nistName.c_str(), &err);
-    if (err || !c) {
-        if (err) xrl_error_free(err);
-        throw std::runtime_error("xraylib: no compound \"" + nistName + "\"");
-    }
-    Material m{nistName, density, {}};
-    for (int n = 0; n < c->nElements; ++n) m.composition.emplace_back(c->Elements[n], c->massFractions[n]);
-    FreeCompoundDataNIST(c);
-    return m;
-}
 
 double massAttenuation(const Material& m, double e) { return mixture(CS_Total, m, e); }
 
@@ -107,9 +82,4 @@ std::vector<double> edgesNear(int z, double e) {
     return out;
 }
 
-const Material& dryAir() {
-    static const Material air = nistCompound("Air, Dry (near sea level)", 0.001205);
-    return air;
-}
-
-} // namespace kv::spectrum::xray
+} // namespace kv::photon::xray

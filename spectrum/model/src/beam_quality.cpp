@@ -1,7 +1,7 @@
 #include "kv/spectrum/beam_quality.h"
 
 #include "kv/common/format.h"
-#include "kv/spectrum/xray_data.h"
+#include "kv/photon/xray_data.h"
 
 #include <cmath>
 #include <map>
@@ -10,19 +10,22 @@
 namespace kv::spectrum {
 namespace {
 
+namespace xray = photon::xray;
+
 // Mass energy-absorption coefficient of dry air at each bin energy, cm²/g.
 const std::array<double, kBins>& airEnergyAbsorption() {
     static const std::array<double, kBins> table = [] {
         std::array<double, kBins> t{};
+        const photon::Material air = photon::materials::dryAir();
         for (int i = 1; i < kBins; ++i)
-            t[i] = xray::massEnergyAbsorption(xray::dryAir(), binEnergy(i));
+            t[i] = xray::massEnergyAbsorption(air, binEnergy(i));
         return t;
     }();
     return table;
 }
 
 // Mass fractions of a formula CxHyOz from standard atomic weights.
-xray::Material plastic(const char* name, double c, double h, double o, double density) {
+photon::Material plastic(const char* name, double c, double h, double o, double density) {
     const double mc = 12.011 * c, mh = 1.008 * h, mo = 15.999 * o, total = mc + mh + mo;
     return {name, density, {{1, mh / total}, {6, mc / total}, {8, mo / total}}};
 }
@@ -34,7 +37,7 @@ const std::array<double, kBins>& plateAttenuation(PlateMaterial m) {
     std::lock_guard<std::mutex> guard(lock);
     auto it = tables.find(m);
     if (it != tables.end()) return it->second;
-    const xray::Material mat =
+    const photon::Material mat =
         m == PlateMaterial::Pmma ? plastic("PMMA", 5, 8, 2, 1.19) : plastic("polycarbonate", 16, 14, 3, 1.20);
     std::array<double, kBins> mu{};
     for (int i = 1; i < kBins; ++i)

@@ -1,7 +1,7 @@
 #pragma once
 // Interaction data of each material, tabulated once from xraylib, and the
 // samplers of the two scattering processes.
-#include "kv/engine/material.h"
+#include "kv/photon/material.h"
 #include "kv/engine/random.h"
 
 #include <bit>
@@ -9,6 +9,13 @@
 #include <vector>
 
 namespace kv::engine {
+
+// The engine's materials are photon's.
+using photon::ElementShare;
+using photon::Material;
+using photon::materialFromFormula;
+namespace materials = photon::materials;
+
 
 inline constexpr double kElectronMass = 510.99895; // keV
 inline constexpr double kHcKevAngstrom = 12.398419843;

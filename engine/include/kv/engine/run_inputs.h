@@ -2,7 +2,7 @@
 // What an engine reads from the working directory at its start, checked
 // once: MC.dat, Phantom.dat, equipment.dat, P_SPCTL.dat and the composition
 // file that Phantom.dat names, and Geometry.dat when it is there.
-#include "kv/engine/material.h"
+#include "kv/formats/composition_file.h"
 #include "kv/engine/workbench_sim.h"
 #include "kv/formats/equipment_file.h"
 #include "kv/formats/geometry_file.h"
@@ -37,7 +37,7 @@ struct RunInputs {
     formats::PhantomFile phantom;
     formats::EquipmentRecord equipment;
     formats::SpectrumFileContents spectrum;
-    Composition composition;
+    formats::Composition composition;
     formats::Geometry geometry; // paddle and support; Geometry.dat or the usual plates
     uint64_t histories = 0;
 };

@@ -6,24 +6,13 @@
 // asked for at an energy within kEdgeWindow of an edge is taken from the
 // physical side of that edge by log-log extrapolation from two nearby
 // energies on that side.
-#include <string>
-#include <utility>
+#include "kv/photon/material.h"
+
 #include <vector>
 
-namespace kv::spectrum::xray {
+namespace kv::photon::xray {
 
 inline constexpr double kEdgeWindow = 0.01; // keV
-
-struct Material {
-    std::string name;
-    double density = 0;                              // g/cm³
-    std::vector<std::pair<int, double>> composition; // (Z, mass fraction)
-};
-
-Material element(int z, double density);
-// A compound of xraylib's NIST list, by its exact name; the density is given
-// so that the data files state theirs explicitly.
-Material nistCompound(const std::string& nistName, double density);
 
 // cm²/g. Throw std::runtime_error when xraylib has no value.
 double massAttenuation(const Material& m, double energyKeV);
@@ -33,7 +22,4 @@ double massEnergyAbsorption(const Material& m, double energyKeV);
 // Edges of element z lying within kEdgeWindow of `energyKeV` (keV).
 std::vector<double> edgesNear(int z, double energyKeV);
 
-// Dry air near sea level (xraylib's NIST composition), 0.001205 g/cm³.
-const Material& dryAir();
-
-} // namespace kv::spectrum::xray
+} // namespace kv::photon::xray
