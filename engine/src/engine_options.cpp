@@ -1,6 +1,6 @@
 #include "kv/engine/engine_options.h"
 
-#include "kv/formats/settings_file.h"
+#include "kv/formats/run_options_file.h"
 
 #include <charconv>
 #include <cmath>
@@ -19,14 +19,6 @@ double percentOption(const std::string& text) {
 }
 
 } // namespace
-
-std::optional<uint64_t> parseSeed(std::string_view text) {
-    if (text.empty() || text.size() > 20) return std::nullopt;
-    uint64_t v = 0;
-    auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc() || p != text.data() + text.size()) return std::nullopt;
-    return v;
-}
 
 EngineOptions EngineOptions::overriddenBy(const EngineOptions& over) const {
     EngineOptions o = *this;
@@ -66,19 +58,10 @@ EngineOptions parseEngineOptions(const std::vector<std::string>& args) {
 }
 
 EngineOptions readRunOptionsFile(const std::filesystem::path& workDir) {
+    const formats::RunOptions f = formats::readRunOptionsFile(workDir);
     EngineOptions o;
-    std::optional<formats::SettingsFile> f = formats::SettingsFile::read(workDir, std::string(kRunOptionsFileName));
-    if (!f) return o;
-    f->requireKnown({kSagdSigmaSetting, kSeedSetting});
-    double p = f->number(kSagdSigmaSetting, 0.0, 0.0, 100.0);
-    if (p > 0) o.sagdSigmaPercent = p;
-    if (const formats::Setting* s = f->find(kSeedSetting)) {
-        o.seed = parseSeed(s->value);
-        if (!o.seed)
-            throw formats::FileError(formats::FileFault::NotANumber, f->name(), s->line,
-                                "the seed \"" + s->value +
-                                    "\" is not a whole number 0 .. 18446744073709551615");
-    }
+    o.sagdSigmaPercent = f.sagdSigmaPercent;
+    o.seed = f.seed;
     return o;
 }
 

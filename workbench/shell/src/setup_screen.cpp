@@ -3,7 +3,7 @@
 #include "kv/common/format.h"
 #include "kv/common/records.h"
 #include "kv/engine/run_inputs.h"
-#include "kv/formats/settings_file.h"
+#include "kv/formats/run_options_file.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
@@ -59,8 +59,8 @@ bool isWholeNumber(const std::string& text) {
 }
 
 // The run-options file the engines read; its other settings are kept as they are.
-constexpr const char* kRunOptionsFile = "RunOptions.dat";
-constexpr const char* kSagdSetting = "sagd_sigma_percent";
+const std::string kRunOptionsFile(formats::kRunOptionsFileName);
+const std::string kSagdSetting(formats::kSagdSigmaSetting);
 
 // The target of the file as the box shows it: empty for none.
 QString targetOfFile(const std::filesystem::path& dir) {

@@ -2,6 +2,8 @@
 // What an engine run may be given besides its input files: a target
 // uncertainty, a seed and a thread count. They come from the run-options
 // file the set-up screen writes and from the command line, which wins.
+#include "kv/formats/run_options_file.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -12,9 +14,11 @@
 
 namespace kv::engine {
 
-inline constexpr std::string_view kRunOptionsFileName = "RunOptions.dat";
-inline constexpr std::string_view kSagdSigmaSetting = "sagd_sigma_percent";
-inline constexpr std::string_view kSeedSetting = "seed";
+// The run-options file is formats' (RunOptions.dat).
+using formats::kRunOptionsFileName;
+using formats::kSagdSigmaSetting;
+using formats::kSeedSetting;
+using formats::parseSeed;
 
 struct EngineOptions {
     std::optional<double> sagdSigmaPercent; // stop once the sAGD's relative 1 sigma is at most this
@@ -36,8 +40,5 @@ EngineOptions parseEngineOptions(const std::vector<std::string>& args);
 // The run-options file of `workDir`; no file gives no options. A target of 0
 // means none. Throws formats::FileError.
 EngineOptions readRunOptionsFile(const std::filesystem::path& workDir);
-
-// Decimal, 0 .. 2^64 - 1, nothing else; nullopt otherwise.
-std::optional<uint64_t> parseSeed(std::string_view text);
 
 } // namespace kv::engine
