@@ -1,5 +1,6 @@
 #include "kv/common/codepage.h"
 #include "kv/common/records.h"
+#include "kv/test_support/work_dir.h"
 
 #include <chrono>
 #include <filesystem>
@@ -13,24 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TempDir {
-  public:
-    TempDir() {
-        path_ = fs::temp_directory_path() /
-                ("kv-records-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
-        fs::create_directories(path_);
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    const fs::path& path() const { return path_; }
-    std::string read(const std::string& name) const {
-        std::ifstream in(path_ / name, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
-  private:
-    static inline int counter_ = 0;
-    fs::path path_;
-};
+using kv::test_support::TempDir;
 
 TEST(RecordWriter, WritesCrLfLinesAndPatterns) {
     TempDir d;

@@ -1,5 +1,6 @@
 #include "kv/common/records.h"
 #include "kv/common/temporaries.h"
+#include "kv/test_support/work_dir.h"
 
 #include <filesystem>
 #include <fstream>
@@ -11,15 +12,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Dir {
-    fs::path path = fs::temp_directory_path() / ("kv-temporaries-" + std::to_string(::getpid()));
-    Dir() {
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~Dir() { fs::remove_all(path); }
-    void touch(const std::string& name) const { std::ofstream(path / name) << "x"; }
-};
+using kv::test_support::TempDir;
 
 // A pid that belonged to a process which has ended.
 long endedPid() {
@@ -50,12 +43,12 @@ TEST(Temporaries, NameTellsTheWriter) {
 }
 
 TEST(Temporaries, ALongNameStillGetsAWholeFile) {
-    Dir d;
+    TempDir d;
     const std::string name = std::string(245, 'r') + ".vesk";
-    kv::RecordWriter out(d.path, name);
+    kv::RecordWriter out(d.path(), name);
     out.line("whole");
     ASSERT_NO_THROW(out.commit());
-    EXPECT_TRUE(fs::exists(d.path / name));
+    EXPECT_TRUE(fs::exists(d.path() / name));
     EXPECT_LE(kv::temporaryTemplate(name).size(), 255u);
     // Cut at a character, not inside one.
     std::string kana;
@@ -69,7 +62,7 @@ TEST(Temporaries, ALongNameStillGetsAWholeFile) {
 }
 
 TEST(Temporaries, OnlyThoseOfEndedWritersOfThisMachineAreRemoved) {
-    Dir d;
+    TempDir d;
     const std::string ours = filled(kv::temporaryTemplate("run.vesk"));
     std::string ended = ours;
     ended.replace(ended.find(std::to_string(::getpid())), std::to_string(::getpid()).size(),
@@ -81,15 +74,15 @@ TEST(Temporaries, OnlyThoseOfEndedWritersOfThisMachineAreRemoved) {
     endedDir.replace(endedDir.size() - 6, 6, "zzzzzz");
     for (const std::string& n :
          {ours, ended, elsewhere, std::string(".run.vesk.a1B2c3"), std::string("run.vesk")})
-        d.touch(n);
-    fs::create_directory(d.path / endedDir);
+        d.write(n, "x");
+    fs::create_directory(d.path() / endedDir);
 
-    EXPECT_EQ(kv::removeAbandonedTemporaries(d.path), 1);
-    EXPECT_FALSE(fs::exists(d.path / ended));
+    EXPECT_EQ(kv::removeAbandonedTemporaries(d.path()), 1);
+    EXPECT_FALSE(fs::exists(d.path() / ended));
     for (const std::string& n :
          {ours, elsewhere, std::string(".run.vesk.a1B2c3"), std::string("run.vesk"), endedDir})
-        EXPECT_TRUE(fs::exists(d.path / n)) << n;
-    EXPECT_EQ(kv::removeAbandonedTemporaries(d.path / "missing"), 0);
+        EXPECT_TRUE(fs::exists(d.path() / n)) << n;
+    EXPECT_EQ(kv::removeAbandonedTemporaries(d.path() / "missing"), 0);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "kv/formats/composition_file.h"
+#include "kv/test_support/work_dir.h"
 
 #include <filesystem>
 #include <fstream>
@@ -24,7 +25,7 @@ TEST(CompositionFile, ShippedFilesHoldTheCompositionTable) {
     };
     for (const Row& r : rows) {
         std::string name = "BR12-" + std::to_string(r.fraction) + ".dat";
-        Composition c = readCompositionFile(KV_SOURCE_DIR "/data", name);
+        Composition c = readCompositionFile(kv::test_support::shippedDataDir(), name);
         EXPECT_EQ(c.glandularFraction, r.fraction) << name;
         EXPECT_EQ(c.material.density, r.density) << name;
         ASSERT_EQ(c.material.elements.size(), 5u) << name;
@@ -38,8 +39,8 @@ TEST(CompositionFile, ShippedFilesHoldTheCompositionTable) {
 }
 
 TEST(CompositionFile, FaultsNameTheFileAndTheLine) {
-    fs::path dir = fs::temp_directory_path() / ("kv-composition-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    kv::test_support::TempDir temp;
+    const fs::path& dir = temp.path();
     const std::string head = "Breast\r\nGlandular fraction (%) = 50\r\nDensity (g/cm3) = 0.98\r\nElements = 2\r\n";
     struct Row {
         std::string content, message;
@@ -78,7 +79,6 @@ TEST(CompositionFile, FaultsNameTheFileAndTheLine) {
         EXPECT_EQ(e.fault, FileFault::Missing);
         EXPECT_EQ(std::string(e.what()), "BR12-70.dat: cannot be opened");
     }
-    fs::remove_all(dir);
 }
 
 } // namespace

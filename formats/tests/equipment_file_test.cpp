@@ -1,13 +1,13 @@
 #include "kv/common/codepage.h"
 #include "kv/formats/equipment_file.h"
-#include "temp_dir.h"
+#include "kv/test_support/work_dir.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 using namespace kv::formats;
-using kv::spectrum::testing::TempDir;
+using kv::test_support::TempDir;
 
 const std::string kStart = "Mammography unit\r\n65\r\n60\r\n7.5\r\n16\r\n6\r\n";
 

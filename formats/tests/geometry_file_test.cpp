@@ -1,12 +1,12 @@
 #include "kv/formats/geometry_file.h"
-#include "temp_dir.h"
+#include "kv/test_support/work_dir.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 using namespace kv::formats;
-using kv::spectrum::testing::TempDir;
+using kv::test_support::TempDir;
 
 TEST(GeometryFile, MissingFileAndMissingNamesKeepTodaysPlates) {
     TempDir d;

@@ -1,4 +1,5 @@
 #include "kv/formats/settings_file.h"
+#include "kv/test_support/work_dir.h"
 
 #include <filesystem>
 #include <fstream>
@@ -13,31 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TempDir {
-  public:
-    TempDir() {
-        path_ = fs::temp_directory_path() /
-                ("kv-settings-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
-        fs::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-    void put(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path_ / name, std::ios::binary) << bytes;
-    }
-    std::string get(const std::string& name) const {
-        std::ifstream in(path_ / name, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
-  private:
-    static inline int counter_ = 0;
-    fs::path path_;
-};
+using kv::test_support::TempDir;
 
 TEST(SettingsFile, MissingFileMeansDefaults) {
     TempDir d;
@@ -113,7 +90,7 @@ TEST(SettingsFile, RefusesWhatIsNoUsableFile) {
     TempDir d;
     fs::create_directory(d.path() / "Dir.dat");
     ASSERT_EQ(::mkfifo((d.path() / "Pipe.dat").c_str(), 0600), 0);
-    d.put("Big.dat", std::string(2000, '#'));
+    d.write("Big.dat", std::string(2000, '#'));
     struct Case {
         const char* name;
         kv::formats::FileFault fault;
@@ -131,7 +108,7 @@ TEST(SettingsFile, RefusesWhatIsNoUsableFile) {
             EXPECT_EQ(e.line, 0);
         }
     }
-    d.put("Edge.dat", std::string(1000, '#'));
+    d.write("Edge.dat", std::string(1000, '#'));
     EXPECT_TRUE(kv::formats::SettingsFile::read(d.path(), "Edge.dat", 1000).has_value());
 }
 
@@ -173,7 +150,7 @@ TEST(SettingsFile, LinksToWhatIsNoFileAreRefused) {
 TEST(SettingsFile, WriteRoundTripsAndKeepsTheOldFileOnFailure) {
     TempDir d;
     kv::formats::writeSettingsFile(d.path(), "G.dat", {{"paddle_mm", "3"}, {"paddle_material", "pmma"}});
-    EXPECT_EQ(d.get("G.dat"), "paddle_mm = 3\r\npaddle_material = pmma\r\n");
+    EXPECT_EQ(d.read("G.dat"), "paddle_mm = 3\r\npaddle_material = pmma\r\n");
     auto f = kv::formats::SettingsFile::read(d.path(), "G.dat");
     ASSERT_TRUE(f.has_value());
     EXPECT_EQ(f->number("paddle_mm", 0, 0, 10), 3);
@@ -184,14 +161,14 @@ TEST(SettingsFile, WriteRoundTripsAndKeepsTheOldFileOnFailure) {
         EXPECT_THROW(kv::formats::writeSettingsFile(d.path(), "G.dat", {{"ok", "1"}, bad}),
                      kv::formats::FileError);
     }
-    EXPECT_EQ(d.get("G.dat"), "paddle_mm = 3\r\npaddle_material = pmma\r\n");
+    EXPECT_EQ(d.read("G.dat"), "paddle_mm = 3\r\npaddle_material = pmma\r\n");
 
     if (::geteuid() != 0) { // root writes into a read-only folder anyway
         fs::permissions(d.path(), fs::perms::owner_write, fs::perm_options::remove);
         EXPECT_THROW(kv::formats::writeSettingsFile(d.path(), "G.dat", {{"paddle_mm", "2"}}),
                      kv::WriteFailed);
         fs::permissions(d.path(), fs::perms::owner_write, fs::perm_options::add);
-        EXPECT_EQ(d.get("G.dat"), "paddle_mm = 3\r\npaddle_material = pmma\r\n");
+        EXPECT_EQ(d.read("G.dat"), "paddle_mm = 3\r\npaddle_material = pmma\r\n");
     }
 }
 

@@ -1,6 +1,6 @@
 #include "kv/common/codepage.h"
 #include "kv/formats/spectrum_file.h"
-#include "temp_dir.h"
+#include "kv/test_support/work_dir.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
@@ -9,7 +9,7 @@
 namespace {
 
 using namespace kv::formats;
-using kv::spectrum::testing::TempDir;
+using kv::test_support::TempDir;
 const auto& kEnglish = kv::texts::englishSpectrumFileTexts.labels;
 const auto& kJapanese = kv::texts::japaneseSpectrumFileTexts.labels;
 

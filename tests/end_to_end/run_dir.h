@@ -1,6 +1,8 @@
 #pragma once
 // A working directory laid out as the workbench and the spectrum tool leave
 // it before an engine starts, written with the project's own writers.
+#include "kv/test_support/work_dir.h"
+
 #include <filesystem>
 #include <string>
 
@@ -16,17 +18,14 @@ struct RunDirOptions {
 };
 
 class RunDir {
-public:
+  public:
     explicit RunDir(const RunDirOptions& o = {});
-    ~RunDir();
-    RunDir(const RunDir&) = delete;
-    RunDir& operator=(const RunDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::string read(const std::string& name) const;
-    void write(const std::string& name, const std::string& bytes) const;
+    const std::filesystem::path& path() const { return dir_.path(); }
+    std::string read(const std::string& name) const { return dir_.read(name); }
+    void write(const std::string& name, const std::string& bytes) const { dir_.write(name, bytes); }
 
-private:
-    std::filesystem::path path_;
+  private:
+    kv::test_support::TempDir dir_{"kv-engine"};
 };
 
 } // namespace kv::engine::test_support

@@ -1,16 +1,18 @@
 #include "kv/spectrum/physical_data.h"
 #include "shipped_data.h"
-#include "temp_dir.h"
+#include "kv/test_support/work_dir.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <sys/stat.h>
 
 namespace {
 
 using namespace kv::spectrum;
 using kv::spectrum::testing::shippedData;
-using kv::spectrum::testing::shippedDataDir;
-using kv::spectrum::testing::TempDir;
+using kv::test_support::shippedDataDir;
+using kv::test_support::TempDir;
 
 std::string shipped(const char* name) {
     std::ifstream in(shippedDataDir() / name, std::ios::binary);

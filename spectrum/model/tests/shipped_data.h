@@ -1,16 +1,12 @@
 #pragma once
 // The data tables shipped in data/, loaded once for the model tests.
 #include "kv/spectrum/physical_data.h"
+#include "kv/test_support/work_dir.h"
 
 namespace kv::spectrum::testing {
 
-inline const std::filesystem::path& shippedDataDir() {
-    static const std::filesystem::path dir = std::filesystem::path(KV_SOURCE_DIR) / "data";
-    return dir;
-}
-
 inline const PhysicalData& shippedData() {
-    static const PhysicalData data = LoadPhysicalData(shippedDataDir());
+    static const PhysicalData data = LoadPhysicalData(kv::test_support::shippedDataDir());
     return data;
 }
 

@@ -12,6 +12,7 @@
 #include "kv/spectrum/ui/spectrum_screen.h"
 #include "kv/texts/lumira.h"
 #include "kv/texts/spectrum_files.h"
+#include "kv/test_support/work_dir.h"
 #include "kv/texts/text.h"
 
 #include <QAbstractButton>
@@ -24,7 +25,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
@@ -48,29 +48,23 @@ const QColor red(255, 0, 0);
 class WorkDir {
   public:
     explicit WorkDir(const QByteArray& equipment = "Mammography unit\r\n65\r\n60\r\n7.5\r\n16\r\n6\r\n") {
-        for (const char* name : {"MUs12.dat", "Mo-STP.dat"})
-            QFile::copy(QStringLiteral(KV_SOURCE_DIR "/data/") + name, dir_.filePath(name));
+        for (const char* name : {"MUs12.dat", "Mo-STP.dat"}) dir_.copyShipped(name);
         if (!equipment.isNull()) write("equipment.dat", equipment);
     }
-    std::filesystem::path path() const { return dir_.path().toStdString(); }
-    QString file(const char* name) const { return dir_.filePath(name); }
-    void write(const char* name, const QByteArray& bytes) const {
-        QFile f(file(name));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
+    const std::filesystem::path& path() const { return dir_.path(); }
+    QString file(const char* name) const { return QString::fromStdString(dir_.file(name).string()); }
+    void write(const char* name, const QByteArray& bytes) const { dir_.write(name, bytes.toStdString()); }
     void remove(const char* name) const { QFile::remove(file(name)); }
     QStringList lines(const char* name) const {
-        QFile f(file(name));
-        if (!f.open(QIODevice::ReadOnly)) return {};
-        const std::string text = kv::fromCp932(f.readAll().toStdString());
+        if (!std::filesystem::exists(dir_.file(name))) return {};
+        const std::string text = kv::fromCp932(dir_.read(name));
         QStringList out = qs(text).split(QStringLiteral("\r\n"));
         if (!out.isEmpty() && out.last().isEmpty()) out.removeLast();
         return out;
     }
 
   private:
-    QTemporaryDir dir_;
+    kv::test_support::TempDir dir_{"kv-lumira"};
 };
 
 struct Started {

@@ -1,6 +1,7 @@
 // kv-sweep: the grid, and whole sweeps through the program (resumed,
 // sharded, shared by mpirun).
 #include "grid.h"
+#include "kv/test_support/work_dir.h"
 
 #include <chrono>
 #include <csignal>
@@ -114,25 +115,8 @@ TEST(Grid, TheKeyFollowsEveryInput) {
 
 // --- the program ---------------------------------------------------------
 
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        static int n = 0;
-        path = fs::temp_directory_path() /
-               ("kv-sweep-" + std::to_string(::getpid()) + "-" + std::to_string(n++));
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-};
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using kv::test_support::readFile;
+using kv::test_support::TempDir;
 
 struct Output {
     int exitCode = -1;
@@ -145,7 +129,7 @@ std::string sweepCommand(const fs::path& grid, const fs::path& out, const std::s
 }
 
 Output run(const TempDir& d, const std::string& command) {
-    const fs::path o = d.path / "stdout.txt", e = d.path / "stderr.txt";
+    const fs::path o = d.path() / "stdout.txt", e = d.path() / "stderr.txt";
     int status = std::system((command + " > '" + o.string() + "' 2> '" + e.string() + "'").c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(o), readFile(e)};
 }
@@ -170,7 +154,7 @@ std::vector<std::string> tableLines(const fs::path& dir) {
 
 TEST(SweepProgram, ABadRowIsReportedAndAKilledSweepGoesOnWhereItStopped) {
     TempDir d;
-    const fs::path grid = d.path / "grid.csv", out = d.path / "out";
+    const fs::path grid = d.path() / "grid.csv", out = d.path() / "out";
     std::ofstream(grid, std::ios::binary) << kGrid;
     // Killed once the first row's result is in: that row is not run again.
     pid_t child = ::fork();
@@ -232,40 +216,40 @@ TEST(SweepProgram, ABadRowIsReportedAndAKilledSweepGoesOnWhereItStopped) {
 
 TEST(SweepProgram, ShardsMergedGiveTheTableOfOneRun) {
     TempDir d;
-    const fs::path grid = d.path / "grid.csv";
+    const fs::path grid = d.path() / "grid.csv";
     std::ofstream(grid, std::ios::binary)
         << "thickness_cm,glandular_percent,target,kv,histories,seed,sagd_sigma_percent\n"
            "2,50,Mo,28,300000,1,3\n3,50,Mo,28,30000,2,\n2,30,W,30,30000,3,\n";
-    Output whole = run(d, sweepCommand(grid, d.path / "whole"));
+    Output whole = run(d, sweepCommand(grid, d.path() / "whole"));
     ASSERT_EQ(whole.exitCode, 0) << whole.out << whole.err;
     for (const char* shard : {"1/2", "2/2"}) {
-        Output s = run(d, sweepCommand(grid, d.path / "shards", std::string("--shard ") + shard));
+        Output s = run(d, sweepCommand(grid, d.path() / "shards", std::string("--shard ") + shard));
         ASSERT_EQ(s.exitCode, 0) << s.out << s.err;
-        EXPECT_FALSE(fs::exists(d.path / "shards" / "table.csv"));
+        EXPECT_FALSE(fs::exists(d.path() / "shards" / "table.csv"));
     }
-    Output incomplete = run(d, sweepCommand(grid, d.path / "half", "--shard 2/2"));
+    Output incomplete = run(d, sweepCommand(grid, d.path() / "half", "--shard 2/2"));
     ASSERT_EQ(incomplete.exitCode, 0);
-    Output mergedHalf = run(d, sweepCommand(grid, d.path / "half", "--merge"));
+    Output mergedHalf = run(d, sweepCommand(grid, d.path() / "half", "--merge"));
     EXPECT_EQ(mergedHalf.exitCode, 1);
     EXPECT_NE(mergedHalf.err.find("Line 2 has no result"), std::string::npos) << mergedHalf.err;
-    Output merged = run(d, sweepCommand(grid, d.path / "shards", "--merge"));
+    Output merged = run(d, sweepCommand(grid, d.path() / "shards", "--merge"));
     ASSERT_EQ(merged.exitCode, 0) << merged.out << merged.err;
-    EXPECT_EQ(tableLines(d.path / "shards").size(), 4u);
-    EXPECT_EQ(readFile(d.path / "shards" / "table.csv"), readFile(d.path / "whole" / "table.csv"));
+    EXPECT_EQ(tableLines(d.path() / "shards").size(), 4u);
+    EXPECT_EQ(readFile(d.path() / "shards" / "table.csv"), readFile(d.path() / "whole" / "table.csv"));
 #ifdef KV_MPIEXEC
     Output shared =
         run(d, "OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 '" + std::string(KV_MPIEXEC) +
-                   "' --oversubscribe -np 2 " + sweepCommand(grid, d.path / "mpi"));
+                   "' --oversubscribe -np 2 " + sweepCommand(grid, d.path() / "mpi"));
     ASSERT_EQ(shared.exitCode, 0) << shared.out << shared.err;
-    EXPECT_EQ(readFile(d.path / "mpi" / "table.csv"), readFile(d.path / "whole" / "table.csv"));
+    EXPECT_EQ(readFile(d.path() / "mpi" / "table.csv"), readFile(d.path() / "whole" / "table.csv"));
 #endif
 }
 
 TEST(SweepProgram, OptionsAndFilesThatCannotBeUsedAreRefused) {
     TempDir d;
-    const fs::path grid = d.path / "grid.csv";
+    const fs::path grid = d.path() / "grid.csv";
     std::ofstream(grid, std::ios::binary) << "thickness_cm,glandular_percent,target,kv\n2,50,Mo,28\n";
-    std::ofstream(d.path / "file", std::ios::binary) << "x";
+    std::ofstream(d.path() / "file", std::ios::binary) << "x";
     struct Case {
         std::string command;
         int code;
@@ -275,13 +259,13 @@ TEST(SweepProgram, OptionsAndFilesThatCannotBeUsedAreRefused) {
     for (const Case& c : {
              Case{prog + "'" + grid.string() + "'", 2, "no --out folder"},
              Case{prog + "--out x", 2, "no grid file"},
-             Case{sweepCommand(grid, d.path / "o", "--shard 0/2"), 2, "1 <= I <= N"},
-             Case{sweepCommand(grid, d.path / "o", "--shard 3/2"), 2, "1 <= I <= N"},
-             Case{sweepCommand(grid, d.path / "o", "--shard 1/2 --merge"), 2, "leave --shard out"},
-             Case{sweepCommand(grid, d.path / "o", "--fast"), 2, "unknown option"},
-             Case{sweepCommand(d.path / "none.csv", d.path / "o"), 1, "none.csv: is not a readable file"},
-             Case{sweepCommand(grid, d.path / "file"), 1, "not a folder"},
-             Case{prog + "'" + grid.string() + "' --out '" + (d.path / "o").string() +
+             Case{sweepCommand(grid, d.path() / "o", "--shard 0/2"), 2, "1 <= I <= N"},
+             Case{sweepCommand(grid, d.path() / "o", "--shard 3/2"), 2, "1 <= I <= N"},
+             Case{sweepCommand(grid, d.path() / "o", "--shard 1/2 --merge"), 2, "leave --shard out"},
+             Case{sweepCommand(grid, d.path() / "o", "--fast"), 2, "unknown option"},
+             Case{sweepCommand(d.path() / "none.csv", d.path() / "o"), 1, "none.csv: is not a readable file"},
+             Case{sweepCommand(grid, d.path() / "file"), 1, "not a folder"},
+             Case{prog + "'" + grid.string() + "' --out '" + (d.path() / "o").string() +
                       "' --data /nonexistent",
                   1, "equipment.dat"},
          }) {

@@ -10,8 +10,8 @@ namespace {
 
 using namespace kv::results;
 
-const testfiles::TempWorkDir& largestFiles() {
-    static testfiles::TempWorkDir dir;
+const kv::test_support::TempDir& largestFiles() {
+    static kv::test_support::TempDir dir;
     static bool written = false;
     if (!written) {
         // A plausible dose: falling with depth and with distance from the chest wall.

@@ -12,7 +12,7 @@
 
 using namespace kv::results;
 using namespace kv::formats;
-using testfiles::TempWorkDir;
+using kv::test_support::TempDir;
 
 namespace {
 
@@ -72,7 +72,7 @@ TEST(StatedUncertainty, ReadsTheEnginesLineAndNothingElse) {
 }
 
 TEST(StatedUncertainty, ReadsTheHeaderOfAFile) {
-    TempWorkDir dir;
+    TempDir dir;
     auto r = testfiles::uniformResult(75, 150, 10, 1.0);
     r.description[13] = uncertaintyLine(0.002, 0.001);
     testfiles::writeResult(dir.path(), "u.vesk", r);
@@ -109,7 +109,7 @@ class Tables : public ::testing::Test {
         ASSERT_TRUE(l);
         m = std::move(*l.model);
     }
-    TempWorkDir dir;
+    TempDir dir;
     DoseModel m;
 };
 

@@ -9,6 +9,7 @@ namespace {
 
 using namespace kv::results;
 using namespace kv::results::testfiles;
+using kv::test_support::TempDir;
 
 // Records what the screens are asked to do, and what the model held when asked.
 struct RecordingView : LoadView {
@@ -34,7 +35,7 @@ const kv::texts::ResultsModelTexts& en() {
 }
 
 TEST(RunLoadResultFile, StepsInTheScreensOrder) {
-    TempWorkDir dir;
+    TempDir dir;
     writeResult(dir.path(), "a.vesk", uniformResult(75, 150, 6, 0.5, 2.0));
     DoseModel shown;
     RecordingView view(shown);
@@ -72,7 +73,7 @@ std::vector<double> fingerprint(const DoseModel& m) {
 }
 
 TEST(RunLoadResultFile, AFailedLoadLeavesTheShownModelAndScreensAlone) {
-    TempWorkDir dir;
+    TempDir dir;
     writeResult(
         dir.path(), "good.vesk",
         makeResult(

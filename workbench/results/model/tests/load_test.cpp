@@ -10,6 +10,7 @@ namespace {
 
 using namespace kv::results;
 using namespace kv::results::testfiles;
+using kv::test_support::TempDir;
 
 // Where line `index` (0-based) of a CR LF text starts.
 size_t lineStart(const std::string& text, size_t index) {
@@ -33,7 +34,7 @@ std::string replaceLine(const std::string& text, size_t index, const std::string
 constexpr size_t kDataHeaderLine = 1 + 14 + 4;
 
 LoadResult loadText(const std::string& text) {
-    TempWorkDir dir;
+    TempDir dir;
     dir.write("t.vesk", text);
     return LoadResultFile(dir.path(), "t.vesk");
 }
@@ -265,7 +266,7 @@ TEST(LoadResultFile, FailuresAreReportedAndGiveNoModel) {
 }
 
 TEST(LoadResultFile, NamesThatCannotBeOpened) {
-    TempWorkDir dir;
+    TempDir dir;
     writeResult(dir.path(), "ok.vesk", uniformResult(75, 150, 2, 1.0));
     EXPECT_EQ(LoadResultFile(dir.path(), "").failure, LoadFailure::NoFileSelected);
     EXPECT_EQ(LoadResultFile(dir.path(), "missing.vesk").failure, LoadFailure::CannotOpen);

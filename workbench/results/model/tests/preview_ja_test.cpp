@@ -9,6 +9,7 @@ namespace {
 
 using namespace kv::results;
 using namespace kv::results::testfiles;
+using kv::test_support::TempDir;
 
 TEST(HeaderPreviewJa, JapaneseLabelsAndUnits) {
     ASSERT_EQ(kv::texts::edition(), kv::texts::Edition::Japanese);
@@ -16,7 +17,7 @@ TEST(HeaderPreviewJa, JapaneseLabelsAndUnits) {
     r.histories = 100000000;
     r.phantom = {15, 15, 4.5, 50};
     r.description[0] = "   スペクトル: Mo/Mo 28 kV"; // Japanese in the header round-trips through CP932
-    TempWorkDir dir;
+    TempDir dir;
     writeResult(dir.path(), "ja.vesk", r);
     HeaderPreview p = PreviewResultHeader(dir.path(), "ja.vesk", kv::texts::resultsModelTexts());
     ASSERT_TRUE(p.complete);
@@ -40,7 +41,7 @@ struct MessageOnly : LoadView {
 };
 
 TEST(HeaderPreviewJa, JapaneseMessages) {
-    TempWorkDir dir;
+    TempDir dir;
     DoseModel shown;
     MessageOnly view;
     RunLoadResultFile(shown, dir.path(), "", view, kv::texts::resultsModelTexts());

@@ -7,6 +7,7 @@ namespace {
 
 using namespace kv::results;
 using namespace kv::results::testfiles;
+using kv::test_support::TempDir;
 
 const kv::texts::ResultsModelTexts& en() { return kv::texts::resultsModelTexts(); }
 
@@ -41,7 +42,7 @@ TEST(HeaderPreview, PrintsTheHeaderOfEitherKind) {
         setKind(r, c.kind);
         r.histories = c.histories;
         r.phantom = c.phantom;
-        TempWorkDir dir;
+        TempDir dir;
         writeResult(dir.path(), "p.vesk", r);
         HeaderPreview p = PreviewResultHeader(dir.path(), "p.vesk", en());
         EXPECT_TRUE(p.complete);
@@ -52,7 +53,7 @@ TEST(HeaderPreview, PrintsTheHeaderOfEitherKind) {
 TEST(HeaderPreview, FileThatEndsEarlyGivesWhatWasRead) {
     ResultFileContent r = uniformResult(75, 150, 2, 1.0);
     const std::string text = resultText(r);
-    TempWorkDir dir;
+    TempDir dir;
     // Cut after the kind line and three description lines.
     size_t cut = 0;
     for (int i = 0; i < 4; ++i) cut = text.find("\r\n", cut) + 2;
@@ -87,7 +88,7 @@ TEST(HeaderPreview, ReadsOnlyTheHeaderAndAcceptsBareLineFeeds) {
     // A broken body and blanks between the phantom numbers do not touch the preview.
     lf.replace(lf.find("15.0, 15.0, 0.2, 50"), 19, "15 15  0.2 50");
     lf += "not, numbers, at all\n";
-    TempWorkDir dir;
+    TempDir dir;
     dir.write("lf.vesk", lf);
     HeaderPreview p = PreviewResultHeader(dir.path(), "lf.vesk", en());
     EXPECT_TRUE(p.complete);

@@ -19,6 +19,7 @@ namespace {
 
 using namespace kv::results;
 using namespace kv::results::testfiles;
+using kv::test_support::TempDir;
 namespace fs = std::filesystem;
 
 struct Output {
@@ -75,7 +76,7 @@ class Modes : public ::testing::Test {
     }
     std::string path(const std::string& name) const { return (dir.path() / name).string(); }
     DoseModel load(const std::string& name) const { return *LoadResultFile(dir.path(), name).model; }
-    TempWorkDir dir;
+    TempDir dir;
 };
 
 TEST_F(Modes, ExportWritesBothTablesOfEveryReadableFile) {

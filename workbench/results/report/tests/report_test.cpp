@@ -11,6 +11,7 @@ namespace {
 
 using namespace kv::results;
 using namespace kv::results::testfiles;
+using kv::test_support::TempDir;
 
 struct Output {
     int status;
@@ -35,7 +36,7 @@ class Report : public ::testing::Test {
         dir.write("cut.vesk", text.substr(0, text.size() / 2));
     }
     std::string path(const char* name) const { return (dir.path() / name).string(); }
-    TempWorkDir dir;
+    TempDir dir;
 };
 
 TEST_F(Report, CsvSectionPerFileAndAFailureDoesNotStopTheOthers) {

@@ -484,7 +484,7 @@ class PlaneScreensTest : public QObject {
     // The whole road: a result file loaded on Form2, its buttons and a pick.
     void resultsScreenDrivesBothScreens() {
         kv::gui::MessageRecorder messages;
-        testfiles::TempWorkDir dir;
+        kv::test_support::TempDir dir;
         // Total 100 % in the reference region, 45 % everywhere else; primary 60 %.
         auto r = testfiles::makeResult(
             75, 150, 45,
@@ -537,7 +537,7 @@ class PlaneScreensTest : public QObject {
     // leaves them as they were.
     void openScreensFollowANewLoad() {
         kv::gui::MessageRecorder messages;
-        testfiles::TempWorkDir dir;
+        kv::test_support::TempDir dir;
         // A: 100 % in the reference region, 45 % elsewhere, 60 % primary.
         testfiles::writeResult(dir.path(), "a.vesk",
                                testfiles::makeResult(

@@ -25,7 +25,7 @@
 using namespace kv::results;
 using kv::gui::Canvas;
 using kv::gui::qs;
-using testfiles::TempWorkDir;
+using kv::test_support::TempDir;
 
 namespace {
 
@@ -89,10 +89,10 @@ double voxelY(int iz) { return 4.0 * iz - 2; }
 class ResultsUiTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TempWorkDir> dir_;
+    std::unique_ptr<TempDir> dir_;
 
     std::unique_ptr<ResultsScreen> screenWith(std::initializer_list<std::pair<std::string, ResultFileContent>> files) {
-        dir_ = std::make_unique<TempWorkDir>();
+        dir_ = std::make_unique<TempDir>();
         for (const auto& [name, content] : files)
             testfiles::writeResult(dir_->path(), name, content);
         auto s = std::make_unique<ResultsScreen>(QString::fromStdString(dir_->path().string()));
@@ -101,7 +101,7 @@ class ResultsUiTest : public QObject {
     }
     // Loaded screens shared by the rows of a table, one per file.
     struct Loaded {
-        std::unique_ptr<TempWorkDir> dir;
+        std::unique_ptr<TempDir> dir;
         std::unique_ptr<ResultsScreen> screen;
     };
     std::map<std::string, Loaded> loaded_;
@@ -109,7 +109,7 @@ class ResultsUiTest : public QObject {
     ResultsScreen& loaded(const std::string& key, const ResultFileContent& content) {
         Loaded& l = loaded_[key];
         if (!l.screen) {
-            l.dir = std::make_unique<TempWorkDir>();
+            l.dir = std::make_unique<TempDir>();
             testfiles::writeResult(l.dir->path(), "a.vesk", content);
             l.screen = std::make_unique<ResultsScreen>(QString::fromStdString(l.dir->path().string()));
             l.screen->setPlaneViews(&sharedPlanes_);

@@ -1,37 +1,9 @@
 #include "kv/results/testfiles.h"
 
-#include <atomic>
-#include <fstream>
-#include <iterator>
-#include <random>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace kv::results::testfiles {
-
-TempWorkDir::TempWorkDir() {
-    static std::atomic<int> counter{0};
-    std::random_device rd;
-    path_ = fs::temp_directory_path() /
-            ("kv-results-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" + std::to_string(rd()));
-    fs::create_directories(path_);
-}
-
-TempWorkDir::~TempWorkDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-}
-
-void TempWorkDir::write(const std::string& name, const std::string& bytes) const {
-    std::ofstream out(path_ / name, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string TempWorkDir::read(const std::string& name) const {
-    std::ifstream in(path_ / name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void setKind(ResultFileContent& r, const std::string& kindLine) {
     r.kindLine = kindLine;

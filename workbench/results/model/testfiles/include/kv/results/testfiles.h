@@ -2,32 +2,18 @@
 // Result files for tests: any counts, any values, written exactly as an
 // engine writes them, in a temporary working directory.
 //
-//   TempWorkDir dir;
+//   kv::test_support::TempDir dir;
 //   auto r = makeResult(75, 150, 45, [](int c, int ix, int iy, int iz) { return c == 1 ? 2.0 : 1.0; });
 //   writeResult(dir.path(), "run.vesk", r);
 //   std::string text = resultText(r);          // to cut or alter before dir.write(...)
 #include "kv/results/result_file.h"
+#include "kv/test_support/work_dir.h"
 
 #include <filesystem>
 #include <functional>
 #include <string>
 
 namespace kv::results::testfiles {
-
-// A fresh folder under the system's temporary folder, removed with its content.
-class TempWorkDir {
-public:
-    TempWorkDir();
-    ~TempWorkDir();
-    TempWorkDir(const TempWorkDir&) = delete;
-    TempWorkDir& operator=(const TempWorkDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    void write(const std::string& name, const std::string& bytes) const; // bytes as they stand
-    std::string read(const std::string& name) const;
-
-private:
-    std::filesystem::path path_;
-};
 
 // Dose of component c (1 primary, 2 scatter) at ix 1..75, iy, iz, in file units.
 using DoseFunction = std::function<double(int c, int ix, int iy, int iz)>;

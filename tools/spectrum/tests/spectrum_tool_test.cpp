@@ -2,10 +2,10 @@
 #include "kv/common/format.h"
 #include "kv/spectrum/beam_quality.h"
 #include "kv/formats/equipment_file.h"
+#include "kv/spectrum/physical_data.h"
 #include "kv/spectrum/spectrum_model.h"
-#include "shipped_data.h"
+#include "kv/test_support/work_dir.h"
 #include "spectrum_tool.h"
-#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
@@ -15,9 +15,13 @@ namespace {
 
 using namespace kv::spectrum;
 using namespace kv::formats;
-using kv::spectrum::testing::shippedData;
-using kv::spectrum::testing::shippedDataDir;
-using kv::spectrum::testing::TempDir;
+using kv::test_support::shippedDataDir;
+using kv::test_support::TempDir;
+
+const PhysicalData& shippedData() {
+    static const PhysicalData data = LoadPhysicalData(shippedDataDir());
+    return data;
+}
 
 struct ToolRun {
     int status;
