@@ -3,6 +3,7 @@
 #include "kv/gui/file_list.h"
 #include "kv/gui/qtext.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
@@ -187,123 +188,180 @@ QWidget* Form::parentOf(const Control& c) {
 }
 
 void Form::build(const Control& c) {
-    const QString name = qs(c.name);
-    const QString text = qs(c.text);
-    const QFont font = fontOf(c.font, window_.font);
     QWidget* w = nullptr;
     switch (c.kind) {
-    case Kind::Label: {
-        auto* l = new QLabel(text, parentOf(c));
-        l->setTextFormat(Qt::PlainText);
-        l->setAlignment(alignmentOf(c.align));
-        setColour(l, QPalette::WindowText, c.fore);
-        if (c.back) {
-            setColour(l, QPalette::Window, c.back);
-            l->setAutoFillBackground(true);
-        }
-        if (c.border) {
-            l->setFrameShape(QFrame::Box);
-            l->setLineWidth(1);
-            // A framed value sits in the middle of its box, clear of both edges.
-            l->setAlignment((alignmentOf(c.align) & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter);
-        }
-        w = l;
+    case Kind::Label:
+        w = buildLabel(c);
         break;
-    }
-    case Kind::Button: {
-        auto* b = new QPushButton(text, parentOf(c));
-        setColour(b, QPalette::Button, c.back);
-        setColour(b, QPalette::ButtonText, c.fore);
-        b->setAutoDefault(false);
-        w = b;
+    case Kind::Button:
+        w = buildButton(c);
         break;
-    }
-    case Kind::TextBox: {
-        auto* e = new QLineEdit(text, parentOf(c));
-        e->setAlignment(alignmentOf(c.align) & Qt::AlignHorizontal_Mask);
-        setColour(e, QPalette::Base, c.back);
-        setColour(e, QPalette::Text, c.fore);
-        w = e;
+    case Kind::TextBox:
+        w = buildTextBox(c);
         break;
-    }
     case Kind::Option:
-    case Kind::Check: {
-        QWidget* o = c.kind == Kind::Option ? static_cast<QWidget*>(new QRadioButton(text, parentOf(c)))
-                                            : static_cast<QWidget*>(new QCheckBox(text, parentOf(c)));
-        setColour(o, QPalette::WindowText, c.fore);
-        if (c.back) {
-            setColour(o, QPalette::Window, c.back);
-            o->setAutoFillBackground(true);
-        }
-        w = o;
+    case Kind::Check:
+        w = buildOption(c);
         break;
-    }
-    case Kind::Frame: {
-        auto* g = new QGroupBox(text, parentOf(c));
-        setColour(g, QPalette::WindowText, c.fore);
-        if (c.back) {
-            setColour(g, QPalette::Window, c.back);
-            g->setAutoFillBackground(true);
-        }
-        w = g;
+    case Kind::Frame:
+        w = buildFrame(c);
         break;
-    }
     case Kind::ListBox:
         w = new QListWidget(parentOf(c));
         break;
     case Kind::ComboBox:
         w = new QComboBox(parentOf(c));
         break;
-    case Kind::FileList: {
-        auto* f = new FileListBox(parentOf(c));
-        if (!c.text.empty()) f->setPattern(text);
-        w = f;
+    case Kind::FileList:
+        w = buildFileList(c);
         break;
-    }
-    case Kind::Picture: {
-        auto* p = new Canvas(parentOf(c));
-        p->setSunkenBorder(c.border);
-        p->setGeometry(toPixels(c.rect));
-        p->setBackground(c.back ? c.back->qt() : palette().color(QPalette::Window));
-        if (c.fore) p->setForeground(c.fore->qt());
-        w = p;
+    case Kind::Picture:
+        w = buildPicture(c);
         break;
-    }
     case Kind::Line:
-    case Kind::Shape: {
-        DecorationHost* host = this;
-        if (!c.parent.empty()) host = picture(c.parent);
-        const QColor colour = c.fore ? c.fore->qt() : QColor(Qt::black);
-        if (c.kind == Kind::Line) {
-            auto* l = new LineItem(*host, name);
-            l->setEnds(c.rect.left, c.rect.top, c.rect.width, c.rect.height);
-            l->setColour(colour);
-            l->setWidth(c.lineWidth);
-        } else {
-            auto* s = new ShapeItem(*host, name);
-            s->setKind(c.shape);
-            s->setBounds(c.rect.left, c.rect.top, c.rect.width, c.rect.height);
-            s->setColour(colour);
-            s->setWidth(c.lineWidth);
-            if (c.back) s->setFill(c.back->qt());
-        }
+    case Kind::Shape:
+        buildDecoration(c);
         return;
     }
+    finish(w, c);
+}
+
+QWidget* Form::buildLabel(const Control& c) {
+    auto* l = new QLabel(qs(c.text), parentOf(c));
+    l->setTextFormat(Qt::PlainText);
+    l->setAlignment(alignmentOf(c.align));
+    setColour(l, QPalette::WindowText, c.fore);
+    if (c.back) {
+        setColour(l, QPalette::Window, c.back);
+        l->setAutoFillBackground(true);
     }
-    w->setObjectName(name);
+    if (c.border) {
+        l->setFrameShape(QFrame::Box);
+        l->setLineWidth(1);
+        // A framed value sits in the middle of its box, clear of both edges.
+        l->setAlignment((alignmentOf(c.align) & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter);
+    }
+    return l;
+}
+
+QWidget* Form::buildButton(const Control& c) {
+    auto* b = new QPushButton(qs(c.text), parentOf(c));
+    setColour(b, QPalette::Button, c.back);
+    setColour(b, QPalette::ButtonText, c.fore);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QWidget* Form::buildTextBox(const Control& c) {
+    auto* e = new QLineEdit(qs(c.text), parentOf(c));
+    e->setAlignment(alignmentOf(c.align) & Qt::AlignHorizontal_Mask);
+    setColour(e, QPalette::Base, c.back);
+    setColour(e, QPalette::Text, c.fore);
+    return e;
+}
+
+QWidget* Form::buildOption(const Control& c) {
+    QWidget* o = c.kind == Kind::Option ? static_cast<QWidget*>(new QRadioButton(qs(c.text), parentOf(c)))
+                                        : static_cast<QWidget*>(new QCheckBox(qs(c.text), parentOf(c)));
+    setColour(o, QPalette::WindowText, c.fore);
+    if (c.back) {
+        setColour(o, QPalette::Window, c.back);
+        o->setAutoFillBackground(true);
+    }
+    return o;
+}
+
+QWidget* Form::buildFrame(const Control& c) {
+    auto* g = new QGroupBox(qs(c.text), parentOf(c));
+    setColour(g, QPalette::WindowText, c.fore);
+    if (c.back) {
+        setColour(g, QPalette::Window, c.back);
+        g->setAutoFillBackground(true);
+    }
+    return g;
+}
+
+QWidget* Form::buildFileList(const Control& c) {
+    auto* f = new FileListBox(parentOf(c));
+    if (!c.text.empty()) f->setPattern(qs(c.text));
+    return f;
+}
+
+QWidget* Form::buildPicture(const Control& c) {
+    auto* p = new Canvas(parentOf(c));
+    p->setSunkenBorder(c.border);
+    p->setGeometry(toPixels(c.rect));
+    p->setBackground(c.back ? c.back->qt() : palette().color(QPalette::Window));
+    if (c.fore) p->setForeground(c.fore->qt());
+    return p;
+}
+
+void Form::buildDecoration(const Control& c) {
+    DecorationHost* host = this;
+    if (!c.parent.empty()) host = picture(c.parent);
+    const QColor colour = c.fore ? c.fore->qt() : QColor(Qt::black);
+    if (c.kind == Kind::Line) {
+        auto* l = new LineItem(*host, qs(c.name));
+        l->setEnds(c.rect.left, c.rect.top, c.rect.width, c.rect.height);
+        l->setColour(colour);
+        l->setWidth(c.lineWidth);
+    } else {
+        auto* s = new ShapeItem(*host, qs(c.name));
+        s->setKind(c.shape);
+        s->setBounds(c.rect.left, c.rect.top, c.rect.width, c.rect.height);
+        s->setColour(colour);
+        s->setWidth(c.lineWidth);
+        if (c.back) s->setFill(c.back->qt());
+    }
+}
+
+void Form::finish(QWidget* w, const Control& c) {
+    const QFont font = fontOf(c.font, window_.font);
+    w->setObjectName(qs(c.name));
     w->setFont(font);
     if (!c.tip.empty()) w->setToolTip(qs(c.tip));
     if (c.fit && c.rect.width > 0) {
         const int margin = c.kind == Kind::Button ? 10 : 0; // the button's frame and padding
-        w->setFont(fontToFit(font, text, twipsToPixels(c.rect.width) - margin));
+        w->setFont(fontToFit(font, qs(c.text), twipsToPixels(c.rect.width) - margin));
     }
     if (c.kind == Kind::Label && c.rect.width == 0) {
         w->move(toPixels(c.rect.left, c.rect.top));
         w->adjustSize();
     } else {
         placeTwips(w, c.rect);
-        if (c.kind == Kind::Label && !text.isEmpty()) growToText(static_cast<QLabel*>(w), c.align);
+        if (c.kind == Kind::Label && !c.text.empty()) growToText(static_cast<QLabel*>(w), c.align);
     }
+}
+
+void Form::setText(std::string_view control, std::string_view utf8) {
+    QWidget* w = find<QWidget>(control);
+    const QString t = qs(utf8);
+    if (auto* l = qobject_cast<QLabel*>(w))
+        l->setText(t);
+    else if (auto* e = qobject_cast<QLineEdit*>(w))
+        e->setText(t);
+    else if (auto* b = qobject_cast<QAbstractButton*>(w))
+        b->setText(t);
+    else if (auto* g = qobject_cast<QGroupBox*>(w))
+        g->setTitle(t);
+    else
+        throw std::logic_error(std::string(control) + " on " + objectName().toStdString() + " holds no text");
+}
+
+std::string Form::text(std::string_view control) const {
+    QWidget* w = find<QWidget>(control);
+    QString t;
+    if (auto* l = qobject_cast<QLabel*>(w))
+        t = l->text();
+    else if (auto* e = qobject_cast<QLineEdit*>(w))
+        t = e->text();
+    else if (auto* b = qobject_cast<QAbstractButton*>(w))
+        t = b->text();
+    else if (auto* g = qobject_cast<QGroupBox*>(w))
+        t = g->title();
+    else
+        throw std::logic_error(std::string(control) + " on " + objectName().toStdString() + " holds no text");
+    return t.toStdString();
 }
 
 QLabel* Form::label(std::string_view name) const {

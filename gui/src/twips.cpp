@@ -1,3 +1,4 @@
+#include "kv/gui/qtext.h"
 #include "kv/gui/twips.h"
 
 #include <QString>
@@ -20,7 +21,7 @@ QPoint toPixels(int xTwips, int yTwips) { return QPoint(twipsToPixels(xTwips), t
 int pointsToPixels(double points) { return static_cast<int>(std::lround(points * 96.0 / 72.0)); }
 
 QFont fontPt(double points, bool italic, bool bold, std::string_view family) {
-    QFont f(QString::fromUtf8(family.data(), static_cast<qsizetype>(family.size())));
+    QFont f(qs(family));
     f.setPixelSize(pointsToPixels(points));
     f.setItalic(italic);
     f.setBold(bold);

@@ -1,4 +1,5 @@
 #include "kv/gui/canvas.h"
+#include "kv/gui/drawing.h"
 #include "kv/gui/file_list.h"
 #include "kv/gui/form.h"
 #include "kv/gui/platform.h"
@@ -7,13 +8,18 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
+#include <numbers>
 
 using namespace kv::gui;
 
@@ -258,6 +264,30 @@ class GuiTest : public QObject {
         QCOMPARE(f.grab().toImage().pixelColor(100, 174), QColor(Qt::white)); // the line on the form
     }
 
+    // Screens pass UTF-8 both ways; every kind of control with a text takes it.
+    void textsGoInAndOutAsUtf8() {
+        const Control table[] = {
+            {.name = "Label1", .kind = Kind::Label, .rect = {0, 0, 1500, 300}, .text = "a"},
+            {.name = "Command1", .kind = Kind::Button, .rect = {0, 400, 1500, 400}, .text = "b"},
+            {.name = "Text1", .kind = Kind::TextBox, .rect = {0, 900, 1500, 300}},
+            {.name = "Option1", .kind = Kind::Option, .rect = {0, 1300, 1500, 300}},
+            {.name = "Check1", .kind = Kind::Check, .rect = {0, 1700, 1500, 300}},
+            {.name = "Frame1", .kind = Kind::Frame, .rect = {2000, 0, 1500, 1500}},
+            {.name = "Picture1", .kind = Kind::Picture, .rect = {2000, 1600, 500, 500}},
+        };
+        Form f({.name = "Form3", .caption = "t", .width = 4000, .height = 2500}, table);
+        const std::string japanese = "乳腺含有率 50 %";
+        for (const char* name : {"Label1", "Command1", "Text1", "Option1", "Check1", "Frame1"}) {
+            f.setText(name, japanese);
+            QCOMPARE(f.text(name), japanese);
+        }
+        QCOMPARE(f.textBox("Text1")->text(), QStringLiteral("乳腺含有率 50 %"));
+        QCOMPARE(f.frame("Frame1")->title(), QStringLiteral("乳腺含有率 50 %"));
+        QVERIFY_THROWS_EXCEPTION(std::logic_error, f.setText("Picture1", "x"));
+        QVERIFY_THROWS_EXCEPTION(std::logic_error, f.text("Picture1"));
+        QVERIFY_THROWS_EXCEPTION(std::logic_error, f.text("Text9"));
+    }
+
     void buttonFacesAreFlatAndCaptionsExact() {
         const Control table[] = {
             {.name = "Command1",
@@ -318,6 +348,46 @@ class GuiTest : public QObject {
         f.fitInto(QSize(4000, 4000));
         QCOMPARE(f.size(), QSize(1308, 778));
         QCOMPARE(f.scroller()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    }
+
+    // Arrows are given tail first: the head sits at the tip, points away from
+    // the tail and has the size it was given, whichever way the arrow runs.
+    void arrowHeadsSitAtTheTip_data() {
+        QTest::addColumn<QPointF>("from");
+        QTest::addColumn<QPointF>("tip");
+        QTest::newRow("to the right") << QPointF(10, 50) << QPointF(90, 50);
+        QTest::newRow("to the left") << QPointF(90, 50) << QPointF(10, 50);
+        QTest::newRow("downwards") << QPointF(50, 10) << QPointF(50, 90);
+    }
+    void arrowHeadsSitAtTheTip() {
+        QFETCH(QPointF, from);
+        QFETCH(QPointF, tip);
+        QImage img(100, 100, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        {
+            QPainter p(&img);
+            p.setPen(QPen(Qt::black, 1));
+            drawArrowHead(p, from, tip, {20, 8});
+        }
+        const QPointF u = (tip - from) / QLineF(from, tip).length(), n(-u.y(), u.x());
+        auto ink = [&](QPointF q) { return img.pixelColor(q.toPoint()) != QColor(Qt::white); };
+        QVERIFY(ink(tip - u * 10 + n * 3));   // inside, half-way back
+        QVERIFY(ink(tip - u * 18 - n * 6));   // near a barb
+        QVERIFY(!ink(tip - u * 10 + n * 6));  // outside the sides
+        QVERIFY(!ink(tip - u * 26));          // beyond the base: no shaft drawn
+        QVERIFY(!ink(from + u * 10 + n * 3)); // nothing at the tail
+        QCOMPARE(ArrowHead::sized(5).halfWidth, 2.0);
+        QVERIFY(qAbs(ArrowHead::bySide(10, std::numbers::pi / 6).length - 10 * std::sqrt(3.0) / 2) < 1e-12);
+    }
+
+    void designsFitTheirArea() {
+        QCOMPARE(uniformScale(QRectF(0, 0, 914, 417), 457, 417), 1.0);
+        QCOMPARE(uniformScale(QRectF(5, 5, 200, 600), 100, 100), 2.0);
+        QImage img(200, 100, QImage::Format_RGB32);
+        QPainter p(&img);
+        stretchDesign(p, QRectF(20, 10, 100, 50), 10, 10);
+        QCOMPARE(p.transform().map(QPointF(10, 10)), QPointF(120, 60));
+        QVERIFY(p.testRenderHint(QPainter::Antialiasing));
     }
 
     void fileListFollowsPatternAndRefresh() {

@@ -1,3 +1,4 @@
+#include "kv/gui/qtext.h"
 #include "kv/launcher/launcher_screen.h"
 
 #include "kv/gui/platform.h"
@@ -54,7 +55,7 @@ LauncherScreen::LauncherScreen(QWidget* parent)
 void LauncherScreen::startWorkbench(const char* program) {
     const QString name = QString::fromLatin1(program);
     if (!programs().start(name))
-        showMessage(QString::fromUtf8(texts::launcherTexts().cannotStart.c_str()).arg(name));
+        showMessage(qs(texts::launcherTexts().cannotStart).arg(name));
     close();
 }
 

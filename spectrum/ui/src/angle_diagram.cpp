@@ -1,5 +1,6 @@
 #include "kv/spectrum/ui/angle_diagram.h"
 
+#include "kv/gui/drawing.h"
 #include "kv/gui/qtext.h"
 #include "kv/gui/twips.h"
 #include "kv/texts/angle_diagram.h"
@@ -7,7 +8,6 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
-
 #include <cmath>
 
 namespace kv::spectrum::ui {
@@ -21,28 +21,17 @@ namespace {
 constexpr double kRefWidth = 457, kRefHeight = 417;
 constexpr double kDeg = 3.14159265358979323846 / 180;
 
-QPointF unit(double qtAngleDeg) { return {std::cos(qtAngleDeg * kDeg), -std::sin(qtAngleDeg * kDeg)}; }
-
-// Qt's angle (counter-clockwise from 3 o'clock, degrees) of a direction on screen.
-double qtAngleOf(QPointF d) { return std::atan2(-d.y(), d.x()) / kDeg; }
-
-void arrowHead(QPainter& p, QPointF from, QPointF tip, double size) {
-    const double a = qtAngleOf(from - tip);
-    QPolygonF head;
-    head << tip << tip + unit(a + 18) * size << tip + unit(a - 18) * size;
-    p.save();
-    p.setBrush(p.pen().color());
-    p.drawPolygon(head);
-    p.restore();
+QPointF unit(double qtAngleDeg) {
+    return {std::cos(qtAngleDeg * kDeg), -std::sin(qtAngleDeg * kDeg)};
 }
 
 void arc(QPainter& p, QPointF centre, double r, double startDeg, double spanDeg) {
-    p.drawArc(QRectF(centre.x() - r, centre.y() - r, 2 * r, 2 * r), static_cast<int>(std::lround(startDeg * 16)),
-              static_cast<int>(std::lround(spanDeg * 16)));
+    p.drawArc(QRectF(centre.x() - r, centre.y() - r, 2 * r, 2 * r),
+              static_cast<int>(std::lround(startDeg * 16)), static_cast<int>(std::lround(spanDeg * 16)));
 }
 
 class Labeller {
-public:
+  public:
     Labeller(QPainter& p, std::vector<DrawnLabel>& out) : p_(p), out_(out) {}
 
     QRectF box(const QString& text) const {
@@ -75,7 +64,8 @@ public:
         const double step = fm.height() * 0.95;
         const double total = step * static_cast<double>(text.size());
         double width = 0;
-        for (QChar ch : text) width = std::max(width, fm.horizontalAdvance(ch));
+        for (QChar ch : text)
+            width = std::max(width, fm.horizontalAdvance(ch));
         double top = c.y() - total / 2;
         for (QChar ch : text) {
             p_.drawText(QRectF(c.x() - width / 2, top, width, step), Qt::AlignCenter, QString(ch));
@@ -84,7 +74,7 @@ public:
         out_.push_back({text, QRectF(c.x() - width / 2, c.y() - total / 2, width, total)});
     }
 
-private:
+  private:
     void put(const QString& text, const QRectF& r) {
         p_.drawText(r, Qt::AlignLeft | Qt::AlignVCenter, text);
         out_.push_back({text, r});
@@ -96,15 +86,15 @@ private:
 } // namespace
 
 AngleDiagramGeometry angleDiagramGeometry(const QRectF& area) {
-    const double s = std::min(area.width() / kRefWidth, area.height() / kRefHeight);
+    const double s = uniformScale(area, kRefWidth, kRefHeight);
     auto at = [&](double x, double y) { return area.topLeft() + QPointF(x, y) * s; };
 
     AngleDiagramGeometry g;
     g.phi = 15;
     g.theta = 22;
     g.focalSpot = at(230, 140);
-    g.beam = unit(g.phi);                // rising to the right
-    g.axis = unit(-90 + g.phi);          // perpendicular to the beam, leaning from the vertical by φ
+    g.beam = unit(g.phi);       // rising to the right
+    g.axis = unit(-90 + g.phi); // perpendicular to the beam, leaning from the vertical by φ
     g.face = unit(-90 + g.phi + g.theta);
     g.cathode = g.focalSpot - g.beam * (175 * s);
     g.cathodeRadius = 9 * s;
@@ -127,7 +117,7 @@ AngleDiagramGeometry angleDiagramGeometry(const QRectF& area) {
 std::vector<DrawnLabel> drawAngleDiagram(QPainter& p, const QRectF& area) {
     const auto& t = texts::angleDiagramTexts();
     const AngleDiagramGeometry g = angleDiagramGeometry(area);
-    const double s = std::min(area.width() / kRefWidth, area.height() / kRefHeight);
+    const double s = uniformScale(area, kRefWidth, kRefHeight);
     const QPointF f = g.focalSpot;
     std::vector<DrawnLabel> labels;
     Labeller label(p, labels);
@@ -159,12 +149,12 @@ std::vector<DrawnLabel> drawAngleDiagram(QPainter& p, const QRectF& area) {
     p.drawEllipse(g.cathode, g.cathodeRadius, g.cathodeRadius);
     const QPointF beamStart = g.cathode + g.beam * g.cathodeRadius;
     p.drawLine(beamStart, f);
-    arrowHead(p, beamStart, f - g.beam * (45 * s), 9 * s);
+    drawArrowHead(p, beamStart, f - g.beam * (45 * s), ArrowHead::bySide(9 * s, 18 * kDeg));
 
     // Vertical line down to its arrow, and the tube's central axis.
     p.setPen(QPen(ink, 1.5 * s));
     p.drawLine(g.vertical);
-    arrowHead(p, g.vertical.p1(), g.vertical.p2(), 10 * s);
+    drawArrowHead(p, g.vertical.p1(), g.vertical.p2(), ArrowHead::bySide(10 * s, 18 * kDeg));
     p.setPen(dashDot);
     p.drawLine(f, f + g.axis * (240 * s));
 
@@ -198,9 +188,11 @@ std::vector<DrawnLabel> drawAngleDiagram(QPainter& p, const QRectF& area) {
 
     p.setFont(text);
     QPointF centroid;
-    for (const QPointF& corner : g.target) centroid += corner / static_cast<double>(g.target.size());
+    for (const QPointF& corner : g.target)
+        centroid += corner / static_cast<double>(g.target.size());
     label.centredAt(qs(t.target), centroid);
-    label.at(qs(t.horizontal), QPointF(g.horizontal.p1().x() + 2 * s, f.y() - 4 * s - label.box(qs(t.horizontal)).height()));
+    label.at(qs(t.horizontal),
+             QPointF(g.horizontal.p1().x() + 2 * s, f.y() - 4 * s - label.box(qs(t.horizontal)).height()));
     label.at(qs(t.electron), g.cathode + QPointF(-4 * s, g.cathodeRadius + 10 * s));
     const QPointF verticalLabel(f.x() - 14 * s, g.vertical.p2().y() - 70 * s);
     if (t.verticalLineStacked)
@@ -227,14 +219,18 @@ std::vector<DrawnLabel> drawAngleDiagram(QPainter& p, const QRectF& area) {
 }
 
 AngleDiagramScreen::AngleDiagramScreen(QWidget* parent)
-    : Form(
-          {.name = "Form1", .caption = texts::angleDiagramTexts().caption, .width = 6855, .height = 6255,
-           .back = colours::white},
-          std::vector<Control>{{.name = "Command1", .kind = Kind::Button, .rect = {240, 5400, 975, 495},
-                                .text = texts::angleDiagramTexts().close,
-                                .font = {.family = texts::angleDiagramTexts().labelFamily},
-                                .back = colours::buttonYellow}},
-          parent) {
+    : Form({.name = "Form1",
+            .caption = texts::angleDiagramTexts().caption,
+            .width = 6855,
+            .height = 6255,
+            .back = colours::white},
+           std::vector<Control>{{.name = "Command1",
+                                 .kind = Kind::Button,
+                                 .rect = {240, 5400, 975, 495},
+                                 .text = texts::angleDiagramTexts().close,
+                                 .font = {.family = texts::angleDiagramTexts().labelFamily},
+                                 .back = colours::buttonYellow}},
+           parent) {
     onClick("Command1", [this] { hide(); });
 }
 

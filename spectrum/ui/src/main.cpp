@@ -1,4 +1,5 @@
 #include "kv/gui/program.h"
+#include "kv/gui/qtext.h"
 #include "kv/spectrum/ui/spectrum_screen.h"
 #include "kv/texts/lumira.h"
 #include "kv/texts/text.h"
@@ -7,7 +8,7 @@
 
 int main(int argc, char** argv) {
     const QString name = QStringLiteral("lumira_") + QString::fromLatin1(kv::texts::editionSuffix());
-    kv::gui::Program program(argc, argv, name, QString::fromUtf8(kv::texts::lumiraTexts().title.c_str()));
+    kv::gui::Program program(argc, argv, name, kv::gui::qs(kv::texts::lumiraTexts().title));
     kv::spectrum::ui::SpectrumScreen screen(std::filesystem::current_path());
     if (!screen.start()) return 1;
     QObject::connect(&screen, &kv::spectrum::ui::SpectrumScreen::ended, &program.app(), &QCoreApplication::quit,

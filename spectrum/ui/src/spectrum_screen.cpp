@@ -360,9 +360,9 @@ bool SpectrumScreen::start() {
     textBox("Text1")->setText(QStringLiteral("30"));
     textBox("Text8")->setText(QStringLiteral("0.8"));
     textBox("Text2")->setText(QStringLiteral("0"));
-    textBox("Text5")->setText(qs(kv::format(equipment_.targetAngle, "00.0")));
-    textBox("Text6")->setText(qs(kv::format(equipment_.tubeTiltAngle + equipment_.targetAngle, "00.0")));
-    textBox("Text3")->setText(qs(kv::format(equipment_.tubeTiltAngle, "#0.0")));
+    setText("Text5", kv::format(equipment_.targetAngle, "00.0"));
+    setText("Text6", kv::format(equipment_.tubeTiltAngle + equipment_.targetAngle, "00.0"));
+    setText("Text3", kv::format(equipment_.tubeTiltAngle, "#0.0"));
     textBox("Text4")->setText(QStringLiteral("60"));
     textBox("Text10")->setText(QStringLiteral("0.03"));
     textBox("Text11")->setText(QStringLiteral("0"));
@@ -385,12 +385,12 @@ void SpectrumScreen::selectTarget(TargetMaterial target) {
 }
 
 std::string SpectrumScreen::fieldText(std::string_view name) const {
-    return textBox(name)->text().toStdString();
+    return text(name);
 }
 
 void SpectrumScreen::updateApparentAngle() {
     const double sum = kv::parseNumber(fieldText("Text5")) + kv::parseNumber(fieldText("Text3"));
-    textBox("Text6")->setText(qs(kv::plainDecimal(sum)));
+    setText("Text6", kv::plainDecimal(sum));
 }
 
 bool SpectrumScreen::eventFilter(QObject* watched, QEvent* event) {
@@ -438,7 +438,7 @@ void SpectrumScreen::drawSpectrum() {
         WaitCursor busy;
         result = computeSpectrum(target_, data_, f);
     }
-    if (result.tubeVoltageText) textBox("Text1")->setText(qs(*result.tubeVoltageText));
+    if (result.tubeVoltageText) setText("Text1", *result.tubeVoltageText);
     if (result.empty()) {
         button("Command7")->setEnabled(false);
         showMessage(qs(texts::spectrumFileTexts().spectrumEmpty));
@@ -467,7 +467,7 @@ bool SpectrumScreen::paddle(std::optional<Transmission>& through, bool tell) con
 
 void SpectrumScreen::showBeamQuality(bool afterDraw) {
     const auto& t = texts::lumiraTexts();
-    label("Label37")->setText(qs(check("Check1")->isChecked() ? t.qualityWithPaddle : t.qualityNoPaddle));
+    setText("Label37", check("Check1")->isChecked() ? t.qualityWithPaddle : t.qualityNoPaddle);
     std::optional<BeamQuality> q;
     // Only a drawn spectrum has figures; a fault of Geometry.dat is told at a draw.
     if (button("Command7")->isEnabled()) {
@@ -509,7 +509,7 @@ void SpectrumScreen::matchHvl() {
         showMessage(qs(matchRefusalMessage(m, measured, fileTexts)));
         return;
     }
-    textBox("Text2")->setText(qs(m.aluminumText));
+    setText("Text2", m.aluminumText);
     drawSpectrum();
 }
 

@@ -1,31 +1,26 @@
 #include "kv/shell/drawings.h"
 
+#include "kv/gui/drawing.h"
 #include "kv/gui/qtext.h"
 #include "kv/gui/twips.h"
 #include "kv/texts/reference.h"
 
-#include <QPainter>
 #include <QFontMetricsF>
+#include <QPainter>
 #include <QPainterPath>
-
 #include <cmath>
 #include <numbers>
 
 namespace kv::shell {
 namespace {
 
+using gui::ArrowHead;
+using gui::drawArrow;
+using gui::drawDoubleArrow;
 using gui::qs;
 
-// Every drawing is laid out on a fixed design grid and scaled to its picture.
-void fitDesign(QPainter& p, const QRectF& area, double w, double h) {
-    p.translate(area.topLeft());
-    p.scale(area.width() / w, area.height() / h);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-}
-
 QFont designFont(double px, bool italic = false) {
-    QFont f(QString::fromUtf8(gui::kSerif.data(), static_cast<qsizetype>(gui::kSerif.size())));
+    QFont f(qs(gui::kSerif));
     f.setPixelSize(static_cast<int>(px));
     f.setItalic(italic);
     return f;
@@ -35,42 +30,14 @@ enum class At { Left, Centre, Right };
 
 // Text on a white ground, so that it stays readable where it crosses a line.
 void label(QPainter& p, QPointF baseline, const QString& s, At at = At::Left) {
-    if (s.isEmpty())
-        return;
+    if (s.isEmpty()) return;
     const QFontMetricsF fm(p.font());
     const double w = fm.horizontalAdvance(s);
     const double dx = at == At::Left ? 0 : at == At::Centre ? -w / 2 : -w;
     const QPointF at0 = baseline + QPointF(dx, 0);
-    p.fillRect(QRectF(at0.x() - 1, at0.y() - fm.ascent() + 1, w + 2, fm.ascent() + fm.descent() - 1), Qt::white);
+    p.fillRect(QRectF(at0.x() - 1, at0.y() - fm.ascent() + 1, w + 2, fm.ascent() + fm.descent() - 1),
+               Qt::white);
     p.drawText(at0, s);
-}
-
-void arrowHead(QPainter& p, QPointF tip, QPointF from, double size = 7) {
-    const QPointF d = tip - from;
-    const double len = std::hypot(d.x(), d.y());
-    if (len == 0)
-        return;
-    const QPointF u = d / len, n(-u.y(), u.x());
-    QPainterPath head;
-    head.moveTo(tip);
-    head.lineTo(tip - u * size + n * size * 0.4);
-    head.lineTo(tip - u * size - n * size * 0.4);
-    head.closeSubpath();
-    p.save();
-    p.setBrush(p.pen().color());
-    p.drawPath(head);
-    p.restore();
-}
-
-void arrow(QPainter& p, QPointF from, QPointF to, double size = 7) {
-    p.drawLine(from, to);
-    arrowHead(p, to, from, size);
-}
-
-void doubleArrow(QPainter& p, QPointF a, QPointF b, double size = 7) {
-    p.drawLine(a, b);
-    arrowHead(p, a, b, size);
-    arrowHead(p, b, a, size);
 }
 
 void focusSpot(QPainter& p, QPointF c) {
@@ -86,7 +53,7 @@ void chamber(QPainter& p, QPointF c, double r = 7) {
     p.setBrush(QColor(255, 255, 192));
     p.setPen(QPen(Qt::black, 1.5));
     p.drawEllipse(c, r, r);
-    p.drawLine(c + QPointF(r, 0), c + QPointF(r + 28, 0));  // the cable
+    p.drawLine(c + QPointF(r, 0), c + QPointF(r + 28, 0)); // the cable
     p.restore();
 }
 
@@ -111,7 +78,7 @@ struct MammoExtras {
 // the left, under the focus.
 void mammoGeometry(QPainter& p, const texts::GeometryLabels& g, const MammoExtras& x, double fontPx) {
     const QPointF focus(120, 40);
-    const double chestX = 120, chamberX = 175, chamberY = 290;  // 6 cm from the chest wall edge
+    const double chestX = 120, chamberX = 175, chamberY = 290; // 6 cm from the chest wall edge
     const double paddleY = 215, deviceY = 365;
     p.setFont(designFont(fontPx));
     // The beam: its chest-wall edge runs straight down from the focus.
@@ -122,7 +89,7 @@ void mammoGeometry(QPainter& p, const texts::GeometryLabels& g, const MammoExtra
     focusSpot(p, focus);
     label(p, focus + QPointF(12, 5), qs(g.focus));
     // Focus-to-chamber distance.
-    doubleArrow(p, QPointF(70, focus.y()), QPointF(70, chamberY));
+    drawDoubleArrow(p, QPointF(70, focus.y()), QPointF(70, chamberY));
     p.setPen(QPen(Qt::gray, 1, Qt::DotLine));
     p.drawLine(QPointF(62, focus.y()), focus);
     p.drawLine(QPointF(62, chamberY), QPointF(chamberX, chamberY));
@@ -139,13 +106,15 @@ void mammoGeometry(QPainter& p, const texts::GeometryLabels& g, const MammoExtra
     chamber(p, QPointF(chamberX, chamberY));
     label(p, {chamberX + 40, chamberY + 5}, qs(g.chamber));
     // Keep a distance: arrows from the chamber to the paddle and the receptor.
-    arrow(p, QPointF(chamberX + 60, chamberY - 12), QPointF(chamberX + 60, paddleY + 12), 6);
-    arrow(p, QPointF(chamberX + 60, chamberY + 12), QPointF(chamberX + 60, deviceY - 3), 6);
+    drawArrow(p, QPointF(chamberX + 60, chamberY - 12), QPointF(chamberX + 60, paddleY + 12),
+              ArrowHead::sized(6));
+    drawArrow(p, QPointF(chamberX + 60, chamberY + 12), QPointF(chamberX + 60, deviceY - 3),
+              ArrowHead::sized(6));
     label(p, {chamberX + 68, chamberY - 36}, x.keep1);
     label(p, {chamberX + 68, chamberY - 36 + fontPx * 1.1}, x.keep2);
     // 6 cm from the chest wall edge.
     p.setPen(QPen(Qt::black, 1));
-    doubleArrow(p, QPointF(chestX, chamberY + 30), QPointF(chamberX, chamberY + 30), 5);
+    drawDoubleArrow(p, QPointF(chestX, chamberY + 30), QPointF(chamberX, chamberY + 30), ArrowHead::sized(5));
     p.setPen(QPen(Qt::gray, 1, Qt::DotLine));
     p.drawLine(QPointF(chamberX, chamberY + 8), QPointF(chamberX, chamberY + 34));
     p.setPen(QPen(Qt::black, 1));
@@ -156,7 +125,8 @@ void mammoGeometry(QPainter& p, const texts::GeometryLabels& g, const MammoExtra
     p.drawLine(QPointF(chestX - 1, paddleY - 10), QPointF(chestX - 1, deviceY + 30));
     p.setPen(QPen(Qt::black, 1));
     if (!x.chestWall.isEmpty()) {
-        arrow(p, QPointF(chestX - 40, deviceY + 50), QPointF(chestX - 4, deviceY + 30), 6);
+        drawArrow(p, QPointF(chestX - 40, deviceY + 50), QPointF(chestX - 4, deviceY + 30),
+                  ArrowHead::sized(6));
         label(p, {chestX - 45, deviceY + 62}, x.chestWall, At::Centre);
     }
 }
@@ -166,8 +136,9 @@ void mammoGeometry(QPainter& p, const texts::GeometryLabels& g, const MammoExtra
 void drawAirKermaGeometry(QPainter& p, const QRectF& area) {
     const auto& t = texts::airKermaTexts();
     p.save();
-    fitDesign(p, area, 640, 436);
-    mammoGeometry(p, t.geometry, {qs(t.keepDistance), qs(t.fromChamber), qs(t.chestWallEdge), qs(t.chestWallSide)}, 14);
+    gui::stretchDesign(p, area, 640, 436);
+    mammoGeometry(p, t.geometry,
+                  {qs(t.keepDistance), qs(t.fromChamber), qs(t.chestWallEdge), qs(t.chestWallSide)}, 14);
     // A divider between the two exposures.
     p.setPen(QPen(Qt::gray, 1));
     p.drawLine(QPointF(330, 20), QPointF(330, 420));
@@ -198,8 +169,8 @@ void drawAirKermaGeometry(QPainter& p, const QRectF& area) {
             const double a = deg * std::numbers::pi / 180;
             return QPointF(axis.x() + r * std::sin(a), axis.y() - r * std::cos(a));
         };
-        arrow(p, at(-20), at(-26), 7);
-        arrow(p, at(20), at(26), 7);
+        drawArrow(p, at(-20), at(-26), ArrowHead::sized(7));
+        drawArrow(p, at(20), at(26), ArrowHead::sized(7));
     }
     p.setFont(designFont(14));
     label(p, {axis.x(), axis.y() - radius - 14}, qs(t.geometry.focus), At::Centre);
@@ -214,11 +185,11 @@ void drawAirKermaGeometry(QPainter& p, const QRectF& area) {
     p.drawLine(axis + QPointF(-14, 0), axis + QPointF(14, 0));
     p.drawLine(axis + QPointF(0, -14), axis + QPointF(0, 14));
     p.setPen(QPen(Qt::black, 1));
-    arrow(p, QPointF(axis.x() - 80, 335), axis + QPointF(-8, 5), 6);
+    drawArrow(p, QPointF(axis.x() - 80, 335), axis + QPointF(-8, 5), ArrowHead::sized(6));
     label(p, {axis.x() - 130, 350}, qs(t.rotationAxis));
     // Focus-to-chamber distance along the central ray.
     const double fcdX = axis.x() + 150;
-    doubleArrow(p, QPointF(fcdX, axis.y() - radius), QPointF(fcdX, axis.y()));
+    drawDoubleArrow(p, QPointF(fcdX, axis.y() - radius), QPointF(fcdX, axis.y()));
     p.setPen(QPen(Qt::gray, 1, Qt::DotLine));
     p.drawLine(QPointF(axis.x() + 8, axis.y() - radius), QPointF(fcdX + 6, axis.y() - radius));
     p.drawLine(QPointF(axis.x() + 36, axis.y()), QPointF(fcdX + 6, axis.y()));
@@ -232,7 +203,7 @@ void drawAirKermaGeometry(QPainter& p, const QRectF& area) {
 void drawSmallGeometry(QPainter& p, const QRectF& area) {
     const auto& t = texts::methodTexts();
     p.save();
-    fitDesign(p, area, 320, 436);
+    gui::stretchDesign(p, area, 320, 436);
     mammoGeometry(p, t.geometry, {}, 16);
     p.restore();
 }
@@ -240,7 +211,7 @@ void drawSmallGeometry(QPainter& p, const QRectF& area) {
 void drawPhantomSketch(QPainter& p, const QRectF& area) {
     const auto& t = texts::phantomSketchTexts();
     p.save();
-    fitDesign(p, area, 300, 300);
+    gui::stretchDesign(p, area, 300, 300);
     p.setFont(designFont(13));
     const QPointF focus(150, 28);
     // The block: top face, front face and right face in perspective.
@@ -276,7 +247,7 @@ void drawPhantomSketch(QPainter& p, const QRectF& area) {
     // Edges and thickness.
     label(p, {135, 190 + th + 30}, qs(t.xEdge), At::Centre);
     label(p, {240, 200 + th + 8}, qs(t.yEdge));
-    doubleArrow(p, QPointF(48, 190), QPointF(48, 190 + th), 5);
+    drawDoubleArrow(p, QPointF(48, 190), QPointF(48, 190 + th), ArrowHead::sized(5));
     label(p, {34, 190 + th / 2 + 5}, qs(t.zAxis), At::Right);
     // The note on the compression paddle, with an arrow to the top face.
     label(p, {14, 72}, qs(t.noteLine1));
@@ -290,14 +261,14 @@ void drawPhantomSketch(QPainter& p, const QRectF& area) {
     }
     label(p, {x, 88}, qs(t.noteLine2Tail));
     label(p, {14, 104}, qs(t.noteLine3));
-    arrow(p, QPointF(60, 110), QPointF(100, 165), 6);
+    drawArrow(p, QPointF(60, 110), QPointF(100, 165), ArrowHead::sized(6));
     p.restore();
 }
 
 void drawPhantomPlan(QPainter& p, const QRectF& area) {
     const auto& t = texts::methodTexts();
     p.save();
-    fitDesign(p, area, 234, 332);
+    gui::stretchDesign(p, area, 234, 332);
     p.setFont(designFont(12));
     // Plan: 15 cm x 15 cm at 10 units per cm, the chest wall at the top.
     const QRectF plan(42, 34, 150, 150);
@@ -314,11 +285,14 @@ void drawPhantomPlan(QPainter& p, const QRectF& area) {
     p.drawRect(region);
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(Qt::black, 1));
-    doubleArrow(p, QPointF(region.left(), region.top() - 8), QPointF(region.right(), region.top() - 8), 4);
+    drawDoubleArrow(p, QPointF(region.left(), region.top() - 8), QPointF(region.right(), region.top() - 8),
+                    ArrowHead::sized(4));
     label(p, {region.center().x(), region.top() - 12}, qs(t.regionWidth), At::Centre);
-    doubleArrow(p, QPointF(region.right() + 10, region.top()), QPointF(region.right() + 10, region.bottom()), 4);
+    drawDoubleArrow(p, QPointF(region.right() + 10, region.top()),
+                    QPointF(region.right() + 10, region.bottom()), ArrowHead::sized(4));
     label(p, {region.right() + 14, region.center().y() + 4}, qs(t.regionLength));
-    doubleArrow(p, QPointF(plan.left(), plan.bottom() + 10), QPointF(plan.right(), plan.bottom() + 10), 4);
+    drawDoubleArrow(p, QPointF(plan.left(), plan.bottom() + 10), QPointF(plan.right(), plan.bottom() + 10),
+                    ArrowHead::sized(4));
     label(p, {plan.center().x(), plan.bottom() + 24}, qs(t.width15), At::Centre);
     // Side view: the layers of 1 mm, counted in depth from the entrance surface.
     const QRectF sideView(42, 232, 150, 60);
@@ -331,18 +305,20 @@ void drawPhantomPlan(QPainter& p, const QRectF& area) {
     p.setPen(QPen(Qt::red, 1.5));
     p.drawRect(QRectF(plan.center().x() - 20, sideView.top(), 40, sideView.height()));
     p.setPen(QPen(Qt::black, 1));
-    arrow(p, QPointF(sideView.left() - 12, sideView.top()), QPointF(sideView.left() - 12, sideView.bottom()), 5);
+    drawArrow(p, QPointF(sideView.left() - 12, sideView.top()),
+              QPointF(sideView.left() - 12, sideView.bottom()), ArrowHead::sized(5));
     label(p, {sideView.left() - 16, sideView.top() - 6}, qs(t.depth));
     label(p, {sideView.right() + 4, sideView.top() + 12}, qs(t.oneMm));
     label(p, {sideView.right() + 4, sideView.top() + 26}, qs(t.interval));
-    arrow(p, QPointF(sideView.right() + 3, sideView.top() + 30), QPointF(sideView.right() - 10, sideView.top() + 9), 4);
+    drawArrow(p, QPointF(sideView.right() + 3, sideView.top() + 30),
+              QPointF(sideView.right() - 10, sideView.top() + 9), ArrowHead::sized(4));
     p.restore();
 }
 
 void drawPddCurve(QPainter& p, const QRectF& area) {
     const auto& t = texts::methodTexts();
     p.save();
-    fitDesign(p, area, 325, 317);
+    gui::stretchDesign(p, area, 325, 317);
     p.setFont(designFont(12));
     const QRectF plot(58, 30, 245, 220);
     // Axes and their titles.

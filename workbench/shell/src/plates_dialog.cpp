@@ -76,8 +76,8 @@ void PlatesDialog::fill() {
     } catch (const RecordError& e) {
         showMessage(qs(formats::describe(e, texts::settingsFileTextsOf(texts::edition()))));
     }
-    textBox("Text1")->setText(qs(plainDecimal(g.paddleMm)));
-    textBox("Text2")->setText(qs(plainDecimal(g.supportMm)));
+    setText("Text1", plainDecimal(g.paddleMm));
+    setText("Text2", plainDecimal(g.supportMm));
     comboBox("Combo1")->setCurrentIndex(g.paddleMaterial == kMaterials[0] ? 0 : 1);
     comboBox("Combo2")->setCurrentIndex(g.supportMaterial == kMaterials[0] ? 0 : 1);
 }

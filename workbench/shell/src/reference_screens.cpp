@@ -1,3 +1,4 @@
+#include "kv/gui/qtext.h"
 #include "kv/shell/reference_screens.h"
 
 #include "kv/shell/drawings.h"
@@ -77,8 +78,8 @@ std::vector<Control> methodTable() {
             if (!before.empty()) {
                 // The sign sits in the middle of the blanks after "AGD = Ka".
                 const QFontMetrics fm(fontPt(14.25, false, true));
-                const QString all = QString::fromUtf8(line.text.c_str());
-                const QString lead = QString::fromUtf8(before.data(), static_cast<qsizetype>(before.size()));
+                const QString all = qs(line.text);
+                const QString lead = qs(before);
                 int gapEnd = static_cast<int>(lead.size());
                 while (gapEnd < all.size() && all[gapEnd] == QLatin1Char(' '))
                     ++gapEnd;

@@ -4,6 +4,7 @@
 // form's objectName is its form name, so tests find everything by name.
 #include "kv/gui/canvas.h"
 #include "kv/gui/decorations.h"
+#include "kv/gui/qtext.h"
 #include "kv/gui/twips.h"
 
 #include <QWidget>
@@ -92,7 +93,7 @@ class Form : public QWidget, public DecorationHost {
     // The control of that name; throws std::logic_error when it is missing or
     // of another type, which is a fault of the screen's code.
     template <class W = QWidget> W* find(std::string_view name) const {
-        auto* w = findChild<W*>(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+        auto* w = findChild<W*>(qs(name));
         if (!w)
             throw std::logic_error("no control " + std::string(name) + " on " + objectName().toStdString());
         return w;
@@ -109,6 +110,11 @@ class Form : public QWidget, public DecorationHost {
     Canvas* picture(std::string_view name) const;
     LineItem* line(std::string_view name) const;
     ShapeItem* shape(std::string_view name) const;
+
+    // The text of a label, button, text box, option, check box or frame, in
+    // UTF-8 as the model and the texts hold it.
+    void setText(std::string_view control, std::string_view utf8);
+    std::string text(std::string_view control) const;
 
     // Runs `action` on a Click of the button.
     void onClick(std::string_view button, std::function<void()> action);
@@ -135,6 +141,16 @@ class Form : public QWidget, public DecorationHost {
 
   private:
     void build(const Control& c);
+    QWidget* buildLabel(const Control& c);
+    QWidget* buildButton(const Control& c);
+    QWidget* buildTextBox(const Control& c);
+    QWidget* buildOption(const Control& c);
+    QWidget* buildFrame(const Control& c);
+    QWidget* buildFileList(const Control& c);
+    QWidget* buildPicture(const Control& c);
+    void buildDecoration(const Control& c);
+    // Font, tip and rectangle, the same for every kind of widget.
+    void finish(QWidget* w, const Control& c);
     QWidget* parentOf(const Control& c);
 
     Window window_;

@@ -364,7 +364,7 @@ void DepthDoseScreen::DrawDepthDoseGraph() {
 }
 
 void DepthDoseScreen::showUncertainty(const StatedUncertainty& u) {
-    label("Label13")->setText(qs(plusMinusPercent(u.referenceDose)));
+    setText("Label13", plusMinusPercent(u.referenceDose));
     QString tip = qs(texts::resultsExtrasTexts().sagdUnitTip);
     if (u.sagd) tip += QStringLiteral("\n") + qs(plusMinusPercent(u.sagd));
     textBox("Text7")->setToolTip(tip);
@@ -401,10 +401,10 @@ void DepthDoseScreen::removeOverlay() {
 }
 
 void DepthDoseScreen::showNumberFields(const DoseFields& f) {
-    textBox("Text1")->setText(QString::fromStdString(f.referenceDose));
-    textBox("Text8")->setText(QString::fromStdString(f.fcd));
-    textBox("Text7")->setText(QString::fromStdString(f.sagd));
-    textBox("Text2")->setText(QString::fromStdString(f.meanGlandDose));
+    setText("Text1", f.referenceDose);
+    setText("Text8", f.fcd);
+    setText("Text7", f.sagd);
+    setText("Text2", f.meanGlandDose);
 }
 
 void DepthDoseScreen::readOut(double x, double y) {
@@ -432,9 +432,9 @@ void DepthDoseScreen::readOut(double x, double y) {
         } else {
             marker->hide();
         }
-        textBox(kValueBoxes[c])->setText(QString::fromStdString(format(v, "#0.0")));
+        setText(kValueBoxes[c], format(v, "#0.0"));
     }
-    textBox("Text6")->setText(QString::fromStdString(format(n, "#0") + " - " + format(iz, "#0")));
+    setText("Text6", format(n, "#0") + " - " + format(iz, "#0"));
     line("Line1")->show();
 }
 

@@ -1,3 +1,4 @@
+#include "kv/gui/qtext.h"
 #include "kv/results/dose_colour.h"
 
 #include "kv/gui/canvas.h"
@@ -57,7 +58,7 @@ void DrawDoseLegend(gui::Canvas& legend) {
 void AddDoseLegendLabels(gui::Canvas& legend, std::span<const int, kDoseLevels> tops) {
     const auto& t = texts::doseLegendTexts();
     for (int k = 0; k < kDoseLevels; ++k) {
-        auto* label = new QLabel(QString::fromUtf8(t.levels[static_cast<size_t>(k)].c_str()), &legend);
+        auto* label = new QLabel(gui::qs(t.levels[static_cast<size_t>(k)]), &legend);
         label->setObjectName(QStringLiteral("Legend%1").arg(k + 1));
         label->setTextFormat(Qt::PlainText);
         label->setFont(gui::fontPt(12));

@@ -1,13 +1,13 @@
 #include "kv/results/drawings.h"
 
 #include "kv/gui/canvas.h"
+#include "kv/gui/drawing.h"
 #include "kv/gui/qtext.h"
 #include "kv/gui/twips.h"
 
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
-
 #include <cmath>
 
 namespace kv::results {
@@ -24,19 +24,6 @@ struct Oblique {
         return {origin.x() + x + 0.55 * y, origin.y() - 0.45 * y + z};
     }
 };
-
-void arrow(QPainter& p, QPointF from, QPointF to) {
-    p.drawLine(from, to);
-    const double a = std::atan2(to.y() - from.y(), to.x() - from.x());
-    const double len = 8, spread = 0.4;
-    QPolygonF head;
-    head << to << QPointF(to.x() - len * std::cos(a - spread), to.y() - len * std::sin(a - spread))
-         << QPointF(to.x() - len * std::cos(a + spread), to.y() - len * std::sin(a + spread));
-    p.save();
-    p.setBrush(p.pen().color());
-    p.drawPolygon(head);
-    p.restore();
-}
 
 } // namespace
 
@@ -79,7 +66,8 @@ void drawGeometrySketch(gui::Canvas& c, std::string_view focus, std::string_view
 
         // Beam edges from the focus to the corners of the field.
         p.setPen(QPen(QColor(0, 0, 200), 1, Qt::DashLine));
-        for (QPointF corner : {at(-halfX, 0, 0), at(halfX, 0, 0), at(halfX, lengthY, 0), at(-halfX, lengthY, 0)})
+        for (QPointF corner :
+             {at(-halfX, 0, 0), at(halfX, 0, 0), at(halfX, lengthY, 0), at(-halfX, lengthY, 0)})
             p.drawLine(source, corner);
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(220, 0, 0));
@@ -92,9 +80,10 @@ void drawGeometrySketch(gui::Canvas& c, std::string_view focus, std::string_view
         const QPointF xEnd = at(halfX + w * 0.12, 0, 0);
         const QPointF yEnd = at(0, lengthY + w * 0.22, 0);
         const QPointF zEnd = at(0, 0, depth + h * 0.14);
-        arrow(p, at(halfX, 0, 0), xEnd);
-        arrow(p, at(0, lengthY, 0), yEnd);
-        arrow(p, at(0, 0, depth), zEnd);
+        const auto head = gui::ArrowHead::bySide(8, 0.4);
+        gui::drawArrow(p, at(halfX, 0, 0), xEnd, head);
+        gui::drawArrow(p, at(0, lengthY, 0), yEnd, head);
+        gui::drawArrow(p, at(0, 0, depth), zEnd, head);
         p.setPen(QPen(Qt::black, 1, Qt::DashLine));
         p.drawLine(o, at(halfX, 0, 0));
         p.drawLine(o, at(0, lengthY, 0));
@@ -121,7 +110,7 @@ void drawPointerIcon(gui::Canvas& c) {
     c.paintWith([&](QPainter& p) {
         p.setRenderHint(QPainter::Antialiasing);
         const QRectF r = c.innerRect();
-        const double s = std::min(r.width(), r.height()) / 32.0;
+        const double s = gui::uniformScale(r, 32, 32);
         p.scale(s, s);
         // Click rays.
         p.setPen(QPen(QColor(255, 140, 0), 1.6));
@@ -130,8 +119,8 @@ void drawPointerIcon(gui::Canvas& c) {
         p.drawLine(QPointF(13, 1), QPointF(12.5, 5));
         // The pointer.
         QPolygonF arrowShape;
-        arrowShape << QPointF(9, 8) << QPointF(9, 27) << QPointF(13.5, 22.5) << QPointF(17, 30) << QPointF(20, 28.5)
-                   << QPointF(16.5, 21) << QPointF(23, 21);
+        arrowShape << QPointF(9, 8) << QPointF(9, 27) << QPointF(13.5, 22.5) << QPointF(17, 30)
+                   << QPointF(20, 28.5) << QPointF(16.5, 21) << QPointF(23, 21);
         p.setPen(QPen(Qt::black, 1.2));
         p.setBrush(Qt::white);
         p.drawPolygon(arrowShape);
@@ -154,8 +143,8 @@ QIcon backToMenuIcon() {
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0, 150, 0));
     QPolygonF a;
-    a << QPointF(2, 16) << QPointF(10, 8) << QPointF(10, 13) << QPointF(16, 13) << QPointF(16, 19) << QPointF(10, 19)
-      << QPointF(10, 24);
+    a << QPointF(2, 16) << QPointF(10, 8) << QPointF(10, 13) << QPointF(16, 13) << QPointF(16, 19)
+      << QPointF(10, 19) << QPointF(10, 24);
     p.drawPolygon(a);
     p.end();
     return QIcon(pm);

@@ -117,7 +117,7 @@ constexpr std::string_view kDoseBoxes[] = {"Text5", "Text6", "Text7"};
 constexpr Component kDoseComponents[] = {Primary, Scatter, Total};
 
 void setText(gui::Form& form, std::string_view box, const std::string& text) {
-    form.textBox(box)->setText(QString::fromStdString(text));
+    form.setText(box, text);
 }
 } // namespace
 

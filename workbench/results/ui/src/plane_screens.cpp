@@ -11,7 +11,7 @@ namespace kv::results {
 
 namespace {
 void setText(gui::Form& form, std::string_view box, std::string_view text) {
-    form.textBox(box)->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    form.setText(box, text);
 }
 } // namespace
 

@@ -187,7 +187,7 @@ void XZPlaneScreen::DrawXZPlaneSeparate(std::string_view sliceY) {
     const DoseModel& m = session_.shown;
     planes::paintMirrored(*picture("Picture3"), planes::Slice::row(m, m.SelectedYIndex), Primary, Scatter,
                           planes::kXZSeparateCells);
-    textBox("Text3")->setText(QString::fromUtf8(sliceY.data(), static_cast<qsizetype>(sliceY.size())));
+    setText("Text3", sliceY);
     planes::emptyReadOut(*this, kReadOut);
 }
 
