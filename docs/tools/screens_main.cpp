@@ -14,7 +14,7 @@
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/launcher/launcher_screen.h"
-#include "kv/results/results_screens.h"
+#include "kv/results/results_screen.h"
 #include "kv/results/xy_plane_screen.h"
 #include "kv/results/xz_plane_screen.h"
 #include "kv/shell/composition_screen.h"
@@ -22,7 +22,6 @@
 #include "kv/shell/phantom_screen.h"
 #include "kv/shell/reference_screens.h"
 #include "kv/shell/setup_screen.h"
-#include "kv/shell/task_screens.h"
 #include "kv/shell/workbench.h"
 #include "kv/spectrum/ui/angle_diagram.h"
 #include "kv/spectrum/ui/spectrum_screen.h"
@@ -67,7 +66,6 @@ int setupScreens(const QString& runDir) {
 
     kv::shell::Workbench wb(runDir);
     wb.endProgram = [] {};
-    kv::shell::registerTaskScreens(wb);
     kv::shell::MenuScreen& menu = wb.menu();
     shoot(menu, "menu");
     click(menu, "Command4");
@@ -116,7 +114,7 @@ int setupScreens(const QString& runDir) {
 }
 
 int resultScreens(const QString& runDir) {
-    kv::results::ResultsScreens form2(runDir);
+    kv::results::ResultsScreen form2(runDir);
     form2.place();
     form2.openFromMenu();
     form2.fileList("File1")->selectFile(QStringLiteral("manual.vesk"));

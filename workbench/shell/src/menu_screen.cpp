@@ -76,12 +76,12 @@ MenuScreen::MenuScreen(Workbench& wb)
     // Every start begins with the phantom, whatever files an earlier run left.
     button("Command2")->setEnabled(false);
     button("Command5")->setEnabled(false);
-    onClick("Command1", [this] { wb_.openTask(wb_.taskScreens().phantom); });
+    onClick("Command1", [this] { wb_.openPhantom(); });
     onClick("Command2", [this] { wb_.startSpectrumTool(); });
-    onClick("Command5", [this] { wb_.openTask(wb_.taskScreens().setUp); });
-    onClick("Command3", [this] { wb_.openTask(wb_.taskScreens().results); });
-    onClick("Command4", [this] { wb_.showReference<AirKermaScreen>(); });
-    onClick("Command7", [this] { wb_.showReference<MethodScreen>(); });
+    onClick("Command5", [this] { wb_.openSetUp(); });
+    onClick("Command3", [this] { wb_.openResults(); });
+    onClick("Command4", [this] { wb_.showAirKerma(); });
+    onClick("Command7", [this] { wb_.showMethod(); });
     onClick("Command6", [this] { wb_.end(); });
 }
 

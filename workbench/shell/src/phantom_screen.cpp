@@ -1,3 +1,4 @@
+#include "kv/gui/qtext.h"
 #include "kv/shell/phantom_screen.h"
 
 #include "kv/common/records.h"
@@ -92,7 +93,7 @@ PhantomScreen::PhantomScreen(Workbench& wb)
     Canvas* sketch = picture("Picture1");
     sketch->paintWith([sketch](QPainter& p) { drawPhantomSketch(p, QRectF(QPointF(0, 0), sketch->innerRect().size())); });
     reset();
-    onClick("Command1", [this] { wb_.showReference<CompositionScreen>(); });
+    onClick("Command1", [this] { wb_.showComposition(); });
     onClick("Command3", [this] { accept(); });
     onClick("Command7", [this] { hide(); });  // the menu comes back; nothing is written
 }
@@ -113,10 +114,10 @@ QString PhantomScreen::fraction() const {
 void PhantomScreen::accept() {
     try {
         formats::writePhantomFile(std::filesystem::path(wb_.workDir().toStdString()), fraction().toStdString(),
-                                    textBox("Text31")->text().toStdString());
+                                    text("Text31"));
     } catch (const RecordError&) {
         // The old file stays; the user can free the folder and press "OK" again.
-        showMessage(QString::fromUtf8(texts::phantomTexts().cannotWrite.c_str())
+        showMessage(qs(texts::phantomTexts().cannotWrite)
                         .arg(QString::fromLatin1(formats::kPhantomFileName.data(),
                                                  static_cast<qsizetype>(formats::kPhantomFileName.size()))));
         return;
@@ -124,13 +125,6 @@ void PhantomScreen::accept() {
     hide();
     wb_.phantomAccepted();
     wb_.showMenu();
-}
-
-QWidget* openPhantomScreen(Workbench& wb) {
-    auto& s = wb.screen<PhantomScreen>();
-    s.reset();
-    showInFront(s);
-    return &s;
 }
 
 } // namespace kv::shell

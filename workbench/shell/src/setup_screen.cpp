@@ -245,7 +245,7 @@ SetUpScreen::SetUpScreen(Workbench& wb)
     onClick("Command5", [this] { accept(); });
     onClick("Command6", [this] { startEngine(); });
     onClick("Command4", [this] { hide(); }); // nothing written, the menu state stays
-    onClick("Command1", [this] { wb_.showReference<AirKermaScreen>(); });
+    onClick("Command1", [this] { wb_.showAirKerma(); });
     button("Command6")->setEnabled(false);
     // The unit's paddle and support: an addition kept off the form's layout.
     auto* plates = new QAction(qs(texts::setUpTexts().plates), this);
@@ -271,11 +271,11 @@ bool SetUpScreen::fill() {
     }
     option("Option1")->setChecked(true);
     option("Option4")->setChecked(true);
-    textBox("Text1")->setText(qs(format(asRead_.fad, "00.0")));
-    textBox("Text3")->setText(qs(format(asRead_.fid, "00.0")));
+    setText("Text1", format(asRead_.fad, "00.0"));
+    setText("Text3", format(asRead_.fid, "00.0"));
     textBox("Text4")->setText(textBox("Text1")->text());
-    textBox("Text5")->setText(qs(format(asRead_.angularRange, "00.0")));
-    textBox("Text6")->setText(qs(asRead_.equipmentName));
+    setText("Text5", format(asRead_.angularRange, "00.0"));
+    setText("Text6", asRead_.equipmentName);
     textBox("Text11")->setText(QString::fromLatin1(kStartHistories));
     textBox("Text12")->clear();
     textBox("TextSagd")->setText(targetOfFile(std::filesystem::path(wb_.workDir().toStdString())));
@@ -409,13 +409,6 @@ void SetUpScreen::startEngine() {
     hide();
     wb_.simulationStarted();
     wb_.showMenu();
-}
-
-QWidget* openSetUpScreen(Workbench& wb) {
-    auto& s = wb.screen<SetUpScreen>();
-    if (!s.fill()) return nullptr;
-    showInFront(s);
-    return &s;
 }
 
 } // namespace kv::shell

@@ -2,7 +2,13 @@
 
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
+#include "kv/gui/qtext.h"
+#include "kv/results/results_screen.h"
+#include "kv/shell/composition_screen.h"
 #include "kv/shell/menu_screen.h"
+#include "kv/shell/phantom_screen.h"
+#include "kv/shell/reference_screens.h"
+#include "kv/shell/setup_screen.h"
 #include "kv/texts/menu.h"
 
 #include <QApplication>
@@ -10,6 +16,8 @@
 #include <QEvent>
 #include <QFile>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace kv::shell {
 
@@ -22,13 +30,86 @@ Workbench::Workbench(const QString& workDir) : workDir_(workDir), menu_(std::mak
 }
 
 Workbench::~Workbench() {
+    // Screens going now must not bring the menu back.
     ending_ = true;
-    for (auto& [type, w] : screens_)
-        delete w;
+    results_.reset();
+    setUp_.reset();
+    phantom_.reset();
 }
 
 MenuScreen& Workbench::menu() {
     return *menu_;
+}
+
+PhantomScreen& Workbench::phantom() {
+    if (!phantom_) phantom_ = std::make_unique<PhantomScreen>(*this);
+    return *phantom_;
+}
+
+SetUpScreen& Workbench::setUp() {
+    if (!setUp_) setUp_ = std::make_unique<SetUpScreen>(*this);
+    return *setUp_;
+}
+
+results::ResultsScreen& Workbench::results() {
+    if (!results_) {
+        results_ = std::make_unique<results::ResultsScreen>(workDir_);
+        // "Clear" hides the calculation-method screen, the back button the air-kerma screen.
+        results_->hideMethodScreen = [this] {
+            if (method_) method_->hide();
+        };
+        results_->hideAirKermaScreen = [this] {
+            if (airKerma_) airKerma_->hide();
+        };
+    }
+    return *results_;
+}
+
+CompositionScreen& Workbench::composition() {
+    if (!composition_) composition_ = std::make_unique<CompositionScreen>();
+    return *composition_;
+}
+
+AirKermaScreen& Workbench::airKerma() {
+    if (!airKerma_) airKerma_ = std::make_unique<AirKermaScreen>();
+    return *airKerma_;
+}
+
+MethodScreen& Workbench::method() {
+    if (!method_) method_ = std::make_unique<MethodScreen>();
+    return *method_;
+}
+
+void Workbench::openPhantom() {
+    PhantomScreen& s = phantom();
+    s.reset();
+    gui::showInFront(s);
+    replaceMenuWith(s);
+}
+
+void Workbench::openSetUp() {
+    SetUpScreen& s = setUp();
+    if (!s.fill()) return;
+    gui::showInFront(s);
+    replaceMenuWith(s);
+}
+
+void Workbench::openResults() {
+    results::ResultsScreen& s = results();
+    s.openFromMenu();
+    replaceMenuWith(s);
+}
+
+void Workbench::showComposition() {
+    gui::showInFront(composition());
+}
+
+void Workbench::showAirKerma() {
+    gui::showInFront(airKerma());
+}
+
+void Workbench::showMethod() {
+    gui::showInFront(method());
 }
 
 const std::vector<QString>& Workbench::perRunFiles() {
@@ -59,26 +140,17 @@ void Workbench::startSpectrumTool() {
         return;
     const QString name = QStringLiteral("lumira_") + QString::fromLatin1(texts::editionSuffix());
     if (!gui::programs().start(name)) {
-        gui::showMessage(QString::fromUtf8(texts::menuTexts().cannotStartSpectrum.c_str()).arg(name));
+        gui::showMessage(gui::qs(texts::menuTexts().cannotStartSpectrum).arg(name));
         return;
     }
     spectrumStarted_.start();
     menu().button("Command5")->setEnabled(true);
 }
 
-void Workbench::openTask(const OpenTaskScreen& open) {
-    if (!open) {
-        gui::beep();
-        return;
-    }
-    QWidget* w = open(*this);
-    if (!w) return;
-    bool known = false;
-    for (const auto& p : watched_)
-        known = known || p == w;
-    if (!known) {
-        watched_.emplace_back(w);
-        w->installEventFilter(this);
+void Workbench::replaceMenuWith(QWidget& task) {
+    if (std::find(tasks_.begin(), tasks_.end(), &task) == tasks_.end()) {
+        tasks_.push_back(&task);
+        task.installEventFilter(this);
     }
     menu().hide();
 }
@@ -87,17 +159,13 @@ void Workbench::showMenu() {
     if (!ending_) gui::showInFront(menu());
 }
 
-void Workbench::showBeside(QWidget& w) {
-    gui::showInFront(w);
-}
-
 bool Workbench::eventFilter(QObject* watched, QEvent* event) {
     // A task screen that is left (hidden or closed, not minimised) brings the
     // menu back, unless another task screen is still up.
     if (event->type() == QEvent::Hide && !event->spontaneous() && !ending_) {
         bool anotherUp = false;
-        for (const auto& p : watched_)
-            anotherUp = anotherUp || (p && p != watched && p->isVisible());
+        for (const QWidget* t : tasks_)
+            anotherUp = anotherUp || (t != watched && t->isVisible());
         if (!anotherUp) showMenu();
     }
     return QObject::eventFilter(watched, event);

@@ -2,6 +2,7 @@
 #include "kv/gui/program.h"
 #include "kv/shell/menu_screen.h"
 #include "kv/shell/reference_screens.h"
+#include "kv/shell/setup_screen.h"
 #include "kv/shell/workbench.h"
 #include "kv/texts/text.h"
 
@@ -158,38 +159,58 @@ class MenuTest : public QObject {
         QVERIFY(messages.entries.empty());
     }
 
+    // Each task button shows its own screen in place of the menu, the same
+    // screen every time; leaving it brings the menu back.
+    void taskScreensReplaceTheMenu_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("form");
+        QTest::newRow("phantom") << QStringLiteral("Command1") << QStringLiteral("Form1");
+        QTest::newRow("simulation set-up") << QStringLiteral("Command5") << QStringLiteral("Form4");
+        QTest::newRow("results") << QStringLiteral("Command3") << QStringLiteral("Form2");
+    }
     void taskScreensReplaceTheMenu() {
+        QFETCH(QString, button);
+        QFETCH(QString, form);
+        MessageRecorder messages;
+        StartRecorder starts;
         Bench b;
-        QWidget phantom;
-        phantom.setObjectName(QStringLiteral("Form1"));
-        int opened = 0;
-        b.wb.taskScreens().phantom = [&](Workbench&) {
-            ++opened;
-            phantom.show();
-            return &phantom;
-        };
+        QFile record(QDir(b.dir.path()).filePath(QStringLiteral("equipment.dat")));
+        QVERIFY(record.open(QIODevice::WriteOnly));
+        record.write("Unit A\r\n65\r\n60\r\n7.5\r\n10.26\r\n5\r\n");
+        record.close();
         b.menu().show();
+        b.wb.phantomAccepted();
+        b.click("Command2"); // the spectrum step opens the set-up
+        QWidget* first = nullptr;
         for (int round = 1; round <= 2; ++round) {
-            b.click("Command1");
-            QCOMPARE(opened, round);
-            QVERIFY(phantom.isVisible());
+            b.click(qPrintable(button));
+            QWidget* shown = nullptr;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == form && w->isVisible()) shown = w;
+            QVERIFY2(shown, qPrintable(form));
+            if (round == 1) first = shown;
+            QCOMPARE(shown, first);
             QVERIFY(!b.menu().isVisible());
-            phantom.close(); // left through its close box or a button
+            shown->close(); // left through its close box or a button
             QVERIFY(b.menu().isVisible());
         }
+        QVERIFY(messages.entries.empty());
     }
 
-    void aTaskWithoutItsScreenBeeps() {
-        BeepRecorder beeps;
+    // Without a usable equipment record the set-up screen stays closed: the
+    // message names the file and the menu stays where it is.
+    void aSetUpWithoutItsRecordKeepsTheMenu() {
+        MessageRecorder messages;
         StartRecorder starts;
         Bench b;
         b.menu().show();
         b.wb.phantomAccepted();
         b.click("Command2");
-        for (const char* task : {"Command3", "Command5"})
-            b.click(task);
-        QCOMPARE(beeps.count, 2);
+        b.click("Command5");
+        QCOMPARE(messages.entries.size(), size_t{1});
+        QVERIFY(messages.entries[0].text.contains(QStringLiteral("equipment.dat")));
         QVERIFY(b.menu().isVisible());
+        QVERIFY(!b.wb.setUp().isVisible());
     }
 
     void referenceScreensOpenBesideTheMenu() {
@@ -197,8 +218,8 @@ class MenuTest : public QObject {
         b.menu().show();
         b.click("Command4");
         b.click("Command7");
-        auto& geometry = b.wb.screen<AirKermaScreen>();
-        auto& method = b.wb.screen<MethodScreen>();
+        auto& geometry = b.wb.airKerma();
+        auto& method = b.wb.method();
         QCOMPARE(geometry.objectName(), QStringLiteral("Form10"));
         QCOMPARE(method.objectName(), japanese() ? QStringLiteral("Form8") : QStringLiteral("Form9"));
         QVERIFY(geometry.isVisible() && method.isVisible() && b.menu().isVisible());
@@ -207,7 +228,7 @@ class MenuTest : public QObject {
         geometry.button("Command1")->click();
         QVERIFY(!geometry.isVisible());
         b.click("Command4");
-        QCOMPARE(&b.wb.screen<AirKermaScreen>(), &geometry); // one screen, shown again where it was
+        QCOMPARE(&b.wb.airKerma(), &geometry); // one screen, shown again where it was
         QVERIFY(geometry.isVisible());
         QCOMPARE(geometry.pos(), where);
         QVERIFY(b.menu().isVisible());

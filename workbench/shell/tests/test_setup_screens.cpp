@@ -56,8 +56,6 @@ struct Bench {
     Bench() {
         wb = std::make_unique<Workbench>(dir.path());
         wb->endProgram = [] {};
-        wb->taskScreens().phantom = openPhantomScreen;
-        wb->taskScreens().setUp = openSetUpScreen;
         wb->menu().show();
     }
     ~Bench() { wb.reset(); }
@@ -81,8 +79,8 @@ struct Bench {
     }
 
     MenuScreen& menu() { return wb->menu(); }
-    PhantomScreen& phantom() { return wb->screen<PhantomScreen>(); }
-    SetUpScreen& setUp() { return wb->screen<SetUpScreen>(); }
+    PhantomScreen& phantom() { return wb->phantom(); }
+    SetUpScreen& setUp() { return wb->setUp(); }
     static void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
     static void type(QLineEdit* e, const QString& text) {
         e->clear();
@@ -248,7 +246,7 @@ class SetUpScreensTest : public QObject {
         Bench b;
         Bench::click(b.menu().button("Command1"));
         Bench::click(b.phantom().button("Command1"));
-        auto& table = b.wb->screen<CompositionScreen>();
+        auto& table = b.wb->composition();
         QVERIFY(table.isVisible());
         QVERIFY(b.phantom().isVisible());
         QCOMPARE(table.objectName(), QStringLiteral("Form11"));
@@ -907,7 +905,7 @@ class SetUpScreensTest : public QObject {
         Bench b;
         SetUpScreen& s = b.openSetUp();
         Bench::click(s.button("Command1"));
-        auto& geometry = b.wb->screen<AirKermaScreen>();
+        auto& geometry = b.wb->airKerma();
         QVERIFY(geometry.isVisible());
         QVERIFY(s.isVisible());
         Bench::type(s.textBox("Text12"), QStringLiteral("case1"));

@@ -248,7 +248,7 @@ ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
             .height = 11670,
             .font = {15.75, false, false, texts::resultsScreenTexts().family}},
            table(), parent),
-      workDir_(workDir), form5_(std::make_unique<DepthDoseScreen>(session_)) {
+      workDir_(workDir), form5_(std::make_unique<DepthDoseScreen>(session_)), planeScreens_(session_) {
     const auto& t = texts::resultsScreenTexts();
     fileList("File1")->setDirectory(workDir_);
     fileList("File1")->refresh();
@@ -371,17 +371,17 @@ void ResultsScreen::ShowNumberFields(const DoseFields& f) {
     session_.uncertainty = formats::statedUncertainty(formats::readRunHeader(workDir_.toStdString(), loadingName_));
     setCaptionAddition(qs(session_.fileName));
     form5_->setCaptionAddition(qs(session_.fileName));
-    label("Label61")->setText(qs(plusMinusPercent(session_.uncertainty.referenceDose)));
-    label("Label62")->setText(qs(plusMinusPercent(session_.uncertainty.sagd)));
+    setText("Label61", plusMinusPercent(session_.uncertainty.referenceDose));
+    setText("Label62", plusMinusPercent(session_.uncertainty.sagd));
     form5_->showUncertainty(session_.uncertainty);
     showAgd(false);
-    textBox("Text1")->setText(QString::fromStdString(f.referenceDose));
-    textBox("Text7")->setText(QString::fromStdString(f.fcd));
-    textBox("Text8")->setText(QString::fromStdString(f.sagd));
-    textBox("Text3")->setText(QString::fromStdString(f.selectedY));
-    textBox("Text4")->setText(QString::fromStdString(f.selectedZ));
+    setText("Text1", f.referenceDose);
+    setText("Text7", f.fcd);
+    setText("Text8", f.sagd);
+    setText("Text3", f.selectedY);
+    setText("Text4", f.selectedZ);
     form5_->showNumberFields(f);
-    if (planes_) planes_->modelLoaded();
+    planes_->modelLoaded();
 }
 
 void ResultsScreen::EnableResultControls() {
@@ -415,9 +415,9 @@ void ResultsScreen::readOut(double x, double y) {
         emptyReadOut();
         return;
     }
-    textBox("Text5")->setText(QString::fromStdString(format(cmY, "#0.0")));
-    textBox("Text2")->setText(QString::fromStdString(format(cmZ, "#0.0")));
-    textBox("Text6")->setText(QString::fromStdString(format(m.DoseGrid(Total, 1, iy, iz), "##0.00")));
+    setText("Text5", format(cmY, "#0.0"));
+    setText("Text2", format(cmZ, "#0.0"));
+    setText("Text6", format(m.DoseGrid(Total, 1, iy, iz), "##0.00"));
 }
 
 void ResultsScreen::pick(double x, double y) {
@@ -440,9 +440,9 @@ void ResultsScreen::pick(double x, double y) {
     session_.shown.SelectedZIndex = std::max(1, wholeMillimetres(cmZ));
     const std::string yText = format(cmY, "#0.0");
     const std::string zText = format(cmZ, "#0.0");
-    textBox("Text3")->setText(QString::fromStdString(yText));
-    textBox("Text4")->setText(QString::fromStdString(zText));
-    if (planes_) planes_->picked(yText, zText);
+    setText("Text3", yText);
+    setText("Text4", zText);
+    planes_->picked(yText, zText);
 }
 
 void ResultsScreen::reset() {
@@ -465,7 +465,7 @@ void ResultsScreen::reset() {
     textBox("Text10")->clear();
     previewLines_.clear();
     form5_->hide();
-    if (planes_) planes_->hideAll();
+    planes_->hideAll();
 }
 
 void ResultsScreen::clear() {
@@ -480,17 +480,17 @@ void ResultsScreen::openFromMenu() {
 
 void ResultsScreen::back() {
     form5_->hide();
-    if (planes_) planes_->hideAll();
+    planes_->hideAll();
     if (hideAirKermaScreen) hideAirKermaScreen();
     hide();
 }
 
 void ResultsScreen::showXZ() {
-    if (planes_) planes_->showXZ();
+    planes_->showXZ();
 }
 
 void ResultsScreen::showXY() {
-    if (planes_) planes_->showXY(textBox("Text1")->text().toStdString());
+    planes_->showXY(text("Text1"));
 }
 
 void ResultsScreen::pointPreviewLine(double y) {
@@ -521,7 +521,7 @@ bool ResultsScreen::showAgd(bool complain) {
     if (!session_.loaded) return true;
     const AgdEstimate e = estimateAgd(ka, session_.shown.SagdValue, session_.uncertainty);
     agd->setText(QString::fromStdString(format(e.agd, "0.000")));
-    label("Label60")->setText(qs(plusMinusPercent(e.relativeSigma)));
+    setText("Label60", plusMinusPercent(e.relativeSigma));
     return true;
 }
 

@@ -9,8 +9,8 @@
 #include "kv/results/depth_dose_screen.h"
 #include "kv/results/dose_tables.h"
 #include "kv/results/picture_export.h"
-#include "kv/results/results_screens.h"
 #include "kv/formats/run_header.h"
+#include "kv/results/results_screen.h"
 #include "kv/results/testfiles.h"
 #include "kv/results/xy_plane_screen.h"
 #include "kv/results/xz_plane_screen.h"
@@ -36,7 +36,7 @@
 
 using namespace kv::results;
 using kv::gui::qs;
-using testfiles::TempWorkDir;
+using kv::test_support::TempDir;
 
 namespace {
 
@@ -76,7 +76,7 @@ QList<QStringList> readCsv(const QString& path) {
 class ResultsExtrasTest : public QObject {
     Q_OBJECT
 
-    TempWorkDir dir_;
+    TempDir dir_;
     QString path(const char* name) const { return QString::fromStdString((dir_.path() / name).string()); }
     static void load(ResultsScreen& s, const char* name) {
         QVERIFY(s.fileList("File1")->selectFile(QString::fromLatin1(name)));
@@ -94,7 +94,7 @@ class ResultsExtrasTest : public QObject {
 
     void fileNameAfterALoadAndAFailedLoad() {
         kv::gui::MessageRecorder messages;
-        ResultsScreens s(path(""));
+        ResultsScreen s(path(""));
         const QString form2 = qs(kv::texts::resultsScreenTexts().caption);
         const QString form5 = qs(kv::texts::depthDoseTexts().caption);
         QCOMPARE(title(s), form2);
@@ -122,7 +122,7 @@ class ResultsExtrasTest : public QObject {
     }
 
     void uncertaintyWithAndWithoutTheLine() {
-        ResultsScreens s(path(""));
+        ResultsScreen s(path(""));
         load(s, "a.vesk");
         QCOMPARE(s.label("Label61")->text(), QStringLiteral("\u00b1 0.12 %"));
         QCOMPARE(s.label("Label62")->text(), QStringLiteral("\u00b1 0.07 %"));
@@ -151,7 +151,7 @@ class ResultsExtrasTest : public QObject {
         QFETCH(QString, ka);
         QFETCH(bool, refused);
         kv::gui::MessageRecorder messages;
-        ResultsScreens s(path(""));
+        ResultsScreen s(path(""));
         load(s, "a.vesk");
         QLineEdit* field = s.textBox("Text9");
         field->setFocus();
@@ -179,7 +179,7 @@ class ResultsExtrasTest : public QObject {
 
     void csvExportMatchesTheModel() {
         kv::gui::MessageRecorder messages;
-        ResultsScreens s(path(""));
+        ResultsScreen s(path(""));
         load(s, "a.vesk");
         s.pick(-240, 40); // Y 6.0 cm, Z 1.0 cm
         const DoseModel& m = s.session().shown;
@@ -225,7 +225,7 @@ class ResultsExtrasTest : public QObject {
 
     void exportNeverReplacesWithoutAsking() {
         kv::gui::MessageRecorder messages;
-        ResultsScreens s(path(""));
+        ResultsScreen s(path(""));
         load(s, "a.vesk");
         PictureExport* e = exporter(s.picture("Picture1"));
         dir_.write("old.png", "old");
@@ -254,7 +254,7 @@ class ResultsExtrasTest : public QObject {
 
     void pddOverlayDrawsASecondCurve() {
         kv::gui::MessageRecorder messages;
-        ResultsScreens s(path(""));
+        ResultsScreen s(path(""));
         load(s, "a.vesk");
         DepthDoseScreen& f5 = s.depthDoseScreen();
         kv::gui::Canvas* g = f5.picture("Picture1");
@@ -287,7 +287,7 @@ class ResultsExtrasTest : public QObject {
             " Filters: Be 1.00 mm, Al 0.00 mm, Mo 0.030 mm, Rh 0.000 mm, Ag 0.000 mm; air layer 65.0 cm";
         r.description[1] = longLine;
         testfiles::writeResult(dir_.path(), "long.vesk", r);
-        ResultsScreens s(path(""));
+        ResultsScreen s(path(""));
         QVERIFY(s.fileList("File1")->selectFile(QStringLiteral("long.vesk")));
         kv::gui::Canvas* box = s.picture("Picture2");
         const double h = box->textHeight();
@@ -298,7 +298,7 @@ class ResultsExtrasTest : public QObject {
     }
 
     void everyScreenFitsACommonDesktop() {
-        ResultsScreens s(path(""));
+        ResultsScreen s(path(""));
         const QSize desktop(1280, 1024);
         const QPoint ok = s.button("Command6")->pos(), back = s.button("Command4")->pos();
         std::vector<kv::gui::Form*> forms{&s, &s.depthDoseScreen(), &s.planes().xy(), &s.planes().xz()};

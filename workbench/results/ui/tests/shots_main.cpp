@@ -7,8 +7,8 @@
 #include "kv/gui/file_list.h"
 #include "kv/gui/program.h"
 #include "kv/results/depth_dose_screen.h"
-#include "kv/results/results_screens.h"
 #include "kv/formats/run_header.h"
+#include "kv/results/results_screen.h"
 #include "kv/results/testfiles.h"
 #include "kv/results/xy_plane_screen.h"
 #include "kv/results/xz_plane_screen.h"
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     const QString out = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
     testfiles::writeResult(dir.toStdString(), "demo.vesk", demoResult());
 
-    ResultsScreens form2(dir);
+    ResultsScreen form2(dir);
     form2.place();
     form2.show();
     form2.fileList("File1")->selectFile(QStringLiteral("demo.vesk"));

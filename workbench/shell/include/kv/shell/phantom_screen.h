@@ -22,7 +22,4 @@ private:
     Workbench& wb_;
 };
 
-// The menu's "Phantom model setting": reset, show, and let the menu hide.
-QWidget* openPhantomScreen(Workbench& wb);
-
 } // namespace kv::shell

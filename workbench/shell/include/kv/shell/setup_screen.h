@@ -39,7 +39,4 @@ class SetUpScreen : public gui::Form {
     formats::EquipmentRecord asRead_;
 };
 
-// The menu's "Monte Carlo simulation": fill and show, or nothing after a message.
-QWidget* openSetUpScreen(Workbench& wb);
-
 } // namespace kv::shell

@@ -1,35 +1,30 @@
 #pragma once
-// The hub of the dose workbench: its screens (each created once, on first
-// use, and only hidden afterwards), the menu, and the working order phantom ->
-// spectrum -> simulation held in the enabled state of two menu buttons.
+// The hub of the dose workbench: the menu and every screen it opens (each
+// created on first use and only hidden afterwards), and the working order
+// phantom -> spectrum -> simulation held in the enabled state of two menu
+// buttons.
 #include <QElapsedTimer>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <functional>
 #include <memory>
-#include <typeindex>
-#include <unordered_map>
 #include <vector>
+
+namespace kv::results {
+class ResultsScreen;
+}
 
 namespace kv::shell {
 
 enum class WorkflowState { AwaitingPhantom, AwaitingSpectrum, ReadyToSimulate };
 
+class AirKermaScreen;
+class CompositionScreen;
 class MenuScreen;
-class Workbench;
-
-// Opens a task screen as the menu's button asks (creating it on first use,
-// resetting what the menu resets, showing it) and returns it. The menu hides
-// itself and shows again when that screen is hidden.
-using OpenTaskScreen = std::function<QWidget*(Workbench&)>;
-
-struct TaskScreens {
-    OpenTaskScreen phantom; // Form1, "Phantom model setting"
-    OpenTaskScreen setUp;   // Form4, "Monte Carlo simulation"
-    OpenTaskScreen results; // Form2, "Simulation results"
-};
+class MethodScreen;
+class PhantomScreen;
+class SetUpScreen;
 
 class Workbench : public QObject {
     Q_OBJECT
@@ -39,8 +34,25 @@ class Workbench : public QObject {
     ~Workbench() override;
 
     const QString& workDir() const { return workDir_; }
-    TaskScreens& taskScreens() { return tasks_; }
-    MenuScreen& menu();
+
+    // The screens, each made at its first use; they live as long as the workbench.
+    MenuScreen& menu();                // Form3
+    PhantomScreen& phantom();          // Form1
+    SetUpScreen& setUp();              // Form4
+    results::ResultsScreen& results(); // Form2 with Form5, Form6 and Form7
+    CompositionScreen& composition();  // Form11
+    AirKermaScreen& airKerma();        // Form10
+    MethodScreen& method();            // Form9 (Form8 in the Japanese edition)
+
+    // The menu's task buttons: each resets or fills its screen as the menu
+    // does, shows it and hides the menu until the screen is left.
+    void openPhantom();
+    void openSetUp(); // nothing but the message when the equipment record is unusable
+    void openResults();
+    // Reference screens open beside the screen that asked for them.
+    void showComposition();
+    void showAirKerma();
+    void showMethod();
 
     WorkflowState state() const;
     // "OK" on the phantom screen has written the phantom file.
@@ -50,27 +62,7 @@ class Workbench : public QObject {
     // The menu's spectrum button: starts the spectrum tool of this edition.
     void startSpectrumTool();
 
-    void openTask(const OpenTaskScreen& open);
     void showMenu();
-
-    // The one instance of a screen, created on first use with (Workbench&)
-    // or without arguments. Screens live as long as the workbench.
-    template <class S> S& screen() {
-        auto& slot = screens_[std::type_index(typeid(S))];
-        if (!slot) {
-            if constexpr (std::is_constructible_v<S, Workbench&>)
-                slot = new S(*this);
-            else
-                slot = new S();
-        }
-        return static_cast<S&>(*slot);
-    }
-    // Shows a reference screen beside the screen that asked for it.
-    template <class S> S& showReference() {
-        S& s = screen<S>();
-        showBeside(s);
-        return s;
-    }
 
     // Deletes the per-run input files and ends the program; closing the menu
     // does the same.
@@ -86,13 +78,18 @@ class Workbench : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void showBeside(QWidget& w);
+    // The task screen replaces the menu until it is hidden.
+    void replaceMenuWith(QWidget& task);
 
     QString workDir_;
-    TaskScreens tasks_;
-    std::unordered_map<std::type_index, QWidget*> screens_;
     std::unique_ptr<MenuScreen> menu_;
-    std::vector<QPointer<QWidget>> watched_;
+    std::unique_ptr<PhantomScreen> phantom_;
+    std::unique_ptr<SetUpScreen> setUp_;
+    std::unique_ptr<results::ResultsScreen> results_;
+    std::unique_ptr<CompositionScreen> composition_;
+    std::unique_ptr<AirKermaScreen> airKerma_;
+    std::unique_ptr<MethodScreen> method_;
+    std::vector<QWidget*> tasks_; // the task screens opened so far, watched for leaving
     bool ending_ = false;
     QElapsedTimer spectrumStarted_;
 };

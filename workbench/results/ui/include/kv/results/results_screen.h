@@ -2,11 +2,12 @@
 // Form2, the results screen: the list of result files, the header preview,
 // the load, the Y-Z dose map with its read-out and pick, and the buttons to
 // the plane screens and the depth-dose screen. It owns the shown model (its
-// session) and the depth-dose screen Form5; the plane screens are reached
-// through PlaneViews, set by whoever creates them.
+// session), the depth-dose screen Form5 and the plane screens Form6 and Form7,
+// which it reaches through PlaneViews so tests can stand in for them.
 #include "kv/gui/form.h"
 #include "kv/results/depth_dose_screen.h"
 #include "kv/results/load_steps.h"
+#include "kv/results/plane_screens.h"
 #include "kv/results/plane_views.h"
 #include "kv/results/results_session.h"
 
@@ -33,7 +34,9 @@ class ResultsScreen : public gui::Form, private LoadView {
 
     ResultsSession& session() { return session_; }
     DepthDoseScreen& depthDoseScreen() { return *form5_; }
-    void setPlaneViews(PlaneViews* views) { planes_ = views; }
+    PlaneScreens& planes() { return planeScreens_; }
+    // What Form2 drives instead of its own plane screens; null: its own.
+    void setPlaneViews(PlaneViews* views) { planes_ = views ? views : &planeScreens_; }
 
     // Screens outside the results area that "Clear" (the calculation-method
     // screen) and the back button (the air-kerma screen) hide; may be empty.
@@ -81,7 +84,8 @@ class ResultsScreen : public gui::Form, private LoadView {
     QString workDir_;
     ResultsSession session_;
     std::unique_ptr<DepthDoseScreen> form5_;
-    PlaneViews* planes_ = nullptr;
+    PlaneScreens planeScreens_;
+    PlaneViews* planes_ = &planeScreens_;
     std::string loadingName_;
     std::vector<QString> previewLines_;
 };
