@@ -114,7 +114,7 @@ QString PhantomScreen::fraction() const {
 void PhantomScreen::accept() {
     try {
         formats::writePhantomFile(std::filesystem::path(wb_.workDir().toStdString()), fraction().toStdString(),
-                                    text("Text31"));
+                                  text("Text31"));
     } catch (const RecordError&) {
         // The old file stays; the user can free the folder and press "OK" again.
         showMessage(qs(texts::phantomTexts().cannotWrite)
