@@ -116,7 +116,7 @@ TEST(SettingsFile, RefusesWhatIsNoUsableFile) {
 // generous limit costs only the file's own size.
 TEST(SettingsFile, MemoryFollowsTheFileNotTheLimit) {
     TempDir d;
-    d.put("Small.dat", "a = 1\r\n");
+    d.write("Small.dat", "a = 1\r\n");
     for (size_t limit : {size_t{64}, size_t{1} << 40, std::numeric_limits<size_t>::max() - 1}) {
         SCOPED_TRACE(limit);
         std::optional<kv::formats::SettingsFile> f;
