@@ -31,12 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PreviewResultHeader(dir, "f.vesk", t);
 
     std::ostringstream out, err;
-    const int status = RunReport({"--json", (dir / "f.vesk").string()}, out, err, t);
+    const int status = runReport({"--json", (dir / "f.vesk").string()}, out, err, t);
     if (status != (r ? 0 : 1)) kv::fuzz::fail("kv-report's exit status disagrees with the load");
     const std::string json = out.str();
     if (kv::validUtf8(json) != json) kv::fuzz::fail("kv-report wrote bytes that are not UTF-8");
     std::ostringstream csv, csvErr;
-    RunReport({(dir / "f.vesk").string()}, csv, csvErr, t);
+    runReport({(dir / "f.vesk").string()}, csv, csvErr, t);
     if (kv::validUtf8(csv.str()) != csv.str()) kv::fuzz::fail("kv-report wrote CSV that is not UTF-8");
     return 0;
 }

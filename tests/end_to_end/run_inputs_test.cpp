@@ -508,7 +508,7 @@ TEST(Programs, KvReportExportsAndComparesEngineResults) {
     const std::string one = (dir.path() / "one.vesk").string(), two = (dir.path() / "two.vesk").string();
     std::ostringstream out, err;
     const fs::path tables = dir.path() / "tables";
-    ASSERT_EQ(kv::results::RunReport({"--export", tables.string(), one, two}, out, err,
+    ASSERT_EQ(kv::results::runReport({"--export", tables.string(), one, two}, out, err,
                                      kv::texts::resultsModelTexts()),
               0)
         << err.str();
@@ -519,7 +519,7 @@ TEST(Programs, KvReportExportsAndComparesEngineResults) {
     EXPECT_TRUE(fs::exists(tables / "two.dose.csv"));
 
     std::ostringstream cmp;
-    ASSERT_EQ(kv::results::RunReport({"--compare", one, two}, cmp, err, kv::texts::resultsModelTexts()), 0);
+    ASSERT_EQ(kv::results::runReport({"--compare", one, two}, cmp, err, kv::texts::resultsModelTexts()), 0);
     std::istringstream lines(cmp.str());
     std::string header, dose, sagd;
     std::getline(lines, header);

@@ -48,7 +48,7 @@ void DrawSpectrumAxes(gui::Canvas& plot) {
     plot.box(kLeft, kTop, kRight, kBottom, black);
 }
 
-void DrawSpectrumCurve(gui::Canvas& plot, const std::array<double, formats::kBins>& column, double plotMaximum) {
+void drawSpectrumCurve(gui::Canvas& plot, const std::array<double, formats::kBins>& column, double plotMaximum) {
     using namespace plot_colours;
     if (!(plotMaximum > 0)) return;
     plot.setPenWidth(2);

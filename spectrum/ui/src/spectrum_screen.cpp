@@ -444,7 +444,7 @@ void SpectrumScreen::drawSpectrum() {
         showMessage(qs(texts::spectrumFileTexts().spectrumEmpty));
         return;
     }
-    DrawSpectrumCurve(plot, result.table[0], result.plotMaximum);
+    drawSpectrumCurve(plot, result.table[0], result.plotMaximum);
     table_ = result.table;
     drawnFields_ = f;
     if (result.tubeVoltageText) drawnFields_.tubeVoltage = *result.tubeVoltageText;

@@ -123,7 +123,7 @@ private slots:
     void maximumReachesTheTopInItsBin() {
         auto c = makePlot();
         const Column col = withLine();
-        DrawSpectrumCurve(*c, col, maxOf(col));
+        drawSpectrumCurve(*c, col, maxOf(col));
         for (double x = 2730; x <= 2750; x += 4) QCOMPARE(c->pixelAt(x, 100), red);
         QCOMPARE(c->pixelAt(2710, 100), black); // the neighbours stay below the top
         QCOMPARE(c->pixelAt(2770, 100), black);
@@ -136,7 +136,7 @@ private slots:
         auto c = makePlot();
         Column col{};
         col.fill(1.0); // every bin at the maximum: the first stroke climbs from (1000, 2100) to (1030, 100)
-        DrawSpectrumCurve(*c, col, 1.0);
+        drawSpectrumCurve(*c, col, 1.0);
         QCOMPARE(c->pixelAt(1015, 1100), red);
         QCOMPARE(c->pixelAt(3500, 100), red); // the top edge is covered by the curve
         QCOMPARE(c->pixelAt(3500, 2100), black);
@@ -145,7 +145,7 @@ private slots:
     void spectrumOf25kVEndsOnTheBottomLine() {
         auto c = makePlot();
         const Column col = rising(80, 125); // bins above 125 (25 keV) are empty
-        DrawSpectrumCurve(*c, col, maxOf(col));
+        drawSpectrumCurve(*c, col, maxOf(col));
         QVERIFY(redIn(*c, 3400, 3490, 100, 2080));
         QVERIFY(!redIn(*c, 3530, 5990, 100, 2080));
         for (double x = 3530; x <= 5990; x += 20) QCOMPARE(c->pixelAt(x, 2100), black);
@@ -164,24 +164,24 @@ private slots:
         };
         const int before = ink();
         const Column col = rising(30, 60);
-        DrawSpectrumCurve(*c, col, maxOf(col));
+        drawSpectrumCurve(*c, col, maxOf(col));
         QVERIFY(ink() > before + 50);
     }
 
     void noScaleDrawsNoCurve() {
         auto c = makePlot();
         const QImage before = c->image().copy();
-        DrawSpectrumCurve(*c, Column{}, 0);
+        drawSpectrumCurve(*c, Column{}, 0);
         QCOMPARE(c->image(), before);
     }
 
     void secondCurveLiesOnTheFirst() {
         auto c = makePlot();
         const Column first = withLine();
-        DrawSpectrumCurve(*c, first, maxOf(first));
+        drawSpectrumCurve(*c, first, maxOf(first));
         DrawSpectrumAxes(*c);
         const Column second = rising(40, 250);
-        DrawSpectrumCurve(*c, second, maxOf(second));
+        drawSpectrumCurve(*c, second, maxOf(second));
         // Each is scaled to its own maximum: both reach the top.
         QCOMPARE(c->pixelAt(2740, 100), black); // the first one's top is under the redrawn frame,
         QCOMPARE(c->pixelAt(2730, 1000), red);  // its stroke below is not

@@ -65,7 +65,7 @@ void BM_QuantitiesOnly(benchmark::State& state) {
         state.PauseTiming();
         DoseModel m = raw;
         state.ResumeTiming();
-        benchmark::DoNotOptimize(ComputeDoseQuantities(m));
+        benchmark::DoNotOptimize(computeDoseQuantities(m));
     }
 }
 BENCHMARK(BM_QuantitiesOnly)->Unit(benchmark::kMillisecond);

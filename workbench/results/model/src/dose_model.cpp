@@ -82,14 +82,14 @@ void fillDepthDose(DoseModel& m) {
 
 } // namespace
 
-double ComputeReferenceDose(const DoseModel& m) { return regionSum(m, Total, 1) / kRegionVoxels; }
+double computeReferenceDose(const DoseModel& m) { return regionSum(m, Total, 1) / kRegionVoxels; }
 
-QuantityFailure ComputeDoseQuantities(DoseModel& m, const std::function<void()>& pendingEvents) {
+QuantityFailure computeDoseQuantities(DoseModel& m, const std::function<void()>& pendingEvents) {
     assert(m.GridCountX >= 1 && m.GridCountX <= kMaxCountX && m.GridCountY >= 1 && m.GridCountY <= kMaxCountY &&
            m.GridCountZ >= 1 && m.GridCountZ <= kMaxCountZ);
     if (!(m.AirKerma > 0)) return QuantityFailure::AirKerma;
     computeTotalDose(m);
-    m.ReferenceDose = ComputeReferenceDose(m);
+    m.ReferenceDose = computeReferenceDose(m);
     if (!(m.ReferenceDose > 0) || !std::isfinite(m.ReferenceDose)) return QuantityFailure::EmptyReferenceRegion;
     if (pendingEvents) pendingEvents();
     rescaleToPercent(m);

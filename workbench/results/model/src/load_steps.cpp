@@ -2,20 +2,20 @@
 
 namespace kv::results {
 
-LoadFailure RunLoadResultFile(DoseModel& shown, const std::filesystem::path& workDir, std::string_view selectedName,
+LoadFailure runLoadResultFile(DoseModel& shown, const std::filesystem::path& workDir, std::string_view selectedName,
                               LoadView& view, const texts::ResultsModelTexts& t) {
     if (selectedName.empty()) {
-        view.ShowMessage(t.selectFile);
+        view.showWarning(t.selectFile);
         return LoadFailure::NoFileSelected;
     }
-    LoadResult r = LoadResultFile(workDir, selectedName, [&view] { view.ProcessPendingEvents(); });
+    LoadResult r = LoadResultFile(workDir, selectedName, [&view] { view.processPendingEvents(); });
     if (!r) {
-        view.ShowMessage(t.cannotRead);
+        view.showWarning(t.cannotRead);
         return r.failure;
     }
     shown = std::move(*r.model);
-    view.ShowNumberFields(shown.fields());
-    view.EnableResultControls();
+    view.showNumberFields(shown.fields());
+    view.enableResultControls();
     view.DrawYZPlane();
     view.DrawDepthDoseGraph();
     return LoadFailure::None;

@@ -34,7 +34,7 @@ LoadResult readAndCompute(RecordReader& in, const std::function<void()>& pending
         return failed(f);
     if (pendingEvents) pendingEvents();
 
-    switch (ComputeDoseQuantities(m, pendingEvents)) {
+    switch (computeDoseQuantities(m, pendingEvents)) {
     case QuantityFailure::None:
         break;
     case QuantityFailure::AirKerma:

@@ -61,7 +61,7 @@ TEST(DoseQuantities, CellsBeyondGridCountXNeverEnterTheCurves) {
                 m.DoseGrid(Primary, ix, iy, iz) = 3.0 / iz;
                 m.DoseGrid(Scatter, ix, iy, iz) = 1.0;
             }
-    ASSERT_EQ(ComputeDoseQuantities(m), QuantityFailure::None);
+    ASSERT_EQ(computeDoseQuantities(m), QuantityFailure::None);
     EXPECT_DOUBLE_EQ(m.ReferenceDose, 4.0 * 1000 / 2000);
     for (int iz = 1; iz <= 3; ++iz) {
         EXPECT_NEAR(m.DepthDose[Primary][iz] + m.DepthDose[Scatter][iz], m.DepthDose[Total][iz], 1e-12);
@@ -80,12 +80,12 @@ TEST(DoseQuantities, RefusesWhatCannotBeDividedBy) {
     m.GridCountZ = 2;
     m.AirKerma = 0;
     m.DoseGrid(Primary, 5, 50, 1) = 1;
-    EXPECT_EQ(ComputeDoseQuantities(m), QuantityFailure::AirKerma);
+    EXPECT_EQ(computeDoseQuantities(m), QuantityFailure::AirKerma);
     m.AirKerma = 1;
     m.DoseGrid(Primary, 5, 50, 1) = 0;
     m.DoseGrid(Primary, 21, 50, 1) = 1; // outside the region
     m.DoseGrid(Primary, 5, 50, 2) = 1;  // below the entrance layer
-    EXPECT_EQ(ComputeDoseQuantities(m), QuantityFailure::EmptyReferenceRegion);
+    EXPECT_EQ(computeDoseQuantities(m), QuantityFailure::EmptyReferenceRegion);
 }
 
 } // namespace

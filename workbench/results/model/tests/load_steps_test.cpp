@@ -17,13 +17,13 @@ struct RecordingView : LoadView {
     const DoseModel& model;
     std::vector<std::string> steps;
     DoseFields fields;
-    void ShowMessage(std::string_view m) override { steps.push_back("message:" + std::string(m)); }
-    void ProcessPendingEvents() override { steps.push_back("events"); }
-    void ShowNumberFields(const DoseFields& f) override {
+    void showWarning(std::string_view m) override { steps.push_back("message:" + std::string(m)); }
+    void processPendingEvents() override { steps.push_back("events"); }
+    void showNumberFields(const DoseFields& f) override {
         fields = f;
         steps.push_back("fields");
     }
-    void EnableResultControls() override { steps.push_back("enable"); }
+    void enableResultControls() override { steps.push_back("enable"); }
     void DrawYZPlane() override { steps.push_back("yz:" + std::to_string(model.GridCountZ)); }
     void DrawDepthDoseGraph() override {
         steps.push_back("pdd:" + std::to_string(static_cast<int>(model.DepthDose[Total][1] + 0.5)));
@@ -34,12 +34,12 @@ const kv::texts::ResultsModelTexts& en() {
     return kv::texts::resultsModelTexts();
 }
 
-TEST(RunLoadResultFile, StepsInTheScreensOrder) {
+TEST(runLoadResultFile, StepsInTheScreensOrder) {
     TempDir dir;
     writeResult(dir.path(), "a.vesk", uniformResult(75, 150, 6, 0.5, 2.0));
     DoseModel shown;
     RecordingView view(shown);
-    EXPECT_EQ(RunLoadResultFile(shown, dir.path(), "a.vesk", view, en()), LoadFailure::None);
+    EXPECT_EQ(runLoadResultFile(shown, dir.path(), "a.vesk", view, en()), LoadFailure::None);
     EXPECT_EQ(view.steps, (std::vector<std::string>{"events", "events", "events", "fields", "enable", "yz:6",
                                                     "pdd:100"}));
     EXPECT_EQ(view.fields.referenceDose, " 0.500");
@@ -72,7 +72,7 @@ std::vector<double> fingerprint(const DoseModel& m) {
     return f;
 }
 
-TEST(RunLoadResultFile, AFailedLoadLeavesTheShownModelAndScreensAlone) {
+TEST(runLoadResultFile, AFailedLoadLeavesTheShownModelAndScreensAlone) {
     TempDir dir;
     writeResult(
         dir.path(), "good.vesk",
@@ -95,7 +95,7 @@ TEST(RunLoadResultFile, AFailedLoadLeavesTheShownModelAndScreensAlone) {
     DoseModel shown;
     {
         RecordingView first(shown);
-        ASSERT_EQ(RunLoadResultFile(shown, dir.path(), "good.vesk", first, en()), LoadFailure::None);
+        ASSERT_EQ(runLoadResultFile(shown, dir.path(), "good.vesk", first, en()), LoadFailure::None);
     }
     shown.SelectedYIndex = 33; // picked on the map since
     const std::vector<double> before = fingerprint(shown);
@@ -104,14 +104,14 @@ TEST(RunLoadResultFile, AFailedLoadLeavesTheShownModelAndScreensAlone) {
           "pipe.vesk", "zero.vesk", "random.vesk", "huge.vesk"}) {
         SCOPED_TRACE(name);
         RecordingView view(shown);
-        EXPECT_NE(RunLoadResultFile(shown, dir.path(), name, view, en()), LoadFailure::None);
+        EXPECT_NE(runLoadResultFile(shown, dir.path(), name, view, en()), LoadFailure::None);
         // Pending events may have run; nothing else was touched.
         std::erase(view.steps, "events");
         EXPECT_EQ(view.steps, std::vector<std::string>{"message: This file cannot be read ! "});
         EXPECT_EQ(fingerprint(shown), before);
     }
     RecordingView none(shown);
-    EXPECT_EQ(RunLoadResultFile(shown, dir.path(), "", none, en()), LoadFailure::NoFileSelected);
+    EXPECT_EQ(runLoadResultFile(shown, dir.path(), "", none, en()), LoadFailure::NoFileSelected);
     EXPECT_EQ(none.steps, std::vector<std::string>{"message:  * Select File  !   "});
     EXPECT_EQ(fingerprint(shown), before);
 }

@@ -33,9 +33,9 @@ TEST(HeaderPreviewJa, JapaneseLabelsAndUnits) {
 
 struct MessageOnly : LoadView {
     std::vector<std::string> messages;
-    void ShowMessage(std::string_view m) override { messages.emplace_back(m); }
-    void ShowNumberFields(const DoseFields&) override {}
-    void EnableResultControls() override {}
+    void showWarning(std::string_view m) override { messages.emplace_back(m); }
+    void showNumberFields(const DoseFields&) override {}
+    void enableResultControls() override {}
     void DrawYZPlane() override {}
     void DrawDepthDoseGraph() override {}
 };
@@ -44,8 +44,8 @@ TEST(HeaderPreviewJa, JapaneseMessages) {
     TempDir dir;
     DoseModel shown;
     MessageOnly view;
-    RunLoadResultFile(shown, dir.path(), "", view, kv::texts::resultsModelTexts());
-    RunLoadResultFile(shown, dir.path(), "missing.vesk", view, kv::texts::resultsModelTexts());
+    runLoadResultFile(shown, dir.path(), "", view, kv::texts::resultsModelTexts());
+    runLoadResultFile(shown, dir.path(), "missing.vesk", view, kv::texts::resultsModelTexts());
     EXPECT_EQ(view.messages, (std::vector<std::string>{"  * ファイルを選択して下さい！", " このファイルは読めません ! "}));
 }
 

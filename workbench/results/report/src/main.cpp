@@ -4,5 +4,5 @@
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    return kv::results::RunReport(args, std::cout, std::cerr, kv::texts::resultsModelTexts());
+    return kv::results::runReport(args, std::cout, std::cerr, kv::texts::resultsModelTexts());
 }

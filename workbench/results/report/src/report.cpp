@@ -145,7 +145,7 @@ std::string jsonText(std::string_view text) {
     return out + "\"";
 }
 
-int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
               const texts::ResultsModelTexts& t) {
     if (std::optional<int> status = runReportMode(args, out, err, t, texts::resultsExtrasTexts()))
         return *status;

@@ -20,7 +20,7 @@ struct Output {
 
 Output report(const std::vector<std::string>& args) {
     std::ostringstream out, err;
-    int status = RunReport(args, out, err, kv::texts::resultsModelTexts());
+    int status = runReport(args, out, err, kv::texts::resultsModelTexts());
     return {status, out.str(), err.str()};
 }
 

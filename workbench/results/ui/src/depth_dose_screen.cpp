@@ -218,7 +218,7 @@ bool percentToGraphY(double p, double& y) {
     return true;
 }
 
-void PaintDepthDoseGraph(Canvas& g, const DoseModel& m) {
+void paintDepthDoseGraph(Canvas& g, const DoseModel& m) {
     const auto& t = texts::depthDoseTexts();
     g.setScale(kGraphLeft, kGraphTop, kGraphWidth, kGraphHeight);
     g.clear();
@@ -292,7 +292,7 @@ void PaintDepthDoseGraph(Canvas& g, const DoseModel& m) {
     }
 }
 
-void PaintDepthDoseOverlay(Canvas& g, const DepthDoseOverlay& o) {
+void paintDepthDoseOverlay(Canvas& g, const DepthDoseOverlay& o) {
     g.setScale(kGraphLeft, kGraphTop, kGraphWidth, kGraphHeight);
     g.setPenWidth(2);
     g.setPenStyle(PenStyle::Solid);
@@ -358,8 +358,8 @@ void DepthDoseScreen::clearReadOut() {
 }
 
 void DepthDoseScreen::DrawDepthDoseGraph() {
-    PaintDepthDoseGraph(*picture("Picture1"), session_.shown);
-    if (overlay_) PaintDepthDoseOverlay(*picture("Picture1"), *overlay_);
+    paintDepthDoseGraph(*picture("Picture1"), session_.shown);
+    if (overlay_) paintDepthDoseOverlay(*picture("Picture1"), *overlay_);
     clearReadOut();
 }
 

@@ -44,7 +44,7 @@ QColor DoseLevelColour(double percent) {
     return table.back().colour;
 }
 
-QColor DoseLevelColourAt(int level) {
+QColor doseLevelColourAt(int level) {
     return levels().at(static_cast<size_t>(level)).colour;
 }
 
@@ -52,10 +52,10 @@ void DrawDoseLegend(gui::Canvas& legend) {
     legend.setScale(0, 0, 100, 110);
     legend.clear();
     for (int k = 0; k < kDoseLevels; ++k)
-        legend.fillBox(0, 10.0 * k, 30, 10.0 * (k + 1), DoseLevelColourAt(k));
+        legend.fillBox(0, 10.0 * k, 30, 10.0 * (k + 1), doseLevelColourAt(k));
 }
 
-void AddDoseLegendLabels(gui::Canvas& legend, std::span<const int, kDoseLevels> tops) {
+void addDoseLegendLabels(gui::Canvas& legend, std::span<const int, kDoseLevels> tops) {
     const auto& t = texts::doseLegendTexts();
     for (int k = 0; k < kDoseLevels; ++k) {
         auto* label = new QLabel(gui::qs(t.levels[static_cast<size_t>(k)]), &legend);

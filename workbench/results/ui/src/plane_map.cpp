@@ -70,7 +70,7 @@ void drawIcon(gui::Canvas& icon) {
         const int levels[] = {10, 8, 6, 4, 2, 1, 0};
         int inset = 1;
         for (int level : levels) {
-            p.fillRect(QRect(inset, inset, 32 - 2 * inset, 32 - 2 * inset), DoseLevelColourAt(level));
+            p.fillRect(QRect(inset, inset, 32 - 2 * inset, 32 - 2 * inset), doseLevelColourAt(level));
             inset += 2;
         }
     });

@@ -230,7 +230,7 @@ void placeAfter(QWidget* label, const QWidget* before) {
 
 } // namespace
 
-void PaintYZPlane(Canvas& map, const DoseModel& m) {
+void paintYZPlane(Canvas& map, const DoseModel& m) {
     map.setScale(kMapLeft, kMapTop, kMapWidth, kMapHeight);
     map.clear();
     const int countY = std::min(m.GridCountY, kMaxCountY);
@@ -295,7 +295,7 @@ ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
     connect(map, &Canvas::mousePressed, this, [this](double x, double y, Qt::MouseButton) { pick(x, y); });
     connect(fileList("File1"), &QListWidget::itemSelectionChanged, this, [this] { preview(); });
 
-    AddDoseLegendLabels(*picture("Picture7"));
+    addDoseLegendLabels(*picture("Picture7"));
     drawGeometrySketch(*picture("Picture5"), t.sketchFocus, t.sketchPlane,
                        {t.sketchAxes[0], t.sketchAxes[1], t.sketchAxes[2]});
     drawPointerIcon(*picture("Picture6"));
@@ -350,20 +350,20 @@ void ResultsScreen::preview() {
 
 void ResultsScreen::load() {
     loadingName_ = fileList("File1")->selectedFile().toStdString();
-    RunLoadResultFile(session_.shown, workDir_.toStdString(), fileList("File1")->selectedFile().toStdString(),
+    runLoadResultFile(session_.shown, workDir_.toStdString(), fileList("File1")->selectedFile().toStdString(),
                       *this, texts::resultsModelTexts());
 }
 
-void ResultsScreen::ShowMessage(std::string_view message) {
+void ResultsScreen::showWarning(std::string_view message) {
     showMessage(qs(message), MessageIcon::Warning);
 }
 
-void ResultsScreen::ProcessPendingEvents() {
+void ResultsScreen::processPendingEvents() {
     // Keeps the screens painted; input waits, so no second load can start.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-void ResultsScreen::ShowNumberFields(const DoseFields& f) {
+void ResultsScreen::showNumberFields(const DoseFields& f) {
     session_.loaded = true;
     // Only a successful load gets here: the name and what its header states
     // change with the numbers, never with a click in the list.
@@ -384,12 +384,12 @@ void ResultsScreen::ShowNumberFields(const DoseFields& f) {
     planes_->modelLoaded();
 }
 
-void ResultsScreen::EnableResultControls() {
+void ResultsScreen::enableResultControls() {
     setResultControlsEnabled(true);
 }
 
 void ResultsScreen::DrawYZPlane() {
-    PaintYZPlane(*picture("Picture1"), session_.shown);
+    paintYZPlane(*picture("Picture1"), session_.shown);
     line("Line45")->setX(kLoadedMarkerX);
     line("Line45")->show();
     line("Line51")->setY(kLoadedMarkerY);

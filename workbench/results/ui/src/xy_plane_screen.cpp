@@ -179,7 +179,7 @@ XYPlaneScreen::XYPlaneScreen(const ResultsSession& session)
             [this](double x, double y, Qt::MouseButtons) { pointerMoved(x, y); });
 
     planes::drawIcon(*picture("Picture8"));
-    AddDoseLegendLabels(*picture("Picture7"));
+    addDoseLegendLabels(*picture("Picture7"));
     DrawDoseLegend(*picture("Picture7"));
 
     option("Option1")->setChecked(true);

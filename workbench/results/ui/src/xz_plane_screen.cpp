@@ -172,7 +172,7 @@ XZPlaneScreen::XZPlaneScreen(const ResultsSession& session)
     planes::addCrossHair(*lower, "Line48", false, kMapBottom);
 
     planes::drawIcon(*picture("Picture8"));
-    AddDoseLegendLabels(*picture("Picture7"), kXZLegendTops);
+    addDoseLegendLabels(*picture("Picture7"), kXZLegendTops);
     DrawDoseLegend(*picture("Picture7"));
 
     planes::makeBoxesReadOnly(*this);

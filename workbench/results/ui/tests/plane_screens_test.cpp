@@ -75,7 +75,7 @@ void fillReadOutModel(DoseModel& m) {
 // A level per percent value, far enough apart that neighbours differ.
 constexpr double kLevel[] = {95, 85, 75, 65, 55, 45, 35, 25, 15, 7, 2};
 QColor level(int k) {
-    return DoseLevelColourAt(k);
+    return doseLevelColourAt(k);
 }
 const QColor kBackground(224, 224, 224);
 

@@ -166,7 +166,7 @@ private slots:
         auto s = screenWith({});
         Canvas* legend = s->picture("Picture7");
         for (int k = 0; k < kDoseLevels; ++k) {
-            QCOMPARE(legend->pixelAt(15, 10.0 * k + 5), DoseLevelColourAt(k));
+            QCOMPARE(legend->pixelAt(15, 10.0 * k + 5), doseLevelColourAt(k));
             QCOMPARE(legend->findChild<QLabel*>(QStringLiteral("Legend%1").arg(k + 1))->text(),
                      qs(kv::texts::doseLegendTexts().levels[static_cast<size_t>(k)]));
         }

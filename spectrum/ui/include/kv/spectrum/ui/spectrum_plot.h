@@ -35,6 +35,6 @@ void DrawSpectrumAxes(gui::Canvas& plot);
 // The step curve of `column` (raw values by bin, bins 2..250 drawn), scaled by
 // `plotMaximum`, with its texts and the redrawn bottom line. Nothing is drawn
 // when there is no scale (a maximum that is not positive).
-void DrawSpectrumCurve(gui::Canvas& plot, const std::array<double, formats::kBins>& column, double plotMaximum);
+void drawSpectrumCurve(gui::Canvas& plot, const std::array<double, formats::kBins>& column, double plotMaximum);
 
 } // namespace kv::spectrum::ui

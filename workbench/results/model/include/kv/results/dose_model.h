@@ -115,9 +115,9 @@ enum class QuantityFailure { None, EmptyReferenceRegion, AirKerma };
 // the 100 % dose, the rescaling to percent, the layer sums, MeanGlandDose,
 // SagdValue and DepthDose. `pendingEvents` (may be empty) runs before and
 // after the rescaling. On failure the model is part-computed: throw it away.
-QuantityFailure ComputeDoseQuantities(DoseModel& m, const std::function<void()>& pendingEvents = {});
+QuantityFailure computeDoseQuantities(DoseModel& m, const std::function<void()>& pendingEvents = {});
 
 // Mean of the total dose of layer 1 over the reference region, in file units.
-double ComputeReferenceDose(const DoseModel& m);
+double computeReferenceDose(const DoseModel& m);
 
 } // namespace kv::results

@@ -3,15 +3,15 @@
 // a small interface so the order of the steps lives here and is tested here.
 //
 // On success, in this order: the shown model is replaced whole, then
-//   ShowNumberFields(fields)  Text1/Text7/Text8 of Form2 and their copies on
+//   showNumberFields(fields)  Text1/Text7/Text8 of Form2 and their copies on
 //                             Form5/6/7, Text2 of Form5, "8.0" into Text3 of
 //                             Form2 and Form7, "0" into Text4 of Form2 and Form6
-//   EnableResultControls()    Picture1, Command1, Command5, Command3 of Form2
+//   enableResultControls()    Picture1, Command1, Command5, Command3 of Form2
 //   DrawYZPlane()             from the new model
 //   DrawDepthDoseGraph()      from the new model (DepthDose is already filled)
-// ProcessPendingEvents() runs at the three points of a long load (after the
+// processPendingEvents() runs at the three points of a long load (after the
 // file is read, before and after the rescaling).
-// On failure only ShowMessage() is called: the model, the fields and the
+// On failure only showWarning() is called: the model, the fields and the
 // drawings keep what they showed.
 #include "kv/results/dose_model.h"
 #include "kv/results/result_file.h"
@@ -25,17 +25,17 @@ namespace kv::results {
 class LoadView {
 public:
     virtual ~LoadView() = default;
-    virtual void ShowMessage(std::string_view message) = 0; // warning icon, OK button
-    virtual void ProcessPendingEvents() {}
-    virtual void ShowNumberFields(const DoseFields& fields) = 0;
-    virtual void EnableResultControls() = 0;
+    virtual void showWarning(std::string_view message) = 0; // warning icon, OK button
+    virtual void processPendingEvents() {}
+    virtual void showNumberFields(const DoseFields& fields) = 0;
+    virtual void enableResultControls() = 0;
     virtual void DrawYZPlane() = 0;
     virtual void DrawDepthDoseGraph() = 0;
 };
 
 // `selectedName` is the file list's selection (empty when none). Returns the
 // failure, LoadFailure::None when `shown` now holds the file.
-LoadFailure RunLoadResultFile(DoseModel& shown, const std::filesystem::path& workDir, std::string_view selectedName,
+LoadFailure runLoadResultFile(DoseModel& shown, const std::filesystem::path& workDir, std::string_view selectedName,
                               LoadView& view, const texts::ResultsModelTexts& t);
 
 } // namespace kv::results

@@ -20,7 +20,7 @@
 
 namespace kv::results {
 
-int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
               const texts::ResultsModelTexts& t);
 
 // A JSON string of `text`, made valid UTF-8 first (a name from the command line is bytes).

@@ -5,7 +5,7 @@
 //   kv-report_en [--json] --compare A B   A, B, B/A and (B-A)/combined sigma of the 100 % dose, the sAGD,
 //                                         the mean percentage and every depth-dose layer
 //
-// RunReport hands the arguments here first; no mode among them gives nullopt.
+// runReport hands the arguments here first; no mode among them gives nullopt.
 #include "kv/results/dose_model.h"
 #include "kv/results/agd_estimate.h"
 #include "kv/texts/results_extras.h"

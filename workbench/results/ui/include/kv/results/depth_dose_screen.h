@@ -22,7 +22,7 @@ inline constexpr double kPlotRight = 6000, kPlotTop = 6908;
 bool percentToGraphY(double p, double& y);
 
 // Paints the whole graph of `m` into a canvas with Form5's graph scale.
-void PaintDepthDoseGraph(gui::Canvas& graph, const DoseModel& m);
+void paintDepthDoseGraph(gui::Canvas& graph, const DoseModel& m);
 
 // The total depth dose of a second result, drawn over the graph in its own
 // colour with a legend entry naming it.
@@ -32,7 +32,7 @@ struct DepthDoseOverlay {
     std::array<double, kDepthDoseExtent> total{};
 };
 inline const QColor kOverlayColour{255, 128, 0};
-void PaintDepthDoseOverlay(gui::Canvas& graph, const DepthDoseOverlay& overlay);
+void paintDepthDoseOverlay(gui::Canvas& graph, const DepthDoseOverlay& overlay);
 
 class PictureExport;
 

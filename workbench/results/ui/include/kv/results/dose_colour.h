@@ -7,8 +7,8 @@
 // and on a screen with a legend picture `Picture7` (1455 x 4095 twips, white,
 // sunken border), once in the screen's constructor:
 //
-//   AddDoseLegendLabels(*picture("Picture7"));                 // the eleven texts
-//   AddDoseLegendLabels(*picture("Picture7"), kXZLegendTops);  // X-Z screen: "40 - 50" at 1875
+//   addDoseLegendLabels(*picture("Picture7"));                 // the eleven texts
+//   addDoseLegendLabels(*picture("Picture7"), kXZLegendTops);  // X-Z screen: "40 - 50" at 1875
 //   DrawDoseLegend(*picture("Picture7"));                      // scale 100 x 110 and the boxes
 //
 // The canvas keeps what is drawn, so the legend shows whenever the screen does.
@@ -30,7 +30,7 @@ inline constexpr int kDoseLevels = 11;
 QColor DoseLevelColour(double percent);
 
 // The colour of level k, 0 ("over 90") to 10 ("0 -  5").
-QColor DoseLevelColourAt(int level);
+QColor doseLevelColourAt(int level);
 
 // Sets the legend's user scale (0, 0, 100 wide, 110 high) and paints the
 // eleven boxes, level k covering x 0..30 and y 10k..10(k+1).
@@ -44,6 +44,6 @@ inline constexpr std::array<int, kDoseLevels> kXZLegendTops{0, 360, 720, 1080, 1
 
 // Adds the eleven legend texts (Times New Roman 12 pt) as labels inside the
 // legend picture, right of the boxes; named "Legend1" .. "Legend11".
-void AddDoseLegendLabels(gui::Canvas& legend, std::span<const int, kDoseLevels> tops = kDoseLegendTops);
+void addDoseLegendLabels(gui::Canvas& legend, std::span<const int, kDoseLevels> tops = kDoseLegendTops);
 
 } // namespace kv::results

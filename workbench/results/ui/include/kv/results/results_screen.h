@@ -23,7 +23,7 @@ namespace kv::results {
 inline constexpr double kMapLeft = -607, kMapTop = -7, kMapWidth = 605, kMapHeight = 245;
 
 // Paints the total dose of the X = 0 plane of `m` into a canvas with the map's scale.
-void PaintYZPlane(gui::Canvas& map, const DoseModel& m);
+void paintYZPlane(gui::Canvas& map, const DoseModel& m);
 
 class ResultsScreen : public gui::Form, private LoadView {
     Q_OBJECT
@@ -75,10 +75,10 @@ class ResultsScreen : public gui::Form, private LoadView {
     void emptyReadOut();
 
     // LoadView
-    void ShowMessage(std::string_view message) override;
-    void ProcessPendingEvents() override;
-    void ShowNumberFields(const DoseFields& fields) override;
-    void EnableResultControls() override;
+    void showWarning(std::string_view message) override;
+    void processPendingEvents() override;
+    void showNumberFields(const DoseFields& fields) override;
+    void enableResultControls() override;
     void DrawDepthDoseGraph() override;
 
     QString workDir_;
