@@ -1,4 +1,4 @@
-#include "kv/shell/composition_screen.h"
+#include "kv/workbench/shell/composition_screen.h"
 
 #include "kv/common/format.h"
 #include "kv/gui/qtext.h"

@@ -1,8 +1,8 @@
 // The dose workbench: the menu and every screen it opens.
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
-#include "kv/shell/menu_screen.h"
-#include "kv/shell/workbench.h"
+#include "kv/workbench/shell/menu_screen.h"
+#include "kv/workbench/shell/workbench.h"
 #include "kv/texts/menu.h"
 #include "kv/texts/text.h"
 

@@ -1,4 +1,4 @@
-#include "kv/shell/drawings.h"
+#include "kv/workbench/shell/drawings.h"
 
 #include "kv/gui/drawing.h"
 #include "kv/gui/qtext.h"

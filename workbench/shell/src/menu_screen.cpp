@@ -1,7 +1,7 @@
-#include "kv/shell/menu_screen.h"
+#include "kv/workbench/shell/menu_screen.h"
 
-#include "kv/shell/reference_screens.h"
-#include "kv/shell/workbench.h"
+#include "kv/workbench/shell/reference_screens.h"
+#include "kv/workbench/shell/workbench.h"
 #include "kv/texts/menu.h"
 
 #include <QCloseEvent>

@@ -1,12 +1,12 @@
 #include "kv/gui/qtext.h"
-#include "kv/shell/phantom_screen.h"
+#include "kv/workbench/shell/phantom_screen.h"
 
 #include "kv/common/records.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
-#include "kv/shell/composition_screen.h"
-#include "kv/shell/drawings.h"
-#include "kv/shell/workbench.h"
+#include "kv/workbench/shell/composition_screen.h"
+#include "kv/workbench/shell/drawings.h"
+#include "kv/workbench/shell/workbench.h"
 #include "kv/texts/phantom.h"
 #include "kv/formats/phantom_file.h"
 

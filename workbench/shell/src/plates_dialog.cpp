@@ -1,4 +1,4 @@
-#include "kv/shell/plates_dialog.h"
+#include "kv/workbench/shell/plates_dialog.h"
 
 #include "kv/common/format.h"
 #include "kv/gui/platform.h"

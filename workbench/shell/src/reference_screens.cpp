@@ -1,7 +1,7 @@
 #include "kv/gui/qtext.h"
-#include "kv/shell/reference_screens.h"
+#include "kv/workbench/shell/reference_screens.h"
 
-#include "kv/shell/drawings.h"
+#include "kv/workbench/shell/drawings.h"
 #include "kv/texts/reference.h"
 
 #include <QFontMetrics>

@@ -1,4 +1,4 @@
-#include "kv/shell/setup_screen.h"
+#include "kv/workbench/shell/setup_screen.h"
 
 #include "kv/common/format.h"
 #include "kv/common/records.h"
@@ -7,9 +7,9 @@
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
-#include "kv/shell/plates_dialog.h"
-#include "kv/shell/reference_screens.h"
-#include "kv/shell/workbench.h"
+#include "kv/workbench/shell/plates_dialog.h"
+#include "kv/workbench/shell/reference_screens.h"
+#include "kv/workbench/shell/workbench.h"
 #include "kv/texts/setup.h"
 #include "kv/texts/spectrum_files.h"
 #include "kv/formats/control_file.h"

@@ -1,14 +1,14 @@
-#include "kv/shell/workbench.h"
+#include "kv/workbench/shell/workbench.h"
 
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
 #include "kv/results/results_screen.h"
-#include "kv/shell/composition_screen.h"
-#include "kv/shell/menu_screen.h"
-#include "kv/shell/phantom_screen.h"
-#include "kv/shell/reference_screens.h"
-#include "kv/shell/setup_screen.h"
+#include "kv/workbench/shell/composition_screen.h"
+#include "kv/workbench/shell/menu_screen.h"
+#include "kv/workbench/shell/phantom_screen.h"
+#include "kv/workbench/shell/reference_screens.h"
+#include "kv/workbench/shell/setup_screen.h"
 #include "kv/texts/menu.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
 #include "kv/gui/program.h"
-#include "kv/shell/reference_screens.h"
+#include "kv/workbench/shell/reference_screens.h"
 #include "kv/texts/text.h"
 
 #include <QLabel>
