@@ -2,7 +2,7 @@
 // every seed is a file the programs really exchange:
 //   kv-make-fuzz-seeds fuzz/corpus
 // Composition files have no writer; the shipped ones are copied.
-#include "kv/results/result_file.h"
+#include "kv/workbench/results/model/result_file.h"
 #include "kv/formats/equipment_file.h"
 #include "kv/formats/spectrum_file.h"
 #include "kv/formats/control_file.h"

@@ -1,5 +1,5 @@
 // The engine window driven by its buttons, on real runs in a working directory.
-#include "kv/results/result_file.h"
+#include "kv/workbench/results/model/result_file.h"
 #include "progress_window.h"
 #include "run_dir.h"
 

@@ -4,8 +4,8 @@
 #include "kv/engine/result_file.h"
 #include "kv/engine/run_inputs.h"
 #include "kv/formats/phantom_file.h"
-#include "kv/results/report.h"
-#include "kv/results/result_file.h"
+#include "kv/workbench/results/report/report.h"
+#include "kv/workbench/results/model/result_file.h"
 #include "kv/texts/results_model.h"
 #include "run_dir.h"
 

@@ -5,7 +5,7 @@
 #include "kv/common/records.h"
 #include "kv/formats/settings_file.h"
 #include "kv/engine/engine_session.h"
-#include "kv/results/result_file.h"
+#include "kv/workbench/results/model/result_file.h"
 #include "kv/spectrum/beam_quality.h"
 #include "kv/spectrum/spectrum_model.h"
 #include "kv/formats/control_file.h"

@@ -3,7 +3,7 @@
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
-#include "kv/results/results_screen.h"
+#include "kv/workbench/results/ui/results_screen.h"
 #include "kv/workbench/shell/composition_screen.h"
 #include "kv/workbench/shell/menu_screen.h"
 #include "kv/workbench/shell/phantom_screen.h"

@@ -1,7 +1,7 @@
 // Loading the largest result file the grid holds: 151 rows x 60 layers x 75
 // values per block, two blocks (about 16 MB), read and every quantity formed.
-#include "kv/results/result_file.h"
-#include "kv/results/testfiles.h"
+#include "kv/workbench/results/model/result_file.h"
+#include "kv/workbench/results/model/testfiles/testfiles.h"
 
 #include <benchmark/benchmark.h>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "kv/results/agd_estimate.h"
+#include "kv/workbench/results/model/agd_estimate.h"
 
 #include "kv/common/format.h"
 

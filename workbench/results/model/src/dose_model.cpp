@@ -1,4 +1,4 @@
-#include "kv/results/dose_model.h"
+#include "kv/workbench/results/model/dose_model.h"
 
 #include "kv/common/format.h"
 

@@ -1,4 +1,4 @@
-#include "kv/results/dose_tables.h"
+#include "kv/workbench/results/model/dose_tables.h"
 
 #include "kv/common/records.h"
 

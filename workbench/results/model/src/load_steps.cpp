@@ -1,4 +1,4 @@
-#include "kv/results/load_steps.h"
+#include "kv/workbench/results/model/load_steps.h"
 
 namespace kv::results {
 

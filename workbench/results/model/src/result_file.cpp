@@ -1,4 +1,4 @@
-#include "kv/results/result_file.h"
+#include "kv/workbench/results/model/result_file.h"
 
 #include "kv/common/format.h"
 

@@ -1,5 +1,5 @@
-#include "kv/results/load_steps.h"
-#include "kv/results/testfiles.h"
+#include "kv/workbench/results/model/load_steps.h"
+#include "kv/workbench/results/model/testfiles/testfiles.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

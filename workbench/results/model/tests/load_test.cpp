@@ -1,5 +1,5 @@
-#include "kv/results/result_file.h"
-#include "kv/results/testfiles.h"
+#include "kv/workbench/results/model/result_file.h"
+#include "kv/workbench/results/model/testfiles/testfiles.h"
 
 #include <algorithm>
 #include <array>

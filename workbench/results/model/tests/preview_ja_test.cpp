@@ -1,7 +1,7 @@
 // The Japanese edition's labels and messages, against the same files.
-#include "kv/results/load_steps.h"
-#include "kv/results/result_file.h"
-#include "kv/results/testfiles.h"
+#include "kv/workbench/results/model/load_steps.h"
+#include "kv/workbench/results/model/result_file.h"
+#include "kv/workbench/results/model/testfiles/testfiles.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "kv/results/report.h"
+#include "kv/workbench/results/report/report.h"
 
 #include <iostream>
 

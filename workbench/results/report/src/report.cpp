@@ -1,9 +1,9 @@
-#include "kv/results/report.h"
+#include "kv/workbench/results/report/report.h"
 
 #include "kv/common/codepage.h"
 #include "kv/common/format.h"
-#include "kv/results/report_modes.h"
-#include "kv/results/result_file.h"
+#include "kv/workbench/results/report/report_modes.h"
+#include "kv/workbench/results/model/result_file.h"
 #include "kv/texts/results_extras.h"
 
 #include <cmath>

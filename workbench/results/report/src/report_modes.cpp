@@ -1,10 +1,10 @@
-#include "kv/results/report_modes.h"
+#include "kv/workbench/results/report/report_modes.h"
 
 #include "kv/common/codepage.h"
 #include "kv/common/records.h"
-#include "kv/results/dose_tables.h"
-#include "kv/results/report.h"
-#include "kv/results/result_file.h"
+#include "kv/workbench/results/model/dose_tables.h"
+#include "kv/workbench/results/report/report.h"
+#include "kv/workbench/results/model/result_file.h"
 
 #include <cmath>
 #include <filesystem>

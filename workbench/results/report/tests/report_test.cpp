@@ -1,6 +1,6 @@
 #include "kv/common/codepage.h"
-#include "kv/results/report.h"
-#include "kv/results/testfiles.h"
+#include "kv/workbench/results/report/report.h"
+#include "kv/workbench/results/model/testfiles/testfiles.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // the X-Y map, 75 x 60 on each X-Z map): a pick on the results screen paints
 // all three.
 #include "kv/gui/program.h"
-#include "kv/results/xy_plane_screen.h"
-#include "kv/results/xz_plane_screen.h"
+#include "kv/workbench/results/ui/xy_plane_screen.h"
+#include "kv/workbench/results/ui/xz_plane_screen.h"
 
 #include <benchmark/benchmark.h>
 

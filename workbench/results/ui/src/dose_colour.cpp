@@ -1,5 +1,5 @@
 #include "kv/gui/qtext.h"
-#include "kv/results/dose_colour.h"
+#include "kv/workbench/results/ui/dose_colour.h"
 
 #include "kv/gui/canvas.h"
 #include "kv/gui/twips.h"

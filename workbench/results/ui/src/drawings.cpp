@@ -1,4 +1,4 @@
-#include "kv/results/drawings.h"
+#include "kv/workbench/results/ui/drawings.h"
 
 #include "kv/gui/canvas.h"
 #include "kv/gui/drawing.h"

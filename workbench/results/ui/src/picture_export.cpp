@@ -1,9 +1,9 @@
-#include "kv/results/picture_export.h"
+#include "kv/workbench/results/ui/picture_export.h"
 
 #include "kv/common/records.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/qtext.h"
-#include "kv/results/dose_tables.h"
+#include "kv/workbench/results/model/dose_tables.h"
 #include "kv/texts/results_extras.h"
 
 #include <QAction>

@@ -4,7 +4,7 @@
 #include "kv/gui/canvas.h"
 #include "kv/gui/form.h"
 #include "kv/gui/twips.h"
-#include "kv/results/dose_colour.h"
+#include "kv/workbench/results/ui/dose_colour.h"
 #include "kv/texts/xy_plane.h"
 
 #include <QLineEdit>

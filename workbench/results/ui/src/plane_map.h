@@ -3,7 +3,7 @@
 // painted as two mirror halves about the central axis x = 0 (one voxel is 4
 // map units), the fixed grid above it, and the voxel under the pointer.
 #include "kv/gui/form.h"
-#include "kv/results/dose_model.h"
+#include "kv/workbench/results/model/dose_model.h"
 
 #include <optional>
 #include <string_view>

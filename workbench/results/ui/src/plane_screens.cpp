@@ -1,8 +1,8 @@
-#include "kv/results/plane_screens.h"
+#include "kv/workbench/results/ui/plane_screens.h"
 
 #include "kv/gui/program.h"
-#include "kv/results/xy_plane_screen.h"
-#include "kv/results/xz_plane_screen.h"
+#include "kv/workbench/results/ui/xy_plane_screen.h"
+#include "kv/workbench/results/ui/xz_plane_screen.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>

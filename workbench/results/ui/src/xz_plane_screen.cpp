@@ -1,8 +1,8 @@
-#include "kv/results/xz_plane_screen.h"
+#include "kv/workbench/results/ui/xz_plane_screen.h"
 
-#include "kv/results/dose_colour.h"
-#include "kv/results/dose_tables.h"
-#include "kv/results/picture_export.h"
+#include "kv/workbench/results/ui/dose_colour.h"
+#include "kv/workbench/results/model/dose_tables.h"
+#include "kv/workbench/results/ui/picture_export.h"
 #include "kv/texts/results_screen.h"
 #include "kv/texts/xz_plane.h"
 #include "plane_map.h"

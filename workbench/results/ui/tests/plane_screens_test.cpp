@@ -6,12 +6,12 @@
 #include "kv/gui/file_list.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
-#include "kv/results/dose_colour.h"
-#include "kv/results/plane_screens.h"
-#include "kv/results/results_screen.h"
-#include "kv/results/testfiles.h"
-#include "kv/results/xy_plane_screen.h"
-#include "kv/results/xz_plane_screen.h"
+#include "kv/workbench/results/ui/dose_colour.h"
+#include "kv/workbench/results/ui/plane_screens.h"
+#include "kv/workbench/results/ui/results_screen.h"
+#include "kv/workbench/results/model/testfiles/testfiles.h"
+#include "kv/workbench/results/ui/xy_plane_screen.h"
+#include "kv/workbench/results/ui/xz_plane_screen.h"
 #include "kv/texts/text.h"
 
 #include <QApplication>

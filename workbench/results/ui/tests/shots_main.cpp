@@ -6,12 +6,12 @@
 // shown and ends.
 #include "kv/gui/file_list.h"
 #include "kv/gui/program.h"
-#include "kv/results/depth_dose_screen.h"
+#include "kv/workbench/results/ui/depth_dose_screen.h"
 #include "kv/formats/run_header.h"
-#include "kv/results/results_screen.h"
-#include "kv/results/testfiles.h"
-#include "kv/results/xy_plane_screen.h"
-#include "kv/results/xz_plane_screen.h"
+#include "kv/workbench/results/ui/results_screen.h"
+#include "kv/workbench/results/model/testfiles/testfiles.h"
+#include "kv/workbench/results/ui/xy_plane_screen.h"
+#include "kv/workbench/results/ui/xz_plane_screen.h"
 
 #include <QApplication>
 #include <QLineEdit>

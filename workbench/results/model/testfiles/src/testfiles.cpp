@@ -1,4 +1,4 @@
-#include "kv/results/testfiles.h"
+#include "kv/workbench/results/model/testfiles/testfiles.h"
 
 
 namespace fs = std::filesystem;

@@ -3,7 +3,7 @@
 // the Y picked on the results screen): primary | scatter above, total below,
 // with a read-out under the pointer and cross-hairs linked across both maps.
 #include "kv/gui/form.h"
-#include "kv/results/results_session.h"
+#include "kv/workbench/results/ui/results_session.h"
 
 #include <string_view>
 

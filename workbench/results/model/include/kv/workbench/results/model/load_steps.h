@@ -13,8 +13,8 @@
 // file is read, before and after the rescaling).
 // On failure only showWarning() is called: the model, the fields and the
 // drawings keep what they showed.
-#include "kv/results/dose_model.h"
-#include "kv/results/result_file.h"
+#include "kv/workbench/results/model/dose_model.h"
+#include "kv/workbench/results/model/result_file.h"
 #include "kv/texts/results_model.h"
 
 #include <filesystem>

@@ -8,7 +8,7 @@
 //   per layer rows = voxelRows(m, VoxelSet::all());                         // every voxel inside the counts
 //   rows = voxelRows(m, VoxelSet::yzPlane());                     // the Y-Z plane at X = 0 (ix = 1)
 //   writeCsvFile(dir, "run1.dose.csv", rows);                     // atomic, CR LF; throws WriteFailed
-#include "kv/results/dose_model.h"
+#include "kv/workbench/results/model/dose_model.h"
 
 #include <filesystem>
 #include <string>

@@ -3,7 +3,7 @@
 // results screen), either primary | scatter or total | total about the
 // central axis, with a read-out of all three components under the pointer.
 #include "kv/gui/form.h"
-#include "kv/results/results_session.h"
+#include "kv/workbench/results/ui/results_session.h"
 
 namespace kv::results {
 

@@ -6,7 +6,7 @@
 //   auto r = makeResult(75, 150, 45, [](int c, int ix, int iy, int iz) { return c == 1 ? 2.0 : 1.0; });
 //   writeResult(dir.path(), "run.vesk", r);
 //   std::string text = resultText(r);          // to cut or alter before dir.write(...)
-#include "kv/results/result_file.h"
+#include "kv/workbench/results/model/result_file.h"
 #include "kv/test_support/work_dir.h"
 
 #include <filesystem>

@@ -4,8 +4,8 @@
 // layer under the pointer. It only reads the shown model; the results screen
 // fills its number fields after a load and repaints it.
 #include "kv/gui/form.h"
-#include "kv/results/dose_model.h"
-#include "kv/results/results_session.h"
+#include "kv/workbench/results/model/dose_model.h"
+#include "kv/workbench/results/ui/results_session.h"
 
 #include <QColor>
 #include <QString>

@@ -5,8 +5,8 @@
 //
 //   kv::results::ResultsSession session;
 //   kv::results::PlaneScreens planes(session);   // hand &planes to Form2
-#include "kv/results/plane_views.h"
-#include "kv/results/results_session.h"
+#include "kv/workbench/results/ui/plane_views.h"
+#include "kv/workbench/results/ui/results_session.h"
 
 #include <memory>
 #include <string>

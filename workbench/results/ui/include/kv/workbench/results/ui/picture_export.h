@@ -8,7 +8,7 @@
 //                               [this] { return voxelRows(session_.shown, VoxelSet::yzPlane()); });
 //   e->menu()->addAction(...);   // screen-specific entries go after the three
 #include "kv/gui/canvas.h"
-#include "kv/results/results_session.h"
+#include "kv/workbench/results/ui/results_session.h"
 
 #include <QObject>
 #include <QString>
