@@ -5,7 +5,7 @@
 // 1 / (sigma^2 x time), the time being the whole run with its set-up, as a
 // program run spends it.
 //   kv_engine_fom [--histories N] [--threads T] [--seed S] [--runs K]
-//                 [--estimator track|analogue] [--repeat R]
+//                 [--estimator expected|track|analogue] [--repeat R]
 //       in this process; sigma from each run's batches and, with K >= 2,
 //       from the spread of the K runs
 //   kv_engine_fom --write-case DIR [--histories N]
@@ -41,7 +41,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kv_engine_fom [--histories N] [--threads T] [--seed S] [--runs K] [--estimator track|analogue] "
+    "usage: kv_engine_fom [--histories N] [--threads T] [--seed S] [--runs K] [--estimator "
+    "expected|track|analogue] "
     "[--repeat R]\n"
     "       kv_engine_fom --write-case DIR [--histories N]\n"
     "       kv_engine_fom --compare DIR a.vesk b.vesk... [--seconds S --histories N]\n";
@@ -118,7 +119,9 @@ void report(const char* label, double sigma, double seconds, double histories) {
 int inProcess(uint64_t histories, unsigned threads, uint64_t seed, size_t runs, DoseEstimator est,
               int repeat) {
     std::printf("Workbench case Mo/Mo 28 kV, 5 cm, 50 %%, FID 65, FCD 60; %s; %llu histories, %u threads\n",
-                est == DoseEstimator::TrackLength ? "track-length" : "analogue",
+                est == DoseEstimator::ExpectedTrack ? "expected track-length"
+                : est == DoseEstimator::TrackLength ? "track-length"
+                                                    : "analogue",
                 static_cast<unsigned long long>(histories), threads);
     for (int rep = 0; rep < repeat; ++rep) {
         std::vector<std::vector<double>> totals;
@@ -242,7 +245,7 @@ int main(int argc, char** argv) {
     size_t runs = 1;
     int repeat = 1;
     double seconds = 0;
-    DoseEstimator est = DoseEstimator::TrackLength;
+    DoseEstimator est = DoseEstimator::ExpectedTrack;
     std::string caseDir, compareDir;
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
@@ -262,8 +265,10 @@ int main(int argc, char** argv) {
             seconds = std::atof(argv[++i]);
         else if (a == "--estimator" && more) {
             std::string e = argv[++i];
-            if (e != "track" && e != "analogue") return std::fputs(kUsage, stderr), 2;
-            est = e == "track" ? DoseEstimator::TrackLength : DoseEstimator::Analogue;
+            if (e != "expected" && e != "track" && e != "analogue") return std::fputs(kUsage, stderr), 2;
+            est = e == "expected" ? DoseEstimator::ExpectedTrack
+                  : e == "track"  ? DoseEstimator::TrackLength
+                                  : DoseEstimator::Analogue;
         } else if (a == "--write-case" && more)
             caseDir = argv[++i];
         else if (a == "--compare" && more) {

@@ -24,7 +24,8 @@ constexpr double kRefHalfWidth = kRefXEnd * kVoxel;
 class alignas(64) WorkbenchSimulation::Worker {
   public:
     explicit Worker(const WorkbenchSimulation& sim)
-        : sim_(&sim), track_(sim.setup_.estimator == DoseEstimator::TrackLength), layers_(sim.layers_),
+        : sim_(&sim), track_(sim.setup_.estimator != DoseEstimator::Analogue),
+          expected_(sim.setup_.estimator == DoseEstimator::ExpectedTrack), layers_(sim.layers_),
           perKind_(static_cast<size_t>(kVoxelsX) * kVoxelsY * static_cast<size_t>(sim.layers_)) {
         double massRef =
             kFoldedVoxels * sim.setup_.phantom.density * kVoxel * kVoxel * sim.layerThickness_[0];
@@ -55,6 +56,7 @@ class alignas(64) WorkbenchSimulation::Worker {
             fill_.assign(blocks, 0);
         }
         ++batchHistories_;
+        primaryScored_ = false;
         SourcePhoton sp = sim_->source_->sample(rng);
         // Nothing lies above the paddle: start where the ray meets its plane.
         double t = (sim_->paddleTop_ - sp.pos.z) / sp.dir.z;
@@ -80,6 +82,13 @@ class alignas(64) WorkbenchSimulation::Worker {
         auto column = [=](int ix, int iy) {
             return (static_cast<uint32_t>(iy) * kVoxelsX + static_cast<uint32_t>(fold[ix])) * layers;
         };
+        if (!ph.scattered && expected_) {
+            // Once: a second flight of a photon straight from the focus can
+            // only be a rounding's step back into the phantom.
+            if (!primaryScored_) expectedPrimary(ph, w, column);
+            primaryScored_ = true;
+            return;
+        }
         if (!ph.scattered) {
             // The primary flights run nearly down a column, whose layers lie
             // side by side: added in place, they touch few cache lines.
@@ -101,7 +110,7 @@ class alignas(64) WorkbenchSimulation::Worker {
                 if (f == kBucket) flushBlock(b);
             });
         }
-        scoreReference(ph.pos, ph.dir, length, w);
+        scoreReference(ph.pos, ph.dir, length, w, [](double a, double b) { return b - a; });
     }
 
     void deposit(int region, const Vec3& p, double edep, double e, bool scattered) {
@@ -177,9 +186,30 @@ class alignas(64) WorkbenchSimulation::Worker {
         fill_[b] = 0;
     }
 
+    // A photon straight from the focus, in the phantom where it meets no
+    // other matter: each voxel of its whole chord gets the expectation of its
+    // track there, w x integral of exp(-mu t) dt over the voxel, whether or
+    // not the photon gets that far. Where it truly interacts is left to the
+    // transport, which goes on with it as before.
+    template <class Column> void expectedPrimary(const Photon& ph, double w, const Column& column) {
+        const double chord = sim_->scene_->distanceOut(kPhantomRegion, ph.pos, ph.dir);
+        const double mu = sim_->physics_[0].muTotal(ph.energy);
+        const double perMu = w / mu;
+        float* sums = batch_.data();
+        walkColumnsAttenuated(
+            grid_, ph.pos, ph.dir, chord, mu, column, [=](uint32_t c, int iz, double, double in, double out) {
+                sums[c + static_cast<uint32_t>(iz)] += static_cast<float>(perMu * (in - out));
+            });
+        scoreReference(ph.pos, ph.dir, chord, w,
+                       [mu](double a, double b) { return (std::exp(-mu * a) - std::exp(-mu * b)) / mu; });
+    }
+
     // The flight's share of the reference region's two summaries, from its
-    // length inside the region's column, top layer and (when thinner) last layer.
-    void scoreReference(const Vec3& p, const Vec3& d, double length, double w) {
+    // path inside the region's column, top layer and (when thinner) last
+    // layer: path(a, b) is what the stretch a <= t <= b of the flight scores
+    // per unit of w.
+    template <class Path>
+    void scoreReference(const Vec3& p, const Vec3& d, double length, double w, Path path) {
         double t0 = 0.0, t1 = length;
         auto clip = [](double pa, double da, double lo, double hi, double& a, double& b) {
             if (da == 0.0) {
@@ -194,20 +224,21 @@ class alignas(64) WorkbenchSimulation::Worker {
         clip(p.x, d.x, -kRefHalfWidth, kRefHalfWidth, t0, t1);
         clip(p.y, d.y, kRefYBegin * kVoxel, kRefYEnd * kVoxel, t0, t1);
         if (!(t1 > t0)) return;
-        double column = (t1 - t0) * columnScale_[0];
+        double column = path(t0, t1) * columnScale_[0];
         double a = t0, b = t1;
         clip(p.z, d.z, grid_.origin.z, grid_.origin.z + kVoxel, a, b);
-        if (b > a) ref_ += w * (b - a) * refScale_;
+        if (b > a) ref_ += w * path(a, b) * refScale_;
         if (lastScale_ != 0.0) {
             a = t0, b = t1;
             clip(p.z, d.z, grid_.origin.z + (layers_ - 1) * kVoxel, kInfinity, a, b);
-            if (b > a) column += (b - a) * lastScale_;
+            if (b > a) column += path(a, b) * lastScale_;
         }
         col_ += w * column;
     }
 
     const WorkbenchSimulation* sim_;
-    bool track_;
+    bool track_, expected_;
+    bool primaryScored_ = false; // this history's primary chord
     int layers_;
     size_t perKind_;
     VoxelGrid grid_;

@@ -103,6 +103,57 @@ TEST(VoxelWalk, RandomSegmentsMatchTheBruteForceClip) {
     }
 }
 
+// Attenuated, the same voxels with the same lengths, each with exp(-mu t)
+// where the segment enters and leaves it: continuous from voxel to voxel and
+// as the brute force finds it from the voxel's own clip.
+TEST(VoxelWalk, AttenuatedWalkCarriesTheSurvivalFromFaceToFace) {
+    VoxelGrid g{{-0.35, 0.2, 1.1}, {0.1, 0.25, 0.1}, 7, 5, 6};
+    Rng rng(43, 7);
+    for (int n = 0; n < 2000; ++n) {
+        Vec3 p{-0.6 + 1.3 * rng.uniform(), -0.1 + 1.8 * rng.uniform(), 0.8 + 1.3 * rng.uniform()};
+        Vec3 d = unit({2 * rng.uniform() - 1, 2 * rng.uniform() - 1, 2 * rng.uniform() - 1});
+        if (n % 4 == 0) d = unit({0.05 * rng.uniform(), 0.05 * rng.uniform(), 1.0}); // the primary beam's way
+        double len = 3.0 * rng.uniform(), mu = n % 5 == 0 ? 40.0 : 2.0 * rng.uniform();
+        std::map<Key, double> plain;
+        walkVoxels(g, p, d, len, [&](int i, int j, int k, double l) { plain[{i, j, k}] = l; });
+        std::map<Key, double> lengths;
+        double t = -1.0, last = -1.0;
+        struct Column {
+            int ix, iy;
+        };
+        walkColumnsAttenuated(
+            g, p, d, len, mu,
+            [](int ix, int iy) {
+                return Column{ix, iy};
+            },
+            [&](const Column& c, int k, double l, double in, double out) {
+                Key key{c.ix, c.iy, k};
+                lengths[key] = l;
+                Vec3 lo{g.origin.x + c.ix * g.size.x, g.origin.y + c.iy * g.size.y,
+                        g.origin.z + k * g.size.z};
+                Vec3 hi = lo + Vec3{g.size.x, g.size.y, g.size.z};
+                // the voxel's entry along the segment: its clip's start
+                double tIn = 0, tOut = len;
+                const double pa[3] = {p.x, p.y, p.z}, da[3] = {d.x, d.y, d.z}, la[3] = {lo.x, lo.y, lo.z},
+                             ha[3] = {hi.x, hi.y, hi.z};
+                for (int a = 0; a < 3; ++a) {
+                    if (da[a] == 0) continue;
+                    double ta = (la[a] - pa[a]) / da[a], tb = (ha[a] - pa[a]) / da[a];
+                    tIn = std::max(tIn, std::min(ta, tb));
+                    tOut = std::min(tOut, std::max(ta, tb));
+                }
+                EXPECT_NEAR(in, std::exp(-mu * tIn), 1e-12) << n;
+                EXPECT_NEAR(out, std::exp(-mu * tOut), 1e-12) << n;
+                EXPECT_NEAR(in - out, std::exp(-mu * tIn) - std::exp(-mu * tOut), 1e-12) << n;
+                if (last >= 0) EXPECT_EQ(in, last) << n << ": one voxel's exit is the next one's entry";
+                EXPECT_GT(tIn, t - 1e-12) << n;
+                t = tIn;
+                last = out;
+            });
+        EXPECT_EQ(lengths, plain) << n;
+    }
+}
+
 TEST(VoxelWalk, FacesEdgesAndCornersAreNeitherSkippedNorCountedTwice) {
     // Voxel edges exact in binary, so that a ray can run through a corner exactly.
     VoxelGrid g{{0.0, 0.0, 0.0}, {0.5, 0.25, 0.5}, 4, 8, 4};

@@ -28,8 +28,12 @@ inline constexpr int kRefXEnd = 20, kRefYBegin = 25, kRefYEnd = 125; // 0-based,
 inline constexpr double kChamberY = 6.0;                             // cm from the chest-wall edge
 
 // How the voxel dose is scored: along every flight through the phantom
-// (expected-value kerma, every voxel crossed) or where the photons interact.
-enum class DoseEstimator { TrackLength, Analogue };
+// (expected-value kerma, every voxel crossed), the flights of the photons
+// straight from the focus along their whole chord through the phantom,
+// weighted by the chance to get there (ExpectedTrack); along every flight as
+// it happens (TrackLength); or where the photons interact (Analogue). All
+// three have the same expectation.
+enum class DoseEstimator { ExpectedTrack, TrackLength, Analogue };
 
 struct WorkbenchSetup {
     bool tomosynthesis = false;
@@ -42,7 +46,7 @@ struct WorkbenchSetup {
     Material paddle = materials::polycarbonate(), support = materials::pmma();
     Material phantom;
     RaySpectra spectrum;
-    DoseEstimator estimator = DoseEstimator::TrackLength;
+    DoseEstimator estimator = DoseEstimator::ExpectedTrack;
 };
 
 struct WorkbenchResult {
