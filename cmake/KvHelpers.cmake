@@ -1,15 +1,24 @@
 # Small helpers shared by every module's CMakeLists.txt.
 
 # A GoogleTest program registered with CTest (model code, no Qt).
+# DEFINITIONS, INCLUDES (private include folders) and DEPENDS (programs the
+# test runs) are passed on here, so that callers never ask whether it exists.
 function(kv_add_gtest name)
-  cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(A "" "" "SOURCES;LIBS;DEFINITIONS;INCLUDES;DEPENDS" ${ARGN})
   if(NOT KV_BUILD_TESTS)
     return()
   endif()
   add_executable(${name} ${A_SOURCES})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests")
   target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest GTest::gtest_main)
-  target_compile_definitions(${name} PRIVATE KV_SOURCE_DIR="${CMAKE_SOURCE_DIR}" KV_RUN_DIR="${KV_RUN_DIR}")
+  target_compile_definitions(${name} PRIVATE KV_SOURCE_DIR="${CMAKE_SOURCE_DIR}" KV_RUN_DIR="${KV_RUN_DIR}"
+                                             ${A_DEFINITIONS})
+  if(A_INCLUDES)
+    target_include_directories(${name} PRIVATE ${A_INCLUDES})
+  endif()
+  if(A_DEPENDS)
+    add_dependencies(${name} ${A_DEPENDS})
+  endif()
   add_test(NAME ${name} COMMAND ${name})
 endfunction()
 
@@ -51,13 +60,17 @@ function(kv_add_qtest_editions name)
   endforeach()
 endfunction()
 
-# A Google Benchmark program (not run by CTest).
+# A Google Benchmark program (not run by CTest); EDITION links one edition's texts.
 function(kv_add_bench name)
-  cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(A "" "EDITION" "SOURCES;LIBS" ${ARGN})
   if(NOT KV_BUILD_BENCH)
     return()
   endif()
   add_executable(${name} ${A_SOURCES})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/bench")
   target_link_libraries(${name} PRIVATE ${A_LIBS} benchmark::benchmark benchmark::benchmark_main)
+  target_compile_definitions(${name} PRIVATE KV_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  if(A_EDITION)
+    kv_link_edition_texts(${name} ${A_EDITION})
+  endif()
 endfunction()
