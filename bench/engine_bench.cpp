@@ -24,10 +24,12 @@ const WorkbenchSimulation& simulation(bool t) {
         setup.thickness = 5.0;
         setup.phantom = kv::formats::readCompositionFile(KV_SOURCE_DIR "/data", "BR12-50.dat").material;
         setup.spectrum.rayWidthDeg = 0.5;
-        for (int i = 5; i <= 250; ++i) setup.spectrum.energies.push_back(0.2 * i);
+        for (int i = 5; i <= 250; ++i)
+            setup.spectrum.energies.push_back(0.2 * i);
         for (int k = 1; k <= 42; ++k) {
             std::vector<double> w;
-            for (int i = 5; i <= 250; ++i) w.push_back(s.table[k][i]);
+            for (int i = 5; i <= 250; ++i)
+                w.push_back(s.table[k][i]);
             setup.spectrum.weights.push_back(w);
         }
         return std::make_unique<WorkbenchSimulation>(setup);
@@ -51,8 +53,12 @@ void runHistories(benchmark::State& state, bool tomo) {
         static_cast<double>(state.iterations() * histories) / threads, benchmark::Counter::kIsRate);
 }
 
-void Mammography(benchmark::State& s) { runHistories(s, false); }
-void Tomosynthesis(benchmark::State& s) { runHistories(s, true); }
+void Mammography(benchmark::State& s) {
+    runHistories(s, false);
+}
+void Tomosynthesis(benchmark::State& s) {
+    runHistories(s, true);
+}
 
 } // namespace
 

@@ -15,13 +15,13 @@
 //   halvex_fom.sh beside this file runs halvex programs turn about and
 //   compares their files this way.
 #include "kv/engine/workbench_sim.h"
+#include "kv/formats/composition_file.h"
+#include "kv/formats/control_file.h"
 #include "kv/formats/equipment_file.h"
+#include "kv/formats/phantom_file.h"
 #include "kv/formats/spectrum_file.h"
 #include "kv/spectrum/spectrum_model.h"
 #include "kv/texts/spectrum_files.h"
-#include "kv/formats/composition_file.h"
-#include "kv/formats/control_file.h"
-#include "kv/formats/phantom_file.h"
 
 #include <algorithm>
 #include <chrono>
@@ -227,7 +227,7 @@ int writeCase(const fs::path& dir, const std::string& histories) {
     kv::spectrum::SpectrumResult s =
         kv::spectrum::computeSpectrum(kv::formats::TargetMaterial::Molybdenum, data, f);
     kv::formats::writeSpectrumFile(dir, kv::formats::TargetMaterial::Molybdenum, f, s.table,
-                                    kv::texts::englishSpectrumFileTexts.labels);
+                                   kv::texts::englishSpectrumFileTexts.labels);
     kv::formats::writeEquipment(dir, {"Bench unit", "65.0", "60.0", "0", f.targetAngle, f.tubeTiltAngle});
     kv::formats::writePhantomFile(dir, "50", "5");
     kv::formats::writeControlFile(dir, {"65", "60", 60.0, "0", histories, "fom", "Bench unit"});

@@ -12,30 +12,35 @@ namespace {
 
 struct Pattern {
     std::string_view prefix;
-    int intZeros = 0;    // '0' placeholders before the point
-    int decimals = 0;    // '0' placeholders after the point
+    int intZeros = 0; // '0' placeholders before the point
+    int decimals = 0; // '0' placeholders after the point
     bool scientific = false;
     int expDigits = 0;
     std::string_view suffix;
 };
 
-bool isPlaceholder(char c) { return c == '#' || c == '0'; }
+bool isPlaceholder(char c) {
+    return c == '#' || c == '0';
+}
 
 Pattern parsePattern(std::string_view p) {
     Pattern r;
     size_t i = 0;
-    while (i < p.size() && !isPlaceholder(p[i]) && p[i] != '.') ++i;
+    while (i < p.size() && !isPlaceholder(p[i]) && p[i] != '.')
+        ++i;
     r.prefix = p.substr(0, i);
     for (; i < p.size() && isPlaceholder(p[i]); ++i)
         if (p[i] == '0') ++r.intZeros;
     if (i < p.size() && p[i] == '.') {
         ++i;
-        for (; i < p.size() && isPlaceholder(p[i]); ++i) ++r.decimals;
+        for (; i < p.size() && isPlaceholder(p[i]); ++i)
+            ++r.decimals;
     }
     if (i + 1 < p.size() && (p[i] == 'E' || p[i] == 'e') && (p[i + 1] == '+' || p[i + 1] == '-')) {
         size_t j = i + 2;
         int n = 0;
-        while (j < p.size() && p[j] == '0') ++j, ++n;
+        while (j < p.size() && p[j] == '0')
+            ++j, ++n;
         if (n > 0) {
             r.scientific = true;
             r.expDigits = n;
@@ -57,7 +62,8 @@ Decimal toDecimal(double v) {
     Decimal d;
     d.negative = std::signbit(v);
     std::array<char, 64> buf{};
-    auto res = std::to_chars(buf.data(), buf.data() + buf.size(), std::fabs(v), std::chars_format::scientific, 14);
+    auto res =
+        std::to_chars(buf.data(), buf.data() + buf.size(), std::fabs(v), std::chars_format::scientific, 14);
     std::string_view s(buf.data(), static_cast<size_t>(res.ptr - buf.data()));
     d.digits.reserve(15);
     size_t e = s.find('e');
@@ -83,7 +89,9 @@ bool incrementDigits(std::string& s) {
     return true;
 }
 
-bool allZero(std::string_view s) { return s.find_first_not_of('0') == std::string_view::npos; }
+bool allZero(std::string_view s) {
+    return s.find_first_not_of('0') == std::string_view::npos;
+}
 
 std::string formatFixed(double value, const Pattern& p) {
     Decimal d = toDecimal(value);
@@ -150,7 +158,8 @@ std::string formatScientific(double value, const Pattern& p) {
     out += 'E';
     out += exp < 0 ? '-' : '+';
     std::string e = std::to_string(std::abs(exp));
-    if (e.size() < static_cast<size_t>(p.expDigits)) e.insert(0, static_cast<size_t>(p.expDigits) - e.size(), '0');
+    if (e.size() < static_cast<size_t>(p.expDigits))
+        e.insert(0, static_cast<size_t>(p.expDigits) - e.size(), '0');
     out += e;
     out += p.suffix;
     return out;
@@ -188,7 +197,8 @@ size_t scanNumber(std::string_view s, std::string& normalised) {
             ++j;
         }
         size_t start = j;
-        while (j < s.size() && s[j] >= '0' && s[j] <= '9') ex += s[j++];
+        while (j < s.size() && s[j] >= '0' && s[j] <= '9')
+            ex += s[j++];
         if (j > start) {
             normalised += ex;
             i = j;
@@ -234,15 +244,18 @@ std::string plainDecimal(double value) {
 
 double parseNumber(std::string_view text) {
     size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
     std::string normalised;
     if (scanNumber(text.substr(i), normalised) == 0) return 0.0;
     return convert(normalised);
 }
 
 bool parseNumberStrict(std::string_view text, double& out) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
     // Fast path: most fields are plain numbers that from_chars takes whole.
     const char* b = text.data();
     const char* e = b + text.size();
@@ -260,8 +273,9 @@ bool parseNumberStrict(std::string_view text, double& out) {
 }
 
 const char* parsePlainDecimal(const char* p, const char* e, double& out) {
-    static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     bool negative = p != e && *p == '-';
     if (negative) ++p;
     uint64_t mantissa = 0;

@@ -86,21 +86,32 @@ INSTANTIATE_TEST_SUITE_P(Patterns, FormatTest, ::testing::ValuesIn(kCases));
 
 TEST(PlainDecimal, ShortestFormUpToFifteenDigits) {
     const std::pair<double, const char*> cases[] = {
-        {12.0, "12"}, {7.5, "7.5"}, {-2.0, "-2"}, {0.0, "0"}, {-0.0, "0"},
-        {0.1, "0.1"}, {1.0 / 3.0, "0.333333333333333"}, {100000000.0, "100000000"}, {15.0, "15"},
-        {0.025, "0.025"}, {1e20, "1E+20"},
+        {12.0, "12"},
+        {7.5, "7.5"},
+        {-2.0, "-2"},
+        {0.0, "0"},
+        {-0.0, "0"},
+        {0.1, "0.1"},
+        {1.0 / 3.0, "0.333333333333333"},
+        {100000000.0, "100000000"},
+        {15.0, "15"},
+        {0.025, "0.025"},
+        {1e20, "1E+20"},
     };
-    for (auto [v, s] : cases) EXPECT_EQ(kv::plainDecimal(v), s) << v;
+    for (auto [v, s] : cases)
+        EXPECT_EQ(kv::plainDecimal(v), s) << v;
 }
 
 TEST(ParseNumber, LenientRule) {
     const std::pair<const char*, double> cases[] = {
-        {"12abc", 12.0}, {"  3.5e1", 35.0}, {"1D2", 100.0}, {"1d-2", 0.01}, {"-.5", -0.5},
-        {"abc", 0.0}, {"", 0.0}, {"   ", 0.0}, {"+7", 7.0}, {"4.26", 4.26}, {"1.2.3", 1.2},
-        {"5e", 5.0}, {"5e+", 5.0}, {"-", 0.0}, {".", 0.0}, {"1,5", 1.0}, {"\t8", 8.0},
-        {"1e400", HUGE_VAL}, {"1e-400", 0.0}, {"007", 7.0}, {"10.", 10.0},
+        {"12abc", 12.0}, {"  3.5e1", 35.0}, {"1D2", 100.0},      {"1d-2", 0.01},  {"-.5", -0.5},
+        {"abc", 0.0},    {"", 0.0},         {"   ", 0.0},        {"+7", 7.0},     {"4.26", 4.26},
+        {"1.2.3", 1.2},  {"5e", 5.0},       {"5e+", 5.0},        {"-", 0.0},      {".", 0.0},
+        {"1,5", 1.0},    {"\t8", 8.0},      {"1e400", HUGE_VAL}, {"1e-400", 0.0}, {"007", 7.0},
+        {"10.", 10.0},
     };
-    for (auto [t, v] : cases) EXPECT_EQ(kv::parseNumber(t), v) << '"' << t << '"';
+    for (auto [t, v] : cases)
+        EXPECT_EQ(kv::parseNumber(t), v) << '"' << t << '"';
 }
 
 TEST(ParseNumber, StrictFormRejectsTrailingText) {
@@ -109,7 +120,8 @@ TEST(ParseNumber, StrictFormRejectsTrailingText) {
     EXPECT_DOUBLE_EQ(v, 1.5e-3);
     EXPECT_TRUE(kv::parseNumberStrict(" 2D1 ", v));
     EXPECT_DOUBLE_EQ(v, 20.0);
-    for (const char* bad : {"12abc", "abc", "inf", "-nan", "1e", "--1", ""}) EXPECT_FALSE(kv::parseNumberStrict(bad, v)) << bad;
+    for (const char* bad : {"12abc", "abc", "inf", "-nan", "1e", "--1", ""})
+        EXPECT_FALSE(kv::parseNumberStrict(bad, v)) << bad;
 }
 
 TEST(ParseNumber, IgnoresTheCLocale) {
@@ -125,16 +137,32 @@ TEST(ParseNumber, IgnoresTheCLocale) {
 
 // The fast road must give from_chars' value bit for bit, or step aside.
 TEST(ParseNumber, PlainDecimalsMatchTheGeneralConversion) {
-    std::vector<std::string> texts = {"0",     "-0",       "65",         "7.5",          "-2.5",     "1.23456E-04",
-                                      "1e22",  "1e-22",    "9e-23",      "1.5E+23",      ".5",       "10.",
-                                      "0.000", "123456789012345", "1234567890123456", "0.1000000000000000001",
-                                      "4.9406564584124654E-324",     "1.7976931348623157E+308", "00012.5e-1"};
+    std::vector<std::string> texts = {"0",
+                                      "-0",
+                                      "65",
+                                      "7.5",
+                                      "-2.5",
+                                      "1.23456E-04",
+                                      "1e22",
+                                      "1e-22",
+                                      "9e-23",
+                                      "1.5E+23",
+                                      ".5",
+                                      "10.",
+                                      "0.000",
+                                      "123456789012345",
+                                      "1234567890123456",
+                                      "0.1000000000000000001",
+                                      "4.9406564584124654E-324",
+                                      "1.7976931348623157E+308",
+                                      "00012.5e-1"};
     std::mt19937_64 rng(7);
     std::uniform_real_distribution<double> mantissa(1.0, 10.0);
     std::uniform_int_distribution<int> exponent(-30, 30), digits(1, 17);
     char buf[64];
     for (int i = 0; i < 20000; ++i) {
-        std::snprintf(buf, sizeof buf, "%.*E", digits(rng) - 1, mantissa(rng) * std::pow(10.0, exponent(rng)));
+        std::snprintf(buf, sizeof buf, "%.*E", digits(rng) - 1,
+                      mantissa(rng) * std::pow(10.0, exponent(rng)));
         texts.push_back(buf);
     }
     for (const std::string& t : texts) {

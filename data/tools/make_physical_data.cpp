@@ -1,7 +1,6 @@
 // Writes MUs12.dat and Mo-STP.dat into the folder given (by hand, into data/).
-#include "physical_data.h"
-
 #include "kv/common/records.h"
+#include "physical_data.h"
 
 #include <cstdio>
 #include <string>
@@ -13,11 +12,13 @@ int main(int argc, char** argv) {
     }
     const std::string dir = argv[1];
     try {
-        for (auto [name, text] : {std::pair{"MUs12.dat", kv::data::mus12Text()}, std::pair{"Mo-STP.dat", kv::data::moStpText()}}) {
+        for (auto [name, text] : {std::pair{"MUs12.dat", kv::data::mus12Text()},
+                                  std::pair{"Mo-STP.dat", kv::data::moStpText()}}) {
             kv::RecordWriter out(dir, name);
             out.text(text).commit();
         }
-        for (const std::string& line : kv::data::edgeCorrections()) std::printf("physical side of an edge: %s\n", line.c_str());
+        for (const std::string& line : kv::data::edgeCorrections())
+            std::printf("physical side of an edge: %s\n", line.c_str());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;

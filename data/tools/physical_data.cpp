@@ -39,14 +39,17 @@ photon::Material materialOf(const Column& c) {
 
 std::string mus12Text() {
     std::string out = "Energy(keV)";
-    for (const Column& c : attenuationColumns()) out += std::string(", ") + c.heading;
+    for (const Column& c : attenuationColumns())
+        out += std::string(", ") + c.heading;
     out += "   linear attenuation coefficients (1/cm)\r\n";
     std::vector<photon::Material> materials;
-    for (const Column& c : attenuationColumns()) materials.push_back(materialOf(c));
+    for (const Column& c : attenuationColumns())
+        materials.push_back(materialOf(c));
     for (int i = 1; i <= 250; ++i) {
         const double e = 0.2 * i;
         out += kv::format(e, "#0.0");
-        for (const photon::Material& m : materials) out += ", " + kv::format(xray::massAttenuation(m, e) * m.density, "0.00000E+00");
+        for (const photon::Material& m : materials)
+            out += ", " + kv::format(xray::massAttenuation(m, e) * m.density, "0.00000E+00");
         out += "\r\n";
     }
     return out;
@@ -54,7 +57,7 @@ std::string mus12Text() {
 
 const std::vector<Anchor>& stoppingPowerAnchors() {
     // ESTAR, molybdenum, total stopping power.
-    static const std::vector<Anchor> anchors = {{1, 34.80}, {3, 24.33}, {5, 18.23}, {9, 12.53},
+    static const std::vector<Anchor> anchors = {{1, 34.80},  {3, 24.33},  {5, 18.23}, {9, 12.53},
                                                 {25, 6.211}, {45, 4.143}, {80, 2.850}};
     return anchors;
 }
@@ -69,9 +72,11 @@ double interpolatedStoppingPower(double e) {
     const auto& a = stoppingPowerAnchors();
     if (e < a.front().energy || e > a.back().energy) throw std::out_of_range("outside the anchors");
     size_t n = 1;
-    while (a[n].energy < e) ++n;
+    while (a[n].energy < e)
+        ++n;
     const double f = std::log(e / a[n - 1].energy) / std::log(a[n].energy / a[n - 1].energy);
-    return std::exp(std::log(a[n - 1].stoppingPower) + f * std::log(a[n].stoppingPower / a[n - 1].stoppingPower));
+    return std::exp(std::log(a[n - 1].stoppingPower) +
+                    f * std::log(a[n].stoppingPower / a[n - 1].stoppingPower));
 }
 
 std::string moStpText() {
@@ -88,8 +93,9 @@ std::vector<std::string> edgeCorrections() {
         for (int i = 1; i <= 250; ++i)
             for (auto [z, w] : m.elements)
                 for (double edge : xray::edgesNear(z, 0.2 * i))
-                    out.push_back(std::string(c.heading) + " at " + kv::format(0.2 * i, "#0.0") + " keV: edge of Z=" +
-                                  std::to_string(z) + " at " + kv::format(edge, "#0.0000") + " keV");
+                    out.push_back(std::string(c.heading) + " at " + kv::format(0.2 * i, "#0.0") +
+                                  " keV: edge of Z=" + std::to_string(z) + " at " +
+                                  kv::format(edge, "#0.0000") + " keV");
     }
     return out;
 }

@@ -7,9 +7,9 @@ namespace kv::data {
 
 struct Column {
     const char* heading;
-    int z;               // an element, or 0 for a NIST compound
+    int z; // an element, or 0 for a NIST compound
     const char* nistName;
-    double density;      // g/cm³
+    double density; // g/cm³
 };
 
 // The eleven fields of MUs12.dat after the energy, in file order.

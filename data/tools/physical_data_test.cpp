@@ -1,5 +1,5 @@
-#include "kv/spectrum/physical_data.h"
 #include "kv/photon/xray_data.h"
+#include "kv/spectrum/physical_data.h"
 #include "physical_data.h"
 
 #include <cmath>
@@ -18,8 +18,10 @@ std::string committed(const char* name) {
 }
 
 TEST(PhysicalDataGenerator, CommittedTablesAreWhatTheGeneratorWrites) {
-    EXPECT_EQ(committed("MUs12.dat"), kv::data::mus12Text()) << "regenerate with kv-make-physical-data (data/README.md)";
-    EXPECT_EQ(committed("Mo-STP.dat"), kv::data::moStpText()) << "regenerate with kv-make-physical-data (data/README.md)";
+    EXPECT_EQ(committed("MUs12.dat"), kv::data::mus12Text())
+        << "regenerate with kv-make-physical-data (data/README.md)";
+    EXPECT_EQ(committed("Mo-STP.dat"), kv::data::moStpText())
+        << "regenerate with kv-make-physical-data (data/README.md)";
 }
 
 TEST(PhysicalDataGenerator, MolybdenumAt20keVIsAboveItsKEdge) {
@@ -37,8 +39,8 @@ TEST(PhysicalDataGenerator, GridEnergiesNextToAnEdgeTakeThePhysicalSide) {
         int z;
         double grid, edge;
     };
-    for (Case c : {Case{42, 20.0, 19.9995}, Case{74, 10.2, 10.2068}, Case{47, 3.8, 3.8058}, Case{45, 3.0, 3.0038},
-                   Case{18, 3.2, 3.2060}}) {
+    for (Case c : {Case{42, 20.0, 19.9995}, Case{74, 10.2, 10.2068}, Case{47, 3.8, 3.8058},
+                   Case{45, 3.0, 3.0038}, Case{18, 3.2, 3.2060}}) {
         const kv::photon::Material m = kv::photon::element(c.z, 1.0);
         const double side = c.edge <= c.grid ? 1.0 : -1.0;
         const double near = xray::massAttenuation(m, c.grid + side * 0.004);
@@ -58,7 +60,8 @@ TEST(PhysicalDataGenerator, StoppingPowersFollowTheAnchors) {
     ASSERT_EQ(energies.size(), 20u);
     EXPECT_LE(energies.front(), 1.0);
     EXPECT_GE(energies.back(), 50.0);
-    for (size_t n = 1; n < energies.size(); ++n) EXPECT_GT(energies[n], energies[n - 1]);
+    for (size_t n = 1; n < energies.size(); ++n)
+        EXPECT_GT(energies[n], energies[n - 1]);
     const kv::spectrum::PhysicalData d = kv::spectrum::LoadPhysicalData(kData);
     for (const auto& a : kv::data::stoppingPowerAnchors())
         for (int n = 1; n <= 20; ++n)
@@ -66,7 +69,8 @@ TEST(PhysicalDataGenerator, StoppingPowersFollowTheAnchors) {
                 EXPECT_NEAR(d.stoppingPower[n] / a.stoppingPower, 1.0, 0.02) << a.energy;
             }
     // Between anchors the table falls smoothly (a power law within each segment).
-    for (int n = 2; n <= 20; ++n) EXPECT_LT(d.stoppingPower[n], d.stoppingPower[n - 1]);
+    for (int n = 2; n <= 20; ++n)
+        EXPECT_LT(d.stoppingPower[n], d.stoppingPower[n - 1]);
 }
 
 } // namespace

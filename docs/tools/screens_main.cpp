@@ -14,6 +14,9 @@
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/launcher/launcher_screen.h"
+#include "kv/spectrum/ui/angle_diagram.h"
+#include "kv/spectrum/ui/spectrum_screen.h"
+#include "kv/texts/text.h"
 #include "kv/workbench/results/ui/results_screen.h"
 #include "kv/workbench/results/ui/xy_plane_screen.h"
 #include "kv/workbench/results/ui/xz_plane_screen.h"
@@ -23,9 +26,6 @@
 #include "kv/workbench/shell/reference_screens.h"
 #include "kv/workbench/shell/setup_screen.h"
 #include "kv/workbench/shell/workbench.h"
-#include "kv/spectrum/ui/angle_diagram.h"
-#include "kv/spectrum/ui/spectrum_screen.h"
-#include "kv/texts/text.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "engine_cluster.h"
 #include "kv/common/format.h"
-#include "kv/formats/settings_file.h"
 #include "kv/engine/engine_options.h"
+#include "kv/formats/settings_file.h"
 #include "kv/texts/engine.h"
 #include "progress_window.h"
 

@@ -1,3 +1,5 @@
 #include "progress_window.h"
 
-int main(int argc, char** argv) { return kv::engine::runEngine(argc, argv, kv::engine::ExposureKind::Mammography); }
+int main(int argc, char** argv) {
+    return kv::engine::runEngine(argc, argv, kv::engine::ExposureKind::Mammography);
+}

@@ -45,8 +45,8 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
                 format(in.composition.material.density, "0.0000") + " g/cm3)");
     const formats::Geometry& g = in.geometry;
     l.push_back(" Compression paddle " + mm(g.paddleMm) + " mm " +
-                std::string(formats::materialName(g.paddleMaterial)) + "; breast support " +
-                mm(g.supportMm) + " mm " + std::string(formats::materialName(g.supportMaterial)) +
+                std::string(formats::materialName(g.paddleMaterial)) + "; breast support " + mm(g.supportMm) +
+                " mm " + std::string(formats::materialName(g.supportMaterial)) +
                 ", 1.5 cm above the detector");
     l.push_back(" FID " + format(c.fid, "0.0") + " cm, FCD " + format(c.fcd, "0.0") + " cm, field " +
                 format(c.fieldX, "0.0") + " x " + format(c.fieldY, "0.0") + " cm at the detector");

@@ -128,8 +128,8 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
     if (!isBareFileName(p.compositionFile))
         throw InputError(ph, "line 2 names \"" + p.compositionFile +
                                  "\", which is not a file of the working directory");
-    in.composition =
-        readOrExplain(p.compositionFile, [&] { return formats::readCompositionFile(dir, p.compositionFile); });
+    in.composition = readOrExplain(p.compositionFile,
+                                   [&] { return formats::readCompositionFile(dir, p.compositionFile); });
     double fraction = parseNumber(p.fractionText);
     if (std::fabs(in.composition.glandularFraction - fraction) > 1e-9)
         throw InputError(p.compositionFile, "holds the glandular fraction " +
@@ -146,9 +146,9 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
         for (int i = 0; i < formats::kBins; ++i)
             if (!(std::isfinite(sp.table[k][i]) && sp.table[k][i] >= 0))
                 throw InputError(formats::kSpectrumFileName, "the share of ray " + std::to_string(k) +
-                                                                  " at " +
-                                                                  plainDecimal(formats::binEnergy(i)) +
-                                                                  " keV is not a finite number of 0 or more");
+                                                                 " at " +
+                                                                 plainDecimal(formats::binEnergy(i)) +
+                                                                 " keV is not a finite number of 0 or more");
     RaySpectra rays = raySpectra(in.spectrum);
     double total = 0;
     for (const auto& w : rays.weights)

@@ -26,7 +26,8 @@ bool overlaps(const Box& a, const Box& b) {
 bool Shape::interval(const Vec3& p, const Vec3& d, const Vec3& inv, double& t0, double& t1) const {
     t0 = -kInfinity;
     t1 = kInfinity;
-    if (!slab(p.x, d.x, inv.x, box.lo.x, box.hi.x, t0, t1) || !slab(p.y, d.y, inv.y, box.lo.y, box.hi.y, t0, t1) ||
+    if (!slab(p.x, d.x, inv.x, box.lo.x, box.hi.x, t0, t1) ||
+        !slab(p.y, d.y, inv.y, box.lo.y, box.hi.y, t0, t1) ||
         !slab(p.z, d.z, inv.z, box.lo.z, box.hi.z, t0, t1))
         return false;
     if (!cylinder) return true;
@@ -47,8 +48,10 @@ Scene::Scene(std::vector<Region> regions, Box world, int worldMaterial)
     : regions_(std::move(regions)), world_(world), worldMaterial_(worldMaterial), inner_(regions_.size()) {
     for (size_t i = 0; i < regions_.size(); ++i)
         for (size_t j = 0; j < i; ++j)
-            if (overlaps(regions_[i].shape.box, regions_[j].shape.box)) inner_[i].push_back(static_cast<int>(j));
-    for (size_t i = 0; i < regions_.size(); ++i) plainBox_.push_back(!regions_[i].shape.cylinder && inner_[i].empty());
+            if (overlaps(regions_[i].shape.box, regions_[j].shape.box))
+                inner_[i].push_back(static_cast<int>(j));
+    for (size_t i = 0; i < regions_.size(); ++i)
+        plainBox_.push_back(!regions_[i].shape.cylinder && inner_[i].empty());
 }
 
 int Scene::locate(const Vec3& p) const {
@@ -68,9 +71,12 @@ double Scene::distanceOut(int region, const Vec3& p, const Vec3& d) const {
         return best;
     }
     const Shape& own = regions_[region].shape;
-    if (!own.cylinder) best = own.boxExit(p, d);
-    else if (own.interval(p, d, t0, t1)) best = std::max(t1, 0.0);
-    else best = 0.0; // already on the way out
+    if (!own.cylinder)
+        best = own.boxExit(p, d);
+    else if (own.interval(p, d, t0, t1))
+        best = std::max(t1, 0.0);
+    else
+        best = 0.0; // already on the way out
     if (inner_[region].empty()) return best;
     const Vec3 inv = Shape::inverse(d);
     for (int j : inner_[region])

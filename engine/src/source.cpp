@@ -14,7 +14,8 @@ constexpr double kDeg = std::numbers::pi / 180.0;
 AliasTable::AliasTable(const std::vector<double>& w) {
     size_t n = w.size();
     double sum = 0;
-    for (double v : w) sum += v;
+    for (double v : w)
+        sum += v;
     std::vector<double> prob(n, 0.0);
     std::vector<uint32_t> alias(n, 0);
     if (n == 0 || sum <= 0) throw std::invalid_argument("an empty spectrum cannot be sampled");
@@ -35,16 +36,20 @@ AliasTable::AliasTable(const std::vector<double>& w) {
             small.push_back(l);
         }
     }
-    for (uint32_t i : large) prob[i] = 1.0, alias[i] = i;
-    for (uint32_t i : small) prob[i] = 1.0, alias[i] = i;
-    for (size_t i = 0; i < n; ++i) cells_.push_back({prob[i], alias[i]});
+    for (uint32_t i : large)
+        prob[i] = 1.0, alias[i] = i;
+    for (uint32_t i : small)
+        prob[i] = 1.0, alias[i] = i;
+    for (size_t i = 0; i < n; ++i)
+        cells_.push_back({prob[i], alias[i]});
 }
 
 FieldSource::FieldSource(const FieldGeometry& g, const RaySpectra& s) : g_(g), spectra_(s) {
     size_t rays = s.weights.size();
     if (rays == 0 || s.energies.empty()) throw std::invalid_argument("the spectrum has no rays");
     for (size_t k = 0; k < rays; ++k) {
-        if (s.weights[k].size() != s.energies.size()) throw std::invalid_argument("ray and energy counts differ");
+        if (s.weights[k].size() != s.energies.size())
+            throw std::invalid_argument("ray and energy counts differ");
         double sum = 0;
         for (double v : s.weights[k]) {
             if (!(v >= 0)) throw std::invalid_argument("negative or undefined spectrum weight");
@@ -55,11 +60,14 @@ FieldSource::FieldSource(const FieldGeometry& g, const RaySpectra& s) : g_(g), s
         tanEdge_.push_back(std::tan(static_cast<double>(k) * s.rayWidthDeg * kDeg));
     }
     if (rayMax_ <= 0) throw std::invalid_argument("the spectrum holds no photons");
-    for (double v : raySum_) rayShare_.push_back(v / rayMax_);
+    for (double v : raySum_)
+        rayShare_.push_back(v / rayMax_);
     if (rays > 1) invTan1_ = 1.0 / tanEdge_[1];
     for (size_t k = 0; k < rays; ++k) {
-        if (raySum_[k] > 0) alias_.emplace_back(s.weights[k]);
-        else alias_.emplace_back(std::vector<double>{1.0}); // never drawn
+        if (raySum_[k] > 0)
+            alias_.emplace_back(s.weights[k]);
+        else
+            alias_.emplace_back(std::vector<double>{1.0}); // never drawn
     }
     minHeight2_ = 1e300;
     for (double a : {g.angleMinDeg, g.angleMaxDeg, 0.0}) {
@@ -107,8 +115,10 @@ uint32_t FieldSource::rayOf(double t) const {
     // a guess; the loops below settle on the ray exactly
     double est = t * invTan1_;
     uint32_t k = est >= last ? last : static_cast<uint32_t>(est);
-    while (k > 0 && t < tanEdge_[k]) --k;
-    while (k < last && t >= tanEdge_[k + 1]) ++k;
+    while (k > 0 && t < tanEdge_[k])
+        --k;
+    while (k < last && t >= tanEdge_[k + 1])
+        ++k;
     return k;
 }
 
@@ -156,7 +166,8 @@ std::vector<double> FieldSource::fluenceAt(Vec3 p) const {
     double r2 = dot(d, d);
     uint32_t k = rayOf(std::fabs(d.y) / dot(d, ax));
     std::vector<double> out(spectra_.energies.size());
-    for (size_t i = 0; i < out.size(); ++i) out[i] = spectra_.weights[k][i] / (emitted_ * r2);
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = spectra_.weights[k][i] / (emitted_ * r2);
     return out;
 }
 

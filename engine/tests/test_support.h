@@ -11,7 +11,8 @@ namespace kv::engine::test_support {
 inline RaySpectra syntheticHeelSpectrum(double kvp = 28.0) {
     RaySpectra s;
     s.rayWidthDeg = 0.5;
-    for (int i = 5; i <= 250; ++i) s.energies.push_back(0.2 * i);
+    for (int i = 5; i <= 250; ++i)
+        s.energies.push_back(0.2 * i);
     for (int k = 0; k < 42; ++k) {
         std::vector<double> w;
         for (double e : s.energies) {

@@ -19,17 +19,19 @@ std::string valueOf(const std::string& line, const std::string& key, const std::
         return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
     };
     if (eq == std::string::npos || (!key.empty() && trim(line.substr(0, eq)) != key))
-        throw FileError(FileFault::BadLayout, file, 0, "line " + std::to_string(lineNo) + " should read \"" +
-                               (key.empty() ? "<element> = <mass fraction>" : key + " = <value>") +
-                               "\" but reads \"" + line + "\"");
+        throw FileError(FileFault::BadLayout, file, 0,
+                        "line " + std::to_string(lineNo) + " should read \"" +
+                            (key.empty() ? "<element> = <mass fraction>" : key + " = <value>") +
+                            "\" but reads \"" + line + "\"");
     return trim(line.substr(eq + 1));
 }
 
 double numberOf(const std::string& text, const std::string& what, const std::string& file, int lineNo) {
     double v = 0;
     if (!parseNumberStrict(text, v) || !std::isfinite(v))
-        throw FileError(FileFault::NotANumber, file, 0, "line " + std::to_string(lineNo) + " holds \"" + text + "\" where " +
-                               what + " belongs");
+        throw FileError(FileFault::NotANumber, file, 0,
+                        "line " + std::to_string(lineNo) + " holds \"" + text + "\" where " + what +
+                            " belongs");
     return v;
 }
 
@@ -46,7 +48,8 @@ Composition readCompositionFile(const std::filesystem::path& workDir, const std:
     int lineNo = 0;
     auto next = [&]() {
         ++lineNo;
-        if (r.atEnd()) throw FileError(FileFault::EndsEarly, name, 0, "ends before line " + std::to_string(lineNo));
+        if (r.atEnd())
+            throw FileError(FileFault::EndsEarly, name, 0, "ends before line " + std::to_string(lineNo));
         return r.readLine();
     };
     Composition c;
@@ -61,11 +64,11 @@ Composition readCompositionFile(const std::filesystem::path& workDir, const std:
     line = next();
     double count = numberOf(valueOf(line, "Elements", name, lineNo), "the number of elements", name, lineNo);
     if (c.material.density <= 0 || c.material.density > 25)
-        throw FileError(FileFault::BadValue, name, 0, "the density " + plainDecimal(c.material.density) +
-                               " g/cm3 is not plausible");
+        throw FileError(FileFault::BadValue, name, 0,
+                        "the density " + plainDecimal(c.material.density) + " g/cm3 is not plausible");
     if (count < 1 || count > 20 || count != std::floor(count))
-        throw FileError(FileFault::BadValue, name, 0, "the number of elements " + plainDecimal(count) +
-                               " is not plausible");
+        throw FileError(FileFault::BadValue, name, 0,
+                        "the number of elements " + plainDecimal(count) + " is not plausible");
     double sum = 0;
     for (int i = 0; i < static_cast<int>(count); ++i) {
         line = next();
@@ -77,17 +80,20 @@ Composition readCompositionFile(const std::filesystem::path& workDir, const std:
         double w = numberOf(valueOf(line, "", name, lineNo), "a mass fraction", name, lineNo);
         int z = photon::atomicNumber(symbol);
         if (z < 1 || z > 94)
-            throw FileError(FileFault::BadValue, name, 0, "line " + std::to_string(lineNo) + " names \"" + symbol +
-                                   "\", which is not a chemical element");
+            throw FileError(FileFault::BadValue, name, 0,
+                            "line " + std::to_string(lineNo) + " names \"" + symbol +
+                                "\", which is not a chemical element");
         if (w < 0 || w > 1)
-            throw FileError(FileFault::BadValue, name, 0, "line " + std::to_string(lineNo) + " holds the mass fraction " +
-                                   plainDecimal(w) + ", outside 0..1");
+            throw FileError(FileFault::BadValue, name, 0,
+                            "line " + std::to_string(lineNo) + " holds the mass fraction " + plainDecimal(w) +
+                                ", outside 0..1");
         c.material.elements.push_back({z, w});
         sum += w;
     }
     // The table's fractions are rounded to three decimals; more than that is a typing error.
     if (std::fabs(sum - 1.0) > 0.01)
-        throw FileError(FileFault::BadValue, name, 0, "the mass fractions add up to " + plainDecimal(sum) + ", not 1");
+        throw FileError(FileFault::BadValue, name, 0,
+                        "the mass fractions add up to " + plainDecimal(sum) + ", not 1");
     return c;
 }
 

@@ -34,8 +34,7 @@ void writeEquipment(const std::filesystem::path& workDir, const EquipmentLines& 
          {&l.equipmentName, &l.fid, &l.fad, &l.angularRange, &l.targetAngle, &l.tubeTiltAngle}) {
         ++line;
         if (s->find_first_of("\r\n") != std::string::npos)
-            throw FileError(FileFault::BadValue, kEquipmentFileName, line,
-                                    "a line break inside an item");
+            throw FileError(FileFault::BadValue, kEquipmentFileName, line, "a line break inside an item");
         out.line(*s);
     }
     try {

@@ -49,10 +49,10 @@ void writeGeometry(const std::filesystem::path& workDir, const Geometry& g) {
         if (!(mm >= 0 && mm <= kMaxPlateMm))
             throw std::invalid_argument("a plate of " + kv::plainDecimal(mm) + " mm lies outside 0 to 10 mm");
     writeSettingsFile(workDir, kGeometryFileName,
-                          {{std::string(kPaddleMm), kv::plainDecimal(g.paddleMm)},
-                           {std::string(kPaddleMaterial), std::string(materialWord(g.paddleMaterial))},
-                           {std::string(kSupportMm), kv::plainDecimal(g.supportMm)},
-                           {std::string(kSupportMaterial), std::string(materialWord(g.supportMaterial))}});
+                      {{std::string(kPaddleMm), kv::plainDecimal(g.paddleMm)},
+                       {std::string(kPaddleMaterial), std::string(materialWord(g.paddleMaterial))},
+                       {std::string(kSupportMm), kv::plainDecimal(g.supportMm)},
+                       {std::string(kSupportMaterial), std::string(materialWord(g.supportMaterial))}});
 }
 
 std::string describe(const kv::RecordError& e, const texts::SettingsFileTexts& t) {

@@ -16,7 +16,8 @@ double LineFields::number(std::string_view what) {
     std::string s = text(what);
     size_t b = s.find_first_not_of(" \t");
     size_t e = s.find_last_not_of(" \t");
-    std::string_view v = b == std::string::npos ? std::string_view() : std::string_view(s).substr(b, e - b + 1);
+    std::string_view v =
+        b == std::string::npos ? std::string_view() : std::string_view(s).substr(b, e - b + 1);
     double out = 0;
     if (v.empty() || !parseNumberStrict(v, out))
         throw FileError(FileFault::NotANumber, r_.name(), 0,

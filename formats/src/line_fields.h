@@ -11,14 +11,14 @@
 namespace kv::formats::detail {
 
 class LineFields {
-public:
+  public:
     explicit LineFields(RecordReader& r) : r_(r) {}
     // The next line whole; `what` names its content for the message.
     std::string text(std::string_view what);
     // The next line as one number (blanks around it allowed).
     double number(std::string_view what);
 
-private:
+  private:
     RecordReader& r_;
     int line_ = 0;
 };

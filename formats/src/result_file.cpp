@@ -1,7 +1,7 @@
 #include "kv/formats/result_file.h"
 
-#include "kv/formats/file_error.h"
 #include "kv/common/format.h"
+#include "kv/formats/file_error.h"
 
 #include <algorithm>
 #include <cmath>
@@ -146,7 +146,8 @@ void writeResultFile(RecordWriter& out, const ResultFileContent& r) {
         }
 }
 
-void writeResultFile(const std::filesystem::path& workDir, const std::string& name, const ResultFileContent& r) {
+void writeResultFile(const std::filesystem::path& workDir, const std::string& name,
+                     const ResultFileContent& r) {
     RecordWriter out(workDir, name);
     writeResultFile(out, r);
     try {

@@ -83,8 +83,7 @@ std::vector<std::string_view> blankSeparated(std::string_view s) {
 double numberIn(std::string_view token, const std::string& file, int line) {
     double v = 0;
     if (!kv::parseNumberStrict(token, v) || !std::isfinite(v))
-        throw FileError(FileFault::NotANumber, file, line,
-                                "\"" + std::string(token) + "\" is not a number");
+        throw FileError(FileFault::NotANumber, file, line, "\"" + std::string(token) + "\" is not a number");
     return v;
 }
 
@@ -136,7 +135,7 @@ SpectrumFileContents readSpectrumFile(const std::filesystem::path& workDir, cons
     auto lineAt = [&](int n) -> const std::string& {
         if (n > static_cast<int>(lines.size()))
             throw FileError(FileFault::EndsEarly, fileName, n,
-                                    "ends after " + std::to_string(lines.size()) + " lines");
+                            "ends after " + std::to_string(lines.size()) + " lines");
         return lines[n - 1];
     };
 

@@ -41,7 +41,8 @@ TEST(CompositionFile, ShippedFilesHoldTheCompositionTable) {
 TEST(CompositionFile, FaultsNameTheFileAndTheLine) {
     kv::test_support::TempDir temp;
     const fs::path& dir = temp.path();
-    const std::string head = "Breast\r\nGlandular fraction (%) = 50\r\nDensity (g/cm3) = 0.98\r\nElements = 2\r\n";
+    const std::string head =
+        "Breast\r\nGlandular fraction (%) = 50\r\nDensity (g/cm3) = 0.98\r\nElements = 2\r\n";
     struct Row {
         std::string content, message;
     };
@@ -54,7 +55,8 @@ TEST(CompositionFile, FaultsNameTheFileAndTheLine) {
         {head + "H = 0.1\r\nO 0.9\r\n", "line 6 should read"},
         {"Breast\r\nFraction = 50\r\n", "line 2 should read \"Glandular fraction (%) = <value>\""},
         {"Breast\r\nGlandular fraction (%) = 50\r\nDensity (g/cm3) = -1\r\nElements = 2\r\n", "density -1"},
-        {"Breast\r\nGlandular fraction (%) = 50\r\nDensity (g/cm3) = 1\r\nElements = 2.5\r\n", "number of elements 2.5"},
+        {"Breast\r\nGlandular fraction (%) = 50\r\nDensity (g/cm3) = 1\r\nElements = 2.5\r\n",
+         "number of elements 2.5"},
     };
     for (const Row& r : rows) {
         std::ofstream(dir / "BR12-50.dat", std::ios::binary) << r.content;

@@ -3,7 +3,6 @@
 #include "kv/formats/result_file.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
@@ -14,7 +13,8 @@ namespace {
 // Kind line, 14 description lines, history count, note, phantom, note, then `numbers`.
 std::string fileWith(const std::string& numbers, const std::string& kind = std::string(kMammographyKind)) {
     std::string s = kind + "\r\n";
-    for (int i = 0; i < descriptionLineCount(kind); ++i) s += " line\r\n";
+    for (int i = 0; i < descriptionLineCount(kind); ++i)
+        s += " line\r\n";
     return s + "100\r\n note\r\n15.0, 15.0, 5.0, 50\r\n note\r\n" + numbers;
 }
 
@@ -45,7 +45,8 @@ TEST(ResultFileReader, HeadIsCheckedBeforeAnyBlock) {
         EXPECT_EQ(headOf(r.text, h), r.expected) << r.name;
     }
     ResultFileHead h;
-    ASSERT_EQ(headOf(fileWith("2.5, 65, 75, 150, 45\r\n", std::string(kTomosynthesisKind)), h), LoadFailure::None);
+    ASSERT_EQ(headOf(fileWith("2.5, 65, 75, 150, 45\r\n", std::string(kTomosynthesisKind)), h),
+              LoadFailure::None);
     EXPECT_EQ(h.kindLine, kTomosynthesisKind);
     EXPECT_EQ(h.countZ, 45);
 }
@@ -82,11 +83,13 @@ TEST(ResultFileReader, WrittenFileReadsBackRowByRow) {
     std::string text = w.content();
     kv::RecordReader cut = kv::RecordReader::fromBytes(text.substr(0, text.rfind(',')), "cut.vesk");
     ASSERT_EQ(readResultHead(cut, h), LoadFailure::None);
-    EXPECT_EQ(readResultBlocks(cut, h, [&](int, int, int) { return primary.data(); }), LoadFailure::EndsEarly);
+    EXPECT_EQ(readResultBlocks(cut, h, [&](int, int, int) { return primary.data(); }),
+              LoadFailure::EndsEarly);
     text.replace(text.rfind(','), 1, ",1e999,");
     kv::RecordReader huge = kv::RecordReader::fromBytes(text, "huge.vesk");
     ASSERT_EQ(readResultHead(huge, h), LoadFailure::None);
-    EXPECT_EQ(readResultBlocks(huge, h, [&](int, int, int) { return primary.data(); }), LoadFailure::NotANumber);
+    EXPECT_EQ(readResultBlocks(huge, h, [&](int, int, int) { return primary.data(); }),
+              LoadFailure::NotANumber);
 }
 
 TEST(ResultFileReader, OpenNamesWhatStandsInTheFilesPlace) {

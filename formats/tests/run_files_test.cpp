@@ -15,7 +15,7 @@ using namespace kv::formats;
 namespace {
 
 class RunFiles : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() / ("kv-runfiles-" + std::to_string(::getpid()) + "-" +
                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -70,7 +70,8 @@ TEST_F(RunFiles, ControlFileBytesFollowTheScreenValues) {
          "15.0\r\n15.0\r\n065.0\r\n060.0\r\n060.0\r\n007.5\r\n1.0E+09\r\ncase1.vesk\r\nUnit A\r\n"},
         {{"65.0", "60.0", 45.5, "07.5", "123456", " ", ""},
          "15.0\r\n15.0\r\n065.0\r\n060.0\r\n045.5\r\n007.5\r\n1.2E+05\r\n .vesk\r\n\r\n"},
-        {{"abc", "", 0, "x", "2e4", "run 2", "\xe8\xa3\x85\xe7\xbd\xae"}, // a Japanese equipment name in UTF-8
+        {{"abc", "", 0, "x", "2e4", "run 2",
+          "\xe8\xa3\x85\xe7\xbd\xae"}, // a Japanese equipment name in UTF-8
          "15.0\r\n15.0\r\n000.0\r\n000.0\r\n000.0\r\n000.0\r\n2.0E+04\r\nrun 2.vesk\r\n\x91\x95\x92\x75\r\n"},
     };
     for (const Row& r : rows) {
@@ -105,17 +106,21 @@ TEST_F(RunFiles, BadFilesAreReportedWithTheLineAndItsMeaning) {
         const char* messagePart;
     };
     const Row rows[] = {
-        {"Phantom.dat", "50\r\nBR12-50.dat\r\n15.0\r\n15.0\r\nthick\r\n", "line 5 holds \"thick\" where the phantom thickness"},
+        {"Phantom.dat", "50\r\nBR12-50.dat\r\n15.0\r\n15.0\r\nthick\r\n",
+         "line 5 holds \"thick\" where the phantom thickness"},
         {"Phantom.dat", "50\r\nBR12-50.dat\r\n15.0\r\n", "ends before line 4"},
         {"Phantom.dat", "50\r\nBR12-50.dat\r\n15.0\r\n\r\n5.0\r\n", "line 4 holds \"\""},
         {"MC.dat", "15.0\r\n15.0\r\n065.0\r\n060.0\r\n060.0\r\n007.5\r\n1.0E+09\r\n", "ends before line 8"},
-        {"MC.dat", "15.0\r\n15.0\r\n065.0\r\n060.0\r\n060.0\r\n007.5\r\n1.0E+09 x\r\na.vesk\r\n\r\n", "line 7 holds"},
+        {"MC.dat", "15.0\r\n15.0\r\n065.0\r\n060.0\r\n060.0\r\n007.5\r\n1.0E+09 x\r\na.vesk\r\n\r\n",
+         "line 7 holds"},
     };
     for (const Row& r : rows) {
         put(r.file, r.content);
         try {
-            if (std::string_view(r.file) == kPhantomFileName) readPhantomFile(dir_);
-            else readControlFile(dir_);
+            if (std::string_view(r.file) == kPhantomFileName)
+                readPhantomFile(dir_);
+            else
+                readControlFile(dir_);
             ADD_FAILURE() << "accepted: " << r.content;
         } catch (const FileError& e) {
             EXPECT_EQ(e.file, r.file);
@@ -123,7 +128,8 @@ TEST_F(RunFiles, BadFilesAreReportedWithTheLineAndItsMeaning) {
         }
         fs::remove(dir_ / r.file);
     }
-    for (auto read : {+[](const fs::path& d) { readPhantomFile(d); }, +[](const fs::path& d) { readControlFile(d); }}) {
+    for (auto read :
+         {+[](const fs::path& d) { readPhantomFile(d); }, +[](const fs::path& d) { readControlFile(d); }}) {
         try {
             read(dir_);
             ADD_FAILURE() << "a missing file was read";

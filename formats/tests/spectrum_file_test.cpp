@@ -26,7 +26,8 @@ std::vector<std::string> crlfLines(const std::string& bytes) {
 SpectrumTable sampleTable() {
     SpectrumTable t{};
     for (int k = 0; k < kColumns; ++k)
-        for (int i = 2; i <= 150; ++i) t[k][i] = (k + 1) * 1e-6 + i * 1e-8;
+        for (int i = 2; i <= 150; ++i)
+            t[k][i] = (k + 1) * 1e-6 + i * 1e-8;
     return t;
 }
 
@@ -47,10 +48,11 @@ SpectrumFields edgeFields() {
 TEST(SpectrumFile, HeaderLinesPerEdition) {
     SpectrumTable t{};
     auto en = crlfLines(spectrumFileText(TargetMaterial::Molybdenum, edgeFields(), t, kEnglish));
-    const std::vector<std::string> expected = {
-        "Molybdenum target",   "Tube voltage = 30.0 kV", "Target angle = 12.0 deg", "Tube tilt angle = 0.0 deg",
-        "Beryllium = 0.80 mm", "Aluminum = 0.00 mm",     "Molybdenum = 0.000 mm",   "Rhodium = 0.025 mm",
-        "Silver = 0.000 mm",   "Air layer = 60.0 cm"};
+    const std::vector<std::string> expected = {"Molybdenum target",       "Tube voltage = 30.0 kV",
+                                               "Target angle = 12.0 deg", "Tube tilt angle = 0.0 deg",
+                                               "Beryllium = 0.80 mm",     "Aluminum = 0.00 mm",
+                                               "Molybdenum = 0.000 mm",   "Rhodium = 0.025 mm",
+                                               "Silver = 0.000 mm",       "Air layer = 60.0 cm"};
     ASSERT_EQ(en.size(), 260u);
     EXPECT_EQ(std::vector<std::string>(en.begin(), en.begin() + 10), expected);
 
@@ -73,7 +75,8 @@ TEST(SpectrumFile, TableLinesHold43FieldsIn468Characters) {
     t[7][250] = 0.5;
     auto lines = crlfLines(spectrumFileText(TargetMaterial::Molybdenum, edgeFields(), t, kEnglish));
     ASSERT_EQ(lines.size(), 260u);
-    for (int i = 1; i <= 250; ++i) ASSERT_EQ(lines[9 + i].size(), 468u) << "bin " << i;
+    for (int i = 1; i <= 250; ++i)
+        ASSERT_EQ(lines[9 + i].size(), 468u) << "bin " << i;
     EXPECT_EQ(lines[10].substr(0, 19), "0000.2  0.000E+00  ");
     EXPECT_EQ(lines[259].substr(0, 6), "0050.0");
     const std::string& bin100 = lines[109];
@@ -117,7 +120,8 @@ TEST(SpectrumFile, ReaderAcceptsBareLineFeedsAndTrailingBlankLines) {
 
 // Replaces line `n` (1-based) of the English sample file.
 std::string withLine(int n, const std::string& replacement) {
-    auto lines = crlfLines(spectrumFileText(TargetMaterial::Molybdenum, edgeFields(), sampleTable(), kEnglish));
+    auto lines =
+        crlfLines(spectrumFileText(TargetMaterial::Molybdenum, edgeFields(), sampleTable(), kEnglish));
     std::string out;
     for (int i = 1; i <= static_cast<int>(lines.size()); ++i)
         if (i != n || replacement != "<drop>") out += (i == n ? replacement : lines[i - 1]) + "\r\n";
@@ -140,7 +144,8 @@ TEST(SpectrumFile, ReaderNamesTheLineOfAWrongLayout) {
         {"word for a number", withLine(10, "Air layer = sixty cm"), FileFault::NotANumber, 10},
         {"field missing", withLine(47, bin37.substr(0, bin37.size() - 11)), FileFault::BadLayout, 47},
         {"energy out of step", withLine(47, "0099.9" + bin37.substr(6)), FileFault::BadLayout, 47},
-        {"garbled value", withLine(47, bin37.substr(0, 20) + "X" + bin37.substr(21)), FileFault::NotANumber, 47},
+        {"garbled value", withLine(47, bin37.substr(0, 20) + "X" + bin37.substr(21)), FileFault::NotANumber,
+         47},
         {"negative value", withLine(47, bin37.substr(0, 8) + "-" + bin37.substr(9)), FileFault::BadValue, 47},
         {"a line lost", withLine(100, "<drop>"), FileFault::BadLayout, 100},
         {"cut short", good.substr(0, good.find("0025.0")), FileFault::EndsEarly, 135},
@@ -182,7 +187,8 @@ TEST(SpectrumFile, DeleteIgnoresAMissingFileAndAFailedWriteKeepsTheOldOne) {
 
     dir.write(kSpectrumFileName, "old");
     SpectrumFields f = edgeFields();
-    EXPECT_THROW(writeSpectrumFile(dir.path() / "no such folder", TargetMaterial::Molybdenum, f, sampleTable(), kEnglish),
+    EXPECT_THROW(writeSpectrumFile(dir.path() / "no such folder", TargetMaterial::Molybdenum, f,
+                                   sampleTable(), kEnglish),
                  FileError);
     EXPECT_EQ(dir.read(kSpectrumFileName), "old");
 }

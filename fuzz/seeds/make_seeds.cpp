@@ -2,11 +2,11 @@
 // every seed is a file the programs really exchange:
 //   kv-make-fuzz-seeds fuzz/corpus
 // Composition files have no writer; the shipped ones are copied.
-#include "kv/workbench/results/model/result_file.h"
-#include "kv/formats/equipment_file.h"
-#include "kv/formats/spectrum_file.h"
 #include "kv/formats/control_file.h"
+#include "kv/formats/equipment_file.h"
 #include "kv/formats/phantom_file.h"
+#include "kv/formats/spectrum_file.h"
+#include "kv/workbench/results/model/result_file.h"
 #include "physical_data.h"
 
 #include <cmath>
@@ -85,13 +85,13 @@ int main(int argc, char** argv) {
         for (int i = 2; i < kv::formats::kBins; ++i)
             table[k][i] = std::exp(-0.01 * i) * (1.0 + 0.001 * k);
     kv::formats::writeSpectrumFile(scratch, kv::formats::TargetMaterial::Molybdenum, {}, table,
-                                    kv::texts::englishSpectrumFileTexts.labels);
+                                   kv::texts::englishSpectrumFileTexts.labels);
     keep(scratch, kv::formats::kSpectrumFileName, "spectrum_file", "P_SPCTL.dat");
     kv::formats::SpectrumFields w;
     w.tubeVoltage = "35";
     w.rhodium = "0.05";
     kv::formats::writeSpectrumFile(scratch, kv::formats::TargetMaterial::Tungsten, w, table,
-                                    kv::texts::japaneseSpectrumFileTexts.labels);
+                                   kv::texts::japaneseSpectrumFileTexts.labels);
     keep(scratch, kv::formats::kSpectrumFileName, "spectrum_file", "P_SPCTL-ja.dat");
 
     writeText(scratch, "MUs12.dat", kv::data::mus12Text());

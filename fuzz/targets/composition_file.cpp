@@ -1,7 +1,8 @@
 // A composition file (BR12-*.dat) as the engines read it: a file error, or
 // elements whose mass fractions add up to 1.
-#include "fuzz_input.h"
 #include "kv/formats/composition_file.h"
+
+#include "fuzz_input.h"
 
 #include <cmath>
 

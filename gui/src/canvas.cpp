@@ -5,7 +5,6 @@
 #include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
-
 #include <algorithm>
 #include <cmath>
 
@@ -21,7 +20,9 @@ void Canvas::setSunkenBorder(bool on) {
     update();
 }
 
-QRect Canvas::innerRect() const { return rect().adjusted(border_, border_, -border_, -border_); }
+QRect Canvas::innerRect() const {
+    return rect().adjusted(border_, border_, -border_, -border_);
+}
 
 void Canvas::setBackground(const QColor& c) {
     background_ = c;
@@ -36,8 +37,12 @@ void Canvas::setScale(double left, double top, double width, double height) {
     height_ = height;
 }
 
-double Canvas::scaleWidth() const { return scaleSet_ ? width_ : pixelsToTwips(innerRect().width()); }
-double Canvas::scaleHeight() const { return scaleSet_ ? height_ : pixelsToTwips(innerRect().height()); }
+double Canvas::scaleWidth() const {
+    return scaleSet_ ? width_ : pixelsToTwips(innerRect().width());
+}
+double Canvas::scaleHeight() const {
+    return scaleSet_ ? height_ : pixelsToTwips(innerRect().height());
+}
 
 QPointF Canvas::toPixel(double x, double y) const {
     const QRect r = innerRect();
@@ -59,7 +64,9 @@ QPoint Canvas::pix(double x, double y) const {
     return {static_cast<int>(std::floor(p.x() + 0.5)), static_cast<int>(std::floor(p.y() + 0.5))};
 }
 
-void Canvas::setPenWidth(int pixels) { penWidth_ = std::max(1, pixels); }
+void Canvas::setPenWidth(int pixels) {
+    penWidth_ = std::max(1, pixels);
+}
 
 void Canvas::setCurrent(double x, double y) {
     curX_ = x;
@@ -69,8 +76,7 @@ void Canvas::setCurrent(double x, double y) {
 void Canvas::ensureImage() {
     const qreal dpr = devicePixelRatioF();
     const QSize need = innerRect().size().expandedTo(QSize(1, 1)) * dpr;
-    if (image_.size() == need && image_.devicePixelRatio() == dpr)
-        return;
+    if (image_.size() == need && image_.devicePixelRatio() == dpr) return;
     QImage next(need, QImage::Format_RGB32);
     next.setDevicePixelRatio(dpr);
     next.fill(background_);
@@ -90,8 +96,7 @@ QColor Canvas::pixelAtPixel(int px, int py) {
     ensureImage();
     const qreal dpr = image_.devicePixelRatio();
     const QPoint d(static_cast<int>(px * dpr), static_cast<int>(py * dpr));
-    if (!image_.rect().contains(d))
-        return {};
+    if (!image_.rect().contains(d)) return {};
     return image_.pixelColor(d);
 }
 
@@ -101,7 +106,8 @@ QColor Canvas::pixelAt(double x, double y) {
 }
 
 void Canvas::drawSegment(QPainter& p, QPoint a, QPoint b, const QColor& c) const {
-    QPen pen(c, penWidth_, penWidth_ == 1 ? toQt(penStyle_) : Qt::SolidLine, penWidth_ == 1 ? Qt::SquareCap : Qt::RoundCap);
+    QPen pen(c, penWidth_, penWidth_ == 1 ? toQt(penStyle_) : Qt::SolidLine,
+             penWidth_ == 1 ? Qt::SquareCap : Qt::RoundCap);
     p.setPen(pen);
     if (a == b)
         p.drawPoint(a);
@@ -117,7 +123,9 @@ void Canvas::line(double x1, double y1, double x2, double y2, const QColor& c) {
     update();
 }
 
-void Canvas::lineTo(double x, double y, const QColor& c) { line(curX_, curY_, x, y, c); }
+void Canvas::lineTo(double x, double y, const QColor& c) {
+    line(curX_, curY_, x, y, c);
+}
 
 void Canvas::box(double x1, double y1, double x2, double y2, const QColor& c) {
     ensureImage();
@@ -137,7 +145,8 @@ void Canvas::fillBox(double x1, double y1, double x2, double y2, const QColor& c
     QPainter p(&image_);
     const QPoint a = pix(x1, y1), b = pix(x2, y2);
     const int grow = (penWidth_ - 1) / 2;
-    QRect r(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())), QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())));
+    QRect r(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
+            QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())));
     p.fillRect(r.adjusted(-grow, -grow, grow, grow), colourOr(c));
     setCurrent(x2, y2);
     update();
@@ -181,7 +190,8 @@ void Canvas::textAt(double x, double y, const QString& text) {
 }
 
 double Canvas::textWidth(const QString& text) const {
-    return QFontMetricsF(font()).horizontalAdvance(text) * std::abs(scaleWidth()) / std::max(1, innerRect().width());
+    return QFontMetricsF(font()).horizontalAdvance(text) * std::abs(scaleWidth()) /
+           std::max(1, innerRect().width());
 }
 
 double Canvas::textHeight() const {
@@ -202,7 +212,8 @@ void Canvas::paintWith(const std::function<void(QPainter&)>& draw) {
     update();
 }
 
-LineItem* Canvas::addLine(const QString& name, double x1, double y1, double x2, double y2, const QColor& c, int width) {
+LineItem* Canvas::addLine(const QString& name, double x1, double y1, double x2, double y2, const QColor& c,
+                          int width) {
     auto* l = new LineItem(*this, name);
     l->setEnds(x1, y1, x2, y2);
     l->setColour(c);
@@ -210,8 +221,8 @@ LineItem* Canvas::addLine(const QString& name, double x1, double y1, double x2, 
     return l;
 }
 
-ShapeItem* Canvas::addShape(const QString& name, ShapeKind kind, double left, double top, double width, double height,
-                            const QColor& border) {
+ShapeItem* Canvas::addShape(const QString& name, ShapeKind kind, double left, double top, double width,
+                            double height, const QColor& border) {
     auto* s = new ShapeItem(*this, name);
     s->setKind(kind);
     s->setBounds(left, top, width, height);
@@ -238,7 +249,9 @@ void Canvas::paintEvent(QPaintEvent*) {
     paintDecorations(p);
 }
 
-QPointF Canvas::eventToUser(const QPointF& widgetPos) const { return toUser(widgetPos - QPointF(border_, border_)); }
+QPointF Canvas::eventToUser(const QPointF& widgetPos) const {
+    return toUser(widgetPos - QPointF(border_, border_));
+}
 
 void Canvas::mouseMoveEvent(QMouseEvent* e) {
     const QPointF u = eventToUser(e->position());

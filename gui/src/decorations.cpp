@@ -2,7 +2,6 @@
 
 #include <QPainter>
 #include <QWidget>
-
 #include <algorithm>
 #include <cmath>
 
@@ -10,11 +9,16 @@ namespace kv::gui {
 
 Qt::PenStyle toQt(PenStyle s) {
     switch (s) {
-    case PenStyle::Solid: return Qt::SolidLine;
-    case PenStyle::Dash: return Qt::DashLine;
-    case PenStyle::Dot: return Qt::DotLine;
-    case PenStyle::DashDot: return Qt::DashDotLine;
-    case PenStyle::DashDotDot: return Qt::DashDotDotLine;
+    case PenStyle::Solid:
+        return Qt::SolidLine;
+    case PenStyle::Dash:
+        return Qt::DashLine;
+    case PenStyle::Dot:
+        return Qt::DotLine;
+    case PenStyle::DashDot:
+        return Qt::DashDotLine;
+    case PenStyle::DashDotDot:
+        return Qt::DashDotDotLine;
     }
     return Qt::SolidLine;
 }
@@ -33,7 +37,9 @@ Decoration::Decoration(DecorationHost& host, const QString& name) : QObject(host
     setObjectName(name);
 }
 
-void Decoration::changed() { host_.surface()->update(); }
+void Decoration::changed() {
+    host_.surface()->update();
+}
 
 void Decoration::setVisible(bool v) {
     if (v != visible_) {
@@ -116,10 +122,16 @@ void ShapeItem::paint(QPainter& p, const DecorationHost& host) const {
     p.setBrush(fill_.isValid() ? QBrush(fill_) : QBrush(Qt::NoBrush));
     switch (kind_) {
     case ShapeKind::Rectangle:
-    case ShapeKind::Square: p.drawRect(r); break;
+    case ShapeKind::Square:
+        p.drawRect(r);
+        break;
     case ShapeKind::Oval:
-    case ShapeKind::Circle: p.drawEllipse(r); break;
-    case ShapeKind::RoundedRectangle: p.drawRoundedRect(r, r.width() / 8, r.height() / 8); break;
+    case ShapeKind::Circle:
+        p.drawEllipse(r);
+        break;
+    case ShapeKind::RoundedRectangle:
+        p.drawRoundedRect(r, r.width() / 8, r.height() / 8);
+        break;
     }
 }
 

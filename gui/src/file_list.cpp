@@ -14,7 +14,9 @@ void FileListBox::setDirectory(const QString& dir) {
     refresh();
 }
 
-QString FileListBox::directory() const { return dir_.isEmpty() ? QDir::currentPath() : dir_; }
+QString FileListBox::directory() const {
+    return dir_.isEmpty() ? QDir::currentPath() : dir_;
+}
 
 void FileListBox::setPattern(const QString& pattern) {
     pattern_ = pattern;
@@ -43,8 +45,7 @@ QString FileListBox::selectedFile() const {
 
 bool FileListBox::selectFile(const QString& name) {
     const auto found = findItems(name, Qt::MatchFixedString | Qt::MatchCaseSensitive);
-    if (found.isEmpty())
-        return false;
+    if (found.isEmpty()) return false;
     setCurrentItem(found.front());
     return true;
 }

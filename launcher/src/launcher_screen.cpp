@@ -1,7 +1,7 @@
-#include "kv/gui/qtext.h"
 #include "kv/launcher/launcher_screen.h"
 
 #include "kv/gui/platform.h"
+#include "kv/gui/qtext.h"
 #include "kv/texts/launcher.h"
 
 #include <QPainter>
@@ -20,42 +20,89 @@ std::vector<Control> table() {
     return {
         {.name = "Picture1", .kind = Kind::Picture, .rect = {960, 360, 1140, 1440}, .border = true},
         // The yellow copy lies under the red one, a little to the right and below: a shadow.
-        {.name = "Label5", .kind = Kind::Label, .rect = {3615, 720, 3105, 825}, .text = t.title, .font = title,
-         .fore = colours::yellow, .fit = true},
-        {.name = "Label10", .kind = Kind::Label, .rect = {3580, 700, 3105, 825}, .text = t.title, .font = title,
-         .fore = colours::red, .fit = true},
-        {.name = "Line2", .kind = Kind::Line, .rect = {3240, 600, 7080, 600}, .fore = colours::white, .lineWidth = 3},
-        {.name = "Line3", .kind = Kind::Line, .rect = {3240, 1680, 3240, 600}, .fore = colours::white, .lineWidth = 3},
-        {.name = "Line1", .kind = Kind::Line, .rect = {3240, 1680, 7080, 1680}, .fore = colours::lightGrey, .lineWidth = 3},
-        {.name = "Line4", .kind = Kind::Line, .rect = {7080, 1680, 7080, 600}, .fore = colours::lightGrey, .lineWidth = 3},
-        {.name = "Label2", .kind = Kind::Label, .rect = {360, 2400, 8820, 345}, .text = t.purposeLine, .font = line,
+        {.name = "Label5",
+         .kind = Kind::Label,
+         .rect = {3615, 720, 3105, 825},
+         .text = t.title,
+         .font = title,
+         .fore = colours::yellow,
+         .fit = true},
+        {.name = "Label10",
+         .kind = Kind::Label,
+         .rect = {3580, 700, 3105, 825},
+         .text = t.title,
+         .font = title,
+         .fore = colours::red,
+         .fit = true},
+        {.name = "Line2",
+         .kind = Kind::Line,
+         .rect = {3240, 600, 7080, 600},
+         .fore = colours::white,
+         .lineWidth = 3},
+        {.name = "Line3",
+         .kind = Kind::Line,
+         .rect = {3240, 1680, 3240, 600},
+         .fore = colours::white,
+         .lineWidth = 3},
+        {.name = "Line1",
+         .kind = Kind::Line,
+         .rect = {3240, 1680, 7080, 1680},
+         .fore = colours::lightGrey,
+         .lineWidth = 3},
+        {.name = "Line4",
+         .kind = Kind::Line,
+         .rect = {7080, 1680, 7080, 600},
+         .fore = colours::lightGrey,
+         .lineWidth = 3},
+        {.name = "Label2",
+         .kind = Kind::Label,
+         .rect = {360, 2400, 8820, 345},
+         .text = t.purposeLine,
+         .font = line,
          .fore = colours::black},
-        {.name = "Label1", .kind = Kind::Label, .rect = {1200, 2880, 6825, 345}, .text = t.modalityLine, .font = line,
+        {.name = "Label1",
+         .kind = Kind::Label,
+         .rect = {1200, 2880, 6825, 345},
+         .text = t.modalityLine,
+         .font = line,
          .fore = colours::black},
-        {.name = "Command2", .kind = Kind::Button, .rect = {1920, 3720, 2655, 855}, .text = t.english, .font = line,
+        {.name = "Command2",
+         .kind = Kind::Button,
+         .rect = {1920, 3720, 2655, 855},
+         .text = t.english,
+         .font = line,
          .back = colours::buttonYellow},
-        {.name = "Command1", .kind = Kind::Button, .rect = {5400, 3720, 2655, 855}, .text = t.japanese, .font = line,
+        {.name = "Command1",
+         .kind = Kind::Button,
+         .rect = {5400, 3720, 2655, 855},
+         .text = t.japanese,
+         .font = line,
          .back = colours::buttonYellow},
-        {.name = "Label3", .kind = Kind::Label, .rect = {2760, 5160, 4365, 255}, .text = t.notice, .font = {11.25},
-         .fore = colours::darkGrey, .align = Align::Centre},
+        {.name = "Label3",
+         .kind = Kind::Label,
+         .rect = {2760, 5160, 4365, 255},
+         .text = t.notice,
+         .font = {11.25},
+         .fore = colours::darkGrey,
+         .align = Align::Centre},
     };
 }
 
 } // namespace
 
 LauncherScreen::LauncherScreen(QWidget* parent)
-    : Form({.name = "Form7", .caption = texts::launcherTexts().caption, .width = 9720, .height = 5625}, table(),
-           parent) {
+    : Form({.name = "Form7", .caption = texts::launcherTexts().caption, .width = 9720, .height = 5625},
+           table(), parent) {
     Canvas* ribbon = picture("Picture1");
-    ribbon->paintWith([ribbon](QPainter& p) { drawRibbon(p, QRectF(ribbon->innerRect().translated(-2, -2))); });
+    ribbon->paintWith(
+        [ribbon](QPainter& p) { drawRibbon(p, QRectF(ribbon->innerRect().translated(-2, -2))); });
     onClick("Command2", [this] { startWorkbench("dorvel_en"); });
     onClick("Command1", [this] { startWorkbench("dorvel_ja"); });
 }
 
 void LauncherScreen::startWorkbench(const char* program) {
     const QString name = QString::fromLatin1(program);
-    if (!programs().start(name))
-        showMessage(qs(texts::launcherTexts().cannotStart).arg(name));
+    if (!programs().start(name)) showMessage(qs(texts::launcherTexts().cannotStart).arg(name));
     close();
 }
 

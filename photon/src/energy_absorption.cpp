@@ -9,17 +9,17 @@
 namespace kv::photon {
 namespace {
 
-constexpr double kElectronMass = 510.99895;          // keV
+constexpr double kElectronMass = 510.99895; // keV
 constexpr double kHcKevAngstrom = 12.398419843;
 constexpr double kClassicalElectronRadius2 = 7.9407877e-26; // cm²
 constexpr double kAvogadro = 6.02214076e23;
 
-template <class F, class... A>
-double checked(const char* what, int z, F f, A... args) {
+template <class F, class... A> double checked(const char* what, int z, F f, A... args) {
     xrl_error* err = nullptr;
     const double v = f(args..., &err);
     if (err) {
-        std::string message = std::string("xraylib ") + what + ", Z=" + std::to_string(z) + ": " + err->message;
+        std::string message =
+            std::string("xraylib ") + what + ", Z=" + std::to_string(z) + ": " + err->message;
         xrl_error_free(err);
         throw std::runtime_error(message);
     }
@@ -30,7 +30,8 @@ double photoAbsorbed(int z, double e) {
     double tau = checked("CS_Photo", z, CS_Photo, z, e);
     if (z > 10 && e > checked("EdgeEnergy", z, EdgeEnergy, z, K_SHELL))
         tau -= checked("CS_Photo_Partial", z, CS_Photo_Partial, z, K_SHELL, e) *
-               checked("FluorYield", z, FluorYield, z, K_SHELL) * checked("LineEnergy", z, LineEnergy, z, KA_LINE) / e;
+               checked("FluorYield", z, FluorYield, z, K_SHELL) *
+               checked("LineEnergy", z, LineEnergy, z, KA_LINE) / e;
     return tau;
 }
 

@@ -18,7 +18,8 @@ double call(CrossSection f, int z, double e) {
     xrl_error* err = nullptr;
     double v = f(z, e, &err);
     if (err) {
-        std::string what = "xraylib: Z=" + std::to_string(z) + " at " + std::to_string(e) + " keV: " + err->message;
+        std::string what =
+            "xraylib: Z=" + std::to_string(z) + " at " + std::to_string(e) + " keV: " + err->message;
         xrl_error_free(err);
         throw std::runtime_error(what);
     }
@@ -37,8 +38,10 @@ const std::vector<double>& edgesOf(int z) {
         for (int s = 0; s < kShells; ++s) {
             xrl_error* err = nullptr;
             double e = EdgeEnergy(z, s, &err);
-            if (err) xrl_error_free(err);
-            else if (e > 0) cache[z].push_back(e);
+            if (err)
+                xrl_error_free(err);
+            else if (e > 0)
+                cache[z].push_back(e);
         }
         filled[z] = true;
     }
@@ -63,13 +66,16 @@ double physicalSide(CrossSection f, int z, double e) {
 
 double mixture(CrossSection f, const Material& m, double e) {
     double sum = 0;
-    for (const auto& [z, w] : m.elements) sum += w * physicalSide(f, z, e);
+    for (const auto& [z, w] : m.elements)
+        sum += w * physicalSide(f, z, e);
     return sum;
 }
 
 } // namespace
 
-double massAttenuation(const Material& m, double e) { return mixture(CS_Total, m, e); }
+double massAttenuation(const Material& m, double e) {
+    return mixture(CS_Total, m, e);
+}
 
 double massEnergyAbsorption(const Material& m, double e) {
     return mixture([](int z, double keV, xrl_error**) { return photon::massEnergyAbsorption(z, keV); }, m, e);

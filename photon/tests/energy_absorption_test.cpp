@@ -11,7 +11,8 @@ using Composition = std::vector<std::pair<int, double>>; // (Z, mass fraction)
 
 double mixture(const Composition& c, double e) {
     double sum = 0;
-    for (auto [z, w] : c) sum += w * kv::photon::massEnergyAbsorption(z, e);
+    for (auto [z, w] : c)
+        sum += w * kv::photon::massEnergyAbsorption(z, e);
     return sum;
 }
 
@@ -24,17 +25,19 @@ TEST(MassEnergyAbsorption, AirAndWaterAgreeWithTheStandardTables) {
         double keV, muEn; // cm²/g from the standard tables
     };
     const Row rows[] = {
-        {"air", &air, 10, 4.742},    {"air", &air, 20, 0.5389},     {"air", &air, 30, 0.1537},
-        {"air", &air, 40, 0.06833},  {"air", &air, 50, 0.04098},    {"water", &water, 10, 4.944},
-        {"water", &water, 20, 0.5503}, {"water", &water, 30, 0.1557}, {"water", &water, 40, 0.06947},
+        {"air", &air, 10, 4.742},       {"air", &air, 20, 0.5389},     {"air", &air, 30, 0.1537},
+        {"air", &air, 40, 0.06833},     {"air", &air, 50, 0.04098},    {"water", &water, 10, 4.944},
+        {"water", &water, 20, 0.5503},  {"water", &water, 30, 0.1557}, {"water", &water, 40, 0.06947},
         {"water", &water, 50, 0.04223},
     };
-    for (const Row& r : rows) EXPECT_NEAR(mixture(*r.c, r.keV) / r.muEn, 1.0, 0.01) << r.name << " " << r.keV << " keV";
+    for (const Row& r : rows)
+        EXPECT_NEAR(mixture(*r.c, r.keV) / r.muEn, 1.0, 0.01) << r.name << " " << r.keV << " keV";
 }
 
 TEST(MassEnergyAbsorption, NoDataIsAnErrorNotANumber) {
     for (auto [z, e] : {std::pair{0, 20.0}, {120, 20.0}, {8, -1.0}, {8, 0.0}})
-        EXPECT_THROW(kv::photon::massEnergyAbsorption(z, e), std::runtime_error) << "Z=" << z << " at " << e << " keV";
+        EXPECT_THROW(kv::photon::massEnergyAbsorption(z, e), std::runtime_error)
+            << "Z=" << z << " at " << e << " keV";
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 #include "kv/photon/material.h"
 
 #include <gtest/gtest.h>
-
 #include <map>
 
 using namespace kv::photon;
@@ -12,7 +11,8 @@ namespace {
 
 double fractionSum(const Material& m) {
     double sum = 0;
-    for (const ElementShare& e : m.elements) sum += e.massFraction;
+    for (const ElementShare& e : m.elements)
+        sum += e.massFraction;
     return sum;
 }
 
@@ -27,14 +27,16 @@ TEST(Material, EveryNamedMaterialIsWhole) {
 TEST(Material, DryAirIsTheNistCompositionAddingUpToOne) {
     const Material air = materials::dryAir();
     std::map<int, double> byZ;
-    for (const ElementShare& e : air.elements) byZ[e.z] = e.massFraction;
+    for (const ElementShare& e : air.elements)
+        byZ[e.z] = e.massFraction;
     const std::map<int, double> nist = {{6, 0.000124}, {7, 0.755268}, {8, 0.231781}, {18, 0.012827}};
     EXPECT_EQ(byZ, nist);
     EXPECT_DOUBLE_EQ(air.density, 0.001205);
     // xraylib's list gives the same elements; only its nitrogen is a millionth short.
     const Material listed = nistCompound("Air, Dry (near sea level)", 0.001205);
     ASSERT_EQ(listed.elements.size(), air.elements.size());
-    for (const ElementShare& e : listed.elements) EXPECT_NEAR(e.massFraction, nist.at(e.z), 1.5e-6) << e.z;
+    for (const ElementShare& e : listed.elements)
+        EXPECT_NEAR(e.massFraction, nist.at(e.z), 1.5e-6) << e.z;
 }
 
 TEST(Material, FormulaElementAndSymbol) {

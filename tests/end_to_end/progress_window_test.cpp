@@ -14,12 +14,15 @@ using test_support::RunDir;
 class ProgressWindowTest : public QObject {
     Q_OBJECT
 
-    static std::unique_ptr<EngineSession> session(const RunDir& dir, ExposureKind kind = ExposureKind::Mammography) {
+    static std::unique_ptr<EngineSession> session(const RunDir& dir,
+                                                  ExposureKind kind = ExposureKind::Mammography) {
         return prepareSession(dir.path(), kind, 2, 77);
     }
-    static QPushButton* button(ProgressWindow& w, const char* name) { return w.findChild<QPushButton*>(name); }
+    static QPushButton* button(ProgressWindow& w, const char* name) {
+        return w.findChild<QPushButton*>(name);
+    }
 
-private slots:
+  private slots:
     void stopAndSaveWritesTheHistoriesDone() {
         RunDir dir({.histories = "1e9", .resultName = "stopped"});
         auto s = session(dir);
@@ -52,7 +55,8 @@ private slots:
         QCOMPARE(s->state(), SessionState::Cancelled);
         QVERIFY(!fs::exists(dir.path() / "cancelled.vesk"));
         for (const auto& e : fs::directory_iterator(dir.path()))
-            QVERIFY2(e.path().filename().string().find("cancelled") == std::string::npos, "temporary file left");
+            QVERIFY2(e.path().filename().string().find("cancelled") == std::string::npos,
+                     "temporary file left");
     }
 
     void closingDuringTheRunIsRefused() {

@@ -20,8 +20,8 @@ RunDir::RunDir(const RunDirOptions& o) {
     spectrum::SpectrumResult s = spectrum::computeSpectrum(formats::TargetMaterial::Molybdenum, data, fields);
     formats::writeSpectrumFile(at, formats::TargetMaterial::Molybdenum, fields, s.table,
                                texts::englishSpectrumFileTexts.labels);
-    formats::writeEquipment(at,
-                            {"Test unit", "65.0", "60.0", o.angularRange, fields.targetAngle, fields.tubeTiltAngle});
+    formats::writeEquipment(
+        at, {"Test unit", "65.0", "60.0", o.angularRange, fields.targetAngle, fields.tubeTiltAngle});
     formats::writePhantomFile(at, o.fraction, o.thickness);
     formats::writeControlFile(at, {"65", "60", 60.0, o.angularRange, o.histories, o.resultName, "Test unit"});
 }

@@ -4,9 +4,9 @@
 #include "kv/engine/result_file.h"
 #include "kv/engine/run_inputs.h"
 #include "kv/formats/phantom_file.h"
-#include "kv/workbench/results/report/report.h"
-#include "kv/workbench/results/model/result_file.h"
 #include "kv/texts/results_model.h"
+#include "kv/workbench/results/model/result_file.h"
+#include "kv/workbench/results/report/report.h"
 #include "run_dir.h"
 
 #include <algorithm>

@@ -1,9 +1,9 @@
 // The options of an engine run: a target uncertainty, a seed and a thread
 // count, from the command line and from the run-options file.
 #include "engine_programs.h"
-#include "kv/formats/settings_file.h"
 #include "kv/engine/engine_options.h"
 #include "kv/engine/runner.h"
+#include "kv/formats/settings_file.h"
 #include "kv/workbench/results/model/result_file.h"
 
 #include <cmath>
@@ -151,7 +151,7 @@ TEST(EnginePrograms, TheRunOptionsFileIsUsedAndTheCommandLineWins) {
     REQUIRE_PROGRAMS();
     RunDir dir({.thickness = "2", .histories = "2e7", .resultName = "file"});
     kv::formats::writeSettingsFile(dir.path(), std::string(kRunOptionsFileName),
-                          {{"sagd_sigma_percent", "1.5"}, {"seed", "77"}});
+                                   {{"sagd_sigma_percent", "1.5"}, {"seed", "77"}});
     ProgramOutput r = runIn(dir, program("tiravex"));
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_NE(headerLine(dir, "file.vesk", " Histories:").find("(sAGD target 1.50 % reached)"),

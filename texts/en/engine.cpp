@@ -3,6 +3,8 @@
 namespace kv::texts {
 
 // One English text for both editions: each engine is a single program.
-const EngineTexts& engineTexts() { return englishEngineTexts; }
+const EngineTexts& engineTexts() {
+    return englishEngineTexts;
+}
 
 } // namespace kv::texts

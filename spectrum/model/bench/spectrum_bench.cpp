@@ -29,8 +29,12 @@ const SpectrumFields k50kV{.tubeVoltage = "50",
                            .silver = "0",
                            .airLayer = "60"};
 
-void BM_Molybdenum50kV(benchmark::State& state) { run(state, TargetMaterial::Molybdenum, k50kV); }
-void BM_Tungsten50kV(benchmark::State& state) { run(state, TargetMaterial::Tungsten, k50kV); }
+void BM_Molybdenum50kV(benchmark::State& state) {
+    run(state, TargetMaterial::Molybdenum, k50kV);
+}
+void BM_Tungsten50kV(benchmark::State& state) {
+    run(state, TargetMaterial::Tungsten, k50kV);
+}
 
 BENCHMARK(BM_Molybdenum50kV)->Unit(benchmark::kMillisecond)->Repetitions(15)->ReportAggregatesOnly(true);
 BENCHMARK(BM_Tungsten50kV)->Unit(benchmark::kMillisecond)->Repetitions(15)->ReportAggregatesOnly(true);

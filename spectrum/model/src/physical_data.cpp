@@ -39,8 +39,8 @@ PhysicalData LoadPhysicalData(const std::filesystem::path& workDir) {
                 double v = in.readNumber();
                 if (!std::isfinite(v) || v < 0)
                     throw FileError(FileFault::BadValue, kAttenuationFileName, line,
-                                            "record " + std::to_string(i) +
-                                                ": a coefficient that is negative or not finite");
+                                    "record " + std::to_string(i) +
+                                        ": a coefficient that is negative or not finite");
                 if (column) (*column)[i] = v;
             }
     });
@@ -57,9 +57,9 @@ PhysicalData LoadPhysicalData(const std::filesystem::path& workDir) {
                 (n < kStoppingPowerRows || d.stoppingEnergy[n] >= 50.0);
             if (!usable)
                 throw FileError(FileFault::BadValue, kStoppingPowerFileName, line,
-                                        "row " + std::to_string(n) +
-                                            ": energies must rise from at most 1 keV to at least 50 keV, and "
-                                            "every value must be positive");
+                                "row " + std::to_string(n) +
+                                    ": energies must rise from at most 1 keV to at least 50 keV, and "
+                                    "every value must be positive");
         }
     });
     return d;

@@ -1,6 +1,6 @@
 #include "kv/spectrum/physical_data.h"
-#include "shipped_data.h"
 #include "kv/test_support/work_dir.h"
+#include "shipped_data.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

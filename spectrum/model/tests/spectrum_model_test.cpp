@@ -45,7 +45,8 @@ SpectrumTable reference(TargetMaterial target, const PhysicalData& d, const Spec
         if (a < 0) a = 0;
         const double t = std::tan((a - phi) * pi / 180);
         const double x = std::sqrt(1 - t * t) / (std::tan(theta * pi / 180) - t);
-        const double c = 141766 + 12157 * v - 111.046 * (v * v) + 0.552536 * (v * v * v) - 0.000970158 * (v * v * v * v);
+        const double c =
+            141766 + 12157 * v - 111.046 * (v * v) + 0.552536 * (v * v * v) - 0.000970158 * (v * v * v * v);
         double binSum[251] = {};
         for (int i = 2; i <= 5 * v; ++i) {
             const double e = 0.2 * i;
@@ -54,19 +55,23 @@ SpectrumTable reference(TargetMaterial target, const PhysicalData& d, const Spec
                 const double u = e / tt;
                 double w, s;
                 if (mo) {
-                    w = (0.03058 - 7.494e-05 * v) * (1 - 4.238 * u + 7.799 * (u * u) - 6.739 * (u * u * u) + 2.313 * (u * u * u * u));
+                    w = (0.03058 - 7.494e-05 * v) *
+                        (1 - 4.238 * u + 7.799 * (u * u) - 6.739 * (u * u * u) + 2.313 * (u * u * u * u));
                     if (tt <= 1.0) {
                         s = d.stoppingPower[1];
                     } else {
                         int n = 1;
-                        while (tt > d.stoppingEnergy[n]) ++n;
+                        while (tt > d.stoppingEnergy[n])
+                            ++n;
                         const double lsn = std::log(d.stoppingPower[n]);
-                        s = std::exp(lsn - (lsn - std::log(d.stoppingPower[n - 1])) *
-                                               (std::log(d.stoppingEnergy[n]) - std::log(tt)) /
-                                               (std::log(d.stoppingEnergy[n]) - std::log(d.stoppingEnergy[n - 1])));
+                        s = std::exp(lsn -
+                                     (lsn - std::log(d.stoppingPower[n - 1])) *
+                                         (std::log(d.stoppingEnergy[n]) - std::log(tt)) /
+                                         (std::log(d.stoppingEnergy[n]) - std::log(d.stoppingEnergy[n - 1])));
                     }
                 } else {
-                    w = (0.03658 + 2.9e-05 * e) * (1 - 5.049 * u + 10.847 * (u * u) - 10.516 * (u * u * u) + 3.842 * (u * u * u * u));
+                    w = (0.03658 + 2.9e-05 * e) *
+                        (1 - 5.049 * u + 10.847 * (u * u) - 10.516 * (u * u * u) + 3.842 * (u * u * u * u));
                     s = 1036.1 * std::exp(-0.04695 * tt) + 202.41;
                 }
                 const double depth = (v * v - tt * tt) / (c * rho);
@@ -76,7 +81,8 @@ SpectrumTable reference(TargetMaterial target, const PhysicalData& d, const Spec
             }
             binSum[i] = sum;
         }
-        for (int i = 2; i <= 5 * v; ++i) table[k][i] = table[k][i] + binSum[i];
+        for (int i = 2; i <= 5 * v; ++i)
+            table[k][i] = table[k][i] + binSum[i];
         double total = 0;
         for (int i = 2; i <= 5 * v; ++i) {
             table[k][i] = table[k][i] * std::exp(-d.beryllium[i] * tBe) * std::exp(-d.aluminum[i] * tAl) *
@@ -91,12 +97,14 @@ SpectrumTable reference(TargetMaterial target, const PhysicalData& d, const Spec
                                     {0.556, 0.292, 0.088, 0.045, 0.043}};
             const int row = tMo > 0 ? 0 : tRh > 0 ? 1 : 2;
             const int bins[5] = {87, 87, 98, 98, 100};
-            for (int n = 0; n < 5; ++n) table[k][bins[n]] = table[k][bins[n]] + w[row][n] * (frac * total);
+            for (int n = 0; n < 5; ++n)
+                table[k][bins[n]] = table[k][bins[n]] + w[row][n] * (frac * total);
         }
     }
     double n = 0;
     for (int k = 1; k <= 42; ++k)
-        for (int i = 1; i <= 250; ++i) n = n + table[k][i];
+        for (int i = 1; i <= 250; ++i)
+            n = n + table[k][i];
     for (int k = 1; k <= 42; ++k)
         for (int i = 1; i <= 250; ++i) {
             table[k][i] = table[k][i] / n;
@@ -112,14 +120,20 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"Mo 30 kV, Mo filter, 16+6", TargetMaterial::Molybdenum, fields("30", "16", "6", "0.8", "0", "0.03", "0", "0", "60")},
-    {"Mo 18 kV, Rh filter, 12+10", TargetMaterial::Molybdenum, fields("18", "12", "10", "1", "0", "0", "0.025", "0", "60")},
+    {"Mo 30 kV, Mo filter, 16+6", TargetMaterial::Molybdenum,
+     fields("30", "16", "6", "0.8", "0", "0.03", "0", "0", "60")},
+    {"Mo 18 kV, Rh filter, 12+10", TargetMaterial::Molybdenum,
+     fields("18", "12", "10", "1", "0", "0", "0.025", "0", "60")},
     {"Mo 50 kV, all filters, 20.5", TargetMaterial::Molybdenum,
      fields("50", "14.5", "6", "0.5", "0.1", "0.01", "0.01", "0.01", "30")},
-    {"Mo 28.1 kV, no filter", TargetMaterial::Molybdenum, fields("28.1", "16", "6", "0", "0", "0", "0", "0", "0")},
-    {"W 28 kV, Rh filter, 16+6", TargetMaterial::Tungsten, fields("28", "16", "6", "1", "0", "0", "0.05", "0", "60")},
-    {"W 50 kV, Ag filter, 22+0", TargetMaterial::Tungsten, fields("50", "22", "0", "0.8", "0", "0", "0", "0.05", "60")},
-    {"W 10 kV clamped, tilt -5", TargetMaterial::Tungsten, fields("10", "27", "-5", "0.8", "0.5", "0", "0", "0", "60")},
+    {"Mo 28.1 kV, no filter", TargetMaterial::Molybdenum,
+     fields("28.1", "16", "6", "0", "0", "0", "0", "0", "0")},
+    {"W 28 kV, Rh filter, 16+6", TargetMaterial::Tungsten,
+     fields("28", "16", "6", "1", "0", "0", "0.05", "0", "60")},
+    {"W 50 kV, Ag filter, 22+0", TargetMaterial::Tungsten,
+     fields("50", "22", "0", "0.8", "0", "0", "0", "0.05", "60")},
+    {"W 10 kV clamped, tilt -5", TargetMaterial::Tungsten,
+     fields("10", "27", "-5", "0.8", "0.5", "0", "0", "0", "60")},
 };
 
 TEST(SpectrumModel, SameArithmeticAsTheStepByStepProcedure) {
@@ -141,12 +155,16 @@ TEST(SpectrumModel, ColumnLoopStopsAtTheApparentAngleOrAfterColumn42) {
     };
     for (Row row : {Row{"16", "6", 42}, Row{"14.5", "6", 41}, Row{"20.31", "0", 41}, Row{"10", "10.5", 41}}) {
         const SpectrumResult r =
-            computeSpectrum(TargetMaterial::Molybdenum, shippedData(), fields("30", row.theta, row.phi, "0.8", "0", "0.03", "0", "0", "60"));
+            computeSpectrum(TargetMaterial::Molybdenum, shippedData(),
+                            fields("30", row.theta, row.phi, "0.8", "0", "0.03", "0", "0", "60"));
         for (int k = 0; k < kColumns; ++k) {
             double sum = 0;
-            for (double x : r.table[k]) sum += x;
-            if (k <= row.lastColumn) EXPECT_GT(sum, 0) << row.theta << "+" << row.phi << " column " << k;
-            else EXPECT_EQ(sum, 0) << row.theta << "+" << row.phi << " column " << k;
+            for (double x : r.table[k])
+                sum += x;
+            if (k <= row.lastColumn)
+                EXPECT_GT(sum, 0) << row.theta << "+" << row.phi << " column " << k;
+            else
+                EXPECT_EQ(sum, 0) << row.theta << "+" << row.phi << " column " << k;
         }
     }
 }
@@ -160,15 +178,18 @@ TEST(SpectrumModel, BinsFilledUpToFiveTimesTheVoltageAndBinOneNever) {
     for (Row row : {Row{TargetMaterial::Molybdenum, "30", 150}, Row{TargetMaterial::Molybdenum, "28.1", 140},
                     Row{TargetMaterial::Tungsten, "50", 250}, Row{TargetMaterial::Tungsten, "24.99", 124}}) {
         for (const char* be : {"0", "0.8"}) {
-            const SpectrumResult r = computeSpectrum(row.target, shippedData(), fields(row.kv, "16", "6", be, "0", "0", "0", "0", "0"));
+            const SpectrumResult r = computeSpectrum(row.target, shippedData(),
+                                                     fields(row.kv, "16", "6", be, "0", "0", "0", "0", "0"));
             EXPECT_EQ(r.lastBin, row.lastBin);
             for (int k = 0; k < kColumns; ++k) {
                 EXPECT_EQ(r.table[k][1], 0.0) << row.kv << " column " << k;
-                for (int i = row.lastBin + 1; i < kBins; ++i) ASSERT_EQ(r.table[k][i], 0.0) << row.kv << " bin " << i;
+                for (int i = row.lastBin + 1; i < kBins; ++i)
+                    ASSERT_EQ(r.table[k][i], 0.0) << row.kv << " bin " << i;
             }
             // Without a beryllium window and air every bin up to 5·V carries photons.
             if (be == std::string("0")) {
-                for (int i = 2; i <= row.lastBin; ++i) ASSERT_GT(r.table[0][i], 0) << row.kv << " bin " << i;
+                for (int i = 2; i <= row.lastBin; ++i)
+                    ASSERT_GT(r.table[0][i], 0) << row.kv << " bin " << i;
             }
             EXPECT_GT(r.table[21][row.lastBin - 1], 0.0) << row.kv;
         }
@@ -176,8 +197,8 @@ TEST(SpectrumModel, BinsFilledUpToFiveTimesTheVoltageAndBinOneNever) {
 }
 
 TEST(SpectrumModel, MolybdenumKLinesStandOutAt30kV) {
-    const SpectrumResult r =
-        computeSpectrum(TargetMaterial::Molybdenum, shippedData(), fields("30", "16", "6", "0.8", "0", "0.03", "0", "0", "60"));
+    const SpectrumResult r = computeSpectrum(TargetMaterial::Molybdenum, shippedData(),
+                                             fields("30", "16", "6", "0.8", "0", "0.03", "0", "0", "60"));
     for (int k : {0, 1, 21, 42}) {
         for (int bin : {87, 98}) {
             EXPECT_GT(r.table[k][bin], 2 * r.table[k][bin - 2]) << "column " << k << " bin " << bin;
@@ -192,8 +213,8 @@ TEST(SpectrumModel, MolybdenumKLinesStandOutAt30kV) {
 
 TEST(SpectrumModel, NegativeKLinesBelowTheirThresholdEndAsZero) {
     // f = 0.0323·18 − 0.6543 < 0 without a Mo filter: the line bins lose.
-    const SpectrumResult r =
-        computeSpectrum(TargetMaterial::Molybdenum, shippedData(), fields("18", "16", "6", "0.8", "0", "0", "0", "0", "60"));
+    const SpectrumResult r = computeSpectrum(TargetMaterial::Molybdenum, shippedData(),
+                                             fields("18", "16", "6", "0.8", "0", "0", "0", "0", "60"));
     EXPECT_EQ(r.lastBin, 90);
     EXPECT_LT(r.table[0][98], 0.0); // column 0 keeps its raw values
     EXPECT_LT(r.table[0][100], 0.0);
@@ -201,7 +222,8 @@ TEST(SpectrumModel, NegativeKLinesBelowTheirThresholdEndAsZero) {
     for (int k = 1; k < kColumns; ++k) {
         EXPECT_EQ(r.table[k][98], 0.0) << k;
         EXPECT_EQ(r.table[k][100], 0.0) << k;
-        for (int i = 0; i < kBins; ++i) ASSERT_GE(r.table[k][i], 0.0) << k << "," << i;
+        for (int i = 0; i < kBins; ++i)
+            ASSERT_GE(r.table[k][i], 0.0) << k << "," << i;
     }
 }
 
@@ -217,7 +239,8 @@ TEST(SpectrumModel, TungstenVoltageIsClampedAndReported) {
     EXPECT_FALSE(r15.tubeVoltageText.has_value());
     EXPECT_EQ(r.table, r15.table);
     // Molybdenum has no clamp.
-    EXPECT_FALSE(computeSpectrum(TargetMaterial::Molybdenum, shippedData(), base).tubeVoltageText.has_value());
+    EXPECT_FALSE(
+        computeSpectrum(TargetMaterial::Molybdenum, shippedData(), base).tubeVoltageText.has_value());
 }
 
 TEST(SpectrumModel, NormalisedColumnsSumToOneAndColumnZeroStaysRaw) {
@@ -225,11 +248,14 @@ TEST(SpectrumModel, NormalisedColumnsSumToOneAndColumnZeroStaysRaw) {
         const SpectrumResult r = computeSpectrum(c.target, shippedData(), c.f);
         // Below the K-line threshold the negative line entries are dropped
         // after the sum was taken, so what remains adds up to more than 1.
-        const bool negativeLines = std::any_of(r.table[0].begin(), r.table[0].end(), [](double x) { return x < 0; });
+        const bool negativeLines =
+            std::any_of(r.table[0].begin(), r.table[0].end(), [](double x) { return x < 0; });
         double sum = 0, max0 = 0;
         for (int k = 1; k < kColumns; ++k)
-            for (double x : r.table[k]) sum += x;
-        for (double x : r.table[0]) max0 = std::max(max0, x);
+            for (double x : r.table[k])
+                sum += x;
+        for (double x : r.table[0])
+            max0 = std::max(max0, x);
         if (negativeLines) {
             EXPECT_GT(sum, 1.0) << c.name;
         } else {
@@ -255,15 +281,15 @@ TEST(SpectrumModel, NormalisationThresholdAndEmptyTables) {
     EXPECT_EQ(empty, SpectrumTable{});
     // A Mo tube voltage below 0.4 kV fills no bin: an empty table and nothing to plot.
     for (const char* kv : {"0.3", "0", "-5", ""}) {
-        const SpectrumResult r =
-            computeSpectrum(TargetMaterial::Molybdenum, shippedData(), fields(kv, "16", "6", "0.8", "0", "0.03", "0", "0", "60"));
+        const SpectrumResult r = computeSpectrum(TargetMaterial::Molybdenum, shippedData(),
+                                                 fields(kv, "16", "6", "0.8", "0", "0.03", "0", "0", "60"));
         EXPECT_EQ(r.table, SpectrumTable{}) << kv;
         EXPECT_EQ(r.plotMaximum, 0.0) << kv;
         EXPECT_EQ(r.lastBin, 0) << kv;
     }
     // A "filter" so negative that the result overflows has no scale either.
-    const SpectrumResult overflow =
-        computeSpectrum(TargetMaterial::Tungsten, shippedData(), fields("30", "16", "6", "-1e300", "0", "0", "0", "0", "60"));
+    const SpectrumResult overflow = computeSpectrum(
+        TargetMaterial::Tungsten, shippedData(), fields("30", "16", "6", "-1e300", "0", "0", "0", "0", "60"));
     EXPECT_EQ(overflow.table, SpectrumTable{});
     EXPECT_EQ(overflow.plotMaximum, 0.0);
 }
@@ -280,9 +306,9 @@ TEST(SpectrumModel, DrawChecksInTheirOrder) {
         {"30", "14.3", "6", DrawCheck::AngleCannotCoverField},
         {"30", "14.31", "6", DrawCheck::Accepted},
         {"30kV", "", "", DrawCheck::AngleCannotCoverField},
-        {"30", "16", "50", DrawCheck::TubeTiltOutOfRange},    // the vertical ray is 50° off the tube axis
-        {"30", "46", "-25", DrawCheck::TubeTiltOutOfRange},   // the ray at 20.25° reaches 45.25°
-        {"30", "46", "-24", DrawCheck::Accepted},             // the last ray, 20.75°, stays at 44.75°
+        {"30", "16", "50", DrawCheck::TubeTiltOutOfRange},  // the vertical ray is 50° off the tube axis
+        {"30", "46", "-25", DrawCheck::TubeTiltOutOfRange}, // the ray at 20.25° reaches 45.25°
+        {"30", "46", "-24", DrawCheck::Accepted},           // the last ray, 20.75°, stays at 44.75°
         {"30", "-10", "44.9", DrawCheck::Accepted},
         {"30", "-10", "45", DrawCheck::TubeTiltOutOfRange},
         {"30", "100", "0", DrawCheck::TargetAngleOutOfRange}, // no exit path through the target
@@ -295,14 +321,16 @@ TEST(SpectrumModel, DrawChecksInTheirOrder) {
             for (TargetMaterial target : {TargetMaterial::Molybdenum, TargetMaterial::Tungsten}) {
                 const SpectrumResult r = computeSpectrum(target, shippedData(), f);
                 for (const auto& column : r.table)
-                    for (double x : column) ASSERT_TRUE(std::isfinite(x)) << row.theta << " " << row.phi;
+                    for (double x : column)
+                        ASSERT_TRUE(std::isfinite(x)) << row.theta << " " << row.phi;
             }
         } else {
             EXPECT_THROW(computeSpectrum(TargetMaterial::Molybdenum, shippedData(), f), std::domain_error);
             EXPECT_FALSE(refusalMessage(row.check, kv::texts::englishSpectrumFileTexts).empty());
         }
     }
-    EXPECT_EQ(refusalMessage(DrawCheck::TubeTiltOutOfRange, kv::texts::japaneseSpectrumFileTexts), "管球傾斜角度が範囲外です");
+    EXPECT_EQ(refusalMessage(DrawCheck::TubeTiltOutOfRange, kv::texts::japaneseSpectrumFileTexts),
+              "管球傾斜角度が範囲外です");
     EXPECT_EQ(refusalMessage(DrawCheck::TubeVoltageTooHigh, kv::texts::englishSpectrumFileTexts),
               "The tube voltage exceeds the maximum value");
 }

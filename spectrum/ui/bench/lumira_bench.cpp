@@ -10,9 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
-
 #include <benchmark/benchmark.h>
-
 #include <memory>
 
 namespace {
@@ -46,16 +44,22 @@ void drawSpectrum(benchmark::State& state, const char* option) {
     Screen s;
     s.screen->option(option)->click();
     s.screen->textBox("Text1")->setText(QStringLiteral("50"));
-    for (auto _ : state) s.screen->button("Command1")->click();
+    for (auto _ : state)
+        s.screen->button("Command1")->click();
 }
 
-void BM_DrawMolybdenum50kV(benchmark::State& state) { drawSpectrum(state, "Option1"); }
-void BM_DrawTungsten50kV(benchmark::State& state) { drawSpectrum(state, "Option2"); }
+void BM_DrawMolybdenum50kV(benchmark::State& state) {
+    drawSpectrum(state, "Option1");
+}
+void BM_DrawTungsten50kV(benchmark::State& state) {
+    drawSpectrum(state, "Option2");
+}
 
 void BM_Clear(benchmark::State& state) {
     Screen s;
     s.screen->button("Command1")->click();
-    for (auto _ : state) s.screen->button("Command3")->click();
+    for (auto _ : state)
+        s.screen->button("Command3")->click();
 }
 
 } // namespace

@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
     kv::gui::Program program(argc, argv, name, kv::gui::qs(kv::texts::lumiraTexts().title));
     kv::spectrum::ui::SpectrumScreen screen(std::filesystem::current_path());
     if (!screen.start()) return 1;
-    QObject::connect(&screen, &kv::spectrum::ui::SpectrumScreen::ended, &program.app(), &QCoreApplication::quit,
-                     Qt::QueuedConnection);
+    QObject::connect(&screen, &kv::spectrum::ui::SpectrumScreen::ended, &program.app(),
+                     &QCoreApplication::quit, Qt::QueuedConnection);
     return program.run(screen);
 }

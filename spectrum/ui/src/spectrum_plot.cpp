@@ -14,21 +14,27 @@ constexpr double kLeft = 1000, kRight = 6000, kTop = 100, kBottom = 2100;
 
 } // namespace
 
-void setPlotScale(gui::Canvas& plot) { plot.setScale(0, 0, kPlotWidth, kPlotHeight); }
+void setPlotScale(gui::Canvas& plot) {
+    plot.setScale(0, 0, kPlotWidth, kPlotHeight);
+}
 
 void DrawSpectrumAxes(gui::Canvas& plot) {
     using namespace plot_colours;
     plot.setPenWidth(1);
-    for (int x = 1200; x <= 5800; x += 200) plot.line(x, kTop, x, kBottom, grey);
-    for (int x = 2000; x <= 5000; x += 1000) plot.line(x, kTop, x, kBottom, black);
-    for (int y = 300; y <= 1900; y += 200) plot.line(kLeft, y, kRight, y, grey);
-    plot.line(kLeft, 1100, kRight, 1100);  // 50 %, in the foreground colour
+    for (int x = 1200; x <= 5800; x += 200)
+        plot.line(x, kTop, x, kBottom, grey);
+    for (int x = 2000; x <= 5000; x += 1000)
+        plot.line(x, kTop, x, kBottom, black);
+    for (int y = 300; y <= 1900; y += 200)
+        plot.line(kLeft, y, kRight, y, grey);
+    plot.line(kLeft, 1100, kRight, 1100); // 50 %, in the foreground colour
 
     static constexpr struct {
         const char* text;
         double x;
     } ticks[] = {{"0", 950}, {"10", 1900}, {"20", 2900}, {"30", 3900}, {"40", 4900}, {"50", 5900}};
-    for (const auto& t : ticks) plot.textAt(t.x, 2120, QString::fromLatin1(t.text));
+    for (const auto& t : ticks)
+        plot.textAt(t.x, 2120, QString::fromLatin1(t.text));
 
     const auto& t = texts::lumiraTexts();
     plot.textAt(4250, 2250, qs(t.energyAxis));
@@ -41,14 +47,16 @@ void DrawSpectrumAxes(gui::Canvas& plot) {
         if (fitted.pixelSize() < titleFont.pixelSize()) titleFont = fitted;
     }
     plot.setFont(titleFont);
-    for (const texts::PlotLabel& l : t.fluenceAxis) plot.textAt(l.at.left, l.at.top, qs(l.text));
+    for (const texts::PlotLabel& l : t.fluenceAxis)
+        plot.textAt(l.at.left, l.at.top, qs(l.text));
     plot.setFont(font);
 
     plot.setPenWidth(2);
     plot.box(kLeft, kTop, kRight, kBottom, black);
 }
 
-void drawSpectrumCurve(gui::Canvas& plot, const std::array<double, formats::kBins>& column, double plotMaximum) {
+void drawSpectrumCurve(gui::Canvas& plot, const std::array<double, formats::kBins>& column,
+                       double plotMaximum) {
     using namespace plot_colours;
     if (!(plotMaximum > 0)) return;
     plot.setPenWidth(2);

@@ -1,11 +1,11 @@
 #include "kv/spectrum/ui/spectrum_screen.h"
 
 #include "kv/common/format.h"
+#include "kv/formats/geometry_file.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
 #include "kv/spectrum/beam_quality.h"
-#include "kv/formats/geometry_file.h"
 #include "kv/spectrum/spectrum_model.h"
 #include "kv/spectrum/ui/angle_diagram.h"
 #include "kv/spectrum/ui/spectrum_plot.h"
@@ -526,8 +526,8 @@ void SpectrumScreen::determine() {
     try {
         formats::writeSpectrumFile(workDir_, drawnTarget_, drawnFields_, table_, fileTexts.labels);
         QCoreApplication::processEvents();
-        formats::writeEquipment(
-            workDir_, formats::linesForSpectrumTool(equipment_, drawnFields_.targetAngle, drawnFields_.tubeTiltAngle));
+        formats::writeEquipment(workDir_, formats::linesForSpectrumTool(equipment_, drawnFields_.targetAngle,
+                                                                        drawnFields_.tubeTiltAngle));
         QCoreApplication::processEvents();
     } catch (const FileError& e) {
         // The tool stays open: the user can try again or cancel.

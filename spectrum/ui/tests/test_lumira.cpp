@@ -2,17 +2,17 @@
 // shipped data tables.
 #include "kv/common/codepage.h"
 #include "kv/common/format.h"
+#include "kv/formats/spectrum_file.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
 #include "kv/spectrum/beam_quality.h"
 #include "kv/spectrum/physical_data.h"
-#include "kv/formats/spectrum_file.h"
 #include "kv/spectrum/ui/angle_diagram.h"
 #include "kv/spectrum/ui/spectrum_screen.h"
+#include "kv/test_support/work_dir.h"
 #include "kv/texts/lumira.h"
 #include "kv/texts/spectrum_files.h"
-#include "kv/test_support/work_dir.h"
 #include "kv/texts/text.h"
 
 #include <QAbstractButton>
@@ -48,7 +48,8 @@ const QColor red(255, 0, 0);
 class WorkDir {
   public:
     explicit WorkDir(const QByteArray& equipment = "Mammography unit\r\n65\r\n60\r\n7.5\r\n16\r\n6\r\n") {
-        for (const char* name : {"MUs12.dat", "Mo-STP.dat"}) dir_.copyShipped(name);
+        for (const char* name : {"MUs12.dat", "Mo-STP.dat"})
+            dir_.copyShipped(name);
         if (!equipment.isNull()) write("equipment.dat", equipment);
     }
     const std::filesystem::path& path() const { return dir_.path(); }

@@ -11,7 +11,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTest>
-
 #include <cmath>
 #include <memory>
 
@@ -39,7 +38,8 @@ std::unique_ptr<Canvas> makePlot() {
 // Bins 2..last rise linearly up to bin `top`, then fall; nothing above `last`.
 Column rising(int top, int last) {
     Column col{};
-    for (int i = 2; i <= last; ++i) col[i] = i <= top ? i : std::max(1.0, 2.0 * top - i);
+    for (int i = 2; i <= last; ++i)
+        col[i] = i <= top ? i : std::max(1.0, 2.0 * top - i);
     return col;
 }
 
@@ -52,7 +52,8 @@ Column withLine() {
 
 double maxOf(const Column& c) {
     double m = 0;
-    for (double v : c) m = std::max(m, v);
+    for (double v : c)
+        m = std::max(m, v);
     return m;
 }
 
@@ -73,7 +74,7 @@ double angleBetween(QPointF a, QPointF b) {
 
 class SpectrumPlotTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase() { setUpApplication(QStringLiteral("Tarnell-Vesk")); }
 
     void innerAreaAndScale() {
@@ -111,20 +112,24 @@ private slots:
         auto c = makePlot();
         int leftInk = 0, belowInk = 0;
         for (double x = 40; x < 980; x += 4)
-            for (double y = 300; y < 1100; y += 4) leftInk += c->pixelAt(x, y) != white;
+            for (double y = 300; y < 1100; y += 4)
+                leftInk += c->pixelAt(x, y) != white;
         for (double x = 900; x < 6200; x += 4)
-            for (double y = 2130; y < 2480; y += 4) belowInk += c->pixelAt(x, y) != white;
+            for (double y = 2130; y < 2480; y += 4)
+                belowInk += c->pixelAt(x, y) != white;
         QVERIFY(leftInk > 50);
         QVERIFY(belowInk > 100);
         // The frame edge is not written over by the axis title.
-        for (double y = 120; y < 2090; y += 10) QCOMPARE(c->pixelAt(1000, y), black);
+        for (double y = 120; y < 2090; y += 10)
+            QCOMPARE(c->pixelAt(1000, y), black);
     }
 
     void maximumReachesTheTopInItsBin() {
         auto c = makePlot();
         const Column col = withLine();
         drawSpectrumCurve(*c, col, maxOf(col));
-        for (double x = 2730; x <= 2750; x += 4) QCOMPARE(c->pixelAt(x, 100), red);
+        for (double x = 2730; x <= 2750; x += 4)
+            QCOMPARE(c->pixelAt(x, 100), red);
         QCOMPARE(c->pixelAt(2710, 100), black); // the neighbours stay below the top
         QCOMPARE(c->pixelAt(2770, 100), black);
         // The steps join by vertical strokes at the bin edges.
@@ -148,7 +153,8 @@ private slots:
         drawSpectrumCurve(*c, col, maxOf(col));
         QVERIFY(redIn(*c, 3400, 3490, 100, 2080));
         QVERIFY(!redIn(*c, 3530, 5990, 100, 2080));
-        for (double x = 3530; x <= 5990; x += 20) QCOMPARE(c->pixelAt(x, 2100), black);
+        for (double x = 3530; x <= 5990; x += 20)
+            QCOMPARE(c->pixelAt(x, 2100), black);
         // The last step ends at 6010, just right of the frame.
         QCOMPARE(c->pixelAt(6000, 2100), black);
         QCOMPARE(c->pixelAt(6010, 2100), red);
@@ -159,7 +165,8 @@ private slots:
         auto ink = [&] {
             int n = 0;
             for (double x = 4100; x < 5600; x += 4)
-                for (double y = 340; y < 640; y += 4) n += c->pixelAt(x, y) == black;
+                for (double y = 340; y < 640; y += 4)
+                    n += c->pixelAt(x, y) == black;
             return n;
         };
         const int before = ink();
@@ -214,8 +221,9 @@ private slots:
         // The block's face runs through the focal spot; the block stands behind it.
         QVERIFY(g.target.size() == 4);
         const QLineF face(g.target[0], g.target[1]);
-        const double offFace = std::abs((face.dx() * (g.focalSpot.y() - face.y1()) -
-                                         face.dy() * (g.focalSpot.x() - face.x1())) / face.length());
+        const double offFace =
+            std::abs((face.dx() * (g.focalSpot.y() - face.y1()) - face.dy() * (g.focalSpot.x() - face.x1())) /
+                     face.length());
         QVERIFY(offFace < 1e-9);
         QVERIFY(!g.target.containsPoint(g.focalSpot + down * 20, Qt::OddEvenFill));
         QVERIFY(!g.target.containsPoint(g.cathode, Qt::OddEvenFill));
@@ -234,13 +242,31 @@ private slots:
             labels = drawAngleDiagram(p, QRectF(img.rect()));
         }
         const bool ja = kv::texts::edition() == kv::texts::Edition::Japanese;
-        const QStringList expected =
-            ja ? QStringList{"φ", "φ", "θ", "ターゲット", "水平面", "電子", "垂直線", "見かけ上の", "ターゲット角",
-                             "θ: ターゲット角", "φ: 管球傾斜角"}
-               : QStringList{"φ", "φ", "θ", "Target", "Horizontal", "Electron", "Vertical line", "Apparent",
-                             "target angle", "θ: Target angle", "φ: Tube tilt angle"};
+        const QStringList expected = ja ? QStringList{"φ",
+                                                      "φ",
+                                                      "θ",
+                                                      "ターゲット",
+                                                      "水平面",
+                                                      "電子",
+                                                      "垂直線",
+                                                      "見かけ上の",
+                                                      "ターゲット角",
+                                                      "θ: ターゲット角",
+                                                      "φ: 管球傾斜角"}
+                                        : QStringList{"φ",
+                                                      "φ",
+                                                      "θ",
+                                                      "Target",
+                                                      "Horizontal",
+                                                      "Electron",
+                                                      "Vertical line",
+                                                      "Apparent",
+                                                      "target angle",
+                                                      "θ: Target angle",
+                                                      "φ: Tube tilt angle"};
         QStringList drawn;
-        for (const auto& l : labels) drawn << l.text;
+        for (const auto& l : labels)
+            drawn << l.text;
         QCOMPARE(drawn, expected);
 
         const QRect close = toPixels(Twips{240, 5400, 975, 495});
@@ -254,12 +280,14 @@ private slots:
             // Something was drawn in every label's place.
             int ink = 0;
             for (int y = int(r.top()); y < int(r.bottom()); ++y)
-                for (int x = int(r.left()); x < int(r.right()); ++x) ink += img.pixelColor(x, y) != QColor(Qt::white);
+                for (int x = int(r.left()); x < int(r.right()); ++x)
+                    ink += img.pixelColor(x, y) != QColor(Qt::white);
             QVERIFY2(ink > 5, qPrintable(labels[i].text));
         }
         // "Target" sits on the block; "Vertical line" runs along the line, taller than wide.
         const QRectF target = labels[3].rect;
-        for (QPointF corner : {target.topLeft(), target.topRight(), target.bottomLeft(), target.bottomRight()})
+        for (QPointF corner :
+             {target.topLeft(), target.topRight(), target.bottomLeft(), target.bottomRight()})
             QVERIFY(g.target.containsPoint(corner, Qt::OddEvenFill));
         const QRectF vertical = labels[6].rect;
         QVERIFY(vertical.height() > 2 * vertical.width());

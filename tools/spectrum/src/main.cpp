@@ -3,5 +3,6 @@
 #include <iostream>
 
 int main(int argc, char** argv) {
-    return kv::spectrum::runSpectrumTool(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+    return kv::spectrum::runSpectrumTool(std::vector<std::string>(argv + 1, argv + argc), std::cout,
+                                         std::cerr);
 }

@@ -1,9 +1,9 @@
 #include "spectrum_tool.h"
 
 #include "kv/common/format.h"
-#include "kv/spectrum/beam_quality.h"
 #include "kv/formats/equipment_file.h"
 #include "kv/formats/geometry_file.h"
+#include "kv/spectrum/beam_quality.h"
 #include "kv/spectrum/spectrum_model.h"
 
 #include <algorithm>
@@ -121,8 +121,8 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
                 through = paddleTransmission(formats::readGeometry(dataDir));
             } catch (const kv::RecordError& e) {
                 err << formats::describe(e, texts::settingsFileTextsOf(t == &texts::japaneseSpectrumFileTexts
-                                                                  ? texts::Edition::Japanese
-                                                                  : texts::Edition::English))
+                                                                           ? texts::Edition::Japanese
+                                                                           : texts::Edition::English))
                     << "\n";
                 return 1;
             }

@@ -225,9 +225,8 @@ std::string resultStem(const Row& r) {
     char hex[17];
     std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
     return std::string(r.tomosynthesis ? "tomo-" : "mammo-") +
-           (r.target == formats::TargetMaterial::Molybdenum ? "Mo-" : "W-") + r.spectrum.tubeVoltage +
-           "kV-" + format(r.thickness, "0.0") + "cm-g" + plainDecimal(r.glandular) + "-" +
-           std::string(hex, 12);
+           (r.target == formats::TargetMaterial::Molybdenum ? "Mo-" : "W-") + r.spectrum.tubeVoltage + "kV-" +
+           format(r.thickness, "0.0") + "cm-g" + plainDecimal(r.glandular) + "-" + std::string(hex, 12);
 }
 
 } // namespace kv::sweep

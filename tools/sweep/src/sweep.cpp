@@ -3,13 +3,13 @@
 #include "grid.h"
 #include "kv/common/format.h"
 #include "kv/common/records.h"
-#include "kv/formats/settings_file.h"
 #include "kv/engine/engine_session.h"
-#include "kv/workbench/results/model/result_file.h"
-#include "kv/spectrum/beam_quality.h"
-#include "kv/spectrum/spectrum_model.h"
 #include "kv/formats/control_file.h"
 #include "kv/formats/phantom_file.h"
+#include "kv/formats/settings_file.h"
+#include "kv/spectrum/beam_quality.h"
+#include "kv/spectrum/spectrum_model.h"
+#include "kv/workbench/results/model/result_file.h"
 #include "plot.h"
 
 #include <charconv>
@@ -293,12 +293,12 @@ std::optional<std::string> Sweep::runRow(const Row& r, size_t position, size_t c
         const std::string fid = plainDecimal(r.fid), fad = plainDecimal(r.fad),
                           range = plainDecimal(r.angularRange), histories = plainDecimal(r.histories);
         formats::writeControlFile(work, {.fidText = fid,
-                                           .fadText = fad,
-                                           .fcdSetting = r.fcd,
-                                           .angularRangeText = range,
-                                           .historiesText = histories,
-                                           .resultName = stem,
-                                           .equipmentName = equipment_.equipmentName});
+                                         .fadText = fad,
+                                         .fcdSetting = r.fcd,
+                                         .angularRangeText = range,
+                                         .historiesText = histories,
+                                         .resultName = stem,
+                                         .equipmentName = equipment_.equipmentName});
 
         std::random_device rd;
         const uint64_t seed = r.seed.value_or((static_cast<uint64_t>(rd()) << 32) ^ rd());

@@ -102,22 +102,56 @@ std::vector<Control> table() {
     const Style heading{18};
     const Style source{12};
     return {
-        {.name = t.heading1Name, .kind = Kind::Label, .rect = {t.heading1Left, t.heading1Top}, .text = t.heading1,
-         .font = heading, .fore = colours::blue},
-        {.name = t.heading2Name, .kind = Kind::Label, .rect = {t.heading2Left, t.heading2Top}, .text = t.heading2,
-         .font = heading, .fore = colours::blue},
-        {.name = "Picture1", .kind = Kind::Picture, .rect = {360, 1140, 9810, 4155}, .back = colours::white,
-         .border = true},
-        {.name = "Label6", .kind = Kind::Label, .rect = {840, 5580}, .text = t.reference, .font = {14.25},
+        {.name = t.heading1Name,
+         .kind = Kind::Label,
+         .rect = {t.heading1Left, t.heading1Top},
+         .text = t.heading1,
+         .font = heading,
          .fore = colours::blue},
-        {.name = "Label1", .kind = Kind::Label, .rect = {2400, 5580}, .text = t.source1Authors, .font = source},
+        {.name = t.heading2Name,
+         .kind = Kind::Label,
+         .rect = {t.heading2Left, t.heading2Top},
+         .text = t.heading2,
+         .font = heading,
+         .fore = colours::blue},
+        {.name = "Picture1",
+         .kind = Kind::Picture,
+         .rect = {360, 1140, 9810, 4155},
+         .back = colours::white,
+         .border = true},
+        {.name = "Label6",
+         .kind = Kind::Label,
+         .rect = {840, 5580},
+         .text = t.reference,
+         .font = {14.25},
+         .fore = colours::blue},
+        {.name = "Label1",
+         .kind = Kind::Label,
+         .rect = {2400, 5580},
+         .text = t.source1Authors,
+         .font = source},
         {.name = "Label4", .kind = Kind::Label, .rect = {2400, 5850}, .text = t.source1Title, .font = source},
-        {.name = "Label5", .kind = Kind::Label, .rect = {2400, 6120}, .text = t.source1Journal, .font = source},
-        {.name = "Label7", .kind = Kind::Label, .rect = {2400, 6480}, .text = t.source2AuthorsAndTitle,
+        {.name = "Label5",
+         .kind = Kind::Label,
+         .rect = {2400, 6120},
+         .text = t.source1Journal,
+         .font = source},
+        {.name = "Label7",
+         .kind = Kind::Label,
+         .rect = {2400, 6480},
+         .text = t.source2AuthorsAndTitle,
          .font = source},
         {.name = "Label8", .kind = Kind::Label, .rect = {2400, 6750}, .text = t.source2Title, .font = source},
-        {.name = "Label9", .kind = Kind::Label, .rect = {2400, 7020}, .text = t.source2Journal, .font = source},
-        {.name = "Command1", .kind = Kind::Button, .rect = {480, 7320, 1335, 495}, .text = t.close, .font = {14.25},
+        {.name = "Label9",
+         .kind = Kind::Label,
+         .rect = {2400, 7020},
+         .text = t.source2Journal,
+         .font = source},
+        {.name = "Command1",
+         .kind = Kind::Button,
+         .rect = {480, 7320, 1335, 495},
+         .text = t.close,
+         .font = {14.25},
          .back = colours::buttonYellow},
     };
 }
@@ -125,7 +159,8 @@ std::vector<Control> table() {
 } // namespace
 
 CompositionScreen::CompositionScreen()
-    : Form({.name = "Form11", .caption = texts::compositionTexts().caption, .width = 10425, .height = 8205}, table()) {
+    : Form({.name = "Form11", .caption = texts::compositionTexts().caption, .width = 10425, .height = 8205},
+           table()) {
     Canvas* c = picture("Picture1");
     c->paintWith([c](QPainter& p) { drawCompositionTable(p, QRectF(QPointF(0, 0), c->innerRect().size())); });
     onClick("Command1", [this] { hide(); });

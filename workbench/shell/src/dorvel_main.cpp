@@ -1,15 +1,16 @@
 // The dose workbench: the menu and every screen it opens.
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
-#include "kv/workbench/shell/menu_screen.h"
-#include "kv/workbench/shell/workbench.h"
 #include "kv/texts/menu.h"
 #include "kv/texts/text.h"
+#include "kv/workbench/shell/menu_screen.h"
+#include "kv/workbench/shell/workbench.h"
 
 #include <QDir>
 
 int main(int argc, char** argv) {
-    kv::gui::Program program(argc, argv, QStringLiteral("dorvel_") + QString::fromLatin1(kv::texts::editionSuffix()),
+    kv::gui::Program program(argc, argv,
+                             QStringLiteral("dorvel_") + QString::fromLatin1(kv::texts::editionSuffix()),
                              kv::gui::qs(kv::texts::menuTexts().workbenchTitle));
     kv::shell::Workbench workbench(QDir::currentPath());
     return program.run(workbench.menu());

@@ -1,19 +1,18 @@
-#include "kv/gui/qtext.h"
 #include "kv/workbench/shell/phantom_screen.h"
 
 #include "kv/common/records.h"
+#include "kv/formats/phantom_file.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
+#include "kv/gui/qtext.h"
+#include "kv/texts/phantom.h"
 #include "kv/workbench/shell/composition_screen.h"
 #include "kv/workbench/shell/drawings.h"
 #include "kv/workbench/shell/workbench.h"
-#include "kv/texts/phantom.h"
-#include "kv/formats/phantom_file.h"
 
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
-
 #include <filesystem>
 
 namespace kv::shell {
@@ -30,25 +29,46 @@ std::vector<Control> table() {
     const auto& t = texts::phantomTexts();
     const Style label{15.75};
     const Style small{14.25};
-    auto sizeRow = [&](const char* axis, const char* value, const char* unit, const char* extra, texts::Text axisText,
-                       int y) {
+    auto sizeRow = [&](const char* axis, const char* value, const char* unit, const char* extra,
+                       texts::Text axisText, int y) {
         std::vector<Control> row{
             {.name = axis, .kind = Kind::Label, .rect = {1080, y}, .text = axisText, .font = label},
-            {.name = value, .kind = Kind::Label, .rect = {1680, y - 120, 1095, 375}, .text = t.fifteen, .font = label,
-             .back = colours::white, .align = Align::Centre, .border = true},
+            {.name = value,
+             .kind = Kind::Label,
+             .rect = {1680, y - 120, 1095, 375},
+             .text = t.fifteen,
+             .font = label,
+             .back = colours::white,
+             .align = Align::Centre,
+             .border = true},
             {.name = unit, .kind = Kind::Label, .rect = {2880, y}, .text = t.cmConstant, .font = label},
         };
         if (!t.constant.view().empty())
-            row.push_back({.name = extra, .kind = Kind::Label, .rect = {t.constantLeft, y}, .text = t.constant,
+            row.push_back({.name = extra,
+                           .kind = Kind::Label,
+                           .rect = {t.constantLeft, y},
+                           .text = t.constant,
                            .font = label});
         return row;
     };
     std::vector<Control> rows{
-        {.name = "Label3", .kind = Kind::Label, .rect = {360, 240}, .text = t.heading, .font = {20.25},
+        {.name = "Label3",
+         .kind = Kind::Label,
+         .rect = {360, 240},
+         .text = t.heading,
+         .font = {20.25},
          .fore = colours::blue},
-        {.name = "Command1", .kind = Kind::Button, .rect = {2520, 720, 1815, 435}, .text = t.composition,
-         .font = small, .back = colours::buttonYellow},
-        {.name = "Label45", .kind = Kind::Label, .rect = {720, 1200}, .text = t.sizeHeading, .font = label,
+        {.name = "Command1",
+         .kind = Kind::Button,
+         .rect = {2520, 720, 1815, 435},
+         .text = t.composition,
+         .font = small,
+         .back = colours::buttonYellow},
+        {.name = "Label45",
+         .kind = Kind::Label,
+         .rect = {720, 1200},
+         .text = t.sizeHeading,
+         .font = label,
          .fore = colours::blue},
     };
     for (auto&& r : sizeRow("Label46", "Label6", "Label5", "Label1", t.xIs, 1800))
@@ -60,15 +80,30 @@ std::vector<Control> table() {
         {.name = "Text31", .kind = Kind::TextBox, .rect = {1680, 2880, 1095, 450}, .font = label},
         {.name = "Label49", .kind = Kind::Label, .rect = {2880, 3000}, .text = t.cm, .font = label},
         {.name = "Label15", .kind = Kind::Label, .rect = {1680, 3360}, .text = t.upTo6, .font = small},
-        {.name = "Label9", .kind = Kind::Label, .rect = {240, 3960}, .text = t.fractionHeading, .font = label,
+        {.name = "Label9",
+         .kind = Kind::Label,
+         .rect = {240, 3960},
+         .text = t.fractionHeading,
+         .font = label,
          .fore = colours::blue},
         {.name = "List2", .kind = Kind::ListBox, .rect = {1680, 4440, 1215, 1635}, .font = small},
         {.name = "Label11", .kind = Kind::Label, .rect = {3120, 5760}, .text = t.percent, .font = label},
-        {.name = "Command3", .kind = Kind::Button, .rect = {480, 6360, 1575, 615}, .text = t.ok, .font = small,
+        {.name = "Command3",
+         .kind = Kind::Button,
+         .rect = {480, 6360, 1575, 615},
+         .text = t.ok,
+         .font = small,
          .back = colours::buttonYellow},
-        {.name = "Command7", .kind = Kind::Button, .rect = {2400, 6360, 1575, 615}, .text = t.cancel, .font = small,
+        {.name = "Command7",
+         .kind = Kind::Button,
+         .rect = {2400, 6360, 1575, 615},
+         .text = t.cancel,
+         .font = small,
          .back = colours::buttonYellow},
-        {.name = "Picture1", .kind = Kind::Picture, .rect = {4680, 480, 6240, 6375}, .back = colours::white,
+        {.name = "Picture1",
+         .kind = Kind::Picture,
+         .rect = {4680, 480, 6240, 6375},
+         .back = colours::white,
          .border = true},
     };
     rows.insert(rows.end(), rest.begin(), rest.end());
@@ -78,7 +113,8 @@ std::vector<Control> table() {
 } // namespace
 
 PhantomScreen::PhantomScreen(Workbench& wb)
-    : Form({.name = "Form1", .caption = texts::phantomTexts().caption, .width = 11340, .height = 7425}, table()),
+    : Form({.name = "Form1", .caption = texts::phantomTexts().caption, .width = 11340, .height = 7425},
+           table()),
       wb_(wb) {
     QListWidget* list = listBox("List2");
     list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -87,15 +123,15 @@ PhantomScreen::PhantomScreen(Workbench& wb)
     // A fraction is always chosen: a click that would clear the selection
     // selects the current entry again.
     connect(list, &QListWidget::itemSelectionChanged, list, [list] {
-        if (list->selectedItems().isEmpty() && list->currentItem())
-            list->currentItem()->setSelected(true);
+        if (list->selectedItems().isEmpty() && list->currentItem()) list->currentItem()->setSelected(true);
     });
     Canvas* sketch = picture("Picture1");
-    sketch->paintWith([sketch](QPainter& p) { drawPhantomSketch(p, QRectF(QPointF(0, 0), sketch->innerRect().size())); });
+    sketch->paintWith(
+        [sketch](QPainter& p) { drawPhantomSketch(p, QRectF(QPointF(0, 0), sketch->innerRect().size())); });
     reset();
     onClick("Command1", [this] { wb_.showComposition(); });
     onClick("Command3", [this] { accept(); });
-    onClick("Command7", [this] { hide(); });  // the menu comes back; nothing is written
+    onClick("Command7", [this] { hide(); }); // the menu comes back; nothing is written
 }
 
 void PhantomScreen::reset() {
@@ -113,8 +149,8 @@ QString PhantomScreen::fraction() const {
 
 void PhantomScreen::accept() {
     try {
-        formats::writePhantomFile(std::filesystem::path(wb_.workDir().toStdString()), fraction().toStdString(),
-                                  text("Text31"));
+        formats::writePhantomFile(std::filesystem::path(wb_.workDir().toStdString()),
+                                  fraction().toStdString(), text("Text31"));
     } catch (const RecordError&) {
         // The old file stays; the user can free the folder and press "OK" again.
         showMessage(qs(texts::phantomTexts().cannotWrite)

@@ -1,9 +1,9 @@
 #include "kv/workbench/shell/plates_dialog.h"
 
 #include "kv/common/format.h"
+#include "kv/formats/geometry_file.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/qtext.h"
-#include "kv/formats/geometry_file.h"
 #include "kv/texts/setup.h"
 
 #include <QComboBox>
@@ -52,7 +52,7 @@ std::vector<Control> table() {
 
 // The combo boxes list the materials in this order.
 constexpr formats::PlateMaterial kMaterials[] = {formats::PlateMaterial::Polycarbonate,
-                                                  formats::PlateMaterial::Pmma};
+                                                 formats::PlateMaterial::Pmma};
 
 } // namespace
 

@@ -1,12 +1,11 @@
-#include "kv/gui/qtext.h"
 #include "kv/workbench/shell/reference_screens.h"
 
-#include "kv/workbench/shell/drawings.h"
+#include "kv/gui/qtext.h"
 #include "kv/texts/reference.h"
+#include "kv/workbench/shell/drawings.h"
 
 #include <QFontMetrics>
 #include <QPainter>
-
 #include <deque>
 #include <string>
 
@@ -19,13 +18,29 @@ namespace {
 std::vector<Control> airKermaTable() {
     const auto& t = texts::airKermaTexts();
     return {
-        {.name = t.headingName, .kind = Kind::Label, .rect = {t.headingLeft, 240, t.headingWidth, 405},
-         .text = t.heading, .font = {18}, .fore = colours::blue, .fit = true},
-        {.name = "Picture2", .kind = Kind::Picture, .rect = {480, 840, 9645, 6600}, .back = colours::white,
+        {.name = t.headingName,
+         .kind = Kind::Label,
+         .rect = {t.headingLeft, 240, t.headingWidth, 405},
+         .text = t.heading,
+         .font = {18},
+         .fore = colours::blue,
+         .fit = true},
+        {.name = "Picture2",
+         .kind = Kind::Picture,
+         .rect = {480, 840, 9645, 6600},
+         .back = colours::white,
          .border = true},
-        {.name = t.noteName, .kind = Kind::Label, .rect = {360, 7680}, .text = t.note, .font = {15.75},
+        {.name = t.noteName,
+         .kind = Kind::Label,
+         .rect = {360, 7680},
+         .text = t.note,
+         .font = {15.75},
          .fore = colours::blue},
-        {.name = "Command1", .kind = Kind::Button, .rect = {4560, 8280, 1335, 495}, .text = t.close, .font = {14.25},
+        {.name = "Command1",
+         .kind = Kind::Button,
+         .rect = {4560, 8280, 1335, 495},
+         .text = t.close,
+         .font = {14.25},
          .back = colours::buttonYellow},
     };
 }
@@ -34,8 +49,7 @@ std::vector<Control> airKermaTable() {
 std::string_view keptName(const std::string& name) {
     static std::deque<std::string> names;
     for (const auto& n : names)
-        if (n == name)
-            return n;
+        if (n == name) return n;
     return names.emplace_back(name);
 }
 
@@ -53,27 +67,46 @@ std::vector<Control> methodTable() {
         const std::string name = "Label" + std::to_string(++label);
         switch (line.kind) {
         case texts::MethodLineKind::Heading:
-            rows.push_back({.name = keptName(name), .kind = Kind::Label, .rect = {360, y}, .text = line.text,
-                            .font = {15.75}, .fore = colours::blue});
+            rows.push_back({.name = keptName(name),
+                            .kind = Kind::Label,
+                            .rect = {360, y},
+                            .text = line.text,
+                            .font = {15.75},
+                            .fore = colours::blue});
             y += 450;
             break;
         case texts::MethodLineKind::Step:
             y += stepGap;
-            rows.push_back({.name = keptName("Shape" + std::to_string(++shape)), .kind = Kind::Shape,
-                            .rect = {360, y + 90, 135, 135}, .fore = colours::blue, .back = colours::blue});
-            rows.push_back({.name = keptName(name), .kind = Kind::Label, .rect = {textLeft, y, textWidth, 420},
-                            .text = line.text, .font = body, .fit = true});
+            rows.push_back({.name = keptName("Shape" + std::to_string(++shape)),
+                            .kind = Kind::Shape,
+                            .rect = {360, y + 90, 135, 135},
+                            .fore = colours::blue,
+                            .back = colours::blue});
+            rows.push_back({.name = keptName(name),
+                            .kind = Kind::Label,
+                            .rect = {textLeft, y, textWidth, 420},
+                            .text = line.text,
+                            .font = body,
+                            .fit = true});
             y += lineStep;
             break;
         case texts::MethodLineKind::Body:
-            rows.push_back({.name = keptName(name), .kind = Kind::Label, .rect = {textLeft, y, textWidth, 420},
-                            .text = line.text, .font = body, .fit = true});
+            rows.push_back({.name = keptName(name),
+                            .kind = Kind::Label,
+                            .rect = {textLeft, y, textWidth, 420},
+                            .text = line.text,
+                            .font = body,
+                            .fit = true});
             y += lineStep;
             break;
         case texts::MethodLineKind::Formula: {
             const int left = textLeft + 1440;
-            rows.push_back({.name = keptName(name), .kind = Kind::Label, .rect = {left, y + 60}, .text = line.text,
-                            .font = {14.25, false, true}, .fore = colours::blue});
+            rows.push_back({.name = keptName(name),
+                            .kind = Kind::Label,
+                            .rect = {left, y + 60},
+                            .text = line.text,
+                            .font = {14.25, false, true},
+                            .fore = colours::blue});
             const std::string_view before = t.formulaBeforeSign;
             if (!before.empty()) {
                 // The sign sits in the middle of the blanks after "AGD = Ka".
@@ -83,14 +116,22 @@ std::vector<Control> methodTable() {
                 int gapEnd = static_cast<int>(lead.size());
                 while (gapEnd < all.size() && all[gapEnd] == QLatin1Char(' '))
                     ++gapEnd;
-                const double cx = left + pixelsToTwips((fm.horizontalAdvance(lead) + fm.horizontalAdvance(all.left(gapEnd))) / 2.0);
+                const double cx =
+                    left + pixelsToTwips(
+                               (fm.horizontalAdvance(lead) + fm.horizontalAdvance(all.left(gapEnd))) / 2.0);
                 const double cy = y + 60 + pixelsToTwips(fm.ascent() - fm.xHeight() / 2.0);
                 const int h = 60;
                 const int x = static_cast<int>(cx), yc = static_cast<int>(cy);
-                rows.push_back({.name = "Line1", .kind = Kind::Line, .rect = {x - h, yc - h, x + h, yc + h},
-                                .fore = colours::blue, .lineWidth = 2});
-                rows.push_back({.name = "Line2", .kind = Kind::Line, .rect = {x - h, yc + h, x + h, yc - h},
-                                .fore = colours::blue, .lineWidth = 2});
+                rows.push_back({.name = "Line1",
+                                .kind = Kind::Line,
+                                .rect = {x - h, yc - h, x + h, yc + h},
+                                .fore = colours::blue,
+                                .lineWidth = 2});
+                rows.push_back({.name = "Line2",
+                                .kind = Kind::Line,
+                                .rect = {x - h, yc + h, x + h, yc - h},
+                                .fore = colours::blue,
+                                .lineWidth = 2});
             }
             y += lineStep + 60;
             break;
@@ -108,8 +149,12 @@ std::vector<Control> methodTable() {
         c.border = true;
         rows.push_back(c);
     }
-    rows.push_back({.name = "Command1", .kind = Kind::Button, .rect = {15240, 10560, 1335, 615}, .text = t.close,
-                    .font = {14.25}, .back = colours::buttonYellow});
+    rows.push_back({.name = "Command1",
+                    .kind = Kind::Button,
+                    .rect = {15240, 10560, 1335, 615},
+                    .text = t.close,
+                    .font = {14.25},
+                    .back = colours::buttonYellow});
     return rows;
 }
 
@@ -133,7 +178,9 @@ AirKermaScreen::AirKermaScreen()
 }
 
 MethodScreen::MethodScreen()
-    : Form({.name = texts::methodTexts().formName, .caption = texts::methodTexts().caption, .width = 17130,
+    : Form({.name = texts::methodTexts().formName,
+            .caption = texts::methodTexts().caption,
+            .width = 17130,
             .height = 11775},
            methodTable()) {
     paintPicture(picture("Picture2"), drawSmallGeometry);

@@ -3,16 +3,16 @@
 #include "kv/common/format.h"
 #include "kv/common/records.h"
 #include "kv/engine/run_inputs.h"
+#include "kv/formats/control_file.h"
 #include "kv/formats/run_options_file.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
+#include "kv/texts/setup.h"
+#include "kv/texts/spectrum_files.h"
 #include "kv/workbench/shell/plates_dialog.h"
 #include "kv/workbench/shell/reference_screens.h"
 #include "kv/workbench/shell/workbench.h"
-#include "kv/texts/setup.h"
-#include "kv/texts/spectrum_files.h"
-#include "kv/formats/control_file.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -336,12 +336,12 @@ void SetUpScreen::accept() {
     const std::string name = s(textBox("Text6"));
     try {
         formats::writeControlFile(dir, {.fidText = fid,
-                                          .fadText = fad,
-                                          .fcdSetting = fcd,
-                                          .angularRangeText = range,
-                                          .historiesText = histories,
-                                          .resultName = resultName,
-                                          .equipmentName = name});
+                                        .fadText = fad,
+                                        .fcdSetting = fcd,
+                                        .angularRangeText = range,
+                                        .historiesText = histories,
+                                        .resultName = resultName,
+                                        .equipmentName = name});
     } catch (const RecordError&) {
         showMessage(qs(t.cannotWrite).arg(qs(formats::kControlFileName)));
         return;

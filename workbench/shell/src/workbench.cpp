@@ -3,20 +3,19 @@
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
+#include "kv/texts/menu.h"
 #include "kv/workbench/results/ui/results_screen.h"
 #include "kv/workbench/shell/composition_screen.h"
 #include "kv/workbench/shell/menu_screen.h"
 #include "kv/workbench/shell/phantom_screen.h"
 #include "kv/workbench/shell/reference_screens.h"
 #include "kv/workbench/shell/setup_screen.h"
-#include "kv/texts/menu.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QPushButton>
-
 #include <algorithm>
 
 namespace kv::shell {

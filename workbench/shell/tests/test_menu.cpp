@@ -1,10 +1,10 @@
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
+#include "kv/texts/text.h"
 #include "kv/workbench/shell/menu_screen.h"
 #include "kv/workbench/shell/reference_screens.h"
 #include "kv/workbench/shell/setup_screen.h"
 #include "kv/workbench/shell/workbench.h"
-#include "kv/texts/text.h"
 
 #include <QApplication>
 #include <QDir>

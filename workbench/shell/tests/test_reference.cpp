@@ -1,6 +1,6 @@
 #include "kv/gui/program.h"
-#include "kv/workbench/shell/reference_screens.h"
 #include "kv/texts/text.h"
+#include "kv/workbench/shell/reference_screens.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -11,7 +11,9 @@ using namespace kv::shell;
 
 namespace {
 
-bool japanese() { return kv::texts::edition() == kv::texts::Edition::Japanese; }
+bool japanese() {
+    return kv::texts::edition() == kv::texts::Edition::Japanese;
+}
 
 // Share of the picture's pixels that are not background: a drawing is there.
 double inked(Canvas* c) {
@@ -23,14 +25,15 @@ double inked(Canvas* c) {
     return double(n) / (img.width() * img.height());
 }
 
-QRect px(int l, int t, int w, int h) { return toPixels(Twips{l, t, w, h}); }
+QRect px(int l, int t, int w, int h) {
+    return toPixels(Twips{l, t, w, h});
+}
 
 QList<QLabel*> textLines(const Form& f) {
     QList<QLabel*> lines;
     for (int i = 1;; ++i) {
         auto* l = f.findChild<QLabel*>(QStringLiteral("Label%1").arg(i));
-        if (!l)
-            return lines;
+        if (!l) return lines;
         lines << l;
     }
 }
@@ -39,7 +42,7 @@ QList<QLabel*> textLines(const Form& f) {
 
 class ReferenceTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase() { setUpApplication(QStringLiteral("Kelvane-Vesk")); }
 
     void airKermaScreen() {
@@ -50,14 +53,16 @@ private slots:
         QCOMPARE(s.picture("Picture2")->geometry(), px(480, 840, 9645, 6600));
         QLabel* heading = s.label(japanese() ? "Label3" : "Label1");
         QLabel* note = s.label(japanese() ? "Label1" : "Label2");
-        QCOMPARE(heading->text(), japanese()
-                                      ? QStringLiteral("焦点-検出器間距離 FCD における空気カーマ (Ka) 測定の幾何学的配置図")
-                                      : QStringLiteral("Geometry of Air kerma (Ka) measurement at FCD"));
-        QCOMPARE(note->text(), japanese()
-                                   ? QStringLiteral("圧迫板および画像検出器をできるだけ線量計から離しておくこと")
-                                   : QStringLiteral("Keep the compression paddle and the imaging device away from the chamber"));
-        if (!japanese())
-            QCOMPARE(heading->geometry().topLeft(), toPixels(1440, 240));
+        QCOMPARE(heading->text(),
+                 japanese()
+                     ? QStringLiteral("焦点-検出器間距離 FCD における空気カーマ (Ka) 測定の幾何学的配置図")
+                     : QStringLiteral("Geometry of Air kerma (Ka) measurement at FCD"));
+        QCOMPARE(
+            note->text(),
+            japanese()
+                ? QStringLiteral("圧迫板および画像検出器をできるだけ線量計から離しておくこと")
+                : QStringLiteral("Keep the compression paddle and the imaging device away from the chamber"));
+        if (!japanese()) QCOMPARE(heading->geometry().topLeft(), toPixels(1440, 240));
         QCOMPARE(note->pos(), toPixels(360, 7680));
         QCOMPARE(note->font().pixelSize(), pointsToPixels(15.75));
         for (QLabel* l : {heading, note}) {
@@ -105,18 +110,21 @@ private slots:
         MethodScreen s;
         const QList<QLabel*> lines = textLines(s);
         QCOMPARE(lines.size(), japanese() ? 28 : 31);
-        QCOMPARE(lines.front()->text(), japanese() ? QStringLiteral("Kelvane-Vesk の平均乳腺線量 (AGD) 計算方法")
-                                                   : QStringLiteral("Calculation method of AGD in Kelvane-Vesk"));
+        QCOMPARE(lines.front()->text(), japanese()
+                                            ? QStringLiteral("Kelvane-Vesk の平均乳腺線量 (AGD) 計算方法")
+                                            : QStringLiteral("Calculation method of AGD in Kelvane-Vesk"));
         QCOMPARE(lines.front()->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         QCOMPARE(lines.front()->font().pixelSize(), pointsToPixels(15.75));
         QCOMPARE(lines[1]->font().pixelSize(), pointsToPixels(14.25));
         const int drawings = s.picture("Picture2")->geometry().left();
         for (int i = 0; i < lines.size(); ++i) {
             QLabel* l = lines[i];
-            QVERIFY2(l->geometry().right() < drawings, qPrintable(l->text() + QString::number(l->geometry().right())));
+            QVERIFY2(l->geometry().right() < drawings,
+                     qPrintable(l->text() + QString::number(l->geometry().right())));
             QVERIFY2(l->geometry().bottom() < s.height(), qPrintable(l->text()));
             if (i > 0)
-                QVERIFY2(l->y() - lines[i - 1]->y() >= lines[i - 1]->font().pixelSize(), qPrintable(l->text()));
+                QVERIFY2(l->y() - lines[i - 1]->y() >= lines[i - 1]->font().pixelSize(),
+                         qPrintable(l->text()));
         }
         for (int k = 1; k <= 6; ++k) {
             ShapeItem* marker = s.shape("Shape" + std::to_string(k));

@@ -1,7 +1,11 @@
 // The phantom screen, the composition table and the set-up screen, driven
 // through the menu in a temporary working directory.
+#include "kv/formats/spectrum_file.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
+#include "kv/texts/phantom.h"
+#include "kv/texts/setup.h"
+#include "kv/texts/spectrum_files.h"
 #include "kv/workbench/shell/composition_screen.h"
 #include "kv/workbench/shell/menu_screen.h"
 #include "kv/workbench/shell/phantom_screen.h"
@@ -9,10 +13,6 @@
 #include "kv/workbench/shell/reference_screens.h"
 #include "kv/workbench/shell/setup_screen.h"
 #include "kv/workbench/shell/workbench.h"
-#include "kv/formats/spectrum_file.h"
-#include "kv/texts/phantom.h"
-#include "kv/texts/setup.h"
-#include "kv/texts/spectrum_files.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -106,8 +106,8 @@ struct Bench {
         for (int k = 1; k < kv::formats::kColumns; ++k)
             for (int i = 50; i <= 140; ++i)
                 table[k][i] = share;
-        kv::formats::writeSpectrumFile(dir.path().toStdString(), kv::formats::TargetMaterial::Molybdenum,
-                                        {}, table, kv::texts::englishSpectrumFileTexts.labels);
+        kv::formats::writeSpectrumFile(dir.path().toStdString(), kv::formats::TargetMaterial::Molybdenum, {},
+                                       table, kv::texts::englishSpectrumFileTexts.labels);
         for (int f = 10; f <= 90; f += 10) {
             const QString name = QStringLiteral("BR12-%1.dat").arg(f);
             QFile::remove(path(name));

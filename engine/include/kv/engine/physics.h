@@ -1,8 +1,8 @@
 #pragma once
 // Interaction data of each material, tabulated once from xraylib, and the
 // samplers of the two scattering processes.
-#include "kv/photon/material.h"
 #include "kv/engine/random.h"
+#include "kv/photon/material.h"
 
 #include <bit>
 #include <cstdint>
@@ -15,7 +15,6 @@ using photon::ElementShare;
 using photon::Material;
 using photon::materialFromFormula;
 namespace materials = photon::materials;
-
 
 inline constexpr double kElectronMass = 510.99895; // keV
 inline constexpr double kHcKevAngstrom = 12.398419843;

@@ -13,13 +13,14 @@ inline uint64_t splitMix64(uint64_t& s) {
 }
 
 class Rng {
-public:
+  public:
     Rng(uint64_t seed, uint64_t stream) {
         uint64_t a = seed;
         uint64_t mix = splitMix64(a);
         uint64_t b = stream * 0xd1342543de82ef95ull + 0x632be59bd9b4e019ull;
         uint64_t s = mix ^ splitMix64(b);
-        for (uint64_t& w : s_) w = splitMix64(s);
+        for (uint64_t& w : s_)
+            w = splitMix64(s);
     }
     uint64_t next() {
         uint64_t r = s_[0] + s_[3];
@@ -37,7 +38,7 @@ public:
     // (0, 1], safe under a logarithm
     double uniformOpen() { return static_cast<double>((next() >> 11) + 1) * 0x1.0p-53; }
 
-private:
+  private:
     uint64_t s_[4];
 };
 

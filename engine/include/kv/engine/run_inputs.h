@@ -2,13 +2,13 @@
 // What an engine reads from the working directory at its start, checked
 // once: MC.dat, Phantom.dat, equipment.dat, P_SPCTL.dat and the composition
 // file that Phantom.dat names, and Geometry.dat when it is there.
-#include "kv/formats/composition_file.h"
 #include "kv/engine/workbench_sim.h"
+#include "kv/formats/composition_file.h"
+#include "kv/formats/control_file.h"
 #include "kv/formats/equipment_file.h"
 #include "kv/formats/geometry_file.h"
-#include "kv/formats/spectrum_file.h"
-#include "kv/formats/control_file.h"
 #include "kv/formats/phantom_file.h"
+#include "kv/formats/spectrum_file.h"
 
 #include <cstdint>
 #include <filesystem>

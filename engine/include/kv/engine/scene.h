@@ -55,14 +55,16 @@ struct Region {
 };
 
 class Scene {
-public:
+  public:
     Scene(std::vector<Region> regions, Box world, int worldMaterial);
 
     int regionCount() const { return static_cast<int>(regions_.size()); }
     int worldRegion() const { return regionCount(); }
     // Region index, worldRegion() for the world, kOutside beyond it.
     int locate(const Vec3& p) const;
-    int material(int region) const { return region == worldRegion() ? worldMaterial_ : regions_[region].material; }
+    int material(int region) const {
+        return region == worldRegion() ? worldMaterial_ : regions_[region].material;
+    }
     bool absorbing(int region) const { return region < regionCount() && regions_[region].absorbing; }
     // Distance along d from p (inside `region`) to where the region ends.
     double distanceOut(int region, const Vec3& p, const Vec3& d) const;
@@ -72,13 +74,14 @@ public:
     double safety(int region, const Vec3& p) const {
         if (region >= regionCount() || !plainBox_[static_cast<size_t>(region)]) return 0.0;
         const Box& b = regions_[static_cast<size_t>(region)].shape.box;
-        double m = std::min({p.x - b.lo.x, b.hi.x - p.x, p.y - b.lo.y, b.hi.y - p.y, p.z - b.lo.z, b.hi.z - p.z});
+        double m =
+            std::min({p.x - b.lo.x, b.hi.x - p.x, p.y - b.lo.y, b.hi.y - p.y, p.z - b.lo.z, b.hi.z - p.z});
         // a direction a rounding above unit length shortens the exit distance by about as much
         return m * (1.0 - 1e-12);
     }
     const Region& region(int i) const { return regions_[i]; }
 
-private:
+  private:
     std::vector<Region> regions_;
     Box world_;
     int worldMaterial_;

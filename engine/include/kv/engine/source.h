@@ -21,7 +21,7 @@ struct RaySpectra {
 
 // Walker's alias table over the bins of one ray.
 class AliasTable {
-public:
+  public:
     explicit AliasTable(const std::vector<double>& w);
     uint32_t sample(Rng& rng) const {
         double u = rng.uniform() * static_cast<double>(cells_.size());
@@ -32,7 +32,7 @@ public:
         return keep * i + (1u - keep) * c.alias;
     }
 
-private:
+  private:
     // probability and alias side by side: one cache line per draw
     struct Cell {
         double prob;
@@ -47,15 +47,15 @@ struct SourcePhoton {
 };
 
 struct FieldGeometry {
-    double detectorZ = 65.0;           // Z of the detector plane; the focus at 0 deg is the origin
-    double x0 = -7.5, x1 = 7.5;        // field on the detector plane
+    double detectorZ = 65.0;    // Z of the detector plane; the focus at 0 deg is the origin
+    double x0 = -7.5, x1 = 7.5; // field on the detector plane
     double y0 = 0.0, y1 = 15.0;
-    double pivotDepth = 60.0;          // the rotation axis: parallel to Y, this far below the focus at 0 deg
+    double pivotDepth = 60.0; // the rotation axis: parallel to Y, this far below the focus at 0 deg
     double angleMinDeg = 0.0, angleMaxDeg = 0.0; // tube angle drawn uniformly in this range
 };
 
 class FieldSource {
-public:
+  public:
     FieldSource(const FieldGeometry& g, const RaySpectra& s);
 
     SourcePhoton sample(Rng& rng) const;
@@ -72,7 +72,7 @@ public:
     Vec3 axis(double angleDeg) const;
     const RaySpectra& spectra() const { return spectra_; }
 
-private:
+  private:
     uint32_t rayOf(double tanAngle) const;
     // Focus and central axis at one tube angle, from one sine and cosine.
     void focusAndAxis(double angleDeg, Vec3& focus, Vec3& axis) const;
@@ -86,7 +86,7 @@ private:
     std::vector<double> tanEdge_;  // tan of the ray edges
     std::vector<AliasTable> alias_;
     double rayMax_ = 0;
-    double minHeight2_ = 0;        // square of the smallest focus height over the angles
+    double minHeight2_ = 0; // square of the smallest focus height over the angles
     double emitted_ = 0;
     Vec3 fixedFocus_, fixedAxis_; // without a sweep
 };

@@ -2,11 +2,11 @@
 // The workbench exposure: focus above the chest-wall edge, compression
 // paddle, phantom, breast support and detector plane; glandular dose in
 // 1 mm voxels and the air kerma in free space at the FCD.
-#include "kv/photon/material.h"
 #include "kv/engine/physics.h"
 #include "kv/engine/runner.h"
 #include "kv/engine/scene.h"
 #include "kv/engine/source.h"
+#include "kv/photon/material.h"
 
 #include <cstdint>
 #include <memory>

@@ -26,15 +26,15 @@ struct ControlFileInput {
 };
 
 struct ControlFile {
-    double fieldX = 15.0;       // line 1, cm at the FID
-    double fieldY = 15.0;       // line 2
-    double fid = 0.0;           // line 3, cm
-    double fad = 0.0;           // line 4, cm
-    double fcd = 0.0;           // line 5, cm
-    double angularRange = 0.0;  // line 6, degrees (plus and minus)
-    double histories = 0.0;     // line 7
-    std::string resultFile;     // line 8, with its extension
-    std::string equipmentName;  // line 9
+    double fieldX = 15.0;      // line 1, cm at the FID
+    double fieldY = 15.0;      // line 2
+    double fid = 0.0;          // line 3, cm
+    double fad = 0.0;          // line 4, cm
+    double fcd = 0.0;          // line 5, cm
+    double angularRange = 0.0; // line 6, degrees (plus and minus)
+    double histories = 0.0;    // line 7
+    std::string resultFile;    // line 8, with its extension
+    std::string equipmentName; // line 9
 };
 
 // Writes MC.dat ("15.0", "15.0", FID, FAD and FCD with "000.0", the range

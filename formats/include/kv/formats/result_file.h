@@ -109,6 +109,7 @@ struct ResultFileContent {
 // do not match the counts.
 void writeResultFile(RecordWriter& out, const ResultFileContent& r);
 // Writes the file whole (temporary file, then rename). Throws FileError too.
-void writeResultFile(const std::filesystem::path& workDir, const std::string& name, const ResultFileContent& r);
+void writeResultFile(const std::filesystem::path& workDir, const std::string& name,
+                     const ResultFileContent& r);
 
 } // namespace kv::formats

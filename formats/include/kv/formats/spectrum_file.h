@@ -29,24 +29,29 @@ inline constexpr int kColumns = 43;
 inline constexpr int kBins = 251;
 using SpectrumTable = std::array<std::array<double, kBins>, kColumns>;
 
-constexpr double columnAngle(int k) { return k == 0 ? 0.0 : 0.5 * k - 0.25; }
-constexpr double binEnergy(int i) { return 0.2 * i; }
+constexpr double columnAngle(int k) {
+    return k == 0 ? 0.0 : 0.5 * k - 0.25;
+}
+constexpr double binEnergy(int i) {
+    return 0.2 * i;
+}
 
 // The texts of the spectrum screen's fields, as typed.
 struct SpectrumFields {
-    std::string tubeVoltage = "30";    // Text1, kV
-    std::string targetAngle = "16";    // Text5, deg
-    std::string tubeTiltAngle = "6";   // Text3, deg
-    std::string beryllium = "0.8";     // Text8, mm
-    std::string aluminum = "0";        // Text2, mm
-    std::string molybdenum = "0.03";   // Text10, mm
-    std::string rhodium = "0";         // Text11, mm
-    std::string silver = "0";          // Text9, mm
-    std::string airLayer = "60";       // Text4, cm
+    std::string tubeVoltage = "30";  // Text1, kV
+    std::string targetAngle = "16";  // Text5, deg
+    std::string tubeTiltAngle = "6"; // Text3, deg
+    std::string beryllium = "0.8";   // Text8, mm
+    std::string aluminum = "0";      // Text2, mm
+    std::string molybdenum = "0.03"; // Text10, mm
+    std::string rhodium = "0";       // Text11, mm
+    std::string silver = "0";        // Text9, mm
+    std::string airLayer = "60";     // Text4, cm
 };
 
-void writeSpectrumFile(const std::filesystem::path& workDir, TargetMaterial target, const SpectrumFields& fields,
-                       const SpectrumTable& table, const texts::SpectrumFileLabels& labels,
+void writeSpectrumFile(const std::filesystem::path& workDir, TargetMaterial target,
+                       const SpectrumFields& fields, const SpectrumTable& table,
+                       const texts::SpectrumFileLabels& labels,
                        const std::string& fileName = kSpectrumFileName);
 
 // The bytes the writer would put in the file (UTF-8 labels), for checks.

@@ -8,14 +8,13 @@
 
 #include <QImage>
 #include <QWidget>
-
 #include <functional>
 
 namespace kv::gui {
 
 class Canvas : public QWidget, public DecorationHost {
     Q_OBJECT
-public:
+  public:
     explicit Canvas(QWidget* parent = nullptr);
 
     // A sunken frame two pixels wide, as a picture box has by default.
@@ -38,7 +37,7 @@ public:
     double scaleTop() const { return top_; }
     double scaleWidth() const;
     double scaleHeight() const;
-    QPointF toPixel(double x, double y) const;  // inside the inner area
+    QPointF toPixel(double x, double y) const; // inside the inner area
     QPointF toUser(QPointF pixel) const;
 
     // Drawing state.
@@ -52,7 +51,7 @@ public:
 
     // Primitives in user units; an invalid colour means the foreground.
     void line(double x1, double y1, double x2, double y2, const QColor& c = {});
-    void lineTo(double x, double y, const QColor& c = {});  // from the current point
+    void lineTo(double x, double y, const QColor& c = {}); // from the current point
     void box(double x1, double y1, double x2, double y2, const QColor& c = {});
     // Filled and outlined in one colour; both corners belong to the box.
     void fillBox(double x1, double y1, double x2, double y2, const QColor& c = {});
@@ -62,8 +61,8 @@ public:
     // the left edge of the next line; otherwise it moves past the text.
     void print(const QString& text, bool endLine = true);
     void textAt(double x, double y, const QString& text);
-    double textWidth(const QString& text) const;  // user units
-    double textHeight() const;                    // user units
+    double textWidth(const QString& text) const; // user units
+    double textHeight() const;                   // user units
     // Fills with the background and moves the current point to (0, 0).
     void clear();
     // Free drawing in pixels of the inner area (fixed pictures).
@@ -74,25 +73,26 @@ public:
     QColor pixelAt(double x, double y);
     QColor pixelAtPixel(int px, int py);
 
-    LineItem* addLine(const QString& name, double x1, double y1, double x2, double y2, const QColor& c, int width = 1);
-    ShapeItem* addShape(const QString& name, ShapeKind kind, double left, double top, double width, double height,
-                        const QColor& border);
+    LineItem* addLine(const QString& name, double x1, double y1, double x2, double y2, const QColor& c,
+                      int width = 1);
+    ShapeItem* addShape(const QString& name, ShapeKind kind, double left, double top, double width,
+                        double height, const QColor& border);
 
     QPointF unitsToPixels(QPointF units) const override;
     QWidget* surface() override { return this; }
 
-signals:
+  signals:
     void mouseMoved(double x, double y, Qt::MouseButtons buttons);
     void mousePressed(double x, double y, Qt::MouseButton button);
     void mouseReleased(double x, double y, Qt::MouseButton button);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
 
-private:
+  private:
     void ensureImage();
     QPoint pix(double x, double y) const;
     QColor colourOr(const QColor& c) const { return c.isValid() ? c : foreground_; }

@@ -14,7 +14,7 @@ class QWidget;
 namespace kv::gui {
 
 class DecorationHost {
-public:
+  public:
     virtual ~DecorationHost() = default;
     virtual QPointF unitsToPixels(QPointF units) const = 0;
     virtual QWidget* surface() = 0;
@@ -26,7 +26,7 @@ enum class PenStyle { Solid, Dash, Dot, DashDot, DashDotDot };
 
 class Decoration : public QObject {
     Q_OBJECT
-public:
+  public:
     Decoration(DecorationHost& host, const QString& name);
     bool isVisible() const { return visible_; }
     void setVisible(bool v);
@@ -41,10 +41,10 @@ public:
 
     virtual void paint(QPainter& p, const DecorationHost& host) const = 0;
 
-protected:
+  protected:
     void changed();
 
-private:
+  private:
     DecorationHost& host_;
     bool visible_ = true;
     QColor colour_{0, 0, 0};
@@ -54,18 +54,18 @@ private:
 
 class LineItem : public Decoration {
     Q_OBJECT
-public:
+  public:
     using Decoration::Decoration;
     void setEnds(double x1, double y1, double x2, double y2);
-    void setX(double x) { setEnds(x, y1_, x, y2_); }  // both ends, a vertical marker
-    void setY(double y) { setEnds(x1_, y, x2_, y); }  // both ends, a horizontal marker
+    void setX(double x) { setEnds(x, y1_, x, y2_); } // both ends, a vertical marker
+    void setY(double y) { setEnds(x1_, y, x2_, y); } // both ends, a horizontal marker
     double x1() const { return x1_; }
     double y1() const { return y1_; }
     double x2() const { return x2_; }
     double y2() const { return y2_; }
     void paint(QPainter& p, const DecorationHost& host) const override;
 
-private:
+  private:
     double x1_ = 0, y1_ = 0, x2_ = 0, y2_ = 0;
 };
 
@@ -73,7 +73,7 @@ enum class ShapeKind { Rectangle, Square, Oval, Circle, RoundedRectangle };
 
 class ShapeItem : public Decoration {
     Q_OBJECT
-public:
+  public:
     using Decoration::Decoration;
     void setBounds(double left, double top, double width, double height);
     QRectF bounds() const { return bounds_; }
@@ -84,7 +84,7 @@ public:
     QColor fill() const { return fill_; }
     void paint(QPainter& p, const DecorationHost& host) const override;
 
-private:
+  private:
     QRectF bounds_;
     ShapeKind kind_ = ShapeKind::Rectangle;
     QColor fill_;

@@ -9,7 +9,7 @@ namespace kv::gui {
 
 class FileListBox : public QListWidget {
     Q_OBJECT
-public:
+  public:
     explicit FileListBox(QWidget* parent = nullptr);
     // The directory defaults to the current working directory.
     void setDirectory(const QString& dir);
@@ -23,7 +23,7 @@ public:
     // Selects the entry of that name; false when it is not listed.
     bool selectFile(const QString& name);
 
-private:
+  private:
     QString dir_;
     QString pattern_ = QStringLiteral("*.*");
 };

@@ -5,7 +5,6 @@
 #include <QFont>
 #include <QPoint>
 #include <QRect>
-
 #include <string_view>
 
 class QWidget;
@@ -41,8 +40,8 @@ inline constexpr Colour grey{128, 128, 128};
 inline constexpr Colour darkGrey{64, 64, 64};
 inline constexpr Colour lightGrey{192, 192, 192};
 inline constexpr Colour mapGrey{224, 224, 224};
-inline constexpr Colour buttonYellow{255, 255, 192};  // command buttons, read-out fields
-inline constexpr Colour buttonCyan{192, 255, 255};    // buttons that open a reference picture
+inline constexpr Colour buttonYellow{255, 255, 192}; // command buttons, read-out fields
+inline constexpr Colour buttonCyan{192, 255, 255};   // buttons that open a reference picture
 } // namespace colours
 
 int twipsToPixels(double twips);

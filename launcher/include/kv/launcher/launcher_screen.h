@@ -7,10 +7,10 @@ namespace kv::launcher {
 // and ends.
 class LauncherScreen : public gui::Form {
     Q_OBJECT
-public:
+  public:
     explicit LauncherScreen(QWidget* parent = nullptr);
 
-private:
+  private:
     void startWorkbench(const char* program);
 };
 

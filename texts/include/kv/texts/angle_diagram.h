@@ -7,8 +7,8 @@ namespace kv::texts {
 
 struct AngleDiagramTexts {
     Text caption;
-    Text close;          // Command1
-    Text labelFamily;    // font family of the drawing's labels
+    Text close;       // Command1
+    Text labelFamily; // font family of the drawing's labels
     Text target;
     Text electron;
     Text horizontal;

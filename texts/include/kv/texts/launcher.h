@@ -8,12 +8,12 @@ namespace kv::texts {
 struct LauncherTexts {
     Text caption;
     Text title;
-    Text purposeLine;   // Label2
-    Text modalityLine;  // Label1
-    Text english;       // Command2
-    Text japanese;      // Command1
-    Text notice;        // Label3, the makers' notice line
-    Text cannotStart;   // %1: the program's file name
+    Text purposeLine;  // Label2
+    Text modalityLine; // Label1
+    Text english;      // Command2
+    Text japanese;     // Command1
+    Text notice;       // Label3, the makers' notice line
+    Text cannotStart;  // %1: the program's file name
 };
 
 const LauncherTexts& launcherTexts();

@@ -16,7 +16,7 @@ struct PhantomSketchTexts {
     Text yEdge;
     Text zAxis;
     Text noteLine1;
-    Text noteLine2;        // followed by a small raised noteRaised, then noteLine2Tail
+    Text noteLine2; // followed by a small raised noteRaised, then noteLine2Tail
     Text noteRaised;
     Text noteLine2Tail;
     Text noteLine3;
@@ -25,7 +25,7 @@ struct PhantomSketchTexts {
 // The labels of the mammography geometry, drawn on both screens.
 struct GeometryLabels {
     Text focus;
-    Text focusTo;  // "Focus to" / "Chamber" / "Distance" in three lines
+    Text focusTo; // "Focus to" / "Chamber" / "Distance" in three lines
     Text chamber;
     Text distance;
     Text compression;
@@ -38,8 +38,8 @@ struct AirKermaTexts {
     Text caption;
     Text headingName;
     Text heading;
-    Given<int> headingLeft;   // twips
-    Given<int> headingWidth;  // twips; the heading's font is made smaller to fit
+    Given<int> headingLeft;  // twips
+    Given<int> headingWidth; // twips; the heading's font is made smaller to fit
     Text noteName;
     Text note;
     Text close;
@@ -47,7 +47,7 @@ struct AirKermaTexts {
     GeometryLabels geometry;
     Text keepDistance;
     Text fromChamber;
-    Text chestWallEdge;  // under geometry.sixCm
+    Text chestWallEdge; // under geometry.sixCm
     Text rotationAxis;
     Text chestWallSide;
 };

@@ -8,26 +8,25 @@
 namespace kv::texts {
 
 class Text {
-public:
+  public:
     consteval Text(const char* s) : s_(s) {}
     constexpr const char* c_str() const { return s_; }
     constexpr std::string_view view() const { return s_; }
     constexpr operator std::string_view() const { return s_; }
     std::string str() const { return s_; }
 
-private:
+  private:
     const char* s_;
 };
 
 // A non-text difference between the editions (a pattern, a position).
-template <class T>
-class Given {
-public:
+template <class T> class Given {
+  public:
     constexpr Given(T v) : v_(v) {}
     constexpr operator T() const { return v_; }
     constexpr T get() const { return v_; }
 
-private:
+  private:
     T v_;
 };
 

@@ -15,11 +15,12 @@ const kv::test_support::TempDir& largestFiles() {
     static bool written = false;
     if (!written) {
         // A plausible dose: falling with depth and with distance from the chest wall.
-        ResultFileContent r = testfiles::makeResult(75, kMaxCountY, kMaxCountZ, [](int c, int ix, int iy, int iz) {
-            double depth = std::exp(-0.08 * iz);
-            double lateral = 1.0 / (1.0 + 0.002 * ix * ix + 0.0005 * iy);
-            return (c == Primary ? 3.1e-4 : 1.2e-4) * depth * lateral;
-        });
+        ResultFileContent r =
+            testfiles::makeResult(75, kMaxCountY, kMaxCountZ, [](int c, int ix, int iy, int iz) {
+                double depth = std::exp(-0.08 * iz);
+                double lateral = 1.0 / (1.0 + 0.002 * ix * ix + 0.0005 * iy);
+                return (c == Primary ? 3.1e-4 : 1.2e-4) * depth * lateral;
+            });
         r.valuePattern = "0.00000E+00"; // six significant digits, as an engine writes them
         testfiles::writeResult(dir.path(), "largest.vesk", r);
         // Japanese in the header makes the whole file CP932 text, not ASCII.
@@ -43,8 +44,12 @@ void loadLargest(benchmark::State& state, const char* name) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                             static_cast<int64_t>(std::filesystem::file_size(dir.path() / name)));
 }
-void BM_LoadLargestResultFile(benchmark::State& state) { loadLargest(state, "largest.vesk"); }
-void BM_LoadLargestJapaneseHeader(benchmark::State& state) { loadLargest(state, "largest_ja.vesk"); }
+void BM_LoadLargestResultFile(benchmark::State& state) {
+    loadLargest(state, "largest.vesk");
+}
+void BM_LoadLargestJapaneseHeader(benchmark::State& state) {
+    loadLargest(state, "largest_ja.vesk");
+}
 BENCHMARK(BM_LoadLargestResultFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LoadLargestJapaneseHeader)->Unit(benchmark::kMillisecond)->UseRealTime();
 

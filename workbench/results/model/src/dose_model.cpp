@@ -7,7 +7,9 @@
 
 namespace kv::results {
 
-void DoseTable::clear() { std::fill(cells_.begin(), cells_.end(), 0.0); }
+void DoseTable::clear() {
+    std::fill(cells_.begin(), cells_.end(), 0.0);
+}
 
 DoseFields DoseModel::fields() const {
     return DoseFields{
@@ -36,7 +38,8 @@ double regionSum(const DoseModel& m, int c, int iz) {
     double sum = 0;
     for (int iy = kRegionFirstY; iy <= r.lastY; ++iy) {
         const double* row = m.DoseGrid.row(c, iy, iz);
-        for (int ix = kRegionFirstX; ix <= r.lastX; ++ix) sum += row[ix];
+        for (int ix = kRegionFirstX; ix <= r.lastX; ++ix)
+            sum += row[ix];
     }
     return sum;
 }
@@ -47,7 +50,8 @@ void computeTotalDose(DoseModel& m) {
             double* total = m.DoseGrid.row(Total, iy, iz);
             const double* primary = m.DoseGrid.row(Primary, iy, iz);
             const double* scatter = m.DoseGrid.row(Scatter, iy, iz);
-            for (int ix = 1; ix <= m.GridCountX; ++ix) total[ix] = scatter[ix] + primary[ix];
+            for (int ix = 1; ix <= m.GridCountX; ++ix)
+                total[ix] = scatter[ix] + primary[ix];
         }
 }
 
@@ -57,40 +61,49 @@ void rescaleToPercent(DoseModel& m) {
         for (int iz = 1; iz <= m.GridCountZ; ++iz)
             for (int iy = 1; iy <= m.GridCountY; ++iy) {
                 double* row = m.DoseGrid.row(c, iy, iz);
-                for (int ix = 1; ix <= m.GridCountX; ++ix) row[ix] = 100.0 * row[ix] / ref;
+                for (int ix = 1; ix <= m.GridCountX; ++ix)
+                    row[ix] = 100.0 * row[ix] / ref;
             }
 }
 
 void computeLayerSums(DoseModel& m) {
-    for (auto& component : m.LayerDoseSum) std::fill(component.begin(), component.end(), 0.0);
+    for (auto& component : m.LayerDoseSum)
+        std::fill(component.begin(), component.end(), 0.0);
     for (int c = 0; c < kComponents; ++c)
-        for (int iz = 1; iz <= m.GridCountZ; ++iz) m.LayerDoseSum[c][iz] = regionSum(m, c, iz);
+        for (int iz = 1; iz <= m.GridCountZ; ++iz)
+            m.LayerDoseSum[c][iz] = regionSum(m, c, iz);
 }
 
 void computeMeanAndSagd(DoseModel& m) {
     double sum = 0;
-    for (int iz = 1; iz <= m.GridCountZ; ++iz) sum += m.LayerDoseSum[Total][iz];
+    for (int iz = 1; iz <= m.GridCountZ; ++iz)
+        sum += m.LayerDoseSum[Total][iz];
     m.MeanGlandDose = sum / m.GridCountZ / kRegionVoxels;
     m.SagdValue = (m.ReferenceDose / m.AirKerma) * 0.01 * m.MeanGlandDose;
 }
 
 void fillDepthDose(DoseModel& m) {
-    for (auto& component : m.DepthDose) std::fill(component.begin(), component.end(), 0.0);
+    for (auto& component : m.DepthDose)
+        std::fill(component.begin(), component.end(), 0.0);
     for (int c = 0; c < kComponents; ++c)
-        for (int iz = 1; iz <= m.GridCountZ; ++iz) m.DepthDose[c][iz] = m.LayerDoseSum[c][iz] / kRegionVoxels;
+        for (int iz = 1; iz <= m.GridCountZ; ++iz)
+            m.DepthDose[c][iz] = m.LayerDoseSum[c][iz] / kRegionVoxels;
 }
 
 } // namespace
 
-double computeReferenceDose(const DoseModel& m) { return regionSum(m, Total, 1) / kRegionVoxels; }
+double computeReferenceDose(const DoseModel& m) {
+    return regionSum(m, Total, 1) / kRegionVoxels;
+}
 
 QuantityFailure computeDoseQuantities(DoseModel& m, const std::function<void()>& pendingEvents) {
-    assert(m.GridCountX >= 1 && m.GridCountX <= kMaxCountX && m.GridCountY >= 1 && m.GridCountY <= kMaxCountY &&
-           m.GridCountZ >= 1 && m.GridCountZ <= kMaxCountZ);
+    assert(m.GridCountX >= 1 && m.GridCountX <= kMaxCountX && m.GridCountY >= 1 &&
+           m.GridCountY <= kMaxCountY && m.GridCountZ >= 1 && m.GridCountZ <= kMaxCountZ);
     if (!(m.AirKerma > 0)) return QuantityFailure::AirKerma;
     computeTotalDose(m);
     m.ReferenceDose = computeReferenceDose(m);
-    if (!(m.ReferenceDose > 0) || !std::isfinite(m.ReferenceDose)) return QuantityFailure::EmptyReferenceRegion;
+    if (!(m.ReferenceDose > 0) || !std::isfinite(m.ReferenceDose))
+        return QuantityFailure::EmptyReferenceRegion;
     if (pendingEvents) pendingEvents();
     rescaleToPercent(m);
     if (pendingEvents) pendingEvents();

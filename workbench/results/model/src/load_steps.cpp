@@ -2,8 +2,9 @@
 
 namespace kv::results {
 
-LoadFailure runLoadResultFile(DoseModel& shown, const std::filesystem::path& workDir, std::string_view selectedName,
-                              LoadView& view, const texts::ResultsModelTexts& t) {
+LoadFailure runLoadResultFile(DoseModel& shown, const std::filesystem::path& workDir,
+                              std::string_view selectedName, LoadView& view,
+                              const texts::ResultsModelTexts& t) {
     if (selectedName.empty()) {
         view.showWarning(t.selectFile);
         return LoadFailure::NoFileSelected;

@@ -28,8 +28,8 @@ LoadResult readAndCompute(RecordReader& in, const std::function<void()>& pending
     m.GridCountY = head.countY;
     m.GridCountZ = head.countZ;
 
-    if (LoadFailure f =
-            formats::readResultBlocks(in, head, [&](int c, int iy, int iz) { return m.DoseGrid.row(c, iy, iz) + 1; });
+    if (LoadFailure f = formats::readResultBlocks(
+            in, head, [&](int c, int iy, int iz) { return m.DoseGrid.row(c, iy, iz) + 1; });
         f != LoadFailure::None)
         return failed(f);
     if (pendingEvents) pendingEvents();

@@ -1,7 +1,7 @@
 // What the result screens and kv-report add to a load: the uncertainties a
 // header states and the dose model as CSV tables.
-#include "kv/workbench/results/model/dose_tables.h"
 #include "kv/workbench/results/model/agd_estimate.h"
+#include "kv/workbench/results/model/dose_tables.h"
 #include "kv/workbench/results/model/testfiles/testfiles.h"
 
 #include <charconv>

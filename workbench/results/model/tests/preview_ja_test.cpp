@@ -46,7 +46,8 @@ TEST(HeaderPreviewJa, JapaneseMessages) {
     MessageOnly view;
     runLoadResultFile(shown, dir.path(), "", view, kv::texts::resultsModelTexts());
     runLoadResultFile(shown, dir.path(), "missing.vesk", view, kv::texts::resultsModelTexts());
-    EXPECT_EQ(view.messages, (std::vector<std::string>{"  * ファイルを選択して下さい！", " このファイルは読めません ! "}));
+    EXPECT_EQ(view.messages,
+              (std::vector<std::string>{"  * ファイルを選択して下さい！", " このファイルは読めません ! "}));
 }
 
 } // namespace

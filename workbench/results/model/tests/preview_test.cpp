@@ -9,12 +9,15 @@ using namespace kv::results;
 using namespace kv::results::testfiles;
 using kv::test_support::TempDir;
 
-const kv::texts::ResultsModelTexts& en() { return kv::texts::resultsModelTexts(); }
+const kv::texts::ResultsModelTexts& en() {
+    return kv::texts::resultsModelTexts();
+}
 
-std::vector<std::string> expectedLines(const ResultFileContent& r, const std::string& history, const std::string& size,
-                                       const std::string& fraction) {
+std::vector<std::string> expectedLines(const ResultFileContent& r, const std::string& history,
+                                       const std::string& size, const std::string& fraction) {
     std::vector<std::string> lines{r.kindLine + "   "};
-    for (const std::string& d : r.description) lines.push_back(d + "   ");
+    for (const std::string& d : r.description)
+        lines.push_back(d + "   ");
     lines.push_back("   History = " + history);
     lines.push_back("");
     lines.push_back("   Phantom size");
@@ -56,7 +59,8 @@ TEST(HeaderPreview, FileThatEndsEarlyGivesWhatWasRead) {
     TempDir dir;
     // Cut after the kind line and three description lines.
     size_t cut = 0;
-    for (int i = 0; i < 4; ++i) cut = text.find("\r\n", cut) + 2;
+    for (int i = 0; i < 4; ++i)
+        cut = text.find("\r\n", cut) + 2;
     dir.write("short.vesk", text.substr(0, cut));
     HeaderPreview p = PreviewResultHeader(dir.path(), "short.vesk", en());
     EXPECT_FALSE(p.complete);
@@ -67,7 +71,8 @@ TEST(HeaderPreview, FileThatEndsEarlyGivesWhatWasRead) {
     // A history that is not a number stops the preview there.
     std::string noHistory = text;
     size_t historyLine = 0;
-    for (int i = 0; i < 15; ++i) historyLine = noHistory.find("\r\n", historyLine) + 2;
+    for (int i = 0; i < 15; ++i)
+        historyLine = noHistory.find("\r\n", historyLine) + 2;
     noHistory.insert(historyLine, "many ");
     dir.write("words.vesk", noHistory);
     p = PreviewResultHeader(dir.path(), "words.vesk", en());

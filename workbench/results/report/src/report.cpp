@@ -2,9 +2,9 @@
 
 #include "kv/common/codepage.h"
 #include "kv/common/format.h"
-#include "kv/workbench/results/report/report_modes.h"
-#include "kv/workbench/results/model/result_file.h"
 #include "kv/texts/results_extras.h"
+#include "kv/workbench/results/model/result_file.h"
+#include "kv/workbench/results/report/report_modes.h"
 
 #include <cmath>
 #include <filesystem>

@@ -3,8 +3,8 @@
 #include "kv/common/codepage.h"
 #include "kv/common/records.h"
 #include "kv/workbench/results/model/dose_tables.h"
-#include "kv/workbench/results/report/report.h"
 #include "kv/workbench/results/model/result_file.h"
+#include "kv/workbench/results/report/report.h"
 
 #include <cmath>
 #include <filesystem>

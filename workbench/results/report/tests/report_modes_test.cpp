@@ -1,9 +1,9 @@
 // kv-report --export and --compare end to end: result files written by the
 // tests, the tables read back and held against a load of the same file.
 #include "kv/workbench/results/model/dose_tables.h"
+#include "kv/workbench/results/model/testfiles/testfiles.h"
 #include "kv/workbench/results/report/report.h"
 #include "kv/workbench/results/report/report_modes.h"
-#include "kv/workbench/results/model/testfiles/testfiles.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "kv/common/codepage.h"
-#include "kv/workbench/results/report/report.h"
 #include "kv/workbench/results/model/testfiles/testfiles.h"
+#include "kv/workbench/results/report/report.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

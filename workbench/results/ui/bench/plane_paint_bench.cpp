@@ -5,10 +5,8 @@
 #include "kv/workbench/results/ui/xy_plane_screen.h"
 #include "kv/workbench/results/ui/xz_plane_screen.h"
 
-#include <benchmark/benchmark.h>
-
 #include <QApplication>
-
+#include <benchmark/benchmark.h>
 #include <memory>
 
 using namespace kv::results;
@@ -40,7 +38,8 @@ ResultsSession& fullGrid() {
         for (int c = 0; c < 3; ++c)
             for (int iz = 1; iz <= 60; ++iz)
                 for (int iy = 1; iy <= 151; ++iy)
-                    for (int ix = 1; ix <= 75; ++ix) m.DoseGrid(c, ix, iy, iz) = (ix * 7 + iy * 3 + iz * 11 + c) % 110;
+                    for (int ix = 1; ix <= 75; ++ix)
+                        m.DoseGrid(c, ix, iy, iz) = (ix * 7 + iy * 3 + iz * 11 + c) % 110;
         return s;
     }();
     return session;
@@ -48,13 +47,15 @@ ResultsSession& fullGrid() {
 
 void BM_XYSeparate(benchmark::State& state) {
     XYPlaneScreen screen(fullGrid());
-    for (auto _ : state) screen.DrawXYPlaneSeparate();
+    for (auto _ : state)
+        screen.DrawXYPlaneSeparate();
 }
 BENCHMARK(BM_XYSeparate)->Unit(benchmark::kMillisecond);
 
 void BM_XYTotal(benchmark::State& state) {
     XYPlaneScreen screen(fullGrid());
-    for (auto _ : state) screen.DrawXYPlaneTotal();
+    for (auto _ : state)
+        screen.DrawXYPlaneTotal();
 }
 BENCHMARK(BM_XYTotal)->Unit(benchmark::kMillisecond);
 

@@ -1,7 +1,7 @@
-#include "kv/gui/qtext.h"
 #include "kv/workbench/results/ui/dose_colour.h"
 
 #include "kv/gui/canvas.h"
+#include "kv/gui/qtext.h"
 #include "kv/gui/twips.h"
 #include "kv/texts/results_screen.h"
 
@@ -39,8 +39,7 @@ const std::array<Level, kDoseLevels>& levels() {
 QColor DoseLevelColour(double percent) {
     const auto& table = levels();
     for (int k = 0; k + 1 < kDoseLevels; ++k)
-        if (percent > table[static_cast<size_t>(k)].above)
-            return table[static_cast<size_t>(k)].colour;
+        if (percent > table[static_cast<size_t>(k)].above) return table[static_cast<size_t>(k)].colour;
     return table.back().colour;
 }
 

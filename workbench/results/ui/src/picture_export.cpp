@@ -3,8 +3,8 @@
 #include "kv/common/records.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/qtext.h"
-#include "kv/workbench/results/model/dose_tables.h"
 #include "kv/texts/results_extras.h"
+#include "kv/workbench/results/model/dose_tables.h"
 
 #include <QAction>
 #include <QClipboard>

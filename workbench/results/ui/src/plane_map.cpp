@@ -4,12 +4,11 @@
 #include "kv/gui/canvas.h"
 #include "kv/gui/form.h"
 #include "kv/gui/twips.h"
-#include "kv/workbench/results/ui/dose_colour.h"
 #include "kv/texts/xy_plane.h"
+#include "kv/workbench/results/ui/dose_colour.h"
 
 #include <QLineEdit>
 #include <QPainter>
-
 #include <cmath>
 
 namespace kv::results::planes {
@@ -35,12 +34,10 @@ void paintMirrored(gui::Canvas& map, const Slice& slice, Component leftComponent
 std::optional<Voxel> voxelAt(const Slice& slice, double x, double y) {
     // Int(10 · |x| · 0.025) + 1 as the exact quotient |x| / 4, so that a pointer
     // between pixels (a scaled screen) cannot fall into the neighbouring voxel.
-    if (y < 0)
-        return std::nullopt;
+    if (y < 0) return std::nullopt;
     const double ix = std::floor(std::abs(x) / 4) + 1;
     const double row = std::floor(y / 4) + 1;
-    if (ix > slice.columns() || row > slice.rows())
-        return std::nullopt;
+    if (ix > slice.columns() || row > slice.rows()) return std::nullopt;
     return Voxel{static_cast<int>(ix), static_cast<int>(row)};
 }
 
@@ -54,13 +51,15 @@ void addFixedDrawing(gui::Canvas& map, const MapGrid& grid) {
     }
     map.addLine(QStringLiteral("Axis"), 0, kMapTop, 0, grid.bottom, Qt::black, grid.axisWidth);
     const QColor band = gui::colours::lightGrey.qt();
-    gui::ShapeItem* top = map.addShape(QStringLiteral("TopBand"), gui::ShapeKind::Rectangle, -304, kMapTop, 609, 7, band);
+    gui::ShapeItem* top =
+        map.addShape(QStringLiteral("TopBand"), gui::ShapeKind::Rectangle, -304, kMapTop, 609, 7, band);
     top->setFill(band);
 }
 
 void addCrossHair(gui::Canvas& map, const char* name, bool horizontal, int bottom) {
-    gui::LineItem* l = horizontal ? map.addLine(QString::fromLatin1(name), kMapLeft, 0, kMapRight, 0, Qt::white)
-                                  : map.addLine(QString::fromLatin1(name), 0, 0, 0, bottom, Qt::white);
+    gui::LineItem* l = horizontal
+                           ? map.addLine(QString::fromLatin1(name), kMapLeft, 0, kMapRight, 0, Qt::white)
+                           : map.addLine(QString::fromLatin1(name), 0, 0, 0, bottom, Qt::white);
     l->hide();
 }
 
@@ -83,28 +82,50 @@ void appendReadOutPanel(std::vector<gui::Control>& rows, const ReadOutPanel& pan
     const gui::Style big{15.75};
     const int l = panel.left, top = panel.top;
     const auto box = [&](std::string_view name, int x, int y, int width) {
-        rows.push_back({.name = name, .kind = Kind::TextBox, .rect = {l + x, top + y, width, 375}, .font = big,
-                        .back = gui::colours::buttonYellow, .align = Align::Centre});
+        rows.push_back({.name = name,
+                        .kind = Kind::TextBox,
+                        .rect = {l + x, top + y, width, 375},
+                        .font = big,
+                        .back = gui::colours::buttonYellow,
+                        .align = Align::Centre});
     };
-    rows.push_back({.name = "Label41", .kind = Kind::Label, .rect = {l, top, 4695, 2895},
-                    .back = gui::colours::buttonCyan, .border = true});
-    rows.push_back({.name = "Label48", .kind = Kind::Label, .rect = {l + 600, top + panel.headingTop},
-                    .text = t.presentPoint, .font = big});
-    rows.push_back({.name = "Label37", .kind = Kind::Label, .rect = {l + 1080, top + 840}, .text = t.axes, .font = big});
+    rows.push_back({.name = "Label41",
+                    .kind = Kind::Label,
+                    .rect = {l, top, 4695, 2895},
+                    .back = gui::colours::buttonCyan,
+                    .border = true});
+    rows.push_back({.name = "Label48",
+                    .kind = Kind::Label,
+                    .rect = {l + 600, top + panel.headingTop},
+                    .text = t.presentPoint,
+                    .font = big});
+    rows.push_back(
+        {.name = "Label37", .kind = Kind::Label, .rect = {l + 1080, top + 840}, .text = t.axes, .font = big});
     box("Text2", 720, 1200, 975);
     box("Text3", 1800, 1200, 975);
     box("Text4", 2880, 1200, 975);
-    rows.push_back({.name = panel.cmName, .kind = Kind::Label, .rect = {l + 3960, top + 1200}, .text = t.cm, .font = big});
+    rows.push_back({.name = panel.cmName,
+                    .kind = Kind::Label,
+                    .rect = {l + 3960, top + 1200},
+                    .text = t.cm,
+                    .font = big});
     // The Japanese words are set smaller and spread over the boxes.
     const bool spread = t.componentsWidth > 0;
-    rows.push_back({.name = "Label38", .kind = Kind::Label,
+    rows.push_back({.name = "Label38",
+                    .kind = Kind::Label,
                     .rect = {l + (spread ? t.componentsInset.get() : panel.componentsInset), top + 1800,
                              spread ? t.componentsWidth.get() : panel.componentsWidth, 315},
-                    .text = t.components, .font = {t.componentsPt}, .align = Align::Centre});
+                    .text = t.components,
+                    .font = {t.componentsPt},
+                    .align = Align::Centre});
     box("Text5", 360, 2160, 1215);
     box("Text6", 1680, 2160, 1215);
     box("Text7", 3000, 2160, 1215);
-    rows.push_back({.name = "Label39", .kind = Kind::Label, .rect = {l + 4320, top + 2160}, .text = t.percent, .font = big});
+    rows.push_back({.name = "Label39",
+                    .kind = Kind::Label,
+                    .rect = {l + 4320, top + 2160},
+                    .text = t.percent,
+                    .font = big});
 }
 
 void makeBoxesReadOnly(gui::Form& form) {

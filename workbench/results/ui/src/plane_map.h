@@ -21,7 +21,7 @@ inline constexpr double kMapRight = kMapLeft + kMapWidth - 1;
 // 1..rows() down the map. The X-Y plane fixes the layer iz and its rows are
 // iy; the X-Z plane fixes the row iy and its rows are the layers iz.
 class Slice {
-public:
+  public:
     static Slice layer(const DoseModel& m, int iz) { return {m, iz, true}; }
     static Slice row(const DoseModel& m, int iy) { return {m, iy, false}; }
 
@@ -31,7 +31,7 @@ public:
         return layer_ ? m_->DoseGrid(component, ix, r, fixed_) : m_->DoseGrid(component, ix, fixed_, r);
     }
 
-private:
+  private:
     Slice(const DoseModel& m, int fixed, bool layer) : m_(&m), fixed_(fixed), layer_(layer) {}
     const DoseModel* m_;
     int fixed_;
@@ -47,7 +47,7 @@ struct CellShape {
     int rightTo;
 };
 inline constexpr CellShape kXYSeparateCells{-4, -3, 0};
-inline constexpr CellShape kXYTotalCells{-4, -3, 1};  // overlaps the next column by one unit
+inline constexpr CellShape kXYTotalCells{-4, -3, 1}; // overlaps the next column by one unit
 inline constexpr CellShape kXZSeparateCells{-3, -4, 0};
 inline constexpr CellShape kXZTotalCells{-3, -4, 1};
 
@@ -68,9 +68,9 @@ std::optional<Voxel> voxelAt(const Slice& slice, double x, double y);
 // The fixed drawing above a map: grey centimetre grid, the black central axis
 // and the light grey band along the top edge.
 struct MapGrid {
-    int lastHorizontal;  // horizontal lines at y = 40, 80, .. this
-    int verticalTop;     // vertical lines from here ..
-    int bottom;          // .. to here; the axis from the top edge to here too
+    int lastHorizontal; // horizontal lines at y = 40, 80, .. this
+    int verticalTop;    // vertical lines from here ..
+    int bottom;         // .. to here; the axis from the top edge to here too
     int axisWidth;
 };
 void addFixedDrawing(gui::Canvas& map, const MapGrid& grid);
@@ -87,8 +87,8 @@ void drawIcon(gui::Canvas& icon);
 struct ReadOutPanel {
     int left;
     int top;
-    int headingTop;       // Label48, below the panel's top
-    int componentsInset;  // Label38, from the panel's left edge
+    int headingTop;      // Label48, below the panel's top
+    int componentsInset; // Label38, from the panel's left edge
     int componentsWidth;
     std::string_view cmName;
 };

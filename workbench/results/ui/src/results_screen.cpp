@@ -5,13 +5,13 @@
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
-#include "kv/workbench/results/ui/dose_colour.h"
-#include "kv/workbench/results/model/dose_tables.h"
-#include "kv/workbench/results/ui/drawings.h"
-#include "kv/workbench/results/ui/picture_export.h"
 #include "kv/texts/results_extras.h"
 #include "kv/texts/results_model.h"
 #include "kv/texts/results_screen.h"
+#include "kv/workbench/results/model/dose_tables.h"
+#include "kv/workbench/results/ui/dose_colour.h"
+#include "kv/workbench/results/ui/drawings.h"
+#include "kv/workbench/results/ui/picture_export.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -368,7 +368,8 @@ void ResultsScreen::showNumberFields(const DoseFields& f) {
     // Only a successful load gets here: the name and what its header states
     // change with the numbers, never with a click in the list.
     session_.fileName = loadingName_;
-    session_.uncertainty = formats::statedUncertainty(formats::readRunHeader(workDir_.toStdString(), loadingName_));
+    session_.uncertainty =
+        formats::statedUncertainty(formats::readRunHeader(workDir_.toStdString(), loadingName_));
     setCaptionAddition(qs(session_.fileName));
     form5_->setCaptionAddition(qs(session_.fileName));
     setText("Label61", plusMinusPercent(session_.uncertainty.referenceDose));

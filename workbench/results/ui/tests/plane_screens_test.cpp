@@ -6,13 +6,13 @@
 #include "kv/gui/file_list.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
+#include "kv/texts/text.h"
+#include "kv/workbench/results/model/testfiles/testfiles.h"
 #include "kv/workbench/results/ui/dose_colour.h"
 #include "kv/workbench/results/ui/plane_screens.h"
 #include "kv/workbench/results/ui/results_screen.h"
-#include "kv/workbench/results/model/testfiles/testfiles.h"
 #include "kv/workbench/results/ui/xy_plane_screen.h"
 #include "kv/workbench/results/ui/xz_plane_screen.h"
-#include "kv/texts/text.h"
 
 #include <QApplication>
 #include <QLabel>

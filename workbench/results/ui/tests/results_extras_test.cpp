@@ -2,21 +2,21 @@
 // name in every caption, the stated uncertainties, the AGD for a measured air
 // kerma, the export menus, the depth-dose overlay and a window that fits.
 #include "kv/common/format.h"
+#include "kv/formats/run_header.h"
 #include "kv/gui/file_list.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
-#include "kv/workbench/results/ui/depth_dose_screen.h"
-#include "kv/workbench/results/model/dose_tables.h"
-#include "kv/workbench/results/ui/picture_export.h"
-#include "kv/formats/run_header.h"
-#include "kv/workbench/results/ui/results_screen.h"
-#include "kv/workbench/results/model/testfiles/testfiles.h"
-#include "kv/workbench/results/ui/xy_plane_screen.h"
-#include "kv/workbench/results/ui/xz_plane_screen.h"
 #include "kv/texts/depth_dose.h"
 #include "kv/texts/results_extras.h"
 #include "kv/texts/results_screen.h"
+#include "kv/workbench/results/model/dose_tables.h"
+#include "kv/workbench/results/model/testfiles/testfiles.h"
+#include "kv/workbench/results/ui/depth_dose_screen.h"
+#include "kv/workbench/results/ui/picture_export.h"
+#include "kv/workbench/results/ui/results_screen.h"
+#include "kv/workbench/results/ui/xy_plane_screen.h"
+#include "kv/workbench/results/ui/xz_plane_screen.h"
 
 #include <QAction>
 #include <QClipboard>

@@ -4,12 +4,12 @@
 // writes <dir>/demo.vesk, loads it, and shows Form2 (with Ka 5.2 mGy), or
 // Form5, Form6 or Form7 with a read-out; with out.png it saves the window
 // shown and ends.
+#include "kv/formats/run_header.h"
 #include "kv/gui/file_list.h"
 #include "kv/gui/program.h"
-#include "kv/workbench/results/ui/depth_dose_screen.h"
-#include "kv/formats/run_header.h"
-#include "kv/workbench/results/ui/results_screen.h"
 #include "kv/workbench/results/model/testfiles/testfiles.h"
+#include "kv/workbench/results/ui/depth_dose_screen.h"
+#include "kv/workbench/results/ui/results_screen.h"
 #include "kv/workbench/results/ui/xy_plane_screen.h"
 #include "kv/workbench/results/ui/xz_plane_screen.h"
 

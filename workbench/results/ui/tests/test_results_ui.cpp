@@ -6,19 +6,18 @@
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
-#include "kv/workbench/results/ui/depth_dose_screen.h"
-#include "kv/workbench/results/ui/dose_colour.h"
-#include "kv/workbench/results/ui/results_screen.h"
-#include "kv/workbench/results/model/testfiles/testfiles.h"
 #include "kv/texts/results_model.h"
 #include "kv/texts/results_screen.h"
 #include "kv/texts/text.h"
+#include "kv/workbench/results/model/testfiles/testfiles.h"
+#include "kv/workbench/results/ui/depth_dose_screen.h"
+#include "kv/workbench/results/ui/dose_colour.h"
+#include "kv/workbench/results/ui/results_screen.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-
 #include <cmath>
 #include <map>
 
@@ -43,29 +42,34 @@ struct RecordingPlanes : PlaneViews {
 // voxel of v shows as 10 v percent; rows and layers elsewhere carry chosen values.
 constexpr double kRef = 10;
 double totalAt(int iy, int iz) {
-    if (iz == 1 && iy >= 26 && iy <= 125)
-        return kRef;
-    if (iy == 1)
-        return 0.3;   // 3 %
-    if (iy == 2)
-        return 4.5;   // 45 %
+    if (iz == 1 && iy >= 26 && iy <= 125) return kRef;
+    if (iy == 1) return 0.3; // 3 %
+    if (iy == 2) return 4.5; // 45 %
     if (iz == 20) {
         switch (iy) {
-        case 50: return 9.0;     // exactly 90 %
-        case 51: return 0.5;     // exactly 5 %
-        case 52: return 0.501;   // 5.01 %
-        case 53: return 25.0;    // 250 %, a hot spot
-        case 54: return 0.0;     // an empty cell
+        case 50:
+            return 9.0; // exactly 90 %
+        case 51:
+            return 0.5; // exactly 5 %
+        case 52:
+            return 0.501; // 5.01 %
+        case 53:
+            return 25.0; // 250 %, a hot spot
+        case 54:
+            return 0.0; // an empty cell
         }
     }
-    return 6.5;  // 65 %
+    return 6.5; // 65 %
 }
 ResultFileContent mapFile(int countY, int countZ) {
     // Primary 60 %, scatter 40 % of each total.
-    return testfiles::makeResult(75, countY, countZ, [](int c, int, int iy, int iz) {
-        const double t = totalAt(iy, iz);
-        return c == Primary ? 0.6 * t : t - 0.6 * t;
-    }, 5.0, 65.0);
+    return testfiles::makeResult(
+        75, countY, countZ,
+        [](int c, int, int iy, int iz) {
+            const double t = totalAt(iy, iz);
+            return c == Primary ? 0.6 * t : t - 0.6 * t;
+        },
+        5.0, 65.0);
 }
 
 // Depth dose falling 5 % per layer from 100; the scatter of layer 10 is 0.
@@ -77,12 +81,18 @@ ResultFileContent depthFile(int countZ) {
     });
 }
 
-QColor rgb(int r, int g, int b) { return QColor(r, g, b); }
+QColor rgb(int r, int g, int b) {
+    return QColor(r, g, b);
+}
 
 // A point inside voxel (iy, iz) on the Y-Z map. The drawing area ends at
 // x = -2 (605 units from -607), so the chest-wall voxel shows only in part.
-double voxelX(int iy) { return -4.0 * iy + 1; }
-double voxelY(int iz) { return 4.0 * iz - 2; }
+double voxelX(int iy) {
+    return -4.0 * iy + 1;
+}
+double voxelY(int iz) {
+    return 4.0 * iz - 2;
+}
 
 } // namespace
 
@@ -91,7 +101,8 @@ class ResultsUiTest : public QObject {
 
     std::unique_ptr<TempDir> dir_;
 
-    std::unique_ptr<ResultsScreen> screenWith(std::initializer_list<std::pair<std::string, ResultFileContent>> files) {
+    std::unique_ptr<ResultsScreen>
+    screenWith(std::initializer_list<std::pair<std::string, ResultFileContent>> files) {
         dir_ = std::make_unique<TempDir>();
         for (const auto& [name, content] : files)
             testfiles::writeResult(dir_->path(), name, content);
@@ -122,11 +133,13 @@ class ResultsUiTest : public QObject {
         return *l.screen;
     }
 
-    static void select(ResultsScreen& s, const QString& name) { QVERIFY(s.fileList("File1")->selectFile(name)); }
+    static void select(ResultsScreen& s, const QString& name) {
+        QVERIFY(s.fileList("File1")->selectFile(name));
+    }
     static void ok(ResultsScreen& s) { QTest::mouseClick(s.button("Command6"), Qt::LeftButton); }
     static QString text(const kv::gui::Form& f, const char* box) { return f.textBox(box)->text(); }
 
-private slots:
+  private slots:
     void initTestCase() { kv::gui::setUpApplication(QStringLiteral("Kelvane-Vesk")); }
     void cleanupTestCase() { loaded_.clear(); }
     // Shared screens stay loaded but step aside for the next function's own.
@@ -223,7 +236,7 @@ private slots:
         select(*s, "a.vesk");
         QVERIFY(inked() > 200);
         QVERIFY(s->button("Command6")->isEnabled());
-        QVERIFY(!s->picture("Picture1")->isEnabled());  // a preview loads nothing
+        QVERIFY(!s->picture("Picture1")->isEnabled()); // a preview loads nothing
     }
 
     void loadPaintsTheMapAndFillsTheFields() {
@@ -234,7 +247,7 @@ private slots:
         select(*s, "a.vesk");
         ok(*s);
         QVERIFY(messages.entries.empty());
-        QCOMPARE(text(*s, "Text1"), QStringLiteral(" 2.000"));  // 10 / air kerma 5
+        QCOMPARE(text(*s, "Text1"), QStringLiteral(" 2.000")); // 10 / air kerma 5
         QCOMPARE(text(*s, "Text7"), QStringLiteral("65.0"));
         QCOMPARE(text(*s, "Text3"), QStringLiteral("8.0"));
         QCOMPARE(text(*s, "Text4"), QStringLiteral("0"));
@@ -260,7 +273,10 @@ private slots:
         };
         for (const auto& v : voxels)
             QVERIFY2(map->pixelAt(voxelX(v.iy), voxelY(v.iz)) == v.colour,
-                     qPrintable(QStringLiteral("voxel %1, %2: %3").arg(v.iy).arg(v.iz).arg(s->session().shown.DoseGrid(Total, 1, v.iy, v.iz))));
+                     qPrintable(QStringLiteral("voxel %1, %2: %3")
+                                    .arg(v.iy)
+                                    .arg(v.iz)
+                                    .arg(s->session().shown.DoseGrid(Total, 1, v.iy, v.iz))));
         // Below the last layer the map keeps its background.
         QCOMPARE(map->pixelAt(voxelX(80), voxelY(46)), rgb(224, 224, 224));
         // Voxels meet without a gap: both edge pixels of a box are painted.
@@ -275,7 +291,8 @@ private slots:
         QCOMPARE(text(pdd, "Text1"), text(*s, "Text1"));
         QCOMPARE(text(pdd, "Text8"), text(*s, "Text7"));
         QCOMPARE(text(pdd, "Text7"), text(*s, "Text8"));
-        QCOMPARE(text(pdd, "Text2"), QString::fromStdString(kv::format(s->session().shown.MeanGlandDose, " #00.0")));
+        QCOMPARE(text(pdd, "Text2"),
+                 QString::fromStdString(kv::format(s->session().shown.MeanGlandDose, " #00.0")));
 
         // Shown again after being hidden, the map is still there.
         s->hide();
@@ -289,7 +306,7 @@ private slots:
         RecordingPlanes planes;
         const ResultFileContent good = mapFile(150, 45);
         ResultFileContent other = mapFile(150, 45);
-        other.airKerma = 0;  // fails after the whole file was read
+        other.airKerma = 0; // fails after the whole file was read
         auto s = screenWith({{"a.vesk", good}, {"b.vesk", other}});
         s->setPlaneViews(&planes);
         // A file that stops in the middle of its scatter block.
@@ -333,18 +350,42 @@ private slots:
         QTest::addColumn<QString>("yText");
         QTest::addColumn<QString>("zText");
         QTest::addColumn<QString>("dose");
-        QTest::newRow("x -3 reads row 1") << 151 << -3.0 << 118.0 << "0.1" << "3.0" << "3.00";
-        QTest::newRow("x -4 reads row 2") << 151 << -4.0 << 118.0 << "0.1" << "3.0" << "45.00";
-        QTest::newRow("chest wall") << 151 << 0.0 << 0.0 << "0.0" << "0.0" << "3.00";
-        QTest::newRow("last row") << 151 << -600.0 << 118.0 << "15.0" << "3.0" << "65.00";
-        QTest::newRow("left edge past the model") << 151 << -604.0 << 118.0 << "" << "" << "";
-        QTest::newRow("right of the map") << 151 << 0.5 << 118.0 << "" << "" << "";
-        QTest::newRow("above the map") << 151 << -100.0 << -1.0 << "" << "" << "";
-        QTest::newRow("bottom of the last layer") << 151 << -100.0 << 180.0 << "2.5" << "4.5" << "0.00";
-        QTest::newRow("below the last layer") << 151 << -100.0 << 181.0 << "" << "" << "";
-        QTest::newRow("100 rows: edge reads") << 100 << -400.0 << 118.0 << "10.0" << "3.0" << "0.00";
-        QTest::newRow("100 rows: beyond") << 100 << -401.0 << 118.0 << "" << "" << "";
-        QTest::newRow("a hot spot") << 151 << -4.0 * 53 + 1 << 4.0 * 19 + 0.5 << "5.3" << "1.9" << "250.00";
+        QTest::newRow("x -3 reads row 1") << 151 << -3.0 << 118.0 << "0.1"
+                                          << "3.0"
+                                          << "3.00";
+        QTest::newRow("x -4 reads row 2") << 151 << -4.0 << 118.0 << "0.1"
+                                          << "3.0"
+                                          << "45.00";
+        QTest::newRow("chest wall") << 151 << 0.0 << 0.0 << "0.0"
+                                    << "0.0"
+                                    << "3.00";
+        QTest::newRow("last row") << 151 << -600.0 << 118.0 << "15.0"
+                                  << "3.0"
+                                  << "65.00";
+        QTest::newRow("left edge past the model") << 151 << -604.0 << 118.0 << ""
+                                                  << ""
+                                                  << "";
+        QTest::newRow("right of the map") << 151 << 0.5 << 118.0 << ""
+                                          << ""
+                                          << "";
+        QTest::newRow("above the map") << 151 << -100.0 << -1.0 << ""
+                                       << ""
+                                       << "";
+        QTest::newRow("bottom of the last layer") << 151 << -100.0 << 180.0 << "2.5"
+                                                  << "4.5"
+                                                  << "0.00";
+        QTest::newRow("below the last layer") << 151 << -100.0 << 181.0 << ""
+                                              << ""
+                                              << "";
+        QTest::newRow("100 rows: edge reads") << 100 << -400.0 << 118.0 << "10.0"
+                                              << "3.0"
+                                              << "0.00";
+        QTest::newRow("100 rows: beyond") << 100 << -401.0 << 118.0 << ""
+                                          << ""
+                                          << "";
+        QTest::newRow("a hot spot") << 151 << -4.0 * 53 + 1 << 4.0 * 19 + 0.5 << "5.3"
+                                    << "1.9"
+                                    << "250.00";
     }
     void readOut() {
         QFETCH(int, countY);
@@ -354,7 +395,7 @@ private slots:
         QFETCH(QString, zText);
         QFETCH(QString, dose);
         ResultsScreen& s = loaded("map " + std::to_string(countY), mapFile(countY, 45));
-        s.readOut(-100, 100);  // something to empty
+        s.readOut(-100, 100); // something to empty
         QVERIFY(!text(s, "Text6").isEmpty());
         s.readOut(x, y);
         QCOMPARE(text(s, "Text5"), yText);
@@ -382,15 +423,24 @@ private slots:
         QTest::addColumn<int>("yIndex");
         QTest::addColumn<int>("zIndex");
         // Before each pick the screen stands at x -200, y 100 (5.0, 2.5; 50, 25).
-        QTest::newRow("8 cm, surface") << -320.0 << 0.0 << true << true << "8.0" << "0.0" << 80 << 1;
-        QTest::newRow("chest wall") << 0.0 << 100.0 << true << true << "0.0" << "2.5" << 0 << 25;
-        QTest::newRow("6 cm deep") << -100.0 << 240.0 << true << true << "2.5" << "6.0" << 25 << 60;
-        QTest::newRow("x -4") << -4.0 << 100.0 << true << true << "0.1" << "2.5" << 1 << 25;
-        QTest::newRow("15 cm") << -600.0 << 100.0 << true << true << "15.0" << "2.5" << 150 << 25;
-        QTest::newRow("left of the map") << -601.0 << 100.0 << false << true << "5.0" << "2.5" << 50 << 25;
-        QTest::newRow("right of the map") << 0.5 << 100.0 << false << true << "5.0" << "2.5" << 50 << 25;
-        QTest::newRow("below 6 cm") << -100.0 << 241.0 << true << false << "5.0" << "2.5" << 50 << 25;
-        QTest::newRow("above the surface") << -100.0 << -1.0 << true << false << "5.0" << "2.5" << 50 << 25;
+        QTest::newRow("8 cm, surface") << -320.0 << 0.0 << true << true << "8.0"
+                                       << "0.0" << 80 << 1;
+        QTest::newRow("chest wall") << 0.0 << 100.0 << true << true << "0.0"
+                                    << "2.5" << 0 << 25;
+        QTest::newRow("6 cm deep") << -100.0 << 240.0 << true << true << "2.5"
+                                   << "6.0" << 25 << 60;
+        QTest::newRow("x -4") << -4.0 << 100.0 << true << true << "0.1"
+                              << "2.5" << 1 << 25;
+        QTest::newRow("15 cm") << -600.0 << 100.0 << true << true << "15.0"
+                               << "2.5" << 150 << 25;
+        QTest::newRow("left of the map") << -601.0 << 100.0 << false << true << "5.0"
+                                         << "2.5" << 50 << 25;
+        QTest::newRow("right of the map") << 0.5 << 100.0 << false << true << "5.0"
+                                          << "2.5" << 50 << 25;
+        QTest::newRow("below 6 cm") << -100.0 << 241.0 << true << false << "5.0"
+                                    << "2.5" << 50 << 25;
+        QTest::newRow("above the surface") << -100.0 << -1.0 << true << false << "5.0"
+                                           << "2.5" << 50 << 25;
     }
     void pick() {
         QFETCH(double, x);
@@ -454,7 +504,7 @@ private slots:
         QVERIFY(pdd.line("Line1")->isVisible());
         QTest::mouseClick(s->button("Command3"), Qt::LeftButton);
         QVERIFY(pdd.isVisible());
-        QVERIFY(!pdd.line("Line1")->isVisible());  // the graph was drawn again
+        QVERIFY(!pdd.line("Line1")->isVisible()); // the graph was drawn again
         QVERIFY(text(pdd, "Text6").isEmpty());
 
         int airKermaHidden = 0;
@@ -518,7 +568,7 @@ private slots:
     void depthDoseReadOut_data() {
         QTest::addColumn<double>("x");
         QTest::addColumn<double>("y");
-        QTest::addColumn<QString>("range");  // empty: off the graph
+        QTest::addColumn<QString>("range"); // empty: off the graph
         QTest::addColumn<int>("layer");
         QTest::newRow("1250") << 1250.0 << 3000.0 << "12 - 13" << 13;
         QTest::newRow("first layer") << 1.0 << 3000.0 << "0 - 1" << 1;
@@ -538,7 +588,7 @@ private slots:
         ResultsScreen& screen = loaded("depth 45", depthFile(45));
         ResultsScreen* s = &screen;
         DepthDoseScreen& pdd = s->depthDoseScreen();
-        pdd.readOut(2050, 3000);  // something to empty
+        pdd.readOut(2050, 3000); // something to empty
         pdd.readOut(x, y);
         QCOMPARE(text(pdd, "Text6"), range);
         QCOMPARE(pdd.line("Line1")->isVisible(), !range.isEmpty());
@@ -564,7 +614,7 @@ private slots:
     void depthDoseMarkerWithoutLogarithmIsHidden() {
         ResultsScreen* s = &loaded("depth 45", depthFile(45));
         DepthDoseScreen& pdd = s->depthDoseScreen();
-        pdd.readOut(950, 3000);  // layer 10: no scatter
+        pdd.readOut(950, 3000); // layer 10: no scatter
         QCOMPARE(text(pdd, "Text6"), QStringLiteral("9 - 10"));
         QCOMPARE(text(pdd, "Text5"), QStringLiteral("0.0"));
         QVERIFY(!pdd.line("Line4")->isVisible());

@@ -21,8 +21,8 @@
 // its raw values for the plot. The arithmetic follows a fixed order (π as
 // 3.14159, slice energies by repeated addition), so results are reproducible
 // to the last digit.
-#include "kv/spectrum/physical_data.h"
 #include "kv/formats/spectrum_file.h"
+#include "kv/spectrum/physical_data.h"
 #include "kv/texts/spectrum_files.h"
 
 #include <optional>

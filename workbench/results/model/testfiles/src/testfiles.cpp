@@ -1,6 +1,5 @@
 #include "kv/workbench/results/model/testfiles/testfiles.h"
 
-
 namespace fs = std::filesystem;
 
 namespace kv::results::testfiles {
@@ -9,7 +8,8 @@ void setKind(ResultFileContent& r, const std::string& kindLine) {
     r.kindLine = kindLine;
     r.description.clear();
     int n = descriptionLineCount(kindLine);
-    for (int i = 1; i <= n; ++i) r.description.push_back("   description line " + std::to_string(i) + " of " + std::to_string(n));
+    for (int i = 1; i <= n; ++i)
+        r.description.push_back("   description line " + std::to_string(i) + " of " + std::to_string(n));
 }
 
 ResultFileContent makeResult(int countX, int countY, int countZ, const DoseFunction& dose, double airKerma,
@@ -32,13 +32,15 @@ ResultFileContent makeResult(int countX, int countY, int countZ, const DoseFunct
         block.reserve(static_cast<size_t>(kValuesPerRow) * countY * countZ);
         for (int iz = 1; iz <= countZ; ++iz)
             for (int iy = 1; iy <= countY; ++iy)
-                for (int ix = 1; ix <= kValuesPerRow; ++ix) block.push_back(dose(c, ix, iy, iz));
+                for (int ix = 1; ix <= kValuesPerRow; ++ix)
+                    block.push_back(dose(c, ix, iy, iz));
     }
     return r;
 }
 
 ResultFileContent uniformResult(int countX, int countY, int countZ, double d, double airKerma) {
-    return makeResult(countX, countY, countZ, [d](int, int, int, int) { return d; }, airKerma);
+    return makeResult(
+        countX, countY, countZ, [d](int, int, int, int) { return d; }, airKerma);
 }
 
 std::string resultText(const ResultFileContent& r) {

@@ -8,7 +8,6 @@
 #include <QPolygonF>
 #include <QRectF>
 #include <QString>
-
 #include <vector>
 
 class QPainter;
@@ -24,12 +23,12 @@ struct AngleDiagramGeometry {
     QPointF focalSpot;
     QPointF cathode;
     double cathodeRadius = 0;
-    QPointF beam;  // unit vector from the cathode towards the focal spot
-    QPointF axis;  // unit vector of the central axis, away from the tube
-    QPointF face;  // unit vector of the target face, downwards
+    QPointF beam; // unit vector from the cathode towards the focal spot
+    QPointF axis; // unit vector of the central axis, away from the tube
+    QPointF face; // unit vector of the target face, downwards
     QPolygonF target;
     QLineF horizontal;
-    QLineF vertical; // from the focal spot down to the arrow's tip
+    QLineF vertical;           // from the focal spot down to the arrow's tip
     double phiRadius = 0;      // arc vertical line → central axis
     double thetaRadius = 0;    // arc central axis → target face
     double apparentRadius = 0; // arc vertical line → target face
@@ -48,10 +47,10 @@ std::vector<DrawnLabel> drawAngleDiagram(QPainter& p, const QRectF& area);
 
 class AngleDiagramScreen : public gui::Form {
     Q_OBJECT
-public:
+  public:
     explicit AngleDiagramScreen(QWidget* parent = nullptr);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override;
 };
 

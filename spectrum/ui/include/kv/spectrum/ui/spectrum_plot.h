@@ -6,7 +6,6 @@
 #include "kv/formats/spectrum_file.h"
 
 #include <QColor>
-
 #include <array>
 
 namespace kv::gui {
@@ -35,6 +34,7 @@ void DrawSpectrumAxes(gui::Canvas& plot);
 // The step curve of `column` (raw values by bin, bins 2..250 drawn), scaled by
 // `plotMaximum`, with its texts and the redrawn bottom line. Nothing is drawn
 // when there is no scale (a maximum that is not positive).
-void drawSpectrumCurve(gui::Canvas& plot, const std::array<double, formats::kBins>& column, double plotMaximum);
+void drawSpectrumCurve(gui::Canvas& plot, const std::array<double, formats::kBins>& column,
+                       double plotMaximum);
 
 } // namespace kv::spectrum::ui

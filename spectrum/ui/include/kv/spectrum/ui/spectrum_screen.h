@@ -7,11 +7,11 @@
 //   SpectrumScreen screen(workDir);
 //   if (!screen.start()) return 1;   // a data file or the record is unusable; the user was told
 //   connect(&screen, &SpectrumScreen::ended, ...quit...);
+#include "kv/formats/equipment_file.h"
+#include "kv/formats/spectrum_file.h"
 #include "kv/gui/form.h"
 #include "kv/spectrum/beam_quality.h"
-#include "kv/formats/equipment_file.h"
 #include "kv/spectrum/physical_data.h"
-#include "kv/formats/spectrum_file.h"
 
 #include <array>
 #include <filesystem>

@@ -11,7 +11,7 @@ namespace kv::shell {
 // and mass fractions of the elements.
 struct PhantomMaterial {
     int glandularPercent;
-    double density;  // g/cm^3
+    double density; // g/cm^3
     double hydrogen, carbon, nitrogen, oxygen, phosphorus;
 };
 
@@ -23,7 +23,7 @@ void drawCompositionTable(QPainter& p, const QRectF& area);
 // Form11: the composition table, opened beside the phantom screen.
 class CompositionScreen : public gui::Form {
     Q_OBJECT
-public:
+  public:
     CompositionScreen();
 };
 

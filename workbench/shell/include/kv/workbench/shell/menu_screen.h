@@ -8,13 +8,13 @@ class Workbench;
 // Form3, the menu: the hub every task screen returns to.
 class MenuScreen : public gui::Form {
     Q_OBJECT
-public:
+  public:
     explicit MenuScreen(Workbench& wb);
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* e) override;
 
-private:
+  private:
     Workbench& wb_;
 };
 

@@ -9,7 +9,7 @@ class Workbench;
 // Phantom.dat and opens the spectrum step on the menu.
 class PhantomScreen : public gui::Form {
     Q_OBJECT
-public:
+  public:
     explicit PhantomScreen(Workbench& wb);
 
     // What the menu does before every showing: thickness 5 cm, fraction 50 %.
@@ -17,7 +17,7 @@ public:
     // The text of the selected fraction entry ("10" .. "90").
     QString fraction() const;
 
-private:
+  private:
     void accept();
     Workbench& wb_;
 };

@@ -1,6 +1,6 @@
 #pragma once
-#include "kv/gui/form.h"
 #include "kv/formats/equipment_file.h"
+#include "kv/gui/form.h"
 
 #include <QStringList>
 #include <memory>

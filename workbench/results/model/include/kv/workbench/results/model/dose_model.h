@@ -51,7 +51,7 @@ enum Component { Total = 0, Primary = 1, Scatter = 2 };
 // The 4-dimensional dose table, 3 x 77 x 152 x 62 doubles on the heap, so a
 // model moves in constant time. ix is the fastest index, as in the file.
 class DoseTable {
-public:
+  public:
     DoseTable() : cells_(static_cast<size_t>(kComponents) * kExtentZ * kExtentY * kExtentX, 0.0) {}
 
     double& operator()(int c, int ix, int iy, int iz) { return cells_[offset(c, ix, iy, iz)]; }
@@ -63,11 +63,12 @@ public:
 
     void clear();
 
-private:
+  private:
     static size_t offset(int c, int ix, int iy, int iz) {
         assert(c >= 0 && c < kComponents && ix >= 0 && ix < kExtentX && iy >= 0 && iy < kExtentY && iz >= 0 &&
                iz < kExtentZ);
-        return ((static_cast<size_t>(c) * kExtentZ + static_cast<size_t>(iz)) * kExtentY + static_cast<size_t>(iy)) *
+        return ((static_cast<size_t>(c) * kExtentZ + static_cast<size_t>(iz)) * kExtentY +
+                static_cast<size_t>(iy)) *
                    kExtentX +
                static_cast<size_t>(ix);
     }

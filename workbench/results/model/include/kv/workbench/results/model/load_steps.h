@@ -13,9 +13,9 @@
 // file is read, before and after the rescaling).
 // On failure only showWarning() is called: the model, the fields and the
 // drawings keep what they showed.
+#include "kv/texts/results_model.h"
 #include "kv/workbench/results/model/dose_model.h"
 #include "kv/workbench/results/model/result_file.h"
-#include "kv/texts/results_model.h"
 
 #include <filesystem>
 #include <string_view>
@@ -23,7 +23,7 @@
 namespace kv::results {
 
 class LoadView {
-public:
+  public:
     virtual ~LoadView() = default;
     virtual void showWarning(std::string_view message) = 0; // warning icon, OK button
     virtual void processPendingEvents() {}
@@ -35,7 +35,8 @@ public:
 
 // `selectedName` is the file list's selection (empty when none). Returns the
 // failure, LoadFailure::None when `shown` now holds the file.
-LoadFailure runLoadResultFile(DoseModel& shown, const std::filesystem::path& workDir, std::string_view selectedName,
-                              LoadView& view, const texts::ResultsModelTexts& t);
+LoadFailure runLoadResultFile(DoseModel& shown, const std::filesystem::path& workDir,
+                              std::string_view selectedName, LoadView& view,
+                              const texts::ResultsModelTexts& t);
 
 } // namespace kv::results

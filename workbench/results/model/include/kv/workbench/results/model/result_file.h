@@ -13,8 +13,8 @@
 // The file itself (layout, limits, reader and writer) is formats/result_file.h.
 #include "kv/common/records.h"
 #include "kv/formats/result_file.h"
-#include "kv/workbench/results/model/dose_model.h"
 #include "kv/texts/results_model.h"
+#include "kv/workbench/results/model/dose_model.h"
 
 #include <array>
 #include <filesystem>

@@ -6,10 +6,10 @@
 //                                         the mean percentage and every depth-dose layer
 //
 // runReport hands the arguments here first; no mode among them gives nullopt.
-#include "kv/workbench/results/model/dose_model.h"
-#include "kv/workbench/results/model/agd_estimate.h"
 #include "kv/texts/results_extras.h"
 #include "kv/texts/results_model.h"
+#include "kv/workbench/results/model/agd_estimate.h"
+#include "kv/workbench/results/model/dose_model.h"
 
 #include <optional>
 #include <ostream>

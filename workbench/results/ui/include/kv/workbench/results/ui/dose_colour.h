@@ -13,7 +13,6 @@
 //
 // The canvas keeps what is drawn, so the legend shows whenever the screen does.
 #include <QColor>
-
 #include <array>
 #include <span>
 
@@ -37,9 +36,9 @@ QColor doseLevelColourAt(int level);
 void DrawDoseLegend(gui::Canvas& legend);
 
 // Tops of the eleven legend texts in twips inside the legend picture.
-inline constexpr std::array<int, kDoseLevels> kDoseLegendTops{0, 360, 720, 1080, 1500, 1920,
+inline constexpr std::array<int, kDoseLevels> kDoseLegendTops{0,    360,  720,  1080, 1500, 1920,
                                                               2280, 2640, 3000, 3360, 3720};
-inline constexpr std::array<int, kDoseLevels> kXZLegendTops{0, 360, 720, 1080, 1500, 1875,
+inline constexpr std::array<int, kDoseLevels> kXZLegendTops{0,    360,  720,  1080, 1500, 1875,
                                                             2280, 2640, 3000, 3360, 3720};
 
 // Adds the eleven legend texts (Times New Roman 12 pt) as labels inside the

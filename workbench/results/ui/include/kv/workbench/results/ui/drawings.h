@@ -2,7 +2,6 @@
 // The fixed pictures of the results screen, drawn by us.
 #include <QIcon>
 #include <QString>
-
 #include <array>
 #include <string_view>
 

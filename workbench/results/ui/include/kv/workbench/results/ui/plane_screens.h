@@ -17,12 +17,12 @@ class XYPlaneScreen;
 class XZPlaneScreen;
 
 class PlaneScreens : public PlaneViews {
-public:
+  public:
     explicit PlaneScreens(const ResultsSession& session);
     ~PlaneScreens() override;
 
-    XYPlaneScreen& xy();  // Form6
-    XZPlaneScreen& xz();  // Form7
+    XYPlaneScreen& xy(); // Form6
+    XZPlaneScreen& xz(); // Form7
 
     void modelLoaded() override;
     void showXZ() override;
@@ -30,7 +30,7 @@ public:
     void picked(std::string_view yText, std::string_view zText) override;
     void hideAll() override;
 
-private:
+  private:
     const ResultsSession& session_;
     std::unique_ptr<XYPlaneScreen> xy_;
     std::unique_ptr<XZPlaneScreen> xz_;

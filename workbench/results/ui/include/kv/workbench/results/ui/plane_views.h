@@ -7,7 +7,7 @@
 namespace kv::results {
 
 class PlaneViews {
-public:
+  public:
     virtual ~PlaneViews() = default;
     // After a successful load: Form7's Y text "8.0", Form6's Z text "0", and
     // the copies of the 100 % dose and FCD texts.

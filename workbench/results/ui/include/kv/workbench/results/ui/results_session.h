@@ -7,8 +7,8 @@
 //   kv::results::ResultsSession session;   // outlives the screens
 //   Form2 results(session);  Form6 xy(session);  Form7 xz(session);
 //   const DoseModel& m = session.shown;    // in a drawing routine
-#include "kv/workbench/results/model/dose_model.h"
 #include "kv/workbench/results/model/agd_estimate.h"
+#include "kv/workbench/results/model/dose_model.h"
 
 #include <string>
 

@@ -6,8 +6,8 @@
 //   auto r = makeResult(75, 150, 45, [](int c, int ix, int iy, int iz) { return c == 1 ? 2.0 : 1.0; });
 //   writeResult(dir.path(), "run.vesk", r);
 //   std::string text = resultText(r);          // to cut or alter before dir.write(...)
-#include "kv/workbench/results/model/result_file.h"
 #include "kv/test_support/work_dir.h"
+#include "kv/workbench/results/model/result_file.h"
 
 #include <filesystem>
 #include <functional>
@@ -20,8 +20,8 @@ using DoseFunction = std::function<double(int c, int ix, int iy, int iz)>;
 
 // A mammography result with 14 description lines, 1e8 histories, a
 // 15 x 15 x Z/10 cm phantom of 50 %, and countY x countZ rows of 75 values.
-ResultFileContent makeResult(int countX, int countY, int countZ, const DoseFunction& dose, double airKerma = 1.0,
-                             double fcd = 65.0);
+ResultFileContent makeResult(int countX, int countY, int countZ, const DoseFunction& dose,
+                             double airKerma = 1.0, double fcd = 65.0);
 // Every value of both blocks equal to d.
 ResultFileContent uniformResult(int countX, int countY, int countZ, double d, double airKerma = 1.0);
 // Changes the kind line and refills the description with the line count that kind needs.
