@@ -16,6 +16,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
   libxrl-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 fonts-noto-cjk
+  clang-format git
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -27,6 +28,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -q
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+if [ "$mode" = test ]; then
+  # One layout for the whole tree: a file off .clang-format fails the tests.
+  echo "Checking the C++ layout (clang-format)"
+  git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
 fi
 
 cmake --preset release >/dev/null
