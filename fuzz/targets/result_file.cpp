@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         kv::fuzz::fail("a failed load names no failure");
     }
 
-    PreviewResultHeader(dir, "f.vesk", t);
+    previewResultHeader(dir, "f.vesk", t);
 
     std::ostringstream out, err;
     const int status = runReport({"--json", (dir / "f.vesk").string()}, out, err, t);

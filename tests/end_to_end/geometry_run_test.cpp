@@ -75,7 +75,7 @@ TEST(GeometryRun, ThickerPaddleLowersTheSagdAndTheHeaderNamesIt) {
         out.relSigma = std::stod(sigma.substr(sigma.rfind("sAGD ") + 5)) / 100;
         out.paddleLine = headerLine(dir, "plates.vesk", " Compression paddle");
         const auto preview =
-            kv::results::PreviewResultHeader(dir.path(), "plates.vesk", kv::texts::resultsModelTexts());
+            kv::results::previewResultHeader(dir.path(), "plates.vesk", kv::texts::resultsModelTexts());
         EXPECT_TRUE(preview.complete);
         return out;
     };

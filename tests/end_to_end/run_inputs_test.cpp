@@ -333,7 +333,7 @@ TEST(Programs, HalvexAndTiravexLeaveResultsTheWorkbenchLoads) {
         EXPECT_EQ(bytes.substr(0, bytes.find("\r\n")), row.kind);
         EXPECT_NE(bytes.find("\r\n15.0, 15.0, 5.0, 50\r\n"), std::string::npos) << "the phantom line";
         kv::results::HeaderPreview preview =
-            kv::results::PreviewResultHeader(dir.path(), "e2e.vesk", kv::texts::resultsModelTexts());
+            kv::results::previewResultHeader(dir.path(), "e2e.vesk", kv::texts::resultsModelTexts());
         EXPECT_TRUE(preview.complete);
         EXPECT_NE(std::find(preview.lines.begin(), preview.lines.end(), "   History = 3.00E+05"),
                   preview.lines.end());

@@ -78,7 +78,7 @@ BENCHMARK(BM_QuantitiesOnly)->Unit(benchmark::kMillisecond);
 void BM_PreviewLargestFile(benchmark::State& state) {
     const auto& dir = largestFiles();
     for (auto _ : state) {
-        HeaderPreview p = PreviewResultHeader(dir.path(), "largest.vesk", kv::texts::resultsModelTexts());
+        HeaderPreview p = previewResultHeader(dir.path(), "largest.vesk", kv::texts::resultsModelTexts());
         benchmark::DoNotOptimize(p.lines.data());
     }
 }

@@ -55,7 +55,7 @@ LoadResult readAndCompute(RecordReader& in, const std::function<void()>& pending
 
 } // namespace
 
-LoadResult LoadResultFrom(RecordReader& in, const std::function<void()>& pendingEvents) {
+LoadResult loadResultFrom(RecordReader& in, const std::function<void()>& pendingEvents) {
     try {
         return readAndCompute(in, pendingEvents);
     } catch (const std::exception&) {
@@ -67,7 +67,7 @@ LoadResult LoadResultFile(const std::filesystem::path& workDir, std::string_view
                           const std::function<void()>& pendingEvents) {
     std::optional<RecordReader> in;
     if (LoadFailure f = formats::openResultFile(workDir, name, in); f != LoadFailure::None) return failed(f);
-    return LoadResultFrom(*in, pendingEvents);
+    return loadResultFrom(*in, pendingEvents);
 }
 
 std::string_view failureReason(LoadFailure f, const texts::ResultsModelTexts& t) {
@@ -100,7 +100,7 @@ std::string_view failureReason(LoadFailure f, const texts::ResultsModelTexts& t)
 
 // ---- header preview ----
 
-HeaderPreview PreviewResultHeader(RecordReader& in, const texts::ResultsModelTexts& t) {
+HeaderPreview previewResultHeader(RecordReader& in, const texts::ResultsModelTexts& t) {
     HeaderPreview p;
     try {
         std::string kind = in.readLine();
@@ -125,12 +125,12 @@ HeaderPreview PreviewResultHeader(RecordReader& in, const texts::ResultsModelTex
     return p;
 }
 
-HeaderPreview PreviewResultHeader(const std::filesystem::path& workDir, std::string_view name,
+HeaderPreview previewResultHeader(const std::filesystem::path& workDir, std::string_view name,
                                   const texts::ResultsModelTexts& t) {
     try {
         // The header is a few hundred bytes; the dose values need not be read.
         RecordReader in = RecordReader::head(workDir, std::string(name), 256 * 1024);
-        return PreviewResultHeader(in, t);
+        return previewResultHeader(in, t);
     } catch (const std::exception&) {
         return {};
     }

@@ -19,7 +19,7 @@ TEST(HeaderPreviewJa, JapaneseLabelsAndUnits) {
     r.description[0] = "   スペクトル: Mo/Mo 28 kV"; // Japanese in the header round-trips through CP932
     TempDir dir;
     writeResult(dir.path(), "ja.vesk", r);
-    HeaderPreview p = PreviewResultHeader(dir.path(), "ja.vesk", kv::texts::resultsModelTexts());
+    HeaderPreview p = previewResultHeader(dir.path(), "ja.vesk", kv::texts::resultsModelTexts());
     ASSERT_TRUE(p.complete);
     ASSERT_EQ(p.lines.size(), 20u);
     EXPECT_EQ(p.lines[1], "   スペクトル: Mo/Mo 28 kV   ");

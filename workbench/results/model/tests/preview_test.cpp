@@ -47,7 +47,7 @@ TEST(HeaderPreview, PrintsTheHeaderOfEitherKind) {
         r.phantom = c.phantom;
         TempDir dir;
         writeResult(dir.path(), "p.vesk", r);
-        HeaderPreview p = PreviewResultHeader(dir.path(), "p.vesk", en());
+        HeaderPreview p = previewResultHeader(dir.path(), "p.vesk", en());
         EXPECT_TRUE(p.complete);
         EXPECT_EQ(p.lines, expectedLines(r, c.history, c.size, c.fraction));
     }
@@ -62,7 +62,7 @@ TEST(HeaderPreview, FileThatEndsEarlyGivesWhatWasRead) {
     for (int i = 0; i < 4; ++i)
         cut = text.find("\r\n", cut) + 2;
     dir.write("short.vesk", text.substr(0, cut));
-    HeaderPreview p = PreviewResultHeader(dir.path(), "short.vesk", en());
+    HeaderPreview p = previewResultHeader(dir.path(), "short.vesk", en());
     EXPECT_FALSE(p.complete);
     ASSERT_EQ(p.lines.size(), 4u);
     EXPECT_EQ(p.lines[0], " * Mammography   ");
@@ -75,11 +75,11 @@ TEST(HeaderPreview, FileThatEndsEarlyGivesWhatWasRead) {
         historyLine = noHistory.find("\r\n", historyLine) + 2;
     noHistory.insert(historyLine, "many ");
     dir.write("words.vesk", noHistory);
-    p = PreviewResultHeader(dir.path(), "words.vesk", en());
+    p = previewResultHeader(dir.path(), "words.vesk", en());
     EXPECT_FALSE(p.complete);
     EXPECT_EQ(p.lines.size(), 15u);
 
-    p = PreviewResultHeader(dir.path(), "missing.vesk", en());
+    p = previewResultHeader(dir.path(), "missing.vesk", en());
     EXPECT_FALSE(p.complete);
     EXPECT_TRUE(p.lines.empty());
 }
@@ -95,13 +95,13 @@ TEST(HeaderPreview, ReadsOnlyTheHeaderAndAcceptsBareLineFeeds) {
     lf += "not, numbers, at all\n";
     TempDir dir;
     dir.write("lf.vesk", lf);
-    HeaderPreview p = PreviewResultHeader(dir.path(), "lf.vesk", en());
+    HeaderPreview p = previewResultHeader(dir.path(), "lf.vesk", en());
     EXPECT_TRUE(p.complete);
     EXPECT_EQ(p.lines, expectedLines(r, "1.00E+08", "15 x 15 x 0.2", "50"));
     // A header within a long file whose head is cut at the preview's limit.
     std::string big = text + std::string(300 * 1024, '1');
     dir.write("big.vesk", big);
-    EXPECT_TRUE(PreviewResultHeader(dir.path(), "big.vesk", en()).complete);
+    EXPECT_TRUE(previewResultHeader(dir.path(), "big.vesk", en()).complete);
 }
 
 } // namespace

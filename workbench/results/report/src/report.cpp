@@ -36,7 +36,7 @@ FileReport evaluate(const std::string& arg, const texts::ResultsModelTexts& t) {
     fs::path p(arg);
     fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
     const std::string name = p.filename().string();
-    r.preview = PreviewResultHeader(dir, name, t);
+    r.preview = previewResultHeader(dir, name, t);
     // The reader has already put U+FFFD where the file's bytes were not CP932.
     for (std::string& line : r.preview.lines) {
         line = validUtf8(line, &r.replacedBytes);

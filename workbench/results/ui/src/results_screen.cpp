@@ -338,7 +338,7 @@ void ResultsScreen::preview() {
     Canvas* box = picture("Picture2");
     box->clear();
     const HeaderPreview p =
-        PreviewResultHeader(workDir_.toStdString(), name.toStdString(), texts::resultsModelTexts());
+        previewResultHeader(workDir_.toStdString(), name.toStdString(), texts::resultsModelTexts());
     previewLines_.clear();
     for (const std::string& l : p.lines) {
         previewLines_.push_back(QString::fromStdString(l));

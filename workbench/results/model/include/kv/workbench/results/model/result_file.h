@@ -8,7 +8,7 @@
 //
 //   LoadResult r = LoadResultFile(workDir, "run1.vesk", pendingEvents);
 //   if (r) shown = std::move(*r.model); else message(texts.cannotRead);
-//   HeaderPreview p = PreviewResultHeader(workDir, "run1.vesk", texts);   // lines for the preview box
+//   HeaderPreview p = previewResultHeader(workDir, "run1.vesk", texts);   // lines for the preview box
 //
 // The file itself (layout, limits, reader and writer) is formats/result_file.h.
 #include "kv/common/records.h"
@@ -46,7 +46,7 @@ struct LoadResult {
 LoadResult LoadResultFile(const std::filesystem::path& workDir, std::string_view name,
                           const std::function<void()>& pendingEvents = {});
 // The same from a reader positioned at line 1.
-LoadResult LoadResultFrom(RecordReader& in, const std::function<void()>& pendingEvents = {});
+LoadResult loadResultFrom(RecordReader& in, const std::function<void()>& pendingEvents = {});
 
 // Why a load failed, in the edition's words (for tools and logs; the screens
 // show only texts.cannotRead).
@@ -59,8 +59,8 @@ struct HeaderPreview {
     std::vector<std::string> lines;
     bool complete = false;
 };
-HeaderPreview PreviewResultHeader(const std::filesystem::path& workDir, std::string_view name,
+HeaderPreview previewResultHeader(const std::filesystem::path& workDir, std::string_view name,
                                   const texts::ResultsModelTexts& t);
-HeaderPreview PreviewResultHeader(RecordReader& in, const texts::ResultsModelTexts& t);
+HeaderPreview previewResultHeader(RecordReader& in, const texts::ResultsModelTexts& t);
 
 } // namespace kv::results
