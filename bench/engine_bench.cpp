@@ -3,7 +3,7 @@
 //   engine_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 #include "kv/engine/workbench_sim.h"
 #include "kv/formats/composition_file.h"
-#include "kv/spectrum/spectrum_model.h"
+#include "kv/spectrum/model/spectrum_model.h"
 
 #include <benchmark/benchmark.h>
 

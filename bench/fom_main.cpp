@@ -20,7 +20,7 @@
 #include "kv/formats/equipment_file.h"
 #include "kv/formats/phantom_file.h"
 #include "kv/formats/spectrum_file.h"
-#include "kv/spectrum/spectrum_model.h"
+#include "kv/spectrum/model/spectrum_model.h"
 #include "kv/texts/spectrum_files.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
 #include "kv/photon/xray_data.h"
-#include "kv/spectrum/physical_data.h"
+#include "kv/spectrum/model/physical_data.h"
 #include "physical_data.h"
 
 #include <cmath>

@@ -2,7 +2,7 @@
 // The two data tables are read together; each target fuzzes one and finds
 // the shipped other beside it.
 #include "fuzz_input.h"
-#include "kv/spectrum/physical_data.h"
+#include "kv/spectrum/model/physical_data.h"
 
 #include <fstream>
 #include <iterator>

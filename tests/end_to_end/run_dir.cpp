@@ -3,7 +3,7 @@
 #include "kv/formats/control_file.h"
 #include "kv/formats/equipment_file.h"
 #include "kv/formats/phantom_file.h"
-#include "kv/spectrum/spectrum_model.h"
+#include "kv/spectrum/model/spectrum_model.h"
 #include "kv/texts/spectrum_files.h"
 
 namespace fs = std::filesystem;

@@ -1,5 +1,5 @@
 // One full "Draw spectrum" computation: 43 rays, 250 bins, up to 250 slices each.
-#include "kv/spectrum/spectrum_model.h"
+#include "kv/spectrum/model/spectrum_model.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,4 +1,4 @@
-#include "kv/spectrum/beam_quality.h"
+#include "kv/spectrum/model/beam_quality.h"
 
 #include "kv/common/format.h"
 #include "kv/photon/xray_data.h"

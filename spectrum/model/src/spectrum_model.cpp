@@ -1,4 +1,4 @@
-#include "kv/spectrum/spectrum_model.h"
+#include "kv/spectrum/model/spectrum_model.h"
 
 #include "exact_exp.h"
 #include "kv/common/format.h"

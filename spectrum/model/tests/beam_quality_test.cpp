@@ -1,6 +1,6 @@
 #include "kv/common/format.h"
-#include "kv/spectrum/beam_quality.h"
-#include "kv/spectrum/spectrum_model.h"
+#include "kv/spectrum/model/beam_quality.h"
+#include "kv/spectrum/model/spectrum_model.h"
 #include "shipped_data.h"
 
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "kv/spectrum/physical_data.h"
+#include "kv/spectrum/model/physical_data.h"
 #include "kv/test_support/work_dir.h"
 #include "shipped_data.h"
 

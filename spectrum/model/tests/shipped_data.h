@@ -1,6 +1,6 @@
 #pragma once
 // The data tables shipped in data/, loaded once for the model tests.
-#include "kv/spectrum/physical_data.h"
+#include "kv/spectrum/model/physical_data.h"
 #include "kv/test_support/work_dir.h"
 
 namespace kv::spectrum::testing {

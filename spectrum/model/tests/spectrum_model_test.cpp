@@ -1,5 +1,5 @@
 #include "kv/common/format.h"
-#include "kv/spectrum/spectrum_model.h"
+#include "kv/spectrum/model/spectrum_model.h"
 #include "shipped_data.h"
 
 #include <algorithm>

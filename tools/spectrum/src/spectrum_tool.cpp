@@ -3,8 +3,8 @@
 #include "kv/common/format.h"
 #include "kv/formats/equipment_file.h"
 #include "kv/formats/geometry_file.h"
-#include "kv/spectrum/beam_quality.h"
-#include "kv/spectrum/spectrum_model.h"
+#include "kv/spectrum/model/beam_quality.h"
+#include "kv/spectrum/model/spectrum_model.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,9 +1,9 @@
 #include "kv/common/codepage.h"
 #include "kv/common/format.h"
 #include "kv/formats/equipment_file.h"
-#include "kv/spectrum/beam_quality.h"
-#include "kv/spectrum/physical_data.h"
-#include "kv/spectrum/spectrum_model.h"
+#include "kv/spectrum/model/beam_quality.h"
+#include "kv/spectrum/model/physical_data.h"
+#include "kv/spectrum/model/spectrum_model.h"
 #include "kv/test_support/work_dir.h"
 #include "spectrum_tool.h"
 

@@ -7,8 +7,8 @@
 #include "kv/formats/control_file.h"
 #include "kv/formats/phantom_file.h"
 #include "kv/formats/settings_file.h"
-#include "kv/spectrum/beam_quality.h"
-#include "kv/spectrum/spectrum_model.h"
+#include "kv/spectrum/model/beam_quality.h"
+#include "kv/spectrum/model/spectrum_model.h"
 #include "kv/workbench/results/model/result_file.h"
 #include "plot.h"
 

@@ -10,8 +10,8 @@
 #include "kv/formats/equipment_file.h"
 #include "kv/formats/spectrum_file.h"
 #include "kv/gui/form.h"
-#include "kv/spectrum/beam_quality.h"
-#include "kv/spectrum/physical_data.h"
+#include "kv/spectrum/model/beam_quality.h"
+#include "kv/spectrum/model/physical_data.h"
 
 #include <array>
 #include <filesystem>

@@ -6,8 +6,8 @@
 //
 //   auto q = beamQuality(result.table[0], data.aluminum);  // the plotted ray
 #include "kv/formats/geometry_file.h"
-#include "kv/spectrum/physical_data.h"
-#include "kv/spectrum/spectrum_model.h"
+#include "kv/spectrum/model/physical_data.h"
+#include "kv/spectrum/model/spectrum_model.h"
 
 #include <array>
 #include <optional>

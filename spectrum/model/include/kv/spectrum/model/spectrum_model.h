@@ -22,7 +22,7 @@
 // 3.14159, slice energies by repeated addition), so results are reproducible
 // to the last digit.
 #include "kv/formats/spectrum_file.h"
-#include "kv/spectrum/physical_data.h"
+#include "kv/spectrum/model/physical_data.h"
 #include "kv/texts/spectrum_files.h"
 
 #include <optional>
