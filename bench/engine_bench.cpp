@@ -1,9 +1,7 @@
 // Histories per second in the workbench geometry: 5 cm phantom of 50 %
 // glandular fraction, Mo/Mo 28 kV spectrum from the spectrum model, FID 65 cm.
 //   engine_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
-#include "kv/engine/workbench_sim.h"
-#include "kv/formats/composition_file.h"
-#include "kv/spectrum/model/spectrum_model.h"
+#include "workbench_case.h"
 
 #include <benchmark/benchmark.h>
 
@@ -13,25 +11,11 @@ namespace {
 
 const WorkbenchSimulation& simulation(bool t) {
     static auto make = [](bool tomo) {
-        kv::spectrum::PhysicalData data = kv::spectrum::LoadPhysicalData(KV_SOURCE_DIR "/data");
         kv::formats::SpectrumFields fields;
         fields.tubeVoltage = "28";
-        kv::spectrum::SpectrumResult s =
-            kv::spectrum::computeSpectrum(kv::formats::TargetMaterial::Molybdenum, data, fields);
-        WorkbenchSetup setup;
+        WorkbenchSetup setup = workbenchCaseSetup(fields);
         setup.tomosynthesis = tomo;
         setup.angularRange = tomo ? 7.5 : 0.0;
-        setup.thickness = 5.0;
-        setup.phantom = kv::formats::readCompositionFile(KV_SOURCE_DIR "/data", "BR12-50.dat").material;
-        setup.spectrum.rayWidthDeg = 0.5;
-        for (int i = 5; i <= 250; ++i)
-            setup.spectrum.energies.push_back(0.2 * i);
-        for (int k = 1; k <= 42; ++k) {
-            std::vector<double> w;
-            for (int i = 5; i <= 250; ++i)
-                w.push_back(s.table[k][i]);
-            setup.spectrum.weights.push_back(w);
-        }
         return std::make_unique<WorkbenchSimulation>(setup);
     };
     static std::unique_ptr<WorkbenchSimulation> mammo = make(false), tomo_ = make(true);

@@ -22,6 +22,7 @@
 #include "kv/formats/spectrum_file.h"
 #include "kv/spectrum/model/spectrum_model.h"
 #include "kv/texts/spectrum_files.h"
+#include "workbench_case.h"
 
 #include <algorithm>
 #include <chrono>
@@ -54,21 +55,7 @@ kv::formats::SpectrumFields fields28() {
 }
 
 WorkbenchSetup workbenchCase(DoseEstimator estimator) {
-    kv::spectrum::PhysicalData data = kv::spectrum::LoadPhysicalData(KV_SOURCE_DIR "/data");
-    kv::spectrum::SpectrumResult s =
-        kv::spectrum::computeSpectrum(kv::formats::TargetMaterial::Molybdenum, data, fields28());
-    WorkbenchSetup setup;
-    setup.thickness = 5.0;
-    setup.phantom = kv::formats::readCompositionFile(KV_SOURCE_DIR "/data", "BR12-50.dat").material;
-    setup.spectrum.rayWidthDeg = 0.5;
-    for (int i = 5; i <= 250; ++i)
-        setup.spectrum.energies.push_back(0.2 * i);
-    for (int k = 1; k <= 42; ++k) {
-        std::vector<double> w;
-        for (int i = 5; i <= 250; ++i)
-            w.push_back(s.table[k][i]);
-        setup.spectrum.weights.push_back(w);
-    }
+    WorkbenchSetup setup = workbenchCaseSetup(fields28());
     setup.estimator = estimator;
     return setup;
 }
