@@ -10,15 +10,18 @@
 //       from the spread of the K runs
 //   kv_engine_fom --write-case DIR [--histories N]
 //       the same case as input files for halvex
-//   kv_engine_fom --compare DIR a.vesk b.vesk... [--seconds S --histories N]
-//       sigma from independent runs' result files; S the mean time of one run
+//   kv_engine_fom --compare DIR a.vesk b.vesk... [--seconds S]
+//       sigma from independent runs' result files; S the mean time of one
+//       run, the histories those the files hold
 //   halvex_fom.sh beside this file runs halvex programs turn about and
 //   compares their files this way.
+#include "kv/common/format.h"
 #include "kv/engine/workbench_sim.h"
 #include "kv/formats/composition_file.h"
 #include "kv/formats/control_file.h"
 #include "kv/formats/equipment_file.h"
 #include "kv/formats/phantom_file.h"
+#include "kv/formats/result_file.h"
 #include "kv/formats/spectrum_file.h"
 #include "kv/spectrum/model/spectrum_model.h"
 #include "kv/texts/spectrum_files.h"
@@ -31,8 +34,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,7 +48,7 @@ constexpr const char* kUsage =
     "expected|track|analogue] "
     "[--repeat R]\n"
     "       kv_engine_fom --write-case DIR [--histories N]\n"
-    "       kv_engine_fom --compare DIR a.vesk b.vesk... [--seconds S --histories N]\n";
+    "       kv_engine_fom --compare DIR a.vesk b.vesk... [--seconds S]\n";
 
 kv::formats::SpectrumFields fields28() {
     kv::formats::SpectrumFields f;
@@ -98,6 +100,14 @@ double spreadSigma(const std::vector<std::vector<double>>& totals, int layers) {
     return median(rel) / medianDeviationFactor(k);
 }
 
+// A history count as the set-up screen writes it ("2.0E+07") or plainly
+// ("20000000"); 0 for anything that is not entirely a whole number in range.
+uint64_t historyCount(const std::string& text) {
+    double v = 0;
+    if (!kv::parseNumberStrict(text, v) || !(v >= 1 && v <= 1e11) || v != std::floor(v)) return 0;
+    return static_cast<uint64_t>(v);
+}
+
 void report(const char* label, double sigma, double seconds, double histories) {
     std::printf("%-28s sigma %7.3f %%  time %7.2f s  FOM %9.2f /s  %10.0f histories/s (whole run)\n", label,
                 sigma * 100.0, seconds, 1.0 / (sigma * sigma * seconds), histories / seconds);
@@ -142,49 +152,41 @@ int inProcess(uint64_t histories, unsigned threads, uint64_t seed, size_t runs, 
     return 0;
 }
 
-// The dose values of a result file: the five numbers after the phantom's
-// lines, then the primary and the scatter blocks.
-bool readTotals(const fs::path& file, std::vector<double>& total, int& layers, std::string& why) {
-    std::ifstream in(file);
-    if (!in) return why = "cannot be opened", false;
-    std::string line;
-    std::getline(in, line);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    int skip = (line == " * Mammography" ? 14 : 16) + 4;
-    for (int i = 0; i < skip && std::getline(in, line); ++i) {
-    }
-    std::stringstream rest;
-    rest << in.rdbuf();
-    std::vector<double> values;
-    std::string tok;
-    while (rest >> tok) {
-        std::replace(tok.begin(), tok.end(), ',', ' ');
-        std::stringstream t(tok);
-        double x;
-        while (t >> x)
-            values.push_back(x);
-    }
-    if (values.size() < 5) return why = "holds no dose map", false;
-    size_t nx = static_cast<size_t>(values[2]), ny = static_cast<size_t>(values[3]),
-           nz = static_cast<size_t>(values[4]);
-    size_t n = nx * ny * nz;
-    if (nx != kVoxelsX || ny != kVoxelsY || values.size() != 5 + 2 * n)
-        return why = "has an unexpected grid", false;
-    total.assign(n, 0.0);
+// The total dose of a result file, read as the workbench reads it, and its history count.
+bool readTotals(const fs::path& file, std::vector<double>& total, int& layers, double& histories,
+                std::string& why) {
+    std::optional<kv::RecordReader> in;
+    kv::formats::ResultFileHead head;
+    if (kv::formats::openResultFile(file.parent_path(), file.filename().string(), in) !=
+            kv::formats::LoadFailure::None ||
+        kv::formats::readResultHead(*in, head) != kv::formats::LoadFailure::None)
+        return why = "is not a readable result file", false;
+    if (head.countX != kVoxelsX || head.countY != kVoxelsY) return why = "has an unexpected grid", false;
+    const size_t n = size_t{kVoxelsX} * kVoxelsY * static_cast<size_t>(head.countZ);
+    std::vector<double> primary(n), scatter(n);
+    auto row = [&](int c, int iy, int iz) {
+        return (c == 1 ? primary : scatter).data() +
+               (static_cast<size_t>(iz - 1) * kVoxelsY + (iy - 1)) * kVoxelsX;
+    };
+    if (kv::formats::readResultBlocks(*in, head, row) != kv::formats::LoadFailure::None)
+        return why = "holds no whole dose map", false;
+    total.resize(n);
     for (size_t v = 0; v < n; ++v)
-        total[v] = values[5 + v] + values[5 + n + v];
-    layers = static_cast<int>(nz);
+        total[v] = primary[v] + scatter[v];
+    layers = head.countZ;
+    histories = head.histories;
     return true;
 }
 
-int compareFiles(const fs::path& dir, const std::vector<std::string>& names, double seconds,
-                 double histories) {
+int compareFiles(const fs::path& dir, const std::vector<std::string>& names, double seconds) {
     std::vector<std::vector<double>> totals;
     int layers = 0;
+    double histories = 0; // the files' mean: a run that met a target stops early
     for (const std::string& n : names) {
         std::vector<double> t;
         std::string why;
-        if (!readTotals(dir / n, t, layers, why)) {
+        double h = 0;
+        if (!readTotals(dir / n, t, layers, h, why)) {
             std::fprintf(stderr, "%s: %s\n", (dir / n).string().c_str(), why.c_str());
             return 1;
         }
@@ -193,6 +195,7 @@ int compareFiles(const fs::path& dir, const std::vector<std::string>& names, dou
             return 1;
         }
         totals.push_back(std::move(t));
+        histories += h / static_cast<double>(names.size());
     }
     double sigma = spreadSigma(totals, layers);
     if (seconds > 0)
@@ -238,9 +241,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         bool more = i + 1 < argc;
-        if (a == "--histories" && more)
-            historiesText = argv[++i], histories = std::strtoull(historiesText.c_str(), nullptr, 10);
-        else if (a == "--threads" && more)
+        if (a == "--histories" && more) {
+            historiesText = argv[++i];
+            histories = historyCount(historiesText);
+        } else if (a == "--threads" && more)
             threads = static_cast<unsigned>(std::atoi(argv[++i]));
         else if (a == "--seed" && more)
             seed = std::strtoull(argv[++i], nullptr, 10);
@@ -269,7 +273,7 @@ int main(int argc, char** argv) {
     if (!caseDir.empty()) return writeCase(caseDir, historiesText.empty() ? "2e7" : historiesText);
     if (!compareDir.empty()) {
         if (files.size() < 2) return std::fputs(kUsage, stderr), 2;
-        return compareFiles(compareDir, files, seconds, static_cast<double>(histories));
+        return compareFiles(compareDir, files, seconds);
     }
     return inProcess(histories, threads, seed, runs, est, repeat);
 }

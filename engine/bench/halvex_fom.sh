@@ -35,6 +35,6 @@ for p in $(seq 1 "$pairs"); do
         n=$((n + 1))
         seconds=$(awk '{s += $1} END {printf "%.3f", s / NR}' "$work/p$n-$p.seconds")
         printf "%-40s pair %d: " "$prog" "$p"
-        "$fom" --compare "$work" "p$n-${p}a.vesk" "p$n-${p}b.vesk" --seconds "$seconds" --histories "$histories"
+        "$fom" --compare "$work" "p$n-${p}a.vesk" "p$n-${p}b.vesk" --seconds "$seconds"
     done
 done

@@ -62,7 +62,11 @@ LoadFailure openResultFile(const std::filesystem::path& workDir, std::string_vie
 LoadFailure readResultHead(RecordReader& in, ResultFileHead& h) {
     return guarded([&] {
         h.kindLine = in.readLine();
-        for (int i = descriptionLineCount(h.kindLine) + kLinesAfterDescription; i > 0; --i)
+        for (int i = descriptionLineCount(h.kindLine); i > 0; --i)
+            in.readLine();
+        // read as the preview reads it; the loader itself has no use for it
+        h.histories = parseNumber(in.readLine());
+        for (int i = kLinesAfterDescription - 1; i > 0; --i)
             in.readLine();
         h.airKerma = in.readNumber();
         h.fcd = in.readNumber();

@@ -48,11 +48,13 @@ TEST(ResultFileReader, HeadIsCheckedBeforeAnyBlock) {
     ASSERT_EQ(headOf(fileWith("2.5, 65, 75, 150, 45\r\n", std::string(kTomosynthesisKind)), h),
               LoadFailure::None);
     EXPECT_EQ(h.kindLine, kTomosynthesisKind);
+    EXPECT_EQ(h.histories, 100);
     EXPECT_EQ(h.countZ, 45);
 }
 
 TEST(ResultFileReader, WrittenFileReadsBackRowByRow) {
     ResultFileContent c;
+    c.histories = 2.0e7;
     c.airKerma = 3.25;
     c.fcd = 64;
     c.countY = 30;
@@ -69,6 +71,7 @@ TEST(ResultFileReader, WrittenFileReadsBackRowByRow) {
     ASSERT_EQ(readResultHead(in, h), LoadFailure::None);
     EXPECT_EQ(h.airKerma, 3.25);
     EXPECT_EQ(h.fcd, 64);
+    EXPECT_EQ(h.histories, c.histories);
     std::vector<double> primary(n), scatter(n);
     ASSERT_EQ(readResultBlocks(in, h,
                                [&](int comp, int iy, int iz) {

@@ -68,6 +68,7 @@ LoadFailure openResultFile(const std::filesystem::path& workDir, std::string_vie
 // Line 1 to the five numbers, checked before a grid is made for them.
 struct ResultFileHead {
     std::string kindLine;
+    double histories = 0; // the history line's leading number, 0 when it has none
     double airKerma = 0;
     double fcd = 0;
     int countX = 0;
