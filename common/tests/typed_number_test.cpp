@@ -1,0 +1,154 @@
+#include "kv/common/typed_number.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+namespace {
+
+using kv::NumberRange;
+using kv::readTypedNumber;
+using Fault = kv::TypedNumberFault;
+
+TEST(TypedNumber, ReadsWhatTheTextSpells) {
+    const struct {
+        const char* row;
+        const char* typed;
+        double value;
+        const char* text;
+    } cases[] = {
+        {"plain", "4.5", 4.5, "4.5"},
+        {"blanks trimmed", "  28 \t", 28, "28"},
+        {"exponent", "1E9", 1e9, "1E9"},
+        {"Fortran exponent", "1D-2", 0.01, "1D-2"},
+        {"leading point", ".5", 0.5, ".5"},
+        {"trailing point", "10.", 10, "10."},
+        {"plus sign", "+7", 7, "+7"},
+        {"negative", "-2.5", -2.5, "-2.5"},
+        {"full-width digits and point", "\uFF15\uFF0E\uFF12", 5.2, "5.2"},
+        {"ideographic full stop", "\uFF14\u3002\uFF15", 4.5, "4.5"},
+        {"full-width minus", "\uFF0D\uFF12", -2, "-2"},
+        {"minus sign", "\u22121.5", -1.5, "-1.5"},
+        {"full-width plus", "\uFF0B\uFF13", 3, "+3"},
+        {"ideographic blanks trimmed", "\u3000\uFF16\u3000", 6, "6"},
+        {"full-width exponent", "\uFF11\uFF25\uFF19", 1e9, "1E9"},
+        {"underflow is zero", "1e-400", 0, "1e-400"},
+    };
+    for (const auto& c : cases) {
+        const kv::TypedNumber n = readTypedNumber(c.typed);
+        EXPECT_TRUE(n.ok()) << c.row;
+        EXPECT_DOUBLE_EQ(n.value, c.value) << c.row;
+        EXPECT_EQ(n.text, c.text) << c.row;
+    }
+}
+
+TEST(TypedNumber, RefusesWhatIsNotEntirelyANumber) {
+    const struct {
+        const char* row;
+        std::string typed;
+        Fault fault;
+    } cases[] = {
+        {"empty", "", Fault::Empty},
+        {"blanks only", "   ", Fault::Empty},
+        {"ideographic blank only", "\u3000", Fault::Empty},
+        {"word", "abc", Fault::NotANumber},
+        {"sign alone", "-", Fault::NotANumber},
+        {"point alone", ".", Fault::NotANumber},
+        {"letters before digits", "x5", Fault::NotANumber},
+        {"text after the number", "4.5abc", Fault::TrailingText},
+        {"unit typed", "12 cm", Fault::TrailingText},
+        {"two points", "1.2.3", Fault::TrailingText},
+        {"exponent without digits", "5e", Fault::TrailingText},
+        {"NUL inside",
+         std::string("4\0"
+                     "5",
+                     3),
+         Fault::TrailingText},
+        {"bytes that are not UTF-8", "4\xff", Fault::TrailingText},
+        {"decimal comma", "7,5", Fault::DecimalComma},
+        {"decimal comma before digits", "0,8", Fault::DecimalComma},
+        {"full-width decimal comma", "\uFF17\uFF0C\uFF15", Fault::DecimalComma},
+        {"thousands by commas", "1,000,000", Fault::ThousandsSeparator},
+        {"one thousands comma", "1,000", Fault::ThousandsSeparator},
+        {"thousands with decimals", "12,345.5", Fault::ThousandsSeparator},
+        {"thousands by blanks", "1 000 000", Fault::ThousandsSeparator},
+        {"thousands by apostrophes", "1'000", Fault::ThousandsSeparator},
+        {"thousands by thin spaces", "1\u2009000", Fault::ThousandsSeparator},
+        {"thousands by points", "1.000.000", Fault::ThousandsSeparator},
+        {"nan", "nan", Fault::NotFinite},
+        {"NaN with sign", "-NaN", Fault::NotFinite},
+        {"inf", "inf", Fault::NotFinite},
+        {"Infinity", "+Infinity", Fault::NotFinite},
+        {"overflow", "1e999", Fault::NotFinite},
+        {"hexadecimal", "0x10", Fault::TrailingText},
+    };
+    for (const auto& c : cases) {
+        const kv::TypedNumber n = readTypedNumber(c.typed);
+        EXPECT_EQ(n.fault, c.fault) << c.row;
+        EXPECT_FALSE(n.ok()) << c.row;
+        EXPECT_TRUE(n.text.empty()) << c.row;
+    }
+}
+
+TEST(TypedNumber, ChecksTheRangeAtBothEnds) {
+    const NumberRange voltage{15, 50};
+    const NumberRange thickness{0, 6, true};
+    const struct {
+        const char* row;
+        const char* typed;
+        NumberRange range;
+        bool ok;
+    } cases[] = {
+        {"lowest voltage", "15", voltage, true},
+        {"highest voltage", "50", voltage, true},
+        {"just above", "50.1", voltage, false},
+        {"just below", "14.99", voltage, false},
+        {"zero thickness", "0", thickness, false},
+        {"thin phantom", "0.1", thickness, true},
+        {"6 cm", "6", thickness, true},
+        {"negative", "-1", thickness, false},
+    };
+    for (const auto& c : cases) {
+        const kv::TypedNumber n = readTypedNumber(c.typed, c.range);
+        EXPECT_EQ(n.fault, c.ok ? Fault::None : Fault::OutOfRange) << c.row;
+    }
+}
+
+TEST(TypedNumber, MessageNamesFieldTextAndWhatToType) {
+    const auto& en = kv::texts::englishTypedNumberTexts;
+    const std::string comma = kv::typedNumberMessage(readTypedNumber(" 7,5 "), "Tube voltage", " kV", en);
+    EXPECT_NE(comma.find("Tube voltage"), std::string::npos) << comma;
+    EXPECT_NE(comma.find("\"7,5\""), std::string::npos) << comma;
+    EXPECT_NE(comma.find(en.hint.view()), std::string::npos) << comma;
+
+    const std::string range =
+        kv::typedNumberMessage(readTypedNumber("60", NumberRange{15, 50}), "Tube voltage", " kV", en);
+    EXPECT_NE(range.find("15 to 50 kV"), std::string::npos) << range;
+    EXPECT_EQ(range.find(en.hint.view()), std::string::npos) << range;
+
+    const auto& ja = kv::texts::japaneseTypedNumberTexts;
+    const std::string empty = kv::typedNumberMessage(readTypedNumber(""), "管電圧", "", ja);
+    EXPECT_EQ(empty.rfind("管電圧", 0), 0u) << empty;
+
+    EXPECT_TRUE(kv::typedNumberMessage(readTypedNumber("5"), "X", "", en).empty());
+}
+
+TEST(TypedNumber, ShownTextIsWholeSafeAndShort) {
+    // A NUL must not cut the message; control characters and broken bytes
+    // must not reach a message box; a pasted page must not fill the screen.
+    const kv::TypedNumber nul = readTypedNumber(std::string("4\0abc", 5));
+    EXPECT_EQ(nul.shown, "4\uFFFDabc");
+    EXPECT_EQ(readTypedNumber("1\xff").shown, "1\uFFFD");
+    const kv::TypedNumber longText = readTypedNumber(std::string(1000, '9') + "x");
+    EXPECT_EQ(longText.shown, std::string(40, '9') + "\u2026");
+    const std::string braces =
+        kv::typedNumberMessage(readTypedNumber("{min}"), "F", "", kv::texts::englishTypedNumberTexts);
+    EXPECT_NE(braces.find("\"{min}\""), std::string::npos) << braces;
+}
+
+TEST(TypedNumber, BlankTextIsTold) {
+    EXPECT_TRUE(kv::isBlankTyped(""));
+    EXPECT_TRUE(kv::isBlankTyped(" \t\u3000"));
+    EXPECT_FALSE(kv::isBlankTyped(" 0 "));
+}
+
+} // namespace
