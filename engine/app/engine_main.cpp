@@ -79,7 +79,8 @@ std::optional<EngineOptions> engineOptions(int argc, char** argv, const std::fil
                                            int& exitCode, std::string& problem) {
     const texts::EngineTexts& t = texts::engineTexts();
     try {
-        EngineOptions given = parseEngineOptions(std::vector<std::string>(argv + 1, argv + argc));
+        EngineOptions given = parseEngineOptions(std::vector<std::string>(argv + 1, argv + argc),
+                                                 texts::commandLineTextsOf(texts::edition()));
         if (given.help) {
             std::printf("%s\n", t.usage.c_str());
             exitCode = 0;

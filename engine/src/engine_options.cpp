@@ -1,5 +1,6 @@
 #include "kv/engine/engine_options.h"
 
+#include "kv/common/command_line.h"
 #include "kv/formats/run_options_file.h"
 
 #include <charconv>
@@ -29,30 +30,31 @@ EngineOptions EngineOptions::overriddenBy(const EngineOptions& over) const {
     return o;
 }
 
-EngineOptions parseEngineOptions(const std::vector<std::string>& args) {
+EngineOptions parseEngineOptions(const std::vector<std::string>& args, const texts::CommandLineTexts& t) {
+    std::optional<CommandLine> line;
+    try {
+        line.emplace(args, std::vector<OptionSpec>{{"--sagd-sigma", true},
+                                                   {"--seed", true},
+                                                   {"--threads", true},
+                                                   {"--help", false, "-h"}});
+        // The engines read their inputs from the working folder: they take no operands.
+        line->refuseOperandsBeyond(0);
+    } catch (const CommandLineError& e) {
+        throw OptionError(commandLineMessage(e, t));
+    }
     EngineOptions o;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            o.help = true;
-            continue;
-        }
-        if (a != "--sagd-sigma" && a != "--seed" && a != "--threads")
-            throw OptionError("unknown option \"" + a + "\"");
-        if (i + 1 >= args.size()) throw OptionError(a + " wants a value");
-        const std::string& v = args[++i];
-        if (a == "--sagd-sigma") {
-            o.sagdSigmaPercent = percentOption(v);
-        } else if (a == "--seed") {
-            o.seed = parseSeed(v);
-            if (!o.seed)
-                throw OptionError("--seed wants a whole number 0 .. 18446744073709551615, not \"" + v + "\"");
-        } else {
-            std::optional<uint64_t> n = parseSeed(v);
-            if (!n || *n < 1 || *n > 1024)
-                throw OptionError("--threads wants a whole number 1 .. 1024, not \"" + v + "\"");
-            o.threads = static_cast<unsigned>(*n);
-        }
+    o.help = line->has("--help");
+    if (auto v = line->value("--sagd-sigma")) o.sagdSigmaPercent = percentOption(*v);
+    if (auto v = line->value("--seed")) {
+        o.seed = parseSeed(*v);
+        if (!o.seed)
+            throw OptionError("--seed wants a whole number 0 .. 18446744073709551615, not \"" + *v + "\"");
+    }
+    if (auto v = line->value("--threads")) {
+        std::optional<uint64_t> n = parseSeed(*v);
+        if (!n || *n < 1 || *n > 1024)
+            throw OptionError("--threads wants a whole number 1 .. 1024, not \"" + *v + "\"");
+        o.threads = static_cast<unsigned>(*n);
     }
     return o;
 }

@@ -33,6 +33,7 @@ TEST(EngineOptions, CommandLineOptionsAreReadOrRefusedWithTheReason) {
              Good{{"--sagd-sigma", "0.5"}, 0.5, {}, {}},
              Good{{"--seed", "18446744073709551615", "--threads", "3"}, {}, 18446744073709551615ull, 3u},
              Good{{"--seed", "0", "--sagd-sigma", "100"}, 100.0, 0u, {}},
+             Good{{"--sagd-sigma=0.25", "--threads=2"}, 0.25, {}, 2u},
          }) {
         EngineOptions o = parseEngineOptions(g.args);
         EXPECT_EQ(o.sagdSigmaPercent, g.sigma);
@@ -57,6 +58,9 @@ TEST(EngineOptions, CommandLineOptionsAreReadOrRefusedWithTheReason) {
              Bad{{"--seed", ""}, "whole number"},
              Bad{{"--threads", "0"}, "1 .. 1024"},
              Bad{{"--fast"}, "unknown option \"--fast\""},
+             Bad{{"--seed=1", "--seed", "2"}, "--seed is given more than once"},
+             Bad{{"--help=1"}, "--help takes no value"},
+             Bad{{"MC.dat"}, "\"MC.dat\" is not an option"},
          }) {
         try {
             parseEngineOptions(b.args);

@@ -1,5 +1,6 @@
 #include "spectrum_tool.h"
 
+#include "kv/common/command_line.h"
 #include "kv/common/format.h"
 #include "kv/formats/equipment_file.h"
 #include "kv/formats/geometry_file.h"
@@ -29,50 +30,50 @@ const std::map<std::string, std::string SpectrumFields::*> kFieldOptions = {
 } // namespace
 
 int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const texts::SpectrumFileTexts* t = &texts::englishSpectrumFileTexts;
+    // The edition first, so that every refusal after it speaks the language asked for.
+    const std::optional<std::string> edition = CommandLine::peek(args, "--edition");
+    const texts::Edition lang = edition == "ja" ? texts::Edition::Japanese : texts::Edition::English;
+    const texts::SpectrumFileTexts* t = &texts::spectrumFileTextsOf(lang);
+    const texts::CommandLineTexts& cl = texts::commandLineTextsOf(lang);
+    std::vector<OptionSpec> specs = {{"--target", true},
+                                     {"--edition", true},
+                                     {"--data", true},
+                                     {"--out", true},
+                                     {"--match-hvl", true},
+                                     {"--hvl-with-paddle", false},
+                                     {"--hvl-without-paddle", false},
+                                     {"--help", false, "-h"}};
+    for (const auto& [opt, member] : kFieldOptions)
+        specs.push_back({opt, true});
+    std::optional<CommandLine> line;
+    try {
+        line.emplace(args, specs);
+        line->refuseOperandsBeyond(0);
+        line->refuseTogether("--hvl-with-paddle", "--hvl-without-paddle");
+        if (edition && *edition != "en" && *edition != "ja")
+            throw CommandLineError(CommandLineFault::BadChoice, "--edition", *edition, "en, ja");
+    } catch (const CommandLineError& bad) {
+        err << commandLineMessage(bad, cl) << "\n" << cl.seeHelp.view() << "\n";
+        return 2;
+    }
+    if (line->has("--help")) {
+        out << t->toolUsage.view() << "\n";
+        return 0;
+    }
     std::map<std::string, std::string> given;
-    bool withPaddle = true, paddleChosen = false;
-    for (size_t n = 0; n < args.size(); ++n) {
-        const std::string& opt = args[n];
-        if (opt == "--help" || opt == "-h") {
-            out << t->toolUsage.view() << "\n";
-            return 0;
-        }
-        if (opt == "--hvl-with-paddle" || opt == "--hvl-without-paddle") {
-            const bool with = opt == "--hvl-with-paddle";
-            if (paddleChosen && with != withPaddle) {
-                err << t->toolUsage.view() << "\n";
-                return 2;
-            }
-            withPaddle = with, paddleChosen = true;
-            continue;
-        }
-        const bool known = kFieldOptions.count(opt) || opt == "--target" || opt == "--edition" ||
-                           opt == "--data" || opt == "--out" || opt == "--match-hvl";
-        if (!known || n + 1 >= args.size()) {
-            err << t->toolUsage.view() << "\n";
-            return 2;
-        }
-        given[opt] = args[++n];
-    }
-    if (given.count("--edition")) {
-        const std::string& e = given["--edition"];
-        if (e != "en" && e != "ja") {
-            err << t->toolUsage.view() << "\n";
-            return 2;
-        }
-        t = &texts::spectrumFileTextsOf(e == "ja" ? texts::Edition::Japanese : texts::Edition::English);
-    }
+    for (const OptionSpec& s : specs)
+        if (s.takesValue && line->value(s.name)) given[s.name] = *line->value(s.name);
+    const bool withPaddle = !line->has("--hvl-without-paddle");
     // A run that writes nothing would leave the user hunting for a file.
     if (!given.count("--out")) {
-        err << t->toolNeedsOut.view() << "\n" << t->toolUsage.view() << "\n";
+        err << t->toolNeedsOut.view() << "\n" << cl.seeHelp.view() << "\n";
         return 2;
     }
     std::optional<double> measuredHvl;
     if (given.count("--match-hvl")) {
         double v = 0;
         if (!kv::parseNumberStrict(given["--match-hvl"], v) || !std::isfinite(v) || !(v > 0)) {
-            err << t->toolMatchNotAnHvl.view() << "\n" << t->toolUsage.view() << "\n";
+            err << t->toolMatchNotAnHvl.view() << "\n" << cl.seeHelp.view() << "\n";
             return 2;
         }
         measuredHvl = v;
@@ -85,7 +86,11 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
         if (m == "w")
             target = TargetMaterial::Tungsten;
         else if (m != "mo") {
-            err << t->toolUsage.view() << "\n";
+            err << commandLineMessage(
+                       CommandLineError(CommandLineFault::BadChoice, "--target", given["--target"], "Mo, W"),
+                       cl)
+                << "\n"
+                << cl.seeHelp.view() << "\n";
             return 2;
         }
     }

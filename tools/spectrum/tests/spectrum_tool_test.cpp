@@ -97,9 +97,14 @@ TEST(SpectrumTool, RefusalsAndFaultsGiveTheMessageAndAFailingStatus) {
         // No photon is made: said, not written.
         {{"--kv", "0.3", "--data", data}, 1, "This spectrum holds no photons"},
         {{"--kv", "-5", "--data", data, "--edition", "ja"}, 1, "このスペクトルには光子がありません"},
-        {{"--kv"}, 2, "usage: kv-spectrum"},
-        {{"--target", "Cu"}, 2, "usage: kv-spectrum"},
-        {{"--colour", "red"}, 2, "usage: kv-spectrum"},
+        {{"--kv"}, 2, "--kv wants a value"},
+        {{"--target", "Cu"}, 2, "--target takes Mo, W, not \"Cu\""},
+        {{"--target=Cu", "--edition=ja"}, 2, "--target に指定できるのは Mo, W で、「Cu」は指定できません"},
+        {{"--colour", "red"}, 2, "unknown option \"--colour\""},
+        {{"--colour=red", "--edition", "ja"}, 2, "不明なオプション「--colour」"},
+        {{"--edition", "fr"}, 2, "--edition takes en, ja, not \"fr\""},
+        {{"28"}, 2, "\"28\" is not an option"},
+        {{"--kv", "28", "--kv=30"}, 2, "--kv is given more than once"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = c.args;
@@ -151,15 +156,17 @@ TEST(SpectrumTool, OptionsAsAUserTypesThem) {
         EXPECT_NE(r.out.find("usage: kv-spectrum"), std::string::npos) << r.out;
         EXPECT_TRUE(r.err.empty()) << r.err;
     }
-    // Without a file to write there is nothing to do: said in the edition asked for, with the usage.
+    // Without a file to write there is nothing to do: said in the edition asked for.
     struct NoOut {
         std::vector<std::string> args;
         std::string message, usage;
     };
     const NoOut noOuts[] = {
-        {{"--data", data}, "--out FILE is needed", "usage: kv-spectrum"},
-        {{"--data", data, "--match-hvl", "0.36"}, "--out FILE is needed", "usage: kv-spectrum"},
-        {{"--edition", "ja", "--data", data}, "--out ファイル を指定してください", "使い方: kv-spectrum"},
+        {{"--data", data}, "--out FILE is needed", "--help lists the options."},
+        {{"--data", data, "--match-hvl", "0.36"}, "--out FILE is needed", "--help lists the options."},
+        {{"--edition", "ja", "--data", data},
+         "--out ファイル を指定してください",
+         "--help でオプションの一覧"},
     };
     for (const NoOut& c : noOuts) {
         ToolRun r = run(c.args);
@@ -271,7 +278,7 @@ TEST(SpectrumTool, RefusedMatchesAndGeometryFaults) {
         {{"--match-hvl", "thick"}, 2, "greater than 0"},
         {{"--match-hvl", "-0.3"}, 2, "greater than 0"},
         {{"--match-hvl", "inf"}, 2, "greater than 0"},
-        {{"--hvl-with-paddle", "--hvl-without-paddle"}, 2, "usage: kv-spectrum"},
+        {{"--hvl-with-paddle", "--hvl-without-paddle"}, 2, "cannot be given together"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = c.args;

@@ -3,6 +3,7 @@
 // uncertainty, a seed and a thread count. They come from the run-options
 // file the set-up screen writes and from the command line, which wins.
 #include "kv/formats/run_options_file.h"
+#include "kv/texts/command_line.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -35,8 +36,10 @@ struct OptionError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// The program's arguments without its name. Throws OptionError.
-EngineOptions parseEngineOptions(const std::vector<std::string>& args);
+// The program's arguments without its name. Throws OptionError, worded
+// with `t` where the command line itself is at fault.
+EngineOptions parseEngineOptions(const std::vector<std::string>& args,
+                                 const texts::CommandLineTexts& t = texts::englishCommandLineTexts);
 // The run-options file of `workDir`; no file gives no options. A target of 0
 // means none. Throws formats::FileError.
 EngineOptions readRunOptionsFile(const std::filesystem::path& workDir);

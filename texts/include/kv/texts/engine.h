@@ -88,7 +88,8 @@ inline constexpr EngineTexts englishEngineTexts{
              "                  same dose on any number of threads or processes\n"
              "  --threads N     threads of each process (default: the machine's cores, shared among\n"
              "                  the processes started on it)\n"
-             "Options given here override RunOptions.dat of the working directory\n"
+             "Options may be written --opt VALUE or --opt=VALUE. Options given here override\n"
+             "RunOptions.dat of the working directory\n"
              "(lines sagd_sigma_percent = P and seed = S).\n"
              "Under mpirun the batches are shared over the processes; process 0 shows the\n"
              "progress, takes Ctrl+C and writes the result file.",

@@ -100,7 +100,8 @@ inline constexpr SpectrumFileTexts englishSpectrumFileTexts{
         "the HVL is measured; --hvl-without-paddle gives them without the paddle.\n"
         "--match-hvl sets the aluminium filter (to 0.001 mm) so that the first HVL, so defined, is the\n"
         "measured one within 0.001 mm Al, and prints it as \"Aluminium (mm)\"; exit status 3 when no\n"
-        "thickness from 0 to 10 mm can give it.",
+        "thickness from 0 to 10 mm can give it.\n"
+        "Options may stand in any order, as --opt VALUE or --opt=VALUE.",
     .toolFirstHvl = "First HVL (mm Al)",
     .toolSecondHvl = "Second HVL (mm Al)",
     .toolMeanEnergy = "Mean energy (keV)",
@@ -158,7 +159,8 @@ inline constexpr SpectrumFileTexts japaneseSpectrumFileTexts{
         "--hvl-without-paddle で圧迫板なしの値になります。\n"
         "--match-hvl は第1半価層がこの定義で測定値と 0.001 mm Al 以内で一致するようにアルミニウム\n"
         "フィルタ（0.001 mm 単位）を決め、「アルミニウム (mm)」として表示します。0～10 mm のどの厚さでも\n"
-        "一致しないときは終了コード 3 で終わります。",
+        "一致しないときは終了コード 3 で終わります。\n"
+        "オプションの順序は自由で、--opt 値 または --opt=値 と書けます。",
     .toolFirstHvl = "第1半価層 (mm Al)",
     .toolSecondHvl = "第2半価層 (mm Al)",
     .toolMeanEnergy = "平均エネルギー (keV)",

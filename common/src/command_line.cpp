@@ -1,0 +1,151 @@
+#include "kv/common/command_line.h"
+
+#include "kv/common/codepage.h"
+
+#include <algorithm>
+
+namespace kv {
+
+namespace {
+
+const OptionSpec* find(const std::vector<OptionSpec>& options, std::string_view name) {
+    for (const OptionSpec& o : options)
+        if (o.name == name || (!o.alias.empty() && o.alias == name)) return &o;
+    return nullptr;
+}
+
+// An argument as a message can show it: valid UTF-8, no control character,
+// not endless.
+std::string shown(std::string_view arg) {
+    std::string s = validUtf8(arg);
+    std::string out;
+    for (char c : s)
+        out += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c;
+    constexpr size_t kMax = 80;
+    if (out.size() > kMax) {
+        size_t keep = kMax;
+        while (keep > 0 && (static_cast<unsigned char>(out[keep]) & 0xC0) == 0x80)
+            --keep;
+        out = out.substr(0, keep) + "...";
+    }
+    return out;
+}
+
+} // namespace
+
+CommandLineError::CommandLineError(CommandLineFault f, std::string opt, std::string value, std::string wanted)
+    : std::runtime_error(opt), fault(f), option(std::move(opt)), text(std::move(value)),
+      choices(std::move(wanted)) {}
+
+CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector<OptionSpec>& options) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--") {
+            operands_.insert(operands_.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+            break;
+        }
+        if (a.size() < 2 || a[0] != '-') {
+            operands_.push_back(a);
+            continue;
+        }
+        const size_t eq = a.rfind("--", 0) == 0 ? a.find('=') : std::string::npos;
+        const std::string name = a.substr(0, eq);
+        const OptionSpec* spec = find(options, name);
+        if (!spec) throw CommandLineError(CommandLineFault::UnknownOption, name);
+        std::string value;
+        if (eq != std::string::npos) {
+            value = a.substr(eq + 1);
+            if (!spec->takesValue) throw CommandLineError(CommandLineFault::UnexpectedValue, name, value);
+        } else if (spec->takesValue) {
+            // A following option is never taken for a value ("--out --json"),
+            // while a negative number is ("--tilt -2.5").
+            if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0)
+                throw CommandLineError(CommandLineFault::MissingValue, name);
+            value = args[++i];
+        }
+        auto earlier =
+            std::find_if(given_.begin(), given_.end(), [&](const Given& g) { return g.name == spec->name; });
+        if (earlier != given_.end()) {
+            if (spec->takesValue && earlier->value != value)
+                throw CommandLineError(CommandLineFault::Repeated, name, value);
+            continue;
+        }
+        given_.push_back({spec->name, std::move(value)});
+    }
+}
+
+bool CommandLine::has(std::string_view name) const {
+    return std::any_of(given_.begin(), given_.end(), [&](const Given& g) { return g.name == name; });
+}
+
+std::optional<std::string> CommandLine::value(std::string_view name) const {
+    for (const Given& g : given_)
+        if (g.name == name) return g.value;
+    return std::nullopt;
+}
+
+void CommandLine::refuseTogether(std::string_view a, std::string_view b) const {
+    if (has(a) && has(b)) throw CommandLineError(CommandLineFault::Conflict, std::string(a), std::string(b));
+}
+
+std::optional<std::string> CommandLine::peek(const std::vector<std::string>& args, std::string_view name) {
+    const std::string joined = std::string(name) + "=";
+    for (size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
+        if (args[i] == name && i + 1 < args.size()) return args[i + 1];
+        if (args[i].rfind(joined, 0) == 0) return args[i].substr(joined.size());
+    }
+    return std::nullopt;
+}
+
+void CommandLine::refuseOperandsBeyond(size_t most) const {
+    if (operands_.size() > most) throw CommandLineError(CommandLineFault::Operand, operands_[most]);
+}
+
+std::string fillKeys(std::string_view pattern,
+                     std::initializer_list<std::pair<std::string_view, std::string>> keys) {
+    std::string out;
+    for (size_t i = 0; i < pattern.size();) {
+        auto k = std::find_if(keys.begin(), keys.end(), [&](const auto& kv) {
+            return pattern.compare(i, kv.first.size(), kv.first) == 0;
+        });
+        if (k == keys.end()) {
+            out += pattern[i++];
+        } else {
+            out += k->second;
+            i += k->first.size();
+        }
+    }
+    return out;
+}
+
+std::string commandLineMessage(const CommandLineError& e, const texts::CommandLineTexts& t) {
+    std::string s;
+    switch (e.fault) {
+    case CommandLineFault::UnknownOption:
+        s = t.unknownOption.str();
+        break;
+    case CommandLineFault::MissingValue:
+        s = t.missingValue.str();
+        break;
+    case CommandLineFault::UnexpectedValue:
+        s = t.unexpectedValue.str();
+        break;
+    case CommandLineFault::Repeated:
+        s = t.repeated.str();
+        break;
+    case CommandLineFault::Conflict:
+        s = t.conflict.str();
+        break;
+    case CommandLineFault::Operand:
+        s = t.operand.str();
+        break;
+    case CommandLineFault::BadChoice:
+        s = t.badChoice.str();
+        break;
+    }
+    const std::string text = shown(e.text);
+    return fillKeys(
+        s, {{"{option}", shown(e.option)}, {"{text}", text}, {"{other}", text}, {"{choices}", e.choices}});
+}
+
+} // namespace kv

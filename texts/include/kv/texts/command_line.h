@@ -1,0 +1,46 @@
+#pragma once
+// Refusals of a command line, in both editions: the command-line tools pick
+// the edition at run time. "{option}" is the option as typed, "{text}" the
+// value in question, "{other}" the option it cannot go with.
+#include "kv/texts/text.h"
+
+namespace kv::texts {
+
+struct CommandLineTexts {
+    Text unknownOption;
+    Text missingValue;
+    Text unexpectedValue;
+    Text repeated;
+    Text conflict;
+    Text operand;
+    Text badChoice; // {choices}: what the option takes
+    Text seeHelp;   // on a line of its own after each refusal
+};
+
+inline constexpr CommandLineTexts englishCommandLineTexts{
+    .unknownOption = "unknown option \"{option}\"",
+    .missingValue = "{option} wants a value: {option} VALUE or {option}=VALUE",
+    .unexpectedValue = "{option} takes no value, but \"{text}\" was given",
+    .repeated = "{option} is given more than once (\"{text}\" the second time); give it once",
+    .conflict = "{option} and {other} cannot be given together",
+    .operand = "\"{option}\" is not an option, and no further file or folder is taken",
+    .badChoice = "{option} takes {choices}, not \"{text}\"",
+    .seeHelp = "--help lists the options.",
+};
+
+inline constexpr CommandLineTexts japaneseCommandLineTexts{
+    .unknownOption = "不明なオプション「{option}」",
+    .missingValue = "{option} には値が必要です（{option} 値 または {option}=値）",
+    .unexpectedValue = "{option} は値をとりませんが「{text}」が指定されました",
+    .repeated = "{option} が複数回指定されています（2 回目は「{text}」）。1 回だけ指定して下さい",
+    .conflict = "{option} と {other} は同時に指定できません",
+    .operand = "「{option}」はオプションではありません。これ以上のファイルやフォルダは指定できません",
+    .badChoice = "{option} に指定できるのは {choices} で、「{text}」は指定できません",
+    .seeHelp = "--help でオプションの一覧を表示します。",
+};
+
+constexpr const CommandLineTexts& commandLineTextsOf(Edition e) {
+    return e == Edition::Japanese ? japaneseCommandLineTexts : englishCommandLineTexts;
+}
+
+} // namespace kv::texts
