@@ -35,6 +35,8 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
                         "A and B, their ratio B/A and the difference (B-A) in units of the combined sigma\n"
                         "where both files state their uncertainty.",
         .exportCannotWrite = "cannot write ",
+        .exportSameName = "{first} and {second} would both be exported as {table}; nothing was written. "
+                          "Export them into separate folders.",
     };
     return t;
 }

@@ -27,9 +27,18 @@ const ResultsModelTexts& resultsModelTexts() {
         .reasonUnreadable = "the file could not be read to the end (a read error or too little memory)",
         .reportReplacedBytes = "bytes that are not valid CP932 were replaced by U+FFFD",
         .reportUsage = "usage: kv-report_en [--json] RESULT_FILE...\n"
+                       "       kv-report_en --export DIR RESULT_FILE...\n"
+                       "       kv-report_en [--json] --compare A.vesk B.vesk\n"
                        "Prints the header preview, the 100 % dose, FCD, sAGD and mean-percentage fields\n"
                        "and the depth-dose table of each result file, as CSV or (--json) as JSON.\n"
-                       "The exit status is 1 when a file cannot be read, 2 on a usage error.",
+                       "  --export DIR  writes DIR/S.depth-dose.csv and DIR/S.dose.csv for each\n"
+                       "                readable result file S.vesk (the folder is made if missing)\n"
+                       "  --compare     compares two results quantity by quantity: A, B, B/A and\n"
+                       "                (B-A) in units of their combined sigma\n"
+                       "  --json        JSON instead of CSV (not with --export)\n"
+                       "Options may stand anywhere, as --opt VALUE or --opt=VALUE; after -- every\n"
+                       "argument is a file. The exit status is 1 when a file cannot be read or\n"
+                       "written, 2 on a usage error.",
     };
     return t;
 }

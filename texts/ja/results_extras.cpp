@@ -35,6 +35,9 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
                         "A と B の 100% 線量、sAGD、平均百分率、各層の深部線量と、その比 B/A、\n"
                         "両方のファイルに不確かさが記されていれば差 (B-A) を合成標準偏差の単位で出力します。",
         .exportCannotWrite = "書き込めません: ",
+        .exportSameName =
+            "{first} と {second} はどちらも {table} として書き出されるため、何も書き出していません。"
+            "別々のフォルダに書き出して下さい。",
     };
     return t;
 }

@@ -26,9 +26,18 @@ const ResultsModelTexts& resultsModelTexts() {
         .reasonUnreadable = "ファイルを最後まで読めませんでした (読み取りエラーまたはメモリ不足)",
         .reportReplacedBytes = "CP932 として正しくないバイトを U+FFFD に置き換えました",
         .reportUsage = "使い方: kv-report_ja [--json] 結果ファイル...\n"
+                       "       kv-report_ja --export 出力フォルダ 結果ファイル...\n"
+                       "       kv-report_ja [--json] --compare A.vesk B.vesk\n"
                        "各結果ファイルのヘッダ、100% 線量、FCD、sAGD、平均百分率と深部線量表を\n"
                        "CSV で (--json では JSON で) 出力します。\n"
-                       "読めないファイルがあると終了状態は 1、使い方の誤りでは 2 です。",
+                       "  --export 出力フォルダ  読める結果ファイル S.vesk ごとに S.depth-dose.csv と\n"
+                       "                         S.dose.csv を書き出します (フォルダがなければ作ります)\n"
+                       "  --compare              2 つの結果を量ごとに比べます: A、B、B/A と\n"
+                       "                         合成標準偏差を単位とする差 (B-A)\n"
+                       "  --json                 CSV の代わりに JSON (--export とは併用不可)\n"
+                       "オプションはどこに置いてもよく、--opt 値 または --opt=値 と書けます。-- の後は\n"
+                       "すべてファイル名です。読めない・書けないファイルがあると終了状態は 1、\n"
+                       "使い方の誤りでは 2 です。",
     };
     return t;
 }

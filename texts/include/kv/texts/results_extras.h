@@ -34,6 +34,7 @@ struct ResultsExtrasTexts {
     Text exportUsage;
     Text compareUsage;
     Text exportCannotWrite; // then the file name
+    Text exportSameName;    // {first}, {second}: two files; {table}: the name both would take
 };
 
 const ResultsExtrasTexts& resultsExtrasTexts();

@@ -1,6 +1,7 @@
 #include "kv/workbench/results/report/report.h"
 
 #include "kv/common/codepage.h"
+#include "kv/common/command_line.h"
 #include "kv/common/format.h"
 #include "kv/texts/results_extras.h"
 #include "kv/workbench/results/model/result_file.h"
@@ -8,6 +9,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <optional>
 
 namespace kv::results {
 namespace {
@@ -147,25 +149,30 @@ std::string jsonText(std::string_view text) {
 
 int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
               const texts::ResultsModelTexts& t) {
-    if (std::optional<int> status = runReportMode(args, out, err, t, texts::resultsExtrasTexts()))
-        return *status;
-    bool json = false, optionsEnded = false;
-    std::vector<std::string> files;
-    for (const std::string& a : args) {
-        if (!optionsEnded && a == "--") {
-            optionsEnded = true;
-        } else if (!optionsEnded && a == "--json") {
-            json = true;
-        } else if (!optionsEnded && (a == "--help" || a == "-h")) {
-            out << t.reportUsage.view() << "\n";
-            return 0;
-        } else if (!optionsEnded && a.size() > 1 && a[0] == '-') {
-            err << t.reportUsage.view() << "\n";
-            return 2;
-        } else {
-            files.push_back(a);
+    const texts::ResultsExtrasTexts& x = texts::resultsExtrasTexts();
+    const texts::CommandLineTexts& c = texts::commandLineTextsOf(texts::edition());
+    std::optional<CommandLine> line;
+    try {
+        line.emplace(
+            args, std::vector<OptionSpec>{
+                      {"--json", false}, {"--export", true}, {"--compare", false}, {"--help", false, "-h"}});
+        if (!line->has("--help")) {
+            line->refuseTogether("--export", "--compare");
+            // --export writes CSV tables only.
+            line->refuseTogether("--json", "--export");
         }
+    } catch (const CommandLineError& e) {
+        err << commandLineMessage(e, c) << "\n" << c.seeHelp.view() << "\n";
+        return 2;
     }
+    if (line->has("--help")) {
+        out << t.reportUsage.view() << "\n";
+        return 0;
+    }
+    const bool json = line->has("--json");
+    const std::vector<std::string>& files = line->operands();
+    if (std::optional<std::string> dir = line->value("--export")) return runExport(*dir, files, err, t, x);
+    if (line->has("--compare")) return runCompare(files, json, out, err, t, x);
     if (files.empty()) {
         err << t.reportUsage.view() << "\n";
         return 2;

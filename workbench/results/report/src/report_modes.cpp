@@ -1,13 +1,17 @@
 #include "kv/workbench/results/report/report_modes.h"
 
 #include "kv/common/codepage.h"
+#include "kv/common/command_line.h"
 #include "kv/common/records.h"
+#include "kv/common/temporaries.h"
 #include "kv/workbench/results/model/dose_tables.h"
 #include "kv/workbench/results/model/result_file.h"
 #include "kv/workbench/results/report/report.h"
 
 #include <cmath>
 #include <filesystem>
+#include <map>
+#include <set>
 #include <system_error>
 
 namespace kv::results {
@@ -43,44 +47,6 @@ void reportUnreadable(const std::string& file, const Loaded& l, std::ostream& er
     err << file << ":" << t.cannotRead.view() << "(" << failureReason(l.load.failure, t) << ")\n";
 }
 
-int runExport(const std::vector<std::string>& args, std::ostream& err, const texts::ResultsModelTexts& t,
-              const texts::ResultsExtrasTexts& x) {
-    if (args.size() < 2) {
-        err << x.exportUsage.view() << "\n";
-        return 2;
-    }
-    const fs::path dir(args[0]);
-    std::error_code ec;
-    fs::create_directories(dir, ec);
-    if (!fs::is_directory(dir)) {
-        err << x.exportCannotWrite.view() << args[0] << "\n";
-        return 1;
-    }
-    int status = 0;
-    for (size_t i = 1; i < args.size(); ++i) {
-        const Loaded l = guardedLoad(args[i]);
-        if (!l.load) {
-            reportUnreadable(args[i], l, err, t);
-            status = 1;
-            continue;
-        }
-        const std::string stem = fs::path(args[i]).stem().string();
-        for (const bool depthDose : {true, false}) {
-            const std::string table = stem + (depthDose ? ".depth-dose.csv" : ".dose.csv");
-            try {
-                writeCsvFile(dir, table,
-                             depthDose ? depthDoseRows(*l.load.model)
-                                       : voxelRows(*l.load.model, VoxelSet::all()));
-            } catch (const std::exception&) {
-                // A table that cannot be made (no room, no memory) is this table's fault alone.
-                err << x.exportCannotWrite.view() << (dir / table).string() << "\n";
-                status = 1;
-            }
-        }
-    }
-    return status;
-}
-
 std::optional<double> ratioOf(double a, double b) {
     if (a == 0 || !std::isfinite(a) || !std::isfinite(b)) return std::nullopt;
     return b / a;
@@ -99,6 +65,95 @@ std::string csvValue(const std::optional<double>& v) {
 }
 std::string jsonValue(const std::optional<double>& v) {
     return v && std::isfinite(*v) ? exactNumber(*v) : std::string("null");
+}
+
+// Two different files whose tables would take one name: nothing is written,
+// so that no table stands under a name that is not its file's.
+bool sameTableNames(const std::vector<std::string>& files, std::ostream& err,
+                    const texts::ResultsExtrasTexts& x) {
+    std::map<std::string, std::string> byStem;
+    for (const std::string& f : files) {
+        const std::string stem = fs::path(f).stem().string();
+        auto [it, fresh] = byStem.emplace(stem, f);
+        std::error_code ec;
+        if (fresh || it->second == f || fs::equivalent(it->second, f, ec)) continue;
+        err << fillKeys(x.exportSameName.str(), {{"{first}", validUtf8(it->second)},
+                                                 {"{second}", validUtf8(f)},
+                                                 {"{table}", validUtf8(stem) + ".depth-dose.csv"}})
+            << "\n";
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::vector<ComparisonRow> compareResults(const DoseModel& a, const StatedUncertainty& ua, const DoseModel& b,
+                                          const StatedUncertainty& ub) {
+    std::vector<ComparisonRow> rows;
+    auto add = [&rows](std::string quantity, int layer, std::optional<double> va, std::optional<double> vb,
+                       std::optional<double> difference) {
+        ComparisonRow r{std::move(quantity), layer, va, vb, std::nullopt, difference};
+        if (va && vb) r.ratio = ratioOf(*va, *vb);
+        rows.push_back(std::move(r));
+    };
+    const double doseA = a.ReferenceDose / a.AirKerma, doseB = b.ReferenceDose / b.AirKerma;
+    add("dose_100_percent_mGy", 0, doseA, doseB,
+        sigmaDifference(doseA, ua.referenceDose, doseB, ub.referenceDose));
+    add("sagd_mGy", 0, a.SagdValue, b.SagdValue, sigmaDifference(a.SagdValue, ua.sagd, b.SagdValue, ub.sagd));
+    add("mean_percentage", 0, a.MeanGlandDose, b.MeanGlandDose, std::nullopt);
+    const int layersA = std::min(a.GridCountZ, kDepthDoseExtent - 1);
+    const int layersB = std::min(b.GridCountZ, kDepthDoseExtent - 1);
+    for (int iz = 1; iz <= std::max(layersA, layersB); ++iz) {
+        std::optional<double> va, vb;
+        if (iz <= layersA) va = a.DepthDose[Total][iz];
+        if (iz <= layersB) vb = b.DepthDose[Total][iz];
+        add("depth_dose", iz, va, vb, std::nullopt);
+    }
+    return rows;
+}
+
+int runExport(const std::string& folder, const std::vector<std::string>& files, std::ostream& err,
+              const texts::ResultsModelTexts& t, const texts::ResultsExtrasTexts& x) {
+    if (files.empty()) {
+        err << x.exportUsage.view() << "\n";
+        return 2;
+    }
+    if (sameTableNames(files, err, x)) return 2;
+    const fs::path dir(folder);
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (!fs::is_directory(dir, ec)) {
+        err << x.exportCannotWrite.view() << validUtf8(folder) << "\n";
+        return 1;
+    }
+    // What an export killed here left behind (a voxel table can be tens of MB).
+    removeAbandonedTemporaries(dir);
+    int status = 0;
+    std::set<std::string> done;
+    for (const std::string& file : files) {
+        const std::string stem = fs::path(file).stem().string();
+        if (!done.insert(stem).second) continue; // the same file named twice
+        const Loaded l = guardedLoad(file);
+        if (!l.load) {
+            reportUnreadable(file, l, err, t);
+            status = 1;
+            continue;
+        }
+        for (const bool depthDose : {true, false}) {
+            const std::string table = stem + (depthDose ? ".depth-dose.csv" : ".dose.csv");
+            try {
+                writeCsvFile(dir, table,
+                             depthDose ? depthDoseRows(*l.load.model)
+                                       : voxelRows(*l.load.model, VoxelSet::all()));
+            } catch (const std::exception&) {
+                // A table that cannot be made (no room, no memory) is this table's fault alone.
+                err << x.exportCannotWrite.view() << validUtf8((dir / table).string()) << "\n";
+                status = 1;
+            }
+        }
+    }
+    return status;
 }
 
 int runCompare(const std::vector<std::string>& files, bool json, std::ostream& out, std::ostream& err,
@@ -138,57 +193,6 @@ int runCompare(const std::vector<std::string>& files, bool json, std::ostream& o
                 << csvValue(r.differenceSigma) << "\n";
     }
     return 0;
-}
-
-} // namespace
-
-std::vector<ComparisonRow> compareResults(const DoseModel& a, const StatedUncertainty& ua, const DoseModel& b,
-                                          const StatedUncertainty& ub) {
-    std::vector<ComparisonRow> rows;
-    auto add = [&rows](std::string quantity, int layer, std::optional<double> va, std::optional<double> vb,
-                       std::optional<double> difference) {
-        ComparisonRow r{std::move(quantity), layer, va, vb, std::nullopt, difference};
-        if (va && vb) r.ratio = ratioOf(*va, *vb);
-        rows.push_back(std::move(r));
-    };
-    const double doseA = a.ReferenceDose / a.AirKerma, doseB = b.ReferenceDose / b.AirKerma;
-    add("dose_100_percent_mGy", 0, doseA, doseB,
-        sigmaDifference(doseA, ua.referenceDose, doseB, ub.referenceDose));
-    add("sagd_mGy", 0, a.SagdValue, b.SagdValue, sigmaDifference(a.SagdValue, ua.sagd, b.SagdValue, ub.sagd));
-    add("mean_percentage", 0, a.MeanGlandDose, b.MeanGlandDose, std::nullopt);
-    const int layersA = std::min(a.GridCountZ, kDepthDoseExtent - 1);
-    const int layersB = std::min(b.GridCountZ, kDepthDoseExtent - 1);
-    for (int iz = 1; iz <= std::max(layersA, layersB); ++iz) {
-        std::optional<double> va, vb;
-        if (iz <= layersA) va = a.DepthDose[Total][iz];
-        if (iz <= layersB) vb = b.DepthDose[Total][iz];
-        add("depth_dose", iz, va, vb, std::nullopt);
-    }
-    return rows;
-}
-
-std::optional<int> runReportMode(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                                 const texts::ResultsModelTexts& t, const texts::ResultsExtrasTexts& x) {
-    bool json = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--") // what follows are file names
-            return std::nullopt;
-        if (args[i] == "--json") {
-            json = true;
-        } else if (args[i] == "--export") {
-            if (i != 0 || json) {
-                err << x.exportUsage.view() << "\n";
-                return 2;
-            }
-            return runExport({args.begin() + 1, args.end()}, err, t, x);
-        } else if (args[i] == "--compare") {
-            std::vector<std::string> files;
-            for (size_t k = 0; k < args.size(); ++k)
-                if (k != i && args[k] != "--json") files.push_back(args[k]);
-            return runCompare(files, json, out, err, t, x);
-        }
-    }
-    return std::nullopt;
 }
 
 } // namespace kv::results

@@ -1,5 +1,6 @@
 // kv-report --export and --compare end to end: result files written by the
 // tests, the tables read back and held against a load of the same file.
+#include "kv/common/temporaries.h"
 #include "kv/workbench/results/model/dose_tables.h"
 #include "kv/workbench/results/model/testfiles/testfiles.h"
 #include "kv/workbench/results/report/report.h"
@@ -126,6 +127,8 @@ TEST_F(Modes, ExportRefusesWhatItCannotDo) {
         {"a file where the folder goes", {"--export", path("file"), path("a.vesk")}, 1},
         {"a folder where a table goes", {"--export", path("taken"), path("a.vesk")}, 1},
         {"--json with --export", {"--json", "--export", path("x"), path("a.vesk")}, 2},
+        {"--json after the folder", {"--export", path("x"), "--json", path("a.vesk")}, 2},
+        {"--export with --compare", {"--compare", "--export", path("x"), path("a.vesk"), path("b.vesk")}, 2},
     };
     for (const Row& r : rows)
         EXPECT_EQ(report(r.args).status, r.status) << r.name;
@@ -172,6 +175,72 @@ TEST_F(Modes, ExportGoesOnAfterATableItHasNoMemoryFor) {
     EXPECT_TRUE(fs::exists(out / "big.depth-dose.csv"));
     EXPECT_TRUE(fs::exists(out / "plain.dose.csv"));
     EXPECT_TRUE(fs::exists(out / "plain.depth-dose.csv"));
+}
+
+// Options mean the same wherever they stand and however their value is joined.
+TEST_F(Modes, OptionsInAnyOrderAndEitherSpelling) {
+    const Output first = report({"--json", "--compare", path("a.vesk"), path("b.vesk")});
+    ASSERT_EQ(first.status, 0) << first.err;
+    for (const std::vector<std::string>& args : {
+             std::vector<std::string>{"--compare", path("a.vesk"), path("b.vesk"), "--json"},
+             std::vector<std::string>{path("a.vesk"), "--json", path("b.vesk"), "--compare"},
+         })
+        EXPECT_EQ(report(args).out, first.out);
+    const fs::path joined = dir.path() / "joined", apart = dir.path() / "apart";
+    ASSERT_EQ(report({path("a.vesk"), "--export=" + joined.string()}).status, 0);
+    ASSERT_EQ(report({"--export", apart.string(), path("a.vesk")}).status, 0);
+    for (const char* table : {"a.depth-dose.csv", "a.dose.csv"})
+        EXPECT_EQ(kv::test_support::readFile(joined / table), kv::test_support::readFile(apart / table))
+            << table;
+
+    const Output unknown = report({path("a.vesk"), "--xml"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err.rfind("unknown option \"--xml\"\n", 0), 0u) << unknown.err;
+    const Output help = report({path("a.vesk"), "--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char* mode : {"--export DIR", "--compare", "--json"})
+        EXPECT_NE(help.out.find(mode), std::string::npos) << mode;
+}
+
+// Two results of one name from two folders would share their tables' names.
+TEST_F(Modes, ExportNeverWritesTwoFilesTablesUnderOneName) {
+    fs::create_directories(dir.path() / "A");
+    fs::create_directories(dir.path() / "B");
+    fs::copy_file(dir.path() / "a.vesk", dir.path() / "A" / "r.vesk");
+    fs::copy_file(dir.path() / "b.vesk", dir.path() / "B" / "r.vesk");
+    const fs::path out = dir.path() / "out";
+    const Output r = report({"--export", out.string(), path("A/r.vesk"), path("B/r.vesk")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(path("A/r.vesk") + " and " + path("B/r.vesk") +
+                         " would both be exported as "
+                         "r.depth-dose.csv"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(fs::exists(out / "r.depth-dose.csv"));
+    EXPECT_FALSE(fs::exists(out / "r.dose.csv"));
+    // One file named twice, also by another path, is one file's tables.
+    const Output twice = report({"--export", out.string(), path("A/r.vesk"), path("A/../A/r.vesk")});
+    EXPECT_EQ(twice.status, 0) << twice.err;
+    EXPECT_EQ(number(csv(kv::test_support::readFile(out / "r.depth-dose.csv"))[2][1]),
+              load("a.vesk").DepthDose[0][2]);
+}
+
+TEST_F(Modes, ExportClearsWhatAKilledExportLeft) {
+    const fs::path out = dir.path() / "out";
+    fs::create_directories(out);
+    const pid_t ended = ::fork();
+    if (ended == 0) ::_exit(0);
+    ::waitpid(ended, nullptr, 0);
+    std::string live = kv::temporaryTemplate("a.dose.csv");
+    live.replace(live.size() - 6, 6, "Ab12Cd");
+    std::string dead = live;
+    dead.replace(dead.find(std::to_string(::getpid())), std::to_string(::getpid()).size(),
+                 std::to_string(ended));
+    for (const std::string& name : {live, dead})
+        std::ofstream(out / name) << "half a table";
+    ASSERT_EQ(report({"--export", out.string(), path("plain.vesk")}).status, 0);
+    EXPECT_FALSE(fs::exists(out / dead));
+    EXPECT_TRUE(fs::exists(out / live)) << "a writer still running keeps its temporary";
 }
 
 TEST_F(Modes, CompareGivesRatiosAndSigmaDifferences) {

@@ -5,7 +5,7 @@
 //   kv-report_en [--json] --compare A B   A, B, B/A and (B-A)/combined sigma of the 100 % dose, the sAGD,
 //                                         the mean percentage and every depth-dose layer
 //
-// runReport hands the arguments here first; no mode among them gives nullopt.
+// runReport reads the command line and hands a mode its folder and files.
 #include "kv/texts/results_extras.h"
 #include "kv/texts/results_model.h"
 #include "kv/workbench/results/model/agd_estimate.h"
@@ -18,8 +18,10 @@
 
 namespace kv::results {
 
-std::optional<int> runReportMode(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                                 const texts::ResultsModelTexts& t, const texts::ResultsExtrasTexts& x);
+int runExport(const std::string& dir, const std::vector<std::string>& files, std::ostream& err,
+              const texts::ResultsModelTexts& t, const texts::ResultsExtrasTexts& x);
+int runCompare(const std::vector<std::string>& files, bool json, std::ostream& out, std::ostream& err,
+               const texts::ResultsModelTexts& t, const texts::ResultsExtrasTexts& x);
 
 // One row of a comparison; values that do not exist are empty.
 struct ComparisonRow {
