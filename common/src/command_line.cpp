@@ -1,6 +1,6 @@
 #include "kv/common/command_line.h"
 
-#include "kv/common/codepage.h"
+#include "kv/common/typed_number.h"
 
 #include <algorithm>
 
@@ -12,23 +12,6 @@ const OptionSpec* find(const std::vector<OptionSpec>& options, std::string_view 
     for (const OptionSpec& o : options)
         if (o.name == name || (!o.alias.empty() && o.alias == name)) return &o;
     return nullptr;
-}
-
-// An argument as a message can show it: valid UTF-8, no control character,
-// not endless.
-std::string shown(std::string_view arg) {
-    std::string s = validUtf8(arg);
-    std::string out;
-    for (char c : s)
-        out += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c;
-    constexpr size_t kMax = 80;
-    if (out.size() > kMax) {
-        size_t keep = kMax;
-        while (keep > 0 && (static_cast<unsigned char>(out[keep]) & 0xC0) == 0x80)
-            --keep;
-        out = out.substr(0, keep) + "...";
-    }
-    return out;
 }
 
 } // namespace
@@ -101,23 +84,6 @@ void CommandLine::refuseOperandsBeyond(size_t most) const {
     if (operands_.size() > most) throw CommandLineError(CommandLineFault::Operand, operands_[most]);
 }
 
-std::string fillKeys(std::string_view pattern,
-                     std::initializer_list<std::pair<std::string_view, std::string>> keys) {
-    std::string out;
-    for (size_t i = 0; i < pattern.size();) {
-        auto k = std::find_if(keys.begin(), keys.end(), [&](const auto& kv) {
-            return pattern.compare(i, kv.first.size(), kv.first) == 0;
-        });
-        if (k == keys.end()) {
-            out += pattern[i++];
-        } else {
-            out += k->second;
-            i += k->first.size();
-        }
-    }
-    return out;
-}
-
 std::string commandLineMessage(const CommandLineError& e, const texts::CommandLineTexts& t) {
     std::string s;
     switch (e.fault) {
@@ -143,9 +109,10 @@ std::string commandLineMessage(const CommandLineError& e, const texts::CommandLi
         s = t.badChoice.str();
         break;
     }
-    const std::string text = shown(e.text);
-    return fillKeys(
-        s, {{"{option}", shown(e.option)}, {"{text}", text}, {"{other}", text}, {"{choices}", e.choices}});
+    const std::string text = shownText(e.text);
+    return fillIn(
+        s,
+        {{"{option}", shownText(e.option)}, {"{text}", text}, {"{other}", text}, {"{choices}", e.choices}});
 }
 
 } // namespace kv

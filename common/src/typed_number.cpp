@@ -159,17 +159,16 @@ TypedNumber readTypedNumber(std::string_view typed, NumberRange range) {
         points.push_back(nextCodePoint(typed, at));
     auto first = std::find_if_not(points.begin(), points.end(), isBlank);
     auto last = std::find_if_not(points.rbegin(), std::make_reverse_iterator(first), isBlank).base();
-    std::string ascii;
+    std::string ascii, trimmed;
     bool allSpell = true;
-    size_t count = 0;
-    for (auto p = first; p != last; ++p, ++count) {
+    for (auto p = first; p != last; ++p) {
         const char32_t c = *p;
-        if (count < kShownCharacters) appendUtf8(n.shown, c < 0x20 || c == 0x7F ? char32_t{0xFFFD} : c);
+        appendUtf8(trimmed, c);
         const char a = asciiOf(c);
         if (a == 0 || a < 0x20 || a == 0x7F) allSpell = false;
         ascii += a == 0 ? '?' : a;
     }
-    if (count > kShownCharacters) n.shown += "\u2026";
+    n.shown = shownText(trimmed);
     if (first == last) return n; // Empty
     double v = 0;
     if (allSpell && parseNumberStrict(ascii, v)) {
@@ -193,12 +192,36 @@ TypedNumber readTypedNumber(std::string_view typed, NumberRange range) {
     return n;
 }
 
+std::string shownText(std::string_view text) {
+    std::string shown;
+    size_t count = 0;
+    for (size_t at = 0; at < text.size(); ++count) {
+        const char32_t c = nextCodePoint(text, at);
+        if (count == kShownCharacters) {
+            shown += "\u2026";
+            break;
+        }
+        appendUtf8(shown, c < 0x20 || c == 0x7F ? char32_t{0xFFFD} : c);
+    }
+    return shown;
+}
+
 std::string fillIn(std::string text,
                    std::initializer_list<std::pair<std::string_view, std::string_view>> keys) {
-    for (const auto& [key, value] : keys)
-        for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + value.size()))
-            text.replace(at, key.size(), value);
-    return text;
+    // One pass, so that a value holding a key ("{text}" typed) stays as it is.
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        auto k = std::find_if(keys.begin(), keys.end(), [&](const auto& key) {
+            return text.compare(i, key.first.size(), key.first) == 0;
+        });
+        if (k == keys.end()) {
+            out += text[i++];
+        } else {
+            out += k->second;
+            i += k->first.size();
+        }
+    }
+    return out;
 }
 
 std::string typedNumberMessage(const TypedNumber& n, std::string_view field, std::string_view unit,
@@ -229,7 +252,6 @@ std::string typedNumberMessage(const TypedNumber& n, std::string_view field, std
         s = n.range.aboveMin ? t.outOfRangeAbove : t.outOfRange;
         break;
     }
-    // The typed text goes in last, so that braces in it stay as typed.
     std::string message = fillIn(std::string(s), {{"{field}", field},
                                                   {"{min}", plainDecimal(n.range.min)},
                                                   {"{max}", plainDecimal(n.range.max)},

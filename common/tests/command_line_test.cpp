@@ -113,9 +113,9 @@ TEST(CommandLine, MessagesShowWhatWasTypedSafely) {
     };
     EXPECT_EQ(message({"--json={text}"}), "--json takes no value, but \"{text}\" was given");
     // A control character or bytes that are not UTF-8 never reach the terminal as they are.
-    EXPECT_EQ(message({"--a\x1b[2Jb"}).rfind("unknown option \"--a?[2Jb\"", 0), 0u);
+    EXPECT_EQ(message({"--a\x1b[2Jb"}).rfind("unknown option \"--a\uFFFD[2Jb\"", 0), 0u);
     EXPECT_EQ(message({"--\xff"}).rfind("unknown option \"--\xEF\xBF\xBD\"", 0), 0u);
-    EXPECT_LT(message({"--" + std::string(5000, 'x')}).size(), 200u);
+    EXPECT_LT(message({"--" + std::string(5000, 'x')}).size(), 100u);
     const std::string ja = [&] {
         try {
             CommandLine c({"--out"}, kOptions);

@@ -4,7 +4,6 @@
 // operands, and names what it does not know. "--" ends the options.
 #include "kv/texts/command_line.h"
 
-#include <initializer_list>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -67,10 +66,5 @@ class CommandLine {
 // The edition's message for a refused command line, one line; the program
 // adds how to learn more (texts::CommandLineTexts::seeHelp or its usage).
 std::string commandLineMessage(const CommandLineError& e, const texts::CommandLineTexts& t);
-
-// Every "{key}" of `pattern` replaced by its value, in one pass, so that a
-// value holding a key stays as it is.
-std::string fillKeys(std::string_view pattern,
-                     std::initializer_list<std::pair<std::string_view, std::string>> keys);
 
 } // namespace kv

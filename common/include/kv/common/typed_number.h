@@ -58,8 +58,13 @@ bool isBlankTyped(std::string_view typed);
 std::string typedNumberMessage(const TypedNumber& n, std::string_view field, std::string_view unit,
                                const texts::TypedNumberTexts& t);
 
-// Every "{key}" of `text` replaced by its value; the messages of every
-// module are filled in this way.
+// `text` in a form a message can show: valid UTF-8, control characters as
+// U+FFFD (a NUL cuts nothing), and at most 40 characters.
+std::string shownText(std::string_view text);
+
+// Every "{key}" of `text` replaced by its value, in one pass, so that braces
+// in a value stay as they are; the messages of every module are filled in
+// this way.
 std::string fillIn(std::string text,
                    std::initializer_list<std::pair<std::string_view, std::string_view>> keys);
 

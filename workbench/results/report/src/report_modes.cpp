@@ -1,9 +1,9 @@
 #include "kv/workbench/results/report/report_modes.h"
 
 #include "kv/common/codepage.h"
-#include "kv/common/command_line.h"
 #include "kv/common/records.h"
 #include "kv/common/temporaries.h"
+#include "kv/common/typed_number.h"
 #include "kv/workbench/results/model/dose_tables.h"
 #include "kv/workbench/results/model/result_file.h"
 #include "kv/workbench/results/report/report.h"
@@ -77,9 +77,9 @@ bool sameTableNames(const std::vector<std::string>& files, std::ostream& err,
         auto [it, fresh] = byStem.emplace(stem, f);
         std::error_code ec;
         if (fresh || it->second == f || fs::equivalent(it->second, f, ec)) continue;
-        err << fillKeys(x.exportSameName.str(), {{"{first}", validUtf8(it->second)},
-                                                 {"{second}", validUtf8(f)},
-                                                 {"{table}", validUtf8(stem) + ".depth-dose.csv"}})
+        err << fillIn(x.exportSameName.str(), {{"{first}", validUtf8(it->second)},
+                                               {"{second}", validUtf8(f)},
+                                               {"{table}", validUtf8(stem) + ".depth-dose.csv"}})
             << "\n";
         return true;
     }
