@@ -10,7 +10,9 @@ namespace kv::formats {
 namespace {
 
 constexpr std::string_view kPaddleMm = "paddle_mm", kPaddleMaterial = "paddle_material",
-                           kSupportMm = "support_mm", kSupportMaterial = "support_material";
+                           kSupportMm = "support_mm", kSupportMaterial = "support_material", kModel = "model",
+                           kAdiposeMm = "adipose_mm", kGlandularPercent = "glandular_percent",
+                           kPlates = "plates";
 
 PlateMaterial materialOf(const std::string& word) {
     return word == "pmma" ? PlateMaterial::Pmma : PlateMaterial::Polycarbonate;
@@ -30,11 +32,32 @@ std::string_view materialName(PlateMaterial m) {
     return m == PlateMaterial::Pmma ? "PMMA" : "polycarbonate";
 }
 
+Geometry protocolGeometry() {
+    Geometry g;
+    g.model = BreastModel::Protocol;
+    g.plates = PlateMode::Absorbing;
+    return g;
+}
+
 Geometry readGeometry(const std::filesystem::path& workDir) {
     Geometry g;
     const auto file = SettingsFile::read(workDir, kGeometryFileName);
     if (!file) return g;
-    file->requireKnown({kPaddleMm, kPaddleMaterial, kSupportMm, kSupportMaterial});
+    file->requireKnown({kPaddleMm, kPaddleMaterial, kSupportMm, kSupportMaterial, kModel, kAdiposeMm,
+                        kGlandularPercent, kPlates});
+    if (file->choice(kModel, "workbench", {"workbench", "protocol"}) == "protocol") {
+        const Geometry p = protocolGeometry();
+        g.model = p.model;
+        g.adiposeMm = file->number(kAdiposeMm, p.adiposeMm, 0, kMaxAdiposeMm);
+        g.glandularPercent = file->number(kGlandularPercent, p.glandularPercent, 0, 100);
+        g.plates = file->choice(kPlates, "absorbing", {"absorbing", "full"}) == "full" ? PlateMode::Full
+                                                                                       : PlateMode::Absorbing;
+    } else {
+        for (std::string_view name : {kAdiposeMm, kGlandularPercent, kPlates})
+            if (const Setting* s = file->find(name))
+                throw file->settingError(FileFault::BadValue, *s,
+                                         "\"" + s->value + "\" without model = protocol");
+    }
     g.paddleMm = file->number(kPaddleMm, g.paddleMm, 0, kMaxPlateMm);
     g.supportMm = file->number(kSupportMm, g.supportMm, 0, kMaxPlateMm);
     g.paddleMaterial = materialOf(file->choice(kPaddleMaterial, std::string(materialWord(g.paddleMaterial)),
@@ -48,11 +71,22 @@ void writeGeometry(const std::filesystem::path& workDir, const Geometry& g) {
     for (double mm : {g.paddleMm, g.supportMm})
         if (!(mm >= 0 && mm <= kMaxPlateMm))
             throw std::invalid_argument("a plate of " + kv::plainDecimal(mm) + " mm lies outside 0 to 10 mm");
-    writeSettingsFile(workDir, kGeometryFileName,
-                      {{std::string(kPaddleMm), kv::plainDecimal(g.paddleMm)},
-                       {std::string(kPaddleMaterial), std::string(materialWord(g.paddleMaterial))},
-                       {std::string(kSupportMm), kv::plainDecimal(g.supportMm)},
-                       {std::string(kSupportMaterial), std::string(materialWord(g.supportMaterial))}});
+    std::vector<std::pair<std::string, std::string>> lines = {
+        {std::string(kPaddleMm), kv::plainDecimal(g.paddleMm)},
+        {std::string(kPaddleMaterial), std::string(materialWord(g.paddleMaterial))},
+        {std::string(kSupportMm), kv::plainDecimal(g.supportMm)},
+        {std::string(kSupportMaterial), std::string(materialWord(g.supportMaterial))}};
+    if (g.model == BreastModel::Protocol) {
+        if (!(g.adiposeMm >= 0 && g.adiposeMm <= kMaxAdiposeMm && g.glandularPercent >= 0 &&
+              g.glandularPercent <= 100))
+            throw std::invalid_argument("a protocol breast outside its ranges");
+        lines.insert(lines.end(),
+                     {{std::string(kModel), "protocol"},
+                      {std::string(kAdiposeMm), kv::plainDecimal(g.adiposeMm)},
+                      {std::string(kGlandularPercent), kv::plainDecimal(g.glandularPercent)},
+                      {std::string(kPlates), g.plates == PlateMode::Full ? "full" : "absorbing"}});
+    }
+    writeSettingsFile(workDir, kGeometryFileName, lines);
 }
 
 std::string describe(const kv::RecordError& e, const texts::SettingsFileTexts& t) {
@@ -83,10 +117,17 @@ std::string describe(const kv::RecordError& e, const texts::SettingsFileTexts& t
             s = t.notANumber.str();
             break;
         case FileFault::OutOfRange:
-            s = t.outOfRange.str();
+            s = fe->setting == kGlandularPercent ? t.glandularOutOfRange.str()
+                : fe->setting == kAdiposeMm      ? t.adiposeOutOfRange.str()
+                                                 : t.outOfRange.str();
             break;
         case FileFault::BadChoice:
-            s = t.badChoice.str();
+            s = fe->setting == kModel    ? t.badModel.str()
+                : fe->setting == kPlates ? t.badPlates.str()
+                                         : t.badChoice.str();
+            break;
+        case FileFault::BadValue:
+            s = t.protocolOnly.str();
             break;
         default: // a failed write
             line = 0;

@@ -91,12 +91,10 @@ double SettingsFile::number(std::string_view settingName, double fallback, doubl
     if (!s) return fallback;
     double v = 0;
     if (s->value.empty() || !parseNumberStrict(s->value, v) || !std::isfinite(v))
-        throw FileError(FileFault::NotANumber, name_, s->line,
-                        "gives " + s->name + " \"" + s->value + "\", which is not a number");
+        throw settingError(FileFault::NotANumber, *s, "\"" + s->value + "\", which is not a number");
     if (!(v >= lo && v <= hi))
-        throw FileError(FileFault::OutOfRange, name_, s->line,
-                        "gives " + s->name + " " + s->value + ", outside " + plainDecimal(lo) + " to " +
-                            plainDecimal(hi));
+        throw settingError(FileFault::OutOfRange, *s,
+                           s->value + ", outside " + plainDecimal(lo) + " to " + plainDecimal(hi));
     return v;
 }
 
@@ -110,8 +108,13 @@ std::string SettingsFile::choice(std::string_view settingName, std::string fallb
     std::string words;
     for (std::string_view a : allowed)
         words += (words.empty() ? "" : ", ") + std::string(a);
-    throw FileError(FileFault::BadChoice, name_, s->line,
-                    "gives " + s->name + " \"" + s->value + "\"; it takes one of " + words);
+    throw settingError(FileFault::BadChoice, *s, "\"" + s->value + "\"; it takes one of " + words);
+}
+
+FileError SettingsFile::settingError(FileFault fault, const Setting& s, const std::string& problem) const {
+    FileError e(fault, name_, s.line, "gives " + s.name + " " + problem);
+    e.setting = s.name;
+    return e;
 }
 
 void writeSettingsFile(const fs::path& workDir, const std::string& name,

@@ -35,6 +35,31 @@ TEST(GeometryFile, RoundTripWritesCrLfNameValueLines) {
     EXPECT_EQ(readGeometry(d.path()), g);
 }
 
+TEST(GeometryFile, ProtocolModelKeysDefaultsAndRoundTrip) {
+    struct Case {
+        const char* name;
+        const char* bytes;
+        Geometry expected;
+    };
+    Geometry thin = protocolGeometry();
+    thin.adiposeMm = 4, thin.glandularPercent = 12.5, thin.plates = PlateMode::Full;
+    const Case cases[] = {
+        {"no model line: today's box", "paddle_mm = 1.5\r\n", Geometry{}},
+        {"model = workbench said", "model = Workbench\r\n", Geometry{}},
+        {"protocol alone: 5 mm, 50 %, plates absorbing", "model = protocol\r\n", protocolGeometry()},
+        {"every key", "model = protocol\r\nadipose_mm = 4\r\nglandular_percent = 12.5\r\nplates = full\r\n",
+         thin},
+    };
+    for (const Case& c : cases) {
+        TempDir d;
+        d.write(kGeometryFileName, c.bytes);
+        EXPECT_EQ(readGeometry(d.path()), c.expected) << c.name;
+        writeGeometry(d.path(), c.expected);
+        EXPECT_EQ(readGeometry(d.path()), c.expected) << c.name << ": written and read again";
+    }
+    EXPECT_EQ(protocolGeometry().plates, PlateMode::Absorbing);
+}
+
 TEST(GeometryFile, EachRefusalNamesTheFileAndLineInBothEditions) {
     struct Case {
         const char* bytes;
@@ -52,6 +77,17 @@ TEST(GeometryFile, EachRefusalNamesTheFileAndLineInBothEditions) {
         {"paddle_material = glass\r\n", "other than polycarbonate or pmma in line 1", "1 行目の材質"},
         {"paddle_mm 2\r\n", "holds no \"name = value\" in line 1", "1 行目が「名前 = 値」"},
         {"paddle_mm = 2\r\npaddle_mm = 3\r\n", "a second time in line 2", "2 行目で同じ設定"},
+        {"model = protocol\r\nglandular_percent = 101\r\n", "glandular percentage outside 0 to 100 in line 2",
+         "2 行目の乳腺含有率"},
+        {"model = protocol\r\nadipose_mm = 21\r\n", "adipose layer outside 0 to 20 mm in line 2",
+         "2 行目の脂肪層"},
+        {"model = box\r\n", "breast model other than workbench or protocol in line 1", "1 行目の乳房モデル"},
+        {"model = protocol\r\nplates = some\r\n", "plates other than absorbing or full in line 2",
+         "2 行目の plates"},
+        {"glandular_percent = 30\r\n", "protocol breast model in line 1 without \"model = protocol\"",
+         "1 行目はプロトコル乳房モデル"},
+        {"model = protocol\r\nglandular_percent = 3O\r\n", "something other than a number in line 2",
+         "2 行目に数値でない"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bytes);

@@ -1,5 +1,6 @@
 #include "kv/photon/material.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <xraylib.h>
 
@@ -56,6 +57,24 @@ Material adipose() {
 }
 Material glandular() {
     return {"glandular", 1.0400, {{1, 0.102}, {6, 0.184}, {7, 0.032}, {8, 0.677}, {15, 0.005}}};
+}
+Material breastTissue(double glandularPercent) {
+    if (!(glandularPercent >= 0 && glandularPercent <= 100))
+        throw std::invalid_argument("a glandular share outside 0..100 %");
+    const double w = glandularPercent / 100;
+    const Material a = adipose(), g = glandular();
+    Material m{"breast tissue", (1 - w) * a.density + w * g.density, {}};
+    for (const Material* part : {&a, &g})
+        for (const ElementShare& e : part->elements) {
+            const double share = (part == &g ? w : 1 - w) * e.massFraction;
+            auto it = std::find_if(m.elements.begin(), m.elements.end(),
+                                   [&](const ElementShare& x) { return x.z == e.z; });
+            if (it == m.elements.end())
+                m.elements.push_back({e.z, share});
+            else
+                it->massFraction += share;
+        }
+    return m;
 }
 Material pmma() {
     return materialFromFormula("PMMA", "C5H8O2", 1.19);

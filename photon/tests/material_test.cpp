@@ -2,6 +2,7 @@
 // NIST composition, not xraylib's copy that lacks a millionth of nitrogen.
 #include "kv/photon/material.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -49,6 +50,32 @@ TEST(Material, FormulaElementAndSymbol) {
     EXPECT_EQ(atomicNumber("Xx"), 0);
     EXPECT_THROW(materialFromFormula("bad", "C5H8O2)", 1.0), std::invalid_argument);
     EXPECT_THROW(nistCompound("no such compound", 1.0), std::runtime_error);
+}
+
+// AAPM TG-195 (Med. Phys. 42 (2015) 5679), its breast of 20 % glandular tissue by
+// mass: H 0.110, C 0.532, N 0.020, O 0.336, ash 0.0018, 0.952 g/cm3 (ash here as P).
+TEST(Material, BreastTissueMixesByWeightAsThePublishedBreast) {
+    struct Row {
+        double percent;
+        std::map<int, double> fractions;
+        double density;
+    };
+    const Row rows[] = {
+        {20, {{1, 0.110}, {6, 0.532}, {7, 0.020}, {8, 0.3362}, {15, 0.0018}}, 0.952},
+        {0, {{1, 0.112}, {6, 0.619}, {7, 0.017}, {8, 0.251}, {15, 0.001}}, 0.9301},
+        {100, {{1, 0.102}, {6, 0.184}, {7, 0.032}, {8, 0.677}, {15, 0.005}}, 1.04},
+        {50, {{1, 0.107}, {6, 0.4015}, {7, 0.0245}, {8, 0.464}, {15, 0.003}}, 0.98505},
+    };
+    for (const Row& r : rows) {
+        const Material m = materials::breastTissue(r.percent);
+        EXPECT_NEAR(fractionSum(m), 1.0, 1e-12) << r.percent;
+        EXPECT_NEAR(m.density, r.density, 1e-4) << r.percent;
+        ASSERT_EQ(m.elements.size(), r.fractions.size()) << r.percent;
+        for (const ElementShare& e : m.elements)
+            EXPECT_NEAR(e.massFraction, r.fractions.at(e.z), 1e-9) << r.percent << " % Z=" << e.z;
+    }
+    EXPECT_THROW(materials::breastTissue(100.5), std::invalid_argument);
+    EXPECT_THROW(materials::breastTissue(std::nan("")), std::invalid_argument);
 }
 
 } // namespace

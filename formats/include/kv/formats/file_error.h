@@ -37,7 +37,8 @@ class FileError : public kv::RecordError {
   public:
     FileError(FileFault fault, std::string file, int line, const std::string& problem);
     FileFault fault;
-    int line; // 1-based; 0 when the fault concerns the whole file
+    int line;            // 1-based; 0 when the fault concerns the whole file
+    std::string setting; // of a settings file: the name whose value is at fault, when one is
 };
 
 // The edition's message for the user, with the file name and line filled in.

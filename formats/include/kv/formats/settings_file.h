@@ -48,6 +48,9 @@ class SettingsFile {
     std::string choice(std::string_view settingName, std::string fallback,
                        std::initializer_list<std::string_view> allowed) const;
 
+    // A fault of one setting's value, naming the setting (FileError::setting).
+    FileError settingError(FileFault fault, const Setting& s, const std::string& problem) const;
+
   private:
     std::string name_;
     std::vector<Setting> settings_;

@@ -33,6 +33,11 @@ namespace materials {
 // The 0 % and 100 % rows of the phantom composition table.
 Material adipose();
 Material glandular();
+// Adipose and glandular tissue mixed by weight, `glandularPercent` (0..100)
+// glandular: element fractions and density both weighted by mass, as the
+// published breast tissues are (AAPM TG-195's 20 % breast: 0.952 g/cm3).
+// Throws std::invalid_argument outside 0..100.
+Material breastTissue(double glandularPercent);
 Material pmma();          // breast support, C5H8O2, 1.19 g/cm3
 Material polycarbonate(); // compression paddle, C16H14O3, 1.20 g/cm3
 // Dry air near sea level, 0.001205 g/cm3, for every air kerma and the air
