@@ -33,25 +33,25 @@ int runShared(const std::filesystem::path&, ExposureKind, const EngineOptions&) 
 
 namespace {
 
-constexpr int kStatsPerBatch = 5; // n, then the sums and the sums of squares of the two channels
+constexpr int kStatsPerBatch = 1 + 2 * kWorkbenchChannels; // n, then each channel's sum and sum of squares
 
 std::vector<double> packed(const std::vector<ScalarStats>& batches) {
     std::vector<double> v;
     v.reserve(batches.size() * kStatsPerBatch);
     for (const ScalarStats& s : batches) {
         v.push_back(static_cast<double>(s.n));
-        for (size_t k = 0; k < 2; ++k)
+        for (size_t k = 0; k < kWorkbenchChannels; ++k)
             v.push_back(s.s1[k]), v.push_back(s.s2[k]);
     }
     return v;
 }
 
 std::vector<ScalarStats> unpacked(const std::vector<double>& v) {
-    std::vector<ScalarStats> batches(v.size() / kStatsPerBatch, ScalarStats(2));
+    std::vector<ScalarStats> batches(v.size() / kStatsPerBatch, ScalarStats(kWorkbenchChannels));
     for (size_t b = 0; b < batches.size(); ++b) {
         const double* p = &v[b * kStatsPerBatch];
         batches[b].n = static_cast<uint64_t>(p[0]);
-        for (size_t k = 0; k < 2; ++k)
+        for (size_t k = 0; k < kWorkbenchChannels; ++k)
             batches[b].s1[k] = p[1 + 2 * k], batches[b].s2[k] = p[2 + 2 * k];
     }
     return batches;

@@ -39,17 +39,29 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
                 " mm, Mo " + format(s.molybdenum, "0.000") + " mm, Rh " + format(s.rhodium, "0.000") +
                 " mm, Ag " + format(s.silver, "0.000") + " mm; air layer " + format(s.airLayer, "0.0") +
                 " cm");
-    l.push_back(" Phantom: " + format(in.phantom.sizeX, "0.0") + " x " + format(in.phantom.sizeY, "0.0") +
-                " x " + format(in.phantom.thickness, "0.0") + " cm, glandular fraction " +
-                in.phantom.fractionText + " % (" + in.phantom.compositionFile + ", " +
-                format(in.composition.material.density, "0.0000") + " g/cm3)");
     const formats::Geometry& g = in.geometry;
+    const bool protocol = g.model == formats::BreastModel::Protocol;
+    if (protocol)
+        l.push_back(" Protocol breast: half-cylinder of " + format(kProtocolRadius, "0.0") + " cm radius, " +
+                    format(in.phantom.thickness, "0.0") + " cm, " + mm(g.adiposeMm) +
+                    " mm adipose top and bottom, inner " + plainDecimal(g.glandularPercent) +
+                    " % glandular (" + format(materials::breastTissue(g.glandularPercent).density, "0.0000") +
+                    " g/cm3)");
+    else
+        l.push_back(" Phantom: " + format(in.phantom.sizeX, "0.0") + " x " + format(in.phantom.sizeY, "0.0") +
+                    " x " + format(in.phantom.thickness, "0.0") + " cm, glandular fraction " +
+                    in.phantom.fractionText + " % (" + in.phantom.compositionFile + ", " +
+                    format(in.composition.material.density, "0.0000") + " g/cm3)");
     l.push_back(" Compression paddle " + mm(g.paddleMm) + " mm " +
                 std::string(formats::materialName(g.paddleMaterial)) + "; breast support " + mm(g.supportMm) +
                 " mm " + std::string(formats::materialName(g.supportMaterial)) +
-                ", 1.5 cm above the detector");
+                ", 1.5 cm above the detector" +
+                (g.plates == formats::PlateMode::Absorbing ? "; both attenuate only" : ""));
+    const WorkbenchSetup setup = workbenchSetup(in);
+    const FieldGeometry field = fieldGeometry(setup);
     l.push_back(" FID " + format(c.fid, "0.0") + " cm, FCD " + format(c.fcd, "0.0") + " cm, field " +
-                format(c.fieldX, "0.0") + " x " + format(c.fieldY, "0.0") + " cm at the detector");
+                format(field.x1 - field.x0, "0.0") + " x " + format(field.y1 - field.y0, "0.0") +
+                " cm at the detector");
     if (tomo) {
         l.push_back(" Tomosynthesis: tube angle uniform in +-" + format(std::fabs(c.angularRange), "0.0") +
                     " deg, focus on an arc about the axis FAD = " + format(c.fad, "0.0") + " cm below it");
@@ -78,6 +90,35 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
     return l;
 }
 
+std::vector<formats::TrailerEntry> describeRunTrailer(const RunInputs& in, const WorkbenchResult& r) {
+    using formats::trailerNumber;
+    const formats::Geometry& g = in.geometry;
+    const bool protocol = g.model == formats::BreastModel::Protocol;
+    const double mgd = r.breastDose / r.airKerma;
+    auto percent = [](double rel) { return trailerNumber(100 * rel); };
+    // One line per key; formats/README.md lists them.
+    std::vector<formats::TrailerEntry> t = {
+        {"physics_revision", std::to_string(kPhysicsRevision)},
+        {"breast_model", protocol ? "protocol" : "workbench"},
+        {"glandular_percent", protocol ? plainDecimal(g.glandularPercent) : in.phantom.fractionText},
+        {"plates", g.plates == formats::PlateMode::Absorbing ? "absorbing" : "full"},
+        {"seed", std::to_string(r.seed)},
+        {"histories", std::to_string(r.histories)},
+        {"k_fcd_paddle_per_k_fcd", trailerNumber(r.airKermaPaddle / r.airKerma)},
+        {"k_surface_per_k_fcd", trailerNumber(r.airKermaSurface / r.airKerma)},
+        {"mgd_per_k_fcd", trailerNumber(mgd)},
+        {"mgd_per_k_fcd_paddle", trailerNumber(r.breastDose / r.airKermaPaddle)},
+        {"mgd_per_k_surface", trailerNumber(r.breastDose / r.airKermaSurface)},
+        {"mgd_sigma_percent", percent(r.breastRelSigma)},
+        {"sagd", trailerNumber(r.columnDose / r.airKerma)},
+        {"sagd_sigma_percent", percent(r.columnRelSigma)},
+        {"dose100", trailerNumber(r.referenceDose / r.airKerma)},
+        {"dose100_sigma_percent", percent(r.referenceRelSigma)},
+    };
+    if (protocol) t.insert(t.begin() + 3, {"adipose_mm", plainDecimal(g.adiposeMm)});
+    return t;
+}
+
 namespace {
 
 ResultFault faultOf(const WorkbenchResult& r) {
@@ -85,8 +126,10 @@ ResultFault faultOf(const WorkbenchResult& r) {
     auto finite = [](const std::vector<double>& v) {
         return std::all_of(v.begin(), v.end(), [](double x) { return std::isfinite(x) && x >= 0; });
     };
-    if (!std::isfinite(r.airKerma) || !finite(r.primary) || !finite(r.scatter)) return ResultFault::NotFinite;
-    if (!(r.airKerma > 0)) return ResultFault::NoAirKerma;
+    if (!std::isfinite(r.airKerma) || !finite(r.primary) || !finite(r.scatter) ||
+        !finite({r.airKermaPaddle, r.airKermaSurface, r.breastDose}))
+        return ResultFault::NotFinite;
+    if (!(r.airKerma > 0 && r.airKermaPaddle > 0 && r.airKermaSurface > 0)) return ResultFault::NoAirKerma;
     return ResultFault::None;
 }
 
@@ -110,7 +153,8 @@ ResultFault faultOf(formats::LoadFailure f) {
 // every value is divided there.
 ResultFault readBackFault(RecordReader& in) {
     formats::ResultFileHead head;
-    if (formats::LoadFailure f = formats::readResultHead(in, head); f != formats::LoadFailure::None)
+    if (formats::LoadFailure f = formats::readResultHead(in, head, formats::kMaxEngineCountZ);
+        f != formats::LoadFailure::None)
         return faultOf(f);
     const size_t rows = static_cast<size_t>(head.countY) * static_cast<size_t>(head.countZ);
     std::vector<double> primary(rows * formats::kValuesPerRow), scatter(primary.size());
@@ -119,6 +163,8 @@ ResultFault readBackFault(RecordReader& in) {
         return (c == 1 ? primary : scatter).data() + row * formats::kValuesPerRow;
     });
     if (f != formats::LoadFailure::None) return faultOf(f);
+    if (formats::readResultTrailer(in).state != formats::ResultTrailer::State::Complete)
+        return ResultFault::Unreadable;
     double region = 0, all = 0;
     for (size_t i = 0; i < primary.size(); ++i) {
         const double v = primary[i] + scatter[i];
@@ -147,6 +193,9 @@ void writeResultFile(const std::filesystem::path& workDir, const RunInputs& in, 
     c.historyNote = " Phantom size X, Y, Z (cm), glandular fraction (%)";
     c.phantom = {in.phantom.sizeX, in.phantom.sizeY, in.phantom.thickness,
                  parseNumber(in.phantom.fractionText)};
+    if (in.geometry.model == formats::BreastModel::Protocol)
+        c.phantom = {2 * kProtocolRadius, kProtocolRadius, in.phantom.thickness,
+                     in.geometry.glandularPercent};
     c.phantomNote =
         " Air kerma, FCD (cm), voxels X, Y, Z; then the primary and the scatter dose, 75 values per row";
     c.airKerma = r.airKerma;
@@ -157,6 +206,7 @@ void writeResultFile(const std::filesystem::path& workDir, const RunInputs& in, 
     c.primary = r.primary;
     c.scatter = r.scatter;
     c.valuePattern = "0.0000E+00";
+    c.trailer = describeRunTrailer(in, r);
     RecordWriter out(workDir, in.control.resultFile);
     try {
         formats::writeResultFile(out, c);

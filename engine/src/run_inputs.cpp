@@ -43,6 +43,9 @@ bool distance(double v) {
     return v > 0 && v <= kMaxDistance;
 }
 
+void checkRoom(const RunInputs& in);
+void checkSpectrum(const RunInputs& in);
+
 // A result file of the largest grid, twice over: the temporary and the old file.
 constexpr unsigned long long kResultRoom = 2ull * 16 * 1024 * 1024;
 
@@ -105,6 +108,24 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
             mc, "line 9, the equipment name, holds a control character (a line end inside the line?)");
 
     const formats::PhantomFile& p = in.phantom;
+    if (!oneLine(p.fractionText))
+        throw InputError(
+            ph, "line 1, the glandular fraction, holds a control character (a line end inside the line?)");
+    if (in.geometry.model == formats::BreastModel::Protocol) {
+        // The half-cylinder of the protocol breast: Phantom.dat gives its
+        // thickness, Geometry.dat the rest; no composition file is read.
+        if (!(p.thickness >= kMinProtocolThickness && p.thickness <= kMaxProtocolThickness))
+            throw InputError(ph, "the breast thickness of " + cm(p.thickness) +
+                                     " (line 5) lies outside 2 to 11 cm, the protocol breast model's range");
+        if (!(p.thickness - 2 * in.geometry.adiposeMm / 10 >= kVoxel - 1e-9))
+            throw InputError(formats::kGeometryFileName,
+                             "the adipose layers of " + plainDecimal(in.geometry.adiposeMm) +
+                                 " mm top and bottom " + "leave no inner region in a " + cm(p.thickness) +
+                                 " breast");
+        checkRoom(in);
+        checkSpectrum(in);
+        return in;
+    }
     if (!(p.thickness >= kMinThickness && p.thickness <= kMaxThickness))
         throw InputError(ph, "the phantom thickness of " + cm(p.thickness) +
                                  " (line 5) lies outside 0.1 to 6.0 cm");
@@ -117,14 +138,7 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
                                  " cm (lines 3 and 4) does not hold the reference region of the dose, " +
                                  plainDecimal(refX) + " x " + plainDecimal(refY) +
                                  " cm from the chest-wall edge");
-    if (!oneLine(p.fractionText))
-        throw InputError(
-            ph, "line 1, the glandular fraction, holds a control character (a line end inside the line?)");
-    double room =
-        c.fid - kSupportToDetector - in.geometry.supportMm / 10 - p.thickness - in.geometry.paddleMm / 10;
-    if (!(room > 1.0))
-        throw InputError(mc, "the FID of " + cm(c.fid) + " (line 3) leaves no room for the support, the " +
-                                 plainDecimal(p.thickness) + " cm phantom and the paddle");
+    checkRoom(in);
     if (!isBareFileName(p.compositionFile))
         throw InputError(ph, "line 2 names \"" + p.compositionFile +
                                  "\", which is not a file of the working directory");
@@ -135,7 +149,24 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
         throw InputError(p.compositionFile, "holds the glandular fraction " +
                                                 plainDecimal(in.composition.glandularFraction) + " %, but " +
                                                 ph + " asks for " + p.fractionText + " %");
+    checkSpectrum(in);
+    return in;
+}
 
+namespace {
+
+void checkRoom(const RunInputs& in) {
+    const formats::ControlFile& c = in.control;
+    const double thickness = in.phantom.thickness;
+    double room =
+        c.fid - kSupportToDetector - in.geometry.supportMm / 10 - thickness - in.geometry.paddleMm / 10;
+    if (!(room > 1.0))
+        throw InputError(std::string(formats::kControlFileName),
+                         "the FID of " + cm(c.fid) + " (line 3) leaves no room for the support, the " +
+                             plainDecimal(thickness) + " cm phantom and the paddle");
+}
+
+void checkSpectrum(const RunInputs& in) {
     const formats::SpectrumFileContents& sp = in.spectrum;
     for (double v : {sp.tubeVoltage, sp.targetAngle, sp.tubeTiltAngle, sp.beryllium, sp.aluminum,
                      sp.molybdenum, sp.rhodium, sp.silver, sp.airLayer})
@@ -156,8 +187,9 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
             total += v;
     if (!(total > 0 && std::isfinite(total)))
         throw InputError(formats::kSpectrumFileName, "the spectrum holds no photons above 1 keV");
-    return in;
 }
+
+} // namespace
 
 void requireWritableFolder(const std::filesystem::path& dir, const std::string& resultFile) {
     const std::string folder = "the working folder";
@@ -211,6 +243,11 @@ WorkbenchSetup workbenchSetup(const RunInputs& in) {
     s.phantomY = in.phantom.sizeY;
     s.thickness = in.phantom.thickness;
     s.phantom = in.composition.material;
+    if (in.geometry.model == formats::BreastModel::Protocol) {
+        s.phantom = materials::breastTissue(in.geometry.glandularPercent);
+        s.protocol = ProtocolBreast{kProtocolRadius, in.geometry.adiposeMm / 10, materials::adipose()};
+        s.platesScatter = in.geometry.plates == formats::PlateMode::Full;
+    }
     auto plate = [](formats::PlateMaterial m) {
         return m == formats::PlateMaterial::Pmma ? materials::pmma() : materials::polycarbonate();
     };

@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <numbers>
 #include <stdexcept>
 
 namespace kv::engine {
 
 namespace {
-constexpr int kPhantomRegion = 0;
 // Totals are integers of 1 meV: exact and independent of the order of batches.
 constexpr double kQuantaPerEv = 1000.0;
 // The two halves X < 0 and X > 0 share one voxel column: each voxel of the
@@ -30,6 +30,7 @@ class alignas(64) WorkbenchSimulation::Worker {
         double massRef =
             kFoldedVoxels * sim.setup_.phantom.density * kVoxel * kVoxel * sim.layerThickness_[0];
         refScale_ = 1.0 / (2000.0 * massRef);
+        breastScale_ = 1.0 / (sim.setup_.phantom.density * sim.breastVolume_);
         for (int iz = 0; iz < sim.layers_; ++iz)
             columnScale_.push_back(1.0 / (2000.0 * sim.layers_ * kFoldedVoxels * sim.setup_.phantom.density *
                                           kVoxel * kVoxel * sim.layerThickness_[iz]));
@@ -56,7 +57,7 @@ class alignas(64) WorkbenchSimulation::Worker {
             fill_.assign(blocks, 0);
         }
         ++batchHistories_;
-        primaryScored_ = false;
+        primaryScored_ = 0;
         SourcePhoton sp = sim_->source_->sample(rng);
         // Nothing lies above the paddle: start where the ray meets its plane.
         double t = (sim_->paddleTop_ - sp.pos.z) / sp.dir.z;
@@ -69,24 +70,28 @@ class alignas(64) WorkbenchSimulation::Worker {
         st.s2[0] += ref_ * ref_;
         st.s1[1] += col_;
         st.s2[1] += col_ * col_;
-        ref_ = col_ = 0.0;
+        st.s1[2] += breast_;
+        st.s2[2] += breast_ * breast_;
+        ref_ = col_ = breast_ = 0.0;
     }
 
     // Track-length kerma: every voxel a flight crosses gets the energy the
     // analogue deposits would leave there on average.
     void flight(int region, const Photon& ph, double length) {
-        if (region != kPhantomRegion || !track_) return;
-        const double w = sim_->trackWeight_.at(ph.energy); // eV per cm
+        const int tissue = sim_->regionTissue_[static_cast<size_t>(region)];
+        if (tissue < 0 || !track_) return;
+        const double w = sim_->tissues_[static_cast<size_t>(tissue)].trackWeight.at(ph.energy); // eV per cm
         const int* fold = fold_;
         const uint32_t layers = static_cast<uint32_t>(layers_);
         auto column = [=](int ix, int iy) {
             return (static_cast<uint32_t>(iy) * kVoxelsX + static_cast<uint32_t>(fold[ix])) * layers;
         };
         if (!ph.scattered && expected_) {
-            // Once: a second flight of a photon straight from the focus can
-            // only be a rounding's step back into the phantom.
-            if (!primaryScored_) expectedPrimary(ph, w, column);
-            primaryScored_ = true;
+            // Once per region: a second flight of a photon straight from the
+            // focus can only be a rounding's step back into it.
+            const uint32_t bit = 1u << region;
+            if (!(primaryScored_ & bit)) expectedPrimary(region, ph, w, column);
+            primaryScored_ |= bit;
             return;
         }
         if (!ph.scattered) {
@@ -111,14 +116,20 @@ class alignas(64) WorkbenchSimulation::Worker {
             });
         }
         scoreReference(ph.pos, ph.dir, length, w, [](double a, double b) { return b - a; });
+        if (sim_->regionGlandular_[static_cast<size_t>(region)]) breast_ += w * length * breastScale_;
     }
 
     void deposit(int region, const Vec3& p, double edep, double e, bool scattered) {
-        if (region != kPhantomRegion) return;
+        const int tissue = sim_->regionTissue_[static_cast<size_t>(region)];
+        if (tissue < 0) return;
         // With track-length scoring only a photon dropped below the cut-off
         // leaves energy that no flight carries on.
         if (track_ && e >= kMinEnergy) return;
-        double w = edep * 1000.0 * sim_->glandWeight_.at(e); // eV of glandular-equivalent deposit
+        // eV of glandular-equivalent deposit, in the phantom's voxel mass
+        double w = edep * 1000.0 * sim_->tissues_[static_cast<size_t>(tissue)].glandWeight.at(e);
+        if (sim_->regionGlandular_[static_cast<size_t>(region)]) breast_ += w * breastScale_;
+        // The protocol breast reaches past the voxel grid's 7.5 cm.
+        if (std::fabs(p.x) >= kVoxelsX * kVoxel || p.y >= kVoxelsY * kVoxel) return;
         int ix = std::min(static_cast<int>(std::fabs(p.x) * 10.0), kVoxelsX - 1);
         int iy = std::clamp(static_cast<int>(p.y * 10.0), 0, kVoxelsY - 1);
         int iz = std::clamp(static_cast<int>((p.z - sim_->phantomTop_) * 10.0), 0, layers_ - 1);
@@ -191,9 +202,11 @@ class alignas(64) WorkbenchSimulation::Worker {
     // track there, w x integral of exp(-mu t) dt over the voxel, whether or
     // not the photon gets that far. Where it truly interacts is left to the
     // transport, which goes on with it as before.
-    template <class Column> void expectedPrimary(const Photon& ph, double w, const Column& column) {
-        const double chord = sim_->scene_->distanceOut(kPhantomRegion, ph.pos, ph.dir);
-        const double mu = sim_->physics_[0].muTotal(ph.energy);
+    template <class Column>
+    void expectedPrimary(int region, const Photon& ph, double w, const Column& column) {
+        const double chord = sim_->scene_->distanceOut(region, ph.pos, ph.dir);
+        const double mu =
+            sim_->physics_[static_cast<size_t>(sim_->scene_->material(region))].muTotal(ph.energy);
         const double perMu = w / mu;
         float* sums = batch_.data();
         walkColumnsAttenuated(
@@ -202,6 +215,8 @@ class alignas(64) WorkbenchSimulation::Worker {
             });
         scoreReference(ph.pos, ph.dir, chord, w,
                        [mu](double a, double b) { return (std::exp(-mu * a) - std::exp(-mu * b)) / mu; });
+        if (sim_->regionGlandular_[static_cast<size_t>(region)])
+            breast_ += perMu * -std::expm1(-mu * chord) * breastScale_;
     }
 
     // The flight's share of the reference region's two summaries, from its
@@ -238,7 +253,7 @@ class alignas(64) WorkbenchSimulation::Worker {
 
     const WorkbenchSimulation* sim_;
     bool track_, expected_;
-    bool primaryScored_ = false; // this history's primary chord
+    uint32_t primaryScored_ = 0; // the regions whose primary chord this history has scored
     int layers_;
     size_t perKind_;
     VoxelGrid grid_;
@@ -252,16 +267,47 @@ class alignas(64) WorkbenchSimulation::Worker {
     double refScale_ = 0;
     std::vector<double> columnScale_;
     double lastScale_ = 0; // what a thinner last layer adds to the column's scale
-    double ref_ = 0, col_ = 0;
+    double breastScale_ = 0;
+    double ref_ = 0, col_ = 0, breast_ = 0;
 };
+
+FieldGeometry fieldGeometry(const WorkbenchSetup& s) {
+    FieldGeometry fg;
+    fg.detectorZ = s.fid;
+    fg.x0 = -s.fieldX / 2;
+    fg.x1 = s.fieldX / 2;
+    fg.y0 = 0.0;
+    fg.y1 = s.fieldY;
+    if (s.protocol) {
+        const double top = s.fid - kSupportToDetector - s.supportThickness - s.thickness;
+        const double reach = (s.protocol->radius + 0.5) * s.fid / top;
+        fg.x0 = -reach, fg.x1 = reach, fg.y1 = reach;
+    }
+    fg.pivotDepth = s.fad;
+    if (s.tomosynthesis) {
+        fg.angleMinDeg = -std::fabs(s.angularRange);
+        fg.angleMaxDeg = std::fabs(s.angularRange);
+    }
+    return fg;
+}
 
 WorkbenchSimulation::WorkbenchSimulation(WorkbenchSetup s) : setup_(std::move(s)) {
     const WorkbenchSetup& s_ = setup_;
-    if (!(s_.thickness >= 0.1 && s_.thickness <= 6.0))
-        throw std::invalid_argument("phantom thickness outside 0.1..6.0 cm");
-    if (!(s_.phantomX > 0 && s_.phantomX <= 2 * kVoxelsX * kVoxel + 1e-9 && s_.phantomY > 0 &&
-          s_.phantomY <= kVoxelsY * kVoxel + 1e-9))
-        throw std::invalid_argument("phantom size outside the 15 x 15 cm voxel grid");
+    const ProtocolBreast* breast = s_.protocol ? &*s_.protocol : nullptr;
+    if (breast) {
+        if (!(s_.thickness >= kMinProtocolThickness && s_.thickness <= kMaxProtocolThickness))
+            throw std::invalid_argument("protocol breast thickness outside 2..11 cm");
+        if (!(breast->adipose >= 0 && s_.thickness - 2 * breast->adipose >= kVoxel - 1e-9))
+            throw std::invalid_argument("adipose layers leave no inner region");
+        if (!(breast->radius > 0 && breast->radius <= kVoxelsY * kVoxel))
+            throw std::invalid_argument("protocol breast radius outside 0..15 cm");
+    } else {
+        if (!(s_.thickness >= 0.1 && s_.thickness <= 6.0))
+            throw std::invalid_argument("phantom thickness outside 0.1..6.0 cm");
+        if (!(s_.phantomX > 0 && s_.phantomX <= 2 * kVoxelsX * kVoxel + 1e-9 && s_.phantomY > 0 &&
+              s_.phantomY <= kVoxelsY * kVoxel + 1e-9))
+            throw std::invalid_argument("phantom size outside the 15 x 15 cm voxel grid");
+    }
     if (!(s_.paddleThickness >= 0 && s_.paddleThickness <= 1.0 && s_.supportThickness >= 0 &&
           s_.supportThickness <= 1.0))
         throw std::invalid_argument("paddle or support outside 0..1 cm");
@@ -277,18 +323,47 @@ WorkbenchSimulation::WorkbenchSimulation(WorkbenchSetup s) : setup_(std::move(s)
     phantomTop_ = top;
     paddleTop_ = top - s_.paddleThickness;
 
-    Material gland = materials::glandular();
+    // Physics 0 the phantom (inner region), 1 paddle, 2 support, 3 the protocol breast's adipose layers.
     physics_.emplace_back(s_.phantom);
     physics_.emplace_back(s_.paddle);
     physics_.emplace_back(s_.support);
-    const MaterialPhysics& ph = physics_[0];
-    MaterialPhysics glandPhys(gland);
-    glandWeight_.build([&](double e) { return glandPhys.muEnOverRho(e) / ph.muEnOverRho(e); });
-    trackWeight_.build([&](double e) { return e * 1000.0 * ph.depositPerCm(e) * glandWeight_.at(e); });
+    if (breast) physics_.emplace_back(breast->adiposeTissue);
+    MaterialPhysics glandPhys(materials::glandular());
+    for (size_t m : breast ? std::vector<size_t>{0, 3} : std::vector<size_t>{0}) {
+        const MaterialPhysics& ph = physics_[m];
+        // Scored as glandular dose in the voxel mass of the phantom.
+        const double massScale = s_.phantom.density / ph.density();
+        Tissue& t = tissues_.emplace_back();
+        t.glandWeight.build(
+            [&](double e) { return glandPhys.muEnOverRho(e) / ph.muEnOverRho(e) * massScale; });
+        t.trackWeight.build([&](double e) { return e * 1000.0 * ph.depositPerCm(e) * t.glandWeight.at(e); });
+    }
 
     double bottom = top + s_.thickness;
     std::vector<Region> regions;
-    regions.push_back({{{{-s_.phantomX / 2, 0.0, top}, {s_.phantomX / 2, s_.phantomY, bottom}}}, 0, false});
+    if (breast) {
+        const double r = breast->radius, a = breast->adipose;
+        auto slab = [&](double z0, double z1, int material) {
+            Region region{{{{-r, 0.0, z0}, {r, r, z1}}, true, 0.0, 0.0, r}, material, false};
+            return region;
+        };
+        regions.push_back(slab(top + a, bottom - a, 0));
+        regionTissue_ = {0};
+        regionGlandular_ = {true};
+        if (a > 0) {
+            regions.push_back(slab(top, top + a, 3));
+            regions.push_back(slab(bottom - a, bottom, 3));
+            regionTissue_.insert(regionTissue_.end(), {1, 1});
+            regionGlandular_.insert(regionGlandular_.end(), {false, false});
+        }
+        breastVolume_ = std::numbers::pi * r * r / 2 * (s_.thickness - 2 * a);
+    } else {
+        regions.push_back(
+            {{{{-s_.phantomX / 2, 0.0, top}, {s_.phantomX / 2, s_.phantomY, bottom}}}, 0, false});
+        regionTissue_ = {0};
+        regionGlandular_ = {true};
+        breastVolume_ = s_.phantomX * s_.phantomY * s_.thickness;
+    }
     // A plate of no thickness is left out rather than made an empty box.
     if (s_.paddleThickness > 0)
         regions.push_back(
@@ -298,29 +373,36 @@ WorkbenchSimulation::WorkbenchSimulation(WorkbenchSetup s) : setup_(std::move(s)
                              {kPlateHalfWidth, kPlateDepth, bottom + s_.supportThickness}}},
                            2,
                            false});
+    for (size_t i = regionTissue_.size(); i < regions.size(); ++i)
+        regions[i].stopsAtInteraction = !s_.platesScatter;
+    // The plates, the world and beyond are no breast.
+    regionTissue_.resize(regions.size() + 2, -1);
+    regionGlandular_.resize(regions.size() + 2, false);
     // The world ends at the detector plane: what reaches it is not followed.
     scene_ =
         std::make_unique<Scene>(std::move(regions), Box{{-1e4, -1e4, -1e3}, {1e4, 1e4, s_.fid}}, kVacuum);
 
-    FieldGeometry fg;
-    fg.detectorZ = s_.fid;
-    fg.x0 = -s_.fieldX / 2;
-    fg.x1 = s_.fieldX / 2;
-    fg.y0 = 0.0;
-    fg.y1 = s_.fieldY;
-    fg.pivotDepth = s_.fad;
-    if (s_.tomosynthesis) {
-        fg.angleMinDeg = -std::fabs(s_.angularRange);
-        fg.angleMaxDeg = std::fabs(s_.angularRange);
-    }
-    source_ = std::make_unique<FieldSource>(fg, s_.spectrum);
+    source_ = std::make_unique<FieldSource>(fieldGeometry(s_), s_.spectrum);
 
-    Material air = materials::dryAir();
-    std::vector<double> fluence = source_->fluenceAt({0.0, kChamberY, s_.fcd});
+    airKerma_ = airKermaAt({0.0, kChamberY, s_.fcd}, false);
+    airKermaPaddle_ = airKermaAt({0.0, kChamberY, s_.fcd}, true);
+    airKermaSurface_ = airKermaAt({0.0, 0.0, top}, true);
+}
+
+double WorkbenchSimulation::airKermaAt(Vec3 p, bool behindPaddle) const {
+    const Material air = materials::dryAir();
+    const std::vector<double> fluence = source_->fluenceAt(p);
+    const Vec3 ray = p - source_->focus(0.0);
+    // The ray's path through the paddle's thickness, slanted.
+    const double path =
+        behindPaddle ? setup_.paddleThickness * std::sqrt(dot(ray, ray)) / std::fabs(ray.z) : 0.0;
+    double kerma = 0.0;
     for (size_t i = 0; i < fluence.size(); ++i) {
-        double e = s_.spectrum.energies[i];
-        airKerma_ += fluence[i] * e * 1000.0 * MixtureData::energyAbsorption(air, e);
+        const double e = setup_.spectrum.energies[i];
+        const double through = path > 0 ? std::exp(-physics_[1].muTotal(e) * path) : 1.0;
+        kerma += fluence[i] * through * e * 1000.0 * MixtureData::energyAbsorption(air, e);
     }
+    return kerma;
 }
 
 WorkbenchSimulation::~WorkbenchSimulation() = default;
@@ -338,7 +420,7 @@ RunPart WorkbenchSimulation::runPart(uint64_t histories, uint64_t seed, unsigned
     p.seed = seed;
     p.threads = threads;
     p.targetRelSigma = ctl.target();
-    p.batches = runBatches(histories, seed, workers, 2, ctl, batchSize);
+    p.batches = runBatches(histories, seed, workers, kWorkbenchChannels, ctl, batchSize);
     p.targetReached = ctl.targetReached();
     // From the workers' order, [primary, scatter][iy][ix][iz], to the shared
     // one, [voxel][primary, scatter] with voxel (iz * kVoxelsY + iy) * kVoxelsX + ix.
@@ -369,7 +451,7 @@ WorkbenchResult WorkbenchSimulation::run(uint64_t histories, uint64_t seed, unsi
 }
 
 WorkbenchResult WorkbenchSimulation::finish(const RunPart& p) const {
-    ScalarStats all = mergeInOrder(p.batches, 2);
+    ScalarStats all = mergeInOrder(p.batches, kWorkbenchChannels);
     WorkbenchResult r;
     r.histories = all.n;
     r.seed = p.seed;
@@ -380,6 +462,10 @@ WorkbenchResult WorkbenchSimulation::finish(const RunPart& p) const {
     r.stopped = all.n < p.asked && !p.targetReached;
     r.layers = layers_;
     r.airKerma = airKerma_;
+    r.airKermaPaddle = airKermaPaddle_;
+    r.airKermaSurface = airKermaSurface_;
+    r.breastDose = all.mean(2);
+    r.breastRelSigma = all.relativeSigma(2);
     r.referenceDose = all.mean(0);
     r.referenceRelSigma = all.relativeSigma(0);
     r.columnDose = all.mean(1);

@@ -47,6 +47,37 @@ TEST(Transport, NarrowBeamTransmissionIsExponential) {
     }
 }
 
+// A plate that attenuates only: the photons that cross it untouched go on,
+// every other one ends there without a deposit or a scattered photon.
+TEST(Transport, ARegionThatStopsAtInteractionAttenuatesButNeverScatters) {
+    std::vector<MaterialPhysics> phys;
+    phys.emplace_back(materials::pmma());
+    const double thickness = 1.0, keV = 18.0;
+    Region plate{{{{-1e3, -1e3, 0.0}, {1e3, 1e3, thickness}}}, 0, false};
+    plate.stopsAtInteraction = true;
+    Scene scene({plate}, Box{{-1e3, -1e3, -1.0}, {1e3, 1e3, 1e3}}, kVacuum);
+    struct Scorer {
+        int deposits = 0, scattered = 0, through = 0;
+        void deposit(int, Vec3, double, double, bool) { ++deposits; }
+        void leave(const Photon& ph) {
+            scattered += ph.scattered;
+            through += !ph.scattered && ph.pos.z > thicknessOf;
+        }
+        double thicknessOf = 1.0;
+    } s;
+    Rng rng(9, 1);
+    const int n = 100000;
+    for (int i = 0; i < n; ++i)
+        transport(Photon{{0, 0, -0.5}, {0, 0, 1}, keV, false}, scene, phys, rng, s);
+    EXPECT_EQ(s.deposits, 0);
+    EXPECT_EQ(s.scattered, 0);
+    const Material m = materials::pmma();
+    const double mu = m.density * (MixtureData::photo(m, keV) + MixtureData::rayleigh(m, keV) +
+                                   MixtureData::compton(m, keV));
+    const double p = std::exp(-mu * thickness);
+    EXPECT_NEAR(static_cast<double>(s.through) / n, p, 4 * std::sqrt(p * (1 - p) / n));
+}
+
 // A narrow beam into a slab: the track-length primary kerma of each layer is
 // E k (exp(-mu z0) - exp(-mu z1)) / mu, and over the whole slab the
 // track-length and the analogue scores of the same photons agree.

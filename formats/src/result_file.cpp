@@ -4,6 +4,7 @@
 #include "kv/formats/file_error.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <exception>
 #include <stdexcept>
@@ -59,7 +60,7 @@ LoadFailure openResultFile(const std::filesystem::path& workDir, std::string_vie
     return LoadFailure::None;
 }
 
-LoadFailure readResultHead(RecordReader& in, ResultFileHead& h) {
+LoadFailure readResultHead(RecordReader& in, ResultFileHead& h, int maxCountZ) {
     return guarded([&] {
         h.kindLine = in.readLine();
         for (int i = descriptionLineCount(h.kindLine); i > 0; --i)
@@ -72,7 +73,7 @@ LoadFailure readResultHead(RecordReader& in, ResultFileHead& h) {
         h.fcd = in.readNumber();
         if (!std::isfinite(h.airKerma) || !std::isfinite(h.fcd)) return LoadFailure::NotANumber;
         if (!readCount(in, kMaxCountX, h.countX) || !readCount(in, kMaxCountY, h.countY) ||
-            !readCount(in, kMaxCountZ, h.countZ))
+            !readCount(in, maxCountZ, h.countZ))
             return LoadFailure::CountOutOfRange;
         if (h.countY < kFirstReferenceRow) return LoadFailure::EmptyReferenceRegion;
         if (!(h.airKerma > 0)) return LoadFailure::AirKerma;
@@ -95,6 +96,103 @@ LoadFailure readResultBlocks(RecordReader& in, const ResultFileHead& h, const Re
                 }
         return LoadFailure::None;
     });
+}
+
+// ---- trailer ----
+
+namespace {
+
+bool isTrailerName(std::string_view s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    });
+}
+
+std::string_view trimmedBlanks(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+ResultTrailer damaged() {
+    ResultTrailer t;
+    t.state = ResultTrailer::State::Damaged;
+    return t;
+}
+
+} // namespace
+
+const std::string* ResultTrailer::find(std::string_view name) const {
+    for (const TrailerEntry& e : entries)
+        if (e.first == name) return &e.second;
+    return nullptr;
+}
+
+std::optional<double> ResultTrailer::number(std::string_view name) const {
+    const std::string* v = find(name);
+    double x = 0;
+    if (!v || v->empty() || !parseNumberStrict(*v, x) || !std::isfinite(x)) return std::nullopt;
+    return x;
+}
+
+ResultTrailer readResultTrailer(RecordReader& in) {
+    try {
+        // Blank lines (the rest of the last value's line) may come first;
+        // any other text there is not ours, and no trailer.
+        for (;;) {
+            if (in.atEnd()) return {};
+            const std::string text = in.readLine();
+            const std::string_view line = trimmedBlanks(text);
+            if (line == kTrailerBegin) break;
+            if (!line.empty()) return {};
+        }
+        ResultTrailer t;
+        for (;;) {
+            if (in.atEnd()) return damaged(); // cut before its end line
+            const std::string text = in.readLine();
+            std::string_view line = trimmedBlanks(text);
+            if (line == kTrailerEnd) break;
+            const size_t eq = line.find('=');
+            if (eq == std::string_view::npos) return damaged();
+            const std::string_view name = trimmedBlanks(line.substr(0, eq));
+            const std::string_view value = trimmedBlanks(line.substr(eq + 1));
+            if (!isTrailerName(name) || t.find(name) || value.size() > kMaxTrailerValueBytes ||
+                t.entries.size() >= kMaxTrailerEntries)
+                return damaged();
+            t.entries.emplace_back(std::string(name), std::string(value));
+        }
+        while (!in.atEnd())
+            if (!trimmedBlanks(in.readLine()).empty()) return damaged();
+        t.state = ResultTrailer::State::Complete;
+        return t;
+    } catch (const std::exception&) {
+        return damaged();
+    }
+}
+
+LoadFailure readResultTrailer(const std::filesystem::path& workDir, std::string_view name,
+                              ResultTrailer& out) {
+    out = {};
+    std::optional<RecordReader> in;
+    if (LoadFailure f = openResultFile(workDir, name, in); f != LoadFailure::None) return f;
+    ResultFileHead head;
+    if (LoadFailure f = readResultHead(*in, head, kMaxEngineCountZ); f != LoadFailure::None) return f;
+    std::array<double, kValuesPerRow> row{};
+    if (LoadFailure f = readResultBlocks(*in, head, [&](int, int, int) { return row.data(); });
+        f != LoadFailure::None)
+        return f;
+    out = readResultTrailer(*in);
+    return LoadFailure::None;
+}
+
+std::string trailerNumber(double v) {
+    if (!std::isfinite(v)) throw std::invalid_argument("a trailer number must be finite");
+    char buf[32];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    if (ec != std::errc()) throw std::invalid_argument("a trailer number does not fit");
+    return std::string(buf, end);
 }
 
 // ---- writer ----
@@ -129,6 +227,18 @@ void writeResultFile(RecordWriter& out, const ResultFileContent& r) {
                              static_cast<size_t>(std::max(r.countZ, 0));
     if (r.primary.size() != blockSize || r.scatter.size() != blockSize)
         throw std::invalid_argument("each dose block must hold 75 x countY x countZ values");
+    if (r.trailer.size() > kMaxTrailerEntries)
+        throw std::invalid_argument("a result file's trailer holds at most 256 entries");
+    for (size_t i = 0; i < r.trailer.size(); ++i) {
+        const auto& [name, value] = r.trailer[i];
+        if (!isTrailerName(name)) throw std::invalid_argument("a trailer name is letters, digits and '_'");
+        for (size_t j = 0; j < i; ++j)
+            if (r.trailer[j].first == name)
+                throw std::invalid_argument("trailer name " + name + " given twice");
+        requireOneLine(value, "trailer value");
+        if (trimmedBlanks(value) != value || value.size() > kMaxTrailerValueBytes)
+            throw std::invalid_argument("trailer value of " + name + " would not read back as written");
+    }
 
     out.line(r.kindLine);
     for (int i = 0; i < freeLines; ++i)
@@ -148,6 +258,11 @@ void writeResultFile(RecordWriter& out, const ResultFileContent& r) {
             }
             out.endLine();
         }
+    if (r.trailer.empty()) return;
+    out.line(kTrailerBegin);
+    for (const auto& [name, value] : r.trailer)
+        out.text(name).text(" = ").text(value).endLine();
+    out.line(kTrailerEnd);
 }
 
 void writeResultFile(const std::filesystem::path& workDir, const std::string& name,

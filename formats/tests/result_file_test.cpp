@@ -1,8 +1,10 @@
 // The result file's reader on its own: what it refuses in the head, where the
 // blocks' values go, and that what the writer writes reads back.
 #include "kv/formats/result_file.h"
+#include "kv/test_support/work_dir.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -103,3 +105,130 @@ TEST(ResultFileReader, OpenNamesWhatStandsInTheFilesPlace) {
 }
 
 } // namespace
+
+namespace {
+
+ResultFileContent smallContent() {
+    ResultFileContent c;
+    c.airKerma = 2.0;
+    c.fcd = 60;
+    c.countY = 30;
+    c.countZ = 1;
+    c.primary.assign(static_cast<size_t>(kValuesPerRow) * 30, 1.0);
+    c.scatter = c.primary;
+    return c;
+}
+
+std::string textOf(const ResultFileContent& c) {
+    kv::RecordWriter w(".", "t.vesk");
+    writeResultFile(w, c);
+    return w.content();
+}
+
+// Head and blocks as the loader reads them, then the trailer.
+ResultTrailer trailerOf(const std::string& text, LoadFailure& blocks) {
+    kv::RecordReader in = kv::RecordReader::fromBytes(text, "t.vesk");
+    ResultFileHead h;
+    std::vector<double> row(kValuesPerRow);
+    blocks = readResultHead(in, h);
+    if (blocks == LoadFailure::None)
+        blocks = readResultBlocks(in, h, [&](int, int, int) { return row.data(); });
+    return readResultTrailer(in);
+}
+
+} // namespace
+
+TEST(ResultFileTrailer, WrittenTrailerReadsBackInOrderAndWithoutOneNothingChanges) {
+    ResultFileContent c = smallContent();
+    const std::string plain = textOf(c);
+    c.trailer = {{"physics_revision", "3"},
+                 {"k_surface_per_k_fcd", trailerNumber(1.2345678901234567)},
+                 {"note", "a, b = c"}};
+    const std::string withTrailer = textOf(c);
+    // Everything up to the last value is the same bytes: the loader sees one file.
+    ASSERT_EQ(withTrailer.substr(0, plain.size()), plain);
+    EXPECT_EQ(withTrailer.substr(plain.size(), kTrailerBegin.size()), kTrailerBegin);
+
+    LoadFailure blocks = LoadFailure::Unreadable;
+    ResultTrailer t = trailerOf(withTrailer, blocks);
+    EXPECT_EQ(blocks, LoadFailure::None);
+    ASSERT_EQ(t.state, ResultTrailer::State::Complete);
+    EXPECT_EQ(t.entries, c.trailer);
+    EXPECT_EQ(t.number("k_surface_per_k_fcd"), 1.2345678901234567); // every digit back
+    EXPECT_EQ(t.number("physics_revision"), 3.0);
+    EXPECT_FALSE(t.number("note"));
+    EXPECT_FALSE(t.number("missing"));
+
+    ResultTrailer none = trailerOf(plain, blocks);
+    EXPECT_EQ(blocks, LoadFailure::None);
+    EXPECT_EQ(none.state, ResultTrailer::State::Absent);
+    EXPECT_TRUE(none.entries.empty());
+}
+
+TEST(ResultFileTrailer, DamageIsReportedAndNeverReachesTheBlocks) {
+    ResultFileContent c = smallContent();
+    const std::string plain = textOf(c);
+    c.trailer = {{"a", "1"}, {"b", "2"}};
+    const std::string good = textOf(c);
+    const std::string begin = std::string(kTrailerBegin) + "\r\n", end = std::string(kTrailerEnd) + "\r\n";
+    struct Row {
+        const char* name;
+        std::string text;
+        ResultTrailer::State expected;
+    };
+    const Row rows[] = {
+        {"cut before the end line", good.substr(0, good.size() - end.size()), ResultTrailer::State::Damaged},
+        {"cut inside a value", good.substr(0, good.rfind("2")), ResultTrailer::State::Damaged},
+        {"only the begin line", plain + begin, ResultTrailer::State::Damaged},
+        {"a line without =", plain + begin + "a 1\r\n" + end, ResultTrailer::State::Damaged},
+        {"a name twice", plain + begin + "a = 1\r\na = 2\r\n" + end, ResultTrailer::State::Damaged},
+        {"a name with a blank", plain + begin + "a b = 1\r\n" + end, ResultTrailer::State::Damaged},
+        {"text after the end line", good + "more\r\n", ResultTrailer::State::Damaged},
+        {"blank lines around it", plain + "\r\n" + begin + "a = 1\r\n" + end + "\r\n",
+         ResultTrailer::State::Complete},
+        {"LF line ends", plain + std::string(kTrailerBegin) + "\na = 1\n" + std::string(kTrailerEnd) + "\n",
+         ResultTrailer::State::Complete},
+        {"another engine's text", plain + "written by something else\r\n", ResultTrailer::State::Absent},
+        {"no line end at all", plain, ResultTrailer::State::Absent},
+    };
+    for (const Row& r : rows) {
+        LoadFailure blocks = LoadFailure::Unreadable;
+        ResultTrailer t = trailerOf(r.text, blocks);
+        EXPECT_EQ(blocks, LoadFailure::None) << r.name;
+        EXPECT_EQ(t.state, r.expected) << r.name;
+        if (t.state != ResultTrailer::State::Complete) {
+            EXPECT_TRUE(t.entries.empty()) << r.name;
+        }
+    }
+}
+
+TEST(ResultFileTrailer, WriterRefusesATrailerThatWouldNotReadBack) {
+    const std::vector<std::vector<TrailerEntry>> bad = {
+        {{"", "1"}},
+        {{"a b", "1"}},
+        {{"a=b", "1"}},
+        {{"a", "1\r\n2"}},
+        {{"a", " 1"}},
+        {{"a", "1"}, {"a", "2"}},
+        {{"a", std::string(kMaxTrailerValueBytes + 1, 'x')}},
+    };
+    for (const auto& trailer : bad) {
+        ResultFileContent c = smallContent();
+        c.trailer = trailer;
+        kv::RecordWriter w(".", "t.vesk");
+        EXPECT_THROW(writeResultFile(w, c), std::invalid_argument) << trailer.front().first;
+    }
+    EXPECT_THROW(trailerNumber(std::numeric_limits<double>::infinity()), std::invalid_argument);
+}
+
+TEST(ResultFileTrailer, WholeFileReaderOpensReadsAndNamesALoadFailure) {
+    kv::test_support::TempDir dir;
+    ResultFileContent c = smallContent();
+    c.trailer = {{"x", "1.5"}};
+    writeResultFile(dir.path(), "t.vesk", c);
+    ResultTrailer t;
+    ASSERT_EQ(readResultTrailer(dir.path(), "t.vesk", t), LoadFailure::None);
+    EXPECT_EQ(t.number("x"), 1.5);
+    EXPECT_EQ(readResultTrailer(dir.path(), "missing.vesk", t), LoadFailure::CannotOpen);
+    EXPECT_EQ(t.state, ResultTrailer::State::Absent);
+}

@@ -254,6 +254,8 @@ TEST(ResultFile, OnlyALoadableResultIsWritten) {
         r.histories = 100;
         r.layers = 50;
         r.airKerma = 2.0;
+        r.airKermaPaddle = 1.6;
+        r.airKermaSurface = 1.7;
         r.primary.assign(static_cast<size_t>(kVoxelsX) * kVoxelsY * 50, 1.0);
         r.scatter.assign(r.primary.size(), 0.5);
         return r;
@@ -268,6 +270,9 @@ TEST(ResultFile, OnlyALoadableResultIsWritten) {
         {"NaN dose", [](WorkbenchResult& r) { r.primary[77] = std::nan(""); }, ResultFault::NotFinite},
         {"infinite air kerma", [](WorkbenchResult& r) { r.airKerma = INFINITY; }, ResultFault::NotFinite},
         {"no air kerma", [](WorkbenchResult& r) { r.airKerma = 0; }, ResultFault::NoAirKerma},
+        {"no surface air kerma", [](WorkbenchResult& r) { r.airKermaSurface = 0; }, ResultFault::NoAirKerma},
+        {"whole-breast dose NaN", [](WorkbenchResult& r) { r.breastDose = std::nan(""); },
+         ResultFault::NotFinite},
         {"no dose at all",
          [](WorkbenchResult& r) {
              for (double& v : r.primary)
@@ -354,6 +359,12 @@ TEST(Programs, HalvexAndTiravexLeaveResultsTheWorkbenchLoads) {
         // A 5 cm, 50 % phantom under a Mo/Mo 28 kV beam.
         EXPECT_GT(m.SagdValue, 0.12) << row.program;
         EXPECT_LT(m.SagdValue, 0.30) << row.program;
+        // The trailer after the dose values, which the load above did not read.
+        kv::formats::ResultTrailer trailer;
+        ASSERT_EQ(kv::formats::readResultTrailer(dir.path(), "e2e.vesk", trailer),
+                  kv::formats::LoadFailure::None);
+        EXPECT_EQ(trailer.state, kv::formats::ResultTrailer::State::Complete) << row.program;
+        EXPECT_EQ(trailer.number("physics_revision"), kv::engine::kPhysicsRevision);
         // Nothing besides the inputs and the result is left in the folder.
         std::vector<std::string> files = filesIn(dir.path());
         EXPECT_EQ(files.size(), 9u + 5u) << row.program; // nine compositions, four inputs, the result

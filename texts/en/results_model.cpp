@@ -25,6 +25,9 @@ const ResultsModelTexts& resultsModelTexts() {
         .reasonNotAFile = "the name is not a regular file (a folder, pipe or device)",
         .reasonTooLarge = "the file is larger than a result file can be",
         .reasonUnreadable = "the file could not be read to the end (a read error or too little memory)",
+        .reasonThickerThanScreens =
+            "the breast is thicker than 6 cm, which the screens cannot show; kv-report "
+            "and kv-sweep read the file",
         .reportReplacedBytes = "bytes that are not valid CP932 were replaced by U+FFFD",
         .reportUsage = "usage: kv-report_en [--json] RESULT_FILE...\n"
                        "       kv-report_en --export DIR RESULT_FILE...\n"

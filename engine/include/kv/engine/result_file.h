@@ -5,6 +5,7 @@
 // blocks with 75 values per row.
 #include "kv/engine/run_inputs.h"
 #include "kv/engine/workbench_sim.h"
+#include "kv/formats/result_file.h"
 
 #include <filesystem>
 #include <stdexcept>
@@ -17,6 +18,15 @@ inline constexpr int kMammographyFreeLines = 14;
 inline constexpr int kTomosynthesisFreeLines = 16;
 
 std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult& r);
+
+// Bumped whenever a change to the physics or the scoring changes results on
+// purpose: a stored result of another revision is not the engine's answer
+// any more (kv-sweep runs such a row again).
+inline constexpr int kPhysicsRevision = 1;
+
+// The name = value lines after the dose values, which the results screens
+// never read (formats/README.md lists the names).
+std::vector<formats::TrailerEntry> describeRunTrailer(const RunInputs& in, const WorkbenchResult& r);
 
 // Why a result is not worth a file: the workbench would refuse it, or it
 // would show numbers that mean nothing.

@@ -52,6 +52,9 @@ struct Region {
     Shape shape;
     int material = kVacuum; // index into the physics list
     bool absorbing = false; // a photon that enters is no longer followed
+    // The region attenuates but scatters nothing: a photon that interacts
+    // there is no longer followed (plates as the published factor tables have them).
+    bool stopsAtInteraction = false;
 };
 
 class Scene {
@@ -66,6 +69,9 @@ class Scene {
         return region == worldRegion() ? worldMaterial_ : regions_[region].material;
     }
     bool absorbing(int region) const { return region < regionCount() && regions_[region].absorbing; }
+    bool stopsAtInteraction(int region) const {
+        return region < regionCount() && regions_[region].stopsAtInteraction;
+    }
     // Distance along d from p (inside `region`) to where the region ends.
     double distanceOut(int region, const Vec3& p, const Vec3& d) const;
     // A distance below distanceOut(region, p, d) for every direction d, found

@@ -3,7 +3,8 @@
 // how the photon ends:
 //   deposit(region, position, energy deposited, energy of the photon that
 //           interacted, whether it had scattered before)
-//   leave(photon)          escaped the world or reached an absorbing region
+//   leave(photon)          escaped the world, reached an absorbing region or
+//                          interacted in a region that stops photons there
 // and, where it has one,
 //   flight(region, photon, length)  a straight flight through a region of
 //           matter, from the photon's position before it moves
@@ -75,6 +76,10 @@ void transport(Photon ph, const Scene& scene, const std::vector<MaterialPhysics>
             if (inside) {
                 if constexpr (ScoresFlights<Scorer>) sc.flight(region, ph, s);
                 ph.pos = ph.pos + s * ph.dir;
+                if (scene.stopsAtInteraction(region)) {
+                    sc.leave(ph);
+                    return;
+                }
                 double r = rng.uniform() * mu;
                 if (r < c.photo + c.dphoto * g.offset) {
                     sc.deposit(region, ph.pos, ph.energy, ph.energy, ph.scattered);

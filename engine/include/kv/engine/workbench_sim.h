@@ -10,13 +10,20 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace kv::engine {
 
-inline constexpr int kVoxelsX = 75;  // outwards from X = 0, both halves folded together
-inline constexpr int kVoxelsY = 150; // from the chest-wall edge
-inline constexpr int kMaxLayers = 60;
+inline constexpr int kVoxelsX = 75;            // outwards from X = 0, both halves folded together
+inline constexpr int kVoxelsY = 150;           // from the chest-wall edge
+inline constexpr int kMaxLayers = 60;          // the workbench's box
+inline constexpr int kMaxProtocolLayers = 110; // the protocol breast, up to 11 cm
+inline constexpr double kProtocolRadius = 8.0; // cm: the half-cylinder about the chest-wall edge
+inline constexpr double kMinProtocolThickness = 2.0, kMaxProtocolThickness = 11.0; // cm
+// Per-history channels: the reference region's entrance layer, its column,
+// and all glandular tissue of the breast.
+inline constexpr size_t kWorkbenchChannels = 3;
 inline constexpr double kVoxel = 0.1;            // cm
 inline constexpr double kPaddleThickness = 0.15; // cm, when Geometry.dat says otherwise nothing
 inline constexpr double kSupportThickness = 0.2;
@@ -35,6 +42,16 @@ inline constexpr double kChamberY = 6.0;                             // cm from 
 // three have the same expectation.
 enum class DoseEstimator { ExpectedTrack, TrackLength, Analogue };
 
+// The protocol breast: a half-cylinder about the chest-wall edge (its flat
+// side at Y = 0), covered top and bottom (not round the rim) by adipose
+// tissue; the inner region is WorkbenchSetup::phantom, the glandular tissue
+// whose mean dose the whole-breast figures give.
+struct ProtocolBreast {
+    double radius = kProtocolRadius; // cm
+    double adipose = 0.5;            // cm, each of the two layers
+    Material adiposeTissue;
+};
+
 struct WorkbenchSetup {
     bool tomosynthesis = false;
     double fid = 65.0, fad = 60.0, fcd = 60.0; // cm
@@ -47,7 +64,16 @@ struct WorkbenchSetup {
     Material phantom;
     RaySpectra spectrum;
     DoseEstimator estimator = DoseEstimator::ExpectedTrack;
+    // Empty: the workbench's box of `phantom`, phantomX x phantomY.
+    std::optional<ProtocolBreast> protocol;
+    // False: paddle and support attenuate the beam, but a photon that
+    // interacts in them is not followed (absorbing-only plates).
+    bool platesScatter = true;
 };
+
+// The field of a run: MC.dat's at the detector, or for the protocol breast
+// one that covers its upper face with 5 mm to spare; the tube's sweep.
+FieldGeometry fieldGeometry(const WorkbenchSetup& s);
 
 struct WorkbenchResult {
     uint64_t histories = 0;
@@ -63,6 +89,13 @@ struct WorkbenchResult {
     // two batches (unknown).
     std::vector<double> totalRelSigma;
     double airKerma = 0.0; // eV/g per history, free in air at the FCD
+    // The same air kerma with the paddle in the beam, and the incident air
+    // kerma at the breast's upper surface behind the paddle, on the ray
+    // through the chest-wall edge at X = 0 (free in air, no backscatter).
+    double airKermaPaddle = 0.0, airKermaSurface = 0.0;
+    // Mean glandular dose over all glandular tissue of the breast (the whole
+    // box; the protocol breast's inner region), eV/g per history.
+    double breastDose = 0.0, breastRelSigma = 0.0;
     // Mean dose of the reference region's entrance layer and of its whole
     // column (the quantities behind the 100 % dose and the sAGD), with
     // the relative standard deviation of each mean.
@@ -102,6 +135,13 @@ class WorkbenchSimulation {
                     uint64_t batchSize = kBatchSize) const;
     WorkbenchResult finish(const RunPart& part) const;
     double airKerma() const { return airKerma_; }
+    double airKermaPaddle() const { return airKermaPaddle_; }
+    double airKermaSurface() const { return airKermaSurface_; }
+    // The glandular tissue the whole-breast mean is over, cm3.
+    double breastVolume() const { return breastVolume_; }
+    // Air kerma, free in air, per history at p with the tube at 0 deg; with
+    // `behindPaddle` through the paddle on the ray from the focus.
+    double airKermaAt(Vec3 p, bool behindPaddle) const;
     int layers() const { return layers_; }
     double phantomTop() const { return phantomTop_; }
     const WorkbenchSetup& setup() const { return setup_; }
@@ -109,10 +149,10 @@ class WorkbenchSimulation {
     const FieldSource& source() const { return *source_; }
     const std::vector<MaterialPhysics>& physics() const { return physics_; }
     // (mu_en/rho of glandular tissue) / (mu_en/rho of the phantom material)
-    double glandularWeight(double e) const { return glandWeight_.at(e); }
+    double glandularWeight(double e) const { return tissues_[0].glandWeight.at(e); }
     // Track-length score of a photon of energy e: eV per cm of flight
     // through the phantom, glandular-weighted.
-    double trackWeight(double e) const { return trackWeight_.at(e); }
+    double trackWeight(double e) const { return tissues_[0].trackWeight.at(e); }
 
     class Worker; // one per thread
 
@@ -121,12 +161,23 @@ class WorkbenchSimulation {
     std::vector<MaterialPhysics> physics_;
     std::unique_ptr<Scene> scene_;
     std::unique_ptr<FieldSource> source_;
-    GridTable glandWeight_, trackWeight_;
+    // The breast's tissues, by physics index (0 the phantom or inner region,
+    // then the adipose layers'): what a voxel scores per eV deposited or per
+    // cm of flight, as glandular dose in the voxel mass of the phantom.
+    struct Tissue {
+        GridTable glandWeight; // deposit -> glandular-equivalent, times rho(phantom) / rho(tissue)
+        GridTable trackWeight; // eV per cm of flight, glandular-weighted, same scale
+    };
+    std::vector<Tissue> tissues_;
+    // Per scene region: its tissue (-1: no breast), and whether it counts in the whole-breast mean.
+    std::vector<int> regionTissue_;
+    std::vector<bool> regionGlandular_;
     int layers_ = 0;
     double phantomTop_ = 0.0;
     double paddleTop_ = 0.0;
     std::vector<double> layerThickness_;
-    double airKerma_ = 0.0;
+    double airKerma_ = 0.0, airKermaPaddle_ = 0.0, airKermaSurface_ = 0.0;
+    double breastVolume_ = 0.0;
 };
 
 } // namespace kv::engine

@@ -7,10 +7,13 @@
 // AirKerma, FcdValue, GridCountX, GridCountY, GridCountZ, and then the primary
 // block and the scatter block: layers iz 1..Z, rows iy 1..Y, 75 values per row
 // whatever GridCountX says. From the five numbers on, line breaks do not matter.
+// After the last value our engines add a trailer the results screens never
+// read: a marked block of `name = value` lines (see formats/README.md).
 //
 //   writeResultFile(workDir, "run1.vesk", content);          // what an engine writes
 //   std::optional<RecordReader> in;
 //   LoadFailure f = openResultFile(workDir, "run1.vesk", in); // then readResultHead, readResultBlocks
+//   ResultTrailer t;  readResultTrailer(workDir, "run1.vesk", t);  t.number("mgd_per_k_surface")
 //
 // The results model's LoadResultFile reads through these into its DoseModel.
 #include "kv/common/records.h"
@@ -22,6 +25,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kv::formats {
@@ -36,6 +40,9 @@ int descriptionLineCount(std::string_view kindLine);
 inline constexpr int kMaxCountX = 76;
 inline constexpr int kMaxCountY = 151;
 inline constexpr int kMaxCountZ = 60;
+// The engines' protocol breast reaches 11 cm: its files hold up to 110
+// layers, which the tools read and the results screens refuse.
+inline constexpr int kMaxEngineCountZ = 110;
 // Each row of a result file holds this many values whatever GridCountX says.
 inline constexpr int kValuesPerRow = 75;
 // The first row of the reference region: a file with fewer rows has none.
@@ -44,7 +51,7 @@ inline constexpr int kFirstReferenceRow = 26;
 // The largest result file: its header and both blocks of the largest grid,
 // each value written at most 32 characters wide with its separator.
 inline constexpr size_t kMaxResultFileBytes =
-    size_t{64} * 1024 + size_t{2} * kMaxCountX * kMaxCountY * kMaxCountZ * 32;
+    size_t{64} * 1024 + size_t{2} * kMaxCountX * kMaxCountY * kMaxEngineCountZ * 32;
 
 enum class LoadFailure {
     None,
@@ -58,6 +65,7 @@ enum class LoadFailure {
     NotAFile,             // a folder, pipe or device in the file's place
     TooLarge,             // more bytes than the largest grid can fill
     Unreadable,           // a read error or too little memory part-way
+    ThickerThanScreens,   // 61 to 110 layers: an engine's protocol breast over 6 cm, for the tools only
 };
 
 // Opens `name` (a bare name; empty gives NoFileSelected) for reading.
@@ -75,8 +83,9 @@ struct ResultFileHead {
     int countY = 0;
     int countZ = 0;
 };
-// From a reader positioned at line 1. Never throws.
-LoadFailure readResultHead(RecordReader& in, ResultFileHead& head);
+// From a reader positioned at line 1; a count of layers beyond `maxCountZ`
+// is CountOutOfRange. Never throws.
+LoadFailure readResultHead(RecordReader& in, ResultFileHead& head, int maxCountZ = kMaxCountZ);
 
 // Where the 75 values of row iy of layer iz of component c (1 primary,
 // 2 scatter) go: `rowAt(c, iy, iz)[0 .. 74]`.
@@ -84,6 +93,42 @@ using ResultRowSink = std::function<double*(int c, int iy, int iz)>;
 // Both blocks after readResultHead; NotANumber for a value that is not finite.
 // Never throws.
 LoadFailure readResultBlocks(RecordReader& in, const ResultFileHead& head, const ResultRowSink& rowAt);
+
+// The trailer: what our engines write after the last dose value, which the
+// workbench's loader never reads. Ordered `name = value` pairs between a
+// begin and an end line; names are letters, digits and '_', values one line.
+inline constexpr std::string_view kTrailerBegin =
+    "## kv trailer: name = value lines the results screens do not read";
+inline constexpr std::string_view kTrailerEnd = "## end of kv trailer";
+inline constexpr size_t kMaxTrailerEntries = 256;
+inline constexpr size_t kMaxTrailerValueBytes = 1024;
+
+using TrailerEntry = std::pair<std::string, std::string>;
+
+struct ResultTrailer {
+    enum class State {
+        Absent,   // nothing after the dose values (a file of another engine, or of an older one)
+        Complete, // begin line, entries, end line
+        Damaged,  // cut short, a line that is no `name = value`, a name twice, text after the end line
+    };
+    State state = State::Absent;
+    std::vector<TrailerEntry> entries; // empty unless Complete
+
+    const std::string* find(std::string_view name) const;
+    // The value of `name` when it is there and wholly a finite number.
+    std::optional<double> number(std::string_view name) const;
+};
+
+// The trailer from a reader that has just read both blocks (readResultBlocks).
+// A damaged trailer gives Damaged and no entries; never throws.
+ResultTrailer readResultTrailer(RecordReader& in);
+// Opens the file, reads its head and blocks as the loader does, then the
+// trailer; a file that does not load gives its LoadFailure and an Absent trailer.
+LoadFailure readResultTrailer(const std::filesystem::path& workDir, std::string_view name,
+                              ResultTrailer& out);
+
+// A number as a trailer value: every digit a double needs to read back the same.
+std::string trailerNumber(double v);
 
 // Everything a result file holds, for whatever writes one.
 struct ResultFileContent {
@@ -102,12 +147,13 @@ struct ResultFileContent {
     std::vector<double> primary;
     std::vector<double> scatter;
     std::string valuePattern = "0.00000E+00"; // how each dose value is written
+    std::vector<TrailerEntry> trailer;        // written after the last value when not empty
 };
 
 // Appends the file's lines to `out` (nothing is written until out.commit()).
 // Throws std::invalid_argument when the content cannot make a readable file:
 // a line break inside a text, too many description lines, block sizes that
-// do not match the counts.
+// do not match the counts, a trailer name that is not a word or given twice.
 void writeResultFile(RecordWriter& out, const ResultFileContent& r);
 // Writes the file whole (temporary file, then rename). Throws FileError too.
 void writeResultFile(const std::filesystem::path& workDir, const std::string& name,

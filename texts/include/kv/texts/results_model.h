@@ -31,6 +31,7 @@ struct ResultsModelTexts {
     Text reasonNotAFile;
     Text reasonTooLarge;
     Text reasonUnreadable; // out of memory or a read error part-way
+    Text reasonThickerThanScreens;
 
     // kv-report.
     Text reportReplacedBytes; // a header held bytes that are not CP932

@@ -11,7 +11,11 @@ LoadFailure runLoadResultFile(DoseModel& shown, const std::filesystem::path& wor
     }
     LoadResult r = LoadResultFile(workDir, selectedName, [&view] { view.processPendingEvents(); });
     if (!r) {
-        view.showWarning(t.cannotRead);
+        // A protocol breast over 6 cm is a good file the screens cannot show: say so under the usual words.
+        if (r.failure == LoadFailure::ThickerThanScreens)
+            view.showWarning(t.cannotRead.str() + "\n\n" + std::string(failureReason(r.failure, t)));
+        else
+            view.showWarning(t.cannotRead);
         return r.failure;
     }
     shown = std::move(*r.model);

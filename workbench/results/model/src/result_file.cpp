@@ -18,7 +18,9 @@ LoadResult failed(LoadFailure f) {
 LoadResult readAndCompute(RecordReader& in, const std::function<void()>& pendingEvents) {
     // The header is checked before the grid (17 MB) is made for it.
     formats::ResultFileHead head;
-    if (LoadFailure f = formats::readResultHead(in, head); f != LoadFailure::None) return failed(f);
+    if (LoadFailure f = formats::readResultHead(in, head, formats::kMaxEngineCountZ); f != LoadFailure::None)
+        return failed(f);
+    if (head.countZ > kMaxCountZ) return failed(LoadFailure::ThickerThanScreens);
 
     LoadResult r;
     DoseModel& m = r.model.emplace();
@@ -94,6 +96,8 @@ std::string_view failureReason(LoadFailure f, const texts::ResultsModelTexts& t)
         return t.reasonTooLarge;
     case LoadFailure::Unreadable:
         return t.reasonUnreadable;
+    case LoadFailure::ThickerThanScreens:
+        return t.reasonThickerThanScreens;
     }
     return {};
 }

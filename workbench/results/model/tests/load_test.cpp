@@ -166,6 +166,25 @@ TEST(LoadResultFile, SingleLayerGivesMeanHundredAndSagdOfTheHundredPercentDose) 
     EXPECT_NEAR(r.model->DepthDose[Total][1], 100.0, 1e-12);
 }
 
+// The trailer after the last value, whole or damaged, is never read by the loader.
+TEST(LoadResultFile, WhatFollowsTheLastValueChangesNothing) {
+    auto dose = [](int c, int ix, int iy, int iz) { return (c == Primary ? 3.0 : 1.0) / (ix + iy + iz); };
+    ResultFileContent r = makeResult(75, 150, 3, dose, 0.02);
+    const LoadResult plain = load(r);
+    ASSERT_TRUE(plain);
+    r.trailer = {{"mgd_per_k_surface", "0.2"}, {"physics_revision", "1"}};
+    const std::string withTrailer = resultText(r);
+    const std::string cut = withTrailer.substr(0, withTrailer.size() - 12);
+    for (const std::string& text :
+         {withTrailer, cut, resultText(makeResult(75, 150, 3, dose, 0.02)) + "junk"}) {
+        const LoadResult other = loadText(text);
+        ASSERT_TRUE(other);
+        EXPECT_EQ(other.model->SagdValue, plain.model->SagdValue);
+        EXPECT_EQ(other.model->ReferenceDose, plain.model->ReferenceDose);
+        EXPECT_EQ(other.model->DepthDose, plain.model->DepthDose);
+    }
+}
+
 TEST(LoadResultFile, VoxelsOutsideTheReferenceRegionNeverCount) {
     auto base = [](int c, int ix, int iy, int iz) {
         return (c == Primary ? 2.0 : 1.0) * (1 + 0.1 * ix + 0.01 * iy) / iz;
@@ -248,7 +267,10 @@ TEST(LoadResultFile, FailuresAreReportedAndGiveNoModel) {
         {"GridCountX 40.5", header("1, 65, 40.5, 150, 4"), LoadFailure::CountOutOfRange},
         {"GridCountY 152", header("1, 65, 75, 152, 4"), LoadFailure::CountOutOfRange},
         {"GridCountY -150", header("1, 65, 75, -150, 4"), LoadFailure::CountOutOfRange},
-        {"GridCountZ 61", header("1, 65, 75, 150, 61"), LoadFailure::CountOutOfRange},
+        {"GridCountZ 61: a protocol breast over 6 cm", header("1, 65, 75, 150, 61"),
+         LoadFailure::ThickerThanScreens},
+        {"GridCountZ 110", header("1, 65, 75, 150, 110"), LoadFailure::ThickerThanScreens},
+        {"GridCountZ 111", header("1, 65, 75, 150, 111"), LoadFailure::CountOutOfRange},
         {"GridCountZ 0", header("1, 65, 75, 150, 0"), LoadFailure::CountOutOfRange},
         {"GridCountY 25", resultText(uniformResult(75, 25, 4, 0.5)), LoadFailure::EmptyReferenceRegion},
         {"no dose in the region", resultText(regionEmpty), LoadFailure::EmptyReferenceRegion},

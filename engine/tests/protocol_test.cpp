@@ -1,0 +1,150 @@
+// The air kermas at the paddle and the breast surface, the whole-breast mean
+// and the protocol breast of the workbench simulation.
+#include "kv/engine/workbench_sim.h"
+#include "test_support.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <numbers>
+
+using namespace kv::engine;
+
+namespace {
+
+WorkbenchSetup boxSetup(double thickness) {
+    WorkbenchSetup s;
+    s.thickness = thickness;
+    s.phantom = materials::breastTissue(50);
+    s.spectrum = test_support::syntheticHeelSpectrum();
+    return s;
+}
+
+WorkbenchSetup protocolSetup(double thickness, double adiposeCm = 0.5, bool platesScatter = false) {
+    WorkbenchSetup s = boxSetup(thickness);
+    s.protocol = ProtocolBreast{kProtocolRadius, adiposeCm, materials::adipose()};
+    s.platesScatter = platesScatter;
+    return s;
+}
+
+// Narrow-beam attenuation straight from xraylib, not the engine's tables.
+double muOf(const Material& m, double e) {
+    return m.density * (MixtureData::photo(m, e) + MixtureData::rayleigh(m, e) + MixtureData::compton(m, e));
+}
+
+// Air kerma per unit of the table's weight at p: inverse square, the ray of
+// the heel table at p's angle from the axis, and the paddle on the way.
+double kermaByHand(const WorkbenchSetup& s, Vec3 p, bool paddle) {
+    const double r2 = dot(p, p), cosz = p.z / std::sqrt(r2);
+    const int ray = static_cast<int>(std::atan(std::fabs(p.y) / p.z) * 180 / std::numbers::pi / 0.5);
+    double k = 0;
+    for (size_t i = 0; i < s.spectrum.energies.size(); ++i) {
+        const double e = s.spectrum.energies[i];
+        const double t = paddle ? std::exp(-muOf(s.paddle, e) * s.paddleThickness / cosz) : 1.0;
+        k += s.spectrum.weights[static_cast<size_t>(ray)][i] * e *
+             MixtureData::energyAbsorption(materials::dryAir(), e) * t / r2;
+    }
+    return k;
+}
+
+TEST(AirKerma, PaddleAndSurfaceRatiosAreInverseSquareTimesTheTransmissionOnTheirRays) {
+    struct Row {
+        const char* name;
+        WorkbenchSetup setup;
+    };
+    WorkbenchSetup pmma3 = boxSetup(4.5);
+    pmma3.paddle = materials::pmma(), pmma3.paddleThickness = 0.3;
+    WorkbenchSetup far = protocolSetup(8.0);
+    far.fcd = 50.0;
+    const Row rows[] = {{"box 5 cm, 1.5 mm polycarbonate", boxSetup(5.0)},
+                        {"box 4.5 cm, 3 mm PMMA", pmma3},
+                        {"protocol 8 cm, FCD 50", far}};
+    for (const Row& r : rows) {
+        WorkbenchSimulation sim(r.setup);
+        const Vec3 chamber{0.0, kChamberY, r.setup.fcd}, surface{0.0, 0.0, sim.phantomTop()};
+        const double k = kermaByHand(r.setup, chamber, false);
+        EXPECT_NEAR(sim.airKermaPaddle() / sim.airKerma(), kermaByHand(r.setup, chamber, true) / k, 2e-4)
+            << r.name;
+        EXPECT_NEAR(sim.airKermaSurface() / sim.airKerma(), kermaByHand(r.setup, surface, true) / k, 2e-4)
+            << r.name;
+        EXPECT_LT(sim.airKermaPaddle(), sim.airKerma()) << r.name;
+    }
+    // No paddle: the FCD's two kermas are one.
+    WorkbenchSetup none = boxSetup(5.0);
+    none.paddleThickness = 0;
+    WorkbenchSimulation bare(none);
+    EXPECT_EQ(bare.airKermaPaddle(), bare.airKerma());
+}
+
+// The box's whole-breast mean is every voxel of the grid, each by its mass:
+// the per-history tally and the voxel sums are the same scores.
+TEST(WholeBreast, TheBoxMeanIsTheMassWeightedSumOfItsVoxels) {
+    for (DoseEstimator est :
+         {DoseEstimator::ExpectedTrack, DoseEstimator::TrackLength, DoseEstimator::Analogue}) {
+        WorkbenchSetup s = boxSetup(2.25); // a thinner last layer
+        s.estimator = est;
+        WorkbenchSimulation sim(s);
+        RunControl ctl;
+        const WorkbenchResult r = sim.run(120000, 4, 2, ctl);
+        double sum = 0, mass = 0;
+        for (int iz = 0; iz < r.layers; ++iz) {
+            const double t = std::min(kVoxel, s.thickness - kVoxel * iz);
+            for (int iy = 0; iy < kVoxelsY; ++iy)
+                for (int ix = 0; ix < kVoxelsX; ++ix) {
+                    const size_t v = (static_cast<size_t>(iz) * kVoxelsY + iy) * kVoxelsX + ix;
+                    sum += (r.primary[v] + r.scatter[v]) * t;
+                    mass += t;
+                }
+        }
+        EXPECT_NEAR(sum / mass / r.breastDose, 1.0, 2e-5) << static_cast<int>(est);
+        EXPECT_GT(r.breastRelSigma, 0.0);
+        EXPECT_LT(r.breastRelSigma, 0.02);
+    }
+}
+
+TEST(ProtocolBreast, ThicknessAndLayersOfTheModel) {
+    struct Row {
+        double thickness, adipose;
+        int layers;
+    };
+    for (Row r : {Row{2.0, 0.5, 20}, Row{11.0, 0.5, 110}, Row{6.5, 0.4, 65}, Row{4.0, 0.0, 40}})
+        EXPECT_EQ(WorkbenchSimulation(protocolSetup(r.thickness, r.adipose)).layers(), r.layers)
+            << r.thickness;
+    for (Row bad : {Row{1.9, 0.5, 0}, Row{11.1, 0.5, 0}, Row{2.0, 0.96, 0}, Row{4.0, -0.1, 0}})
+        EXPECT_THROW(WorkbenchSimulation(protocolSetup(bad.thickness, bad.adipose)), std::invalid_argument)
+            << bad.thickness << " cm, " << bad.adipose;
+    // The inner region: a half-cylinder less the two layers.
+    EXPECT_NEAR(WorkbenchSimulation(protocolSetup(4.0)).breastVolume(), std::numbers::pi * 64 / 2 * 3.0,
+                1e-9);
+    // The field on the detector covers the breast's upper face.
+    const WorkbenchSetup s = protocolSetup(11.0);
+    const FieldGeometry f = fieldGeometry(s);
+    const double top = WorkbenchSimulation(s).phantomTop();
+    EXPECT_GE(f.x1 * top / s.fid, kProtocolRadius);
+    EXPECT_LE(f.x0 * top / s.fid, -kProtocolRadius);
+    EXPECT_GE(f.y1 * top / s.fid, kProtocolRadius);
+}
+
+// What the surface layer and the plates are worth, each against the same
+// photons (same seed): the published tables' model sits below both.
+TEST(ProtocolBreast, AdiposeLayerAndScatteringPlatesMoveTheDoseTheWayTheyShould) {
+    auto mgd = [](const WorkbenchSetup& s) {
+        WorkbenchSimulation sim(s);
+        RunControl ctl;
+        const WorkbenchResult r = sim.run(300000, 21, 2, ctl);
+        EXPECT_EQ(r.layers, static_cast<int>(std::lround(s.thickness * 10)));
+        return std::pair{r.breastDose / r.airKermaSurface, r.breastRelSigma};
+    };
+    const auto [base, sigma] = mgd(protocolSetup(4.5));
+    const auto [bare, bareSigma] = mgd(protocolSetup(4.5, 0.0));
+    const auto [plates, platesSigma] = mgd(protocolSetup(4.5, 0.5, true));
+    // A plausible g for this 28 kV test beam behind the paddle.
+    EXPECT_GT(base, 0.10);
+    EXPECT_LT(base, 0.40);
+    EXPECT_GT(bare / base, 1.08) << "no adipose layer";
+    EXPECT_LT(bare / base, 1.35);
+    EXPECT_GT(plates / base, 1.005) << "the plates' scatter";
+    EXPECT_LT(plates / base, 1.06);
+    EXPECT_LT(sigma, 0.01);
+}
+
+} // namespace
