@@ -1,7 +1,8 @@
-#include "grid.h"
+#include "kv/sweep/grid.h"
 
 #include "kv/common/format.h"
 #include "kv/engine/engine_options.h"
+#include "kv/engine/workbench_sim.h"
 
 #include <algorithm>
 #include <cctype>
@@ -68,11 +69,38 @@ struct RowReader {
 Row readRow(const std::map<std::string, std::string>& values, const formats::EquipmentRecord& eq) {
     RowReader in{values};
     Row r;
-    r.thickness = in.required("thickness_cm", 0.1, 6.0);
-    r.glandular = in.required("glandular_percent", 10, 90);
-    if (std::fabs(r.glandular / 10 - std::round(r.glandular / 10)) > 1e-9)
-        throw std::invalid_argument("glandular_percent " + plainDecimal(r.glandular) +
-                                    " has no composition file: use 10, 20 .. 90");
+    if (const std::string* m = in.given("model")) {
+        std::string v = lowered(*m);
+        if (v != "workbench" && v != "protocol")
+            throw std::invalid_argument("model \"" + *m + "\" is neither workbench nor protocol");
+        r.protocol = v == "protocol";
+    }
+    if (r.protocol) {
+        // The protocol breast: any glandularity, 2 to 11 cm, no composition file.
+        r.thickness =
+            in.required("thickness_cm", engine::kMinProtocolThickness, engine::kMaxProtocolThickness);
+        r.glandular = in.required("glandular_percent", 0, 100);
+        r.adiposeMm = in.number("adipose_mm", r.adiposeMm, 0, formats::kMaxAdiposeMm);
+        if (!(r.thickness * 10 - 2 * r.adiposeMm >= 1 - 1e-9))
+            throw std::invalid_argument("adipose_mm " + plainDecimal(r.adiposeMm) +
+                                        " top and bottom leave no inner region in " +
+                                        plainDecimal(r.thickness) + " cm");
+        if (const std::string* p = in.given("plates")) {
+            std::string v = lowered(*p);
+            if (v != "absorbing" && v != "full")
+                throw std::invalid_argument("plates \"" + *p + "\" is neither absorbing nor full");
+            r.plates = v == "full" ? formats::PlateMode::Full : formats::PlateMode::Absorbing;
+        }
+    } else {
+        for (const char* c : {"adipose_mm", "plates"})
+            if (in.given(c)) throw std::invalid_argument(std::string(c) + " belongs to model protocol");
+        r.plates = formats::PlateMode::Full;
+        r.thickness = in.required("thickness_cm", 0.1, 6.0);
+        r.glandular = in.required("glandular_percent", 10, 90);
+        if (std::fabs(r.glandular / 10 - std::round(r.glandular / 10)) > 1e-9)
+            throw std::invalid_argument("glandular_percent " + plainDecimal(r.glandular) +
+                                        " has no composition file: use 10, 20 .. 90 (or model protocol)");
+    }
     const std::string* target = in.given("target");
     if (!target) throw std::invalid_argument("target is empty");
     if (lowered(*target) == "mo")
@@ -94,8 +122,10 @@ Row readRow(const std::map<std::string, std::string>& values, const formats::Equ
     f.tubeVoltage = plainDecimal(kv);
     f.beryllium = plainDecimal(in.number("be_mm", 0.8, 0, 100));
     f.aluminum = plainDecimal(in.number("al_mm", 0, 0, 100));
-    f.molybdenum = plainDecimal(in.number("mo_mm", mo ? 0.03 : 0, 0, 100));
-    f.rhodium = plainDecimal(in.number("rh_mm", mo ? 0 : 0.025, 0, 100));
+    // A named filter replaces the target's own: a Mo row with rh_mm is Mo/Rh.
+    const bool ownFilter = !in.given("mo_mm") && !in.given("rh_mm") && !in.given("ag_mm");
+    f.molybdenum = plainDecimal(in.number("mo_mm", mo && ownFilter ? 0.03 : 0, 0, 100));
+    f.rhodium = plainDecimal(in.number("rh_mm", !mo && ownFilter ? 0.025 : 0, 0, 100));
     f.silver = plainDecimal(in.number("ag_mm", 0, 0, 100));
     f.airLayer = plainDecimal(in.number("air_cm", 60, 0, 1000));
     f.targetAngle = plainDecimal(in.number("target_angle", eq.targetAngle, 0, 90));
@@ -206,7 +236,30 @@ std::vector<std::string> inputCells(const Row& r, const std::string& seed) {
             plainDecimal(r.angularRange),
             plainDecimal(r.histories),
             r.sagdSigmaPercent > 0 ? plainDecimal(r.sagdSigmaPercent) : "",
-            seed};
+            seed,
+            r.protocol ? "protocol" : "workbench",
+            r.protocol ? plainDecimal(r.adiposeMm) : "",
+            r.protocol ? (r.plates == formats::PlateMode::Full ? "full" : "absorbing") : ""};
+}
+
+formats::Geometry rowGeometry(const Row& r, const formats::Geometry& plates) {
+    formats::Geometry g = plates;
+    g.model = r.protocol ? formats::BreastModel::Protocol : formats::BreastModel::Workbench;
+    const formats::Geometry usual;
+    g.adiposeMm = r.protocol ? r.adiposeMm : usual.adiposeMm;
+    g.glandularPercent = r.protocol ? r.glandular : usual.glandularPercent;
+    g.plates = r.protocol ? r.plates : usual.plates;
+    return g;
+}
+
+std::string filterName(const Row& r) {
+    const formats::SpectrumFields& f = r.spectrum;
+    std::string name;
+    for (auto [symbol, mm] :
+         {std::pair{"Mo", &f.molybdenum}, std::pair{"Rh", &f.rhodium}, std::pair{"Ag", &f.silver}})
+        if (parseNumber(*mm) > 0) name += (name.empty() ? "" : "/") + std::string(symbol);
+    if (parseNumber(f.aluminum) > 0) name += (name.empty() ? "Al " : " + Al ") + f.aluminum;
+    return name.empty() ? "-" : name;
 }
 
 std::string rowKey(const Row& r) {
@@ -224,7 +277,7 @@ std::string resultStem(const Row& r) {
         h = (h ^ c) * 1099511628211ull;
     char hex[17];
     std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
-    return std::string(r.tomosynthesis ? "tomo-" : "mammo-") +
+    return std::string(r.tomosynthesis ? "tomo-" : "mammo-") + (r.protocol ? "protocol-" : "") +
            (r.target == formats::TargetMaterial::Molybdenum ? "Mo-" : "W-") + r.spectrum.tubeVoltage + "kV-" +
            format(r.thickness, "0.0") + "cm-g" + plainDecimal(r.glandular) + "-" + std::string(hex, 12);
 }

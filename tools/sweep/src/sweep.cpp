@@ -1,16 +1,12 @@
 #include "sweep.h"
 
-#include "grid.h"
 #include "kv/common/format.h"
 #include "kv/common/records.h"
 #include "kv/engine/engine_session.h"
-#include "kv/formats/control_file.h"
-#include "kv/formats/phantom_file.h"
-#include "kv/formats/settings_file.h"
-#include "kv/spectrum/model/beam_quality.h"
-#include "kv/spectrum/model/spectrum_model.h"
-#include "kv/workbench/results/model/result_file.h"
-#include "plot.h"
+#include "kv/sweep/factors.h"
+#include "kv/sweep/grid.h"
+#include "kv/sweep/plot.h"
+#include "kv/sweep/row_factors.h"
 
 #include <charconv>
 #include <chrono>
@@ -18,9 +14,6 @@
 #include <filesystem>
 #include <map>
 #include <optional>
-#include <random>
-#include <thread>
-#include <unistd.h>
 
 namespace kv::sweep {
 
@@ -28,18 +21,31 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::vector<std::string> kOutputColumns = {"hvl1_mm_al",         "mean_kev", "sagd",
-                                                 "sagd_sigma_percent", "dose100",  "dose100_sigma_percent",
-                                                 "mean_percentage",    "histories"};
+// Every name differs from the inputs' (histories and sagd_sigma_percent are asked for, the
+// outputs say what was done and reached); hvl1_mm_al is without the paddle, hvl1_mm_al_paddle with it.
+const std::vector<std::string> kOutputColumns = {"hvl1_mm_al",
+                                                 "hvl1_mm_al_paddle",
+                                                 "mean_kev",
+                                                 "sagd",
+                                                 "sagd_sigma_reached_percent",
+                                                 "dose100",
+                                                 "dose100_sigma_percent",
+                                                 "mean_percentage",
+                                                 "mgd",
+                                                 "mgd_sigma_percent",
+                                                 "k_surface_per_k_fcd",
+                                                 "k_fcd_paddle_per_k_fcd",
+                                                 "histories_done"};
 constexpr const char* kTableName = "table.csv";
 constexpr const char* kPlotName = "sagd.png";
-constexpr const char* kWorkFolder = ".work";
+constexpr const char* kFactorsName = "factors.csv";
+constexpr const char* kGPlotName = "g.png";
 
 struct Options {
     fs::path grid, out, data = fs::current_path();
     std::optional<unsigned> threads;
     int shard = 1, shards = 1;
-    bool sharded = false, merge = false;
+    bool sharded = false, merge = false, factors = false;
     const texts::SweepTexts* t = &texts::englishSweepTexts;
 };
 
@@ -89,6 +95,8 @@ Options parseOptions(const std::vector<std::string>& args) {
             o.data = value(i);
         else if (a == "--merge")
             o.merge = true;
+        else if (a == "--factors")
+            o.factors = true;
         else if (a == "--edition") {
             const std::string& e = value(i);
             if (e != "en" && e != "ja") throw std::invalid_argument("--edition takes en or ja");
@@ -121,31 +129,32 @@ Options parseOptions(const std::vector<std::string>& args) {
     return o;
 }
 
-// What the table holds of a row besides its inputs; kept beside the result file.
-struct RowResult {
-    std::string seed;
-    std::map<std::string, std::string> cells; // the output columns
-};
+std::vector<std::string> outputCells(const RowFactors& f) {
+    return {format(f.hvl1, "0.0000"),
+            format(f.hvl1Paddle, "0.0000"),
+            format(f.meanKev, "0.000"),
+            format(f.sagd, "0.00000"),
+            format(f.sagdSigmaPercent, "0.000"),
+            format(f.dose100, "0.00000"),
+            format(f.dose100SigmaPercent, "0.000"),
+            format(f.meanPercentage, "0.00"),
+            format(f.mgd, "0.00000"),
+            format(f.mgdSigmaPercent, "0.000"),
+            format(f.kSurfacePerKFcd, "0.00000"),
+            format(f.kFcdPaddlePerKFcd, "0.00000"),
+            std::to_string(f.histories)};
+}
 
-// The row's result when DIR holds one made from the same inputs.
-std::optional<RowResult> keptResult(const fs::path& out, const Row& r) {
-    try {
-        const std::string stem = resultStem(r);
-        std::error_code ec;
-        if (!fs::is_regular_file(out / (stem + std::string(formats::kResultExtension)), ec))
-            return std::nullopt;
-        std::optional<formats::SettingsFile> f = formats::SettingsFile::read(out, stem + ".row");
-        if (!f || !f->find("inputs") || f->find("inputs")->value != rowKey(r)) return std::nullopt;
-        RowResult k;
-        if (const formats::Setting* s = f->find("seed")) k.seed = s->value;
-        for (const std::string& c : kOutputColumns) {
-            const formats::Setting* s = f->find(c);
-            if (!s) return std::nullopt;
-            k.cells[c] = s->value;
-        }
-        return k;
-    } catch (const RecordError&) {
-        return std::nullopt; // an unreadable note: the row runs again
+std::string_view stalenessText(Staleness s, const texts::SweepTexts& t) {
+    switch (s) {
+    case Staleness::Inputs:
+        return t.staleInputs;
+    case Staleness::Physics:
+        return t.stalePhysics;
+    case Staleness::Result:
+        return t.staleResult;
+    default:
+        return {};
     }
 }
 
@@ -198,6 +207,12 @@ int Sweep::run() {
         err_ << fill(t_.cannotStart, {o_.out.string() + ": not a folder that can be made or used"}) << "\n";
         return 1;
     }
+    try {
+        data_ = spectrum::LoadPhysicalData(o_.data);
+    } catch (const formats::FileError& e) {
+        err_ << fill(t_.cannotStart, {formats::describe(e, texts::englishSpectrumFileTexts)}) << "\n";
+        return 1;
+    }
     if (o_.merge) return procs_.rank == 0 ? merge(grid) : 0;
 
     // This process's rows: every N-th of the shard, then every size-th of those.
@@ -211,12 +226,6 @@ int Sweep::run() {
     if (procs_.rank == 0)
         for (const RowProblem& p : grid.refused)
             err_ << fill(t_.badRow, {std::to_string(p.line), p.problem}) << "\n";
-    try {
-        data_ = spectrum::LoadPhysicalData(o_.data);
-    } catch (const formats::FileError& e) {
-        err_ << fill(t_.cannotStart, {formats::describe(e, texts::englishSpectrumFileTexts)}) << "\n";
-        return 1;
-    }
     for (size_t k = 0; k < mine.size() && !stopped_; ++k) {
         std::optional<std::string> problem = runRow(*mine[k], k, mine.size());
         if (problem && !stopped_) {
@@ -225,8 +234,6 @@ int Sweep::run() {
         }
         rowsDone_ = static_cast<double>(k + 1);
     }
-    ec.clear();
-    fs::remove(o_.out / kWorkFolder, ec); // only when empty: other processes may still be at work
     if (stopped_) {
         err_ << t_.interrupted.view() << "\n";
         return 130;
@@ -239,8 +246,6 @@ int Sweep::run() {
 }
 
 std::optional<std::string> Sweep::runRow(const Row& r, size_t position, size_t count) {
-    const std::string stem = resultStem(r);
-    const std::string resultName = stem + std::string(formats::kResultExtension);
     std::string shortText =
         fill("%1, %2 %, %3 %4 kV, %5",
              {format(r.thickness, "0.0") + " cm", plainDecimal(r.glandular),
@@ -250,121 +255,45 @@ std::optional<std::string> Sweep::runRow(const Row& r, size_t position, size_t c
                  {std::to_string(position + 1), std::to_string(count), std::to_string(r.line), shortText})
          << "\n"
          << std::flush;
-    // A folder of this row that a killed run left behind goes first.
-    std::error_code stale;
-    std::vector<fs::path> left;
-    for (fs::directory_iterator it(o_.out / kWorkFolder, stale), end; !stale && it != end;
-         it.increment(stale))
-        if (it->path().filename().string().rfind(stem + "-", 0) == 0) left.push_back(it->path());
-    for (const fs::path& p : left)
-        fs::remove_all(p, stale);
-    if (keptResult(o_.out, r)) {
-        out_ << fill(t_.rowKept, {std::to_string(r.line), resultName}) << "\n" << std::flush;
-        return std::nullopt;
-    }
-    // A folder of the row's own, laid out as the workbench leaves the working folder.
-    const fs::path work = o_.out / kWorkFolder / (stem + "-" + std::to_string(::getpid()));
-    struct Cleanup {
-        fs::path dir;
-        ~Cleanup() {
-            std::error_code ec;
-            fs::remove_all(dir, ec);
-        }
-    } cleanup{work};
+    auto lastPrint = std::chrono::steady_clock::now();
+    const double rowBase = rowsDone_;
+    RowRunOptions options;
+    options.threads = threads();
+    options.interrupted = interrupted_;
+    options.progress = [&](const engine::SessionProgress& p) {
+        double share = p.total ? static_cast<double>(p.done) / static_cast<double>(p.total) : 0.0;
+        rowsDone_ = rowBase + share;
+        auto now = std::chrono::steady_clock::now();
+        if (now - lastPrint < std::chrono::seconds(5)) return;
+        lastPrint = now;
+        double elapsed = std::chrono::duration<double>(now - start_).count();
+        double rest = rowsDone_ > 0 ? elapsed / rowsDone_ * (static_cast<double>(count) - rowsDone_) : 0.0;
+        out_ << fill(t_.rowProgress, {std::to_string(r.line), format(100 * share, "0.0"),
+                                      format(static_cast<double>(p.total), "0.0E+00"),
+                                      format(p.sagdRelSigma * 100, "0.00") + " %", duration(rest)})
+             << "\n"
+             << std::flush;
+    };
     try {
-        std::error_code ec;
-        fs::create_directories(work);
-        const std::string composition = formats::compositionFileName(plainDecimal(r.glandular));
-        for (const std::string& name : {std::string(formats::kEquipmentFileName), composition})
-            fs::copy_file(o_.data / name, work / name);
-        if (fs::is_regular_file(o_.data / "Geometry.dat", ec))
-            fs::copy_file(o_.data / "Geometry.dat", work / "Geometry.dat");
-
-        formats::SpectrumFields fields = r.spectrum;
-        spectrum::DrawCheck check = spectrum::checkDrawSpectrum(fields);
-        if (check != spectrum::DrawCheck::Accepted)
-            return std::string(spectrum::refusalMessage(check, texts::englishSpectrumFileTexts));
-        spectrum::SpectrumResult s = spectrum::computeSpectrum(r.target, *data_, fields);
-        if (s.tubeVoltageText) fields.tubeVoltage = *s.tubeVoltageText;
-        formats::writeSpectrumFile(work, r.target, fields, s.table, texts::englishSpectrumFileTexts.labels);
-        std::optional<spectrum::BeamQuality> q = spectrum::beamQuality(s.table[0], data_->aluminum);
-        if (!q) return std::string("the spectrum holds no photons");
-        formats::writePhantomFile(work, plainDecimal(r.glandular), plainDecimal(r.thickness));
-        const std::string fid = plainDecimal(r.fid), fad = plainDecimal(r.fad),
-                          range = plainDecimal(r.angularRange), histories = plainDecimal(r.histories);
-        formats::writeControlFile(work, {.fidText = fid,
-                                         .fadText = fad,
-                                         .fcdSetting = r.fcd,
-                                         .angularRangeText = range,
-                                         .historiesText = histories,
-                                         .resultName = stem,
-                                         .equipmentName = equipment_.equipmentName});
-
-        std::random_device rd;
-        const uint64_t seed = r.seed.value_or((static_cast<uint64_t>(rd()) << 32) ^ rd());
-        std::unique_ptr<engine::EngineSession> session = engine::prepareSession(
-            work, r.tomosynthesis ? engine::ExposureKind::Tomosynthesis : engine::ExposureKind::Mammography,
-            threads(), seed);
-        if (r.sagdSigmaPercent > 0) session->setTarget(r.sagdSigmaPercent / 100);
-        session->start();
-        auto lastPrint = std::chrono::steady_clock::now();
-        const double rowBase = rowsDone_;
-        while (!session->finished()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            if (interrupted_()) {
-                stopped_ = true;
-                session->cancel();
-            }
-            engine::SessionProgress p = session->progress();
-            double share = p.total ? static_cast<double>(p.done) / static_cast<double>(p.total) : 0.0;
-            rowsDone_ = rowBase + share;
-            auto now = std::chrono::steady_clock::now();
-            if (now - lastPrint < std::chrono::seconds(5) || stopped_) continue;
-            lastPrint = now;
-            double elapsed = std::chrono::duration<double>(now - start_).count();
-            double rest =
-                rowsDone_ > 0 ? elapsed / rowsDone_ * (static_cast<double>(count) - rowsDone_) : 0.0;
-            out_ << fill(t_.rowProgress, {std::to_string(r.line), format(100 * share, "0.0"),
-                                          format(static_cast<double>(p.total), "0.0E+00"),
-                                          format(p.sagdRelSigma * 100, "0.00") + " %", duration(rest)})
-                 << "\n"
-                 << std::flush;
+        const auto started = std::chrono::steady_clock::now();
+        RowOutcome o = runGridRow(r, o_.data, *data_, o_.out, options);
+        if (o.kept) {
+            out_ << fill(t_.rowKept, {std::to_string(r.line), o.resultFile}) << "\n" << std::flush;
+            return std::nullopt;
         }
-        if (stopped_) return std::string("interrupted");
-        if (session->state() != engine::SessionState::Saved ||
-            session->fault() != engine::SessionFault::None) {
-            // A run that broke off saves what it did: not the row that was asked for.
-            for (const std::string& why : {session->runFault(), session->failure()})
-                if (!why.empty()) return why;
-            return std::string("the result was refused");
-        }
-        fs::rename(work / resultName, o_.out / resultName);
-        results::LoadResult loaded = results::LoadResultFile(o_.out, resultName);
-        if (!loaded) return resultName + ": the result cannot be read back";
-        const results::DoseModel& m = *loaded.model;
-        std::vector<std::pair<std::string, std::string>> note = {
-            {"inputs", rowKey(r)},
-            {"seed", std::to_string(seed)},
-            {"hvl1_mm_al", format(q->firstHvl, "0.0000")},
-            {"mean_kev", format(q->meanEnergy, "0.000")},
-            {"sagd", format(m.SagdValue, "0.00000")},
-            {"sagd_sigma_percent", format(session->savedSagdRelSigma() * 100, "0.000")},
-            {"dose100", format(m.ReferenceDose / m.AirKerma, "0.00000")},
-            {"dose100_sigma_percent", format(session->savedReferenceRelSigma() * 100, "0.000")},
-            {"mean_percentage", format(m.MeanGlandDose, "0.00")},
-            {"histories", std::to_string(session->savedHistories())},
-        };
-        formats::writeSettingsFile(o_.out, stem + ".row", note);
-        double seconds = session->progress().elapsed;
-        out_ << fill(t_.rowDone, {std::to_string(r.line), resultName, format(m.SagdValue, "0.0000"),
-                                  format(session->savedSagdRelSigma() * 100, "0.00"), format(seconds, "0.0")})
+        if (o.redone != Staleness::None)
+            out_ << fill(t_.rowRedone, {std::to_string(r.line), std::string(stalenessText(o.redone, t_))})
+                 << "\n";
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        out_ << fill(t_.rowDone, {std::to_string(r.line), o.resultFile, format(o.factors.sagd, "0.0000"),
+                                  format(o.factors.sagdSigmaPercent, "0.00"), format(seconds, "0.0")})
              << "\n"
              << std::flush;
         return std::nullopt;
-    } catch (const engine::InputError& e) {
-        return std::string(e.what());
-    } catch (const formats::FileError& e) {
-        return formats::describe(e, texts::englishSpectrumFileTexts);
+    } catch (const RowInterrupted&) {
+        stopped_ = true;
+        return std::string("interrupted");
     } catch (const std::exception& e) {
         return std::string(e.what());
     }
@@ -380,47 +309,49 @@ int Sweep::merge(const Grid& g) {
         line += (i ? "," : "") + header[i];
     table.line(line);
     std::vector<PlotPoint> points;
+    std::vector<FactorRow> factorRows;
     std::map<std::string, std::string> curveOf; // beam key -> legend
     int missing = 0, rows = 0;
     for (const Row& r : g.rows) {
-        std::optional<RowResult> k = keptResult(o_.out, r);
-        if (!k) {
+        StoredRow k;
+        try {
+            k = storedGridRow(r, o_.data, *data_, o_.out);
+        } catch (const RowFailure&) {
+            // The row's inputs cannot even be written: it has no result to take.
+        }
+        if (!k.factors) {
             err_ << fill(t_.rowMissing, {std::to_string(r.line)}) << "\n";
             ++missing;
             continue;
         }
-        std::vector<std::string> cells = inputCells(r, k->seed);
-        for (const std::string& c : kOutputColumns)
-            cells.push_back(k->cells[c]);
+        const RowFactors& f = *k.factors;
+        std::vector<std::string> cells = inputCells(r, f.seed);
+        for (const std::string& c : outputCells(f))
+            cells.push_back(c);
         cells.push_back(resultStem(r) + std::string(formats::kResultExtension));
         line.clear();
         for (size_t i = 0; i < cells.size(); ++i)
             line += (i ? "," : "") + cells[i];
         table.line(line);
         ++rows;
+        if (r.protocol) factorRows.push_back({r, f});
 
         // One curve per glandularity and beam: everything but the thickness and the statistics.
         Row beam = r;
         beam.thickness = 1, beam.histories = 1, beam.sagdSigmaPercent = 0, beam.seed.reset();
         const std::string key = rowKey(beam);
         if (!curveOf.count(key)) {
-            const formats::SpectrumFields& f = r.spectrum;
-            std::string filter = parseNumber(f.rhodium) > 0      ? "Rh"
-                                 : parseNumber(f.silver) > 0     ? "Ag"
-                                 : parseNumber(f.molybdenum) > 0 ? "Mo"
-                                 : parseNumber(f.aluminum) > 0   ? "Al"
-                                                                 : "-";
             std::string label = plainDecimal(r.glandular) + " %, " +
-                                (r.target == formats::TargetMaterial::Molybdenum ? "Mo/" : "W/") + filter +
-                                " " + f.tubeVoltage + " kV" +
-                                (r.tomosynthesis ? ", " + std::string(t_.tomosynthesis) : std::string());
+                                (r.target == formats::TargetMaterial::Molybdenum ? "Mo/" : "W/") +
+                                filterName(r) + " " + r.spectrum.tubeVoltage + " kV" +
+                                (r.tomosynthesis ? ", " + std::string(t_.tomosynthesis) : std::string()) +
+                                (r.protocol ? ", protocol" : "");
             int same = 0;
             for (const auto& [other, legend] : curveOf)
                 same += legend.rfind(label, 0) == 0;
             curveOf[key] = same ? label + " #" + std::to_string(same + 1) : label;
         }
-        points.push_back({curveOf[key], r.thickness, parseNumber(k->cells["sagd"]),
-                          parseNumber(k->cells["sagd_sigma_percent"])});
+        points.push_back({curveOf[key], r.thickness, f.sagd, f.sagdSigmaPercent});
     }
     try {
         table.commit();
@@ -429,10 +360,27 @@ int Sweep::merge(const Grid& g) {
         return 1;
     }
     out_ << fill(t_.tableWritten, {(o_.out / kTableName).string(), std::to_string(rows)}) << "\n";
-    if (std::optional<std::string> why = writeSagdPlot(o_.out / kPlotName, points, t_))
+    const PlotLabels sagdLabels{t_.plotTitle.str(), t_.plotThickness.str(), t_.plotSagd.str(), true};
+    if (std::optional<std::string> why = writePlot(o_.out / kPlotName, points, sagdLabels))
         err_ << fill(t_.plotNotWritten, {*why}) << "\n";
     else
         out_ << fill(t_.plotWritten, {(o_.out / kPlotName).string()}) << "\n";
+    if (o_.factors) {
+        const std::vector<FactorLine> lines = conversionFactors(factorRows);
+        try {
+            writeFactorsFile(o_.out, kFactorsName, lines);
+            out_ << fill(t_.tableWritten, {(o_.out / kFactorsName).string(), std::to_string(lines.size())})
+                 << "\n";
+        } catch (const RecordError& e) {
+            err_ << fill(t_.cannotStart, {e.what()}) << "\n";
+            return 1;
+        }
+        const PlotLabels gLabels{t_.gPlotTitle.str(), t_.gPlotHvl.str(), t_.gPlotG.str(), false};
+        if (std::optional<std::string> why = writePlot(o_.out / kGPlotName, gPlotPoints(lines), gLabels))
+            err_ << fill(t_.plotNotWritten, {*why}) << "\n";
+        else
+            out_ << fill(t_.plotWritten, {(o_.out / kGPlotName).string()}) << "\n";
+    }
     if (missing + static_cast<int>(g.refused.size()) > 0) {
         err_ << fill(t_.rowsRefused, {std::to_string(missing + static_cast<int>(g.refused.size()))}) << "\n";
         return 1;

@@ -1,12 +1,14 @@
 // kv-sweep: the grid, and whole sweeps through the program (resumed,
 // sharded, shared by mpirun).
-#include "grid.h"
+#include "kv/sweep/factors.h"
+#include "kv/sweep/grid.h"
 #include "kv/test_support/work_dir.h"
 
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <sys/wait.h>
@@ -15,6 +17,8 @@
 
 namespace fs = std::filesystem;
 using namespace kv::sweep;
+using kv::test_support::readFile;
+using kv::test_support::TempDir;
 
 namespace {
 
@@ -31,7 +35,7 @@ TEST(Grid, ARowTakesTheWorkbenchDefaultsForWhatItLeavesOut) {
     EXPECT_EQ(inputCells(mo, "7"),
               (std::vector<std::string>{"4.5", "50",         "Mo", "28", "mammography", "0.8", "0",  "0.03",
                                         "0",   "0",          "60", "16", "6",           "65",  "60", "60",
-                                        "7.5", "1000000000", "",   "7"}));
+                                        "7.5", "1000000000", "",   "7",  "workbench",   "",    ""}));
     const Row& w = g.rows[1];
     EXPECT_EQ(w.target, kv::formats::TargetMaterial::Tungsten);
     EXPECT_EQ(w.spectrum.molybdenum, "0");
@@ -45,11 +49,66 @@ TEST(Grid, EveryGivenColumnIsUsed) {
                   "3,30,W,32,Tomosynthesis,1,0.5,0,0,0.05,50,20,4,70,55,62,15,2e6,0.5,99\n",
                   unit());
     ASSERT_EQ(g.rows.size(), 1u) << (g.refused.empty() ? "" : g.refused[0].problem);
-    EXPECT_EQ(inputCells(g.rows[0], "99"),
-              (std::vector<std::string>{
-                  "3",  "30", "W",  "32", "tomosynthesis", "1",   "0.5", "0", "0", "0.05", "50", "20", "4",
-                  "70", "55", "62", "15", "2000000",       "0.5", "99"}));
+    EXPECT_EQ(
+        inputCells(g.rows[0], "99"),
+        (std::vector<std::string>{
+            "3",  "30", "W",  "32", "tomosynthesis", "1",   "0.5", "0",         "0", "0.05", "50", "20", "4",
+            "70", "55", "62", "15", "2000000",       "0.5", "99",  "workbench", "",  ""}));
     EXPECT_EQ(g.rows[0].seed, 99u);
+}
+
+TEST(Grid, ProtocolRowsTakeAnyGlandularityUpToElevenCentimetres) {
+    Grid g = parseGrid("thickness_cm,glandular_percent,target,kv,model,adipose_mm,plates\n"
+                       "9.5,37.5,Mo,30,protocol,,\n"
+                       "2,0,W,28,Protocol,4,full\n"
+                       "4,100,Mo,28,protocol,,\n",
+                       unit());
+    ASSERT_EQ(g.rows.size(), 3u) << (g.refused.empty() ? "" : g.refused[0].problem);
+    const Row& r = g.rows[0];
+    EXPECT_TRUE(r.protocol);
+    EXPECT_EQ(r.adiposeMm, 5.0);
+    EXPECT_EQ(r.plates, kv::formats::PlateMode::Absorbing);
+    const std::vector<std::string> cells = inputCells(r, "");
+    EXPECT_EQ(std::vector<std::string>(cells.end() - 3, cells.end()),
+              (std::vector<std::string>{"protocol", "5", "absorbing"}));
+    EXPECT_EQ(g.rows[1].plates, kv::formats::PlateMode::Full);
+    EXPECT_EQ(g.rows[1].adiposeMm, 4.0);
+    // The row's breast goes into Geometry.dat over the data folder's plates.
+    kv::formats::Geometry plates;
+    plates.paddleMm = 3;
+    const kv::formats::Geometry geo = rowGeometry(r, plates);
+    EXPECT_EQ(geo.model, kv::formats::BreastModel::Protocol);
+    EXPECT_EQ(geo.glandularPercent, 37.5);
+    EXPECT_EQ(geo.paddleMm, 3.0);
+    EXPECT_EQ(rowGeometry(parseGrid("thickness_cm,glandular_percent,target,kv\n4,50,Mo,28\n", unit()).rows[0],
+                          plates)
+                  .model,
+              kv::formats::BreastModel::Workbench);
+    EXPECT_NE(resultStem(r).find("protocol-Mo-30kV-9.5cm-g37.5-"), std::string::npos) << resultStem(r);
+}
+
+TEST(Grid, ANamedFilterReplacesTheTargetsOwn) {
+    Grid g = parseGrid("thickness_cm,glandular_percent,target,kv,mo_mm,rh_mm,ag_mm,al_mm\n"
+                       "4,50,Mo,28,,0.025,,\n"
+                       "4,50,W,28,,,0.05,\n"
+                       "4,50,Mo,28,,,,0.5\n"
+                       "4,50,W,28,,,,\n",
+                       unit());
+    ASSERT_EQ(g.rows.size(), 4u);
+    struct Want {
+        const char *mo, *rh, *ag, *name;
+    };
+    const Want want[] = {{"0", "0.025", "0", "Rh"},
+                         {"0", "0", "0.05", "Ag"},
+                         {"0.03", "0", "0", "Mo + Al 0.5"},
+                         {"0", "0.025", "0", "Rh"}};
+    for (size_t i = 0; i < 4; ++i) {
+        const kv::formats::SpectrumFields& f = g.rows[i].spectrum;
+        EXPECT_EQ(f.molybdenum, want[i].mo) << i;
+        EXPECT_EQ(f.rhodium, want[i].rh) << i;
+        EXPECT_EQ(f.silver, want[i].ag) << i;
+        EXPECT_EQ(filterName(g.rows[i]), want[i].name) << i;
+    }
 }
 
 TEST(Grid, BadRowsAreNamedByTheirLineAndTheOthersKept) {
@@ -63,6 +122,7 @@ TEST(Grid, BadRowsAreNamedByTheirLineAndTheOthersKept) {
           Case{"4,50,Rh,28", "neither Mo nor W"}, Case{"4,50,Mo,", "kv is empty"},
           Case{"4,50,Mo,60", "kv 60 lies outside"}, Case{"4,50,Mo", "holds 3 values for 4 columns"},
           Case{"4,50,Mo,28,9", "holds 5 values"}}) {
+
         Grid g = parseGrid(
             "thickness_cm,glandular_percent,target,kv\n4,50,Mo,28\n\n" + c.row + "\n5,50,Mo,28\n", unit());
         EXPECT_EQ(g.rows.size(), 2u) << c.row;
@@ -71,13 +131,26 @@ TEST(Grid, BadRowsAreNamedByTheirLineAndTheOthersKept) {
         EXPECT_EQ(g.refused[0].line, 4) << c.row;
         EXPECT_NE(g.refused[0].problem.find(c.says), std::string::npos) << g.refused[0].problem;
     }
-    Grid m = parseGrid("thickness_cm,glandular_percent,target,kv,method,seed,histories\n"
-                       "4,50,Mo,28,ct,,\n4,50,Mo,28,,-3,\n4,50,Mo,28,,,0\n",
-                       unit());
-    ASSERT_EQ(m.refused.size(), 3u);
-    EXPECT_NE(m.refused[0].problem.find("method \"ct\""), std::string::npos);
-    EXPECT_NE(m.refused[1].problem.find("seed \"-3\""), std::string::npos);
-    EXPECT_NE(m.refused[2].problem.find("histories 0 lies outside"), std::string::npos);
+    Grid m =
+        parseGrid("thickness_cm,glandular_percent,target,kv,method,seed,histories,model,adipose_mm,plates\n"
+                  "4,50,Mo,28,ct,,,,,\n4,50,Mo,28,,-3,,,,\n4,50,Mo,28,,,0,,,\n"
+                  "4,50,Mo,28,,,,box,,\n4,45,Mo,28,,,,,3,\n11.5,50,Mo,28,,,,protocol,,\n"
+                  "2,50,Mo,28,,,,protocol,10,\n4,101,Mo,28,,,,protocol,,\n4,50,Mo,28,,,,protocol,,glass\n"
+                  "4,50,Mo,28,,,,,,full\n",
+                  unit());
+    const char* says[] = {"method \"ct\"",
+                          "seed \"-3\"",
+                          "histories 0 lies outside",
+                          "model \"box\" is neither",
+                          "adipose_mm belongs to model protocol",
+                          "thickness_cm 11.5 lies outside 2 to 11",
+                          "leave no inner region",
+                          "glandular_percent 101 lies outside 0 to 100",
+                          "plates \"glass\" is neither",
+                          "plates belongs to model protocol"};
+    ASSERT_EQ(m.refused.size(), std::size(says));
+    for (size_t i = 0; i < std::size(says); ++i)
+        EXPECT_NE(m.refused[i].problem.find(says[i]), std::string::npos) << m.refused[i].problem;
 }
 
 TEST(Grid, AnUnusableHeaderRefusesTheWholeGrid) {
@@ -113,10 +186,55 @@ TEST(Grid, TheKeyFollowsEveryInput) {
     EXPECT_EQ(resultStem(g.rows[0]).rfind("mammo-Mo-28kV-4.0cm-g50-", 0), 0u) << resultStem(g.rows[0]);
 }
 
-// --- the program ---------------------------------------------------------
+// The published way of forming g, c and s, on made-up rows whose mgd and HVL are given.
+TEST(Factors, GcAndSFromTheirReferenceRows) {
+    Grid g = parseGrid("thickness_cm,glandular_percent,target,kv,model,rh_mm,al_mm\n"
+                       "4,50,Mo,28,protocol,,\n"    // Mo/Mo, HVL 0.35
+                       "4,50,Mo,30,protocol,,\n"    // Mo/Mo, HVL 0.40
+                       "4,25,Mo,30,protocol,,\n"    // c against the row above
+                       "4,50,W,28,protocol,0.05,\n" // W/Rh between the Mo/Mo rows
+                       "4,50,W,34,protocol,,\n"     // W/Rh beyond them: no s
+                       "5,30,Mo,28,protocol,,0.1\n" // no 50 % row, no other Mo/Mo row of 5 cm
+                       "4,50,Mo,28,,,\n",           // the workbench's box is no protocol row
+                       unit());
+    ASSERT_EQ(g.rows.size(), 7u);
+    const double hvl[] = {0.35, 0.40, 0.40, 0.375, 0.50, 0.36, 0.35};
+    const double mgd[] = {0.235, 0.261, 0.290, 0.2604, 0.33, 0.18, 0.30};
+    std::vector<FactorRow> rows;
+    for (size_t i = 0; i < 6; ++i) {
+        RowFactors f;
+        f.hvl1Paddle = hvl[i], f.mgd = mgd[i], f.mgdSigmaPercent = 0.5;
+        rows.push_back({g.rows[i], f});
+    }
+    const std::vector<FactorLine> l = conversionFactors(rows);
+    ASSERT_EQ(l.size(), 6u);
+    EXPECT_EQ(l[0].g, 0.235);
+    EXPECT_EQ(l[0].c, 1.0);
+    EXPECT_EQ(l[0].s, 1.0);
+    EXPECT_NEAR(*l[2].c, 0.290 / 0.261, 1e-12);
+    EXPECT_FALSE(l[2].g);
+    EXPECT_NEAR(*l[2].s, 1.0, 1e-12); // the one Mo/Mo row of its breast
+    EXPECT_NEAR(*l[3].s, 0.2604 / 0.248, 1e-12);
+    EXPECT_EQ(l[3].filters, "Rh");
+    EXPECT_FALSE(l[4].s);
+    EXPECT_FALSE(l[5].g);
+    EXPECT_FALSE(l[5].c);
+    EXPECT_NEAR(*l[5].s, 1.0, 1e-12);
+    // g.png: the Mo/Mo rows at 50 %, one curve per thickness.
+    const std::vector<PlotPoint> points = gPlotPoints(l);
+    ASSERT_EQ(points.size(), 2u);
+    EXPECT_EQ(points[0].curve, "4 cm");
+    EXPECT_EQ(points[1].x, 0.40);
 
-using kv::test_support::readFile;
-using kv::test_support::TempDir;
+    TempDir d;
+    writeFactorsFile(d.path(), "factors.csv", l);
+    const std::string text = kv::test_support::readFile(d.path() / "factors.csv");
+    EXPECT_EQ(text.substr(0, text.find("\r\n")), kFactorsHeader);
+    EXPECT_NE(text.find("\r\nW,Rh,34,4,50,0.5000,0.33000,0.500,0.3300,1.0000,\r\n"), std::string::npos)
+        << text;
+}
+
+// --- the program ---------------------------------------------------------
 
 struct Output {
     int exitCode = -1;
@@ -187,17 +305,26 @@ TEST(SweepProgram, ABadRowIsReportedAndAKilledSweepGoesOnWhereItStopped) {
     std::vector<std::string> lines = tableLines(out);
     ASSERT_EQ(lines.size(), 4u) << r.out << r.err;
     EXPECT_EQ(lines[0],
-              "thickness_cm,glandular_percent,target,kv,method,be_mm,al_mm,mo_mm,rh_mm,ag_mm,air_cm,target_"
-              "angle,tilt,"
-              "fid_cm,fcd_cm,fad_cm,angular_range,histories,sagd_sigma_percent,seed,hvl1_mm_al,mean_kev,sagd,"
-              "sagd_sigma_percent,dose100,dose100_sigma_percent,mean_percentage,histories,file");
+              "thickness_cm,glandular_percent,target,kv,method,be_mm,al_mm,mo_mm,rh_mm,ag_mm,air_cm,"
+              "target_angle,tilt,fid_cm,fcd_cm,fad_cm,angular_range,histories,sagd_sigma_percent,seed,"
+              "model,adipose_mm,plates,hvl1_mm_al,hvl1_mm_al_paddle,mean_kev,sagd,sagd_sigma_reached_"
+              "percent,dose100,dose100_sigma_percent,mean_percentage,mgd,mgd_sigma_percent,k_surface_"
+              "per_k_fcd,k_fcd_paddle_per_k_fcd,histories_done,file");
+    // Every column name once.
+    std::vector<std::string> names;
+    for (size_t at = 0, comma; at <= lines[0].size(); at = comma + 1) {
+        comma = std::min(lines[0].find(',', at), lines[0].size());
+        names.push_back(lines[0].substr(at, comma - at));
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end());
     EXPECT_EQ(lines[1].rfind("2,50,Mo,28,mammography,", 0), 0u) << lines[1];
     EXPECT_EQ(lines[3].rfind("2,20,W,30,tomosynthesis,", 0), 0u) << lines[3];
     // Each row's result file is there and loads as the workbench loads it.
     for (size_t i = 1; i < lines.size(); ++i) {
         std::string file = lines[i].substr(lines[i].rfind(',') + 1);
         EXPECT_TRUE(fs::is_regular_file(out / file)) << file;
-        EXPECT_NE(lines[i].find(",40000," + file), std::string::npos) << lines[i];
+        EXPECT_NE(lines[i].find(",40000," + file), std::string::npos) << lines[i]; // histories_done
     }
     EXPECT_TRUE(fs::is_regular_file(out / "sagd.png"));
     EXPECT_EQ(readFile(out / "sagd.png").substr(1, 3), "PNG");
@@ -212,6 +339,106 @@ TEST(SweepProgram, ABadRowIsReportedAndAKilledSweepGoesOnWhereItStopped) {
         ++kept;
     EXPECT_EQ(kept, 3u) << again.out;
     EXPECT_EQ(readFile(out / "table.csv"), before);
+}
+
+// A data folder of the test's own, so that its Geometry.dat can change.
+fs::path dataFolder(const TempDir& d) {
+    const fs::path data = d.path() / "data";
+    fs::create_directories(data);
+    for (const char* name : {"equipment.dat", "MUs12.dat", "Mo-STP.dat", "BR12-50.dat"})
+        fs::copy_file(fs::path(KV_RUN_DIR) / name, data / name);
+    return data;
+}
+
+// The cell of `column` in table line `row` (1: the first data row).
+std::string cellOf(const std::vector<std::string>& lines, size_t row, const std::string& column) {
+    auto split = [](const std::string& l) {
+        std::vector<std::string> cells;
+        for (size_t at = 0, comma; at <= l.size(); at = comma + 1) {
+            comma = std::min(l.find(',', at), l.size());
+            cells.push_back(l.substr(at, comma - at));
+        }
+        return cells;
+    };
+    const std::vector<std::string> head = split(lines.at(0)), cells = split(lines.at(row));
+    return cells.at(static_cast<size_t>(std::find(head.begin(), head.end(), column) - head.begin()));
+}
+
+size_t countOf(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+TEST(SweepProgram, AStoredRowIsReusedOnlyWhileNothingItWasMadeFromChanged) {
+    TempDir d;
+    const fs::path grid = d.path() / "grid.csv", out = d.path() / "out", data = dataFolder(d);
+    std::ofstream(grid, std::ios::binary) << "thickness_cm,glandular_percent,target,kv,histories,seed,model\n"
+                                             "4,50,Mo,28,30000,5,protocol\n3,50,Mo,28,30000,6,\n";
+    auto sweep = [&](const std::string& more = "") {
+        return run(d, "'" + std::string(KV_RUN_DIR) + "/kv-sweep' '" + grid.string() + "' --out '" +
+                          out.string() + "' --data '" + data.string() + "' --threads 1 " + more);
+    };
+    Output first = sweep();
+    ASSERT_EQ(first.exitCode, 0) << first.out << first.err;
+    const std::vector<std::string> before = tableLines(out);
+    ASSERT_EQ(before.size(), 3u);
+    const double mgd = std::stod(cellOf(before, 1, "mgd"));
+    EXPECT_GT(mgd, 0.1);
+    EXPECT_LT(mgd, 0.5);
+    // The breast's surface lies about as far from the focus as the FCD, behind the paddle.
+    EXPECT_GT(std::stod(cellOf(before, 1, "k_surface_per_k_fcd")), 0.7);
+    EXPECT_LT(std::stod(cellOf(before, 1, "k_surface_per_k_fcd")), 0.95);
+    EXPECT_EQ(cellOf(before, 1, "seed"), "5");
+
+    Output again = sweep();
+    EXPECT_EQ(countOf(again.out, "already holds"), 2u) << again.out;
+    EXPECT_EQ(tableLines(out), before);
+
+    // A thicker PMMA paddle: every row runs again, and the paddle's HVL and the dose move.
+    std::ofstream(data / "Geometry.dat", std::ios::binary) << "paddle_mm = 3\r\npaddle_material = pmma\r\n";
+    Output paddle = sweep();
+    ASSERT_EQ(paddle.exitCode, 0) << paddle.out << paddle.err;
+    EXPECT_EQ(countOf(paddle.out, "the files its run reads have changed"), 2u) << paddle.out;
+    const std::vector<std::string> after = tableLines(out);
+    for (size_t row : {1u, 2u}) {
+        EXPECT_EQ(cellOf(after, row, "hvl1_mm_al"), cellOf(before, row, "hvl1_mm_al")) << row;
+        EXPECT_GT(std::stod(cellOf(after, row, "hvl1_mm_al_paddle")),
+                  std::stod(cellOf(before, row, "hvl1_mm_al_paddle")));
+        EXPECT_LT(std::stod(cellOf(after, row, "sagd")), std::stod(cellOf(before, row, "sagd"))) << row;
+    }
+
+    // What lies in the folder is checked, not believed: a cut result, another row's result, an edited note.
+    const std::string file1 = cellOf(after, 1, "file"), file2 = cellOf(after, 2, "file");
+    const std::string stem1 = file1.substr(0, file1.size() - 5);
+    const std::string whole = readFile(out / file1), note = readFile(out / (stem1 + ".row"));
+    struct Spoil {
+        const char* name;
+        std::function<void()> act;
+    };
+    const Spoil spoils[] = {
+        {"cut short", [&] { kv::test_support::writeFile(out / file1, whole.substr(0, whole.size() / 2)); }},
+        {"another row's file",
+         [&] { fs::copy_file(out / file2, out / file1, fs::copy_options::overwrite_existing); }},
+        {"edited note",
+         [&] {
+             std::string edited = note;
+             const size_t at = edited.find("result_sha256 = ") + 16;
+             edited[at] = edited[at] == '0' ? '1' : '0';
+             kv::test_support::writeFile(out / (stem1 + ".row"), edited);
+         }},
+    };
+    for (const Spoil& s : spoils) {
+        s.act();
+        Output merged = sweep("--merge");
+        EXPECT_EQ(merged.exitCode, 1) << s.name;
+        EXPECT_NE(merged.err.find("Line 2 has no result"), std::string::npos) << s.name << merged.err;
+        Output redone = sweep();
+        ASSERT_EQ(redone.exitCode, 0) << s.name << redone.out << redone.err;
+        EXPECT_EQ(countOf(redone.out, "already holds"), 1u) << s.name << redone.out;
+        EXPECT_EQ(tableLines(out), after) << s.name; // the same seed gives the same row again
+    }
 }
 
 TEST(SweepProgram, ShardsMergedGiveTheTableOfOneRun) {

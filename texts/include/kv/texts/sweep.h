@@ -26,25 +26,40 @@ struct SweepTexts {
     Text plotSagd;
     Text mammography;
     Text tomosynthesis;
+    Text rowRedone; // %1 line, %2 why the stored result no longer fits
+    Text staleInputs;
+    Text stalePhysics;
+    Text staleResult;
+    Text gPlotTitle;
+    Text gPlotHvl;
+    Text gPlotG;
 };
 
 inline constexpr SweepTexts englishSweepTexts{
     .usage =
-        "usage: kv-sweep GRID.csv --out DIR [--data DIR] [--threads N] [--shard I/N] [--merge] [--edition "
-        "en|ja]\n"
+        "usage: kv-sweep GRID.csv --out DIR [--data DIR] [--threads N] [--shard I/N] [--merge] [--factors]\n"
+        "                [--edition en|ja]\n"
         "  Runs one simulation per row of GRID.csv and writes DIR/table.csv and DIR/sagd.png.\n"
         "  GRID.csv: a header row, then one row per run; columns in any order. Required: thickness_cm,\n"
         "  glandular_percent (10, 20 .. 90), target (Mo or W), kv. Optional: method (mammography or\n"
         "  tomosynthesis), be_mm, al_mm, mo_mm, rh_mm, ag_mm, air_cm, target_angle, tilt, fid_cm, fcd_cm,\n"
-        "  fad_cm, angular_range, histories, sagd_sigma_percent, seed. An empty or missing value takes the\n"
-        "  workbench's default (equipment.dat, the spectrum screen's start values).\n"
+        "  fad_cm, angular_range, histories, sagd_sigma_percent, seed, model (workbench or protocol),\n"
+        "  adipose_mm (protocol, default 5), plates (protocol: absorbing, the default, or full). An empty "
+        "or\n"
+        "  missing value takes the workbench's default (equipment.dat, the spectrum screen's start values);\n"
+        "  naming mo_mm, rh_mm or ag_mm replaces the target's own filter. The protocol breast takes any\n"
+        "  glandular_percent 0 .. 100 and thickness_cm 2 .. 11.\n"
+        "  Table: hvl1_mm_al is without the paddle, hvl1_mm_al_paddle with it; mgd is the mean glandular\n"
+        "  dose of the whole breast per incident air kerma at its upper surface (mGy per mGy).\n"
         "  --data DIR    the working folder with equipment.dat, the BR12 files and the spectrum data\n"
         "                (default: the current folder); its Geometry.dat is used when present\n"
         "  --threads N   threads of each run (default: the cores, shared among the processes of a machine)\n"
         "  --shard I/N   run only rows I, I+N, I+2N ... (1 <= I <= N), for a job array; no table is written\n"
         "  --merge       build the table and the plot from the results already in DIR\n"
-        "  A row whose result exists in DIR with the same inputs is not run again. Under mpirun the\n"
-        "  rows are shared over the processes.",
+        "  --factors     also write DIR/factors.csv (g, c, s of the protocol rows) and DIR/g.png\n"
+        "  A row whose result exists in DIR is not run again while its inputs, the files its run reads\n"
+        "  (Geometry.dat and RunOptions.dat included), the engine's physics and the result file itself are\n"
+        "  unchanged. Under mpirun the rows are shared over the processes.",
     .badOptions = "kv-sweep: %1",
     .cannotStart = "The sweep cannot start: %1",
     .gridFault = "%1: %2",
@@ -64,24 +79,41 @@ inline constexpr SweepTexts englishSweepTexts{
     .plotSagd = "sAGD (mGy per mGy air kerma)",
     .mammography = "mammography",
     .tomosynthesis = "tomosynthesis",
+    .rowRedone = "  line %1: the stored result no longer fits (%2); running it again",
+    .staleInputs = "the files its run reads have changed",
+    .stalePhysics = "it was made by another physics revision of the engine",
+    .staleResult = "the result file is not the one stored",
+    .gPlotTitle = "g-factor against HVL (50 % glandular, Mo/Mo)",
+    .gPlotHvl = "First HVL with the paddle (mm Al)",
+    .gPlotG = "g (mGy per mGy incident air kerma)",
 };
 
 inline constexpr SweepTexts japaneseSweepTexts{
     .usage =
-        "使い方: kv-sweep GRID.csv --out DIR [--data DIR] [--threads N] [--shard I/N] [--merge] [--edition "
-        "en|ja]\n"
+        "使い方: kv-sweep GRID.csv --out DIR [--data DIR] [--threads N] [--shard I/N] [--merge] [--factors]\n"
+        "                [--edition en|ja]\n"
         "  GRID.csv の行ごとにシミュレーションを 1 回行い、DIR/table.csv と DIR/sagd.png を書きます。\n"
         "  GRID.csv: 見出し行のあと 1 行に 1 回分。列の順序は自由。必須: thickness_cm, glandular_percent\n"
         "  (10, 20 .. 90), target (Mo または W), kv。省略可: method (mammography または tomosynthesis),\n"
         "  be_mm, al_mm, mo_mm, rh_mm, ag_mm, air_cm, target_angle, tilt, fid_cm, fcd_cm, fad_cm,\n"
-        "  angular_range, histories, sagd_sigma_percent, seed。空欄や省略した値はワークベンチの既定値\n"
-        "  (equipment.dat、スペクトル画面の初期値) になります。\n"
+        "  angular_range, histories, sagd_sigma_percent, seed, model (workbench または protocol),\n"
+        "  adipose_mm (protocol、既定 5), plates (protocol: absorbing (既定) または "
+        "full)。空欄や省略した値は\n"
+        "  ワークベンチの既定値 (equipment.dat、スペクトル画面の初期値) になります。mo_mm, rh_mm, ag_mm を\n"
+        "  指定するとターゲット既定のフィルタは使いません。プロトコル乳房では glandular_percent は 0 .. "
+        "100、\n"
+        "  thickness_cm は 2 .. 11 です。\n"
+        "  表: hvl1_mm_al は圧迫板なし、hvl1_mm_al_paddle は圧迫板ありの第 1 半価層。mgd は乳房上面の入射\n"
+        "  空気カーマ 1 mGy あたりの乳房全体の平均乳腺線量 (mGy) です。\n"
         "  --data DIR    equipment.dat、BR12 ファイル、スペクトルのデータがある作業フォルダ (既定: 現在の\n"
         "                フォルダ)。Geometry.dat があれば使います\n"
         "  --threads N   1 回の計算のスレッド数 (既定: コア数を同じ計算機のプロセスで分けた数)\n"
         "  --shard I/N   I, I+N, I+2N ... 行目だけを計算します (1 <= I <= N、ジョブ配列用)。表は書きません\n"
         "  --merge       DIR にある結果から表と図を作ります\n"
-        "  同じ入力の結果が DIR にある行は計算し直しません。mpirun の下では行をプロセスで分けます。",
+        "  --factors     DIR/factors.csv (プロトコル行の g, c, s) と DIR/g.png も書きます\n"
+        "  DIR にある結果は、入力、計算が読むファイル (Geometry.dat と RunOptions.dat を含む)、エンジンの\n"
+        "  物理、結果ファイルそのものが変わっていない限り計算し直しません。mpirun の下では行をプロセスで\n"
+        "  分けます。",
     .badOptions = "kv-sweep: %1",
     .cannotStart = "スイープを開始できません: %1",
     .gridFault = "%1: %2",
@@ -102,6 +134,13 @@ inline constexpr SweepTexts japaneseSweepTexts{
     .plotSagd = "sAGD (空気カーマ 1 mGy あたりの mGy)",
     .mammography = "マンモグラフィ",
     .tomosynthesis = "トモシンセシス",
+    .rowRedone = "  %1 行目: 保存された結果は使えません (%2)。計算し直します",
+    .staleInputs = "計算が読むファイルが変わりました",
+    .stalePhysics = "エンジンの別の物理版で計算されたものです",
+    .staleResult = "結果ファイルが保存時のものではありません",
+    .gPlotTitle = "半価層に対する g 係数 (乳腺 50 %、Mo/Mo)",
+    .gPlotHvl = "圧迫板ありの第 1 半価層 (mm Al)",
+    .gPlotG = "g (入射空気カーマ 1 mGy あたりの mGy)",
 };
 
 constexpr const SweepTexts& sweepTextsOf(Edition e) {

@@ -2,6 +2,7 @@
 // GRID.csv: one simulation per row, the workbench's defaults for what a row
 // leaves out, and the key that tells whether a row's result is already there.
 #include "kv/formats/equipment_file.h"
+#include "kv/formats/geometry_file.h"
 #include "kv/formats/spectrum_file.h"
 
 #include <cstdint>
@@ -33,7 +34,10 @@ inline const std::vector<std::string> kInputColumns = {"thickness_cm",
                                                        "angular_range",
                                                        "histories",
                                                        "sagd_sigma_percent",
-                                                       "seed"};
+                                                       "seed",
+                                                       "model",
+                                                       "adipose_mm",
+                                                       "plates"};
 inline const std::vector<std::string> kRequiredColumns = {"thickness_cm", "glandular_percent", "target",
                                                           "kv"};
 
@@ -51,6 +55,10 @@ struct Row {
     formats::SpectrumFields spectrum;
     double sagdSigmaPercent = 0; // 0: none
     std::optional<uint64_t> seed;
+    // The protocol breast (Geometry.dat's model = protocol) instead of the workbench's box.
+    bool protocol = false;
+    double adiposeMm = 5.0;
+    formats::PlateMode plates = formats::PlateMode::Absorbing;
 };
 
 struct RowProblem {
@@ -73,6 +81,11 @@ struct GridError : std::runtime_error {
 // missing required column, an unknown or repeated column.
 Grid readGrid(const std::filesystem::path& file, const formats::EquipmentRecord& equipment);
 Grid parseGrid(const std::string& text, const formats::EquipmentRecord& equipment);
+
+// The row's breast model on top of the data folder's plates (Geometry.dat).
+formats::Geometry rowGeometry(const Row& r, const formats::Geometry& plates);
+// "Mo", "Mo + Al 0.5", "Rh", "Rh + Al 0.3": the target's filters as the row gives them, in mm.
+std::string filterName(const Row& r);
 
 // Every input of the row, defaults filled in, as one line: equal lines mean equal runs.
 std::string rowKey(const Row& r);

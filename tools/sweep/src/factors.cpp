@@ -1,0 +1,106 @@
+#include "kv/sweep/factors.h"
+
+#include "kv/common/format.h"
+#include "kv/common/records.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kv::sweep {
+
+namespace {
+
+bool isMoMo(const Row& r) {
+    const formats::SpectrumFields& f = r.spectrum;
+    return r.target == formats::TargetMaterial::Molybdenum && parseNumber(f.molybdenum) > 0 &&
+           !(parseNumber(f.rhodium) > 0) && !(parseNumber(f.silver) > 0);
+}
+
+// The run without its statistics: rows equal here differ only by chance.
+Row withoutStatistics(Row r) {
+    r.histories = 1, r.sagdSigmaPercent = 0, r.seed.reset();
+    return r;
+}
+
+// Same breast and geometry, any glandularity: the c-factor's reference is this beam at 50 %.
+std::string beamKey(const Row& r) {
+    Row b = withoutStatistics(r);
+    b.glandular = 50;
+    return rowKey(b);
+}
+
+// Same breast and geometry, any spectrum: the s-factor's references.
+std::string breastKey(const Row& r) {
+    Row b = withoutStatistics(r);
+    b.target = formats::TargetMaterial::Molybdenum;
+    b.spectrum.tubeVoltage = b.spectrum.beryllium = b.spectrum.aluminum = b.spectrum.molybdenum =
+        b.spectrum.rhodium = b.spectrum.silver = "";
+    return rowKey(b);
+}
+
+std::optional<double> interpolated(std::vector<std::pair<double, double>> points, double x) {
+    std::sort(points.begin(), points.end());
+    for (size_t i = 0; i < points.size(); ++i) {
+        if (std::fabs(points[i].first - x) < 1e-9) return points[i].second;
+        if (i > 0 && points[i - 1].first < x && x < points[i].first) {
+            const auto [x0, y0] = points[i - 1];
+            const auto [x1, y1] = points[i];
+            return y0 + (y1 - y0) * (x - x0) / (x1 - x0);
+        }
+    }
+    return std::nullopt;
+}
+
+std::string cell(const std::optional<double>& v) {
+    return v ? format(*v, "0.0000") : std::string();
+}
+
+} // namespace
+
+std::vector<FactorLine> conversionFactors(const std::vector<FactorRow>& rows) {
+    std::vector<FactorLine> out;
+    for (const FactorRow& fr : rows) {
+        const Row& r = fr.row;
+        FactorLine l;
+        l.target = r.target == formats::TargetMaterial::Molybdenum ? "Mo" : "W";
+        l.filters = filterName(r);
+        l.kv = r.spectrum.tubeVoltage;
+        l.thickness = r.thickness, l.glandular = r.glandular;
+        l.hvlPaddle = fr.factors.hvl1Paddle, l.mgd = fr.factors.mgd,
+        l.mgdSigmaPercent = fr.factors.mgdSigmaPercent;
+        l.moMo = isMoMo(r);
+        if (std::fabs(r.glandular - 50) < 1e-9) l.g = l.mgd;
+        std::vector<std::pair<double, double>> moMo;
+        for (const FactorRow& other : rows) {
+            if (!l.c && std::fabs(other.row.glandular - 50) < 1e-9 && beamKey(other.row) == beamKey(r))
+                l.c = l.mgd / other.factors.mgd;
+            if (isMoMo(other.row) && breastKey(other.row) == breastKey(r))
+                moMo.emplace_back(other.factors.hvl1Paddle, other.factors.mgd);
+        }
+        if (const std::optional<double> ref = interpolated(moMo, l.hvlPaddle)) l.s = l.mgd / *ref;
+        out.push_back(l);
+    }
+    return out;
+}
+
+void writeFactorsFile(const std::filesystem::path& dir, const std::string& name,
+                      const std::vector<FactorLine>& lines) {
+    RecordWriter w(dir, name);
+    w.line(kFactorsHeader);
+    for (const FactorLine& l : lines)
+        w.line(l.target + "," + l.filters + "," + l.kv + "," + plainDecimal(l.thickness) + "," +
+               plainDecimal(l.glandular) + "," + format(l.hvlPaddle, "0.0000") + "," +
+               format(l.mgd, "0.00000") + "," + format(l.mgdSigmaPercent, "0.000") + "," + cell(l.g) + "," +
+               cell(l.c) + "," + cell(l.s));
+    w.commit();
+}
+
+std::vector<PlotPoint> gPlotPoints(const std::vector<FactorLine>& lines) {
+    std::vector<PlotPoint> points;
+    for (const FactorLine& l : lines)
+        if (l.g && l.moMo)
+            points.push_back({plainDecimal(l.thickness) + " cm", l.hvlPaddle, *l.g, l.mgdSigmaPercent});
+    return points;
+}
+
+} // namespace kv::sweep
