@@ -59,7 +59,8 @@ template <class S> S* shown() {
 }
 
 int setupScreens(const QString& runDir) {
-    kv::launcher::LauncherScreen launcher;
+    // As installed: the user's own working folder under the launcher's buttons.
+    kv::launcher::LauncherScreen launcher(nullptr, kv::launcher::defaultPlaces(true));
     launcher.place();
     shoot(launcher, "launcher");
     launcher.hide();

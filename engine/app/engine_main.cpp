@@ -1,5 +1,6 @@
 #include "engine_cluster.h"
 #include "kv/common/format.h"
+#include "kv/common/program_start.h"
 #include "kv/engine/engine_options.h"
 #include "kv/formats/settings_file.h"
 #include "kv/texts/engine.h"
@@ -11,7 +12,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <random>
 #include <thread>
@@ -23,15 +23,6 @@ namespace {
 std::atomic<bool> interrupted{false};
 extern "C" void onInterrupt(int) {
     interrupted.store(true);
-}
-
-// Without a window system (and no platform asked for) progress goes to the console.
-bool hasDisplay() {
-    auto set = [](const char* n) {
-        const char* v = std::getenv(n);
-        return v && *v;
-    };
-    return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
 }
 
 std::string seconds(double s) {
@@ -150,7 +141,8 @@ int runEngine(int argc, char** argv, ExposureKind kind) {
     std::string problem;
     std::optional<EngineOptions> opt = engineOptions(argc, argv, dir, exitCode, problem);
     if (startedAsOneOfMany()) return opt ? runShared(dir, kind, *opt) : exitCode;
-    if (!hasDisplay()) return opt ? runConsole(dir, kind, *opt) : exitCode;
+    // Without a window system progress goes to the console.
+    if (!kv::hasDisplay()) return opt ? runConsole(dir, kind, *opt) : exitCode;
     QApplication app(argc, argv);
     const texts::EngineTexts& t = texts::engineTexts();
     QString caption = QString::fromUtf8(kind == ExposureKind::Tomosynthesis ? t.captionTomosynthesis.c_str()

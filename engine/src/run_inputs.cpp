@@ -1,6 +1,7 @@
 #include "kv/engine/run_inputs.h"
 
 #include "kv/common/format.h"
+#include "kv/common/installation.h"
 #include "kv/common/records.h"
 #include "kv/common/temporaries.h"
 
@@ -142,8 +143,10 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
     if (!isBareFileName(p.compositionFile))
         throw InputError(ph, "line 2 names \"" + p.compositionFile +
                                  "\", which is not a file of the working directory");
-    in.composition = readOrExplain(p.compositionFile,
-                                   [&] { return formats::readCompositionFile(dir, p.compositionFile); });
+    // The shipped compositions, unless the working folder holds its own.
+    in.composition = readOrExplain(p.compositionFile, [&] {
+        return formats::readCompositionFile(dataFileDir(dir, p.compositionFile), p.compositionFile);
+    });
     double fraction = parseNumber(p.fractionText);
     if (std::fabs(in.composition.glandularFraction - fraction) > 1e-9)
         throw InputError(p.compositionFile, "holds the glandular fraction " +

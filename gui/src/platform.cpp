@@ -1,5 +1,6 @@
 #include "kv/gui/platform.h"
 
+#include "kv/common/installation.h"
 #include "kv/gui/program.h"
 
 #include <QApplication>
@@ -32,13 +33,17 @@ class ModalMessages : public MessageSink {
     QString chooseOpenFile(const QString& dir, const QString& filter) override {
         return QFileDialog::getOpenFileName(QApplication::activeWindow(), programTitle(), dir, filter);
     }
+    QString chooseFolder(const QString& dir) override {
+        return QFileDialog::getExistingDirectory(QApplication::activeWindow(), programTitle(), dir);
+    }
 };
 
 class DetachedStarter : public ProgramStarter {
   public:
     bool start(const QString& name) override {
-        const QString dir = QDir::currentPath();
-        return QProcess::startDetached(QDir(dir).filePath(name), {}, dir);
+        // The programs lie side by side, wherever that is; the working folder is the shared one.
+        const QString beside = QString::fromStdString((programDir() / name.toStdString()).string());
+        return QProcess::startDetached(beside, {}, QDir::currentPath());
     }
 };
 

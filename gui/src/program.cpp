@@ -1,15 +1,23 @@
 #include "kv/gui/program.h"
 
+#include "kv/common/typed_number.h"
 #include "kv/gui/fonts.h"
 #include "kv/gui/twips.h"
+#include "kv/texts/program.h"
 #include "kv/texts/text.h"
 
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QPainter>
 #include <QProxyStyle>
 #include <QStyleFactory>
 #include <QStyleOption>
+#include <QTranslator>
 #include <QWidget>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+#include <vector>
 
 namespace kv::gui {
 namespace {
@@ -63,9 +71,47 @@ void setUpApplication(const QString& title) {
     // what Qt's own widgets show either.
     QLocale::setDefault(QLocale::c());
     QCoreApplication::setApplicationName(QStringLiteral("Kelvane-Vesk"));
+    // Qt's own dialogs (a folder or file chooser) speak the edition's language.
+    if (texts::edition() == texts::Edition::Japanese) {
+        static QTranslator qtTexts;
+        if (qtTexts.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QCoreApplication::installTranslator(&qtTexts);
+    }
 }
 
-Program::Program(int& argc, char** argv, const QString& name, const QString& title) : app_(argc, argv) {
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+QString startingProgram;
+std::vector<std::pair<QtMsgType, QString>> heldMessages;
+
+// Qt's messages while the application is made are held back: when no
+// platform plugin can open the display, Qt would abort after a few lines of
+// its own; our one line says it instead.
+void endWithoutDisplay(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type != QtFatalMsg) {
+        heldMessages.emplace_back(type, message);
+        return;
+    }
+    const std::string line =
+        fillIn(std::string(texts::programTexts().noDisplay), {{"{program}", startingProgram.toStdString()}});
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::_Exit(1);
+}
+
+} // namespace
+
+Program::PlatformFailureGuard::PlatformFailureGuard(const QString& name) {
+    startingProgram = name;
+    previousHandler = qInstallMessageHandler(endWithoutDisplay);
+}
+
+Program::Program(int& argc, char** argv, const QString& name, const QString& title)
+    : guard_(name), app_(argc, argv) {
+    qInstallMessageHandler(previousHandler);
+    for (const auto& [type, message] : heldMessages)
+        if (previousHandler) previousHandler(type, QMessageLogContext(), message);
+    heldMessages.clear();
     setUpApplication(title);
     QCoreApplication::setApplicationName(name);
 }

@@ -433,20 +433,31 @@ class GuiTest : public QObject {
         QCOMPARE(beeps.count, 2);
     }
 
-    // The real starter runs ./name in the working directory, without waiting.
-    void realStarterRunsInTheWorkingDirectory() {
-        QTemporaryDir tmp;
+    // The real starter runs the program beside this one (not one of that name
+    // in the working folder), in the working folder, without waiting.
+    void realStarterRunsBesideThisProgramInTheWorkingFolder() {
+        QTemporaryDir work;
         const QString before = QDir::currentPath();
-        QDir::setCurrent(tmp.path());
-        QFile script(QDir(tmp.path()).filePath(QStringLiteral("probe")));
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\npwd > started.txt\n");
-        script.close();
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QVERIFY(programs().start(QStringLiteral("probe")));
+        QDir::setCurrent(work.path());
+        auto writeProbe = [](const QString& file, const char* body) {
+            QFile script(file);
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            script.write(body);
+            script.close();
+            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        };
+        // Both editions of this test run at once: a probe name of this process's own.
+        const QString name = QStringLiteral("kv-probe-%1").arg(QCoreApplication::applicationPid());
+        const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+        writeProbe(beside, "#!/bin/sh\npwd > started.txt\n");
+        writeProbe(QDir(work.path()).filePath(name + "-here"), "#!/bin/sh\ntouch wrong.txt\n");
+        QVERIFY(programs().start(name));
+        QVERIFY(!programs().start(name + "-here"));
         QVERIFY(!programs().start(QStringLiteral("no-such-program")));
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QDir(tmp.path()).filePath(QStringLiteral("started.txt"))),
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QDir(work.path()).filePath(QStringLiteral("started.txt"))),
                                  5000);
+        QFile::remove(beside);
+        QVERIFY(!QFile::exists(QDir(work.path()).filePath(QStringLiteral("wrong.txt"))));
         QDir::setCurrent(before);
     }
 };

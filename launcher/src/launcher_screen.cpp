@@ -1,11 +1,16 @@
 #include "kv/launcher/launcher_screen.h"
 
+#include "kv/common/typed_number.h"
+#include "kv/common/version.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/qtext.h"
 #include "kv/texts/launcher.h"
 
+#include <QDir>
+#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
 
 namespace kv::launcher {
 
@@ -81,28 +86,77 @@ std::vector<Control> table() {
         {.name = "Label3",
          .kind = Kind::Label,
          .rect = {2760, 5160, 4365, 255},
-         .text = t.notice,
          .font = {11.25},
          .fore = colours::darkGrey,
          .align = Align::Centre},
+        // Ours, in the free band between the buttons and the notice line.
+        {.name = "LabelWorkFolder",
+         .kind = Kind::Label,
+         .rect = {360, 4725, 6960, 285},
+         .font = {11.25},
+         .fore = colours::black},
+        {.name = "CommandWorkFolder",
+         .kind = Kind::Button,
+         .rect = {7440, 4680, 1920, 375},
+         .text = t.otherFolder,
+         .font = {11.25},
+         .back = colours::buttonYellow},
     };
 }
 
 } // namespace
 
-LauncherScreen::LauncherScreen(QWidget* parent)
+LauncherScreen::LauncherScreen(QWidget* parent, Places places)
     : Form({.name = "Form7", .caption = texts::launcherTexts().caption, .width = 9720, .height = 5625},
-           table(), parent) {
+           table(), parent),
+      places_(std::move(places)), workFolder_(places_.workFolder) {
+    const auto& t = texts::launcherTexts();
+    const std::string full(version());
+    setText("Label3", fillIn(std::string(t.notice), {{"{version}", full.substr(0, full.find('+'))}}));
+    label("Label3")->setToolTip(qs(fillIn(std::string(t.noticeTip), {{"{version}", full}})));
+    button("CommandWorkFolder")
+        ->setToolTip(qs(fillIn(std::string(t.otherFolderTip), {{"{folder}", places_.workFolder.string()}})));
+    showWorkFolder();
     Canvas* ribbon = picture("Picture1");
     ribbon->paintWith(
         [ribbon](QPainter& p) { drawRibbon(p, QRectF(ribbon->innerRect().translated(-2, -2))); });
     onClick("Command2", [this] { startWorkbench("dorvel_en"); });
     onClick("Command1", [this] { startWorkbench("dorvel_ja"); });
+    onClick("CommandWorkFolder", [this] { chooseWorkFolder(); });
+}
+
+void LauncherScreen::showWorkFolder() {
+    QLabel* l = label("LabelWorkFolder");
+    const QString full =
+        qs(fillIn(std::string(texts::launcherTexts().workFolder), {{"{folder}", workFolder_.string()}}));
+    l->setText(l->fontMetrics().elidedText(full, Qt::ElideMiddle, l->width()));
+    l->setToolTip(full);
+}
+
+void LauncherScreen::chooseWorkFolder() {
+    const QString chosen = messages().chooseFolder(QString::fromStdString(workFolder_.string()));
+    if (chosen.isEmpty()) return;
+    workFolder_ = chosen.toStdString();
+    showWorkFolder();
 }
 
 void LauncherScreen::startWorkbench(const char* program) {
+    const auto& t = texts::launcherTexts();
+    if (std::optional<FolderProblem> p = prepareWorkFolder(workFolder_, places_.shippedData)) {
+        using Kind = FolderProblem::Kind;
+        const texts::Text& why = p->kind == Kind::CannotMake   ? t.cannotMake
+                                 : p->kind == Kind::NotAFolder ? t.notAFolder
+                                 : p->kind == Kind::ReadOnly   ? t.readOnly
+                                                               : t.cannotSeed;
+        const std::string reason = fillIn(std::string(why), {{"{detail}", p->detail}});
+        showMessage(qs(
+            fillIn(std::string(t.folderProblem), {{"{folder}", workFolder_.string()}, {"{why}", reason}})));
+        return; // open still, for another folder
+    }
+    // The workbench, and all it starts, share this folder.
+    QDir::setCurrent(QString::fromStdString(workFolder_.string()));
     const QString name = QString::fromLatin1(program);
-    if (!programs().start(name)) showMessage(qs(texts::launcherTexts().cannotStart).arg(name));
+    if (!programs().start(name)) showMessage(qs(t.cannotStart).arg(name));
     close();
 }
 

@@ -1,14 +1,55 @@
+#include "kv/common/version.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/launcher/launcher_screen.h"
+#include "kv/test_support/work_dir.h"
 
+#include <QDir>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <cstdlib>
+#include <unistd.h>
 
 using namespace kv::gui;
 using kv::launcher::LauncherScreen;
+using kv::launcher::Places;
+using kv::test_support::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+// HOME set to a scratch folder for one test, and the working folder given back.
+class ScratchHome {
+  public:
+    ScratchHome() : before_(QDir::currentPath()) {
+        if (const char* h = std::getenv("HOME")) old_ = h;
+        setenv("HOME", home_.path().c_str(), 1);
+    }
+    ~ScratchHome() {
+        setenv("HOME", old_.c_str(), 1);
+        QDir::setCurrent(before_);
+    }
+    const TempDir& dir() const { return home_; }
+    // As installed: ~/Kelvane-Vesk, seeded from the shipped data of the source tree.
+    Places installed() const {
+        Places p = kv::launcher::defaultPlaces(true);
+        p.shippedData = kv::test_support::shippedDataDir();
+        return p;
+    }
+
+  private:
+    TempDir home_{"kv-home"};
+    std::string old_;
+    QString before_;
+};
+
+std::string shippedEquipment() {
+    return kv::test_support::readFile(kv::test_support::shippedDataDir() / "equipment.dat");
+}
+
+} // namespace
 
 class LauncherTest : public QObject {
     Q_OBJECT
@@ -46,6 +87,22 @@ class LauncherTest : public QObject {
         row("Command2", {1920, 3720, 2655, 855}, "English edition", 15.75, true, QColor(255, 255, 192));
         row("Command1", {5400, 3720, 2655, 855}, "Japanese edition", 15.75, true, QColor(255, 255, 192));
         row("Label3", {2760, 5160, 4365, 255}, "", 11.25, false, QColor(64, 64, 64));
+        row("LabelWorkFolder", {360, 4725, 6960, 285}, "", 11.25, false, QColor(0, 0, 0));
+        row("CommandWorkFolder", {7440, 4680, 1920, 375}, "Another folder...", 11.25, false,
+            QColor(255, 255, 192));
+    }
+
+    // The working-folder row is ours: it must keep clear of every given control.
+    void theWorkFolderRowLiesInFreeSpace() {
+        LauncherScreen s;
+        for (const char* ours : {"LabelWorkFolder", "CommandWorkFolder"}) {
+            const QRect mine = s.find(ours)->geometry();
+            QVERIFY(QRect(QPoint(0, 0), s.size()).contains(mine));
+            for (const char* given :
+                 {"Picture1", "Label10", "Label5", "Label2", "Label1", "Command2", "Command1", "Label3"})
+                QVERIFY2(!mine.intersects(s.find(given)->geometry()), given);
+        }
+        QVERIFY(!s.find("LabelWorkFolder")->geometry().intersects(s.find("CommandWorkFolder")->geometry()));
     }
     void controls() {
         QFETCH(QString, name);
@@ -153,6 +210,105 @@ class LauncherTest : public QObject {
         QVERIFY(messages.entries[0].text.contains(QStringLiteral("dorvel_ja")));
         QVERIFY(messages.entries[0].icon == MessageIcon::Warning);
         QVERIFY(!s.isVisible());
+    }
+
+    void anInstalledLauncherMakesAndSeedsTheUsersFolder() {
+        ScratchHome home;
+        const fs::path folder = home.dir().path() / "Kelvane-Vesk";
+        QCOMPARE(kv::launcher::defaultPlaces(true).workFolder, folder);
+        StartRecorder starts;
+        MessageRecorder messages;
+        LauncherScreen s(nullptr, home.installed());
+        s.show();
+        QVERIFY(s.label("LabelWorkFolder")->toolTip().endsWith(QString::fromStdString(folder.string())));
+        QVERIFY(!fs::exists(folder)); // nothing is made before a start is asked for
+        QTest::mouseClick(s.button("Command2"), Qt::LeftButton);
+        QCOMPARE(starts.started, std::vector<QString>{"dorvel_en"});
+        QVERIFY(messages.entries.empty());
+        QCOMPARE(kv::test_support::readFile(folder / "equipment.dat"), shippedEquipment());
+        QCOMPARE(fs::path(QDir::currentPath().toStdString()), folder);
+        QVERIFY(!s.isVisible());
+    }
+
+    void aUsersOwnEquipmentFileIsKept() {
+        ScratchHome home;
+        fs::create_directory(home.dir().file("Kelvane-Vesk"));
+        home.dir().write("Kelvane-Vesk/equipment.dat", "Room 3\r\n");
+        StartRecorder starts;
+        LauncherScreen s(nullptr, home.installed());
+        QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+        QCOMPARE(starts.started, std::vector<QString>{"dorvel_ja"});
+        QCOMPARE(home.dir().read("Kelvane-Vesk/equipment.dat"), std::string("Room 3\r\n"));
+    }
+
+    void anotherFolderServesThisSessionOnly() {
+        ScratchHome home;
+        TempDir other("kv-other");
+        StartRecorder starts;
+        MessageRecorder messages;
+        {
+            LauncherScreen s(nullptr, home.installed());
+            messages.chosenFile.clear(); // a cancelled dialog changes nothing
+            QTest::mouseClick(s.button("CommandWorkFolder"), Qt::LeftButton);
+            QCOMPARE(s.workFolder(), home.dir().path() / "Kelvane-Vesk");
+            messages.chosenFile = QString::fromStdString((other.path() / "case 7").string());
+            QTest::mouseClick(s.button("CommandWorkFolder"), Qt::LeftButton);
+            // The dialog opens at the folder chosen so far.
+            QCOMPARE(messages.suggestions.back(),
+                     QString::fromStdString((home.dir().path() / "Kelvane-Vesk").string()));
+            QVERIFY(s.label("LabelWorkFolder")->toolTip().endsWith(QStringLiteral("case 7")));
+            QTest::mouseClick(s.button("Command2"), Qt::LeftButton);
+        }
+        QCOMPARE(starts.started.size(), size_t{1});
+        QCOMPARE(kv::test_support::readFile(other.path() / "case 7" / "equipment.dat"), shippedEquipment());
+        QVERIFY(!fs::exists(home.dir().path() / "Kelvane-Vesk"));
+        LauncherScreen next(nullptr, home.installed());
+        QCOMPARE(next.workFolder(), home.dir().path() / "Kelvane-Vesk");
+    }
+
+    void aFolderThatCannotServeIsNamedAndNothingStarts_data() {
+        QTest::addColumn<QString>("folder"); // under the scratch home
+        QTest::addColumn<QString>("why");
+        QTest::addColumn<bool>("readOnly"); // made read-only first
+        QTest::newRow("a file in its place") << "Kelvane-Vesk"
+                                             << "a file stands under its name" << false;
+        QTest::newRow("under a file") << "Kelvane-Vesk/inner"
+                                      << "it could not be made" << false;
+        QTest::newRow("read-only") << "ro"
+                                   << "it is read-only" << true;
+    }
+    void aFolderThatCannotServeIsNamedAndNothingStarts() {
+        QFETCH(QString, folder);
+        QFETCH(QString, why);
+        QFETCH(bool, readOnly);
+        ScratchHome home;
+        if (readOnly) {
+            if (geteuid() == 0) QSKIP("root writes into a read-only folder");
+            fs::create_directory(home.dir().path() / "ro");
+            fs::permissions(home.dir().path() / "ro", fs::perms::owner_read | fs::perms::owner_exec);
+        } else {
+            home.dir().write("Kelvane-Vesk", "not a folder");
+        }
+        Places places = home.installed();
+        places.workFolder = home.dir().path() / folder.toStdString();
+        StartRecorder starts;
+        MessageRecorder messages;
+        LauncherScreen s(nullptr, places);
+        s.show();
+        QTest::mouseClick(s.button("Command2"), Qt::LeftButton);
+        QVERIFY(starts.started.empty());
+        QCOMPARE(messages.entries.size(), size_t{1});
+        QVERIFY2(messages.entries[0].text.contains(why), qPrintable(messages.entries[0].text));
+        QVERIFY(messages.entries[0].text.contains(QString::fromStdString(places.workFolder.string())));
+        QVERIFY(s.isVisible()); // to choose another
+        QCOMPARE(home.dir().read("Kelvane-Vesk"), std::string(readOnly ? "" : "not a folder"));
+    }
+
+    void theNoticeLineStatesTheVersion() {
+        LauncherScreen s;
+        const QString full = QString::fromUtf8(kv::version().data(), qsizetype(kv::version().size()));
+        QVERIFY(s.label("Label3")->text().startsWith("Version " + full.section('+', 0, 0) + " "));
+        QVERIFY(s.label("Label3")->toolTip().contains(full));
     }
 
     void closingStartsNothing() {

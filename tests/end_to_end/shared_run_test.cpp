@@ -11,7 +11,7 @@ namespace {
 // Two processes on this machine, also as root (as the test machines run).
 std::string twoProcesses(const std::string& prog) {
     return "OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 OMPI_MCA_rmaps_base_oversubscribe=1 '" +
-           std::string(KV_MPIEXEC) + "' --oversubscribe -np 2 " + program(prog);
+           std::string(KV_MPIEXEC) + "' --oversubscribe -np 2 " + program(prog + "-mpi");
 }
 
 TEST(SharedRun, TwoProcessesWriteOneFileWithTheDoseOfOneProcess) {

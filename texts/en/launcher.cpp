@@ -10,8 +10,20 @@ const LauncherTexts& launcherTexts() {
         .modalityLine = "for Mammography and Digital Breast Tomosynthesis",
         .english = "English edition",
         .japanese = "Japanese edition",
-        .notice = "\xC2\xA9 The Kelvane-Vesk developers",
+        .notice = "Version {version}  \xC2\xA9 The Kelvane-Vesk developers",
+        .noticeTip = "Kelvane-Vesk {version}\nBSD 3-Clause licence. To cite it, see CITATION.cff;\n"
+                     "to report a problem, see \"How to report a problem\" in README.md.",
         .cannotStart = "The dose workbench \"%1\" could not be started.",
+        .workFolder = "Working folder: {folder}",
+        .otherFolder = "Another folder...",
+        .otherFolderTip =
+            "Choose the working folder for this session only; the next start offers {folder} again.",
+        .folderProblem =
+            "The working folder {folder} cannot be used: {why}.\nChoose another with \"Another folder...\".",
+        .cannotMake = "it could not be made ({detail})",
+        .notAFolder = "a file stands under its name",
+        .readOnly = "it is read-only",
+        .cannotSeed = "the starting equipment.dat could not be put there ({detail})",
     };
     return t;
 }

@@ -1,5 +1,6 @@
 #include "kv/spectrum/model/physical_data.h"
 
+#include "kv/common/installation.h"
 #include "kv/common/records.h"
 
 #include <cmath>
@@ -12,12 +13,13 @@ namespace {
 constexpr size_t kAttenuationMaxBytes = 1024 * 1024;
 
 // Reads every field of one file through `body`, turning the reader's errors
-// into errors that name the line.
+// into errors that name the line. The working folder's own copy comes first,
+// else the one shipped with the program.
 template <class Body>
 void readFile(const std::filesystem::path& workDir, const char* name, size_t maxBytes, Body body) {
     std::optional<kv::RecordReader> in;
     try {
-        in.emplace(workDir, name, maxBytes);
+        in.emplace(dataFileDir(workDir, name), name, maxBytes);
         in->readLine(); // heading
         body(*in);
     } catch (const kv::RecordError& e) {

@@ -1,5 +1,7 @@
 // kv-sweep: a table of conversion factors, one simulation per grid row.
+#include "kv/common/program_start.h"
 #include "kv/engine/runner.h"
+#include "kv/texts/sweep.h"
 #include "sweep.h"
 
 #include <atomic>
@@ -27,6 +29,8 @@ bool startedAsOneOfMany() {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (auto end = kv::beginProgram(argc, argv, kv::texts::englishSweepTexts.usage, kv::Needs::Console))
+        return *end;
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -59,7 +63,7 @@ int main(int argc, char** argv) {
 #else
     if (startedAsOneOfMany() && std::getenv("OMPI_COMM_WORLD_SIZE") &&
         std::string(std::getenv("OMPI_COMM_WORLD_SIZE")) != "1") {
-        std::cerr << "kv-sweep was built without MPI: use --shard I/N to share the rows instead of mpirun.\n";
+        std::cerr << kv::texts::englishSweepTexts.withoutMpi.view() << "\n";
         return 1;
     }
 #endif

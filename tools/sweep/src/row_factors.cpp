@@ -2,6 +2,7 @@
 
 #include "kv/common/content_hash.h"
 #include "kv/common/format.h"
+#include "kv/common/installation.h"
 #include "kv/common/records.h"
 #include "kv/formats/control_file.h"
 #include "kv/formats/phantom_file.h"
@@ -63,7 +64,7 @@ Prepared prepare(const Row& r, const fs::path& dataDir, const spectrum::Physical
     fs::copy_file(dataDir / formats::kEquipmentFileName, work / formats::kEquipmentFileName);
     if (!r.protocol) {
         const std::string composition = formats::compositionFileName(plainDecimal(r.glandular));
-        fs::copy_file(dataDir / composition, work / composition);
+        fs::copy_file(dataFileDir(dataDir, composition) / composition, work / composition);
     }
     const formats::Geometry geometry = rowGeometry(r, formats::readGeometry(dataDir));
     formats::writeGeometry(work, geometry);
@@ -107,8 +108,10 @@ Prepared prepare(const Row& r, const fs::path& dataDir, const spectrum::Physical
     for (std::string n :
          {std::string(spectrum::kAttenuationFileName), std::string(spectrum::kStoppingPowerFileName),
           std::string(formats::kRunOptionsFileName)}) {
+        // The data folder's own copy, else the shipped one, as the spectrum model reads them.
+        const fs::path from = dataFileDir(dataDir, n);
         std::error_code ec;
-        if (fs::exists(dataDir / n, ec)) h.addField(n).addField(readFileBytes(dataDir, n, kDefaultMaxBytes));
+        if (fs::exists(from / n, ec)) h.addField(n).addField(readFileBytes(from, n, kDefaultMaxBytes));
     }
     p.inputsHash = h.hex();
     return p;

@@ -241,9 +241,10 @@ struct Output {
     std::string out, err;
 };
 
-std::string sweepCommand(const fs::path& grid, const fs::path& out, const std::string& more = "") {
-    return "'" + std::string(KV_RUN_DIR) + "/kv-sweep' '" + grid.string() + "' --out '" + out.string() +
-           "' --data '" + std::string(KV_RUN_DIR) + "' --threads 1 " + more;
+std::string sweepCommand(const fs::path& grid, const fs::path& out, const std::string& more = "",
+                         const std::string& program = "kv-sweep") {
+    return "'" + std::string(KV_RUN_DIR) + "/" + program + "' '" + grid.string() + "' --out '" +
+           out.string() + "' --data '" + std::string(KV_RUN_DIR) + "' --threads 1 " + more;
 }
 
 Output run(const TempDir& d, const std::string& command) {
@@ -466,7 +467,7 @@ TEST(SweepProgram, ShardsMergedGiveTheTableOfOneRun) {
 #ifdef KV_MPIEXEC
     Output shared =
         run(d, "OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 '" + std::string(KV_MPIEXEC) +
-                   "' --oversubscribe -np 2 " + sweepCommand(grid, d.path() / "mpi"));
+                   "' --oversubscribe -np 2 " + sweepCommand(grid, d.path() / "mpi", "", "kv-sweep-mpi"));
     ASSERT_EQ(shared.exitCode, 0) << shared.out << shared.err;
     EXPECT_EQ(readFile(d.path() / "mpi" / "table.csv"), readFile(d.path() / "whole" / "table.csv"));
 #endif

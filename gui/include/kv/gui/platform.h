@@ -20,6 +20,8 @@ class MessageSink {
     virtual QString chooseSaveFile(const QString& suggested, const QString& filter) = 0;
     // A modal open-file dialog in `dir`; empty when cancelled.
     virtual QString chooseOpenFile(const QString& dir, const QString& filter) = 0;
+    // A modal folder dialog starting at `dir`; empty when cancelled.
+    virtual QString chooseFolder(const QString& dir) = 0;
 };
 
 // The sink in use: a real modal box unless a recorder is installed.
@@ -52,11 +54,15 @@ class MessageRecorder : public MessageSink {
         suggestions.push_back(dir);
         return chosenFile;
     }
+    QString chooseFolder(const QString& dir) override {
+        suggestions.push_back(dir);
+        return chosenFile;
+    }
     std::vector<Entry> entries;
     std::vector<QString> questions;
     bool answer = false;              // what every question is answered
-    std::vector<QString> suggestions; // the file each save dialog started at
-    QString chosenFile;               // what every file dialog returns (empty: cancelled)
+    std::vector<QString> suggestions; // the file or folder each dialog started at
+    QString chosenFile;               // what every file or folder dialog returns (empty: cancelled)
 
   private:
     MessageSink* previous_;
@@ -65,8 +71,9 @@ class MessageRecorder : public MessageSink {
 class ProgramStarter {
   public:
     virtual ~ProgramStarter() = default;
-    // Starts ./name in the current working directory as a separate process,
-    // without arguments, not awaited. False when it could not be started.
+    // Starts the program `name` that lies beside this one as a separate
+    // process in the current working directory, without arguments, not
+    // awaited. False when it could not be started.
     virtual bool start(const QString& name) = 0;
 };
 

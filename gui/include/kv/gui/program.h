@@ -23,6 +23,12 @@ class Program {
     QApplication& app() { return app_; }
 
   private:
+    // Stands while the application is made: a display that is named but
+    // cannot be opened ends the program with one line instead of an abort.
+    struct PlatformFailureGuard {
+        explicit PlatformFailureGuard(const QString& name);
+    };
+    PlatformFailureGuard guard_;
     QApplication app_;
 };
 

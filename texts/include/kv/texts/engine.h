@@ -91,13 +91,13 @@ inline constexpr EngineTexts englishEngineTexts{
              "Options may be written --opt VALUE or --opt=VALUE. Options given here override\n"
              "RunOptions.dat of the working directory\n"
              "(lines sagd_sigma_percent = P and seed = S).\n"
-             "Under mpirun the batches are shared over the processes; process 0 shows the\n"
-             "progress, takes Ctrl+C and writes the result file.",
+             "halvex-mpi and tiravex-mpi (package kelvane-vesk-mpi) share the batches over the\n"
+             "processes of mpirun; process 0 shows the progress, takes Ctrl+C and writes the result file.",
     .badOption = "The simulation cannot start: %1.",
     .consoleStartShared = "Simulating %1: %2 histories on %3 processes of %4 threads.",
     .builtWithoutMpi =
-        "This engine was built without MPI and cannot share a run over processes: start it without "
-        "mpirun, or build it where OpenMPI is installed.",
+        "This engine runs in one process and cannot share a run over processes: start it without "
+        "mpirun, or use halvex-mpi or tiravex-mpi (package kelvane-vesk-mpi) under mpirun.",
 };
 
 const EngineTexts& engineTexts();

@@ -21,6 +21,7 @@ struct SweepTexts {
     Text plotNotWritten; // %1 why
     Text rowsRefused;    // %1 count
     Text interrupted;
+    Text withoutMpi; // kv-sweep started by mpirun
     Text plotTitle;
     Text plotThickness;
     Text plotSagd;
@@ -59,7 +60,8 @@ inline constexpr SweepTexts englishSweepTexts{
         "  --factors     also write DIR/factors.csv (g, c, s of the protocol rows) and DIR/g.png\n"
         "  A row whose result exists in DIR is not run again while its inputs, the files its run reads\n"
         "  (Geometry.dat and RunOptions.dat included), the engine's physics and the result file itself are\n"
-        "  unchanged. Under mpirun the rows are shared over the processes.",
+        "  unchanged. kv-sweep-mpi (package kelvane-vesk-mpi) takes the same options and shares the rows\n"
+        "  over the processes of mpirun.",
     .badOptions = "kv-sweep: %1",
     .cannotStart = "The sweep cannot start: %1",
     .gridFault = "%1: %2",
@@ -74,6 +76,8 @@ inline constexpr SweepTexts englishSweepTexts{
     .plotNotWritten = "The plot was not written: %1",
     .rowsRefused = "%1 rows of the grid have no result.",
     .interrupted = "Interrupted: the row under way was not saved; run the same command again to go on.",
+    .withoutMpi =
+        "kv-sweep runs in one process: under mpirun use kv-sweep-mpi, or share the rows with --shard I/N.",
     .plotTitle = "sAGD against phantom thickness",
     .plotThickness = "Phantom thickness (cm)",
     .plotSagd = "sAGD (mGy per mGy air kerma)",
@@ -112,8 +116,8 @@ inline constexpr SweepTexts japaneseSweepTexts{
         "  --merge       DIR にある結果から表と図を作ります\n"
         "  --factors     DIR/factors.csv (プロトコル行の g, c, s) と DIR/g.png も書きます\n"
         "  DIR にある結果は、入力、計算が読むファイル (Geometry.dat と RunOptions.dat を含む)、エンジンの\n"
-        "  物理、結果ファイルそのものが変わっていない限り計算し直しません。mpirun の下では行をプロセスで\n"
-        "  分けます。",
+        "  物理、結果ファイルそのものが変わっていない限り計算し直しません。kv-sweep-mpi (パッケージ\n"
+        "  kelvane-vesk-mpi) は同じオプションで、mpirun のプロセスに行を分けて計算します。",
     .badOptions = "kv-sweep: %1",
     .cannotStart = "スイープを開始できません: %1",
     .gridFault = "%1: %2",
@@ -129,6 +133,8 @@ inline constexpr SweepTexts japaneseSweepTexts{
     .rowsRefused = "グリッドの %1 行に結果がありません。",
     .interrupted =
         "中断しました: 計算中の行は保存していません。同じコマンドをもう一度実行すると続きから計算します。",
+    .withoutMpi = "kv-sweep は 1 プロセスで動きます。mpirun では kv-sweep-mpi を使うか、--shard I/N "
+                  "で行を分けて下さい。",
     .plotTitle = "ファントム厚に対する sAGD",
     .plotThickness = "ファントム厚 (cm)",
     .plotSagd = "sAGD (空気カーマ 1 mGy あたりの mGy)",

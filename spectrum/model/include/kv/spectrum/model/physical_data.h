@@ -1,6 +1,7 @@
 #pragma once
 // The physical data tables of the spectrum model, read once at start from
-// the working directory: `LoadPhysicalData(workDir)`.
+// the working directory, or where it has none from the data shipped with the
+// program: `LoadPhysicalData(workDir)`.
 //   MUs12.dat  heading line, then 250 records of 11 numbers (field reads):
 //              energy, Mo, Rh, Al, Be, (6), air, (8), (9), W, Ag, in 1/cm
 //   Mo-STP.dat heading line, then 20 records: energy (keV), stopping power
