@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and then either starts the launcher in the
-# run folder (./setup.sh run) or runs every test (./setup.sh test).
+# Installs what is missing, builds, and then starts the launcher in the run
+# folder (./setup.sh run), runs every test (./setup.sh test) or makes the
+# Debian packages in build/release/packages (./setup.sh package).
 set -euo pipefail
 cd "$(dirname "$0")"
 
 mode=${1:-}
 case "$mode" in
-  run|test) ;;
-  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+  run|test|package) ;;
+  *) echo "usage: $0 run|test|package" >&2; exit 2 ;;
 esac
 
 packages=(
@@ -15,8 +16,9 @@ packages=(
   libopenmpi-dev openmpi-bin
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
   libxrl-dev libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-liberation2 fonts-noto-cjk
-  clang-format git
+  fonts-liberation2 fonts-noto-cjk qt6-translations-l10n
+  clang-format git ccache
+  dpkg-dev lintian desktop-file-utils file python3-jsonschema python3-yaml
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -36,6 +38,11 @@ if [ "$mode" = test ]; then
   git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
 fi
 
+# The configurations share what they compile through ccache: paths below
+# this folder are hashed relative to it.
+export CMAKE_CXX_COMPILER_LAUNCHER="${CMAKE_CXX_COMPILER_LAUNCHER-ccache}"
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}"
+
 cmake --preset release >/dev/null
 cmake --build --preset release
 
@@ -51,5 +58,16 @@ case "$mode" in
     ;;
   test)
     ctest --preset release
+    ;;
+  package)
+    rm -rf build/release/packages
+    (cd build/release && cpack)
+    report=$(lintian build/release/packages/*.deb 2>&1 || true)
+    [ -z "$report" ] || echo "$report"
+    if grep -q '^E:' <<<"$report"; then
+      echo "lintian reports errors" >&2
+      exit 1
+    fi
+    ls -l build/release/packages/*.deb
     ;;
 esac
