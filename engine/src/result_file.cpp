@@ -3,6 +3,7 @@
 #include "kv/common/codepage.h"
 #include "kv/common/format.h"
 #include "kv/common/records.h"
+#include "kv/common/version.h"
 #include "kv/formats/result_file.h"
 #include "kv/formats/run_header.h"
 
@@ -98,6 +99,7 @@ std::vector<formats::TrailerEntry> describeRunTrailer(const RunInputs& in, const
     auto percent = [](double rel) { return trailerNumber(100 * rel); };
     // One line per key; formats/README.md lists them.
     std::vector<formats::TrailerEntry> t = {
+        {"engine_version", std::string(version())},
         {"physics_revision", std::to_string(kPhysicsRevision)},
         {"breast_model", protocol ? "protocol" : "workbench"},
         {"glandular_percent", protocol ? plainDecimal(g.glandularPercent) : in.phantom.fractionText},
@@ -115,7 +117,7 @@ std::vector<formats::TrailerEntry> describeRunTrailer(const RunInputs& in, const
         {"dose100", trailerNumber(r.referenceDose / r.airKerma)},
         {"dose100_sigma_percent", percent(r.referenceRelSigma)},
     };
-    if (protocol) t.insert(t.begin() + 3, {"adipose_mm", plainDecimal(g.adiposeMm)});
+    if (protocol) t.insert(t.begin() + 4, {"adipose_mm", plainDecimal(g.adiposeMm)});
     return t;
 }
 

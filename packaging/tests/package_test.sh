@@ -3,8 +3,8 @@
 # by cpack, lintian reports no error, unpacked into a scratch root (not
 # installed) where every program states the build's version, a desktop
 # program without a display says so, and halvex runs a short case in a
-# working folder that holds none of the shipped data. Nothing is written
-# inside the unpacked tree.
+# working folder that holds none of the shipped data, whose result and
+# kv-report name the version. Nothing is written inside the unpacked tree.
 #
 # usage: package_test.sh BUILD_DIR
 set -euo pipefail
@@ -61,8 +61,8 @@ for p in "$bin"/*; do
   out=$("${noDisplay[@]}" "$p" --version) || fail "$name --version failed"
   [ "$out" = "$name (Kelvane-Vesk) $version" ] || fail "$name --version says \"$out\""
   "${noDisplay[@]}" "$p" --help >/dev/null || fail "$name --help failed"
-  file -L "$p" | grep -q ', stripped' || fail "$name is not stripped"
-  if readelf -d "$p" | grep -qE 'RPATH|RUNPATH'; then fail "$name carries an RPATH"; fi
+  file -L "$p" | grep ', stripped' >/dev/null || fail "$name is not stripped"
+  if readelf -d "$p" | grep -E 'RPATH|RUNPATH' >/dev/null; then fail "$name carries an RPATH"; fi
 done
 for p in Kelvane-Vesk dorvel_en dorvel_ja lumira_en lumira_ja; do
   set +e
@@ -86,7 +86,7 @@ for f in MUs12.dat Mo-STP.dat equipment.dat BR12-10.dat BR12-90.dat; do [ -f "$s
 for doc in "$root"/usr/share/doc/*/; do
   [ -f "$doc/copyright" ] && [ -f "$doc/changelog.Debian.gz" ] || fail "$doc lacks copyright or changelog.Debian.gz"
 done
-zcat "$root/usr/share/doc/kelvane-vesk/changelog.Debian.gz" | head -n 1 | grep -qF "kelvane-vesk (${version}-1)" ||
+zcat "$root/usr/share/doc/kelvane-vesk/changelog.Debian.gz" | grep -F "kelvane-vesk (${version}-1)" >/dev/null ||
   fail "the Debian changelog does not name ${version}-1"
 
 # A working folder as the launcher leaves it: only equipment.dat. The
@@ -103,8 +103,11 @@ printf '15.0\r\n15.0\r\n065.0\r\n060.0\r\n060.0\r\n000.0\r\n2.0E+04\r\npackage.v
   { cat "$scratch/halvex.txt"; fail "halvex"; }
 [ -f package.vesk ] || fail "halvex wrote no package.vesk"
 for f in BR12-50.dat MUs12.dat Mo-STP.dat; do [ ! -e "$f" ] || fail "$f was copied into the working folder"; done
+# The version that made the result: in the file's trailer and in kv-report's output.
+tr -d '\r' <package.vesk | grep -xF "engine_version = $version" >/dev/null || fail "package.vesk does not name $version"
 "$bin/kv-report_en" --json package.vesk >"$scratch/report.json" || fail "kv-report_en could not read the result"
-grep -q '"file"' "$scratch/report.json" || fail "kv-report_en printed no report"
+grep -qF "\"engine_version\": \"$version\"," "$scratch/report.json" ||
+  fail "kv-report_en --json does not name $version: $(head -c 400 "$scratch/report.json")"
 listing >"$scratch/after.txt"
 cmp -s "$scratch/before.txt" "$scratch/after.txt" ||
   fail "the programs wrote inside the unpacked tree: $(diff "$scratch/before.txt" "$scratch/after.txt" | head -n 5)"

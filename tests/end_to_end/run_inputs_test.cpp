@@ -1,5 +1,6 @@
 // Inputs of the programs, the result file, and the real programs end to end.
 #include "kv/common/temporaries.h"
+#include "kv/common/version.h"
 #include "kv/engine/engine_session.h"
 #include "kv/engine/result_file.h"
 #include "kv/engine/run_inputs.h"
@@ -365,6 +366,8 @@ TEST(Programs, HalvexAndTiravexLeaveResultsTheWorkbenchLoads) {
                   kv::formats::LoadFailure::None);
         EXPECT_EQ(trailer.state, kv::formats::ResultTrailer::State::Complete) << row.program;
         EXPECT_EQ(trailer.number("physics_revision"), kv::engine::kPhysicsRevision);
+        ASSERT_TRUE(trailer.find("engine_version"));
+        EXPECT_EQ(*trailer.find("engine_version"), kv::version()) << row.program;
         // Nothing besides the inputs and the result is left in the folder.
         std::vector<std::string> files = filesIn(dir.path());
         EXPECT_EQ(files.size(), 9u + 5u) << row.program; // nine compositions, four inputs, the result

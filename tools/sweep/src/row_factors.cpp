@@ -132,6 +132,7 @@ std::optional<RowFactors> factorsOf(const Prepared& p, const std::string& bytes)
         return std::nullopt;
     RowFactors f;
     f.seed = *t.find("seed");
+    if (const std::string* v = t.find("engine_version")) f.engineVersion = *v;
     f.hvl1 = p.hvl1, f.hvl1Paddle = p.hvl1Paddle, f.meanKev = p.meanKev;
     struct Field {
         const char* name;

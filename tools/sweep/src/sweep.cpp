@@ -35,7 +35,8 @@ const std::vector<std::string> kOutputColumns = {"hvl1_mm_al",
                                                  "mgd_sigma_percent",
                                                  "k_surface_per_k_fcd",
                                                  "k_fcd_paddle_per_k_fcd",
-                                                 "histories_done"};
+                                                 "histories_done",
+                                                 "engine_version"};
 constexpr const char* kTableName = "table.csv";
 constexpr const char* kPlotName = "sagd.png";
 constexpr const char* kFactorsName = "factors.csv";
@@ -142,7 +143,8 @@ std::vector<std::string> outputCells(const RowFactors& f) {
             format(f.mgdSigmaPercent, "0.000"),
             format(f.kSurfacePerKFcd, "0.00000"),
             format(f.kFcdPaddlePerKFcd, "0.00000"),
-            std::to_string(f.histories)};
+            std::to_string(f.histories),
+            f.engineVersion};
 }
 
 std::string_view stalenessText(Staleness s, const texts::SweepTexts& t) {

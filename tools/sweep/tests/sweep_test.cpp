@@ -1,5 +1,6 @@
 // kv-sweep: the grid, and whole sweeps through the program (resumed,
 // sharded, shared by mpirun).
+#include "kv/common/version.h"
 #include "kv/sweep/factors.h"
 #include "kv/sweep/grid.h"
 #include "kv/test_support/work_dir.h"
@@ -310,7 +311,7 @@ TEST(SweepProgram, ABadRowIsReportedAndAKilledSweepGoesOnWhereItStopped) {
               "target_angle,tilt,fid_cm,fcd_cm,fad_cm,angular_range,histories,sagd_sigma_percent,seed,"
               "model,adipose_mm,plates,hvl1_mm_al,hvl1_mm_al_paddle,mean_kev,sagd,sagd_sigma_reached_"
               "percent,dose100,dose100_sigma_percent,mean_percentage,mgd,mgd_sigma_percent,k_surface_"
-              "per_k_fcd,k_fcd_paddle_per_k_fcd,histories_done,file");
+              "per_k_fcd,k_fcd_paddle_per_k_fcd,histories_done,engine_version,file");
     // Every column name once.
     std::vector<std::string> names;
     for (size_t at = 0, comma; at <= lines[0].size(); at = comma + 1) {
@@ -325,7 +326,9 @@ TEST(SweepProgram, ABadRowIsReportedAndAKilledSweepGoesOnWhereItStopped) {
     for (size_t i = 1; i < lines.size(); ++i) {
         std::string file = lines[i].substr(lines[i].rfind(',') + 1);
         EXPECT_TRUE(fs::is_regular_file(out / file)) << file;
-        EXPECT_NE(lines[i].find(",40000," + file), std::string::npos) << lines[i]; // histories_done
+        // histories_done, and the version of the kv-sweep that ran the row
+        EXPECT_NE(lines[i].find(",40000," + std::string(kv::version()) + "," + file), std::string::npos)
+            << lines[i];
     }
     EXPECT_TRUE(fs::is_regular_file(out / "sagd.png"));
     EXPECT_EQ(readFile(out / "sagd.png").substr(1, 3), "PNG");

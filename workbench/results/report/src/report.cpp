@@ -3,6 +3,7 @@
 #include "kv/common/codepage.h"
 #include "kv/common/command_line.h"
 #include "kv/common/format.h"
+#include "kv/formats/result_file.h"
 #include "kv/texts/results_extras.h"
 #include "kv/workbench/results/model/result_file.h"
 #include "kv/workbench/results/report/report_modes.h"
@@ -26,6 +27,7 @@ struct FileReport {
     std::string file;
     HeaderPreview preview;
     LoadResult load;
+    std::optional<std::string> engineVersion; // from the trailer, when the file has one that names it
     std::vector<FieldRow> fields;
     bool replacedBytes = false; // the name or a header line held bytes shown as U+FFFD
 };
@@ -54,6 +56,9 @@ FileReport evaluate(const std::string& arg, const texts::ResultsModelTexts& t) {
             {"sagd_mGy", f.sagd, m.SagdValue},
             {"mean_percentage", f.meanGlandDose, m.MeanGlandDose},
         };
+        formats::ResultTrailer trailer;
+        if (formats::readResultTrailer(dir, name, trailer) == formats::LoadFailure::None)
+            if (const std::string* v = trailer.find("engine_version")) r.engineVersion = validUtf8(*v);
     }
     return r;
 }
@@ -87,6 +92,7 @@ void writeCsv(const FileReport& r, std::ostream& out, const texts::ResultsModelT
             << "\n\n";
         return;
     }
+    out << "engine_version," << (r.engineVersion ? csvText(*r.engineVersion) : "") << "\n";
     for (const FieldRow& f : r.fields)
         out << "field," << f.key << "," << csvText(f.text) << "," << number(f.value) << "\n";
     const DoseModel& m = *r.load.model;
@@ -110,6 +116,8 @@ void writeJson(const FileReport& r, std::ostream& out, const texts::ResultsModel
             << ",\n    \"reason\": " << jsonText(failureReason(r.load.failure, t)) << "\n  }";
         return;
     }
+    // null for a file of an engine that wrote no version.
+    out << "    \"engine_version\": " << (r.engineVersion ? jsonText(*r.engineVersion) : "null") << ",\n";
     out << "    \"fields\": {";
     for (size_t i = 0; i < r.fields.size(); ++i)
         out << (i ? ",\n      " : "\n      ") << jsonText(r.fields[i].key)

@@ -83,6 +83,42 @@ TEST_F(Report, JsonHoldsTheSameAndEscapesTexts) {
         EXPECT_NE(r.out.find(expected), std::string::npos) << expected;
 }
 
+// The version comes from the file's trailer: the engine that wrote it, not this program.
+TEST_F(Report, EachFileNamesTheEngineVersionThatWroteIt) {
+    ResultFileContent c = uniformResult(75, 150, 3, 0.5, 2.0);
+    c.trailer = {{"engine_version", "0.1+git20261208.160.g4f1c2a9b7"}, {"physics_revision", "1"}};
+    writeResult(dir.path(), "versioned.vesk", c);
+    c.trailer = {{"physics_revision", "1"}};
+    writeResult(dir.path(), "unnamed.vesk", c);
+    // A trailer cut short names nothing, however it starts.
+    c.trailer = {{"engine_version", "9.9"}};
+    const std::string text = resultText(c);
+    dir.write("damaged.vesk", text.substr(0, text.rfind("## end")));
+    const std::vector<std::string> files = {path("versioned.vesk"), path("unnamed.vesk"), path("a.vesk"),
+                                            path("damaged.vesk")};
+    std::vector<std::string> json = {"--json"}, csv;
+    json.insert(json.end(), files.begin(), files.end());
+    csv.insert(csv.end(), files.begin(), files.end());
+    Output j = report(json), v = report(csv);
+    ASSERT_EQ(j.status, 0) << j.err;
+    ASSERT_EQ(v.status, 0) << v.err;
+    size_t at = 0;
+    for (const char* expected :
+         {"\"engine_version\": \"0.1+git20261208.160.g4f1c2a9b7\",\n", "\"engine_version\": null,\n",
+          "\"engine_version\": null,\n", "\"engine_version\": null,\n"}) {
+        at = j.out.find(expected, at);
+        ASSERT_NE(at, std::string::npos) << expected << "\n" << j.out;
+        ++at;
+    }
+    at = 0;
+    for (const char* expected : {"\nengine_version,\"0.1+git20261208.160.g4f1c2a9b7\"\n",
+                                 "\nengine_version,\n", "\nengine_version,\n", "\nengine_version,\n"}) {
+        at = v.out.find(expected, at);
+        ASSERT_NE(at, std::string::npos) << expected << "\n" << v.out;
+        ++at;
+    }
+}
+
 TEST_F(Report, UsageErrors) {
     struct Case {
         std::vector<std::string> args;

@@ -37,6 +37,7 @@ struct RowFactors {
     double mgd = 0, mgdSigmaPercent = 0; // whole breast, per incident air kerma at the upper surface
     double kSurfacePerKFcd = 0, kFcdPaddlePerKFcd = 0;
     uint64_t histories = 0;
+    std::string engineVersion; // of the engine that wrote the result; empty when it named none
 };
 
 // Why a stored result is not this row's any more.
