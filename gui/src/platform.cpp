@@ -14,9 +14,11 @@ namespace {
 
 class ModalMessages : public MessageSink {
   public:
-    void show(const QString& text, MessageIcon icon) override {
+    void show(const QString& text, MessageIcon icon, const QString& detail) override {
         QMessageBox box(icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
                         programTitle(), text, QMessageBox::Ok, QApplication::activeWindow());
+        // Shown under the text, not behind a button: it is what the user acts on.
+        if (!detail.isEmpty()) box.setInformativeText(detail);
         box.exec();
     }
     bool ask(const QString& text) override {

@@ -12,8 +12,9 @@ enum class MessageIcon { None, Warning };
 class MessageSink {
   public:
     virtual ~MessageSink() = default;
-    // A modal box with one OK button, titled with the program's title.
-    virtual void show(const QString& text, MessageIcon icon) = 0;
+    // A modal box with one OK button, titled with the program's title;
+    // `detail` (the file, field or reason behind the text) stands below it.
+    virtual void show(const QString& text, MessageIcon icon, const QString& detail) = 0;
     // A modal question with Yes and No (No the default); true for Yes.
     virtual bool ask(const QString& text) = 0;
     // A modal save-file dialog starting at `suggested`; empty when cancelled.
@@ -26,8 +27,9 @@ class MessageSink {
 
 // The sink in use: a real modal box unless a recorder is installed.
 MessageSink& messages();
-inline void showMessage(const QString& text, MessageIcon icon = MessageIcon::Warning) {
-    messages().show(text, icon);
+inline void showMessage(const QString& text, MessageIcon icon = MessageIcon::Warning,
+                        const QString& detail = QString()) {
+    messages().show(text, icon, detail);
 }
 
 // Installs itself for its lifetime and keeps every message.
@@ -36,12 +38,15 @@ class MessageRecorder : public MessageSink {
     struct Entry {
         QString text;
         MessageIcon icon;
+        QString detail;
     };
     MessageRecorder();
     ~MessageRecorder() override;
     MessageRecorder(const MessageRecorder&) = delete;
     MessageRecorder& operator=(const MessageRecorder&) = delete;
-    void show(const QString& text, MessageIcon icon) override { entries.push_back({text, icon}); }
+    void show(const QString& text, MessageIcon icon, const QString& detail) override {
+        entries.push_back({text, icon, detail});
+    }
     bool ask(const QString& text) override {
         questions.push_back(text);
         return answer;
