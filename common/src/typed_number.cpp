@@ -252,11 +252,12 @@ std::string typedNumberMessage(const TypedNumber& n, std::string_view field, std
         s = n.range.aboveMin ? t.outOfRangeAbove : t.outOfRange;
         break;
     }
-    std::string message = fillIn(std::string(s), {{"{field}", field},
-                                                  {"{min}", plainDecimal(n.range.min)},
-                                                  {"{max}", plainDecimal(n.range.max)},
-                                                  {"{unit}", unit},
-                                                  {"{text}", n.shown}});
+    std::string message =
+        fillIn(std::string(s), {{"{field}", field},
+                                {"{min}", plainDecimal(n.range.min)},
+                                {"{max}", plainDecimal(n.range.max)},
+                                {"{unit}", unit.empty() ? std::string() : std::string(" ").append(unit)},
+                                {"{text}", n.shown}});
     if (n.fault != TypedNumberFault::OutOfRange) message.append("\n").append(t.hint.view());
     return message;
 }

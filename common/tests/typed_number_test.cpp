@@ -115,13 +115,13 @@ TEST(TypedNumber, ChecksTheRangeAtBothEnds) {
 
 TEST(TypedNumber, MessageNamesFieldTextAndWhatToType) {
     const auto& en = kv::texts::englishTypedNumberTexts;
-    const std::string comma = kv::typedNumberMessage(readTypedNumber(" 7,5 "), "Tube voltage", " kV", en);
+    const std::string comma = kv::typedNumberMessage(readTypedNumber(" 7,5 "), "Tube voltage", "kV", en);
     EXPECT_NE(comma.find("Tube voltage"), std::string::npos) << comma;
     EXPECT_NE(comma.find("\"7,5\""), std::string::npos) << comma;
     EXPECT_NE(comma.find(en.hint.view()), std::string::npos) << comma;
 
     const std::string range =
-        kv::typedNumberMessage(readTypedNumber("60", NumberRange{15, 50}), "Tube voltage", " kV", en);
+        kv::typedNumberMessage(readTypedNumber("60", NumberRange{15, 50}), "Tube voltage", "kV", en);
     EXPECT_NE(range.find("15 to 50 kV"), std::string::npos) << range;
     EXPECT_EQ(range.find(en.hint.view()), std::string::npos) << range;
 

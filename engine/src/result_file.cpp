@@ -14,10 +14,17 @@ namespace kv::engine {
 
 namespace {
 
-// A plate as Geometry.dat gives it, with at least one decimal: "1.5", "2.0", "2.75".
-std::string mm(double v) {
+// A setting at the precision it was given, and at least at the header's:
+// the exact filter of a matched HVL (0.631 mm) is not rounded to 0.63, and a
+// plate of Geometry.dat reads "1.5", "2.0", "2.75".
+std::string given(double v, int decimals) {
     std::string s = plainDecimal(v);
-    return s.find('.') == std::string::npos ? s + ".0" : s;
+    if (!std::isfinite(v) || s.find('E') != std::string::npos)
+        return format(v, "0." + std::string(decimals, '0'));
+    const size_t point = s.find('.');
+    const int has = point == std::string::npos ? 0 : static_cast<int>(s.size() - point - 1);
+    if (point == std::string::npos) s += '.';
+    return s + std::string(static_cast<size_t>(std::max(0, decimals - has)), '0');
 }
 
 std::string percent(double rel) {
@@ -33,18 +40,17 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
     std::vector<std::string> l;
     l.push_back(" Equipment: " + c.equipmentName);
     l.push_back(std::string(s.target == formats::TargetMaterial::Molybdenum ? " Molybdenum" : " Tungsten") +
-                " target, tube voltage " + format(s.tubeVoltage, "0.0") + " kV");
-    l.push_back(" Target angle " + format(s.targetAngle, "0.0") + " deg, tube tilt angle " +
-                format(s.tubeTiltAngle, "0.0") + " deg");
-    l.push_back(" Filters: Be " + format(s.beryllium, "0.00") + " mm, Al " + format(s.aluminum, "0.00") +
-                " mm, Mo " + format(s.molybdenum, "0.000") + " mm, Rh " + format(s.rhodium, "0.000") +
-                " mm, Ag " + format(s.silver, "0.000") + " mm; air layer " + format(s.airLayer, "0.0") +
-                " cm");
+                " target, tube voltage " + given(s.tubeVoltage, 1) + " kV");
+    l.push_back(" Target angle " + given(s.targetAngle, 1) + " deg, tube tilt angle " +
+                given(s.tubeTiltAngle, 1) + " deg");
+    l.push_back(" Filters: Be " + given(s.beryllium, 2) + " mm, Al " + given(s.aluminum, 2) + " mm, Mo " +
+                given(s.molybdenum, 3) + " mm, Rh " + given(s.rhodium, 3) + " mm, Ag " + given(s.silver, 3) +
+                " mm; air layer " + given(s.airLayer, 1) + " cm");
     const formats::Geometry& g = in.geometry;
     const bool protocol = g.model == formats::BreastModel::Protocol;
     if (protocol)
         l.push_back(" Protocol breast: half-cylinder of " + format(kProtocolRadius, "0.0") + " cm radius, " +
-                    format(in.phantom.thickness, "0.0") + " cm, " + mm(g.adiposeMm) +
+                    format(in.phantom.thickness, "0.0") + " cm, " + given(g.adiposeMm, 1) +
                     " mm adipose top and bottom, inner " + plainDecimal(g.glandularPercent) +
                     " % glandular (" + format(materials::breastTissue(g.glandularPercent).density, "0.0000") +
                     " g/cm3)");
@@ -53,8 +59,8 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
                     " x " + format(in.phantom.thickness, "0.0") + " cm, glandular fraction " +
                     in.phantom.fractionText + " % (" + in.phantom.compositionFile + ", " +
                     format(in.composition.material.density, "0.0000") + " g/cm3)");
-    l.push_back(" Compression paddle " + mm(g.paddleMm) + " mm " +
-                std::string(formats::materialName(g.paddleMaterial)) + "; breast support " + mm(g.supportMm) +
+    l.push_back(" Compression paddle " + given(g.paddleMm, 1) + " mm " +
+                std::string(formats::materialName(g.paddleMaterial)) + "; breast support " + given(g.supportMm, 1) +
                 " mm " + std::string(formats::materialName(g.supportMaterial)) +
                 ", 1.5 cm above the detector" +
                 (g.plates == formats::PlateMode::Absorbing ? "; both attenuate only" : ""));

@@ -1,9 +1,12 @@
 #include "kv/formats/spectrum_file.h"
 
+#include "kv/common/content_hash.h"
 #include "kv/common/format.h"
 #include "kv/common/records.h"
+#include "kv/formats/settings_file.h"
 
 #include <cmath>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -115,7 +118,9 @@ SpectrumFileContents readSpectrumFile(const std::filesystem::path& workDir, cons
     SpectrumFileContents c;
     std::vector<std::string> lines;
     try {
-        kv::RecordReader in(workDir, fileName, kSpectrumFileMaxBytes);
+        const std::string bytes = kv::readFileBytes(workDir, fileName, kSpectrumFileMaxBytes);
+        c.contentHash = kv::sha256Hex(bytes);
+        kv::RecordReader in = kv::RecordReader::fromBytes(bytes, fileName);
         while (!in.atEnd() && static_cast<int>(lines.size()) < kFileLines)
             lines.push_back(in.readLine());
         // Past the layout only blank lines may follow; the first other one is kept to be named.
@@ -200,6 +205,56 @@ SpectrumFileContents readSpectrumFile(const std::filesystem::path& workDir, cons
 void deleteSpectrumFile(const std::filesystem::path& workDir) {
     std::error_code ec;
     std::filesystem::remove(workDir / kSpectrumFileName, ec);
+    std::filesystem::remove(workDir / kSpectrumExactFileName, ec);
+}
+
+namespace {
+
+constexpr const char* kHashSetting = "spectrum_sha256";
+// The settings' names in the order of the header lines 2..10.
+constexpr const char* kExactNames[kHeaderLines - 1] = {
+    "tube_voltage_kv", "target_angle_deg", "tube_tilt_deg", "beryllium_mm", "aluminum_mm",
+    "molybdenum_mm",   "rhodium_mm",       "silver_mm",     "air_layer_cm",
+};
+
+} // namespace
+
+void writeSpectrumExactFile(const std::filesystem::path& workDir, const SpectrumFields& fields) {
+    std::string hash;
+    try {
+        hash = kv::sha256Hex(kv::readFileBytes(workDir, kSpectrumFileName, kSpectrumFileMaxBytes));
+    } catch (const kv::RecordError& e) {
+        throwFromRecordError(e, 0);
+    }
+    std::vector<std::pair<std::string, std::string>> entries{{kHashSetting, hash}};
+    for (int r = 0; r < kHeaderLines - 1; ++r)
+        entries.emplace_back(kExactNames[r], kv::plainDecimal(kv::parseNumber(fields.*kHeader[r].field)));
+    writeSettingsFile(workDir, kSpectrumExactFileName, entries);
+}
+
+bool applySpectrumExactFile(const std::filesystem::path& workDir, SpectrumFileContents& c) {
+    std::optional<SettingsFile> f;
+    try {
+        f = SettingsFile::read(workDir, kSpectrumExactFileName);
+    } catch (const FileError&) {
+        return false; // a side file that cannot be read only costs precision
+    }
+    if (!f) return false;
+    const Setting* hash = f->find(kHashSetting);
+    if (!hash || c.contentHash.empty() || hash->value != c.contentHash) return false;
+    SpectrumFileContents exact = c;
+    for (int r = 0; r < kHeaderLines - 1; ++r) {
+        const Setting* s = f->find(kExactNames[r]);
+        double v = 0;
+        if (!s || !kv::parseNumberStrict(s->value, v) || !std::isfinite(v)) return false;
+        // A value the header would show otherwise belongs to another spectrum.
+        if (kv::format(v, kHeader[r].pattern) != kv::format(c.*kHeader[r].value, kHeader[r].pattern))
+            return false;
+        exact.*kHeader[r].value = v;
+    }
+    exact.exact = true;
+    c = exact;
+    return true;
 }
 
 } // namespace kv::formats

@@ -193,4 +193,59 @@ TEST(SpectrumFile, DeleteIgnoresAMissingFileAndAFailedWriteKeepsTheOldOne) {
     EXPECT_EQ(dir.read(kSpectrumFileName), "old");
 }
 
+// The exact values beside the file are used only with the very file they were written for.
+TEST(SpectrumExactFile, CarriesWhatTheHeaderRoundsOnlyForItsOwnFile) {
+    TempDir dir;
+    SpectrumFields f = edgeFields();
+    f.aluminum = "0.631";
+    f.rhodium = "0.0254";
+    f.tubeVoltage = "28.25";
+    writeSpectrumFile(dir.path(), TargetMaterial::Molybdenum, f, sampleTable(), kEnglish);
+    const std::string written = dir.read(kSpectrumFileName);
+    writeSpectrumExactFile(dir.path(), f);
+    EXPECT_EQ(dir.read(kSpectrumFileName), written); // P_SPCTL.dat itself stays as it was
+
+    SpectrumFileContents c = readSpectrumFile(dir.path());
+    EXPECT_DOUBLE_EQ(c.aluminum, 0.63);
+    EXPECT_TRUE(applySpectrumExactFile(dir.path(), c));
+    EXPECT_TRUE(c.exact);
+    EXPECT_DOUBLE_EQ(c.aluminum, 0.631);
+    EXPECT_DOUBLE_EQ(c.rhodium, 0.0254);
+    EXPECT_DOUBLE_EQ(c.tubeVoltage, 28.25);
+    EXPECT_DOUBLE_EQ(c.beryllium, 0.8);
+
+    const struct {
+        const char* row;
+        std::string spectrum; // what then stands in P_SPCTL.dat
+        std::string side;     // what then stands in the side file ("" for none)
+    } stale[] = {
+        {"spectrum rewritten by hand", written.substr(0, written.size() - 3) + "1\r\n",
+         dir.read(kSpectrumExactFileName)},
+        {"no side file", written, ""},
+        {"side file of another beam", written,
+         "spectrum_sha256 = " + c.contentHash +
+             "\r\ntube_voltage_kv = 28.25\r\ntarget_angle_deg = 12\r\n"
+             "tube_tilt_deg = 0\r\nberyllium_mm = 0.8\r\naluminum_mm = 0.7\r\nmolybdenum_mm = 0\r\n"
+             "rhodium_mm = 0.0254\r\nsilver_mm = 0\r\nair_layer_cm = 60\r\n"},
+        {"side file without a value", written, "spectrum_sha256 = " + c.contentHash + "\r\n"},
+        {"side file that is a folder", written, "/"},
+    };
+    for (const auto& r : stale) {
+        TempDir d;
+        d.write(kSpectrumFileName, r.spectrum);
+        if (r.side == "/")
+            std::filesystem::create_directory(d.path() / kSpectrumExactFileName);
+        else if (!r.side.empty())
+            d.write(kSpectrumExactFileName, r.side);
+        SpectrumFileContents read = readSpectrumFile(d.path());
+        const SpectrumFileContents before = read;
+        EXPECT_FALSE(applySpectrumExactFile(d.path(), read)) << r.row;
+        EXPECT_FALSE(read.exact) << r.row;
+        EXPECT_DOUBLE_EQ(read.aluminum, before.aluminum) << r.row;
+    }
+    deleteSpectrumFile(dir.path());
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / kSpectrumFileName));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / kSpectrumExactFileName));
+}
+
 } // namespace

@@ -313,6 +313,34 @@ TEST(Session, AStopBeforeAnyHistorySavesNothing) {
     EXPECT_EQ(dir.read("empty.vesk"), "earlier");
 }
 
+// A matched HVL sets Al to the micrometre; the header of P_SPCTL.dat keeps
+// two decimals, the result header the value the table was computed with.
+TEST(ResultFile, FiltersAreDescribedAtThePrecisionTheSpectrumWasComputedWith) {
+    RunDir dir;
+    const kv::formats::SpectrumFileContents drawn = kv::formats::readSpectrumFile(dir.path());
+    kv::formats::SpectrumFields f;
+    f.tubeVoltage = "28";
+    f.aluminum = "0.631";
+    kv::formats::writeSpectrumFile(dir.path(), kv::formats::TargetMaterial::Molybdenum, f, drawn.table,
+                                   kv::texts::englishSpectrumFileTexts.labels);
+    auto filters = [&] {
+        for (const std::string& l : describeRun(readRunInputs(dir.path(), ExposureKind::Mammography), {}))
+            if (l.rfind(" Filters:", 0) == 0) return l;
+        return std::string();
+    };
+    EXPECT_EQ(filters(),
+              " Filters: Be 0.80 mm, Al 0.63 mm, Mo 0.030 mm, Rh 0.000 mm, Ag 0.000 mm; air layer 60.0 cm");
+    kv::formats::writeSpectrumExactFile(dir.path(), f);
+    EXPECT_EQ(filters(),
+              " Filters: Be 0.80 mm, Al 0.631 mm, Mo 0.030 mm, Rh 0.000 mm, Ag 0.000 mm; air layer 60.0 cm");
+    // Once P_SPCTL.dat is written again, the side file no longer speaks for it.
+    f.aluminum = "0.5";
+    kv::formats::writeSpectrumFile(dir.path(), kv::formats::TargetMaterial::Molybdenum, f, drawn.table,
+                                   kv::texts::englishSpectrumFileTexts.labels);
+    EXPECT_EQ(filters(),
+              " Filters: Be 0.80 mm, Al 0.50 mm, Mo 0.030 mm, Rh 0.000 mm, Ag 0.000 mm; air layer 60.0 cm");
+}
+
 TEST(ResultFile, DescriptionHasTheLineCountOfItsKind) {
     RunDir dir;
     WorkbenchResult r;
@@ -528,7 +556,7 @@ TEST(Programs, KvReportExportsAndComparesEngineResults) {
         << err.str();
     const kv::results::DoseModel m = *kv::results::LoadResultFile(dir.path(), "one.vesk").model;
     const std::string pdd = dir.read("tables/one.depth-dose.csv");
-    EXPECT_EQ(pdd.substr(0, pdd.find("\r\n")), "layer,total,primary,scatter");
+    EXPECT_EQ(pdd.substr(0, pdd.find("\r\n")), "layer,total,primary,scatter,depth_cm");
     EXPECT_EQ(static_cast<int>(std::count(pdd.begin(), pdd.end(), '\n')), m.GridCountZ + 1);
     EXPECT_TRUE(fs::exists(tables / "two.dose.csv"));
 

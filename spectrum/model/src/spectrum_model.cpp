@@ -222,8 +222,9 @@ void computeColumn(const Target& target, const Inputs& in, const Slices& s,
     if (kLines) {
         const double f = (in.mo > 0 ? 0.0379 : 0.0323) * in.v - 0.6543;
         const auto& row = in.mo > 0 ? kLinesMoFilter : in.rh > 0 ? kLinesRhFilter : kLinesOther;
+        // No line above the tube voltage: electrons of lower energy cannot make it.
         for (const KLine& line : row)
-            column[line.bin] = column[line.bin] + line.weight * (f * filteredTotal);
+            if (line.bin <= last) column[line.bin] = column[line.bin] + line.weight * (f * filteredTotal);
     }
 }
 
@@ -298,34 +299,87 @@ DrawCheck checkDrawSpectrum(const SpectrumFields& fields) {
     return DrawCheck::Accepted;
 }
 
-std::optional<Filtration> unusableFiltration(const SpectrumFields& f) {
-    const std::pair<const std::string*, Filtration> rows[] = {
-        {&f.beryllium, Filtration::Beryllium},   {&f.aluminum, Filtration::Aluminum},
-        {&f.molybdenum, Filtration::Molybdenum}, {&f.rhodium, Filtration::Rhodium},
-        {&f.silver, Filtration::Silver},         {&f.airLayer, Filtration::AirLayer},
-    };
-    for (const auto& [text, which] : rows) {
-        const double v = kv::parseNumber(*text);
-        const double limit = which == Filtration::AirLayer ? kMaxAirLayerCm : kMaxFilterMm;
-        if (!(v >= 0 && v <= limit)) return which;
+namespace {
+
+// The fields in the order they are checked, with the member each one is.
+constexpr std::pair<SpectrumField, std::string SpectrumFields::*> kFieldOrder[] = {
+    {SpectrumField::TubeVoltage, &SpectrumFields::tubeVoltage},
+    {SpectrumField::TargetAngle, &SpectrumFields::targetAngle},
+    {SpectrumField::TubeTiltAngle, &SpectrumFields::tubeTiltAngle},
+    {SpectrumField::Beryllium, &SpectrumFields::beryllium},
+    {SpectrumField::Aluminum, &SpectrumFields::aluminum},
+    {SpectrumField::Molybdenum, &SpectrumFields::molybdenum},
+    {SpectrumField::Rhodium, &SpectrumFields::rhodium},
+    {SpectrumField::Silver, &SpectrumFields::silver},
+    {SpectrumField::AirLayer, &SpectrumFields::airLayer},
+};
+
+std::string_view unitOf(SpectrumField field, const texts::SpectrumFileTexts& t) {
+    switch (field) {
+    case SpectrumField::TubeVoltage:
+        return t.unitKv;
+    case SpectrumField::TargetAngle:
+    case SpectrumField::TubeTiltAngle:
+        return t.unitDegree;
+    case SpectrumField::AirLayer:
+        return t.unitCm;
+    default:
+        return t.unitMm;
+    }
+}
+
+} // namespace
+
+NumberRange fieldRange(SpectrumField field, TargetMaterial target) {
+    switch (field) {
+    case SpectrumField::TubeVoltage:
+        // Tungsten below the model's range is computed at its lowest voltage.
+        return target == TargetMaterial::Tungsten ? NumberRange{0, kMaxTubeVoltage, true}
+                                                  : NumberRange{kMinTubeVoltage, kMaxTubeVoltage};
+    case SpectrumField::TargetAngle:
+        return {0, kMaxTargetAngle, true};
+    case SpectrumField::TubeTiltAngle:
+        return {-kMaxTubeTilt, kMaxTubeTilt};
+    case SpectrumField::AirLayer:
+        return {0, kMaxAirLayerCm};
+    default:
+        return {0, kMaxFilterMm};
+    }
+}
+
+std::optional<FieldRefusal> refusedField(const SpectrumFields& fields, TargetMaterial target) {
+    for (const auto& [field, member] : kFieldOrder) {
+        TypedNumber n = readTypedNumber(fields.*member, fieldRange(field, target));
+        if (!n.ok()) return FieldRefusal{field, std::move(n)};
     }
     return std::nullopt;
 }
 
-std::string filtrationMessage(Filtration which, const texts::SpectrumFileTexts& t) {
-    auto fill = [](std::string s, std::string_view key, const std::string& value) {
-        for (size_t at = s.find(key); at != std::string::npos; at = s.find(key, at + value.size()))
-            s.replace(at, key.size(), value);
-        return s;
-    };
-    if (which == Filtration::AirLayer)
-        return fill(std::string(t.airLayerOutOfRange.view()), "{limit}", kv::plainDecimal(kMaxAirLayerCm));
-    const texts::Text labels[] = {t.labels.beryllium, t.labels.aluminum, t.labels.molybdenum,
-                                  t.labels.rhodium, t.labels.silver};
-    std::string what(labels[static_cast<int>(which)].view());
-    if (what.size() >= 2 && what.compare(what.size() - 2, 2, " =") == 0) what.resize(what.size() - 2);
-    return fill(fill(std::string(t.filterOutOfRange.view()), "{what}", what), "{limit}",
-                kv::plainDecimal(kMaxFilterMm));
+SpectrumFields typedFields(const SpectrumFields& fields) {
+    SpectrumFields out = fields;
+    for (const auto& [field, member] : kFieldOrder) {
+        const TypedNumber n = readTypedNumber(fields.*member);
+        if (n.ok()) out.*member = n.text;
+    }
+    return out;
+}
+
+std::string fieldName(SpectrumField field, const texts::SpectrumFileTexts& t) {
+    const texts::Text labels[] = {t.labels.tubeVoltage, t.labels.targetAngle, t.labels.tubeTiltAngle,
+                                  t.labels.beryllium,   t.labels.aluminum,    t.labels.molybdenum,
+                                  t.labels.rhodium,     t.labels.silver,      t.labels.airLayer};
+    std::string name(labels[static_cast<int>(field)].view());
+    if (name.size() >= 2 && name.compare(name.size() - 2, 2, " =") == 0) name.resize(name.size() - 2);
+    return name;
+}
+
+FieldMessage fieldRefusalMessage(const FieldRefusal& r, std::string_view name,
+                                 const texts::SpectrumFileTexts& t, const texts::TypedNumberTexts& numbers) {
+    std::string said = typedNumberMessage(r.number, name, unitOf(r.field, t), numbers);
+    if (r.field == SpectrumField::TubeVoltage && r.number.fault == TypedNumberFault::OutOfRange &&
+        r.number.value > kMaxTubeVoltage)
+        return {std::string(t.tubeVoltageTooHigh.view()), std::move(said)};
+    return {std::move(said), {}};
 }
 
 bool SpectrumResult::empty() const {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 
@@ -98,7 +99,7 @@ SpectrumTable reference(TargetMaterial target, const PhysicalData& d, const Spec
             const int row = tMo > 0 ? 0 : tRh > 0 ? 1 : 2;
             const int bins[5] = {87, 87, 98, 98, 100};
             for (int n = 0; n < 5; ++n)
-                table[k][bins[n]] = table[k][bins[n]] + w[row][n] * (frac * total);
+                if (bins[n] <= 5 * v) table[k][bins[n]] = table[k][bins[n]] + w[row][n] * (frac * total);
         }
     }
     double n = 0;
@@ -212,18 +213,32 @@ TEST(SpectrumModel, MolybdenumKLinesStandOutAt30kV) {
 }
 
 TEST(SpectrumModel, NegativeKLinesBelowTheirThresholdEndAsZero) {
-    // f = 0.0323·18 − 0.6543 < 0 without a Mo filter: the line bins lose.
+    // f = 0.0323·18 − 0.6543 < 0 without a Mo filter: the line bin within reach loses.
     const SpectrumResult r = computeSpectrum(TargetMaterial::Molybdenum, shippedData(),
                                              fields("18", "16", "6", "0.8", "0", "0", "0", "0", "60"));
     EXPECT_EQ(r.lastBin, 90);
-    EXPECT_LT(r.table[0][98], 0.0); // column 0 keeps its raw values
-    EXPECT_LT(r.table[0][100], 0.0);
     EXPECT_LT(r.table[0][87], r.table[0][86]);
-    for (int k = 1; k < kColumns; ++k) {
-        EXPECT_EQ(r.table[k][98], 0.0) << k;
-        EXPECT_EQ(r.table[k][100], 0.0) << k;
+    for (int k = 1; k < kColumns; ++k)
         for (int i = 0; i < kBins; ++i)
             ASSERT_GE(r.table[k][i], 0.0) << k << "," << i;
+}
+
+TEST(SpectrumModel, NoLineAndNoPhotonAboveTheTubeVoltage) {
+    // Kα 17.4 keV (bin 87), Kβ 19.6 and 20.0 keV (bins 98, 100): below 20 kV
+    // some of them lie above what the electrons can give.
+    const struct {
+        const char* kv;
+        const char* mo;
+        const char* rh;
+    } rows[] = {{"17", "0.03", "0"}, {"19", "0.03", "0"}, {"19.9", "0", "0.025"}, {"15", "0", "0"}};
+    for (const auto& row : rows) {
+        const SpectrumResult r =
+            computeSpectrum(TargetMaterial::Molybdenum, shippedData(),
+                            fields(row.kv, "16", "6", "0.8", "0", row.mo, row.rh, "0", "60"));
+        ASSERT_GT(r.lastBin, 0) << row.kv;
+        for (int k = 0; k < kColumns; ++k)
+            for (int i = r.lastBin + 1; i < kBins; ++i)
+                ASSERT_EQ(r.table[k][i], 0.0) << row.kv << " kV, column " << k << ", bin " << i;
     }
 }
 
@@ -333,6 +348,103 @@ TEST(SpectrumModel, DrawChecksInTheirOrder) {
               "管球傾斜角度が範囲外です");
     EXPECT_EQ(refusalMessage(DrawCheck::TubeVoltageTooHigh, kv::texts::englishSpectrumFileTexts),
               "The tube voltage exceeds the maximum value");
+}
+
+// The typed fields are read strictly before the model's lenient reading sees them.
+TEST(SpectrumFieldCheck, RefusesTheFirstFieldThatIsNotAUsableNumber) {
+    using F = SpectrumField;
+    using Fault = kv::TypedNumberFault;
+    const struct {
+        const char* row;
+        TargetMaterial target;
+        SpectrumFields f;
+        std::optional<F> field;
+        Fault fault;
+    } rows[] = {
+        {"shipped start values", TargetMaterial::Molybdenum,
+         fields("30", "16", "6", "0.8", "0", "0.03", "0", "0", "60"), std::nullopt, Fault::None},
+        {"decimal comma in kV", TargetMaterial::Molybdenum,
+         fields("28,5", "16", "6", "0.8", "0", "0.03", "0", "0", "60"), F::TubeVoltage, Fault::DecimalComma},
+        {"Mo filter 7,5", TargetMaterial::Molybdenum,
+         fields("28", "16", "6", "0.8", "0", "7,5", "0", "0", "60"), F::Molybdenum, Fault::DecimalComma},
+        {"Be 0,8", TargetMaterial::Molybdenum, fields("28", "16", "6", "0,8", "0", "0.03", "0", "0", "60"),
+         F::Beryllium, Fault::DecimalComma},
+        {"empty Al", TargetMaterial::Molybdenum, fields("28", "16", "6", "0.8", "", "0.03", "0", "0", "60"),
+         F::Aluminum, Fault::Empty},
+        {"air nan", TargetMaterial::Molybdenum, fields("28", "16", "6", "0.8", "0", "0.03", "0", "0", "nan"),
+         F::AirLayer, Fault::NotFinite},
+        {"Rh inf", TargetMaterial::Tungsten, fields("28", "16", "6", "0.8", "0", "0", "inf", "0", "60"),
+         F::Rhodium, Fault::NotFinite},
+        {"Ag abc", TargetMaterial::Tungsten, fields("28", "16", "6", "0.8", "0", "0", "0.025", "abc", "60"),
+         F::Silver, Fault::NotANumber},
+        {"kV with unit", TargetMaterial::Molybdenum,
+         fields("28kV", "16", "6", "0.8", "0", "0.03", "0", "0", "60"), F::TubeVoltage, Fault::TrailingText},
+        {"target angle 90", TargetMaterial::Molybdenum,
+         fields("28", "90", "6", "0.8", "0", "0.03", "0", "0", "60"), F::TargetAngle, Fault::OutOfRange},
+        {"target angle 0", TargetMaterial::Molybdenum,
+         fields("28", "0", "21", "0.8", "0", "0.03", "0", "0", "60"), F::TargetAngle, Fault::OutOfRange},
+        {"tilt 31", TargetMaterial::Molybdenum, fields("28", "16", "31", "0.8", "0", "0.03", "0", "0", "60"),
+         F::TubeTiltAngle, Fault::OutOfRange},
+        {"Mo at 1 kV", TargetMaterial::Molybdenum, fields("1", "16", "6", "0.8", "0", "0.03", "0", "0", "60"),
+         F::TubeVoltage, Fault::OutOfRange},
+        {"Mo at 14.9 kV", TargetMaterial::Molybdenum,
+         fields("14.9", "16", "6", "0.8", "0", "0.03", "0", "0", "60"), F::TubeVoltage, Fault::OutOfRange},
+        {"W at 10 kV is clamped, not refused", TargetMaterial::Tungsten,
+         fields("10", "16", "6", "0.8", "0", "0", "0.025", "0", "60"), std::nullopt, Fault::None},
+        {"W at 0 kV", TargetMaterial::Tungsten, fields("0", "16", "6", "0.8", "0", "0", "0.025", "0", "60"),
+         F::TubeVoltage, Fault::OutOfRange},
+        {"50.1 kV", TargetMaterial::Tungsten, fields("50.1", "16", "6", "0.8", "0", "0", "0.025", "0", "60"),
+         F::TubeVoltage, Fault::OutOfRange},
+        {"negative filter", TargetMaterial::Molybdenum,
+         fields("28", "16", "6", "0.8", "-0.5", "0.03", "0", "0", "60"), F::Aluminum, Fault::OutOfRange},
+        {"a metre of air too many", TargetMaterial::Molybdenum,
+         fields("28", "16", "6", "0.8", "0", "0.03", "0", "0", "501"), F::AirLayer, Fault::OutOfRange},
+        {"full-width digits", TargetMaterial::Molybdenum,
+         fields("\uFF12\uFF18", "\uFF11\uFF16", "\uFF16", "\uFF10\uFF0E\uFF18", "0", "0.03", "0", "0", "60"),
+         std::nullopt, Fault::None},
+    };
+    for (const auto& r : rows) {
+        const auto refused = refusedField(r.f, r.target);
+        ASSERT_EQ(refused.has_value(), r.field.has_value()) << r.row;
+        if (!refused) continue;
+        EXPECT_EQ(refused->field, *r.field) << r.row;
+        EXPECT_EQ(refused->number.fault, r.fault) << r.row;
+    }
+}
+
+TEST(SpectrumFieldCheck, TypedFieldsAreWhatTheModelAndTheFilesTake) {
+    const SpectrumFields typed = typedFields(
+        fields("\uFF12\uFF18", " 26 ", "\u22122", "\uFF10\u3002\uFF18", "0", "0.03", "0", "0", "60"));
+    EXPECT_EQ(typed, fields("28", "26", "-2", "0.8", "0", "0.03", "0", "0", "60"));
+    // What the full-width text spells computes what the ASCII text computes.
+    EXPECT_EQ(computeSpectrum(TargetMaterial::Molybdenum, shippedData(), typed).table,
+              computeSpectrum(TargetMaterial::Molybdenum, shippedData(),
+                              fields("28", "26", "-2", "0.8", "0", "0.03", "0", "0", "60"))
+                  .table);
+}
+
+TEST(SpectrumFieldCheck, MessagesNameFieldTextAndRange) {
+    const auto& en = kv::texts::englishSpectrumFileTexts;
+    const auto& numbers = kv::texts::englishTypedNumberTexts;
+    auto message = [&](const SpectrumFields& f) {
+        const auto r = refusedField(f, TargetMaterial::Molybdenum);
+        return fieldRefusalMessage(*r, fieldName(r->field, en), en, numbers);
+    };
+    const FieldMessage comma = message(fields("30", "16", "6", "0.8", "0", "7,5", "0", "0", "60"));
+    EXPECT_EQ(comma.text.rfind("Molybdenum: \"7,5\" has a decimal comma.", 0), 0u) << comma.text;
+    EXPECT_TRUE(comma.detail.empty());
+    // Above 50 kV the screen's own message leads and the field is its detail.
+    const FieldMessage high = message(fields("50.1", "16", "6", "0.8", "0", "0.03", "0", "0", "60"));
+    EXPECT_EQ(high.text, "The tube voltage exceeds the maximum value");
+    EXPECT_EQ(high.detail, "Tube voltage: \"50.1\" is outside the range 15 to 50 kV.");
+    const FieldMessage angle = message(fields("30", "46", "6", "0.8", "0", "0.03", "0", "0", "60"));
+    EXPECT_EQ(angle.text, "Target angle: \"46\" must be more than 0 and at most 45 deg.");
+    const auto r =
+        refusedField(fields("30", "16", "6", "0.8", "0", "0.03", "0", "0", "-1"), TargetMaterial::Tungsten);
+    EXPECT_EQ(fieldRefusalMessage(*r, fieldName(r->field, kv::texts::japaneseSpectrumFileTexts),
+                                  kv::texts::japaneseSpectrumFileTexts, kv::texts::japaneseTypedNumberTexts)
+                  .text,
+              "空気層：「-1」は 0 ～ 500 cm の範囲外です。");
 }
 
 } // namespace

@@ -389,8 +389,9 @@ std::string SpectrumScreen::fieldText(std::string_view name) const {
 }
 
 void SpectrumScreen::updateApparentAngle() {
-    const double sum = kv::parseNumber(fieldText("Text5")) + kv::parseNumber(fieldText("Text3"));
-    setText("Text6", kv::plainDecimal(sum));
+    // A sum of something that is no number would show an angle nobody typed.
+    const TypedNumber theta = readTypedNumber(fieldText("Text5")), phi = readTypedNumber(fieldText("Text3"));
+    setText("Text6", theta.ok() && phi.ok() ? kv::plainDecimal(theta.value + phi.value) : std::string());
 }
 
 bool SpectrumScreen::eventFilter(QObject* watched, QEvent* event) {
@@ -419,38 +420,49 @@ SpectrumFields SpectrumScreen::fields() const {
     };
 }
 
-void SpectrumScreen::drawSpectrum() {
+bool SpectrumScreen::refuses(const SpectrumFields& typed) const {
+    const auto& fileTexts = texts::spectrumFileTexts();
+    if (const auto refused = refusedField(typed, target_)) {
+        const FieldMessage m = fieldRefusalMessage(*refused, fieldName(refused->field, fileTexts), fileTexts,
+                                                   texts::typedNumberTexts());
+        showMessage(qs(m.text), MessageIcon::Warning, qs(m.detail));
+        return true;
+    }
+    const DrawCheck check = checkDrawSpectrum(typedFields(typed));
+    if (check != DrawCheck::Accepted) {
+        showMessage(qs(refusalMessage(check, fileTexts)));
+        return true;
+    }
+    return false;
+}
+
+bool SpectrumScreen::drawSpectrum() {
     Canvas& plot = *picture("Picture3");
     DrawSpectrumAxes(plot);
-    const SpectrumFields f = fields();
-    const DrawCheck check = checkDrawSpectrum(f);
-    if (check != DrawCheck::Accepted) {
-        showMessage(qs(refusalMessage(check, texts::spectrumFileTexts())));
-        return;
-    }
-    if (const auto bad = unusableFiltration(f)) {
-        button("Command7")->setEnabled(false);
-        showMessage(qs(filtrationMessage(*bad, texts::spectrumFileTexts())));
-        return;
-    }
+    if (refuses(fields())) return false;
+    SpectrumFields f = typedFields(fields());
     SpectrumResult result;
     {
         WaitCursor busy;
         result = computeSpectrum(target_, data_, f);
     }
-    if (result.tubeVoltageText) setText("Text1", *result.tubeVoltageText);
+    if (result.tubeVoltageText) {
+        setText("Text1", *result.tubeVoltageText);
+        f.tubeVoltage = *result.tubeVoltageText;
+    }
     if (result.empty()) {
         button("Command7")->setEnabled(false);
         showMessage(qs(texts::spectrumFileTexts().spectrumEmpty));
-        return;
+        return false;
     }
     drawSpectrumCurve(plot, result.table[0], result.plotMaximum);
     table_ = result.table;
     drawnFields_ = f;
-    if (result.tubeVoltageText) drawnFields_.tubeVoltage = *result.tubeVoltageText;
+    drawnTyped_ = fields();
     drawnTarget_ = target_;
     button("Command7")->setEnabled(true);
     showBeamQuality(true);
+    return true;
 }
 
 bool SpectrumScreen::paddle(std::optional<Transmission>& through, bool tell) const {
@@ -485,28 +497,22 @@ void SpectrumScreen::showBeamQuality(bool afterDraw) {
 }
 
 void SpectrumScreen::matchHvl() {
-    const auto& fileTexts = texts::spectrumFileTexts();
-    double measured = 0;
-    if (!kv::parseNumberStrict(fieldText("Text12"), measured) || !std::isfinite(measured) ||
-        !(measured > 0)) {
-        showMessage(qs(fileTexts.toolMatchNotAnHvl));
+    const auto& t = texts::lumiraTexts();
+    const TypedNumber measured = readTypedNumber(fieldText("Text12"), NumberRange{0, kMaxMeasuredHvl, true});
+    if (!measured.ok()) {
+        showMessage(qs(typedNumberMessage(measured, t.measuredHvl, t.mmAl, texts::typedNumberTexts())));
         return;
     }
-    const SpectrumFields f = fields();
-    const DrawCheck check = checkDrawSpectrum(f);
-    if (check != DrawCheck::Accepted) {
-        showMessage(qs(refusalMessage(check, fileTexts)));
-        return;
-    }
+    if (refuses(fields())) return;
     std::optional<Transmission> through;
     if (!paddle(through, true)) return;
     HvlMatch m;
     {
         WaitCursor busy;
-        m = matchFirstHvl(target_, data_, f, measured, through);
+        m = matchFirstHvl(target_, data_, typedFields(fields()), measured.value, through);
     }
     if (m.outcome != HvlMatchOutcome::Matched) {
-        showMessage(qs(matchRefusalMessage(m, measured, fileTexts)));
+        showMessage(qs(matchRefusalMessage(m, measured.value, texts::spectrumFileTexts())));
         return;
     }
     setText("Text2", m.aluminumText);
@@ -522,9 +528,13 @@ void SpectrumScreen::clearPlot() {
 }
 
 void SpectrumScreen::determine() {
+    // The file describes what the screen shows: a change since the last draw is drawn first.
+    if ((fields() != drawnTyped_ || target_ != drawnTarget_) && !drawSpectrum()) return;
     const auto& fileTexts = texts::spectrumFileTexts();
     try {
         formats::writeSpectrumFile(workDir_, drawnTarget_, drawnFields_, table_, fileTexts.labels);
+        // The header rounds the fields; the engine finds the exact ones here.
+        formats::writeSpectrumExactFile(workDir_, drawnFields_);
         QCoreApplication::processEvents();
         formats::writeEquipment(workDir_, formats::linesForSpectrumTool(equipment_, drawnFields_.targetAngle,
                                                                         drawnFields_.tubeTiltAngle));

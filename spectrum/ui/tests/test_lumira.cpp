@@ -8,12 +8,14 @@
 #include "kv/gui/qtext.h"
 #include "kv/spectrum/model/beam_quality.h"
 #include "kv/spectrum/model/physical_data.h"
+#include "kv/spectrum/model/spectrum_model.h"
 #include "kv/spectrum/ui/angle_diagram.h"
 #include "kv/spectrum/ui/spectrum_screen.h"
 #include "kv/test_support/work_dir.h"
 #include "kv/texts/lumira.h"
 #include "kv/texts/spectrum_files.h"
 #include "kv/texts/text.h"
+#include "kv/texts/typed_number.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -77,6 +79,24 @@ struct Started {
     SpectrumScreen& operator*() { return *screen; }
     SpectrumScreen* operator->() { return screen.get(); }
 };
+
+SpectrumFields fields(const char* kv, const char* theta, const char* phi) {
+    SpectrumFields f;
+    f.tubeVoltage = kv;
+    f.targetAngle = theta;
+    f.tubeTiltAngle = phi;
+    return f;
+}
+
+// The screen's words for the first field of `f` it refuses (the model's
+// tests check the wording itself).
+QString fieldMessage(const SpectrumFields& f, TargetMaterial target = TargetMaterial::Molybdenum) {
+    const auto r = refusedField(f, target);
+    return r ? qs(fieldRefusalMessage(*r, fieldName(r->field, fileTexts()), fileTexts(),
+                                      kv::texts::typedNumberTexts())
+                      .text)
+             : QString();
+}
 
 void setText(SpectrumScreen& s, const char* field, const QString& text) {
     s.textBox(field)->setText(text);
@@ -383,8 +403,12 @@ class LumiraTest : public QObject {
                                             << "10" << 0 << "16";
         QTest::newRow("focus leaves Text3") << "Text3"
                                             << "0.25" << 0 << "16.25";
-        QTest::newRow("not a number counts as 0") << "Text5"
-                                                  << "abc" << int(Qt::Key_Return) << "6";
+        QTest::newRow("not a number gives no sum") << "Text5"
+                                                   << "abc" << int(Qt::Key_Return) << "";
+        QTest::newRow("a decimal comma gives no sum") << "Text3"
+                                                      << "4,5" << 0 << "";
+        QTest::newRow("full-width digits are read") << "Text5"
+                                                    << "\uFF11\uFF16\uFF0E\uFF15" << 0 << "22.5";
         QTest::newRow("typing alone leaves it") << "Text5"
                                                 << "20 " << -1 << "22.0";
     }
@@ -400,7 +424,14 @@ class LumiraTest : public QObject {
         QLineEdit* edit = s->textBox(field.toStdString());
         edit->setFocus();
         edit->selectAll();
-        QTest::keyClicks(edit, typed);
+        // QTest types ASCII keys only; an input method hands over whole text.
+        bool ascii = true;
+        for (QChar c : typed)
+            ascii = ascii && c.unicode() < 0x80;
+        if (ascii)
+            QTest::keyClicks(edit, typed);
+        else
+            edit->insert(typed);
         if (then > 0) {
             QTest::keyClick(edit, Qt::Key(then));
             QCOMPARE(edit->text(), typed); // the key goes on to the field, which keeps its text
@@ -464,7 +495,16 @@ class LumiraTest : public QObject {
                                         << "0" << cannotCover;
         QTest::newRow("tilt out of range") << false << "30"
                                            << "16"
-                                           << "50" << qs(fileTexts().tubeTiltOutOfRange);
+                                           << "50" << fieldMessage(fields("30", "16", "50"));
+        QTest::newRow("target angle 90") << false << "30"
+                                         << "90"
+                                         << "6" << fieldMessage(fields("30", "90", "6"));
+        QTest::newRow("Mo 1 kV") << false << "1"
+                                 << "16"
+                                 << "6" << fieldMessage(fields("1", "16", "6"));
+        QTest::newRow("kV with a decimal comma") << true << "28,5"
+                                                 << "16"
+                                                 << "6" << fieldMessage(fields("28,5", "16", "6"));
     }
     void drawChecks() {
         QFETCH(bool, tungsten);
@@ -592,20 +632,16 @@ class LumiraTest : public QObject {
         QVERIFY(s->spectrumTable() == table); // the table is kept
     }
 
-    void determineWritesWhatTheTableWasComputedFrom() {
+    void determineDrawsAgainWhatTheScreenShows() {
         MessageRecorder messages;
         WorkDir dir("Room 3 unit\r\n65\r\n60\r\n7.5\r\n16\r\n6\r\n");
         Started s(dir);
         click(*s, "Command1"); // Mo, 30 kV
-        const SpectrumTable drawn = s->spectrumTable();
-        // Edits after the draw: other voltage, target and angles; nothing is recomputed,
-        // and the header still describes the table.
-        setText(*s, "Text1", QStringLiteral("25"));
+        const SpectrumTable first = s->spectrumTable();
+        // Edits after the draw: the file must describe them, not the earlier table.
+        setText(*s, "Text1", QStringLiteral("\uFF13\uFF12")); // 32, typed full width
         click(*s, "Option2");
-        setText(*s, "Text5", QStringLiteral("12"));
-        setText(*s, "Text3", QStringLiteral("0"));
         setText(*s, "Text4", QStringLiteral("65.5"));
-        QVERIFY(s->button("Command7")->isEnabled());
         QSignalSpy ended(s.screen.get(), &SpectrumScreen::ended);
         click(*s, "Command7");
         QCOMPARE(ended.count(), 1);
@@ -614,50 +650,96 @@ class LumiraTest : public QObject {
         const auto& l = fileTexts().labels;
         const QStringList spectrum = dir.lines("P_SPCTL.dat");
         QCOMPARE(spectrum.size(), 260);
-        QCOMPARE(spectrum[0], qs(l.molybdenumTarget));
-        QCOMPARE(spectrum[1], qs(l.tubeVoltage) + " 30.0 kV");
-        QCOMPARE(spectrum[2], qs(l.targetAngle) + " 16.0 deg");
-        QCOMPARE(spectrum[3], qs(l.tubeTiltAngle) + " 6.0 deg");
-        QCOMPARE(spectrum[6], qs(l.molybdenum) + " 0.030 mm");
-        QCOMPARE(spectrum[7], qs(l.rhodium) + " 0.000 mm");
-        QCOMPARE(spectrum[9], qs(l.airLayer) + " 60.0 cm");
-
+        QCOMPARE(spectrum[0], qs(l.tungstenTarget));
+        QCOMPARE(spectrum[1], qs(l.tubeVoltage) + " 32.0 kV");
+        QCOMPARE(spectrum[7], qs(l.rhodium) + " 0.025 mm");
+        QCOMPARE(spectrum[9], qs(l.airLayer) + " 65.5 cm");
+        SpectrumFields shown;
+        shown.tubeVoltage = "32";
+        shown.molybdenum = "0";
+        shown.rhodium = "0.025";
+        shown.airLayer = "65.5";
+        const SpectrumTable expected =
+            computeSpectrum(TargetMaterial::Tungsten, LoadPhysicalData(dir.path()), shown).table;
+        QVERIFY(s->spectrumTable() == expected);
+        QVERIFY(!(expected == first));
         const SpectrumFileContents read = readSpectrumFile(dir.path());
         for (int k = 1; k < kColumns; ++k)
             for (int i = 1; i < kBins; ++i)
-                QVERIFY(std::abs(read.table[k][i] - drawn[k][i]) <= 6e-4 * drawn[k][i]);
-
-        const QStringList equipment = dir.lines("equipment.dat");
-        QCOMPARE(equipment, (QStringList{"Room 3 unit", "65.0", "60.0", "07.5", "16.0", "6.0"}));
+                QVERIFY(std::abs(read.table[k][i] - expected[k][i]) <= 6e-4 * expected[k][i]);
+        QCOMPARE(dir.lines("equipment.dat"),
+                 (QStringList{"Room 3 unit", "65.0", "60.0", "07.5", "16.0", "6.0"}));
     }
 
-    void unusableFiltrationAndEmptySpectraAreSaid_data() {
+    void determineWithFieldsThatCannotBeDrawnWritesNothing() {
+        MessageRecorder messages;
+        WorkDir dir;
+        Started s(dir);
+        click(*s, "Command1");
+        setText(*s, "Text5", QStringLiteral("12"));
+        setText(*s, "Text3", QStringLiteral("0"));
+        QSignalSpy ended(s.screen.get(), &SpectrumScreen::ended);
+        click(*s, "Command7");
+        QCOMPARE(ended.count(), 0);
+        QCOMPARE(messages.entries.size(), size_t{1});
+        QCOMPARE(messages.entries[0].text, qs(fileTexts().angleCannotCoverField));
+        QVERIFY(!QFile::exists(dir.file("P_SPCTL.dat")));
+        QCOMPARE(dir.lines("equipment.dat").value(4), QStringLiteral("16"));
+    }
+
+    void determineAfterMatchingKeepsTheExactAluminium() {
+        MessageRecorder messages;
+        WorkDir dir;
+        Started s(dir);
+        setText(*s, "Text1", QStringLiteral("28"));
+        setText(*s, "Text12", QStringLiteral("0.36"));
+        click(*s, "Command8");
+        const QString al = s->textBox("Text2")->text(); // thousandths of a mm
+        QSignalSpy ended(s.screen.get(), &SpectrumScreen::ended);
+        click(*s, "Command7");
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(messages.entries.empty());
+        QCOMPARE(dir.lines("P_SPCTL.dat")[5], qs(fileTexts().labels.aluminum) + " " +
+                                                  qs(kv::format(kv::parseNumber(al.toStdString()), "0.00")) +
+                                                  " mm");
+        SpectrumFileContents c = readSpectrumFile(dir.path());
+        QVERIFY(applySpectrumExactFile(dir.path(), c));
+        QCOMPARE(c.aluminum, kv::parseNumber(al.toStdString()));
+        QCOMPARE(c.tubeVoltage, 28.0);
+    }
+
+    void fieldRefusalsAndEmptySpectraAreSaid_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
-        const auto& t = fileTexts();
-        const bool ja = kv::texts::edition() == kv::texts::Edition::Japanese;
-        const QString al =
-            ja ? QStringLiteral("アルミニウムフィルタの厚さは 0 から 20 mm の数値にしてください")
-               : QStringLiteral("The Aluminum filter must be a thickness from 0 to 20 mm");
+        SpectrumFields f;
+        f.aluminum = "-0.5";
         QTest::newRow("negative aluminium") << "Text2"
-                                            << "-0.5" << al;
+                                            << "-0.5" << fieldMessage(f);
+        f.aluminum = "1e999";
         QTest::newRow("infinite aluminium") << "Text2"
-                                            << "1e999" << al;
+                                            << "1e999" << fieldMessage(f);
+        f.aluminum = "1000";
         QTest::newRow("a metre of aluminium") << "Text2"
-                                              << "1000" << al;
-        QTest::newRow("negative air")
-            << "Text4"
-            << "-60"
-            << (ja ? QStringLiteral("空気層の厚さは 0 から 500 cm の数値にしてください")
-                   : QStringLiteral("The air layer must be a thickness from 0 to 500 cm"));
-        QTest::newRow("no photons made") << "Text1"
-                                         << "0.3" << qs(t.spectrumEmpty);
+                                              << "1000" << fieldMessage(f);
+        f = SpectrumFields();
+        f.airLayer = "-60";
+        QTest::newRow("negative air") << "Text4"
+                                      << "-60" << fieldMessage(f);
+        f = SpectrumFields();
+        f.molybdenum = "7,5";
+        QTest::newRow("Mo 7,5") << "Text10"
+                                << "7,5" << fieldMessage(f);
+        f = SpectrumFields();
+        f.beryllium = "";
+        QTest::newRow("no beryllium typed") << "Text8"
+                                            << "" << fieldMessage(f);
     }
-    void unusableFiltrationAndEmptySpectraAreSaid() {
+    void fieldRefusalsAndEmptySpectraAreSaid() {
         QFETCH(QString, field);
         QFETCH(QString, text);
         QFETCH(QString, message);
+        QVERIFY(!message.isEmpty());
         MessageRecorder messages;
         WorkDir dir;
         Started s(dir);
@@ -667,10 +749,23 @@ class LumiraTest : public QObject {
         click(*s, "Command1");
         QCOMPARE(messages.entries.size(), size_t{1});
         QCOMPARE(messages.entries[0].text, message);
-        // Nothing to determine: the earlier table is not one of these fields.
-        QVERIFY(!s->button("Command7")->isEnabled());
+        // "Determine" draws the fields first, and they are refused again: nothing is written.
         click(*s, "Command7");
         QVERIFY(!QFile::exists(dir.file("P_SPCTL.dat")));
+        QCOMPARE(messages.entries.size(), size_t{2});
+    }
+
+    void aSpectrumWithoutPhotonsIsSaidAndNotWritten() {
+        MessageRecorder messages;
+        WorkDir dir;
+        Started s(dir);
+        click(*s, "Command1");
+        setText(*s, "Text1", QStringLiteral("15")); // 15 kV through 20 mm of silver
+        setText(*s, "Text9", QStringLiteral("20"));
+        click(*s, "Command1");
+        QCOMPARE(messages.entries.size(), size_t{1});
+        QCOMPARE(messages.entries[0].text, qs(fileTexts().spectrumEmpty));
+        QVERIFY(!s->button("Command7")->isEnabled());
     }
 
     void determineThatCannotWriteKeepsTheTool() {
@@ -699,6 +794,7 @@ class LumiraTest : public QObject {
         MessageRecorder messages;
         WorkDir dir;
         if (present) dir.write("P_SPCTL.dat", "old spectrum\r\n");
+        if (present) dir.write("P_SPCTL.exact.dat", "spectrum_sha256 = 0\r\n");
         const QByteArray equipmentBefore = [&] {
             QFile f(dir.file("equipment.dat"));
             return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -708,6 +804,7 @@ class LumiraTest : public QObject {
         click(*s, "Command4");
         QCOMPARE(ended.count(), 1);
         QVERIFY(!QFile::exists(dir.file("P_SPCTL.dat")));
+        QVERIFY(!QFile::exists(dir.file("P_SPCTL.exact.dat")));
         QVERIFY(messages.entries.empty());
         QFile f(dir.file("equipment.dat"));
         QVERIFY(f.open(QIODevice::ReadOnly));

@@ -27,6 +27,10 @@ const std::map<std::string, std::string SpectrumFields::*> kFieldOptions = {
     {"--air", &SpectrumFields::airLayer},
 };
 
+// The option of each field, in the order of SpectrumField.
+constexpr const char* kFieldOptionNames[] = {"--kv", "--target-angle", "--tilt", "--be", "--al",
+                                             "--mo", "--rh",           "--ag",   "--air"};
+
 } // namespace
 
 int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -110,13 +114,19 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
         for (const auto& [opt, member] : kFieldOptions)
             if (given.count(opt)) fields.*member = given[opt];
 
+        // Each option read strictly, as the screen reads its fields.
+        if (const auto refused = refusedField(fields, target)) {
+            const std::string name = fieldName(refused->field, *t) + " (" +
+                                     kFieldOptionNames[static_cast<int>(refused->field)] + ")";
+            const FieldMessage m = fieldRefusalMessage(*refused, name, *t, texts::typedNumberTextsOf(lang));
+            err << m.text << "\n";
+            if (!m.detail.empty()) err << m.detail << "\n";
+            return 1;
+        }
+        fields = typedFields(fields);
         const DrawCheck check = checkDrawSpectrum(fields);
         if (check != DrawCheck::Accepted) {
             err << refusalMessage(check, *t) << "\n";
-            return 1;
-        }
-        if (const auto bad = unusableFiltration(fields)) {
-            err << filtrationMessage(*bad, *t) << "\n";
             return 1;
         }
         // The HVL is that of the beam through the paddle of Geometry.dat unless asked otherwise.

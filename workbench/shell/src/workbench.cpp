@@ -1,5 +1,6 @@
 #include "kv/workbench/shell/workbench.h"
 
+#include "kv/formats/spectrum_file.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
@@ -113,7 +114,8 @@ void Workbench::showMethod() {
 
 const std::vector<QString>& Workbench::perRunFiles() {
     static const std::vector<QString> files{QStringLiteral("MC.dat"), QStringLiteral("Phantom.dat"),
-                                            QStringLiteral("P_SPCTL.dat")};
+                                            QStringLiteral("P_SPCTL.dat"),
+                                            QString::fromLatin1(formats::kSpectrumExactFileName)};
     return files;
 }
 

@@ -53,8 +53,8 @@ TypedNumber readTypedNumber(std::string_view typed, NumberRange range = {});
 bool isBlankTyped(std::string_view typed);
 
 // The edition's message for a refused number: "{field}" names the field as
-// the user sees it, `unit` follows the range's numbers (" kV", " cm" or
-// empty). Empty when `n` is ok.
+// the user sees it, `unit` follows the range's numbers after a blank ("kV",
+// "cm"; empty for none). Empty when `n` is ok.
 std::string typedNumberMessage(const TypedNumber& n, std::string_view field, std::string_view unit,
                                const texts::TypedNumberTexts& t);
 

@@ -8,7 +8,8 @@
 // Reading (the engine): `readSpectrumFile(workDir)` accepts either edition's
 // labels and gives the settings and the table back with the writer's
 // indices; any other layout is a FileError naming the line.
-// Cancelling: `deleteSpectrumFile(workDir)`.
+// Cancelling: `deleteSpectrumFile(workDir)`, which removes the exact-values
+// file beside it too.
 #include "kv/formats/file_error.h"
 #include "kv/texts/spectrum_files.h"
 
@@ -47,6 +48,7 @@ struct SpectrumFields {
     std::string rhodium = "0";       // Text11, mm
     std::string silver = "0";        // Text9, mm
     std::string airLayer = "60";     // Text4, cm
+    bool operator==(const SpectrumFields&) const = default;
 };
 
 void writeSpectrumFile(const std::filesystem::path& workDir, TargetMaterial target,
@@ -70,12 +72,29 @@ struct SpectrumFileContents {
     double silver = 0;        // mm
     double airLayer = 0;      // cm
     SpectrumTable table{};    // columns 1..42, bins 1..250 as written; column 0 and bin 0 are 0
+    std::string contentHash;  // of the bytes read
+    bool exact = false;       // the settings are the exact ones of the side file
 };
 
 SpectrumFileContents readSpectrumFile(const std::filesystem::path& workDir,
                                       const std::string& fileName = kSpectrumFileName);
 
-// Removes the spectrum file; a missing file is no error.
+// Removes the spectrum file and its exact-values file; a missing file is no error.
 void deleteSpectrumFile(const std::filesystem::path& workDir);
+
+// The header of P_SPCTL.dat rounds the settings to its patterns (Al 0.631 mm
+// reads "0.63 mm"). The values the table was computed with go beside it, in
+// a `name = value` file that records the hash of P_SPCTL.dat's content, so
+// that it is used only with the very file it was written for.
+inline constexpr const char* kSpectrumExactFileName = "P_SPCTL.exact.dat";
+
+// Writes the side file for the P_SPCTL.dat now in `workDir`; `fields` are
+// the typed texts the table was computed with (ASCII numbers). Throws FileError.
+void writeSpectrumExactFile(const std::filesystem::path& workDir, const SpectrumFields& fields);
+
+// Replaces the settings of `c` (read from workDir's P_SPCTL.dat) with the
+// side file's when it records c's content hash and each of its values shows
+// as the header does; otherwise leaves `c` alone. True when it replaced them.
+bool applySpectrumExactFile(const std::filesystem::path& workDir, SpectrumFileContents& c);
 
 } // namespace kv::formats

@@ -31,10 +31,11 @@ struct SpectrumFileTexts {
     Text angleCannotCoverField;
     Text tubeTiltOutOfRange;
     Text targetAngleOutOfRange;
-    // Filtration a beam cannot have: {what} is the filter's label without " =",
-    // {limit} the largest thickness.
-    Text filterOutOfRange;
-    Text airLayerOutOfRange;
+    // The units after a field's range in a refusal.
+    Text unitKv;
+    Text unitDegree;
+    Text unitMm;
+    Text unitCm;
     Text spectrumEmpty; // a computed spectrum without photons
     // Faults of the data, equipment and spectrum files.
     Text fileMissing;
@@ -78,8 +79,10 @@ inline constexpr SpectrumFileTexts englishSpectrumFileTexts{
     .angleCannotCoverField = "This angle setting cannot cover the field size",
     .tubeTiltOutOfRange = "The tube tilt angle is out of range",
     .targetAngleOutOfRange = "The target angle is out of range",
-    .filterOutOfRange = "The {what} filter must be a thickness from 0 to {limit} mm",
-    .airLayerOutOfRange = "The air layer must be a thickness from 0 to {limit} cm",
+    .unitKv = "kV",
+    .unitDegree = "deg",
+    .unitMm = "mm",
+    .unitCm = "cm",
     .spectrumEmpty = "This spectrum holds no photons: raise the tube voltage or reduce the filtration",
     .fileMissing = "The file {file} is missing or cannot be read",
     .fileEndsEarly = "The file {file} ends too early (line {line})",
@@ -136,8 +139,10 @@ inline constexpr SpectrumFileTexts japaneseSpectrumFileTexts{
     .angleCannotCoverField = "この角度設定では照射野をカバーできません",
     .tubeTiltOutOfRange = "管球傾斜角度が範囲外です",
     .targetAngleOutOfRange = "ターゲット角度が範囲外です",
-    .filterOutOfRange = "{what}フィルタの厚さは 0 から {limit} mm の数値にしてください",
-    .airLayerOutOfRange = "空気層の厚さは 0 から {limit} cm の数値にしてください",
+    .unitKv = "kV",
+    .unitDegree = "度",
+    .unitMm = "mm",
+    .unitCm = "cm",
     .spectrumEmpty = "このスペクトルには光子がありません。管電圧を上げるかフィルタを減らしてください",
     .fileMissing = "ファイル {file} が見つからないか読めません",
     .fileEndsEarly = "ファイル {file} が途中で終わっています（{line} 行目）",

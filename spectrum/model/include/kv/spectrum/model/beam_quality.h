@@ -50,6 +50,8 @@ enum class HvlMatchOutcome {
 };
 
 inline constexpr double kMaxMatchAluminumMm = 10.0;
+// A first HVL no beam up to 50 kV reaches: a typed value above it is a slip.
+inline constexpr double kMaxMeasuredHvl = 10.0; // mm Al
 
 struct HvlMatch {
     HvlMatchOutcome outcome = HvlMatchOutcome::NoBeam;

@@ -7,6 +7,8 @@
 //
 //   PhysicalData data = LoadPhysicalData(workDir);            // at start
 //   SpectrumFields fields = {Text1, Text5, Text3, Text8, Text2, Text10, Text11, Text9, Text4};
+//   if (auto r = refusedField(fields, target)) show(fieldRefusalMessage(*r, ...));
+//   fields = typedFields(fields);
 //   DrawCheck c = checkDrawSpectrum(fields);                  // "Draw spectrum"
 //   if (c != DrawCheck::Accepted) show(refusalMessage(c, texts));
 //   else {
@@ -21,6 +23,7 @@
 // its raw values for the plot. The arithmetic follows a fixed order (π as
 // 3.14159, slice energies by repeated addition), so results are reproducible
 // to the last digit.
+#include "kv/common/typed_number.h"
 #include "kv/formats/spectrum_file.h"
 #include "kv/spectrum/model/physical_data.h"
 #include "kv/texts/spectrum_files.h"
@@ -43,16 +46,56 @@ enum class DrawCheck {
 DrawCheck checkDrawSpectrum(const SpectrumFields& fields);
 std::string_view refusalMessage(DrawCheck check, const texts::SpectrumFileTexts& t);
 
+// The fields as typed are read strictly (kv/common/typed_number.h): a field
+// that is not entirely a number, or holds a value no tube can have, is
+// refused before the lenient reading of the model sees it.
+enum class SpectrumField {
+    TubeVoltage,
+    TargetAngle,
+    TubeTiltAngle,
+    Beryllium,
+    Aluminum,
+    Molybdenum,
+    Rhodium,
+    Silver,
+    AirLayer
+};
+
 // Thicknesses a beam can pass through: each filter 0 to 20 mm, air 0 to 500 cm.
 inline constexpr double kMaxFilterMm = 20.0;
 inline constexpr double kMaxAirLayerCm = 500.0;
+// The tube voltages the model is made for. Tungsten below the lowest is
+// computed at it (the field then shows it); molybdenum has no such clamp.
+inline constexpr double kMinTubeVoltage = 15.0, kMaxTubeVoltage = 50.0; // kV
+inline constexpr double kMaxTargetAngle = 45.0;                         // deg, more than 0
+inline constexpr double kMaxTubeTilt = 30.0;                            // deg, either way
 
-enum class Filtration { Beryllium, Aluminum, Molybdenum, Rhodium, Silver, AirLayer };
+NumberRange fieldRange(SpectrumField field, TargetMaterial target);
 
-// The first filtration field, in the screen's order, whose thickness is
-// negative, not finite or beyond its limit; nullopt when all can be used.
-std::optional<Filtration> unusableFiltration(const SpectrumFields& fields);
-std::string filtrationMessage(Filtration which, const texts::SpectrumFileTexts& t);
+struct FieldRefusal {
+    SpectrumField field;
+    TypedNumber number;
+};
+
+// The first field, in the order tube voltage, target angle, tilt, Be, Al,
+// Mo, Rh, Ag, air, that is not a number within its range; nullopt when all are.
+std::optional<FieldRefusal> refusedField(const SpectrumFields& fields, TargetMaterial target);
+
+// The fields as the model and the files take them: each one's ASCII form
+// ("\uFF12\uFF18" gives "28"). Only for fields that refusedField accepts.
+SpectrumFields typedFields(const SpectrumFields& fields);
+
+// The field's name as its label says it ("Tube voltage", "Beryllium").
+std::string fieldName(SpectrumField field, const texts::SpectrumFileTexts& t);
+
+// A refusal in the edition's words. A tube voltage above the maximum keeps
+// the screen's own message first, with the field and the text as its detail.
+struct FieldMessage {
+    std::string text;
+    std::string detail; // empty when the text says it all
+};
+FieldMessage fieldRefusalMessage(const FieldRefusal& r, std::string_view name,
+                                 const texts::SpectrumFileTexts& t, const texts::TypedNumberTexts& numbers);
 
 struct SpectrumResult {
     SpectrumTable table{};

@@ -50,7 +50,9 @@ class SpectrumScreen : public gui::Form {
   private:
     void selectTarget(TargetMaterial target);
     void updateApparentAngle();
-    void drawSpectrum();
+    bool drawSpectrum(); // false when refused or empty
+    // Says why the typed fields cannot be drawn; false when they can.
+    bool refuses(const SpectrumFields& typed) const;
     // The beam-quality labels for the table drawn last (blank without one);
     // after a draw a fault of Geometry.dat is told.
     void showBeamQuality(bool afterDraw);
@@ -71,9 +73,10 @@ class SpectrumScreen : public gui::Form {
     formats::EquipmentRecord equipment_;
     SpectrumTable table_{};
     TargetMaterial target_ = TargetMaterial::Molybdenum;
-    // What table_ was computed from: "Determine" writes these, whatever the
-    // fields show by then.
+    // What table_ was computed from (read as numbers), and the fields as they
+    // stood then: "Determine" draws again first when the screen shows others.
     SpectrumFields drawnFields_;
+    SpectrumFields drawnTyped_;
     TargetMaterial drawnTarget_ = TargetMaterial::Molybdenum;
     std::array<QLineEdit*, 2> angleFields_{}; // Text5, Text3: Enter and focus loss update Text6
     std::unique_ptr<AngleDiagramScreen> diagram_;
