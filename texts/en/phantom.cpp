@@ -22,6 +22,7 @@ const PhantomTexts& phantomTexts() {
         .ok = "OK",
         .cancel = "Cancel",
         .cannotWrite = "The file %1 could not be written.",
+        .thicknessField = "Thickness Z",
     };
     return t;
 }

@@ -10,6 +10,7 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
         .agdTip = "Average glandular dose of the exposure in mGy; the uncertainty is the sAGD's alone "
                   "(add your dosimeter's)",
         .kaRefused = "Air kerma Ka must be a number of 0 mGy or more.",
+        .kaField = "Air kerma Ka",
         .sagdUnitTip = "sAGD in mGy per mGy: glandular dose per 1 mGy of air kerma in free space at the FCD",
         .uncertaintyTip = "Relative statistical uncertainty (1 sigma) stated in the result file",
         .previewTip = "Point at a line to read it whole",
@@ -26,7 +27,7 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
         .notAFile = "%1 is not a file that can be replaced.",
         .overlayCannotRead = "%1 cannot be read as a result file.",
         .exportUsage = "usage: kv-report_en --export DIR RESULT_FILE...\n"
-                       "Writes DIR/S.depth-dose.csv (layer,total,primary,scatter) and DIR/S.dose.csv\n"
+                       "Writes DIR/S.depth-dose.csv (layer,total,primary,scatter,depth_cm) and DIR/S.dose.csv\n"
                        "(ix,iy,iz,total,primary,scatter,x_cm,y_cm,z_cm) in percent of the 100 % dose for\n"
                        "each readable result file S.vesk. The exit status is 1 when a file cannot be read\n"
                        "or written.",

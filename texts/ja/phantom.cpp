@@ -22,6 +22,7 @@ const PhantomTexts& phantomTexts() {
         .ok = "OK",
         .cancel = "キャンセル",
         .cannotWrite = "ファイル %1 に書き込めませんでした。",
+        .thicknessField = "ファントムの厚さ Z",
     };
     return t;
 }

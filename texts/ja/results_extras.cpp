@@ -10,6 +10,7 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
         .agdTip = "この撮影の平均乳腺線量 (mGy)。不確かさは sAGD のものだけです "
                   "(線量計の不確かさは別途加えてください)",
         .kaRefused = "空気カーマ Ka には 0 mGy 以上の数値を入力して下さい。",
+        .kaField = "空気カーマ Ka",
         .sagdUnitTip = "sAGD の単位は mGy/mGy: FCD の自由空間中の空気カーマ 1 mGy あたりの乳腺線量",
         .uncertaintyTip = "結果ファイルに記された相対統計不確かさ (1σ)",
         .previewTip = "行を指すと全文が表示されます",
@@ -27,7 +28,7 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
         .overlayCannotRead = "%1 は結果ファイルとして読めません。",
         .exportUsage =
             "使い方: kv-report_ja --export 出力フォルダ 結果ファイル...\n"
-            "読める結果ファイル S.vesk ごとに 出力フォルダ/S.depth-dose.csv (layer,total,primary,scatter) "
+            "読める結果ファイル S.vesk ごとに 出力フォルダ/S.depth-dose.csv (layer,total,primary,scatter,depth_cm) "
             "と\n"
             "出力フォルダ/S.dose.csv (ix,iy,iz,total,primary,scatter,x_cm,y_cm,z_cm) を 100% 線量に対する\n"
             "百分率で書き出します。読めない・書けないファイルがあると終了状態は 1 です。",

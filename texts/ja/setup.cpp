@@ -54,11 +54,13 @@ const SetUpTexts& setUpTexts() {
         .badSagdTarget = "「%1」は sAGD の目標に使えません。\n"
                          "0 より大きく 100 以下の百分率を入力するか、空欄にして下さい。",
         .cannotUseOptions = "実行オプションを保存できませんでした: %1",
-        .notANumber = "%1は数値で入力して下さい（「%2」は数値ではありません）。\n何も書き込んでいません。",
-        .decimalComma = "\n小数点にはコンマではなくピリオドを使って下さい（7,5 ではなく 7.5）。",
+        .nothingWritten = "何も書き込んでいません。",
+        .nothingTyped = "{field}：何も入力されていません。",
+        .fieldHistories = "入射光子数",
+        .fieldFileName = "保存ファイル名",
         .fieldFid = "FID",
         .fieldFad = "FAD",
-        .fieldAngularRange = "トモシンセシスの角度範囲",
+        .fieldAngularRange = "トモシンセシスの管球振れ角度",
         .fieldFcd = "空気カーマを測定した距離 (FCD)",
         .engineRefuses = "このデータではシミュレーションを開始できません:\n%1",
         .changedSinceOk = "「OK」の後でデータが変更されました。\n「OK」を押してから「シミュレーション開始」を"

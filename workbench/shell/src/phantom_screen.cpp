@@ -1,6 +1,8 @@
 #include "kv/workbench/shell/phantom_screen.h"
 
 #include "kv/common/records.h"
+#include "kv/common/typed_number.h"
+#include "kv/engine/run_inputs.h"
 #include "kv/formats/phantom_file.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
@@ -148,9 +150,19 @@ QString PhantomScreen::fraction() const {
 }
 
 void PhantomScreen::accept() {
+    // A thickness that is not entirely a number, or no breast can have, is
+    // refused: the engine would otherwise run a breast nobody typed.
+    const TypedNumber thickness =
+        readTypedNumber(text("Text31"), NumberRange{engine::kMinThickness, engine::kMaxThickness});
+    if (!thickness.ok()) {
+        const auto& t = texts::phantomTexts();
+        showMessage(
+            qs(typedNumberMessage(thickness, t.thicknessField, t.cm, texts::typedNumberTexts())));
+        return;
+    }
     try {
         formats::writePhantomFile(std::filesystem::path(wb_.workDir().toStdString()),
-                                  fraction().toStdString(), text("Text31"));
+                                  fraction().toStdString(), thickness.text);
     } catch (const RecordError&) {
         // The old file stays; the user can free the folder and press "OK" again.
         showMessage(qs(texts::phantomTexts().cannotWrite)

@@ -1,6 +1,7 @@
 #include "kv/workbench/shell/plates_dialog.h"
 
 #include "kv/common/format.h"
+#include "kv/common/typed_number.h"
 #include "kv/formats/geometry_file.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/qtext.h"
@@ -91,13 +92,14 @@ void PlatesDialog::accept() {
         double* mm;
     };
     for (const Plate& p : {Plate{"Text1", t.paddle, &g.paddleMm}, Plate{"Text2", t.support, &g.supportMm}}) {
-        double v = 0;
-        if (!parseNumberStrict(textBox(p.field)->text().trimmed().toStdString(), v) || !std::isfinite(v) ||
-            !(v >= 0 && v <= formats::kMaxPlateMm)) {
-            showMessage(qs(t.plateOutOfRange).arg(qs(p.caption)));
+        const TypedNumber v = readTypedNumber(text(p.field), NumberRange{0, formats::kMaxPlateMm});
+        if (!v.ok()) {
+            showMessage(
+                qs(t.plateOutOfRange).arg(qs(p.caption)), MessageIcon::Warning,
+                qs(typedNumberMessage(v, p.caption, t.plateMm, texts::typedNumberTexts())));
             return;
         }
-        *p.mm = v;
+        *p.mm = v.value;
     }
     g.paddleMaterial = kMaterials[comboBox("Combo1")->currentIndex() == 1 ? 1 : 0];
     g.supportMaterial = kMaterials[comboBox("Combo2")->currentIndex() == 1 ? 1 : 0];

@@ -2,6 +2,7 @@
 
 #include "kv/common/format.h"
 #include "kv/common/records.h"
+#include "kv/common/typed_number.h"
 #include "kv/engine/run_inputs.h"
 #include "kv/formats/control_file.h"
 #include "kv/formats/run_options_file.h"
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <array>
 #include <cmath>
 #include <exception>
 #include <filesystem>
@@ -41,21 +43,6 @@ constexpr size_t kMaxFileNameBytes = 255;
 
 std::string s(const QLineEdit* e) {
     return e->text().toStdString();
-}
-
-std::string trimmed(std::string text) {
-    while (!text.empty() && text.back() == ' ')
-        text.pop_back();
-    while (!text.empty() && text.front() == ' ')
-        text.erase(0, 1);
-    return text;
-}
-
-// The lenient reading would turn "abc" into 0 and "7,5" into 7, and the
-// record would keep the text the tools then refuse: only a whole number passes.
-bool isWholeNumber(const std::string& text) {
-    double v = 0;
-    return parseNumberStrict(text, v) && std::isfinite(v);
 }
 
 // The run-options file the engines read; its other settings are kept as they are.
@@ -289,12 +276,16 @@ QString SetUpScreen::engine() const {
 
 void SetUpScreen::accept() {
     const auto& t = texts::setUpTexts();
-    const std::string histories = s(textBox("Text11"));
+    const auto& numbers = texts::typedNumberTexts();
+    const TypedNumber histories =
+        readTypedNumber(s(textBox("Text11")), NumberRange{1, engine::kMaxHistories});
     const std::string resultName = s(textBox("Text12"));
-    const double count = parseNumber(histories);
-    // A count too large for any number is as unusable as none.
-    if (!(count > 0) || !std::isfinite(count) || resultName.empty()) {
-        showMessage(qs(t.missingInput));
+    // The screen's own message for the two essential inputs, with the field and the text below it.
+    if (!histories.ok() || resultName.empty()) {
+        const std::string detail = !histories.ok()
+                                       ? typedNumberMessage(histories, t.fieldHistories, "", numbers)
+                                       : fillIn(t.nothingTyped.str(), {{"{field}", t.fieldFileName}});
+        showMessage(qs(t.missingInput), MessageIcon::Warning, qs(detail));
         return;
     }
     const std::string resultFile = resultName + std::string(formats::kResultExtension);
@@ -303,43 +294,56 @@ void SetUpScreen::accept() {
         return;
     }
     const bool otherFcd = !option("Option4")->isChecked();
-    const std::pair<const char*, texts::Text> numbers[] = {
-        {"Text3", t.fieldFid}, {"Text4", t.fieldFad}, {"Text5", t.fieldAngularRange}, {"Text1", t.fieldFcd}};
-    for (const auto& [box, field] : numbers) {
-        if (box == std::string_view("Text1") && !otherFcd) continue; // the FAD, checked above
-        const std::string text = trimmed(s(textBox(box)));
-        if (isWholeNumber(text)) continue;
-        QString message = qs(t.notANumber).arg(qs(field), qs(text));
-        if (text.find(',') != std::string::npos) message += qs(t.decimalComma);
-        showMessage(message);
+    const NumberRange distance{0, engine::kMaxDistance, true};
+    struct Field {
+        const char* box;
+        texts::Text name;
+        NumberRange range;
+        texts::Text unit;
+    };
+    const Field fields[] = {{"Text3", t.fieldFid, distance, t.cm},
+                            {"Text4", t.fieldFad, distance, t.cm},
+                            {"Text5", t.fieldAngularRange, NumberRange{0, engine::kMaxAngularRange}, t.deg},
+                            {"Text1", t.fieldFcd, distance, t.cm}};
+    std::array<TypedNumber, 4> read;
+    for (size_t n = 0; n < read.size(); ++n) {
+        const Field& f = fields[n];
+        // With "FAD" chosen the FCD is the FAD, read above.
+        read[n] = readTypedNumber(s(textBox(f.box)), f.range);
+        if (read[n].ok() || (n == 3 && !otherFcd)) continue;
+        showMessage(qs(typedNumberMessage(read[n], f.name, f.unit, numbers) + "\n" +
+                       t.nothingWritten.str()));
         return;
     }
-    const std::string target = trimmed(s(textBox("TextSagd")));
+    const auto& [fid, fad, range, other] = read;
+    const std::string target = s(textBox("TextSagd"));
     double percent = 0;
-    if (!target.empty() && (!parseNumberStrict(target, percent) || !std::isfinite(percent) ||
-                            !(percent > 0 && percent <= 100))) {
-        showMessage(qs(t.badSagdTarget).arg(qs(target)));
-        return;
+    if (!isBlankTyped(target)) {
+        const TypedNumber typed = readTypedNumber(target, NumberRange{0, 100, true});
+        if (!typed.ok()) {
+            showMessage(qs(t.badSagdTarget).arg(qs(typed.shown)), MessageIcon::Warning,
+                        qs(typedNumberMessage(typed, t.sagdTarget, " %", numbers)));
+            return;
+        }
+        percent = typed.value;
     }
-    const double fcd = parseNumber(trimmed(s(textBox(otherFcd ? "Text1" : "Text4"))));
+    const double fcd = otherFcd ? other.value : fad.value;
     const std::filesystem::path dir(wb_.workDir().toStdString());
     // Checked before anything is written, so that a refusal leaves every file as it was.
     std::optional<Entries> options;
     try {
-        options = optionsWithTarget(dir, target.empty() ? target : plainDecimal(percent));
+        options = optionsWithTarget(dir, percent > 0 ? plainDecimal(percent) : std::string());
     } catch (const RecordError& e) {
         showMessage(qs(t.cannotUseOptions).arg(qs(e.what())));
         return;
     }
-    const std::string fid = trimmed(s(textBox("Text3"))), fad = trimmed(s(textBox("Text4"))),
-                      range = trimmed(s(textBox("Text5")));
     const std::string name = s(textBox("Text6"));
     try {
-        formats::writeControlFile(dir, {.fidText = fid,
-                                        .fadText = fad,
+        formats::writeControlFile(dir, {.fidText = fid.text,
+                                        .fadText = fad.text,
                                         .fcdSetting = fcd,
-                                        .angularRangeText = range,
-                                        .historiesText = histories,
+                                        .angularRangeText = range.text,
+                                        .historiesText = histories.text,
                                         .resultName = resultName,
                                         .equipmentName = name});
     } catch (const RecordError&) {
@@ -347,8 +351,8 @@ void SetUpScreen::accept() {
         return;
     }
     try {
-        formats::writeEquipment(
-            dir, formats::linesForWorkbench(name, fid, fad, range, asRead_, t.tiltPattern.get()));
+        formats::writeEquipment(dir, formats::linesForWorkbench(name, fid.text, fad.text, range.text, asRead_,
+                                                                t.tiltPattern.get()));
     } catch (const formats::FileError& e) {
         showMessage(qs(formats::describe(e, texts::spectrumFileTexts())));
         return;

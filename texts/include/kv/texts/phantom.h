@@ -24,6 +24,7 @@ struct PhantomTexts {
     Text ok;                 // Command3
     Text cancel;             // Command7
     Text cannotWrite;        // %1: the file name
+    Text thicknessField;     // Text31, as a refusal names it
 };
 
 struct CompositionTexts {

@@ -13,6 +13,7 @@ struct ResultsExtrasTexts {
     Text agdLabel; // before the AGD field
     Text agdTip;
     Text kaRefused;      // a Ka that is not a number of 0 or more
+    Text kaField;        // the Ka field, as a refusal names it
     Text sagdUnitTip;    // on every sAGD field and its unit
     Text uncertaintyTip; // on the "± x %" beside the 100 % dose and the sAGD
     Text previewTip;     // the header preview box when the pointer is on no line

@@ -59,8 +59,10 @@ struct SetUpTexts {
     Text continueNext;
     Text badSagdTarget;    // %1: the text as typed
     Text cannotUseOptions; // %1: the run-options file and what is wrong with it
-    Text notANumber;       // %1: the field's name, %2: the text as typed
-    Text decimalComma;     // added to notANumber when the text holds a comma
+    Text nothingWritten;   // after a refused number: no file was touched
+    Text nothingTyped;     // {field}: the field left empty
+    Text fieldHistories;   // the fields as refusals name them
+    Text fieldFileName;
     Text fieldFid;
     Text fieldFad;
     Text fieldAngularRange;

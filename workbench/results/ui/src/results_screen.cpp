@@ -1,6 +1,7 @@
 #include "kv/workbench/results/ui/results_screen.h"
 
 #include "kv/common/format.h"
+#include "kv/common/typed_number.h"
 #include "kv/gui/file_list.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
@@ -512,15 +513,18 @@ bool ResultsScreen::showAgd(bool complain) {
     QLineEdit* agd = textBox("Text10");
     agd->clear();
     label("Label60")->clear();
-    const std::string typed = textBox("Text9")->text().trimmed().toStdString();
-    if (typed.empty()) return true;
-    double ka = 0;
-    if (!parseNumberStrict(typed, ka) || !std::isfinite(ka) || ka < 0) {
-        if (complain) showMessage(qs(texts::resultsExtrasTexts().kaRefused), MessageIcon::Warning);
+    const std::string typed = text("Text9");
+    if (isBlankTyped(typed)) return true;
+    const TypedNumber ka = readTypedNumber(typed, NumberRange{0, HUGE_VAL});
+    if (!ka.ok()) {
+        const auto& t = texts::resultsExtrasTexts();
+        if (complain)
+            showMessage(qs(t.kaRefused), MessageIcon::Warning,
+                        qs(typedNumberMessage(ka, t.kaField, "mGy", texts::typedNumberTexts())));
         return false;
     }
     if (!session_.loaded) return true;
-    const AgdEstimate e = estimateAgd(ka, session_.shown.SagdValue, session_.uncertainty);
+    const AgdEstimate e = estimateAgd(ka.value, session_.shown.SagdValue, session_.uncertainty);
     agd->setText(QString::fromStdString(format(e.agd, "0.000")));
     setText("Label60", plusMinusPercent(e.relativeSigma));
     return true;

@@ -138,18 +138,24 @@ class ResultsExtrasTest : public QObject {
 
     void agd_data() {
         QTest::addColumn<QString>("ka");
-        QTest::addColumn<bool>("refused");
-        QTest::newRow("5.2 mGy") << "5.2" << false;
-        QTest::newRow("blanks around") << " 5.2 " << false;
-        QTest::newRow("zero") << "0" << false;
-        QTest::newRow("not a number") << "5,2 mGy" << true;
-        QTest::newRow("text") << "abc" << true;
-        QTest::newRow("negative") << "-1" << true;
-        QTest::newRow("infinite") << "1e999" << true;
+        QTest::addColumn<double>("value"); // what it reads; -1: refused
+        QTest::newRow("5.2 mGy") << "5.2" << 5.2;
+        QTest::newRow("blanks around") << " 5.2 " << 5.2;
+        QTest::newRow("zero") << "0" << 0.0;
+        QTest::newRow("full-width digits") << QStringLiteral("\uFF15\uFF0E\uFF12") << 5.2;
+        QTest::newRow("ideographic full stop") << QStringLiteral("\uFF15\u3002\uFF12") << 5.2;
+        QTest::newRow("decimal comma and unit") << "5,2 mGy" << -1.0;
+        QTest::newRow("decimal comma") << "5,2" << -1.0;
+        QTest::newRow("text after the number") << "5.2abc" << -1.0;
+        QTest::newRow("text") << "abc" << -1.0;
+        QTest::newRow("negative") << "-1" << -1.0;
+        QTest::newRow("infinite") << "1e999" << -1.0;
+        QTest::newRow("nan") << "nan" << -1.0;
     }
     void agd() {
         QFETCH(QString, ka);
-        QFETCH(bool, refused);
+        QFETCH(double, value);
+        const bool refused = value < 0;
         kv::gui::MessageRecorder messages;
         ResultsScreen s(path(""));
         load(s, "a.vesk");
@@ -161,18 +167,20 @@ class ResultsExtrasTest : public QObject {
         if (refused) {
             QCOMPARE(messages.entries.size(), size_t{1});
             QCOMPARE(messages.entries[0].text, qs(kv::texts::resultsExtrasTexts().kaRefused));
+            // The detail says which field, what was typed and why.
+            const QString& detail = messages.entries[0].detail;
+            QVERIFY2(detail.startsWith(qs(kv::texts::resultsExtrasTexts().kaField)), qPrintable(detail));
+            QVERIFY2(detail.contains(ka.trimmed()), qPrintable(detail));
             QCOMPARE(s.textBox("Text10")->text(), QString());
             QCOMPARE(s.label("Label60")->text(), QString());
         } else {
             QVERIFY(messages.entries.empty());
-            QCOMPARE(s.textBox("Text10")->text(), qs(kv::format(ka.trimmed().toDouble() * sagd, "0.000")));
+            QCOMPARE(s.textBox("Text10")->text(), qs(kv::format(value * sagd, "0.000")));
             QCOMPARE(s.label("Label60")->text(), QStringLiteral("\u00b1 0.07 %"));
-        }
-        // A file without the line: the AGD follows the new sAGD, no uncertainty.
-        if (!refused) {
+            // A file without the line: the AGD follows the new sAGD, no uncertainty.
             load(s, "b.vesk");
             QCOMPARE(s.textBox("Text10")->text(),
-                     qs(kv::format(ka.trimmed().toDouble() * s.session().shown.SagdValue, "0.000")));
+                     qs(kv::format(value * s.session().shown.SagdValue, "0.000")));
             QCOMPARE(s.label("Label60")->text(), QString());
         }
     }
@@ -217,7 +225,7 @@ class ResultsExtrasTest : public QObject {
         s.depthDoseScreen().exporter().exportAction()->trigger();
         const QList<QStringList> pdd = readCsv(path("pdd.csv"));
         QCOMPARE(pdd.size(), m.GridCountZ + 1);
-        QCOMPARE(pdd[0].join(','), QStringLiteral("layer,total,primary,scatter"));
+        QCOMPARE(pdd[0].join(','), QStringLiteral("layer,total,primary,scatter,depth_cm"));
         for (int iz = 1; iz <= m.GridCountZ; ++iz)
             for (int k = 0; k < 3; ++k)
                 QCOMPARE(number(pdd[iz][1 + k]), m.DepthDose[k][iz]);
