@@ -15,12 +15,20 @@ std::string exactNumber(double v) {
     return ec == std::errc() ? std::string(buf, end) : std::string();
 }
 
+namespace {
+// The centre of voxel `index` along an axis, in cm.
+std::string centreCm(int index) {
+    return exactNumber((index - 0.5) / 10.0);
+}
+} // namespace
+
 std::vector<std::string> depthDoseRows(const DoseModel& m) {
     std::vector<std::string> rows{std::string(kDepthDoseHeader)};
     const int layers = std::min(m.GridCountZ, kDepthDoseExtent - 1);
     for (int iz = 1; iz <= layers; ++iz)
         rows.push_back(std::to_string(iz) + "," + exactNumber(m.DepthDose[Total][iz]) + "," +
-                       exactNumber(m.DepthDose[Primary][iz]) + "," + exactNumber(m.DepthDose[Scatter][iz]));
+                       exactNumber(m.DepthDose[Primary][iz]) + "," + exactNumber(m.DepthDose[Scatter][iz]) + "," +
+                       centreCm(iz));
     return rows;
 }
 
@@ -43,15 +51,14 @@ std::vector<std::string> voxelRows(const DoseModel& m, VoxelSet set) {
     range(set.ix, countX, x0, x1);
     range(set.iy, countY, y0, y1);
     range(set.iz, countZ, z0, z1);
-    auto cm = [](int index) { return exactNumber((index - 0.5) / 10.0); };
     for (int iz = z0; iz <= z1; ++iz)
         for (int iy = y0; iy <= y1; ++iy)
             for (int ix = x0; ix <= x1; ++ix)
                 rows.push_back(std::to_string(ix) + "," + std::to_string(iy) + "," + std::to_string(iz) +
                                "," + exactNumber(m.DoseGrid(Total, ix, iy, iz)) + "," +
                                exactNumber(m.DoseGrid(Primary, ix, iy, iz)) + "," +
-                               exactNumber(m.DoseGrid(Scatter, ix, iy, iz)) + "," + cm(ix) + "," + cm(iy) +
-                               "," + cm(iz));
+                               exactNumber(m.DoseGrid(Scatter, ix, iy, iz)) + "," + centreCm(ix) + "," + centreCm(iy) +
+                               "," + centreCm(iz));
     return rows;
 }
 

@@ -147,10 +147,11 @@ TEST_F(Tables, VoxelRowsHoldTheModelCellForCell) {
 TEST_F(Tables, DepthDoseRowsFollowTheLayers) {
     const auto out = depthDoseRows(m);
     ASSERT_EQ(out.size(), 13u);
-    EXPECT_EQ(out[0], "layer,total,primary,scatter");
+    EXPECT_EQ(out[0], "layer,total,primary,scatter,depth_cm");
     for (int iz = 1; iz <= 12; ++iz) {
         const auto f = split(out[static_cast<size_t>(iz)]);
         EXPECT_EQ(std::stoi(f[0]), iz);
+        EXPECT_EQ(number(f[4]), (iz - 0.5) / 10) << iz; // the layer's centre
         for (int c = 0; c < 3; ++c)
             EXPECT_EQ(number(f[1 + static_cast<size_t>(c)]), m.DepthDose[c][iz]);
     }
@@ -158,7 +159,7 @@ TEST_F(Tables, DepthDoseRowsFollowTheLayers) {
 
 TEST_F(Tables, AFileIsReplacedWholeOrNotAtAll) {
     writeCsvFile(dir.path(), "pdd.csv", depthDoseRows(m));
-    EXPECT_EQ(dir.read("pdd.csv").substr(0, 29), "layer,total,primary,scatter\r\n");
+    EXPECT_EQ(dir.read("pdd.csv").substr(0, 38), "layer,total,primary,scatter,depth_cm\r\n");
     // A folder where the file should go: an error, and the folder stays.
     std::filesystem::create_directory(dir.path() / "busy.csv");
     EXPECT_THROW(writeCsvFile(dir.path(), "busy.csv", depthDoseRows(m)), kv::WriteFailed);

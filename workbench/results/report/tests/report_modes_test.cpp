@@ -91,7 +91,7 @@ TEST_F(Modes, ExportWritesBothTablesOfEveryReadableFile) {
         std::ifstream pdd(out / (stem + ".depth-dose.csv"), std::ios::binary);
         const auto rows = csv(std::string(std::istreambuf_iterator<char>(pdd), {}));
         ASSERT_EQ(rows.size(), static_cast<size_t>(m.GridCountZ) + 1) << stem;
-        EXPECT_EQ(rows[0], (std::vector<std::string>{"layer", "total", "primary", "scatter"}));
+        EXPECT_EQ(rows[0], (std::vector<std::string>{"layer", "total", "primary", "scatter", "depth_cm"}));
         for (int iz = 1; iz <= m.GridCountZ; ++iz)
             for (int c = 0; c < 3; ++c)
                 ASSERT_EQ(number(rows[static_cast<size_t>(iz)][1 + static_cast<size_t>(c)]),

@@ -4,7 +4,7 @@
 // percent of the 100 % dose, written in their shortest form that reads back
 // to the same double.
 //
-//   std::vector<std::string> rows = depthDoseRows(m);            // "layer,total,primary,scatter", then one
+//   std::vector<std::string> rows = depthDoseRows(m);            // "layer,...,depth_cm", then one
 //   per layer rows = voxelRows(m, VoxelSet::all());                         // every voxel inside the counts
 //   rows = voxelRows(m, VoxelSet::yzPlane());                     // the Y-Z plane at X = 0 (ix = 1)
 //   writeCsvFile(dir, "run1.dose.csv", rows);                     // atomic, CR LF; throws WriteFailed
@@ -16,7 +16,9 @@
 
 namespace kv::results {
 
-inline constexpr std::string_view kDepthDoseHeader = "layer,total,primary,scatter";
+// depth_cm: the centre of the layer, (layer - 0.5) / 10; after the columns
+// scripts already read by position.
+inline constexpr std::string_view kDepthDoseHeader = "layer,total,primary,scatter,depth_cm";
 inline constexpr std::string_view kVoxelHeader = "ix,iy,iz,total,primary,scatter,x_cm,y_cm,z_cm";
 
 // Which voxels: a fixed index on an axis, or kEvery to run over its count.
