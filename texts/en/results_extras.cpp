@@ -14,6 +14,9 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
         .sagdUnitTip = "sAGD in mGy per mGy: glandular dose per 1 mGy of air kerma in free space at the FCD",
         .uncertaintyTip = "Relative statistical uncertainty (1 sigma) stated in the result file",
         .previewTip = "Point at a line to read it whole",
+        .pickBelowPhantom = "Below the phantom ({depth} cm thick): the X-Y plane shows its deepest layer.",
+        .pickBeyondPhantom =
+            "Beyond the phantom's {length} cm from the chest wall: the X-Z plane shows its last row.",
         .savePicture = "Save picture as PNG...",
         .copyPicture = "Copy picture",
         .exportValues = "Export values as CSV...",
@@ -26,11 +29,16 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
         .cannotWrite = "%1 cannot be written.",
         .notAFile = "%1 is not a file that can be replaced.",
         .overlayCannotRead = "%1 cannot be read as a result file.",
-        .exportUsage = "usage: kv-report_en --export DIR RESULT_FILE...\n"
-                       "Writes DIR/S.depth-dose.csv (layer,total,primary,scatter,depth_cm) and DIR/S.dose.csv\n"
-                       "(ix,iy,iz,total,primary,scatter,x_cm,y_cm,z_cm) in percent of the 100 % dose for\n"
-                       "each readable result file S.vesk. The exit status is 1 when a file cannot be read\n"
-                       "or written.",
+        .reasonNoFolder = "The folder does not exist.",
+        .reasonFolderProtected = "The folder is write-protected.",
+        .reasonFileProtected = "The file is write-protected.",
+        .reasonRefused = "The disk is full or the file system refused the file.",
+        .exportUsage =
+            "usage: kv-report_en --export DIR RESULT_FILE...\n"
+            "Writes DIR/S.depth-dose.csv (layer,total,primary,scatter,depth_cm) and DIR/S.dose.csv\n"
+            "(ix,iy,iz,total,primary,scatter,x_cm,y_cm,z_cm) in percent of the 100 % dose for\n"
+            "each readable result file S.vesk. The exit status is 1 when a file cannot be read\n"
+            "or written.",
         .compareUsage = "usage: kv-report_en [--json] --compare A.vesk B.vesk\n"
                         "Prints the 100 % dose, the sAGD, the mean percentage and every depth-dose layer of\n"
                         "A and B, their ratio B/A and the difference (B-A) in units of the combined sigma\n"

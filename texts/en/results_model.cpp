@@ -28,6 +28,7 @@ const ResultsModelTexts& resultsModelTexts() {
         .reasonThickerThanScreens =
             "the breast is thicker than 6 cm, which the screens cannot show; kv-report "
             "and kv-sweep read the file",
+        .fileReason = "{file}: {reason}.",
         .reportReplacedBytes = "bytes that are not valid CP932 were replaced by U+FFFD",
         .reportUsage = "usage: kv-report_en [--json] RESULT_FILE...\n"
                        "       kv-report_en --export DIR RESULT_FILE...\n"

@@ -14,6 +14,9 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
         .sagdUnitTip = "sAGD の単位は mGy/mGy: FCD の自由空間中の空気カーマ 1 mGy あたりの乳腺線量",
         .uncertaintyTip = "結果ファイルに記された相対統計不確かさ (1σ)",
         .previewTip = "行を指すと全文が表示されます",
+        .pickBelowPhantom = "ファントム（厚さ {depth} cm）より下です：X-Y 面は最も深い層を表示しています。",
+        .pickBeyondPhantom =
+            "ファントム（胸壁から {length} cm）の外です：X-Z 面は最も奥の列を表示しています。",
         .savePicture = "画像を PNG で保存...",
         .copyPicture = "画像をコピー",
         .exportValues = "値を CSV で書き出し...",
@@ -26,9 +29,14 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
         .cannotWrite = "%1 に書き込めません。",
         .notAFile = "%1 は置き換えられるファイルではありません。",
         .overlayCannotRead = "%1 は結果ファイルとして読めません。",
+        .reasonNoFolder = "フォルダがありません。",
+        .reasonFolderProtected = "フォルダは書き込み禁止です。",
+        .reasonFileProtected = "ファイルは書き込み禁止です。",
+        .reasonRefused = "ディスクがいっぱいか、ファイルシステムが書き込みを拒否しました。",
         .exportUsage =
             "使い方: kv-report_ja --export 出力フォルダ 結果ファイル...\n"
-            "読める結果ファイル S.vesk ごとに 出力フォルダ/S.depth-dose.csv (layer,total,primary,scatter,depth_cm) "
+            "読める結果ファイル S.vesk ごとに 出力フォルダ/S.depth-dose.csv "
+            "(layer,total,primary,scatter,depth_cm) "
             "と\n"
             "出力フォルダ/S.dose.csv (ix,iy,iz,total,primary,scatter,x_cm,y_cm,z_cm) を 100% 線量に対する\n"
             "百分率で書き出します。読めない・書けないファイルがあると終了状態は 1 です。",

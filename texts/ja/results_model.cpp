@@ -26,6 +26,7 @@ const ResultsModelTexts& resultsModelTexts() {
         .reasonUnreadable = "ファイルを最後まで読めませんでした (読み取りエラーまたはメモリ不足)",
         .reasonThickerThanScreens =
             "乳房の厚さが画面で表示できる 6 cm を超えています (kv-report と kv-sweep で読めます)",
+        .fileReason = "{file}：{reason}。",
         .reportReplacedBytes = "CP932 として正しくないバイトを U+FFFD に置き換えました",
         .reportUsage = "使い方: kv-report_ja [--json] 結果ファイル...\n"
                        "       kv-report_ja --export 出力フォルダ 結果ファイル...\n"

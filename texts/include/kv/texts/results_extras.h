@@ -17,6 +17,9 @@ struct ResultsExtrasTexts {
     Text sagdUnitTip;    // on every sAGD field and its unit
     Text uncertaintyTip; // on the "± x %" beside the 100 % dose and the sAGD
     Text previewTip;     // the header preview box when the pointer is on no line
+    // A pick on the Y-Z map beyond the phantom; {depth}, {length}: its size in cm.
+    Text pickBelowPhantom;
+    Text pickBeyondPhantom;
     // Context menus.
     Text savePicture;
     Text copyPicture;
@@ -31,6 +34,11 @@ struct ResultsExtrasTexts {
     Text cannotWrite;
     Text notAFile;
     Text overlayCannotRead;
+    // Why an export could not be written: the detail under cannotWrite.
+    Text reasonNoFolder;
+    Text reasonFolderProtected;
+    Text reasonFileProtected;
+    Text reasonRefused;
     // kv-report's modes.
     Text exportUsage;
     Text compareUsage;

@@ -11,11 +11,7 @@ LoadFailure runLoadResultFile(DoseModel& shown, const std::filesystem::path& wor
     }
     LoadResult r = LoadResultFile(workDir, selectedName, [&view] { view.processPendingEvents(); });
     if (!r) {
-        // A protocol breast over 6 cm is a good file the screens cannot show: say so under the usual words.
-        if (r.failure == LoadFailure::ThickerThanScreens)
-            view.showWarning(t.cannotRead.str() + "\n\n" + std::string(failureReason(r.failure, t)));
-        else
-            view.showWarning(t.cannotRead);
+        view.showWarning(t.cannotRead, fileAndReason(selectedName, r.failure, t));
         return r.failure;
     }
     shown = std::move(*r.model);

@@ -1,6 +1,7 @@
 #include "kv/workbench/results/model/result_file.h"
 
 #include "kv/common/format.h"
+#include "kv/common/typed_number.h"
 
 #include <cmath>
 #include <exception>
@@ -102,6 +103,10 @@ std::string_view failureReason(LoadFailure f, const texts::ResultsModelTexts& t)
     return {};
 }
 
+std::string fileAndReason(std::string_view file, LoadFailure f, const texts::ResultsModelTexts& t) {
+    return fillIn(t.fileReason.str(), {{"{file}", shownText(file)}, {"{reason}", failureReason(f, t)}});
+}
+
 // ---- header preview ----
 
 HeaderPreview previewResultHeader(RecordReader& in, const texts::ResultsModelTexts& t) {
@@ -123,8 +128,12 @@ HeaderPreview previewResultHeader(RecordReader& in, const texts::ResultsModelTex
                           t.sizeTimes.str() + plainDecimal(v[2]) + t.sizeUnit.str());
         p.lines.push_back(t.fractionLabel.str() + plainDecimal(v[3]) + t.fractionUnit.str());
         p.complete = true;
+    } catch (const PastEnd&) {
+        p.failure = LoadFailure::EndsEarly; // what was read so far stands
+    } catch (const kv::NotANumber&) {
+        p.failure = LoadFailure::NotANumber;
     } catch (const std::exception&) {
-        // The preview has no checks of its own: what was read so far stands.
+        p.failure = LoadFailure::Unreadable;
     }
     return p;
 }
@@ -136,7 +145,11 @@ HeaderPreview previewResultHeader(const std::filesystem::path& workDir, std::str
         RecordReader in = RecordReader::head(workDir, std::string(name), 256 * 1024);
         return previewResultHeader(in, t);
     } catch (const std::exception&) {
-        return {};
+        std::optional<RecordReader> opened;
+        HeaderPreview p;
+        p.failure = formats::openResultFile(workDir, name, opened);
+        if (p.failure == LoadFailure::None) p.failure = LoadFailure::Unreadable;
+        return p;
     }
 }
 

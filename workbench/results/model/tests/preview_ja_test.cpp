@@ -33,7 +33,11 @@ TEST(HeaderPreviewJa, JapaneseLabelsAndUnits) {
 
 struct MessageOnly : LoadView {
     std::vector<std::string> messages;
-    void showWarning(std::string_view m) override { messages.emplace_back(m); }
+    std::vector<std::string> details;
+    void showWarning(std::string_view m, std::string_view detail) override {
+        messages.emplace_back(m);
+        details.emplace_back(detail);
+    }
     void showNumberFields(const DoseFields&) override {}
     void enableResultControls() override {}
     void DrawYZPlane() override {}
@@ -48,6 +52,7 @@ TEST(HeaderPreviewJa, JapaneseMessages) {
     runLoadResultFile(shown, dir.path(), "missing.vesk", view, kv::texts::resultsModelTexts());
     EXPECT_EQ(view.messages,
               (std::vector<std::string>{"  * ファイルを選択して下さい！", " このファイルは読めません ! "}));
+    EXPECT_EQ(view.details.back(), "missing.vesk：ファイルを開けません。");
 }
 
 } // namespace

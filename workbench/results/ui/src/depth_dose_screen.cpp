@@ -382,7 +382,9 @@ bool DepthDoseScreen::overlayResultFile(const QString& path) {
     const QFileInfo info(path);
     const LoadResult r = LoadResultFile(info.absolutePath().toStdString(), info.fileName().toStdString());
     if (!r) {
-        gui::showMessage(qs(texts::resultsExtrasTexts().overlayCannotRead).arg(info.fileName()));
+        gui::showMessage(
+            qs(texts::resultsExtrasTexts().overlayCannotRead).arg(info.fileName()), gui::MessageIcon::Warning,
+            qs(fileAndReason(info.fileName().toStdString(), r.failure, texts::resultsModelTexts())));
         return false;
     }
     DepthDoseOverlay o;

@@ -18,6 +18,22 @@ namespace kv::results {
 
 using gui::qs;
 
+namespace {
+
+// Why `path` could not be written, in the edition's words (the system's own
+// error text is neither translated nor meant for a user).
+QString whyNotWritten(const QString& path) {
+    const auto& t = texts::resultsExtrasTexts();
+    const QFileInfo file(path);
+    const QFileInfo folder(file.absolutePath());
+    if (!folder.isDir()) return qs(t.reasonNoFolder);
+    if (!folder.isWritable()) return qs(t.reasonFolderProtected);
+    if (file.exists() && !file.isWritable()) return qs(t.reasonFileProtected);
+    return qs(t.reasonRefused);
+}
+
+} // namespace
+
 PictureExport::PictureExport(gui::Canvas& picture, const ResultsSession& session, QString what, Rows rows)
     : QObject(&picture), picture_(picture), session_(session), what_(std::move(what)),
       rows_(std::move(rows)) {
@@ -70,7 +86,7 @@ bool PictureExport::savePicture() {
     // Written beside the target and renamed over it only when complete.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || !picture().save(&file, "PNG") || !file.commit()) {
-        gui::showMessage(qs(t.cannotWrite).arg(path));
+        gui::showMessage(qs(t.cannotWrite).arg(path), gui::MessageIcon::Warning, whyNotWritten(path));
         return false;
     }
     return true;
@@ -88,7 +104,7 @@ bool PictureExport::exportValues() {
     try {
         writeCsvFile(info.absolutePath().toStdString(), info.fileName().toStdString(), rows_());
     } catch (const RecordError&) {
-        gui::showMessage(qs(t.cannotWrite).arg(path));
+        gui::showMessage(qs(t.cannotWrite).arg(path), gui::MessageIcon::Warning, whyNotWritten(path));
         return false;
     }
     return true;

@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 #include <cmath>
 
 namespace kv::results {
@@ -218,6 +219,12 @@ std::vector<Control> table() {
          .font = note,
          .align = Align::Centre,
          .tip = ex.uncertaintyTip},
+        // Left of the pointer read-out: a pick beyond the phantom says which plane is shown.
+        {.name = "Label63",
+         .kind = Kind::Label,
+         .rect = {5040, 5130, 3480, 930},
+         .font = note,
+         .fore = colours::red},
     };
 }
 
@@ -293,7 +300,11 @@ ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
     map->addLine(QStringLiteral("Line51"), -599, kLoadedMarkerY, 1, kLoadedMarkerY, Qt::white, 2);
 
     connect(map, &Canvas::mouseMoved, this, [this](double x, double y, Qt::MouseButtons) { readOut(x, y); });
-    connect(map, &Canvas::mousePressed, this, [this](double x, double y, Qt::MouseButton) { pick(x, y); });
+    // The right button opens the picture's menu; it must not move the planes the picture shows.
+    connect(map, &Canvas::mousePressed, this, [this](double x, double y, Qt::MouseButton button) {
+        if (button == Qt::LeftButton) pick(x, y);
+    });
+    label("Label63")->setWordWrap(true);
     connect(fileList("File1"), &QListWidget::itemSelectionChanged, this, [this] { preview(); });
 
     addDoseLegendLabels(*picture("Picture7"));
@@ -341,7 +352,15 @@ void ResultsScreen::preview() {
     const HeaderPreview p =
         previewResultHeader(workDir_.toStdString(), name.toStdString(), texts::resultsModelTexts());
     previewLines_.clear();
-    for (const std::string& l : p.lines) {
+    std::vector<std::string> lines = p.lines;
+    // A header that cannot be read says why, under what could be read.
+    if (p.failure != LoadFailure::None) {
+        const auto& t = texts::resultsModelTexts();
+        lines.emplace_back();
+        lines.push_back(t.cannotRead.str());
+        lines.push_back("   " + std::string(failureReason(p.failure, t)));
+    }
+    for (const std::string& l : lines) {
         previewLines_.push_back(QString::fromStdString(l));
         box->print(previewLines_.back());
     }
@@ -355,8 +374,8 @@ void ResultsScreen::load() {
                       *this, texts::resultsModelTexts());
 }
 
-void ResultsScreen::showWarning(std::string_view message) {
-    showMessage(qs(message), MessageIcon::Warning);
+void ResultsScreen::showWarning(std::string_view message, std::string_view detail) {
+    showMessage(qs(message), MessageIcon::Warning, qs(detail));
 }
 
 void ResultsScreen::processPendingEvents() {
@@ -373,6 +392,9 @@ void ResultsScreen::showNumberFields(const DoseFields& f) {
         formats::statedUncertainty(formats::readRunHeader(workDir_.toStdString(), loadingName_));
     setCaptionAddition(qs(session_.fileName));
     form5_->setCaptionAddition(qs(session_.fileName));
+    // The pointer's last value and a pick note belong to the file before.
+    emptyReadOut();
+    label("Label63")->clear();
     setText("Label61", plusMinusPercent(session_.uncertainty.referenceDose));
     setText("Label62", plusMinusPercent(session_.uncertainty.sagd));
     form5_->showUncertainty(session_.uncertainty);
@@ -438,8 +460,19 @@ void ResultsScreen::pick(double x, double y) {
 
     const double cmY = -x / kUnitsPerCm + 0.0;
     const double cmZ = y / kUnitsPerCm + 0.0;
-    session_.shown.SelectedYIndex = wholeMillimetres(cmY);
-    session_.shown.SelectedZIndex = std::max(1, wholeMillimetres(cmZ));
+    // The voxel under the pointer, the one the read-out shows; a pick beyond
+    // the phantom takes its last row or layer, and says so.
+    DoseModel& m = session_.shown;
+    const int iy = wholeMillimetres(cmY) + 1, iz = wholeMillimetres(cmZ) + 1;
+    m.SelectedYIndex = std::clamp(iy, 1, std::max(1, m.GridCountY));
+    m.SelectedZIndex = std::clamp(iz, 1, std::max(1, m.GridCountZ));
+    const auto& ex = texts::resultsExtrasTexts();
+    std::string beyond;
+    if (iz > m.GridCountZ)
+        beyond = fillIn(ex.pickBelowPhantom.str(), {{"{depth}", format(m.GridCountZ / 10.0, "#0.0")}});
+    else if (iy > m.GridCountY)
+        beyond = fillIn(ex.pickBeyondPhantom.str(), {{"{length}", format(m.GridCountY / 10.0, "#0.0")}});
+    setText("Label63", beyond);
     const std::string yText = format(cmY, "#0.0");
     const std::string zText = format(cmZ, "#0.0");
     setText("Text3", yText);
@@ -456,6 +489,7 @@ void ResultsScreen::reset() {
         textBox(name)->clear();
     // The read-out of a map that is gone would only mislead.
     emptyReadOut();
+    label("Label63")->clear();
     setResultControlsEnabled(false);
     fileList("File1")->refresh();
     session_.shown.ClearDoseGrid();

@@ -255,6 +255,11 @@ class ResultsExtrasTest : public QObject {
         messages.chosenFile.clear();
         QVERIFY(!e->exportValues());
         QCOMPARE(messages.entries.size(), size_t{1});
+        // A folder that is not there: said, not a system text.
+        messages.chosenFile = path("no such folder/a.png");
+        QVERIFY(!e->savePicture());
+        QCOMPARE(messages.entries.size(), size_t{2});
+        QCOMPARE(messages.entries[1].detail, qs(kv::texts::resultsExtrasTexts().reasonNoFolder));
         // Copy puts the picture on the clipboard.
         e->copyPicture();
         QCOMPARE(QGuiApplication::clipboard()->image().size(), s.picture("Picture1")->size());
@@ -286,6 +291,9 @@ class ResultsExtrasTest : public QObject {
         // A file that is no result: a message, no overlay.
         QVERIFY(!f5.overlayResultFile(path("bad.vesk")));
         QCOMPARE(messages.entries.size(), size_t{1});
+        QCOMPARE(messages.entries[0].detail,
+                 qs(fileAndReason("bad.vesk", LoadResultFile(dir_.path(), "bad.vesk").failure,
+                                  kv::texts::resultsModelTexts())));
         QVERIFY(!f5.overlay());
     }
 

@@ -239,6 +239,28 @@ class ResultsUiTest : public QObject {
         QVERIFY(!s->picture("Picture1")->isEnabled()); // a preview loads nothing
     }
 
+    // A header that cannot be read is previewed as far as it goes, then says why.
+    void previewSaysWhyAFileCannotBeRead() {
+        const std::string whole = testfiles::resultText(mapFile(150, 45));
+        auto s = screenWith({{"a.vesk", mapFile(150, 45)}});
+        dir_->write("cut.vesk", whole.substr(0, 200));
+        std::string word = " * Mammography\r\n";
+        for (int i = 0; i < 14; ++i)
+            word += "free text\r\n";
+        dir_->write("word.vesk", word + "many\r\n");
+        s->fileList("File1")->refresh();
+        const auto& t = kv::texts::resultsModelTexts();
+        const std::pair<const char*, std::string_view> cases[] = {{"cut.vesk", t.reasonEndsEarly},
+                                                                  {"word.vesk", t.reasonNotANumber}};
+        for (const auto& [name, reason] : cases) {
+            select(*s, name);
+            const std::vector<QString>& lines = s->previewLines();
+            QVERIFY2(lines.size() >= 2, name);
+            QCOMPARE(lines[lines.size() - 2], qs(t.cannotRead));
+            QCOMPARE(lines.back(), QStringLiteral("   ") + qs(reason));
+        }
+    }
+
     void loadPaintsTheMapAndFillsTheFields() {
         kv::gui::MessageRecorder messages;
         RecordingPlanes planes;
@@ -413,6 +435,8 @@ class ResultsUiTest : public QObject {
         QCOMPARE(text(*s, "Text6"), QStringLiteral("65.00"));
     }
 
+    // A pick selects the voxel the read-out shows under the pointer: Int(Y x 10) + 1
+    // and Int(Z x 10) + 1, kept within the phantom (100 rows, 45 layers here).
     void pick_data() {
         QTest::addColumn<double>("x");
         QTest::addColumn<double>("y");
@@ -422,25 +446,34 @@ class ResultsUiTest : public QObject {
         QTest::addColumn<QString>("zText");
         QTest::addColumn<int>("yIndex");
         QTest::addColumn<int>("zIndex");
-        // Before each pick the screen stands at x -200, y 100 (5.0, 2.5; 50, 25).
+        QTest::addColumn<bool>("note"); // beyond the phantom: said beside the read-out
+        // Before each pick the screen stands at x -200, y 100 (5.0, 2.5; 51, 26).
         QTest::newRow("8 cm, surface") << -320.0 << 0.0 << true << true << "8.0"
-                                       << "0.0" << 80 << 1;
+                                       << "0.0" << 81 << 1 << false;
+        QTest::newRow("chest-wall millimetre") << -1.0 << 100.0 << true << true << "0.0"
+                                               << "2.5" << 1 << 26 << false;
         QTest::newRow("chest wall") << 0.0 << 100.0 << true << true << "0.0"
-                                    << "2.5" << 0 << 25;
+                                    << "2.5" << 1 << 26 << false;
+        QTest::newRow("x -4, on an edge") << -4.0 << 100.0 << true << true << "0.1"
+                                          << "2.5" << 2 << 26 << false;
+        QTest::newRow("x -3, inside the first row") << -3.0 << 1.0 << true << true << "0.1"
+                                                    << "0.0" << 1 << 1 << false;
+        QTest::newRow("deepest layer, inside") << -100.0 << 179.0 << true << true << "2.5"
+                                               << "4.5" << 26 << 45 << false;
+        QTest::newRow("just below the phantom") << -100.0 << 180.0 << true << true << "2.5"
+                                                << "4.5" << 26 << 45 << true;
         QTest::newRow("6 cm deep") << -100.0 << 240.0 << true << true << "2.5"
-                                   << "6.0" << 25 << 60;
-        QTest::newRow("x -4") << -4.0 << 100.0 << true << true << "0.1"
-                              << "2.5" << 1 << 25;
+                                   << "6.0" << 26 << 45 << true;
         QTest::newRow("15 cm") << -600.0 << 100.0 << true << true << "15.0"
-                               << "2.5" << 150 << 25;
+                               << "2.5" << 100 << 26 << true;
         QTest::newRow("left of the map") << -601.0 << 100.0 << false << true << "5.0"
-                                         << "2.5" << 50 << 25;
+                                         << "2.5" << 51 << 26 << false;
         QTest::newRow("right of the map") << 0.5 << 100.0 << false << true << "5.0"
-                                          << "2.5" << 50 << 25;
+                                          << "2.5" << 51 << 26 << false;
         QTest::newRow("below 6 cm") << -100.0 << 241.0 << true << false << "5.0"
-                                    << "2.5" << 50 << 25;
+                                    << "2.5" << 51 << 26 << false;
         QTest::newRow("above the surface") << -100.0 << -1.0 << true << false << "5.0"
-                                           << "2.5" << 50 << 25;
+                                           << "2.5" << 51 << 26 << false;
     }
     void pick() {
         QFETCH(double, x);
@@ -451,6 +484,7 @@ class ResultsUiTest : public QObject {
         QFETCH(QString, zText);
         QFETCH(int, yIndex);
         QFETCH(int, zIndex);
+        QFETCH(bool, note);
         // 100 rows: a pick still reaches 15 cm.
         ResultsScreen& screen = loaded("map 100", mapFile(100, 45));
         ResultsScreen* s = &screen;
@@ -464,28 +498,58 @@ class ResultsUiTest : public QObject {
         QCOMPARE(text(*s, "Text4"), zText);
         QCOMPARE(s->session().shown.SelectedYIndex, yIndex);
         QCOMPARE(s->session().shown.SelectedZIndex, zIndex);
+        QCOMPARE(!s->label("Label63")->text().isEmpty(), note);
         if (yMarker && zMarker) {
             QCOMPARE(s->line("Line45")->x1(), x);
             QCOMPARE(s->line("Line51")->y1(), y);
             QCOMPARE(planes.calls, QStringList{"picked " + yText + " " + zText});
+            // The read-out at the same point shows the voxel the planes now cut.
+            Canvas* map = s->picture("Picture1");
+            QTest::mouseMove(map, map->unitsToPixels({x, y}).toPoint());
+            if (!note && x <= -1)
+                QCOMPARE(text(*s, "Text6"),
+                         qs(kv::format(s->session().shown.DoseGrid(Total, 1, yIndex, zIndex), "##0.00")));
         } else {
             QVERIFY(planes.calls.isEmpty());
         }
     }
 
-    void clickOnTheMapPicks() {
+    void rightClickOpensTheMenuWithoutPicking() {
         RecordingPlanes planes;
         auto s = screenWith({{"a.vesk", mapFile(150, 45)}});
         s->setPlaneViews(&planes);
         select(*s, "a.vesk");
         ok(*s);
+        planes.calls.clear();
         Canvas* map = s->picture("Picture1");
-        QTest::mouseClick(map, Qt::RightButton, {}, map->unitsToPixels({-320, 0}).toPoint());
-        QCOMPARE(text(*s, "Text3"), QStringLiteral("8.0"));
-        QCOMPARE(text(*s, "Text4"), QStringLiteral("0.0"));
+        QTest::mouseClick(map, Qt::RightButton, {}, map->unitsToPixels({-200, 100}).toPoint());
+        QCOMPARE(text(*s, "Text3"), QStringLiteral("8.0")); // as the load left it
         QCOMPARE(s->session().shown.SelectedYIndex, 80);
         QCOMPARE(s->session().shown.SelectedZIndex, 1);
+        QVERIFY(planes.calls.isEmpty());
+        QCOMPARE(s->line("Line45")->x1(), -320.0);
+        QTest::mouseClick(map, Qt::LeftButton, {}, map->unitsToPixels({-320, 0}).toPoint());
+        QCOMPARE(text(*s, "Text3"), QStringLiteral("8.0"));
+        QCOMPARE(text(*s, "Text4"), QStringLiteral("0.0"));
+        QCOMPARE(s->session().shown.SelectedYIndex, 81);
+        QCOMPARE(s->session().shown.SelectedZIndex, 1);
         QCOMPARE(planes.calls.last(), QStringLiteral("picked 8.0 0.0"));
+    }
+
+    void aNewLoadClearsThePointerReadOut() {
+        auto s = screenWith({{"a.vesk", mapFile(150, 45)}, {"b.vesk", mapFile(150, 30)}});
+        select(*s, "a.vesk");
+        ok(*s);
+        Canvas* map = s->picture("Picture1");
+        QTest::mouseMove(map, map->unitsToPixels({-200, 100}).toPoint());
+        QVERIFY(!text(*s, "Text6").isEmpty());
+        s->pick(-100, 230); // below the 4.5 cm phantom
+        QVERIFY(!s->label("Label63")->text().isEmpty());
+        select(*s, "b.vesk");
+        ok(*s);
+        for (const char* name : {"Text2", "Text5", "Text6"})
+            QCOMPARE(text(*s, name), QString());
+        QCOMPARE(s->label("Label63")->text(), QString());
     }
 
     void buttonsDriveTheOtherScreens() {

@@ -11,8 +11,8 @@
 //   DrawDepthDoseGraph()      from the new model (DepthDose is already filled)
 // processPendingEvents() runs at the three points of a long load (after the
 // file is read, before and after the rescaling).
-// On failure only showWarning() is called: the model, the fields and the
-// drawings keep what they showed.
+// On failure only showWarning() is called, with the file and the reason as
+// its detail: the model, the fields and the drawings keep what they showed.
 #include "kv/texts/results_model.h"
 #include "kv/workbench/results/model/dose_model.h"
 #include "kv/workbench/results/model/result_file.h"
@@ -25,7 +25,8 @@ namespace kv::results {
 class LoadView {
   public:
     virtual ~LoadView() = default;
-    virtual void showWarning(std::string_view message) = 0; // warning icon, OK button
+    // Warning icon, OK button; `detail` (the file and why) stands below the message.
+    virtual void showWarning(std::string_view message, std::string_view detail = {}) = 0;
     virtual void processPendingEvents() {}
     virtual void showNumberFields(const DoseFields& fields) = 0;
     virtual void enableResultControls() = 0;

@@ -48,9 +48,10 @@ LoadResult LoadResultFile(const std::filesystem::path& workDir, std::string_view
 // The same from a reader positioned at line 1.
 LoadResult loadResultFrom(RecordReader& in, const std::function<void()>& pendingEvents = {});
 
-// Why a load failed, in the edition's words (for tools and logs; the screens
-// show only texts.cannotRead).
+// Why a load failed, in the edition's words.
 std::string_view failureReason(LoadFailure f, const texts::ResultsModelTexts& t);
+// "<file>: <reason>", the detail under the screens' "cannot be read".
+std::string fileAndReason(std::string_view file, LoadFailure f, const texts::ResultsModelTexts& t);
 
 // The preview box's lines (lines 1 to T+4 of the file, labelled). A file that
 // ends early, holds a non-number where a number belongs, or cannot be opened
@@ -58,6 +59,7 @@ std::string_view failureReason(LoadFailure f, const texts::ResultsModelTexts& t)
 struct HeaderPreview {
     std::vector<std::string> lines;
     bool complete = false;
+    LoadFailure failure = LoadFailure::None; // why it is not complete
 };
 HeaderPreview previewResultHeader(const std::filesystem::path& workDir, std::string_view name,
                                   const texts::ResultsModelTexts& t);

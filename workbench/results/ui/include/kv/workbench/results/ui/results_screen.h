@@ -33,6 +33,8 @@ class ResultsScreen : public gui::Form, private LoadView {
     ~ResultsScreen() override;
 
     ResultsSession& session() { return session_; }
+    // The lines of the header preview as printed.
+    const std::vector<QString>& previewLines() const { return previewLines_; }
     DepthDoseScreen& depthDoseScreen() { return *form5_; }
     PlaneScreens& planes() { return planeScreens_; }
     // What Form2 drives instead of its own plane screens; null: its own.
@@ -75,7 +77,7 @@ class ResultsScreen : public gui::Form, private LoadView {
     void emptyReadOut();
 
     // LoadView
-    void showWarning(std::string_view message) override;
+    void showWarning(std::string_view message, std::string_view detail) override;
     void processPendingEvents() override;
     void showNumberFields(const DoseFields& fields) override;
     void enableResultControls() override;
