@@ -60,8 +60,8 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
                     in.phantom.fractionText + " % (" + in.phantom.compositionFile + ", " +
                     format(in.composition.material.density, "0.0000") + " g/cm3)");
     l.push_back(" Compression paddle " + given(g.paddleMm, 1) + " mm " +
-                std::string(formats::materialName(g.paddleMaterial)) + "; breast support " + given(g.supportMm, 1) +
-                " mm " + std::string(formats::materialName(g.supportMaterial)) +
+                std::string(formats::materialName(g.paddleMaterial)) + "; breast support " +
+                given(g.supportMm, 1) + " mm " + std::string(formats::materialName(g.supportMaterial)) +
                 ", 1.5 cm above the detector" +
                 (g.plates == formats::PlateMode::Absorbing ? "; both attenuate only" : ""));
     const WorkbenchSetup setup = workbenchSetup(in);
