@@ -32,7 +32,7 @@ struct ResultsModelTexts {
     Text reasonTooLarge;
     Text reasonUnreadable; // out of memory or a read error part-way
     Text reasonThickerThanScreens;
-    Text fileReason;       // {file}: the file's name, {reason}: one of the reasons above
+    Text fileReason; // {file}: the file's name, {reason}: one of the reasons above
 
     // kv-report.
     Text reportReplacedBytes; // a header held bytes that are not CP932
