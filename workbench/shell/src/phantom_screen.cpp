@@ -156,8 +156,7 @@ void PhantomScreen::accept() {
         readTypedNumber(text("Text31"), NumberRange{engine::kMinThickness, engine::kMaxThickness});
     if (!thickness.ok()) {
         const auto& t = texts::phantomTexts();
-        showMessage(
-            qs(typedNumberMessage(thickness, t.thicknessField, t.cm, texts::typedNumberTexts())));
+        showMessage(qs(typedNumberMessage(thickness, t.thicknessField, t.cm, texts::typedNumberTexts())));
         return;
     }
     try {

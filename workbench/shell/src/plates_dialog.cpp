@@ -94,9 +94,8 @@ void PlatesDialog::accept() {
     for (const Plate& p : {Plate{"Text1", t.paddle, &g.paddleMm}, Plate{"Text2", t.support, &g.supportMm}}) {
         const TypedNumber v = readTypedNumber(text(p.field), NumberRange{0, formats::kMaxPlateMm});
         if (!v.ok()) {
-            showMessage(
-                qs(t.plateOutOfRange).arg(qs(p.caption)), MessageIcon::Warning,
-                qs(typedNumberMessage(v, p.caption, t.plateMm, texts::typedNumberTexts())));
+            showMessage(qs(t.plateOutOfRange).arg(qs(p.caption)), MessageIcon::Warning,
+                        qs(typedNumberMessage(v, p.caption, t.plateMm, texts::typedNumberTexts())));
             return;
         }
         *p.mm = v.value;

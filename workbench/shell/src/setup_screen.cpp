@@ -311,8 +311,7 @@ void SetUpScreen::accept() {
         // With "FAD" chosen the FCD is the FAD, read above.
         read[n] = readTypedNumber(s(textBox(f.box)), f.range);
         if (read[n].ok() || (n == 3 && !otherFcd)) continue;
-        showMessage(qs(typedNumberMessage(read[n], f.name, f.unit, numbers) + "\n" +
-                       t.nothingWritten.str()));
+        showMessage(qs(typedNumberMessage(read[n], f.name, f.unit, numbers) + "\n" + t.nothingWritten.str()));
         return;
     }
     const auto& [fid, fad, range, other] = read;

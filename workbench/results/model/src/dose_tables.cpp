@@ -27,8 +27,8 @@ std::vector<std::string> depthDoseRows(const DoseModel& m) {
     const int layers = std::min(m.GridCountZ, kDepthDoseExtent - 1);
     for (int iz = 1; iz <= layers; ++iz)
         rows.push_back(std::to_string(iz) + "," + exactNumber(m.DepthDose[Total][iz]) + "," +
-                       exactNumber(m.DepthDose[Primary][iz]) + "," + exactNumber(m.DepthDose[Scatter][iz]) + "," +
-                       centreCm(iz));
+                       exactNumber(m.DepthDose[Primary][iz]) + "," + exactNumber(m.DepthDose[Scatter][iz]) +
+                       "," + centreCm(iz));
     return rows;
 }
 
@@ -57,8 +57,8 @@ std::vector<std::string> voxelRows(const DoseModel& m, VoxelSet set) {
                 rows.push_back(std::to_string(ix) + "," + std::to_string(iy) + "," + std::to_string(iz) +
                                "," + exactNumber(m.DoseGrid(Total, ix, iy, iz)) + "," +
                                exactNumber(m.DoseGrid(Primary, ix, iy, iz)) + "," +
-                               exactNumber(m.DoseGrid(Scatter, ix, iy, iz)) + "," + centreCm(ix) + "," + centreCm(iy) +
-                               "," + centreCm(iz));
+                               exactNumber(m.DoseGrid(Scatter, ix, iy, iz)) + "," + centreCm(ix) + "," +
+                               centreCm(iy) + "," + centreCm(iz));
     return rows;
 }
 
