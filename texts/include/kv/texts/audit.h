@@ -1,0 +1,242 @@
+#pragma once
+// kv-audit, the dose audit from the images' headers. One program for both
+// editions: `--edition ja` chooses the Japanese texts. Marks: {name}.
+#include "kv/texts/text.h"
+
+namespace kv::texts {
+
+struct AuditTexts {
+    Text usage;
+    Text needsOut;      // no --out
+    Text needsPath;     // no PATH
+    Text badNumber;     // {option} {text}
+    Text notAPath;      // {path}
+    Text cannotStart;   // {why}
+    Text measuredFault; // {file} {line} {column} {value} {why}
+    // The why of a measured table.
+    Text measuredUnreadable, measuredUnknownColumn, measuredRepeatedColumn, measuredMissingColumn,
+        measuredBadNumber, measuredBadTarget, measuredBadFilter, measuredNoHeader;
+    Text filesRead;     // {files} {exposures} {skipped}
+    Text factorsNeeded; // {count} {stored} {cache}
+    Text factorStart;   // {n} {count} {label}
+    Text factorDone;    // {id} {mgd} {sigma} {seconds}
+    Text factorFailed;  // {label} {why}
+    Text written;       // {file}
+    Text notWritten;    // {file} {why}
+    Text interrupted;
+    // skipped.csv: the detail of each reason; {tag} {value}.
+    Text skipNotAFile, skipNotDicom, skipUnreadable, skipNotMammography, skipSynthesized, skipTomosynthesis,
+        skipAnode, skipFilter, skipMissing, skipBad, skipDuplicate, skipNoAirKerma, skipNoFactor;
+    // The why of a factor that cannot be had; {value}.
+    Text thicknessOutside, voltageOutside, hvlUnreachable;
+    // audit.csv: what each row took.
+    Text kFromOutput, kFromHeader, hvlMeasured, hvlHeader, hvlModel;
+    Text noteHeaderHvlUnreachable; // {value}: the header's HVL, not reachable: the model's
+    // Plots and the report.
+    Text plotAgdTitle, plotThickness, plotAgd, plotOurs, plotUnit, plotRatioTitle, plotRatio, plotCount;
+    Text reportTitle, reportVersion, reportMade, reportInputs, reportFactors, reportSummary, reportSkipped,
+        reportMethod;
+    Text reportMethodText;
+};
+
+inline constexpr AuditTexts englishAuditTexts{
+    .usage =
+        "usage: kv-audit PATH... --out DIR [--output OUTPUT.csv] [--hvl HVL.csv] [--data DIR] [--cache DIR]\n"
+        "                [--threads N] [--histories N] [--paths] [--edition en|ja]\n"
+        "  Reads the headers of the mammography images in the files and folders named (never their\n"
+        "  pixels), computes each exposure's average glandular dose with our own Monte Carlo factors and\n"
+        "  compares it with the dose the unit reported. Writes DIR/audit.csv, skipped.csv, summary.csv,\n"
+        "  agd_vs_thickness.png, ratio_hist.png and report.pdf.\n"
+        "  --output FILE   measured tube output (target,filter,kv,mgy_per_mas,distance_mm[,support_gap_mm]\n"
+        "                  [,serial]), paddle in: the air kerma at the breast surface from mAs by inverse\n"
+        "                  square; else the header's entrance dose\n"
+        "  --hvl FILE      measured first HVLs (target,filter,kv,hvl_mm_al[,serial]), paddle in; else the\n"
+        "                  header's, else the spectrum model's\n"
+        "  --data DIR      the working folder with equipment.dat and the spectrum data (default: current);\n"
+        "                  its Geometry.dat gives the paddle and support\n"
+        "  --cache DIR     where the factors' Monte Carlo runs are kept (default: DIR/factors); a run made\n"
+        "                  once is used again, so a killed audit goes on where it stopped\n"
+        "  --threads N     threads of each run (default: the cores)\n"
+        "  --histories N   histories of each factor's run (default 1000000: about 0.2 % on the factor)\n"
+        "  --paths         name the files in skipped.csv and audit.csv (they may hold patients' names)\n"
+        "  No name, ID, date of birth, accession number, UID, institution or person's name is written;\n"
+        "  each file has a number (index) in the order of its path instead.",
+    .needsOut = "kv-audit: --out DIR is needed: the folder for the audit's files.",
+    .needsPath = "kv-audit: name at least one file or folder of images.",
+    .badNumber = "kv-audit: {option} wants a whole number of at least 1, not \"{text}\".",
+    .notAPath = "kv-audit: {path}: no such file or folder; it is left out.",
+    .cannotStart = "The audit cannot start: {why}",
+    .measuredFault = "{file}, line {line}: {column} \"{value}\": {why}",
+    .measuredUnreadable = "cannot be read",
+    .measuredUnknownColumn = "unknown column",
+    .measuredRepeatedColumn = "column given twice",
+    .measuredMissingColumn = "required column missing",
+    .measuredBadNumber = "not a number in the range the column takes",
+    .measuredBadTarget = "takes Mo or W",
+    .measuredBadFilter = "takes Mo, Rh, Ag or Al",
+    .measuredNoHeader = "no header row",
+    .filesRead = "Read {files} files: {exposures} exposures, {skipped} skipped.",
+    .factorsNeeded = "{count} factors needed, {stored} of them already in {cache}.",
+    .factorStart = "Factor {n} of {count}: {label}",
+    .factorDone = "  {id}: mgd {mgd} +- {sigma} %, {seconds} s",
+    .factorFailed = "  {label}: no factor: {why}",
+    .written = "Wrote {file}.",
+    .notWritten = "{file} was not written: {why}",
+    .interrupted = "Interrupted: the factors made so far are kept; run the same command again to go on.",
+    .skipNotAFile = "not a regular file",
+    .skipNotDicom = "not a DICOM file",
+    .skipUnreadable = "damaged or cut short before the pixel data ({value})",
+    .skipNotMammography = "not a mammography image (modality \"{value}\")",
+    .skipSynthesized = "synthesized 2D image: no exposure of its own",
+    .skipTomosynthesis = "tomosynthesis: its factor is not built yet",
+    .skipAnode = "anode \"{value}\": the spectrum model offers Mo and W",
+    .skipFilter = "filter \"{value}\": the spectrum model offers Mo, Rh, Ag and Al",
+    .skipMissing = "no value at {tag}",
+    .skipBad = "{tag} \"{value}\" is not a usable value",
+    .skipDuplicate = "the same acquisition as index {value} (the other presentation intent)",
+    .skipNoAirKerma = "no air kerma: no measured output for the beam and no entrance dose in the header",
+    .skipNoFactor = "no factor: {value}",
+    .thicknessOutside = "thickness {value} mm outside the breast model's 20-110 mm",
+    .voltageOutside = "{value} kV outside the spectrum model's range",
+    .hvlUnreachable = "the HVL {value} mm Al cannot be reached with this target, filter and voltage",
+    .kFromOutput = "measured output",
+    .kFromHeader = "header entrance dose",
+    .hvlMeasured = "measured",
+    .hvlHeader = "header",
+    .hvlModel = "spectrum model",
+    .noteHeaderHvlUnreachable =
+        "the header's HVL {value} mm Al cannot be reached: the spectrum model's is used",
+    .plotAgdTitle = "Average glandular dose against compressed thickness",
+    .plotThickness = "Compressed breast thickness (mm)",
+    .plotAgd = "AGD (mGy)",
+    .plotOurs = "ours (Monte Carlo factor)",
+    .plotUnit = "the unit's",
+    .plotRatioTitle = "Our AGD over the unit's",
+    .plotRatio = "ratio",
+    .plotCount = "exposures",
+    .reportTitle = "Dose audit from image headers",
+    .reportVersion = "Software: Kelvane-Vesk {version}",
+    .reportMade = "Made {date} from {files} files: {exposures} exposures, {skipped} skipped.",
+    .reportInputs = "Air kerma and HVL",
+    .reportFactors = "Factors used",
+    .reportSummary = "Summary per unit and view",
+    .reportSkipped = "Files skipped, by reason",
+    .reportMethod = "Method",
+    .reportMethodText =
+        "AGD = K x f. K is the incident air kerma at the upper breast surface, behind the paddle and without "
+        "backscatter: from the measured output (mGy/mAs at its distance, times mAs, by inverse square to the "
+        "surface) or else the header's entrance dose. f is the mean glandular dose over the whole breast per "
+        "that air kerma, computed by our Monte Carlo engine in the protocol breast model (half-cylinder, "
+        "5 mm adipose layers top and bottom) for the exposure's spectrum (target, filter, kV, added "
+        "aluminium "
+        "matched to the HVL with the paddle), at the typical glandularity for the thickness and age (Dance "
+        "et "
+        "al. 2000, Phys. Med. Biol. 45 3225), and interpolated log-linearly between runs 5 mm apart. The "
+        "ratio is our AGD over the unit's organ dose.",
+};
+
+inline constexpr AuditTexts japaneseAuditTexts{
+    .usage =
+        "使い方: kv-audit PATH... --out DIR [--output OUTPUT.csv] [--hvl HVL.csv] [--data DIR] [--cache "
+        "DIR]\n"
+        "                [--threads N] [--histories N] [--paths] [--edition en|ja]\n"
+        "  指定したファイルとフォルダにあるマンモグラフィ画像のヘッダ (画素は読みません) から、撮影ごとの\n"
+        "  平均乳腺線量を自前のモンテカルロ係数で計算し、装置が記録した線量と比べます。DIR に audit.csv、\n"
+        "  skipped.csv、summary.csv、agd_vs_thickness.png、ratio_hist.png、report.pdf を書きます。\n"
+        "  --output FILE   実測の管出力 "
+        "(target,filter,kv,mgy_per_mas,distance_mm[,support_gap_mm][,serial]、\n"
+        "                  圧迫板あり)。mAs "
+        "と逆二乗で乳房表面の空気カーマを求めます。ないときはヘッダの入射線量\n"
+        "  --hvl FILE      実測の第 1 半価層 "
+        "(target,filter,kv,hvl_mm_al[,serial]、圧迫板あり)。ないときはヘッダ\n"
+        "                  の値、それもないときはスペクトルモデルの値\n"
+        "  --data DIR      equipment.dat とスペクトルのデータがある作業フォルダ (既定: 現在のフォルダ)。\n"
+        "                  Geometry.dat の圧迫板と支持台を使います\n"
+        "  --cache DIR     係数のモンテカルロ計算を保存するフォルダ (既定: DIR/factors)。一度計算した係数は\n"
+        "                  使い回すので、中断した監査は続きから計算します\n"
+        "  --threads N     1 回の計算のスレッド数 (既定: コア数)\n"
+        "  --histories N   係数 1 つあたりのヒストリー数 (既定 1000000: 係数の不確かさ約 0.2 %)\n"
+        "  --paths         skipped.csv と audit.csv にファイルのパスを書きます (患者名を含むことがあります)\n"
+        "  氏名、ID、生年月日、受付番号、UID、施設名、人名は書きません。代わりにパスの順に付けた番号 "
+        "(index)\n"
+        "  を書きます。",
+    .needsOut = "kv-audit: --out DIR (監査の結果を書くフォルダ) を指定して下さい。",
+    .needsPath = "kv-audit: 画像のファイルかフォルダを 1 つ以上指定して下さい。",
+    .badNumber = "kv-audit: {option} には 1 以上の整数を指定して下さい (「{text}」は使えません)。",
+    .notAPath = "kv-audit: {path}: ファイルもフォルダもありません。除外します。",
+    .cannotStart = "監査を開始できません: {why}",
+    .measuredFault = "{file} の {line} 行目: {column} 「{value}」: {why}",
+    .measuredUnreadable = "読めません",
+    .measuredUnknownColumn = "不明な列です",
+    .measuredRepeatedColumn = "列が 2 回あります",
+    .measuredMissingColumn = "必須の列がありません",
+    .measuredBadNumber = "この列の範囲の数値ではありません",
+    .measuredBadTarget = "Mo か W を指定して下さい",
+    .measuredBadFilter = "Mo、Rh、Ag、Al のいずれかを指定して下さい",
+    .measuredNoHeader = "見出し行がありません",
+    .filesRead = "{files} 個のファイルを読みました: 撮影 {exposures} 件、除外 {skipped} 件。",
+    .factorsNeeded = "係数が {count} 個必要です。うち {stored} 個は {cache} にあります。",
+    .factorStart = "係数 {n} / {count}: {label}",
+    .factorDone = "  {id}: mgd {mgd} +- {sigma} %、{seconds} 秒",
+    .factorFailed = "  {label}: 係数を求められません: {why}",
+    .written = "{file} を書きました。",
+    .notWritten = "{file} を書けませんでした: {why}",
+    .interrupted =
+        "中断しました: 計算済みの係数は保存しています。同じコマンドをもう一度実行すると続きから計算します。",
+    .skipNotAFile = "通常のファイルではありません",
+    .skipNotDicom = "DICOM ファイルではありません",
+    .skipUnreadable = "画素データより前で壊れているか途切れています ({value})",
+    .skipNotMammography = "マンモグラフィ画像ではありません (モダリティ「{value}」)",
+    .skipSynthesized = "合成 2D 画像: 自身の曝射がありません",
+    .skipTomosynthesis = "トモシンセシス: 係数はまだ用意していません",
+    .skipAnode = "ターゲット「{value}」: スペクトルモデルは Mo と W のみです",
+    .skipFilter = "フィルタ「{value}」: スペクトルモデルは Mo、Rh、Ag、Al のみです",
+    .skipMissing = "{tag} に値がありません",
+    .skipBad = "{tag} の「{value}」は使える値ではありません",
+    .skipDuplicate = "index {value} と同じ撮影です (もう一方の提示目的)",
+    .skipNoAirKerma = "空気カーマがありません: この線質の実測出力もヘッダの入射線量もありません",
+    .skipNoFactor = "係数がありません: {value}",
+    .thicknessOutside = "厚さ {value} mm は乳房モデルの 20-110 mm の外です",
+    .voltageOutside = "{value} kV はスペクトルモデルの範囲外です",
+    .hvlUnreachable = "このターゲット、フィルタ、管電圧では半価層 {value} mm Al になりません",
+    .kFromOutput = "実測出力",
+    .kFromHeader = "ヘッダの入射線量",
+    .hvlMeasured = "実測",
+    .hvlHeader = "ヘッダ",
+    .hvlModel = "スペクトルモデル",
+    .noteHeaderHvlUnreachable =
+        "ヘッダの半価層 {value} mm Al にならないため、スペクトルモデルの値を使いました",
+    .plotAgdTitle = "圧迫乳房厚に対する平均乳腺線量",
+    .plotThickness = "圧迫乳房厚 (mm)",
+    .plotAgd = "AGD (mGy)",
+    .plotOurs = "本ツール (モンテカルロ係数)",
+    .plotUnit = "装置の値",
+    .plotRatioTitle = "本ツールの AGD / 装置の AGD",
+    .plotRatio = "比",
+    .plotCount = "撮影数",
+    .reportTitle = "画像ヘッダによる線量監査",
+    .reportVersion = "ソフトウェア: Kelvane-Vesk {version}",
+    .reportMade = "{date} 作成。ファイル {files} 個: 撮影 {exposures} 件、除外 {skipped} 件。",
+    .reportInputs = "空気カーマと半価層",
+    .reportFactors = "使用した係数",
+    .reportSummary = "装置と撮影方向ごとの集計",
+    .reportSkipped = "除外したファイル (理由別)",
+    .reportMethod = "方法",
+    .reportMethodText =
+        "AGD = K x f。K は乳房上面 (圧迫板の後ろ、後方散乱なし) の入射空気カーマで、実測出力 (その距離での "
+        "mGy/mAs に mAs を掛け、逆二乗で乳房表面へ) から、ないときはヘッダの入射線量から求めます。f "
+        "はその空気"
+        "カーマあたりの乳房全体の平均乳腺線量で、プロトコル乳房モデル (半円柱、上下 5 mm の脂肪層) で、撮影の"
+        "スペクトル (ターゲット、フィルタ、管電圧、圧迫板ありの半価層に合わせた追加アルミニウム) "
+        "と、厚さと年齢"
+        "に応じた典型的な乳腺含有率 (Dance et al. 2000, Phys. Med. Biol. 45 3225) "
+        "について自前のモンテカルロ計算"
+        "で求め、5 mm 間隔の計算の間を対数線形に補間します。比は本ツールの AGD "
+        "を装置の臓器線量で割った値です。",
+};
+
+constexpr const AuditTexts& auditTextsOf(Edition e) {
+    return e == Edition::Japanese ? japaneseAuditTexts : englishAuditTexts;
+}
+
+} // namespace kv::texts

@@ -1,0 +1,66 @@
+#pragma once
+// What the physicist measured on the unit, given to kv-audit as CSV:
+//   --output OUTPUT.csv  target,filter,kv,mgy_per_mas,distance_mm[,support_gap_mm][,serial]
+//   --hvl HVL.csv        target,filter,kv,hvl_mm_al[,serial]
+// One row per beam measured (paddle in the beam), columns in any order.
+// Between two measured tube voltages of the same beam the value is linear in
+// kV; outside them there is none (no extrapolation). A row with a serial
+// number applies to that unit only and wins over rows without one.
+#include "kv/audit/exposure.h"
+
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace kv::audit {
+
+struct MeasuredRow {
+    int line = 0;
+    Target target = Target::Molybdenum;
+    FilterMaterial filter = FilterMaterial::Molybdenum;
+    double kv = 0;
+    double value = 0;        // mGy/mAs or mm Al
+    double distanceMm = 0;   // output only: where the output was measured, from the focus
+    double supportGapMm = 0; // output only: breast support to detector
+    std::string serial;      // empty: any unit
+};
+
+enum class MeasuredFault {
+    Unreadable, // missing, a folder or pipe, too large
+    UnknownColumn,
+    RepeatedColumn,
+    MissingColumn,
+    BadNumber, // not entirely a number, or outside what the column takes
+    BadTarget,
+    BadFilter,
+    NoHeader,
+};
+
+// A measured table that cannot be used: names the file, line, column and value.
+struct MeasuredError : std::runtime_error {
+    MeasuredError(std::string file, int line, std::string column, std::string value, MeasuredFault fault);
+    std::string file, column, value;
+    int line;
+    MeasuredFault fault;
+};
+
+enum class MeasuredKind { Output, Hvl };
+
+class MeasuredTable {
+  public:
+    // Throws MeasuredError.
+    static MeasuredTable read(const std::filesystem::path& file, MeasuredKind kind);
+    static MeasuredTable parse(const std::string& text, const std::string& name, MeasuredKind kind);
+
+    // The row for this exposure's beam, interpolated in kV; empty when the
+    // table has no row for the beam or the voltage lies outside its rows.
+    std::optional<MeasuredRow> lookup(Target t, FilterMaterial f, double kv, const std::string& serial) const;
+    bool empty() const { return rows_.empty(); }
+
+  private:
+    std::vector<MeasuredRow> rows_;
+};
+
+} // namespace kv::audit

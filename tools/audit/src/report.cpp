@@ -1,0 +1,288 @@
+#include "report.h"
+
+#include "kv/common/typed_number.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace kv::audit {
+namespace {
+
+QString q(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// Text needs a font database, and that an application; none is shown, and
+// Qt's own notes (a missing runtime folder and the like) are not the user's concern.
+class PaintingApp {
+  public:
+    PaintingApp()
+        : previous_(qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {})) {
+        if (!QGuiApplication::instance()) {
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+            static int argc = 1;
+            static char name[] = "kv-audit";
+            static char* argv[] = {name, nullptr};
+            app_ = std::make_unique<QGuiApplication>(argc, argv);
+        }
+    }
+    ~PaintingApp() { qInstallMessageHandler(previous_); }
+
+  private:
+    QtMessageHandler previous_;
+    std::unique_ptr<QGuiApplication> app_;
+};
+
+// A round step for about `n` ticks over `span`.
+double tickStep(double span, int n) {
+    const double raw = span / n, p = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 5.0, 10.0})
+        if (m * p >= raw) return m * p;
+    return 10 * p;
+}
+
+struct Axes {
+    QRectF area;
+    double x0, x1, y0, y1;
+    double px(double x) const { return area.left() + (x - x0) / (x1 - x0) * area.width(); }
+    double py(double y) const { return area.bottom() - (y - y0) / (y1 - y0) * area.height(); }
+};
+
+// Frame, ticks, labels and title of a plot on a white image.
+void drawAxes(QPainter& g, const Axes& a, const std::string& title, const std::string& xLabel,
+              const std::string& yLabel) {
+    g.setRenderHint(QPainter::Antialiasing);
+    g.setPen(QPen(Qt::black, 1));
+    g.drawRect(a.area);
+    QFont f = g.font();
+    f.setPixelSize(13);
+    g.setFont(f);
+    const double xs = tickStep(a.x1 - a.x0, 8), ys = tickStep(a.y1 - a.y0, 6);
+    for (double x = std::ceil(a.x0 / xs) * xs; x <= a.x1 + 1e-9; x += xs) {
+        g.drawLine(QPointF(a.px(x), a.area.bottom()), QPointF(a.px(x), a.area.bottom() + 5));
+        g.drawText(QRectF(a.px(x) - 40, a.area.bottom() + 7, 80, 18), Qt::AlignCenter, QString::number(x));
+    }
+    for (double y = std::ceil(a.y0 / ys) * ys; y <= a.y1 + 1e-9; y += ys) {
+        g.drawLine(QPointF(a.area.left() - 5, a.py(y)), QPointF(a.area.left(), a.py(y)));
+        g.drawText(QRectF(a.area.left() - 70, a.py(y) - 9, 62, 18), Qt::AlignRight | Qt::AlignVCenter,
+                   QString::number(y));
+    }
+    g.drawText(QRectF(a.area.left(), a.area.bottom() + 28, a.area.width(), 20), Qt::AlignCenter, q(xLabel));
+    g.save();
+    g.translate(a.area.left() - 78, a.area.center().y());
+    g.rotate(-90);
+    g.drawText(QRectF(-a.area.height() / 2, -12, a.area.height(), 20), Qt::AlignCenter, q(yLabel));
+    g.restore();
+    f.setPixelSize(16);
+    f.setBold(true);
+    g.setFont(f);
+    g.drawText(QRectF(0, 8, a.area.right() + 60, 24), Qt::AlignCenter, q(title));
+    f.setPixelSize(13);
+    f.setBold(false);
+    g.setFont(f);
+}
+
+std::optional<std::string> save(const QImage& img, const std::filesystem::path& file) {
+    QSaveFile out(QString::fromStdString(file.string()));
+    if (!out.open(QIODevice::WriteOnly) || !img.save(&out, "PNG") || !out.commit())
+        return out.errorString().toStdString();
+    return std::nullopt;
+}
+
+const QColor kOurs(0, 90, 200), kUnit(230, 120, 0);
+
+} // namespace
+
+std::optional<std::string> writeAgdPlot(const std::filesystem::path& file,
+                                        const std::vector<PlotPoint>& points, const texts::AuditTexts& t) {
+    PaintingApp app;
+    QImage img(900, 600, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter g(&img);
+    double yMax = 0;
+    for (const PlotPoint& p : points)
+        yMax = std::max({yMax, p.agd, p.unitAgd.value_or(0)});
+    Axes a{QRectF(100, 50, 760, 460), 20, 110, 0, yMax > 0 ? yMax * 1.1 : 1};
+    drawAxes(g, a, t.plotAgdTitle.str(), t.plotThickness.str(), t.plotAgd.str());
+    g.setClipRect(a.area);
+    for (const PlotPoint& p : points) {
+        if (p.unitAgd) {
+            g.setPen(QPen(kUnit, 1.5));
+            const QPointF c(a.px(p.thicknessMm), a.py(*p.unitAgd));
+            g.drawLine(c + QPointF(-4, -4), c + QPointF(4, 4));
+            g.drawLine(c + QPointF(-4, 4), c + QPointF(4, -4));
+        }
+        g.setPen(Qt::NoPen);
+        g.setBrush(kOurs);
+        g.drawEllipse(QPointF(a.px(p.thicknessMm), a.py(p.agd)), 3.5, 3.5);
+    }
+    g.setClipping(false);
+    // Legend, top left inside the frame.
+    g.setBrush(kOurs);
+    g.drawEllipse(QPointF(a.area.left() + 20, a.area.top() + 20), 3.5, 3.5);
+    g.setPen(QPen(kUnit, 1.5));
+    const QPointF c(a.area.left() + 20, a.area.top() + 42);
+    g.drawLine(c + QPointF(-4, -4), c + QPointF(4, 4));
+    g.drawLine(c + QPointF(-4, 4), c + QPointF(4, -4));
+    g.setPen(Qt::black);
+    g.drawText(QRectF(a.area.left() + 32, a.area.top() + 10, 400, 20), Qt::AlignVCenter,
+               q(t.plotOurs.view()));
+    g.drawText(QRectF(a.area.left() + 32, a.area.top() + 32, 400, 20), Qt::AlignVCenter,
+               q(t.plotUnit.view()));
+    g.end();
+    return save(img, file);
+}
+
+std::optional<std::string> writeRatioHistogram(const std::filesystem::path& file,
+                                               const std::vector<PlotPoint>& points,
+                                               const texts::AuditTexts& t) {
+    PaintingApp app;
+    std::vector<double> r;
+    for (const PlotPoint& p : points)
+        if (p.ratio) r.push_back(*p.ratio);
+    // Bins of 0.02 over what the ratios span, at least 0.8 to 1.2, at most 0.2 to 3.
+    double lo = 0.8, hi = 1.2;
+    for (double v : r)
+        lo = std::min(lo, v), hi = std::max(hi, v);
+    const double bin = 0.02;
+    lo = std::max(0.2, std::floor(lo / bin) * bin), hi = std::min(3.0, std::ceil(hi / bin) * bin);
+    const int bins = std::max(1, static_cast<int>(std::lround((hi - lo) / bin)));
+    std::vector<int> count(static_cast<size_t>(bins), 0);
+    for (double v : r) {
+        const int i = std::clamp(static_cast<int>(std::floor((v - lo) / bin)), 0, bins - 1);
+        ++count[static_cast<size_t>(i)];
+    }
+    const int most = count.empty() ? 0 : *std::max_element(count.begin(), count.end());
+    QImage img(900, 600, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter g(&img);
+    Axes a{QRectF(100, 50, 760, 460), lo, hi, 0, std::max(1.0, most * 1.1)};
+    drawAxes(g, a, t.plotRatioTitle.str(), t.plotRatio.str(), t.plotCount.str());
+    g.setPen(QPen(Qt::white, 1));
+    g.setBrush(kOurs);
+    for (int i = 0; i < bins; ++i)
+        if (count[static_cast<size_t>(i)] > 0)
+            g.drawRect(QRectF(QPointF(a.px(lo + i * bin), a.py(count[static_cast<size_t>(i)])),
+                              QPointF(a.px(lo + (i + 1) * bin), a.py(0))));
+    g.setPen(QPen(Qt::red, 1.5, Qt::DashLine));
+    g.drawLine(QPointF(a.px(1), a.area.top()), QPointF(a.px(1), a.area.bottom()));
+    g.end();
+    return save(img, file);
+}
+
+std::optional<std::string> writeReportPdf(const std::filesystem::path& file, const ReportContent& c,
+                                          const std::filesystem::path& plots, const texts::AuditTexts& t) {
+    PaintingApp app;
+    // Written beside the target and renamed over it when whole.
+    QSaveFile out(QString::fromStdString(file.string()));
+    if (!out.open(QIODevice::WriteOnly)) return out.errorString().toStdString();
+    {
+        QPdfWriter pdf(&out);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setResolution(150);
+        pdf.setTitle(q(t.reportTitle.view()));
+        pdf.setCreator(q("Kelvane-Vesk kv-audit " + c.version));
+        pdf.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+        QPainter g(&pdf);
+        const QRect page = g.viewport();
+        const double w = page.width();
+        double y = 0;
+        QFont body("Liberation Sans");
+        body.setPointSizeF(9);
+        QFont bold = body;
+        bold.setBold(true);
+        auto newPage = [&] {
+            pdf.newPage();
+            y = 0;
+        };
+        auto need = [&](double h) {
+            if (y + h > page.height()) newPage();
+        };
+        auto paragraph = [&](const QFont& f, const std::string& text, double gap = 8) {
+            g.setFont(f);
+            const QRectF r = g.boundingRect(QRectF(0, 0, w, 1e6), Qt::TextWordWrap, q(text));
+            need(r.height());
+            g.drawText(QRectF(0, y, w, r.height()), Qt::TextWordWrap, q(text));
+            y += r.height() + gap;
+        };
+        QFont title = body;
+        title.setPointSizeF(16);
+        title.setBold(true);
+        paragraph(title, t.reportTitle.str(), 12);
+        paragraph(body, fillIn(t.reportVersion.str(), {{"{version}", c.version}}), 2);
+        paragraph(body,
+                  fillIn(t.reportMade.str(), {{"{date}", c.date},
+                                              {"{files}", std::to_string(c.files)},
+                                              {"{exposures}", std::to_string(c.exposures)},
+                                              {"{skipped}", std::to_string(c.skipped)}}),
+                  14);
+        paragraph(bold, t.reportMethod.str(), 4);
+        paragraph(body, t.reportMethodText.str(), 14);
+        for (const char* name : {"agd_vs_thickness.png", "ratio_hist.png"}) {
+            QImage img;
+            if (!img.load(QString::fromStdString((plots / name).string()))) continue;
+            const double h = w * 0.62 * img.height() / img.width();
+            need(h);
+            g.drawImage(QRectF((w - w * 0.62) / 2, y, w * 0.62, h), img);
+            y += h + 10;
+        }
+        for (const ReportTable& tab : c.tables) {
+            if (tab.rows.empty()) continue;
+            g.setFont(body);
+            const double rowH = g.fontMetrics().height() * 1.35;
+            need(rowH * 3);
+            y += 6;
+            paragraph(bold, tab.title, 4);
+            const size_t cols = tab.header.size();
+            // Columns as wide as their widest cell, scaled to the page.
+            std::vector<double> cw(cols, 0);
+            auto widen = [&](const std::vector<std::string>& cells) {
+                for (size_t i = 0; i < cols && i < cells.size(); ++i)
+                    cw[i] = std::max<double>(cw[i], g.fontMetrics().horizontalAdvance(q(cells[i])) + 12);
+            };
+            widen(tab.header);
+            for (const auto& r : tab.rows)
+                widen(r);
+            double total = 0;
+            for (double v : cw)
+                total += v;
+            const double scale = total > w ? w / total : 1;
+            auto drawRow = [&](const std::vector<std::string>& cells, bool head) {
+                need(rowH);
+                g.setFont(head ? bold : body);
+                double x = 0;
+                for (size_t i = 0; i < cols; ++i) {
+                    const QRectF cell(x, y, cw[i] * scale, rowH);
+                    if (head) g.fillRect(cell, QColor(225, 232, 245));
+                    g.drawText(cell.adjusted(4, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                               q(i < cells.size() ? cells[i] : std::string()));
+                    x += cw[i] * scale;
+                }
+                g.setPen(QColor(200, 200, 200));
+                g.drawLine(QPointF(0, y + rowH), QPointF(x, y + rowH));
+                g.setPen(Qt::black);
+                y += rowH;
+            };
+            drawRow(tab.header, true);
+            for (const auto& r : tab.rows) {
+                if (y + rowH > page.height()) {
+                    newPage();
+                    drawRow(tab.header, true);
+                }
+                drawRow(r, false);
+            }
+        }
+        if (!g.end()) return std::string("the PDF could not be drawn");
+    }
+    if (!out.commit()) return out.errorString().toStdString();
+    return std::nullopt;
+}
+
+} // namespace kv::audit

@@ -1,0 +1,41 @@
+#pragma once
+// The audit's pictures and its PDF record, drawn with Qt's painter on the
+// offscreen platform (no window is opened). Each returns why it could not
+// write its file, or nothing.
+#include "kv/texts/audit.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kv::audit {
+
+struct PlotPoint {
+    double thicknessMm = 0, agd = 0;
+    std::optional<double> unitAgd, ratio;
+};
+
+// A table for the PDF: a header row, then rows of cells.
+struct ReportTable {
+    std::string title;
+    std::vector<std::string> header;
+    std::vector<std::vector<std::string>> rows;
+};
+
+struct ReportContent {
+    std::string version, date;
+    int files = 0, exposures = 0, skipped = 0;
+    std::vector<ReportTable> tables; // in the order shown
+};
+
+std::optional<std::string> writeAgdPlot(const std::filesystem::path& file,
+                                        const std::vector<PlotPoint>& points, const texts::AuditTexts& t);
+std::optional<std::string> writeRatioHistogram(const std::filesystem::path& file,
+                                               const std::vector<PlotPoint>& points,
+                                               const texts::AuditTexts& t);
+// The plots are read back from `plots` (agd_vs_thickness.png, ratio_hist.png) when there.
+std::optional<std::string> writeReportPdf(const std::filesystem::path& file, const ReportContent& c,
+                                          const std::filesystem::path& plots, const texts::AuditTexts& t);
+
+} // namespace kv::audit

@@ -1,0 +1,344 @@
+// The whole audit on folders of made headers, with a stand-in for the engine
+// whose factor is a known smooth function: the reading, skipping, counting
+// once, air kerma, HVL, glandularity, interpolation and the files written.
+#include "dicom_maker.h"
+#include "kv/audit/audit.h"
+#include "kv/common/format.h"
+#include "kv/test_support/work_dir.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <map>
+#include <set>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace kv::audit {
+namespace {
+
+using test::MadeExposure;
+using test_support::TempDir;
+namespace fs = std::filesystem;
+
+// mgd as a smooth function of thickness and glandularity, as the engine's falls.
+double exactFactor(double mm, double gland) {
+    return 0.6 * std::exp(-0.027 * mm) * (1.12 - 0.0024 * gland);
+}
+
+struct StandIn : Physics {
+    std::map<std::string, int>* calls;
+    std::set<std::string> storedKeys;
+    explicit StandIn(std::map<std::string, int>* c) : calls(c) {}
+    std::optional<MatchedBeam> match(const Beam& b, std::optional<double> hvl) override {
+        if (hvl && *hvl > 1) return std::nullopt;
+        MatchedBeam m{b, hvl ? *hvl : 0.3 + 0.01 * (b.kvp - 25)};
+        if (hvl) m.beam.aluminum = format(*hvl / 10, "0.000");
+        return m;
+    }
+    Factor factor(const FactorNode& n) override {
+        ++(*calls)[n.key()];
+        return {"f" + std::to_string(calls->size()), exactFactor(n.thicknessMm, n.glandularPercent), 0.2,
+                1e6};
+    }
+    bool stored(const FactorNode& n) override { return storedKeys.count(n.key()) > 0; }
+};
+
+struct Csv {
+    std::vector<std::string> head;
+    std::vector<std::map<std::string, std::string>> rows;
+};
+
+Csv readCsv(const fs::path& f) {
+    Csv c;
+    std::istringstream in(test_support::readFile(f));
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::vector<std::string> cells;
+        std::string cell;
+        bool quoted = false;
+        for (char ch : line) {
+            if (ch == '"')
+                quoted = !quoted;
+            else if (ch == ',' && !quoted)
+                cells.push_back(cell), cell.clear();
+            else
+                cell += ch;
+        }
+        cells.push_back(cell);
+        if (c.head.empty()) {
+            c.head = cells;
+            continue;
+        }
+        std::map<std::string, std::string> row;
+        for (size_t i = 0; i < c.head.size() && i < cells.size(); ++i)
+            row[c.head[i]] = cells[i];
+        c.rows.push_back(row);
+    }
+    return c;
+}
+
+struct Outcome {
+    int status = 0;
+    std::string out, err;
+};
+
+Outcome audit(std::vector<std::string> args, std::map<std::string, int>& calls) {
+    std::ostringstream out, err;
+    Outcome r;
+    r.status = runAudit(
+        args, out, err, [&](const PhysicsSettings&) { return std::make_unique<StandIn>(&calls); },
+        [] { return false; });
+    r.out = out.str(), r.err = err.str();
+    return r;
+}
+
+// A folder as a screening service exports it: two units, both presentation
+// intents of most images, and what else lies about.
+void makeFolder(const TempDir& dir) {
+    fs::create_directories(dir.file("in/unit1"));
+    fs::create_directories(dir.file("in/unit2/sub"));
+    int i = 0;
+    for (const char* thickness : {"32", "47", "58", "71"})
+        for (const char* view : {"CC", "MLO"}) {
+            MadeExposure e;
+            e.index = ++i;
+            e.thickness = thickness, e.view = view;
+            e.event = test::kSecrets[7] + ".9." + std::to_string(i);
+            e.entrance = "4.0", e.organDose = "0.0100";
+            test::writeDicom(dir.file("in/unit1/p" + std::to_string(i) + "_pres.dcm"), e);
+            e.intent = "FOR PROCESSING";
+            test::writeDicom(dir.file("in/unit1/p" + std::to_string(i) + "_proc.dcm"), e);
+        }
+    for (const char* age : {"045Y", "058Y"}) {
+        MadeExposure e;
+        e.index = ++i;
+        e.manufacturer = "Other, Inc.", e.model = "W2", e.serial = "77";
+        e.anode = "TUNGSTEN", e.filter = "RHODIUM", e.filterMin = e.filterMax = "0.05";
+        e.kvp = "29", e.thickness = "55", e.age = age, e.hvl = "0.52", e.entrance = "3.0",
+        e.organDose = "0.0090";
+        e.time = std::string("12000") + std::to_string(i % 10);
+        test::writeDicom(dir.file(std::string("in/unit2/w") + age + ".dcm"), e);
+    }
+    MadeExposure ct;
+    ct.modality = "CT", ct.index = ++i;
+    test::writeDicom(dir.file("in/unit2/ct.dcm"), ct);
+    MadeExposure synth;
+    synth.imageType = "DERIVED\\PRIMARY\\TOMOSYNTHESIS\\GENERATED_2D", synth.index = ++i;
+    test::writeDicom(dir.file("in/unit2/sub/synth.dcm"), synth);
+    MadeExposure rh;
+    rh.anode = "RHODIUM", rh.index = ++i;
+    test::writeDicom(dir.file("in/unit2/sub/rh.dcm"), rh);
+    MadeExposure nokv;
+    nokv.kvp = "", nokv.index = ++i;
+    test::writeDicom(dir.file("in/unit2/sub/nokv.dcm"), nokv);
+    MadeExposure noKerma;
+    noKerma.entrance = "", noKerma.index = ++i, noKerma.time = "090000";
+    test::writeDicom(dir.file("in/unit2/sub/nokerma.dcm"), noKerma);
+    MadeExposure thin;
+    thin.thickness = "12", thin.index = ++i, thin.time = "090100";
+    test::writeDicom(dir.file("in/unit2/sub/thin.dcm"), thin);
+    test_support::writeFile(dir.file("in/unit2/readme.txt"), "exported 2024\n");
+    test_support::writeFile(dir.file("in/unit2/cut.dcm"),
+                            test_support::readFile(dir.file("in/unit1/p1_pres.dcm")).substr(0, 300));
+    mkfifo(dir.file("in/unit2/pipe").c_str(), 0600);
+}
+
+TEST(Audit, FolderOfManyKindsGivesEachExposureOnceAndEveryOtherFileItsReason) {
+    TempDir dir("kv-audit");
+    makeFolder(dir);
+    std::map<std::string, int> calls;
+    Outcome r = audit({dir.file("in").string(), "--out", dir.file("out").string()}, calls);
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    const Csv a = readCsv(dir.file("out/audit.csv"));
+    ASSERT_EQ(a.rows.size(), 10u); // 8 of unit 1 (one copy each), 2 of unit 2
+    for (const auto& row : a.rows) {
+        SCOPED_TRACE(row.at("index"));
+        const double t = std::stod(row.at("thickness_mm")), g = std::stod(row.at("glandularity_percent"));
+        const double f = std::stod(row.at("factor"));
+        // Interpolated between nodes 5 mm apart: within 0.1 % of the exact function at (t, G(t)).
+        EXPECT_NEAR(f / exactFactor(t, g), 1, 1e-3);
+        EXPECT_NEAR(std::stod(row.at("agd_mgy")), std::stod(row.at("k_surface_mgy")) * f, 1e-3);
+        EXPECT_NEAR(std::stod(row.at("ratio")),
+                    std::stod(row.at("agd_mgy")) / std::stod(row.at("unit_agd_mgy")), 2e-4);
+        EXPECT_EQ(row.at("k_source"), "header");
+        EXPECT_FALSE(row.at("factor_id").empty());
+    }
+    // The tungsten exposures: their own HVL, the age group of each woman.
+    std::map<std::string, std::map<std::string, std::string>> byAge;
+    for (const auto& row : a.rows)
+        if (row.at("anode") == "W") byAge[row.at("age_years")] = row;
+    ASSERT_EQ(byAge.size(), 2u);
+    EXPECT_EQ(byAge["45"]["age_group"], "40-49");
+    EXPECT_EQ(byAge["45"]["glandularity_percent"], "29.5");
+    EXPECT_EQ(byAge["58"]["glandularity_percent"], "16.5");
+    EXPECT_EQ(byAge["58"]["hvl_source"], "header");
+    EXPECT_EQ(byAge["58"]["hvl_mm_al"], "0.520");
+    EXPECT_EQ(byAge["58"]["device"], "Other, Inc. W2 SN 77");
+    EXPECT_EQ(byAge["58"]["unit_agd_mgy"], "0.9000");
+
+    // Every node once, however many exposures share it.
+    for (const auto& [key, n] : calls)
+        EXPECT_EQ(n, 1) << key;
+
+    const Csv s = readCsv(dir.file("out/skipped.csv"));
+    std::map<std::string, int> reasons;
+    for (const auto& row : s.rows)
+        ++reasons[row.at("reason")];
+    EXPECT_EQ(reasons["duplicate"], 8);
+    EXPECT_EQ(reasons["not_mammography"], 1);
+    EXPECT_EQ(reasons["synthesized_2d"], 1);
+    EXPECT_EQ(reasons["unsupported_anode"], 1);
+    EXPECT_EQ(reasons["missing_value"], 1);
+    EXPECT_EQ(reasons["no_air_kerma"], 1);
+    EXPECT_EQ(reasons["no_factor"], 1);
+    EXPECT_EQ(reasons["not_dicom"], 1);
+    EXPECT_EQ(reasons["unreadable"], 1);
+    EXPECT_EQ(reasons["not_a_file"], 1);
+    EXPECT_EQ(s.head, (std::vector<std::string>{"index", "reason", "detail"}));
+    // Indexes are the files' places in path order, each file once over both lists.
+    std::set<int> indexes;
+    for (const auto& row : a.rows)
+        indexes.insert(std::stoi(row.at("index")));
+    for (const auto& row : s.rows)
+        indexes.insert(std::stoi(row.at("index")));
+    EXPECT_EQ(indexes.size(), a.rows.size() + s.rows.size());
+    EXPECT_EQ(*indexes.rbegin(), static_cast<int>(indexes.size()));
+
+    const Csv sum = readCsv(dir.file("out/summary.csv"));
+    ASSERT_EQ(sum.rows.size(), 3u); // unit 1 CC and MLO, unit 2 CC
+    for (const auto& row : sum.rows)
+        if (row.at("device") == "ACME MammoOne SN SN1001") {
+            EXPECT_EQ(row.at("count"), "4");
+            EXPECT_EQ(row.at("count_50_60mm"), "1");
+        }
+    for (const char* f : {"agd_vs_thickness.png", "ratio_hist.png", "report.pdf"})
+        EXPECT_GT(fs::file_size(dir.file("out") / f), 1000u) << f;
+}
+
+TEST(Audit, NoIdentifierReachesAnyOutputOrTheCache) {
+    TempDir dir("kv-audit");
+    makeFolder(dir);
+    std::map<std::string, int> calls;
+    Outcome r = audit({dir.file("in").string(), "--out", dir.file("out").string()}, calls);
+    ASSERT_EQ(r.status, 0) << r.err;
+    int files = 0;
+    for (const auto& e : fs::recursive_directory_iterator(dir.file("out"))) {
+        if (!e.is_regular_file()) continue;
+        ++files;
+        const std::string bytes = test_support::readFile(e.path());
+        for (const std::string& secret : test::kSecrets)
+            EXPECT_EQ(bytes.find(secret), std::string::npos) << e.path() << " holds " << secret;
+        // Nor the folder names, which may hold a patient's name.
+        EXPECT_EQ(bytes.find("unit2/sub"), std::string::npos) << e.path();
+    }
+    EXPECT_GE(files, 6);
+    for (const std::string& secret : test::kSecrets)
+        EXPECT_EQ((r.out + r.err).find(secret), std::string::npos);
+}
+
+TEST(Audit, PathsOnlyWhenAskedFor) {
+    TempDir dir("kv-audit");
+    makeFolder(dir);
+    std::map<std::string, int> calls;
+    Outcome r = audit({"--paths", dir.file("in").string(), "--out=" + dir.file("out").string()}, calls);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Csv s = readCsv(dir.file("out/skipped.csv"));
+    ASSERT_FALSE(s.rows.empty());
+    EXPECT_NE(s.rows[0].at("path").find(dir.file("in").string()), std::string::npos);
+    EXPECT_EQ(readCsv(dir.file("out/audit.csv")).head.back(), "path");
+}
+
+TEST(Audit, MeasuredOutputAndHvlWinOverTheHeader) {
+    TempDir dir("kv-audit");
+    MadeExposure e; // Mo/Mo 28 kV, 63 mAs, 45 mm, SID 650
+    test::writeDicom(dir.file("a.dcm"), e);
+    test_support::writeFile(dir.file("output.csv"),
+                            "target,filter,kv,mgy_per_mas,distance_mm,support_gap_mm\r\n"
+                            "Mo,Mo,26,0.080,500,20\r\nMo,Mo,30,0.120,500,20\r\nW,Rh,28,0.5,500,20\r\n");
+    test_support::writeFile(dir.file("hvl.csv"),
+                            "kv,target,filter,hvl_mm_al\nMo,Mo,28,0.345\n" /* bad order */);
+    std::map<std::string, int> calls;
+    Outcome bad = audit({dir.file("a.dcm").string(), "--out", dir.file("out").string(), "--hvl",
+                         dir.file("hvl.csv").string()},
+                        calls);
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("line 2"), std::string::npos) << bad.err;
+    EXPECT_NE(bad.err.find("filter \"28\""), std::string::npos) << bad.err;
+    EXPECT_FALSE(fs::exists(dir.file("out/audit.csv")));
+
+    test_support::writeFile(dir.file("hvl.csv"), "target,filter,kv,hvl_mm_al\nMo,Mo,28,0.345\n");
+    Outcome r = audit({dir.file("a.dcm").string(), "--out", dir.file("out").string(), "--output",
+                       dir.file("output.csv").string(), "--hvl", dir.file("hvl.csv").string()},
+                      calls);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Csv a = readCsv(dir.file("out/audit.csv"));
+    ASSERT_EQ(a.rows.size(), 1u);
+    // 0.100 mGy/mAs at 28 kV (between 26 and 30), 63 mAs, from 500 mm to 650 - 20 - 45 mm.
+    const double k = 0.1 * 63 * std::pow(500.0 / 585.0, 2);
+    EXPECT_NEAR(std::stod(a.rows[0].at("k_surface_mgy")), k, 1e-4);
+    EXPECT_EQ(a.rows[0].at("k_source"), "output");
+    EXPECT_EQ(a.rows[0].at("hvl_source"), "measured");
+    EXPECT_EQ(a.rows[0].at("hvl_mm_al"), "0.345");
+    EXPECT_EQ(a.rows[0].at("added_al_mm"), "0.035");
+}
+
+TEST(Audit, AHeaderHvlTheSpectrumCannotReachGivesWayToTheModelsSaidSo) {
+    TempDir dir("kv-audit");
+    MadeExposure e;
+    e.hvl = "3.5";
+    test::writeDicom(dir.file("a.dcm"), e);
+    std::map<std::string, int> calls;
+    Outcome r = audit({dir.file("a.dcm").string(), "--out", dir.file("out").string()}, calls);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Csv a = readCsv(dir.file("out/audit.csv"));
+    ASSERT_EQ(a.rows.size(), 1u);
+    EXPECT_EQ(a.rows[0].at("hvl_source"), "model");
+    EXPECT_EQ(a.rows[0].at("hvl_mm_al"), "0.330");
+    EXPECT_NE(a.rows[0].at("note").find("3.5"), std::string::npos);
+}
+
+TEST(Audit, RefusedCommandLines) {
+    TempDir dir("kv-audit");
+    std::map<std::string, int> calls;
+    struct Case {
+        std::vector<std::string> args;
+        const char* says;
+    };
+    const Case cases[] = {
+        {{dir.path().string()}, "--out"},
+        {{"--out", dir.file("o").string()}, "file or folder"},
+        {{dir.path().string(), "--out", dir.file("o").string(), "--threads", "two"}, "\"two\""},
+        {{dir.path().string(), "--out", dir.file("o").string(), "--histories", "1e5x"}, "\"1e5x\""},
+        {{dir.path().string(), "--out", dir.file("o").string(), "--nope"}, "--nope"},
+        {{dir.path().string(), "--out", dir.file("o").string(), "--output", dir.file("none.csv").string()},
+         "none.csv"},
+        {{dir.path().string(), "--out", dir.file("o").string(), "--edition", "fr"}, "\"fr\""},
+    };
+    for (const Case& c : cases) {
+        Outcome r = audit(c.args, calls);
+        EXPECT_EQ(r.status, 2) << c.says;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    }
+    test_support::writeFile(dir.file("plain"), "x");
+    Outcome r = audit({dir.path().string(), "--out", dir.file("plain").string()}, calls);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(test_support::readFile(dir.file("plain")), "x");
+}
+
+TEST(Audit, JapaneseEditionWordsTheSkipReasons) {
+    TempDir dir("kv-audit");
+    fs::create_directories(dir.file("in"));
+    test_support::writeFile(dir.file("in/notes.txt"), "x");
+    std::map<std::string, int> calls;
+    Outcome r = audit({dir.file("in").string(), "--out", dir.file("out").string(), "--edition", "ja"}, calls);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Csv s = readCsv(dir.file("out/skipped.csv"));
+    ASSERT_EQ(s.rows.size(), 1u);
+    EXPECT_EQ(s.rows[0].at("reason"), "not_dicom");
+    EXPECT_NE(r.out.find("書きました"), std::string::npos);
+}
+
+} // namespace
+} // namespace kv::audit
