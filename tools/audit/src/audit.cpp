@@ -75,6 +75,7 @@ struct Options {
     unsigned threads = std::max(1u, std::thread::hardware_concurrency());
     double histories = kDefaultHistories;
     bool paths_ = false;
+    int shard = 0, shards = 1; // this process computes nodes shard, shard + shards, ... (0-based)
 };
 
 struct Row {
@@ -249,6 +250,7 @@ int runAudit(const std::vector<std::string>& args, std::ostream& out, std::ostre
                                                    {"--threads", true},
                                                    {"--histories", true},
                                                    {"--paths", false},
+                                                   {"--shard", true},
                                                    {"--edition", true},
                                                    {"--help", false, "-h"}});
         if (edition && *edition != "en" && *edition != "ja")
@@ -290,6 +292,19 @@ int runAudit(const std::vector<std::string>& args, std::ostream& out, std::ostre
             else
                 o.histories = n.value;
         }
+    }
+
+    if (auto v = line->value("--shard")) {
+        const size_t slash = v->find('/');
+        const TypedNumber i = readTypedNumber(v->substr(0, slash), {1, 1e6});
+        const TypedNumber n =
+            readTypedNumber(slash == std::string::npos ? "" : v->substr(slash + 1), {1, 1e6});
+        if (!i.ok() || !n.ok() || i.value > n.value || i.value != std::floor(i.value) ||
+            n.value != std::floor(n.value)) {
+            err << fillIn(t.badShard.str(), {{"{text}", shownText(*v)}}) << "\n";
+            return 2;
+        }
+        o.shard = static_cast<int>(i.value) - 1, o.shards = static_cast<int>(n.value);
     }
 
     // The measured tables first: a fault there is the user's to mend before anything runs.
@@ -457,7 +472,7 @@ int runAudit(const std::vector<std::string>& args, std::ostream& out, std::ostre
     std::map<std::string, std::string> failed;
     int n = 0;
     for (const auto& [key, node] : nodes) {
-        ++n;
+        if (n++ % o.shards != o.shard) continue;
         out << fillIn(t.factorStart.str(), {{"{n}", std::to_string(n)},
                                             {"{count}", std::to_string(nodes.size())},
                                             {"{label}", node.label()}})
@@ -481,6 +496,12 @@ int runAudit(const std::vector<std::string>& args, std::ostream& out, std::ostre
             failed[key] = e.what();
             err << fillIn(t.factorFailed.str(), {{"{label}", node.label()}, {"{why}", e.what()}}) << "\n";
         }
+    }
+
+    // A share of a job array computes its nodes only; the run without --shard writes the audit.
+    if (o.shards > 1) {
+        out << fillIn(t.shardDone.str(), {{"{cache}", o.cache.string()}}) << "\n";
+        return failed.empty() ? 0 : 1;
     }
 
     std::vector<Row> done;

@@ -2,6 +2,7 @@
 
 #include "kv/common/typed_number.h"
 
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPageSize>
@@ -235,41 +236,50 @@ std::optional<std::string> writeReportPdf(const std::filesystem::path& file, con
         }
         for (const ReportTable& tab : c.tables) {
             if (tab.rows.empty()) continue;
-            g.setFont(body);
-            const double rowH = g.fontMetrics().height() * 1.35;
-            need(rowH * 3);
             y += 6;
             paragraph(bold, tab.title, 4);
             const size_t cols = tab.header.size();
-            // Columns as wide as their widest cell, scaled to the page.
-            std::vector<double> cw(cols, 0);
-            auto widen = [&](const std::vector<std::string>& cells) {
-                for (size_t i = 0; i < cols && i < cells.size(); ++i)
-                    cw[i] = std::max<double>(cw[i], g.fontMetrics().horizontalAdvance(q(cells[i])) + 12);
-            };
-            widen(tab.header);
-            for (const auto& r : tab.rows)
-                widen(r);
-            double total = 0;
-            for (double v : cw)
-                total += v;
-            const double scale = total > w ? w / total : 1;
+            // Columns as wide as their widest cell; a table wider than the page gets a smaller font.
+            QFont cellFont = body, headFont = bold;
+            std::vector<double> cw;
+            for (int tries = 0; tries < 8; ++tries) {
+                cw.assign(cols, 0);
+                auto widen = [&](const std::vector<std::string>& cells, const QFont& f) {
+                    const QFontMetricsF m(f, &pdf);
+                    for (size_t i = 0; i < cols && i < cells.size(); ++i)
+                        cw[i] = std::max(cw[i], m.horizontalAdvance(q(cells[i])) + 10);
+                };
+                widen(tab.header, headFont);
+                for (const auto& r : tab.rows)
+                    widen(r, cellFont);
+                double total = 0;
+                for (double v : cw)
+                    total += v;
+                if (total <= w || cellFont.pointSizeF() <= 5) break;
+                const double size = std::max(5.0, cellFont.pointSizeF() * w / total);
+                cellFont.setPointSizeF(size), headFont.setPointSizeF(size);
+            }
+            const double rowH = QFontMetricsF(cellFont, &pdf).height() * 1.35;
             auto drawRow = [&](const std::vector<std::string>& cells, bool head) {
                 need(rowH);
-                g.setFont(head ? bold : body);
+                g.setFont(head ? headFont : cellFont);
                 double x = 0;
                 for (size_t i = 0; i < cols; ++i) {
-                    const QRectF cell(x, y, cw[i] * scale, rowH);
+                    const QRectF cell(x, y, std::min(cw[i], w - x), rowH);
                     if (head) g.fillRect(cell, QColor(225, 232, 245));
+                    g.save();
+                    g.setClipRect(cell);
                     g.drawText(cell.adjusted(4, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft,
                                q(i < cells.size() ? cells[i] : std::string()));
-                    x += cw[i] * scale;
+                    g.restore();
+                    x += cw[i];
                 }
                 g.setPen(QColor(200, 200, 200));
-                g.drawLine(QPointF(0, y + rowH), QPointF(x, y + rowH));
+                g.drawLine(QPointF(0, y + rowH), QPointF(std::min(x, w), y + rowH));
                 g.setPen(Qt::black);
                 y += rowH;
             };
+            need(rowH * 3);
             drawRow(tab.header, true);
             for (const auto& r : tab.rows) {
                 if (y + rowH > page.height()) {

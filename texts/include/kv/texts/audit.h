@@ -10,6 +10,8 @@ struct AuditTexts {
     Text needsOut;      // no --out
     Text needsPath;     // no PATH
     Text badNumber;     // {option} {text}
+    Text badShard;      // {text}
+    Text shardDone;     // {cache}
     Text notAPath;      // {path}
     Text cannotStart;   // {why}
     Text measuredFault; // {file} {line} {column} {value} {why}
@@ -42,7 +44,7 @@ struct AuditTexts {
 inline constexpr AuditTexts englishAuditTexts{
     .usage =
         "usage: kv-audit PATH... --out DIR [--output OUTPUT.csv] [--hvl HVL.csv] [--data DIR] [--cache DIR]\n"
-        "                [--threads N] [--histories N] [--paths] [--edition en|ja]\n"
+        "                [--threads N] [--histories N] [--shard I/N] [--paths] [--edition en|ja]\n"
         "  Reads the headers of the mammography images in the files and folders named (never their\n"
         "  pixels), computes each exposure's average glandular dose with our own Monte Carlo factors and\n"
         "  compares it with the dose the unit reported. Writes DIR/audit.csv, skipped.csv, summary.csv,\n"
@@ -58,12 +60,16 @@ inline constexpr AuditTexts englishAuditTexts{
         "                  once is used again, so a killed audit goes on where it stopped\n"
         "  --threads N     threads of each run (default: the cores)\n"
         "  --histories N   histories of each factor's run (default 1000000: about 0.2 % on the factor)\n"
+        "  --shard I/N     compute only the factors I, I+N, I+2N ... into the cache, for a job array; a\n"
+        "                  run without --shard then writes the audit from the cache\n"
         "  --paths         name the files in skipped.csv and audit.csv (they may hold patients' names)\n"
         "  No name, ID, date of birth, accession number, UID, institution or person's name is written;\n"
         "  each file has a number (index) in the order of its path instead.",
     .needsOut = "kv-audit: --out DIR is needed: the folder for the audit's files.",
     .needsPath = "kv-audit: name at least one file or folder of images.",
     .badNumber = "kv-audit: {option} wants a whole number of at least 1, not \"{text}\".",
+    .badShard = "kv-audit: --shard wants I/N with 1 <= I <= N, not \"{text}\".",
+    .shardDone = "This share's factors are in {cache}; run the audit without --shard to write it.",
     .notAPath = "kv-audit: {path}: no such file or folder; it is left out.",
     .cannotStart = "The audit cannot start: {why}",
     .measuredFault = "{file}, line {line}: {column} \"{value}\": {why}",
@@ -139,7 +145,7 @@ inline constexpr AuditTexts japaneseAuditTexts{
     .usage =
         "使い方: kv-audit PATH... --out DIR [--output OUTPUT.csv] [--hvl HVL.csv] [--data DIR] [--cache "
         "DIR]\n"
-        "                [--threads N] [--histories N] [--paths] [--edition en|ja]\n"
+        "                [--threads N] [--histories N] [--shard I/N] [--paths] [--edition en|ja]\n"
         "  指定したファイルとフォルダにあるマンモグラフィ画像のヘッダ (画素は読みません) から、撮影ごとの\n"
         "  平均乳腺線量を自前のモンテカルロ係数で計算し、装置が記録した線量と比べます。DIR に audit.csv、\n"
         "  skipped.csv、summary.csv、agd_vs_thickness.png、ratio_hist.png、report.pdf を書きます。\n"
@@ -156,6 +162,9 @@ inline constexpr AuditTexts japaneseAuditTexts{
         "                  使い回すので、中断した監査は続きから計算します\n"
         "  --threads N     1 回の計算のスレッド数 (既定: コア数)\n"
         "  --histories N   係数 1 つあたりのヒストリー数 (既定 1000000: 係数の不確かさ約 0.2 %)\n"
+        "  --shard I/N     係数の I, I+N, I+2N ... 番目だけをキャッシュに計算します "
+        "(ジョブ配列用)。そのあと\n"
+        "                  --shard なしで実行するとキャッシュから監査を書きます\n"
         "  --paths         skipped.csv と audit.csv にファイルのパスを書きます (患者名を含むことがあります)\n"
         "  氏名、ID、生年月日、受付番号、UID、施設名、人名は書きません。代わりにパスの順に付けた番号 "
         "(index)\n"
@@ -163,6 +172,8 @@ inline constexpr AuditTexts japaneseAuditTexts{
     .needsOut = "kv-audit: --out DIR (監査の結果を書くフォルダ) を指定して下さい。",
     .needsPath = "kv-audit: 画像のファイルかフォルダを 1 つ以上指定して下さい。",
     .badNumber = "kv-audit: {option} には 1 以上の整数を指定して下さい (「{text}」は使えません)。",
+    .badShard = "kv-audit: --shard には 1 <= I <= N の I/N を指定して下さい (「{text}」は使えません)。",
+    .shardDone = "この分担の係数は {cache} にあります。--shard なしで実行すると監査を書きます。",
     .notAPath = "kv-audit: {path}: ファイルもフォルダもありません。除外します。",
     .cannotStart = "監査を開始できません: {why}",
     .measuredFault = "{file} の {line} 行目: {column} 「{value}」: {why}",

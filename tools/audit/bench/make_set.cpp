@@ -1,0 +1,74 @@
+// A folder of made mammography headers for timing kv-audit: N exposures of
+// two units as an automatic exposure control sets them (the voltage steps
+// with thickness), most in both presentation intents, and a few files of
+// every kind the audit skips.
+//
+//   kv_audit_make_set DIR [N]
+#include "../tests/dicom_maker.h"
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <random>
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: kv_audit_make_set DIR [N]\n");
+        return 2;
+    }
+    namespace fs = std::filesystem;
+    using kv::audit::test::MadeExposure;
+    const fs::path dir = argv[1];
+    const int n = argc > 2 ? std::atoi(argv[2]) : 1000;
+    fs::create_directories(dir);
+    std::mt19937 rng(12345);
+    std::normal_distribution<double> thickness(55, 12);
+    std::uniform_int_distribution<int> age(45, 68);
+    int files = 0;
+    for (int i = 0; i < n; ++i) {
+        MadeExposure e;
+        e.index = i;
+        e.event = "1.2.826.0.1.3680043.9.1." + std::to_string(i);
+        const double t = std::clamp(std::round(thickness(rng)), 22.0, 95.0);
+        const int band = std::clamp(static_cast<int>(t / 10) - 2, 0, 5); // 20-29 mm ... 70+ mm
+        const bool tungsten = i % 2;
+        if (tungsten) {
+            e.manufacturer = "ACME", e.model = "W-One", e.serial = "W1";
+            e.anode = "TUNGSTEN", e.filter = band < 4 ? "RHODIUM" : "SILVER",
+            e.filterMin = e.filterMax = "0.05";
+            e.kvp = std::to_string(26 + band);
+            e.hvl = std::to_string(0.45 + 0.012 * band + (band >= 4 ? 0.04 : 0)).substr(0, 5);
+        } else {
+            e.manufacturer = "ACME", e.model = "Mo-One", e.serial = "M1";
+            e.filter = band < 3 ? "MOLYBDENUM" : "RHODIUM";
+            e.filterMin = e.filterMax = band < 3 ? "0.03" : "0.025";
+            e.kvp = std::to_string(25 + band);
+            e.hvl = std::to_string(0.32 + 0.01 * band + (band >= 3 ? 0.06 : 0)).substr(0, 5);
+        }
+        e.thickness = std::to_string(static_cast<int>(t));
+        e.age = "0" + std::to_string(age(rng)) + "Y";
+        e.view = i % 4 < 2 ? "CC" : "MLO";
+        e.laterality = i % 2 ? "R" : "L";
+        const double k = 2.0 * std::exp(0.025 * (t - 45));
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%.3f", k);
+        e.entrance = buf;
+        std::snprintf(buf, sizeof buf, "%.5f", k * 0.2 / 100); // dGy
+        e.organDose = buf;
+        kv::audit::test::writeDicom(dir / ("img" + std::to_string(i) + "_pres.dcm"), e), ++files;
+        if (i % 3 == 0) {
+            e.intent = "FOR PROCESSING";
+            kv::audit::test::writeDicom(dir / ("img" + std::to_string(i) + "_proc.dcm"), e), ++files;
+        }
+    }
+    MadeExposure ct;
+    ct.modality = "CT";
+    kv::audit::test::writeDicom(dir / "ct.dcm", ct);
+    MadeExposure synth;
+    synth.imageType = "DERIVED\\PRIMARY\\TOMOSYNTHESIS\\GENERATED_2D";
+    kv::audit::test::writeDicom(dir / "synth.dcm", synth);
+    std::ofstream(dir / "notes.txt") << "not an image\n";
+    files += 3;
+    std::printf("%d files in %s\n", files, dir.c_str());
+    return 0;
+}

@@ -1,0 +1,141 @@
+#include "kv/audit/engine_physics.h"
+
+#include "kv/common/format.h"
+#include "kv/common/records.h"
+#include "kv/formats/file_error.h"
+#include "kv/formats/geometry_file.h"
+#include "kv/spectrum/model/beam_quality.h"
+#include "kv/spectrum/model/physical_data.h"
+#include "kv/sweep/row_factors.h"
+
+#include <map>
+
+namespace kv::audit {
+namespace {
+
+namespace fs = std::filesystem;
+
+uint64_t fnv1a(const std::string& s) {
+    uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : s)
+        h = (h ^ c) * 1099511628211ull;
+    return h;
+}
+
+class EnginePhysics : public Physics {
+  public:
+    explicit EnginePhysics(const PhysicsSettings& s) : s_(s) {
+        try {
+            equipment_ = formats::readEquipment(s.dataDir);
+            data_ = spectrum::LoadPhysicalData(s.dataDir);
+            plates_ = formats::readGeometry(s.dataDir);
+        } catch (const formats::FileError& e) {
+            throw FactorFailure(formats::describe(e, texts::englishSpectrumFileTexts));
+        } catch (const RecordError& e) {
+            throw FactorFailure(e.file + ": " + e.what());
+        }
+    }
+
+    std::optional<MatchedBeam> match(const Beam& b, std::optional<double> hvl) override {
+        const sweep::Row r = nodeRow({b, 45, 50}, equipment_, s_.histories);
+        const std::optional<spectrum::Transmission> paddle =
+            spectrum::paddleTransmission(sweep::rowGeometry(r, plates_));
+        MatchedBeam m{b, 0};
+        try {
+            if (hvl) {
+                const spectrum::HvlMatch h =
+                    spectrum::matchFirstHvl(r.target, data_, r.spectrum, *hvl, paddle);
+                if (h.outcome != spectrum::HvlMatchOutcome::Matched) return std::nullopt;
+                const double added =
+                    parseNumber(h.aluminumText) - (b.filter == FilterMaterial::Aluminum ? b.filterMm : 0);
+                if (added < -1e-9) return std::nullopt; // softer than the filter alone
+                m.beam.aluminum = format(std::max(0.0, added), "0.000");
+                m.hvlPaddle = h.firstHvl;
+                return m;
+            }
+            const spectrum::SpectrumResult sp = spectrum::computeSpectrum(r.target, data_, r.spectrum);
+            const std::optional<spectrum::BeamQuality> q =
+                spectrum::beamQuality(sp.table[1], data_.aluminum, paddle);
+            if (!q) return std::nullopt;
+            m.hvlPaddle = q->firstHvl;
+            return m;
+        } catch (const std::domain_error& e) {
+            throw FactorFailure(e.what());
+        }
+    }
+
+    Factor factor(const FactorNode& n) override {
+        const sweep::Row r = nodeRow(n, equipment_, s_.histories);
+        if (auto it = stored_.find(n.key()); it != stored_.end()) return factorOf(r, it->second);
+        try {
+            sweep::RowRunOptions o;
+            o.threads = s_.threads;
+            o.interrupted = s_.interrupted;
+            return factorOf(r, sweep::runGridRow(r, s_.dataDir, data_, s_.cacheDir, o).factors);
+        } catch (const sweep::RowInterrupted&) {
+            throw AuditInterrupted();
+        } catch (const sweep::RowFailure& e) {
+            throw FactorFailure(e.what());
+        }
+    }
+
+    // What the cache holds is kept, so that factor() need not check it again.
+    bool stored(const FactorNode& n) override {
+        try {
+            const sweep::StoredRow s =
+                sweep::storedGridRow(nodeRow(n, equipment_, s_.histories), s_.dataDir, data_, s_.cacheDir);
+            if (s.factors) stored_[n.key()] = *s.factors;
+            return s.factors.has_value();
+        } catch (const sweep::RowFailure&) {
+            return false;
+        }
+    }
+
+  private:
+    static Factor factorOf(const sweep::Row& r, const sweep::RowFactors& f) {
+        return {sweep::resultStem(r), f.mgd, f.mgdSigmaPercent, static_cast<double>(f.histories)};
+    }
+
+    std::map<std::string, sweep::RowFactors> stored_;
+    PhysicsSettings s_;
+    formats::EquipmentRecord equipment_;
+    spectrum::PhysicalData data_;
+    formats::Geometry plates_;
+};
+
+} // namespace
+
+sweep::Row nodeRow(const FactorNode& n, const formats::EquipmentRecord& equipment, double histories) {
+    const Beam& b = n.beam;
+    double mo = 0, rh = 0, ag = 0, al = parseNumber(b.aluminum);
+    switch (b.filter) {
+    case FilterMaterial::Molybdenum:
+        mo = b.filterMm;
+        break;
+    case FilterMaterial::Rhodium:
+        rh = b.filterMm;
+        break;
+    case FilterMaterial::Silver:
+        ag = b.filterMm;
+        break;
+    case FilterMaterial::Aluminum:
+        al += b.filterMm;
+        break;
+    }
+    const std::string grid =
+        "thickness_cm,glandular_percent,target,kv,mo_mm,rh_mm,ag_mm,al_mm,histories,seed,model\n" +
+        plainDecimal(n.thicknessMm / 10) + "," + plainDecimal(n.glandularPercent) + "," +
+        (b.target == Target::Molybdenum ? "Mo" : "W") + "," + plainDecimal(b.kvp) + "," + plainDecimal(mo) +
+        "," + plainDecimal(rh) + "," + plainDecimal(ag) + "," + format(al, "0.000") + "," +
+        plainDecimal(histories) + "," + std::to_string(fnv1a(n.key()) >> 1) + ",protocol\n";
+    sweep::Grid g = sweep::parseGrid(grid, equipment);
+    if (g.rows.empty())
+        throw FactorFailure(g.refused.empty() ? std::string("refused") : g.refused[0].problem);
+    return g.rows[0];
+}
+
+std::unique_ptr<Physics> makeEnginePhysics(const PhysicsSettings& s) {
+    return std::make_unique<EnginePhysics>(s);
+}
+
+} // namespace kv::audit

@@ -1,0 +1,194 @@
+// kv-audit with the engine itself: each AGD is K times the factor of the
+// Monte Carlo run its factor_id names, that factor is what the same row gives
+// when run on its own, it agrees with the published protocol method, and a
+// killed audit goes on from the factors it had made.
+#include "dicom_maker.h"
+#include "kv/audit/engine_physics.h"
+#include "kv/sweep/row_factors.h"
+#include "kv/test_support/work_dir.h"
+
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace kv::audit {
+namespace {
+
+namespace fs = std::filesystem;
+using test::MadeExposure;
+using test_support::TempDir;
+
+fs::path dataFolder(const TempDir& d) {
+    const fs::path data = d.path() / "data";
+    fs::create_directories(data);
+    for (const char* name : {"equipment.dat", "MUs12.dat", "Mo-STP.dat"})
+        fs::copy_file(test_support::shippedDataDir() / name, data / name);
+    return data;
+}
+
+std::vector<std::map<std::string, std::string>> auditRows(const fs::path& file) {
+    std::istringstream in(test_support::readFile(file));
+    std::string line;
+    std::vector<std::string> head;
+    std::vector<std::map<std::string, std::string>> rows;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::vector<std::string> cells;
+        std::stringstream ss(line);
+        for (std::string c; std::getline(ss, c, ',');)
+            cells.push_back(c);
+        if (head.empty()) {
+            head = cells;
+            continue;
+        }
+        std::map<std::string, std::string> r;
+        for (size_t i = 0; i < head.size() && i < cells.size(); ++i)
+            r[head[i]] = cells[i];
+        rows.push_back(r);
+    }
+    return rows;
+}
+
+// Published g-factors (Dance 1990, Phys. Med. Biol. 35 1211; Dance et al.
+// 2000, Phys. Med. Biol. 45 3225), 4 cm, 50 % glandular, per incident air
+// kerma at the upper surface, against the first HVL in mm Al; and the
+// s-factor of W/Rh (Dance et al. 2000, table of s).
+double publishedG4cm(double hvl) {
+    const double h[] = {0.30, 0.35, 0.40, 0.45, 0.50, 0.55, 0.60};
+    const double g[] = {0.207, 0.235, 0.261, 0.289, 0.318, 0.346, 0.374};
+    for (int i = 1; i < 7; ++i)
+        if (hvl <= h[i]) return g[i - 1] + (hvl - h[i - 1]) / (h[i] - h[i - 1]) * (g[i] - g[i - 1]);
+    return g[6];
+}
+constexpr double kSWRh = 1.042;
+
+TEST(EngineAudit, EachAgdIsItsFactorsRunAndAgreesWithThePublishedMethod) {
+    TempDir dir("kv-audit");
+    const fs::path data = dataFolder(dir);
+    // 40 mm at age 55 is 50 % glandular, where c is 1 by definition: g x s alone is the published method.
+    MadeExposure mo;
+    mo.thickness = "40", mo.age = "055Y", mo.entrance = "5.0", mo.hvl = "", mo.index = 1,
+    mo.event = "1.2.3.1";
+    test::writeDicom(dir.file("in/mo.dcm"), (fs::create_directories(dir.file("in")), mo));
+    MadeExposure w = mo;
+    w.anode = "TUNGSTEN", w.filter = "RHODIUM", w.filterMin = "0.05", w.filterMax = "0.05", w.kvp = "29";
+    w.index = 2, w.event = "1.2.3.2";
+    test::writeDicom(dir.file("in/w.dcm"), w);
+
+    std::ostringstream out, err;
+    const int status = runAudit({dir.file("in").string(), "--out", dir.file("out").string(), "--data",
+                                 data.string(), "--histories", "200000", "--threads", "2"},
+                                out, err, makeEnginePhysics, [] { return false; });
+    ASSERT_EQ(status, 0) << err.str() << out.str();
+    const auto rows = auditRows(dir.file("out/audit.csv"));
+    ASSERT_EQ(rows.size(), 2u) << test_support::readFile(dir.file("out/skipped.csv"));
+
+    const formats::EquipmentRecord equipment = formats::readEquipment(data);
+    const spectrum::PhysicalData physical = spectrum::LoadPhysicalData(data);
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.at("anode"));
+        EXPECT_EQ(r.at("glandularity_percent"), "50.0");
+        EXPECT_EQ(r.at("hvl_source"), "model");
+        // The factor_id is the cache's result file of that very run.
+        EXPECT_TRUE(fs::exists(dir.file("out/factors") / (r.at("factor_id") + ".vesk")));
+
+        // The same node run on its own, into a folder of its own.
+        FactorNode n;
+        n.beam.target = r.at("anode") == "W" ? Target::Tungsten : Target::Molybdenum;
+        n.beam.filter = r.at("filter") == "Rh" ? FilterMaterial::Rhodium : FilterMaterial::Molybdenum;
+        n.beam.filterMm = std::stod(r.at("filter_mm")), n.beam.kvp = std::stod(r.at("kvp"));
+        n.thicknessMm = 40, n.glandularPercent = 50;
+        const sweep::Row row = nodeRow(n, equipment, 200000);
+        EXPECT_EQ(sweep::resultStem(row), r.at("factor_id"));
+        fs::create_directories(dir.file("direct"));
+        sweep::RowRunOptions ro;
+        ro.threads = 2;
+        const sweep::RowOutcome direct = sweep::runGridRow(row, data, physical, dir.file("direct"), ro);
+        EXPECT_FALSE(direct.kept);
+        EXPECT_NEAR(std::stod(r.at("factor")), direct.factors.mgd, 1e-5);
+        EXPECT_NEAR(std::stod(r.at("agd_mgy")), 5.0 * direct.factors.mgd, 1e-4);
+        EXPECT_NEAR(std::stod(r.at("hvl_mm_al")), direct.factors.hvl1Paddle, 0.003);
+
+        // The published protocol method at the same K and HVL: g (x s for W/Rh) x c (= 1 at 50 %).
+        const double published =
+            5.0 * publishedG4cm(std::stod(r.at("hvl_mm_al"))) * (r.at("anode") == "W" ? kSWRh : 1.0);
+        EXPECT_NEAR(std::stod(r.at("agd_mgy")) / published, 1, 0.05)
+            << "ours " << r.at("agd_mgy") << " published " << published << " at HVL " << r.at("hvl_mm_al");
+    }
+}
+
+TEST(EngineAudit, AKilledAuditGoesOnFromTheFactorsItHadMade) {
+    TempDir dir("kv-audit");
+    const fs::path data = dataFolder(dir);
+    fs::create_directories(dir.file("in"));
+    int i = 0;
+    for (const char* thickness : {"30", "40", "50", "60"}) {
+        MadeExposure e;
+        e.thickness = thickness, e.index = ++i, e.event = "1.2.4." + std::to_string(i);
+        test::writeDicom(dir.file("in") / (std::string("e") + thickness + ".dcm"), e);
+    }
+    const std::string program = (fs::path(KV_RUN_DIR) / "kv-audit").string();
+    const std::vector<std::string> args = {program,       dir.file("in").string(),
+                                           "--out",       dir.file("out").string(),
+                                           "--data",      data.string(),
+                                           "--histories", "400000",
+                                           "--threads",   "1"};
+    auto start = [&](const fs::path& log) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            std::freopen(log.c_str(), "w", stdout);
+            std::vector<char*> argv;
+            for (const std::string& a : args)
+                argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        return pid;
+    };
+    // Killed outright once the first factor is in the cache.
+    const pid_t first = start(dir.file("first.log"));
+    auto storedRuns = [&] {
+        int n = 0;
+        std::error_code ec;
+        for (fs::directory_iterator it(dir.file("out/factors"), ec), end; !ec && it != end; it.increment(ec))
+            n += it->path().extension() == ".row";
+        return n;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    while (storedRuns() < 1 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    kill(first, SIGKILL);
+    int ws = 0;
+    waitpid(first, &ws, 0);
+    const int made = storedRuns();
+    ASSERT_GE(made, 1);
+    ASSERT_LT(made, 4) << "the first audit finished before it could be killed";
+    EXPECT_FALSE(fs::exists(dir.file("out/audit.csv")));
+
+    const pid_t second = start(dir.file("second.log"));
+    waitpid(second, &ws, 0);
+    ASSERT_TRUE(WIFEXITED(ws));
+    EXPECT_EQ(WEXITSTATUS(ws), 0) << test_support::readFile(dir.file("second.log"));
+    const std::string log = test_support::readFile(dir.file("second.log"));
+    EXPECT_NE(log.find("4 factors needed, " + std::to_string(made) + " of them already in"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(auditRows(dir.file("out/audit.csv")).size(), 4u);
+    // Run once more: every factor is taken from the cache, and the audit is the same.
+    const std::string before = test_support::readFile(dir.file("out/audit.csv"));
+    const pid_t third = start(dir.file("third.log"));
+    waitpid(third, &ws, 0);
+    EXPECT_NE(test_support::readFile(dir.file("third.log")).find("4 factors needed, 4 of them already in"),
+              std::string::npos);
+    EXPECT_EQ(test_support::readFile(dir.file("out/audit.csv")), before);
+}
+
+} // namespace
+} // namespace kv::audit
