@@ -26,23 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 using texts::AuditTexts;
 
-const char* targetName(Target t) {
-    return t == Target::Molybdenum ? "Mo" : "W";
-}
-const char* filterName(FilterMaterial f) {
-    switch (f) {
-    case FilterMaterial::Molybdenum:
-        return "Mo";
-    case FilterMaterial::Rhodium:
-        return "Rh";
-    case FilterMaterial::Silver:
-        return "Ag";
-    case FilterMaterial::Aluminum:
-        return "Al";
-    }
-    return "?";
-}
-
 std::string csvCell(const std::string& s) {
     if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
     std::string q = "\"";
@@ -53,8 +36,10 @@ std::string csvCell(const std::string& s) {
 
 std::string csvLine(const std::vector<std::string>& cells) {
     std::string line;
-    for (size_t i = 0; i < cells.size(); ++i)
-        line += (i ? "," : "") + csvCell(cells[i]);
+    for (size_t i = 0; i < cells.size(); ++i) {
+        if (i) line += ',';
+        line += csvCell(cells[i]);
+    }
     return line;
 }
 
@@ -178,9 +163,22 @@ std::string measuredMessage(const MeasuredError& e, const AuditTexts& t) {
                                           {"{why}", why->view()}});
 }
 
-// Every file under the paths, each once, in the order of its path: that order gives the index.
-std::vector<fs::path> collectFiles(const std::vector<fs::path>& paths, std::ostream& err,
-                                   const AuditTexts& t) {
+// Every file under the paths, each once, in the order of its path: that order
+// gives the index. The audit's own folders are left out, so that an audit
+// written inside the folder it reads does not read itself the next time.
+std::vector<fs::path> collectFiles(const std::vector<fs::path>& paths, const std::vector<fs::path>& own,
+                                   std::ostream& err, const AuditTexts& t) {
+    std::vector<fs::path> ownDirs;
+    for (const fs::path& p : own) {
+        std::error_code ec;
+        const fs::path c = fs::weakly_canonical(p, ec);
+        if (!ec) ownDirs.push_back(c);
+    }
+    auto isOwn = [&](const fs::path& dir) {
+        std::error_code ec;
+        const fs::path c = fs::weakly_canonical(dir, ec);
+        return !ec && std::find(ownDirs.begin(), ownDirs.end(), c) != ownDirs.end();
+    };
     std::set<fs::path> files;
     for (const fs::path& p : paths) {
         std::error_code ec;
@@ -197,7 +195,10 @@ std::vector<fs::path> collectFiles(const std::vector<fs::path>& paths, std::ostr
         fs::recursive_directory_iterator it(p, fs::directory_options::skip_permission_denied, ec), end;
         for (; !ec && it != end; it.increment(ec)) {
             std::error_code e2;
-            if (!it->is_directory(e2)) files.insert(it->path().lexically_normal());
+            if (!it->is_directory(e2))
+                files.insert(it->path().lexically_normal());
+            else if (isOwn(it->path()))
+                it.disable_recursion_pending();
         }
     }
     return {files.begin(), files.end()};
@@ -206,13 +207,13 @@ std::vector<fs::path> collectFiles(const std::vector<fs::path>& paths, std::ostr
 } // namespace
 
 std::string Beam::key() const {
-    return std::string(targetName(target)) + "/" + filterName(filter) + " " + format(filterMm, "0.0000") +
-           " mm " + plainDecimal(kvp) + " kV Al " + aluminum;
+    return std::string(symbol(target)) + "/" + symbol(filter) + " " + format(filterMm, "0.0000") + " mm " +
+           plainDecimal(kvp) + " kV Al " + aluminum;
 }
 
 std::string Beam::label() const {
-    std::string s = std::string(targetName(target)) + "/" + filterName(filter) + " " +
-                    format(filterMm, "0.000") + " mm, " + plainDecimal(kvp) + " kV";
+    std::string s = std::string(symbol(target)) + "/" + symbol(filter) + " " + format(filterMm, "0.000") +
+                    " mm, " + plainDecimal(kvp) + " kV";
     if (parseNumber(aluminum) > 0) s += ", + Al " + aluminum + " mm";
     return s;
 }
@@ -326,7 +327,7 @@ int runAudit(const std::vector<std::string>& args, std::ostream& out, std::ostre
     removeAbandonedTemporaries(o.out);
 
     // Read every header; the first copy of an acquisition counts, later ones are duplicates.
-    const std::vector<fs::path> files = collectFiles(o.paths, err, t);
+    const std::vector<fs::path> files = collectFiles(o.paths, {o.out, o.cache}, err, t);
     std::vector<Row> rows;
     std::vector<Skipped> skipped;
     std::map<std::string, int> firstOf; // acquisition key -> index
@@ -578,8 +579,8 @@ int runAudit(const std::vector<std::string>& args, std::ostream& out, std::ostre
                                       x.acquisitionDate,
                                       plainDecimal(x.kvp),
                                       opt(x.mas, "0.000"),
-                                      targetName(x.target),
-                                      filterName(x.filter),
+                                      symbol(x.target),
+                                      symbol(x.filter),
                                       format(x.filterMm, "0.000"),
                                       r.beam.beam.aluminum,
                                       plainDecimal(x.thicknessMm),

@@ -240,25 +240,15 @@ Reading readDataset(DcmDataset& ds) {
 
     const std::string anode = upper(h.first(DCM_AnodeTargetMaterial));
     if (anode.empty()) return skip(SkipCode::MissingValue, {}, DCM_AnodeTargetMaterial);
-    if (anode == "MOLYBDENUM" || anode == "MO")
-        x.target = Target::Molybdenum;
-    else if (anode == "TUNGSTEN" || anode == "W")
-        x.target = Target::Tungsten;
-    else
-        return skip(SkipCode::UnsupportedAnode, anode);
+    const std::optional<Target> target = targetNamed(anode);
+    if (!target) return skip(SkipCode::UnsupportedAnode, anode);
+    x.target = *target;
 
     const std::string filter = upper(h.text(DCM_FilterMaterial));
     if (filter.empty()) return skip(SkipCode::MissingValue, {}, DCM_FilterMaterial);
-    if (filter == "MOLYBDENUM" || filter == "MO")
-        x.filter = FilterMaterial::Molybdenum;
-    else if (filter == "RHODIUM" || filter == "RH")
-        x.filter = FilterMaterial::Rhodium;
-    else if (filter == "SILVER" || filter == "AG")
-        x.filter = FilterMaterial::Silver;
-    else if (filter == "ALUMINUM" || filter == "ALUMINIUM" || filter == "AL")
-        x.filter = FilterMaterial::Aluminum;
-    else
-        return skip(SkipCode::UnsupportedFilter, filter);
+    const std::optional<FilterMaterial> material = filterNamed(filter);
+    if (!material) return skip(SkipCode::UnsupportedFilter, filter);
+    x.filter = *material;
 
     // The filter's thickness as its least and greatest value; their mean when both are given.
     const Header::Number fmin = h.number(DCM_FilterThicknessMinimum),
@@ -321,6 +311,40 @@ Reading readDataset(DcmDataset& ds) {
 }
 
 } // namespace
+
+std::optional<Target> targetNamed(std::string_view name) {
+    const std::string n = upper(trim(std::string(name)));
+    if (n == "MOLYBDENUM" || n == "MO") return Target::Molybdenum;
+    if (n == "TUNGSTEN" || n == "W") return Target::Tungsten;
+    return std::nullopt;
+}
+
+std::optional<FilterMaterial> filterNamed(std::string_view name) {
+    const std::string n = upper(trim(std::string(name)));
+    if (n == "MOLYBDENUM" || n == "MO") return FilterMaterial::Molybdenum;
+    if (n == "RHODIUM" || n == "RH") return FilterMaterial::Rhodium;
+    if (n == "SILVER" || n == "AG") return FilterMaterial::Silver;
+    if (n == "ALUMINUM" || n == "ALUMINIUM" || n == "AL") return FilterMaterial::Aluminum;
+    return std::nullopt;
+}
+
+const char* symbol(Target t) {
+    return t == Target::Molybdenum ? "Mo" : "W";
+}
+
+const char* symbol(FilterMaterial f) {
+    switch (f) {
+    case FilterMaterial::Molybdenum:
+        return "Mo";
+    case FilterMaterial::Rhodium:
+        return "Rh";
+    case FilterMaterial::Silver:
+        return "Ag";
+    case FilterMaterial::Aluminum:
+        return "Al";
+    }
+    return "?";
+}
 
 const char* skipCodeName(SkipCode c) {
     switch (c) {

@@ -95,24 +95,12 @@ MeasuredTable MeasuredTable::parse(const std::string& text, const std::string& n
         };
         MeasuredRow r;
         r.line = lineNo;
-        const std::string target = lower(cell("target"));
-        if (target == "mo" || target == "molybdenum")
-            r.target = Target::Molybdenum;
-        else if (target == "w" || target == "tungsten")
-            r.target = Target::Tungsten;
-        else
-            throw MeasuredError(name, lineNo, "target", cell("target"), MeasuredFault::BadTarget);
-        const std::string filter = lower(cell("filter"));
-        if (filter == "mo" || filter == "molybdenum")
-            r.filter = FilterMaterial::Molybdenum;
-        else if (filter == "rh" || filter == "rhodium")
-            r.filter = FilterMaterial::Rhodium;
-        else if (filter == "ag" || filter == "silver")
-            r.filter = FilterMaterial::Silver;
-        else if (filter == "al" || filter == "aluminum" || filter == "aluminium")
-            r.filter = FilterMaterial::Aluminum;
-        else
-            throw MeasuredError(name, lineNo, "filter", cell("filter"), MeasuredFault::BadFilter);
+        const std::optional<Target> target = targetNamed(cell("target"));
+        if (!target) throw MeasuredError(name, lineNo, "target", cell("target"), MeasuredFault::BadTarget);
+        r.target = *target;
+        const std::optional<FilterMaterial> filter = filterNamed(cell("filter"));
+        if (!filter) throw MeasuredError(name, lineNo, "filter", cell("filter"), MeasuredFault::BadFilter);
+        r.filter = *filter;
         r.kv = number("kv", {0, 50, true});
         if (kind == MeasuredKind::Output) {
             r.value = number("mgy_per_mas", {0, 10, true});

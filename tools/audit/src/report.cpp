@@ -164,7 +164,7 @@ std::optional<std::string> writeRatioHistogram(const std::filesystem::path& file
     QImage img(900, 600, QImage::Format_RGB32);
     img.fill(Qt::white);
     QPainter g(&img);
-    Axes a{QRectF(100, 50, 760, 460), lo, hi, 0, std::max(1.0, most * 1.1)};
+    Axes a{QRectF(100, 50, 760, 460), lo, hi, 0, std::max(5.0, most * 1.1)}; // whole counts on the axis
     drawAxes(g, a, t.plotRatioTitle.str(), t.plotRatio.str(), t.plotCount.str());
     g.setPen(QPen(Qt::white, 1));
     g.setBrush(kOurs);

@@ -238,6 +238,18 @@ TEST(Audit, NoIdentifierReachesAnyOutputOrTheCache) {
         EXPECT_EQ((r.out + r.err).find(secret), std::string::npos);
 }
 
+TEST(Audit, AnAuditWrittenInsideTheFolderItReadsDoesNotReadItself) {
+    TempDir dir("kv-audit");
+    makeFolder(dir);
+    std::map<std::string, int> calls;
+    const std::vector<std::string> args = {dir.file("in").string(), "--out", dir.file("in/audit").string()};
+    ASSERT_EQ(audit(args, calls).status, 0);
+    const std::string first = test_support::readFile(dir.file("in/audit/skipped.csv"));
+    Outcome again = audit(args, calls);
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(test_support::readFile(dir.file("in/audit/skipped.csv")), first);
+}
+
 TEST(Audit, PathsOnlyWhenAskedFor) {
     TempDir dir("kv-audit");
     makeFolder(dir);

@@ -119,7 +119,7 @@ TEST(Exposure, EachUnusableHeaderIsSkippedWithItsReason) {
         {"no filter", [](MadeExposure& e) { e.filter = ""; }, SkipCode::MissingValue, "(0018,7050)"},
         {"no filter thickness", [](MadeExposure& e) { e.filterMin.clear(), e.filterMax.clear(); },
          SkipCode::MissingValue, "(0018,7052)"},
-        {"filter thickness zero", [](MadeExposure& e) { e.filterMin = "0"; }, SkipCode::BadValue,
+        {"filter thickness zero", [](MadeExposure& e) { e.filterMin = "0.00"; }, SkipCode::BadValue,
          "(0018,7052)"},
     };
     TempDir dir("kv-audit");

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 
 namespace kv::audit {
@@ -37,6 +38,13 @@ struct Skip {
 
 enum class Target { Molybdenum, Tungsten };
 enum class FilterMaterial { Molybdenum, Rhodium, Silver, Aluminum };
+
+// "MOLYBDENUM", "Mo", "w" ...: a material's name or symbol in any case; empty for another.
+std::optional<Target> targetNamed(std::string_view name);
+std::optional<FilterMaterial> filterNamed(std::string_view name);
+// "Mo", "W"; "Mo", "Rh", "Ag", "Al".
+const char* symbol(Target t);
+const char* symbol(FilterMaterial f);
 
 struct Exposure {
     // The identity of the acquisition across its FOR PROCESSING and FOR
