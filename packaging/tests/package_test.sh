@@ -54,7 +54,7 @@ listing() { (cd "$root" && find . -printf '%p %s %T@\n' | sort); }
 listing >"$scratch/before.txt"
 bin="$root/usr/bin"
 programs=(Kelvane-Vesk dorvel_en dorvel_ja lumira_en lumira_ja halvex tiravex kv-report_en kv-report_ja kv-sweep
-          kv-spectrum)
+          kv-spectrum kv-audit)
 for p in "${programs[@]}"; do [ -x "$bin/$p" ] || fail "$p is not in usr/bin"; done
 for p in "$bin"/*; do
   name=$(basename "$p")

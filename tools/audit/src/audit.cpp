@@ -5,6 +5,7 @@
 #include "kv/common/records.h"
 #include "kv/common/temporaries.h"
 #include "kv/common/typed_number.h"
+#include "kv/common/version.h"
 #include "report.h"
 
 #include <algorithm>
@@ -15,10 +16,6 @@
 #include <map>
 #include <set>
 #include <thread>
-
-#ifndef KV_AUDIT_VERSION
-#define KV_AUDIT_VERSION "unknown"
-#endif
 
 namespace kv::audit {
 namespace {
@@ -652,7 +649,7 @@ int runAudit(const std::vector<std::string>& args, std::ostream& out, std::ostre
         }
     }
     ReportContent rc;
-    rc.version = KV_AUDIT_VERSION;
+    rc.version = std::string(kv::version());
     {
         const std::time_t now = std::time(nullptr);
         char buf[32];

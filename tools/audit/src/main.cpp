@@ -1,5 +1,6 @@
 // kv-audit: the dose audit from the images' headers.
 #include "kv/audit/engine_physics.h"
+#include "kv/common/program_start.h"
 
 #include <atomic>
 #include <csignal>
@@ -15,6 +16,8 @@ extern "C" void onInterrupt(int) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (auto end = kv::beginProgram(argc, argv, kv::texts::englishAuditTexts.usage, kv::Needs::Console))
+        return *end;
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
     std::signal(SIGHUP, onInterrupt);
