@@ -2,6 +2,7 @@
 
 #include "kv/common/command_line.h"
 #include "kv/common/format.h"
+#include "kv/common/installation.h"
 #include "kv/common/records.h"
 #include "kv/common/temporaries.h"
 #include "kv/common/typed_number.h"
@@ -272,7 +273,12 @@ int runAudit(const std::vector<std::string>& args, std::ostream& out, std::ostre
     for (const std::string& p : line->operands())
         o.paths.push_back(p);
     o.out = *line->value("--out");
-    if (auto v = line->value("--data")) o.data = *v;
+    // Without --data, a folder with no equipment.dat of its own takes the one shipped with the programs.
+    std::error_code noData;
+    if (auto v = line->value("--data"))
+        o.data = *v;
+    else if (!fs::exists(o.data / "equipment.dat", noData))
+        o.data = shippedDataDir();
     o.cache = line->value("--cache") ? fs::path(*line->value("--cache")) : o.out / "factors";
     if (auto v = line->value("--output")) o.output = *v;
     if (auto v = line->value("--hvl")) o.hvl = *v;

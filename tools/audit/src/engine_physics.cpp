@@ -88,6 +88,8 @@ class EnginePhysics : public Physics {
             return s.factors.has_value();
         } catch (const sweep::RowFailure&) {
             return false;
+        } catch (const FactorFailure&) {
+            return false; // factor() will say why
         }
     }
 
