@@ -1,9 +1,10 @@
 #include "report.h"
 
 #include "kv/common/typed_number.h"
+#include "kv/gui/offscreen.h"
+#include "kv/gui/qtext.h"
 
 #include <QFontMetricsF>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPageSize>
 #include <QPainter>
@@ -15,39 +16,6 @@
 
 namespace kv::audit {
 namespace {
-
-QString q(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-// Text needs a font database, and that an application; none is shown, and
-// Qt's own notes (a missing runtime folder and the like) are not the user's concern.
-class PaintingApp {
-  public:
-    PaintingApp()
-        : previous_(qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {})) {
-        if (!QGuiApplication::instance()) {
-            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-            static int argc = 1;
-            static char name[] = "kv-audit";
-            static char* argv[] = {name, nullptr};
-            app_ = std::make_unique<QGuiApplication>(argc, argv);
-        }
-    }
-    ~PaintingApp() { qInstallMessageHandler(previous_); }
-
-  private:
-    QtMessageHandler previous_;
-    std::unique_ptr<QGuiApplication> app_;
-};
-
-// A round step for about `n` ticks over `span`.
-double tickStep(double span, int n) {
-    const double raw = span / n, p = std::pow(10.0, std::floor(std::log10(raw)));
-    for (double m : {1.0, 2.0, 5.0, 10.0})
-        if (m * p >= raw) return m * p;
-    return 10 * p;
-}
 
 struct Axes {
     QRectF area;
@@ -65,7 +33,7 @@ void drawAxes(QPainter& g, const Axes& a, const std::string& title, const std::s
     QFont f = g.font();
     f.setPixelSize(13);
     g.setFont(f);
-    const double xs = tickStep(a.x1 - a.x0, 8), ys = tickStep(a.y1 - a.y0, 6);
+    const double xs = gui::roundTickStep(a.x1 - a.x0, 8), ys = gui::roundTickStep(a.y1 - a.y0, 6);
     for (double x = std::ceil(a.x0 / xs) * xs; x <= a.x1 + 1e-9; x += xs) {
         g.drawLine(QPointF(a.px(x), a.area.bottom()), QPointF(a.px(x), a.area.bottom() + 5));
         g.drawText(QRectF(a.px(x) - 40, a.area.bottom() + 7, 80, 18), Qt::AlignCenter, QString::number(x));
@@ -75,16 +43,17 @@ void drawAxes(QPainter& g, const Axes& a, const std::string& title, const std::s
         g.drawText(QRectF(a.area.left() - 70, a.py(y) - 9, 62, 18), Qt::AlignRight | Qt::AlignVCenter,
                    QString::number(y));
     }
-    g.drawText(QRectF(a.area.left(), a.area.bottom() + 28, a.area.width(), 20), Qt::AlignCenter, q(xLabel));
+    g.drawText(QRectF(a.area.left(), a.area.bottom() + 28, a.area.width(), 20), Qt::AlignCenter,
+               gui::qs(xLabel));
     g.save();
     g.translate(a.area.left() - 78, a.area.center().y());
     g.rotate(-90);
-    g.drawText(QRectF(-a.area.height() / 2, -12, a.area.height(), 20), Qt::AlignCenter, q(yLabel));
+    g.drawText(QRectF(-a.area.height() / 2, -12, a.area.height(), 20), Qt::AlignCenter, gui::qs(yLabel));
     g.restore();
     f.setPixelSize(16);
     f.setBold(true);
     g.setFont(f);
-    g.drawText(QRectF(0, 8, a.area.right() + 60, 24), Qt::AlignCenter, q(title));
+    g.drawText(QRectF(0, 8, a.area.right() + 60, 24), Qt::AlignCenter, gui::qs(title));
     f.setPixelSize(13);
     f.setBold(false);
     g.setFont(f);
@@ -103,7 +72,7 @@ const QColor kOurs(0, 90, 200), kUnit(230, 120, 0);
 
 std::optional<std::string> writeAgdPlot(const std::filesystem::path& file,
                                         const std::vector<PlotPoint>& points, const texts::AuditTexts& t) {
-    PaintingApp app;
+    const gui::OffscreenPainting painting("kv-audit");
     QImage img(900, 600, QImage::Format_RGB32);
     img.fill(Qt::white);
     QPainter g(&img);
@@ -134,9 +103,9 @@ std::optional<std::string> writeAgdPlot(const std::filesystem::path& file,
     g.drawLine(c + QPointF(-4, 4), c + QPointF(4, -4));
     g.setPen(Qt::black);
     g.drawText(QRectF(a.area.left() + 32, a.area.top() + 10, 400, 20), Qt::AlignVCenter,
-               q(t.plotOurs.view()));
+               gui::qs(t.plotOurs.view()));
     g.drawText(QRectF(a.area.left() + 32, a.area.top() + 32, 400, 20), Qt::AlignVCenter,
-               q(t.plotUnit.view()));
+               gui::qs(t.plotUnit.view()));
     g.end();
     return save(img, file);
 }
@@ -144,7 +113,7 @@ std::optional<std::string> writeAgdPlot(const std::filesystem::path& file,
 std::optional<std::string> writeRatioHistogram(const std::filesystem::path& file,
                                                const std::vector<PlotPoint>& points,
                                                const texts::AuditTexts& t) {
-    PaintingApp app;
+    const gui::OffscreenPainting painting("kv-audit");
     std::vector<double> r;
     for (const PlotPoint& p : points)
         if (p.ratio) r.push_back(*p.ratio);
@@ -180,7 +149,7 @@ std::optional<std::string> writeRatioHistogram(const std::filesystem::path& file
 
 std::optional<std::string> writeReportPdf(const std::filesystem::path& file, const ReportContent& c,
                                           const std::filesystem::path& plots, const texts::AuditTexts& t) {
-    PaintingApp app;
+    const gui::OffscreenPainting painting("kv-audit");
     // Written beside the target and renamed over it when whole.
     QSaveFile out(QString::fromStdString(file.string()));
     if (!out.open(QIODevice::WriteOnly)) return out.errorString().toStdString();
@@ -188,8 +157,8 @@ std::optional<std::string> writeReportPdf(const std::filesystem::path& file, con
         QPdfWriter pdf(&out);
         pdf.setPageSize(QPageSize(QPageSize::A4));
         pdf.setResolution(150);
-        pdf.setTitle(q(t.reportTitle.view()));
-        pdf.setCreator(q("Kelvane-Vesk kv-audit " + c.version));
+        pdf.setTitle(gui::qs(t.reportTitle.view()));
+        pdf.setCreator(gui::qs("Kelvane-Vesk kv-audit " + c.version));
         pdf.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
         QPainter g(&pdf);
         const QRect page = g.viewport();
@@ -208,9 +177,9 @@ std::optional<std::string> writeReportPdf(const std::filesystem::path& file, con
         };
         auto paragraph = [&](const QFont& f, const std::string& text, double gap = 8) {
             g.setFont(f);
-            const QRectF r = g.boundingRect(QRectF(0, 0, w, 1e6), Qt::TextWordWrap, q(text));
+            const QRectF r = g.boundingRect(QRectF(0, 0, w, 1e6), Qt::TextWordWrap, gui::qs(text));
             need(r.height());
-            g.drawText(QRectF(0, y, w, r.height()), Qt::TextWordWrap, q(text));
+            g.drawText(QRectF(0, y, w, r.height()), Qt::TextWordWrap, gui::qs(text));
             y += r.height() + gap;
         };
         QFont title = body;
@@ -247,7 +216,7 @@ std::optional<std::string> writeReportPdf(const std::filesystem::path& file, con
                 auto widen = [&](const std::vector<std::string>& cells, const QFont& f) {
                     const QFontMetricsF m(f, &pdf);
                     for (size_t i = 0; i < cols && i < cells.size(); ++i)
-                        cw[i] = std::max(cw[i], m.horizontalAdvance(q(cells[i])) + 10);
+                        cw[i] = std::max(cw[i], m.horizontalAdvance(gui::qs(cells[i])) + 10);
                 };
                 widen(tab.header, headFont);
                 for (const auto& r : tab.rows)
@@ -270,7 +239,7 @@ std::optional<std::string> writeReportPdf(const std::filesystem::path& file, con
                     g.save();
                     g.setClipRect(cell);
                     g.drawText(cell.adjusted(4, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft,
-                               q(i < cells.size() ? cells[i] : std::string()));
+                               gui::qs(i < cells.size() ? cells[i] : std::string()));
                     g.restore();
                     x += cw[i];
                 }

@@ -1,7 +1,9 @@
 #include "kv/sweep/plot.h"
 
 #if KV_SWEEP_PLOT
-#include <QGuiApplication>
+#include "kv/gui/offscreen.h"
+#include "kv/gui/qtext.h"
+
 #include <QImage>
 #include <QPainter>
 #include <QSaveFile>
@@ -22,39 +24,11 @@ std::optional<std::string> writePlot(const std::filesystem::path&, const std::ve
 
 #else
 
-namespace {
-
-QString q(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-// A round step for about `n` ticks over `span`.
-double tickStep(double span, int n) {
-    double raw = span / n, p = std::pow(10.0, std::floor(std::log10(raw)));
-    for (double m : {1.0, 2.0, 5.0, 10.0})
-        if (m * p >= raw) return m * p;
-    return 10 * p;
-}
-
-} // namespace
+using gui::qs;
 
 std::optional<std::string> writePlot(const std::filesystem::path& file, const std::vector<PlotPoint>& points,
                                      const PlotLabels& t) {
-    // Text needs a font database, and that an application; none is shown.
-    // Qt's own notes (a missing runtime folder and the like) are no concern of the table's user.
-    struct Quiet {
-        QtMessageHandler previous =
-            qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-        ~Quiet() { qInstallMessageHandler(previous); }
-    } quiet;
-    std::unique_ptr<QGuiApplication> app;
-    if (!QGuiApplication::instance()) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "kv-sweep";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    }
+    const gui::OffscreenPainting painting("kv-sweep");
     std::map<std::string, std::vector<PlotPoint>> curves;
     double xMin = points.empty() ? 0 : points.front().x, xMax = 0, yMax = 0;
     for (const PlotPoint& p : points) {
@@ -66,7 +40,7 @@ std::optional<std::string> writePlot(const std::filesystem::path& file, const st
     if (t.xFromZero || !(xMin >= 0)) xMin = 0;
     if (!(xMax > xMin)) xMax = xMin + 1;
     if (!(yMax > 0)) yMax = 1;
-    const double xStep = tickStep(xMax - xMin, 6), yStep = tickStep(yMax, 6);
+    const double xStep = gui::roundTickStep(xMax - xMin, 6), yStep = gui::roundTickStep(yMax, 6);
     xMin = std::floor(xMin / xStep) * xStep;
     xMax = std::ceil(xMax / xStep) * xStep;
     yMax = std::ceil(yMax * 1.05 / yStep) * yStep;
@@ -96,16 +70,16 @@ std::optional<std::string> writePlot(const std::filesystem::path& file, const st
     for (double y = 0; y <= yMax + 1e-9; y += yStep)
         g.drawText(QRectF(area.left() - 80, py(y) - 10, 74, 20), Qt::AlignRight | Qt::AlignVCenter,
                    QString::number(y, 'g', 4));
-    g.drawText(QRectF(area.left(), area.bottom() + 30, area.width(), 24), Qt::AlignCenter, q(t.xAxis));
+    g.drawText(QRectF(area.left(), area.bottom() + 30, area.width(), 24), Qt::AlignCenter, qs(t.xAxis));
     g.save();
     g.translate(22, area.center().y());
     g.rotate(-90);
-    g.drawText(QRectF(-area.height() / 2, -12, area.height(), 24), Qt::AlignCenter, q(t.yAxis));
+    g.drawText(QRectF(-area.height() / 2, -12, area.height(), 24), Qt::AlignCenter, qs(t.yAxis));
     g.restore();
     font.setPixelSize(18);
     font.setBold(true);
     g.setFont(font);
-    g.drawText(QRectF(area.left(), 10, area.width(), 30), Qt::AlignCenter, q(t.title));
+    g.drawText(QRectF(area.left(), 10, area.width(), 30), Qt::AlignCenter, qs(t.title));
     font.setPixelSize(13);
     font.setBold(false);
     g.setFont(font);
@@ -135,7 +109,7 @@ std::optional<std::string> writePlot(const std::filesystem::path& file, const st
             g.drawLine(QPointF(area.right() + 16, ly), QPointF(area.right() + 44, ly));
             g.setPen(Qt::black);
             g.drawText(QRectF(area.right() + 50, ly - 10, right - 56, 20), Qt::AlignLeft | Qt::AlignVCenter,
-                       q(label));
+                       qs(label));
         }
         ++n;
     }
