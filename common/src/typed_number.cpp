@@ -208,6 +208,10 @@ std::string shownText(std::string_view text) {
 
 std::string fillIn(std::string text,
                    std::initializer_list<std::pair<std::string_view, std::string_view>> keys) {
+    return fillIn(std::move(text), std::span(keys.begin(), keys.size()));
+}
+
+std::string fillIn(std::string text, std::span<const std::pair<std::string_view, std::string_view>> keys) {
     // One pass, so that a value holding a key ("{text}" typed) stays as it is.
     std::string out;
     for (size_t i = 0; i < text.size();) {

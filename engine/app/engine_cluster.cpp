@@ -104,7 +104,7 @@ int runShared(const std::filesystem::path& dir, ExposureKind kind, const EngineO
     try {
         session = prepareSession(dir, kind, threads, seed);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "%d: %s\n", rank, fillText(t.cannotStart, {e.what()}).c_str());
+        std::fprintf(stderr, "%d: %s\n", rank, fillText(t.cannotStart, {startRefusal(e)}).c_str());
         failed = 1;
     }
     int anyFailed = 0;

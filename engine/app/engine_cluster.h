@@ -4,6 +4,7 @@
 #include "kv/engine/engine_options.h"
 #include "kv/engine/engine_session.h"
 
+#include <exception>
 #include <filesystem>
 #include <initializer_list>
 #include <string>
@@ -13,6 +14,8 @@ namespace kv::engine {
 
 // The engine's texts with %1, %2 ... filled in, as QString::arg does for the window.
 std::string fillText(std::string_view pattern, std::initializer_list<std::string> args);
+// Why a run cannot start, in the edition the engine runs in.
+std::string startRefusal(const std::exception& e);
 std::string progressLine(const SessionProgress& p);
 // What the console says once the session has saved.
 std::string savedText(const EngineSession& session);

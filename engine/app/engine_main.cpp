@@ -36,7 +36,7 @@ int runConsole(const std::filesystem::path& dir, ExposureKind kind, const Engine
     try {
         session = prepareSession(dir, kind, threads, opt.seed.value_or(freshSeed()));
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", fillText(t.cannotStart, {e.what()}).c_str());
+        std::fprintf(stderr, "%s\n", fillText(t.cannotStart, {startRefusal(e)}).c_str());
         return 1;
     }
     if (opt.sagdSigmaPercent) session->setTarget(*opt.sagdSigmaPercent / 100.0);
@@ -71,7 +71,7 @@ std::optional<EngineOptions> engineOptions(int argc, char** argv, const std::fil
     const texts::EngineTexts& t = texts::engineTexts();
     try {
         EngineOptions given = parseEngineOptions(std::vector<std::string>(argv + 1, argv + argc),
-                                                 texts::commandLineTextsOf(texts::edition()));
+                                                 texts::commandLineTextsOf(texts::engineEdition()));
         if (given.help) {
             std::printf("%s\n", t.usage.c_str());
             exitCode = 0;
@@ -96,6 +96,12 @@ std::string fillText(std::string_view pattern, std::initializer_list<std::string
     for (const std::string& a : args)
         s = s.arg(QString::fromStdString(a));
     return s.toStdString();
+}
+
+std::string startRefusal(const std::exception& e) {
+    if (const auto* refused = dynamic_cast<const InputError*>(&e))
+        return refused->text(texts::engineEdition());
+    return e.what();
 }
 
 std::string progressLine(const SessionProgress& p) {
@@ -156,7 +162,8 @@ int runEngine(int argc, char** argv, ExposureKind kind) {
         session = prepareSession(dir, kind, opt->threads.value_or(defaultThreadCount()),
                                  opt->seed.value_or(freshSeed()));
     } catch (const std::exception& e) {
-        QMessageBox::warning(nullptr, caption, QString::fromStdString(fillText(t.cannotStart, {e.what()})));
+        QMessageBox::warning(nullptr, caption,
+                             QString::fromStdString(fillText(t.cannotStart, {startRefusal(e)})));
         return 1;
     }
     if (opt->sagdSigmaPercent) session->setTarget(*opt->sagdSigmaPercent / 100.0);

@@ -22,10 +22,11 @@ QString percent(double rel) {
 } // namespace
 
 QString durationText(double seconds) {
+    const texts::EngineTexts& t = texts::engineTexts();
     long s = std::lround(std::max(0.0, seconds));
-    if (s >= 3600) return QString("%1 h %2 min").arg(s / 3600).arg((s % 3600) / 60, 2, 10, QChar('0'));
-    if (s >= 60) return QString("%1 min %2 s").arg(s / 60).arg(s % 60, 2, 10, QChar('0'));
-    return QString("%1 s").arg(s);
+    if (s >= 3600) return q(t.hoursMinutes).arg(s / 3600).arg((s % 3600) / 60, 2, 10, QChar('0'));
+    if (s >= 60) return q(t.minutesSeconds).arg(s / 60).arg(s % 60, 2, 10, QChar('0'));
+    return q(t.seconds).arg(s);
 }
 
 SessionOutcome sessionOutcome(const EngineSession& s) {

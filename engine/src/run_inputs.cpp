@@ -4,6 +4,7 @@
 #include "kv/common/installation.h"
 #include "kv/common/records.h"
 #include "kv/common/temporaries.h"
+#include "kv/common/typed_number.h"
 
 #include <cerrno>
 #include <cmath>
@@ -11,26 +12,32 @@
 #include <cstring>
 #include <sys/statvfs.h>
 #include <unistd.h>
+#include <vector>
 
 namespace kv::engine {
 
 namespace {
 
+using Input = texts::EngineInputTexts;
+
+// A fault of a file the formats module read: its own detailed English
+// ("<file>: line 16: ..."), and the Japanese edition's sentence naming the
+// file and the line.
+template <class TextsOf> InputError fileFault(const formats::FileError& e, TextsOf textsOf) {
+    std::string m = e.what();
+    if (m.rfind(e.file, 0) == 0) m.erase(0, e.file.size());
+    if (m.rfind(", ", 0) == 0 || m.rfind(": ", 0) == 0) m.erase(0, 2);
+    return InputError(e.file, e.file + ": " + m, formats::describe(e, textsOf(texts::Edition::Japanese)));
+}
+
 template <class F> auto readOrExplain(const std::string& file, F read) {
     try {
         return read();
     } catch (const formats::FileError& e) {
-        std::string m = e.what();
-        if (m.rfind(e.file, 0) == 0) m.erase(0, e.file.size());
-        if (m.rfind(", ", 0) == 0 || m.rfind(": ", 0) == 0) m.erase(0, 2);
-        throw InputError(e.file, m);
+        throw fileFault(e, texts::spectrumFileTextsOf);
     } catch (const RecordError& e) {
         throw InputError(e.file.empty() ? file : e.file, e.what());
     }
-}
-
-std::string cm(double v) {
-    return plainDecimal(v) + " cm";
 }
 
 // A text that goes into the result file's one-line header fields.
@@ -52,6 +59,29 @@ constexpr unsigned long long kResultRoom = 2ull * 16 * 1024 * 1024;
 
 } // namespace
 
+InputError::InputError(std::string fileName, const std::string& problem)
+    : std::runtime_error(fileName + ": " + problem), file(std::move(fileName)), english_(what()),
+      japanese_(what()) {}
+
+InputError::InputError(std::string fileName, std::string english, std::string japanese)
+    : std::runtime_error(english), file(std::move(fileName)), english_(std::move(english)),
+      japanese_(std::move(japanese)) {}
+
+namespace {
+std::string worded(const texts::EngineTexts& t, const std::string& file, texts::Text Input::*reason,
+                   std::initializer_list<std::pair<std::string_view, std::string>> keys) {
+    std::vector<std::pair<std::string_view, std::string_view>> pairs(keys.begin(), keys.end());
+    const std::string problem = fillIn(std::string((t.inputs.*reason).view()), pairs);
+    return fillIn(std::string(t.inputs.refusal.view()),
+                  {{"{file}", shownText(file)}, {"{problem}", problem}});
+}
+} // namespace
+
+InputError::InputError(std::string fileName, texts::Text Input::*reason,
+                       std::initializer_list<std::pair<std::string_view, std::string>> keys)
+    : InputError(fileName, worded(texts::englishEngineTexts, fileName, reason, keys),
+                 worded(texts::japaneseEngineTexts, fileName, reason, keys)) {}
+
 RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
     RunInputs in;
     in.kind = kind;
@@ -63,96 +93,88 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
     formats::applySpectrumExactFile(dir, in.spectrum);
     try {
         in.geometry = formats::readGeometry(dir);
+    } catch (const formats::FileError& e) {
+        throw fileFault(e, texts::settingsFileTextsOf);
     } catch (const RecordError& e) {
-        // what() already begins with the file name.
-        std::string m = e.what(), prefix = std::string(formats::kGeometryFileName);
-        if (m.rfind(prefix, 0) == 0) m.erase(0, prefix.size());
-        if (m.rfind(", ", 0) == 0 || m.rfind(": ", 0) == 0) m.erase(0, 2);
-        throw InputError(formats::kGeometryFileName, m);
+        throw InputError(formats::kGeometryFileName, e.what());
     }
 
     const formats::ControlFile& c = in.control;
     if (!(c.histories >= 1.0))
-        throw InputError(mc, "line 7 asks for " + plainDecimal(c.histories) +
-                                 " photon histories; at least 1 is needed");
+        throw InputError(mc, &Input::historiesTooFew, {{"{value}", plainDecimal(c.histories)}});
     if (c.histories > kMaxHistories)
-        throw InputError(mc, "line 7 asks for " + format(c.histories, "0.0E+00") +
-                                 " photon histories; at most 1.0E+11 can be run at once");
+        throw InputError(
+            mc, &Input::historiesTooMany,
+            {{"{value}", format(c.histories, "0.0E+00")}, {"{max}", format(kMaxHistories, "0.0E+00")}});
     if (c.histories != std::floor(c.histories))
-        throw InputError(mc, "line 7 asks for " + plainDecimal(c.histories) +
-                                 " photon histories; a whole number is needed");
+        throw InputError(mc, &Input::historiesNotWhole, {{"{value}", plainDecimal(c.histories)}});
     in.histories = static_cast<uint64_t>(std::llround(c.histories));
     if (!isBareFileName(c.resultFile))
-        throw InputError(mc, "line 8, the result file name \"" + c.resultFile +
-                                 "\", is not a name in the working directory");
+        throw InputError(mc, &Input::resultNameNotInFolder, {{"{name}", shownText(c.resultFile)}});
     std::string ext(formats::kResultExtension);
     if (c.resultFile.size() < ext.size() ||
         c.resultFile.compare(c.resultFile.size() - ext.size(), ext.size(), ext) != 0)
-        throw InputError(mc, "line 8, the result file name \"" + c.resultFile + "\", does not end in " + ext);
+        throw InputError(mc, &Input::resultNameExtension,
+                         {{"{name}", shownText(c.resultFile)}, {"{ext}", ext}});
     if (!(c.fieldX > 0 && c.fieldY > 0 && c.fieldX <= 100 && c.fieldY <= 100))
-        throw InputError(mc, "the field size " + plainDecimal(c.fieldX) + " x " + plainDecimal(c.fieldY) +
-                                 " cm (lines 1 and 2) cannot be used");
+        throw InputError(mc, &Input::fieldSize,
+                         {{"{x}", plainDecimal(c.fieldX)}, {"{y}", plainDecimal(c.fieldY)}});
     if (!distance(c.fid))
-        throw InputError(mc,
-                         "the FID of " + cm(c.fid) + " (line 3) must lie between 0 and " + cm(kMaxDistance));
+        throw InputError(mc, &Input::fidRange,
+                         {{"{value}", plainDecimal(c.fid)}, {"{max}", plainDecimal(kMaxDistance)}});
     if (!distance(c.fcd))
-        throw InputError(mc,
-                         "the FCD of " + cm(c.fcd) + " (line 5) must lie between 0 and " + cm(kMaxDistance));
+        throw InputError(mc, &Input::fcdRange,
+                         {{"{value}", plainDecimal(c.fcd)}, {"{max}", plainDecimal(kMaxDistance)}});
     if (!(c.fad > 0 && c.fad <= c.fid))
-        throw InputError(mc, "the FAD of " + cm(c.fad) + " (line 4) must lie between 0 and the FID of " +
-                                 cm(c.fid));
+        throw InputError(mc, &Input::fadRange,
+                         {{"{value}", plainDecimal(c.fad)}, {"{fid}", plainDecimal(c.fid)}});
     if (!std::isfinite(c.angularRange) ||
         (kind == ExposureKind::Tomosynthesis && !(std::fabs(c.angularRange) <= kMaxAngularRange)))
-        throw InputError(mc, "the angular range of " + plainDecimal(c.angularRange) +
-                                 " deg (line 6) exceeds " + plainDecimal(kMaxAngularRange) + " deg");
-    if (!oneLine(c.equipmentName))
         throw InputError(
-            mc, "line 9, the equipment name, holds a control character (a line end inside the line?)");
+            mc, &Input::angularRange,
+            {{"{value}", plainDecimal(c.angularRange)}, {"{max}", plainDecimal(kMaxAngularRange)}});
+    if (!oneLine(c.equipmentName)) throw InputError(mc, &Input::equipmentControl);
 
     const formats::PhantomFile& p = in.phantom;
-    if (!oneLine(p.fractionText))
-        throw InputError(
-            ph, "line 1, the glandular fraction, holds a control character (a line end inside the line?)");
+    if (!oneLine(p.fractionText)) throw InputError(ph, &Input::fractionControl);
     if (in.geometry.model == formats::BreastModel::Protocol) {
         // The half-cylinder of the protocol breast: Phantom.dat gives its
         // thickness, Geometry.dat the rest; no composition file is read.
         if (!(p.thickness >= kMinProtocolThickness && p.thickness <= kMaxProtocolThickness))
-            throw InputError(ph, "the breast thickness of " + cm(p.thickness) +
-                                     " (line 5) lies outside 2 to 11 cm, the protocol breast model's range");
+            throw InputError(ph, &Input::protocolThickness, {{"{value}", plainDecimal(p.thickness)}});
         if (!(p.thickness - 2 * in.geometry.adiposeMm / 10 >= kVoxel - 1e-9))
-            throw InputError(formats::kGeometryFileName,
-                             "the adipose layers of " + plainDecimal(in.geometry.adiposeMm) +
-                                 " mm top and bottom " + "leave no inner region in a " + cm(p.thickness) +
-                                 " breast");
+            throw InputError(
+                formats::kGeometryFileName, &Input::adiposeLayers,
+                {{"{adipose}", plainDecimal(in.geometry.adiposeMm)}, {"{value}", plainDecimal(p.thickness)}});
         checkRoom(in);
         checkSpectrum(in);
         return in;
     }
     if (!(p.thickness >= kMinThickness && p.thickness <= kMaxThickness))
-        throw InputError(ph, "the phantom thickness of " + cm(p.thickness) +
-                                 " (line 5) lies outside 0.1 to 6.0 cm");
+        throw InputError(ph, &Input::thickness, {{"{value}", plainDecimal(p.thickness)}});
     if (!(p.sizeX > 0 && p.sizeX <= 15 && p.sizeY > 0 && p.sizeY <= 15))
-        throw InputError(ph, "the phantom size " + plainDecimal(p.sizeX) + " x " + plainDecimal(p.sizeY) +
-                                 " cm (lines 3 and 4) exceeds the 15 x 15 cm voxel grid");
+        throw InputError(ph, &Input::phantomSizeGrid,
+                         {{"{x}", plainDecimal(p.sizeX)}, {"{y}", plainDecimal(p.sizeY)}});
     const double refX = 2 * kRefXEnd * kVoxel, refY = kRefYEnd * kVoxel;
     if (p.sizeX < refX - 1e-9 || p.sizeY < refY - 1e-9)
-        throw InputError(ph, "the phantom size " + plainDecimal(p.sizeX) + " x " + plainDecimal(p.sizeY) +
-                                 " cm (lines 3 and 4) does not hold the reference region of the dose, " +
-                                 plainDecimal(refX) + " x " + plainDecimal(refY) +
-                                 " cm from the chest-wall edge");
+        throw InputError(ph, &Input::phantomSizeReference,
+                         {{"{x}", plainDecimal(p.sizeX)},
+                          {"{y}", plainDecimal(p.sizeY)},
+                          {"{rx}", plainDecimal(refX)},
+                          {"{ry}", plainDecimal(refY)}});
     checkRoom(in);
     if (!isBareFileName(p.compositionFile))
-        throw InputError(ph, "line 2 names \"" + p.compositionFile +
-                                 "\", which is not a file of the working directory");
+        throw InputError(ph, &Input::compositionName, {{"{name}", shownText(p.compositionFile)}});
     // The shipped compositions, unless the working folder holds its own.
     in.composition = readOrExplain(p.compositionFile, [&] {
         return formats::readCompositionFile(dataFileDir(dir, p.compositionFile), p.compositionFile);
     });
     double fraction = parseNumber(p.fractionText);
     if (std::fabs(in.composition.glandularFraction - fraction) > 1e-9)
-        throw InputError(p.compositionFile, "holds the glandular fraction " +
-                                                plainDecimal(in.composition.glandularFraction) + " %, but " +
-                                                ph + " asks for " + p.fractionText + " %");
+        throw InputError(p.compositionFile, &Input::compositionFraction,
+                         {{"{value}", plainDecimal(in.composition.glandularFraction)},
+                          {"{phantom}", ph},
+                          {"{asked}", shownText(p.fractionText)}});
     checkSpectrum(in);
     return in;
 }
@@ -165,52 +187,49 @@ void checkRoom(const RunInputs& in) {
     double room =
         c.fid - kSupportToDetector - in.geometry.supportMm / 10 - thickness - in.geometry.paddleMm / 10;
     if (!(room > 1.0))
-        throw InputError(std::string(formats::kControlFileName),
-                         "the FID of " + cm(c.fid) + " (line 3) leaves no room for the support, the " +
-                             plainDecimal(thickness) + " cm phantom and the paddle");
+        throw InputError(std::string(formats::kControlFileName), &Input::noRoom,
+                         {{"{value}", plainDecimal(c.fid)}, {"{thickness}", plainDecimal(thickness)}});
 }
 
 void checkSpectrum(const RunInputs& in) {
     const formats::SpectrumFileContents& sp = in.spectrum;
     for (double v : {sp.tubeVoltage, sp.targetAngle, sp.tubeTiltAngle, sp.beryllium, sp.aluminum,
                      sp.molybdenum, sp.rhodium, sp.silver, sp.airLayer})
-        if (!std::isfinite(v))
-            throw InputError(formats::kSpectrumFileName,
-                             "its header holds a value that is not a finite number");
+        if (!std::isfinite(v)) throw InputError(formats::kSpectrumFileName, &Input::spectrumHeaderNotFinite);
     for (int k = 1; k < formats::kColumns; ++k)
         for (int i = 0; i < formats::kBins; ++i)
             if (!(std::isfinite(sp.table[k][i]) && sp.table[k][i] >= 0))
-                throw InputError(formats::kSpectrumFileName, "the share of ray " + std::to_string(k) +
-                                                                 " at " +
-                                                                 plainDecimal(formats::binEnergy(i)) +
-                                                                 " keV is not a finite number of 0 or more");
+                throw InputError(
+                    formats::kSpectrumFileName, &Input::spectrumShare,
+                    {{"{ray}", std::to_string(k)}, {"{energy}", plainDecimal(formats::binEnergy(i))}});
     RaySpectra rays = raySpectra(in.spectrum);
     double total = 0;
     for (const auto& w : rays.weights)
         for (double v : w)
             total += v;
     if (!(total > 0 && std::isfinite(total)))
-        throw InputError(formats::kSpectrumFileName, "the spectrum holds no photons above 1 keV");
+        throw InputError(formats::kSpectrumFileName, &Input::spectrumNoPhotons);
 }
 
 } // namespace
 
 void requireWritableFolder(const std::filesystem::path& dir, const std::string& resultFile) {
-    const std::string folder = "the working folder";
     std::string tmp = (dir / temporaryTemplate(resultFile)).string();
     int fd = ::mkstemp(tmp.data());
     if (fd < 0) {
         const int e = errno;
-        throw InputError(resultFile, "cannot be written in " + folder + " (" + std::strerror(e) + ")");
+        throw InputError(resultFile, e == EACCES || e == EPERM || e == EROFS ? &Input::folderProtected
+                                     : e == ENOSPC || e == EDQUOT            ? &Input::folderFull
+                                                                             : &Input::folderRefuses);
     }
     const bool wrote = ::write(fd, "x", 1) == 1;
     ::close(fd);
     ::unlink(tmp.c_str());
-    if (!wrote) throw InputError(resultFile, "cannot be written in " + folder);
+    if (!wrote) throw InputError(resultFile, &Input::folderFull);
     struct statvfs fs {};
     if (::statvfs(dir.c_str(), &fs) == 0 &&
         static_cast<unsigned long long>(fs.f_bavail) * fs.f_frsize < kResultRoom)
-        throw InputError(resultFile, "cannot be written: " + folder + " has less than 32 MB free");
+        throw InputError(resultFile, &Input::folderFull);
 }
 
 RunInputs checkRunStart(const std::filesystem::path& dir, ExposureKind kind) {

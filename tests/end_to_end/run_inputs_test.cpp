@@ -411,6 +411,31 @@ TEST(Programs, BadInputGivesAMessageAndNoResult) {
     EXPECT_FALSE(fs::exists(dir.path() / "bad.vesk"));
 }
 
+// Each refusal of the start check in both editions, from the one reason text.
+TEST(RunInputs, RefusalsAreWordedInBothEditions) {
+    RunDir dir({.histories = "1.5"});
+    try {
+        readRunInputs(dir.path(), ExposureKind::Mammography);
+        FAIL() << "1.5 histories accepted";
+    } catch (const InputError& e) {
+        EXPECT_EQ(e.file, "MC.dat");
+        EXPECT_STREQ(e.what(), "MC.dat: line 7 asks for 1.5 photon histories; a whole number is needed");
+        EXPECT_EQ(e.text(kv::texts::Edition::English), e.what());
+        EXPECT_EQ(e.text(kv::texts::Edition::Japanese),
+                  "MC.dat：7 行目のヒストリー数 1.5 は整数ではありません");
+    }
+    // A file the formats module refuses keeps its detailed English and names the line in Japanese.
+    dir.write("MC.dat", "15.0\r\n");
+    try {
+        readRunInputs(dir.path(), ExposureKind::Mammography);
+        FAIL() << "a cut MC.dat accepted";
+    } catch (const InputError& e) {
+        EXPECT_EQ(e.text(kv::texts::Edition::Japanese).rfind("ファイル MC.dat ", 0), 0u)
+            << e.text(kv::texts::Edition::Japanese);
+        EXPECT_EQ(std::string(e.what()).rfind("MC.dat: ", 0), 0u) << e.what();
+    }
+}
+
 // Inputs that used to pass the start and then end the program after the
 // whole run: refused at once, with nothing written.
 TEST(Programs, InputsThatWouldLoseTheRunAreRefusedAtTheStart) {

@@ -394,6 +394,8 @@ void SetUpScreen::startEngine() {
     std::string refusal;
     try {
         kv::engine::checkRunStart(dir, kind);
+    } catch (const kv::engine::InputError& e) {
+        refusal = e.text(texts::edition());
     } catch (const std::exception& e) {
         refusal = e.what();
     }

@@ -883,18 +883,24 @@ class SetUpScreensTest : public QObject {
     // words; once the fault is mended, the same screen starts the engine.
     void setUpStartRefusesWhatTheEngineRefuses_data() {
         QTest::addColumn<QString>("fault");
-        QTest::addColumn<QStringList>("words"); // in the engine's message
+        QTest::addColumn<QStringList>("words"); // in the engine's message, in the edition's words
+        const bool ja = ::japanese();
         QTest::newRow("no spectrum file") << "no spectrum" << QStringList{"P_SPCTL.dat"};
         QTest::newRow("shares sum to zero")
-            << "zero shares" << QStringList{"P_SPCTL.dat", "no photons above 1 keV"};
-        QTest::newRow("negative share") << "negative share" << QStringList{"P_SPCTL.dat", "negative"};
+            << "zero shares"
+            << QStringList{"P_SPCTL.dat", ja ? "1 keV を超える光子がありません" : "no photons above 1 keV"};
+        QTest::newRow("negative share")
+            << "negative share" << QStringList{"P_SPCTL.dat", ja ? "使えない値" : "negative"};
         QTest::newRow("phantom too small")
-            << "small phantom" << QStringList{"Phantom.dat", "4 x 4 cm", "reference region"};
+            << "small phantom"
+            << QStringList{"Phantom.dat", "4 x 4 cm", ja ? "基準領域" : "reference region"};
         QTest::newRow("composition missing") << "no composition" << QStringList{"BR12-50.dat"};
         // A distance OK takes as a number that leaves no room for the breast.
-        QTest::newRow("FID too short") << "FID 8" << QStringList{"MC.dat", "FID of 8"};
-        QTest::newRow("FAD beyond the FID") << "FAD 70" << QStringList{"MC.dat", "FAD of 70 cm"};
-        QTest::newRow("histories not whole") << "histories 1.5" << QStringList{"MC.dat", "whole number"};
+        QTest::newRow("FID too short") << "FID 8" << QStringList{"MC.dat", ja ? "FID 8 cm" : "FID of 8"};
+        QTest::newRow("FAD beyond the FID")
+            << "FAD 70" << QStringList{"MC.dat", ja ? "FAD 70 cm" : "FAD of 70 cm"};
+        QTest::newRow("histories not whole")
+            << "histories 1.5" << QStringList{"MC.dat", ja ? "整数ではありません" : "whole number"};
     }
     void setUpStartRefusesWhatTheEngineRefuses() {
         QFETCH(QString, fault);
@@ -973,7 +979,9 @@ class SetUpScreensTest : public QObject {
         Bench::click(s.button("Command6"));
         QCOMPARE(b.starts.started.size(), starts);
         QCOMPARE(b.messages.entries.size(), size_t(1));
-        QVERIFY2(b.messages.entries[0].text.contains(QStringLiteral("case1.vesk: cannot be written")),
+        QVERIFY2(b.messages.entries[0].text.contains(::japanese()
+                                                         ? QStringLiteral("case1.vesk：作業フォルダ")
+                                                         : QStringLiteral("case1.vesk: cannot be written")),
                  qPrintable(b.messages.entries[0].text));
         QVERIFY(s.isVisible());
         QVERIFY(s.button("Command6")->isEnabled());

@@ -7,6 +7,7 @@
 #include "kv/texts/typed_number.h"
 
 #include <cmath>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -67,5 +68,6 @@ std::string shownText(std::string_view text);
 // this way.
 std::string fillIn(std::string text,
                    std::initializer_list<std::pair<std::string_view, std::string_view>> keys);
+std::string fillIn(std::string text, std::span<const std::pair<std::string_view, std::string_view>> keys);
 
 } // namespace kv

@@ -9,21 +9,38 @@
 #include "kv/formats/geometry_file.h"
 #include "kv/formats/phantom_file.h"
 #include "kv/formats/spectrum_file.h"
+#include "kv/texts/engine.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace kv::engine {
 
 enum class ExposureKind { Mammography, Tomosynthesis };
 
-// A missing or unusable input. what() names the file and the problem.
+// A missing or unusable input, in both editions: what() is the English
+// "<file>: <problem>", text(edition) the edition's words the engine and the
+// workbench show.
 struct InputError : std::runtime_error {
-    InputError(std::string fileName, const std::string& problem)
-        : std::runtime_error(fileName + ": " + problem), file(std::move(fileName)) {}
+    // A problem worded once (English in both editions).
+    InputError(std::string fileName, const std::string& problem);
+    // The problem `reason` of the engine's texts with its keys filled in.
+    InputError(std::string fileName, texts::Text texts::EngineInputTexts::*reason,
+               std::initializer_list<std::pair<std::string_view, std::string>> keys = {});
+    // Whole sentences already worded per edition (a file's own message).
+    InputError(std::string fileName, std::string english, std::string japanese);
+    const std::string& text(texts::Edition e) const {
+        return e == texts::Edition::Japanese ? japanese_ : english_;
+    }
     std::string file;
+
+  private:
+    std::string english_, japanese_;
 };
 
 inline constexpr double kMaxHistories = 1e11;                     // the voxel sums stay exact up to here

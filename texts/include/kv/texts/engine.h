@@ -1,9 +1,42 @@
 #pragma once
-// The engines halvex and tiravex are single programs: their texts are
-// English in both texts libraries.
+// The engines halvex and tiravex are single programs for both editions: they
+// hold both editions' texts and take the one named by Edition.dat, which the
+// workbench writes at "Simulation Start" (English without it).
 #include "kv/texts/text.h"
 
 namespace kv::texts {
+
+// Why an engine refuses its inputs, each the problem of one file; `refusal`
+// puts the file's name before it. Keys in braces are filled in by the engine.
+struct EngineInputTexts {
+    Text refusal;               // {file}, {problem}
+    Text historiesTooFew;       // {value}
+    Text historiesTooMany;      // {value}, {max}
+    Text historiesNotWhole;     // {value}
+    Text resultNameNotInFolder; // {name}
+    Text resultNameExtension;   // {name}, {ext}
+    Text fieldSize;             // {x}, {y}
+    Text fidRange;              // {value}, {max}
+    Text fcdRange;              // {value}, {max}
+    Text fadRange;              // {value}, {fid}
+    Text angularRange;          // {value}, {max}
+    Text equipmentControl;
+    Text fractionControl;
+    Text protocolThickness;    // {value}
+    Text adiposeLayers;        // {adipose}, {value}
+    Text thickness;            // {value}
+    Text phantomSizeGrid;      // {x}, {y}
+    Text phantomSizeReference; // {x}, {y}, {rx}, {ry}
+    Text compositionName;      // {name}
+    Text compositionFraction;  // {value}, {phantom}, {asked}
+    Text noRoom;               // {value}, {thickness}
+    Text spectrumHeaderNotFinite;
+    Text spectrumShare; // {ray}, {energy}
+    Text spectrumNoPhotons;
+    Text folderProtected;
+    Text folderFull;
+    Text folderRefuses;
+};
 
 struct EngineTexts {
     Text captionMammography;   // window title of halvex
@@ -44,6 +77,11 @@ struct EngineTexts {
     Text badOption;          // %1: what is wrong
     Text consoleStartShared; // %1 file, %2 histories, %3 processes, %4 threads each
     Text builtWithoutMpi;
+    // Durations on the progress window and the console.
+    Text hoursMinutes;   // %1 h, %2 min
+    Text minutesSeconds; // %1 min, %2 s
+    Text seconds;        // %1 s
+    EngineInputTexts inputs;
 };
 
 inline constexpr EngineTexts englishEngineTexts{
@@ -98,8 +136,156 @@ inline constexpr EngineTexts englishEngineTexts{
     .builtWithoutMpi =
         "This engine runs in one process and cannot share a run over processes: start it without "
         "mpirun, or use halvex-mpi or tiravex-mpi (package kelvane-vesk-mpi) under mpirun.",
+    .hoursMinutes = "%1 h %2 min",
+    .minutesSeconds = "%1 min %2 s",
+    .seconds = "%1 s",
+    .inputs =
+        {
+            .refusal = "{file}: {problem}",
+            .historiesTooFew = "line 7 asks for {value} photon histories; at least 1 is needed",
+            .historiesTooMany = "line 7 asks for {value} photon histories; at most {max} can be run at once",
+            .historiesNotWhole = "line 7 asks for {value} photon histories; a whole number is needed",
+            .resultNameNotInFolder =
+                "line 8, the result file name \"{name}\", is not a name in the working directory",
+            .resultNameExtension = "line 8, the result file name \"{name}\", does not end in {ext}",
+            .fieldSize = "the field size {x} x {y} cm (lines 1 and 2) cannot be used",
+            .fidRange = "the FID of {value} cm (line 3) must lie between 0 and {max} cm",
+            .fcdRange = "the FCD of {value} cm (line 5) must lie between 0 and {max} cm",
+            .fadRange = "the FAD of {value} cm (line 4) must lie between 0 and the FID of {fid} cm",
+            .angularRange = "the angular range of {value} deg (line 6) exceeds {max} deg",
+            .equipmentControl =
+                "line 9, the equipment name, holds a control character (a line end inside the line?)",
+            .fractionControl =
+                "line 1, the glandular fraction, holds a control character (a line end inside the line?)",
+            .protocolThickness =
+                "the breast thickness of {value} cm (line 5) lies outside 2 to 11 cm, the protocol breast "
+                "model's range",
+            .adiposeLayers = "the adipose layers of {adipose} mm top and bottom leave no inner region in a "
+                             "{value} cm breast",
+            .thickness = "the phantom thickness of {value} cm (line 5) lies outside 0.1 to 6.0 cm",
+            .phantomSizeGrid =
+                "the phantom size {x} x {y} cm (lines 3 and 4) exceeds the 15 x 15 cm voxel grid",
+            .phantomSizeReference =
+                "the phantom size {x} x {y} cm (lines 3 and 4) does not hold the reference "
+                "region of the dose, {rx} x {ry} cm from the chest-wall edge",
+            .compositionName = "line 2 names \"{name}\", which is not a file of the working directory",
+            .compositionFraction = "holds the glandular fraction {value} %, but {phantom} asks for {asked} %",
+            .noRoom =
+                "the FID of {value} cm (line 3) leaves no room for the support, the {thickness} cm phantom "
+                "and the paddle",
+            .spectrumHeaderNotFinite = "its header holds a value that is not a finite number",
+            .spectrumShare = "the share of ray {ray} at {energy} keV is not a finite number of 0 or more",
+            .spectrumNoPhotons = "the spectrum holds no photons above 1 keV",
+            .folderProtected = "cannot be written in the working folder, which is write-protected",
+            .folderFull = "cannot be written in the working folder, which has less than 32 MB free",
+            .folderRefuses = "cannot be written in the working folder",
+        },
 };
 
-const EngineTexts& engineTexts();
+inline constexpr EngineTexts japaneseEngineTexts{
+    .captionMammography = "halvex - マンモグラフィ モンテカルロ計算",
+    .captionTomosynthesis = "tiravex - トモシンセシス モンテカルロ計算",
+    .heading = "%1 を計算中",
+    .histories = "ヒストリー数",
+    .historiesValue = "%2 個中 %1 個",
+    .rate = "速度",
+    .rateValue = "%1 ヒストリー/秒",
+    .elapsed = "経過時間",
+    .remaining = "残り時間",
+    .uncertaintyReference = "100% 線量の相対不確かさ",
+    .uncertaintySagd = "sAGD の相対不確かさ",
+    .stopAndSave = "中止して保存",
+    .cancel = "キャンセル",
+    .close = "閉じる",
+    .running = "計算中",
+    .useButtons = "シミュレーションの実行中です：「中止して保存」または「キャンセル」を使って下さい。",
+    .saved = "%1 を %2 ヒストリーで保存しました。",
+    .stoppedAndSaved = "中止しました：%1 を %3 ヒストリー中 %2 ヒストリーで保存しました。",
+    .cancelled = "キャンセルしました：結果ファイルは書き込んでいません。",
+    .writeFailed = "結果を書き込めませんでした：%1",
+    .runFault = "%2 ヒストリー中 %1 ヒストリーで計算が中断しました：%3",
+    .savedAfterFault = "それまでの %2 ヒストリーで %1 を保存しました。",
+    .notSaved = "結果は保存していません：%1。",
+    .reasonNoHistories = "ヒストリーを一つも計算していません",
+    .reasonNotFinite = "線量または空気カーマが有限の数値ではありません",
+    .reasonNoAirKerma = "空気カーマが 0 以下です",
+    .reasonNoReferenceDose = "基準領域に線量がなく、100% 線量が求められません",
+    .reasonUnreadable = "ワークベンチが読み戻せませんでした",
+    .cannotStart = "シミュレーションを開始できません。%1",
+    .consoleStart = "%1 を計算します：%2 ヒストリー、%3 スレッド。",
+    .consoleProgress = "%1 %  %3 ヒストリー中 %2  %4 /秒  経過 %5  残り %6  "
+                       "不確かさ：100% 線量 %7、sAGD %8",
+    .consoleHint = "Ctrl+C で計算を止め、それまでのヒストリーを保存します。",
+    .targetReached = "目標の不確かさに達しました：%1 を %2 ヒストリーで保存しました (sAGD %3)。",
+    .usage = "使い方: halvex|tiravex [--sagd-sigma P] [--seed S] [--threads N]\n"
+             "  --sagd-sigma P  バッチの終わりで sAGD の相対 1σ が P % 以下 (0 < P <= 100) になったら\n"
+             "                  止めます。MC.dat のヒストリー数が上限です\n"
+             "  --seed S        乱数の種 (10 進数 0 .. 18446744073709551615)。同じ種からは、スレッド数や\n"
+             "                  プロセス数によらず同じ線量が得られます\n"
+             "  --threads N     各プロセスのスレッド数 (既定: この計算機のコア数を、その上で起動した\n"
+             "                  プロセスで分け合います)\n"
+             "オプションは --opt 値 とも --opt=値 とも書けます。ここで指定したオプションは作業フォルダの\n"
+             "RunOptions.dat (sagd_sigma_percent = P と seed = S の行) より優先します。\n"
+             "halvex-mpi と tiravex-mpi (パッケージ kelvane-vesk-mpi) は mpirun のプロセスでバッチを\n"
+             "分け合います。プロセス 0 が進み具合を表示し、Ctrl+C を受け、結果ファイルを書き込みます。",
+    .badOption = "シミュレーションを開始できません：%1。",
+    .consoleStartShared = "%1 を計算します：%2 ヒストリー、%3 プロセス × 各 %4 スレッド。",
+    .builtWithoutMpi =
+        "このエンジンは 1 プロセスで動作し、計算をプロセス間で分け合えません。mpirun を使わずに"
+        "起動するか、mpirun では halvex-mpi または tiravex-mpi (パッケージ kelvane-vesk-mpi) "
+        "を使って下さい。",
+    .hoursMinutes = "%1 時間 %2 分",
+    .minutesSeconds = "%1 分 %2 秒",
+    .seconds = "%1 秒",
+    .inputs =
+        {
+            .refusal = "{file}：{problem}",
+            .historiesTooFew = "7 行目のヒストリー数 {value} では計算できません。1 以上が必要です",
+            .historiesTooMany =
+                "7 行目のヒストリー数 {value} は多すぎます。一度に計算できるのは {max} までです",
+            .historiesNotWhole = "7 行目のヒストリー数 {value} は整数ではありません",
+            .resultNameNotInFolder = "8 行目の結果ファイル名「{name}」は作業フォルダ内の名前ではありません",
+            .resultNameExtension = "8 行目の結果ファイル名「{name}」が {ext} で終わっていません",
+            .fieldSize = "照射野 {x} x {y} cm (1、2 行目) は使えません",
+            .fidRange = "FID {value} cm (3 行目) は 0 より大きく {max} cm 以下でなければなりません",
+            .fcdRange = "FCD {value} cm (5 行目) は 0 より大きく {max} cm 以下でなければなりません",
+            .fadRange = "FAD {value} cm (4 行目) は 0 より大きく FID {fid} cm 以下でなければなりません",
+            .angularRange = "角度範囲 {value} 度 (6 行目) が {max} 度を超えています",
+            .equipmentControl = "9 行目の装置名に制御文字があります (行の途中に改行?)",
+            .fractionControl = "1 行目の乳腺割合に制御文字があります (行の途中に改行?)",
+            .protocolThickness =
+                "乳房の厚さ {value} cm (5 行目) がプロトコル乳房モデルの範囲 2～11 cm の外です",
+            .adiposeLayers = "上下 {adipose} mm の脂肪層では厚さ {value} cm の乳房に内部領域が残りません",
+            .thickness = "ファントムの厚さ {value} cm (5 行目) が 0.1～6.0 cm の範囲外です",
+            .phantomSizeGrid =
+                "ファントムサイズ {x} x {y} cm (3、4 行目) が 15 x 15 cm のボクセル格子を超えています",
+            .phantomSizeReference =
+                "ファントムサイズ {x} x {y} cm (3、4 行目) には、線量の基準領域 (胸壁端から "
+                "{rx} x {ry} cm) が入りません",
+            .compositionName = "2 行目の「{name}」は作業フォルダのファイル名ではありません",
+            .compositionFraction = "乳腺割合は {value} % ですが、{phantom} は {asked} % を指定しています",
+            .noRoom = "FID {value} cm (3 行目) では、支持台、厚さ {thickness} cm "
+                      "のファントムと圧迫板が収まりません",
+            .spectrumHeaderNotFinite = "見出しに有限の数値でない値があります",
+            .spectrumShare = "光線 {ray} の {energy} keV の割合が 0 以上の有限の数値ではありません",
+            .spectrumNoPhotons = "スペクトルに 1 keV を超える光子がありません",
+            .folderProtected = "作業フォルダが書き込み禁止のため書き込めません",
+            .folderFull = "作業フォルダの空きが 32 MB 未満のため書き込めません",
+            .folderRefuses = "作業フォルダに書き込めません",
+        },
+};
+
+constexpr const EngineTexts& engineTextsOf(Edition e) {
+    return e == Edition::Japanese ? japaneseEngineTexts : englishEngineTexts;
+}
+
+// The edition the engine runs in, chosen once at its start (English until then).
+inline Edition& engineEdition() {
+    static Edition e = Edition::English;
+    return e;
+}
+inline const EngineTexts& engineTexts() {
+    return engineTextsOf(engineEdition());
+}
 
 } // namespace kv::texts

@@ -67,7 +67,7 @@ struct SetUpTexts {
     Text fieldFad;
     Text fieldAngularRange;
     Text fieldFcd;
-    Text engineRefuses;  // %1: the engine's own words (English)
+    Text engineRefuses;  // %1: the engine's own words, in this edition
     Text changedSinceOk; // Start pressed with fields edited after OK
     // The paddle-and-support dialog (Geometry.dat), from Form4's context menu.
     Text plates; // the menu entry and the dialog caption
