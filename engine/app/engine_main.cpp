@@ -2,12 +2,15 @@
 #include "kv/common/format.h"
 #include "kv/common/program_start.h"
 #include "kv/engine/engine_options.h"
+#include "kv/formats/edition_file.h"
 #include "kv/formats/settings_file.h"
 #include "kv/texts/engine.h"
 #include "progress_window.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -143,6 +146,8 @@ bool interruptRequested() {
 
 int runEngine(int argc, char** argv, ExposureKind kind) {
     const std::filesystem::path dir = std::filesystem::current_path();
+    // Started by the workbench without arguments: its edition is in the folder.
+    texts::engineEdition() = formats::readEditionFile(dir);
     int exitCode = 0;
     std::string problem;
     std::optional<EngineOptions> opt = engineOptions(argc, argv, dir, exitCode, problem);
@@ -150,6 +155,11 @@ int runEngine(int argc, char** argv, ExposureKind kind) {
     // Without a window system progress goes to the console.
     if (!kv::hasDisplay()) return opt ? runConsole(dir, kind, *opt) : exitCode;
     QApplication app(argc, argv);
+    // Qt's own words (the buttons of a message box) in the edition's language.
+    QTranslator qtTexts;
+    if (texts::engineEdition() == texts::Edition::Japanese &&
+        qtTexts.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTexts);
     const texts::EngineTexts& t = texts::engineTexts();
     QString caption = QString::fromUtf8(kind == ExposureKind::Tomosynthesis ? t.captionTomosynthesis.c_str()
                                                                             : t.captionMammography.c_str());

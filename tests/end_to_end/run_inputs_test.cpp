@@ -4,6 +4,7 @@
 #include "kv/engine/engine_session.h"
 #include "kv/engine/result_file.h"
 #include "kv/engine/run_inputs.h"
+#include "kv/formats/edition_file.h"
 #include "kv/formats/phantom_file.h"
 #include "kv/texts/results_model.h"
 #include "kv/workbench/results/model/result_file.h"
@@ -409,6 +410,14 @@ TEST(Programs, BadInputGivesAMessageAndNoResult) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("Phantom.dat: the phantom thickness of 7 cm"), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(dir.path() / "bad.vesk"));
+    // Started by the Japanese workbench: its Edition.dat makes the engine speak Japanese.
+    kv::formats::writeEditionFile(dir.path(), kv::texts::Edition::Japanese);
+    run = runProgram(dir, "tiravex");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(
+        run.err.find("シミュレーションを開始できません。Phantom.dat：ファントムの厚さ 7 cm (5 行目) が"),
+        std::string::npos)
+        << run.err;
 }
 
 // Each refusal of the start check in both editions, from the one reason text.
@@ -434,6 +443,27 @@ TEST(RunInputs, RefusalsAreWordedInBothEditions) {
             << e.text(kv::texts::Edition::Japanese);
         EXPECT_EQ(std::string(e.what()).rfind("MC.dat: ", 0), 0u) << e.what();
     }
+}
+
+TEST(EditionFile, TheEngineSpeaksEnglishUnlessTheFileSaysJapanese) {
+    RunDir dir;
+    using kv::texts::Edition;
+    EXPECT_EQ(kv::formats::readEditionFile(dir.path()), Edition::English); // no file
+    kv::formats::writeEditionFile(dir.path(), Edition::Japanese);
+    EXPECT_EQ(dir.read("Edition.dat"), "edition = ja\r\n");
+    EXPECT_EQ(kv::formats::readEditionFile(dir.path()), Edition::Japanese);
+    const std::pair<const char*, Edition> rows[] = {
+        {"edition = en\r\n", Edition::English}, {"edition = JA\r\n", Edition::Japanese},
+        {"edition = fr\r\n", Edition::English}, {"language = ja\r\n", Edition::English},
+        {"\xff\xfe\r\n", Edition::English},
+    };
+    for (const auto& [bytes, edition] : rows) {
+        dir.write("Edition.dat", bytes);
+        EXPECT_EQ(kv::formats::readEditionFile(dir.path()), edition) << bytes;
+    }
+    fs::remove(dir.path() / "Edition.dat");
+    fs::create_directory(dir.path() / "Edition.dat");
+    EXPECT_EQ(kv::formats::readEditionFile(dir.path()), Edition::English); // a folder in its place
 }
 
 // Inputs that used to pass the start and then end the program after the

@@ -5,6 +5,7 @@
 #include "kv/common/typed_number.h"
 #include "kv/engine/run_inputs.h"
 #include "kv/formats/control_file.h"
+#include "kv/formats/edition_file.h"
 #include "kv/formats/run_options_file.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
@@ -403,6 +404,12 @@ void SetUpScreen::startEngine() {
         start->setEnabled(true);
         showMessage(qs(t.engineRefuses).arg(qs(refusal)));
         return;
+    }
+    // The engine takes no arguments: it finds the edition to speak in the folder.
+    try {
+        formats::writeEditionFile(dir, texts::edition());
+    } catch (const formats::FileError&) {
+        // The run is what matters; without the file it speaks English.
     }
     if (!programs().start(name)) {
         start->setEnabled(true);

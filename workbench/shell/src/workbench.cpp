@@ -1,5 +1,6 @@
 #include "kv/workbench/shell/workbench.h"
 
+#include "kv/formats/edition_file.h"
 #include "kv/formats/spectrum_file.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
@@ -113,9 +114,9 @@ void Workbench::showMethod() {
 }
 
 const std::vector<QString>& Workbench::perRunFiles() {
-    static const std::vector<QString> files{QStringLiteral("MC.dat"), QStringLiteral("Phantom.dat"),
-                                            QStringLiteral("P_SPCTL.dat"),
-                                            QString::fromLatin1(formats::kSpectrumExactFileName)};
+    static const std::vector<QString> files{
+        QStringLiteral("MC.dat"), QStringLiteral("Phantom.dat"), QStringLiteral("P_SPCTL.dat"),
+        QString::fromLatin1(formats::kSpectrumExactFileName), QString::fromLatin1(formats::kEditionFileName)};
     return files;
 }
 

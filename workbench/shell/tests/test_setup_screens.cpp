@@ -803,9 +803,14 @@ class SetUpScreensTest : public QObject {
         Bench::accept(s);
         const size_t spectrumStarts = b.starts.started.size();
         const auto all = QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot;
-        const QStringList files = QDir(b.dir.path()).entryList(all);
+        QStringList files = QDir(b.dir.path()).entryList(all);
         Bench::click(s.button("Command6"));
-        QCOMPARE(QDir(b.dir.path()).entryList(all), files); // the folder's write probe leaves nothing
+        // The folder's write probe leaves nothing; the engine learns the edition from Edition.dat.
+        files << QStringLiteral("Edition.dat");
+        files.sort(Qt::CaseInsensitive);
+        QCOMPARE(QDir(b.dir.path()).entryList(all), files);
+        QCOMPARE(b.read(QStringLiteral("Edition.dat")),
+                 ::japanese() ? QByteArray("edition = ja\r\n") : QByteArray("edition = en\r\n"));
         QCOMPARE(b.starts.started.size(), spectrumStarts + 1);
         QCOMPARE(b.starts.started.back(), engine);
         QCOMPARE(b.beeps.count, 1);
