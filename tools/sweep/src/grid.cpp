@@ -257,9 +257,15 @@ std::string filterName(const Row& r) {
     std::string name;
     for (auto [symbol, mm] :
          {std::pair{"Mo", &f.molybdenum}, std::pair{"Rh", &f.rhodium}, std::pair{"Ag", &f.silver}})
-        if (parseNumber(*mm) > 0) name += (name.empty() ? "" : "/") + std::string(symbol);
-    if (parseNumber(f.aluminum) > 0) name += (name.empty() ? "Al " : " + Al ") + f.aluminum;
-    return name.empty() ? "-" : name;
+        if (parseNumber(*mm) > 0) {
+            if (!name.empty()) name += '/';
+            name += symbol;
+        }
+    if (parseNumber(f.aluminum) > 0) {
+        name += name.empty() ? "Al " : " + Al ";
+        name += f.aluminum;
+    }
+    return name.empty() ? std::string("-") : name;
 }
 
 std::string rowKey(const Row& r) {
