@@ -172,13 +172,14 @@ ResultTrailer readResultTrailer(RecordReader& in) {
     }
 }
 
-LoadFailure readResultTrailer(const std::filesystem::path& workDir, std::string_view name,
-                              ResultTrailer& out) {
+LoadFailure readResultTrailer(const std::filesystem::path& workDir, std::string_view name, ResultTrailer& out,
+                              ResultFileHead* headOut) {
     out = {};
     std::optional<RecordReader> in;
     if (LoadFailure f = openResultFile(workDir, name, in); f != LoadFailure::None) return f;
     ResultFileHead head;
     if (LoadFailure f = readResultHead(*in, head, kMaxEngineCountZ); f != LoadFailure::None) return f;
+    if (headOut) *headOut = head;
     std::array<double, kValuesPerRow> row{};
     if (LoadFailure f = readResultBlocks(*in, head, [&](int, int, int) { return row.data(); });
         f != LoadFailure::None)

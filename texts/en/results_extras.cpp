@@ -17,6 +17,22 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
         .pickBelowPhantom = "Below the phantom ({depth} cm thick): the X-Y plane shows its deepest layer.",
         .pickBeyondPhantom =
             "Beyond the phantom's {length} cm from the chest wall: the X-Z plane shows its last row.",
+        .kaAtFcd = "Ka measured at the FCD, without the paddle (the sAGD's own)",
+        .kaAtFcdPaddle = "Ka measured at the FCD, with the compression paddle in the beam",
+        .kaAtSurface = "Ka measured at the breast's upper surface, behind the paddle (as the protocols do)",
+        .kaNoteFcd = "Ka: FCD, no paddle",
+        .kaNoteFcdPaddle = "Ka: paddle, \u00f7%1",
+        .kaNoteSurface = "Ka: surface, \u00f7%1",
+        .kaPointTip =
+            "Where the air kerma Ka was measured; right-click the panel to choose. Behind the paddle or "
+            "at the breast surface, the AGD divides the sAGD by the number shown, that air kerma's ratio "
+            "to the sAGD's own (the result file's; surface: chest-wall edge on the centre line, free in "
+            "air). A file "
+            "without those ratios offers only the FCD without the paddle.",
+        .trailerDamaged = "The additions after the dose values are cut short or damaged: they are not shown.",
+        .thickerThanScreens =
+            "The breast is thicker than the 6 cm the screens show: the fields come from the "
+            "additions after the dose values, without the depth dose.",
         .savePicture = "Save picture as PNG...",
         .copyPicture = "Copy picture",
         .exportValues = "Export values as CSV...",

@@ -17,6 +17,21 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
         .pickBelowPhantom = "ファントム（厚さ {depth} cm）より下です：X-Y 面は最も深い層を表示しています。",
         .pickBeyondPhantom =
             "ファントム（胸壁から {length} cm）の外です：X-Z 面は最も奥の列を表示しています。",
+        .kaAtFcd = "Ka は FCD で圧迫板なしで測定 (sAGD の定義どおり)",
+        .kaAtFcdPaddle = "Ka は FCD で圧迫板をビームに入れて測定",
+        .kaAtSurface = "Ka は乳房上面で圧迫板の下で測定 (プロトコルの方法)",
+        .kaNoteFcd = "Ka: FCD・圧迫板なし",
+        .kaNoteFcdPaddle = "Ka: 圧迫板下 ÷%1",
+        .kaNoteSurface = "Ka: 乳房上面 ÷%1",
+        .kaPointTip =
+            "空気カーマ Ka を測定した位置です。枠内を右クリックして選びます。圧迫板の下や乳房上面で測定した"
+            "場合、AGD は sAGD をその空気カーマと sAGD 本来の空気カーマとの比 (結果ファイルの値。乳房上面は"
+            "胸壁端の中心線上、自由空間) で割って求めます。この比のないファイルでは FCD・圧迫板なしだけを"
+            "選べます。",
+        .trailerDamaged = "線量値のあとの追加情報が途中で切れているか壊れているため、表示しません。",
+        .thickerThanScreens =
+            "乳房の厚さが画面で表示できる 6 cm を超えています。各値は線量値のあとの追加情報から"
+            "求めたもので、深部線量はありません。",
         .savePicture = "画像を PNG で保存...",
         .copyPicture = "画像をコピー",
         .exportValues = "値を CSV で書き出し...",

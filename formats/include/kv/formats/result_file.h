@@ -122,10 +122,11 @@ struct ResultTrailer {
 // The trailer from a reader that has just read both blocks (readResultBlocks).
 // A damaged trailer gives Damaged and no entries; never throws.
 ResultTrailer readResultTrailer(RecordReader& in);
-// Opens the file, reads its head and blocks as the loader does, then the
-// trailer; a file that does not load gives its LoadFailure and an Absent trailer.
-LoadFailure readResultTrailer(const std::filesystem::path& workDir, std::string_view name,
-                              ResultTrailer& out);
+// Opens the file, reads its head (up to the engines' 110 layers) and blocks,
+// then the trailer; a file that does not load gives its LoadFailure and an
+// Absent trailer. `head`, when given, gets the head.
+LoadFailure readResultTrailer(const std::filesystem::path& workDir, std::string_view name, ResultTrailer& out,
+                              ResultFileHead* head = nullptr);
 
 // A number as a trailer value: every digit a double needs to read back the same.
 std::string trailerNumber(double v);

@@ -20,6 +20,16 @@ struct ResultsExtrasTexts {
     // A pick on the Y-Z map beyond the phantom; {depth}, {length}: its size in cm.
     Text pickBelowPhantom;
     Text pickBeyondPhantom;
+    // Where Ka was measured: the panel's context menu, its note (%1: the ratio) and kv-report.
+    Text kaAtFcd;
+    Text kaAtFcdPaddle;
+    Text kaAtSurface;
+    Text kaNoteFcd;
+    Text kaNoteFcdPaddle; // %1
+    Text kaNoteSurface;   // %1
+    Text kaPointTip;
+    Text trailerDamaged;     // kv-report: the trailer is there but cut or spoilt
+    Text thickerThanScreens; // kv-report: a protocol breast over 6 cm, read from the trailer
     // Context menus.
     Text savePicture;
     Text copyPicture;

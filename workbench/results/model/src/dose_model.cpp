@@ -11,15 +11,19 @@ void DoseTable::clear() {
     std::fill(cells_.begin(), cells_.end(), 0.0);
 }
 
-DoseFields DoseModel::fields() const {
+DoseFields doseFields(double referencePerKerma, double fcd, double sagd, double meanGlandDose) {
     return DoseFields{
-        .referenceDose = format(ReferenceDose / AirKerma, " 0.000"),
-        .fcd = format(FcdValue, "00.0"),
-        .sagd = format(SagdValue, "0.000"),
-        .meanGlandDose = format(MeanGlandDose, " #00.0"),
+        .referenceDose = format(referencePerKerma, " 0.000"),
+        .fcd = format(fcd, "00.0"),
+        .sagd = format(sagd, "0.000"),
+        .meanGlandDose = format(meanGlandDose, " #00.0"),
         .selectedY = format(kLoadedYIndex / 10.0, "#0.0"),
         .selectedZ = "0",
     };
+}
+
+DoseFields DoseModel::fields() const {
+    return doseFields(ReferenceDose / AirKerma, FcdValue, SagdValue, MeanGlandDose);
 }
 
 namespace {

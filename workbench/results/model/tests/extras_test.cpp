@@ -94,6 +94,35 @@ TEST(Agd, IsKaTimesSagdWithTheSagdsUncertainty) {
     EXPECT_FALSE(estimateAgd(5.2, 0.32, {}).relativeSigma);
 }
 
+// A Ka measured behind the paddle is smaller than the sAGD's own for the same
+// exposure: the AGD divides by the ratio the file gives for that point.
+TEST(Agd, AKaMeasuredElsewhereIsTurnedBackIntoTheSagdsOwn) {
+    ResultTrailer t;
+    t.state = ResultTrailer::State::Complete;
+    t.entries = {{"k_fcd_paddle_per_k_fcd", "0.8"}, {"k_surface_per_k_fcd", "0.86"}};
+    const KaRatios r = kaRatiosOf(t);
+    EXPECT_EQ(kaRatio(r, KaPoint::FcdFree), 1.0);
+    EXPECT_EQ(kaRatio(r, KaPoint::FcdPaddle), 0.8);
+    EXPECT_EQ(kaRatio(r, KaPoint::BreastSurface), 0.86);
+    // 4 mGy behind the paddle is 5 mGy of the sAGD's own Ka.
+    EXPECT_DOUBLE_EQ(estimateAgd(4.0, 0.2, {}, *kaRatio(r, KaPoint::FcdPaddle)).agd, 1.0);
+
+    struct Row {
+        const char* name;
+        std::vector<TrailerEntry> entries;
+    };
+    for (const Row& row : {Row{"no trailer", {}}, Row{"zero", {{"k_surface_per_k_fcd", "0"}}},
+                           Row{"negative", {{"k_surface_per_k_fcd", "-0.9"}}},
+                           Row{"not a number", {{"k_surface_per_k_fcd", "0.9x"}}}}) {
+        ResultTrailer bad;
+        bad.entries = row.entries;
+        const KaRatios none = kaRatiosOf(bad);
+        EXPECT_FALSE(kaRatio(none, KaPoint::BreastSurface)) << row.name;
+        EXPECT_FALSE(kaRatio(none, KaPoint::FcdPaddle)) << row.name;
+        EXPECT_EQ(kaRatio(none, KaPoint::FcdFree), 1.0) << row.name;
+    }
+}
+
 class Tables : public ::testing::Test {
   protected:
     void SetUp() override {

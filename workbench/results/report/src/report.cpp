@@ -5,6 +5,7 @@
 #include "kv/common/format.h"
 #include "kv/formats/result_file.h"
 #include "kv/texts/results_extras.h"
+#include "kv/workbench/results/model/agd_estimate.h"
 #include "kv/workbench/results/model/result_file.h"
 #include "kv/workbench/results/report/report_modes.h"
 
@@ -23,6 +24,32 @@ struct FieldRow {
     double value;
 };
 
+// One air kerma a user may have measured, with the factors for it.
+struct KaRow {
+    std::string point, where;
+    double ratio = 1, sagd = 0; // the reference column's sAGD per this Ka
+    std::optional<double> mgd;  // whole breast per this Ka
+};
+
+// Every point whose ratio to the sAGD's own Ka the trailer gives.
+std::vector<KaRow> kaRows(const formats::ResultTrailer& t, double sagd, const texts::ResultsExtrasTexts& x) {
+    const KaRatios ratios = kaRatiosOf(t);
+    struct Point {
+        KaPoint point;
+        const char *name, *mgdKey;
+        std::string_view where;
+    };
+    std::vector<KaRow> rows;
+    for (const Point& p : {Point{KaPoint::FcdFree, "fcd", "mgd_per_k_fcd", x.kaAtFcd},
+                           Point{KaPoint::FcdPaddle, "fcd_paddle", "mgd_per_k_fcd_paddle", x.kaAtFcdPaddle},
+                           Point{KaPoint::BreastSurface, "surface", "mgd_per_k_surface", x.kaAtSurface}}) {
+        const std::optional<double> r = kaRatio(ratios, p.point);
+        if (!r || (p.point == KaPoint::FcdFree && !ratios.breastSurface && !ratios.fcdPaddle)) continue;
+        rows.push_back({p.name, std::string(p.where), *r, sagd / *r, t.number(p.mgdKey)});
+    }
+    return rows;
+}
+
 struct FileReport {
     std::string file;
     HeaderPreview preview;
@@ -30,6 +57,12 @@ struct FileReport {
     std::optional<std::string> engineVersion; // from the trailer, when the file has one that names it
     std::vector<FieldRow> fields;
     bool replacedBytes = false; // the name or a header line held bytes shown as U+FFFD
+    formats::ResultTrailer trailer;
+    // A protocol breast over 6 cm: the screens refuse it, its fields come from the trailer.
+    bool thick = false;
+    std::vector<KaRow> kermas;
+    // Reported whole: loaded, or thicker than the screens and read from its trailer.
+    bool reported() const { return load || thick; }
 };
 
 constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
@@ -47,19 +80,29 @@ FileReport evaluate(const std::string& arg, const texts::ResultsModelTexts& t) {
         if (line.find(kReplacementCharacter) != std::string::npos) r.replacedBytes = true;
     }
     r.load = LoadResultFile(dir, name);
+    formats::ResultFileHead head;
+    formats::readResultTrailer(dir, name, r.trailer, &head);
+    if (const std::string* v = r.trailer.find("engine_version")) r.engineVersion = validUtf8(*v);
+    double dose100 = 0, fcd = head.fcd, sagd = 0, mean = 0;
     if (r.load) {
         const DoseModel& m = *r.load.model;
-        DoseFields f = m.fields();
-        r.fields = {
-            {"dose_100_percent_mGy", f.referenceDose, m.ReferenceDose / m.AirKerma},
-            {"fcd_cm", f.fcd, m.FcdValue},
-            {"sagd_mGy", f.sagd, m.SagdValue},
-            {"mean_percentage", f.meanGlandDose, m.MeanGlandDose},
-        };
-        formats::ResultTrailer trailer;
-        if (formats::readResultTrailer(dir, name, trailer) == formats::LoadFailure::None)
-            if (const std::string* v = trailer.find("engine_version")) r.engineVersion = validUtf8(*v);
+        dose100 = m.ReferenceDose / m.AirKerma, fcd = m.FcdValue, sagd = m.SagdValue, mean = m.MeanGlandDose;
+    } else if (r.load.failure == LoadFailure::ThickerThanScreens) {
+        const std::optional<double> d = r.trailer.number("dose100"), s = r.trailer.number("sagd");
+        if (!d || !s || !(*d > 0)) return r;
+        r.thick = true;
+        dose100 = *d, sagd = *s, mean = 100 * sagd / dose100;
+    } else {
+        return r;
     }
+    const DoseFields f = doseFields(dose100, fcd, sagd, mean);
+    r.fields = {
+        {"dose_100_percent_mGy", f.referenceDose, dose100},
+        {"fcd_cm", f.fcd, fcd},
+        {"sagd_mGy", f.sagd, sagd},
+        {"mean_percentage", f.meanGlandDose, mean},
+    };
+    r.kermas = kaRows(r.trailer, sagd, texts::resultsExtrasTexts());
     return r;
 }
 
@@ -87,14 +130,28 @@ void writeCsv(const FileReport& r, std::ostream& out, const texts::ResultsModelT
     for (const std::string& line : r.preview.lines)
         out << "preview," << csvText(line) << "\n";
     if (r.replacedBytes) out << "note," << csvText(t.reportReplacedBytes) << "\n";
-    if (!r.load) {
+    if (!r.reported()) {
         out << "error," << csvText(t.cannotRead) << "," << csvText(failureReason(r.load.failure, t))
             << "\n\n";
         return;
     }
     out << "engine_version," << (r.engineVersion ? csvText(*r.engineVersion) : "") << "\n";
+    const texts::ResultsExtrasTexts& x = texts::resultsExtrasTexts();
+    if (r.thick) out << "note," << csvText(x.thickerThanScreens) << "\n";
+    if (r.trailer.state == formats::ResultTrailer::State::Damaged)
+        out << "note," << csvText(x.trailerDamaged) << "\n";
     for (const FieldRow& f : r.fields)
         out << "field," << f.key << "," << csvText(f.text) << "," << number(f.value) << "\n";
+    for (const auto& [name, value] : r.trailer.entries)
+        out << "trailer," << name << "," << csvText(value) << "\n";
+    if (!r.kermas.empty()) out << "air_kerma,point,where,ratio_to_fcd,sagd_mGy,mgd_mGy\n";
+    for (const KaRow& k : r.kermas)
+        out << "air_kerma," << k.point << "," << csvText(k.where) << "," << number(k.ratio) << ","
+            << number(k.sagd) << "," << (k.mgd ? number(*k.mgd) : std::string()) << "\n";
+    if (r.thick) {
+        out << "\n";
+        return;
+    }
     const DoseModel& m = *r.load.model;
     out << "layer,total,primary,scatter\n";
     for (int iz = 1; iz <= m.GridCountZ; ++iz)
@@ -111,7 +168,7 @@ void writeJson(const FileReport& r, std::ostream& out, const texts::ResultsModel
         << ",\n    \"previewComplete\": " << (r.preview.complete ? "true" : "false")
         << ",\n    \"replacedBytes\": " << (r.replacedBytes ? "true" : "false") << ",\n";
     if (r.replacedBytes) out << "    \"note\": " << jsonText(t.reportReplacedBytes) << ",\n";
-    if (!r.load) {
+    if (!r.reported()) {
         out << "    \"error\": " << jsonText(t.cannotRead)
             << ",\n    \"reason\": " << jsonText(failureReason(r.load.failure, t)) << "\n  }";
         return;
@@ -123,7 +180,26 @@ void writeJson(const FileReport& r, std::ostream& out, const texts::ResultsModel
         out << (i ? ",\n      " : "\n      ") << jsonText(r.fields[i].key)
             << ": {\"text\": " << jsonText(r.fields[i].text)
             << ", \"value\": " << jsonNumber(r.fields[i].value) << "}";
-    out << "\n    },\n    \"depthDose\": [";
+    static constexpr const char* kStates[] = {"absent", "complete", "damaged"};
+    out << "\n    },\n    \"trailer\": {\"state\": \"" << kStates[static_cast<int>(r.trailer.state)]
+        << "\", \"values\": {";
+    for (size_t i = 0; i < r.trailer.entries.size(); ++i)
+        out << (i ? ", " : "") << jsonText(r.trailer.entries[i].first) << ": "
+            << jsonText(r.trailer.entries[i].second);
+    out << "}},\n    \"airKerma\": [";
+    for (size_t i = 0; i < r.kermas.size(); ++i) {
+        const KaRow& k = r.kermas[i];
+        out << (i ? ",\n      " : "\n      ") << "{\"point\": " << jsonText(k.point)
+            << ", \"where\": " << jsonText(k.where) << ", \"ratioToFcd\": " << jsonNumber(k.ratio)
+            << ", \"sagd\": " << jsonNumber(k.sagd) << ", \"mgd\": " << (k.mgd ? jsonNumber(*k.mgd) : "null")
+            << "}";
+    }
+    out << (r.kermas.empty() ? "]" : "\n    ]");
+    if (r.thick) {
+        out << ",\n    \"note\": " << jsonText(texts::resultsExtrasTexts().thickerThanScreens) << "\n  }";
+        return;
+    }
+    out << ",\n    \"depthDose\": [";
     const DoseModel& m = *r.load.model;
     for (int iz = 1; iz <= m.GridCountZ; ++iz)
         out << (iz > 1 ? ",\n      " : "\n      ") << "{\"layer\": " << iz
@@ -197,7 +273,7 @@ int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
             r.file = validUtf8(files[i], &r.replacedBytes);
             r.load.failure = LoadFailure::Unreadable;
         }
-        if (!r.load) {
+        if (!r.reported()) {
             status = 1;
             err << files[i] << ":" << t.cannotRead.view() << "(" << failureReason(r.load.failure, t) << ")\n";
         }

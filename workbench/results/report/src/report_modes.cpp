@@ -22,13 +22,16 @@ namespace fs = std::filesystem;
 struct Loaded {
     LoadResult load;
     StatedUncertainty uncertainty;
+    formats::ResultTrailer trailer;
 };
 
 Loaded loadArgument(const std::string& arg) {
     const fs::path p(arg);
     const fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
     const std::string name = p.filename().string();
-    return {LoadResultFile(dir, name), formats::statedUncertainty(formats::readRunHeader(dir, name))};
+    Loaded l{LoadResultFile(dir, name), formats::statedUncertainty(formats::readRunHeader(dir, name)), {}};
+    if (l.load) formats::readResultTrailer(dir, name, l.trailer);
+    return l;
 }
 
 // A load that cannot end the program: any failure reads as an unreadable file.
@@ -89,7 +92,8 @@ bool sameTableNames(const std::vector<std::string>& files, std::ostream& err,
 } // namespace
 
 std::vector<ComparisonRow> compareResults(const DoseModel& a, const StatedUncertainty& ua, const DoseModel& b,
-                                          const StatedUncertainty& ub) {
+                                          const StatedUncertainty& ub, const formats::ResultTrailer& ta,
+                                          const formats::ResultTrailer& tb) {
     std::vector<ComparisonRow> rows;
     auto add = [&rows](std::string quantity, int layer, std::optional<double> va, std::optional<double> vb,
                        std::optional<double> difference) {
@@ -102,6 +106,19 @@ std::vector<ComparisonRow> compareResults(const DoseModel& a, const StatedUncert
         sigmaDifference(doseA, ua.referenceDose, doseB, ub.referenceDose));
     add("sagd_mGy", 0, a.SagdValue, b.SagdValue, sigmaDifference(a.SagdValue, ua.sagd, b.SagdValue, ub.sagd));
     add("mean_percentage", 0, a.MeanGlandDose, b.MeanGlandDose, std::nullopt);
+    auto relative = [](const formats::ResultTrailer& t) -> std::optional<double> {
+        if (const std::optional<double> p = t.number("mgd_sigma_percent")) return *p / 100;
+        return std::nullopt;
+    };
+    for (const char* key : {"mgd_per_k_fcd", "mgd_per_k_fcd_paddle", "mgd_per_k_surface",
+                            "k_fcd_paddle_per_k_fcd", "k_surface_per_k_fcd"}) {
+        const std::optional<double> va = ta.number(key), vb = tb.number(key);
+        if (!va && !vb) continue;
+        // The kermas are computed, not scored: only the doses have a spread.
+        const bool dose = std::string_view(key).starts_with("mgd");
+        add(key, 0, va, vb,
+            va && vb && dose ? sigmaDifference(*va, relative(ta), *vb, relative(tb)) : std::nullopt);
+    }
     const int layersA = std::min(a.GridCountZ, kDepthDoseExtent - 1);
     const int layersB = std::min(b.GridCountZ, kDepthDoseExtent - 1);
     for (int iz = 1; iz <= std::max(layersA, layersB); ++iz) {
@@ -172,7 +189,7 @@ int runCompare(const std::vector<std::string>& files, bool json, std::ostream& o
         }
     if (status) return status;
     const std::vector<ComparisonRow> rows =
-        compareResults(*a.load.model, a.uncertainty, *b.load.model, b.uncertainty);
+        compareResults(*a.load.model, a.uncertainty, *b.load.model, b.uncertainty, a.trailer, b.trailer);
     if (json) {
         out << "{\n  \"a\": " << jsonText(files[0]) << ",\n  \"b\": " << jsonText(files[1])
             << ",\n  \"rows\": [";

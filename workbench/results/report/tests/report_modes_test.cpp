@@ -14,6 +14,7 @@
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -276,6 +277,30 @@ TEST_F(Modes, CompareGivesRatiosAndSigmaDifferences) {
     const auto plain = csv(report({"--compare", path("plain.vesk"), path("b.vesk")}).out);
     EXPECT_EQ(plain[1][5], "");
     EXPECT_EQ(plain[2][5], "");
+}
+
+// The engines' trailers: whole-breast doses with their sigma difference, kerma ratios without one.
+TEST_F(Modes, CompareTakesTheTrailersFiguresWhenTheFilesHaveThem) {
+    for (auto [name, mgd, sigma] :
+         {std::tuple{"ta.vesk", "0.186", "0.5"}, std::tuple{"tb.vesk", "0.19", "1"}}) {
+        ResultFileContent r = uniformResult(75, 150, 3, 1.0);
+        r.trailer = {
+            {"k_surface_per_k_fcd", "0.86"}, {"mgd_per_k_surface", mgd}, {"mgd_sigma_percent", sigma}};
+        writeResult(dir.path(), name, r);
+    }
+    const auto rows = csv(report({"--compare", path("ta.vesk"), path("tb.vesk")}).out);
+    ASSERT_GE(rows.size(), 6u);
+    EXPECT_EQ(rows[4],
+              (std::vector<std::string>{"mgd_per_k_surface", "", "0.186", "0.19", rows[4][4], rows[4][5]}));
+    EXPECT_DOUBLE_EQ(number(rows[4][4]), 0.19 / 0.186);
+    EXPECT_DOUBLE_EQ(number(rows[4][5]), (0.19 - 0.186) / std::hypot(0.186 * 0.005, 0.19 * 0.01));
+    EXPECT_EQ(rows[5][0], "k_surface_per_k_fcd");
+    EXPECT_EQ(rows[5][5], "");
+    EXPECT_EQ(rows[6][0], "depth_dose");
+    // A file without a trailer: its side stays empty.
+    const auto half = csv(report({"--compare", path("plain.vesk"), path("tb.vesk")}).out);
+    EXPECT_EQ(half[4][0], "mgd_per_k_surface");
+    EXPECT_EQ(half[4][2], "");
 }
 
 TEST_F(Modes, CompareAsJsonAndItsFailures) {

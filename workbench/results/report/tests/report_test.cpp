@@ -276,3 +276,74 @@ TEST_F(Report, AllGoodFilesExitZero) {
 }
 
 } // namespace
+
+namespace {
+
+// A result as the engine leaves it: the three air kermas and the whole-breast doses after the values.
+ResultFileContent withTrailer(int layers) {
+    ResultFileContent r = uniformResult(75, 150, layers, 0.5, 2.0);
+    r.trailer = {{"physics_revision", "1"},
+                 {"k_fcd_paddle_per_k_fcd", "0.8"},
+                 {"k_surface_per_k_fcd", "0.86"},
+                 {"mgd_per_k_fcd", "0.16"},
+                 {"mgd_per_k_fcd_paddle", "0.2"},
+                 {"mgd_per_k_surface", "0.186"},
+                 {"mgd_sigma_percent", "0.5"},
+                 {"sagd", "0.49"},
+                 {"dose100", "0.51"}};
+    return r;
+}
+
+TEST_F(Report, TheTrailerAndWhereEachFactorsAirKermaIsMeasured) {
+    writeResult(dir.path(), "t.vesk", withTrailer(3));
+    Output r = report({path("t.vesk")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* expected : {
+             "trailer,k_surface_per_k_fcd,\"0.86\"\n",
+             "trailer,mgd_per_k_surface,\"0.186\"\n",
+             "air_kerma,point,where,ratio_to_fcd,sagd_mGy,mgd_mGy\n",
+             "air_kerma,fcd,\"Ka measured at the FCD, without the paddle (the sAGD's own)\",1,0.5,0.16\n",
+             "air_kerma,fcd_paddle,\"Ka measured at the FCD, with the compression paddle in the "
+             "beam\",0.8,0.625,"
+             "0.2\n",
+             "air_kerma,surface,\"Ka measured at the breast's upper surface, behind the paddle (as the "
+             "protocols "
+             "do)\",0.86,",
+         })
+        EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
+    Output json = report({"--json", path("t.vesk")});
+    EXPECT_NE(
+        json.out.find("\"trailer\": {\"state\": \"complete\", \"values\": {\"physics_revision\": \"1\""),
+        std::string::npos)
+        << json.out;
+    EXPECT_NE(json.out.find("{\"point\": \"surface\""), std::string::npos);
+    // A file without a trailer lists no air kermas; a cut one says so.
+    Output plain = report({path("a.vesk")});
+    EXPECT_EQ(plain.out.find("air_kerma"), std::string::npos);
+    const std::string text = resultText(withTrailer(3));
+    dir.write("cut-trailer.vesk", text.substr(0, text.size() - 10));
+    Output cut = report({path("cut-trailer.vesk")});
+    EXPECT_EQ(cut.status, 0);
+    EXPECT_NE(cut.out.find("note,\"The additions after the dose values are cut short"), std::string::npos)
+        << cut.out;
+    EXPECT_EQ(cut.out.find("air_kerma"), std::string::npos);
+}
+
+// A protocol breast over 6 cm: refused by the screens, reported from its trailer.
+TEST_F(Report, AFileThickerThanTheScreensIsReportedFromItsTrailer) {
+    writeResult(dir.path(), "thick.vesk", withTrailer(90));
+    Output r = report({path("thick.vesk")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* expected :
+         {"note,\"The breast is thicker than the 6 cm", "field,dose_100_percent_mGy,\" 0.510\",0.51\n",
+          "field,sagd_mGy,\"0.490\",0.49\n", "air_kerma,surface,"})
+        EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
+    EXPECT_EQ(r.out.find("layer,total"), std::string::npos);
+    // Without the trailer's figures it is a file the report cannot use.
+    writeResult(dir.path(), "bare.vesk", uniformResult(75, 150, 90, 0.5, 2.0));
+    Output bare = report({path("bare.vesk")});
+    EXPECT_EQ(bare.status, 1);
+    EXPECT_NE(bare.out.find("error,"), std::string::npos);
+}
+
+} // namespace

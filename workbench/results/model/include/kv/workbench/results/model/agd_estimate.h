@@ -1,6 +1,7 @@
 #pragma once
 // The uncertainties a result file's header states, as the results screens
 // and kv-report show them, and the AGD of a measured air kerma.
+#include "kv/formats/result_file.h"
 #include "kv/formats/run_header.h"
 
 #include <optional>
@@ -13,12 +14,28 @@ using formats::StatedUncertainty;
 // The relative sigma as the screens show it: "± 0.10 %". Empty when not stated.
 std::string plusMinusPercent(const std::optional<double>& relative);
 
-// The AGD for a measured air kerma in mGy: Ka x sAGD, and its relative
-// sigma, the sAGD's (the dosimeter's own uncertainty is the user's).
+// Where the user measured the air kerma the AGD is formed from: the sAGD's
+// own point (free in air at the FCD, no paddle), the same point with the
+// paddle in the beam, or the breast's upper surface behind the paddle (as the
+// dosimetry protocols measure it).
+enum class KaPoint { FcdFree, FcdPaddle, BreastSurface };
+
+// The air kerma at the other two points as a ratio to the sAGD's own, from a
+// result file's trailer; empty for a file without them.
+struct KaRatios {
+    std::optional<double> fcdPaddle, breastSurface;
+};
+KaRatios kaRatiosOf(const formats::ResultTrailer& t);
+// 1 for FcdFree; empty when the file does not give the point's.
+std::optional<double> kaRatio(const KaRatios& r, KaPoint p);
+
+// The AGD for a measured air kerma in mGy: Ka x sAGD / kaRatio (the ratio of
+// the measured point's air kerma to the sAGD's own), and its relative sigma,
+// the sAGD's (the dosimeter's own uncertainty is the user's).
 struct AgdEstimate {
     double agd = 0;
     std::optional<double> relativeSigma;
 };
-AgdEstimate estimateAgd(double airKermaMGy, double sagd, const StatedUncertainty& u);
+AgdEstimate estimateAgd(double airKermaMGy, double sagd, const StatedUncertainty& u, double kaRatio = 1.0);
 
 } // namespace kv::results

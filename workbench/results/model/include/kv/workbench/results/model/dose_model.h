@@ -86,6 +86,9 @@ struct DoseFields {
     std::string selectedZ;     // Text4 of Form2 and Form6 after a load: "0"
 };
 
+// The fields' texts from their numbers: the 100 % dose per Ka, the FCD, the sAGD, the mean percentage.
+DoseFields doseFields(double referencePerKerma, double fcd, double sagd, double meanGlandDose);
+
 // Where the selection stands right after a load.
 inline constexpr int kLoadedYIndex = 80;
 inline constexpr int kLoadedZIndex = 1;

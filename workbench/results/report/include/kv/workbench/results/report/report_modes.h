@@ -31,8 +31,10 @@ struct ComparisonRow {
 };
 
 // The rows comparing two loaded results with the uncertainties their headers state.
+// The trailers' whole-breast doses and air-kerma ratios follow the fields when either file has them.
 std::vector<ComparisonRow> compareResults(const DoseModel& a, const StatedUncertainty& ua, const DoseModel& b,
-                                          const StatedUncertainty& ub);
+                                          const StatedUncertainty& ub, const formats::ResultTrailer& ta = {},
+                                          const formats::ResultTrailer& tb = {});
 
 inline constexpr std::string_view kComparisonHeader = "quantity,layer,a,b,ratio,difference_sigma";
 
