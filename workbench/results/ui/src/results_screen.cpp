@@ -14,9 +14,11 @@
 #include "kv/workbench/results/ui/drawings.h"
 #include "kv/workbench/results/ui/picture_export.h"
 
+#include <QActionGroup>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <algorithm>
 #include <cmath>
@@ -225,6 +227,12 @@ std::vector<Control> table() {
          .rect = {5040, 5130, 3480, 930},
          .font = note,
          .fore = colours::red},
+        // Where Ka was measured, and the factor that turns it into the sAGD's own, under Ka.
+        {.name = "Label64",
+         .kind = Kind::Label,
+         .rect = {14760, 5715, 2130, 300},
+         .font = note,
+         .tip = ex.kaPointTip},
     };
 }
 
@@ -276,6 +284,39 @@ ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
     for (const char* name : {"Text8", "Label48", "Label49"})
         find<QWidget>(name)->setToolTip(qs(texts::resultsExtrasTexts().sagdUnitTip));
     connect(textBox("Text9"), &QLineEdit::editingFinished, this, [this] { airKermaEntered(); });
+    // The panel's context menu says where Ka was measured; the Ka box keeps its own edit menu above it.
+    const auto& ex = texts::resultsExtrasTexts();
+    auto* points = new QActionGroup(this);
+    const std::array<std::pair<const char*, texts::Text>, 3> kinds = {std::pair{"KaAtFcd", ex.kaAtFcd},
+                                                                      {"KaAtFcdPaddle", ex.kaAtFcdPaddle},
+                                                                      {"KaAtSurface", ex.kaAtSurface}};
+    for (size_t i = 0; i < kinds.size(); ++i) {
+        QAction* a = points->addAction(qs(kinds[i].second));
+        a->setObjectName(kinds[i].first);
+        a->setCheckable(true);
+        const KaPoint p = static_cast<KaPoint>(i);
+        connect(a, &QAction::triggered, this, [this, p] { setKaPoint(p); });
+        kaActions_[i] = a;
+    }
+    for (const char* name :
+         {"Label55", "Label56", "Label57", "Label58", "Label59", "Label60", "Label64", "Text10"}) {
+        QWidget* w = find<QWidget>(name);
+        w->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(w, &QWidget::customContextMenuRequested, this, [this, w](const QPoint& at) {
+            QMenu menu;
+            menu.addActions(QList<QAction*>(kaActions_.begin(), kaActions_.end()));
+            menu.exec(w->mapToGlobal(at));
+        });
+    }
+    QLineEdit* ka = textBox("Text9");
+    ka->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ka, &QWidget::customContextMenuRequested, this, [this, ka](const QPoint& at) {
+        std::unique_ptr<QMenu> menu(ka->createStandardContextMenu());
+        menu->addSeparator();
+        menu->addActions(QList<QAction*>(kaActions_.begin(), kaActions_.end()));
+        menu->exec(ka->mapToGlobal(at));
+    });
+    showKaPoint();
     connect(picture("Picture2"), &Canvas::mouseMoved, this,
             [this](double, double y, Qt::MouseButtons) { pointPreviewLine(y); });
     picture("Picture2")->setToolTip(qs(texts::resultsExtrasTexts().previewTip));
@@ -398,6 +439,12 @@ void ResultsScreen::showNumberFields(const DoseFields& f) {
     setText("Label61", plusMinusPercent(session_.uncertainty.referenceDose));
     setText("Label62", plusMinusPercent(session_.uncertainty.sagd));
     form5_->showUncertainty(session_.uncertainty);
+    formats::ResultTrailer trailer;
+    formats::readResultTrailer(workDir_.toStdString(), loadingName_, trailer);
+    session_.kaRatios = kaRatiosOf(trailer);
+    // A file without the ratio of the point chosen before falls back to the sAGD's own.
+    if (!kaRatio(session_.kaRatios, session_.kaPoint)) session_.kaPoint = KaPoint::FcdFree;
+    showKaPoint();
     showAgd(false);
     setText("Text1", f.referenceDose);
     setText("Text7", f.fcd);
@@ -557,11 +604,40 @@ bool ResultsScreen::showAgd(bool complain) {
                         qs(typedNumberMessage(ka, t.kaField, "mGy", texts::typedNumberTexts())));
         return false;
     }
-    if (!session_.loaded) return true;
-    const AgdEstimate e = estimateAgd(ka.value, session_.shown.SagdValue, session_.uncertainty);
+    const std::optional<double> ratio = kaRatio(session_.kaRatios, session_.kaPoint);
+    if (!session_.loaded || !ratio) return true;
+    const AgdEstimate e = estimateAgd(ka.value, session_.shown.SagdValue, session_.uncertainty, *ratio);
     agd->setText(QString::fromStdString(format(e.agd, "0.000")));
     setText("Label60", plusMinusPercent(e.relativeSigma));
     return true;
+}
+
+void ResultsScreen::setKaPoint(KaPoint p) {
+    if (kaRatio(session_.kaRatios, p)) session_.kaPoint = p;
+    showKaPoint();
+    showAgd(false);
+}
+
+void ResultsScreen::showKaPoint() {
+    const auto& ex = texts::resultsExtrasTexts();
+    for (size_t i = 0; i < kaActions_.size(); ++i) {
+        const KaPoint p = static_cast<KaPoint>(i);
+        kaActions_[i]->setEnabled(kaRatio(session_.kaRatios, p).has_value());
+        kaActions_[i]->setChecked(p == session_.kaPoint);
+    }
+    const std::optional<double> ratio = kaRatio(session_.kaRatios, session_.kaPoint);
+    const std::string factor = ratio ? format(*ratio, "0.000") : std::string();
+    switch (session_.kaPoint) {
+    case KaPoint::FcdFree:
+        setText("Label64", ex.kaNoteFcd.str());
+        break;
+    case KaPoint::FcdPaddle:
+        setText("Label64", fillIn(ex.kaNoteFcdPaddle.str(), {{"%1", factor}}));
+        break;
+    case KaPoint::BreastSurface:
+        setText("Label64", fillIn(ex.kaNoteSurface.str(), {{"%1", factor}}));
+        break;
+    }
 }
 
 void ResultsScreen::showDepthDose() {

@@ -2,6 +2,7 @@
 // name in every caption, the stated uncertainties, the AGD for a measured air
 // kerma, the export menus, the depth-dose overlay and a window that fits.
 #include "kv/common/format.h"
+#include "kv/common/typed_number.h"
 #include "kv/formats/run_header.h"
 #include "kv/gui/file_list.h"
 #include "kv/gui/platform.h"
@@ -183,6 +184,44 @@ class ResultsExtrasTest : public QObject {
                      qs(kv::format(value * s.session().shown.SagdValue, "0.000")));
             QCOMPARE(s.label("Label60")->text(), QString());
         }
+    }
+
+    // The AGD panel's context menu: where Ka was measured, the factor stated under Ka, and
+    // only the sAGD's own point for a file that gives no other.
+    void agdForAKaMeasuredBehindThePaddle() {
+        ResultFileContent engine = falling(30, 0.05, std::pair{0.0012, 0.0007});
+        engine.trailer = {{"k_fcd_paddle_per_k_fcd", "0.8"}, {"k_surface_per_k_fcd", "0.864"}};
+        testfiles::writeResult(dir_.path(), "engine.vesk", engine);
+        const auto& ex = kv::texts::resultsExtrasTexts();
+        ResultsScreen s(path(""));
+        auto* fcd = s.findChild<QAction*>(QStringLiteral("KaAtFcd"));
+        auto* paddle = s.findChild<QAction*>(QStringLiteral("KaAtFcdPaddle"));
+        auto* surface = s.findChild<QAction*>(QStringLiteral("KaAtSurface"));
+        QVERIFY(fcd && paddle && surface);
+        QCOMPARE(s.label("Label64")->text(), qs(ex.kaNoteFcd));
+        QVERIFY(!surface->isEnabled()); // nothing loaded: no ratio yet
+
+        load(s, "engine.vesk");
+        QVERIFY(fcd->isChecked() && paddle->isEnabled() && surface->isEnabled());
+        s.textBox("Text9")->setText(QStringLiteral("4"));
+        QVERIFY(s.showAgd(false));
+        const double sagd = s.session().shown.SagdValue;
+        QCOMPARE(s.textBox("Text10")->text(), qs(kv::format(4 * sagd, "0.000")));
+        surface->trigger();
+        QVERIFY(surface->isChecked() && !fcd->isChecked());
+        QCOMPARE(s.textBox("Text10")->text(), qs(kv::format(4 * sagd / 0.864, "0.000")));
+        QCOMPARE(s.label("Label64")->text(), qs(kv::fillIn(ex.kaNoteSurface.str(), {{"%1", "0.864"}})));
+        QCOMPARE(s.label("Label60")->text(), QStringLiteral("\u00b1 0.07 %"));
+        paddle->trigger();
+        QCOMPARE(s.textBox("Text10")->text(), qs(kv::format(4 * sagd / 0.8, "0.000")));
+
+        // A file without the ratios: back to the sAGD's own Ka, the others not offered.
+        load(s, "b.vesk");
+        QVERIFY(fcd->isChecked() && !paddle->isEnabled() && !surface->isEnabled());
+        QCOMPARE(s.label("Label64")->text(), qs(ex.kaNoteFcd));
+        QCOMPARE(s.textBox("Text10")->text(), qs(kv::format(4 * s.session().shown.SagdValue, "0.000")));
+        surface->trigger(); // a disabled action's trigger does nothing
+        QCOMPARE(s.session().kaPoint, KaPoint::FcdFree);
     }
 
     void csvExportMatchesTheModel() {

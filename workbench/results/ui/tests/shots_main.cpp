@@ -1,9 +1,10 @@
 // Shows the results screen after loading a result file shaped like a real
 // mammography run, for looking at the screens (and screenshots) by hand:
-//   kv_results_ui_shots_en <dir> [pdd|xy|xz] [out.png]
+//   kv_results_ui_shots_en <dir> [pdd|xy|xz|agd] [out.png]
 // writes <dir>/demo.vesk, loads it, and shows Form2 (with Ka 5.2 mGy), or
-// Form5, Form6 or Form7 with a read-out; with out.png it saves the window
-// shown and ends.
+// Form5, Form6 or Form7 with a read-out, or Form2 with Ka measured at the
+// breast surface and the AGD panel's menu open; with out.png it saves the
+// window shown and ends.
 #include "kv/formats/run_header.h"
 #include "kv/gui/file_list.h"
 #include "kv/gui/program.h"
@@ -13,7 +14,9 @@
 #include "kv/workbench/results/ui/xy_plane_screen.h"
 #include "kv/workbench/results/ui/xz_plane_screen.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -43,6 +46,7 @@ ResultFileContent demoResult() {
     r.description[1] =
         " Filters: Be 1.00 mm, Al 0.00 mm, Mo 0.030 mm, Rh 0.000 mm, Ag 0.000 mm; air layer 65.0 cm";
     r.description[2] = kv::formats::uncertaintyLine(0.0012, 0.0007);
+    r.trailer = {{"k_fcd_paddle_per_k_fcd", "0.7999"}, {"k_surface_per_k_fcd", "0.8638"}};
     return r;
 }
 
@@ -65,7 +69,13 @@ int main(int argc, char** argv) {
     form2.showAgd(true);
     form2.readOut(-252, 61);
     QWidget* shown = &form2;
-    if (which == QStringLiteral("pdd")) {
+    if (which == QStringLiteral("agd")) {
+        form2.findChild<QAction*>(QStringLiteral("KaAtSurface"))->trigger();
+        QTimer::singleShot(15000, [&form2] {
+            QWidget* note = form2.label("Label64");
+            emit note->customContextMenuRequested(QPoint(note->width() / 2, note->height() / 2));
+        });
+    } else if (which == QStringLiteral("pdd")) {
         form2.button("Command3")->click();
         form2.depthDoseScreen().readOut(1250, 3000);
         shown = &form2.depthDoseScreen();

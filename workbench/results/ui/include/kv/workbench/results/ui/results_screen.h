@@ -12,6 +12,7 @@
 #include "kv/workbench/results/ui/results_session.h"
 
 #include <QString>
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -60,6 +61,9 @@ class ResultsScreen : public gui::Form, private LoadView {
     // Ka that is not a number of 0 or more empties it and, when `complain`,
     // gets a message. False for a refused Ka.
     bool showAgd(bool complain);
+    // Where Ka was measured (the AGD panel's context menu); a point the loaded
+    // file gives no ratio for is not taken.
+    void setKaPoint(KaPoint p);
     // The preview's tool tip for the pointer at y (twips) over the preview box.
     void pointPreviewLine(double y);
 
@@ -75,6 +79,7 @@ class ResultsScreen : public gui::Form, private LoadView {
     void showDepthDose();
     void setResultControlsEnabled(bool on);
     void emptyReadOut();
+    void showKaPoint();
 
     // LoadView
     void showWarning(std::string_view message, std::string_view detail) override;
@@ -90,6 +95,9 @@ class ResultsScreen : public gui::Form, private LoadView {
     PlaneViews* planes_ = &planeScreens_;
     std::string loadingName_;
     std::vector<QString> previewLines_;
+    // The AGD panel's context menu: Ka at the FCD, behind the paddle, at the breast surface
+    // (objectNames KaAtFcd, KaAtFcdPaddle, KaAtSurface).
+    std::array<QAction*, 3> kaActions_{};
 };
 
 } // namespace kv::results

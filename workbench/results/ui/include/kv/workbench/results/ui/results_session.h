@@ -22,6 +22,10 @@ struct ResultsSession {
     // successful load, and the uncertainties its header states.
     std::string fileName;
     StatedUncertainty uncertainty;
+    // The loaded file's air kermas behind the paddle and at the breast
+    // surface (its trailer's), and where the user says Ka was measured.
+    KaRatios kaRatios;
+    KaPoint kaPoint = KaPoint::FcdFree;
     // Where the result files are; exports are offered there first.
     std::string workDir;
 };
