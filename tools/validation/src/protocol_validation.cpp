@@ -1,0 +1,265 @@
+#include "kv/validation/protocol_validation.h"
+
+#include "kv/common/format.h"
+#include "kv/engine/result_file.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace kv::validation {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> dataLines(const fs::path& csv) {
+    std::ifstream in(csv, std::ios::binary);
+    if (!in) throw std::runtime_error(csv.string() + ": cannot be read");
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(in, l);) {
+        if (!l.empty() && l.back() == '\r') l.pop_back();
+        if (!l.empty() && l[0] != '#') lines.push_back(l);
+    }
+    return lines;
+}
+
+std::vector<std::string> cells(const std::string& line) {
+    std::vector<std::string> out;
+    std::stringstream in(line);
+    for (std::string c; std::getline(in, c, ',');)
+        out.push_back(c);
+    return out;
+}
+
+double number(const std::string& text, const fs::path& csv) {
+    double v = 0;
+    if (!parseNumberStrict(text, v))
+        throw std::runtime_error(csv.string() + ": \"" + text + "\" is not a number");
+    return v;
+}
+
+std::string signedPercent(double v) {
+    return (v >= 0 ? "+" : "") + format(v, "0.0");
+}
+
+std::string beamOf(const sweep::FactorLine& l) {
+    return l.target + "/" + l.filters + " " + l.kv + " kV";
+}
+
+// The published s-factor's name of a beam: the target and its K-edge filter, added Al aside.
+std::string spectrumName(const sweep::FactorLine& l) {
+    return l.target + "/" + l.filters.substr(0, l.filters.find(' '));
+}
+
+} // namespace
+
+FactorTable readFactorTable(const fs::path& csv) {
+    const std::vector<std::string> lines = dataLines(csv);
+    if (lines.empty()) throw std::runtime_error(csv.string() + ": no header");
+    FactorTable t;
+    const std::vector<std::string> head = cells(lines[0]);
+    for (size_t i = 1; i < head.size(); ++i)
+        t.hvls.push_back(number(head[i].substr(head[i].find('_') + 1), csv));
+    for (size_t n = 1; n < lines.size(); ++n) {
+        const std::vector<std::string> c = cells(lines[n]);
+        if (c.size() != head.size()) throw std::runtime_error(csv.string() + ": a row of another width");
+        std::vector<double> v;
+        for (size_t i = 1; i < c.size(); ++i)
+            v.push_back(number(c[i], csv));
+        t.rows[number(c[0], csv)] = v;
+    }
+    return t;
+}
+
+std::optional<double> lookUp(const FactorTable& t, double thickness, double hvl) {
+    for (const auto& [cm, row] : t.rows) {
+        if (std::fabs(cm - thickness) > 1e-6) continue;
+        for (size_t i = 0; i + 1 < t.hvls.size(); ++i)
+            if (hvl >= t.hvls[i] - 1e-9 && hvl <= t.hvls[i + 1] + 1e-9)
+                return row[i] + (row[i + 1] - row[i]) * (hvl - t.hvls[i]) / (t.hvls[i + 1] - t.hvls[i]);
+    }
+    return std::nullopt;
+}
+
+std::map<std::string, double> readSpectrumFactors(const fs::path& csv) {
+    std::map<std::string, double> s;
+    const std::vector<std::string> lines = dataLines(csv);
+    for (size_t n = 1; n < lines.size(); ++n) {
+        const std::vector<std::string> c = cells(lines[n]);
+        if (c.size() != 2) throw std::runtime_error(csv.string() + ": a row of another width");
+        s[c[0]] = number(c[1], csv);
+    }
+    return s;
+}
+
+std::vector<Case> validationCases(bool reduced, const formats::EquipmentRecord& equipment, double histories) {
+    struct Beam {
+        const char *target, *kv, *al, *rh;
+    };
+    // Mo/Mo from 25 to 32 kV with up to 0.5 mm added Al: first HVL with the paddle 0.31 to 0.47 mm Al.
+    const std::vector<Beam> moMo = {{"Mo", "25", "0.2", ""}, {"Mo", "28", "", ""},    {"Mo", "28", "0.4", ""},
+                                    {"Mo", "30", "", ""},    {"Mo", "30", "0.5", ""}, {"Mo", "32", "", ""},
+                                    {"Mo", "32", "0.3", ""}, {"Mo", "32", "0.5", ""}};
+    const std::vector<Beam> rhodium = {
+        {"W", "26", "", ""}, {"W", "28", "", ""},       {"W", "30", "", ""},       {"W", "32", "", ""},
+        {"W", "34", "", ""}, {"Mo", "28", "", "0.025"}, {"Mo", "30", "", "0.025"}, {"Mo", "32", "", "0.025"}};
+    struct Set {
+        Group group;
+        std::vector<double> thicknesses, glandular;
+        std::vector<Beam> beams;
+    };
+    std::vector<Set> sets;
+    if (reduced) {
+        sets = {{Group::G, {4.5}, {50}, {{"Mo", "28", "", ""}, {"Mo", "30", "0.5", ""}}},
+                {Group::S, {4.5}, {50}, {{"W", "30", "", ""}}}};
+    } else {
+        sets = {{Group::G, {2, 3, 4, 4.5, 5, 6, 7, 8}, {50}, moMo},
+                {Group::S, {2, 4.5, 6, 8}, {50}, rhodium},
+                {Group::Thick,
+                 {9, 10, 11},
+                 {50},
+                 {{"Mo", "28", "", ""}, {"Mo", "30", "0.5", ""}, {"W", "30", "", ""}, {"W", "34", "", ""}}},
+                {Group::C, {2, 4.5, 8}, {1, 25, 75, 100}, {{"Mo", "28", "", ""}, {"Mo", "30", "0.5", ""}}}};
+    }
+    std::string csv = "thickness_cm,glandular_percent,target,kv,al_mm,rh_mm,histories,seed,model\n";
+    std::vector<Group> groups;
+    int seed = 0;
+    for (const Set& set : sets)
+        for (double cm : set.thicknesses)
+            for (double g : set.glandular)
+                for (const Beam& b : set.beams) {
+                    csv += plainDecimal(cm) + "," + plainDecimal(g) + "," + b.target + "," + b.kv + "," +
+                           b.al + "," + b.rh + "," + plainDecimal(histories) + "," + std::to_string(++seed) +
+                           ",protocol\n";
+                    groups.push_back(set.group);
+                }
+    const sweep::Grid grid = sweep::parseGrid(csv, equipment);
+    if (!grid.refused.empty())
+        throw std::logic_error("a validation row is refused: " + grid.refused[0].problem);
+    std::vector<Case> out;
+    for (size_t i = 0; i < grid.rows.size(); ++i)
+        out.push_back({groups[i], grid.rows[i]});
+    return out;
+}
+
+std::vector<Comparison> compare(const std::vector<Case>& cases, const std::vector<sweep::RowFactors>& factors,
+                                const FactorTable& g, const std::map<std::string, double>& s) {
+    std::vector<sweep::FactorRow> rows;
+    for (size_t i = 0; i < cases.size(); ++i)
+        rows.push_back({cases[i].row, factors.at(i)});
+    const std::vector<sweep::FactorLine> lines = sweep::conversionFactors(rows);
+    std::vector<Comparison> out;
+    for (size_t i = 0; i < cases.size(); ++i) {
+        Comparison c{cases[i], lines[i], {}, {}, {}, {}};
+        c.publishedG = lookUp(g, c.ours.thickness, c.ours.hvlPaddle);
+        if (auto it = s.find(spectrumName(c.ours)); it != s.end()) c.publishedS = it->second;
+        if (c.publishedG && c.publishedS && std::fabs(c.ours.glandular - 50) < 1e-9) {
+            c.expectedMgd = *c.publishedG * *c.publishedS;
+            c.deviationPercent = 100 * (c.ours.mgd / *c.expectedMgd - 1);
+        }
+        out.push_back(c);
+    }
+    return out;
+}
+
+Summary summarize(const std::vector<Comparison>& all, Group group, double tolerance) {
+    Summary s;
+    for (const Comparison& c : all) {
+        if (c.c.group != group || !c.deviationPercent) continue;
+        const double d = *c.deviationPercent;
+        ++s.count;
+        s.within += std::fabs(d) <= tolerance;
+        s.mean += d;
+        s.rms += d * d;
+        if (std::fabs(d) > std::fabs(s.worst)) s.worst = d;
+    }
+    if (s.count) s.mean /= s.count, s.rms = std::sqrt(s.rms / s.count);
+    return s;
+}
+
+std::string generatedMarkdown(const std::vector<Comparison>& all, const std::string& command) {
+    std::ostringstream md;
+    auto summary = [&](Group group, double tolerance, const char* what) {
+        const Summary s = summarize(all, group, tolerance);
+        md << "\n"
+           << what << ": " << s.count << " points, mean " << signedPercent(s.mean) << " %, RMS "
+           << format(s.rms, "0.0") << " %, largest " << signedPercent(s.worst) << " %; within "
+           << plainDecimal(tolerance) << " %: " << s.within << " of " << s.count << ".\n\n";
+    };
+    auto cellOr = [](const std::optional<double>& v, const char* pattern) {
+        return v ? format(*v, pattern) : std::string("-");
+    };
+    md << "Made by `" << command << "` (physics revision " << engine::kPhysicsRevision
+       << "). mgd: mean glandular dose of the inner region per incident air kerma at the upper surface "
+          "(mGy/mGy), with its 1-sigma; HVL: the first HVL with the paddle in the beam.\n";
+
+    md << "\n### g: Mo/Mo, 50 % glandular, 2-8 cm\n";
+    summary(Group::G, 3, "Against the published g at the same HVL");
+    md << "| thickness (cm) | beam | HVL (mm Al) | mgd | published g | deviation (%) "
+          "|\n|---|---|---|---|---|---|\n";
+    for (const Comparison& c : all)
+        if (c.c.group == Group::G)
+            md << "| " << plainDecimal(c.ours.thickness) << " | " << beamOf(c.ours) << " | "
+               << format(c.ours.hvlPaddle, "0.000") << " | " << format(c.ours.mgd, "0.0000") << " ± "
+               << format(c.ours.mgdSigmaPercent, "0.00") << " % | " << cellOr(c.publishedG, "0.0000") << " | "
+               << (c.deviationPercent ? signedPercent(*c.deviationPercent) : "-") << " |\n";
+
+    md << "\n### s: W/Rh and Mo/Rh, 50 % glandular\n";
+    summary(Group::S, 4, "mgd against the published g x s at the same HVL");
+    md << "| thickness (cm) | beam | HVL (mm Al) | mgd | our s | published s | published g x s | deviation "
+          "(%) "
+          "|\n|---|---|---|---|---|---|---|---|\n";
+    for (const Comparison& c : all)
+        if (c.c.group == Group::S)
+            md << "| " << plainDecimal(c.ours.thickness) << " | " << beamOf(c.ours) << " | "
+               << format(c.ours.hvlPaddle, "0.000") << " | " << format(c.ours.mgd, "0.0000") << " ± "
+               << format(c.ours.mgdSigmaPercent, "0.00") << " % | " << cellOr(c.ours.s, "0.000") << " | "
+               << cellOr(c.publishedS, "0.000") << " | " << cellOr(c.expectedMgd, "0.0000") << " | "
+               << (c.deviationPercent ? signedPercent(*c.deviationPercent) : "-") << " |\n";
+
+    auto oursOnly = [&](Group group, const char* title) {
+        bool any = false;
+        for (const Comparison& c : all)
+            any |= c.c.group == group;
+        if (!any) return;
+        md << "\n### " << title
+           << "\n\n| thickness (cm) | glandular (%) | beam | HVL (mm Al) | mgd | c | s |\n"
+           << "|---|---|---|---|---|---|---|\n";
+        for (const Comparison& c : all)
+            if (c.c.group == group)
+                md << "| " << plainDecimal(c.ours.thickness) << " | " << plainDecimal(c.ours.glandular)
+                   << " | " << beamOf(c.ours) << " | " << format(c.ours.hvlPaddle, "0.000") << " | "
+                   << format(c.ours.mgd, "0.0000") << " ± " << format(c.ours.mgdSigmaPercent, "0.00")
+                   << " % | " << cellOr(c.ours.c, "0.000") << " | " << cellOr(c.ours.s, "0.000") << " |\n";
+    };
+    oursOnly(Group::C, "c: other glandularities (ours; c against our 50 % row of the same beam)");
+    oursOnly(Group::Thick, "9-11 cm (ours)");
+    return md.str();
+}
+
+void replaceGenerated(const fs::path& doc, const std::string& text) {
+    std::string old;
+    {
+        std::ifstream in(doc, std::ios::binary);
+        if (in) old.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    const std::string block = std::string(kBeginMarker) + "\n" + text + std::string(kEndMarker);
+    const size_t b = old.find(kBeginMarker), e = old.find(kEndMarker);
+    const std::string next = b != std::string::npos && e != std::string::npos && b < e
+                                 ? old.substr(0, b) + block + old.substr(e + kEndMarker.size())
+                                 : old + (old.empty() ? "" : "\n") + block + "\n";
+    const fs::path tmp = doc.string() + ".tmp";
+    {
+        std::ofstream out(tmp, std::ios::binary);
+        out << next;
+        if (!out.flush()) throw std::runtime_error(tmp.string() + ": cannot be written");
+    }
+    std::error_code ec;
+    fs::rename(tmp, doc, ec);
+    if (ec) throw std::runtime_error(doc.string() + ": " + ec.message());
+}
+
+} // namespace kv::validation

@@ -1,0 +1,78 @@
+// The published tables as read, and the protocol breast against them on the
+// few rows CI can afford: g of Mo/Mo (Dance 1990; Dance et al. 2000, 50 %
+// glandular) within 3 %, g x s of W/Rh (Dance et al. 2000) within 4 %.
+#include "kv/spectrum/model/physical_data.h"
+#include "kv/test_support/work_dir.h"
+#include "kv/validation/protocol_validation.h"
+
+#include <gtest/gtest.h>
+
+using namespace kv::validation;
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kReference = KV_VALIDATION_REFERENCE_DIR;
+
+TEST(PublishedTables, GIsLookedUpInItsRowAndInterpolatedInHvl) {
+    const FactorTable g = readFactorTable(kReference / "dance2000-g-factors.csv");
+    ASSERT_EQ(g.hvls.size(), 7u);
+    EXPECT_EQ(g.rows.size(), 8u);
+    struct Row {
+        double thickness, hvl;
+        std::optional<double> g;
+    };
+    const Row rows[] = {
+        {4.5, 0.30, 0.183}, {4.5, 0.35, 0.208},        {4.5, 0.325, 0.1955},      {2, 0.60, 0.587},
+        {8, 0.42, 0.1316},  {4.5, 0.29, std::nullopt}, {4.5, 0.61, std::nullopt}, {2.5, 0.4, std::nullopt},
+    };
+    for (const Row& r : rows) {
+        const std::optional<double> v = lookUp(g, r.thickness, r.hvl);
+        ASSERT_EQ(v.has_value(), r.g.has_value()) << r.thickness << " cm, " << r.hvl;
+        if (v) {
+            EXPECT_NEAR(*v, *r.g, 1e-9) << r.thickness << " cm, " << r.hvl;
+        }
+    }
+    const auto s = readSpectrumFactors(kReference / "dance2000-s-factors.csv");
+    EXPECT_EQ(s.at("Mo/Mo"), 1.0);
+    EXPECT_EQ(s.at("W/Rh"), 1.042);
+    EXPECT_THROW(readFactorTable(kReference / "no-such.csv"), std::runtime_error);
+}
+
+TEST(ProtocolBreast, ReducedRowsAgreeWithThePublishedFactors) {
+    kv::test_support::TempDir d;
+    const fs::path data = KV_RUN_DIR;
+    const std::vector<Case> cases = validationCases(true, kv::formats::readEquipment(data), 3e5);
+    ASSERT_EQ(cases.size(), 3u);
+    const kv::spectrum::PhysicalData physical = kv::spectrum::LoadPhysicalData(data);
+    std::vector<kv::sweep::RowFactors> factors;
+    for (const Case& c : cases)
+        factors.push_back(kv::sweep::runGridRow(c.row, data, physical, d.path(), {.threads = 2}).factors);
+    const std::vector<Comparison> all =
+        compare(cases, factors, readFactorTable(kReference / "dance2000-g-factors.csv"),
+                readSpectrumFactors(kReference / "dance2000-s-factors.csv"));
+    for (const Comparison& c : all) {
+        ASSERT_TRUE(c.deviationPercent)
+            << c.ours.kv << " kV: HVL " << c.ours.hvlPaddle << " outside the table";
+        const double tolerance = (c.c.group == Group::G ? 3.0 : 4.0) + 3 * c.ours.mgdSigmaPercent;
+        EXPECT_LT(std::fabs(*c.deviationPercent), tolerance)
+            << c.ours.target << "/" << c.ours.filters << " " << c.ours.kv << " kV: mgd " << c.ours.mgd
+            << ", published " << *c.expectedMgd;
+    }
+    // The W/Rh row's s against our own Mo/Mo rows, which bracket its HVL.
+    ASSERT_TRUE(all[2].ours.s);
+    EXPECT_NEAR(*all[2].ours.s, 1.042, 0.04);
+
+    // The document's generated part goes between its markers, the prose around it stays.
+    const fs::path doc = d.path() / "validation.md";
+    kv::test_support::writeFile(doc, "# Validation\n\nprose before\n\n" + std::string(kBeginMarker) +
+                                         "\nold\n" + std::string(kEndMarker) + "\n\nprose after\n");
+    replaceGenerated(doc, generatedMarkdown(all, "kv-protocol-validate --reduced"));
+    const std::string text = kv::test_support::readFile(doc);
+    EXPECT_EQ(text.rfind("# Validation\n\nprose before\n\n", 0), 0u);
+    EXPECT_NE(text.find("within 3 %: 2 of 2"), std::string::npos) << text;
+    EXPECT_EQ(text.find("\nold\n"), std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - 13), "\nprose after\n");
+}
+
+} // namespace
