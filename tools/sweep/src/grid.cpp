@@ -258,8 +258,10 @@ std::string filterName(const Row& r) {
     for (auto [symbol, mm] :
          {std::pair{"Mo", &f.molybdenum}, std::pair{"Rh", &f.rhodium}, std::pair{"Ag", &f.silver}})
         if (parseNumber(*mm) > 0) {
-            if (!name.empty()) name += '/';
+            if (!name.empty()) name += " + ";
             name += symbol;
+            name += ' ';
+            name += *mm;
         }
     if (parseNumber(f.aluminum) > 0) {
         name += name.empty() ? "Al " : " + Al ";

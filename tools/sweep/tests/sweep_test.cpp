@@ -99,10 +99,10 @@ TEST(Grid, ANamedFilterReplacesTheTargetsOwn) {
     struct Want {
         const char *mo, *rh, *ag, *name;
     };
-    const Want want[] = {{"0", "0.025", "0", "Rh"},
-                         {"0", "0", "0.05", "Ag"},
-                         {"0.03", "0", "0", "Mo + Al 0.5"},
-                         {"0", "0.025", "0", "Rh"}};
+    const Want want[] = {{"0", "0.025", "0", "Rh 0.025"},
+                         {"0", "0", "0.05", "Ag 0.05"},
+                         {"0.03", "0", "0", "Mo 0.03 + Al 0.5"},
+                         {"0", "0.025", "0", "Rh 0.025"}};
     for (size_t i = 0; i < 4; ++i) {
         const kv::formats::SpectrumFields& f = g.rows[i].spectrum;
         EXPECT_EQ(f.molybdenum, want[i].mo) << i;
@@ -216,7 +216,7 @@ TEST(Factors, GcAndSFromTheirReferenceRows) {
     EXPECT_FALSE(l[2].g);
     EXPECT_NEAR(*l[2].s, 1.0, 1e-12); // the one Mo/Mo row of its breast
     EXPECT_NEAR(*l[3].s, 0.2604 / 0.248, 1e-12);
-    EXPECT_EQ(l[3].filters, "Rh");
+    EXPECT_EQ(l[3].filters, "Rh 0.05");
     EXPECT_FALSE(l[4].s);
     EXPECT_FALSE(l[5].g);
     EXPECT_FALSE(l[5].c);
@@ -231,7 +231,7 @@ TEST(Factors, GcAndSFromTheirReferenceRows) {
     writeFactorsFile(d.path(), "factors.csv", l);
     const std::string text = kv::test_support::readFile(d.path() / "factors.csv");
     EXPECT_EQ(text.substr(0, text.find("\r\n")), kFactorsHeader);
-    EXPECT_NE(text.find("\r\nW,Rh,34,4,50,0.5000,0.33000,0.500,0.3300,1.0000,\r\n"), std::string::npos)
+    EXPECT_NE(text.find("\r\nW,Rh 0.025,34,4,50,0.5000,0.33000,0.500,0.3300,1.0000,\r\n"), std::string::npos)
         << text;
 }
 

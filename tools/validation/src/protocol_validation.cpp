@@ -1,5 +1,6 @@
 #include "kv/validation/protocol_validation.h"
 
+#include "kv/common/content_hash.h"
 #include "kv/common/format.h"
 #include "kv/engine/result_file.h"
 
@@ -103,9 +104,18 @@ std::vector<Case> validationCases(bool reduced, const formats::EquipmentRecord& 
     const std::vector<Beam> moMo = {{"Mo", "25", "0.2", ""}, {"Mo", "28", "", ""},    {"Mo", "28", "0.4", ""},
                                     {"Mo", "30", "", ""},    {"Mo", "30", "0.5", ""}, {"Mo", "32", "", ""},
                                     {"Mo", "32", "0.3", ""}, {"Mo", "32", "0.5", ""}};
-    const std::vector<Beam> rhodium = {
-        {"W", "26", "", ""}, {"W", "28", "", ""},       {"W", "30", "", ""},       {"W", "32", "", ""},
-        {"W", "34", "", ""}, {"Mo", "28", "", "0.025"}, {"Mo", "30", "", "0.025"}, {"Mo", "32", "", "0.025"}};
+    const std::vector<Beam> rhodium = {{"W", "26", "", ""},
+                                       {"W", "28", "", ""},
+                                       {"W", "30", "", ""},
+                                       {"W", "32", "", ""},
+                                       {"W", "34", "", ""},
+                                       {"Mo", "28", "", "0.025"},
+                                       {"Mo", "30", "", "0.025"},
+                                       {"Mo", "32", "", "0.025"},
+                                       // W/Rh with the thicker rhodium filter of many units
+                                       {"W", "26", "", "0.05"},
+                                       {"W", "28", "", "0.05"},
+                                       {"W", "30", "", "0.05"}};
     struct Set {
         Group group;
         std::vector<double> thicknesses, glandular;
@@ -126,14 +136,15 @@ std::vector<Case> validationCases(bool reduced, const formats::EquipmentRecord& 
     }
     std::string csv = "thickness_cm,glandular_percent,target,kv,al_mm,rh_mm,histories,seed,model\n";
     std::vector<Group> groups;
-    int seed = 0;
     for (const Set& set : sets)
         for (double cm : set.thicknesses)
             for (double g : set.glandular)
                 for (const Beam& b : set.beams) {
-                    csv += plainDecimal(cm) + "," + plainDecimal(g) + "," + b.target + "," + b.kv + "," +
-                           b.al + "," + b.rh + "," + plainDecimal(histories) + "," + std::to_string(++seed) +
-                           ",protocol\n";
+                    const std::string row = plainDecimal(cm) + "," + plainDecimal(g) + "," + b.target + "," +
+                                            b.kv + "," + b.al + "," + b.rh + "," + plainDecimal(histories);
+                    // A seed of the row's own, so that adding a row leaves the others' results standing.
+                    const uint64_t seed = std::stoull(sha256Hex(row).substr(0, 15), nullptr, 16);
+                    csv += row + "," + std::to_string(seed) + ",protocol\n";
                     groups.push_back(set.group);
                 }
     const sweep::Grid grid = sweep::parseGrid(csv, equipment);

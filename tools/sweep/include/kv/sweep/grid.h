@@ -84,7 +84,7 @@ Grid parseGrid(const std::string& text, const formats::EquipmentRecord& equipmen
 
 // The row's breast model on top of the data folder's plates (Geometry.dat).
 formats::Geometry rowGeometry(const Row& r, const formats::Geometry& plates);
-// "Mo", "Mo + Al 0.5", "Rh", "Rh + Al 0.3": the target's filters as the row gives them, in mm.
+// "Mo 0.03", "Mo 0.03 + Al 0.5", "Rh 0.05": the target's filters as the row gives them, in mm.
 std::string filterName(const Row& r);
 
 // Every input of the row, defaults filled in, as one line: equal lines mean equal runs.
