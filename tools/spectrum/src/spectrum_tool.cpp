@@ -169,7 +169,8 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
         };
         out << t->toolFirstHvl.view() << ": " << shown(&BeamQuality::firstHvl, "0.0000") << "\n"
             << t->toolSecondHvl.view() << ": " << shown(&BeamQuality::secondHvl, "0.0000") << "\n"
-            << t->toolMeanEnergy.view() << ": " << shown(&BeamQuality::meanEnergy, "0.000") << "\n";
+            << t->toolMeanEnergy.view() << ": " << shown(&BeamQuality::meanEnergy, "0.000") << "\n"
+            << (withPaddle ? t->toolWithPaddle : t->toolWithoutPaddle).view() << "\n";
         return 0;
     } catch (const FileError& e) {
         err << formats::describe(e, *t) << "\n";

@@ -61,6 +61,7 @@ TEST(SpectrumTool, WritesWhatDetermineWritesAndPrintsTheBeamQuality) {
         << r.out;
     EXPECT_NE(r.out.find("平均エネルギー (keV): " + kv::format(q.meanEnergy, "0.000")), std::string::npos)
         << r.out;
+    EXPECT_NE(r.out.find("測定条件: 圧迫板をビームに入れた値\n"), std::string::npos) << r.out;
 }
 
 TEST(SpectrumTool, ClampedTungstenVoltageReachesTheFileHeader) {
@@ -254,6 +255,9 @@ TEST(SpectrumTool, MatchesAMeasuredHvlWithAndWithoutThePaddle) {
         ASSERT_EQ(al.size(), 5u) << r.out;
         aluminium.push_back(kv::parseNumber(al));
         EXPECT_NEAR(kv::parseNumber(lineOf(r.out, "First HVL (mm Al)")), 0.36, 0.001) << r.out;
+        // The printout says which beam its HVLs belong to.
+        EXPECT_EQ(lineOf(r.out, "Measured"),
+                  c.through ? "with the compression paddle in the beam" : "without the compression paddle");
         // The file's header line shows the aluminium to 0.01 mm, as it always has;
         // its table is computed with the thousandths, and its central ray has that HVL.
         const SpectrumFileContents written = readSpectrumFile(out.path());

@@ -50,6 +50,9 @@ struct SpectrumFileTexts {
     Text toolFirstHvl;
     Text toolSecondHvl;
     Text toolMeanEnergy;
+    // Whether the HVLs and mean energy above were taken through the paddle.
+    Text toolWithPaddle;
+    Text toolWithoutPaddle;
     Text toolWritten;
     Text toolAluminium;
     Text toolMatchNotAnHvl;
@@ -108,6 +111,8 @@ inline constexpr SpectrumFileTexts englishSpectrumFileTexts{
     .toolFirstHvl = "First HVL (mm Al)",
     .toolSecondHvl = "Second HVL (mm Al)",
     .toolMeanEnergy = "Mean energy (keV)",
+    .toolWithPaddle = "Measured: with the compression paddle in the beam",
+    .toolWithoutPaddle = "Measured: without the compression paddle",
     .toolWritten = "Written",
     .toolAluminium = "Aluminium (mm)",
     .toolMatchNotAnHvl = "The measured first HVL must be a number of mm Al greater than 0",
@@ -169,6 +174,8 @@ inline constexpr SpectrumFileTexts japaneseSpectrumFileTexts{
     .toolFirstHvl = "第1半価層 (mm Al)",
     .toolSecondHvl = "第2半価層 (mm Al)",
     .toolMeanEnergy = "平均エネルギー (keV)",
+    .toolWithPaddle = "測定条件: 圧迫板をビームに入れた値",
+    .toolWithoutPaddle = "測定条件: 圧迫板なしの値",
     .toolWritten = "書き込みました",
     .toolAluminium = "アルミニウム (mm)",
     .toolMatchNotAnHvl = "測定した第1半価層は 0 より大きい数値 (mm Al) で指定してください",
