@@ -46,7 +46,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: kv_engine_fom [--histories N] [--threads T] [--seed S] [--runs K] [--estimator "
     "expected|track|analogue] "
-    "[--repeat R]\n"
+    "[--repeat R] [--no-maps] [--plain]\n"
     "       kv_engine_fom --write-case DIR [--histories N]\n"
     "       kv_engine_fom --compare DIR a.vesk b.vesk... [--seconds S]\n";
 
@@ -56,9 +56,16 @@ kv::formats::SpectrumFields fields28() {
     return f;
 }
 
-WorkbenchSetup workbenchCase(DoseEstimator estimator) {
+struct CaseOptions {
+    DoseEstimator estimator = DoseEstimator::ExpectedTrack;
+    bool maps = true, quasiRandom = true;
+};
+
+WorkbenchSetup workbenchCase(const CaseOptions& o) {
     WorkbenchSetup setup = workbenchCaseSetup(fields28());
-    setup.estimator = estimator;
+    setup.estimator = o.estimator;
+    setup.maps = o.maps;
+    setup.quasiRandom = o.quasiRandom;
     return setup;
 }
 
@@ -108,25 +115,39 @@ uint64_t historyCount(const std::string& text) {
     return static_cast<uint64_t>(v);
 }
 
+// The relative sample deviation of independent runs' results.
+double relativeSpread(const std::vector<double>& v) {
+    double m = 0, q = 0;
+    for (double x : v)
+        m += x / static_cast<double>(v.size());
+    for (double x : v)
+        q += (x - m) * (x - m);
+    return m != 0 && v.size() > 1 ? std::sqrt(q / static_cast<double>(v.size() - 1)) / m : 0.0;
+}
+
 void report(const char* label, double sigma, double seconds, double histories) {
     std::printf("%-28s sigma %7.3f %%  time %7.2f s  FOM %9.2f /s  %10.0f histories/s (whole run)\n", label,
                 sigma * 100.0, seconds, 1.0 / (sigma * sigma * seconds), histories / seconds);
 }
 
-int inProcess(uint64_t histories, unsigned threads, uint64_t seed, size_t runs, DoseEstimator est,
+int inProcess(uint64_t histories, unsigned threads, uint64_t seed, size_t runs, const CaseOptions& o,
               int repeat) {
+    const DoseEstimator est = o.estimator;
     std::printf("Workbench case Mo/Mo 28 kV, 5 cm, 50 %%, FID 65, FCD 60; %s; %llu histories, %u threads\n",
                 est == DoseEstimator::ExpectedTrack ? "expected track-length"
                 : est == DoseEstimator::TrackLength ? "track-length"
                                                     : "analogue",
                 static_cast<unsigned long long>(histories), threads);
+    std::printf("%s, %s\n", o.maps ? "voxel maps" : "no maps",
+                o.quasiRandom ? "quasi-random source" : "independent draws");
     for (int rep = 0; rep < repeat; ++rep) {
-        std::vector<std::vector<double>> totals;
+        std::vector<std::vector<double>> totals, primaries, scatters;
+        std::vector<double> sagds, refs;
         double seconds = 0;
         int layers = 0;
         for (size_t k = 0; k < runs; ++k) {
             auto start = std::chrono::steady_clock::now();
-            WorkbenchSimulation sim(workbenchCase(est));
+            WorkbenchSimulation sim(workbenchCase(o));
             double setup = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             RunControl ctl;
             WorkbenchResult r = sim.run(histories, seed++, threads, ctl);
@@ -139,15 +160,25 @@ int inProcess(uint64_t histories, unsigned threads, uint64_t seed, size_t runs, 
                 if (inReference(v, r.layers)) rel.push_back(r.totalRelSigma[v]);
             }
             totals.push_back(std::move(total));
+            primaries.push_back(r.primary);
+            sagds.push_back(r.columnDose);
+            refs.push_back(r.referenceDose);
+            scatters.push_back(r.scatter);
             char label[64];
             std::snprintf(label, sizeof label, "run %zu (set-up %.2f s)", k + 1, setup);
             report(label, median(rel), whole, static_cast<double>(r.histories));
             std::printf("%-28s 100 %% dose %.5g +- %.3f %%, sAGD %.5g +- %.3f %% (eV/g per history)\n", "",
                         r.referenceDose, 100 * r.referenceRelSigma, r.columnDose, 100 * r.columnRelSigma);
         }
-        if (runs >= 2)
+        if (runs >= 2) {
             report("spread of the runs", spreadSigma(totals, layers), seconds / static_cast<double>(runs),
                    static_cast<double>(histories));
+            std::printf("%-28s primary alone %.3f %%, scatter alone %.3f %%\n", "",
+                        100 * spreadSigma(primaries, layers), 100 * spreadSigma(scatters, layers));
+            std::printf(
+                "%-28s 100 %% dose %.3f %%, sAGD %.3f %% (1 sigma of one run, from the runs' spread)\n", "",
+                100 * relativeSpread(refs), 100 * relativeSpread(sagds));
+        }
     }
     return 0;
 }
@@ -235,7 +266,7 @@ int main(int argc, char** argv) {
     size_t runs = 1;
     int repeat = 1;
     double seconds = 0;
-    DoseEstimator est = DoseEstimator::ExpectedTrack;
+    CaseOptions est;
     std::string caseDir, compareDir;
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
@@ -257,9 +288,13 @@ int main(int argc, char** argv) {
         else if (a == "--estimator" && more) {
             std::string e = argv[++i];
             if (e != "expected" && e != "track" && e != "analogue") return std::fputs(kUsage, stderr), 2;
-            est = e == "expected" ? DoseEstimator::ExpectedTrack
-                  : e == "track"  ? DoseEstimator::TrackLength
-                                  : DoseEstimator::Analogue;
+            est.estimator = e == "expected" ? DoseEstimator::ExpectedTrack
+                            : e == "track"  ? DoseEstimator::TrackLength
+                                            : DoseEstimator::Analogue;
+        } else if (a == "--no-maps") {
+            est.maps = false;
+        } else if (a == "--plain") {
+            est.quasiRandom = false;
         } else if (a == "--write-case" && more)
             caseDir = argv[++i];
         else if (a == "--compare" && more) {

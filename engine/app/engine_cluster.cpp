@@ -33,15 +33,17 @@ int runShared(const std::filesystem::path&, ExposureKind, const EngineOptions&) 
 
 namespace {
 
-constexpr int kStatsPerBatch = 1 + 2 * kWorkbenchChannels; // n, then each channel's sum and sum of squares
+// n and the units, then each channel's sums, sums of squares and units' squares
+constexpr int kStatsPerBatch = 2 + 3 * kWorkbenchChannels;
 
 std::vector<double> packed(const std::vector<ScalarStats>& batches) {
     std::vector<double> v;
     v.reserve(batches.size() * kStatsPerBatch);
     for (const ScalarStats& s : batches) {
         v.push_back(static_cast<double>(s.n));
+        v.push_back(static_cast<double>(s.units));
         for (size_t k = 0; k < kWorkbenchChannels; ++k)
-            v.push_back(s.s1[k]), v.push_back(s.s2[k]);
+            v.push_back(s.s1[k]), v.push_back(s.s2[k]), v.push_back(s.u2[k]);
     }
     return v;
 }
@@ -51,8 +53,9 @@ std::vector<ScalarStats> unpacked(const std::vector<double>& v) {
     for (size_t b = 0; b < batches.size(); ++b) {
         const double* p = &v[b * kStatsPerBatch];
         batches[b].n = static_cast<uint64_t>(p[0]);
+        batches[b].units = static_cast<uint64_t>(p[1]);
         for (size_t k = 0; k < kWorkbenchChannels; ++k)
-            batches[b].s1[k] = p[1 + 2 * k], batches[b].s2[k] = p[2 + 2 * k];
+            batches[b].s1[k] = p[2 + 3 * k], batches[b].s2[k] = p[3 + 3 * k], batches[b].u2[k] = p[4 + 3 * k];
     }
     return batches;
 }
@@ -102,7 +105,7 @@ int runShared(const std::filesystem::path& dir, ExposureKind kind, const EngineO
     std::unique_ptr<EngineSession> session;
     int failed = 0;
     try {
-        session = prepareSession(dir, kind, threads, seed);
+        session = prepareSession(dir, kind, threads, seed, opt);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%d: %s\n", rank, fillText(t.cannotStart, {startRefusal(e)}).c_str());
         failed = 1;
@@ -110,7 +113,6 @@ int runShared(const std::filesystem::path& dir, ExposureKind kind, const EngineO
     int anyFailed = 0;
     MPI_Allreduce(&failed, &anyFailed, 1, MPI_INT, MPI_SUM, MPI_COMM_WORLD);
     if (anyFailed) return 1;
-    if (opt.sagdSigmaPercent) session->setTarget(*opt.sagdSigmaPercent / 100.0);
     session->shareWith({static_cast<unsigned>(rank), static_cast<unsigned>(size)});
     const RunInputs& in = session->inputs();
     if (rank == 0) {
@@ -125,29 +127,36 @@ int runShared(const std::filesystem::path& dir, ExposureKind kind, const EngineO
     session->start();
 
     // Every process takes part in each round in step: the counts, whether a
-    // stop was asked for anywhere, and where each process stands.
-    enum { Done, LiveN, Ref1, Ref2, Sagd1, Sagd2, Stop, Waiting, Finished, Fields };
+    // stop was asked for anywhere, where each process stands, and the scores so far.
+    enum { Done, Stop, Waiting, Finished, Flags };
     auto lastPrint = std::chrono::steady_clock::now();
     RunControl& ctl = session->control();
     for (;;) {
         std::this_thread::sleep_for(std::chrono::milliseconds(ctl.atCheckpoint() ? 5 : 100));
-        ScalarStats live = ctl.liveStats();
         bool finished = session->shareDone();
-        double mine[Fields] = {static_cast<double>(ctl.historiesDone()),
-                               static_cast<double>(live.n),
-                               live.s1.empty() ? 0.0 : live.s1[0],
-                               live.s2.empty() ? 0.0 : live.s2[0],
-                               live.s1.empty() ? 0.0 : live.s1[1],
-                               live.s2.empty() ? 0.0 : live.s2[1],
-                               interruptRequested() ? 1.0 : 0.0,
-                               !finished && ctl.atCheckpoint() ? 1.0 : 0.0,
-                               finished ? 1.0 : 0.0};
-        double all[Fields];
-        MPI_Allreduce(mine, all, Fields, MPI_DOUBLE, MPI_SUM, MPI_COMM_WORLD);
+        std::vector<double> mine = {static_cast<double>(ctl.historiesDone()),
+                                    interruptRequested() ? 1.0 : 0.0,
+                                    !finished && ctl.atCheckpoint() ? 1.0 : 0.0, finished ? 1.0 : 0.0};
+        for (double v : packed({ctl.liveStats()}))
+            mine.push_back(v);
+        std::vector<double> all(mine.size());
+        MPI_Allreduce(mine.data(), all.data(), static_cast<int>(mine.size()), MPI_DOUBLE, MPI_SUM,
+                      MPI_COMM_WORLD);
         if (all[Stop] > 0) session->stopAndSave();
         if (all[Finished] == size) break;
-        if (all[Waiting] > 0 && all[Waiting] + all[Finished] == size)
-            ctl.passCheckpoint(combinedBatches(ctl.checkpointBatches(), -1));
+        if (all[Waiting] > 0 && all[Waiting] + all[Finished] == size) {
+            // Only at the checkpoints that look at the map: its sums are large.
+            double mapSigma = 0.0;
+            if (ctl.mapJudgedAtCheckpoint()) {
+                MapSums sums = ctl.mapSums();
+                MPI_Allreduce(MPI_IN_PLACE, sums.total.data(), static_cast<int>(sums.total.size()),
+                              MPI_INT64_T, MPI_SUM, MPI_COMM_WORLD);
+                MPI_Allreduce(MPI_IN_PLACE, sums.squares.data(), static_cast<int>(sums.squares.size()),
+                              MPI_UINT64_T, MPI_SUM, MPI_COMM_WORLD);
+                mapSigma = medianRelativeSigma(sums);
+            }
+            ctl.passCheckpoint(combinedBatches(ctl.checkpointBatches(), -1), mapSigma);
+        }
         auto now = std::chrono::steady_clock::now();
         if (rank != 0 || now - lastPrint < std::chrono::seconds(5)) continue;
         lastPrint = now;
@@ -155,10 +164,7 @@ int runShared(const std::filesystem::path& dir, ExposureKind kind, const EngineO
         p.done = static_cast<uint64_t>(all[Done]);
         p.rate = p.elapsed > 0 ? all[Done] / p.elapsed : 0.0;
         p.remaining = p.rate > 0 ? static_cast<double>(p.total - std::min(p.done, p.total)) / p.rate : 0.0;
-        ScalarStats sum(2);
-        sum.n = static_cast<uint64_t>(all[LiveN]);
-        sum.s1 = {all[Ref1], all[Sagd1]};
-        sum.s2 = {all[Ref2], all[Sagd2]};
+        const ScalarStats sum = unpacked(std::vector<double>(all.begin() + Flags, all.end()))[0];
         p.referenceRelSigma = sum.relativeSigma(0);
         p.sagdRelSigma = sum.relativeSigma(1);
         std::printf("%s\n", progressLine(p).c_str());
@@ -170,8 +176,8 @@ int runShared(const std::filesystem::path& dir, ExposureKind kind, const EngineO
     std::vector<int64_t> tally(rank == 0 ? part.tally.size() : 0);
     MPI_Reduce(part.tally.data(), tally.data(), static_cast<int>(part.tally.size()), MPI_INT64_T, MPI_SUM, 0,
                MPI_COMM_WORLD);
-    std::vector<double> squares(rank == 0 ? part.squares.size() : 0);
-    MPI_Reduce(part.squares.data(), squares.data(), static_cast<int>(part.squares.size()), MPI_DOUBLE,
+    std::vector<uint64_t> squares(rank == 0 ? part.squares.size() : 0);
+    MPI_Reduce(part.squares.data(), squares.data(), static_cast<int>(part.squares.size()), MPI_UINT64_T,
                MPI_SUM, 0, MPI_COMM_WORLD);
     double longest = 0;
     MPI_Reduce(&part.seconds, &longest, 1, MPI_DOUBLE, MPI_MAX, 0, MPI_COMM_WORLD);

@@ -37,12 +37,11 @@ int runConsole(const std::filesystem::path& dir, ExposureKind kind, const Engine
     std::unique_ptr<EngineSession> session;
     const unsigned threads = opt.threads.value_or(defaultThreadCount());
     try {
-        session = prepareSession(dir, kind, threads, opt.seed.value_or(freshSeed()));
+        session = prepareSession(dir, kind, threads, opt.seed.value_or(freshSeed()), opt);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", fillText(t.cannotStart, {startRefusal(e)}).c_str());
         return 1;
     }
-    if (opt.sagdSigmaPercent) session->setTarget(*opt.sagdSigmaPercent / 100.0);
     const RunInputs& in = session->inputs();
     std::printf("%s\n%s\n",
                 fillText(t.consoleStart,
@@ -121,6 +120,10 @@ std::string savedText(const EngineSession& session) {
     const texts::EngineTexts& t = texts::engineTexts();
     const RunInputs& in = session.inputs();
     const std::string file = in.control.resultFile, done = std::to_string(session.savedHistories());
+    if (session.savedAtTarget() && session.control().mapTarget() > 0)
+        return fillText(t.mapTargetReached,
+                        {file, done, format(session.savedSagdRelSigma() * 100.0, "0.00") + " %",
+                         format(session.savedMapRelSigma() * 100.0, "0.00") + " %"});
     if (session.savedAtTarget())
         return fillText(t.targetReached,
                         {file, done, format(session.savedSagdRelSigma() * 100.0, "0.00") + " %"});
@@ -170,13 +173,12 @@ int runEngine(int argc, char** argv, ExposureKind kind) {
     std::unique_ptr<EngineSession> session;
     try {
         session = prepareSession(dir, kind, opt->threads.value_or(defaultThreadCount()),
-                                 opt->seed.value_or(freshSeed()));
+                                 opt->seed.value_or(freshSeed()), *opt);
     } catch (const std::exception& e) {
         QMessageBox::warning(nullptr, caption,
                              QString::fromStdString(fillText(t.cannotStart, {startRefusal(e)})));
         return 1;
     }
-    if (opt->sagdSigmaPercent) session->setTarget(*opt->sagdSigmaPercent / 100.0);
     ProgressWindow w(*session);
     w.show();
     w.raise();

@@ -10,12 +10,12 @@ namespace kv::engine {
 
 namespace {
 
-double percentOption(const std::string& text) {
+double percentOption(const std::string& option, const std::string& text) {
     double v = 0;
     const char* end = text.data() + text.size();
     auto [p, ec] = std::from_chars(text.data(), end, v);
     if (ec != std::errc() || p != end || !std::isfinite(v) || !(v > 0 && v <= 100))
-        throw OptionError("--sagd-sigma wants a percentage above 0 and at most 100, not \"" + text + "\"");
+        throw OptionError(option + " wants a percentage above 0 and at most 100, not \"" + text + "\"");
     return v;
 }
 
@@ -24,6 +24,8 @@ double percentOption(const std::string& text) {
 EngineOptions EngineOptions::overriddenBy(const EngineOptions& over) const {
     EngineOptions o = *this;
     if (over.sagdSigmaPercent) o.sagdSigmaPercent = over.sagdSigmaPercent;
+    if (over.mapSigmaPercent) o.mapSigmaPercent = over.mapSigmaPercent;
+    if (over.maps) o.maps = over.maps;
     if (over.seed) o.seed = over.seed;
     if (over.threads) o.threads = over.threads;
     o.help = help || over.help;
@@ -34,6 +36,8 @@ EngineOptions parseEngineOptions(const std::vector<std::string>& args, const tex
     std::optional<CommandLine> line;
     try {
         line.emplace(args, std::vector<OptionSpec>{{"--sagd-sigma", true},
+                                                   {"--map-sigma", true},
+                                                   {"--no-maps", false},
                                                    {"--seed", true},
                                                    {"--threads", true},
                                                    {"--help", false, "-h"}});
@@ -44,7 +48,9 @@ EngineOptions parseEngineOptions(const std::vector<std::string>& args, const tex
     }
     EngineOptions o;
     o.help = line->has("--help");
-    if (auto v = line->value("--sagd-sigma")) o.sagdSigmaPercent = percentOption(*v);
+    if (auto v = line->value("--sagd-sigma")) o.sagdSigmaPercent = percentOption("--sagd-sigma", *v);
+    if (auto v = line->value("--map-sigma")) o.mapSigmaPercent = percentOption("--map-sigma", *v);
+    if (line->has("--no-maps")) o.maps = false;
     if (auto v = line->value("--seed")) {
         o.seed = parseSeed(*v);
         if (!o.seed)
@@ -63,6 +69,8 @@ EngineOptions readRunOptionsFile(const std::filesystem::path& workDir) {
     const formats::RunOptions f = formats::readRunOptionsFile(workDir);
     EngineOptions o;
     o.sagdSigmaPercent = f.sagdSigmaPercent;
+    o.mapSigmaPercent = f.mapSigmaPercent;
+    o.maps = f.maps;
     o.seed = f.seed;
     return o;
 }

@@ -6,9 +6,22 @@
 
 namespace kv::engine {
 
-EngineSession::EngineSession(std::filesystem::path workDir, RunInputs inputs, unsigned threads, uint64_t seed)
+namespace {
+WorkbenchSetup withMaps(WorkbenchSetup s, bool maps) {
+    s.maps = maps;
+    return s;
+}
+} // namespace
+
+EngineSession::EngineSession(std::filesystem::path workDir, RunInputs inputs, unsigned threads, uint64_t seed,
+                             bool maps)
     : dir_(std::move(workDir)), inputs_(std::move(inputs)), threads_(threads), seed_(seed),
-      sim_(std::make_unique<WorkbenchSimulation>(workbenchSetup(inputs_))) {}
+      sim_(std::make_unique<WorkbenchSimulation>(withMaps(workbenchSetup(inputs_), maps))) {}
+
+void EngineSession::setTargets(const EngineOptions& opt) {
+    if (opt.sagdSigmaPercent) setTarget(*opt.sagdSigmaPercent / 100.0);
+    if (opt.mapSigmaPercent) setMapTarget(*opt.mapSigmaPercent / 100.0);
+}
 
 EngineSession::~EngineSession() {
     if (thread_.joinable()) {
@@ -94,6 +107,7 @@ void EngineSession::save(WorkbenchResult r) {
         savedAtTarget_ = r.targetReached;
         savedSagdRelSigma_ = r.columnRelSigma;
         savedReferenceRelSigma_ = r.referenceRelSigma;
+        savedMapRelSigma_ = r.mapRelSigma;
         state_.store(SessionState::Saved);
         return;
     } catch (const ResultRefused& e) {
@@ -144,11 +158,14 @@ SessionProgress EngineSession::progress() const {
 }
 
 std::unique_ptr<EngineSession> prepareSession(const std::filesystem::path& workDir, ExposureKind kind,
-                                              unsigned threads, uint64_t seed) {
+                                              unsigned threads, uint64_t seed, const EngineOptions& opt) {
     // What a killed run left here goes first: it would only puzzle the user.
     removeAbandonedTemporaries(workDir);
     RunInputs in = checkRunStart(workDir, kind);
-    return std::make_unique<EngineSession>(workDir, std::move(in), threads, seed);
+    auto session =
+        std::make_unique<EngineSession>(workDir, std::move(in), threads, seed, opt.maps.value_or(true));
+    session->setTargets(opt);
+    return session;
 }
 
 } // namespace kv::engine

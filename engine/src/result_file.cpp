@@ -1,11 +1,13 @@
 #include "kv/engine/result_file.h"
 
 #include "kv/common/codepage.h"
+#include "kv/common/content_hash.h"
 #include "kv/common/format.h"
 #include "kv/common/records.h"
 #include "kv/common/version.h"
 #include "kv/formats/result_file.h"
 #include "kv/formats/run_header.h"
+#include "kv/formats/voxel_sigma_file.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,6 +27,11 @@ std::string given(double v, int decimals) {
     const int has = point == std::string::npos ? 0 : static_cast<int>(s.size() - point - 1);
     if (point == std::string::npos) s += '.';
     return s + std::string(static_cast<size_t>(std::max(0, decimals - has)), '0');
+}
+
+// Whether an uncertainty, known (above 0), is within its target.
+bool withinTarget(double target, double reached) {
+    return reached > 0 && reached <= target;
 }
 
 std::string percent(double rel) {
@@ -74,20 +81,31 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
                     " deg, focus on an arc about the axis FAD = " + format(c.fad, "0.0") + " cm below it");
         l.push_back(" Detector and field fixed; air kerma for the tube at 0 deg");
     }
-    std::string ending = r.stopped ? " (stopped and saved)" : "";
-    if (r.targetRelSigma > 0)
-        ending +=
-            " (sAGD target " + percent(r.targetRelSigma) + (r.targetReached ? " reached)" : " not reached)");
+    std::string ending = r.maps ? "" : ", no maps";
+    if (r.stopped) ending += " (stopped and saved)";
+    // Each target by the result's own uncertainty, whether or not it ended the run.
+    auto target = [](const char* what, double goal, double reached) {
+        return std::string(what) + " target " + percent(goal) +
+               (withinTarget(goal, reached) ? " reached" : " not reached");
+    };
+    if (r.targetRelSigma > 0 && r.mapTargetRelSigma > 0)
+        ending += " (" + target("sAGD", r.targetRelSigma, r.columnRelSigma) + ", " +
+                  target("map", r.mapTargetRelSigma, r.mapRelSigma) + ")";
+    else if (r.targetRelSigma > 0)
+        ending += " (" + target("sAGD", r.targetRelSigma, r.columnRelSigma) + ")";
+    else if (r.mapTargetRelSigma > 0)
+        ending += " (" + target("map", r.mapTargetRelSigma, r.mapRelSigma) + ")";
     l.push_back(" Histories: " + format(static_cast<double>(in.histories), "0.0E+00") + " asked, " +
                 std::to_string(r.histories) + " done" + ending);
     l.push_back(" Random seed: " + std::to_string(r.seed) + " (one stream per batch of " +
-                std::to_string(kBatchSize) + " histories)");
+                std::to_string(kBatchSize) + " histories" +
+                (r.quasiRandom ? "; quasi-random source points)" : ")"));
     double rate = r.seconds > 0 ? static_cast<double>(r.histories) / r.seconds : 0.0;
     l.push_back(" Run time: " + format(r.seconds, "0.0") + " s on " +
                 (r.processes > 1 ? std::to_string(r.processes) + " processes of " : std::string()) +
                 std::to_string(r.threads) + " threads, " + format(rate, "0.00E+00") + " histories/s");
     // The results screens read this line back.
-    l.push_back(formats::uncertaintyLine(r.referenceRelSigma, r.columnRelSigma));
+    l.push_back(formats::uncertaintyLine(r.referenceRelSigma, r.columnRelSigma, r.mapRelSigma));
     l.push_back(
         " Dose: glandular dose in eV/g per history; air kerma in free space at the FCD in the same unit");
     l.push_back(" Primary: first interaction of photons straight from the focus; scatter: everything after a "
@@ -122,7 +140,17 @@ std::vector<formats::TrailerEntry> describeRunTrailer(const RunInputs& in, const
         {"sagd_sigma_percent", percent(r.columnRelSigma)},
         {"dose100", trailerNumber(r.referenceDose / r.airKerma)},
         {"dose100_sigma_percent", percent(r.referenceRelSigma)},
+        {"maps", r.maps ? "yes" : "no"},
+        {"source_points", r.quasiRandom ? "quasi-random" : "independent"},
+        {"voxel_sigma_median_percent", percent(r.mapRelSigma)},
     };
+    // Each target given, and whether the result is within it.
+    auto target = [&](const char* name, double goal, double reached) {
+        t.push_back({std::string(name) + "_target_percent", percent(goal)});
+        t.push_back({std::string(name) + "_target_reached", withinTarget(goal, reached) ? "yes" : "no"});
+    };
+    if (r.targetRelSigma > 0) target("sagd", r.targetRelSigma, r.columnRelSigma);
+    if (r.mapTargetRelSigma > 0) target("map", r.mapTargetRelSigma, r.mapRelSigma);
     if (protocol) t.insert(t.begin() + 4, {"adipose_mm", plainDecimal(g.adiposeMm)});
     return t;
 }
@@ -229,9 +257,30 @@ void writeResultFile(const std::filesystem::path& workDir, const RunInputs& in, 
                           in.control.resultFile);
     }
     RecordReader back = RecordReader::fromBytes(bytes, in.control.resultFile);
+    const std::string hash = sha256Hex(bytes);
     bytes = {};
     if (ResultFault f = readBackFault(back); f != ResultFault::None) throw ResultRefused(f);
     out.commit();
+    writeVoxelSigma(workDir, in.control.resultFile, hash, r);
+}
+
+void writeVoxelSigma(const std::filesystem::path& workDir, const std::string& resultFile,
+                     const std::string& hash, const WorkbenchResult& r) {
+    formats::VoxelSigma s;
+    s.resultSha256 = hash;
+    s.seed = r.seed;
+    s.histories = r.histories;
+    s.rows = kVoxelsY;
+    s.layers = r.layers;
+    s.percent.reserve(r.totalRelSigma.size());
+    for (double rel : r.totalRelSigma)
+        s.percent.push_back(100.0 * rel);
+    try {
+        formats::writeVoxelSigmaFile(workDir, resultFile, s);
+    } catch (const formats::FileError&) {
+        // The result stands without it: a side file that is not there, or an
+        // older one no longer bound to this result, says nothing.
+    }
 }
 
 } // namespace kv::engine

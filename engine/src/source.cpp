@@ -88,6 +88,86 @@ FieldSource::FieldSource(const FieldGeometry& g, const RaySpectra& s) : g_(g), s
     if (!(emitted_ > 0)) throw std::invalid_argument("the spectrum sends no photons into the field");
     fixedFocus_ = focus(g.angleMinDeg);
     fixedAxis_ = axis(g.angleMinDeg);
+
+    // Inversion needs the focus straight above the middle of the field's width.
+    invertible_ = !sweep && g.angleMinDeg == 0.0 && g.x0 == -g.x1 && g.y1 > g.y0;
+    if (!invertible_) return;
+    height_ = g.detectorZ - fixedFocus_.z;
+    halfWidth_ = g.x1;
+    std::vector<double> cuts{g.y0, g.y1};
+    for (size_t k = 1; k < rays; ++k)
+        for (double y : {-height_ * tanEdge_[k], height_ * tanEdge_[k]})
+            if (y > g.y0 && y < g.y1) cuts.push_back(y);
+    std::sort(cuts.begin(), cuts.end());
+    double cum = 0;
+    for (size_t i = 0; i + 1 < cuts.size(); ++i) {
+        const double mid = 0.5 * (cuts[i] + cuts[i + 1]);
+        Strip st{cuts[i], solidAngleTo(cuts[i]), cum, rayOf(std::fabs(mid) / height_)};
+        cum += raySum_[st.ray] * (solidAngleTo(cuts[i + 1]) - st.m0);
+        strips_.push_back(st);
+    }
+    strips_.push_back({g.y1, solidAngleTo(g.y1), cum, 0}); // the end
+    for (size_t k = 0; k < rays; ++k) {
+        double sum = 0;
+        for (double v : s.weights[k])
+            energyCum_.push_back(sum += v);
+    }
+    // For each cell of u, the last entry whose cumulative lies at or below
+    // the cell's start: a search from there goes forward only.
+    auto guide = [](const double* cumulative, size_t n, double total, std::vector<uint32_t>& out) {
+        size_t i = 0;
+        for (uint32_t c = 0; c < kGuideCells; ++c) {
+            const double start = total * c / kGuideCells;
+            while (i + 1 < n && cumulative[i] <= start)
+                ++i;
+            out.push_back(static_cast<uint32_t>(i));
+        }
+    };
+    std::vector<double> stripCum;
+    for (size_t i = 1; i < strips_.size(); ++i)
+        stripCum.push_back(strips_[i].cum);
+    guide(stripCum.data(), stripCum.size(), cum, stripGuide_);
+    const size_t bins = s.energies.size();
+    for (size_t k = 0; k < rays; ++k)
+        guide(&energyCum_[k * bins], bins, energyCum_[k * bins + bins - 1], energyGuide_);
+}
+
+// Solid angle of the field's rows from the row below the focus to row y
+// (negative below it): the rectangle formula atan(a b / (h r)), both halves.
+double FieldSource::solidAngleTo(double y) const {
+    const double a = halfWidth_, h = height_;
+    return 2.0 * std::atan(a * y / (h * std::sqrt(a * a + y * y + h * h)));
+}
+
+SourcePhoton FieldSource::sampleInverted(const std::array<double, 3>& u) const {
+    const double a = halfWidth_, h = height_;
+    // The strip, then the row whose solid angle from the focus row is the
+    // photon's share: tan(M/2) = a y / (h r) solved for y.
+    const double w = u[0] * strips_.back().cum;
+    // The strip whose photons hold w: the first whose end lies above it.
+    size_t i = stripGuide_[static_cast<size_t>(u[0] * kGuideCells)];
+    while (strips_[i + 1].cum <= w)
+        ++i;
+    const Strip& st = strips_[i];
+    const Strip& next = strips_[i + 1];
+    const double m = st.m0 + (w - st.cum) / raySum_[st.ray];
+    const double t = std::tan(0.5 * m);
+    double y = t * h * std::sqrt((a * a + h * h) / (a * a - t * t * h * h));
+    y = std::clamp(y, st.y0, next.y0);
+    // Across the row the density goes as (x^2 + c^2)^-3/2, whose integral is
+    // x / sqrt(x^2 + c^2).
+    const double c2 = y * y + h * h;
+    const double v = (2.0 * u[1] - 1.0) * a / std::sqrt(a * a + c2);
+    const double x = std::clamp(std::sqrt(c2) * v / std::sqrt(1.0 - v * v), -a, a);
+    // The energy by the ray's cumulative spectrum.
+    const size_t bins = spectra_.energies.size();
+    const double* cum = energyCum_.data() + st.ray * bins;
+    const double target = u[2] * cum[bins - 1];
+    size_t bin = energyGuide_[st.ray * kGuideCells + static_cast<size_t>(u[2] * kGuideCells)];
+    while (bin + 1 < bins && cum[bin] <= target)
+        ++bin;
+    const Vec3 d{x, y, h};
+    return {fixedFocus_, (1.0 / std::sqrt(dot(d, d))) * d, spectra_.energies[bin]};
 }
 
 void FieldSource::focusAndAxis(double angleDeg, Vec3& f, Vec3& ax) const {

@@ -1,5 +1,6 @@
 #include "kv/engine/workbench_sim.h"
 
+#include "kv/engine/quasi_random.h"
 #include "kv/engine/transport.h"
 #include "kv/engine/voxel_walk.h"
 
@@ -18,6 +19,31 @@ constexpr double kQuantaPerEv = 1000.0;
 // grid holds the energy of two phantom voxels.
 constexpr double kFoldedVoxels = 2.0;
 constexpr double kRefHalfWidth = kRefXEnd * kVoxel;
+// Histories per quasi-random unit: with the maps, a batch, whose points
+// resolve the voxels best; without them, a sixteenth, so that the sAGD's
+// uncertainty comes from many units early in a run.
+constexpr uint64_t kMapsUnit = kBatchSize, kNumbersUnit = kBatchSize / 16;
+
+bool inReferenceColumn(double x, double y) {
+    return std::fabs(x) < kRefHalfWidth && y >= kRefYBegin * kVoxel && y < kRefYEnd * kVoxel;
+}
+// The reference region's voxels in the order of MapSums; voxel(ix, iy, iz,
+// total, squares) gives one voxel's sums (0-based indices).
+template <class Voxel> MapSums referenceSums(int layers, Voxel voxel) {
+    MapSums m;
+    m.total.reserve(kReferenceColumnVoxels * static_cast<size_t>(layers));
+    m.squares.reserve(m.total.capacity());
+    for (size_t iz = 0; iz < static_cast<size_t>(layers); ++iz)
+        for (size_t iy = kRefYBegin; iy < kRefYEnd; ++iy)
+            for (size_t ix = 0; ix < kRefXEnd; ++ix) {
+                int64_t t = 0;
+                uint64_t q = 0;
+                voxel(ix, iy, iz, t, q);
+                m.total.push_back(t);
+                m.squares.push_back(q);
+            }
+    return m;
+}
 } // namespace
 
 // Aligned so that two threads never write into one cache line.
@@ -25,7 +51,8 @@ class alignas(64) WorkbenchSimulation::Worker {
   public:
     explicit Worker(const WorkbenchSimulation& sim)
         : sim_(&sim), track_(sim.setup_.estimator != DoseEstimator::Analogue),
-          expected_(sim.setup_.estimator == DoseEstimator::ExpectedTrack), layers_(sim.layers_),
+          expected_(sim.setup_.estimator == DoseEstimator::ExpectedTrack), maps_(sim.setup_.maps),
+          quasi_(sim.quasiRandom()), layers_(sim.layers_),
           perKind_(static_cast<size_t>(kVoxelsX) * kVoxelsY * static_cast<size_t>(sim.layers_)) {
         double massRef =
             kFoldedVoxels * sim.setup_.phantom.density * kVoxel * kVoxel * sim.layerThickness_[0];
@@ -45,20 +72,40 @@ class alignas(64) WorkbenchSimulation::Worker {
         lastScale_ = columnScale_.back() - columnScale_.front();
     }
 
+    uint64_t unitSize() const { return quasi_ ? (maps_ ? kMapsUnit : kNumbersUnit) : 1; }
+    // A unit of quasi-random points is a fresh randomisation. With the maps,
+    // the primary photons' chords are walked for the first half of the unit's
+    // points only (themselves an evenly spread set), each counting twice:
+    // the walk is most of a history's cost, and the scattered photons, not
+    // the primaries, make most of the maps' noise.
+    void beginUnit(Rng& rng, uint64_t count) {
+        if (!quasi_) return;
+        sobol_.restart(rng);
+        unitIndex_ = 0;
+        walked_ = maps_ ? (count + 1) / 2 : count;
+        walkWeight_ = static_cast<double>(count) / static_cast<double>(walked_);
+    }
+
     void history(Rng& rng) {
         // The sums are first touched on the thread that fills them, so that
         // the threads take their page faults side by side, not one after another.
         if (batch_.empty()) {
             tally_.assign(2 * perKind_, 0);
             batch_.assign(2 * perKind_, 0.0f);
-            squares_.assign(perKind_, 0.0);
+            squares_.assign(perKind_, 0);
             size_t blocks = (batch_.size() >> kBlockShift) + 1;
             buckets_.assign(blocks * kBucket, Pending{});
             fill_.assign(blocks, 0);
         }
         ++batchHistories_;
         primaryScored_ = 0;
-        SourcePhoton sp = sim_->source_->sample(rng);
+        SourcePhoton sp;
+        if (quasi_) {
+            sp = sim_->source_->sampleInverted(sobol_.next());
+            primaryWeight_ = unitIndex_++ < walked_ ? walkWeight_ : 0.0;
+        } else {
+            sp = sim_->source_->sample(rng);
+        }
         // Nothing lies above the paddle: start where the ray meets its plane.
         double t = (sim_->paddleTop_ - sp.pos.z) / sp.dir.z;
         if (t > 0) sp.pos = sp.pos + (t + kPush) * sp.dir;
@@ -79,7 +126,7 @@ class alignas(64) WorkbenchSimulation::Worker {
     // analogue deposits would leave there on average.
     void flight(int region, const Photon& ph, double length) {
         const int tissue = sim_->regionTissue_[static_cast<size_t>(region)];
-        if (tissue < 0 || !track_) return;
+        if (tissue < 0 || !track_ || (ph.scattered && !maps_)) return;
         const double w = sim_->tissues_[static_cast<size_t>(tissue)].trackWeight.at(ph.energy); // eV per cm
         const int* fold = fold_;
         const uint32_t layers = static_cast<uint32_t>(layers_);
@@ -90,7 +137,8 @@ class alignas(64) WorkbenchSimulation::Worker {
             // Once per region: a second flight of a photon straight from the
             // focus can only be a rounding's step back into it.
             const uint32_t bit = 1u << region;
-            if (!(primaryScored_ & bit)) expectedPrimary(region, ph, w, column);
+            if (!(primaryScored_ & bit) && primaryWeight_ > 0)
+                expectedPrimary(region, ph, w * primaryWeight_, column);
             primaryScored_ |= bit;
             return;
         }
@@ -123,11 +171,18 @@ class alignas(64) WorkbenchSimulation::Worker {
         const int tissue = sim_->regionTissue_[static_cast<size_t>(region)];
         if (tissue < 0) return;
         // With track-length scoring only a photon dropped below the cut-off
-        // leaves energy that no flight carries on.
-        if (track_ && e >= kMinEnergy) return;
+        // leaves energy that no flight carries on. Without the maps the
+        // scattered photons are scored here, and so are the primaries' voxels
+        // outside the reference column (their whole-breast share stays the
+        // chord's).
+        const bool tracked = track_ && e >= kMinEnergy;
+        const bool breastByFlight = tracked && (maps_ || !scattered);
+        const bool voxelByFlight = breastByFlight && (maps_ || !expected_ || inReferenceColumn(p.x, p.y));
+        if (voxelByFlight) return;
         // eV of glandular-equivalent deposit, in the phantom's voxel mass
         double w = edep * 1000.0 * sim_->tissues_[static_cast<size_t>(tissue)].glandWeight.at(e);
-        if (sim_->regionGlandular_[static_cast<size_t>(region)]) breast_ += w * breastScale_;
+        if (!breastByFlight && sim_->regionGlandular_[static_cast<size_t>(region)])
+            breast_ += w * breastScale_;
         // The protocol breast reaches past the voxel grid's 7.5 cm.
         if (std::fabs(p.x) >= kVoxelsX * kVoxel || p.y >= kVoxelsY * kVoxel) return;
         int ix = std::min(static_cast<int>(std::fabs(p.x) * 10.0), kVoxelsX - 1);
@@ -157,18 +212,21 @@ class alignas(64) WorkbenchSimulation::Worker {
             int64_t s = static_cast<int64_t>(static_cast<double>(batch_[perKind_ + v]) * kQuantaPerEv + 0.5);
             tally_[v] += p;
             tally_[perKind_ + v] += s;
-            double total = static_cast<double>(p + s);
-            squares_[v] += total * total * perHistory;
+            squares_[v] += scaledSquare(p + s, perHistory);
         }
         std::fill(batch_.begin(), batch_.end(), 0.0f);
+        ++batches_;
+        histories_ += batchHistories_;
         batchHistories_ = 0;
     }
 
     // [primary, scatter][iy][ix][iz]: a column's layers side by side, for
     // the near-vertical flights of the primary beam.
     const std::vector<int64_t>& tally() const { return tally_; }
-    // Per voxel, the sum over batches of (batch total)^2 / batch histories.
-    const std::vector<double>& squares() const { return squares_; }
+    // Per voxel, the sum over batches of scaledSquare(batch total).
+    const std::vector<uint64_t>& squares() const { return squares_; }
+    uint64_t batches() const { return batches_; }
+    uint64_t histories() const { return histories_; }
 
   private:
     // Scores land all over the voxel grid, which is larger than the cache:
@@ -208,15 +266,38 @@ class alignas(64) WorkbenchSimulation::Worker {
         const double mu =
             sim_->physics_[static_cast<size_t>(sim_->scene_->material(region))].muTotal(ph.energy);
         const double perMu = w / mu;
-        float* sums = batch_.data();
-        walkColumnsAttenuated(
-            grid_, ph.pos, ph.dir, chord, mu, column, [=](uint32_t c, int iz, double, double in, double out) {
-                sums[c + static_cast<uint32_t>(iz)] += static_cast<float>(perMu * (in - out));
-            });
-        scoreReference(ph.pos, ph.dir, chord, w,
-                       [mu](double a, double b) { return (std::exp(-mu * a) - std::exp(-mu * b)) / mu; });
+        // Without the maps only the stretch in the reference column is walked.
+        double a = 0.0, b = chord;
+        if (!maps_) {
+            clip(ph.pos.x, ph.dir.x, -kRefHalfWidth, kRefHalfWidth, a, b);
+            clip(ph.pos.y, ph.dir.y, kRefYBegin * kVoxel, kRefYEnd * kVoxel, a, b);
+        }
+        if (b > a) {
+            const double scale = perMu * (a > 0 ? std::exp(-mu * a) : 1.0);
+            float* sums = batch_.data();
+            walkColumnsAttenuated(grid_, ph.pos + a * ph.dir, ph.dir, b - a, mu, column,
+                                  [=](uint32_t c, int iz, double, double in, double out) {
+                                      sums[c + static_cast<uint32_t>(iz)] +=
+                                          static_cast<float>(scale * (in - out));
+                                  });
+        }
+        scoreReference(ph.pos, ph.dir, chord, w, [mu](double from, double to) {
+            return (std::exp(-mu * from) - std::exp(-mu * to)) / mu;
+        });
         if (sim_->regionGlandular_[static_cast<size_t>(region)])
             breast_ += perMu * -std::expm1(-mu * chord) * breastScale_;
+    }
+
+    // Narrows [a, b] of the ray p + t d to where lo <= p + t d < hi on one axis.
+    static void clip(double pa, double da, double lo, double hi, double& a, double& b) {
+        if (da == 0.0) {
+            if (!(pa >= lo && pa < hi)) b = -1.0;
+            return;
+        }
+        double inv = 1.0 / da;
+        double ta = (lo - pa) * inv, tb = (hi - pa) * inv;
+        a = std::max(a, std::min(ta, tb));
+        b = std::min(b, std::max(ta, tb));
     }
 
     // The flight's share of the reference region's two summaries, from its
@@ -226,16 +307,6 @@ class alignas(64) WorkbenchSimulation::Worker {
     template <class Path>
     void scoreReference(const Vec3& p, const Vec3& d, double length, double w, Path path) {
         double t0 = 0.0, t1 = length;
-        auto clip = [](double pa, double da, double lo, double hi, double& a, double& b) {
-            if (da == 0.0) {
-                if (!(pa >= lo && pa < hi)) b = -1.0;
-                return;
-            }
-            double inv = 1.0 / da;
-            double ta = (lo - pa) * inv, tb = (hi - pa) * inv;
-            a = std::max(a, std::min(ta, tb));
-            b = std::min(b, std::max(ta, tb));
-        };
         clip(p.x, d.x, -kRefHalfWidth, kRefHalfWidth, t0, t1);
         clip(p.y, d.y, kRefYBegin * kVoxel, kRefYEnd * kVoxel, t0, t1);
         if (!(t1 > t0)) return;
@@ -252,8 +323,12 @@ class alignas(64) WorkbenchSimulation::Worker {
     }
 
     const WorkbenchSimulation* sim_;
-    bool track_, expected_;
+    bool track_, expected_, maps_, quasi_;
     uint32_t primaryScored_ = 0; // the regions whose primary chord this history has scored
+    ScrambledSobol sobol_;
+    uint64_t unitIndex_ = 0, walked_ = 0; // the unit's points so far; those whose chord is walked
+    double walkWeight_ = 1.0;             // what each walked chord counts for
+    double primaryWeight_ = 1.0;          // this history's
     int layers_;
     size_t perKind_;
     VoxelGrid grid_;
@@ -262,8 +337,8 @@ class alignas(64) WorkbenchSimulation::Worker {
     std::vector<float> batch_;
     std::vector<Pending> buckets_; // kBucket per block
     std::vector<uint32_t> fill_;
-    std::vector<double> squares_;
-    uint64_t batchHistories_ = 0;
+    std::vector<uint64_t> squares_;
+    uint64_t batchHistories_ = 0, batches_ = 0, histories_ = 0;
     double refScale_ = 0;
     std::vector<double> columnScale_;
     double lastScale_ = 0; // what a thinner last layer adds to the column's scale
@@ -290,6 +365,35 @@ FieldGeometry fieldGeometry(const WorkbenchSetup& s) {
     }
     return fg;
 }
+
+namespace {
+
+// The workers' sums of the whole batches they ran, added up.
+MapSums referenceSums(const std::vector<WorkbenchSimulation::Worker>& workers) {
+    const WorkbenchSimulation::Worker* any = nullptr;
+    MapSums all;
+    for (const WorkbenchSimulation::Worker& w : workers) {
+        all.batches += w.batches();
+        all.histories += w.histories();
+        if (!w.tally().empty()) any = &w;
+    }
+    if (!any) return all;
+    const size_t layers = any->squares().size() / (size_t{kVoxelsX} * kVoxelsY), kind = any->squares().size();
+    MapSums sums = referenceSums(static_cast<int>(layers),
+                                 [&](size_t ix, size_t iy, size_t iz, int64_t& t, uint64_t& q) {
+                                     const size_t inner = (iy * kVoxelsX + ix) * layers + iz;
+                                     for (const WorkbenchSimulation::Worker& w : workers) {
+                                         if (w.tally().empty()) continue;
+                                         t += w.tally()[inner] + w.tally()[kind + inner];
+                                         q += w.squares()[inner];
+                                     }
+                                 });
+    sums.batches = all.batches;
+    sums.histories = all.histories;
+    return sums;
+}
+
+} // namespace
 
 WorkbenchSimulation::WorkbenchSimulation(WorkbenchSetup s) : setup_(std::move(s)) {
     const WorkbenchSetup& s_ = setup_;
@@ -420,14 +524,18 @@ RunPart WorkbenchSimulation::runPart(uint64_t histories, uint64_t seed, unsigned
     p.seed = seed;
     p.threads = threads;
     p.targetRelSigma = ctl.target();
+    p.mapTargetRelSigma = ctl.mapTarget();
+    // A checkpoint looks at the reference region's sums while every worker waits.
+    ctl.setMapSums([&workers] { return referenceSums(workers); });
     p.batches = runBatches(histories, seed, workers, kWorkbenchChannels, ctl, batchSize);
+    ctl.setMapSums({});
     p.targetReached = ctl.targetReached();
     // From the workers' order, [primary, scatter][iy][ix][iz], to the shared
     // one, [voxel][primary, scatter] with voxel (iz * kVoxelsY + iy) * kVoxelsX + ix.
     const size_t layers = static_cast<size_t>(layers_);
     const size_t voxels = static_cast<size_t>(kVoxelsX) * kVoxelsY * layers;
     p.tally.assign(2 * voxels, 0);
-    p.squares.assign(voxels, 0.0);
+    p.squares.assign(voxels, 0);
     // Workers that ran no history hold no tally.
     for (const Worker& w : workers) {
         if (w.tally().empty()) continue;
@@ -470,6 +578,9 @@ WorkbenchResult WorkbenchSimulation::finish(const RunPart& p) const {
     r.referenceRelSigma = all.relativeSigma(0);
     r.columnDose = all.mean(1);
     r.columnRelSigma = all.relativeSigma(1);
+    r.mapTargetRelSigma = p.mapTargetRelSigma;
+    r.maps = setup_.maps;
+    r.quasiRandom = quasiRandom();
     size_t voxels = static_cast<size_t>(kVoxelsX) * kVoxelsY * layers_;
     uint64_t batchCount = 0;
     for (const ScalarStats& b : p.batches)
@@ -479,7 +590,7 @@ WorkbenchResult WorkbenchSimulation::finish(const RunPart& p) const {
     r.totalRelSigma.assign(voxels, 0.0);
     if (r.histories > 0 && p.tally.size() == 2 * voxels) {
         const double n = static_cast<double>(r.histories);
-        const bool spread = batchCount > 1 && p.squares.size() == voxels;
+        const bool spread = p.squares.size() == voxels;
         for (size_t v = 0; v < voxels; ++v) {
             size_t iz = v / (static_cast<size_t>(kVoxelsX) * kVoxelsY);
             double mass = kFoldedVoxels * setup_.phantom.density * kVoxel * kVoxel * layerThickness_[iz];
@@ -487,14 +598,19 @@ WorkbenchResult WorkbenchSimulation::finish(const RunPart& p) const {
             r.primary[v] = static_cast<double>(p.tally[2 * v]) * scale;
             r.scatter[v] = static_cast<double>(p.tally[2 * v + 1]) * scale;
             if (!spread) continue;
-            // Spread of the batch totals about the mean per history.
-            double total = static_cast<double>(p.tally[2 * v] + p.tally[2 * v + 1]);
-            if (total > 0) {
-                double perHistory = (p.squares[v] - total * total / n) / static_cast<double>(batchCount - 1);
-                r.totalRelSigma[v] = std::sqrt(std::max(0.0, perHistory * n)) / total;
-            } else {
-                r.totalRelSigma[v] = 1.0; // nothing scored yet: as uncertain as one event
-            }
+            r.totalRelSigma[v] =
+                batchRelativeSigma(static_cast<double>(p.tally[2 * v] + p.tally[2 * v + 1]),
+                                   static_cast<double>(p.squares[v]) / MapSums::kSquareScale, n, batchCount);
+        }
+        if (spread && batchCount > 1) {
+            MapSums m = referenceSums(layers_, [&](size_t ix, size_t iy, size_t iz, int64_t& t, uint64_t& q) {
+                const size_t v = (iz * kVoxelsY + iy) * kVoxelsX + ix;
+                t = p.tally[2 * v] + p.tally[2 * v + 1];
+                q = p.squares[v];
+            });
+            m.batches = batchCount;
+            m.histories = r.histories;
+            r.mapRelSigma = medianRelativeSigma(m);
         }
     }
     return r;

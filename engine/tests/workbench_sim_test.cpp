@@ -143,6 +143,7 @@ double medianReferenceSigma(const WorkbenchResult& r) {
 TEST(WorkbenchSimulation, TrackLengthAndAnalogueScoringAgree) {
     for (double thickness : {4.25, 2.0}) {
         WorkbenchSetup s = setup(thickness);
+        s.quasiRandom = false; // the estimators' own noise, under independent draws
         std::vector<WorkbenchResult> r;
         for (DoseEstimator e :
              {DoseEstimator::Analogue, DoseEstimator::TrackLength, DoseEstimator::ExpectedTrack}) {
@@ -227,7 +228,7 @@ namespace {
 // Two shares run side by side the way two processes do, with a coordinator
 // standing in for the exchange between them.
 RunPart combinedShares(const WorkbenchSimulation& sim, uint64_t histories, uint64_t seed, double target,
-                       uint64_t batchSize) {
+                       uint64_t batchSize, double mapTarget = 0.0) {
     RunControl ctl[2];
     RunPart part[2];
     std::atomic<bool> finished[2] = {false, false};
@@ -236,6 +237,7 @@ RunPart combinedShares(const WorkbenchSimulation& sim, uint64_t histories, uint6
         ctl[p].setShare({p, 2});
         ctl[p].setExternalCheckpoints(true);
         ctl[p].setTarget(target, 1);
+        ctl[p].setMapTarget(mapTarget);
         runs.emplace_back([&, p] {
             part[p] = sim.runPart(histories, seed, p + 1, ctl[p], batchSize);
             finished[p].store(true);
@@ -254,8 +256,19 @@ RunPart combinedShares(const WorkbenchSimulation& sim, uint64_t histories, uint6
         std::vector<ScalarStats> a = ctl[0].checkpointBatches(), b = ctl[1].checkpointBatches();
         for (size_t i = 0; i < a.size(); ++i)
             a[i].add(b[i]);
+        double mapSigma = 0.0;
+        if (ctl[0].mapJudgedAtCheckpoint()) {
+            MapSums m = ctl[0].mapSums(), o = ctl[1].mapSums();
+            for (size_t i = 0; i < m.total.size() && i < o.total.size(); ++i)
+                m.total[i] += o.total[i], m.squares[i] += o.squares[i];
+            if (m.total.empty())
+                m = o; // a share that ran no batch yet holds no sums
+            else
+                m.batches += o.batches, m.histories += o.histories;
+            mapSigma = medianRelativeSigma(m);
+        }
         for (RunControl& c : ctl)
-            c.passCheckpoint(a);
+            c.passCheckpoint(a, mapSigma);
     }
     for (std::thread& t : runs)
         t.join();
@@ -264,6 +277,8 @@ RunPart combinedShares(const WorkbenchSimulation& sim, uint64_t histories, uint6
         all.batches[b].add(part[1].batches[b]);
     for (size_t i = 0; i < all.tally.size(); ++i)
         all.tally[i] += part[1].tally[i];
+    for (size_t i = 0; i < all.squares.size(); ++i)
+        all.squares[i] += part[1].squares[i];
     return all;
 }
 
@@ -273,6 +288,7 @@ TEST(WorkbenchSimulation, SharesOfARunAddUpToTheWholeRunBitForBit) {
     struct Case {
         double target; // relative; 0 runs every history
         unsigned threads;
+        double mapTarget = 0.0;
     };
     for (Case c : {Case{0.0, 1}, Case{0.0, 2}, Case{0.02, 1}, Case{0.02, 2}}) {
         RunControl ctl;
@@ -284,6 +300,7 @@ TEST(WorkbenchSimulation, SharesOfARunAddUpToTheWholeRunBitForBit) {
         EXPECT_EQ(shared.targetReached, whole.targetReached);
         EXPECT_EQ(shared.primary, whole.primary);
         EXPECT_EQ(shared.scatter, whole.scatter);
+        EXPECT_EQ(shared.totalRelSigma, whole.totalRelSigma);
         EXPECT_EQ(shared.columnRelSigma, whole.columnRelSigma);
         if (c.target > 0) {
             // Stopped at a checkpoint short of the count, inside the target.
@@ -295,6 +312,113 @@ TEST(WorkbenchSimulation, SharesOfARunAddUpToTheWholeRunBitForBit) {
         } else {
             EXPECT_EQ(whole.histories, kHistories);
         }
+    }
+}
+
+// A target on the map's median voxel uncertainty, alone or with the sAGD's,
+// ends the run at the same checkpoint on one or two threads and over two
+// shares, never before the eighth batch, and with the map within it.
+TEST(WorkbenchSimulation, AMapTargetEndsTheRunAtTheSameBatchWhateverRunsIt) {
+    WorkbenchSimulation sim(setup(2.0));
+    constexpr uint64_t kHistories = 400000, kBatch = 8192;
+    struct Case {
+        double sagd, map;
+        uint64_t atLeast; // batches
+    };
+    for (Case c : {Case{0.0, 0.4, RunControl::kFirstMapBatch}, Case{0.01, 0.4, RunControl::kFirstMapBatch},
+                   Case{0.0, 0.9, RunControl::kFirstMapBatch}}) {
+        SCOPED_TRACE(testing::Message() << "sAGD " << c.sagd << ", map " << c.map);
+        std::vector<WorkbenchResult> r;
+        for (unsigned threads : {1u, 2u}) {
+            RunControl ctl;
+            ctl.setTarget(c.sagd, 1);
+            ctl.setMapTarget(c.map);
+            r.push_back(sim.run(kHistories, 31, threads, ctl, kBatch));
+        }
+        r.push_back(sim.finish(combinedShares(sim, kHistories, 31, c.sagd, kBatch, c.map)));
+        for (const WorkbenchResult& x : r) {
+            EXPECT_TRUE(x.targetReached);
+            EXPECT_EQ(x.histories, r[0].histories);
+            EXPECT_EQ(x.primary, r[0].primary);
+            EXPECT_EQ(x.scatter, r[0].scatter);
+            EXPECT_EQ(x.mapRelSigma, r[0].mapRelSigma);
+        }
+        EXPECT_GE(r[0].histories, c.atLeast * kBatch);
+        EXPECT_LT(r[0].histories, kHistories);
+        EXPECT_LE(r[0].mapRelSigma, c.map) << r[0].histories;
+        if (c.sagd > 0) {
+            EXPECT_LE(r[0].columnRelSigma, c.sagd);
+        }
+    }
+    // Far out of reach, the map target runs every history.
+    RunControl ctl;
+    ctl.setMapTarget(0.001);
+    WorkbenchResult all = sim.run(100000, 3, 2, ctl, kBatch);
+    EXPECT_EQ(all.histories, 100000u);
+    EXPECT_FALSE(all.targetReached);
+}
+
+// The ways of running one case, each with its own seeds, agree on the 100 %
+// dose and the sAGD within three standard deviations of their difference,
+// and each stated uncertainty is what the spread of independent runs shows.
+TEST(WorkbenchSimulation, WithAndWithoutMapsAndQuasiRandomPointsTheNumbersAgree) {
+    struct Mode {
+        const char* name;
+        bool maps, quasi;
+    };
+    const Mode modes[] = {{"maps, independent draws", true, false},
+                          {"maps, quasi-random", true, true},
+                          {"no maps, independent draws", false, false},
+                          {"no maps, quasi-random", false, true}};
+    constexpr int kRuns = 8;
+    constexpr uint64_t kHistories = 1 << 17;
+    struct Summary {
+        double ref = 0, refSigma = 0, sagd = 0, sagdSigma = 0, statedSagd = 0;
+    };
+    std::vector<Summary> s;
+    for (const Mode& m : modes) {
+        WorkbenchSetup ws = setup(3.0);
+        ws.maps = m.maps;
+        ws.quasiRandom = m.quasi;
+        WorkbenchSimulation sim(ws);
+        EXPECT_EQ(sim.quasiRandom(), m.quasi) << m.name;
+        std::vector<double> refs, sagds, stated;
+        for (int k = 0; k < kRuns; ++k) {
+            RunControl ctl;
+            WorkbenchResult r = sim.run(kHistories, 500 + k, 2, ctl, 16384);
+            EXPECT_EQ(r.maps, m.maps);
+            refs.push_back(r.referenceDose);
+            sagds.push_back(r.columnDose);
+            stated.push_back(r.columnRelSigma);
+            // The reference region of the map is the summaries' own.
+            EXPECT_NEAR(layerMean(r, 0) / r.referenceDose, 1.0, 1e-6) << m.name;
+        }
+        auto meanAndSigma = [](const std::vector<double>& v, double& mean, double& sigmaOfMean) {
+            mean = 0;
+            for (double x : v)
+                mean += x / static_cast<double>(v.size());
+            double q = 0;
+            for (double x : v)
+                q += (x - mean) * (x - mean);
+            sigmaOfMean = std::sqrt(q / static_cast<double>(v.size() - 1) / static_cast<double>(v.size()));
+        };
+        Summary x;
+        meanAndSigma(refs, x.ref, x.refSigma);
+        meanAndSigma(sagds, x.sagd, x.sagdSigma);
+        std::sort(stated.begin(), stated.end());
+        x.statedSagd = stated[kRuns / 2] * x.sagd;
+        // One run's stated sigma against the spread of the runs (7 degrees of
+        // freedom: within a factor 1.8 at the 3-sigma level of that spread).
+        const double spreadOfOne = x.sagdSigma * std::sqrt(static_cast<double>(kRuns));
+        EXPECT_LT(x.statedSagd, 1.8 * spreadOfOne) << m.name;
+        EXPECT_GT(x.statedSagd, spreadOfOne / 1.8) << m.name;
+        s.push_back(x);
+    }
+    for (size_t i = 1; i < s.size(); ++i) {
+        EXPECT_LT(std::fabs(s[i].ref - s[0].ref), 3 * std::hypot(s[i].refSigma, s[0].refSigma))
+            << modes[i].name;
+        EXPECT_LT(std::fabs(s[i].sagd - s[0].sagd), 3 * std::hypot(s[i].sagdSigma, s[0].sagdSigma))
+            << modes[i].name;
     }
 }
 

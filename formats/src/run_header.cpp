@@ -35,9 +35,12 @@ std::optional<double> percentAfter(std::string_view line, std::string_view key) 
 
 } // namespace
 
-std::string uncertaintyLine(double referenceDose, double sagd) {
-    return " " + std::string(kUncertaintyLabel) + " 100 % dose " + format(referenceDose * 100.0, "0.00") +
-           " %, sAGD " + format(sagd * 100.0, "0.00") + " %";
+std::string uncertaintyLine(double referenceDose, double sagd, double voxelMedian) {
+    std::string line = " " + std::string(kUncertaintyLabel) + " 100 % dose " +
+                       format(referenceDose * 100.0, "0.00") + " %, sAGD " + format(sagd * 100.0, "0.00") +
+                       " %";
+    if (voxelMedian > 0) line += ", voxels' median " + format(voxelMedian * 100.0, "0.00") + " %";
+    return line;
 }
 
 std::vector<std::string> readRunHeader(const std::filesystem::path& workDir, std::string_view name) {

@@ -17,9 +17,12 @@ RunOptions readRunOptionsFile(const std::filesystem::path& workDir) {
     RunOptions o;
     std::optional<SettingsFile> f = SettingsFile::read(workDir, std::string(kRunOptionsFileName));
     if (!f) return o;
-    f->requireKnown({kSagdSigmaSetting, kSeedSetting});
+    f->requireKnown({kSagdSigmaSetting, kMapSigmaSetting, kMapsSetting, kSeedSetting});
     double p = f->number(kSagdSigmaSetting, 0.0, 0.0, 100.0);
     if (p > 0) o.sagdSigmaPercent = p;
+    p = f->number(kMapSigmaSetting, 0.0, 0.0, 100.0);
+    if (p > 0) o.mapSigmaPercent = p;
+    if (f->find(kMapsSetting)) o.maps = f->choice(kMapsSetting, "yes", {"yes", "no"}) == "yes";
     if (const Setting* s = f->find(kSeedSetting)) {
         o.seed = parseSeed(s->value);
         if (!o.seed)

@@ -6,6 +6,7 @@
 #include "kv/engine/run_inputs.h"
 #include "kv/formats/edition_file.h"
 #include "kv/formats/phantom_file.h"
+#include "kv/formats/voxel_sigma_file.h"
 #include "kv/texts/results_model.h"
 #include "kv/workbench/results/model/result_file.h"
 #include "kv/workbench/results/report/report.h"
@@ -397,9 +398,15 @@ TEST(Programs, HalvexAndTiravexLeaveResultsTheWorkbenchLoads) {
         EXPECT_EQ(trailer.number("physics_revision"), kv::engine::kPhysicsRevision);
         ASSERT_TRUE(trailer.find("engine_version"));
         EXPECT_EQ(*trailer.find("engine_version"), kv::version()) << row.program;
-        // Nothing besides the inputs and the result is left in the folder.
+        // Each voxel's uncertainty beside it, bound to it.
+        std::optional<kv::formats::VoxelSigma> sigma =
+            kv::formats::readVoxelSigmaFile(dir.path(), "e2e.vesk");
+        ASSERT_TRUE(sigma) << row.program;
+        EXPECT_EQ(sigma->layers, m.GridCountZ);
+        // Nothing besides the inputs, the result and its side file is left in the folder.
         std::vector<std::string> files = filesIn(dir.path());
-        EXPECT_EQ(files.size(), 9u + 5u) << row.program; // nine compositions, four inputs, the result
+        EXPECT_EQ(files.size(), 9u + 6u)
+            << row.program; // nine compositions, four inputs, the result, its side file
     }
 }
 
@@ -571,7 +578,7 @@ TEST(Programs, EnginesRunningAtOnceLeaveAWholeFile) {
         ++saved;
     EXPECT_EQ(saved, 3u) << run.out << run.err;
     EXPECT_TRUE(kv::results::LoadResultFile(dir.path(), "both.vesk"));
-    EXPECT_EQ(filesIn(dir.path()).size(), 14u); // no temporary file left beside the result
+    EXPECT_EQ(filesIn(dir.path()).size(), 15u); // no temporary file left beside the result and its side file
 }
 
 TEST(Programs, TheSameNameTwiceLeavesTheLaterResult) {

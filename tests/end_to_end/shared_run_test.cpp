@@ -14,18 +14,30 @@ std::string twoProcesses(const std::string& prog) {
            std::string(KV_MPIEXEC) + "' --oversubscribe -np 2 " + program(prog + "-mpi");
 }
 
+// The values of the voxel-uncertainty side file, which the result's own bytes
+// (its run-time line) do not change.
+std::string sigmaValues(const RunDir& dir) {
+    const std::string all = dir.read("shared.vesk.sigma");
+    const size_t at = all.find("## relative");
+    return at == std::string::npos ? std::string() : all.substr(at);
+}
+
 TEST(SharedRun, TwoProcessesWriteOneFileWithTheDoseOfOneProcess) {
     struct Case {
-        std::string prog, args;
+        std::string prog, args, histories;
     };
-    for (const Case& c : {Case{"halvex", "--seed 31337 --threads 1"},
-                          Case{"tiravex", "--seed 9 --threads 1 --sagd-sigma 1.2"}}) {
+    for (const Case& c : {Case{"halvex", "--seed 31337 --threads 1", "1.3e6"},
+                          Case{"tiravex", "--seed 9 --threads 1 --sagd-sigma 1.2", "1.3e6"},
+                          // the map target, from the 8th batch on, ends both at the same checkpoint
+                          Case{"halvex", "--seed 5 --threads 1 --map-sigma 25", "4e6"},
+                          Case{"halvex", "--seed 6 --threads 1 --no-maps --sagd-sigma 1", "1.3e6"}}) {
         SCOPED_TRACE(c.prog + " " + c.args);
-        RunDir dir({.thickness = "2", .histories = "1.3e6", .resultName = "shared"});
+        RunDir dir({.thickness = "2", .histories = c.histories, .resultName = "shared"});
         ProgramOutput one = runIn(dir, program(c.prog) + " " + c.args);
         ASSERT_EQ(one.exitCode, 0) << one.out << one.err;
         std::string single = doseBlock(dir, "shared.vesk");
         std::string singleHistories = headerLine(dir, "shared.vesk", " Histories:");
+        std::string singleSigma = sigmaValues(dir);
         std::filesystem::remove(dir.path() / "shared.vesk");
 
         ProgramOutput two = runIn(dir, twoProcesses(c.prog) + " " + c.args);
@@ -38,6 +50,12 @@ TEST(SharedRun, TwoProcessesWriteOneFileWithTheDoseOfOneProcess) {
         EXPECT_NE(headerLine(dir, "shared.vesk", " Run time:").find("on 2 processes of 1 threads"),
                   std::string::npos);
         EXPECT_EQ(doseBlock(dir, "shared.vesk"), single);
+        EXPECT_EQ(sigmaValues(dir), singleSigma);
+        EXPECT_FALSE(singleSigma.empty());
+        if (c.args.find("--map-sigma") != std::string::npos) {
+            EXPECT_NE(singleHistories.find("(map target 25.00 % reached)"), std::string::npos)
+                << singleHistories;
+        }
     }
 }
 

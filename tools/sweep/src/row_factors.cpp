@@ -227,11 +227,14 @@ RowOutcome runGridRow(const Row& r, const fs::path& dataDir, const spectrum::Phy
 
         std::random_device rd;
         const uint64_t seed = r.seed.value_or((static_cast<uint64_t>(rd()) << 32) ^ rd());
+        // A row wants its numbers, not the voxel maps.
+        engine::EngineOptions run;
+        run.maps = false;
+        if (r.sagdSigmaPercent > 0) run.sagdSigmaPercent = r.sagdSigmaPercent;
         std::unique_ptr<engine::EngineSession> session = engine::prepareSession(
             work.dir,
             r.tomosynthesis ? engine::ExposureKind::Tomosynthesis : engine::ExposureKind::Mammography,
-            o.threads, seed);
-        if (r.sagdSigmaPercent > 0) session->setTarget(r.sagdSigmaPercent / 100);
+            o.threads, seed, run);
         session->start();
         bool interrupted = false;
         while (!session->finished()) {

@@ -1,6 +1,6 @@
 #pragma once
-// What an engine run may be given besides its input files: a target
-// uncertainty, a seed and a thread count. They come from the run-options
+// What an engine run may be given besides its input files: target
+// uncertainties, whether the voxel maps are wanted, a seed and a thread count. They come from the run-options
 // file the set-up screen writes and from the command line, which wins.
 #include "kv/formats/run_options_file.h"
 #include "kv/texts/command_line.h"
@@ -16,6 +16,8 @@
 namespace kv::engine {
 
 // The run-options file is formats' (RunOptions.dat).
+using formats::kMapSigmaSetting;
+using formats::kMapsSetting;
 using formats::kRunOptionsFileName;
 using formats::kSagdSigmaSetting;
 using formats::kSeedSetting;
@@ -23,6 +25,9 @@ using formats::parseSeed;
 
 struct EngineOptions {
     std::optional<double> sagdSigmaPercent; // stop once the sAGD's relative 1 sigma is at most this
+    // and once the median relative 1 sigma of the reference region's voxels is
+    std::optional<double> mapSigmaPercent;
+    std::optional<bool> maps; // false: a run for the numbers, without the voxel maps
     std::optional<uint64_t> seed;
     std::optional<unsigned> threads;
     bool help = false;

@@ -3,6 +3,7 @@
 // threads, the window or the console polls progress(), and at the end the
 // result file is written (after "Stop and save" with the histories done so
 // far) or nothing is written ("Cancel").
+#include "kv/engine/engine_options.h"
 #include "kv/engine/result_file.h"
 #include "kv/engine/run_inputs.h"
 #include "kv/engine/workbench_sim.h"
@@ -40,16 +41,22 @@ class EngineSession {
   public:
     // Builds the physics tables; throws std::invalid_argument on a setup the
     // transport cannot use.
-    EngineSession(std::filesystem::path workDir, RunInputs inputs, unsigned threads, uint64_t seed);
+    EngineSession(std::filesystem::path workDir, RunInputs inputs, unsigned threads, uint64_t seed,
+                  bool maps = true);
     ~EngineSession();
 
-    // Before start(): stop once the sAGD's relative 1 sigma is at most `relSigma`.
+    // Before start(): stop once the sAGD's relative 1 sigma is at most `relSigma`,
     void setTarget(double relSigma) { ctl_.setTarget(relSigma, 1); }
+    // and once the median relative 1 sigma of the reference region's voxels is.
+    void setMapTarget(double relSigma) { ctl_.setMapTarget(relSigma); }
+    // The targets of `opt` (percentages), where it gives them.
+    void setTargets(const EngineOptions& opt);
     // Before start(), for a run shared over processes: this session runs its
     // share and stops; the caller combines the shares, judges the
     // checkpoints through control(), and ends the session with complete().
     void shareWith(BatchShare share);
     RunControl& control() { return ctl_; }
+    const RunControl& control() const { return ctl_; }
     bool shareDone() const { return shareDone_.load(); }
     RunPart takePart() { return std::move(part_); }
     // Writes the combined result (the process that saves) or just ends.
@@ -68,6 +75,8 @@ class EngineSession {
     uint64_t savedHistories() const { return saved_; }
     // After Saved: whether the target ended the run, and the sAGD's relative 1 sigma.
     bool savedAtTarget() const { return savedAtTarget_; }
+    // After Saved: the median relative 1 sigma of the reference region's voxels.
+    double savedMapRelSigma() const { return savedMapRelSigma_; }
     double savedSagdRelSigma() const { return savedSagdRelSigma_; }
     double savedReferenceRelSigma() const { return savedReferenceRelSigma_; }
     std::string failure() const;
@@ -93,7 +102,7 @@ class EngineSession {
     std::thread thread_;
     uint64_t saved_ = 0;
     bool savedAtTarget_ = false;
-    double savedSagdRelSigma_ = 0, savedReferenceRelSigma_ = 0;
+    double savedSagdRelSigma_ = 0, savedReferenceRelSigma_ = 0, savedMapRelSigma_ = 0;
     bool shared_ = false;
     std::atomic<bool> shareDone_{false};
     RunPart part_;
@@ -105,7 +114,8 @@ class EngineSession {
 
 // Reads the inputs of `workDir` and prepares a session; throws InputError
 // (or std::invalid_argument for a geometry the transport refuses).
+// `opt.maps` false: a run for the numbers alone (no voxel walk).
 std::unique_ptr<EngineSession> prepareSession(const std::filesystem::path& workDir, ExposureKind kind,
-                                              unsigned threads, uint64_t seed);
+                                              unsigned threads, uint64_t seed, const EngineOptions& opt = {});
 
 } // namespace kv::engine

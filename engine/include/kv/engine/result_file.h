@@ -22,7 +22,7 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
 // Bumped whenever a change to the physics or the scoring changes results on
 // purpose: a stored result of another revision is not the engine's answer
 // any more (kv-sweep runs such a row again).
-inline constexpr int kPhysicsRevision = 1;
+inline constexpr int kPhysicsRevision = 2; // 2: quasi-random source points, rows without maps
 
 // The name = value lines after the dose values, which the results screens
 // never read (formats/README.md lists the names).
@@ -41,6 +41,13 @@ struct ResultRefused : std::runtime_error {
 // reads it; only a result that loads there replaces the file of that name.
 // Written to a temporary name that does not end in ".vesk", then renamed.
 // Throws ResultRefused (nothing written), kv::WriteFailed (nothing left behind).
+// Then each voxel's relative uncertainty goes into the result's side file
+// (writeVoxelSigma).
 void writeResultFile(const std::filesystem::path& workDir, const RunInputs& in, const WorkbenchResult& r);
+
+// The side file of `resultFile` (formats/voxel_sigma_file.h), bound to the
+// result's bytes by `sha256`; a failure to write it leaves the result as saved.
+void writeVoxelSigma(const std::filesystem::path& workDir, const std::string& resultFile,
+                     const std::string& sha256, const WorkbenchResult& r);
 
 } // namespace kv::engine

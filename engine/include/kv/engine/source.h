@@ -5,6 +5,7 @@
 #include "kv/engine/random.h"
 #include "kv/engine/vec.h"
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -59,6 +60,13 @@ class FieldSource {
     FieldSource(const FieldGeometry& g, const RaySpectra& s);
 
     SourcePhoton sample(Rng& rng) const;
+    // The same distribution from three uniforms by inversion, no rejection,
+    // so that evenly spread points give evenly spread photons: u[0] the
+    // distance from the chest wall, u[1] the lateral position, u[2] the
+    // energy. Only for a focus fixed above the middle of the field's width
+    // (no sweep): invertible() says whether this source is one.
+    bool invertible() const { return invertible_; }
+    SourcePhoton sampleInverted(const std::array<double, 3>& u) const;
 
     // Photons emitted into the field per unit of the table's weight per
     // steradian, averaged over the tube angles: one history stands for
@@ -89,6 +97,24 @@ class FieldSource {
     double minHeight2_ = 0; // square of the smallest focus height over the angles
     double emitted_ = 0;
     Vec3 fixedFocus_, fixedAxis_; // without a sweep
+
+    // Inversion: the field's rows cut where the ray changes, each strip
+    // with its share of the photons; within a strip the solid angle M(y) of
+    // the field's rows up to y is inverted in closed form.
+    struct Strip {
+        double y0, m0; // where it starts and M there
+        double cum;    // photons of the strips before it
+        uint32_t ray;
+    };
+    double solidAngleTo(double y) const;
+    bool invertible_ = false;
+    double height_ = 0, halfWidth_ = 0; // focus to detector; half the field's width
+    std::vector<Strip> strips_;
+    std::vector<double> energyCum_; // per ray, the cumulative spectrum, rays one after another
+    // Where a search for u in [k, k+1) / kGuideCells of the cumulative
+    // photons may start: the strips', and each ray's bins'.
+    static constexpr uint32_t kGuideCells = 256;
+    std::vector<uint32_t> stripGuide_, energyGuide_;
 };
 
 } // namespace kv::engine

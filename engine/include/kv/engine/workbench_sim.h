@@ -69,6 +69,14 @@ struct WorkbenchSetup {
     // False: paddle and support attenuate the beam, but a photon that
     // interacts in them is not followed (absorbing-only plates).
     bool platesScatter = true;
+    // Whether the whole voxel map is wanted. Without it, a run for the
+    // numbers: the reference column's voxels keep the estimator's primary
+    // dose (the 100 % dose and the sAGD come from them), everything else is
+    // scored where the photons interact, and no flight is walked voxel by voxel.
+    bool maps = true;
+    // Where the focus stands still above the field's middle, source photons
+    // from randomised quasi-random points instead of independent draws.
+    bool quasiRandom = true;
 };
 
 // The field of a run: MC.dat's at the detector, or for the protocol breast
@@ -101,9 +109,14 @@ struct WorkbenchResult {
     // the relative standard deviation of each mean.
     double referenceDose = 0.0, referenceRelSigma = 0.0;
     double columnDose = 0.0, columnRelSigma = 0.0;
-    // How the run ended besides `stopped`: at its target uncertainty.
+    // How the run ended besides `stopped`: at its target uncertainties.
     bool targetReached = false;
-    double targetRelSigma = 0.0; // 0: no target was set
+    double targetRelSigma = 0.0;    // sAGD; 0: no target was set
+    double mapTargetRelSigma = 0.0; // median voxel; 0: none
+    // Median over the reference region's voxels of totalRelSigma, as an
+    // estimate of the median sigma (0 with fewer than two batches).
+    double mapRelSigma = 0.0;
+    bool maps = true, quasiRandom = false;
     unsigned processes = 1;
 };
 
@@ -111,16 +124,20 @@ struct WorkbenchResult {
 struct RunPart {
     uint64_t asked = 0, seed = 0;
     unsigned threads = 1;
-    double seconds = 0.0, targetRelSigma = 0.0;
+    double seconds = 0.0, targetRelSigma = 0.0, mapTargetRelSigma = 0.0;
     bool targetReached = false;
     std::vector<ScalarStats> batches; // every batch in order; empty where another process ran it
     // Exact voxel sums in 1 meV, [voxel][primary, scatter]: integers, so
     // adding the shares in any order gives the same totals.
     std::vector<int64_t> tally;
-    // Per voxel, the sum over batches of (batch total in 1 meV)^2 / batch
-    // histories: the voxel uncertainty's ingredient; shares add up.
-    std::vector<double> squares;
+    // Per voxel, the sum over batches of scaledSquare(batch total in 1 meV):
+    // the voxel uncertainty's ingredient; shares add up exactly.
+    std::vector<uint64_t> squares;
 };
+
+// The reference region's voxels of MapSums, in this order: ix 1..20, iy
+// 26..125 and every layer, index (iz * 100 + iy - 25) * 20 + ix.
+inline constexpr size_t kReferenceColumnVoxels = size_t{kRefXEnd} * (kRefYEnd - kRefYBegin);
 
 class WorkbenchSimulation {
   public:
@@ -147,6 +164,8 @@ class WorkbenchSimulation {
     const WorkbenchSetup& setup() const { return setup_; }
     const Scene& scene() const { return *scene_; }
     const FieldSource& source() const { return *source_; }
+    // Whether the source photons come from quasi-random points.
+    bool quasiRandom() const { return setup_.quasiRandom && source_->invertible(); }
     const std::vector<MaterialPhysics>& physics() const { return physics_; }
     // (mu_en/rho of glandular tissue) / (mu_en/rho of the phantom material)
     double glandularWeight(double e) const { return tissues_[0].glandWeight.at(e); }

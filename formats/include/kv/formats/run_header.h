@@ -21,8 +21,9 @@ struct StatedUncertainty {
     std::optional<double> sagd;
 };
 
-// The line an engine writes for its uncertainties (relative values).
-std::string uncertaintyLine(double referenceDose, double sagd);
+// The line an engine writes for its uncertainties (relative values); the
+// median over the reference region's voxels where it is known (above 0).
+std::string uncertaintyLine(double referenceDose, double sagd, double voxelMedian = 0.0);
 
 // The kind line and the free description lines after it (at most 16), as far
 // as the file has them. Empty when the file cannot be opened. Never throws.

@@ -1,7 +1,10 @@
 #pragma once
 // "RunOptions.dat": the engines' run options that the set-up screen keeps, as
 // `name = value` lines: `sagd_sigma_percent` (stop once the sAGD's relative
-// 1 sigma is at most this; 0 means no target) and `seed`.
+// 1 sigma is at most this; 0 means no target), `map_sigma_percent` (stop once
+// the median relative 1 sigma of the reference region's voxels is at most
+// this; 0 means none), `maps` (`no` for a run for the numbers alone; `yes`,
+// the default, keeps the voxel maps) and `seed`.
 #include "kv/formats/settings_file.h"
 
 #include <cstdint>
@@ -14,9 +17,12 @@ namespace kv::formats {
 inline constexpr std::string_view kRunOptionsFileName = "RunOptions.dat";
 inline constexpr std::string_view kSagdSigmaSetting = "sagd_sigma_percent";
 inline constexpr std::string_view kSeedSetting = "seed";
+inline constexpr std::string_view kMapSigmaSetting = "map_sigma_percent";
+inline constexpr std::string_view kMapsSetting = "maps";
 
 struct RunOptions {
-    std::optional<double> sagdSigmaPercent;
+    std::optional<double> sagdSigmaPercent, mapSigmaPercent;
+    std::optional<bool> maps;
     std::optional<uint64_t> seed;
 };
 

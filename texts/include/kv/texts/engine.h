@@ -73,6 +73,7 @@ struct EngineTexts {
                           // uncertainties
     Text consoleHint;
     Text targetReached;      // %1 file, %2 histories, %3 the sAGD's uncertainty
+    Text mapTargetReached;   // the same with a map target: %4 the voxels' median uncertainty
     Text usage;              // the command-line options
     Text badOption;          // %1: what is wrong
     Text consoleStartShared; // %1 file, %2 histories, %3 processes, %4 threads each
@@ -119,16 +120,24 @@ inline constexpr EngineTexts englishEngineTexts{
                        "uncertainty: 100 % dose %7, sAGD %8",
     .consoleHint = "Ctrl+C stops the run and saves the histories done so far.",
     .targetReached = "Target uncertainty reached: saved %1 with %2 histories (sAGD %3).",
-    .usage = "usage: halvex|tiravex [--sagd-sigma P] [--seed S] [--threads N]\n"
+    .mapTargetReached =
+        "Target uncertainties reached: saved %1 with %2 histories (sAGD %3, median of the voxels %4).",
+    .usage = "usage: halvex|tiravex [--sagd-sigma P] [--map-sigma P] [--no-maps] [--seed S] [--threads N]\n"
              "  --sagd-sigma P  stop at the end of a batch once the sAGD's relative 1-sigma is at most\n"
              "                  P % (0 < P <= 100); the history count of MC.dat stays the upper limit\n"
+             "  --map-sigma P   stop, from the 8th batch on, once the median relative 1-sigma of the\n"
+             "                  total dose over the reference region's voxels is at most P %; with\n"
+             "                  --sagd-sigma too, once both are met\n"
+             "  --no-maps       a run for the sAGD and the 100 % dose alone: the voxels outside the\n"
+             "                  reference column are scored where the photons interact, which is\n"
+             "                  much faster and leaves them noisier\n"
              "  --seed S        random seed, decimal 0 .. 18446744073709551615; the same seed gives the\n"
              "                  same dose on any number of threads or processes\n"
              "  --threads N     threads of each process (default: the machine's cores, shared among\n"
              "                  the processes started on it)\n"
              "Options may be written --opt VALUE or --opt=VALUE. Options given here override\n"
              "RunOptions.dat of the working directory\n"
-             "(lines sagd_sigma_percent = P and seed = S).\n"
+             "(lines sagd_sigma_percent = P, map_sigma_percent = P, maps = no and seed = S).\n"
              "halvex-mpi and tiravex-mpi (package kelvane-vesk-mpi) share the batches over the\n"
              "processes of mpirun; process 0 shows the progress, takes Ctrl+C and writes the result file.",
     .badOption = "The simulation cannot start: %1.",
@@ -217,15 +226,22 @@ inline constexpr EngineTexts japaneseEngineTexts{
                        "不確かさ：100% 線量 %7、sAGD %8",
     .consoleHint = "Ctrl+C で計算を止め、それまでのヒストリーを保存します。",
     .targetReached = "目標の不確かさに達しました：%1 を %2 ヒストリーで保存しました (sAGD %3)。",
-    .usage = "使い方: halvex|tiravex [--sagd-sigma P] [--seed S] [--threads N]\n"
+    .mapTargetReached = "目標の不確かさに達しました：%1 を %2 ヒストリーで保存しました "
+                        "(sAGD %3、ボクセルの中央値 %4)。",
+    .usage = "使い方: halvex|tiravex [--sagd-sigma P] [--map-sigma P] [--no-maps] [--seed S] [--threads N]\n"
              "  --sagd-sigma P  バッチの終わりで sAGD の相対 1σ が P % 以下 (0 < P <= 100) になったら\n"
              "                  止めます。MC.dat のヒストリー数が上限です\n"
+             "  --map-sigma P   8 バッチ目以降、参照領域のボクセルの全線量の相対 1σ の中央値が P % 以下に\n"
+             "                  なったら止めます。--sagd-sigma もあれば、両方を満たしたときに止めます\n"
+             "  --no-maps       sAGD と 100% 線量のための計算: 基準列の外のボクセルは光子が相互作用した\n"
+             "                  場所で数えます。ずっと速く、そのボクセルの雑音は大きくなります\n"
              "  --seed S        乱数の種 (10 進数 0 .. 18446744073709551615)。同じ種からは、スレッド数や\n"
              "                  プロセス数によらず同じ線量が得られます\n"
              "  --threads N     各プロセスのスレッド数 (既定: この計算機のコア数を、その上で起動した\n"
              "                  プロセスで分け合います)\n"
              "オプションは --opt 値 とも --opt=値 とも書けます。ここで指定したオプションは作業フォルダの\n"
-             "RunOptions.dat (sagd_sigma_percent = P と seed = S の行) より優先します。\n"
+             "RunOptions.dat (sagd_sigma_percent = P、map_sigma_percent = P、maps = no、seed = S の行) より\n"
+             "優先します。\n"
              "halvex-mpi と tiravex-mpi (パッケージ kelvane-vesk-mpi) は mpirun のプロセスでバッチを\n"
              "分け合います。プロセス 0 が進み具合を表示し、Ctrl+C を受け、結果ファイルを書き込みます。",
     .badOption = "シミュレーションを開始できません：%1。",
