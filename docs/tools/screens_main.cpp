@@ -10,6 +10,7 @@
 // Each picture is OUTDIR/<name>-<edition>.png. Every screen is the class the
 // programs show, opened by the same buttons; message boxes are recorded, not
 // shown.
+#include "kv/gui/canvas.h"
 #include "kv/gui/file_list.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
@@ -30,6 +31,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 #include <cstdio>
@@ -46,6 +48,15 @@ void shoot(QWidget& w, const QString& name) {
     const QString file =
         QDir(outDir).filePath(name + "-" + QString::fromLatin1(kv::texts::editionSuffix()) + ".png");
     if (!w.grab().save(file)) std::fprintf(stderr, "cannot save %s\n", qPrintable(file));
+    // KV_SCREENS_WAIT=ms keeps each screen up that long, for a picture of the whole display.
+    if (const int ms = qEnvironmentVariableIntValue("KV_SCREENS_WAIT"); ms > 0) QTest::qWait(ms);
+}
+
+// The pointer over a map at (x, y) in its units, as the window system reports it.
+void pointAt(kv::gui::Canvas* map, double x, double y) {
+    const QPointF at = map->unitsToPixels({x, y}).toPoint();
+    QMouseEvent e(QEvent::MouseMove, at, map->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(map, &e);
 }
 
 void click(kv::gui::Form& f, const char* button) {
@@ -109,6 +120,7 @@ int setupScreens(const QString& runDir) {
     if (!setUp) return 1;
     setUp->textBox("Text11")->setText(QStringLiteral("1000000"));
     setUp->textBox("Text12")->setText(QStringLiteral("manual"));
+    setUp->textBox("TextMapSigma")->setText(QStringLiteral("5"));
     shoot(*setUp, "setup");
     click(*setUp, "Command5"); // writes MC.dat and equipment.dat
     return 0;
@@ -130,9 +142,11 @@ int resultScreens(const QString& runDir) {
     shoot(form2.depthDoseScreen(), "depth-dose");
     form2.depthDoseScreen().hide();
     form2.button("Command5")->click();
+    pointAt(form2.planes().xy().picture("Picture3"), 42, 130);
     shoot(form2.planes().xy(), "xy-plane");
     form2.planes().xy().hide();
     form2.button("Command1")->click();
+    pointAt(form2.planes().xz().picture("Picture4"), 42, 30);
     shoot(form2.planes().xz(), "xz-plane");
     return 0;
 }

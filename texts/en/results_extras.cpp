@@ -13,6 +13,8 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
         .kaField = "Air kerma Ka",
         .sagdUnitTip = "sAGD in mGy per mGy: glandular dose per 1 mGy of air kerma in free space at the FCD",
         .uncertaintyTip = "Relative statistical uncertainty (1 sigma) stated in the result file",
+        .voxelSigmaTip = "Relative statistical uncertainty (1 sigma) of this voxel's total dose, from the "
+                         "file the engine wrote beside the result",
         .previewTip = "Point at a line to read it whole",
         .pickBelowPhantom = "Below the phantom ({depth} cm thick): the X-Y plane shows its deepest layer.",
         .pickBeyondPhantom =
@@ -53,8 +55,9 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
             "usage: kv-report_en --export DIR RESULT_FILE...\n"
             "Writes DIR/S.depth-dose.csv (layer,total,primary,scatter,depth_cm) and DIR/S.dose.csv\n"
             "(ix,iy,iz,total,primary,scatter,x_cm,y_cm,z_cm) in percent of the 100 % dose for\n"
-            "each readable result file S.vesk. The exit status is 1 when a file cannot be read\n"
-            "or written.",
+            "each readable result file S.vesk, and total_sigma_percent (each voxel's relative\n"
+            "1 sigma, %) where the engine's file S.vesk.sigma stands beside it. The exit status is\n"
+            "1 when a file cannot be read or written.",
         .compareUsage = "usage: kv-report_en [--json] --compare A.vesk B.vesk\n"
                         "Prints the 100 % dose, the sAGD, the mean percentage and every depth-dose layer of\n"
                         "A and B, their ratio B/A and the difference (B-A) in units of the combined sigma\n"

@@ -44,6 +44,11 @@ const SetUpTexts& setUpTexts() {
         .sagdTargetTip = "Optional: the run stops and saves at the end of a batch once the relative "
                          "uncertainty (1 sigma) of the sAGD is at most this percentage. Empty: all the "
                          "histories above are run.",
+        .mapTarget = "Map 1σ ≤",
+        .mapTargetTip = "Optional: from the 8th batch on, the run stops and saves at the end of a batch once "
+                        "the median relative uncertainty (1 sigma) of the total dose over the reference "
+                        "region's voxels is at most this percentage; with an sAGD target too, once both are "
+                        "met. Empty: no such target.",
         .percent = "%",
         .missingInput = "  Input 'Photon history' or 'File name'  ",
         .notAFileName = "\"%1\" cannot be used as a file name.\n"
@@ -53,6 +58,8 @@ const SetUpTexts& setUpTexts() {
         .continueNext = "***  You can continue with the next simulation  ***",
         .badSagdTarget = "\"%1\" cannot be used as the sAGD target.\n"
                          "Type a percentage above 0 and at most 100, or leave the box empty.",
+        .badMapTarget = "\"%1\" cannot be used as the map target.\n"
+                        "Type a percentage above 0 and at most 100, or leave the box empty.",
         .cannotUseOptions = "The run options could not be kept: %1",
         .nothingWritten = "Nothing was written.",
         .nothingTyped = "{field}: nothing was typed.",

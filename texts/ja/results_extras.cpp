@@ -13,6 +13,8 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
         .kaField = "空気カーマ Ka",
         .sagdUnitTip = "sAGD の単位は mGy/mGy: FCD の自由空間中の空気カーマ 1 mGy あたりの乳腺線量",
         .uncertaintyTip = "結果ファイルに記された相対統計不確かさ (1σ)",
+        .voxelSigmaTip =
+            "このボクセルの全線量の相対統計不確かさ (1σ)。エンジンが結果ファイルの横に書いたファイルから",
         .previewTip = "行を指すと全文が表示されます",
         .pickBelowPhantom = "ファントム（厚さ {depth} cm）より下です：X-Y 面は最も深い層を表示しています。",
         .pickBeyondPhantom =
@@ -54,7 +56,8 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
             "(layer,total,primary,scatter,depth_cm) "
             "と\n"
             "出力フォルダ/S.dose.csv (ix,iy,iz,total,primary,scatter,x_cm,y_cm,z_cm) を 100% 線量に対する\n"
-            "百分率で書き出します。読めない・書けないファイルがあると終了状態は 1 です。",
+            "百分率で書き出します。エンジンが書いた S.vesk.sigma が横にあれば、各ボクセルの相対 1σ (%) を\n"
+            "total_sigma_percent として加えます。読めない・書けないファイルがあると終了状態は 1 です。",
         .compareUsage = "使い方: kv-report_ja [--json] --compare A.vesk B.vesk\n"
                         "A と B の 100% 線量、sAGD、平均百分率、各層の深部線量と、その比 B/A、\n"
                         "両方のファイルに不確かさが記されていれば差 (B-A) を合成標準偏差の単位で出力します。",

@@ -48,31 +48,44 @@ std::string s(const QLineEdit* e) {
 
 // The run-options file the engines read; its other settings are kept as they are.
 const std::string kRunOptionsFile(formats::kRunOptionsFileName);
-const std::string kSagdSetting(formats::kSagdSigmaSetting);
+// The target boxes: the sAGD's and the map's, each with its setting.
+struct TargetBox {
+    const char* box;
+    std::string_view setting;
+};
+constexpr TargetBox kTargetBoxes[] = {{"TextSagd", formats::kSagdSigmaSetting},
+                                      {"TextMapSigma", formats::kMapSigmaSetting}};
 
-// The target of the file as the box shows it: empty for none.
-QString targetOfFile(const std::filesystem::path& dir) {
+// A target of the file as its box shows it: empty for none.
+QString targetOfFile(const std::filesystem::path& dir, std::string_view setting) {
     try {
         std::optional<formats::SettingsFile> f = formats::SettingsFile::read(dir, kRunOptionsFile);
-        double v = f ? f->number(kSagdSetting, 0.0, 0.0, 100.0) : 0.0;
+        double v = f ? f->number(setting, 0.0, 0.0, 100.0) : 0.0;
         return v > 0 ? qs(plainDecimal(v)) : QString();
     } catch (const formats::FileError&) {
         return {}; // "OK" names what is wrong with it
     }
 }
 
-// The run-options file's lines with the target (empty: none) in place;
-// nullopt when there is neither a file nor a target. Throws formats::FileError
-// for a file that cannot be read as it stands.
+// The run-options file's lines with the targets (empty: none) in place, one
+// per target box; nullopt when there is neither a file nor a target. Throws
+// formats::FileError for a file that cannot be read as it stands.
 using Entries = std::vector<std::pair<std::string, std::string>>;
-std::optional<Entries> optionsWithTarget(const std::filesystem::path& dir, const std::string& target) {
+std::optional<Entries> optionsWithTargets(const std::filesystem::path& dir, const std::string (&targets)[2]) {
     Entries entries;
     std::optional<formats::SettingsFile> f = formats::SettingsFile::read(dir, kRunOptionsFile);
+    auto isTarget = [](const std::string& name) {
+        for (const TargetBox& t : kTargetBoxes)
+            if (name == t.setting) return true;
+        return false;
+    };
     if (f)
         for (const formats::Setting& e : f->settings())
-            if (e.name != kSagdSetting) entries.emplace_back(e.name, e.value);
-    if (!target.empty()) entries.emplace_back(kSagdSetting, target);
-    if (!f && target.empty()) return std::nullopt;
+            if (!isTarget(e.name)) entries.emplace_back(e.name, e.value);
+    bool any = false;
+    for (size_t i = 0; i < std::size(kTargetBoxes); ++i)
+        if (!targets[i].empty()) entries.emplace_back(kTargetBoxes[i].setting, targets[i]), any = true;
+    if (!f && !any) return std::nullopt;
     return entries;
 }
 
@@ -209,6 +222,20 @@ std::vector<Control> table() {
          .fit = true},
         {.name = "TextSagd", .kind = Kind::TextBox, .rect = {6120, 8040, 855, 375}, .tip = t.sagdTargetTip},
         blue("LabelSagdPercent", 7035, 8040, t.percent),
+        // The voxels' target, in the free space above the sAGD's.
+        {.name = "LabelMapSigma",
+         .kind = Kind::Label,
+         .rect = {4920, 7290, 1140, 375},
+         .text = t.mapTarget,
+         .font = {11.25},
+         .fore = colours::blue,
+         .tip = t.mapTargetTip,
+         .fit = true},
+        {.name = "TextMapSigma",
+         .kind = Kind::TextBox,
+         .rect = {6120, 7290, 855, 375},
+         .tip = t.mapTargetTip},
+        blue("LabelMapSigmaPercent", 7035, 7290, t.percent),
     };
     if (!t.constant.view().empty()) rows.push_back(blue("Label18", 5520, 4725, t.constant));
     return rows;
@@ -266,7 +293,8 @@ bool SetUpScreen::fill() {
     setText("Text6", asRead_.equipmentName);
     textBox("Text11")->setText(QString::fromLatin1(kStartHistories));
     textBox("Text12")->clear();
-    textBox("TextSagd")->setText(targetOfFile(std::filesystem::path(wb_.workDir().toStdString())));
+    for (const TargetBox& b : kTargetBoxes)
+        textBox(b.box)->setText(targetOfFile(std::filesystem::path(wb_.workDir().toStdString()), b.setting));
     button("Command6")->setEnabled(false);
     return true;
 }
@@ -316,23 +344,25 @@ void SetUpScreen::accept() {
         return;
     }
     const auto& [fid, fad, range, other] = read;
-    const std::string target = s(textBox("TextSagd"));
-    double percent = 0;
-    if (!isBlankTyped(target)) {
+    std::string targets[std::size(kTargetBoxes)];
+    for (size_t i = 0; i < std::size(kTargetBoxes); ++i) {
+        const std::string target = s(textBox(kTargetBoxes[i].box));
+        if (isBlankTyped(target)) continue;
         const TypedNumber typed = readTypedNumber(target, NumberRange{0, 100, true});
         if (!typed.ok()) {
-            showMessage(qs(t.badSagdTarget).arg(qs(typed.shown)), MessageIcon::Warning,
-                        qs(typedNumberMessage(typed, t.sagdTarget, " %", numbers)));
+            showMessage(qs(i == 0 ? t.badSagdTarget : t.badMapTarget).arg(qs(typed.shown)),
+                        MessageIcon::Warning,
+                        qs(typedNumberMessage(typed, i == 0 ? t.sagdTarget : t.mapTarget, " %", numbers)));
             return;
         }
-        percent = typed.value;
+        targets[i] = plainDecimal(typed.value);
     }
     const double fcd = otherFcd ? other.value : fad.value;
     const std::filesystem::path dir(wb_.workDir().toStdString());
     // Checked before anything is written, so that a refusal leaves every file as it was.
     std::optional<Entries> options;
     try {
-        options = optionsWithTarget(dir, percent > 0 ? plainDecimal(percent) : std::string());
+        options = optionsWithTargets(dir, targets);
     } catch (const RecordError& e) {
         showMessage(qs(t.cannotUseOptions).arg(qs(e.what())));
         return;
@@ -369,7 +399,8 @@ void SetUpScreen::accept() {
 
 QStringList SetUpScreen::shown() const {
     QStringList fields;
-    for (const char* box : {"Text1", "Text3", "Text4", "Text5", "Text6", "Text11", "Text12", "TextSagd"})
+    for (const char* box :
+         {"Text1", "Text3", "Text4", "Text5", "Text6", "Text11", "Text12", "TextSagd", "TextMapSigma"})
         fields << textBox(box)->text();
     fields << QString::number(option("Option1")->isChecked())
            << QString::number(option("Option4")->isChecked());

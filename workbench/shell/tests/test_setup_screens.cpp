@@ -674,16 +674,45 @@ class SetUpScreensTest : public QObject {
         QVERIFY(again.button("Command6")->isEnabled());
     }
 
+    // The map's target box beside the sAGD's: empty by default, its own line,
+    // both kept together, and the other lines of the file as they were.
+    void setUpMapTargetGoesToTheRunOptions() {
+        Bench b;
+        SetUpScreen& s = b.openSetUp();
+        QVERIFY(s.textBox("TextMapSigma")->text().isEmpty());
+        QVERIFY(!s.textBox("TextMapSigma")->toolTip().isEmpty());
+        Bench::type(s.textBox("TextMapSigma"), QStringLiteral("1"));
+        Bench::accept(s);
+        QVERIFY(b.messages.entries.empty());
+        QCOMPARE(b.read("RunOptions.dat"), QByteArray("map_sigma_percent = 1\r\n"));
+        Bench::type(s.textBox("TextSagd"), QStringLiteral("0.25"));
+        Bench::accept(s);
+        QCOMPARE(b.read("RunOptions.dat"),
+                 QByteArray("sagd_sigma_percent = 0.25\r\nmap_sigma_percent = 1\r\n"));
+        b.write(QStringLiteral("RunOptions.dat"), "maps = no\r\nmap_sigma_percent = 2.5\r\n");
+        s.hide();
+        SetUpScreen& again = b.openSetUp();
+        QCOMPARE(again.textBox("TextMapSigma")->text(), QStringLiteral("2.5"));
+        QVERIFY(again.textBox("TextSagd")->text().isEmpty());
+        again.textBox("TextMapSigma")->clear();
+        Bench::accept(again);
+        QCOMPARE(b.read("RunOptions.dat"), QByteArray("maps = no\r\n"));
+    }
+
     void setUpTargetRefusesWhatIsNoPercentage_data() {
+        QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("typed");
-        for (const char* t : {"abc", "0", "-1", "150", "inf", "1e999", "0.5%"})
-            QTest::newRow(t) << QString::fromLatin1(t);
+        for (const char* box : {"TextSagd", "TextMapSigma"})
+            for (const char* t : {"abc", "0", "-1", "150", "inf", "1e999", "0.5%"})
+                QTest::newRow(qPrintable(QString::fromLatin1(box) + " " + QString::fromLatin1(t)))
+                    << QString::fromLatin1(box) << QString::fromLatin1(t);
     }
     void setUpTargetRefusesWhatIsNoPercentage() {
+        QFETCH(QString, box);
         QFETCH(QString, typed);
         Bench b;
         SetUpScreen& s = b.openSetUp();
-        Bench::type(s.textBox("TextSagd"), typed);
+        Bench::type(s.textBox(box.toStdString()), typed);
         Bench::accept(s);
         QCOMPARE(b.messages.entries.size(), size_t(1));
         QVERIFY(b.messages.entries[0].text.contains(typed));

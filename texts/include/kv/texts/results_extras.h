@@ -16,6 +16,7 @@ struct ResultsExtrasTexts {
     Text kaField;        // the Ka field, as a refusal names it
     Text sagdUnitTip;    // on every sAGD field and its unit
     Text uncertaintyTip; // on the "± x %" beside the 100 % dose and the sAGD
+    Text voxelSigmaTip;  // on the "± x %" beside the read-out of a voxel's total dose
     Text previewTip;     // the header preview box when the pointer is on no line
     // A pick on the Y-Z map beyond the phantom; {depth}, {length}: its size in cm.
     Text pickBelowPhantom;

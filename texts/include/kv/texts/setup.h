@@ -50,6 +50,8 @@ struct SetUpTexts {
     Given<Span> cancelButton;
     Text sagdTarget; // the target uncertainty field, beside the file name
     Text sagdTargetTip;
+    Text mapTarget; // the voxels' target uncertainty, beside the sAGD's
+    Text mapTargetTip;
     Text percent;
     // Messages.
     Text missingInput;
@@ -58,6 +60,7 @@ struct SetUpTexts {
     Text cannotStart;  // %1: the engine's file name
     Text continueNext;
     Text badSagdTarget;    // %1: the text as typed
+    Text badMapTarget;     // %1: the text as typed
     Text cannotUseOptions; // %1: the run-options file and what is wrong with it
     Text nothingWritten;   // after a refused number: no file was touched
     Text nothingTyped;     // {field}: the field left empty

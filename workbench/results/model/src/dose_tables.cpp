@@ -1,6 +1,7 @@
 #include "kv/workbench/results/model/dose_tables.h"
 
 #include "kv/common/records.h"
+#include "kv/workbench/results/model/voxel_uncertainty.h"
 
 #include <charconv>
 #include <cmath>
@@ -32,8 +33,10 @@ std::vector<std::string> depthDoseRows(const DoseModel& m) {
     return rows;
 }
 
-std::vector<std::string> voxelRows(const DoseModel& m, VoxelSet set) {
-    std::vector<std::string> rows{std::string(kVoxelHeader)};
+std::vector<std::string> voxelRows(const DoseModel& m, VoxelSet set,
+                                   const std::optional<formats::VoxelSigma>& sigma) {
+    std::vector<std::string> rows{std::string(kVoxelHeader) +
+                                  (sigma ? "," + std::string(kVoxelSigmaColumn) : "")};
     const int countX = std::min(m.GridCountX, kExtentX - 1);
     const int countY = std::min(m.GridCountY, kExtentY - 1);
     const int countZ = std::min(m.GridCountZ, kExtentZ - 1);
@@ -53,12 +56,16 @@ std::vector<std::string> voxelRows(const DoseModel& m, VoxelSet set) {
     range(set.iz, countZ, z0, z1);
     for (int iz = z0; iz <= z1; ++iz)
         for (int iy = y0; iy <= y1; ++iy)
-            for (int ix = x0; ix <= x1; ++ix)
+            for (int ix = x0; ix <= x1; ++ix) {
                 rows.push_back(std::to_string(ix) + "," + std::to_string(iy) + "," + std::to_string(iz) +
                                "," + exactNumber(m.DoseGrid(Total, ix, iy, iz)) + "," +
                                exactNumber(m.DoseGrid(Primary, ix, iy, iz)) + "," +
                                exactNumber(m.DoseGrid(Scatter, ix, iy, iz)) + "," + centreCm(ix) + "," +
                                centreCm(iy) + "," + centreCm(iz));
+                if (!sigma) continue;
+                const std::optional<double> rel = voxelRelativeSigma(sigma, ix, iy, iz);
+                rows.back() += "," + (rel ? exactNumber(100.0 * *rel) : std::string());
+            }
     return rows;
 }
 

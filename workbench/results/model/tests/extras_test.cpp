@@ -173,6 +173,32 @@ TEST_F(Tables, VoxelRowsHoldTheModelCellForCell) {
     }
 }
 
+// With a side file, each row ends in the voxel's uncertainty; a side file
+// of fewer layers than the model leaves the rows past it empty there.
+TEST_F(Tables, VoxelRowsCarryTheSideFilesUncertainty) {
+    kv::formats::VoxelSigma sigma;
+    sigma.rows = 150;
+    sigma.layers = 11;
+    for (int iz = 1; iz <= sigma.layers; ++iz)
+        for (int iy = 1; iy <= sigma.rows; ++iy)
+            for (int ix = 1; ix <= 75; ++ix)
+                sigma.percent.push_back(ix + 0.25 * iz);
+    const auto out = voxelRows(m, VoxelSet::xzPlane(80), sigma);
+    ASSERT_EQ(out.size(), 40u * 12 + 1);
+    EXPECT_EQ(out[0], std::string(kVoxelHeader) + ",total_sigma_percent");
+    for (size_t i = 1; i < out.size(); ++i) {
+        const auto f = split(out[i]);
+        const int ix = std::stoi(f[0]), iz = std::stoi(f[2]);
+        if (iz <= 11) {
+            ASSERT_EQ(f.size(), 10u) << out[i];
+            EXPECT_DOUBLE_EQ(number(f[9]), ix + 0.25 * iz) << out[i];
+        } else {
+            EXPECT_EQ(out[i].back(), ',') << out[i];
+        }
+    }
+    EXPECT_EQ(voxelRows(m, VoxelSet::xzPlane(80))[0], kVoxelHeader); // without: as before
+}
+
 TEST_F(Tables, DepthDoseRowsFollowTheLayers) {
     const auto out = depthDoseRows(m);
     ASSERT_EQ(out.size(), 13u);

@@ -160,9 +160,12 @@ int runExport(const std::string& folder, const std::vector<std::string>& files, 
         for (const bool depthDose : {true, false}) {
             const std::string table = stem + (depthDose ? ".depth-dose.csv" : ".dose.csv");
             try {
-                writeCsvFile(dir, table,
-                             depthDose ? depthDoseRows(*l.load.model)
-                                       : voxelRows(*l.load.model, VoxelSet::all()));
+                writeCsvFile(
+                    dir, table,
+                    depthDose ? depthDoseRows(*l.load.model)
+                              : voxelRows(*l.load.model, VoxelSet::all(),
+                                          formats::readVoxelSigmaFile(fs::path(file).parent_path(),
+                                                                      fs::path(file).filename().string())));
             } catch (const std::exception&) {
                 // A table that cannot be made (no room, no memory) is this table's fault alone.
                 err << x.exportCannotWrite.view() << validUtf8((dir / table).string()) << "\n";

@@ -4,7 +4,10 @@
 #include "kv/gui/canvas.h"
 #include "kv/gui/form.h"
 #include "kv/gui/twips.h"
+#include "kv/texts/results_extras.h"
 #include "kv/texts/xy_plane.h"
+#include "kv/workbench/results/model/agd_estimate.h"
+#include "kv/workbench/results/model/voxel_uncertainty.h"
 #include "kv/workbench/results/ui/dose_colour.h"
 
 #include <QLineEdit>
@@ -126,6 +129,13 @@ void appendReadOutPanel(std::vector<gui::Control>& rows, const ReadOutPanel& pan
                     .rect = {l + 4320, top + 2160},
                     .text = t.percent,
                     .font = big});
+    // Under the total, the voxel's own uncertainty where the result's side file gives it.
+    rows.push_back({.name = "Label63",
+                    .kind = Kind::Label,
+                    .rect = {l + 3000, top + 2580, 1215, 225},
+                    .font = {11.25},
+                    .align = Align::Centre,
+                    .tip = texts::resultsExtrasTexts().voxelSigmaTip});
 }
 
 void makeBoxesReadOnly(gui::Form& form) {
@@ -142,11 +152,15 @@ void setText(gui::Form& form, std::string_view box, const std::string& text) {
 }
 } // namespace
 
-void showReadOut(gui::Form& form, const ReadOut& boxes, const Slice& slice, Voxel v, double x, double y) {
+void showReadOut(gui::Form& form, const ReadOut& boxes, const Slice& slice, Voxel v, double x, double y,
+                 const std::optional<formats::VoxelSigma>& sigma) {
     setText(form, boxes.x, format(std::abs(x) * 0.025, "#0.0"));
     setText(form, boxes.row, format(std::abs(y) * 0.025, "#0.0"));
     for (int k = 0; k < 3; ++k)
         setText(form, kDoseBoxes[k], format(slice.dose(kDoseComponents[k], v.ix, v.row), " ##0.00"));
+    setText(
+        form, "Label63",
+        plusMinusPercent(voxelRelativeSigma(sigma, v.ix, slice.rowIndex(v.row), slice.layerIndex(v.row))));
 }
 
 void emptyReadOut(gui::Form& form, const ReadOut& boxes) {
@@ -154,6 +168,7 @@ void emptyReadOut(gui::Form& form, const ReadOut& boxes) {
     form.textBox(boxes.row)->clear();
     for (std::string_view box : kDoseBoxes)
         form.textBox(box)->clear();
+    form.setText("Label63", "");
 }
 
 } // namespace kv::results::planes

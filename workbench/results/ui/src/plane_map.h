@@ -2,6 +2,7 @@
 // What the X-Y and X-Z plane screens have in common: a slice of the dose grid
 // painted as two mirror halves about the central axis x = 0 (one voxel is 4
 // map units), the fixed grid above it, and the voxel under the pointer.
+#include "kv/formats/voxel_sigma_file.h"
 #include "kv/gui/form.h"
 #include "kv/workbench/results/model/dose_model.h"
 
@@ -30,6 +31,8 @@ class Slice {
     double dose(int component, int ix, int r) const {
         return layer_ ? m_->DoseGrid(component, ix, r, fixed_) : m_->DoseGrid(component, ix, fixed_, r);
     }
+    int rowIndex(int r) const { return layer_ ? r : fixed_; }   // iy of row r
+    int layerIndex(int r) const { return layer_ ? fixed_ : r; } // iz of row r
 
   private:
     Slice(const DoseModel& m, int fixed, bool layer) : m_(&m), fixed_(fixed), layer_(layer) {}
@@ -103,7 +106,9 @@ struct ReadOut {
     std::string_view x;
     std::string_view row;
 };
-void showReadOut(gui::Form& form, const ReadOut& boxes, const Slice& slice, Voxel v, double x, double y);
+// With the voxel's own uncertainty beside the total, where `sigma` gives it.
+void showReadOut(gui::Form& form, const ReadOut& boxes, const Slice& slice, Voxel v, double x, double y,
+                 const std::optional<formats::VoxelSigma>& sigma);
 void emptyReadOut(gui::Form& form, const ReadOut& boxes);
 
 } // namespace kv::results::planes

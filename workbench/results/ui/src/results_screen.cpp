@@ -196,6 +196,13 @@ std::vector<Control> table() {
          .font = note,
          .align = Align::Centre,
          .tip = ex.uncertaintyTip},
+        // Under the read-out, the voxel's own uncertainty where the result's side file gives it.
+        {.name = "Label63",
+         .kind = Kind::Label,
+         .rect = {12240, 5550, 1215, 225},
+         .font = note,
+         .align = Align::Centre,
+         .tip = ex.voxelSigmaTip},
         panel("Label55", {14640, 4740, 4575, 1440}),
         label("Label56", 14760, 4860, ex.kaLabel, {}, agdFont),
         {.name = "Text9",
@@ -383,6 +390,7 @@ void ResultsScreen::setResultControlsEnabled(bool on) {
 void ResultsScreen::emptyReadOut() {
     for (const char* name : {"Text2", "Text5", "Text6"})
         textBox(name)->clear();
+    label("Label63")->clear();
 }
 
 void ResultsScreen::preview() {
@@ -431,6 +439,7 @@ void ResultsScreen::showNumberFields(const DoseFields& f) {
     session_.fileName = loadingName_;
     session_.uncertainty =
         formats::statedUncertainty(formats::readRunHeader(workDir_.toStdString(), loadingName_));
+    session_.voxelSigma = formats::readVoxelSigmaFile(workDir_.toStdString(), loadingName_);
     setCaptionAddition(qs(session_.fileName));
     form5_->setCaptionAddition(qs(session_.fileName));
     // The pointer's last value and a pick note belong to the file before.
@@ -489,6 +498,7 @@ void ResultsScreen::readOut(double x, double y) {
     setText("Text5", format(cmY, "#0.0"));
     setText("Text2", format(cmZ, "#0.0"));
     setText("Text6", format(m.DoseGrid(Total, 1, iy, iz), "##0.00"));
+    setText("Label63", plusMinusPercent(voxelRelativeSigma(session_.voxelSigma, 1, iy, iz)));
 }
 
 void ResultsScreen::pick(double x, double y) {
@@ -541,6 +551,7 @@ void ResultsScreen::reset() {
     fileList("File1")->refresh();
     session_.shown.ClearDoseGrid();
     session_.loaded = false;
+    session_.voxelSigma.reset();
     // The screen shows no file now; the Ka typed stays, it is the user's measurement.
     setCaptionAddition({});
     for (const char* name : {"Label61", "Label62", "Label60"})

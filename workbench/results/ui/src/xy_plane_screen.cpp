@@ -244,7 +244,7 @@ void XYPlaneScreen::pointerMoved(double x, double y) {
     // In the total display the mirror line keeps whatever it showed.
     if (option("Option1")->isChecked()) line("Line49")->show();
     line("Line50")->show();
-    planes::showReadOut(*this, kReadOut, slice, *voxel, x, y);
+    planes::showReadOut(*this, kReadOut, slice, *voxel, x, y, session_.voxelSigma);
 }
 
 void XYPlaneScreen::offMap() {

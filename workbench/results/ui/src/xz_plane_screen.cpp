@@ -218,7 +218,7 @@ void XZPlaneScreen::pointerMoved(double x, double y) {
     line("Line48")->setX(x);
     for (std::string_view l : kCrossHairs)
         line(l)->show();
-    planes::showReadOut(*this, kReadOut, slice, *voxel, x, y);
+    planes::showReadOut(*this, kReadOut, slice, *voxel, x, y, session_.voxelSigma);
 }
 
 void XZPlaneScreen::offMap() {

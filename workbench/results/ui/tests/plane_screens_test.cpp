@@ -56,6 +56,21 @@ double primaryAt(int ix) {
 double scatterAt(int row) {
     return 0.25 * row;
 }
+// A side file's uncertainty of each voxel, in percent, different everywhere.
+double sigmaAt(int ix, int iy, int iz) {
+    return 0.5 + 0.01 * ix + 0.1 * iy + 1.0 * iz;
+}
+kv::formats::VoxelSigma readOutSigma(const DoseModel& m) {
+    kv::formats::VoxelSigma s;
+    s.rows = m.GridCountY;
+    s.layers = m.GridCountZ;
+    for (int iz = 1; iz <= s.layers; ++iz)
+        for (int iy = 1; iy <= s.rows; ++iy)
+            for (int ix = 1; ix <= 75; ++ix)
+                s.percent.push_back(sigmaAt(ix, iy, iz));
+    return s;
+}
+
 void fillReadOutModel(DoseModel& m) {
     m.GridCountX = 75;
     m.GridCountY = 150;
@@ -202,6 +217,7 @@ class PlaneScreensTest : public QObject {
         QFETCH(QString, rowText);
         ResultsSession session;
         fillReadOutModel(session.shown);
+        session.voxelSigma = readOutSigma(session.shown);
         XYPlaneScreen xy(session);
         XZPlaneScreen xz(session);
         Form& f = xzScreen ? static_cast<Form&>(xz) : static_cast<Form&>(xy);
@@ -220,8 +236,17 @@ class PlaneScreensTest : public QObject {
         QCOMPARE(text(f, "Text5"), ix ? dose(primaryAt(ix)) : QString());
         QCOMPARE(text(f, "Text6"), ix ? dose(scatterAt(row)) : QString());
         QCOMPARE(text(f, "Text7"), ix ? dose(primaryAt(ix) + scatterAt(row)) : QString());
+        // The voxel's own uncertainty under the total: its row is iy on X-Y (layer 5), iz on X-Z (row 80).
+        const double sigma = xzScreen ? sigmaAt(ix, 80, row) : sigmaAt(ix, row, 5);
+        QCOMPARE(f.label("Label63")->text(),
+                 ix ? QString::fromStdString("\u00b1 " + kv::format(sigma, "0.00") + " %") : QString());
         for (const char* l : {"Line46", "Line49", "Line50"})
             QCOMPARE(shown(f, l), ix != 0);
+        // A result without the side file shows no uncertainty.
+        session.voxelSigma.reset();
+        moveOver(f.picture("Picture3"), 50, 50);
+        QVERIFY(!text(f, "Text7").isEmpty());
+        QCOMPARE(f.label("Label63")->text(), QString());
     }
 
     void xyCrossHairAndMirrorLine() {

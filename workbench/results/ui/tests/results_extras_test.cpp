@@ -1,9 +1,11 @@
 // What the result screens offer beyond their fixed layout: the loaded file's
 // name in every caption, the stated uncertainties, the AGD for a measured air
 // kerma, the export menus, the depth-dose overlay and a window that fits.
+#include "kv/common/content_hash.h"
 #include "kv/common/format.h"
 #include "kv/common/typed_number.h"
 #include "kv/formats/run_header.h"
+#include "kv/formats/voxel_sigma_file.h"
 #include "kv/gui/file_list.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
@@ -135,6 +137,38 @@ class ResultsExtrasTest : public QObject {
         QCOMPARE(s.label("Label62")->text(), QString());
         QCOMPARE(s.depthDoseScreen().label("Label13")->text(), QString());
         QVERIFY(!s.depthDoseScreen().textBox("Text7")->toolTip().contains(QStringLiteral("\u00b1")));
+    }
+
+    // The Y-Z read-out's "± x %" comes from a side file bound to the file
+    // shown; a file without one shows none.
+    void voxelUncertaintyOfTheSideFile() {
+        kv::formats::ResultFileHead head;
+        {
+            kv::RecordReader in(dir_.path(), "a.vesk", kv::formats::kMaxResultFileBytes);
+            QCOMPARE(kv::formats::readResultHead(in, head), kv::formats::LoadFailure::None);
+        }
+        kv::formats::VoxelSigma sigma;
+        sigma.resultSha256 = kv::sha256Hex(dir_.read("a.vesk"));
+        sigma.histories = static_cast<uint64_t>(head.histories);
+        sigma.rows = head.countY;
+        sigma.layers = head.countZ;
+        for (int iz = 1; iz <= head.countZ; ++iz)
+            for (int iy = 1; iy <= head.countY; ++iy)
+                for (int ix = 1; ix <= 75; ++ix)
+                    sigma.percent.push_back(ix == 1 ? 0.25 * iz + 0.001 * iy : 99.0);
+        kv::formats::writeVoxelSigmaFile(dir_.path(), "a.vesk", sigma);
+        ResultsScreen s(path(""));
+        load(s, "a.vesk");
+        s.readOut(-252, 61); // iy 64, iz 16
+        QCOMPARE(s.label("Label63")->text(), QStringLiteral("\u00b1 4.06 %"));
+        QCOMPARE(s.label("Label63")->toolTip(), qs(kv::texts::resultsExtrasTexts().voxelSigmaTip));
+        s.readOut(1, 61); // off the map
+        QCOMPARE(s.label("Label63")->text(), QString());
+        load(s, "b.vesk");
+        s.readOut(-252, 61);
+        QVERIFY(!s.textBox("Text6")->text().isEmpty());
+        QCOMPARE(s.label("Label63")->text(), QString());
+        std::filesystem::remove(dir_.path() / "a.vesk.sigma");
     }
 
     void agd_data() {

@@ -9,7 +9,9 @@
 //   const DoseModel& m = session.shown;    // in a drawing routine
 #include "kv/workbench/results/model/agd_estimate.h"
 #include "kv/workbench/results/model/dose_model.h"
+#include "kv/workbench/results/model/voxel_uncertainty.h"
 
+#include <optional>
 #include <string>
 
 namespace kv::results {
@@ -26,6 +28,8 @@ struct ResultsSession {
     // surface (its trailer's), and where the user says Ka was measured.
     KaRatios kaRatios;
     KaPoint kaPoint = KaPoint::FcdFree;
+    // Each voxel's uncertainty, where the file's side file gives it.
+    std::optional<formats::VoxelSigma> voxelSigma;
     // Where the result files are; exports are offered there first.
     std::string workDir;
 };
