@@ -108,17 +108,17 @@ FieldSource::FieldSource(const FieldGeometry& g, const RaySpectra& s) : g_(g), s
     }
     strips_.push_back({g.y1, solidAngleTo(g.y1), cum, 0}); // the end
     for (size_t k = 0; k < rays; ++k) {
-        double sum = 0;
+        double running = 0;
         for (double v : s.weights[k])
-            energyCum_.push_back(sum += v);
+            energyCum_.push_back(running += v);
     }
     // For each cell of u, the last entry whose cumulative lies at or below
     // the cell's start: a search from there goes forward only.
-    auto guide = [](const double* cumulative, size_t n, double total, std::vector<uint32_t>& out) {
+    auto guide = [](const double* cumulative, size_t count, double total, std::vector<uint32_t>& out) {
         size_t i = 0;
         for (uint32_t c = 0; c < kGuideCells; ++c) {
             const double start = total * c / kGuideCells;
-            while (i + 1 < n && cumulative[i] <= start)
+            while (i + 1 < count && cumulative[i] <= start)
                 ++i;
             out.push_back(static_cast<uint32_t>(i));
         }
