@@ -58,7 +58,25 @@ case "$mode" in
     exec ./Kelvane-Vesk
     ;;
   test)
-    ctest --preset release
+    # Every stage runs even when one before it failed, so that one run shows
+    # every failure; the stage's time goes in the log.
+    failed=()
+    stage() {
+      local name=$1 start=$SECONDS
+      shift
+      echo "== $name"
+      "$@" || failed+=("$name")
+      echo "== $name: $((SECONDS - start)) s"
+    }
+    stage "release tests" ctest --preset release
+    # The model, the file readers and the fuzz seeds under AddressSanitizer
+    # and UBSan, at -O1: the engine's physics tests would take too long there.
+    stage "sanitizer" sh -c 'cmake --preset sanitize >/dev/null && cmake --build --preset sanitize &&
+                             ctest --preset sanitize'
+    if [ ${#failed[@]} -gt 0 ]; then
+      printf 'Failed: %s\n' "${failed[@]}" >&2
+      exit 1
+    fi
     ;;
   package)
     rm -rf build/release/packages
