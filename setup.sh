@@ -73,6 +73,9 @@ case "$mode" in
     # and UBSan, at -O1: the engine's physics tests would take too long there.
     stage "sanitizer" sh -c 'cmake --preset sanitize >/dev/null && cmake --build --preset sanitize &&
                              ctest --preset sanitize'
+    # As a machine without OpenMPI configures it: the engines, kv-sweep and
+    # the tests that run them.
+    stage "no MPI" sh -c 'cmake --preset nompi >/dev/null && cmake --build --preset nompi && ctest --preset nompi'
     if [ ${#failed[@]} -gt 0 ]; then
       printf 'Failed: %s\n' "${failed[@]}" >&2
       exit 1
