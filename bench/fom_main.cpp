@@ -80,14 +80,6 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-// With K runs the sample deviation of a voxel scatters about its sigma; its
-// median is sigma times this (exact for K = 2, Wilson-Hilferty beyond).
-double medianDeviationFactor(size_t k) {
-    if (k == 2) return 0.67449;
-    double dof = static_cast<double>(k - 1), a = 2.0 / (9.0 * dof);
-    return std::pow(1.0 - a, 1.5);
-}
-
 // Median over the reference voxels of the relative sample deviation of one
 // run, from K maps of total dose, corrected to a 1-sigma.
 double spreadSigma(const std::vector<std::vector<double>>& totals, int layers) {
