@@ -15,6 +15,42 @@
 
 namespace kv {
 
+namespace {
+
+// The longest name `dir` takes, in bytes.
+size_t nameMax(const std::filesystem::path& dir) {
+    errno = 0;
+    const long n = ::pathconf(dir.c_str(), _PC_NAME_MAX);
+    return n > 0 ? static_cast<size_t>(n) : 255;
+}
+
+} // namespace
+
+ReplaceRefusal replaceRefusal(const std::filesystem::path& dir, std::string_view name) {
+    if (name.size() > nameMax(dir)) return ReplaceRefusal::NameTooLong;
+    const std::filesystem::path target = dir / name;
+    struct stat old {};
+    // Through a link: a link to a folder stands for the folder.
+    if (::stat(target.c_str(), &old) != 0) return ReplaceRefusal::None;
+    if (!S_ISREG(old.st_mode)) return ReplaceRefusal::NotAFile;
+    if ((old.st_mode & 0222) == 0 || (::access(target.c_str(), W_OK) != 0 && errno == EACCES))
+        return ReplaceRefusal::WriteProtected;
+    return ReplaceRefusal::None;
+}
+
+bool syncFolder(const std::filesystem::path& dir) {
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    int rc;
+    do
+        rc = ::fsync(fd);
+    while (rc != 0 && errno == EINTR);
+    // File systems that cannot flush a folder (EINVAL) keep nothing to flush.
+    const bool ok = rc == 0 || errno == EINVAL;
+    ::close(fd);
+    return ok;
+}
+
 bool isBareFileName(std::string_view name) {
     if (name.empty() || name == "." || name == "..") return false;
     for (char c : name) {
@@ -92,13 +128,19 @@ void RecordWriter::commit() {
         throw WriteFailed("holds a character that the system's code page cannot write", name_);
     }
     const std::filesystem::path target = dir_ / name_;
+    switch (replaceRefusal(dir_, name_)) {
+    case ReplaceRefusal::None:
+        break;
+    case ReplaceRefusal::NameTooLong:
+        throw WriteFailed("has a name longer than the folder takes", name_);
+    case ReplaceRefusal::NotAFile:
+        // A pipe, device or folder of that name is the user's, not an old copy of this file.
+        throw WriteFailed("is not a regular file", name_);
+    case ReplaceRefusal::WriteProtected:
+        throw WriteProtected("is write-protected", name_);
+    }
     struct stat old {};
     const bool replacing = ::stat(target.c_str(), &old) == 0;
-    // A pipe, device or folder of that name is the user's, not an old copy of this file.
-    if (replacing && !S_ISREG(old.st_mode)) throw WriteFailed("is not a regular file", name_);
-    if (replacing && S_ISREG(old.st_mode) &&
-        ((old.st_mode & 0222) == 0 || (::access(target.c_str(), W_OK) != 0 && errno == EACCES)))
-        throw WriteProtected("is write-protected", name_);
     std::string tmp;
     Fd fd(createTemporary(dir_, name_, tmp));
     if (fd.fd < 0) throw WriteFailed("cannot be created in the working directory", name_);
@@ -114,6 +156,9 @@ void RecordWriter::commit() {
         done += static_cast<size_t>(n);
     }
     if (ok && replacing && S_ISREG(old.st_mode)) ok = ::fchmod(fd.fd, old.st_mode & 07777) == 0;
+    // The content on the disk before the name points at it: a power loss
+    // after the rename must not leave an empty file under the name.
+    if (ok) ok = ::fsync(fd.fd) == 0;
     if (::close(fd.fd) != 0) ok = false;
     fd.fd = -1;
     if (ok) ok = ::rename(tmp.c_str(), target.c_str()) == 0;
@@ -121,6 +166,8 @@ void RecordWriter::commit() {
         ::unlink(tmp.c_str());
         throw WriteFailed("cannot be written", name_);
     }
+    // And the rename itself, before anyone is told the file is there.
+    if (!syncFolder(dir_)) throw WriteFailed("cannot be flushed to the disk", name_);
 }
 
 namespace {

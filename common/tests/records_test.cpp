@@ -78,6 +78,46 @@ TEST(RecordWriter, LeavesWhatIsNoRegularFileInPlace) {
     EXPECT_EQ(std::distance(fs::directory_iterator(d.path()), fs::directory_iterator()), 3);
 }
 
+// What a long run asks before it starts is what the writer refuses at its end.
+TEST(RecordWriter, ReplaceRefusalIsWhatCommitRefuses) {
+    TempDir d;
+    ASSERT_EQ(::mkfifo((d.path() / "pipe.vesk").c_str(), 0600), 0);
+    fs::create_directory(d.path() / "folder.vesk");
+    fs::create_symlink(d.path() / "folder.vesk", d.path() / "link.vesk");
+    fs::create_symlink(d.path() / "nowhere", d.path() / "dangling.vesk");
+    d.write("old.vesk", "old");
+    d.write("protected.vesk", "old");
+    fs::permissions(d.path() / "protected.vesk", static_cast<fs::perms>(0444));
+    const std::string longest(255 - 5, 'a');
+    const struct {
+        std::string name;
+        kv::ReplaceRefusal refusal;
+    } cases[] = {
+        {"new.vesk", kv::ReplaceRefusal::None},
+        {"old.vesk", kv::ReplaceRefusal::None},
+        {"dangling.vesk", kv::ReplaceRefusal::None},
+        {longest + ".vesk", kv::ReplaceRefusal::None},
+        {longest + "a.vesk", kv::ReplaceRefusal::NameTooLong},
+        {"pipe.vesk", kv::ReplaceRefusal::NotAFile},
+        {"folder.vesk", kv::ReplaceRefusal::NotAFile},
+        {"link.vesk", kv::ReplaceRefusal::NotAFile},
+        {"protected.vesk", kv::ReplaceRefusal::WriteProtected},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(kv::replaceRefusal(d.path(), c.name), c.refusal)
+            << c.name.size() << " " << c.name.substr(0, 20);
+        kv::RecordWriter w(d.path(), c.name);
+        w.line("new");
+        if (c.refusal == kv::ReplaceRefusal::None) {
+            EXPECT_NO_THROW(w.commit()) << c.name.substr(0, 20);
+        } else {
+            EXPECT_THROW(w.commit(), kv::WriteFailed) << c.name.substr(0, 20);
+        }
+    }
+    EXPECT_EQ(d.read("protected.vesk"), "old");
+    EXPECT_TRUE(fs::is_directory(d.path() / "folder.vesk"));
+}
+
 TEST(RecordWriter, FailsCleanlyInAMissingFolder) {
     kv::RecordWriter w("/nonexistent-kv-folder", "MC.dat");
     w.line("1");

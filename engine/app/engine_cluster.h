@@ -20,7 +20,7 @@ std::string progressLine(const SessionProgress& p);
 // What the console says once the session has saved.
 std::string savedText(const EngineSession& session);
 uint64_t freshSeed();
-// Ctrl+C and SIGTERM ask for "Stop and save".
+// Ctrl+C, SIGTERM and SIGHUP ask for "Stop and save".
 void catchInterrupts();
 bool interruptRequested();
 

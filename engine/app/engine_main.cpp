@@ -139,8 +139,13 @@ uint64_t freshSeed() {
 }
 
 void catchInterrupts() {
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
+    // Closing the terminal (SIGHUP) must not lose a long run either.
+    struct sigaction a {};
+    a.sa_handler = onInterrupt;
+    sigemptyset(&a.sa_mask);
+    a.sa_flags = SA_RESTART;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(sig, &a, nullptr);
 }
 
 bool interruptRequested() {
@@ -183,6 +188,8 @@ int runEngine(int argc, char** argv, ExposureKind kind) {
     w.show();
     w.raise();
     w.activateWindow();
+    // A signal stops and saves as "Stop and save" does; the window sees it at its next refresh.
+    catchInterrupts();
     session->start();
     int rc = app.exec();
     return sessionOutcome(*session).success ? rc : 1;

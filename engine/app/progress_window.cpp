@@ -140,6 +140,7 @@ void ProgressWindow::refresh() {
     remaining_->setText(session_.finished() ? durationText(0) : durationText(p.remaining));
     refSigma_->setText(percent(p.referenceRelSigma));
     sagdSigma_->setText(percent(p.sagdRelSigma));
+    if (!done_ && stop_->isEnabled() && interruptRequested()) stopAndSave();
     if (done_ || !session_.finished()) return;
     done_ = true;
     timer_.stop();

@@ -1,10 +1,12 @@
 // The engine window driven by its buttons, on real runs in a working directory.
+#include "engine_cluster.h"
 #include "kv/workbench/results/model/result_file.h"
 #include "progress_window.h"
 #include "run_dir.h"
 
 #include <QPushButton>
 #include <QtTest>
+#include <csignal>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -91,6 +93,23 @@ class ProgressWindowTest : public QObject {
         QCOMPARE(durationText(185), QString("3 min 05 s"));
         QCOMPARE(durationText(3720), QString("1 h 02 min"));
         QCOMPARE(durationText(-3), QString("0 s"));
+    }
+
+    // Last: the signal is remembered for the rest of the process, as in the program.
+    void aSignalStopsAndSavesLikeTheButton() {
+        RunDir dir({.histories = "1e9", .resultName = "hangup"});
+        auto s = session(dir);
+        ProgressWindow w(*s);
+        w.show();
+        catchInterrupts();
+        s->start();
+        QTRY_VERIFY_WITH_TIMEOUT(s->progress().done > 0, 20000);
+        ::raise(SIGHUP);
+        QTRY_VERIFY_WITH_TIMEOUT(s->finished(), 60000);
+        w.refresh();
+        QCOMPARE(s->state(), SessionState::Saved);
+        QVERIFY(w.statusText().startsWith("Stopped: saved hangup.vesk with "));
+        QVERIFY(kv::results::LoadResultFile(dir.path(), "hangup.vesk").model.has_value());
     }
 };
 

@@ -536,10 +536,10 @@ TEST(Programs, TemporariesOfKilledRunsAreClearedByTheNextRun) {
     EXPECT_TRUE(fs::exists(dir.path() / ours));
 }
 
-// Ctrl+C and a polite kill stop the run and keep the histories done.
+// Ctrl+C, a polite kill and a closed terminal stop the run and keep the histories done.
 TEST(Programs, SignalsStopAndSave) {
     REQUIRE_PROGRAMS();
-    for (int sig : {SIGINT, SIGTERM}) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
         RunDir dir({.histories = "1e9", .resultName = "signal"});
         fs::path out = dir.path() / "out.txt";
         pid_t child = ::fork();

@@ -48,6 +48,20 @@ struct WriteProtected : WriteFailed {
 // path separator, no control character, not "." or "..".
 bool isBareFileName(std::string_view name);
 
+// Why a new file named `name` could not take its place in `workDir`: what a
+// writer refuses before it writes, and a long run checks before it starts.
+enum class ReplaceRefusal {
+    None,
+    NameTooLong,    // longer than the folder's file system takes
+    NotAFile,       // a folder, pipe, device or socket of that name (or a link to one)
+    WriteProtected, // an older file that its mode protects
+};
+ReplaceRefusal replaceRefusal(const std::filesystem::path& workDir, std::string_view name);
+
+// Makes the folder's entries (a rename just done in it) outlive a power
+// loss. False when the file system says it could not.
+bool syncFolder(const std::filesystem::path& dir);
+
 // Upper bounds on what a reader takes in. A file larger than its format can
 // hold is refused before it is read, so memory stays bounded whatever lies
 // in the folder.
@@ -75,10 +89,12 @@ class RecordWriter {
         return number(value, pattern).endLine();
     }
 
-    // Writes the whole content to a temporary file beside the target, then
-    // renames it over the target. A new file gets the mode the umask leaves
-    // of 0666, a replaced file keeps its own; a target that nobody may write
-    // is refused. Throws WriteFailed; the old file stays.
+    // Writes the whole content to a temporary file beside the target, flushes
+    // it to the disk, renames it over the target and flushes the folder, so
+    // that once commit returns the new file outlives a power loss. A new file
+    // gets the mode the umask leaves of 0666, a replaced file keeps its own;
+    // a target that replaceRefusal refuses is refused. Throws WriteFailed
+    // (WriteProtected); the old file stays.
     void commit();
     const std::string& content() const { return buffer_; }
 
