@@ -3,6 +3,7 @@
 #include "kv/common/typed_number.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace kv {
 
@@ -108,11 +109,41 @@ std::string commandLineMessage(const CommandLineError& e, const texts::CommandLi
     case CommandLineFault::BadChoice:
         s = t.badChoice.str();
         break;
+    case CommandLineFault::BadNumber:
+        return e.text;
     }
     const std::string text = shownText(e.text);
     return fillIn(
         s,
         {{"{option}", shownText(e.option)}, {"{text}", text}, {"{other}", text}, {"{choices}", e.choices}});
+}
+
+double numberOption(std::string_view option, std::string_view text, NumberRange range, std::string_view unit,
+                    texts::Edition e) {
+    const TypedNumber n = readTypedNumber(text, range);
+    if (!n.ok())
+        throw CommandLineError(CommandLineFault::BadNumber, std::string(option),
+                               typedNumberMessage(n, option, unit, texts::typedNumberTextsOf(e)));
+    return n.value;
+}
+
+uint64_t wholeNumberOption(std::string_view option, std::string_view text, uint64_t min, uint64_t max,
+                           texts::Edition e) {
+    const TypedNumber n = readTypedNumber(text);
+    if (!n.ok())
+        throw CommandLineError(CommandLineFault::BadNumber, std::string(option),
+                               typedNumberMessage(n, option, "", texts::typedNumberTextsOf(e)));
+    uint64_t v = 0;
+    const char* end = n.text.data() + n.text.size();
+    auto [p, ec] = std::from_chars(n.text.data(), end, v);
+    if (ec != std::errc() || p != end || v < min || v > max)
+        throw CommandLineError(
+            CommandLineFault::BadNumber, std::string(option),
+            fillIn(texts::commandLineTextsOf(e).wholeNumber.str(), {{"{option}", option},
+                                                                    {"{min}", std::to_string(min)},
+                                                                    {"{max}", std::to_string(max)},
+                                                                    {"{text}", n.shown}}));
+    return v;
 }
 
 } // namespace kv

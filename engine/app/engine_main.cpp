@@ -72,8 +72,8 @@ std::optional<EngineOptions> engineOptions(int argc, char** argv, const std::fil
                                            int& exitCode, std::string& problem) {
     const texts::EngineTexts& t = texts::engineTexts();
     try {
-        EngineOptions given = parseEngineOptions(std::vector<std::string>(argv + 1, argv + argc),
-                                                 texts::commandLineTextsOf(texts::engineEdition()));
+        EngineOptions given =
+            parseEngineOptions(std::vector<std::string>(argv + 1, argv + argc), texts::engineEdition());
         if (given.help) {
             std::printf("%s\n", t.usage.c_str());
             exitCode = 0;

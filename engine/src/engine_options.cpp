@@ -3,23 +3,9 @@
 #include "kv/common/command_line.h"
 #include "kv/formats/run_options_file.h"
 
-#include <charconv>
-#include <cmath>
+#include <limits>
 
 namespace kv::engine {
-
-namespace {
-
-double percentOption(const std::string& option, const std::string& text) {
-    double v = 0;
-    const char* end = text.data() + text.size();
-    auto [p, ec] = std::from_chars(text.data(), end, v);
-    if (ec != std::errc() || p != end || !std::isfinite(v) || !(v > 0 && v <= 100))
-        throw OptionError(option + " wants a percentage above 0 and at most 100, not \"" + text + "\"");
-    return v;
-}
-
-} // namespace
 
 EngineOptions EngineOptions::overriddenBy(const EngineOptions& over) const {
     EngineOptions o = *this;
@@ -32,35 +18,29 @@ EngineOptions EngineOptions::overriddenBy(const EngineOptions& over) const {
     return o;
 }
 
-EngineOptions parseEngineOptions(const std::vector<std::string>& args, const texts::CommandLineTexts& t) {
-    std::optional<CommandLine> line;
-    try {
-        line.emplace(args, std::vector<OptionSpec>{{"--sagd-sigma", true},
-                                                   {"--map-sigma", true},
-                                                   {"--no-maps", false},
-                                                   {"--seed", true},
-                                                   {"--threads", true},
-                                                   {"--help", false, "-h"}});
-        // The engines read their inputs from the working folder: they take no operands.
-        line->refuseOperandsBeyond(0);
-    } catch (const CommandLineError& e) {
-        throw OptionError(commandLineMessage(e, t));
-    }
+EngineOptions parseEngineOptions(const std::vector<std::string>& args, texts::Edition edition) {
     EngineOptions o;
-    o.help = line->has("--help");
-    if (auto v = line->value("--sagd-sigma")) o.sagdSigmaPercent = percentOption("--sagd-sigma", *v);
-    if (auto v = line->value("--map-sigma")) o.mapSigmaPercent = percentOption("--map-sigma", *v);
-    if (line->has("--no-maps")) o.maps = false;
-    if (auto v = line->value("--seed")) {
-        o.seed = parseSeed(*v);
-        if (!o.seed)
-            throw OptionError("--seed wants a whole number 0 .. 18446744073709551615, not \"" + *v + "\"");
-    }
-    if (auto v = line->value("--threads")) {
-        std::optional<uint64_t> n = parseSeed(*v);
-        if (!n || *n < 1 || *n > 1024)
-            throw OptionError("--threads wants a whole number 1 .. 1024, not \"" + *v + "\"");
-        o.threads = static_cast<unsigned>(*n);
+    try {
+        const CommandLine line(args, {{"--sagd-sigma", true},
+                                      {"--map-sigma", true},
+                                      {"--no-maps", false},
+                                      {"--seed", true},
+                                      {"--threads", true},
+                                      {"--help", false, "-h"}});
+        // The engines read their inputs from the working folder: they take no operands.
+        line.refuseOperandsBeyond(0);
+        o.help = line.has("--help");
+        if (auto v = line.value("--sagd-sigma"))
+            o.sagdSigmaPercent = numberOption("--sagd-sigma", *v, {0, 100, true}, " %", edition);
+        if (auto v = line.value("--map-sigma"))
+            o.mapSigmaPercent = numberOption("--map-sigma", *v, {0, 100, true}, " %", edition);
+        if (line.has("--no-maps")) o.maps = false;
+        if (auto v = line.value("--seed"))
+            o.seed = wholeNumberOption("--seed", *v, 0, std::numeric_limits<uint64_t>::max(), edition);
+        if (auto v = line.value("--threads"))
+            o.threads = static_cast<unsigned>(wholeNumberOption("--threads", *v, 1, 1024, edition));
+    } catch (const CommandLineError& e) {
+        throw OptionError(commandLineMessage(e, texts::commandLineTextsOf(edition)));
     }
     return o;
 }

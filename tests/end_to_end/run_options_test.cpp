@@ -34,6 +34,8 @@ TEST(EngineOptions, CommandLineOptionsAreReadOrRefusedWithTheReason) {
              Good{{"--seed", "18446744073709551615", "--threads", "3"}, {}, 18446744073709551615ull, 3u},
              Good{{"--seed", "0", "--sagd-sigma", "100"}, 100.0, 0u, {}},
              Good{{"--sagd-sigma=0.25", "--threads=2"}, 0.25, {}, 2u},
+             // What a Japanese input method gives reads as what it spells.
+             Good{{"--sagd-sigma", "０．５", "--threads", " ３ "}, 0.5, {}, 3u},
          }) {
         EngineOptions o = parseEngineOptions(g.args);
         EXPECT_EQ(o.sagdSigmaPercent, g.sigma);
@@ -46,17 +48,21 @@ TEST(EngineOptions, CommandLineOptionsAreReadOrRefusedWithTheReason) {
     };
     for (const Bad& b : {
              Bad{{"--sagd-sigma"}, "wants a value"},
-             Bad{{"--sagd-sigma", "0"}, "above 0"},
-             Bad{{"--sagd-sigma", "-1"}, "above 0"},
-             Bad{{"--sagd-sigma", "inf"}, "above 0"},
-             Bad{{"--sagd-sigma", "nan"}, "above 0"},
-             Bad{{"--sagd-sigma", "0.5%"}, "above 0"},
-             Bad{{"--sagd-sigma", "101"}, "above 0"},
-             Bad{{"--seed", "18446744073709551616"}, "whole number"},
-             Bad{{"--seed", "-1"}, "whole number"},
-             Bad{{"--seed", "1e6"}, "whole number"},
-             Bad{{"--seed", ""}, "whole number"},
-             Bad{{"--threads", "0"}, "1 .. 1024"},
+             Bad{{"--sagd-sigma", "0"}, "--sagd-sigma: \"0\" must be more than 0 and at most 100 %."},
+             Bad{{"--sagd-sigma", "-1"}, "must be more than 0 and at most 100 %"},
+             Bad{{"--sagd-sigma", "inf"}, "--sagd-sigma: \"inf\" is not a finite number."},
+             Bad{{"--sagd-sigma", "nan"}, "is not a finite number"},
+             Bad{{"--sagd-sigma", "0.5%"}, "--sagd-sigma: \"0.5%\" is not only a number.\nType digits"},
+             Bad{{"--sagd-sigma=0,5"}, "--sagd-sigma: \"0,5\" has a decimal comma."},
+             Bad{{"--sagd-sigma", "101"}, "must be more than 0 and at most 100 %"},
+             Bad{{"--seed", "18446744073709551616"},
+                 "--seed: \"18446744073709551616\" is not a whole number from 0 to 18446744073709551615."},
+             Bad{{"--seed", "-1"}, "is not a whole number"},
+             Bad{{"--seed", "1e6"}, "is not a whole number"},
+             Bad{{"--seed", "1,000"}, "has a thousands separator"},
+             Bad{{"--seed", ""}, "--seed: nothing was typed; a number is needed."},
+             Bad{{"--threads", "0"}, "\"0\" is not a whole number from 1 to 1024"},
+             Bad{{"--threads", "2.5"}, "is not a whole number from 1 to 1024"},
              Bad{{"--fast"}, "unknown option \"--fast\""},
              Bad{{"--seed=1", "--seed", "2"}, "--seed is given more than once"},
              Bad{{"--help=1"}, "--help takes no value"},

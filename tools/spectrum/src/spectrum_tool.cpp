@@ -50,12 +50,18 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
     for (const auto& [opt, member] : kFieldOptions)
         specs.push_back({opt, true});
     std::optional<CommandLine> line;
+    std::map<std::string, std::string> given;
+    std::optional<double> measuredHvl;
     try {
         line.emplace(args, specs);
         line->refuseOperandsBeyond(0);
         line->refuseTogether("--hvl-with-paddle", "--hvl-without-paddle");
         if (edition && *edition != "en" && *edition != "ja")
             throw CommandLineError(CommandLineFault::BadChoice, "--edition", *edition, "en, ja");
+        for (const OptionSpec& s : specs)
+            if (s.takesValue && line->value(s.name)) given[s.name] = *line->value(s.name);
+        if (given.count("--match-hvl"))
+            measuredHvl = numberOption("--match-hvl", given["--match-hvl"], {0, 100, true}, " mm Al", lang);
     } catch (const CommandLineError& bad) {
         err << commandLineMessage(bad, cl) << "\n" << cl.seeHelp.view() << "\n";
         return 2;
@@ -64,23 +70,11 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
         out << t->toolUsage.view() << "\n";
         return 0;
     }
-    std::map<std::string, std::string> given;
-    for (const OptionSpec& s : specs)
-        if (s.takesValue && line->value(s.name)) given[s.name] = *line->value(s.name);
     const bool withPaddle = !line->has("--hvl-without-paddle");
     // A run that writes nothing would leave the user hunting for a file.
     if (!given.count("--out")) {
         err << t->toolNeedsOut.view() << "\n" << cl.seeHelp.view() << "\n";
         return 2;
-    }
-    std::optional<double> measuredHvl;
-    if (given.count("--match-hvl")) {
-        double v = 0;
-        if (!kv::parseNumberStrict(given["--match-hvl"], v) || !std::isfinite(v) || !(v > 0)) {
-            err << t->toolMatchNotAnHvl.view() << "\n" << cl.seeHelp.view() << "\n";
-            return 2;
-        }
-        measuredHvl = v;
     }
     TargetMaterial target = TargetMaterial::Molybdenum;
     if (given.count("--target")) {

@@ -117,6 +117,7 @@ TEST(SpectrumTool, RefusalsAndFaultsGiveTheMessageAndAFailingStatus) {
         {{"--kv", "-5", "--data", data, "--edition", "ja"},
          1,
          "管電圧 (--kv)：「-5」は 15 ～ 50 kV の範囲外です。"},
+        {{"--kv=28abc", "--data", data}, 1, "Tube voltage (--kv): \"28abc\" is not only a number."},
         // No photon is made: said, not written.
         {{"--kv", "15", "--ag", "20", "--data", data}, 1, "This spectrum holds no photons"},
         {{"--kv", "15", "--ag", "20", "--data", data, "--edition", "ja"},
@@ -212,6 +213,16 @@ TEST(SpectrumTool, OptionsAsAUserTypesThem) {
             << w;
     }
     EXPECT_EQ(run({"--target", "mo", "--data", data, "--out", (dir.path() / "mo.dat").string()}).status, 0);
+    // Full-width digits and the ideographic full stop, in any order and either spelling, give the
+    // very file that ASCII gives.
+    ASSERT_EQ(
+        run({"--out", (dir.path() / "ascii.dat").string(), "--kv", "28.5", "--data", data, "--al", "0.5"})
+            .status,
+        0);
+    ToolRun wide = run(
+        {"--al=０。５", "--kv", "２８．５", "--data=" + data, "--out=" + (dir.path() / "wide.dat").string()});
+    ASSERT_EQ(wide.status, 0) << wide.err;
+    EXPECT_EQ(dir.read("wide.dat"), dir.read("ascii.dat"));
 }
 
 // A data folder of its own, to hold a Geometry.dat.
@@ -303,9 +314,9 @@ TEST(SpectrumTool, RefusedMatchesAndGeometryFaults) {
          "この半価層になるアルミニウムフィルタはありません"},
         {{"--kv", "28", "--match-hvl", "40"}, 3, "No aluminium filter from 0 to 10 mm"},
         {{"--kv", "15", "--ag", "20", "--match-hvl", "0.3"}, 3, "no photons"},
-        {{"--match-hvl", "thick"}, 2, "greater than 0"},
-        {{"--match-hvl", "-0.3"}, 2, "greater than 0"},
-        {{"--match-hvl", "inf"}, 2, "greater than 0"},
+        {{"--match-hvl", "thick"}, 2, "--match-hvl: \"thick\" is not a number."},
+        {{"--match-hvl", "-0.3"}, 2, "\"-0.3\" must be more than 0 and at most 100 mm Al."},
+        {{"--match-hvl", "inf"}, 2, "--match-hvl: \"inf\" is not a finite number."},
         {{"--hvl-with-paddle", "--hvl-without-paddle"}, 2, "cannot be given together"},
     };
     for (const Case& c : cases) {

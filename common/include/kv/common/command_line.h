@@ -2,8 +2,10 @@
 // The one reading of a program's arguments, so that every program takes
 // "--opt=value" and "--opt value" alike, options in any order and among the
 // operands, and names what it does not know. "--" ends the options.
+#include "kv/common/typed_number.h"
 #include "kv/texts/command_line.h"
 
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -28,6 +30,7 @@ enum class CommandLineFault {
     Conflict,        // two options that exclude each other
     Operand,         // an argument where the program takes none
     BadChoice,       // "--edition fr" where en or ja is wanted
+    BadNumber,       // a number option's value refused; `text` holds the refusal, worded
 };
 
 struct CommandLineError : std::runtime_error {
@@ -63,8 +66,18 @@ class CommandLine {
     std::vector<std::string> operands_;
 };
 
-// The edition's message for a refused command line, one line; the program
-// adds how to learn more (texts::CommandLineTexts::seeHelp or its usage).
+// The edition's message for a refused command line; the program adds how to
+// learn more (texts::CommandLineTexts::seeHelp or its usage).
 std::string commandLineMessage(const CommandLineError& e, const texts::CommandLineTexts& t);
+
+// The value of a number option, read as a typed number: the whole text
+// (full-width digits as what they spell) and within `range`. Throws a
+// BadNumber naming the option, the text and what is wanted, in edition `e`.
+double numberOption(std::string_view option, std::string_view text, NumberRange range, std::string_view unit,
+                    texts::Edition e);
+// The same for a whole number from `min` to `max` (seeds beyond a double's
+// exact integers included).
+uint64_t wholeNumberOption(std::string_view option, std::string_view text, uint64_t min, uint64_t max,
+                           texts::Edition e);
 
 } // namespace kv

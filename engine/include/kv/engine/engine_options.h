@@ -3,7 +3,7 @@
 // uncertainties, whether the voxel maps are wanted, a seed and a thread count. They come from the run-options
 // file the set-up screen writes and from the command line, which wins.
 #include "kv/formats/run_options_file.h"
-#include "kv/texts/command_line.h"
+#include "kv/texts/text.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -41,10 +41,9 @@ struct OptionError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// The program's arguments without its name. Throws OptionError, worded
-// with `t` where the command line itself is at fault.
+// The program's arguments without its name. Throws OptionError, worded in `edition`.
 EngineOptions parseEngineOptions(const std::vector<std::string>& args,
-                                 const texts::CommandLineTexts& t = texts::englishCommandLineTexts);
+                                 texts::Edition edition = texts::Edition::English);
 // The run-options file of `workDir`; no file gives no options. A target of 0
 // means none. Throws formats::FileError.
 EngineOptions readRunOptionsFile(const std::filesystem::path& workDir);

@@ -13,8 +13,9 @@ struct CommandLineTexts {
     Text repeated;
     Text conflict;
     Text operand;
-    Text badChoice; // {choices}: what the option takes
-    Text seeHelp;   // on a line of its own after each refusal
+    Text badChoice;   // {choices}: what the option takes
+    Text wholeNumber; // {min}, {max}: the range
+    Text seeHelp;     // on a line of its own after each refusal
 };
 
 inline constexpr CommandLineTexts englishCommandLineTexts{
@@ -25,6 +26,7 @@ inline constexpr CommandLineTexts englishCommandLineTexts{
     .conflict = "{option} and {other} cannot be given together",
     .operand = "\"{option}\" is not an option, and no further file or folder is taken",
     .badChoice = "{option} takes {choices}, not \"{text}\"",
+    .wholeNumber = "{option}: \"{text}\" is not a whole number from {min} to {max}.",
     .seeHelp = "--help lists the options.",
 };
 
@@ -36,6 +38,7 @@ inline constexpr CommandLineTexts japaneseCommandLineTexts{
     .conflict = "{option} と {other} は同時に指定できません",
     .operand = "「{option}」はオプションではありません。これ以上のファイルやフォルダは指定できません",
     .badChoice = "{option} に指定できるのは {choices} で、「{text}」は指定できません",
+    .wholeNumber = "{option}：「{text}」は {min} ～ {max} の整数ではありません。",
     .seeHelp = "--help でオプションの一覧を表示します。",
 };
 
