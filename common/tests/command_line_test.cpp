@@ -97,7 +97,7 @@ TEST(CommandLine, ConflictsAreRefusedOnlyWhenBothAreGiven) {
         ADD_FAILURE() << "accepted";
     } catch (const CommandLineError& e) {
         EXPECT_EQ(kv::commandLineMessage(e, kv::texts::englishCommandLineTexts),
-                  "--json and --out cannot be given together");
+                  "--json and --out cannot be given together.");
     }
 }
 
@@ -111,7 +111,7 @@ TEST(CommandLine, MessagesShowWhatWasTypedSafely) {
         }
         return std::string("accepted");
     };
-    EXPECT_EQ(message({"--json={text}"}), "--json takes no value, but \"{text}\" was given");
+    EXPECT_EQ(message({"--json={text}"}), "--json takes no value, but \"{text}\" was given.");
     // A control character or bytes that are not UTF-8 never reach the terminal as they are.
     EXPECT_EQ(message({"--a\x1b[2Jb"}).rfind("unknown option \"--a\uFFFD[2Jb\"", 0), 0u);
     EXPECT_EQ(message({"--\xff"}).rfind("unknown option \"--\xEF\xBF\xBD\"", 0), 0u);

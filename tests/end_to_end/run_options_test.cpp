@@ -181,9 +181,11 @@ TEST(EnginePrograms, RefusedOptionsLeaveTheOldResultAlone) {
     struct Case {
         std::string args, optionsFile, says;
     };
-    for (const Case& c : {Case{"--sagd-sigma -3", "", "above 0"}, Case{"--seed x", "", "whole number"},
-                          Case{"--verbose", "", "unknown option"},
-                          Case{"", "sagd_sigma_percent = lots\r\n", "RunOptions.dat, line 1"}}) {
+    for (const Case& c :
+         {Case{"--sagd-sigma -3", "", "--sagd-sigma: \"-3\" must be more than 0 and at most 100 %.\n"},
+          Case{"--seed x", "", "--seed: \"x\" is not a number.\nType digits"},
+          Case{"--verbose", "", "unknown option \"--verbose\".\n"},
+          Case{"", "sagd_sigma_percent = lots\r\n", "RunOptions.dat, line 1"}}) {
         if (c.optionsFile.empty())
             fs::remove(dir.path() / std::string(kRunOptionsFileName));
         else

@@ -127,7 +127,7 @@ TEST(SpectrumTool, RefusalsAndFaultsGiveTheMessageAndAFailingStatus) {
         {{"--target", "Cu"}, 2, "--target takes Mo, W, not \"Cu\""},
         {{"--target=Cu", "--edition=ja"}, 2, "--target に指定できるのは Mo, W で、「Cu」は指定できません"},
         {{"--colour", "red"}, 2, "unknown option \"--colour\""},
-        {{"--colour=red", "--edition", "ja"}, 2, "不明なオプション「--colour」"},
+        {{"--colour=red", "--edition", "ja"}, 2, "「--colour」は不明なオプションです。"},
         {{"--edition", "fr"}, 2, "--edition takes en, ja, not \"fr\""},
         {{"28"}, 2, "\"28\" is not an option"},
         {{"--kv", "28", "--kv=30"}, 2, "--kv is given more than once"},

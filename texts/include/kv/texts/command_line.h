@@ -19,25 +19,25 @@ struct CommandLineTexts {
 };
 
 inline constexpr CommandLineTexts englishCommandLineTexts{
-    .unknownOption = "unknown option \"{option}\"",
-    .missingValue = "{option} wants a value: {option} VALUE or {option}=VALUE",
-    .unexpectedValue = "{option} takes no value, but \"{text}\" was given",
-    .repeated = "{option} is given more than once (\"{text}\" the second time); give it once",
-    .conflict = "{option} and {other} cannot be given together",
-    .operand = "\"{option}\" is not an option, and no further file or folder is taken",
-    .badChoice = "{option} takes {choices}, not \"{text}\"",
+    .unknownOption = "unknown option \"{option}\".",
+    .missingValue = "{option} wants a value: {option} VALUE or {option}=VALUE.",
+    .unexpectedValue = "{option} takes no value, but \"{text}\" was given.",
+    .repeated = "{option} is given more than once (\"{text}\" the second time); give it once.",
+    .conflict = "{option} and {other} cannot be given together.",
+    .operand = "\"{option}\" is not an option, and no further file or folder is taken.",
+    .badChoice = "{option} takes {choices}, not \"{text}\".",
     .wholeNumber = "{option}: \"{text}\" is not a whole number from {min} to {max}.",
     .seeHelp = "--help lists the options.",
 };
 
 inline constexpr CommandLineTexts japaneseCommandLineTexts{
-    .unknownOption = "不明なオプション「{option}」",
-    .missingValue = "{option} には値が必要です（{option} 値 または {option}=値）",
-    .unexpectedValue = "{option} は値をとりませんが「{text}」が指定されました",
-    .repeated = "{option} が複数回指定されています（2 回目は「{text}」）。1 回だけ指定して下さい",
-    .conflict = "{option} と {other} は同時に指定できません",
-    .operand = "「{option}」はオプションではありません。これ以上のファイルやフォルダは指定できません",
-    .badChoice = "{option} に指定できるのは {choices} で、「{text}」は指定できません",
+    .unknownOption = "「{option}」は不明なオプションです。",
+    .missingValue = "{option} には値が必要です（{option} 値 または {option}=値）。",
+    .unexpectedValue = "{option} は値をとりませんが「{text}」が指定されました。",
+    .repeated = "{option} が複数回指定されています（2 回目は「{text}」）。1 回だけ指定して下さい。",
+    .conflict = "{option} と {other} は同時に指定できません。",
+    .operand = "「{option}」はオプションではありません。これ以上のファイルやフォルダは指定できません。",
+    .badChoice = "{option} に指定できるのは {choices} で、「{text}」は指定できません。",
     .wholeNumber = "{option}：「{text}」は {min} ～ {max} の整数ではありません。",
     .seeHelp = "--help でオプションの一覧を表示します。",
 };

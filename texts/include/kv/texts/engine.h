@@ -140,7 +140,7 @@ inline constexpr EngineTexts englishEngineTexts{
              "(lines sagd_sigma_percent = P, map_sigma_percent = P, maps = no and seed = S).\n"
              "halvex-mpi and tiravex-mpi (package kelvane-vesk-mpi) share the batches over the\n"
              "processes of mpirun; process 0 shows the progress, takes Ctrl+C and writes the result file.",
-    .badOption = "The simulation cannot start: %1.",
+    .badOption = "The simulation cannot start: %1",
     .consoleStartShared = "Simulating %1: %2 histories on %3 processes of %4 threads.",
     .builtWithoutMpi =
         "This engine runs in one process and cannot share a run over processes: start it without "

@@ -196,7 +196,7 @@ TEST_F(Modes, OptionsInAnyOrderAndEitherSpelling) {
 
     const Output unknown = report({path("a.vesk"), "--xml"});
     EXPECT_EQ(unknown.status, 2);
-    EXPECT_EQ(unknown.err.rfind("unknown option \"--xml\"\n", 0), 0u) << unknown.err;
+    EXPECT_EQ(unknown.err.rfind("unknown option \"--xml\".\n", 0), 0u) << unknown.err;
     const Output help = report({path("a.vesk"), "--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* mode : {"--export DIR", "--compare", "--json"})

@@ -127,7 +127,7 @@ TEST_F(Report, UsageErrors) {
         const char* starts;
     } cases[] = {{{}, 2, false, "usage: kv-report_en"},
                  {{"--json"}, 2, false, "usage: kv-report_en"},
-                 {{"--xml", "a.vesk"}, 2, false, "unknown option \"--xml\"\n--help lists the options."},
+                 {{"--xml", "a.vesk"}, 2, false, "unknown option \"--xml\".\n--help lists the options."},
                  {{"--help"}, 0, true, "usage: kv-report_en"}};
     for (const Case& c : cases) {
         Output r = report(c.args);
