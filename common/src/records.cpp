@@ -15,19 +15,13 @@
 
 namespace kv {
 
-namespace {
-
-// The longest name `dir` takes, in bytes.
-size_t nameMax(const std::filesystem::path& dir) {
-    errno = 0;
+size_t maxNameBytes(const std::filesystem::path& dir) {
     const long n = ::pathconf(dir.c_str(), _PC_NAME_MAX);
     return n > 0 ? static_cast<size_t>(n) : 255;
 }
 
-} // namespace
-
 ReplaceRefusal replaceRefusal(const std::filesystem::path& dir, std::string_view name) {
-    if (name.size() > nameMax(dir)) return ReplaceRefusal::NameTooLong;
+    if (name.size() > maxNameBytes(dir)) return ReplaceRefusal::NameTooLong;
     const std::filesystem::path target = dir / name;
     struct stat old {};
     // Through a link: a link to a folder stands for the folder.

@@ -18,7 +18,7 @@ namespace {
 
 // A setting at the precision it was given, and at least at the header's:
 // the exact filter of a matched HVL (0.631 mm) is not rounded to 0.63, and a
-// plate of Geometry.dat reads "1.5", "2.0", "2.75".
+// length reads "1.5", "2.0", "2.75", so that the header agrees with the run.
 std::string given(double v, int decimals) {
     std::string s = plainDecimal(v);
     if (!std::isfinite(v) || s.find('E') != std::string::npos)
@@ -57,14 +57,14 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
     const bool protocol = g.model == formats::BreastModel::Protocol;
     if (protocol)
         l.push_back(" Protocol breast: half-cylinder of " + format(kProtocolRadius, "0.0") + " cm radius, " +
-                    format(in.phantom.thickness, "0.0") + " cm, " + given(g.adiposeMm, 1) +
+                    given(in.phantom.thickness, 1) + " cm, " + given(g.adiposeMm, 1) +
                     " mm adipose top and bottom, inner " + plainDecimal(g.glandularPercent) +
                     " % glandular (" + format(materials::breastTissue(g.glandularPercent).density, "0.0000") +
                     " g/cm3)");
     else
-        l.push_back(" Phantom: " + format(in.phantom.sizeX, "0.0") + " x " + format(in.phantom.sizeY, "0.0") +
-                    " x " + format(in.phantom.thickness, "0.0") + " cm, glandular fraction " +
-                    in.phantom.fractionText + " % (" + in.phantom.compositionFile + ", " +
+        l.push_back(" Phantom: " + given(in.phantom.sizeX, 1) + " x " + given(in.phantom.sizeY, 1) + " x " +
+                    given(in.phantom.thickness, 1) + " cm, glandular fraction " + in.phantom.fractionText +
+                    " % (" + in.phantom.compositionFile + ", " +
                     format(in.composition.material.density, "0.0000") + " g/cm3)");
     l.push_back(" Compression paddle " + given(g.paddleMm, 1) + " mm " +
                 std::string(formats::materialName(g.paddleMaterial)) + "; breast support " +
@@ -73,12 +73,12 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
                 (g.plates == formats::PlateMode::Absorbing ? "; both attenuate only" : ""));
     const WorkbenchSetup setup = workbenchSetup(in);
     const FieldGeometry field = fieldGeometry(setup);
-    l.push_back(" FID " + format(c.fid, "0.0") + " cm, FCD " + format(c.fcd, "0.0") + " cm, field " +
+    l.push_back(" FID " + given(c.fid, 1) + " cm, FCD " + given(c.fcd, 1) + " cm, field " +
                 format(field.x1 - field.x0, "0.0") + " x " + format(field.y1 - field.y0, "0.0") +
                 " cm at the detector");
     if (tomo) {
-        l.push_back(" Tomosynthesis: tube angle uniform in +-" + format(std::fabs(c.angularRange), "0.0") +
-                    " deg, focus on an arc about the axis FAD = " + format(c.fad, "0.0") + " cm below it");
+        l.push_back(" Tomosynthesis: tube angle uniform in +-" + given(std::fabs(c.angularRange), 1) +
+                    " deg, focus on an arc about the axis FAD = " + given(c.fad, 1) + " cm below it");
         l.push_back(" Detector and field fixed; air kerma for the tube at 0 deg");
     }
     std::string ending = r.maps ? "" : ", no maps";

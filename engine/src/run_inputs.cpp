@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <sys/statvfs.h>
 #include <unistd.h>
 #include <vector>
@@ -48,7 +47,7 @@ bool oneLine(const std::string& s) {
 }
 
 bool distance(double v) {
-    return v > 0 && v <= kMaxDistance;
+    return v >= kMinDistance && v <= kMaxDistance;
 }
 
 void checkRoom(const RunInputs& in);
@@ -121,13 +120,19 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
                          {{"{x}", plainDecimal(c.fieldX)}, {"{y}", plainDecimal(c.fieldY)}});
     if (!distance(c.fid))
         throw InputError(mc, &Input::fidRange,
-                         {{"{value}", plainDecimal(c.fid)}, {"{max}", plainDecimal(kMaxDistance)}});
+                         {{"{value}", plainDecimal(c.fid)},
+                          {"{min}", plainDecimal(kMinDistance)},
+                          {"{max}", plainDecimal(kMaxDistance)}});
     if (!distance(c.fcd))
         throw InputError(mc, &Input::fcdRange,
-                         {{"{value}", plainDecimal(c.fcd)}, {"{max}", plainDecimal(kMaxDistance)}});
-    if (!(c.fad > 0 && c.fad <= c.fid))
+                         {{"{value}", plainDecimal(c.fcd)},
+                          {"{min}", plainDecimal(kMinDistance)},
+                          {"{max}", plainDecimal(kMaxDistance)}});
+    if (!(c.fad >= kMinDistance && c.fad <= c.fid))
         throw InputError(mc, &Input::fadRange,
-                         {{"{value}", plainDecimal(c.fad)}, {"{fid}", plainDecimal(c.fid)}});
+                         {{"{value}", plainDecimal(c.fad)},
+                          {"{min}", plainDecimal(kMinDistance)},
+                          {"{fid}", plainDecimal(c.fid)}});
     if (!std::isfinite(c.angularRange) ||
         (kind == ExposureKind::Tomosynthesis && !(std::fabs(c.angularRange) <= kMaxAngularRange)))
         throw InputError(
@@ -234,6 +239,9 @@ void requireWritableFolder(const std::filesystem::path& dir, const std::string& 
 
 RunInputs checkRunStart(const std::filesystem::path& dir, ExposureKind kind) {
     RunInputs in = readRunInputs(dir, kind);
+    requireReplaceableResult(dir, in.control.resultFile);
+    requireHeaderCodePage(in);
+    requireDoseFromSpectrum(in);
     requireWritableFolder(dir, in.control.resultFile);
     return in;
 }

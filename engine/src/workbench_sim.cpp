@@ -567,6 +567,12 @@ WorkbenchResult WorkbenchSimulation::finish(const RunPart& p) const {
     r.seconds = p.seconds;
     r.targetRelSigma = p.targetRelSigma;
     r.targetReached = p.targetReached;
+    // A run that did all its histories before a checkpoint judged it meets
+    // its target when its final figure does: the header must not say "not
+    // reached" beside an uncertainty within the target.
+    if (!r.targetReached && p.targetRelSigma > 0 && all.n >= p.asked && all.n >= 2 && all.mean(1) > 0 &&
+        all.relativeSigma(1) <= p.targetRelSigma)
+        r.targetReached = true;
     r.stopped = all.n < p.asked && !p.targetReached;
     r.layers = layers_;
     r.airKerma = airKerma_;

@@ -63,9 +63,11 @@ Composition readCompositionFile(const std::filesystem::path& workDir, const std:
         numberOf(valueOf(line, "Density (g/cm3)", name, lineNo), "the density", name, lineNo);
     line = next();
     double count = numberOf(valueOf(line, "Elements", name, lineNo), "the number of elements", name, lineNo);
-    if (c.material.density <= 0 || c.material.density > 25)
+    // Far below any solid the transport would score no energy in the voxels at all.
+    if (!(c.material.density >= kMinDensity && c.material.density <= kMaxDensity))
         throw FileError(FileFault::BadValue, name, 0,
-                        "the density " + plainDecimal(c.material.density) + " g/cm3 is not plausible");
+                        "line 3, the density " + plainDecimal(c.material.density) + " g/cm3, lies outside " +
+                            plainDecimal(kMinDensity) + " to " + plainDecimal(kMaxDensity) + " g/cm3");
     if (count < 1 || count > 20 || count != std::floor(count))
         throw FileError(FileFault::BadValue, name, 0,
                         "the number of elements " + plainDecimal(count) + " is not plausible");

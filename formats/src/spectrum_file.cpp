@@ -39,7 +39,7 @@ constexpr HeaderRow kHeader[] = {
     {&Labels::silver, &SpectrumFields::silver, &SpectrumFileContents::silver, " #0.000 mm", "mm"},
     {&Labels::airLayer, &SpectrumFields::airLayer, &SpectrumFileContents::airLayer, " ##0.0 cm", "cm"},
 };
-constexpr int kHeaderLines = 10;
+constexpr int kHeaderLines = kSpectrumHeaderLines;
 constexpr int kFileLines = kHeaderLines + (kBins - 1);
 // A written file is about 110 kB; room for wide numbers, never a runaway read.
 constexpr size_t kSpectrumFileMaxBytes = 4 * 1024 * 1024;

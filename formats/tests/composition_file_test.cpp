@@ -55,6 +55,9 @@ TEST(CompositionFile, FaultsNameTheFileAndTheLine) {
         {head + "H = 0.1\r\nO 0.9\r\n", "line 6 should read"},
         {"Breast\r\nFraction = 50\r\n", "line 2 should read \"Glandular fraction (%) = <value>\""},
         {"Breast\r\nGlandular fraction (%) = 50\r\nDensity (g/cm3) = -1\r\nElements = 2\r\n", "density -1"},
+        // So thin that no energy would stay in a voxel: the run would end without a dose.
+        {"Breast\r\nGlandular fraction (%) = 50\r\nDensity (g/cm3) = 1e-300\r\nElements = 2\r\n",
+         "line 3, the density 1E-300 g/cm3, lies outside 0.01 to 25 g/cm3"},
         {"Breast\r\nGlandular fraction (%) = 50\r\nDensity (g/cm3) = 1\r\nElements = 2.5\r\n",
          "number of elements 2.5"},
     };

@@ -165,7 +165,7 @@ TEST(RunInputs, BadInputsNameTheFileAndTheProblem) {
          [](const RunDir& d) {
              kv::formats::writeControlFile(d.path(), {"65", "70", 60, "7.5", "10", "run", ""});
          },
-         "MC.dat: the FAD of 70 cm (line 4) must lie between 0 and the FID of 65 cm"},
+         "MC.dat: the FAD of 70 cm (line 4) must lie between 1 cm and the FID of 65 cm"},
         {"FID beyond any room",
          [](const RunDir& d) { spoilLine(d, "MC.dat", "\r\n065.0\r\n", "\r\n9e99\r\n"); },
          "MC.dat: the FID of"},
@@ -175,7 +175,7 @@ TEST(RunInputs, BadInputsNameTheFileAndTheProblem) {
          [](const RunDir& d) {
              kv::formats::writeControlFile(d.path(), {"65", "60", 1e5, "7.5", "10", "run", ""});
          },
-         "MC.dat: the FCD of 100000 cm (line 5) must lie between 0 and 500 cm"},
+         "MC.dat: the FCD of 100000 cm (line 5) must lie between 1 and 500 cm"},
         {"part of a history",
          [](const RunDir& d) { spoilLine(d, "MC.dat", "\r\n2.0E+05\r\n", "\r\n2.5\r\n"); },
          "MC.dat: line 7 asks for 2.5 photon histories; a whole number is needed"},

@@ -57,6 +57,8 @@ enum class ReplaceRefusal {
     WriteProtected, // an older file that its mode protects
 };
 ReplaceRefusal replaceRefusal(const std::filesystem::path& workDir, std::string_view name);
+// The longest file name `dir` takes, in bytes.
+size_t maxNameBytes(const std::filesystem::path& dir);
 
 // Makes the folder's entries (a rename just done in it) outlive a power
 // loss. False when the file system says it could not.

@@ -45,7 +45,7 @@ struct InputError : std::runtime_error {
 
 inline constexpr double kMaxHistories = 1e11;                     // the voxel sums stay exact up to here
 inline constexpr double kMinThickness = 0.1, kMaxThickness = 6.0; // cm
-inline constexpr double kMaxDistance = 500.0;                     // cm: FID, FAD, FCD
+inline constexpr double kMinDistance = 1.0, kMaxDistance = 500.0; // cm: FID, FAD, FCD
 inline constexpr double kMaxAngularRange = 60.0;                  // deg, plus and minus
 
 struct RunInputs {
@@ -65,6 +65,16 @@ RunInputs readRunInputs(const std::filesystem::path& workDir, ExposureKind kind)
 // Writes and removes a temporary of the result's name in `workDir`, and
 // wants room for the result. Throws InputError naming the result file.
 void requireWritableFolder(const std::filesystem::path& workDir, const std::string& resultFile);
+
+// What would keep a finished run from being saved, each asked before the
+// first history; throw InputError. The result's name and what stands under
+// it (too long, a folder, pipe or link to one, a write-protected older file):
+void requireReplaceableResult(const std::filesystem::path& workDir, const std::string& resultFile);
+// Every text of the header in the result file's code page:
+void requireHeaderCodePage(const RunInputs& in);
+// Settings a spectrum file can hold, shares that add up to 1 and none above
+// the tube voltage, photons for the air kerma and photons that cross the paddle:
+void requireDoseFromSpectrum(const RunInputs& in);
 
 // Everything an engine checks before its first history: what the workbench
 // runs before it starts one. Throws InputError.

@@ -10,6 +10,9 @@
 
 namespace kv::formats {
 
+// The densities a phantom material can have, g/cm3.
+inline constexpr double kMinDensity = 0.01, kMaxDensity = 25.0;
+
 struct Composition {
     double glandularFraction = 0.0; // percent
     photon::Material material;

@@ -28,6 +28,8 @@ enum class TargetMaterial { Molybdenum = 0, Tungsten = 1 };
 // Bins i = 0..250: photon energy 0.2·i keV (bin 0 unused, bin 1 always 0).
 inline constexpr int kColumns = 43;
 inline constexpr int kBins = 251;
+// Line 1 the target, lines 2..10 the settings; bin i stands in line 10 + i.
+inline constexpr int kSpectrumHeaderLines = 10;
 using SpectrumTable = std::array<std::array<double, kBins>, kColumns>;
 
 constexpr double columnAngle(int k) {

@@ -16,9 +16,9 @@ struct EngineInputTexts {
     Text resultNameNotInFolder; // {name}
     Text resultNameExtension;   // {name}, {ext}
     Text fieldSize;             // {x}, {y}
-    Text fidRange;              // {value}, {max}
-    Text fcdRange;              // {value}, {max}
-    Text fadRange;              // {value}, {fid}
+    Text fidRange;              // {value}, {min}, {max}
+    Text fcdRange;              // {value}, {min}, {max}
+    Text fadRange;              // {value}, {min}, {fid}
     Text angularRange;          // {value}, {max}
     Text equipmentControl;
     Text fractionControl;
@@ -158,9 +158,9 @@ inline constexpr EngineTexts englishEngineTexts{
                 "line 8, the result file name \"{name}\", is not a name in the working directory",
             .resultNameExtension = "line 8, the result file name \"{name}\", does not end in {ext}",
             .fieldSize = "the field size {x} x {y} cm (lines 1 and 2) cannot be used",
-            .fidRange = "the FID of {value} cm (line 3) must lie between 0 and {max} cm",
-            .fcdRange = "the FCD of {value} cm (line 5) must lie between 0 and {max} cm",
-            .fadRange = "the FAD of {value} cm (line 4) must lie between 0 and the FID of {fid} cm",
+            .fidRange = "the FID of {value} cm (line 3) must lie between {min} and {max} cm",
+            .fcdRange = "the FCD of {value} cm (line 5) must lie between {min} and {max} cm",
+            .fadRange = "the FAD of {value} cm (line 4) must lie between {min} cm and the FID of {fid} cm",
             .angularRange = "the angular range of {value} deg (line 6) exceeds {max} deg",
             .equipmentControl =
                 "line 9, the equipment name, holds a control character (a line end inside the line?)",
@@ -263,9 +263,9 @@ inline constexpr EngineTexts japaneseEngineTexts{
             .resultNameNotInFolder = "8 行目の結果ファイル名「{name}」は作業フォルダ内の名前ではありません",
             .resultNameExtension = "8 行目の結果ファイル名「{name}」が {ext} で終わっていません",
             .fieldSize = "照射野 {x} x {y} cm (1、2 行目) は使えません",
-            .fidRange = "FID {value} cm (3 行目) は 0 より大きく {max} cm 以下でなければなりません",
-            .fcdRange = "FCD {value} cm (5 行目) は 0 より大きく {max} cm 以下でなければなりません",
-            .fadRange = "FAD {value} cm (4 行目) は 0 より大きく FID {fid} cm 以下でなければなりません",
+            .fidRange = "FID {value} cm (3 行目) は {min} cm 以上 {max} cm 以下でなければなりません",
+            .fcdRange = "FCD {value} cm (5 行目) は {min} cm 以上 {max} cm 以下でなければなりません",
+            .fadRange = "FAD {value} cm (4 行目) は {min} cm 以上 FID {fid} cm 以下でなければなりません",
             .angularRange = "角度範囲 {value} 度 (6 行目) が {max} 度を超えています",
             .equipmentControl = "9 行目の装置名に制御文字があります (行の途中に改行?)",
             .fractionControl = "1 行目の乳腺割合に制御文字があります (行の途中に改行?)",
