@@ -31,9 +31,9 @@ EngineOptions parseEngineOptions(const std::vector<std::string>& args, texts::Ed
         line.refuseOperandsBeyond(0);
         o.help = line.has("--help");
         if (auto v = line.value("--sagd-sigma"))
-            o.sagdSigmaPercent = numberOption("--sagd-sigma", *v, {0, 100, true}, " %", edition);
+            o.sagdSigmaPercent = numberOption("--sagd-sigma", *v, {0, 100, true}, "%", edition);
         if (auto v = line.value("--map-sigma"))
-            o.mapSigmaPercent = numberOption("--map-sigma", *v, {0, 100, true}, " %", edition);
+            o.mapSigmaPercent = numberOption("--map-sigma", *v, {0, 100, true}, "%", edition);
         if (line.has("--no-maps")) o.maps = false;
         if (auto v = line.value("--seed"))
             o.seed = wholeNumberOption("--seed", *v, 0, std::numeric_limits<uint64_t>::max(), edition);

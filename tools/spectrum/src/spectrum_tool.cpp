@@ -61,7 +61,7 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
         for (const OptionSpec& s : specs)
             if (s.takesValue && line->value(s.name)) given[s.name] = *line->value(s.name);
         if (given.count("--match-hvl"))
-            measuredHvl = numberOption("--match-hvl", given["--match-hvl"], {0, 100, true}, " mm Al", lang);
+            measuredHvl = numberOption("--match-hvl", given["--match-hvl"], {0, 100, true}, "mm Al", lang);
     } catch (const CommandLineError& bad) {
         err << commandLineMessage(bad, cl) << "\n" << cl.seeHelp.view() << "\n";
         return 2;

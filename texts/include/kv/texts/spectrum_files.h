@@ -55,7 +55,6 @@ struct SpectrumFileTexts {
     Text toolWithoutPaddle;
     Text toolWritten;
     Text toolAluminium;
-    Text toolMatchNotAnHvl;
     Text toolNeedsOut; // no --out given
     // Refusals of matching a measured first HVL; {hvl}: mm Al.
     Text matchBelowUnfiltered;
@@ -115,7 +114,6 @@ inline constexpr SpectrumFileTexts englishSpectrumFileTexts{
     .toolWithoutPaddle = "Measured: without the compression paddle",
     .toolWritten = "Written",
     .toolAluminium = "Aluminium (mm)",
-    .toolMatchNotAnHvl = "The measured first HVL must be a number of mm Al greater than 0",
     .toolNeedsOut = "kv-spectrum: --out FILE is needed (the spectrum file to write)",
     .matchBelowUnfiltered =
         "No aluminium filter can give this HVL: without aluminium the first HVL is already "
@@ -178,7 +176,6 @@ inline constexpr SpectrumFileTexts japaneseSpectrumFileTexts{
     .toolWithoutPaddle = "測定条件: 圧迫板なしの値",
     .toolWritten = "書き込みました",
     .toolAluminium = "アルミニウム (mm)",
-    .toolMatchNotAnHvl = "測定した第1半価層は 0 より大きい数値 (mm Al) で指定してください",
     .toolNeedsOut = "kv-spectrum: --out ファイル を指定してください（書き込むスペクトルファイル）",
     .matchBelowUnfiltered =
         "この半価層になるアルミニウムフィルタはありません。アルミニウムなしでも第1半価層は "
