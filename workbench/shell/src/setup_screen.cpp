@@ -222,10 +222,11 @@ std::vector<Control> table() {
          .fit = true},
         {.name = "TextSagd", .kind = Kind::TextBox, .rect = {6120, 8040, 855, 375}, .tip = t.sagdTargetTip},
         blue("LabelSagdPercent", 7035, 8040, t.percent),
-        // The voxels' target, in the free space above the sAGD's.
+        // The voxels' target, in the free space above the sAGD's, its label
+        // above it as the sAGD's is: left of it the file name's label runs long in Japanese.
         {.name = "LabelMapSigma",
          .kind = Kind::Label,
-         .rect = {4920, 7290, 1140, 375},
+         .rect = {6120, 6960, 1260, 330},
          .text = t.mapTarget,
          .font = {11.25},
          .fore = colours::blue,
