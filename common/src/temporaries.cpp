@@ -73,7 +73,21 @@ bool parseTemporaryName(std::string_view f, TemporaryWriter& w) {
     return true;
 }
 
-int removeAbandonedTemporaries(const std::filesystem::path& dir) {
+std::string writerTag() {
+    return std::to_string(::getpid()) + "@" + hostTag();
+}
+
+bool writerEnded(std::string_view tag) {
+    TemporaryWriter w;
+    // The tag in the shape of a temporary's name, so that one reading serves both.
+    return parseTemporaryName(".x." + std::string(tag) + ".XXXXXX", w) && w.host == hostTag() &&
+           !alive(w.pid);
+}
+
+int removeAbandonedTemporaries(const std::filesystem::path& dir, std::string_view forName) {
+    // ".<name>." as this process would begin a temporary of it (a long name cut alike).
+    const std::string t = temporaryTemplate(forName);
+    const std::string mine = t.substr(0, t.rfind('.', t.rfind('@')) + 1);
     int removed = 0;
     const std::string here = hostTag();
     std::error_code ec;
@@ -82,6 +96,7 @@ int removeAbandonedTemporaries(const std::filesystem::path& dir) {
         TemporaryWriter w;
         const std::string name = it->path().filename().string();
         if (!parseTemporaryName(name, w) || w.host != here || alive(w.pid)) continue;
+        if (!forName.empty() && name.rfind(mine, 0) != 0) continue;
         std::error_code fileEc;
         // A link or a folder of that shape is not ours to remove.
         if (!it->is_regular_file(fileEc) || it->is_symlink(fileEc)) continue;

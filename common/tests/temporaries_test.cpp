@@ -85,4 +85,42 @@ TEST(Temporaries, OnlyThoseOfEndedWritersOfThisMachineAreRemoved) {
     EXPECT_EQ(kv::removeAbandonedTemporaries(d.path() / "missing"), 0);
 }
 
+TEST(Temporaries, AWriterTagTellsWhetherItsProcessEnded) {
+    const std::string me = kv::writerTag(), host = me.substr(me.find('@'));
+    EXPECT_EQ(me, std::to_string(::getpid()) + host);
+    struct Case {
+        std::string tag;
+        bool ended;
+    } cases[] = {
+        {me, false},
+        {std::to_string(endedPid()) + host, true},
+        {std::to_string(endedPid()) + "@other-machine", false}, // cannot be asked: running
+        {"", false},
+        {"12x" + host, false},
+        {"-5" + host, false},
+        {std::to_string(endedPid()), false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(kv::writerEnded(c.tag), c.ended) << c.tag;
+}
+
+TEST(Temporaries, OnlyThoseOfTheNamedFileWhenOneIsNamed) {
+    TempDir d;
+    const std::string pid = std::to_string(::getpid());
+    auto endedOf = [&](const std::string& name) {
+        std::string t = filled(kv::temporaryTemplate(name));
+        return t.replace(t.rfind(pid), pid.size(), std::to_string(endedPid()));
+    };
+    const std::string mine = endedOf("s.dat"), longer = endedOf("s.dat.bak"), other = endedOf("t.dat");
+    const std::string longName = std::string(250, 'n') + ".dat", cut = endedOf(longName);
+    for (const std::string& n : {mine, longer, other, cut})
+        d.write(n, "x");
+    EXPECT_EQ(kv::removeAbandonedTemporaries(d.path(), "s.dat"), 1);
+    EXPECT_EQ(kv::removeAbandonedTemporaries(d.path(), longName), 1);
+    EXPECT_FALSE(fs::exists(d.path() / mine));
+    EXPECT_FALSE(fs::exists(d.path() / cut));
+    EXPECT_TRUE(fs::exists(d.path() / longer));
+    EXPECT_TRUE(fs::exists(d.path() / other));
+}
+
 } // namespace

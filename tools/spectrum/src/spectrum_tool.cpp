@@ -2,6 +2,7 @@
 
 #include "kv/common/command_line.h"
 #include "kv/common/format.h"
+#include "kv/common/temporaries.h"
 #include "kv/formats/equipment_file.h"
 #include "kv/formats/geometry_file.h"
 #include "kv/spectrum/model/beam_quality.h"
@@ -153,6 +154,8 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
 
         const fs::path file = given["--out"];
         const fs::path dir = file.has_parent_path() ? file.parent_path() : fs::path(".");
+        // What a killed kv-spectrum left of this file, never what a running one writes.
+        removeAbandonedTemporaries(dir, file.filename().string());
         writeSpectrumFile(dir, target, fields, result.table, t->labels, file.filename().string());
         out << t->toolWritten.view() << ": " << file.string() << "\n";
         if (measuredHvl) out << t->toolAluminium.view() << ": " << fields.aluminum << "\n";

@@ -1,5 +1,6 @@
 #include "kv/common/codepage.h"
 #include "kv/common/format.h"
+#include "kv/common/temporaries.h"
 #include "kv/formats/equipment_file.h"
 #include "kv/spectrum/model/beam_quality.h"
 #include "kv/spectrum/model/physical_data.h"
@@ -10,6 +11,8 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -170,6 +173,28 @@ TEST(SpectrumTool, OutputThatIsNoFileIsLeftAlone) {
         EXPECT_EQ(r.out.find("Written"), std::string::npos) << r.out;
         EXPECT_EQ(std::filesystem::symlink_status(file).type(), type) << name;
     }
+}
+
+// Only what a killed kv-spectrum left of the file it writes goes: not a
+// running writer's, not another file's, not a file of the user's.
+TEST(SpectrumTool, ClearsWhatAKilledRunLeftOfItsFile) {
+    TempDir out;
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    const std::string me = kv::writerTag(), host = me.substr(me.find('@'));
+    const std::string ended = std::to_string(child) + host;
+    const std::string abandoned = ".s.dat." + ended + ".Qx12Zz";
+    for (const std::string& name : {abandoned, ".s.dat." + me + ".Qx12Zz", ".other.dat." + ended + ".Qx12Zz",
+                                    std::string(".s.dat.1@elsewhere.Qx12Zz"), std::string(".s.dat.mine")})
+        out.write(name, "x");
+    ToolRun r = run({"--data", shippedDataDir().string(), "--out", (out.path() / "s.dat").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    size_t left = 0;
+    for (const auto& e : std::filesystem::directory_iterator(out.path()))
+        left += e.path().filename() != "s.dat";
+    EXPECT_EQ(left, 4u);
+    EXPECT_FALSE(std::filesystem::exists(out.path() / abandoned));
 }
 
 TEST(SpectrumTool, OptionsAsAUserTypesThem) {

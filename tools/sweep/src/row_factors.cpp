@@ -4,6 +4,7 @@
 #include "kv/common/format.h"
 #include "kv/common/installation.h"
 #include "kv/common/records.h"
+#include "kv/common/temporaries.h"
 #include "kv/formats/control_file.h"
 #include "kv/formats/phantom_file.h"
 #include "kv/formats/result_file.h"
@@ -200,20 +201,28 @@ template <class F> auto explained(F f) {
 
 } // namespace
 
+void removeAbandonedRowFolders(const fs::path& outDir) {
+    std::error_code ec;
+    std::vector<fs::path> left;
+    for (fs::directory_iterator it(outDir / kWorkFolder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        // "<stem>-<pid>@<host>": a host name may hold dashes, a pid none.
+        const size_t at = name.rfind('@');
+        const size_t dash = at == std::string::npos ? at : name.rfind('-', at);
+        if (dash != std::string::npos && it->is_directory(ec) && !it->is_symlink(ec) &&
+            writerEnded(std::string_view(name).substr(dash + 1)))
+            left.push_back(it->path());
+    }
+    for (const fs::path& p : left)
+        fs::remove_all(p, ec);
+}
+
 RowOutcome runGridRow(const Row& r, const fs::path& dataDir, const spectrum::PhysicalData& data,
                       const fs::path& outDir, const RowRunOptions& o) {
     const std::string stem = resultStem(r);
-    // A folder of this row that a killed run left behind goes first.
-    std::error_code stale;
-    std::vector<fs::path> left;
-    for (fs::directory_iterator it(outDir / kWorkFolder, stale), end; !stale && it != end;
-         it.increment(stale))
-        if (it->path().filename().string().rfind(stem + "-", 0) == 0) left.push_back(it->path());
-    for (const fs::path& p : left)
-        fs::remove_all(p, stale);
-
+    removeAbandonedRowFolders(outDir);
     return explained([&] {
-        const Folder work(outDir / kWorkFolder / (stem + "-" + std::to_string(::getpid())));
+        const Folder work(outDir / kWorkFolder / (stem + "-" + writerTag()));
         const Prepared p = prepare(r, dataDir, data, work.dir);
         RowOutcome out;
         out.resultFile = p.resultName;
@@ -268,8 +277,7 @@ RowOutcome runGridRow(const Row& r, const fs::path& dataDir, const spectrum::Phy
 StoredRow storedGridRow(const Row& r, const fs::path& dataDir, const spectrum::PhysicalData& data,
                         const fs::path& outDir) {
     return explained([&] {
-        const Folder work(outDir / kWorkFolder /
-                          ("check-" + resultStem(r) + "-" + std::to_string(::getpid())));
+        const Folder work(outDir / kWorkFolder / ("check-" + resultStem(r) + "-" + writerTag()));
         return stored(r, prepare(r, dataDir, data, work.dir), outDir);
     });
 }

@@ -1,19 +1,24 @@
 #include "sweep.h"
 
+#include "kv/common/command_line.h"
+#include "kv/common/content_hash.h"
 #include "kv/common/format.h"
 #include "kv/common/records.h"
+#include "kv/common/temporaries.h"
 #include "kv/engine/engine_session.h"
+#include "kv/formats/settings_file.h"
 #include "kv/sweep/factors.h"
 #include "kv/sweep/grid.h"
 #include "kv/sweep/plot.h"
 #include "kv/sweep/row_factors.h"
 
-#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kv::sweep {
 
@@ -41,20 +46,16 @@ constexpr const char* kTableName = "table.csv";
 constexpr const char* kPlotName = "sagd.png";
 constexpr const char* kFactorsName = "factors.csv";
 constexpr const char* kGPlotName = "g.png";
+// What grid the folder's sweep runs, so that a sweep of another grid is refused.
+constexpr const char* kGridRecordName = "grid.sweep";
 
 struct Options {
     fs::path grid, out, data = fs::current_path();
     std::optional<unsigned> threads;
     int shard = 1, shards = 1;
-    bool sharded = false, merge = false, factors = false;
+    bool sharded = false, merge = false, factors = false, help = false;
     const texts::SweepTexts* t = &texts::englishSweepTexts;
 };
-
-bool parseWholeNumber(const std::string& text, int& out) {
-    const char* end = text.data() + text.size();
-    auto [p, ec] = std::from_chars(text.data(), end, out);
-    return ec == std::errc() && p == end && !text.empty();
-}
 
 std::string fill(std::string_view pattern, std::initializer_list<std::string> args) {
     std::string s(pattern);
@@ -80,53 +81,37 @@ std::string duration(double s) {
     return buf;
 }
 
-// Throws std::invalid_argument with the reason.
-Options parseOptions(const std::vector<std::string>& args) {
+// Throws CommandLineError; a missing grid or folder is worded by the caller.
+Options parseOptions(const std::vector<std::string>& args, texts::Edition lang) {
+    const CommandLine line(args, {{"--out", true},
+                                  {"--data", true},
+                                  {"--merge", false},
+                                  {"--factors", false},
+                                  {"--edition", true},
+                                  {"--threads", true},
+                                  {"--shard", true},
+                                  {"--help", false, "-h"}});
     Options o;
-    auto value = [&](size_t& i) -> const std::string& {
-        if (i + 1 >= args.size()) throw std::invalid_argument(args[i] + " wants a value");
-        return args[++i];
-    };
-    bool gridGiven = false, outGiven = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--out")
-            o.out = value(i), outGiven = true;
-        else if (a == "--data")
-            o.data = value(i);
-        else if (a == "--merge")
-            o.merge = true;
-        else if (a == "--factors")
-            o.factors = true;
-        else if (a == "--edition") {
-            const std::string& e = value(i);
-            if (e != "en" && e != "ja") throw std::invalid_argument("--edition takes en or ja");
-            o.t = &texts::sweepTextsOf(e == "ja" ? texts::Edition::Japanese : texts::Edition::English);
-        } else if (a == "--threads") {
-            const std::string& v = value(i);
-            int n = 0;
-            if (!parseWholeNumber(v, n) || n < 1 || n > 1024)
-                throw std::invalid_argument("--threads wants a whole number 1 .. 1024, not \"" + v + "\"");
-            o.threads = static_cast<unsigned>(n);
-        } else if (a == "--shard") {
-            const std::string& v = value(i);
-            size_t slash = v.find('/');
-            int shard = 0, shards = 0;
-            if (slash == std::string::npos || !parseWholeNumber(v.substr(0, slash), shard) ||
-                !parseWholeNumber(v.substr(slash + 1), shards) || shards < 1 || shard < 1 || shard > shards)
-                throw std::invalid_argument("--shard wants I/N with 1 <= I <= N, not \"" + v + "\"");
-            o.shard = shard, o.shards = shards, o.sharded = true;
-        } else if (!a.empty() && a[0] == '-') {
-            throw std::invalid_argument("unknown option \"" + a + "\"");
-        } else if (!gridGiven) {
-            o.grid = a, gridGiven = true;
-        } else {
-            throw std::invalid_argument("a second grid \"" + a + "\"");
-        }
+    o.help = line.has("--help");
+    line.refuseOperandsBeyond(1);
+    line.refuseTogether("--merge", "--shard");
+    if (const auto e = line.value("--edition"); e && *e != "en" && *e != "ja")
+        throw CommandLineError(CommandLineFault::BadChoice, "--edition", *e, "en, ja");
+    if (!line.operands().empty()) o.grid = line.operands()[0];
+    if (const auto v = line.value("--out")) o.out = *v;
+    if (const auto v = line.value("--data")) o.data = *v;
+    o.merge = line.has("--merge");
+    o.factors = line.has("--factors");
+    if (const auto v = line.value("--threads"))
+        o.threads = static_cast<unsigned>(wholeNumberOption("--threads", *v, 1, 1024, lang));
+    if (const auto v = line.value("--shard")) {
+        const size_t slash = v->find('/');
+        if (slash == std::string::npos)
+            throw CommandLineError(CommandLineFault::BadChoice, "--shard", *v, "I/N");
+        const uint64_t shards = wholeNumberOption("--shard", v->substr(slash + 1), 1, 100000, lang);
+        o.shard = static_cast<int>(wholeNumberOption("--shard", v->substr(0, slash), 1, shards, lang));
+        o.shards = static_cast<int>(shards), o.sharded = true;
     }
-    if (!gridGiven) throw std::invalid_argument("no grid file given");
-    if (!outGiven) throw std::invalid_argument("no --out folder given");
-    if (o.merge && o.sharded) throw std::invalid_argument("--merge reads every shard: leave --shard out");
     return o;
 }
 
@@ -160,6 +145,78 @@ std::string_view stalenessText(Staleness s, const texts::SweepTexts& t) {
     }
 }
 
+// The grid as the rows it runs: the same for every shard and process of one sweep.
+std::string gridHash(const Grid& g) {
+    ContentHash h;
+    for (const Row& r : g.rows)
+        h.addField(rowKey(r));
+    return h.hex();
+}
+
+// Creates `name` in `dir` holding `text` only where no file of that name
+// stands, whole or not at all: a link, unlike a rename, fails where the name
+// stands, and is atomic on a folder that other machines share as well.
+// False when one stands, nullopt when the folder takes no file.
+std::optional<bool> createOnce(const fs::path& dir, const std::string& name, const std::string& text) {
+    std::string tmp = (dir / temporaryTemplate(name)).string();
+    const int fd = ::mkstemp(tmp.data());
+    if (fd < 0) return std::nullopt;
+    const bool wrote = ::fchmod(fd, 0644) == 0 &&
+                       ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
+                       ::fsync(fd) == 0;
+    ::close(fd);
+    const bool made = wrote && ::link(tmp.c_str(), (dir / name).c_str()) == 0;
+    const int why = errno;
+    ::unlink(tmp.c_str());
+    if (made) return true;
+    if (wrote && why == EEXIST) return false;
+    return std::nullopt;
+}
+
+// The `name` setting of a small record in `dir`, empty when there is none.
+std::string recorded(const fs::path& dir, const std::string& file, std::string_view name) {
+    try {
+        const std::optional<formats::SettingsFile> f = formats::SettingsFile::read(dir, file);
+        const formats::Setting* v = f ? f->find(name) : nullptr;
+        return v ? v->value : std::string();
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+// A row is run by one process at a time: the one that creates its claim
+// first, on this machine or another that shares the folder. A claim whose
+// process ended on this machine is taken over.
+class RowClaim {
+  public:
+    RowClaim(fs::path dir, std::string name) : dir_(std::move(dir)), name_(std::move(name)) {
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const std::optional<bool> made = createOnce(dir_, name_, "writer = " + writerTag() + "\r\n");
+            // A folder that takes no claim takes no result either: the row says so itself.
+            if (!made) mine_ = false;
+            held_ = made.value_or(true);
+            if (held_) return;
+            holder_ = recorded(dir_, name_, "writer");
+            if (holder_.empty() || !writerEnded(holder_)) return;
+            std::error_code ec;
+            fs::remove(dir_ / name_, ec);
+        }
+    }
+    ~RowClaim() {
+        std::error_code ec;
+        if (held_ && mine_ && recorded(dir_, name_, "writer") == writerTag()) fs::remove(dir_ / name_, ec);
+    }
+    RowClaim(const RowClaim&) = delete;
+    RowClaim& operator=(const RowClaim&) = delete;
+    bool held() const { return held_; }
+    const std::string& holder() const { return holder_; }
+
+  private:
+    fs::path dir_;
+    std::string name_, holder_;
+    bool held_ = false, mine_ = true;
+};
+
 class Sweep {
   public:
     Sweep(const Options& o, std::ostream& out, std::ostream& err, const Processes& procs,
@@ -172,6 +229,7 @@ class Sweep {
     // nullopt when done, else why the row has no result.
     std::optional<std::string> runRow(const Row& r, size_t position, size_t count);
     int merge(const Grid& g);
+    bool ownsFolder(const Grid& g);
     unsigned threads() const {
         if (o_.threads) return *o_.threads;
         return std::max(1u, engine::defaultThreadCount() / std::max(1u, procs_.localSize));
@@ -204,11 +262,17 @@ int Sweep::run() {
         return 1;
     }
     std::error_code ec;
-    fs::create_directories(o_.out, ec);
+    // A merge reads what an earlier sweep wrote: it makes no folder.
+    if (!o_.merge) fs::create_directories(o_.out, ec);
     if (!fs::is_directory(o_.out, ec)) {
-        err_ << fill(t_.cannotStart, {o_.out.string() + ": not a folder that can be made or used"}) << "\n";
+        err_ << fill(t_.cannotStart, {fill(o_.merge ? t_.mergeNoFolder : t_.outNotFolder, {o_.out.string()})})
+             << "\n";
         return 1;
     }
+    if (!ownsFolder(grid)) return 1;
+    // What killed sweeps left here, never what a process still at work writes.
+    removeAbandonedTemporaries(o_.out);
+    removeAbandonedRowFolders(o_.out);
     try {
         data_ = spectrum::LoadPhysicalData(o_.data);
     } catch (const formats::FileError& e) {
@@ -229,6 +293,15 @@ int Sweep::run() {
         for (const RowProblem& p : grid.refused)
             err_ << fill(t_.badRow, {std::to_string(p.line), p.problem}) << "\n";
     for (size_t k = 0; k < mine.size() && !stopped_; ++k) {
+        const std::string claimName = resultStem(*mine[k]) + ".claim";
+        const RowClaim claim(o_.out, claimName);
+        if (!claim.held()) {
+            out_ << fill(t_.rowClaimed,
+                         {std::to_string(mine[k]->line), claim.holder(), (o_.out / claimName).string()})
+                 << "\n";
+            rowsDone_ = static_cast<double>(k + 1);
+            continue;
+        }
         std::optional<std::string> problem = runRow(*mine[k], k, mine.size());
         if (problem && !stopped_) {
             err_ << fill(t_.badRow, {std::to_string(mine[k]->line), *problem}) << "\n";
@@ -245,6 +318,26 @@ int Sweep::run() {
     if (o_.sharded) return status;
     int merged = procs_.rank == 0 ? merge(grid) : 0;
     return std::max(status, procs_.maxOver(merged));
+}
+
+bool Sweep::ownsFolder(const Grid& g) {
+    const std::string hash = gridHash(g);
+    if (!o_.merge) {
+        const std::optional<bool> made = createOnce(o_.out, kGridRecordName,
+                                                    "grid = " + o_.grid.filename().string() +
+                                                        "\r\nrows = " + std::to_string(g.rows.size()) +
+                                                        "\r\ngrid_sha256 = " + hash + "\r\n");
+        // A folder that takes no file refuses the rows' own files too, each with its reason.
+        if (made.value_or(true)) return true;
+    }
+    const std::string held = recorded(o_.out, kGridRecordName, "grid_sha256");
+    // A folder of a sweep from before the record is taken as this grid's.
+    if (held == hash || (held.empty() && !fs::exists(o_.out / kGridRecordName))) return true;
+    std::string name = recorded(o_.out, kGridRecordName, "grid");
+    err_ << fill(t_.cannotStart, {fill(t_.otherGrid, {o_.out.string(), name.empty() ? "?" : name,
+                                                      (o_.out / kGridRecordName).string()})})
+         << "\n";
+    return false;
 }
 
 std::optional<std::string> Sweep::runRow(const Row& r, size_t position, size_t count) {
@@ -363,9 +456,11 @@ int Sweep::merge(const Grid& g) {
     }
     out_ << fill(t_.tableWritten, {(o_.out / kTableName).string(), std::to_string(rows)}) << "\n";
     const PlotLabels sagdLabels{t_.plotTitle.str(), t_.plotThickness.str(), t_.plotSagd.str(), true};
-    if (std::optional<std::string> why = writePlot(o_.out / kPlotName, points, sagdLabels))
+    int status = 0;
+    if (std::optional<std::string> why = writePlot(o_.out / kPlotName, points, sagdLabels)) {
         err_ << fill(t_.plotNotWritten, {*why}) << "\n";
-    else
+        status = 1;
+    } else
         out_ << fill(t_.plotWritten, {(o_.out / kPlotName).string()}) << "\n";
     if (o_.factors) {
         const std::vector<FactorLine> lines = conversionFactors(factorRows);
@@ -378,33 +473,40 @@ int Sweep::merge(const Grid& g) {
             return 1;
         }
         const PlotLabels gLabels{t_.gPlotTitle.str(), t_.gPlotHvl.str(), t_.gPlotG.str(), false};
-        if (std::optional<std::string> why = writePlot(o_.out / kGPlotName, gPlotPoints(lines), gLabels))
+        if (std::optional<std::string> why = writePlot(o_.out / kGPlotName, gPlotPoints(lines), gLabels)) {
             err_ << fill(t_.plotNotWritten, {*why}) << "\n";
-        else
+            status = 1;
+        } else
             out_ << fill(t_.plotWritten, {(o_.out / kGPlotName).string()}) << "\n";
     }
     if (missing + static_cast<int>(g.refused.size()) > 0) {
         err_ << fill(t_.rowsRefused, {std::to_string(missing + static_cast<int>(g.refused.size()))}) << "\n";
         return 1;
     }
-    return 0;
+    return status;
 }
 
 } // namespace
 
 int runSweep(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
              const Processes& procs, const std::function<bool()>& interrupted) {
+    const texts::Edition lang =
+        CommandLine::peek(args, "--edition") == "ja" ? texts::Edition::Japanese : texts::Edition::English;
+    const texts::CommandLineTexts& cl = texts::commandLineTextsOf(lang);
     Options o;
     try {
-        for (const std::string& a : args)
-            if (a == "--help" || a == "-h") {
-                out << texts::englishSweepTexts.usage.view() << "\n";
-                return 0;
-            }
-        o = parseOptions(args);
-    } catch (const std::invalid_argument& e) {
-        err << fill(texts::englishSweepTexts.badOptions, {e.what()}) << "\n"
-            << texts::englishSweepTexts.usage.view() << "\n";
+        o = parseOptions(args, lang);
+    } catch (const CommandLineError& e) {
+        err << commandLineMessage(e, cl) << "\n" << cl.seeHelp.view() << "\n";
+        return 2;
+    }
+    o.t = &texts::sweepTextsOf(lang);
+    if (o.help) {
+        out << o.t->usage.view() << "\n";
+        return 0;
+    }
+    if (o.grid.empty() || o.out.empty()) {
+        err << (o.grid.empty() ? o.t->noGrid : o.t->noOut).view() << "\n" << cl.seeHelp.view() << "\n";
         return 2;
     }
     return Sweep(o, out, err, procs, interrupted).run();

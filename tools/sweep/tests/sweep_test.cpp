@@ -1,5 +1,6 @@
 // kv-sweep: the grid, and whole sweeps through the program (resumed,
 // sharded, shared by mpirun).
+#include "kv/common/temporaries.h"
 #include "kv/common/version.h"
 #include "kv/sweep/factors.h"
 #include "kv/sweep/grid.h"
@@ -488,12 +489,24 @@ TEST(SweepProgram, OptionsAndFilesThatCannotBeUsedAreRefused) {
     };
     const std::string prog = "'" + std::string(KV_RUN_DIR) + "/kv-sweep' ";
     for (const Case& c : {
-             Case{prog + "'" + grid.string() + "'", 2, "no --out folder"},
-             Case{prog + "--out x", 2, "no grid file"},
-             Case{sweepCommand(grid, d.path() / "o", "--shard 0/2"), 2, "1 <= I <= N"},
-             Case{sweepCommand(grid, d.path() / "o", "--shard 3/2"), 2, "1 <= I <= N"},
-             Case{sweepCommand(grid, d.path() / "o", "--shard 1/2 --merge"), 2, "leave --shard out"},
-             Case{sweepCommand(grid, d.path() / "o", "--fast"), 2, "unknown option"},
+             Case{prog + "'" + grid.string() + "'", 2, "No --out folder given"},
+             Case{prog + "--out x", 2, "No grid file given"},
+             Case{prog + "--out=x --edition=ja", 2, "グリッドファイルが指定されていません"},
+             Case{sweepCommand(grid, d.path() / "o", "--shard 0/2"), 2,
+                  "--shard: \"0\" is not a whole number from 1 to 2."},
+             Case{sweepCommand(grid, d.path() / "o", "--shard=3/2"), 2,
+                  "\"3\" is not a whole number from 1 to 2"},
+             Case{sweepCommand(grid, d.path() / "o", "--shard half"), 2, "--shard takes I/N, not \"half\""},
+             Case{sweepCommand(grid, d.path() / "o", "--shard 1/2 --merge"), 2,
+                  "--merge and --shard cannot be given together"},
+             Case{prog + "'" + grid.string() + "' --out=o --threads=2,5", 2,
+                  "--threads: \"2,5\" has a decimal comma"},
+             Case{sweepCommand(grid, d.path() / "o", "--fast"), 2, "unknown option \"--fast\""},
+             Case{sweepCommand(grid, d.path() / "o", "other.csv"), 2, "\"other.csv\" is not an option"},
+             // A merge reads an earlier sweep's folder: a mistyped one is named, not made.
+             Case{sweepCommand(grid, d.path() / "no" / "such" / "folder", "--merge"), 1,
+                  "folder: no such folder; --merge reads what an earlier sweep wrote there and makes no "
+                  "folder"},
              Case{sweepCommand(d.path() / "none.csv", d.path() / "o"), 1, "none.csv: is not a readable file"},
              Case{sweepCommand(grid, d.path() / "file"), 1, "not a folder"},
              Case{prog + "'" + grid.string() + "' --out '" + (d.path() / "o").string() +
@@ -504,6 +517,86 @@ TEST(SweepProgram, OptionsAndFilesThatCannotBeUsedAreRefused) {
         EXPECT_EQ(r.exitCode, c.code) << c.command << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << c.command << "\n" << r.err;
     }
+    EXPECT_FALSE(fs::exists(d.path() / "no"));
+}
+
+// A process of this machine that has ended, as the names of temporaries and claims tell it.
+std::string endedWriter() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    const std::string here = kv::writerTag();
+    return std::to_string(child) + here.substr(here.find('@'));
+}
+
+TEST(SweepProgram, OneFolderHoldsOneGridsSweepAndItsRowsAreClaimedOneByOne) {
+    TempDir d;
+    const fs::path grid = d.path() / "grid.csv", other = d.path() / "other.csv", out = d.path() / "out";
+    std::ofstream(grid, std::ios::binary) << "thickness_cm,glandular_percent,target,kv,histories,seed\n"
+                                             "3,50,Mo,28,20000,7\n";
+    std::ofstream(other, std::ios::binary) << "thickness_cm,glandular_percent,target,kv,histories,seed\n"
+                                              "4,50,Mo,28,20000,7\n";
+    const std::string stem = resultStem(readGrid(grid, kv::formats::readEquipment(KV_RUN_DIR)).rows.at(0));
+    const fs::path claim = out / (stem + ".claim");
+    fs::create_directories(out / ".work");
+    // A live process's claim: the row is left to it, and said so.
+    const std::string me = kv::writerTag();
+    kv::test_support::writeFile(claim, "writer = " + me + "\r\n");
+    // What killed runs of this machine left, beside what a running one writes and a file of the user's.
+    const std::string ended = endedWriter();
+    const fs::path abandoned = out / (".table.csv." + ended + ".AbC123"),
+                   running = out / (".table.csv." + me + ".AbC123"), users = out / ".table.csv.notes",
+                   abandonedRow = out / ".work" / (stem + "-" + ended),
+                   runningRow = out / ".work" / ("x-" + me);
+    for (const fs::path& f : {abandoned, running, users})
+        kv::test_support::writeFile(f, "x");
+    fs::create_directories(abandonedRow);
+    fs::create_directories(runningRow);
+
+    Output left = run(d, sweepCommand(grid, out));
+    EXPECT_EQ(left.exitCode, 1) << left.out << left.err;
+    EXPECT_NE(left.out.find("line 2: left to " + me +
+                            ", which is running it; if no sweep runs there any more, "
+                            "delete " +
+                            claim.string()),
+              std::string::npos)
+        << left.out;
+    EXPECT_NE(left.err.find("Line 2 has no result"), std::string::npos) << left.err;
+    EXPECT_TRUE(fs::exists(claim)); // not this sweep's to remove
+    EXPECT_FALSE(fs::exists(abandoned));
+    EXPECT_FALSE(fs::exists(abandonedRow));
+    for (const fs::path& f : {running, users, runningRow})
+        EXPECT_TRUE(fs::exists(f)) << f;
+
+    // The claim of a process that has ended is taken over, and given up once the row is done.
+    kv::test_support::writeFile(claim, "writer = " + ended + "\r\n");
+    Output taken = run(d, sweepCommand(grid, out));
+    ASSERT_EQ(taken.exitCode, 0) << taken.out << taken.err;
+    EXPECT_FALSE(fs::exists(claim));
+    EXPECT_TRUE(fs::is_regular_file(out / (stem + ".vesk")));
+
+    // Another grid into the same folder is refused before anything runs, its merge too.
+    const std::string table = readFile(out / "table.csv");
+    for (const std::string more : {"", "--merge"}) {
+        Output refused = run(d, sweepCommand(other, out, more));
+        EXPECT_EQ(refused.exitCode, 1) << more;
+        EXPECT_NE(refused.err.find(out.string() +
+                                   " holds the sweep of another grid (grid.csv), and a different "
+                                   "grid needs a folder of its own"),
+                  std::string::npos)
+            << refused.err;
+        EXPECT_EQ(refused.out.find("Row 1"), std::string::npos) << refused.out;
+        EXPECT_EQ(readFile(out / "table.csv"), table);
+    }
+    Output ja = run(d, sweepCommand(other, out, "--edition ja"));
+    EXPECT_NE(ja.err.find("別のグリッド (grid.csv) のスイープがあり"), std::string::npos) << ja.err;
+
+    // A plot that cannot be written is a failure of the merge, not a success with a remark.
+    fs::remove(out / "sagd.png");
+    fs::create_directory(out / "sagd.png");
+    Output noPlot = run(d, sweepCommand(grid, out, "--merge"));
+    EXPECT_EQ(noPlot.exitCode, 1) << noPlot.out << noPlot.err;
+    EXPECT_NE(noPlot.err.find("The plot was not written"), std::string::npos) << noPlot.err;
 }
 
 } // namespace

@@ -14,8 +14,9 @@ std::string temporaryTemplate(std::string_view name);
 
 // Removes the temporaries in `dir` left by writers of this machine that have
 // ended. Files of running writers, of other machines and any other file stay.
-// Returns how many were removed; never throws.
-int removeAbandonedTemporaries(const std::filesystem::path& dir);
+// With `forName`, only the temporaries of that file. Returns how many were
+// removed; never throws.
+int removeAbandonedTemporaries(const std::filesystem::path& dir, std::string_view forName = {});
 
 // The writer a temporary name stands for, when it is one.
 struct TemporaryWriter {
@@ -23,5 +24,11 @@ struct TemporaryWriter {
     std::string host;
 };
 bool parseTemporaryName(std::string_view fileName, TemporaryWriter& writer);
+
+// This process as the names of its temporaries tell it: "<pid>@<host>".
+std::string writerTag();
+// Whether the writer of a tag ran on this machine and has ended. One of
+// another machine cannot be asked, and counts as running.
+bool writerEnded(std::string_view tag);
 
 } // namespace kv

@@ -7,7 +7,12 @@ namespace kv::texts {
 
 struct SweepTexts {
     Text usage;
-    Text badOptions;     // %1: what is wrong
+    Text noGrid;
+    Text noOut;
+    Text outNotFolder;   // %1: the folder
+    Text mergeNoFolder;  // %1: the folder
+    Text otherGrid;      // %1: the folder, %2: the grid it holds, %3: its record
+    Text rowClaimed;     // %1 line, %2 the process, %3 its claim
     Text cannotStart;    // %1: the file and the problem
     Text gridFault;      // %1: the file, %2: the problem
     Text badRow;         // %1: line, %2: the problem
@@ -62,7 +67,16 @@ inline constexpr SweepTexts englishSweepTexts{
         "  (Geometry.dat and RunOptions.dat included), the engine's physics and the result file itself are\n"
         "  unchanged. kv-sweep-mpi (package kelvane-vesk-mpi) takes the same options and shares the rows\n"
         "  over the processes of mpirun.",
-    .badOptions = "kv-sweep: %1",
+    .noGrid = "No grid file given: kv-sweep GRID.csv --out DIR.",
+    .noOut = "No --out folder given: kv-sweep GRID.csv --out DIR.",
+    .outNotFolder = "%1: not a folder that can be made or used",
+    .mergeNoFolder =
+        "%1: no such folder; --merge reads what an earlier sweep wrote there and makes no folder",
+    .otherGrid = "%1 holds the sweep of another grid (%2), and a different grid needs a folder of its own: "
+                 "choose another --out folder, or delete %3 to add this grid's rows to that sweep",
+    .rowClaimed =
+        "  line %1: left to %2, which is running it; if no sweep runs there any more, delete %3 and "
+        "run again",
     .cannotStart = "The sweep cannot start: %1",
     .gridFault = "%1: %2",
     .badRow = "Line %1 of the grid is not run: %2",
@@ -118,7 +132,15 @@ inline constexpr SweepTexts japaneseSweepTexts{
         "  DIR にある結果は、入力、計算が読むファイル (Geometry.dat と RunOptions.dat を含む)、エンジンの\n"
         "  物理、結果ファイルそのものが変わっていない限り計算し直しません。kv-sweep-mpi (パッケージ\n"
         "  kelvane-vesk-mpi) は同じオプションで、mpirun のプロセスに行を分けて計算します。",
-    .badOptions = "kv-sweep: %1",
+    .noGrid = "グリッドファイルが指定されていません (kv-sweep GRID.csv --out DIR)。",
+    .noOut = "--out のフォルダが指定されていません (kv-sweep GRID.csv --out DIR)。",
+    .outNotFolder = "%1: 作成または使用できるフォルダではありません",
+    .mergeNoFolder =
+        "%1: フォルダがありません。--merge は以前のスイープが書いたものを読むだけで、フォルダは作りません",
+    .otherGrid = "%1 には別のグリッド (%2) のスイープがあり、別のグリッドには別のフォルダが必要です。--out "
+                 "に別のフォルダを指定するか、このグリッドの行をそのスイープに加えるなら %3 を削除して下さい",
+    .rowClaimed = "  %1 行目: %2 が計算中のため任せます。そのスイープがもう動いていなければ %3 を削除して"
+                  "再実行して下さい",
     .cannotStart = "スイープを開始できません: %1",
     .gridFault = "%1: %2",
     .badRow = "グリッドの %1 行目は計算しません: %2",

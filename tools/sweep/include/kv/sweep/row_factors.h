@@ -65,6 +65,10 @@ struct RowInterrupted : std::runtime_error {
     RowInterrupted() : std::runtime_error("interrupted") {}
 };
 
+// Removes the row folders in outDir that processes of this machine left when
+// they were killed; those of processes still at work stay.
+void removeAbandonedRowFolders(const std::filesystem::path& outDir);
+
 // Reuses the stored result when it still fits, else runs the row and stores
 // result and note in outDir. Throws RowFailure, RowInterrupted.
 RowOutcome runGridRow(const Row& r, const std::filesystem::path& dataDir, const spectrum::PhysicalData& data,
