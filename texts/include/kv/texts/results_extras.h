@@ -40,6 +40,17 @@ struct ResultsExtrasTexts {
     Text pngFilter;
     Text csvFilter;
     Text resultFilter;
+    // The saved picture's title and axes; {file}, {y}, {z}: the file and the plane's position in cm.
+    Text pictureYZ;
+    Text pictureXZ;
+    Text pictureXY;
+    Text pictureDepthDose;
+    Text pictureSeparate; // {plane}: the map shows primary left, scatter right
+    Text pictureTotal;    // {plane}: the map shows the total dose
+    Text axisX;
+    Text axisY;
+    Text axisZ;
+    Text legendHeading; // above the colour legend
     // Messages; "%1" stands for the file name.
     Text replaceQuestion;
     Text cannotWrite;

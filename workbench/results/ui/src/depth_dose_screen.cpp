@@ -340,6 +340,11 @@ DepthDoseScreen::DepthDoseScreen(const ResultsSession& session, QWidget* parent)
         find<QWidget>(name)->setToolTip(qs(x.sagdUnitTip));
     export_ = new PictureExport(*graph, session_, QStringLiteral("depth-dose"),
                                 [this] { return depthDoseRows(session_.shown); });
+    // The graph draws its own axes and curve names.
+    export_->setReportFrame({
+        .title = [this] { return pictureTitle(session_, texts::resultsExtrasTexts().pictureDepthDose); },
+        .cursor = {line("Line1"), line("Line2"), line("Line3"), line("Line4")},
+    });
     export_->menu()->addSeparator();
     export_->menu()
         ->addAction(qs(x.overlayPdd), this, [this] { chooseOverlay(); })

@@ -1,18 +1,25 @@
 #include "kv/workbench/results/ui/picture_export.h"
 
 #include "kv/common/records.h"
+#include "kv/common/typed_number.h"
+#include "kv/gui/decorations.h"
+#include "kv/gui/offscreen.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/qtext.h"
 #include "kv/texts/results_extras.h"
 #include "kv/workbench/results/model/dose_tables.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QPainter>
 #include <QSaveFile>
+#include <cmath>
 
 namespace kv::results {
 
@@ -32,7 +39,32 @@ QString whyNotWritten(const QString& path) {
     return qs(t.reasonRefused);
 }
 
+// "2", "0.5", "-1.5": a tick's label, without a trailing zero.
+QString tickText(double cm) {
+    return QString::number(std::abs(cm) < 1e-9 ? 0.0 : cm, 'g', 6);
+}
+
 } // namespace
+
+std::vector<double> reportTicks(const ReportAxis& axis) {
+    const double lo = std::min(axis.fromCm, axis.toCm), hi = std::max(axis.fromCm, axis.toCm);
+    std::vector<double> ticks;
+    if (!(hi > lo) || !std::isfinite(hi - lo)) return ticks;
+    const double step = gui::roundTickStep(hi - lo, 8);
+    for (double k = std::ceil(lo / step - 1e-9); k * step <= hi + 1e-9 * step; ++k)
+        ticks.push_back(k * step + 0.0);
+    return ticks;
+}
+
+QString pictureTitle(const ResultsSession& session, std::string_view pattern, std::string_view position,
+                     std::optional<bool> separate) {
+    const auto& t = texts::resultsExtrasTexts();
+    std::string title =
+        fillIn(std::string(pattern), {{"{file}", session.fileName}, {"{y}", position}, {"{z}", position}});
+    if (separate)
+        title = fillIn((*separate ? t.pictureSeparate : t.pictureTotal).str(), {{"{plane}", title}});
+    return QString::fromStdString(title);
+}
 
 PictureExport::PictureExport(gui::Canvas& picture, const ResultsSession& session, QString what, Rows rows)
     : QObject(&picture), picture_(picture), session_(session), what_(std::move(what)),
@@ -54,6 +86,88 @@ PictureExport::PictureExport(gui::Canvas& picture, const ResultsSession& session
 
 QImage PictureExport::picture() const {
     return picture_.grab().toImage();
+}
+
+QImage PictureExport::reportPicture() const {
+    if (!frame_) return picture();
+    const ReportFrame& f = *frame_;
+    // The cursor follows the pointer, not the dose: taken out, then put back.
+    std::vector<gui::Decoration*> shown;
+    for (gui::Decoration* d : f.cursor)
+        if (d->isVisible()) {
+            shown.push_back(d);
+            d->hide();
+        }
+    const QImage map = picture();
+    for (gui::Decoration* d : shown)
+        d->show();
+    const QImage legend = f.legend ? f.legend->grab().toImage() : QImage();
+
+    QFont font = QApplication::font();
+    font.setPointSizeF(10);
+    QFont titleFont = font;
+    titleFont.setPointSizeF(12);
+    titleFont.setBold(true);
+    const QFontMetrics fm(font), tm(titleFont);
+    const int gap = 8, tick = 5, margin = 12;
+    const QString title = f.title ? f.title() : QString();
+    const auto& t = texts::resultsExtrasTexts();
+
+    // Room for the vertical axis' numbers left of the map, and its name above them.
+    int numbersWidth = 0;
+    if (f.vertical)
+        for (double v : reportTicks(*f.vertical))
+            numbersWidth = std::max(numbersWidth, fm.horizontalAdvance(tickText(v)));
+    const int left = margin + (f.vertical ? numbersWidth + tick + gap : 0);
+    const int top = margin + tm.height() + gap + (f.vertical ? fm.height() + gap : 0);
+    const int below = f.horizontal ? tick + fm.height() + gap + fm.height() : 0;
+    const int legendWidth =
+        legend.isNull() ? 0 : gap * 3 + std::max(legend.width(), fm.horizontalAdvance(qs(t.legendHeading)));
+    const int width =
+        std::max(left + map.width() + legendWidth + margin, margin * 2 + tm.horizontalAdvance(title));
+    const int height =
+        std::max(top + map.height() + below, top + fm.height() + gap + legend.height()) + margin;
+
+    QImage out(width, height, QImage::Format_RGB32);
+    out.fill(Qt::white);
+    QPainter p(&out);
+    p.setPen(Qt::black);
+    p.setFont(titleFont);
+    p.drawText(QPoint(margin, margin + tm.ascent()), title);
+    p.drawImage(left, top, map);
+    p.setFont(font);
+    // The map's user units to a pixel of the saved picture, through the canvas' own scale.
+    const QPointF origin = picture_.unitsToPixels({0, 0}) + QPointF(left, top);
+    const QPointF unit = picture_.unitsToPixels({1, 1}) - picture_.unitsToPixels({0, 0});
+    if (const auto& a = f.horizontal) {
+        const int y = top + map.height();
+        for (double cm : reportTicks(*a)) {
+            const int x =
+                static_cast<int>(std::lround(origin.x() + (a->origin + cm * a->unitsPerCm) * unit.x()));
+            p.drawLine(x, y, x, y + tick);
+            const QString s = tickText(cm);
+            p.drawText(QPoint(x - fm.horizontalAdvance(s) / 2, y + tick + fm.ascent()), s);
+        }
+        p.drawText(QPoint(left + (map.width() - fm.horizontalAdvance(a->label)) / 2,
+                          y + tick + fm.height() + gap + fm.ascent()),
+                   a->label);
+    }
+    if (const auto& a = f.vertical) {
+        for (double cm : reportTicks(*a)) {
+            const int y =
+                static_cast<int>(std::lround(origin.y() + (a->origin + cm * a->unitsPerCm) * unit.y()));
+            p.drawLine(left - tick, y, left - 1, y);
+            const QString s = tickText(cm);
+            p.drawText(QPoint(left - tick - 2 - fm.horizontalAdvance(s), y + fm.ascent() / 2), s);
+        }
+        p.drawText(QPoint(margin, top - gap - fm.descent()), a->label);
+    }
+    if (!legend.isNull()) {
+        const int x = left + map.width() + gap * 3;
+        p.drawText(QPoint(x, top + fm.ascent()), qs(t.legendHeading));
+        p.drawImage(x, top + fm.height() + gap, legend);
+    }
+    return out;
 }
 
 QString PictureExport::suggestedPath(const QString& suffix) const {
@@ -85,7 +199,7 @@ bool PictureExport::savePicture() {
     if (path.isEmpty()) return false;
     // Written beside the target and renamed over it only when complete.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !picture().save(&file, "PNG") || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || !reportPicture().save(&file, "PNG") || !file.commit()) {
         gui::showMessage(qs(t.cannotWrite).arg(path), gui::MessageIcon::Warning, whyNotWritten(path));
         return false;
     }
@@ -93,7 +207,7 @@ bool PictureExport::savePicture() {
 }
 
 void PictureExport::copyPicture() {
-    QGuiApplication::clipboard()->setImage(picture());
+    QGuiApplication::clipboard()->setImage(reportPicture());
 }
 
 bool PictureExport::exportValues() {

@@ -327,8 +327,8 @@ ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
     connect(picture("Picture2"), &Canvas::mouseMoved, this,
             [this](double, double y, Qt::MouseButtons) { pointPreviewLine(y); });
     picture("Picture2")->setToolTip(qs(texts::resultsExtrasTexts().previewTip));
-    new PictureExport(*picture("Picture1"), session_, QStringLiteral("yz-plane"),
-                      [this] { return voxelRows(session_.shown, VoxelSet::yzPlane()); });
+    auto* yzExport = new PictureExport(*picture("Picture1"), session_, QStringLiteral("yz-plane"),
+                                       [this] { return voxelRows(session_.shown, VoxelSet::yzPlane()); });
 
     // The map's margin bands, the centimetre grid and the two markers lie
     // over the painted voxels, in this order.
@@ -346,6 +346,14 @@ ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
         map->addLine(QStringLiteral("Line%1").arg(n++), -600, y, 1, y, colours::grey.qt());
     map->addLine(QStringLiteral("Line45"), kLoadedMarkerX, 1, kLoadedMarkerX, 241, Qt::white, 2);
     map->addLine(QStringLiteral("Line51"), -599, kLoadedMarkerY, 1, kLoadedMarkerY, Qt::white, 2);
+    // The chest wall at the map's right edge, Y growing to the left.
+    yzExport->setReportFrame({
+        .title = [this] { return pictureTitle(session_, texts::resultsExtrasTexts().pictureYZ); },
+        .horizontal = ReportAxis{qs(ex.axisY), 0, -kMapUnitsPerCm, 0, 15},
+        .vertical = ReportAxis{qs(ex.axisZ), 0, kMapUnitsPerCm, 0, 6},
+        .legend = picture("Picture7"),
+        .cursor = {line("Line45"), line("Line51")},
+    });
 
     connect(map, &Canvas::mouseMoved, this, [this](double x, double y, Qt::MouseButtons) { readOut(x, y); });
     // The right button opens the picture's menu; it must not move the planes the picture shows.

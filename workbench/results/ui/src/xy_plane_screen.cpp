@@ -1,5 +1,7 @@
 #include "kv/workbench/results/ui/xy_plane_screen.h"
 
+#include "kv/gui/qtext.h"
+#include "kv/texts/results_extras.h"
 #include "kv/texts/results_screen.h"
 #include "kv/texts/xy_plane.h"
 #include "kv/workbench/results/model/dose_tables.h"
@@ -188,8 +190,20 @@ XYPlaneScreen::XYPlaneScreen(const ResultsSession& session)
     connect(option("Option1"), &QRadioButton::clicked, this, [this] { chooseSeparate(); });
     connect(option("Option2"), &QRadioButton::clicked, this, [this] { chooseTotal(); });
     onClick("Command4", [this] { hide(); });
-    new PictureExport(*map, session_, QStringLiteral("xy-plane"), [this] {
+    const auto& ex = texts::resultsExtrasTexts();
+    auto* e = new PictureExport(*map, session_, QStringLiteral("xy-plane"), [this] {
         return voxelRows(session_.shown, VoxelSet::xyPlane(session_.shown.SelectedZIndex));
+    });
+    e->setReportFrame({
+        .title =
+            [this] {
+                return pictureTitle(session_, texts::resultsExtrasTexts().pictureXY,
+                                    textBox("Text4")->text().toStdString(), option("Option1")->isChecked());
+            },
+        .horizontal = ReportAxis{gui::qs(ex.axisX), 0, kMapUnitsPerCm, -7.5, 7.5},
+        .vertical = ReportAxis{gui::qs(ex.axisY), 0, kMapUnitsPerCm, 0, 15},
+        .legend = picture("Picture7"),
+        .cursor = {line("Line46"), line("Line49"), line("Line50")},
     });
 }
 

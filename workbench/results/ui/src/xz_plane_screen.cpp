@@ -1,5 +1,7 @@
 #include "kv/workbench/results/ui/xz_plane_screen.h"
 
+#include "kv/gui/qtext.h"
+#include "kv/texts/results_extras.h"
 #include "kv/texts/results_screen.h"
 #include "kv/texts/xz_plane.h"
 #include "kv/workbench/results/model/dose_tables.h"
@@ -177,10 +179,25 @@ XZPlaneScreen::XZPlaneScreen(const ResultsSession& session)
 
     planes::makeBoxesReadOnly(*this);
     onClick("Command1", [this] { hide(); });
-    for (gui::Canvas* map : {upper, lower})
-        new PictureExport(*map, session_, QStringLiteral("xz-plane"), [this] {
+    const auto& ex = texts::resultsExtrasTexts();
+    for (gui::Canvas* map : {upper, lower}) {
+        auto* e = new PictureExport(*map, session_, QStringLiteral("xz-plane"), [this] {
             return voxelRows(session_.shown, VoxelSet::xzPlane(session_.shown.SelectedYIndex));
         });
+        e->setReportFrame({
+            .title =
+                [this, separate = map == upper] {
+                    return pictureTitle(session_, texts::resultsExtrasTexts().pictureXZ,
+                                        textBox("Text3")->text().toStdString(), separate);
+                },
+            .horizontal = ReportAxis{gui::qs(ex.axisX), 0, kMapUnitsPerCm, -7.5, 7.5},
+            .vertical = ReportAxis{gui::qs(ex.axisZ), 0, kMapUnitsPerCm, 0, 6},
+            .legend = picture("Picture7"),
+            .cursor = map == upper
+                          ? std::vector<gui::Decoration*>{line("Line46"), line("Line50"), line("Line49")}
+                          : std::vector<gui::Decoration*>{line("Line47"), line("Line48")},
+        });
+    }
 }
 
 void XZPlaneScreen::DrawXZPlaneSeparate(std::string_view sliceY) {

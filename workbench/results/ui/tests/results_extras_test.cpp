@@ -318,7 +318,7 @@ class ResultsExtrasTest : public QObject {
         messages.answer = true;
         QVERIFY(e->savePicture());
         QImage saved(path("old.png"));
-        QCOMPARE(saved.size(), s.picture("Picture1")->size());
+        QCOMPARE(saved.size(), e->reportPicture().size());
         // A folder where the file should go, and a cancelled dialog.
         QVERIFY(QDir(path("")).mkdir(QStringLiteral("folder.csv")));
         messages.chosenFile = path("folder.csv");
@@ -333,9 +333,100 @@ class ResultsExtrasTest : public QObject {
         QVERIFY(!e->savePicture());
         QCOMPARE(messages.entries.size(), size_t{2});
         QCOMPARE(messages.entries[1].detail, qs(kv::texts::resultsExtrasTexts().reasonNoFolder));
-        // Copy puts the picture on the clipboard.
+        // Copy puts the same picture on the clipboard.
         e->copyPicture();
-        QCOMPARE(QGuiApplication::clipboard()->image().size(), s.picture("Picture1")->size());
+        QCOMPARE(QGuiApplication::clipboard()->image().size(), e->reportPicture().size());
+    }
+
+    // The saved picture holds the map as painted, without the picked point's
+    // lines, inside a frame with title, axes and legend; the screen keeps its lines.
+    void savedPictureLeavesTheCursorOutAndFramesTheMap() {
+        kv::gui::MessageRecorder messages;
+        ResultsScreen s(path(""));
+        load(s, "a.vesk");
+        kv::gui::Canvas* map = s.picture("Picture1");
+        PictureExport* e = exporter(map);
+        QVERIFY(s.line("Line45")->isVisible() && s.line("Line51")->isVisible());
+        const QImage withCursor = e->picture();
+        s.line("Line45")->hide();
+        s.line("Line51")->hide();
+        const QImage bare = e->picture();
+        s.line("Line45")->show();
+        s.line("Line51")->show();
+        QVERIFY(bare != withCursor);
+        const QImage framed = e->reportPicture().convertToFormat(bare.format());
+        QVERIFY(s.line("Line45")->isVisible() && s.line("Line51")->isVisible());
+        QVERIFY(framed.width() > bare.width() + 40 && framed.height() > bare.height() + 40);
+        // Where the map lies in the frame: a row of it found in a row of the frame (rows
+        // repeat within a voxel, so each place found is checked whole).
+        const int probe = bare.height() / 2;
+        const QByteArray row(reinterpret_cast<const char*>(bare.constScanLine(probe)), bare.bytesPerLine());
+        int left = -1, top = -1;
+        for (int y = probe; y + bare.height() - probe <= framed.height() && left < 0; ++y) {
+            const QByteArray line(reinterpret_cast<const char*>(framed.constScanLine(y)),
+                                  framed.bytesPerLine());
+            const qsizetype at = line.indexOf(row);
+            if (at >= 0 && at % 4 == 0 &&
+                framed.copy(at / 4, y - probe, bare.width(), bare.height()) == bare) {
+                left = static_cast<int>(at / 4);
+                top = y - probe;
+            }
+        }
+        QVERIFY2(left >= 0, "the painted map without its cursor is not in the saved picture");
+        // Room on the left for the depth axis, below for the Y axis, to the right for the legend.
+        QVERIFY(left > 20 && top > 20);
+        QVERIFY(framed.height() - top - bare.height() > 20);
+        QVERIFY(framed.width() - left - bare.width() > s.picture("Picture7")->width());
+    }
+
+    void picturesAreTitledWithFilePlaneAndPosition() {
+        kv::gui::MessageRecorder messages;
+        ResultsScreen s(path(""));
+        load(s, "a.vesk");
+        const auto& t = kv::texts::resultsExtrasTexts();
+        const ResultsSession session{
+            .shown = {}, .loaded = true, .fileName = "a.vesk", .uncertainty = {}, .workDir = {}};
+        const QString yz = pictureTitle(session, t.pictureYZ);
+        QVERIFY2(yz.startsWith(QStringLiteral("a.vesk")) && yz.contains(QStringLiteral("Y-Z")),
+                 qPrintable(yz));
+        const QString xz = pictureTitle(session, t.pictureXZ, "3.2", true);
+        QVERIFY2(xz.contains(QStringLiteral("X-Z")) && xz.contains(QStringLiteral("Y = 3.2 cm")),
+                 qPrintable(xz));
+        QCOMPARE(xz, QString::fromStdString(
+                         kv::fillIn(t.pictureSeparate.str(),
+                                    {{"{plane}", pictureTitle(session, t.pictureXZ, "3.2").toStdString()}})));
+        const QString xy = pictureTitle(session, t.pictureXY, "0.5", false);
+        QVERIFY2(xy.contains(QStringLiteral("Z = 0.5 cm")), qPrintable(xy));
+        // The screens' own titles follow the plane picked on the Y-Z map.
+        PictureExport* xzExport = exporter(s.planes().xz().picture("Picture3"));
+        QVERIFY(xzExport);
+        s.planes().xz().textBox("Text3")->setText(QStringLiteral("4.5"));
+        const QImage a = xzExport->reportPicture();
+        s.planes().xz().textBox("Text3")->setText(QStringLiteral("1.5"));
+        QVERIFY(a != xzExport->reportPicture());
+    }
+
+    // Ticks at round centimetres over the span, whichever way the axis runs.
+    void reportTicksAtRoundCentimetres() {
+        struct Case {
+            double from, to;
+            std::vector<double> ticks;
+        };
+        const Case cases[] = {
+            {0, 15, {0, 2, 4, 6, 8, 10, 12, 14}},
+            {0, 6, {0, 1, 2, 3, 4, 5, 6}},
+            {6, 0, {0, 1, 2, 3, 4, 5, 6}},
+            {-7.5, 7.5, {-6, -4, -2, 0, 2, 4, 6}},
+            {0, 0.4, {0, 0.05, 0.1, 0.15, 0.2, 0.25, 0.3, 0.35, 0.4}},
+            {2, 2, {}},
+            {0, std::nan(""), {}},
+        };
+        for (const Case& c : cases) {
+            const std::vector<double> got = reportTicks({QString(), 0, 40, c.from, c.to});
+            QCOMPARE(got.size(), c.ticks.size());
+            for (size_t i = 0; i < got.size(); ++i)
+                QVERIFY2(std::abs(got[i] - c.ticks[i]) < 1e-12, qPrintable(QString::number(got[i])));
+        }
     }
 
     void pddOverlayDrawsASecondCurve() {

@@ -13,12 +13,46 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 class QMenu;
 
+namespace kv::gui {
+class Decoration;
+}
+
 namespace kv::results {
+
+// One axis of a saved map: where its centimetres lie in the map's units.
+struct ReportAxis {
+    QString label;
+    double origin;       // map units at 0 cm
+    double unitsPerCm;   // negative where the centimetres grow against the units
+    double fromCm, toCm; // the span the ticks cover
+};
+
+// What "Save picture" and "Copy picture" add to the map for a report: a
+// title, axes in cm, the colour legend; the cursor lines are left out.
+struct ReportFrame {
+    std::function<QString()> title;
+    std::optional<ReportAxis> horizontal, vertical; // none: the picture draws its own
+    gui::Canvas* legend = nullptr;
+    std::vector<gui::Decoration*> cursor;
+};
+
+// The round centimetre values an axis is marked at, within its span.
+std::vector<double> reportTicks(const ReportAxis& axis);
+
+// The dose maps' scale: a voxel (1 mm) is 4 map units.
+inline constexpr double kMapUnitsPerCm = 40;
+
+// A saved picture's title: `pattern` with {file} the loaded file, {y} and
+// {z} the plane's position; with `separate` set, the words for which half
+// shows which component follow (false: the total dose), unless unset.
+QString pictureTitle(const ResultsSession& session, std::string_view pattern, std::string_view position = {},
+                     std::optional<bool> separate = std::nullopt);
 
 class PictureExport : public QObject {
     Q_OBJECT
@@ -40,6 +74,9 @@ class PictureExport : public QObject {
 
     // The picture as the screen shows it, overlays included.
     QImage picture() const;
+    // The picture as saved and copied: framed for a report once a frame is set.
+    void setReportFrame(ReportFrame frame) { frame_ = std::move(frame); }
+    QImage reportPicture() const;
 
   private:
     QString suggestedPath(const QString& suffix) const;
@@ -54,6 +91,7 @@ class PictureExport : public QObject {
     QAction* save_;
     QAction* copy_;
     QAction* export_;
+    std::optional<ReportFrame> frame_;
 };
 
 } // namespace kv::results
