@@ -28,6 +28,7 @@
 #include "kv/workbench/shell/setup_screen.h"
 #include "kv/workbench/shell/workbench.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
@@ -122,6 +123,14 @@ int setupScreens(const QString& runDir) {
     setUp->textBox("Text12")->setText(QStringLiteral("manual"));
     setUp->textBox("TextMapSigma")->setText(QStringLiteral("5"));
     shoot(*setUp, "setup");
+    // The paddle-and-support dialog of the set-up screen's context menu.
+    if (auto* plates = setUp->findChild<QAction*>(QStringLiteral("PlatesAction"))) {
+        plates->trigger();
+        if (QWidget* d = setUp->platesDialog()) {
+            shoot(*d, "plates");
+            d->hide();
+        }
+    }
     click(*setUp, "Command5"); // writes MC.dat and equipment.dat
     return 0;
 }

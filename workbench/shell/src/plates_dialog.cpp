@@ -17,6 +17,9 @@ using namespace gui;
 
 namespace {
 
+// Wide enough for the longest material name of either edition ("PMMA（アクリル）").
+constexpr int kComboWidth = 2760;
+
 std::vector<Control> table() {
     const auto& t = texts::setUpTexts();
     auto label = [](const char* name, int left, int top, texts::Text text) {
@@ -33,19 +36,19 @@ std::vector<Control> table() {
         label("Label2", 240, 780, t.paddle),
         {.name = "Text1", .kind = Kind::TextBox, .rect = {2400, 720, 855, 375}},
         label("Label3", 3330, 780, t.plateMm),
-        {.name = "Combo1", .kind = Kind::ComboBox, .rect = {3840, 720, 1920, 375}},
+        {.name = "Combo1", .kind = Kind::ComboBox, .rect = {3840, 720, kComboWidth, 375}},
         label("Label4", 240, 1380, t.support),
         {.name = "Text2", .kind = Kind::TextBox, .rect = {2400, 1320, 855, 375}},
         label("Label5", 3330, 1380, t.plateMm),
-        {.name = "Combo2", .kind = Kind::ComboBox, .rect = {3840, 1320, 1920, 375}},
+        {.name = "Combo2", .kind = Kind::ComboBox, .rect = {3840, 1320, kComboWidth, 375}},
         {.name = "Command1",
          .kind = Kind::Button,
-         .rect = {2400, 2040, 1560, 495},
+         .rect = {3240, 2040, 1560, 495},
          .text = t.platesOk,
          .back = colours::buttonYellow},
         {.name = "Command2",
          .kind = Kind::Button,
-         .rect = {4200, 2040, 1560, 495},
+         .rect = {5040, 2040, 1560, 495},
          .text = t.platesCancel,
          .back = colours::buttonYellow},
     };
@@ -58,7 +61,7 @@ constexpr formats::PlateMaterial kMaterials[] = {formats::PlateMaterial::Polycar
 } // namespace
 
 PlatesDialog::PlatesDialog(std::filesystem::path workDir, QWidget* parent)
-    : Form({.name = "FormPlates", .caption = texts::setUpTexts().plates, .width = 6000, .height = 2760},
+    : Form({.name = "FormPlates", .caption = texts::setUpTexts().plates, .width = 6840, .height = 2760},
            table(), parent),
       workDir_(std::move(workDir)) {
     const auto& t = texts::setUpTexts();

@@ -17,9 +17,11 @@
 #include "kv/workbench/shell/workbench.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <exception>
@@ -269,6 +271,13 @@ SetUpScreen::SetUpScreen(Workbench& wb)
     connect(plates, &QAction::triggered, this, [this] { showPlates(); });
     addAction(plates);
     setContextMenuPolicy(Qt::ActionsContextMenu);
+    // The target's label ends where its "%" ends, and stays clear of the note before it
+    // however long the edition's words are.
+    QLabel* target = label("LabelSagd");
+    const QLabel* note = label("Label7");
+    const QLabel* percent = label("LabelSagdPercent");
+    const int end = percent->x() + percent->fontMetrics().horizontalAdvance(percent->text());
+    target->move(std::max(note->x() + note->width() + 8, end - target->width()), target->y());
 }
 
 void SetUpScreen::showPlates() {

@@ -20,6 +20,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -776,6 +777,34 @@ class SetUpScreensTest : public QObject {
         QCOMPARE(d->comboBox("Combo1")->currentIndex(), 1);
         QCOMPARE(d->textBox("Text2")->text(), QStringLiteral("0"));
         QCOMPARE(d->comboBox("Combo2")->currentIndex(), 0);
+    }
+
+    // Our additions to Form4 show their words whole in either edition: the sAGD target's label
+    // keeps clear of the file-name note, and each material name fits its box.
+    void additionsShowTheirTextsWhole() {
+        Bench b;
+        SetUpScreen& s = b.openSetUp();
+        const QLabel* target = s.label("LabelSagd");
+        const QLabel* note = s.label("Label7");
+        QVERIFY2(target->x() >= note->x() + note->width() + 4,
+                 qPrintable(QStringLiteral("%1 vs %2").arg(target->x()).arg(note->x() + note->width())));
+        QVERIFY(target->width() >= target->fontMetrics().horizontalAdvance(target->text()));
+        QVERIFY(target->x() + target->width() <= s.clientSize().width());
+        s.findChild<QAction*>(QStringLiteral("PlatesAction"))->trigger();
+        auto* d = qobject_cast<PlatesDialog*>(s.platesDialog());
+        QVERIFY(d);
+        for (const char* name : {"Combo1", "Combo2"}) {
+            const QComboBox* combo = d->comboBox(name);
+            // A box that takes its width from its items: the width each of them needs.
+            QComboBox probe;
+            probe.setFont(combo->font());
+            for (int i = 0; i < combo->count(); ++i)
+                probe.addItem(combo->itemText(i));
+            probe.setSizeAdjustPolicy(QComboBox::AdjustToContents);
+            QVERIFY2(combo->width() >= probe.sizeHint().width(),
+                     qPrintable(QStringLiteral("%1 < %2").arg(combo->width()).arg(probe.sizeHint().width())));
+            QVERIFY(combo->x() + combo->width() <= d->clientSize().width());
+        }
     }
 
     void platesDialogRefusals() {
