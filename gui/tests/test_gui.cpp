@@ -4,7 +4,9 @@
 #include "kv/gui/form.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
+#include "kv/texts/text.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -44,6 +46,18 @@ class GuiTest : public QObject {
     Q_OBJECT
   private slots:
     void initTestCase() { setUpApplication(QStringLiteral("Kelvane-Vesk")); }
+
+    // Qt's own buttons and dialogs speak the edition's language (Qt's translations are set up).
+    void qtOwnTextsFollowTheEdition() {
+        const QString yes = QCoreApplication::translate("QPlatformTheme", "&Yes");
+        const QString fileName = QCoreApplication::translate("QFileDialog", "File &name:");
+        if (kv::texts::edition() == kv::texts::Edition::Japanese) {
+            QVERIFY2(yes != QStringLiteral("&Yes"), qPrintable(yes));
+            QVERIFY2(fileName != QStringLiteral("File &name:"), qPrintable(fileName));
+        } else {
+            QCOMPARE(yes, QStringLiteral("&Yes"));
+        }
+    }
 
     void fontSizesArePixelExact_data() {
         QTest::addColumn<double>("points");
