@@ -85,9 +85,11 @@ bool writerEnded(std::string_view tag) {
 }
 
 int removeAbandonedTemporaries(const std::filesystem::path& dir, std::string_view forName) {
-    // ".<name>." as this process would begin a temporary of it (a long name cut alike).
+    // ".<name>" as this process would begin a temporary of it (a long name cut alike);
+    // compared whole, so that "s.dat" never claims the leftovers of "s.dat.bak".
+    auto namePart = [](std::string_view f) { return f.substr(0, f.rfind('.', f.rfind('@'))); };
     const std::string t = temporaryTemplate(forName);
-    const std::string mine = t.substr(0, t.rfind('.', t.rfind('@')) + 1);
+    const std::string_view mine = namePart(t);
     int removed = 0;
     const std::string here = hostTag();
     std::error_code ec;
@@ -96,7 +98,7 @@ int removeAbandonedTemporaries(const std::filesystem::path& dir, std::string_vie
         TemporaryWriter w;
         const std::string name = it->path().filename().string();
         if (!parseTemporaryName(name, w) || w.host != here || alive(w.pid)) continue;
-        if (!forName.empty() && name.rfind(mine, 0) != 0) continue;
+        if (!forName.empty() && namePart(name) != mine) continue;
         std::error_code fileEc;
         // A link or a folder of that shape is not ours to remove.
         if (!it->is_regular_file(fileEc) || it->is_symlink(fileEc)) continue;
