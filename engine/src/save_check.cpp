@@ -9,6 +9,7 @@
 #include "kv/engine/result_file.h"
 #include "kv/engine/run_inputs.h"
 #include "kv/engine/source.h"
+#include "kv/texts/engine.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,15 +19,21 @@ namespace kv::engine {
 
 namespace {
 
-std::string inQuotes(std::string_view text) {
-    std::string s(1, '"');
-    s += shownText(text);
-    s += '"';
-    return s;
+using Input = texts::EngineInputTexts;
+using Keys = std::initializer_list<std::pair<std::string_view, std::string_view>>;
+
+// A reason worded in each edition by `problem`, for reasons whose keys are
+// themselves texts of the edition.
+template <class F> InputError refused(const std::string& file, F problem) {
+    auto whole = [&](const texts::EngineTexts& t) {
+        const std::string p = problem(t.inputs);
+        return fillIn(std::string(t.inputs.refusal.view()), {{"{file}", shownText(file)}, {"{problem}", p}});
+    };
+    return InputError(file, whole(texts::englishEngineTexts), whole(texts::japaneseEngineTexts));
 }
 
-std::string lineOf(int bin) {
-    return "line " + std::to_string(formats::kSpectrumHeaderLines + bin);
+std::string filled(const texts::Text& text, Keys keys) {
+    return fillIn(std::string(text.view()), keys);
 }
 
 // What a spectrum file's settings can be: what the spectrum tool computes.
@@ -42,47 +49,42 @@ constexpr double kLeastChamberShare = 1e-3;
 } // namespace
 
 void requireReplaceableResult(const std::filesystem::path& dir, const std::string& resultFile) {
-    const std::string mc(formats::kControlFileName);
-    const std::string named = "line 8 names the result file " + inQuotes(resultFile);
+    const std::string mc(formats::kControlFileName), name = shownText(resultFile);
     switch (replaceRefusal(dir, resultFile)) {
     case ReplaceRefusal::None:
         return;
     case ReplaceRefusal::NameTooLong:
-        throw InputError(mc, named + ", " + std::to_string(resultFile.size()) +
-                                 " bytes long; the working folder takes names of at most " +
-                                 std::to_string(maxNameBytes(dir)) + " bytes: choose a shorter name");
+        throw InputError(mc, &Input::resultNameTooLong,
+                         {{"{name}", name},
+                          {"{bytes}", std::to_string(resultFile.size())},
+                          {"{most}", std::to_string(maxNameBytes(dir))}});
     case ReplaceRefusal::NotAFile: {
         struct stat st {};
         const bool folder = ::stat((dir / resultFile).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-        throw InputError(mc,
-                         named + ", but " + (folder ? "a folder" : "a pipe or device") +
-                             " of that name stands in the working folder, and a result cannot replace it: "
-                             "choose another name");
+        throw InputError(mc, folder ? &Input::folderInTheWay : &Input::pipeInTheWay, {{"{name}", name}});
     }
     case ReplaceRefusal::WriteProtected:
-        throw InputError(mc, named + ", but the older result of that name is write-protected, so the new one "
-                                     "could not replace it: remove the protection or choose another name");
+        throw InputError(mc, &Input::olderProtected, {{"{name}", name}});
     }
 }
 
 void requireHeaderCodePage(const RunInputs& in) {
     struct Text {
         std::string file;
-        const char* where;
+        texts::Text Input::*where;
         const std::string& text;
     };
     const std::string mc(formats::kControlFileName), ph(formats::kPhantomFileName);
-    for (const Text& t : {Text{mc, "line 9, the equipment name", in.control.equipmentName},
-                          Text{ph, "line 1, the glandular fraction", in.phantom.fractionText},
-                          Text{ph, "line 2, the composition file", in.phantom.compositionFile}}) {
+    for (const Text& x : {Text{mc, &Input::equipmentName, in.control.equipmentName},
+                          Text{ph, &Input::glandularFraction, in.phantom.fractionText},
+                          Text{ph, &Input::compositionFile, in.phantom.compositionFile}}) {
         try {
-            toCp932(t.text);
+            toCp932(x.text);
         } catch (const CodePageError&) {
-            throw InputError(t.file,
-                             std::string(t.where) + " " + inQuotes(t.text) +
-                                 ", holds characters that the result file's code page (CP932) cannot "
-                                 "hold (shown as \xEF\xBF\xBD where the bytes were no CP932 text): type "
-                                 "it again in letters, digits, kana or kanji");
+            throw refused(x.file, [&](const Input& t) {
+                return filled(t.notInCodePage,
+                              {{"{where}", (t.*x.where).view()}, {"{text}", shownText(x.text)}});
+            });
         }
     }
     // Whatever else reaches the header comes from the program itself, but a
@@ -91,8 +93,8 @@ void requireHeaderCodePage(const RunInputs& in) {
         try {
             toCp932(line);
         } catch (const CodePageError&) {
-            throw InputError(in.control.resultFile, "its header line " + inQuotes(line) +
-                                                        " holds characters that CP932 cannot hold");
+            throw InputError(in.control.resultFile, &Input::headerNotInCodePage,
+                             {{"{line}", shownText(line)}});
         }
     }
 }
@@ -102,26 +104,31 @@ void requireDoseFromSpectrum(const RunInputs& in) {
     const formats::SpectrumFileContents& s = in.spectrum;
     struct Setting {
         int line;
-        const char* what;
+        texts::Text Input::*what;
         double value, min, max;
         const char* unit;
         bool aboveMin;
     };
     for (const Setting& h : {
-             Setting{2, "the tube voltage", s.tubeVoltage, kMinTubeVoltage, kMaxTubeVoltage, "kV", false},
-             Setting{3, "the target angle", s.targetAngle, 0, kMaxTargetAngle, "deg", true},
-             Setting{4, "the tube tilt angle", s.tubeTiltAngle, -kMaxTubeTilt, kMaxTubeTilt, "deg", false},
-             Setting{5, "the beryllium filter", s.beryllium, 0, kMaxFilter, "mm", false},
-             Setting{6, "the aluminium filter", s.aluminum, 0, kMaxFilter, "mm", false},
-             Setting{7, "the molybdenum filter", s.molybdenum, 0, kMaxFilter, "mm", false},
-             Setting{8, "the rhodium filter", s.rhodium, 0, kMaxFilter, "mm", false},
-             Setting{9, "the silver filter", s.silver, 0, kMaxFilter, "mm", false},
-             Setting{10, "the air layer", s.airLayer, 0, kMaxAirLayer, "cm", false},
+             Setting{2, &Input::tubeVoltage, s.tubeVoltage, kMinTubeVoltage, kMaxTubeVoltage, "kV", false},
+             Setting{3, &Input::targetAngle, s.targetAngle, 0, kMaxTargetAngle, "deg", true},
+             Setting{4, &Input::tubeTilt, s.tubeTiltAngle, -kMaxTubeTilt, kMaxTubeTilt, "deg", false},
+             Setting{5, &Input::beryllium, s.beryllium, 0, kMaxFilter, "mm", false},
+             Setting{6, &Input::aluminium, s.aluminum, 0, kMaxFilter, "mm", false},
+             Setting{7, &Input::molybdenum, s.molybdenum, 0, kMaxFilter, "mm", false},
+             Setting{8, &Input::rhodium, s.rhodium, 0, kMaxFilter, "mm", false},
+             Setting{9, &Input::silver, s.silver, 0, kMaxFilter, "mm", false},
+             Setting{10, &Input::airLayer, s.airLayer, 0, kMaxAirLayer, "cm", false},
          }) {
         if ((h.aboveMin ? h.value > h.min : h.value >= h.min) && h.value <= h.max) continue;
-        throw InputError(sp, "line " + std::to_string(h.line) + ", " + h.what + " of " +
-                                 plainDecimal(h.value) + " " + h.unit + ", lies outside " +
-                                 plainDecimal(h.min) + " to " + plainDecimal(h.max) + " " + h.unit);
+        throw refused(sp, [&](const Input& t) {
+            return filled(t.settingOutside, {{"{line}", std::to_string(h.line)},
+                                             {"{what}", (t.*h.what).view()},
+                                             {"{value}", plainDecimal(h.value)},
+                                             {"{min}", plainDecimal(h.min)},
+                                             {"{max}", plainDecimal(h.max)},
+                                             {"{unit}", h.unit}});
+        });
     }
     // The writer normalises rays 1..42 to add up to 1 together; a share
     // beyond that is no spectrum the tool made, and one huge cell would
@@ -129,15 +136,18 @@ void requireDoseFromSpectrum(const RunInputs& in) {
     for (int i = 1; i < formats::kBins; ++i)
         for (int k = 1; k < formats::kColumns; ++k) {
             const double v = s.table[k][i];
+            const std::string line = std::to_string(formats::kSpectrumHeaderLines + i),
+                              ray = std::to_string(k), energy = plainDecimal(formats::binEnergy(i));
             if (v > 1)
-                throw InputError(sp, lineOf(i) + ": the share " + plainDecimal(v) + " of ray " +
-                                         std::to_string(k) + " at " + plainDecimal(formats::binEnergy(i)) +
-                                         " keV is more than 1; the shares of all rays add up to 1");
+                throw InputError(
+                    sp, &Input::shareAboveOne,
+                    {{"{line}", line}, {"{value}", plainDecimal(v)}, {"{ray}", ray}, {"{energy}", energy}});
             if (v > 0 && formats::binEnergy(i) > s.tubeVoltage + 0.1)
-                throw InputError(sp, lineOf(i) + ": ray " + std::to_string(k) + " holds photons at " +
-                                         plainDecimal(formats::binEnergy(i)) +
-                                         " keV, above the tube voltage of " + plainDecimal(s.tubeVoltage) +
-                                         " kV (line 2)");
+                throw InputError(sp, &Input::aboveTubeVoltage,
+                                 {{"{line}", line},
+                                  {"{ray}", ray},
+                                  {"{energy}", energy},
+                                  {"{kv}", plainDecimal(s.tubeVoltage)}});
         }
     const WorkbenchSetup setup = workbenchSetup(in);
     const FieldSource source(fieldGeometry(setup), setup.spectrum);
@@ -154,11 +164,8 @@ void requireDoseFromSpectrum(const RunInputs& in) {
     for (double y = 0; y <= setup.fieldY * in.control.fcd / setup.fid + 1e-9; y += 0.5)
         most = std::max(most, photonsAt(y));
     if (!(chamber > kLeastChamberShare * most) || !std::isfinite(chamber))
-        throw InputError(
-            sp, "the rays hold " + (chamber > 0 ? "almost no" : std::string("no")) +
-                    " photons toward the point where the air kerma is taken (on the central line, " +
-                    plainDecimal(kChamberY) + " cm from the chest-wall edge, at the FCD of " +
-                    plainDecimal(in.control.fcd) + " cm), so the doses per air kerma would mean nothing");
+        throw InputError(sp, chamber > 0 ? &Input::fewChamberPhotons : &Input::noChamberPhotons,
+                         {{"{y}", plainDecimal(kChamberY)}, {"{fcd}", plainDecimal(in.control.fcd)}});
     // The share of the photons that cross the paddle straight down.
     double all = 0, through = 0;
     const Material& m = setup.paddle;
@@ -172,11 +179,9 @@ void requireDoseFromSpectrum(const RunInputs& in) {
         }
     }
     if (!(through >= kLeastTransmission * all))
-        throw InputError(sp, "hardly any of the spectrum's photons cross the " +
-                                 plainDecimal(setup.paddleThickness * 10) +
-                                 " mm compression paddle (a share of " + format(through / all, "0.0E+00") +
-                                 "), so the run could give no dose: the spectrum needs photons of more than "
-                                 "a few keV");
+        throw InputError(sp, &Input::paddleStops,
+                         {{"{mm}", plainDecimal(setup.paddleThickness * 10)},
+                          {"{share}", format(through / all, "0.0E+00")}});
 }
 
 } // namespace kv::engine

@@ -160,6 +160,65 @@ TEST(StartCheck, WhatWouldLoseTheRunIsRefusedBeforeIt) {
     }
 }
 
+// The workbench shows the reasons in its edition: each of them in Japanese.
+TEST(StartCheck, ReasonsInTheJapaneseEdition) {
+    const Case cases[] = {
+        {"a folder of the result's name",
+         {.resultName = "r"},
+         [](const RunDir& d) { fs::create_directory(d.path() / "r.vesk"); },
+         "MC.dat：8 行目の結果ファイル名「r.vesk」と同じ名前のフォルダが作業フォルダにあり"},
+        {"a write-protected older result",
+         {.resultName = "r"},
+         [](const RunDir& d) {
+             d.write("r.vesk", "old");
+             fs::permissions(d.path() / "r.vesk", fs::perms::owner_read);
+         },
+         "の以前の結果は書き込み禁止のため"},
+        {"a name longer than the folder takes",
+         {.resultName = std::string(251, 'n')},
+         [](const RunDir&) {},
+         "は 256 バイトですが、作業フォルダに置ける名前は 255 バイトまでです"},
+        {"bytes the code page cannot write",
+         {},
+         [](const RunDir& d) { replaceIn(d, "MC.dat", "Test unit\r\n", "Test \xff unit\r\n"); },
+         "MC.dat：9 行目の装置名「Test \xEF\xBF\xBD unit」に、結果ファイルの文字コード (CP932) で書けない"},
+        {"photons only at 1 keV",
+         {},
+         [](const RunDir& d) { changeSpectrum(d, [](auto&, auto& t) { everyRay(t, 5, 1.0 / 42); }); },
+         "スペクトルの光子は 1.5 mm の圧迫板をほとんど透過しない"},
+        {"one share of 1e23",
+         {},
+         [](const RunDir& d) { changeSpectrum(d, [](auto&, auto& t) { t[7][90] = 1e23; }); },
+         "P_SPCTL.dat：100 行目: 光線 7 の 18 keV の割合 1E+23 が 1 を超えています"},
+        {"a negative tube voltage",
+         {},
+         [](const RunDir& d) { changeSpectrum(d, [](auto& f, auto&) { f.tubeVoltage = "-5"; }); },
+         "2 行目の管電圧 -5 kV は 15 ～ 50 kV の範囲外です"},
+        {"no photons toward the air-kerma point",
+         {},
+         [](const RunDir& d) {
+             changeSpectrum(d, [](auto&, auto& t) {
+                 for (auto& ray : t)
+                     ray.fill(0);
+                 t[1][100] = 1;
+             });
+         },
+         "へ向かう光子が光線にないため"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RunDir dir(c.options);
+        c.spoil(dir);
+        try {
+            checkRunStart(dir.path(), ExposureKind::Mammography);
+            ADD_FAILURE() << "accepted";
+        } catch (const InputError& e) {
+            const std::string& ja = e.text(kv::texts::Edition::Japanese);
+            EXPECT_NE(ja.find(c.says), std::string::npos) << ja;
+        }
+    }
+}
+
 // A user's folder, as that user: the superuser writes through permissions,
 // so under it the program runs as nobody (setpriv).
 struct AsUser {

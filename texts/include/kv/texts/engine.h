@@ -36,6 +36,31 @@ struct EngineInputTexts {
     Text folderProtected;
     Text folderFull;
     Text folderRefuses;
+    // What would keep a finished run from being saved.
+    Text resultNameTooLong; // {name}, {bytes}, {most}
+    Text folderInTheWay;    // {name}
+    Text pipeInTheWay;      // {name}
+    Text olderProtected;    // {name}
+    Text equipmentName;     // where a header text stands, for notInCodePage
+    Text glandularFraction;
+    Text compositionFile;
+    Text notInCodePage;       // {where}, {text}
+    Text headerNotInCodePage; // {line}
+    Text tubeVoltage;         // the spectrum file's settings, for settingOutside
+    Text targetAngle;
+    Text tubeTilt;
+    Text beryllium;
+    Text aluminium;
+    Text molybdenum;
+    Text rhodium;
+    Text silver;
+    Text airLayer;
+    Text settingOutside;    // {line}, {what}, {value}, {min}, {max}, {unit}
+    Text shareAboveOne;     // {line}, {value}, {ray}, {energy}
+    Text aboveTubeVoltage;  // {line}, {ray}, {energy}, {kv}
+    Text noChamberPhotons;  // {y}, {fcd}
+    Text fewChamberPhotons; // {y}, {fcd}
+    Text paddleStops;       // {mm}, {share}
 };
 
 struct EngineTexts {
@@ -188,6 +213,55 @@ inline constexpr EngineTexts englishEngineTexts{
             .folderProtected = "cannot be written in the working folder, which is write-protected",
             .folderFull = "cannot be written in the working folder, which has less than 32 MB free",
             .folderRefuses = "cannot be written in the working folder",
+            .resultNameTooLong =
+                "line 8 names the result file \"{name}\", {bytes} bytes long; the working folder "
+                "takes names of at most {most} bytes: choose a shorter name",
+            .folderInTheWay =
+                "line 8 names the result file \"{name}\", but a folder of that name stands in the "
+                "working folder, and a result cannot replace it: choose another name",
+            .pipeInTheWay =
+                "line 8 names the result file \"{name}\", but a pipe or device of that name stands in "
+                "the working folder, and a result cannot replace it: choose another name",
+            .olderProtected =
+                "line 8 names the result file \"{name}\", but the older result of that name is "
+                "write-protected, so the new one could not replace it: remove the protection or "
+                "choose another name",
+            .equipmentName = "line 9, the equipment name",
+            .glandularFraction = "line 1, the glandular fraction",
+            .compositionFile = "line 2, the composition file",
+            .notInCodePage =
+                "{where} \"{text}\", holds characters that the result file's code page (CP932) "
+                "cannot hold (shown as \xEF\xBF\xBD where the bytes were no CP932 text): type it "
+                "again in letters, digits, kana or kanji",
+            .headerNotInCodePage = "its header line \"{line}\" holds characters that CP932 cannot hold",
+            .tubeVoltage = "the tube voltage",
+            .targetAngle = "the target angle",
+            .tubeTilt = "the tube tilt angle",
+            .beryllium = "the beryllium filter",
+            .aluminium = "the aluminium filter",
+            .molybdenum = "the molybdenum filter",
+            .rhodium = "the rhodium filter",
+            .silver = "the silver filter",
+            .airLayer = "the air layer",
+            .settingOutside = "line {line}, {what} of {value} {unit}, lies outside {min} to {max} {unit}",
+            .shareAboveOne =
+                "line {line}: the share {value} of ray {ray} at {energy} keV is more than 1; the "
+                "shares of all rays add up to 1",
+            .aboveTubeVoltage =
+                "line {line}: ray {ray} holds photons at {energy} keV, above the tube voltage of "
+                "{kv} kV (line 2)",
+            .noChamberPhotons =
+                "the rays hold no photons toward the point where the air kerma is taken (on the "
+                "central line, {y} cm from the chest-wall edge, at the FCD of {fcd} cm), so the "
+                "doses per air kerma would mean nothing",
+            .fewChamberPhotons =
+                "the rays hold almost no photons toward the point where the air kerma is taken "
+                "(on the central line, {y} cm from the chest-wall edge, at the FCD of {fcd} cm), "
+                "so the doses per air kerma would mean nothing",
+            .paddleStops =
+                "hardly any of the spectrum's photons cross the {mm} mm compression paddle (a share "
+                "of {share}), so the run could give no dose: the spectrum needs photons of more than "
+                "a few keV",
         },
 };
 
@@ -288,6 +362,50 @@ inline constexpr EngineTexts japaneseEngineTexts{
             .folderProtected = "作業フォルダが書き込み禁止のため書き込めません",
             .folderFull = "作業フォルダの空きが 32 MB 未満のため書き込めません",
             .folderRefuses = "作業フォルダに書き込めません",
+            .resultNameTooLong =
+                "8 行目の結果ファイル名「{name}」は {bytes} バイトですが、作業フォルダに置ける名前は "
+                "{most} バイトまでです。短い名前にして下さい",
+            .folderInTheWay =
+                "8 行目の結果ファイル名「{name}」と同じ名前のフォルダが作業フォルダにあり、結果で"
+                "置き換えられません。別の名前にして下さい",
+            .pipeInTheWay =
+                "8 行目の結果ファイル名「{name}」と同じ名前のパイプまたはデバイスが作業フォルダにあり、"
+                "結果で置き換えられません。別の名前にして下さい",
+            .olderProtected =
+                "8 行目の結果ファイル名「{name}」の以前の結果は書き込み禁止のため、新しい結果で置き"
+                "換えられません。書き込み禁止を解除するか、別の名前にして下さい",
+            .equipmentName = "9 行目の装置名",
+            .glandularFraction = "1 行目の乳腺含有率",
+            .compositionFile = "2 行目の組成ファイル名",
+            .notInCodePage =
+                "{where}「{text}」に、結果ファイルの文字コード (CP932) で書けない文字があります "
+                "(CP932 の文字でないバイトは \xEF\xBF\xBD と表示)。英数字、かな、漢字で入力し直して"
+                "下さい",
+            .headerNotInCodePage = "ヘッダーの行「{line}」に CP932 で書けない文字があります",
+            .tubeVoltage = "管電圧",
+            .targetAngle = "ターゲット角度",
+            .tubeTilt = "管球傾斜角",
+            .beryllium = "ベリリウムフィルタ",
+            .aluminium = "アルミニウムフィルタ",
+            .molybdenum = "モリブデンフィルタ",
+            .rhodium = "ロジウムフィルタ",
+            .silver = "銀フィルタ",
+            .airLayer = "空気層",
+            .settingOutside = "{line} 行目の{what} {value} {unit} は {min} ～ {max} {unit} の範囲外です",
+            .shareAboveOne =
+                "{line} 行目: 光線 {ray} の {energy} keV の割合 {value} が 1 を超えています。全光線の"
+                "割合の合計は 1 です",
+            .aboveTubeVoltage =
+                "{line} 行目: 光線 {ray} に、管電圧 {kv} kV (2 行目) を超える {energy} keV の光子"
+                "があります",
+            .noChamberPhotons =
+                "空気カーマを求める点 (中心線上、胸壁端から {y} cm、FCD {fcd} cm) へ向かう光子が"
+                "光線にないため、空気カーマあたりの線量が意味を持ちません",
+            .fewChamberPhotons =
+                "空気カーマを求める点 (中心線上、胸壁端から {y} cm、FCD {fcd} cm) へ向かう光子が"
+                "光線にほとんどないため、空気カーマあたりの線量が意味を持ちません",
+            .paddleStops = "スペクトルの光子は {mm} mm の圧迫板をほとんど透過しない (透過割合 {share}) ため、"
+                           "線量が得られません。数 keV を超える光子が必要です",
         },
 };
 
