@@ -53,6 +53,7 @@ struct Case {
     RunDirOptions options;
     void (*spoil)(const RunDir&);
     const char* says;
+    const char* saysJa = nullptr; // the workbench shows the reason in its edition
 };
 
 TEST(StartCheck, WhatWouldLoseTheRunIsRefusedBeforeIt) {
@@ -61,7 +62,8 @@ TEST(StartCheck, WhatWouldLoseTheRunIsRefusedBeforeIt) {
          {.resultName = "r"},
          [](const RunDir& d) { fs::create_directory(d.path() / "r.vesk"); },
          "MC.dat: line 8 names the result file \"r.vesk\", but a folder of that name stands in the working "
-         "folder"},
+         "folder",
+         "MC.dat：8 行目の結果ファイル名「r.vesk」と同じ名前のフォルダが作業フォルダにあり"},
         {"a pipe of the result's name",
          {.resultName = "r"},
          [](const RunDir& d) { ASSERT_EQ(::mkfifo((d.path() / "r.vesk").c_str(), 0600), 0); },
@@ -79,17 +81,21 @@ TEST(StartCheck, WhatWouldLoseTheRunIsRefusedBeforeIt) {
              d.write("r.vesk", "old");
              fs::permissions(d.path() / "r.vesk", fs::perms::owner_read);
          },
-         "the older result of that name is write-protected"},
+         "the older result of that name is write-protected",
+         "の以前の結果は書き込み禁止のため"},
         {"a name longer than the folder takes",
          {.resultName = std::string(251, 'n')},
          [](const RunDir&) {},
-         "256 bytes long; the working folder takes names of at most 255 bytes"},
+         "256 bytes long; the working folder takes names of at most 255 bytes",
+         "は 256 バイトですが、作業フォルダに置ける名前は 255 バイトまでです"},
         {"bytes the code page cannot write in the equipment name",
          {},
          [](const RunDir& d) { replaceIn(d, "MC.dat", "Test unit\r\n", "Test \xff\xfe unit\r\n"); },
          "MC.dat: line 9, the equipment name \"Test \xEF\xBF\xBD\xEF\xBF\xBD unit\", holds characters that "
          "the "
-         "result file's code page (CP932) cannot hold"},
+         "result file's code page (CP932) cannot hold",
+         "MC.dat：9 行目の装置名「Test \xEF\xBF\xBD\xEF\xBF\xBD unit」に、結果ファイルの文字コード (CP932) "
+         "で書けない"},
         {"bytes the code page cannot write in the fraction",
          {},
          [](const RunDir& d) { replaceIn(d, "Phantom.dat", "50\r\n", "50\x80\r\n"); },
@@ -105,15 +111,18 @@ TEST(StartCheck, WhatWouldLoseTheRunIsRefusedBeforeIt) {
         {"photons only at 1 keV",
          {},
          [](const RunDir& d) { changeSpectrum(d, [](auto&, auto& t) { everyRay(t, 5, 1.0 / 42); }); },
-         "hardly any of the spectrum's photons cross the 1.5 mm compression paddle"},
+         "hardly any of the spectrum's photons cross the 1.5 mm compression paddle",
+         "スペクトルの光子は 1.5 mm の圧迫板をほとんど透過しない"},
         {"one share of 1e23",
          {},
          [](const RunDir& d) { changeSpectrum(d, [](auto&, auto& t) { t[7][90] = 1e23; }); },
-         "P_SPCTL.dat: line 100: the share 1E+23 of ray 7 at 18 keV is more than 1"},
+         "P_SPCTL.dat: line 100: the share 1E+23 of ray 7 at 18 keV is more than 1",
+         "P_SPCTL.dat：100 行目: 光線 7 の 18 keV の割合 1E+23 が 1 を超えています"},
         {"a negative tube voltage",
          {},
          [](const RunDir& d) { changeSpectrum(d, [](auto& f, auto&) { f.tubeVoltage = "-5"; }); },
-         "P_SPCTL.dat: line 2, the tube voltage of -5 kV, lies outside 15 to 50 kV"},
+         "P_SPCTL.dat: line 2, the tube voltage of -5 kV, lies outside 15 to 50 kV",
+         "2 行目の管電圧 -5 kV は 15 ～ 50 kV の範囲外です"},
         {"photons above the tube voltage",
          {},
          [](const RunDir& d) { changeSpectrum(d, [](auto& f, auto&) { f.tubeVoltage = "20"; }); },
@@ -127,7 +136,8 @@ TEST(StartCheck, WhatWouldLoseTheRunIsRefusedBeforeIt) {
                  t[1][100] = 1; // straight down only: the chamber lies 5.7 deg off
              });
          },
-         "the rays hold no photons toward the point where the air kerma is taken"},
+         "the rays hold no photons toward the point where the air kerma is taken",
+         "へ向かう光子が光線にないため"},
         {"a vanishing share toward the air-kerma point",
          {},
          [](const RunDir& d) {
@@ -156,65 +166,10 @@ TEST(StartCheck, WhatWouldLoseTheRunIsRefusedBeforeIt) {
             ADD_FAILURE() << "accepted";
         } catch (const InputError& e) {
             EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
-        }
-    }
-}
-
-// The workbench shows the reasons in its edition: each of them in Japanese.
-TEST(StartCheck, ReasonsInTheJapaneseEdition) {
-    const Case cases[] = {
-        {"a folder of the result's name",
-         {.resultName = "r"},
-         [](const RunDir& d) { fs::create_directory(d.path() / "r.vesk"); },
-         "MC.dat：8 行目の結果ファイル名「r.vesk」と同じ名前のフォルダが作業フォルダにあり"},
-        {"a write-protected older result",
-         {.resultName = "r"},
-         [](const RunDir& d) {
-             d.write("r.vesk", "old");
-             fs::permissions(d.path() / "r.vesk", fs::perms::owner_read);
-         },
-         "の以前の結果は書き込み禁止のため"},
-        {"a name longer than the folder takes",
-         {.resultName = std::string(251, 'n')},
-         [](const RunDir&) {},
-         "は 256 バイトですが、作業フォルダに置ける名前は 255 バイトまでです"},
-        {"bytes the code page cannot write",
-         {},
-         [](const RunDir& d) { replaceIn(d, "MC.dat", "Test unit\r\n", "Test \xff unit\r\n"); },
-         "MC.dat：9 行目の装置名「Test \xEF\xBF\xBD unit」に、結果ファイルの文字コード (CP932) で書けない"},
-        {"photons only at 1 keV",
-         {},
-         [](const RunDir& d) { changeSpectrum(d, [](auto&, auto& t) { everyRay(t, 5, 1.0 / 42); }); },
-         "スペクトルの光子は 1.5 mm の圧迫板をほとんど透過しない"},
-        {"one share of 1e23",
-         {},
-         [](const RunDir& d) { changeSpectrum(d, [](auto&, auto& t) { t[7][90] = 1e23; }); },
-         "P_SPCTL.dat：100 行目: 光線 7 の 18 keV の割合 1E+23 が 1 を超えています"},
-        {"a negative tube voltage",
-         {},
-         [](const RunDir& d) { changeSpectrum(d, [](auto& f, auto&) { f.tubeVoltage = "-5"; }); },
-         "2 行目の管電圧 -5 kV は 15 ～ 50 kV の範囲外です"},
-        {"no photons toward the air-kerma point",
-         {},
-         [](const RunDir& d) {
-             changeSpectrum(d, [](auto&, auto& t) {
-                 for (auto& ray : t)
-                     ray.fill(0);
-                 t[1][100] = 1;
-             });
-         },
-         "へ向かう光子が光線にないため"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        RunDir dir(c.options);
-        c.spoil(dir);
-        try {
-            checkRunStart(dir.path(), ExposureKind::Mammography);
-            ADD_FAILURE() << "accepted";
-        } catch (const InputError& e) {
-            const std::string& ja = e.text(kv::texts::Edition::Japanese);
-            EXPECT_NE(ja.find(c.says), std::string::npos) << ja;
+            if (c.saysJa) {
+                const std::string& ja = e.text(kv::texts::Edition::Japanese);
+                EXPECT_NE(ja.find(c.saysJa), std::string::npos) << ja;
+            }
         }
     }
 }
