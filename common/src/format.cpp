@@ -1,5 +1,6 @@
 #include "kv/common/format.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -129,40 +130,58 @@ std::string formatFixed(double value, const Pattern& p) {
     return out;
 }
 
-std::string formatScientific(double value, const Pattern& p) {
-    const size_t dec = static_cast<size_t>(p.decimals);
-    std::string mant;
+// Appends the value in the pattern's scientific form. Large files write a
+// million of these, so no string is made on the way: the digits are those of
+// toDecimal(), rounded the same way, in buffers on the stack.
+void appendScientific(std::string& out, double value, const Pattern& p) {
+    constexpr size_t kMaxMantissa = 40;
+    const size_t dec = std::min(static_cast<size_t>(p.decimals), kMaxMantissa - 1);
+    char mant[kMaxMantissa];
     int exp = 0;
     bool negative = false;
-    if (value == 0.0) {
-        mant.assign(dec + 1, '0');
-    } else {
-        Decimal d = toDecimal(value);
-        negative = d.negative;
-        exp = d.exp;
+    std::fill(mant, mant + dec + 1, '0');
+    if (value != 0.0) {
+        // d.dddddddddddddde+XX: the 15 significant digits of toDecimal()
+        std::array<char, 64> buf{};
+        auto res = std::to_chars(buf.data(), buf.data() + buf.size(), std::fabs(value),
+                                 std::chars_format::scientific, 14);
+        const char* e = std::find(buf.data(), res.ptr, 'e');
+        char digits[15];
+        size_t nd = 0;
+        for (const char* c = buf.data(); c < e && nd < 15; ++c)
+            if (*c != '.') digits[nd++] = *c;
+        std::from_chars(e + 1 + (e[1] == '+' ? 1 : 0), res.ptr, exp);
+        negative = std::signbit(value);
         const size_t n = std::min<size_t>(dec + 1, 15);
-        mant = d.digits.substr(0, n);
-        if (n < 15 && d.digits[n] >= '5' && incrementDigits(mant)) {
-            mant.pop_back();
-            ++exp;
+        std::copy(digits, digits + n, mant);
+        if (n < 15 && digits[n] >= '5') {
+            size_t i = n;
+            while (i > 0 && mant[i - 1] == '9')
+                mant[--i] = '0';
+            if (i > 0) {
+                ++mant[i - 1];
+            } else {
+                // 9.99.. rounded up to 10.0..: one more power of ten
+                mant[0] = '1';
+                ++exp;
+            }
         }
-        if (mant.size() < dec + 1) mant.append(dec + 1 - mant.size(), '0');
     }
-    std::string out(p.prefix);
+    out += p.prefix;
     if (negative) out += '-';
     out += mant[0];
     if (dec > 0) {
         out += '.';
-        out.append(mant, 1, dec);
+        out.append(mant + 1, dec);
     }
     out += 'E';
     out += exp < 0 ? '-' : '+';
-    std::string e = std::to_string(std::abs(exp));
-    if (e.size() < static_cast<size_t>(p.expDigits))
-        e.insert(0, static_cast<size_t>(p.expDigits) - e.size(), '0');
-    out += e;
+    char e[16];
+    auto er = std::to_chars(e, e + sizeof e, std::abs(exp));
+    const size_t len = static_cast<size_t>(er.ptr - e);
+    if (len < static_cast<size_t>(p.expDigits)) out.append(static_cast<size_t>(p.expDigits) - len, '0');
+    out.append(e, len);
     out += p.suffix;
-    return out;
 }
 
 // Scans the number grammar of typed input from the start of `s` (no blanks).
@@ -225,9 +244,22 @@ double convert(const std::string& normalised) {
 } // namespace
 
 std::string format(double value, std::string_view pattern) {
+    std::string out;
+    formatTo(out, value, pattern);
+    return out;
+}
+
+void formatTo(std::string& out, double value, std::string_view pattern) {
     Pattern p = parsePattern(pattern);
-    if (!std::isfinite(value)) return std::string(p.prefix) + plainDecimal(value) + std::string(p.suffix);
-    return p.scientific ? formatScientific(value, p) : formatFixed(value, p);
+    if (!std::isfinite(value)) {
+        out += p.prefix;
+        out += plainDecimal(value);
+        out += p.suffix;
+    } else if (p.scientific) {
+        appendScientific(out, value, p);
+    } else {
+        out += formatFixed(value, p);
+    }
 }
 
 std::string plainDecimal(double value) {

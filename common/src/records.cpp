@@ -65,7 +65,8 @@ RecordWriter& RecordWriter::text(std::string_view s) {
 }
 
 RecordWriter& RecordWriter::number(double value, std::string_view pattern) {
-    return text(format(value, pattern));
+    formatTo(buffer_, value, pattern);
+    return *this;
 }
 
 RecordWriter& RecordWriter::endLine() {

@@ -80,9 +80,29 @@ const Case kCases[] = {
     {2.5e-300, "0.0E+00", "2.5E-300"},
     {9.9999e-1, "0.000E+00", "1.000E+00"},
     {1.0, "0.000E+00", "1.000E+00"},
+    // the result files' pattern: carries, halves of the 15-digit form, the extremes
+    {9.99995, "0.0000E+00", "1.0000E+01"},
+    {-9.99995e-3, "0.0000E+00", "-1.0000E-02"},
+    {1.00005, "0.0000E+00", "1.0001E+00"},
+    {1.000049999, "0.0000E+00", "1.0000E+00"},
+    {-0.0, "0.0000E+00", "0.0000E+00"},
+    {4.9406564584124654e-324, "0.0000E+00", "4.9407E-324"},
+    {1.7976931348623157e308, "0.0000E+00", "1.7977E+308"},
+    {0.1, "0.0000000000000000E+00", "1.0000000000000000E-01"},
+    {2.5e-3, " 0.0E+0 s", " 2.5E-3 s"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Patterns, FormatTest, ::testing::ValuesIn(kCases));
+
+TEST(FormatTo, AppendsWhatFormatGives) {
+    std::string out = "x,";
+    for (const Case& c : kCases)
+        kv::formatTo(out, c.value, c.pattern);
+    std::string expected = "x,";
+    for (const Case& c : kCases)
+        expected += c.expected;
+    EXPECT_EQ(out, expected);
+}
 
 TEST(PlainDecimal, ShortestFormUpToFifteenDigits) {
     const std::pair<double, const char*> cases[] = {

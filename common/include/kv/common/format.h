@@ -9,6 +9,8 @@ namespace kv {
 // Halves round away from zero on the value as a person reads it (its
 // 15-significant-digit decimal form), so 2.675 shows as "2.68" with "0.00".
 std::string format(double value, std::string_view pattern);
+// The same text appended to `out`, for writers of many numbers.
+void formatTo(std::string& out, double value, std::string_view pattern);
 
 // The plain decimal form joined to texts: up to 15 significant digits, no
 // trailing zeros, nothing added (12, 7.5, -2).
