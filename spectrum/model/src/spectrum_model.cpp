@@ -330,12 +330,10 @@ std::string_view unitOf(SpectrumField field, const texts::SpectrumFileTexts& t) 
 
 } // namespace
 
-NumberRange fieldRange(SpectrumField field, TargetMaterial target) {
+NumberRange fieldRange(SpectrumField field) {
     switch (field) {
     case SpectrumField::TubeVoltage:
-        // Tungsten below the model's range is computed at its lowest voltage.
-        return target == TargetMaterial::Tungsten ? NumberRange{0, kMaxTubeVoltage, true}
-                                                  : NumberRange{kMinTubeVoltage, kMaxTubeVoltage};
+        return {kMinTubeVoltage, kMaxTubeVoltage};
     case SpectrumField::TargetAngle:
         return {0, kMaxTargetAngle, true};
     case SpectrumField::TubeTiltAngle:
@@ -347,9 +345,9 @@ NumberRange fieldRange(SpectrumField field, TargetMaterial target) {
     }
 }
 
-std::optional<FieldRefusal> refusedField(const SpectrumFields& fields, TargetMaterial target) {
+std::optional<FieldRefusal> refusedField(const SpectrumFields& fields) {
     for (const auto& [field, member] : kFieldOrder) {
-        TypedNumber n = readTypedNumber(fields.*member, fieldRange(field, target));
+        TypedNumber n = readTypedNumber(fields.*member, fieldRange(field));
         if (!n.ok()) return FieldRefusal{field, std::move(n)};
     }
     return std::nullopt;
@@ -408,22 +406,12 @@ std::string_view refusalMessage(DrawCheck check, const texts::SpectrumFileTexts&
 void ComputeMolybdenumSpectrum(const PhysicalData& data, const SpectrumFields& fields, SpectrumResult& out) {
     requireAccepted(fields);
     const Inputs in = readInputs(fields);
-    out.tubeVoltageText.reset();
     compute(Molybdenum{data, in.v}, in, data, true, out);
 }
 
 void ComputeTungstenSpectrum(const PhysicalData& data, const SpectrumFields& fields, SpectrumResult& out) {
     requireAccepted(fields);
-    Inputs in = readInputs(fields);
-    out.tubeVoltageText.reset();
-    if (in.v > 50) {
-        in.v = 50;
-        out.tubeVoltageText = "50";
-    } else if (in.v < 15) {
-        in.v = 15;
-        out.tubeVoltageText = "15";
-    }
-    compute(Tungsten{data}, in, data, false, out);
+    compute(Tungsten{data}, readInputs(fields), data, false, out);
 }
 
 SpectrumResult computeSpectrum(TargetMaterial target, const PhysicalData& data,

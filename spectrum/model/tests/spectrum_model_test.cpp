@@ -6,6 +6,8 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <optional>
+#include <string>
+#include <tuple>
 
 namespace {
 
@@ -32,13 +34,12 @@ SpectrumFields fields(const char* kv, const char* theta, const char* phi, const 
 SpectrumTable reference(TargetMaterial target, const PhysicalData& d, const SpectrumFields& f) {
     const double pi = 3.14159;
     SpectrumTable table{};
-    double v = kv::parseNumber(f.tubeVoltage);
+    const double v = kv::parseNumber(f.tubeVoltage);
     const double theta = kv::parseNumber(f.targetAngle), phi = kv::parseNumber(f.tubeTiltAngle);
     const double tBe = kv::parseNumber(f.beryllium) * 0.1, tAl = kv::parseNumber(f.aluminum) * 0.1;
     const double tMo = kv::parseNumber(f.molybdenum) * 0.1, tRh = kv::parseNumber(f.rhodium) * 0.1;
     const double tAir = kv::parseNumber(f.airLayer), tAg = kv::parseNumber(f.silver) * 0.1;
     const bool mo = target == TargetMaterial::Molybdenum;
-    if (!mo) v = v > 50 ? 50 : v < 15 ? 15 : v;
     const double rho = mo ? 10.22 : 19.3;
     const auto& muTarget = mo ? d.molybdenum : d.tungsten;
     for (int k = 0; k <= 42 && (0.5 * k - 0.25) < (phi + theta); ++k) {
@@ -133,8 +134,8 @@ const Case kCases[] = {
      fields("28", "16", "6", "1", "0", "0", "0.05", "0", "60")},
     {"W 50 kV, Ag filter, 22+0", TargetMaterial::Tungsten,
      fields("50", "22", "0", "0.8", "0", "0", "0", "0.05", "60")},
-    {"W 10 kV clamped, tilt -5", TargetMaterial::Tungsten,
-     fields("10", "27", "-5", "0.8", "0.5", "0", "0", "0", "60")},
+    {"W 15 kV, tilt -5", TargetMaterial::Tungsten,
+     fields("15", "27", "-5", "0.8", "0.5", "0", "0", "0", "60")},
 };
 
 TEST(SpectrumModel, SameArithmeticAsTheStepByStepProcedure) {
@@ -242,20 +243,35 @@ TEST(SpectrumModel, NoLineAndNoPhotonAboveTheTubeVoltage) {
     }
 }
 
-TEST(SpectrumModel, TungstenVoltageIsClampedAndReported) {
-    const auto base = fields("10", "16", "6", "0.8", "0", "0", "0.025", "0", "60");
-    const SpectrumResult r = computeSpectrum(TargetMaterial::Tungsten, shippedData(), base);
-    ASSERT_TRUE(r.tubeVoltageText.has_value());
-    EXPECT_EQ(*r.tubeVoltageText, "15");
-    EXPECT_EQ(r.lastBin, 75);
-    SpectrumFields at15 = base;
-    at15.tubeVoltage = "15";
-    const SpectrumResult r15 = computeSpectrum(TargetMaterial::Tungsten, shippedData(), at15);
-    EXPECT_FALSE(r15.tubeVoltageText.has_value());
-    EXPECT_EQ(r.table, r15.table);
-    // Molybdenum has no clamp.
-    EXPECT_FALSE(
-        computeSpectrum(TargetMaterial::Molybdenum, shippedData(), base).tubeVoltageText.has_value());
+TEST(SpectrumFieldCheck, BothTargetsTakeTubeVoltagesFrom15To50kVOnly) {
+    // Tungsten below 15 kV was once drawn and written at 15 kV: a spectrum the user never typed.
+    const struct {
+        const char* kv;
+        bool accepted;
+    } rows[] = {{"0.3", false}, {"10", false}, {"14.9", false}, {"15", true},
+                {"28", true},   {"50", true},  {"50.1", false}};
+    for (const TargetMaterial target : {TargetMaterial::Molybdenum, TargetMaterial::Tungsten})
+        for (const auto& row : rows) {
+            const SpectrumFields f = fields(row.kv, "16", "6", "0.8", "0", "0", "0.025", "0", "60");
+            const auto refused = refusedField(f);
+            ASSERT_EQ(!refused, row.accepted) << row.kv << " kV, target " << static_cast<int>(target);
+            if (refused) {
+                EXPECT_EQ(refused->field, SpectrumField::TubeVoltage);
+                EXPECT_EQ(refused->number.fault, kv::TypedNumberFault::OutOfRange);
+                continue;
+            }
+            // Computed at the voltage typed: photons up to 5 bins per kV and none above.
+            const SpectrumResult r = computeSpectrum(target, shippedData(), f);
+            EXPECT_EQ(r.lastBin, static_cast<int>(5 * std::stod(row.kv))) << row.kv;
+        }
+    const auto r = refusedField(fields("10", "16", "6", "0.8", "0", "0", "0.025", "0", "60"));
+    ASSERT_TRUE(r);
+    for (const auto& [t, numbers, says] :
+         {std::tuple{&kv::texts::englishSpectrumFileTexts, &kv::texts::englishTypedNumberTexts,
+                     "Tube voltage: \"10\" is outside the range 15 to 50 kV."},
+          std::tuple{&kv::texts::japaneseSpectrumFileTexts, &kv::texts::japaneseTypedNumberTexts,
+                     "管電圧：「10」は 15 ～ 50 kV の範囲外です。"}})
+        EXPECT_EQ(fieldRefusalMessage(*r, fieldName(r->field, *t), *t, *numbers).text, says);
 }
 
 TEST(SpectrumModel, NormalisedColumnsSumToOneAndColumnZeroStaysRaw) {
@@ -389,8 +405,8 @@ TEST(SpectrumFieldCheck, RefusesTheFirstFieldThatIsNotAUsableNumber) {
          F::TubeVoltage, Fault::OutOfRange},
         {"Mo at 14.9 kV", TargetMaterial::Molybdenum,
          fields("14.9", "16", "6", "0.8", "0", "0.03", "0", "0", "60"), F::TubeVoltage, Fault::OutOfRange},
-        {"W at 10 kV is clamped, not refused", TargetMaterial::Tungsten,
-         fields("10", "16", "6", "0.8", "0", "0", "0.025", "0", "60"), std::nullopt, Fault::None},
+        {"W at 10 kV", TargetMaterial::Tungsten, fields("10", "16", "6", "0.8", "0", "0", "0.025", "0", "60"),
+         F::TubeVoltage, Fault::OutOfRange},
         {"W at 0 kV", TargetMaterial::Tungsten, fields("0", "16", "6", "0.8", "0", "0", "0.025", "0", "60"),
          F::TubeVoltage, Fault::OutOfRange},
         {"50.1 kV", TargetMaterial::Tungsten, fields("50.1", "16", "6", "0.8", "0", "0", "0.025", "0", "60"),
@@ -404,9 +420,12 @@ TEST(SpectrumFieldCheck, RefusesTheFirstFieldThatIsNotAUsableNumber) {
          std::nullopt, Fault::None},
     };
     for (const auto& r : rows) {
-        const auto refused = refusedField(r.f, r.target);
+        const auto refused = refusedField(r.f);
         ASSERT_EQ(refused.has_value(), r.field.has_value()) << r.row;
-        if (!refused) continue;
+        if (!refused) {
+            EXPECT_FALSE(computeSpectrum(r.target, shippedData(), typedFields(r.f)).empty()) << r.row;
+            continue;
+        }
         EXPECT_EQ(refused->field, *r.field) << r.row;
         EXPECT_EQ(refused->number.fault, r.fault) << r.row;
     }
@@ -427,7 +446,7 @@ TEST(SpectrumFieldCheck, MessagesNameFieldTextAndRange) {
     const auto& en = kv::texts::englishSpectrumFileTexts;
     const auto& numbers = kv::texts::englishTypedNumberTexts;
     auto message = [&](const SpectrumFields& f) {
-        const auto r = refusedField(f, TargetMaterial::Molybdenum);
+        const auto r = refusedField(f);
         return fieldRefusalMessage(*r, fieldName(r->field, en), en, numbers);
     };
     const FieldMessage comma = message(fields("30", "16", "6", "0.8", "0", "7,5", "0", "0", "60"));
@@ -439,8 +458,7 @@ TEST(SpectrumFieldCheck, MessagesNameFieldTextAndRange) {
     EXPECT_EQ(high.detail, "Tube voltage: \"50.1\" is outside the range 15 to 50 kV.");
     const FieldMessage angle = message(fields("30", "46", "6", "0.8", "0", "0.03", "0", "0", "60"));
     EXPECT_EQ(angle.text, "Target angle: \"46\" must be more than 0 and at most 45 deg.");
-    const auto r =
-        refusedField(fields("30", "16", "6", "0.8", "0", "0.03", "0", "0", "-1"), TargetMaterial::Tungsten);
+    const auto r = refusedField(fields("30", "16", "6", "0.8", "0", "0.03", "0", "0", "-1"));
     EXPECT_EQ(fieldRefusalMessage(*r, fieldName(r->field, kv::texts::japaneseSpectrumFileTexts),
                                   kv::texts::japaneseSpectrumFileTexts, kv::texts::japaneseTypedNumberTexts)
                   .text,

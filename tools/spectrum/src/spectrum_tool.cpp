@@ -110,7 +110,7 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
             if (given.count(opt)) fields.*member = given[opt];
 
         // Each option read strictly, as the screen reads its fields.
-        if (const auto refused = refusedField(fields, target)) {
+        if (const auto refused = refusedField(fields)) {
             const std::string name = fieldName(refused->field, *t) + " (" +
                                      kFieldOptionNames[static_cast<int>(refused->field)] + ")";
             const FieldMessage m = fieldRefusalMessage(*refused, name, *t, texts::typedNumberTextsOf(lang));
@@ -146,7 +146,6 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
             fields = m.fields;
         }
         const SpectrumResult result = computeSpectrum(target, data, fields);
-        if (result.tubeVoltageText) fields.tubeVoltage = *result.tubeVoltageText;
         if (result.empty()) {
             err << t->spectrumEmpty.view() << "\n";
             return 1;

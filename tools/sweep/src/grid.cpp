@@ -3,6 +3,7 @@
 #include "kv/common/format.h"
 #include "kv/engine/engine_options.h"
 #include "kv/engine/workbench_sim.h"
+#include "kv/spectrum/model/spectrum_model.h"
 
 #include <algorithm>
 #include <cctype>
@@ -110,7 +111,7 @@ Row readRow(const std::map<std::string, std::string>& values, const formats::Equ
     else
         throw std::invalid_argument("target \"" + *target + "\" is neither Mo nor W");
     const bool mo = r.target == formats::TargetMaterial::Molybdenum;
-    double kv = in.required("kv", 1, 50);
+    const double kv = in.required("kv", spectrum::kMinTubeVoltage, spectrum::kMaxTubeVoltage);
     if (const std::string* m = in.given("method")) {
         std::string v = lowered(*m);
         if (v != "mammography" && v != "tomosynthesis")

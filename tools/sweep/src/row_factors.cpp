@@ -70,12 +70,11 @@ Prepared prepare(const Row& r, const fs::path& dataDir, const spectrum::Physical
     const formats::Geometry geometry = rowGeometry(r, formats::readGeometry(dataDir));
     formats::writeGeometry(work, geometry);
 
-    formats::SpectrumFields fields = r.spectrum;
-    spectrum::DrawCheck check = spectrum::checkDrawSpectrum(fields);
+    const formats::SpectrumFields& fields = r.spectrum;
+    const spectrum::DrawCheck check = spectrum::checkDrawSpectrum(fields);
     if (check != spectrum::DrawCheck::Accepted)
         throw RowFailure(std::string(spectrum::refusalMessage(check, texts::englishSpectrumFileTexts)));
-    spectrum::SpectrumResult s = spectrum::computeSpectrum(r.target, data, fields);
-    if (s.tubeVoltageText) fields.tubeVoltage = *s.tubeVoltageText;
+    const spectrum::SpectrumResult s = spectrum::computeSpectrum(r.target, data, fields);
     formats::writeSpectrumFile(work, r.target, fields, s.table, texts::englishSpectrumFileTexts.labels);
     // Without the paddle on the vertical line, as the spectrum screen shows it; with it on
     // ray 1 of the file, the one the engine takes for the breast surface's air kerma.

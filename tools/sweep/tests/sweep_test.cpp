@@ -122,8 +122,9 @@ TEST(Grid, BadRowsAreNamedByTheirLineAndTheOthersKept) {
           Case{"7,50,Mo,28", "thickness_cm 7 lies outside"}, Case{"-1,50,Mo,28", "lies outside"},
           Case{"inf,50,Mo,28", "not a number"}, Case{"4,45,Mo,28", "use 10, 20 .. 90"},
           Case{"4,50,Rh,28", "neither Mo nor W"}, Case{"4,50,Mo,", "kv is empty"},
-          Case{"4,50,Mo,60", "kv 60 lies outside"}, Case{"4,50,Mo", "holds 3 values for 4 columns"},
-          Case{"4,50,Mo,28,9", "holds 5 values"}}) {
+          Case{"4,50,Mo,60", "kv 60 lies outside"}, Case{"4,50,W,10", "kv 10 lies outside 15 to 50"},
+          Case{"4,50,Mo,14.9", "kv 14.9 lies outside 15 to 50"},
+          Case{"4,50,Mo", "holds 3 values for 4 columns"}, Case{"4,50,Mo,28,9", "holds 5 values"}}) {
 
         Grid g = parseGrid(
             "thickness_cm,glandular_percent,target,kv\n4,50,Mo,28\n\n" + c.row + "\n5,50,Mo,28\n", unit());
