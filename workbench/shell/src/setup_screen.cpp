@@ -213,22 +213,22 @@ std::vector<Control> table() {
         button("Command5", t.okButton, 8760, 615, t.ok, colours::buttonYellow),
         button("Command6", t.startButton, 8760, 615, t.start, colours::buttonYellow),
         button("Command4", t.cancelButton, 8760, 615, t.cancel, colours::buttonYellow),
-        // The target uncertainty, in the free corner beside the file name.
+        // The two target uncertainties, each label above its box, in the free
+        // corner below the frame and right of the file name's label (in Japanese
+        // it reaches x 407 px): boxes at 416 px, narrowed to end where the frame does.
         {.name = "LabelSagd",
          .kind = Kind::Label,
-         .rect = {6120, 7680, 1260, 375},
+         .rect = {6240, 7815, 1260, 330},
          .text = t.sagdTarget,
          .font = {11.25},
          .fore = colours::blue,
          .tip = t.sagdTargetTip,
          .fit = true},
-        {.name = "TextSagd", .kind = Kind::TextBox, .rect = {6120, 8040, 855, 375}, .tip = t.sagdTargetTip},
-        blue("LabelSagdPercent", 7035, 8040, t.percent),
-        // The voxels' target, in the free space above the sAGD's, its label
-        // above it as the sAGD's is: left of it the file name's label runs long in Japanese.
+        {.name = "TextSagd", .kind = Kind::TextBox, .rect = {6240, 8145, 735, 375}, .tip = t.sagdTargetTip},
+        blue("LabelSagdPercent", 7035, 8145, t.percent),
         {.name = "LabelMapSigma",
          .kind = Kind::Label,
-         .rect = {6120, 6960, 1260, 330},
+         .rect = {6240, 7125, 1260, 315},
          .text = t.mapTarget,
          .font = {11.25},
          .fore = colours::blue,
@@ -236,9 +236,9 @@ std::vector<Control> table() {
          .fit = true},
         {.name = "TextMapSigma",
          .kind = Kind::TextBox,
-         .rect = {6120, 7290, 855, 375},
+         .rect = {6240, 7440, 735, 375},
          .tip = t.mapTargetTip},
-        blue("LabelMapSigmaPercent", 7035, 7290, t.percent),
+        blue("LabelMapSigmaPercent", 7035, 7440, t.percent),
     };
     if (!t.constant.view().empty()) rows.push_back(blue("Label18", 5520, 4725, t.constant));
     return rows;

@@ -27,6 +27,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -804,6 +805,47 @@ class SetUpScreensTest : public QObject {
             QVERIFY2(combo->width() >= probe.sizeHint().width(),
                      qPrintable(QStringLiteral("%1 < %2").arg(combo->width()).arg(probe.sizeHint().width())));
             QVERIFY(combo->x() + combo->width() <= d->clientSize().width());
+        }
+    }
+
+    void targetsKeepClearOfTheScreensOwnControls() {
+        Bench b;
+        SetUpScreen& s = b.openSetUp();
+        // What a control takes on the form: a label its text, anything else its box.
+        auto takes = [](const QWidget* w) {
+            QRect r = w->geometry();
+            if (auto* l = qobject_cast<const QLabel*>(w))
+                r.setWidth(std::min(r.width(), l->fontMetrics().horizontalAdvance(l->text())));
+            return r;
+        };
+        const QStringList ours = {QStringLiteral("LabelMapSigma"),
+                                  QStringLiteral("TextMapSigma"),
+                                  QStringLiteral("LabelMapSigmaPercent"),
+                                  QStringLiteral("LabelSagd"),
+                                  QStringLiteral("TextSagd"),
+                                  QStringLiteral("LabelSagdPercent")};
+        QWidget* client = s.label("Label25")->parentWidget();
+        for (const QString& name : ours) {
+            const auto* mine = client->findChild<QWidget*>(name, Qt::FindDirectChildrenOnly);
+            QVERIFY2(mine, qPrintable(name));
+            QVERIFY(mine->x() + mine->width() <= s.clientSize().width());
+            for (const QWidget* other : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                if (other->objectName().isEmpty() || ours.contains(other->objectName()) || other->isHidden())
+                    continue;
+                const QRect a = takes(mine), o = takes(other);
+                QVERIFY2(!a.adjusted(-4, -1, 4, 1).intersects(o),
+                         qPrintable(QStringLiteral("%1 (%2,%3 %4x%5) runs into %6 (%7,%8 %9x%10)")
+                                        .arg(name)
+                                        .arg(a.x())
+                                        .arg(a.y())
+                                        .arg(a.width())
+                                        .arg(a.height())
+                                        .arg(other->objectName())
+                                        .arg(o.x())
+                                        .arg(o.y())
+                                        .arg(o.width())
+                                        .arg(o.height())));
+            }
         }
     }
 
