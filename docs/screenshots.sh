@@ -5,6 +5,9 @@
 # file. Re-run it whenever a screen changes; it replaces docs/images/*.png.
 #
 #   docs/screenshots.sh [BUILD_DIR]        (default build/release; needs Xvfb and ImageMagick)
+#
+# It needs kv-screens_en, kv-screens_ja, halvex and the run folder's data:
+#   cmake --build --preset release --target kv-screens_en kv-screens_ja halvex kv_run_data
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="$(cd "${1:-$here/../build/release}" && pwd)"
@@ -22,6 +25,9 @@ Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 sleep 1
 mkdir -p "$out" "$work/raw"
+for need in tools/kv-screens_en tools/kv-screens_ja run/halvex run/MUs12.dat; do
+  [ -e "$build/$need" ] || { echo "$build/$need is missing: build it first (see the top of $0)" >&2; exit 1; }
+done
 
 for ed in en ja; do
   run="$work/run-$ed"

@@ -5,7 +5,8 @@
 //   kv-screens_en RUNDIR OUTDIR setup     launcher, menu, phantom, spectrum
 //                                         tool, set-up and reference screens;
 //                                         leaves the engine's inputs in RUNDIR
-//   kv-screens_en RUNDIR OUTDIR results   the result screens on RUNDIR/manual.vesk
+//   kv-screens_en RUNDIR OUTDIR results   the result screens on RUNDIR/manual.vesk,
+//                                         and the AGD panel with its context menu
 //
 // Each picture is OUTDIR/<name>-<edition>.png. Every screen is the class the
 // programs show, opened by the same buttons; message boxes are recorded, not
@@ -31,9 +32,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <cstdio>
 
@@ -41,14 +48,18 @@ namespace {
 
 QString outDir;
 
+void save(const QPixmap& picture, const QString& name) {
+    const QString file =
+        QDir(outDir).filePath(name + "-" + QString::fromLatin1(kv::texts::editionSuffix()) + ".png");
+    if (!picture.save(file)) std::fprintf(stderr, "cannot save %s\n", qPrintable(file));
+}
+
 // Lets the window system paint the window, then saves what it shows.
 void shoot(QWidget& w, const QString& name) {
     kv::gui::showInFront(w);
     (void)QTest::qWaitForWindowExposed(&w);
     QTest::qWait(300);
-    const QString file =
-        QDir(outDir).filePath(name + "-" + QString::fromLatin1(kv::texts::editionSuffix()) + ".png");
-    if (!w.grab().save(file)) std::fprintf(stderr, "cannot save %s\n", qPrintable(file));
+    save(w.grab(), name);
     // KV_SCREENS_WAIT=ms keeps each screen up that long, for a picture of the whole display.
     if (const int ms = qEnvironmentVariableIntValue("KV_SCREENS_WAIT"); ms > 0) QTest::qWait(ms);
 }
@@ -135,6 +146,28 @@ int setupScreens(const QString& runDir) {
     return 0;
 }
 
+// The AGD panel scrolled into view with Ka at the breast surface, and below
+// it the panel's context menu. The menu is a window of its own, so the picture
+// is taken from the display.
+void shootAgdPanel(kv::results::ResultsScreen& form2) {
+    form2.setKaPoint(kv::results::KaPoint::BreastSurface);
+    if (QScrollArea* s = form2.scroller())
+        s->horizontalScrollBar()->setValue(s->horizontalScrollBar()->maximum());
+    QMenu menu;
+    for (const char* name : {"KaAtFcd", "KaAtFcdPaddle", "KaAtSurface"})
+        if (auto* a = form2.findChild<QAction*>(QString::fromLatin1(name))) menu.addAction(a);
+    const QWidget* panel = form2.label("Label55");
+    const QRect at(panel->mapToGlobal(QPoint(0, 0)), panel->size());
+    QTest::qWait(300);
+    menu.popup(at.bottomLeft() + QPoint(-160, 8)); // below the panel, which stays readable
+    QTest::qWait(300);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = at.united(menu.geometry()).adjusted(-24, -24, 24, 24) & screen->geometry();
+    save(screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()), QStringLiteral("agd-panel"));
+    menu.close();
+    if (QScrollArea* s = form2.scroller()) s->horizontalScrollBar()->setValue(0);
+}
+
 int resultScreens(const QString& runDir) {
     kv::results::ResultsScreen form2(runDir);
     form2.place();
@@ -146,6 +179,7 @@ int resultScreens(const QString& runDir) {
     form2.pick(-320, 60);
     form2.readOut(-252, 61);
     shoot(form2, "results");
+    shootAgdPanel(form2);
     form2.button("Command3")->click();
     form2.depthDoseScreen().readOut(1250, 3000);
     shoot(form2.depthDoseScreen(), "depth-dose");
