@@ -130,6 +130,45 @@ std::string formatFixed(double value, const Pattern& p) {
     return out;
 }
 
+// The value's first dec + 1 significant digits, rounded as appendScientific
+// rounds its 15-digit form, straight from the double: the value scaled by an
+// exact power of ten is off by far less than 1e-6 of a unit of the last digit
+// kept, and so is the 15-digit form, so where the scaled value lies farther
+// than that from a half (and from the ends of its decade) both round alike.
+// False where they might not; the slow road decides then.
+bool roundedMantissa(double value, size_t dec, char* mant, int& exp) {
+    static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    constexpr double kMargin = 1e-6;
+    if (dec > 8 || !std::isnormal(value)) return false;
+    const double ax = std::fabs(value);
+    int e2 = 0;
+    std::frexp(ax, &e2);
+    // floor(log10(ax)) is this or one more
+    int e10 = static_cast<int>(std::floor((e2 - 1) * 0.30102999566398120));
+    const int top = static_cast<int>(dec);
+    for (int tries = 0; tries < 2; ++tries, ++e10) {
+        const int shift = top - e10;
+        if (shift > 22 || shift < -22) return false;
+        const double m = shift >= 0 ? ax * kPow10[shift] : ax / kPow10[-shift];
+        if (m >= kPow10[top + 1]) continue;
+        if (!(m - kPow10[top] > kMargin && kPow10[top + 1] - m > kMargin)) return false;
+        const double whole = std::floor(m);
+        if (std::fabs(m - whole - 0.5) <= kMargin) return false;
+        auto q = static_cast<uint64_t>(whole) + (m - whole > 0.5 ? 1 : 0);
+        exp = e10;
+        if (q == static_cast<uint64_t>(kPow10[top + 1])) {
+            q /= 10;
+            ++exp;
+        }
+        for (size_t i = dec + 1; i-- > 0; q /= 10)
+            mant[i] = static_cast<char>('0' + q % 10);
+        return true;
+    }
+    return false;
+}
+
 // Appends the value in the pattern's scientific form. Large files write a
 // million of these, so no string is made on the way: the digits are those of
 // toDecimal(), rounded the same way, in buffers on the stack.
@@ -140,7 +179,9 @@ void appendScientific(std::string& out, double value, const Pattern& p) {
     int exp = 0;
     bool negative = false;
     std::fill(mant, mant + dec + 1, '0');
-    if (value != 0.0) {
+    if (value != 0.0 && roundedMantissa(value, dec, mant, exp)) {
+        negative = std::signbit(value);
+    } else if (value != 0.0) {
         // d.dddddddddddddde+XX: the 15 significant digits of toDecimal()
         std::array<char, 64> buf{};
         auto res = std::to_chars(buf.data(), buf.data() + buf.size(), std::fabs(value),

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -102,6 +103,55 @@ TEST(FormatTo, AppendsWhatFormatGives) {
     for (const Case& c : kCases)
         expected += c.expected;
     EXPECT_EQ(out, expected);
+}
+
+// The rule written out a second way: the 15-digit form from printf, then
+// halves away from zero at the last digit kept.
+std::string scientificByPrintf(double v, int decimals) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(v));
+    std::string digits;
+    const char* e = std::strchr(buf, 'e');
+    for (const char* c = buf; c < e; ++c)
+        if (*c != '.') digits += *c;
+    int exp = std::atoi(e + 1);
+    std::string mant = digits.substr(0, static_cast<size_t>(decimals) + 1);
+    if (digits[mant.size()] >= '5') {
+        size_t i = mant.size();
+        while (i > 0 && mant[i - 1] == '9')
+            mant[--i] = '0';
+        if (i > 0)
+            ++mant[i - 1];
+        else
+            mant[0] = '1', ++exp;
+    }
+    char out[64];
+    std::snprintf(out, sizeof out, "%s%c%s%sE%c%02d", std::signbit(v) ? "-" : "", mant[0],
+                  decimals > 0 ? "." : "", mant.c_str() + 1, exp < 0 ? '-' : '+', std::abs(exp));
+    return out;
+}
+
+// Random values, and values a few ulps from the halves where the roads part.
+TEST(FormatScientific, AgreesWithTheFifteenDigitRuleEverywhere) {
+    std::mt19937_64 rng(11);
+    std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+    std::uniform_int_distribution<int> exponent(-40, 40), decimals(0, 12), ulps(-4, 4);
+    for (int i = 0; i < 200000; ++i) {
+        const int dec = decimals(rng);
+        double v = mantissa(rng) * std::pow(10.0, exponent(rng));
+        if (i % 2) {
+            // a half at the last digit kept, then nudged
+            const double unit = std::pow(10.0, exponent(rng) - dec);
+            const long long first = std::llround(std::pow(10.0, dec));
+            std::uniform_int_distribution<long long> kept(first, 10 * first - 1);
+            v = (static_cast<double>(kept(rng)) + 0.5) * unit;
+            for (int k = ulps(rng); k != 0; k += k > 0 ? -1 : 1)
+                v = std::nextafter(v, k > 0 ? HUGE_VAL : 0.0);
+        }
+        if (i % 3 == 0) v = -v;
+        const std::string pattern = "0." + std::string(static_cast<size_t>(dec), '0') + "E+00";
+        ASSERT_EQ(kv::format(v, pattern), scientificByPrintf(v, dec)) << v << " with " << pattern;
+    }
 }
 
 TEST(PlainDecimal, ShortestFormUpToFifteenDigits) {
