@@ -55,6 +55,44 @@ std::string spectrumName(const sweep::FactorLine& l) {
     return l.target + "/" + l.filters.substr(0, l.filters.find(' '));
 }
 
+// mgd / g of each target and filter by thickness, lowest to highest over the tube voltages: how far
+// one s per target and filter can hold.
+std::string sByThickness(const std::vector<Comparison>& all) {
+    std::map<std::string, std::map<double, std::pair<double, double>>> range;
+    std::vector<double> thicknesses;
+    for (const Comparison& c : all) {
+        if (c.c.group != Group::S || !c.sAgainstPublishedG) continue;
+        const double s = *c.sAgainstPublishedG;
+        auto [at, fresh] = range[c.ours.target + "/" + c.ours.filters].try_emplace(c.ours.thickness, s, s);
+        if (!fresh) at->second = {std::min(at->second.first, s), std::max(at->second.second, s)};
+        if (std::find(thicknesses.begin(), thicknesses.end(), c.ours.thickness) == thicknesses.end())
+            thicknesses.push_back(c.ours.thickness);
+    }
+    if (range.empty()) return {};
+    std::sort(thicknesses.begin(), thicknesses.end());
+    std::ostringstream md;
+    md << "\nmgd / g by thickness (lowest to highest over the tube voltages of the table above):\n\n| beam |";
+    for (double t : thicknesses)
+        md << " " << plainDecimal(t) << " cm |";
+    md << "\n|---|";
+    for (size_t i = 0; i < thicknesses.size(); ++i)
+        md << "---|";
+    md << "\n";
+    for (const auto& [beam, byThickness] : range) {
+        md << "| " << beam << " |";
+        for (double t : thicknesses) {
+            const auto it = byThickness.find(t);
+            md << " "
+               << (it == byThickness.end()
+                       ? std::string("-")
+                       : format(it->second.first, "0.000") + " - " + format(it->second.second, "0.000"))
+               << " |";
+        }
+        md << "\n";
+    }
+    return md.str();
+}
+
 } // namespace
 
 FactorTable readFactorTable(const fs::path& csv) {
@@ -164,8 +202,10 @@ std::vector<Comparison> compare(const std::vector<Case>& cases, const std::vecto
     const std::vector<sweep::FactorLine> lines = sweep::conversionFactors(rows);
     std::vector<Comparison> out;
     for (size_t i = 0; i < cases.size(); ++i) {
-        Comparison c{cases[i], lines[i], {}, {}, {}, {}};
+        Comparison c{cases[i], lines[i], {}, {}, {}, {}, {}};
         c.publishedG = lookUp(g, c.ours.thickness, c.ours.hvlPaddle);
+        if (c.publishedG && std::fabs(c.ours.glandular - 50) < 1e-9)
+            c.sAgainstPublishedG = c.ours.mgd / *c.publishedG;
         if (auto it = s.find(spectrumName(c.ours)); it != s.end()) c.publishedS = it->second;
         if (c.publishedG && c.publishedS && std::fabs(c.ours.glandular - 50) < 1e-9) {
             c.expectedMgd = *c.publishedG * *c.publishedS;
@@ -220,16 +260,20 @@ std::string generatedMarkdown(const std::vector<Comparison>& all, const std::str
 
     md << "\n### s: W/Rh and Mo/Rh, 50 % glandular\n";
     summary(Group::S, 4, "mgd against the published g x s at the same HVL");
-    md << "| thickness (cm) | beam | HVL (mm Al) | mgd | our s | published s | published g x s | deviation "
-          "(%) "
-          "|\n|---|---|---|---|---|---|---|---|\n";
+    md << "our s: against our own Mo/Mo rows of the same thickness, interpolated in HVL (as kv-sweep "
+          "--factors forms it); mgd / g: against the published g at the same HVL.\n\n";
+    md << "| thickness (cm) | beam | HVL (mm Al) | mgd | our s | mgd / g | published s | published g x s | "
+          "deviation (%) "
+          "|\n|---|---|---|---|---|---|---|---|---|\n";
     for (const Comparison& c : all)
         if (c.c.group == Group::S)
             md << "| " << plainDecimal(c.ours.thickness) << " | " << beamOf(c.ours) << " | "
                << format(c.ours.hvlPaddle, "0.000") << " | " << format(c.ours.mgd, "0.0000") << " ± "
                << format(c.ours.mgdSigmaPercent, "0.00") << " % | " << cellOr(c.ours.s, "0.000") << " | "
-               << cellOr(c.publishedS, "0.000") << " | " << cellOr(c.expectedMgd, "0.0000") << " | "
+               << cellOr(c.sAgainstPublishedG, "0.000") << " | " << cellOr(c.publishedS, "0.000") << " | "
+               << cellOr(c.expectedMgd, "0.0000") << " | "
                << (c.deviationPercent ? signedPercent(*c.deviationPercent) : "-") << " |\n";
+    md << sByThickness(all);
 
     auto oursOnly = [&](Group group, const char* title) {
         bool any = false;

@@ -1,6 +1,7 @@
 // The published tables as read, and the protocol breast against them on the
 // few rows CI can afford: g of Mo/Mo (Dance 1990; Dance et al. 2000, 50 %
 // glandular) within 3 %, g x s of W/Rh (Dance et al. 2000) within 4 %.
+#include "kv/common/format.h"
 #include "kv/spectrum/model/physical_data.h"
 #include "kv/test_support/work_dir.h"
 #include "kv/validation/protocol_validation.h"
@@ -62,6 +63,9 @@ TEST(ProtocolBreast, ReducedRowsAgreeWithThePublishedFactors) {
     // The W/Rh row's s against our own Mo/Mo rows, which bracket its HVL.
     ASSERT_TRUE(all[2].ours.s);
     EXPECT_NEAR(*all[2].ours.s, 1.042, 0.04);
+    // And against the published g, which does not lean on how our Mo/Mo rows reach that HVL.
+    ASSERT_TRUE(all[2].sAgainstPublishedG);
+    EXPECT_NEAR(*all[2].sAgainstPublishedG, 1.042, 0.04);
 
     // The document's generated part goes between its markers, the prose around it stays.
     const fs::path doc = d.path() / "validation.md";
@@ -72,6 +76,11 @@ TEST(ProtocolBreast, ReducedRowsAgreeWithThePublishedFactors) {
     EXPECT_EQ(text.rfind("# Validation\n\nprose before\n\n", 0), 0u);
     EXPECT_NE(text.find("within 3 %: 2 of 2"), std::string::npos) << text;
     EXPECT_EQ(text.find("\nold\n"), std::string::npos);
+    // One W/Rh row at one thickness: its mgd / g is the whole range of the summary by thickness.
+    const std::string wRh = kv::format(*all[2].sAgainstPublishedG, "0.000");
+    EXPECT_NE(text.find("| beam | 4.5 cm |\n|---|---|\n| W/Rh 0.025 | " + wRh + " - " + wRh + " |\n"),
+              std::string::npos)
+        << text;
     EXPECT_EQ(text.substr(text.size() - 13), "\nprose after\n");
 }
 

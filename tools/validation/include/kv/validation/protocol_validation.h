@@ -47,6 +47,9 @@ struct Comparison {
     std::optional<double> publishedS;       // s of this target and filter
     std::optional<double> expectedMgd;      // publishedG x publishedS
     std::optional<double> deviationPercent; // mgd against expectedMgd
+    // mgd over the published g at this HVL: the s the published g implies for this beam, free of
+    // how our own Mo/Mo rows (ours.s) reach that HVL.
+    std::optional<double> sAgainstPublishedG;
 };
 
 std::vector<Comparison> compare(const std::vector<Case>& cases, const std::vector<sweep::RowFactors>& factors,
