@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <fcntl.h>
+#include <optional>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -114,14 +115,53 @@ int createTemporary(const std::filesystem::path& dir, const std::string& name, s
 
 } // namespace
 
-void RecordWriter::commit() {
-    if (!isBareFileName(name_)) throw WriteFailed("not a bare file name", name_);
-    std::string bytes;
+namespace {
+
+// The record as the files hold it. Throws WriteFailed.
+std::string recordBytes(const std::string& name, const std::string& utf8) {
+    if (!isBareFileName(name)) throw WriteFailed("not a bare file name", name);
     try {
-        bytes = toCp932(buffer_);
+        return toCp932(utf8);
     } catch (const CodePageError&) {
-        throw WriteFailed("holds a character that the system's code page cannot write", name_);
+        throw WriteFailed("holds a character that the system's code page cannot write", name);
     }
+}
+
+// `bytes` in a new temporary beside `name`, on the disk before its path is
+// returned; with `mode`, that is its mode. Throws WriteFailed.
+std::string flushedTemporary(const std::filesystem::path& dir, const std::string& name,
+                             const std::string& bytes, std::optional<mode_t> mode) {
+    std::string tmp;
+    Fd fd(createTemporary(dir, name, tmp));
+    if (fd.fd < 0) throw WriteFailed("cannot be created in the working directory", name);
+    size_t done = 0;
+    bool ok = true;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd.fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (ok && mode) ok = ::fchmod(fd.fd, *mode) == 0;
+    // The content on the disk before a name points at it: a power loss
+    // after that must not leave an empty file under the name.
+    if (ok) ok = ::fsync(fd.fd) == 0;
+    if (::close(fd.fd) != 0) ok = false;
+    fd.fd = -1;
+    if (!ok) {
+        ::unlink(tmp.c_str());
+        throw WriteFailed("cannot be written", name);
+    }
+    return tmp;
+}
+
+} // namespace
+
+void RecordWriter::commit() {
+    const std::string bytes = recordBytes(name_, buffer_);
     const std::filesystem::path target = dir_ / name_;
     switch (replaceRefusal(dir_, name_)) {
     case ReplaceRefusal::None:
@@ -135,34 +175,30 @@ void RecordWriter::commit() {
         throw WriteProtected("is write-protected", name_);
     }
     struct stat old {};
-    const bool replacing = ::stat(target.c_str(), &old) == 0;
-    std::string tmp;
-    Fd fd(createTemporary(dir_, name_, tmp));
-    if (fd.fd < 0) throw WriteFailed("cannot be created in the working directory", name_);
-    size_t done = 0;
-    bool ok = true;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd.fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (ok && replacing && S_ISREG(old.st_mode)) ok = ::fchmod(fd.fd, old.st_mode & 07777) == 0;
-    // The content on the disk before the name points at it: a power loss
-    // after the rename must not leave an empty file under the name.
-    if (ok) ok = ::fsync(fd.fd) == 0;
-    if (::close(fd.fd) != 0) ok = false;
-    fd.fd = -1;
-    if (ok) ok = ::rename(tmp.c_str(), target.c_str()) == 0;
-    if (!ok) {
+    const bool replacing = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    const std::string tmp = flushedTemporary(
+        dir_, name_, bytes, replacing ? std::optional<mode_t>(old.st_mode & 07777) : std::nullopt);
+    if (::rename(tmp.c_str(), target.c_str()) != 0) {
         ::unlink(tmp.c_str());
         throw WriteFailed("cannot be written", name_);
     }
     // And the rename itself, before anyone is told the file is there.
     if (!syncFolder(dir_)) throw WriteFailed("cannot be flushed to the disk", name_);
+}
+
+bool RecordWriter::create() {
+    const std::string bytes = recordBytes(name_, buffer_);
+    const std::string tmp = flushedTemporary(dir_, name_, bytes, std::nullopt);
+    // A link, unlike a rename, fails where the name stands.
+    const bool made = ::link(tmp.c_str(), (dir_ / name_).c_str()) == 0;
+    const int why = errno;
+    ::unlink(tmp.c_str());
+    if (!made) {
+        if (why == EEXIST) return false;
+        throw WriteFailed("cannot be written", name_);
+    }
+    if (!syncFolder(dir_)) throw WriteFailed("cannot be flushed to the disk", name_);
+    return true;
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -43,6 +44,46 @@ TEST(RecordWriter, ReplacesOnlyWhenCommittedAndLeavesNoTemporary) {
     }
     EXPECT_EQ(d.read("Phantom.dat"), "old\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(d.path()), fs::directory_iterator()), 1);
+}
+
+// Made only where nothing of that name stands, and then whole: what stands
+// is left as it is, nothing half-written is left beside it.
+TEST(RecordWriter, CreatesOnlyWhereNothingOfThatNameStands) {
+    TempDir d;
+    kv::test_support::writeFile(d.path() / "held.claim", "writer = 1@elsewhere\r\n");
+    fs::create_directory(d.path() / "Dir.claim");
+    fs::create_symlink(d.path() / "nowhere", d.path() / "dangling.claim");
+    const struct {
+        const char* name;
+        const char* text;
+        bool made;
+        const char* then; // the file's content afterwards; nullptr: no regular file
+    } cases[] = {{"new.claim", "writer = 2@here", true, "writer = 2@here\r\n"},
+                 {"\xE8\xA1\x8C.claim", "\xE8\xA1\x8C", true, "\x8D\x73\r\n"}, // CP932 on the disk
+                 {"held.claim", "writer = 2@here", false, "writer = 1@elsewhere\r\n"},
+                 {"Dir.claim", "x", false, nullptr},
+                 {"dangling.claim", "x", false, nullptr}};
+    for (const auto& c : cases) {
+        kv::RecordWriter w(d.path(), c.name);
+        w.line(c.text);
+        EXPECT_EQ(w.create(), c.made) << c.name;
+        if (c.then)
+            EXPECT_EQ(d.read(c.name), c.then) << c.name;
+        else
+            EXPECT_FALSE(fs::is_regular_file(fs::symlink_status(d.path() / c.name))) << c.name;
+    }
+    EXPECT_TRUE(fs::is_directory(d.path() / "Dir.claim"));
+    EXPECT_TRUE(fs::is_symlink(d.path() / "dangling.claim"));
+    EXPECT_FALSE(fs::exists(d.path() / "nowhere"));
+    // Text the code page cannot hold, a name outside the folder and a missing folder: refused, nothing made.
+    for (const auto& [dir, name, text] :
+         {std::tuple{d.path(), "emoji.claim", "\xF0\x9F\x98\x80"}, std::tuple{d.path(), "../up.claim", "x"},
+          std::tuple{d.path() / "no" / "such", "x.claim", "x"}}) {
+        kv::RecordWriter w(dir, name);
+        w.line(text);
+        EXPECT_THROW(w.create(), kv::WriteFailed) << name;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(d.path()), fs::directory_iterator()), 5);
 }
 
 TEST(RecordWriter, RefusesNamesOutsideTheWorkingDirectory) {

@@ -1,5 +1,6 @@
 #include "sweep.h"
 
+#include "kv/common/codepage.h"
 #include "kv/common/command_line.h"
 #include "kv/common/content_hash.h"
 #include "kv/common/format.h"
@@ -17,8 +18,6 @@
 #include <filesystem>
 #include <map>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kv::sweep {
 
@@ -154,23 +153,16 @@ std::string gridHash(const Grid& g) {
 }
 
 // Creates `name` in `dir` holding `text` only where no file of that name
-// stands, whole or not at all: a link, unlike a rename, fails where the name
-// stands, and is atomic on a folder that other machines share as well.
-// False when one stands, nullopt when the folder takes no file.
+// stands, whole or not at all, also on a folder other machines share. False
+// when one stands, nullopt when the folder takes no file.
 std::optional<bool> createOnce(const fs::path& dir, const std::string& name, const std::string& text) {
-    std::string tmp = (dir / temporaryTemplate(name)).string();
-    const int fd = ::mkstemp(tmp.data());
-    if (fd < 0) return std::nullopt;
-    const bool wrote = ::fchmod(fd, 0644) == 0 &&
-                       ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-                       ::fsync(fd) == 0;
-    ::close(fd);
-    const bool made = wrote && ::link(tmp.c_str(), (dir / name).c_str()) == 0;
-    const int why = errno;
-    ::unlink(tmp.c_str());
-    if (made) return true;
-    if (wrote && why == EEXIST) return false;
-    return std::nullopt;
+    try {
+        RecordWriter w(dir, name);
+        w.text(text);
+        return w.create();
+    } catch (const WriteFailed&) {
+        return std::nullopt;
+    }
 }
 
 // The `name` setting of a small record in `dir`, empty when there is none.
@@ -323,10 +315,16 @@ int Sweep::run() {
 bool Sweep::ownsFolder(const Grid& g) {
     const std::string hash = gridHash(g);
     if (!o_.merge) {
-        const std::optional<bool> made = createOnce(o_.out, kGridRecordName,
-                                                    "grid = " + o_.grid.filename().string() +
-                                                        "\r\nrows = " + std::to_string(g.rows.size()) +
-                                                        "\r\ngrid_sha256 = " + hash + "\r\n");
+        // The grid's name is there for the message to another grid only: one the
+        // record's code page cannot hold is left out rather than the record.
+        std::string record = "grid = " + o_.grid.filename().string() + "\r\n";
+        try {
+            (void)toCp932(record);
+        } catch (const CodePageError&) {
+            record.clear();
+        }
+        record += "rows = " + std::to_string(g.rows.size()) + "\r\ngrid_sha256 = " + hash + "\r\n";
+        const std::optional<bool> made = createOnce(o_.out, kGridRecordName, record);
         // A folder that takes no file refuses the rows' own files too, each with its reason.
         if (made.value_or(true)) return true;
     }

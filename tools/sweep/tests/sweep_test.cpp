@@ -598,6 +598,17 @@ TEST(SweepProgram, OneFolderHoldsOneGridsSweepAndItsRowsAreClaimedOneByOne) {
     Output noPlot = run(d, sweepCommand(grid, out, "--merge"));
     EXPECT_EQ(noPlot.exitCode, 1) << noPlot.out << noPlot.err;
     EXPECT_NE(noPlot.err.find("The plot was not written"), std::string::npos) << noPlot.err;
+
+    // A grid whose name the record's code page cannot hold keeps its folder to itself all the same.
+    const fs::path odd = d.path() / "grid-\xF0\x9F\x98\x80.csv", oddOut = d.path() / "odd";
+    fs::copy_file(grid, odd);
+    const Output first = run(d, sweepCommand(odd, oddOut));
+    ASSERT_EQ(first.exitCode, 0) << first.out << first.err;
+    EXPECT_TRUE(fs::is_regular_file(oddOut / "grid.sweep"));
+    const Output oddRefused = run(d, sweepCommand(other, oddOut));
+    EXPECT_EQ(oddRefused.exitCode, 1);
+    EXPECT_NE(oddRefused.err.find("holds the sweep of another grid (?)"), std::string::npos)
+        << oddRefused.err;
 }
 
 } // namespace

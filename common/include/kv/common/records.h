@@ -98,6 +98,11 @@ class RecordWriter {
     // a target that replaceRefusal refuses is refused. Throws WriteFailed
     // (WriteProtected); the old file stays.
     void commit();
+    // As commit, but only where nothing of that name stands: the file appears
+    // whole under its name or not at all, also on a folder that other
+    // machines share. False when something of that name stands (it is left
+    // as it is); throws WriteFailed.
+    bool create();
     const std::string& content() const { return buffer_; }
 
   private:
