@@ -204,10 +204,10 @@ std::vector<Comparison> compare(const std::vector<Case>& cases, const std::vecto
     for (size_t i = 0; i < cases.size(); ++i) {
         Comparison c{cases[i], lines[i], {}, {}, {}, {}, {}};
         c.publishedG = lookUp(g, c.ours.thickness, c.ours.hvlPaddle);
-        if (c.publishedG && std::fabs(c.ours.glandular - 50) < 1e-9)
-            c.sAgainstPublishedG = c.ours.mgd / *c.publishedG;
+        const bool halfGlandular = std::fabs(c.ours.glandular - 50) < 1e-9;
+        if (c.publishedG && halfGlandular) c.sAgainstPublishedG = c.ours.mgd / *c.publishedG;
         if (auto it = s.find(spectrumName(c.ours)); it != s.end()) c.publishedS = it->second;
-        if (c.publishedG && c.publishedS && std::fabs(c.ours.glandular - 50) < 1e-9) {
+        if (c.publishedG && c.publishedS && halfGlandular) {
             c.expectedMgd = *c.publishedG * *c.publishedS;
             c.deviationPercent = 100 * (c.ours.mgd / *c.expectedMgd - 1);
         }
