@@ -182,6 +182,45 @@ TEST(ScalarStats, UnitsGiveTheUncertaintyOnceThereAreEnough) {
     EXPECT_NEAR(plain.sigma(0), std::sqrt((plain.s2[0] / n - m * m) / (n - 1)), 1e-12);
 }
 
+// What the progress shows while a unit is under way: with enough units their
+// spread, untouched by the open unit's histories (which once drove it to
+// 0.00 % for a whole run with maps); before that, every history.
+TEST(RunControl, LiveUncertaintyLeavesTheOpenUnitOutOnceUnitsGiveIt) {
+    auto unitOf = [](double total) {
+        ScalarStats u(1);
+        for (double x : {total / 2 - 1, total / 2 + 1}) {
+            u.n += 1;
+            u.s1[0] += x;
+            u.s2[0] += x * x;
+        }
+        return u;
+    };
+    ScalarStats open(1);
+    for (int i = 0; i < 1000; ++i) {
+        open.n += 1;
+        open.s1[0] += 5.0;
+        open.s2[0] += 25.0;
+    }
+    for (uint64_t units : {ScalarStats::kMinUnits - 1, ScalarStats::kMinUnits + 4}) {
+        RunControl ctl;
+        ctl.begin(1, 1, 100);
+        ScalarStats closed(1), none(1);
+        for (uint64_t k = 0; k < units; ++k) {
+            ScalarStats u = unitOf(k % 2 ? 9.0 : 11.0);
+            closed.closeUnit(u);
+        }
+        ctl.publish(0, closed, none, open, 1);
+        const ScalarStats live = ctl.liveStats();
+        if (units < ScalarStats::kMinUnits) {
+            EXPECT_EQ(live.n, closed.n + open.n);
+        } else {
+            EXPECT_EQ(live.n, closed.n);
+            EXPECT_GT(live.sigma(0), 0.0);
+            EXPECT_DOUBLE_EQ(live.sigma(0), closed.sigma(0));
+        }
+    }
+}
+
 TEST(MapSums, MedianSigmaEstimatesTheSigmaNotTheMedianOfItsEstimates) {
     // Voxels of known sigma: batch totals drawn normally about 1000 with sd 100.
     Rng rng(5, 9);

@@ -149,9 +149,15 @@ class RunControl {
     // Scores so far, for the progress display only.
     ScalarStats liveStats() const {
         std::lock_guard<std::mutex> lock(mutex_);
-        ScalarStats all(channels_);
+        ScalarStats all(channels_), open(channels_);
         for (const ScalarStats& s : perThread_)
             all.add(s);
+        for (const ScalarStats& s : openUnit_)
+            open.add(s);
+        // Once the units give the spread, the histories of units still under
+        // way would count in the mean without their units' squares, and
+        // drive the spread to nothing: they wait until their units close.
+        if (all.units < ScalarStats::kMinUnits) all.add(open);
         return all;
     }
 
@@ -228,6 +234,7 @@ class RunControl {
         std::lock_guard<std::mutex> lock(mutex_);
         channels_ = channels;
         perThread_.assign(threads, ScalarStats(channels));
+        openUnit_.assign(threads, ScalarStats(channels));
         done_.store(0);
         batches_ = batches;
         batchStats_.assign(batches, ScalarStats(channels));
@@ -245,7 +252,7 @@ class RunControl {
         std::lock_guard<std::mutex> lock(mutex_);
         perThread_[thread] = finished;
         perThread_[thread].add(current);
-        perThread_[thread].add(unit);
+        openUnit_[thread] = unit;
     }
     // Waits while batch b lies beyond an undecided checkpoint; false when b
     // is not to run (the run ends before it, or a stop was asked for).
@@ -303,7 +310,8 @@ class RunControl {
     mutable std::mutex mutex_;
     std::condition_variable gateMoved_;
     size_t channels_ = 0;
-    std::vector<ScalarStats> perThread_;
+    std::vector<ScalarStats> perThread_; // the closed units
+    std::vector<ScalarStats> openUnit_;  // the unit under way
     double target_ = 0, mapTarget_ = 0;
     size_t targetChannel_ = 0;
     std::function<MapSums()> mapSums_;
