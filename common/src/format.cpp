@@ -55,8 +55,9 @@ Pattern parsePattern(std::string_view p) {
 // The value as a person reads it: 15 significant digits d0.d1...d14 x 10^exp.
 struct Decimal {
     bool negative = false;
-    std::string digits; // exactly 15 digits
+    char digits[15] = {};
     int exp = 0;
+    std::string_view text() const { return {digits, sizeof digits}; }
 };
 
 Decimal toDecimal(double v) {
@@ -66,13 +67,10 @@ Decimal toDecimal(double v) {
     auto res =
         std::to_chars(buf.data(), buf.data() + buf.size(), std::fabs(v), std::chars_format::scientific, 14);
     std::string_view s(buf.data(), static_cast<size_t>(res.ptr - buf.data()));
-    d.digits.reserve(15);
-    size_t e = s.find('e');
-    for (size_t i = 0; i < e; ++i)
-        if (s[i] != '.') d.digits.push_back(s[i]);
-    int ex = 0;
-    std::from_chars(s.data() + e + 1 + (s[e + 1] == '+' ? 1 : 0), s.data() + s.size(), ex);
-    d.exp = ex;
+    size_t e = s.find('e'), n = 0;
+    for (size_t i = 0; i < e && n < sizeof d.digits; ++i)
+        if (s[i] != '.') d.digits[n++] = s[i];
+    std::from_chars(s.data() + e + 1 + (s[e + 1] == '+' ? 1 : 0), s.data() + s.size(), d.exp);
     return d;
 }
 
@@ -104,9 +102,9 @@ std::string formatFixed(double value, const Pattern& p) {
     } else if (kept == 0) {
         units.assign(1, d.digits[0] >= '5' ? '1' : '0');
     } else if (kept >= 15) {
-        units = d.digits + std::string(static_cast<size_t>(kept - 15), '0');
+        units = std::string(d.text()) + std::string(static_cast<size_t>(kept - 15), '0');
     } else {
-        units = d.digits.substr(0, static_cast<size_t>(kept));
+        units = std::string(d.text().substr(0, static_cast<size_t>(kept)));
         if (d.digits[static_cast<size_t>(kept)] >= '5') incrementDigits(units);
     }
     const size_t dec = static_cast<size_t>(p.decimals);
@@ -170,8 +168,7 @@ bool roundedMantissa(double value, size_t dec, char* mant, int& exp) {
 }
 
 // Appends the value in the pattern's scientific form. Large files write a
-// million of these, so no string is made on the way: the digits are those of
-// toDecimal(), rounded the same way, in buffers on the stack.
+// million of these, so no string is made on the way.
 void appendScientific(std::string& out, double value, const Pattern& p) {
     constexpr size_t kMaxMantissa = 40;
     const size_t dec = std::min(static_cast<size_t>(p.decimals), kMaxMantissa - 1);
@@ -182,17 +179,10 @@ void appendScientific(std::string& out, double value, const Pattern& p) {
     if (value != 0.0 && roundedMantissa(value, dec, mant, exp)) {
         negative = std::signbit(value);
     } else if (value != 0.0) {
-        // d.dddddddddddddde+XX: the 15 significant digits of toDecimal()
-        std::array<char, 64> buf{};
-        auto res = std::to_chars(buf.data(), buf.data() + buf.size(), std::fabs(value),
-                                 std::chars_format::scientific, 14);
-        const char* e = std::find(buf.data(), res.ptr, 'e');
-        char digits[15];
-        size_t nd = 0;
-        for (const char* c = buf.data(); c < e && nd < 15; ++c)
-            if (*c != '.') digits[nd++] = *c;
-        std::from_chars(e + 1 + (e[1] == '+' ? 1 : 0), res.ptr, exp);
-        negative = std::signbit(value);
+        const Decimal d = toDecimal(value);
+        const char* digits = d.digits;
+        exp = d.exp;
+        negative = d.negative;
         const size_t n = std::min<size_t>(dec + 1, 15);
         std::copy(digits, digits + n, mant);
         if (n < 15 && digits[n] >= '5') {
