@@ -1,9 +1,12 @@
 #include "kv/photon/energy_absorption.h"
 
 #include <cmath>
+#include <map>
+#include <mutex>
 #include <numbers>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <xraylib.h>
 
 namespace kv::photon {
@@ -56,7 +59,23 @@ double incoherentTransfer(int z, double e) {
 } // namespace
 
 double massEnergyAbsorption(int z, double energyKeV) {
-    return photoAbsorbed(z, energyKeV) + incoherentTransfer(z, energyKeV);
+    // Each material of a run asks for its elements on the same energy grid,
+    // and the tissues share their elements: a value is worked out once per
+    // process, which was most of a run's set-up.
+    static std::mutex lock;
+    static std::map<std::pair<int, double>, double> known;
+    constexpr size_t kMaxKnown = size_t{1} << 17;
+    const bool keep = std::isfinite(energyKeV);
+    if (keep) {
+        std::lock_guard<std::mutex> guard(lock);
+        if (auto it = known.find({z, energyKeV}); it != known.end()) return it->second;
+    }
+    const double v = photoAbsorbed(z, energyKeV) + incoherentTransfer(z, energyKeV);
+    if (keep) {
+        std::lock_guard<std::mutex> guard(lock);
+        if (known.size() < kMaxKnown) known.emplace(std::pair{z, energyKeV}, v);
+    }
+    return v;
 }
 
 } // namespace kv::photon

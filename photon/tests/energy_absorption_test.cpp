@@ -1,6 +1,8 @@
 #include "kv/photon/energy_absorption.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -35,9 +37,25 @@ TEST(MassEnergyAbsorption, AirAndWaterAgreeWithTheStandardTables) {
 }
 
 TEST(MassEnergyAbsorption, NoDataIsAnErrorNotANumber) {
-    for (auto [z, e] : {std::pair{0, 20.0}, {120, 20.0}, {8, -1.0}, {8, 0.0}})
-        EXPECT_THROW(kv::photon::massEnergyAbsorption(z, e), std::runtime_error)
-            << "Z=" << z << " at " << e << " keV";
+    // twice: a refusal is not remembered as a value
+    for (int pass = 0; pass < 2; ++pass)
+        for (auto [z, e] : {std::pair{0, 20.0}, {120, 20.0}, {8, -1.0}, {8, 0.0}})
+            EXPECT_THROW(kv::photon::massEnergyAbsorption(z, e), std::runtime_error)
+                << "Z=" << z << " at " << e << " keV";
+}
+
+// Values are remembered per element and energy: a neighbour in energy or Z is
+// its own value, and a value asked again is the same to the bit.
+TEST(MassEnergyAbsorption, RememberedValuesAreThoseOfTheirOwnElementAndEnergy) {
+    const std::pair<int, double> asks[] = {{8, 20.0}, {8, std::nextafter(20.0, 21.0)}, {7, 20.0}, {8, 30.0}};
+    std::vector<double> first;
+    for (auto [z, e] : asks)
+        first.push_back(kv::photon::massEnergyAbsorption(z, e));
+    EXPECT_NE(first[0], first[2]);
+    EXPECT_NE(first[0], first[3]);
+    EXPECT_NEAR(first[1] / first[0], 1.0, 1e-9);
+    for (size_t i = 0; i < std::size(asks); ++i)
+        EXPECT_EQ(kv::photon::massEnergyAbsorption(asks[i].first, asks[i].second), first[i]);
 }
 
 } // namespace
