@@ -353,6 +353,18 @@ std::optional<FieldRefusal> refusedField(const SpectrumFields& fields) {
     return std::nullopt;
 }
 
+std::optional<FieldRefusal> refusedOnScreen(const SpectrumFields& fields, TargetMaterial target) {
+    if (target == TargetMaterial::Tungsten) {
+        const TypedNumber v = readTypedNumber(fields.tubeVoltage, NumberRange{0, kMinTubeVoltage, true});
+        if (v.ok() && v.value < kMinTubeVoltage) {
+            SpectrumFields atLowest = fields;
+            atLowest.tubeVoltage = "15";
+            return refusedField(atLowest);
+        }
+    }
+    return refusedField(fields);
+}
+
 SpectrumFields typedFields(const SpectrumFields& fields) {
     SpectrumFields out = fields;
     for (const auto& [field, member] : kFieldOrder) {
@@ -406,12 +418,19 @@ std::string_view refusalMessage(DrawCheck check, const texts::SpectrumFileTexts&
 void ComputeMolybdenumSpectrum(const PhysicalData& data, const SpectrumFields& fields, SpectrumResult& out) {
     requireAccepted(fields);
     const Inputs in = readInputs(fields);
+    out.tubeVoltageText.reset();
     compute(Molybdenum{data, in.v}, in, data, true, out);
 }
 
 void ComputeTungstenSpectrum(const PhysicalData& data, const SpectrumFields& fields, SpectrumResult& out) {
     requireAccepted(fields);
-    compute(Tungsten{data}, readInputs(fields), data, false, out);
+    Inputs in = readInputs(fields);
+    out.tubeVoltageText.reset();
+    if (in.v < kMinTubeVoltage) {
+        in.v = kMinTubeVoltage;
+        out.tubeVoltageText = "15";
+    }
+    compute(Tungsten{data}, in, data, false, out);
 }
 
 SpectrumResult computeSpectrum(TargetMaterial target, const PhysicalData& data,

@@ -243,8 +243,43 @@ TEST(SpectrumModel, NoLineAndNoPhotonAboveTheTubeVoltage) {
     }
 }
 
+TEST(SpectrumModel, TungstenVoltageIsClampedAndReported) {
+    const auto base = fields("10", "16", "6", "0.8", "0", "0", "0.025", "0", "60");
+    const SpectrumResult r = computeSpectrum(TargetMaterial::Tungsten, shippedData(), base);
+    ASSERT_TRUE(r.tubeVoltageText.has_value());
+    EXPECT_EQ(*r.tubeVoltageText, "15");
+    EXPECT_EQ(r.lastBin, 75);
+    SpectrumFields at15 = base;
+    at15.tubeVoltage = "15";
+    const SpectrumResult r15 = computeSpectrum(TargetMaterial::Tungsten, shippedData(), at15);
+    EXPECT_FALSE(r15.tubeVoltageText.has_value());
+    EXPECT_EQ(r.table, r15.table);
+}
+
+TEST(SpectrumFieldCheck, TheScreenLetsTungstenBelow15kVThroughAndNothingElse) {
+    const struct {
+        TargetMaterial target;
+        const char* kv;
+        bool accepted;
+    } rows[] = {{TargetMaterial::Tungsten, "10", true},    {TargetMaterial::Tungsten, "0.3", true},
+                {TargetMaterial::Tungsten, "0", false},    {TargetMaterial::Tungsten, "-5", false},
+                {TargetMaterial::Tungsten, "50.1", false}, {TargetMaterial::Tungsten, "1O", false},
+                {TargetMaterial::Molybdenum, "10", false}, {TargetMaterial::Molybdenum, "15", true}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(
+            !refusedOnScreen(fields(row.kv, "16", "6", "0.8", "0", "0", "0.025", "0", "60"), row.target),
+            row.accepted)
+            << row.kv << " kV, target " << static_cast<int>(row.target);
+    }
+    // The other fields are still checked when the voltage is below 15 kV.
+    const auto angle = refusedOnScreen(fields("10", "90", "6", "0.8", "0", "0", "0.025", "0", "60"),
+                                       TargetMaterial::Tungsten);
+    ASSERT_TRUE(angle);
+    EXPECT_EQ(angle->field, SpectrumField::TargetAngle);
+}
+
 TEST(SpectrumFieldCheck, BothTargetsTakeTubeVoltagesFrom15To50kVOnly) {
-    // Tungsten below 15 kV was once drawn and written at 15 kV: a spectrum the user never typed.
+    // What the command-line tools read: no voltage they were not given.
     const struct {
         const char* kv;
         bool accepted;

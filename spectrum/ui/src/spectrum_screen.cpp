@@ -422,7 +422,7 @@ SpectrumFields SpectrumScreen::fields() const {
 
 bool SpectrumScreen::refuses(const SpectrumFields& typed) const {
     const auto& fileTexts = texts::spectrumFileTexts();
-    if (const auto refused = refusedField(typed)) {
+    if (const auto refused = refusedOnScreen(typed, target_)) {
         const FieldMessage m = fieldRefusalMessage(*refused, fieldName(refused->field, fileTexts), fileTexts,
                                                    texts::typedNumberTexts());
         showMessage(qs(m.text), MessageIcon::Warning, qs(m.detail));
@@ -445,6 +445,10 @@ bool SpectrumScreen::drawSpectrum() {
     {
         WaitCursor busy;
         result = computeSpectrum(target_, data_, f);
+    }
+    if (result.tubeVoltageText) {
+        setText("Text1", *result.tubeVoltageText);
+        f.tubeVoltage = *result.tubeVoltageText;
     }
     if (result.empty()) {
         button("Command7")->setEnabled(false);

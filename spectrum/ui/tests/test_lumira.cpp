@@ -480,17 +480,18 @@ class LumiraTest : public QObject {
         QTest::newRow("W 50.1 kV") << true << "50.1"
                                    << "16"
                                    << "6" << tooHigh;
-        // Below the model's range tungsten is refused as molybdenum is, not drawn at 15 kV.
+        // Tungsten below the model's range is drawn at 15 kV (tungstenBelow15kVDrawsAt15); at 0 it is
+        // refused.
         QTest::newRow("W 15 kV") << true << "15"
                                  << "16"
                                  << "6"
                                  << "";
-        QTest::newRow("W 14.9 kV") << true << "14.9"
-                                   << "16"
-                                   << "6" << fieldMessage(fields("14.9", "16", "6"));
-        QTest::newRow("W 10 kV") << true << "10"
-                                 << "16"
-                                 << "6" << fieldMessage(fields("10", "16", "6"));
+        QTest::newRow("W 0 kV") << true << "0"
+                                << "16"
+                                << "6" << fieldMessage(fields("0", "16", "6"));
+        QTest::newRow("Mo 14.9 kV") << false << "14.9"
+                                    << "16"
+                                    << "6" << fieldMessage(fields("14.9", "16", "6"));
         QTest::newRow("voltage checked before angles") << false << "60"
                                                        << "10"
                                                        << "0" << tooHigh;
@@ -557,6 +558,24 @@ class LumiraTest : public QObject {
         QVERIFY(s->button("Command7")->isEnabled());
         QVERIFY(s->spectrumTable() == before);
         QVERIFY(anyRed(*s->picture("Picture3"))); // the earlier curve stays
+    }
+
+    void tungstenBelow15kVDrawsAt15() {
+        for (const QString typed : {QStringLiteral("10"), QStringLiteral("14.9"), QStringLiteral("１０")}) {
+            MessageRecorder messages;
+            WorkDir dir;
+            Started s(dir);
+            click(*s, "Option2");
+            setText(*s, "Text1", typed);
+            click(*s, "Command1");
+            QVERIFY2(messages.entries.empty(), qPrintable(typed));
+            QCOMPARE(s->textBox("Text1")->text(), QStringLiteral("15"));
+            QVERIFY(s->button("Command7")->isEnabled());
+            // 15 kV: bins up to 75 (15 keV, x 2510) carry photons, 10 kV would stop at x 2010.
+            Canvas& plot = *s->picture("Picture3");
+            QVERIFY(redAboveBottomLine(plot, 2100, 2490));
+            QVERIFY(!redAboveBottomLine(plot, 2530, 5990));
+        }
     }
 
     void molybdenumCurveOnTheCanvas() {

@@ -7,12 +7,13 @@
 //
 //   PhysicalData data = LoadPhysicalData(workDir);            // at start
 //   SpectrumFields fields = {Text1, Text5, Text3, Text8, Text2, Text10, Text11, Text9, Text4};
-//   if (auto r = refusedField(fields)) show(fieldRefusalMessage(*r, ...));
+//   if (auto r = refusedOnScreen(fields, target)) show(fieldRefusalMessage(*r, ...));
 //   fields = typedFields(fields);
 //   DrawCheck c = checkDrawSpectrum(fields);                  // "Draw spectrum"
 //   if (c != DrawCheck::Accepted) show(refusalMessage(c, texts));
 //   else {
 //       SpectrumResult r = computeSpectrum(TargetMaterial, data, fields);
+//       if (r.tubeVoltageText) Text1 = *r.tubeVoltageText;    // tungsten clamp
 //       plot column r.table[0] for bins 2..r.lastBin, scaled by r.plotMaximum
 //       (an empty result has plotMaximum 0: draw no curve)
 //   }
@@ -63,8 +64,9 @@ enum class SpectrumField {
 // Thicknesses a beam can pass through: each filter 0 to 20 mm, air 0 to 500 cm.
 inline constexpr double kMaxFilterMm = 20.0;
 inline constexpr double kMaxAirLayerCm = 500.0;
-// The tube voltages the model is made for, for both targets: a voltage
-// outside them is refused, never computed at another one.
+// The tube voltages the model is made for. The spectrum screen draws
+// tungsten below the lowest at the lowest and shows that in its field; the
+// command-line tools refuse it, as they refuse molybdenum there.
 inline constexpr double kMinTubeVoltage = 15.0, kMaxTubeVoltage = 50.0; // kV
 inline constexpr double kMaxTargetAngle = 45.0;                         // deg, more than 0
 inline constexpr double kMaxTubeTilt = 30.0;                            // deg, either way
@@ -79,6 +81,9 @@ struct FieldRefusal {
 // The first field, in the order tube voltage, target angle, tilt, Be, Al,
 // Mo, Rh, Ag, air, that is not a number within its range; nullopt when all are.
 std::optional<FieldRefusal> refusedField(const SpectrumFields& fields);
+// The same on the spectrum screen: a tungsten tube voltage above 0 and below
+// the lowest passes, to be drawn at the lowest.
+std::optional<FieldRefusal> refusedOnScreen(const SpectrumFields& fields, TargetMaterial target);
 
 // The fields as the model and the files take them: each one's ASCII form
 // ("\uFF12\uFF18" gives "28"). Only for fields that refusedField accepts.
@@ -100,6 +105,7 @@ struct SpectrumResult {
     SpectrumTable table{};
     double plotMaximum = 0; // PlotMaximum: largest value of column 0 over the computed bins
     int lastBin = 0;        // highest bin computed (integer part of 5·V, at most 250); 0 when none
+    std::optional<std::string> tubeVoltageText; // the text Text1 must now show (tungsten clamp)
     // No photons in any ray: nothing to plot or to write.
     bool empty() const;
 };
