@@ -17,12 +17,20 @@ namespace kv::sweep {
 
 #if !KV_SWEEP_PLOT
 
+bool plotsBuiltIn() {
+    return false;
+}
+
 std::optional<std::string> writePlot(const std::filesystem::path&, const std::vector<PlotPoint>&,
                                      const PlotLabels&) {
     return std::string("this kv-sweep was built without Qt");
 }
 
 #else
+
+bool plotsBuiltIn() {
+    return true;
+}
 
 using gui::qs;
 

@@ -455,11 +455,14 @@ int Sweep::merge(const Grid& g) {
     out_ << fill(t_.tableWritten, {(o_.out / kTableName).string(), std::to_string(rows)}) << "\n";
     const PlotLabels sagdLabels{t_.plotTitle.str(), t_.plotThickness.str(), t_.plotSagd.str(), true};
     int status = 0;
-    if (std::optional<std::string> why = writePlot(o_.out / kPlotName, points, sagdLabels)) {
-        err_ << fill(t_.plotNotWritten, {*why}) << "\n";
-        status = 1;
-    } else
-        out_ << fill(t_.plotWritten, {(o_.out / kPlotName).string()}) << "\n";
+    const auto plot = [&](const fs::path& file, const std::vector<PlotPoint>& pts, const PlotLabels& labels) {
+        if (std::optional<std::string> why = writePlot(file, pts, labels)) {
+            err_ << fill(t_.plotNotWritten, {*why}) << "\n";
+            if (plotsBuiltIn()) status = 1;
+        } else
+            out_ << fill(t_.plotWritten, {file.string()}) << "\n";
+    };
+    plot(o_.out / kPlotName, points, sagdLabels);
     if (o_.factors) {
         const std::vector<FactorLine> lines = conversionFactors(factorRows);
         try {
@@ -471,11 +474,7 @@ int Sweep::merge(const Grid& g) {
             return 1;
         }
         const PlotLabels gLabels{t_.gPlotTitle.str(), t_.gPlotHvl.str(), t_.gPlotG.str(), false};
-        if (std::optional<std::string> why = writePlot(o_.out / kGPlotName, gPlotPoints(lines), gLabels)) {
-            err_ << fill(t_.plotNotWritten, {*why}) << "\n";
-            status = 1;
-        } else
-            out_ << fill(t_.plotWritten, {(o_.out / kGPlotName).string()}) << "\n";
+        plot(o_.out / kGPlotName, gPlotPoints(lines), gLabels);
     }
     if (missing + static_cast<int>(g.refused.size()) > 0) {
         err_ << fill(t_.rowsRefused, {std::to_string(missing + static_cast<int>(g.refused.size()))}) << "\n";

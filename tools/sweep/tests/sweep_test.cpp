@@ -4,6 +4,7 @@
 #include "kv/common/version.h"
 #include "kv/sweep/factors.h"
 #include "kv/sweep/grid.h"
+#include "kv/sweep/plot.h"
 #include "kv/test_support/work_dir.h"
 
 #include <chrono>
@@ -332,8 +333,10 @@ TEST(SweepProgram, ABadRowIsReportedAndAKilledSweepGoesOnWhereItStopped) {
         EXPECT_NE(lines[i].find(",40000," + std::string(kv::version()) + "," + file), std::string::npos)
             << lines[i];
     }
-    EXPECT_TRUE(fs::is_regular_file(out / "sagd.png"));
-    EXPECT_EQ(readFile(out / "sagd.png").substr(1, 3), "PNG");
+    if (kv::sweep::plotsBuiltIn()) { // a build without Qt draws none, and does not fail for it
+        EXPECT_TRUE(fs::is_regular_file(out / "sagd.png"));
+        EXPECT_EQ(readFile(out / "sagd.png").substr(1, 3), "PNG");
+    }
     EXPECT_FALSE(fs::exists(out / ".work")); // no row's folder left behind, the killed run's neither
 
     // Run once more: nothing left to do, the same table.
@@ -470,9 +473,11 @@ TEST(SweepProgram, ShardsMergedGiveTheTableOfOneRun) {
     EXPECT_EQ(tableLines(d.path() / "shards").size(), 4u);
     EXPECT_EQ(readFile(d.path() / "shards" / "table.csv"), readFile(d.path() / "whole" / "table.csv"));
 #ifdef KV_MPIEXEC
+    // OpenMPI's unloaded plugins keep allocations to the end that a leak checker cannot name.
     Output shared =
-        run(d, "OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 '" + std::string(KV_MPIEXEC) +
-                   "' --oversubscribe -np 2 " + sweepCommand(grid, d.path() / "mpi", "", "kv-sweep-mpi"));
+        run(d, "ASAN_OPTIONS=detect_leaks=0 OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 '" +
+                   std::string(KV_MPIEXEC) + "' --oversubscribe -np 2 " +
+                   sweepCommand(grid, d.path() / "mpi", "", "kv-sweep-mpi"));
     ASSERT_EQ(shared.exitCode, 0) << shared.out << shared.err;
     EXPECT_EQ(readFile(d.path() / "mpi" / "table.csv"), readFile(d.path() / "whole" / "table.csv"));
 #endif
@@ -596,7 +601,7 @@ TEST(SweepProgram, OneFolderHoldsOneGridsSweepAndItsRowsAreClaimedOneByOne) {
     fs::remove(out / "sagd.png");
     fs::create_directory(out / "sagd.png");
     Output noPlot = run(d, sweepCommand(grid, out, "--merge"));
-    EXPECT_EQ(noPlot.exitCode, 1) << noPlot.out << noPlot.err;
+    EXPECT_EQ(noPlot.exitCode, kv::sweep::plotsBuiltIn() ? 1 : 0) << noPlot.out << noPlot.err;
     EXPECT_NE(noPlot.err.find("The plot was not written"), std::string::npos) << noPlot.err;
 
     // A grid whose name the record's code page cannot hold keeps its folder to itself all the same.

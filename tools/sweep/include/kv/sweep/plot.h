@@ -22,4 +22,7 @@ struct PlotLabels {
 std::optional<std::string> writePlot(const std::filesystem::path& file, const std::vector<PlotPoint>& points,
                                      const PlotLabels& labels);
 
+// False in a build without Qt, which draws no pictures: their absence is then no failure.
+bool plotsBuiltIn();
+
 } // namespace kv::sweep
