@@ -130,7 +130,7 @@ sweep::Row nodeRow(const FactorNode& n, const formats::EquipmentRecord& equipmen
         (b.target == Target::Molybdenum ? "Mo" : "W") + "," + plainDecimal(b.kvp) + "," + plainDecimal(mo) +
         "," + plainDecimal(rh) + "," + plainDecimal(ag) + "," + format(al, "0.000") + "," +
         plainDecimal(histories) + "," + std::to_string(fnv1a(n.key()) >> 1) + ",protocol\n";
-    sweep::Grid g = sweep::parseGrid(grid, equipment);
+    sweep::Grid g = sweep::parseGrid(grid, equipment, texts::englishSweepTexts);
     if (g.rows.empty())
         throw FactorFailure(g.refused.empty() ? std::string("refused") : g.refused[0].problem);
     return g.rows[0];

@@ -4,6 +4,7 @@
 #include "kv/engine/engine_options.h"
 #include "kv/engine/workbench_sim.h"
 #include "kv/spectrum/model/spectrum_model.h"
+#include "sweep.h"
 
 #include <algorithm>
 #include <cctype>
@@ -45,6 +46,7 @@ std::vector<std::string> cells(const std::string& line) {
 
 struct RowReader {
     const std::map<std::string, std::string>& values;
+    const texts::SweepTexts& t;
 
     const std::string* given(const std::string& column) const {
         auto it = values.find(column);
@@ -55,25 +57,25 @@ struct RowReader {
         if (!v) return fallback;
         double x = 0;
         if (!parseNumberStrict(*v, x) || !std::isfinite(x))
-            throw std::invalid_argument(column + " \"" + *v + "\" is not a number");
+            throw std::invalid_argument(fill(t.cellNotNumber, {column, *v}));
         if (!(x >= lo && x <= hi))
-            throw std::invalid_argument(column + " " + *v + " lies outside " + plainDecimal(lo) + " to " +
-                                        plainDecimal(hi));
+            throw std::invalid_argument(
+                fill(t.cellOutside, {column, *v, plainDecimal(lo), plainDecimal(hi)}));
         return x;
     }
     double required(const std::string& column, double lo, double hi) const {
-        if (!given(column)) throw std::invalid_argument(column + " is empty");
+        if (!given(column)) throw std::invalid_argument(fill(t.cellEmpty, {column}));
         return number(column, 0, lo, hi);
     }
 };
 
-Row readRow(const std::map<std::string, std::string>& values, const formats::EquipmentRecord& eq) {
-    RowReader in{values};
+Row readRow(const std::map<std::string, std::string>& values, const formats::EquipmentRecord& eq,
+            const texts::SweepTexts& t) {
+    RowReader in{values, t};
     Row r;
     if (const std::string* m = in.given("model")) {
         std::string v = lowered(*m);
-        if (v != "workbench" && v != "protocol")
-            throw std::invalid_argument("model \"" + *m + "\" is neither workbench nor protocol");
+        if (v != "workbench" && v != "protocol") throw std::invalid_argument(fill(t.modelNeither, {*m}));
         r.protocol = v == "protocol";
     }
     if (r.protocol) {
@@ -83,39 +85,36 @@ Row readRow(const std::map<std::string, std::string>& values, const formats::Equ
         r.glandular = in.required("glandular_percent", 0, 100);
         r.adiposeMm = in.number("adipose_mm", r.adiposeMm, 0, formats::kMaxAdiposeMm);
         if (!(r.thickness * 10 - 2 * r.adiposeMm >= 1 - 1e-9))
-            throw std::invalid_argument("adipose_mm " + plainDecimal(r.adiposeMm) +
-                                        " top and bottom leave no inner region in " +
-                                        plainDecimal(r.thickness) + " cm");
+            throw std::invalid_argument(
+                fill(t.noInnerRegion, {plainDecimal(r.adiposeMm), plainDecimal(r.thickness)}));
         if (const std::string* p = in.given("plates")) {
             std::string v = lowered(*p);
-            if (v != "absorbing" && v != "full")
-                throw std::invalid_argument("plates \"" + *p + "\" is neither absorbing nor full");
+            if (v != "absorbing" && v != "full") throw std::invalid_argument(fill(t.platesNeither, {*p}));
             r.plates = v == "full" ? formats::PlateMode::Full : formats::PlateMode::Absorbing;
         }
     } else {
         for (const char* c : {"adipose_mm", "plates"})
-            if (in.given(c)) throw std::invalid_argument(std::string(c) + " belongs to model protocol");
+            if (in.given(c)) throw std::invalid_argument(fill(t.onlyProtocol, {c}));
         r.plates = formats::PlateMode::Full;
         r.thickness = in.required("thickness_cm", 0.1, 6.0);
         r.glandular = in.required("glandular_percent", 10, 90);
         if (std::fabs(r.glandular / 10 - std::round(r.glandular / 10)) > 1e-9)
-            throw std::invalid_argument("glandular_percent " + plainDecimal(r.glandular) +
-                                        " has no composition file: use 10, 20 .. 90 (or model protocol)");
+            throw std::invalid_argument(fill(t.noComposition, {plainDecimal(r.glandular)}));
     }
     const std::string* target = in.given("target");
-    if (!target) throw std::invalid_argument("target is empty");
+    if (!target) throw std::invalid_argument(fill(t.cellEmpty, {"target"}));
     if (lowered(*target) == "mo")
         r.target = formats::TargetMaterial::Molybdenum;
     else if (lowered(*target) == "w")
         r.target = formats::TargetMaterial::Tungsten;
     else
-        throw std::invalid_argument("target \"" + *target + "\" is neither Mo nor W");
+        throw std::invalid_argument(fill(t.targetNeither, {*target}));
     const bool mo = r.target == formats::TargetMaterial::Molybdenum;
     const double kv = in.required("kv", spectrum::kMinTubeVoltage, spectrum::kMaxTubeVoltage);
     if (const std::string* m = in.given("method")) {
         std::string v = lowered(*m);
         if (v != "mammography" && v != "tomosynthesis")
-            throw std::invalid_argument("method \"" + *m + "\" is neither mammography nor tomosynthesis");
+            throw std::invalid_argument(fill(t.methodNeither, {*m}));
         r.tomosynthesis = v == "tomosynthesis";
     }
     // The spectrum screen's start values, as after a click on the target option.
@@ -140,16 +139,14 @@ Row readRow(const std::map<std::string, std::string>& values, const formats::Equ
     r.sagdSigmaPercent = in.number("sagd_sigma_percent", 0, 0, 100);
     if (const std::string* s = in.given("seed")) {
         r.seed = engine::parseSeed(*s);
-        if (!r.seed)
-            throw std::invalid_argument("seed \"" + *s +
-                                        "\" is not a whole number 0 .. 18446744073709551615");
+        if (!r.seed) throw std::invalid_argument(fill(t.seedNotWhole, {*s}));
     }
     return r;
 }
 
 } // namespace
 
-Grid parseGrid(const std::string& text, const formats::EquipmentRecord& eq) {
+Grid parseGrid(const std::string& text, const formats::EquipmentRecord& eq, const texts::SweepTexts& t) {
     std::vector<std::string> lines;
     {
         std::stringstream in(text);
@@ -160,7 +157,7 @@ Grid parseGrid(const std::string& text, const formats::EquipmentRecord& eq) {
     size_t headerAt = 0;
     while (headerAt < lines.size() && trimmed(lines[headerAt]).empty())
         ++headerAt;
-    if (headerAt == lines.size()) throw GridError("holds no header row");
+    if (headerAt == lines.size()) throw GridError(t.gridNoHeader.str());
     std::string headerLine = lines[headerAt];
     if (headerLine.rfind("\xEF\xBB\xBF", 0) == 0) headerLine.erase(0, 3); // a spreadsheet's byte-order mark
     std::vector<std::string> header = cells(headerLine);
@@ -168,16 +165,14 @@ Grid parseGrid(const std::string& text, const formats::EquipmentRecord& eq) {
         h = lowered(h);
     for (size_t i = 0; i < header.size(); ++i) {
         if (std::find(kInputColumns.begin(), kInputColumns.end(), header[i]) == kInputColumns.end())
-            throw GridError("line " + std::to_string(headerAt + 1) + " names an unknown column \"" +
-                            header[i] + "\"");
+            throw GridError(fill(t.gridUnknownColumn, {std::to_string(headerAt + 1), header[i]}));
         if (std::find(header.begin(), header.begin() + static_cast<std::ptrdiff_t>(i), header[i]) !=
             header.begin() + static_cast<std::ptrdiff_t>(i))
-            throw GridError("line " + std::to_string(headerAt + 1) + " names the column " + header[i] +
-                            " twice");
+            throw GridError(fill(t.gridColumnTwice, {std::to_string(headerAt + 1), header[i]}));
     }
     for (const std::string& c : kRequiredColumns)
         if (std::find(header.begin(), header.end(), c) == header.end())
-            throw GridError("the header row lacks the column " + c);
+            throw GridError(fill(t.gridLacksColumn, {c}));
 
     Grid g;
     for (size_t n = headerAt + 1; n < lines.size(); ++n) {
@@ -186,15 +181,15 @@ Grid parseGrid(const std::string& text, const formats::EquipmentRecord& eq) {
         const int index = g.dataRows++;
         std::vector<std::string> c = cells(lines[n]);
         if (c.size() != header.size()) {
-            g.refused.push_back({line, "holds " + std::to_string(c.size()) + " values for " +
-                                           std::to_string(header.size()) + " columns"});
+            g.refused.push_back(
+                {line, fill(t.rowCellCount, {std::to_string(c.size()), std::to_string(header.size())})});
             continue;
         }
         std::map<std::string, std::string> values;
         for (size_t i = 0; i < header.size(); ++i)
             values[header[i]] = c[i];
         try {
-            Row r = readRow(values, eq);
+            Row r = readRow(values, eq, t);
             r.line = line;
             r.index = index;
             g.rows.push_back(std::move(r));
@@ -205,15 +200,16 @@ Grid parseGrid(const std::string& text, const formats::EquipmentRecord& eq) {
     return g;
 }
 
-Grid readGrid(const std::filesystem::path& file, const formats::EquipmentRecord& eq) {
+Grid readGrid(const std::filesystem::path& file, const formats::EquipmentRecord& eq,
+              const texts::SweepTexts& t) {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec)) throw GridError("is not a readable file");
-    if (std::filesystem::file_size(file, ec) > kMaxGridBytes) throw GridError("is larger than 16 MB");
+    if (!std::filesystem::is_regular_file(file, ec)) throw GridError(t.gridNotReadable.str());
+    if (std::filesystem::file_size(file, ec) > kMaxGridBytes) throw GridError(t.gridTooLarge.str());
     std::ifstream in(file, std::ios::binary);
     std::stringstream all;
     all << in.rdbuf();
-    if (!in && !in.eof()) throw GridError("cannot be read");
-    return parseGrid(all.str(), eq);
+    if (!in && !in.eof()) throw GridError(t.gridCannotBeRead.str());
+    return parseGrid(all.str(), eq, t);
 }
 
 std::vector<std::string> inputCells(const Row& r, const std::string& seed) {

@@ -23,6 +23,18 @@ namespace kv::sweep {
 
 namespace fs = std::filesystem;
 
+std::string fill(std::string_view pattern, std::initializer_list<std::string> args) {
+    std::string s(pattern);
+    int n = 1;
+    for (const std::string& a : args) {
+        std::string mark(1, '%');
+        mark += std::to_string(n++);
+        for (size_t at = s.find(mark); at != std::string::npos; at = s.find(mark, at + a.size()))
+            s.replace(at, mark.size(), a);
+    }
+    return s;
+}
+
 namespace {
 
 // Every name differs from the inputs' (histories and sagd_sigma_percent are asked for, the
@@ -55,18 +67,6 @@ struct Options {
     bool sharded = false, merge = false, factors = false, help = false;
     const texts::SweepTexts* t = &texts::englishSweepTexts;
 };
-
-std::string fill(std::string_view pattern, std::initializer_list<std::string> args) {
-    std::string s(pattern);
-    int n = 1;
-    for (const std::string& a : args) {
-        std::string mark(1, '%');
-        mark += std::to_string(n++);
-        for (size_t at = s.find(mark); at != std::string::npos; at = s.find(mark, at + a.size()))
-            s.replace(at, mark.size(), a);
-    }
-    return s;
-}
 
 std::string duration(double s) {
     long v = std::lround(std::max(0.0, s));
@@ -248,7 +248,7 @@ int Sweep::run() {
     }
     Grid grid;
     try {
-        grid = readGrid(o_.grid, equipment_);
+        grid = readGrid(o_.grid, equipment_, t_);
     } catch (const GridError& e) {
         err_ << fill(t_.cannotStart, {fill(t_.gridFault, {o_.grid.string(), e.what()})}) << "\n";
         return 1;

@@ -5,8 +5,10 @@
 #include "kv/texts/sweep.h"
 
 #include <functional>
+#include <initializer_list>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kv::sweep {
@@ -21,6 +23,9 @@ struct Processes {
 
 // Exit status: 0 every row has its result, 1 some row has none (each named
 // with its line) or a file fault, 2 bad options, 130 interrupted.
+// The edition's pattern with %1, %2 .. replaced by args.
+std::string fill(std::string_view pattern, std::initializer_list<std::string> args);
+
 int runSweep(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
              const Processes& procs, const std::function<bool()>& interrupted);
 

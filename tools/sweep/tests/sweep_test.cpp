@@ -29,8 +29,11 @@ kv::formats::EquipmentRecord unit() {
     return {"Unit A", 65, 60, 7.5, 16, 6};
 }
 
+const kv::texts::SweepTexts& en = kv::texts::englishSweepTexts;
+
 TEST(Grid, ARowTakesTheWorkbenchDefaultsForWhatItLeavesOut) {
-    Grid g = parseGrid("kv,target,thickness_cm,glandular_percent\r\n28,Mo,4.5,50\r\n30,w,2,10\r\n", unit());
+    Grid g =
+        parseGrid("kv,target,thickness_cm,glandular_percent\r\n28,Mo,4.5,50\r\n30,w,2,10\r\n", unit(), en);
     ASSERT_EQ(g.rows.size(), 2u);
     EXPECT_TRUE(g.refused.empty());
     const Row& mo = g.rows[0];
@@ -50,7 +53,7 @@ TEST(Grid, EveryGivenColumnIsUsed) {
         parseGrid("thickness_cm,glandular_percent,target,kv,method,be_mm,al_mm,mo_mm,rh_mm,ag_mm,air_cm,"
                   "target_angle,tilt,fid_cm,fcd_cm,fad_cm,angular_range,histories,sagd_sigma_percent,seed\n"
                   "3,30,W,32,Tomosynthesis,1,0.5,0,0,0.05,50,20,4,70,55,62,15,2e6,0.5,99\n",
-                  unit());
+                  unit(), en);
     ASSERT_EQ(g.rows.size(), 1u) << (g.refused.empty() ? "" : g.refused[0].problem);
     EXPECT_EQ(
         inputCells(g.rows[0], "99"),
@@ -65,7 +68,7 @@ TEST(Grid, ProtocolRowsTakeAnyGlandularityUpToElevenCentimetres) {
                        "9.5,37.5,Mo,30,protocol,,\n"
                        "2,0,W,28,Protocol,4,full\n"
                        "4,100,Mo,28,protocol,,\n",
-                       unit());
+                       unit(), en);
     ASSERT_EQ(g.rows.size(), 3u) << (g.refused.empty() ? "" : g.refused[0].problem);
     const Row& r = g.rows[0];
     EXPECT_TRUE(r.protocol);
@@ -83,10 +86,11 @@ TEST(Grid, ProtocolRowsTakeAnyGlandularityUpToElevenCentimetres) {
     EXPECT_EQ(geo.model, kv::formats::BreastModel::Protocol);
     EXPECT_EQ(geo.glandularPercent, 37.5);
     EXPECT_EQ(geo.paddleMm, 3.0);
-    EXPECT_EQ(rowGeometry(parseGrid("thickness_cm,glandular_percent,target,kv\n4,50,Mo,28\n", unit()).rows[0],
-                          plates)
-                  .model,
-              kv::formats::BreastModel::Workbench);
+    EXPECT_EQ(
+        rowGeometry(parseGrid("thickness_cm,glandular_percent,target,kv\n4,50,Mo,28\n", unit(), en).rows[0],
+                    plates)
+            .model,
+        kv::formats::BreastModel::Workbench);
     EXPECT_NE(resultStem(r).find("protocol-Mo-30kV-9.5cm-g37.5-"), std::string::npos) << resultStem(r);
 }
 
@@ -96,7 +100,7 @@ TEST(Grid, ANamedFilterReplacesTheTargetsOwn) {
                        "4,50,W,28,,,0.05,\n"
                        "4,50,Mo,28,,,,0.5\n"
                        "4,50,W,28,,,,\n",
-                       unit());
+                       unit(), en);
     ASSERT_EQ(g.rows.size(), 4u);
     struct Want {
         const char *mo, *rh, *ag, *name;
@@ -127,8 +131,9 @@ TEST(Grid, BadRowsAreNamedByTheirLineAndTheOthersKept) {
           Case{"4,50,Mo,14.9", "kv 14.9 lies outside 15 to 50"},
           Case{"4,50,Mo", "holds 3 values for 4 columns"}, Case{"4,50,Mo,28,9", "holds 5 values"}}) {
 
-        Grid g = parseGrid(
-            "thickness_cm,glandular_percent,target,kv\n4,50,Mo,28\n\n" + c.row + "\n5,50,Mo,28\n", unit());
+        Grid g =
+            parseGrid("thickness_cm,glandular_percent,target,kv\n4,50,Mo,28\n\n" + c.row + "\n5,50,Mo,28\n",
+                      unit(), en);
         EXPECT_EQ(g.rows.size(), 2u) << c.row;
         EXPECT_EQ(g.dataRows, 3) << c.row;
         ASSERT_EQ(g.refused.size(), 1u) << c.row;
@@ -141,7 +146,7 @@ TEST(Grid, BadRowsAreNamedByTheirLineAndTheOthersKept) {
                   "4,50,Mo,28,,,,box,,\n4,45,Mo,28,,,,,3,\n11.5,50,Mo,28,,,,protocol,,\n"
                   "2,50,Mo,28,,,,protocol,10,\n4,101,Mo,28,,,,protocol,,\n4,50,Mo,28,,,,protocol,,glass\n"
                   "4,50,Mo,28,,,,,,full\n",
-                  unit());
+                  unit(), en);
     const char* says[] = {"method \"ct\"",
                           "seed \"-3\"",
                           "histories 0 lies outside",
@@ -166,20 +171,60 @@ TEST(Grid, AnUnusableHeaderRefusesTheWholeGrid) {
           Case{"thickness_cm,glandular_percent,target,kv,colour\n", "unknown column \"colour\""},
           Case{"thickness_cm,glandular_percent,target,kv,KV\n", "column kv twice"}}) {
         try {
-            parseGrid(c.text, unit());
+            parseGrid(c.text, unit(), en);
             ADD_FAILURE() << c.text;
         } catch (const GridError& e) {
             EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
         }
     }
-    EXPECT_THROW(readGrid(fs::temp_directory_path(), unit()), GridError); // a folder
+    EXPECT_THROW(readGrid(fs::temp_directory_path(), unit(), en), GridError); // a folder
+}
+
+// Both editions word for word: the English as it always read, the Japanese
+// with the column names and values as typed.
+TEST(Grid, FaultsAreWordedInTheEditionPassedIn) {
+    const auto& ja = kv::texts::japaneseSweepTexts;
+    struct Case {
+        std::string row, english, japanese;
+    };
+    for (const Case& c : {
+             Case{"4,50,Mo,abc,", "kv \"abc\" is not a number", "kv の \"abc\" は数値ではありません"},
+             Case{"4,50,W,10,", "kv 10 lies outside 15 to 50", "kv の 10 は 15 から 50 の範囲外です"},
+             Case{"4,50,Rh,28,", "target \"Rh\" is neither Mo nor W",
+                  "target の \"Rh\" は Mo でも W でもありません"},
+             Case{"4,50,Mo,28,box", "model \"box\" is neither workbench nor protocol",
+                  "model の \"box\" は workbench でも protocol でもありません"},
+             Case{"4,,Mo,28,", "glandular_percent is empty", "glandular_percent が空欄です"},
+             Case{"4,50,Mo", "holds 3 values for 5 columns", "列は 5 個ですが、値が 3 個あります"},
+         }) {
+        const std::string text = "thickness_cm,glandular_percent,target,kv,model\n" + c.row + "\n";
+        for (const auto& [t, says] : {std::pair{&en, c.english}, std::pair{&ja, c.japanese}}) {
+            Grid g = parseGrid(text, unit(), *t);
+            ASSERT_EQ(g.refused.size(), 1u) << c.row;
+            EXPECT_EQ(g.refused[0].problem, says) << c.row;
+        }
+    }
+    for (const Case& c : {Case{"", "holds no header row", "見出し行がありません"},
+                          Case{"kv,colour", "line 1 names an unknown column \"colour\"",
+                               "1 行目に未知の列名 \"colour\" があります"},
+                          Case{"thickness_cm,glandular_percent,target", "the header row lacks the column kv",
+                               "見出し行に列 kv がありません"}}) {
+        for (const auto& [t, says] : {std::pair{&en, c.english}, std::pair{&ja, c.japanese}}) {
+            try {
+                parseGrid(c.row + "\n", unit(), *t);
+                ADD_FAILURE() << c.row;
+            } catch (const GridError& e) {
+                EXPECT_EQ(e.what(), says) << c.row;
+            }
+        }
+    }
 }
 
 TEST(Grid, TheKeyFollowsEveryInput) {
     const std::string header = "thickness_cm,glandular_percent,target,kv,seed,fid_cm\n";
     Grid g = parseGrid(
         header + "4,50,Mo,28,,\n4,50,Mo,28,,65\n4,50,Mo,28,1,\n4,50,Mo,29,,\n4,60,Mo,28,,\n4.1,50,Mo,28,,\n",
-        unit());
+        unit(), en);
     ASSERT_EQ(g.rows.size(), 6u);
     EXPECT_EQ(rowKey(g.rows[0]), rowKey(g.rows[1])); // the default given explicitly is the same run
     EXPECT_EQ(resultStem(g.rows[0]), resultStem(g.rows[1]));
@@ -200,7 +245,7 @@ TEST(Factors, GcAndSFromTheirReferenceRows) {
                        "4,50,W,34,protocol,,\n"     // W/Rh beyond them: no s
                        "5,30,Mo,28,protocol,,0.1\n" // no 50 % row, no other Mo/Mo row of 5 cm
                        "4,50,Mo,28,,,\n",           // the workbench's box is no protocol row
-                       unit());
+                       unit(), en);
     ASSERT_EQ(g.rows.size(), 7u);
     const double hvl[] = {0.35, 0.40, 0.40, 0.375, 0.50, 0.36, 0.35};
     const double mgd[] = {0.235, 0.261, 0.290, 0.2604, 0.33, 0.18, 0.30};
@@ -514,6 +559,8 @@ TEST(SweepProgram, OptionsAndFilesThatCannotBeUsedAreRefused) {
                   "folder: no such folder; --merge reads what an earlier sweep wrote there and makes no "
                   "folder"},
              Case{sweepCommand(d.path() / "none.csv", d.path() / "o"), 1, "none.csv: is not a readable file"},
+             Case{sweepCommand(d.path() / "none.csv", d.path() / "o", "--edition ja"), 1,
+                  "none.csv: 読み込めるファイルではありません"},
              Case{sweepCommand(grid, d.path() / "file"), 1, "not a folder"},
              Case{prog + "'" + grid.string() + "' --out '" + (d.path() / "o").string() +
                       "' --data /nonexistent",
@@ -542,7 +589,8 @@ TEST(SweepProgram, OneFolderHoldsOneGridsSweepAndItsRowsAreClaimedOneByOne) {
                                              "3,50,Mo,28,20000,7\n";
     std::ofstream(other, std::ios::binary) << "thickness_cm,glandular_percent,target,kv,histories,seed\n"
                                               "4,50,Mo,28,20000,7\n";
-    const std::string stem = resultStem(readGrid(grid, kv::formats::readEquipment(KV_RUN_DIR)).rows.at(0));
+    const std::string stem =
+        resultStem(readGrid(grid, kv::formats::readEquipment(KV_RUN_DIR), en).rows.at(0));
     const fs::path claim = out / (stem + ".claim");
     fs::create_directories(out / ".work");
     // A live process's claim: the row is left to it, and said so.

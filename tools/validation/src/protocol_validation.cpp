@@ -185,7 +185,7 @@ std::vector<Case> validationCases(bool reduced, const formats::EquipmentRecord& 
                     csv += row + "," + std::to_string(seed) + ",protocol\n";
                     groups.push_back(set.group);
                 }
-    const sweep::Grid grid = sweep::parseGrid(csv, equipment);
+    const sweep::Grid grid = sweep::parseGrid(csv, equipment, texts::englishSweepTexts);
     if (!grid.refused.empty())
         throw std::logic_error("a validation row is refused: " + grid.refused[0].problem);
     std::vector<Case> out;

@@ -39,6 +39,27 @@ struct SweepTexts {
     Text gPlotTitle;
     Text gPlotHvl;
     Text gPlotG;
+    // The grid's faults: a header or file fault follows "%1: " with the grid's
+    // name, a row's fault follows badRow. Column names and values as typed.
+    Text gridNoHeader;
+    Text gridUnknownColumn; // %1 line, %2 the column
+    Text gridColumnTwice;   // %1 line, %2 the column
+    Text gridLacksColumn;   // %1 the column
+    Text gridNotReadable;
+    Text gridTooLarge;
+    Text gridCannotBeRead;
+    Text rowCellCount;  // %1 values, %2 columns
+    Text cellNotNumber; // %1 column, %2 value
+    Text cellOutside;   // %1 column, %2 value, %3 lowest, %4 highest
+    Text cellEmpty;     // %1 column
+    Text modelNeither;  // %1 value
+    Text noInnerRegion; // %1 adipose_mm, %2 thickness in cm
+    Text platesNeither; // %1 value
+    Text onlyProtocol;  // %1 column
+    Text noComposition; // %1 glandular_percent
+    Text targetNeither; // %1 value
+    Text methodNeither; // %1 value
+    Text seedNotWhole;  // %1 value
 };
 
 inline constexpr SweepTexts englishSweepTexts{
@@ -104,6 +125,25 @@ inline constexpr SweepTexts englishSweepTexts{
     .gPlotTitle = "g-factor against HVL (50 % glandular, Mo/Mo)",
     .gPlotHvl = "First HVL with the paddle (mm Al)",
     .gPlotG = "g (mGy per mGy incident air kerma)",
+    .gridNoHeader = "holds no header row",
+    .gridUnknownColumn = "line %1 names an unknown column \"%2\"",
+    .gridColumnTwice = "line %1 names the column %2 twice",
+    .gridLacksColumn = "the header row lacks the column %1",
+    .gridNotReadable = "is not a readable file",
+    .gridTooLarge = "is larger than 16 MB",
+    .gridCannotBeRead = "cannot be read",
+    .rowCellCount = "holds %1 values for %2 columns",
+    .cellNotNumber = "%1 \"%2\" is not a number",
+    .cellOutside = "%1 %2 lies outside %3 to %4",
+    .cellEmpty = "%1 is empty",
+    .modelNeither = "model \"%1\" is neither workbench nor protocol",
+    .noInnerRegion = "adipose_mm %1 top and bottom leave no inner region in %2 cm",
+    .platesNeither = "plates \"%1\" is neither absorbing nor full",
+    .onlyProtocol = "%1 belongs to model protocol",
+    .noComposition = "glandular_percent %1 has no composition file: use 10, 20 .. 90 (or model protocol)",
+    .targetNeither = "target \"%1\" is neither Mo nor W",
+    .methodNeither = "method \"%1\" is neither mammography nor tomosynthesis",
+    .seedNotWhole = "seed \"%1\" is not a whole number 0 .. 18446744073709551615",
 };
 
 inline constexpr SweepTexts japaneseSweepTexts{
@@ -169,6 +209,26 @@ inline constexpr SweepTexts japaneseSweepTexts{
     .gPlotTitle = "半価層に対する g 係数 (乳腺 50 %、Mo/Mo)",
     .gPlotHvl = "圧迫板ありの第 1 半価層 (mm Al)",
     .gPlotG = "g (入射空気カーマ 1 mGy あたりの mGy)",
+    .gridNoHeader = "見出し行がありません",
+    .gridUnknownColumn = "%1 行目に未知の列名 \"%2\" があります",
+    .gridColumnTwice = "%1 行目に列 %2 が 2 回あります",
+    .gridLacksColumn = "見出し行に列 %1 がありません",
+    .gridNotReadable = "読み込めるファイルではありません",
+    .gridTooLarge = "16 MB を超えています",
+    .gridCannotBeRead = "読み込めません",
+    .rowCellCount = "列は %2 個ですが、値が %1 個あります",
+    .cellNotNumber = "%1 の \"%2\" は数値ではありません",
+    .cellOutside = "%1 の %2 は %3 から %4 の範囲外です",
+    .cellEmpty = "%1 が空欄です",
+    .modelNeither = "model の \"%1\" は workbench でも protocol でもありません",
+    .noInnerRegion = "adipose_mm %1 を上下に取ると、厚さ %2 cm の乳房に内部の領域が残りません",
+    .platesNeither = "plates の \"%1\" は absorbing でも full でもありません",
+    .onlyProtocol = "%1 は model が protocol の行でだけ使えます",
+    .noComposition = "glandular_percent %1 の組成ファイルはありません。10, 20 .. 90 を使うか、model を "
+                     "protocol にして下さい",
+    .targetNeither = "target の \"%1\" は Mo でも W でもありません",
+    .methodNeither = "method の \"%1\" は mammography でも tomosynthesis でもありません",
+    .seedNotWhole = "seed の \"%1\" は 0 .. 18446744073709551615 の整数ではありません",
 };
 
 constexpr const SweepTexts& sweepTextsOf(Edition e) {

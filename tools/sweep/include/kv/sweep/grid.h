@@ -4,6 +4,7 @@
 #include "kv/formats/equipment_file.h"
 #include "kv/formats/geometry_file.h"
 #include "kv/formats/spectrum_file.h"
+#include "kv/texts/sweep.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -78,9 +79,12 @@ struct GridError : std::runtime_error {
 };
 
 // Reads GRID.csv. Throws GridError for a missing or unreadable file, a
-// missing required column, an unknown or repeated column.
-Grid readGrid(const std::filesystem::path& file, const formats::EquipmentRecord& equipment);
-Grid parseGrid(const std::string& text, const formats::EquipmentRecord& equipment);
+// missing required column, an unknown or repeated column. Every fault is
+// worded in the edition of t.
+Grid readGrid(const std::filesystem::path& file, const formats::EquipmentRecord& equipment,
+              const texts::SweepTexts& t);
+Grid parseGrid(const std::string& text, const formats::EquipmentRecord& equipment,
+               const texts::SweepTexts& t);
 
 // The row's breast model on top of the data folder's plates (Geometry.dat).
 formats::Geometry rowGeometry(const Row& r, const formats::Geometry& plates);
