@@ -66,6 +66,8 @@ struct Options {
     int shard = 1, shards = 1;
     bool sharded = false, merge = false, factors = false, help = false;
     const texts::SweepTexts* t = &texts::englishSweepTexts;
+    const texts::SpectrumFileTexts* files =
+        &texts::englishSpectrumFileTexts; // words of the data files' faults
 };
 
 std::string duration(double s) {
@@ -243,7 +245,7 @@ int Sweep::run() {
     try {
         equipment_ = formats::readEquipment(o_.data);
     } catch (const formats::FileError& e) {
-        err_ << fill(t_.cannotStart, {formats::describe(e, texts::englishSpectrumFileTexts)}) << "\n";
+        err_ << fill(t_.cannotStart, {formats::describe(e, *o_.files)}) << "\n";
         return 1;
     }
     Grid grid;
@@ -268,7 +270,7 @@ int Sweep::run() {
     try {
         data_ = spectrum::LoadPhysicalData(o_.data);
     } catch (const formats::FileError& e) {
-        err_ << fill(t_.cannotStart, {formats::describe(e, texts::englishSpectrumFileTexts)}) << "\n";
+        err_ << fill(t_.cannotStart, {formats::describe(e, *o_.files)}) << "\n";
         return 1;
     }
     if (o_.merge) return procs_.rank == 0 ? merge(grid) : 0;
@@ -498,6 +500,7 @@ int runSweep(const std::vector<std::string>& args, std::ostream& out, std::ostre
         return 2;
     }
     o.t = &texts::sweepTextsOf(lang);
+    o.files = &texts::spectrumFileTextsOf(lang);
     if (o.help) {
         out << o.t->usage.view() << "\n";
         return 0;

@@ -561,6 +561,10 @@ TEST(SweepProgram, OptionsAndFilesThatCannotBeUsedAreRefused) {
              Case{sweepCommand(d.path() / "none.csv", d.path() / "o"), 1, "none.csv: is not a readable file"},
              Case{sweepCommand(d.path() / "none.csv", d.path() / "o", "--edition ja"), 1,
                   "none.csv: 読み込めるファイルではありません"},
+             // The data files' faults too are in the edition's words.
+             Case{prog + "'" + grid.string() + "' --out '" + (d.path() / "o").string() + "' --data '" +
+                      d.path().string() + "' --edition ja",
+                  1, "スイープを開始できません: ファイル equipment.dat が見つからないか読めません"},
              Case{sweepCommand(grid, d.path() / "file"), 1, "not a folder"},
              Case{prog + "'" + grid.string() + "' --out '" + (d.path() / "o").string() +
                       "' --data /nonexistent",
