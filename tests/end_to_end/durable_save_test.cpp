@@ -16,10 +16,6 @@ using kv::test_support::recorderEnvironment;
 
 namespace {
 
-#ifndef KV_ENGINE_PROGRAMS
-#define KV_ENGINE_PROGRAMS 0
-#endif
-
 struct Recorded {
     ProgramOutput run;
     std::vector<RecordedCall> calls;
@@ -51,7 +47,7 @@ void expectDurablyPlaced(const Recorded& r, const fs::path& folder, const std::s
 }
 
 TEST(DurableSave, TheEngineFlushesTheResultAndItsFolderBeforeSayingSaved) {
-    if (!KV_ENGINE_PROGRAMS) GTEST_SKIP() << "built without the Qt programs";
+    REQUIRE_PROGRAMS();
     RunDir dir({.histories = "3e4", .resultName = "durable"});
     const Recorded r = recorded(dir, program("halvex") + " --seed 3");
     ASSERT_EQ(r.run.exitCode, 0) << r.run.err;
@@ -61,7 +57,7 @@ TEST(DurableSave, TheEngineFlushesTheResultAndItsFolderBeforeSayingSaved) {
 }
 
 TEST(DurableSave, ToolsFlushTheTablesAndFilesTheyWrite) {
-    if (!KV_ENGINE_PROGRAMS) GTEST_SKIP() << "built without the Qt programs";
+    REQUIRE_PROGRAMS();
     RunDir dir({.histories = "3e4", .resultName = "one"});
     ASSERT_EQ(runIn(dir, program("halvex") + " --seed 4").exitCode, 0);
     const Recorded report = recorded(dir, program("kv-report_en") + " --export tables one.vesk");

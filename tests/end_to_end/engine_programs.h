@@ -9,6 +9,13 @@
 #include <string>
 #include <sys/wait.h>
 
+// 0 where the build has no Qt and so no engine programs to start.
+#ifndef KV_ENGINE_PROGRAMS
+#define KV_ENGINE_PROGRAMS 0
+#endif
+#define REQUIRE_PROGRAMS()                                                                                   \
+    if (!KV_ENGINE_PROGRAMS) GTEST_SKIP() << "built without the Qt programs"
+
 namespace kv::engine::test_support {
 
 struct ProgramOutput {

@@ -12,10 +12,6 @@ using namespace kv::engine::test_support;
 
 namespace {
 
-#ifndef KV_ENGINE_PROGRAMS
-#define KV_ENGINE_PROGRAMS 0
-#endif
-
 TEST(GeometryInputs, PlatesReachTheSimulationAndFaultsNameTheFileAndLine) {
     RunDir dir({.histories = "1e4"});
     WorkbenchSetup usual = workbenchSetup(readRunInputs(dir.path(), ExposureKind::Mammography));
@@ -56,7 +52,7 @@ TEST(GeometryInputs, PlatesReachTheSimulationAndFaultsNameTheFileAndLine) {
 // The dose per air kerma in free space falls behind a thicker paddle: 1.5 mm
 // more polycarbonate passes about 88-90 % of a 28 kV Mo/Mo beam.
 TEST(GeometryRun, ThickerPaddleLowersTheSagdAndTheHeaderNamesIt) {
-    if (!KV_ENGINE_PROGRAMS) GTEST_SKIP() << "built without the Qt programs";
+    REQUIRE_PROGRAMS();
     struct Run {
         double sagd = 0, relSigma = 0;
         std::string paddleLine;
@@ -102,7 +98,7 @@ TEST(GeometryRun, ThickerPaddleLowersTheSagdAndTheHeaderNamesIt) {
 }
 
 TEST(GeometryRun, RefusedGeometryStopsTheEngineWithoutAResult) {
-    if (!KV_ENGINE_PROGRAMS) GTEST_SKIP() << "built without the Qt programs";
+    REQUIRE_PROGRAMS();
     RunDir dir({.histories = "1e4", .resultName = "none"});
     dir.write("Geometry.dat", "paddle_mm = 3\r\npaddle_material = glass\r\n");
     ProgramOutput r = runIn(dir, program("halvex"));

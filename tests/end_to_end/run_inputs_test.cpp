@@ -1,4 +1,5 @@
 // Inputs of the programs, the result file, and the real programs end to end.
+#include "engine_programs.h"
 #include "kv/common/temporaries.h"
 #include "kv/common/version.h"
 #include "kv/engine/engine_session.h"
@@ -36,12 +37,6 @@ struct ProgramRun {
     int exitCode;
     std::string out, err;
 };
-
-#ifndef KV_ENGINE_PROGRAMS
-#define KV_ENGINE_PROGRAMS 0
-#endif
-#define REQUIRE_PROGRAMS()                                                                                   \
-    if (!KV_ENGINE_PROGRAMS) GTEST_SKIP() << "built without the Qt programs"
 
 // A run that should be refused at its start is killed after this long, so
 // that a start check gone missing fails the test instead of running 10^9

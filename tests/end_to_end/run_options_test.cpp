@@ -15,12 +15,6 @@ using namespace kv::engine::test_support;
 
 namespace {
 
-#ifndef KV_ENGINE_PROGRAMS
-#define KV_ENGINE_PROGRAMS 0
-#endif
-#define REQUIRE_PROGRAMS()                                                                                   \
-    if (!KV_ENGINE_PROGRAMS) GTEST_SKIP() << "built without the Qt programs"
-
 TEST(EngineOptions, CommandLineOptionsAreReadOrRefusedWithTheReason) {
     struct Good {
         std::vector<std::string> args;

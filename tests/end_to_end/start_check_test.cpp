@@ -19,10 +19,6 @@ using namespace kv::engine::test_support;
 
 namespace {
 
-#ifndef KV_ENGINE_PROGRAMS
-#define KV_ENGINE_PROGRAMS 0
-#endif
-
 // The spectrum file rewritten with `change` applied to its settings and table.
 void changeSpectrum(const RunDir& d,
                     void (*change)(kv::formats::SpectrumFields&, kv::formats::SpectrumTable&)) {
@@ -187,7 +183,7 @@ struct AsUser {
 };
 
 TEST(StartCheck, PermissionCasesAsAUserRefuseAtOnceAndKeepTheOldFile) {
-    if (!KV_ENGINE_PROGRAMS) GTEST_SKIP() << "built without the Qt programs";
+    REQUIRE_PROGRAMS();
     const AsUser user;
     if (user.root && std::system("setpriv --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "no setpriv";
     struct Permission {
@@ -254,7 +250,7 @@ namespace {
 // is not shown as 2.3, and a target the final uncertainty meets is
 // "reached" even when the run ended before a checkpoint looked at it.
 TEST(StartCheck, TheHeaderAgreesWithTheRun) {
-    if (!KV_ENGINE_PROGRAMS) GTEST_SKIP() << "built without the Qt programs";
+    REQUIRE_PROGRAMS();
     RunDir dir({.histories = "3e5", .resultName = "agrees"});
     dir.write("Phantom.dat", "50\r\nBR12-50.dat\r\n15.0\r\n15.0\r\n2.25\r\n");
     dir.write("MC.dat",
