@@ -32,10 +32,12 @@ double muOf(const Material& m, double e) {
 }
 
 // Air kerma per unit of the table's weight at p: inverse square, the ray of
-// the heel table at p's angle from the axis, and the paddle on the way.
+// the heel table at p's angle from the axis (the protocol breast's beam has
+// no heel: the first ray everywhere), and the paddle on the way.
 double kermaByHand(const WorkbenchSetup& s, Vec3 p, bool paddle) {
     const double r2 = dot(p, p), cosz = p.z / std::sqrt(r2);
-    const int ray = static_cast<int>(std::atan(std::fabs(p.y) / p.z) * 180 / std::numbers::pi / 0.5);
+    const int ray =
+        s.protocol ? 0 : static_cast<int>(std::atan(std::fabs(p.y) / p.z) * 180 / std::numbers::pi / 0.5);
     double k = 0;
     for (size_t i = 0; i < s.spectrum.energies.size(); ++i) {
         const double e = s.spectrum.energies[i];
@@ -73,6 +75,32 @@ TEST(AirKerma, PaddleAndSurfaceRatiosAreInverseSquareTimesTheTransmissionOnTheir
     none.paddleThickness = 0;
     WorkbenchSimulation bare(none);
     EXPECT_EQ(bare.airKermaPaddle(), bare.airKerma());
+}
+
+// The published factors' breast model has no heel effect; the workbench's box keeps it.
+// Across the breast's surface the kerma then falls by inverse square alone.
+TEST(ProtocolBreast, ItsBeamHasNoHeelEffect) {
+    struct Row {
+        const char* name;
+        WorkbenchSetup setup;
+        bool heel;
+    };
+    const Row rows[] = {{"protocol 4.5 cm", protocolSetup(4.5), false},
+                        {"protocol 8 cm, plates scatter", protocolSetup(8.0, 0.5, true), false},
+                        {"box 4.5 cm", boxSetup(4.5), true}};
+    for (const Row& r : rows) {
+        WorkbenchSimulation sim(r.setup);
+        const double top = sim.phantomTop();
+        const Vec3 wall{0.0, 0.0, top}, far{0.0, 6.0, top};
+        const double inverseSquare = dot(wall, wall) / dot(far, far);
+        const double ratio = sim.airKermaAt(far, false) / sim.airKermaAt(wall, false);
+        if (r.heel)
+            EXPECT_LT(ratio, inverseSquare * 0.95) << r.name; // the table falls 1.5 % per ray
+        else
+            EXPECT_NEAR(ratio, inverseSquare, 1e-12) << r.name;
+        // Every source photon of the protocol breast comes from the one spectrum.
+        EXPECT_EQ(sim.setup().spectrum.weights.size(), r.heel ? size_t{42} : size_t{1}) << r.name;
+    }
 }
 
 // The box's whole-breast mean is every voxel of the grid, each by its mass:
