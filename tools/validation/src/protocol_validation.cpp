@@ -162,7 +162,7 @@ std::vector<Case> validationCases(bool reduced, const formats::EquipmentRecord& 
     std::vector<Set> sets;
     if (reduced) {
         sets = {{Group::G, {4.5}, {50}, {{"Mo", "28", "", ""}, {"Mo", "30", "0.5", ""}}},
-                {Group::S, {4.5}, {50}, {{"W", "30", "", ""}}}};
+                {Group::S, {4.5}, {50}, {{"W", "26", "", ""}}}};
     } else {
         sets = {{Group::G, {2, 3, 4, 4.5, 5, 6, 7, 8}, {50}, moMo},
                 {Group::S, {2, 4.5, 6, 8}, {50}, rhodium},
