@@ -153,7 +153,9 @@ std::vector<Case> validationCases(bool reduced, const formats::EquipmentRecord& 
                                        // W/Rh with the thicker rhodium filter of many units
                                        {"W", "26", "", "0.05"},
                                        {"W", "28", "", "0.05"},
-                                       {"W", "30", "", "0.05"}};
+                                       {"W", "30", "", "0.05"},
+                                       {"W", "32", "", "0.05"},
+                                       {"W", "34", "", "0.05"}};
     struct Set {
         Group group;
         std::vector<double> thicknesses, glandular;
