@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
+#include <stdexcept>
 #include <vector>
 
 namespace kv {
@@ -226,6 +228,16 @@ std::string fillIn(std::string text, std::span<const std::pair<std::string_view,
         }
     }
     return out;
+}
+
+std::string fillNumbered(std::string_view pattern, std::initializer_list<std::string> args) {
+    static constexpr std::string_view kPlaces[] = {"%1", "%2", "%3", "%4", "%5", "%6", "%7", "%8", "%9"};
+    std::vector<std::pair<std::string_view, std::string_view>> keys;
+    for (const std::string& a : args) {
+        if (keys.size() == std::size(kPlaces)) throw std::logic_error("more than nine numbered places");
+        keys.emplace_back(kPlaces[keys.size()], a);
+    }
+    return fillIn(std::string(pattern), keys);
 }
 
 std::string typedNumberMessage(const TypedNumber& n, std::string_view field, std::string_view unit,

@@ -145,6 +145,26 @@ TEST(TypedNumber, ShownTextIsWholeSafeAndShort) {
     EXPECT_NE(braces.find("\"{min}\""), std::string::npos) << braces;
 }
 
+// What a user typed goes into a message as it stands, even when it looks like a place.
+TEST(FillNumbered, ValuesThatLookLikePlacesStay) {
+    struct Row {
+        const char* pattern;
+        std::initializer_list<std::string> args;
+        const char* filled;
+    };
+    const Row rows[] = {
+        {"row %1: \"%2\" is no number", {"%2", "x"}, "row %2: \"x\" is no number"},
+        {"%2 then %1", {"a%1", "b"}, "b then a%1"},
+        {"%1%1 and {file}", {"%1"}, "%1%1 and {file}"},
+        {"no places", {"a"}, "no places"},
+        {"100 % done: %1", {"yes"}, "100 % done: yes"},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(kv::fillNumbered(r.pattern, r.args), r.filled) << r.pattern;
+    EXPECT_THROW(kv::fillNumbered("%1", {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}),
+                 std::logic_error);
+}
+
 TEST(TypedNumber, BlankTextIsTold) {
     EXPECT_TRUE(kv::isBlankTyped(""));
     EXPECT_TRUE(kv::isBlankTyped(" \t\u3000"));

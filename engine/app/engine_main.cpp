@@ -1,6 +1,7 @@
 #include "engine_cluster.h"
 #include "kv/common/format.h"
 #include "kv/common/program_start.h"
+#include "kv/common/typed_number.h"
 #include "kv/engine/engine_options.h"
 #include "kv/formats/edition_file.h"
 #include "kv/formats/settings_file.h"
@@ -94,10 +95,7 @@ std::optional<EngineOptions> engineOptions(int argc, char** argv, const std::fil
 } // namespace
 
 std::string fillText(std::string_view pattern, std::initializer_list<std::string> args) {
-    QString s = QString::fromUtf8(pattern.data(), static_cast<qsizetype>(pattern.size()));
-    for (const std::string& a : args)
-        s = s.arg(QString::fromStdString(a));
-    return s.toStdString();
+    return fillNumbered(pattern, args);
 }
 
 std::string startRefusal(const std::exception& e) {

@@ -6,6 +6,7 @@
 #include "kv/common/format.h"
 #include "kv/common/records.h"
 #include "kv/common/temporaries.h"
+#include "kv/common/typed_number.h"
 #include "kv/engine/engine_session.h"
 #include "kv/formats/settings_file.h"
 #include "kv/sweep/factors.h"
@@ -24,15 +25,7 @@ namespace kv::sweep {
 namespace fs = std::filesystem;
 
 std::string fill(std::string_view pattern, std::initializer_list<std::string> args) {
-    std::string s(pattern);
-    int n = 1;
-    for (const std::string& a : args) {
-        std::string mark(1, '%');
-        mark += std::to_string(n++);
-        for (size_t at = s.find(mark); at != std::string::npos; at = s.find(mark, at + a.size()))
-            s.replace(at, mark.size(), a);
-    }
-    return s;
+    return fillNumbered(pattern, args);
 }
 
 namespace {

@@ -69,5 +69,7 @@ std::string shownText(std::string_view text);
 std::string fillIn(std::string text,
                    std::initializer_list<std::pair<std::string_view, std::string_view>> keys);
 std::string fillIn(std::string text, std::span<const std::pair<std::string_view, std::string_view>> keys);
+// The same for numbered places: "%1" .. "%9" take args[0] .. args[8].
+std::string fillNumbered(std::string_view pattern, std::initializer_list<std::string> args);
 
 } // namespace kv
