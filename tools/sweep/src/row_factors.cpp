@@ -5,6 +5,7 @@
 #include "kv/common/installation.h"
 #include "kv/common/records.h"
 #include "kv/common/temporaries.h"
+#include "kv/common/typed_number.h"
 #include "kv/formats/control_file.h"
 #include "kv/formats/phantom_file.h"
 #include "kv/formats/result_file.h"
@@ -12,6 +13,8 @@
 #include "kv/formats/settings_file.h"
 #include "kv/spectrum/model/beam_quality.h"
 #include "kv/spectrum/model/spectrum_model.h"
+#include "kv/texts/spectrum_files.h"
+#include "kv/texts/sweep.h"
 #include "kv/workbench/results/model/result_file.h"
 
 #include <algorithm>
@@ -57,7 +60,7 @@ struct Folder {
 
 // The working folder as the workbench leaves it before "Simulation Start".
 Prepared prepare(const Row& r, const fs::path& dataDir, const spectrum::PhysicalData& data,
-                 const fs::path& work) {
+                 const fs::path& work, texts::Edition edition) {
     Prepared p;
     p.stem = resultStem(r);
     p.resultName = p.stem + std::string(formats::kResultExtension);
@@ -73,7 +76,7 @@ Prepared prepare(const Row& r, const fs::path& dataDir, const spectrum::Physical
     const formats::SpectrumFields& fields = r.spectrum;
     const spectrum::DrawCheck check = spectrum::checkDrawSpectrum(fields);
     if (check != spectrum::DrawCheck::Accepted)
-        throw RowFailure(std::string(spectrum::refusalMessage(check, texts::englishSpectrumFileTexts)));
+        throw RowFailure(std::string(spectrum::refusalMessage(check, texts::spectrumFileTextsOf(edition))));
     const spectrum::SpectrumResult s = spectrum::computeSpectrum(r.target, data, fields);
     formats::writeSpectrumFile(work, r.target, fields, s.table, texts::englishSpectrumFileTexts.labels);
     // Without the paddle on the vertical line, as the spectrum screen shows it; with it on
@@ -81,7 +84,7 @@ Prepared prepare(const Row& r, const fs::path& dataDir, const spectrum::Physical
     const std::optional<spectrum::BeamQuality> q = spectrum::beamQuality(s.table[0], data.aluminum);
     const std::optional<spectrum::BeamQuality> qp =
         spectrum::beamQuality(s.table[1], data.aluminum, spectrum::paddleTransmission(geometry));
-    if (!q || !qp) throw RowFailure("the spectrum holds no photons");
+    if (!q || !qp) throw RowFailure(texts::sweepTextsOf(edition).rowNoPhotons.str());
     p.hvl1 = q->firstHvl, p.meanKev = q->meanEnergy, p.hvl1Paddle = qp->firstHvl;
 
     formats::writePhantomFile(work, plainDecimal(r.glandular), plainDecimal(r.thickness));
@@ -178,19 +181,19 @@ StoredRow stored(const Row& r, const Prepared& p, const fs::path& outDir) {
     return s;
 }
 
-std::string describeSessionFault(const engine::EngineSession& session) {
+std::string describeSessionFault(const engine::EngineSession& session, texts::Edition edition) {
     for (const std::string& why : {session.runFault(), session.failure()})
         if (!why.empty()) return why;
-    return "the result was refused";
+    return texts::sweepTextsOf(edition).rowResultRefused.str();
 }
 
-template <class F> auto explained(F f) {
+template <class F> auto explained(texts::Edition edition, F f) {
     try {
         return f();
     } catch (const engine::InputError& e) {
-        throw RowFailure(e.what());
+        throw RowFailure(e.text(edition));
     } catch (const formats::FileError& e) {
-        throw RowFailure(formats::describe(e, texts::englishSpectrumFileTexts));
+        throw RowFailure(formats::describe(e, texts::spectrumFileTextsOf(edition)));
     } catch (const RecordError& e) {
         throw RowFailure(e.file + ": " + e.what());
     } catch (const fs::filesystem_error& e) {
@@ -220,9 +223,9 @@ RowOutcome runGridRow(const Row& r, const fs::path& dataDir, const spectrum::Phy
                       const fs::path& outDir, const RowRunOptions& o) {
     const std::string stem = resultStem(r);
     removeAbandonedRowFolders(outDir);
-    return explained([&] {
+    return explained(o.edition, [&] {
         const Folder work(outDir / kWorkFolder / (stem + "-" + writerTag()));
-        const Prepared p = prepare(r, dataDir, data, work.dir);
+        const Prepared p = prepare(r, dataDir, data, work.dir, o.edition);
         RowOutcome out;
         out.resultFile = p.resultName;
         StoredRow s = stored(r, p, outDir);
@@ -256,12 +259,13 @@ RowOutcome runGridRow(const Row& r, const fs::path& dataDir, const spectrum::Phy
         if (interrupted) throw RowInterrupted();
         // A run that broke off saves what it did: not the row that was asked for.
         if (session->state() != engine::SessionState::Saved || session->fault() != engine::SessionFault::None)
-            throw RowFailure(describeSessionFault(*session));
+            throw RowFailure(describeSessionFault(*session, o.edition));
         const std::string bytes = readFileBytes(work.dir, p.resultName, formats::kMaxResultFileBytes);
         std::optional<RowFactors> f = factorsOf(p, bytes);
         // Up to 6 cm the result must also load as the results screens load it.
         if (!f || (r.thickness <= engine::kMaxThickness && !results::LoadResultFile(work.dir, p.resultName)))
-            throw RowFailure(p.resultName + ": the result cannot be read back");
+            throw RowFailure(
+                fillNumbered(texts::sweepTextsOf(o.edition).rowResultUnreadable, {p.resultName}));
         fs::rename(work.dir / p.resultName, outDir / p.resultName);
         formats::writeSettingsFile(outDir, p.stem + ".row",
                                    {{kInputsKey, rowKey(r)},
@@ -275,9 +279,10 @@ RowOutcome runGridRow(const Row& r, const fs::path& dataDir, const spectrum::Phy
 
 StoredRow storedGridRow(const Row& r, const fs::path& dataDir, const spectrum::PhysicalData& data,
                         const fs::path& outDir) {
-    return explained([&] {
+    // Its failure is never shown: a row without a stored result is reported as such.
+    return explained(texts::Edition::English, [&] {
         const Folder work(outDir / kWorkFolder / ("check-" + resultStem(r) + "-" + writerTag()));
-        return stored(r, prepare(r, dataDir, data, work.dir), outDir);
+        return stored(r, prepare(r, dataDir, data, work.dir, texts::Edition::English), outDir);
     });
 }
 

@@ -58,6 +58,7 @@ struct Options {
     std::optional<unsigned> threads;
     int shard = 1, shards = 1;
     bool sharded = false, merge = false, factors = false, help = false;
+    texts::Edition edition = texts::Edition::English;
     const texts::SweepTexts* t = &texts::englishSweepTexts;
     const texts::SpectrumFileTexts* files =
         &texts::englishSpectrumFileTexts; // words of the data files' faults
@@ -347,6 +348,7 @@ std::optional<std::string> Sweep::runRow(const Row& r, size_t position, size_t c
     const double rowBase = rowsDone_;
     RowRunOptions options;
     options.threads = threads();
+    options.edition = o_.edition;
     options.interrupted = interrupted_;
     options.progress = [&](const engine::SessionProgress& p) {
         double share = p.total ? static_cast<double>(p.done) / static_cast<double>(p.total) : 0.0;
@@ -492,6 +494,7 @@ int runSweep(const std::vector<std::string>& args, std::ostream& out, std::ostre
         err << commandLineMessage(e, cl) << "\n" << cl.seeHelp.view() << "\n";
         return 2;
     }
+    o.edition = lang;
     o.t = &texts::sweepTextsOf(lang);
     o.files = &texts::spectrumFileTextsOf(lang);
     if (o.help) {

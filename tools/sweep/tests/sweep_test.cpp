@@ -533,6 +533,10 @@ TEST(SweepProgram, OptionsAndFilesThatCannotBeUsedAreRefused) {
     const fs::path grid = d.path() / "grid.csv";
     std::ofstream(grid, std::ios::binary) << "thickness_cm,glandular_percent,target,kv\n2,50,Mo,28\n";
     std::ofstream(d.path() / "file", std::ios::binary) << "x";
+    // A row the grid takes but the engine refuses when it starts.
+    const fs::path tooShort = d.path() / "short.csv";
+    std::ofstream(tooShort, std::ios::binary)
+        << "thickness_cm,glandular_percent,target,kv,fid_cm,fcd_cm,fad_cm\n6,50,Mo,28,8,5,5\n";
     struct Case {
         std::string command;
         int code;
@@ -565,6 +569,11 @@ TEST(SweepProgram, OptionsAndFilesThatCannotBeUsedAreRefused) {
              Case{prog + "'" + grid.string() + "' --out '" + (d.path() / "o").string() + "' --data '" +
                       d.path().string() + "' --edition ja",
                   1, "スイープを開始できません: ファイル equipment.dat が見つからないか読めません"},
+             // So are the reasons a row fails while it runs.
+             Case{sweepCommand(tooShort, d.path() / "o-en"), 1,
+                  "Line 2 of the grid is not run: MC.dat: the FID of 8 cm (line 3) leaves no room"},
+             Case{sweepCommand(tooShort, d.path() / "o-ja", "--edition ja"), 1,
+                  "グリッドの 2 行目は計算しません: MC.dat：FID 8 cm (3 行目) では、支持台"},
              Case{sweepCommand(grid, d.path() / "file"), 1, "not a folder"},
              Case{prog + "'" + grid.string() + "' --out '" + (d.path() / "o").string() +
                       "' --data /nonexistent",

@@ -60,6 +60,10 @@ struct SweepTexts {
     Text targetNeither; // %1 value
     Text methodNeither; // %1 value
     Text seedNotWhole;  // %1 value
+    // A row that fails while it runs.
+    Text rowNoPhotons;
+    Text rowResultRefused;
+    Text rowResultUnreadable; // %1 the result file
 };
 
 inline constexpr SweepTexts englishSweepTexts{
@@ -144,6 +148,9 @@ inline constexpr SweepTexts englishSweepTexts{
     .targetNeither = "target \"%1\" is neither Mo nor W",
     .methodNeither = "method \"%1\" is neither mammography nor tomosynthesis",
     .seedNotWhole = "seed \"%1\" is not a whole number 0 .. 18446744073709551615",
+    .rowNoPhotons = "the spectrum holds no photons",
+    .rowResultRefused = "the result was refused",
+    .rowResultUnreadable = "%1: the result cannot be read back",
 };
 
 inline constexpr SweepTexts japaneseSweepTexts{
@@ -229,6 +236,9 @@ inline constexpr SweepTexts japaneseSweepTexts{
     .targetNeither = "target の \"%1\" は Mo でも W でもありません",
     .methodNeither = "method の \"%1\" は mammography でも tomosynthesis でもありません",
     .seedNotWhole = "seed の \"%1\" は 0 .. 18446744073709551615 の整数ではありません",
+    .rowNoPhotons = "スペクトルに光子がありません",
+    .rowResultRefused = "結果が受け付けられませんでした",
+    .rowResultUnreadable = "%1: 結果を読み戻せません",
 };
 
 constexpr const SweepTexts& sweepTextsOf(Edition e) {

@@ -15,6 +15,7 @@
 #include "kv/engine/engine_session.h"
 #include "kv/spectrum/model/physical_data.h"
 #include "kv/sweep/grid.h"
+#include "kv/texts/text.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -52,12 +53,14 @@ struct RowOutcome {
 
 struct RowRunOptions {
     unsigned threads = 1;
+    // The words of a row's failure (RowFailure::what()).
+    texts::Edition edition = texts::Edition::English;
     std::function<bool()> interrupted = [] { return false; };
     // Every 0.1 s while the engine runs.
     std::function<void(const engine::SessionProgress&)> progress = [](const engine::SessionProgress&) {};
 };
 
-// The row cannot be run or its result used; what() says why (English).
+// The row cannot be run or its result used; what() says why, in the edition of RowRunOptions.
 struct RowFailure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
