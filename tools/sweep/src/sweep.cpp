@@ -58,10 +58,7 @@ struct Options {
     std::optional<unsigned> threads;
     int shard = 1, shards = 1;
     bool sharded = false, merge = false, factors = false, help = false;
-    texts::Edition edition = texts::Edition::English;
-    const texts::SweepTexts* t = &texts::englishSweepTexts;
-    const texts::SpectrumFileTexts* files =
-        &texts::englishSpectrumFileTexts; // words of the data files' faults
+    texts::Edition edition = texts::Edition::English; // the sweep's words, and its data files' faults
 };
 
 std::string duration(double s) {
@@ -209,7 +206,8 @@ class Sweep {
   public:
     Sweep(const Options& o, std::ostream& out, std::ostream& err, const Processes& procs,
           const std::function<bool()>& interrupted)
-        : o_(o), t_(*o.t), out_(out), err_(err), procs_(procs), interrupted_(interrupted) {}
+        : o_(o), t_(texts::sweepTextsOf(o.edition)), out_(out), err_(err), procs_(procs),
+          interrupted_(interrupted) {}
 
     int run();
 
@@ -239,7 +237,7 @@ int Sweep::run() {
     try {
         equipment_ = formats::readEquipment(o_.data);
     } catch (const formats::FileError& e) {
-        err_ << fill(t_.cannotStart, {formats::describe(e, *o_.files)}) << "\n";
+        err_ << fill(t_.cannotStart, {formats::describe(e, texts::spectrumFileTextsOf(o_.edition))}) << "\n";
         return 1;
     }
     Grid grid;
@@ -264,7 +262,7 @@ int Sweep::run() {
     try {
         data_ = spectrum::LoadPhysicalData(o_.data);
     } catch (const formats::FileError& e) {
-        err_ << fill(t_.cannotStart, {formats::describe(e, *o_.files)}) << "\n";
+        err_ << fill(t_.cannotStart, {formats::describe(e, texts::spectrumFileTextsOf(o_.edition))}) << "\n";
         return 1;
     }
     if (o_.merge) return procs_.rank == 0 ? merge(grid) : 0;
@@ -495,14 +493,14 @@ int runSweep(const std::vector<std::string>& args, std::ostream& out, std::ostre
         return 2;
     }
     o.edition = lang;
-    o.t = &texts::sweepTextsOf(lang);
-    o.files = &texts::spectrumFileTextsOf(lang);
     if (o.help) {
-        out << o.t->usage.view() << "\n";
+        out << texts::sweepTextsOf(lang).usage.view() << "\n";
         return 0;
     }
     if (o.grid.empty() || o.out.empty()) {
-        err << (o.grid.empty() ? o.t->noGrid : o.t->noOut).view() << "\n" << cl.seeHelp.view() << "\n";
+        err << (o.grid.empty() ? texts::sweepTextsOf(lang).noGrid : texts::sweepTextsOf(lang).noOut).view()
+            << "\n"
+            << cl.seeHelp.view() << "\n";
         return 2;
     }
     return Sweep(o, out, err, procs, interrupted).run();
