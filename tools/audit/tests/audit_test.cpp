@@ -5,6 +5,7 @@
 #include "kv/audit/audit.h"
 #include "kv/common/format.h"
 #include "kv/test_support/work_dir.h"
+#include "stand_in.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -20,28 +21,8 @@ using test::MadeExposure;
 using test_support::TempDir;
 namespace fs = std::filesystem;
 
-// mgd as a smooth function of thickness and glandularity, as the engine's falls.
-double exactFactor(double mm, double gland) {
-    return 0.6 * std::exp(-0.027 * mm) * (1.12 - 0.0024 * gland);
-}
-
-struct StandIn : Physics {
-    std::map<std::string, int>* calls;
-    std::set<std::string> storedKeys;
-    explicit StandIn(std::map<std::string, int>* c) : calls(c) {}
-    std::optional<MatchedBeam> match(const Beam& b, std::optional<double> hvl) override {
-        if (hvl && *hvl > 1) return std::nullopt;
-        MatchedBeam m{b, hvl ? *hvl : 0.3 + 0.01 * (b.kvp - 25)};
-        if (hvl) m.beam.aluminum = format(*hvl / 10, "0.000");
-        return m;
-    }
-    Factor factor(const FactorNode& n) override {
-        ++(*calls)[n.key()];
-        return {"f" + std::to_string(calls->size()), exactFactor(n.thicknessMm, n.glandularPercent), 0.2,
-                1e6};
-    }
-    bool stored(const FactorNode& n) override { return storedKeys.count(n.key()) > 0; }
-};
+using test::exactFactor;
+using test::StandIn;
 
 struct Csv {
     std::vector<std::string> head;

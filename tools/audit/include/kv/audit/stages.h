@@ -1,0 +1,155 @@
+#pragma once
+// runAudit's stages, in the order it runs them; each takes what the one
+// before it gave:
+//   1. parse   the command line into AuditOptions;
+//   2. read    every file under the paths once, each copy of an acquisition counted once;
+//   3. plan    each exposure's air kerma, beam and glandularity, and the factor nodes it needs;
+//   4. compute the nodes (or take them from the cache), then each exposure's factor and AGD;
+//   5. write   audit.csv, skipped.csv, summary.csv, the plots and the report from one column table.
+#include "kv/audit/audit.h"
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace kv::audit {
+
+// 1. The command line.
+struct AuditOptions {
+    std::vector<std::filesystem::path> paths;
+    std::filesystem::path out, data = ".", cache;
+    std::optional<std::filesystem::path> output, hvl; // the measured tables
+    unsigned threads = 1;
+    double histories = kDefaultHistories;
+    bool withPaths = false;
+    int shard = 0, shards = 1; // this process computes nodes shard, shard + shards, ... (0-based)
+    texts::Edition edition = texts::Edition::English;
+};
+
+// The options, or how the program ends at once (--help, a refusal): its exit
+// status and what it prints.
+struct ParsedCommand {
+    std::optional<AuditOptions> options;
+    int status = 0;
+    std::string out, err;
+};
+ParsedCommand parseAuditCommand(const std::vector<std::string>& args);
+
+// 2. Walk and read.
+struct Skipped {
+    int index = 0;
+    Skip skip;
+    std::string path;
+};
+struct Counted {
+    int index = 0;
+    Exposure x;
+    std::string path;
+};
+struct Readings {
+    size_t files = 0;
+    std::vector<Counted> exposures; // in index order
+    std::vector<Skipped> skipped;
+};
+
+// Every file under the paths, each once, in the order of its path (which
+// gives the index). The folders in `own` are left out, so that an audit
+// written inside the folder it reads does not read itself the next time. A
+// path that names nothing is said on `err` and left out.
+std::vector<std::filesystem::path> collectFiles(const std::vector<std::filesystem::path>& paths,
+                                                const std::vector<std::filesystem::path>& own,
+                                                std::ostream& err, const texts::AuditTexts& t);
+// Reads each file's header; the first copy of an acquisition counts, later
+// ones are duplicates naming its index. Throws AuditInterrupted.
+Readings readFiles(const std::vector<std::filesystem::path>& files, const std::function<bool()>& interrupted);
+
+// 3. Plan.
+enum class KSource { Output, Header };
+enum class HvlSource { Measured, Header, Model };
+const char* sourceName(KSource s);   // "output", "header"
+const char* sourceName(HvlSource s); // "measured", "header", "model"
+
+struct MeasuredTables {
+    MeasuredTable output, hvl;
+};
+
+struct Planned {
+    Counted c;
+    double k = 0; // mGy, incident air kerma at the upper breast surface
+    KSource kSource = KSource::Header;
+    double hvl = 0; // mm Al, paddle in
+    HvlSource hvlSource = HvlSource::Model;
+    std::string note;
+    MatchedBeam beam;
+    TypicalGlandularity gland;
+    FactorNode lo, hi; // the nodes around the thickness (one node twice when it lies on one)
+};
+
+struct Plan {
+    std::vector<Planned> exposures;
+    std::map<std::string, FactorNode> nodes; // by key, each once
+    std::vector<Skipped> skipped;            // exposures that cannot have a factor
+};
+
+// Throws FactorFailure only for what Physics throws outside a beam's own
+// refusal (a beam the spectrum model refuses is that exposure's skip).
+Plan planExposures(std::vector<Counted> exposures, const MeasuredTables& measured, Physics& physics,
+                   const texts::AuditTexts& t);
+
+// 4. Compute.
+struct Computed {
+    std::map<std::string, Factor> factors; // by node key
+    std::map<std::string, std::string> failed;
+};
+
+// The nodes of this share (all of them without --shard), each reported on
+// `out` as it starts and ends, a failure on `err`. Throws AuditInterrupted.
+Computed computeFactors(const std::map<std::string, FactorNode>& nodes, Physics& physics, int shard,
+                        int shards, std::ostream& out, std::ostream& err, const texts::AuditTexts& t);
+
+struct AuditRow {
+    Planned p;
+    Interpolated factor;
+    std::string factorId;
+    double agd = 0;              // mGy
+    std::optional<double> ratio; // our AGD over the unit's
+};
+
+// Each planned exposure's factor read between its nodes; one whose node
+// failed goes to `skipped` with the failure.
+std::vector<AuditRow> applyFactors(std::vector<Planned> planned, const Computed& computed,
+                                   std::vector<Skipped>& skipped);
+
+// 5. Write.
+using Table = std::vector<std::vector<std::string>>;
+
+// audit.csv's columns: each name beside how its cell is made, so that a
+// column cannot fall out of step with its header.
+struct AuditColumn {
+    const char* name;
+    std::string (*cell)(const AuditRow&);
+};
+const std::vector<AuditColumn>& auditColumns();
+
+Table auditTable(const std::vector<AuditRow>& rows, bool withPaths);
+Table skippedTable(const std::vector<Skipped>& skipped, bool withPaths, const texts::AuditTexts& t);
+// Per unit and view: count, median AGD, median AGD of 50-60 mm, their count, median ratio.
+Table summaryTable(const std::vector<AuditRow>& rows);
+
+struct AuditRecord {
+    size_t files = 0;
+    std::vector<AuditRow> rows;
+    std::vector<Skipped> skipped; // in index order
+    const std::map<std::string, FactorNode>* nodes = nullptr;
+    const Computed* computed = nullptr;
+};
+
+// Writes every output into `dir`, each said on `out` (or why not on `err`).
+// 0 when all were written, else 1.
+int writeOutputs(const std::filesystem::path& dir, const AuditRecord& record, bool withPaths,
+                 std::ostream& out, std::ostream& err, const texts::AuditTexts& t);
+
+} // namespace kv::audit

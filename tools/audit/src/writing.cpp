@@ -1,0 +1,236 @@
+#include "kv/audit/stages.h"
+#include "kv/common/format.h"
+#include "kv/common/records.h"
+#include "kv/common/typed_number.h"
+#include "kv/common/version.h"
+#include "report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+
+namespace kv::audit {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string csvCell(const std::string& s) {
+    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    std::string q = "\"";
+    for (char c : s)
+        q += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return q + "\"";
+}
+
+std::string csvLine(const std::vector<std::string>& cells) {
+    std::string line;
+    for (size_t i = 0; i < cells.size(); ++i) {
+        if (i) line += ',';
+        line += csvCell(cells[i]);
+    }
+    return line;
+}
+
+std::string opt(const std::optional<double>& v, const char* pattern) {
+    return v ? format(*v, pattern) : std::string();
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+const texts::Text& skipWords(SkipCode c, const texts::AuditTexts& t) {
+    switch (c) {
+    case SkipCode::NotRegularFile:
+        return t.skipNotAFile;
+    case SkipCode::NotDicom:
+        return t.skipNotDicom;
+    case SkipCode::Unreadable:
+        return t.skipUnreadable;
+    case SkipCode::NotMammography:
+        return t.skipNotMammography;
+    case SkipCode::Synthesized2d:
+        return t.skipSynthesized;
+    case SkipCode::Tomosynthesis:
+        return t.skipTomosynthesis;
+    case SkipCode::UnsupportedAnode:
+        return t.skipAnode;
+    case SkipCode::UnsupportedFilter:
+        return t.skipFilter;
+    case SkipCode::MissingValue:
+        return t.skipMissing;
+    case SkipCode::BadValue:
+        return t.skipBad;
+    case SkipCode::Duplicate:
+        return t.skipDuplicate;
+    case SkipCode::NoAirKerma:
+        return t.skipNoAirKerma;
+    case SkipCode::NoFactor:
+        return t.skipNoFactor;
+    }
+    return t.skipUnreadable;
+}
+
+const Exposure& x(const AuditRow& r) {
+    return r.p.c.x;
+}
+
+const std::vector<AuditColumn> kAuditColumns = {
+    {"index", [](const AuditRow& r) { return std::to_string(r.p.c.index); }},
+    {"device", [](const AuditRow& r) { return x(r).device; }},
+    {"view", [](const AuditRow& r) { return x(r).view; }},
+    {"laterality", [](const AuditRow& r) { return x(r).laterality; }},
+    {"acquisition_date", [](const AuditRow& r) { return x(r).acquisitionDate; }},
+    {"kvp", [](const AuditRow& r) { return plainDecimal(x(r).kvp); }},
+    {"mas", [](const AuditRow& r) { return opt(x(r).mas, "0.000"); }},
+    {"anode", [](const AuditRow& r) { return std::string(symbol(x(r).target)); }},
+    {"filter", [](const AuditRow& r) { return std::string(symbol(x(r).filter)); }},
+    {"filter_mm", [](const AuditRow& r) { return format(x(r).filterMm, "0.000"); }},
+    {"added_al_mm", [](const AuditRow& r) { return r.p.beam.beam.aluminum; }},
+    {"thickness_mm", [](const AuditRow& r) { return plainDecimal(x(r).thicknessMm); }},
+    {"compression_force_n", [](const AuditRow& r) { return opt(x(r).compressionForceN, "0.0"); }},
+    {"age_years",
+     [](const AuditRow& r) {
+         return x(r).ageYears ? plainDecimal(std::round(*x(r).ageYears * 10) / 10) : std::string();
+     }},
+    {"age_group", [](const AuditRow& r) { return ageGroupLabel(r.p.gland); }},
+    {"glandularity_percent", [](const AuditRow& r) { return format(r.p.gland.percent, "0.0"); }},
+    {"hvl_mm_al", [](const AuditRow& r) { return format(r.p.hvl, "0.000"); }},
+    {"hvl_source", [](const AuditRow& r) { return std::string(sourceName(r.p.hvlSource)); }},
+    {"k_surface_mgy", [](const AuditRow& r) { return format(r.p.k, "0.0000"); }},
+    {"k_source", [](const AuditRow& r) { return std::string(sourceName(r.p.kSource)); }},
+    {"factor", [](const AuditRow& r) { return format(r.factor.value, "0.00000"); }},
+    {"factor_sigma_percent", [](const AuditRow& r) { return format(r.factor.sigmaPercent, "0.00"); }},
+    {"factor_id", [](const AuditRow& r) { return r.factorId; }},
+    {"agd_mgy", [](const AuditRow& r) { return format(r.agd, "0.0000"); }},
+    {"agd_sigma_percent", [](const AuditRow& r) { return format(r.factor.sigmaPercent, "0.00"); }},
+    {"unit_agd_mgy", [](const AuditRow& r) { return opt(x(r).organDoseMgy, "0.0000"); }},
+    {"ratio", [](const AuditRow& r) { return opt(r.ratio, "0.0000"); }},
+    {"note", [](const AuditRow& r) { return r.p.note; }},
+};
+
+} // namespace
+
+const std::vector<AuditColumn>& auditColumns() {
+    return kAuditColumns;
+}
+
+Table auditTable(const std::vector<AuditRow>& rows, bool withPaths) {
+    Table table(1);
+    for (const AuditColumn& c : kAuditColumns)
+        table[0].push_back(c.name);
+    if (withPaths) table[0].push_back("path");
+    for (const AuditRow& r : rows) {
+        std::vector<std::string>& cells = table.emplace_back();
+        for (const AuditColumn& c : kAuditColumns)
+            cells.push_back(c.cell(r));
+        if (withPaths) cells.push_back(r.p.c.path);
+    }
+    return table;
+}
+
+Table skippedTable(const std::vector<Skipped>& skipped, bool withPaths, const texts::AuditTexts& t) {
+    Table table = {{"index", "reason", "detail"}};
+    if (withPaths) table[0].push_back("path");
+    for (const Skipped& s : skipped) {
+        std::vector<std::string>& cells = table.emplace_back();
+        cells = {
+            std::to_string(s.index), skipCodeName(s.skip.code),
+            fillIn(skipWords(s.skip.code, t).str(), {{"{tag}", s.skip.tag}, {"{value}", s.skip.detail}})};
+        if (withPaths) cells.push_back(s.path);
+    }
+    return table;
+}
+
+Table summaryTable(const std::vector<AuditRow>& rows) {
+    struct Group {
+        std::vector<double> agd, agd5060, ratio;
+    };
+    std::map<std::pair<std::string, std::string>, Group> groups;
+    for (const AuditRow& r : rows) {
+        Group& g = groups[{x(r).device, x(r).view}];
+        g.agd.push_back(r.agd);
+        if (x(r).thicknessMm >= 50 && x(r).thicknessMm <= 60) g.agd5060.push_back(r.agd);
+        if (r.ratio) g.ratio.push_back(*r.ratio);
+    }
+    Table table = {{"device", "view", "count", "median_agd_mgy", "median_agd_50_60mm_mgy", "count_50_60mm",
+                    "median_ratio"}};
+    for (const auto& [key, g] : groups)
+        table.push_back({key.first, key.second, std::to_string(g.agd.size()), format(median(g.agd), "0.0000"),
+                         g.agd5060.empty() ? "" : format(median(g.agd5060), "0.0000"),
+                         std::to_string(g.agd5060.size()),
+                         g.ratio.empty() ? "" : format(median(g.ratio), "0.0000")});
+    return table;
+}
+
+int writeOutputs(const fs::path& dir, const AuditRecord& record, bool withPaths, std::ostream& out,
+                 std::ostream& err, const texts::AuditTexts& t) {
+    int status = 0;
+    auto said = [&](const std::string& name, const std::optional<std::string>& why) {
+        if (why) {
+            err << fillIn(t.notWritten.str(), {{"{file}", (dir / name).string()}, {"{why}", *why}}) << "\n";
+            status = 1;
+        } else {
+            out << fillIn(t.written.str(), {{"{file}", (dir / name).string()}}) << "\n";
+        }
+    };
+    auto write = [&](const std::string& name, const Table& table) {
+        RecordWriter w(dir, name);
+        for (const auto& cells : table)
+            w.line(csvLine(cells));
+        try {
+            w.commit();
+            said(name, std::nullopt);
+        } catch (const RecordError& e) {
+            said(name, std::string(e.what()));
+        }
+    };
+    write("audit.csv", auditTable(record.rows, withPaths));
+    const Table skipped = skippedTable(record.skipped, withPaths, t);
+    write("skipped.csv", skipped);
+    const Table summary = summaryTable(record.rows);
+    write("summary.csv", summary);
+
+    // Pictures and the record.
+    std::vector<PlotPoint> points;
+    for (const AuditRow& r : record.rows)
+        points.push_back({x(r).thicknessMm, r.agd, x(r).organDoseMgy, r.ratio});
+    said("agd_vs_thickness.png", writeAgdPlot(dir / "agd_vs_thickness.png", points, t));
+    said("ratio_hist.png", writeRatioHistogram(dir / "ratio_hist.png", points, t));
+
+    ReportContent rc;
+    rc.version = std::string(kv::version());
+    {
+        const std::time_t now = std::time(nullptr);
+        char buf[32];
+        std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M", std::localtime(&now));
+        rc.date = buf;
+    }
+    rc.files = static_cast<int>(record.files), rc.exposures = static_cast<int>(record.rows.size());
+    rc.skipped = static_cast<int>(record.skipped.size());
+    ReportTable sumTable{t.reportSummary.str(), summary[0], {summary.begin() + 1, summary.end()}};
+    ReportTable factorTable{
+        t.reportFactors.str(),
+        {"factor_id", "beam", "thickness_mm", "glandularity_percent", "mgd", "sigma_percent"},
+        {}};
+    for (const auto& [key, f] : record.computed->factors) {
+        const FactorNode& n = record.nodes->at(key);
+        factorTable.rows.push_back({f.id, n.beam.label(), plainDecimal(n.thicknessMm),
+                                    format(n.glandularPercent, "0.0"), format(f.mgd, "0.00000"),
+                                    format(f.sigmaPercent, "0.00")});
+    }
+    std::map<std::string, int> byReason;
+    for (const Skipped& s : record.skipped)
+        ++byReason[skipCodeName(s.skip.code)];
+    ReportTable skipTable{t.reportSkipped.str(), {"reason", "count"}, {}};
+    for (const auto& [reason, count] : byReason)
+        skipTable.rows.push_back({reason, std::to_string(count)});
+    rc.tables = {sumTable, skipTable, factorTable};
+    said("report.pdf", writeReportPdf(dir / "report.pdf", rc, dir, t));
+    return status;
+}
+
+} // namespace kv::audit
