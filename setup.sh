@@ -16,7 +16,7 @@ packages=(
   libopenmpi-dev openmpi-bin
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
   libxrl-dev libgtest-dev libgmock-dev libbenchmark-dev
-  libdcmtk-dev
+  libdcmtk-dev libssl-dev
   fonts-liberation2 fonts-noto-cjk qt6-translations-l10n
   clang-format git ccache
   dpkg-dev lintian desktop-file-utils file python3-jsonschema python3-yaml

@@ -35,7 +35,7 @@ if grep -q '^E:' "$scratch/lintian.txt"; then
 fi
 
 depends=$(dpkg-deb -f "$main" Depends)
-for needed in fonts-liberation2 fonts-noto-cjk qt6-translations-l10n qt6-qpa-plugins libqt6widgets6 libxrl libdcmtk; do
+for needed in fonts-liberation2 fonts-noto-cjk qt6-translations-l10n qt6-qpa-plugins libqt6widgets6 libxrl libdcmtk libssl3; do
   [[ "$depends" == *"$needed"* ]] || fail "kelvane-vesk does not depend on $needed: $depends"
 done
 [[ "$depends" != *mpi* ]] || fail "kelvane-vesk depends on MPI: $depends"

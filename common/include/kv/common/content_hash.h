@@ -1,12 +1,14 @@
 #pragma once
 // SHA-256 of file contents, for telling whether what a stored result was made
-// from, or the result itself, is still the same bytes.
+// from, or the result itself, is still the same bytes. OpenSSL's libcrypto
+// does the work: it uses the processor's SHA instructions where it has them.
 //
 //   ContentHash h;  h.add("name");  h.add(bytes);  std::string hex = h.hex();
-#include <array>
-#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+
+struct evp_md_ctx_st;
 
 namespace kv {
 
@@ -20,12 +22,11 @@ class ContentHash {
     std::string hex();
 
   private:
-    void block(const unsigned char* p);
-    std::array<uint32_t, 8> state_;
-    std::array<unsigned char, 64> pending_{};
-    size_t pendingBytes_ = 0;
-    uint64_t totalBytes_ = 0;
-    bool finished_ = false;
+    struct Free {
+        void operator()(evp_md_ctx_st* c) const;
+    };
+    std::unique_ptr<evp_md_ctx_st, Free> ctx_;
+    std::string hex_; // once finished
 };
 
 std::string sha256Hex(std::string_view bytes);
