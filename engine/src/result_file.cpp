@@ -116,42 +116,46 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
 }
 
 std::vector<formats::TrailerEntry> describeRunTrailer(const RunInputs& in, const WorkbenchResult& r) {
-    using formats::trailerNumber;
+    namespace key = formats::trailer;
+    using formats::trailerEntry;
     const formats::Geometry& g = in.geometry;
     const bool protocol = g.model == formats::BreastModel::Protocol;
     const double mgd = r.breastDose / r.airKerma;
-    auto percent = [](double rel) { return trailerNumber(100 * rel); };
-    // One line per key; formats/README.md lists them.
+    // One line per key, in the order of formats::kTrailerKeys.
     std::vector<formats::TrailerEntry> t = {
-        {"engine_version", std::string(version())},
-        {"physics_revision", std::to_string(kPhysicsRevision)},
-        {"breast_model", protocol ? "protocol" : "workbench"},
-        {"glandular_percent", protocol ? plainDecimal(g.glandularPercent) : in.phantom.fractionText},
-        {"plates", g.plates == formats::PlateMode::Absorbing ? "absorbing" : "full"},
-        {"seed", std::to_string(r.seed)},
-        {"histories", std::to_string(r.histories)},
-        {"k_fcd_paddle_per_k_fcd", trailerNumber(r.airKermaPaddle / r.airKerma)},
-        {"k_surface_per_k_fcd", trailerNumber(r.airKermaSurface / r.airKerma)},
-        {"mgd_per_k_fcd", trailerNumber(mgd)},
-        {"mgd_per_k_fcd_paddle", trailerNumber(r.breastDose / r.airKermaPaddle)},
-        {"mgd_per_k_surface", trailerNumber(r.breastDose / r.airKermaSurface)},
-        {"mgd_sigma_percent", percent(r.breastRelSigma)},
-        {"sagd", trailerNumber(r.columnDose / r.airKerma)},
-        {"sagd_sigma_percent", percent(r.columnRelSigma)},
-        {"dose100", trailerNumber(r.referenceDose / r.airKerma)},
-        {"dose100_sigma_percent", percent(r.referenceRelSigma)},
-        {"maps", r.maps ? "yes" : "no"},
-        {"source_points", r.quasiRandom ? "quasi-random" : "independent"},
-        {"voxel_sigma_median_percent", percent(r.mapRelSigma)},
+        trailerEntry(key::kEngineVersion, std::string(version())),
+        trailerEntry(key::kPhysicsRevision, kPhysicsRevision),
+        trailerEntry(key::kBreastModel, protocol ? "protocol" : "workbench"),
+        trailerEntry(key::kGlandularPercent,
+                     protocol ? plainDecimal(g.glandularPercent) : in.phantom.fractionText),
+        trailerEntry(key::kPlates, g.plates == formats::PlateMode::Absorbing ? "absorbing" : "full"),
+        trailerEntry(key::kSeed, r.seed),
+        trailerEntry(key::kHistories, r.histories),
+        trailerEntry(key::kKFcdPaddlePerKFcd, r.airKermaPaddle / r.airKerma),
+        trailerEntry(key::kKSurfacePerKFcd, r.airKermaSurface / r.airKerma),
+        trailerEntry(key::kMgdPerKFcd, mgd),
+        trailerEntry(key::kMgdPerKFcdPaddle, r.breastDose / r.airKermaPaddle),
+        trailerEntry(key::kMgdPerKSurface, r.breastDose / r.airKermaSurface),
+        trailerEntry(key::kMgdSigmaPercent, 100 * r.breastRelSigma),
+        trailerEntry(key::kSagd, r.columnDose / r.airKerma),
+        trailerEntry(key::kSagdSigmaPercent, 100 * r.columnRelSigma),
+        trailerEntry(key::kDose100, r.referenceDose / r.airKerma),
+        trailerEntry(key::kDose100SigmaPercent, 100 * r.referenceRelSigma),
+        trailerEntry(key::kMaps, r.maps ? "yes" : "no"),
+        trailerEntry(key::kSourcePoints, r.quasiRandom ? "quasi-random" : "independent"),
+        trailerEntry(key::kVoxelSigmaMedianPercent, 100 * r.mapRelSigma),
     };
     // Each target given, and whether the result is within it.
-    auto target = [&](const char* name, double goal, double reached) {
-        t.push_back({std::string(name) + "_target_percent", percent(goal)});
-        t.push_back({std::string(name) + "_target_reached", withinTarget(goal, reached) ? "yes" : "no"});
+    auto target = [&](const formats::TrailerKey& percent, const formats::TrailerKey& reached, double goal,
+                      double got) {
+        t.push_back(trailerEntry(percent, 100 * goal));
+        t.push_back(trailerEntry(reached, withinTarget(goal, got) ? "yes" : "no"));
     };
-    if (r.targetRelSigma > 0) target("sagd", r.targetRelSigma, r.columnRelSigma);
-    if (r.mapTargetRelSigma > 0) target("map", r.mapTargetRelSigma, r.mapRelSigma);
-    if (protocol) t.insert(t.begin() + 4, {"adipose_mm", plainDecimal(g.adiposeMm)});
+    if (r.targetRelSigma > 0)
+        target(key::kSagdTargetPercent, key::kSagdTargetReached, r.targetRelSigma, r.columnRelSigma);
+    if (r.mapTargetRelSigma > 0)
+        target(key::kMapTargetPercent, key::kMapTargetReached, r.mapTargetRelSigma, r.mapRelSigma);
+    if (protocol) t.insert(t.begin() + 4, trailerEntry(key::kAdiposeMm, plainDecimal(g.adiposeMm)));
     return t;
 }
 

@@ -295,6 +295,47 @@ TEST(ResultFile, OnlyALoadableResultIsWritten) {
     EXPECT_TRUE(kv::results::LoadResultFile(dir.path(), "kept.vesk"));
 }
 
+// The trailer holds only keys of the table, each with a value of its kind, in the table's order.
+TEST(ResultFile, TrailerKeysAreTheTablesWithValuesOfTheirKind) {
+    RunDir dir({.resultName = "keys"});
+    const RunInputs workbench = readRunInputs(dir.path(), ExposureKind::Mammography);
+    WorkbenchResult r;
+    r.histories = 20000000, r.seed = 1234, r.layers = 50;
+    r.airKerma = 2.0, r.airKermaPaddle = 1.6, r.airKermaSurface = 1.7;
+    r.breastDose = 0.37, r.breastRelSigma = 0.004, r.referenceDose = 1.1, r.columnDose = 0.41;
+    struct Row {
+        const char* name;
+        bool protocol, targets, quasiRandom;
+        size_t keys;
+    };
+    const Row rows[] = {
+        {"workbench box", false, false, false, 20},
+        {"protocol breast", true, false, true, 21},
+        {"both targets", false, true, false, 24},
+        {"protocol with targets", true, true, true, 25},
+    };
+    for (const Row& row : rows) {
+        RunInputs in = workbench;
+        if (row.protocol) in.geometry.model = kv::formats::BreastModel::Protocol;
+        WorkbenchResult res = r;
+        res.quasiRandom = row.quasiRandom;
+        if (row.targets) res.targetRelSigma = 0.005, res.mapTargetRelSigma = 0.02;
+        const std::vector<kv::formats::TrailerEntry> t = describeRunTrailer(in, res);
+        EXPECT_EQ(t.size(), row.keys) << row.name;
+        size_t place = 0;
+        for (const auto& [name, value] : t) {
+            const kv::formats::TrailerKey* key = kv::formats::trailerKey(name);
+            ASSERT_NE(key, nullptr) << row.name << ": " << name;
+            EXPECT_TRUE(key->accepts(value)) << row.name << ": " << name << " = " << value;
+            const auto at =
+                std::find(kv::formats::kTrailerKeys.begin(), kv::formats::kTrailerKeys.end(), key);
+            EXPECT_GE(static_cast<size_t>(at - kv::formats::kTrailerKeys.begin()), place)
+                << row.name << ": " << name;
+            place = static_cast<size_t>(at - kv::formats::kTrailerKeys.begin());
+        }
+    }
+}
+
 // Stopped before the first history: there is nothing to save, and nothing is called saved.
 TEST(Session, AStopBeforeAnyHistorySavesNothing) {
     RunDir dir({.histories = "1e9", .resultName = "empty"});

@@ -13,10 +13,11 @@
 //   writeResultFile(workDir, "run1.vesk", content);          // what an engine writes
 //   std::optional<RecordReader> in;
 //   LoadFailure f = openResultFile(workDir, "run1.vesk", in); // then readResultHead, readResultBlocks
-//   ResultTrailer t;  readResultTrailer(workDir, "run1.vesk", t);  t.number("mgd_per_k_surface")
+//   ResultTrailer t;  readResultTrailer(workDir, "run1.vesk", t);  t.number(trailer::kMgdPerKSurface)
 //
 // The results model's LoadResultFile reads through these into its DoseModel.
 #include "kv/common/records.h"
+#include "kv/formats/trailer_keys.h"
 
 #include <array>
 #include <cstddef>
@@ -103,8 +104,6 @@ inline constexpr std::string_view kTrailerEnd = "## end of kv trailer";
 inline constexpr size_t kMaxTrailerEntries = 256;
 inline constexpr size_t kMaxTrailerValueBytes = 1024;
 
-using TrailerEntry = std::pair<std::string, std::string>;
-
 struct ResultTrailer {
     enum class State {
         Absent,   // nothing after the dose values (a file of another engine, or of an older one)
@@ -115,8 +114,10 @@ struct ResultTrailer {
     std::vector<TrailerEntry> entries; // empty unless Complete
 
     const std::string* find(std::string_view name) const;
+    const std::string* find(const TrailerKey& key) const { return find(key.name); }
     // The value of `name` when it is there and wholly a finite number.
     std::optional<double> number(std::string_view name) const;
+    std::optional<double> number(const TrailerKey& key) const { return number(key.name); }
 };
 
 // The trailer from a reader that has just read both blocks (readResultBlocks).
