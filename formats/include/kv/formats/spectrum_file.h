@@ -11,6 +11,7 @@
 // Cancelling: `deleteSpectrumFile(workDir)`, which removes the exact-values
 // file beside it too.
 #include "kv/formats/file_error.h"
+#include "kv/formats/tube_materials.h"
 #include "kv/texts/spectrum_files.h"
 
 #include <array>
@@ -20,8 +21,6 @@
 namespace kv::formats {
 
 inline constexpr const char* kSpectrumFileName = "P_SPCTL.dat";
-
-enum class TargetMaterial { Molybdenum = 0, Tungsten = 1 };
 
 // Columns k = 0..42: the ray at `columnAngle(k)` degrees from the vertical
 // line (column 0 is the vertical line, plotted only; 1..42 are written).
