@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <iterator>
 #include <stdexcept>
 #include <vector>
@@ -175,9 +176,10 @@ TypedNumber readTypedNumber(std::string_view typed, NumberRange range) {
     double v = 0;
     if (allSpell && parseNumberStrict(ascii, v)) {
         n.value = v;
-        n.fault = !std::isfinite(v)    ? TypedNumberFault::NotFinite
-                  : !range.contains(v) ? TypedNumberFault::OutOfRange
-                                       : TypedNumberFault::None;
+        n.fault = !std::isfinite(v)                   ? TypedNumberFault::NotFinite
+                  : !range.contains(v)                ? TypedNumberFault::OutOfRange
+                  : range.whole && v != std::floor(v) ? TypedNumberFault::NotWhole
+                                                      : TypedNumberFault::None;
         if (n.ok()) n.text = ascii;
         return n;
     }
@@ -267,6 +269,9 @@ std::string typedNumberMessage(const TypedNumber& n, std::string_view field, std
     case TypedNumberFault::OutOfRange:
         s = n.range.aboveMin ? t.outOfRangeAbove : t.outOfRange;
         break;
+    case TypedNumberFault::NotWhole:
+        s = t.notWhole;
+        break;
     }
     std::string message =
         fillIn(std::string(s), {{"{field}", field},
@@ -274,7 +279,8 @@ std::string typedNumberMessage(const TypedNumber& n, std::string_view field, std
                                 {"{max}", plainDecimal(n.range.max)},
                                 {"{unit}", unit.empty() ? std::string() : std::string(" ").append(unit)},
                                 {"{text}", n.shown}});
-    if (n.fault != TypedNumberFault::OutOfRange) message.append("\n").append(t.hint.view());
+    if (n.fault != TypedNumberFault::OutOfRange && n.fault != TypedNumberFault::NotWhole)
+        message.append("\n").append(t.hint.view());
     return message;
 }
 

@@ -113,6 +113,29 @@ TEST(TypedNumber, ChecksTheRangeAtBothEnds) {
     }
 }
 
+TEST(TypedNumber, CountsAreWholeNumbers) {
+    const NumberRange count{1, 1e11, false, true};
+    const struct {
+        const char* row;
+        const char* typed;
+        Fault fault;
+    } cases[] = {
+        {"whole", "1000000", Fault::None},
+        {"exponent that is whole", "2.5E6", Fault::None},
+        {"a fraction", "1.5", Fault::NotWhole},
+        {"above ten with a fraction", "10.5", Fault::NotWhole},
+        {"below the range wins", "0.5", Fault::OutOfRange},
+        {"a plain decimal point", "12.", Fault::None},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(readTypedNumber(c.typed, count).fault, c.fault) << c.row;
+    // Where no count is wanted a fraction stays a number.
+    EXPECT_TRUE(readTypedNumber("1.5", NumberRange{1, 10}).ok());
+    const std::string m = kv::typedNumberMessage(readTypedNumber("1.5", count), "Number of history", "",
+                                                 kv::texts::englishTypedNumberTexts);
+    EXPECT_EQ(m, "Number of history: \"1.5\" is not a whole number.");
+}
+
 TEST(TypedNumber, MessageNamesFieldTextAndWhatToType) {
     const auto& en = kv::texts::englishTypedNumberTexts;
     const std::string comma = kv::typedNumberMessage(readTypedNumber(" 7,5 "), "Tube voltage", "kV", en);

@@ -22,6 +22,7 @@ enum class TypedNumberFault {
     ThousandsSeparator, // "1,000,000", "1 000", "1'000"
     NotFinite,          // "nan", "inf", "1e999"
     OutOfRange,         // a number outside the range the field takes
+    NotWhole,           // "1.5" where a count is wanted
 };
 
 // The values a field takes, both ends included unless `aboveMin`.
@@ -29,6 +30,7 @@ struct NumberRange {
     double min = -HUGE_VAL;
     double max = HUGE_VAL;
     bool aboveMin = false; // min itself is refused (a thickness that must be more than 0)
+    bool whole = false;    // a count: only whole numbers
     bool contains(double v) const { return (aboveMin ? v > min : v >= min) && v <= max; }
 };
 
