@@ -53,7 +53,9 @@ EquipmentLines linesForSpectrumTool(const EquipmentRecord& asRead, std::string_v
 
 EquipmentLines linesForWorkbench(std::string_view equipmentNameText, std::string_view fidText,
                                  std::string_view fadText, std::string_view angularRangeText,
-                                 const EquipmentRecord& asRead, std::string_view tiltPattern) {
+                                 const EquipmentRecord& asRead, texts::Edition edition) {
+    // The Japanese edition writes the tilt without the English edition's leading blank.
+    const std::string_view tiltPattern = edition == texts::Edition::Japanese ? "#0.0" : " #0.0";
     return {std::string(equipmentNameText),
             std::string(fidText),
             std::string(fadText),

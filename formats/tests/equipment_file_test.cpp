@@ -73,24 +73,26 @@ TEST(EquipmentFile, SpectrumToolCarriesLinesOneToFourAndWritesTheAnglesAsTyped) 
 }
 
 TEST(EquipmentFile, WorkbenchWritesLinesOneToFourAsTypedAndCarriesTheAngles) {
+    constexpr auto kEnglish = kv::texts::Edition::English;
+    constexpr auto kJapanese = kv::texts::Edition::Japanese;
     struct Case {
         double target, tilt;
-        const char* pattern;
+        kv::texts::Edition edition;
         const char* line5;
         const char* line6;
     };
     const Case cases[] = {
-        {16, 5, " #0.0", "16.0", " 5.0"},     {16, 5, "#0.0", "16.0", "5.0"},
-        {16, -2.5, " #0.0", "16.0", " -2.5"}, {16, -2.5, "#0.0", "16.0", "-2.5"},
-        {10.26, 0, " #0.0", "10.3", " 0.0"},  {10.26, 0, "#0.0", "10.3", "0.0"},
+        {16, 5, kEnglish, "16.0", " 5.0"},     {16, 5, kJapanese, "16.0", "5.0"},
+        {16, -2.5, kEnglish, "16.0", " -2.5"}, {16, -2.5, kJapanese, "16.0", "-2.5"},
+        {10.26, 0, kEnglish, "10.3", " 0.0"},  {10.26, 0, kJapanese, "10.3", "0.0"},
     };
     for (const Case& c : cases) {
         TempDir dir;
         EquipmentRecord asRead{"Unit", 65, 60, 7.5, c.target, c.tilt};
-        writeEquipment(dir.path(), linesForWorkbench("Unit B", "65", "60.0", "7.5", asRead, c.pattern));
+        writeEquipment(dir.path(), linesForWorkbench("Unit B", "65", "60.0", "7.5", asRead, c.edition));
         EXPECT_EQ(dir.read(kEquipmentFileName),
                   std::string("Unit B\r\n65\r\n60.0\r\n7.5\r\n") + c.line5 + "\r\n" + c.line6 + "\r\n")
-            << c.target << " " << c.tilt << " '" << c.pattern << "'";
+            << c.target << " " << c.tilt << (c.edition == kJapanese ? " Japanese" : " English");
     }
 }
 

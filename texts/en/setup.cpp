@@ -82,7 +82,6 @@ const SetUpTexts& setUpTexts() {
         .platesOk = "OK",
         .platesCancel = "Cancel",
         .plateOutOfRange = "%1: enter a thickness from 0 to 10 mm.",
-        .tiltPattern = " #0.0",
     };
     return t;
 }

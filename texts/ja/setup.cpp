@@ -82,7 +82,6 @@ const SetUpTexts& setUpTexts() {
         .platesOk = "OK",
         .platesCancel = "キャンセル",
         .plateOutOfRange = "%1：厚さは 0～10 mm で入力してください。",
-        .tiltPattern = "#0.0",
     };
     return t;
 }

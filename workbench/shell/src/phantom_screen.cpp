@@ -1,15 +1,12 @@
 #include "kv/workbench/shell/phantom_screen.h"
 
-#include "kv/common/records.h"
-#include "kv/common/typed_number.h"
-#include "kv/engine/run_inputs.h"
-#include "kv/formats/phantom_file.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
 #include "kv/texts/phantom.h"
 #include "kv/workbench/shell/composition_screen.h"
 #include "kv/workbench/shell/drawings.h"
+#include "kv/workbench/shell/model/run_entries.h"
 #include "kv/workbench/shell/workbench.h"
 
 #include <QLineEdit>
@@ -22,10 +19,6 @@ namespace kv::shell {
 using namespace gui;
 
 namespace {
-
-constexpr const char* kFractions[] = {"10", "20", "30", "40", "50", "60", "70", "80", "90"};
-constexpr const char* kStartFraction = "50";
-constexpr const char* kStartThickness = "5";
 
 std::vector<Control> table() {
     const auto& t = texts::phantomTexts();
@@ -120,7 +113,7 @@ PhantomScreen::PhantomScreen(Workbench& wb)
       wb_(wb) {
     QListWidget* list = listBox("List2");
     list->setSelectionMode(QAbstractItemView::SingleSelection);
-    for (const char* f : kFractions)
+    for (const char* f : fractionEntries())
         list->addItem(QString::fromLatin1(f));
     // A fraction is always chosen: a click that would clear the selection
     // selects the current entry again.
@@ -150,23 +143,16 @@ QString PhantomScreen::fraction() const {
 }
 
 void PhantomScreen::accept() {
-    // A thickness that is not entirely a number, or no breast can have, is
-    // refused: the engine would otherwise run a breast nobody typed.
-    const TypedNumber thickness =
-        readTypedNumber(text("Text31"), NumberRange{engine::kMinThickness, engine::kMaxThickness});
-    if (!thickness.ok()) {
-        const auto& t = texts::phantomTexts();
-        showMessage(qs(typedNumberMessage(thickness, t.thicknessField, t.cm, texts::typedNumberTexts())));
-        return;
-    }
-    try {
-        formats::writePhantomFile(std::filesystem::path(wb_.workDir().toStdString()),
-                                  fraction().toStdString(), thickness.text);
-    } catch (const RecordError&) {
-        // The old file stays; the user can free the folder and press "OK" again.
-        showMessage(qs(texts::phantomTexts().cannotWrite)
-                        .arg(QString::fromLatin1(formats::kPhantomFileName.data(),
-                                                 static_cast<qsizetype>(formats::kPhantomFileName.size()))));
+    const auto& t = texts::phantomTexts();
+    const PhantomWords words{.thickness = t.thicknessField,
+                             .cm = t.cm,
+                             .notAFraction = {}, // the list holds only the nine entries
+                             .cannotWrite = t.cannotWrite,
+                             .numbers = texts::typedNumberTexts()};
+    if (const auto refused =
+            acceptPhantom(std::filesystem::path(wb_.workDir().toStdString()),
+                          {.fraction = fraction().toStdString(), .thickness = text("Text31")}, words)) {
+        showMessage(qs(refused->text));
         return;
     }
     hide();

@@ -1,15 +1,14 @@
 #include "kv/workbench/shell/plates_dialog.h"
 
-#include "kv/common/format.h"
-#include "kv/common/typed_number.h"
-#include "kv/formats/geometry_file.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/qtext.h"
 #include "kv/texts/setup.h"
+#include "kv/workbench/shell/model/run_entries.h"
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <cmath>
+#include <optional>
+#include <string>
 
 namespace kv::shell {
 
@@ -54,10 +53,6 @@ std::vector<Control> table() {
     };
 }
 
-// The combo boxes list the materials in this order.
-constexpr formats::PlateMaterial kMaterials[] = {formats::PlateMaterial::Polycarbonate,
-                                                 formats::PlateMaterial::Pmma};
-
 } // namespace
 
 PlatesDialog::PlatesDialog(std::filesystem::path workDir, QWidget* parent)
@@ -74,41 +69,30 @@ PlatesDialog::PlatesDialog(std::filesystem::path workDir, QWidget* parent)
 }
 
 void PlatesDialog::fill() {
-    formats::Geometry g;
-    try {
-        g = formats::readGeometry(workDir_);
-    } catch (const RecordError& e) {
-        showMessage(qs(formats::describe(e, texts::settingsFileTextsOf(texts::edition()))));
-    }
-    setText("Text1", plainDecimal(g.paddleMm));
-    setText("Text2", plainDecimal(g.supportMm));
-    comboBox("Combo1")->setCurrentIndex(g.paddleMaterial == kMaterials[0] ? 0 : 1);
-    comboBox("Combo2")->setCurrentIndex(g.supportMaterial == kMaterials[0] ? 0 : 1);
+    std::optional<std::string> fault;
+    const PlateEntries e = openingPlates(workDir_, &fault, texts::settingsFileTextsOf(texts::edition()));
+    if (fault) showMessage(qs(*fault));
+    setText("Text1", e.paddleMm);
+    setText("Text2", e.supportMm);
+    comboBox("Combo1")->setCurrentIndex(e.paddlePmma ? 1 : 0);
+    comboBox("Combo2")->setCurrentIndex(e.supportPmma ? 1 : 0);
 }
 
 void PlatesDialog::accept() {
     const auto& t = texts::setUpTexts();
-    formats::Geometry g;
-    struct Plate {
-        const char* field;
-        texts::Text caption;
-        double* mm;
-    };
-    for (const Plate& p : {Plate{"Text1", t.paddle, &g.paddleMm}, Plate{"Text2", t.support, &g.supportMm}}) {
-        const TypedNumber v = readTypedNumber(text(p.field), NumberRange{0, formats::kMaxPlateMm});
-        if (!v.ok()) {
-            showMessage(qs(t.plateOutOfRange).arg(qs(p.caption)), MessageIcon::Warning,
-                        qs(typedNumberMessage(v, p.caption, t.plateMm, texts::typedNumberTexts())));
-            return;
-        }
-        *p.mm = v.value;
-    }
-    g.paddleMaterial = kMaterials[comboBox("Combo1")->currentIndex() == 1 ? 1 : 0];
-    g.supportMaterial = kMaterials[comboBox("Combo2")->currentIndex() == 1 ? 1 : 0];
-    try {
-        formats::writeGeometry(workDir_, g);
-    } catch (const RecordError& e) {
-        showMessage(qs(formats::describe(e, texts::settingsFileTextsOf(texts::edition()))));
+    const PlateWords words{.paddle = t.paddle,
+                           .support = t.support,
+                           .mm = t.plateMm,
+                           .outOfRange = t.plateOutOfRange,
+                           .numbers = texts::typedNumberTexts(),
+                           .files = texts::settingsFileTextsOf(texts::edition())};
+    // The combo boxes list polycarbonate, then PMMA.
+    const PlateEntries e{.paddleMm = text("Text1"),
+                         .paddlePmma = comboBox("Combo1")->currentIndex() == 1,
+                         .supportMm = text("Text2"),
+                         .supportPmma = comboBox("Combo2")->currentIndex() == 1};
+    if (const auto refused = acceptPlates(workDir_, e, words)) {
+        showMessage(qs(refused->text), MessageIcon::Warning, qs(refused->detail));
         return;
     }
     hide();

@@ -1,17 +1,13 @@
 #include "kv/workbench/shell/setup_screen.h"
 
-#include "kv/common/format.h"
-#include "kv/common/records.h"
-#include "kv/common/typed_number.h"
 #include "kv/engine/run_inputs.h"
-#include "kv/formats/control_file.h"
 #include "kv/formats/edition_file.h"
-#include "kv/formats/run_options_file.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
 #include "kv/texts/setup.h"
 #include "kv/texts/spectrum_files.h"
+#include "kv/workbench/shell/model/run_entries.h"
 #include "kv/workbench/shell/plates_dialog.h"
 #include "kv/workbench/shell/reference_screens.h"
 #include "kv/workbench/shell/workbench.h"
@@ -40,56 +36,8 @@ namespace {
 
 constexpr const char* kMammographyEngine = "halvex";
 constexpr const char* kTomosynthesisEngine = "tiravex";
-constexpr const char* kStartHistories = "1000000000";
-// The longest name a file system takes; the result name gets ".vesk" added.
-constexpr size_t kMaxFileNameBytes = 255;
-
-std::string s(const QLineEdit* e) {
-    return e->text().toStdString();
-}
-
-// The run-options file the engines read; its other settings are kept as they are.
-const std::string kRunOptionsFile(formats::kRunOptionsFileName);
-// The target boxes: the sAGD's and the map's, each with its setting.
-struct TargetBox {
-    const char* box;
-    std::string_view setting;
-};
-constexpr TargetBox kTargetBoxes[] = {{"TextSagd", formats::kSagdSigmaSetting},
-                                      {"TextMapSigma", formats::kMapSigmaSetting}};
-
-// A target of the file as its box shows it: empty for none.
-QString targetOfFile(const std::filesystem::path& dir, std::string_view setting) {
-    try {
-        std::optional<formats::SettingsFile> f = formats::SettingsFile::read(dir, kRunOptionsFile);
-        double v = f ? f->number(setting, 0.0, 0.0, 100.0) : 0.0;
-        return v > 0 ? qs(plainDecimal(v)) : QString();
-    } catch (const formats::FileError&) {
-        return {}; // "OK" names what is wrong with it
-    }
-}
-
-// The run-options file's lines with the targets (empty: none) in place, one
-// per target box; nullopt when there is neither a file nor a target. Throws
-// formats::FileError for a file that cannot be read as it stands.
-using Entries = std::vector<std::pair<std::string, std::string>>;
-std::optional<Entries> optionsWithTargets(const std::filesystem::path& dir, const std::string (&targets)[2]) {
-    Entries entries;
-    std::optional<formats::SettingsFile> f = formats::SettingsFile::read(dir, kRunOptionsFile);
-    auto isTarget = [](const std::string& name) {
-        for (const TargetBox& t : kTargetBoxes)
-            if (name == t.setting) return true;
-        return false;
-    };
-    if (f)
-        for (const formats::Setting& e : f->settings())
-            if (!isTarget(e.name)) entries.emplace_back(e.name, e.value);
-    bool any = false;
-    for (size_t i = 0; i < std::size(kTargetBoxes); ++i)
-        if (!targets[i].empty()) entries.emplace_back(kTargetBoxes[i].setting, targets[i]), any = true;
-    if (!f && !any) return std::nullopt;
-    return entries;
-}
+// The target boxes, in the order of SetUpEntries' targets.
+constexpr const char* kTargetBoxes[] = {"TextSagd", "TextMapSigma"};
 
 std::vector<Control> table() {
     const auto& t = texts::setUpTexts();
@@ -294,17 +242,18 @@ bool SetUpScreen::fill() {
         showMessage(qs(formats::describe(e, texts::spectrumFileTexts())));
         return false;
     }
+    const SetUpEntries e = openingEntries(std::filesystem::path(wb_.workDir().toStdString()), asRead_);
     option("Option1")->setChecked(true);
     option("Option4")->setChecked(true);
-    setText("Text1", format(asRead_.fad, "00.0"));
-    setText("Text3", format(asRead_.fid, "00.0"));
-    textBox("Text4")->setText(textBox("Text1")->text());
-    setText("Text5", format(asRead_.angularRange, "00.0"));
-    setText("Text6", asRead_.equipmentName);
-    textBox("Text11")->setText(QString::fromLatin1(kStartHistories));
-    textBox("Text12")->clear();
-    for (const TargetBox& b : kTargetBoxes)
-        textBox(b.box)->setText(targetOfFile(std::filesystem::path(wb_.workDir().toStdString()), b.setting));
+    setText("Text1", e.fcd);
+    setText("Text3", e.fid);
+    setText("Text4", e.fad);
+    setText("Text5", e.angularRange);
+    setText("Text6", e.equipmentName);
+    setText("Text11", e.histories);
+    setText("Text12", e.resultName);
+    setText(kTargetBoxes[0], e.sagdTarget);
+    setText(kTargetBoxes[1], e.mapTarget);
     button("Command6")->setEnabled(false);
     return true;
 }
@@ -315,92 +264,39 @@ QString SetUpScreen::engine() const {
 
 void SetUpScreen::accept() {
     const auto& t = texts::setUpTexts();
-    const auto& numbers = texts::typedNumberTexts();
-    const TypedNumber histories =
-        readTypedNumber(s(textBox("Text11")), NumberRange{1, engine::kMaxHistories});
-    const std::string resultName = s(textBox("Text12"));
-    // The screen's own message for the two essential inputs, with the field and the text below it.
-    if (!histories.ok() || resultName.empty()) {
-        const std::string detail = !histories.ok()
-                                       ? typedNumberMessage(histories, t.fieldHistories, "", numbers)
-                                       : fillIn(t.nothingTyped.str(), {{"{field}", t.fieldFileName}});
-        showMessage(qs(t.missingInput), MessageIcon::Warning, qs(detail));
-        return;
-    }
-    const std::string resultFile = resultName + std::string(formats::kResultExtension);
-    if (!isBareFileName(resultFile) || resultFile.size() > kMaxFileNameBytes) {
-        showMessage(qs(t.notAFileName).arg(qs(resultName)));
-        return;
-    }
-    const bool otherFcd = !option("Option4")->isChecked();
-    const NumberRange distance{0, engine::kMaxDistance, true};
-    struct Field {
-        const char* box;
-        texts::Text name;
-        NumberRange range;
-        texts::Text unit;
-    };
-    const Field fields[] = {{"Text3", t.fieldFid, distance, t.cm},
-                            {"Text4", t.fieldFad, distance, t.cm},
-                            {"Text5", t.fieldAngularRange, NumberRange{0, engine::kMaxAngularRange}, t.deg},
-                            {"Text1", t.fieldFcd, distance, t.cm}};
-    std::array<TypedNumber, 4> read;
-    for (size_t n = 0; n < read.size(); ++n) {
-        const Field& f = fields[n];
-        // With "FAD" chosen the FCD is the FAD, read above.
-        read[n] = readTypedNumber(s(textBox(f.box)), f.range);
-        if (read[n].ok() || (n == 3 && !otherFcd)) continue;
-        showMessage(qs(typedNumberMessage(read[n], f.name, f.unit, numbers) + "\n" + t.nothingWritten.str()));
-        return;
-    }
-    const auto& [fid, fad, range, other] = read;
-    std::string targets[std::size(kTargetBoxes)];
-    for (size_t i = 0; i < std::size(kTargetBoxes); ++i) {
-        const std::string target = s(textBox(kTargetBoxes[i].box));
-        if (isBlankTyped(target)) continue;
-        const TypedNumber typed = readTypedNumber(target, NumberRange{0, 100, true});
-        if (!typed.ok()) {
-            showMessage(qs(i == 0 ? t.badSagdTarget : t.badMapTarget).arg(qs(typed.shown)),
-                        MessageIcon::Warning,
-                        qs(typedNumberMessage(typed, i == 0 ? t.sagdTarget : t.mapTarget, " %", numbers)));
-            return;
-        }
-        targets[i] = plainDecimal(typed.value);
-    }
-    const double fcd = otherFcd ? other.value : fad.value;
-    const std::filesystem::path dir(wb_.workDir().toStdString());
-    // Checked before anything is written, so that a refusal leaves every file as it was.
-    std::optional<Entries> options;
-    try {
-        options = optionsWithTargets(dir, targets);
-    } catch (const RecordError& e) {
-        showMessage(qs(t.cannotUseOptions).arg(qs(e.what())));
-        return;
-    }
-    const std::string name = s(textBox("Text6"));
-    try {
-        formats::writeControlFile(dir, {.fidText = fid.text,
-                                        .fadText = fad.text,
-                                        .fcdSetting = fcd,
-                                        .angularRangeText = range.text,
-                                        .historiesText = histories.text,
-                                        .resultName = resultName,
-                                        .equipmentName = name});
-    } catch (const RecordError&) {
-        showMessage(qs(t.cannotWrite).arg(qs(formats::kControlFileName)));
-        return;
-    }
-    try {
-        formats::writeEquipment(dir, formats::linesForWorkbench(name, fid.text, fad.text, range.text, asRead_,
-                                                                t.tiltPattern.get()));
-    } catch (const formats::FileError& e) {
-        showMessage(qs(formats::describe(e, texts::spectrumFileTexts())));
-        return;
-    }
-    try {
-        if (options) formats::writeSettingsFile(dir, kRunOptionsFile, *options);
-    } catch (const RecordError& e) {
-        showMessage(qs(t.cannotUseOptions).arg(qs(e.what())));
+    const SetUpWords words{.histories = t.fieldHistories,
+                           .resultName = t.fieldFileName,
+                           .fid = t.fieldFid,
+                           .fad = t.fieldFad,
+                           .angularRange = t.fieldAngularRange,
+                           .fcd = t.fieldFcd,
+                           .sagdTarget = t.sagdTarget,
+                           .mapTarget = t.mapTarget,
+                           .cm = t.cm,
+                           .deg = t.deg,
+                           .missingInput = t.missingInput,
+                           .nothingTyped = t.nothingTyped,
+                           .notAFileName = t.notAFileName,
+                           .nothingWritten = t.nothingWritten,
+                           .badSagdTarget = t.badSagdTarget,
+                           .badMapTarget = t.badMapTarget,
+                           .cannotUseOptions = t.cannotUseOptions,
+                           .cannotWrite = t.cannotWrite,
+                           .numbers = texts::typedNumberTexts(),
+                           .files = texts::spectrumFileTexts()};
+    const SetUpEntries entries{.equipmentName = text("Text6"),
+                               .fid = text("Text3"),
+                               .fad = text("Text4"),
+                               .angularRange = text("Text5"),
+                               .histories = text("Text11"),
+                               .otherFcd = !option("Option4")->isChecked(),
+                               .fcd = text("Text1"),
+                               .resultName = text("Text12"),
+                               .sagdTarget = text(kTargetBoxes[0]),
+                               .mapTarget = text(kTargetBoxes[1])};
+    if (const auto refused = acceptSetUp(std::filesystem::path(wb_.workDir().toStdString()), entries, asRead_,
+                                         words, texts::edition())) {
+        showMessage(qs(refused->text), MessageIcon::Warning, qs(refused->detail));
         return;
     }
     accepted_ = shown();

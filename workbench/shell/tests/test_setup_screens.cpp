@@ -408,6 +408,11 @@ class SetUpScreensTest : public QObject {
                                         << "case1" << true;
         QTest::newRow("history below one") << "0.5"
                                            << "case1" << true;
+        // Written as "1.5E+00", the engine would refuse it only at Start.
+        QTest::newRow("history 1.5") << "1.5"
+                                     << "case1" << true;
+        QTest::newRow("history 10.5") << "10.5"
+                                      << "case1" << true;
         QTest::newRow("name empty") << "1000000000"
                                     << "" << true;
         QTest::newRow("name with a folder") << "1000000000"
@@ -1004,6 +1009,7 @@ class SetUpScreensTest : public QObject {
         QTest::newRow("FID too short") << "FID 8" << QStringList{"MC.dat", ja ? "FID 8 cm" : "FID of 8"};
         QTest::newRow("FAD beyond the FID")
             << "FAD 70" << QStringList{"MC.dat", ja ? "FAD 70 cm" : "FAD of 70 cm"};
+        // An MC.dat not written by "OK": a count that is not whole.
         QTest::newRow("histories not whole")
             << "histories 1.5" << QStringList{"MC.dat", ja ? "整数ではありません" : "whole number"};
     }
@@ -1014,6 +1020,7 @@ class SetUpScreensTest : public QObject {
         SetUpScreen& s = b.openSetUp();
         const QString good = QString::fromLatin1(b.read(QStringLiteral("Phantom.dat")));
         QString box, typed;
+        QByteArray control; // an MC.dat put in place after "OK"
         if (fault == "no spectrum")
             QFile::remove(b.path(QStringLiteral("P_SPCTL.dat")));
         else if (fault == "zero shares")
@@ -1029,13 +1036,15 @@ class SetUpScreensTest : public QObject {
         else if (fault == "FAD 70")
             box = "Text4", typed = "70";
         else if (fault == "histories 1.5")
-            box = "Text11", typed = "1.5";
+            control =
+                "15.0\r\n15.0\r\n065.0\r\n060.0\r\n060.0\r\n007.5\r\n1.5E+00\r\ncase1.vesk\r\nUnit A\r\n";
         else
             QFAIL("unknown fault");
         const QString before = box.isEmpty() ? QString() : s.textBox(box.toStdString())->text();
         if (!box.isEmpty()) Bench::type(s.textBox(box.toStdString()), typed);
         Bench::accept(s);
         QVERIFY(s.button("Command6")->isEnabled()); // OK took the numbers
+        if (!control.isEmpty()) b.write(QStringLiteral("MC.dat"), control);
         const size_t starts = b.starts.started.size();
         Bench::click(s.button("Command6"));
         QCOMPARE(b.starts.started.size(), starts);
@@ -1055,10 +1064,8 @@ class SetUpScreensTest : public QObject {
         // Mended, Start goes: the check reads the files as they are now.
         b.completeRunFolder();
         b.write(QStringLiteral("Phantom.dat"), good.toLatin1());
-        if (!box.isEmpty()) {
-            Bench::type(s.textBox(box.toStdString()), before);
-            Bench::click(s.button("Command5"));
-        }
+        if (!box.isEmpty()) Bench::type(s.textBox(box.toStdString()), before);
+        if (!box.isEmpty() || !control.isEmpty()) Bench::click(s.button("Command5"));
         Bench::click(s.button("Command6"));
         QCOMPARE(b.starts.started.size(), starts + 1);
         QCOMPARE(b.messages.entries.size(), size_t(2));

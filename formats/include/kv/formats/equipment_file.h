@@ -13,11 +13,12 @@
 //     carries lines 1-4 through (FID, FAD, range as "00.0") and writes the
 //     angles as typed;
 //   - workbench set-up, "OK": `linesForWorkbench(Text6, Text3, Text4, Text5,
-//     asRead, tiltPattern)` writes lines 1-4 as typed and carries the angles
-//     through (target angle "00.0", tilt with the edition's pattern).
+//     asRead, edition)` writes lines 1-4 as typed and carries the angles
+//     through (target angle "00.0", tilt " #0.0", in the Japanese edition "#0.0").
 // Every fault is a FileError naming "equipment.dat"; a failed write
 // leaves the old record in place.
 #include "kv/formats/file_error.h"
+#include "kv/texts/text.h"
 
 #include <filesystem>
 #include <string>
@@ -58,6 +59,6 @@ EquipmentLines linesForSpectrumTool(const EquipmentRecord& asRead, std::string_v
 
 EquipmentLines linesForWorkbench(std::string_view equipmentNameText, std::string_view fidText,
                                  std::string_view fadText, std::string_view angularRangeText,
-                                 const EquipmentRecord& asRead, std::string_view tiltPattern);
+                                 const EquipmentRecord& asRead, texts::Edition edition);
 
 } // namespace kv::formats

@@ -83,8 +83,6 @@ struct SetUpTexts {
     Text platesOk;
     Text platesCancel;
     Text plateOutOfRange; // %1: the plate's caption
-    // How the tube tilt angle is written back to the equipment record.
-    Given<const char*> tiltPattern;
 };
 
 const SetUpTexts& setUpTexts();
