@@ -41,4 +41,8 @@ fs::path dataFileDir(const fs::path& workDir, std::string_view name) {
     return workDir;
 }
 
+fs::path toolDataDir(const fs::path& workDir) {
+    return dataFileDir(workDir, "equipment.dat");
+}
+
 } // namespace kv

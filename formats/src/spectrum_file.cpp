@@ -219,17 +219,24 @@ constexpr const char* kExactNames[kHeaderLines - 1] = {
 
 } // namespace
 
-void writeSpectrumExactFile(const std::filesystem::path& workDir, const SpectrumFields& fields) {
+std::string spectrumExactFileName(std::string_view spectrumFileName) {
+    std::string_view stem = spectrumFileName;
+    if (stem.size() > 4 && stem.substr(stem.size() - 4) == ".dat") stem.remove_suffix(4);
+    return std::string(stem) + ".exact.dat";
+}
+
+void writeSpectrumExactFile(const std::filesystem::path& workDir, const SpectrumFields& fields,
+                            const std::string& fileName) {
     std::string hash;
     try {
-        hash = kv::sha256Hex(kv::readFileBytes(workDir, kSpectrumFileName, kSpectrumFileMaxBytes));
+        hash = kv::sha256Hex(kv::readFileBytes(workDir, fileName, kSpectrumFileMaxBytes));
     } catch (const kv::RecordError& e) {
         throwFromRecordError(e, 0);
     }
     std::vector<std::pair<std::string, std::string>> entries{{kHashSetting, hash}};
     for (int r = 0; r < kHeaderLines - 1; ++r)
         entries.emplace_back(kExactNames[r], kv::plainDecimal(kv::parseNumber(fields.*kHeader[r].field)));
-    writeSettingsFile(workDir, kSpectrumExactFileName, entries);
+    writeSettingsFile(workDir, spectrumExactFileName(fileName), entries);
 }
 
 bool applySpectrumExactFile(const std::filesystem::path& workDir, SpectrumFileContents& c) {

@@ -63,17 +63,13 @@ void tell(std::ostream& err, const Refusal& r, const texts::CaseTexts& t) {
 
 // The record the set-up screen opens with: the folder's own, else the
 // starting record shipped with the programs (which the workbench copies into
-// a new working folder). Throws FileError for a record that is there but unusable.
-formats::EquipmentRecord openingRecord(const fs::path& dir, std::ostream& out, const texts::CaseTexts& t) {
-    std::error_code ec;
-    if (fs::exists(fs::symlink_status(dir / formats::kEquipmentFileName, ec)) || ec)
-        return formats::readEquipment(dir);
-    const fs::path shipped = shippedDataDir();
-    std::error_code shippedEc;
-    if (shipped == dir || !fs::exists(shipped / formats::kEquipmentFileName, shippedEc))
-        return formats::readEquipment(dir); // names the record missing
-    formats::EquipmentRecord r = formats::readEquipment(shipped);
-    out << fillNumbered(t.shippedRecord, {dir.string(), shipped.string()}) << "\n";
+// a new working folder). Throws FileError for a record that is unusable.
+formats::EquipmentRecord openingRecord(const fs::path& dir, std::ostream& out,
+                                       const texts::CommandLineTexts& cl) {
+    const fs::path from = toolDataDir(dir);
+    formats::EquipmentRecord r = formats::readEquipment(from);
+    if (from != dir)
+        out << fillIn(cl.shippedData.str(), {{"{dir}", dir.string()}, {"{shipped}", from.string()}}) << "\n";
     return r;
 }
 
@@ -121,6 +117,10 @@ int runCaseTool(const std::vector<std::string>& args, std::ostream& out, std::os
         return 0;
     }
     const fs::path dir = line->value("--dir") ? fs::path(*line->value("--dir")) : fs::current_path();
+    // The files as the user named the folder: bare names in the current one.
+    auto shown = [&](std::string_view name) {
+        return line->value("--dir") ? (dir / name).string() : std::string(name);
+    };
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) {
         err << fillNumbered(t.notAFolder, {dir.string()}) << "\n" << t.nothingWritten.view() << "\n";
@@ -165,7 +165,7 @@ int runCaseTool(const std::vector<std::string>& args, std::ostream& out, std::os
 
     formats::EquipmentRecord record;
     try {
-        record = openingRecord(dir, out, t);
+        record = openingRecord(dir, out, cl);
     } catch (const formats::FileError& e) {
         err << formats::describe(e, files) << "\n" << t.nothingWritten.view() << "\n";
         return 1;
@@ -204,23 +204,23 @@ int runCaseTool(const std::vector<std::string>& args, std::ostream& out, std::os
         tell(err, *r, t);
         return 1;
     }
-    out << fillNumbered(t.written, {(dir / formats::kPhantomFileName).string()}) << "\n";
+    out << fillNumbered(t.written, {shown(formats::kPhantomFileName)}) << "\n";
     if (const auto r = shell::acceptSetUp(dir, setUp, record, setUpWords, edition)) {
         err << r->text << "\n";
         if (!r->detail.empty()) err << r->detail << "\n";
         return 1;
     }
     for (std::string_view f : {formats::kControlFileName, std::string_view(formats::kEquipmentFileName)})
-        out << fillNumbered(t.written, {(dir / f).string()}) << "\n";
+        out << fillNumbered(t.written, {shown(f)}) << "\n";
     // Written when there are targets or the file was there (its other settings kept).
     if (fs::exists(dir / formats::kRunOptionsFileName, ec))
-        out << fillNumbered(t.written, {(dir / formats::kRunOptionsFileName).string()}) << "\n";
+        out << fillNumbered(t.written, {shown(formats::kRunOptionsFileName)}) << "\n";
     if (plates) {
         if (const auto r = shell::acceptPlates(dir, plateEntries, plateWords)) {
             err << r->text << "\n";
             return 1;
         }
-        out << fillNumbered(t.written, {(dir / formats::kGeometryFileName).string()}) << "\n";
+        out << fillNumbered(t.written, {shown(formats::kGeometryFileName)}) << "\n";
     }
     if (line->has("--edition-file")) {
         try {
@@ -229,7 +229,7 @@ int runCaseTool(const std::vector<std::string>& args, std::ostream& out, std::os
             err << fillNumbered(t.cannotWrite, {formats::kEditionFileName}) << "\n";
             return 1;
         }
-        out << fillNumbered(t.written, {(dir / formats::kEditionFileName).string()}) << "\n";
+        out << fillNumbered(t.written, {shown(formats::kEditionFileName)}) << "\n";
     }
     out << fillNumbered(t.next, {dir.string(), setUp.resultName + std::string(formats::kResultExtension)})
         << "\n";

@@ -161,7 +161,7 @@ TEST(CaseTool, AFolderWithoutARecordReadsTheShippedOne) {
     // The tests run where the shipped data lie beside the programs or not at
     // all; either way the outcome is said.
     if (r.status == 0) {
-        EXPECT_NE(r.out.find("equipment.dat: none in"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("No equipment.dat in"), std::string::npos) << r.out;
         EXPECT_TRUE(fs::exists(d.file("equipment.dat")));
     } else {
         EXPECT_NE(r.err.find("equipment.dat"), std::string::npos) << r.err;

@@ -2,7 +2,9 @@
 
 #include "kv/common/command_line.h"
 #include "kv/common/format.h"
+#include "kv/common/installation.h"
 #include "kv/common/temporaries.h"
+#include "kv/common/typed_number.h"
 #include "kv/formats/equipment_file.h"
 #include "kv/formats/geometry_file.h"
 #include "kv/spectrum/model/beam_quality.h"
@@ -93,7 +95,13 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
             return 2;
         }
     }
-    const fs::path dataDir = given.count("--data") ? fs::path(given["--data"]) : fs::current_path();
+    // A new working folder reads the data shipped with the programs, as kv-audit does.
+    const fs::path dataDir =
+        given.count("--data") ? fs::path(given["--data"]) : toolDataDir(fs::current_path());
+    if (!given.count("--data") && dataDir != fs::current_path())
+        out << fillIn(cl.shippedData.str(),
+                      {{"{dir}", fs::current_path().string()}, {"{shipped}", dataDir.string()}})
+            << "\n";
 
     try {
         PhysicalData data = LoadPhysicalData(dataDir);
@@ -155,7 +163,10 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
         const fs::path dir = file.has_parent_path() ? file.parent_path() : fs::path(".");
         // What a killed kv-spectrum left of this file, never what a running one writes.
         removeAbandonedTemporaries(dir, file.filename().string());
+        removeAbandonedTemporaries(dir, formats::spectrumExactFileName(file.filename().string()));
         writeSpectrumFile(dir, target, fields, result.table, t->labels, file.filename().string());
+        // The header rounds the fields (Al 0.215 mm reads 0.22); the engine finds the exact ones here.
+        writeSpectrumExactFile(dir, fields, file.filename().string());
         out << t->toolWritten.view() << ": " << file.string() << "\n";
         if (measuredHvl) out << t->toolAluminium.view() << ": " << fields.aluminum << "\n";
         // A spectrum without photons has no beam quality to show.

@@ -190,7 +190,7 @@ TEST(SpectrumTool, ClearsWhatAKilledRunLeftOfItsFile) {
     ASSERT_EQ(r.status, 0) << r.err;
     size_t left = 0;
     for (const auto& e : std::filesystem::directory_iterator(out.path()))
-        left += e.path().filename() != "s.dat";
+        left += e.path().filename() != "s.dat" && e.path().filename() != "s.exact.dat";
     EXPECT_EQ(left, 4u);
     EXPECT_FALSE(std::filesystem::exists(out.path() / abandoned));
 }
@@ -294,8 +294,11 @@ TEST(SpectrumTool, MatchesAMeasuredHvlWithAndWithoutThePaddle) {
                   c.through ? "with the compression paddle in the beam" : "without the compression paddle");
         // The file's header line shows the aluminium to 0.01 mm, as it always has;
         // its table is computed with the thousandths, and its central ray has that HVL.
-        const SpectrumFileContents written = readSpectrumFile(out.path());
+        SpectrumFileContents written = readSpectrumFile(out.path());
         EXPECT_EQ(written.aluminum, kv::parseNumber(kv::format(aluminium.back(), "0.00")));
+        // The engine finds the thousandths beside the file, as after the screen's "Determine".
+        ASSERT_TRUE(applySpectrumExactFile(out.path(), written)) << "no P_SPCTL.exact.dat";
+        EXPECT_EQ(written.aluminum, aluminium.back());
         SpectrumFields f{.tubeVoltage = "28",
                          .targetAngle = "16.0",
                          .tubeTiltAngle = "6.0",
@@ -319,6 +322,49 @@ TEST(SpectrumTool, MatchesAMeasuredHvlWithAndWithoutThePaddle) {
                          (out.path() / "t.dat").string()});
     ASSERT_EQ(thick.status, 0) << thick.err;
     EXPECT_LT(kv::parseNumber(lineOf(thick.out, "Aluminium (mm)")), aluminium[0]);
+}
+
+TEST(SpectrumTool, EverySpectrumFileHasItsExactValuesBeside) {
+    const struct {
+        const char* row;
+        const char* out;
+        const char* side;
+    } cases[] = {
+        {"the engines' file", "P_SPCTL.dat", "P_SPCTL.exact.dat"},
+        {"another name", "w28.dat", "w28.exact.dat"},
+        {"a name without .dat", "spectrum", "spectrum.exact.dat"},
+    };
+    EXPECT_EQ(spectrumExactFileName(kSpectrumFileName), kSpectrumExactFileName);
+    for (const auto& c : cases) {
+        TempDir dir;
+        const ToolRun r = run({"--kv", "28", "--al", "0.215", "--data", shippedDataDir().string(), "--out",
+                               (dir.path() / c.out).string()});
+        ASSERT_EQ(r.status, 0) << c.row << ": " << r.err;
+        const std::string side = dir.read(c.side);
+        EXPECT_NE(side.find("aluminum_mm = 0.215\r\n"), std::string::npos) << c.row << ":\n" << side;
+        EXPECT_NE(side.find("spectrum_sha256 = "), std::string::npos) << c.row;
+    }
+}
+
+TEST(SpectrumTool, ANewFolderReadsTheShippedData) {
+    TempDir dir;
+    const auto before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    const ToolRun r = run({"--kv", "28", "--out", "P_SPCTL.dat"});
+    std::filesystem::current_path(before);
+    // Beside the test programs lie no data: the run is then refused and writes nothing.
+    if (r.status == 0) {
+        EXPECT_NE(r.out.find("No equipment.dat in " + dir.path().string()), std::string::npos) << r.out;
+        EXPECT_FALSE(dir.read("P_SPCTL.dat").empty());
+    } else {
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    }
+    // --data names the folder; nothing is said then.
+    const ToolRun given = run(
+        {"--kv", "28", "--data", shippedDataDir().string(), "--out", (dir.path() / "P_SPCTL.dat").string()});
+    ASSERT_EQ(given.status, 0) << given.err;
+    EXPECT_EQ(given.out.find("No equipment.dat"), std::string::npos) << given.out;
 }
 
 TEST(SpectrumTool, RefusedMatchesAndGeometryFaults) {

@@ -24,4 +24,9 @@ bool isInstalled();
 // hold it, else the working folder (whose reader then names the file missing).
 std::filesystem::path dataFileDir(const std::filesystem::path& workDir, std::string_view name);
 
+// The data folder of a tool run without --data in `workDir`: the folder
+// itself when it holds an equipment.dat, else the shipped data when they
+// hold one (a new, empty working folder), else `workDir`.
+std::filesystem::path toolDataDir(const std::filesystem::path& workDir);
+
 } // namespace kv

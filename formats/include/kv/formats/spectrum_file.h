@@ -17,6 +17,7 @@
 #include <array>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace kv::formats {
 
@@ -89,9 +90,15 @@ void deleteSpectrumFile(const std::filesystem::path& workDir);
 // that it is used only with the very file it was written for.
 inline constexpr const char* kSpectrumExactFileName = "P_SPCTL.exact.dat";
 
-// Writes the side file for the P_SPCTL.dat now in `workDir`; `fields` are
-// the typed texts the table was computed with (ASCII numbers). Throws FileError.
-void writeSpectrumExactFile(const std::filesystem::path& workDir, const SpectrumFields& fields);
+// The side file of a spectrum file of another name: "NAME.dat" has
+// "NAME.exact.dat" beside it (P_SPCTL.dat's is kSpectrumExactFileName).
+std::string spectrumExactFileName(std::string_view spectrumFileName);
+
+// Writes the side file for the spectrum file `fileName` now in `workDir`;
+// `fields` are the typed texts the table was computed with (ASCII numbers).
+// Throws FileError.
+void writeSpectrumExactFile(const std::filesystem::path& workDir, const SpectrumFields& fields,
+                            const std::string& fileName = kSpectrumFileName);
 
 // Replaces the settings of `c` (read from workDir's P_SPCTL.dat) with the
 // side file's when it records c's content hash and each of its values shows

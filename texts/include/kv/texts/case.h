@@ -19,7 +19,6 @@ struct CaseTexts {
     Text notAFraction;     // %1: the value as given
     Text plateOutOfRange;  // %1: the option
     Text notAFolder;       // %1: the folder
-    Text shippedRecord;    // %1: the working folder, %2: the folder of the starting record
     Text written;          // %1: the file
     Text next;             // %1: the folder, %2: the result file
 };
@@ -67,7 +66,6 @@ inline constexpr CaseTexts englishCaseTexts{
                     "(the composition files BR12-10.dat .. BR12-90.dat).",
     .plateOutOfRange = "%1: give a thickness from 0 to 10 mm.",
     .notAFolder = "%1 is not a folder.",
-    .shippedRecord = "equipment.dat: none in %1; the starting record of %2 was read.",
     .written = "Written: %1",
     .next = "Next: halvex (mammography) or tiravex (tomosynthesis) in %1 writes %2.",
 };
@@ -116,7 +114,6 @@ inline constexpr CaseTexts japaneseCaseTexts{
                     "（組成ファイル BR12-10.dat .. BR12-90.dat）。",
     .plateOutOfRange = "%1：0 ～ 10 mm の厚さを指定して下さい。",
     .notAFolder = "%1 はフォルダではありません。",
-    .shippedRecord = "equipment.dat：%1 に無いため、%2 の初期ファイルを読みました。",
     .written = "書き込み: %1",
     .next = "次に %1 で halvex（マンモグラフィ）または tiravex（トモシンセシス）を起動すると %2 を書きます。",
 };

@@ -16,6 +16,9 @@ struct CommandLineTexts {
     Text badChoice;   // {choices}: what the option takes
     Text wholeNumber; // {min}, {max}: the range
     Text seeHelp;     // on a line of its own after each refusal
+    // The note of a tool run without --data in a folder without equipment.dat:
+    // {dir} that folder, {shipped} the data read instead.
+    Text shippedData;
 };
 
 inline constexpr CommandLineTexts englishCommandLineTexts{
@@ -28,6 +31,8 @@ inline constexpr CommandLineTexts englishCommandLineTexts{
     .badChoice = "{option} takes {choices}, not \"{text}\".",
     .wholeNumber = "{option}: \"{text}\" is not a whole number from {min} to {max}.",
     .seeHelp = "--help lists the options.",
+    .shippedData = "No equipment.dat in {dir}: the data shipped with the programs in {shipped} are read "
+                   "(--data names another folder).",
 };
 
 inline constexpr CommandLineTexts japaneseCommandLineTexts{
@@ -40,6 +45,9 @@ inline constexpr CommandLineTexts japaneseCommandLineTexts{
     .badChoice = "{option} に指定できるのは {choices} で、「{text}」は指定できません。",
     .wholeNumber = "{option}：「{text}」は {min} ～ {max} の整数ではありません。",
     .seeHelp = "--help でオプションの一覧を表示します。",
+    .shippedData =
+        "{dir} に equipment.dat が無いため、プログラムと共に配布された {shipped} のデータを読みます"
+        "（別のフォルダは --data で指定します）。",
 };
 
 constexpr const CommandLineTexts& commandLineTextsOf(Edition e) {
