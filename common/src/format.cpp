@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -141,10 +142,12 @@ bool roundedMantissa(double value, size_t dec, char* mant, int& exp) {
     constexpr double kMargin = 1e-6;
     if (dec > 8 || !std::isnormal(value)) return false;
     const double ax = std::fabs(value);
-    int e2 = 0;
-    std::frexp(ax, &e2);
+    // frexp's exponent and floor, without their library calls: a million values pass here
+    const int e2 = static_cast<int>((std::bit_cast<uint64_t>(ax) >> 52) & 0x7ff) - 1022;
     // floor(log10(ax)) is this or one more
-    int e10 = static_cast<int>(std::floor((e2 - 1) * 0.30102999566398120));
+    const double log10Low = (e2 - 1) * 0.30102999566398120;
+    int e10 = static_cast<int>(log10Low);
+    if (log10Low < e10) --e10;
     const int top = static_cast<int>(dec);
     for (int tries = 0; tries < 2; ++tries, ++e10) {
         const int shift = top - e10;
@@ -152,9 +155,10 @@ bool roundedMantissa(double value, size_t dec, char* mant, int& exp) {
         const double m = shift >= 0 ? ax * kPow10[shift] : ax / kPow10[-shift];
         if (m >= kPow10[top + 1]) continue;
         if (!(m - kPow10[top] > kMargin && kPow10[top + 1] - m > kMargin)) return false;
-        const double whole = std::floor(m);
+        const auto floored = static_cast<uint64_t>(m); // m < 1e9: exact
+        const double whole = static_cast<double>(floored);
         if (std::fabs(m - whole - 0.5) <= kMargin) return false;
-        auto q = static_cast<uint64_t>(whole) + (m - whole > 0.5 ? 1 : 0);
+        uint64_t q = floored + (m - whole > 0.5 ? 1 : 0);
         exp = e10;
         if (q == static_cast<uint64_t>(kPow10[top + 1])) {
             q /= 10;
@@ -198,20 +202,27 @@ void appendScientific(std::string& out, double value, const Pattern& p) {
             }
         }
     }
-    out += p.prefix;
-    if (negative) out += '-';
-    out += mant[0];
+    // The value's text in one piece: no string is made for it.
+    char text[kMaxMantissa + 16];
+    char* t = text;
+    if (negative) *t++ = '-';
+    *t++ = mant[0];
     if (dec > 0) {
-        out += '.';
-        out.append(mant + 1, dec);
+        *t++ = '.';
+        t = std::copy(mant + 1, mant + 1 + dec, t);
     }
-    out += 'E';
-    out += exp < 0 ? '-' : '+';
-    char e[16];
-    auto er = std::to_chars(e, e + sizeof e, std::abs(exp));
-    const size_t len = static_cast<size_t>(er.ptr - e);
-    if (len < static_cast<size_t>(p.expDigits)) out.append(static_cast<size_t>(p.expDigits) - len, '0');
-    out.append(e, len);
+    *t++ = 'E';
+    *t++ = exp < 0 ? '-' : '+';
+    char digits[8];
+    int n = 0;
+    for (unsigned e = static_cast<unsigned>(std::abs(exp)); e > 0 || n == 0; e /= 10)
+        digits[n++] = static_cast<char>('0' + e % 10);
+    for (int pad = p.expDigits - n; pad > 0; --pad)
+        *t++ = '0';
+    while (n > 0)
+        *t++ = digits[--n];
+    out += p.prefix;
+    out.append(text, static_cast<size_t>(t - text));
     out += p.suffix;
 }
 
@@ -280,8 +291,8 @@ std::string format(double value, std::string_view pattern) {
     return out;
 }
 
-void formatTo(std::string& out, double value, std::string_view pattern) {
-    Pattern p = parsePattern(pattern);
+namespace {
+void formatParsed(std::string& out, double value, const Pattern& p) {
     if (!std::isfinite(value)) {
         out += p.prefix;
         out += plainDecimal(value);
@@ -291,6 +302,28 @@ void formatTo(std::string& out, double value, std::string_view pattern) {
     } else {
         out += formatFixed(value, p);
     }
+}
+} // namespace
+
+void formatTo(std::string& out, double value, std::string_view pattern) {
+    formatParsed(out, value, parsePattern(pattern));
+}
+
+NumberPattern::NumberPattern(std::string_view pattern) : text_(pattern) {
+    const Pattern p = parsePattern(text_);
+    prefixBytes_ = p.prefix.size();
+    suffixAt_ = static_cast<size_t>(p.suffix.data() - text_.data());
+    intZeros_ = p.intZeros;
+    decimals_ = p.decimals;
+    expDigits_ = p.expDigits;
+    scientific_ = p.scientific;
+}
+
+void NumberPattern::appendTo(std::string& out, double value) const {
+    const std::string_view t(text_);
+    formatParsed(
+        out, value,
+        {t.substr(0, prefixBytes_), intZeros_, decimals_, scientific_, expDigits_, t.substr(suffixAt_)});
 }
 
 std::string plainDecimal(double value) {

@@ -96,13 +96,16 @@ const Case kCases[] = {
 INSTANTIATE_TEST_SUITE_P(Patterns, FormatTest, ::testing::ValuesIn(kCases));
 
 TEST(FormatTo, AppendsWhatFormatGives) {
-    std::string out = "x,";
-    for (const Case& c : kCases)
+    std::string out = "x,", once = "x,";
+    for (const Case& c : kCases) {
         kv::formatTo(out, c.value, c.pattern);
+        kv::NumberPattern(c.pattern).appendTo(once, c.value);
+    }
     std::string expected = "x,";
     for (const Case& c : kCases)
         expected += c.expected;
     EXPECT_EQ(out, expected);
+    EXPECT_EQ(once, expected) << "a pattern read once";
 }
 
 // The rule written out a second way: the 15-digit form from printf, then
@@ -151,6 +154,9 @@ TEST(FormatScientific, AgreesWithTheFifteenDigitRuleEverywhere) {
         if (i % 3 == 0) v = -v;
         const std::string pattern = "0." + std::string(static_cast<size_t>(dec), '0') + "E+00";
         ASSERT_EQ(kv::format(v, pattern), scientificByPrintf(v, dec)) << v << " with " << pattern;
+        std::string once;
+        kv::NumberPattern(pattern).appendTo(once, v);
+        ASSERT_EQ(once, scientificByPrintf(v, dec)) << v << " with " << pattern << " read once";
     }
 }
 

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <system_error>
 
 namespace kv::engine {
 
@@ -161,63 +163,68 @@ std::vector<formats::TrailerEntry> describeRunTrailer(const RunInputs& in, const
 
 namespace {
 
+// The largest dose value written: "0.0000E+00" rounds to five digits, and
+// up at the largest doubles that would read back as infinite.
+constexpr double kMaxWrittenValue = std::numeric_limits<double>::max() / 1.001;
+
+// The result as the file will state it, the same tests the workbench's load
+// makes of the dose blocks: values that are numbers, an air kerma, a 100 %
+// dose (the reference region of layer 1) by which every value is divided
+// there. A value below the smallest normal double reads back as 0.
 ResultFault faultOf(const WorkbenchResult& r) {
     if (r.histories == 0) return ResultFault::NoHistories;
     auto finite = [](const std::vector<double>& v) {
-        return std::all_of(v.begin(), v.end(), [](double x) { return std::isfinite(x) && x >= 0; });
+        return std::all_of(v.begin(), v.end(), [](double x) { return x >= 0 && x <= kMaxWrittenValue; });
     };
     if (!std::isfinite(r.airKerma) || !finite(r.primary) || !finite(r.scatter) ||
         !finite({r.airKermaPaddle, r.airKermaSurface, r.breastDose}))
         return ResultFault::NotFinite;
     if (!(r.airKerma > 0 && r.airKermaPaddle > 0 && r.airKermaSurface > 0)) return ResultFault::NoAirKerma;
+    const size_t voxels = static_cast<size_t>(kVoxelsX) * kVoxelsY * static_cast<size_t>(r.layers);
+    if (r.primary.size() != voxels || r.scatter.size() != voxels) return ResultFault::Unreadable;
+    auto asRead = [](double v) { return v >= std::numeric_limits<double>::min() ? v : 0.0; };
+    double region = 0, all = 0;
+    for (size_t v = 0; v < voxels; ++v) {
+        const double d = asRead(r.primary[v]) + asRead(r.scatter[v]);
+        const size_t ix = v % kVoxelsX, iy = v / kVoxelsX;
+        if (iy >= static_cast<size_t>(kRefYBegin) && iy < static_cast<size_t>(kRefYEnd) &&
+            ix < static_cast<size_t>(kRefXEnd))
+            region += d;
+        all += d;
+    }
+    const double reference = region / (kRefXEnd * (kRefYEnd - kRefYBegin));
+    if (!(reference > 0)) return ResultFault::NoReferenceDose;
+    // Values far apart in size can overflow once scaled to percent of the 100 % dose
+    // (with room for the rounding of the written digits).
+    if (!std::isfinite(100.0 * 1.001 * all / reference)) return ResultFault::NotFinite;
     return ResultFault::None;
 }
 
-ResultFault faultOf(formats::LoadFailure f) {
-    switch (f) {
-    case formats::LoadFailure::None:
-        return ResultFault::None;
-    case formats::LoadFailure::NotANumber:
-        return ResultFault::NotFinite;
-    case formats::LoadFailure::AirKerma:
-        return ResultFault::NoAirKerma;
-    case formats::LoadFailure::EmptyReferenceRegion:
-        return ResultFault::NoReferenceDose;
-    default:
-        return ResultFault::Unreadable;
-    }
+// One left by an earlier result of this name describes that result, not
+// this one (the screens would not show it, but it would puzzle a reader).
+void removeStaleVoxelSigma(const std::filesystem::path& workDir, const std::string& resultFile) {
+    const std::filesystem::path side = workDir / (resultFile + std::string(formats::kVoxelSigmaExtension));
+    std::error_code ec;
+    if (std::filesystem::symlink_status(side, ec).type() == std::filesystem::file_type::regular)
+        std::filesystem::remove(side, ec);
 }
 
-// The file's text read back as the results screens read it: the header, both
-// blocks, and the 100 % dose of the reference region of layer 1 by which
-// every value is divided there.
-ResultFault readBackFault(RecordReader& in) {
-    formats::ResultFileHead head;
-    if (formats::LoadFailure f = formats::readResultHead(in, head, formats::kMaxEngineCountZ);
+// The file's texts read back from its bytes as the workbench reads them: the
+// head (its kind, counts, air kerma and FCD) and the trailer. Their lines
+// hold what came from the user's files; the dose blocks between them are
+// the writer's own 75 numbers per row, which faultOf has judged.
+ResultFault textFault(const std::string& bytes, const std::string& name, int layers) {
+    RecordReader head = RecordReader::fromBytes(bytes, name);
+    formats::ResultFileHead h;
+    if (formats::LoadFailure f = formats::readResultHead(head, h, formats::kMaxEngineCountZ);
         f != formats::LoadFailure::None)
-        return faultOf(f);
-    const size_t rows = static_cast<size_t>(head.countY) * static_cast<size_t>(head.countZ);
-    std::vector<double> primary(rows * formats::kValuesPerRow), scatter(primary.size());
-    const formats::LoadFailure f = formats::readResultBlocks(in, head, [&](int c, int iy, int iz) {
-        const size_t row = static_cast<size_t>(iz - 1) * head.countY + static_cast<size_t>(iy - 1);
-        return (c == 1 ? primary : scatter).data() + row * formats::kValuesPerRow;
-    });
-    if (f != formats::LoadFailure::None) return faultOf(f);
-    if (formats::readResultTrailer(in).state != formats::ResultTrailer::State::Complete)
+        return f == formats::LoadFailure::AirKerma ? ResultFault::NoAirKerma : ResultFault::Unreadable;
+    if (h.countX != kVoxelsX || h.countY != kVoxelsY || h.countZ != layers) return ResultFault::Unreadable;
+    const size_t at = bytes.rfind(std::string("\r\n") + std::string(formats::kTrailerBegin) + "\r\n");
+    if (at == std::string::npos) return ResultFault::Unreadable;
+    RecordReader trailer = RecordReader::fromBytes(std::string_view(bytes).substr(at + 2), name);
+    if (formats::readResultTrailer(trailer).state != formats::ResultTrailer::State::Complete)
         return ResultFault::Unreadable;
-    double region = 0, all = 0;
-    for (size_t i = 0; i < primary.size(); ++i) {
-        const double v = primary[i] + scatter[i];
-        const size_t ix = i % formats::kValuesPerRow, iy = i / formats::kValuesPerRow;
-        if (iy < static_cast<size_t>(head.countY) && ix < static_cast<size_t>(kRefXEnd) &&
-            iy >= static_cast<size_t>(kRefYBegin) && iy < static_cast<size_t>(kRefYEnd))
-            region += v;
-        all += v;
-    }
-    const double reference = region / (kRefXEnd * (kRefYEnd - kRefYBegin));
-    if (!(reference > 0) || !std::isfinite(reference)) return ResultFault::NoReferenceDose;
-    // Values far apart in size can overflow once scaled to percent of the 100 % dose.
-    if (!std::isfinite(100.0 * all / reference)) return ResultFault::NotFinite;
     return ResultFault::None;
 }
 
@@ -260,12 +267,16 @@ void writeResultFile(const std::filesystem::path& workDir, const RunInputs& in, 
         throw WriteFailed("holds a character that the system's code page cannot write",
                           in.control.resultFile);
     }
-    RecordReader back = RecordReader::fromBytes(bytes, in.control.resultFile);
-    const std::string hash = sha256Hex(bytes);
+    if (ResultFault f = textFault(bytes, in.control.resultFile, r.layers); f != ResultFault::None)
+        throw ResultRefused(f);
+    const bool sigmaFile = voxelSigmaKnown(r);
+    const std::string hash = sigmaFile ? sha256Hex(bytes) : std::string();
     bytes = {};
-    if (ResultFault f = readBackFault(back); f != ResultFault::None) throw ResultRefused(f);
     out.commit();
-    writeVoxelSigma(workDir, in.control.resultFile, hash, r);
+    if (sigmaFile)
+        writeVoxelSigma(workDir, in.control.resultFile, hash, r);
+    else
+        removeStaleVoxelSigma(workDir, in.control.resultFile);
 }
 
 void writeVoxelSigma(const std::filesystem::path& workDir, const std::string& resultFile,

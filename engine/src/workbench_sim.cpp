@@ -609,6 +609,7 @@ WorkbenchResult WorkbenchSimulation::finish(const RunPart& p) const {
     uint64_t batchCount = 0;
     for (const ScalarStats& b : p.batches)
         batchCount += b.n > 0;
+    r.batches = batchCount;
     r.primary.assign(voxels, 0.0);
     r.scatter.assign(voxels, 0.0);
     r.totalRelSigma.assign(voxels, 0.0);

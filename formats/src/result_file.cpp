@@ -251,11 +251,12 @@ void writeResultFile(RecordWriter& out, const ResultFileContent& r) {
     out.line(r.phantomNote);
     out.line(plainDecimal(r.airKerma) + ", " + plainDecimal(r.fcd) + ", " + std::to_string(r.countX) + ", " +
              std::to_string(r.countY) + ", " + std::to_string(r.countZ));
+    const NumberPattern pattern(r.valuePattern);
     for (const std::vector<double>* block : {&r.primary, &r.scatter})
         for (size_t row = 0; row * kValuesPerRow < blockSize; ++row) {
             for (size_t ix = 0; ix < static_cast<size_t>(kValuesPerRow); ++ix) {
                 if (ix > 0) out.text(",");
-                out.number((*block)[row * kValuesPerRow + ix], r.valuePattern);
+                out.number((*block)[row * kValuesPerRow + ix], pattern);
             }
             out.endLine();
         }

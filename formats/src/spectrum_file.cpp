@@ -49,10 +49,11 @@ void fill(kv::RecordWriter& out, TargetMaterial target, const SpectrumFields& fi
     out.line(target == TargetMaterial::Molybdenum ? labels.molybdenumTarget : labels.tungstenTarget);
     for (const HeaderRow& row : kHeader)
         out.text(labels.*row.label).numberLine(kv::parseNumber(fields.*row.field), row.pattern);
+    const kv::NumberPattern share("0.000E+00");
     for (int i = 1; i < kBins; ++i) {
         out.number(binEnergy(i), "0000.0");
         for (int k = 1; k < kColumns; ++k)
-            out.text("  ").number(table[k][i], "0.000E+00");
+            out.text("  ").number(table[k][i], share);
         out.endLine();
     }
 }

@@ -56,10 +56,11 @@ void writeVoxelSigmaFile(const std::filesystem::path& workDir, std::string_view 
         out.line("rows = " + std::to_string(s.rows));
         out.line("layers = " + std::to_string(s.layers));
         out.line(kVoxelSigmaMarker);
+        const NumberPattern pattern("0.00E+00");
         for (size_t row = 0; row * kValuesPerRow < s.percent.size(); ++row) {
             for (size_t ix = 0; ix < static_cast<size_t>(kValuesPerRow); ++ix) {
                 if (ix > 0) out.text(",");
-                out.number(s.percent[row * kValuesPerRow + ix], "0.00E+00");
+                out.number(s.percent[row * kValuesPerRow + ix], pattern);
             }
             out.endLine();
         }

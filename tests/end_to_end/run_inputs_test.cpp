@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <limits>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -279,6 +280,27 @@ TEST(ResultFile, OnlyALoadableResultIsWritten) {
                  v = 0;
          },
          ResultFault::NoReferenceDose},
+        // Judged as the file states them, not as they stand in memory.
+        {"doses that the file rounds to nothing",
+         [](WorkbenchResult& r) {
+             for (double& v : r.primary)
+                 v = 1e-320;
+             for (double& v : r.scatter)
+                 v = 0;
+         },
+         ResultFault::NoReferenceDose},
+        {"a dose that the file rounds past the largest number",
+         [](WorkbenchResult& r) { r.scatter[9000] = std::numeric_limits<double>::max(); },
+         ResultFault::NotFinite},
+        {"a 100 % dose so small that percent of it overflows",
+         [](WorkbenchResult& r) {
+             for (double& v : r.primary)
+                 v = 1e-300;
+             for (double& v : r.scatter)
+                 v = 0;
+             r.primary.back() = 1e300;
+         },
+         ResultFault::NotFinite},
     };
     for (const Row& row : rows) {
         WorkbenchResult r = good();
@@ -332,6 +354,46 @@ TEST(ResultFile, TrailerKeysAreTheTablesWithValuesOfTheirKind) {
             EXPECT_GE(static_cast<size_t>(at - kv::formats::kTrailerKeys.begin()), place)
                 << row.name << ": " << name;
             place = static_cast<size_t>(at - kv::formats::kTrailerKeys.begin());
+        }
+    }
+}
+
+// The side file states the voxels' uncertainties only where the maps were
+// scored over enough batches to know them; else an earlier one goes.
+TEST(ResultFile, AVoxelSigmaFileOnlyWithTheBatchesToSupportIt) {
+    RunDir dir({.resultName = "side"});
+    const RunInputs in = readRunInputs(dir.path(), ExposureKind::Mammography);
+    const struct {
+        const char* what;
+        bool maps;
+        uint64_t batches;
+        bool written;
+    } rows[] = {
+        {"maps over enough batches", true, ScalarStats::kMinUnits, true},
+        {"maps over one batch too few", true, ScalarStats::kMinUnits - 1, false},
+        {"one batch", true, 1, false},
+        {"no maps", false, 4 * ScalarStats::kMinUnits, false},
+    };
+    for (const auto& row : rows) {
+        dir.write("side.vesk.sigma", "an earlier result's");
+        WorkbenchResult r;
+        r.histories = 1000;
+        r.seed = 9;
+        r.layers = 50;
+        r.maps = row.maps;
+        r.batches = row.batches;
+        r.airKerma = 2.0;
+        r.airKermaPaddle = 1.6;
+        r.airKermaSurface = 1.7;
+        r.primary.assign(static_cast<size_t>(kVoxelsX) * kVoxelsY * 50, 1.0);
+        r.scatter.assign(r.primary.size(), 0.5);
+        r.totalRelSigma.assign(r.primary.size(), 0.02);
+        writeResultFile(dir.path(), in, r);
+        const std::optional<kv::formats::VoxelSigma> sigma =
+            kv::formats::readVoxelSigmaFile(dir.path(), "side.vesk");
+        EXPECT_EQ(sigma.has_value(), row.written) << row.what;
+        if (!row.written) {
+            EXPECT_FALSE(fs::exists(dir.path() / "side.vesk.sigma")) << row.what;
         }
     }
 }
@@ -434,15 +496,11 @@ TEST(Programs, HalvexAndTiravexLeaveResultsTheWorkbenchLoads) {
         EXPECT_EQ(trailer.number("physics_revision"), kv::engine::kPhysicsRevision);
         ASSERT_TRUE(trailer.find("engine_version"));
         EXPECT_EQ(*trailer.find("engine_version"), kv::version()) << row.program;
-        // Each voxel's uncertainty beside it, bound to it.
-        std::optional<kv::formats::VoxelSigma> sigma =
-            kv::formats::readVoxelSigmaFile(dir.path(), "e2e.vesk");
-        ASSERT_TRUE(sigma) << row.program;
-        EXPECT_EQ(sigma->layers, m.GridCountZ);
-        // Nothing besides the inputs, the result and its side file is left in the folder.
+        // Two batches cannot tell a voxel's uncertainty: no side file states one.
+        EXPECT_FALSE(kv::formats::readVoxelSigmaFile(dir.path(), "e2e.vesk")) << row.program;
+        // Nothing besides the inputs and the result is left in the folder.
         std::vector<std::string> files = filesIn(dir.path());
-        EXPECT_EQ(files.size(), 9u + 6u)
-            << row.program; // nine compositions, four inputs, the result, its side file
+        EXPECT_EQ(files.size(), 9u + 5u) << row.program; // nine compositions, four inputs, the result
     }
 }
 
@@ -614,7 +672,8 @@ TEST(Programs, EnginesRunningAtOnceLeaveAWholeFile) {
         ++saved;
     EXPECT_EQ(saved, 3u) << run.out << run.err;
     EXPECT_TRUE(kv::results::LoadResultFile(dir.path(), "both.vesk"));
-    EXPECT_EQ(filesIn(dir.path()).size(), 15u); // no temporary file left beside the result and its side file
+    EXPECT_EQ(filesIn(dir.path()).size(),
+              14u); // no temporary file left beside the result (one batch: no side file)
 }
 
 TEST(Programs, TheSameNameTwiceLeavesTheLaterResult) {

@@ -12,6 +12,20 @@ std::string format(double value, std::string_view pattern);
 // The same text appended to `out`, for writers of many numbers.
 void formatTo(std::string& out, double value, std::string_view pattern);
 
+// A pattern read once, for writers of a million numbers in it: appendTo
+// gives formatTo's text.
+class NumberPattern {
+  public:
+    explicit NumberPattern(std::string_view pattern);
+    void appendTo(std::string& out, double value) const;
+
+  private:
+    std::string text_;
+    size_t prefixBytes_ = 0, suffixAt_ = 0;
+    int intZeros_ = 0, decimals_ = 0, expDigits_ = 0;
+    bool scientific_ = false;
+};
+
 // The plain decimal form joined to texts: up to 15 significant digits, no
 // trailing zeros, nothing added (12, 7.5, -2).
 std::string plainDecimal(double value);

@@ -2,6 +2,8 @@
 // Text records: the line-oriented files the programs exchange. Files are
 // named by bare name inside an explicit working directory, written with CR LF
 // in CP932, and replaced only once their new content is complete.
+#include "kv/common/format.h"
+
 #include <cstddef>
 #include <filesystem>
 #include <stdexcept>
@@ -85,6 +87,10 @@ class RecordWriter {
 
     RecordWriter& text(std::string_view s);                       // stays on the line
     RecordWriter& number(double value, std::string_view pattern); // stays on the line
+    RecordWriter& number(double value, const NumberPattern& pattern) {
+        pattern.appendTo(buffer_, value);
+        return *this;
+    }
     RecordWriter& endLine();
     RecordWriter& line(std::string_view s) { return text(s).endLine(); }
     RecordWriter& numberLine(double value, std::string_view pattern) {

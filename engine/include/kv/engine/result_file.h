@@ -38,13 +38,21 @@ struct ResultRefused : std::runtime_error {
     ResultFault fault;
 };
 
-// The file's text is formatted in memory and read back as the workbench
-// reads it; only a result that loads there replaces the file of that name.
+// Only a result that loads in the workbench replaces the file of that name:
+// its numbers are judged as the file will state them, and its head and
+// trailer, formatted in memory, are read back as the workbench reads them.
 // Written to a temporary name that does not end in ".vesk", then renamed.
 // Throws ResultRefused (nothing written), kv::WriteFailed (nothing left behind).
-// Then each voxel's relative uncertainty goes into the result's side file
-// (writeVoxelSigma).
+// Then, where voxelSigmaKnown, each voxel's relative uncertainty goes into
+// the result's side file (writeVoxelSigma); otherwise a side file of that
+// name, an earlier result's, is removed.
 void writeResultFile(const std::filesystem::path& workDir, const RunInputs& in, const WorkbenchResult& r);
+
+// Whether the voxels' uncertainties are worth a side file: the maps were
+// scored, over at least the batches that a stated uncertainty needs.
+inline bool voxelSigmaKnown(const WorkbenchResult& r) {
+    return r.maps && r.batches >= ScalarStats::kMinUnits;
+}
 
 // The side file of `resultFile` (formats/voxel_sigma_file.h), bound to the
 // result's bytes by `sha256`; a failure to write it leaves the result as saved.

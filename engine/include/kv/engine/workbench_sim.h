@@ -85,6 +85,7 @@ FieldGeometry fieldGeometry(const WorkbenchSetup& s);
 
 struct WorkbenchResult {
     uint64_t histories = 0;
+    uint64_t batches = 0; // those that ran histories
     uint64_t seed = 0;
     unsigned threads = 1;
     double seconds = 0.0;
