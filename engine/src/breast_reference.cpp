@@ -1,5 +1,6 @@
 #include "kv/engine/breast_reference.h"
 
+#include "kv/common/constants.h"
 #include "kv/common/format.h"
 #include "kv/engine/transport.h"
 
@@ -127,7 +128,7 @@ class alignas(64) ReferenceWorker {
 
     void history(Rng& rng) {
         SourcePhoton sp = src_->sample(rng);
-        h_[kEmitted] += sp.energy * 1000.0;
+        h_[kEmitted] += sp.energy * kEvPerKev;
         transport(Photon{sp.pos, sp.dir, sp.energy, false}, *scene_, *phys_, rng, *this);
     }
     void foldHistory(ScalarStats& st) {
@@ -140,7 +141,7 @@ class alignas(64) ReferenceWorker {
         }
     }
     void deposit(int region, const Vec3& p, double edep, double, bool) {
-        double ev = edep * 1000.0;
+        double ev = edep * kEvPerKev;
         h_[kDeposited] += ev;
         if (region != kTissue) return;
         h_[kBreast] += ev;
@@ -154,7 +155,7 @@ class alignas(64) ReferenceWorker {
     // The track-length estimate of the same energies, scored beside them.
     void flight(int region, const Photon& ph, double length) {
         if (region != kTissue) return;
-        double w = ph.energy * 1000.0 * (*phys_)[kTissue].depositPerCm(ph.energy);
+        double w = ph.energy * kEvPerKev * (*phys_)[kTissue].depositPerCm(ph.energy);
         h_[kTrackBreast] += w * length;
         const size_t n = boxes_->size();
         for (size_t b = 0; b < n; ++b) {
@@ -174,7 +175,7 @@ class alignas(64) ReferenceWorker {
             if (t1 > t0) h_[kFirstBox + n + b] += w * (t1 - t0);
         }
     }
-    void leave(const Photon& ph) { h_[kEscaped] += ph.energy * 1000.0; }
+    void leave(const Photon& ph) { h_[kEscaped] += ph.energy * kEvPerKev; }
     void endBatch() {}
 
   private:

@@ -2,6 +2,7 @@
 // history: the result's name and what stands under it, the texts of its
 // header, and a spectrum that could give no dose or no air kerma.
 #include "kv/common/codepage.h"
+#include "kv/common/constants.h"
 #include "kv/common/format.h"
 #include "kv/common/records.h"
 #include "kv/common/typed_number.h"
@@ -35,11 +36,6 @@ template <class F> InputError refused(const std::string& file, F problem) {
 std::string filled(const texts::Text& text, Keys keys) {
     return fillIn(std::string(text.view()), keys);
 }
-
-// What a spectrum file's settings can be: what the spectrum tool computes.
-constexpr double kMinTubeVoltage = 15, kMaxTubeVoltage = 50; // kV
-constexpr double kMaxTargetAngle = 45, kMaxTubeTilt = 30;    // deg
-constexpr double kMaxFilter = 20, kMaxAirLayer = 500;        // mm, cm
 
 // Fewer photons than this share crossing the paddle leave no dose to speak of.
 constexpr double kLeastTransmission = 1e-6;
@@ -113,12 +109,12 @@ void requireDoseFromSpectrum(const RunInputs& in) {
              Setting{2, &Input::tubeVoltage, s.tubeVoltage, kMinTubeVoltage, kMaxTubeVoltage, "kV", false},
              Setting{3, &Input::targetAngle, s.targetAngle, 0, kMaxTargetAngle, "deg", true},
              Setting{4, &Input::tubeTilt, s.tubeTiltAngle, -kMaxTubeTilt, kMaxTubeTilt, "deg", false},
-             Setting{5, &Input::beryllium, s.beryllium, 0, kMaxFilter, "mm", false},
-             Setting{6, &Input::aluminium, s.aluminum, 0, kMaxFilter, "mm", false},
-             Setting{7, &Input::molybdenum, s.molybdenum, 0, kMaxFilter, "mm", false},
-             Setting{8, &Input::rhodium, s.rhodium, 0, kMaxFilter, "mm", false},
-             Setting{9, &Input::silver, s.silver, 0, kMaxFilter, "mm", false},
-             Setting{10, &Input::airLayer, s.airLayer, 0, kMaxAirLayer, "cm", false},
+             Setting{5, &Input::beryllium, s.beryllium, 0, kMaxFilterMm, "mm", false},
+             Setting{6, &Input::aluminium, s.aluminum, 0, kMaxFilterMm, "mm", false},
+             Setting{7, &Input::molybdenum, s.molybdenum, 0, kMaxFilterMm, "mm", false},
+             Setting{8, &Input::rhodium, s.rhodium, 0, kMaxFilterMm, "mm", false},
+             Setting{9, &Input::silver, s.silver, 0, kMaxFilterMm, "mm", false},
+             Setting{10, &Input::airLayer, s.airLayer, 0, kMaxAirLayerCm, "cm", false},
          }) {
         if ((h.aboveMin ? h.value > h.min : h.value >= h.min) && h.value <= h.max) continue;
         throw refused(sp, [&](const Input& t) {

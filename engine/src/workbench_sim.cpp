@@ -182,7 +182,7 @@ class alignas(64) WorkbenchSimulation::Worker {
         const bool voxelByFlight = breastByFlight && (maps_ || !expected_ || inReferenceColumn(p.x, p.y));
         if (voxelByFlight) return;
         // eV of glandular-equivalent deposit, in the phantom's voxel mass
-        double w = edep * 1000.0 * sim_->tissues_[static_cast<size_t>(tissue)].glandWeight.at(e);
+        double w = edep * kEvPerKev * sim_->tissues_[static_cast<size_t>(tissue)].glandWeight.at(e);
         if (!breastByFlight && sim_->regionGlandular_[static_cast<size_t>(region)])
             breast_ += w * breastScale_;
         // The protocol breast reaches past the voxel grid's 7.5 cm.
@@ -458,7 +458,8 @@ WorkbenchSimulation::WorkbenchSimulation(WorkbenchSetup s) : setup_(std::move(s)
         Tissue& t = tissues_.emplace_back();
         t.glandWeight.build(
             [&](double e) { return glandPhys.muEnOverRho(e) / ph.muEnOverRho(e) * massScale; });
-        t.trackWeight.build([&](double e) { return e * 1000.0 * ph.depositPerCm(e) * t.glandWeight.at(e); });
+        t.trackWeight.build(
+            [&](double e) { return e * kEvPerKev * ph.depositPerCm(e) * t.glandWeight.at(e); });
     }
 
     double bottom = top + s_.thickness;
@@ -522,7 +523,7 @@ double WorkbenchSimulation::airKermaAt(Vec3 p, bool behindPaddle) const {
     for (size_t i = 0; i < fluence.size(); ++i) {
         const double e = setup_.spectrum.energies[i];
         const double through = path > 0 ? std::exp(-physics_[1].muTotal(e) * path) : 1.0;
-        kerma += fluence[i] * through * e * 1000.0 * MixtureData::energyAbsorption(air, e);
+        kerma += fluence[i] * through * e * kEvPerKev * MixtureData::energyAbsorption(air, e);
     }
     return kerma;
 }

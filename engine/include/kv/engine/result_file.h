@@ -19,11 +19,9 @@ inline constexpr int kTomosynthesisFreeLines = 16;
 
 std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult& r);
 
-// Bumped whenever a change to the physics or the scoring changes results on
-// purpose: a stored result of another revision is not the engine's answer
-// any more (kv-sweep runs such a row again).
-// 2: quasi-random source points, rows without maps; 3: the protocol breast without the heel effect
-inline constexpr int kPhysicsRevision = 3;
+// The physics revision (kv/common/constants.h): a stored result of another
+// revision is not the engine's answer any more (kv-sweep runs such a row again).
+using kv::kPhysicsRevision;
 
 // The name = value lines after the dose values, which the results screens
 // never read (formats/README.md lists the names).

@@ -43,10 +43,13 @@ struct InputError : std::runtime_error {
     std::string english_, japanese_;
 };
 
-inline constexpr double kMaxHistories = 1e11;                     // the voxel sums stay exact up to here
-inline constexpr double kMinThickness = 0.1, kMaxThickness = 6.0; // cm
-inline constexpr double kMinDistance = 1.0, kMaxDistance = 500.0; // cm: FID, FAD, FCD
-inline constexpr double kMaxAngularRange = 60.0;                  // deg, plus and minus
+// What a run may ask for (kv/common/constants.h).
+using kv::kMaxAngularRange;
+using kv::kMaxDistance;
+using kv::kMaxHistories;
+using kv::kMaxThickness;
+using kv::kMinDistance;
+using kv::kMinThickness;
 
 struct RunInputs {
     ExposureKind kind = ExposureKind::Mammography;

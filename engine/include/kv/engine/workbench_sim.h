@@ -2,6 +2,7 @@
 // The workbench exposure: focus above the chest-wall edge, compression
 // paddle, phantom, breast support and detector plane; glandular dose in
 // 1 mm voxels and the air kerma in free space at the FCD.
+#include "kv/common/constants.h"
 #include "kv/engine/physics.h"
 #include "kv/engine/runner.h"
 #include "kv/engine/scene.h"
@@ -15,24 +16,28 @@
 
 namespace kv::engine {
 
-inline constexpr int kVoxelsX = 75;            // outwards from X = 0, both halves folded together
-inline constexpr int kVoxelsY = 150;           // from the chest-wall edge
-inline constexpr int kMaxLayers = 60;          // the workbench's box
-inline constexpr int kMaxProtocolLayers = 110; // the protocol breast, up to 11 cm
-inline constexpr double kProtocolRadius = 8.0; // cm: the half-cylinder about the chest-wall edge
-inline constexpr double kMinProtocolThickness = 2.0, kMaxProtocolThickness = 11.0; // cm
+// The result file's grid: a row of the file is the engine's X voxels.
+inline constexpr int kVoxelsX = kValuesPerRow; // outwards from X = 0, both halves folded together
+inline constexpr int kVoxelsY = kEngineCountY; // from the chest-wall edge
+inline constexpr int kMaxLayers = kMaxCountZ;  // the workbench's box
+inline constexpr int kMaxProtocolLayers = kMaxEngineCountZ; // the protocol breast, up to 11 cm
+inline constexpr double kProtocolRadius = 8.0;              // cm: the half-cylinder about the chest-wall edge
+using kv::kMaxProtocolThickness;
+using kv::kMinProtocolThickness;
 // Per-history channels: the reference region's entrance layer, its column,
 // and all glandular tissue of the breast.
 inline constexpr size_t kWorkbenchChannels = 3;
-inline constexpr double kVoxel = 0.1;            // cm
+inline constexpr double kVoxel = kVoxelCm;
 inline constexpr double kPaddleThickness = 0.15; // cm, when Geometry.dat says otherwise nothing
 inline constexpr double kSupportThickness = 0.2;
 inline constexpr double kSupportToDetector = 1.5;
 inline constexpr double kPlateHalfWidth = 12.0; // paddle and support reach past the field
 inline constexpr double kPlateDepth = 24.0;
-// The reference region of the dose quantities: ix 1..20, iy 26..125.
-inline constexpr int kRefXEnd = 20, kRefYBegin = 25, kRefYEnd = 125; // 0-based, end exclusive
-inline constexpr double kChamberY = 6.0;                             // cm from the chest-wall edge
+// The reference region of the dose quantities (ix 1..20, iy 26..125), 0-based, end exclusive.
+inline constexpr int kRefXEnd = kReferenceLastX, kRefYBegin = kReferenceFirstY - 1,
+                     kRefYEnd = kReferenceLastY;
+static_assert(kReferenceFirstX == 1 && kRefXEnd * (kRefYEnd - kRefYBegin) == kReferenceVoxels);
+inline constexpr double kChamberY = 6.0; // cm from the chest-wall edge
 
 // How the voxel dose is scored: along every flight through the phantom
 // (expected-value kerma, every voxel crossed), the flights of the photons

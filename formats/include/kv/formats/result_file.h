@@ -16,6 +16,7 @@
 //   ResultTrailer t;  readResultTrailer(workDir, "run1.vesk", t);  t.number(trailer::kMgdPerKSurface)
 //
 // The results model's LoadResultFile reads through these into its DoseModel.
+#include "kv/common/constants.h"
 #include "kv/common/records.h"
 #include "kv/formats/trailer_keys.h"
 
@@ -37,17 +38,17 @@ inline constexpr std::string_view kTomosynthesisKind = " * Tomosynthesis";
 // The number of free description lines after the kind line: 14 or 16.
 int descriptionLineCount(std::string_view kindLine);
 
-// Counts a result file may give.
-inline constexpr int kMaxCountX = 76;
-inline constexpr int kMaxCountY = 151;
-inline constexpr int kMaxCountZ = 60;
-// The engines' protocol breast reaches 11 cm: its files hold up to 110
-// layers, which the tools read and the results screens refuse.
-inline constexpr int kMaxEngineCountZ = 110;
+// Counts a result file may give; the engines' protocol breast reaches 11 cm,
+// whose files hold up to 110 layers (kMaxEngineCountZ), which the tools read
+// and the results screens refuse.
+using kv::kMaxCountX;
+using kv::kMaxCountY;
+using kv::kMaxCountZ;
+using kv::kMaxEngineCountZ;
 // Each row of a result file holds this many values whatever GridCountX says.
-inline constexpr int kValuesPerRow = 75;
+using kv::kValuesPerRow;
 // The first row of the reference region: a file with fewer rows has none.
-inline constexpr int kFirstReferenceRow = 26;
+inline constexpr int kFirstReferenceRow = kv::kReferenceFirstY;
 
 // The largest result file: its header and both blocks of the largest grid,
 // each value written at most 32 characters wide with its separator.

@@ -10,6 +10,7 @@
 // indices; any other layout is a FileError naming the line.
 // Cancelling: `deleteSpectrumFile(workDir)`, which removes the exact-values
 // file beside it too.
+#include "kv/common/constants.h"
 #include "kv/formats/file_error.h"
 #include "kv/formats/tube_materials.h"
 #include "kv/texts/spectrum_files.h"
@@ -27,7 +28,7 @@ inline constexpr const char* kSpectrumFileName = "P_SPCTL.dat";
 // line (column 0 is the vertical line, plotted only; 1..42 are written).
 // Bins i = 0..250: photon energy 0.2·i keV (bin 0 unused, bin 1 always 0).
 inline constexpr int kColumns = 43;
-inline constexpr int kBins = 251;
+inline constexpr int kBins = kv::kSpectrumBins + 1;
 // Line 1 the target, lines 2..10 the settings; bin i stands in line 10 + i.
 inline constexpr int kSpectrumHeaderLines = 10;
 using SpectrumTable = std::array<std::array<double, kBins>, kColumns>;
@@ -36,8 +37,10 @@ constexpr double columnAngle(int k) {
     return k == 0 ? 0.0 : 0.5 * k - 0.25;
 }
 constexpr double binEnergy(int i) {
-    return 0.2 * i;
+    return kv::kBinKev * i;
 }
+// The last bin the file holds is the highest tube voltage.
+static_assert(binEnergy(kBins - 1) == kv::kMaxTubeVoltage);
 
 // The texts of the spectrum screen's fields, as typed.
 struct SpectrumFields {

@@ -56,7 +56,7 @@ inline constexpr std::string_view kPerKa = "mGy/mGy";
 inline constexpr TrailerKey kEngineVersion{"engine_version", TrailerType::Text, "",
     "the version of the engine that wrote the file, as its `--version` states it (`kv::version()`)", kEngines};
 inline constexpr TrailerKey kPhysicsRevision{"physics_revision", TrailerType::Integer, "",
-    "the engine's physics revision (`kv::engine::kPhysicsRevision`), bumped when results change on purpose", kEngines};
+    "the engine's physics revision (`kv::kPhysicsRevision`), bumped when results change on purpose", kEngines};
 inline constexpr TrailerKey kBreastModel{"breast_model", TrailerType::Word, "",
     "`workbench` (the box of Phantom.dat) or `protocol` (Geometry.dat's half-cylinder)", kEngines,
     "workbench protocol"};

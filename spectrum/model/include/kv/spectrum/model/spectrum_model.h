@@ -23,6 +23,7 @@
 // its raw values for the plot. The arithmetic follows a fixed order (π as
 // 3.14159, slice energies by repeated addition), so results are reproducible
 // to the last digit.
+#include "kv/common/constants.h"
 #include "kv/common/typed_number.h"
 #include "kv/formats/spectrum_file.h"
 #include "kv/spectrum/model/physical_data.h"
@@ -62,14 +63,16 @@ enum class SpectrumField {
 };
 
 // Thicknesses a beam can pass through: each filter 0 to 20 mm, air 0 to 500 cm.
-inline constexpr double kMaxFilterMm = 20.0;
-inline constexpr double kMaxAirLayerCm = 500.0;
-// The tube voltages the model is made for. The spectrum screen draws
-// tungsten below the lowest at the lowest and shows that in its field; the
-// command-line tools refuse it, as they refuse molybdenum there.
-inline constexpr double kMinTubeVoltage = 15.0, kMaxTubeVoltage = 50.0; // kV
-inline constexpr double kMaxTargetAngle = 45.0;                         // deg, more than 0
-inline constexpr double kMaxTubeTilt = 30.0;                            // deg, either way
+using kv::kMaxAirLayerCm;
+using kv::kMaxFilterMm;
+// The tube voltages the model is made for (15 to 50 kV). The spectrum screen
+// draws tungsten below the lowest at the lowest and shows that in its field;
+// the command-line tools refuse it, as they refuse molybdenum there.
+using kv::kMaxTubeVoltage;
+using kv::kMinTubeVoltage;
+// Target angles above 0 up to 45 degrees, tilts up to 30 degrees either way.
+using kv::kMaxTargetAngle;
+using kv::kMaxTubeTilt;
 
 NumberRange fieldRange(SpectrumField field);
 
