@@ -4,14 +4,15 @@
 #include "kv/common/format.h"
 #include "kv/common/installation.h"
 #include "kv/common/temporaries.h"
+#include "kv/common/text.h"
 #include "kv/common/typed_number.h"
 #include "kv/formats/equipment_file.h"
 #include "kv/formats/geometry_file.h"
 #include "kv/spectrum/model/beam_quality.h"
 #include "kv/spectrum/model/spectrum_model.h"
+#include "kv/tools/common/shared_options.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <map>
@@ -34,153 +35,197 @@ const std::map<std::string, std::string SpectrumFields::*> kFieldOptions = {
 constexpr const char* kFieldOptionNames[] = {"--kv", "--target-angle", "--tilt", "--be", "--al",
                                              "--mo", "--rh",           "--ag",   "--air"};
 
+// What the command line asks for, or the refusal of it.
+struct SpectrumCommand {
+    texts::Edition edition = texts::Edition::English;
+    std::map<std::string, std::string> given; // every option with a value, as typed
+    std::optional<double> measuredHvl;
+    TargetMaterial target = TargetMaterial::Molybdenum;
+    bool withPaddle = true, help = false;
+    int refusedStatus = 0; // 2 with the refusal in `refusal`
+    std::string refusal;
+};
+
+// The target's symbol in any case: "Mo", "w".
+std::optional<TargetMaterial> targetOfSymbol(std::string_view typed) {
+    for (TargetMaterial m : formats::kTargetMaterials)
+        if (sameIgnoringCase(typed, formats::symbol(m))) return m;
+    return std::nullopt;
+}
+
+std::string targetChoices() {
+    std::string s;
+    for (TargetMaterial m : formats::kTargetMaterials)
+        s += (s.empty() ? "" : ", ") + std::string(formats::symbol(m));
+    return s;
+}
+
+SpectrumCommand parseSpectrumCommand(const std::vector<std::string>& args) {
+    SpectrumCommand c;
+    // The edition first, so that every refusal after it speaks the language asked for.
+    c.edition = tools::editionAsked(args);
+    const texts::SpectrumFileTexts& t = texts::spectrumFileTextsOf(c.edition);
+    const texts::CommandLineTexts& cl = texts::commandLineTextsOf(c.edition);
+    auto refuse = [&](const std::string& why) {
+        c.refusedStatus = 2;
+        c.refusal = why + "\n" + cl.seeHelp.str() + "\n";
+        return c;
+    };
+    std::vector<OptionSpec> specs =
+        tools::withSharedOptions({{"--target", true},
+                                  {"--data", true},
+                                  {"--out", true},
+                                  {"--match-hvl", true},
+                                  {"--hvl-with-paddle", false},
+                                  {"--hvl-without-paddle", false}},
+                                 {tools::SharedOption::Edition, tools::SharedOption::Help});
+    for (const auto& [opt, member] : kFieldOptions)
+        specs.push_back({opt, true});
+    try {
+        const CommandLine line(args, specs);
+        line.refuseOperandsBeyond(0);
+        line.refuseTogether("--hvl-with-paddle", "--hvl-without-paddle");
+        tools::refuseUnknownEdition(line);
+        for (const OptionSpec& s : specs)
+            if (s.takesValue && line.value(s.name)) c.given[s.name] = *line.value(s.name);
+        if (c.given.count("--match-hvl"))
+            c.measuredHvl =
+                numberOption("--match-hvl", c.given["--match-hvl"], {0, 100, true}, "mm Al", c.edition);
+        c.help = line.has("--help");
+        c.withPaddle = !line.has("--hvl-without-paddle");
+    } catch (const CommandLineError& bad) {
+        return refuse(commandLineMessage(bad, cl));
+    }
+    if (c.help) return c;
+    // A run that writes nothing would leave the user hunting for a file.
+    if (!c.given.count("--out")) return refuse(t.toolNeedsOut.str());
+    if (c.given.count("--target")) {
+        const std::optional<TargetMaterial> target = targetOfSymbol(c.given["--target"]);
+        if (!target)
+            return refuse(commandLineMessage(CommandLineError(CommandLineFault::BadChoice, "--target",
+                                                              c.given["--target"], targetChoices()),
+                                             cl));
+        c.target = *target;
+    }
+    return c;
+}
+
+// The fields as the screen starts them after a click on the target, then the options given.
+SpectrumFields fieldsAsked(const SpectrumCommand& c, const fs::path& dataDir) {
+    SpectrumFields fields;
+    fields.molybdenum = c.target == TargetMaterial::Molybdenum ? "0.03" : "0";
+    fields.rhodium = c.target == TargetMaterial::Molybdenum ? "0" : "0.025";
+    if (!c.given.count("--target-angle") || !c.given.count("--tilt")) {
+        const formats::EquipmentRecord equipment = formats::readEquipment(dataDir);
+        fields.targetAngle = kv::format(equipment.targetAngle, "00.0");
+        fields.tubeTiltAngle = kv::format(equipment.tubeTiltAngle, "#0.0");
+    }
+    for (const auto& [opt, member] : kFieldOptions)
+        if (const auto it = c.given.find(opt); it != c.given.end()) fields.*member = it->second;
+    return fields;
+}
+
+// Each field read strictly, as the screen reads its fields: the refusal, or nothing.
+std::optional<std::string> refusedFields(SpectrumFields& fields, const texts::SpectrumFileTexts& t,
+                                         texts::Edition lang) {
+    if (const auto refused = refusedField(fields)) {
+        const std::string name =
+            fieldName(refused->field, t) + " (" + kFieldOptionNames[static_cast<int>(refused->field)] + ")";
+        const FieldMessage m = fieldRefusalMessage(*refused, name, t, texts::typedNumberTextsOf(lang));
+        return m.text + "\n" + (m.detail.empty() ? std::string() : m.detail + "\n");
+    }
+    fields = typedFields(fields);
+    const DrawCheck check = checkDrawSpectrum(fields);
+    if (check != DrawCheck::Accepted) return std::string(refusalMessage(check, t)) + "\n";
+    return std::nullopt;
+}
+
+// "First HVL: 0.3612" and the others, "-" for a spectrum without photons.
+void printBeamQuality(std::ostream& out, const SpectrumResult& result, const PhysicalData& data,
+                      const std::optional<Transmission>& through, bool withPaddle,
+                      const texts::SpectrumFileTexts& t) {
+    const auto q = beamQuality(result.table[0], data.aluminum, through);
+    auto shown = [&](double BeamQuality::*figure, const char* pattern) {
+        return q ? kv::format((*q).*figure, pattern) : std::string("-");
+    };
+    out << t.toolFirstHvl.view() << ": " << shown(&BeamQuality::firstHvl, "0.0000") << "\n"
+        << t.toolSecondHvl.view() << ": " << shown(&BeamQuality::secondHvl, "0.0000") << "\n"
+        << t.toolMeanEnergy.view() << ": " << shown(&BeamQuality::meanEnergy, "0.000") << "\n"
+        << (withPaddle ? t.toolWithPaddle : t.toolWithoutPaddle).view() << "\n";
+}
+
+// Computes the spectrum asked for and writes it; the exit status.
+int computeAndWrite(const SpectrumCommand& c, std::ostream& out, std::ostream& err) {
+    const texts::SpectrumFileTexts& t = texts::spectrumFileTextsOf(c.edition);
+    const auto given = [&](const char* option) {
+        return c.given.count(option) ? c.given.at(option) : std::string();
+    };
+    // A new working folder reads the data shipped with the programs, as kv-audit does.
+    const fs::path dataDir =
+        c.given.count("--data") ? fs::path(given("--data")) : toolDataDir(fs::current_path());
+    if (!c.given.count("--data") && dataDir != fs::current_path())
+        out << fillIn(texts::commandLineTextsOf(c.edition).shippedData.str(),
+                      {{"{dir}", fs::current_path().string()}, {"{shipped}", dataDir.string()}})
+            << "\n";
+    PhysicalData data = LoadPhysicalData(dataDir);
+    SpectrumFields fields = fieldsAsked(c, dataDir);
+    if (const std::optional<std::string> why = refusedFields(fields, t, c.edition)) {
+        err << *why;
+        return 1;
+    }
+    // The HVL is that of the beam through the paddle of Geometry.dat unless asked otherwise.
+    std::optional<Transmission> through;
+    if (c.withPaddle) {
+        try {
+            through = paddleTransmission(formats::readGeometry(dataDir));
+        } catch (const kv::RecordError& e) {
+            err << formats::describe(e, texts::settingsFileTextsOf(c.edition)) << "\n";
+            return 1;
+        }
+    }
+    if (c.measuredHvl) {
+        const HvlMatch m = matchFirstHvl(c.target, data, fields, *c.measuredHvl, through);
+        if (m.outcome != HvlMatchOutcome::Matched) {
+            err << matchRefusalMessage(m, *c.measuredHvl, t) << "\n";
+            return 3;
+        }
+        fields = m.fields;
+    }
+    const SpectrumResult result = computeSpectrum(c.target, data, fields);
+    if (result.empty()) {
+        err << t.spectrumEmpty.view() << "\n";
+        return 1;
+    }
+    const fs::path file = given("--out");
+    const fs::path dir = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    // What a killed kv-spectrum left of this file, never what a running one writes.
+    removeAbandonedTemporaries(dir, file.filename().string());
+    removeAbandonedTemporaries(dir, formats::spectrumExactFileName(file.filename().string()));
+    writeSpectrumFile(dir, c.target, fields, result.table, t.labels, file.filename().string());
+    // The header rounds the fields (Al 0.215 mm reads 0.22); the engine finds the exact ones here.
+    writeSpectrumExactFile(dir, fields, file.filename().string());
+    out << t.toolWritten.view() << ": " << file.string() << "\n";
+    if (c.measuredHvl) out << t.toolAluminium.view() << ": " << fields.aluminum << "\n";
+    printBeamQuality(out, result, data, through, c.withPaddle, t);
+    return 0;
+}
+
 } // namespace
 
 int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    // The edition first, so that every refusal after it speaks the language asked for.
-    const std::optional<std::string> edition = CommandLine::peek(args, "--edition");
-    const texts::Edition lang = edition == "ja" ? texts::Edition::Japanese : texts::Edition::English;
-    const texts::SpectrumFileTexts* t = &texts::spectrumFileTextsOf(lang);
-    const texts::CommandLineTexts& cl = texts::commandLineTextsOf(lang);
-    std::vector<OptionSpec> specs = {{"--target", true},
-                                     {"--edition", true},
-                                     {"--data", true},
-                                     {"--out", true},
-                                     {"--match-hvl", true},
-                                     {"--hvl-with-paddle", false},
-                                     {"--hvl-without-paddle", false},
-                                     {"--help", false, "-h"}};
-    for (const auto& [opt, member] : kFieldOptions)
-        specs.push_back({opt, true});
-    std::optional<CommandLine> line;
-    std::map<std::string, std::string> given;
-    std::optional<double> measuredHvl;
-    try {
-        line.emplace(args, specs);
-        line->refuseOperandsBeyond(0);
-        line->refuseTogether("--hvl-with-paddle", "--hvl-without-paddle");
-        if (edition && *edition != "en" && *edition != "ja")
-            throw CommandLineError(CommandLineFault::BadChoice, "--edition", *edition, "en, ja");
-        for (const OptionSpec& s : specs)
-            if (s.takesValue && line->value(s.name)) given[s.name] = *line->value(s.name);
-        if (given.count("--match-hvl"))
-            measuredHvl = numberOption("--match-hvl", given["--match-hvl"], {0, 100, true}, "mm Al", lang);
-    } catch (const CommandLineError& bad) {
-        err << commandLineMessage(bad, cl) << "\n" << cl.seeHelp.view() << "\n";
-        return 2;
+    const SpectrumCommand c = parseSpectrumCommand(args);
+    if (c.refusedStatus) {
+        err << c.refusal;
+        return c.refusedStatus;
     }
-    if (line->has("--help")) {
-        out << t->toolUsage.view() << "\n";
+    if (c.help) {
+        out << texts::spectrumFileTextsOf(c.edition).toolUsage.view() << "\n";
         return 0;
     }
-    const bool withPaddle = !line->has("--hvl-without-paddle");
-    // A run that writes nothing would leave the user hunting for a file.
-    if (!given.count("--out")) {
-        err << t->toolNeedsOut.view() << "\n" << cl.seeHelp.view() << "\n";
-        return 2;
-    }
-    TargetMaterial target = TargetMaterial::Molybdenum;
-    if (given.count("--target")) {
-        std::string m = given["--target"];
-        for (char& c : m)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (m == "w")
-            target = TargetMaterial::Tungsten;
-        else if (m != "mo") {
-            err << commandLineMessage(
-                       CommandLineError(CommandLineFault::BadChoice, "--target", given["--target"], "Mo, W"),
-                       cl)
-                << "\n"
-                << cl.seeHelp.view() << "\n";
-            return 2;
-        }
-    }
-    // A new working folder reads the data shipped with the programs, as kv-audit does.
-    const fs::path dataDir =
-        given.count("--data") ? fs::path(given["--data"]) : toolDataDir(fs::current_path());
-    if (!given.count("--data") && dataDir != fs::current_path())
-        out << fillIn(cl.shippedData.str(),
-                      {{"{dir}", fs::current_path().string()}, {"{shipped}", dataDir.string()}})
-            << "\n";
-
     try {
-        PhysicalData data = LoadPhysicalData(dataDir);
-        // Start values of the screen, as after a click on the target option.
-        SpectrumFields fields;
-        fields.molybdenum = target == TargetMaterial::Molybdenum ? "0.03" : "0";
-        fields.rhodium = target == TargetMaterial::Molybdenum ? "0" : "0.025";
-        if (!given.count("--target-angle") || !given.count("--tilt")) {
-            const formats::EquipmentRecord equipment = formats::readEquipment(dataDir);
-            fields.targetAngle = kv::format(equipment.targetAngle, "00.0");
-            fields.tubeTiltAngle = kv::format(equipment.tubeTiltAngle, "#0.0");
-        }
-        for (const auto& [opt, member] : kFieldOptions)
-            if (given.count(opt)) fields.*member = given[opt];
-
-        // Each option read strictly, as the screen reads its fields.
-        if (const auto refused = refusedField(fields)) {
-            const std::string name = fieldName(refused->field, *t) + " (" +
-                                     kFieldOptionNames[static_cast<int>(refused->field)] + ")";
-            const FieldMessage m = fieldRefusalMessage(*refused, name, *t, texts::typedNumberTextsOf(lang));
-            err << m.text << "\n";
-            if (!m.detail.empty()) err << m.detail << "\n";
-            return 1;
-        }
-        fields = typedFields(fields);
-        const DrawCheck check = checkDrawSpectrum(fields);
-        if (check != DrawCheck::Accepted) {
-            err << refusalMessage(check, *t) << "\n";
-            return 1;
-        }
-        // The HVL is that of the beam through the paddle of Geometry.dat unless asked otherwise.
-        std::optional<Transmission> through;
-        if (withPaddle) {
-            try {
-                through = paddleTransmission(formats::readGeometry(dataDir));
-            } catch (const kv::RecordError& e) {
-                err << formats::describe(e, texts::settingsFileTextsOf(t == &texts::japaneseSpectrumFileTexts
-                                                                           ? texts::Edition::Japanese
-                                                                           : texts::Edition::English))
-                    << "\n";
-                return 1;
-            }
-        }
-        if (measuredHvl) {
-            const HvlMatch m = matchFirstHvl(target, data, fields, *measuredHvl, through);
-            if (m.outcome != HvlMatchOutcome::Matched) {
-                err << matchRefusalMessage(m, *measuredHvl, *t) << "\n";
-                return 3;
-            }
-            fields = m.fields;
-        }
-        const SpectrumResult result = computeSpectrum(target, data, fields);
-        if (result.empty()) {
-            err << t->spectrumEmpty.view() << "\n";
-            return 1;
-        }
-
-        const fs::path file = given["--out"];
-        const fs::path dir = file.has_parent_path() ? file.parent_path() : fs::path(".");
-        // What a killed kv-spectrum left of this file, never what a running one writes.
-        removeAbandonedTemporaries(dir, file.filename().string());
-        removeAbandonedTemporaries(dir, formats::spectrumExactFileName(file.filename().string()));
-        writeSpectrumFile(dir, target, fields, result.table, t->labels, file.filename().string());
-        // The header rounds the fields (Al 0.215 mm reads 0.22); the engine finds the exact ones here.
-        writeSpectrumExactFile(dir, fields, file.filename().string());
-        out << t->toolWritten.view() << ": " << file.string() << "\n";
-        if (measuredHvl) out << t->toolAluminium.view() << ": " << fields.aluminum << "\n";
-        // A spectrum without photons has no beam quality to show.
-        const auto q = beamQuality(result.table[0], data.aluminum, through);
-        auto shown = [&](double BeamQuality::*figure, const char* pattern) {
-            return q ? kv::format((*q).*figure, pattern) : std::string("-");
-        };
-        out << t->toolFirstHvl.view() << ": " << shown(&BeamQuality::firstHvl, "0.0000") << "\n"
-            << t->toolSecondHvl.view() << ": " << shown(&BeamQuality::secondHvl, "0.0000") << "\n"
-            << t->toolMeanEnergy.view() << ": " << shown(&BeamQuality::meanEnergy, "0.000") << "\n"
-            << (withPaddle ? t->toolWithPaddle : t->toolWithoutPaddle).view() << "\n";
-        return 0;
+        return computeAndWrite(c, out, err);
     } catch (const FileError& e) {
-        err << formats::describe(e, *t) << "\n";
+        err << formats::describe(e, texts::spectrumFileTextsOf(c.edition)) << "\n";
         return 1;
     }
 }
