@@ -120,6 +120,26 @@ std::string validUtf8(std::string_view text, bool* replaced) {
     return out;
 }
 
+std::string escapedUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size();) {
+        const size_t n = utf8SequenceLength(bytes, i);
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (n == 0 || c < 0x20 || c == 0x7F) {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+            ++i;
+        } else {
+            out.append(bytes.substr(i, n));
+            i += n;
+        }
+    }
+    return out;
+}
+
 std::string toCp932(std::string_view utf8) {
     if (isAscii(utf8)) return std::string(utf8);
     return convert(utf8, "CP932", "UTF-8");

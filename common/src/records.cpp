@@ -55,8 +55,8 @@ bool isBareFileName(std::string_view name) {
     return true;
 }
 
-RecordWriter::RecordWriter(std::filesystem::path workDir, std::string name)
-    : dir_(std::move(workDir)), name_(std::move(name)) {}
+RecordWriter::RecordWriter(std::filesystem::path workDir, std::string name, TextEncoding encoding)
+    : dir_(std::move(workDir)), name_(std::move(name)), encoding_(encoding) {}
 
 RecordWriter::~RecordWriter() = default;
 
@@ -118,8 +118,9 @@ int createTemporary(const std::filesystem::path& dir, const std::string& name, s
 namespace {
 
 // The record as the files hold it. Throws WriteFailed.
-std::string recordBytes(const std::string& name, const std::string& utf8) {
+std::string recordBytes(const std::string& name, const std::string& utf8, TextEncoding encoding) {
     if (!isBareFileName(name)) throw WriteFailed("not a bare file name", name);
+    if (encoding == TextEncoding::Utf8) return validUtf8(utf8);
     try {
         return toCp932(utf8);
     } catch (const CodePageError&) {
@@ -161,7 +162,7 @@ std::string flushedTemporary(const std::filesystem::path& dir, const std::string
 } // namespace
 
 void RecordWriter::commit() {
-    const std::string bytes = recordBytes(name_, buffer_);
+    const std::string bytes = recordBytes(name_, buffer_, encoding_);
     const std::filesystem::path target = dir_ / name_;
     switch (replaceRefusal(dir_, name_)) {
     case ReplaceRefusal::None:
@@ -187,7 +188,7 @@ void RecordWriter::commit() {
 }
 
 bool RecordWriter::create() {
-    const std::string bytes = recordBytes(name_, buffer_);
+    const std::string bytes = recordBytes(name_, buffer_, encoding_);
     const std::string tmp = flushedTemporary(dir_, name_, bytes, std::nullopt);
     // A link, unlike a rename, fails where the name stands.
     const bool made = ::link(tmp.c_str(), (dir_ / name_).c_str()) == 0;

@@ -337,6 +337,29 @@ TEST(CodePage, ValidUtf8ReplacesEachMalformedByte) {
     }
 }
 
+TEST(CodePage, EscapedUtf8TellsEveryByteBack) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"caf\xC3\xA9.dcm", "caf\xC3\xA9.dcm"}, // valid UTF-8 stays
+        {"caf\xE9.dcm", "caf\\xE9.dcm"},        // a Latin-1 name
+        {"a\nb\x7F", "a\\x0Ab\\x7F"},           // control characters
+        {"\xE8\xA1", "\\xE8\\xA1"},             // cut off
+        {"表", "表"},
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(kv::escapedUtf8(in), out) << in;
+}
+
+TEST(RecordWriter, Utf8TablesHoldWhatCp932CannotWrite) {
+    TempDir d;
+    kv::RecordWriter cp932(d.path(), "a.csv");
+    cp932.line("M\xC3\xBCller");
+    EXPECT_THROW(cp932.commit(), kv::WriteFailed);
+    kv::RecordWriter utf8(d.path(), "a.csv", kv::TextEncoding::Utf8);
+    utf8.line("M\xC3\xBCller \xE9");
+    utf8.commit();
+    EXPECT_EQ(d.read("a.csv"), "M\xC3\xBCller \xEF\xBF\xBD\r\n");
+}
+
 mode_t modeOf(const fs::path& p) {
     struct stat st {};
     ::stat(p.c_str(), &st);

@@ -20,5 +20,8 @@ std::string fromCp932Lenient(std::string_view cp932, bool* replaced = nullptr);
 // Valid UTF-8 whatever `text` holds: each byte that is not part of a well-formed
 // sequence becomes U+FFFD. `replaced` (when given) is set when any did.
 std::string validUtf8(std::string_view text, bool* replaced = nullptr);
+// Valid UTF-8 that tells the bytes back: each byte that is not part of a
+// well-formed sequence, and each control character, as \xHH ("caf\xE9.dcm").
+std::string escapedUtf8(std::string_view bytes);
 
 } // namespace kv

@@ -78,9 +78,14 @@ inline constexpr size_t kDefaultMaxBytes = size_t{64} * 1024 * 1024; // any othe
 // FileTooLarge.
 std::string readFileBytes(const std::filesystem::path& workDir, const std::string& name, size_t maxBytes);
 
+// How a writer puts its text on the disk: CP932, the system's files' code
+// page, or UTF-8 for tables of our own that hold any name a folder can.
+enum class TextEncoding { Cp932, Utf8 };
+
 class RecordWriter {
   public:
-    RecordWriter(std::filesystem::path workDir, std::string name);
+    RecordWriter(std::filesystem::path workDir, std::string name,
+                 TextEncoding encoding = TextEncoding::Cp932);
     ~RecordWriter();
     RecordWriter(const RecordWriter&) = delete;
     RecordWriter& operator=(const RecordWriter&) = delete;
@@ -115,6 +120,7 @@ class RecordWriter {
     std::filesystem::path dir_;
     std::string name_;
     std::string buffer_; // UTF-8
+    TextEncoding encoding_;
 };
 
 class RecordReader {
