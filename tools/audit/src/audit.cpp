@@ -40,6 +40,12 @@ std::string measuredMessage(const MeasuredError& e, const AuditTexts& t) {
     case MeasuredFault::NoHeader:
         why = &t.measuredNoHeader;
         break;
+    case MeasuredFault::BadDbtKerma:
+        why = &t.measuredBadDbtKerma;
+        break;
+    case MeasuredFault::DbtKermaTwice:
+        why = &t.measuredDbtKermaTwice;
+        break;
     }
     return fillIn(t.measuredFault.str(), {{"{file}", e.file},
                                           {"{line}", std::to_string(e.line)},
@@ -81,6 +87,7 @@ int runAudit(const std::vector<std::string>& args, std::ostream& out, std::ostre
 
     // The measured tables first: a fault there is the user's to mend before anything runs.
     MeasuredTables measured;
+    measured.dbtKerma = o.dbtKerma;
     try {
         if (o.output) measured.output = MeasuredTable::read(*o.output, MeasuredKind::Output);
         if (o.hvl) measured.hvl = MeasuredTable::read(*o.hvl, MeasuredKind::Hvl);

@@ -48,22 +48,26 @@ std::vector<AuditRow> applyFactors(std::vector<Planned> planned, const Computed&
                                    std::vector<Skipped>& skipped) {
     std::vector<AuditRow> rows;
     for (Planned& p : planned) {
-        const std::string a = p.lo.key(), b = p.hi.key();
-        const auto fa = computed.factors.find(a), fb = computed.factors.find(b);
-        if (fa == computed.factors.end() || fb == computed.factors.end()) {
-            const auto why = computed.failed.find(computed.failed.count(a) ? a : b);
-            skipped.push_back(
-                {p.c.index,
-                 {SkipCode::NoFactor, {}, why == computed.failed.end() ? std::string() : why->second},
-                 p.c.path});
-            continue;
-        }
         AuditRow r;
-        r.factor =
-            interpolateFactor(p.c.x.thicknessMm, p.lo.thicknessMm, fa->second, p.hi.thicknessMm, fb->second);
-        r.factorId = a == b ? fa->second.id : fa->second.id + "/" + fb->second.id;
-        r.agd = p.k * r.factor.value;
-        if (p.c.x.organDoseMgy && *p.c.x.organDoseMgy > 0) r.ratio = r.agd / *p.c.x.organDoseMgy;
+        if (p.nodes) {
+            const std::string a = p.nodes->first.key(), b = p.nodes->second.key();
+            const auto fa = computed.factors.find(a), fb = computed.factors.find(b);
+            if (fa == computed.factors.end() || fb == computed.factors.end()) {
+                const auto why = computed.failed.find(computed.failed.count(a) ? a : b);
+                skipped.push_back({p.c.index,
+                                   {SkipCode::NoFactor,
+                                    {},
+                                    why == computed.failed.end() ? std::string() : why->second,
+                                    p.c.x.event},
+                                   p.c.path});
+                continue;
+            }
+            r.factor = interpolateFactor(p.c.x.thicknessMm, p.nodes->first.thicknessMm, fa->second,
+                                         p.nodes->second.thicknessMm, fb->second);
+            r.factorId = a == b ? fa->second.id : fa->second.id + "/" + fb->second.id;
+            r.agd = p.k * r.factor->value;
+            if (p.unitAgd && *p.unitAgd > 0) r.ratio = *r.agd / *p.unitAgd;
+        }
         r.p = std::move(p);
         rows.push_back(std::move(r));
     }

@@ -1,12 +1,11 @@
 #include "kv/audit/exposure.h"
 
+#include "dose_report.h"
+#include "header.h"
 #include "kv/common/format.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
-#include <dcmtk/config/osconfig.h>
-#include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/oflog/oflog.h>
 #include <fstream>
@@ -16,130 +15,333 @@ namespace kv::audit {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace header;
 
 // Values longer than this stay on the disk until asked for: a header value
 // the dose needs is a few bytes, and a hostile file's long ones cost nothing.
 constexpr Uint32 kMaxLoadedValue = 4096;
 
-const char* const kTomosynthesisClasses[] = {
-    "1.2.840.10008.5.1.4.1.1.13.1.3", // breast tomosynthesis image
+constexpr const char* kVolumeClass = "1.2.840.10008.5.1.4.1.1.13.1.3"; // breast tomosynthesis image
+const char* const kProjectionClasses[] = {
     "1.2.840.10008.5.1.4.1.1.13.1.4", // breast projection, for presentation
     "1.2.840.10008.5.1.4.1.1.13.1.5", // breast projection, for processing
 };
+const char* const kDoseReportClasses[] = {
+    "1.2.840.10008.5.1.4.1.1.88.67", // X-ray radiation dose SR
+    "1.2.840.10008.5.1.4.1.1.88.76", // enhanced X-ray radiation dose SR
+};
+
+bool isTomosynthesisClass(const std::string& c) {
+    return c == kVolumeClass || c == kProjectionClasses[0] || c == kProjectionClasses[1];
+}
 
 void quietDcmtk() {
     static std::once_flag once;
     std::call_once(once, [] { OFLog::configure(OFLogger::OFF_LOG_LEVEL); });
 }
 
-std::string trim(std::string s) {
-    auto blank = [](unsigned char c) { return c == ' ' || c == '\0' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!s.empty() && blank(static_cast<unsigned char>(s.back())))
-        s.pop_back();
-    size_t i = 0;
-    while (i < s.size() && blank(static_cast<unsigned char>(s[i])))
-        ++i;
-    return s.substr(i);
+// The values of a multi-valued text, trimmed and in upper case.
+std::vector<std::string> valuesOf(const std::string& multi) {
+    std::vector<std::string> out;
+    const std::string u = upper(multi);
+    size_t p = 0;
+    while (p <= u.size()) {
+        size_t e = u.find('\\', p);
+        if (e == std::string::npos) e = u.size();
+        out.push_back(trim(u.substr(p, e - p)));
+        p = e + 1;
+    }
+    return out;
 }
 
-std::string upper(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
+bool anyValue(const std::string& multi, std::initializer_list<const char*> wanted) {
+    for (const std::string& v : valuesOf(multi))
+        for (const char* w : wanted)
+            if (v == w) return true;
+    return false;
 }
 
-// What a message or a label may show of a header value: printable ASCII and
-// the UTF-8 the character set conversion gave, at most `most` bytes.
-std::string printable(const std::string& s, size_t most = 60) {
-    std::string r;
-    for (unsigned char c : s) {
-        if (r.size() >= most) break;
-        if (c >= 0x20 && c != 0x7f) r += static_cast<char>(c);
-    }
-    // Do not leave half a UTF-8 character at the cut.
-    while (!r.empty() && (static_cast<unsigned char>(r.back()) & 0xC0) == 0x80)
-        r.pop_back();
-    if (!r.empty() && static_cast<unsigned char>(r.back()) >= 0xC0) r.pop_back();
-    return r;
+bool mentions(const std::string& text, std::initializer_list<const char*> fragments) {
+    const std::string u = upper(text);
+    return std::any_of(fragments.begin(), fragments.end(),
+                       [&](const char* f) { return u.find(f) != std::string::npos; });
 }
 
-class Header {
-  public:
-    explicit Header(DcmDataset& ds) : ds_(ds) {}
+// Why a 2D image was made from a scan rather than by an exposure of its own:
+// its image type, its derivation, or its source images say so.
+std::optional<std::string> synthesized(const Header& h) {
+    const std::string type = h.text(DCM_ImageType);
+    for (const std::string& v : valuesOf(type))
+        if (v == "GENERATED_2D" ||
+            (v.find("SYNTH") != std::string::npos && v.find("TOMOSYNTH") == std::string::npos))
+            return type;
+    if (mentions(h.text(DCM_DerivationDescription), {"SYNTH", "GENERATED 2D", "GENERATED_2D", "TOMOSYNTH"}))
+        return std::string("derivation description");
+    for (const Header& code : h.items(DCM_DerivationCodeSequence))
+        if (mentions(code.first(DCM_CodeMeaning),
+                     {"SYNTH", "TOMOSYNTH", "RECONSTRUCT", "MAXIMUM INTENSITY PROJECTION", "MULTIPLANAR"}))
+            return "derivation " + code.first(DCM_CodeMeaning);
+    for (const Header& source : h.items(DCM_SourceImageSequence))
+        if (isTomosynthesisClass(source.first(DCM_ReferencedSOPClassUID)))
+            return std::string("source image of a tomosynthesis class");
+    return std::nullopt;
+}
 
-    // The whole value (every value of a multi-valued one, joined by '\'), trimmed; empty when absent.
-    std::string text(const DcmTagKey& tag) const {
-        OFString v;
-        if (ds_.findAndGetOFStringArray(tag, v).bad()) return {};
-        return trim(std::string(v.c_str(), v.length()));
-    }
-    std::string first(const DcmTagKey& tag) const {
-        std::string all = text(tag);
-        return trim(all.substr(0, all.find('\\')));
-    }
-    bool has(const DcmTagKey& tag) const { return ds_.tagExistsWithValue(tag); }
-
-    // A decimal of the header: absent (nullopt, ok) or present and a finite number (ok), else not ok.
-    struct Number {
-        std::optional<double> value;
-        bool ok = true;
-        std::string shown;
-    };
-    Number number(const DcmTagKey& tag) const {
-        Number n;
-        if (!has(tag)) return n;
-        DcmElement* e = nullptr;
-        if (ds_.findAndGetElement(tag, e).bad() || !e) return n;
-        // Bytes (OB, OW, UN) would print as hex and read as some other number.
-        switch (e->getVR()) {
-        case EVR_DS:
-        case EVR_IS:
-        case EVR_FL:
-        case EVR_FD:
-        case EVR_US:
-        case EVR_UL:
-        case EVR_SS:
-        case EVR_SL:
-        case EVR_LO:
-        case EVR_SH:
-        case EVR_CS:
-        case EVR_ST:
-        case EVR_LT:
-        case EVR_UT:
-            break;
-        default:
-            n.ok = false;
-            n.shown = DcmVR(e->getVR()).getVRName();
-            return n;
-        }
-        std::string v = first(tag);
-        double d = 0;
-        n.shown = printable(v, 30);
-        if (v.empty()) return n;
-        if (!parseNumberStrict(v, d) || !std::isfinite(d)) {
-            n.ok = false;
-            return n;
-        }
-        n.value = d;
-        return n;
-    }
-
-  private:
-    DcmDataset& ds_;
+// Where an object keeps a value, in the order it is looked for, and whose
+// dose a dose value found there is.
+struct Place {
+    Header h;
+    DoseScope scope;
 };
 
-std::string tagName(const DcmTagKey& t) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "(%04X,%04X)", t.getGroup(), t.getElement());
-    return buf;
+std::vector<Place> placesOf(const Header& top, bool tomosynthesis) {
+    std::vector<Place> places;
+    const DoseScope asWritten = tomosynthesis ? DoseScope::Unsaid : DoseScope::Exposure;
+    if (tomosynthesis)
+        if (const std::vector<Header> acquisitions = top.items(DCM_XRay3DAcquisitionSequence);
+            !acquisitions.empty())
+            places.push_back({acquisitions[0], DoseScope::Scan});
+    places.push_back({top, asWritten});
+    for (const Header& shared : top.items(DCM_SharedFunctionalGroupsSequence))
+        for (const Header& dose : shared.items(DCM_XRayAcquisitionDoseSequence))
+            places.push_back({dose, asWritten});
+    return places;
 }
 
-Skip skip(SkipCode c, std::string detail = {}, std::optional<DcmTagKey> tag = {}) {
-    Skip s;
-    s.code = c;
-    s.detail = printable(detail);
-    if (tag) s.tag = tagName(*tag);
+struct Found {
+    Header::Number n;
+    DoseScope scope = DoseScope::Exposure;
+    DcmTagKey tag;
+};
+
+// The first place that holds the tag.
+Found find(const std::vector<Place>& places, const DcmTagKey& tag) {
+    for (const Place& p : places)
+        if (p.h.has(tag)) return {p.h.number(tag), p.scope, tag};
+    return {{}, DoseScope::Exposure, tag};
+}
+
+// A text value from the first place that holds it.
+std::string findText(const std::vector<Place>& places, const DcmTagKey& tag, const Header** at = nullptr) {
+    for (const Place& p : places)
+        if (p.h.has(tag)) {
+            if (at) *at = &p.h;
+            return upper(p.h.text(tag));
+        }
+    return {};
+}
+
+// A dose value of every frame of a multi-frame object, added up: the scan's.
+std::optional<double> framesSum(const Header& top, const DcmTagKey& tag) {
+    const std::vector<Header> frames = top.items(DCM_PerFrameFunctionalGroupsSequence);
+    if (frames.size() < 2) return std::nullopt;
+    double sum = 0;
+    for (const Header& f : frames) {
+        const std::vector<Header> dose = f.items(DCM_XRayAcquisitionDoseSequence);
+        const Header::Number n = dose.empty() ? Header::Number{} : dose[0].number(tag);
+        if (!n.value || *n.value < 0) return std::nullopt;
+        sum += *n.value;
+    }
+    return sum;
+}
+
+std::string firstAngle(const Header& h) {
+    OFString v;
+    if (h.item().findAndGetOFString(DCM_PositionerPrimaryAngle, v, 0, OFTrue).bad()) return {};
+    return trim(v.c_str());
+}
+
+std::optional<double> angleNumber(const std::string& s) {
+    double d = 0;
+    if (s.empty() || !parseNumberStrict(s, d) || !std::isfinite(d) || std::fabs(d) > 90) return std::nullopt;
+    return d;
+}
+
+// The scan as the object describes it: the acquisition's arc, start and
+// increment, each projection's angle and exposure, the frames or source images.
+Scan readScan(const Header& top, ObjectKind kind) {
+    Scan s;
+    std::vector<double> angles;
+    std::optional<double> arc, start, increment;
+    for (const Header& a : top.items(DCM_XRay3DAcquisitionSequence)) {
+        arc = a.number(DCM_PrimaryPositionerScanArc).value;
+        start = a.number(DCM_PrimaryPositionerScanStartAngle).value;
+        increment = a.number(DCM_PrimaryPositionerIncrement).value;
+        std::vector<double> loading;
+        for (const Header& p : a.items(DCM_PerProjectionAcquisitionSequence)) {
+            if (auto angle = angleNumber(p.first(DCM_PositionerPrimaryAngle))) angles.push_back(*angle);
+            const Header::Number mas = p.number(DCM_ExposureInmAs);
+            loading.push_back(mas.value && *mas.value > 0 ? *mas.value : 0);
+        }
+        if (!loading.empty() && std::all_of(loading.begin(), loading.end(), [](double v) { return v > 0; }))
+            s.loading = loading;
+        break;
+    }
+    if (angles.empty())
+        for (const Header& f : top.items(DCM_PerFrameFunctionalGroupsSequence))
+            if (auto angle = angleNumber(firstAngle(f))) angles.push_back(*angle);
+    if (angles.empty())
+        if (auto angle = angleNumber(top.first(DCM_PositionerPrimaryAngle))) angles.push_back(*angle);
+
+    const std::optional<double> frames = top.number(DCM_NumberOfFrames).value;
+    if (angles.size() > 1)
+        s.projections = static_cast<int>(angles.size());
+    else if (kind == ObjectKind::Projections && frames && *frames >= 2 && *frames <= 1000)
+        s.projections = static_cast<int>(*frames);
+    else if (kind == ObjectKind::Volume && top.items(DCM_SourceImageSequence).size() > 1)
+        s.projections = static_cast<int>(top.items(DCM_SourceImageSequence).size());
+    else if (kind == ObjectKind::Projection)
+        s.projections = 1;
+    else if (arc && increment && std::fabs(*increment) > 1e-6)
+        s.projections = static_cast<int>(std::lround(std::fabs(*arc / *increment))) + 1;
+    if (s.loading.size() != static_cast<size_t>(s.projections)) s.loading.clear();
+
+    if (!angles.empty()) {
+        s.startDeg = angles.front(), s.endDeg = angles.back();
+    } else if (start && (arc || increment)) {
+        s.startDeg = *start;
+        const double sign = increment && *increment < 0 ? -1 : 1;
+        s.endDeg = increment && s.projections > 1 ? *start + *increment * (s.projections - 1)
+                                                  : *start + sign * std::fabs(*arc);
+    } else if (arc) {
+        s.startDeg = -std::fabs(*arc) / 2, s.endDeg = std::fabs(*arc) / 2;
+    } else if (auto tomo = top.number(DCM_TomoAngle).value) {
+        s.startDeg = -std::fabs(*tomo) / 2, s.endDeg = std::fabs(*tomo) / 2;
+    }
     return s;
+}
+
+Reading readImage(const Header& h) {
+    const std::string modality = upper(h.first(DCM_Modality));
+    if (modality != "MG") return skip(SkipCode::NotMammography, modality);
+
+    Exposure x;
+    const std::string sopClass = h.first(DCM_SOPClassUID);
+    const std::string imageType = h.text(DCM_ImageType);
+    const Header::Number frames = h.number(DCM_NumberOfFrames);
+    const bool multiFrame = frames.value && *frames.value > 1;
+    if (sopClass == kVolumeClass) {
+        x.kind = ObjectKind::Volume;
+    } else if (sopClass == kProjectionClasses[0] || sopClass == kProjectionClasses[1]) {
+        x.kind = ObjectKind::Projections;
+    } else if (auto why = synthesized(h)) {
+        return skip(SkipCode::Synthesized2d, *why);
+    } else if (anyValue(imageType, {"TOMOSYNTHESIS", "TOMO", "PROJECTION"}) || multiFrame) {
+        // Tomosynthesis in a class of its own or in secondary capture: projections unless it says volume.
+        x.kind = anyValue(imageType, {"VOLUME", "RECONSTRUCTION", "SLICE", "SLAB"}) ? ObjectKind::Volume
+                 : multiFrame                                                       ? ObjectKind::Projections
+                                                                                    : ObjectKind::Projection;
+    }
+    const bool tomo = x.kind != ObjectKind::Image;
+    x.modality = tomo ? Modality::Tomosynthesis : Modality::Mammography;
+    const std::vector<Place> places = placesOf(h, tomo);
+
+    auto need = [&](const DcmTagKey& tag, double& into, double min) -> std::optional<Skip> {
+        const Header::Number n = find(places, tag).n;
+        if (!n.ok || (n.value && !(*n.value > min))) return skip(SkipCode::BadValue, n.shown, tagName(tag));
+        if (!n.value) return skip(SkipCode::MissingValue, {}, tagName(tag));
+        into = *n.value;
+        return std::nullopt;
+    };
+    // An optional value that is not a number counts as absent: the dose can go without it. One that is
+    // there but of no use is said in the row's note.
+    auto optional = [&](const Found& f, double scale, bool positive) -> std::optional<double> {
+        if (!f.n.ok || (f.n.value && (*f.n.value < 0 || (positive && *f.n.value == 0)))) {
+            x.setAside.push_back({tagName(f.tag), f.n.shown});
+            return std::nullopt;
+        }
+        if (!f.n.value) return std::nullopt;
+        return *f.n.value * scale;
+    };
+    auto optionalAt = [&](const DcmTagKey& tag, double scale = 1, bool positive = false) {
+        return optional(find(places, tag), scale, positive);
+    };
+    // A dose value: the acquisition's, else every frame's added up (both the whole scan's), else where
+    // the object keeps it; a value of no use gives way to the next tag.
+    auto dose = [&](std::initializer_list<std::pair<DcmTagKey, double>> tags, DoseScope& scope,
+                    bool positive) -> std::optional<double> {
+        if (tomo)
+            for (const auto& [tag, scale] : tags)
+                if (places[0].scope != DoseScope::Scan || !places[0].h.has(tag))
+                    if (auto sum = framesSum(h, tag)) {
+                        scope = DoseScope::Scan;
+                        return *sum * scale;
+                    }
+        for (const auto& [tag, scale] : tags) {
+            const Found f = find(places, tag);
+            if (!f.n.value && f.n.ok) continue;
+            if (auto v = optional(f, scale, positive)) {
+                // The enhanced image's own exposure in mAs is the total of every frame.
+                scope = tomo && tag == DCM_ExposureInmAs ? DoseScope::Scan : f.scope;
+                return v;
+            }
+        }
+        return std::nullopt;
+    };
+
+    if (auto s = need(DCM_KVP, x.kvp, 0)) return *s;
+
+    const std::string anode = trim(findText(places, DCM_AnodeTargetMaterial));
+    if (anode.empty()) return skip(SkipCode::MissingValue, {}, tagName(DCM_AnodeTargetMaterial));
+    const std::optional<Target> target = targetNamed(valuesOf(anode)[0]);
+    if (!target) return skip(SkipCode::UnsupportedAnode, anode);
+    x.target = *target;
+
+    const Header* filterPlace = nullptr;
+    const std::string filter = findText(places, DCM_FilterMaterial, &filterPlace);
+    if (filter.empty()) return skip(SkipCode::MissingValue, {}, tagName(DCM_FilterMaterial));
+    const std::optional<FilterMaterial> material = filterNamed(filter);
+    if (!material) return skip(SkipCode::UnsupportedFilter, filter);
+    x.filter = *material;
+
+    // The filter's thickness as its least and greatest value; their mean when both are given. Where the
+    // material is said, so is its thickness.
+    const std::vector<Place> filterPlaces = {{*filterPlace, DoseScope::Exposure}};
+    const Header::Number fmin = find(filterPlaces, DCM_FilterThicknessMinimum).n,
+                         fmax = find(filterPlaces, DCM_FilterThicknessMaximum).n;
+    if (!fmin.ok || (fmin.value && *fmin.value <= 0))
+        return skip(SkipCode::BadValue, fmin.shown, tagName(DCM_FilterThicknessMinimum));
+    if (!fmax.ok || (fmax.value && *fmax.value <= 0))
+        return skip(SkipCode::BadValue, fmax.shown, tagName(DCM_FilterThicknessMaximum));
+    if (!fmin.value && !fmax.value)
+        return skip(SkipCode::MissingValue, {}, tagName(DCM_FilterThicknessMinimum));
+    x.filterMm = fmin.value && fmax.value ? (*fmin.value + *fmax.value) / 2
+                 : fmin.value             ? *fmin.value
+                                          : *fmax.value;
+
+    if (auto s = need(DCM_BodyPartThickness, x.thicknessMm, 0)) return *s;
+
+    x.mas = dose({{DCM_ExposureInuAs, 1e-3}, {DCM_Exposure, 1}, {DCM_ExposureInmAs, 1}}, x.scope.mas, true);
+    x.sourceToDetectorMm = optionalAt(DCM_DistanceSourceToDetector);
+    x.sourceToPatientMm = optionalAt(DCM_DistanceSourceToPatient);
+    x.compressionForceN = optionalAt(DCM_CompressionForce);
+    x.entranceDoseMgy =
+        dose({{DCM_EntranceDoseInmGy, 1}, {DCM_EntranceDose, 100} /* dGy */}, x.scope.entrance, true);
+    x.hvlMmAl = optionalAt(DCM_HalfValueLayer, 1, true);
+    x.organDoseMgy = dose({{DCM_OrganDose, 100} /* dGy */}, x.scope.organ, false);
+
+    x.view = printable(upper(h.first(DCM_ViewPosition)), 16);
+    x.laterality = printable(upper(h.first(DCM_ImageLaterality)), 4);
+    if (x.laterality.empty()) x.laterality = printable(upper(h.first(DCM_Laterality)), 4);
+    x.presentationIntent = printable(upper(h.first(DCM_PresentationIntentType)), 20);
+
+    // The acquisition's date and time, from whichever form the header gives.
+    const std::string dateTime = h.first(DCM_AcquisitionDateTime);
+    std::string date = h.first(DCM_AcquisitionDate);
+    if (date.empty() && dateTime.size() >= 8) date = dateTime.substr(0, 8);
+    if (date.empty()) date = h.first(DCM_ContentDate);
+    if (date.empty()) date = h.first(DCM_StudyDate);
+    x.acquisitionDate = printable(date, 8);
+    x.acquisitionSeconds = timeOfDay(h.first(DCM_AcquisitionTime));
+    if (!x.acquisitionSeconds && dateTime.size() > 8)
+        x.acquisitionSeconds = timeOfDay(dateTime.substr(8, 13));
+    readCommon(h, x);
+
+    OFString event;
+    if (h.item().findAndGetOFString(DCM_IrradiationEventUID, event, 0, OFTrue).good())
+        x.eventUid = trim(event.c_str());
+    if (tomo) x.scan = readScan(h, x.kind);
+    return x;
 }
 
 enum class Start { Part10, Dataset, Other };
@@ -154,160 +356,6 @@ Start sniff(const fs::path& file) {
     if (n == 132 && std::string_view(b + 128, 4) == "DICM") return Start::Part10;
     if (n >= 8 && ((b[0] == 0x08 && b[1] == 0x00) || (b[0] == 0x00 && b[1] == 0x08))) return Start::Dataset;
     return Start::Other;
-}
-
-// Whole years between two DICOM dates (YYYYMMDD).
-std::optional<double> yearsBetween(const std::string& birth, const std::string& on) {
-    auto parse = [](const std::string& d, int& y, int& m, int& day) {
-        if (d.size() != 8 || !std::all_of(d.begin(), d.end(), [](char c) { return c >= '0' && c <= '9'; }))
-            return false;
-        y = std::stoi(d.substr(0, 4)), m = std::stoi(d.substr(4, 2)), day = std::stoi(d.substr(6, 2));
-        return m >= 1 && m <= 12 && day >= 1 && day <= 31;
-    };
-    int by, bm, bd, y, m, d;
-    if (!parse(birth, by, bm, bd) || !parse(on, y, m, d)) return std::nullopt;
-    int age = y - by - ((m < bm || (m == bm && d < bd)) ? 1 : 0);
-    if (age < 0 || age > 130) return std::nullopt;
-    return age;
-}
-
-// "052Y", "006M", "010W", "003D".
-std::optional<double> ageString(const std::string& as) {
-    if (as.size() != 4 ||
-        !std::all_of(as.begin(), as.begin() + 3, [](char c) { return c >= '0' && c <= '9'; }))
-        return std::nullopt;
-    const double n = std::stoi(as.substr(0, 3));
-    switch (std::toupper(static_cast<unsigned char>(as[3]))) {
-    case 'Y':
-        return n;
-    case 'M':
-        return n / 12;
-    case 'W':
-        return n * 7 / 365.25;
-    case 'D':
-        return n / 365.25;
-    default:
-        return std::nullopt;
-    }
-}
-
-bool anyValue(const std::string& multi, std::initializer_list<const char*> wanted) {
-    size_t p = 0;
-    const std::string u = upper(multi);
-    while (p <= u.size()) {
-        size_t e = u.find('\\', p);
-        if (e == std::string::npos) e = u.size();
-        const std::string v = trim(u.substr(p, e - p));
-        for (const char* w : wanted)
-            if (v == w) return true;
-        p = e + 1;
-    }
-    return false;
-}
-
-Reading readDataset(DcmDataset& ds) {
-    const Header h(ds);
-    const std::string modality = upper(h.first(DCM_Modality));
-    if (modality != "MG") return skip(SkipCode::NotMammography, modality);
-
-    const std::string imageType = h.text(DCM_ImageType);
-    if (anyValue(imageType, {"GENERATED_2D", "SYNTHESIZED", "SYNTHETIC", "SYNTHESIZED_2D"}))
-        return skip(SkipCode::Synthesized2d, imageType);
-    const std::string sopClass = h.first(DCM_SOPClassUID);
-    for (const char* c : kTomosynthesisClasses)
-        if (sopClass == c) return skip(SkipCode::Tomosynthesis, "SOP class");
-    if (anyValue(imageType, {"TOMOSYNTHESIS", "TOMO", "PROJECTION"}))
-        return skip(SkipCode::Tomosynthesis, imageType);
-    if (const Header::Number frames = h.number(DCM_NumberOfFrames); frames.value && *frames.value > 1)
-        return skip(SkipCode::Tomosynthesis, frames.shown + " frames");
-
-    Exposure x;
-    auto need = [&](const DcmTagKey& tag, double& into, double min) -> std::optional<Skip> {
-        const Header::Number n = h.number(tag);
-        if (!n.ok || (n.value && !(*n.value > min))) return skip(SkipCode::BadValue, n.shown, tag);
-        if (!n.value) return skip(SkipCode::MissingValue, {}, tag);
-        into = *n.value;
-        return std::nullopt;
-    };
-    // An optional value that is not a number counts as absent: the dose can go without it.
-    auto optional = [&](const DcmTagKey& tag, double scale = 1) -> std::optional<double> {
-        const Header::Number n = h.number(tag);
-        if (!n.ok || !n.value || *n.value < 0) return std::nullopt;
-        return *n.value * scale;
-    };
-
-    if (auto s = need(DCM_KVP, x.kvp, 0)) return *s;
-
-    const std::string anode = upper(h.first(DCM_AnodeTargetMaterial));
-    if (anode.empty()) return skip(SkipCode::MissingValue, {}, DCM_AnodeTargetMaterial);
-    const std::optional<Target> target = targetNamed(anode);
-    if (!target) return skip(SkipCode::UnsupportedAnode, anode);
-    x.target = *target;
-
-    const std::string filter = upper(h.text(DCM_FilterMaterial));
-    if (filter.empty()) return skip(SkipCode::MissingValue, {}, DCM_FilterMaterial);
-    const std::optional<FilterMaterial> material = filterNamed(filter);
-    if (!material) return skip(SkipCode::UnsupportedFilter, filter);
-    x.filter = *material;
-
-    // The filter's thickness as its least and greatest value; their mean when both are given.
-    const Header::Number fmin = h.number(DCM_FilterThicknessMinimum),
-                         fmax = h.number(DCM_FilterThicknessMaximum);
-    if (!fmin.ok || (fmin.value && *fmin.value <= 0))
-        return skip(SkipCode::BadValue, fmin.shown, DCM_FilterThicknessMinimum);
-    if (!fmax.ok || (fmax.value && *fmax.value <= 0))
-        return skip(SkipCode::BadValue, fmax.shown, DCM_FilterThicknessMaximum);
-    if (!fmin.value && !fmax.value) return skip(SkipCode::MissingValue, {}, DCM_FilterThicknessMinimum);
-    x.filterMm = fmin.value && fmax.value ? (*fmin.value + *fmax.value) / 2
-                 : fmin.value             ? *fmin.value
-                                          : *fmax.value;
-
-    if (auto s = need(DCM_BodyPartThickness, x.thicknessMm, 0)) return *s;
-
-    if (auto uas = optional(DCM_ExposureInuAs, 1e-3); uas && *uas > 0)
-        x.mas = uas;
-    else if (auto mas = optional(DCM_Exposure); mas && *mas > 0)
-        x.mas = mas;
-    x.sourceToDetectorMm = optional(DCM_DistanceSourceToDetector);
-    x.sourceToPatientMm = optional(DCM_DistanceSourceToPatient);
-    x.compressionForceN = optional(DCM_CompressionForce);
-    x.entranceDoseMgy = optional(DCM_EntranceDoseInmGy);
-    if (!x.entranceDoseMgy) x.entranceDoseMgy = optional(DCM_EntranceDose, 100); // dGy
-    if (x.entranceDoseMgy && *x.entranceDoseMgy <= 0) x.entranceDoseMgy.reset();
-    x.hvlMmAl = optional(DCM_HalfValueLayer);
-    if (x.hvlMmAl && *x.hvlMmAl <= 0) x.hvlMmAl.reset();
-    x.organDoseMgy = optional(DCM_OrganDose, 100); // dGy
-
-    x.view = printable(upper(h.first(DCM_ViewPosition)), 16);
-    x.laterality = printable(upper(h.first(DCM_ImageLaterality)), 4);
-    if (x.laterality.empty()) x.laterality = printable(upper(h.first(DCM_Laterality)), 4);
-    x.presentationIntent = printable(upper(h.first(DCM_PresentationIntentType)), 20);
-
-    std::string date = h.first(DCM_AcquisitionDate);
-    if (date.empty()) date = h.first(DCM_ContentDate);
-    if (date.empty()) date = h.first(DCM_StudyDate);
-    x.acquisitionDate = printable(date, 8);
-    x.ageYears = ageString(h.first(DCM_PatientAge));
-    if (!x.ageYears) x.ageYears = yearsBetween(h.first(DCM_PatientBirthDate), date);
-
-    std::string device = h.first(DCM_Manufacturer);
-    if (std::string model = h.first(DCM_ManufacturerModelName); !model.empty())
-        device += (device.empty() ? "" : " ") + model;
-    x.serial = printable(h.first(DCM_DeviceSerialNumber), 32);
-    if (!x.serial.empty()) device += (device.empty() ? "SN " : " SN ") + x.serial;
-    x.device = printable(device, 64);
-
-    // Both copies of one acquisition carry its irradiation event; without it,
-    // what the exposure was, when and of which breast in which study.
-    const std::string event = h.first(DCM_IrradiationEventUID);
-    if (!event.empty())
-        x.acquisitionKey = "event " + event;
-    else
-        x.acquisitionKey = "study " + h.first(DCM_StudyInstanceUID) + "|" + h.first(DCM_DeviceSerialNumber) +
-                           "|" + date + "|" + h.first(DCM_AcquisitionTime) + "|" + x.laterality + "|" +
-                           x.view + "|" + plainDecimal(x.kvp) + "|" + (x.mas ? plainDecimal(*x.mas) : "") +
-                           "|" + plainDecimal(x.thicknessMm);
-    return x;
 }
 
 } // namespace
@@ -346,6 +394,33 @@ const char* symbol(FilterMaterial f) {
     return "?";
 }
 
+const char* modalityName(Modality m) {
+    return m == Modality::Mammography ? "2d" : "dbt";
+}
+
+const char* objectKindName(ObjectKind k) {
+    switch (k) {
+    case ObjectKind::Image:
+        return "image";
+    case ObjectKind::Projections:
+        return "projections";
+    case ObjectKind::Volume:
+        return "volume";
+    case ObjectKind::Projection:
+        return "projection";
+    case ObjectKind::DoseEvent:
+        return "rdsr_event";
+    }
+    return "image";
+}
+
+std::string Scan::label() const {
+    std::string s =
+        projections > 0 ? std::to_string(projections) + " projections" : std::string("projections not said");
+    if (startDeg && endDeg) s += ", " + plainDecimal(*startDeg) + " to " + plainDecimal(*endDeg) + " deg";
+    return s;
+}
+
 const char* skipCodeName(SkipCode c) {
     switch (c) {
     case SkipCode::NotRegularFile:
@@ -378,23 +453,31 @@ const char* skipCodeName(SkipCode c) {
     return "unreadable";
 }
 
-Reading readExposure(const fs::path& file) {
+std::vector<Reading> readFile(const fs::path& file) {
     quietDcmtk();
     std::error_code ec;
-    if (!fs::is_regular_file(file, ec)) return skip(SkipCode::NotRegularFile);
+    if (!fs::is_regular_file(file, ec)) return {skip(SkipCode::NotRegularFile)};
     const Start start = sniff(file);
-    if (start == Start::Other) return skip(SkipCode::NotDicom);
+    if (start == Start::Other) return {skip(SkipCode::NotDicom)};
     DcmFileFormat ff;
     const OFCondition c =
         ff.loadFileUntilTag(file.c_str(), EXS_Unknown, EGL_noChange, kMaxLoadedValue,
                             start == Start::Part10 ? ERM_fileOnly : ERM_dataset, DCM_PixelData);
-    if (c.bad()) return skip(SkipCode::Unreadable, c.text());
+    if (c.bad()) return {skip(SkipCode::Unreadable, c.text())};
     DcmDataset* ds = ff.getDataset();
-    if (!ds) return skip(SkipCode::Unreadable);
+    if (!ds) return {skip(SkipCode::Unreadable)};
     // Labels in UTF-8 whatever the file's character set; a set that cannot be
     // converted leaves the bytes, and only their printable ASCII is shown.
     (void)ds->convertToUTF8();
-    return readDataset(*ds);
+    const Header h(*ds);
+    const std::string sopClass = h.first(DCM_SOPClassUID);
+    for (const char* report : kDoseReportClasses)
+        if (sopClass == report) return readDoseReport(*ds);
+    return {readImage(h)};
+}
+
+Reading readExposure(const fs::path& file) {
+    return readFile(file).front();
 }
 
 } // namespace kv::audit

@@ -58,8 +58,11 @@ MeasuredTable MeasuredTable::parse(const std::string& text, const std::string& n
             ? std::vector<std::string>{"target", "filter", "kv", "mgy_per_mas", "distance_mm"}
             : std::vector<std::string>{"target", "filter", "kv", "hvl_mm_al"};
     std::vector<std::string> known = required;
-    known.push_back("serial");
-    if (kind == MeasuredKind::Output) known.push_back("support_gap_mm");
+    for (const char* c : {"serial", "filter_mm"})
+        known.push_back(c);
+    if (kind == MeasuredKind::Output)
+        for (const char* c : {"support_gap_mm", "dbt_kerma"})
+            known.push_back(c);
 
     MeasuredTable t;
     std::map<std::string, size_t> col;
@@ -95,6 +98,21 @@ MeasuredTable MeasuredTable::parse(const std::string& text, const std::string& n
         };
         MeasuredRow r;
         r.line = lineNo;
+        r.serial = cell("serial");
+        if (kind == MeasuredKind::Output && !isBlankTyped(cell("dbt_kerma"))) {
+            const std::string v = lower(cell("dbt_kerma"));
+            if ((v != "scan" && v != "projection") || r.serial.empty())
+                throw MeasuredError(name, lineNo, "dbt_kerma", cell("dbt_kerma"), MeasuredFault::BadDbtKerma);
+            const DbtKerma d = v == "scan" ? DbtKerma::Scan : DbtKerma::Projection;
+            if (auto [it, fresh] = t.dbtKerma_.emplace(r.serial, d); !fresh && it->second != d)
+                throw MeasuredError(name, lineNo, "dbt_kerma", cell("dbt_kerma"),
+                                    MeasuredFault::DbtKermaTwice);
+            // A row that says only this of the unit measures no beam.
+            bool beam = false;
+            for (const std::string& c : required)
+                beam = beam || !isBlankTyped(cell(c));
+            if (!beam) continue;
+        }
         const std::optional<Target> target = targetNamed(cell("target"));
         if (!target) throw MeasuredError(name, lineNo, "target", cell("target"), MeasuredFault::BadTarget);
         r.target = *target;
@@ -102,6 +120,7 @@ MeasuredTable MeasuredTable::parse(const std::string& text, const std::string& n
         if (!filter) throw MeasuredError(name, lineNo, "filter", cell("filter"), MeasuredFault::BadFilter);
         r.filter = *filter;
         r.kv = number("kv", {0, 50, true});
+        if (!isBlankTyped(cell("filter_mm"))) r.filterMm = number("filter_mm", {0, 10, true});
         if (kind == MeasuredKind::Output) {
             r.value = number("mgy_per_mas", {0, 10, true});
             r.distanceMm = number("distance_mm", {0, 5000, true});
@@ -109,40 +128,50 @@ MeasuredTable MeasuredTable::parse(const std::string& text, const std::string& n
         } else {
             r.value = number("hvl_mm_al", {0, 20, true});
         }
-        r.serial = cell("serial");
         t.rows_.push_back(r);
     }
     if (col.empty()) throw MeasuredError(name, lineNo, "", "", MeasuredFault::NoHeader);
     return t;
 }
 
-std::optional<MeasuredRow> MeasuredTable::lookup(Target t, FilterMaterial f, double kv,
+std::optional<MeasuredRow> MeasuredTable::lookup(Target t, FilterMaterial f, double filterMm, double kv,
                                                  const std::string& serial) const {
-    // This unit's own rows when it has any for the beam, else the rows for any unit.
-    for (bool own : {true, false}) {
-        std::vector<const MeasuredRow*> beam;
-        for (const MeasuredRow& r : rows_)
-            if (r.target == t && r.filter == f &&
-                (own ? !r.serial.empty() && r.serial == serial : r.serial.empty()))
-                beam.push_back(&r);
-        if (beam.empty()) continue;
-        std::sort(beam.begin(), beam.end(), [](auto* a, auto* b) { return a->kv < b->kv; });
-        for (size_t i = 0; i < beam.size(); ++i) {
-            if (std::fabs(beam[i]->kv - kv) < 1e-9) return *beam[i];
-            if (i + 1 < beam.size() && beam[i]->kv < kv && kv < beam[i + 1]->kv) {
-                const double w = (kv - beam[i]->kv) / (beam[i + 1]->kv - beam[i]->kv);
-                MeasuredRow m = *beam[i];
-                m.kv = kv;
-                m.value = beam[i]->value + w * (beam[i + 1]->value - beam[i]->value);
-                m.distanceMm = beam[i]->distanceMm + w * (beam[i + 1]->distanceMm - beam[i]->distanceMm);
-                m.supportGapMm =
-                    beam[i]->supportGapMm + w * (beam[i + 1]->supportGapMm - beam[i]->supportGapMm);
-                return m;
+    // This unit's own rows when it has any for the beam, else the rows for any unit; among them the rows
+    // of this filter thickness when there are any, else those that name none.
+    auto sameFilter = [&](const MeasuredRow& r) {
+        return r.filterMm && std::fabs(*r.filterMm - filterMm) <= 5e-4;
+    };
+    for (bool own : {true, false})
+        for (bool thickness : {true, false}) {
+            std::vector<const MeasuredRow*> beam;
+            for (const MeasuredRow& r : rows_)
+                if (r.target == t && r.filter == f &&
+                    (own ? !r.serial.empty() && r.serial == serial : r.serial.empty()) &&
+                    (thickness ? sameFilter(r) : !r.filterMm))
+                    beam.push_back(&r);
+            if (beam.empty()) continue;
+            std::sort(beam.begin(), beam.end(), [](auto* a, auto* b) { return a->kv < b->kv; });
+            for (size_t i = 0; i < beam.size(); ++i) {
+                if (std::fabs(beam[i]->kv - kv) < 1e-9) return *beam[i];
+                if (i + 1 < beam.size() && beam[i]->kv < kv && kv < beam[i + 1]->kv) {
+                    const double w = (kv - beam[i]->kv) / (beam[i + 1]->kv - beam[i]->kv);
+                    MeasuredRow m = *beam[i];
+                    m.kv = kv;
+                    m.value = beam[i]->value + w * (beam[i + 1]->value - beam[i]->value);
+                    m.distanceMm = beam[i]->distanceMm + w * (beam[i + 1]->distanceMm - beam[i]->distanceMm);
+                    m.supportGapMm =
+                        beam[i]->supportGapMm + w * (beam[i + 1]->supportGapMm - beam[i]->supportGapMm);
+                    return m;
+                }
             }
+            return std::nullopt;
         }
-        return std::nullopt;
-    }
     return std::nullopt;
+}
+
+std::optional<DbtKerma> MeasuredTable::dbtKerma(const std::string& serial) const {
+    const auto it = dbtKerma_.find(serial);
+    return it == dbtKerma_.end() ? std::nullopt : std::optional<DbtKerma>(it->second);
 }
 
 } // namespace kv::audit

@@ -35,9 +35,12 @@ ParsedCommand parseAuditCommand(const std::vector<std::string>& args) {
                                                    {"--paths", false},
                                                    {"--shard", true},
                                                    {"--edition", true},
+                                                   {"--dbt-kerma", true},
                                                    {"--help", false, "-h"}});
         if (edition && *edition != "en" && *edition != "ja")
             throw CommandLineError(CommandLineFault::BadChoice, "--edition", *edition, "en, ja");
+        if (auto v = line->value("--dbt-kerma"); v && *v != "scan" && *v != "projection")
+            throw CommandLineError(CommandLineFault::BadChoice, "--dbt-kerma", *v, "scan, projection");
     } catch (const CommandLineError& bad) {
         return refuse(commandLineMessage(bad, cl));
     }
@@ -64,6 +67,7 @@ ParsedCommand parseAuditCommand(const std::vector<std::string>& args) {
     if (auto v = line->value("--output")) o.output = *v;
     if (auto v = line->value("--hvl")) o.hvl = *v;
     o.withPaths = line->has("--paths");
+    if (line->value("--dbt-kerma") == "projection") o.dbtKerma = DbtKerma::Projection;
     for (const auto& [name, range] : {std::pair<const char*, NumberRange>{"--threads", {1, 1024}},
                                       std::pair<const char*, NumberRange>{"--histories", {1, 1e12}}}) {
         if (auto v = line->value(name)) {

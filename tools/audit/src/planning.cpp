@@ -9,17 +9,47 @@ namespace kv::audit {
 
 namespace {
 
-// The incident air kerma at the upper breast surface: from the measured
-// output by inverse square when the table has the beam, else the header's
-// entrance dose.
-std::optional<std::pair<double, KSource>> airKerma(const Exposure& x, const MeasuredTable& output) {
-    if (auto m = output.lookup(x.target, x.filter, x.kvp, x.serial); m && x.mas && x.sourceToDetectorMm) {
+// The exposure's dose values as the audit takes them: a 2D image's as they
+// stand; a scan's for the whole scan, where a value whose meaning the
+// standard leaves open is the scan's or one projection's as the unit's
+// --dbt-kerma says (one projection's times the projections, or added up over
+// the scan's projection files).
+struct Doses {
+    std::optional<double> mas, entrance, organ;
+    bool projectionsUnknown = false;
+};
+
+Doses dosesOf(const Exposure& x, DbtKerma mode) {
+    Doses d;
+    auto scanValue = [&](const std::optional<double>& v, DoseScope scope,
+                         const std::optional<double>& sum) -> std::optional<double> {
+        if (!v || scope != DoseScope::Unsaid || mode == DbtKerma::Scan) return v;
+        if (sum) return sum;
+        if (x.scan && x.scan->projections > 1) return *v * x.scan->projections;
+        d.projectionsUnknown = true;
+        return std::nullopt;
+    };
+    const Scan none;
+    const Scan& s = x.scan ? *x.scan : none;
+    d.mas = scanValue(x.mas, x.scope.mas, s.masSum);
+    d.entrance = scanValue(x.entranceDoseMgy, x.scope.entrance, s.entranceSum);
+    d.organ = scanValue(x.organDoseMgy, x.scope.organ, s.organSum);
+    return d;
+}
+
+// The incident air kerma at the upper breast surface (for a scan: its whole
+// tube loading): from the measured output by inverse square when the table
+// has the beam, else the header's entrance dose.
+std::optional<std::pair<double, KSource>> airKerma(const Exposure& x, const Doses& d,
+                                                   const MeasuredTable& output) {
+    if (auto m = output.lookup(x.target, x.filter, x.filterMm, x.kvp, x.serial);
+        m && d.mas && x.sourceToDetectorMm) {
         const double surface = *x.sourceToDetectorMm - m->supportGapMm - x.thicknessMm;
         if (surface > 0)
-            return std::pair{m->value * *x.mas * (m->distanceMm / surface) * (m->distanceMm / surface),
+            return std::pair{m->value * *d.mas * (m->distanceMm / surface) * (m->distanceMm / surface),
                              KSource::Output};
     }
-    if (x.entranceDoseMgy) return std::pair{*x.entranceDoseMgy, KSource::Header};
+    if (d.entrance) return std::pair{*d.entrance, KSource::Header};
     return std::nullopt;
 }
 
@@ -64,12 +94,26 @@ Plan planExposures(std::vector<Counted> exposures, const MeasuredTables& measure
     for (Counted& c : exposures) {
         const Exposure& x = c.x;
         auto refuse = [&](SkipCode code, std::string detail) {
-            plan.skipped.push_back({c.index, {code, {}, std::move(detail)}, c.path});
+            Skip s{code, {}, std::move(detail), x.event};
+            plan.skipped.push_back({c.index, std::move(s), c.path});
         };
         Planned p;
-        const auto k = airKerma(x, measured.output);
+        std::vector<std::string> notes;
+        for (const Exposure::SetAside& a : x.setAside)
+            notes.push_back(fillIn(t.noteSetAside.str(), {{"{tag}", a.tag}, {"{value}", a.value}}));
+        auto joined = [](const std::vector<std::string>& v) {
+            std::string s;
+            for (const std::string& n : v)
+                s += (s.empty() ? "" : "; ") + n;
+            return s;
+        };
+        const DbtKerma mode = measured.output.dbtKerma(x.serial).value_or(measured.dbtKerma);
+        const Doses d = dosesOf(x, mode);
+        if (d.projectionsUnknown) notes.push_back(t.noteProjectionsUnknown.str());
+        p.mas = d.mas, p.unitAgd = d.organ;
+        const auto k = airKerma(x, d, measured.output);
         if (!k) {
-            refuse(SkipCode::NoAirKerma, {});
+            refuse(SkipCode::NoAirKerma, joined(notes));
             continue;
         }
         std::tie(p.k, p.kSource) = *k;
@@ -85,7 +129,7 @@ Plan planExposures(std::vector<Counted> exposures, const MeasuredTables& measure
         Beam b;
         b.target = x.target, b.filter = x.filter, b.filterMm = x.filterMm, b.kvp = x.kvp;
         std::optional<double> hvl;
-        if (auto m = measured.hvl.lookup(x.target, x.filter, x.kvp, x.serial))
+        if (auto m = measured.hvl.lookup(x.target, x.filter, x.filterMm, x.kvp, x.serial))
             hvl = m->value, p.hvlSource = HvlSource::Measured;
         else if (x.hvlMmAl)
             hvl = *x.hvlMmAl, p.hvlSource = HvlSource::Header;
@@ -97,7 +141,7 @@ Plan planExposures(std::vector<Counted> exposures, const MeasuredTables& measure
             // A header's HVL that the spectrum cannot reach is a header's fault: the model's stands in, said
             // so.
             if (!mb && p.hvlSource == HvlSource::Header) {
-                p.note = fillIn(t.noteHeaderHvlUnreachable.str(), {{"{value}", plainDecimal(*hvl)}});
+                notes.push_back(fillIn(t.noteHeaderHvlUnreachable.str(), {{"{value}", plainDecimal(*hvl)}}));
                 p.hvlSource = HvlSource::Model;
                 mb = matched(b, std::nullopt);
             }
@@ -113,6 +157,14 @@ Plan planExposures(std::vector<Counted> exposures, const MeasuredTables& measure
         p.beam = *mb;
         p.hvl = p.hvlSource == HvlSource::Model ? mb->hvlPaddle : *hvl;
 
+        // A scan's factor is not built yet: the exposure is listed with its scan, and why.
+        if (x.modality == Modality::Tomosynthesis) {
+            notes.push_back(t.noteNoScanFactor.str());
+            p.note = joined(notes);
+            p.c = std::move(c);
+            plan.exposures.push_back(std::move(p));
+            continue;
+        }
         // The nodes around the thickness, each at the glandularity of this age group there.
         const double lo = std::min(std::floor(x.thicknessMm / kNodeStepMm) * kNodeStepMm,
                                    kTableMaxThicknessMm - kNodeStepMm);
@@ -125,8 +177,8 @@ Plan planExposures(std::vector<Counted> exposures, const MeasuredTables& measure
             plan.nodes.emplace(n.key(), n);
             return n;
         };
-        p.lo = node(lo);
-        p.hi = node(hi);
+        p.nodes = std::pair{node(lo), node(hi)};
+        p.note = joined(notes);
         p.c = std::move(c);
         plan.exposures.push_back(std::move(p));
     }

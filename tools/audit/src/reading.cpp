@@ -47,28 +47,19 @@ std::vector<fs::path> collectFiles(const std::vector<fs::path>& paths, const std
 }
 
 Readings readFiles(const std::vector<fs::path>& files, const std::function<bool()>& interrupted) {
-    Readings r;
-    r.files = files.size();
-    std::map<std::string, int> firstOf; // acquisition key -> index
+    std::vector<Object> objects;
+    std::vector<Skipped> skipped;
     for (size_t i = 0; i < files.size(); ++i) {
         if (interrupted()) throw AuditInterrupted();
         const int index = static_cast<int>(i) + 1;
-        Reading read = readExposure(files[i]);
-        if (Skip* s = std::get_if<Skip>(&read)) {
-            r.skipped.push_back({index, *s, files[i].string()});
-            continue;
+        for (Reading& read : readFile(files[i])) {
+            if (Skip* s = std::get_if<Skip>(&read))
+                skipped.push_back({index, std::move(*s), files[i].string()});
+            else
+                objects.push_back({index, std::move(std::get<Exposure>(read)), files[i].string()});
         }
-        Exposure& x = std::get<Exposure>(read);
-        auto [it, fresh] = firstOf.emplace(x.acquisitionKey, index);
-        if (!fresh) {
-            r.skipped.push_back(
-                {index, {SkipCode::Duplicate, {}, std::to_string(it->second)}, files[i].string()});
-            continue;
-        }
-        x.acquisitionKey.clear(); // it holds UIDs: nothing further needs it
-        r.exposures.push_back({index, std::move(x), files[i].string()});
     }
-    return r;
+    return countOnce(std::move(objects), std::move(skipped), files.size());
 }
 
 } // namespace kv::audit

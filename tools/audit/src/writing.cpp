@@ -1,4 +1,5 @@
 #include "kv/audit/stages.h"
+#include "kv/common/codepage.h"
 #include "kv/common/format.h"
 #include "kv/common/records.h"
 #include "kv/common/typed_number.h"
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <tuple>
 
 namespace kv::audit {
 
@@ -65,7 +67,7 @@ const texts::Text& skipWords(SkipCode c, const texts::AuditTexts& t) {
     case SkipCode::BadValue:
         return t.skipBad;
     case SkipCode::Duplicate:
-        return t.skipDuplicate;
+        return t.skipSameInstance;
     case SkipCode::NoAirKerma:
         return t.skipNoAirKerma;
     case SkipCode::NoFactor:
@@ -78,14 +80,36 @@ const Exposure& x(const AuditRow& r) {
     return r.p.c.x;
 }
 
+const texts::Text& ruleWords(SameAs rule, const texts::AuditTexts& t) {
+    switch (rule) {
+    case SameAs::Instance:
+        return t.skipSameInstance;
+    case SameAs::Event:
+        return t.skipSameEvent;
+    case SameAs::OtherPresentation:
+        return t.skipOtherPresentation;
+    case SameAs::Scan:
+        return t.skipSameScan;
+    }
+    return t.skipSameInstance;
+}
+
+std::string factorCell(const AuditRow& r, double Interpolated::*field, const char* pattern) {
+    return r.factor ? format((*r.factor).*field, pattern) : std::string();
+}
+
 const std::vector<AuditColumn> kAuditColumns = {
     {"index", [](const AuditRow& r) { return std::to_string(r.p.c.index); }},
     {"device", [](const AuditRow& r) { return x(r).device; }},
     {"view", [](const AuditRow& r) { return x(r).view; }},
     {"laterality", [](const AuditRow& r) { return x(r).laterality; }},
     {"acquisition_date", [](const AuditRow& r) { return x(r).acquisitionDate; }},
+    {"modality", [](const AuditRow& r) { return std::string(modalityName(x(r).modality)); }},
+    {"scan", [](const AuditRow& r) { return x(r).scan ? x(r).scan->label() : std::string(); }},
+    {"objects", [](const AuditRow& r) { return r.p.c.objects; }},
+    {"event", [](const AuditRow& r) { return x(r).event ? std::to_string(x(r).event) : std::string(); }},
     {"kvp", [](const AuditRow& r) { return plainDecimal(x(r).kvp); }},
-    {"mas", [](const AuditRow& r) { return opt(x(r).mas, "0.000"); }},
+    {"mas", [](const AuditRow& r) { return opt(r.p.mas, "0.000"); }},
     {"anode", [](const AuditRow& r) { return std::string(symbol(x(r).target)); }},
     {"filter", [](const AuditRow& r) { return std::string(symbol(x(r).filter)); }},
     {"filter_mm", [](const AuditRow& r) { return format(x(r).filterMm, "0.000"); }},
@@ -102,12 +126,14 @@ const std::vector<AuditColumn> kAuditColumns = {
     {"hvl_source", [](const AuditRow& r) { return std::string(sourceName(r.p.hvlSource)); }},
     {"k_surface_mgy", [](const AuditRow& r) { return format(r.p.k, "0.0000"); }},
     {"k_source", [](const AuditRow& r) { return std::string(sourceName(r.p.kSource)); }},
-    {"factor", [](const AuditRow& r) { return format(r.factor.value, "0.00000"); }},
-    {"factor_sigma_percent", [](const AuditRow& r) { return format(r.factor.sigmaPercent, "0.00"); }},
+    {"factor", [](const AuditRow& r) { return factorCell(r, &Interpolated::value, "0.00000"); }},
+    {"factor_sigma_percent",
+     [](const AuditRow& r) { return factorCell(r, &Interpolated::sigmaPercent, "0.00"); }},
     {"factor_id", [](const AuditRow& r) { return r.factorId; }},
-    {"agd_mgy", [](const AuditRow& r) { return format(r.agd, "0.0000"); }},
-    {"agd_sigma_percent", [](const AuditRow& r) { return format(r.factor.sigmaPercent, "0.00"); }},
-    {"unit_agd_mgy", [](const AuditRow& r) { return opt(x(r).organDoseMgy, "0.0000"); }},
+    {"agd_mgy", [](const AuditRow& r) { return opt(r.agd, "0.0000"); }},
+    {"agd_sigma_percent",
+     [](const AuditRow& r) { return factorCell(r, &Interpolated::sigmaPercent, "0.00"); }},
+    {"unit_agd_mgy", [](const AuditRow& r) { return opt(r.p.unitAgd, "0.0000"); }},
     {"ratio", [](const AuditRow& r) { return opt(r.ratio, "0.0000"); }},
     {"note", [](const AuditRow& r) { return r.p.note; }},
 };
@@ -127,7 +153,7 @@ Table auditTable(const std::vector<AuditRow>& rows, bool withPaths) {
         std::vector<std::string>& cells = table.emplace_back();
         for (const AuditColumn& c : kAuditColumns)
             cells.push_back(c.cell(r));
-        if (withPaths) cells.push_back(r.p.c.path);
+        if (withPaths) cells.push_back(escapedUtf8(r.p.c.path));
     }
     return table;
 }
@@ -136,11 +162,24 @@ Table skippedTable(const std::vector<Skipped>& skipped, bool withPaths, const te
     Table table = {{"index", "reason", "detail"}};
     if (withPaths) table[0].push_back("path");
     for (const Skipped& s : skipped) {
+        std::string detail;
+        if (s.rule) {
+            const std::string of =
+                s.sameEvent ? fillIn(t.indexEvent.str(), {{"{index}", std::to_string(s.sameIndex)},
+                                                          {"{event}", std::to_string(s.sameEvent)}})
+                            : std::to_string(s.sameIndex);
+            detail = std::string(sameAsName(*s.rule)) + ": " +
+                     fillIn(ruleWords(*s.rule, t).str(), {{"{value}", of}});
+        } else {
+            detail =
+                fillIn(skipWords(s.skip.code, t).str(), {{"{tag}", s.skip.tag}, {"{value}", s.skip.detail}});
+            if (s.skip.code == SkipCode::NoAirKerma && !s.skip.detail.empty()) detail += "; " + s.skip.detail;
+        }
+        if (s.skip.event)
+            detail = fillIn(t.eventPrefix.str(), {{"{event}", std::to_string(s.skip.event)}}) + detail;
         std::vector<std::string>& cells = table.emplace_back();
-        cells = {
-            std::to_string(s.index), skipCodeName(s.skip.code),
-            fillIn(skipWords(s.skip.code, t).str(), {{"{tag}", s.skip.tag}, {"{value}", s.skip.detail}})};
-        if (withPaths) cells.push_back(s.path);
+        cells = {std::to_string(s.index), skipCodeName(s.skip.code), detail};
+        if (withPaths) cells.push_back(escapedUtf8(s.path));
     }
     return table;
 }
@@ -149,20 +188,21 @@ Table summaryTable(const std::vector<AuditRow>& rows) {
     struct Group {
         std::vector<double> agd, agd5060, ratio;
     };
-    std::map<std::pair<std::string, std::string>, Group> groups;
+    std::map<std::tuple<std::string, std::string, std::string>, Group> groups;
     for (const AuditRow& r : rows) {
-        Group& g = groups[{x(r).device, x(r).view}];
-        g.agd.push_back(r.agd);
-        if (x(r).thicknessMm >= 50 && x(r).thicknessMm <= 60) g.agd5060.push_back(r.agd);
+        if (!r.agd) continue;
+        Group& g = groups[{x(r).device, x(r).view, modalityName(x(r).modality)}];
+        g.agd.push_back(*r.agd);
+        if (x(r).thicknessMm >= 50 && x(r).thicknessMm <= 60) g.agd5060.push_back(*r.agd);
         if (r.ratio) g.ratio.push_back(*r.ratio);
     }
-    Table table = {{"device", "view", "count", "median_agd_mgy", "median_agd_50_60mm_mgy", "count_50_60mm",
-                    "median_ratio"}};
+    Table table = {{"device", "view", "modality", "count", "median_agd_mgy", "median_agd_50_60mm_mgy",
+                    "count_50_60mm", "median_ratio"}};
     for (const auto& [key, g] : groups)
-        table.push_back({key.first, key.second, std::to_string(g.agd.size()), format(median(g.agd), "0.0000"),
-                         g.agd5060.empty() ? "" : format(median(g.agd5060), "0.0000"),
-                         std::to_string(g.agd5060.size()),
-                         g.ratio.empty() ? "" : format(median(g.ratio), "0.0000")});
+        table.push_back(
+            {std::get<0>(key), std::get<1>(key), std::get<2>(key), std::to_string(g.agd.size()),
+             format(median(g.agd), "0.0000"), g.agd5060.empty() ? "" : format(median(g.agd5060), "0.0000"),
+             std::to_string(g.agd5060.size()), g.ratio.empty() ? "" : format(median(g.ratio), "0.0000")});
     return table;
 }
 
@@ -178,7 +218,7 @@ int writeOutputs(const fs::path& dir, const AuditRecord& record, bool withPaths,
         }
     };
     auto write = [&](const std::string& name, const Table& table) {
-        RecordWriter w(dir, name);
+        RecordWriter w(dir, name, TextEncoding::Utf8);
         for (const auto& cells : table)
             w.line(csvLine(cells));
         try {
@@ -197,7 +237,7 @@ int writeOutputs(const fs::path& dir, const AuditRecord& record, bool withPaths,
     // Pictures and the record.
     std::vector<PlotPoint> points;
     for (const AuditRow& r : record.rows)
-        points.push_back({x(r).thicknessMm, r.agd, x(r).organDoseMgy, r.ratio});
+        if (r.agd) points.push_back({x(r).thicknessMm, *r.agd, r.p.unitAgd, r.ratio});
     said("agd_vs_thickness.png", writeAgdPlot(dir / "agd_vs_thickness.png", points, t));
     said("ratio_hist.png", writeRatioHistogram(dir / "ratio_hist.png", points, t));
 

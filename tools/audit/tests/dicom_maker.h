@@ -1,6 +1,7 @@
 #pragma once
 // Mammography headers written with DCMTK for the tests: a well-formed
 // exposure with every identifier a real one carries, and the means to spoil it.
+#include <algorithm>
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
@@ -37,10 +38,24 @@ struct MadeExposure {
     std::string event; // Irradiation Event UID
     std::string study = kSecrets[7] + ".1";
     int index = 0;                          // makes the instance UID unique
+    std::string instance, series;           // instance and series UIDs instead of the made ones
     std::map<DcmTagKey, std::string> extra; // written as they stand (odd values)
     std::vector<DcmTagKey> drop;            // left out
     bool pixels = true;                     // a small pixel data element after the header
+    // Tomosynthesis: the frames, each frame's angle and entrance dose (per-frame groups), the values
+    // of the X-ray 3D acquisition and its projections' angles, the classes of the source images.
+    int frames = 0;
+    std::vector<std::string> frameAngles, frameEntrance;
+    std::map<DcmTagKey, std::string> acquisition;
+    std::vector<std::string> projectionAngles;
+    std::vector<std::string> sourceClasses;
+    std::string derivation; // the meaning of a derivation code
 };
+
+// The breast tomosynthesis classes.
+inline constexpr const char* kVolumeClass = "1.2.840.10008.5.1.4.1.1.13.1.3";
+inline constexpr const char* kProjectionsForPresentation = "1.2.840.10008.5.1.4.1.1.13.1.4";
+inline constexpr const char* kProjectionsForProcessing = "1.2.840.10008.5.1.4.1.1.13.1.5";
 
 inline void put(DcmDataset& ds, const DcmTagKey& tag, const std::string& v) {
     if (!v.empty()) ds.putAndInsertString(tag, v.c_str());
@@ -52,9 +67,12 @@ inline void writeDicom(const std::filesystem::path& file, const MadeExposure& e)
     put(ds, DCM_SpecificCharacterSet, e.charset);
     put(ds, DCM_SOPClassUID, e.sopClass);
     put(ds, DCM_SOPInstanceUID,
-        kSecrets[7] + ".2." + std::to_string(e.index) + "." + (e.intent == "FOR PROCESSING" ? "1" : "2"));
+        !e.instance.empty() ? e.instance
+                            : kSecrets[7] + ".2." + std::to_string(e.index) + "." +
+                                  (e.intent == "FOR PROCESSING" ? "1" : "2"));
     put(ds, DCM_StudyInstanceUID, e.study);
-    put(ds, DCM_SeriesInstanceUID, kSecrets[7] + ".3." + std::to_string(e.index));
+    put(ds, DCM_SeriesInstanceUID,
+        !e.series.empty() ? e.series : kSecrets[7] + ".3." + std::to_string(e.index));
     put(ds, DCM_Modality, e.modality);
     put(ds, DCM_ImageType, e.imageType);
     put(ds, DCM_PresentationIntentType, e.intent);
@@ -88,6 +106,42 @@ inline void writeDicom(const std::filesystem::path& file, const MadeExposure& e)
     put(ds, DCM_ViewPosition, e.view);
     put(ds, DCM_ImageLaterality, e.laterality);
     put(ds, DCM_IrradiationEventUID, e.event);
+    if (e.frames) put(ds, DCM_NumberOfFrames, std::to_string(e.frames));
+    for (size_t f = 0; f < std::max(e.frameAngles.size(), e.frameEntrance.size()); ++f) {
+        DcmItem* frame = nullptr;
+        ds.findOrCreateSequenceItem(DCM_PerFrameFunctionalGroupsSequence, frame, -2);
+        if (f < e.frameAngles.size())
+            frame->putAndInsertString(DCM_PositionerPrimaryAngle, e.frameAngles[f].c_str());
+        if (f < e.frameEntrance.size()) {
+            DcmItem* dose = nullptr;
+            frame->findOrCreateSequenceItem(DCM_XRayAcquisitionDoseSequence, dose, 0);
+            dose->putAndInsertString(DCM_EntranceDoseInmGy, e.frameEntrance[f].c_str());
+        }
+    }
+    if (!e.acquisition.empty() || !e.projectionAngles.empty()) {
+        DcmItem* a = nullptr;
+        ds.findOrCreateSequenceItem(DCM_XRay3DAcquisitionSequence, a, 0);
+        for (const auto& [tag, v] : e.acquisition)
+            a->putAndInsertString(tag, v.c_str());
+        for (const std::string& angle : e.projectionAngles) {
+            DcmItem* p = nullptr;
+            a->findOrCreateSequenceItem(DCM_PerProjectionAcquisitionSequence, p, -2);
+            p->putAndInsertString(DCM_PositionerPrimaryAngle, angle.c_str());
+        }
+    }
+    for (const std::string& c : e.sourceClasses) {
+        DcmItem* source = nullptr;
+        ds.findOrCreateSequenceItem(DCM_SourceImageSequence, source, -2);
+        source->putAndInsertString(DCM_ReferencedSOPClassUID, c.c_str());
+        source->putAndInsertString(DCM_ReferencedSOPInstanceUID, (kSecrets[7] + ".8").c_str());
+    }
+    if (!e.derivation.empty()) {
+        DcmItem* code = nullptr;
+        ds.findOrCreateSequenceItem(DCM_DerivationCodeSequence, code, 0);
+        code->putAndInsertString(DCM_CodeValue, "999");
+        code->putAndInsertString(DCM_CodingSchemeDesignator, "99TEST");
+        code->putAndInsertString(DCM_CodeMeaning, e.derivation.c_str());
+    }
     for (const auto& [tag, v] : e.extra)
         ds.putAndInsertString(tag, v.c_str());
     for (const DcmTagKey& t : e.drop)

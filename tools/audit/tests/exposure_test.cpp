@@ -101,10 +101,6 @@ TEST(Exposure, EachUnusableHeaderIsSkippedWithItsReason) {
         {"synthesized 2D",
          [](MadeExposure& e) { e.imageType = "DERIVED\\PRIMARY\\TOMOSYNTHESIS\\GENERATED_2D"; },
          SkipCode::Synthesized2d, ""},
-        {"tomosynthesis slices by class",
-         [](MadeExposure& e) { e.sopClass = "1.2.840.10008.5.1.4.1.1.13.1.3"; }, SkipCode::Tomosynthesis, ""},
-        {"tomosynthesis projections by type",
-         [](MadeExposure& e) { e.imageType = "ORIGINAL\\PRIMARY\\TOMO"; }, SkipCode::Tomosynthesis, ""},
         {"rhodium anode", [](MadeExposure& e) { e.anode = "RHODIUM"; }, SkipCode::UnsupportedAnode, ""},
         {"copper filter", [](MadeExposure& e) { e.filter = "COPPER"; }, SkipCode::UnsupportedFilter, ""},
         {"no kVp", [](MadeExposure& e) { e.kvp = ""; }, SkipCode::MissingValue, "(0018,0060)"},
@@ -243,6 +239,155 @@ TEST(Exposure, CutInsideThePixelDataStillGivesTheHeader) {
     const std::string whole = dir.read("whole.dcm");
     dir.write("cut.dcm", whole.substr(0, whole.size() - 10));
     EXPECT_TRUE(std::holds_alternative<Exposure>(readExposure(dir.file("cut.dcm"))));
+}
+
+} // namespace
+} // namespace kv::audit
+
+namespace kv::audit {
+namespace {
+
+using test::MadeExposure;
+using test_support::TempDir;
+
+TEST(Exposure, TomosynthesisObjectsOfEachKindGiveTheirScan) {
+    struct Case {
+        const char* name;
+        std::function<void(MadeExposure&)> make;
+        ObjectKind kind;
+        int projections;
+        std::optional<double> start, end, entrance;
+        DoseScope entranceScope;
+    };
+    const Case cases[] = {
+        {"a volume: its acquisition's arc, start and increment, and the scan's dose",
+         [](MadeExposure& e) {
+             e.sopClass = test::kVolumeClass;
+             e.acquisition = {{DCM_PrimaryPositionerScanArc, "25"},
+                              {DCM_PrimaryPositionerScanStartAngle, "-12.5"},
+                              {DCM_PrimaryPositionerIncrement, "3.125"},
+                              {DCM_EntranceDoseInmGy, "2.1"}};
+         },
+         ObjectKind::Volume, 9, -12.5, 12.5, 2.1, DoseScope::Scan},
+        {"projections: an angle and an entrance dose a frame, added up",
+         [](MadeExposure& e) {
+             e.sopClass = test::kProjectionsForProcessing, e.frames = 3;
+             e.frameAngles = {"-7.5", "0", "7.5"}, e.frameEntrance = {"0.5", "0.6", "0.7"};
+         },
+         ObjectKind::Projections, 3, -7.5, 7.5, 1.8, DoseScope::Scan},
+        {"projections: the angles of the acquisition's projections, the object's own dose not said",
+         [](MadeExposure& e) {
+             e.sopClass = test::kProjectionsForPresentation, e.frames = 5;
+             e.projectionAngles = {"-25", "-12.5", "0", "12.5", "25"};
+         },
+         ObjectKind::Projections, 5, -25, 25, 5.2, DoseScope::Unsaid},
+        {"one projection as secondary capture",
+         [](MadeExposure& e) {
+             e.sopClass = UID_SecondaryCaptureImageStorage;
+             e.imageType = "ORIGINAL\\PRIMARY\\TOMOSYNTHESIS\\PROJECTION";
+             e.extra[DCM_PositionerPrimaryAngle] = "-3.5";
+         },
+         ObjectKind::Projection, 1, -3.5, -3.5, 5.2, DoseScope::Unsaid},
+        {"a mammogram's class, tomo in its type and a tomo angle alone",
+         [](MadeExposure& e) {
+             e.imageType = "ORIGINAL\\PRIMARY\\TOMO";
+             e.extra[DCM_TomoAngle] = "30";
+         },
+         ObjectKind::Projection, 1, -15, 15, 5.2, DoseScope::Unsaid},
+        {"a volume as multi-frame secondary capture",
+         [](MadeExposure& e) {
+             e.sopClass = UID_MultiframeGrayscaleWordSecondaryCaptureImageStorage, e.frames = 40;
+             e.imageType = "DERIVED\\SECONDARY\\TOMOSYNTHESIS\\VOLUME";
+         },
+         ObjectKind::Volume, 0, std::nullopt, std::nullopt, 5.2, DoseScope::Unsaid},
+    };
+    TempDir dir("kv-audit");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MadeExposure e;
+        c.make(e);
+        test::writeDicom(dir.file("t.dcm"), e);
+        Reading r = readExposure(dir.file("t.dcm"));
+        ASSERT_TRUE(std::holds_alternative<Exposure>(r)) << skipCodeName(std::get<Skip>(r).code) << " "
+                                                         << std::get<Skip>(r).tag << std::get<Skip>(r).detail;
+        const Exposure& x = std::get<Exposure>(r);
+        EXPECT_EQ(x.modality, Modality::Tomosynthesis);
+        EXPECT_EQ(x.kind, c.kind) << objectKindName(x.kind);
+        ASSERT_TRUE(x.scan);
+        EXPECT_EQ(x.scan->projections, c.projections);
+        EXPECT_EQ(x.scan->startDeg, c.start);
+        EXPECT_EQ(x.scan->endDeg, c.end);
+        ASSERT_EQ(x.entranceDoseMgy.has_value(), c.entrance.has_value());
+        if (c.entrance) EXPECT_NEAR(*x.entranceDoseMgy, *c.entrance, 1e-12);
+        EXPECT_EQ(x.scope.entrance, c.entranceScope);
+    }
+}
+
+TEST(Exposure, EverySynthesized2dVariantIsKnownAndAProcessedImageIsNot) {
+    struct Case {
+        const char* name;
+        std::function<void(MadeExposure&)> make;
+        bool synthesized;
+    };
+    const Case cases[] = {
+        {"generated 2D in the image type",
+         [](MadeExposure& e) { e.imageType = "DERIVED\\PRIMARY\\TOMOSYNTHESIS\\GENERATED_2D"; }, true},
+        {"synthetic in the image type", [](MadeExposure& e) { e.imageType = "DERIVED\\PRIMARY\\SYNTHETIC"; },
+         true},
+        {"2D_SYNTHESIZED in the image type",
+         [](MadeExposure& e) { e.imageType = "DERIVED\\SECONDARY\\2D_SYNTHESIZED"; }, true},
+        {"the derivation's description",
+         [](MadeExposure& e) {
+             e.imageType = "DERIVED\\PRIMARY";
+             e.extra[DCM_DerivationDescription] = "2D image synthesized from tomosynthesis";
+         },
+         true},
+        {"a derivation code", [](MadeExposure& e) { e.derivation = "Maximum intensity projection"; }, true},
+        {"a source image of the volume class",
+         [](MadeExposure& e) {
+             e.imageType = "DERIVED\\PRIMARY";
+             e.sourceClasses = {test::kVolumeClass};
+         },
+         true},
+        {"a presentation made from its own processing image",
+         [](MadeExposure& e) {
+             e.imageType = "DERIVED\\PRIMARY";
+             e.sourceClasses = {UID_DigitalMammographyXRayImageStorageForProcessing};
+             e.derivation = "Image processing";
+         },
+         false},
+    };
+    TempDir dir("kv-audit");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MadeExposure e;
+        c.make(e);
+        test::writeDicom(dir.file("s.dcm"), e);
+        const Reading r = readExposure(dir.file("s.dcm"));
+        if (c.synthesized) {
+            ASSERT_TRUE(std::holds_alternative<Skip>(r));
+            EXPECT_EQ(std::get<Skip>(r).code, SkipCode::Synthesized2d);
+        } else {
+            ASSERT_TRUE(std::holds_alternative<Exposure>(r));
+            EXPECT_EQ(std::get<Exposure>(r).modality, Modality::Mammography);
+        }
+    }
+}
+
+TEST(Exposure, OptionalValuesOfNoUseAreSetAsideWithTheirTag) {
+    TempDir dir("kv-audit");
+    MadeExposure e;
+    e.mas = "-63", e.hvl = "0", e.force = "n/a";
+    test::writeDicom(dir.file("a.dcm"), e);
+    const Reading r = readExposure(dir.file("a.dcm"));
+    ASSERT_TRUE(std::holds_alternative<Exposure>(r));
+    const Exposure& x = std::get<Exposure>(r);
+    EXPECT_FALSE(x.mas || x.hvlMmAl || x.compressionForceN);
+    std::map<std::string, std::string> aside;
+    for (const Exposure::SetAside& a : x.setAside)
+        aside[a.tag] = a.value;
+    EXPECT_EQ(aside, (std::map<std::string, std::string>{
+                         {"(0018,1152)", "-63"}, {"(0040,0314)", "0"}, {"(0018,11A2)", "n/a"}}));
 }
 
 } // namespace

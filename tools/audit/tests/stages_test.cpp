@@ -144,8 +144,8 @@ TEST(PlanExposures, EachExposureItsAirKermaHvlAndNodes) {
         EXPECT_NEAR(e.k, c.kMgy, 1e-9);
         EXPECT_EQ(e.hvlSource, c.hvl);
         EXPECT_NEAR(e.hvl, c.hvlMm, 1e-9);
-        EXPECT_EQ(e.lo.thicknessMm, c.lo);
-        EXPECT_EQ(e.hi.thicknessMm, c.hi);
+        EXPECT_EQ(e.nodes->first.thicknessMm, c.lo);
+        EXPECT_EQ(e.nodes->second.thicknessMm, c.hi);
         EXPECT_EQ(e.note.empty(), !c.noted);
         EXPECT_EQ(p.nodes.size(), c.lo == c.hi ? 1u : 2u);
     }
@@ -210,16 +210,17 @@ TEST(ApplyFactors, ReadBetweenTheNodesOrSkippedWithTheNodesFailure) {
     StandIn physics(&calls);
     Plan p = planExposures({counted(1), counted(2, [](Exposure& x) { x.thicknessMm = 22; })}, {}, physics,
                            texts::englishAuditTexts);
-    physics.failingKeys.insert(p.exposures[1].lo.key());
+    physics.failingKeys.insert(p.exposures[1].nodes->first.key());
     std::ostringstream out, err;
     const Computed c = computeFactors(p.nodes, physics, 0, 1, out, err, texts::englishAuditTexts);
     std::vector<Skipped> skipped;
     const std::vector<AuditRow> rows = applyFactors(p.exposures, c, skipped);
     ASSERT_EQ(rows.size(), 1u);
     const AuditRow& r = rows[0];
-    const double f45 = c.factors.at(r.p.lo.key()).mgd, f50 = c.factors.at(r.p.hi.key()).mgd;
-    EXPECT_NEAR(r.factor.value, std::exp(0.6 * std::log(f45) + 0.4 * std::log(f50)), 1e-12);
-    EXPECT_NEAR(r.agd, 5 * r.factor.value, 1e-12);
+    const double f45 = c.factors.at(r.p.nodes->first.key()).mgd,
+                 f50 = c.factors.at(r.p.nodes->second.key()).mgd;
+    EXPECT_NEAR(r.factor->value, std::exp(0.6 * std::log(f45) + 0.4 * std::log(f50)), 1e-12);
+    EXPECT_NEAR(*r.agd, 5 * r.factor->value, 1e-12);
     EXPECT_NE(r.factorId.find('/'), std::string::npos);
     ASSERT_EQ(skipped.size(), 1u);
     EXPECT_EQ(skipped[0].index, 2);
@@ -252,7 +253,7 @@ TEST(AuditColumns, OneNameEachAndEveryRowAsWideAsTheHeader) {
             first[table[0][i]] = table[1][i];
         EXPECT_EQ(first["index"], "7");
         EXPECT_EQ(first["k_surface_mgy"], "5.0000");
-        EXPECT_EQ(first["agd_mgy"], format(rows[0].agd, "0.0000"));
+        EXPECT_EQ(first["agd_mgy"], format(*rows[0].agd, "0.0000"));
         EXPECT_EQ(first["ratio"], ""); // no dose of the unit's
         EXPECT_EQ(table[0].back(), withPaths ? "path" : "note");
         if (withPaths) EXPECT_EQ(first["path"], "in/a,b.dcm");

@@ -17,7 +17,8 @@ struct AuditTexts {
     Text measuredFault; // {file} {line} {column} {value} {why}
     // The why of a measured table.
     Text measuredUnreadable, measuredUnknownColumn, measuredRepeatedColumn, measuredMissingColumn,
-        measuredBadNumber, measuredBadTarget, measuredBadFilter, measuredNoHeader;
+        measuredBadNumber, measuredBadTarget, measuredBadFilter, measuredNoHeader, measuredBadDbtKerma,
+        measuredDbtKermaTwice;
     Text filesRead;     // {files} {exposures} {skipped}
     Text factorsNeeded; // {count} {stored} {cache}
     Text factorStart;   // {n} {count} {label}
@@ -28,7 +29,15 @@ struct AuditTexts {
     Text interrupted;
     // skipped.csv: the detail of each reason; {tag} {value}.
     Text skipNotAFile, skipNotDicom, skipUnreadable, skipNotMammography, skipSynthesized, skipTomosynthesis,
-        skipAnode, skipFilter, skipMissing, skipBad, skipDuplicate, skipNoAirKerma, skipNoFactor;
+        skipAnode, skipFilter, skipMissing, skipBad, skipNoAirKerma, skipNoFactor;
+    // A duplicate, by its rule; {value}: the exposure it is part of (an index, or indexEvent).
+    Text skipSameInstance, skipSameEvent, skipOtherPresentation, skipSameScan;
+    Text indexEvent;  // {index} {event}
+    Text eventPrefix; // {event}: what concerns one event of a dose report
+    // audit.csv's note: a value the dose went without; {tag} {value}.
+    Text noteSetAside;
+    Text noteNoScanFactor;       // a tomosynthesis exposure, listed without its factor
+    Text noteProjectionsUnknown; // a dose per projection, and no number of projections
     // The why of a factor that cannot be had; {value}.
     Text thicknessOutside, voltageOutside, hvlUnreachable;
     // audit.csv: what each row took.
@@ -44,10 +53,12 @@ struct AuditTexts {
 inline constexpr AuditTexts englishAuditTexts{
     .usage =
         "usage: kv-audit PATH... --out DIR [--output OUTPUT.csv] [--hvl HVL.csv] [--data DIR] [--cache DIR]\n"
-        "                [--threads N] [--histories N] [--shard I/N] [--paths] [--edition en|ja]\n"
-        "  Reads the headers of the mammography images in the files and folders named (never their\n"
-        "  pixels), computes each exposure's average glandular dose with our own Monte Carlo factors and\n"
-        "  compares it with the dose the unit reported. Writes DIR/audit.csv, skipped.csv, summary.csv,\n"
+        "                [--threads N] [--histories N] [--shard I/N] [--paths] [--dbt-kerma scan|projection]\n"
+        "                [--edition en|ja]\n"
+        "  Reads the headers of the mammograms and tomosynthesis objects (never their pixels) and the\n"
+        "  X-ray radiation dose reports in the files and folders named, counts each exposure once,\n"
+        "  computes its average glandular dose with our own Monte Carlo factors and compares it with\n"
+        "  the dose the unit reported. Writes DIR/audit.csv, skipped.csv, summary.csv,\n"
         "  agd_vs_thickness.png, ratio_hist.png and report.pdf.\n"
         "  --output FILE   measured tube output (target,filter,kv,mgy_per_mas,distance_mm[,support_gap_mm]\n"
         "                  [,serial]), paddle in: the air kerma at the breast surface from mAs by inverse\n"
@@ -65,6 +76,10 @@ inline constexpr AuditTexts englishAuditTexts{
         "  --shard I/N     compute only the factors I, I+N, I+2N ... into the cache, for a job array; a\n"
         "                  run without --shard then writes the audit from the cache\n"
         "  --paths         name the files in skipped.csv and audit.csv (they may hold patients' names)\n"
+        "  --dbt-kerma scan|projection\n"
+        "                  whose dose a tomosynthesis object's entrance dose, mAs and organ dose are where\n"
+        "                  the standard leaves it open: the whole scan's (the default) or one projection's;\n"
+        "                  a unit's own rows of OUTPUT.csv may say it for that unit (column dbt_kerma)\n"
         "  No name, ID, date of birth, accession number, UID, institution or person's name is written;\n"
         "  each file has a number (index) in the order of its path instead.",
     .needsOut = "kv-audit: --out DIR is needed: the folder for the audit's files.",
@@ -83,6 +98,8 @@ inline constexpr AuditTexts englishAuditTexts{
     .measuredBadTarget = "takes Mo or W",
     .measuredBadFilter = "takes Mo, Rh, Ag or Al",
     .measuredNoHeader = "no header row",
+    .measuredBadDbtKerma = "takes scan or projection",
+    .measuredDbtKermaTwice = "another row gives this unit the other value",
     .filesRead = "Read {files} files: {exposures} exposures, {skipped} skipped.",
     .factorsNeeded = "{count} factors needed, {stored} of them already in {cache}.",
     .factorStart = "Factor {n} of {count}: {label}",
@@ -101,9 +118,18 @@ inline constexpr AuditTexts englishAuditTexts{
     .skipFilter = "filter \"{value}\": the spectrum model offers Mo, Rh, Ag and Al",
     .skipMissing = "no value at {tag}",
     .skipBad = "{tag} \"{value}\" is not a usable value",
-    .skipDuplicate = "the same acquisition as index {value} (the other presentation intent)",
     .skipNoAirKerma = "no air kerma: no measured output for the beam and no entrance dose in the header",
     .skipNoFactor = "no factor: {value}",
+    .skipSameInstance = "a copy of index {value} (the same instance)",
+    .skipSameEvent = "the same irradiation event as index {value}",
+    .skipOtherPresentation = "the other presentation intent of index {value}",
+    .skipSameScan = "part of the tomosynthesis scan of index {value}",
+    .indexEvent = "{index} (event {event})",
+    .eventPrefix = "event {event}: ",
+    .noteSetAside = "{tag} \"{value}\" is not a usable value: left out",
+    .noteNoScanFactor = "tomosynthesis: the factor of a scan is not built yet",
+    .noteProjectionsUnknown =
+        "the unit's dose is one projection's (--dbt-kerma projection), but the number of projections is not said",
     .thicknessOutside = "thickness {value} mm outside the breast model's 20-110 mm",
     .voltageOutside = "{value} kV outside the spectrum model's range",
     .hvlUnreachable = "the HVL {value} mm Al cannot be reached with this target, filter and voltage",
@@ -147,9 +173,11 @@ inline constexpr AuditTexts japaneseAuditTexts{
     .usage =
         "使い方: kv-audit PATH... --out DIR [--output OUTPUT.csv] [--hvl HVL.csv] [--data DIR] [--cache "
         "DIR]\n"
-        "                [--threads N] [--histories N] [--shard I/N] [--paths] [--edition en|ja]\n"
-        "  指定したファイルとフォルダにあるマンモグラフィ画像のヘッダ (画素は読みません) から、撮影ごとの\n"
-        "  平均乳腺線量を自前のモンテカルロ係数で計算し、装置が記録した線量と比べます。DIR に audit.csv、\n"
+        "                [--threads N] [--histories N] [--shard I/N] [--paths] [--dbt-kerma scan|projection]\n"
+        "                [--edition en|ja]\n"
+        "  指定したファイルとフォルダにあるマンモグラフィ画像とトモシンセシスのヘッダ (画素は読みません)\n"
+        "  と X 線線量構造化レポートを読み、撮影を 1 回ずつ数えて、撮影ごとの平均乳腺線量を自前のモンテ\n"
+        "  カルロ係数で計算し、装置が記録した線量と比べます。DIR に audit.csv、\n"
         "  skipped.csv、summary.csv、agd_vs_thickness.png、ratio_hist.png、report.pdf を書きます。\n"
         "  --output FILE   実測の管出力 "
         "(target,filter,kv,mgy_per_mas,distance_mm[,support_gap_mm][,serial]、\n"
@@ -170,6 +198,10 @@ inline constexpr AuditTexts japaneseAuditTexts{
         "(ジョブ配列用)。そのあと\n"
         "                  --shard なしで実行するとキャッシュから監査を書きます\n"
         "  --paths         skipped.csv と audit.csv にファイルのパスを書きます (患者名を含むことがあります)\n"
+        "  --dbt-kerma scan|projection\n"
+        "                  規格が定めていないトモシンセシスの入射線量、mAs、臓器線量を、撮影全体の値 (既定)\n"
+        "                  と 1 投影の値のどちらとするか。OUTPUT.csv の装置の行 (dbt_kerma 列) で装置ごとに\n"
+        "                  指定することもできます\n"
         "  氏名、ID、生年月日、受付番号、UID、施設名、人名は書きません。代わりにパスの順に付けた番号 "
         "(index)\n"
         "  を書きます。",
@@ -189,6 +221,8 @@ inline constexpr AuditTexts japaneseAuditTexts{
     .measuredBadTarget = "Mo か W を指定して下さい",
     .measuredBadFilter = "Mo、Rh、Ag、Al のいずれかを指定して下さい",
     .measuredNoHeader = "見出し行がありません",
+    .measuredBadDbtKerma = "scan か projection を指定して下さい",
+    .measuredDbtKermaTwice = "別の行がこの装置に別の値を指定しています",
     .filesRead = "{files} 個のファイルを読みました: 撮影 {exposures} 件、除外 {skipped} 件。",
     .factorsNeeded = "係数が {count} 個必要です。うち {stored} 個は {cache} にあります。",
     .factorStart = "係数 {n} / {count}: {label}",
@@ -208,9 +242,17 @@ inline constexpr AuditTexts japaneseAuditTexts{
     .skipFilter = "フィルタ「{value}」: スペクトルモデルは Mo、Rh、Ag、Al のみです",
     .skipMissing = "{tag} に値がありません",
     .skipBad = "{tag} の「{value}」は使える値ではありません",
-    .skipDuplicate = "index {value} と同じ撮影です (もう一方の提示目的)",
     .skipNoAirKerma = "空気カーマがありません: この線質の実測出力もヘッダの入射線量もありません",
     .skipNoFactor = "係数がありません: {value}",
+    .skipSameInstance = "index {value} の複製です (同じインスタンス)",
+    .skipSameEvent = "index {value} と同じ照射イベントです",
+    .skipOtherPresentation = "index {value} のもう一方の提示目的です",
+    .skipSameScan = "index {value} のトモシンセシス撮影の一部です",
+    .indexEvent = "{index} (イベント {event})",
+    .eventPrefix = "イベント {event}: ",
+    .noteSetAside = "{tag} の「{value}」は使える値ではないため除きました",
+    .noteNoScanFactor = "トモシンセシス: 撮影の係数はまだ用意していません",
+    .noteProjectionsUnknown = "装置の線量は 1 投影あたり (--dbt-kerma projection) ですが、投影数がありません",
     .thicknessOutside = "厚さ {value} mm は乳房モデルの 20-110 mm の外です",
     .voltageOutside = "{value} kV はスペクトルモデルの範囲外です",
     .hvlUnreachable = "このターゲット、フィルタ、管電圧では半価層 {value} mm Al になりません",

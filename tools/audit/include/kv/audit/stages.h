@@ -22,6 +22,7 @@ struct AuditOptions {
     std::vector<std::filesystem::path> paths;
     std::filesystem::path out, data = ".", cache;
     std::optional<std::filesystem::path> output, hvl; // the measured tables
+    DbtKerma dbtKerma = DbtKerma::Scan;               // --dbt-kerma
     unsigned threads = 1;
     double histories = kDefaultHistories;
     bool withPaths = false;
@@ -39,15 +40,35 @@ struct ParsedCommand {
 ParsedCommand parseAuditCommand(const std::vector<std::string>& args);
 
 // 2. Walk and read.
+
+// Which rule made an object the same exposure as one counted already.
+enum class SameAs {
+    Instance,          // the same SOP instance: a copy
+    Event,             // the same irradiation event (an image and its dose report's event, a scan's objects)
+    OtherPresentation, // FOR PROCESSING and FOR PRESENTATION of one acquisition
+    Scan,              // another object of one tomosynthesis scan that names no event
+};
+const char* sameAsName(SameAs r); // "same_instance", "same_event", "other_presentation", "same_scan"
+
 struct Skipped {
     int index = 0;
     Skip skip;
     std::string path;
+    // A duplicate's rule and the exposure it is part of (its index and event).
+    std::optional<SameAs> rule;
+    int sameIndex = 0, sameEvent = 0;
 };
-struct Counted {
+// An exposure as one object gave it.
+struct Object {
     int index = 0;
     Exposure x;
     std::string path;
+};
+struct Counted {
+    int index = 0; // of the object that counts
+    Exposure x;    // its values, with what it lacked taken from the others of its exposure
+    std::string path;
+    std::string objects; // what the exposure was read from: "image", "projections+volume", "projection x9"
 };
 struct Readings {
     size_t files = 0;
@@ -62,9 +83,15 @@ struct Readings {
 std::vector<std::filesystem::path> collectFiles(const std::vector<std::filesystem::path>& paths,
                                                 const std::vector<std::filesystem::path>& own,
                                                 std::ostream& err, const texts::AuditTexts& t);
-// Reads each file's header; the first copy of an acquisition counts, later
-// ones are duplicates naming its index. Throws AuditInterrupted.
+// Reads each file (throws AuditInterrupted), then counts each exposure once.
 Readings readFiles(const std::vector<std::filesystem::path>& files, const std::function<bool()>& interrupted);
+// Which objects are one exposure, by the rules of SameAs in their order, and
+// never two whose entrance dose, mAs or unit's dose differ (by more than the
+// 1 % a header's rounding gives). The object of most weight counts (an
+// event of a dose report, then a scan's projections, its volume, one of its
+// projections; the first in path order of equal weight) and takes what it
+// lacks from the others; each other is a duplicate naming it.
+Readings countOnce(std::vector<Object> objects, std::vector<Skipped> skipped, size_t files);
 
 // 3. Plan.
 enum class KSource { Output, Header };
@@ -74,6 +101,7 @@ const char* sourceName(HvlSource s); // "measured", "header", "model"
 
 struct MeasuredTables {
     MeasuredTable output, hvl;
+    DbtKerma dbtKerma = DbtKerma::Scan; // for units the output table says nothing of
 };
 
 struct Planned {
@@ -82,10 +110,13 @@ struct Planned {
     KSource kSource = KSource::Header;
     double hvl = 0; // mm Al, paddle in
     HvlSource hvlSource = HvlSource::Model;
+    std::optional<double> mas, unitAgd; // the exposure's (a scan's: the whole scan's)
     std::string note;
     MatchedBeam beam;
     TypicalGlandularity gland;
-    FactorNode lo, hi; // the nodes around the thickness (one node twice when it lies on one)
+    // The nodes around the thickness (one node twice when it lies on one); none
+    // for an exposure listed without a factor (the note says why).
+    std::optional<std::pair<FactorNode, FactorNode>> nodes;
 };
 
 struct Plan {
@@ -112,9 +143,9 @@ Computed computeFactors(const std::map<std::string, FactorNode>& nodes, Physics&
 
 struct AuditRow {
     Planned p;
-    Interpolated factor;
+    std::optional<Interpolated> factor; // none: listed without one (the note says why)
     std::string factorId;
-    double agd = 0;              // mGy
+    std::optional<double> agd;   // mGy
     std::optional<double> ratio; // our AGD over the unit's
 };
 
