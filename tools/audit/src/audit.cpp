@@ -6,6 +6,7 @@
 #include "kv/common/typed_number.h"
 
 #include <cstring>
+#include <set>
 
 namespace kv::audit {
 namespace {
@@ -120,18 +121,21 @@ int runAudit(const std::vector<std::string>& args, std::ostream& out, std::ostre
             return 1;
         }
 
-        const size_t exposures = read.exposures.size();
         Plan plan = planExposures(std::move(read.exposures), measured, *phys, t);
         std::vector<Skipped> skipped = std::move(read.skipped);
         skipped.insert(skipped.end(), plan.skipped.begin(), plan.skipped.end());
+        std::set<int> used; // each file once, however many exposures it gave
+        for (const Planned& p : plan.exposures)
+            used.insert(p.c.index);
 
         // Each node once, stored ones first so that what is left to run is known.
         int stored = 0;
         for (const auto& [key, n] : plan.nodes)
             stored += phys->stored(n);
         out << fillIn(t.filesRead.str(), {{"{files}", std::to_string(files.size())},
-                                          {"{exposures}", std::to_string(exposures)},
-                                          {"{skipped}", std::to_string(skipped.size())}})
+                                          {"{exposures}", std::to_string(plan.exposures.size())},
+                                          {"{used}", std::to_string(used.size())},
+                                          {"{skipped}", std::to_string(files.size() - used.size())}})
             << "\n"
             << fillIn(t.factorsNeeded.str(), {{"{count}", std::to_string(plan.nodes.size())},
                                               {"{stored}", std::to_string(stored)},

@@ -78,6 +78,7 @@ bool sameScan(const Exposure& a, const Exposure& b) {
 struct Member {
     size_t object;
     std::optional<SameAs> rule; // how it joined; none for the first
+    size_t matched = 0;         // the object it was found the same as
 };
 
 struct Group {
@@ -154,9 +155,12 @@ Exposure merged(const std::vector<Object>& objects, const std::vector<size_t>& o
 }
 
 // "image", "rdsr_event+projections+volume", "projection x9".
-std::string objectsLabel(const std::vector<Object>& objects, const std::vector<size_t>& order) {
+std::string objectsLabel(const std::vector<Object>& objects, const std::vector<size_t>& order,
+                         const std::vector<size_t>& copies) {
     std::vector<std::pair<ObjectKind, int>> kinds;
     for (size_t i : order) {
+        if (std::find(copies.begin(), copies.end(), i) != copies.end())
+            continue; // a copy is no object of its own
         const ObjectKind k = objects[i].x.kind;
         auto it = std::find_if(kinds.begin(), kinds.end(), [&](const auto& p) { return p.first == k; });
         if (it == kinds.end())
@@ -200,10 +204,13 @@ Readings countOnce(std::vector<Object> objects, std::vector<Skipped> skipped, si
     for (size_t i = 0; i < objects.size(); ++i) {
         const Exposure& x = objects[i].x;
         std::optional<std::pair<size_t, SameAs>> joined;
+        size_t matched = 0;
         const std::string instance = instanceKey(x);
         if (auto it = byInstance.find(instance);
-            !instance.empty() && it != byInstance.end() && valuesAgree(objects[it->second.second].x, x))
+            !instance.empty() && it != byInstance.end() && valuesAgree(objects[it->second.second].x, x)) {
             joined = std::pair{it->second.first, SameAs::Instance};
+            matched = it->second.second;
+        }
         const std::string event =
             x.eventUid.empty() ? std::string() : modalityName(x.modality) + (" " + x.eventUid);
         if (!joined)
@@ -232,7 +239,7 @@ Readings countOnce(std::vector<Object> objects, std::vector<Skipped> skipped, si
         size_t g = 0;
         if (joined) {
             g = joined->first;
-            groups[g].members.push_back({i, joined->second});
+            groups[g].members.push_back({i, joined->second, matched});
         } else {
             g = groups.size();
             groups.push_back({{{i, std::nullopt}}});
@@ -255,7 +262,10 @@ Readings countOnce(std::vector<Object> objects, std::vector<Skipped> skipped, si
         Counted c;
         c.index = first.index, c.path = first.path;
         c.x = merged(objects, order);
-        c.objects = objectsLabel(objects, order);
+        std::vector<size_t> copies;
+        for (const Member& m : g.members)
+            if (m.rule == SameAs::Instance) copies.push_back(m.object);
+        c.objects = objectsLabel(objects, order, copies);
         for (const Member& m : g.members) {
             if (m.object == order[0]) continue;
             const Object& o = objects[m.object];
@@ -265,7 +275,9 @@ Readings countOnce(std::vector<Object> objects, std::vector<Skipped> skipped, si
             // The first of a group joined by no rule of its own: it is a duplicate of the one that counts.
             s.rule = m.rule.value_or(g.members.size() > 1 ? g.members[1].rule.value_or(SameAs::Instance)
                                                           : SameAs::Instance);
-            s.sameIndex = first.index, s.sameEvent = first.x.event;
+            // A copy names the object it copies; any other duplicate the exposure it is part of.
+            const Object& of = s.rule == SameAs::Instance && m.rule ? objects[m.matched] : first;
+            s.sameIndex = of.index, s.sameEvent = of.x.event;
             skipped.push_back(std::move(s));
         }
         r.exposures.push_back(std::move(c));

@@ -91,7 +91,8 @@ struct Event {
             n.shown = i->type == ReportItem::Type::Code ? printable(i->valueMeaning, 30) : "not a number";
             return n;
         }
-        n.shown = printable(i->text, 20) + (i->unit.empty() ? " (no unit)" : " " + printable(i->unit, 10));
+        n.shown = printable(i->text, 20);
+        n.shown += i->unit.empty() ? std::string(" (no unit)") : " " + printable(i->unit, 10);
         if (i->text.empty()) return n;
         double v = 0;
         const auto unit =

@@ -94,17 +94,20 @@ struct Place {
     DoseScope scope;
 };
 
-std::vector<Place> placesOf(const Header& top, bool tomosynthesis) {
+std::vector<Place> placesOf(const Header& top, ObjectKind kind) {
     std::vector<Place> places;
-    const DoseScope asWritten = tomosynthesis ? DoseScope::Unsaid : DoseScope::Exposure;
+    const bool tomosynthesis = kind != ObjectKind::Image;
     if (tomosynthesis)
         if (const std::vector<Header> acquisitions = top.items(DCM_XRay3DAcquisitionSequence);
             !acquisitions.empty())
             places.push_back({acquisitions[0], DoseScope::Scan});
-    places.push_back({top, asWritten});
+    places.push_back({top, !tomosynthesis                   ? DoseScope::Exposure
+                           : kind == ObjectKind::Projection ? DoseScope::Projection
+                                                            : DoseScope::Unsaid});
+    // The functional groups' dose is each frame's: one projection's.
     for (const Header& shared : top.items(DCM_SharedFunctionalGroupsSequence))
         for (const Header& dose : shared.items(DCM_XRayAcquisitionDoseSequence))
-            places.push_back({dose, asWritten});
+            places.push_back({dose, tomosynthesis ? DoseScope::Projection : DoseScope::Exposure});
     return places;
 }
 
@@ -234,7 +237,7 @@ Reading readImage(const Header& h) {
     }
     const bool tomo = x.kind != ObjectKind::Image;
     x.modality = tomo ? Modality::Tomosynthesis : Modality::Mammography;
-    const std::vector<Place> places = placesOf(h, tomo);
+    const std::vector<Place> places = placesOf(h, x.kind);
 
     auto need = [&](const DcmTagKey& tag, double& into, double min) -> std::optional<Skip> {
         const Header::Number n = find(places, tag).n;

@@ -10,10 +10,9 @@ namespace kv::audit {
 namespace {
 
 // The exposure's dose values as the audit takes them: a 2D image's as they
-// stand; a scan's for the whole scan, where a value whose meaning the
-// standard leaves open is the scan's or one projection's as the unit's
-// --dbt-kerma says (one projection's times the projections, or added up over
-// the scan's projection files).
+// stand; a scan's for the whole scan: one projection's times the projections
+// (or added up over the scan's projection files), and a value whose meaning
+// the standard leaves open as the unit's --dbt-kerma says.
 struct Doses {
     std::optional<double> mas, entrance, organ;
     bool projectionsUnknown = false;
@@ -23,7 +22,9 @@ Doses dosesOf(const Exposure& x, DbtKerma mode) {
     Doses d;
     auto scanValue = [&](const std::optional<double>& v, DoseScope scope,
                          const std::optional<double>& sum) -> std::optional<double> {
-        if (!v || scope != DoseScope::Unsaid || mode == DbtKerma::Scan) return v;
+        const bool projection =
+            scope == DoseScope::Projection || (scope == DoseScope::Unsaid && mode == DbtKerma::Projection);
+        if (!v || !projection) return v;
         if (sum) return sum;
         if (x.scan && x.scan->projections > 1) return *v * x.scan->projections;
         d.projectionsUnknown = true;

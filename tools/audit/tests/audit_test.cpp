@@ -5,6 +5,7 @@
 #include "kv/audit/audit.h"
 #include "kv/common/format.h"
 #include "kv/test_support/work_dir.h"
+#include "report_maker.h"
 #include "stand_in.h"
 
 #include <cmath>
@@ -331,6 +332,112 @@ TEST(Audit, JapaneseEditionWordsTheSkipReasons) {
     ASSERT_EQ(s.rows.size(), 1u);
     EXPECT_EQ(s.rows[0].at("reason"), "not_dicom");
     EXPECT_NE(r.out.find("書きました"), std::string::npos);
+}
+
+// A quarter's export as registries meet it: 2D images beside their dose
+// report, tomosynthesis scans as one object, two objects and nine projection
+// files, a combined study, look-alikes that are two exposures, copies, and
+// files whose names are no UTF-8.
+void makeMixedFolder(const TempDir& dir) {
+    fs::create_directories(dir.file("in/copies"));
+    const std::string uid = test::kSecrets[7];
+    MadeExposure twoD;
+    twoD.index = 1, twoD.event = uid + ".9.1", twoD.hvl = "";
+    test::writeDicom(dir.file("in/a_2d.dcm"), twoD);
+    test::writeDicom(dir.file("in/copies/a_2d_copy.dcm"), twoD); // the same instance
+    test::MadeReport report;
+    report.events[0].uid = uid + ".9.1"; // the 2D image's event
+    test::MadeEvent scanEvent;
+    scanEvent.uid = uid + ".9.2", scanEvent.view = "medio-lateral oblique";
+    scanEvent.startAngle = "-12.5", scanEvent.endAngle = "12.5", scanEvent.pulses = "9";
+    report.events.push_back(scanEvent);
+    test::writeReport(dir.file("in/b_report.dcm"), report);
+    MadeExposure volume;
+    volume.index = 3, volume.sopClass = test::kVolumeClass, volume.event = uid + ".9.3", volume.view = "MLO";
+    volume.laterality = "R", volume.acquisition = {{DCM_PrimaryPositionerScanArc, "15"},
+                                                   {DCM_PrimaryPositionerScanStartAngle, "-7.5"},
+                                                   {DCM_PrimaryPositionerIncrement, "1"}};
+    test::writeDicom(dir.file("in/c_volume.dcm"), volume);
+    MadeExposure projections = volume;
+    projections.index = 4, projections.sopClass = test::kProjectionsForProcessing, projections.frames = 16;
+    projections.acquisition.clear();
+    test::writeDicom(dir.file("in/c_projections.dcm"), projections);
+    for (int i = 0; i < 9; ++i) {
+        MadeExposure p;
+        p.index = 10 + i, p.sopClass = UID_SecondaryCaptureImageStorage, p.series = uid + ".3.77";
+        p.imageType = "ORIGINAL\\PRIMARY\\TOMOSYNTHESIS\\PROJECTION", p.laterality = "R", p.view = "CC";
+        p.extra[DCM_PositionerPrimaryAngle] = std::to_string(-12 + 3 * i);
+        p.time = "1030" + std::to_string(10 + i), p.entrance = "0.2";
+        test::writeDicom(dir.file("in/d_proj" + std::to_string(i) + ".dcm"), p);
+    }
+    // Two exposures alike but for their instance and entrance dose, no intent, no event.
+    for (const char* entrance : {"4.1", "4.9"}) {
+        MadeExposure e;
+        e.index = entrance[2] == '1' ? 30 : 31, e.intent = "", e.entrance = entrance, e.laterality = "R";
+        test::writeDicom(dir.file(std::string("in/e_alike") + entrance + ".dcm"), e);
+    }
+    MadeExposure latin = twoD;
+    latin.index = 40, latin.event = uid + ".9.40";
+    test::writeDicom(dir.file("in/f_caf\xE9.dcm"), latin);
+    test::MadeReport hostile;
+    hostile.instance = uid + ".6.9", hostile.events[0].uid = uid + ".9.50";
+    hostile.events[0].units["113733"] = "";
+    test::writeReport(dir.file("in/g_hostile.dcm"), hostile);
+}
+
+TEST(Audit, AMixedFolderCountsEachExposureOnceAndEveryFileGetsARow) {
+    TempDir dir("kv-audit");
+    makeMixedFolder(dir);
+    std::map<std::string, int> calls;
+    Outcome r = audit({dir.file("in").string(), "--out", dir.file("out").string(), "--paths"}, calls);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Csv a = readCsv(dir.file("out/audit.csv"));
+    const Csv s = readCsv(dir.file("out/skipped.csv"));
+    std::map<std::string, int> modalities;
+    std::map<std::string, std::string> objects;
+    for (const auto& row : a.rows) {
+        ++modalities[row.at("modality")];
+        objects[row.at("objects")] = row.at("scan");
+    }
+    // 2D: the image and its report's event once, the two look-alikes, the Latin-1 name.
+    EXPECT_EQ(modalities["2d"], 4);
+    // Scans: the report's, the volume with its projections, the nine projection files.
+    EXPECT_EQ(modalities["dbt"], 3);
+    EXPECT_EQ(objects,
+              (std::map<std::string, std::string>{{"rdsr_event+image", ""},
+                                                  {"image", ""},
+                                                  {"projections+volume", "16 projections, -7.5 to 7.5 deg"},
+                                                  {"projection x9", "9 projections, -12 to 12 deg"},
+                                                  {"rdsr_event", "9 projections, -12.5 to 12.5 deg"}}));
+    // The projection files' doses are each one projection's: the scan's K is their sum.
+    for (const auto& row : a.rows)
+        if (row.at("objects") == "projection x9") EXPECT_EQ(row.at("k_surface_mgy"), "1.8000");
+    // One file gives two exposures, each counted once: the progress says so.
+    EXPECT_NE(r.out.find("Read 18 files: 7 exposures from 6 of them, 12 skipped."), std::string::npos)
+        << r.out;
+    for (const auto& row : a.rows)
+        if (row.at("modality") == "dbt") EXPECT_NE(row.at("note").find("not built yet"), std::string::npos);
+    std::map<std::string, int> rules;
+    for (const auto& row : s.rows)
+        if (row.at("reason") == "duplicate") ++rules[row.at("detail").substr(0, row.at("detail").find(':'))];
+    EXPECT_EQ(rules, (std::map<std::string, int>{{"same_event", 2}, {"same_instance", 1}, {"same_scan", 8}}));
+    bool hostile = false;
+    for (const auto& row : s.rows)
+        hostile = hostile || (row.at("reason") == "bad_value" && row.at("detail").find("event 1: ") == 0);
+    EXPECT_TRUE(hostile);
+    // Every file one row at least, whatever bytes its name holds.
+    std::set<int> indexes;
+    for (const Csv* c : {&a, &s})
+        for (const auto& row : c->rows)
+            indexes.insert(std::stoi(row.at("index")));
+    int files = 0;
+    for (const auto& e : fs::recursive_directory_iterator(dir.file("in")))
+        files += e.is_regular_file();
+    EXPECT_EQ(static_cast<int>(indexes.size()), files);
+    bool latin = false;
+    for (const auto& row : a.rows)
+        latin = latin || row.at("path").find("f_caf\\xE9.dcm") != std::string::npos;
+    EXPECT_TRUE(latin);
 }
 
 } // namespace

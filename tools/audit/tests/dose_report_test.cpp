@@ -26,7 +26,8 @@ TEST(DoseReport, AMammographyEventGivesEveryValue) {
     const std::vector<Reading> events = readMade(dir, MadeReport{});
     ASSERT_EQ(events.size(), 1u);
     ASSERT_TRUE(std::holds_alternative<Exposure>(events[0]))
-        << skipCodeName(std::get<Skip>(events[0]).code) << " " << std::get<Skip>(events[0]).tag << " " << std::get<Skip>(events[0]).detail;
+        << skipCodeName(std::get<Skip>(events[0]).code) << " " << std::get<Skip>(events[0]).tag << " "
+        << std::get<Skip>(events[0]).detail;
     const Exposure& x = std::get<Exposure>(events[0]);
     EXPECT_EQ(x.kind, ObjectKind::DoseEvent);
     EXPECT_EQ(x.modality, Modality::Mammography);

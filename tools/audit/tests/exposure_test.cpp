@@ -287,13 +287,13 @@ TEST(Exposure, TomosynthesisObjectsOfEachKindGiveTheirScan) {
              e.imageType = "ORIGINAL\\PRIMARY\\TOMOSYNTHESIS\\PROJECTION";
              e.extra[DCM_PositionerPrimaryAngle] = "-3.5";
          },
-         ObjectKind::Projection, 1, -3.5, -3.5, 5.2, DoseScope::Unsaid},
+         ObjectKind::Projection, 1, -3.5, -3.5, 5.2, DoseScope::Projection},
         {"a mammogram's class, tomo in its type and a tomo angle alone",
          [](MadeExposure& e) {
              e.imageType = "ORIGINAL\\PRIMARY\\TOMO";
              e.extra[DCM_TomoAngle] = "30";
          },
-         ObjectKind::Projection, 1, -15, 15, 5.2, DoseScope::Unsaid},
+         ObjectKind::Projection, 1, -15, 15, 5.2, DoseScope::Projection},
         {"a volume as multi-frame secondary capture",
          [](MadeExposure& e) {
              e.sopClass = UID_MultiframeGrayscaleWordSecondaryCaptureImageStorage, e.frames = 40;

@@ -19,7 +19,7 @@ struct AuditTexts {
     Text measuredUnreadable, measuredUnknownColumn, measuredRepeatedColumn, measuredMissingColumn,
         measuredBadNumber, measuredBadTarget, measuredBadFilter, measuredNoHeader, measuredBadDbtKerma,
         measuredDbtKermaTwice;
-    Text filesRead;     // {files} {exposures} {skipped}
+    Text filesRead;     // {files} {exposures} {used} {skipped}
     Text factorsNeeded; // {count} {stored} {cache}
     Text factorStart;   // {n} {count} {label}
     Text factorDone;    // {id} {mgd} {sigma} {seconds}
@@ -100,7 +100,7 @@ inline constexpr AuditTexts englishAuditTexts{
     .measuredNoHeader = "no header row",
     .measuredBadDbtKerma = "takes scan or projection",
     .measuredDbtKermaTwice = "another row gives this unit the other value",
-    .filesRead = "Read {files} files: {exposures} exposures, {skipped} skipped.",
+    .filesRead = "Read {files} files: {exposures} exposures from {used} of them, {skipped} skipped.",
     .factorsNeeded = "{count} factors needed, {stored} of them already in {cache}.",
     .factorStart = "Factor {n} of {count}: {label}",
     .factorDone = "  {id}: mgd {mgd} +- {sigma} %, {seconds} s",
@@ -223,7 +223,7 @@ inline constexpr AuditTexts japaneseAuditTexts{
     .measuredNoHeader = "見出し行がありません",
     .measuredBadDbtKerma = "scan か projection を指定して下さい",
     .measuredDbtKermaTwice = "別の行がこの装置に別の値を指定しています",
-    .filesRead = "{files} 個のファイルを読みました: 撮影 {exposures} 件、除外 {skipped} 件。",
+    .filesRead = "{files} 個のファイルを読みました: うち {used} 個から撮影 {exposures} 件、除外 {skipped} 個。",
     .factorsNeeded = "係数が {count} 個必要です。うち {stored} 個は {cache} にあります。",
     .factorStart = "係数 {n} / {count}: {label}",
     .factorDone = "  {id}: mgd {mgd} +- {sigma} %、{seconds} 秒",

@@ -75,9 +75,12 @@ struct Scan {
 };
 
 // Whose dose a tomosynthesis object's entrance dose, mAs and organ dose are:
-// the whole scan's (the standard says so, or the reader summed the frames),
-// or not said (a vendor's choice: kv-audit's --dbt-kerma decides).
-enum class DoseScope { Exposure, Scan, Unsaid };
+// the whole scan's (the standard says so, or the reader added up the
+// frames), one projection's (a projection stored as an image of its own, or
+// what the functional groups say of each frame), or not said (values the
+// standard does not place in the object, and a dose report's scan event:
+// kv-audit's --dbt-kerma decides).
+enum class DoseScope { Exposure, Scan, Projection, Unsaid };
 
 struct Exposure {
     Modality modality = Modality::Mammography;

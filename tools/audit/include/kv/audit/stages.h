@@ -55,7 +55,7 @@ struct Skipped {
     Skip skip;
     std::string path;
     // A duplicate's rule and the exposure it is part of (its index and event).
-    std::optional<SameAs> rule;
+    std::optional<SameAs> rule = std::nullopt;
     int sameIndex = 0, sameEvent = 0;
 };
 // An exposure as one object gave it.
