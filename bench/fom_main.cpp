@@ -46,7 +46,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: kv_engine_fom [--histories N] [--threads T] [--seed S] [--runs K] [--estimator "
     "expected|track|analogue] "
-    "[--repeat R] [--no-maps] [--plain]\n"
+    "[--repeat R] [--no-maps] [--plain] [--unit HISTORIES]\n"
     "       kv_engine_fom --write-case DIR [--histories N]\n"
     "       kv_engine_fom --compare DIR a.vesk b.vesk... [--seconds S]\n";
 
@@ -59,6 +59,7 @@ kv::formats::SpectrumFields fields28() {
 struct CaseOptions {
     DoseEstimator estimator = DoseEstimator::ExpectedTrack;
     bool maps = true, quasiRandom = true;
+    uint64_t unit = 0; // histories per quasi-random unit; 0 the engine's
 };
 
 WorkbenchSetup workbenchCase(const CaseOptions& o) {
@@ -66,6 +67,7 @@ WorkbenchSetup workbenchCase(const CaseOptions& o) {
     setup.estimator = o.estimator;
     setup.maps = o.maps;
     setup.quasiRandom = o.quasiRandom;
+    setup.unitHistories = o.unit;
     return setup;
 }
 
@@ -287,6 +289,8 @@ int main(int argc, char** argv) {
             est.maps = false;
         } else if (a == "--plain") {
             est.quasiRandom = false;
+        } else if (a == "--unit" && more) {
+            est.unit = std::strtoull(argv[++i], nullptr, 10);
         } else if (a == "--write-case" && more)
             caseDir = argv[++i];
         else if (a == "--compare" && more) {

@@ -19,10 +19,6 @@ constexpr double kQuantaPerEv = 1000.0;
 // grid holds the energy of two phantom voxels.
 constexpr double kFoldedVoxels = 2.0;
 constexpr double kRefHalfWidth = kRefXEnd * kVoxel;
-// Histories per quasi-random unit: with the maps, a batch, whose points
-// resolve the voxels best; without them, a sixteenth, so that the sAGD's
-// uncertainty comes from many units early in a run.
-constexpr uint64_t kMapsUnit = kBatchSize, kNumbersUnit = kBatchSize / 16;
 
 bool inReferenceColumn(double x, double y) {
     return std::fabs(x) < kRefHalfWidth && y >= kRefYBegin * kVoxel && y < kRefYEnd * kVoxel;
@@ -74,7 +70,10 @@ class alignas(64) WorkbenchSimulation::Worker {
         chord_.resize(static_cast<size_t>(grid_.nx + grid_.ny + grid_.nz) + 1);
     }
 
-    uint64_t unitSize() const { return quasi_ ? (maps_ ? kMapsUnit : kNumbersUnit) : 1; }
+    uint64_t unitSize() const {
+        if (!quasi_) return 1;
+        return sim_->setup_.unitHistories > 0 ? sim_->setup_.unitHistories : kQuasiRandomUnit;
+    }
     // A unit of quasi-random points is a fresh randomisation. With the maps,
     // the primary photons' chords are walked for the first half of the unit's
     // points only (themselves an evenly spread set), each counting twice:

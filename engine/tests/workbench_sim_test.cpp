@@ -284,13 +284,14 @@ RunPart combinedShares(const WorkbenchSimulation& sim, uint64_t histories, uint6
 
 TEST(WorkbenchSimulation, SharesOfARunAddUpToTheWholeRunBitForBit) {
     WorkbenchSimulation sim(setup(2.0));
-    constexpr uint64_t kHistories = 120000, kBatch = 8192;
+    // Batches of 4096, so that a stop (from 16 units on) can come well before the count.
+    constexpr uint64_t kHistories = 120000, kBatch = 4096;
     struct Case {
         double target; // relative; 0 runs every history
         unsigned threads;
         double mapTarget = 0.0;
     };
-    for (Case c : {Case{0.0, 1}, Case{0.0, 2}, Case{0.02, 1}, Case{0.02, 2}}) {
+    for (Case c : {Case{0.0, 1}, Case{0.0, 2}, Case{0.03, 1}, Case{0.03, 2}}) {
         RunControl ctl;
         ctl.setTarget(c.target, 1);
         WorkbenchResult whole = sim.run(kHistories, 99, c.threads, ctl, kBatch);
@@ -317,7 +318,7 @@ TEST(WorkbenchSimulation, SharesOfARunAddUpToTheWholeRunBitForBit) {
 
 // A target on the map's median voxel uncertainty, alone or with the sAGD's,
 // ends the run at the same checkpoint on one or two threads and over two
-// shares, never before the eighth batch, and with the map within it.
+// shares, never before the batch a voxel's uncertainty needs, and with the map within it.
 TEST(WorkbenchSimulation, AMapTargetEndsTheRunAtTheSameBatchWhateverRunsIt) {
     WorkbenchSimulation sim(setup(2.0));
     constexpr uint64_t kHistories = 400000, kBatch = 8192;
@@ -385,7 +386,7 @@ TEST(WorkbenchSimulation, WithAndWithoutMapsAndQuasiRandomPointsTheNumbersAgree)
         std::vector<double> refs, sagds, stated;
         for (int k = 0; k < kRuns; ++k) {
             RunControl ctl;
-            WorkbenchResult r = sim.run(kHistories, 500 + k, 2, ctl, 16384);
+            WorkbenchResult r = sim.run(kHistories, 500 + k, 2, ctl, 4096);
             EXPECT_EQ(r.maps, m.maps);
             refs.push_back(r.referenceDose);
             sagds.push_back(r.columnDose);
@@ -408,9 +409,11 @@ TEST(WorkbenchSimulation, WithAndWithoutMapsAndQuasiRandomPointsTheNumbersAgree)
         std::sort(stated.begin(), stated.end());
         x.statedSagd = stated[kRuns / 2] * x.sagd;
         // One run's stated sigma against the spread of the runs (7 degrees of
-        // freedom: within a factor 1.8 at the 3-sigma level of that spread).
+        // freedom: at the 3-sigma levels of chi-square, the spread lies
+        // between 0.35 and 1.8 times the sigma; the stated sigma's own
+        // accuracy is uncertainty_test.cpp's).
         const double spreadOfOne = x.sagdSigma * std::sqrt(static_cast<double>(kRuns));
-        EXPECT_LT(x.statedSagd, 1.8 * spreadOfOne) << m.name;
+        EXPECT_LT(x.statedSagd, spreadOfOne / 0.35) << m.name;
         EXPECT_GT(x.statedSagd, spreadOfOne / 1.8) << m.name;
         s.push_back(x);
     }

@@ -28,10 +28,14 @@ inline constexpr uint64_t kPublishEvery = 4096;
 // run of quasi-random points, whose histories are not independent of one
 // another, under quasi-random sampling), and the spread of the units gives
 // the uncertainty. With fewer than kMinUnits units that spread says too
-// little, and the histories' own spread stands in for it: the same for
+// little (from k units it is itself uncertain by 1 / sqrt(2 (k - 1)), 18 %
+// at 16), and the histories' own spread stands in for it: the same for
 // plain sampling, an overestimate for quasi-random points.
 struct ScalarStats {
-    static constexpr uint64_t kMinUnits = 8;
+    static constexpr uint64_t kMinUnits = 16;
+    // One-sided 95 % point of the normal distribution: a target is met only
+    // when the sigma is below it with that confidence.
+    static constexpr double kTargetConfidenceZ = 1.645;
     uint64_t n = 0, units = 0;
     // per channel: sums of the scores, of their squares, and of each unit's
     // (sum of scores)^2 / histories
@@ -69,6 +73,14 @@ struct ScalarStats {
     double relativeSigma(size_t k) const {
         double m = mean(k);
         return m != 0.0 ? sigma(k) / std::fabs(m) : 0.0;
+    }
+    // What a run may stop at: relativeSigma raised by its own uncertainty
+    // at 95 % confidence, so that a stop is not the luck of a low estimate;
+    // infinite before the units can tell.
+    double relativeSigmaBound(size_t k) const {
+        if (units < kMinUnits || n < 2) return HUGE_VAL;
+        return relativeSigma(k) *
+               (1.0 + kTargetConfidenceZ / std::sqrt(2.0 * static_cast<double>(units - 1)));
     }
 };
 
@@ -181,8 +193,9 @@ class RunControl {
     // A second target, on a measure of the whole map that the simulation
     // computes from its sums up to a checkpoint (`measure`, called under the
     // control's lock while no batch runs), looked at from kFirstMapBatch
-    // batches on. Where both are set, the run ends when both are met.
-    static constexpr uint64_t kFirstMapBatch = 8;
+    // batches on (as many as a voxel's uncertainty needs: the side file is
+    // written from there). Where both are set, the run ends when both are met.
+    static constexpr uint64_t kFirstMapBatch = ScalarStats::kMinUnits;
     void setMapTarget(double relSigma) { mapTarget_ = relSigma; }
     double mapTarget() const { return mapTarget_; }
     // The simulation's sums of this process, set while its workers live.
@@ -290,7 +303,7 @@ class RunControl {
             prefix_.add(s);
         judged_ = gate_;
         double m = prefix_.mean(targetChannel_);
-        const bool sagd = prefix_.n >= 2 && m > 0 && prefix_.relativeSigma(targetChannel_) <= target_;
+        const bool sagd = m > 0 && prefix_.relativeSigmaBound(targetChannel_) <= target_;
         // the map's measure only where it counts: it walks the reference region's sums
         const bool map = mapTarget_ > 0 && gate_ >= kFirstMapBatch && mapSigma() <= mapTarget_;
         if ((target_ <= 0 || sagd) && (mapTarget_ <= 0 || map)) {

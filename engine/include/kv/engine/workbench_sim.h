@@ -82,7 +82,16 @@ struct WorkbenchSetup {
     // Where the focus stands still above the field's middle, source photons
     // from randomised quasi-random points instead of independent draws.
     bool quasiRandom = true;
+    // Histories per unit of those points: each unit is a fresh randomisation
+    // and one sample of the spread that the stated uncertainties come from.
+    // 0: the engine's (kQuasiRandomUnit); a batch holds whole units.
+    uint64_t unitHistories = 0;
 };
+
+// Histories per unit of quasi-random points, with the maps or without:
+// enough units early in a run for a stated uncertainty to be trusted
+// (ScalarStats::kMinUnits of them by 262144 histories, 64 by a million).
+inline constexpr uint64_t kQuasiRandomUnit = kBatchSize / 16;
 
 // The field of a run: MC.dat's at the detector, or for the protocol breast
 // one that covers its upper face with 5 mm to spare; the tube's sweep.
