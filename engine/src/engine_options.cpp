@@ -1,6 +1,7 @@
 #include "kv/engine/engine_options.h"
 
 #include "kv/common/command_line.h"
+#include "kv/common/constants.h"
 #include "kv/formats/run_options_file.h"
 
 #include <limits>
@@ -38,7 +39,7 @@ EngineOptions parseEngineOptions(const std::vector<std::string>& args, texts::Ed
         if (auto v = line.value("--seed"))
             o.seed = wholeNumberOption("--seed", *v, 0, std::numeric_limits<uint64_t>::max(), edition);
         if (auto v = line.value("--threads"))
-            o.threads = static_cast<unsigned>(wholeNumberOption("--threads", *v, 1, 1024, edition));
+            o.threads = static_cast<unsigned>(wholeNumberOption("--threads", *v, 1, kMaxThreads, edition));
     } catch (const CommandLineError& e) {
         throw OptionError(commandLineMessage(e, texts::commandLineTextsOf(edition)));
     }
