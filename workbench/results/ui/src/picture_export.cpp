@@ -3,8 +3,8 @@
 #include "kv/common/records.h"
 #include "kv/common/typed_number.h"
 #include "kv/gui/decorations.h"
-#include "kv/gui/offscreen.h"
 #include "kv/gui/platform.h"
+#include "kv/gui/plot_frame.h"
 #include "kv/gui/qtext.h"
 #include "kv/texts/results_extras.h"
 #include "kv/workbench/results/model/dose_tables.h"
@@ -18,7 +18,6 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPainter>
-#include <QSaveFile>
 #include <cmath>
 
 namespace kv::results {
@@ -39,21 +38,10 @@ QString whyNotWritten(const QString& path) {
     return qs(t.reasonRefused);
 }
 
-// "2", "0.5", "-1.5": a tick's label, without a trailing zero.
-QString tickText(double cm) {
-    return QString::number(std::abs(cm) < 1e-9 ? 0.0 : cm, 'g', 6);
-}
-
 } // namespace
 
 std::vector<double> reportTicks(const ReportAxis& axis) {
-    const double lo = std::min(axis.fromCm, axis.toCm), hi = std::max(axis.fromCm, axis.toCm);
-    std::vector<double> ticks;
-    if (!(hi > lo) || !std::isfinite(hi - lo)) return ticks;
-    const double step = gui::roundTickStep(hi - lo, 8);
-    for (double k = std::ceil(lo / step - 1e-9); k * step <= hi + 1e-9 * step; ++k)
-        ticks.push_back(k * step + 0.0);
-    return ticks;
+    return gui::roundTicks(axis.fromCm, axis.toCm, 8);
 }
 
 QString pictureTitle(const ResultsSession& session, std::string_view pattern, std::string_view position,
@@ -117,7 +105,7 @@ QImage PictureExport::reportPicture() const {
     int numbersWidth = 0;
     if (f.vertical)
         for (double v : reportTicks(*f.vertical))
-            numbersWidth = std::max(numbersWidth, fm.horizontalAdvance(tickText(v)));
+            numbersWidth = std::max(numbersWidth, fm.horizontalAdvance(gui::tickLabel(v)));
     const int left = margin + (f.vertical ? numbersWidth + tick + gap : 0);
     const int top = margin + tm.height() + gap + (f.vertical ? fm.height() + gap : 0);
     const int below = f.horizontal ? tick + fm.height() + gap + fm.height() : 0;
@@ -145,7 +133,7 @@ QImage PictureExport::reportPicture() const {
             const int x =
                 static_cast<int>(std::lround(origin.x() + (a->origin + cm * a->unitsPerCm) * unit.x()));
             p.drawLine(x, y, x, y + tick);
-            const QString s = tickText(cm);
+            const QString s = gui::tickLabel(cm);
             p.drawText(QPoint(x - fm.horizontalAdvance(s) / 2, y + tick + fm.ascent()), s);
         }
         p.drawText(QPoint(left + (map.width() - fm.horizontalAdvance(a->label)) / 2,
@@ -157,7 +145,7 @@ QImage PictureExport::reportPicture() const {
             const int y =
                 static_cast<int>(std::lround(origin.y() + (a->origin + cm * a->unitsPerCm) * unit.y()));
             p.drawLine(left - tick, y, left - 1, y);
-            const QString s = tickText(cm);
+            const QString s = gui::tickLabel(cm);
             p.drawText(QPoint(left - tick - 2 - fm.horizontalAdvance(s), y + fm.ascent() / 2), s);
         }
         p.drawText(QPoint(margin, top - gap - fm.descent()), a->label);
@@ -198,8 +186,7 @@ bool PictureExport::savePicture() {
     const QString path = chooseTarget(QStringLiteral(".png"), qs(t.pngFilter));
     if (path.isEmpty()) return false;
     // Written beside the target and renamed over it only when complete.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !reportPicture().save(&file, "PNG") || !file.commit()) {
+    if (gui::savePng(reportPicture(), path.toStdString())) {
         gui::showMessage(qs(t.cannotWrite).arg(path), gui::MessageIcon::Warning, whyNotWritten(path));
         return false;
     }
