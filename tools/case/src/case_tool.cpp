@@ -2,6 +2,7 @@
 
 #include "kv/common/command_line.h"
 #include "kv/common/installation.h"
+#include "kv/common/text.h"
 #include "kv/common/typed_number.h"
 #include "kv/formats/control_file.h"
 #include "kv/formats/edition_file.h"
@@ -14,9 +15,9 @@
 #include "kv/texts/settings_files.h"
 #include "kv/texts/spectrum_files.h"
 #include "kv/texts/typed_number.h"
+#include "kv/tools/common/shared_options.h"
 #include "kv/workbench/shell/model/run_entries.h"
 
-#include <cctype>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -49,12 +50,6 @@ const std::map<std::string, bool shell::PlateEntries::*> kMaterialOptions = {
     {"--support-material", &shell::PlateEntries::supportPmma},
 };
 
-std::string lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 void tell(std::ostream& err, const Refusal& r, const texts::CaseTexts& t) {
     err << r.text << "\n";
     if (!r.detail.empty()) err << r.detail << "\n";
@@ -77,17 +72,16 @@ formats::EquipmentRecord openingRecord(const fs::path& dir, std::ostream& out,
 
 int runCaseTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     // The edition first, so that every refusal after it speaks the language asked for.
-    const std::optional<std::string> editionOption = CommandLine::peek(args, "--edition");
-    const texts::Edition edition = editionOption == "ja" ? texts::Edition::Japanese : texts::Edition::English;
+    const texts::Edition edition = tools::editionAsked(args);
     const texts::CaseTexts& t = texts::caseTextsOf(edition);
     const texts::CommandLineTexts& cl = texts::commandLineTextsOf(edition);
     const texts::TypedNumberTexts& numbers = texts::typedNumberTextsOf(edition);
     const texts::SettingsFileTexts& settings = texts::settingsFileTextsOf(edition);
     const texts::SpectrumFileTexts& files = texts::spectrumFileTextsOf(edition);
 
-    std::vector<OptionSpec> specs = {{"--dir", true},           {"--edition", true},
-                                     {"--thickness", true},     {"--glandular", true},
-                                     {"--edition-file", false}, {"--help", false, "-h"}};
+    std::vector<OptionSpec> specs = tools::withSharedOptions(
+        {{"--dir", true}, {"--thickness", true}, {"--glandular", true}, {"--edition-file", false}},
+        {tools::SharedOption::Edition, tools::SharedOption::Help});
     for (const auto& [name, member] : kSetUpOptions)
         specs.push_back({name, true});
     for (const auto& [name, member] : kPlateOptions)
@@ -99,11 +93,10 @@ int runCaseTool(const std::vector<std::string>& args, std::ostream& out, std::os
     try {
         line.emplace(args, specs);
         line->refuseOperandsBeyond(0);
-        if (editionOption && *editionOption != "en" && *editionOption != "ja")
-            throw CommandLineError(CommandLineFault::BadChoice, "--edition", *editionOption, "en, ja");
+        tools::refuseUnknownEdition(*line);
         for (const auto& [name, member] : kMaterialOptions)
             if (const auto v = line->value(name)) {
-                const std::string m = lower(*v);
+                const std::string m = lowered(*v);
                 if (m != "polycarbonate" && m != "pmma")
                     throw CommandLineError(CommandLineFault::BadChoice, name, *v, "polycarbonate, pmma");
                 pmma[name] = m == "pmma";
