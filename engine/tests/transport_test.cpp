@@ -136,8 +136,8 @@ TEST(Transport, EnergyIsConserved) {
     // Breast reference geometry (air, several materials, curved surfaces).
     BreastReference ref;
     ReferenceResult r =
-        ref.run(readReferenceSpectrum(KV_SOURCE_DIR "/engine/validation/mo30kvp-spectrum.csv"), 15.0, {},
-                100000, 9, 2);
+        ref.run(readReferenceSpectrum(KV_SOURCE_DIR "/tools/validation/reference/mo30kvp-spectrum.csv"), 15.0,
+                {}, 100000, 9, 2);
     EXPECT_NEAR(r.emittedEv, r.depositedEv + r.escapedEv, r.emittedEv * 1e-9);
     EXPECT_GT(r.depositedEv, 0.3 * r.emittedEv);
 

@@ -6,7 +6,7 @@
 #include "kv/formats/equipment_file.h"
 #include "kv/formats/phantom_file.h"
 #include "kv/formats/spectrum_file.h"
-#include "kv/workbench/results/model/result_file.h"
+#include "kv/results/result_file.h"
 #include "physical_data.h"
 
 #include <cmath>

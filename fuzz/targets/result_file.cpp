@@ -1,11 +1,11 @@
 // Result files (".vesk") through the workbench's loader and preview and
 // through kv-report: never an exception, a loaded model only with usable
 // numbers, and a report that is UTF-8 and agrees with the load.
-#include "kv/workbench/results/model/result_file.h"
+#include "kv/results/result_file.h"
 
 #include "fuzz_input.h"
 #include "kv/common/codepage.h"
-#include "kv/workbench/results/report/report.h"
+#include "kv/report/report.h"
 
 #include <cmath>
 #include <sstream>

@@ -1,8 +1,8 @@
 // The paddle and the support of Geometry.dat, from the inputs to the result file.
 #include "engine_programs.h"
 #include "kv/engine/run_inputs.h"
+#include "kv/results/result_file.h"
 #include "kv/texts/results_model.h"
-#include "kv/workbench/results/model/result_file.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

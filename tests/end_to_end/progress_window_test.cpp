@@ -1,6 +1,6 @@
 // The engine window driven by its buttons, on real runs in a working directory.
 #include "engine_cluster.h"
-#include "kv/workbench/results/model/result_file.h"
+#include "kv/results/result_file.h"
 #include "progress_window.h"
 #include "run_dir.h"
 

@@ -8,9 +8,9 @@
 #include "kv/formats/edition_file.h"
 #include "kv/formats/phantom_file.h"
 #include "kv/formats/voxel_sigma_file.h"
+#include "kv/report/report.h"
+#include "kv/results/result_file.h"
 #include "kv/texts/results_model.h"
-#include "kv/workbench/results/model/result_file.h"
-#include "kv/workbench/results/report/report.h"
 #include "run_dir.h"
 
 #include <algorithm>

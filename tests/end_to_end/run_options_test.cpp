@@ -4,7 +4,7 @@
 #include "kv/engine/engine_options.h"
 #include "kv/engine/runner.h"
 #include "kv/formats/settings_file.h"
-#include "kv/workbench/results/model/result_file.h"
+#include "kv/results/result_file.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

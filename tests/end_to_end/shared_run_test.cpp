@@ -1,6 +1,6 @@
 // One run shared over two processes by mpirun: the same result file as one process.
 #include "engine_programs.h"
-#include "kv/workbench/results/model/result_file.h"
+#include "kv/results/result_file.h"
 
 #include <gtest/gtest.h>
 

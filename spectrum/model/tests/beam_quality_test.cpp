@@ -80,7 +80,7 @@ struct ReferenceBeam {
 };
 
 ReferenceBeam referenceBeam() {
-    std::ifstream in(std::filesystem::path(KV_SOURCE_DIR) / ".." / "shared" / "validation" /
+    std::ifstream in(std::filesystem::path(KV_SOURCE_DIR) / "tools" / "validation" / "reference" /
                      "mo30kvp-spectrum.csv");
     ReferenceBeam beam;
     for (std::string line; std::getline(in, line);) {

@@ -2,11 +2,11 @@
 
 #include "kv/common/format.h"
 #include "kv/common/records.h"
+#include "kv/factors/row_factors.h"
 #include "kv/formats/file_error.h"
 #include "kv/formats/geometry_file.h"
 #include "kv/spectrum/model/beam_quality.h"
 #include "kv/spectrum/model/physical_data.h"
-#include "kv/sweep/row_factors.h"
 
 #include <map>
 
@@ -37,9 +37,9 @@ class EnginePhysics : public Physics {
     }
 
     std::optional<MatchedBeam> match(const Beam& b, std::optional<double> hvl) override {
-        const sweep::Row r = nodeRow({b, 45, 50}, equipment_, s_.histories);
+        const factors::Row r = nodeRow({b, 45, 50}, equipment_, s_.histories);
         const std::optional<spectrum::Transmission> paddle =
-            spectrum::paddleTransmission(sweep::rowGeometry(r, plates_));
+            spectrum::paddleTransmission(factors::rowGeometry(r, plates_));
         MatchedBeam m{b, 0};
         try {
             if (hvl) {
@@ -65,16 +65,16 @@ class EnginePhysics : public Physics {
     }
 
     Factor factor(const FactorNode& n) override {
-        const sweep::Row r = nodeRow(n, equipment_, s_.histories);
+        const factors::Row r = nodeRow(n, equipment_, s_.histories);
         if (auto it = stored_.find(n.key()); it != stored_.end()) return factorOf(r, it->second);
         try {
-            sweep::RowRunOptions o;
+            factors::RowRunOptions o;
             o.threads = s_.threads;
             o.interrupted = s_.interrupted;
-            return factorOf(r, sweep::runGridRow(r, s_.dataDir, data_, s_.cacheDir, o).factors);
-        } catch (const sweep::RowInterrupted&) {
+            return factorOf(r, factors::runGridRow(r, s_.dataDir, data_, s_.cacheDir, o).factors);
+        } catch (const factors::RowInterrupted&) {
             throw AuditInterrupted();
-        } catch (const sweep::RowFailure& e) {
+        } catch (const factors::RowFailure& e) {
             throw FactorFailure(e.what());
         }
     }
@@ -82,11 +82,11 @@ class EnginePhysics : public Physics {
     // What the cache holds is kept, so that factor() need not check it again.
     bool stored(const FactorNode& n) override {
         try {
-            const sweep::StoredRow s =
-                sweep::storedGridRow(nodeRow(n, equipment_, s_.histories), s_.dataDir, data_, s_.cacheDir);
+            const factors::StoredRow s =
+                factors::storedGridRow(nodeRow(n, equipment_, s_.histories), s_.dataDir, data_, s_.cacheDir);
             if (s.factors) stored_[n.key()] = *s.factors;
             return s.factors.has_value();
-        } catch (const sweep::RowFailure&) {
+        } catch (const factors::RowFailure&) {
             return false;
         } catch (const FactorFailure&) {
             return false; // factor() will say why
@@ -94,11 +94,11 @@ class EnginePhysics : public Physics {
     }
 
   private:
-    static Factor factorOf(const sweep::Row& r, const sweep::RowFactors& f) {
-        return {sweep::resultStem(r), f.mgd, f.mgdSigmaPercent, static_cast<double>(f.histories)};
+    static Factor factorOf(const factors::Row& r, const factors::RowFactors& f) {
+        return {factors::resultStem(r), f.mgd, f.mgdSigmaPercent, static_cast<double>(f.histories)};
     }
 
-    std::map<std::string, sweep::RowFactors> stored_;
+    std::map<std::string, factors::RowFactors> stored_;
     PhysicsSettings s_;
     formats::EquipmentRecord equipment_;
     spectrum::PhysicalData data_;
@@ -107,7 +107,7 @@ class EnginePhysics : public Physics {
 
 } // namespace
 
-sweep::Row nodeRow(const FactorNode& n, const formats::EquipmentRecord& equipment, double histories) {
+factors::Row nodeRow(const FactorNode& n, const formats::EquipmentRecord& equipment, double histories) {
     const Beam& b = n.beam;
     double mo = 0, rh = 0, ag = 0, al = parseNumber(b.aluminum);
     switch (b.filter) {

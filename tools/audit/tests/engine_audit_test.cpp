@@ -4,7 +4,7 @@
 // killed audit goes on from the factors it had made.
 #include "dicom_maker.h"
 #include "kv/audit/engine_physics.h"
-#include "kv/sweep/row_factors.h"
+#include "kv/factors/row_factors.h"
 #include "kv/test_support/work_dir.h"
 
 #include <chrono>
@@ -104,12 +104,12 @@ TEST(EngineAudit, EachAgdIsItsFactorsRunAndAgreesWithThePublishedMethod) {
         n.beam.filter = r.at("filter") == "Rh" ? FilterMaterial::Rhodium : FilterMaterial::Molybdenum;
         n.beam.filterMm = std::stod(r.at("filter_mm")), n.beam.kvp = std::stod(r.at("kvp"));
         n.thicknessMm = 40, n.glandularPercent = 50;
-        const sweep::Row row = nodeRow(n, equipment, 200000);
-        EXPECT_EQ(sweep::resultStem(row), r.at("factor_id"));
+        const factors::Row row = nodeRow(n, equipment, 200000);
+        EXPECT_EQ(factors::resultStem(row), r.at("factor_id"));
         fs::create_directories(dir.file("direct"));
-        sweep::RowRunOptions ro;
+        factors::RowRunOptions ro;
         ro.threads = 2;
-        const sweep::RowOutcome direct = sweep::runGridRow(row, data, physical, dir.file("direct"), ro);
+        const factors::RowOutcome direct = factors::runGridRow(row, data, physical, dir.file("direct"), ro);
         EXPECT_FALSE(direct.kept);
         EXPECT_NEAR(std::stod(r.at("factor")), direct.factors.mgd, 1e-5);
         EXPECT_NEAR(std::stod(r.at("agd_mgy")), 5.0 * direct.factors.mgd, 1e-4);

@@ -10,32 +10,32 @@ namespace kv::sweep {
 
 namespace {
 
-bool isMoMo(const Row& r) {
+bool isMoMo(const factors::Row& r) {
     const formats::SpectrumFields& f = r.spectrum;
     return r.target == formats::TargetMaterial::Molybdenum && parseNumber(f.molybdenum) > 0 &&
            !(parseNumber(f.rhodium) > 0) && !(parseNumber(f.silver) > 0);
 }
 
 // The run without its statistics: rows equal here differ only by chance.
-Row withoutStatistics(Row r) {
+factors::Row withoutStatistics(factors::Row r) {
     r.histories = 1, r.sagdSigmaPercent = 0, r.seed.reset();
     return r;
 }
 
 // Same breast and geometry, any glandularity: the c-factor's reference is this beam at 50 %.
-std::string beamKey(const Row& r) {
-    Row b = withoutStatistics(r);
+std::string beamKey(const factors::Row& r) {
+    factors::Row b = withoutStatistics(r);
     b.glandular = 50;
-    return rowKey(b);
+    return factors::rowKey(b);
 }
 
 // Same breast and geometry, any spectrum: the s-factor's references.
-std::string breastKey(const Row& r) {
-    Row b = withoutStatistics(r);
+std::string breastKey(const factors::Row& r) {
+    factors::Row b = withoutStatistics(r);
     b.target = formats::TargetMaterial::Molybdenum;
     b.spectrum.tubeVoltage = b.spectrum.beryllium = b.spectrum.aluminum = b.spectrum.molybdenum =
         b.spectrum.rhodium = b.spectrum.silver = "";
-    return rowKey(b);
+    return factors::rowKey(b);
 }
 
 std::optional<double> interpolated(std::vector<std::pair<double, double>> points, double x) {
@@ -60,10 +60,10 @@ std::string cell(const std::optional<double>& v) {
 std::vector<FactorLine> conversionFactors(const std::vector<FactorRow>& rows) {
     std::vector<FactorLine> out;
     for (const FactorRow& fr : rows) {
-        const Row& r = fr.row;
+        const factors::Row& r = fr.row;
         FactorLine l;
         l.target = r.target == formats::TargetMaterial::Molybdenum ? "Mo" : "W";
-        l.filters = filterName(r);
+        l.filters = factors::filterName(r);
         l.kv = r.spectrum.tubeVoltage;
         l.thickness = r.thickness, l.glandular = r.glandular;
         l.hvlPaddle = fr.factors.hvl1Paddle, l.mgd = fr.factors.mgd,

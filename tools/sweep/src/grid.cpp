@@ -69,10 +69,10 @@ struct RowReader {
     }
 };
 
-Row readRow(const std::map<std::string, std::string>& values, const formats::EquipmentRecord& eq,
-            const texts::SweepTexts& t) {
+factors::Row readRow(const std::map<std::string, std::string>& values, const formats::EquipmentRecord& eq,
+                     const texts::SweepTexts& t) {
     RowReader in{values, t};
-    Row r;
+    factors::Row r;
     if (const std::string* m = in.given("model")) {
         std::string v = lowered(*m);
         if (v != "workbench" && v != "protocol") throw std::invalid_argument(fill(t.modelNeither, {*m}));
@@ -135,7 +135,7 @@ Row readRow(const std::map<std::string, std::string>& values, const formats::Equ
     r.fad = in.number("fad_cm", eq.fad, 0, 1000);
     r.fcd = in.number("fcd_cm", r.fad, 0, 1000);
     r.angularRange = in.number("angular_range", eq.angularRange, 0, 60);
-    r.histories = in.number("histories", kDefaultHistories, 1, 1e11);
+    r.histories = in.number("histories", factors::kDefaultHistories, 1, 1e11);
     r.sagdSigmaPercent = in.number("sagd_sigma_percent", 0, 0, 100);
     if (const std::string* s = in.given("seed")) {
         r.seed = engine::parseSeed(*s);
@@ -164,13 +164,14 @@ Grid parseGrid(const std::string& text, const formats::EquipmentRecord& eq, cons
     for (std::string& h : header)
         h = lowered(h);
     for (size_t i = 0; i < header.size(); ++i) {
-        if (std::find(kInputColumns.begin(), kInputColumns.end(), header[i]) == kInputColumns.end())
+        if (std::find(factors::kInputColumns.begin(), factors::kInputColumns.end(), header[i]) ==
+            factors::kInputColumns.end())
             throw GridError(fill(t.gridUnknownColumn, {std::to_string(headerAt + 1), header[i]}));
         if (std::find(header.begin(), header.begin() + static_cast<std::ptrdiff_t>(i), header[i]) !=
             header.begin() + static_cast<std::ptrdiff_t>(i))
             throw GridError(fill(t.gridColumnTwice, {std::to_string(headerAt + 1), header[i]}));
     }
-    for (const std::string& c : kRequiredColumns)
+    for (const std::string& c : factors::kRequiredColumns)
         if (std::find(header.begin(), header.end(), c) == header.end())
             throw GridError(fill(t.gridLacksColumn, {c}));
 
@@ -189,7 +190,7 @@ Grid parseGrid(const std::string& text, const formats::EquipmentRecord& eq, cons
         for (size_t i = 0; i < header.size(); ++i)
             values[header[i]] = c[i];
         try {
-            Row r = readRow(values, eq, t);
+            factors::Row r = readRow(values, eq, t);
             r.line = line;
             r.index = index;
             g.rows.push_back(std::move(r));
@@ -210,81 +211,6 @@ Grid readGrid(const std::filesystem::path& file, const formats::EquipmentRecord&
     all << in.rdbuf();
     if (!in && !in.eof()) throw GridError(t.gridCannotBeRead.str());
     return parseGrid(all.str(), eq, t);
-}
-
-std::vector<std::string> inputCells(const Row& r, const std::string& seed) {
-    const formats::SpectrumFields& f = r.spectrum;
-    return {plainDecimal(r.thickness),
-            plainDecimal(r.glandular),
-            r.target == formats::TargetMaterial::Molybdenum ? "Mo" : "W",
-            f.tubeVoltage,
-            r.tomosynthesis ? "tomosynthesis" : "mammography",
-            f.beryllium,
-            f.aluminum,
-            f.molybdenum,
-            f.rhodium,
-            f.silver,
-            f.airLayer,
-            f.targetAngle,
-            f.tubeTiltAngle,
-            plainDecimal(r.fid),
-            plainDecimal(r.fcd),
-            plainDecimal(r.fad),
-            plainDecimal(r.angularRange),
-            plainDecimal(r.histories),
-            r.sagdSigmaPercent > 0 ? plainDecimal(r.sagdSigmaPercent) : "",
-            seed,
-            r.protocol ? "protocol" : "workbench",
-            r.protocol ? plainDecimal(r.adiposeMm) : "",
-            r.protocol ? (r.plates == formats::PlateMode::Full ? "full" : "absorbing") : ""};
-}
-
-formats::Geometry rowGeometry(const Row& r, const formats::Geometry& plates) {
-    formats::Geometry g = plates;
-    g.model = r.protocol ? formats::BreastModel::Protocol : formats::BreastModel::Workbench;
-    const formats::Geometry usual;
-    g.adiposeMm = r.protocol ? r.adiposeMm : usual.adiposeMm;
-    g.glandularPercent = r.protocol ? r.glandular : usual.glandularPercent;
-    g.plates = r.protocol ? r.plates : usual.plates;
-    return g;
-}
-
-std::string filterName(const Row& r) {
-    const formats::SpectrumFields& f = r.spectrum;
-    std::string name;
-    for (auto [symbol, mm] :
-         {std::pair{"Mo", &f.molybdenum}, std::pair{"Rh", &f.rhodium}, std::pair{"Ag", &f.silver}})
-        if (parseNumber(*mm) > 0) {
-            if (!name.empty()) name += " + ";
-            name += symbol;
-            name += ' ';
-            name += *mm;
-        }
-    if (parseNumber(f.aluminum) > 0) {
-        name += name.empty() ? "Al " : " + Al ";
-        name += f.aluminum;
-    }
-    return name.empty() ? std::string("-") : name;
-}
-
-std::string rowKey(const Row& r) {
-    std::vector<std::string> v = inputCells(r, r.seed ? std::to_string(*r.seed) : "");
-    std::string key;
-    for (size_t i = 0; i < v.size(); ++i)
-        key += (i ? ";" : "") + kInputColumns[i] + "=" + v[i];
-    return key;
-}
-
-std::string resultStem(const Row& r) {
-    // FNV-1a of the key: the name changes with any input.
-    uint64_t h = 1469598103934665603ull;
-    for (unsigned char c : rowKey(r))
-        h = (h ^ c) * 1099511628211ull;
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
-    return std::string(r.tomosynthesis ? "tomo-" : "mammo-") + (r.protocol ? "protocol-" : "") +
-           (r.target == formats::TargetMaterial::Molybdenum ? "Mo-" : "W-") + r.spectrum.tubeVoltage + "kV-" +
-           format(r.thickness, "0.0") + "cm-g" + plainDecimal(r.glandular) + "-" + std::string(hex, 12);
 }
 
 } // namespace kv::sweep

@@ -8,11 +8,11 @@
 #include "kv/common/temporaries.h"
 #include "kv/common/typed_number.h"
 #include "kv/engine/engine_session.h"
+#include "kv/factors/row_factors.h"
 #include "kv/formats/settings_file.h"
 #include "kv/sweep/factors.h"
 #include "kv/sweep/grid.h"
 #include "kv/sweep/plot.h"
-#include "kv/sweep/row_factors.h"
 
 #include <chrono>
 #include <cmath>
@@ -107,7 +107,7 @@ Options parseOptions(const std::vector<std::string>& args, texts::Edition lang) 
     return o;
 }
 
-std::vector<std::string> outputCells(const RowFactors& f) {
+std::vector<std::string> outputCells(const factors::RowFactors& f) {
     return {format(f.hvl1, "0.0000"),
             format(f.hvl1Paddle, "0.0000"),
             format(f.meanKev, "0.000"),
@@ -124,13 +124,13 @@ std::vector<std::string> outputCells(const RowFactors& f) {
             f.engineVersion};
 }
 
-std::string_view stalenessText(Staleness s, const texts::SweepTexts& t) {
+std::string_view stalenessText(factors::Staleness s, const texts::SweepTexts& t) {
     switch (s) {
-    case Staleness::Inputs:
+    case factors::Staleness::Inputs:
         return t.staleInputs;
-    case Staleness::Physics:
+    case factors::Staleness::Physics:
         return t.stalePhysics;
-    case Staleness::Result:
+    case factors::Staleness::Result:
         return t.staleResult;
     default:
         return {};
@@ -140,8 +140,8 @@ std::string_view stalenessText(Staleness s, const texts::SweepTexts& t) {
 // The grid as the rows it runs: the same for every shard and process of one sweep.
 std::string gridHash(const Grid& g) {
     ContentHash h;
-    for (const Row& r : g.rows)
-        h.addField(rowKey(r));
+    for (const factors::Row& r : g.rows)
+        h.addField(factors::rowKey(r));
     return h.hex();
 }
 
@@ -213,7 +213,7 @@ class Sweep {
 
   private:
     // nullopt when done, else why the row has no result.
-    std::optional<std::string> runRow(const Row& r, size_t position, size_t count);
+    std::optional<std::string> runRow(const factors::Row& r, size_t position, size_t count);
     int merge(const Grid& g);
     bool ownsFolder(const Grid& g);
     unsigned threads() const {
@@ -258,7 +258,7 @@ int Sweep::run() {
     if (!ownsFolder(grid)) return 1;
     // What killed sweeps left here, never what a process still at work writes.
     removeAbandonedTemporaries(o_.out);
-    removeAbandonedRowFolders(o_.out);
+    factors::removeAbandonedRowFolders(o_.out);
     try {
         data_ = spectrum::LoadPhysicalData(o_.data);
     } catch (const formats::FileError& e) {
@@ -268,9 +268,9 @@ int Sweep::run() {
     if (o_.merge) return procs_.rank == 0 ? merge(grid) : 0;
 
     // This process's rows: every N-th of the shard, then every size-th of those.
-    std::vector<const Row*> mine;
+    std::vector<const factors::Row*> mine;
     size_t inShard = 0;
-    for (const Row& r : grid.rows)
+    for (const factors::Row& r : grid.rows)
         if (r.index % o_.shards == o_.shard - 1 &&
             inShard++ % procs_.size == static_cast<size_t>(procs_.rank))
             mine.push_back(&r);
@@ -279,7 +279,7 @@ int Sweep::run() {
         for (const RowProblem& p : grid.refused)
             err_ << fill(t_.badRow, {std::to_string(p.line), p.problem}) << "\n";
     for (size_t k = 0; k < mine.size() && !stopped_; ++k) {
-        const std::string claimName = resultStem(*mine[k]) + ".claim";
+        const std::string claimName = factors::resultStem(*mine[k]) + ".claim";
         const RowClaim claim(o_.out, claimName);
         if (!claim.held()) {
             out_ << fill(t_.rowClaimed,
@@ -332,7 +332,7 @@ bool Sweep::ownsFolder(const Grid& g) {
     return false;
 }
 
-std::optional<std::string> Sweep::runRow(const Row& r, size_t position, size_t count) {
+std::optional<std::string> Sweep::runRow(const factors::Row& r, size_t position, size_t count) {
     std::string shortText =
         fill("%1, %2 %, %3 %4 kV, %5",
              {format(r.thickness, "0.0") + " cm", plainDecimal(r.glandular),
@@ -344,7 +344,7 @@ std::optional<std::string> Sweep::runRow(const Row& r, size_t position, size_t c
          << std::flush;
     auto lastPrint = std::chrono::steady_clock::now();
     const double rowBase = rowsDone_;
-    RowRunOptions options;
+    factors::RowRunOptions options;
     options.threads = threads();
     options.edition = o_.edition;
     options.interrupted = interrupted_;
@@ -364,12 +364,12 @@ std::optional<std::string> Sweep::runRow(const Row& r, size_t position, size_t c
     };
     try {
         const auto started = std::chrono::steady_clock::now();
-        RowOutcome o = runGridRow(r, o_.data, *data_, o_.out, options);
+        factors::RowOutcome o = factors::runGridRow(r, o_.data, *data_, o_.out, options);
         if (o.kept) {
             out_ << fill(t_.rowKept, {std::to_string(r.line), o.resultFile}) << "\n" << std::flush;
             return std::nullopt;
         }
-        if (o.redone != Staleness::None)
+        if (o.redone != factors::Staleness::None)
             out_ << fill(t_.rowRedone, {std::to_string(r.line), std::string(stalenessText(o.redone, t_))})
                  << "\n";
         const double seconds =
@@ -379,7 +379,7 @@ std::optional<std::string> Sweep::runRow(const Row& r, size_t position, size_t c
              << "\n"
              << std::flush;
         return std::nullopt;
-    } catch (const RowInterrupted&) {
+    } catch (const factors::RowInterrupted&) {
         stopped_ = true;
         return std::string("interrupted");
     } catch (const std::exception& e) {
@@ -388,7 +388,7 @@ std::optional<std::string> Sweep::runRow(const Row& r, size_t position, size_t c
 }
 
 int Sweep::merge(const Grid& g) {
-    std::vector<std::string> header = kInputColumns;
+    std::vector<std::string> header = factors::kInputColumns;
     header.insert(header.end(), kOutputColumns.begin(), kOutputColumns.end());
     header.push_back("file");
     RecordWriter table(o_.out, kTableName);
@@ -400,11 +400,11 @@ int Sweep::merge(const Grid& g) {
     std::vector<FactorRow> factorRows;
     std::map<std::string, std::string> curveOf; // beam key -> legend
     int missing = 0, rows = 0;
-    for (const Row& r : g.rows) {
-        StoredRow k;
+    for (const factors::Row& r : g.rows) {
+        factors::StoredRow k;
         try {
-            k = storedGridRow(r, o_.data, *data_, o_.out);
-        } catch (const RowFailure&) {
+            k = factors::storedGridRow(r, o_.data, *data_, o_.out);
+        } catch (const factors::RowFailure&) {
             // The row's inputs cannot even be written: it has no result to take.
         }
         if (!k.factors) {
@@ -412,11 +412,11 @@ int Sweep::merge(const Grid& g) {
             ++missing;
             continue;
         }
-        const RowFactors& f = *k.factors;
-        std::vector<std::string> cells = inputCells(r, f.seed);
+        const factors::RowFactors& f = *k.factors;
+        std::vector<std::string> cells = factors::inputCells(r, f.seed);
         for (const std::string& c : outputCells(f))
             cells.push_back(c);
-        cells.push_back(resultStem(r) + std::string(formats::kResultExtension));
+        cells.push_back(factors::resultStem(r) + std::string(formats::kResultExtension));
         line.clear();
         for (size_t i = 0; i < cells.size(); ++i)
             line += (i ? "," : "") + cells[i];
@@ -425,13 +425,13 @@ int Sweep::merge(const Grid& g) {
         if (r.protocol) factorRows.push_back({r, f});
 
         // One curve per glandularity and beam: everything but the thickness and the statistics.
-        Row beam = r;
+        factors::Row beam = r;
         beam.thickness = 1, beam.histories = 1, beam.sagdSigmaPercent = 0, beam.seed.reset();
-        const std::string key = rowKey(beam);
+        const std::string key = factors::rowKey(beam);
         if (!curveOf.count(key)) {
             std::string label = plainDecimal(r.glandular) + " %, " +
                                 (r.target == formats::TargetMaterial::Molybdenum ? "Mo/" : "W/") +
-                                filterName(r) + " " + r.spectrum.tubeVoltage + " kV" +
+                                factors::filterName(r) + " " + r.spectrum.tubeVoltage + " kV" +
                                 (r.tomosynthesis ? ", " + std::string(t_.tomosynthesis) : std::string()) +
                                 (r.protocol ? ", protocol" : "");
             int same = 0;

@@ -20,6 +20,7 @@
 
 namespace fs = std::filesystem;
 using namespace kv::sweep;
+namespace factors = kv::factors;
 using kv::test_support::readFile;
 using kv::test_support::TempDir;
 
@@ -36,13 +37,13 @@ TEST(Grid, ARowTakesTheWorkbenchDefaultsForWhatItLeavesOut) {
         parseGrid("kv,target,thickness_cm,glandular_percent\r\n28,Mo,4.5,50\r\n30,w,2,10\r\n", unit(), en);
     ASSERT_EQ(g.rows.size(), 2u);
     EXPECT_TRUE(g.refused.empty());
-    const Row& mo = g.rows[0];
+    const factors::Row& mo = g.rows[0];
     EXPECT_EQ(mo.line, 2);
-    EXPECT_EQ(inputCells(mo, "7"),
+    EXPECT_EQ(factors::inputCells(mo, "7"),
               (std::vector<std::string>{"4.5", "50",         "Mo", "28", "mammography", "0.8", "0",  "0.03",
                                         "0",   "0",          "60", "16", "6",           "65",  "60", "60",
                                         "7.5", "1000000000", "",   "7",  "workbench",   "",    ""}));
-    const Row& w = g.rows[1];
+    const factors::Row& w = g.rows[1];
     EXPECT_EQ(w.target, kv::formats::TargetMaterial::Tungsten);
     EXPECT_EQ(w.spectrum.molybdenum, "0");
     EXPECT_EQ(w.spectrum.rhodium, "0.025");
@@ -56,7 +57,7 @@ TEST(Grid, EveryGivenColumnIsUsed) {
                   unit(), en);
     ASSERT_EQ(g.rows.size(), 1u) << (g.refused.empty() ? "" : g.refused[0].problem);
     EXPECT_EQ(
-        inputCells(g.rows[0], "99"),
+        factors::inputCells(g.rows[0], "99"),
         (std::vector<std::string>{
             "3",  "30", "W",  "32", "tomosynthesis", "1",   "0.5", "0",         "0", "0.05", "50", "20", "4",
             "70", "55", "62", "15", "2000000",       "0.5", "99",  "workbench", "",  ""}));
@@ -70,11 +71,11 @@ TEST(Grid, ProtocolRowsTakeAnyGlandularityUpToElevenCentimetres) {
                        "4,100,Mo,28,protocol,,\n",
                        unit(), en);
     ASSERT_EQ(g.rows.size(), 3u) << (g.refused.empty() ? "" : g.refused[0].problem);
-    const Row& r = g.rows[0];
+    const factors::Row& r = g.rows[0];
     EXPECT_TRUE(r.protocol);
     EXPECT_EQ(r.adiposeMm, 5.0);
     EXPECT_EQ(r.plates, kv::formats::PlateMode::Absorbing);
-    const std::vector<std::string> cells = inputCells(r, "");
+    const std::vector<std::string> cells = factors::inputCells(r, "");
     EXPECT_EQ(std::vector<std::string>(cells.end() - 3, cells.end()),
               (std::vector<std::string>{"protocol", "5", "absorbing"}));
     EXPECT_EQ(g.rows[1].plates, kv::formats::PlateMode::Full);
@@ -82,16 +83,17 @@ TEST(Grid, ProtocolRowsTakeAnyGlandularityUpToElevenCentimetres) {
     // The row's breast goes into Geometry.dat over the data folder's plates.
     kv::formats::Geometry plates;
     plates.paddleMm = 3;
-    const kv::formats::Geometry geo = rowGeometry(r, plates);
+    const kv::formats::Geometry geo = factors::rowGeometry(r, plates);
     EXPECT_EQ(geo.model, kv::formats::BreastModel::Protocol);
     EXPECT_EQ(geo.glandularPercent, 37.5);
     EXPECT_EQ(geo.paddleMm, 3.0);
     EXPECT_EQ(
-        rowGeometry(parseGrid("thickness_cm,glandular_percent,target,kv\n4,50,Mo,28\n", unit(), en).rows[0],
-                    plates)
+        factors::rowGeometry(
+            parseGrid("thickness_cm,glandular_percent,target,kv\n4,50,Mo,28\n", unit(), en).rows[0], plates)
             .model,
         kv::formats::BreastModel::Workbench);
-    EXPECT_NE(resultStem(r).find("protocol-Mo-30kV-9.5cm-g37.5-"), std::string::npos) << resultStem(r);
+    EXPECT_NE(factors::resultStem(r).find("protocol-Mo-30kV-9.5cm-g37.5-"), std::string::npos)
+        << factors::resultStem(r);
 }
 
 TEST(Grid, ANamedFilterReplacesTheTargetsOwn) {
@@ -114,7 +116,7 @@ TEST(Grid, ANamedFilterReplacesTheTargetsOwn) {
         EXPECT_EQ(f.molybdenum, want[i].mo) << i;
         EXPECT_EQ(f.rhodium, want[i].rh) << i;
         EXPECT_EQ(f.silver, want[i].ag) << i;
-        EXPECT_EQ(filterName(g.rows[i]), want[i].name) << i;
+        EXPECT_EQ(factors::filterName(g.rows[i]), want[i].name) << i;
     }
 }
 
@@ -226,13 +228,15 @@ TEST(Grid, TheKeyFollowsEveryInput) {
         header + "4,50,Mo,28,,\n4,50,Mo,28,,65\n4,50,Mo,28,1,\n4,50,Mo,29,,\n4,60,Mo,28,,\n4.1,50,Mo,28,,\n",
         unit(), en);
     ASSERT_EQ(g.rows.size(), 6u);
-    EXPECT_EQ(rowKey(g.rows[0]), rowKey(g.rows[1])); // the default given explicitly is the same run
-    EXPECT_EQ(resultStem(g.rows[0]), resultStem(g.rows[1]));
+    EXPECT_EQ(factors::rowKey(g.rows[0]),
+              factors::rowKey(g.rows[1])); // the default given explicitly is the same run
+    EXPECT_EQ(factors::resultStem(g.rows[0]), factors::resultStem(g.rows[1]));
     for (size_t i = 2; i < g.rows.size(); ++i) {
-        EXPECT_NE(rowKey(g.rows[i]), rowKey(g.rows[0])) << i;
-        EXPECT_NE(resultStem(g.rows[i]), resultStem(g.rows[0])) << i;
+        EXPECT_NE(factors::rowKey(g.rows[i]), factors::rowKey(g.rows[0])) << i;
+        EXPECT_NE(factors::resultStem(g.rows[i]), factors::resultStem(g.rows[0])) << i;
     }
-    EXPECT_EQ(resultStem(g.rows[0]).rfind("mammo-Mo-28kV-4.0cm-g50-", 0), 0u) << resultStem(g.rows[0]);
+    EXPECT_EQ(factors::resultStem(g.rows[0]).rfind("mammo-Mo-28kV-4.0cm-g50-", 0), 0u)
+        << factors::resultStem(g.rows[0]);
 }
 
 // The published way of forming g, c and s, on made-up rows whose mgd and HVL are given.
@@ -251,7 +255,7 @@ TEST(Factors, GcAndSFromTheirReferenceRows) {
     const double mgd[] = {0.235, 0.261, 0.290, 0.2604, 0.33, 0.18, 0.30};
     std::vector<FactorRow> rows;
     for (size_t i = 0; i < 6; ++i) {
-        RowFactors f;
+        factors::RowFactors f;
         f.hvl1Paddle = hvl[i], f.mgd = mgd[i], f.mgdSigmaPercent = 0.5;
         rows.push_back({g.rows[i], f});
     }
@@ -603,7 +607,7 @@ TEST(SweepProgram, OneFolderHoldsOneGridsSweepAndItsRowsAreClaimedOneByOne) {
     std::ofstream(other, std::ios::binary) << "thickness_cm,glandular_percent,target,kv,histories,seed\n"
                                               "4,50,Mo,28,20000,7\n";
     const std::string stem =
-        resultStem(readGrid(grid, kv::formats::readEquipment(KV_RUN_DIR), en).rows.at(0));
+        factors::resultStem(readGrid(grid, kv::formats::readEquipment(KV_RUN_DIR), en).rows.at(0));
     const fs::path claim = out / (stem + ".claim");
     fs::create_directories(out / ".work");
     // A live process's claim: the row is left to it, and said so.

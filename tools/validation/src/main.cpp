@@ -55,10 +55,10 @@ int main(int argc, char** argv) {
         const std::vector<validation::Case> cases =
             validation::validationCases(reduced, formats::readEquipment(data), histories);
         std::filesystem::create_directories(out);
-        std::vector<sweep::RowFactors> factors;
+        std::vector<factors::RowFactors> factors;
         for (size_t i = 0; i < cases.size(); ++i) {
-            const sweep::RowOutcome o =
-                sweep::runGridRow(cases[i].row, data, physical, out, {.threads = threads});
+            const factors::RowOutcome o =
+                factors::runGridRow(cases[i].row, data, physical, out, {.threads = threads});
             factors.push_back(o.factors);
             std::printf("%zu/%zu %s: HVL %.3f, mgd %.4f +- %.2f %%%s\n", i + 1, cases.size(),
                         o.resultFile.c_str(), o.factors.hvl1Paddle, o.factors.mgd, o.factors.mgdSigmaPercent,

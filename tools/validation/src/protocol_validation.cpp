@@ -196,8 +196,9 @@ std::vector<Case> validationCases(bool reduced, const formats::EquipmentRecord& 
     return out;
 }
 
-std::vector<Comparison> compare(const std::vector<Case>& cases, const std::vector<sweep::RowFactors>& factors,
-                                const FactorTable& g, const std::map<std::string, double>& s) {
+std::vector<Comparison> compare(const std::vector<Case>& cases,
+                                const std::vector<factors::RowFactors>& factors, const FactorTable& g,
+                                const std::map<std::string, double>& s) {
     std::vector<sweep::FactorRow> rows;
     for (size_t i = 0; i < cases.size(); ++i)
         rows.push_back({cases[i].row, factors.at(i)});

@@ -46,9 +46,9 @@ TEST(ProtocolBreast, ReducedRowsAgreeWithThePublishedFactors) {
     const std::vector<Case> cases = validationCases(true, kv::formats::readEquipment(data), 3e5);
     ASSERT_EQ(cases.size(), 3u);
     const kv::spectrum::PhysicalData physical = kv::spectrum::LoadPhysicalData(data);
-    std::vector<kv::sweep::RowFactors> factors;
+    std::vector<kv::factors::RowFactors> factors;
     for (const Case& c : cases)
-        factors.push_back(kv::sweep::runGridRow(c.row, data, physical, d.path(), {.threads = 2}).factors);
+        factors.push_back(kv::factors::runGridRow(c.row, data, physical, d.path(), {.threads = 2}).factors);
     const std::vector<Comparison> all =
         compare(cases, factors, readFactorTable(kReference / "dance2000-g-factors.csv"),
                 readSpectrumFactors(kReference / "dance2000-s-factors.csv"));

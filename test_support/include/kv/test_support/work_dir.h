@@ -28,7 +28,7 @@ class TempDir {
 
 // The source tree's data/ folder: MUs12.dat, Mo-STP.dat, BR12-*.dat ...
 const std::filesystem::path& shippedDataDir();
-// A source-tree file, e.g. sourceFile("engine/validation/mo30kvp-spectrum.csv").
+// A source-tree file, e.g. sourceFile("tools/validation/reference/mo30kvp-spectrum.csv").
 std::filesystem::path sourceFile(std::string_view relative);
 
 std::string readFile(const std::filesystem::path& file); // empty when missing

@@ -3,10 +3,10 @@
 #include "kv/common/format.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/qtext.h"
+#include "kv/results/dose_tables.h"
+#include "kv/results/result_file.h"
 #include "kv/texts/depth_dose.h"
 #include "kv/texts/results_extras.h"
-#include "kv/workbench/results/model/dose_tables.h"
-#include "kv/workbench/results/model/result_file.h"
 #include "kv/workbench/results/ui/picture_export.h"
 
 #include <QAction>

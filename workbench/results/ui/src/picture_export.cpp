@@ -6,8 +6,8 @@
 #include "kv/gui/platform.h"
 #include "kv/gui/plot_frame.h"
 #include "kv/gui/qtext.h"
+#include "kv/results/dose_tables.h"
 #include "kv/texts/results_extras.h"
-#include "kv/workbench/results/model/dose_tables.h"
 
 #include <QAction>
 #include <QApplication>

@@ -4,10 +4,10 @@
 #include "kv/gui/canvas.h"
 #include "kv/gui/form.h"
 #include "kv/gui/twips.h"
+#include "kv/results/agd_estimate.h"
+#include "kv/results/voxel_uncertainty.h"
 #include "kv/texts/results_extras.h"
 #include "kv/texts/xy_plane.h"
-#include "kv/workbench/results/model/agd_estimate.h"
-#include "kv/workbench/results/model/voxel_uncertainty.h"
 #include "kv/workbench/results/ui/dose_colour.h"
 
 #include <QLineEdit>

@@ -4,7 +4,7 @@
 // map units), the fixed grid above it, and the voxel under the pointer.
 #include "kv/formats/voxel_sigma_file.h"
 #include "kv/gui/form.h"
-#include "kv/workbench/results/model/dose_model.h"
+#include "kv/results/dose_model.h"
 
 #include <optional>
 #include <string_view>

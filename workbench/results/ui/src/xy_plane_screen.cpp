@@ -1,10 +1,10 @@
 #include "kv/workbench/results/ui/xy_plane_screen.h"
 
 #include "kv/gui/qtext.h"
+#include "kv/results/dose_tables.h"
 #include "kv/texts/results_extras.h"
 #include "kv/texts/results_screen.h"
 #include "kv/texts/xy_plane.h"
-#include "kv/workbench/results/model/dose_tables.h"
 #include "kv/workbench/results/ui/dose_colour.h"
 #include "kv/workbench/results/ui/picture_export.h"
 #include "plane_map.h"

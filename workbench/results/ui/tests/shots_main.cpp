@@ -8,7 +8,7 @@
 #include "kv/formats/run_header.h"
 #include "kv/gui/file_list.h"
 #include "kv/gui/program.h"
-#include "kv/workbench/results/model/testfiles/testfiles.h"
+#include "kv/results/testfiles/testfiles.h"
 #include "kv/workbench/results/ui/depth_dose_screen.h"
 #include "kv/workbench/results/ui/results_screen.h"
 #include "kv/workbench/results/ui/xy_plane_screen.h"

@@ -1,6 +1,6 @@
 #pragma once
 // The factors from our own engine: each node is one kv-sweep row of the
-// protocol breast model, run (or found in the cache) by kv::sweep::runGridRow,
+// protocol breast model, run (or found in the cache) by kv::factors::runGridRow,
 // and each beam matched to its HVL by the spectrum model with Geometry.dat's
 // paddle in the beam.
 #include "kv/audit/audit.h"
@@ -16,6 +16,6 @@ std::unique_ptr<Physics> makeEnginePhysics(const PhysicsSettings& s);
 
 // The kv-sweep row a node is run as (a fixed seed from the node, so that the
 // same node gives the same factor wherever it is run).
-sweep::Row nodeRow(const FactorNode& n, const formats::EquipmentRecord& equipment, double histories);
+factors::Row nodeRow(const FactorNode& n, const formats::EquipmentRecord& equipment, double histories);
 
 } // namespace kv::audit

@@ -6,8 +6,8 @@
 //   s: mgd relative to the Mo/Mo rows' mgd of the same breast, interpolated
 //      linearly in the HVL with the paddle (never beyond their range).
 // A factor whose reference row the grid lacks stays empty.
+#include "kv/factors/row_factors.h"
 #include "kv/sweep/plot.h"
-#include "kv/sweep/row_factors.h"
 
 #include <filesystem>
 #include <optional>
@@ -17,8 +17,8 @@
 namespace kv::sweep {
 
 struct FactorRow {
-    Row row;
-    RowFactors factors;
+    factors::Row row;
+    factors::RowFactors factors;
 };
 
 struct FactorLine {

@@ -4,10 +4,10 @@
 // comparison that docs/validation.md shows.
 //
 //   kv-protocol-validate --data build/release/run --out build/release/validation --doc docs/validation.md
+#include "kv/factors/row_factors.h"
 #include "kv/formats/equipment_file.h"
 #include "kv/sweep/factors.h"
 #include "kv/sweep/grid.h"
-#include "kv/sweep/row_factors.h"
 
 #include <filesystem>
 #include <map>
@@ -34,7 +34,7 @@ enum class Group { G, S, Thick, C };
 
 struct Case {
     Group group;
-    sweep::Row row;
+    factors::Row row;
 };
 
 // Every row the comparison needs; `reduced` is the few that CI runs.
@@ -52,8 +52,9 @@ struct Comparison {
     std::optional<double> sAgainstPublishedG;
 };
 
-std::vector<Comparison> compare(const std::vector<Case>& cases, const std::vector<sweep::RowFactors>& factors,
-                                const FactorTable& g, const std::map<std::string, double>& s);
+std::vector<Comparison> compare(const std::vector<Case>& cases,
+                                const std::vector<factors::RowFactors>& factors, const FactorTable& g,
+                                const std::map<std::string, double>& s);
 
 struct Summary {
     int count = 0, within = 0;

@@ -4,7 +4,7 @@
 // layer under the pointer. It only reads the shown model; the results screen
 // fills its number fields after a load and repaints it.
 #include "kv/gui/form.h"
-#include "kv/workbench/results/model/dose_model.h"
+#include "kv/results/dose_model.h"
 #include "kv/workbench/results/ui/results_session.h"
 
 #include <QColor>

@@ -5,7 +5,7 @@
 // session), the depth-dose screen Form5 and the plane screens Form6 and Form7,
 // which it reaches through PlaneViews so tests can stand in for them.
 #include "kv/gui/form.h"
-#include "kv/workbench/results/model/load_steps.h"
+#include "kv/results/load_steps.h"
 #include "kv/workbench/results/ui/depth_dose_screen.h"
 #include "kv/workbench/results/ui/plane_screens.h"
 #include "kv/workbench/results/ui/plane_views.h"

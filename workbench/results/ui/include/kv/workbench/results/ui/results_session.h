@@ -7,9 +7,9 @@
 //   kv::results::ResultsSession session;   // outlives the screens
 //   Form2 results(session);  Form6 xy(session);  Form7 xz(session);
 //   const DoseModel& m = session.shown;    // in a drawing routine
-#include "kv/workbench/results/model/agd_estimate.h"
-#include "kv/workbench/results/model/dose_model.h"
-#include "kv/workbench/results/model/voxel_uncertainty.h"
+#include "kv/results/agd_estimate.h"
+#include "kv/results/dose_model.h"
+#include "kv/results/voxel_uncertainty.h"
 
 #include <optional>
 #include <string>

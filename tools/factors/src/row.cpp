@@ -1,0 +1,85 @@
+#include "kv/factors/row.h"
+
+#include "kv/common/format.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace kv::factors {
+
+std::vector<std::string> inputCells(const Row& r, const std::string& seed) {
+    const formats::SpectrumFields& f = r.spectrum;
+    return {plainDecimal(r.thickness),
+            plainDecimal(r.glandular),
+            r.target == formats::TargetMaterial::Molybdenum ? "Mo" : "W",
+            f.tubeVoltage,
+            r.tomosynthesis ? "tomosynthesis" : "mammography",
+            f.beryllium,
+            f.aluminum,
+            f.molybdenum,
+            f.rhodium,
+            f.silver,
+            f.airLayer,
+            f.targetAngle,
+            f.tubeTiltAngle,
+            plainDecimal(r.fid),
+            plainDecimal(r.fcd),
+            plainDecimal(r.fad),
+            plainDecimal(r.angularRange),
+            plainDecimal(r.histories),
+            r.sagdSigmaPercent > 0 ? plainDecimal(r.sagdSigmaPercent) : "",
+            seed,
+            r.protocol ? "protocol" : "workbench",
+            r.protocol ? plainDecimal(r.adiposeMm) : "",
+            r.protocol ? (r.plates == formats::PlateMode::Full ? "full" : "absorbing") : ""};
+}
+
+formats::Geometry rowGeometry(const Row& r, const formats::Geometry& plates) {
+    formats::Geometry g = plates;
+    g.model = r.protocol ? formats::BreastModel::Protocol : formats::BreastModel::Workbench;
+    const formats::Geometry usual;
+    g.adiposeMm = r.protocol ? r.adiposeMm : usual.adiposeMm;
+    g.glandularPercent = r.protocol ? r.glandular : usual.glandularPercent;
+    g.plates = r.protocol ? r.plates : usual.plates;
+    return g;
+}
+
+std::string filterName(const Row& r) {
+    const formats::SpectrumFields& f = r.spectrum;
+    std::string name;
+    for (auto [symbol, mm] :
+         {std::pair{"Mo", &f.molybdenum}, std::pair{"Rh", &f.rhodium}, std::pair{"Ag", &f.silver}})
+        if (parseNumber(*mm) > 0) {
+            if (!name.empty()) name += " + ";
+            name += symbol;
+            name += ' ';
+            name += *mm;
+        }
+    if (parseNumber(f.aluminum) > 0) {
+        name += name.empty() ? "Al " : " + Al ";
+        name += f.aluminum;
+    }
+    return name.empty() ? std::string("-") : name;
+}
+
+std::string rowKey(const Row& r) {
+    std::vector<std::string> v = inputCells(r, r.seed ? std::to_string(*r.seed) : "");
+    std::string key;
+    for (size_t i = 0; i < v.size(); ++i)
+        key += (i ? ";" : "") + kInputColumns[i] + "=" + v[i];
+    return key;
+}
+
+std::string resultStem(const Row& r) {
+    // FNV-1a of the key: the name changes with any input.
+    uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : rowKey(r))
+        h = (h ^ c) * 1099511628211ull;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
+    return std::string(r.tomosynthesis ? "tomo-" : "mammo-") + (r.protocol ? "protocol-" : "") +
+           (r.target == formats::TargetMaterial::Molybdenum ? "Mo-" : "W-") + r.spectrum.tubeVoltage + "kV-" +
+           format(r.thickness, "0.0") + "cm-g" + plainDecimal(r.glandular) + "-" + std::string(hex, 12);
+}
+
+} // namespace kv::factors

@@ -1,0 +1,289 @@
+#include "kv/factors/row_factors.h"
+
+#include "kv/common/content_hash.h"
+#include "kv/common/format.h"
+#include "kv/common/installation.h"
+#include "kv/common/records.h"
+#include "kv/common/temporaries.h"
+#include "kv/common/typed_number.h"
+#include "kv/formats/control_file.h"
+#include "kv/formats/phantom_file.h"
+#include "kv/formats/result_file.h"
+#include "kv/formats/run_options_file.h"
+#include "kv/formats/settings_file.h"
+#include "kv/results/result_file.h"
+#include "kv/spectrum/model/beam_quality.h"
+#include "kv/spectrum/model/spectrum_model.h"
+#include "kv/texts/spectrum_files.h"
+#include "kv/texts/sweep.h"
+
+#include <algorithm>
+#include <chrono>
+#include <random>
+#include <thread>
+#include <unistd.h>
+
+namespace kv::factors {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kWorkFolder = ".work";
+constexpr const char* kInputsKey = "inputs";
+constexpr const char* kInputsHashKey = "inputs_sha256";
+constexpr const char* kRevisionKey = "physics_revision";
+constexpr const char* kResultHashKey = "result_sha256";
+
+// A row's run files in a folder of its own, and what follows from them alone.
+struct Prepared {
+    std::string stem, resultName, inputsHash;
+    double hvl1 = 0, hvl1Paddle = 0, meanKev = 0;
+};
+
+struct Folder {
+    fs::path dir;
+    explicit Folder(fs::path d) : dir(std::move(d)) {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+        fs::create_directories(dir);
+    }
+    // The folder of all rows' folders goes too once it is empty (other processes may still be at work).
+    ~Folder() {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+        fs::remove(dir.parent_path(), ec);
+    }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+};
+
+// The working folder as the workbench leaves it before "Simulation Start".
+Prepared prepare(const Row& r, const fs::path& dataDir, const spectrum::PhysicalData& data,
+                 const fs::path& work, texts::Edition edition) {
+    Prepared p;
+    p.stem = resultStem(r);
+    p.resultName = p.stem + std::string(formats::kResultExtension);
+    const formats::EquipmentRecord equipment = formats::readEquipment(dataDir);
+    fs::copy_file(dataDir / formats::kEquipmentFileName, work / formats::kEquipmentFileName);
+    if (!r.protocol) {
+        const std::string composition = formats::compositionFileName(plainDecimal(r.glandular));
+        fs::copy_file(dataFileDir(dataDir, composition) / composition, work / composition);
+    }
+    const formats::Geometry geometry = rowGeometry(r, formats::readGeometry(dataDir));
+    formats::writeGeometry(work, geometry);
+
+    const formats::SpectrumFields& fields = r.spectrum;
+    const spectrum::DrawCheck check = spectrum::checkDrawSpectrum(fields);
+    if (check != spectrum::DrawCheck::Accepted)
+        throw RowFailure(std::string(spectrum::refusalMessage(check, texts::spectrumFileTextsOf(edition))));
+    const spectrum::SpectrumResult s = spectrum::computeSpectrum(r.target, data, fields);
+    formats::writeSpectrumFile(work, r.target, fields, s.table, texts::englishSpectrumFileTexts.labels);
+    // Without the paddle on the vertical line, as the spectrum screen shows it; with it on
+    // ray 1 of the file, the one the engine takes for the breast surface's air kerma.
+    const std::optional<spectrum::BeamQuality> q = spectrum::beamQuality(s.table[0], data.aluminum);
+    const std::optional<spectrum::BeamQuality> qp =
+        spectrum::beamQuality(s.table[1], data.aluminum, spectrum::paddleTransmission(geometry));
+    if (!q || !qp) throw RowFailure(texts::sweepTextsOf(edition).rowNoPhotons.str());
+    p.hvl1 = q->firstHvl, p.meanKev = q->meanEnergy, p.hvl1Paddle = qp->firstHvl;
+
+    formats::writePhantomFile(work, plainDecimal(r.glandular), plainDecimal(r.thickness));
+    const std::string fid = plainDecimal(r.fid), fad = plainDecimal(r.fad),
+                      range = plainDecimal(r.angularRange), histories = plainDecimal(r.histories);
+    formats::writeControlFile(work, {.fidText = fid,
+                                     .fadText = fad,
+                                     .fcdSetting = r.fcd,
+                                     .angularRangeText = range,
+                                     .historiesText = histories,
+                                     .resultName = p.stem,
+                                     .equipmentName = equipment.equipmentName});
+
+    // Everything the run reads: its own files, the spectrum data they came
+    // from, and the options file an engine started in the data folder would read.
+    ContentHash h;
+    h.addField(rowKey(r));
+    std::vector<std::string> names;
+    for (const fs::directory_entry& e : fs::directory_iterator(work))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    for (const std::string& n : names)
+        h.addField(n).addField(readFileBytes(work, n, kDefaultMaxBytes));
+    for (std::string n :
+         {std::string(spectrum::kAttenuationFileName), std::string(spectrum::kStoppingPowerFileName),
+          std::string(formats::kRunOptionsFileName)}) {
+        // The data folder's own copy, else the shipped one, as the spectrum model reads them.
+        const fs::path from = dataFileDir(dataDir, n);
+        std::error_code ec;
+        if (fs::exists(from / n, ec)) h.addField(n).addField(readFileBytes(from, n, kDefaultMaxBytes));
+    }
+    p.inputsHash = h.hex();
+    return p;
+}
+
+// The factors a result file holds: its trailer, checked whole.
+std::optional<RowFactors> factorsOf(const Prepared& p, const std::string& bytes) {
+    RecordReader in = RecordReader::fromBytes(bytes, p.resultName);
+    formats::ResultFileHead head;
+    std::vector<double> row(formats::kValuesPerRow);
+    if (formats::readResultHead(in, head, formats::kMaxEngineCountZ) != formats::LoadFailure::None ||
+        formats::readResultBlocks(in, head, [&](int, int, int) { return row.data(); }) !=
+            formats::LoadFailure::None)
+        return std::nullopt;
+    const formats::ResultTrailer t = formats::readResultTrailer(in);
+    if (t.state != formats::ResultTrailer::State::Complete ||
+        t.number("physics_revision") != static_cast<double>(engine::kPhysicsRevision) || !t.find("seed"))
+        return std::nullopt;
+    RowFactors f;
+    f.seed = *t.find("seed");
+    if (const std::string* v = t.find("engine_version")) f.engineVersion = *v;
+    f.hvl1 = p.hvl1, f.hvl1Paddle = p.hvl1Paddle, f.meanKev = p.meanKev;
+    struct Field {
+        const char* name;
+        double* to;
+    };
+    double histories = 0;
+    for (Field x : {Field{"sagd", &f.sagd}, Field{"sagd_sigma_percent", &f.sagdSigmaPercent},
+                    Field{"dose100", &f.dose100}, Field{"dose100_sigma_percent", &f.dose100SigmaPercent},
+                    Field{"mgd_per_k_surface", &f.mgd}, Field{"mgd_sigma_percent", &f.mgdSigmaPercent},
+                    Field{"k_surface_per_k_fcd", &f.kSurfacePerKFcd},
+                    Field{"k_fcd_paddle_per_k_fcd", &f.kFcdPaddlePerKFcd}, Field{"histories", &histories}}) {
+        const std::optional<double> v = t.number(x.name);
+        if (!v) return std::nullopt;
+        *x.to = *v;
+    }
+    if (!(f.dose100 > 0) || !(histories >= 1)) return std::nullopt;
+    f.histories = static_cast<uint64_t>(histories);
+    f.meanPercentage = 100 * f.sagd / f.dose100;
+    return f;
+}
+
+StoredRow stored(const Row& r, const Prepared& p, const fs::path& outDir) {
+    StoredRow s;
+    try {
+        std::optional<formats::SettingsFile> note = formats::SettingsFile::read(outDir, p.stem + ".row");
+        auto value = [&](const char* key) {
+            const formats::Setting* v = note ? note->find(key) : nullptr;
+            return v ? v->value : std::string();
+        };
+        std::error_code ec;
+        if (!note || value(kInputsKey) != rowKey(r) || !fs::is_regular_file(outDir / p.resultName, ec))
+            return s;
+        if (value(kInputsHashKey) != p.inputsHash) return {std::nullopt, Staleness::Inputs};
+        if (value(kRevisionKey) != std::to_string(engine::kPhysicsRevision))
+            return {std::nullopt, Staleness::Physics};
+        const std::string bytes = readFileBytes(outDir, p.resultName, formats::kMaxResultFileBytes);
+        if (value(kResultHashKey) != sha256Hex(bytes)) return {std::nullopt, Staleness::Result};
+        s.factors = factorsOf(p, bytes);
+        s.staleness = s.factors ? Staleness::None : Staleness::Result;
+    } catch (const RecordError&) {
+        // An unreadable note or result: the row runs again.
+    }
+    return s;
+}
+
+std::string describeSessionFault(const engine::EngineSession& session, texts::Edition edition) {
+    for (const std::string& why : {session.runFault(), session.failure()})
+        if (!why.empty()) return why;
+    return texts::sweepTextsOf(edition).rowResultRefused.str();
+}
+
+template <class F> auto explained(texts::Edition edition, F f) {
+    try {
+        return f();
+    } catch (const engine::InputError& e) {
+        throw RowFailure(e.text(edition));
+    } catch (const formats::FileError& e) {
+        throw RowFailure(formats::describe(e, texts::spectrumFileTextsOf(edition)));
+    } catch (const RecordError& e) {
+        throw RowFailure(e.file + ": " + e.what());
+    } catch (const fs::filesystem_error& e) {
+        throw RowFailure(e.what());
+    }
+}
+
+} // namespace
+
+void removeAbandonedRowFolders(const fs::path& outDir) {
+    std::error_code ec;
+    std::vector<fs::path> left;
+    for (fs::directory_iterator it(outDir / kWorkFolder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        // "<stem>-<pid>@<host>": a host name may hold dashes, a pid none.
+        const size_t at = name.rfind('@');
+        const size_t dash = at == std::string::npos ? at : name.rfind('-', at);
+        if (dash != std::string::npos && it->is_directory(ec) && !it->is_symlink(ec) &&
+            writerEnded(std::string_view(name).substr(dash + 1)))
+            left.push_back(it->path());
+    }
+    for (const fs::path& p : left)
+        fs::remove_all(p, ec);
+}
+
+RowOutcome runGridRow(const Row& r, const fs::path& dataDir, const spectrum::PhysicalData& data,
+                      const fs::path& outDir, const RowRunOptions& o) {
+    const std::string stem = resultStem(r);
+    removeAbandonedRowFolders(outDir);
+    return explained(o.edition, [&] {
+        const Folder work(outDir / kWorkFolder / (stem + "-" + writerTag()));
+        const Prepared p = prepare(r, dataDir, data, work.dir, o.edition);
+        RowOutcome out;
+        out.resultFile = p.resultName;
+        StoredRow s = stored(r, p, outDir);
+        if (s.factors) {
+            out.factors = *s.factors;
+            out.kept = true;
+            return out;
+        }
+        out.redone = s.staleness == Staleness::NoResult ? Staleness::None : s.staleness;
+
+        std::random_device rd;
+        const uint64_t seed = r.seed.value_or((static_cast<uint64_t>(rd()) << 32) ^ rd());
+        // A row wants its numbers, not the voxel maps.
+        engine::EngineOptions run;
+        run.maps = false;
+        if (r.sagdSigmaPercent > 0) run.sagdSigmaPercent = r.sagdSigmaPercent;
+        std::unique_ptr<engine::EngineSession> session = engine::prepareSession(
+            work.dir,
+            r.tomosynthesis ? engine::ExposureKind::Tomosynthesis : engine::ExposureKind::Mammography,
+            o.threads, seed, run);
+        session->start();
+        bool interrupted = false;
+        while (!session->finished()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (!interrupted && o.interrupted()) {
+                interrupted = true;
+                session->cancel();
+            }
+            o.progress(session->progress());
+        }
+        if (interrupted) throw RowInterrupted();
+        // A run that broke off saves what it did: not the row that was asked for.
+        if (session->state() != engine::SessionState::Saved || session->fault() != engine::SessionFault::None)
+            throw RowFailure(describeSessionFault(*session, o.edition));
+        const std::string bytes = readFileBytes(work.dir, p.resultName, formats::kMaxResultFileBytes);
+        std::optional<RowFactors> f = factorsOf(p, bytes);
+        // Up to 6 cm the result must also load as the results screens load it.
+        if (!f || (r.thickness <= engine::kMaxThickness && !results::LoadResultFile(work.dir, p.resultName)))
+            throw RowFailure(
+                fillNumbered(texts::sweepTextsOf(o.edition).rowResultUnreadable, {p.resultName}));
+        fs::rename(work.dir / p.resultName, outDir / p.resultName);
+        formats::writeSettingsFile(outDir, p.stem + ".row",
+                                   {{kInputsKey, rowKey(r)},
+                                    {kInputsHashKey, p.inputsHash},
+                                    {kRevisionKey, std::to_string(engine::kPhysicsRevision)},
+                                    {kResultHashKey, sha256Hex(bytes)}});
+        out.factors = *f;
+        return out;
+    });
+}
+
+StoredRow storedGridRow(const Row& r, const fs::path& dataDir, const spectrum::PhysicalData& data,
+                        const fs::path& outDir) {
+    // Its failure is never shown: a row without a stored result is reported as such.
+    return explained(texts::Edition::English, [&] {
+        const Folder work(outDir / kWorkFolder / ("check-" + resultStem(r) + "-" + writerTag()));
+        return stored(r, prepare(r, dataDir, data, work.dir, texts::Edition::English), outDir);
+    });
+}
+
+} // namespace kv::factors

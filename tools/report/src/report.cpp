@@ -1,0 +1,292 @@
+#include "kv/report/report.h"
+
+#include "kv/common/codepage.h"
+#include "kv/common/command_line.h"
+#include "kv/common/format.h"
+#include "kv/formats/result_file.h"
+#include "kv/report/report_modes.h"
+#include "kv/results/agd_estimate.h"
+#include "kv/results/result_file.h"
+#include "kv/texts/results_extras.h"
+
+#include <cmath>
+#include <filesystem>
+#include <optional>
+
+namespace kv::results {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct FieldRow {
+    const char* key;
+    std::string text;
+    double value;
+};
+
+// One air kerma a user may have measured, with the factors for it.
+struct KaRow {
+    std::string point, where;
+    double ratio = 1, sagd = 0; // the reference column's sAGD per this Ka
+    std::optional<double> mgd;  // whole breast per this Ka
+};
+
+// Every point whose ratio to the sAGD's own Ka the trailer gives.
+std::vector<KaRow> kaRows(const formats::ResultTrailer& t, double sagd, const texts::ResultsExtrasTexts& x) {
+    const KaRatios ratios = kaRatiosOf(t);
+    struct Point {
+        KaPoint point;
+        const char *name, *mgdKey;
+        std::string_view where;
+    };
+    std::vector<KaRow> rows;
+    for (const Point& p : {Point{KaPoint::FcdFree, "fcd", "mgd_per_k_fcd", x.kaAtFcd},
+                           Point{KaPoint::FcdPaddle, "fcd_paddle", "mgd_per_k_fcd_paddle", x.kaAtFcdPaddle},
+                           Point{KaPoint::BreastSurface, "surface", "mgd_per_k_surface", x.kaAtSurface}}) {
+        const std::optional<double> r = kaRatio(ratios, p.point);
+        if (!r || (p.point == KaPoint::FcdFree && !ratios.breastSurface && !ratios.fcdPaddle)) continue;
+        rows.push_back({p.name, std::string(p.where), *r, sagd / *r, t.number(p.mgdKey)});
+    }
+    return rows;
+}
+
+struct FileReport {
+    std::string file;
+    HeaderPreview preview;
+    LoadResult load;
+    std::optional<std::string> engineVersion; // from the trailer, when the file has one that names it
+    std::vector<FieldRow> fields;
+    bool replacedBytes = false; // the name or a header line held bytes shown as U+FFFD
+    formats::ResultTrailer trailer;
+    // A protocol breast over 6 cm: the screens refuse it, its fields come from the trailer.
+    bool thick = false;
+    std::vector<KaRow> kermas;
+    // Reported whole: loaded, or thicker than the screens and read from its trailer.
+    bool reported() const { return load || thick; }
+};
+
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+
+FileReport evaluate(const std::string& arg, const texts::ResultsModelTexts& t) {
+    FileReport r;
+    r.file = validUtf8(arg, &r.replacedBytes);
+    fs::path p(arg);
+    fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
+    const std::string name = p.filename().string();
+    r.preview = previewResultHeader(dir, name, t);
+    // The reader has already put U+FFFD where the file's bytes were not CP932.
+    for (std::string& line : r.preview.lines) {
+        line = validUtf8(line, &r.replacedBytes);
+        if (line.find(kReplacementCharacter) != std::string::npos) r.replacedBytes = true;
+    }
+    r.load = LoadResultFile(dir, name);
+    formats::ResultFileHead head;
+    formats::readResultTrailer(dir, name, r.trailer, &head);
+    if (const std::string* v = r.trailer.find("engine_version")) r.engineVersion = validUtf8(*v);
+    double dose100 = 0, fcd = head.fcd, sagd = 0, mean = 0;
+    if (r.load) {
+        const DoseModel& m = *r.load.model;
+        dose100 = m.ReferenceDose / m.AirKerma, fcd = m.FcdValue, sagd = m.SagdValue, mean = m.MeanGlandDose;
+    } else if (r.load.failure == LoadFailure::ThickerThanScreens) {
+        const std::optional<double> d = r.trailer.number("dose100"), s = r.trailer.number("sagd");
+        if (!d || !s || !(*d > 0)) return r;
+        r.thick = true;
+        dose100 = *d, sagd = *s, mean = 100 * sagd / dose100;
+    } else {
+        return r;
+    }
+    const DoseFields f = doseFields(dose100, fcd, sagd, mean);
+    r.fields = {
+        {"dose_100_percent_mGy", f.referenceDose, dose100},
+        {"fcd_cm", f.fcd, fcd},
+        {"sagd_mGy", f.sagd, sagd},
+        {"mean_percentage", f.meanGlandDose, mean},
+    };
+    r.kermas = kaRows(r.trailer, sagd, texts::resultsExtrasTexts());
+    return r;
+}
+
+// A number as data: every digit kept, nothing added.
+std::string number(double v) {
+    return std::isfinite(v) ? plainDecimal(v) : std::string();
+}
+
+std::string csvText(std::string_view text) {
+    const std::string s = validUtf8(text);
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string jsonNumber(double v) {
+    return std::isfinite(v) ? plainDecimal(v) : "null";
+}
+
+void writeCsv(const FileReport& r, std::ostream& out, const texts::ResultsModelTexts& t) {
+    out << "file," << csvText(r.file) << "\n";
+    for (const std::string& line : r.preview.lines)
+        out << "preview," << csvText(line) << "\n";
+    if (r.replacedBytes) out << "note," << csvText(t.reportReplacedBytes) << "\n";
+    if (!r.reported()) {
+        out << "error," << csvText(t.cannotRead) << "," << csvText(failureReason(r.load.failure, t))
+            << "\n\n";
+        return;
+    }
+    out << "engine_version," << (r.engineVersion ? csvText(*r.engineVersion) : "") << "\n";
+    const texts::ResultsExtrasTexts& x = texts::resultsExtrasTexts();
+    if (r.thick) out << "note," << csvText(x.thickerThanScreens) << "\n";
+    if (r.trailer.state == formats::ResultTrailer::State::Damaged)
+        out << "note," << csvText(x.trailerDamaged) << "\n";
+    for (const FieldRow& f : r.fields)
+        out << "field," << f.key << "," << csvText(f.text) << "," << number(f.value) << "\n";
+    for (const auto& [name, value] : r.trailer.entries)
+        out << "trailer," << name << "," << csvText(value) << "\n";
+    if (!r.kermas.empty()) out << "air_kerma,point,where,ratio_to_fcd,sagd_mGy,mgd_mGy\n";
+    for (const KaRow& k : r.kermas)
+        out << "air_kerma," << k.point << "," << csvText(k.where) << "," << number(k.ratio) << ","
+            << number(k.sagd) << "," << (k.mgd ? number(*k.mgd) : std::string()) << "\n";
+    if (r.thick) {
+        out << "\n";
+        return;
+    }
+    const DoseModel& m = *r.load.model;
+    out << "layer,total,primary,scatter\n";
+    for (int iz = 1; iz <= m.GridCountZ; ++iz)
+        out << iz << "," << number(m.DepthDose[Total][iz]) << "," << number(m.DepthDose[Primary][iz]) << ","
+            << number(m.DepthDose[Scatter][iz]) << "\n";
+    out << "\n";
+}
+
+void writeJson(const FileReport& r, std::ostream& out, const texts::ResultsModelTexts& t) {
+    out << "  {\n    \"file\": " << jsonText(r.file) << ",\n    \"preview\": [";
+    for (size_t i = 0; i < r.preview.lines.size(); ++i)
+        out << (i ? ",\n      " : "\n      ") << jsonText(r.preview.lines[i]);
+    out << (r.preview.lines.empty() ? "]" : "\n    ]")
+        << ",\n    \"previewComplete\": " << (r.preview.complete ? "true" : "false")
+        << ",\n    \"replacedBytes\": " << (r.replacedBytes ? "true" : "false") << ",\n";
+    if (r.replacedBytes) out << "    \"note\": " << jsonText(t.reportReplacedBytes) << ",\n";
+    if (!r.reported()) {
+        out << "    \"error\": " << jsonText(t.cannotRead)
+            << ",\n    \"reason\": " << jsonText(failureReason(r.load.failure, t)) << "\n  }";
+        return;
+    }
+    // null for a file of an engine that wrote no version.
+    out << "    \"engine_version\": " << (r.engineVersion ? jsonText(*r.engineVersion) : "null") << ",\n";
+    out << "    \"fields\": {";
+    for (size_t i = 0; i < r.fields.size(); ++i)
+        out << (i ? ",\n      " : "\n      ") << jsonText(r.fields[i].key)
+            << ": {\"text\": " << jsonText(r.fields[i].text)
+            << ", \"value\": " << jsonNumber(r.fields[i].value) << "}";
+    static constexpr const char* kStates[] = {"absent", "complete", "damaged"};
+    out << "\n    },\n    \"trailer\": {\"state\": \"" << kStates[static_cast<int>(r.trailer.state)]
+        << "\", \"values\": {";
+    for (size_t i = 0; i < r.trailer.entries.size(); ++i)
+        out << (i ? ", " : "") << jsonText(r.trailer.entries[i].first) << ": "
+            << jsonText(r.trailer.entries[i].second);
+    out << "}},\n    \"airKerma\": [";
+    for (size_t i = 0; i < r.kermas.size(); ++i) {
+        const KaRow& k = r.kermas[i];
+        out << (i ? ",\n      " : "\n      ") << "{\"point\": " << jsonText(k.point)
+            << ", \"where\": " << jsonText(k.where) << ", \"ratioToFcd\": " << jsonNumber(k.ratio)
+            << ", \"sagd\": " << jsonNumber(k.sagd) << ", \"mgd\": " << (k.mgd ? jsonNumber(*k.mgd) : "null")
+            << "}";
+    }
+    out << (r.kermas.empty() ? "]" : "\n    ]");
+    if (r.thick) {
+        out << ",\n    \"note\": " << jsonText(texts::resultsExtrasTexts().thickerThanScreens) << "\n  }";
+        return;
+    }
+    out << ",\n    \"depthDose\": [";
+    const DoseModel& m = *r.load.model;
+    for (int iz = 1; iz <= m.GridCountZ; ++iz)
+        out << (iz > 1 ? ",\n      " : "\n      ") << "{\"layer\": " << iz
+            << ", \"total\": " << jsonNumber(m.DepthDose[Total][iz])
+            << ", \"primary\": " << jsonNumber(m.DepthDose[Primary][iz])
+            << ", \"scatter\": " << jsonNumber(m.DepthDose[Scatter][iz]) << "}";
+    out << "\n    ]\n  }";
+}
+
+} // namespace
+
+std::string jsonText(std::string_view text) {
+    const std::string s = validUtf8(text);
+    std::string out = "\"";
+    for (char c : s) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            static const char hex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += hex[u >> 4];
+            out += hex[u & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+              const texts::ResultsModelTexts& t) {
+    const texts::ResultsExtrasTexts& x = texts::resultsExtrasTexts();
+    const texts::CommandLineTexts& c = texts::commandLineTextsOf(texts::edition());
+    std::optional<CommandLine> line;
+    try {
+        line.emplace(
+            args, std::vector<OptionSpec>{
+                      {"--json", false}, {"--export", true}, {"--compare", false}, {"--help", false, "-h"}});
+        if (!line->has("--help")) {
+            line->refuseTogether("--export", "--compare");
+            // --export writes CSV tables only.
+            line->refuseTogether("--json", "--export");
+        }
+    } catch (const CommandLineError& e) {
+        err << commandLineMessage(e, c) << "\n" << c.seeHelp.view() << "\n";
+        return 2;
+    }
+    if (line->has("--help")) {
+        out << t.reportUsage.view() << "\n";
+        return 0;
+    }
+    const bool json = line->has("--json");
+    const std::vector<std::string>& files = line->operands();
+    if (std::optional<std::string> dir = line->value("--export")) return runExport(*dir, files, err, t, x);
+    if (line->has("--compare")) return runCompare(files, json, out, err, t, x);
+    if (files.empty()) {
+        err << t.reportUsage.view() << "\n";
+        return 2;
+    }
+    int status = 0;
+    if (json) out << "[\n";
+    for (size_t i = 0; i < files.size(); ++i) {
+        FileReport r;
+        try {
+            r = evaluate(files[i], t);
+        } catch (const std::exception&) {
+            // Whatever went wrong belongs to this file alone; the next one is still reported.
+            r = FileReport{};
+            r.file = validUtf8(files[i], &r.replacedBytes);
+            r.load.failure = LoadFailure::Unreadable;
+        }
+        if (!r.reported()) {
+            status = 1;
+            err << files[i] << ":" << t.cannotRead.view() << "(" << failureReason(r.load.failure, t) << ")\n";
+        }
+        if (json) {
+            if (i) out << ",\n";
+            writeJson(r, out, t);
+        } else {
+            writeCsv(r, out, t);
+        }
+        out.flush();
+    }
+    if (json) out << "\n]\n";
+    return status;
+}
+
+} // namespace kv::results

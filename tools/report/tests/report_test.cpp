@@ -1,0 +1,349 @@
+#include "kv/common/codepage.h"
+#include "kv/report/report.h"
+#include "kv/results/testfiles/testfiles.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace {
+
+using namespace kv::results;
+using namespace kv::results::testfiles;
+using kv::test_support::TempDir;
+
+struct Output {
+    int status;
+    std::string out, err;
+};
+
+Output report(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    int status = runReport(args, out, err, kv::texts::resultsModelTexts());
+    return {status, out.str(), err.str()};
+}
+
+class Report : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        writeResult(dir.path(), "a.vesk", uniformResult(75, 150, 3, 0.5, 2.0));
+        ResultFileContent b =
+            makeResult(75, 150, 2, [](int c, int, int, int iz) { return c == Primary ? 3.0 / iz : 1.0; });
+        b.description[0] = "   run \"b\", seed 7";
+        writeResult(dir.path(), "b.vesk", b);
+        const std::string text = resultText(uniformResult(75, 150, 3, 1.0));
+        dir.write("cut.vesk", text.substr(0, text.size() / 2));
+    }
+    std::string path(const char* name) const { return (dir.path() / name).string(); }
+    TempDir dir;
+};
+
+TEST_F(Report, CsvSectionPerFileAndAFailureDoesNotStopTheOthers) {
+    Output r = report({path("a.vesk"), path("cut.vesk"), path("b.vesk")});
+    EXPECT_EQ(r.status, 1);
+    const std::string a = "file,\"" + path("a.vesk") +
+                          "\"\n"
+                          "preview,\" * Mammography   \"\n";
+    EXPECT_EQ(r.out.find(a), 0u);
+    for (const char* expected : {
+             "preview,\"   History = 1.00E+08\"\n",
+             "preview,\"   Grandular fraction = 50 %\"\n",
+             "field,dose_100_percent_mGy,\" 0.500\",0.5\n",
+             "field,fcd_cm,\"65.0\",65\n",
+             "field,sagd_mGy,\"0.500\",0.5\n",
+             "field,mean_percentage,\" 100.0\",100\n",
+             "layer,total,primary,scatter\n1,100,50,50\n2,100,50,50\n3,100,50,50\n\n",
+             "error,\" This file cannot be read ! \",\"the file ends before all dose values are read\"\n",
+             "preview,\"   run \"\"b\"\", seed 7   \"\n",
+             // b: layer 1 holds 3 + 1, layer 2 holds 1.5 + 1, as percent of 4.
+             "1,100,75,25\n2,62.5,37.5,25\n",
+         })
+        EXPECT_NE(r.out.find(expected), std::string::npos) << expected;
+    EXPECT_LT(r.out.find("a.vesk"), r.out.find("cut.vesk"));
+    EXPECT_LT(r.out.find("cut.vesk"), r.out.find("b.vesk"));
+    EXPECT_EQ(r.err, path("cut.vesk") +
+                         ": This file cannot be read ! (the file ends before all dose values are read)\n");
+}
+
+TEST_F(Report, JsonHoldsTheSameAndEscapesTexts) {
+    Output r = report({"--json", path("b.vesk"), path("missing.vesk")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out.front(), '[');
+    EXPECT_EQ(r.out.substr(r.out.size() - 3), "\n]\n");
+    for (const char* expected : {
+             "\"preview\": [\n      \" * Mammography   \",\n      \"   run \\\"b\\\", seed 7   \",",
+             "\"previewComplete\": true,",
+             "\"sagd_mGy\": {\"text\": ",
+             "{\"layer\": 2, \"total\": 62.5, \"primary\": 37.5, \"scatter\": 25}\n    ]\n  },\n  {",
+             "\"preview\": [],\n    \"previewComplete\": false,\n    \"replacedBytes\": false,\n"
+             "    \"error\": \" This file cannot be read ! \",\n"
+             "    \"reason\": \"the file cannot be opened\"\n  }\n]",
+         })
+        EXPECT_NE(r.out.find(expected), std::string::npos) << expected;
+}
+
+// The version comes from the file's trailer: the engine that wrote it, not this program.
+TEST_F(Report, EachFileNamesTheEngineVersionThatWroteIt) {
+    ResultFileContent c = uniformResult(75, 150, 3, 0.5, 2.0);
+    c.trailer = {{"engine_version", "0.1+git20261208.160.g4f1c2a9b7"}, {"physics_revision", "1"}};
+    writeResult(dir.path(), "versioned.vesk", c);
+    c.trailer = {{"physics_revision", "1"}};
+    writeResult(dir.path(), "unnamed.vesk", c);
+    // A trailer cut short names nothing, however it starts.
+    c.trailer = {{"engine_version", "9.9"}};
+    const std::string text = resultText(c);
+    dir.write("damaged.vesk", text.substr(0, text.rfind("## end")));
+    const std::vector<std::string> files = {path("versioned.vesk"), path("unnamed.vesk"), path("a.vesk"),
+                                            path("damaged.vesk")};
+    std::vector<std::string> json = {"--json"}, csv;
+    json.insert(json.end(), files.begin(), files.end());
+    csv.insert(csv.end(), files.begin(), files.end());
+    Output j = report(json), v = report(csv);
+    ASSERT_EQ(j.status, 0) << j.err;
+    ASSERT_EQ(v.status, 0) << v.err;
+    size_t at = 0;
+    for (const char* expected :
+         {"\"engine_version\": \"0.1+git20261208.160.g4f1c2a9b7\",\n", "\"engine_version\": null,\n",
+          "\"engine_version\": null,\n", "\"engine_version\": null,\n"}) {
+        at = j.out.find(expected, at);
+        ASSERT_NE(at, std::string::npos) << expected << "\n" << j.out;
+        ++at;
+    }
+    at = 0;
+    for (const char* expected : {"\nengine_version,\"0.1+git20261208.160.g4f1c2a9b7\"\n",
+                                 "\nengine_version,\n", "\nengine_version,\n", "\nengine_version,\n"}) {
+        at = v.out.find(expected, at);
+        ASSERT_NE(at, std::string::npos) << expected << "\n" << v.out;
+        ++at;
+    }
+}
+
+TEST_F(Report, UsageErrors) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        bool onOut;
+        const char* starts;
+    } cases[] = {{{}, 2, false, "usage: kv-report_en"},
+                 {{"--json"}, 2, false, "usage: kv-report_en"},
+                 {{"--xml", "a.vesk"}, 2, false, "unknown option \"--xml\".\n--help lists the options."},
+                 {{"--help"}, 0, true, "usage: kv-report_en"}};
+    for (const Case& c : cases) {
+        Output r = report(c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ((c.onOut ? r.out : r.err).rfind(c.starts, 0), 0u) << r.err;
+    }
+    // After "--" a name that starts with a dash is a file.
+    EXPECT_EQ(report({"--", "-odd.vesk"}).status, 1);
+}
+
+// A strict JSON reader, enough to say whether the report parses: values,
+// objects, arrays, strings with their escapes, numbers, literals.
+class JsonChecker {
+  public:
+    explicit JsonChecker(std::string_view s) : s_(s) {}
+    bool valid() {
+        if (!value()) return false;
+        blanks();
+        return i_ == s_.size();
+    }
+
+  private:
+    void blanks() {
+        while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\n' || s_[i_] == '\r' || s_[i_] == '\t'))
+            ++i_;
+    }
+    bool take(char c) {
+        blanks();
+        if (i_ < s_.size() && s_[i_] == c) return ++i_, true;
+        return false;
+    }
+    bool string() {
+        if (!take('"')) return false;
+        while (i_ < s_.size() && s_[i_] != '"') {
+            if (static_cast<unsigned char>(s_[i_]) < 0x20) return false;
+            if (s_[i_] == '\\') {
+                ++i_;
+                if (i_ >= s_.size() || std::string_view("\"\\/bfnrtu").find(s_[i_]) == std::string_view::npos)
+                    return false;
+            }
+            ++i_;
+        }
+        return i_ < s_.size() && ++i_;
+    }
+    template <class Item> bool sequence(char open, char close, Item item) {
+        if (!take(open)) return false;
+        if (take(close)) return true;
+        do {
+            if (!item()) return false;
+        } while (take(','));
+        return take(close);
+    }
+    bool value() {
+        blanks();
+        if (i_ >= s_.size()) return false;
+        char c = s_[i_];
+        if (c == '{') return sequence('{', '}', [this] { return string() && take(':') && value(); });
+        if (c == '[') return sequence('[', ']', [this] { return value(); });
+        if (c == '"') return string();
+        for (std::string_view lit : {"true", "false", "null"})
+            if (s_.substr(i_, lit.size()) == lit) return i_ += lit.size(), true;
+        size_t start = i_;
+        while (i_ < s_.size() && std::string_view("+-0123456789.eE").find(s_[i_]) != std::string_view::npos)
+            ++i_;
+        return i_ > start;
+    }
+    std::string_view s_;
+    size_t i_ = 0;
+};
+
+// Whatever stands in a result file's place is one failed entry, and every
+// other file is still reported (a folder used to end the tool with no output,
+// a device to keep it reading forever).
+TEST_F(Report, AnythingInAFilesPlaceIsReportedAndTheRestGoesOn) {
+    std::filesystem::create_directory(dir.path() / "x.vesk");
+    ASSERT_EQ(::mkfifo((dir.path() / "pipe.vesk").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir.path() / "zero.vesk");
+    std::filesystem::create_symlink("/dev/urandom", dir.path() / "random.vesk");
+    dir.write("huge.vesk", "");
+    std::filesystem::resize_file(dir.path() / "huge.vesk", std::uintmax_t{20} << 30); // sparse
+    struct Case {
+        const char* name;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"x.vesk", "the name is not a regular file (a folder, pipe or device)"},
+        {"pipe.vesk", "the name is not a regular file (a folder, pipe or device)"},
+        {"zero.vesk", "the name is not a regular file (a folder, pipe or device)"},
+        {"random.vesk", "the name is not a regular file (a folder, pipe or device)"},
+        {"huge.vesk", "the file is larger than a result file can be"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Output r = report({"--json", path("a.vesk"), path(c.name), path("b.vesk")});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(JsonChecker(r.out).valid()) << r.out;
+        EXPECT_NE(r.out.find(std::string("\"reason\": \"") + c.reason + "\""), std::string::npos);
+        EXPECT_NE(r.out.find("{\"layer\": 2, \"total\": 62.5, \"primary\": 37.5, \"scatter\": 25}"),
+                  std::string::npos);
+        EXPECT_EQ(r.err, path(c.name) + ": This file cannot be read ! (" + c.reason + ")\n");
+    }
+}
+
+// A header line may hold any bytes; the report stays UTF-8 and says where it
+// had to replace some.
+TEST_F(Report, BytesThatAreNotCp932AreReplacedAndSaid) {
+    std::string text = resultText(uniformResult(75, 150, 3, 0.5, 2.0));
+    const std::string line2 = "\r\n";
+    // The first description line: a valid CP932 word between bytes that are not CP932.
+    text.insert(text.find(line2) + line2.size(), "\xFF" + kv::toCp932("表") + "\x81\x20\x80");
+    dir.write("bytes.vesk", text);
+    // A name from the command line is bytes too.
+    const std::string oddName = "odd\xC3.vesk";
+    dir.write(oddName, resultText(uniformResult(75, 150, 3, 0.5, 2.0)));
+    for (bool json : {true, false}) {
+        SCOPED_TRACE(json ? "json" : "csv");
+        std::vector<std::string> args{path("bytes.vesk"), path("a.vesk"), (dir.path() / oddName).string()};
+        if (json) args.insert(args.begin(), "--json");
+        Output r = report(args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(kv::validUtf8(r.out), r.out);
+        EXPECT_NE(r.out.find("\xEF\xBF\xBD表\xEF\xBF\xBD \xEF\xBF\xBD"), std::string::npos);
+        EXPECT_NE(r.out.find("odd\xEF\xBF\xBD.vesk"), std::string::npos);
+        if (json) {
+            EXPECT_TRUE(JsonChecker(r.out).valid()) << r.out;
+            const size_t a = r.out.find("a.vesk\""), replaced = r.out.find("\"replacedBytes\": true");
+            EXPECT_LT(replaced, a);                                                  // bytes.vesk says so
+            EXPECT_NE(r.out.find("\"replacedBytes\": false", a), std::string::npos); // a.vesk does not
+            EXPECT_NE(r.out.find("\"replacedBytes\": true", a), std::string::npos);  // the odd name does
+            EXPECT_NE(r.out.find("\"note\": \"bytes that are not valid CP932 were replaced by U+FFFD\""),
+                      std::string::npos);
+        } else {
+            EXPECT_NE(r.out.find("note,\"bytes that are not valid CP932 were replaced by U+FFFD\"\n"),
+                      std::string::npos);
+        }
+    }
+    // The comparison names its files too.
+    Output c = report({"--json", "--compare", path("a.vesk"), (dir.path() / oddName).string()});
+    EXPECT_EQ(c.status, 0);
+    EXPECT_EQ(kv::validUtf8(c.out), c.out);
+    EXPECT_TRUE(JsonChecker(c.out).valid()) << c.out;
+}
+
+TEST_F(Report, AllGoodFilesExitZero) {
+    EXPECT_EQ(report({path("a.vesk"), path("b.vesk")}).status, 0);
+}
+
+} // namespace
+
+namespace {
+
+// A result as the engine leaves it: the three air kermas and the whole-breast doses after the values.
+ResultFileContent withTrailer(int layers) {
+    ResultFileContent r = uniformResult(75, 150, layers, 0.5, 2.0);
+    r.trailer = {{"physics_revision", "1"},
+                 {"k_fcd_paddle_per_k_fcd", "0.8"},
+                 {"k_surface_per_k_fcd", "0.86"},
+                 {"mgd_per_k_fcd", "0.16"},
+                 {"mgd_per_k_fcd_paddle", "0.2"},
+                 {"mgd_per_k_surface", "0.186"},
+                 {"mgd_sigma_percent", "0.5"},
+                 {"sagd", "0.49"},
+                 {"dose100", "0.51"}};
+    return r;
+}
+
+TEST_F(Report, TheTrailerAndWhereEachFactorsAirKermaIsMeasured) {
+    writeResult(dir.path(), "t.vesk", withTrailer(3));
+    Output r = report({path("t.vesk")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* expected : {
+             "trailer,k_surface_per_k_fcd,\"0.86\"\n",
+             "trailer,mgd_per_k_surface,\"0.186\"\n",
+             "air_kerma,point,where,ratio_to_fcd,sagd_mGy,mgd_mGy\n",
+             "air_kerma,fcd,\"Ka measured at the FCD, without the paddle (the sAGD's own)\",1,0.5,0.16\n",
+             "air_kerma,fcd_paddle,\"Ka measured at the FCD, with the compression paddle in the "
+             "beam\",0.8,0.625,"
+             "0.2\n",
+             "air_kerma,surface,\"Ka measured at the breast's upper surface, behind the paddle (as the "
+             "protocols "
+             "do)\",0.86,",
+         })
+        EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
+    Output json = report({"--json", path("t.vesk")});
+    EXPECT_NE(
+        json.out.find("\"trailer\": {\"state\": \"complete\", \"values\": {\"physics_revision\": \"1\""),
+        std::string::npos)
+        << json.out;
+    EXPECT_NE(json.out.find("{\"point\": \"surface\""), std::string::npos);
+    // A file without a trailer lists no air kermas; a cut one says so.
+    Output plain = report({path("a.vesk")});
+    EXPECT_EQ(plain.out.find("air_kerma"), std::string::npos);
+    const std::string text = resultText(withTrailer(3));
+    dir.write("cut-trailer.vesk", text.substr(0, text.size() - 10));
+    Output cut = report({path("cut-trailer.vesk")});
+    EXPECT_EQ(cut.status, 0);
+    EXPECT_NE(cut.out.find("note,\"The additions after the dose values are cut short"), std::string::npos)
+        << cut.out;
+    EXPECT_EQ(cut.out.find("air_kerma"), std::string::npos);
+}
+
+// A protocol breast over 6 cm: refused by the screens, reported from its trailer.
+TEST_F(Report, AFileThickerThanTheScreensIsReportedFromItsTrailer) {
+    writeResult(dir.path(), "thick.vesk", withTrailer(90));
+    Output r = report({path("thick.vesk")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* expected :
+         {"note,\"The breast is thicker than the 6 cm", "field,dose_100_percent_mGy,\" 0.510\",0.51\n",
+          "field,sagd_mGy,\"0.490\",0.49\n", "air_kerma,surface,"})
+        EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
+    EXPECT_EQ(r.out.find("layer,total"), std::string::npos);
+    // Without the trailer's figures it is a file the report cannot use.
+    writeResult(dir.path(), "bare.vesk", uniformResult(75, 150, 90, 0.5, 2.0));
+    Output bare = report({path("bare.vesk")});
+    EXPECT_EQ(bare.status, 1);
+    EXPECT_NE(bare.out.find("error,"), std::string::npos);
+}
+
+} // namespace
