@@ -1,4 +1,4 @@
-// Writes MUs12.dat and Mo-STP.dat into the folder given (by hand, into data/).
+// Writes MUs12.dat, Mo-STP.dat and Rh-STP.dat into the folder given (by hand, into data/).
 #include "kv/common/records.h"
 #include "physical_data.h"
 
@@ -12,8 +12,9 @@ int main(int argc, char** argv) {
     }
     const std::string dir = argv[1];
     try {
-        for (auto [name, text] : {std::pair{"MUs12.dat", kv::data::mus12Text()},
-                                  std::pair{"Mo-STP.dat", kv::data::moStpText()}}) {
+        for (auto [name, text] :
+             {std::pair{"MUs12.dat", kv::data::mus12Text()}, std::pair{"Mo-STP.dat", kv::data::moStpText()},
+              std::pair{"Rh-STP.dat", kv::data::rhStpText()}}) {
             kv::RecordWriter out(dir, name);
             out.text(text).commit();
         }

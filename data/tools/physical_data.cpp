@@ -86,6 +86,30 @@ std::string moStpText() {
     return out;
 }
 
+double collisionStoppingPower(int z, double a, double iEv, double energyKeV) {
+    // CODATA 2018: classical electron radius (cm), electron rest energy (MeV), Avogadro's number.
+    constexpr double re = 2.8179403262e-13, mc2 = 0.51099895, na = 6.02214076e23;
+    constexpr double pi = 3.14159265358979323846;
+    const double tau = energyKeV / 1000 / mc2;
+    const double beta2 = 1 - 1 / ((tau + 1) * (tau + 1));
+    const double i = iEv / 1e6 / mc2;
+    const double f = 1 - beta2 + (tau * tau / 8 - (2 * tau + 1) * std::log(2.0)) / ((tau + 1) * (tau + 1));
+    return 2 * pi * re * re * mc2 * na * (z / a) / beta2 *
+           (std::log(tau * tau * (tau + 2) / (2 * i * i)) + f);
+}
+
+double rhodiumStoppingPower(double energyKeV) {
+    return collisionStoppingPower(45, xray::atomicWeight(45), kRhodiumMeanExcitationEv, energyKeV);
+}
+
+std::string rhStpText() {
+    std::string out =
+        "Energy(keV), collision stopping power of rhodium (MeV cm2/g), ICRU 37 formula, I = 449 eV\r\n";
+    for (double e : stoppingPowerEnergies())
+        out += kv::format(e, "#0.0") + ", " + kv::format(rhodiumStoppingPower(e), "#0.000") + "\r\n";
+    return out;
+}
+
 std::vector<std::string> edgeCorrections() {
     std::vector<std::string> out;
     for (const Column& c : attenuationColumns()) {

@@ -1,5 +1,5 @@
 #pragma once
-// Builds the texts of the shipped data tables MUs12.dat and Mo-STP.dat.
+// Builds the texts of the shipped data tables MUs12.dat, Mo-STP.dat and Rh-STP.dat.
 #include <string>
 #include <vector>
 
@@ -30,6 +30,19 @@ double interpolatedStoppingPower(double energyKeV);
 
 // Heading line, then 20 rows "energy, stopping power".
 std::string moStpText();
+
+// Collision stopping power of electrons (MeV cm²/g) of kinetic energy
+// `energyKeV` in an element of atomic number z, atomic weight a and mean
+// excitation energy iEv: the formula of ICRU Report 37 (1984), eq. 2.1 with
+// F⁻ of eq. 2.4, without the density-effect correction (below 0.1 % under
+// 100 keV). It is the formula ESTAR evaluates for the collision part.
+double collisionStoppingPower(int z, double a, double iEv, double energyKeV);
+
+// Rhodium: Z = 45, xraylib's atomic weight, I = 449 eV (ICRU Report 37, table 2.11).
+inline constexpr double kRhodiumMeanExcitationEv = 449;
+double rhodiumStoppingPower(double energyKeV);
+// Heading line, then the 20 rows of stoppingPowerEnergies() "energy, stopping power".
+std::string rhStpText();
 
 // Grid energies whose value was taken from the physical side of an edge.
 std::vector<std::string> edgeCorrections();

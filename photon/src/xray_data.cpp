@@ -88,4 +88,26 @@ std::vector<double> edgesNear(int z, double e) {
     return out;
 }
 
+double atomicWeight(int z) {
+    return call([](int zz, double, xrl_error** err) { return AtomicWeight(zz, err); }, z, 0);
+}
+
+double kEdgeEnergy(int z) {
+    return call([](int zz, double, xrl_error** err) { return EdgeEnergy(zz, K_SHELL, err); }, z, 0);
+}
+
+LineData kLine(int z, KLine line) {
+    constexpr int kMacro[] = {KA1_LINE, KA2_LINE, KB1_LINE, KB2_LINE, KB3_LINE};
+    const int m = kMacro[static_cast<int>(line)];
+    xrl_error* err = nullptr;
+    const double e = LineEnergy(z, m, &err);
+    const double rate = err ? 0 : RadRate(z, m, &err);
+    if (err) {
+        std::string what = "xraylib: Z=" + std::to_string(z) + " K line: " + err->message;
+        xrl_error_free(err);
+        throw std::runtime_error(what);
+    }
+    return {e, rate};
+}
+
 } // namespace kv::photon::xray

@@ -46,24 +46,33 @@ PhysicalData LoadPhysicalData(const std::filesystem::path& workDir) {
                 if (column) (*column)[i] = v;
             }
     });
-    readFile(workDir, kStoppingPowerFileName, kv::kSmallFileMaxBytes, [&](kv::RecordReader& in) {
-        for (int n = 1; n <= kStoppingPowerRows; ++n) {
-            const int line = in.lineNumber();
-            d.stoppingEnergy[n] = in.readNumber();
-            d.stoppingPower[n] = in.readNumber();
-            // The model interpolates logarithms and searches upwards from 1 keV to the tube voltage.
-            const bool usable =
-                std::isfinite(d.stoppingEnergy[n]) && std::isfinite(d.stoppingPower[n]) &&
-                d.stoppingEnergy[n] > 0 && d.stoppingPower[n] > 0 &&
-                (n == 1 ? d.stoppingEnergy[n] <= 1.0 : d.stoppingEnergy[n] > d.stoppingEnergy[n - 1]) &&
-                (n < kStoppingPowerRows || d.stoppingEnergy[n] >= 50.0);
-            if (!usable)
-                throw FileError(FileFault::BadValue, kStoppingPowerFileName, line,
-                                "row " + std::to_string(n) +
-                                    ": energies must rise from at most 1 keV to at least 50 keV, and "
-                                    "every value must be positive");
-        }
-    });
+    using Rows = std::array<double, kStoppingPowerRows + 1>;
+    auto stoppingPowers = [&](const char* name, Rows& energy, Rows& power) {
+        readFile(workDir, name, kv::kSmallFileMaxBytes, [&](kv::RecordReader& in) {
+            for (int n = 1; n <= kStoppingPowerRows; ++n) {
+                const int line = in.lineNumber();
+                energy[n] = in.readNumber();
+                power[n] = in.readNumber();
+                // The model interpolates logarithms and searches upwards from 1 keV to the tube voltage.
+                const bool usable = std::isfinite(energy[n]) && std::isfinite(power[n]) && energy[n] > 0 &&
+                                    power[n] > 0 && (n == 1 ? energy[n] <= 1.0 : energy[n] > energy[n - 1]) &&
+                                    (n < kStoppingPowerRows || energy[n] >= 50.0);
+                if (!usable)
+                    throw FileError(FileFault::BadValue, name, line,
+                                    "row " + std::to_string(n) +
+                                        ": energies must rise from at most 1 keV to at least 50 keV, and "
+                                        "every value must be positive");
+            }
+        });
+    };
+    stoppingPowers(kStoppingPowerFileName, d.stoppingEnergy, d.stoppingPower);
+    try {
+        stoppingPowers(kRhodiumStoppingPowerFileName, d.rhodiumStoppingEnergy, d.rhodiumStoppingPower);
+    } catch (const FileError& e) {
+        d.rhodiumStoppingEnergy = {};
+        d.rhodiumStoppingPower = {};
+        d.rhodiumFault = e;
+    }
     return d;
 }
 

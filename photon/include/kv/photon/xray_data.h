@@ -22,4 +22,18 @@ double massEnergyAbsorption(const Material& m, double energyKeV);
 // Edges of element z lying within kEdgeWindow of `energyKeV` (keV).
 std::vector<double> edgesNear(int z, double energyKeV);
 
+// g/mol.
+double atomicWeight(int z);
+// keV.
+double kEdgeEnergy(int z);
+
+// The K lines a target's spectrum shows, with xraylib's energy (keV) and
+// radiative rate (share of the K shell's radiative transitions).
+enum class KLine { Alpha1, Alpha2, Beta1, Beta2, Beta3 };
+struct LineData {
+    double energy;
+    double rate;
+};
+LineData kLine(int z, KLine line);
+
 } // namespace kv::photon::xray

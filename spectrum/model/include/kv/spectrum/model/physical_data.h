@@ -6,6 +6,9 @@
 //              energy, Mo, Rh, Al, Be, (6), air, (8), (9), W, Ag, in 1/cm
 //   Mo-STP.dat heading line, then 20 records: energy (keV), stopping power
 //              of molybdenum (any unit, the same in every row)
+//   Rh-STP.dat the same for rhodium; only the rhodium target needs it, so a
+//              folder without it, or with a faulty one, still draws
+//              molybdenum and tungsten
 // A missing file, a short one, a field that is not a number, or stopping
 // powers the model cannot use (not positive, energies not ascending, not
 // spanning 1 to 50 keV) are formats::FileErrors naming the file and line.
@@ -14,6 +17,7 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 
 namespace kv::spectrum {
 
@@ -30,6 +34,7 @@ using formats::TargetMaterial;
 
 inline constexpr const char* kAttenuationFileName = "MUs12.dat";
 inline constexpr const char* kStoppingPowerFileName = "Mo-STP.dat";
+inline constexpr const char* kRhodiumStoppingPowerFileName = "Rh-STP.dat";
 inline constexpr int kStoppingPowerRows = 20;
 
 // Linear attenuation coefficients (1/cm) by energy bin i = 1..250 (bin 0 unused).
@@ -48,6 +53,11 @@ struct PhysicalData {
     // StoppingPowerTable, rows 1..20 (row 0 unused)
     std::array<double, kStoppingPowerRows + 1> stoppingEnergy{};
     std::array<double, kStoppingPowerRows + 1> stoppingPower{};
+    // Rh-STP.dat, rows 1..20, unless rhodiumFault says why not (the rhodium
+    // target throws it).
+    std::array<double, kStoppingPowerRows + 1> rhodiumStoppingEnergy{};
+    std::array<double, kStoppingPowerRows + 1> rhodiumStoppingPower{};
+    std::optional<FileError> rhodiumFault;
 };
 
 PhysicalData LoadPhysicalData(const std::filesystem::path& workDir);
