@@ -48,8 +48,10 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
     const auto& c = in.control;
     std::vector<std::string> l;
     l.push_back(" Equipment: " + c.equipmentName);
-    l.push_back(std::string(s.target == formats::TargetMaterial::Molybdenum ? " Molybdenum" : " Tungsten") +
-                " target, tube voltage " + given(s.tubeVoltage, 1) + " kV");
+    const char* anode = s.target == formats::TargetMaterial::Molybdenum ? " Molybdenum"
+                        : s.target == formats::TargetMaterial::Tungsten ? " Tungsten"
+                                                                        : " Rhodium";
+    l.push_back(std::string(anode) + " target, tube voltage " + given(s.tubeVoltage, 1) + " kV");
     l.push_back(" Target angle " + given(s.targetAngle, 1) + " deg, tube tilt angle " +
                 given(s.tubeTiltAngle, 1) + " deg");
     l.push_back(" Filters: Be " + given(s.beryllium, 2) + " mm, Al " + given(s.aluminum, 2) + " mm, Mo " +

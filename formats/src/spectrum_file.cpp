@@ -46,7 +46,7 @@ constexpr size_t kSpectrumFileMaxBytes = 4 * 1024 * 1024;
 
 void fill(kv::RecordWriter& out, TargetMaterial target, const SpectrumFields& fields,
           const SpectrumTable& table, const Labels& labels) {
-    out.line(target == TargetMaterial::Molybdenum ? labels.molybdenumTarget : labels.tungstenTarget);
+    out.line(targetLabel(target, labels));
     for (const HeaderRow& row : kHeader)
         out.text(labels.*row.label).numberLine(kv::parseNumber(fields.*row.field), row.pattern);
     const kv::NumberPattern share("0.000E+00");
@@ -95,6 +95,18 @@ constexpr const Labels* kEditions[] = {&texts::englishSpectrumFileTexts.labels,
                                        &texts::japaneseSpectrumFileTexts.labels};
 
 } // namespace
+
+const texts::Text& targetLabel(TargetMaterial target, const Labels& labels) {
+    switch (target) {
+    case TargetMaterial::Tungsten:
+        return labels.tungstenTarget;
+    case TargetMaterial::Rhodium:
+        return labels.rhodiumTarget;
+    case TargetMaterial::Molybdenum:
+        break;
+    }
+    return labels.molybdenumTarget;
+}
 
 std::string spectrumFileText(TargetMaterial target, const SpectrumFields& fields, const SpectrumTable& table,
                              const Labels& labels) {
@@ -147,12 +159,10 @@ SpectrumFileContents readSpectrumFile(const std::filesystem::path& workDir, cons
 
     std::string_view first = trimmed(lineAt(1));
     bool known = false;
-    for (const Labels* l : kEditions) {
-        if (first == l->molybdenumTarget.view())
-            c.target = TargetMaterial::Molybdenum, known = true;
-        else if (first == l->tungstenTarget.view())
-            c.target = TargetMaterial::Tungsten, known = true;
-    }
+    for (const Labels* l : kEditions)
+        for (TargetMaterial t :
+             {TargetMaterial::Molybdenum, TargetMaterial::Tungsten, TargetMaterial::Rhodium})
+            if (first == targetLabel(t, *l).view()) c.target = t, known = true;
     if (!known) badLayout(fileName, 1, "\"" + lines[0] + "\" names no target");
 
     for (int r = 0; r < kHeaderLines - 1; ++r) {

@@ -28,6 +28,8 @@ std::string_view symbol(TargetMaterial t) {
         return "Mo";
     case TargetMaterial::Tungsten:
         return "W";
+    case TargetMaterial::Rhodium:
+        return "Rh";
     }
     return {};
 }
@@ -54,6 +56,8 @@ std::string_view elementName(TargetMaterial t) {
         return "molybdenum";
     case TargetMaterial::Tungsten:
         return "tungsten";
+    case TargetMaterial::Rhodium:
+        return "rhodium";
     }
     return {};
 }

@@ -20,7 +20,9 @@ TEST(TubeMaterials, TargetsAreFoundBySymbolOrNameInAnyCase) {
         {"symbol in capitals", "MO", TargetMaterial::Molybdenum},
         {"DICOM's word", "TUNGSTEN", TargetMaterial::Tungsten},
         {"one letter", "w", TargetMaterial::Tungsten},
-        {"a filter is no target here", "Rh", std::nullopt},
+        {"rhodium, a filter and a target", "Rh", TargetMaterial::Rhodium},
+        {"DICOM's word for rhodium", "RHODIUM", TargetMaterial::Rhodium},
+        {"a filter only is no target", "Ag", std::nullopt},
         {"blank around it", " Mo", std::nullopt},
         {"empty", "", std::nullopt},
         {"a prefix of a name", "molyb", std::nullopt},
@@ -60,6 +62,7 @@ TEST(TubeMaterials, EverySymbolAndNameReadsBackAsItsMaterial) {
     }
     EXPECT_EQ(symbol(TargetMaterial::Molybdenum), "Mo");
     EXPECT_EQ(symbol(TargetMaterial::Tungsten), "W");
+    EXPECT_EQ(symbol(TargetMaterial::Rhodium), "Rh");
 }
 
 } // namespace

@@ -47,36 +47,58 @@ double pathFactor(double a, const Inputs& in) {
     return std::sqrt(1 - t * t) / (std::tan(in.theta * kPi / 180) - t);
 }
 
-int lastBinOf(double v) {
-    const double top = 5 * v;
-    if (!(top >= 2)) return 0;
-    return top >= kBins - 1 ? kBins - 1 : static_cast<int>(std::floor(top));
-}
+// S(T) from 20 stopping-power rows by log-log interpolation; up to 1 keV the first row.
+struct TabulatedStoppingPower {
+    const std::array<double, kStoppingPowerRows + 1>& energy;
+    const std::array<double, kStoppingPowerRows + 1>& power;
+    // Logarithms of the rows, taken once instead of per slice.
+    std::array<double, kStoppingPowerRows + 1> lnE{}, lnS{};
+
+    TabulatedStoppingPower(const std::array<double, kStoppingPowerRows + 1>& e,
+                           const std::array<double, kStoppingPowerRows + 1>& p)
+        : energy(e), power(p) {
+        for (int n = 1; n <= kStoppingPowerRows; ++n) {
+            lnE[n] = std::log(energy[n]);
+            lnS[n] = std::log(power[n]);
+        }
+    }
+    double operator()(double t) const {
+        if (t <= 1.0) return power[1];
+        int n = 1;
+        while (n < kStoppingPowerRows && t > energy[n])
+            ++n;
+        return std::exp(lnS[n] - (lnS[n] - lnS[n - 1]) * (lnE[n] - std::log(t)) / (lnE[n] - lnE[n - 1]));
+    }
+};
+
+// K-line weights per filtration row: (bin, weight) in the order they are added.
+struct KLine {
+    int bin;
+    double weight;
+};
+constexpr KLine kLinesMoFilter[] = {{87, 0.543}, {87, 0.283}, {98, 0.101}, {98, 0.051}, {100, 0.022}};
+constexpr KLine kLinesRhFilter[] = {{87, 0.538}, {87, 0.282}, {98, 0.104}, {98, 0.053}, {100, 0.023}};
+constexpr KLine kLinesOther[] = {{87, 0.556}, {87, 0.292}, {98, 0.088}, {98, 0.045}, {100, 0.043}};
 
 struct Molybdenum {
     static constexpr double rho = 10.22;
     const PhysicalData& d;
     double v;
     double prefactor = (0.03058 - 7.494e-05 * v);
-    // Logarithms of the stopping-power rows, taken once instead of per slice.
-    std::array<double, kStoppingPowerRows + 1> lnE{}, lnS{};
+    TabulatedStoppingPower stopping{d.stoppingEnergy, d.stoppingPower};
 
-    Molybdenum(const PhysicalData& data, double voltage) : d(data), v(voltage) {
-        for (int n = 1; n <= kStoppingPowerRows; ++n) {
-            lnE[n] = std::log(d.stoppingEnergy[n]);
-            lnS[n] = std::log(d.stoppingPower[n]);
-        }
-    }
     const AttenuationColumn& mu() const { return d.molybdenum; }
     double w(double u, double) const {
         return prefactor * (1 - 4.238 * u + 7.799 * (u * u) - 6.739 * (u * u * u) + 2.313 * (u * u * u * u));
     }
-    double s(double t) const {
-        if (t <= 1.0) return d.stoppingPower[1];
-        int n = 1;
-        while (n < kStoppingPowerRows && t > d.stoppingEnergy[n])
-            ++n;
-        return std::exp(lnS[n] - (lnS[n] - lnS[n - 1]) * (lnE[n] - std::log(t)) / (lnE[n] - lnE[n - 1]));
+    double s(double t) const { return stopping(t); }
+    // The lines as a fraction of the column's filtered bremsstrahlung F.
+    void addLines(const Inputs& in, int last, double filteredTotal, std::array<double, kBins>& column) const {
+        const double f = (in.mo > 0 ? 0.0379 : 0.0323) * in.v - 0.6543;
+        const auto& row = in.mo > 0 ? kLinesMoFilter : in.rh > 0 ? kLinesRhFilter : kLinesOther;
+        // No line above the tube voltage: electrons of lower energy cannot make it.
+        for (const KLine& line : row)
+            if (line.bin <= last) column[line.bin] = column[line.bin] + line.weight * (f * filteredTotal);
     }
 };
 
@@ -89,6 +111,39 @@ struct Tungsten {
                (1 - 5.049 * u + 10.847 * (u * u) - 10.516 * (u * u * u) + 3.842 * (u * u * u * u));
     }
     double s(double t) const { return 1036.1 * std::exp(-0.04695 * t) + 202.41; }
+    void addLines(const Inputs&, int, double, std::array<double, kBins>&) const {}
+};
+
+struct Rhodium {
+    static constexpr double rho = kRhodiumDensity;
+    const PhysicalData& d;
+    const RhodiumConstants& c;
+    double v;
+    TabulatedStoppingPower stopping{d.rhodiumStoppingEnergy, d.rhodiumStoppingPower};
+
+    const AttenuationColumn& mu() const { return d.rhodium; }
+    double w(double u, double) const {
+        const double dv = (v - 30) / 10;
+        return 1 + (c.shape[0] + c.slope[0] * dv) * u + (c.shape[1] + c.slope[1] * dv) * (u * u) +
+               (c.shape[2] + c.slope[2] * dv) * (u * u * u) +
+               (c.shape[3] + c.slope[3] * dv) * (u * u * u * u);
+    }
+    double s(double t) const { return stopping(t); }
+    // Each line as a multiple of the filtered bremsstrahlung in its own bin:
+    // the continuum there has crossed the same target depth and filters at
+    // the same energy, so one fraction serves every filter and every ray.
+    void addLines(const Inputs& in, int last, double, std::array<double, kBins>& column) const {
+        const std::array<double, 2> f = rhodiumLineFractions(in.v, c);
+        std::array<double, std::size(kRhodiumLines)> continuum{};
+        for (size_t n = 0; n < continuum.size(); ++n)
+            continuum[n] = kRhodiumLines[n].bin <= last ? column[kRhodiumLines[n].bin] : 0;
+        for (size_t n = 0; n < continuum.size(); ++n) {
+            const RhodiumLine& line = kRhodiumLines[n];
+            const double fraction = f[line.alpha ? 0 : 1];
+            if (fraction > 0 && line.bin <= last)
+                column[line.bin] = column[line.bin] + fraction * line.share * continuum[n];
+        }
+    }
 };
 
 // The slice terms that do not depend on the ray: penetration depth x and
@@ -156,15 +211,6 @@ template <class Target> Slices slicesOf(const Target& target, double v, int last
     return s;
 }
 
-// K-line weights per filtration row: (bin, weight) in the order they are added.
-struct KLine {
-    int bin;
-    double weight;
-};
-constexpr KLine kLinesMoFilter[] = {{87, 0.543}, {87, 0.283}, {98, 0.101}, {98, 0.051}, {100, 0.022}};
-constexpr KLine kLinesRhFilter[] = {{87, 0.538}, {87, 0.282}, {98, 0.104}, {98, 0.053}, {100, 0.023}};
-constexpr KLine kLinesOther[] = {{87, 0.556}, {87, 0.292}, {98, 0.088}, {98, 0.045}, {100, 0.043}};
-
 // Bins are taken four at a time: one exactExp call for all their slices,
 // then their four sums side by side. Each sum still adds its own terms in
 // their order; the four are independent, so one addition need not wait for
@@ -173,10 +219,10 @@ constexpr int kBinsTogether = 4;
 
 template <class Target>
 void computeColumn(const Target& target, const Inputs& in, const Slices& s,
-                   const std::array<std::array<double, kBins>, 6>& filter, int last, bool kLines,
-                   std::array<double, kBins>& column, int k) {
+                   const std::array<std::array<double, kBins>, 6>& filter, int last,
+                   std::array<double, kBins>& column, double angle) {
     const AttenuationColumn& mu = target.mu();
-    const double x = pathFactor(rayAngle(k), in);
+    const double x = pathFactor(angle, in);
     std::vector<double> attenuation(kBinsTogether * s.mostSlices), factor(attenuation.size());
     std::array<double, kBins> sums{};
     for (int i0 = 2; i0 <= last; i0 += kBinsTogether) {
@@ -219,24 +265,11 @@ void computeColumn(const Target& target, const Inputs& in, const Slices& s,
         column[i] = value;
         filteredTotal += value;
     }
-    if (kLines) {
-        const double f = (in.mo > 0 ? 0.0379 : 0.0323) * in.v - 0.6543;
-        const auto& row = in.mo > 0 ? kLinesMoFilter : in.rh > 0 ? kLinesRhFilter : kLinesOther;
-        // No line above the tube voltage: electrons of lower energy cannot make it.
-        for (const KLine& line : row)
-            if (line.bin <= last) column[line.bin] = column[line.bin] + line.weight * (f * filteredTotal);
-    }
+    target.addLines(in, last, filteredTotal, column);
 }
 
-template <class Target>
-void compute(const Target& target, const Inputs& in, const PhysicalData& d, bool kLines,
-             SpectrumResult& out) {
-    out.table = {};
-    const int last = lastBinOf(in.v);
-    out.lastBin = last;
-    const Slices s = slicesOf(target, in.v, last);
-
-    // exp(-μ·t) of each filter; the products below keep the order Be, Al, Mo, Rh, air, Ag.
+// exp(-μ·t) of each filter; the products keep the order Be, Al, Mo, Rh, air, Ag.
+std::array<std::array<double, kBins>, 6> filtersOf(const Inputs& in, const PhysicalData& d, int last) {
     std::array<std::array<double, kBins>, 6> filter{};
     for (int i = 2; i <= last; ++i) {
         filter[0][i] = std::exp(-d.beryllium[i] * in.be);
@@ -246,11 +279,21 @@ void compute(const Target& target, const Inputs& in, const PhysicalData& d, bool
         filter[4][i] = std::exp(-d.air[i] * in.air);
         filter[5][i] = std::exp(-d.silver[i] * in.ag);
     }
+    return filter;
+}
+
+template <class Target>
+void compute(const Target& target, const Inputs& in, const PhysicalData& d, SpectrumResult& out) {
+    out.table = {};
+    const int last = lastBinOf(in.v);
+    out.lastBin = last;
+    const Slices s = slicesOf(target, in.v, last);
+    const auto filter = filtersOf(in, d, last);
     int columns = 0;
     while (columnReached(columns, in))
         ++columns;
     // The columns are independent: each part computes every n-th one whole.
-    onCores(columns, [&](int k) { computeColumn(target, in, s, filter, last, kLines, out.table[k], k); });
+    onCores(columns, [&](int k) { computeColumn(target, in, s, filter, last, out.table[k], rayAngle(k)); });
 
     // Absurd inputs (a filter of -1e300 mm) overflow; such a result has no
     // scale either, so it is left empty like a spectrum without photons.
@@ -272,6 +315,12 @@ void requireAccepted(const SpectrumFields& fields) {
 }
 
 } // namespace
+
+int lastBinOf(double v) {
+    const double top = 5 * v;
+    if (!(top >= 2)) return 0;
+    return top >= kBins - 1 ? kBins - 1 : static_cast<int>(std::floor(top));
+}
 
 void normaliseSpectrumTable(SpectrumTable& table) {
     double n = 0;
@@ -419,7 +468,7 @@ void ComputeMolybdenumSpectrum(const PhysicalData& data, const SpectrumFields& f
     requireAccepted(fields);
     const Inputs in = readInputs(fields);
     out.tubeVoltageText.reset();
-    compute(Molybdenum{data, in.v}, in, data, true, out);
+    compute(Molybdenum{data, in.v}, in, data, out);
 }
 
 void ComputeTungstenSpectrum(const PhysicalData& data, const SpectrumFields& fields, SpectrumResult& out) {
@@ -430,7 +479,48 @@ void ComputeTungstenSpectrum(const PhysicalData& data, const SpectrumFields& fie
         in.v = kMinTubeVoltage;
         out.tubeVoltageText = "15";
     }
-    compute(Tungsten{data}, in, data, false, out);
+    compute(Tungsten{data}, in, data, out);
+}
+
+std::array<double, 2> rhodiumLineFractions(double v, const RhodiumConstants& c) {
+    // Only electrons above the K edge ionise the K shell.
+    if (!(v > kRhodiumKEdge)) return {0, 0};
+    const double over = v / kRhodiumKEdge - 1;
+    return {c.alphaScale * std::pow(over, c.alphaPower), c.betaScale * std::pow(over, c.betaPower)};
+}
+
+void computeRhodiumSpectrum(const PhysicalData& data, const SpectrumFields& fields, SpectrumResult& out,
+                            const RhodiumConstants& constants) {
+    requireAccepted(fields);
+    if (data.rhodiumFault) throw *data.rhodiumFault;
+    const Inputs in = readInputs(fields);
+    out.tubeVoltageText.reset();
+    compute(Rhodium{data, constants, in.v}, in, data, out);
+}
+
+template <class Target>
+std::array<double, kBins> rayOf(const Target& target, const Inputs& in, const PhysicalData& d, double angle) {
+    const int last = lastBinOf(in.v);
+    std::array<double, kBins> ray{};
+    if (last < 2) return ray;
+    computeColumn(target, in, slicesOf(target, in.v, last), filtersOf(in, d, last), last, ray, angle);
+    return ray;
+}
+
+std::array<double, kBins> raySpectrum(TargetMaterial target, const PhysicalData& data,
+                                      const SpectrumFields& fields, double angle,
+                                      const RhodiumConstants& rhodium) {
+    const Inputs in = readInputs(fields);
+    switch (target) {
+    case TargetMaterial::Molybdenum:
+        return rayOf(Molybdenum{data, in.v}, in, data, angle);
+    case TargetMaterial::Tungsten:
+        return rayOf(Tungsten{data}, in, data, angle);
+    case TargetMaterial::Rhodium:
+        break;
+    }
+    if (data.rhodiumFault) throw *data.rhodiumFault;
+    return rayOf(Rhodium{data, rhodium, in.v}, in, data, angle);
 }
 
 SpectrumResult computeSpectrum(TargetMaterial target, const PhysicalData& data,
@@ -438,8 +528,10 @@ SpectrumResult computeSpectrum(TargetMaterial target, const PhysicalData& data,
     SpectrumResult r;
     if (target == TargetMaterial::Molybdenum)
         ComputeMolybdenumSpectrum(data, fields, r);
-    else
+    else if (target == TargetMaterial::Tungsten)
         ComputeTungstenSpectrum(data, fields, r);
+    else
+        computeRhodiumSpectrum(data, fields, r);
     return r;
 }
 

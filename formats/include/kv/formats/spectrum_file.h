@@ -24,6 +24,9 @@ namespace kv::formats {
 
 inline constexpr const char* kSpectrumFileName = "P_SPCTL.dat";
 
+// Line 1 of the spectrum file for the target, in the edition of `labels`.
+const texts::Text& targetLabel(TargetMaterial target, const texts::SpectrumFileLabels& labels);
+
 // Columns k = 0..42: the ray at `columnAngle(k)` degrees from the vertical
 // line (column 0 is the vertical line, plotted only; 1..42 are written).
 // Bins i = 0..250: photon energy 0.2·i keV (bin 0 unused, bin 1 always 0).

@@ -11,11 +11,12 @@
 
 namespace kv::formats {
 
-enum class TargetMaterial { Molybdenum = 0, Tungsten = 1 };
+enum class TargetMaterial { Molybdenum = 0, Tungsten = 1, Rhodium = 2 };
 // The filters a spectrum may pass, in the spectrum screen's order.
 enum class FilterMaterial { Beryllium, Aluminum, Molybdenum, Rhodium, Silver };
 
-inline constexpr std::array kTargetMaterials = {TargetMaterial::Molybdenum, TargetMaterial::Tungsten};
+inline constexpr std::array kTargetMaterials = {TargetMaterial::Molybdenum, TargetMaterial::Tungsten,
+                                                TargetMaterial::Rhodium};
 inline constexpr std::array kFilterMaterials = {FilterMaterial::Beryllium, FilterMaterial::Aluminum,
                                                 FilterMaterial::Molybdenum, FilterMaterial::Rhodium,
                                                 FilterMaterial::Silver};

@@ -13,6 +13,7 @@ namespace kv::texts {
 struct SpectrumFileLabels {
     Text molybdenumTarget; // line 1 of P_SPCTL.dat
     Text tungstenTarget;
+    Text rhodiumTarget;
     Text tubeVoltage; // lines 2..10: label before the formatted field
     Text targetAngle;
     Text tubeTiltAngle;
@@ -67,6 +68,7 @@ inline constexpr SpectrumFileTexts englishSpectrumFileTexts{
         {
             .molybdenumTarget = "Molybdenum target",
             .tungstenTarget = "Tungsten target",
+            .rhodiumTarget = "Rhodium target",
             .tubeVoltage = "Tube voltage =",
             .targetAngle = "Target angle =",
             .tubeTiltAngle = "Tube tilt angle =",
@@ -132,6 +134,7 @@ inline constexpr SpectrumFileTexts japaneseSpectrumFileTexts{
         {
             .molybdenumTarget = "ターゲット：モリブデン",
             .tungstenTarget = "タングステンターゲット",
+            .rhodiumTarget = "ロジウムターゲット",
             .tubeVoltage = "管電圧 =",
             .targetAngle = "ターゲット角度 =",
             .tubeTiltAngle = "管球傾斜角度 =",

@@ -1,7 +1,8 @@
 #pragma once
-// The spectrum model: bremsstrahlung of a molybdenum or tungsten target
-// integrated over the electron's slowing-down, with the heel effect of 43
-// rays, the added filtration, the air layer and, for molybdenum, the K lines.
+// The spectrum model: bremsstrahlung of a molybdenum, tungsten or rhodium
+// target integrated over the electron's slowing-down, with the heel effect of
+// 43 rays, the added filtration, the air layer and, for molybdenum and
+// rhodium, the K lines.
 //
 // Driven by the texts of the spectrum screen's fields (parsed leniently):
 //
@@ -113,16 +114,79 @@ struct SpectrumResult {
     bool empty() const;
 };
 
-// Throws std::domain_error when checkDrawSpectrum(fields) does not accept.
+// Throws std::domain_error when checkDrawSpectrum(fields) does not accept,
+// and for rhodium the FileError of Rh-STP.dat when it could not be read.
 SpectrumResult computeSpectrum(TargetMaterial target, const PhysicalData& data, const SpectrumFields& fields);
+
+// The highest bin a tube voltage fills: the integer part of 5·V, at most
+// 250; 0 below two bins.
+int lastBinOf(double tubeVoltage);
 
 // Step 4 of the computation, on its own: columns 1..42 divided by their sum,
 // entries that are then <= 1e-10 set to 0; an all-zero (or negative) sum
 // leaves an all-zero table instead of dividing by it.
 void normaliseSpectrumTable(SpectrumTable& table);
 
-// The two procedures computeSpectrum chooses between, with the same precondition.
+// The procedures computeSpectrum chooses between, with the same precondition.
 void ComputeMolybdenumSpectrum(const PhysicalData& data, const SpectrumFields& fields, SpectrumResult& out);
 void ComputeTungstenSpectrum(const PhysicalData& data, const SpectrumFields& fields, SpectrumResult& out);
+
+// The rhodium target, built as the molybdenum one is: its density, its
+// attenuation (the Rh column of MUs12.dat) along the exit path, its stopping
+// power (Rh-STP.dat), the Whiddington penetration depth, a shape polynomial
+// W(u) = 1 + s1·u + s2·u² + s3·u³ + s4·u⁴ whose coefficients move linearly
+// with the tube voltage, and its K lines. Each line adds f(V) · share times
+// the filtered bremsstrahlung of its own bin, f(V) = scale · (V / E_K −
+// 1)^power for Kα and Kβ apart, nothing up to the K edge. The shape and the
+// line fractions are fitted to the measured rhodium catalogue by
+// kv-fit-rhodium (data/README.md).
+inline constexpr double kRhodiumDensity = 12.41; // g/cm³
+inline constexpr double kRhodiumKEdge = 23.2199; // keV, xraylib
+
+struct RhodiumConstants {
+    std::array<double, 4> shape; // s1..s4 at 30 kV
+    std::array<double, 4> slope; // their change per 10 kV
+    double alphaScale, alphaPower;
+    double betaScale, betaPower;
+};
+// kv-fit-rhodium over the catalogue's 20-50 kV spectra.
+inline constexpr RhodiumConstants kRhodiumConstants{{-5.80072, 13.6083, -14.0577, 5.37941},
+                                                    {-0.0842714, 0.702642, -1.21098, 0.635874},
+                                                    33.594,
+                                                    0.889603,
+                                                    8.2387,
+                                                    0.723206};
+
+// A K line: the bin holding xraylib's energy (keV / 0.2, rounded), its share
+// of its group's radiative rate, and its group.
+struct RhodiumLine {
+    int bin;
+    double share;
+    bool alpha;
+};
+inline constexpr RhodiumLine kRhodiumLines[] = {
+    {101, 0.65446, true},  // Kα1 20.216 keV
+    {100, 0.34554, true},  // Kα2 20.074 keV
+    {114, 0.59595, false}, // Kβ1 22.724 keV
+    {113, 0.30588, false}, // Kβ3 22.699 keV
+    {116, 0.09818, false}, // Kβ2 23.172 keV
+};
+
+// f(V) of Kα and Kβ.
+std::array<double, 2> rhodiumLineFractions(double tubeVoltage, const RhodiumConstants& c);
+
+// Throws the FileError of Rh-STP.dat when the data have no rhodium rows, and
+// std::domain_error when checkDrawSpectrum(fields) does not accept.
+void computeRhodiumSpectrum(const PhysicalData& data, const SpectrumFields& fields, SpectrumResult& out,
+                            const RhodiumConstants& constants = kRhodiumConstants);
+
+// One ray `angle` degrees from the vertical line, as the table's columns are
+// computed (photons per bin, not normalised; bins 2..lastBinOf(V)), for any
+// angle the fields' tube gives an exit path at, without the checks of "Draw
+// spectrum": a measured tube's own central ray where the field check would
+// refuse its anode angle. Tungsten is not clamped here.
+std::array<double, kBins> raySpectrum(TargetMaterial target, const PhysicalData& data,
+                                      const SpectrumFields& fields, double angle,
+                                      const RhodiumConstants& rhodium = kRhodiumConstants);
 
 } // namespace kv::spectrum
