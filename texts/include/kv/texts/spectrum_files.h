@@ -61,6 +61,17 @@ struct SpectrumFileTexts {
     Text matchBelowUnfiltered;
     Text matchBeyondReach;
     Text matchNoBeam;
+    // Faults of a measured spectrum; {file}, {line}, {value}: the text at fault.
+    Text measuredNotANumber;
+    Text measuredDecimalComma;
+    Text measuredNotFinite;
+    Text measuredWrongShape; // {value}: how many columns
+    Text measuredEnergyNotPositive;
+    Text measuredEnergyNotRising;
+    Text measuredNegativeFluence;
+    Text measuredNoBins;
+    Text measuredNothingBelowTubeVoltage; // {value}: kV
+    Text toolMeasuredNeedsKv;             // {file}
 };
 
 inline constexpr SpectrumFileTexts englishSpectrumFileTexts{
@@ -127,6 +138,28 @@ inline constexpr SpectrumFileTexts englishSpectrumFileTexts{
     .matchBeyondReach =
         "No aluminium filter from 0 to 10 mm gives this HVL: the nearest first HVL is {hvl} mm Al",
     .matchNoBeam = "The spectrum holds no photons, so no HVL can be matched",
+    .measuredNotANumber =
+        "The measured spectrum {file} holds \"{value}\" in line {line}, which is not a number",
+    .measuredDecimalComma =
+        "The measured spectrum {file} holds \"{value}\" in line {line}: write the decimal "
+        "point as \".\", not as a comma",
+    .measuredNotFinite =
+        "The measured spectrum {file} holds \"{value}\" in line {line}, a number too large to use",
+    .measuredWrongShape =
+        "The measured spectrum {file} holds {value} columns in line {line}: two belong there, "
+        "the energy (keV) and the fluence per keV",
+    .measuredEnergyNotPositive =
+        "The measured spectrum {file} holds the energy {value} keV in line {line}, which is not above 0",
+    .measuredEnergyNotRising =
+        "The measured spectrum {file} holds the energy {value} keV in line {line}, which "
+        "does not rise above the energy of the line before",
+    .measuredNegativeFluence =
+        "The measured spectrum {file} holds the negative fluence {value} in line {line}",
+    .measuredNoBins = "The measured spectrum {file} holds no line of energy and fluence",
+    .measuredNothingBelowTubeVoltage =
+        "The measured spectrum {file} holds no fluence below the tube voltage of {value} kV",
+    .toolMeasuredNeedsKv =
+        "kv-spectrum: the measured spectrum {file} states no tube voltage: give it with --kv",
 };
 
 inline constexpr SpectrumFileTexts japaneseSpectrumFileTexts{
@@ -195,6 +228,22 @@ inline constexpr SpectrumFileTexts japaneseSpectrumFileTexts{
     .matchBeyondReach = "0～10 mm のアルミニウムフィルタではこの半価層になりません。最も近い第1半価層は "
                         "{hvl} mm Al です",
     .matchNoBeam = "スペクトルに光子がないため、半価層を合わせられません",
+    .measuredNotANumber = "測定スペクトル {file} の {line} 行目の「{value}」は数値ではありません",
+    .measuredDecimalComma = "測定スペクトル {file} の {line} 行目の「{value}」は小数点がコンマです。小数点は"
+                            "「.」で書いてください",
+    .measuredNotFinite = "測定スペクトル {file} の {line} 行目の「{value}」は大きすぎて使えません",
+    .measuredWrongShape = "測定スペクトル {file} の {line} 行目には {value} 列あります。エネルギー (keV) と "
+                          "keV あたりのフルエンスの 2 列が必要です",
+    .measuredEnergyNotPositive =
+        "測定スペクトル {file} の {line} 行目のエネルギー {value} keV は 0 より大きくありません",
+    .measuredEnergyNotRising = "測定スペクトル {file} の {line} 行目のエネルギー {value} keV "
+                               "は前の行のエネルギーより大きくありません",
+    .measuredNegativeFluence = "測定スペクトル {file} の {line} 行目のフルエンス {value} が負です",
+    .measuredNoBins = "測定スペクトル {file} にはエネルギーとフルエンスの行がありません",
+    .measuredNothingBelowTubeVoltage =
+        "測定スペクトル {file} には管電圧 {value} kV 未満のフルエンスがありません",
+    .toolMeasuredNeedsKv =
+        "kv-spectrum: 測定スペクトル {file} には管電圧の記載がありません。--kv で指定してください",
 };
 
 constexpr const SpectrumFileTexts& spectrumFileTextsOf(Edition e) {
