@@ -523,6 +523,18 @@ std::array<double, kBins> raySpectrum(TargetMaterial target, const PhysicalData&
     return rayOf(Rhodium{data, rhodium, in.v}, in, data, angle);
 }
 
+TargetFilters targetFilters(TargetMaterial target) {
+    switch (target) {
+    case TargetMaterial::Tungsten:
+        return {"0.8", "0", "0", "0.025"};
+    case TargetMaterial::Rhodium:
+        return {"0", "0", "0", "0.025"};
+    case TargetMaterial::Molybdenum:
+        break;
+    }
+    return {"0.8", "0", "0.03", "0"};
+}
+
 SpectrumResult computeSpectrum(TargetMaterial target, const PhysicalData& data,
                                const SpectrumFields& fields) {
     SpectrumResult r;

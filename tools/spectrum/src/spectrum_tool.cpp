@@ -8,7 +8,9 @@
 #include "kv/common/typed_number.h"
 #include "kv/formats/equipment_file.h"
 #include "kv/formats/geometry_file.h"
+#include "kv/formats/measured_spectrum_file.h"
 #include "kv/spectrum/model/beam_quality.h"
+#include "kv/spectrum/model/measured_source.h"
 #include "kv/spectrum/model/spectrum_model.h"
 #include "kv/tools/common/shared_options.h"
 
@@ -76,6 +78,7 @@ SpectrumCommand parseSpectrumCommand(const std::vector<std::string>& args) {
                                   {"--data", true},
                                   {"--out", true},
                                   {"--match-hvl", true},
+                                  {"--measured", true},
                                   {"--hvl-with-paddle", false},
                                   {"--hvl-without-paddle", false}},
                                  {tools::SharedOption::Edition, tools::SharedOption::Help});
@@ -85,6 +88,8 @@ SpectrumCommand parseSpectrumCommand(const std::vector<std::string>& args) {
         const CommandLine line(args, specs);
         line.refuseOperandsBeyond(0);
         line.refuseTogether("--hvl-with-paddle", "--hvl-without-paddle");
+        // A measured spectrum has no aluminium of the model's to match with.
+        line.refuseTogether("--measured", "--match-hvl");
         tools::refuseUnknownEdition(line);
         for (const OptionSpec& s : specs)
             if (s.takesValue && line.value(s.name)) c.given[s.name] = *line.value(s.name);
@@ -111,10 +116,20 @@ SpectrumCommand parseSpectrumCommand(const std::vector<std::string>& args) {
 }
 
 // The fields as the screen starts them after a click on the target, then the options given.
-SpectrumFields fieldsAsked(const SpectrumCommand& c, const fs::path& dataDir) {
+// A measured spectrum holds its tube's own window and air: its filters start at 0.
+SpectrumFields fieldsAsked(const SpectrumCommand& c, const fs::path& dataDir,
+                           const std::optional<formats::MeasuredSpectrum>& measured) {
     SpectrumFields fields;
-    fields.molybdenum = c.target == TargetMaterial::Molybdenum ? "0.03" : "0";
-    fields.rhodium = c.target == TargetMaterial::Molybdenum ? "0" : "0.025";
+    if (measured) {
+        fields.beryllium = fields.molybdenum = fields.rhodium = fields.airLayer = "0";
+        if (measured->tubeVoltage) fields.tubeVoltage = kv::plainDecimal(*measured->tubeVoltage);
+    } else {
+        const TargetFilters start = targetFilters(c.target);
+        fields.beryllium = start.beryllium;
+        fields.aluminum = start.aluminum;
+        fields.molybdenum = start.molybdenum;
+        fields.rhodium = start.rhodium;
+    }
     if (!c.given.count("--target-angle") || !c.given.count("--tilt")) {
         const formats::EquipmentRecord equipment = formats::readEquipment(dataDir);
         fields.targetAngle = kv::format(equipment.targetAngle, "00.0");
@@ -168,7 +183,16 @@ int computeAndWrite(const SpectrumCommand& c, std::ostream& out, std::ostream& e
                       {{"{dir}", fs::current_path().string()}, {"{shipped}", dataDir.string()}})
             << "\n";
     PhysicalData data = LoadPhysicalData(dataDir);
-    SpectrumFields fields = fieldsAsked(c, dataDir);
+    std::optional<formats::MeasuredSpectrum> measured;
+    if (c.given.count("--measured")) {
+        measured = formats::readMeasuredSpectrum(given("--measured"));
+        if (!measured->tubeVoltage && !c.given.count("--kv")) {
+            err << fillIn(t.toolMeasuredNeedsKv.str(), {{"{file}", shownText(given("--measured"))}}) << "\n"
+                << texts::commandLineTextsOf(c.edition).seeHelp.view() << "\n";
+            return 2;
+        }
+    }
+    SpectrumFields fields = fieldsAsked(c, dataDir, measured);
     if (const std::optional<std::string> why = refusedFields(fields, t, c.edition)) {
         err << *why;
         return 1;
@@ -191,7 +215,9 @@ int computeAndWrite(const SpectrumCommand& c, std::ostream& out, std::ostream& e
         }
         fields = m.fields;
     }
-    const SpectrumResult result = computeSpectrum(c.target, data, fields);
+    const SpectrumResult result = measured
+                                      ? measuredSpectrumTable(*measured, given("--measured"), data, fields)
+                                      : computeSpectrum(c.target, data, fields);
     if (result.empty()) {
         err << t.spectrumEmpty.view() << "\n";
         return 1;
@@ -224,6 +250,9 @@ int runSpectrumTool(const std::vector<std::string>& args, std::ostream& out, std
     }
     try {
         return computeAndWrite(c, out, err);
+    } catch (const formats::MeasuredSpectrumError& e) {
+        err << formats::describeMeasured(e, texts::spectrumFileTextsOf(c.edition)) << "\n";
+        return 1;
     } catch (const FileError& e) {
         err << formats::describe(e, texts::spectrumFileTextsOf(c.edition)) << "\n";
         return 1;

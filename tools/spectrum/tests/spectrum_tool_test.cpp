@@ -3,6 +3,7 @@
 #include "kv/common/temporaries.h"
 #include "kv/formats/equipment_file.h"
 #include "kv/spectrum/model/beam_quality.h"
+#include "kv/spectrum/model/measured_source.h"
 #include "kv/spectrum/model/physical_data.h"
 #include "kv/spectrum/model/spectrum_model.h"
 #include "kv/test_support/work_dir.h"
@@ -125,8 +126,10 @@ TEST(SpectrumTool, RefusalsAndFaultsGiveTheMessageAndAFailingStatus) {
          1,
          "このスペクトルには光子がありません"},
         {{"--kv"}, 2, "--kv wants a value"},
-        {{"--target", "Cu"}, 2, "--target takes Mo, W, not \"Cu\""},
-        {{"--target=Cu", "--edition=ja"}, 2, "--target に指定できるのは Mo, W で、「Cu」は指定できません"},
+        {{"--target", "Cu"}, 2, "--target takes Mo, W, Rh, not \"Cu\""},
+        {{"--target=Cu", "--edition=ja"},
+         2,
+         "--target に指定できるのは Mo, W, Rh で、「Cu」は指定できません"},
         {{"--colour", "red"}, 2, "unknown option \"--colour\""},
         {{"--colour=red", "--edition", "ja"}, 2, "「--colour」は不明なオプションです。"},
         {{"--edition", "fr"}, 2, "--edition takes en, ja, not \"fr\""},
@@ -410,6 +413,153 @@ TEST(SpectrumTool, RefusedMatchesAndGeometryFaults) {
     ToolRun help = run({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("with the compression paddle"), std::string::npos) << help.out;
+}
+
+TEST(SpectrumTool, RhodiumTargetWithItsStartValues) {
+    TempDir dir;
+    const std::string data = shippedDataDir().string();
+    // Rh 0.025 mm and the other filters 0, as the screen's Rh option sets them.
+    const SpectrumFields f{"28", "16.0", "6.0", "0", "0", "0", "0.025", "0", "60"};
+    const SpectrumResult expected = computeSpectrum(TargetMaterial::Rhodium, shippedData(), f);
+    struct Case {
+        const char* target;
+        const char* edition;
+        const kv::texts::SpectrumFileLabels& labels;
+        const char* firstLine;
+    };
+    const Case cases[] = {
+        {"Rh", "en", kv::texts::englishSpectrumFileTexts.labels, "Rhodium target\r\n"},
+        {"rh", "ja", kv::texts::japaneseSpectrumFileTexts.labels, "ロジウムターゲット\r\n"},
+    };
+    for (const Case& c : cases) {
+        const std::string name = std::string(c.target) + ".dat";
+        ToolRun r = run({"--target", c.target, "--kv", "28", "--data", data, "--out",
+                         (dir.path() / name).string(), "--edition", c.edition});
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string bytes = dir.read(name);
+        EXPECT_EQ(bytes, kv::toCp932(spectrumFileText(TargetMaterial::Rhodium, f, expected.table, c.labels)));
+        EXPECT_EQ(kv::fromCp932(bytes.substr(0, bytes.find('\n') + 1)), c.firstLine);
+        EXPECT_EQ(readSpectrumFile(dir.path(), name).target, TargetMaterial::Rhodium);
+    }
+}
+
+// A small spectrum in the catalogue's layout: 1 keV bins from 14 to 22 keV.
+std::string measuredFile(const char* kvComment = "# tube voltage: 21 kV\n") {
+    std::string s = std::string("# energy \t fluence\n") + kvComment;
+    for (int e = 15; e <= 22; ++e)
+        s += std::to_string(e) + ".0\t" + std::to_string(100 - 4 * e) + "\n";
+    return s;
+}
+
+TEST(SpectrumTool, MeasuredSpectrumIsFilteredRebinnedAndGivenToEveryRay) {
+    DataCopy data;
+    TempDir dir;
+    dir.write("m.dat", measuredFile());
+    const std::string measured = dir.file("m.dat").string();
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        SpectrumFields fields; // as the file's header and the table are made
+        TargetMaterial target;
+    };
+    const Case cases[] = {
+        {"voltage from the comment, no filter",
+         {},
+         {"21", "16.0", "6.0", "0", "0", "0", "0", "0", "0"},
+         TargetMaterial::Molybdenum},
+        {"voltage given, Rh filter and air",
+         {"--kv", "20.5", "--rh", "0.025", "--air", "60", "--target", "Rh"},
+         {"20.5", "16.0", "6.0", "0", "0", "0", "0.025", "0", "60"},
+         TargetMaterial::Rhodium},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"--measured",
+                                         measured,
+                                         "--data",
+                                         data.path(),
+                                         "--hvl-without-paddle",
+                                         "--out",
+                                         (dir.path() / "P_SPCTL.dat").string()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        ToolRun r = run(args);
+        ASSERT_EQ(r.status, 0) << c.name << ": " << r.err;
+        const SpectrumResult table =
+            measuredSpectrumTable(readMeasuredSpectrum(measured), measured, shippedData(), c.fields);
+        EXPECT_EQ(dir.read("P_SPCTL.dat"),
+                  kv::toCp932(spectrumFileText(c.target, c.fields, table.table,
+                                               kv::texts::englishSpectrumFileTexts.labels)))
+            << c.name;
+        const SpectrumFileContents back = readSpectrumFile(dir.path());
+        for (int k = 2; k < kColumns; ++k)
+            ASSERT_EQ(back.table[k], back.table[1]) << c.name << ": column " << k;
+        const auto q = beamQuality(table.table[0], shippedData().aluminum);
+        EXPECT_EQ(lineOf(r.out, "First HVL (mm Al)"), kv::format(q->firstHvl, "0.0000")) << c.name;
+        EXPECT_EQ(lineOf(r.out, "Mean energy (keV)"), kv::format(q->meanEnergy, "0.000")) << c.name;
+    }
+}
+
+TEST(SpectrumTool, MeasuredFilesThatCannotBeUsedAreRefused) {
+    DataCopy data;
+    TempDir dir;
+    const std::string written = (dir.path() / "P_SPCTL.dat").string();
+    struct Case {
+        const char* name;
+        std::string content; // empty: no such file
+        std::vector<std::string> extra;
+        int status;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"a word",
+         "# x\n15 3\n15.25 many\n",
+         {"--kv", "20"},
+         1,
+         "The measured spectrum " + (dir.path() / "m.dat").string() +
+             " holds \"many\" in line 3, which is not a number"},
+        {"energies falling",
+         "15 3\n14 3\n",
+         {"--kv", "20"},
+         1,
+         "holds the energy 14 keV in line 2, which does not rise"},
+        {"negative fluence", "15 3\n16 -1\n", {"--kv", "20"}, 1, "holds the negative fluence -1 in line 2"},
+        {"three columns", "15 3 1\n", {"--kv", "20"}, 1, "holds 3 columns in line 1"},
+        {"decimal comma", "15,25\t3,5\n", {"--kv", "20"}, 1, "write the decimal point as \".\""},
+        {"nothing below the tube voltage",
+         "30 3\n31 4\n",
+         {"--kv", "25"},
+         1,
+         "holds no fluence below the tube voltage of 25 kV"},
+        {"nothing below, in Japanese",
+         "30 3\n31 4\n",
+         {"--kv", "25", "--edition", "ja"},
+         1,
+         "管電圧 25 kV 未満のフルエンスがありません"},
+        {"no data", "# only a comment\n", {"--kv", "20"}, 1, "holds no line of energy and fluence"},
+        {"no file", "", {"--kv", "20"}, 1, "is missing or cannot be read"},
+        {"no tube voltage anywhere", "15 3\n16 3\n", {}, 2, "states no tube voltage: give it with --kv"},
+        {"a voltage the model's range refuses",
+         "15 3\n16 3\n",
+         {"--kv", "60"},
+         1,
+         "The tube voltage exceeds the maximum value"},
+        {"matching has no model to match",
+         "15 3\n",
+         {"--kv", "20", "--match-hvl", "0.3"},
+         2,
+         "cannot be given together"},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(dir.file("m.dat"));
+        if (!c.content.empty()) dir.write("m.dat", c.content);
+        std::vector<std::string> args = {
+            "--measured", dir.file("m.dat").string(), "--data", data.path(), "--out", written};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        ToolRun r = run(args);
+        EXPECT_EQ(r.status, c.status) << c.name;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.name << ": " << r.err;
+        EXPECT_TRUE(r.out.empty()) << c.name << ": " << r.out;
+        EXPECT_FALSE(std::filesystem::exists(written)) << c.name;
+    }
 }
 
 } // namespace

@@ -114,6 +114,17 @@ struct SpectrumResult {
     bool empty() const;
 };
 
+// The filter fields a click on the target's option sets (Be, Al, Mo, Rh):
+// 0.8, 0, 0.03, 0 for molybdenum; 0.8, 0, 0, 0.025 for tungsten; 0, 0, 0,
+// 0.025 for rhodium. The tools take them for what a user leaves out.
+struct TargetFilters {
+    const char* beryllium;
+    const char* aluminum;
+    const char* molybdenum;
+    const char* rhodium;
+};
+TargetFilters targetFilters(TargetMaterial target);
+
 // Throws std::domain_error when checkDrawSpectrum(fields) does not accept,
 // and for rhodium the FileError of Rh-STP.dat when it could not be read.
 SpectrumResult computeSpectrum(TargetMaterial target, const PhysicalData& data, const SpectrumFields& fields);
