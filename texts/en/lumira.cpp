@@ -23,6 +23,7 @@ const LumiraTexts& lumiraTexts() {
         .targetMaterial = "Target material",
         .molybdenum = "Molybdenum",
         .tungsten = "Tungsten",
+        .rhodiumTarget = "Rh",
         .tubeVoltage = "Tube voltage",
         .upTo50 = "( Up to 50 )",
         .upTo50At = At{11520, 8475},

@@ -22,6 +22,7 @@ const LumiraTexts& lumiraTexts() {
         .targetMaterial = "ターゲット材質",
         .molybdenum = "モリブデン",
         .tungsten = "タングステン",
+        .rhodiumTarget = "Rh",
         .tubeVoltage = "管電圧",
         .upTo50 = "( 最大 50 kV )",
         .upTo50At = At{11400, 8475},

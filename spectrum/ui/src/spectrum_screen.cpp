@@ -109,21 +109,28 @@ std::vector<Control> table() {
         // Target and angles.
         {.name = "Frame1",
          .kind = Kind::Frame,
-         .rect = {480, 7080, 3855, 855},
+         .rect = {480, 7080, 4035, 855},
          .text = t.targetMaterial,
          .font = caption,
          .fore = colours::blue,
          .back = cyan},
+        // Three targets in a row: each option as wide as its caption needs in either edition.
         {.name = "Option1",
          .kind = Kind::Option,
-         .rect = {240, 360, 1695, 315},
+         .rect = {240, 360, 1560, 315},
          .text = t.molybdenum,
          .font = caption,
          .parent = "Frame1"},
         {.name = "Option2",
          .kind = Kind::Option,
-         .rect = {2040, 360, 1695, 315},
+         .rect = {1800, 360, 1560, 315},
          .text = t.tungsten,
+         .font = caption,
+         .parent = "Frame1"},
+        {.name = "Option3",
+         .kind = Kind::Option,
+         .rect = {3360, 360, 645, 315},
+         .text = t.rhodiumTarget,
          .font = caption,
          .parent = "Frame1"},
         label("Label11", t.targetAngleAt.get(), t.targetAngle, colours::blue),
@@ -332,6 +339,8 @@ SpectrumScreen::SpectrumScreen(std::filesystem::path workDir, QWidget* parent)
             [this] { selectTarget(TargetMaterial::Molybdenum); });
     connect(option("Option2"), &QRadioButton::clicked, this,
             [this] { selectTarget(TargetMaterial::Tungsten); });
+    connect(option("Option3"), &QRadioButton::clicked, this,
+            [this] { selectTarget(TargetMaterial::Rhodium); });
     angleFields_ = {textBox("Text5"), textBox("Text3")};
     for (QLineEdit* f : angleFields_)
         f->installEventFilter(this);
@@ -377,11 +386,11 @@ bool SpectrumScreen::start() {
 
 void SpectrumScreen::selectTarget(TargetMaterial target) {
     target_ = target;
-    const bool tungsten = target == TargetMaterial::Tungsten;
-    textBox("Text8")->setText(QStringLiteral("0.8"));
-    textBox("Text2")->setText(QStringLiteral("0"));
-    textBox("Text10")->setText(tungsten ? QStringLiteral("0") : QStringLiteral("0.03"));
-    textBox("Text11")->setText(tungsten ? QStringLiteral("0.025") : QStringLiteral("0"));
+    const TargetFilters start = targetFilters(target);
+    setText("Text8", start.beryllium);
+    setText("Text2", start.aluminum);
+    setText("Text10", start.molybdenum);
+    setText("Text11", start.rhodium);
 }
 
 std::string SpectrumScreen::fieldText(std::string_view name) const {
@@ -422,6 +431,11 @@ SpectrumFields SpectrumScreen::fields() const {
 
 bool SpectrumScreen::refuses(const SpectrumFields& typed) const {
     const auto& fileTexts = texts::spectrumFileTexts();
+    // Only the rhodium target needs Rh-STP.dat: without it the others still draw.
+    if (target_ == TargetMaterial::Rhodium && data_.rhodiumFault) {
+        showMessage(qs(formats::describe(*data_.rhodiumFault, fileTexts)));
+        return true;
+    }
     if (const auto refused = refusedOnScreen(typed, target_)) {
         const FieldMessage m = fieldRefusalMessage(*refused, fieldName(refused->field, fileTexts), fileTexts,
                                                    texts::typedNumberTexts());

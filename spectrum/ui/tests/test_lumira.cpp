@@ -58,6 +58,7 @@ class WorkDir {
     QString file(const char* name) const { return QString::fromStdString(dir_.file(name).string()); }
     void write(const char* name, const QByteArray& bytes) const { dir_.write(name, bytes.toStdString()); }
     void remove(const char* name) const { QFile::remove(file(name)); }
+    void copyShipped(const char* name) const { dir_.copyShipped(name); }
     QStringList lines(const char* name) const {
         if (!std::filesystem::exists(dir_.file(name))) return {};
         const std::string text = kv::fromCp932(dir_.read(name));
@@ -387,6 +388,67 @@ class LumiraTest : public QObject {
             {"Text8", "0.8"}, {"Text2", "0"}, {"Text10", "0.03"}, {"Text11", "0"}, {"Text9", "0.01"}};
         for (const auto& [f, t] : molybdenum)
             QCOMPARE(s->textBox(f)->text(), QString::fromLatin1(t));
+        QVERIFY(s->button("Command7")->isEnabled());
+    }
+
+    void rhodiumOptionBesideTheTwo() {
+        MessageRecorder messages;
+        WorkDir dir;
+        dir.copyShipped(kRhodiumStoppingPowerFileName);
+        Started s(dir);
+        QRadioButton* rh = s->option("Option3");
+        QCOMPARE(rh->text(), QStringLiteral("Rh"));
+        // In the frame's free space: inside it, right of the two the screen had, over neither.
+        QCOMPARE(rh->parentWidget(), s->find<QWidget>("Frame1"));
+        QVERIFY(rh->parentWidget()->rect().contains(rh->geometry()));
+        for (const char* other : {"Option1", "Option2"}) {
+            QVERIFY(!s->option(other)->geometry().intersects(rh->geometry()));
+            QVERIFY(s->option(other)->sizeHint().width() <= s->option(other)->width());
+        }
+        QVERIFY(rh->sizeHint().width() <= rh->width());
+        QVERIFY(!rh->isChecked());
+
+        setText(*s, "Text9", QStringLiteral("0.01"));
+        setText(*s, "Text4", QStringLiteral("65"));
+        setText(*s, "Text1", QStringLiteral("28"));
+        click(*s, "Option3");
+        QCOMPARE(s->targetMaterial(), TargetMaterial::Rhodium);
+        QVERIFY(!s->option("Option1")->isChecked());
+        QVERIFY(!s->option("Option2")->isChecked());
+        const std::pair<const char*, const char*> rhodium[] = {{"Text8", "0"},    {"Text2", "0"},
+                                                               {"Text10", "0"},   {"Text11", "0.025"},
+                                                               {"Text9", "0.01"}, {"Text4", "65"}};
+        for (const auto& [f, t] : rhodium)
+            QCOMPARE(s->textBox(f)->text(), QString::fromLatin1(t));
+
+        click(*s, "Command1");
+        QVERIFY(messages.entries.empty());
+        QVERIFY(anyRed(*s->picture("Picture3")));
+        SpectrumFields shown{"28", "16.0", "6.0", "0", "0", "0", "0.025", "0.01", "65"};
+        QVERIFY(s->spectrumTable() ==
+                computeSpectrum(TargetMaterial::Rhodium, LoadPhysicalData(dir.path()), shown).table);
+        click(*s, "Command7");
+        const QStringList spectrum = dir.lines("P_SPCTL.dat");
+        QCOMPARE(spectrum.size(), 260);
+        QCOMPARE(spectrum[0],
+                 japanese() ? QStringLiteral("ロジウムターゲット") : QStringLiteral("Rhodium target"));
+        QCOMPARE(readSpectrumFile(dir.path()).target, TargetMaterial::Rhodium);
+    }
+
+    void rhodiumWithoutItsDataLeavesTheOthersDrawing() {
+        MessageRecorder messages;
+        WorkDir dir; // MUs12.dat and Mo-STP.dat only
+        Started s(dir);
+        QVERIFY(s.ok);
+        click(*s, "Option3");
+        click(*s, "Command1");
+        QCOMPARE(messages.entries.size(), size_t{1});
+        QVERIFY(messages.entries[0].text.contains(QLatin1String(kRhodiumStoppingPowerFileName)));
+        QVERIFY(!s->button("Command7")->isEnabled());
+        QVERIFY(!anyRed(*s->picture("Picture3")));
+        click(*s, "Option2");
+        click(*s, "Command1");
+        QCOMPARE(messages.entries.size(), size_t{1});
         QVERIFY(s->button("Command7")->isEnabled());
     }
 

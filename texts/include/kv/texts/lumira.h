@@ -34,6 +34,7 @@ struct LumiraTexts {
     Text targetMaterial; // Frame1
     Text molybdenum;     // Option1
     Text tungsten;       // Option2
+    Text rhodiumTarget;  // Option3, beside the two
     // Tube voltage group.
     Text tubeVoltage;
     Text upTo50;
