@@ -53,7 +53,8 @@ struct AuditTexts {
 inline constexpr AuditTexts englishAuditTexts{
     .usage =
         "usage: kv-audit PATH... --out DIR [--output OUTPUT.csv] [--hvl HVL.csv] [--data DIR] [--cache DIR]\n"
-        "                [--threads N] [--histories N] [--shard I/N] [--paths] [--dbt-kerma scan|projection]\n"
+        "                [--threads N] [--histories N] [--shard I/N] [--paths] [--dbt-kerma "
+        "scan|projection]\n"
         "                [--edition en|ja]\n"
         "  Reads the headers of the mammograms and tomosynthesis objects (never their pixels) and the\n"
         "  X-ray radiation dose reports in the files and folders named, counts each exposure once,\n"
@@ -128,8 +129,8 @@ inline constexpr AuditTexts englishAuditTexts{
     .eventPrefix = "event {event}: ",
     .noteSetAside = "{tag} \"{value}\" is not a usable value: left out",
     .noteNoScanFactor = "tomosynthesis: the factor of a scan is not built yet",
-    .noteProjectionsUnknown =
-        "the unit's dose is one projection's (--dbt-kerma projection), but the number of projections is not said",
+    .noteProjectionsUnknown = "the unit's dose is one projection's (--dbt-kerma projection), but the number "
+                              "of projections is not said",
     .thicknessOutside = "thickness {value} mm outside the breast model's 20-110 mm",
     .voltageOutside = "{value} kV outside the spectrum model's range",
     .hvlUnreachable = "the HVL {value} mm Al cannot be reached with this target, filter and voltage",
@@ -173,7 +174,8 @@ inline constexpr AuditTexts japaneseAuditTexts{
     .usage =
         "使い方: kv-audit PATH... --out DIR [--output OUTPUT.csv] [--hvl HVL.csv] [--data DIR] [--cache "
         "DIR]\n"
-        "                [--threads N] [--histories N] [--shard I/N] [--paths] [--dbt-kerma scan|projection]\n"
+        "                [--threads N] [--histories N] [--shard I/N] [--paths] [--dbt-kerma "
+        "scan|projection]\n"
         "                [--edition en|ja]\n"
         "  指定したファイルとフォルダにあるマンモグラフィ画像とトモシンセシスのヘッダ (画素は読みません)\n"
         "  と X 線線量構造化レポートを読み、撮影を 1 回ずつ数えて、撮影ごとの平均乳腺線量を自前のモンテ\n"
@@ -223,7 +225,8 @@ inline constexpr AuditTexts japaneseAuditTexts{
     .measuredNoHeader = "見出し行がありません",
     .measuredBadDbtKerma = "scan か projection を指定して下さい",
     .measuredDbtKermaTwice = "別の行がこの装置に別の値を指定しています",
-    .filesRead = "{files} 個のファイルを読みました: うち {used} 個から撮影 {exposures} 件、除外 {skipped} 個。",
+    .filesRead =
+        "{files} 個のファイルを読みました: うち {used} 個から撮影 {exposures} 件、除外 {skipped} 個。",
     .factorsNeeded = "係数が {count} 個必要です。うち {stored} 個は {cache} にあります。",
     .factorStart = "係数 {n} / {count}: {label}",
     .factorDone = "  {id}: mgd {mgd} +- {sigma} %、{seconds} 秒",
