@@ -358,6 +358,38 @@ class alignas(64) WorkbenchSimulation::Worker {
     double ref_ = 0, col_ = 0, breast_ = 0;
 };
 
+namespace {
+
+constexpr double kDegree = std::numbers::pi / 180.0;
+
+// The field at 0 deg covers the breast, but with the focus swung aside the
+// far edge of the upper face falls outside it (at +-25 deg for 4.5 cm, the
+// outer 2 cm of the top): the whole field of a scan is the detector's.
+void scanField(const WorkbenchSetup& s, FieldGeometry& fg) {
+    const double halfX = s.detectorX / 2;
+    fg.x0 = -halfX, fg.x1 = halfX, fg.y0 = 0.0, fg.y1 = s.detectorY;
+    if (s.platesScatter) return;
+    const double top = s.fid - kSupportToDetector - s.supportThickness - s.thickness;
+    const double reach = s.protocol->radius + 0.5;
+    double lo = kInfinity, hi = -kInfinity, far = 0.0;
+    constexpr int kSteps = 120;
+    for (int i = 0; i <= kSteps; ++i) {
+        const double a = (fg.angleMinDeg + (fg.angleMaxDeg - fg.angleMinDeg) * i / kSteps) * kDegree;
+        const Vec3 f{fg.pivotDepth * std::sin(a), 0.0, fg.pivotDepth * (1.0 - std::cos(a))};
+        // The shadow of a box is the hull of its corners' shadows.
+        for (double z : {top, top + s.thickness})
+            for (double x : {-reach, reach}) {
+                const double scale = (s.fid - f.z) / (z - f.z);
+                lo = std::min(lo, f.x + (x - f.x) * scale);
+                hi = std::max(hi, f.x + (x - f.x) * scale);
+                far = std::max(far, reach * scale);
+            }
+    }
+    fg.x0 = std::max(fg.x0, lo), fg.x1 = std::min(fg.x1, hi), fg.y1 = std::min(fg.y1, far);
+}
+
+} // namespace
+
 FieldGeometry fieldGeometry(const WorkbenchSetup& s) {
     FieldGeometry fg;
     fg.detectorZ = s.fid;
@@ -375,6 +407,7 @@ FieldGeometry fieldGeometry(const WorkbenchSetup& s) {
         fg.angleMinDeg = -std::fabs(s.angularRange);
         fg.angleMaxDeg = std::fabs(s.angularRange);
     }
+    if (s.protocol && s.tomosynthesis) scanField(s, fg);
     return fg;
 }
 

@@ -51,7 +51,8 @@ inline constexpr uint64_t kMaxShards = 100000;
 // (and rewrite the golden results with it).
 // 2: quasi-random source points, rows without maps; 3: the protocol breast without the heel effect;
 // 4: units of 16384 quasi-random points with the maps too (the stated uncertainties' samples)
-inline constexpr int kPhysicsRevision = 4;
+// 5: a protocol scan collimated to the detector, so the swung focus irradiates the whole breast
+inline constexpr int kPhysicsRevision = 5;
 
 // A box or breast of the thickest kind fills the grid's layers exactly.
 static_assert(kMaxThickness * 10 == kMaxCountZ && kMaxProtocolThickness * 10 == kMaxEngineCountZ);

@@ -33,6 +33,7 @@ inline constexpr double kSupportThickness = 0.2;
 inline constexpr double kSupportToDetector = 1.5;
 inline constexpr double kPlateHalfWidth = 12.0; // paddle and support reach past the field
 inline constexpr double kPlateDepth = 24.0;
+inline constexpr double kDefaultDetectorWidth = 30.0, kDefaultDetectorDepth = 24.0; // cm
 // The reference region of the dose quantities (ix 1..20, iy 26..125), 0-based, end exclusive.
 inline constexpr int kRefXEnd = kReferenceLastX, kRefYBegin = kReferenceFirstY - 1,
                      kRefYEnd = kReferenceLastY;
@@ -62,8 +63,11 @@ struct WorkbenchSetup {
     double fid = 65.0, fad = 60.0, fcd = 60.0; // cm
     double angularRange = 0.0;                 // degrees, plus and minus
     double fieldX = 15.0, fieldY = 15.0;       // cm at the detector plane
-    double phantomX = 15.0, phantomY = 15.0;   // cm
-    double thickness = 5.0;                    // cm
+    // The detector the protocol breast's scan is collimated to: its width
+    // along the chest wall (X, centred) and its depth from it (Y from 0).
+    double detectorX = kDefaultDetectorWidth, detectorY = kDefaultDetectorDepth;
+    double phantomX = 15.0, phantomY = 15.0;                                         // cm
+    double thickness = 5.0;                                                          // cm
     double paddleThickness = kPaddleThickness, supportThickness = kSupportThickness; // cm, 0 for none
     Material paddle = materials::polycarbonate(), support = materials::pmma();
     Material phantom;
@@ -94,7 +98,10 @@ struct WorkbenchSetup {
 inline constexpr uint64_t kQuasiRandomUnit = kBatchSize / 16;
 
 // The field of a run: MC.dat's at the detector, or for the protocol breast
-// one that covers its upper face with 5 mm to spare; the tube's sweep.
+// one that covers its upper face with 5 mm to spare; the tube's sweep. A
+// protocol scan's field is the detector, cut to where the breast's shadow
+// (5 mm to spare) falls at any of the scan's tube angles when the plates only
+// absorb: beyond it the primary photons meet nothing that scores.
 FieldGeometry fieldGeometry(const WorkbenchSetup& s);
 
 struct WorkbenchResult {
