@@ -9,6 +9,7 @@
 // runs that stop at that sAGD target and counts those whose true sigma (the
 // spread above scaled by the square root of the histories) met it at the stop.
 // engine/tests/uncertainty_test.cpp is the same check, small, in CI.
+#include "kv/test_support/sample_stats.h"
 #include "workbench_case.h"
 
 #include <chrono>
@@ -20,27 +21,15 @@
 #include <vector>
 
 using namespace kv::engine;
+using kv::test_support::rootMeanSquare;
+using kv::test_support::sampleDeviation;
+using kv::test_support::sampleMean;
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: kv_sigma_check [--runs R] [--histories N] [--threads T] [--no-maps] [--tomo]\n"
     "                      [--target P] [--target-runs K]\n";
-
-double mean(const std::vector<double>& v) {
-    double m = 0;
-    for (double x : v)
-        m += x / static_cast<double>(v.size());
-    return m;
-}
-
-double spread(const std::vector<double>& v) {
-    const double m = mean(v);
-    double q = 0;
-    for (double x : v)
-        q += (x - m) * (x - m);
-    return std::sqrt(q / static_cast<double>(v.size() - 1));
-}
 
 } // namespace
 
@@ -98,19 +87,21 @@ int main(int argc, char** argv) {
         const WorkbenchResult r = sim.run(histories, 1 + static_cast<uint64_t>(k), threads, ctl);
         for (size_t c = 0; c < 3; ++c) {
             values[c].push_back(r.*channels[c].value);
-            stated[c].push_back(std::pow(r.*channels[c].relSigma * r.*channels[c].value, 2));
+            stated[c].push_back(r.*channels[c].relSigma * r.*channels[c].value);
         }
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     for (size_t c = 0; c < 3; ++c) {
-        const double m = mean(values[c]), s = spread(values[c]), st = std::sqrt(mean(stated[c]));
+        const double m = sampleMean(values[c]), s = sampleDeviation(values[c]),
+                     st = rootMeanSquare(stated[c]);
         std::printf("  %-18s stated %.4f %%  spread %.4f %%  ratio %.3f (+- %.3f)\n", channels[c].name,
                     100 * st / m, 100 * s / m, st / s, 1 / std::sqrt(2.0 * (runs - 1)));
     }
     std::printf("  %.1f s for the runs\n", seconds);
     if (targetPercent <= 0) return 0;
     const double target = targetPercent / 100;
-    const double perHistory = spread(values[1]) / mean(values[1]) * std::sqrt(static_cast<double>(histories));
+    const double perHistory =
+        sampleDeviation(values[1]) / sampleMean(values[1]) * std::sqrt(static_cast<double>(histories));
     int within = 0;
     std::vector<double> done, reached;
     for (int k = 0; k < targetRuns; ++k) {
@@ -125,7 +116,7 @@ int main(int argc, char** argv) {
     std::printf(
         "  target %.3f %%: %d of %d runs stopped with their true sigma within it; mean %.3g histories, "
         "stated %.4f %% on average, true sigma at the mean stop %.4f %%\n",
-        targetPercent, within, targetRuns, mean(done), 100 * mean(reached),
-        100 * perHistory / std::sqrt(mean(done)));
+        targetPercent, within, targetRuns, sampleMean(done), 100 * sampleMean(reached),
+        100 * perHistory / std::sqrt(sampleMean(done)));
     return 0;
 }

@@ -11,6 +11,7 @@
 // and want it within the target at the stop in at least 90 % of 100 runs.
 // kv_sigma_check (bench/) is the same check on the workbench case itself.
 #include "kv/engine/workbench_sim.h"
+#include "kv/test_support/sample_stats.h"
 #include "test_support.h"
 
 #include <cmath>
@@ -19,6 +20,9 @@
 #include <vector>
 
 using namespace kv::engine;
+using kv::test_support::rootMeanSquare;
+using kv::test_support::sampleDeviation;
+using kv::test_support::sampleMean;
 
 namespace {
 
@@ -28,17 +32,12 @@ constexpr int kRuns = 200, kTargetRuns = 100;
 struct Mode {
     const char* name;
     bool maps, tomo;
-    unsigned threads;
 };
 constexpr Mode kModes[] = {
-    {"maps, mammography, 1 thread", true, false, 1},
-    {"maps, mammography, 2 threads", true, false, 2},
-    {"no maps, mammography, 1 thread", false, false, 1},
-    {"no maps, mammography, 2 threads", false, false, 2},
-    {"maps, tomosynthesis, 1 thread", true, true, 1},
-    {"maps, tomosynthesis, 2 threads", true, true, 2},
-    {"no maps, tomosynthesis, 1 thread", false, true, 1},
-    {"no maps, tomosynthesis, 2 threads", false, true, 2},
+    {"MapsMammography", true, false},
+    {"NoMapsMammography", false, false},
+    {"MapsTomosynthesis", true, true},
+    {"NoMapsTomosynthesis", false, true},
 };
 
 WorkbenchSetup thinCase(const Mode& m) {
@@ -65,41 +64,26 @@ constexpr Channel kChannels[] = {
     {"whole-breast mean", &WorkbenchResult::breastDose, &WorkbenchResult::breastRelSigma},
 };
 
-double mean(const std::vector<double>& v) {
-    double m = 0;
-    for (double x : v)
-        m += x / static_cast<double>(v.size());
-    return m;
-}
-
-double spread(const std::vector<double>& v) {
-    const double m = mean(v);
-    double q = 0;
-    for (double x : v)
-        q += (x - m) * (x - m);
-    return std::sqrt(q / static_cast<double>(v.size() - 1));
-}
-
 // What one mode's runs give: per run the three quantities and their stated sigmas.
 struct Runs {
     std::vector<WorkbenchResult> fixed, targeted;
     double target = 0;
 };
 
-Runs runMode(const Mode& m, int fixedRuns, int targetRuns, double target) {
+Runs runMode(const Mode& m, unsigned threads, int fixedRuns, int targetRuns, double target) {
     const WorkbenchSimulation sim(thinCase(m));
     Runs out;
     out.target = target;
     for (int k = 0; k < fixedRuns; ++k) {
         RunControl ctl;
         out.fixed.push_back(
-            sim.run(kUnit * kUnitsPerRun, 1000 + static_cast<uint64_t>(k), m.threads, ctl, kBatch));
+            sim.run(kUnit * kUnitsPerRun, 1000 + static_cast<uint64_t>(k), threads, ctl, kBatch));
     }
     for (int k = 0; k < targetRuns; ++k) {
         RunControl ctl;
         ctl.setTarget(target, 1);
         out.targeted.push_back(
-            sim.run(400 * kUnit * kUnitsPerRun, 5000 + static_cast<uint64_t>(k), m.threads, ctl, kBatch));
+            sim.run(400 * kUnit * kUnitsPerRun, 5000 + static_cast<uint64_t>(k), threads, ctl, kBatch));
     }
     return out;
 }
@@ -110,57 +94,50 @@ bool sameResult(const WorkbenchResult& a, const WorkbenchResult& b) {
            a.breastRelSigma == b.breastRelSigma && a.primary == b.primary && a.scatter == b.scatter;
 }
 
+class StatedUncertainty : public testing::TestWithParam<Mode> {};
+
 // One thread: the statistics. Two threads: the same seeds give the same
-// results and stated sigmas bit for bit (on a share of the seeds), so the
+// results and stated sigmas bit for bit (on a tenth of the seeds), so the
 // statistics of one thread are theirs.
-TEST(StatedUncertainty, MatchesTheSpreadOfSeededRunsAndTargetsHold) {
-    const Runs* single = nullptr;
-    Runs last;
-    for (const Mode& m : kModes) {
-        SCOPED_TRACE(m.name);
-        if (m.threads > 1) {
-            ASSERT_NE(single, nullptr);
-            const Runs two = runMode(m, kRuns / 10, kTargetRuns / 10, single->target);
-            for (size_t k = 0; k < two.fixed.size(); ++k)
-                EXPECT_TRUE(sameResult(two.fixed[k], single->fixed[k])) << "run " << k;
-            for (size_t k = 0; k < two.targeted.size(); ++k)
-                EXPECT_TRUE(sameResult(two.targeted[k], single->targeted[k])) << "target run " << k;
-            continue;
+TEST_P(StatedUncertainty, MatchesTheSpreadOfSeededRunsAndTargetsHold) {
+    const Mode& m = GetParam();
+    ASSERT_EQ(WorkbenchSimulation(thinCase(m)).quasiRandom(), !m.tomo);
+    Runs one = runMode(m, 1, kRuns, 0, 0);
+    // A target a run meets at about two and a half times the fixed runs' units.
+    std::vector<double> sagd;
+    for (const WorkbenchResult& r : one.fixed)
+        sagd.push_back(r.columnDose);
+    const double perRun = sampleDeviation(sagd) / sampleMean(sagd);
+    one.target = perRun / 1.6;
+    one.targeted = runMode(m, 1, 0, kTargetRuns, one.target).targeted;
+    for (const Channel& c : kChannels) {
+        std::vector<double> values, stated;
+        for (const WorkbenchResult& r : one.fixed) {
+            values.push_back(r.*c.value);
+            stated.push_back(r.*c.relSigma * r.*c.value);
         }
-        last = runMode(m, kRuns, 0, 0);
-        single = &last;
-        // A target a run meets at about two and a half times the fixed runs' units.
-        std::vector<double> sagd;
-        for (const WorkbenchResult& r : last.fixed)
-            sagd.push_back(r.columnDose);
-        const Runs targeted = runMode(m, 0, kTargetRuns, spread(sagd) / mean(sagd) / 1.6);
-        last.targeted = targeted.targeted;
-        last.target = targeted.target;
-        ASSERT_EQ(WorkbenchSimulation(thinCase(m)).quasiRandom(), !m.tomo);
-        for (const Channel& c : kChannels) {
-            std::vector<double> values, variances;
-            for (const WorkbenchResult& r : last.fixed) {
-                values.push_back(r.*c.value);
-                // the mean of the squares: a variance, which a run states without bias
-                variances.push_back(std::pow(r.*c.relSigma * r.*c.value, 2));
-            }
-            EXPECT_NEAR(std::sqrt(mean(variances)) / spread(values), 1.0, 0.15) << c.name;
-        }
-        // The true sigma falls as 1 / sqrt(units) from that of the fixed runs.
-        std::vector<double> values;
-        for (const WorkbenchResult& r : last.fixed)
-            values.push_back(r.columnDose);
-        const double unitsPerRun = static_cast<double>(m.tomo ? kUnit * kUnitsPerRun : kUnitsPerRun);
-        const double perUnit = spread(values) / mean(values) * std::sqrt(unitsPerRun);
-        int within = 0;
-        for (const WorkbenchResult& r : last.targeted) {
-            ASSERT_TRUE(r.targetReached) << r.histories;
-            EXPECT_LE(r.columnRelSigma, last.target);
-            const double units = static_cast<double>(m.tomo ? r.histories : r.histories / kUnit);
-            within += perUnit / std::sqrt(units) <= last.target;
-        }
-        EXPECT_GE(within, kTargetRuns * 9 / 10) << "runs whose true sigma met the target at the stop";
+        EXPECT_NEAR(rootMeanSquare(stated) / sampleDeviation(values), 1.0, 0.15) << c.name;
     }
+    // The true sigma falls as 1 / sqrt(units) from that of the fixed runs.
+    const double unitsPerRun = static_cast<double>(m.tomo ? kUnit * kUnitsPerRun : kUnitsPerRun);
+    const double perUnit = perRun * std::sqrt(unitsPerRun);
+    int within = 0;
+    for (const WorkbenchResult& r : one.targeted) {
+        ASSERT_TRUE(r.targetReached) << r.histories;
+        EXPECT_LE(r.columnRelSigma, one.target);
+        const double units = static_cast<double>(m.tomo ? r.histories : r.histories / kUnit);
+        within += perUnit / std::sqrt(units) <= one.target;
+    }
+    EXPECT_GE(within, kTargetRuns * 9 / 10) << "runs whose true sigma met the target at the stop";
+
+    const Runs two = runMode(m, 2, kRuns / 10, kTargetRuns / 10, one.target);
+    for (size_t k = 0; k < two.fixed.size(); ++k)
+        EXPECT_TRUE(sameResult(two.fixed[k], one.fixed[k])) << "two threads, run " << k;
+    for (size_t k = 0; k < two.targeted.size(); ++k)
+        EXPECT_TRUE(sameResult(two.targeted[k], one.targeted[k])) << "two threads, target run " << k;
 }
+
+INSTANTIATE_TEST_SUITE_P(Modes, StatedUncertainty, testing::ValuesIn(kModes),
+                         [](const testing::TestParamInfo<Mode>& i) { return std::string(i.param.name); });
 
 } // namespace
