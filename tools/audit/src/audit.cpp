@@ -55,6 +55,31 @@ std::string measuredMessage(const MeasuredError& e, const AuditTexts& t) {
                                           {"{why}", why->view()}});
 }
 
+std::string uncertaintyMessage(const UncertaintyError& e, const AuditTexts& t) {
+    const texts::Text* why = &t.uncertaintyUnreadable;
+    switch (e.fault) {
+    case UncertaintyFault::Unreadable:
+        why = &t.uncertaintyUnreadable;
+        break;
+    case UncertaintyFault::NoHeader:
+        why = &t.uncertaintyNoHeader;
+        break;
+    case UncertaintyFault::UnknownInput:
+        why = &t.uncertaintyUnknownInput;
+        break;
+    case UncertaintyFault::BadNumber:
+        why = &t.uncertaintyBadNumber;
+        break;
+    case UncertaintyFault::Repeated:
+        why = &t.uncertaintyRepeated;
+        break;
+    }
+    return fillIn(t.uncertaintyFault.str(), {{"{file}", e.file},
+                                             {"{line}", std::to_string(e.line)},
+                                             {"{value}", e.value},
+                                             {"{why}", why->view()}});
+}
+
 } // namespace
 
 std::string Beam::key() const {
@@ -79,11 +104,11 @@ std::string FactorNode::label() const {
 
 int runAudit(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
              const PhysicsMaker& physics, const std::function<bool()>& interrupted) {
-    const ParsedCommand parsed = parseAuditCommand(args);
+    ParsedCommand parsed = parseAuditCommand(args);
     out << parsed.out;
     err << parsed.err;
     if (!parsed.options) return parsed.status;
-    const AuditOptions& o = *parsed.options;
+    AuditOptions& o = *parsed.options;
     const AuditTexts& t = texts::auditTextsOf(o.edition);
 
     // The measured tables first: a fault there is the user's to mend before anything runs.
@@ -94,6 +119,12 @@ int runAudit(const std::vector<std::string>& args, std::ostream& out, std::ostre
         if (o.hvl) measured.hvl = MeasuredTable::read(*o.hvl, MeasuredKind::Hvl);
     } catch (const MeasuredError& e) {
         err << measuredMessage(e, t) << "\n";
+        return 2;
+    }
+    try {
+        if (o.uncertainties) o.stated = readUncertainties(*o.uncertainties);
+    } catch (const UncertaintyError& e) {
+        err << uncertaintyMessage(e, t) << "\n";
         return 2;
     }
     std::error_code ec;
@@ -152,7 +183,7 @@ int runAudit(const std::vector<std::string>& args, std::ostream& out, std::ostre
 
         AuditRecord record;
         record.files = files.size();
-        record.rows = applyFactors(std::move(plan.exposures), computed, skipped);
+        record.rows = applyFactors(std::move(plan.exposures), computed, skipped, o.stated);
         std::sort(skipped.begin(), skipped.end(),
                   [](const Skipped& p, const Skipped& q) { return p.index < q.index; });
         record.skipped = std::move(skipped);

@@ -44,8 +44,24 @@ Computed computeFactors(const std::map<std::string, FactorNode>& nodes, Physics&
     return c;
 }
 
+namespace {
+
+double statedHvl(HvlSource s, const InputUncertainties& u) {
+    switch (s) {
+    case HvlSource::Measured:
+        return u.hvlMeasured;
+    case HvlSource::Header:
+        return u.hvlHeader;
+    case HvlSource::Model:
+        return u.hvlModel;
+    }
+    return u.hvlModel;
+}
+
+} // namespace
+
 std::vector<AuditRow> applyFactors(std::vector<Planned> planned, const Computed& computed,
-                                   std::vector<Skipped>& skipped) {
+                                   std::vector<Skipped>& skipped, const InputUncertainties& stated) {
     std::vector<AuditRow> rows;
     for (Planned& p : planned) {
         AuditRow r;
@@ -67,6 +83,12 @@ std::vector<AuditRow> applyFactors(std::vector<Planned> planned, const Computed&
             r.factorId = a == b ? fa->second.id : fa->second.id + "/" + fb->second.id;
             r.agd = p.k * r.factor->value;
             if (p.unitAgd && *p.unitAgd > 0) r.ratio = *r.agd / *p.unitAgd;
+            r.parts.factor = r.factor->sigmaPercent;
+            r.parts.interpolation = interpolationPercent(p.c.x.thicknessMm, a == b);
+            r.parts.k = p.kSource == KSource::Output ? stated.kOutput : stated.kHeader;
+            r.parts.hvl = statedHvl(p.hvlSource, stated);
+            r.parts.glandularity = stated.glandularity;
+            r.agdSigmaPercent = combinedPercent(r.parts);
         }
         r.p = std::move(p);
         rows.push_back(std::move(r));

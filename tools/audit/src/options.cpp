@@ -36,6 +36,7 @@ ParsedCommand parseAuditCommand(const std::vector<std::string>& args) {
                                                    {"--shard", true},
                                                    {"--edition", true},
                                                    {"--dbt-kerma", true},
+                                                   {"--uncertainties", true},
                                                    {"--help", false, "-h"}});
         if (edition && *edition != "en" && *edition != "ja")
             throw CommandLineError(CommandLineFault::BadChoice, "--edition", *edition, "en, ja");
@@ -66,6 +67,7 @@ ParsedCommand parseAuditCommand(const std::vector<std::string>& args) {
     o.cache = line->value("--cache") ? fs::path(*line->value("--cache")) : o.out / "factors";
     if (auto v = line->value("--output")) o.output = *v;
     if (auto v = line->value("--hvl")) o.hvl = *v;
+    if (auto v = line->value("--uncertainties")) o.uncertainties = *v;
     o.withPaths = line->has("--paths");
     if (line->value("--dbt-kerma") == "projection") o.dbtKerma = DbtKerma::Projection;
     for (const auto& [name, range] : {std::pair<const char*, NumberRange>{"--threads", {1, 1024}},

@@ -131,8 +131,15 @@ const std::vector<AuditColumn> kAuditColumns = {
      [](const AuditRow& r) { return factorCell(r, &Interpolated::sigmaPercent, "0.00"); }},
     {"factor_id", [](const AuditRow& r) { return r.factorId; }},
     {"agd_mgy", [](const AuditRow& r) { return opt(r.agd, "0.0000"); }},
-    {"agd_sigma_percent",
-     [](const AuditRow& r) { return factorCell(r, &Interpolated::sigmaPercent, "0.00"); }},
+    {"agd_sigma_percent", [](const AuditRow& r) { return r.agd ? format(r.agdSigmaPercent, "0.00") : ""; }},
+    {"agd_low_mgy",
+     [](const AuditRow& r) {
+         return r.agd ? format(interval95(*r.agd, r.agdSigmaPercent).first, "0.0000") : "";
+     }},
+    {"agd_high_mgy",
+     [](const AuditRow& r) {
+         return r.agd ? format(interval95(*r.agd, r.agdSigmaPercent).second, "0.0000") : "";
+     }},
     {"unit_agd_mgy", [](const AuditRow& r) { return opt(r.p.unitAgd, "0.0000"); }},
     {"ratio", [](const AuditRow& r) { return opt(r.ratio, "0.0000"); }},
     {"note", [](const AuditRow& r) { return r.p.note; }},
@@ -197,12 +204,15 @@ Table summaryTable(const std::vector<AuditRow>& rows) {
         if (r.ratio) g.ratio.push_back(*r.ratio);
     }
     Table table = {{"device", "view", "modality", "count", "median_agd_mgy", "median_agd_50_60mm_mgy",
-                    "count_50_60mm", "median_ratio"}};
-    for (const auto& [key, g] : groups)
+                    "count_50_60mm", "median_ratio", "median_agd_low_mgy", "median_agd_high_mgy"}};
+    for (const auto& [key, g] : groups) {
+        const auto ci = medianInterval95(g.agd);
         table.push_back(
             {std::get<0>(key), std::get<1>(key), std::get<2>(key), std::to_string(g.agd.size()),
              format(median(g.agd), "0.0000"), g.agd5060.empty() ? "" : format(median(g.agd5060), "0.0000"),
-             std::to_string(g.agd5060.size()), g.ratio.empty() ? "" : format(median(g.ratio), "0.0000")});
+             std::to_string(g.agd5060.size()), g.ratio.empty() ? "" : format(median(g.ratio), "0.0000"),
+             ci ? format(ci->first, "0.0000") : "", ci ? format(ci->second, "0.0000") : ""});
+    }
     return table;
 }
 

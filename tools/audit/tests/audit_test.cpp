@@ -3,6 +3,7 @@
 // once, air kerma, HVL, glandularity, interpolation and the files written.
 #include "dicom_maker.h"
 #include "kv/audit/audit.h"
+#include "kv/audit/uncertainty.h"
 #include "kv/common/format.h"
 #include "kv/test_support/work_dir.h"
 #include "report_maker.h"
@@ -291,6 +292,51 @@ TEST(Audit, AHeaderHvlTheSpectrumCannotReachGivesWayToTheModelsSaidSo) {
     EXPECT_EQ(a.rows[0].at("hvl_source"), "model");
     EXPECT_EQ(a.rows[0].at("hvl_mm_al"), "0.330");
     EXPECT_NE(a.rows[0].at("note").find("3.5"), std::string::npos);
+}
+
+TEST(Audit, EveryAgdCarriesItsUncertaintyFromTheSourcesOfItsInputs) {
+    TempDir dir("kv-audit");
+    makeFolder(dir);
+    test_support::writeFile(dir.file("u.csv"),
+                            "input,sigma_percent\nk_header,3\nhvl_model,0\nglandularity,0\n"
+                            "hvl_header,2\n");
+    std::map<std::string, int> calls;
+    for (bool stated : {false, true}) {
+        SCOPED_TRACE(stated ? "stated" : "defaults");
+        std::vector<std::string> args = {dir.file("in").string(), "--out", dir.file("out").string()};
+        if (stated) args.insert(args.end(), {"--uncertainties", dir.file("u.csv").string()});
+        Outcome r = audit(args, calls);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const InputUncertainties d;
+        const Csv a = readCsv(dir.file("out/audit.csv"));
+        ASSERT_EQ(a.rows.size(), 10u);
+        for (const auto& row : a.rows) {
+            SCOPED_TRACE(row.at("index"));
+            const double t = std::stod(row.at("thickness_mm"));
+            const bool headerHvl = row.at("hvl_source") == "header";
+            const double k = stated ? 3 : d.kHeader;
+            const double hvl = stated ? (headerHvl ? 2 : 0) : (headerHvl ? d.hvlHeader : d.hvlModel);
+            const double gland = stated ? 0 : d.glandularity;
+            const double interp = std::fmod(t, 5) == 0 ? 0 : interpolationPercent(t, false);
+            const double sigma = std::sqrt(0.2 * 0.2 + interp * interp + k * k + hvl * hvl + gland * gland);
+            EXPECT_NEAR(std::stod(row.at("agd_sigma_percent")), sigma, 0.006);
+            const double agd = std::stod(row.at("agd_mgy"));
+            EXPECT_NEAR(std::stod(row.at("agd_low_mgy")), agd * (1 - 1.96 * sigma / 100), 2e-4);
+            EXPECT_NEAR(std::stod(row.at("agd_high_mgy")), agd * (1 + 1.96 * sigma / 100), 2e-4);
+        }
+        // Four images a unit and view: too few for a 95 % interval of their median.
+        for (const auto& row : readCsv(dir.file("out/summary.csv")).rows) {
+            EXPECT_EQ(row.at("median_agd_low_mgy"), "");
+            EXPECT_EQ(row.at("median_agd_high_mgy"), "");
+        }
+    }
+    test_support::writeFile(dir.file("bad.csv"), "input,sigma_percent\nk_output,lots\n");
+    Outcome bad = audit({dir.file("in").string(), "--out", dir.file("out2").string(), "--uncertainties",
+                         dir.file("bad.csv").string()},
+                        calls);
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("line 2: \"lots\""), std::string::npos) << bad.err;
+    EXPECT_FALSE(fs::exists(dir.file("out2/audit.csv")));
 }
 
 TEST(Audit, RefusedCommandLines) {

@@ -19,6 +19,9 @@ struct AuditTexts {
     Text measuredUnreadable, measuredUnknownColumn, measuredRepeatedColumn, measuredMissingColumn,
         measuredBadNumber, measuredBadTarget, measuredBadFilter, measuredNoHeader, measuredBadDbtKerma,
         measuredDbtKermaTwice;
+    Text uncertaintyFault; // {file} {line} {value} {why}
+    Text uncertaintyUnreadable, uncertaintyNoHeader, uncertaintyUnknownInput, uncertaintyBadNumber,
+        uncertaintyRepeated;
     Text filesRead;     // {files} {exposures} {used} {skipped}
     Text factorsNeeded; // {count} {stored} {cache}
     Text factorStart;   // {n} {count} {label}
@@ -55,7 +58,7 @@ inline constexpr AuditTexts englishAuditTexts{
         "usage: kv-audit PATH... --out DIR [--output OUTPUT.csv] [--hvl HVL.csv] [--data DIR] [--cache DIR]\n"
         "                [--threads N] [--histories N] [--shard I/N] [--paths] [--dbt-kerma "
         "scan|projection]\n"
-        "                [--edition en|ja]\n"
+        "                [--uncertainties FILE] [--edition en|ja]\n"
         "  Reads the headers of the mammograms and tomosynthesis objects (never their pixels) and the\n"
         "  X-ray radiation dose reports in the files and folders named, counts each exposure once,\n"
         "  computes its average glandular dose with our own Monte Carlo factors and compares it with\n"
@@ -77,6 +80,11 @@ inline constexpr AuditTexts englishAuditTexts{
         "  --shard I/N     compute only the factors I, I+N, I+2N ... into the cache, for a job array; a\n"
         "                  run without --shard then writes the audit from the cache\n"
         "  --paths         name the files in skipped.csv and audit.csv (they may hold patients' names)\n"
+        "  --uncertainties FILE\n"
+        "                  the 1-sigma uncertainty (per cent of the AGD) of K, HVL and glandularity by "
+        "their\n"
+        "                  source (input,sigma_percent: k_output, k_header, hvl_measured, hvl_header,\n"
+        "                  hvl_model, glandularity); unnamed inputs keep their defaults\n"
         "  --dbt-kerma scan|projection\n"
         "                  whose dose a tomosynthesis object's entrance dose, mAs and organ dose are where\n"
         "                  the standard leaves it open: the whole scan's (the default) or one projection's;\n"
@@ -101,6 +109,13 @@ inline constexpr AuditTexts englishAuditTexts{
     .measuredNoHeader = "no header row",
     .measuredBadDbtKerma = "takes scan or projection",
     .measuredDbtKermaTwice = "another row gives this unit the other value",
+    .uncertaintyFault = "{file}, line {line}: \"{value}\": {why}",
+    .uncertaintyUnreadable = "cannot be read",
+    .uncertaintyNoHeader = "the first line must be input,sigma_percent",
+    .uncertaintyUnknownInput =
+        "takes k_output, k_header, hvl_measured, hvl_header, hvl_model or glandularity",
+    .uncertaintyBadNumber = "wants a per cent from 0 to 100",
+    .uncertaintyRepeated = "this input is given twice",
     .filesRead = "Read {files} files: {exposures} exposures from {used} of them, {skipped} skipped.",
     .factorsNeeded = "{count} factors needed, {stored} of them already in {cache}.",
     .factorStart = "Factor {n} of {count}: {label}",
@@ -176,7 +191,7 @@ inline constexpr AuditTexts japaneseAuditTexts{
         "DIR]\n"
         "                [--threads N] [--histories N] [--shard I/N] [--paths] [--dbt-kerma "
         "scan|projection]\n"
-        "                [--edition en|ja]\n"
+        "                [--uncertainties FILE] [--edition en|ja]\n"
         "  指定したファイルとフォルダにあるマンモグラフィ画像とトモシンセシスのヘッダ (画素は読みません)\n"
         "  と X 線線量構造化レポートを読み、撮影を 1 回ずつ数えて、撮影ごとの平均乳腺線量を自前のモンテ\n"
         "  カルロ係数で計算し、装置が記録した線量と比べます。DIR に audit.csv、\n"
@@ -200,6 +215,10 @@ inline constexpr AuditTexts japaneseAuditTexts{
         "(ジョブ配列用)。そのあと\n"
         "                  --shard なしで実行するとキャッシュから監査を書きます\n"
         "  --paths         skipped.csv と audit.csv にファイルのパスを書きます (患者名を含むことがあります)\n"
+        "  --uncertainties FILE\n"
+        "                  K、半価層、乳腺含有率の出どころごとの不確かさ (AGD に対する % 、1 シグマ。\n"
+        "                  input,sigma_percent: k_output、k_header、hvl_measured、hvl_header、hvl_model、\n"
+        "                  glandularity)。書かない入力は既定値のままです\n"
         "  --dbt-kerma scan|projection\n"
         "                  規格が定めていないトモシンセシスの入射線量、mAs、臓器線量を、撮影全体の値 (既定)\n"
         "                  と 1 投影の値のどちらとするか。OUTPUT.csv の装置の行 (dbt_kerma 列) で装置ごとに\n"
@@ -225,6 +244,13 @@ inline constexpr AuditTexts japaneseAuditTexts{
     .measuredNoHeader = "見出し行がありません",
     .measuredBadDbtKerma = "scan か projection を指定して下さい",
     .measuredDbtKermaTwice = "別の行がこの装置に別の値を指定しています",
+    .uncertaintyFault = "{file} の {line} 行目: 「{value}」: {why}",
+    .uncertaintyUnreadable = "読めません",
+    .uncertaintyNoHeader = "1 行目は input,sigma_percent にして下さい",
+    .uncertaintyUnknownInput =
+        "k_output、k_header、hvl_measured、hvl_header、hvl_model、glandularity のいずれかを指定して下さい",
+    .uncertaintyBadNumber = "0 から 100 までのパーセントを指定して下さい",
+    .uncertaintyRepeated = "この入力が 2 回あります",
     .filesRead =
         "{files} 個のファイルを読みました: うち {used} 個から撮影 {exposures} 件、除外 {skipped} 個。",
     .factorsNeeded = "係数が {count} 個必要です。うち {stored} 個は {cache} にあります。",

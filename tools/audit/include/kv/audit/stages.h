@@ -7,6 +7,7 @@
 //   4. compute the nodes (or take them from the cache), then each exposure's factor and AGD;
 //   5. write   audit.csv, skipped.csv, summary.csv, the plots and the report from one column table.
 #include "kv/audit/audit.h"
+#include "kv/audit/uncertainty.h"
 
 #include <filesystem>
 #include <map>
@@ -21,8 +22,10 @@ namespace kv::audit {
 struct AuditOptions {
     std::vector<std::filesystem::path> paths;
     std::filesystem::path out, data = ".", cache;
-    std::optional<std::filesystem::path> output, hvl; // the measured tables
-    DbtKerma dbtKerma = DbtKerma::Scan;               // --dbt-kerma
+    std::optional<std::filesystem::path> output, hvl;   // the measured tables
+    std::optional<std::filesystem::path> uncertainties; // the stated inputs' uncertainties
+    InputUncertainties stated;                          // the defaults with what that file sets
+    DbtKerma dbtKerma = DbtKerma::Scan;                 // --dbt-kerma
     unsigned threads = 1;
     double histories = kDefaultHistories;
     bool withPaths = false;
@@ -147,12 +150,14 @@ struct AuditRow {
     std::string factorId;
     std::optional<double> agd;   // mGy
     std::optional<double> ratio; // our AGD over the unit's
+    UncertaintyParts parts;      // of the AGD, when there is one
+    double agdSigmaPercent = 0;  // their combination
 };
 
-// Each planned exposure's factor read between its nodes; one whose node
-// failed goes to `skipped` with the failure.
+// Each planned exposure's factor read between its nodes, and its AGD with
+// its uncertainty; one whose node failed goes to `skipped` with the failure.
 std::vector<AuditRow> applyFactors(std::vector<Planned> planned, const Computed& computed,
-                                   std::vector<Skipped>& skipped);
+                                   std::vector<Skipped>& skipped, const InputUncertainties& stated = {});
 
 // 5. Write.
 using Table = std::vector<std::vector<std::string>>;
@@ -167,7 +172,8 @@ const std::vector<AuditColumn>& auditColumns();
 
 Table auditTable(const std::vector<AuditRow>& rows, bool withPaths);
 Table skippedTable(const std::vector<Skipped>& skipped, bool withPaths, const texts::AuditTexts& t);
-// Per unit and view: count, median AGD, median AGD of 50-60 mm, their count, median ratio.
+// Per unit, view and modality: count, median AGD, median AGD of 50-60 mm,
+// their count, median ratio, the median AGD's 95 % interval.
 Table summaryTable(const std::vector<AuditRow>& rows);
 
 struct AuditRecord {
