@@ -1,5 +1,6 @@
 #include "kv/audit/audit.h"
 
+#include "kv/audit/pseudonym.h"
 #include "kv/audit/stages.h"
 #include "kv/common/format.h"
 #include "kv/common/temporaries.h"
@@ -144,8 +145,10 @@ int runAudit(const std::vector<std::string>& args, std::ostream& out, std::ostre
         ps.dataDir = o.data, ps.cacheDir = o.cache, ps.threads = o.threads, ps.histories = o.histories;
         ps.interrupted = interrupted, ps.texts = &t;
         std::unique_ptr<Physics> phys;
+        std::optional<Pseudonyms> names;
         try {
             fs::create_directories(o.cache, ec);
+            names = Pseudonyms::ofFolder(o.cache);
             phys = physics(ps);
         } catch (const std::exception& e) {
             err << fillIn(t.cannotStart.str(), {{"{why}", e.what()}}) << "\n";
@@ -184,6 +187,8 @@ int runAudit(const std::vector<std::string>& args, std::ostream& out, std::ostre
         AuditRecord record;
         record.files = files.size();
         record.rows = applyFactors(std::move(plan.exposures), computed, skipped, o.stated);
+        for (AuditRow& r : record.rows)
+            r.id = names->of(r.p.c.x.instanceUid, r.p.c.x.event);
         std::sort(skipped.begin(), skipped.end(),
                   [](const Skipped& p, const Skipped& q) { return p.index < q.index; });
         record.skipped = std::move(skipped);

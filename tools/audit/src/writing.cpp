@@ -100,6 +100,7 @@ std::string factorCell(const AuditRow& r, double Interpolated::*field, const cha
 
 const std::vector<AuditColumn> kAuditColumns = {
     {"index", [](const AuditRow& r) { return std::to_string(r.p.c.index); }},
+    {"id", [](const AuditRow& r) { return r.id; }},
     {"device", [](const AuditRow& r) { return x(r).device; }},
     {"view", [](const AuditRow& r) { return x(r).view; }},
     {"laterality", [](const AuditRow& r) { return x(r).laterality; }},

@@ -339,6 +339,35 @@ TEST(Audit, EveryAgdCarriesItsUncertaintyFromTheSourcesOfItsInputs) {
     EXPECT_FALSE(fs::exists(dir.file("out2/audit.csv")));
 }
 
+TEST(Audit, AnExposureKeepsItsIdWhenFilesAreAddedButNotItsIndex) {
+    TempDir dir("kv-audit");
+    makeFolder(dir);
+    std::map<std::string, int> calls;
+    const std::vector<std::string> args = {dir.file("in").string(), "--out", dir.file("out").string(),
+                                           "--cache", dir.file("cache").string()};
+    ASSERT_EQ(audit(args, calls).status, 0);
+    std::map<std::string, std::string> before; // id -> index
+    for (const auto& row : readCsv(dir.file("out/audit.csv")).rows)
+        before[row.at("id")] = row.at("index");
+    ASSERT_EQ(before.size(), 10u); // each exposure its own
+    MadeExposure added;
+    added.index = 99;
+    test::writeDicom(dir.file("in/a_first.dcm"), added); // sorts before every other path
+    ASSERT_EQ(audit(args, calls).status, 0);
+    std::map<std::string, std::string> after;
+    for (const auto& row : readCsv(dir.file("out/audit.csv")).rows)
+        after[row.at("id")] = row.at("index");
+    ASSERT_EQ(after.size(), 11u);
+    for (const auto& [id, index] : before) {
+        ASSERT_TRUE(after.count(id)) << id;
+        EXPECT_EQ(std::stoi(after[id]), std::stoi(index) + 1) << id;
+    }
+    // Another cache, another key: the names cannot be matched without it.
+    ASSERT_EQ(audit({dir.file("in").string(), "--out", dir.file("out2").string()}, calls).status, 0);
+    for (const auto& row : readCsv(dir.file("out2/audit.csv")).rows)
+        EXPECT_FALSE(after.count(row.at("id"))) << row.at("id");
+}
+
 TEST(Audit, RefusedCommandLines) {
     TempDir dir("kv-audit");
     std::map<std::string, int> calls;

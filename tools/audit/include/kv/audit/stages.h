@@ -150,6 +150,7 @@ struct AuditRow {
     std::string factorId;
     std::optional<double> agd;   // mGy
     std::optional<double> ratio; // our AGD over the unit's
+    std::string id;              // the stable pseudonym of the object that counts (pseudonym.h)
     UncertaintyParts parts;      // of the AGD, when there is one
     double agdSigmaPercent = 0;  // their combination
 };
