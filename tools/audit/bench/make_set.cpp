@@ -5,21 +5,37 @@
 //
 //   kv_audit_make_set DIR [N]
 #include "../tests/dicom_maker.h"
+#include "kv/common/program_start.h"
 
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <random>
+#include <string>
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "usage: kv_audit_make_set DIR [N]\n"
+    "Writes N (default 1000) made mammography headers of two units into DIR, and a few files of\n"
+    "every kind kv-audit skips, for timing an audit.";
+
+} // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: kv_audit_make_set DIR [N]\n");
+    if (auto end = kv::beginProgram(argc, argv, kUsage, kv::Needs::Console)) return *end;
+    // An option is never taken for the folder to fill.
+    const bool optionLike = argc > 1 && argv[1][0] == '-';
+    char* rest = nullptr;
+    const long asked = argc > 2 ? std::strtol(argv[2], &rest, 10) : 1000;
+    if (argc < 2 || argc > 3 || optionLike || (rest && *rest) || asked < 1 || asked > 10000000) {
+        std::fprintf(stderr, "%s\n", std::string(kUsage).c_str());
         return 2;
     }
     namespace fs = std::filesystem;
     using kv::audit::test::MadeExposure;
     const fs::path dir = argv[1];
-    const int n = argc > 2 ? std::atoi(argv[2]) : 1000;
+    const int n = static_cast<int>(asked);
     fs::create_directories(dir);
     std::mt19937 rng(12345);
     std::normal_distribution<double> thickness(55, 12);

@@ -128,6 +128,12 @@ int runAudit(const std::vector<std::string>& args, std::ostream& out, std::ostre
         err << uncertaintyMessage(e, t) << "\n";
         return 2;
     }
+    // Nothing to read is said before anything is made: an empty report would pass for an audit.
+    const std::vector<fs::path> files = collectFiles(o.paths, {o.out, o.cache}, err, t);
+    if (files.empty()) {
+        err << t.noFiles.view() << "\n";
+        return 1;
+    }
     std::error_code ec;
     fs::create_directories(o.out, ec);
     if (!fs::is_directory(o.out, ec)) {
@@ -138,8 +144,18 @@ int runAudit(const std::vector<std::string>& args, std::ostream& out, std::ostre
     removeAbandonedTemporaries(o.out);
 
     try {
-        const std::vector<fs::path> files = collectFiles(o.paths, {o.out, o.cache}, err, t);
         Readings read = readFiles(files, interrupted);
+        if (read.exposures.empty() && o.shards == 1) {
+            // Why each file was left out is the one thing worth writing.
+            AuditRecord record;
+            record.files = files.size();
+            record.skipped = std::move(read.skipped);
+            const int written = writeSkippedOnly(o.out, record, o.withPaths, out, err, t);
+            err << fillIn(t.noExposures.str(), {{"{files}", std::to_string(files.size())},
+                                                {"{skipped}", (o.out / "skipped.csv").string()}})
+                << "\n";
+            return std::max(written, 1);
+        }
 
         PhysicsSettings ps;
         ps.dataDir = o.data, ps.cacheDir = o.cache, ps.threads = o.threads, ps.histories = o.histories;

@@ -217,19 +217,24 @@ Table summaryTable(const std::vector<AuditRow>& rows) {
     return table;
 }
 
-int writeOutputs(const fs::path& dir, const AuditRecord& record, bool withPaths, std::ostream& out,
-                 std::ostream& err, const texts::AuditTexts& t) {
-    int status = 0;
-    auto said = [&](const std::string& name, const std::optional<std::string>& why) {
+namespace {
+
+// Writes one table; a fault is named and makes the status 1.
+class TableWriter {
+  public:
+    TableWriter(const fs::path& dir, std::ostream& out, std::ostream& err, const texts::AuditTexts& t)
+        : dir_(dir), out_(out), err_(err), t_(t) {}
+    void said(const std::string& name, const std::optional<std::string>& why) {
         if (why) {
-            err << fillIn(t.notWritten.str(), {{"{file}", (dir / name).string()}, {"{why}", *why}}) << "\n";
+            err_ << fillIn(t_.notWritten.str(), {{"{file}", (dir_ / name).string()}, {"{why}", *why}})
+                 << "\n";
             status = 1;
         } else {
-            out << fillIn(t.written.str(), {{"{file}", (dir / name).string()}}) << "\n";
+            out_ << fillIn(t_.written.str(), {{"{file}", (dir_ / name).string()}}) << "\n";
         }
-    };
-    auto write = [&](const std::string& name, const Table& table) {
-        RecordWriter w(dir, name, TextEncoding::Utf8);
+    }
+    void write(const std::string& name, const Table& table) {
+        RecordWriter w(dir_, name, TextEncoding::Utf8);
         for (const auto& cells : table)
             w.line(csvLine(cells));
         try {
@@ -238,7 +243,32 @@ int writeOutputs(const fs::path& dir, const AuditRecord& record, bool withPaths,
         } catch (const RecordError& e) {
             said(name, std::string(e.what()));
         }
+    }
+    int status = 0;
+
+  private:
+    const fs::path& dir_;
+    std::ostream &out_, &err_;
+    const texts::AuditTexts& t_;
+};
+
+} // namespace
+
+int writeSkippedOnly(const fs::path& dir, const AuditRecord& record, bool withPaths, std::ostream& out,
+                     std::ostream& err, const texts::AuditTexts& t) {
+    TableWriter w(dir, out, err, t);
+    w.write("skipped.csv", skippedTable(record.skipped, withPaths, t));
+    return w.status;
+}
+
+int writeOutputs(const fs::path& dir, const AuditRecord& record, bool withPaths, std::ostream& out,
+                 std::ostream& err, const texts::AuditTexts& t) {
+    TableWriter tables(dir, out, err, t);
+    int& status = tables.status;
+    auto said = [&](const std::string& name, const std::optional<std::string>& why) {
+        tables.said(name, why);
     };
+    auto write = [&](const std::string& name, const Table& table) { tables.write(name, table); };
     write("audit.csv", auditTable(record.rows, withPaths));
     const Table skipped = skippedTable(record.skipped, withPaths, t);
     write("skipped.csv", skipped);

@@ -396,13 +396,55 @@ TEST(Audit, RefusedCommandLines) {
     EXPECT_EQ(test_support::readFile(dir.file("plain")), "x");
 }
 
+// No input to audit is a failure said as such, never an audit of nothing that looks done.
+TEST(Audit, NothingToReadWritesNoReport) {
+    TempDir dir("kv-audit");
+    fs::create_directories(dir.file("empty"));
+    fs::create_directories(dir.file("notes"));
+    test_support::writeFile(dir.file("notes/readme.txt"), "exported 2024\n");
+    std::map<std::string, int> calls;
+    struct Case {
+        const char* name;
+        std::string path;
+        std::vector<std::string> says;
+        std::set<std::string> written;
+    };
+    const Case cases[] = {
+        {"a path that is not there",
+         dir.file("wrong/path").string(),
+         {"wrong/path: no such file or folder", "hold no file to read; nothing is written"},
+         {}},
+        {"an empty folder", dir.file("empty").string(), {"hold no file to read"}, {}},
+        {"files without an exposure",
+         dir.file("notes").string(),
+         {"none of the 1 files holds an exposure", "skipped.csv says why"},
+         {"skipped.csv"}},
+    };
+    for (const Case& c : cases) {
+        const fs::path out = dir.file(std::string("out-") + c.name);
+        Outcome r = audit({c.path, "--out", out.string()}, calls);
+        EXPECT_EQ(r.status, 1) << c.name;
+        for (const std::string& words : c.says)
+            EXPECT_NE(r.err.find(words), std::string::npos) << c.name << ": " << r.err;
+        std::set<std::string> written;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(out, ec))
+            if (e.is_regular_file()) written.insert(e.path().filename().string());
+        EXPECT_EQ(written, c.written) << c.name;
+        EXPECT_EQ(fs::exists(out), !c.written.empty()) << c.name;
+    }
+    EXPECT_TRUE(calls.empty());
+}
+
 TEST(Audit, JapaneseEditionWordsTheSkipReasons) {
     TempDir dir("kv-audit");
     fs::create_directories(dir.file("in"));
     test_support::writeFile(dir.file("in/notes.txt"), "x");
     std::map<std::string, int> calls;
     Outcome r = audit({dir.file("in").string(), "--out", dir.file("out").string(), "--edition", "ja"}, calls);
-    ASSERT_EQ(r.status, 0) << r.err;
+    // Nothing to audit: only the reasons are written.
+    ASSERT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("どれにも使える撮影がありません"), std::string::npos) << r.err;
     const Csv s = readCsv(dir.file("out/skipped.csv"));
     ASSERT_EQ(s.rows.size(), 1u);
     EXPECT_EQ(s.rows[0].at("reason"), "not_dicom");

@@ -9,6 +9,8 @@ struct AuditTexts {
     Text usage;
     Text needsOut;      // no --out
     Text needsPath;     // no PATH
+    Text noFiles;       // the paths named hold no file
+    Text noExposures;   // {files} read, {skipped} the table of why
     Text badNumber;     // {option} {text}
     Text badShard;      // {text}
     Text shardDone;     // {cache}
@@ -93,6 +95,10 @@ inline constexpr AuditTexts englishAuditTexts{
         "  each file has a number (index) in the order of its path instead.",
     .needsOut = "kv-audit: --out DIR is needed: the folder for the audit's files.",
     .needsPath = "kv-audit: name at least one file or folder of images.",
+    .noFiles = "kv-audit: the paths named hold no file to read; nothing is written.",
+    .noExposures =
+        "kv-audit: none of the {files} files holds an exposure that can be used; {skipped} says why "
+        "for each, and no audit or report is written.",
     .badNumber = "kv-audit: {option} wants a whole number of at least 1, not \"{text}\".",
     .badShard = "kv-audit: --shard wants I/N with 1 <= I <= N, not \"{text}\".",
     .shardDone = "This share's factors are in {cache}; run the audit without --shard to write it.",
@@ -228,6 +234,10 @@ inline constexpr AuditTexts japaneseAuditTexts{
         "  を書きます。",
     .needsOut = "kv-audit: --out DIR (監査の結果を書くフォルダ) を指定して下さい。",
     .needsPath = "kv-audit: 画像のファイルかフォルダを 1 つ以上指定して下さい。",
+    .noFiles = "kv-audit: 指定したパスに読めるファイルがありません。何も書きません。",
+    .noExposures =
+        "kv-audit: {files} 個のファイルのどれにも使える撮影がありません。理由はファイルごとに {skipped} "
+        "にあります。監査とレポートは書きません。",
     .badNumber = "kv-audit: {option} には 1 以上の整数を指定して下さい (「{text}」は使えません)。",
     .badShard = "kv-audit: --shard には 1 <= I <= N の I/N を指定して下さい (「{text}」は使えません)。",
     .shardDone = "この分担の係数は {cache} にあります。--shard なしで実行すると監査を書きます。",

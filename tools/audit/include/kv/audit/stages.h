@@ -189,5 +189,8 @@ struct AuditRecord {
 // 0 when all were written, else 1.
 int writeOutputs(const std::filesystem::path& dir, const AuditRecord& record, bool withPaths,
                  std::ostream& out, std::ostream& err, const texts::AuditTexts& t);
+// skipped.csv alone, for files of which no exposure can be used: 0 when written, else 1.
+int writeSkippedOnly(const std::filesystem::path& dir, const AuditRecord& record, bool withPaths,
+                     std::ostream& out, std::ostream& err, const texts::AuditTexts& t);
 
 } // namespace kv::audit
