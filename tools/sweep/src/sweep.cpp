@@ -4,6 +4,7 @@
 #include "kv/common/command_line.h"
 #include "kv/common/content_hash.h"
 #include "kv/common/format.h"
+#include "kv/common/installation.h"
 #include "kv/common/records.h"
 #include "kv/common/temporaries.h"
 #include "kv/common/typed_number.h"
@@ -57,7 +58,7 @@ struct Options {
     fs::path grid, out, data = fs::current_path();
     std::optional<unsigned> threads;
     int shard = 1, shards = 1;
-    bool sharded = false, merge = false, factors = false, help = false;
+    bool sharded = false, merge = false, factors = false, help = false, dataGiven = false;
     texts::Edition edition = texts::Edition::English; // the sweep's words, and its data files' faults
 };
 
@@ -91,7 +92,7 @@ Options parseOptions(const std::vector<std::string>& args, texts::Edition lang) 
         throw CommandLineError(CommandLineFault::BadChoice, "--edition", *e, "en, ja");
     if (!line.operands().empty()) o.grid = line.operands()[0];
     if (const auto v = line.value("--out")) o.out = *v;
-    if (const auto v = line.value("--data")) o.data = *v;
+    if (const auto v = line.value("--data")) o.data = *v, o.dataGiven = true;
     o.merge = line.has("--merge");
     o.factors = line.has("--factors");
     if (const auto v = line.value("--threads"))
@@ -214,6 +215,9 @@ class Sweep {
   private:
     // nullopt when done, else why the row has no result.
     std::optional<std::string> runRow(const factors::Row& r, size_t position, size_t count);
+    // Under mpirun process 0 alone tells the sweep's progress; the others' rows are alike.
+    bool tellsProgress() const { return procs_.rank == 0; }
+    std::string restEstimate(size_t count) const;
     int merge(const Grid& g);
     bool ownsFolder(const Grid& g);
     unsigned threads() const {
@@ -229,7 +233,8 @@ class Sweep {
     formats::EquipmentRecord equipment_;
     std::optional<spectrum::PhysicalData> data_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-    double rowsDone_ = 0; // in this process, the current row's share included
+    size_t rowsDone_ = 0; // whole rows this process has finished, whatever their outcome
+    size_t rowsInShard_ = 0;
     bool stopped_ = false;
 };
 
@@ -274,6 +279,7 @@ int Sweep::run() {
         if (r.index % o_.shards == o_.shard - 1 &&
             inShard++ % procs_.size == static_cast<size_t>(procs_.rank))
             mine.push_back(&r);
+    rowsInShard_ = inShard;
     int failed = 0;
     if (procs_.rank == 0)
         for (const RowProblem& p : grid.refused)
@@ -285,7 +291,7 @@ int Sweep::run() {
             out_ << fill(t_.rowClaimed,
                          {std::to_string(mine[k]->line), claim.holder(), (o_.out / claimName).string()})
                  << "\n";
-            rowsDone_ = static_cast<double>(k + 1);
+            rowsDone_ = k + 1;
             continue;
         }
         std::optional<std::string> problem = runRow(*mine[k], k, mine.size());
@@ -293,7 +299,7 @@ int Sweep::run() {
             err_ << fill(t_.badRow, {std::to_string(mine[k]->line), *problem}) << "\n";
             failed = 1;
         }
-        rowsDone_ = static_cast<double>(k + 1);
+        rowsDone_ = k + 1;
     }
     if (stopped_) {
         err_ << t_.interrupted.view() << "\n";
@@ -332,33 +338,49 @@ bool Sweep::ownsFolder(const Grid& g) {
     return false;
 }
 
+// The time the rest of the sweep takes at the pace of the rows this process has finished. A row's
+// own share says little: a row with an uncertainty target stops long before its history count.
+std::string Sweep::restEstimate(size_t count) const {
+    if (rowsDone_ == 0) return std::string(t_.restAfterFirstRow);
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    const double rest = elapsed / static_cast<double>(rowsDone_) * static_cast<double>(count - rowsDone_);
+    return fill(t_.restEstimate, {duration(rest), std::to_string(rowsDone_)});
+}
+
 std::optional<std::string> Sweep::runRow(const factors::Row& r, size_t position, size_t count) {
     std::string shortText =
         fill("%1, %2 %, %3 %4 kV, %5",
              {format(r.thickness, "0.0") + " cm", plainDecimal(r.glandular),
               r.target == formats::TargetMaterial::Molybdenum ? "Mo" : "W", r.spectrum.tubeVoltage,
               std::string(r.tomosynthesis ? t_.tomosynthesis : t_.mammography)});
-    out_ << fill(t_.rowStart,
-                 {std::to_string(position + 1), std::to_string(count), std::to_string(r.line), shortText})
-         << "\n"
-         << std::flush;
+    if (tellsProgress() && procs_.size > 1) {
+        // Every process starts one row of this round; process 0 speaks for them.
+        const size_t first = position * static_cast<size_t>(procs_.size) + 1;
+        const size_t last = std::min(rowsInShard_, first + static_cast<size_t>(procs_.size) - 1);
+        out_ << fill(t_.rowsStart, {std::to_string(first), std::to_string(last), std::to_string(rowsInShard_),
+                                    std::to_string(procs_.size), std::to_string(r.line), shortText})
+             << "\n"
+             << std::flush;
+    } else if (tellsProgress()) {
+        out_ << fill(t_.rowStart,
+                     {std::to_string(position + 1), std::to_string(count), std::to_string(r.line), shortText})
+             << "\n"
+             << std::flush;
+    }
     auto lastPrint = std::chrono::steady_clock::now();
-    const double rowBase = rowsDone_;
     factors::RowRunOptions options;
     options.threads = threads();
     options.edition = o_.edition;
     options.interrupted = interrupted_;
     options.progress = [&](const engine::SessionProgress& p) {
-        double share = p.total ? static_cast<double>(p.done) / static_cast<double>(p.total) : 0.0;
-        rowsDone_ = rowBase + share;
+        if (!tellsProgress()) return;
+        const double share = p.total ? static_cast<double>(p.done) / static_cast<double>(p.total) : 0.0;
         auto now = std::chrono::steady_clock::now();
         if (now - lastPrint < std::chrono::seconds(5)) return;
         lastPrint = now;
-        double elapsed = std::chrono::duration<double>(now - start_).count();
-        double rest = rowsDone_ > 0 ? elapsed / rowsDone_ * (static_cast<double>(count) - rowsDone_) : 0.0;
         out_ << fill(t_.rowProgress, {std::to_string(r.line), format(100 * share, "0.0"),
                                       format(static_cast<double>(p.total), "0.0E+00"),
-                                      format(p.sagdRelSigma * 100, "0.00") + " %", duration(rest)})
+                                      format(p.sagdRelSigma * 100, "0.00") + " %", restEstimate(count)})
              << "\n"
              << std::flush;
     };
@@ -502,6 +524,14 @@ int runSweep(const std::vector<std::string>& args, std::ostream& out, std::ostre
             << "\n"
             << cl.seeHelp.view() << "\n";
         return 2;
+    }
+    // A new working folder reads the data shipped with the programs, as kv-audit does.
+    if (!o.dataGiven) {
+        o.data = toolDataDir(fs::current_path());
+        if (o.data != fs::current_path() && procs.rank == 0)
+            out << fillIn(cl.shippedData.str(),
+                          {{"{dir}", fs::current_path().string()}, {"{shipped}", o.data.string()}})
+                << "\n";
     }
     return Sweep(o, out, err, procs, interrupted).run();
 }

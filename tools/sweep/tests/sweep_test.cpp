@@ -529,7 +529,34 @@ TEST(SweepProgram, ShardsMergedGiveTheTableOfOneRun) {
                    sweepCommand(grid, d.path() / "mpi", "", "kv-sweep-mpi"));
     ASSERT_EQ(shared.exitCode, 0) << shared.out << shared.err;
     EXPECT_EQ(readFile(d.path() / "mpi" / "table.csv"), readFile(d.path() / "whole" / "table.csv"));
+    // Process 0 tells each round once for both; no process counts its own rows apart.
+    const auto times = [&](const std::string& what) {
+        size_t n = 0;
+        for (size_t at = shared.out.find(what); at != std::string::npos; at = shared.out.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(times("Rows 1 to 2 of 3, one on each of 2 processes; process 0 runs line 2"), 1u) << shared.out;
+    EXPECT_EQ(times("Rows 3 to 3 of 3, one on each of 2 processes; process 0 runs line 4"), 1u) << shared.out;
+    EXPECT_EQ(times("Row 1 of"), 0u) << shared.out;
+    EXPECT_EQ(times("  line 3: "), 1u) << shared.out;
 #endif
+}
+
+// A new working folder, as a user who has only the programs starts: the shipped data are read and named.
+TEST(SweepProgram, AFolderWithoutDataReadsTheShippedData) {
+    TempDir d;
+    std::ofstream(d.path() / "grid.csv", std::ios::binary)
+        << "thickness_cm,glandular_percent,target,kv,histories,seed\n2,50,Mo,28,20000,5\n";
+    Output r = run(d, "cd '" + d.path().string() + "' && '" + std::string(KV_RUN_DIR) +
+                          "/kv-sweep' grid.csv --out o --threads 1");
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("No equipment.dat in " + d.path().string() +
+                         ": the data shipped with the programs in " + std::string(KV_RUN_DIR)),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(tableLines(d.path() / "o").size(), 2u);
+    EXPECT_FALSE(fs::exists(d.path() / "equipment.dat"));
 }
 
 TEST(SweepProgram, OptionsAndFilesThatCannotBeUsedAreRefused) {

@@ -9,15 +9,19 @@ struct SweepTexts {
     Text usage;
     Text noGrid;
     Text noOut;
-    Text outNotFolder;   // %1: the folder
-    Text mergeNoFolder;  // %1: the folder
-    Text otherGrid;      // %1: the folder, %2: the grid it holds, %3: its record
-    Text rowClaimed;     // %1 line, %2 the process, %3 its claim
-    Text cannotStart;    // %1: the file and the problem
-    Text gridFault;      // %1: the file, %2: the problem
-    Text badRow;         // %1: line, %2: the problem
-    Text rowStart;       // %1 row number, %2 rows, %3 line, %4 the row in short
-    Text rowProgress;    // %1 line, %2 percent, %3 histories asked, %4 sAGD sigma, %5 ETA of this process
+    Text outNotFolder;  // %1: the folder
+    Text mergeNoFolder; // %1: the folder
+    Text otherGrid;     // %1: the folder, %2: the grid it holds, %3: its record
+    Text rowClaimed;    // %1 line, %2 the process, %3 its claim
+    Text cannotStart;   // %1: the file and the problem
+    Text gridFault;     // %1: the file, %2: the problem
+    Text badRow;        // %1: line, %2: the problem
+    Text rowStart;      // %1 row number, %2 rows, %3 line, %4 the row in short
+    Text rowsStart;     // %1 first row, %2 last row, %3 rows, %4 processes, %5 process 0's line, %6 its row
+    Text
+        rowProgress; // %1 line, %2 percent, %3 histories asked, %4 sAGD sigma, %5 restEstimate or after first
+    Text restEstimate; // %1 the rest of the sweep, %2 rows done
+    Text restAfterFirstRow;
     Text rowDone;        // %1 line, %2 file, %3 sAGD, %4 sigma, %5 seconds
     Text rowKept;        // %1 line, %2 file
     Text rowMissing;     // %1 line
@@ -106,7 +110,10 @@ inline constexpr SweepTexts englishSweepTexts{
     .gridFault = "%1: %2",
     .badRow = "Line %1 of the grid is not run: %2",
     .rowStart = "Row %1 of %2 (line %3): %4",
-    .rowProgress = "  line %1: %2 % of %3 histories, sAGD sigma %4; the rest of this process about %5",
+    .rowsStart = "Rows %1 to %2 of %3, one on each of %4 processes; process 0 runs line %5: %6",
+    .rowProgress = "  line %1: %2 % of %3 histories, sAGD sigma %4; %5",
+    .restEstimate = "the rest of the sweep about %1 (at the pace of the %2 rows done)",
+    .restAfterFirstRow = "the rest of the sweep is estimated once a row is done",
     .rowDone = "  line %1: %2, sAGD %3 +- %4 %, %5 s",
     .rowKept = "  line %1: %2 already holds this row's result",
     .rowMissing = "Line %1 has no result in the output folder yet.",
@@ -192,7 +199,10 @@ inline constexpr SweepTexts japaneseSweepTexts{
     .gridFault = "%1: %2",
     .badRow = "グリッドの %1 行目は計算しません: %2",
     .rowStart = "%2 行中 %1 行目 (%3 行目): %4",
-    .rowProgress = "  %1 行目: ヒストリー %3 の %2 %、sAGD の不確かさ %4、このプロセスの残り 約 %5",
+    .rowsStart = "%3 行中 %1 行目から %2 行目 (%4 プロセスで 1 行ずつ)。プロセス 0 は %5 行目: %6",
+    .rowProgress = "  %1 行目: ヒストリー %3 の %2 %、sAGD の不確かさ %4、%5",
+    .restEstimate = "スイープの残り 約 %1 (終わった %2 行の速さから)",
+    .restAfterFirstRow = "スイープの残りは 1 行終わってから見積もります",
     .rowDone = "  %1 行目: %2、sAGD %3 +- %4 %、%5 秒",
     .rowKept = "  %1 行目: %2 にこの行の結果があります",
     .rowMissing = "%1 行目の結果は出力フォルダにまだありません。",
