@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <xraylib.h>
 
@@ -49,6 +52,39 @@ double MixtureData::formFactorSquared(const Material& m, double x) {
 }
 double MixtureData::scatteringFunction(const Material& m, double x) {
     return mix(m, [x](int z) { return x <= 0 ? 0.0 : SF_Compt(z, x, nullptr) / atomicWeight(z); });
+}
+
+namespace {
+
+bool sameMaterial(const Material& a, const Material& b) {
+    if (a.name != b.name || a.density != b.density || a.elements.size() != b.elements.size()) return false;
+    for (size_t i = 0; i < a.elements.size(); ++i)
+        if (a.elements[i].z != b.elements[i].z || a.elements[i].massFraction != b.elements[i].massFraction)
+            return false;
+    return true;
+}
+
+} // namespace
+
+MaterialPhysics MaterialPhysics::shared(const Material& m) {
+    // A sweep over glandular fractions meets many phantoms: the oldest go.
+    constexpr size_t kKept = 32;
+    static std::mutex mutex;
+    static std::deque<std::shared_ptr<const MaterialPhysics>> kept;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        for (const auto& p : kept)
+            if (sameMaterial(p->material(), m)) return *p;
+    }
+    // Built outside the lock: another thread's material need not wait. Two
+    // threads building the same one keep the first.
+    auto built = std::make_shared<const MaterialPhysics>(m);
+    std::lock_guard<std::mutex> lock(mutex);
+    for (const auto& p : kept)
+        if (sameMaterial(p->material(), m)) return *p;
+    if (kept.size() == kKept) kept.pop_front();
+    kept.push_back(built);
+    return *built;
 }
 
 MaterialPhysics::MaterialPhysics(const Material& m) : material_(m), density_(m.density) {

@@ -484,11 +484,11 @@ WorkbenchSimulation::WorkbenchSimulation(WorkbenchSetup s) : setup_(std::move(s)
     paddleTop_ = top - s_.paddleThickness;
 
     // Physics 0 the phantom (inner region), 1 paddle, 2 support, 3 the protocol breast's adipose layers.
-    physics_.emplace_back(s_.phantom);
-    physics_.emplace_back(s_.paddle);
-    physics_.emplace_back(s_.support);
-    if (breast) physics_.emplace_back(breast->adiposeTissue);
-    MaterialPhysics glandPhys(materials::glandular());
+    physics_.push_back(MaterialPhysics::shared(s_.phantom));
+    physics_.push_back(MaterialPhysics::shared(s_.paddle));
+    physics_.push_back(MaterialPhysics::shared(s_.support));
+    if (breast) physics_.push_back(MaterialPhysics::shared(breast->adiposeTissue));
+    const MaterialPhysics glandPhys = MaterialPhysics::shared(materials::glandular());
     for (size_t m : breast ? std::vector<size_t>{0, 3} : std::vector<size_t>{0}) {
         const MaterialPhysics& ph = physics_[m];
         // Scored as glandular dose in the voxel mass of the phantom.

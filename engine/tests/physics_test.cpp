@@ -53,6 +53,47 @@ TEST(EnergyGrid, CellsCoverTheRangeInOrder) {
     EXPECT_EQ(gridPoint(0.3).cell, 0u); // below the grid: the first cell
 }
 
+// The tables shared within a process are those of the material asked for,
+// never of one that only resembles it (a row of another glandular fraction,
+// density or name), whichever was asked for first.
+TEST(MaterialPhysics, SharedTablesAreTheMaterialsOwn) {
+    struct Case {
+        const char* name;
+        Material material;
+    };
+    Material denser = tissue50(), leaner = tissue50(), renamed = tissue50();
+    denser.density = 1.02;
+    leaner.elements[1].massFraction = 0.400;
+    leaner.elements[3].massFraction = 0.465;
+    renamed.name = "BR12-50 copy";
+    const Case cases[] = {
+        {"first use", tissue50()},
+        {"another density", denser},
+        {"another composition", leaner},
+        {"another name", renamed},
+        {"asked again", tissue50()},
+        {"the plates", materials::pmma()},
+        {"asked again after others", denser},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const MaterialPhysics shared = MaterialPhysics::shared(c.material);
+        const MaterialPhysics own(c.material);
+        EXPECT_EQ(shared.material().name, c.material.name);
+        EXPECT_EQ(shared.density(), c.material.density);
+        for (double e : {1.5, 8.0, 17.48, 28.0, 49.9}) {
+            EXPECT_EQ(shared.muTotal(e), own.muTotal(e)) << e;
+            EXPECT_EQ(shared.muEnOverRho(e), own.muEnOverRho(e)) << e;
+            EXPECT_EQ(shared.depositPerCm(e), own.depositPerCm(e)) << e;
+        }
+        Rng a(7, 1), b(7, 1);
+        for (int i = 0; i < 50; ++i) {
+            EXPECT_EQ(shared.sampleComptonCosine(20.0, a), own.sampleComptonCosine(20.0, b));
+            EXPECT_EQ(shared.sampleRayleighCosine(20.0, a), own.sampleRayleighCosine(20.0, b));
+        }
+    }
+}
+
 TEST(MaterialPhysics, TablesFollowTheCrossSectionsOfTheMixture) {
     Material m = tissue50();
     MaterialPhysics p(m);

@@ -78,6 +78,11 @@ struct MixtureData {
 class MaterialPhysics {
   public:
     explicit MaterialPhysics(const Material& m);
+    // The same tables, built once per process for each material (name,
+    // density and composition alike) and copied from there after: the rows
+    // of kv-sweep and kv-audit share their plates' and tissues' tables, the
+    // most of a run's set-up. Safe from any thread.
+    static MaterialPhysics shared(const Material& m);
 
     struct Cell {
         double mu, dmu;       // total linear attenuation, 1/cm
