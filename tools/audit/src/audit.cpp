@@ -48,6 +48,12 @@ std::string measuredMessage(const MeasuredError& e, const AuditTexts& t) {
     case MeasuredFault::DbtKermaTwice:
         why = &t.measuredDbtKermaTwice;
         break;
+    case MeasuredFault::BadModality:
+        why = &t.measuredBadModality;
+        break;
+    case MeasuredFault::BadBand:
+        why = &t.measuredBadBand;
+        break;
     }
     return fillIn(t.measuredFault.str(), {{"{file}", e.file},
                                           {"{line}", std::to_string(e.line)},
@@ -115,9 +121,11 @@ int runAudit(const std::vector<std::string>& args, std::ostream& out, std::ostre
     // The measured tables first: a fault there is the user's to mend before anything runs.
     MeasuredTables measured;
     measured.dbtKerma = o.dbtKerma;
+    std::vector<ReferenceLevel> levels;
     try {
         if (o.output) measured.output = MeasuredTable::read(*o.output, MeasuredKind::Output);
         if (o.hvl) measured.hvl = MeasuredTable::read(*o.hvl, MeasuredKind::Hvl);
+        if (o.referenceLevels) levels = readReferenceLevels(*o.referenceLevels);
     } catch (const MeasuredError& e) {
         err << measuredMessage(e, t) << "\n";
         return 2;
@@ -209,6 +217,7 @@ int runAudit(const std::vector<std::string>& args, std::ostream& out, std::ostre
                   [](const Skipped& p, const Skipped& q) { return p.index < q.index; });
         record.skipped = std::move(skipped);
         record.nodes = &plan.nodes, record.computed = &computed;
+        record.levels = std::move(levels), record.withLevels = o.referenceLevels.has_value();
         return writeOutputs(o.out, record, o.withPaths, out, err, t);
     } catch (const AuditInterrupted&) {
         err << t.interrupted.view() << "\n";

@@ -37,6 +37,7 @@ ParsedCommand parseAuditCommand(const std::vector<std::string>& args) {
                                                    {"--edition", true},
                                                    {"--dbt-kerma", true},
                                                    {"--uncertainties", true},
+                                                   {"--reference-levels", true},
                                                    {"--help", false, "-h"}});
         if (edition && *edition != "en" && *edition != "ja")
             throw CommandLineError(CommandLineFault::BadChoice, "--edition", *edition, "en, ja");
@@ -68,6 +69,7 @@ ParsedCommand parseAuditCommand(const std::vector<std::string>& args) {
     if (auto v = line->value("--output")) o.output = *v;
     if (auto v = line->value("--hvl")) o.hvl = *v;
     if (auto v = line->value("--uncertainties")) o.uncertainties = *v;
+    if (auto v = line->value("--reference-levels")) o.referenceLevels = *v;
     o.withPaths = line->has("--paths");
     if (line->value("--dbt-kerma") == "projection") o.dbtKerma = DbtKerma::Projection;
     for (const auto& [name, range] : {std::pair<const char*, NumberRange>{"--threads", {1, 1024}},

@@ -2,6 +2,7 @@
 
 #include "kv/common/typed_number.h"
 #include "kv/gui/offscreen.h"
+#include "kv/gui/plot_frame.h"
 #include "kv/gui/qtext.h"
 
 #include <QFontMetricsF>
@@ -147,6 +148,52 @@ std::optional<std::string> writeRatioHistogram(const std::filesystem::path& file
     return save(img, file);
 }
 
+std::optional<std::string> writeTrendPlot(const std::filesystem::path& file,
+                                          const std::vector<TrendSeries>& series,
+                                          const texts::AuditTexts& t) {
+    const gui::OffscreenPainting painting("kv-audit");
+    QImage img = gui::whitePicture(900, 600);
+    QPainter g(&img);
+    double d0 = HUGE_VAL, d1 = -HUGE_VAL, yMax = 0;
+    for (const TrendSeries& s : series)
+        for (const auto& [day, mgy] : s.points)
+            d0 = std::min(d0, day), d1 = std::max(d1, day), yMax = std::max(yMax, mgy);
+    if (series.empty()) d0 = 0, d1 = 1;
+    const double first = std::floor(d0 - 3.5);
+    const gui::PlotFrame f{QRectF(100, 50, 760, 460), 0, std::max(7.0, d1 + 3.5 - first), 0,
+                           yMax > 0 ? yMax * 1.2 : 1};
+    gui::drawPlotFrame(g, f,
+                       {t.plotTrendTitle.str(),
+                        fillIn(t.plotDays.str(), {{"{date}", isoDate(static_cast<int>(first))}}),
+                        t.plotAgd.str()});
+    static const QColor colours[] = {{0, 90, 200}, {230, 120, 0}, {0, 150, 70}, {180, 0, 120}, {90, 90, 90}};
+    for (size_t i = 0; i < series.size(); ++i) {
+        const TrendSeries& s = series[i];
+        const QColor c = colours[i % std::size(colours)];
+        g.setClipRect(f.area);
+        g.setPen(QPen(c, 1.5));
+        for (size_t k = 1; k < s.points.size(); ++k)
+            g.drawLine(QPointF(f.px(s.points[k - 1].first - first), f.py(s.points[k - 1].second)),
+                       QPointF(f.px(s.points[k].first - first), f.py(s.points[k].second)));
+        g.setBrush(c);
+        for (const auto& [day, mgy] : s.points)
+            g.drawEllipse(QPointF(f.px(day - first), f.py(mgy)), 3.5, 3.5);
+        if (s.stepDay) {
+            g.setPen(QPen(c, 1.5, Qt::DashLine));
+            const double x = f.px(*s.stepDay - first);
+            g.drawLine(QPointF(x, f.area.top()), QPointF(x, f.area.bottom()));
+        }
+        g.setClipping(false);
+        const double ly = f.area.top() + 14 + 20 * static_cast<double>(i);
+        g.setPen(Qt::NoPen);
+        g.drawEllipse(QPointF(f.area.left() + 20, ly), 3.5, 3.5);
+        g.setPen(Qt::black);
+        g.drawText(QRectF(f.area.left() + 32, ly - 10, 600, 20), Qt::AlignVCenter, gui::qs(s.label));
+    }
+    g.end();
+    return gui::savePng(img, file);
+}
+
 std::optional<std::string> writeReportPdf(const std::filesystem::path& file, const ReportContent& c,
                                           const std::filesystem::path& plots, const texts::AuditTexts& t) {
     const gui::OffscreenPainting painting("kv-audit");
@@ -195,7 +242,9 @@ std::optional<std::string> writeReportPdf(const std::filesystem::path& file, con
                   14);
         paragraph(bold, t.reportMethod.str(), 4);
         paragraph(body, t.reportMethodText.str(), 14);
-        for (const char* name : {"agd_vs_thickness.png", "ratio_hist.png"}) {
+        for (const std::string& finding : c.findings)
+            paragraph(bold, finding, 6);
+        for (const char* name : {"agd_vs_thickness.png", "ratio_hist.png", "median_agd_vs_date.png"}) {
             QImage img;
             if (!img.load(QString::fromStdString((plots / name).string()))) continue;
             const double h = w * 0.62 * img.height() / img.width();

@@ -2,6 +2,7 @@
 // The audit's pictures and its PDF record, drawn with Qt's painter on the
 // offscreen platform (no window is opened). Each returns why it could not
 // write its file, or nothing.
+#include "kv/audit/trends.h"
 #include "kv/texts/audit.h"
 
 #include <filesystem>
@@ -26,7 +27,8 @@ struct ReportTable {
 struct ReportContent {
     std::string version, date;
     int files = 0, exposures = 0, skipped = 0;
-    std::vector<ReportTable> tables; // in the order shown
+    std::vector<std::string> findings; // said before the tables: a unit's dose step
+    std::vector<ReportTable> tables;   // in the order shown
 };
 
 std::optional<std::string> writeAgdPlot(const std::filesystem::path& file,
@@ -34,7 +36,11 @@ std::optional<std::string> writeAgdPlot(const std::filesystem::path& file,
 std::optional<std::string> writeRatioHistogram(const std::filesystem::path& file,
                                                const std::vector<PlotPoint>& points,
                                                const texts::AuditTexts& t);
-// The plots are read back from `plots` (agd_vs_thickness.png, ratio_hist.png) when there.
+// Each unit's weekly median AGD against the date, its step marked.
+std::optional<std::string> writeTrendPlot(const std::filesystem::path& file,
+                                          const std::vector<TrendSeries>& series, const texts::AuditTexts& t);
+// The plots are read back from `plots` (agd_vs_thickness.png, ratio_hist.png, median_agd_vs_date.png) when
+// there.
 std::optional<std::string> writeReportPdf(const std::filesystem::path& file, const ReportContent& c,
                                           const std::filesystem::path& plots, const texts::AuditTexts& t);
 

@@ -1,4 +1,5 @@
 #include "kv/audit/stages.h"
+#include "kv/audit/trends.h"
 #include "kv/common/codepage.h"
 #include "kv/common/format.h"
 #include "kv/common/records.h"
@@ -219,6 +220,135 @@ Table summaryTable(const std::vector<AuditRow>& rows) {
 
 namespace {
 
+std::string cellOf(const std::optional<double>& v) {
+    return v ? format(*v, "0.0000") : std::string();
+}
+
+std::string dateCell(const std::optional<int>& day) {
+    return day ? isoDate(*day) : std::string();
+}
+
+// The rows with an AGD, grouped by a key made of each.
+template <class Key>
+std::map<Key, std::vector<const AuditRow*>> groupedBy(const std::vector<AuditRow>& rows,
+                                                      Key (*key)(const AuditRow&)) {
+    std::map<Key, std::vector<const AuditRow*>> g;
+    for (const AuditRow& r : rows)
+        if (r.agd) g[key(r)].push_back(&r);
+    return g;
+}
+
+using UnitKey = std::pair<std::string, std::string>; // device, modality
+UnitKey unitOf(const AuditRow& r) {
+    return {x(r).device, modalityName(x(r).modality)};
+}
+
+std::pair<std::optional<int>, std::optional<int>> dateRange(const std::vector<const AuditRow*>& rows) {
+    std::optional<int> first, last;
+    for (const AuditRow* r : rows)
+        if (auto d = dayNumber(x(*r).acquisitionDate)) {
+            first = first ? std::min(*first, *d) : *d;
+            last = last ? std::max(*last, *d) : *d;
+        }
+    return {first, last};
+}
+
+std::vector<DatedDose> datedDoses(const std::vector<const AuditRow*>& rows) {
+    std::vector<DatedDose> v;
+    for (const AuditRow* r : rows)
+        if (auto d = dayNumber(x(*r).acquisitionDate); d && *r->agd > 0)
+            v.push_back({*d, x(*r).acquisitionSeconds.value_or(0), x(*r).thicknessMm, *r->agd});
+    return v;
+}
+
+} // namespace
+
+Table quarterTable(const std::vector<AuditRow>& rows) {
+    using Key = std::tuple<std::string, std::string, std::string>;
+    Table table = {{"device", "modality", "quarter", "first_date", "last_date", "count", "median_agd_mgy",
+                    "median_agd_low_mgy", "median_agd_high_mgy", "median_agd_50_60mm_mgy", "count_50_60mm"}};
+    const auto groups = groupedBy<Key>(rows, [](const AuditRow& r) {
+        return Key{x(r).device, modalityName(x(r).modality), quarterOf(x(r).acquisitionDate)};
+    });
+    for (const auto& [key, g] : groups) {
+        std::vector<double> agd, band;
+        for (const AuditRow* r : g) {
+            agd.push_back(*r->agd);
+            if (x(*r).thicknessMm >= 50 && x(*r).thicknessMm <= 60) band.push_back(*r->agd);
+        }
+        const auto [first, last] = dateRange(g);
+        const auto ci = medianInterval95(agd);
+        table.push_back({std::get<0>(key), std::get<1>(key), std::get<2>(key), dateCell(first),
+                         dateCell(last), std::to_string(agd.size()), format(median(agd), "0.0000"),
+                         ci ? format(ci->first, "0.0000") : "", ci ? format(ci->second, "0.0000") : "",
+                         band.empty() ? "" : format(median(band), "0.0000"), std::to_string(band.size())});
+    }
+    return table;
+}
+
+Table stepTable(const std::vector<AuditRow>& rows) {
+    Table table = {{"device", "modality", "count", "first_date", "last_date", "step_date", "step_percent",
+                    "step_t", "step"}};
+    for (const auto& [key, g] : groupedBy<UnitKey>(rows, unitOf)) {
+        const auto [first, last] = dateRange(g);
+        const std::optional<DoseStep> s = findDoseStep(datedDoses(g));
+        table.push_back({key.first, key.second, std::to_string(g.size()), dateCell(first), dateCell(last),
+                         s ? isoDate(s->day) : "", s ? format(s->percent, "0.0") : "",
+                         s ? format(s->t, "0.00") : "",
+                         !s         ? "too_few"
+                         : s->found ? "found"
+                                    : "none"});
+    }
+    return table;
+}
+
+Table referenceTable(const std::vector<AuditRow>& rows, const std::vector<ReferenceLevel>& levels) {
+    Table table = {{"level", "modality", "view", "band", "level_mgy", "device", "count", "median_agd_mgy",
+                    "median_agd_low_mgy", "median_agd_high_mgy", "median_over_level", "above", "source"}};
+    const auto units = groupedBy<UnitKey>(rows, unitOf);
+    for (const ReferenceLevel& l : levels)
+        for (const auto& [key, g] : units) {
+            if (key.second != modalityName(l.modality)) continue;
+            std::vector<double> agd;
+            for (const AuditRow* r : g)
+                if (l.holds(x(*r).thicknessMm) && (l.view.empty() || x(*r).view == l.view))
+                    agd.push_back(*r->agd);
+            const std::optional<double> m = agd.empty() ? std::nullopt : std::optional(median(agd));
+            const auto ci = medianInterval95(agd);
+            table.push_back({l.name, key.second, l.view, l.band(), format(l.mgy, "0.00"), key.first,
+                             std::to_string(agd.size()), cellOf(m), ci ? format(ci->first, "0.0000") : "",
+                             ci ? format(ci->second, "0.0000") : "", m ? format(*m / l.mgy, "0.000") : "",
+                             !m           ? ""
+                             : *m > l.mgy ? "yes"
+                                          : "no",
+                             l.source});
+        }
+    return table;
+}
+
+std::vector<TrendSeries> trendSeries(const std::vector<AuditRow>& rows) {
+    std::vector<TrendSeries> all;
+    for (const auto& [key, g] : groupedBy<UnitKey>(rows, unitOf)) {
+        std::vector<DatedDose> doses = datedDoses(g);
+        if (doses.empty()) continue;
+        TrendSeries s;
+        s.label = key.first + " (" + key.second + ")";
+        int first = doses[0].day;
+        for (const DatedDose& d : doses)
+            first = std::min(first, d.day);
+        std::map<int, std::vector<double>> weeks;
+        for (const DatedDose& d : doses)
+            weeks[(d.day - first) / 7].push_back(d.agd);
+        for (const auto& [w, v] : weeks)
+            s.points.push_back({first + 7 * w + 3.5, median(v)});
+        if (auto step = findDoseStep(doses); step && step->found) s.stepDay = step->day;
+        all.push_back(std::move(s));
+    }
+    return all;
+}
+
+namespace {
+
 // Writes one table; a fault is named and makes the status 1.
 class TableWriter {
   public:
@@ -274,6 +404,12 @@ int writeOutputs(const fs::path& dir, const AuditRecord& record, bool withPaths,
     write("skipped.csv", skipped);
     const Table summary = summaryTable(record.rows);
     write("summary.csv", summary);
+    const Table quarters = quarterTable(record.rows);
+    write("summary_quarters.csv", quarters);
+    const Table steps = stepTable(record.rows);
+    write("dose_steps.csv", steps);
+    const Table levels = referenceTable(record.rows, record.levels);
+    if (record.withLevels) write("reference_levels.csv", levels);
 
     // Pictures and the record.
     std::vector<PlotPoint> points;
@@ -281,6 +417,8 @@ int writeOutputs(const fs::path& dir, const AuditRecord& record, bool withPaths,
         if (r.agd) points.push_back({x(r).thicknessMm, *r.agd, r.p.unitAgd, r.ratio});
     said("agd_vs_thickness.png", writeAgdPlot(dir / "agd_vs_thickness.png", points, t));
     said("ratio_hist.png", writeRatioHistogram(dir / "ratio_hist.png", points, t));
+    said("median_agd_vs_date.png",
+         writeTrendPlot(dir / "median_agd_vs_date.png", trendSeries(record.rows), t));
 
     ReportContent rc;
     rc.version = std::string(kv::version());
@@ -309,7 +447,17 @@ int writeOutputs(const fs::path& dir, const AuditRecord& record, bool withPaths,
     ReportTable skipTable{t.reportSkipped.str(), {"reason", "count"}, {}};
     for (const auto& [reason, count] : byReason)
         skipTable.rows.push_back({reason, std::to_string(count)});
-    rc.tables = {sumTable, skipTable, factorTable};
+    ReportTable quarterReport{t.reportQuarters.str(), quarters[0], {quarters.begin() + 1, quarters.end()}};
+    ReportTable stepReport{t.reportSteps.str(), steps[0], {steps.begin() + 1, steps.end()}};
+    ReportTable levelReport{t.reportLevels.str(), levels[0], {levels.begin() + 1, levels.end()}};
+    for (size_t i = 1; i < steps.size(); ++i)
+        if (steps[i][8] == "found")
+            rc.findings.push_back(fillIn(t.reportStepFound.str(), {{"{device}", steps[i][0]},
+                                                                   {"{modality}", steps[i][1]},
+                                                                   {"{percent}", steps[i][6]},
+                                                                   {"{date}", steps[i][5]},
+                                                                   {"{t}", steps[i][7]}}));
+    rc.tables = {sumTable, quarterReport, stepReport, levelReport, skipTable, factorTable};
     said("report.pdf", writeReportPdf(dir / "report.pdf", rc, dir, t));
     return status;
 }

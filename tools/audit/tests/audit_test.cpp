@@ -368,6 +368,101 @@ TEST(Audit, AnExposureKeepsItsIdWhenFilesAreAddedButNotItsIndex) {
         EXPECT_FALSE(after.count(row.at("id"))) << row.at("id");
 }
 
+// Two units over a quarter's turn, two exposures a day: unit A's dose rises
+// by 15 % halfway through, unit B's stays; thicknesses vary over 30-70 mm.
+void makeTwoUnitsOverTime(const TempDir& dir) {
+    fs::create_directories(dir.file("in"));
+    int index = 0;
+    for (const char* unit : {"A", "B"})
+        for (int day = 0; day < 40; ++day)
+            for (int k = 0; k < 2; ++k) {
+                MadeExposure e;
+                e.index = ++index, e.serial = unit, e.intent = "";
+                const int t = 30 + (day * 7 + k * 13) % 41;
+                e.thickness = std::to_string(t);
+                // March 12 on: 20 days in the first quarter, 20 in the second.
+                const int dom = day < 20 ? 12 + day : day - 19;
+                e.date =
+                    std::string(day < 20 ? "202603" : "202604") + (dom < 10 ? "0" : "") + std::to_string(dom);
+                e.time = k ? "140000" : "093000";
+                const double wobble = 1 + 0.04 * ((index * 37) % 5 - 2) / 2.0; // -4 % to +4 %
+                const double step = std::string(unit) == "A" && day >= 20 ? 1.15 : 1;
+                e.entrance = format(0.3 * std::exp(0.04 * t) * wobble * step, "0.0000");
+                test::writeDicom(dir.file("in/" + std::string(unit) + std::to_string(index) + ".dcm"), e);
+            }
+}
+
+TEST(Audit, ADoseStepOfOneUnitIsStatedAndEachQuarterAndLevelSummed) {
+    TempDir dir("kv-audit");
+    makeTwoUnitsOverTime(dir);
+    test_support::writeFile(dir.file("levels.csv"),
+                            "level,modality,thickness_min_mm,thickness_max_mm,mgy,source\n"
+                            "Ours 50-60,2d,50,60,1.0,made up for the test\nTomo,dbt,0,200,2,none\n");
+    std::map<std::string, int> calls;
+    Outcome r = audit({dir.file("in").string(), "--out", dir.file("out").string(), "--reference-levels",
+                       dir.file("levels.csv").string()},
+                      calls);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Csv a = readCsv(dir.file("out/audit.csv"));
+    ASSERT_EQ(a.rows.size(), 160u);
+
+    std::map<std::string, std::map<std::string, std::string>> steps;
+    for (const auto& row : readCsv(dir.file("out/dose_steps.csv")).rows)
+        steps[row.at("device")] = row;
+    ASSERT_EQ(steps.size(), 2u);
+    const auto& stepA = steps["ACME MammoOne SN A"];
+    EXPECT_EQ(stepA.at("step"), "found");
+    EXPECT_EQ(stepA.at("step_date"), "2026-04-01");
+    EXPECT_NEAR(std::stod(stepA.at("step_percent")), 15, 2);
+    EXPECT_EQ(stepA.at("first_date"), "2026-03-12");
+    EXPECT_EQ(stepA.at("last_date"), "2026-04-20");
+    EXPECT_EQ(steps["ACME MammoOne SN B"].at("step"), "none");
+
+    // Each unit in two quarters; the medians as the rows of audit.csv give them.
+    std::map<std::string, std::vector<double>> agd;
+    for (const auto& row : a.rows)
+        agd[row.at("device") + " " + row.at("acquisition_date").substr(0, 6)].push_back(
+            std::stod(row.at("agd_mgy")));
+    const Csv q = readCsv(dir.file("out/summary_quarters.csv"));
+    ASSERT_EQ(q.rows.size(), 4u);
+    for (const auto& row : q.rows) {
+        SCOPED_TRACE(row.at("device") + " " + row.at("quarter"));
+        std::vector<double> v =
+            agd[row.at("device") + (row.at("quarter") == "2026-Q1" ? " 202603" : " 202604")];
+        ASSERT_EQ(v.size(), 40u);
+        EXPECT_EQ(row.at("count"), "40");
+        std::sort(v.begin(), v.end());
+        EXPECT_NEAR(std::stod(row.at("median_agd_mgy")), (v[19] + v[20]) / 2, 1e-4);
+        // 40 values: the 14th and 27th (Conover's ranks for n = 40).
+        EXPECT_NEAR(std::stod(row.at("median_agd_low_mgy")), v[13], 1e-4);
+        EXPECT_NEAR(std::stod(row.at("median_agd_high_mgy")), v[26], 1e-4);
+    }
+
+    // The level of 2D beside each unit; the tomosynthesis level has no unit to stand beside.
+    const Csv l = readCsv(dir.file("out/reference_levels.csv"));
+    ASSERT_EQ(l.rows.size(), 2u);
+    for (const auto& row : l.rows) {
+        std::vector<double> band;
+        for (const auto& e : a.rows)
+            if (e.at("device") == row.at("device") && std::stod(e.at("thickness_mm")) >= 50 &&
+                std::stod(e.at("thickness_mm")) < 60)
+                band.push_back(std::stod(e.at("agd_mgy")));
+        ASSERT_FALSE(band.empty());
+        std::sort(band.begin(), band.end());
+        const size_t n = band.size();
+        const double m = n % 2 ? band[n / 2] : (band[n / 2 - 1] + band[n / 2]) / 2;
+        EXPECT_EQ(row.at("count"), std::to_string(n));
+        EXPECT_NEAR(std::stod(row.at("median_agd_mgy")), m, 1e-4);
+        EXPECT_NEAR(std::stod(row.at("median_over_level")), m / 1.0, 1e-3);
+        EXPECT_EQ(row.at("above"), m > 1.0 ? "yes" : "no");
+        EXPECT_EQ(row.at("source"), "made up for the test");
+    }
+    EXPECT_GT(fs::file_size(dir.file("out/median_agd_vs_date.png")), 1000u);
+    // Without --reference-levels, no comparison is written.
+    ASSERT_EQ(audit({dir.file("in").string(), "--out", dir.file("out2").string()}, calls).status, 0);
+    EXPECT_FALSE(fs::exists(dir.file("out2/reference_levels.csv")));
+}
+
 TEST(Audit, RefusedCommandLines) {
     TempDir dir("kv-audit");
     std::map<std::string, int> calls;

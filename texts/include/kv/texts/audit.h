@@ -20,7 +20,7 @@ struct AuditTexts {
     // The why of a measured table.
     Text measuredUnreadable, measuredUnknownColumn, measuredRepeatedColumn, measuredMissingColumn,
         measuredBadNumber, measuredBadTarget, measuredBadFilter, measuredNoHeader, measuredBadDbtKerma,
-        measuredDbtKermaTwice;
+        measuredDbtKermaTwice, measuredBadModality, measuredBadBand;
     Text uncertaintyFault; // {file} {line} {value} {why}
     Text uncertaintyUnreadable, uncertaintyNoHeader, uncertaintyUnknownInput, uncertaintyBadNumber,
         uncertaintyRepeated;
@@ -50,6 +50,9 @@ struct AuditTexts {
     Text noteHeaderHvlUnreachable; // {value}: the header's HVL, not reachable: the model's
     // Plots and the report.
     Text plotAgdTitle, plotThickness, plotAgd, plotOurs, plotUnit, plotRatioTitle, plotRatio, plotCount;
+    Text plotTrendTitle, plotDays; // {date}: the first day of the axis
+    Text reportQuarters, reportSteps, reportLevels;
+    Text reportStepFound; // {device} {modality} {percent} {date} {t}
     Text reportTitle, reportVersion, reportMade, reportInputs, reportFactors, reportSummary, reportSkipped,
         reportMethod;
     Text reportMethodText;
@@ -60,12 +63,13 @@ inline constexpr AuditTexts englishAuditTexts{
         "usage: kv-audit PATH... --out DIR [--output OUTPUT.csv] [--hvl HVL.csv] [--data DIR] [--cache DIR]\n"
         "                [--threads N] [--histories N] [--shard I/N] [--paths] [--dbt-kerma "
         "scan|projection]\n"
-        "                [--uncertainties FILE] [--edition en|ja]\n"
+        "                [--uncertainties FILE] [--reference-levels FILE] [--edition en|ja]\n"
         "  Reads the headers of the mammograms and tomosynthesis objects (never their pixels) and the\n"
         "  X-ray radiation dose reports in the files and folders named, counts each exposure once,\n"
         "  computes its average glandular dose with our own Monte Carlo factors and compares it with\n"
         "  the dose the unit reported. Writes DIR/audit.csv, skipped.csv, summary.csv,\n"
-        "  agd_vs_thickness.png, ratio_hist.png and report.pdf.\n"
+        "  summary_quarters.csv, dose_steps.csv, agd_vs_thickness.png, ratio_hist.png,\n"
+        "  median_agd_vs_date.png and report.pdf.\n"
         "  --output FILE   measured tube output (target,filter,kv,mgy_per_mas,distance_mm[,support_gap_mm]\n"
         "                  [,serial]), paddle in: the air kerma at the breast surface from mAs by inverse\n"
         "                  square; else the header's entrance dose\n"
@@ -87,6 +91,9 @@ inline constexpr AuditTexts englishAuditTexts{
         "their\n"
         "                  source (input,sigma_percent: k_output, k_header, hvl_measured, hvl_header,\n"
         "                  hvl_model, glandularity); unnamed inputs keep their defaults\n"
+        "  --reference-levels FILE\n"
+        "                  levels to compare each unit's median AGD in a band with (level,modality,\n"
+        "                  thickness_min_mm,thickness_max_mm,mgy[,view][,source]): reference_levels.csv\n"
         "  --dbt-kerma scan|projection\n"
         "                  whose dose a tomosynthesis object's entrance dose, mAs and organ dose are where\n"
         "                  the standard leaves it open: the whole scan's (the default) or one projection's;\n"
@@ -115,6 +122,8 @@ inline constexpr AuditTexts englishAuditTexts{
     .measuredNoHeader = "no header row",
     .measuredBadDbtKerma = "takes scan or projection",
     .measuredDbtKermaTwice = "another row gives this unit the other value",
+    .measuredBadModality = "takes 2d or dbt",
+    .measuredBadBand = "the band must end above its start",
     .uncertaintyFault = "{file}, line {line}: \"{value}\": {why}",
     .uncertaintyUnreadable = "cannot be read",
     .uncertaintyNoHeader = "the first line must be input,sigma_percent",
@@ -170,6 +179,13 @@ inline constexpr AuditTexts englishAuditTexts{
     .plotRatioTitle = "Our AGD over the unit's",
     .plotRatio = "ratio",
     .plotCount = "exposures",
+    .plotTrendTitle = "Median AGD per week against date, per unit",
+    .plotDays = "days from {date}",
+    .reportQuarters = "Summary per unit and quarter",
+    .reportSteps = "Change of each unit's dose over time",
+    .reportLevels = "Against the reference levels",
+    .reportStepFound = "{device} ({modality}): the dose changed by {percent} % from {date} on (t = {t}), "
+                       "thickness allowed for.",
     .reportTitle = "Dose audit from image headers",
     .reportVersion = "Software: Kelvane-Vesk {version}",
     .reportMade = "Made {date} from {files} files: {exposures} exposures, {skipped} skipped.",
@@ -197,11 +213,12 @@ inline constexpr AuditTexts japaneseAuditTexts{
         "DIR]\n"
         "                [--threads N] [--histories N] [--shard I/N] [--paths] [--dbt-kerma "
         "scan|projection]\n"
-        "                [--uncertainties FILE] [--edition en|ja]\n"
+        "                [--uncertainties FILE] [--reference-levels FILE] [--edition en|ja]\n"
         "  指定したファイルとフォルダにあるマンモグラフィ画像とトモシンセシスのヘッダ (画素は読みません)\n"
         "  と X 線線量構造化レポートを読み、撮影を 1 回ずつ数えて、撮影ごとの平均乳腺線量を自前のモンテ\n"
         "  カルロ係数で計算し、装置が記録した線量と比べます。DIR に audit.csv、\n"
-        "  skipped.csv、summary.csv、agd_vs_thickness.png、ratio_hist.png、report.pdf を書きます。\n"
+        "  skipped.csv、summary.csv、summary_quarters.csv、dose_steps.csv、agd_vs_thickness.png、\n"
+        "  ratio_hist.png、median_agd_vs_date.png、report.pdf を書きます。\n"
         "  --output FILE   実測の管出力 "
         "(target,filter,kv,mgy_per_mas,distance_mm[,support_gap_mm][,serial]、\n"
         "                  圧迫板あり)。mAs "
@@ -225,6 +242,10 @@ inline constexpr AuditTexts japaneseAuditTexts{
         "                  K、半価層、乳腺含有率の出どころごとの不確かさ (AGD に対する % 、1 シグマ。\n"
         "                  input,sigma_percent: k_output、k_header、hvl_measured、hvl_header、hvl_model、\n"
         "                  glandularity)。書かない入力は既定値のままです\n"
+        "  --reference-levels FILE\n"
+        "                  装置ごとの厚さの範囲の AGD 中央値と比べる参考レベル (level,modality,\n"
+        "                  thickness_min_mm,thickness_max_mm,mgy[,view][,source])。reference_levels.csv "
+        "を書きます\n"
         "  --dbt-kerma scan|projection\n"
         "                  規格が定めていないトモシンセシスの入射線量、mAs、臓器線量を、撮影全体の値 (既定)\n"
         "                  と 1 投影の値のどちらとするか。OUTPUT.csv の装置の行 (dbt_kerma 列) で装置ごとに\n"
@@ -254,6 +275,8 @@ inline constexpr AuditTexts japaneseAuditTexts{
     .measuredNoHeader = "見出し行がありません",
     .measuredBadDbtKerma = "scan か projection を指定して下さい",
     .measuredDbtKermaTwice = "別の行がこの装置に別の値を指定しています",
+    .measuredBadModality = "2d か dbt を指定して下さい",
+    .measuredBadBand = "厚さの範囲の終わりは始まりより大きくして下さい",
     .uncertaintyFault = "{file} の {line} 行目: 「{value}」: {why}",
     .uncertaintyUnreadable = "読めません",
     .uncertaintyNoHeader = "1 行目は input,sigma_percent にして下さい",
@@ -310,6 +333,13 @@ inline constexpr AuditTexts japaneseAuditTexts{
     .plotRatioTitle = "本ツールの AGD / 装置の AGD",
     .plotRatio = "比",
     .plotCount = "撮影数",
+    .plotTrendTitle = "装置ごとの週ごとの AGD 中央値の推移",
+    .plotDays = "{date} からの日数",
+    .reportQuarters = "装置と四半期ごとの集計",
+    .reportSteps = "装置ごとの線量の経時変化",
+    .reportLevels = "参考レベルとの比較",
+    .reportStepFound = "{device} ({modality}): {date} から線量が {percent} % 変わりました (t = "
+                       "{t}、厚さの影響は除いています)。",
     .reportTitle = "画像ヘッダによる線量監査",
     .reportVersion = "ソフトウェア: Kelvane-Vesk {version}",
     .reportMade = "{date} 作成。ファイル {files} 個: 撮影 {exposures} 件、除外 {skipped} 件。",

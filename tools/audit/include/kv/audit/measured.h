@@ -49,6 +49,8 @@ enum class MeasuredFault {
     NoHeader,
     BadDbtKerma,
     DbtKermaTwice,
+    BadModality, // a reference level's: 2d or dbt
+    BadBand,     // a reference level's band ends at or below its start
 };
 
 // A measured table that cannot be used: names the file, line, column and value.

@@ -7,6 +7,7 @@
 //   4. compute the nodes (or take them from the cache), then each exposure's factor and AGD;
 //   5. write   audit.csv, skipped.csv, summary.csv, the plots and the report from one column table.
 #include "kv/audit/audit.h"
+#include "kv/audit/trends.h"
 #include "kv/audit/uncertainty.h"
 
 #include <filesystem>
@@ -22,10 +23,11 @@ namespace kv::audit {
 struct AuditOptions {
     std::vector<std::filesystem::path> paths;
     std::filesystem::path out, data = ".", cache;
-    std::optional<std::filesystem::path> output, hvl;   // the measured tables
-    std::optional<std::filesystem::path> uncertainties; // the stated inputs' uncertainties
-    InputUncertainties stated;                          // the defaults with what that file sets
-    DbtKerma dbtKerma = DbtKerma::Scan;                 // --dbt-kerma
+    std::optional<std::filesystem::path> output, hvl;     // the measured tables
+    std::optional<std::filesystem::path> uncertainties;   // the stated inputs' uncertainties
+    InputUncertainties stated;                            // the defaults with what that file sets
+    std::optional<std::filesystem::path> referenceLevels; // --reference-levels
+    DbtKerma dbtKerma = DbtKerma::Scan;                   // --dbt-kerma
     unsigned threads = 1;
     double histories = kDefaultHistories;
     bool withPaths = false;
@@ -176,6 +178,16 @@ Table skippedTable(const std::vector<Skipped>& skipped, bool withPaths, const te
 // Per unit, view and modality: count, median AGD, median AGD of 50-60 mm,
 // their count, median ratio, the median AGD's 95 % interval.
 Table summaryTable(const std::vector<AuditRow>& rows);
+// Per unit, modality and quarter of the acquisition date (empty: no date):
+// the dates it spans, count, median AGD with its 95 % interval, the 50-60 mm median.
+Table quarterTable(const std::vector<AuditRow>& rows);
+// Per unit and modality: the largest step of its dose over time (trends.h)
+// and whether it counts as one ("found", "none", "too_few").
+Table stepTable(const std::vector<AuditRow>& rows);
+// Each level beside each unit of its modality: the unit's median in the
+// level's band (and view) with its interval, over the level.
+Table referenceTable(const std::vector<AuditRow>& rows, const std::vector<ReferenceLevel>& levels);
+std::vector<TrendSeries> trendSeries(const std::vector<AuditRow>& rows);
 
 struct AuditRecord {
     size_t files = 0;
@@ -183,6 +195,8 @@ struct AuditRecord {
     std::vector<Skipped> skipped; // in index order
     const std::map<std::string, FactorNode>* nodes = nullptr;
     const Computed* computed = nullptr;
+    std::vector<ReferenceLevel> levels; // none: no reference_levels.csv
+    bool withLevels = false;
 };
 
 // Writes every output into `dir`, each said on `out` (or why not on `err`).
