@@ -30,20 +30,30 @@ const ResultsModelTexts& resultsModelTexts() {
             "and kv-sweep read the file",
         .fileReason = "{file}: {reason}.",
         .reportReplacedBytes = "bytes that are not valid CP932 were replaced by U+FFFD",
-        .reportUsage = "usage: kv-report_en [--json] RESULT_FILE...\n"
-                       "       kv-report_en --export DIR RESULT_FILE...\n"
-                       "       kv-report_en [--json] --compare A.vesk B.vesk\n"
-                       "Prints the header preview, the version of the engine that wrote it, the 100 % dose,\n"
-                       "FCD, sAGD and mean-percentage fields and the depth-dose table of each result file,\n"
-                       "as CSV or (--json) as JSON.\n"
-                       "  --export DIR  writes DIR/S.depth-dose.csv and DIR/S.dose.csv for each\n"
-                       "                readable result file S.vesk (the folder is made if missing)\n"
-                       "  --compare     compares two results quantity by quantity: A, B, B/A and\n"
-                       "                (B-A) in units of their combined sigma\n"
-                       "  --json        JSON instead of CSV (not with --export)\n"
-                       "Options may stand anywhere, as --opt VALUE or --opt=VALUE; after -- every\n"
-                       "argument is a file. The exit status is 1 when a file cannot be read or\n"
-                       "written, 2 on a usage error.",
+        .reportUsage =
+            "usage: kv-report_en [--json] RESULT_FILE...\n"
+            "       kv-report_en --table NAME RESULT_FILE...\n"
+            "       kv-report_en --export DIR RESULT_FILE...\n"
+            "       kv-report_en [--json] --compare A.vesk B.vesk\n"
+            "Prints the header preview, the version of the engine that wrote it, the 100 % dose,\n"
+            "FCD, sAGD and mean-percentage fields and the depth-dose table of each result file,\n"
+            "as CSV or (--json) as JSON. The sAGD and the 100 % dose are mGy of glandular dose\n"
+            "per mGy of air kerma free in air at the FCD (per k_fcd); the whole breast's mean\n"
+            "glandular dose (mgd) per each air kerma point is in the trailer and air_kerma rows.\n"
+            "  --table NAME  one CSV table of every file named, a file column first:\n"
+            "                header (file,line,text), fields (file,quantity,value,unit,per,text),\n"
+            "                depth_dose (file,layer,total_percent,primary_percent,scatter_percent),\n"
+            "                air_kerma (file,point,where,k_per_k_fcd,sagd,mgd,unit,per) or\n"
+            "                trailer (file,key,value,unit,per)\n"
+            "  --export DIR  writes DIR/S.depth-dose.csv and DIR/S.dose.csv for each\n"
+            "                readable result file S.vesk (the folder is made if missing)\n"
+            "  --compare     compares two results quantity by quantity: A, B, B/A and\n"
+            "                (B-A) in units of their combined sigma\n"
+            "  --json        JSON instead of CSV (not with --export or --table): names in\n"
+            "                snake_case, numbers as numbers, each value with its unit and per\n"
+            "Options may stand anywhere, as --opt VALUE or --opt=VALUE; after -- every\n"
+            "argument is a file. The exit status is 1 when a file cannot be read or\n"
+            "written, 2 on a usage error.",
     };
     return t;
 }

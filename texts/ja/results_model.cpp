@@ -28,19 +28,30 @@ const ResultsModelTexts& resultsModelTexts() {
             "乳房の厚さが画面で表示できる 6 cm を超えています (kv-report と kv-sweep で読めます)",
         .fileReason = "{file}：{reason}。",
         .reportReplacedBytes = "CP932 として正しくないバイトを U+FFFD に置き換えました",
-        .reportUsage = "使い方: kv-report_ja [--json] 結果ファイル...\n"
-                       "       kv-report_ja --export 出力フォルダ 結果ファイル...\n"
-                       "       kv-report_ja [--json] --compare A.vesk B.vesk\n"
-                       "各結果ファイルのヘッダ、書いたエンジンのバージョン、100% 線量、FCD、sAGD、\n"
-                       "平均百分率と深部線量表を CSV で (--json では JSON で) 出力します。\n"
-                       "  --export 出力フォルダ  読める結果ファイル S.vesk ごとに S.depth-dose.csv と\n"
-                       "                         S.dose.csv を書き出します (フォルダがなければ作ります)\n"
-                       "  --compare              2 つの結果を量ごとに比べます: A、B、B/A と\n"
-                       "                         合成標準偏差を単位とする差 (B-A)\n"
-                       "  --json                 CSV の代わりに JSON (--export とは併用不可)\n"
-                       "オプションはどこに置いてもよく、--opt 値 または --opt=値 と書けます。-- の後は\n"
-                       "すべてファイル名です。読めない・書けないファイルがあると終了状態は 1、\n"
-                       "使い方の誤りでは 2 です。",
+        .reportUsage =
+            "使い方: kv-report_ja [--json] 結果ファイル...\n"
+            "       kv-report_ja --table 表の名前 結果ファイル...\n"
+            "       kv-report_ja --export 出力フォルダ 結果ファイル...\n"
+            "       kv-report_ja [--json] --compare A.vesk B.vesk\n"
+            "各結果ファイルのヘッダ、書いたエンジンのバージョン、100% 線量、FCD、sAGD、\n"
+            "平均百分率と深部線量表を CSV で (--json では JSON で) 出力します。sAGD と 100% 線量は\n"
+            "FCD の自由空気中の空気カーマ 1 mGy 当たりの乳腺線量 (mGy) です (per k_fcd)。乳房全体の\n"
+            "平均乳腺線量 (mgd) は空気カーマの点ごとに trailer と air_kerma の行にあります。\n"
+            "  --table 表の名前       指定した全ファイルの CSV の表を 1 つ (先頭は file 列):\n"
+            "                         header (file,line,text)、fields (file,quantity,value,unit,\n"
+            "                         per,text)、depth_dose (file,layer,total_percent,\n"
+            "                         primary_percent,scatter_percent)、air_kerma (file,point,where,\n"
+            "                         k_per_k_fcd,sagd,mgd,unit,per) または trailer (file,key,value,\n"
+            "                         unit,per)\n"
+            "  --export 出力フォルダ  読める結果ファイル S.vesk ごとに S.depth-dose.csv と\n"
+            "                         S.dose.csv を書き出します (フォルダがなければ作ります)\n"
+            "  --compare              2 つの結果を量ごとに比べます: A、B、B/A と\n"
+            "                         合成標準偏差を単位とする差 (B-A)\n"
+            "  --json                 CSV の代わりに JSON (--export、--table とは併用不可)。名前は\n"
+            "                         snake_case、数値は数値、値ごとに unit と per\n"
+            "オプションはどこに置いてもよく、--opt 値 または --opt=値 と書けます。-- の後は\n"
+            "すべてファイル名です。読めない・書けないファイルがあると終了状態は 1、\n"
+            "使い方の誤りでは 2 です。",
     };
     return t;
 }

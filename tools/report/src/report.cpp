@@ -4,6 +4,7 @@
 #include "kv/common/command_line.h"
 #include "kv/common/format.h"
 #include "kv/formats/result_file.h"
+#include "kv/formats/trailer_keys.h"
 #include "kv/report/report_modes.h"
 #include "kv/results/agd_estimate.h"
 #include "kv/results/result_file.h"
@@ -19,10 +20,16 @@ namespace {
 namespace fs = std::filesystem;
 
 struct FieldRow {
-    const char* key;
-    std::string text;
+    const char* key;  // the default CSV's name, kept for the scripts that read it
+    const char* name; // the name in --json and --table, the trailer's and kv-sweep's
+    std::string text; // as the results screen shows it
     double value;
+    const char* unit;
+    const char* per; // the air kerma (or dose) the value is per, empty for none
 };
+
+// The air kerma every mGy/mGy figure is per, by the point's name.
+constexpr const char* kPerKFcd = "k_fcd";
 
 // One air kerma a user may have measured, with the factors for it.
 struct KaRow {
@@ -97,10 +104,10 @@ FileReport evaluate(const std::string& arg, const texts::ResultsModelTexts& t) {
     }
     const DoseFields f = doseFields(dose100, fcd, sagd, mean);
     r.fields = {
-        {"dose_100_percent_mGy", f.referenceDose, dose100},
-        {"fcd_cm", f.fcd, fcd},
-        {"sagd_mGy", f.sagd, sagd},
-        {"mean_percentage", f.meanGlandDose, mean},
+        {"dose_100_percent_mGy", "dose100", f.referenceDose, dose100, "mGy/mGy", kPerKFcd},
+        {"fcd_cm", "fcd", f.fcd, fcd, "cm", ""},
+        {"sagd_mGy", "sagd", f.sagd, sagd, "mGy/mGy", kPerKFcd},
+        {"mean_percentage", "mean_percentage", f.meanGlandDose, mean, "%", "dose100"},
     };
     r.kermas = kaRows(r.trailer, sagd, texts::resultsExtrasTexts());
     return r;
@@ -160,13 +167,33 @@ void writeCsv(const FileReport& r, std::ostream& out, const texts::ResultsModelT
     out << "\n";
 }
 
+// What a trailer value is per: the Ka its name ends in, else the workbench's own.
+std::string trailerPer(const formats::TrailerKey& k) {
+    if (k.unit != formats::trailer::kPerKa) return {};
+    const size_t at = k.name.rfind("_per_");
+    return at == std::string_view::npos ? kPerKFcd : std::string(k.name.substr(at + 5));
+}
+
+// A trailer value as JSON: a number where its key holds one and the value is well formed.
+std::string trailerJson(const std::string& name, const std::string& value) {
+    const formats::TrailerKey* k = formats::trailerKey(name);
+    const bool numeric =
+        k && (k->type == formats::TrailerType::Number || k->type == formats::TrailerType::Integer);
+    return numeric && k->accepts(value) ? value : jsonText(value);
+}
+
+std::string unitJson(std::string_view unit, std::string_view per) {
+    return std::string("\"unit\": ") + (unit.empty() ? "null" : jsonText(unit)) +
+           ", \"per\": " + (per.empty() ? "null" : jsonText(per));
+}
+
 void writeJson(const FileReport& r, std::ostream& out, const texts::ResultsModelTexts& t) {
     out << "  {\n    \"file\": " << jsonText(r.file) << ",\n    \"preview\": [";
     for (size_t i = 0; i < r.preview.lines.size(); ++i)
         out << (i ? ",\n      " : "\n      ") << jsonText(r.preview.lines[i]);
     out << (r.preview.lines.empty() ? "]" : "\n    ]")
-        << ",\n    \"previewComplete\": " << (r.preview.complete ? "true" : "false")
-        << ",\n    \"replacedBytes\": " << (r.replacedBytes ? "true" : "false") << ",\n";
+        << ",\n    \"preview_complete\": " << (r.preview.complete ? "true" : "false")
+        << ",\n    \"replaced_bytes\": " << (r.replacedBytes ? "true" : "false") << ",\n";
     if (r.replacedBytes) out << "    \"note\": " << jsonText(t.reportReplacedBytes) << ",\n";
     if (!r.reported()) {
         out << "    \"error\": " << jsonText(t.cannotRead)
@@ -177,36 +204,98 @@ void writeJson(const FileReport& r, std::ostream& out, const texts::ResultsModel
     out << "    \"engine_version\": " << (r.engineVersion ? jsonText(*r.engineVersion) : "null") << ",\n";
     out << "    \"fields\": {";
     for (size_t i = 0; i < r.fields.size(); ++i)
-        out << (i ? ",\n      " : "\n      ") << jsonText(r.fields[i].key)
-            << ": {\"text\": " << jsonText(r.fields[i].text)
-            << ", \"value\": " << jsonNumber(r.fields[i].value) << "}";
+        out << (i ? ",\n      " : "\n      ") << jsonText(r.fields[i].name)
+            << ": {\"value\": " << jsonNumber(r.fields[i].value) << ", "
+            << unitJson(r.fields[i].unit, r.fields[i].per) << ", \"text\": " << jsonText(r.fields[i].text)
+            << "}";
     static constexpr const char* kStates[] = {"absent", "complete", "damaged"};
     out << "\n    },\n    \"trailer\": {\"state\": \"" << kStates[static_cast<int>(r.trailer.state)]
         << "\", \"values\": {";
-    for (size_t i = 0; i < r.trailer.entries.size(); ++i)
-        out << (i ? ", " : "") << jsonText(r.trailer.entries[i].first) << ": "
-            << jsonText(r.trailer.entries[i].second);
-    out << "}},\n    \"airKerma\": [";
+    for (size_t i = 0; i < r.trailer.entries.size(); ++i) {
+        const auto& [name, value] = r.trailer.entries[i];
+        const formats::TrailerKey* k = formats::trailerKey(name);
+        out << (i ? ",\n      " : "\n      ") << jsonText(name)
+            << ": {\"value\": " << trailerJson(name, value) << ", "
+            << unitJson(k ? k->unit : "", k ? trailerPer(*k) : "") << "}";
+    }
+    out << (r.trailer.entries.empty() ? "}}" : "\n    }}") << ",\n    \"air_kerma\": [";
     for (size_t i = 0; i < r.kermas.size(); ++i) {
         const KaRow& k = r.kermas[i];
         out << (i ? ",\n      " : "\n      ") << "{\"point\": " << jsonText(k.point)
-            << ", \"where\": " << jsonText(k.where) << ", \"ratioToFcd\": " << jsonNumber(k.ratio)
+            << ", \"where\": " << jsonText(k.where) << ", \"k_per_k_fcd\": " << jsonNumber(k.ratio)
             << ", \"sagd\": " << jsonNumber(k.sagd) << ", \"mgd\": " << (k.mgd ? jsonNumber(*k.mgd) : "null")
-            << "}";
+            << ", " << unitJson("mGy/mGy", "k_" + k.point) << "}";
     }
     out << (r.kermas.empty() ? "]" : "\n    ]");
     if (r.thick) {
         out << ",\n    \"note\": " << jsonText(texts::resultsExtrasTexts().thickerThanScreens) << "\n  }";
         return;
     }
-    out << ",\n    \"depthDose\": [";
+    out << ",\n    \"depth_dose\": {" << unitJson("%", "dose100") << ", \"layers\": [";
     const DoseModel& m = *r.load.model;
     for (int iz = 1; iz <= m.GridCountZ; ++iz)
         out << (iz > 1 ? ",\n      " : "\n      ") << "{\"layer\": " << iz
             << ", \"total\": " << jsonNumber(m.DepthDose[Total][iz])
             << ", \"primary\": " << jsonNumber(m.DepthDose[Primary][iz])
             << ", \"scatter\": " << jsonNumber(m.DepthDose[Scatter][iz]) << "}";
-    out << "\n    ]\n  }";
+    out << "\n    ]}\n  }";
+}
+
+// The tables of --table: each one header and rows of the same cells, every file's rows under it.
+struct Table {
+    const char* name;
+    const char* header;
+    void (*rows)(const FileReport&, std::ostream&);
+};
+
+std::string fileCell(const FileReport& r) {
+    return csvText(r.file);
+}
+
+const std::vector<Table>& tables() {
+    static const std::vector<Table> all = {
+        {"header", "file,line,text",
+         [](const FileReport& r, std::ostream& out) {
+             for (size_t i = 0; i < r.preview.lines.size(); ++i)
+                 out << fileCell(r) << "," << i + 1 << "," << csvText(r.preview.lines[i]) << "\n";
+         }},
+        {"fields", "file,quantity,value,unit,per,text",
+         [](const FileReport& r, std::ostream& out) {
+             for (const FieldRow& f : r.fields)
+                 out << fileCell(r) << "," << f.name << "," << number(f.value) << "," << f.unit << ","
+                     << f.per << "," << csvText(f.text) << "\n";
+         }},
+        {"depth_dose", "file,layer,total_percent,primary_percent,scatter_percent",
+         [](const FileReport& r, std::ostream& out) {
+             if (r.thick) return;
+             const DoseModel& m = *r.load.model;
+             for (int iz = 1; iz <= m.GridCountZ; ++iz)
+                 out << fileCell(r) << "," << iz << "," << number(m.DepthDose[Total][iz]) << ","
+                     << number(m.DepthDose[Primary][iz]) << "," << number(m.DepthDose[Scatter][iz]) << "\n";
+         }},
+        {"air_kerma", "file,point,where,k_per_k_fcd,sagd,mgd,unit,per",
+         [](const FileReport& r, std::ostream& out) {
+             for (const KaRow& k : r.kermas)
+                 out << fileCell(r) << "," << k.point << "," << csvText(k.where) << "," << number(k.ratio)
+                     << "," << number(k.sagd) << "," << (k.mgd ? number(*k.mgd) : std::string())
+                     << ",mGy/mGy,k_" << k.point << "\n";
+         }},
+        {"trailer", "file,key,value,unit,per",
+         [](const FileReport& r, std::ostream& out) {
+             for (const auto& [name, value] : r.trailer.entries) {
+                 const formats::TrailerKey* k = formats::trailerKey(name);
+                 out << fileCell(r) << "," << name << "," << csvText(value) << "," << (k ? k->unit : "")
+                     << "," << (k ? trailerPer(*k) : "") << "\n";
+             }
+         }},
+    };
+    return all;
+}
+
+const Table* tableNamed(std::string_view name) {
+    for (const Table& t : tables())
+        if (name == t.name) return &t;
+    return nullptr;
 }
 
 } // namespace
@@ -237,13 +326,20 @@ int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     const texts::CommandLineTexts& c = texts::commandLineTextsOf(texts::edition());
     std::optional<CommandLine> line;
     try {
-        line.emplace(
-            args, std::vector<OptionSpec>{
-                      {"--json", false}, {"--export", true}, {"--compare", false}, {"--help", false, "-h"}});
+        line.emplace(args, std::vector<OptionSpec>{{"--json", false},
+                                                   {"--export", true},
+                                                   {"--compare", false},
+                                                   {"--table", true},
+                                                   {"--help", false, "-h"}});
         if (!line->has("--help")) {
             line->refuseTogether("--export", "--compare");
             // --export writes CSV tables only.
             line->refuseTogether("--json", "--export");
+            for (const char* other : {"--json", "--export", "--compare"})
+                line->refuseTogether("--table", other);
+            if (const std::optional<std::string> name = line->value("--table"); name && !tableNamed(*name))
+                throw CommandLineError(CommandLineFault::BadChoice, "--table", *name,
+                                       "header, fields, depth_dose, air_kerma, trailer");
         }
     } catch (const CommandLineError& e) {
         err << commandLineMessage(e, c) << "\n" << c.seeHelp.view() << "\n";
@@ -261,8 +357,10 @@ int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         err << t.reportUsage.view() << "\n";
         return 2;
     }
+    const Table* table = line->value("--table") ? tableNamed(*line->value("--table")) : nullptr;
     int status = 0;
     if (json) out << "[\n";
+    if (table) out << table->header << "\n";
     for (size_t i = 0; i < files.size(); ++i) {
         FileReport r;
         try {
@@ -277,7 +375,9 @@ int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
             status = 1;
             err << files[i] << ":" << t.cannotRead.view() << "(" << failureReason(r.load.failure, t) << ")\n";
         }
-        if (json) {
+        if (table) {
+            if (r.reported()) table->rows(r, out);
+        } else if (json) {
             if (i) out << ",\n";
             writeJson(r, out, t);
         } else {

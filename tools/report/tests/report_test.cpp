@@ -1,9 +1,11 @@
 #include "kv/common/codepage.h"
+#include "kv/common/csv.h"
 #include "kv/report/report.h"
 #include "kv/results/testfiles/testfiles.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <set>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -73,14 +75,16 @@ TEST_F(Report, JsonHoldsTheSameAndEscapesTexts) {
     EXPECT_EQ(r.out.substr(r.out.size() - 3), "\n]\n");
     for (const char* expected : {
              "\"preview\": [\n      \" * Mammography   \",\n      \"   run \\\"b\\\", seed 7   \",",
-             "\"previewComplete\": true,",
-             "\"sagd_mGy\": {\"text\": ",
-             "{\"layer\": 2, \"total\": 62.5, \"primary\": 37.5, \"scatter\": 25}\n    ]\n  },\n  {",
-             "\"preview\": [],\n    \"previewComplete\": false,\n    \"replacedBytes\": false,\n"
+             "\"preview_complete\": true,",
+             "\"sagd\": {\"value\": 3.25, \"unit\": \"mGy/mGy\", \"per\": \"k_fcd\", \"text\": \"3.250\"}",
+             "\"fcd\": {\"value\": 65, \"unit\": \"cm\", \"per\": null, ",
+             "\"depth_dose\": {\"unit\": \"%\", \"per\": \"dose100\", \"layers\": [",
+             "{\"layer\": 2, \"total\": 62.5, \"primary\": 37.5, \"scatter\": 25}\n    ]}\n  },\n  {",
+             "\"preview\": [],\n    \"preview_complete\": false,\n    \"replaced_bytes\": false,\n"
              "    \"error\": \" This file cannot be read ! \",\n"
              "    \"reason\": \"the file cannot be opened\"\n  }\n]",
          })
-        EXPECT_NE(r.out.find(expected), std::string::npos) << expected;
+        EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
 }
 
 // The version comes from the file's trailer: the engine that wrote it, not this program.
@@ -128,7 +132,10 @@ TEST_F(Report, UsageErrors) {
     } cases[] = {{{}, 2, false, "usage: kv-report_en"},
                  {{"--json"}, 2, false, "usage: kv-report_en"},
                  {{"--xml", "a.vesk"}, 2, false, "unknown option \"--xml\".\n--help lists the options."},
-                 {{"--help"}, 0, true, "usage: kv-report_en"}};
+                 {{"--help"}, 0, true, "usage: kv-report_en"},
+                 {{"--table", "fields", "--json", "a.vesk"}, 2, false, "--table and --json cannot be given"},
+                 {{"--table", "layers", "a.vesk"}, 2, false, "--table"},
+                 {{"--table"}, 2, false, "--table"}};
     for (const Case& c : cases) {
         Output r = report(c.args);
         EXPECT_EQ(r.status, c.status);
@@ -253,10 +260,10 @@ TEST_F(Report, BytesThatAreNotCp932AreReplacedAndSaid) {
         EXPECT_NE(r.out.find("odd\xEF\xBF\xBD.vesk"), std::string::npos);
         if (json) {
             EXPECT_TRUE(JsonChecker(r.out).valid()) << r.out;
-            const size_t a = r.out.find("a.vesk\""), replaced = r.out.find("\"replacedBytes\": true");
-            EXPECT_LT(replaced, a);                                                  // bytes.vesk says so
-            EXPECT_NE(r.out.find("\"replacedBytes\": false", a), std::string::npos); // a.vesk does not
-            EXPECT_NE(r.out.find("\"replacedBytes\": true", a), std::string::npos);  // the odd name does
+            const size_t a = r.out.find("a.vesk\""), replaced = r.out.find("\"replaced_bytes\": true");
+            EXPECT_LT(replaced, a);                                                   // bytes.vesk says so
+            EXPECT_NE(r.out.find("\"replaced_bytes\": false", a), std::string::npos); // a.vesk does not
+            EXPECT_NE(r.out.find("\"replaced_bytes\": true", a), std::string::npos);  // the odd name does
             EXPECT_NE(r.out.find("\"note\": \"bytes that are not valid CP932 were replaced by U+FFFD\""),
                       std::string::npos);
         } else {
@@ -294,6 +301,49 @@ ResultFileContent withTrailer(int layers) {
     return r;
 }
 
+// Each table loads as one: a header, then rows as wide as it, every file's under the same header.
+TEST_F(Report, EachTableIsOneRectangularCsv) {
+    writeResult(dir.path(), "t.vesk", withTrailer(3));
+    writeResult(dir.path(), "thick.vesk", withTrailer(90));
+    struct Case {
+        const char* table;
+        const char* header;
+        size_t rows; // a.vesk, b.vesk, t.vesk and thick.vesk together
+        const char* holds;
+    };
+    const Case cases[] = {
+        {"header", "file,line,text", 0, ",1,\" * Mammography   \"\n"},
+        {"fields", "file,quantity,value,unit,per,text", 16, ",sagd,0.5,mGy/mGy,k_fcd,\"0.500\"\n"},
+        // A breast over 6 cm has no depth-dose table: its file gives no rows here.
+        {"depth_dose", "file,layer,total_percent,primary_percent,scatter_percent", 3 + 2 + 3,
+         ",2,62.5,37.5,25\n"},
+        {"air_kerma", "file,point,where,k_per_k_fcd,sagd,mgd,unit,per", 6,
+         ",0.86,0.581395348837209,0.186,mGy/mGy,k_surface\n"},
+        {"trailer", "file,key,value,unit,per", 18, ",mgd_per_k_fcd_paddle,\"0.2\",mGy/mGy,k_fcd_paddle\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.table);
+        Output r = report({"--table", c.table, path("a.vesk"), path("b.vesk"), path("cut.vesk"),
+                           path("t.vesk"), path("thick.vesk")});
+        EXPECT_EQ(r.status, 1); // cut.vesk
+        EXPECT_NE(r.err.find("cut.vesk: This file cannot be read"), std::string::npos) << r.err;
+        const std::vector<kv::CsvLine> lines = kv::readCsvLines(r.out);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(r.out.substr(0, r.out.find('\n')), c.header);
+        const size_t width = lines[0].cells.size();
+        std::set<std::string> files;
+        for (size_t i = 1; i < lines.size(); ++i) {
+            EXPECT_EQ(lines[i].cells.size(), width) << "line " << lines[i].number;
+            files.insert(lines[i].cells[0]);
+        }
+        if (c.rows) EXPECT_EQ(lines.size() - 1, c.rows) << r.out;
+        EXPECT_EQ(files.count(path("cut.vesk")), 0u);
+        EXPECT_EQ(files.count(path("a.vesk")),
+                  std::string(c.table) == "air_kerma" || std::string(c.table) == "trailer" ? 0u : 1u);
+        EXPECT_NE(r.out.find(c.holds), std::string::npos) << r.out;
+    }
+}
+
 TEST_F(Report, TheTrailerAndWhereEachFactorsAirKermaIsMeasured) {
     writeResult(dir.path(), "t.vesk", withTrailer(3));
     Output r = report({path("t.vesk")});
@@ -312,11 +362,21 @@ TEST_F(Report, TheTrailerAndWhereEachFactorsAirKermaIsMeasured) {
          })
         EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
     Output json = report({"--json", path("t.vesk")});
-    EXPECT_NE(
-        json.out.find("\"trailer\": {\"state\": \"complete\", \"values\": {\"physics_revision\": \"1\""),
-        std::string::npos)
-        << json.out;
-    EXPECT_NE(json.out.find("{\"point\": \"surface\""), std::string::npos);
+    EXPECT_TRUE(JsonChecker(json.out).valid()) << json.out;
+    // Numbers as numbers, each with the unit and the air kerma it is per.
+    for (const char* expected : {
+             "\"trailer\": {\"state\": \"complete\", \"values\": {\n"
+             "      \"physics_revision\": {\"value\": 1, \"unit\": null, \"per\": null}",
+             "\"k_surface_per_k_fcd\": {\"value\": 0.86, \"unit\": \"mGy/mGy\", \"per\": \"k_fcd\"}",
+             "\"mgd_per_k_surface\": {\"value\": 0.186, \"unit\": \"mGy/mGy\", \"per\": \"k_surface\"}",
+             "\"mgd_sigma_percent\": {\"value\": 0.5, \"unit\": \"%\", \"per\": null}",
+             "{\"point\": \"surface\"",
+             "\"unit\": \"mGy/mGy\", \"per\": \"k_fcd_paddle\"}",
+         })
+        EXPECT_NE(json.out.find(expected), std::string::npos) << expected << "\n" << json.out;
+    // The JSON uses one naming style.
+    for (const char* camel : {"previewComplete", "replacedBytes", "airKerma", "ratioToFcd", "depthDose"})
+        EXPECT_EQ(json.out.find(camel), std::string::npos) << camel;
     // A file without a trailer lists no air kermas; a cut one says so.
     Output plain = report({path("a.vesk")});
     EXPECT_EQ(plain.out.find("air_kerma"), std::string::npos);
