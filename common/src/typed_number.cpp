@@ -12,8 +12,6 @@
 namespace kv {
 namespace {
 
-constexpr size_t kShownCharacters = 40;
-
 // One code point of UTF-8 at `at`; a byte that starts no well-formed
 // sequence gives U+FFFD and moves one byte.
 char32_t nextCodePoint(std::string_view s, size_t& at) {
@@ -52,6 +50,16 @@ void appendUtf8(std::string& out, char32_t c) {
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
+}
+
+// What a terminal or a message box shows as itself: no C0 or C1 control (an
+// escape sequence starts with either), no mark that turns the text's
+// direction or breaks its line, no surrogate or value beyond Unicode.
+bool safeToPrint(char32_t c) {
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return false;
+    if (c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069))
+        return false;
+    return !(c >= 0xD800 && c <= 0xDFFF) && c <= 0x10FFFF;
 }
 
 bool isBlank(char32_t c) {
@@ -205,7 +213,7 @@ std::string shownText(std::string_view text) {
             shown += "\u2026";
             break;
         }
-        appendUtf8(shown, c < 0x20 || c == 0x7F ? char32_t{0xFFFD} : c);
+        appendUtf8(shown, safeToPrint(c) ? c : char32_t{0xFFFD});
     }
     return shown;
 }

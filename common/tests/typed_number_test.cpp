@@ -194,4 +194,57 @@ TEST(TypedNumber, BlankTextIsTold) {
     EXPECT_FALSE(kv::isBlankTyped(" 0 "));
 }
 
+// What a hostile file or name puts into a message: nothing of it may steer
+// the terminal or the message box, and no quote runs longer than the limit.
+TEST(ShownText, LeavesNothingThatSteersTheTerminal) {
+    const std::string r = "\uFFFD";
+    const struct {
+        const char* row;
+        std::string text;
+        std::string shown;
+    } cases[] = {
+        {"plain", "65.0", "65.0"},
+        {"Japanese stays", "乳腺", "乳腺"},
+        {"CSI colour sequence", "\x1b[31m65\x1b[0m", r + "[31m65" + r + "[0m"},
+        {"title-setting OSC with BEL", "\x1b]0;owned\x07", r + "]0;owned" + r},
+        {"8-bit CSI as UTF-8",
+         "\xc2\x9b"
+         "2J",
+         r + "2J"},
+        {"8-bit CSI as a lone byte",
+         "\x9b"
+         "2J",
+         r + "2J"},
+        {"NUL cuts nothing", std::string("a\0b", 3), "a" + r + "b"},
+        {"CR and LF", "a\rb\nc", "a" + r + "b" + r + "c"},
+        {"DEL", "a\x7f", "a" + r},
+        {"right-to-left override", "a\u202Eb", "a" + r + "b"},
+        {"isolate", "a\u2066b\u2069", "a" + r + "b" + r},
+        {"line separator", "a\u2028b", "a" + r + "b"},
+        {"encoded surrogate", "a\xed\xa0\x80", "a" + r},
+        {"overlong ESC", "\xc0\x9b[2J", r + "[2J"},
+        {"cut UTF-8 at the end", "ab\xe4\xb9", "ab" + r + r},
+        {"exactly the limit", std::string(kv::kShownCharacters, 'x'), std::string(kv::kShownCharacters, 'x')},
+        {"one past the limit", std::string(kv::kShownCharacters + 1, 'x'),
+         std::string(kv::kShownCharacters, 'x') + "\u2026"},
+        {"100 KB line", std::string(100 * 1024, 'M'), std::string(kv::kShownCharacters, 'M') + "\u2026"},
+        {"the limit counts characters, not bytes", std::string(30, 'x') + std::string(20, '\x1b'),
+         std::string(30, 'x') +
+             [&] {
+                 std::string t;
+                 for (size_t i = 30; i < kv::kShownCharacters; ++i)
+                     t += r;
+                 return t;
+             }() +
+             "\u2026"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.row);
+        const std::string shown = kv::shownText(c.text);
+        EXPECT_EQ(shown, c.shown);
+        for (unsigned char b : shown)
+            EXPECT_TRUE(b >= 0x20 && b != 0x7f) << "control byte " << int(b);
+    }
+}
+
 } // namespace

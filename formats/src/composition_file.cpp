@@ -2,6 +2,8 @@
 
 #include "kv/common/format.h"
 #include "kv/common/records.h"
+#include "kv/common/text.h"
+#include "kv/common/typed_number.h"
 
 #include <cmath>
 #include <optional>
@@ -19,19 +21,18 @@ std::string valueOf(const std::string& line, const std::string& key, const std::
         return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
     };
     if (eq == std::string::npos || (!key.empty() && trim(line.substr(0, eq)) != key))
-        throw FileError(FileFault::BadLayout, file, 0,
-                        "line " + std::to_string(lineNo) + " should read \"" +
+        throw FileError(FileFault::BadLayout, file, lineNo,
+                        "should read \"" +
                             (key.empty() ? "<element> = <mass fraction>" : key + " = <value>") +
-                            "\" but reads \"" + line + "\"");
+                            "\" but reads \"" + shownText(line) + "\"");
     return trim(line.substr(eq + 1));
 }
 
 double numberOf(const std::string& text, const std::string& what, const std::string& file, int lineNo) {
     double v = 0;
     if (!parseNumberStrict(text, v) || !std::isfinite(v))
-        throw FileError(FileFault::NotANumber, file, 0,
-                        "line " + std::to_string(lineNo) + " holds \"" + text + "\" where " + what +
-                            " belongs");
+        throw FileError(FileFault::NotANumber, file, lineNo,
+                        "holds \"" + shownText(text) + "\" where " + what + " belongs");
     return v;
 }
 
@@ -48,8 +49,7 @@ Composition readCompositionFile(const std::filesystem::path& workDir, const std:
     int lineNo = 0;
     auto next = [&]() {
         ++lineNo;
-        if (r.atEnd())
-            throw FileError(FileFault::EndsEarly, name, 0, "ends before line " + std::to_string(lineNo));
+        if (r.atEnd()) throw FileError(FileFault::EndsEarly, name, lineNo, "ends before this line");
         return r.readLine();
     };
     Composition c;
@@ -65,11 +65,11 @@ Composition readCompositionFile(const std::filesystem::path& workDir, const std:
     double count = numberOf(valueOf(line, "Elements", name, lineNo), "the number of elements", name, lineNo);
     // Far below any solid the transport would score no energy in the voxels at all.
     if (!(c.material.density >= kMinDensity && c.material.density <= kMaxDensity))
-        throw FileError(FileFault::BadValue, name, 0,
-                        "line 3, the density " + plainDecimal(c.material.density) + " g/cm3, lies outside " +
+        throw FileError(FileFault::BadValue, name, 3,
+                        "the density " + plainDecimal(c.material.density) + " g/cm3 lies outside " +
                             plainDecimal(kMinDensity) + " to " + plainDecimal(kMaxDensity) + " g/cm3");
     if (count < 1 || count > 20 || count != std::floor(count))
-        throw FileError(FileFault::BadValue, name, 0,
+        throw FileError(FileFault::BadValue, name, 4,
                         "the number of elements " + plainDecimal(count) + " is not plausible");
     double sum = 0;
     for (int i = 0; i < static_cast<int>(count); ++i) {
@@ -82,15 +82,21 @@ Composition readCompositionFile(const std::filesystem::path& workDir, const std:
         double w = numberOf(valueOf(line, "", name, lineNo), "a mass fraction", name, lineNo);
         int z = photon::atomicNumber(symbol);
         if (z < 1 || z > 94)
-            throw FileError(FileFault::BadValue, name, 0,
-                            "line " + std::to_string(lineNo) + " names \"" + symbol +
-                                "\", which is not a chemical element");
+            throw FileError(FileFault::BadValue, name, lineNo,
+                            "names \"" + shownText(symbol) + "\", which is not a chemical element");
         if (w < 0 || w > 1)
-            throw FileError(FileFault::BadValue, name, 0,
-                            "line " + std::to_string(lineNo) + " holds the mass fraction " + plainDecimal(w) +
-                                ", outside 0..1");
+            throw FileError(FileFault::BadValue, name, lineNo,
+                            "holds the mass fraction " + plainDecimal(w) + ", outside 0..1");
         c.material.elements.push_back({z, w});
         sum += w;
+    }
+    // An element left out of the count would be dropped from the material unseen.
+    while (!r.atEnd()) {
+        ++lineNo;
+        if (!trimmed(r.readLine(), kLineBlanks).empty())
+            throw FileError(FileFault::BadLayout, name, lineNo,
+                            "holds an element line beyond the " + plainDecimal(count) +
+                                " that line 4 states");
     }
     // The table's fractions are rounded to three decimals; more than that is a typing error.
     if (std::fabs(sum - 1.0) > 0.01)

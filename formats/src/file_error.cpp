@@ -1,10 +1,12 @@
 #include "kv/formats/file_error.h"
 
+#include "kv/common/typed_number.h"
+
 namespace kv::formats {
 
 FileError::FileError(FileFault f, std::string fileName, int lineNo, const std::string& problem)
-    : kv::RecordError(fileName + (lineNo > 0 ? ", line " + std::to_string(lineNo) : std::string()) + ": " +
-                          problem,
+    : kv::RecordError(shownText(fileName) +
+                          (lineNo > 0 ? ", line " + std::to_string(lineNo) : std::string()) + ": " + problem,
                       fileName),
       fault(f), line(lineNo) {}
 
@@ -48,7 +50,7 @@ std::string describe(const FileError& e, const texts::SpectrumFileTexts& t) {
         s = t.fileWriteProtected.str();
         break;
     }
-    replaceAll(s, "{file}", e.file);
+    replaceAll(s, "{file}", shownText(e.file));
     replaceAll(s, "{line}", std::to_string(e.line));
     return s;
 }

@@ -1,6 +1,7 @@
 #include "kv/formats/geometry_file.h"
 
 #include "kv/common/format.h"
+#include "kv/common/typed_number.h"
 
 #include <cmath>
 #include <stdexcept>
@@ -56,7 +57,7 @@ Geometry readGeometry(const std::filesystem::path& workDir) {
         for (std::string_view name : {kAdiposeMm, kGlandularPercent, kPlates})
             if (const Setting* s = file->find(name))
                 throw file->settingError(FileFault::BadValue, *s,
-                                         "\"" + s->value + "\" without model = protocol");
+                                         "\"" + shownText(s->value) + "\" without model = protocol");
     }
     g.paddleMm = file->number(kPaddleMm, g.paddleMm, 0, kMaxPlateMm);
     g.supportMm = file->number(kSupportMm, g.supportMm, 0, kMaxPlateMm);

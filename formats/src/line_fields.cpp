@@ -1,14 +1,14 @@
 #include "line_fields.h"
 
 #include "kv/common/format.h"
+#include "kv/common/typed_number.h"
 
 namespace kv::formats::detail {
 
 std::string LineFields::text(std::string_view what) {
     ++line_;
     if (r_.atEnd())
-        throw FileError(FileFault::EndsEarly, r_.name(), 0,
-                        "ends before line " + std::to_string(line_) + " (" + std::string(what) + ")");
+        throw FileError(FileFault::EndsEarly, r_.name(), line_, "ends before " + std::string(what));
     return r_.readLine();
 }
 
@@ -20,9 +20,8 @@ double LineFields::number(std::string_view what) {
         b == std::string::npos ? std::string_view() : std::string_view(s).substr(b, e - b + 1);
     double out = 0;
     if (v.empty() || !parseNumberStrict(v, out))
-        throw FileError(FileFault::NotANumber, r_.name(), 0,
-                        "line " + std::to_string(line_) + " holds \"" + s + "\" where " + std::string(what) +
-                            " belongs");
+        throw FileError(FileFault::NotANumber, r_.name(), line_,
+                        "holds \"" + shownText(s) + "\" where " + std::string(what) + " belongs");
     return out;
 }
 

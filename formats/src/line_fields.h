@@ -1,7 +1,6 @@
 #pragma once
 // Line-by-line reading of the one-item-per-line run files, with messages that
-// say which line holds what. Faults are FileErrors without a line of their
-// own: the message already names it.
+// say which line holds what. Faults are FileErrors naming the line.
 #include "kv/common/records.h"
 #include "kv/formats/file_error.h"
 

@@ -1,5 +1,7 @@
 #include "kv/formats/run_options_file.h"
 
+#include "kv/common/typed_number.h"
+
 #include <charconv>
 #include <string>
 
@@ -27,7 +29,8 @@ RunOptions readRunOptionsFile(const std::filesystem::path& workDir) {
         o.seed = parseSeed(s->value);
         if (!o.seed)
             throw FileError(FileFault::NotANumber, f->name(), s->line,
-                            "the seed \"" + s->value + "\" is not a whole number 0 .. 18446744073709551615");
+                            "the seed \"" + shownText(s->value) +
+                                "\" is not a whole number 0 .. 18446744073709551615");
     }
     return o;
 }

@@ -45,21 +45,31 @@ TEST(CompositionFile, FaultsNameTheFileAndTheLine) {
         "Breast\r\nGlandular fraction (%) = 50\r\nDensity (g/cm3) = 0.98\r\nElements = 2\r\n";
     struct Row {
         std::string content, message;
+        int line; // what the refusal names; 0 for the whole file
     };
     const Row rows[] = {
-        {head + "H = 0.1\r\nO = 0.9\r\n", ""},
-        {head + "H = 0.1\r\n", "ends before line 6"},
-        {head + "H = 0.1\r\nXx = 0.9\r\n", "line 6 names \"Xx\", which is not a chemical element"},
-        {head + "H = 0.1\r\nO = 0,9\r\n", "line 6 holds \"0,9\" where a mass fraction belongs"},
-        {head + "H = 0.1\r\nO = 0.5\r\n", "add up to 0.6, not 1"},
-        {head + "H = 0.1\r\nO 0.9\r\n", "line 6 should read"},
-        {"Breast\r\nFraction = 50\r\n", "line 2 should read \"Glandular fraction (%) = <value>\""},
-        {"Breast\r\nGlandular fraction (%) = 50\r\nDensity (g/cm3) = -1\r\nElements = 2\r\n", "density -1"},
+        {head + "H = 0.1\r\nO = 0.9\r\n", "", 0},
+        {head + "H = 0.1\r\nO = 0.9\r\n\r\n  \r\n", "", 0},
+        {head + "H = 0.1\r\n", "ends before this line", 6},
+        {head + "H = 0.1\r\nXx = 0.9\r\n", "names \"Xx\", which is not a chemical element", 6},
+        {head + "H = 0.1\r\nO = 0,9\r\n", "holds \"0,9\" where a mass fraction belongs", 6},
+        {head + "H = 0.1\r\nO = 0.5\r\n", "add up to 0.6, not 1", 0},
+        {head + "H = 0.1\r\nO 0.9\r\n", "should read", 6},
+        {"Breast\r\nFraction = 50\r\n", "should read \"Glandular fraction (%) = <value>\"", 2},
+        {"Breast\r\nGlandular fraction (%) = 50\r\nDensity (g/cm3) = -1\r\nElements = 2\r\n", "density -1",
+         3},
         // So thin that no energy would stay in a voxel: the run would end without a dose.
         {"Breast\r\nGlandular fraction (%) = 50\r\nDensity (g/cm3) = 1e-300\r\nElements = 2\r\n",
-         "line 3, the density 1E-300 g/cm3, lies outside 0.01 to 25 g/cm3"},
+         "the density 1E-300 g/cm3 lies outside 0.01 to 25 g/cm3", 3},
         {"Breast\r\nGlandular fraction (%) = 50\r\nDensity (g/cm3) = 1\r\nElements = 2.5\r\n",
-         "number of elements 2.5"},
+         "number of elements 2.5", 4},
+        // A count below the lines that follow would drop an element from the material unseen.
+        {head + "H = 0.1\r\nO = 0.895\r\nN = 0.005\r\n", "an element line beyond the 2 that line 4 states",
+         7},
+        {head + "H = 0.1\r\nO = 0.9\r\n\r\nC = 0.0\r\n", "an element line beyond the 2", 8},
+        // Quoted text is shown safe to print: no escape sequence reaches the terminal.
+        {head + "H = 0.1\r\n\x1b[2J = 0.9\r\n", "names \"\uFFFD[2J\"", 6},
+        {head + "H = 0.1\r\nO = " + std::string(5000, '9') + "x\r\n", "\u2026\" where a mass fraction", 6},
     };
     for (const Row& r : rows) {
         std::ofstream(dir / "BR12-50.dat", std::ios::binary) << r.content;
@@ -73,8 +83,12 @@ TEST(CompositionFile, FaultsNameTheFileAndTheLine) {
             ADD_FAILURE() << "accepted: " << r.content;
         } catch (const FileError& e) {
             EXPECT_EQ(e.file, "BR12-50.dat");
-            EXPECT_NE(std::string(e.what()).find("BR12-50.dat: "), std::string::npos) << e.what();
+            EXPECT_EQ(e.line, r.line) << e.what();
+            const std::string where =
+                r.line ? "BR12-50.dat, line " + std::to_string(r.line) + ": " : "BR12-50.dat: ";
+            EXPECT_EQ(std::string(e.what()).rfind(where, 0), 0u) << e.what();
             EXPECT_NE(std::string(e.what()).find(r.message), std::string::npos) << e.what();
+            EXPECT_LT(std::string(e.what()).size(), 300u);
         }
     }
     try {

@@ -1,5 +1,6 @@
 #include "kv/common/format.h"
 #include "kv/common/records.h"
+#include "kv/common/typed_number.h"
 #include "kv/formats/control_file.h"
 #include "kv/formats/phantom_file.h"
 
@@ -102,19 +103,27 @@ TEST_F(RunFiles, ReadsTheNumbersOfAWrittenControlFile) {
 TEST_F(RunFiles, BadFilesAreReportedWithTheLineAndItsMeaning) {
     struct Row {
         const char* file;
-        const char* content;
-        const char* messagePart;
+        std::string content;
+        int line;
+        std::string messagePart;
     };
+    const std::string mcHead = "15.0\r\n15.0\r\n065.0\r\n060.0\r\n060.0\r\n007.5\r\n";
     const Row rows[] = {
-        {"Phantom.dat", "50\r\nBR12-50.dat\r\n15.0\r\n15.0\r\nthick\r\n",
-         "line 5 holds \"thick\" where the phantom thickness"},
-        {"Phantom.dat", "50\r\nBR12-50.dat\r\n15.0\r\n", "ends before line 4"},
-        {"Phantom.dat", "50\r\nBR12-50.dat\r\n15.0\r\n\r\n5.0\r\n", "line 4 holds \"\""},
-        {"MC.dat", "15.0\r\n15.0\r\n065.0\r\n060.0\r\n060.0\r\n007.5\r\n1.0E+09\r\n", "ends before line 8"},
-        {"MC.dat", "15.0\r\n15.0\r\n065.0\r\n060.0\r\n060.0\r\n007.5\r\n1.0E+09 x\r\na.vesk\r\n\r\n",
-         "line 7 holds"},
+        {"Phantom.dat", "50\r\nBR12-50.dat\r\n15.0\r\n15.0\r\nthick\r\n", 5,
+         "holds \"thick\" where the phantom thickness"},
+        {"Phantom.dat", "50\r\nBR12-50.dat\r\n15.0\r\n", 4, "ends before the phantom size Y"},
+        {"Phantom.dat", "50\r\nBR12-50.dat\r\n15.0\r\n\r\n5.0\r\n", 4, "holds \"\""},
+        {"MC.dat", mcHead + "1.0E+09\r\n", 8, "ends before the result file name"},
+        {"MC.dat", mcHead + "1.0E+09 x\r\na.vesk\r\n\r\n", 7, "holds \"1.0E+09 x\""},
+        // A terminal escape sequence in a line is quoted without its escapes.
+        {"MC.dat", "15.0\r\n15.0\r\n\x1b[2J\x1b]0;owned\x07\r\n", 3,
+         "holds \"\uFFFD[2J\uFFFD]0;owned\uFFFD\""},
+        // A long line is quoted shortened, so the message stays short.
+        {"MC.dat", "15.0\r\n" + std::string(20000, '5') + "x\r\n", 2,
+         "holds \"" + std::string(kv::kShownCharacters, '5') + "\u2026\" where the field size Y"},
     };
     for (const Row& r : rows) {
+        SCOPED_TRACE(r.messagePart);
         put(r.file, r.content);
         try {
             if (std::string_view(r.file) == kPhantomFileName)
@@ -124,7 +133,20 @@ TEST_F(RunFiles, BadFilesAreReportedWithTheLineAndItsMeaning) {
             ADD_FAILURE() << "accepted: " << r.content;
         } catch (const FileError& e) {
             EXPECT_EQ(e.file, r.file);
-            EXPECT_NE(std::string(e.what()).find(r.messagePart), std::string::npos) << e.what();
+            EXPECT_EQ(e.line, r.line);
+            const std::string what = e.what();
+            EXPECT_EQ(what.rfind(std::string(r.file) + ", line " + std::to_string(r.line) + ": ", 0), 0u)
+                << what;
+            EXPECT_NE(what.find(r.messagePart), std::string::npos) << what;
+            EXPECT_EQ(what.find('\x1b'), std::string::npos);
+            EXPECT_LT(what.size(), 200u);
+            // Both editions name the file and the line.
+            for (const auto* t :
+                 {&kv::texts::englishSpectrumFileTexts, &kv::texts::japaneseSpectrumFileTexts}) {
+                const std::string shown = describe(e, *t);
+                EXPECT_NE(shown.find(r.file), std::string::npos) << shown;
+                EXPECT_NE(shown.find(std::to_string(r.line)), std::string::npos) << shown;
+            }
         }
         fs::remove(dir_ / r.file);
     }

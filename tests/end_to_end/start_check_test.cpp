@@ -103,7 +103,7 @@ TEST(StartCheck, WhatWouldLoseTheRunIsRefusedBeforeIt) {
              const size_t at = bytes.find("Density (g/cm3) = ") + 18;
              d.write("BR12-50.dat", bytes.replace(at, bytes.find('\r', at) - at, "1e-300"));
          },
-         "BR12-50.dat: line 3, the density 1E-300 g/cm3, lies outside 0.01 to 25 g/cm3"},
+         "BR12-50.dat: line 3: the density 1E-300 g/cm3 lies outside 0.01 to 25 g/cm3"},
         {"photons only at 1 keV",
          {},
          [](const RunDir& d) { changeSpectrum(d, [](auto&, auto& t) { everyRay(t, 5, 1.0 / 42); }); },

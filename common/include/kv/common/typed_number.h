@@ -61,8 +61,11 @@ bool isBlankTyped(std::string_view typed);
 std::string typedNumberMessage(const TypedNumber& n, std::string_view field, std::string_view unit,
                                const texts::TypedNumberTexts& t);
 
-// `text` in a form a message can show: valid UTF-8, control characters as
-// U+FFFD (a NUL cuts nothing), and at most 40 characters.
+// Every text a message quotes from a file, a name or the command line goes
+// through here: valid UTF-8, control characters (C0, DEL, C1: so no terminal
+// escape sequence) and marks that reorder or break the line as U+FFFD (a NUL
+// cuts nothing), and at most kShownCharacters characters, then "…".
+inline constexpr size_t kShownCharacters = 40;
 std::string shownText(std::string_view text);
 
 // Every "{key}" of `text` replaced by its value, in one pass, so that braces
