@@ -3,6 +3,7 @@
 #include "kv/common/codepage.h"
 #include "kv/common/format.h"
 #include "kv/common/temporaries.h"
+#include "kv/common/typed_number.h"
 
 #include <algorithm>
 #include <atomic>
@@ -212,7 +213,11 @@ std::string readBytes(const std::filesystem::path& workDir, const std::string& n
     if (!isBareFileName(name)) throw FileMissing("not a bare file name", name);
     const std::filesystem::path path = workDir / name;
     Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (fd.fd < 0 && errno == ENOENT) throw FileNotFound("cannot be opened", name);
+    if (fd.fd < 0 && errno == ENOENT) {
+        struct stat link {};
+        if (::lstat(path.c_str(), &link) == 0) throw DanglingLink("is a symbolic link to nothing", name);
+        throw FileNotFound("cannot be opened", name);
+    }
     if (fd.fd < 0) throw FileMissing("cannot be opened", name);
     struct stat st {};
     if (::fstat(fd.fd, &st) != 0) throw FileMissing("cannot be opened", name);
@@ -347,7 +352,8 @@ double RecordReader::readNumber() {
     if (data_[pos_] == '"') {
         std::string t = readText();
         double v = 0;
-        if (!parseNumberStrict(t, v)) throw NotANumber("holds \"" + t + "\" where a number belongs", name_);
+        if (!parseNumberStrict(t, v))
+            throw NotANumber("holds \"" + shownText(t) + "\" where a number belongs", name_);
         return v;
     }
     size_t start = pos_;
@@ -359,7 +365,7 @@ double RecordReader::readNumber() {
     std::string_view field(data_.data() + start, pos_ - start);
     double v = 0;
     if (!field.empty() && !parseNumberStrict(field, v))
-        throw NotANumber("holds \"" + std::string(field) + "\" where a number belongs", name_);
+        throw NotANumber("holds \"" + shownText(field) + "\" where a number belongs", name_);
     finishField();
     return v;
 }

@@ -153,10 +153,21 @@ bool interruptRequested() {
 int runEngine(int argc, char** argv, ExposureKind kind) {
     const std::filesystem::path dir = std::filesystem::current_path();
     // Started by the workbench without arguments: its edition is in the folder.
-    texts::engineEdition() = formats::readEditionFile(dir);
+    std::string editionProblem;
+    try {
+        texts::engineEdition() = formats::readEditionFile(dir);
+    } catch (const formats::FileError& e) {
+        editionProblem = e.what();
+    }
     int exitCode = 0;
     std::string problem;
     std::optional<EngineOptions> opt = engineOptions(argc, argv, dir, exitCode, problem);
+    if (opt && !editionProblem.empty()) {
+        problem = fillText(texts::engineTexts().badOption, {editionProblem});
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        exitCode = 2;
+        opt.reset();
+    }
     if (startedAsOneOfMany()) return opt ? runShared(dir, kind, *opt) : exitCode;
     // Without a window system progress goes to the console.
     if (!kv::hasDisplay()) return opt ? runConsole(dir, kind, *opt) : exitCode;

@@ -89,7 +89,8 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
     in.phantom = readOrExplain(ph, [&] { return formats::readPhantomFile(dir); });
     in.equipment = readOrExplain(formats::kEquipmentFileName, [&] { return formats::readEquipment(dir); });
     in.spectrum = readOrExplain(formats::kSpectrumFileName, [&] { return formats::readSpectrumFile(dir); });
-    formats::applySpectrumExactFile(dir, in.spectrum);
+    readOrExplain(formats::kSpectrumExactFileName,
+                  [&] { return formats::applySpectrumExactFile(dir, in.spectrum); });
     try {
         in.geometry = formats::readGeometry(dir);
     } catch (const formats::FileError& e) {

@@ -17,8 +17,13 @@ texts::Edition readEditionFile(const std::filesystem::path& workDir) {
     try {
         const std::optional<SettingsFile> f = SettingsFile::read(workDir, kEditionFileName);
         if (f && f->choice(kSetting, "en", {"en", "ja"}) == "ja") return texts::Edition::Japanese;
-    } catch (const FileError&) {
-        // Words in the wrong language are better than no run.
+    } catch (const FileError& e) {
+        // Words in the wrong language are better than no run, but something
+        // standing where the file belongs is refused: whoever put it there
+        // meant a file.
+        if (e.fault == FileFault::NotAFile || e.fault == FileFault::Unreadable ||
+            e.fault == FileFault::TooLarge)
+            throw;
     }
     return texts::Edition::English;
 }

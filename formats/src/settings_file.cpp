@@ -1,6 +1,7 @@
 #include "kv/formats/settings_file.h"
 
 #include "kv/common/format.h"
+#include "kv/common/typed_number.h"
 
 #include <algorithm>
 #include <cctype>
@@ -39,6 +40,8 @@ std::optional<SettingsFile> SettingsFile::read(const fs::path& workDir, const st
         bytes = readFileBytes(workDir, name, maxBytes);
     } catch (const FileNotFound&) {
         return std::nullopt;
+    } catch (const DanglingLink&) {
+        throw FileError(FileFault::NotAFile, name, 0, "is a symbolic link to nothing");
     } catch (const NotARegularFile&) {
         throw FileError(FileFault::NotAFile, name, 0, "is not a file");
     } catch (const FileTooLarge&) {
@@ -66,7 +69,7 @@ SettingsFile SettingsFile::parse(std::string_view bytes, std::string name) {
         if (key.empty()) throw FileError(FileFault::BadLine, f.name_, line, "gives a value without a name");
         if (f.find(key))
             throw FileError(FileFault::Repeated, f.name_, line,
-                            "gives " + std::string(key) + " a second time (first in line " +
+                            "gives " + shownText(key) + " a second time (first in line " +
                                 std::to_string(f.find(key)->line) + ")");
         f.settings_.push_back({std::string(key), std::string(trimmed(t.substr(eq + 1))), line});
     }
@@ -83,7 +86,7 @@ void SettingsFile::requireKnown(std::initializer_list<std::string_view> known) c
     for (const Setting& s : settings_)
         if (std::find(known.begin(), known.end(), s.name) == known.end())
             throw FileError(FileFault::UnknownName, name_, s.line,
-                            "names an unknown setting \"" + s.name + "\"");
+                            "names an unknown setting \"" + shownText(s.name) + "\"");
 }
 
 double SettingsFile::number(std::string_view settingName, double fallback, double lo, double hi) const {
@@ -91,10 +94,11 @@ double SettingsFile::number(std::string_view settingName, double fallback, doubl
     if (!s) return fallback;
     double v = 0;
     if (s->value.empty() || !parseNumberStrict(s->value, v) || !std::isfinite(v))
-        throw settingError(FileFault::NotANumber, *s, "\"" + s->value + "\", which is not a number");
+        throw settingError(FileFault::NotANumber, *s,
+                           "\"" + shownText(s->value) + "\", which is not a number");
     if (!(v >= lo && v <= hi))
         throw settingError(FileFault::OutOfRange, *s,
-                           s->value + ", outside " + plainDecimal(lo) + " to " + plainDecimal(hi));
+                           shownText(s->value) + ", outside " + plainDecimal(lo) + " to " + plainDecimal(hi));
     return v;
 }
 
@@ -108,11 +112,11 @@ std::string SettingsFile::choice(std::string_view settingName, std::string fallb
     std::string words;
     for (std::string_view a : allowed)
         words += (words.empty() ? "" : ", ") + std::string(a);
-    throw settingError(FileFault::BadChoice, *s, "\"" + s->value + "\"; it takes one of " + words);
+    throw settingError(FileFault::BadChoice, *s, "\"" + shownText(s->value) + "\"; it takes one of " + words);
 }
 
 FileError SettingsFile::settingError(FileFault fault, const Setting& s, const std::string& problem) const {
-    FileError e(fault, name_, s.line, "gives " + s.name + " " + problem);
+    FileError e(fault, name_, s.line, "gives " + shownText(s.name) + " " + problem);
     e.setting = s.name;
     return e;
 }
@@ -128,7 +132,7 @@ void writeSettingsFile(const fs::path& workDir, const std::string& name,
         bool valueOk = trimmed(value) == value && value.find_first_of("\r\n") == std::string::npos;
         if (!keyOk || !valueOk)
             throw FileError(FileFault::BadLine, name, line,
-                            "\"" + key + " = " + value + "\" would not read back as written");
+                            "\"" + shownText(key + " = " + value) + "\" would not read back as written");
         out.text(key).text(" = ").text(value).endLine();
     }
     try {

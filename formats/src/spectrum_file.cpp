@@ -3,6 +3,7 @@
 #include "kv/common/content_hash.h"
 #include "kv/common/format.h"
 #include "kv/common/records.h"
+#include "kv/common/typed_number.h"
 #include "kv/formats/settings_file.h"
 
 #include <cmath>
@@ -87,7 +88,8 @@ std::vector<std::string_view> blankSeparated(std::string_view s) {
 double numberIn(std::string_view token, const std::string& file, int line) {
     double v = 0;
     if (!kv::parseNumberStrict(token, v) || !std::isfinite(v))
-        throw FileError(FileFault::NotANumber, file, line, "\"" + std::string(token) + "\" is not a number");
+        throw FileError(FileFault::NotANumber, file, line,
+                        "\"" + kv::shownText(token) + "\" is not a number");
     return v;
 }
 
@@ -163,7 +165,7 @@ SpectrumFileContents readSpectrumFile(const std::filesystem::path& workDir, cons
         for (TargetMaterial t :
              {TargetMaterial::Molybdenum, TargetMaterial::Tungsten, TargetMaterial::Rhodium})
             if (first == targetLabel(t, *l).view()) c.target = t, known = true;
-    if (!known) badLayout(fileName, 1, "\"" + lines[0] + "\" names no target");
+    if (!known) badLayout(fileName, 1, "\"" + kv::shownText(lines[0]) + "\" names no target");
 
     for (int r = 0; r < kHeaderLines - 1; ++r) {
         const HeaderRow& row = kHeader[r];
@@ -254,8 +256,13 @@ bool applySpectrumExactFile(const std::filesystem::path& workDir, SpectrumFileCo
     std::optional<SettingsFile> f;
     try {
         f = SettingsFile::read(workDir, kSpectrumExactFileName);
-    } catch (const FileError&) {
-        return false; // a side file that cannot be read only costs precision
+    } catch (const FileError& e) {
+        // Content that does not fit only costs precision; something in the
+        // side file's place that cannot be read at all is named.
+        if (e.fault == FileFault::NotAFile || e.fault == FileFault::Unreadable ||
+            e.fault == FileFault::TooLarge)
+            throw;
+        return false;
     }
     if (!f) return false;
     const Setting* hash = f->find(kHashSetting);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -228,20 +229,42 @@ TEST(SpectrumExactFile, CarriesWhatTheHeaderRoundsOnlyForItsOwnFile) {
              "tube_tilt_deg = 0\r\nberyllium_mm = 0.8\r\naluminum_mm = 0.7\r\nmolybdenum_mm = 0\r\n"
              "rhodium_mm = 0.0254\r\nsilver_mm = 0\r\nair_layer_cm = 60\r\n"},
         {"side file without a value", written, "spectrum_sha256 = " + c.contentHash + "\r\n"},
-        {"side file that is a folder", written, "/"},
     };
     for (const auto& r : stale) {
         TempDir d;
         d.write(kSpectrumFileName, r.spectrum);
-        if (r.side == "/")
-            std::filesystem::create_directory(d.path() / kSpectrumExactFileName);
-        else if (!r.side.empty())
-            d.write(kSpectrumExactFileName, r.side);
+        if (!r.side.empty()) d.write(kSpectrumExactFileName, r.side);
         SpectrumFileContents read = readSpectrumFile(d.path());
         const SpectrumFileContents before = read;
         EXPECT_FALSE(applySpectrumExactFile(d.path(), read)) << r.row;
         EXPECT_FALSE(read.exact) << r.row;
         EXPECT_DOUBLE_EQ(read.aluminum, before.aluminum) << r.row;
+    }
+    // What stands in the side file's place but cannot be read is named, never passed over.
+    const struct {
+        const char* row;
+        void (*make)(const std::filesystem::path&);
+    } standIns[] = {
+        {"a folder", [](const std::filesystem::path& p) { std::filesystem::create_directory(p); }},
+        {"a pipe", [](const std::filesystem::path& p) { ::mkfifo(p.c_str(), 0600); }},
+        {"a link to nothing",
+         [](const std::filesystem::path& p) {
+             std::filesystem::create_symlink(p.parent_path() / "gone", p);
+         }},
+    };
+    for (const auto& r : standIns) {
+        TempDir d;
+        d.write(kSpectrumFileName, written);
+        r.make(d.path() / kSpectrumExactFileName);
+        SpectrumFileContents read = readSpectrumFile(d.path());
+        try {
+            applySpectrumExactFile(d.path(), read);
+            ADD_FAILURE() << r.row << " passed over";
+        } catch (const FileError& e) {
+            EXPECT_EQ(e.file, kSpectrumExactFileName) << r.row;
+            EXPECT_EQ(e.fault, FileFault::NotAFile) << r.row;
+        }
+        EXPECT_FALSE(read.exact) << r.row;
     }
     deleteSpectrumFile(dir.path());
     EXPECT_FALSE(std::filesystem::exists(dir.path() / kSpectrumFileName));

@@ -19,6 +19,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
 #include <sstream>
@@ -563,8 +564,23 @@ TEST(EditionFile, TheEngineSpeaksEnglishUnlessTheFileSaysJapanese) {
         EXPECT_EQ(kv::formats::readEditionFile(dir.path()), edition) << bytes;
     }
     fs::remove(dir.path() / "Edition.dat");
-    fs::create_directory(dir.path() / "Edition.dat");
-    EXPECT_EQ(kv::formats::readEditionFile(dir.path()), Edition::English); // a folder in its place
+    // Something in the file's place that cannot be read is named, not taken for English.
+    const std::function<void(const fs::path&)> standIns[] = {
+        [](const fs::path& p) { fs::create_directory(p); },
+        [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+        [](const fs::path& p) { fs::create_symlink(p.parent_path() / "unmounted" / "Edition.dat", p); },
+    };
+    for (const auto& make : standIns) {
+        make(dir.path() / "Edition.dat");
+        try {
+            kv::formats::readEditionFile(dir.path());
+            ADD_FAILURE() << "taken for English";
+        } catch (const kv::formats::FileError& e) {
+            EXPECT_EQ(e.fault, kv::formats::FileFault::NotAFile) << e.what();
+            EXPECT_EQ(e.file, "Edition.dat");
+        }
+        fs::remove(dir.path() / "Edition.dat");
+    }
 }
 
 // Inputs that used to pass the start and then end the program after the

@@ -20,8 +20,13 @@ struct RecordError : std::runtime_error {
 struct FileMissing : RecordError {
     using RecordError::RecordError;
 };
-// Nothing of that name (or a link to nothing): for callers to whom that means "defaults".
+// Nothing of that name: for callers to whom that means "defaults".
 struct FileNotFound : FileMissing {
+    using FileMissing::FileMissing;
+};
+// A symbolic link to nothing (a share not mounted, a file moved): something
+// stands there, so no caller takes it for "no file".
+struct DanglingLink : FileMissing {
     using FileMissing::FileMissing;
 };
 // Refusals before any byte is read; callers that only know FileMissing give
@@ -74,8 +79,8 @@ inline constexpr size_t kDefaultMaxBytes = size_t{64} * 1024 * 1024; // any othe
 
 // The whole of a regular file of at most maxBytes, opened without blocking
 // (a pipe or device in its place is refused at once) and read into memory no
-// larger than the file. Throws FileNotFound, FileMissing, NotARegularFile and
-// FileTooLarge.
+// larger than the file. Throws FileNotFound, DanglingLink, FileMissing,
+// NotARegularFile and FileTooLarge.
 std::string readFileBytes(const std::filesystem::path& workDir, const std::string& name, size_t maxBytes);
 
 // How a writer puts its text on the disk: CP932, the system's files' code

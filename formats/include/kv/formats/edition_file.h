@@ -13,7 +13,9 @@ inline constexpr const char* kEditionFileName = "Edition.dat";
 
 // Throws FileError when it cannot be written; the old file stays.
 void writeEditionFile(const std::filesystem::path& workDir, texts::Edition edition);
-// English without the file, and for one that cannot be read or names no edition.
+// English without the file, and for one that names no edition. Throws
+// FileError (NotAFile, Unreadable, TooLarge) for what stands in its place but
+// cannot be read: a folder, pipe, link to nothing or a file nobody may read.
 texts::Edition readEditionFile(const std::filesystem::path& workDir);
 
 } // namespace kv::formats

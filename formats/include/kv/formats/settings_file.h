@@ -2,7 +2,7 @@
 // Settings files: small CR LF files of `name = value` lines that a program
 // reads at its start and a dialog rewrites whole. Blank lines and lines that
 // begin with '#' are skipped; blanks around the name and the value are
-// dropped. A file that does not exist means "all defaults"; anything else
+// dropped. A name with nothing behind it means "all defaults"; anything else
 // that is wrong is refused with the file and the line named.
 #include "kv/formats/file_error.h"
 
@@ -27,8 +27,8 @@ class SettingsFile {
   public:
     static constexpr size_t kDefaultMaxBytes = 64 * 1024;
 
-    // nullopt when no file of that name exists (a dangling link counts as
-    // none). Throws FileError for a file that is there but unusable.
+    // nullopt when nothing of that name exists. Throws FileError for
+    // anything that is there but unusable (a link to nothing included).
     static std::optional<SettingsFile> read(const std::filesystem::path& workDir, const std::string& name,
                                             size_t maxBytes = kDefaultMaxBytes);
     // Parses bytes already in memory as the file `name`. Throws FileError.

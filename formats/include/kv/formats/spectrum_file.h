@@ -109,6 +109,8 @@ void writeSpectrumExactFile(const std::filesystem::path& workDir, const Spectrum
 // Replaces the settings of `c` (read from workDir's P_SPCTL.dat) with the
 // side file's when it records c's content hash and each of its values shows
 // as the header does; otherwise leaves `c` alone. True when it replaced them.
+// Throws FileError (NotAFile, Unreadable, TooLarge) for a folder, pipe, link
+// to nothing or unreadable file in the side file's place.
 bool applySpectrumExactFile(const std::filesystem::path& workDir, SpectrumFileContents& c);
 
 } // namespace kv::formats
