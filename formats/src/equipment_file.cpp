@@ -2,6 +2,7 @@
 
 #include "kv/common/format.h"
 #include "kv/common/records.h"
+#include "kv/common/typed_number.h"
 
 namespace kv::formats {
 
@@ -22,6 +23,40 @@ EquipmentRecord readEquipment(const std::filesystem::path& workDir) {
         }
     } catch (const kv::RecordError& e) {
         // Short records name the first item that is missing.
+        throwFromRecordError(e, line);
+    }
+    return r;
+}
+
+EquipmentRecord readEquipmentStrictly(const std::filesystem::path& workDir) {
+    static constexpr const char* kWhat[] = {"the FID in cm", "the FAD in cm", "the angular range in degrees",
+                                            "the target angle in degrees", "the tube tilt angle in degrees"};
+    EquipmentRecord r;
+    int line = 0;
+    try {
+        kv::RecordReader in(workDir, kEquipmentFileName, kv::kSmallFileMaxBytes);
+        line = 1;
+        if (in.atEnd())
+            throw FileError(FileFault::EndsEarly, kEquipmentFileName, 1, "ends before the equipment name");
+        r.equipmentName = in.readLine();
+        int item = 0;
+        for (double* v : {&r.fid, &r.fad, &r.angularRange, &r.targetAngle, &r.tubeTiltAngle}) {
+            ++line;
+            if (in.atEnd())
+                throw FileError(FileFault::EndsEarly, kEquipmentFileName, line,
+                                "ends before " + std::string(kWhat[item]));
+            const std::string text = in.readLine();
+            const TypedNumber n = readTypedNumber(text);
+            if (!n.ok())
+                throw FileError(FileFault::NotANumber, kEquipmentFileName, line,
+                                "holds \"" + shownText(text) + "\" where " + kWhat[item] +
+                                    " belongs, as one number alone");
+            *v = n.value;
+            ++item;
+        }
+    } catch (const FileError&) {
+        throw;
+    } catch (const kv::RecordError& e) {
         throwFromRecordError(e, line);
     }
     return r;

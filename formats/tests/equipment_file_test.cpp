@@ -59,6 +59,57 @@ TEST(EquipmentFile, FaultsNameTheFileAndTheLine) {
     }
 }
 
+// The tools take each line's number as a screen takes a typed one: a line
+// that is not one number alone is refused, where the field reads of the
+// screens would take the number before the comma and shift the lines after.
+TEST(EquipmentFile, ToolsReadEachLineAsOneNumber) {
+    const struct {
+        const char* row;
+        std::string bytes;
+        int line; // 0: read as the record above
+    } cases[] = {
+        {"the shipped record", kStart, 0},
+        {"blanks and zeros around", "Mammography unit\r\n 65.0 \r\n60.0\r\n07.5\r\n16.0\r\n\t6.0\r\n", 0},
+        {"LF line ends", "Mammography unit\n65\n60\n7.5\n16\n6\n", 0},
+        {"FID and FAD on one line", "Unit\r\n65,60\r\n60\r\n7.5\r\n16\r\n6\r\n", 2},
+        {"decimal comma in the target angle", "Unit\r\n65\r\n60\r\n7.5\r\n16,5\r\n6\r\n", 5},
+        {"unit after the FAD", "Unit\r\n65\r\n60 cm\r\n7.5\r\n16\r\n6\r\n", 3},
+        {"empty angular range", "Unit\r\n65\r\n60\r\n\r\n16\r\n6\r\n", 4},
+        {"two numbers in the tilt", "Unit\r\n65\r\n60\r\n7.5\r\n16\r\n6 6\r\n", 6},
+        {"not finite", "Unit\r\n1e999\r\n60\r\n7.5\r\n16\r\n6\r\n", 2},
+        {"escape sequence", "Unit\r\n65\x1b[2J\r\n60\r\n7.5\r\n16\r\n6\r\n", 2},
+        {"cut short", "Unit\r\n65\r\n60\r\n7.5\r\n", 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.row);
+        TempDir dir;
+        dir.write(kEquipmentFileName, c.bytes);
+        if (c.line == 0) {
+            const EquipmentRecord strict = readEquipmentStrictly(dir.path()),
+                                  loose = readEquipment(dir.path());
+            EXPECT_EQ(strict.equipmentName, loose.equipmentName);
+            for (auto m : {&EquipmentRecord::fid, &EquipmentRecord::fad, &EquipmentRecord::angularRange,
+                           &EquipmentRecord::targetAngle, &EquipmentRecord::tubeTiltAngle})
+                EXPECT_EQ(strict.*m, loose.*m);
+            continue;
+        }
+        try {
+            readEquipmentStrictly(dir.path());
+            ADD_FAILURE() << "accepted";
+        } catch (const FileError& e) {
+            EXPECT_EQ(e.file, "equipment.dat");
+            EXPECT_EQ(e.line, c.line) << e.what();
+            EXPECT_EQ(std::string(e.what()).find('\x1b'), std::string::npos) << e.what();
+            for (const auto* t :
+                 {&kv::texts::englishSpectrumFileTexts, &kv::texts::japaneseSpectrumFileTexts}) {
+                const std::string shown = describe(e, *t);
+                EXPECT_NE(shown.find("equipment.dat"), std::string::npos) << shown;
+                EXPECT_NE(shown.find(std::to_string(c.line)), std::string::npos) << shown;
+            }
+        }
+    }
+}
+
 TEST(EquipmentFile, SpectrumToolCarriesLinesOneToFourAndWritesTheAnglesAsTyped) {
     TempDir dir;
     dir.write(kEquipmentFileName, "Mammography unit\r\n65\r\n60\r\n7.5\r\n16\r\n6\r\n");

@@ -26,7 +26,7 @@ class EnginePhysics : public Physics {
   public:
     explicit EnginePhysics(const PhysicsSettings& s) : s_(s) {
         try {
-            equipment_ = formats::readEquipment(s.dataDir);
+            equipment_ = formats::readEquipmentStrictly(s.dataDir);
             data_ = spectrum::LoadPhysicalData(s.dataDir);
             plates_ = formats::readGeometry(s.dataDir);
         } catch (const formats::FileError& e) {

@@ -62,7 +62,7 @@ void tell(std::ostream& err, const Refusal& r, const texts::CaseTexts& t) {
 formats::EquipmentRecord openingRecord(const fs::path& dir, std::ostream& out,
                                        const texts::CommandLineTexts& cl) {
     const fs::path from = toolDataDir(dir);
-    formats::EquipmentRecord r = formats::readEquipment(from);
+    formats::EquipmentRecord r = formats::readEquipmentStrictly(from);
     if (from != dir)
         out << fillIn(cl.shippedData.str(), {{"{dir}", dir.string()}, {"{shipped}", from.string()}}) << "\n";
     return r;

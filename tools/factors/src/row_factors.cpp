@@ -64,7 +64,7 @@ Prepared prepare(const Row& r, const fs::path& dataDir, const spectrum::Physical
     Prepared p;
     p.stem = resultStem(r);
     p.resultName = p.stem + std::string(formats::kResultExtension);
-    const formats::EquipmentRecord equipment = formats::readEquipment(dataDir);
+    const formats::EquipmentRecord equipment = formats::readEquipmentStrictly(dataDir);
     fs::copy_file(dataDir / formats::kEquipmentFileName, work / formats::kEquipmentFileName);
     if (!r.protocol) {
         const std::string composition = formats::compositionFileName(plainDecimal(r.glandular));

@@ -131,7 +131,7 @@ SpectrumFields fieldsAsked(const SpectrumCommand& c, const fs::path& dataDir,
         fields.rhodium = start.rhodium;
     }
     if (!c.given.count("--target-angle") || !c.given.count("--tilt")) {
-        const formats::EquipmentRecord equipment = formats::readEquipment(dataDir);
+        const formats::EquipmentRecord equipment = formats::readEquipmentStrictly(dataDir);
         fields.targetAngle = kv::format(equipment.targetAngle, "00.0");
         fields.tubeTiltAngle = kv::format(equipment.tubeTiltAngle, "#0.0");
     }

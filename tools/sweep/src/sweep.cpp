@@ -240,7 +240,7 @@ class Sweep {
 
 int Sweep::run() {
     try {
-        equipment_ = formats::readEquipment(o_.data);
+        equipment_ = formats::readEquipmentStrictly(o_.data);
     } catch (const formats::FileError& e) {
         err_ << fill(t_.cannotStart, {formats::describe(e, texts::spectrumFileTextsOf(o_.edition))}) << "\n";
         return 1;

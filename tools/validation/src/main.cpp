@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
         const auto s = validation::readSpectrumFactors(reference / "dance2000-s-factors.csv");
         const spectrum::PhysicalData physical = spectrum::LoadPhysicalData(data);
         const std::vector<validation::Case> cases =
-            validation::validationCases(reduced, formats::readEquipment(data), histories);
+            validation::validationCases(reduced, formats::readEquipmentStrictly(data), histories);
         std::filesystem::create_directories(out);
         std::vector<factors::RowFactors> factors;
         for (size_t i = 0; i < cases.size(); ++i) {

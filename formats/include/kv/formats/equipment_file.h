@@ -49,6 +49,11 @@ struct EquipmentLines {
 };
 
 EquipmentRecord readEquipment(const std::filesystem::path& workDir);
+// The command-line tools' reading: lines 2 to 6 each hold one number and
+// nothing else, as a screen takes a typed value, so "65,60" or "16,5" is
+// refused (NotANumber, with the line) where the field reads above take 65
+// and 16. Blanks around the number and a CR LF or LF line end are allowed.
+EquipmentRecord readEquipmentStrictly(const std::filesystem::path& workDir);
 
 // Throws FileError (BadValue) for a line that holds a line break,
 // which would shift every later line of the record.
