@@ -125,7 +125,8 @@ class alignas(64) WorkbenchSimulation::Worker {
 
     // Track-length kerma: every voxel a flight crosses gets the energy the
     // analogue deposits would leave there on average.
-    void flight(int region, const Photon& ph, double length) {
+    // `exit`: where the region ends on the way, when the transport knows it (else negative).
+    void flight(int region, const Photon& ph, double length, double exit) {
         const int tissue = sim_->regionTissue_[static_cast<size_t>(region)];
         if (tissue < 0 || !track_ || (ph.scattered && !maps_)) return;
         const double w = sim_->tissues_[static_cast<size_t>(tissue)].trackWeight.at(ph.energy); // eV per cm
@@ -139,7 +140,7 @@ class alignas(64) WorkbenchSimulation::Worker {
             // focus can only be a rounding's step back into it.
             const uint32_t bit = 1u << region;
             if (!(primaryScored_ & bit) && primaryWeight_ > 0)
-                expectedPrimary(region, ph, w * primaryWeight_, column);
+                expectedPrimary(region, ph, w * primaryWeight_, exit, column);
             primaryScored_ |= bit;
             return;
         }
@@ -268,8 +269,8 @@ class alignas(64) WorkbenchSimulation::Worker {
     // not the photon gets that far. Where it truly interacts is left to the
     // transport, which goes on with it as before.
     template <class Column>
-    void expectedPrimary(int region, const Photon& ph, double w, const Column& column) {
-        const double chord = sim_->scene_->distanceOut(region, ph.pos, ph.dir);
+    void expectedPrimary(int region, const Photon& ph, double w, double exit, const Column& column) {
+        const double chord = exit >= 0 ? exit : sim_->scene_->distanceOut(region, ph.pos, ph.dir);
         const double mu =
             sim_->physics_[static_cast<size_t>(sim_->scene_->material(region))].muTotal(ph.energy);
         const double perMu = w / mu;
@@ -280,23 +281,33 @@ class alignas(64) WorkbenchSimulation::Worker {
             clip(ph.pos.y, ph.dir.y, kRefYBegin * kVoxel, kRefYEnd * kVoxel, a, b);
         }
         if (b > a) {
-            // The chord's scores are gathered first and added after: the walk
-            // asks for each column's cache line ahead of its add, so the
-            // lines of the whole chord are fetched side by side rather than
-            // one miss after another. Each voxel still gets the same float
-            // added in the same order.
             const double scale = perMu * (a > 0 ? std::exp(-mu * a) : 1.0);
             float* sums = batch_.data();
-            Pending* scores = chord_.data();
-            uint32_t n = 0;
-            walkColumnsAttenuated(grid_, ph.pos + a * ph.dir, ph.dir, b - a, mu, column,
-                                  [&](uint32_t c, int iz, double, double in, double out) {
-                                      const uint32_t index = c + static_cast<uint32_t>(iz);
-                                      __builtin_prefetch(sums + index, 1);
-                                      scores[n++] = {index, static_cast<float>(scale * (in - out))};
-                                  });
-            for (uint32_t i = 0; i < n; ++i)
-                sums[scores[i].index] += scores[i].value;
+            if (!maps_) {
+                // Only the reference column is walked: its sums stay in the
+                // cache, and the gathering would cost more than it spares.
+                walkColumnsAttenuated(grid_, ph.pos + a * ph.dir, ph.dir, b - a, mu, column,
+                                      [&](uint32_t c, int iz, double, double in, double out) {
+                                          sums[c + static_cast<uint32_t>(iz)] +=
+                                              static_cast<float>(scale * (in - out));
+                                      });
+            } else {
+                // The chord's scores are gathered first and added after: the
+                // walk asks for each column's cache line ahead of its add, so
+                // the lines of the whole chord are fetched side by side rather
+                // than one miss after another. Each voxel still gets the same
+                // float added in the same order.
+                Pending* scores = chord_.data();
+                uint32_t n = 0;
+                walkColumnsAttenuated(grid_, ph.pos + a * ph.dir, ph.dir, b - a, mu, column,
+                                      [&](uint32_t c, int iz, double, double in, double out) {
+                                          const uint32_t index = c + static_cast<uint32_t>(iz);
+                                          __builtin_prefetch(sums + index, 1);
+                                          scores[n++] = {index, static_cast<float>(scale * (in - out))};
+                                      });
+                for (uint32_t i = 0; i < n; ++i)
+                    sums[scores[i].index] += scores[i].value;
+            }
         }
         scoreReference(ph.pos, ph.dir, chord, w, [mu](double from, double to) {
             return (std::exp(-mu * from) - std::exp(-mu * to)) / mu;

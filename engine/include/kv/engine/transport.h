@@ -8,6 +8,9 @@
 // and, where it has one,
 //   flight(region, photon, length)  a straight flight through a region of
 //           matter, from the photon's position before it moves
+//   or flight(region, photon, length, exit)  the same with the distance to
+//           where the region ends on the photon's way, where the step has
+//           asked for it already (negative where not)
 // Photoelectric absorption deposits the whole energy on the spot (the
 // fluorescence of these low-Z materials is neglected); the electron of an
 // incoherent scatter deposits its energy where it is set free.
@@ -46,6 +49,10 @@ template <class Scorer>
 concept ScoresFlights = requires(Scorer& sc, const Photon& ph) {
     sc.flight(0, ph, 0.0);
 };
+template <class Scorer>
+concept ScoresFlightsToTheirExit = requires(Scorer& sc, const Photon& ph) {
+    sc.flight(0, ph, 0.0, 0.0);
+};
 
 template <class Scorer>
 void transport(Photon ph, const Scene& scene, const std::vector<MaterialPhysics>& phys, Rng& rng,
@@ -70,11 +77,17 @@ void transport(Photon ph, const Scene& scene, const std::vector<MaterialPhysics>
                 dist = scene.distanceOut(region, ph.pos, ph.dir);
                 distKnown = true;
                 inside = s < dist;
-                if constexpr (ScoresFlights<Scorer>)
+                if constexpr (ScoresFlightsToTheirExit<Scorer>) {
+                    if (!inside && dist < kInfinity) sc.flight(region, ph, dist, dist);
+                } else if constexpr (ScoresFlights<Scorer>) {
                     if (!inside && dist < kInfinity) sc.flight(region, ph, dist);
+                }
             }
             if (inside) {
-                if constexpr (ScoresFlights<Scorer>) sc.flight(region, ph, s);
+                if constexpr (ScoresFlightsToTheirExit<Scorer>)
+                    sc.flight(region, ph, s, distKnown ? dist : -1.0);
+                else if constexpr (ScoresFlights<Scorer>)
+                    sc.flight(region, ph, s);
                 ph.pos = ph.pos + s * ph.dir;
                 if (scene.stopsAtInteraction(region)) {
                     sc.leave(ph);

@@ -81,7 +81,8 @@ template <bool Attenuated, class Column, class Visit>
     start(g.origin.z, g.size.z, p.z, d.z, z);
     double t = t0;
     double survival = 0; // exp(-mu t)
-    if constexpr (Attenuated) survival = std::exp(-mu * t0);
+    // exp(-0) is 1 to the bit: a walk from its start point spares the call
+    if constexpr (Attenuated) survival = t0 > 0.0 ? std::exp(-mu * t0) : 1.0;
     auto col = column(x.i, y.i);
     // Leaves the voxel at te < t1, a face ahead with exp(-mu t) = out there.
     auto leave = [&](double te, double out, int iz) {
