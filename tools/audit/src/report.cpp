@@ -148,6 +148,60 @@ std::optional<std::string> writeRatioHistogram(const std::filesystem::path& file
     return save(img, file);
 }
 
+namespace {
+
+// A unit's own doses against thickness: ours, the unit's, and the unit's line.
+QImage unitPlot(const UnitPage& u, const texts::AuditTexts& t) {
+    QImage img = gui::whitePicture(900, 600);
+    QPainter g(&img);
+    double yMax = 0;
+    for (const PlotPoint& p : u.points)
+        yMax = std::max({yMax, p.agd, p.unitAgd.value_or(0)});
+    const gui::PlotFrame f{QRectF(100, 50, 760, 460), 20, 110, 0, yMax > 0 ? yMax * 1.15 : 1};
+    gui::drawPlotFrame(g, f, {u.plotTitle, t.plotThickness.str(), t.plotAgd.str()});
+    g.setRenderHint(QPainter::Antialiasing);
+    g.setClipRect(f.area);
+    for (const PlotPoint& p : u.points) {
+        if (p.unitAgd) {
+            g.setPen(QPen(kUnit, 1.5));
+            const QPointF c(f.px(p.thicknessMm), f.py(*p.unitAgd));
+            g.drawLine(c + QPointF(-4, -4), c + QPointF(4, 4));
+            g.drawLine(c + QPointF(-4, 4), c + QPointF(4, -4));
+        }
+        g.setPen(Qt::NoPen);
+        g.setBrush(kOurs);
+        g.drawEllipse(QPointF(f.px(p.thicknessMm), f.py(p.agd)), 3.5, 3.5);
+    }
+    const QColor lineColour(0, 150, 70);
+    if (!u.points.empty()) {
+        g.setPen(QPen(lineColour, 2));
+        QPointF last;
+        for (int mm = 20; mm <= 110; ++mm) {
+            const QPointF p(f.px(mm), f.py(std::exp(u.line.lnAt(mm))));
+            if (mm > 20) g.drawLine(last, p);
+            last = p;
+        }
+    }
+    g.setClipping(false);
+    const double lx = f.area.left() + 20, ly = f.area.top() + 20;
+    g.setPen(Qt::NoPen);
+    g.setBrush(kOurs);
+    g.drawEllipse(QPointF(lx, ly), 3.5, 3.5);
+    g.setPen(QPen(kUnit, 1.5));
+    g.drawLine(QPointF(lx - 4, ly + 18), QPointF(lx + 4, ly + 26));
+    g.drawLine(QPointF(lx - 4, ly + 26), QPointF(lx + 4, ly + 18));
+    g.setPen(QPen(lineColour, 2));
+    g.drawLine(QPointF(lx - 8, ly + 44), QPointF(lx + 8, ly + 44));
+    g.setPen(Qt::black);
+    g.drawText(QRectF(lx + 12, ly - 10, 500, 20), Qt::AlignVCenter, gui::qs(t.plotOurs.view()));
+    g.drawText(QRectF(lx + 12, ly + 12, 500, 20), Qt::AlignVCenter, gui::qs(t.plotUnit.view()));
+    g.drawText(QRectF(lx + 12, ly + 34, 500, 20), Qt::AlignVCenter, gui::qs(t.plotUnitLine.view()));
+    g.end();
+    return img;
+}
+
+} // namespace
+
 std::optional<std::string> writeTrendPlot(const std::filesystem::path& file,
                                           const std::vector<TrendSeries>& series,
                                           const texts::AuditTexts& t) {
@@ -232,6 +286,8 @@ std::optional<std::string> writeReportPdf(const std::filesystem::path& file, con
         QFont title = body;
         title.setPointSizeF(16);
         title.setBold(true);
+        QFont heading = bold;
+        heading.setPointSizeF(12);
         paragraph(title, t.reportTitle.str(), 12);
         paragraph(body, fillIn(t.reportVersion.str(), {{"{version}", c.version}}), 2);
         paragraph(body,
@@ -252,8 +308,8 @@ std::optional<std::string> writeReportPdf(const std::filesystem::path& file, con
             g.drawImage(QRectF((w - w * 0.62) / 2, y, w * 0.62, h), img);
             y += h + 10;
         }
-        for (const ReportTable& tab : c.tables) {
-            if (tab.rows.empty()) continue;
+        auto drawTable = [&](const ReportTable& tab) {
+            if (tab.rows.empty()) return;
             y += 6;
             paragraph(bold, tab.title, 4);
             const size_t cols = tab.header.size();
@@ -306,6 +362,26 @@ std::optional<std::string> writeReportPdf(const std::filesystem::path& file, con
                 }
                 drawRow(r, false);
             }
+        };
+        for (const ReportTable& tab : c.tables)
+            drawTable(tab);
+        for (const UnitPage& u : c.units) {
+            newPage();
+            paragraph(heading, u.title, 8);
+            for (const std::string& l : u.lines)
+                paragraph(body, l, 3);
+            for (const std::string& w : u.warnings)
+                paragraph(bold, w, 3);
+            y += 6;
+            const QImage img = unitPlot(u, t);
+            const double h = w * 0.7 * img.height() / img.width();
+            need(h);
+            g.drawImage(QRectF((w - w * 0.7) / 2, y, w * 0.7, h), img);
+            y += h + 10;
+            if (u.outliers.rows.empty())
+                paragraph(body, u.noOutliers, 4);
+            else
+                drawTable(u.outliers);
         }
         if (!g.end()) return std::string("the PDF could not be drawn");
     }

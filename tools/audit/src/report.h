@@ -24,11 +24,23 @@ struct ReportTable {
     std::vector<std::vector<std::string>> rows;
 };
 
+// One unit and modality on a page of its own.
+struct UnitPage {
+    std::string title, plotTitle;
+    std::vector<std::string> lines;    // dates, sources
+    std::vector<std::string> warnings; // small samples, HVLs from the model
+    std::vector<PlotPoint> points;
+    LogLine line;           // the unit's ln AGD in thickness
+    ReportTable outliers;   // header and rows; no rows: none
+    std::string noOutliers; // said when there are none
+};
+
 struct ReportContent {
     std::string version, date;
     int files = 0, exposures = 0, skipped = 0;
     std::vector<std::string> findings; // said before the tables: a unit's dose step
     std::vector<ReportTable> tables;   // in the order shown
+    std::vector<UnitPage> units;       // after the tables, a page each
 };
 
 std::optional<std::string> writeAgdPlot(const std::filesystem::path& file,
@@ -36,6 +48,11 @@ std::optional<std::string> writeAgdPlot(const std::filesystem::path& file,
 std::optional<std::string> writeRatioHistogram(const std::filesystem::path& file,
                                                const std::vector<PlotPoint>& points,
                                                const texts::AuditTexts& t);
+// A page per unit and modality from the audit's rows: dates, sources, small
+// samples, outliers and the unit's own plot.
+struct AuditRow;
+std::vector<UnitPage> unitPages(const std::vector<AuditRow>& rows, const texts::AuditTexts& t);
+
 // Each unit's weekly median AGD against the date, its step marked.
 std::optional<std::string> writeTrendPlot(const std::filesystem::path& file,
                                           const std::vector<TrendSeries>& series, const texts::AuditTexts& t);

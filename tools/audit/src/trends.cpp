@@ -58,25 +58,55 @@ std::string isoDate(int day) {
     return buf;
 }
 
+LogLine fitLogLine(const std::vector<std::pair<double, double>>& points) {
+    double st = 0, sy = 0, stt = 0, sty = 0, n = 0;
+    for (const auto& [t, agd] : points) {
+        if (!(agd > 0)) continue;
+        const double v = std::log(agd);
+        n += 1, st += t, sy += v, stt += t * t, sty += t * v;
+    }
+    if (n == 0) return {};
+    const double den = n * stt - st * st;
+    LogLine l;
+    l.slope = std::fabs(den) > 1e-12 ? (n * sty - st * sy) / den : 0;
+    l.intercept = (sy - l.slope * st) / n;
+    return l;
+}
+
+std::vector<double> modifiedZ(const std::vector<std::pair<double, double>>& points) {
+    const LogLine line = fitLogLine(points);
+    std::vector<double> r;
+    for (const auto& [t, agd] : points)
+        r.push_back(agd > 0 ? std::log(agd) - line.lnAt(t) : 0);
+    auto medianOf = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        const size_t n = v.size();
+        return n == 0 ? 0 : n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+    };
+    const double m = medianOf(r);
+    std::vector<double> dev;
+    for (double v : r)
+        dev.push_back(std::fabs(v - m));
+    const double mad = medianOf(dev);
+    std::vector<double> z;
+    for (double v : r)
+        z.push_back(mad > 0 ? 0.6745 * (v - m) / mad : 0);
+    return z;
+}
+
 std::optional<DoseStep> findDoseStep(std::vector<DatedDose> doses) {
     if (doses.size() < 2 * kStepMinSide) return std::nullopt;
     std::sort(doses.begin(), doses.end(), [](const DatedDose& a, const DatedDose& b) {
         return a.day != b.day ? a.day < b.day : a.seconds < b.seconds;
     });
     // ln AGD less its line in thickness: what is left is the unit's own level and the scatter.
-    double st = 0, sy = 0, stt = 0, sty = 0;
-    const double n = static_cast<double>(doses.size());
+    std::vector<std::pair<double, double>> points;
+    for (const DatedDose& d : doses)
+        points.push_back({d.thicknessMm, d.agd});
+    const LogLine line = fitLogLine(points);
     std::vector<double> y;
-    for (const DatedDose& d : doses) {
-        const double v = std::log(d.agd);
-        y.push_back(v);
-        st += d.thicknessMm, sy += v, stt += d.thicknessMm * d.thicknessMm, sty += d.thicknessMm * v;
-    }
-    const double den = n * stt - st * st;
-    const double slope = std::fabs(den) > 1e-12 ? (n * sty - st * sy) / den : 0;
-    const double icept = (sy - slope * st) / n;
-    for (size_t i = 0; i < doses.size(); ++i)
-        y[i] -= icept + slope * doses[i].thicknessMm;
+    for (const DatedDose& d : doses)
+        y.push_back(std::log(d.agd) - line.lnAt(d.thicknessMm));
 
     // Moments of each side at every split, from the left and from the right.
     std::vector<Moments> left(doses.size() + 1), right(doses.size() + 1);

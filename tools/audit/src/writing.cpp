@@ -326,6 +326,71 @@ Table referenceTable(const std::vector<AuditRow>& rows, const std::vector<Refere
     return table;
 }
 
+Table outlierTable(const std::vector<AuditRow>& rows) {
+    Table table = {{"device", "modality", "index", "id", "thickness_mm", "agd_mgy", "z"}};
+    for (const auto& [key, g] : groupedBy<UnitKey>(rows, unitOf)) {
+        std::vector<std::pair<double, double>> points;
+        for (const AuditRow* r : g)
+            points.push_back({x(*r).thicknessMm, *r->agd});
+        const std::vector<double> z = modifiedZ(points);
+        for (size_t i = 0; i < g.size(); ++i)
+            if (std::fabs(z[i]) > kOutlierZ)
+                table.push_back({key.first, key.second, std::to_string(g[i]->p.c.index), g[i]->id,
+                                 plainDecimal(x(*g[i]).thicknessMm), format(*g[i]->agd, "0.0000"),
+                                 format(z[i], "0.00")});
+    }
+    return table;
+}
+
+std::vector<UnitPage> unitPages(const std::vector<AuditRow>& rows, const texts::AuditTexts& t) {
+    const Table outliers = outlierTable(rows);
+    std::vector<UnitPage> pages;
+    for (const auto& [key, g] : groupedBy<UnitKey>(rows, unitOf)) {
+        const std::pair<std::string_view, std::string_view> unit[] = {{"{device}", key.first},
+                                                                      {"{modality}", key.second}};
+        UnitPage p;
+        p.title = fillIn(t.unitTitle.str(), unit);
+        p.plotTitle = fillIn(t.plotUnitTitle.str(), unit);
+        const auto [first, last] = dateRange(g);
+        p.lines.push_back(fillIn(t.unitDates.str(), {{"{count}", std::to_string(g.size())},
+                                                     {"{first}", dateCell(first)},
+                                                     {"{last}", dateCell(last)}}));
+        std::map<std::string, int> k, hvl;
+        std::vector<std::pair<double, double>> points;
+        std::map<int, int> bands; // 10 mm bands by their start
+        for (const AuditRow* r : g) {
+            ++k[sourceName(r->p.kSource)], ++hvl[sourceName(r->p.hvlSource)];
+            points.push_back({x(*r).thicknessMm, *r->agd});
+            p.points.push_back({x(*r).thicknessMm, *r->agd, r->p.unitAgd, r->ratio});
+            ++bands[static_cast<int>(std::floor(x(*r).thicknessMm / 10)) * 10];
+        }
+        auto counts = [](const std::map<std::string, int>& m) {
+            std::string s;
+            for (const auto& [name, n] : m)
+                s += (s.empty() ? "" : ", ") + name + " " + std::to_string(n);
+            return s;
+        };
+        p.lines.push_back(fillIn(t.unitSources.str(), {{"{k}", counts(k)}, {"{hvl}", counts(hvl)}}));
+        bands.emplace(50, 0); // the reference levels' band is said even when empty
+        for (const auto& [start, n] : bands)
+            if (n < kSmallSample)
+                p.warnings.push_back(
+                    fillIn(t.unitSmallBand.str(),
+                           {{"{count}", std::to_string(n)},
+                            {"{band}", std::to_string(start) + "-" + std::to_string(start + 10) + " mm"}}));
+        if (hvl.count("model"))
+            p.warnings.push_back(fillIn(t.unitModelHvl.str(), {{"{count}", std::to_string(hvl["model"])}}));
+        p.line = fitLogLine(points);
+        p.outliers = {t.unitOutliers.str(), {"index", "id", "thickness_mm", "agd_mgy", "z"}, {}};
+        for (size_t i = 1; i < outliers.size(); ++i)
+            if (outliers[i][0] == key.first && outliers[i][1] == key.second)
+                p.outliers.rows.push_back({outliers[i].begin() + 2, outliers[i].end()});
+        p.noOutliers = t.unitNoOutliers.str();
+        pages.push_back(std::move(p));
+    }
+    return pages;
+}
+
 std::vector<TrendSeries> trendSeries(const std::vector<AuditRow>& rows) {
     std::vector<TrendSeries> all;
     for (const auto& [key, g] : groupedBy<UnitKey>(rows, unitOf)) {
@@ -410,6 +475,7 @@ int writeOutputs(const fs::path& dir, const AuditRecord& record, bool withPaths,
     write("dose_steps.csv", steps);
     const Table levels = referenceTable(record.rows, record.levels);
     if (record.withLevels) write("reference_levels.csv", levels);
+    write("outliers.csv", outlierTable(record.rows));
 
     // Pictures and the record.
     std::vector<PlotPoint> points;
@@ -458,6 +524,7 @@ int writeOutputs(const fs::path& dir, const AuditRecord& record, bool withPaths,
                                                                    {"{date}", steps[i][5]},
                                                                    {"{t}", steps[i][7]}}));
     rc.tables = {sumTable, quarterReport, stepReport, levelReport, skipTable, factorTable};
+    rc.units = unitPages(record.rows, t);
     said("report.pdf", writeReportPdf(dir / "report.pdf", rc, dir, t));
     return status;
 }

@@ -3,9 +3,11 @@
 // once, air kerma, HVL, glandularity, interpolation and the files written.
 #include "dicom_maker.h"
 #include "kv/audit/audit.h"
+#include "kv/audit/stages.h"
 #include "kv/audit/uncertainty.h"
 #include "kv/common/format.h"
 #include "kv/test_support/work_dir.h"
+#include "report.h"
 #include "report_maker.h"
 #include "stand_in.h"
 
@@ -386,7 +388,8 @@ void makeTwoUnitsOverTime(const TempDir& dir) {
                     std::string(day < 20 ? "202603" : "202604") + (dom < 10 ? "0" : "") + std::to_string(dom);
                 e.time = k ? "140000" : "093000";
                 const double wobble = 1 + 0.04 * ((index * 37) % 5 - 2) / 2.0; // -4 % to +4 %
-                const double step = std::string(unit) == "A" && day >= 20 ? 1.15 : 1;
+                double step = std::string(unit) == "A" && day >= 20 ? 1.15 : 1;
+                if (std::string(unit) == "B" && day == 3 && k == 0) step = 2; // one outlier
                 e.entrance = format(0.3 * std::exp(0.04 * t) * wobble * step, "0.0000");
                 test::writeDicom(dir.file("in/" + std::string(unit) + std::to_string(index) + ".dcm"), e);
             }
@@ -458,9 +461,49 @@ TEST(Audit, ADoseStepOfOneUnitIsStatedAndEachQuarterAndLevelSummed) {
         EXPECT_EQ(row.at("source"), "made up for the test");
     }
     EXPECT_GT(fs::file_size(dir.file("out/median_agd_vs_date.png")), 1000u);
+    // The one exposure given twice its dose is the outlier, found again by its id.
+    const Csv o = readCsv(dir.file("out/outliers.csv"));
+    ASSERT_EQ(o.rows.size(), 1u);
+    EXPECT_EQ(o.rows[0].at("device"), "ACME MammoOne SN B");
+    for (const auto& row : a.rows)
+        if (row.at("index") == o.rows[0].at("index")) EXPECT_EQ(row.at("id"), o.rows[0].at("id"));
+    EXPECT_EQ(o.rows[0].at("thickness_mm"), "51");
     // Without --reference-levels, no comparison is written.
     ASSERT_EQ(audit({dir.file("in").string(), "--out", dir.file("out2").string()}, calls).status, 0);
     EXPECT_FALSE(fs::exists(dir.file("out2/reference_levels.csv")));
+}
+
+TEST(Audit, AUnitsPageSaysItsSourcesFewSamplesAndOutliers) {
+    std::vector<AuditRow> rows;
+    auto add = [&](const std::string& serial, double mm, double agd, KSource k, HvlSource h, int index) {
+        AuditRow& r = rows.emplace_back();
+        r.p.c.x.device = "Unit " + serial, r.p.c.x.thicknessMm = mm, r.p.c.x.acquisitionDate = "20260105";
+        r.p.c.index = index, r.id = "id" + std::to_string(index);
+        r.p.kSource = k, r.p.hvlSource = h, r.agd = agd;
+    };
+    int i = 0;
+    for (int n = 0; n < 24; ++n) // 12 in 40-50 mm, 12 in 50-60 mm, 3 % scatter
+        add("1", 40 + n * 20.0 / 24, std::exp(-1 + 0.03 * (40 + n * 20.0 / 24)) * (1 + 0.01 * (n % 7 - 3)),
+            KSource::Header, n < 4 ? HvlSource::Model : HvlSource::Header, ++i);
+    rows[5].agd = *rows[5].agd * 1.6;
+    for (int n = 0; n < 3; ++n) // a unit with 3 images, all in 50-60 mm
+        add("2", 52 + n, 1.5, KSource::Output, HvlSource::Measured, ++i);
+    const std::vector<UnitPage> pages = unitPages(rows, texts::englishAuditTexts);
+    ASSERT_EQ(pages.size(), 2u);
+    const UnitPage& one = pages[0];
+    EXPECT_EQ(one.title, "Unit 1, 2d");
+    EXPECT_EQ(one.lines[0], "24 exposures with an AGD, from 2026-01-05 to 2026-01-05.");
+    EXPECT_EQ(one.lines[1], "K from: header 24. HVL from: header 20, model 4.");
+    ASSERT_EQ(one.warnings.size(), 1u) << one.warnings[0]; // 12 a band: no band too small
+    EXPECT_NE(one.warnings[0].find("4 HVLs came from the spectrum model"), std::string::npos);
+    ASSERT_EQ(one.outliers.rows.size(), 1u);
+    EXPECT_EQ(one.outliers.rows[0][0], "6");
+    EXPECT_EQ(one.outliers.rows[0][1], "id6");
+    const UnitPage& two = pages[1];
+    EXPECT_EQ(two.lines[1], "K from: output 3. HVL from: measured 3.");
+    ASSERT_EQ(two.warnings.size(), 1u);
+    EXPECT_EQ(two.warnings[0], "Only 3 exposures in 50-60 mm: a median there says little.");
+    EXPECT_TRUE(two.outliers.rows.empty());
 }
 
 TEST(Audit, RefusedCommandLines) {

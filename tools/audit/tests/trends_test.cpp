@@ -88,6 +88,38 @@ TEST(Trends, AStepInAUnitsDoseIsFoundWhereItIsAndNoneWhereThereIsNone) {
     EXPECT_FALSE(findDoseStep(oneDay));
 }
 
+TEST(Trends, TheUnitsLineAndItsOutliers) {
+    std::vector<std::pair<double, double>> points;
+    for (int i = 0; i < 30; ++i) {
+        const double t = 30 + i * 1.7;
+        points.push_back({t, std::exp(-1.2 + 0.031 * t) * (1 + 0.02 * ((i * 7) % 5 - 2))}); // +-4 % scatter
+    }
+    const LogLine line = fitLogLine(points);
+    EXPECT_NEAR(line.slope, 0.031, 2e-3);
+    EXPECT_NEAR(line.intercept, -1.2, 0.1);
+    struct Case {
+        const char* name;
+        double factor; // on the 11th point's dose
+        bool outlier;
+    };
+    for (const Case& c : {Case{"as the others", 1, false}, Case{"40 % high", 1.4, true},
+                          Case{"halved", 0.5, true}, Case{"6 % high: within the scatter", 1.06, false}}) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::pair<double, double>> v = points;
+        v[10].second *= c.factor;
+        const std::vector<double> z = modifiedZ(v);
+        ASSERT_EQ(z.size(), v.size());
+        EXPECT_EQ(std::fabs(z[10]) > kOutlierZ, c.outlier) << z[10];
+        for (size_t i = 0; i < z.size(); ++i)
+            if (i != 10) EXPECT_LE(std::fabs(z[i]), kOutlierZ) << i;
+    }
+    // All on the line: no spread to measure by, nobody an outlier.
+    std::vector<std::pair<double, double>> exact = {{30, 1}, {40, std::exp(0.3)}, {50, std::exp(0.6)}};
+    for (double z : modifiedZ(exact))
+        EXPECT_EQ(z, 0);
+    EXPECT_EQ(fitLogLine({}).slope, 0);
+}
+
 TEST(Trends, ReferenceLevelsReadInAnyColumnOrderWithTheirBandsAndViews) {
     const auto levels =
         parseReferenceLevels("# ours\r\nmgy,level,thickness_max_mm,modality,thickness_min_mm,View,source\r\n"

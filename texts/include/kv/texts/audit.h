@@ -53,6 +53,9 @@ struct AuditTexts {
     Text plotTrendTitle, plotDays; // {date}: the first day of the axis
     Text reportQuarters, reportSteps, reportLevels;
     Text reportStepFound; // {device} {modality} {percent} {date} {t}
+    // A unit's page: {device} {modality}; {count} {first} {last}; {k} {hvl}: counts by source; {band}.
+    Text unitTitle, unitDates, unitSources, unitSmallBand, unitModelHvl, unitOutliers, unitNoOutliers,
+        plotUnitTitle, plotUnitLine;
     Text reportTitle, reportVersion, reportMade, reportInputs, reportFactors, reportSummary, reportSkipped,
         reportMethod;
     Text reportMethodText;
@@ -68,7 +71,7 @@ inline constexpr AuditTexts englishAuditTexts{
         "  X-ray radiation dose reports in the files and folders named, counts each exposure once,\n"
         "  computes its average glandular dose with our own Monte Carlo factors and compares it with\n"
         "  the dose the unit reported. Writes DIR/audit.csv, skipped.csv, summary.csv,\n"
-        "  summary_quarters.csv, dose_steps.csv, agd_vs_thickness.png, ratio_hist.png,\n"
+        "  summary_quarters.csv, dose_steps.csv, outliers.csv, agd_vs_thickness.png, ratio_hist.png,\n"
         "  median_agd_vs_date.png and report.pdf.\n"
         "  --output FILE   measured tube output (target,filter,kv,mgy_per_mas,distance_mm[,support_gap_mm]\n"
         "                  [,serial]), paddle in: the air kerma at the breast surface from mAs by inverse\n"
@@ -186,6 +189,16 @@ inline constexpr AuditTexts englishAuditTexts{
     .reportLevels = "Against the reference levels",
     .reportStepFound = "{device} ({modality}): the dose changed by {percent} % from {date} on (t = {t}), "
                        "thickness allowed for.",
+    .unitTitle = "{device}, {modality}",
+    .unitDates = "{count} exposures with an AGD, from {first} to {last}.",
+    .unitSources = "K from: {k}. HVL from: {hvl}.",
+    .unitSmallBand = "Only {count} exposures in {band}: a median there says little.",
+    .unitModelHvl = "{count} HVLs came from the spectrum model (none measured, none in the header): measure "
+                    "this unit's HVL.",
+    .unitOutliers = "Outliers: ln AGD about the unit's line in thickness, modified z above 3.5 in size",
+    .unitNoOutliers = "No outliers (modified z of ln AGD about the unit's line in thickness within 3.5).",
+    .plotUnitTitle = "{device} ({modality}): AGD against thickness",
+    .plotUnitLine = "the unit's line in thickness",
     .reportTitle = "Dose audit from image headers",
     .reportVersion = "Software: Kelvane-Vesk {version}",
     .reportMade = "Made {date} from {files} files: {exposures} exposures, {skipped} skipped.",
@@ -217,8 +230,8 @@ inline constexpr AuditTexts japaneseAuditTexts{
         "  指定したファイルとフォルダにあるマンモグラフィ画像とトモシンセシスのヘッダ (画素は読みません)\n"
         "  と X 線線量構造化レポートを読み、撮影を 1 回ずつ数えて、撮影ごとの平均乳腺線量を自前のモンテ\n"
         "  カルロ係数で計算し、装置が記録した線量と比べます。DIR に audit.csv、\n"
-        "  skipped.csv、summary.csv、summary_quarters.csv、dose_steps.csv、agd_vs_thickness.png、\n"
-        "  ratio_hist.png、median_agd_vs_date.png、report.pdf を書きます。\n"
+        "  skipped.csv、summary.csv、summary_quarters.csv、dose_steps.csv、outliers.csv、\n"
+        "  agd_vs_thickness.png、ratio_hist.png、median_agd_vs_date.png、report.pdf を書きます。\n"
         "  --output FILE   実測の管出力 "
         "(target,filter,kv,mgy_per_mas,distance_mm[,support_gap_mm][,serial]、\n"
         "                  圧迫板あり)。mAs "
@@ -340,6 +353,16 @@ inline constexpr AuditTexts japaneseAuditTexts{
     .reportLevels = "参考レベルとの比較",
     .reportStepFound = "{device} ({modality}): {date} から線量が {percent} % 変わりました (t = "
                        "{t}、厚さの影響は除いています)。",
+    .unitTitle = "{device}、{modality}",
+    .unitDates = "AGD のある撮影 {count} 件、{first} から {last} まで。",
+    .unitSources = "K の出どころ: {k}。半価層の出どころ: {hvl}。",
+    .unitSmallBand = "{band} の撮影は {count} 件だけです: その中央値はあまり確かではありません。",
+    .unitModelHvl = "{count} 件の半価層はスペクトルモデルの値です (実測もヘッダの値もありません): "
+                    "この装置の半価層を測って下さい。",
+    .unitOutliers = "外れ値: 厚さに対する装置の直線からの ln AGD の修正 z が 3.5 を超えるもの",
+    .unitNoOutliers = "外れ値はありません (厚さに対する装置の直線からの ln AGD の修正 z は 3.5 以内)。",
+    .plotUnitTitle = "{device} ({modality}): 厚さに対する AGD",
+    .plotUnitLine = "厚さに対する装置の直線",
     .reportTitle = "画像ヘッダによる線量監査",
     .reportVersion = "ソフトウェア: Kelvane-Vesk {version}",
     .reportMade = "{date} 作成。ファイル {files} 個: 撮影 {exposures} 件、除外 {skipped} 件。",

@@ -188,6 +188,11 @@ Table stepTable(const std::vector<AuditRow>& rows);
 // level's band (and view) with its interval, over the level.
 Table referenceTable(const std::vector<AuditRow>& rows, const std::vector<ReferenceLevel>& levels);
 std::vector<TrendSeries> trendSeries(const std::vector<AuditRow>& rows);
+// Per unit and modality, the exposures whose ln AGD lies far off the unit's
+// line in thickness (trends.h's modified z), with their index and id.
+Table outlierTable(const std::vector<AuditRow>& rows);
+// Fewer exposures than this in a 10 mm band of a unit's page are said to be few.
+inline constexpr int kSmallSample = 10;
 
 struct AuditRecord {
     size_t files = 0;

@@ -33,6 +33,21 @@ struct DatedDose {
     double agd = 0;
 };
 
+// ln AGD = intercept + slope x thickness, least squares over (mm, mGy)
+// points (those without a positive dose left out): how a unit's dose grows
+// with thickness.
+struct LogLine {
+    double intercept = 0, slope = 0;
+    double lnAt(double mm) const { return intercept + slope * mm; }
+};
+LogLine fitLogLine(const std::vector<std::pair<double, double>>& points);
+
+// Each point's modified z-score (Iglewicz and Hoaglin 1993) of its ln AGD
+// less the unit's line: 0.6745 (r - median r) / MAD; 0 when the MAD is
+// none. An exposure above kOutlierZ in size is an outlier.
+inline constexpr double kOutlierZ = 3.5;
+std::vector<double> modifiedZ(const std::vector<std::pair<double, double>>& points);
+
 // The largest step of a unit's dose between two days: ln AGD less its least-
 // squares line in thickness, before and after each change of day with at
 // least kStepMinSide exposures on either side, compared by Welch's t. A step
