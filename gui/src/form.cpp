@@ -19,6 +19,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
+#include <algorithm>
 
 namespace kv::gui {
 namespace {
@@ -120,6 +121,12 @@ Form::Form(const Window& window, std::span<const Control> controls, QWidget* par
     scroller_->viewport()->setAutoFillBackground(false);
     client_->setAutoFillBackground(false);
     fitInto(QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+    // Two controls of one name would leave a look-up to pick either: one
+    // handler would then write into the other's control.
+    for (auto c = table_.begin(); c != table_.end(); ++c)
+        if (std::any_of(table_.begin(), c, [&](const Control& d) { return d.name == c->name; }))
+            throw std::logic_error("two controls " + std::string(c->name) + " on " +
+                                   std::string(window.name));
     for (const Control& c : table_)
         build(c);
     place();

@@ -278,6 +278,16 @@ class GuiTest : public QObject {
         QCOMPARE(f.grab().toImage().pixelColor(100, 174), QColor(Qt::white)); // the line on the form
     }
 
+    void aNameGivenTwiceIsRefused() {
+        const Control twice[] = {
+            {.name = "Label1", .kind = Kind::Label, .rect = {0, 0, 1500, 300}, .text = "a"},
+            {.name = "Label2", .kind = Kind::Label, .rect = {0, 400, 1500, 300}, .text = "b"},
+            {.name = "Label1", .kind = Kind::Label, .rect = {0, 800, 1500, 300}, .text = "c"},
+        };
+        QVERIFY_THROWS_EXCEPTION(
+            std::logic_error, Form({.name = "Form2", .caption = "t", .width = 2000, .height = 1500}, twice));
+    }
+
     // Screens pass UTF-8 both ways; every kind of control with a text takes it.
     void textsGoInAndOutAsUtf8() {
         const Control table[] = {

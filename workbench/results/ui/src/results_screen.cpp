@@ -229,7 +229,7 @@ std::vector<Control> table() {
          .align = Align::Centre,
          .tip = ex.uncertaintyTip},
         // Left of the pointer read-out: a pick beyond the phantom says which plane is shown.
-        {.name = "Label63",
+        {.name = "Label65",
          .kind = Kind::Label,
          .rect = {5040, 5130, 3480, 930},
          .font = note,
@@ -360,7 +360,7 @@ ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
     connect(map, &Canvas::mousePressed, this, [this](double x, double y, Qt::MouseButton button) {
         if (button == Qt::LeftButton) pick(x, y);
     });
-    label("Label63")->setWordWrap(true);
+    label("Label65")->setWordWrap(true);
     connect(fileList("File1"), &QListWidget::itemSelectionChanged, this, [this] { preview(); });
 
     addDoseLegendLabels(*picture("Picture7"));
@@ -452,7 +452,7 @@ void ResultsScreen::showNumberFields(const DoseFields& f) {
     form5_->setCaptionAddition(qs(session_.fileName));
     // The pointer's last value and a pick note belong to the file before.
     emptyReadOut();
-    label("Label63")->clear();
+    label("Label65")->clear();
     setText("Label61", plusMinusPercent(session_.uncertainty.referenceDose));
     setText("Label62", plusMinusPercent(session_.uncertainty.sagd));
     form5_->showUncertainty(session_.uncertainty);
@@ -537,7 +537,7 @@ void ResultsScreen::pick(double x, double y) {
         beyond = fillIn(ex.pickBelowPhantom.str(), {{"{depth}", format(m.GridCountZ / 10.0, "#0.0")}});
     else if (iy > m.GridCountY)
         beyond = fillIn(ex.pickBeyondPhantom.str(), {{"{length}", format(m.GridCountY / 10.0, "#0.0")}});
-    setText("Label63", beyond);
+    setText("Label65", beyond);
     const std::string yText = format(cmY, "#0.0");
     const std::string zText = format(cmZ, "#0.0");
     setText("Text3", yText);
@@ -554,7 +554,7 @@ void ResultsScreen::reset() {
         textBox(name)->clear();
     // The read-out of a map that is gone would only mislead.
     emptyReadOut();
-    label("Label63")->clear();
+    label("Label65")->clear();
     setResultControlsEnabled(false);
     fileList("File1")->refresh();
     session_.shown.ClearDoseGrid();

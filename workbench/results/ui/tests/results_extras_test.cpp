@@ -36,6 +36,7 @@
 #include <QTest>
 #include <charconv>
 #include <cmath>
+#include <tuple>
 
 using namespace kv::results;
 using kv::gui::qs;
@@ -162,6 +163,17 @@ class ResultsExtrasTest : public QObject {
         s.readOut(-252, 61); // iy 64, iz 16
         QCOMPARE(s.label("Label63")->text(), QStringLiteral("\u00b1 4.06 %"));
         QCOMPARE(s.label("Label63")->toolTip(), qs(kv::texts::resultsExtrasTexts().voxelSigmaTip));
+        // A click where the pointer stands keeps the voxel's "±"; a pick below the
+        // phantom says so in a note of its own and leaves the read-out alone.
+        for (const auto& [x, y, note] : {std::tuple{-252.0, 61.0, false}, std::tuple{-252.0, 239.0, true}}) {
+            s.readOut(-252, 61);
+            s.pick(x, y);
+            QCOMPARE(s.label("Label63")->text(), QStringLiteral("\u00b1 4.06 %"));
+            QCOMPARE(!s.label("Label65")->text().isEmpty(), note);
+            kv::gui::Canvas* map = s.picture("Picture1");
+            QTest::mouseClick(map, Qt::LeftButton, {}, map->unitsToPixels({-252, 61}).toPoint());
+            QCOMPARE(s.label("Label63")->text(), QStringLiteral("\u00b1 4.06 %"));
+        }
         s.readOut(1, 61); // off the map
         QCOMPARE(s.label("Label63")->text(), QString());
         load(s, "b.vesk");

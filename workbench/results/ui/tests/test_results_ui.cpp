@@ -498,7 +498,7 @@ class ResultsUiTest : public QObject {
         QCOMPARE(text(*s, "Text4"), zText);
         QCOMPARE(s->session().shown.SelectedYIndex, yIndex);
         QCOMPARE(s->session().shown.SelectedZIndex, zIndex);
-        QCOMPARE(!s->label("Label63")->text().isEmpty(), note);
+        QCOMPARE(!s->label("Label65")->text().isEmpty(), note);
         if (yMarker && zMarker) {
             QCOMPARE(s->line("Line45")->x1(), x);
             QCOMPARE(s->line("Line51")->y1(), y);
@@ -544,12 +544,12 @@ class ResultsUiTest : public QObject {
         QTest::mouseMove(map, map->unitsToPixels({-200, 100}).toPoint());
         QVERIFY(!text(*s, "Text6").isEmpty());
         s->pick(-100, 230); // below the 4.5 cm phantom
-        QVERIFY(!s->label("Label63")->text().isEmpty());
+        QVERIFY(!s->label("Label65")->text().isEmpty());
         select(*s, "b.vesk");
         ok(*s);
         for (const char* name : {"Text2", "Text5", "Text6"})
             QCOMPARE(text(*s, name), QString());
-        QCOMPARE(s->label("Label63")->text(), QString());
+        QCOMPARE(s->label("Label65")->text(), QString());
     }
 
     void buttonsDriveTheOtherScreens() {
