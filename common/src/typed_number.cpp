@@ -275,7 +275,12 @@ std::string typedNumberMessage(const TypedNumber& n, std::string_view field, std
         s = t.notFinite;
         break;
     case TypedNumberFault::OutOfRange:
-        s = n.range.aboveMin ? t.outOfRangeAbove : t.outOfRange;
+        if (std::isinf(n.range.max))
+            s = n.range.aboveMin ? t.moreThan : t.atLeast;
+        else if (std::isinf(n.range.min))
+            s = t.atMost;
+        else
+            s = n.range.aboveMin ? t.outOfRangeAbove : t.outOfRange;
         break;
     case TypedNumberFault::NotWhole:
         s = t.notWhole;

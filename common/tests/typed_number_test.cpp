@@ -1,5 +1,6 @@
 #include "kv/common/typed_number.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -153,6 +154,38 @@ TEST(TypedNumber, MessageNamesFieldTextAndWhatToType) {
     EXPECT_EQ(empty.rfind("管電圧", 0), 0u) << empty;
 
     EXPECT_TRUE(kv::typedNumberMessage(readTypedNumber("5"), "X", "", en).empty());
+}
+
+// A range open at one end names only the end it has: never "0 to Inf mGy".
+TEST(TypedNumber, OpenRangeNamesItsOneEnd) {
+    const struct {
+        const char* row;
+        const char* typed;
+        NumberRange range;
+        kv::texts::Edition edition;
+        const char* message;
+    } cases[] = {
+        {"air kerma below 0", "-1", NumberRange{0, HUGE_VAL}, kv::texts::Edition::English,
+         "Ka: \"-1\" must be at least 0 mGy."},
+        {"zero refused", "0", NumberRange{0, HUGE_VAL, true}, kv::texts::Edition::English,
+         "Ka: \"0\" must be more than 0 mGy."},
+        {"no lower end", "7", NumberRange{-HUGE_VAL, 5}, kv::texts::Edition::English,
+         "Ka: \"7\" must be at most 5 mGy."},
+        {"Japanese, below 0", "-1", NumberRange{0, HUGE_VAL}, kv::texts::Edition::Japanese,
+         "Ka：「-1」は 0 mGy 以上で入力して下さい。"},
+        {"Japanese, zero refused", "0", NumberRange{0, HUGE_VAL, true}, kv::texts::Edition::Japanese,
+         "Ka：「0」は 0 mGy より大きい値を入力して下さい。"},
+        {"Japanese, no lower end", "7", NumberRange{-HUGE_VAL, 5}, kv::texts::Edition::Japanese,
+         "Ka：「7」は 5 mGy 以下で入力して下さい。"},
+        {"both ends keep their wording", "7", NumberRange{0, 5}, kv::texts::Edition::English,
+         "Ka: \"7\" is outside the range 0 to 5 mGy."},
+    };
+    for (const auto& c : cases) {
+        const std::string m = kv::typedNumberMessage(readTypedNumber(c.typed, c.range), "Ka", "mGy",
+                                                     kv::texts::typedNumberTextsOf(c.edition));
+        EXPECT_EQ(m, c.message) << c.row;
+        EXPECT_EQ(m.find("Inf"), std::string::npos) << c.row;
+    }
 }
 
 TEST(TypedNumber, ShownTextIsWholeSafeAndShort) {
