@@ -83,12 +83,13 @@ ProgressWindow::ProgressWindow(EngineSession& session, QWidget* parent) : QWidge
     setObjectName("EngineWindow");
     setWindowTitle(q(tomo ? t.captionTomosynthesis : t.captionMammography));
     auto* layout = new QVBoxLayout(this);
-    auto* heading = new QLabel(q(t.heading).arg(q(session.inputs().control.resultFile)));
-    QFont f = heading->font();
+    heading_ = new QLabel(q(t.heading).arg(q(session.inputs().control.resultFile)));
+    heading_->setObjectName("Heading");
+    QFont f = heading_->font();
     f.setPointSizeF(f.pointSizeF() * 1.3);
     f.setBold(true);
-    heading->setFont(f);
-    layout->addWidget(heading);
+    heading_->setFont(f);
+    layout->addWidget(heading_);
     bar_ = new QProgressBar;
     bar_->setObjectName("ProgressBar");
     bar_->setRange(0, 1000);
@@ -144,7 +145,12 @@ void ProgressWindow::refresh() {
     if (done_ || !session_.finished()) return;
     done_ = true;
     timer_.stop();
-    status_->setText(sessionOutcome(session_).text);
+    const SessionOutcome outcome = sessionOutcome(session_);
+    status_->setText(outcome.text);
+    // The heading and the title say the run is over, also for a window left in the task bar.
+    const QString file = q(session_.inputs().control.resultFile);
+    heading_->setText(q(outcome.success ? t.headingDone : t.headingEnded).arg(file));
+    setWindowTitle(windowTitle() + " - " + q(t.titleDone));
     if (session_.state() == SessionState::Cancelled) {
         close(); // nothing to look at: the program ends
         return;

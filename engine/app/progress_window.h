@@ -18,6 +18,7 @@ class ProgressWindow : public QWidget {
     // Reads the session's progress; called by the timer.
     void refresh();
     QString statusText() const { return status_->text(); }
+    QString headingText() const { return heading_->text(); }
 
   protected:
     void closeEvent(QCloseEvent* e) override;
@@ -27,6 +28,7 @@ class ProgressWindow : public QWidget {
     void cancelOrClose();
     EngineSession& session_;
     QProgressBar* bar_;
+    QLabel* heading_;
     QLabel *histories_, *rate_, *elapsed_, *remaining_, *refSigma_, *sagdSigma_, *status_;
     QPushButton *stop_, *cancel_;
     QTimer timer_;

@@ -38,6 +38,7 @@ class ProgressWindowTest : public QObject {
         QCOMPARE(s->state(), SessionState::Saved);
         QVERIFY(s->savedHistories() > 0 && s->savedHistories() < 1'000'000'000u);
         QVERIFY(w.statusText().startsWith("Stopped: saved stopped.vesk with "));
+        QCOMPARE(w.headingText(), QString("Done: stopped.vesk"));
         QCOMPARE(button(w, "Cancel")->text(), QString("Close"));
         QVERIFY(!button(w, "StopAndSave")->isEnabled());
         auto loaded = kv::results::LoadResultFile(dir.path(), "stopped.vesk");
@@ -79,10 +80,16 @@ class ProgressWindowTest : public QObject {
         auto s = session(dir);
         ProgressWindow w(*s);
         w.show();
+        QCOMPARE(w.headingText(), QString("Simulating short.vesk"));
         s->start();
         QTRY_VERIFY_WITH_TIMEOUT(s->finished(), 60000);
         w.refresh();
         QCOMPARE(w.statusText(), QString("Saved short.vesk with 70000 histories."));
+        // The run is over: the heading and the title say so, not "Simulating".
+        QCOMPARE(w.headingText(), QString("Done: short.vesk"));
+        QCOMPARE(w.windowTitle(), QString("halvex - Mammography Monte Carlo - done"));
+        w.refresh();
+        QCOMPARE(w.windowTitle(), QString("halvex - Mammography Monte Carlo - done")); // said once
         QCOMPARE(w.findChild<QLabel*>("Histories")->text(), QString("70000 of 70000"));
         QTest::mouseClick(button(w, "Cancel"), Qt::LeftButton);
         QVERIFY(!w.isVisible());

@@ -67,6 +67,9 @@ struct EngineTexts {
     Text captionMammography;   // window title of halvex
     Text captionTomosynthesis; // window title of tiravex
     Text heading;              // %1: the result file
+    Text headingDone;          // %1: the result file, saved
+    Text headingEnded;         // %1: the result file, the run over without it
+    Text titleDone;            // after the window title once the run is over
     Text histories;
     Text historiesValue; // %1 done of %2
     Text rate;
@@ -114,6 +117,9 @@ inline constexpr EngineTexts englishEngineTexts{
     .captionMammography = "halvex - Mammography Monte Carlo",
     .captionTomosynthesis = "tiravex - Tomosynthesis Monte Carlo",
     .heading = "Simulating %1",
+    .headingDone = "Done: %1",
+    .headingEnded = "Ended: %1",
+    .titleDone = "done",
     .histories = "Histories",
     .historiesValue = "%1 of %2",
     .rate = "Rate",
@@ -269,6 +275,9 @@ inline constexpr EngineTexts japaneseEngineTexts{
     .captionMammography = "halvex - マンモグラフィ モンテカルロ計算",
     .captionTomosynthesis = "tiravex - トモシンセシス モンテカルロ計算",
     .heading = "%1 を計算中",
+    .headingDone = "%1 の計算が終了しました",
+    .headingEnded = "%1 の計算は終了しました（保存されていません）",
+    .titleDone = "終了",
     .histories = "ヒストリー数",
     .historiesValue = "%2 個中 %1 個",
     .rate = "速度",
