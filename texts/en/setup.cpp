@@ -72,6 +72,7 @@ const SetUpTexts& setUpTexts() {
         .engineRefuses = "The simulation cannot start with these data:\n%1",
         .changedSinceOk =
             "The data were changed after \"OK\".\nPress \"OK\" to use them, then \"Simulation Start\".",
+        .replaceResult = "The result file %1 already exists.\nThe simulation will replace it. Use this name?",
         .plates = "Compression paddle and breast support...",
         .platesHeading = "Paddle and support of this unit (Geometry.dat)",
         .paddle = "Compression paddle",

@@ -72,6 +72,8 @@ const SetUpTexts& setUpTexts() {
         .engineRefuses = "このデータではシミュレーションを開始できません:\n%1",
         .changedSinceOk = "「OK」の後でデータが変更されました。\n「OK」を押してから「シミュレーション開始」を"
                           "押して下さい。",
+        .replaceResult =
+            "結果ファイル %1 は既にあります。\nシミュレーションで置き換えられます。この名前を使いますか？",
         .plates = "圧迫板と乳房支持台...",
         .platesHeading = "この装置の圧迫板と支持台（Geometry.dat）",
         .paddle = "圧迫板",

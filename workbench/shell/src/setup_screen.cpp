@@ -1,6 +1,7 @@
 #include "kv/workbench/shell/setup_screen.h"
 
 #include "kv/engine/run_inputs.h"
+#include "kv/formats/control_file.h"
 #include "kv/formats/edition_file.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
@@ -294,8 +295,18 @@ void SetUpScreen::accept() {
                                .resultName = text("Text12"),
                                .sagdTarget = text(kTargetBoxes[0]),
                                .mapTarget = text(kTargetBoxes[1])};
-    if (const auto refused = acceptSetUp(std::filesystem::path(wb_.workDir().toStdString()), entries, asRead_,
-                                         words, texts::edition())) {
+    const std::filesystem::path dir(wb_.workDir().toStdString());
+    if (const auto refused = checkSetUp(dir, entries, words)) {
+        showMessage(qs(refused->text), MessageIcon::Warning, qs(refused->detail));
+        return;
+    }
+    // The engine replaces a result of the same name without asking; the user decides here.
+    const std::string result = entries.resultName + std::string(formats::kResultExtension);
+    std::error_code ignored;
+    if (std::filesystem::exists(dir / result, ignored) &&
+        !messages().ask(qs(t.replaceResult).arg(qs(result))))
+        return;
+    if (const auto refused = acceptSetUp(dir, entries, asRead_, words, texts::edition())) {
         showMessage(qs(refused->text), MessageIcon::Warning, qs(refused->detail));
         return;
     }

@@ -467,6 +467,46 @@ class SetUpScreensTest : public QObject {
         QVERIFY(s.isVisible()); // stays open to show what was accepted
     }
 
+    // The engine replaces a result of the same name; "OK" asks before it lets that happen.
+    void setUpOkAsksBeforeAResultIsReplaced_data() {
+        QTest::addColumn<bool>("resultThere");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("new name: no question") << false << false << true;
+        QTest::newRow("name in use, Yes") << true << true << true;
+        QTest::newRow("name in use, No") << true << false << false;
+    }
+    void setUpOkAsksBeforeAResultIsReplaced() {
+        QFETCH(bool, resultThere);
+        QFETCH(bool, answer);
+        QFETCH(bool, written);
+        Bench b;
+        SetUpScreen& s = b.openSetUp();
+        if (resultThere) b.write(QStringLiteral("case1.vesk"), "old result\r\n");
+        b.messages.answer = answer;
+        Bench::accept(s);
+        QCOMPARE(b.messages.questions.size(), size_t(resultThere ? 1 : 0));
+        if (resultThere)
+            QCOMPARE(b.messages.questions[0], q(kv::texts::setUpTexts().replaceResult).arg("case1.vesk"));
+        QVERIFY(b.messages.entries.empty());
+        QCOMPARE(b.exists(QStringLiteral("MC.dat")), written);
+        QCOMPARE(s.button("Command6")->isEnabled(), written);
+        if (resultThere)
+            QCOMPARE(b.read("case1.vesk"), QByteArray("old result\r\n")); // the engine's to replace
+        QCOMPARE(s.textBox("Text12")->text(), QStringLiteral("case1"));
+    }
+    void setUpOkAsksOnlyForAnAcceptableEntry() {
+        Bench b;
+        SetUpScreen& s = b.openSetUp();
+        b.write(QStringLiteral("case1.vesk"), "old result\r\n");
+        b.messages.answer = true;
+        s.textBox("Text11")->setText(QStringLiteral("1.5"));
+        Bench::accept(s);
+        QVERIFY(b.messages.questions.empty());
+        QCOMPARE(b.messages.entries.size(), size_t(1));
+        QVERIFY(!b.exists(QStringLiteral("MC.dat")));
+    }
+
     void setUpOkWritesEachLine_data() {
         QTest::addColumn<QByteArray>("tilt");   // line 6 of the record read at opening
         QTest::addColumn<QByteArray>("target"); // line 5

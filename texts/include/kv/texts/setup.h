@@ -72,6 +72,7 @@ struct SetUpTexts {
     Text fieldFcd;
     Text engineRefuses;  // %1: the engine's own words, in this edition
     Text changedSinceOk; // Start pressed with fields edited after OK
+    Text replaceResult;  // %1: the result file of that name, already there
     // The paddle-and-support dialog (Geometry.dat), from Form4's context menu.
     Text plates; // the menu entry and the dialog caption
     Text platesHeading;
