@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTimer>
 #include <cmath>
 #include <vector>
 
@@ -33,6 +35,8 @@ namespace {
 
 constexpr Colour cyan = colours::buttonCyan;     // panels behind the groups
 constexpr Colour yellow = colours::buttonYellow; // panel behind the product label
+// How long a curve drawn by "Determine" stays in view before the tool ends.
+constexpr int kShowWrittenMs = 800;
 
 // The input fields: name, top, unit; all stand at the same left in their group.
 struct FilterRow {
@@ -542,8 +546,16 @@ void SpectrumScreen::clearPlot() {
 }
 
 void SpectrumScreen::determine() {
-    // The file describes what the screen shows: a change since the last draw is drawn first.
-    if ((fields() != drawnTyped_ || target_ != drawnTarget_) && !drawSpectrum()) return;
+    // The file describes what the screen shows: a change since the last draw is drawn first,
+    // and stays in view a moment, so the user sees the curve and HVL written before the tool ends.
+    const bool redraw = fields() != drawnTyped_ || target_ != drawnTarget_;
+    if (redraw && !drawSpectrum()) return;
+    if (redraw && isVisible()) {
+        repaint();
+        QEventLoop hold;
+        QTimer::singleShot(kShowWrittenMs, &hold, &QEventLoop::quit);
+        hold.exec(QEventLoop::ExcludeUserInputEvents);
+    }
     const auto& fileTexts = texts::spectrumFileTexts();
     try {
         formats::writeSpectrumFile(workDir_, drawnTarget_, drawnFields_, table_, fileTexts.labels);

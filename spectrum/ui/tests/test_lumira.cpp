@@ -28,6 +28,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 using namespace kv::gui;
@@ -745,6 +746,47 @@ class LumiraTest : public QObject {
                 QVERIFY(std::abs(read.table[k][i] - expected[k][i]) <= 6e-4 * expected[k][i]);
         QCOMPARE(dir.lines("equipment.dat"),
                  (QStringList{"Room 3 unit", "65.0", "60.0", "07.5", "16.0", "6.0"}));
+    }
+
+    // The curve and HVL that "Determine" draws for edited fields are painted
+    // on the window before it ends, not only drawn into its picture.
+    void determineShowsWhatItWritesBeforeTheToolEnds() {
+        MessageRecorder messages;
+        WorkDir dir("Room 3 unit\r\n65\r\n60\r\n7.5\r\n16\r\n6\r\n");
+        Started s(dir);
+        s->show();
+        QVERIFY(QTest::qWaitForWindowExposed(s.screen.get()));
+        click(*s, "Command1"); // Mo, 30 kV
+        const QString firstHvl = s->label("Label42")->text();
+        setText(*s, "Text1", QStringLiteral("34"));
+        struct PaintCounter : QObject {
+            int paints = 0;
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::Paint) ++paints;
+                return false;
+            }
+        } plot, hvl;
+        s->picture("Picture3")->installEventFilter(&plot);
+        s->label("Label42")->installEventFilter(&hvl);
+        int plotPaints = -1, hvlPaints = -1;
+        QString hvlShown;
+        connect(s.screen.get(), &SpectrumScreen::ended, this, [&] {
+            plotPaints = plot.paints;
+            hvlPaints = hvl.paints;
+            hvlShown = s->label("Label42")->text();
+        });
+        // A look at the window half-way through the moment the new curve stays in view:
+        // it is there, with the new HVL (a tool that ended at once is gone by then).
+        bool seen = false;
+        QTimer::singleShot(400, this,
+                           [&] { seen = s->isVisible() && s->label("Label42")->text() != firstHvl; });
+        click(*s, "Command7");
+        QVERIFY2(seen, "the tool ended before the new curve could be seen");
+        QVERIFY(messages.entries.empty());
+        QVERIFY2(plotPaints > 0, "the new curve was never painted");
+        QVERIFY2(hvlPaints > 0, "the new HVL was never painted");
+        QVERIFY(hvlShown != firstHvl);
+        QCOMPARE(dir.lines("P_SPCTL.dat").value(1), qs(fileTexts().labels.tubeVoltage) + " 34.0 kV");
     }
 
     void determineWithFieldsThatCannotBeDrawnWritesNothing() {
