@@ -46,6 +46,27 @@ int wholeMillimetres(double cm) {
     return static_cast<int>(std::floor(cm * 10 + 1e-9));
 }
 
+// The layout as drawn is 1308 px wide, more than a 1280 px desktop: everything
+// right of the separator moves left as one block, the separator half as far,
+// so no control changes its place towards its neighbours and the window fits.
+constexpr int kSeparatorX = 4920;
+constexpr int kBlockShift = 480;
+constexpr int kSeparatorShift = 240;
+constexpr int kClientWidth = 19620 - kBlockShift - 180;
+
+std::vector<Control> shiftedIntoView(std::vector<Control> rows) {
+    for (Control& c : rows) {
+        if (!c.parent.empty()) continue;
+        if (c.name == "Line1") {
+            c.rect.left -= kSeparatorShift;
+            c.rect.width -= kSeparatorShift; // a line's rectangle holds both ends
+        } else if (c.rect.left >= kSeparatorX) {
+            c.rect.left -= kBlockShift;
+        }
+    }
+    return rows;
+}
+
 std::vector<Control> table() {
     const auto& t = texts::resultsScreenTexts();
     const auto& ex = texts::resultsExtrasTexts();
@@ -74,7 +95,7 @@ std::vector<Control> table() {
         return Control{.name = name, .kind = Kind::Label, .rect = r, .back = kCyan, .border = true};
     };
     const int row = t.fcdRowTop;
-    return {
+    return shiftedIntoView({
         label("Label1", 480, 120 - t.headingRaise, t.selectFile, colours::blue),
         {.name = "File1",
          .kind = Kind::FileList,
@@ -240,7 +261,7 @@ std::vector<Control> table() {
          .rect = {14760, 5715, 2130, 300},
          .font = note,
          .tip = ex.kaPointTip},
-    };
+    });
 }
 
 // Puts a label just left of a box, on the label's own line.
@@ -267,7 +288,7 @@ void paintYZPlane(Canvas& map, const DoseModel& m) {
 ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
     : Form({.name = "Form2",
             .caption = texts::resultsScreenTexts().caption,
-            .width = 19620,
+            .width = kClientWidth,
             .height = 11670,
             .font = {15.75, false, false, texts::resultsScreenTexts().family}},
            table(), parent),
