@@ -15,6 +15,9 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
         .uncertaintyTip = "Relative statistical uncertainty (1 sigma) stated in the result file",
         .voxelSigmaTip = "Relative statistical uncertainty (1 sigma) of this voxel's total dose, from the "
                          "file the engine wrote beside the result",
+        .voxelSpan = "voxel {a} {a0}\u2013{a1}, {b} {b0}\u2013{b1} cm",
+        .voxelTip = "The 1 mm voxel whose dose is read out: ix {ix}, iy {iy}, iz {iz}. The position boxes "
+                    "show the pointer, rounded to 0.1 cm.",
         .previewTip = "Point at a line to read it whole",
         .pickBelowPhantom = "Below the phantom ({depth} cm thick): the X-Y plane shows its deepest layer.",
         .pickBeyondPhantom =

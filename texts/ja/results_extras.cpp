@@ -15,6 +15,9 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
         .uncertaintyTip = "結果ファイルに記された相対統計不確かさ (1σ)",
         .voxelSigmaTip =
             "このボクセルの全線量の相対統計不確かさ (1σ)。エンジンが結果ファイルの横に書いたファイルから",
+        .voxelSpan = "ボクセル {a} {a0}\uff5e{a1}、{b} {b0}\uff5e{b1} cm",
+        .voxelTip = "線量を表示している 1 mm ボクセル：ix {ix}、iy {iy}、iz {iz}。座標の欄はカーソル位置を "
+                    "0.1 cm に丸めて表示します。",
         .previewTip = "行を指すと全文が表示されます",
         .pickBelowPhantom = "ファントム（厚さ {depth} cm）より下です：X-Y 面は最も深い層を表示しています。",
         .pickBeyondPhantom =

@@ -17,7 +17,11 @@ struct ResultsExtrasTexts {
     Text sagdUnitTip;    // on every sAGD field and its unit
     Text uncertaintyTip; // on the "± x %" beside the 100 % dose and the sAGD
     Text voxelSigmaTip;  // on the "± x %" beside the read-out of a voxel's total dose
-    Text previewTip;     // the header preview box when the pointer is on no line
+    // The voxel a read-out's dose belongs to: {a}, {b} the two axes of the map,
+    // {a0}..{a1}, {b0}..{b1} its span on each in cm; the tip's {ix}, {iy}, {iz} its indices.
+    Text voxelSpan;
+    Text voxelTip;
+    Text previewTip; // the header preview box when the pointer is on no line
     // A pick on the Y-Z map beyond the phantom; {depth}, {length}: its size in cm.
     Text pickBelowPhantom;
     Text pickBeyondPhantom;

@@ -1,6 +1,7 @@
 #include "plane_map.h"
 
 #include "kv/common/format.h"
+#include "kv/common/typed_number.h"
 #include "kv/gui/canvas.h"
 #include "kv/gui/form.h"
 #include "kv/gui/twips.h"
@@ -10,6 +11,7 @@
 #include "kv/texts/xy_plane.h"
 #include "kv/workbench/results/ui/dose_colour.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <cmath>
@@ -136,6 +138,12 @@ void appendReadOutPanel(std::vector<gui::Control>& rows, const ReadOutPanel& pan
                     .font = {11.25},
                     .align = Align::Centre,
                     .tip = texts::resultsExtrasTexts().voxelSigmaTip});
+    // Under the position boxes, the voxel the doses belong to.
+    rows.push_back({.name = "Label66",
+                    .kind = Kind::Label,
+                    .rect = {l + 360, top + 1575, 3975, 225},
+                    .font = {11.25},
+                    .align = Align::Centre});
 }
 
 void makeBoxesReadOnly(gui::Form& form) {
@@ -158,9 +166,30 @@ void showReadOut(gui::Form& form, const ReadOut& boxes, const Slice& slice, Voxe
     setText(form, boxes.row, format(std::abs(y) * 0.025, "#0.0"));
     for (int k = 0; k < 3; ++k)
         setText(form, kDoseBoxes[k], format(slice.dose(kDoseComponents[k], v.ix, v.row), " ##0.00"));
-    setText(
-        form, "Label63",
-        plusMinusPercent(voxelRelativeSigma(sigma, v.ix, slice.rowIndex(v.row), slice.layerIndex(v.row))));
+    const int iy = slice.rowIndex(v.row), iz = slice.layerIndex(v.row);
+    setText(form, "Label63", plusMinusPercent(voxelRelativeSigma(sigma, v.ix, iy, iz)));
+    showVoxel(form, "Label66", {'X', v.ix}, slice.isLayer() ? VoxelAxis{'Y', iy} : VoxelAxis{'Z', iz}, v.ix,
+              iy, iz);
+}
+
+std::string voxelSpanText(VoxelAxis a, VoxelAxis b) {
+    const auto cm = [](int mm) { return format(mm / 10.0, "#0.0"); };
+    return fillIn(texts::resultsExtrasTexts().voxelSpan.str(), {{"{a}", std::string(1, a.axis)},
+                                                                {"{a0}", cm(a.index - 1)},
+                                                                {"{a1}", cm(a.index)},
+                                                                {"{b}", std::string(1, b.axis)},
+                                                                {"{b0}", cm(b.index - 1)},
+                                                                {"{b1}", cm(b.index)}});
+}
+
+std::string voxelTipText(int ix, int iy, int iz) {
+    return fillIn(texts::resultsExtrasTexts().voxelTip.str(),
+                  {{"{ix}", std::to_string(ix)}, {"{iy}", std::to_string(iy)}, {"{iz}", std::to_string(iz)}});
+}
+
+void showVoxel(gui::Form& form, std::string_view name, VoxelAxis a, VoxelAxis b, int ix, int iy, int iz) {
+    form.setText(name, voxelSpanText(a, b));
+    form.label(name)->setToolTip(QString::fromStdString(voxelTipText(ix, iy, iz)));
 }
 
 void emptyReadOut(gui::Form& form, const ReadOut& boxes) {
@@ -169,6 +198,8 @@ void emptyReadOut(gui::Form& form, const ReadOut& boxes) {
     for (std::string_view box : kDoseBoxes)
         form.textBox(box)->clear();
     form.setText("Label63", "");
+    form.setText("Label66", "");
+    form.label("Label66")->setToolTip({});
 }
 
 } // namespace kv::results::planes

@@ -7,6 +7,7 @@
 #include "kv/results/dose_model.h"
 
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -31,6 +32,7 @@ class Slice {
     double dose(int component, int ix, int r) const {
         return layer_ ? m_->DoseGrid(component, ix, r, fixed_) : m_->DoseGrid(component, ix, fixed_, r);
     }
+    bool isLayer() const { return layer_; }
     int rowIndex(int r) const { return layer_ ? r : fixed_; }   // iy of row r
     int layerIndex(int r) const { return layer_ ? fixed_ : r; } // iz of row r
 
@@ -110,5 +112,19 @@ struct ReadOut {
 void showReadOut(gui::Form& form, const ReadOut& boxes, const Slice& slice, Voxel v, double x, double y,
                  const std::optional<formats::VoxelSigma>& sigma);
 void emptyReadOut(gui::Form& form, const ReadOut& boxes);
+
+// The voxel a read-out's dose belongs to, on the two axes of its map ('X',
+// 'Y' or 'Z', each with its 1-based index): "voxel Y 6.3–6.4, Z 1.5–1.6 cm".
+// The position boxes round the pointer to 0.1 cm, so they alone cannot tell
+// two neighbouring voxels apart.
+struct VoxelAxis {
+    char axis;
+    int index;
+};
+std::string voxelSpanText(VoxelAxis a, VoxelAxis b);
+// The tool tip beside it: the voxel's three indices.
+std::string voxelTipText(int ix, int iy, int iz);
+// Shows both on the label `name` of `form`.
+void showVoxel(gui::Form& form, std::string_view name, VoxelAxis a, VoxelAxis b, int ix, int iy, int iz);
 
 } // namespace kv::results::planes

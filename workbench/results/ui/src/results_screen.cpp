@@ -13,6 +13,7 @@
 #include "kv/workbench/results/ui/dose_colour.h"
 #include "kv/workbench/results/ui/drawings.h"
 #include "kv/workbench/results/ui/picture_export.h"
+#include "plane_map.h"
 
 #include <QActionGroup>
 #include <QCoreApplication>
@@ -224,6 +225,12 @@ std::vector<Control> table() {
          .font = note,
          .align = Align::Centre,
          .tip = ex.voxelSigmaTip},
+        // Under the pointer's position, the voxel whose dose the read-out shows.
+        {.name = "Label66",
+         .kind = Kind::Label,
+         .rect = {8640, 5550, 3480, 225},
+         .font = note,
+         .align = Align::Centre},
         panel("Label55", {14640, 4740, 4575, 1440}),
         label("Label56", 14760, 4860, ex.kaLabel, {}, agdFont),
         {.name = "Text9",
@@ -420,6 +427,8 @@ void ResultsScreen::emptyReadOut() {
     for (const char* name : {"Text2", "Text5", "Text6"})
         textBox(name)->clear();
     label("Label63")->clear();
+    label("Label66")->clear();
+    label("Label66")->setToolTip({});
 }
 
 void ResultsScreen::preview() {
@@ -528,6 +537,7 @@ void ResultsScreen::readOut(double x, double y) {
     setText("Text2", format(cmZ, "#0.0"));
     setText("Text6", format(m.DoseGrid(Total, 1, iy, iz), "##0.00"));
     setText("Label63", plusMinusPercent(voxelRelativeSigma(session_.voxelSigma, 1, iy, iz)));
+    planes::showVoxel(*this, "Label66", {'Y', iy}, {'Z', iz}, 1, iy, iz);
 }
 
 void ResultsScreen::pick(double x, double y) {

@@ -7,6 +7,7 @@
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
 #include "kv/results/testfiles/testfiles.h"
+#include "kv/texts/results_extras.h"
 #include "kv/texts/text.h"
 #include "kv/workbench/results/ui/dose_colour.h"
 #include "kv/workbench/results/ui/plane_screens.h"
@@ -20,6 +21,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace kv::results;
@@ -242,6 +244,20 @@ class PlaneScreensTest : public QObject {
                  ix ? QString::fromStdString("\u00b1 " + kv::format(sigma, "0.00") + " %") : QString());
         for (const char* l : {"Line46", "Line49", "Line50"})
             QCOMPARE(shown(f, l), ix != 0);
+        // The voxel the doses belong to, on the map's two axes: the boxes round the pointer.
+        const auto cm = [](int mm) { return QString::fromStdString(kv::format(mm / 10.0, "#0.0")); };
+        const kv::texts::ResultsExtrasTexts& ex = kv::texts::resultsExtrasTexts();
+        const QString span = QString::fromStdString(ex.voxelSpan.str())
+                                 .replace("{a}", "X")
+                                 .replace("{a0}", cm(ix - 1))
+                                 .replace("{a1}", cm(ix))
+                                 .replace("{b}", xzScreen ? "Z" : "Y")
+                                 .replace("{b0}", cm(row - 1))
+                                 .replace("{b1}", cm(row));
+        QCOMPARE(f.label("Label66")->text(), ix ? span : QString());
+        QCOMPARE(
+            f.label("Label66")->toolTip().contains(QRegularExpression(QStringLiteral("ix %1\\D").arg(ix))),
+            ix != 0);
         // A result without the side file shows no uncertainty.
         session.voxelSigma.reset();
         moveOver(f.picture("Picture3"), 50, 50);

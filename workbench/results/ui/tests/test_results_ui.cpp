@@ -7,6 +7,7 @@
 #include "kv/gui/program.h"
 #include "kv/gui/qtext.h"
 #include "kv/results/testfiles/testfiles.h"
+#include "kv/texts/results_extras.h"
 #include "kv/texts/results_model.h"
 #include "kv/texts/results_screen.h"
 #include "kv/texts/text.h"
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <cmath>
 #include <map>
@@ -423,6 +425,43 @@ class ResultsUiTest : public QObject {
         QCOMPARE(text(s, "Text5"), yText);
         QCOMPARE(text(s, "Text2"), zText);
         QCOMPARE(text(s, "Text6"), dose);
+    }
+
+    // Two pointer positions that both read "Z = 1.0" lie in two voxels; the note says which.
+    void readOutNamesTheVoxel_data() {
+        QTest::addColumn<double>("x");
+        QTest::addColumn<double>("y");
+        QTest::addColumn<QString>("zText");
+        QTest::addColumn<int>("iy");
+        QTest::addColumn<int>("iz");
+        QTest::newRow("just above 1 cm") << -3.0 << 39.5 << "1.0" << 1 << 10;
+        QTest::newRow("just below 1 cm") << -3.0 << 40.5 << "1.0" << 1 << 11;
+        QTest::newRow("x -4, second row") << -4.0 << 0.0 << "0.0" << 2 << 1;
+        QTest::newRow("last row, 3 cm") << -600.0 << 118.0 << "3.0" << 151 << 30;
+        QTest::newRow("off the map") << 1.0 << 118.0 << "" << 0 << 0;
+    }
+    void readOutNamesTheVoxel() {
+        QFETCH(double, x);
+        QFETCH(double, y);
+        QFETCH(QString, zText);
+        QFETCH(int, iy);
+        QFETCH(int, iz);
+        ResultsScreen& s = loaded("map 151", mapFile(151, 45));
+        s.readOut(-100, 100); // something to empty
+        s.readOut(x, y);
+        QCOMPARE(text(s, "Text2"), zText);
+        const auto cm = [](int mm) { return qs(kv::format(mm / 10.0, "#0.0")); };
+        const QString span = qs(kv::texts::resultsExtrasTexts().voxelSpan)
+                                 .replace("{a}", "Y")
+                                 .replace("{a0}", cm(iy - 1))
+                                 .replace("{a1}", cm(iy))
+                                 .replace("{b}", "Z")
+                                 .replace("{b0}", cm(iz - 1))
+                                 .replace("{b1}", cm(iz));
+        QCOMPARE(s.label("Label66")->text(), iy ? span : QString());
+        QCOMPARE(s.label("Label66")->toolTip().contains(
+                     QRegularExpression(QStringLiteral("iy %1\\D+iz %2\\D").arg(iy).arg(iz))),
+                 iy != 0);
     }
 
     void readOutFollowsThePointer() {
