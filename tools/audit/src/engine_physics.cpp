@@ -126,10 +126,10 @@ factors::Row nodeRow(const FactorNode& n, const formats::EquipmentRecord& equipm
     }
     const std::string grid =
         "thickness_cm,glandular_percent,target,kv,mo_mm,rh_mm,ag_mm,al_mm,histories,seed,model\n" +
-        plainDecimal(n.thicknessMm / 10) + "," + plainDecimal(n.glandularPercent) + "," +
-        (b.target == Target::Molybdenum ? "Mo" : "W") + "," + plainDecimal(b.kvp) + "," + plainDecimal(mo) +
-        "," + plainDecimal(rh) + "," + plainDecimal(ag) + "," + format(al, "0.000") + "," +
-        plainDecimal(histories) + "," + std::to_string(fnv1a(n.key()) >> 1) + ",protocol\n";
+        plainDecimal(n.thicknessMm / 10) + "," + plainDecimal(n.glandularPercent) + "," + symbol(b.target) +
+        "," + plainDecimal(b.kvp) + "," + plainDecimal(mo) + "," + plainDecimal(rh) + "," + plainDecimal(ag) +
+        "," + format(al, "0.000") + "," + plainDecimal(histories) + "," +
+        std::to_string(fnv1a(n.key()) >> 1) + ",protocol\n";
     sweep::Grid g = sweep::parseGrid(grid, equipment, texts::englishSweepTexts);
     if (g.rows.empty())
         throw FactorFailure(g.refused.empty() ? std::string("refused") : g.refused[0].problem);

@@ -367,6 +367,7 @@ std::optional<Target> targetNamed(std::string_view name) {
     const std::string n = upper(trim(std::string(name)));
     if (n == "MOLYBDENUM" || n == "MO") return Target::Molybdenum;
     if (n == "TUNGSTEN" || n == "W") return Target::Tungsten;
+    if (n == "RHODIUM" || n == "RH") return Target::Rhodium;
     return std::nullopt;
 }
 
@@ -380,7 +381,15 @@ std::optional<FilterMaterial> filterNamed(std::string_view name) {
 }
 
 const char* symbol(Target t) {
-    return t == Target::Molybdenum ? "Mo" : "W";
+    switch (t) {
+    case Target::Molybdenum:
+        return "Mo";
+    case Target::Tungsten:
+        return "W";
+    case Target::Rhodium:
+        return "Rh";
+    }
+    return "?";
 }
 
 const char* symbol(FilterMaterial f) {

@@ -111,9 +111,9 @@ void makeFolder(const TempDir& dir) {
     MadeExposure synth;
     synth.imageType = "DERIVED\\PRIMARY\\TOMOSYNTHESIS\\GENERATED_2D", synth.index = ++i;
     test::writeDicom(dir.file("in/unit2/sub/synth.dcm"), synth);
-    MadeExposure rh;
-    rh.anode = "RHODIUM", rh.index = ++i;
-    test::writeDicom(dir.file("in/unit2/sub/rh.dcm"), rh);
+    MadeExposure copper;
+    copper.anode = "COPPER", copper.index = ++i;
+    test::writeDicom(dir.file("in/unit2/sub/cu.dcm"), copper);
     MadeExposure nokv;
     nokv.kvp = "", nokv.index = ++i;
     test::writeDicom(dir.file("in/unit2/sub/nokv.dcm"), nokv);

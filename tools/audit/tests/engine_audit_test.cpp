@@ -27,7 +27,7 @@ using test_support::TempDir;
 fs::path dataFolder(const TempDir& d) {
     const fs::path data = d.path() / "data";
     fs::create_directories(data);
-    for (const char* name : {"equipment.dat", "MUs12.dat", "Mo-STP.dat"})
+    for (const char* name : {"equipment.dat", "MUs12.dat", "Mo-STP.dat", "Rh-STP.dat"})
         fs::copy_file(test_support::shippedDataDir() / name, data / name);
     return data;
 }
@@ -58,7 +58,7 @@ std::vector<std::map<std::string, std::string>> auditRows(const fs::path& file) 
 // Published g-factors (Dance 1990, Phys. Med. Biol. 35 1211; Dance et al.
 // 2000, Phys. Med. Biol. 45 3225), 4 cm, 50 % glandular, per incident air
 // kerma at the upper surface, against the first HVL in mm Al; and the
-// s-factor of W/Rh (Dance et al. 2000, table of s).
+// s-factors of W/Rh and Rh/Rh (Dance et al. 2000, table of s).
 double publishedG4cm(double hvl) {
     const double h[] = {0.30, 0.35, 0.40, 0.45, 0.50, 0.55, 0.60};
     const double g[] = {0.207, 0.235, 0.261, 0.289, 0.318, 0.346, 0.374};
@@ -66,7 +66,7 @@ double publishedG4cm(double hvl) {
         if (hvl <= h[i]) return g[i - 1] + (hvl - h[i - 1]) / (h[i] - h[i - 1]) * (g[i] - g[i - 1]);
     return g[6];
 }
-constexpr double kSWRh = 1.042;
+constexpr double kSWRh = 1.042, kSRhRh = 1.061;
 
 TEST(EngineAudit, EachAgdIsItsFactorsRunAndAgreesWithThePublishedMethod) {
     TempDir dir("kv-audit");
@@ -80,6 +80,10 @@ TEST(EngineAudit, EachAgdIsItsFactorsRunAndAgreesWithThePublishedMethod) {
     w.anode = "TUNGSTEN", w.filter = "RHODIUM", w.filterMin = "0.05", w.filterMax = "0.05", w.kvp = "29";
     w.index = 2, w.event = "1.2.3.2";
     test::writeDicom(dir.file("in/w.dcm"), w);
+    MadeExposure rh = mo;
+    rh.anode = "RHODIUM", rh.filter = "RHODIUM", rh.filterMin = rh.filterMax = "0.025", rh.kvp = "29";
+    rh.index = 3, rh.event = "1.2.3.3";
+    test::writeDicom(dir.file("in/rh.dcm"), rh);
 
     std::ostringstream out, err;
     const int status = runAudit({dir.file("in").string(), "--out", dir.file("out").string(), "--data",
@@ -87,7 +91,7 @@ TEST(EngineAudit, EachAgdIsItsFactorsRunAndAgreesWithThePublishedMethod) {
                                 out, err, makeEnginePhysics, [] { return false; });
     ASSERT_EQ(status, 0) << err.str() << out.str();
     const auto rows = auditRows(dir.file("out/audit.csv"));
-    ASSERT_EQ(rows.size(), 2u) << test_support::readFile(dir.file("out/skipped.csv"));
+    ASSERT_EQ(rows.size(), 3u) << test_support::readFile(dir.file("out/skipped.csv"));
 
     const formats::EquipmentRecord equipment = formats::readEquipment(data);
     const spectrum::PhysicalData physical = spectrum::LoadPhysicalData(data);
@@ -100,7 +104,9 @@ TEST(EngineAudit, EachAgdIsItsFactorsRunAndAgreesWithThePublishedMethod) {
 
         // The same node run on its own, into a folder of its own.
         FactorNode n;
-        n.beam.target = r.at("anode") == "W" ? Target::Tungsten : Target::Molybdenum;
+        const std::map<std::string, Target> targets = {
+            {"Mo", Target::Molybdenum}, {"W", Target::Tungsten}, {"Rh", Target::Rhodium}};
+        n.beam.target = targets.at(r.at("anode"));
         n.beam.filter = r.at("filter") == "Rh" ? FilterMaterial::Rhodium : FilterMaterial::Molybdenum;
         n.beam.filterMm = std::stod(r.at("filter_mm")), n.beam.kvp = std::stod(r.at("kvp"));
         n.thicknessMm = 40, n.glandularPercent = 50;
@@ -115,9 +121,9 @@ TEST(EngineAudit, EachAgdIsItsFactorsRunAndAgreesWithThePublishedMethod) {
         EXPECT_NEAR(std::stod(r.at("agd_mgy")), 5.0 * direct.factors.mgd, 1e-4);
         EXPECT_NEAR(std::stod(r.at("hvl_mm_al")), direct.factors.hvl1Paddle, 0.003);
 
-        // The published protocol method at the same K and HVL: g (x s for W/Rh) x c (= 1 at 50 %).
-        const double published =
-            5.0 * publishedG4cm(std::stod(r.at("hvl_mm_al"))) * (r.at("anode") == "W" ? kSWRh : 1.0);
+        // The published protocol method at the same K and HVL: g (x s but for Mo/Mo) x c (= 1 at 50 %).
+        const double s = r.at("anode") == "W" ? kSWRh : r.at("anode") == "Rh" ? kSRhRh : 1.0;
+        const double published = 5.0 * publishedG4cm(std::stod(r.at("hvl_mm_al"))) * s;
         EXPECT_NEAR(std::stod(r.at("agd_mgy")) / published, 1, 0.05)
             << "ours " << r.at("agd_mgy") << " published " << published << " at HVL " << r.at("hvl_mm_al");
     }

@@ -67,6 +67,14 @@ TEST(Exposure, UnitsOfSeveralMakersAreRead) {
              e.anode = "TUNGSTEN", e.filter = "ALUMINUM", e.filterMin = "0.6", e.filterMax = "0.8";
          },
          Target::Tungsten, FilterMaterial::Aluminum, 0.7, 63},
+        {"Rh/Rh",
+         [](MadeExposure& e) {
+             e.anode = "RHODIUM", e.filter = "RHODIUM", e.filterMin = e.filterMax = "0.025";
+         },
+         Target::Rhodium, FilterMaterial::Rhodium, 0.025, 63},
+        {"Rh/Ag, the short term",
+         [](MadeExposure& e) { e.anode = "rh", e.filter = "SILVER", e.filterMin = e.filterMax = "0.05"; },
+         Target::Rhodium, FilterMaterial::Silver, 0.05, 63},
         {"Mo/Rh, only the maximum thickness",
          [](MadeExposure& e) { e.filter = "RHODIUM", e.filterMin = "", e.filterMax = "0.025"; },
          Target::Molybdenum, FilterMaterial::Rhodium, 0.025, 63},
@@ -101,7 +109,7 @@ TEST(Exposure, EachUnusableHeaderIsSkippedWithItsReason) {
         {"synthesized 2D",
          [](MadeExposure& e) { e.imageType = "DERIVED\\PRIMARY\\TOMOSYNTHESIS\\GENERATED_2D"; },
          SkipCode::Synthesized2d, ""},
-        {"rhodium anode", [](MadeExposure& e) { e.anode = "RHODIUM"; }, SkipCode::UnsupportedAnode, ""},
+        {"copper anode", [](MadeExposure& e) { e.anode = "COPPER"; }, SkipCode::UnsupportedAnode, ""},
         {"copper filter", [](MadeExposure& e) { e.filter = "COPPER"; }, SkipCode::UnsupportedFilter, ""},
         {"no kVp", [](MadeExposure& e) { e.kvp = ""; }, SkipCode::MissingValue, "(0018,0060)"},
         {"kVp not a number", [](MadeExposure& e) { e.extra[DCM_KVP] = "28kV"; }, SkipCode::BadValue,

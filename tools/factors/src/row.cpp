@@ -1,6 +1,7 @@
 #include "kv/factors/row.h"
 
 #include "kv/common/format.h"
+#include "kv/formats/tube_materials.h"
 
 #include <cstdio>
 #include <utility>
@@ -11,7 +12,7 @@ std::vector<std::string> inputCells(const Row& r, const std::string& seed) {
     const formats::SpectrumFields& f = r.spectrum;
     return {plainDecimal(r.thickness),
             plainDecimal(r.glandular),
-            r.target == formats::TargetMaterial::Molybdenum ? "Mo" : "W",
+            std::string(formats::symbol(r.target)),
             f.tubeVoltage,
             r.tomosynthesis ? "tomosynthesis" : "mammography",
             f.beryllium,
@@ -31,7 +32,8 @@ std::vector<std::string> inputCells(const Row& r, const std::string& seed) {
             seed,
             r.protocol ? "protocol" : "workbench",
             r.protocol ? plainDecimal(r.adiposeMm) : "",
-            r.protocol ? (r.plates == formats::PlateMode::Full ? "full" : "absorbing") : ""};
+            r.protocol ? (r.plates == formats::PlateMode::Full ? "full" : "absorbing") : "",
+            r.spectrumFile};
 }
 
 formats::Geometry rowGeometry(const Row& r, const formats::Geometry& plates) {
@@ -65,8 +67,14 @@ std::string filterName(const Row& r) {
 std::string rowKey(const Row& r) {
     std::vector<std::string> v = inputCells(r, r.seed ? std::to_string(*r.seed) : "");
     std::string key;
-    for (size_t i = 0; i < v.size(); ++i)
+    for (size_t i = 0; i < v.size(); ++i) {
+        // Left out for the model's spectrum, so that rows stored before the column keep their keys.
+        if (kInputColumns[i] == "spectrum_file") {
+            if (r.measured) key += ";spectrum_sha256=" + r.measured->contentHash;
+            continue;
+        }
         key += (i ? ";" : "") + kInputColumns[i] + "=" + v[i];
+    }
     return key;
 }
 
@@ -78,8 +86,9 @@ std::string resultStem(const Row& r) {
     char hex[17];
     std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
     return std::string(r.tomosynthesis ? "tomo-" : "mammo-") + (r.protocol ? "protocol-" : "") +
-           (r.target == formats::TargetMaterial::Molybdenum ? "Mo-" : "W-") + r.spectrum.tubeVoltage + "kV-" +
-           format(r.thickness, "0.0") + "cm-g" + plainDecimal(r.glandular) + "-" + std::string(hex, 12);
+           (r.measured ? "measured-" : "") + std::string(formats::symbol(r.target)) + "-" +
+           r.spectrum.tubeVoltage + "kV-" + format(r.thickness, "0.0") + "cm-g" + plainDecimal(r.glandular) +
+           "-" + std::string(hex, 12);
 }
 
 } // namespace kv::factors

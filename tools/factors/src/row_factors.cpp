@@ -13,6 +13,7 @@
 #include "kv/formats/settings_file.h"
 #include "kv/results/result_file.h"
 #include "kv/spectrum/model/beam_quality.h"
+#include "kv/spectrum/model/measured_source.h"
 #include "kv/spectrum/model/spectrum_model.h"
 #include "kv/texts/spectrum_files.h"
 #include "kv/texts/sweep.h"
@@ -77,7 +78,9 @@ Prepared prepare(const Row& r, const fs::path& dataDir, const spectrum::Physical
     const spectrum::DrawCheck check = spectrum::checkDrawSpectrum(fields);
     if (check != spectrum::DrawCheck::Accepted)
         throw RowFailure(std::string(spectrum::refusalMessage(check, texts::spectrumFileTextsOf(edition))));
-    const spectrum::SpectrumResult s = spectrum::computeSpectrum(r.target, data, fields);
+    const spectrum::SpectrumResult s =
+        r.measured ? spectrum::measuredSpectrumTable(*r.measured, r.spectrumFile, data, fields)
+                   : spectrum::computeSpectrum(r.target, data, fields);
     formats::writeSpectrumFile(work, r.target, fields, s.table, texts::englishSpectrumFileTexts.labels);
     // Without the paddle on the vertical line, as the spectrum screen shows it; with it on
     // ray 1 of the file, the one the engine takes for the breast surface's air kerma.
@@ -108,9 +111,13 @@ Prepared prepare(const Row& r, const fs::path& dataDir, const spectrum::Physical
     std::sort(names.begin(), names.end());
     for (const std::string& n : names)
         h.addField(n).addField(readFileBytes(work, n, kDefaultMaxBytes));
-    for (std::string n :
-         {std::string(spectrum::kAttenuationFileName), std::string(spectrum::kStoppingPowerFileName),
-          std::string(formats::kRunOptionsFileName)}) {
+    std::vector<std::string> read = {std::string(spectrum::kAttenuationFileName),
+                                     std::string(spectrum::kStoppingPowerFileName),
+                                     std::string(formats::kRunOptionsFileName)};
+    // Only a rhodium row reads rhodium's stopping power: the other rows' hashes stay as they were.
+    if (r.target == formats::TargetMaterial::Rhodium && !r.measured)
+        read.push_back(spectrum::kRhodiumStoppingPowerFileName);
+    for (const std::string& n : read) {
         // The data folder's own copy, else the shipped one, as the spectrum model reads them.
         const fs::path from = dataFileDir(dataDir, n);
         std::error_code ec;
@@ -192,6 +199,8 @@ template <class F> auto explained(texts::Edition edition, F f) {
         return f();
     } catch (const engine::InputError& e) {
         throw RowFailure(e.text(edition));
+    } catch (const formats::MeasuredSpectrumError& e) {
+        throw RowFailure(formats::describeMeasured(e, texts::spectrumFileTextsOf(edition)));
     } catch (const formats::FileError& e) {
         throw RowFailure(formats::describe(e, texts::spectrumFileTextsOf(edition)));
     } catch (const RecordError& e) {

@@ -34,7 +34,8 @@ std::string breastKey(const factors::Row& r) {
     factors::Row b = withoutStatistics(r);
     b.target = formats::TargetMaterial::Molybdenum;
     b.spectrum.tubeVoltage = b.spectrum.beryllium = b.spectrum.aluminum = b.spectrum.molybdenum =
-        b.spectrum.rhodium = b.spectrum.silver = "";
+        b.spectrum.rhodium = b.spectrum.silver = b.spectrum.airLayer = "";
+    b.spectrumFile.clear(), b.measured.reset();
     return factors::rowKey(b);
 }
 
@@ -62,7 +63,7 @@ std::vector<FactorLine> conversionFactors(const std::vector<FactorRow>& rows) {
     for (const FactorRow& fr : rows) {
         const factors::Row& r = fr.row;
         FactorLine l;
-        l.target = r.target == formats::TargetMaterial::Molybdenum ? "Mo" : "W";
+        l.target = formats::symbol(r.target);
         l.filters = factors::filterName(r);
         l.kv = r.spectrum.tubeVoltage;
         l.thickness = r.thickness, l.glandular = r.glandular;

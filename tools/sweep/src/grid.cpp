@@ -1,8 +1,11 @@
 #include "kv/sweep/grid.h"
 
 #include "kv/common/format.h"
+#include "kv/common/text.h"
 #include "kv/engine/engine_options.h"
 #include "kv/engine/workbench_sim.h"
+#include "kv/formats/measured_spectrum_file.h"
+#include "kv/spectrum/model/measured_source.h"
 #include "kv/spectrum/model/spectrum_model.h"
 #include "sweep.h"
 
@@ -11,6 +14,8 @@
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <memory>
+#include <numeric>
 #include <sstream>
 
 namespace kv::sweep {
@@ -69,8 +74,28 @@ struct RowReader {
     }
 };
 
+// The spectrum file texts of the same edition, for a measured spectrum's faults.
+const texts::SpectrumFileTexts& spectrumTextsFor(const texts::SweepTexts& t) {
+    return texts::spectrumFileTextsOf(&t == &texts::japaneseSweepTexts ? texts::Edition::Japanese
+                                                                       : texts::Edition::English);
+}
+
+std::shared_ptr<const formats::MeasuredSpectrum>
+readMeasured(const std::string& name, const std::filesystem::path& gridDir, const texts::SweepTexts& t) {
+    const std::filesystem::path file = gridDir / name; // an absolute name stays as it is
+    try {
+        return std::make_shared<const formats::MeasuredSpectrum>(formats::readMeasuredSpectrum(file));
+    } catch (formats::MeasuredSpectrumError e) {
+        e.file = name; // as the grid names it: a long folder would shorten it past recognition
+        throw std::invalid_argument(formats::describeMeasured(e, spectrumTextsFor(t)));
+    } catch (formats::FileError e) {
+        e.file = name;
+        throw std::invalid_argument(formats::describe(e, spectrumTextsFor(t)));
+    }
+}
+
 factors::Row readRow(const std::map<std::string, std::string>& values, const formats::EquipmentRecord& eq,
-                     const texts::SweepTexts& t) {
+                     const std::filesystem::path& gridDir, const texts::SweepTexts& t) {
     RowReader in{values, t};
     factors::Row r;
     if (const std::string* m = in.given("model")) {
@@ -103,31 +128,52 @@ factors::Row readRow(const std::map<std::string, std::string>& values, const for
     }
     const std::string* target = in.given("target");
     if (!target) throw std::invalid_argument(fill(t.cellEmpty, {"target"}));
-    if (lowered(*target) == "mo")
-        r.target = formats::TargetMaterial::Molybdenum;
-    else if (lowered(*target) == "w")
-        r.target = formats::TargetMaterial::Tungsten;
-    else
+    const auto* named = std::find_if(
+        formats::kTargetMaterials.begin(), formats::kTargetMaterials.end(),
+        [&](formats::TargetMaterial m) { return sameIgnoringCase(*target, formats::symbol(m)); });
+    if (named == formats::kTargetMaterials.end())
         throw std::invalid_argument(fill(t.targetNeither, {*target}));
-    const bool mo = r.target == formats::TargetMaterial::Molybdenum;
-    const double kv = in.required("kv", spectrum::kMinTubeVoltage, spectrum::kMaxTubeVoltage);
+    r.target = *named;
+    if (const std::string* file = in.given("spectrum_file")) {
+        r.spectrumFile = *file;
+        r.measured = readMeasured(*file, gridDir, t);
+    }
+    // A measured spectrum may state its own tube voltage.
+    const double kv = r.measured && r.measured->tubeVoltage && !in.given("kv")
+                          ? in.number("kv", *r.measured->tubeVoltage, 0, 1e9)
+                          : in.required("kv", spectrum::kMinTubeVoltage, spectrum::kMaxTubeVoltage);
+    if (!(kv >= spectrum::kMinTubeVoltage && kv <= spectrum::kMaxTubeVoltage))
+        throw std::invalid_argument(
+            fill(t.cellOutside, {"kv", plainDecimal(kv), plainDecimal(spectrum::kMinTubeVoltage),
+                                 plainDecimal(spectrum::kMaxTubeVoltage)}));
+    if (r.measured) {
+        const std::array<double, spectrum::kBins> below = spectrum::rebinnedFluence(*r.measured, kv);
+        if (!(std::accumulate(below.begin(), below.end(), 0.0) > 0))
+            throw std::invalid_argument(formats::describeMeasured(
+                formats::MeasuredSpectrumError(formats::MeasuredFault::NothingBelowTubeVoltage,
+                                               r.spectrumFile, 0, plainDecimal(kv)),
+                spectrumTextsFor(t)));
+    }
     if (const std::string* m = in.given("method")) {
         std::string v = lowered(*m);
         if (v != "mammography" && v != "tomosynthesis")
             throw std::invalid_argument(fill(t.methodNeither, {*m}));
         r.tomosynthesis = v == "tomosynthesis";
     }
-    // The spectrum screen's start values, as after a click on the target option.
+    // The spectrum screen's start values, as after a click on the target option. A
+    // measured spectrum holds its tube's own window and air: its filters start at 0.
+    const spectrum::TargetFilters start =
+        r.measured ? spectrum::TargetFilters{"0", "0", "0", "0"} : spectrum::targetFilters(r.target);
     formats::SpectrumFields& f = r.spectrum;
     f.tubeVoltage = plainDecimal(kv);
-    f.beryllium = plainDecimal(in.number("be_mm", 0.8, 0, 100));
-    f.aluminum = plainDecimal(in.number("al_mm", 0, 0, 100));
+    f.beryllium = plainDecimal(in.number("be_mm", parseNumber(start.beryllium), 0, 100));
+    f.aluminum = plainDecimal(in.number("al_mm", parseNumber(start.aluminum), 0, 100));
     // A named filter replaces the target's own: a Mo row with rh_mm is Mo/Rh.
     const bool ownFilter = !in.given("mo_mm") && !in.given("rh_mm") && !in.given("ag_mm");
-    f.molybdenum = plainDecimal(in.number("mo_mm", mo && ownFilter ? 0.03 : 0, 0, 100));
-    f.rhodium = plainDecimal(in.number("rh_mm", !mo && ownFilter ? 0.025 : 0, 0, 100));
+    f.molybdenum = plainDecimal(in.number("mo_mm", ownFilter ? parseNumber(start.molybdenum) : 0, 0, 100));
+    f.rhodium = plainDecimal(in.number("rh_mm", ownFilter ? parseNumber(start.rhodium) : 0, 0, 100));
     f.silver = plainDecimal(in.number("ag_mm", 0, 0, 100));
-    f.airLayer = plainDecimal(in.number("air_cm", 60, 0, 1000));
+    f.airLayer = plainDecimal(in.number("air_cm", r.measured ? 0 : 60, 0, 1000));
     f.targetAngle = plainDecimal(in.number("target_angle", eq.targetAngle, 0, 90));
     f.tubeTiltAngle = plainDecimal(in.number("tilt", eq.tubeTiltAngle, -90, 90));
     // The set-up screen's start values: the record's distances, the air kerma at the FAD.
@@ -146,7 +192,8 @@ factors::Row readRow(const std::map<std::string, std::string>& values, const for
 
 } // namespace
 
-Grid parseGrid(const std::string& text, const formats::EquipmentRecord& eq, const texts::SweepTexts& t) {
+Grid parseGrid(const std::string& text, const formats::EquipmentRecord& eq, const texts::SweepTexts& t,
+               const std::filesystem::path& gridDir) {
     std::vector<std::string> lines;
     {
         std::stringstream in(text);
@@ -190,7 +237,7 @@ Grid parseGrid(const std::string& text, const formats::EquipmentRecord& eq, cons
         for (size_t i = 0; i < header.size(); ++i)
             values[header[i]] = c[i];
         try {
-            factors::Row r = readRow(values, eq, t);
+            factors::Row r = readRow(values, eq, gridDir, t);
             r.line = line;
             r.index = index;
             g.rows.push_back(std::move(r));
@@ -210,7 +257,7 @@ Grid readGrid(const std::filesystem::path& file, const formats::EquipmentRecord&
     std::stringstream all;
     all << in.rdbuf();
     if (!in && !in.eof()) throw GridError(t.gridCannotBeRead.str());
-    return parseGrid(all.str(), eq, t);
+    return parseGrid(all.str(), eq, t, file.parent_path());
 }
 
 } // namespace kv::sweep

@@ -349,10 +349,9 @@ std::string Sweep::restEstimate(size_t count) const {
 
 std::optional<std::string> Sweep::runRow(const factors::Row& r, size_t position, size_t count) {
     std::string shortText =
-        fill("%1, %2 %, %3 %4 kV, %5",
-             {format(r.thickness, "0.0") + " cm", plainDecimal(r.glandular),
-              r.target == formats::TargetMaterial::Molybdenum ? "Mo" : "W", r.spectrum.tubeVoltage,
-              std::string(r.tomosynthesis ? t_.tomosynthesis : t_.mammography)});
+        fill("%1, %2 %, %3 %4 kV, %5", {format(r.thickness, "0.0") + " cm", plainDecimal(r.glandular),
+                                        std::string(formats::symbol(r.target)), r.spectrum.tubeVoltage,
+                                        std::string(r.tomosynthesis ? t_.tomosynthesis : t_.mammography)});
     if (tellsProgress() && procs_.size > 1) {
         // Every process starts one row of this round; process 0 speaks for them.
         const size_t first = position * static_cast<size_t>(procs_.size) + 1;
@@ -451,9 +450,9 @@ int Sweep::merge(const Grid& g) {
         beam.thickness = 1, beam.histories = 1, beam.sagdSigmaPercent = 0, beam.seed.reset();
         const std::string key = factors::rowKey(beam);
         if (!curveOf.count(key)) {
-            std::string label = plainDecimal(r.glandular) + " %, " +
-                                (r.target == formats::TargetMaterial::Molybdenum ? "Mo/" : "W/") +
-                                factors::filterName(r) + " " + r.spectrum.tubeVoltage + " kV" +
+            std::string label = plainDecimal(r.glandular) + " %, " + std::string(formats::symbol(r.target)) +
+                                "/" + factors::filterName(r) + " " + r.spectrum.tubeVoltage + " kV" +
+                                (r.measured ? ", " + r.spectrumFile : std::string()) +
                                 (r.tomosynthesis ? ", " + std::string(t_.tomosynthesis) : std::string()) +
                                 (r.protocol ? ", protocol" : "");
             int same = 0;

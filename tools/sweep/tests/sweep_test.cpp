@@ -2,6 +2,9 @@
 // sharded, shared by mpirun).
 #include "kv/common/temporaries.h"
 #include "kv/common/version.h"
+#include "kv/spectrum/model/beam_quality.h"
+#include "kv/spectrum/model/measured_source.h"
+#include "kv/spectrum/model/physical_data.h"
 #include "kv/sweep/factors.h"
 #include "kv/sweep/grid.h"
 #include "kv/sweep/plot.h"
@@ -14,6 +17,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <map>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -42,7 +46,7 @@ TEST(Grid, ARowTakesTheWorkbenchDefaultsForWhatItLeavesOut) {
     EXPECT_EQ(factors::inputCells(mo, "7"),
               (std::vector<std::string>{"4.5", "50",         "Mo", "28", "mammography", "0.8", "0",  "0.03",
                                         "0",   "0",          "60", "16", "6",           "65",  "60", "60",
-                                        "7.5", "1000000000", "",   "7",  "workbench",   "",    ""}));
+                                        "7.5", "1000000000", "",   "7",  "workbench",   "",    "",   ""}));
     const factors::Row& w = g.rows[1];
     EXPECT_EQ(w.target, kv::formats::TargetMaterial::Tungsten);
     EXPECT_EQ(w.spectrum.molybdenum, "0");
@@ -60,7 +64,7 @@ TEST(Grid, EveryGivenColumnIsUsed) {
         factors::inputCells(g.rows[0], "99"),
         (std::vector<std::string>{
             "3",  "30", "W",  "32", "tomosynthesis", "1",   "0.5", "0",         "0", "0.05", "50", "20", "4",
-            "70", "55", "62", "15", "2000000",       "0.5", "99",  "workbench", "",  ""}));
+            "70", "55", "62", "15", "2000000",       "0.5", "99",  "workbench", "",  "",     ""}));
     EXPECT_EQ(g.rows[0].seed, 99u);
 }
 
@@ -76,8 +80,8 @@ TEST(Grid, ProtocolRowsTakeAnyGlandularityUpToElevenCentimetres) {
     EXPECT_EQ(r.adiposeMm, 5.0);
     EXPECT_EQ(r.plates, kv::formats::PlateMode::Absorbing);
     const std::vector<std::string> cells = factors::inputCells(r, "");
-    EXPECT_EQ(std::vector<std::string>(cells.end() - 3, cells.end()),
-              (std::vector<std::string>{"protocol", "5", "absorbing"}));
+    EXPECT_EQ(std::vector<std::string>(cells.end() - 4, cells.end()),
+              (std::vector<std::string>{"protocol", "5", "absorbing", ""}));
     EXPECT_EQ(g.rows[1].plates, kv::formats::PlateMode::Full);
     EXPECT_EQ(g.rows[1].adiposeMm, 4.0);
     // The row's breast goes into Geometry.dat over the data folder's plates.
@@ -101,22 +105,114 @@ TEST(Grid, ANamedFilterReplacesTheTargetsOwn) {
                        "4,50,Mo,28,,0.025,,\n"
                        "4,50,W,28,,,0.05,\n"
                        "4,50,Mo,28,,,,0.5\n"
-                       "4,50,W,28,,,,\n",
+                       "4,50,W,28,,,,\n"
+                       "4,50,rh,28,,,,\n"
+                       "4,50,Rh,28,,,0.05,\n"
+                       "4,50,RH,28,,0,,1\n",
                        unit(), en);
-    ASSERT_EQ(g.rows.size(), 4u);
+    ASSERT_EQ(g.rows.size(), 7u) << (g.refused.empty() ? "" : g.refused[0].problem);
     struct Want {
-        const char *mo, *rh, *ag, *name;
+        kv::formats::TargetMaterial target;
+        const char *be, *mo, *rh, *ag, *name;
     };
-    const Want want[] = {{"0", "0.025", "0", "Rh 0.025"},
-                         {"0", "0", "0.05", "Ag 0.05"},
-                         {"0.03", "0", "0", "Mo 0.03 + Al 0.5"},
-                         {"0", "0.025", "0", "Rh 0.025"}};
-    for (size_t i = 0; i < 4; ++i) {
+    using kv::formats::TargetMaterial;
+    // The screen's start values after a click on the target: rhodium has no Be of its own.
+    const Want want[] = {{TargetMaterial::Molybdenum, "0.8", "0", "0.025", "0", "Rh 0.025"},
+                         {TargetMaterial::Tungsten, "0.8", "0", "0", "0.05", "Ag 0.05"},
+                         {TargetMaterial::Molybdenum, "0.8", "0.03", "0", "0", "Mo 0.03 + Al 0.5"},
+                         {TargetMaterial::Tungsten, "0.8", "0", "0.025", "0", "Rh 0.025"},
+                         {TargetMaterial::Rhodium, "0", "0", "0.025", "0", "Rh 0.025"},
+                         {TargetMaterial::Rhodium, "0", "0", "0", "0.05", "Ag 0.05"},
+                         {TargetMaterial::Rhodium, "0", "0", "0", "0", "Al 1"}};
+    for (size_t i = 0; i < std::size(want); ++i) {
         const kv::formats::SpectrumFields& f = g.rows[i].spectrum;
+        EXPECT_EQ(g.rows[i].target, want[i].target) << i;
+        EXPECT_EQ(f.beryllium, want[i].be) << i;
         EXPECT_EQ(f.molybdenum, want[i].mo) << i;
         EXPECT_EQ(f.rhodium, want[i].rh) << i;
         EXPECT_EQ(f.silver, want[i].ag) << i;
         EXPECT_EQ(factors::filterName(g.rows[i]), want[i].name) << i;
+    }
+    EXPECT_EQ(factors::inputCells(g.rows[4], "")[2], "Rh");
+    EXPECT_EQ(factors::resultStem(g.rows[4]).rfind("mammo-Rh-28kV-4.0cm-g50-", 0), 0u)
+        << factors::resultStem(g.rows[4]);
+}
+
+// A measured spectrum's two columns, a comment with its tube voltage.
+std::string measuredText(const std::string& kv, double scale = 1) {
+    std::string text = "# tube voltage: " + kv + " kV\n# energy fluence\n";
+    for (int i = 1; i <= 160; ++i)
+        text += std::to_string(0.25 * i) + "\t" + std::to_string(i < 20 ? 0.0 : scale * (160 - i)) + "\n";
+    return text;
+}
+
+TEST(Grid, AMeasuredSpectrumRowStartsUnfilteredAndCountsByItsContent) {
+    TempDir d;
+    kv::test_support::writeFile(d.path() / "rh28.dat", measuredText("28"));
+    kv::test_support::writeFile(d.path() / "copy.dat", measuredText("28"));
+    kv::test_support::writeFile(d.path() / "other.dat", measuredText("28", 2));
+    const fs::path grid = d.path() / "grid.csv";
+    kv::test_support::writeFile(grid, "thickness_cm,glandular_percent,target,kv,spectrum_file,rh_mm\n"
+                                      "4,50,Rh,,rh28.dat,\n"        // kv from the file's comment
+                                      "4,50,Rh,26,rh28.dat,0.025\n" // a kv given wins
+                                      "4,50,Rh,,copy.dat,\n"        // the same content by another name
+                                      "4,50,Rh,,other.dat,\n"       // other content
+                                      "4,50,Rh,28,,\n");            // the model
+    const Grid g = readGrid(grid, unit(), en);
+    ASSERT_EQ(g.rows.size(), 5u) << (g.refused.empty() ? "" : g.refused[0].problem);
+    const factors::Row& m = g.rows[0];
+    ASSERT_TRUE(m.measured);
+    EXPECT_EQ(m.spectrumFile, "rh28.dat");
+    EXPECT_EQ(m.spectrum.tubeVoltage, "28");
+    EXPECT_EQ(g.rows[1].spectrum.tubeVoltage, "26");
+    EXPECT_EQ(g.rows[1].spectrum.rhodium, "0.025");
+    // The tube's own window and air are in the measurement: nothing is added unless named.
+    for (const std::string* f : {&m.spectrum.beryllium, &m.spectrum.aluminum, &m.spectrum.molybdenum,
+                                 &m.spectrum.rhodium, &m.spectrum.silver, &m.spectrum.airLayer})
+        EXPECT_EQ(*f, "0");
+    EXPECT_EQ(factors::inputCells(m, "").back(), "rh28.dat");
+    EXPECT_EQ(factors::rowKey(m), factors::rowKey(g.rows[2]));
+    EXPECT_NE(factors::rowKey(m), factors::rowKey(g.rows[3]));
+    EXPECT_NE(factors::rowKey(m), factors::rowKey(g.rows[4]));
+    EXPECT_EQ(factors::resultStem(m).rfind("mammo-measured-Rh-28kV-", 0), 0u) << factors::resultStem(m);
+    // The model's rows keep the keys they had before the column was there.
+    EXPECT_EQ(factors::rowKey(g.rows[4]).find("spectrum"), std::string::npos) << factors::rowKey(g.rows[4]);
+    EXPECT_FALSE(g.rows[4].measured);
+    EXPECT_EQ(g.rows[4].spectrum.airLayer, "60");
+}
+
+TEST(Grid, AMeasuredSpectrumThatCannotBeUsedRefusesItsRowWithFileLineAndReason) {
+    TempDir d;
+    struct Case {
+        const char* name;
+        std::string text, kv, says;
+    };
+    const Case cases[] = {
+        {"not a number", "1 2\n1.5 x\n", "28", "holds \"x\" in line 2, which is not a number"},
+        {"energies falling", "1 2\n2 3\n1.5 4\n", "28", "holds the energy 1.5 keV in line 3"},
+        {"negative fluence", "# c\n1 2\n2 -3\n", "28", "negative fluence -3 in line 3"},
+        {"three columns", "1 2 3\n", "28", "holds 3 columns in line 1"},
+        {"nothing below the tube voltage", "30 1\n31 2\n", "20", "20"},
+        {"no tube voltage anywhere", "1 2\n2 3\n", "", "kv is empty"},
+        {"no such file", "", "28", "missing.dat"},
+    };
+    std::string grid = "thickness_cm,glandular_percent,target,kv,spectrum_file\n";
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const std::string name = i + 1 == std::size(cases) ? "missing.dat" : "s" + std::to_string(i) + ".dat";
+        if (i + 1 < std::size(cases)) kv::test_support::writeFile(d.path() / name, cases[i].text);
+        grid += "4,50,Rh," + cases[i].kv + "," + name + "\n";
+    }
+    kv::test_support::writeFile(d.path() / "grid.csv", grid);
+    const Grid g = readGrid(d.path() / "grid.csv", unit(), en);
+    EXPECT_TRUE(g.rows.empty());
+    ASSERT_EQ(g.refused.size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EXPECT_EQ(g.refused[i].line, static_cast<int>(i) + 2);
+        EXPECT_NE(g.refused[i].problem.find(cases[i].says), std::string::npos) << g.refused[i].problem;
+        if (i < 5)
+            EXPECT_NE(g.refused[i].problem.find("s" + std::to_string(i) + ".dat"), std::string::npos)
+                << g.refused[i].problem;
     }
 }
 
@@ -128,7 +224,7 @@ TEST(Grid, BadRowsAreNamedByTheirLineAndTheOthersKept) {
          {Case{"abc,50,Mo,28", "thickness_cm \"abc\" is not a number"},
           Case{"7,50,Mo,28", "thickness_cm 7 lies outside"}, Case{"-1,50,Mo,28", "lies outside"},
           Case{"inf,50,Mo,28", "not a number"}, Case{"4,45,Mo,28", "use 10, 20 .. 90"},
-          Case{"4,50,Rh,28", "neither Mo nor W"}, Case{"4,50,Mo,", "kv is empty"},
+          Case{"4,50,Ru,28", "is not Mo, W or Rh"}, Case{"4,50,Mo,", "kv is empty"},
           Case{"4,50,Mo,60", "kv 60 lies outside"}, Case{"4,50,W,10", "kv 10 lies outside 15 to 50"},
           Case{"4,50,Mo,14.9", "kv 14.9 lies outside 15 to 50"},
           Case{"4,50,Mo", "holds 3 values for 4 columns"}, Case{"4,50,Mo,28,9", "holds 5 values"}}) {
@@ -192,8 +288,8 @@ TEST(Grid, FaultsAreWordedInTheEditionPassedIn) {
     for (const Case& c : {
              Case{"4,50,Mo,abc,", "kv \"abc\" is not a number", "kv の \"abc\" は数値ではありません"},
              Case{"4,50,W,10,", "kv 10 lies outside 15 to 50", "kv の 10 は 15 から 50 の範囲外です"},
-             Case{"4,50,Rh,28,", "target \"Rh\" is neither Mo nor W",
-                  "target の \"Rh\" は Mo でも W でもありません"},
+             Case{"4,50,Ru,28,", "target \"Ru\" is not Mo, W or Rh",
+                  "target の \"Ru\" は Mo、W、Rh のいずれでもありません"},
              Case{"4,50,Mo,28,box", "model \"box\" is neither workbench nor protocol",
                   "model の \"box\" は workbench でも protocol でもありません"},
              Case{"4,,Mo,28,", "glandular_percent is empty", "glandular_percent が空欄です"},
@@ -358,12 +454,13 @@ TEST(SweepProgram, ABadRowIsReportedAndAKilledSweepGoesOnWhereItStopped) {
     EXPECT_NE(r.out.find("already holds this row's result"), std::string::npos) << r.out;
     std::vector<std::string> lines = tableLines(out);
     ASSERT_EQ(lines.size(), 4u) << r.out << r.err;
-    EXPECT_EQ(lines[0],
-              "thickness_cm,glandular_percent,target,kv,method,be_mm,al_mm,mo_mm,rh_mm,ag_mm,air_cm,"
-              "target_angle,tilt,fid_cm,fcd_cm,fad_cm,angular_range,histories,sagd_sigma_percent,seed,"
-              "model,adipose_mm,plates,hvl1_mm_al,hvl1_mm_al_paddle,mean_kev,sagd,sagd_sigma_reached_"
-              "percent,dose100,dose100_sigma_percent,mean_percentage,mgd,mgd_sigma_percent,k_surface_"
-              "per_k_fcd,k_fcd_paddle_per_k_fcd,histories_done,engine_version,file");
+    EXPECT_EQ(
+        lines[0],
+        "thickness_cm,glandular_percent,target,kv,method,be_mm,al_mm,mo_mm,rh_mm,ag_mm,air_cm,"
+        "target_angle,tilt,fid_cm,fcd_cm,fad_cm,angular_range,histories,sagd_sigma_percent,seed,"
+        "model,adipose_mm,plates,spectrum_file,hvl1_mm_al,hvl1_mm_al_paddle,mean_kev,sagd,sagd_sigma_reached_"
+        "percent,dose100,dose100_sigma_percent,mean_percentage,mgd,mgd_sigma_percent,k_surface_"
+        "per_k_fcd,k_fcd_paddle_per_k_fcd,histories_done,engine_version,file");
     // Every column name once.
     std::vector<std::string> names;
     for (size_t at = 0, comma; at <= lines[0].size(); at = comma + 1) {
@@ -427,6 +524,78 @@ size_t countOf(const std::string& text, const std::string& what) {
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
         ++n;
     return n;
+}
+
+// The factors.csv line of a target, its filters and tube voltage.
+std::map<std::string, std::string> factorLine(const fs::path& csv, const std::string& beam) {
+    std::map<std::string, std::string> cells;
+    std::vector<std::string> all;
+    {
+        std::string text = readFile(csv), l;
+        for (char c : text)
+            if (c == '\n')
+                all.push_back(l), l.clear();
+            else if (c != '\r')
+                l += c;
+    }
+    for (size_t row = 1; row < all.size(); ++row)
+        if (all[row].rfind(beam, 0) == 0)
+            for (const char* column : {"hvl1_mm_al_paddle", "mgd", "s"})
+                cells[column] = cellOf(all, row, column);
+    return cells;
+}
+
+// Rhodium beams, each with the filter of its own name, and a measured rhodium
+// spectrum, through the program; s against the published s of Rh/Rh and Rh/Al
+// (Dance et al. 2000, Phys. Med. Biol. 45 3225, table of s: 1.061, 1.044).
+TEST(SweepProgram, RhodiumBeamsAndAMeasuredSpectrumGetTheirRowsAndFactors) {
+    TempDir d;
+    const fs::path grid = d.path() / "grid.csv", out = d.path() / "out";
+    fs::copy_file(fs::path(KV_MEASURED_SPECTRA_DIR) / "Rh" / "Rh_28kV.dat", d.path() / "Rh_28kV.dat");
+    std::ofstream(grid, std::ios::binary)
+        << "thickness_cm,glandular_percent,target,kv,al_mm,rh_mm,ag_mm,spectrum_file,model,histories,seed\n"
+           "4,50,Mo,28,,,,,protocol,100000,1\n"
+           "4,50,Mo,28,0.4,,,,protocol,100000,2\n"
+           "4,50,Mo,28,0.8,,,,protocol,100000,3\n"
+           "4,50,Rh,28,,,,,protocol,100000,4\n"
+           "4,50,Rh,25,,,0.05,,protocol,100000,5\n"
+           "4,50,Rh,28,0.5,0,,,protocol,100000,6\n"
+           "4,50,Rh,,,0.025,,Rh_28kV.dat,protocol,100000,7\n";
+    Output r = run(d, sweepCommand(grid, out, "--factors"));
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    const std::vector<std::string> lines = tableLines(out);
+    ASSERT_EQ(lines.size(), 8u);
+
+    // Each row's HVL is that of its own spectrum, model or measured.
+    const kv::spectrum::PhysicalData data = kv::spectrum::LoadPhysicalData(KV_RUN_DIR);
+    const Grid g = readGrid(grid, kv::formats::readEquipment(KV_RUN_DIR), en);
+    ASSERT_EQ(g.rows.size(), 7u);
+    for (size_t i = 3; i < 7; ++i) {
+        const factors::Row& row = g.rows[i];
+        const kv::spectrum::SpectrumResult s =
+            row.measured
+                ? kv::spectrum::measuredSpectrumTable(*row.measured, row.spectrumFile, data, row.spectrum)
+                : kv::spectrum::computeSpectrum(row.target, data, row.spectrum);
+        const auto q = kv::spectrum::beamQuality(s.table[0], data.aluminum);
+        ASSERT_TRUE(q);
+        EXPECT_NEAR(std::stod(cellOf(lines, i + 1, "hvl1_mm_al")), q->firstHvl, 1e-4) << i;
+        EXPECT_EQ(cellOf(lines, i + 1, "target"), "Rh") << i;
+    }
+    EXPECT_EQ(cellOf(lines, 7, "spectrum_file"), "Rh_28kV.dat");
+    EXPECT_EQ(cellOf(lines, 7, "kv"), "28"); // from the file's comment
+    EXPECT_EQ(cellOf(lines, 7, "be_mm"), "0");
+    EXPECT_EQ(cellOf(lines, 7, "air_cm"), "0");
+    EXPECT_EQ(cellOf(lines, 4, "spectrum_file"), "");
+
+    const fs::path csv = out / "factors.csv";
+    const auto rhRh = factorLine(csv, "Rh,Rh 0.025,28,"), rhAl = factorLine(csv, "Rh,Al 0.5,28,"),
+               rhAg = factorLine(csv, "Rh,Ag 0.05,25,");
+    ASSERT_FALSE(rhRh.empty() || rhAl.empty() || rhAg.empty()) << readFile(csv);
+    EXPECT_NEAR(std::stod(rhRh.at("s")), 1.061, 0.05) << readFile(csv);
+    EXPECT_NEAR(std::stod(rhAl.at("s")), 1.044, 0.05) << readFile(csv);
+    // Rh/Ag has no published s; it lies among the other beams harder than Mo/Mo.
+    EXPECT_GT(std::stod(rhAg.at("s")), 1.0);
+    EXPECT_LT(std::stod(rhAg.at("s")), 1.1);
 }
 
 TEST(SweepProgram, AStoredRowIsReusedOnlyWhileNothingItWasMadeFromChanged) {

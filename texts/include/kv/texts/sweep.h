@@ -76,14 +76,15 @@ inline constexpr SweepTexts englishSweepTexts{
         "                [--edition en|ja]\n"
         "  Runs one simulation per row of GRID.csv and writes DIR/table.csv and DIR/sagd.png.\n"
         "  GRID.csv: a header row, then one row per run; columns in any order. Required: thickness_cm,\n"
-        "  glandular_percent (10, 20 .. 90), target (Mo or W), kv. Optional: method (mammography or\n"
+        "  glandular_percent (10, 20 .. 90), target (Mo, W or Rh), kv. Optional: method (mammography or\n"
         "  tomosynthesis), be_mm, al_mm, mo_mm, rh_mm, ag_mm, air_cm, target_angle, tilt, fid_cm, fcd_cm,\n"
         "  fad_cm, angular_range, histories, sagd_sigma_percent, seed, model (workbench or protocol),\n"
-        "  adipose_mm (protocol, default 5), plates (protocol: absorbing, the default, or full). An empty "
-        "or\n"
-        "  missing value takes the workbench's default (equipment.dat, the spectrum screen's start values);\n"
-        "  naming mo_mm, rh_mm or ag_mm replaces the target's own filter. The protocol breast takes any\n"
-        "  glandular_percent 0 .. 100 and thickness_cm 2 .. 11.\n"
+        "  adipose_mm (protocol, default 5), plates (protocol: absorbing, the default, or full),\n"
+        "  spectrum_file (a measured spectrum in place of the model, found beside GRID.csv; its filters and\n"
+        "  air start at 0, kv may come from the file). An empty or missing value takes the workbench's\n"
+        "  default (equipment.dat, the spectrum screen's start values); naming mo_mm, rh_mm or ag_mm\n"
+        "  replaces the target's own filter. The protocol breast takes any glandular_percent 0 .. 100 and\n"
+        "  thickness_cm 2 .. 11.\n"
         "  Table: hvl1_mm_al is without the paddle, hvl1_mm_al_paddle with it; mgd is the mean glandular\n"
         "  dose of the whole breast per incident air kerma at its upper surface (mGy per mGy).\n"
         "  --data DIR    the working folder with equipment.dat, the BR12 files and the spectrum data\n"
@@ -152,7 +153,7 @@ inline constexpr SweepTexts englishSweepTexts{
     .platesNeither = "plates \"%1\" is neither absorbing nor full",
     .onlyProtocol = "%1 belongs to model protocol",
     .noComposition = "glandular_percent %1 has no composition file: use 10, 20 .. 90 (or model protocol)",
-    .targetNeither = "target \"%1\" is neither Mo nor W",
+    .targetNeither = "target \"%1\" is not Mo, W or Rh",
     .methodNeither = "method \"%1\" is neither mammography nor tomosynthesis",
     .seedNotWhole = "seed \"%1\" is not a whole number 0 .. 18446744073709551615",
     .rowNoPhotons = "the spectrum holds no photons",
@@ -166,11 +167,13 @@ inline constexpr SweepTexts japaneseSweepTexts{
         "                [--edition en|ja]\n"
         "  GRID.csv の行ごとにシミュレーションを 1 回行い、DIR/table.csv と DIR/sagd.png を書きます。\n"
         "  GRID.csv: 見出し行のあと 1 行に 1 回分。列の順序は自由。必須: thickness_cm, glandular_percent\n"
-        "  (10, 20 .. 90), target (Mo または W), kv。省略可: method (mammography または tomosynthesis),\n"
+        "  (10, 20 .. 90), target (Mo、W または Rh), kv。省略可: method (mammography または tomosynthesis),\n"
         "  be_mm, al_mm, mo_mm, rh_mm, ag_mm, air_cm, target_angle, tilt, fid_cm, fcd_cm, fad_cm,\n"
         "  angular_range, histories, sagd_sigma_percent, seed, model (workbench または protocol),\n"
-        "  adipose_mm (protocol、既定 5), plates (protocol: absorbing (既定) または "
-        "full)。空欄や省略した値は\n"
+        "  adipose_mm (protocol、既定 5), plates (protocol: absorbing (既定) または full),\n"
+        "  spectrum_file (モデルの代わりに使う実測スペクトル。GRID.csv "
+        "と同じフォルダから探します。フィルタと\n"
+        "  空気層は 0 から始まり、kv はファイルから取れます)。空欄や省略した値は\n"
         "  ワークベンチの既定値 (equipment.dat、スペクトル画面の初期値) になります。mo_mm, rh_mm, ag_mm を\n"
         "  指定するとターゲット既定のフィルタは使いません。プロトコル乳房では glandular_percent は 0 .. "
         "100、\n"
@@ -243,7 +246,7 @@ inline constexpr SweepTexts japaneseSweepTexts{
     .onlyProtocol = "%1 は model が protocol の行でだけ使えます",
     .noComposition = "glandular_percent %1 の組成ファイルはありません。10, 20 .. 90 を使うか、model を "
                      "protocol にして下さい",
-    .targetNeither = "target の \"%1\" は Mo でも W でもありません",
+    .targetNeither = "target の \"%1\" は Mo、W、Rh のいずれでもありません",
     .methodNeither = "method の \"%1\" は mammography でも tomosynthesis でもありません",
     .seedNotWhole = "seed の \"%1\" は 0 .. 18446744073709551615 の整数ではありません",
     .rowNoPhotons = "スペクトルに光子がありません",

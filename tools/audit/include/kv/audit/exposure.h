@@ -40,13 +40,13 @@ struct Skip {
     int event = 0;      // the irradiation event of a dose report it concerns (1-based), 0 for a whole file
 };
 
-enum class Target { Molybdenum, Tungsten };
+enum class Target { Molybdenum, Tungsten, Rhodium };
 enum class FilterMaterial { Molybdenum, Rhodium, Silver, Aluminum };
 
 // "MOLYBDENUM", "Mo", "w" ...: a material's name or symbol in any case; empty for another.
 std::optional<Target> targetNamed(std::string_view name);
 std::optional<FilterMaterial> filterNamed(std::string_view name);
-// "Mo", "W"; "Mo", "Rh", "Ag", "Al".
+// "Mo", "W", "Rh"; "Mo", "Rh", "Ag", "Al".
 const char* symbol(Target t);
 const char* symbol(FilterMaterial f);
 

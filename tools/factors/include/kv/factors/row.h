@@ -4,9 +4,11 @@
 // already there. kv-sweep reads them from GRID.csv; kv-audit and the
 // validation make them for the factors they need.
 #include "kv/formats/geometry_file.h"
+#include "kv/formats/measured_spectrum_file.h"
 #include "kv/formats/spectrum_file.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,7 +38,8 @@ inline const std::vector<std::string> kInputColumns = {"thickness_cm",
                                                        "seed",
                                                        "model",
                                                        "adipose_mm",
-                                                       "plates"};
+                                                       "plates",
+                                                       "spectrum_file"};
 inline const std::vector<std::string> kRequiredColumns = {"thickness_cm", "glandular_percent", "target",
                                                           "kv"};
 
@@ -58,6 +61,9 @@ struct Row {
     bool protocol = false;
     double adiposeMm = 5.0;
     formats::PlateMode plates = formats::PlateMode::Absorbing;
+    // A measured spectrum in place of the model: the file as the grid names it, and what it holds.
+    std::string spectrumFile;
+    std::shared_ptr<const formats::MeasuredSpectrum> measured;
 };
 
 // The row's breast model on top of the data folder's plates (Geometry.dat).
@@ -66,6 +72,7 @@ formats::Geometry rowGeometry(const Row& r, const formats::Geometry& plates);
 std::string filterName(const Row& r);
 
 // Every input of the row, defaults filled in, as one line: equal lines mean equal runs.
+// A measured spectrum counts by its content, not by its file's name.
 std::string rowKey(const Row& r);
 // The result file's name: readable, and unique to the key.
 std::string resultStem(const Row& r);

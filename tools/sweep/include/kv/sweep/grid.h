@@ -35,7 +35,8 @@ struct GridError : std::runtime_error {
 // worded in the edition of t.
 Grid readGrid(const std::filesystem::path& file, const formats::EquipmentRecord& equipment,
               const texts::SweepTexts& t);
-Grid parseGrid(const std::string& text, const formats::EquipmentRecord& equipment,
-               const texts::SweepTexts& t);
+// A relative spectrum_file is found in gridDir (readGrid: the grid's folder).
+Grid parseGrid(const std::string& text, const formats::EquipmentRecord& equipment, const texts::SweepTexts& t,
+               const std::filesystem::path& gridDir = {});
 
 } // namespace kv::sweep
