@@ -15,26 +15,31 @@ using namespace kv::engine;
 namespace {
 
 // Point by point, the sequence's own points in Gray-code order, each
-// coordinate scrambled by its seed and then shifted.
+// coordinate scrambled by its seed and then shifted: one by one and, where
+// the processor has it, in one vector.
 TEST(ScrambledSobol, StepByStepPointsAreTheSequencesPoints) {
-    ScrambledSobol s;
-    // Dimension 1 is van der Corput: Gray codes 1 and 3 give 1/2 and 3/4.
-    EXPECT_EQ(s.raw(1, 0), 0x80000000u);
-    EXPECT_EQ(s.raw(2, 0), 0xc0000000u);
-    // Dimension 2 (x + 1): direction numbers 1/2, 3/4, 5/8, ...
-    EXPECT_EQ(s.raw(1, 1), 0x80000000u);
-    EXPECT_EQ(s.raw(3, 1), 0xc0000000u); // Gray code 2: the second direction number alone
-    for (const auto& [seeds, shifts] :
-         {std::pair{std::array<uint32_t, 3>{0, 0, 0}, std::array<uint64_t, 3>{0, 0, 0}},
-          std::pair{std::array<uint32_t, 3>{12345, 7, 0xfffffffeu},
-                    std::array<uint64_t, 3>{0x0123456789abcdefull, 1, 0xffffffffffffffffull}}}) {
-        s.restart(seeds, shifts);
-        for (uint32_t i = 0; i < 3000; ++i) {
-            const std::array<double, 3> u = s.next();
-            for (int d = 0; d < 3; ++d) {
-                const uint64_t bits =
-                    (uint64_t{ScrambledSobol::scramble(s.raw(i, d), seeds[d])} << 32) ^ shifts[d];
-                EXPECT_EQ(u[d], static_cast<double>(bits >> 11) * 0x1.0p-53) << i << ", " << d;
+    for (bool vectorised : {false, true}) {
+        SCOPED_TRACE(vectorised ? "vectorised" : "one by one");
+        ScrambledSobol s(vectorised);
+        EXPECT_EQ(s.vectorised(), vectorised && ScrambledSobol::vectorAvailable());
+        // Dimension 1 is van der Corput: Gray codes 1 and 3 give 1/2 and 3/4.
+        EXPECT_EQ(s.raw(1, 0), 0x80000000u);
+        EXPECT_EQ(s.raw(2, 0), 0xc0000000u);
+        // Dimension 2 (x + 1): direction numbers 1/2, 3/4, 5/8, ...
+        EXPECT_EQ(s.raw(1, 1), 0x80000000u);
+        EXPECT_EQ(s.raw(3, 1), 0xc0000000u); // Gray code 2: the second direction number alone
+        for (const auto& [seeds, shifts] :
+             {std::pair{std::array<uint32_t, 3>{0, 0, 0}, std::array<uint64_t, 3>{0, 0, 0}},
+              std::pair{std::array<uint32_t, 3>{12345, 7, 0xfffffffeu},
+                        std::array<uint64_t, 3>{0x0123456789abcdefull, 1, 0xffffffffffffffffull}}}) {
+            s.restart(seeds, shifts);
+            for (uint32_t i = 0; i < 3000; ++i) {
+                const std::array<double, 3> u = s.next();
+                for (int d = 0; d < 3; ++d) {
+                    const uint64_t bits =
+                        (uint64_t{ScrambledSobol::scramble(s.raw(i, d), seeds[d])} << 32) ^ shifts[d];
+                    EXPECT_EQ(u[d], static_cast<double>(bits >> 11) * 0x1.0p-53) << i << ", " << d;
+                }
             }
         }
     }

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 
 namespace kv::engine {
@@ -18,7 +19,10 @@ class ScrambledSobol {
   public:
     static constexpr int kDimensions = 3;
 
-    ScrambledSobol() {
+    // `vectorised`: the three coordinates' hashes in one SSE4.1 vector, where
+    // the processor has it (the same bits as one by one).
+    explicit ScrambledSobol(bool vectorised = vectorAvailable())
+        : vectorised_(vectorised && vectorAvailable()) {
         // Direction numbers of dimensions 2 and 3: primitive polynomials x + 1
         // and x^2 + x + 1, initial numbers 1 and 1, 3.
         for (int i = 0; i < 32; ++i) {
@@ -31,8 +35,11 @@ class ScrambledSobol {
             dir_[2][i] = dir_[2][i - 2] ^ (dir_[2][i - 2] >> 2) ^ dir_[2][i - 1];
         for (int d = 0; d < kDimensions; ++d)
             for (int i = 0; i < 32; ++i)
-                reversedDir_[d][i] = reverse(dir_[d][i]);
+                reversedDir_[i][d] = reverse(dir_[d][i]);
     }
+    // Whether this processor runs the vectorised points.
+    static bool vectorAvailable();
+    bool vectorised() const { return vectorised_; }
 
     // A fresh, independent randomisation, from point 0.
     void restart(Rng& rng) {
@@ -47,13 +54,16 @@ class ScrambledSobol {
     void restart(const std::array<uint32_t, kDimensions>& seeds,
                  const std::array<uint64_t, kDimensions>& shifts) {
         index_ = 0;
-        reversedPoint_ = {};
-        seed_ = seeds;
+        for (int d = 0; d < kLanes; ++d) {
+            reversedPoint_[d] = 0;
+            seed_[d] = d < kDimensions ? seeds[static_cast<std::size_t>(d)] : 0;
+        }
         shift_ = shifts;
     }
 
     // The next point, each coordinate in [0, 1).
     std::array<double, kDimensions> next() {
+        if (vectorised_) return nextVectorised();
         std::array<double, kDimensions> u;
         for (int d = 0; d < kDimensions; ++d) {
             // scramble() with the point kept bit-reversed: one reversal, not two
@@ -65,7 +75,7 @@ class ScrambledSobol {
         const int c = std::countr_one(index_);
         if (c < 32)
             for (int d = 0; d < kDimensions; ++d)
-                reversedPoint_[d] ^= reversedDir_[d][c];
+                reversedPoint_[d] ^= reversedDir_[c][d];
         ++index_;
         return u;
     }
@@ -81,6 +91,9 @@ class ScrambledSobol {
     }
 
   private:
+    static constexpr int kLanes = 4; // a vector's 32-bit lanes; the fourth idles
+    // next() by SSE4.1 (quasi_random.cpp).
+    std::array<double, kDimensions> nextVectorised();
     // A bijection of 32-bit words whose lower bits never depend on higher
     // ones: on reversed bits, a nested permutation of the binary digits.
     static uint32_t permute(uint32_t x, uint32_t seed) {
@@ -99,11 +112,14 @@ class ScrambledSobol {
         return (x >> 16) | (x << 16);
     }
 
-    uint32_t dir_[kDimensions][32], reversedDir_[kDimensions][32];
-    std::array<uint32_t, kDimensions> seed_{};
+    uint32_t dir_[kDimensions][32];
+    // [direction number][dimension], a vector per row
+    alignas(16) uint32_t reversedDir_[32][kLanes] = {};
+    alignas(16) uint32_t seed_[kLanes] = {};
+    alignas(16) uint32_t reversedPoint_[kLanes] = {};
     std::array<uint64_t, kDimensions> shift_{};
-    std::array<uint32_t, kDimensions> reversedPoint_{};
     uint32_t index_ = 0;
+    bool vectorised_;
 };
 
 } // namespace kv::engine
