@@ -53,8 +53,10 @@ bool otherPresentation(const Exposure& a, const Exposure& b) {
     const bool intents =
         (a.presentationIntent == "FOR PROCESSING" && b.presentationIntent == "FOR PRESENTATION") ||
         (a.presentationIntent == "FOR PRESENTATION" && b.presentationIntent == "FOR PROCESSING");
-    return intents && a.kind == b.kind && a.modality == b.modality && a.studyUid == b.studyUid &&
-           a.serial == b.serial && a.acquisitionDate == b.acquisitionDate &&
+    // Two irradiation events are two exposures, however alike.
+    const bool otherEvents = !a.eventUid.empty() && !b.eventUid.empty() && a.eventUid != b.eventUid;
+    return intents && !otherEvents && a.kind == b.kind && a.modality == b.modality &&
+           a.studyUid == b.studyUid && a.serial == b.serial && a.acquisitionDate == b.acquisitionDate &&
            sameTime(a.acquisitionSeconds, b.acquisitionSeconds) && a.laterality == b.laterality &&
            a.view == b.view && sameNumber(a.kvp, b.kvp) && sameNumber(a.mas, b.mas) &&
            sameNumber(a.thicknessMm, b.thicknessMm);
