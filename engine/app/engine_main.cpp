@@ -9,8 +9,10 @@
 #include "progress_window.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTranslator>
 #include <atomic>
 #include <chrono>
@@ -194,6 +196,7 @@ int runEngine(int argc, char** argv, ExposureKind kind) {
         return 1;
     }
     ProgressWindow w(*session);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) w.placeInside(screen->availableGeometry());
     w.show();
     w.raise();
     w.activateWindow();

@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 namespace kv::engine {
@@ -158,6 +159,18 @@ void ProgressWindow::refresh() {
     stop_->setEnabled(false);
     cancel_->setEnabled(true);
     cancel_->setText(q(t.close));
+}
+
+void ProgressWindow::placeInside(const QRect& available) {
+    // What a window manager's frame and title bar take, at most.
+    const QSize frame(12, 40);
+    const QSize outer = sizeHint().expandedTo(minimumSizeHint()) + frame;
+    QPoint topLeft = available.center() - QPoint(outer.width() / 2, outer.height() / 2);
+    topLeft.setX(std::clamp(topLeft.x(), available.left(),
+                            std::max(available.left(), available.right() + 1 - outer.width())));
+    topLeft.setY(std::clamp(topLeft.y(), available.top(),
+                            std::max(available.top(), available.bottom() + 1 - outer.height())));
+    move(topLeft);
 }
 
 void ProgressWindow::stopAndSave() {

@@ -19,6 +19,9 @@ class ProgressWindow : public QWidget {
     void refresh();
     QString statusText() const { return status_->text(); }
     QString headingText() const { return heading_->text(); }
+    // Centres the window on `available` (a desktop's free area), its frame
+    // and title bar included, and never past an edge of it.
+    void placeInside(const QRect& available);
 
   protected:
     void closeEvent(QCloseEvent* e) override;

@@ -6,6 +6,7 @@
 
 #include <QPushButton>
 #include <QtTest>
+#include <cmath>
 #include <csignal>
 #include <filesystem>
 
@@ -93,6 +94,29 @@ class ProgressWindowTest : public QObject {
         QCOMPARE(w.findChild<QLabel*>("Histories")->text(), QString("70000 of 70000"));
         QTest::mouseClick(button(w, "Cancel"), Qt::LeftButton);
         QVERIFY(!w.isVisible());
+    }
+
+    // The window with its frame lies inside the desktop's free area, centred where there is room.
+    void theWindowStaysOnTheDesktop_data() {
+        QTest::addColumn<QRect>("available");
+        QTest::newRow("1280 x 1024") << QRect(0, 0, 1280, 1024);
+        QTest::newRow("a panel on top") << QRect(0, 28, 1280, 996);
+        QTest::newRow("second screen") << QRect(1280, 0, 1024, 768);
+        QTest::newRow("just room") << QRect(0, 0, 620, 340);
+    }
+    void theWindowStaysOnTheDesktop() {
+        QFETCH(QRect, available);
+        RunDir dir({.histories = "7e4", .resultName = "placed"});
+        auto s = session(dir);
+        ProgressWindow w(*s);
+        w.placeInside(available);
+        const QRect outer(w.pos(), w.sizeHint().expandedTo(w.minimumSizeHint()) + QSize(12, 40));
+        QVERIFY2(available.contains(outer), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                           .arg(outer.x())
+                                                           .arg(outer.y())
+                                                           .arg(outer.width())
+                                                           .arg(outer.height())));
+        QVERIFY(std::abs(outer.center().x() - available.center().x()) <= 1);
     }
 
     void durationsReadAsAPersonSaysThem() {
