@@ -259,7 +259,7 @@ std::vector<Control> table() {
         // Left of the pointer read-out: a pick beyond the phantom says which plane is shown.
         {.name = "Label65",
          .kind = Kind::Label,
-         .rect = {5040, 5130, 3480, 930},
+         .rect = {5280, 5130, 3240, 930},
          .font = note,
          .fore = colours::red},
         // Where Ka was measured, and the factor that turns it into the sAGD's own, under Ka.

@@ -529,6 +529,11 @@ class ResultsExtrasTest : public QObject {
                 if (auto* l = qobject_cast<QLabel*>(w); l && !l->text().isEmpty() && !l->wordWrap())
                     r.setWidth(std::max(r.width(), l->fontMetrics().horizontalAdvance(l->text())));
                 QVERIFY2(inside.contains(r), qPrintable(f->objectName() + " " + w->objectName()));
+                // Nothing on Form2 crosses the line between the file list and the results.
+                if (f == &s) {
+                    const double separator = s.line("Line1")->x1() / 15.0;
+                    QVERIFY2(r.right() < separator || r.left() > separator, qPrintable(w->objectName()));
+                }
             }
             // The back button as the screenshot shows it is the button itself.
             if (f == &s) {
