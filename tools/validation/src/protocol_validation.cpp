@@ -299,15 +299,20 @@ std::string generatedMarkdown(const std::vector<Comparison>& all, const std::str
 }
 
 void replaceGenerated(const fs::path& doc, const std::string& text) {
+    replaceGenerated(doc, text, kBeginMarker, kEndMarker);
+}
+
+void replaceGenerated(const fs::path& doc, const std::string& text, std::string_view begin,
+                      std::string_view end) {
     std::string old;
     {
         std::ifstream in(doc, std::ios::binary);
         if (in) old.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    const std::string block = std::string(kBeginMarker) + "\n" + text + std::string(kEndMarker);
-    const size_t b = old.find(kBeginMarker), e = old.find(kEndMarker);
+    const std::string block = std::string(begin) + "\n" + text + std::string(end);
+    const size_t b = old.find(begin), e = old.find(end);
     const std::string next = b != std::string::npos && e != std::string::npos && b < e
-                                 ? old.substr(0, b) + block + old.substr(e + kEndMarker.size())
+                                 ? old.substr(0, b) + block + old.substr(e + end.size())
                                  : old + (old.empty() ? "" : "\n") + block + "\n";
     const fs::path tmp = doc.string() + ".tmp";
     {
