@@ -506,6 +506,55 @@ TEST(Audit, AUnitsPageSaysItsSourcesFewSamplesAndOutliers) {
     EXPECT_TRUE(two.outliers.rows.empty());
 }
 
+TEST(Audit, DoseReportsAloneAreAnAudit) {
+    TempDir dir("kv-audit");
+    fs::create_directories(dir.file("in"));
+    const std::string uid = test::kSecrets[7];
+    test::MadeReport first; // two 2D events: one with its HVL, one without
+    first.events[0].uid = uid + ".9.1";
+    test::MadeEvent noHvl = first.events[0];
+    noHvl.uid = uid + ".9.2", noHvl.thickness = "58", noHvl.view = "medio-lateral oblique",
+    noHvl.drop = {"111634"};
+    first.events.push_back(noHvl);
+    test::writeReport(dir.file("in/r1.dcm"), first);
+    test::MadeReport second; // another unit's scan
+    second.serial = "T9", second.instance = uid + ".6.2";
+    second.events[0].uid = uid + ".9.3", second.events[0].startAngle = "-7.5",
+    second.events[0].endAngle = "7.5", second.events[0].pulses = "15";
+    test::writeReport(dir.file("in/r2.dcm"), second);
+    test::writeReport(dir.file("in/copy_of_r1.dcm"), first); // a copy: one row, not one per event
+
+    std::map<std::string, int> calls;
+    Outcome r = audit({dir.file("in").string(), "--out", dir.file("out").string()}, calls);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Csv a = readCsv(dir.file("out/audit.csv"));
+    ASSERT_EQ(a.rows.size(), 3u);
+    std::map<std::string, std::map<std::string, std::string>> byThickness;
+    for (const auto& row : a.rows) {
+        EXPECT_EQ(row.at("objects"), "rdsr_event");
+        byThickness[row.at("modality") + " " + row.at("thickness_mm")] = row;
+    }
+    const auto& withHvl = byThickness["2d 45"];
+    EXPECT_EQ(withHvl.at("event"), "1");
+    EXPECT_EQ(withHvl.at("hvl_source"), "header");
+    EXPECT_EQ(withHvl.at("hvl_mm_al"), "0.360");
+    EXPECT_EQ(withHvl.at("k_surface_mgy"), "5.2000");
+    EXPECT_EQ(withHvl.at("unit_agd_mgy"), "1.2500");
+    EXPECT_NEAR(std::stod(withHvl.at("agd_mgy")), 5.2 * std::stod(withHvl.at("factor")), 1e-3);
+    EXPECT_EQ(byThickness["2d 58"].at("hvl_source"), "model");
+    EXPECT_EQ(byThickness["2d 58"].at("view"), "MLO");
+    EXPECT_EQ(byThickness["dbt 45"].at("scan"), "15 projections, -7.5 to 7.5 deg");
+    const Csv s = readCsv(dir.file("out/skipped.csv"));
+    ASSERT_EQ(s.rows.size(), 1u); // the copy: one row, not one per event
+    EXPECT_EQ(s.rows[0].at("detail").substr(0, 14), "same_instance:") << s.rows[0].at("detail");
+    std::set<std::string> units;
+    for (const auto& row : readCsv(dir.file("out/summary.csv")).rows)
+        units.insert(row.at("device") + " " + row.at("modality"));
+    // The scan has no factor yet, so no AGD to sum.
+    EXPECT_EQ(units, (std::set<std::string>{"ACME MammoOne SN SN1001 2d"}));
+    EXPECT_EQ(byThickness["dbt 45"].at("agd_mgy"), "");
+}
+
 TEST(Audit, RefusedCommandLines) {
     TempDir dir("kv-audit");
     std::map<std::string, int> calls;
