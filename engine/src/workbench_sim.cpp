@@ -317,7 +317,8 @@ class alignas(64) WorkbenchSimulation::Worker {
     }
 
     // Narrows [a, b] of the ray p + t d to where lo <= p + t d < hi on one axis.
-    static void clip(double pa, double da, double lo, double hi, double& a, double& b) {
+    [[gnu::always_inline]] static void clip(double pa, double da, double lo, double hi, double& a,
+                                            double& b) {
         if (da == 0.0) {
             if (!(pa >= lo && pa < hi)) b = -1.0;
             return;
