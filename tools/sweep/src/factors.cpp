@@ -10,9 +10,10 @@ namespace kv::sweep {
 
 namespace {
 
+// The model's Mo/Mo: a measured Mo/Mo spectrum gets its s against them, so that its shape shows.
 bool isMoMo(const factors::Row& r) {
     const formats::SpectrumFields& f = r.spectrum;
-    return r.target == formats::TargetMaterial::Molybdenum && parseNumber(f.molybdenum) > 0 &&
+    return r.target == formats::TargetMaterial::Molybdenum && !r.measured && parseNumber(f.molybdenum) > 0 &&
            !(parseNumber(f.rhodium) > 0) && !(parseNumber(f.silver) > 0);
 }
 

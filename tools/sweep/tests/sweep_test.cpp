@@ -383,6 +383,33 @@ TEST(Factors, GcAndSFromTheirReferenceRows) {
         << text;
 }
 
+// A measured Mo/Mo spectrum is no reference: its s is against the model's Mo/Mo at its HVL.
+TEST(Factors, AMeasuredMoMoRowGetsItsSAgainstTheModelsMoMoRows) {
+    Grid g = parseGrid("thickness_cm,glandular_percent,target,kv,model,al_mm\n"
+                       "4,50,Mo,28,protocol,\n"    // HVL 0.35
+                       "4,50,Mo,28,protocol,0.4\n" // HVL 0.40
+                       "4,50,Mo,28,protocol,0.2\n" // measured, HVL 0.375
+                       "4,50,W,28,protocol,\n",    // W/Rh, HVL 0.37
+                       unit(), en);
+    ASSERT_EQ(g.rows.size(), 4u);
+    g.rows[2].measured = std::make_shared<const kv::formats::MeasuredSpectrum>();
+    g.rows[2].spectrumFile = "Mo_28kV.dat";
+    const double hvl[] = {0.35, 0.40, 0.375, 0.37};
+    const double mgd[] = {0.235, 0.261, 0.26, 0.25};
+    std::vector<FactorRow> rows;
+    for (size_t i = 0; i < 4; ++i) {
+        factors::RowFactors f;
+        f.hvl1Paddle = hvl[i], f.mgd = mgd[i];
+        rows.push_back({g.rows[i], f});
+    }
+    const std::vector<FactorLine> l = conversionFactors(rows);
+    EXPECT_NEAR(*l[2].s, 0.26 / 0.248, 1e-12);
+    EXPECT_FALSE(l[2].moMo);
+    // The other beams are not referred to the measurement: 0.235 + 0.4 x 0.026 at HVL 0.37.
+    EXPECT_NEAR(*l[3].s, 0.25 / 0.2454, 1e-12);
+    EXPECT_EQ(gPlotPoints(l).size(), 2u);
+}
+
 // --- the program ---------------------------------------------------------
 
 struct Output {
