@@ -409,7 +409,11 @@ ShapeItem* Form::shape(std::string_view name) const {
 }
 
 void Form::onClick(std::string_view name, std::function<void()> action) {
-    connect(button(name), &QPushButton::clicked, this, [a = std::move(action)] { a(); });
+    onClick(button(name), std::move(action));
+}
+
+void Form::onClick(QPushButton* b, std::function<void()> action) {
+    connect(b, &QPushButton::clicked, this, [a = std::move(action)] { a(); });
 }
 
 QPointF Form::unitsToPixels(QPointF twips) const {

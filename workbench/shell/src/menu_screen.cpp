@@ -151,17 +151,40 @@ std::vector<Control> table() {
 
 MenuScreen::MenuScreen(Workbench& wb)
     : Form({.name = "Form3", .caption = texts::menuTexts().caption, .width = 6810, .height = 8985}, table()),
-      wb_(wb) {
+      wb_(wb), c_(bind()) {
     // Every start begins with the phantom, whatever files an earlier run left.
-    button("Command2")->setEnabled(false);
-    button("Command5")->setEnabled(false);
-    onClick("Command1", [this] { wb_.openPhantom(); });
-    onClick("Command2", [this] { wb_.startSpectrumTool(); });
-    onClick("Command5", [this] { wb_.openSetUp(); });
-    onClick("Command3", [this] { wb_.openResults(); });
-    onClick("Command4", [this] { wb_.showAirKerma(); });
-    onClick("Command7", [this] { wb_.showMethod(); });
-    onClick("Command6", [this] { wb_.end(); });
+    setSpectrumStepOpen(false);
+    setSetUpStepOpen(false);
+    onClick(c_.phantom, [this] { wb_.openPhantom(); });
+    onClick(c_.spectrum, [this] { wb_.startSpectrumTool(); });
+    onClick(c_.setUp, [this] { wb_.openSetUp(); });
+    onClick(c_.results, [this] { wb_.openResults(); });
+    onClick(c_.airKerma, [this] { wb_.showAirKerma(); });
+    onClick(c_.method, [this] { wb_.showMethod(); });
+    onClick(c_.exit, [this] { wb_.end(); });
+}
+
+MenuScreen::Controls MenuScreen::bind() const {
+    return {.phantom = button("Command1"),
+            .spectrum = button("Command2"),
+            .results = button("Command3"),
+            .airKerma = button("Command4"),
+            .setUp = button("Command5"),
+            .exit = button("Command6"),
+            .method = button("Command7")};
+}
+
+bool MenuScreen::spectrumStepOpen() const {
+    return c_.spectrum->isEnabled();
+}
+bool MenuScreen::setUpStepOpen() const {
+    return c_.setUp->isEnabled();
+}
+void MenuScreen::setSpectrumStepOpen(bool open) {
+    c_.spectrum->setEnabled(open);
+}
+void MenuScreen::setSetUpStepOpen(bool open) {
+    c_.setUp->setEnabled(open);
 }
 
 void MenuScreen::closeEvent(QCloseEvent* e) {

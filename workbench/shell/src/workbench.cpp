@@ -122,18 +122,18 @@ const std::vector<QString>& Workbench::perRunFiles() {
 
 WorkflowState Workbench::state() const {
     const MenuScreen& m = *menu_;
-    if (m.button("Command5")->isEnabled()) return WorkflowState::ReadyToSimulate;
-    if (m.button("Command2")->isEnabled()) return WorkflowState::AwaitingSpectrum;
+    if (m.setUpStepOpen()) return WorkflowState::ReadyToSimulate;
+    if (m.spectrumStepOpen()) return WorkflowState::AwaitingSpectrum;
     return WorkflowState::AwaitingPhantom;
 }
 
 void Workbench::phantomAccepted() {
-    menu().button("Command2")->setEnabled(true);
+    menu().setSpectrumStepOpen(true);
 }
 
 void Workbench::simulationStarted() {
-    menu().button("Command2")->setEnabled(false);
-    menu().button("Command5")->setEnabled(false);
+    menu().setSpectrumStepOpen(false);
+    menu().setSetUpStepOpen(false);
 }
 
 void Workbench::startSpectrumTool() {
@@ -146,7 +146,7 @@ void Workbench::startSpectrumTool() {
         return;
     }
     spectrumStarted_.start();
-    menu().button("Command5")->setEnabled(true);
+    menu().setSetUpStepOpen(true);
 }
 
 void Workbench::replaceMenuWith(QWidget& task) {

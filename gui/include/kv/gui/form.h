@@ -118,6 +118,7 @@ class Form : public QWidget, public DecorationHost {
 
     // Runs `action` on a Click of the button.
     void onClick(std::string_view button, std::function<void()> action);
+    void onClick(QPushButton* button, std::function<void()> action);
 
     const std::vector<Control>& controls() const { return table_; }
     // Puts the window where its placement says (centred or at its position)
