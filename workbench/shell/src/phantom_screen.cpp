@@ -110,8 +110,8 @@ std::vector<Control> table() {
 PhantomScreen::PhantomScreen(Workbench& wb)
     : Form({.name = "Form1", .caption = texts::phantomTexts().caption, .width = 11340, .height = 7425},
            table()),
-      wb_(wb) {
-    QListWidget* list = listBox("List2");
+      wb_(wb), c_(bind()) {
+    QListWidget* list = c_.fraction;
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     for (const char* f : fractionEntries())
         list->addItem(QString::fromLatin1(f));
@@ -120,25 +120,34 @@ PhantomScreen::PhantomScreen(Workbench& wb)
     connect(list, &QListWidget::itemSelectionChanged, list, [list] {
         if (list->selectedItems().isEmpty() && list->currentItem()) list->currentItem()->setSelected(true);
     });
-    Canvas* sketch = picture("Picture1");
+    Canvas* sketch = c_.sketch;
     sketch->paintWith(
         [sketch](QPainter& p) { drawPhantomSketch(p, QRectF(QPointF(0, 0), sketch->innerRect().size())); });
     reset();
-    onClick("Command1", [this] { wb_.showComposition(); });
-    onClick("Command3", [this] { accept(); });
-    onClick("Command7", [this] { hide(); }); // the menu comes back; nothing is written
+    onClick(c_.composition, [this] { wb_.showComposition(); });
+    onClick(c_.ok, [this] { accept(); });
+    onClick(c_.cancel, [this] { hide(); }); // the menu comes back; nothing is written
+}
+
+PhantomScreen::Controls PhantomScreen::bind() const {
+    return {.thickness = textBox("Text31"),
+            .fraction = listBox("List2"),
+            .sketch = picture("Picture1"),
+            .composition = button("Command1"),
+            .ok = button("Command3"),
+            .cancel = button("Command7")};
 }
 
 void PhantomScreen::reset() {
-    textBox("Text31")->setText(QString::fromLatin1(kStartThickness));
-    QListWidget* list = listBox("List2");
+    c_.thickness->setText(QString::fromLatin1(kStartThickness));
+    QListWidget* list = c_.fraction;
     const auto found = list->findItems(QString::fromLatin1(kStartFraction), Qt::MatchExactly);
     list->setCurrentItem(found.front());
     list->scrollToItem(found.front(), QAbstractItemView::PositionAtCenter);
 }
 
 QString PhantomScreen::fraction() const {
-    const QListWidgetItem* item = listBox("List2")->currentItem();
+    const QListWidgetItem* item = c_.fraction->currentItem();
     return item ? item->text() : QString::fromLatin1(kStartFraction);
 }
 
@@ -149,9 +158,9 @@ void PhantomScreen::accept() {
                              .notAFraction = {}, // the list holds only the nine entries
                              .cannotWrite = t.cannotWrite,
                              .numbers = texts::typedNumberTexts()};
-    if (const auto refused =
-            acceptPhantom(std::filesystem::path(wb_.workDir().toStdString()),
-                          {.fraction = fraction().toStdString(), .thickness = text("Text31")}, words)) {
+    if (const auto refused = acceptPhantom(
+            std::filesystem::path(wb_.workDir().toStdString()),
+            {.fraction = fraction().toStdString(), .thickness = c_.thickness->text().toStdString()}, words)) {
         showMessage(qs(refused->text));
         return;
     }

@@ -1,6 +1,10 @@
 #pragma once
 #include "kv/gui/form.h"
 
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
 namespace kv::shell {
 
 class Workbench;
@@ -18,8 +22,18 @@ class PhantomScreen : public gui::Form {
     QString fraction() const;
 
   private:
+    struct Controls {
+        QLineEdit* thickness;     // Text31, cm
+        QListWidget* fraction;    // List2, the glandular fraction
+        gui::Canvas* sketch;      // Picture1
+        QPushButton* composition; // Command1
+        QPushButton* ok;          // Command3
+        QPushButton* cancel;      // Command7
+    };
+    Controls bind() const;
     void accept();
     Workbench& wb_;
+    const Controls c_;
 };
 
 } // namespace kv::shell
