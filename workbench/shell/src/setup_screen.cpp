@@ -37,8 +37,9 @@ namespace {
 
 constexpr const char* kMammographyEngine = "halvex";
 constexpr const char* kTomosynthesisEngine = "tiravex";
-// The target boxes, in the order of SetUpEntries' targets.
-constexpr const char* kTargetBoxes[] = {"TextSagd", "TextMapSigma"};
+std::string textOf(const QLineEdit* box) {
+    return box->text().toStdString();
+}
 
 std::vector<Control> table() {
     const auto& t = texts::setUpTexts();
@@ -202,18 +203,18 @@ SetUpScreen::SetUpScreen(Workbench& wb)
             .height = 9660,
             .font = {14.25}},
            table()),
-      wb_(wb) {
-    connect(option("Option4"), &QRadioButton::toggled, this, [this](bool on) {
-        if (on) textBox("Text1")->setText(textBox("Text4")->text());
+      wb_(wb), c_(bind()) {
+    connect(c_.fcdEqualsFad, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) c_.fcd->setText(c_.fad->text());
     });
-    connect(option("Option5"), &QRadioButton::toggled, this, [this](bool on) {
-        if (on) textBox("Text1")->clear();
+    connect(c_.otherFcd, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) c_.fcd->clear();
     });
-    onClick("Command5", [this] { accept(); });
-    onClick("Command6", [this] { startEngine(); });
-    onClick("Command4", [this] { hide(); }); // nothing written, the menu state stays
-    onClick("Command1", [this] { wb_.showAirKerma(); });
-    button("Command6")->setEnabled(false);
+    onClick(c_.ok, [this] { accept(); });
+    onClick(c_.start, [this] { startEngine(); });
+    onClick(c_.cancel, [this] { hide(); }); // nothing written, the menu state stays
+    onClick(c_.geometry, [this] { wb_.showAirKerma(); });
+    c_.start->setEnabled(false);
     // The unit's paddle and support: an addition kept off the form's layout.
     auto* plates = new QAction(qs(texts::setUpTexts().plates), this);
     plates->setObjectName(QStringLiteral("PlatesAction"));
@@ -227,6 +228,26 @@ SetUpScreen::SetUpScreen(Workbench& wb)
     const QLabel* percent = label("LabelSagdPercent");
     const int end = percent->x() + percent->fontMetrics().horizontalAdvance(percent->text());
     target->move(std::max(note->x() + note->width() + 8, end - target->width()), target->y());
+}
+
+SetUpScreen::Controls SetUpScreen::bind() const {
+    return {.mammography = option("Option1"),
+            .tomosynthesis = option("Option2"),
+            .equipmentName = textBox("Text6"),
+            .fid = textBox("Text3"),
+            .fad = textBox("Text4"),
+            .angularRange = textBox("Text5"),
+            .histories = textBox("Text11"),
+            .fcdEqualsFad = option("Option4"),
+            .otherFcd = option("Option5"),
+            .fcd = textBox("Text1"),
+            .resultName = textBox("Text12"),
+            .sagdTarget = textBox("TextSagd"),
+            .mapTarget = textBox("TextMapSigma"),
+            .geometry = button("Command1"),
+            .ok = button("Command5"),
+            .start = button("Command6"),
+            .cancel = button("Command4")};
 }
 
 void SetUpScreen::showPlates() {
@@ -244,23 +265,25 @@ bool SetUpScreen::fill() {
         return false;
     }
     const SetUpEntries e = openingEntries(std::filesystem::path(wb_.workDir().toStdString()), asRead_);
-    option("Option1")->setChecked(true);
-    option("Option4")->setChecked(true);
-    setText("Text1", e.fcd);
-    setText("Text3", e.fid);
-    setText("Text4", e.fad);
-    setText("Text5", e.angularRange);
-    setText("Text6", e.equipmentName);
-    setText("Text11", e.histories);
-    setText("Text12", e.resultName);
-    setText(kTargetBoxes[0], e.sagdTarget);
-    setText(kTargetBoxes[1], e.mapTarget);
-    button("Command6")->setEnabled(false);
+    c_.mammography->setChecked(true);
+    c_.fcdEqualsFad->setChecked(true);
+    const std::pair<QLineEdit*, const std::string*> boxes[] = {{c_.fcd, &e.fcd},
+                                                               {c_.fid, &e.fid},
+                                                               {c_.fad, &e.fad},
+                                                               {c_.angularRange, &e.angularRange},
+                                                               {c_.equipmentName, &e.equipmentName},
+                                                               {c_.histories, &e.histories},
+                                                               {c_.resultName, &e.resultName},
+                                                               {c_.sagdTarget, &e.sagdTarget},
+                                                               {c_.mapTarget, &e.mapTarget}};
+    for (const auto& [box, value] : boxes)
+        box->setText(qs(*value));
+    c_.start->setEnabled(false);
     return true;
 }
 
 QString SetUpScreen::engine() const {
-    return QString::fromLatin1(option("Option1")->isChecked() ? kMammographyEngine : kTomosynthesisEngine);
+    return QString::fromLatin1(c_.mammography->isChecked() ? kMammographyEngine : kTomosynthesisEngine);
 }
 
 void SetUpScreen::accept() {
@@ -285,16 +308,16 @@ void SetUpScreen::accept() {
                            .cannotWrite = t.cannotWrite,
                            .numbers = texts::typedNumberTexts(),
                            .files = texts::spectrumFileTexts()};
-    const SetUpEntries entries{.equipmentName = text("Text6"),
-                               .fid = text("Text3"),
-                               .fad = text("Text4"),
-                               .angularRange = text("Text5"),
-                               .histories = text("Text11"),
-                               .otherFcd = !option("Option4")->isChecked(),
-                               .fcd = text("Text1"),
-                               .resultName = text("Text12"),
-                               .sagdTarget = text(kTargetBoxes[0]),
-                               .mapTarget = text(kTargetBoxes[1])};
+    const SetUpEntries entries{.equipmentName = textOf(c_.equipmentName),
+                               .fid = textOf(c_.fid),
+                               .fad = textOf(c_.fad),
+                               .angularRange = textOf(c_.angularRange),
+                               .histories = textOf(c_.histories),
+                               .otherFcd = !c_.fcdEqualsFad->isChecked(),
+                               .fcd = textOf(c_.fcd),
+                               .resultName = textOf(c_.resultName),
+                               .sagdTarget = textOf(c_.sagdTarget),
+                               .mapTarget = textOf(c_.mapTarget)};
     const std::filesystem::path dir(wb_.workDir().toStdString());
     if (const auto refused = checkSetUp(dir, entries, words)) {
         showMessage(qs(refused->text), MessageIcon::Warning, qs(refused->detail));
@@ -311,22 +334,21 @@ void SetUpScreen::accept() {
         return;
     }
     accepted_ = shown();
-    button("Command6")->setEnabled(true);
+    c_.start->setEnabled(true);
 }
 
 QStringList SetUpScreen::shown() const {
     QStringList fields;
-    for (const char* box :
-         {"Text1", "Text3", "Text4", "Text5", "Text6", "Text11", "Text12", "TextSagd", "TextMapSigma"})
-        fields << textBox(box)->text();
-    fields << QString::number(option("Option1")->isChecked())
-           << QString::number(option("Option4")->isChecked());
+    for (const QLineEdit* box : {c_.fcd, c_.fid, c_.fad, c_.angularRange, c_.equipmentName, c_.histories,
+                                 c_.resultName, c_.sagdTarget, c_.mapTarget})
+        fields << box->text();
+    fields << QString::number(c_.mammography->isChecked()) << QString::number(c_.fcdEqualsFad->isChecked());
     return fields;
 }
 
 void SetUpScreen::startEngine() {
     const auto& t = texts::setUpTexts();
-    QPushButton* start = button("Command6");
+    QPushButton* start = c_.start;
     if (!start->isEnabled()) return; // a second press of a start already made
     // The engine reads the files of the last "OK", not the boxes.
     if (shown() != accepted_) {
@@ -338,8 +360,8 @@ void SetUpScreen::startEngine() {
     // The engine's own start check, on the files it will read: a run it
     // refuses must not be announced as started.
     const std::filesystem::path dir(wb_.workDir().toStdString());
-    const auto kind = option("Option1")->isChecked() ? kv::engine::ExposureKind::Mammography
-                                                     : kv::engine::ExposureKind::Tomosynthesis;
+    const auto kind = c_.mammography->isChecked() ? kv::engine::ExposureKind::Mammography
+                                                  : kv::engine::ExposureKind::Tomosynthesis;
     std::string refusal;
     try {
         kv::engine::checkRunStart(dir, kind);

@@ -4,6 +4,11 @@
 
 #include <QStringList>
 #include <memory>
+#include <string>
+
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
 
 namespace kv::shell {
 
@@ -27,12 +32,33 @@ class SetUpScreen : public gui::Form {
     QWidget* platesDialog() const { return plates_.get(); }
 
   private:
+    struct Controls {
+        QRadioButton* mammography;   // Option1
+        QRadioButton* tomosynthesis; // Option2
+        QLineEdit* equipmentName;    // Text6
+        QLineEdit* fid;              // Text3, cm
+        QLineEdit* fad;              // Text4, cm
+        QLineEdit* angularRange;     // Text5, deg
+        QLineEdit* histories;        // Text11
+        QRadioButton* fcdEqualsFad;  // Option4
+        QRadioButton* otherFcd;      // Option5
+        QLineEdit* fcd;              // Text1, cm
+        QLineEdit* resultName;       // Text12, without ".vesk"
+        QLineEdit* sagdTarget;       // TextSagd, %
+        QLineEdit* mapTarget;        // TextMapSigma, %
+        QPushButton* geometry;       // Command1
+        QPushButton* ok;             // Command5
+        QPushButton* start;          // Command6
+        QPushButton* cancel;         // Command4
+    };
+    Controls bind() const;
     void accept();
     void startEngine();
     // What the inputs show, to tell whether they changed after "OK".
     QStringList shown() const;
     void showPlates();
     Workbench& wb_;
+    const Controls c_;
     QStringList accepted_;
     std::unique_ptr<QWidget> plates_; // the paddle-and-support dialog, made at first use
     // The angles of the record: not shown, carried from reading to writing.
