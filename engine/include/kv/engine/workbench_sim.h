@@ -210,9 +210,11 @@ class WorkbenchSimulation {
         GridTable trackWeight; // eV per cm of flight, glandular-weighted, same scale
     };
     std::vector<Tissue> tissues_;
-    // Per scene region: its tissue (-1: no breast), and whether it counts in the whole-breast mean.
+    // Per scene region: its tissue (-1: no breast), and whether it counts in
+    // the whole-breast mean (bytes: every flight asks, and a packed bit costs
+    // a shift and a mask).
     std::vector<int> regionTissue_;
-    std::vector<bool> regionGlandular_;
+    std::vector<uint8_t> regionGlandular_;
     int layers_ = 0;
     double phantomTop_ = 0.0;
     double paddleTop_ = 0.0;
