@@ -168,8 +168,8 @@ void showReadOut(gui::Form& form, const ReadOut& boxes, const Slice& slice, Voxe
         setText(form, kDoseBoxes[k], format(slice.dose(kDoseComponents[k], v.ix, v.row), " ##0.00"));
     const int iy = slice.rowIndex(v.row), iz = slice.layerIndex(v.row);
     setText(form, "Label63", plusMinusPercent(voxelRelativeSigma(sigma, v.ix, iy, iz)));
-    showVoxel(form, "Label66", {'X', v.ix}, slice.isLayer() ? VoxelAxis{'Y', iy} : VoxelAxis{'Z', iz}, v.ix,
-              iy, iz);
+    showVoxel(*form.label("Label66"), {'X', v.ix}, slice.isLayer() ? VoxelAxis{'Y', iy} : VoxelAxis{'Z', iz},
+              v.ix, iy, iz);
 }
 
 std::string voxelSpanText(VoxelAxis a, VoxelAxis b) {
@@ -187,9 +187,9 @@ std::string voxelTipText(int ix, int iy, int iz) {
                   {{"{ix}", std::to_string(ix)}, {"{iy}", std::to_string(iy)}, {"{iz}", std::to_string(iz)}});
 }
 
-void showVoxel(gui::Form& form, std::string_view name, VoxelAxis a, VoxelAxis b, int ix, int iy, int iz) {
-    form.setText(name, voxelSpanText(a, b));
-    form.label(name)->setToolTip(QString::fromStdString(voxelTipText(ix, iy, iz)));
+void showVoxel(QLabel& label, VoxelAxis a, VoxelAxis b, int ix, int iy, int iz) {
+    label.setText(QString::fromStdString(voxelSpanText(a, b)));
+    label.setToolTip(QString::fromStdString(voxelTipText(ix, iy, iz)));
 }
 
 void emptyReadOut(gui::Form& form, const ReadOut& boxes) {

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+class QLabel;
+
 namespace kv::results::planes {
 
 // The user scale of every plane map: 15 twips per unit, origin on the axis.
@@ -124,7 +126,7 @@ struct VoxelAxis {
 std::string voxelSpanText(VoxelAxis a, VoxelAxis b);
 // The tool tip beside it: the voxel's three indices.
 std::string voxelTipText(int ix, int iy, int iz);
-// Shows both on the label `name` of `form`.
-void showVoxel(gui::Form& form, std::string_view name, VoxelAxis a, VoxelAxis b, int ix, int iy, int iz);
+// Shows both on `label`.
+void showVoxel(QLabel& label, VoxelAxis a, VoxelAxis b, int ix, int iy, int iz);
 
 } // namespace kv::results::planes

@@ -271,6 +271,16 @@ std::vector<Control> table() {
     });
 }
 
+std::string textOf(const QLineEdit* box) {
+    return box->text().toStdString();
+}
+void put(QLineEdit* box, std::string_view utf8) {
+    box->setText(qs(utf8));
+}
+void put(QLabel* label, std::string_view utf8) {
+    label->setText(qs(utf8));
+}
+
 // Puts a label just left of a box, on the label's own line.
 void rightAlignBefore(QWidget* label, const QWidget* box) {
     label->move(box->x() - label->width() - 4, label->y());
@@ -299,26 +309,27 @@ ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
             .height = 11670,
             .font = {15.75, false, false, texts::resultsScreenTexts().family}},
            table(), parent),
-      workDir_(workDir), form5_(std::make_unique<DepthDoseScreen>(session_)), planeScreens_(session_) {
+      c_(bind()), workDir_(workDir), form5_(std::make_unique<DepthDoseScreen>(session_)),
+      planeScreens_(session_) {
     const auto& t = texts::resultsScreenTexts();
-    fileList("File1")->setDirectory(workDir_);
-    fileList("File1")->refresh();
+    c_.files->setDirectory(workDir_);
+    c_.files->refresh();
 
     // Labels that lead into a box end just before it; units follow it.
-    rightAlignBefore(label("Label30"), textBox("Text1"));
-    rightAlignBefore(label("Label48"), textBox("Text8"));
-    rightAlignBefore(label("Label36"), textBox("Text7"));
-    rightAlignBefore(label("Label56"), textBox("Text9"));
-    rightAlignBefore(label("Label58"), textBox("Text10"));
-    placeAfter(label("Label32"), textBox("Text7"));
+    rightAlignBefore(label("Label30"), c_.referenceDose);
+    rightAlignBefore(label("Label48"), c_.sagd);
+    rightAlignBefore(label("Label36"), c_.fcd);
+    rightAlignBefore(label("Label56"), c_.airKerma);
+    rightAlignBefore(label("Label58"), c_.agd);
+    placeAfter(label("Label32"), c_.fcd);
     placeAfter(label("Label50"), label("Label32"));
-    for (const char* name :
-         {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8", "Text10"})
-        textBox(name)->setReadOnly(true);
+    for (QLineEdit* box : {c_.referenceDose, c_.pointerZ, c_.pickedY, c_.pickedZ, c_.pointerY, c_.pointerDose,
+                           c_.fcd, c_.sagd, c_.agd})
+        box->setReadOnly(true);
     session_.workDir = workDir_.toStdString();
     for (const char* name : {"Text8", "Label48", "Label49"})
         find<QWidget>(name)->setToolTip(qs(texts::resultsExtrasTexts().sagdUnitTip));
-    connect(textBox("Text9"), &QLineEdit::editingFinished, this, [this] { airKermaEntered(); });
+    connect(c_.airKerma, &QLineEdit::editingFinished, this, [this] { airKermaEntered(); });
     // The panel's context menu says where Ka was measured; the Ka box keeps its own edit menu above it.
     const auto& ex = texts::resultsExtrasTexts();
     auto* points = new QActionGroup(this);
@@ -343,7 +354,7 @@ ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
             menu.exec(w->mapToGlobal(at));
         });
     }
-    QLineEdit* ka = textBox("Text9");
+    QLineEdit* ka = c_.airKerma;
     ka->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ka, &QWidget::customContextMenuRequested, this, [this, ka](const QPoint& at) {
         std::unique_ptr<QMenu> menu(ka->createStandardContextMenu());
@@ -352,15 +363,15 @@ ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
         menu->exec(ka->mapToGlobal(at));
     });
     showKaPoint();
-    connect(picture("Picture2"), &Canvas::mouseMoved, this,
+    connect(c_.preview, &Canvas::mouseMoved, this,
             [this](double, double y, Qt::MouseButtons) { pointPreviewLine(y); });
-    picture("Picture2")->setToolTip(qs(texts::resultsExtrasTexts().previewTip));
-    auto* yzExport = new PictureExport(*picture("Picture1"), session_, QStringLiteral("yz-plane"),
+    c_.preview->setToolTip(qs(texts::resultsExtrasTexts().previewTip));
+    auto* yzExport = new PictureExport(*c_.map, session_, QStringLiteral("yz-plane"),
                                        [this] { return voxelRows(session_.shown, VoxelSet::yzPlane()); });
 
     // The map's margin bands, the centimetre grid and the two markers lie
     // over the painted voxels, in this order.
-    Canvas* map = picture("Picture1");
+    Canvas* map = c_.map;
     map->setScale(kMapLeft, kMapTop, kMapWidth, kMapHeight);
     map->addShape(QStringLiteral("Shape1"), ShapeKind::Rectangle, -607, -7, 7, 252, kBand.qt())
         ->setFill(kBand.qt());
@@ -372,15 +383,16 @@ ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
         map->addLine(QStringLiteral("Line%1").arg(n++), x, 1, x, 241, colours::grey.qt());
     for (int y = 40; y <= 200; y += 40)
         map->addLine(QStringLiteral("Line%1").arg(n++), -600, y, 1, y, colours::grey.qt());
-    map->addLine(QStringLiteral("Line45"), kLoadedMarkerX, 1, kLoadedMarkerX, 241, Qt::white, 2);
-    map->addLine(QStringLiteral("Line51"), -599, kLoadedMarkerY, 1, kLoadedMarkerY, Qt::white, 2);
+    c_.yMarker = map->addLine(QStringLiteral("Line45"), kLoadedMarkerX, 1, kLoadedMarkerX, 241, Qt::white, 2);
+    c_.zMarker =
+        map->addLine(QStringLiteral("Line51"), -599, kLoadedMarkerY, 1, kLoadedMarkerY, Qt::white, 2);
     // The chest wall at the map's right edge, Y growing to the left.
     yzExport->setReportFrame({
         .title = [this] { return pictureTitle(session_, texts::resultsExtrasTexts().pictureYZ); },
         .horizontal = ReportAxis{qs(ex.axisY), 0, -kMapUnitsPerCm, 0, 15},
         .vertical = ReportAxis{qs(ex.axisZ), 0, kMapUnitsPerCm, 0, 6},
-        .legend = picture("Picture7"),
-        .cursor = {line("Line45"), line("Line51")},
+        .legend = c_.legend,
+        .cursor = {c_.yMarker, c_.zMarker},
     });
 
     connect(map, &Canvas::mouseMoved, this, [this](double x, double y, Qt::MouseButtons) { readOut(x, y); });
@@ -388,53 +400,86 @@ ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
     connect(map, &Canvas::mousePressed, this, [this](double x, double y, Qt::MouseButton button) {
         if (button == Qt::LeftButton) pick(x, y);
     });
-    label("Label65")->setWordWrap(true);
-    connect(fileList("File1"), &QListWidget::itemSelectionChanged, this, [this] { preview(); });
+    c_.pickNote->setWordWrap(true);
+    connect(c_.files, &QListWidget::itemSelectionChanged, this, [this] { preview(); });
 
-    addDoseLegendLabels(*picture("Picture7"));
-    drawGeometrySketch(*picture("Picture5"), t.sketchFocus, t.sketchPlane,
+    addDoseLegendLabels(*c_.legend);
+    drawGeometrySketch(*c_.sketch, t.sketchFocus, t.sketchPlane,
                        {t.sketchAxes[0], t.sketchAxes[1], t.sketchAxes[2]});
-    drawPointerIcon(*picture("Picture6"));
-    button("Command4")->setIcon(backToMenuIcon());
-    button("Command4")->setIconSize(QSize(32, 32));
+    drawPointerIcon(*c_.hintIcon);
+    c_.back->setIcon(backToMenuIcon());
+    c_.back->setIconSize(QSize(32, 32));
 
-    onClick("Command6", [this] { load(); });
-    onClick("Command2", [this] { clear(); });
-    onClick("Command1", [this] { showXZ(); });
-    onClick("Command5", [this] { showXY(); });
-    onClick("Command3", [this] { showDepthDose(); });
-    onClick("Command4", [this] { back(); });
+    onClick(c_.ok, [this] { load(); });
+    onClick(c_.clear, [this] { clear(); });
+    onClick(c_.showXZ, [this] { showXZ(); });
+    onClick(c_.showXY, [this] { showXY(); });
+    onClick(c_.showDepthDose, [this] { showDepthDose(); });
+    onClick(c_.back, [this] { back(); });
 
     // What the screen shows when it is first loaded.
-    DrawDoseLegend(*picture("Picture7"));
-    for (const char* name : {"Text1", "Text3", "Text4"})
-        textBox(name)->clear();
+    DrawDoseLegend(*c_.legend);
+    for (QLineEdit* box : {c_.referenceDose, c_.pickedY, c_.pickedZ})
+        box->clear();
     setResultControlsEnabled(false);
-    button("Command6")->setEnabled(false);
-    line("Line45")->hide();
-    line("Line51")->hide();
+    c_.ok->setEnabled(false);
+    c_.yMarker->hide();
+    c_.zMarker->hide();
 }
 
 ResultsScreen::~ResultsScreen() = default;
 
+// The markers are made with the map's grid, after the form's table: they are bound there.
+ResultsScreen::Controls ResultsScreen::bind() const {
+    return {.files = fileList("File1"),
+            .preview = picture("Picture2"),
+            .map = picture("Picture1"),
+            .legend = picture("Picture7"),
+            .sketch = picture("Picture5"),
+            .hintIcon = picture("Picture6"),
+            .ok = button("Command6"),
+            .clear = button("Command2"),
+            .showXZ = button("Command1"),
+            .showXY = button("Command5"),
+            .showDepthDose = button("Command3"),
+            .back = button("Command4"),
+            .pointerY = textBox("Text5"),
+            .pointerZ = textBox("Text2"),
+            .pointerDose = textBox("Text6"),
+            .pickedY = textBox("Text3"),
+            .pickedZ = textBox("Text4"),
+            .referenceDose = textBox("Text1"),
+            .fcd = textBox("Text7"),
+            .sagd = textBox("Text8"),
+            .airKerma = textBox("Text9"),
+            .agd = textBox("Text10"),
+            .voxelSigma = label("Label63"),
+            .voxelSpan = label("Label66"),
+            .pickNote = label("Label65"),
+            .referenceSigma = label("Label61"),
+            .sagdSigma = label("Label62"),
+            .agdSigma = label("Label60"),
+            .kaPoint = label("Label64")};
+}
+
 void ResultsScreen::setResultControlsEnabled(bool on) {
-    for (const char* name : {"Command1", "Command3", "Command5"})
-        button(name)->setEnabled(on);
-    picture("Picture1")->setEnabled(on);
+    for (QPushButton* b : {c_.showXZ, c_.showDepthDose, c_.showXY})
+        b->setEnabled(on);
+    c_.map->setEnabled(on);
 }
 
 void ResultsScreen::emptyReadOut() {
-    for (const char* name : {"Text2", "Text5", "Text6"})
-        textBox(name)->clear();
-    label("Label63")->clear();
-    label("Label66")->clear();
-    label("Label66")->setToolTip({});
+    for (QLineEdit* box : {c_.pointerZ, c_.pointerY, c_.pointerDose})
+        box->clear();
+    c_.voxelSigma->clear();
+    c_.voxelSpan->clear();
+    c_.voxelSpan->setToolTip({});
 }
 
 void ResultsScreen::preview() {
-    const QString name = fileList("File1")->selectedFile();
+    const QString name = c_.files->selectedFile();
     if (name.isEmpty()) return;
-    Canvas* box = picture("Picture2");
+    Canvas* box = c_.preview;
     box->clear();
     const HeaderPreview p =
         previewResultHeader(workDir_.toStdString(), name.toStdString(), texts::resultsModelTexts());
@@ -452,13 +497,13 @@ void ResultsScreen::preview() {
         box->print(previewLines_.back());
     }
     // Even a header that ends early may be asked to load: the load reports it.
-    button("Command6")->setEnabled(true);
+    c_.ok->setEnabled(true);
 }
 
 void ResultsScreen::load() {
-    loadingName_ = fileList("File1")->selectedFile().toStdString();
-    runLoadResultFile(session_.shown, workDir_.toStdString(), fileList("File1")->selectedFile().toStdString(),
-                      *this, texts::resultsModelTexts());
+    loadingName_ = c_.files->selectedFile().toStdString();
+    runLoadResultFile(session_.shown, workDir_.toStdString(), c_.files->selectedFile().toStdString(), *this,
+                      texts::resultsModelTexts());
 }
 
 void ResultsScreen::showWarning(std::string_view message, std::string_view detail) {
@@ -482,9 +527,9 @@ void ResultsScreen::showNumberFields(const DoseFields& f) {
     form5_->setCaptionAddition(qs(session_.fileName));
     // The pointer's last value and a pick note belong to the file before.
     emptyReadOut();
-    label("Label65")->clear();
-    setText("Label61", plusMinusPercent(session_.uncertainty.referenceDose));
-    setText("Label62", plusMinusPercent(session_.uncertainty.sagd));
+    c_.pickNote->clear();
+    put(c_.referenceSigma, plusMinusPercent(session_.uncertainty.referenceDose));
+    put(c_.sagdSigma, plusMinusPercent(session_.uncertainty.sagd));
     form5_->showUncertainty(session_.uncertainty);
     formats::ResultTrailer trailer;
     formats::readResultTrailer(workDir_.toStdString(), loadingName_, trailer);
@@ -493,11 +538,11 @@ void ResultsScreen::showNumberFields(const DoseFields& f) {
     if (!kaRatio(session_.kaRatios, session_.kaPoint)) session_.kaPoint = KaPoint::FcdFree;
     showKaPoint();
     showAgd(false);
-    setText("Text1", f.referenceDose);
-    setText("Text7", f.fcd);
-    setText("Text8", f.sagd);
-    setText("Text3", f.selectedY);
-    setText("Text4", f.selectedZ);
+    put(c_.referenceDose, f.referenceDose);
+    put(c_.fcd, f.fcd);
+    put(c_.sagd, f.sagd);
+    put(c_.pickedY, f.selectedY);
+    put(c_.pickedZ, f.selectedZ);
     form5_->showNumberFields(f);
     planes_->modelLoaded();
 }
@@ -507,11 +552,11 @@ void ResultsScreen::enableResultControls() {
 }
 
 void ResultsScreen::DrawYZPlane() {
-    paintYZPlane(*picture("Picture1"), session_.shown);
-    line("Line45")->setX(kLoadedMarkerX);
-    line("Line45")->show();
-    line("Line51")->setY(kLoadedMarkerY);
-    line("Line51")->show();
+    paintYZPlane(*c_.map, session_.shown);
+    c_.yMarker->setX(kLoadedMarkerX);
+    c_.yMarker->show();
+    c_.zMarker->setY(kLoadedMarkerY);
+    c_.zMarker->show();
 }
 
 void ResultsScreen::DrawDepthDoseGraph() {
@@ -533,26 +578,26 @@ void ResultsScreen::readOut(double x, double y) {
         emptyReadOut();
         return;
     }
-    setText("Text5", format(cmY, "#0.0"));
-    setText("Text2", format(cmZ, "#0.0"));
-    setText("Text6", format(m.DoseGrid(Total, 1, iy, iz), "##0.00"));
-    setText("Label63", plusMinusPercent(voxelRelativeSigma(session_.voxelSigma, 1, iy, iz)));
-    planes::showVoxel(*this, "Label66", {'Y', iy}, {'Z', iz}, 1, iy, iz);
+    put(c_.pointerY, format(cmY, "#0.0"));
+    put(c_.pointerZ, format(cmZ, "#0.0"));
+    put(c_.pointerDose, format(m.DoseGrid(Total, 1, iy, iz), "##0.00"));
+    put(c_.voxelSigma, plusMinusPercent(voxelRelativeSigma(session_.voxelSigma, 1, iy, iz)));
+    planes::showVoxel(*c_.voxelSpan, {'Y', iy}, {'Z', iz}, 1, iy, iz);
 }
 
 void ResultsScreen::pick(double x, double y) {
     if (x < kPickLeft || x > 0) {
-        line("Line45")->hide();
+        c_.yMarker->hide();
         return;
     }
     if (y < 0 || y > kPickBottom) {
-        line("Line51")->hide();
+        c_.zMarker->hide();
         return;
     }
-    line("Line45")->setX(x);
-    line("Line45")->show();
-    line("Line51")->setY(y);
-    line("Line51")->show();
+    c_.yMarker->setX(x);
+    c_.yMarker->show();
+    c_.zMarker->setY(y);
+    c_.zMarker->show();
 
     const double cmY = -x / kUnitsPerCm + 0.0;
     const double cmZ = y / kUnitsPerCm + 0.0;
@@ -568,34 +613,34 @@ void ResultsScreen::pick(double x, double y) {
         beyond = fillIn(ex.pickBelowPhantom.str(), {{"{depth}", format(m.GridCountZ / 10.0, "#0.0")}});
     else if (iy > m.GridCountY)
         beyond = fillIn(ex.pickBeyondPhantom.str(), {{"{length}", format(m.GridCountY / 10.0, "#0.0")}});
-    setText("Label65", beyond);
+    put(c_.pickNote, beyond);
     const std::string yText = format(cmY, "#0.0");
     const std::string zText = format(cmZ, "#0.0");
-    setText("Text3", yText);
-    setText("Text4", zText);
+    put(c_.pickedY, yText);
+    put(c_.pickedZ, zText);
     planes_->picked(yText, zText);
 }
 
 void ResultsScreen::reset() {
-    picture("Picture2")->clear();
-    picture("Picture1")->clear();
-    line("Line45")->hide();
-    line("Line51")->hide();
-    for (const char* name : {"Text1", "Text3", "Text4", "Text7", "Text8"})
-        textBox(name)->clear();
+    c_.preview->clear();
+    c_.map->clear();
+    c_.yMarker->hide();
+    c_.zMarker->hide();
+    for (QLineEdit* box : {c_.referenceDose, c_.pickedY, c_.pickedZ, c_.fcd, c_.sagd})
+        box->clear();
     // The read-out of a map that is gone would only mislead.
     emptyReadOut();
-    label("Label65")->clear();
+    c_.pickNote->clear();
     setResultControlsEnabled(false);
-    fileList("File1")->refresh();
+    c_.files->refresh();
     session_.shown.ClearDoseGrid();
     session_.loaded = false;
     session_.voxelSigma.reset();
     // The screen shows no file now; the Ka typed stays, it is the user's measurement.
     setCaptionAddition({});
-    for (const char* name : {"Label61", "Label62", "Label60"})
-        label(name)->clear();
-    textBox("Text10")->clear();
+    for (QLabel* l : {c_.referenceSigma, c_.sagdSigma, c_.agdSigma})
+        l->clear();
+    c_.agd->clear();
     previewLines_.clear();
     form5_->hide();
     planes_->hideAll();
@@ -623,11 +668,11 @@ void ResultsScreen::showXZ() {
 }
 
 void ResultsScreen::showXY() {
-    planes_->showXY(text("Text1"));
+    planes_->showXY(textOf(c_.referenceDose));
 }
 
 void ResultsScreen::pointPreviewLine(double y) {
-    Canvas* box = picture("Picture2");
+    Canvas* box = c_.preview;
     const double height = box->textHeight();
     const int index = height > 0 && y >= 0 ? static_cast<int>(y / height) : -1;
     const QString tip = index >= 0 && index < static_cast<int>(previewLines_.size())
@@ -641,10 +686,10 @@ void ResultsScreen::airKermaEntered() {
 }
 
 bool ResultsScreen::showAgd(bool complain) {
-    QLineEdit* agd = textBox("Text10");
+    QLineEdit* agd = c_.agd;
     agd->clear();
-    label("Label60")->clear();
-    const std::string typed = text("Text9");
+    c_.agdSigma->clear();
+    const std::string typed = textOf(c_.airKerma);
     if (isBlankTyped(typed)) return true;
     const TypedNumber ka = readTypedNumber(typed, NumberRange{0, HUGE_VAL});
     if (!ka.ok()) {
@@ -658,7 +703,7 @@ bool ResultsScreen::showAgd(bool complain) {
     if (!session_.loaded || !ratio) return true;
     const AgdEstimate e = estimateAgd(ka.value, session_.shown.SagdValue, session_.uncertainty, *ratio);
     agd->setText(QString::fromStdString(format(e.agd, "0.000")));
-    setText("Label60", plusMinusPercent(e.relativeSigma));
+    put(c_.agdSigma, plusMinusPercent(e.relativeSigma));
     return true;
 }
 
@@ -679,13 +724,13 @@ void ResultsScreen::showKaPoint() {
     const std::string factor = ratio ? format(*ratio, "0.000") : std::string();
     switch (session_.kaPoint) {
     case KaPoint::FcdFree:
-        setText("Label64", ex.kaNoteFcd.str());
+        put(c_.kaPoint, ex.kaNoteFcd.str());
         break;
     case KaPoint::FcdPaddle:
-        setText("Label64", fillIn(ex.kaNoteFcdPaddle.str(), {{"%1", factor}}));
+        put(c_.kaPoint, fillIn(ex.kaNoteFcdPaddle.str(), {{"%1", factor}}));
         break;
     case KaPoint::BreastSurface:
-        setText("Label64", fillIn(ex.kaNoteSurface.str(), {{"%1", factor}}));
+        put(c_.kaPoint, fillIn(ex.kaNoteSurface.str(), {{"%1", factor}}));
         break;
     }
 }

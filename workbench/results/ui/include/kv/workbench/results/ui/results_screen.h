@@ -88,6 +88,41 @@ class ResultsScreen : public gui::Form, private LoadView {
     void enableResultControls() override;
     void DrawDepthDoseGraph() override;
 
+    struct Controls {
+        gui::FileListBox* files;          // File1
+        gui::Canvas* preview;             // Picture2, the header
+        gui::Canvas* map;                 // Picture1, the Y-Z plane
+        gui::Canvas* legend;              // Picture7
+        gui::Canvas* sketch;              // Picture5
+        gui::Canvas* hintIcon;            // Picture6
+        QPushButton* ok;                  // Command6: load
+        QPushButton* clear;               // Command2
+        QPushButton* showXZ;              // Command1
+        QPushButton* showXY;              // Command5
+        QPushButton* showDepthDose;       // Command3
+        QPushButton* back;                // Command4
+        QLineEdit* pointerY;              // Text5
+        QLineEdit* pointerZ;              // Text2
+        QLineEdit* pointerDose;           // Text6
+        QLineEdit* pickedY;               // Text3
+        QLineEdit* pickedZ;               // Text4
+        QLineEdit* referenceDose;         // Text1, the 100 % dose
+        QLineEdit* fcd;                   // Text7
+        QLineEdit* sagd;                  // Text8
+        QLineEdit* airKerma;              // Text9, Ka typed
+        QLineEdit* agd;                   // Text10
+        QLabel* voxelSigma;               // Label63, under the pointer's dose
+        QLabel* voxelSpan;                // Label66, the voxel of the read-out
+        QLabel* pickNote;                 // Label65, a pick beyond the phantom
+        QLabel* referenceSigma;           // Label61
+        QLabel* sagdSigma;                // Label62
+        QLabel* agdSigma;                 // Label60
+        QLabel* kaPoint;                  // Label64, where Ka was measured
+        gui::LineItem* yMarker = nullptr; // Line45, the X-Z plane's Y
+        gui::LineItem* zMarker = nullptr; // Line51, the X-Y plane's depth
+    };
+    Controls bind() const;
+    Controls c_;
     QString workDir_;
     ResultsSession session_;
     std::unique_ptr<DepthDoseScreen> form5_;
