@@ -71,6 +71,7 @@ class EnginePhysics : public Physics {
             factors::RowRunOptions o;
             o.threads = s_.threads;
             o.interrupted = s_.interrupted;
+            o.keepResultFile = false; // the audit reads the figures, not the dose values
             return factorOf(r, factors::runGridRow(r, s_.dataDir, data_, s_.cacheDir, o).factors);
         } catch (const factors::RowInterrupted&) {
             throw AuditInterrupted();
@@ -82,8 +83,8 @@ class EnginePhysics : public Physics {
     // What the cache holds is kept, so that factor() need not check it again.
     bool stored(const FactorNode& n) override {
         try {
-            const factors::StoredRow s =
-                factors::storedGridRow(nodeRow(n, equipment_, s_.histories), s_.dataDir, data_, s_.cacheDir);
+            const factors::StoredRow s = factors::storedGridRow(nodeRow(n, equipment_, s_.histories),
+                                                                s_.dataDir, data_, s_.cacheDir, true);
             if (s.factors) stored_[n.key()] = *s.factors;
             return s.factors.has_value();
         } catch (const factors::RowFailure&) {

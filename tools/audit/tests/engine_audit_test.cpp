@@ -99,8 +99,10 @@ TEST(EngineAudit, EachAgdIsItsFactorsRunAndAgreesWithThePublishedMethod) {
         SCOPED_TRACE(r.at("anode"));
         EXPECT_EQ(r.at("glandularity_percent"), "50.0");
         EXPECT_EQ(r.at("hvl_source"), "model");
-        // The factor_id is the cache's result file of that very run.
-        EXPECT_TRUE(fs::exists(dir.file("out/factors") / (r.at("factor_id") + ".vesk")));
+        // The factor_id names the cache's figures of that very run; its dose values are not kept.
+        EXPECT_TRUE(fs::exists(dir.file("out/factors") / (r.at("factor_id") + ".factors")));
+        EXPECT_FALSE(fs::exists(dir.file("out/factors") / (r.at("factor_id") + ".vesk")));
+        EXPECT_LT(fs::file_size(dir.file("out/factors") / (r.at("factor_id") + ".factors")), 1000u);
 
         // The same node run on its own, into a folder of its own.
         FactorNode n;
@@ -193,6 +195,22 @@ TEST(EngineAudit, AKilledAuditGoesOnFromTheFactorsItHadMade) {
     waitpid(third, &ws, 0);
     EXPECT_NE(test_support::readFile(dir.file("third.log")).find("4 factors needed, 4 of them already in"),
               std::string::npos);
+    EXPECT_EQ(test_support::readFile(dir.file("out/audit.csv")), before);
+
+    // A stored figure altered by hand no longer matches its note's hash: that factor runs again.
+    fs::path altered;
+    for (const auto& e : fs::directory_iterator(dir.file("out/factors")))
+        if (e.path().extension() == ".factors") altered = e.path();
+    ASSERT_FALSE(altered.empty());
+    std::string text = test_support::readFile(altered);
+    text.replace(text.find("mgd_per_k_surface = "), 20, "mgd_per_k_surface = 9");
+    test_support::writeFile(altered, text);
+    const pid_t fourth = start(dir.file("fourth.log"));
+    waitpid(fourth, &ws, 0);
+    EXPECT_NE(test_support::readFile(dir.file("fourth.log")).find("4 factors needed, 3 of them already in"),
+              std::string::npos)
+        << test_support::readFile(dir.file("fourth.log"));
+    // Run again with its fixed seed, the factor is what it was, not the altered figure.
     EXPECT_EQ(test_support::readFile(dir.file("out/audit.csv")), before);
 }
 

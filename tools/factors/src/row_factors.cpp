@@ -19,7 +19,9 @@
 #include "kv/texts/sweep.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
+#include <cmath>
 #include <random>
 #include <thread>
 #include <unistd.h>
@@ -35,6 +37,29 @@ constexpr const char* kInputsKey = "inputs";
 constexpr const char* kInputsHashKey = "inputs_sha256";
 constexpr const char* kRevisionKey = "physics_revision";
 constexpr const char* kResultHashKey = "result_sha256";
+constexpr const char* kFactorsHashKey = "factors_sha256";
+
+// The trailer's figures a row is read for, as <stem>.factors keeps them.
+struct FactorField {
+    const char* name;
+    double RowFactors::*to;
+};
+constexpr FactorField kFactorFields[] = {
+    {"sagd", &RowFactors::sagd},
+    {"sagd_sigma_percent", &RowFactors::sagdSigmaPercent},
+    {"dose100", &RowFactors::dose100},
+    {"dose100_sigma_percent", &RowFactors::dose100SigmaPercent},
+    {"mgd_per_k_surface", &RowFactors::mgd},
+    {"mgd_sigma_percent", &RowFactors::mgdSigmaPercent},
+    {"k_surface_per_k_fcd", &RowFactors::kSurfacePerKFcd},
+    {"k_fcd_paddle_per_k_fcd", &RowFactors::kFcdPaddlePerKFcd},
+};
+
+std::string exactText(double v) {
+    char buf[32];
+    const auto end = std::to_chars(buf, buf + sizeof buf, v).ptr; // the shortest text that reads back as v
+    return std::string(buf, end);
+}
 
 // A row's run files in a folder of its own, and what follows from them alone.
 struct Prepared {
@@ -164,7 +189,36 @@ std::optional<RowFactors> factorsOf(const Prepared& p, const std::string& bytes)
     return f;
 }
 
-StoredRow stored(const Row& r, const Prepared& p, const fs::path& outDir) {
+std::vector<std::pair<std::string, std::string>> factorEntries(const RowFactors& f) {
+    std::vector<std::pair<std::string, std::string>> e = {{"seed", f.seed}};
+    for (const FactorField& x : kFactorFields)
+        e.push_back({x.name, exactText(f.*x.to)});
+    e.push_back({"histories", std::to_string(f.histories)});
+    if (!f.engineVersion.empty()) e.push_back({"engine_version", f.engineVersion});
+    return e;
+}
+
+std::optional<RowFactors> factorsOfFile(const Prepared& p, const std::string& bytes,
+                                        const std::string& name) {
+    const formats::SettingsFile file = formats::SettingsFile::parse(bytes, name);
+    RowFactors f;
+    const formats::Setting* seed = file.find("seed");
+    if (!seed) return std::nullopt;
+    f.seed = seed->value;
+    if (const formats::Setting* v = file.find("engine_version")) f.engineVersion = v->value;
+    f.hvl1 = p.hvl1, f.hvl1Paddle = p.hvl1Paddle, f.meanKev = p.meanKev;
+    for (const FactorField& x : kFactorFields) {
+        if (!file.find(x.name)) return std::nullopt;
+        f.*x.to = file.number(x.name, 0, -HUGE_VAL, HUGE_VAL);
+    }
+    const double histories = file.number("histories", 0, 0, 1e18);
+    if (!(f.dose100 > 0) || !(histories >= 1)) return std::nullopt;
+    f.histories = static_cast<uint64_t>(histories);
+    f.meanPercentage = 100 * f.sagd / f.dose100;
+    return f;
+}
+
+StoredRow stored(const Row& r, const Prepared& p, const fs::path& outDir, bool figuresOnlyWill) {
     StoredRow s;
     try {
         std::optional<formats::SettingsFile> note = formats::SettingsFile::read(outDir, p.stem + ".row");
@@ -173,17 +227,31 @@ StoredRow stored(const Row& r, const Prepared& p, const fs::path& outDir) {
             return v ? v->value : std::string();
         };
         std::error_code ec;
-        if (!note || value(kInputsKey) != rowKey(r) || !fs::is_regular_file(outDir / p.resultName, ec))
+        const std::string factorsName = p.stem + ".factors";
+        const bool figuresOnly = !value(kFactorsHashKey).empty();
+        if (figuresOnly && !figuresOnlyWill) return s; // the caller wants the result file
+        if (!note || value(kInputsKey) != rowKey(r) ||
+            !fs::is_regular_file(outDir / (figuresOnly ? factorsName : p.resultName), ec))
             return s;
         if (value(kInputsHashKey) != p.inputsHash) return {std::nullopt, Staleness::Inputs};
         if (value(kRevisionKey) != std::to_string(engine::kPhysicsRevision))
             return {std::nullopt, Staleness::Physics};
+        if (figuresOnly) {
+            const std::string bytes =
+                readFileBytes(outDir, factorsName, formats::SettingsFile::kDefaultMaxBytes);
+            if (value(kFactorsHashKey) != sha256Hex(bytes)) return {std::nullopt, Staleness::Result};
+            s.factors = factorsOfFile(p, bytes, factorsName);
+            s.staleness = s.factors ? Staleness::None : Staleness::Result;
+            return s;
+        }
         const std::string bytes = readFileBytes(outDir, p.resultName, formats::kMaxResultFileBytes);
         if (value(kResultHashKey) != sha256Hex(bytes)) return {std::nullopt, Staleness::Result};
         s.factors = factorsOf(p, bytes);
         s.staleness = s.factors ? Staleness::None : Staleness::Result;
     } catch (const RecordError&) {
         // An unreadable note or result: the row runs again.
+    } catch (const formats::FileError&) {
+        // Likewise a figures file that does not read back.
     }
     return s;
 }
@@ -237,7 +305,7 @@ RowOutcome runGridRow(const Row& r, const fs::path& dataDir, const spectrum::Phy
         const Prepared p = prepare(r, dataDir, data, work.dir, o.edition);
         RowOutcome out;
         out.resultFile = p.resultName;
-        StoredRow s = stored(r, p, outDir);
+        StoredRow s = stored(r, p, outDir, !o.keepResultFile);
         if (s.factors) {
             out.factors = *s.factors;
             out.kept = true;
@@ -275,23 +343,35 @@ RowOutcome runGridRow(const Row& r, const fs::path& dataDir, const spectrum::Phy
         if (!f || (r.thickness <= engine::kMaxThickness && !results::LoadResultFile(work.dir, p.resultName)))
             throw RowFailure(
                 fillNumbered(texts::sweepTextsOf(o.edition).rowResultUnreadable, {p.resultName}));
-        fs::rename(work.dir / p.resultName, outDir / p.resultName);
-        formats::writeSettingsFile(outDir, p.stem + ".row",
-                                   {{kInputsKey, rowKey(r)},
-                                    {kInputsHashKey, p.inputsHash},
-                                    {kRevisionKey, std::to_string(engine::kPhysicsRevision)},
-                                    {kResultHashKey, sha256Hex(bytes)}});
+        std::vector<std::pair<std::string, std::string>> note = {
+            {kInputsKey, rowKey(r)},
+            {kInputsHashKey, p.inputsHash},
+            {kRevisionKey, std::to_string(engine::kPhysicsRevision)},
+            {kResultHashKey, sha256Hex(bytes)}};
+        // The note comes last: a row killed before it has nothing stored.
+        if (o.keepResultFile) {
+            fs::rename(work.dir / p.resultName, outDir / p.resultName);
+        } else {
+            const std::string factorsName = p.stem + ".factors";
+            formats::writeSettingsFile(outDir, factorsName, factorEntries(*f));
+            note.push_back(
+                {kFactorsHashKey,
+                 sha256Hex(readFileBytes(outDir, factorsName, formats::SettingsFile::kDefaultMaxBytes))});
+            std::error_code ec;
+            fs::remove(outDir / p.resultName, ec); // a result file of an earlier run with it kept
+        }
+        formats::writeSettingsFile(outDir, p.stem + ".row", note);
         out.factors = *f;
         return out;
     });
 }
 
 StoredRow storedGridRow(const Row& r, const fs::path& dataDir, const spectrum::PhysicalData& data,
-                        const fs::path& outDir) {
+                        const fs::path& outDir, bool figuresOnly) {
     // Its failure is never shown: a row without a stored result is reported as such.
     return explained(texts::Edition::English, [&] {
         const Folder work(outDir / kWorkFolder / ("check-" + resultStem(r) + "-" + writerTag()));
-        return stored(r, prepare(r, dataDir, data, work.dir, texts::Edition::English), outDir);
+        return stored(r, prepare(r, dataDir, data, work.dir, texts::Edition::English), outDir, figuresOnly);
     });
 }
 

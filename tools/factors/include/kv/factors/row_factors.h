@@ -11,7 +11,8 @@
 // A stored result in outDir is reused only when the note beside it (<stem>.row)
 // records the same inputs key, the same SHA-256 of everything the run reads
 // (its run files, the spectrum data, Geometry.dat, RunOptions.dat), the engine's
-// physics revision, and the SHA-256 of the result file as it stands now.
+// physics revision, and the SHA-256 of the result file as it stands now (or,
+// for a row run without keeping its result file, of its <stem>.factors).
 #include "kv/engine/engine_session.h"
 #include "kv/factors/row.h"
 #include "kv/spectrum/model/physical_data.h"
@@ -58,6 +59,9 @@ struct RowRunOptions {
     std::function<bool()> interrupted = [] { return false; };
     // Every 0.1 s while the engine runs.
     std::function<void(const engine::SessionProgress&)> progress = [](const engine::SessionProgress&) {};
+    // False: only the figures the trailer gives are kept (<stem>.factors, its
+    // hash in the note), not the result file with its dose values.
+    bool keepResultFile = true;
 };
 
 // The row cannot be run or its result used; what() says why, in the edition of RowRunOptions.
@@ -83,7 +87,10 @@ struct StoredRow {
     std::optional<RowFactors> factors;
     Staleness staleness = Staleness::NoResult;
 };
+// With `figuresOnly`, a row stored without its result file (keepResultFile
+// false) counts as stored; without, only a row with its result file does.
 StoredRow storedGridRow(const Row& r, const std::filesystem::path& dataDir,
-                        const spectrum::PhysicalData& data, const std::filesystem::path& outDir);
+                        const spectrum::PhysicalData& data, const std::filesystem::path& outDir,
+                        bool figuresOnly = false);
 
 } // namespace kv::factors
