@@ -61,11 +61,12 @@ void addFixedDrawing(gui::Canvas& map, const MapGrid& grid) {
     top->setFill(band);
 }
 
-void addCrossHair(gui::Canvas& map, const char* name, bool horizontal, int bottom) {
+gui::LineItem* addCrossHair(gui::Canvas& map, const char* name, bool horizontal, int bottom) {
     gui::LineItem* l = horizontal
                            ? map.addLine(QString::fromLatin1(name), kMapLeft, 0, kMapRight, 0, Qt::white)
                            : map.addLine(QString::fromLatin1(name), 0, 0, 0, bottom, Qt::white);
     l->hide();
+    return l;
 }
 
 void drawIcon(gui::Canvas& icon) {
@@ -151,25 +152,39 @@ void makeBoxesReadOnly(gui::Form& form) {
         form.textBox(box)->setReadOnly(true);
 }
 
-namespace {
-constexpr std::string_view kDoseBoxes[] = {"Text5", "Text6", "Text7"};
-constexpr Component kDoseComponents[] = {Primary, Scatter, Total};
-
-void setText(gui::Form& form, std::string_view box, const std::string& text) {
-    form.setText(box, text);
+ReadOut bindReadOut(const gui::Form& form, std::string_view rowBox) {
+    return {.x = form.textBox("Text2"),
+            .row = form.textBox(rowBox),
+            .primary = form.textBox("Text5"),
+            .scatter = form.textBox("Text6"),
+            .total = form.textBox("Text7"),
+            .sigma = form.label("Label63"),
+            .voxel = form.label("Label66")};
 }
-} // namespace
 
-void showReadOut(gui::Form& form, const ReadOut& boxes, const Slice& slice, Voxel v, double x, double y,
+void showReadOut(const ReadOut& boxes, const Slice& slice, Voxel v, double x, double y,
                  const std::optional<formats::VoxelSigma>& sigma) {
-    setText(form, boxes.x, format(std::abs(x) * 0.025, "#0.0"));
-    setText(form, boxes.row, format(std::abs(y) * 0.025, "#0.0"));
+    const auto show = [](QLineEdit* box, const std::string& text) {
+        box->setText(QString::fromStdString(text));
+    };
+    show(boxes.x, format(std::abs(x) * 0.025, "#0.0"));
+    show(boxes.row, format(std::abs(y) * 0.025, "#0.0"));
+    QLineEdit* const doses[] = {boxes.primary, boxes.scatter, boxes.total};
+    constexpr Component kDoseComponents[] = {Primary, Scatter, Total};
     for (int k = 0; k < 3; ++k)
-        setText(form, kDoseBoxes[k], format(slice.dose(kDoseComponents[k], v.ix, v.row), " ##0.00"));
+        show(doses[k], format(slice.dose(kDoseComponents[k], v.ix, v.row), " ##0.00"));
     const int iy = slice.rowIndex(v.row), iz = slice.layerIndex(v.row);
-    setText(form, "Label63", plusMinusPercent(voxelRelativeSigma(sigma, v.ix, iy, iz)));
-    showVoxel(*form.label("Label66"), {'X', v.ix}, slice.isLayer() ? VoxelAxis{'Y', iy} : VoxelAxis{'Z', iz},
-              v.ix, iy, iz);
+    boxes.sigma->setText(QString::fromStdString(plusMinusPercent(voxelRelativeSigma(sigma, v.ix, iy, iz))));
+    showVoxel(*boxes.voxel, {'X', v.ix}, slice.isLayer() ? VoxelAxis{'Y', iy} : VoxelAxis{'Z', iz}, v.ix, iy,
+              iz);
+}
+
+void emptyReadOut(const ReadOut& boxes) {
+    for (QLineEdit* box : {boxes.x, boxes.row, boxes.primary, boxes.scatter, boxes.total})
+        box->clear();
+    boxes.sigma->clear();
+    boxes.voxel->clear();
+    boxes.voxel->setToolTip({});
 }
 
 std::string voxelSpanText(VoxelAxis a, VoxelAxis b) {
@@ -190,16 +205,6 @@ std::string voxelTipText(int ix, int iy, int iz) {
 void showVoxel(QLabel& label, VoxelAxis a, VoxelAxis b, int ix, int iy, int iz) {
     label.setText(QString::fromStdString(voxelSpanText(a, b)));
     label.setToolTip(QString::fromStdString(voxelTipText(ix, iy, iz)));
-}
-
-void emptyReadOut(gui::Form& form, const ReadOut& boxes) {
-    form.textBox(boxes.x)->clear();
-    form.textBox(boxes.row)->clear();
-    for (std::string_view box : kDoseBoxes)
-        form.textBox(box)->clear();
-    form.setText("Label63", "");
-    form.setText("Label66", "");
-    form.label("Label66")->setToolTip({});
 }
 
 } // namespace kv::results::planes

@@ -12,6 +12,7 @@
 #include <vector>
 
 class QLabel;
+class QLineEdit;
 
 namespace kv::results::planes {
 
@@ -83,7 +84,7 @@ struct MapGrid {
 void addFixedDrawing(gui::Canvas& map, const MapGrid& grid);
 
 // A white cross-hair line, hidden until the pointer is over the map.
-void addCrossHair(gui::Canvas& map, const char* name, bool horizontal, int bottom);
+gui::LineItem* addCrossHair(gui::Canvas& map, const char* name, bool horizontal, int bottom);
 
 // The small picture beside the 100 % dose panel; it does nothing.
 void drawIcon(gui::Canvas& icon);
@@ -104,16 +105,24 @@ void appendReadOutPanel(std::vector<gui::Control>& rows, const ReadOutPanel& pan
 // The text boxes only show; nothing typed into them means anything.
 void makeBoxesReadOnly(gui::Form& form);
 
-// The read-out boxes of a plane screen: X, the row's coordinate, and the
-// primary, scatter and total dose of a voxel.
+// The read-out of a plane screen: X, the row's coordinate, the primary,
+// scatter and total dose of a voxel, its uncertainty and which voxel it is.
 struct ReadOut {
-    std::string_view x;
-    std::string_view row;
+    QLineEdit* x;
+    QLineEdit* row;
+    QLineEdit* primary;
+    QLineEdit* scatter;
+    QLineEdit* total;
+    QLabel* sigma;
+    QLabel* voxel;
 };
+// The panel's controls on `form`, the row's coordinate in `rowBox`; bound once
+// when the screen is made.
+ReadOut bindReadOut(const gui::Form& form, std::string_view rowBox);
 // With the voxel's own uncertainty beside the total, where `sigma` gives it.
-void showReadOut(gui::Form& form, const ReadOut& boxes, const Slice& slice, Voxel v, double x, double y,
+void showReadOut(const ReadOut& boxes, const Slice& slice, Voxel v, double x, double y,
                  const std::optional<formats::VoxelSigma>& sigma);
-void emptyReadOut(gui::Form& form, const ReadOut& boxes);
+void emptyReadOut(const ReadOut& boxes);
 
 // The voxel a read-out's dose belongs to, on the two axes of its map ('X',
 // 'Y' or 'Z', each with its 1-based index): "voxel Y 6.3–6.4, Z 1.5–1.6 cm".

@@ -25,7 +25,6 @@ namespace colours = gui::colours;
 
 constexpr double kHeadingPt = 15.75;
 constexpr int kMapBottom = 607; // the grid's vertical lines and the axis end here
-constexpr planes::ReadOut kReadOut{"Text2", "Text3"};
 
 std::vector<Control> form6Controls() {
     const auto& t = texts::xyPlaneTexts();
@@ -168,27 +167,28 @@ XYPlaneScreen::XYPlaneScreen(const ResultsSession& session)
             .height = 11790,
             .font = {14.25}},
            form6Controls()),
-      session_(session) {
-    gui::Canvas* map = picture("Picture3");
+      session_(session), c_(bind()),
+      readOut_(std::make_unique<planes::ReadOut>(planes::bindReadOut(*this, "Text3"))) {
+    gui::Canvas* map = c_.map;
     map->setScale(planes::kMapLeft, planes::kMapTop, planes::kMapWidth, planes::kMapWidth);
     planes::addFixedDrawing(*map,
                             {.lastHorizontal = 560, .verticalTop = 0, .bottom = kMapBottom, .axisWidth = 2});
     map->addShape(QStringLiteral("Shape1"), gui::ShapeKind::Circle, -4, 238, 8, 8, Qt::black);
-    planes::addCrossHair(*map, "Line46", true, kMapBottom);
-    planes::addCrossHair(*map, "Line50", false, kMapBottom);
-    planes::addCrossHair(*map, "Line49", false, kMapBottom);
+    c_.row = planes::addCrossHair(*map, "Line46", true, kMapBottom);
+    c_.column = planes::addCrossHair(*map, "Line50", false, kMapBottom);
+    c_.mirror = planes::addCrossHair(*map, "Line49", false, kMapBottom);
     connect(map, &gui::Canvas::mouseMoved, this,
             [this](double x, double y, Qt::MouseButtons) { pointerMoved(x, y); });
 
     planes::drawIcon(*picture("Picture8"));
-    addDoseLegendLabels(*picture("Picture7"));
-    DrawDoseLegend(*picture("Picture7"));
+    addDoseLegendLabels(*c_.legend);
+    DrawDoseLegend(*c_.legend);
 
-    option("Option1")->setChecked(true);
-    label("Label27")->hide();
+    c_.separate->setChecked(true);
+    c_.totalHeading->hide();
     planes::makeBoxesReadOnly(*this);
-    connect(option("Option1"), &QRadioButton::clicked, this, [this] { chooseSeparate(); });
-    connect(option("Option2"), &QRadioButton::clicked, this, [this] { chooseTotal(); });
+    connect(c_.separate, &QRadioButton::clicked, this, [this] { chooseSeparate(); });
+    connect(c_.total, &QRadioButton::clicked, this, [this] { chooseTotal(); });
     onClick("Command4", [this] { hide(); });
     const auto& ex = texts::resultsExtrasTexts();
     auto* e = new PictureExport(*map, session_, QStringLiteral("xy-plane"), [this] {
@@ -198,46 +198,59 @@ XYPlaneScreen::XYPlaneScreen(const ResultsSession& session)
         .title =
             [this] {
                 return pictureTitle(session_, texts::resultsExtrasTexts().pictureXY,
-                                    textBox("Text4")->text().toStdString(), option("Option1")->isChecked());
+                                    c_.depth->text().toStdString(), c_.separate->isChecked());
             },
         .horizontal = ReportAxis{gui::qs(ex.axisX), 0, kMapUnitsPerCm, -7.5, 7.5},
         .vertical = ReportAxis{gui::qs(ex.axisY), 0, kMapUnitsPerCm, 0, 15},
-        .legend = picture("Picture7"),
-        .cursor = {line("Line46"), line("Line49"), line("Line50")},
+        .legend = c_.legend,
+        .cursor = {c_.row, c_.mirror, c_.column},
     });
+}
+
+XYPlaneScreen::~XYPlaneScreen() = default;
+
+XYPlaneScreen::Controls XYPlaneScreen::bind() const {
+    return {.map = picture("Picture3"),
+            .legend = picture("Picture7"),
+            .separate = option("Option1"),
+            .total = option("Option2"),
+            .primaryHeading = label("Label25"),
+            .scatterHeading = label("Label26"),
+            .totalHeading = label("Label27"),
+            .depth = textBox("Text4")};
 }
 
 void XYPlaneScreen::DrawXYPlaneSeparate() {
     const DoseModel& m = session_.shown;
-    planes::paintMirrored(*picture("Picture3"), planes::Slice::layer(m, m.SelectedZIndex), Primary, Scatter,
+    planes::paintMirrored(*c_.map, planes::Slice::layer(m, m.SelectedZIndex), Primary, Scatter,
                           planes::kXYSeparateCells);
 }
 
 void XYPlaneScreen::DrawXYPlaneTotal() {
     const DoseModel& m = session_.shown;
-    planes::paintMirrored(*picture("Picture3"), planes::Slice::layer(m, m.SelectedZIndex), Total, Total,
+    planes::paintMirrored(*c_.map, planes::Slice::layer(m, m.SelectedZIndex), Total, Total,
                           planes::kXYTotalCells);
 }
 
 void XYPlaneScreen::chooseSeparate() {
-    option("Option1")->setChecked(true);
-    label("Label25")->show();
-    label("Label26")->show();
-    label("Label27")->hide();
+    c_.separate->setChecked(true);
+    c_.primaryHeading->show();
+    c_.scatterHeading->show();
+    c_.totalHeading->hide();
     DrawXYPlaneSeparate();
 }
 
 void XYPlaneScreen::chooseTotal() {
-    option("Option2")->setChecked(true);
-    label("Label25")->hide();
-    label("Label26")->hide();
-    label("Label27")->show();
+    c_.total->setChecked(true);
+    c_.primaryHeading->hide();
+    c_.scatterHeading->hide();
+    c_.totalHeading->show();
     DrawXYPlaneTotal();
 }
 
 void XYPlaneScreen::redrawForNewModel() {
     offMap();
-    if (option("Option2")->isChecked())
+    if (c_.total->isChecked())
         chooseTotal();
     else
         chooseSeparate();
@@ -251,20 +264,20 @@ void XYPlaneScreen::pointerMoved(double x, double y) {
         offMap();
         return;
     }
-    line("Line46")->setY(y);
-    line("Line49")->setX(-x - 1);
-    line("Line50")->setX(x);
-    line("Line46")->show();
+    c_.row->setY(y);
+    c_.mirror->setX(-x - 1);
+    c_.column->setX(x);
+    c_.row->show();
     // In the total display the mirror line keeps whatever it showed.
-    if (option("Option1")->isChecked()) line("Line49")->show();
-    line("Line50")->show();
-    planes::showReadOut(*this, kReadOut, slice, *voxel, x, y, session_.voxelSigma);
+    if (c_.separate->isChecked()) c_.mirror->show();
+    c_.column->show();
+    planes::showReadOut(*readOut_, slice, *voxel, x, y, session_.voxelSigma);
 }
 
 void XYPlaneScreen::offMap() {
-    for (std::string_view l : {"Line46", "Line49", "Line50"})
-        line(l)->hide();
-    planes::emptyReadOut(*this, kReadOut);
+    for (gui::LineItem* l : {c_.row, c_.mirror, c_.column})
+        l->hide();
+    planes::emptyReadOut(*readOut_);
 }
 
 } // namespace kv::results

@@ -24,8 +24,6 @@ namespace colours = gui::colours;
 constexpr double kHeadingPt = 15.75;
 constexpr double kMapHeight = 245;
 constexpr int kMapBottom = 241;
-constexpr planes::ReadOut kReadOut{"Text2", "Text4"};
-constexpr std::string_view kCrossHairs[] = {"Line46", "Line47", "Line48", "Line49", "Line50"};
 
 std::vector<Control> form7Controls() {
     const auto& t = texts::xzPlaneTexts();
@@ -155,9 +153,10 @@ XZPlaneScreen::XZPlaneScreen(const ResultsSession& session)
             .height = 9975,
             .font = {14.25}},
            form7Controls()),
-      session_(session) {
-    gui::Canvas* upper = picture("Picture3");
-    gui::Canvas* lower = picture("Picture4");
+      session_(session), c_(bind()),
+      readOut_(std::make_unique<planes::ReadOut>(planes::bindReadOut(*this, "Text4"))) {
+    gui::Canvas* upper = c_.separate;
+    gui::Canvas* lower = c_.total;
     for (gui::Canvas* map : {upper, lower}) {
         map->setScale(planes::kMapLeft, planes::kMapTop, planes::kMapWidth, kMapHeight);
         planes::addFixedDrawing(*map, {.lastHorizontal = 200,
@@ -167,15 +166,15 @@ XZPlaneScreen::XZPlaneScreen(const ResultsSession& session)
         connect(map, &gui::Canvas::mouseMoved, this,
                 [this](double x, double y, Qt::MouseButtons) { pointerMoved(x, y); });
     }
-    planes::addCrossHair(*upper, "Line46", true, kMapBottom);
-    planes::addCrossHair(*upper, "Line50", false, kMapBottom);
-    planes::addCrossHair(*upper, "Line49", false, kMapBottom);
-    planes::addCrossHair(*lower, "Line47", true, kMapBottom);
-    planes::addCrossHair(*lower, "Line48", false, kMapBottom);
+    c_.upperRow = planes::addCrossHair(*upper, "Line46", true, kMapBottom);
+    c_.upperColumn = planes::addCrossHair(*upper, "Line50", false, kMapBottom);
+    c_.upperMirror = planes::addCrossHair(*upper, "Line49", false, kMapBottom);
+    c_.lowerRow = planes::addCrossHair(*lower, "Line47", true, kMapBottom);
+    c_.lowerColumn = planes::addCrossHair(*lower, "Line48", false, kMapBottom);
 
     planes::drawIcon(*picture("Picture8"));
-    addDoseLegendLabels(*picture("Picture7"), kXZLegendTops);
-    DrawDoseLegend(*picture("Picture7"));
+    addDoseLegendLabels(*c_.legend, kXZLegendTops);
+    DrawDoseLegend(*c_.legend);
 
     planes::makeBoxesReadOnly(*this);
     onClick("Command1", [this] { hide(); });
@@ -188,29 +187,38 @@ XZPlaneScreen::XZPlaneScreen(const ResultsSession& session)
             .title =
                 [this, separate = map == upper] {
                     return pictureTitle(session_, texts::resultsExtrasTexts().pictureXZ,
-                                        textBox("Text3")->text().toStdString(), separate);
+                                        c_.sliceY->text().toStdString(), separate);
                 },
             .horizontal = ReportAxis{gui::qs(ex.axisX), 0, kMapUnitsPerCm, -7.5, 7.5},
             .vertical = ReportAxis{gui::qs(ex.axisZ), 0, kMapUnitsPerCm, 0, 6},
-            .legend = picture("Picture7"),
+            .legend = c_.legend,
             .cursor = map == upper
-                          ? std::vector<gui::Decoration*>{line("Line46"), line("Line50"), line("Line49")}
-                          : std::vector<gui::Decoration*>{line("Line47"), line("Line48")},
+                          ? std::vector<gui::Decoration*>{c_.upperRow, c_.upperColumn, c_.upperMirror}
+                          : std::vector<gui::Decoration*>{c_.lowerRow, c_.lowerColumn},
         });
     }
 }
 
+XZPlaneScreen::~XZPlaneScreen() = default;
+
+XZPlaneScreen::Controls XZPlaneScreen::bind() const {
+    return {.separate = picture("Picture3"),
+            .total = picture("Picture4"),
+            .legend = picture("Picture7"),
+            .sliceY = textBox("Text3")};
+}
+
 void XZPlaneScreen::DrawXZPlaneSeparate(std::string_view sliceY) {
     const DoseModel& m = session_.shown;
-    planes::paintMirrored(*picture("Picture3"), planes::Slice::row(m, m.SelectedYIndex), Primary, Scatter,
+    planes::paintMirrored(*c_.separate, planes::Slice::row(m, m.SelectedYIndex), Primary, Scatter,
                           planes::kXZSeparateCells);
-    setText("Text3", sliceY);
-    planes::emptyReadOut(*this, kReadOut);
+    c_.sliceY->setText(gui::qs(sliceY));
+    planes::emptyReadOut(*readOut_);
 }
 
 void XZPlaneScreen::DrawXZPlaneTotal() {
     const DoseModel& m = session_.shown;
-    planes::paintMirrored(*picture("Picture4"), planes::Slice::row(m, m.SelectedYIndex), Total, Total,
+    planes::paintMirrored(*c_.total, planes::Slice::row(m, m.SelectedYIndex), Total, Total,
                           planes::kXZTotalCells);
 }
 
@@ -228,20 +236,20 @@ void XZPlaneScreen::pointerMoved(double x, double y) {
         offMap();
         return;
     }
-    line("Line46")->setY(y);
-    line("Line47")->setY(y);
-    line("Line49")->setX(-x - 1);
-    line("Line50")->setX(x);
-    line("Line48")->setX(x);
-    for (std::string_view l : kCrossHairs)
-        line(l)->show();
-    planes::showReadOut(*this, kReadOut, slice, *voxel, x, y, session_.voxelSigma);
+    c_.upperRow->setY(y);
+    c_.lowerRow->setY(y);
+    c_.upperMirror->setX(-x - 1);
+    c_.upperColumn->setX(x);
+    c_.lowerColumn->setX(x);
+    for (gui::LineItem* l : {c_.upperRow, c_.lowerRow, c_.lowerColumn, c_.upperMirror, c_.upperColumn})
+        l->show();
+    planes::showReadOut(*readOut_, slice, *voxel, x, y, session_.voxelSigma);
 }
 
 void XZPlaneScreen::offMap() {
-    for (std::string_view l : kCrossHairs)
-        line(l)->hide();
-    planes::emptyReadOut(*this, kReadOut);
+    for (gui::LineItem* l : {c_.upperRow, c_.lowerRow, c_.lowerColumn, c_.upperMirror, c_.upperColumn})
+        l->hide();
+    planes::emptyReadOut(*readOut_);
 }
 
 } // namespace kv::results

@@ -5,13 +5,22 @@
 #include "kv/gui/form.h"
 #include "kv/workbench/results/ui/results_session.h"
 
+#include <memory>
+
+class QRadioButton;
+
 namespace kv::results {
+
+namespace planes {
+struct ReadOut;
+}
 
 class XYPlaneScreen : public gui::Form {
     Q_OBJECT
   public:
     // The session outlives the screen; the screen only reads it.
     explicit XYPlaneScreen(const ResultsSession& session);
+    ~XYPlaneScreen() override;
 
     // Clear Picture3 and paint layer SelectedZIndex of the shown model.
     void DrawXYPlaneSeparate();
@@ -26,10 +35,26 @@ class XYPlaneScreen : public gui::Form {
     void redrawForNewModel();
 
   private:
+    struct Controls {
+        gui::Canvas* map;                // Picture3
+        gui::Canvas* legend;             // Picture7
+        QRadioButton* separate;          // Option1: primary | scatter
+        QRadioButton* total;             // Option2: total | total
+        QLabel* primaryHeading;          // Label25
+        QLabel* scatterHeading;          // Label26
+        QLabel* totalHeading;            // Label27
+        QLineEdit* depth;                // Text4, the layer shown
+        gui::LineItem* row = nullptr;    // Line46, made with the map's grid
+        gui::LineItem* mirror = nullptr; // Line49
+        gui::LineItem* column = nullptr; // Line50
+    };
+    Controls bind() const;
     void pointerMoved(double x, double y);
     void offMap();
 
     const ResultsSession& session_;
+    Controls c_;
+    std::unique_ptr<planes::ReadOut> readOut_;
 };
 
 } // namespace kv::results
