@@ -136,7 +136,7 @@ std::map<std::string, double> readSpectrumFactors(const fs::path& csv) {
 
 std::vector<Case> validationCases(bool reduced, const formats::EquipmentRecord& equipment, double histories) {
     struct Beam {
-        const char *target, *kv, *al, *rh;
+        const char *target, *kv, *al, *rh, *ag = "";
     };
     // Mo/Mo from 25 to 32 kV with up to 0.5 mm added Al: first HVL with the paddle 0.31 to 0.47 mm Al.
     const std::vector<Beam> moMo = {{"Mo", "25", "0.2", ""}, {"Mo", "28", "", ""},    {"Mo", "28", "0.4", ""},
@@ -155,7 +155,15 @@ std::vector<Case> validationCases(bool reduced, const formats::EquipmentRecord& 
                                        {"W", "28", "", "0.05"},
                                        {"W", "30", "", "0.05"},
                                        {"W", "32", "", "0.05"},
-                                       {"W", "34", "", "0.05"}};
+                                       {"W", "34", "", "0.05"},
+                                       // Rh/Rh and Rh/Ag, the rhodium target's own beams
+                                       {"Rh", "26", "", ""},
+                                       {"Rh", "28", "", ""},
+                                       {"Rh", "30", "", ""},
+                                       {"Rh", "32", "", ""},
+                                       {"Rh", "28", "", "", "0.05"},
+                                       {"Rh", "30", "", "", "0.05"},
+                                       {"Rh", "32", "", "", "0.05"}};
     struct Set {
         Group group;
         std::vector<double> thicknesses, glandular;
@@ -174,17 +182,20 @@ std::vector<Case> validationCases(bool reduced, const formats::EquipmentRecord& 
                  {{"Mo", "28", "", ""}, {"Mo", "30", "0.5", ""}, {"W", "30", "", ""}, {"W", "34", "", ""}}},
                 {Group::C, {2, 4.5, 8}, {1, 25, 75, 100}, {{"Mo", "28", "", ""}, {"Mo", "30", "0.5", ""}}}};
     }
-    std::string csv = "thickness_cm,glandular_percent,target,kv,al_mm,rh_mm,histories,seed,model\n";
+    std::string csv = "thickness_cm,glandular_percent,target,kv,al_mm,rh_mm,ag_mm,histories,seed,model\n";
     std::vector<Group> groups;
     for (const Set& set : sets)
         for (double cm : set.thicknesses)
             for (double g : set.glandular)
                 for (const Beam& b : set.beams) {
-                    const std::string row = plainDecimal(cm) + "," + plainDecimal(g) + "," + b.target + "," +
-                                            b.kv + "," + b.al + "," + b.rh + "," + plainDecimal(histories);
-                    // A seed of the row's own, so that adding a row leaves the others' results standing.
-                    const uint64_t seed = std::stoull(sha256Hex(row).substr(0, 15), nullptr, 16);
-                    csv += row + "," + std::to_string(seed) + ",protocol\n";
+                    const std::string head = plainDecimal(cm) + "," + plainDecimal(g) + "," + b.target + "," +
+                                             b.kv + "," + b.al + "," + b.rh,
+                                      tail = plainDecimal(histories);
+                    // A seed of the row's own, so that adding a row leaves the others' results standing
+                    // (the silver column came later: a row without silver keeps the text it was seeded by).
+                    const std::string seeded = head + "," + (*b.ag ? std::string(b.ag) + "," : "") + tail;
+                    const uint64_t seed = std::stoull(sha256Hex(seeded).substr(0, 15), nullptr, 16);
+                    csv += head + "," + b.ag + "," + tail + "," + std::to_string(seed) + ",protocol\n";
                     groups.push_back(set.group);
                 }
     const sweep::Grid grid = sweep::parseGrid(csv, equipment, texts::englishSweepTexts);
@@ -261,7 +272,7 @@ std::string generatedMarkdown(const std::vector<Comparison>& all, const std::str
                << format(c.ours.mgdSigmaPercent, "0.00") << " % | " << cellOr(c.publishedG, "0.0000") << " | "
                << (c.deviationPercent ? signedPercent(*c.deviationPercent) : "-") << " |\n";
 
-    md << "\n### s: W/Rh and Mo/Rh, 50 % glandular\n";
+    md << "\n### s: W/Rh, Mo/Rh, Rh/Rh and Rh/Ag, 50 % glandular\n";
     summary(Group::S, 4, "mgd against the published g x s at the same HVL");
     md << "our s: against our own Mo/Mo rows of the same thickness, interpolated in HVL (as kv-sweep "
           "--factors forms it); mgd / g: against the published g at the same HVL.\n\n";
