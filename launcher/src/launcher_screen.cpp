@@ -89,6 +89,12 @@ std::vector<Control> table() {
          .font = {11.25},
          .fore = colours::darkGrey,
          .align = Align::Centre},
+        // Ours: the build of the version, right of the notice line in the free corner.
+        {.name = "LabelBuild",
+         .kind = Kind::Label,
+         .rect = {7200, 5175, 2430, 240},
+         .font = {8},
+         .fore = colours::darkGrey},
         // Ours, in the free band between the buttons and the notice line.
         {.name = "LabelWorkFolder",
          .kind = Kind::Label,
@@ -114,6 +120,9 @@ LauncherScreen::LauncherScreen(QWidget* parent, Places places)
     const std::string full(version());
     setText("Label3", fillIn(std::string(t.notice), {{"{version}", full.substr(0, full.find('+'))}}));
     label("Label3")->setToolTip(qs(fillIn(std::string(t.noticeTip), {{"{version}", full}})));
+    // The build id a problem report asks for; a tarball's version has none.
+    setText("LabelBuild", full.find('+') == std::string::npos ? std::string() : full.substr(full.find('+')));
+    label("LabelBuild")->setToolTip(label("Label3")->toolTip());
     button("CommandWorkFolder")
         ->setToolTip(qs(fillIn(std::string(t.otherFolderTip), {{"{folder}", places_.workFolder.string()}})));
     showWorkFolder();

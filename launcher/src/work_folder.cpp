@@ -25,6 +25,16 @@ Places defaultPlaces(bool installed) {
     return {programDir(), programDir()};
 }
 
+std::optional<fs::path> folderOfOpenedFile(const std::vector<std::string>& args) {
+    for (const std::string& a : args) {
+        std::error_code ec;
+        if (a.empty() || a[0] == '-' || !fs::is_regular_file(a, ec)) continue;
+        const fs::path file = fs::absolute(a, ec);
+        if (!ec) return file.parent_path();
+    }
+    return std::nullopt;
+}
+
 std::optional<FolderProblem> prepareWorkFolder(const fs::path& folder, const fs::path& shippedData) {
     using Kind = FolderProblem::Kind;
     std::error_code ec;

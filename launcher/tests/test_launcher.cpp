@@ -311,6 +311,40 @@ class LauncherTest : public QObject {
         QVERIFY(s.label("Label3")->toolTip().contains(full));
     }
 
+    // The version line stays where it stands; the build id follows it in the free corner.
+    void theBottomLineShowsTheWholeVersion() {
+        LauncherScreen s;
+        const QString full = QString::fromUtf8(kv::version().data(), qsizetype(kv::version().size()));
+        const QLabel* build = s.label("LabelBuild");
+        const QLabel* notice = s.label("Label3");
+        QCOMPARE(build->text(), full.contains('+') ? full.mid(full.indexOf('+')) : QString());
+        QCOMPARE(notice->text().section(' ', 1, 1) + build->text(), full);
+        QVERIFY(build->geometry().left() > notice->geometry().right());
+        QVERIFY(build->geometry().right() < s.width());
+        QVERIFY(build->geometry().bottom() < s.height());
+        QVERIFY2(QFontMetrics(build->font()).horizontalAdvance(build->text()) <= build->width(),
+                 qPrintable(build->text()));
+    }
+
+    // A result opened from the desktop: its folder serves the session, nothing else does.
+    void anOpenedFilesFolderIsTheWorkFolder() {
+        TempDir d("kv-open");
+        d.write("first.vesk", "x");
+        const std::string file = (d.path() / "first.vesk").string();
+        struct Case {
+            std::vector<std::string> args;
+            std::optional<std::filesystem::path> folder;
+        };
+        for (const Case& c : {Case{{file}, d.path()}, Case{{"--", file}, d.path()},
+                              Case{{(d.path() / "none.vesk").string()}, std::nullopt},
+                              Case{{d.path().string()}, std::nullopt}, Case{{}, std::nullopt}})
+            QCOMPARE(kv::launcher::folderOfOpenedFile(c.args), c.folder);
+        const QString here = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(QString::fromStdString(d.path().string())));
+        QCOMPARE(kv::launcher::folderOfOpenedFile({"first.vesk"}), std::optional(d.path()));
+        QDir::setCurrent(here);
+    }
+
     void closingStartsNothing() {
         StartRecorder starts;
         LauncherScreen s;

@@ -8,11 +8,12 @@ const ProgramTexts& programTexts() {
         .noDisplay = "{program} is a desktop program and needs a display, and none was found (DISPLAY or "
                      "WAYLAND_DISPLAY): start it on the desktop.",
         .launcherUsage =
-            "usage: Kelvane-Vesk [--help] [--version]\n"
+            "usage: Kelvane-Vesk [--help] [--version] [FILE.vesk]\n"
             "Starts the dose workbench of Kelvane-Vesk in English (dorvel_en) or Japanese (dorvel_ja).\n"
             "Installed, the workbench works in the folder the launcher shows: ~/Kelvane-Vesk unless\n"
             "another is chosen for the session, made and given a starting equipment.dat when it has\n"
-            "none. Run from the build, it works in the run folder.",
+            "none. Run from the build, it works in the run folder. A file named (a result file the\n"
+            "desktop opens with Kelvane-Vesk FILE.vesk) makes its folder the working folder instead.",
         .workbenchUsage =
             "usage: dorvel_en [--help] [--version]\n"
             "The dose workbench of Kelvane-Vesk: phantom, X-ray spectrum, Monte Carlo simulation and\n"

@@ -9,12 +9,13 @@ const ProgramTexts& programTexts() {
             "{program} はデスクトップのプログラムで、ディスプレイが必要ですが見つかりません (DISPLAY または "
             "WAYLAND_DISPLAY)。デスクトップで起動して下さい。",
         .launcherUsage =
-            "使い方: Kelvane-Vesk [--help] [--version]\n"
+            "使い方: Kelvane-Vesk [--help] [--version] [FILE.vesk]\n"
             "Kelvane-Vesk の線量ワークベンチを英語版 (dorvel_en) または日本語版 (dorvel_ja) で起動します。\n"
             "インストールした場合、ワークベンチはランチャーに表示される作業フォルダで動きます。既定は\n"
             "~/Kelvane-Vesk で、このセッションだけ別のフォルダを選べます。フォルダが無ければ作り、\n"
             "equipment.dat が無ければ初期値のものを置きます。ビルドから起動した場合は run "
-            "フォルダで動きます。",
+            "フォルダで動きます。ファイルを指定すると (デスクトップが結果ファイルを Kelvane-Vesk FILE.vesk\n"
+            "で開くとき)、そのファイルのフォルダを作業フォルダにします。",
         .workbenchUsage =
             "使い方: dorvel_ja [--help] [--version]\n"
             "Kelvane-Vesk の線量ワークベンチ: ファントム、X 線スペクトル、モンテカルロシミュレーション、\n"

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kv::launcher {
 
@@ -17,6 +18,10 @@ struct Places {
 
 // Installed: $HOME/Kelvane-Vesk and the installed data; built: the run folder for both.
 Places defaultPlaces(bool installed = isInstalled());
+
+// The folder of the first argument that is a file (a result the desktop opens with the
+// launcher), made absolute: the session's working folder. Nothing for no such argument.
+std::optional<std::filesystem::path> folderOfOpenedFile(const std::vector<std::string>& args);
 
 struct FolderProblem {
     enum class Kind { CannotMake, NotAFolder, ReadOnly, CannotSeed } kind;
