@@ -19,7 +19,7 @@ packages=(
   libdcmtk-dev libssl-dev
   fonts-liberation2 fonts-noto-cjk qt6-translations-l10n
   clang-format git ccache
-  dpkg-dev lintian desktop-file-utils file python3-jsonschema python3-yaml
+  dpkg-dev lintian desktop-file-utils file python3-jsonschema python3-yaml help2man shared-mime-info
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -54,7 +54,7 @@ listing() { (cd "$root" && find . -printf '%p %s %T@\n' | sort); }
 listing >"$scratch/before.txt"
 bin="$root/usr/bin"
 programs=(Kelvane-Vesk dorvel_en dorvel_ja lumira_en lumira_ja halvex tiravex kv-report_en kv-report_ja kv-sweep
-          kv-spectrum kv-audit)
+          kv-spectrum kv-audit kv-case)
 for p in "${programs[@]}"; do [ -x "$bin/$p" ] || fail "$p is not in usr/bin"; done
 for p in "$bin"/*; do
   name=$(basename "$p")
@@ -62,6 +62,9 @@ for p in "$bin"/*; do
   [ "$out" = "$name (Kelvane-Vesk) $version" ] || fail "$name --version says \"$out\""
   "${noDisplay[@]}" "$p" --help >/dev/null || fail "$name --help failed"
   file -L "$p" | grep ', stripped' >/dev/null || fail "$name is not stripped"
+  [ -f "$root/usr/share/man/man1/$name.1.gz" ] || fail "$name has no man page"
+  description=$(dpkg-deb -f "$main" Description)
+  [[ "$name" == *-mpi || "$description" == *"${name%_[ej][na]}"* ]] || fail "the description does not name $name"
   if readelf -d "$p" | grep -E 'RPATH|RUNPATH' >/dev/null; then fail "$name carries an RPATH"; fi
 done
 for p in Kelvane-Vesk dorvel_en dorvel_ja lumira_en lumira_ja; do
@@ -86,6 +89,21 @@ for f in MUs12.dat Mo-STP.dat equipment.dat BR12-10.dat BR12-90.dat; do [ -f "$s
 for doc in "$root"/usr/share/doc/*/; do
   [ -f "$doc/copyright" ] && [ -f "$doc/changelog.Debian.gz" ] || fail "$doc lacks copyright or changelog.Debian.gz"
 done
+doc="$root/usr/share/doc/kelvane-vesk"
+for f in README.md docs/manual.md docs/manual.ja.md docs/validation.md docs/audit.md docs/images/results-en.png \
+         examples/quick_start.sh examples/protocol_sweep.sh; do
+  [ -f "$doc/$f" ] || fail "no $f in $doc"
+done
+# README's links into docs/ hold in the installed tree too.
+for link in $(grep -oE '\]\(docs/[^)#]+' "$doc/README.md" | sed 's/^](//' | sort -u); do
+  [ -f "$doc/$link" ] || fail "README.md links to $link, which the package lacks"
+done
+for image in $(grep -oE '\(images/[^)]+\)' "$doc/docs/manual.md" "$doc/docs/manual.ja.md" | sed 's/.*(//; s/)$//' | sort -u); do
+  [ -f "$doc/docs/$image" ] || fail "the manual shows $image, which the package lacks"
+done
+[ -f "$root/usr/share/mime/packages/kelvane-vesk.xml" ] || fail "no MIME type for .vesk"
+grep -q '^MimeType=application/x-kelvane-vesk-result;' "$root/usr/share/applications/kelvane-vesk.desktop" ||
+  fail "the desktop entry opens no result file"
 zcat "$root/usr/share/doc/kelvane-vesk/changelog.Debian.gz" | grep -F "kelvane-vesk (${version}-1)" >/dev/null ||
   fail "the Debian changelog does not name ${version}-1"
 
@@ -108,6 +126,11 @@ tr -d '\r' <package.vesk | grep -xF "engine_version = $version" >/dev/null || fa
 "$bin/kv-report_en" --json package.vesk >"$scratch/report.json" || fail "kv-report_en could not read the result"
 grep -qF "\"engine_version\": \"$version\"," "$scratch/report.json" ||
   fail "kv-report_en --json does not name $version: $(head -c 400 "$scratch/report.json")"
+# The README's quick start, as the installed example runs it, in a new folder.
+(cd "$scratch" && "${noDisplay[@]}" PATH="$bin:$PATH" sh "$doc/examples/quick_start.sh" quick >"$scratch/quick.txt" 2>&1) ||
+  { cat "$scratch/quick.txt"; fail "the installed quick start"; }
+grep -qE '^AGD for Ka = 6.0 mGy at the FCD: [0-9.]+ mGy$' "$scratch/quick.txt" ||
+  fail "the installed quick start gave no AGD: $(tail -n 3 "$scratch/quick.txt")"
 listing >"$scratch/after.txt"
 cmp -s "$scratch/before.txt" "$scratch/after.txt" ||
   fail "the programs wrote inside the unpacked tree: $(diff "$scratch/before.txt" "$scratch/after.txt" | head -n 5)"
