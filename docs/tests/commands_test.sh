@@ -22,9 +22,11 @@ block() {
     found && inside && !/^    / { exit }' "$1"
 }
 
-# A quoted command as it runs here.
+# A quoted command as it runs here; a build without OpenMPI has no -mpi programs to run.
+mpi=1
+[ -x "$run/kv-sweep-mpi" ] || { mpi=0; echo "No OpenMPI programs in $run: mpirun lines are left out."; }
 adapt() {
-  sed -e 's#^cd build/release/run && ##' -e 's#^cd build/release/run$#:#' -e 's#\./\(kv-\|halvex\|tiravex\)#\1#g' \
+  if [ "$mpi" -eq 0 ]; then grep -v '^mpirun '; else cat; fi | sed -e 's#^cd build/release/run && ##' -e 's#^cd build/release/run$#:#' -e 's#\./\(kv-\|halvex\|tiravex\)#\1#g' \
       -e 's#^mpirun #mpirun --oversubscribe --allow-run-as-root #'
 }
 
