@@ -33,8 +33,6 @@ const std::array<QColor, kComponents> kCurveColours{kRed, kBlue, kCyan};
 
 constexpr Colour kPanel{192, 255, 255};
 constexpr Colour kGreen{0, 128, 0};
-constexpr std::array<const char*, 3> kValueBoxes{"Text3", "Text4", "Text5"};
-constexpr std::array<const char*, 3> kMarkers{"Line2", "Line3", "Line4"};
 
 std::vector<Control> table() {
     const auto& t = texts::depthDoseTexts();
@@ -322,14 +320,14 @@ DepthDoseScreen::DepthDoseScreen(const ResultsSession& session, QWidget* parent)
             .height = 12540,
             .font = {12, false, false, texts::depthDoseTexts().family}},
            table(), parent),
-      session_(session) {
+      session_(session), c_(bind()) {
     // The tail of the FCD row follows its unit, however wide that is.
     QLabel* unit = label("Label32");
     label("Label33")->move(unit->x() + unit->width() + 2, unit->y());
     for (const char* box : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8"})
         textBox(box)->setReadOnly(true);
 
-    Canvas* graph = picture("Picture1");
+    Canvas* graph = c_.graph;
     graph->setScale(kGraphLeft, kGraphTop, kGraphWidth, kGraphHeight);
     connect(graph, &Canvas::mouseMoved, this,
             [this](double x, double y, Qt::MouseButtons) { readOut(x, y); });
@@ -343,7 +341,7 @@ DepthDoseScreen::DepthDoseScreen(const ResultsSession& session, QWidget* parent)
     // The graph draws its own axes and curve names.
     export_->setReportFrame({
         .title = [this] { return pictureTitle(session_, texts::resultsExtrasTexts().pictureDepthDose); },
-        .cursor = {line("Line1"), line("Line2"), line("Line3"), line("Line4")},
+        .cursor = {c_.cursor, c_.markers[0], c_.markers[1], c_.markers[2]},
     });
     export_->menu()->addSeparator();
     export_->menu()
@@ -355,24 +353,37 @@ DepthDoseScreen::DepthDoseScreen(const ResultsSession& session, QWidget* parent)
     clearReadOut();
 }
 
+DepthDoseScreen::Controls DepthDoseScreen::bind() const {
+    return {.graph = picture("Picture1"),
+            .referenceDose = textBox("Text1"),
+            .meanGlandDose = textBox("Text2"),
+            .values = {textBox("Text3"), textBox("Text4"), textBox("Text5")},
+            .layer = textBox("Text6"),
+            .sagd = textBox("Text7"),
+            .fcd = textBox("Text8"),
+            .referenceSigma = label("Label13"),
+            .cursor = line("Line1"),
+            .markers = {line("Line2"), line("Line3"), line("Line4")}};
+}
+
 void DepthDoseScreen::clearReadOut() {
-    for (const char* l : {"Line1", "Line2", "Line3", "Line4"})
-        line(l)->hide();
-    for (const char* box : {"Text3", "Text4", "Text5", "Text6"})
-        textBox(box)->clear();
+    for (LineItem* l : {c_.cursor, c_.markers[0], c_.markers[1], c_.markers[2]})
+        l->hide();
+    for (QLineEdit* box : {c_.values[0], c_.values[1], c_.values[2], c_.layer})
+        box->clear();
 }
 
 void DepthDoseScreen::DrawDepthDoseGraph() {
-    paintDepthDoseGraph(*picture("Picture1"), session_.shown);
-    if (overlay_) paintDepthDoseOverlay(*picture("Picture1"), *overlay_);
+    paintDepthDoseGraph(*c_.graph, session_.shown);
+    if (overlay_) paintDepthDoseOverlay(*c_.graph, *overlay_);
     clearReadOut();
 }
 
 void DepthDoseScreen::showUncertainty(const StatedUncertainty& u) {
-    setText("Label13", plusMinusPercent(u.referenceDose));
+    c_.referenceSigma->setText(qs(plusMinusPercent(u.referenceDose)));
     QString tip = qs(texts::resultsExtrasTexts().sagdUnitTip);
     if (u.sagd) tip += QStringLiteral("\n") + qs(plusMinusPercent(u.sagd));
-    textBox("Text7")->setToolTip(tip);
+    c_.sagd->setToolTip(tip);
 }
 
 void DepthDoseScreen::chooseOverlay() {
@@ -408,15 +419,15 @@ void DepthDoseScreen::removeOverlay() {
 }
 
 void DepthDoseScreen::showNumberFields(const DoseFields& f) {
-    setText("Text1", f.referenceDose);
-    setText("Text8", f.fcd);
-    setText("Text7", f.sagd);
-    setText("Text2", f.meanGlandDose);
+    c_.referenceDose->setText(qs(f.referenceDose));
+    c_.fcd->setText(qs(f.fcd));
+    c_.sagd->setText(qs(f.sagd));
+    c_.meanGlandDose->setText(qs(f.meanGlandDose));
 }
 
 void DepthDoseScreen::readOut(double x, double y) {
     const DoseModel& m = session_.shown;
-    Canvas* graph = picture("Picture1");
+    Canvas* graph = c_.graph;
     const int n = static_cast<int>(std::floor(x / 100.0));
     const int iz = n + 1;
     // Layers beyond DepthDose cannot be read, whatever the count says.
@@ -427,11 +438,11 @@ void DepthDoseScreen::readOut(double x, double y) {
         return;
     }
     graph->setCursor(Qt::CrossCursor);
-    line("Line1")->setX(x);
-    for (size_t c = 0; c < kMarkers.size(); ++c) {
+    c_.cursor->setX(x);
+    for (size_t c = 0; c < c_.markers.size(); ++c) {
         const double v = m.DepthDose[c][static_cast<size_t>(iz)];
         double my = 0;
-        LineItem* marker = line(kMarkers[c]);
+        LineItem* marker = c_.markers[c];
         // A value without a logarithm has no height: its marker stays hidden.
         if (percentToGraphY(v, my)) {
             marker->setY(my);
@@ -439,10 +450,10 @@ void DepthDoseScreen::readOut(double x, double y) {
         } else {
             marker->hide();
         }
-        setText(kValueBoxes[c], format(v, "#0.0"));
+        c_.values[c]->setText(qs(format(v, "#0.0")));
     }
-    setText("Text6", format(n, "#0") + " - " + format(iz, "#0"));
-    line("Line1")->show();
+    c_.layer->setText(qs(format(n, "#0") + " - " + format(iz, "#0")));
+    c_.cursor->show();
 }
 
 } // namespace kv::results

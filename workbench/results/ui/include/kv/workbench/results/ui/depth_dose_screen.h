@@ -58,10 +58,24 @@ class DepthDoseScreen : public gui::Form {
     PictureExport& exporter() { return *export_; }
 
   private:
+    struct Controls {
+        gui::Canvas* graph;                    // Picture1
+        QLineEdit* referenceDose;              // Text1
+        QLineEdit* meanGlandDose;              // Text2
+        std::array<QLineEdit*, 3> values;      // Text3, Text4, Text5: total, primary, scatter
+        QLineEdit* layer;                      // Text6, the layer under the pointer
+        QLineEdit* sagd;                       // Text7
+        QLineEdit* fcd;                        // Text8
+        QLabel* referenceSigma;                // Label13
+        gui::LineItem* cursor;                 // Line1, the pointer's depth
+        std::array<gui::LineItem*, 3> markers; // Line2, Line3, Line4 on the three curves
+    };
+    Controls bind() const;
     void clearReadOut();
     void chooseOverlay();
 
     const ResultsSession& session_;
+    const Controls c_;
     std::optional<DepthDoseOverlay> overlay_;
     PictureExport* export_ = nullptr;
 };
