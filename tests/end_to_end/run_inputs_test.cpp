@@ -10,7 +10,9 @@
 #include "kv/formats/voxel_sigma_file.h"
 #include "kv/report/report.h"
 #include "kv/results/result_file.h"
+#include "kv/spectrum/model/spectrum_model.h"
 #include "kv/texts/results_model.h"
+#include "kv/texts/spectrum_files.h"
 #include "run_dir.h"
 
 #include <algorithm>
@@ -502,6 +504,42 @@ TEST(Programs, HalvexAndTiravexLeaveResultsTheWorkbenchLoads) {
         // Nothing besides the inputs and the result is left in the folder.
         std::vector<std::string> files = filesIn(dir.path());
         EXPECT_EQ(files.size(), 9u + 5u) << row.program; // nine compositions, four inputs, the result
+    }
+}
+
+// A rhodium spectrum file, as the spectrum screen's "Rh" writes it in either
+// edition: both engines run it and the result names the target.
+TEST(Programs, ARhodiumSpectrumFileRunsInEitherEdition) {
+    REQUIRE_PROGRAMS();
+    const kv::spectrum::PhysicalData data =
+        kv::spectrum::LoadPhysicalData(kv::test_support::shippedDataDir());
+    kv::formats::SpectrumFields f;
+    f.tubeVoltage = "28";
+    const kv::spectrum::TargetFilters start =
+        kv::spectrum::targetFilters(kv::formats::TargetMaterial::Rhodium);
+    f.beryllium = start.beryllium, f.aluminum = start.aluminum, f.molybdenum = start.molybdenum,
+    f.rhodium = start.rhodium;
+    const kv::spectrum::SpectrumResult rh =
+        kv::spectrum::computeSpectrum(kv::formats::TargetMaterial::Rhodium, data, f);
+    struct Row {
+        const char* program;
+        const kv::texts::SpectrumFileTexts* edition;
+    };
+    for (Row row : {Row{"halvex", &kv::texts::englishSpectrumFileTexts},
+                    Row{"tiravex", &kv::texts::japaneseSpectrumFileTexts}}) {
+        SCOPED_TRACE(row.program);
+        RunDir dir({.histories = "1e5", .resultName = "rh"});
+        kv::formats::writeSpectrumFile(dir.path(), kv::formats::TargetMaterial::Rhodium, f, rh.table,
+                                       row.edition->labels);
+        ProgramRun run = runProgram(dir, row.program);
+        ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+        const std::string bytes = dir.read("rh.vesk");
+        EXPECT_NE(bytes.find(" Rhodium target, tube voltage 28.0 kV"), std::string::npos);
+        EXPECT_NE(bytes.find("Rh 0.025 mm"), std::string::npos);
+        kv::results::LoadResult loaded = kv::results::LoadResultFile(dir.path(), "rh.vesk");
+        ASSERT_TRUE(loaded);
+        EXPECT_GT(loaded.model->SagdValue, 0.12);
+        EXPECT_LT(loaded.model->SagdValue, 0.35);
     }
 }
 
