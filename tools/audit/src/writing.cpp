@@ -1,6 +1,7 @@
 #include "kv/audit/stages.h"
 #include "kv/audit/trends.h"
 #include "kv/common/codepage.h"
+#include "kv/common/csv.h"
 #include "kv/common/format.h"
 #include "kv/common/records.h"
 #include "kv/common/typed_number.h"
@@ -17,23 +18,6 @@ namespace kv::audit {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string csvCell(const std::string& s) {
-    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-    std::string q = "\"";
-    for (char c : s)
-        q += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return q + "\"";
-}
-
-std::string csvLine(const std::vector<std::string>& cells) {
-    std::string line;
-    for (size_t i = 0; i < cells.size(); ++i) {
-        if (i) line += ',';
-        line += csvCell(cells[i]);
-    }
-    return line;
-}
 
 std::string opt(const std::optional<double>& v, const char* pattern) {
     return v ? format(*v, pattern) : std::string();
