@@ -36,6 +36,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using namespace kv::engine;
@@ -298,7 +299,9 @@ int main(int argc, char** argv) {
             while (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0)
                 files.push_back(argv[++i]);
         } else
-            return std::fputs(kUsage, stderr), 2;
+            return std::string_view(argv[i]) == "--help" || std::string_view(argv[i]) == "-h"
+                       ? (std::fputs(kUsage, stdout), 0)
+                       : (std::fputs(kUsage, stderr), 2);
     }
     if (histories == 0 || threads == 0 || runs == 0 || repeat <= 0) return std::fputs(kUsage, stderr), 2;
     if (!caseDir.empty()) return writeCase(caseDir, historiesText.empty() ? "2e7" : historiesText);

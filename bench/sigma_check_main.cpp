@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using namespace kv::engine;
@@ -57,7 +58,9 @@ int main(int argc, char** argv) {
         else if (a == "--target-runs" && more)
             targetRuns = std::atoi(argv[++i]);
         else
-            return std::fputs(kUsage, stderr), 2;
+            return std::string_view(argv[i]) == "--help" || std::string_view(argv[i]) == "-h"
+                       ? (std::fputs(kUsage, stdout), 0)
+                       : (std::fputs(kUsage, stderr), 2);
     }
     if (runs < 2 || histories == 0 || threads == 0) return std::fputs(kUsage, stderr), 2;
     kv::formats::SpectrumFields fields;

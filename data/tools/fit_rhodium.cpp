@@ -6,11 +6,14 @@
 
 #include <cstdio>
 #include <exception>
+#include <string_view>
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s <folder of Rh_<kv>kV.dat> <data folder>\n", argv[0]);
-        return 2;
+    const bool help =
+        argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h");
+    if (argc != 3 || help) {
+        std::fprintf(help ? stdout : stderr, "usage: %s <folder of Rh_<kv>kV.dat> <data folder>\n", argv[0]);
+        return help ? 0 : 2;
     }
     try {
         const kv::spectrum::PhysicalData data = kv::spectrum::LoadPhysicalData(argv[2]);

@@ -4,9 +4,15 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
+    // An option is never taken for the folder to write into: --help answers, anything else is refused.
+    if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+        std::printf("usage: %s <data folder>\n", argv[0]);
+        return 0;
+    }
+    if (argc != 2 || argv[1][0] == '-') {
         std::fprintf(stderr, "usage: %s <data folder>\n", argv[0]);
         return 2;
     }

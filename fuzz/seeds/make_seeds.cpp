@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 
 namespace fs = std::filesystem;
 
@@ -55,7 +56,12 @@ kv::formats::ResultFileContent smallResult(int countZ, bool tomosynthesis) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
+    // An option is never taken for the folder to write into: --help answers, anything else is refused.
+    if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+        std::printf("usage: %s CORPUS_DIR\n", argv[0]);
+        return 0;
+    }
+    if (argc != 2 || argv[1][0] == '-') {
         std::fprintf(stderr, "usage: %s CORPUS_DIR\n", argv[0]);
         return 2;
     }

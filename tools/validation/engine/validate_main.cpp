@@ -36,11 +36,12 @@ int main(int argc, char** argv) {
                 *p = std::atof(argv[++i]);
             boxes.push_back(b);
         } else {
+            const bool help = a == "--help" || a == "-h";
             std::fprintf(
-                stderr,
+                help ? stdout : stderr,
                 "usage: %s [--full] [--histories N] [--threads T] [--seed S] [--box x0 x1 y0 y1 z0 z1]...\n",
                 argv[0]);
-            return 2;
+            return help ? 0 : 2;
         }
     }
     RaySpectra mo30 = readReferenceSpectrum(std::string(KV_ENGINE_VALIDATION_DIR) + "/mo30kvp-spectrum.csv");

@@ -20,13 +20,14 @@ int main(int argc, char** argv) {
     unsigned threads = engine::defaultThreadCount();
     std::filesystem::path data = ".", out = "validation", doc, reference = KV_VALIDATION_REFERENCE_DIR;
     std::string command = "kv-protocol-validate";
-    auto usage = [] {
-        std::cerr << "usage: kv-protocol-validate [--reduced] [--histories N] [--threads T] [--data DIR] "
-                     "[--out DIR] [--doc FILE] [--reference DIR]\n";
-        return 2;
+    auto usage = [](std::ostream& to = std::cerr) {
+        to << "usage: kv-protocol-validate [--reduced] [--histories N] [--threads T] [--data DIR] "
+              "[--out DIR] [--doc FILE] [--reference DIR]\n";
+        return &to == &std::cerr ? 2 : 0;
     };
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
+        if (a == "--help" || a == "-h") return usage(std::cout);
         const bool valued = i + 1 < argc;
         if (a == "--reduced") {
             reduced = true;
