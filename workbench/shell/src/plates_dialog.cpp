@@ -58,24 +58,33 @@ std::vector<Control> table() {
 PlatesDialog::PlatesDialog(std::filesystem::path workDir, QWidget* parent)
     : Form({.name = "FormPlates", .caption = texts::setUpTexts().plates, .width = 6840, .height = 2760},
            table(), parent),
-      workDir_(std::move(workDir)) {
+      workDir_(std::move(workDir)), c_(bind()) {
     const auto& t = texts::setUpTexts();
-    for (const char* combo : {"Combo1", "Combo2"}) {
-        comboBox(combo)->addItem(qs(t.polycarbonate));
-        comboBox(combo)->addItem(qs(t.pmma));
+    for (QComboBox* combo : {c_.paddleMaterial, c_.supportMaterial}) {
+        combo->addItem(qs(t.polycarbonate));
+        combo->addItem(qs(t.pmma));
     }
-    onClick("Command1", [this] { accept(); });
-    onClick("Command2", [this] { hide(); });
+    onClick(c_.ok, [this] { accept(); });
+    onClick(c_.cancel, [this] { hide(); });
+}
+
+PlatesDialog::Controls PlatesDialog::bind() const {
+    return {.paddleMm = textBox("Text1"),
+            .paddleMaterial = comboBox("Combo1"),
+            .supportMm = textBox("Text2"),
+            .supportMaterial = comboBox("Combo2"),
+            .ok = button("Command1"),
+            .cancel = button("Command2")};
 }
 
 void PlatesDialog::fill() {
     std::optional<std::string> fault;
     const PlateEntries e = openingPlates(workDir_, &fault, texts::settingsFileTextsOf(texts::edition()));
     if (fault) showMessage(qs(*fault));
-    setText("Text1", e.paddleMm);
-    setText("Text2", e.supportMm);
-    comboBox("Combo1")->setCurrentIndex(e.paddlePmma ? 1 : 0);
-    comboBox("Combo2")->setCurrentIndex(e.supportPmma ? 1 : 0);
+    c_.paddleMm->setText(qs(e.paddleMm));
+    c_.supportMm->setText(qs(e.supportMm));
+    c_.paddleMaterial->setCurrentIndex(e.paddlePmma ? 1 : 0);
+    c_.supportMaterial->setCurrentIndex(e.supportPmma ? 1 : 0);
 }
 
 void PlatesDialog::accept() {
@@ -87,10 +96,10 @@ void PlatesDialog::accept() {
                            .numbers = texts::typedNumberTexts(),
                            .files = texts::settingsFileTextsOf(texts::edition())};
     // The combo boxes list polycarbonate, then PMMA.
-    const PlateEntries e{.paddleMm = text("Text1"),
-                         .paddlePmma = comboBox("Combo1")->currentIndex() == 1,
-                         .supportMm = text("Text2"),
-                         .supportPmma = comboBox("Combo2")->currentIndex() == 1};
+    const PlateEntries e{.paddleMm = c_.paddleMm->text().toStdString(),
+                         .paddlePmma = c_.paddleMaterial->currentIndex() == 1,
+                         .supportMm = c_.supportMm->text().toStdString(),
+                         .supportPmma = c_.supportMaterial->currentIndex() == 1};
     if (const auto refused = acceptPlates(workDir_, e, words)) {
         showMessage(qs(refused->text), MessageIcon::Warning, qs(refused->detail));
         return;

@@ -17,8 +17,18 @@ class PlatesDialog : public gui::Form {
     void fill();
 
   private:
+    struct Controls {
+        QLineEdit* paddleMm;        // Text1
+        QComboBox* paddleMaterial;  // Combo1: polycarbonate, PMMA
+        QLineEdit* supportMm;       // Text2
+        QComboBox* supportMaterial; // Combo2
+        QPushButton* ok;            // Command1
+        QPushButton* cancel;        // Command2
+    };
+    Controls bind() const;
     void accept();
     std::filesystem::path workDir_;
+    const Controls c_;
 };
 
 } // namespace kv::shell
