@@ -115,7 +115,8 @@ std::vector<Control> table() {
 LauncherScreen::LauncherScreen(QWidget* parent, Places places)
     : Form({.name = "Form7", .caption = texts::launcherTexts().caption, .width = 9720, .height = 5625},
            table(), parent),
-      places_(std::move(places)), workFolder_(places_.workFolder) {
+      places_(std::move(places)), workFolder_(places_.workFolder),
+      workFolderLabel_(label("LabelWorkFolder")) {
     const auto& t = texts::launcherTexts();
     const std::string full(version());
     setText("Label3", fillIn(std::string(t.notice), {{"{version}", full.substr(0, full.find('+'))}}));
@@ -135,7 +136,7 @@ LauncherScreen::LauncherScreen(QWidget* parent, Places places)
 }
 
 void LauncherScreen::showWorkFolder() {
-    QLabel* l = label("LabelWorkFolder");
+    QLabel* l = workFolderLabel_;
     const QString full =
         qs(fillIn(std::string(texts::launcherTexts().workFolder), {{"{folder}", workFolder_.string()}}));
     l->setText(l->fontMetrics().elidedText(full, Qt::ElideMiddle, l->width()));

@@ -20,6 +20,7 @@ class LauncherScreen : public gui::Form {
 
     Places places_;
     std::filesystem::path workFolder_; // for this session
+    QLabel* workFolderLabel_;          // LabelWorkFolder, bound at construction
 };
 
 // The pink ribbon of the title, drawn into a picture of 72 x 92 pixels.
