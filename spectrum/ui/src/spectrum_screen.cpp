@@ -35,6 +35,13 @@ namespace {
 
 constexpr Colour cyan = colours::buttonCyan;     // panels behind the groups
 constexpr Colour yellow = colours::buttonYellow; // panel behind the product label
+void putText(QLineEdit* box, std::string_view utf8) {
+    box->setText(qs(utf8));
+}
+void putText(QLabel* label, std::string_view utf8) {
+    label->setText(qs(utf8));
+}
+
 // How long a curve drawn by "Determine" stays in view before the tool ends.
 constexpr int kShowWrittenMs = 800;
 
@@ -328,8 +335,8 @@ struct WaitCursor {
 SpectrumScreen::SpectrumScreen(std::filesystem::path workDir, QWidget* parent)
     : Form({.name = "Form2", .caption = texts::lumiraTexts().caption, .width = 13770, .height = 11325},
            table(), parent),
-      workDir_(std::move(workDir)) {
-    setPlotScale(*picture("Picture3"));
+      workDir_(std::move(workDir)), c_(bind()) {
+    setPlotScale(*c_.plot);
     for (const char* icon : {"Picture2", "Picture4"}) {
         Canvas* c = picture(icon);
         const bool tube = std::string_view(icon) == "Picture2";
@@ -339,51 +346,81 @@ SpectrumScreen::SpectrumScreen(std::filesystem::path workDir, QWidget* parent)
         });
     }
 
-    connect(option("Option1"), &QRadioButton::clicked, this,
+    connect(c_.molybdenumTarget, &QRadioButton::clicked, this,
             [this] { selectTarget(TargetMaterial::Molybdenum); });
-    connect(option("Option2"), &QRadioButton::clicked, this,
+    connect(c_.tungstenTarget, &QRadioButton::clicked, this,
             [this] { selectTarget(TargetMaterial::Tungsten); });
-    connect(option("Option3"), &QRadioButton::clicked, this,
+    connect(c_.rhodiumTarget, &QRadioButton::clicked, this,
             [this] { selectTarget(TargetMaterial::Rhodium); });
-    angleFields_ = {textBox("Text5"), textBox("Text3")};
+    angleFields_ = {c_.targetAngle, c_.tubeTiltAngle};
     for (QLineEdit* f : angleFields_)
         f->installEventFilter(this);
-    onClick("Command1", [this] { drawSpectrum(); });
-    onClick("Command3", [this] { clearPlot(); });
-    onClick("Command7", [this] { determine(); });
-    onClick("Command4", [this] { cancel(); });
-    onClick("Command2", [this] { showAngleDiagram(); });
-    onClick("Command8", [this] { matchHvl(); });
-    connect(check("Check1"), &QCheckBox::toggled, this, [this] { showBeamQuality(false); });
-    button("Command7")->setEnabled(false);
+    onClick(c_.draw, [this] { drawSpectrum(); });
+    onClick(c_.clear, [this] { clearPlot(); });
+    onClick(c_.determine, [this] { determine(); });
+    onClick(c_.cancel, [this] { cancel(); });
+    onClick(c_.angleDiagram, [this] { showAngleDiagram(); });
+    onClick(c_.matchHvl, [this] { matchHvl(); });
+    connect(c_.withPaddle, &QCheckBox::toggled, this, [this] { showBeamQuality(false); });
+    c_.determine->setEnabled(false);
 }
 
 SpectrumScreen::~SpectrumScreen() = default;
+
+SpectrumScreen::Controls SpectrumScreen::bind() const {
+    return {.tubeVoltage = textBox("Text1"),
+            .targetAngle = textBox("Text5"),
+            .tubeTiltAngle = textBox("Text3"),
+            .apparentAngle = textBox("Text6"),
+            .beryllium = textBox("Text8"),
+            .aluminum = textBox("Text2"),
+            .molybdenum = textBox("Text10"),
+            .rhodium = textBox("Text11"),
+            .silver = textBox("Text9"),
+            .airLayer = textBox("Text4"),
+            .measuredHvl = textBox("Text12"),
+            .molybdenumTarget = option("Option1"),
+            .tungstenTarget = option("Option2"),
+            .rhodiumTarget = option("Option3"),
+            .withPaddle = check("Check1"),
+            .draw = button("Command1"),
+            .clear = button("Command3"),
+            .determine = button("Command7"),
+            .cancel = button("Command4"),
+            .angleDiagram = button("Command2"),
+            .matchHvl = button("Command8"),
+            .plot = picture("Picture3"),
+            .qualityHeading = label("Label37"),
+            .firstHvl = label("Label42"),
+            .secondHvl = label("Label43"),
+            .homogeneity = label("Label44"),
+            .meanEnergy = label("Label45")};
+}
 
 bool SpectrumScreen::start() {
     const auto& fileTexts = texts::spectrumFileTexts();
     try {
         data_ = LoadPhysicalData(workDir_);
-        DrawSpectrumAxes(*picture("Picture3"));
+        DrawSpectrumAxes(*c_.plot);
         equipment_ = formats::readEquipment(workDir_);
     } catch (const FileError& e) {
         showMessage(qs(formats::describe(e, fileTexts)));
         return false;
     }
-    textBox("Text1")->setText(QStringLiteral("30"));
-    textBox("Text8")->setText(QStringLiteral("0.8"));
-    textBox("Text2")->setText(QStringLiteral("0"));
-    setText("Text5", kv::format(equipment_.targetAngle, "00.0"));
-    setText("Text6", kv::format(equipment_.tubeTiltAngle + equipment_.targetAngle, "00.0"));
-    setText("Text3", kv::format(equipment_.tubeTiltAngle, "#0.0"));
-    textBox("Text4")->setText(QStringLiteral("60"));
-    textBox("Text10")->setText(QStringLiteral("0.03"));
-    textBox("Text11")->setText(QStringLiteral("0"));
-    textBox("Text9")->setText(QStringLiteral("0"));
-    button("Command7")->setEnabled(false);
-    option("Option1")->setChecked(true);
+    c_.tubeVoltage->setText(QStringLiteral("30"));
+    c_.beryllium->setText(QStringLiteral("0.8"));
+    c_.aluminum->setText(QStringLiteral("0"));
+    putText(c_.targetAngle, kv::format(equipment_.targetAngle, "00.0"));
+    putText(c_.apparentAngle, kv::format(equipment_.tubeTiltAngle + equipment_.targetAngle, "00.0"));
+    putText(c_.tubeTiltAngle, kv::format(equipment_.tubeTiltAngle, "#0.0"));
+    c_.airLayer->setText(QStringLiteral("60"));
+    c_.molybdenum->setText(QStringLiteral("0.03"));
+    c_.rhodium->setText(QStringLiteral("0"));
+    c_.silver->setText(QStringLiteral("0"));
+    c_.determine->setEnabled(false);
+    c_.molybdenumTarget->setChecked(true);
     target_ = TargetMaterial::Molybdenum;
-    check("Check1")->setChecked(true);
+    c_.withPaddle->setChecked(true);
     showBeamQuality(false);
     return true;
 }
@@ -391,20 +428,22 @@ bool SpectrumScreen::start() {
 void SpectrumScreen::selectTarget(TargetMaterial target) {
     target_ = target;
     const TargetFilters start = targetFilters(target);
-    setText("Text8", start.beryllium);
-    setText("Text2", start.aluminum);
-    setText("Text10", start.molybdenum);
-    setText("Text11", start.rhodium);
+    putText(c_.beryllium, start.beryllium);
+    putText(c_.aluminum, start.aluminum);
+    putText(c_.molybdenum, start.molybdenum);
+    putText(c_.rhodium, start.rhodium);
 }
 
-std::string SpectrumScreen::fieldText(std::string_view name) const {
-    return text(name);
+std::string SpectrumScreen::fieldText(const QLineEdit* field) {
+    return field->text().toStdString();
 }
 
 void SpectrumScreen::updateApparentAngle() {
     // A sum of something that is no number would show an angle nobody typed.
-    const TypedNumber theta = readTypedNumber(fieldText("Text5")), phi = readTypedNumber(fieldText("Text3"));
-    setText("Text6", theta.ok() && phi.ok() ? kv::plainDecimal(theta.value + phi.value) : std::string());
+    const TypedNumber theta = readTypedNumber(fieldText(c_.targetAngle)),
+                      phi = readTypedNumber(fieldText(c_.tubeTiltAngle));
+    putText(c_.apparentAngle,
+            theta.ok() && phi.ok() ? kv::plainDecimal(theta.value + phi.value) : std::string());
 }
 
 bool SpectrumScreen::eventFilter(QObject* watched, QEvent* event) {
@@ -421,15 +460,15 @@ bool SpectrumScreen::eventFilter(QObject* watched, QEvent* event) {
 
 SpectrumFields SpectrumScreen::fields() const {
     return {
-        .tubeVoltage = fieldText("Text1"),
-        .targetAngle = fieldText("Text5"),
-        .tubeTiltAngle = fieldText("Text3"),
-        .beryllium = fieldText("Text8"),
-        .aluminum = fieldText("Text2"),
-        .molybdenum = fieldText("Text10"),
-        .rhodium = fieldText("Text11"),
-        .silver = fieldText("Text9"),
-        .airLayer = fieldText("Text4"),
+        .tubeVoltage = fieldText(c_.tubeVoltage),
+        .targetAngle = fieldText(c_.targetAngle),
+        .tubeTiltAngle = fieldText(c_.tubeTiltAngle),
+        .beryllium = fieldText(c_.beryllium),
+        .aluminum = fieldText(c_.aluminum),
+        .molybdenum = fieldText(c_.molybdenum),
+        .rhodium = fieldText(c_.rhodium),
+        .silver = fieldText(c_.silver),
+        .airLayer = fieldText(c_.airLayer),
     };
 }
 
@@ -455,7 +494,7 @@ bool SpectrumScreen::refuses(const SpectrumFields& typed) const {
 }
 
 bool SpectrumScreen::drawSpectrum() {
-    Canvas& plot = *picture("Picture3");
+    Canvas& plot = *c_.plot;
     DrawSpectrumAxes(plot);
     if (refuses(fields())) return false;
     SpectrumFields f = typedFields(fields());
@@ -465,11 +504,11 @@ bool SpectrumScreen::drawSpectrum() {
         result = computeSpectrum(target_, data_, f);
     }
     if (result.tubeVoltageText) {
-        setText("Text1", *result.tubeVoltageText);
+        putText(c_.tubeVoltage, *result.tubeVoltageText);
         f.tubeVoltage = *result.tubeVoltageText;
     }
     if (result.empty()) {
-        button("Command7")->setEnabled(false);
+        c_.determine->setEnabled(false);
         showMessage(qs(texts::spectrumFileTexts().spectrumEmpty));
         return false;
     }
@@ -478,14 +517,14 @@ bool SpectrumScreen::drawSpectrum() {
     drawnFields_ = f;
     drawnTyped_ = fields();
     drawnTarget_ = target_;
-    button("Command7")->setEnabled(true);
+    c_.determine->setEnabled(true);
     showBeamQuality(true);
     return true;
 }
 
 bool SpectrumScreen::paddle(std::optional<Transmission>& through, bool tell) const {
     through.reset();
-    if (!check("Check1")->isChecked()) return true;
+    if (!c_.withPaddle->isChecked()) return true;
     try {
         through = paddleTransmission(formats::readGeometry(workDir_));
         return true;
@@ -497,26 +536,27 @@ bool SpectrumScreen::paddle(std::optional<Transmission>& through, bool tell) con
 
 void SpectrumScreen::showBeamQuality(bool afterDraw) {
     const auto& t = texts::lumiraTexts();
-    setText("Label37", check("Check1")->isChecked() ? t.qualityWithPaddle : t.qualityNoPaddle);
+    putText(c_.qualityHeading, c_.withPaddle->isChecked() ? t.qualityWithPaddle : t.qualityNoPaddle);
     std::optional<BeamQuality> q;
     // Only a drawn spectrum has figures; a fault of Geometry.dat is told at a draw.
-    if (button("Command7")->isEnabled()) {
+    if (c_.determine->isEnabled()) {
         std::optional<Transmission> through;
         if (paddle(through, afterDraw)) q = beamQuality(table_[0], data_.aluminum, through);
     }
-    auto show = [&](const char* name, std::optional<double> v, const char* pattern, std::string_view unit) {
-        label(name)->setText(v ? qs(kv::format(*v, pattern) + " " + std::string(unit)) : QStringLiteral("-"));
+    auto show = [&](QLabel* l, std::optional<double> v, const char* pattern, std::string_view unit) {
+        l->setText(v ? qs(kv::format(*v, pattern) + " " + std::string(unit)) : QStringLiteral("-"));
     };
-    show("Label42", q ? std::optional(q->firstHvl) : std::nullopt, "0.000", t.mmAl);
-    show("Label43", q ? std::optional(q->secondHvl) : std::nullopt, "0.000", t.mmAl);
-    show("Label44", q && q->secondHvl > 0 ? std::optional(q->firstHvl / q->secondHvl) : std::nullopt, "0.000",
-         "");
-    show("Label45", q ? std::optional(q->meanEnergy) : std::nullopt, "0.00", t.keV);
+    show(c_.firstHvl, q ? std::optional(q->firstHvl) : std::nullopt, "0.000", t.mmAl);
+    show(c_.secondHvl, q ? std::optional(q->secondHvl) : std::nullopt, "0.000", t.mmAl);
+    show(c_.homogeneity, q && q->secondHvl > 0 ? std::optional(q->firstHvl / q->secondHvl) : std::nullopt,
+         "0.000", "");
+    show(c_.meanEnergy, q ? std::optional(q->meanEnergy) : std::nullopt, "0.00", t.keV);
 }
 
 void SpectrumScreen::matchHvl() {
     const auto& t = texts::lumiraTexts();
-    const TypedNumber measured = readTypedNumber(fieldText("Text12"), NumberRange{0, kMaxMeasuredHvl, true});
+    const TypedNumber measured =
+        readTypedNumber(fieldText(c_.measuredHvl), NumberRange{0, kMaxMeasuredHvl, true});
     if (!measured.ok()) {
         showMessage(qs(typedNumberMessage(measured, t.measuredHvl, t.mmAl, texts::typedNumberTexts())));
         return;
@@ -533,15 +573,15 @@ void SpectrumScreen::matchHvl() {
         showMessage(qs(matchRefusalMessage(m, measured.value, texts::spectrumFileTexts())));
         return;
     }
-    setText("Text2", m.aluminumText);
+    putText(c_.aluminum, m.aluminumText);
     drawSpectrum();
 }
 
 void SpectrumScreen::clearPlot() {
-    Canvas& plot = *picture("Picture3");
+    Canvas& plot = *c_.plot;
     plot.clear();
     DrawSpectrumAxes(plot);
-    button("Command7")->setEnabled(false);
+    c_.determine->setEnabled(false);
     showBeamQuality(false);
 }
 

@@ -66,9 +66,41 @@ class SpectrumScreen : public gui::Form {
     void showAngleDiagram();
     void end();
     SpectrumFields fields() const;
-    std::string fieldText(std::string_view name) const;
+    static std::string fieldText(const QLineEdit* field);
+
+    struct Controls {
+        QLineEdit* tubeVoltage;         // Text1
+        QLineEdit* targetAngle;         // Text5
+        QLineEdit* tubeTiltAngle;       // Text3
+        QLineEdit* apparentAngle;       // Text6
+        QLineEdit* beryllium;           // Text8
+        QLineEdit* aluminum;            // Text2
+        QLineEdit* molybdenum;          // Text10
+        QLineEdit* rhodium;             // Text11
+        QLineEdit* silver;              // Text9
+        QLineEdit* airLayer;            // Text4
+        QLineEdit* measuredHvl;         // Text12
+        QRadioButton* molybdenumTarget; // Option1
+        QRadioButton* tungstenTarget;   // Option2
+        QRadioButton* rhodiumTarget;    // Option3
+        QCheckBox* withPaddle;          // Check1
+        QPushButton* draw;              // Command1
+        QPushButton* clear;             // Command3
+        QPushButton* determine;         // Command7
+        QPushButton* cancel;            // Command4
+        QPushButton* angleDiagram;      // Command2
+        QPushButton* matchHvl;          // Command8
+        gui::Canvas* plot;              // Picture3
+        QLabel* qualityHeading;         // Label37
+        QLabel* firstHvl;               // Label42
+        QLabel* secondHvl;              // Label43
+        QLabel* homogeneity;            // Label44
+        QLabel* meanEnergy;             // Label45
+    };
+    Controls bind() const;
 
     std::filesystem::path workDir_;
+    const Controls c_;
     PhysicalData data_;
     formats::EquipmentRecord equipment_;
     SpectrumTable table_{};
