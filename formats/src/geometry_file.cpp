@@ -3,6 +3,7 @@
 #include "kv/common/format.h"
 #include "kv/common/typed_number.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -13,7 +14,83 @@ namespace {
 constexpr std::string_view kPaddleMm = "paddle_mm", kPaddleMaterial = "paddle_material",
                            kSupportMm = "support_mm", kSupportMaterial = "support_material", kModel = "model",
                            kAdiposeMm = "adipose_mm", kGlandularPercent = "glandular_percent",
-                           kPlates = "plates";
+                           kPlates = "plates", kProjections = "projections",
+                           kProjectionLoading = "projection_loading", kProjectionAngle = "projection_angle",
+                           kRotationAxisCm = "rotation_axis_cm", kDetectorCm = "detector_cm";
+
+bool isScanKey(std::string_view name) {
+    return name == kProjections || name == kProjectionLoading || name == kProjectionAngle ||
+           name == kRotationAxisCm || name == kDetectorCm;
+}
+
+// The blank-separated numbers of a setting, or nullopt for anything else.
+std::optional<std::vector<double>> numbersOf(const std::string& text) {
+    std::vector<double> out;
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t start = text.find_first_not_of(" \t", at);
+        if (start == std::string::npos) break;
+        const size_t end = std::min(text.find_first_of(" \t", start), text.size());
+        double v = 0;
+        if (!kv::parseNumberStrict(std::string_view(text).substr(start, end - start), v) || !std::isfinite(v))
+            return std::nullopt;
+        out.push_back(v);
+        at = end;
+    }
+    return out;
+}
+
+std::string joined(const std::vector<double>& values) {
+    std::string s;
+    for (double v : values)
+        s += (s.empty() ? "" : " ") + kv::plainDecimal(v);
+    return s;
+}
+
+bool loadingUsable(const std::vector<double>& shares, int projections) {
+    double sum = 0;
+    for (double v : shares) {
+        if (!(v >= 0)) return false;
+        sum += v;
+    }
+    return static_cast<int>(shares.size()) == projections && sum > 0 && std::isfinite(sum);
+}
+
+void readScan(const SettingsFile& file, Geometry& g) {
+    if (const Setting* s = file.find(kProjections)) {
+        const double n = file.number(kProjections, 0, 0, kMaxProjections);
+        if (n != std::floor(n) || n == 1)
+            throw file.settingError(FileFault::OutOfRange, *s, shownText(s->value) + ", not 0 or 2 to 40");
+        g.projections = static_cast<int>(n);
+    }
+    if (const Setting* s = file.find(kProjectionLoading)) {
+        const auto shares = numbersOf(s->value);
+        if (!shares || !loadingUsable(*shares, g.projections))
+            throw file.settingError(
+                FileFault::BadValue, *s,
+                "\"" + shownText(s->value) +
+                    "\", not one share of 0 or more per projection adding up to more than 0");
+        g.projectionLoading = *shares;
+    }
+    if (const Setting* s = file.find(kProjectionAngle)) {
+        g.projectionAngle = file.number(kProjectionAngle, 0, -kMaxProjectionAngle, kMaxProjectionAngle);
+        if (g.projections != 0)
+            throw file.settingError(FileFault::BadValue, *s,
+                                    shownText(s->value) +
+                                        " beside projections = " + std::to_string(g.projections));
+    }
+    if (file.find(kRotationAxisCm)) g.rotationAxisCm = file.number(kRotationAxisCm, 0, 0, kMaxRotationAxisCm);
+    if (const Setting* s = file.find(kDetectorCm)) {
+        const auto sizes = numbersOf(s->value);
+        if (!sizes || sizes->size() != 2 ||
+            !((*sizes)[0] >= kMinDetectorCm && (*sizes)[0] <= kMaxDetectorCm) ||
+            !((*sizes)[1] >= kMinDetectorCm && (*sizes)[1] <= kMaxDetectorCm))
+            throw file.settingError(FileFault::BadValue, *s,
+                                    "\"" + shownText(s->value) + "\", not two sizes of 1 to 100 cm");
+        g.detectorWidthCm = (*sizes)[0];
+        g.detectorDepthCm = (*sizes)[1];
+    }
+}
 
 PlateMaterial materialOf(const std::string& word) {
     return word == "pmma" ? PlateMaterial::Pmma : PlateMaterial::Polycarbonate;
@@ -45,7 +122,8 @@ Geometry readGeometry(const std::filesystem::path& workDir) {
     const auto file = SettingsFile::read(workDir, kGeometryFileName);
     if (!file) return g;
     file->requireKnown({kPaddleMm, kPaddleMaterial, kSupportMm, kSupportMaterial, kModel, kAdiposeMm,
-                        kGlandularPercent, kPlates});
+                        kGlandularPercent, kPlates, kProjections, kProjectionLoading, kProjectionAngle,
+                        kRotationAxisCm, kDetectorCm});
     if (file->choice(kModel, "workbench", {"workbench", "protocol"}) == "protocol") {
         const Geometry p = protocolGeometry();
         g.model = p.model;
@@ -65,6 +143,7 @@ Geometry readGeometry(const std::filesystem::path& workDir) {
                                                {"polycarbonate", "pmma"}));
     g.supportMaterial = materialOf(file->choice(
         kSupportMaterial, std::string(materialWord(g.supportMaterial)), {"polycarbonate", "pmma"}));
+    readScan(*file, g);
     return g;
 }
 
@@ -87,13 +166,44 @@ void writeGeometry(const std::filesystem::path& workDir, const Geometry& g) {
                       {std::string(kGlandularPercent), kv::plainDecimal(g.glandularPercent)},
                       {std::string(kPlates), g.plates == PlateMode::Full ? "full" : "absorbing"}});
     }
+    const Geometry usual;
+    const bool projectionsOk = g.projections == 0 || (g.projections >= 2 && g.projections <= kMaxProjections);
+    const bool loadingOk = g.projectionLoading.empty() || loadingUsable(g.projectionLoading, g.projections);
+    const bool angleOk =
+        !g.projectionAngle || (std::fabs(*g.projectionAngle) <= kMaxProjectionAngle && g.projections == 0);
+    const bool axisOk =
+        !g.rotationAxisCm || (*g.rotationAxisCm >= 0 && *g.rotationAxisCm <= kMaxRotationAxisCm);
+    const bool detectorOk = g.detectorWidthCm >= kMinDetectorCm && g.detectorWidthCm <= kMaxDetectorCm &&
+                            g.detectorDepthCm >= kMinDetectorCm && g.detectorDepthCm <= kMaxDetectorCm;
+    if (!(projectionsOk && loadingOk && angleOk && axisOk && detectorOk))
+        throw std::invalid_argument("a scan the file cannot hold");
+    if (g.projections != usual.projections)
+        lines.emplace_back(std::string(kProjections), std::to_string(g.projections));
+    if (!g.projectionLoading.empty())
+        lines.emplace_back(std::string(kProjectionLoading), joined(g.projectionLoading));
+    if (g.projectionAngle)
+        lines.emplace_back(std::string(kProjectionAngle), kv::plainDecimal(*g.projectionAngle));
+    if (g.rotationAxisCm)
+        lines.emplace_back(std::string(kRotationAxisCm), kv::plainDecimal(*g.rotationAxisCm));
+    if (g.detectorWidthCm != usual.detectorWidthCm || g.detectorDepthCm != usual.detectorDepthCm)
+        lines.emplace_back(std::string(kDetectorCm), joined({g.detectorWidthCm, g.detectorDepthCm}));
     writeSettingsFile(workDir, kGeometryFileName, lines);
 }
 
 std::string describe(const kv::RecordError& e, const texts::SettingsFileTexts& t) {
     std::string s = t.cannotWrite.str();
     int line = 0;
-    if (const auto* fe = dynamic_cast<const FileError*>(&e)) {
+    const auto* fe = dynamic_cast<const FileError*>(&e);
+    if (fe && isScanKey(fe->setting) && fe->fault != FileFault::Repeated) {
+        // A scan value: the key and the value are named, and what it may be.
+        line = fe->line;
+        s = fe->setting == kProjections         ? t.badProjections.str()
+            : fe->setting == kProjectionLoading ? t.badProjectionLoading.str()
+            : fe->setting == kProjectionAngle
+                ? (fe->fault == FileFault::BadValue ? t.angleBesideScan.str() : t.badProjectionAngle.str())
+            : fe->setting == kRotationAxisCm ? t.badRotationAxis.str()
+                                             : t.badDetector.str();
+    } else if (fe) {
         line = fe->line;
         switch (fe->fault) {
         case FileFault::NotAFile:
@@ -137,6 +247,11 @@ std::string describe(const kv::RecordError& e, const texts::SettingsFileTexts& t
     }
     replaceAll(s, "{file}", e.file);
     replaceAll(s, "{line}", std::to_string(line));
+    // Last: the value is the user's text and may hold anything.
+    if (fe && isScanKey(fe->setting)) {
+        replaceAll(s, "{key}", fe->setting);
+        replaceAll(s, "{value}", shownText(fe->value));
+    }
     return s;
 }
 

@@ -118,6 +118,7 @@ std::string SettingsFile::choice(std::string_view settingName, std::string fallb
 FileError SettingsFile::settingError(FileFault fault, const Setting& s, const std::string& problem) const {
     FileError e(fault, name_, s.line, "gives " + shownText(s.name) + " " + problem);
     e.setting = s.name;
+    e.value = s.value;
     return e;
 }
 

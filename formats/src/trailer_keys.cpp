@@ -41,6 +41,14 @@ bool TrailerKey::accepts(std::string_view value) const {
     }
     case TrailerType::Word:
         return std::ranges::count(wordsOf(words), value) > 0;
+    case TrailerType::Numbers: {
+        if (value.empty() || value.find("  ") != std::string_view::npos) return false;
+        for (std::string_view one : wordsOf(value)) {
+            double x = 0;
+            if (!parseNumberStrict(one, x) || !std::isfinite(x)) return false;
+        }
+        return true;
+    }
     }
     return false;
 }
@@ -55,6 +63,8 @@ std::string_view trailerTypeName(TrailerType t) {
         return "number";
     case TrailerType::Word:
         return "word";
+    case TrailerType::Numbers:
+        return "numbers";
     }
     return {};
 }
@@ -71,6 +81,23 @@ TrailerEntry trailerEntry(const TrailerKey& key, std::string value) {
 
 TrailerEntry trailerEntry(const TrailerKey& key, double value) {
     return {std::string(key.name), trailerNumber(value)};
+}
+
+TrailerEntry trailerEntry(const TrailerKey& key, const std::vector<double>& values) {
+    std::string s;
+    for (double v : values)
+        s += (s.empty() ? "" : " ") + trailerNumber(v);
+    return {std::string(key.name), std::move(s)};
+}
+
+std::optional<std::vector<double>> trailerNumbers(std::string_view value) {
+    std::vector<double> out;
+    for (std::string_view one : wordsOf(value)) {
+        double x = 0;
+        if (!parseNumberStrict(one, x) || !std::isfinite(x)) return std::nullopt;
+        out.push_back(x);
+    }
+    return out;
 }
 
 std::string trailerKeysTable() {

@@ -115,4 +115,96 @@ TEST(GeometryFile, EachRefusalNamesTheFileAndLineInBothEditions) {
     }
 }
 
+TEST(GeometryFile, ScanKeysDefaultsAndRoundTrip) {
+    struct Case {
+        const char* name;
+        const char* bytes;
+        Geometry expected;
+    };
+    Geometry step;
+    step.projections = 5;
+    step.projectionLoading = {1, 1, 2, 1, 0.5};
+    step.rotationAxisCm = 0;
+    Geometry single;
+    single.projectionAngle = -22.5;
+    single.detectorWidthCm = 24, single.detectorDepthCm = 30;
+    Geometry equal;
+    equal.projections = 25;
+    const Case cases[] = {
+        {"nothing said: a continuous sweep about FID - FAD, 30 x 24 cm", "", Geometry{}},
+        {"five unequal projections about the detector plane",
+         "projections = 5\r\nprojection_loading = 1 1 2 1 0.5\r\nrotation_axis_cm = 0\r\n", step},
+        {"one projection, a turned detector", "projection_angle = -22.5\r\ndetector_cm = 24   30\r\n",
+         single},
+        {"25 equal projections", "projections = 25\r\n", equal},
+        {"0 is the continuous sweep", "projections = 0\r\n", Geometry{}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir d;
+        d.write(kGeometryFileName, c.bytes);
+        EXPECT_EQ(readGeometry(d.path()), c.expected);
+        writeGeometry(d.path(), c.expected);
+        EXPECT_EQ(readGeometry(d.path()), c.expected) << "written and read again";
+    }
+    Geometry wrong;
+    wrong.projections = 3, wrong.projectionLoading = {1, 1};
+    EXPECT_THROW(writeGeometry(TempDir().path(), wrong), std::invalid_argument);
+    wrong = Geometry{};
+    wrong.projections = 3, wrong.projectionAngle = 5;
+    EXPECT_THROW(writeGeometry(TempDir().path(), wrong), std::invalid_argument);
+}
+
+TEST(GeometryFile, BadScanKeysAreRefusedWithKeyAndValueInBothEditions) {
+    struct Case {
+        const char* bytes;
+        const char* english; // what describe() says
+        const char* japanese;
+    };
+    const Case cases[] = {
+        {"projections = 1\r\n", "gives projections = 1 in line 1: the projections are 0", "projections = 1"},
+        {"projections = 41\r\n", "projections = 41 in line 1", "2～40 の整数"},
+        {"projections = 2.5\r\n", "projections = 2.5 in line 1", "投影数"},
+        {"projections = -3\r\n", "projections = -3 in line 1", "投影数"},
+        {"projections = many\r\n", "projections = many in line 1", "投影数"},
+        {"projections = 3\r\nprojection_loading = 1 1\r\n", "projection_loading = 1 1 in line 2",
+         "projection_loading = 1 1"},
+        {"projections = 3\r\nprojection_loading = 1 -1 1\r\n", "projection_loading = 1 -1 1 in line 2",
+         "0 以上"},
+        {"projections = 2\r\nprojection_loading = 0 0\r\n", "projection_loading = 0 0 in line 2",
+         "合計が 0 より大きく"},
+        {"projections = 2\r\nprojection_loading = 1 x\r\n", "projection_loading = 1 x in line 2", "配分"},
+        {"projection_loading = 1\r\n", "projection_loading = 1 in line 1", "配分"},
+        {"projection_angle = 60.5\r\n", "projection_angle = 60.5 in line 1: the angle lies from -60 to 60",
+         "-60～60 度"},
+        {"projection_angle = -61\r\n", "projection_angle = -61 in line 1", "-60～60 度"},
+        {"projections = 9\r\nprojection_angle = 5\r\n", "projection_angle = 5 in line 2 beside",
+         "projections と同時には"},
+        {"rotation_axis_cm = -0.1\r\n", "rotation_axis_cm = -0.1 in line 1: the rotation axis lies from 0 cm",
+         "回転軸の高さ"},
+        {"rotation_axis_cm = 501\r\n", "rotation_axis_cm = 501 in line 1", "回転軸の高さ"},
+        {"detector_cm = 24\r\n", "detector_cm = 24 in line 1: the detector is two sizes", "検出器"},
+        {"detector_cm = 24 0\r\n", "detector_cm = 24 0 in line 1", "検出器"},
+        {"detector_cm = 24 30 1\r\n", "detector_cm = 24 30 1 in line 1", "検出器"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        TempDir d;
+        d.write(kGeometryFileName, c.bytes);
+        try {
+            readGeometry(d.path());
+            ADD_FAILURE() << "accepted";
+        } catch (const kv::formats::FileError& e) {
+            const std::string en = describe(e, kv::texts::englishSettingsFileTexts);
+            EXPECT_NE(en.find("Geometry.dat"), std::string::npos) << en;
+            EXPECT_NE(en.find(c.english), std::string::npos) << en;
+            const std::string ja = describe(e, kv::texts::japaneseSettingsFileTexts);
+            EXPECT_NE(ja.find("Geometry.dat"), std::string::npos) << ja;
+            EXPECT_NE(ja.find(c.japanese), std::string::npos) << ja;
+            // the engines' English detail names the key and the value too
+            EXPECT_NE(std::string(e.what()).find(e.setting), std::string::npos) << e.what();
+        }
+    }
+}
+
 } // namespace

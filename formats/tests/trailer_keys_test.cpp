@@ -85,6 +85,13 @@ TEST(TrailerKeys, EachKindAcceptsOnlyWhatReadsBackAsIt) {
         {"word: another key's", key::kBreastModel, "yes", false},
         {"word: other case", key::kMaps, "Yes", false},
         {"word: empty", key::kMaps, "", false},
+        {"numbers: one", key::kTI, "0.98", true},
+        {"numbers: several, exponents and signs", key::kProjectionAngles, "-7.5 -1.25e-16 7.5", true},
+        {"numbers: two blanks", key::kTI, "1  0.9", false},
+        {"numbers: a tab", key::kTI, "1\t0.9", false},
+        {"numbers: one not a number", key::kTI, "1 nan 0.9", false},
+        {"numbers: a comma", key::kTI, "1,0.9", false},
+        {"numbers: empty", key::kTI, "", false},
     };
     for (const Row& r : rows)
         EXPECT_EQ(r.key.accepts(r.value), r.accepted) << r.name;
@@ -118,6 +125,17 @@ TEST(TrailerKeys, EntriesReadBackAsWrittenAndByName) {
     EXPECT_EQ(t.find(key::kAdiposeMm), nullptr);
     EXPECT_EQ(trailerKey("sagd "), nullptr);
     EXPECT_THROW(trailerEntry(key::kSagd, std::numeric_limits<double>::quiet_NaN()), std::invalid_argument);
+}
+
+TEST(TrailerKeys, NumbersWrittenReadBackExactly) {
+    const std::vector<double> values = {-12.5, 0.1 + 0.2, 1.0 / 3.0, 2.5e-7};
+    const TrailerEntry e = kv::formats::trailerEntry(key::kTI, values);
+    EXPECT_EQ(e.first, "t_i");
+    EXPECT_TRUE(key::kTI.accepts(e.second)) << e.second;
+    const auto back = kv::formats::trailerNumbers(e.second);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(*back, values);
+    EXPECT_FALSE(kv::formats::trailerNumbers("1 x").has_value());
 }
 
 } // namespace

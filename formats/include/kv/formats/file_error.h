@@ -39,6 +39,7 @@ class FileError : public kv::RecordError {
     FileFault fault;
     int line;            // 1-based; 0 when the fault concerns the whole file
     std::string setting; // of a settings file: the name whose value is at fault, when one is
+    std::string value;   // and that value as the file gives it
 };
 
 // The edition's message for the user, with the file name and line filled in.

@@ -17,12 +17,24 @@
 // `plates = absorbing` lets the paddle and the support attenuate the beam
 // without scattering (the published factor tables' assumption, the protocol
 // model's default); `plates = full` makes them real scatterers.
+//
+// And the tube's scan in tomosynthesis (tiravex; halvex reads none of it):
+//
+//   projections = 15                 (0: a continuous uniform sweep over the angular range;
+//                                     N >= 2: N projections equally spaced from -range to +range)
+//   projection_loading = 1 1 2 1 1   (each projection's share of the tube loading; default equal)
+//   projection_angle = 20            (one projection at that angle, instead of a scan)
+//   rotation_axis_cm = 0             (the axis's height above the detector; default FID - FAD)
+//   detector_cm = 30 24              (the detector the field is collimated to: its width
+//                                     along the chest wall and its depth from it)
 #include "kv/formats/settings_file.h"
 #include "kv/texts/settings_files.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kv::formats {
 
@@ -30,6 +42,10 @@ inline constexpr const char* kGeometryFileName = "Geometry.dat";
 inline constexpr double kMaxPlateMm = 10.0;
 
 inline constexpr double kMaxAdiposeMm = 20.0;
+inline constexpr int kMaxProjections = 40;          // each per-projection list fits one trailer line
+inline constexpr double kMaxProjectionAngle = 60.0; // degrees either way, the sweep's limit
+inline constexpr double kMaxRotationAxisCm = 500.0; // below the focus: the engine checks the FID
+inline constexpr double kMinDetectorCm = 1.0, kMaxDetectorCm = 100.0;
 
 enum class PlateMaterial { Polycarbonate, Pmma };
 enum class BreastModel { Workbench, Protocol };
@@ -46,6 +62,14 @@ struct Geometry {
     double adiposeMm = 5.0;
     double glandularPercent = 50.0;
     PlateMode plates = PlateMode::Full;
+    // The tomosynthesis scan: 0 projections a continuous uniform sweep,
+    // N >= 2 discrete ones from -range to +range; their shares of the tube
+    // loading as given (empty: equal; the engine scales them to sum 1).
+    int projections = 0;
+    std::vector<double> projectionLoading = {};
+    std::optional<double> projectionAngle = {};            // one projection at this angle, degrees
+    std::optional<double> rotationAxisCm = {};             // above the detector; none: FID - FAD
+    double detectorWidthCm = 30.0, detectorDepthCm = 24.0; // along X (the chest wall), along Y
     bool operator==(const Geometry&) const = default;
 };
 
@@ -58,10 +82,12 @@ std::string_view materialWord(PlateMaterial m);
 std::string_view materialName(PlateMaterial m);
 
 // Throws FileError naming the file and, where it applies, the line; a
-// protocol-model setting without `model = protocol` is refused (BadValue).
+// protocol-model setting without `model = protocol` is refused (BadValue),
+// so are scan keys that contradict each other (a loading without its
+// projections, a single angle beside a scan).
 Geometry readGeometry(const std::filesystem::path& workDir);
 // Replaces the file whole; throws FileError (the old file stays), and
-// std::invalid_argument for a thickness outside 0..10 mm (callers check first).
+// std::invalid_argument for a value the reader would refuse (callers check first).
 void writeGeometry(const std::filesystem::path& workDir, const Geometry& g);
 
 // The edition's message for a refused or unwritable Geometry.dat.

@@ -16,9 +16,11 @@
 #include <array>
 #include <concepts>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace kv::formats {
 
@@ -30,6 +32,7 @@ enum class TrailerType {
     Integer, // a whole number, digits only
     Number,  // a finite decimal written by trailerNumber (every digit a double needs)
     Word,    // one of the key's `words`
+    Numbers, // finite decimals separated by one blank, as trailerNumber writes each
 };
 
 struct TrailerKey {
@@ -111,6 +114,39 @@ inline constexpr TrailerKey kMapTargetPercent{"map_target_percent", TrailerType:
     "where a map target was given: it", kEngines};
 inline constexpr TrailerKey kMapTargetReached{"map_target_reached", TrailerType::Word, "",
     "where a map target was given: `yes` or `no` by the median voxel uncertainty", kEngines, "yes no"};
+inline constexpr TrailerKey kScan{"scan", TrailerType::Word, "",
+    "tiravex only: the tube's scan, `continuous` (a uniform sweep over the angular range), `step` (discrete "
+    "projections, Geometry.dat's `projections`) or `single` (one projection, `projection_angle`)", "tiravex",
+    "continuous step single"};
+inline constexpr TrailerKey kProjections{"projections", TrailerType::Integer, "",
+    "tiravex only: the scan's projections (0 for a continuous sweep, 1 for a single projection)", "tiravex"};
+inline constexpr TrailerKey kProjectionAngles{"projection_angles", TrailerType::Numbers, "degree",
+    "tiravex only, step and single: each projection's tube angle, in the order of the other per-projection keys",
+    "tiravex"};
+inline constexpr TrailerKey kProjectionLoading{"projection_loading", TrailerType::Numbers, "",
+    "tiravex only, step and single: each projection's share of the scan's tube loading (they add up to 1)",
+    "tiravex"};
+inline constexpr TrailerKey kRotationAxisCm{"rotation_axis_cm", TrailerType::Number, "cm",
+    "tiravex only: the height of the rotation axis above the detector (Geometry.dat's, or FID - FAD)", "tiravex"};
+inline constexpr TrailerKey kMgdPerKSurface0deg{"mgd_per_k_surface_0deg", TrailerType::Number, kPerKa,
+    "tiravex only: the whole scan's mean glandular dose per the incident air kerma at the breast's surface with "
+    "the tube at 0 deg for the scan's whole tube loading (the protocols' g x c x s x T)", "tiravex"};
+inline constexpr TrailerKey kMgdPerKSurface0degSigmaPercent{"mgd_per_k_surface_0deg_sigma_percent",
+    TrailerType::Number, "%", "tiravex only: its relative 1-sigma", "tiravex"};
+inline constexpr TrailerKey kMgdPerKSurfaceI{"mgd_per_k_surface_i", TrailerType::Numbers, kPerKa,
+    "tiravex only, step and single: each projection's mean glandular dose per the 0 deg surface air kerma of its "
+    "own tube loading (the 0 deg row's g x c x s times that projection's t)", "tiravex"};
+inline constexpr TrailerKey kMgdPerKSurfaceISigmaPercent{"mgd_per_k_surface_i_sigma_percent",
+    TrailerType::Numbers, "%", "tiravex only: their relative 1-sigmas", "tiravex"};
+inline constexpr TrailerKey kTI{"t_i", TrailerType::Numbers, "",
+    "tiravex only, a step scan with a 0 deg projection: each projection's t, its dose per its loading over the "
+    "0 deg projection's dose per the same loading (so 1 at 0 deg)", "tiravex"};
+inline constexpr TrailerKey kTISigmaPercent{"t_i_sigma_percent", TrailerType::Numbers, "%",
+    "tiravex only: their relative 1-sigmas (the 0 deg projection's and each one's own, combined)", "tiravex"};
+inline constexpr TrailerKey kTScan{"t_scan", TrailerType::Number, "",
+    "tiravex only, beside t_i: the scan's T, the sum of each projection's loading share times its t", "tiravex"};
+inline constexpr TrailerKey kTScanSigmaPercent{"t_scan_sigma_percent", TrailerType::Number, "%",
+    "tiravex only: its relative 1-sigma", "tiravex"};
 // clang-format on
 
 } // namespace trailer
@@ -131,6 +167,19 @@ inline constexpr std::array kTrailerKeys = {
     &trailer::kMgdPerKFcdPaddle,
     &trailer::kMgdPerKSurface,
     &trailer::kMgdSigmaPercent,
+    &trailer::kScan,
+    &trailer::kProjections,
+    &trailer::kProjectionAngles,
+    &trailer::kProjectionLoading,
+    &trailer::kRotationAxisCm,
+    &trailer::kMgdPerKSurface0deg,
+    &trailer::kMgdPerKSurface0degSigmaPercent,
+    &trailer::kMgdPerKSurfaceI,
+    &trailer::kMgdPerKSurfaceISigmaPercent,
+    &trailer::kTI,
+    &trailer::kTISigmaPercent,
+    &trailer::kTScan,
+    &trailer::kTScanSigmaPercent,
     &trailer::kSagd,
     &trailer::kSagdSigmaPercent,
     &trailer::kDose100,
@@ -167,6 +216,10 @@ const TrailerKey* trailerKey(std::string_view name);
 // in its digits, a number through trailerNumber.
 TrailerEntry trailerEntry(const TrailerKey& key, std::string value);
 TrailerEntry trailerEntry(const TrailerKey& key, double value);
+// A Numbers key's line: each value through trailerNumber, one blank between.
+TrailerEntry trailerEntry(const TrailerKey& key, const std::vector<double>& values);
+// A Numbers value read back; nullopt for anything that is not one.
+std::optional<std::vector<double>> trailerNumbers(std::string_view value);
 template <std::integral I>
 requires(!std::same_as<I, bool>) TrailerEntry trailerEntry(const TrailerKey& key, I value) {
     return trailerEntry(key, std::to_string(value));

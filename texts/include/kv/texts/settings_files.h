@@ -23,6 +23,13 @@ struct SettingsFileTexts {
     Text badModel;
     Text badPlates;
     Text protocolOnly;
+    // Geometry.dat's tomosynthesis scan: "{key}" and "{value}" as the file gives them
+    Text badProjections;
+    Text badProjectionLoading;
+    Text badProjectionAngle;
+    Text angleBesideScan;
+    Text badRotationAxis;
+    Text badDetector;
 };
 
 inline constexpr SettingsFileTexts englishSettingsFileTexts{
@@ -42,6 +49,24 @@ inline constexpr SettingsFileTexts englishSettingsFileTexts{
     .badPlates = "The file {file} names plates other than absorbing or full in line {line}",
     .protocolOnly = "The file {file} gives a setting of the protocol breast model in line {line} without "
                     "\"model = protocol\"",
+    .badProjections =
+        "The file {file} gives {key} = {value} in line {line}: the projections are 0 (a continuous "
+        "sweep) or a whole number from 2 to 40",
+    .badProjectionLoading =
+        "The file {file} gives {key} = {value} in line {line}: the loading is one share of 0 or "
+        "more per projection (as many as \"projections\" gives), adding up to more than 0",
+    .badProjectionAngle =
+        "The file {file} gives {key} = {value} in line {line}: the angle lies from -60 to 60 "
+        "degrees",
+    .angleBesideScan =
+        "The file {file} gives {key} = {value} in line {line} beside \"projections\": a scan is "
+        "either one projection or several",
+    .badRotationAxis =
+        "The file {file} gives {key} = {value} in line {line}: the rotation axis lies from 0 cm (the "
+        "detector) up to below the focus",
+    .badDetector =
+        "The file {file} gives {key} = {value} in line {line}: the detector is two sizes in cm, the width "
+        "along the chest wall and the depth from it, each from 1 to 100",
 };
 
 inline constexpr SettingsFileTexts japaneseSettingsFileTexts{
@@ -61,6 +86,23 @@ inline constexpr SettingsFileTexts japaneseSettingsFileTexts{
     .badPlates = "ファイル {file} の {line} 行目の plates が absorbing でも full でもありません",
     .protocolOnly =
         "ファイル {file} の {line} 行目はプロトコル乳房モデルの設定ですが、「model = protocol」がありません",
+    .badProjections =
+        "ファイル {file} の {line} 行目の {key} = {value} は使えません: 投影数は 0 (連続スキャン) または "
+        "2～40 の整数です",
+    .badProjectionLoading =
+        "ファイル {file} の {line} 行目の {key} = {value} は使えません: 管電流時間積の配分は投影ごとに "
+        "0 以上の値を一つずつ (projections の数だけ) 与え、合計が 0 より大きくなければなりません",
+    .badProjectionAngle =
+        "ファイル {file} の {line} 行目の {key} = {value} は使えません: 角度は -60～60 度です",
+    .angleBesideScan =
+        "ファイル {file} の {line} 行目の {key} = {value} は projections と同時には使えません: "
+        "スキャンは一つの投影か複数の投影のどちらかです",
+    .badRotationAxis =
+        "ファイル {file} の {line} 行目の {key} = {value} は使えません: 回転軸の高さは 0 cm (検出器) "
+        "から焦点の下までです",
+    .badDetector =
+        "ファイル {file} の {line} 行目の {key} = {value} は使えません: 検出器は幅 (胸壁に沿って) と奥行き "
+        "(胸壁から) の二つの寸法 (cm) で、それぞれ 1～100 です",
 };
 
 constexpr const SettingsFileTexts& settingsFileTextsOf(Edition e) {
