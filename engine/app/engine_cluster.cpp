@@ -33,28 +33,27 @@ int runShared(const std::filesystem::path&, ExposureKind, const EngineOptions&) 
 
 namespace {
 
-// n and the units, then each channel's sums, sums of squares and units' squares
-constexpr int kStatsPerBatch = 2 + 3 * kWorkbenchChannels;
-
+// n and the units, then each channel's sums, sums of squares and units'
+// squares; a discrete scan's runs have a channel per projection more.
 std::vector<double> packed(const std::vector<ScalarStats>& batches) {
     std::vector<double> v;
-    v.reserve(batches.size() * kStatsPerBatch);
     for (const ScalarStats& s : batches) {
         v.push_back(static_cast<double>(s.n));
         v.push_back(static_cast<double>(s.units));
-        for (size_t k = 0; k < kWorkbenchChannels; ++k)
+        for (size_t k = 0; k < s.s1.size(); ++k)
             v.push_back(s.s1[k]), v.push_back(s.s2[k]), v.push_back(s.u2[k]);
     }
     return v;
 }
 
-std::vector<ScalarStats> unpacked(const std::vector<double>& v) {
-    std::vector<ScalarStats> batches(v.size() / kStatsPerBatch, ScalarStats(kWorkbenchChannels));
+std::vector<ScalarStats> unpacked(const std::vector<double>& v, size_t channels) {
+    const size_t perBatch = 2 + 3 * channels;
+    std::vector<ScalarStats> batches(v.size() / perBatch, ScalarStats(channels));
     for (size_t b = 0; b < batches.size(); ++b) {
-        const double* p = &v[b * kStatsPerBatch];
+        const double* p = &v[b * perBatch];
         batches[b].n = static_cast<uint64_t>(p[0]);
         batches[b].units = static_cast<uint64_t>(p[1]);
-        for (size_t k = 0; k < kWorkbenchChannels; ++k)
+        for (size_t k = 0; k < channels; ++k)
             batches[b].s1[k] = p[2 + 3 * k], batches[b].s2[k] = p[3 + 3 * k], batches[b].u2[k] = p[4 + 3 * k];
     }
     return batches;
@@ -69,7 +68,7 @@ std::vector<ScalarStats> combinedBatches(const std::vector<ScalarStats>& mine, i
         MPI_Allreduce(local.data(), all.data(), count, MPI_DOUBLE, MPI_SUM, MPI_COMM_WORLD);
     else
         MPI_Reduce(local.data(), all.data(), count, MPI_DOUBLE, MPI_SUM, root, MPI_COMM_WORLD);
-    return unpacked(all);
+    return unpacked(all, mine.empty() ? kWorkbenchChannels : mine.front().s1.size());
 }
 
 // The machine's cores shared among the processes started on it.
@@ -164,7 +163,8 @@ int runShared(const std::filesystem::path& dir, ExposureKind kind, const EngineO
         p.done = static_cast<uint64_t>(all[Done]);
         p.rate = p.elapsed > 0 ? all[Done] / p.elapsed : 0.0;
         p.remaining = p.rate > 0 ? static_cast<double>(p.total - std::min(p.done, p.total)) / p.rate : 0.0;
-        const ScalarStats sum = unpacked(std::vector<double>(all.begin() + Flags, all.end()))[0];
+        const ScalarStats sum =
+            unpacked(std::vector<double>(all.begin() + Flags, all.end()), ctl.liveStats().s1.size())[0];
         p.referenceRelSigma = sum.relativeSigma(0);
         p.sagdRelSigma = sum.relativeSigma(1);
         std::printf("%s\n", progressLine(p).c_str());

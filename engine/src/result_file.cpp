@@ -81,8 +81,20 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
                 format(field.x1 - field.x0, "0.0") + " x " + format(field.y1 - field.y0, "0.0") +
                 " cm at the detector");
     if (tomo) {
-        l.push_back(" Tomosynthesis: tube angle uniform in +-" + given(std::fabs(c.angularRange), 1) +
-                    " deg, focus on an arc about the axis FAD = " + given(c.fad, 1) + " cm below it");
+        const std::string axis = g.rotationAxisCm
+                                     ? "the axis " + given(*g.rotationAxisCm, 1) + " cm above the detector"
+                                     : "the axis FAD = " + given(c.fad, 1) + " cm below it";
+        if (g.projectionAngle)
+            l.push_back(" Tomosynthesis: one projection at " + given(*g.projectionAngle, 1) +
+                        " deg, focus on an arc about " + axis);
+        else if (g.projections >= 2)
+            l.push_back(" Tomosynthesis: " + std::to_string(g.projections) + " projections from -" +
+                        given(std::fabs(c.angularRange), 1) + " to +" + given(std::fabs(c.angularRange), 1) +
+                        " deg, " + (g.projectionLoading.empty() ? "equal" : "Geometry.dat's") +
+                        " loading, focus on an arc about " + axis);
+        else
+            l.push_back(" Tomosynthesis: tube angle uniform in +-" + given(std::fabs(c.angularRange), 1) +
+                        " deg, focus on an arc about " + axis);
         l.push_back(" Detector and field fixed; air kerma for the tube at 0 deg");
     }
     std::string ending = r.maps ? "" : ", no maps";
@@ -119,6 +131,69 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
     return l;
 }
 
+std::vector<formats::TrailerEntry> describeScanTrailer(const RunInputs& in, const WorkbenchResult& r) {
+    namespace key = formats::trailer;
+    using formats::trailerEntry;
+    const formats::Geometry& g = in.geometry;
+    const WorkbenchSetup setup = workbenchSetup(in);
+    const double ks = r.airKermaSurface;
+    std::vector<formats::TrailerEntry> t;
+    const bool single = setup.singleAngle.has_value(), step = !single && !r.projectionDose.empty();
+    t.push_back(trailerEntry(key::kScan, single ? "single" : step ? "step" : "continuous"));
+    t.push_back(trailerEntry(key::kProjections, single ? 1 : step ? g.projections : 0));
+    std::vector<double> angles, shares, mgd, mgdSigma;
+    if (single) {
+        angles = {*setup.singleAngle}, shares = {1.0};
+        mgd = {r.breastDose / ks}, mgdSigma = {100 * r.breastRelSigma};
+    } else if (step) {
+        angles = scanAngles(g.projections, std::fabs(setup.angularRange));
+        shares = r.loadingShares;
+        for (size_t i = 0; i < shares.size(); ++i) {
+            // A projection without loading has no dose per its loading: 0.
+            mgd.push_back(shares[i] > 0 ? r.projectionDose[i] / (shares[i] * ks) : 0.0);
+            mgdSigma.push_back(100 * r.projectionRelSigma[i]);
+        }
+    }
+    if (!angles.empty()) {
+        t.push_back(trailerEntry(key::kProjectionAngles, angles));
+        t.push_back(trailerEntry(key::kProjectionLoading, shares));
+    }
+    t.push_back(trailerEntry(key::kRotationAxisCm, setup.fid - setup.fad));
+    t.push_back(trailerEntry(key::kMgdPerKSurface0deg, r.breastDose / ks));
+    t.push_back(trailerEntry(key::kMgdPerKSurface0degSigmaPercent, 100 * r.breastRelSigma));
+    if (angles.empty()) return t;
+    t.push_back(trailerEntry(key::kMgdPerKSurfaceI, mgd));
+    t.push_back(trailerEntry(key::kMgdPerKSurfaceISigmaPercent, mgdSigma));
+    // t against the scan's own 0 deg projection, where it has one with loading.
+    const auto zero = std::find(angles.begin(), angles.end(), 0.0);
+    const size_t z = static_cast<size_t>(zero - angles.begin());
+    if (!step || zero == angles.end() || !(shares[z] > 0) || !(r.projectionDose[z] > 0) || r.histories < 2)
+        return t;
+    const double n1 = static_cast<double>(r.histories - 1);
+    const double d0 = r.projectionDose[z], q0 = r.projectionSquares[z] / (d0 * d0);
+    std::vector<double> ti, tiSigma;
+    for (size_t i = 0; i < shares.size(); ++i) {
+        ti.push_back(mgd[i] / mgd[z]);
+        // The two projections' histories are disjoint: per history the
+        // scores' covariance is -d_i d_0, which the squares' form takes in.
+        const double di = r.projectionDose[i];
+        const double rel =
+            i == z || !(di > 0) ? 0.0 : std::sqrt((r.projectionSquares[i] / (di * di) + q0) / n1);
+        tiSigma.push_back(100 * rel);
+    }
+    // T = D / (d_0 / alpha_0), the whole scan over the 0 deg projection,
+    // which it holds: the ratio's variance with their covariance.
+    const double D = r.breastDose;
+    const double tScan = D / ks / mgd[z];
+    const double relT = std::sqrt(
+        std::fmax(0.0, r.breastSquares / (D * D) + q0 - 2 * r.projectionSquares[z] / (D * d0)) / n1);
+    t.push_back(trailerEntry(key::kTI, ti));
+    t.push_back(trailerEntry(key::kTISigmaPercent, tiSigma));
+    t.push_back(trailerEntry(key::kTScan, tScan));
+    t.push_back(trailerEntry(key::kTScanSigmaPercent, 100 * relT));
+    return t;
+}
+
 std::vector<formats::TrailerEntry> describeRunTrailer(const RunInputs& in, const WorkbenchResult& r) {
     namespace key = formats::trailer;
     using formats::trailerEntry;
@@ -141,6 +216,12 @@ std::vector<formats::TrailerEntry> describeRunTrailer(const RunInputs& in, const
         trailerEntry(key::kMgdPerKFcdPaddle, r.breastDose / r.airKermaPaddle),
         trailerEntry(key::kMgdPerKSurface, r.breastDose / r.airKermaSurface),
         trailerEntry(key::kMgdSigmaPercent, 100 * r.breastRelSigma),
+    };
+    if (in.kind == ExposureKind::Tomosynthesis) {
+        const std::vector<formats::TrailerEntry> scan = describeScanTrailer(in, r);
+        t.insert(t.end(), scan.begin(), scan.end());
+    }
+    const std::vector<formats::TrailerEntry> rest = {
         trailerEntry(key::kSagd, r.columnDose / r.airKerma),
         trailerEntry(key::kSagdSigmaPercent, 100 * r.columnRelSigma),
         trailerEntry(key::kDose100, r.referenceDose / r.airKerma),
@@ -149,6 +230,7 @@ std::vector<formats::TrailerEntry> describeRunTrailer(const RunInputs& in, const
         trailerEntry(key::kSourcePoints, r.quasiRandom ? "quasi-random" : "independent"),
         trailerEntry(key::kVoxelSigmaMedianPercent, 100 * r.mapRelSigma),
     };
+    t.insert(t.end(), rest.begin(), rest.end());
     // Each target given, and whether the result is within it.
     auto target = [&](const formats::TrailerKey& percent, const formats::TrailerKey& reached, double goal,
                       double got) {

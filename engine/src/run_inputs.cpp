@@ -140,6 +140,11 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
             mc, &Input::angularRange,
             {{"{value}", plainDecimal(c.angularRange)}, {"{max}", plainDecimal(kMaxAngularRange)}});
     if (!oneLine(c.equipmentName)) throw InputError(mc, &Input::equipmentControl);
+    if (kind == ExposureKind::Tomosynthesis && in.geometry.rotationAxisCm &&
+        !(*in.geometry.rotationAxisCm < c.fid))
+        throw InputError(
+            formats::kGeometryFileName, &Input::rotationAxisAtFocus,
+            {{"{value}", plainDecimal(*in.geometry.rotationAxisCm)}, {"{fid}", plainDecimal(c.fid)}});
 
     const formats::PhantomFile& p = in.phantom;
     if (!oneLine(p.fractionText)) throw InputError(ph, &Input::fractionControl);
@@ -269,6 +274,16 @@ WorkbenchSetup workbenchSetup(const RunInputs& in) {
     s.fad = in.control.fad;
     s.fcd = in.control.fcd;
     s.angularRange = s.tomosynthesis ? in.control.angularRange : 0.0;
+    if (s.tomosynthesis) {
+        const formats::Geometry& g = in.geometry;
+        // The focus turns about the axis: FAD is its distance from it.
+        if (g.rotationAxisCm) s.fad = s.fid - *g.rotationAxisCm;
+        s.projections = g.projections;
+        s.projectionLoading = g.projectionLoading;
+        s.singleAngle = g.projectionAngle;
+        s.detectorX = g.detectorWidthCm;
+        s.detectorY = g.detectorDepthCm;
+    }
     s.fieldX = in.control.fieldX;
     s.fieldY = in.control.fieldY;
     s.phantomX = in.phantom.sizeX;

@@ -69,28 +69,57 @@ FieldSource::FieldSource(const FieldGeometry& g, const RaySpectra& s) : g_(g), s
         else
             alias_.emplace_back(std::vector<double>{1.0}); // never drawn
     }
+    const bool discrete = !g.projectionAngles.empty();
+    if (discrete) {
+        if (g.projectionLoading.size() != g.projectionAngles.size())
+            throw std::invalid_argument("one loading share per projection");
+        double total = 0;
+        for (double w : g.projectionLoading) {
+            if (!(w >= 0 && std::isfinite(w))) throw std::invalid_argument("a negative loading share");
+            total += w;
+        }
+        if (!(total > 0)) throw std::invalid_argument("the projections' loading adds up to nothing");
+        double running = 0;
+        for (double w : g.projectionLoading) {
+            shares_.push_back(w / total);
+            shareCum_.push_back(running += w / total);
+        }
+        shareCum_.back() = 1.0;
+    }
     minHeight2_ = 1e300;
-    for (double a : {g.angleMinDeg, g.angleMaxDeg, 0.0}) {
-        if (a < g.angleMinDeg || a > g.angleMaxDeg) continue;
-        double h = g.detectorZ - focus(a).z;
+    std::vector<double> ends =
+        discrete ? g.projectionAngles : std::vector<double>{g.angleMinDeg, g.angleMaxDeg};
+    for (double a : ends) {
+        const double h = g.detectorZ - focus(a).z;
+        if (!(h > 0)) throw std::invalid_argument("the detector must lie below the focus");
         minHeight2_ = std::min(minHeight2_, h * h);
     }
-    if (!(g.detectorZ > focus(g.angleMinDeg).z && g.detectorZ > focus(g.angleMaxDeg).z))
-        throw std::invalid_argument("the detector must lie below the focus");
 
-    bool sweep = g.angleMaxDeg > g.angleMinDeg;
-    int nodes = sweep ? 24 : 1;
-    int n = sweep ? 240 : 600;
-    double sum = 0;
-    for (int i = 0; i < nodes; ++i)
-        sum += emissionIntegral(g.angleMinDeg + (g.angleMaxDeg - g.angleMinDeg) * (i + 0.5) / nodes, n);
-    emitted_ = sum / nodes;
+    bool sweep = !discrete && g.angleMaxDeg > g.angleMinDeg;
+    if (discrete) {
+        // Each projection's field at the single-angle accuracy; the loading
+        // weights them, so a history stands for the same emission at every angle.
+        emitted_ = 0;
+        for (size_t i = 0; i < shares_.size(); ++i) {
+            projectionEmitted_.push_back(emissionIntegral(g.projectionAngles[i], 600));
+            emitted_ += shares_[i] * projectionEmitted_.back();
+            projectionFocus_.push_back(focus(g.projectionAngles[i]));
+            projectionAxis_.push_back(axis(g.projectionAngles[i]));
+        }
+    } else {
+        int nodes = sweep ? 24 : 1;
+        int n = sweep ? 240 : 600;
+        double sum = 0;
+        for (int i = 0; i < nodes; ++i)
+            sum += emissionIntegral(g.angleMinDeg + (g.angleMaxDeg - g.angleMinDeg) * (i + 0.5) / nodes, n);
+        emitted_ = sum / nodes;
+    }
     if (!(emitted_ > 0)) throw std::invalid_argument("the spectrum sends no photons into the field");
     fixedFocus_ = focus(g.angleMinDeg);
     fixedAxis_ = axis(g.angleMinDeg);
 
     // Inversion needs the focus straight above the middle of the field's width.
-    invertible_ = !sweep && g.angleMinDeg == 0.0 && g.x0 == -g.x1 && g.y1 > g.y0;
+    invertible_ = !discrete && !sweep && g.angleMinDeg == 0.0 && g.x0 == -g.x1 && g.y1 > g.y0;
     if (!invertible_) return;
     height_ = g.detectorZ - fixedFocus_.z;
     halfWidth_ = g.x1;
@@ -221,8 +250,17 @@ double FieldSource::emissionIntegral(double angleDeg, int n) const {
 SourcePhoton FieldSource::sample(Rng& rng) const {
     const bool sweep = g_.angleMaxDeg > g_.angleMinDeg;
     Vec3 f = fixedFocus_, ax = fixedAxis_;
+    uint32_t projection = 0;
     for (;;) {
-        if (sweep) {
+        if (!shareCum_.empty()) {
+            // The projection by its loading; the miss below redraws it too,
+            // so that its histories also follow its field's solid angle.
+            const double u = rng.uniform();
+            projection = static_cast<uint32_t>(std::upper_bound(shareCum_.begin(), shareCum_.end(), u) -
+                                               shareCum_.begin());
+            projection = std::min(projection, static_cast<uint32_t>(shareCum_.size() - 1));
+            f = projectionFocus_[projection], ax = projectionAxis_[projection];
+        } else if (sweep) {
             double a = g_.angleMinDeg + (g_.angleMaxDeg - g_.angleMinDeg) * rng.uniform();
             focusAndAxis(a, f, ax);
         }
@@ -235,7 +273,7 @@ SourcePhoton FieldSource::sample(Rng& rng) const {
         uint32_t k = rayOf(std::fabs(d.y) / dot(d, ax));
         accept *= rayShare_[k];
         if (rng.uniform() < accept) {
-            return {f, (1.0 / r) * d, spectra_.energies[alias_[k].sample(rng)]};
+            return {f, (1.0 / r) * d, spectra_.energies[alias_[k].sample(rng)], projection};
         }
     }
 }

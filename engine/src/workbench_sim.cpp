@@ -48,7 +48,7 @@ class alignas(64) WorkbenchSimulation::Worker {
     explicit Worker(const WorkbenchSimulation& sim)
         : sim_(&sim), track_(sim.setup_.estimator != DoseEstimator::Analogue),
           expected_(sim.setup_.estimator == DoseEstimator::ExpectedTrack), maps_(sim.setup_.maps),
-          quasi_(sim.quasiRandom()), layers_(sim.layers_),
+          quasi_(sim.quasiRandom()), projections_(!sim.projectionAngles_.empty()), layers_(sim.layers_),
           perKind_(static_cast<size_t>(kVoxelsX) * kVoxelsY * static_cast<size_t>(sim.layers_)) {
         double massRef =
             kFoldedVoxels * sim.setup_.phantom.density * kVoxel * kVoxel * sim.layerThickness_[0];
@@ -106,6 +106,7 @@ class alignas(64) WorkbenchSimulation::Worker {
             primaryWeight_ = unitIndex_++ < walked_ ? walkWeight_ : 0.0;
         } else {
             sp = sim_->source_->sample(rng);
+            projection_ = sp.projection;
         }
         // Nothing lies above the paddle: start where the ray meets its plane.
         double t = (sim_->paddleTop_ - sp.pos.z) / sp.dir.z;
@@ -113,6 +114,12 @@ class alignas(64) WorkbenchSimulation::Worker {
         transport(Photon{sp.pos, sp.dir, sp.energy, false}, *sim_->scene_, sim_->physics_, rng, *this);
     }
     void foldHistory(ScalarStats& st) {
+        if (projections_) {
+            // Only the history's own projection: the others scored nothing.
+            const size_t k = kWorkbenchChannels + projection_;
+            st.s1[k] += breast_;
+            st.s2[k] += breast_ * breast_;
+        }
         st.n += 1;
         st.s1[0] += ref_;
         st.s2[0] += ref_ * ref_;
@@ -353,6 +360,8 @@ class alignas(64) WorkbenchSimulation::Worker {
 
     const WorkbenchSimulation* sim_;
     bool track_, expected_, maps_, quasi_;
+    bool projections_;           // a discrete scan: each history's dose also goes to its projection
+    uint32_t projection_ = 0;    // this history's
     uint32_t primaryScored_ = 0; // the regions whose primary chord this history has scored
     ScrambledSobol sobol_;
     uint64_t unitIndex_ = 0, walked_ = 0; // the unit's points so far; those whose chord is walked
@@ -408,6 +417,16 @@ void scanField(const WorkbenchSetup& s, FieldGeometry& fg) {
 
 } // namespace
 
+std::vector<double> scanAngles(int projections, double range) {
+    std::vector<double> a;
+    for (int i = 0; i < projections; ++i) {
+        // From both ends alike, so that the middle one of an odd scan is 0 exactly.
+        const double v = range * (2.0 * i - (projections - 1)) / (projections - 1);
+        a.push_back(v == 0.0 ? 0.0 : v);
+    }
+    return a;
+}
+
 FieldGeometry fieldGeometry(const WorkbenchSetup& s) {
     FieldGeometry fg;
     fg.detectorZ = s.fid;
@@ -424,6 +443,14 @@ FieldGeometry fieldGeometry(const WorkbenchSetup& s) {
     if (s.tomosynthesis) {
         fg.angleMinDeg = -std::fabs(s.angularRange);
         fg.angleMaxDeg = std::fabs(s.angularRange);
+        if (s.singleAngle) {
+            fg.angleMinDeg = fg.angleMaxDeg = *s.singleAngle;
+        } else if (s.projections >= 2) {
+            fg.projectionAngles = scanAngles(s.projections, std::fabs(s.angularRange));
+            fg.projectionLoading = s.projectionLoading.empty()
+                                       ? std::vector<double>(static_cast<size_t>(s.projections), 1.0)
+                                       : s.projectionLoading;
+        }
     }
     if (s.protocol && s.tomosynthesis) scanField(s, fg);
     return fg;
@@ -555,7 +582,9 @@ WorkbenchSimulation::WorkbenchSimulation(WorkbenchSetup s) : setup_(std::move(s)
     scene_ =
         std::make_unique<Scene>(std::move(regions), Box{{-1e4, -1e4, -1e3}, {1e4, 1e4, s_.fid}}, kVacuum);
 
-    source_ = std::make_unique<FieldSource>(fieldGeometry(s_), s_.spectrum);
+    const FieldGeometry field = fieldGeometry(s_);
+    projectionAngles_ = field.projectionAngles;
+    source_ = std::make_unique<FieldSource>(field, s_.spectrum);
 
     airKerma_ = airKermaAt({0.0, kChamberY, s_.fcd}, false);
     airKermaPaddle_ = airKermaAt({0.0, kChamberY, s_.fcd}, true);
@@ -596,7 +625,7 @@ RunPart WorkbenchSimulation::runPart(uint64_t histories, uint64_t seed, unsigned
     p.mapTargetRelSigma = ctl.mapTarget();
     // A checkpoint looks at the reference region's sums while every worker waits.
     ctl.setMapSums([&workers] { return referenceSums(workers); });
-    p.batches = runBatches(histories, seed, workers, kWorkbenchChannels, ctl, batchSize);
+    p.batches = runBatches(histories, seed, workers, channels(), ctl, batchSize);
     ctl.setMapSums({});
     p.targetReached = ctl.targetReached();
     // From the workers' order, [primary, scatter][iy][ix][iz], to the shared
@@ -628,7 +657,7 @@ WorkbenchResult WorkbenchSimulation::run(uint64_t histories, uint64_t seed, unsi
 }
 
 WorkbenchResult WorkbenchSimulation::finish(const RunPart& p) const {
-    ScalarStats all = mergeInOrder(p.batches, kWorkbenchChannels);
+    ScalarStats all = mergeInOrder(p.batches, channels());
     WorkbenchResult r;
     r.histories = all.n;
     r.seed = p.seed;
@@ -649,6 +678,16 @@ WorkbenchResult WorkbenchSimulation::finish(const RunPart& p) const {
     r.airKermaSurface = airKermaSurface_;
     r.breastDose = all.mean(2);
     r.breastRelSigma = all.relativeSigma(2);
+    if (all.n > 0) {
+        const double n = static_cast<double>(all.n);
+        r.breastSquares = all.s2[2] / n;
+        r.loadingShares = loadingShares();
+        for (size_t k = kWorkbenchChannels; k < all.s1.size(); ++k) {
+            r.projectionDose.push_back(all.mean(k));
+            r.projectionRelSigma.push_back(all.relativeSigma(k));
+            r.projectionSquares.push_back(all.s2[k] / n);
+        }
+    }
     r.referenceDose = all.mean(0);
     r.referenceRelSigma = all.relativeSigma(0);
     r.columnDose = all.mean(1);

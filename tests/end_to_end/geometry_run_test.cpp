@@ -1,6 +1,9 @@
 // The paddle and the support of Geometry.dat, from the inputs to the result file.
 #include "engine_programs.h"
+#include "kv/engine/result_file.h"
 #include "kv/engine/run_inputs.h"
+#include "kv/formats/result_file.h"
+#include "kv/formats/trailer_keys.h"
 #include "kv/results/result_file.h"
 #include "kv/texts/results_model.h"
 
@@ -106,6 +109,120 @@ TEST(GeometryRun, RefusedGeometryStopsTheEngineWithoutAResult) {
     EXPECT_NE(r.err.find("Geometry.dat"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("line 2"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "none.vesk"));
+}
+
+// Geometry.dat's scan reaches tiravex's set-up; halvex keeps its fixed focus.
+TEST(ScanInputs, ScanKeysReachTheTomosynthesisSetUp) {
+    RunDir dir({.histories = "1e4", .angularRange = "25"});
+    dir.write("Geometry.dat", "model = protocol\r\nprojections = 5\r\nprojection_loading = 1 1 2 1 1\r\n"
+                              "rotation_axis_cm = 0\r\ndetector_cm = 24 30\r\n");
+    const WorkbenchSetup s = workbenchSetup(readRunInputs(dir.path(), ExposureKind::Tomosynthesis));
+    EXPECT_EQ(s.projections, 5);
+    EXPECT_EQ(s.projectionLoading, (std::vector<double>{1, 1, 2, 1, 1}));
+    EXPECT_DOUBLE_EQ(s.fad, s.fid) << "the axis at the detector";
+    EXPECT_EQ(s.detectorX, 24.0);
+    EXPECT_EQ(s.detectorY, 30.0);
+    const FieldGeometry f = fieldGeometry(s);
+    EXPECT_EQ(f.projectionAngles, (std::vector<double>{-25, -12.5, 0, 12.5, 25}));
+    const WorkbenchSetup m = workbenchSetup(readRunInputs(dir.path(), ExposureKind::Mammography));
+    EXPECT_EQ(m.projections, 0);
+    EXPECT_DOUBLE_EQ(m.fad, 60.0);
+
+    dir.write("Geometry.dat", "projection_angle = -30\r\n");
+    const WorkbenchSetup one = workbenchSetup(readRunInputs(dir.path(), ExposureKind::Tomosynthesis));
+    ASSERT_TRUE(one.singleAngle.has_value());
+    EXPECT_EQ(*one.singleAngle, -30.0);
+    EXPECT_DOUBLE_EQ(one.fad, 60.0) << "no axis given: FID - FAD";
+}
+
+// Bad scan keys stop the run before anything is simulated, naming the file, the key and the value.
+TEST(ScanInputs, BadScanKeysAreRefusedWithKeyAndValue) {
+    struct Bad {
+        const char* bytes;
+        const char* english;  // of the engine's English message
+        const char* japanese; // of the Japanese one
+    };
+    const Bad rows[] = {
+        {"projections = 1\r\n", "projections 1", "projections = 1"},
+        {"projections = 3\r\nprojection_loading = 0 0 0\r\n", "projection_loading \"0 0 0\"",
+         "projection_loading = 0 0 0"},
+        {"projections = 3\r\nprojection_loading = 1 2\r\n", "projection_loading \"1 2\"",
+         "projection_loading = 1 2"},
+        {"projection_angle = 75\r\n", "projection_angle 75", "projection_angle = 75"},
+        {"rotation_axis_cm = -1\r\n", "rotation_axis_cm -1", "rotation_axis_cm = -1"},
+        {"rotation_axis_cm = 65\r\n", "rotation_axis_cm = 65", "rotation_axis_cm = 65"},
+        {"rotation_axis_cm = 80\r\n", "rotation_axis_cm = 80", "rotation_axis_cm = 80"},
+    };
+    for (const Bad& b : rows) {
+        SCOPED_TRACE(b.bytes);
+        RunDir dir({.histories = "1e4"});
+        dir.write("Geometry.dat", b.bytes);
+        try {
+            readRunInputs(dir.path(), ExposureKind::Tomosynthesis);
+            ADD_FAILURE() << "accepted";
+        } catch (const InputError& e) {
+            EXPECT_EQ(e.file, "Geometry.dat");
+            const std::string en = e.text(kv::texts::Edition::English),
+                              ja = e.text(kv::texts::Edition::Japanese);
+            EXPECT_NE(en.find("Geometry.dat"), std::string::npos) << en;
+            EXPECT_NE(en.find(b.english), std::string::npos) << en;
+            EXPECT_NE(ja.find("Geometry.dat"), std::string::npos) << ja;
+            EXPECT_NE(ja.find(b.japanese), std::string::npos) << ja;
+        }
+    }
+}
+
+// A step scan's trailer read back from the file: the scan, each projection's
+// figures, and T the loading-weighted sum of the t_i.
+TEST(ScanRun, TheTrailerStatesTheScanAndReadsBack) {
+    RunDir dir({.thickness = "3", .histories = "6e4", .resultName = "scan", .angularRange = "20"});
+    dir.write("Geometry.dat", "model = protocol\r\nprojections = 5\r\nprojection_loading = 1 1 3 1 1\r\n"
+                              "rotation_axis_cm = 2\r\n");
+    const RunInputs in = readRunInputs(dir.path(), ExposureKind::Tomosynthesis);
+    WorkbenchSetup s = workbenchSetup(in);
+    s.maps = false;
+    const WorkbenchSimulation sim(s);
+    RunControl ctl;
+    WorkbenchResult r = sim.run(in.histories, 77, 2, ctl);
+    writeResultFile(dir.path(), in, r);
+    kv::formats::ResultTrailer t;
+    ASSERT_EQ(kv::formats::readResultTrailer(dir.path(), "scan.vesk", t), kv::formats::LoadFailure::None);
+    namespace key = kv::formats::trailer;
+    ASSERT_TRUE(t.find(key::kScan));
+    EXPECT_EQ(*t.find(key::kScan), "step");
+    EXPECT_EQ(t.number(key::kProjections), 5);
+    EXPECT_EQ(t.number(key::kRotationAxisCm), 2);
+    auto list = [&](const kv::formats::TrailerKey& k) {
+        const std::string* v = t.find(k);
+        EXPECT_TRUE(v) << k.name;
+        return v ? kv::formats::trailerNumbers(*v).value_or(std::vector<double>{}) : std::vector<double>{};
+    };
+    EXPECT_EQ(list(key::kProjectionAngles), (std::vector<double>{-20, -10, 0, 10, 20}));
+    const std::vector<double> alpha = list(key::kProjectionLoading), ti = list(key::kTI),
+                              tiSigma = list(key::kTISigmaPercent), mgd = list(key::kMgdPerKSurfaceI);
+    ASSERT_EQ(alpha.size(), 5u);
+    ASSERT_EQ(ti.size(), 5u);
+    ASSERT_EQ(tiSigma.size(), 5u);
+    ASSERT_EQ(mgd.size(), 5u);
+    EXPECT_NEAR(alpha[2], 3.0 / 7, 1e-15);
+    EXPECT_EQ(ti[2], 1.0);
+    EXPECT_EQ(tiSigma[2], 0.0);
+    double weighted = 0;
+    for (size_t i = 0; i < 5; ++i) {
+        weighted += alpha[i] * ti[i];
+        EXPECT_GT(tiSigma[i] + (i == 2), 0.0);
+        EXPECT_NEAR(ti[i], mgd[i] / mgd[2], 1e-12);
+    }
+    const auto bigT = t.number(key::kTScan), whole = t.number(key::kMgdPerKSurface0deg);
+    ASSERT_TRUE(bigT && whole);
+    EXPECT_NEAR(*bigT / weighted, 1.0, 1e-12);
+    EXPECT_NEAR(*whole / (mgd[2] * *bigT), 1.0, 1e-12) << "the whole scan is g c s T";
+    EXPECT_EQ(t.number(key::kMgdPerKSurface), whole);
+    EXPECT_GT(t.number(key::kTScanSigmaPercent).value_or(0), 0.0);
+    // The outer projections, 20 deg aside, give less per their loading than the middle one.
+    EXPECT_LT(ti[0], 1.0);
+    EXPECT_LT(ti[4], 1.0);
+    EXPECT_NE(headerLine(dir, "scan.vesk", " Tomosynthesis: 5 projections from -20.0 to +20.0 deg"), "");
 }
 
 } // namespace

@@ -26,6 +26,8 @@ using kv::kPhysicsRevision;
 // The name = value lines after the dose values, which the results screens
 // never read (formats/README.md lists the names).
 std::vector<formats::TrailerEntry> describeRunTrailer(const RunInputs& in, const WorkbenchResult& r);
+// A tomosynthesis run's scan and its per-projection figures (part of the above).
+std::vector<formats::TrailerEntry> describeScanTrailer(const RunInputs& in, const WorkbenchResult& r);
 
 // Why a result is not worth a file: the workbench would refuse it, or it
 // would show numbers that mean nothing.

@@ -45,6 +45,7 @@ class AliasTable {
 struct SourcePhoton {
     Vec3 pos, dir;
     double energy;
+    uint32_t projection = 0; // of a discrete scan: the index into FieldGeometry::projectionAngles
 };
 
 struct FieldGeometry {
@@ -53,6 +54,10 @@ struct FieldGeometry {
     double y0 = 0.0, y1 = 15.0;
     double pivotDepth = 60.0; // the rotation axis: parallel to Y, this far below the focus at 0 deg
     double angleMinDeg = 0.0, angleMaxDeg = 0.0; // tube angle drawn uniformly in this range
+    // A discrete scan instead (two or more): each projection's tube angle and
+    // its share of the tube loading (any positive total). A history belongs to
+    // projection i with the chance loading_i x the solid angle of its field.
+    std::vector<double> projectionAngles = {}, projectionLoading = {};
 };
 
 class FieldSource {
@@ -69,9 +74,14 @@ class FieldSource {
     SourcePhoton sampleInverted(const std::array<double, 3>& u) const;
 
     // Photons emitted into the field per unit of the table's weight per
-    // steradian, averaged over the tube angles: one history stands for
-    // 1/emittedIntoField() of the source.
+    // steradian, averaged over the tube angles (a discrete scan's weighted by
+    // their loading): one history stands for 1/emittedIntoField() of the
+    // source, whatever its angle.
     double emittedIntoField() const { return emitted_; }
+    // A discrete scan's: each projection's loading share (sum 1) and the
+    // photons it sends into the field per unit of emission per steradian.
+    const std::vector<double>& loadingShares() const { return shares_; }
+    const std::vector<double>& projectionEmission() const { return projectionEmitted_; }
     // Photons per cm2 per history of each bin at point p with the tube at
     // angle 0 (free space, inverse square): fluence[bin].
     std::vector<double> fluenceAt(Vec3 p) const;
@@ -97,6 +107,10 @@ class FieldSource {
     double minHeight2_ = 0; // square of the smallest focus height over the angles
     double emitted_ = 0;
     Vec3 fixedFocus_, fixedAxis_; // without a sweep
+    // A discrete scan: shares of the loading, their running sums (the last 1)
+    // for the draw, each projection's focus, axis and emission into the field.
+    std::vector<double> shares_, shareCum_, projectionEmitted_;
+    std::vector<Vec3> projectionFocus_, projectionAxis_;
 
     // Inversion: the field's rows cut where the ray changes, each strip
     // with its share of the photons; within a strip the solid angle M(y) of

@@ -62,7 +62,14 @@ struct WorkbenchSetup {
     bool tomosynthesis = false;
     double fid = 65.0, fad = 60.0, fcd = 60.0; // cm
     double angularRange = 0.0;                 // degrees, plus and minus
-    double fieldX = 15.0, fieldY = 15.0;       // cm at the detector plane
+    // The scan (tomosynthesis only). `fad` is the focus's distance from the
+    // rotation axis. Discrete projections: two or more, from -range to +range
+    // equally spaced, each with its share of the tube loading (empty: equal).
+    // Or one projection at `singleAngle`. Neither: a continuous uniform sweep.
+    int projections = 0;
+    std::vector<double> projectionLoading;
+    std::optional<double> singleAngle;
+    double fieldX = 15.0, fieldY = 15.0; // cm at the detector plane
     // The detector the protocol breast's scan is collimated to: its width
     // along the chest wall (X, centred) and its depth from it (Y from 0).
     double detectorX = kDefaultDetectorWidth, detectorY = kDefaultDetectorDepth;
@@ -103,6 +110,8 @@ inline constexpr uint64_t kQuasiRandomUnit = kBatchSize / 16;
 // (5 mm to spare) falls at any of the scan's tube angles when the plates only
 // absorb: beyond it the primary photons meet nothing that scores.
 FieldGeometry fieldGeometry(const WorkbenchSetup& s);
+// A discrete scan's tube angles: `projections` equally spaced from -range to +range.
+std::vector<double> scanAngles(int projections, double range);
 
 struct WorkbenchResult {
     uint64_t histories = 0;
@@ -126,6 +135,12 @@ struct WorkbenchResult {
     // Mean glandular dose over all glandular tissue of the breast (the whole
     // box; the protocol breast's inner region), eV/g per history.
     double breastDose = 0.0, breastRelSigma = 0.0;
+    // A discrete scan's: each projection's share of breastDose (they add up
+    // to it), its relative 1-sigma, and per history the sums behind them
+    // (each score's square, per projection), for ratios' uncertainties.
+    std::vector<double> projectionDose, projectionRelSigma, projectionSquares;
+    double breastSquares = 0.0;        // per history, the whole-breast score's square
+    std::vector<double> loadingShares; // a discrete scan's, summing to 1
     // Mean dose of the reference region's entrance layer and of its whole
     // column (the quantities behind the 100 % dose and the sAGD), with
     // the relative standard deviation of each mean.
@@ -174,6 +189,11 @@ class WorkbenchSimulation {
                     uint64_t batchSize = kBatchSize) const;
     WorkbenchResult finish(const RunPart& part) const;
     double airKerma() const { return airKerma_; }
+    // The per-history sums: kWorkbenchChannels, then one per projection of a discrete scan.
+    size_t channels() const { return kWorkbenchChannels + projectionAngles_.size(); }
+    // A discrete scan's tube angles (empty otherwise) and loading shares (sum 1).
+    const std::vector<double>& projectionAngles() const { return projectionAngles_; }
+    const std::vector<double>& loadingShares() const { return source_->loadingShares(); }
     double airKermaPaddle() const { return airKermaPaddle_; }
     double airKermaSurface() const { return airKermaSurface_; }
     // The glandular tissue the whole-breast mean is over, cm3.
@@ -221,6 +241,7 @@ class WorkbenchSimulation {
     std::vector<double> layerThickness_;
     double airKerma_ = 0.0, airKermaPaddle_ = 0.0, airKermaSurface_ = 0.0;
     double breastVolume_ = 0.0;
+    std::vector<double> projectionAngles_;
 };
 
 } // namespace kv::engine

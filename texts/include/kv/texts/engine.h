@@ -19,6 +19,7 @@ struct EngineInputTexts {
     Text fidRange;              // {value}, {min}, {max}
     Text fcdRange;              // {value}, {min}, {max}
     Text fadRange;              // {value}, {min}, {fid}
+    Text rotationAxisAtFocus;   // {value}, {fid}: Geometry.dat's rotation_axis_cm
     Text angularRange;          // {value}, {max}
     Text equipmentControl;
     Text fractionControl;
@@ -192,6 +193,8 @@ inline constexpr EngineTexts englishEngineTexts{
             .fidRange = "the FID of {value} cm (line 3) must lie between {min} and {max} cm",
             .fcdRange = "the FCD of {value} cm (line 5) must lie between {min} and {max} cm",
             .fadRange = "the FAD of {value} cm (line 4) must lie between {min} cm and the FID of {fid} cm",
+            .rotationAxisAtFocus = "rotation_axis_cm = {value} puts the rotation axis at or above the focus "
+                                   "(the FID of MC.dat is {fid} cm)",
             .angularRange = "the angular range of {value} deg (line 6) exceeds {max} deg",
             .equipmentControl =
                 "line 9, the equipment name, holds a control character (a line end inside the line?)",
@@ -349,6 +352,8 @@ inline constexpr EngineTexts japaneseEngineTexts{
             .fidRange = "FID {value} cm (3 行目) は {min} cm 以上 {max} cm 以下でなければなりません",
             .fcdRange = "FCD {value} cm (5 行目) は {min} cm 以上 {max} cm 以下でなければなりません",
             .fadRange = "FAD {value} cm (4 行目) は {min} cm 以上 FID {fid} cm 以下でなければなりません",
+            .rotationAxisAtFocus = "rotation_axis_cm = {value} では回転軸が焦点の位置かそれより上になります "
+                                   "(MC.dat の FID は {fid} cm)",
             .angularRange = "角度範囲 {value} 度 (6 行目) が {max} 度を超えています",
             .equipmentControl = "9 行目の装置名に制御文字があります (行の途中に改行?)",
             .fractionControl = "1 行目の乳腺割合に制御文字があります (行の途中に改行?)",
