@@ -3,10 +3,20 @@
 #include "kv/common/format.h"
 #include "kv/formats/tube_materials.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
 namespace kv::factors {
+
+namespace {
+std::string loadingText(const std::vector<double>& shares) {
+    std::string s;
+    for (double v : shares)
+        s += (s.empty() ? "" : " ") + plainDecimal(v);
+    return s;
+}
+} // namespace
 
 std::vector<std::string> inputCells(const Row& r, const std::string& seed) {
     const formats::SpectrumFields& f = r.spectrum;
@@ -33,7 +43,11 @@ std::vector<std::string> inputCells(const Row& r, const std::string& seed) {
             r.protocol ? "protocol" : "workbench",
             r.protocol ? plainDecimal(r.adiposeMm) : "",
             r.protocol ? (r.plates == formats::PlateMode::Full ? "full" : "absorbing") : "",
-            r.spectrumFile};
+            r.spectrumFile,
+            r.projections ? std::to_string(r.projections) : "",
+            loadingText(r.projectionLoading),
+            r.projectionAngle ? plainDecimal(*r.projectionAngle) : "",
+            r.rotationAxis ? plainDecimal(*r.rotationAxis) : ""};
 }
 
 formats::Geometry rowGeometry(const Row& r, const formats::Geometry& plates) {
@@ -43,6 +57,10 @@ formats::Geometry rowGeometry(const Row& r, const formats::Geometry& plates) {
     g.adiposeMm = r.protocol ? r.adiposeMm : usual.adiposeMm;
     g.glandularPercent = r.protocol ? r.glandular : usual.glandularPercent;
     g.plates = r.protocol ? r.plates : usual.plates;
+    g.projections = r.projections;
+    g.projectionLoading = r.projectionLoading;
+    g.projectionAngle = r.projectionAngle;
+    g.rotationAxisCm = r.rotationAxis;
     return g;
 }
 
@@ -71,6 +89,12 @@ std::string rowKey(const Row& r) {
         // Left out for the model's spectrum, so that rows stored before the column keep their keys.
         if (kInputColumns[i] == "spectrum_file") {
             if (r.measured) key += ";spectrum_sha256=" + r.measured->contentHash;
+            continue;
+        }
+        // Likewise the scan's columns, only where a row gives them.
+        if (i > 0 && std::find(kInputColumns.begin(), kInputColumns.end(), "spectrum_file") <
+                         kInputColumns.begin() + static_cast<std::ptrdiff_t>(i)) {
+            if (!v[i].empty()) key += ";" + kInputColumns[i] + "=" + v[i];
             continue;
         }
         key += (i ? ";" : "") + kInputColumns[i] + "=" + v[i];

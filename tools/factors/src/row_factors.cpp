@@ -11,6 +11,7 @@
 #include "kv/formats/result_file.h"
 #include "kv/formats/run_options_file.h"
 #include "kv/formats/settings_file.h"
+#include "kv/formats/trailer_keys.h"
 #include "kv/results/result_file.h"
 #include "kv/spectrum/model/beam_quality.h"
 #include "kv/spectrum/model/measured_source.h"
@@ -186,6 +187,8 @@ std::optional<RowFactors> factorsOf(const Prepared& p, const std::string& bytes)
     if (!(f.dose100 > 0) || !(histories >= 1)) return std::nullopt;
     f.histories = static_cast<uint64_t>(histories);
     f.meanPercentage = 100 * f.sagd / f.dose100;
+    f.tScan = t.number(formats::trailer::kTScan);
+    f.tScanSigmaPercent = t.number(formats::trailer::kTScanSigmaPercent);
     return f;
 }
 
@@ -194,6 +197,11 @@ std::vector<std::pair<std::string, std::string>> factorEntries(const RowFactors&
     for (const FactorField& x : kFactorFields)
         e.push_back({x.name, exactText(f.*x.to)});
     e.push_back({"histories", std::to_string(f.histories)});
+    if (f.tScan && f.tScanSigmaPercent) {
+        e.push_back({std::string(formats::trailer::kTScan.name), exactText(*f.tScan)});
+        e.push_back(
+            {std::string(formats::trailer::kTScanSigmaPercent.name), exactText(*f.tScanSigmaPercent)});
+    }
     if (!f.engineVersion.empty()) e.push_back({"engine_version", f.engineVersion});
     return e;
 }
@@ -215,6 +223,9 @@ std::optional<RowFactors> factorsOfFile(const Prepared& p, const std::string& by
     if (!(f.dose100 > 0) || !(histories >= 1)) return std::nullopt;
     f.histories = static_cast<uint64_t>(histories);
     f.meanPercentage = 100 * f.sagd / f.dose100;
+    for (auto [key, to] : {std::pair{&formats::trailer::kTScan, &f.tScan},
+                           std::pair{&formats::trailer::kTScanSigmaPercent, &f.tScanSigmaPercent}})
+        if (file.find(key->name)) *to = file.number(key->name, 0, -HUGE_VAL, HUGE_VAL);
     return f;
 }
 

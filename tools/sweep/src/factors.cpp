@@ -40,6 +40,22 @@ std::string breastKey(const factors::Row& r) {
     return factors::rowKey(b);
 }
 
+// The 0 deg projection of the same breast, beam and geometry: t's and T's reference.
+std::string zeroKey(const factors::Row& r) {
+    factors::Row b = withoutStatistics(r);
+    // At 0 deg the focus stands at the FID whatever the axis; the FCD does not enter mgd.
+    b.fad = b.fcd = b.angularRange = 0;
+    b.rotationAxis.reset();
+    b.projections = 0;
+    b.projectionLoading.clear();
+    b.projectionAngle = 0.0;
+    return factors::rowKey(b);
+}
+
+bool isZeroProjection(const factors::Row& r) {
+    return r.tomosynthesis && r.projectionAngle && *r.projectionAngle == 0.0;
+}
+
 std::optional<double> interpolated(std::vector<std::pair<double, double>> points, double x) {
     std::sort(points.begin(), points.end());
     for (size_t i = 0; i < points.size(); ++i) {
@@ -80,6 +96,25 @@ std::vector<FactorLine> conversionFactors(const std::vector<FactorRow>& rows) {
                 moMo.emplace_back(other.factors.hvl1Paddle, other.factors.mgd);
         }
         if (const std::optional<double> ref = interpolated(moMo, l.hvlPaddle)) l.s = l.mgd / *ref;
+        l.tomosynthesis = r.tomosynthesis;
+        l.projections = r.projections, l.projectionAngle = r.projectionAngle;
+        l.rotationAxis = r.rotationAxis ? *r.rotationAxis : r.fid - r.fad;
+        if (r.tomosynthesis) {
+            const FactorRow* zero = nullptr;
+            for (const FactorRow& other : rows)
+                if (!zero && isZeroProjection(other.row) && zeroKey(other.row) == zeroKey(r)) zero = &other;
+            if (zero && zero->factors.mgd > 0) {
+                const double ratio = l.mgd / zero->factors.mgd;
+                // The reference over itself is 1 exactly.
+                const double sigma =
+                    zero == &fr ? 0.0 : std::hypot(l.mgdSigmaPercent, zero->factors.mgdSigmaPercent);
+                if (r.projectionAngle)
+                    l.t = ratio, l.tSigmaPercent = sigma;
+                else
+                    l.bigT = ratio, l.bigTSigmaPercent = sigma;
+            }
+            l.trailerT = fr.factors.tScan, l.trailerTSigmaPercent = fr.factors.tScanSigmaPercent;
+        }
         out.push_back(l);
     }
     return out;
@@ -89,11 +124,22 @@ void writeFactorsFile(const std::filesystem::path& dir, const std::string& name,
                       const std::vector<FactorLine>& lines) {
     RecordWriter w(dir, name);
     w.line(kFactorsHeader);
-    for (const FactorLine& l : lines)
+    auto sigma = [](const std::optional<double>& v) { return v ? format(*v, "0.000") : std::string(); };
+    for (const FactorLine& l : lines) {
+        std::string scan = l.tomosynthesis ? "tomosynthesis," : "mammography,";
+        if (l.tomosynthesis)
+            scan += (l.projectionAngle ? "1" : std::to_string(l.projections)) + "," +
+                    (l.projectionAngle ? plainDecimal(*l.projectionAngle) : std::string()) + "," +
+                    (l.rotationAxis ? plainDecimal(*l.rotationAxis) : std::string());
+        else
+            scan += ",,";
         w.line(l.target + "," + l.filters + "," + l.kv + "," + plainDecimal(l.thickness) + "," +
                plainDecimal(l.glandular) + "," + format(l.hvlPaddle, "0.0000") + "," +
                format(l.mgd, "0.00000") + "," + format(l.mgdSigmaPercent, "0.000") + "," + cell(l.g) + "," +
-               cell(l.c) + "," + cell(l.s));
+               cell(l.c) + "," + cell(l.s) + "," + scan + "," + cell(l.t) + "," + sigma(l.tSigmaPercent) +
+               "," + cell(l.bigT) + "," + sigma(l.bigTSigmaPercent) + "," + cell(l.trailerT) + "," +
+               sigma(l.trailerTSigmaPercent));
+    }
     w.commit();
 }
 
@@ -102,6 +148,24 @@ std::vector<PlotPoint> gPlotPoints(const std::vector<FactorLine>& lines) {
     for (const FactorLine& l : lines)
         if (l.g && l.moMo)
             points.push_back({plainDecimal(l.thickness) + " cm", l.hvlPaddle, *l.g, l.mgdSigmaPercent});
+    return points;
+}
+
+std::vector<PlotPoint> tPlotPoints(const std::vector<FactorLine>& lines) {
+    // A curve per thickness; beam, glandularity and axis named where the lines hold more than one.
+    auto beamOf = [](const FactorLine& l) {
+        return l.target + "/" + l.filters + " " + l.kv + " kV, " + plainDecimal(l.glandular) + " %, axis " +
+               (l.rotationAxis ? plainDecimal(*l.rotationAxis) : std::string("-")) + " cm";
+    };
+    std::vector<std::string> beams;
+    for (const FactorLine& l : lines)
+        if (l.t && std::find(beams.begin(), beams.end(), beamOf(l)) == beams.end())
+            beams.push_back(beamOf(l));
+    std::vector<PlotPoint> points;
+    for (const FactorLine& l : lines)
+        if (l.t && l.projectionAngle)
+            points.push_back({plainDecimal(l.thickness) + " cm" + (beams.size() > 1 ? ", " + beamOf(l) : ""),
+                              *l.projectionAngle, *l.t, l.tSigmaPercent.value_or(0)});
     return points;
 }
 

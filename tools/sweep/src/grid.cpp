@@ -94,6 +94,49 @@ readMeasured(const std::string& name, const std::filesystem::path& gridDir, cons
     }
 }
 
+// The scan of a tomosynthesis row, checked as Geometry.dat's reader checks it.
+void readScan(const RowReader& in, factors::Row& r) {
+    const texts::SweepTexts& t = in.t;
+    for (const char* c : {"projections", "projection_loading", "projection_angle", "rotation_axis_cm"})
+        if (!r.tomosynthesis && in.given(c)) throw std::invalid_argument(fill(t.onlyTomosynthesis, {c}));
+    if (const std::string* v = in.given("projections")) {
+        double n = 0;
+        if (!parseNumberStrict(*v, n) || n != std::floor(n) || n < 0 || n == 1 ||
+            n > formats::kMaxProjections)
+            throw std::invalid_argument(fill(t.projectionsNotScan, {*v}));
+        r.projections = static_cast<int>(n);
+    }
+    if (const std::string* v = in.given("projection_loading")) {
+        std::vector<double> shares;
+        std::stringstream words(*v);
+        std::string w;
+        double sum = 0;
+        bool ok = true;
+        while (words >> w) {
+            double x = 0;
+            ok = ok && parseNumberStrict(w, x) && std::isfinite(x) && x >= 0;
+            shares.push_back(x);
+            sum += x;
+        }
+        if (!ok || static_cast<int>(shares.size()) != r.projections || !(sum > 0))
+            throw std::invalid_argument(fill(t.loadingNotShares, {*v, std::to_string(r.projections)}));
+        r.projectionLoading = shares;
+    }
+    if (in.given("projection_angle")) {
+        const double a =
+            in.number("projection_angle", 0, -formats::kMaxProjectionAngle, formats::kMaxProjectionAngle);
+        if (r.projections != 0)
+            throw std::invalid_argument(fill(t.angleBesideProjections, {plainDecimal(a)}));
+        r.projectionAngle = a;
+    }
+    if (in.given("rotation_axis_cm")) {
+        const double h = in.number("rotation_axis_cm", 0, 0, formats::kMaxRotationAxisCm);
+        if (!(h < r.fid))
+            throw std::invalid_argument(fill(t.axisAtFocus, {plainDecimal(h), plainDecimal(r.fid)}));
+        r.rotationAxis = h;
+    }
+}
+
 factors::Row readRow(const std::map<std::string, std::string>& values, const formats::EquipmentRecord& eq,
                      const std::filesystem::path& gridDir, const texts::SweepTexts& t) {
     RowReader in{values, t};
@@ -187,6 +230,7 @@ factors::Row readRow(const std::map<std::string, std::string>& values, const for
         r.seed = engine::parseSeed(*s);
         if (!r.seed) throw std::invalid_argument(fill(t.seedNotWhole, {*s}));
     }
+    readScan(in, r);
     return r;
 }
 

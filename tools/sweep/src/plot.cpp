@@ -44,7 +44,7 @@ std::optional<std::string> writePlot(const std::filesystem::path& file, const st
         xMax = std::max(xMax, p.x);
         yMax = std::max(yMax, p.y * (1 + p.sigmaPercent / 100));
     }
-    if (t.xFromZero || !(xMin >= 0)) xMin = 0;
+    if (t.xFromZero && xMin >= 0) xMin = 0; // negative x (projection angles) keep their side
     if (!(xMax > xMin)) xMax = xMin + 1;
     if (!(yMax > 0)) yMax = 1;
     // Round ends, a little room above the highest error bar.

@@ -51,6 +51,7 @@ constexpr const char* kTableName = "table.csv";
 constexpr const char* kPlotName = "sagd.png";
 constexpr const char* kFactorsName = "factors.csv";
 constexpr const char* kGPlotName = "g.png";
+constexpr const char* kTPlotName = "t.png";
 // What grid the folder's sweep runs, so that a sweep of another grid is refused.
 constexpr const char* kGridRecordName = "grid.sweep";
 
@@ -491,6 +492,11 @@ int Sweep::merge(const Grid& g) {
         }
         const PlotLabels gLabels{t_.gPlotTitle.str(), t_.gPlotHvl.str(), t_.gPlotG.str(), false};
         plot(o_.out / kGPlotName, gPlotPoints(lines), gLabels);
+        const std::vector<PlotPoint> tPoints = tPlotPoints(lines);
+        if (!tPoints.empty()) {
+            const PlotLabels tLabels{t_.tPlotTitle.str(), t_.tPlotAngle.str(), t_.tPlotT.str(), false};
+            plot(o_.out / kTPlotName, tPoints, tLabels);
+        }
     }
     if (missing + static_cast<int>(g.refused.size()) > 0) {
         err_ << fill(t_.rowsRefused, {std::to_string(missing + static_cast<int>(g.refused.size()))}) << "\n";

@@ -46,7 +46,8 @@ TEST(Grid, ARowTakesTheWorkbenchDefaultsForWhatItLeavesOut) {
     EXPECT_EQ(factors::inputCells(mo, "7"),
               (std::vector<std::string>{"4.5", "50",         "Mo", "28", "mammography", "0.8", "0",  "0.03",
                                         "0",   "0",          "60", "16", "6",           "65",  "60", "60",
-                                        "7.5", "1000000000", "",   "7",  "workbench",   "",    "",   ""}));
+                                        "7.5", "1000000000", "",   "7",  "workbench",   "",    "",   "",
+                                        "",    "",           "",   ""}));
     const factors::Row& w = g.rows[1];
     EXPECT_EQ(w.target, kv::formats::TargetMaterial::Tungsten);
     EXPECT_EQ(w.spectrum.molybdenum, "0");
@@ -64,7 +65,8 @@ TEST(Grid, EveryGivenColumnIsUsed) {
         factors::inputCells(g.rows[0], "99"),
         (std::vector<std::string>{
             "3",  "30", "W",  "32", "tomosynthesis", "1",   "0.5", "0",         "0", "0.05", "50", "20", "4",
-            "70", "55", "62", "15", "2000000",       "0.5", "99",  "workbench", "",  "",     ""}));
+            "70", "55", "62", "15", "2000000",       "0.5", "99",  "workbench", "",  "",     "",   "",   "",
+            "",   ""}));
     EXPECT_EQ(g.rows[0].seed, 99u);
 }
 
@@ -80,7 +82,7 @@ TEST(Grid, ProtocolRowsTakeAnyGlandularityUpToElevenCentimetres) {
     EXPECT_EQ(r.adiposeMm, 5.0);
     EXPECT_EQ(r.plates, kv::formats::PlateMode::Absorbing);
     const std::vector<std::string> cells = factors::inputCells(r, "");
-    EXPECT_EQ(std::vector<std::string>(cells.end() - 4, cells.end()),
+    EXPECT_EQ(std::vector<std::string>(cells.begin() + 20, cells.begin() + 24),
               (std::vector<std::string>{"protocol", "5", "absorbing", ""}));
     EXPECT_EQ(g.rows[1].plates, kv::formats::PlateMode::Full);
     EXPECT_EQ(g.rows[1].adiposeMm, 4.0);
@@ -170,7 +172,7 @@ TEST(Grid, AMeasuredSpectrumRowStartsUnfilteredAndCountsByItsContent) {
     for (const std::string* f : {&m.spectrum.beryllium, &m.spectrum.aluminum, &m.spectrum.molybdenum,
                                  &m.spectrum.rhodium, &m.spectrum.silver, &m.spectrum.airLayer})
         EXPECT_EQ(*f, "0");
-    EXPECT_EQ(factors::inputCells(m, "").back(), "rh28.dat");
+    EXPECT_EQ(factors::inputCells(m, "")[23], "rh28.dat");
     EXPECT_EQ(factors::rowKey(m), factors::rowKey(g.rows[2]));
     EXPECT_NE(factors::rowKey(m), factors::rowKey(g.rows[3]));
     EXPECT_NE(factors::rowKey(m), factors::rowKey(g.rows[4]));
@@ -335,6 +337,108 @@ TEST(Grid, TheKeyFollowsEveryInput) {
         << factors::resultStem(g.rows[0]);
 }
 
+// The scan's columns: a tomosynthesis row's own, checked as Geometry.dat checks them.
+TEST(Grid, ScanColumnsOfTomosynthesisRows) {
+    const std::string header = "thickness_cm,glandular_percent,target,kv,method,model,projections,projection_"
+                               "loading,projection_angle,"
+                               "rotation_axis_cm\n";
+    Grid g = parseGrid(header + "4,50,Mo,28,tomosynthesis,protocol,5,1 1 2 1 1,,0\n"
+                                "4,50,Mo,28,tomosynthesis,protocol,,,-20,2.5\n"
+                                "4,50,Mo,28,tomosynthesis,protocol,,,,\n",
+                       unit(), en);
+    ASSERT_EQ(g.rows.size(), 3u) << (g.refused.empty() ? "" : g.refused[0].problem);
+    EXPECT_EQ(g.rows[0].projections, 5);
+    EXPECT_EQ(g.rows[0].projectionLoading, (std::vector<double>{1, 1, 2, 1, 1}));
+    EXPECT_EQ(g.rows[0].rotationAxis, 0.0);
+    EXPECT_EQ(g.rows[1].projectionAngle, -20.0);
+    EXPECT_EQ(factors::inputCells(g.rows[0], "")[25], "1 1 2 1 1");
+    const kv::formats::Geometry geo = factors::rowGeometry(g.rows[1], kv::formats::Geometry{});
+    EXPECT_EQ(geo.projectionAngle, -20.0);
+    EXPECT_EQ(geo.rotationAxisCm, 2.5);
+    // A row without the scan's columns keeps the key rows stored before them had.
+    EXPECT_EQ(factors::rowKey(g.rows[2]).find("projection"), std::string::npos);
+    EXPECT_NE(factors::rowKey(g.rows[0]), factors::rowKey(g.rows[2]));
+    EXPECT_NE(factors::rowKey(g.rows[1]), factors::rowKey(g.rows[2]));
+
+    struct Bad {
+        const char* cells;
+        const char* says;
+    };
+    for (const Bad& b : {
+             Bad{"tomosynthesis,protocol,1,,,", "projections 1 is neither 0"},
+             Bad{"tomosynthesis,protocol,41,,,", "projections 41"},
+             Bad{"tomosynthesis,protocol,2.5,,,", "projections 2.5"},
+             Bad{"tomosynthesis,protocol,3,1 1,,", "projection_loading \"1 1\" is not one share"},
+             Bad{"tomosynthesis,protocol,2,0 0,,", "projection_loading \"0 0\""},
+             Bad{"tomosynthesis,protocol,2,1 -1,,", "projection_loading \"1 -1\""},
+             Bad{"tomosynthesis,protocol,,1,,", "for each of the 0 projections"},
+             Bad{"tomosynthesis,protocol,,,61,", "projection_angle 61 lies outside -60 to 60"},
+             Bad{"tomosynthesis,protocol,9,,5,", "projection_angle 5 is a single projection"},
+             Bad{"tomosynthesis,protocol,,,,-1", "rotation_axis_cm -1 lies outside 0"},
+             Bad{"tomosynthesis,protocol,,,,65",
+                 "rotation_axis_cm 65 lies at or above the focus (fid_cm 65)"},
+             Bad{"mammography,protocol,,,10,", "projection_angle belongs to method tomosynthesis"},
+         }) {
+        const Grid bad = parseGrid(header + "4,50,Mo,28," + b.cells + "\n", unit(), en);
+        ASSERT_EQ(bad.refused.size(), 1u) << b.cells;
+        EXPECT_NE(bad.refused[0].problem.find(b.says), std::string::npos) << bad.refused[0].problem;
+        const Grid ja =
+            parseGrid(header + "4,50,Mo,28," + b.cells + "\n", unit(), kv::texts::japaneseSweepTexts);
+        ASSERT_EQ(ja.refused.size(), 1u);
+        EXPECT_NE(ja.refused[0].problem, bad.refused[0].problem) << "the Japanese edition's words";
+    }
+}
+
+// t and T from made-up rows: each over the 0 deg projection of the same breast and beam, whatever the
+// rotation axis and range; T from the trailer beside it.
+TEST(Factors, TAndBigTOverTheZeroDegreeRow) {
+    const std::string header =
+        "thickness_cm,glandular_percent,target,kv,method,model,projections,projection_angle,rotation_axis_cm,"
+        "angular_range\n";
+    Grid g = parseGrid(header + "4,50,Mo,28,tomosynthesis,protocol,,0,,\n"     // the reference
+                                "4,50,Mo,28,tomosynthesis,protocol,,20,,\n"    // t
+                                "4,50,Mo,28,tomosynthesis,protocol,,-20,0,\n"  // t, another axis
+                                "4,50,Mo,28,tomosynthesis,protocol,9,,,12.5\n" // T and T_trailer
+                                "4,50,Mo,28,tomosynthesis,protocol,,,,25\n"    // continuous: T
+                                "6,50,Mo,28,tomosynthesis,protocol,,20,,\n"    // no 0 deg row of 6 cm
+                                "4,50,Mo,28,,protocol,,,,\n",                  // mammography: none
+                       unit(), en);
+    ASSERT_EQ(g.rows.size(), 7u);
+    const double mgd[] = {0.20, 0.18, 0.182, 0.19, 0.194, 0.15, 0.2};
+    std::vector<FactorRow> rows;
+    for (size_t i = 0; i < 7; ++i) {
+        factors::RowFactors f;
+        f.mgd = mgd[i], f.mgdSigmaPercent = i == 0 ? 0.3 : 0.4, f.hvl1Paddle = 0.35;
+        if (i == 3) f.tScan = 0.951, f.tScanSigmaPercent = 0.2;
+        rows.push_back({g.rows[i], f});
+    }
+    const std::vector<FactorLine> l = conversionFactors(rows);
+    ASSERT_EQ(l.size(), 7u);
+    EXPECT_EQ(l[0].t, 1.0);
+    EXPECT_NEAR(*l[1].t, 0.9, 1e-12);
+    EXPECT_NEAR(*l[1].tSigmaPercent, 0.5, 1e-12);
+    EXPECT_NEAR(*l[2].t, 0.91, 1e-12);
+    EXPECT_FALSE(l[1].bigT);
+    EXPECT_NEAR(*l[3].bigT, 0.95, 1e-12);
+    EXPECT_EQ(l[3].trailerT, 0.951);
+    EXPECT_NEAR(*l[4].bigT, 0.97, 1e-12);
+    EXPECT_FALSE(l[4].trailerT);
+    EXPECT_FALSE(l[5].t);
+    EXPECT_FALSE(l[6].t || l[6].bigT);
+    // t.png: the single projections, one curve per thickness (two axes here: named).
+    const std::vector<PlotPoint> points = tPlotPoints(l);
+    ASSERT_EQ(points.size(), 3u);
+    EXPECT_EQ(points[1].x, 20.0);
+    EXPECT_NE(points[1].curve.find("4 cm"), std::string::npos);
+    EXPECT_NE(points[1].curve, points[2].curve);
+
+    TempDir d;
+    writeFactorsFile(d.path(), "factors.csv", l);
+    const std::string text = kv::test_support::readFile(d.path() / "factors.csv");
+    EXPECT_NE(text.find(",tomosynthesis,9,,5,,,0.9500,0.500,0.9510,0.200\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(",tomosynthesis,1,20,5,0.9000,0.500,,,,\r\n"), std::string::npos) << text;
+}
+
 // The published way of forming g, c and s, on made-up rows whose mgd and HVL are given.
 TEST(Factors, GcAndSFromTheirReferenceRows) {
     Grid g = parseGrid("thickness_cm,glandular_percent,target,kv,model,rh_mm,al_mm\n"
@@ -379,7 +483,9 @@ TEST(Factors, GcAndSFromTheirReferenceRows) {
     writeFactorsFile(d.path(), "factors.csv", l);
     const std::string text = kv::test_support::readFile(d.path() / "factors.csv");
     EXPECT_EQ(text.substr(0, text.find("\r\n")), kFactorsHeader);
-    EXPECT_NE(text.find("\r\nW,Rh 0.025,34,4,50,0.5000,0.33000,0.500,0.3300,1.0000,\r\n"), std::string::npos)
+    EXPECT_NE(
+        text.find("\r\nW,Rh 0.025,34,4,50,0.5000,0.33000,0.500,0.3300,1.0000,,mammography,,,,,,,,,\r\n"),
+        std::string::npos)
         << text;
 }
 
@@ -481,13 +587,14 @@ TEST(SweepProgram, ABadRowIsReportedAndAKilledSweepGoesOnWhereItStopped) {
     EXPECT_NE(r.out.find("already holds this row's result"), std::string::npos) << r.out;
     std::vector<std::string> lines = tableLines(out);
     ASSERT_EQ(lines.size(), 4u) << r.out << r.err;
-    EXPECT_EQ(
-        lines[0],
-        "thickness_cm,glandular_percent,target,kv,method,be_mm,al_mm,mo_mm,rh_mm,ag_mm,air_cm,"
-        "target_angle,tilt,fid_cm,fcd_cm,fad_cm,angular_range,histories,sagd_sigma_percent,seed,"
-        "model,adipose_mm,plates,spectrum_file,hvl1_mm_al,hvl1_mm_al_paddle,mean_kev,sagd,sagd_sigma_reached_"
-        "percent,dose100,dose100_sigma_percent,mean_percentage,mgd,mgd_sigma_percent,k_surface_"
-        "per_k_fcd,k_fcd_paddle_per_k_fcd,histories_done,engine_version,file");
+    EXPECT_EQ(lines[0],
+              "thickness_cm,glandular_percent,target,kv,method,be_mm,al_mm,mo_mm,rh_mm,ag_mm,air_cm,"
+              "target_angle,tilt,fid_cm,fcd_cm,fad_cm,angular_range,histories,sagd_sigma_percent,seed,"
+              "model,adipose_mm,plates,spectrum_file,projections,projection_loading,projection_angle,"
+              "rotation_axis_cm,"
+              "hvl1_mm_al,hvl1_mm_al_paddle,mean_kev,sagd,sagd_sigma_reached_"
+              "percent,dose100,dose100_sigma_percent,mean_percentage,mgd,mgd_sigma_percent,k_surface_"
+              "per_k_fcd,k_fcd_paddle_per_k_fcd,histories_done,engine_version,file");
     // Every column name once.
     std::vector<std::string> names;
     for (size_t at = 0, comma; at <= lines[0].size(); at = comma + 1) {

@@ -43,6 +43,9 @@ struct SweepTexts {
     Text gPlotTitle;
     Text gPlotHvl;
     Text gPlotG;
+    Text tPlotTitle;
+    Text tPlotAngle;
+    Text tPlotT;
     // The grid's faults: a header or file fault follows "%1: " with the grid's
     // name, a row's fault follows badRow. Column names and values as typed.
     Text gridNoHeader;
@@ -52,18 +55,23 @@ struct SweepTexts {
     Text gridNotReadable;
     Text gridTooLarge;
     Text gridCannotBeRead;
-    Text rowCellCount;  // %1 values, %2 columns
-    Text cellNotNumber; // %1 column, %2 value
-    Text cellOutside;   // %1 column, %2 value, %3 lowest, %4 highest
-    Text cellEmpty;     // %1 column
-    Text modelNeither;  // %1 value
-    Text noInnerRegion; // %1 adipose_mm, %2 thickness in cm
-    Text platesNeither; // %1 value
-    Text onlyProtocol;  // %1 column
-    Text noComposition; // %1 glandular_percent
-    Text targetNeither; // %1 value
-    Text methodNeither; // %1 value
-    Text seedNotWhole;  // %1 value
+    Text rowCellCount;           // %1 values, %2 columns
+    Text cellNotNumber;          // %1 column, %2 value
+    Text cellOutside;            // %1 column, %2 value, %3 lowest, %4 highest
+    Text cellEmpty;              // %1 column
+    Text modelNeither;           // %1 value
+    Text noInnerRegion;          // %1 adipose_mm, %2 thickness in cm
+    Text platesNeither;          // %1 value
+    Text onlyProtocol;           // %1 column
+    Text noComposition;          // %1 glandular_percent
+    Text targetNeither;          // %1 value
+    Text methodNeither;          // %1 value
+    Text seedNotWhole;           // %1 value
+    Text onlyTomosynthesis;      // %1 column
+    Text projectionsNotScan;     // %1 value
+    Text loadingNotShares;       // %1 value, %2 projections
+    Text angleBesideProjections; // %1 value
+    Text axisAtFocus;            // %1 value, %2 fid_cm
     // A row that fails while it runs.
     Text rowNoPhotons;
     Text rowResultRefused;
@@ -137,6 +145,9 @@ inline constexpr SweepTexts englishSweepTexts{
     .gPlotTitle = "g-factor against HVL (50 % glandular, Mo/Mo)",
     .gPlotHvl = "First HVL with the paddle (mm Al)",
     .gPlotG = "g (mGy per mGy incident air kerma)",
+    .tPlotTitle = "t-factor against the projection angle (per thickness)",
+    .tPlotAngle = "Projection angle (degrees)",
+    .tPlotT = "t (dose per loading over the 0 deg projection's)",
     .gridNoHeader = "holds no header row",
     .gridUnknownColumn = "line %1 names an unknown column \"%2\"",
     .gridColumnTwice = "line %1 names the column %2 twice",
@@ -156,6 +167,13 @@ inline constexpr SweepTexts englishSweepTexts{
     .targetNeither = "target \"%1\" is not Mo, W or Rh",
     .methodNeither = "method \"%1\" is neither mammography nor tomosynthesis",
     .seedNotWhole = "seed \"%1\" is not a whole number 0 .. 18446744073709551615",
+    .onlyTomosynthesis = "%1 belongs to method tomosynthesis",
+    .projectionsNotScan = "projections %1 is neither 0 (a continuous sweep) nor a whole number from 2 to 40",
+    .loadingNotShares =
+        "projection_loading \"%1\" is not one share of 0 or more for each of the %2 projections, "
+        "adding up to more than 0",
+    .angleBesideProjections = "projection_angle %1 is a single projection: leave projections empty or 0",
+    .axisAtFocus = "rotation_axis_cm %1 lies at or above the focus (fid_cm %2)",
     .rowNoPhotons = "the spectrum holds no photons",
     .rowResultRefused = "the result was refused",
     .rowResultUnreadable = "%1: the result cannot be read back",
@@ -229,6 +247,9 @@ inline constexpr SweepTexts japaneseSweepTexts{
     .gPlotTitle = "半価層に対する g 係数 (乳腺 50 %、Mo/Mo)",
     .gPlotHvl = "圧迫板ありの第 1 半価層 (mm Al)",
     .gPlotG = "g (入射空気カーマ 1 mGy あたりの mGy)",
+    .tPlotTitle = "投影角度に対する t 係数 (乳房厚ごと)",
+    .tPlotAngle = "投影角度 (度)",
+    .tPlotT = "t (0 度の投影に対する同じ負荷あたりの線量の比)",
     .gridNoHeader = "見出し行がありません",
     .gridUnknownColumn = "%1 行目に未知の列名 \"%2\" があります",
     .gridColumnTwice = "%1 行目に列 %2 が 2 回あります",
@@ -249,6 +270,13 @@ inline constexpr SweepTexts japaneseSweepTexts{
     .targetNeither = "target の \"%1\" は Mo、W、Rh のいずれでもありません",
     .methodNeither = "method の \"%1\" は mammography でも tomosynthesis でもありません",
     .seedNotWhole = "seed の \"%1\" は 0 .. 18446744073709551615 の整数ではありません",
+    .onlyTomosynthesis = "%1 は method が tomosynthesis の行でだけ使えます",
+    .projectionsNotScan = "projections の %1 は 0 (連続スキャン) でも 2～40 の整数でもありません",
+    .loadingNotShares =
+        "projection_loading の \"%1\" は %2 個の投影それぞれに 0 以上の配分を一つずつ与え、合計が 0 "
+        "より大きいものではありません",
+    .angleBesideProjections = "projection_angle の %1 は単一投影です。projections は空欄か 0 にして下さい",
+    .axisAtFocus = "rotation_axis_cm の %1 は焦点 (fid_cm %2) の位置かそれより上です",
     .rowNoPhotons = "スペクトルに光子がありません",
     .rowResultRefused = "結果が受け付けられませんでした",
     .rowResultUnreadable = "%1: 結果を読み戻せません",

@@ -39,7 +39,11 @@ inline const std::vector<std::string> kInputColumns = {"thickness_cm",
                                                        "model",
                                                        "adipose_mm",
                                                        "plates",
-                                                       "spectrum_file"};
+                                                       "spectrum_file",
+                                                       "projections",
+                                                       "projection_loading",
+                                                       "projection_angle",
+                                                       "rotation_axis_cm"};
 inline const std::vector<std::string> kRequiredColumns = {"thickness_cm", "glandular_percent", "target",
                                                           "kv"};
 
@@ -64,6 +68,11 @@ struct Row {
     // A measured spectrum in place of the model: the file as the grid names it, and what it holds.
     std::string spectrumFile;
     std::shared_ptr<const formats::MeasuredSpectrum> measured;
+    // Tomosynthesis rows: the scan as Geometry.dat takes it (0 projections and
+    // no angle: the continuous sweep; no axis: FID - FAD).
+    int projections = 0;
+    std::vector<double> projectionLoading;
+    std::optional<double> projectionAngle, rotationAxis;
 };
 
 // The row's breast model on top of the data folder's plates (Geometry.dat).

@@ -39,6 +39,8 @@ struct RowFactors {
     double mgd = 0, mgdSigmaPercent = 0; // whole breast, per incident air kerma at the upper surface
     double kSurfacePerKFcd = 0, kFcdPaddlePerKFcd = 0;
     uint64_t histories = 0;
+    // A step scan with a 0 deg projection: its T as the trailer gives it (sum alpha_i t_i).
+    std::optional<double> tScan, tScanSigmaPercent;
     std::string engineVersion; // of the engine that wrote the result; empty when it named none
 };
 
