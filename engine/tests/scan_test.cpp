@@ -250,6 +250,12 @@ TEST(ProtocolScanDose, PerProjectionTalliesWeightAndAddUp) {
     EXPECT_LT(bigT(a), 1.0);
     // The whole-breast mean per the 0 deg kerma is the scan's g c s T.
     EXPECT_NEAR(a.breastDose / a.airKermaSurface / perLoading(a, 1), bigT(a), 1e-9);
+    // T against the scan's own 0 deg projection and against a 0 deg run beside it agree.
+    WorkbenchSetup zero = protocolScan(4.5, 25);
+    zero.singleAngle = 0.0;
+    const Dose z = wholeBreast(zero, 300000, 7);
+    const double againstRun = a.breastDose / a.airKermaSurface / z.perKs;
+    EXPECT_NEAR(againstRun / bigT(a), 1.0, 3 * std::hypot(z.relSigma, a.projectionRelSigma[1]));
 
     WorkbenchSetup many = protocolScan(4.5, 25);
     many.projections = 25;
