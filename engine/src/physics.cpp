@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -87,16 +88,79 @@ MaterialPhysics MaterialPhysics::shared(const Material& m) {
     return *built;
 }
 
+namespace {
+
+// xraylib's values of one element on the engine's grids: the energies of the
+// cells' nodes and the scattering tables' x. The materials of a run share
+// most of their elements (the tissues, PMMA and polycarbonate are all H, C
+// and O), and each quantity used to be asked again per material and table.
+// Each value is the one the call gives, so every mixture is bit for bit
+// what it was.
+struct ElementTables {
+    std::vector<double> photo, rayleigh, compton, energyAbsorption; // at cellEnergy(i), i = 0..kCells
+    std::vector<double> formFactorSquared, scatteringFunction;      // per A, at x = i * step
+};
+
+const ElementTables& elementTables(int z, double step) {
+    static std::mutex mutex;
+    static std::map<int, std::unique_ptr<const ElementTables>> kept;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto& slot = kept[z];
+    if (slot) return *slot;
+    auto t = std::make_unique<ElementTables>();
+    for (uint32_t i = 0; i <= kCells; ++i) {
+        const double e = cellEnergy(i);
+        t->photo.push_back(CS_Photo(z, e, nullptr));
+        t->rayleigh.push_back(CS_Rayl(z, e, nullptr));
+        t->compton.push_back(CS_Compt(z, e, nullptr));
+        t->energyAbsorption.push_back(photon::massEnergyAbsorption(z, e));
+    }
+    for (int i = 0; i <= kScatterGrid + 1; ++i) {
+        const double x = i * step;
+        const double f = x <= 0 ? static_cast<double>(z) : FF_Rayl(z, x, nullptr);
+        t->formFactorSquared.push_back(f * f / atomicWeight(z));
+        t->scatteringFunction.push_back(x <= 0 ? 0.0 : SF_Compt(z, x, nullptr) / atomicWeight(z));
+    }
+    slot = std::move(t);
+    return *slot;
+}
+
+// A table of one material from its elements' values: as GridTable::build
+// with f(cellEnergy(i)), f's mixture taken from the element tables.
+template <class F> GridTable mixedTable(F atNode) {
+    GridTable t;
+    uint32_t node = 0;
+    // build() asks the nodes in order, 0 to kCells
+    t.build([&](double) { return atNode(node++); });
+    return t;
+}
+
+} // namespace
+
 MaterialPhysics::MaterialPhysics(const Material& m) : material_(m), density_(m.density) {
     if (m.elements.empty() || m.density <= 0) throw std::invalid_argument("material " + m.name + " is empty");
-    GridTable mu, photo, coh;
-    mu.build([&](double e) {
-        return m.density *
-               (MixtureData::photo(m, e) + MixtureData::rayleigh(m, e) + MixtureData::compton(m, e));
+    sStep_ = kXGridMax / kScatterGrid;
+    std::vector<const ElementTables*> tables;
+    for (const ElementShare& el : m.elements)
+        tables.push_back(&elementTables(el.z, sStep_));
+    // mix() over the elements' tabulated values, in mix()'s order and arithmetic
+    auto mixed = [&](std::vector<double> ElementTables::*what, size_t i) {
+        double sum = 0, wsum = 0;
+        for (const ElementShare& el : m.elements)
+            wsum += el.massFraction;
+        for (size_t k = 0; k < m.elements.size(); ++k)
+            sum += m.elements[k].massFraction / wsum * (tables[k]->*what)[i];
+        return sum;
+    };
+    GridTable mu = mixedTable([&](uint32_t i) {
+        return m.density * (mixed(&ElementTables::photo, i) + mixed(&ElementTables::rayleigh, i) +
+                            mixed(&ElementTables::compton, i));
     });
-    photo.build([&](double e) { return m.density * MixtureData::photo(m, e); });
-    coh.build([&](double e) { return m.density * (MixtureData::photo(m, e) + MixtureData::rayleigh(m, e)); });
-    muEn_.build([&](double e) { return MixtureData::energyAbsorption(m, e); });
+    GridTable photo = mixedTable([&](uint32_t i) { return m.density * mixed(&ElementTables::photo, i); });
+    GridTable coh = mixedTable([&](uint32_t i) {
+        return m.density * (mixed(&ElementTables::photo, i) + mixed(&ElementTables::rayleigh, i));
+    });
+    muEn_ = mixedTable([&](uint32_t i) { return mixed(&ElementTables::energyAbsorption, i); });
     cells_.resize(kCells);
     for (uint32_t i = 0; i < kCells; ++i) {
         GridPoint g{i, 0.0};
@@ -107,19 +171,18 @@ MaterialPhysics::MaterialPhysics(const Material& m) : material_(m), density_(m.d
     }
 
     double sMax = mix(m, [](int z) { return static_cast<double>(z) / atomicWeight(z); });
-    sStep_ = kXGridMax / kScatterGrid;
     sRatio_.resize(kScatterGrid + 2);
-    for (int i = 0; i <= kScatterGrid + 1; ++i)
-        sRatio_[i] = std::min(1.0, MixtureData::scatteringFunction(m, i * sStep_) / sMax);
+    for (size_t i = 0; i <= kScatterGrid + 1; ++i)
+        sRatio_[i] = std::min(1.0, mixed(&ElementTables::scatteringFunction, i) / sMax);
 
     xNode_.resize(kScatterGrid + 1);
     uNode_.resize(kScatterGrid + 1);
     cumF2_.resize(kScatterGrid + 1);
-    double prevF2 = MixtureData::formFactorSquared(m, 0.0);
-    for (int i = 0; i <= kScatterGrid; ++i) {
-        xNode_[i] = i * sStep_;
+    double prevF2 = mixed(&ElementTables::formFactorSquared, 0);
+    for (size_t i = 0; i <= kScatterGrid; ++i) {
+        xNode_[i] = static_cast<double>(i) * sStep_;
         uNode_[i] = xNode_[i] * xNode_[i];
-        double f2 = MixtureData::formFactorSquared(m, xNode_[i]);
+        double f2 = mixed(&ElementTables::formFactorSquared, i);
         cumF2_[i] = i == 0 ? 0.0 : cumF2_[i - 1] + 0.5 * (prevF2 + f2) * (uNode_[i] - uNode_[i - 1]);
         prevF2 = f2;
     }
