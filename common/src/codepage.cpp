@@ -2,14 +2,27 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <iconv.h>
 
 namespace kv {
-namespace {
-
 bool isAscii(std::string_view s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const char* p = s.data();
+    size_t n = s.size();
+    // OR of whole words: one test per 32 bytes, none to leave the loop early on
+    for (; n >= 32; p += 32, n -= 32) {
+        uint64_t w[4];
+        std::memcpy(w, p, sizeof w);
+        if ((w[0] | w[1] | w[2] | w[3]) & 0x8080808080808080u) return false;
+    }
+    unsigned char high = 0;
+    for (; n > 0; ++p, --n)
+        high |= static_cast<unsigned char>(*p);
+    return high < 0x80;
 }
+
+namespace {
 
 std::string convert(std::string_view in, const char* to, const char* from) {
     iconv_t cd = iconv_open(to, from);

@@ -129,6 +129,12 @@ std::string formatFixed(double value, const Pattern& p) {
     return out;
 }
 
+// Two decimal digits per entry: the exponent and the mantissa's pairs
+// without a division per digit.
+constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                          "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                          "8081828384858687888990919293949596979899";
+
 // The value's first dec + 1 significant digits, rounded as appendScientific
 // rounds its 15-digit form, straight from the double: the value scaled by an
 // exact power of ten is off by far less than 1e-6 of a unit of the last digit
@@ -164,17 +170,22 @@ bool roundedMantissa(double value, size_t dec, char* mant, int& exp) {
             q /= 10;
             ++exp;
         }
-        for (size_t i = dec + 1; i-- > 0; q /= 10)
-            mant[i] = static_cast<char>('0' + q % 10);
+        size_t i = dec + 1;
+        for (; i >= 2; i -= 2, q /= 100) {
+            mant[i - 1] = kPairs[2 * (q % 100) + 1];
+            mant[i - 2] = kPairs[2 * (q % 100)];
+        }
+        if (i == 1) mant[0] = static_cast<char>('0' + q);
         return true;
     }
     return false;
 }
 
-// Appends the value in the pattern's scientific form. Large files write a
-// million of these, so no string is made on the way.
-void appendScientific(std::string& out, double value, const Pattern& p) {
-    constexpr size_t kMaxMantissa = 40;
+constexpr size_t kMaxMantissa = 40;
+
+// The value's scientific text, prefix and suffix not included, from t on;
+// returns its end. At most kMaxMantissa + 16 characters.
+char* putScientific(char* t, double value, const Pattern& p) {
     const size_t dec = std::min(static_cast<size_t>(p.decimals), kMaxMantissa - 1);
     char mant[kMaxMantissa];
     int exp = 0;
@@ -202,9 +213,6 @@ void appendScientific(std::string& out, double value, const Pattern& p) {
             }
         }
     }
-    // The value's text in one piece: no string is made for it.
-    char text[kMaxMantissa + 16];
-    char* t = text;
     if (negative) *t++ = '-';
     *t++ = mant[0];
     if (dec > 0) {
@@ -213,14 +221,21 @@ void appendScientific(std::string& out, double value, const Pattern& p) {
     }
     *t++ = 'E';
     *t++ = exp < 0 ? '-' : '+';
-    char digits[8];
-    int n = 0;
-    for (unsigned e = static_cast<unsigned>(std::abs(exp)); e > 0 || n == 0; e /= 10)
-        digits[n++] = static_cast<char>('0' + e % 10);
+    const unsigned e = static_cast<unsigned>(std::abs(exp));
+    const int n = e < 10 ? 1 : e < 100 ? 2 : 3; // a double's exponent has at most three digits
     for (int pad = p.expDigits - n; pad > 0; --pad)
         *t++ = '0';
-    while (n > 0)
-        *t++ = digits[--n];
+    if (n == 3) *t++ = static_cast<char>('0' + e / 100);
+    if (n >= 2) *t++ = kPairs[2 * (e % 100)];
+    *t++ = kPairs[2 * (e % 100) + 1];
+    return t;
+}
+
+// Appends the value in the pattern's scientific form. Large files write a
+// million of these, so no string is made on the way.
+void appendScientific(std::string& out, double value, const Pattern& p) {
+    char text[kMaxMantissa + 16];
+    char* t = putScientific(text, value, p);
     out += p.prefix;
     out.append(text, static_cast<size_t>(t - text));
     out += p.suffix;
@@ -324,6 +339,34 @@ void NumberPattern::appendTo(std::string& out, double value) const {
     formatParsed(
         out, value,
         {t.substr(0, prefixBytes_), intZeros_, decimals_, scientific_, expDigits_, t.substr(suffixAt_)});
+}
+
+void NumberPattern::appendRow(std::string& out, const double* values, size_t count, char separator) const {
+    const std::string_view t(text_);
+    const Pattern p{t.substr(0, prefixBytes_), intZeros_, decimals_, scientific_, expDigits_,
+                    t.substr(suffixAt_)};
+    bool finite = true;
+    for (size_t i = 0; i < count; ++i)
+        finite &= std::isfinite(values[i]);
+    if (!scientific_ || !finite) {
+        for (size_t i = 0; i < count; ++i) {
+            if (i > 0) out += separator;
+            formatParsed(out, values[i], p);
+        }
+        return;
+    }
+    // The row's room at once, the texts written straight into it, the string cut to them.
+    const size_t most = 1 + p.prefix.size() + p.suffix.size() + kMaxMantissa + 16;
+    const size_t at = out.size();
+    out.resize(at + count * most);
+    char* w = out.data() + at;
+    for (size_t i = 0; i < count; ++i) {
+        if (i > 0) *w++ = separator;
+        w = std::copy(p.prefix.begin(), p.prefix.end(), w);
+        w = putScientific(w, values[i], p);
+        w = std::copy(p.suffix.begin(), p.suffix.end(), w);
+    }
+    out.resize(static_cast<size_t>(w - out.data()));
 }
 
 std::string plainDecimal(double value) {

@@ -245,8 +245,7 @@ std::string readBytes(const std::filesystem::path& workDir, const std::string& n
 
 // Always valid UTF-8: bytes that are not CP932 read as U+FFFD.
 std::string decode(std::string bytes, bool& replaced) {
-    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-        return bytes; // no copy of a large all-ASCII file
+    if (isAscii(bytes)) return bytes; // no copy of a large all-ASCII file
     return fromCp932Lenient(bytes, &replaced);
 }
 

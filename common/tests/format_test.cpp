@@ -160,6 +160,46 @@ TEST(FormatScientific, AgreesWithTheFifteenDigitRuleEverywhere) {
     }
 }
 
+// A row is its values' texts joined: in every pattern, with the values that
+// leave the fast road (zero, subnormal, the largest, not finite) among them.
+TEST(NumberPatternRow, JoinsWhatAppendToGives) {
+    std::mt19937_64 rng(5);
+    std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+    std::uniform_int_distribution<int> exponent(-310, 308);
+    const char* patterns[] = {"0.0000E+00", "0.00E+000", "0E+0", "x 0.0000000000E+00 y", "0.000", "#0.0 deg"};
+    const double special[] = {0.0,
+                              -0.0,
+                              4.9e-324,
+                              2.2250738585072014e-308,
+                              1.7976931348623157e308,
+                              9.99995e-5,
+                              -9.99995,
+                              1e100,
+                              HUGE_VAL,
+                              -HUGE_VAL,
+                              std::nan("")};
+    for (const char* text : patterns) {
+        SCOPED_TRACE(text);
+        const kv::NumberPattern pattern(text);
+        for (bool withSpecial : {false, true}) {
+            std::vector<double> row;
+            for (int i = 0; i < 75; ++i)
+                row.push_back((i % 2 ? -1 : 1) * mantissa(rng) * std::pow(10.0, exponent(rng)));
+            if (withSpecial) std::copy(std::begin(special), std::end(special), row.begin() + 3);
+            std::string expected = "head;", joined = "head;";
+            for (size_t i = 0; i < row.size(); ++i) {
+                if (i > 0) expected += ',';
+                pattern.appendTo(expected, row[i]);
+            }
+            pattern.appendRow(joined, row.data(), row.size(), ',');
+            EXPECT_EQ(joined, expected);
+        }
+        std::string empty = "x";
+        pattern.appendRow(empty, nullptr, 0, ',');
+        EXPECT_EQ(empty, "x");
+    }
+}
+
 TEST(PlainDecimal, ShortestFormUpToFifteenDigits) {
     const std::pair<double, const char*> cases[] = {
         {12.0, "12"},

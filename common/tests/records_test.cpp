@@ -267,6 +267,23 @@ TEST(CodePage, OnlyTheJapanesePartOfALongTextIsConverted) {
     EXPECT_THROW(kv::fromCp932("abc\x83"), kv::CodePageError); // a lead byte with no trail
 }
 
+// The word-wise test sees a high byte at any place of a long text: in each
+// word of a block, in the tail after the blocks, first and last.
+TEST(CodePage, AsciiTestFindsAHighByteAnywhere) {
+    EXPECT_TRUE(kv::isAscii(""));
+    for (size_t size : {1, 7, 31, 32, 33, 64, 100}) {
+        const std::string plain(size, '\x7f');
+        EXPECT_TRUE(kv::isAscii(plain)) << size;
+        for (size_t at = 0; at < size; ++at) {
+            std::string s = plain;
+            s[at] = '\x80';
+            EXPECT_FALSE(kv::isAscii(s)) << size << " at " << at;
+        }
+    }
+    const std::string text = "abc " + kv::toCp932("表");
+    EXPECT_FALSE(kv::isAscii(text + std::string(40, 'x')));
+}
+
 // Whatever stands in a file's place, the reader answers at once: a pipe
 // with no writer would block a plain open, a device never ends.
 TEST(RecordReader, RefusesWhatIsNotARegularFileWithoutWaiting) {

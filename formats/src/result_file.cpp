@@ -253,13 +253,8 @@ void writeResultFile(RecordWriter& out, const ResultFileContent& r) {
              std::to_string(r.countY) + ", " + std::to_string(r.countZ));
     const NumberPattern pattern(r.valuePattern);
     for (const std::vector<double>* block : {&r.primary, &r.scatter})
-        for (size_t row = 0; row * kValuesPerRow < blockSize; ++row) {
-            for (size_t ix = 0; ix < static_cast<size_t>(kValuesPerRow); ++ix) {
-                if (ix > 0) out.text(",");
-                out.number((*block)[row * kValuesPerRow + ix], pattern);
-            }
-            out.endLine();
-        }
+        for (size_t row = 0; row * kValuesPerRow < blockSize; ++row)
+            out.numbers(block->data() + row * kValuesPerRow, kValuesPerRow, pattern, ',').endLine();
     if (r.trailer.empty()) return;
     out.line(kTrailerBegin);
     for (const auto& [name, value] : r.trailer)

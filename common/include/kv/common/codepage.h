@@ -10,6 +10,9 @@ struct CodePageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Whether every byte is below 0x80 (such text is the same in both code
+// pages). Eight bytes at a time: the result files are megabytes of it.
+bool isAscii(std::string_view text);
 // Throws CodePageError when a character has no CP932 form.
 std::string toCp932(std::string_view utf8);
 // Throws CodePageError on bytes that are not CP932.

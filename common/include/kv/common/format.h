@@ -1,5 +1,6 @@
 #pragma once
 // Number patterns: how every number is shown on a screen or written to a file.
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,8 @@ class NumberPattern {
   public:
     explicit NumberPattern(std::string_view pattern);
     void appendTo(std::string& out, double value) const;
+    // count values joined by the separator, each appendTo's text.
+    void appendRow(std::string& out, const double* values, size_t count, char separator) const;
 
   private:
     std::string text_;

@@ -101,6 +101,12 @@ class RecordWriter {
         pattern.appendTo(buffer_, value);
         return *this;
     }
+    // count numbers joined by the separator, all in one pattern: number()'s
+    // texts, a row at a time.
+    RecordWriter& numbers(const double* values, size_t count, const NumberPattern& pattern, char separator) {
+        pattern.appendRow(buffer_, values, count, separator);
+        return *this;
+    }
     RecordWriter& endLine();
     RecordWriter& line(std::string_view s) { return text(s).endLine(); }
     RecordWriter& numberLine(double value, std::string_view pattern) {
