@@ -298,7 +298,16 @@ void removeStaleVoxelSigma(const std::filesystem::path& workDir, const std::stri
 // hold what came from the user's files; the dose blocks between them are
 // the writer's own 75 numbers per row, which faultOf has judged.
 ResultFault textFault(const std::string& bytes, const std::string& name, int layers) {
-    RecordReader head = RecordReader::fromBytes(bytes, name);
+    // The head's lines alone (and a few more): a reader of the whole file
+    // would copy and scan its megabytes of numbers, which it does not read.
+    const size_t kindEnd = bytes.find("\r\n");
+    const int headLines = 1 + formats::descriptionLineCount(std::string_view(bytes).substr(0, kindEnd)) + 8;
+    size_t headEnd = 0;
+    for (int i = 0; i < headLines && headEnd != std::string::npos; ++i) {
+        headEnd = bytes.find('\n', headEnd);
+        if (headEnd != std::string::npos) ++headEnd;
+    }
+    RecordReader head = RecordReader::fromBytes(std::string_view(bytes).substr(0, headEnd), name);
     formats::ResultFileHead h;
     if (formats::LoadFailure f = formats::readResultHead(head, h, formats::kMaxEngineCountZ);
         f != formats::LoadFailure::None)

@@ -132,18 +132,20 @@ void requireDoseFromSpectrum(const RunInputs& in) {
     for (int i = 1; i < formats::kBins; ++i)
         for (int k = 1; k < formats::kColumns; ++k) {
             const double v = s.table[k][i];
+            const bool aboveOne = v > 1, aboveVoltage = v > 0 && formats::binEnergy(i) > s.tubeVoltage + 0.1;
+            if (!aboveOne && !aboveVoltage)
+                continue; // the texts only for a message: ten thousand cells pass here
             const std::string line = std::to_string(formats::kSpectrumHeaderLines + i),
                               ray = std::to_string(k), energy = plainDecimal(formats::binEnergy(i));
-            if (v > 1)
+            if (aboveOne)
                 throw InputError(
                     sp, &Input::shareAboveOne,
                     {{"{line}", line}, {"{value}", plainDecimal(v)}, {"{ray}", ray}, {"{energy}", energy}});
-            if (v > 0 && formats::binEnergy(i) > s.tubeVoltage + 0.1)
-                throw InputError(sp, &Input::aboveTubeVoltage,
-                                 {{"{line}", line},
-                                  {"{ray}", ray},
-                                  {"{energy}", energy},
-                                  {"{kv}", plainDecimal(s.tubeVoltage)}});
+            throw InputError(sp, &Input::aboveTubeVoltage,
+                             {{"{line}", line},
+                              {"{ray}", ray},
+                              {"{energy}", energy},
+                              {"{kv}", plainDecimal(s.tubeVoltage)}});
         }
     const WorkbenchSetup setup = workbenchSetup(in);
     const FieldSource source(fieldGeometry(setup), setup.spectrum);
