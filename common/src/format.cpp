@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <system_error>
 
 namespace kv {
@@ -182,6 +183,7 @@ bool roundedMantissa(double value, size_t dec, char* mant, int& exp) {
 }
 
 constexpr size_t kMaxMantissa = 40;
+constexpr size_t kShortMantissa = 9; // digits; a mantissa of fewer goes the fixed-size road
 
 // The value's scientific text, prefix and suffix not included, from t on;
 // returns its end. At most kMaxMantissa + 16 characters.
@@ -190,7 +192,13 @@ char* putScientific(char* t, double value, const Pattern& p) {
     char mant[kMaxMantissa];
     int exp = 0;
     bool negative = false;
-    std::fill(mant, mant + dec + 1, '0');
+    // Fixed sizes where the mantissa is short: copies of a known size are a
+    // few moves, where a variable one is a call of the library's.
+    const bool shortMantissa = dec < kShortMantissa;
+    if (shortMantissa)
+        std::memset(mant, '0', kShortMantissa);
+    else
+        std::fill(mant, mant + dec + 1, '0');
     if (value != 0.0 && roundedMantissa(value, dec, mant, exp)) {
         negative = std::signbit(value);
     } else if (value != 0.0) {
@@ -217,7 +225,13 @@ char* putScientific(char* t, double value, const Pattern& p) {
     *t++ = mant[0];
     if (dec > 0) {
         *t++ = '.';
-        t = std::copy(mant + 1, mant + 1 + dec, t);
+        if (shortMantissa) {
+            // all kShortMantissa - 1 bytes, of which the first dec are kept
+            std::memcpy(t, mant + 1, kShortMantissa - 1);
+            t += dec;
+        } else {
+            t = std::copy(mant + 1, mant + 1 + dec, t);
+        }
     }
     *t++ = 'E';
     *t++ = exp < 0 ? '-' : '+';
@@ -355,18 +369,27 @@ void NumberPattern::appendRow(std::string& out, const double* values, size_t cou
         }
         return;
     }
-    // The row's room at once, the texts written straight into it, the string cut to them.
+    // Written into a buffer of this frame, a stretch at a time, and appended
+    // once per stretch: room made in the string itself would be zeroed first.
     const size_t most = 1 + p.prefix.size() + p.suffix.size() + kMaxMantissa + 16;
-    const size_t at = out.size();
-    out.resize(at + count * most);
-    char* w = out.data() + at;
-    for (size_t i = 0; i < count; ++i) {
-        if (i > 0) *w++ = separator;
-        w = std::copy(p.prefix.begin(), p.prefix.end(), w);
-        w = putScientific(w, values[i], p);
-        w = std::copy(p.suffix.begin(), p.suffix.end(), w);
+    char buffer[8192];
+    const size_t perStretch = std::max<size_t>(1, sizeof buffer / most);
+    for (size_t first = 0; first < count; first += perStretch) {
+        char* w = buffer;
+        if (most > sizeof buffer) {
+            // a pattern of kilobytes: one value at a time
+            if (first > 0) out += separator;
+            appendScientific(out, values[first], p);
+            continue;
+        }
+        for (size_t i = first; i < std::min(count, first + perStretch); ++i) {
+            if (i > 0) *w++ = separator;
+            w = std::copy(p.prefix.begin(), p.prefix.end(), w);
+            w = putScientific(w, values[i], p);
+            w = std::copy(p.suffix.begin(), p.suffix.end(), w);
+        }
+        out.append(buffer, static_cast<size_t>(w - buffer));
     }
-    out.resize(static_cast<size_t>(w - out.data()));
 }
 
 std::string plainDecimal(double value) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
+#include <mutex>
 #include <numbers>
 #include <stdexcept>
 
@@ -43,6 +45,44 @@ AliasTable::AliasTable(const std::vector<double>& w) {
     for (size_t i = 0; i < n; ++i)
         cells_.push_back({prob[i], alias[i]});
 }
+
+namespace {
+
+// The emission integral of a field and spectrum, worked out once per
+// process: a run's start-up check and its simulation build the same source,
+// and a kv-sweep or kv-audit process meets the same fields again.
+struct KnownEmission {
+    FieldGeometry g;
+    double rayWidth;
+    std::vector<double> raySum;
+    double emitted;
+};
+std::mutex emissionLock;
+std::deque<KnownEmission> emissions;
+
+bool sameField(const FieldGeometry& a, const FieldGeometry& b) {
+    return a.detectorZ == b.detectorZ && a.x0 == b.x0 && a.x1 == b.x1 && a.y0 == b.y0 && a.y1 == b.y1 &&
+           a.pivotDepth == b.pivotDepth && a.angleMinDeg == b.angleMinDeg && a.angleMaxDeg == b.angleMaxDeg &&
+           a.projectionAngles == b.projectionAngles && a.projectionLoading == b.projectionLoading;
+}
+
+// 0 where it is not known
+double knownEmission(const FieldGeometry& g, double rayWidth, const std::vector<double>& raySum) {
+    std::lock_guard<std::mutex> lock(emissionLock);
+    for (const KnownEmission& k : emissions)
+        if (sameField(k.g, g) && k.rayWidth == rayWidth && k.raySum == raySum) return k.emitted;
+    return 0.0;
+}
+
+void keepEmission(const FieldGeometry& g, double rayWidth, const std::vector<double>& raySum,
+                  double emitted) {
+    constexpr size_t kKept = 16;
+    std::lock_guard<std::mutex> lock(emissionLock);
+    if (emissions.size() == kKept) emissions.pop_front();
+    emissions.push_back({g, rayWidth, raySum, emitted});
+}
+
+} // namespace
 
 FieldSource::FieldSource(const FieldGeometry& g, const RaySpectra& s) : g_(g), spectra_(s) {
     size_t rays = s.weights.size();
@@ -107,12 +147,17 @@ FieldSource::FieldSource(const FieldGeometry& g, const RaySpectra& s) : g_(g), s
             projectionAxis_.push_back(axis(g.projectionAngles[i]));
         }
     } else {
-        int nodes = sweep ? 24 : 1;
-        int n = sweep ? 240 : 600;
-        double sum = 0;
-        for (int i = 0; i < nodes; ++i)
-            sum += emissionIntegral(g.angleMinDeg + (g.angleMaxDeg - g.angleMinDeg) * (i + 0.5) / nodes, n);
-        emitted_ = sum / nodes;
+        emitted_ = knownEmission(g, s.rayWidthDeg, raySum_);
+        if (!(emitted_ > 0)) {
+            int nodes = sweep ? 24 : 1;
+            int n = sweep ? 240 : 600;
+            double sum = 0;
+            for (int i = 0; i < nodes; ++i)
+                sum +=
+                    emissionIntegral(g.angleMinDeg + (g.angleMaxDeg - g.angleMinDeg) * (i + 0.5) / nodes, n);
+            emitted_ = sum / nodes;
+            keepEmission(g, s.rayWidthDeg, raySum_, emitted_);
+        }
     }
     if (!(emitted_ > 0)) throw std::invalid_argument("the spectrum sends no photons into the field");
     fixedFocus_ = focus(g.angleMinDeg);

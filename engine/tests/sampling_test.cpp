@@ -154,6 +154,33 @@ TEST(FieldSource, OnlyAStillFocusAboveTheFieldsMiddleIsInverted) {
     EXPECT_FALSE(fixedFocus(sweep).invertible());
 }
 
+// The emission into a field is worked out once per process: a source built
+// again, in any order among others, states what the first one did, and one
+// of another field or spectrum is not given the first's (twice the weights
+// give exactly twice the emission, the sum being the same with every term
+// doubled).
+TEST(FieldSource, EmissionKeptPerFieldAndSpectrum) {
+    FieldGeometry narrow, sweep, farther;
+    narrow.x0 = -3.0, narrow.x1 = 3.0;
+    sweep.angleMinDeg = -7.5, sweep.angleMaxDeg = 7.5;
+    farther.detectorZ = 70.0;
+    RaySpectra doubled = test_support::syntheticHeelSpectrum();
+    for (std::vector<double>& ray : doubled.weights)
+        for (double& w : ray)
+            w *= 2;
+    const FieldGeometry fields[] = {FieldGeometry{}, narrow, sweep, farther};
+    std::vector<double> first;
+    for (const FieldGeometry& g : fields)
+        first.push_back(fixedFocus(g).emittedIntoField());
+    for (size_t i = 0; i < first.size(); ++i)
+        for (size_t j = 0; j < i; ++j)
+            EXPECT_NE(first[i], first[j]) << i << " and " << j;
+    for (size_t i = first.size(); i-- > 0;) {
+        EXPECT_EQ(fixedFocus(fields[i]).emittedIntoField(), first[i]) << i;
+        EXPECT_EQ(FieldSource(fields[i], doubled).emittedIntoField(), 2 * first[i]) << i;
+    }
+}
+
 // The uncertainty of a mean from units: the histories' own spread until
 // there are enough units, then the units' spread.
 TEST(ScalarStats, UnitsGiveTheUncertaintyOnceThereAreEnough) {
