@@ -101,12 +101,19 @@ std::string Beam::label() const {
     return s;
 }
 
+std::string ScanShape::key() const {
+    return (projections > 0 ? std::to_string(projections) + " x" : std::string("sweep")) + " +-" +
+           format(rangeDeg, "0.00") + " deg";
+}
+
 std::string FactorNode::key() const {
-    return beam.key() + " | " + plainDecimal(thicknessMm) + " mm | " + format(glandularPercent, "0.0") + " %";
+    return beam.key() + " | " + plainDecimal(thicknessMm) + " mm | " + format(glandularPercent, "0.0") +
+           " %" + (scan ? " | " + scan->key() : std::string());
 }
 
 std::string FactorNode::label() const {
-    return beam.label() + ", " + plainDecimal(thicknessMm) + " mm, " + format(glandularPercent, "0.0") + " %";
+    return beam.label() + ", " + plainDecimal(thicknessMm) + " mm, " + format(glandularPercent, "0.0") +
+           " %" + (scan ? ", " + scan->key() : std::string());
 }
 
 int runAudit(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,

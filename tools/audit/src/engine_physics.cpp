@@ -125,12 +125,15 @@ factors::Row nodeRow(const FactorNode& n, const formats::EquipmentRecord& equipm
         al += b.filterMm;
         break;
     }
+    // A scan's row: the protocol tomosynthesis sweep over its angles.
+    const std::string scanHead = n.scan ? ",method,angular_range" : "",
+                      scanCells = n.scan ? ",tomosynthesis," + format(n.scan->rangeDeg, "0.00") : "";
     const std::string grid =
-        "thickness_cm,glandular_percent,target,kv,mo_mm,rh_mm,ag_mm,al_mm,histories,seed,model\n" +
-        plainDecimal(n.thicknessMm / 10) + "," + plainDecimal(n.glandularPercent) + "," + symbol(b.target) +
-        "," + plainDecimal(b.kvp) + "," + plainDecimal(mo) + "," + plainDecimal(rh) + "," + plainDecimal(ag) +
-        "," + format(al, "0.000") + "," + plainDecimal(histories) + "," +
-        std::to_string(fnv1a(n.key()) >> 1) + ",protocol\n";
+        "thickness_cm,glandular_percent,target,kv,mo_mm,rh_mm,ag_mm,al_mm,histories,seed,model" + scanHead +
+        "\n" + plainDecimal(n.thicknessMm / 10) + "," + plainDecimal(n.glandularPercent) + "," +
+        symbol(b.target) + "," + plainDecimal(b.kvp) + "," + plainDecimal(mo) + "," + plainDecimal(rh) + "," +
+        plainDecimal(ag) + "," + format(al, "0.000") + "," + plainDecimal(histories) + "," +
+        std::to_string(fnv1a(n.key()) >> 1) + ",protocol" + scanCells + "\n";
     sweep::Grid g = sweep::parseGrid(grid, equipment, texts::englishSweepTexts);
     if (g.rows.empty())
         throw FactorFailure(g.refused.empty() ? std::string("refused") : g.refused[0].problem);

@@ -9,6 +9,9 @@ namespace kv::audit {
 
 namespace {
 
+// A scan whose first and last angles differ in size by more than this is off centre.
+constexpr double kCentredWithinDeg = 0.5;
+
 // The exposure's dose values as the audit takes them: a 2D image's as they
 // stand; a scan's for the whole scan: one projection's times the projections
 // (or added up over the scan's projection files), and a value whose meaning
@@ -158,13 +161,30 @@ Plan planExposures(std::vector<Counted> exposures, const MeasuredTables& measure
         p.beam = *mb;
         p.hvl = p.hvlSource == HvlSource::Model ? mb->hvlPaddle : *hvl;
 
-        // A scan's factor is not built yet: the exposure is listed with its scan, and why.
+        // A scan's factor is the protocol tomosynthesis row over its angles; without them, or off
+        // centre, the exposure is listed with its scan and why it has none.
+        std::optional<ScanShape> shape;
         if (x.modality == Modality::Tomosynthesis) {
-            notes.push_back(t.noteNoScanFactor.str());
-            p.note = joined(notes);
-            p.c = std::move(c);
-            plan.exposures.push_back(std::move(p));
-            continue;
+            const std::optional<double> start = x.scan ? x.scan->startDeg : std::nullopt,
+                                        end = x.scan ? x.scan->endDeg : std::nullopt;
+            std::string whyText;
+            if (!start || !end) {
+                whyText = t.noteNoScanFactor.str();
+            } else if (std::fabs(*start + *end) > kCentredWithinDeg) {
+                whyText = fillIn(t.noteAsymmetricScan.str(),
+                                 {{"{start}", plainDecimal(*start)}, {"{end}", plainDecimal(*end)}});
+            }
+            if (!whyText.empty()) {
+                notes.push_back(whyText);
+                p.note = joined(notes);
+                p.c = std::move(c);
+                plan.exposures.push_back(std::move(p));
+                continue;
+            }
+            shape =
+                ScanShape{std::fabs(*end - *start) / 2, x.scan->projections > 1 ? x.scan->projections : 0};
+            // The engine's rows sweep the range continuously; discrete projections follow when they can.
+            notes.push_back(t.noteScanAsSweep.str());
         }
         // The nodes around the thickness, each at the glandularity of this age group there.
         const double lo = std::min(std::floor(x.thicknessMm / kNodeStepMm) * kNodeStepMm,
@@ -175,6 +195,7 @@ Plan planExposures(std::vector<Counted> exposures, const MeasuredTables& measure
             n.beam = mb->beam;
             n.thicknessMm = mm;
             n.glandularPercent = typicalGlandularity(mm, x.ageYears)->percent;
+            n.scan = shape;
             plan.nodes.emplace(n.key(), n);
             return n;
         };

@@ -550,9 +550,14 @@ TEST(Audit, DoseReportsAloneAreAnAudit) {
     std::set<std::string> units;
     for (const auto& row : readCsv(dir.file("out/summary.csv")).rows)
         units.insert(row.at("device") + " " + row.at("modality"));
-    // The scan has no factor yet, so no AGD to sum.
-    EXPECT_EQ(units, (std::set<std::string>{"ACME MammoOne SN SN1001 2d"}));
-    EXPECT_EQ(byThickness["dbt 45"].at("agd_mgy"), "");
+    EXPECT_EQ(units, (std::set<std::string>{"ACME MammoOne SN SN1001 2d", "ACME MammoOne SN T9 dbt"}));
+    // The scan event's K is the whole scan's (--dbt-kerma scan): its AGD is K times its factor.
+    const auto& scan = byThickness["dbt 45"];
+    EXPECT_NEAR(std::stod(scan.at("agd_mgy")),
+                std::stod(scan.at("k_surface_mgy")) * std::stod(scan.at("factor")), 1e-3);
+    EXPECT_NEAR(std::stod(scan.at("factor")) /
+                    (exactFactor(45, std::stod(scan.at("glandularity_percent"))) * test::scanT(7.5, 15)),
+                1, 1e-3);
 }
 
 TEST(Audit, RefusedCommandLines) {
@@ -719,8 +724,28 @@ TEST(Audit, AMixedFolderCountsEachExposureOnceAndEveryFileGetsARow) {
     // One file gives two exposures, each counted once: the progress says so.
     EXPECT_NE(r.out.find("Read 18 files: 7 exposures from 6 of them, 12 skipped."), std::string::npos)
         << r.out;
-    for (const auto& row : a.rows)
-        if (row.at("modality") == "dbt") EXPECT_NE(row.at("note").find("not built yet"), std::string::npos);
+    // Each scan its protocol tomosynthesis factor over its own angles, between thickness nodes as in 2D.
+    const std::map<std::string, std::pair<double, int>> shapes = {
+        {"projections+volume", {7.5, 16}}, {"projection x9", {12, 9}}, {"rdsr_event", {12.5, 9}}};
+    for (const auto& row : a.rows) {
+        if (row.at("modality") != "dbt") continue;
+        SCOPED_TRACE(row.at("objects"));
+        const auto [range, projections] = shapes.at(row.at("objects"));
+        const double f = std::stod(row.at("factor"));
+        EXPECT_NEAR(
+            f / (exactFactor(std::stod(row.at("thickness_mm")), std::stod(row.at("glandularity_percent"))) *
+                 test::scanT(range, projections)),
+            1, 1e-3);
+        EXPECT_NEAR(std::stod(row.at("agd_mgy")), std::stod(row.at("k_surface_mgy")) * f, 1e-3);
+        EXPECT_NE(row.at("note").find("continuous sweep"), std::string::npos) << row.at("note");
+    }
+    // A scan's nodes are its own: never a 2D node, never another scan's.
+    int scanNodes = 0;
+    for (const auto& [key, n] : calls) {
+        EXPECT_EQ(n, 1) << key;
+        scanNodes += key.find(" deg") != std::string::npos;
+    }
+    EXPECT_GE(scanNodes, 3);
     std::map<std::string, int> rules;
     for (const auto& row : s.rows)
         if (row.at("reason") == "duplicate") ++rules[row.at("detail").substr(0, row.at("detail").find(':'))];

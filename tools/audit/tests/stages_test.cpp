@@ -170,6 +170,69 @@ TEST(PlanExposures, WhatCannotHaveAFactorIsSkippedAndSharedNodesAreOne) {
     EXPECT_NE(p.skipped[1].skip.detail.find("12 mm"), std::string::npos);
 }
 
+TEST(PlanExposures, AScanGetsNodesOfItsOwnAnglesOrIsListedWithWhyNot) {
+    auto scan = [](
+                    std::optional<double> start, std::optional<double> end, int projections,
+                    std::function<void(Exposure&)> more = [](Exposure&) {}) {
+        return [=](Exposure& x) {
+            x.modality = Modality::Tomosynthesis;
+            x.scan = Scan{};
+            x.scan->startDeg = start, x.scan->endDeg = end, x.scan->projections = projections;
+            more(x);
+        };
+    };
+    struct Case {
+        const char* name;
+        std::function<void(Exposure&)> make;
+        std::optional<ScanShape> shape; // none: listed without nodes
+        const char* says;
+        double kMgy;
+    };
+    const Case cases[] = {
+        {"15 projections over +-7.5 deg", scan(-7.5, 7.5, 15), ScanShape{7.5, 15}, "continuous sweep", 5},
+        {"the projections not said: a sweep", scan(-25, 25, 0), ScanShape{25, 0}, "continuous sweep", 5},
+        {"within half a degree of centred", scan(-12.3, 12.5, 9), ScanShape{12.4, 9}, "continuous sweep", 5},
+        {"off centre", scan(0, 15, 11), std::nullopt, "not centred", 5},
+        {"no angles", scan(std::nullopt, std::nullopt, 9), std::nullopt, "no scan angles", 5},
+        {"no scan at all", [](Exposure& x) { x.modality = Modality::Tomosynthesis; }, std::nullopt,
+         "no scan angles", 5},
+        {"a projection's dose by --dbt-kerma projection: times the projections",
+         scan(-7.5, 7.5, 15, [](Exposure& x) { x.scope.entrance = DoseScope::Unsaid; }), ScanShape{7.5, 15},
+         "continuous sweep", 5 * 15},
+    };
+    MeasuredTables projection;
+    projection.dbtKerma = DbtKerma::Projection;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::map<std::string, int> calls;
+        StandIn physics(&calls);
+        const bool perProjection = std::string_view(c.name).find("projection:") != std::string_view::npos;
+        const Plan p = planExposures({counted(1, c.make)}, perProjection ? projection : MeasuredTables{},
+                                     physics, texts::englishAuditTexts);
+        ASSERT_EQ(p.exposures.size(), 1u);
+        const Planned& e = p.exposures[0];
+        EXPECT_NEAR(e.k, c.kMgy, 1e-9);
+        EXPECT_NE(e.note.find(c.says), std::string::npos) << e.note;
+        ASSERT_EQ(e.nodes.has_value(), c.shape.has_value());
+        if (!c.shape) {
+            EXPECT_TRUE(p.nodes.empty());
+            continue;
+        }
+        for (const FactorNode* n : {&e.nodes->first, &e.nodes->second}) {
+            ASSERT_TRUE(n->scan);
+            EXPECT_NEAR(n->scan->rangeDeg, c.shape->rangeDeg, 1e-9);
+            EXPECT_EQ(n->scan->projections, c.shape->projections);
+        }
+        EXPECT_EQ(p.nodes.size(), 2u);
+    }
+    // A 2D image and a scan of one beam and thickness never share a node.
+    std::map<std::string, int> calls;
+    StandIn physics(&calls);
+    const Plan both =
+        planExposures({counted(1), counted(2, scan(-7.5, 7.5, 15))}, {}, physics, texts::englishAuditTexts);
+    EXPECT_EQ(both.nodes.size(), 4u);
+}
+
 std::map<std::string, FactorNode> nodesAt(std::initializer_list<double> mm) {
     std::map<std::string, FactorNode> nodes;
     for (double t : mm) {

@@ -15,6 +15,11 @@ namespace kv::audit::test {
 inline double exactFactor(double mm, double gland) {
     return 0.6 * std::exp(-0.027 * mm) * (1.12 - 0.0024 * gland);
 }
+// A scan's: the 2D factor times a T that falls with the scan's range and
+// (slightly) its projections, so that a node that lost its scan shows.
+inline double scanT(double rangeDeg, int projections) {
+    return 1 - 0.002 * rangeDeg - 0.0001 * projections;
+}
 
 struct StandIn : Physics {
     std::map<std::string, int>* calls;
@@ -30,7 +35,8 @@ struct StandIn : Physics {
     Factor factor(const FactorNode& n) override {
         ++(*calls)[n.key()];
         if (failingKeys.count(n.key())) throw FactorFailure("the stand-in fails here");
-        return {"f" + std::to_string(calls->size()), exactFactor(n.thicknessMm, n.glandularPercent), 0.2,
+        const double t = n.scan ? scanT(n.scan->rangeDeg, n.scan->projections) : 1;
+        return {"f" + std::to_string(calls->size()), exactFactor(n.thicknessMm, n.glandularPercent) * t, 0.2,
                 1e6};
     }
     bool stored(const FactorNode& n) override { return storedKeys.count(n.key()) > 0; }

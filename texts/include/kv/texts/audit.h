@@ -41,7 +41,9 @@ struct AuditTexts {
     Text eventPrefix; // {event}: what concerns one event of a dose report
     // audit.csv's note: a value the dose went without; {tag} {value}.
     Text noteSetAside;
-    Text noteNoScanFactor;       // a tomosynthesis exposure, listed without its factor
+    Text noteNoScanFactor;       // a scan whose angles the header does not give, listed without its factor
+    Text noteAsymmetricScan;     // {start} {end}: a scan off centre, listed without its factor
+    Text noteScanAsSweep;        // a scan of discrete projections, its factor a continuous sweep's
     Text noteProjectionsUnknown; // a dose per projection, and no number of projections
     // The why of a factor that cannot be had; {value}.
     Text thicknessOutside, voltageOutside, hvlUnreachable;
@@ -161,7 +163,10 @@ inline constexpr AuditTexts englishAuditTexts{
     .indexEvent = "{index} (event {event})",
     .eventPrefix = "event {event}: ",
     .noteSetAside = "{tag} \"{value}\" is not a usable value: left out",
-    .noteNoScanFactor = "tomosynthesis: the factor of a scan is not built yet",
+    .noteNoScanFactor = "tomosynthesis: the header gives no scan angles, so no factor",
+    .noteAsymmetricScan =
+        "tomosynthesis: the scan from {start} to {end} deg is not centred on 0 deg, so no factor",
+    .noteScanAsSweep = "tomosynthesis: the factor is a continuous sweep's over the same angles",
     .noteProjectionsUnknown = "the unit's dose is one projection's (--dbt-kerma projection), but the number "
                               "of projections is not said",
     .thicknessOutside = "thickness {value} mm outside the breast model's 20-110 mm",
@@ -326,7 +331,10 @@ inline constexpr AuditTexts japaneseAuditTexts{
     .indexEvent = "{index} (イベント {event})",
     .eventPrefix = "イベント {event}: ",
     .noteSetAside = "{tag} の「{value}」は使える値ではないため除きました",
-    .noteNoScanFactor = "トモシンセシス: 撮影の係数はまだ用意していません",
+    .noteNoScanFactor = "トモシンセシス: ヘッダに撮影角度がないため係数はありません",
+    .noteAsymmetricScan =
+        "トモシンセシス: {start} から {end} 度の撮影は 0 度を中心としないため係数はありません",
+    .noteScanAsSweep = "トモシンセシス: 係数は同じ角度範囲の連続スイープのものです",
     .noteProjectionsUnknown = "装置の線量は 1 投影あたり (--dbt-kerma projection) ですが、投影数がありません",
     .thicknessOutside = "厚さ {value} mm は乳房モデルの 20-110 mm の外です",
     .voltageOutside = "{value} kV はスペクトルモデルの範囲外です",

@@ -44,10 +44,19 @@ struct MatchedBeam {
     double hvlPaddle = 0; // mm Al, first HVL with the paddle in the beam
 };
 
+// A tomosynthesis node's tube path: projections from -rangeDeg to +rangeDeg.
+struct ScanShape {
+    double rangeDeg = 0;
+    int projections = 0;     // 0: a continuous sweep
+    std::string key() const; // "15 x +-7.50 deg", "sweep +-25.00 deg"
+};
+
 struct FactorNode {
     Beam beam;
     double thicknessMm = 0;
     double glandularPercent = 0;
+    // For a scan: its whole dose per the 0 deg surface kerma of its whole loading (T included).
+    std::optional<ScanShape> scan;
     std::string key() const;
     std::string label() const;
 };
@@ -55,6 +64,7 @@ struct FactorNode {
 struct Factor {
     std::string id; // the Monte Carlo run's name in the cache
     double mgd = 0; // mean glandular dose of the whole breast per incident air kerma at its upper surface
+                    // (a scan's: the whole scan's dose per that kerma with the tube at 0 deg)
     double sigmaPercent = 0;
     double histories = 0;
 };
