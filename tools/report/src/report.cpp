@@ -6,6 +6,7 @@
 #include "kv/formats/result_file.h"
 #include "kv/formats/trailer_keys.h"
 #include "kv/report/report_modes.h"
+#include "kv/report/scan_report.h"
 #include "kv/results/agd_estimate.h"
 #include "kv/results/result_file.h"
 #include "kv/texts/results_extras.h"
@@ -68,6 +69,7 @@ struct FileReport {
     // A protocol breast over 6 cm: the screens refuse it, its fields come from the trailer.
     bool thick = false;
     std::vector<KaRow> kermas;
+    std::optional<ScanSummary> scan; // a tomosynthesis result's
     // Reported whole: loaded, or thicker than the screens and read from its trailer.
     bool reported() const { return load || thick; }
 };
@@ -110,6 +112,7 @@ FileReport evaluate(const std::string& arg, const texts::ResultsModelTexts& t) {
         {"mean_percentage", "mean_percentage", f.meanGlandDose, mean, "%", "dose100"},
     };
     r.kermas = kaRows(r.trailer, sagd, texts::resultsExtrasTexts());
+    r.scan = scanOf(r.trailer);
     return r;
 }
 
@@ -130,6 +133,34 @@ std::string csvText(std::string_view text) {
 
 std::string jsonNumber(double v) {
     return std::isfinite(v) ? plainDecimal(v) : "null";
+}
+
+std::string cell(const std::optional<double>& v) {
+    return v ? number(*v) : std::string();
+}
+
+constexpr const char* kScanHeader =
+    "scan,kind,projections,rotation_axis_cm,mgd_per_k_surface_0deg,mgd_sigma_percent,T,T_sigma_percent,"
+    "T_from_projections";
+constexpr const char* kProjectionHeader = "projection,index,angle_deg,loading,t,t_sigma_percent";
+
+std::string scanCells(const ScanSummary& s) {
+    return csvText(s.kind) + "," + cell(s.projections) + "," + cell(s.rotationAxisCm) + "," +
+           cell(s.mgdPerKSurface0deg) + "," + cell(s.mgdSigmaPercent) + "," + cell(s.T) + "," +
+           cell(s.tSigmaPercent) + "," + cell(s.tFromProjections);
+}
+
+std::string projectionCells(const ScanProjection& p) {
+    return std::to_string(p.index) + "," + cell(p.angleDeg) + "," + cell(p.loading) + "," + cell(p.t) + "," +
+           cell(p.tSigmaPercent);
+}
+
+void writeScanCsv(const ScanSummary& s, std::ostream& out) {
+    out << kScanHeader << "\nscan," << scanCells(s) << "\n";
+    if (s.perProjection.empty()) return;
+    out << kProjectionHeader << "\n";
+    for (const ScanProjection& p : s.perProjection)
+        out << "projection," << projectionCells(p) << "\n";
 }
 
 void writeCsv(const FileReport& r, std::ostream& out, const texts::ResultsModelTexts& t) {
@@ -155,6 +186,7 @@ void writeCsv(const FileReport& r, std::ostream& out, const texts::ResultsModelT
     for (const KaRow& k : r.kermas)
         out << "air_kerma," << k.point << "," << csvText(k.where) << "," << number(k.ratio) << ","
             << number(k.sagd) << "," << (k.mgd ? number(*k.mgd) : std::string()) << "\n";
+    if (r.scan) writeScanCsv(*r.scan, out);
     if (r.thick) {
         out << "\n";
         return;
@@ -185,6 +217,36 @@ std::string trailerJson(const std::string& name, const std::string& value) {
 std::string unitJson(std::string_view unit, std::string_view per) {
     return std::string("\"unit\": ") + (unit.empty() ? "null" : jsonText(unit)) +
            ", \"per\": " + (per.empty() ? "null" : jsonText(per));
+}
+
+std::string jsonCell(const std::optional<double>& v) {
+    return v ? jsonNumber(*v) : "null";
+}
+
+// A figure with what it is measured in and per.
+std::string jsonQuantity(const std::optional<double>& v, std::string_view unit, std::string_view per) {
+    return "{\"value\": " + jsonCell(v) + ", " + unitJson(unit, per) + "}";
+}
+
+void writeScanJson(const ScanSummary& s, std::ostream& out) {
+    out << ",\n    \"scan\": {\"kind\": " << jsonText(s.kind)
+        << ", \"projections\": " << jsonCell(s.projections)
+        << ",\n      \"rotation_axis_cm\": " << jsonQuantity(s.rotationAxisCm, "cm", "")
+        << ",\n      \"mgd_per_k_surface_0deg\": "
+        << jsonQuantity(s.mgdPerKSurface0deg, "mGy/mGy", "k_surface_0deg")
+        << ",\n      \"mgd_sigma_percent\": " << jsonQuantity(s.mgdSigmaPercent, "%", "")
+        << ",\n      \"T\": " << jsonQuantity(s.T, "", "")
+        << ",\n      \"T_sigma_percent\": " << jsonQuantity(s.tSigmaPercent, "%", "")
+        << ",\n      \"T_from_projections\": " << jsonQuantity(s.tFromProjections, "", "")
+        << ",\n      \"per_projection\": [";
+    for (size_t i = 0; i < s.perProjection.size(); ++i) {
+        const ScanProjection& p = s.perProjection[i];
+        out << (i ? ",\n        " : "\n        ") << "{\"index\": " << p.index
+            << ", \"angle\": " << jsonQuantity(p.angleDeg, "degree", "")
+            << ", \"loading\": " << jsonCell(p.loading) << ", \"t\": " << jsonCell(p.t)
+            << ", \"t_sigma_percent\": " << jsonCell(p.tSigmaPercent) << "}";
+    }
+    out << (s.perProjection.empty() ? "]}" : "\n      ]}");
 }
 
 void writeJson(const FileReport& r, std::ostream& out, const texts::ResultsModelTexts& t) {
@@ -227,6 +289,7 @@ void writeJson(const FileReport& r, std::ostream& out, const texts::ResultsModel
             << ", " << unitJson("mGy/mGy", "k_" + k.point) << "}";
     }
     out << (r.kermas.empty() ? "]" : "\n    ]");
+    if (r.scan) writeScanJson(*r.scan, out);
     if (r.thick) {
         out << ",\n    \"note\": " << jsonText(texts::resultsExtrasTexts().thickerThanScreens) << "\n  }";
         return;
@@ -279,6 +342,18 @@ const std::vector<Table>& tables() {
                  out << fileCell(r) << "," << k.point << "," << csvText(k.where) << "," << number(k.ratio)
                      << "," << number(k.sagd) << "," << (k.mgd ? number(*k.mgd) : std::string())
                      << ",mGy/mGy,k_" << k.point << "\n";
+         }},
+        {"scan",
+         "file,kind,projections,rotation_axis_cm,mgd_per_k_surface_0deg,mgd_sigma_percent,T,"
+         "T_sigma_percent,T_from_projections",
+         [](const FileReport& r, std::ostream& out) {
+             if (r.scan) out << fileCell(r) << "," << scanCells(*r.scan) << "\n";
+         }},
+        {"projections", "file,index,angle_deg,loading,t,t_sigma_percent",
+         [](const FileReport& r, std::ostream& out) {
+             if (!r.scan) return;
+             for (const ScanProjection& p : r.scan->perProjection)
+                 out << fileCell(r) << "," << projectionCells(p) << "\n";
          }},
         {"trailer", "file,key,value,unit,per",
          [](const FileReport& r, std::ostream& out) {
@@ -339,7 +414,7 @@ int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
                 line->refuseTogether("--table", other);
             if (const std::optional<std::string> name = line->value("--table"); name && !tableNamed(*name))
                 throw CommandLineError(CommandLineFault::BadChoice, "--table", *name,
-                                       "header, fields, depth_dose, air_kerma, trailer");
+                                       "header, fields, depth_dose, air_kerma, scan, projections, trailer");
         }
     } catch (const CommandLineError& e) {
         err << commandLineMessage(e, c) << "\n" << c.seeHelp.view() << "\n";

@@ -5,6 +5,7 @@
 #include "kv/common/temporaries.h"
 #include "kv/common/typed_number.h"
 #include "kv/report/report.h"
+#include "kv/report/scan_report.h"
 #include "kv/results/dose_tables.h"
 #include "kv/results/result_file.h"
 
@@ -118,6 +119,30 @@ std::vector<ComparisonRow> compareResults(const DoseModel& a, const StatedUncert
         const bool dose = std::string_view(key).starts_with("mgd");
         add(key, 0, va, vb,
             va && vb && dose ? sigmaDifference(*va, relative(ta), *vb, relative(tb)) : std::nullopt);
+    }
+    // A scan's figures, and each projection's t under its number in the layer column.
+    const std::optional<ScanSummary> sa = scanOf(ta), sb = scanOf(tb);
+    if (sa || sb) {
+        const ScanSummary none;
+        const ScanSummary &x = sa ? *sa : none, &y = sb ? *sb : none;
+        auto fraction = [](const std::optional<double>& percent) -> std::optional<double> {
+            if (percent) return *percent / 100;
+            return std::nullopt;
+        };
+        auto both = [&](const std::optional<double>& va, const std::optional<double>& ea,
+                        const std::optional<double>& vb, const std::optional<double>& eb) {
+            return va && vb ? sigmaDifference(*va, fraction(ea), *vb, fraction(eb)) : std::nullopt;
+        };
+        add("mgd_per_k_surface_0deg", 0, x.mgdPerKSurface0deg, y.mgdPerKSurface0deg,
+            both(x.mgdPerKSurface0deg, x.mgdSigmaPercent, y.mgdPerKSurface0deg, y.mgdSigmaPercent));
+        add("T", 0, x.T, y.T, both(x.T, x.tSigmaPercent, y.T, y.tSigmaPercent));
+        add("T_from_projections", 0, x.tFromProjections, y.tFromProjections, std::nullopt);
+        for (size_t i = 0; i < std::max(x.perProjection.size(), y.perProjection.size()); ++i) {
+            const ScanProjection none1;
+            const ScanProjection &p = i < x.perProjection.size() ? x.perProjection[i] : none1,
+                                 &q = i < y.perProjection.size() ? y.perProjection[i] : none1;
+            add("t", static_cast<int>(i) + 1, p.t, q.t, both(p.t, p.tSigmaPercent, q.t, q.tSigmaPercent));
+        }
     }
     const int layersA = std::min(a.GridCountZ, kDepthDoseExtent - 1);
     const int layersB = std::min(b.GridCountZ, kDepthDoseExtent - 1);

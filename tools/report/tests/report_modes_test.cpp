@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -301,6 +302,33 @@ TEST_F(Modes, CompareTakesTheTrailersFiguresWhenTheFilesHaveThem) {
     const auto half = csv(report({"--compare", path("plain.vesk"), path("tb.vesk")}).out);
     EXPECT_EQ(half[4][0], "mgd_per_k_surface");
     EXPECT_EQ(half[4][2], "");
+}
+
+TEST_F(Modes, CompareGivesTheScansTAndEachProjectionsT) {
+    for (auto [name, t, big] :
+         {std::tuple{"sa.vesk", "0.96 1 0.96", "0.98"}, std::tuple{"sb.vesk", "0.9 1", "0.95"}}) {
+        ResultFileContent r = uniformResult(75, 150, 3, 1.0);
+        r.trailer = {{"scan", "step"}, {"projection_loading", name[1] == 'a' ? "1 2 1" : "1 1"},
+                     {"t_i", t},       {"t_i_sigma_percent", name[1] == 'a' ? "1 1 1" : "1 1"},
+                     {"T", big},       {"T_sigma_percent", "0.5"}};
+        writeResult(dir.path(), name, r);
+    }
+    const auto rows = csv(report({"--compare", path("sa.vesk"), path("sb.vesk")}).out);
+    std::map<std::string, std::vector<std::string>> by;
+    for (const auto& row : rows)
+        by[row[0] + " " + row[1]] = row;
+    ASSERT_TRUE(by.count("T ")) << rows.size();
+    EXPECT_DOUBLE_EQ(number(by["T "][4]), 0.95 / 0.98);
+    EXPECT_DOUBLE_EQ(number(by["T "][5]), (0.95 - 0.98) / std::hypot(0.98 * 0.005, 0.95 * 0.005));
+    EXPECT_DOUBLE_EQ(number(by["T_from_projections "][2]), (0.96 + 2 + 0.96) / 4);
+    EXPECT_DOUBLE_EQ(number(by["T_from_projections "][3]), 0.95);
+    EXPECT_DOUBLE_EQ(number(by["t 1"][5]), (0.9 - 0.96) / std::hypot(0.96 * 0.01, 0.9 * 0.01));
+    // B has two projections, A three: the third stands with A's side only.
+    EXPECT_EQ(by["t 3"][2], "0.96");
+    EXPECT_EQ(by["t 3"][3], "");
+    // Two 2D results: no scan rows.
+    for (const auto& row : csv(report({"--compare", path("a.vesk"), path("b.vesk")}).out))
+        EXPECT_NE(row[0], "T");
 }
 
 TEST_F(Modes, CompareAsJsonAndItsFailures) {

@@ -1,8 +1,10 @@
 #include "kv/common/codepage.h"
 #include "kv/common/csv.h"
 #include "kv/report/report.h"
+#include "kv/report/scan_report.h"
 #include "kv/results/testfiles/testfiles.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
@@ -407,3 +409,131 @@ TEST_F(Report, AFileThickerThanTheScreensIsReportedFromItsTrailer) {
 }
 
 } // namespace
+
+namespace {
+
+// A step-and-shoot scan of three projections with unequal loading, as the engines' trailer gives it.
+ResultFileContent scanResult(const char* t, const char* loading = "0.25 0.5 0.25") {
+    ResultFileContent r = uniformResult(75, 150, 3, 1.0);
+    r.trailer = {{"mgd_per_k_surface", "0.17"},
+                 {"mgd_sigma_percent", "0.4"},
+                 {"scan", "step"},
+                 {"projections", "3"},
+                 {"projection_angles", "-20 0 20"},
+                 {"projection_loading", loading},
+                 {"rotation_axis_cm", "2"},
+                 {"mgd_per_k_surface_0deg", "0.17"},
+                 {"t_i", t},
+                 {"t_i_sigma_percent", "0.6 0.5 0.6"},
+                 {"T", "0.98"},
+                 {"T_sigma_percent", "0.3"}};
+    return r;
+}
+
+} // namespace
+
+TEST_F(Report, AScanItsTAndEachProjectionsTInEveryForm) {
+    writeResult(dir.path(), "s.vesk", scanResult("0.96 1 0.96"));
+    const Output r = report({path("s.vesk")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // T again from the projections: (0.25 x 0.96 + 0.5 x 1 + 0.25 x 0.96) / 1.
+    for (const char* expected : {
+             "scan,kind,projections,rotation_axis_cm,mgd_per_k_surface_0deg,mgd_sigma_percent,T,T_sigma_"
+             "percent,"
+             "T_from_projections\nscan,\"step\",3,2,0.17,0.4,0.98,0.3,0.98\n",
+             "projection,index,angle_deg,loading,t,t_sigma_percent\nprojection,1,-20,0.25,0.96,0.6\n"
+             "projection,2,0,0.5,1,0.5\nprojection,3,20,0.25,0.96,0.6\n",
+         })
+        EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
+
+    const Output json = report({"--json", path("s.vesk")});
+    EXPECT_TRUE(JsonChecker(json.out).valid()) << json.out;
+    for (const char* expected : {
+             "\"scan\": {\"kind\": \"step\", \"projections\": 3",
+             "\"rotation_axis_cm\": {\"value\": 2, \"unit\": \"cm\", \"per\": null}",
+             "\"mgd_per_k_surface_0deg\": {\"value\": 0.17, \"unit\": \"mGy/mGy\", \"per\": "
+             "\"k_surface_0deg\"}",
+             "\"T\": {\"value\": 0.98, \"unit\": null, \"per\": null}",
+             "{\"index\": 2, \"angle\": {\"value\": 0, \"unit\": \"degree\", \"per\": null}, \"loading\": "
+             "0.5, "
+             "\"t\": 1, \"t_sigma_percent\": 0.5}",
+         })
+        EXPECT_NE(json.out.find(expected), std::string::npos) << expected << "\n" << json.out;
+
+    struct Case {
+        const char* table;
+        const char* expected;
+    };
+    for (const Case& c : {
+             Case{"scan", "file,kind,projections,rotation_axis_cm,mgd_per_k_surface_0deg,mgd_sigma_percent,T,"
+                          "T_sigma_percent,T_from_projections\n"},
+             Case{"projections", "file,index,angle_deg,loading,t,t_sigma_percent\n"},
+             Case{"trailer", ",t_i,\"0.96 1 0.96\",,\n"},
+         }) {
+        SCOPED_TRACE(c.table);
+        const Output t = report({"--table", c.table, path("s.vesk"), path("a.vesk")});
+        EXPECT_EQ(t.status, 0) << t.err;
+        EXPECT_NE(t.out.find(c.expected), std::string::npos) << t.out;
+        // A 2D result has no scan: no row of its own in the scan tables.
+        if (std::string_view(c.table) != "trailer") {
+            EXPECT_EQ(t.out.find("a.vesk"), std::string::npos) << t.out;
+        }
+    }
+    const Output projections = report({"--table", "projections", path("s.vesk")});
+    EXPECT_EQ(std::count(projections.out.begin(), projections.out.end(), '\n'), 4);
+
+    // A 2D result's report has none of it.
+    EXPECT_EQ(report({path("a.vesk")}).out.find("scan,"), std::string::npos);
+}
+
+TEST(ScanOf, ListsAreReadAsTheyStandAndTIsFormedOnlyFromWholeOnes) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> entries;
+        size_t projections;
+        std::optional<double> tFromProjections;
+        std::optional<double> secondT;
+    };
+    const Case cases[] = {
+        {"unequal loading weights the projections",
+         {{"scan", "step"}, {"projection_loading", "1 3"}, {"t_i", "0.9 1"}},
+         2,
+         (0.9 + 3) / 4,
+         1},
+        {"no loading: shared equally", {{"scan", "step"}, {"t_i", "0.9 1 0.95"}}, 3, (0.9 + 1 + 0.95) / 3, 1},
+        {"an item that is no number empties that list",
+         {{"scan", "step"}, {"projection_loading", "1 1"}, {"t_i", "0.9 x"}},
+         2,
+         std::nullopt,
+         std::nullopt},
+        {"a shorter list leaves the last projection without it",
+         {{"scan", "step"}, {"projection_loading", "1 1"}, {"t_i", "0.9"}},
+         2,
+         std::nullopt,
+         std::nullopt},
+        {"a continuous sweep: no projections",
+         {{"scan", "continuous"}, {"T", "0.97"}},
+         0,
+         std::nullopt,
+         std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        kv::formats::ResultTrailer t;
+        t.state = kv::formats::ResultTrailer::State::Complete;
+        t.entries = c.entries;
+        const std::optional<ScanSummary> s = scanOf(t);
+        ASSERT_TRUE(s);
+        EXPECT_EQ(s->perProjection.size(), c.projections);
+        EXPECT_EQ(s->tFromProjections.has_value(), c.tFromProjections.has_value());
+        if (c.tFromProjections && s->tFromProjections) {
+            EXPECT_NEAR(*s->tFromProjections, *c.tFromProjections, 1e-12);
+        }
+        if (c.projections > 1) {
+            EXPECT_EQ(s->perProjection[1].t, c.secondT);
+        }
+    }
+    kv::formats::ResultTrailer plain;
+    plain.entries = {{"mgd_per_k_surface", "0.2"}};
+    EXPECT_FALSE(scanOf(plain));
+}
