@@ -5,6 +5,7 @@
 #include "kv/spectrum/model/physical_data.h"
 #include "kv/test_support/work_dir.h"
 #include "kv/validation/protocol_validation.h"
+#include "kv/validation/tomosynthesis_validation.h"
 
 #include <gtest/gtest.h>
 
@@ -82,6 +83,70 @@ TEST(ProtocolBreast, ReducedRowsAgreeWithThePublishedFactors) {
               std::string::npos)
         << text;
     EXPECT_EQ(text.substr(text.size() - 13), "\nprose after\n");
+}
+
+} // namespace
+
+namespace {
+
+using kv::validation::TomoCase;
+using kv::validation::TomoLine;
+
+TEST(Tomosynthesis, EachScanRowIsOverTheZeroDegreeRowOfItsOwnBreastAndBeam) {
+    const std::vector<TomoCase> cases =
+        kv::validation::tomosynthesisCases(false, kv::formats::readEquipment(KV_RUN_DIR), 1e5);
+    // 6 thicknesses x 3 beams x (the 0 deg row and two sweeps).
+    ASSERT_EQ(cases.size(), 54u);
+    std::vector<kv::factors::RowFactors> f(cases.size());
+    for (size_t i = 0; i < cases.size(); ++i) {
+        // A made-up dose that tells the rows apart: it falls with range and thickness.
+        f[i].mgd = (1 - 0.002 * cases[i].rangeDeg) * (1 - 0.05 * cases[i].row.thickness) *
+                   (cases[i].beam[0] == 'W' ? 1.1 : 1);
+        f[i].mgdSigmaPercent = cases[i].zero() ? 0.3 : 0.4;
+        EXPECT_EQ(cases[i].row.tomosynthesis, !cases[i].zero());
+        EXPECT_EQ(cases[i].row.angularRange, cases[i].rangeDeg);
+    }
+    const std::vector<TomoLine> lines = kv::validation::tomosynthesisLines(cases, f);
+    ASSERT_EQ(lines.size(), 36u);
+    for (const TomoLine& l : lines) {
+        SCOPED_TRACE(l.c.beam + " " + std::to_string(l.c.row.thickness));
+        EXPECT_NEAR(l.T, 1 - 0.002 * l.c.rangeDeg, 1e-12);
+        EXPECT_NEAR(l.tSigmaPercent, 0.5, 1e-12);
+    }
+    // A scan row without its 0 deg row has no T.
+    const std::vector<TomoCase> alone(cases.begin() + 1, cases.begin() + 3);
+    EXPECT_TRUE(kv::validation::tomosynthesisLines(alone, {f[1], f[2]}).empty());
+    EXPECT_THROW(kv::validation::tomosynthesisLines(cases, {f[0]}), std::logic_error);
+
+    const std::string md =
+        kv::validation::tomosynthesisMarkdown(lines, "kv-protocol-validate --tomosynthesis");
+    EXPECT_NE(md.find("#### T of continuous sweeps, W/Al 30 kV\n\n| thickness (cm) | ±7.5° | ±25° |"),
+              std::string::npos)
+        << md;
+    EXPECT_NE(md.find("| 11 | 0.985 ± 0.005 | 0.950 ± 0.005 |"), std::string::npos) << md;
+}
+
+// The engine's sweeps on the reduced rows: T just under 1 at +-7.5 deg, lower at +-25 deg.
+TEST(Tomosynthesis, ReducedSweepsFallWithTheirRange) {
+    kv::test_support::TempDir d;
+    const fs::path data = KV_RUN_DIR;
+    const std::vector<TomoCase> cases =
+        kv::validation::tomosynthesisCases(true, kv::formats::readEquipment(data), 3e5);
+    ASSERT_EQ(cases.size(), 3u);
+    const kv::spectrum::PhysicalData physical = kv::spectrum::LoadPhysicalData(data);
+    std::vector<kv::factors::RowFactors> factors;
+    for (const TomoCase& c : cases)
+        factors.push_back(kv::factors::runGridRow(c.row, data, physical, d.path(), {.threads = 2}).factors);
+    const std::vector<TomoLine> lines = kv::validation::tomosynthesisLines(cases, factors);
+    ASSERT_EQ(lines.size(), 2u);
+    const TomoLine &narrow = lines[0], &wide = lines[1];
+    ASSERT_EQ(narrow.c.rangeDeg, 7.5);
+    ASSERT_EQ(wide.c.rangeDeg, 25);
+    EXPECT_NEAR(narrow.T, 1, 0.01 + 3 * narrow.tSigmaPercent / 100);
+    EXPECT_LT(wide.T, 1);
+    EXPECT_GT(wide.T, 0.9);
+    // The two sweeps share their 0 deg row: their difference has only their own spread.
+    EXPECT_LT(wide.T, narrow.T + 3 * std::hypot(narrow.mgdSigmaPercent, wide.mgdSigmaPercent) / 100);
 }
 
 } // namespace
