@@ -139,26 +139,28 @@ std::string cell(const std::optional<double>& v) {
     return v ? number(*v) : std::string();
 }
 
-constexpr const char* kScanHeader =
-    "scan,kind,projections,rotation_axis_cm,mgd_per_k_surface_0deg,mgd_sigma_percent,T,T_sigma_percent,"
-    "T_from_projections";
-constexpr const char* kProjectionHeader = "projection,index,angle_deg,loading,t,t_sigma_percent";
+// The scan's columns and each projection's, under the trailer's names.
+#define KV_SCAN_COLUMNS                                                                                      \
+    "kind,projections,rotation_axis_cm,mgd_per_k_surface_0deg,mgd_per_k_surface_0deg_sigma_percent,t_scan,"  \
+    "t_scan_sigma_percent,t_scan_from_projections"
+#define KV_PROJECTION_COLUMNS                                                                                \
+    "index,angle_deg,loading,mgd_per_k_surface_i,mgd_per_k_surface_i_sigma_percent,t_i,t_i_sigma_percent"
 
 std::string scanCells(const ScanSummary& s) {
     return csvText(s.kind) + "," + cell(s.projections) + "," + cell(s.rotationAxisCm) + "," +
-           cell(s.mgdPerKSurface0deg) + "," + cell(s.mgdSigmaPercent) + "," + cell(s.T) + "," +
-           cell(s.tSigmaPercent) + "," + cell(s.tFromProjections);
+           cell(s.mgdPerKSurface0deg) + "," + cell(s.mgdSigmaPercent) + "," + cell(s.tScan) + "," +
+           cell(s.tScanSigmaPercent) + "," + cell(s.tFromProjections);
 }
 
 std::string projectionCells(const ScanProjection& p) {
-    return std::to_string(p.index) + "," + cell(p.angleDeg) + "," + cell(p.loading) + "," + cell(p.t) + "," +
-           cell(p.tSigmaPercent);
+    return std::to_string(p.index) + "," + cell(p.angleDeg) + "," + cell(p.loading) + "," + cell(p.mgd) +
+           "," + cell(p.mgdSigmaPercent) + "," + cell(p.t) + "," + cell(p.tSigmaPercent);
 }
 
 void writeScanCsv(const ScanSummary& s, std::ostream& out) {
-    out << kScanHeader << "\nscan," << scanCells(s) << "\n";
+    out << "scan," KV_SCAN_COLUMNS "\nscan," << scanCells(s) << "\n";
     if (s.perProjection.empty()) return;
-    out << kProjectionHeader << "\n";
+    out << "projection," KV_PROJECTION_COLUMNS "\n";
     for (const ScanProjection& p : s.perProjection)
         out << "projection," << projectionCells(p) << "\n";
 }
@@ -211,6 +213,12 @@ std::string trailerJson(const std::string& name, const std::string& value) {
     const formats::TrailerKey* k = formats::trailerKey(name);
     const bool numeric =
         k && (k->type == formats::TrailerType::Number || k->type == formats::TrailerType::Integer);
+    if (k && k->type == formats::TrailerType::Numbers && k->accepts(value)) {
+        std::string list = "[";
+        for (double v : formats::trailerNumbers(value).value_or(std::vector<double>{}))
+            list += (list.size() > 1 ? ", " : "") + jsonNumber(v);
+        return list + "]";
+    }
     return numeric && k->accepts(value) ? value : jsonText(value);
 }
 
@@ -234,17 +242,20 @@ void writeScanJson(const ScanSummary& s, std::ostream& out) {
         << ",\n      \"rotation_axis_cm\": " << jsonQuantity(s.rotationAxisCm, "cm", "")
         << ",\n      \"mgd_per_k_surface_0deg\": "
         << jsonQuantity(s.mgdPerKSurface0deg, "mGy/mGy", "k_surface_0deg")
-        << ",\n      \"mgd_sigma_percent\": " << jsonQuantity(s.mgdSigmaPercent, "%", "")
-        << ",\n      \"T\": " << jsonQuantity(s.T, "", "")
-        << ",\n      \"T_sigma_percent\": " << jsonQuantity(s.tSigmaPercent, "%", "")
-        << ",\n      \"T_from_projections\": " << jsonQuantity(s.tFromProjections, "", "")
+        << ",\n      \"mgd_per_k_surface_0deg_sigma_percent\": " << jsonQuantity(s.mgdSigmaPercent, "%", "")
+        << ",\n      \"t_scan\": " << jsonQuantity(s.tScan, "", "")
+        << ",\n      \"t_scan_sigma_percent\": " << jsonQuantity(s.tScanSigmaPercent, "%", "")
+        << ",\n      \"t_scan_from_projections\": " << jsonQuantity(s.tFromProjections, "", "")
         << ",\n      \"per_projection\": [";
     for (size_t i = 0; i < s.perProjection.size(); ++i) {
         const ScanProjection& p = s.perProjection[i];
         out << (i ? ",\n        " : "\n        ") << "{\"index\": " << p.index
             << ", \"angle\": " << jsonQuantity(p.angleDeg, "degree", "")
-            << ", \"loading\": " << jsonCell(p.loading) << ", \"t\": " << jsonCell(p.t)
-            << ", \"t_sigma_percent\": " << jsonCell(p.tSigmaPercent) << "}";
+            << ", \"loading\": " << jsonCell(p.loading)
+            << ", \"mgd_per_k_surface_i\": " << jsonQuantity(p.mgd, "mGy/mGy", "k_surface_0deg_i")
+            << ", \"mgd_per_k_surface_i_sigma_percent\": " << jsonCell(p.mgdSigmaPercent)
+            << ", \"t_i\": " << jsonCell(p.t) << ", \"t_i_sigma_percent\": " << jsonCell(p.tSigmaPercent)
+            << "}";
     }
     out << (s.perProjection.empty() ? "]}" : "\n      ]}");
 }
@@ -343,13 +354,11 @@ const std::vector<Table>& tables() {
                      << "," << number(k.sagd) << "," << (k.mgd ? number(*k.mgd) : std::string())
                      << ",mGy/mGy,k_" << k.point << "\n";
          }},
-        {"scan",
-         "file,kind,projections,rotation_axis_cm,mgd_per_k_surface_0deg,mgd_sigma_percent,T,"
-         "T_sigma_percent,T_from_projections",
+        {"scan", "file," KV_SCAN_COLUMNS,
          [](const FileReport& r, std::ostream& out) {
              if (r.scan) out << fileCell(r) << "," << scanCells(*r.scan) << "\n";
          }},
-        {"projections", "file,index,angle_deg,loading,t,t_sigma_percent",
+        {"projections", "file," KV_PROJECTION_COLUMNS,
          [](const FileReport& r, std::ostream& out) {
              if (!r.scan) return;
              for (const ScanProjection& p : r.scan->perProjection)

@@ -135,13 +135,16 @@ std::vector<ComparisonRow> compareResults(const DoseModel& a, const StatedUncert
         };
         add("mgd_per_k_surface_0deg", 0, x.mgdPerKSurface0deg, y.mgdPerKSurface0deg,
             both(x.mgdPerKSurface0deg, x.mgdSigmaPercent, y.mgdPerKSurface0deg, y.mgdSigmaPercent));
-        add("T", 0, x.T, y.T, both(x.T, x.tSigmaPercent, y.T, y.tSigmaPercent));
-        add("T_from_projections", 0, x.tFromProjections, y.tFromProjections, std::nullopt);
+        add("t_scan", 0, x.tScan, y.tScan, both(x.tScan, x.tScanSigmaPercent, y.tScan, y.tScanSigmaPercent));
+        add("t_scan_from_projections", 0, x.tFromProjections, y.tFromProjections, std::nullopt);
+        const ScanProjection absent;
         for (size_t i = 0; i < std::max(x.perProjection.size(), y.perProjection.size()); ++i) {
-            const ScanProjection none1;
-            const ScanProjection &p = i < x.perProjection.size() ? x.perProjection[i] : none1,
-                                 &q = i < y.perProjection.size() ? y.perProjection[i] : none1;
-            add("t", static_cast<int>(i) + 1, p.t, q.t, both(p.t, p.tSigmaPercent, q.t, q.tSigmaPercent));
+            const ScanProjection &p = i < x.perProjection.size() ? x.perProjection[i] : absent,
+                                 &q = i < y.perProjection.size() ? y.perProjection[i] : absent;
+            const int n = static_cast<int>(i) + 1;
+            add("mgd_per_k_surface_i", n, p.mgd, q.mgd,
+                both(p.mgd, p.mgdSigmaPercent, q.mgd, q.mgdSigmaPercent));
+            add("t_i", n, p.t, q.t, both(p.t, p.tSigmaPercent, q.t, q.tSigmaPercent));
         }
     }
     const int layersA = std::min(a.GridCountZ, kDepthDoseExtent - 1);

@@ -1,67 +1,50 @@
 #include "kv/report/scan_report.h"
 
-#include "kv/common/format.h"
 #include "kv/formats/trailer_keys.h"
 
 #include <algorithm>
-#include <sstream>
+#include <initializer_list>
 
 namespace kv::results {
-namespace {
 
-// The scan's keys as the engines write them.
-constexpr std::string_view kScan = "scan", kProjections = "projections", kAngles = "projection_angles",
-                           kLoading = "projection_loading", kAxis = "rotation_axis_cm",
-                           kMgd0 = "mgd_per_k_surface_0deg",
-                           kMgd0Sigma = "mgd_per_k_surface_0deg_sigma_percent", kTi = "t_i",
-                           kTiSigma = "t_i_sigma_percent", kT = "T", kTSigma = "T_sigma_percent";
-
-// A space-separated list of numbers; none when any item is not one.
-std::optional<std::vector<double>> numbers(const formats::ResultTrailer& t, std::string_view key) {
-    const std::string* text = t.find(key);
-    if (!text) return std::nullopt;
-    std::vector<double> out;
-    std::istringstream in(*text);
-    for (std::string item; in >> item;) {
-        double v = 0;
-        if (!parseNumberStrict(item, v)) return std::nullopt;
-        out.push_back(v);
-    }
-    return out;
-}
-
-} // namespace
+namespace tk = formats::trailer;
 
 std::optional<ScanSummary> scanOf(const formats::ResultTrailer& trailer) {
-    const std::string* kind = trailer.find(kScan);
+    const std::string* kind = trailer.find(tk::kScan);
     if (!kind) return std::nullopt;
     ScanSummary s;
     s.kind = *kind;
-    s.projections = trailer.number(kProjections);
-    s.rotationAxisCm = trailer.number(kAxis);
-    s.mgdPerKSurface0deg = trailer.number(kMgd0);
-    s.mgdSigmaPercent = trailer.number(kMgd0Sigma);
-    if (!s.mgdSigmaPercent && s.mgdPerKSurface0deg) s.mgdSigmaPercent = trailer.number("mgd_sigma_percent");
-    s.T = trailer.number(kT);
-    s.tSigmaPercent = trailer.number(kTSigma);
+    s.projections = trailer.number(tk::kProjections);
+    s.rotationAxisCm = trailer.number(tk::kRotationAxisCm);
+    s.mgdPerKSurface0deg = trailer.number(tk::kMgdPerKSurface0deg);
+    s.mgdSigmaPercent = trailer.number(tk::kMgdPerKSurface0degSigmaPercent);
+    s.tScan = trailer.number(tk::kTScan);
+    s.tScanSigmaPercent = trailer.number(tk::kTScanSigmaPercent);
 
-    const std::optional<std::vector<double>> angles = numbers(trailer, kAngles), t = numbers(trailer, kTi),
-                                             sigma = numbers(trailer, kTiSigma);
-    std::optional<std::vector<double>> loading = numbers(trailer, kLoading);
+    using List = std::optional<std::vector<double>>;
+    auto list = [&](const formats::TrailerKey& k) -> List {
+        const std::string* v = trailer.find(k);
+        return v ? formats::trailerNumbers(*v) : std::nullopt;
+    };
+    const List angles = list(tk::kProjectionAngles), mgd = list(tk::kMgdPerKSurfaceI),
+               mgdSigma = list(tk::kMgdPerKSurfaceISigmaPercent), t = list(tk::kTI),
+               tSigma = list(tk::kTISigmaPercent);
+    List loading = list(tk::kProjectionLoading);
     size_t n = 0;
-    for (const std::optional<std::vector<double>>* list :
-         std::initializer_list<const std::optional<std::vector<double>>*>{&angles, &loading, &t, &sigma})
-        if (*list) n = std::max(n, (*list)->size());
+    for (const List* l : std::initializer_list<const List*>{&angles, &loading, &mgd, &mgdSigma, &t, &tSigma})
+        if (*l) n = std::max(n, (*l)->size());
     // Unsaid, the loading is shared equally (the scan's default).
-    if (!trailer.find(kLoading) && n > 0) loading = std::vector<double>(n, 1.0 / static_cast<double>(n));
-    auto at = [](const std::optional<std::vector<double>>& list, size_t i) -> std::optional<double> {
-        if (!list || i >= list->size()) return std::nullopt;
-        return (*list)[i];
+    if (!trailer.find(tk::kProjectionLoading) && n > 0)
+        loading = std::vector<double>(n, 1.0 / static_cast<double>(n));
+    auto at = [](const List& l, size_t i) -> std::optional<double> {
+        if (!l || i >= l->size()) return std::nullopt;
+        return (*l)[i];
     };
     double shares = 0, weighted = 0;
     bool whole = n > 0;
     for (size_t i = 0; i < n; ++i) {
-        ScanProjection p{static_cast<int>(i) + 1, at(angles, i), at(loading, i), at(t, i), at(sigma, i)};
+        ScanProjection p{static_cast<int>(i) + 1, at(angles, i), at(loading, i), at(mgd, i),
+                         at(mgdSigma, i),         at(t, i),      at(tSigma, i)};
         if (p.loading && p.t) {
             shares += *p.loading, weighted += *p.loading * *p.t;
         } else {

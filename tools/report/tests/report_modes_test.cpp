@@ -310,25 +310,25 @@ TEST_F(Modes, CompareGivesTheScansTAndEachProjectionsT) {
         ResultFileContent r = uniformResult(75, 150, 3, 1.0);
         r.trailer = {{"scan", "step"}, {"projection_loading", name[1] == 'a' ? "1 2 1" : "1 1"},
                      {"t_i", t},       {"t_i_sigma_percent", name[1] == 'a' ? "1 1 1" : "1 1"},
-                     {"T", big},       {"T_sigma_percent", "0.5"}};
+                     {"t_scan", big},  {"t_scan_sigma_percent", "0.5"}};
         writeResult(dir.path(), name, r);
     }
     const auto rows = csv(report({"--compare", path("sa.vesk"), path("sb.vesk")}).out);
     std::map<std::string, std::vector<std::string>> by;
     for (const auto& row : rows)
         by[row[0] + " " + row[1]] = row;
-    ASSERT_TRUE(by.count("T ")) << rows.size();
-    EXPECT_DOUBLE_EQ(number(by["T "][4]), 0.95 / 0.98);
-    EXPECT_DOUBLE_EQ(number(by["T "][5]), (0.95 - 0.98) / std::hypot(0.98 * 0.005, 0.95 * 0.005));
-    EXPECT_DOUBLE_EQ(number(by["T_from_projections "][2]), (0.96 + 2 + 0.96) / 4);
-    EXPECT_DOUBLE_EQ(number(by["T_from_projections "][3]), 0.95);
-    EXPECT_DOUBLE_EQ(number(by["t 1"][5]), (0.9 - 0.96) / std::hypot(0.96 * 0.01, 0.9 * 0.01));
+    ASSERT_TRUE(by.count("t_scan ")) << rows.size();
+    EXPECT_DOUBLE_EQ(number(by["t_scan "][4]), 0.95 / 0.98);
+    EXPECT_DOUBLE_EQ(number(by["t_scan "][5]), (0.95 - 0.98) / std::hypot(0.98 * 0.005, 0.95 * 0.005));
+    EXPECT_DOUBLE_EQ(number(by["t_scan_from_projections "][2]), (0.96 + 2 + 0.96) / 4);
+    EXPECT_DOUBLE_EQ(number(by["t_scan_from_projections "][3]), 0.95);
+    EXPECT_DOUBLE_EQ(number(by["t_i 1"][5]), (0.9 - 0.96) / std::hypot(0.96 * 0.01, 0.9 * 0.01));
     // B has two projections, A three: the third stands with A's side only.
-    EXPECT_EQ(by["t 3"][2], "0.96");
-    EXPECT_EQ(by["t 3"][3], "");
+    EXPECT_EQ(by["t_i 3"][2], "0.96");
+    EXPECT_EQ(by["t_i 3"][3], "");
     // Two 2D results: no scan rows.
     for (const auto& row : csv(report({"--compare", path("a.vesk"), path("b.vesk")}).out))
-        EXPECT_NE(row[0], "T");
+        EXPECT_NE(row[0], "t_scan");
 }
 
 TEST_F(Modes, CompareAsJsonAndItsFailures) {

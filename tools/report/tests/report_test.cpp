@@ -423,10 +423,13 @@ ResultFileContent scanResult(const char* t, const char* loading = "0.25 0.5 0.25
                  {"projection_loading", loading},
                  {"rotation_axis_cm", "2"},
                  {"mgd_per_k_surface_0deg", "0.17"},
+                 {"mgd_per_k_surface_0deg_sigma_percent", "0.4"},
+                 {"mgd_per_k_surface_i", "0.16 0.17 0.16"},
+                 {"mgd_per_k_surface_i_sigma_percent", "0.5 0.4 0.5"},
                  {"t_i", t},
                  {"t_i_sigma_percent", "0.6 0.5 0.6"},
-                 {"T", "0.98"},
-                 {"T_sigma_percent", "0.3"}};
+                 {"t_scan", "0.98"},
+                 {"t_scan_sigma_percent", "0.3"}};
     return r;
 }
 
@@ -438,11 +441,13 @@ TEST_F(Report, AScanItsTAndEachProjectionsTInEveryForm) {
     ASSERT_EQ(r.status, 0) << r.err;
     // T again from the projections: (0.25 x 0.96 + 0.5 x 1 + 0.25 x 0.96) / 1.
     for (const char* expected : {
-             "scan,kind,projections,rotation_axis_cm,mgd_per_k_surface_0deg,mgd_sigma_percent,T,T_sigma_"
+             "scan,kind,projections,rotation_axis_cm,mgd_per_k_surface_0deg,mgd_per_k_surface_0deg_sigma_"
              "percent,"
-             "T_from_projections\nscan,\"step\",3,2,0.17,0.4,0.98,0.3,0.98\n",
-             "projection,index,angle_deg,loading,t,t_sigma_percent\nprojection,1,-20,0.25,0.96,0.6\n"
-             "projection,2,0,0.5,1,0.5\nprojection,3,20,0.25,0.96,0.6\n",
+             "t_scan,t_scan_sigma_percent,t_scan_from_projections\nscan,\"step\",3,2,0.17,0.4,0.98,0.3,0."
+             "98\n",
+             "projection,index,angle_deg,loading,mgd_per_k_surface_i,mgd_per_k_surface_i_sigma_percent,t_i,"
+             "t_i_sigma_percent\nprojection,1,-20,0.25,0.16,0.5,0.96,0.6\nprojection,2,0,0.5,0.17,0.4,1,0.5\n"
+             "projection,3,20,0.25,0.16,0.5,0.96,0.6\n",
          })
         EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
 
@@ -453,10 +458,15 @@ TEST_F(Report, AScanItsTAndEachProjectionsTInEveryForm) {
              "\"rotation_axis_cm\": {\"value\": 2, \"unit\": \"cm\", \"per\": null}",
              "\"mgd_per_k_surface_0deg\": {\"value\": 0.17, \"unit\": \"mGy/mGy\", \"per\": "
              "\"k_surface_0deg\"}",
-             "\"T\": {\"value\": 0.98, \"unit\": null, \"per\": null}",
+             "\"t_scan\": {\"value\": 0.98, \"unit\": null, \"per\": null}",
              "{\"index\": 2, \"angle\": {\"value\": 0, \"unit\": \"degree\", \"per\": null}, \"loading\": "
              "0.5, "
-             "\"t\": 1, \"t_sigma_percent\": 0.5}",
+             "\"mgd_per_k_surface_i\": {\"value\": 0.17, \"unit\": \"mGy/mGy\", \"per\": "
+             "\"k_surface_0deg_i\"}, "
+             "\"mgd_per_k_surface_i_sigma_percent\": 0.4, \"t_i\": 1, \"t_i_sigma_percent\": 0.5}",
+             // A list in the trailer is a list of numbers.
+             "\"t_i\": {\"value\": [0.96, 1, 0.96], \"unit\": null, \"per\": null}",
+             "\"projection_angles\": {\"value\": [-20, 0, 20], \"unit\": \"degree\", \"per\": null}",
          })
         EXPECT_NE(json.out.find(expected), std::string::npos) << expected << "\n" << json.out;
 
@@ -465,9 +475,11 @@ TEST_F(Report, AScanItsTAndEachProjectionsTInEveryForm) {
         const char* expected;
     };
     for (const Case& c : {
-             Case{"scan", "file,kind,projections,rotation_axis_cm,mgd_per_k_surface_0deg,mgd_sigma_percent,T,"
-                          "T_sigma_percent,T_from_projections\n"},
-             Case{"projections", "file,index,angle_deg,loading,t,t_sigma_percent\n"},
+             Case{"scan", "file,kind,projections,rotation_axis_cm,mgd_per_k_surface_0deg,"
+                          "mgd_per_k_surface_0deg_sigma_percent,t_scan,t_scan_sigma_percent,t_scan_from_"
+                          "projections\n"},
+             Case{"projections", "file,index,angle_deg,loading,mgd_per_k_surface_i,"
+                                 "mgd_per_k_surface_i_sigma_percent,t_i,t_i_sigma_percent\n"},
              Case{"trailer", ",t_i,\"0.96 1 0.96\",,\n"},
          }) {
         SCOPED_TRACE(c.table);

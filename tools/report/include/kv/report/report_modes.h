@@ -4,7 +4,8 @@
 //   kv-report_en --export DIR FILE...     DIR/S.depth-dose.csv and DIR/S.dose.csv for each readable S.vesk
 //   kv-report_en [--json] --compare A B   A, B, B/A and (B-A)/combined sigma of the 100 % dose, the sAGD,
 //                                         the mean percentage and every depth-dose layer; for a scan
-//                                         also T and each projection's t (its number in `layer`)
+//                                         also t_scan and each projection's dose
+//                                         and t_i (its number in `layer`)
 //
 // runReport reads the command line and hands a mode its folder and files.
 #include "kv/results/agd_estimate.h"
