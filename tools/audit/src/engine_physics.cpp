@@ -125,9 +125,12 @@ factors::Row nodeRow(const FactorNode& n, const formats::EquipmentRecord& equipm
         al += b.filterMm;
         break;
     }
-    // A scan's row: the protocol tomosynthesis sweep over its angles.
-    const std::string scanHead = n.scan ? ",method,angular_range" : "",
-                      scanCells = n.scan ? ",tomosynthesis," + format(n.scan->rangeDeg, "0.00") : "";
+    // A scan's row: the protocol tomosynthesis row over its angles, its projections where they are said.
+    const std::string scanHead = n.scan ? ",method,angular_range,projections" : "",
+                      scanCells =
+                          n.scan ? ",tomosynthesis," + format(n.scan->rangeDeg, "0.00") + "," +
+                                       (n.scan->projections > 1 ? std::to_string(n.scan->projections) : "")
+                                 : "";
     const std::string grid =
         "thickness_cm,glandular_percent,target,kv,mo_mm,rh_mm,ag_mm,al_mm,histories,seed,model" + scanHead +
         "\n" + plainDecimal(n.thicknessMm / 10) + "," + plainDecimal(n.glandularPercent) + "," +

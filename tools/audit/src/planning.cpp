@@ -183,8 +183,7 @@ Plan planExposures(std::vector<Counted> exposures, const MeasuredTables& measure
             }
             shape =
                 ScanShape{std::fabs(*end - *start) / 2, x.scan->projections > 1 ? x.scan->projections : 0};
-            // The engine's rows sweep the range continuously; discrete projections follow when they can.
-            notes.push_back(t.noteScanAsSweep.str());
+            if (shape->projections == 0) notes.push_back(t.noteScanAsSweep.str());
         }
         // The nodes around the thickness, each at the glandularity of this age group there.
         const double lo = std::min(std::floor(x.thicknessMm / kNodeStepMm) * kNodeStepMm,

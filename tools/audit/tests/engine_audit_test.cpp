@@ -4,6 +4,7 @@
 // killed audit goes on from the factors it had made.
 #include "dicom_maker.h"
 #include "kv/audit/engine_physics.h"
+#include "kv/common/csv.h"
 #include "kv/factors/row_factors.h"
 #include "kv/test_support/work_dir.h"
 
@@ -33,23 +34,12 @@ fs::path dataFolder(const TempDir& d) {
 }
 
 std::vector<std::map<std::string, std::string>> auditRows(const fs::path& file) {
-    std::istringstream in(test_support::readFile(file));
-    std::string line;
-    std::vector<std::string> head;
+    const std::vector<CsvLine> lines = readCsvLines(test_support::readFile(file));
     std::vector<std::map<std::string, std::string>> rows;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::vector<std::string> cells;
-        std::stringstream ss(line);
-        for (std::string c; std::getline(ss, c, ',');)
-            cells.push_back(c);
-        if (head.empty()) {
-            head = cells;
-            continue;
-        }
+    for (size_t n = 1; n < lines.size(); ++n) {
         std::map<std::string, std::string> r;
-        for (size_t i = 0; i < head.size() && i < cells.size(); ++i)
-            r[head[i]] = cells[i];
+        for (size_t i = 0; i < lines[0].cells.size() && i < lines[n].cells.size(); ++i)
+            r[lines[0].cells[i]] = lines[n].cells[i];
         rows.push_back(r);
     }
     return rows;
@@ -129,6 +119,52 @@ TEST(EngineAudit, EachAgdIsItsFactorsRunAndAgreesWithThePublishedMethod) {
         EXPECT_NEAR(std::stod(r.at("agd_mgy")) / published, 1, 0.05)
             << "ours " << r.at("agd_mgy") << " published " << published << " at HVL " << r.at("hvl_mm_al");
     }
+}
+
+// A scan's factor is the engine's step-and-shoot row of the scan's angles and projections: its own
+// run, a little under the 2D factor of the same breast and beam (T < 1).
+TEST(EngineAudit, AScansFactorIsTheTomosynthesisRowOfItsAngles) {
+    TempDir dir("kv-audit");
+    const fs::path data = dataFolder(dir);
+    fs::create_directories(dir.file("in"));
+    MadeExposure twoD;
+    twoD.thickness = "40", twoD.age = "055Y", twoD.entrance = "5.0", twoD.hvl = "", twoD.index = 1,
+    twoD.event = "1.2.3.1";
+    test::writeDicom(dir.file("in/2d.dcm"), twoD);
+    MadeExposure scan = twoD;
+    scan.index = 2, scan.event = "1.2.3.2", scan.sopClass = test::kVolumeClass;
+    scan.acquisition = {{DCM_PrimaryPositionerScanArc, "15"},
+                        {DCM_PrimaryPositionerScanStartAngle, "-7.5"},
+                        {DCM_PrimaryPositionerIncrement, "1"}};
+    test::writeDicom(dir.file("in/scan.dcm"), scan);
+
+    std::ostringstream out, err;
+    const int status = runAudit({dir.file("in").string(), "--out", dir.file("out").string(), "--data",
+                                 data.string(), "--histories", "200000", "--threads", "2"},
+                                out, err, makeEnginePhysics, [] { return false; });
+    ASSERT_EQ(status, 0) << err.str() << out.str();
+    std::map<std::string, std::map<std::string, std::string>> rows;
+    for (const auto& r : auditRows(dir.file("out/audit.csv")))
+        rows[r.at("modality")] = r;
+    ASSERT_EQ(rows.size(), 2u) << test_support::readFile(dir.file("out/skipped.csv"));
+    const auto &d = rows.at("dbt"), &m = rows.at("2d");
+    EXPECT_EQ(d.at("scan"), "16 projections, -7.5 to 7.5 deg");
+    EXPECT_NE(d.at("factor_id"), m.at("factor_id"));
+
+    FactorNode n;
+    n.beam.target = Target::Molybdenum, n.beam.filter = FilterMaterial::Molybdenum;
+    n.beam.filterMm = std::stod(d.at("filter_mm")), n.beam.kvp = std::stod(d.at("kvp"));
+    n.thicknessMm = 40, n.glandularPercent = 50, n.scan = ScanShape{7.5, 16};
+    const factors::Row row = nodeRow(n, formats::readEquipment(data), 200000);
+    EXPECT_TRUE(row.tomosynthesis);
+    EXPECT_EQ(row.angularRange, 7.5);
+    EXPECT_EQ(row.projections, 16);
+    EXPECT_EQ(factors::resultStem(row), d.at("factor_id"));
+
+    const double ratio = std::stod(d.at("factor")) / std::stod(m.at("factor"));
+    EXPECT_LT(ratio, 1.01) << d.at("factor") << " " << m.at("factor");
+    EXPECT_GT(ratio, 0.97) << d.at("factor") << " " << m.at("factor");
+    EXPECT_NEAR(std::stod(d.at("agd_mgy")), 5.0 * std::stod(d.at("factor")), 1e-4);
 }
 
 TEST(EngineAudit, AKilledAuditGoesOnFromTheFactorsItHadMade) {

@@ -43,7 +43,7 @@ struct AuditTexts {
     Text noteSetAside;
     Text noteNoScanFactor;       // a scan whose angles the header does not give, listed without its factor
     Text noteAsymmetricScan;     // {start} {end}: a scan off centre, listed without its factor
-    Text noteScanAsSweep;        // a scan of discrete projections, its factor a continuous sweep's
+    Text noteScanAsSweep;        // a scan whose projections are not said, its factor a continuous sweep's
     Text noteProjectionsUnknown; // a dose per projection, and no number of projections
     // The why of a factor that cannot be had; {value}.
     Text thicknessOutside, voltageOutside, hvlUnreachable;
@@ -166,7 +166,9 @@ inline constexpr AuditTexts englishAuditTexts{
     .noteNoScanFactor = "tomosynthesis: the header gives no scan angles, so no factor",
     .noteAsymmetricScan =
         "tomosynthesis: the scan from {start} to {end} deg is not centred on 0 deg, so no factor",
-    .noteScanAsSweep = "tomosynthesis: the factor is a continuous sweep's over the same angles",
+    .noteScanAsSweep =
+        "tomosynthesis: the projections are not said, so the factor is a continuous sweep's over "
+        "the same angles",
     .noteProjectionsUnknown = "the unit's dose is one projection's (--dbt-kerma projection), but the number "
                               "of projections is not said",
     .thicknessOutside = "thickness {value} mm outside the breast model's 20-110 mm",
@@ -334,7 +336,7 @@ inline constexpr AuditTexts japaneseAuditTexts{
     .noteNoScanFactor = "トモシンセシス: ヘッダに撮影角度がないため係数はありません",
     .noteAsymmetricScan =
         "トモシンセシス: {start} から {end} 度の撮影は 0 度を中心としないため係数はありません",
-    .noteScanAsSweep = "トモシンセシス: 係数は同じ角度範囲の連続スイープのものです",
+    .noteScanAsSweep = "トモシンセシス: 投影数がないため、係数は同じ角度範囲の連続スイープのものです",
     .noteProjectionsUnknown = "装置の線量は 1 投影あたり (--dbt-kerma projection) ですが、投影数がありません",
     .thicknessOutside = "厚さ {value} mm は乳房モデルの 20-110 mm の外です",
     .voltageOutside = "{value} kV はスペクトルモデルの範囲外です",
