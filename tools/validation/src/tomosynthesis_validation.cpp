@@ -5,6 +5,7 @@
 #include "kv/engine/result_file.h"
 #include "kv/sweep/grid.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <set>
@@ -19,9 +20,23 @@ struct Beam {
     const char *name, *target, *kv, *mo, *rh, *al;
 };
 
-// The breast, beam and geometry a scan row shares with its 0 deg row.
-std::string sameBreast(const TomoCase& c) {
-    return plainDecimal(c.row.thickness) + " " + c.beam;
+std::string axisText(const std::optional<double>& axis) {
+    return axis ? plainDecimal(*axis) : std::string();
+}
+
+// The breast, beam and axis a case shares with its 0 deg projection.
+std::string sameGeometry(const TomoCase& c) {
+    return plainDecimal(c.row.thickness) + " | " + c.beam + " | " + axisText(c.axisCm);
+}
+
+// A scan design's column: "15 x ±7.5°", "sweep ±25°".
+std::string designName(const TomoCase& c) {
+    return (c.kind == TomoKind::Sweep ? std::string("sweep") : std::to_string(c.projections) + " x") + " ±" +
+           plainDecimal(c.rangeDeg) + "°";
+}
+
+std::string valueCell(const TomoLine& l) {
+    return format(l.value, "0.000") + " ± " + format(l.value * l.sigmaPercent / 100, "0.000");
 }
 
 } // namespace
@@ -34,24 +49,52 @@ std::vector<TomoCase> tomosynthesisCases(bool reduced, const formats::EquipmentR
                                      {"W/Al 30 kV", "W", "30", "0", "0", "0.7"}};
     const std::vector<double> thicknesses =
         reduced ? std::vector<double>{4.5} : std::vector<double>{2, 3, 4.5, 6, 8, 11};
-    // 0: the mammography row; then the continuous sweeps of the common designs.
-    const std::vector<double> ranges = {0, 7.5, 25};
-    std::string csv = "thickness_cm,glandular_percent,target,kv,mo_mm,rh_mm,al_mm,method,angular_range,"
-                      "histories,seed,model\n";
+    const std::vector<double> angles =
+        reduced ? std::vector<double>{0, 25} : std::vector<double>{0, 5, 10, 15, 20, 25, 30};
+    // The axis at the detector, and the equipment's FID - FAD (a few cm above it).
+    const std::vector<std::optional<double>> axes =
+        reduced ? std::vector<std::optional<double>>{std::nullopt}
+                : std::vector<std::optional<double>>{0.0, std::nullopt};
+    struct Design {
+        TomoKind kind;
+        double range;
+        int projections;
+    };
+    const std::vector<Design> designs =
+        reduced ? std::vector<Design>{{TomoKind::Step, 25, 25}, {TomoKind::Sweep, 25, 0}}
+                : std::vector<Design>{{TomoKind::Step, 7.5, 15}, {TomoKind::Step, 12.5, 9},
+                                      {TomoKind::Step, 20, 21},  {TomoKind::Step, 25, 25},
+                                      {TomoKind::Sweep, 7.5, 0}, {TomoKind::Sweep, 25, 0}};
+    std::string csv =
+        "thickness_cm,glandular_percent,target,kv,mo_mm,rh_mm,al_mm,method,angular_range,projections,"
+        "projection_angle,rotation_axis_cm,histories,seed,model\n";
     std::vector<TomoCase> out;
+    auto add = [&](const Beam& b, double cm, TomoCase c) {
+        const bool tomo = c.kind != TomoKind::Mammography;
+        const std::string range =
+            c.kind == TomoKind::Step || c.kind == TomoKind::Sweep ? plainDecimal(c.rangeDeg) : std::string();
+        const std::string head =
+            plainDecimal(cm) + ",50," + b.target + "," + b.kv + "," + b.mo + "," + b.rh + "," + b.al + "," +
+            (tomo ? "tomosynthesis" : "mammography") + "," + range + "," +
+            (c.kind == TomoKind::Step ? std::to_string(c.projections) : std::string()) + "," +
+            (c.kind == TomoKind::Single ? plainDecimal(c.angleDeg) : std::string()) + "," +
+            (tomo ? axisText(c.axisCm) : std::string()) + "," + plainDecimal(histories);
+        // A seed of the row's own, so that adding a row leaves the others' results standing.
+        const uint64_t seed = std::stoull(sha256Hex("tomo " + head).substr(0, 15), nullptr, 16);
+        csv += head + "," + std::to_string(seed) + ",protocol\n";
+        c.beam = b.name;
+        out.push_back(c);
+    };
     for (const Beam& b : beams) {
         if (reduced && std::string_view(b.target) != "Mo") continue;
-        for (double cm : thicknesses)
-            for (double range : ranges) {
-                const std::string head = plainDecimal(cm) + ",50," + b.target + "," + b.kv + "," + b.mo +
-                                         "," + b.rh + "," + b.al + "," +
-                                         (range > 0 ? "tomosynthesis" : "mammography") + "," +
-                                         plainDecimal(range) + "," + plainDecimal(histories);
-                // A seed of the row's own, so that adding a row leaves the others' results standing.
-                const uint64_t seed = std::stoull(sha256Hex("tomo " + head).substr(0, 15), nullptr, 16);
-                csv += head + "," + std::to_string(seed) + ",protocol\n";
-                out.push_back({{}, b.name, range});
-            }
+        for (double cm : thicknesses) {
+            add(b, cm, {{}, "", TomoKind::Mammography, 0, 0, 0, std::nullopt});
+            for (const std::optional<double>& axis : axes)
+                for (double a : angles)
+                    add(b, cm, {{}, "", TomoKind::Single, a, 0, 0, axis});
+            for (const Design& d : designs)
+                add(b, cm, {{}, "", d.kind, 0, d.range, d.projections, std::nullopt});
+        }
     }
     const sweep::Grid grid = sweep::parseGrid(csv, equipment, texts::englishSweepTexts);
     if (!grid.refused.empty())
@@ -65,18 +108,17 @@ std::vector<TomoCase> tomosynthesisCases(bool reduced, const formats::EquipmentR
 std::vector<TomoLine> tomosynthesisLines(const std::vector<TomoCase>& cases,
                                          const std::vector<factors::RowFactors>& factors) {
     if (factors.size() != cases.size()) throw std::logic_error("one factor a case");
-    std::map<std::string, size_t> zeroRow;
+    std::map<std::string, size_t> reference;
     for (size_t i = 0; i < cases.size(); ++i)
-        if (cases[i].zero()) zeroRow[sameBreast(cases[i])] = i;
+        if (cases[i].reference()) reference[sameGeometry(cases[i])] = i;
     std::vector<TomoLine> out;
     for (size_t i = 0; i < cases.size(); ++i) {
-        const auto z = zeroRow.find(sameBreast(cases[i]));
-        if (cases[i].zero() || z == zeroRow.end()) continue;
-        const factors::RowFactors &scan = factors[i], &zero = factors[z->second];
+        if (cases[i].reference()) continue;
+        const auto z = reference.find(sameGeometry(cases[i]));
+        if (z == reference.end()) continue;
+        const factors::RowFactors &f = factors[i], &zero = factors[z->second];
         if (!(zero.mgd > 0)) continue;
-        TomoLine l{cases[i], scan.mgd, scan.mgdSigmaPercent, scan.mgd / zero.mgd,
-                   std::hypot(scan.mgdSigmaPercent, zero.mgdSigmaPercent)};
-        out.push_back(l);
+        out.push_back({cases[i], f.mgd / zero.mgd, std::hypot(f.mgdSigmaPercent, zero.mgdSigmaPercent)});
     }
     return out;
 }
@@ -84,34 +126,72 @@ std::vector<TomoLine> tomosynthesisLines(const std::vector<TomoCase>& cases,
 std::string tomosynthesisMarkdown(const std::vector<TomoLine>& lines, const std::string& command) {
     std::ostringstream md;
     md << "Made by `" << command << "` (physics revision " << engine::kPhysicsRevision
-       << "). T: the continuous sweep's mean glandular dose over that of the 0° row of the same breast and "
-          "beam, both per the incident air kerma at the upper surface with the tube at 0° for the same tube "
-          "loading; its 1-sigma combines the two rows'. 50 % glandular.\n";
+       << "). Each value over the 0° projection of the same breast, beam and rotation axis, both per the "
+          "incident air kerma at the upper surface with the tube at 0° for the same tube loading; its "
+          "1-sigma "
+          "combines the two rows'. 50 % glandular. `2D / 0°`: the mammography row over the 0° projection.\n";
     std::set<std::string> beams;
-    std::set<double> ranges, thicknesses;
+    std::set<double> thicknesses;
+    std::set<std::string> axes;
     std::map<std::string, const TomoLine*> at;
+    std::vector<std::string> designs;
+    std::vector<double> angles;
     for (const TomoLine& l : lines) {
-        beams.insert(l.c.beam), ranges.insert(l.c.rangeDeg), thicknesses.insert(l.c.row.thickness);
-        at[l.c.beam + " " + plainDecimal(l.c.row.thickness) + " " + plainDecimal(l.c.rangeDeg)] = &l;
+        const TomoCase& c = l.c;
+        beams.insert(c.beam), thicknesses.insert(c.row.thickness);
+        std::string key = c.beam + " | " + plainDecimal(c.row.thickness) + " | ";
+        if (c.kind == TomoKind::Single) {
+            axes.insert(axisText(c.axisCm));
+            if (std::find(angles.begin(), angles.end(), c.angleDeg) == angles.end())
+                angles.push_back(c.angleDeg);
+            key += "t " + axisText(c.axisCm) + " " + plainDecimal(c.angleDeg);
+        } else if (c.kind == TomoKind::Mammography) {
+            key += "2D";
+        } else {
+            if (std::find(designs.begin(), designs.end(), designName(c)) == designs.end())
+                designs.push_back(designName(c));
+            key += designName(c);
+        }
+        at[key] = &l;
     }
+    std::sort(angles.begin(), angles.end());
+    auto cell = [&](const std::string& key) {
+        const auto it = at.find(key);
+        return it == at.end() ? std::string("-") : valueCell(*it->second);
+    };
     for (const std::string& beam : beams) {
-        md << "\n#### T of continuous sweeps, " << beam << "\n\n| thickness (cm) |";
-        for (double r : ranges)
-            md << " ±" << plainDecimal(r) << "° |";
-        md << "\n|---|";
-        for (size_t i = 0; i < ranges.size(); ++i)
+        for (const std::string& axis : axes) {
+            md << "\n#### t(θ), " << beam << ", rotation axis "
+               << (axis.empty() ? std::string("at FID - FAD") : axis + " cm above the detector")
+               << "\n\n| thickness (cm) |";
+            for (double a : angles)
+                md << " " << plainDecimal(a) << "° |";
+            md << "\n|---|";
+            for (size_t i = 0; i < angles.size(); ++i)
+                md << "---|";
+            md << "\n";
+            for (double cm : thicknesses) {
+                md << "| " << plainDecimal(cm) << " |";
+                for (double a : angles)
+                    md << " "
+                       << cell(beam + " | " + plainDecimal(cm) + " | t " + axis + " " + plainDecimal(a))
+                       << " |";
+                md << "\n";
+            }
+        }
+        md << "\n#### T of the scan designs, " << beam
+           << ", rotation axis at FID - FAD\n\n| thickness (cm) | 2D / 0° |";
+        for (const std::string& d : designs)
+            md << " " << d << " |";
+        md << "\n|---|---|";
+        for (size_t i = 0; i < designs.size(); ++i)
             md << "---|";
         md << "\n";
         for (double cm : thicknesses) {
-            md << "| " << plainDecimal(cm) << " |";
-            for (double r : ranges) {
-                const auto it = at.find(beam + " " + plainDecimal(cm) + " " + plainDecimal(r));
-                md << " "
-                   << (it == at.end() ? std::string("-")
-                                      : format(it->second->T, "0.000") + " ± " +
-                                            format(it->second->T * it->second->tSigmaPercent / 100, "0.000"))
-                   << " |";
-            }
+            const std::string row = beam + " | " + plainDecimal(cm) + " | ";
+            md << "| " << plainDecimal(cm) << " | " << cell(row + "2D") << " |";
+            for (const std::string& d : designs)
+                md << " " << cell(row + d) << " |";
             md << "\n";
         }
     }

@@ -8,6 +8,7 @@
 #include "kv/validation/tomosynthesis_validation.h"
 
 #include <gtest/gtest.h>
+#include <map>
 
 using namespace kv::validation;
 namespace fs = std::filesystem;
@@ -90,63 +91,102 @@ TEST(ProtocolBreast, ReducedRowsAgreeWithThePublishedFactors) {
 namespace {
 
 using kv::validation::TomoCase;
+using kv::validation::TomoKind;
 using kv::validation::TomoLine;
 
-TEST(Tomosynthesis, EachScanRowIsOverTheZeroDegreeRowOfItsOwnBreastAndBeam) {
+// A made-up dose that tells every case apart, over its 0 deg projection.
+double madeUp(const TomoCase& c) {
+    switch (c.kind) {
+    case TomoKind::Mammography:
+        return 1.004;
+    case TomoKind::Single:
+        return 1 - c.angleDeg * (c.axisCm ? 0.0018 : 0.0012);
+    case TomoKind::Step:
+        return 1 - 0.002 * c.rangeDeg - 0.00013 * c.projections;
+    case TomoKind::Sweep:
+        return 1 - 0.002 * c.rangeDeg;
+    }
+    return 0;
+}
+
+TEST(Tomosynthesis, EachCaseIsOverTheZeroDegreeProjectionOfItsOwnBreastBeamAndAxis) {
     const std::vector<TomoCase> cases =
         kv::validation::tomosynthesisCases(false, kv::formats::readEquipment(KV_RUN_DIR), 1e5);
-    // 6 thicknesses x 3 beams x (the 0 deg row and two sweeps).
-    ASSERT_EQ(cases.size(), 54u);
+    // 6 thicknesses x 3 beams x (the 2D row, 7 angles at each of 2 axes, 6 scan designs).
+    ASSERT_EQ(cases.size(), 378u);
     std::vector<kv::factors::RowFactors> f(cases.size());
     for (size_t i = 0; i < cases.size(); ++i) {
-        // A made-up dose that tells the rows apart: it falls with range and thickness.
-        f[i].mgd = (1 - 0.002 * cases[i].rangeDeg) * (1 - 0.05 * cases[i].row.thickness) *
-                   (cases[i].beam[0] == 'W' ? 1.1 : 1);
-        f[i].mgdSigmaPercent = cases[i].zero() ? 0.3 : 0.4;
-        EXPECT_EQ(cases[i].row.tomosynthesis, !cases[i].zero());
-        EXPECT_EQ(cases[i].row.angularRange, cases[i].rangeDeg);
+        const TomoCase& c = cases[i];
+        f[i].mgd = madeUp(c) * (1 - 0.05 * c.row.thickness) * (c.beam[0] == 'W' ? 1.1 : 1);
+        f[i].mgdSigmaPercent = c.reference() ? 0.3 : 0.4;
+        // The grid row is the case it stands for.
+        EXPECT_EQ(c.row.tomosynthesis, c.kind != TomoKind::Mammography);
+        EXPECT_EQ(c.row.projections, c.kind == TomoKind::Step ? c.projections : 0);
+        EXPECT_EQ(c.row.projectionAngle.has_value(), c.kind == TomoKind::Single);
+        EXPECT_EQ(c.row.rotationAxis, c.kind == TomoKind::Single ? c.axisCm : std::nullopt);
+        if (c.kind == TomoKind::Step || c.kind == TomoKind::Sweep) {
+            EXPECT_EQ(c.row.angularRange, c.rangeDeg);
+        }
     }
     const std::vector<TomoLine> lines = kv::validation::tomosynthesisLines(cases, f);
-    ASSERT_EQ(lines.size(), 36u);
+    ASSERT_EQ(lines.size(), 378u - 36u);
     for (const TomoLine& l : lines) {
         SCOPED_TRACE(l.c.beam + " " + std::to_string(l.c.row.thickness));
-        EXPECT_NEAR(l.T, 1 - 0.002 * l.c.rangeDeg, 1e-12);
-        EXPECT_NEAR(l.tSigmaPercent, 0.5, 1e-12);
+        EXPECT_NEAR(l.value, madeUp(l.c), 1e-12);
+        EXPECT_NEAR(l.sigmaPercent, 0.5, 1e-12);
     }
-    // A scan row without its 0 deg row has no T.
-    const std::vector<TomoCase> alone(cases.begin() + 1, cases.begin() + 3);
-    EXPECT_TRUE(kv::validation::tomosynthesisLines(alone, {f[1], f[2]}).empty());
+    // A case without its 0 deg projection has no line.
+    const std::vector<TomoCase> alone = {cases[0], cases[3]};
+    EXPECT_TRUE(kv::validation::tomosynthesisLines(alone, {f[0], f[3]}).empty());
     EXPECT_THROW(kv::validation::tomosynthesisLines(cases, {f[0]}), std::logic_error);
 
     const std::string md =
         kv::validation::tomosynthesisMarkdown(lines, "kv-protocol-validate --tomosynthesis");
-    EXPECT_NE(md.find("#### T of continuous sweeps, W/Al 30 kV\n\n| thickness (cm) | ±7.5° | ±25° |"),
-              std::string::npos)
-        << md;
-    EXPECT_NE(md.find("| 11 | 0.985 ± 0.005 | 0.950 ± 0.005 |"), std::string::npos) << md;
+    for (const char* expected : {
+             "#### t(θ), W/Al 30 kV, rotation axis 0 cm above the detector\n\n| thickness (cm) | 5° | 10° | "
+             "15° | 20° | "
+             "25° | 30° |\n",
+             "#### t(θ), W/Al 30 kV, rotation axis at FID - FAD\n",
+             // The axis at the detector first, then above it.
+             "| 11 | 0.991 ± 0.005 | 0.982 ± 0.005 | 0.973 ± 0.005 | 0.964 ± 0.005 | 0.955 ± 0.005 | 0.946 ± "
+             "0.005 |\n",
+             "| 11 | 0.994 ± 0.005 | 0.988 ± 0.005 | 0.982 ± 0.005 | 0.976 ± 0.005 | 0.970 ± 0.005 | 0.964 ± "
+             "0.005 |\n",
+             "| thickness (cm) | 2D / 0° | 15 x ±7.5° | 9 x ±12.5° | 21 x ±20° | 25 x ±25° | sweep ±7.5° | "
+             "sweep ±25° |",
+             "| 2 | 1.004 ± 0.005 | 0.983 ± 0.005 | 0.974 ± 0.005 | 0.957 ± 0.005 | 0.947 ± 0.005 | 0.985 ± "
+             "0.005 | 0.950 ± 0.005 |",
+         })
+        EXPECT_NE(md.find(expected), std::string::npos) << expected << "\n" << md;
 }
 
-// The engine's sweeps on the reduced rows: T just under 1 at +-7.5 deg, lower at +-25 deg.
-TEST(Tomosynthesis, ReducedSweepsFallWithTheirRange) {
+// The engine's reduced rows: the 0 deg projection is the 2D row, t falls at 25 deg, and a scan of 25
+// projections gives the continuous sweep's T.
+TEST(Tomosynthesis, ReducedRowsAgreeWithWhatTheScanMeans) {
     kv::test_support::TempDir d;
     const fs::path data = KV_RUN_DIR;
     const std::vector<TomoCase> cases =
         kv::validation::tomosynthesisCases(true, kv::formats::readEquipment(data), 3e5);
-    ASSERT_EQ(cases.size(), 3u);
+    ASSERT_EQ(cases.size(), 5u);
     const kv::spectrum::PhysicalData physical = kv::spectrum::LoadPhysicalData(data);
     std::vector<kv::factors::RowFactors> factors;
     for (const TomoCase& c : cases)
         factors.push_back(kv::factors::runGridRow(c.row, data, physical, d.path(), {.threads = 2}).factors);
-    const std::vector<TomoLine> lines = kv::validation::tomosynthesisLines(cases, factors);
-    ASSERT_EQ(lines.size(), 2u);
-    const TomoLine &narrow = lines[0], &wide = lines[1];
-    ASSERT_EQ(narrow.c.rangeDeg, 7.5);
-    ASSERT_EQ(wide.c.rangeDeg, 25);
-    EXPECT_NEAR(narrow.T, 1, 0.01 + 3 * narrow.tSigmaPercent / 100);
-    EXPECT_LT(wide.T, 1);
-    EXPECT_GT(wide.T, 0.9);
-    // The two sweeps share their 0 deg row: their difference has only their own spread.
-    EXPECT_LT(wide.T, narrow.T + 3 * std::hypot(narrow.mgdSigmaPercent, wide.mgdSigmaPercent) / 100);
+    std::map<TomoKind, TomoLine> by;
+    for (const TomoLine& l : kv::validation::tomosynthesisLines(cases, factors))
+        by.emplace(l.c.kind, l);
+    ASSERT_EQ(by.size(), 4u);
+    auto sigma = [](const TomoLine& l) { return l.value * l.sigmaPercent / 100; };
+    const TomoLine &twoD = by.at(TomoKind::Mammography), &t25 = by.at(TomoKind::Single),
+                   &step = by.at(TomoKind::Step), &sweep = by.at(TomoKind::Sweep);
+    EXPECT_NEAR(twoD.value, 1, 3 * sigma(twoD));
+    EXPECT_LT(t25.value, 1 - 3 * sigma(t25));
+    // T averages angles from 0 to 25 deg, so it lies between 1 and t(25).
+    EXPECT_GT(step.value, t25.value);
+    EXPECT_LT(step.value, 1);
+    // The two scans share their 0 deg projection: their difference has only their own spread.
+    EXPECT_NEAR(step.value, sweep.value,
+                3 * std::hypot(factors[3].mgdSigmaPercent, factors[4].mgdSigmaPercent) / 100);
 }
 
 } // namespace

@@ -1,39 +1,51 @@
 #pragma once
-// The protocol breast's tomosynthesis factor T: each scan row's whole-breast
-// dose over the 0 deg (mammography) row of the same breast, beam and
-// geometry, both per the incident air kerma at the upper surface for the
-// same tube loading (Dance, Young and van Engen 2011, Phys. Med. Biol. 56
-// 453: T = sum of each projection's share x t(theta)).
+// The protocol breast's tomosynthesis factors (Dance, Young and van Engen
+// 2011, Phys. Med. Biol. 56 453): t(theta), a single projection's mean
+// glandular dose at theta over that of the 0 deg projection of the same
+// breast, beam and geometry for the same tube loading, and T, a scan's
+// (step-and-shoot or continuous) over that same 0 deg projection, both per
+// the incident air kerma at the upper surface with the tube at 0 deg.
 //
 //   kv-protocol-validate --tomosynthesis --data build/release/run --out DIR --doc docs/validation.md
 #include "kv/factors/row_factors.h"
 #include "kv/formats/equipment_file.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kv::validation {
 
-struct TomoCase {
-    factors::Row row;
-    std::string beam;    // "Mo/Mo 28 kV"
-    double rangeDeg = 0; // 0: the 0 deg row every other row is over
-    bool zero() const { return rangeDeg == 0; }
+enum class TomoKind {
+    Mammography, // the 2D row of the same breast and beam: over the 0 deg projection it is 1
+    Single,      // one projection at angleDeg (0: the row every other is over)
+    Step,        // projections equally spaced over +-rangeDeg
+    Sweep,       // a continuous sweep over +-rangeDeg
 };
 
-// The 0 deg row and the continuous sweeps of each breast and beam; `reduced` is the few CI runs.
+struct TomoCase {
+    factors::Row row;
+    std::string beam; // "Mo/Mo 28 kV"
+    TomoKind kind = TomoKind::Single;
+    double angleDeg = 0, rangeDeg = 0;
+    int projections = 0;
+    std::optional<double> axisCm; // none: the equipment's FID - FAD
+    bool reference() const { return kind == TomoKind::Single && angleDeg == 0; }
+};
+
+// t(theta) at 0-30 deg for the rotation axis at the detector and at FID - FAD, the common scan
+// designs and the 2D row, for each breast and beam; `reduced` is the few CI runs.
 std::vector<TomoCase> tomosynthesisCases(bool reduced, const formats::EquipmentRecord& equipment,
                                          double histories);
 
 struct TomoLine {
     TomoCase c;
-    double mgd = 0, mgdSigmaPercent = 0; // the scan row's
-    double T = 0, tSigmaPercent = 0;     // over its 0 deg row, the two sigmas combined
+    double value = 0, sigmaPercent = 0; // over its 0 deg projection, the two sigmas combined
 };
 
-// One line per scan row that has its 0 deg row among the cases. Throws std::logic_error for
-// factors that are not one per case.
+// One line per case but the references, each over the 0 deg projection of its own breast, beam
+// and axis; a case without one gets none. Throws std::logic_error unless one factor a case.
 std::vector<TomoLine> tomosynthesisLines(const std::vector<TomoCase>& cases,
                                          const std::vector<factors::RowFactors>& factors);
 
