@@ -3,6 +3,7 @@
 #include "kv/photon/energy_absorption.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <deque>
 #include <map>
@@ -213,17 +214,28 @@ double MaterialPhysics::scatteringFunctionRatio(double x) const {
 double MaterialPhysics::meanIncoherentLoss(double e) const {
     // Simpson over the cosine of the density sampleComptonCosine draws from:
     // Klein-Nishina times S(x) / S(infinity).
-    const int n = 128;
+    constexpr int n = 128;
+    // What depends on the node alone, worked out once: the table of each
+    // material asks for 1793 energies.
+    struct Node {
+        double oneLessC, sin2, halfX, simpson;
+    };
+    static const std::array<Node, n + 1> nodes = [] {
+        std::array<Node, n + 1> a{};
+        for (int i = 0; i <= n; ++i) {
+            const double c = -1.0 + 2.0 * i / n;
+            a[static_cast<size_t>(i)] = {1.0 - c, 1.0 - c * c, std::sqrt(0.5 * (1.0 - c)),
+                                         i == 0 || i == n ? 1.0 : (i % 2 ? 4.0 : 2.0)};
+        }
+        return a;
+    }();
     const double k = e / kElectronMass, xScale = e / kHcKevAngstrom;
     double weight = 0, loss = 0;
-    for (int i = 0; i <= n; ++i) {
-        double c = -1.0 + 2.0 * i / n;
-        double eps = 1.0 / (1.0 + k * (1.0 - c));
-        double f = eps * eps * (eps + 1.0 / eps - (1.0 - c * c)) *
-                   scatteringFunctionRatio(xScale * std::sqrt(0.5 * (1.0 - c)));
-        double simpson = i == 0 || i == n ? 1.0 : (i % 2 ? 4.0 : 2.0);
-        weight += simpson * f;
-        loss += simpson * f * (1.0 - eps);
+    for (const Node& node : nodes) {
+        double eps = 1.0 / (1.0 + k * node.oneLessC);
+        double f = eps * eps * (eps + 1.0 / eps - node.sin2) * scatteringFunctionRatio(xScale * node.halfX);
+        weight += node.simpson * f;
+        loss += node.simpson * f * (1.0 - eps);
     }
     return weight > 0 ? loss / weight : 0.0;
 }
