@@ -84,7 +84,8 @@ std::string convertLenient(std::string_view in, bool& replaced) {
     return out;
 }
 
-// The length of the well-formed UTF-8 sequence at s[i], 0 when there is none.
+} // namespace
+
 size_t utf8SequenceLength(std::string_view s, size_t i) {
     auto at = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
     unsigned char c = at(i);
@@ -113,8 +114,6 @@ size_t utf8SequenceLength(std::string_view s, size_t i) {
         if (at(i + k) < 0x80 || at(i + k) > 0xBF) return 0;
     return n;
 }
-
-} // namespace
 
 std::string validUtf8(std::string_view text, bool* replaced) {
     std::string out;

@@ -1,5 +1,6 @@
 #include "kv/common/typed_number.h"
 
+#include "kv/common/codepage.h"
 #include "kv/common/format.h"
 
 #include <algorithm>
@@ -13,24 +14,18 @@ namespace kv {
 namespace {
 
 // One code point of UTF-8 at `at`; a byte that starts no well-formed
-// sequence gives U+FFFD and moves one byte.
+// sequence (an overlong "1" included) gives U+FFFD and moves one byte.
 char32_t nextCodePoint(std::string_view s, size_t& at) {
-    const auto b = static_cast<unsigned char>(s[at]);
-    int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
-    if (extra < 0 || at + static_cast<size_t>(extra) >= s.size()) {
+    const size_t n = utf8SequenceLength(s, at);
+    if (n == 0) {
         ++at;
         return 0xFFFD;
     }
-    char32_t c = extra == 0 ? b : b & (0x3F >> extra);
-    for (int k = 1; k <= extra; ++k) {
-        const auto n = static_cast<unsigned char>(s[at + static_cast<size_t>(k)]);
-        if ((n & 0xC0) != 0x80) {
-            ++at;
-            return 0xFFFD;
-        }
-        c = (c << 6) | (n & 0x3F);
-    }
-    at += static_cast<size_t>(extra) + 1;
+    const auto b = static_cast<unsigned char>(s[at]);
+    char32_t c = n == 1 ? b : b & (0x7F >> n);
+    for (size_t k = 1; k < n; ++k)
+        c = (c << 6) | (static_cast<unsigned char>(s[at + k]) & 0x3F);
+    at += n;
     return c;
 }
 

@@ -20,6 +20,10 @@ std::string fromCp932(std::string_view cp932);
 // Never throws on content: each byte that does not start a CP932 character
 // becomes U+FFFD, and `replaced` (when given) says whether any did.
 std::string fromCp932Lenient(std::string_view cp932, bool* replaced = nullptr);
+// The length (1 to 4) of the well-formed UTF-8 sequence at s[i], 0 when none
+// starts there: overlong forms, surrogates and code points beyond U+10FFFF
+// are none. The one decoding of UTF-8 of the tree.
+size_t utf8SequenceLength(std::string_view s, size_t i);
 // Valid UTF-8 whatever `text` holds: each byte that is not part of a well-formed
 // sequence becomes U+FFFD. `replaced` (when given) is set when any did.
 std::string validUtf8(std::string_view text, bool* replaced = nullptr);
