@@ -1,5 +1,6 @@
 #include "kv/audit/engine_physics.h"
 
+#include "kv/common/content_hash.h"
 #include "kv/common/format.h"
 #include "kv/common/records.h"
 #include "kv/factors/row_factors.h"
@@ -14,13 +15,6 @@ namespace kv::audit {
 namespace {
 
 namespace fs = std::filesystem;
-
-uint64_t fnv1a(const std::string& s) {
-    uint64_t h = 1469598103934665603ull;
-    for (unsigned char c : s)
-        h = (h ^ c) * 1099511628211ull;
-    return h;
-}
 
 class EnginePhysics : public Physics {
   public:
@@ -136,7 +130,7 @@ factors::Row nodeRow(const FactorNode& n, const formats::EquipmentRecord& equipm
         "\n" + plainDecimal(n.thicknessMm / 10) + "," + plainDecimal(n.glandularPercent) + "," +
         symbol(b.target) + "," + plainDecimal(b.kvp) + "," + plainDecimal(mo) + "," + plainDecimal(rh) + "," +
         plainDecimal(ag) + "," + format(al, "0.000") + "," + plainDecimal(histories) + "," +
-        std::to_string(fnv1a(n.key()) >> 1) + ",protocol" + scanCells + "\n";
+        std::to_string(nameHash(n.key()) >> 1) + ",protocol" + scanCells + "\n";
     sweep::Grid g = sweep::parseGrid(grid, equipment, texts::englishSweepTexts);
     if (g.rows.empty())
         throw FactorFailure(g.refused.empty() ? std::string("refused") : g.refused[0].problem);

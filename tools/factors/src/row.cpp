@@ -1,5 +1,6 @@
 #include "kv/factors/row.h"
 
+#include "kv/common/content_hash.h"
 #include "kv/common/format.h"
 #include "kv/formats/tube_materials.h"
 
@@ -103,10 +104,8 @@ std::string rowKey(const Row& r) {
 }
 
 std::string resultStem(const Row& r) {
-    // FNV-1a of the key: the name changes with any input.
-    uint64_t h = 1469598103934665603ull;
-    for (unsigned char c : rowKey(r))
-        h = (h ^ c) * 1099511628211ull;
+    // The name changes with any input.
+    const uint64_t h = nameHash(rowKey(r));
     char hex[17];
     std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
     return std::string(r.tomosynthesis ? "tomo-" : "mammo-") + (r.protocol ? "protocol-" : "") +
