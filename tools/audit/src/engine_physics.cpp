@@ -55,6 +55,9 @@ class EnginePhysics : public Physics {
             return m;
         } catch (const std::domain_error& e) {
             throw FactorFailure(e.what());
+        } catch (const formats::FileError& e) {
+            // Rh-STP.dat is read only when a rhodium beam needs it: its fault is told here, in words.
+            throw FactorFailure(formats::describe(e, texts::englishSpectrumFileTexts));
         }
     }
 

@@ -250,5 +250,29 @@ TEST(EngineAudit, AKilledAuditGoesOnFromTheFactorsItHadMade) {
     EXPECT_EQ(test_support::readFile(dir.file("out/audit.csv")), before);
 }
 
+// A data folder from before the rhodium target: a rhodium beam is refused with the file named in
+// words, while a molybdenum beam of the same folder is still matched.
+TEST(EngineAudit, ARhodiumBeamWithoutItsStoppingPowersIsRefusedInWords) {
+    TempDir dir("kv-audit");
+    const fs::path data = dataFolder(dir);
+    fs::remove(data / "Rh-STP.dat");
+    PhysicsSettings s;
+    s.dataDir = data, s.cacheDir = dir.file("cache");
+    const std::unique_ptr<Physics> physics = makeEnginePhysics(s);
+    Beam rh;
+    rh.target = Target::Rhodium, rh.filter = FilterMaterial::Rhodium, rh.filterMm = 0.025, rh.kvp = 28;
+    for (const std::optional<double> hvl : {std::optional<double>(), std::optional<double>(0.4)}) {
+        try {
+            physics->match(rh, hvl);
+            ADD_FAILURE() << "a rhodium beam was matched without Rh-STP.dat";
+        } catch (const FactorFailure& e) {
+            EXPECT_EQ(std::string(e.what()), "The file Rh-STP.dat is missing or cannot be read");
+        }
+    }
+    Beam mo;
+    mo.kvp = 28, mo.filterMm = 0.03;
+    EXPECT_TRUE(physics->match(mo, std::nullopt).has_value());
+}
+
 } // namespace
 } // namespace kv::audit
