@@ -145,7 +145,9 @@ TEST(VoxelWalk, AttenuatedWalkCarriesTheSurvivalFromFaceToFace) {
                 EXPECT_NEAR(in, std::exp(-mu * tIn), 1e-12) << n;
                 EXPECT_NEAR(out, std::exp(-mu * tOut), 1e-12) << n;
                 EXPECT_NEAR(in - out, std::exp(-mu * tIn) - std::exp(-mu * tOut), 1e-12) << n;
-                if (last >= 0) EXPECT_EQ(in, last) << n << ": one voxel's exit is the next one's entry";
+                if (last >= 0) {
+                    EXPECT_EQ(in, last) << n << ": one voxel's exit is the next one's entry";
+                }
                 EXPECT_GT(tIn, t - 1e-12) << n;
                 t = tIn;
                 last = out;

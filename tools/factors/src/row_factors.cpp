@@ -260,9 +260,7 @@ StoredRow stored(const Row& r, const Prepared& p, const fs::path& outDir, bool f
         s.factors = factorsOf(p, bytes);
         s.staleness = s.factors ? Staleness::None : Staleness::Result;
     } catch (const RecordError&) {
-        // An unreadable note or result: the row runs again.
-    } catch (const formats::FileError&) {
-        // Likewise a figures file that does not read back.
+        // An unreadable note, result or figures file (a FileError too): the row runs again.
     }
     return s;
 }
