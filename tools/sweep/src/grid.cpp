@@ -1,5 +1,7 @@
 #include "kv/sweep/grid.h"
 
+#include "kv/common/constants.h"
+#include "kv/common/csv.h"
 #include "kv/common/format.h"
 #include "kv/common/text.h"
 #include "kv/engine/engine_options.h"
@@ -10,7 +12,6 @@
 #include "sweep.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -23,31 +24,6 @@ namespace kv::sweep {
 namespace {
 
 constexpr size_t kMaxGridBytes = 16 * 1024 * 1024;
-
-std::string trimmed(std::string s) {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-        s.pop_back();
-    size_t i = 0;
-    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])))
-        ++i;
-    return s.substr(i);
-}
-
-std::string lowered(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::vector<std::string> cells(const std::string& line) {
-    std::vector<std::string> out;
-    std::stringstream in(line);
-    std::string cell;
-    while (std::getline(in, cell, ','))
-        out.push_back(trimmed(cell));
-    if (!line.empty() && line.back() == ',') out.emplace_back();
-    return out;
-}
 
 struct RowReader {
     const std::map<std::string, std::string>& values;
@@ -85,12 +61,14 @@ readMeasured(const std::string& name, const std::filesystem::path& gridDir, cons
     const std::filesystem::path file = gridDir / name; // an absolute name stays as it is
     try {
         return std::make_shared<const formats::MeasuredSpectrum>(formats::readMeasuredSpectrum(file));
-    } catch (formats::MeasuredSpectrumError e) {
-        e.file = name; // as the grid names it: a long folder would shorten it past recognition
-        throw std::invalid_argument(formats::describeMeasured(e, spectrumTextsFor(t)));
-    } catch (formats::FileError e) {
-        e.file = name;
-        throw std::invalid_argument(formats::describe(e, spectrumTextsFor(t)));
+    } catch (const formats::MeasuredSpectrumError& e) {
+        formats::MeasuredSpectrumError named = e;
+        named.file = name; // as the grid names it: a long folder would shorten it past recognition
+        throw std::invalid_argument(formats::describeMeasured(named, spectrumTextsFor(t)));
+    } catch (const formats::FileError& e) {
+        formats::FileError named = e;
+        named.file = name;
+        throw std::invalid_argument(formats::describe(named, spectrumTextsFor(t)));
     }
 }
 
@@ -224,7 +202,7 @@ factors::Row readRow(const std::map<std::string, std::string>& values, const for
     r.fad = in.number("fad_cm", eq.fad, 0, 1000);
     r.fcd = in.number("fcd_cm", r.fad, 0, 1000);
     r.angularRange = in.number("angular_range", eq.angularRange, 0, 60);
-    r.histories = in.number("histories", factors::kDefaultHistories, 1, 1e11);
+    r.histories = in.number("histories", factors::kDefaultHistories, 1, kMaxHistories);
     r.sagdSigmaPercent = in.number("sagd_sigma_percent", 0, 0, 100);
     if (const std::string* s = in.given("seed")) {
         r.seed = engine::parseSeed(*s);
@@ -238,40 +216,29 @@ factors::Row readRow(const std::map<std::string, std::string>& values, const for
 
 Grid parseGrid(const std::string& text, const formats::EquipmentRecord& eq, const texts::SweepTexts& t,
                const std::filesystem::path& gridDir) {
-    std::vector<std::string> lines;
-    {
-        std::stringstream in(text);
-        std::string l;
-        while (std::getline(in, l))
-            lines.push_back(l);
-    }
-    size_t headerAt = 0;
-    while (headerAt < lines.size() && trimmed(lines[headerAt]).empty())
-        ++headerAt;
-    if (headerAt == lines.size()) throw GridError(t.gridNoHeader.str());
-    std::string headerLine = lines[headerAt];
-    if (headerLine.rfind("\xEF\xBB\xBF", 0) == 0) headerLine.erase(0, 3); // a spreadsheet's byte-order mark
-    std::vector<std::string> header = cells(headerLine);
-    for (std::string& h : header)
-        h = lowered(h);
+    const std::vector<CsvLine> lines = readCsvLines(text);
+    if (lines.empty()) throw GridError(t.gridNoHeader.str());
+    const int headerLine = lines[0].number;
+    std::vector<std::string> header;
+    for (const std::string& h : lines[0].cells)
+        header.push_back(lowered(h));
     for (size_t i = 0; i < header.size(); ++i) {
         if (std::find(factors::kInputColumns.begin(), factors::kInputColumns.end(), header[i]) ==
             factors::kInputColumns.end())
-            throw GridError(fill(t.gridUnknownColumn, {std::to_string(headerAt + 1), header[i]}));
+            throw GridError(fill(t.gridUnknownColumn, {std::to_string(headerLine), header[i]}));
         if (std::find(header.begin(), header.begin() + static_cast<std::ptrdiff_t>(i), header[i]) !=
             header.begin() + static_cast<std::ptrdiff_t>(i))
-            throw GridError(fill(t.gridColumnTwice, {std::to_string(headerAt + 1), header[i]}));
+            throw GridError(fill(t.gridColumnTwice, {std::to_string(headerLine), header[i]}));
     }
     for (const std::string& c : factors::kRequiredColumns)
         if (std::find(header.begin(), header.end(), c) == header.end())
             throw GridError(fill(t.gridLacksColumn, {c}));
 
     Grid g;
-    for (size_t n = headerAt + 1; n < lines.size(); ++n) {
-        if (trimmed(lines[n]).empty()) continue;
-        const int line = static_cast<int>(n + 1);
+    for (size_t n = 1; n < lines.size(); ++n) {
+        const int line = lines[n].number;
         const int index = g.dataRows++;
-        std::vector<std::string> c = cells(lines[n]);
+        const std::vector<std::string>& c = lines[n].cells;
         if (c.size() != header.size()) {
             g.refused.push_back(
                 {line, fill(t.rowCellCount, {std::to_string(c.size()), std::to_string(header.size())})});

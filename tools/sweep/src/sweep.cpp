@@ -14,6 +14,7 @@
 #include "kv/sweep/factors.h"
 #include "kv/sweep/grid.h"
 #include "kv/sweep/plot.h"
+#include "kv/tools/common/shared_options.h"
 
 #include <chrono>
 #include <cmath>
@@ -77,35 +78,24 @@ std::string duration(double s) {
 
 // Throws CommandLineError; a missing grid or folder is worded by the caller.
 Options parseOptions(const std::vector<std::string>& args, texts::Edition lang) {
-    const CommandLine line(args, {{"--out", true},
-                                  {"--data", true},
-                                  {"--merge", false},
-                                  {"--factors", false},
-                                  {"--edition", true},
-                                  {"--threads", true},
-                                  {"--shard", true},
-                                  {"--help", false, "-h"}});
+    using tools::SharedOption;
+    const CommandLine line(
+        args, tools::withSharedOptions(
+                  {{"--out", true}, {"--data", true}, {"--merge", false}, {"--factors", false}},
+                  {SharedOption::Edition, SharedOption::Threads, SharedOption::Shard, SharedOption::Help}));
     Options o;
     o.help = line.has("--help");
     line.refuseOperandsBeyond(1);
     line.refuseTogether("--merge", "--shard");
-    if (const auto e = line.value("--edition"); e && *e != "en" && *e != "ja")
-        throw CommandLineError(CommandLineFault::BadChoice, "--edition", *e, "en, ja");
+    tools::refuseUnknownEdition(line);
     if (!line.operands().empty()) o.grid = line.operands()[0];
     if (const auto v = line.value("--out")) o.out = *v;
     if (const auto v = line.value("--data")) o.data = *v, o.dataGiven = true;
     o.merge = line.has("--merge");
     o.factors = line.has("--factors");
-    if (const auto v = line.value("--threads"))
-        o.threads = static_cast<unsigned>(wholeNumberOption("--threads", *v, 1, 1024, lang));
-    if (const auto v = line.value("--shard")) {
-        const size_t slash = v->find('/');
-        if (slash == std::string::npos)
-            throw CommandLineError(CommandLineFault::BadChoice, "--shard", *v, "I/N");
-        const uint64_t shards = wholeNumberOption("--shard", v->substr(slash + 1), 1, 100000, lang);
-        o.shard = static_cast<int>(wholeNumberOption("--shard", v->substr(0, slash), 1, shards, lang));
-        o.shards = static_cast<int>(shards), o.sharded = true;
-    }
+    if (const auto threads = tools::threadsGiven(line, lang)) o.threads = *threads;
+    if (const auto shard = tools::shardGiven(line, lang))
+        o.shard = shard->index, o.shards = shard->count, o.sharded = true;
     return o;
 }
 
