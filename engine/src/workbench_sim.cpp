@@ -52,11 +52,12 @@ class alignas(64) WorkbenchSimulation::Worker {
           perKind_(static_cast<size_t>(kVoxelsX) * kVoxelsY * static_cast<size_t>(sim.layers_)) {
         double massRef =
             kFoldedVoxels * sim.setup_.phantom.density * kVoxel * kVoxel * sim.layerThickness_[0];
-        refScale_ = 1.0 / (2000.0 * massRef);
+        refScale_ = 1.0 / (kReferenceColumnVoxels * massRef);
         breastScale_ = 1.0 / (sim.setup_.phantom.density * sim.breastVolume_);
         for (int iz = 0; iz < sim.layers_; ++iz)
-            columnScale_.push_back(1.0 / (2000.0 * sim.layers_ * kFoldedVoxels * sim.setup_.phantom.density *
-                                          kVoxel * kVoxel * sim.layerThickness_[iz]));
+            columnScale_.push_back(1.0 / (static_cast<double>(kReferenceColumnVoxels) * sim.layers_ *
+                                          kFoldedVoxels * sim.setup_.phantom.density * kVoxel * kVoxel *
+                                          sim.layerThickness_[iz]));
         // Both halves in one walk; a column index is folded only when scored.
         grid_ = {{-kVoxelsX * kVoxel, 0.0, sim.phantomTop_},
                  {kVoxel, kVoxel, kVoxel},

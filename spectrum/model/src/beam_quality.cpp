@@ -1,6 +1,7 @@
 #include "kv/spectrum/model/beam_quality.h"
 
 #include "kv/common/format.h"
+#include "kv/common/typed_number.h"
 #include "kv/photon/xray_data.h"
 
 #include <cmath>
@@ -46,10 +47,7 @@ const std::array<double, kBins>& plateAttenuation(PlateMaterial m) {
 }
 
 std::string fill(std::string_view text, double value) {
-    std::string s(text);
-    const size_t at = s.find("{hvl}");
-    if (at != std::string::npos) s.replace(at, 5, kv::format(value, "0.0000"));
-    return s;
+    return fillIn(std::string(text), {{"{hvl}", kv::format(value, "0.0000")}});
 }
 
 } // namespace

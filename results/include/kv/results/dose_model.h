@@ -44,7 +44,7 @@ inline constexpr int kRegionFirstX = 1;
 inline constexpr int kRegionLastX = 20;
 inline constexpr int kRegionFirstY = formats::kFirstReferenceRow;
 inline constexpr int kRegionLastY = 125;
-inline constexpr double kRegionVoxels = 2000.0;
+inline constexpr double kRegionVoxels = kReferenceVoxels;
 
 enum Component { Total = 0, Primary = 1, Scatter = 2 };
 
