@@ -1,55 +1,30 @@
 #include "kv/audit/measured.h"
 
+#include "kv/common/csv.h"
 #include "kv/common/records.h"
+#include "kv/common/text.h"
 #include "kv/common/typed_number.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <map>
 
 namespace kv::audit {
-namespace {
-
-std::string lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string trim(const std::string& s) {
-    size_t a = s.find_first_not_of(" \t\r\"");
-    size_t b = s.find_last_not_of(" \t\r\"");
-    return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
-}
-
-std::vector<std::string> split(const std::string& line) {
-    std::vector<std::string> cells;
-    size_t p = 0;
-    while (true) {
-        size_t e = line.find(',', p);
-        cells.push_back(trim(line.substr(p, e == std::string::npos ? std::string::npos : e - p)));
-        if (e == std::string::npos) break;
-        p = e + 1;
-    }
-    return cells;
-}
-
-} // namespace
-
 MeasuredError::MeasuredError(std::string f, int l, std::string c, std::string v, MeasuredFault why)
     : std::runtime_error(f + ":" + std::to_string(l) + ": " + c), file(std::move(f)), column(std::move(c)),
       value(std::move(v)), line(l), fault(why) {}
 
-MeasuredTable MeasuredTable::read(const std::filesystem::path& file, MeasuredKind kind) {
-    std::string bytes;
+std::string readMeasuredBytes(const std::filesystem::path& file) {
     try {
         const std::filesystem::path dir = file.has_parent_path() ? file.parent_path() : ".";
-        bytes = readFileBytes(dir, file.filename().string(), kSmallFileMaxBytes);
+        return readFileBytes(dir, file.filename().string(), kSmallFileMaxBytes);
     } catch (const RecordError& e) {
         throw MeasuredError(file.string(), 0, "", e.what(), MeasuredFault::Unreadable);
     }
-    return parse(bytes, file.string(), kind);
+}
+
+MeasuredTable MeasuredTable::read(const std::filesystem::path& file, MeasuredKind kind) {
+    return parse(readMeasuredBytes(file), file.string(), kind);
 }
 
 MeasuredTable MeasuredTable::parse(const std::string& text, const std::string& name, MeasuredKind kind) {
@@ -66,30 +41,22 @@ MeasuredTable MeasuredTable::parse(const std::string& text, const std::string& n
 
     MeasuredTable t;
     std::map<std::string, size_t> col;
-    int lineNo = 0;
-    size_t p = 0;
-    while (p < text.size()) {
-        size_t e = text.find('\n', p);
-        std::string line = text.substr(p, e == std::string::npos ? std::string::npos : e - p);
-        p = e == std::string::npos ? text.size() : e + 1;
-        ++lineNo;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (trim(line).empty() || trim(line)[0] == '#') continue;
-        std::vector<std::string> cells = split(line);
-        if (col.empty()) {
-            for (size_t i = 0; i < cells.size(); ++i) {
-                const std::string c = lower(cells[i]);
-                if (std::find(known.begin(), known.end(), c) == known.end())
-                    throw MeasuredError(name, lineNo, c, "", MeasuredFault::UnknownColumn);
-                if (col.count(c)) throw MeasuredError(name, lineNo, c, "", MeasuredFault::RepeatedColumn);
-                col[c] = i;
-            }
-            for (const std::string& r : required)
-                if (!col.count(r)) throw MeasuredError(name, lineNo, r, "", MeasuredFault::MissingColumn);
-            continue;
-        }
+    const std::vector<CsvLine> lines = readCsvLines(text, {.commentLines = true});
+    if (lines.empty()) throw MeasuredError(name, 1, "", "", MeasuredFault::NoHeader);
+    for (size_t i = 0; i < lines[0].cells.size(); ++i) {
+        const std::string c = lowered(lines[0].cells[i]);
+        if (std::find(known.begin(), known.end(), c) == known.end())
+            throw MeasuredError(name, lines[0].number, c, "", MeasuredFault::UnknownColumn);
+        if (col.count(c)) throw MeasuredError(name, lines[0].number, c, "", MeasuredFault::RepeatedColumn);
+        col[c] = i;
+    }
+    for (const std::string& r : required)
+        if (!col.count(r)) throw MeasuredError(name, lines[0].number, r, "", MeasuredFault::MissingColumn);
+    for (size_t li = 1; li < lines.size(); ++li) {
+        const std::vector<std::string>& cells = lines[li].cells;
+        const int lineNo = lines[li].number;
         auto cell = [&](const std::string& c) {
-            return col.count(c) && col[c] < cells.size() ? cells[col[c]] : "";
+            return col.count(c) && col[c] < cells.size() ? cells[col[c]] : std::string();
         };
         auto number = [&](const std::string& c, NumberRange range) {
             const TypedNumber n = readTypedNumber(cell(c), range);
@@ -100,7 +67,7 @@ MeasuredTable MeasuredTable::parse(const std::string& text, const std::string& n
         r.line = lineNo;
         r.serial = cell("serial");
         if (kind == MeasuredKind::Output && !isBlankTyped(cell("dbt_kerma"))) {
-            const std::string v = lower(cell("dbt_kerma"));
+            const std::string v = lowered(cell("dbt_kerma"));
             if ((v != "scan" && v != "projection") || r.serial.empty())
                 throw MeasuredError(name, lineNo, "dbt_kerma", cell("dbt_kerma"), MeasuredFault::BadDbtKerma);
             const DbtKerma d = v == "scan" ? DbtKerma::Scan : DbtKerma::Projection;
@@ -130,7 +97,6 @@ MeasuredTable MeasuredTable::parse(const std::string& text, const std::string& n
         }
         t.rows_.push_back(r);
     }
-    if (col.empty()) throw MeasuredError(name, lineNo, "", "", MeasuredFault::NoHeader);
     return t;
 }
 

@@ -135,14 +135,7 @@ std::string ReferenceLevel::band() const {
 }
 
 std::vector<ReferenceLevel> readReferenceLevels(const std::filesystem::path& file) {
-    std::string bytes;
-    try {
-        const std::filesystem::path dir = file.has_parent_path() ? file.parent_path() : ".";
-        bytes = readFileBytes(dir, file.filename().string(), kSmallFileMaxBytes);
-    } catch (const RecordError& e) {
-        throw MeasuredError(file.string(), 0, "", e.what(), MeasuredFault::Unreadable);
-    }
-    return parseReferenceLevels(bytes, file.string());
+    return parseReferenceLevels(readMeasuredBytes(file), file.string());
 }
 
 std::vector<ReferenceLevel> parseReferenceLevels(const std::string& text, const std::string& name) {

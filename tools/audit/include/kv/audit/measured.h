@@ -61,6 +61,10 @@ struct MeasuredError : std::runtime_error {
     MeasuredFault fault;
 };
 
+// The bytes of a small table the physicist keeps (at most kSmallFileMaxBytes); a file that cannot be read
+// is a MeasuredError (Unreadable) naming it.
+std::string readMeasuredBytes(const std::filesystem::path& file);
+
 enum class MeasuredKind { Output, Hvl };
 
 class MeasuredTable {
