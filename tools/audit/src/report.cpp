@@ -7,65 +7,14 @@
 
 #include <QFontMetricsF>
 #include <QImage>
-#include <QPageSize>
+#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPdfWriter>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 #include <memory>
 
 namespace kv::audit {
 namespace {
-
-struct Axes {
-    QRectF area;
-    double x0, x1, y0, y1;
-    double px(double x) const { return area.left() + (x - x0) / (x1 - x0) * area.width(); }
-    double py(double y) const { return area.bottom() - (y - y0) / (y1 - y0) * area.height(); }
-};
-
-// Frame, ticks, labels and title of a plot on a white image.
-void drawAxes(QPainter& g, const Axes& a, const std::string& title, const std::string& xLabel,
-              const std::string& yLabel) {
-    g.setRenderHint(QPainter::Antialiasing);
-    g.setPen(QPen(Qt::black, 1));
-    g.drawRect(a.area);
-    QFont f = g.font();
-    f.setPixelSize(13);
-    g.setFont(f);
-    const double xs = gui::roundTickStep(a.x1 - a.x0, 8), ys = gui::roundTickStep(a.y1 - a.y0, 6);
-    for (double x = std::ceil(a.x0 / xs) * xs; x <= a.x1 + 1e-9; x += xs) {
-        g.drawLine(QPointF(a.px(x), a.area.bottom()), QPointF(a.px(x), a.area.bottom() + 5));
-        g.drawText(QRectF(a.px(x) - 40, a.area.bottom() + 7, 80, 18), Qt::AlignCenter, QString::number(x));
-    }
-    for (double y = std::ceil(a.y0 / ys) * ys; y <= a.y1 + 1e-9; y += ys) {
-        g.drawLine(QPointF(a.area.left() - 5, a.py(y)), QPointF(a.area.left(), a.py(y)));
-        g.drawText(QRectF(a.area.left() - 70, a.py(y) - 9, 62, 18), Qt::AlignRight | Qt::AlignVCenter,
-                   QString::number(y));
-    }
-    g.drawText(QRectF(a.area.left(), a.area.bottom() + 28, a.area.width(), 20), Qt::AlignCenter,
-               gui::qs(xLabel));
-    g.save();
-    g.translate(a.area.left() - 78, a.area.center().y());
-    g.rotate(-90);
-    g.drawText(QRectF(-a.area.height() / 2, -12, a.area.height(), 20), Qt::AlignCenter, gui::qs(yLabel));
-    g.restore();
-    f.setPixelSize(16);
-    f.setBold(true);
-    g.setFont(f);
-    g.drawText(QRectF(0, 8, a.area.right() + 60, 24), Qt::AlignCenter, gui::qs(title));
-    f.setPixelSize(13);
-    f.setBold(false);
-    g.setFont(f);
-}
-
-std::optional<std::string> save(const QImage& img, const std::filesystem::path& file) {
-    QSaveFile out(QString::fromStdString(file.string()));
-    if (!out.open(QIODevice::WriteOnly) || !img.save(&out, "PNG") || !out.commit())
-        return out.errorString().toStdString();
-    return std::nullopt;
-}
 
 const QColor kOurs(0, 90, 200), kUnit(230, 120, 0);
 
@@ -74,14 +23,14 @@ const QColor kOurs(0, 90, 200), kUnit(230, 120, 0);
 std::optional<std::string> writeAgdPlot(const std::filesystem::path& file,
                                         const std::vector<PlotPoint>& points, const texts::AuditTexts& t) {
     const gui::OffscreenPainting painting("kv-audit");
-    QImage img(900, 600, QImage::Format_RGB32);
-    img.fill(Qt::white);
+    QImage img = gui::whitePicture(900, 600);
     QPainter g(&img);
     double yMax = 0;
     for (const PlotPoint& p : points)
         yMax = std::max({yMax, p.agd, p.unitAgd.value_or(0)});
-    Axes a{QRectF(100, 50, 760, 460), 20, 110, 0, yMax > 0 ? yMax * 1.1 : 1};
-    drawAxes(g, a, t.plotAgdTitle.str(), t.plotThickness.str(), t.plotAgd.str());
+    const gui::PlotFrame a{QRectF(100, 50, 760, 460), 20, 110, 0, yMax > 0 ? yMax * 1.1 : 1};
+    gui::drawPlotFrame(g, a, {t.plotAgdTitle.str(), t.plotThickness.str(), t.plotAgd.str()});
+    g.setRenderHint(QPainter::Antialiasing);
     g.setClipRect(a.area);
     for (const PlotPoint& p : points) {
         if (p.unitAgd) {
@@ -108,7 +57,7 @@ std::optional<std::string> writeAgdPlot(const std::filesystem::path& file,
     g.drawText(QRectF(a.area.left() + 32, a.area.top() + 32, 400, 20), Qt::AlignVCenter,
                gui::qs(t.plotUnit.view()));
     g.end();
-    return save(img, file);
+    return gui::savePng(img, file);
 }
 
 std::optional<std::string> writeRatioHistogram(const std::filesystem::path& file,
@@ -131,11 +80,12 @@ std::optional<std::string> writeRatioHistogram(const std::filesystem::path& file
         ++count[static_cast<size_t>(i)];
     }
     const int most = count.empty() ? 0 : *std::max_element(count.begin(), count.end());
-    QImage img(900, 600, QImage::Format_RGB32);
-    img.fill(Qt::white);
+    QImage img = gui::whitePicture(900, 600);
     QPainter g(&img);
-    Axes a{QRectF(100, 50, 760, 460), lo, hi, 0, std::max(5.0, most * 1.1)}; // whole counts on the axis
-    drawAxes(g, a, t.plotRatioTitle.str(), t.plotRatio.str(), t.plotCount.str());
+    // Whole counts on the axis.
+    const gui::PlotFrame a{QRectF(100, 50, 760, 460), lo, hi, 0, std::max(5.0, most * 1.1)};
+    gui::drawPlotFrame(g, a, {t.plotRatioTitle.str(), t.plotRatio.str(), t.plotCount.str()});
+    g.setRenderHint(QPainter::Antialiasing);
     g.setPen(QPen(Qt::white, 1));
     g.setBrush(kOurs);
     for (int i = 0; i < bins; ++i)
@@ -145,7 +95,7 @@ std::optional<std::string> writeRatioHistogram(const std::filesystem::path& file
     g.setPen(QPen(Qt::red, 1.5, Qt::DashLine));
     g.drawLine(QPointF(a.px(1), a.area.top()), QPointF(a.px(1), a.area.bottom()));
     g.end();
-    return save(img, file);
+    return gui::savePng(img, file);
 }
 
 namespace {
@@ -251,17 +201,8 @@ std::optional<std::string> writeTrendPlot(const std::filesystem::path& file,
 std::optional<std::string> writeReportPdf(const std::filesystem::path& file, const ReportContent& c,
                                           const std::filesystem::path& plots, const texts::AuditTexts& t) {
     const gui::OffscreenPainting painting("kv-audit");
-    // Written beside the target and renamed over it when whole.
-    QSaveFile out(QString::fromStdString(file.string()));
-    if (!out.open(QIODevice::WriteOnly)) return out.errorString().toStdString();
-    {
-        QPdfWriter pdf(&out);
-        pdf.setPageSize(QPageSize(QPageSize::A4));
-        pdf.setResolution(150);
-        pdf.setTitle(gui::qs(t.reportTitle.view()));
-        pdf.setCreator(gui::qs("Kelvane-Vesk kv-audit " + c.version));
-        pdf.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
-        QPainter g(&pdf);
+    const gui::PdfDocument doc{gui::qs(t.reportTitle.view()), gui::qs("Kelvane-Vesk kv-audit " + c.version)};
+    return gui::writePdf(file, doc, [&](QPainter& g, QPagedPaintDevice& pdf) -> std::optional<std::string> {
         const QRect page = g.viewport();
         const double w = page.width();
         double y = 0;
@@ -383,10 +324,8 @@ std::optional<std::string> writeReportPdf(const std::filesystem::path& file, con
             else
                 drawTable(u.outliers);
         }
-        if (!g.end()) return std::string("the PDF could not be drawn");
-    }
-    if (!out.commit()) return out.errorString().toStdString();
-    return std::nullopt;
+        return std::nullopt;
+    });
 }
 
 } // namespace kv::audit
