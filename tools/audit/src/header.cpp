@@ -1,6 +1,7 @@
 #include "header.h"
 
 #include "kv/common/format.h"
+#include "kv/common/text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,19 +11,13 @@
 namespace kv::audit::header {
 
 std::string trim(std::string s) {
-    auto blank = [](unsigned char c) { return c == ' ' || c == '\0' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!s.empty() && blank(static_cast<unsigned char>(s.back())))
-        s.pop_back();
-    size_t i = 0;
-    while (i < s.size() && blank(static_cast<unsigned char>(s[i])))
-        ++i;
-    return s.substr(i);
+    // DICOM pads a value with spaces or NUL bytes; a hand-made file may end a line.
+    static constexpr std::string_view kDicomBlanks{" \t\r\n\0", 5};
+    return std::string(trimmed(s, kDicomBlanks));
 }
 
 std::string upper(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
+    return uppered(s);
 }
 
 std::string printable(const std::string& s, size_t most) {
