@@ -90,13 +90,13 @@ std::string uncertaintyMessage(const UncertaintyError& e, const AuditTexts& t) {
 } // namespace
 
 std::string Beam::key() const {
-    return std::string(symbol(target)) + "/" + symbol(filter) + " " + format(filterMm, "0.0000") + " mm " +
-           plainDecimal(kvp) + " kV Al " + aluminum;
+    return std::string(symbol(target)) + "/" + std::string(symbol(filter)) + " " +
+           format(filterMm, "0.0000") + " mm " + plainDecimal(kvp) + " kV Al " + aluminum;
 }
 
 std::string Beam::label() const {
-    std::string s = std::string(symbol(target)) + "/" + symbol(filter) + " " + format(filterMm, "0.000") +
-                    " mm, " + plainDecimal(kvp) + " kV";
+    std::string s = std::string(symbol(target)) + "/" + std::string(symbol(filter)) + " " +
+                    format(filterMm, "0.000") + " mm, " + plainDecimal(kvp) + " kV";
     if (parseNumber(aluminum) > 0) s += ", + Al " + aluminum + " mm";
     return s;
 }

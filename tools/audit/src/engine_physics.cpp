@@ -121,6 +121,8 @@ factors::Row nodeRow(const FactorNode& n, const formats::EquipmentRecord& equipm
     case FilterMaterial::Aluminum:
         al += b.filterMm;
         break;
+    case FilterMaterial::Beryllium:
+        break; // never read as a filter (filterNamed)
     }
     // A scan's row: the protocol tomosynthesis row over its angles, its projections where they are said.
     const std::string scanHead = n.scan ? ",method,angular_range,projections" : "",
@@ -131,9 +133,10 @@ factors::Row nodeRow(const FactorNode& n, const formats::EquipmentRecord& equipm
     const std::string grid =
         "thickness_cm,glandular_percent,target,kv,mo_mm,rh_mm,ag_mm,al_mm,histories,seed,model" + scanHead +
         "\n" + plainDecimal(n.thicknessMm / 10) + "," + plainDecimal(n.glandularPercent) + "," +
-        symbol(b.target) + "," + plainDecimal(b.kvp) + "," + plainDecimal(mo) + "," + plainDecimal(rh) + "," +
-        plainDecimal(ag) + "," + format(al, "0.000") + "," + plainDecimal(histories) + "," +
-        std::to_string(nameHash(n.key()) >> 1) + ",protocol" + scanCells + "\n";
+        std::string(symbol(b.target)) + "," + plainDecimal(b.kvp) + "," + plainDecimal(mo) + "," +
+        plainDecimal(rh) + "," + plainDecimal(ag) + "," + format(al, "0.000") + "," +
+        plainDecimal(histories) + "," + std::to_string(nameHash(n.key()) >> 1) + ",protocol" + scanCells +
+        "\n";
     sweep::Grid g = sweep::parseGrid(grid, equipment, texts::englishSweepTexts);
     if (g.rows.empty())
         throw FactorFailure(g.refused.empty() ? std::string("refused") : g.refused[0].problem);

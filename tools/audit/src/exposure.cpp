@@ -364,46 +364,12 @@ Start sniff(const fs::path& file) {
 } // namespace
 
 std::optional<Target> targetNamed(std::string_view name) {
-    const std::string n = upper(trim(std::string(name)));
-    if (n == "MOLYBDENUM" || n == "MO") return Target::Molybdenum;
-    if (n == "TUNGSTEN" || n == "W") return Target::Tungsten;
-    if (n == "RHODIUM" || n == "RH") return Target::Rhodium;
-    return std::nullopt;
+    return formats::targetNamed(trim(std::string(name)));
 }
 
 std::optional<FilterMaterial> filterNamed(std::string_view name) {
-    const std::string n = upper(trim(std::string(name)));
-    if (n == "MOLYBDENUM" || n == "MO") return FilterMaterial::Molybdenum;
-    if (n == "RHODIUM" || n == "RH") return FilterMaterial::Rhodium;
-    if (n == "SILVER" || n == "AG") return FilterMaterial::Silver;
-    if (n == "ALUMINUM" || n == "ALUMINIUM" || n == "AL") return FilterMaterial::Aluminum;
-    return std::nullopt;
-}
-
-const char* symbol(Target t) {
-    switch (t) {
-    case Target::Molybdenum:
-        return "Mo";
-    case Target::Tungsten:
-        return "W";
-    case Target::Rhodium:
-        return "Rh";
-    }
-    return "?";
-}
-
-const char* symbol(FilterMaterial f) {
-    switch (f) {
-    case FilterMaterial::Molybdenum:
-        return "Mo";
-    case FilterMaterial::Rhodium:
-        return "Rh";
-    case FilterMaterial::Silver:
-        return "Ag";
-    case FilterMaterial::Aluminum:
-        return "Al";
-    }
-    return "?";
+    const std::optional<FilterMaterial> f = formats::filterNamed(trim(std::string(name)));
+    return f == FilterMaterial::Beryllium ? std::nullopt : f;
 }
 
 const char* modalityName(Modality m) {

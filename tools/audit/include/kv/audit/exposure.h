@@ -5,6 +5,8 @@
 // dose report. Headers are read with the pixel data left on the disk. Only
 // what the dose needs is kept, and the identities that tell two copies of an
 // object apart from two exposures (UIDs, kept in memory only, never written).
+#include "kv/formats/tube_materials.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -40,15 +42,14 @@ struct Skip {
     int event = 0;      // the irradiation event of a dose report it concerns (1-based), 0 for a whole file
 };
 
-enum class Target { Molybdenum, Tungsten, Rhodium };
-enum class FilterMaterial { Molybdenum, Rhodium, Silver, Aluminum };
+// The tube's materials of formats/, with their symbols (formats::symbol, found by argument).
+using Target = formats::TargetMaterial;
+using FilterMaterial = formats::FilterMaterial;
 
-// "MOLYBDENUM", "Mo", "w" ...: a material's name or symbol in any case; empty for another.
+// "MOLYBDENUM", "Mo", "w " ...: a material's name or symbol in any case, blanks and DICOM's padding
+// around it; empty for another. A beryllium window is no filter of the audit's beams.
 std::optional<Target> targetNamed(std::string_view name);
 std::optional<FilterMaterial> filterNamed(std::string_view name);
-// "Mo", "W", "Rh"; "Mo", "Rh", "Ag", "Al".
-const char* symbol(Target t);
-const char* symbol(FilterMaterial f);
 
 enum class Modality { Mammography, Tomosynthesis };
 const char* modalityName(Modality m); // "2d", "dbt"
