@@ -3,6 +3,7 @@
 #include "kv/common/codepage.h"
 #include "kv/common/command_line.h"
 #include "kv/common/content_hash.h"
+#include "kv/common/csv.h"
 #include "kv/common/format.h"
 #include "kv/common/installation.h"
 #include "kv/common/records.h"
@@ -404,10 +405,7 @@ int Sweep::merge(const Grid& g) {
     header.insert(header.end(), kOutputColumns.begin(), kOutputColumns.end());
     header.push_back("file");
     RecordWriter table(o_.out, kTableName);
-    std::string line;
-    for (size_t i = 0; i < header.size(); ++i)
-        line += (i ? "," : "") + header[i];
-    table.line(line);
+    table.line(csvLine(header));
     std::vector<PlotPoint> points;
     std::vector<FactorRow> factorRows;
     std::map<std::string, std::string> curveOf; // beam key -> legend
@@ -429,10 +427,7 @@ int Sweep::merge(const Grid& g) {
         for (const std::string& c : outputCells(f))
             cells.push_back(c);
         cells.push_back(factors::resultStem(r) + std::string(formats::kResultExtension));
-        line.clear();
-        for (size_t i = 0; i < cells.size(); ++i)
-            line += (i ? "," : "") + cells[i];
-        table.line(line);
+        table.line(csvLine(cells)); // a spectrum file's name may hold a comma
         ++rows;
         if (r.protocol) factorRows.push_back({r, f});
 
