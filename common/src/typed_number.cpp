@@ -13,20 +13,24 @@
 namespace kv {
 namespace {
 
-// One code point of UTF-8 at `at`; a byte that starts no well-formed
-// sequence (an overlong "1" included) gives U+FFFD and moves one byte.
+// One code point of UTF-8 at `at`, valid as validUtf8 has it. What is not
+// valid gives U+FFFD: an overlong, surrogate or too large form whole (so
+// that it shows as one character), any other byte alone.
 char32_t nextCodePoint(std::string_view s, size_t& at) {
-    const size_t n = utf8SequenceLength(s, at);
-    if (n == 0) {
-        ++at;
-        return 0xFFFD;
-    }
     const auto b = static_cast<unsigned char>(s[at]);
-    char32_t c = n == 1 ? b : b & (0x7F >> n);
-    for (size_t k = 1; k < n; ++k)
-        c = (c << 6) | (static_cast<unsigned char>(s[at + k]) & 0x3F);
-    at += n;
-    return c;
+    if (const size_t n = utf8SequenceLength(s, at)) {
+        char32_t c = n == 1 ? b : b & (0x7F >> n);
+        for (size_t k = 1; k < n; ++k)
+            c = (c << 6) | (static_cast<unsigned char>(s[at + k]) & 0x3F);
+        at += n;
+        return c;
+    }
+    const size_t extra = (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : 0;
+    size_t whole = extra > 0 && at + extra < s.size() ? extra + 1 : 1;
+    for (size_t k = 1; k < whole; ++k)
+        if ((static_cast<unsigned char>(s[at + k]) & 0xC0) != 0x80) whole = 1;
+    at += whole;
+    return 0xFFFD;
 }
 
 void appendUtf8(std::string& out, char32_t c) {
