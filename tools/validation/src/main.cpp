@@ -1,75 +1,90 @@
 // kv-protocol-validate: runs the protocol breast over the published factors'
-// grid (reusing what --out already holds) and writes the comparison into
-// docs/validation.md between its markers; --tomosynthesis does the same for
-// the tomosynthesis factor T between markers of its own.
-//   kv-protocol-validate [--reduced] [--tomosynthesis] [--histories N] [--threads T] [--data DIR] [--out DIR]
-//                        [--doc FILE]
-#include "kv/common/typed_number.h"
+// grid and the measured spectra's grid (reusing what --out already holds)
+// and writes both comparisons into docs/validation.md between their markers;
+// --tomosynthesis does the same for the tomosynthesis factor T between
+// markers of its own.
+//   kv-protocol-validate [--reduced] [--tomosynthesis] [--histories N] [--threads T] [--data DIR]
+//                        [--out DIR] [--doc FILE] [--reference DIR] [--measured-grid FILE]
+#include "kv/common/command_line.h"
+#include "kv/common/program_start.h"
 #include "kv/engine/runner.h"
 #include "kv/spectrum/model/physical_data.h"
+#include "kv/tools/common/shared_options.h"
 #include "kv/validation/protocol_validation.h"
 #include "kv/validation/tomosynthesis_validation.h"
 
-#include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <string>
 
 using namespace kv;
 
-int main(int argc, char** argv) {
-    bool reduced = false, tomosynthesis = false;
-    double histories = 0;
-    unsigned threads = engine::defaultThreadCount();
-    std::filesystem::path data = ".", out = "validation", doc, reference = KV_VALIDATION_REFERENCE_DIR;
-    std::string command = "kv-protocol-validate";
-    auto usage = [](std::ostream& to = std::cerr) {
-        to << "usage: kv-protocol-validate [--reduced] [--tomosynthesis] [--histories N] [--threads T] "
-              "[--data DIR] [--out DIR] [--doc FILE] [--reference DIR]\n";
-        return &to == &std::cerr ? 2 : 0;
-    };
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--help" || a == "-h") return usage(std::cout);
-        const bool valued = i + 1 < argc;
-        if (a == "--reduced") {
-            reduced = true;
-        } else if (a == "--tomosynthesis") {
-            tomosynthesis = true;
-        } else if ((a == "--histories" || a == "--threads") && valued) {
-            const TypedNumber n = readTypedNumber(argv[++i], {1, a == "--threads" ? 1024.0 : 1e11});
-            if (!n.ok() || n.value != std::floor(n.value)) return usage();
-            (a == "--threads" ? threads = static_cast<unsigned>(n.value) : histories = n.value);
-        } else if (a == "--data" && valued) {
-            data = argv[++i];
-        } else if (a == "--out" && valued) {
-            out = argv[++i];
-        } else if (a == "--doc" && valued) {
-            doc = argv[++i];
-        } else if (a == "--reference" && valued) {
-            reference = argv[++i];
-        } else {
-            return usage();
-        }
-        const bool flag = a == "--reduced" || a == "--tomosynthesis";
-        command += " " + a + (flag ? "" : " " + std::string(argv[i]));
+namespace {
+
+constexpr const char* kUsage =
+    "usage: kv-protocol-validate [--reduced] [--tomosynthesis] [--histories N] [--threads T] [--data DIR] "
+    "[--out DIR] [--doc FILE] [--reference DIR] [--measured-grid FILE]\n"
+    "  --tomosynthesis  the tomosynthesis factor T of the protocol breast's sweeps instead\n"
+    "  --reduced        the few rows CI runs (with 300 000 histories; the measured grid's rhodium rows\n"
+    "                   up to 31 kV with 100 000)\n"
+    "  --histories N    of every published-factor row (default 4E+06); the measured grid keeps its own\n"
+    "  --measured-grid  the measured spectra's grid (default reference/measured-spectra-grid.csv)\n";
+
+std::vector<factors::RowFactors> runRows(const std::vector<factors::Row>& rows,
+                                         const std::filesystem::path& data,
+                                         const spectrum::PhysicalData& physical,
+                                         const std::filesystem::path& out, unsigned threads) {
+    std::vector<factors::RowFactors> factors;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const factors::RowOutcome o = factors::runGridRow(rows[i], data, physical, out, {.threads = threads});
+        factors.push_back(o.factors);
+        std::printf("%zu/%zu %s: HVL %.3f, mgd %.4f +- %.2f %%%s\n", i + 1, rows.size(), o.resultFile.c_str(),
+                    o.factors.hvl1Paddle, o.factors.mgd, o.factors.mgdSigmaPercent, o.kept ? " (kept)" : "");
+        std::fflush(stdout);
     }
-    if (!(histories >= 1)) histories = reduced ? 3e5 : 4e6;
-    if (tomosynthesis) {
-        try {
+    return factors;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (auto end = beginProgram(argc, argv, kUsage, Needs::Console)) return *end;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const texts::Edition lang = texts::Edition::English;
+    std::string command = "kv-protocol-validate";
+    for (const std::string& a : args)
+        command += " " + a;
+    try {
+        const CommandLine line(
+            args, tools::withSharedOptions({{"--reduced", false},
+                                            {"--tomosynthesis", false},
+                                            {"--data", true},
+                                            {"--out", true},
+                                            {"--doc", true},
+                                            {"--reference", true},
+                                            {"--measured-grid", true}},
+                                           {tools::SharedOption::Threads, tools::SharedOption::Histories}));
+        line.refuseOperandsBeyond(0);
+        const bool reduced = line.has("--reduced");
+        const double histories = tools::historiesGiven(line, lang).value_or(reduced ? 3e5 : 4e6);
+        const unsigned threads = tools::threadsGiven(line, lang).value_or(engine::defaultThreadCount());
+        const std::filesystem::path data = line.value("--data").value_or("."),
+                                    out = line.value("--out").value_or("validation"),
+                                    doc = line.value("--doc").value_or(""),
+                                    reference =
+                                        line.value("--reference").value_or(KV_VALIDATION_REFERENCE_DIR);
+        const std::filesystem::path measuredGrid =
+            line.value("--measured-grid").value_or((reference / "measured-spectra-grid.csv").string());
+
+        if (line.has("--tomosynthesis")) {
             const spectrum::PhysicalData physical = spectrum::LoadPhysicalData(data);
             const std::vector<validation::TomoCase> cases =
                 validation::tomosynthesisCases(reduced, formats::readEquipmentStrictly(data), histories);
             std::filesystem::create_directories(out);
-            std::vector<factors::RowFactors> factors;
-            for (size_t i = 0; i < cases.size(); ++i) {
-                const factors::RowOutcome o =
-                    factors::runGridRow(cases[i].row, data, physical, out, {.threads = threads});
-                factors.push_back(o.factors);
-                std::printf("%zu/%zu %s: mgd %.4f +- %.2f %%%s\n", i + 1, cases.size(), o.resultFile.c_str(),
-                            o.factors.mgd, o.factors.mgdSigmaPercent, o.kept ? " (kept)" : "");
-                std::fflush(stdout);
-            }
+            std::vector<factors::Row> rows;
+            for (const validation::TomoCase& c : cases)
+                rows.push_back(c.row);
+            const std::vector<factors::RowFactors> factors = runRows(rows, data, physical, out, threads);
             const std::string md =
                 validation::tomosynthesisMarkdown(validation::tomosynthesisLines(cases, factors), command);
             if (doc.empty())
@@ -77,35 +92,38 @@ int main(int argc, char** argv) {
             else
                 validation::replaceGenerated(doc, md, validation::kTomoBeginMarker,
                                              validation::kTomoEndMarker);
-        } catch (const std::exception& e) {
-            std::cerr << "kv-protocol-validate: " << e.what() << "\n";
-            return 1;
+            return 0;
         }
-        return 0;
-    }
-    try {
         const validation::FactorTable g = validation::readFactorTable(reference / "dance2000-g-factors.csv");
         const auto s = validation::readSpectrumFactors(reference / "dance2000-s-factors.csv");
         const spectrum::PhysicalData physical = spectrum::LoadPhysicalData(data);
+        const formats::EquipmentRecord equipment = formats::readEquipmentStrictly(data);
         const std::vector<validation::Case> cases =
-            validation::validationCases(reduced, formats::readEquipmentStrictly(data), histories);
+            validation::validationCases(reduced, equipment, histories);
+        const std::vector<factors::Row> measuredRows =
+            validation::measuredCases(measuredGrid, equipment, reduced, reduced ? 1e5 : 0);
         std::filesystem::create_directories(out);
-        std::vector<factors::RowFactors> factors;
-        for (size_t i = 0; i < cases.size(); ++i) {
-            const factors::RowOutcome o =
-                factors::runGridRow(cases[i].row, data, physical, out, {.threads = threads});
-            factors.push_back(o.factors);
-            std::printf("%zu/%zu %s: HVL %.3f, mgd %.4f +- %.2f %%%s\n", i + 1, cases.size(),
-                        o.resultFile.c_str(), o.factors.hvl1Paddle, o.factors.mgd, o.factors.mgdSigmaPercent,
-                        o.kept ? " (kept)" : "");
-            std::fflush(stdout);
-        }
+        std::vector<factors::Row> rows;
+        for (const validation::Case& c : cases)
+            rows.push_back(c.row);
+        const std::vector<factors::RowFactors> factors = runRows(rows, data, physical, out, threads);
+        const std::vector<factors::RowFactors> measuredFactors =
+            runRows(measuredRows, data, physical, out, threads);
+
         const std::string md =
             validation::generatedMarkdown(validation::compare(cases, factors, g, s), command);
-        if (doc.empty())
-            std::cout << md;
-        else
+        const std::string measuredMd =
+            validation::measuredMarkdown(validation::compareMeasured(measuredRows, measuredFactors), command);
+        if (doc.empty()) {
+            std::cout << md << "\n" << measuredMd;
+        } else {
             validation::replaceGenerated(doc, md);
+            validation::replaceGenerated(doc, measuredMd, validation::kMeasuredBeginMarker,
+                                         validation::kMeasuredEndMarker);
+        }
+    } catch (const CommandLineError& e) {
+        std::cerr << commandLineMessage(e, texts::commandLineTextsOf(lang)) << "\n" << kUsage;
+        return 2;
     } catch (const std::exception& e) {
         std::cerr << "kv-protocol-validate: " << e.what() << "\n";
         return 1;

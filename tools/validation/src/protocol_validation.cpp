@@ -1,7 +1,9 @@
 #include "kv/validation/protocol_validation.h"
 
 #include "kv/common/content_hash.h"
+#include "kv/common/csv.h"
 #include "kv/common/format.h"
+#include "kv/common/records.h"
 #include "kv/engine/result_file.h"
 
 #include <algorithm>
@@ -16,23 +18,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> dataLines(const fs::path& csv) {
-    std::ifstream in(csv, std::ios::binary);
-    if (!in) throw std::runtime_error(csv.string() + ": cannot be read");
-    std::vector<std::string> lines;
-    for (std::string l; std::getline(in, l);) {
-        if (!l.empty() && l.back() == '\r') l.pop_back();
-        if (!l.empty() && l[0] != '#') lines.push_back(l);
+// The table's lines that are not comments, as cells.
+std::vector<std::vector<std::string>> dataLines(const fs::path& csv) {
+    std::string text;
+    try {
+        text = readFileBytes(csv.has_parent_path() ? csv.parent_path() : fs::path("."),
+                             csv.filename().string(), kSmallFileMaxBytes);
+    } catch (const RecordError&) {
+        throw std::runtime_error(csv.string() + ": cannot be read");
     }
+    std::vector<std::vector<std::string>> lines;
+    for (CsvLine& l : readCsvLines(text, {.commentLines = true}))
+        lines.push_back(std::move(l.cells));
     return lines;
-}
-
-std::vector<std::string> cells(const std::string& line) {
-    std::vector<std::string> out;
-    std::stringstream in(line);
-    for (std::string c; std::getline(in, c, ',');)
-        out.push_back(c);
-    return out;
 }
 
 double number(const std::string& text, const fs::path& csv) {
@@ -96,14 +94,14 @@ std::string sByThickness(const std::vector<Comparison>& all) {
 } // namespace
 
 FactorTable readFactorTable(const fs::path& csv) {
-    const std::vector<std::string> lines = dataLines(csv);
+    const std::vector<std::vector<std::string>> lines = dataLines(csv);
     if (lines.empty()) throw std::runtime_error(csv.string() + ": no header");
     FactorTable t;
-    const std::vector<std::string> head = cells(lines[0]);
+    const std::vector<std::string>& head = lines[0];
     for (size_t i = 1; i < head.size(); ++i)
         t.hvls.push_back(number(head[i].substr(head[i].find('_') + 1), csv));
     for (size_t n = 1; n < lines.size(); ++n) {
-        const std::vector<std::string> c = cells(lines[n]);
+        const std::vector<std::string>& c = lines[n];
         if (c.size() != head.size()) throw std::runtime_error(csv.string() + ": a row of another width");
         std::vector<double> v;
         for (size_t i = 1; i < c.size(); ++i)
@@ -125,9 +123,9 @@ std::optional<double> lookUp(const FactorTable& t, double thickness, double hvl)
 
 std::map<std::string, double> readSpectrumFactors(const fs::path& csv) {
     std::map<std::string, double> s;
-    const std::vector<std::string> lines = dataLines(csv);
+    const std::vector<std::vector<std::string>> lines = dataLines(csv);
     for (size_t n = 1; n < lines.size(); ++n) {
-        const std::vector<std::string> c = cells(lines[n]);
+        const std::vector<std::string>& c = lines[n];
         if (c.size() != 2) throw std::runtime_error(csv.string() + ": a row of another width");
         s[c[0]] = number(c[1], csv);
     }
@@ -138,10 +136,12 @@ std::vector<Case> validationCases(bool reduced, const formats::EquipmentRecord& 
     struct Beam {
         const char *target, *kv, *al, *rh, *ag = "";
     };
-    // Mo/Mo from 25 to 32 kV with up to 0.5 mm added Al: first HVL with the paddle 0.31 to 0.47 mm Al.
-    const std::vector<Beam> moMo = {{"Mo", "25", "0.2", ""}, {"Mo", "28", "", ""},    {"Mo", "28", "0.4", ""},
-                                    {"Mo", "30", "", ""},    {"Mo", "30", "0.5", ""}, {"Mo", "32", "", ""},
-                                    {"Mo", "32", "0.3", ""}, {"Mo", "32", "0.5", ""}};
+    // Mo/Mo from 25 to 32 kV with up to 0.5 mm added Al: first HVL with the paddle 0.31 to 0.47 mm Al;
+    // and harder, to 40 kV with 1.5 mm, so that the HVLs of Rh/Al and Rh/Ag lie among Mo/Mo rows.
+    const std::vector<Beam> moMo = {
+        {"Mo", "25", "0.2", ""}, {"Mo", "28", "", ""},    {"Mo", "28", "0.4", ""}, {"Mo", "30", "", ""},
+        {"Mo", "30", "0.5", ""}, {"Mo", "32", "", ""},    {"Mo", "32", "0.3", ""}, {"Mo", "32", "0.5", ""},
+        {"Mo", "34", "0.8", ""}, {"Mo", "36", "1.0", ""}, {"Mo", "38", "1.2", ""}, {"Mo", "40", "1.5", ""}};
     const std::vector<Beam> rhodium = {{"W", "26", "", ""},
                                        {"W", "28", "", ""},
                                        {"W", "30", "", ""},
@@ -163,7 +163,11 @@ std::vector<Case> validationCases(bool reduced, const formats::EquipmentRecord& 
                                        {"Rh", "32", "", ""},
                                        {"Rh", "28", "", "", "0.05"},
                                        {"Rh", "30", "", "", "0.05"},
-                                       {"Rh", "32", "", "", "0.05"}};
+                                       {"Rh", "32", "", "", "0.05"},
+                                       // Rh/Al: the published pair, 1 mm Al in place of the rhodium filter
+                                       {"Rh", "28", "1.0", "0"},
+                                       {"Rh", "30", "1.0", "0"},
+                                       {"Rh", "32", "1.0", "0"}};
     struct Set {
         Group group;
         std::vector<double> thicknesses, glandular;
@@ -272,7 +276,7 @@ std::string generatedMarkdown(const std::vector<Comparison>& all, const std::str
                << format(c.ours.mgdSigmaPercent, "0.00") << " % | " << cellOr(c.publishedG, "0.0000") << " | "
                << (c.deviationPercent ? signedPercent(*c.deviationPercent) : "-") << " |\n";
 
-    md << "\n### s: W/Rh, Mo/Rh, Rh/Rh and Rh/Ag, 50 % glandular\n";
+    md << "\n### s: W/Rh, Mo/Rh, Rh/Rh, Rh/Al and Rh/Ag, 50 % glandular\n";
     summary(Group::S, 4, "mgd against the published g x s at the same HVL");
     md << "our s: against our own Mo/Mo rows of the same thickness, interpolated in HVL (as kv-sweep "
           "--factors forms it); mgd / g: against the published g at the same HVL.\n\n";
@@ -306,6 +310,71 @@ std::string generatedMarkdown(const std::vector<Comparison>& all, const std::str
     };
     oursOnly(Group::C, "c: other glandularities (ours; c against our 50 % row of the same beam)");
     oursOnly(Group::Thick, "9-11 cm (ours)");
+    return md.str();
+}
+
+std::vector<factors::Row> measuredCases(const fs::path& grid, const formats::EquipmentRecord& equipment,
+                                        bool reduced, double histories) {
+    const sweep::Grid g = sweep::readGrid(grid, equipment, texts::englishSweepTexts);
+    if (!g.refused.empty())
+        throw std::runtime_error(grid.string() + ", line " + std::to_string(g.refused[0].line) + ": " +
+                                 g.refused[0].problem);
+    std::vector<factors::Row> out;
+    for (factors::Row r : g.rows) {
+        if (reduced && !(r.target == formats::TargetMaterial::Rhodium &&
+                         !(parseNumber(r.spectrum.silver) > 0) && parseNumber(r.spectrum.tubeVoltage) <= 31))
+            continue;
+        if (histories > 0) r.histories = histories;
+        out.push_back(r);
+    }
+    return out;
+}
+
+std::vector<MeasuredComparison> compareMeasured(const std::vector<factors::Row>& rows,
+                                                const std::vector<factors::RowFactors>& factors) {
+    std::vector<sweep::FactorRow> both;
+    for (size_t i = 0; i < rows.size(); ++i)
+        both.push_back({rows[i], factors.at(i)});
+    const std::vector<sweep::FactorLine> lines = sweep::conversionFactors(both);
+    const auto sameBeam = [](const factors::Row& a, const factors::Row& b) {
+        return a.target == b.target && factors::filterName(a) == factors::filterName(b) &&
+               a.thickness == b.thickness && a.glandular == b.glandular && a.protocol == b.protocol;
+    };
+    std::vector<MeasuredComparison> out;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (!rows[i].measured) continue;
+        MeasuredComparison m{lines[i], rows[i].spectrumFile, {}, {}};
+        std::vector<std::pair<double, double>> model; // (HVL, mgd) of our model's rows of this beam
+        for (size_t j = 0; j < rows.size(); ++j)
+            if (!rows[j].measured && sameBeam(rows[i], rows[j]))
+                model.emplace_back(lines[j].hvlPaddle, lines[j].mgd);
+        std::sort(model.begin(), model.end());
+        const double hvl = m.measured.hvlPaddle;
+        for (size_t k = 1; k < model.size() && !m.modelMgd; ++k) {
+            const auto [h0, d0] = model[k - 1];
+            const auto [h1, d1] = model[k];
+            if (h0 <= hvl && hvl <= h1 && h1 > h0) m.modelMgd = d0 + (d1 - d0) * (hvl - h0) / (h1 - h0);
+        }
+        if (m.modelMgd) m.differencePercent = 100 * (m.measured.mgd / *m.modelMgd - 1);
+        out.push_back(m);
+    }
+    return out;
+}
+
+std::string measuredMarkdown(const std::vector<MeasuredComparison>& all, const std::string& command) {
+    std::ostringstream md;
+    md << "Made by `" << command << "` (physics revision " << engine::kPhysicsRevision
+       << "). mgd as in section 2, with its 1-sigma; HVL: the first HVL with the paddle in the beam.\n\n"
+       << "| beam | kV | HVL (mm Al) | mgd, measured spectrum | mgd, our model at that HVL | difference | "
+          "s (measured) |\n|---|---|---|---|---|---|---|\n";
+    for (const MeasuredComparison& m : all) {
+        const sweep::FactorLine& l = m.measured;
+        md << "| " << l.target << "/" << l.filters << " | " << l.kv << " | " << format(l.hvlPaddle, "0.000")
+           << " | " << format(l.mgd, "0.0000") << " ± " << format(l.mgdSigmaPercent, "0.00") << " % | "
+           << (m.modelMgd ? format(*m.modelMgd, "0.0000") : std::string("- (beyond the model's rows)"))
+           << " | " << (m.differencePercent ? signedPercent(*m.differencePercent) + " %" : std::string("-"))
+           << " | " << (l.s ? format(*l.s, "0.000") : std::string("- (beyond our Mo/Mo rows)")) << " |\n";
+    }
     return md.str();
 }
 

@@ -86,6 +86,72 @@ TEST(ProtocolBreast, ReducedRowsAgreeWithThePublishedFactors) {
     EXPECT_EQ(text.substr(text.size() - 13), "\nprose after\n");
 }
 
+// The measured grid's rows as the comparison reads them, against factors made up so that the
+// interpolation can be worked by hand: our model's Rh/Rh rows at HVL 0.33, 0.37 and 0.41 mm Al.
+TEST(MeasuredSpectra, EachMeasuredRowIsSetAgainstOurModelAtItsHvl) {
+    const std::vector<kv::factors::Row> rows = measuredCases(
+        kReference / "measured-spectra-grid.csv", kv::formats::readEquipment(KV_RUN_DIR), true, 1e5);
+    ASSERT_EQ(rows.size(), 6u) << "Rh/Rh at 25, 28 and 31 kV, model and measured";
+    struct Made {
+        bool measured;
+        double hvl, mgd;
+        std::optional<double> model, difference; // expected
+    };
+    const Made made[] = {
+        {false, 0.33, 0.20, {}, {}},          {false, 0.37, 0.23, {}, {}}, {false, 0.41, 0.26, {}, {}},
+        {true, 0.35, 0.2107, 0.215, -2.0},    // halfway: (0.20 + 0.23) / 2; 0.2107 / 0.215 - 1
+        {true, 0.41, 0.2652, 0.26, +2.0},     // on the last row
+        {true, 0.45, 0.29, std::nullopt, {}}, // beyond the model's rows
+    };
+    std::vector<kv::factors::RowFactors> factors;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].histories, 1e5);
+        // The model rows come first in the grid, the measured ones after.
+        EXPECT_EQ(rows[i].measured != nullptr, made[i].measured) << "row " << i;
+        kv::factors::RowFactors f;
+        f.hvl1Paddle = made[i].hvl, f.mgd = made[i].mgd, f.mgdSigmaPercent = 0.2;
+        factors.push_back(f);
+    }
+    const std::vector<MeasuredComparison> all = compareMeasured(rows, factors);
+    ASSERT_EQ(all.size(), 3u);
+    for (size_t i = 0; i < all.size(); ++i) {
+        const Made& m = made[3 + i];
+        ASSERT_EQ(all[i].modelMgd.has_value(), m.model.has_value()) << "row " << i;
+        if (!m.model) continue;
+        EXPECT_NEAR(*all[i].modelMgd, *m.model, 1e-12) << "row " << i;
+        EXPECT_NEAR(*all[i].differencePercent, *m.difference, 1e-9) << "row " << i;
+    }
+    EXPECT_EQ(all[0].measured.target + "/" + all[0].measured.filters, "Rh/Rh 0.025");
+    EXPECT_NE(all[0].spectrumFile.find("Rh_25kV.dat"), std::string::npos);
+    const std::string md = measuredMarkdown(all, "kv-protocol-validate --reduced");
+    EXPECT_NE(md.find("| Rh/Rh 0.025 | 25 | 0.350 | 0.2107 ± 0.20 % | 0.2150 | -2.0 % |"), std::string::npos)
+        << md;
+    EXPECT_NE(md.find("| Rh/Rh 0.025 | 31 | 0.450 | 0.2900 ± 0.20 % | - (beyond the model's rows) | - |"),
+              std::string::npos)
+        << md;
+}
+
+// The same rows through the engine with CI's histories: at the same HVL the measured rhodium
+// spectra give within a few per cent of our model's dose (-1 % with the full histories).
+TEST(MeasuredSpectra, ReducedRowsAgreeWithOurModelAtTheSameHvl) {
+    kv::test_support::TempDir d;
+    const fs::path data = KV_RUN_DIR;
+    const std::vector<kv::factors::Row> rows =
+        measuredCases(kReference / "measured-spectra-grid.csv", kv::formats::readEquipment(data), true, 1e5);
+    const kv::spectrum::PhysicalData physical = kv::spectrum::LoadPhysicalData(data);
+    std::vector<kv::factors::RowFactors> factors;
+    for (const kv::factors::Row& r : rows)
+        factors.push_back(kv::factors::runGridRow(r, data, physical, d.path(), {.threads = 2}).factors);
+    int compared = 0;
+    for (const MeasuredComparison& m : compareMeasured(rows, factors)) {
+        if (!m.differencePercent) continue;
+        ++compared;
+        EXPECT_LT(std::fabs(*m.differencePercent), 4.0 + 3 * m.measured.mgdSigmaPercent)
+            << m.measured.kv << " kV: measured mgd " << m.measured.mgd << ", model " << *m.modelMgd;
+    }
+    EXPECT_GE(compared, 1) << "no measured row's HVL lies between our model's rows";
+}
+
 } // namespace
 
 namespace {
