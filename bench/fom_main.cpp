@@ -15,6 +15,7 @@
 //       run, the histories those the files hold
 //   halvex_fom.sh beside this file runs halvex programs turn about and
 //   compares their files this way.
+#include "kv/common/constants.h"
 #include "kv/common/format.h"
 #include "kv/engine/workbench_sim.h"
 #include "kv/formats/composition_file.h"
@@ -106,7 +107,8 @@ double spreadSigma(const std::vector<std::vector<double>>& totals, int layers) {
 // ("20000000"); 0 for anything that is not entirely a whole number in range.
 uint64_t historyCount(const std::string& text) {
     double v = 0;
-    if (!kv::parseNumberStrict(text, v) || !(v >= 1 && v <= 1e11) || v != std::floor(v)) return 0;
+    if (!kv::parseNumberStrict(text, v) || !(v >= 1 && v <= kv::kMaxHistories) || v != std::floor(v))
+        return 0;
     return static_cast<uint64_t>(v);
 }
 
