@@ -212,9 +212,10 @@ TEST(Grid, AMeasuredSpectrumThatCannotBeUsedRefusesItsRowWithFileLineAndReason) 
         SCOPED_TRACE(cases[i].name);
         EXPECT_EQ(g.refused[i].line, static_cast<int>(i) + 2);
         EXPECT_NE(g.refused[i].problem.find(cases[i].says), std::string::npos) << g.refused[i].problem;
-        if (i < 5)
+        if (i < 5) {
             EXPECT_NE(g.refused[i].problem.find("s" + std::to_string(i) + ".dat"), std::string::npos)
                 << g.refused[i].problem;
+        }
     }
 }
 
