@@ -466,7 +466,9 @@ TEST(Audit, ADoseStepOfOneUnitIsStatedAndEachQuarterAndLevelSummed) {
     ASSERT_EQ(o.rows.size(), 1u);
     EXPECT_EQ(o.rows[0].at("device"), "ACME MammoOne SN B");
     for (const auto& row : a.rows)
-        if (row.at("index") == o.rows[0].at("index")) EXPECT_EQ(row.at("id"), o.rows[0].at("id"));
+        if (row.at("index") == o.rows[0].at("index")) {
+            EXPECT_EQ(row.at("id"), o.rows[0].at("id"));
+        }
     EXPECT_EQ(o.rows[0].at("thickness_mm"), "51");
     // Without --reference-levels, no comparison is written.
     ASSERT_EQ(audit({dir.file("in").string(), "--out", dir.file("out2").string()}, calls).status, 0);
@@ -720,7 +722,9 @@ TEST(Audit, AMixedFolderCountsEachExposureOnceAndEveryFileGetsARow) {
                                                   {"rdsr_event", "9 projections, -12.5 to 12.5 deg"}}));
     // The projection files' doses are each one projection's: the scan's K is their sum.
     for (const auto& row : a.rows)
-        if (row.at("objects") == "projection x9") EXPECT_EQ(row.at("k_surface_mgy"), "1.8000");
+        if (row.at("objects") == "projection x9") {
+            EXPECT_EQ(row.at("k_surface_mgy"), "1.8000");
+        }
     // One file gives two exposures, each counted once: the progress says so.
     EXPECT_NE(r.out.find("Read 18 files: 7 exposures from 6 of them, 12 skipped."), std::string::npos)
         << r.out;

@@ -326,7 +326,9 @@ TEST(Exposure, TomosynthesisObjectsOfEachKindGiveTheirScan) {
         EXPECT_EQ(x.scan->startDeg, c.start);
         EXPECT_EQ(x.scan->endDeg, c.end);
         ASSERT_EQ(x.entranceDoseMgy.has_value(), c.entrance.has_value());
-        if (c.entrance) EXPECT_NEAR(*x.entranceDoseMgy, *c.entrance, 1e-12);
+        if (c.entrance) {
+            EXPECT_NEAR(*x.entranceDoseMgy, *c.entrance, 1e-12);
+        }
         EXPECT_EQ(x.scope.entrance, c.entranceScope);
     }
 }

@@ -324,7 +324,9 @@ TEST(AuditColumns, OneNameEachAndEveryRowAsWideAsTheHeader) {
         EXPECT_EQ(first["agd_mgy"], format(*rows[0].agd, "0.0000"));
         EXPECT_EQ(first["ratio"], ""); // no dose of the unit's
         EXPECT_EQ(table[0].back(), withPaths ? "path" : "note");
-        if (withPaths) EXPECT_EQ(first["path"], "in/a,b.dcm");
+        if (withPaths) {
+            EXPECT_EQ(first["path"], "in/a,b.dcm");
+        }
     }
 }
 
