@@ -137,11 +137,11 @@ std::vector<Case> validationCases(bool reduced, const formats::EquipmentRecord& 
         const char *target, *kv, *al, *rh, *ag = "";
     };
     // Mo/Mo from 25 to 32 kV with up to 0.5 mm added Al: first HVL with the paddle 0.31 to 0.47 mm Al;
-    // and harder, to 40 kV with 1.5 mm, so that the HVLs of Rh/Al and Rh/Ag lie among Mo/Mo rows.
-    const std::vector<Beam> moMo = {
-        {"Mo", "25", "0.2", ""}, {"Mo", "28", "", ""},    {"Mo", "28", "0.4", ""}, {"Mo", "30", "", ""},
-        {"Mo", "30", "0.5", ""}, {"Mo", "32", "", ""},    {"Mo", "32", "0.3", ""}, {"Mo", "32", "0.5", ""},
-        {"Mo", "34", "0.8", ""}, {"Mo", "36", "1.0", ""}, {"Mo", "38", "1.2", ""}, {"Mo", "40", "1.5", ""}};
+    // and harder, to 38 kV with 1.2 mm (0.59 mm Al), towards the HVLs of Rh/Al and Rh/Ag.
+    const std::vector<Beam> moMo = {{"Mo", "25", "0.2", ""}, {"Mo", "28", "", ""},    {"Mo", "28", "0.4", ""},
+                                    {"Mo", "30", "", ""},    {"Mo", "30", "0.5", ""}, {"Mo", "32", "", ""},
+                                    {"Mo", "32", "0.3", ""}, {"Mo", "32", "0.5", ""}, {"Mo", "34", "0.8", ""},
+                                    {"Mo", "36", "1.0", ""}, {"Mo", "38", "1.2", ""}};
     const std::vector<Beam> rhodium = {{"W", "26", "", ""},
                                        {"W", "28", "", ""},
                                        {"W", "30", "", ""},
