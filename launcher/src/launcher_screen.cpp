@@ -115,28 +115,37 @@ std::vector<Control> table() {
 LauncherScreen::LauncherScreen(QWidget* parent, Places places)
     : Form({.name = "Form7", .caption = texts::launcherTexts().caption, .width = 9720, .height = 5625},
            table(), parent),
-      places_(std::move(places)), workFolder_(places_.workFolder),
-      workFolderLabel_(label("LabelWorkFolder")) {
+      places_(std::move(places)), workFolder_(places_.workFolder), c_(bind()) {
     const auto& t = texts::launcherTexts();
     const std::string full(version());
-    setText("Label3", fillIn(std::string(t.notice), {{"{version}", full.substr(0, full.find('+'))}}));
-    label("Label3")->setToolTip(qs(fillIn(std::string(t.noticeTip), {{"{version}", full}})));
+    c_.notice->setText(qs(fillIn(std::string(t.notice), {{"{version}", full.substr(0, full.find('+'))}})));
+    c_.notice->setToolTip(qs(fillIn(std::string(t.noticeTip), {{"{version}", full}})));
     // The build id a problem report asks for; a tarball's version has none.
-    setText("LabelBuild", full.find('+') == std::string::npos ? std::string() : full.substr(full.find('+')));
-    label("LabelBuild")->setToolTip(label("Label3")->toolTip());
-    button("CommandWorkFolder")
-        ->setToolTip(qs(fillIn(std::string(t.otherFolderTip), {{"{folder}", places_.workFolder.string()}})));
+    c_.build->setText(qs(full.find('+') == std::string::npos ? std::string() : full.substr(full.find('+'))));
+    c_.build->setToolTip(c_.notice->toolTip());
+    c_.otherFolder->setToolTip(
+        qs(fillIn(std::string(t.otherFolderTip), {{"{folder}", places_.workFolder.string()}})));
     showWorkFolder();
-    Canvas* ribbon = picture("Picture1");
+    Canvas* ribbon = c_.ribbon;
     ribbon->paintWith(
         [ribbon](QPainter& p) { drawRibbon(p, QRectF(ribbon->innerRect().translated(-2, -2))); });
-    onClick("Command2", [this] { startWorkbench("dorvel_en"); });
-    onClick("Command1", [this] { startWorkbench("dorvel_ja"); });
-    onClick("CommandWorkFolder", [this] { chooseWorkFolder(); });
+    onClick(c_.english, [this] { startWorkbench("dorvel_en"); });
+    onClick(c_.japanese, [this] { startWorkbench("dorvel_ja"); });
+    onClick(c_.otherFolder, [this] { chooseWorkFolder(); });
+}
+
+LauncherScreen::Controls LauncherScreen::bind() const {
+    return {.notice = label("Label3"),
+            .build = label("LabelBuild"),
+            .workFolder = label("LabelWorkFolder"),
+            .otherFolder = button("CommandWorkFolder"),
+            .japanese = button("Command1"),
+            .english = button("Command2"),
+            .ribbon = picture("Picture1")};
 }
 
 void LauncherScreen::showWorkFolder() {
-    QLabel* l = workFolderLabel_;
+    QLabel* l = c_.workFolder;
     const QString full =
         qs(fillIn(std::string(texts::launcherTexts().workFolder), {{"{folder}", workFolder_.string()}}));
     l->setText(l->fontMetrics().elidedText(full, Qt::ElideMiddle, l->width()));

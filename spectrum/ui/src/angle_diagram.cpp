@@ -230,8 +230,13 @@ AngleDiagramScreen::AngleDiagramScreen(QWidget* parent)
                                  .text = texts::angleDiagramTexts().close,
                                  .font = {.family = texts::angleDiagramTexts().labelFamily},
                                  .back = colours::buttonYellow}},
-           parent) {
-    onClick("Command1", [this] { hide(); });
+           parent),
+      close_(bind()) {
+    onClick(close_, [this] { hide(); });
+}
+
+QPushButton* AngleDiagramScreen::bind() const {
+    return button("Command1");
 }
 
 void AngleDiagramScreen::paintEvent(QPaintEvent* e) {

@@ -337,9 +337,8 @@ SpectrumScreen::SpectrumScreen(std::filesystem::path workDir, QWidget* parent)
            table(), parent),
       workDir_(std::move(workDir)), c_(bind()) {
     setPlotScale(*c_.plot);
-    for (const char* icon : {"Picture2", "Picture4"}) {
-        Canvas* c = picture(icon);
-        const bool tube = std::string_view(icon) == "Picture2";
+    for (Canvas* c : {c_.tubeIcon, c_.spectrumIcon}) {
+        const bool tube = c == c_.tubeIcon;
         c->paintWith([c, tube](QPainter& p) {
             const QRectF area(QPointF(0, 0), QSizeF(c->innerRect().size()));
             tube ? drawTubeIcon(p, area) : drawSpectrumIcon(p, area);
@@ -390,6 +389,8 @@ SpectrumScreen::Controls SpectrumScreen::bind() const {
             .angleDiagram = button("Command2"),
             .matchHvl = button("Command8"),
             .plot = picture("Picture3"),
+            .tubeIcon = picture("Picture2"),
+            .spectrumIcon = picture("Picture4"),
             .qualityHeading = label("Label37"),
             .firstHvl = label("Label42"),
             .secondHvl = label("Label43"),

@@ -160,10 +160,15 @@ std::vector<Control> table() {
 
 CompositionScreen::CompositionScreen()
     : Form({.name = "Form11", .caption = texts::compositionTexts().caption, .width = 10425, .height = 8205},
-           table()) {
-    Canvas* c = picture("Picture1");
+           table()),
+      c_(bind()) {
+    Canvas* c = c_.table;
     c->paintWith([c](QPainter& p) { drawCompositionTable(p, QRectF(QPointF(0, 0), c->innerRect().size())); });
-    onClick("Command1", [this] { hide(); });
+    onClick(c_.close, [this] { hide(); });
+}
+
+CompositionScreen::Controls CompositionScreen::bind() const {
+    return {.table = picture("Picture1"), .close = button("Command1")};
 }
 
 } // namespace kv::shell

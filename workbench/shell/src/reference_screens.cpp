@@ -172,9 +172,14 @@ AirKermaScreen::AirKermaScreen()
             .placement = Placement::AtClientPosition,
             .left = 150,
             .top = 495},
-           airKermaTable()) {
-    paintPicture(picture("Picture2"), drawAirKermaGeometry);
-    onClick("Command1", [this] { hide(); });
+           airKermaTable()),
+      c_(bind()) {
+    paintPicture(c_.geometry, drawAirKermaGeometry);
+    onClick(c_.close, [this] { hide(); });
+}
+
+AirKermaScreen::Controls AirKermaScreen::bind() const {
+    return {.geometry = picture("Picture2"), .close = button("Command1")};
 }
 
 MethodScreen::MethodScreen()
@@ -182,12 +187,21 @@ MethodScreen::MethodScreen()
             .caption = texts::methodTexts().caption,
             .width = 17130,
             .height = 11775},
-           methodTable()) {
-    paintPicture(picture("Picture2"), drawSmallGeometry);
-    paintPicture(picture("Picture1"), drawPhantomSketch);
-    paintPicture(picture("Picture3"), drawPhantomPlan);
-    paintPicture(picture("Picture4"), drawPddCurve);
-    onClick("Command1", [this] { hide(); });
+           methodTable()),
+      c_(bind()) {
+    paintPicture(c_.geometry, drawSmallGeometry);
+    paintPicture(c_.sketch, drawPhantomSketch);
+    paintPicture(c_.plan, drawPhantomPlan);
+    paintPicture(c_.depthCurve, drawPddCurve);
+    onClick(c_.close, [this] { hide(); });
+}
+
+MethodScreen::Controls MethodScreen::bind() const {
+    return {.geometry = picture("Picture2"),
+            .sketch = picture("Picture1"),
+            .plan = picture("Picture3"),
+            .depthCurve = picture("Picture4"),
+            .close = button("Command1")};
 }
 
 } // namespace kv::shell

@@ -223,9 +223,9 @@ SetUpScreen::SetUpScreen(Workbench& wb)
     setContextMenuPolicy(Qt::ActionsContextMenu);
     // The target's label ends where its "%" ends, and stays clear of the note before it
     // however long the edition's words are.
-    QLabel* target = label("LabelSagd");
-    const QLabel* note = label("Label7");
-    const QLabel* percent = label("LabelSagdPercent");
+    QLabel* target = c_.sagdTargetLabel;
+    const QLabel* note = c_.resultNameNote;
+    const QLabel* percent = c_.sagdTargetPercent;
     const int end = percent->x() + percent->fontMetrics().horizontalAdvance(percent->text());
     target->move(std::max(note->x() + note->width() + 8, end - target->width()), target->y());
 }
@@ -247,7 +247,10 @@ SetUpScreen::Controls SetUpScreen::bind() const {
             .geometry = button("Command1"),
             .ok = button("Command5"),
             .start = button("Command6"),
-            .cancel = button("Command4")};
+            .cancel = button("Command4"),
+            .sagdTargetLabel = label("LabelSagd"),
+            .sagdTargetPercent = label("LabelSagdPercent"),
+            .resultNameNote = label("Label7")};
 }
 
 void SetUpScreen::showPlates() {

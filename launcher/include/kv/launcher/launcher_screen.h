@@ -20,7 +20,17 @@ class LauncherScreen : public gui::Form {
 
     Places places_;
     std::filesystem::path workFolder_; // for this session
-    QLabel* workFolderLabel_;          // LabelWorkFolder, bound at construction
+    struct Controls {
+        QLabel* notice;           // Label3, the version line
+        QLabel* build;            // LabelBuild, beside it
+        QLabel* workFolder;       // LabelWorkFolder
+        QPushButton* otherFolder; // CommandWorkFolder
+        QPushButton* japanese;    // Command1
+        QPushButton* english;     // Command2
+        gui::Canvas* ribbon;      // Picture1
+    };
+    Controls bind() const;
+    const Controls c_;
 };
 
 // The pink ribbon of the title, drawn into a picture of 72 x 92 pixels.

@@ -322,20 +322,21 @@ DepthDoseScreen::DepthDoseScreen(const ResultsSession& session, QWidget* parent)
            table(), parent),
       session_(session), c_(bind()) {
     // The tail of the FCD row follows its unit, however wide that is.
-    QLabel* unit = label("Label32");
-    label("Label33")->move(unit->x() + unit->width() + 2, unit->y());
-    for (const char* box : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8"})
-        textBox(box)->setReadOnly(true);
+    const QLabel* unit = c_.fcdUnit;
+    c_.fcdTail->move(unit->x() + unit->width() + 2, unit->y());
+    for (QLineEdit* box : {c_.referenceDose, c_.meanGlandDose, c_.values[0], c_.values[1], c_.values[2],
+                           c_.layer, c_.sagd, c_.fcd})
+        box->setReadOnly(true);
 
     Canvas* graph = c_.graph;
     graph->setScale(kGraphLeft, kGraphTop, kGraphWidth, kGraphHeight);
     connect(graph, &Canvas::mouseMoved, this,
             [this](double x, double y, Qt::MouseButtons) { readOut(x, y); });
-    onClick("Command4", [this] { hide(); });
+    onClick(c_.close, [this] { hide(); });
 
     const auto& x = texts::resultsExtrasTexts();
-    for (const char* name : {"Text7", "Label11"})
-        find<QWidget>(name)->setToolTip(qs(x.sagdUnitTip));
+    for (QWidget* w : std::initializer_list<QWidget*>{c_.sagd, c_.sagdUnit})
+        w->setToolTip(qs(x.sagdUnitTip));
     export_ = new PictureExport(*graph, session_, QStringLiteral("depth-dose"),
                                 [this] { return depthDoseRows(session_.shown); });
     // The graph draws its own axes and curve names.
@@ -363,7 +364,11 @@ DepthDoseScreen::Controls DepthDoseScreen::bind() const {
             .fcd = textBox("Text8"),
             .referenceSigma = label("Label13"),
             .cursor = line("Line1"),
-            .markers = {line("Line2"), line("Line3"), line("Line4")}};
+            .markers = {line("Line2"), line("Line3"), line("Line4")},
+            .sagdUnit = label("Label11"),
+            .fcdUnit = label("Label32"),
+            .fcdTail = label("Label33"),
+            .close = button("Command4")};
 }
 
 void DepthDoseScreen::clearReadOut() {

@@ -147,9 +147,13 @@ void appendReadOutPanel(std::vector<gui::Control>& rows, const ReadOutPanel& pan
                     .align = Align::Centre});
 }
 
-void makeBoxesReadOnly(gui::Form& form) {
-    for (std::string_view box : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8"})
-        form.textBox(box)->setReadOnly(true);
+void makeBoxesReadOnly(const ReadOut& r, const NumberBoxes& n, QLineEdit* fixed) {
+    for (QLineEdit* box : {n.referenceDose, r.x, r.row, fixed, r.primary, r.scatter, r.total, n.fcd})
+        box->setReadOnly(true);
+}
+
+NumberBoxes bindNumberBoxes(const gui::Form& form) {
+    return {.referenceDose = form.textBox("Text1"), .fcd = form.textBox("Text8")};
 }
 
 ReadOut bindReadOut(const gui::Form& form, std::string_view rowBox) {

@@ -102,9 +102,6 @@ struct ReadOutPanel {
 };
 void appendReadOutPanel(std::vector<gui::Control>& rows, const ReadOutPanel& panel);
 
-// The text boxes only show; nothing typed into them means anything.
-void makeBoxesReadOnly(gui::Form& form);
-
 // The read-out of a plane screen: X, the row's coordinate, the primary,
 // scatter and total dose of a voxel, its uncertainty and which voxel it is.
 struct ReadOut {
@@ -119,6 +116,15 @@ struct ReadOut {
 // The panel's controls on `form`, the row's coordinate in `rowBox`; bound once
 // when the screen is made.
 ReadOut bindReadOut(const gui::Form& form, std::string_view rowBox);
+// The boxes every plane screen has beside its read-out: Text1, the 100 % dose, and Text8, the FCD.
+struct NumberBoxes {
+    QLineEdit* referenceDose;
+    QLineEdit* fcd;
+};
+NumberBoxes bindNumberBoxes(const gui::Form& form);
+// The text boxes only show; nothing typed into them means anything. `fixed`
+// is the box of the slice's own coordinate.
+void makeBoxesReadOnly(const ReadOut& r, const NumberBoxes& n, QLineEdit* fixed);
 // With the voxel's own uncertainty beside the total, where `sigma` gives it.
 void showReadOut(const ReadOut& boxes, const Slice& slice, Voxel v, double x, double y,
                  const std::optional<formats::VoxelSigma>& sigma);

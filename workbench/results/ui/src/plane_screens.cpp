@@ -9,12 +9,6 @@
 
 namespace kv::results {
 
-namespace {
-void setText(gui::Form& form, std::string_view box, std::string_view text) {
-    form.setText(box, text);
-}
-} // namespace
-
 PlaneScreens::PlaneScreens(const ResultsSession& session) : session_(session) {}
 
 PlaneScreens::~PlaneScreens() = default;
@@ -41,12 +35,10 @@ void PlaneScreens::modelLoaded() {
     xz().setCaptionAddition(QString::fromStdString(session_.fileName));
     const DoseFields f = session_.shown.fields();
     sliceY_ = f.selectedY;
-    for (gui::Form* form : {static_cast<gui::Form*>(&xy()), static_cast<gui::Form*>(&xz())}) {
-        setText(*form, "Text1", f.referenceDose);
-        setText(*form, "Text8", f.fcd);
-    }
-    setText(xz(), "Text3", f.selectedY);
-    setText(xy(), "Text4", f.selectedZ);
+    xy().showNumbers(f.referenceDose, f.fcd);
+    xz().showNumbers(f.referenceDose, f.fcd);
+    xz().showSliceY(f.selectedY);
+    xy().showDepth(f.selectedZ);
     // An open screen must not go on showing the old file's map under the new numbers;
     // a hidden one is painted when it is shown.
     if (xy().isVisible()) xy().redrawForNewModel();
@@ -61,11 +53,7 @@ void PlaneScreens::showXZ() {
 
 void PlaneScreens::showXY(std::string_view doseText) {
     XYPlaneScreen& s = xy();
-    setText(s, "Text1", doseText);
-    for (std::string_view box : {"Text2", "Text3", "Text5", "Text6", "Text7"})
-        s.textBox(box)->clear();
-    for (std::string_view l : {"Line46", "Line49", "Line50"})
-        s.line(l)->hide();
+    s.prepareToShow(doseText);
     s.chooseSeparate();
     QCoreApplication::processEvents();
     gui::showInFront(s);
@@ -73,10 +61,10 @@ void PlaneScreens::showXY(std::string_view doseText) {
 
 void PlaneScreens::picked(std::string_view yText, std::string_view zText) {
     sliceY_ = yText;
-    setText(xz(), "Text3", yText);
+    xz().showSliceY(yText);
     xz().DrawXZPlaneSeparate(sliceY_);
     xz().DrawXZPlaneTotal();
-    setText(xy(), "Text4", zText);
+    xy().showDepth(zText);
     xy().chooseSeparate();
 }
 

@@ -316,19 +316,19 @@ ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
     c_.files->refresh();
 
     // Labels that lead into a box end just before it; units follow it.
-    rightAlignBefore(label("Label30"), c_.referenceDose);
-    rightAlignBefore(label("Label48"), c_.sagd);
-    rightAlignBefore(label("Label36"), c_.fcd);
-    rightAlignBefore(label("Label56"), c_.airKerma);
-    rightAlignBefore(label("Label58"), c_.agd);
-    placeAfter(label("Label32"), c_.fcd);
-    placeAfter(label("Label50"), label("Label32"));
+    rightAlignBefore(c_.referenceDoseLabel, c_.referenceDose);
+    rightAlignBefore(c_.sagdLabel, c_.sagd);
+    rightAlignBefore(c_.fcdBefore, c_.fcd);
+    rightAlignBefore(c_.kaLabel, c_.airKerma);
+    rightAlignBefore(c_.agdLabel, c_.agd);
+    placeAfter(c_.fcdUnit, c_.fcd);
+    placeAfter(c_.fcdTail, c_.fcdUnit);
     for (QLineEdit* box : {c_.referenceDose, c_.pointerZ, c_.pickedY, c_.pickedZ, c_.pointerY, c_.pointerDose,
                            c_.fcd, c_.sagd, c_.agd})
         box->setReadOnly(true);
     session_.workDir = workDir_.toStdString();
-    for (const char* name : {"Text8", "Label48", "Label49"})
-        find<QWidget>(name)->setToolTip(qs(texts::resultsExtrasTexts().sagdUnitTip));
+    for (QWidget* w : std::initializer_list<QWidget*>{c_.sagd, c_.sagdLabel, c_.sagdUnit})
+        w->setToolTip(qs(texts::resultsExtrasTexts().sagdUnitTip));
     connect(c_.airKerma, &QLineEdit::editingFinished, this, [this] { airKermaEntered(); });
     // The panel's context menu says where Ka was measured; the Ka box keeps its own edit menu above it.
     const auto& ex = texts::resultsExtrasTexts();
@@ -344,9 +344,8 @@ ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
         connect(a, &QAction::triggered, this, [this, p] { setKaPoint(p); });
         kaActions_[i] = a;
     }
-    for (const char* name :
-         {"Label55", "Label56", "Label57", "Label58", "Label59", "Label60", "Label64", "Text10"}) {
-        QWidget* w = find<QWidget>(name);
+    for (QWidget* w : std::initializer_list<QWidget*>{c_.agdPanel, c_.kaLabel, c_.kaUnit, c_.agdLabel,
+                                                      c_.agdUnit, c_.agdSigma, c_.kaPoint, c_.agd}) {
         w->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(w, &QWidget::customContextMenuRequested, this, [this, w](const QPoint& at) {
             QMenu menu;
@@ -459,7 +458,18 @@ ResultsScreen::Controls ResultsScreen::bind() const {
             .referenceSigma = label("Label61"),
             .sagdSigma = label("Label62"),
             .agdSigma = label("Label60"),
-            .kaPoint = label("Label64")};
+            .kaPoint = label("Label64"),
+            .referenceDoseLabel = label("Label30"),
+            .sagdLabel = label("Label48"),
+            .sagdUnit = label("Label49"),
+            .fcdBefore = label("Label36"),
+            .fcdUnit = label("Label32"),
+            .fcdTail = label("Label50"),
+            .agdPanel = label("Label55"),
+            .kaLabel = label("Label56"),
+            .kaUnit = label("Label57"),
+            .agdLabel = label("Label58"),
+            .agdUnit = label("Label59")};
 }
 
 void ResultsScreen::setResultControlsEnabled(bool on) {

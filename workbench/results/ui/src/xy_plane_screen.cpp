@@ -168,7 +168,8 @@ XYPlaneScreen::XYPlaneScreen(const ResultsSession& session)
             .font = {14.25}},
            form6Controls()),
       session_(session), c_(bind()),
-      readOut_(std::make_unique<planes::ReadOut>(planes::bindReadOut(*this, "Text3"))) {
+      readOut_(std::make_unique<planes::ReadOut>(planes::bindReadOut(*this, "Text3"))),
+      numbers_(std::make_unique<planes::NumberBoxes>(planes::bindNumberBoxes(*this))) {
     gui::Canvas* map = c_.map;
     map->setScale(planes::kMapLeft, planes::kMapTop, planes::kMapWidth, planes::kMapWidth);
     planes::addFixedDrawing(*map,
@@ -180,16 +181,16 @@ XYPlaneScreen::XYPlaneScreen(const ResultsSession& session)
     connect(map, &gui::Canvas::mouseMoved, this,
             [this](double x, double y, Qt::MouseButtons) { pointerMoved(x, y); });
 
-    planes::drawIcon(*picture("Picture8"));
+    planes::drawIcon(*c_.icon);
     addDoseLegendLabels(*c_.legend);
     DrawDoseLegend(*c_.legend);
 
     c_.separate->setChecked(true);
     c_.totalHeading->hide();
-    planes::makeBoxesReadOnly(*this);
+    planes::makeBoxesReadOnly(*readOut_, *numbers_, c_.depth);
     connect(c_.separate, &QRadioButton::clicked, this, [this] { chooseSeparate(); });
     connect(c_.total, &QRadioButton::clicked, this, [this] { chooseTotal(); });
-    onClick("Command4", [this] { hide(); });
+    onClick(c_.close, [this] { hide(); });
     const auto& ex = texts::resultsExtrasTexts();
     auto* e = new PictureExport(*map, session_, QStringLiteral("xy-plane"), [this] {
         return voxelRows(session_.shown, VoxelSet::xyPlane(session_.shown.SelectedZIndex));
@@ -217,7 +218,23 @@ XYPlaneScreen::Controls XYPlaneScreen::bind() const {
             .primaryHeading = label("Label25"),
             .scatterHeading = label("Label26"),
             .totalHeading = label("Label27"),
-            .depth = textBox("Text4")};
+            .depth = textBox("Text4"),
+            .icon = picture("Picture8"),
+            .close = button("Command4")};
+}
+
+void XYPlaneScreen::showNumbers(std::string_view referenceDose, std::string_view fcd) {
+    numbers_->referenceDose->setText(gui::qs(referenceDose));
+    numbers_->fcd->setText(gui::qs(fcd));
+}
+
+void XYPlaneScreen::showDepth(std::string_view depth) {
+    c_.depth->setText(gui::qs(depth));
+}
+
+void XYPlaneScreen::prepareToShow(std::string_view referenceDose) {
+    numbers_->referenceDose->setText(gui::qs(referenceDose));
+    offMap();
 }
 
 void XYPlaneScreen::DrawXYPlaneSeparate() {

@@ -154,7 +154,8 @@ XZPlaneScreen::XZPlaneScreen(const ResultsSession& session)
             .font = {14.25}},
            form7Controls()),
       session_(session), c_(bind()),
-      readOut_(std::make_unique<planes::ReadOut>(planes::bindReadOut(*this, "Text4"))) {
+      readOut_(std::make_unique<planes::ReadOut>(planes::bindReadOut(*this, "Text4"))),
+      numbers_(std::make_unique<planes::NumberBoxes>(planes::bindNumberBoxes(*this))) {
     gui::Canvas* upper = c_.separate;
     gui::Canvas* lower = c_.total;
     for (gui::Canvas* map : {upper, lower}) {
@@ -172,12 +173,12 @@ XZPlaneScreen::XZPlaneScreen(const ResultsSession& session)
     c_.lowerRow = planes::addCrossHair(*lower, "Line47", true, kMapBottom);
     c_.lowerColumn = planes::addCrossHair(*lower, "Line48", false, kMapBottom);
 
-    planes::drawIcon(*picture("Picture8"));
+    planes::drawIcon(*c_.icon);
     addDoseLegendLabels(*c_.legend, kXZLegendTops);
     DrawDoseLegend(*c_.legend);
 
-    planes::makeBoxesReadOnly(*this);
-    onClick("Command1", [this] { hide(); });
+    planes::makeBoxesReadOnly(*readOut_, *numbers_, c_.sliceY);
+    onClick(c_.close, [this] { hide(); });
     const auto& ex = texts::resultsExtrasTexts();
     for (gui::Canvas* map : {upper, lower}) {
         auto* e = new PictureExport(*map, session_, QStringLiteral("xz-plane"), [this] {
@@ -205,7 +206,18 @@ XZPlaneScreen::Controls XZPlaneScreen::bind() const {
     return {.separate = picture("Picture3"),
             .total = picture("Picture4"),
             .legend = picture("Picture7"),
-            .sliceY = textBox("Text3")};
+            .sliceY = textBox("Text3"),
+            .icon = picture("Picture8"),
+            .close = button("Command1")};
+}
+
+void XZPlaneScreen::showNumbers(std::string_view referenceDose, std::string_view fcd) {
+    numbers_->referenceDose->setText(gui::qs(referenceDose));
+    numbers_->fcd->setText(gui::qs(fcd));
+}
+
+void XZPlaneScreen::showSliceY(std::string_view sliceY) {
+    c_.sliceY->setText(gui::qs(sliceY));
 }
 
 void XZPlaneScreen::DrawXZPlaneSeparate(std::string_view sliceY) {

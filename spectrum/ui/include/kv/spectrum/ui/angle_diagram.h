@@ -52,6 +52,10 @@ class AngleDiagramScreen : public gui::Form {
 
   protected:
     void paintEvent(QPaintEvent* e) override;
+
+  private:
+    QPushButton* bind() const;
+    QPushButton* const close_; // Command1
 };
 
 } // namespace kv::spectrum::ui

@@ -91,6 +91,8 @@ class SpectrumScreen : public gui::Form {
         QPushButton* angleDiagram;      // Command2
         QPushButton* matchHvl;          // Command8
         gui::Canvas* plot;              // Picture3
+        gui::Canvas* tubeIcon;          // Picture2
+        gui::Canvas* spectrumIcon;      // Picture4
         QLabel* qualityHeading;         // Label37
         QLabel* firstHvl;               // Label42
         QLabel* secondHvl;              // Label43

@@ -25,6 +25,14 @@ class CompositionScreen : public gui::Form {
     Q_OBJECT
   public:
     CompositionScreen();
+
+  private:
+    struct Controls {
+        gui::Canvas* table; // Picture1
+        QPushButton* close; // Command1
+    };
+    Controls bind() const;
+    const Controls c_;
 };
 
 } // namespace kv::shell

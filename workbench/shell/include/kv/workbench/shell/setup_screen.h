@@ -50,6 +50,9 @@ class SetUpScreen : public gui::Form {
         QPushButton* ok;             // Command5
         QPushButton* start;          // Command6
         QPushButton* cancel;         // Command4
+        QLabel* sagdTargetLabel;     // LabelSagd
+        QLabel* sagdTargetPercent;   // LabelSagdPercent
+        QLabel* resultNameNote;      // Label7, "without extension"
     };
     Controls bind() const;
     void accept();

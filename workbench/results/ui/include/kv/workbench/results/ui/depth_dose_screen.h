@@ -69,6 +69,10 @@ class DepthDoseScreen : public gui::Form {
         QLabel* referenceSigma;                // Label13
         gui::LineItem* cursor;                 // Line1, the pointer's depth
         std::array<gui::LineItem*, 3> markers; // Line2, Line3, Line4 on the three curves
+        QLabel* sagdUnit;                      // Label11
+        QLabel* fcdUnit;                       // Label32
+        QLabel* fcdTail;                       // Label33
+        QPushButton* close;                    // Command4
     };
     Controls bind() const;
     void clearReadOut();

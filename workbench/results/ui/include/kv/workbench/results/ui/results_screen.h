@@ -118,6 +118,17 @@ class ResultsScreen : public gui::Form, private LoadView {
         QLabel* sagdSigma;                // Label62
         QLabel* agdSigma;                 // Label60
         QLabel* kaPoint;                  // Label64, where Ka was measured
+        QLabel* referenceDoseLabel;       // Label30
+        QLabel* sagdLabel;                // Label48
+        QLabel* sagdUnit;                 // Label49
+        QLabel* fcdBefore;                // Label36
+        QLabel* fcdUnit;                  // Label32
+        QLabel* fcdTail;                  // Label50
+        QLabel* agdPanel;                 // Label55, behind Ka and the AGD
+        QLabel* kaLabel;                  // Label56
+        QLabel* kaUnit;                   // Label57
+        QLabel* agdLabel;                 // Label58
+        QLabel* agdUnit;                  // Label59
         gui::LineItem* yMarker = nullptr; // Line45, the X-Z plane's Y
         gui::LineItem* zMarker = nullptr; // Line51, the X-Y plane's depth
     };

@@ -6,6 +6,7 @@
 #include "kv/workbench/results/ui/results_session.h"
 
 #include <memory>
+#include <string_view>
 
 class QRadioButton;
 
@@ -13,7 +14,8 @@ namespace kv::results {
 
 namespace planes {
 struct ReadOut;
-}
+struct NumberBoxes;
+} // namespace planes
 
 class XYPlaneScreen : public gui::Form {
     Q_OBJECT
@@ -33,6 +35,11 @@ class XYPlaneScreen : public gui::Form {
     // Another model was loaded: the map again in the display chosen, without
     // the read-out and cross-hairs of the old one.
     void redrawForNewModel();
+    // The loaded file's 100 % dose and FCD, and the depth picked on the results screen.
+    void showNumbers(std::string_view referenceDose, std::string_view fcd);
+    void showDepth(std::string_view depth);
+    // Before it is shown: the 100 % dose as the results screen shows it, no read-out, no cross-hairs.
+    void prepareToShow(std::string_view referenceDose);
 
   private:
     struct Controls {
@@ -44,6 +51,8 @@ class XYPlaneScreen : public gui::Form {
         QLabel* scatterHeading;          // Label26
         QLabel* totalHeading;            // Label27
         QLineEdit* depth;                // Text4, the layer shown
+        gui::Canvas* icon;               // Picture8
+        QPushButton* close;              // Command4
         gui::LineItem* row = nullptr;    // Line46, made with the map's grid
         gui::LineItem* mirror = nullptr; // Line49
         gui::LineItem* column = nullptr; // Line50
@@ -55,6 +64,7 @@ class XYPlaneScreen : public gui::Form {
     const ResultsSession& session_;
     Controls c_;
     std::unique_ptr<planes::ReadOut> readOut_;
+    std::unique_ptr<planes::NumberBoxes> numbers_;
 };
 
 } // namespace kv::results

@@ -12,7 +12,8 @@ namespace kv::results {
 
 namespace planes {
 struct ReadOut;
-}
+struct NumberBoxes;
+} // namespace planes
 
 class XZPlaneScreen : public gui::Form {
     Q_OBJECT
@@ -29,6 +30,9 @@ class XZPlaneScreen : public gui::Form {
     void DrawXZPlaneTotal();
     // Another model was loaded: both maps again, without the old cross-hairs.
     void redrawForNewModel(std::string_view sliceY);
+    // The loaded file's 100 % dose and FCD, and the Y picked on the results screen.
+    void showNumbers(std::string_view referenceDose, std::string_view fcd);
+    void showSliceY(std::string_view sliceY);
 
   private:
     struct Controls {
@@ -36,6 +40,8 @@ class XZPlaneScreen : public gui::Form {
         gui::Canvas* total;    // Picture4: total | total
         gui::Canvas* legend;   // Picture7
         QLineEdit* sliceY;     // Text3, the slice shown
+        gui::Canvas* icon;     // Picture8
+        QPushButton* close;    // Command1
         // Made with the maps' grids: the depth on both maps, the pointer's
         // column and its mirror above, the column below.
         gui::LineItem* upperRow = nullptr;    // Line46
@@ -51,6 +57,7 @@ class XZPlaneScreen : public gui::Form {
     const ResultsSession& session_;
     Controls c_;
     std::unique_ptr<planes::ReadOut> readOut_;
+    std::unique_ptr<planes::NumberBoxes> numbers_;
 };
 
 } // namespace kv::results
