@@ -212,6 +212,8 @@ std::vector<formats::TrailerEntry> describeRunTrailer(const RunInputs& in, const
         trailerEntry(key::kHistories, r.histories),
         trailerEntry(key::kKFcdPaddlePerKFcd, r.airKermaPaddle / r.airKerma),
         trailerEntry(key::kKSurfacePerKFcd, r.airKermaSurface / r.airKerma),
+        trailerEntry(key::kKSurface40mmPerKFcd, r.airKermaSurface40mm / r.airKerma),
+        trailerEntry(key::kKSurface60mmPerKFcd, r.airKermaSurface60mm / r.airKerma),
         trailerEntry(key::kMgdPerKFcd, mgd),
         trailerEntry(key::kMgdPerKFcdPaddle, r.breastDose / r.airKermaPaddle),
         trailerEntry(key::kMgdPerKSurface, r.breastDose / r.airKermaSurface),
@@ -261,7 +263,8 @@ ResultFault faultOf(const WorkbenchResult& r) {
         return std::all_of(v.begin(), v.end(), [](double x) { return x >= 0 && x <= kMaxWrittenValue; });
     };
     if (!std::isfinite(r.airKerma) || !finite(r.primary) || !finite(r.scatter) ||
-        !finite({r.airKermaPaddle, r.airKermaSurface, r.breastDose}))
+        !finite({r.airKermaPaddle, r.airKermaSurface, r.airKermaSurface40mm, r.airKermaSurface60mm,
+                 r.breastDose}))
         return ResultFault::NotFinite;
     if (!(r.airKerma > 0 && r.airKermaPaddle > 0 && r.airKermaSurface > 0)) return ResultFault::NoAirKerma;
     const size_t voxels = static_cast<size_t>(kVoxelsX) * kVoxelsY * static_cast<size_t>(r.layers);

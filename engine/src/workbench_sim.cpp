@@ -590,6 +590,8 @@ WorkbenchSimulation::WorkbenchSimulation(WorkbenchSetup s) : setup_(std::move(s)
     airKerma_ = airKermaAt({0.0, kChamberY, s_.fcd}, false);
     airKermaPaddle_ = airKermaAt({0.0, kChamberY, s_.fcd}, true);
     airKermaSurface_ = airKermaAt({0.0, 0.0, top}, true);
+    airKermaSurface40mm_ = airKermaAt({0.0, 4.0, top}, true);
+    airKermaSurface60mm_ = airKermaAt({0.0, 6.0, top}, true);
 }
 
 double WorkbenchSimulation::airKermaAt(Vec3 p, bool behindPaddle) const {
@@ -677,6 +679,8 @@ WorkbenchResult WorkbenchSimulation::finish(const RunPart& p) const {
     r.airKerma = airKerma_;
     r.airKermaPaddle = airKermaPaddle_;
     r.airKermaSurface = airKermaSurface_;
+    r.airKermaSurface40mm = airKermaSurface40mm_;
+    r.airKermaSurface60mm = airKermaSurface60mm_;
     r.breastDose = all.mean(2);
     r.breastRelSigma = all.relativeSigma(2);
     if (all.n > 0) {

@@ -64,6 +64,13 @@ TEST(AirKerma, PaddleAndSurfaceRatiosAreInverseSquareTimesTheTransmissionOnTheir
         WorkbenchSimulation sim(r.setup);
         const Vec3 chamber{0.0, kChamberY, r.setup.fcd}, surface{0.0, 0.0, sim.phantomTop()};
         const double k = kermaByHand(r.setup, chamber, false);
+        // The protocols' points, on the midline away from the chest wall: other heel rays.
+        const std::pair<double, double> midline[] = {{4.0, sim.airKermaSurface40mm()},
+                                                     {6.0, sim.airKermaSurface60mm()}};
+        for (const auto& [y, kerma] : midline)
+            EXPECT_NEAR(kerma / sim.airKerma(), kermaByHand(r.setup, {0.0, y, sim.phantomTop()}, true) / k,
+                        2e-4)
+                << r.name << ", " << y << " cm from the chest wall";
         EXPECT_NEAR(sim.airKermaPaddle() / sim.airKerma(), kermaByHand(r.setup, chamber, true) / k, 2e-4)
             << r.name;
         EXPECT_NEAR(sim.airKermaSurface() / sim.airKerma(), kermaByHand(r.setup, surface, true) / k, 2e-4)

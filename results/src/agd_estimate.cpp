@@ -1,6 +1,7 @@
 #include "kv/results/agd_estimate.h"
 
 #include "kv/common/format.h"
+#include "kv/formats/trailer_keys.h"
 
 namespace kv::results {
 
@@ -14,15 +15,26 @@ KaRatios kaRatiosOf(const formats::ResultTrailer& t) {
         const std::optional<double> v = t.number(name);
         return v && *v > 0 ? v : std::nullopt;
     };
-    return {positive("k_fcd_paddle_per_k_fcd"), positive("k_surface_per_k_fcd")};
+    namespace key = formats::trailer;
+    return {positive(key::kKFcdPaddlePerKFcd.name), positive(key::kKSurfacePerKFcd.name),
+            positive(key::kKSurface40mmPerKFcd.name), positive(key::kKSurface60mmPerKFcd.name)};
 }
 
-std::optional<double> kaRatio(const KaRatios& r, KaPoint p) {
+std::optional<double> kaRatio(const KaRatios& r, KaPoint p, int surfaceMm) {
     switch (p) {
     case KaPoint::FcdPaddle:
         return r.fcdPaddle;
     case KaPoint::BreastSurface:
-        return r.breastSurface;
+        switch (surfaceMm) {
+        case 0:
+            return r.breastSurface;
+        case 40:
+            return r.surface40mm;
+        case 60:
+            return r.surface60mm;
+        default:
+            return std::nullopt;
+        }
     default:
         return 1.0;
     }

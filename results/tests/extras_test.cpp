@@ -123,6 +123,32 @@ TEST(Agd, AKaMeasuredElsewhereIsTurnedBackIntoTheSagdsOwn) {
     }
 }
 
+// The surface point is chosen by its distance from the chest wall; each
+// distance has its own ratio, and a file that lacks one does not offer it.
+TEST(Agd, EachSurfaceDistanceTakesItsOwnRatio) {
+    ResultTrailer t;
+    t.state = ResultTrailer::State::Complete;
+    t.entries = {{"k_surface_per_k_fcd", "0.86"},
+                 {"k_surface_40mm_per_k_fcd", "0.84"},
+                 {"k_surface_60mm_per_k_fcd", "0.83"}};
+    const KaRatios r = kaRatiosOf(t);
+    const struct {
+        int mm;
+        std::optional<double> ratio;
+    } rows[] = {{0, 0.86}, {40, 0.84}, {60, 0.83}, {kProtocolSurfaceMm, 0.83}, {50, std::nullopt}};
+    for (const auto& row : rows)
+        EXPECT_EQ(kaRatio(r, KaPoint::BreastSurface, row.mm), row.ratio) << row.mm << " mm";
+    // The distance says nothing about the FCD points.
+    EXPECT_EQ(kaRatio(r, KaPoint::FcdFree, 60), 1.0);
+    EXPECT_FALSE(kaRatio(r, KaPoint::FcdPaddle, 60));
+
+    ResultTrailer older; // written before the midline points: only the chest-wall edge
+    older.entries = {{"k_surface_per_k_fcd", "0.86"}};
+    const KaRatios o = kaRatiosOf(older);
+    EXPECT_EQ(kaRatio(o, KaPoint::BreastSurface, 0), 0.86);
+    EXPECT_FALSE(kaRatio(o, KaPoint::BreastSurface, kProtocolSurfaceMm));
+}
+
 class Tables : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -27,13 +27,17 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
         .kaAtSurface = "Ka measured at the breast's upper surface, behind the paddle (as the protocols do)",
         .kaNoteFcd = "Ka: FCD, no paddle",
         .kaNoteFcdPaddle = "Ka: paddle, \u00f7%1",
-        .kaNoteSurface = "Ka: surface, \u00f7%1",
+        .kaNoteSurface = "Ka: surface {mm} mm \u00f7%1",
+        .surfaceAt60mm =
+            "    surface point: midline, 60 mm from the chest wall (UK, European, IAEA protocols)",
+        .surfaceAt40mm = "    surface point: midline, 40 mm from the chest wall (ACR)",
+        .surfaceAtEdge = "    surface point: midline, at the chest-wall edge",
         .kaPointTip =
             "Where the air kerma Ka was measured; right-click the panel to choose. Behind the paddle or "
             "at the breast surface, the AGD divides the sAGD by the number shown, that air kerma's ratio "
-            "to the sAGD's own (the result file's; surface: chest-wall edge on the centre line, free in "
-            "air). A file "
-            "without those ratios offers only the FCD without the paddle.",
+            "to the sAGD's own (the result file's; surface: free in air on the midline, the stated distance "
+            "from the chest wall, 60 mm unless you choose another). A file without those ratios offers only "
+            "the FCD without the paddle.",
         .trailerDamaged = "The additions after the dose values are cut short or damaged: they are not shown.",
         .thickerThanScreens =
             "The breast is thicker than the 6 cm the screens show: the fields come from the "

@@ -27,12 +27,16 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
         .kaAtSurface = "Ka は乳房上面で圧迫板の下で測定 (プロトコルの方法)",
         .kaNoteFcd = "Ka: FCD・圧迫板なし",
         .kaNoteFcdPaddle = "Ka: 圧迫板下 ÷%1",
-        .kaNoteSurface = "Ka: 乳房上面 ÷%1",
+        .kaNoteSurface = "Ka: 上面 {mm} mm ÷%1",
+        .surfaceAt60mm = "    上面の位置: 正中線上、胸壁から 60 mm (英国・欧州・IAEA のプロトコル)",
+        .surfaceAt40mm = "    上面の位置: 正中線上、胸壁から 40 mm (ACR)",
+        .surfaceAtEdge = "    上面の位置: 正中線上、胸壁端",
         .kaPointTip =
             "空気カーマ Ka を測定した位置です。枠内を右クリックして選びます。圧迫板の下や乳房上面で測定した"
             "場合、AGD は sAGD をその空気カーマと sAGD 本来の空気カーマとの比 (結果ファイルの値。乳房上面は"
-            "胸壁端の中心線上、自由空間) で割って求めます。この比のないファイルでは FCD・圧迫板なしだけを"
-            "選べます。",
+            "正中線上で胸壁から表示の距離、選ばなければ 60 mm、自由空間) "
+            "で割って求めます。この比のないファイル"
+            "では FCD・圧迫板なしだけを選べます。",
         .trailerDamaged = "線量値のあとの追加情報が途中で切れているか壊れているため、表示しません。",
         .thickerThanScreens =
             "乳房の厚さが画面で表示できる 6 cm を超えています。各値は線量値のあとの追加情報から"

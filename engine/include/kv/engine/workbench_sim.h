@@ -132,6 +132,9 @@ struct WorkbenchResult {
     // kerma at the breast's upper surface behind the paddle, on the ray
     // through the chest-wall edge at X = 0 (free in air, no backscatter).
     double airKermaPaddle = 0.0, airKermaSurface = 0.0;
+    // The same surface kerma on the midline 40 and 60 mm from the chest wall,
+    // where the dosimetry protocols place their dosimeter.
+    double airKermaSurface40mm = 0.0, airKermaSurface60mm = 0.0;
     // Mean glandular dose over all glandular tissue of the breast (the whole
     // box; the protocol breast's inner region), eV/g per history.
     double breastDose = 0.0, breastRelSigma = 0.0;
@@ -196,6 +199,8 @@ class WorkbenchSimulation {
     const std::vector<double>& loadingShares() const { return source_->loadingShares(); }
     double airKermaPaddle() const { return airKermaPaddle_; }
     double airKermaSurface() const { return airKermaSurface_; }
+    double airKermaSurface40mm() const { return airKermaSurface40mm_; }
+    double airKermaSurface60mm() const { return airKermaSurface60mm_; }
     // The glandular tissue the whole-breast mean is over, cm3.
     double breastVolume() const { return breastVolume_; }
     // Air kerma, free in air, per history at p with the tube at 0 deg; with
@@ -240,6 +245,7 @@ class WorkbenchSimulation {
     double paddleTop_ = 0.0;
     std::vector<double> layerThickness_;
     double airKerma_ = 0.0, airKermaPaddle_ = 0.0, airKermaSurface_ = 0.0;
+    double airKermaSurface40mm_ = 0.0, airKermaSurface60mm_ = 0.0;
     double breastVolume_ = 0.0;
     std::vector<double> projectionAngles_;
 };

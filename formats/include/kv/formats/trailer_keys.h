@@ -78,6 +78,12 @@ inline constexpr TrailerKey kKFcdPaddlePerKFcd{"k_fcd_paddle_per_k_fcd", Trailer
 inline constexpr TrailerKey kKSurfacePerKFcd{"k_surface_per_k_fcd", TrailerType::Number, kPerKa,
     "incident air kerma at the breast's upper surface behind the paddle, at the chest-wall edge on the centre line "
     "(X = 0, Y = 0; free in air, no backscatter) / the workbench's Ka", kEngines};
+inline constexpr TrailerKey kKSurface40mmPerKFcd{"k_surface_40mm_per_k_fcd", TrailerType::Number, kPerKa,
+    "the same incident air kerma on the centre line 40 mm from the chest-wall edge (X = 0, Y = 4 cm) / the "
+    "workbench's Ka", kEngines};
+inline constexpr TrailerKey kKSurface60mmPerKFcd{"k_surface_60mm_per_k_fcd", TrailerType::Number, kPerKa,
+    "the same 60 mm from the chest-wall edge (X = 0, Y = 6 cm), where the UK, European and IAEA protocols measure "
+    "/ the workbench's Ka", kEngines};
 inline constexpr TrailerKey kMgdPerKFcd{"mgd_per_k_fcd", TrailerType::Number, kPerKa,
     "mean glandular dose over all glandular tissue (the whole box; the protocol breast's inner region) per the "
     "workbench's Ka", kEngines};
@@ -163,6 +169,8 @@ inline constexpr std::array kTrailerKeys = {
     &trailer::kHistories,
     &trailer::kKFcdPaddlePerKFcd,
     &trailer::kKSurfacePerKFcd,
+    &trailer::kKSurface40mmPerKFcd,
+    &trailer::kKSurface60mmPerKFcd,
     &trailer::kMgdPerKFcd,
     &trailer::kMgdPerKFcdPaddle,
     &trailer::kMgdPerKSurface,

@@ -4,6 +4,7 @@
 #include "kv/formats/result_file.h"
 #include "kv/formats/run_header.h"
 
+#include <array>
 #include <optional>
 #include <string>
 
@@ -20,14 +21,21 @@ std::string plusMinusPercent(const std::optional<double>& relative);
 // dosimetry protocols measure it).
 enum class KaPoint { FcdFree, FcdPaddle, BreastSurface };
 
-// The air kerma at the other two points as a ratio to the sAGD's own, from a
+// Where on the breast's surface: on the midline, this far from the chest-wall
+// edge. The UK, European and IAEA protocols measure 60 mm from it.
+inline constexpr std::array<int, 3> kSurfaceDistancesMm = {60, 40, 0};
+inline constexpr int kProtocolSurfaceMm = 60;
+
+// The air kerma at the other points as a ratio to the sAGD's own, from a
 // result file's trailer; empty for a file without them.
 struct KaRatios {
-    std::optional<double> fcdPaddle, breastSurface;
+    std::optional<double> fcdPaddle, breastSurface; // breastSurface: at the chest-wall edge
+    std::optional<double> surface40mm, surface60mm;
 };
 KaRatios kaRatiosOf(const formats::ResultTrailer& t);
-// 1 for FcdFree; empty when the file does not give the point's.
-std::optional<double> kaRatio(const KaRatios& r, KaPoint p);
+// 1 for FcdFree; empty when the file does not give the point's. `surfaceMm`
+// (one of kSurfaceDistancesMm) says where on the surface for BreastSurface.
+std::optional<double> kaRatio(const KaRatios& r, KaPoint p, int surfaceMm = 0);
 
 // The AGD for a measured air kerma in mGy: Ka x sAGD / kaRatio (the ratio of
 // the measured point's air kerma to the sAGD's own), and its relative sigma,

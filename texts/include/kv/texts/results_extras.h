@@ -31,7 +31,12 @@ struct ResultsExtrasTexts {
     Text kaAtSurface;
     Text kaNoteFcd;
     Text kaNoteFcdPaddle; // %1
-    Text kaNoteSurface;   // %1
+    Text kaNoteSurface;   // %1, {mm}: the distance from the chest wall
+    // Where on the surface, the menu's second group: on the midline, 60 or 40 mm from the chest wall, or at
+    // it.
+    Text surfaceAt60mm;
+    Text surfaceAt40mm;
+    Text surfaceAtEdge;
     Text kaPointTip;
     Text trailerDamaged;     // kv-report: the trailer is there but cut or spoilt
     Text thickerThanScreens; // kv-report: a protocol breast over 6 cm, read from the trailer

@@ -344,12 +344,27 @@ ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
         connect(a, &QAction::triggered, this, [this, p] { setKaPoint(p); });
         kaActions_[i] = a;
     }
+    surfaceSeparator_ = new QAction(this);
+    surfaceSeparator_->setSeparator(true);
+    auto* distances = new QActionGroup(this);
+    const std::array<std::pair<const char*, texts::Text>, kSurfaceDistancesMm.size()> where = {
+        std::pair{"SurfaceAt60mm", ex.surfaceAt60mm},
+        {"SurfaceAt40mm", ex.surfaceAt40mm},
+        {"SurfaceAtEdge", ex.surfaceAtEdge}};
+    for (size_t i = 0; i < where.size(); ++i) {
+        QAction* a = distances->addAction(qs(where[i].second));
+        a->setObjectName(where[i].first);
+        a->setCheckable(true);
+        const int mm = kSurfaceDistancesMm[i];
+        connect(a, &QAction::triggered, this, [this, mm] { setSurfaceDistance(mm); });
+        surfaceActions_[i] = a;
+    }
     for (QWidget* w : std::initializer_list<QWidget*>{c_.agdPanel, c_.kaLabel, c_.kaUnit, c_.agdLabel,
                                                       c_.agdUnit, c_.agdSigma, c_.kaPoint, c_.agd}) {
         w->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(w, &QWidget::customContextMenuRequested, this, [this, w](const QPoint& at) {
             QMenu menu;
-            menu.addActions(QList<QAction*>(kaActions_.begin(), kaActions_.end()));
+            menu.addActions(kaMenuActions());
             menu.exec(w->mapToGlobal(at));
         });
     }
@@ -358,7 +373,7 @@ ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
     connect(ka, &QWidget::customContextMenuRequested, this, [this, ka](const QPoint& at) {
         std::unique_ptr<QMenu> menu(ka->createStandardContextMenu());
         menu->addSeparator();
-        menu->addActions(QList<QAction*>(kaActions_.begin(), kaActions_.end()));
+        menu->addActions(kaMenuActions());
         menu->exec(ka->mapToGlobal(at));
     });
     showKaPoint();
@@ -545,7 +560,7 @@ void ResultsScreen::showNumberFields(const DoseFields& f) {
     formats::readResultTrailer(workDir_.toStdString(), loadingName_, trailer);
     session_.kaRatios = kaRatiosOf(trailer);
     // A file without the ratio of the point chosen before falls back to the sAGD's own.
-    if (!kaRatio(session_.kaRatios, session_.kaPoint)) session_.kaPoint = KaPoint::FcdFree;
+    if (!shownKaRatio()) session_.kaPoint = KaPoint::FcdFree;
     showKaPoint();
     showAgd(false);
     put(c_.referenceDose, f.referenceDose);
@@ -709,7 +724,7 @@ bool ResultsScreen::showAgd(bool complain) {
                         qs(typedNumberMessage(ka, t.kaField, "mGy", texts::typedNumberTexts())));
         return false;
     }
-    const std::optional<double> ratio = kaRatio(session_.kaRatios, session_.kaPoint);
+    const std::optional<double> ratio = shownKaRatio();
     if (!session_.loaded || !ratio) return true;
     const AgdEstimate e = estimateAgd(ka.value, session_.shown.SagdValue, session_.uncertainty, *ratio);
     agd->setText(QString::fromStdString(format(e.agd, "0.000")));
@@ -718,19 +733,56 @@ bool ResultsScreen::showAgd(bool complain) {
 }
 
 void ResultsScreen::setKaPoint(KaPoint p) {
-    if (kaRatio(session_.kaRatios, p)) session_.kaPoint = p;
+    if (p == KaPoint::BreastSurface && !kaRatio(session_.kaRatios, p, session_.surfaceMm)) {
+        // The distance chosen before is not in this file: the first one that is.
+        for (int mm : kSurfaceDistancesMm)
+            if (kaRatio(session_.kaRatios, p, mm)) {
+                session_.surfaceMm = mm;
+                break;
+            }
+    }
+    if (kaRatio(session_.kaRatios, p, session_.surfaceMm)) session_.kaPoint = p;
     showKaPoint();
     showAgd(false);
+}
+
+void ResultsScreen::setSurfaceDistance(int mm) {
+    if (kaRatio(session_.kaRatios, KaPoint::BreastSurface, mm)) {
+        session_.surfaceMm = mm;
+        session_.kaPoint = KaPoint::BreastSurface;
+    }
+    showKaPoint();
+    showAgd(false);
+}
+
+std::optional<double> ResultsScreen::shownKaRatio() const {
+    return kaRatio(session_.kaRatios, session_.kaPoint, session_.surfaceMm);
+}
+
+QList<QAction*> ResultsScreen::kaMenuActions() const {
+    QList<QAction*> all(kaActions_.begin(), kaActions_.end());
+    all.append(surfaceSeparator_);
+    all.append(QList<QAction*>(surfaceActions_.begin(), surfaceActions_.end()));
+    return all;
 }
 
 void ResultsScreen::showKaPoint() {
     const auto& ex = texts::resultsExtrasTexts();
     for (size_t i = 0; i < kaActions_.size(); ++i) {
         const KaPoint p = static_cast<KaPoint>(i);
-        kaActions_[i]->setEnabled(kaRatio(session_.kaRatios, p).has_value());
+        const bool offered = p == KaPoint::BreastSurface
+                                 ? std::any_of(kSurfaceDistancesMm.begin(), kSurfaceDistancesMm.end(),
+                                               [&](int mm) { return kaRatio(session_.kaRatios, p, mm); })
+                                 : kaRatio(session_.kaRatios, p).has_value();
+        kaActions_[i]->setEnabled(offered);
         kaActions_[i]->setChecked(p == session_.kaPoint);
     }
-    const std::optional<double> ratio = kaRatio(session_.kaRatios, session_.kaPoint);
+    for (size_t i = 0; i < surfaceActions_.size(); ++i) {
+        const int mm = kSurfaceDistancesMm[i];
+        surfaceActions_[i]->setEnabled(kaRatio(session_.kaRatios, KaPoint::BreastSurface, mm).has_value());
+        surfaceActions_[i]->setChecked(mm == session_.surfaceMm);
+    }
+    const std::optional<double> ratio = shownKaRatio();
     const std::string factor = ratio ? format(*ratio, "0.000") : std::string();
     switch (session_.kaPoint) {
     case KaPoint::FcdFree:
@@ -740,7 +792,8 @@ void ResultsScreen::showKaPoint() {
         put(c_.kaPoint, fillIn(ex.kaNoteFcdPaddle.str(), {{"%1", factor}}));
         break;
     case KaPoint::BreastSurface:
-        put(c_.kaPoint, fillIn(ex.kaNoteSurface.str(), {{"%1", factor}}));
+        put(c_.kaPoint,
+            fillIn(ex.kaNoteSurface.str(), {{"%1", factor}, {"{mm}", std::to_string(session_.surfaceMm)}}));
         break;
     }
 }

@@ -257,7 +257,10 @@ class ResultsExtrasTest : public QObject {
         surface->trigger();
         QVERIFY(surface->isChecked() && !fcd->isChecked());
         QCOMPARE(s.textBox("Text10")->text(), qs(kv::format(4 * sagd / 0.864, "0.000")));
-        QCOMPARE(s.label("Label64")->text(), qs(kv::fillIn(ex.kaNoteSurface.str(), {{"%1", "0.864"}})));
+        // A file with the chest-wall edge alone: the surface point is taken there.
+        QCOMPARE(s.session().surfaceMm, 0);
+        QCOMPARE(s.label("Label64")->text(),
+                 qs(kv::fillIn(ex.kaNoteSurface.str(), {{"%1", "0.864"}, {"{mm}", "0"}})));
         QCOMPARE(s.label("Label60")->text(), QStringLiteral("\u00b1 0.07 %"));
         paddle->trigger();
         QCOMPARE(s.textBox("Text10")->text(), qs(kv::format(4 * sagd / 0.8, "0.000")));
@@ -269,6 +272,59 @@ class ResultsExtrasTest : public QObject {
         QCOMPARE(s.textBox("Text10")->text(), qs(kv::format(4 * s.session().shown.SagdValue, "0.000")));
         surface->trigger(); // a disabled action's trigger does nothing
         QCOMPARE(s.session().kaPoint, KaPoint::FcdFree);
+    }
+
+    // Where on the surface: 60 mm from the chest wall unless another distance is
+    // chosen; each distance divides by its own ratio, and one the file lacks is not offered.
+    void surfacePointAtAChosenDistanceFromTheChestWall() {
+        ResultFileContent engine = falling(30, 0.05, std::pair{0.0012, 0.0007});
+        engine.trailer = {{"k_surface_per_k_fcd", "0.864"},
+                          {"k_surface_40mm_per_k_fcd", "0.851"},
+                          {"k_surface_60mm_per_k_fcd", "0.842"}};
+        testfiles::writeResult(dir_.path(), "midline.vesk", engine);
+        engine.trailer = {{"k_surface_per_k_fcd", "0.864"}};
+        testfiles::writeResult(dir_.path(), "edge.vesk", engine);
+        const auto& ex = kv::texts::resultsExtrasTexts();
+        ResultsScreen s(path(""));
+        auto* surface = s.findChild<QAction*>(QStringLiteral("KaAtSurface"));
+        auto* at60 = s.findChild<QAction*>(QStringLiteral("SurfaceAt60mm"));
+        auto* at40 = s.findChild<QAction*>(QStringLiteral("SurfaceAt40mm"));
+        auto* edge = s.findChild<QAction*>(QStringLiteral("SurfaceAtEdge"));
+        QVERIFY(surface && at60 && at40 && edge);
+        QVERIFY(at60->isChecked() && !at60->isEnabled()); // the default, offered once a file gives it
+
+        load(s, "midline.vesk");
+        s.textBox("Text9")->setText(QStringLiteral("4"));
+        const double sagd = s.session().shown.SagdValue;
+        surface->trigger();
+        struct Step {
+            QAction* choice;
+            double ratio;
+            const char* mm;
+        };
+        for (const Step& step : {Step{nullptr, 0.842, "60"}, Step{at40, 0.851, "40"}, Step{edge, 0.864, "0"},
+                                 Step{at60, 0.842, "60"}}) {
+            if (step.choice) step.choice->trigger();
+            QCOMPARE(s.session().kaPoint, KaPoint::BreastSurface);
+            QCOMPARE(s.textBox("Text10")->text(), qs(kv::format(4 * sagd / step.ratio, "0.000")));
+            QCOMPARE(s.label("Label64")->text(),
+                     qs(kv::fillIn(ex.kaNoteSurface.str(),
+                                   {{"%1", kv::format(step.ratio, "0.000")}, {"{mm}", step.mm}})));
+        }
+        // A distance chosen while Ka is at the FCD moves Ka to the surface.
+        s.setKaPoint(KaPoint::FcdFree);
+        at40->trigger();
+        QCOMPARE(s.session().kaPoint, KaPoint::BreastSurface);
+        QCOMPARE(s.session().surfaceMm, 40);
+
+        load(s, "edge.vesk");
+        QVERIFY(!at60->isEnabled() && !at40->isEnabled() && edge->isEnabled());
+        at60->trigger(); // disabled: nothing changes
+        QCOMPARE(s.session().surfaceMm, 40);
+        QCOMPARE(s.session().kaPoint, KaPoint::FcdFree); // 40 mm is not in this file
+        edge->trigger();
+        QCOMPARE(s.session().kaPoint, KaPoint::BreastSurface);
+        QCOMPARE(s.textBox("Text10")->text(), qs(kv::format(4 * sagd / 0.864, "0.000")));
     }
 
     void csvExportMatchesTheModel() {

@@ -11,12 +11,16 @@
 #include "kv/workbench/results/ui/plane_views.h"
 #include "kv/workbench/results/ui/results_session.h"
 
+#include <QList>
 #include <QString>
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+class QAction;
 
 namespace kv::results {
 
@@ -64,6 +68,10 @@ class ResultsScreen : public gui::Form, private LoadView {
     // Where Ka was measured (the AGD panel's context menu); a point the loaded
     // file gives no ratio for is not taken.
     void setKaPoint(KaPoint p);
+    // Where on the breast's surface (mm from the chest wall on the midline,
+    // one of kSurfaceDistancesMm); choosing it chooses the surface point. A
+    // distance the loaded file gives no ratio for is not taken.
+    void setSurfaceDistance(int mm);
     // The preview's tool tip for the pointer at y (twips) over the preview box.
     void pointPreviewLine(double y);
 
@@ -144,6 +152,13 @@ class ResultsScreen : public gui::Form, private LoadView {
     // The AGD panel's context menu: Ka at the FCD, behind the paddle, at the breast surface
     // (objectNames KaAtFcd, KaAtFcdPaddle, KaAtSurface).
     std::array<QAction*, 3> kaActions_{};
+    // Its second group, where on the surface, in the order of kSurfaceDistancesMm
+    // (objectNames SurfaceAt60mm, SurfaceAt40mm, SurfaceAtEdge).
+    std::array<QAction*, kSurfaceDistancesMm.size()> surfaceActions_{};
+    QAction* surfaceSeparator_ = nullptr;
+    // The actions of both groups, as the menus list them.
+    QList<QAction*> kaMenuActions() const;
+    std::optional<double> shownKaRatio() const;
 };
 
 } // namespace kv::results

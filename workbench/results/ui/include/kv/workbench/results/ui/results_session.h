@@ -28,6 +28,8 @@ struct ResultsSession {
     // surface (its trailer's), and where the user says Ka was measured.
     KaRatios kaRatios;
     KaPoint kaPoint = KaPoint::FcdFree;
+    // Where on the surface, for KaPoint::BreastSurface: mm from the chest wall on the midline.
+    int surfaceMm = kProtocolSurfaceMm;
     // Each voxel's uncertainty, where the file's side file gives it.
     std::optional<formats::VoxelSigma> voxelSigma;
     // Where the result files are; exports are offered there first.
