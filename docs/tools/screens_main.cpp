@@ -134,6 +134,10 @@ int setupScreens(const QString& runDir) {
     setUp->textBox("Text12")->setText(QStringLiteral("manual"));
     setUp->textBox("TextMapSigma")->setText(QStringLiteral("5"));
     shoot(*setUp, "setup");
+    // Tomosynthesis chosen: the line under the angular range names the scan of Geometry.dat.
+    setUp->option("Option2")->click();
+    shoot(*setUp, "setup-scan");
+    setUp->option("Option1")->click();
     // The paddle-and-support dialog of the set-up screen's context menu.
     if (auto* plates = setUp->findChild<QAction*>(QStringLiteral("PlatesAction"))) {
         plates->trigger();
@@ -154,8 +158,13 @@ void shootAgdPanel(kv::results::ResultsScreen& form2) {
     if (QScrollArea* s = form2.scroller())
         s->horizontalScrollBar()->setValue(s->horizontalScrollBar()->maximum());
     QMenu menu;
-    for (const char* name : {"KaAtFcd", "KaAtFcdPaddle", "KaAtSurface"})
-        if (auto* a = form2.findChild<QAction*>(QString::fromLatin1(name))) menu.addAction(a);
+    for (const char* name :
+         {"KaAtFcd", "KaAtFcdPaddle", "KaAtSurface", "", "SurfaceAt60mm", "SurfaceAt40mm", "SurfaceAtEdge"}) {
+        if (!*name)
+            menu.addSeparator();
+        else if (auto* a = form2.findChild<QAction*>(QString::fromLatin1(name)))
+            menu.addAction(a);
+    }
     const QWidget* panel = form2.label("Label55");
     const QRect at(panel->mapToGlobal(QPoint(0, 0)), panel->size());
     QTest::qWait(300);

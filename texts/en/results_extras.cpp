@@ -38,6 +38,19 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
             "to the sAGD's own (the result file's; surface: free in air on the midline, the stated distance "
             "from the chest wall, 60 mm unless you choose another). A file without those ratios offers only "
             "the FCD without the paddle.",
+        .kaAtFcdScan =
+            "Ka measured at the FCD without the paddle, tube at 0\u00b0, for the scan's whole tube "
+            "loading (with FCD = FAD the point on the rotation axis; the sAGD's own)",
+        .kaAtFcdPaddleScan = "Ka measured at the FCD with the paddle in the beam, tube at 0\u00b0, for the "
+                             "scan's whole tube loading",
+        .kaAtSurfaceScan =
+            "Ka measured at the breast's upper surface behind the paddle, tube at 0\u00b0, for the "
+            "scan's whole tube loading (as the tomosynthesis protocols do)",
+        .agdLabelScan = "Scan AGD = Ka x sAGD =",
+        .agdScanTip =
+            "A tomosynthesis result: the average glandular dose of the whole scan, every projection "
+            "together, in mGy. Ka is the air kerma with the tube at 0\u00b0 for the tube loading of the "
+            "whole scan; the uncertainty is the sAGD's alone.",
         .trailerDamaged = "The additions after the dose values are cut short or damaged: they are not shown.",
         .thickerThanScreens =
             "The breast is thicker than the 6 cm the screens show: the fields come from the "

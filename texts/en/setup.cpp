@@ -83,6 +83,15 @@ const SetUpTexts& setUpTexts() {
         .platesOk = "OK",
         .platesCancel = "Cancel",
         .plateOutOfRange = "%1: enter a thickness from 0 to 10 mm.",
+        .scanContinuous = "Scan (Geometry.dat): continuous sweep over the range, axis {axis}",
+        .scanSteps = "Scan (Geometry.dat): {n} projections over the range, {loading} loading, axis {axis}",
+        .scanSingle = "Scan (Geometry.dat): one projection at {angle}\u00b0, axis {axis}",
+        .scanAxisAtFad = "at the FAD",
+        .scanAxisAbove = "{cm} cm above the detector",
+        .scanLoadingEqual = "equal",
+        .scanLoadingGiven = "unequal",
+        .scanTip = "The tube's scan that tiravex will run, as Geometry.dat (in the working folder) describes "
+                   "it: its projections, their tube loading and the height of the rotation axis.",
     };
     return t;
 }

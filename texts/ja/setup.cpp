@@ -84,6 +84,15 @@ const SetUpTexts& setUpTexts() {
         .platesOk = "OK",
         .platesCancel = "キャンセル",
         .plateOutOfRange = "%1：厚さは 0～10 mm で入力してください。",
+        .scanContinuous = "スキャン (Geometry.dat): 振れ角度全体を連続、回転軸{axis}",
+        .scanSteps = "スキャン (Geometry.dat): 投影 {n} 回、負荷は{loading}、回転軸{axis}",
+        .scanSingle = "スキャン (Geometry.dat): {angle}° で投影 1 回、回転軸{axis}",
+        .scanAxisAtFad = "は FAD の位置",
+        .scanAxisAbove = "は検出器の {cm} cm 上",
+        .scanLoadingEqual = "均等",
+        .scanLoadingGiven = "不均等",
+        .scanTip = "tiravex が実行する管球のスキャンです。作業フォルダの Geometry.dat の記述どおりで、"
+                   "投影の数、各投影の管電流時間積、回転軸の高さを示します。",
     };
     return t;
 }

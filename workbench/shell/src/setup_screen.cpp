@@ -191,6 +191,13 @@ std::vector<Control> table() {
         blue("LabelMapSigmaPercent", 7035, 7440, t.percent),
     };
     if (!t.constant.view().empty()) rows.push_back(blue("Label18", 5520, 4725, t.constant));
+    // An addition in the free row under the angular range.
+    rows.push_back({.name = "LabelScan",
+                    .kind = Kind::Label,
+                    .rect = {480, 4455, 6495, 225},
+                    .font = {9, true},
+                    .fore = colours::black,
+                    .tip = t.scanTip});
     return rows;
 }
 
@@ -210,6 +217,7 @@ SetUpScreen::SetUpScreen(Workbench& wb)
     connect(c_.otherFcd, &QRadioButton::toggled, this, [this](bool on) {
         if (on) c_.fcd->clear();
     });
+    connect(c_.tomosynthesis, &QRadioButton::toggled, this, [this] { showScan(); });
     onClick(c_.ok, [this] { accept(); });
     onClick(c_.start, [this] { startEngine(); });
     onClick(c_.cancel, [this] { hide(); }); // nothing written, the menu state stays
@@ -250,7 +258,35 @@ SetUpScreen::Controls SetUpScreen::bind() const {
             .cancel = button("Command4"),
             .sagdTargetLabel = label("LabelSagd"),
             .sagdTargetPercent = label("LabelSagdPercent"),
-            .resultNameNote = label("Label7")};
+            .resultNameNote = label("Label7"),
+            .scan = label("LabelScan")};
+}
+
+void SetUpScreen::showScan() {
+    QLabel* l = c_.scan;
+    if (!c_.tomosynthesis->isChecked()) {
+        l->clear();
+        return;
+    }
+    const auto& t = texts::setUpTexts();
+    std::string line;
+    try {
+        line = describeScan(formats::readGeometry(std::filesystem::path(wb_.workDir().toStdString())),
+                            {.continuous = t.scanContinuous,
+                             .steps = t.scanSteps,
+                             .single = t.scanSingle,
+                             .axisAtFad = t.scanAxisAtFad,
+                             .axisAbove = t.scanAxisAbove,
+                             .loadingEqual = t.scanLoadingEqual,
+                             .loadingGiven = t.scanLoadingGiven});
+    } catch (const kv::RecordError& e) {
+        line = formats::describe(e, texts::settingsFileTextsOf(texts::edition()));
+    }
+    // The whole line in the tip when the row is too narrow for it.
+    const QString full = qs(line);
+    l->setText(
+        l->fontMetrics().elidedText(full.section(QLatin1Char('\n'), 0, 0), Qt::ElideRight, l->width()));
+    l->setToolTip(full + QStringLiteral("\n\n") + qs(t.scanTip));
 }
 
 void SetUpScreen::showPlates() {

@@ -1,5 +1,6 @@
 // The phantom screen, the composition table and the set-up screen, driven
 // through the menu in a temporary working directory.
+#include "kv/common/typed_number.h"
 #include "kv/formats/spectrum_file.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
@@ -823,6 +824,44 @@ class SetUpScreensTest : public QObject {
         QCOMPARE(d->comboBox("Combo1")->currentIndex(), 1);
         QCOMPARE(d->textBox("Text2")->text(), QStringLiteral("0"));
         QCOMPARE(d->comboBox("Combo2")->currentIndex(), 0);
+    }
+
+    // With tomosynthesis chosen, the row under the angular range names the scan of
+    // Geometry.dat as it is then; with mammography it is empty; a file that cannot be
+    // read says so there, and no message box interrupts the choice.
+    void setUpShowsTheScanOfGeometryDat() {
+        Bench b;
+        SetUpScreen& s = b.openSetUp();
+        const auto& t = kv::texts::setUpTexts();
+        QLabel* scan = s.label("LabelScan");
+        QCOMPARE(scan->text(), QString());
+        const struct {
+            const char* geometry; // empty: no file
+            std::string expected;
+        } rows[] = {
+            {"", kv::fillIn(t.scanContinuous.str(), {{"{axis}", t.scanAxisAtFad.view()}})},
+            {"projections = 15\r\nrotation_axis_cm = 0\r\n",
+             kv::fillIn(t.scanSteps.str(),
+                        {{"{n}", "15"},
+                         {"{loading}", t.scanLoadingEqual.view()},
+                         {"{axis}", kv::fillIn(t.scanAxisAbove.str(), {{"{cm}", "0.0"}})}})},
+            {"projection_angle = 20\r\n",
+             kv::fillIn(t.scanSingle.str(), {{"{angle}", "20.0"}, {"{axis}", t.scanAxisAtFad.view()}})},
+        };
+        for (const auto& row : rows) {
+            if (*row.geometry) b.write("Geometry.dat", row.geometry);
+            s.option("Option1")->click();
+            QCOMPARE(scan->text(), QString());
+            s.option("Option2")->click();
+            QCOMPARE(scan->toolTip().section(QLatin1Char('\n'), 0, 0), QString::fromStdString(row.expected));
+            QVERIFY(scan->fontMetrics().horizontalAdvance(scan->text()) <= scan->width());
+        }
+        b.write("Geometry.dat", "projections = 1\r\n");
+        s.option("Option1")->click();
+        s.option("Option2")->click();
+        QVERIFY(scan->toolTip().contains(QStringLiteral("Geometry.dat")));
+        QVERIFY(scan->toolTip().contains(QStringLiteral("projections")));
+        QVERIFY(b.messages.entries.empty());
     }
 
     // Our additions to Form4 show their words whole in either edition: the sAGD target's label

@@ -38,6 +38,13 @@ struct ResultsExtrasTexts {
     Text surfaceAt40mm;
     Text surfaceAtEdge;
     Text kaPointTip;
+    // The same for a tomosynthesis result: each Ka is the tube's at 0 deg for the
+    // scan's whole tube loading, and the AGD is the whole scan's.
+    Text kaAtFcdScan;
+    Text kaAtFcdPaddleScan;
+    Text kaAtSurfaceScan;
+    Text agdLabelScan;
+    Text agdScanTip;
     Text trailerDamaged;     // kv-report: the trailer is there but cut or spoilt
     Text thickerThanScreens; // kv-report: a protocol breast over 6 cm, read from the trailer
     // Context menus.

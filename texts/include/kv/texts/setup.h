@@ -84,6 +84,16 @@ struct SetUpTexts {
     Text platesOk;
     Text platesCancel;
     Text plateOutOfRange; // %1: the plate's caption
+    // Under the angular range with tomosynthesis chosen: the scan Geometry.dat
+    // describes ({n}, {angle}, {axis}, {loading}), or why the file cannot be read.
+    Text scanContinuous;
+    Text scanSteps;
+    Text scanSingle;
+    Text scanAxisAtFad;
+    Text scanAxisAbove; // {cm}
+    Text scanLoadingEqual;
+    Text scanLoadingGiven;
+    Text scanTip;
 };
 
 const SetUpTexts& setUpTexts();

@@ -2,6 +2,7 @@
 
 #include "kv/common/format.h"
 #include "kv/common/typed_number.h"
+#include "kv/formats/trailer_keys.h"
 #include "kv/gui/file_list.h"
 #include "kv/gui/platform.h"
 #include "kv/gui/program.h"
@@ -559,6 +560,8 @@ void ResultsScreen::showNumberFields(const DoseFields& f) {
     formats::ResultTrailer trailer;
     formats::readResultTrailer(workDir_.toStdString(), loadingName_, trailer);
     session_.kaRatios = kaRatiosOf(trailer);
+    session_.scan = trailer.find(formats::trailer::kScan) != nullptr;
+    showKaWording();
     // A file without the ratio of the point chosen before falls back to the sAGD's own.
     if (!shownKaRatio()) session_.kaPoint = KaPoint::FcdFree;
     showKaPoint();
@@ -666,6 +669,8 @@ void ResultsScreen::reset() {
     for (QLabel* l : {c_.referenceSigma, c_.sagdSigma, c_.agdSigma})
         l->clear();
     c_.agd->clear();
+    session_.scan = false;
+    showKaWording();
     previewLines_.clear();
     form5_->hide();
     planes_->hideAll();
@@ -796,6 +801,27 @@ void ResultsScreen::showKaPoint() {
             fillIn(ex.kaNoteSurface.str(), {{"%1", factor}, {"{mm}", std::to_string(session_.surfaceMm)}}));
         break;
     }
+}
+
+void ResultsScreen::showKaWording() {
+    const auto& ex = texts::resultsExtrasTexts();
+    const bool scan = session_.scan;
+    const std::array<texts::Text, 3> where = {scan ? ex.kaAtFcdScan : ex.kaAtFcd,
+                                              scan ? ex.kaAtFcdPaddleScan : ex.kaAtFcdPaddle,
+                                              scan ? ex.kaAtSurfaceScan : ex.kaAtSurface};
+    for (size_t i = 0; i < where.size(); ++i)
+        kaActions_[i]->setText(qs(where[i]));
+    // The label grows towards the panel's edge, in a smaller font where the words need it.
+    QLabel* label = c_.agdLabel;
+    const QString text = qs(scan ? ex.agdLabelScan : ex.agdLabel);
+    const int room = c_.agd->x() - 4 - (c_.agdPanel->x() + 6);
+    label->setFont(fontToFit(c_.kaLabel->font(), text, room));
+    label->setText(text);
+    label->adjustSize();
+    rightAlignBefore(label, c_.agd);
+    const QString tip = qs(scan ? ex.agdScanTip : ex.agdTip);
+    label->setToolTip(tip);
+    c_.agd->setToolTip(tip);
 }
 
 void ResultsScreen::showDepthDose() {

@@ -327,6 +327,41 @@ class ResultsExtrasTest : public QObject {
         QCOMPARE(s.textBox("Text10")->text(), qs(kv::format(4 * sagd / 0.864, "0.000")));
     }
 
+    // A tomosynthesis result: the Ka choices say they are the tube's at 0 deg for the
+    // whole scan's loading, the AGD says it is the scan's; a mammography file after it
+    // gets the single exposure's words back.
+    void scanResultSaysWhatItsKaAndAgdMean() {
+        ResultFileContent engine = falling(30, 0.05, std::pair{0.0012, 0.0007});
+        engine.trailer = {{"k_surface_per_k_fcd", "0.864"}, {"scan", "step"}, {"projections", "15"}};
+        testfiles::writeResult(dir_.path(), "scan.vesk", engine);
+        const auto& ex = kv::texts::resultsExtrasTexts();
+        ResultsScreen s(path(""));
+        const struct {
+            const char* action;
+            kv::texts::Text single, scan;
+        } choices[] = {{"KaAtFcd", ex.kaAtFcd, ex.kaAtFcdScan},
+                       {"KaAtFcdPaddle", ex.kaAtFcdPaddle, ex.kaAtFcdPaddleScan},
+                       {"KaAtSurface", ex.kaAtSurface, ex.kaAtSurfaceScan}};
+        const QLabel* label = s.label("Label58");
+        for (const char* file : {"scan.vesk", "b.vesk"}) {
+            load(s, file);
+            const bool scan = file == std::string_view("scan.vesk");
+            QCOMPARE(s.session().scan, scan);
+            for (const auto& c : choices)
+                QCOMPARE(s.findChild<QAction*>(QString::fromLatin1(c.action))->text(),
+                         qs(scan ? c.scan : c.single));
+            QCOMPARE(label->text(), qs(scan ? ex.agdLabelScan : ex.agdLabel));
+            QCOMPARE(s.textBox("Text10")->toolTip(), qs(scan ? ex.agdScanTip : ex.agdTip));
+            // Whole inside the panel, ending just before the AGD box.
+            QVERIFY(label->x() >= s.label("Label55")->x());
+            QVERIFY(label->x() + label->width() <= s.textBox("Text10")->x());
+            QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
+            s.textBox("Text9")->setText(QStringLiteral("2"));
+            QVERIFY(s.showAgd(false));
+            QCOMPARE(s.textBox("Text10")->text(), qs(kv::format(2 * s.session().shown.SagdValue, "0.000")));
+        }
+    }
+
     void csvExportMatchesTheModel() {
         kv::gui::MessageRecorder messages;
         ResultsScreen s(path(""));

@@ -242,4 +242,19 @@ std::optional<Refusal> acceptPlates(const std::filesystem::path& workDir, const 
     return std::nullopt;
 }
 
+std::string describeScan(const formats::Geometry& g, const ScanWords& w) {
+    const std::string axis =
+        g.rotationAxisCm ? fillIn(std::string(w.axisAbove), {{"{cm}", format(*g.rotationAxisCm, "0.0")}})
+                         : std::string(w.axisAtFad);
+    if (g.projectionAngle)
+        return fillIn(std::string(w.single),
+                      {{"{angle}", format(*g.projectionAngle, "0.0")}, {"{axis}", axis}});
+    if (g.projections >= 2)
+        return fillIn(std::string(w.steps),
+                      {{"{n}", std::to_string(g.projections)},
+                       {"{loading}", g.projectionLoading.empty() ? w.loadingEqual : w.loadingGiven},
+                       {"{axis}", axis}});
+    return fillIn(std::string(w.continuous), {{"{axis}", axis}});
+}
+
 } // namespace kv::shell

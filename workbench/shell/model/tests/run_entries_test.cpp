@@ -209,3 +209,28 @@ TEST(PlateEntries, RefusedPlatesKeepTheFile) {
         EXPECT_EQ(d.read("Geometry.dat"), "paddle_mm = 3\r\n") << c.row;
     }
 }
+
+// The set-up screen's line for each kind of scan Geometry.dat can hold.
+TEST(Scan, EachKindOfScanInOneLine) {
+    const ScanWords w{.continuous = "sweep, axis {axis}",
+                      .steps = "{n} steps, {loading}, axis {axis}",
+                      .single = "one at {angle}, axis {axis}",
+                      .axisAtFad = "FAD",
+                      .axisAbove = "{cm} up",
+                      .loadingEqual = "equal",
+                      .loadingGiven = "given"};
+    kv::formats::Geometry continuous, steps, unequal, single;
+    continuous.rotationAxisCm = 2.5;
+    steps.projections = 25;
+    unequal.projections = 3, unequal.projectionLoading = {1, 2, 1};
+    single.projectionAngle = -12.5;
+    const struct {
+        const kv::formats::Geometry* g;
+        const char* line;
+    } rows[] = {{&continuous, "sweep, axis 2.5 up"},
+                {&steps, "25 steps, equal, axis FAD"},
+                {&unequal, "3 steps, given, axis FAD"},
+                {&single, "one at -12.5, axis FAD"}};
+    for (const auto& r : rows)
+        EXPECT_EQ(describeScan(*r.g, w), r.line);
+}

@@ -53,6 +53,7 @@ class SetUpScreen : public gui::Form {
         QLabel* sagdTargetLabel;     // LabelSagd
         QLabel* sagdTargetPercent;   // LabelSagdPercent
         QLabel* resultNameNote;      // Label7, "without extension"
+        QLabel* scan;                // LabelScan, the scan of Geometry.dat
     };
     Controls bind() const;
     void accept();
@@ -60,6 +61,8 @@ class SetUpScreen : public gui::Form {
     // What the inputs show, to tell whether they changed after "OK".
     QStringList shown() const;
     void showPlates();
+    // With tomosynthesis chosen, the scan Geometry.dat describes; empty otherwise.
+    void showScan();
     Workbench& wb_;
     const Controls c_;
     QStringList accepted_;

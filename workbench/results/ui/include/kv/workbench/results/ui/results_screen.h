@@ -88,6 +88,8 @@ class ResultsScreen : public gui::Form, private LoadView {
     void setResultControlsEnabled(bool on);
     void emptyReadOut();
     void showKaPoint();
+    // The panel's words for the kind of result shown: a single exposure or a scan.
+    void showKaWording();
 
     // LoadView
     void showWarning(std::string_view message, std::string_view detail) override;

@@ -30,6 +30,9 @@ struct ResultsSession {
     KaPoint kaPoint = KaPoint::FcdFree;
     // Where on the surface, for KaPoint::BreastSurface: mm from the chest wall on the midline.
     int surfaceMm = kProtocolSurfaceMm;
+    // A tomosynthesis result (its trailer names the scan): its Ka is the tube's at
+    // 0 deg for the whole scan's loading, and its AGD the whole scan's.
+    bool scan = false;
     // Each voxel's uncertainty, where the file's side file gives it.
     std::optional<formats::VoxelSigma> voxelSigma;
     // Where the result files are; exports are offered there first.

@@ -125,4 +125,13 @@ std::optional<Refusal> acceptPlates(const std::filesystem::path& workDir, const 
                                     const PlateWords& w, bool write = true);
 std::optional<Refusal> checkPlates(const PlateEntries& e, const PlateWords& w);
 
+// The tomosynthesis scan Geometry.dat describes, in one line for the set-up
+// screen: {n} projections, {angle} of a single one, {axis} and {loading}.
+struct ScanWords {
+    std::string_view continuous, steps, single; // the line, by the kind of scan
+    std::string_view axisAtFad, axisAbove;      // axisAbove: {cm}
+    std::string_view loadingEqual, loadingGiven;
+};
+std::string describeScan(const formats::Geometry& g, const ScanWords& w);
+
 } // namespace kv::shell
