@@ -100,9 +100,20 @@ std::vector<FactorLine> conversionFactors(const std::vector<FactorRow>& rows) {
         l.projections = r.projections, l.projectionAngle = r.projectionAngle;
         l.rotationAxis = r.rotationAxis ? *r.rotationAxis : r.fid - r.fad;
         if (r.tomosynthesis) {
-            const FactorRow* zero = nullptr;
-            for (const FactorRow& other : rows)
+            // The 0 deg projection row; failing it, the mammography row of the same breast and
+            // beam, which is that projection where the plates only absorb (the field beyond the
+            // breast's shadow meets nothing that scatters).
+            const FactorRow *zero = nullptr, *mammography = nullptr;
+            for (const FactorRow& other : rows) {
                 if (!zero && isZeroProjection(other.row) && zeroKey(other.row) == zeroKey(r)) zero = &other;
+                if (!mammography && !other.row.tomosynthesis &&
+                    other.row.plates == formats::PlateMode::Absorbing) {
+                    factors::Row asZero = other.row;
+                    asZero.tomosynthesis = true, asZero.projectionAngle = 0.0;
+                    if (zeroKey(asZero) == zeroKey(r)) mammography = &other;
+                }
+            }
+            if (!zero) zero = mammography;
             if (zero && zero->factors.mgd > 0) {
                 const double ratio = l.mgd / zero->factors.mgd;
                 // The reference over itself is 1 exactly.

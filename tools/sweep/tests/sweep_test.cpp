@@ -396,25 +396,27 @@ TEST(Factors, TAndBigTOverTheZeroDegreeRow) {
     const std::string header =
         "thickness_cm,glandular_percent,target,kv,method,model,projections,projection_angle,rotation_axis_cm,"
         "angular_range\n";
-    Grid g = parseGrid(header + "4,50,Mo,28,tomosynthesis,protocol,,0,,\n"     // the reference
-                                "4,50,Mo,28,tomosynthesis,protocol,,20,,\n"    // t
-                                "4,50,Mo,28,tomosynthesis,protocol,,-20,0,\n"  // t, another axis
-                                "4,50,Mo,28,tomosynthesis,protocol,9,,,12.5\n" // T and T_trailer
-                                "4,50,Mo,28,tomosynthesis,protocol,,,,25\n"    // continuous: T
-                                "6,50,Mo,28,tomosynthesis,protocol,,20,,\n"    // no 0 deg row of 6 cm
-                                "4,50,Mo,28,,protocol,,,,\n",                  // mammography: none
-                       unit(), en);
-    ASSERT_EQ(g.rows.size(), 7u);
-    const double mgd[] = {0.20, 0.18, 0.182, 0.19, 0.194, 0.15, 0.2};
+    Grid g = parseGrid(
+        header + "4,50,Mo,28,tomosynthesis,protocol,,0,,\n"     // the reference
+                 "4,50,Mo,28,tomosynthesis,protocol,,20,,\n"    // t
+                 "4,50,Mo,28,tomosynthesis,protocol,,-20,0,\n"  // t, another axis
+                 "4,50,Mo,28,tomosynthesis,protocol,9,,,12.5\n" // T and T_trailer
+                 "4,50,Mo,28,tomosynthesis,protocol,,,,25\n"    // continuous: T
+                 "6,50,Mo,28,tomosynthesis,protocol,,20,,\n"    // over the mammography row below
+                 "4,50,Mo,28,,protocol,,,,\n" // mammography: none, and no reference where a 0 deg row is
+                 "6,50,Mo,28,,protocol,,,,\n",
+        unit(), en);
+    ASSERT_EQ(g.rows.size(), 8u);
+    const double mgd[] = {0.20, 0.18, 0.182, 0.19, 0.194, 0.15, 0.2, 0.16};
     std::vector<FactorRow> rows;
-    for (size_t i = 0; i < 7; ++i) {
+    for (size_t i = 0; i < 8; ++i) {
         factors::RowFactors f;
         f.mgd = mgd[i], f.mgdSigmaPercent = i == 0 ? 0.3 : 0.4, f.hvl1Paddle = 0.35;
         if (i == 3) f.tScan = 0.951, f.tScanSigmaPercent = 0.2;
         rows.push_back({g.rows[i], f});
     }
     const std::vector<FactorLine> l = conversionFactors(rows);
-    ASSERT_EQ(l.size(), 7u);
+    ASSERT_EQ(l.size(), 8u);
     EXPECT_EQ(l[0].t, 1.0);
     EXPECT_NEAR(*l[1].t, 0.9, 1e-12);
     EXPECT_NEAR(*l[1].tSigmaPercent, 0.5, 1e-12);
@@ -424,11 +426,12 @@ TEST(Factors, TAndBigTOverTheZeroDegreeRow) {
     EXPECT_EQ(l[3].trailerT, 0.951);
     EXPECT_NEAR(*l[4].bigT, 0.97, 1e-12);
     EXPECT_FALSE(l[4].trailerT);
-    EXPECT_FALSE(l[5].t);
+    EXPECT_NEAR(*l[5].t, 0.15 / 0.16, 1e-12);
     EXPECT_FALSE(l[6].t || l[6].bigT);
+    EXPECT_FALSE(l[7].t || l[7].bigT);
     // t.png: the single projections, one curve per thickness (two axes here: named).
     const std::vector<PlotPoint> points = tPlotPoints(l);
-    ASSERT_EQ(points.size(), 3u);
+    ASSERT_EQ(points.size(), 4u);
     EXPECT_EQ(points[1].x, 20.0);
     EXPECT_NE(points[1].curve.find("4 cm"), std::string::npos);
     EXPECT_NE(points[1].curve, points[2].curve);

@@ -6,7 +6,9 @@
 //   s: mgd relative to the Mo/Mo rows' mgd of the same breast, interpolated
 //      linearly in the HVL with the paddle (never beyond their range).
 //   t: a single projection's mgd (projection_angle) over the 0 deg projection
-//      row's of the same breast, beam and geometry (any FAD, axis or range);
+//      row's of the same breast, beam and geometry (any FAD, axis or range;
+//      without such a row, the mammography row of that breast and beam with
+//      absorbing plates);
 //   T: a scan row's mgd (continuous or step) over that same 0 deg row, and
 //      beside it T_trailer, the scan's own sum of alpha_i t_i from its trailer
 //      (a step scan with a 0 deg projection).
