@@ -334,10 +334,10 @@ TEST(ResultFile, TrailerKeysAreTheTablesWithValuesOfTheirKind) {
         size_t keys;
     };
     const Row rows[] = {
-        {"workbench box", false, false, false, 20},
-        {"protocol breast", true, false, true, 21},
-        {"both targets", false, true, false, 24},
-        {"protocol with targets", true, true, true, 25},
+        {"workbench box", false, false, false, 22},
+        {"protocol breast", true, false, true, 23},
+        {"both targets", false, true, false, 26},
+        {"protocol with targets", true, true, true, 27},
     };
     for (const Row& row : rows) {
         RunInputs in = workbench;
