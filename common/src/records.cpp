@@ -335,7 +335,21 @@ void RecordReader::finishField() {
     }
 }
 
+std::string_view RecordReader::textBetween(size_t from, size_t to) const {
+    to = std::min(to, data_.size());
+    from = std::min(from, to);
+    return std::string_view(data_).substr(from, to - from);
+}
+
 double RecordReader::readNumber() {
+    return readNumberField(false);
+}
+
+double RecordReader::readRequiredNumber() {
+    return readNumberField(true);
+}
+
+double RecordReader::readNumberField(bool required) {
     skipFieldStart();
     {
         const char* b = data_.data() + pos_;
@@ -363,6 +377,7 @@ double RecordReader::readNumber() {
     }
     std::string_view field(data_.data() + start, pos_ - start);
     double v = 0;
+    if (field.empty() && required) throw NotANumber("holds an empty field where a number belongs", name_);
     if (!field.empty() && !parseNumberStrict(field, v))
         throw NotANumber("holds \"" + shownText(field) + "\" where a number belongs", name_);
     finishField();

@@ -319,7 +319,9 @@ ResultFault textFault(const std::string& bytes, const std::string& name, int lay
     const size_t at = bytes.rfind(std::string("\r\n") + std::string(formats::kTrailerBegin) + "\r\n");
     if (at == std::string::npos) return ResultFault::Unreadable;
     RecordReader trailer = RecordReader::fromBytes(std::string_view(bytes).substr(at + 2), name);
-    if (formats::readResultTrailer(trailer).state != formats::ResultTrailer::State::Complete)
+    // The blocks are not in this reader: the hash, the writer's own over them, is not checked here.
+    h.blocksOffset = formats::kBlocksNotInReader;
+    if (formats::readResultTrailer(trailer, h).state != formats::ResultTrailer::State::Complete)
         return ResultFault::Unreadable;
     return ResultFault::None;
 }

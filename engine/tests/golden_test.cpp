@@ -1,7 +1,9 @@
 // Fixed-seed runs of three small cases, each compared byte for byte with the
-// result file kept under golden/<case>/expected.vesk. Two lines differ from
+// result file kept under golden/<case>/expected.vesk. Three lines differ from
 // build to build and run to run and are masked on both sides: the header's
-// " Run time:" line and the trailer's engine_version. Everything else, the
+// " Run time:" line, the trailer's engine_version and its content_sha256,
+// which covers the version (it is checked on the file as written instead).
+// Everything else, the
 // header, both dose blocks and the trailer, is the engine's answer for that
 // seed on any number of threads.
 //
@@ -13,6 +15,7 @@
 // kv-sweep rows of the old revision then run again.
 #include "kv/engine/engine_session.h"
 #include "kv/engine/result_file.h"
+#include "kv/formats/result_file.h"
 #include "kv/test_support/work_dir.h"
 
 #include <chrono>
@@ -62,7 +65,8 @@ std::string maskLines(std::string bytes, std::string_view prefix) {
 }
 
 std::string masked(std::string bytes) {
-    return maskLines(maskLines(std::move(bytes), " Run time: "), "engine_version = ");
+    return maskLines(maskLines(maskLines(std::move(bytes), " Run time: "), "engine_version = "),
+                     "content_sha256 = ");
 }
 
 // "line N: expected ... / got ..." at the first line that differs.
@@ -89,6 +93,9 @@ std::string runCase(const GoldenCase& c, const fs::path& dir) {
     while (!s->finished())
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(s->state(), SessionState::Saved) << s->failure() << s->runFault();
+    kv::formats::ResultTrailer t;
+    EXPECT_EQ(kv::formats::readResultTrailer(dir, kResultName, t), kv::formats::LoadFailure::None);
+    EXPECT_TRUE(t.state == kv::formats::ResultTrailer::State::Complete && t.verified) << c.name;
     return masked(kv::test_support::readFile(dir / kResultName));
 }
 

@@ -1,5 +1,6 @@
 #include "kv/formats/result_file.h"
 
+#include "kv/common/content_hash.h"
 #include "kv/common/format.h"
 #include "kv/formats/file_error.h"
 
@@ -28,17 +29,29 @@ bool readCount(RecordReader& in, int max, int& out) {
     return true;
 }
 
-// The record reader's faults as a load reports them.
-template <class F> LoadFailure guarded(F read) {
+// The record reader's faults as a load reports them, with the line of a bad value.
+template <class F> LoadFailure guarded(RecordReader& in, int* failureLine, F read) {
     try {
         return read();
     } catch (const PastEnd&) {
         return LoadFailure::EndsEarly;
     } catch (const NotANumber&) {
+        if (failureLine) *failureLine = in.lineNumber();
         return LoadFailure::NotANumber;
     } catch (const std::exception&) {
         return LoadFailure::Unreadable;
     }
+}
+
+constexpr std::string_view kSeedLabel = " Random seed: ";
+
+// The digits after " Random seed: ", where the line holds a whole number there.
+std::optional<std::string> seedOf(std::string_view line) {
+    if (line.substr(0, kSeedLabel.size()) != kSeedLabel) return std::nullopt;
+    line.remove_prefix(kSeedLabel.size());
+    const size_t digits = std::min(line.find_first_not_of("0123456789"), line.size());
+    if (digits == 0 || digits > 20) return std::nullopt;
+    return std::string(line.substr(0, digits));
 }
 
 } // namespace
@@ -61,14 +74,24 @@ LoadFailure openResultFile(const std::filesystem::path& workDir, std::string_vie
 }
 
 LoadFailure readResultHead(RecordReader& in, ResultFileHead& h, int maxCountZ) {
-    return guarded([&] {
+    return guarded(in, nullptr, [&] {
         h.kindLine = in.readLine();
         for (int i = descriptionLineCount(h.kindLine); i > 0; --i)
-            in.readLine();
+            if (std::optional<std::string> seed = seedOf(in.readLine())) h.seed = seed;
         // read as the preview reads it; the loader itself has no use for it
         h.histories = parseNumber(in.readLine());
-        for (int i = kLinesAfterDescription - 1; i > 0; --i)
-            in.readLine();
+        in.readLine();
+        {
+            // The phantom line's glandular fraction, for the trailer's to be checked against.
+            const std::string phantom = in.readLine();
+            size_t at = std::string::npos;
+            for (int comma = 0; comma < 3; ++comma) {
+                at = phantom.find(',', at + 1);
+                if (at == std::string::npos) break;
+            }
+            h.glandularPercent = at == std::string::npos ? 0 : parseNumber(phantom.substr(at + 1));
+        }
+        in.readLine();
         h.airKerma = in.readNumber();
         h.fcd = in.readNumber();
         if (!std::isfinite(h.airKerma) || !std::isfinite(h.fcd)) return LoadFailure::NotANumber;
@@ -77,22 +100,28 @@ LoadFailure readResultHead(RecordReader& in, ResultFileHead& h, int maxCountZ) {
             return LoadFailure::CountOutOfRange;
         if (h.countY < kFirstReferenceRow) return LoadFailure::EmptyReferenceRegion;
         if (!(h.airKerma > 0)) return LoadFailure::AirKerma;
+        h.blocksOffset = in.offset();
         return LoadFailure::None;
     });
 }
 
-LoadFailure readResultBlocks(RecordReader& in, const ResultFileHead& h, const ResultRowSink& rowAt) {
-    return guarded([&] {
+LoadFailure readResultBlocks(RecordReader& in, const ResultFileHead& h, const ResultRowSink& rowAt,
+                             int* failureLine) {
+    return guarded(in, failureLine, [&] {
         for (int c : {1, 2})
             for (int iz = 1; iz <= h.countZ; ++iz)
                 for (int iy = 1; iy <= h.countY; ++iy) {
                     double* row = rowAt(c, iy, iz);
                     bool finite = true;
+                    const int line = in.lineNumber();
                     for (int ix = 0; ix < kValuesPerRow; ++ix) {
-                        row[ix] = in.readNumber();
+                        row[ix] = in.readRequiredNumber();
                         finite &= std::isfinite(row[ix]);
                     }
-                    if (!finite) return LoadFailure::NotANumber;
+                    if (!finite) {
+                        if (failureLine) *failureLine = line;
+                        return LoadFailure::NotANumber;
+                    }
                 }
         return LoadFailure::None;
     });
@@ -116,10 +145,33 @@ std::string_view trimmedBlanks(std::string_view s) {
     return s;
 }
 
-ResultTrailer damaged() {
+ResultTrailer damaged(TrailerDamage why, int line = 0, std::string key = {}) {
     ResultTrailer t;
     t.state = ResultTrailer::State::Damaged;
+    t.damage = why;
+    t.damagedLine = line;
+    t.damagedKey = std::move(key);
     return t;
+}
+
+bool isHexDigest(std::string_view s) {
+    return s.size() == 64 && std::all_of(s.begin(), s.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
+}
+
+// The trailer's values that repeat what the head states, against it.
+std::optional<std::string> disagreement(const ResultTrailer& t, const ResultFileHead& h) {
+    if (t.find(trailer::kHistories)) {
+        const std::optional<double> n = t.number(trailer::kHistories);
+        if (!n || *n != h.histories) return std::string(trailer::kHistories.name);
+    }
+    if (const std::optional<double> g = t.number(trailer::kGlandularPercent);
+        g && std::fabs(*g - h.glandularPercent) > 1e-9 * std::max(1.0, std::fabs(*g)))
+        return std::string(trailer::kGlandularPercent.name);
+    if (const std::string* seed = t.find(trailer::kSeed); seed && h.seed && *seed != *h.seed)
+        return std::string(trailer::kSeed.name);
+    return std::nullopt;
 }
 
 } // namespace
@@ -137,38 +189,78 @@ std::optional<double> ResultTrailer::number(std::string_view name) const {
     return x;
 }
 
-ResultTrailer readResultTrailer(RecordReader& in) {
+std::string trailerContentHash(std::string_view text) {
+    ContentHash h;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        h.add(line).add("\n");
+        at = end + 1;
+    }
+    return h.hex();
+}
+
+ResultTrailer readResultTrailer(RecordReader& in, const ResultFileHead& head) {
     try {
-        // Blank lines (the rest of the last value's line) may come first;
-        // any other text there is not ours, and no trailer.
+        // Blank lines (the rest of the last value's line) may come first.
+        // Other text there is no trailer of ours (another engine's) unless a
+        // trailer follows it: then it was put between the blocks and ours.
+        int textBefore = 0;
         for (;;) {
             if (in.atEnd()) return {};
+            const int lineNo = in.lineNumber();
             const std::string text = in.readLine();
             const std::string_view line = trimmedBlanks(text);
             if (line == kTrailerBegin) break;
-            if (!line.empty()) return {};
+            if (!line.empty() && textBefore == 0) textBefore = lineNo;
         }
+        if (textBefore > 0) return damaged(TrailerDamage::TextBefore, textBefore);
         ResultTrailer t;
+        size_t hashLineAt = 0;
+        int hashLine = 0;
         for (;;) {
-            if (in.atEnd()) return damaged(); // cut before its end line
+            if (in.atEnd()) return damaged(TrailerDamage::CutShort, in.lineNumber());
+            const int lineNo = in.lineNumber();
+            const size_t lineAt = in.offset();
             const std::string text = in.readLine();
             std::string_view line = trimmedBlanks(text);
             if (line == kTrailerEnd) break;
+            // After the hash only the end line; a file that stops on another was cut in it.
+            if (hashLine > 0)
+                return in.atEnd() ? damaged(TrailerDamage::CutShort, lineNo)
+                                  : damaged(TrailerDamage::HashNotLast, hashLine);
             const size_t eq = line.find('=');
-            if (eq == std::string_view::npos) return damaged();
+            if (eq == std::string_view::npos) return damaged(TrailerDamage::NotNameValue, lineNo);
             const std::string_view name = trimmedBlanks(line.substr(0, eq));
             const std::string_view value = trimmedBlanks(line.substr(eq + 1));
-            if (!isTrailerName(name) || t.find(name) || value.size() > kMaxTrailerValueBytes ||
-                t.entries.size() >= kMaxTrailerEntries)
-                return damaged();
+            if (!isTrailerName(name) || value.size() > kMaxTrailerValueBytes)
+                return damaged(TrailerDamage::NotNameValue, lineNo);
+            if (t.find(name) || t.entries.size() >= kMaxTrailerEntries)
+                return damaged(TrailerDamage::NameTwice, lineNo);
+            if (name == trailer::kContentSha256.name) {
+                if (!isHexDigest(value)) return damaged(TrailerDamage::HashNotLast, lineNo);
+                hashLineAt = lineAt, hashLine = lineNo;
+            }
             t.entries.emplace_back(std::string(name), std::string(value));
         }
-        while (!in.atEnd())
-            if (!trimmedBlanks(in.readLine()).empty()) return damaged();
+        while (!in.atEnd()) {
+            const int lineNo = in.lineNumber();
+            if (!trimmedBlanks(in.readLine()).empty()) return damaged(TrailerDamage::TextAfter, lineNo);
+        }
+        if (hashLine > 0 && head.blocksOffset != kBlocksNotInReader) {
+            if (trailerContentHash(in.textBetween(head.blocksOffset, hashLineAt)) !=
+                *t.find(trailer::kContentSha256))
+                return damaged(TrailerDamage::HashMismatch, hashLine);
+            t.verified = true;
+        }
+        if (std::optional<std::string> key = disagreement(t, head))
+            return damaged(TrailerDamage::DisagreesWithHead, 0, *key);
         t.state = ResultTrailer::State::Complete;
         return t;
     } catch (const std::exception&) {
-        return damaged();
+        return damaged(TrailerDamage::CutShort, in.lineNumber());
     }
 }
 
@@ -184,7 +276,7 @@ LoadFailure readResultTrailer(const std::filesystem::path& workDir, std::string_
     if (LoadFailure f = readResultBlocks(*in, head, [&](int, int, int) { return row.data(); });
         f != LoadFailure::None)
         return f;
-    out = readResultTrailer(*in);
+    out = readResultTrailer(*in, head);
     return LoadFailure::None;
 }
 
@@ -236,6 +328,8 @@ void writeResultFile(RecordWriter& out, const ResultFileContent& r) {
         for (size_t j = 0; j < i; ++j)
             if (r.trailer[j].first == name)
                 throw std::invalid_argument("trailer name " + name + " given twice");
+        if (name == trailer::kContentSha256.name)
+            throw std::invalid_argument("the writer adds content_sha256 itself");
         requireOneLine(value, "trailer value");
         if (trimmedBlanks(value) != value || value.size() > kMaxTrailerValueBytes)
             throw std::invalid_argument("trailer value of " + name + " would not read back as written");
@@ -251,6 +345,7 @@ void writeResultFile(RecordWriter& out, const ResultFileContent& r) {
     out.line(r.phantomNote);
     out.line(plainDecimal(r.airKerma) + ", " + plainDecimal(r.fcd) + ", " + std::to_string(r.countX) + ", " +
              std::to_string(r.countY) + ", " + std::to_string(r.countZ));
+    const size_t blocksAt = out.content().size();
     const NumberPattern pattern(r.valuePattern);
     for (const std::vector<double>* block : {&r.primary, &r.scatter})
         for (size_t row = 0; row * kValuesPerRow < blockSize; ++row)
@@ -259,6 +354,9 @@ void writeResultFile(RecordWriter& out, const ResultFileContent& r) {
     out.line(kTrailerBegin);
     for (const auto& [name, value] : r.trailer)
         out.text(name).text(" = ").text(value).endLine();
+    // Last, over everything before it, so that any key added above is covered.
+    const std::string hash = trailerContentHash(std::string_view(out.content()).substr(blocksAt));
+    out.text(trailer::kContentSha256.name).text(" = ").text(hash).endLine();
     out.line(kTrailerEnd);
 }
 

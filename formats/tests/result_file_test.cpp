@@ -133,7 +133,13 @@ ResultTrailer trailerOf(const std::string& text, LoadFailure& blocks) {
     blocks = readResultHead(in, h);
     if (blocks == LoadFailure::None)
         blocks = readResultBlocks(in, h, [&](int, int, int) { return row.data(); });
-    return readResultTrailer(in);
+    return readResultTrailer(in, h);
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
 } // namespace
@@ -153,7 +159,10 @@ TEST(ResultFileTrailer, WrittenTrailerReadsBackInOrderAndWithoutOneNothingChange
     ResultTrailer t = trailerOf(withTrailer, blocks);
     EXPECT_EQ(blocks, LoadFailure::None);
     ASSERT_EQ(t.state, ResultTrailer::State::Complete);
-    EXPECT_EQ(t.entries, c.trailer);
+    EXPECT_TRUE(t.verified);
+    ASSERT_EQ(t.entries.size(), c.trailer.size() + 1);
+    EXPECT_TRUE(std::equal(c.trailer.begin(), c.trailer.end(), t.entries.begin()));
+    EXPECT_EQ(t.entries.back().first, trailer::kContentSha256.name);
     EXPECT_EQ(t.number("k_surface_per_k_fcd"), 1.2345678901234567); // every digit back
     EXPECT_EQ(t.number("physics_revision"), 3.0);
     EXPECT_FALSE(t.number("note"));
@@ -211,6 +220,7 @@ TEST(ResultFileTrailer, WriterRefusesATrailerThatWouldNotReadBack) {
         {{"a", " 1"}},
         {{"a", "1"}, {"a", "2"}},
         {{"a", std::string(kMaxTrailerValueBytes + 1, 'x')}},
+        {{"content_sha256", std::string(64, '0')}},
     };
     for (const auto& trailer : bad) {
         ResultFileContent c = smallContent();
@@ -231,4 +241,126 @@ TEST(ResultFileTrailer, WholeFileReaderOpensReadsAndNamesALoadFailure) {
     EXPECT_EQ(t.number("x"), 1.5);
     EXPECT_EQ(readResultTrailer(dir.path(), "missing.vesk", t), LoadFailure::CannotOpen);
     EXPECT_EQ(t.state, ResultTrailer::State::Absent);
+}
+
+namespace {
+
+// A result as the engines write one: 600000 histories, a seed line, the ratios.
+ResultFileContent engineLikeContent() {
+    ResultFileContent c = smallContent();
+    c.histories = 600000;
+    c.description = {" Equipment: test", " Random seed: 1234 (one stream per batch)"};
+    c.phantom = {15, 15, 5, 50};
+    c.primary[40] = 2.5;
+    c.trailer = {{"seed", "1234"},
+                 {"histories", "600000"},
+                 {"glandular_percent", "50"},
+                 {"k_surface_per_k_fcd", "1.25"},
+                 {"mgd_per_k_surface", "0.375"},
+                 {"sagd", "0.41"}};
+    return c;
+}
+
+} // namespace
+
+// Each edit a hostile or careless hand could make after the engine wrote the
+// file: the trailer is damaged with its reason, and its values are not used.
+TEST(ResultFileTrailer, AnEditedFileIsDamagedWithItsReason) {
+    const ResultFileContent c = engineLikeContent();
+    const std::string good = textOf(c);
+    const std::string lf = [&] {
+        std::string s;
+        for (char ch : good)
+            if (ch != '\r') s += ch;
+        return s;
+    }();
+    std::string old = good; // as an engine wrote it before the hash: the hash line taken out
+    old.erase(old.find("content_sha256"), old.find(std::string(kTrailerEnd)) - old.find("content_sha256"));
+    ResultFileContent lying =
+        c; // a trailer whose own hash is right but whose history count is not the head's
+    lying.trailer[1].second = "5";
+    ResultFileContent otherSeed = c;
+    otherSeed.trailer[0].second = "999";
+    ResultFileContent otherFraction = c;
+    otherFraction.trailer[2].second = "20";
+    const std::string begin = std::string(kTrailerBegin);
+    struct Row {
+        const char* name;
+        std::string text;
+        ResultTrailer::State state;
+        TrailerDamage damage;
+        bool verified;
+        const char* key;
+    };
+    using S = ResultTrailer::State;
+    const Row rows[] = {
+        {"as written", good, S::Complete, TrailerDamage::None, true, ""},
+        {"line ends made LF", lf, S::Complete, TrailerDamage::None, true, ""},
+        {"written before the hash", old, S::Complete, TrailerDamage::None, false, ""},
+        {"sagd times 10", replaced(good, "sagd = 0.41", "sagd = 4.1"), S::Damaged,
+         TrailerDamage::HashMismatch, false, ""},
+        {"mgd_per_k_surface times 3",
+         replaced(good, "mgd_per_k_surface = 0.375", "mgd_per_k_surface = 1.125"), S::Damaged,
+         TrailerDamage::HashMismatch, false, ""},
+        {"k_surface_per_k_fcd set to 0.5",
+         replaced(good, "k_surface_per_k_fcd = 1.25", "k_surface_per_k_fcd = 0.5"), S::Damaged,
+         TrailerDamage::HashMismatch, false, ""},
+        {"histories 5 in the trailer", replaced(good, "histories = 600000", "histories = 5"), S::Damaged,
+         TrailerDamage::HashMismatch, false, ""},
+        {"a dose value edited", replaced(good, "2.50000E+00", "2.60000E+00"), S::Damaged,
+         TrailerDamage::HashMismatch, false, ""},
+        {"a hashed trailer against the header's 600000", textOf(lying), S::Damaged,
+         TrailerDamage::DisagreesWithHead, false, "histories"},
+        {"the header's history count edited", replaced(good, "\r\n600000\r\n", "\r\n5\r\n"), S::Damaged,
+         TrailerDamage::DisagreesWithHead, false, "histories"},
+        {"another seed than the header's", textOf(otherSeed), S::Damaged, TrailerDamage::DisagreesWithHead,
+         false, "seed"},
+        {"another glandular fraction than the phantom line's", textOf(otherFraction), S::Damaged,
+         TrailerDamage::DisagreesWithHead, false, "glandular_percent"},
+        {"a junk line before the trailer", replaced(good, begin, "junk\r\n" + begin), S::Damaged,
+         TrailerDamage::TextBefore, false, ""},
+        {"an entry after the hash",
+         replaced(good, std::string(kTrailerEnd), "x = 1\r\n" + std::string(kTrailerEnd)), S::Damaged,
+         TrailerDamage::HashNotLast, false, ""},
+        {"a hash that is no digest", replaced(good, "content_sha256 = ", "content_sha256 = x"), S::Damaged,
+         TrailerDamage::HashNotLast, false, ""},
+    };
+    for (const Row& r : rows) {
+        LoadFailure blocks = LoadFailure::Unreadable;
+        const ResultTrailer t = trailerOf(r.text, blocks);
+        EXPECT_EQ(blocks, LoadFailure::None) << r.name;
+        EXPECT_EQ(t.state, r.state) << r.name;
+        EXPECT_EQ(t.damage, r.damage) << r.name;
+        EXPECT_EQ(t.verified, r.verified) << r.name;
+        EXPECT_EQ(t.damagedKey, r.key) << r.name;
+        if (t.state == S::Damaged) {
+            EXPECT_TRUE(t.entries.empty()) << r.name;
+        }
+    }
+}
+
+// "1,,2" in a block would read as 0 and shift every later value by one.
+TEST(ResultFileReader, AnEmptyFieldInABlockIsAFailureAtItsLine) {
+    const std::string good = textOf(smallContent());
+    const struct {
+        const char* name;
+        std::string text;
+        int line;
+    } rows[] = {
+        {"two commas", replaced(good, "E+00,1.", "E+00,,1."), 21},
+        {"a comma first on a line", replaced(good, "\r\n1.", "\r\n,1."), 21},
+        {"a blank field", replaced(good, "E+00,1.", "E+00, ,1."), 21},
+    };
+    for (const auto& r : rows) {
+        LoadFailure blocks = LoadFailure::None;
+        kv::RecordReader in = kv::RecordReader::fromBytes(r.text, "t.vesk");
+        ResultFileHead h;
+        ASSERT_EQ(readResultHead(in, h), LoadFailure::None) << r.name;
+        std::vector<double> row(kValuesPerRow);
+        int line = 0;
+        blocks = readResultBlocks(
+            in, h, [&](int, int, int) { return row.data(); }, &line);
+        EXPECT_EQ(blocks, LoadFailure::NotANumber) << r.name;
+        EXPECT_EQ(line, r.line) << r.name;
+    }
 }

@@ -75,6 +75,23 @@ int main(int argc, char** argv) {
     tomo.description[1] = " 乳房 断層";
     kv::formats::writeResultFile(scratch, "r.vesk", tomo);
     keep(scratch, "r.vesk", "result_file", "tomosynthesis.vesk");
+    // With a trailer as the engines end it (its hash written by the writer), and
+    // thicker than the screens show, as an engine's 8 cm protocol breast is.
+    kv::formats::ResultFileContent withTrailer = smallResult(1, false);
+    withTrailer.description[1] = " Random seed: 77 (one stream per batch)";
+    withTrailer.trailer = {{"seed", "77"},   {"histories", "1000000"}, {"glandular_percent", "50"},
+                           {"sagd", "0.41"}, {"dose100", "0.52"},      {"k_surface_per_k_fcd", "0.8"},
+                           {"maps", "no"}};
+    kv::formats::writeResultFile(scratch, "r.vesk", withTrailer);
+    keep(scratch, "r.vesk", "result_file", "trailer.vesk");
+    kv::formats::ResultFileContent thick = withTrailer;
+    thick.countZ = kv::formats::kMaxCountZ + 1;
+    const size_t thickValues = static_cast<size_t>(kv::results::kValuesPerRow) * 26 * thick.countZ;
+    thick.primary.assign(thickValues, 1.0);
+    thick.scatter.assign(thickValues, 0.5);
+    thick.valuePattern = "0";
+    kv::formats::writeResultFile(scratch, "r.vesk", thick);
+    keep(scratch, "r.vesk", "result_file", "thicker-than-screens.vesk");
 
     kv::formats::writeControlFile(scratch, {"65.0", "2.0", 64.0, "50.0", "1.0E+08", "run1", "Unit A"});
     keep(scratch, kv::formats::kControlFileName, "control_file", "MC.dat");

@@ -31,10 +31,14 @@ LoadResult readAndCompute(RecordReader& in, const std::function<void()>& pending
     m.GridCountY = head.countY;
     m.GridCountZ = head.countZ;
 
+    int line = 0;
     if (LoadFailure f = formats::readResultBlocks(
-            in, head, [&](int c, int iy, int iz) { return m.DoseGrid.row(c, iy, iz) + 1; });
-        f != LoadFailure::None)
-        return failed(f);
+            in, head, [&](int c, int iy, int iz) { return m.DoseGrid.row(c, iy, iz) + 1; }, &line);
+        f != LoadFailure::None) {
+        LoadResult bad = failed(f);
+        bad.line = line;
+        return bad;
+    }
     if (pendingEvents) pendingEvents();
 
     switch (computeDoseQuantities(m, pendingEvents)) {

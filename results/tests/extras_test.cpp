@@ -149,6 +149,46 @@ TEST(Agd, EachSurfaceDistanceTakesItsOwnRatio) {
     EXPECT_FALSE(kaRatio(o, KaPoint::BreastSurface, kProtocolSurfaceMm));
 }
 
+// The AGD panel takes its ratio from the trailer only while the file is as the
+// engine wrote it: an edited ratio gives none, and the note says why.
+TEST(Agd, AnEditedRatioIsNeverUsedAndTheNoteSaysWhy) {
+    TempDir dir;
+    ResultFileContent c = testfiles::uniformResult(75, 30, 2, 1.0);
+    c.histories = 600000;
+    c.trailer = {{"histories", "600000"}, {"k_fcd_paddle_per_k_fcd", "0.8"}, {"k_surface_per_k_fcd", "0.86"}};
+    const std::string good = testfiles::resultText(c);
+    const kv::texts::ResultsExtrasTexts& x = kv::texts::resultsExtrasTexts();
+    auto edited = [&](const std::string& from, const std::string& to) {
+        std::string s = good;
+        return s.replace(s.find(from), from.size(), to);
+    };
+    const struct {
+        const char* name;
+        std::string text;
+        bool ratios;
+        std::string note;
+    } rows[] = {
+        {"as written", good, true, ""},
+        {"k_surface_per_k_fcd set to 0.5", edited("k_surface_per_k_fcd = 0.86", "k_surface_per_k_fcd = 0.5"),
+         false, "the content hash does not match"},
+        {"histories against the header", edited("\r\n600000\r\n", "\r\n5\r\n"), false,
+         "their histories is not what the header states"},
+        {"a junk line before the trailer", edited("## kv trailer", "junk\r\n## kv trailer"), false,
+         "text between the dose values and the additions, line"},
+    };
+    for (const auto& r : rows) {
+        dir.write("t.vesk", r.text);
+        ResultTrailer t;
+        ASSERT_EQ(readResultTrailer(dir.path(), "t.vesk", t), LoadFailure::None) << r.name;
+        const KaRatios k = kaRatiosOf(t);
+        EXPECT_EQ(kaRatio(k, KaPoint::BreastSurface).has_value(), r.ratios) << r.name;
+        EXPECT_EQ(kaRatio(k, KaPoint::FcdPaddle).has_value(), r.ratios) << r.name;
+        const std::string note = trailerNote(t, x);
+        EXPECT_EQ(note.empty(), r.note.empty()) << r.name << ": " << note;
+        EXPECT_NE(note.find(r.note), std::string::npos) << r.name << ": " << note;
+    }
+}
+
 class Tables : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -52,6 +52,20 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
             "together, in mGy. Ka is the air kerma with the tube at 0\u00b0 for the tube loading of the "
             "whole scan; the uncertainty is the sAGD's alone.",
         .trailerDamaged = "The additions after the dose values are cut short or damaged: they are not shown.",
+        .trailerDamagedBecause =
+            "The additions after the dose values are damaged ({reason}): they are not shown.",
+        .reasonAtLine = "{reason}, line {line}",
+        .trailerWhyCutShort = "cut short before their end line",
+        .trailerWhyNotNameValue = "a line that is no \"name = value\"",
+        .trailerWhyNameTwice = "a name given twice",
+        .trailerWhyTextBefore = "text between the dose values and the additions",
+        .trailerWhyTextAfter = "text after their end line",
+        .trailerWhyHashNotLast = "the content hash is not their last line or not 64 hex digits",
+        .trailerWhyHashMismatch = "the content hash does not match: the dose values or the additions were "
+                                  "changed after the engine wrote them",
+        .trailerWhyDisagrees = "their {key} is not what the header states",
+        .trailerUnverified = "The additions after the dose values were written before they carried a content "
+                             "hash: shown, not verified.",
         .thickerThanScreens =
             "The breast is thicker than the 6 cm the screens show: the fields come from the "
             "additions after the dose values, without the depth dose.",

@@ -47,6 +47,19 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
             "トモシンセシスの結果です。スキャン全体 (すべての投影) の平均乳腺線量 (mGy)。Ka は管球 0° で"
             "スキャン全体の管電流時間積に対する空気カーマです。不確かさは sAGD のものだけです。",
         .trailerDamaged = "線量値のあとの追加情報が途中で切れているか壊れているため、表示しません。",
+        .trailerDamagedBecause = "線量値のあとの追加情報が壊れているため ({reason})、表示しません。",
+        .reasonAtLine = "{reason}、{line} 行目",
+        .trailerWhyCutShort = "終わりの行の前で切れています",
+        .trailerWhyNotNameValue = "「名前 = 値」でない行があります",
+        .trailerWhyNameTwice = "同じ名前が二度あります",
+        .trailerWhyTextBefore = "線量値と追加情報の間に別の文字があります",
+        .trailerWhyTextAfter = "終わりの行のあとに文字があります",
+        .trailerWhyHashNotLast = "内容のハッシュが最後の行でないか、16 進 64 桁ではありません",
+        .trailerWhyHashMismatch =
+            "内容のハッシュが一致しません。エンジンが書いたあとで線量値か追加情報が変更されています",
+        .trailerWhyDisagrees = "{key} がヘッダーの値と一致しません",
+        .trailerUnverified =
+            "線量値のあとの追加情報は内容のハッシュを持つ前の形式です。表示しますが、検証していません。",
         .thickerThanScreens =
             "乳房の厚さが画面で表示できる 6 cm を超えています。各値は線量値のあとの追加情報から"
             "求めたもので、深部線量はありません。",

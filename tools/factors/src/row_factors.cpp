@@ -162,7 +162,7 @@ std::optional<RowFactors> factorsOf(const Prepared& p, const std::string& bytes)
         formats::readResultBlocks(in, head, [&](int, int, int) { return row.data(); }) !=
             formats::LoadFailure::None)
         return std::nullopt;
-    const formats::ResultTrailer t = formats::readResultTrailer(in);
+    const formats::ResultTrailer t = formats::readResultTrailer(in, head);
     if (t.state != formats::ResultTrailer::State::Complete ||
         t.number("physics_revision") != static_cast<double>(engine::kPhysicsRevision) || !t.find("seed"))
         return std::nullopt;

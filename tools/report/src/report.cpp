@@ -3,6 +3,7 @@
 #include "kv/common/codepage.h"
 #include "kv/common/command_line.h"
 #include "kv/common/format.h"
+#include "kv/common/typed_number.h"
 #include "kv/formats/result_file.h"
 #include "kv/formats/trailer_keys.h"
 #include "kv/report/report_modes.h"
@@ -116,6 +117,14 @@ FileReport evaluate(const std::string& arg, const texts::ResultsModelTexts& t) {
     return r;
 }
 
+// Why a load failed, with the line of a bad value where the reader saw one.
+std::string loadReason(const LoadResult& l, const texts::ResultsModelTexts& t) {
+    const std::string why(failureReason(l.failure, t));
+    if (l.line <= 0) return why;
+    return fillIn(texts::resultsExtrasTexts().reasonAtLine.str(),
+                  {{"{reason}", why}, {"{line}", std::to_string(l.line)}});
+}
+
 // A number as data: every digit kept, nothing added.
 std::string number(double v) {
     return std::isfinite(v) ? plainDecimal(v) : std::string();
@@ -171,15 +180,14 @@ void writeCsv(const FileReport& r, std::ostream& out, const texts::ResultsModelT
         out << "preview," << csvText(line) << "\n";
     if (r.replacedBytes) out << "note," << csvText(t.reportReplacedBytes) << "\n";
     if (!r.reported()) {
-        out << "error," << csvText(t.cannotRead) << "," << csvText(failureReason(r.load.failure, t))
-            << "\n\n";
+        out << "error," << csvText(t.cannotRead) << "," << csvText(loadReason(r.load, t)) << "\n\n";
         return;
     }
     out << "engine_version," << (r.engineVersion ? csvText(*r.engineVersion) : "") << "\n";
     const texts::ResultsExtrasTexts& x = texts::resultsExtrasTexts();
     if (r.thick) out << "note," << csvText(x.thickerThanScreens) << "\n";
-    if (r.trailer.state == formats::ResultTrailer::State::Damaged)
-        out << "note," << csvText(x.trailerDamaged) << "\n";
+    if (const std::string note = trailerNote(r.trailer, x); !note.empty())
+        out << "note," << csvText(note) << "\n";
     for (const FieldRow& f : r.fields)
         out << "field," << f.key << "," << csvText(f.text) << "," << number(f.value) << "\n";
     for (const auto& [name, value] : r.trailer.entries)
@@ -270,7 +278,7 @@ void writeJson(const FileReport& r, std::ostream& out, const texts::ResultsModel
     if (r.replacedBytes) out << "    \"note\": " << jsonText(t.reportReplacedBytes) << ",\n";
     if (!r.reported()) {
         out << "    \"error\": " << jsonText(t.cannotRead)
-            << ",\n    \"reason\": " << jsonText(failureReason(r.load.failure, t)) << "\n  }";
+            << ",\n    \"reason\": " << jsonText(loadReason(r.load, t)) << "\n  }";
         return;
     }
     // null for a file of an engine that wrote no version.
@@ -282,8 +290,10 @@ void writeJson(const FileReport& r, std::ostream& out, const texts::ResultsModel
             << unitJson(r.fields[i].unit, r.fields[i].per) << ", \"text\": " << jsonText(r.fields[i].text)
             << "}";
     static constexpr const char* kStates[] = {"absent", "complete", "damaged"};
+    const std::string note = trailerNote(r.trailer, texts::resultsExtrasTexts());
     out << "\n    },\n    \"trailer\": {\"state\": \"" << kStates[static_cast<int>(r.trailer.state)]
-        << "\", \"values\": {";
+        << "\", \"verified\": " << (r.trailer.verified ? "true" : "false")
+        << ", \"note\": " << (note.empty() ? "null" : jsonText(note)) << ", \"values\": {";
     for (size_t i = 0; i < r.trailer.entries.size(); ++i) {
         const auto& [name, value] = r.trailer.entries[i];
         const formats::TrailerKey* k = formats::trailerKey(name);

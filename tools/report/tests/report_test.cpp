@@ -321,7 +321,8 @@ TEST_F(Report, EachTableIsOneRectangularCsv) {
          ",2,62.5,37.5,25\n"},
         {"air_kerma", "file,point,where,k_per_k_fcd,sagd,mgd,unit,per", 6,
          ",0.86,0.581395348837209,0.186,mGy/mGy,k_surface\n"},
-        {"trailer", "file,key,value,unit,per", 18, ",mgd_per_k_fcd_paddle,\"0.2\",mGy/mGy,k_fcd_paddle\n"},
+        // Nine keys and the content hash each.
+        {"trailer", "file,key,value,unit,per", 20, ",mgd_per_k_fcd_paddle,\"0.2\",mGy/mGy,k_fcd_paddle\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.table);
@@ -367,7 +368,7 @@ TEST_F(Report, TheTrailerAndWhereEachFactorsAirKermaIsMeasured) {
     EXPECT_TRUE(JsonChecker(json.out).valid()) << json.out;
     // Numbers as numbers, each with the unit and the air kerma it is per.
     for (const char* expected : {
-             "\"trailer\": {\"state\": \"complete\", \"values\": {\n"
+             "\"trailer\": {\"state\": \"complete\", \"verified\": true, \"note\": null, \"values\": {\n"
              "      \"physics_revision\": {\"value\": 1, \"unit\": null, \"per\": null}",
              "\"k_surface_per_k_fcd\": {\"value\": 0.86, \"unit\": \"mGy/mGy\", \"per\": \"k_fcd\"}",
              "\"mgd_per_k_surface\": {\"value\": 0.186, \"unit\": \"mGy/mGy\", \"per\": \"k_surface\"}",
@@ -386,9 +387,85 @@ TEST_F(Report, TheTrailerAndWhereEachFactorsAirKermaIsMeasured) {
     dir.write("cut-trailer.vesk", text.substr(0, text.size() - 10));
     Output cut = report({path("cut-trailer.vesk")});
     EXPECT_EQ(cut.status, 0);
-    EXPECT_NE(cut.out.find("note,\"The additions after the dose values are cut short"), std::string::npos)
+    EXPECT_NE(
+        cut.out.find("note,\"The additions after the dose values are damaged (cut short before their end "
+                     "line, line "),
+        std::string::npos)
         << cut.out;
     EXPECT_EQ(cut.out.find("air_kerma"), std::string::npos);
+}
+
+// Each hand edit of a file the engine wrote: "damaged" with the reason, and
+// none of the trailer's values (nor the air kermas from them) shown as true.
+TEST_F(Report, AnEditedTrailerIsDamagedWithItsReasonAndItsValuesAreNotShown) {
+    ResultFileContent c = withTrailer(3);
+    c.histories = 600000;
+    c.trailer.push_back({"histories", "600000"});
+    const std::string good = resultText(c);
+    auto edited = [&](const std::string& from, const std::string& to) {
+        std::string s = good;
+        const size_t at = s.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return at == std::string::npos ? s : s.replace(at, from.size(), to);
+    };
+    std::string old = good; // an engine's file from before the hash
+    old.erase(old.find("content_sha256"), old.find("## end of kv trailer") - old.find("content_sha256"));
+    const std::string hashNote = "the content hash does not match";
+    const struct {
+        const char* name;
+        std::string text;
+        const char* note; // empty: none
+        bool values;
+    } rows[] = {
+        {"as written", good, "", true},
+        {"sagd times 10", edited("sagd = 0.49", "sagd = 4.9"), hashNote.c_str(), false},
+        {"mgd_per_k_surface times 3", edited("mgd_per_k_surface = 0.186", "mgd_per_k_surface = 0.558"),
+         hashNote.c_str(), false},
+        {"k_surface_per_k_fcd set to 0.5", edited("k_surface_per_k_fcd = 0.86", "k_surface_per_k_fcd = 0.5"),
+         hashNote.c_str(), false},
+        {"histories 5 in the trailer", edited("histories = 600000", "histories = 5"), hashNote.c_str(),
+         false},
+        {"the header's histories 5", edited("\r\n600000\r\n", "\r\n5\r\n"),
+         "their histories is not what the header states", false},
+        {"a junk line before the trailer", edited("## kv trailer", "junk\r\n## kv trailer"),
+         "text between the dose values and the additions, line ", false},
+        {"written before the hash", old, "shown, not verified", true},
+    };
+    for (const auto& r : rows) {
+        dir.write("e.vesk", r.text);
+        Output csv = report({path("e.vesk")});
+        EXPECT_EQ(csv.status, 0) << r.name << csv.err;
+        const std::string note =
+            std::string("note,\"") + (std::string(r.note).find("verified") == std::string::npos
+                                          ? "The additions after the dose values are damaged ("
+                                          : "");
+        if (*r.note) {
+            EXPECT_NE(csv.out.find(note), std::string::npos) << r.name << csv.out;
+            EXPECT_NE(csv.out.find(r.note), std::string::npos) << r.name << csv.out;
+        } else {
+            EXPECT_EQ(csv.out.find("note,"), std::string::npos) << r.name << csv.out;
+        }
+        EXPECT_EQ(csv.out.find("trailer,k_surface_per_k_fcd") != std::string::npos, r.values) << r.name;
+        EXPECT_EQ(csv.out.find("air_kerma,surface") != std::string::npos, r.values) << r.name;
+        Output json = report({"--json", path("e.vesk")});
+        EXPECT_TRUE(JsonChecker(json.out).valid()) << r.name << json.out;
+        EXPECT_NE(json.out.find(r.values ? "\"state\": \"complete\"" : "\"state\": \"damaged\""),
+                  std::string::npos)
+            << r.name << json.out;
+    }
+}
+
+// An empty field in a dose block is a read failure that names its line.
+TEST_F(Report, AnEmptyFieldInABlockIsAFailureNamingItsLine) {
+    std::string text = resultText(uniformResult(75, 30, 1, 0.5, 2.0));
+    const size_t firstRow = text.find(", 75, 30, 1\r\n");
+    ASSERT_NE(firstRow, std::string::npos);
+    const size_t at = text.find(',', firstRow + 13);
+    text.replace(at, 1, ",,");
+    dir.write("gap.vesk", text);
+    Output r = report({path("gap.vesk")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE((r.out + r.err).find("a value is not a number, line 21"), std::string::npos) << r.out << r.err;
 }
 
 // A protocol breast over 6 cm: refused by the screens, reported from its trailer.

@@ -154,6 +154,9 @@ class RecordReader {
     // comma or a line end (a number also at a blank). Throws PastEnd, and
     // NotANumber for a field that is not a number; an empty field reads as 0.
     double readNumber();
+    // As readNumber, but an empty field ("1,,2") throws NotANumber: where
+    // every field is a value, reading it as 0 would shift the ones after it.
+    double readRequiredNumber();
     // A quoted field gives the text between the quotes.
     std::string readText();
     bool atEnd() const;
@@ -161,8 +164,15 @@ class RecordReader {
     // line of that field), for messages that point into the file.
     int lineNumber() const;
     const std::string& name() const { return name_; }
+    // Where the reader stands in its (UTF-8) text, the text between two such
+    // places, and a return to one of them.
+    size_t offset() const { return pos_; }
+    std::string_view textBetween(size_t from, size_t to) const;
+    void seek(size_t offset) { pos_ = offset < data_.size() ? offset : data_.size(); }
+    std::string_view text() const { return data_; }
 
   private:
+    double readNumberField(bool required);
     RecordReader() = default;
     void skipFieldStart();
     void finishField();

@@ -84,7 +84,14 @@ struct ResultFileHead {
     int countX = 0;
     int countY = 0;
     int countZ = 0;
+    double glandularPercent = 0;     // the phantom line's fourth number
+    std::optional<std::string> seed; // the digits of the " Random seed:" line, where a line holds one
+    size_t blocksOffset = 0;         // where the dose blocks begin in the reader's text
 };
+// A head's blocksOffset for a trailer read from a reader that holds the trailer
+// alone: its content_sha256 is then not checked (the trailer is Complete, not verified).
+inline constexpr size_t kBlocksNotInReader = static_cast<size_t>(-1);
+
 // From a reader positioned at line 1; a count of layers beyond `maxCountZ`
 // is CountOutOfRange. Never throws.
 LoadFailure readResultHead(RecordReader& in, ResultFileHead& head, int maxCountZ = kMaxCountZ);
@@ -92,9 +99,11 @@ LoadFailure readResultHead(RecordReader& in, ResultFileHead& head, int maxCountZ
 // Where the 75 values of row iy of layer iz of component c (1 primary,
 // 2 scatter) go: `rowAt(c, iy, iz)[0 .. 74]`.
 using ResultRowSink = std::function<double*(int c, int iy, int iz)>;
-// Both blocks after readResultHead; NotANumber for a value that is not finite.
+// Both blocks after readResultHead; NotANumber for a value that is not finite
+// or an empty field ("1,,2"), with `failureLine` (when given) the line of it.
 // Never throws.
-LoadFailure readResultBlocks(RecordReader& in, const ResultFileHead& head, const ResultRowSink& rowAt);
+LoadFailure readResultBlocks(RecordReader& in, const ResultFileHead& head, const ResultRowSink& rowAt,
+                             int* failureLine = nullptr);
 
 // The trailer: what our engines write after the last dose value, which the
 // workbench's loader never reads. Ordered `name = value` pairs between a
@@ -105,14 +114,33 @@ inline constexpr std::string_view kTrailerEnd = "## end of kv trailer";
 inline constexpr size_t kMaxTrailerEntries = 256;
 inline constexpr size_t kMaxTrailerValueBytes = 1024;
 
+// Why a trailer is damaged.
+enum class TrailerDamage {
+    None,
+    CutShort,          // no end line
+    NotNameValue,      // a line that is no `name = value`, or a name that is no word
+    NameTwice,         // a name given twice, or more entries than a trailer holds
+    TextBefore,        // text between the last dose value and the begin line
+    TextAfter,         // text after the end line
+    HashNotLast,       // content_sha256 not the last entry, or not 64 hex digits
+    HashMismatch,      // the dose blocks or the trailer's lines are not what was hashed
+    DisagreesWithHead, // a value that repeats the header's states another (`key`)
+};
+
 struct ResultTrailer {
     enum class State {
         Absent,   // nothing after the dose values (a file of another engine, or of an older one)
         Complete, // begin line, entries, end line
-        Damaged,  // cut short, a line that is no `name = value`, a name twice, text after the end line
+        Damaged,  // see `damage`
     };
     State state = State::Absent;
     std::vector<TrailerEntry> entries; // empty unless Complete
+    // Complete with a content_sha256 that matches; a file written before the
+    // hash is Complete and not verified.
+    bool verified = false;
+    TrailerDamage damage = TrailerDamage::None;
+    std::string damagedKey; // DisagreesWithHead: the trailer's key
+    int damagedLine = 0;    // the file's line where the damage was seen, 0 where none applies
 
     const std::string* find(std::string_view name) const;
     const std::string* find(const TrailerKey& key) const { return find(key.name); }
@@ -121,9 +149,11 @@ struct ResultTrailer {
     std::optional<double> number(const TrailerKey& key) const { return number(key.name); }
 };
 
-// The trailer from a reader that has just read both blocks (readResultBlocks).
+// The trailer from a reader that has just read both blocks (readResultBlocks)
+// of the head `head`: its content_sha256 is checked over the text from
+// head.blocksOffset, and its values that repeat the head's against them.
 // A damaged trailer gives Damaged and no entries; never throws.
-ResultTrailer readResultTrailer(RecordReader& in);
+ResultTrailer readResultTrailer(RecordReader& in, const ResultFileHead& head);
 // Opens the file, reads its head (up to the engines' 110 layers) and blocks,
 // then the trailer; a file that does not load gives its LoadFailure and an
 // Absent trailer. `head`, when given, gets the head.
@@ -132,6 +162,11 @@ LoadFailure readResultTrailer(const std::filesystem::path& workDir, std::string_
 
 // A number as a trailer value: every digit a double needs to read back the same.
 std::string trailerNumber(double v);
+
+// The SHA-256 that a trailer's content_sha256 states, over `text`: the dose
+// blocks and the trailer's lines up to it, each line end counted as LF so
+// that a copy that changed CR LF to LF stays verified.
+std::string trailerContentHash(std::string_view text);
 
 // Everything a result file holds, for whatever writes one.
 struct ResultFileContent {

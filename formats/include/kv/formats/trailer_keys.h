@@ -153,6 +153,10 @@ inline constexpr TrailerKey kTScan{"t_scan", TrailerType::Number, "",
     "tiravex only, beside t_i: the scan's T, the sum of each projection's loading share times its t", "tiravex"};
 inline constexpr TrailerKey kTScanSigmaPercent{"t_scan_sigma_percent", TrailerType::Number, "%",
     "tiravex only: its relative 1-sigma", "tiravex"};
+inline constexpr TrailerKey kContentSha256{"content_sha256", TrailerType::Text, "",
+    "always the last line, written with every trailer: the SHA-256 (64 hex digits) of the text from the first dose "
+    "value to the line before it, each line end taken as LF; a file whose blocks or trailer were edited is damaged",
+    kEngines};
 // clang-format on
 
 } // namespace trailer
@@ -199,6 +203,7 @@ inline constexpr std::array kTrailerKeys = {
     &trailer::kSagdTargetReached,
     &trailer::kMapTargetPercent,
     &trailer::kMapTargetReached,
+    &trailer::kContentSha256,
 };
 
 // Each name a trailer name (letters, digits, '_') and given once; each Word

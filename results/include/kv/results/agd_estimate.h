@@ -3,6 +3,7 @@
 // and kv-report show them, and the AGD of a measured air kerma.
 #include "kv/formats/result_file.h"
 #include "kv/formats/run_header.h"
+#include "kv/texts/results_extras.h"
 
 #include <array>
 #include <optional>
@@ -33,6 +34,10 @@ struct KaRatios {
     std::optional<double> surface40mm, surface60mm;
 };
 KaRatios kaRatiosOf(const formats::ResultTrailer& t);
+// For a damaged trailer, what is wrong with it (and where) in the edition's
+// words, under "damaged, not shown"; for an unverified one (written before
+// the content hash) that it is shown unverified; empty for a verified or absent one.
+std::string trailerNote(const formats::ResultTrailer& t, const texts::ResultsExtrasTexts& x);
 // 1 for FcdFree; empty when the file does not give the point's. `surfaceMm`
 // (one of kSurfaceDistancesMm) says where on the surface for BreastSurface.
 std::optional<double> kaRatio(const KaRatios& r, KaPoint p, int surfaceMm = 0);

@@ -36,6 +36,7 @@ using formats::ResultFileContent;
 struct LoadResult {
     std::optional<DoseModel> model; // set exactly when the load succeeded
     LoadFailure failure = LoadFailure::None;
+    int line = 0; // NotANumber in a dose block: the file's line of it
     explicit operator bool() const { return model.has_value(); }
 };
 

@@ -45,8 +45,20 @@ struct ResultsExtrasTexts {
     Text kaAtSurfaceScan;
     Text agdLabelScan;
     Text agdScanTip;
-    Text trailerDamaged;     // kv-report: the trailer is there but cut or spoilt
-    Text thickerThanScreens; // kv-report: a protocol breast over 6 cm, read from the trailer
+    Text trailerDamaged; // kv-report: the trailer is there but cut or spoilt
+    // The same with why: {reason} one of the trailerWhy texts, {line} the file's line.
+    Text trailerDamagedBecause;
+    Text reasonAtLine; // {reason}, {line}: a reason and the file's line it was seen at
+    Text trailerWhyCutShort;
+    Text trailerWhyNotNameValue;
+    Text trailerWhyNameTwice;
+    Text trailerWhyTextBefore;
+    Text trailerWhyTextAfter;
+    Text trailerWhyHashNotLast;
+    Text trailerWhyHashMismatch;
+    Text trailerWhyDisagrees; // {key}: the trailer's key whose value is not the header's
+    Text trailerUnverified;   // kv-report: a trailer written before the hash, shown unverified
+    Text thickerThanScreens;  // kv-report: a protocol breast over 6 cm, read from the trailer
     // Context menus.
     Text savePicture;
     Text copyPicture;

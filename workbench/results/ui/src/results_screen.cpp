@@ -559,9 +559,15 @@ void ResultsScreen::showNumberFields(const DoseFields& f) {
     form5_->showUncertainty(session_.uncertainty);
     formats::ResultTrailer trailer;
     formats::readResultTrailer(workDir_.toStdString(), loadingName_, trailer);
+    // A damaged trailer gives no ratios (an edited one must not reach the AGD); its tip says why.
     session_.kaRatios = kaRatiosOf(trailer);
     session_.scan = trailer.find(formats::trailer::kScan) != nullptr;
     showKaWording();
+    {
+        const auto& ex = texts::resultsExtrasTexts();
+        const std::string note = trailerNote(trailer, ex);
+        c_.kaPoint->setToolTip(qs(note.empty() ? ex.kaPointTip.str() : ex.kaPointTip.str() + "\n\n" + note));
+    }
     // A file without the ratio of the point chosen before falls back to the sAGD's own.
     if (!shownKaRatio()) session_.kaPoint = KaPoint::FcdFree;
     showKaPoint();
