@@ -42,7 +42,8 @@ template <bool Attenuated, class Column, class Visit>
         int i = 0, n = 0, di = 0; // di: step as an integer
     };
     double t0 = 0.0, t1 = length;
-    auto setUp = [&](double o, double s, int n, double pa, double da, Axis& ax) {
+    auto setUp = [&](double o, double s, int n, double pa, double da, Axis& ax)
+        __attribute__((always_inline)) {
         ax.n = n;
         if (da == 0.0) {
             if (!(pa >= o && pa < o + n * s)) t1 = -1.0; // beside the grid
@@ -62,7 +63,9 @@ template <bool Attenuated, class Column, class Visit>
     setUp(g.origin.y, g.size.y, g.ny, p.y, d.y, y);
     setUp(g.origin.z, g.size.z, g.nz, p.z, d.z, z);
     if (!(t1 > t0)) return;
-    auto start = [&](double o, double s, double pa, double da, Axis& ax) {
+    // Inlined by force: called three times, it stays out of line otherwise, and
+    // the call costs a history some 50 instructions.
+    auto start = [&](double o, double s, double pa, double da, Axis& ax) __attribute__((always_inline)) {
         // (x - o) / s by a multiplication, truncated: after the clamp the
         // same as its floor for any x past -1 voxel, and a rounding that
         // misses a face is mended by the step away from it with no length
@@ -85,7 +88,7 @@ template <bool Attenuated, class Column, class Visit>
     if constexpr (Attenuated) survival = t0 > 0.0 ? std::exp(-mu * t0) : 1.0;
     auto col = column(x.i, y.i);
     // Leaves the voxel at te < t1, a face ahead with exp(-mu t) = out there.
-    auto leave = [&](double te, double out, int iz) {
+    auto leave = [&](double te, double out, int iz) __attribute__((always_inline)) {
         if (te > t) [[likely]] {
             if constexpr (Attenuated) {
                 visit(std::as_const(col), iz, te - t, survival, out);
