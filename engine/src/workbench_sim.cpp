@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <stdexcept>
 
@@ -288,14 +289,18 @@ class alignas(64) WorkbenchSimulation::Worker {
             clip(ph.pos.x, ph.dir.x, -kRefHalfWidth, kRefHalfWidth, a, b);
             clip(ph.pos.y, ph.dir.y, kRefYBegin * kVoxel, kRefYEnd * kVoxel, a, b);
         }
+        // exp(-mu a), also the start of the reference region's stretch when
+        // it is scored below (the same clip): NaN where nothing is walked
+        double from = std::numeric_limits<double>::quiet_NaN(), atFrom = 0.0;
         if (b > a) {
-            const double scale = perMu * (a > 0 ? std::exp(-mu * a) : 1.0);
+            from = a, atFrom = a > 0 ? std::exp(-mu * a) : 1.0;
+            const double scale = perMu * atFrom;
             float* sums = batch_.data();
             if (!maps_) {
                 // Only the reference column is walked: its sums stay in the
                 // cache, and the gathering would cost more than it spares.
                 walkColumnsAttenuated(grid_, ph.pos + a * ph.dir, ph.dir, b - a, mu, column,
-                                      [&](uint32_t c, int iz, double, double in, double out) {
+                                      [&](uint32_t c, int iz, double in, double out) {
                                           sums[c + static_cast<uint32_t>(iz)] +=
                                               static_cast<float>(scale * (in - out));
                                       });
@@ -308,7 +313,7 @@ class alignas(64) WorkbenchSimulation::Worker {
                 Pending* scores = chord_.data();
                 uint32_t n = 0;
                 walkColumnsAttenuated(grid_, ph.pos + a * ph.dir, ph.dir, b - a, mu, column,
-                                      [&](uint32_t c, int iz, double, double in, double out) {
+                                      [&](uint32_t c, int iz, double in, double out) {
                                           const uint32_t index = c + static_cast<uint32_t>(iz);
                                           __builtin_prefetch(sums + index, 1);
                                           scores[n++] = {index, static_cast<float>(scale * (in - out))};
@@ -317,8 +322,8 @@ class alignas(64) WorkbenchSimulation::Worker {
                     sums[scores[i].index] += scores[i].value;
             }
         }
-        scoreReference(ph.pos, ph.dir, chord, w, [mu](double from, double to) {
-            return (std::exp(-mu * from) - std::exp(-mu * to)) / mu;
+        scoreReference(ph.pos, ph.dir, chord, w, [mu, from, atFrom](double t0, double t1) {
+            return ((t0 == from ? atFrom : std::exp(-mu * t0)) - std::exp(-mu * t1)) / mu;
         });
         if (sim_->regionGlandular_[static_cast<size_t>(region)])
             breast_ += perMu * -std::expm1(-mu * chord) * breastScale_;

@@ -117,6 +117,7 @@ TEST(VoxelWalk, AttenuatedWalkCarriesTheSurvivalFromFaceToFace) {
         std::map<Key, double> plain;
         walkVoxels(g, p, d, len, [&](int i, int j, int k, double l) { plain[{i, j, k}] = l; });
         std::map<Key, double> lengths;
+        std::map<Key, std::pair<double, double>> ends;
         double t = -1.0, last = -1.0;
         struct Column {
             int ix, iy;
@@ -151,8 +152,21 @@ TEST(VoxelWalk, AttenuatedWalkCarriesTheSurvivalFromFaceToFace) {
                 EXPECT_GT(tIn, t - 1e-12) << n;
                 t = tIn;
                 last = out;
+                ends[key] = {in, out};
             });
         EXPECT_EQ(lengths, plain) << n;
+        // Without the lengths the walk takes a shorter road down a column:
+        // the same voxels with the same values, to the bit.
+        std::map<Key, std::pair<double, double>> quick;
+        walkColumnsAttenuated(
+            g, p, d, len, mu,
+            [](int ix, int iy) {
+                return Column{ix, iy};
+            },
+            [&](const Column& c, int k, double in, double out) {
+                quick[{c.ix, c.iy, k}] = {in, out};
+            });
+        EXPECT_EQ(quick, ends) << n;
     }
 }
 

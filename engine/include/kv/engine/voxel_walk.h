@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 #include <utility>
 
 namespace kv::engine {
@@ -25,8 +26,9 @@ struct VoxelGrid {
 
 namespace detail {
 
-// The walk of walkColumns(); with Attenuated, also exp(-mu t) at each face.
-template <bool Attenuated, class Column, class Visit>
+// The walk of walkColumns(); with Attenuated, also exp(-mu t) at each face,
+// and with Lengths the voxel's length for the attenuated visitor.
+template <bool Attenuated, bool Lengths, class Column, class Visit>
 [[gnu::always_inline]] inline void walk(const VoxelGrid& g, const Vec3& p, const Vec3& d, double length,
                                         double mu, Column& column, Visit& visit) {
     // Per axis: the part of the segment between the grid's outer faces, the
@@ -40,6 +42,7 @@ template <bool Attenuated, class Column, class Visit>
     struct Axis {
         double base = 0, delta = 0, next = 0, face = 0, step = 0, survival = 0, factor = 0;
         int i = 0, n = 0, di = 0; // di: step as an integer
+        int crossed = 0;          // x and y: faces crossed so far
     };
     double t0 = 0.0, t1 = length;
     auto setUp = [&](double o, double s, int n, double pa, double da, Axis& ax)
@@ -72,8 +75,10 @@ template <bool Attenuated, class Column, class Visit>
         ax.i = std::clamp(static_cast<int>((pa + t0 * da - o) * (1.0 / s)), 0, ax.n - 1);
         ax.face = ax.i + (ax.step > 0.0);
         ax.next = ax.step == 0.0 ? kWalkNever : ax.base + ax.face * ax.delta;
+        // x's and y's values wait for their first and second face: the
+        // primary beam's walks cross few of them, often none
         if constexpr (Attenuated) {
-            if (ax.step != 0.0) {
+            if (ax.step != 0.0 && &ax == &z) {
                 ax.survival = std::exp(-mu * ax.next);
                 ax.factor = std::exp(-mu * std::fabs(ax.delta));
             }
@@ -89,11 +94,18 @@ template <bool Attenuated, class Column, class Visit>
     // exp(-0) is 1 to the bit: a walk from its start point spares the call
     if constexpr (Attenuated) survival = t0 > 0.0 ? std::exp(-mu * t0) : 1.0;
     auto col = column(x.i, y.i);
+    // The attenuated visit, with the length where it is wanted.
+    auto attenuated = [&](int iz, double l, double in, double out) __attribute__((always_inline)) {
+        if constexpr (Attenuated && Lengths)
+            visit(std::as_const(col), iz, l, in, out);
+        else if constexpr (Attenuated)
+            visit(std::as_const(col), iz, in, out);
+    };
     // Leaves the voxel at te < t1, a face ahead with exp(-mu t) = out there.
     auto leave = [&](double te, double out, int iz) __attribute__((always_inline)) {
         if (te > t) [[likely]] {
             if constexpr (Attenuated) {
-                visit(std::as_const(col), iz, te - t, survival, out);
+                attenuated(iz, te - t, survival, out);
                 survival = out;
             } else {
                 visit(std::as_const(col), iz, te - t);
@@ -130,15 +142,30 @@ template <bool Attenuated, class Column, class Visit>
                 leave(zNext, zSurvival, iz);
                 down();
                 // and the others, a face apart, are not
-                for (int k = 1; k < sure; ++k) {
-                    if constexpr (Attenuated) {
-                        visit(std::as_const(col), iz, zNext - t, survival, zSurvival);
+                if constexpr (Attenuated && !Lengths) {
+                    // no face's t is needed but the last one's
+                    for (int k = 1; k < sure; ++k) {
+                        visit(std::as_const(col), iz, survival, zSurvival);
                         survival = zSurvival;
-                    } else {
-                        visit(std::as_const(col), iz, zNext - t);
+                        iz += z.di;
+                        zFace += z.step;
+                        zSurvival *= z.factor;
                     }
-                    t = zNext;
-                    down();
+                    if (sure > 1) {
+                        t = z.base + (zFace - z.step) * z.delta;
+                        zNext = z.base + zFace * z.delta;
+                    }
+                } else {
+                    for (int k = 1; k < sure; ++k) {
+                        if constexpr (Attenuated) {
+                            visit(std::as_const(col), iz, zNext - t, survival, zSurvival);
+                            survival = zSurvival;
+                        } else {
+                            visit(std::as_const(col), iz, zNext - t);
+                        }
+                        t = zNext;
+                        down();
+                    }
                 }
             }
         }
@@ -155,19 +182,29 @@ template <bool Attenuated, class Column, class Visit>
             // the segment ends in this voxel
             if (t1 > t) {
                 if constexpr (Attenuated)
-                    visit(std::as_const(col), iz, t1 - t, survival, std::exp(-mu * t1));
+                    attenuated(iz, t1 - t, survival, std::exp(-mu * t1));
                 else
                     visit(std::as_const(col), iz, t1 - t);
             }
             return;
         }
         Axis& a = x.next <= y.next ? x : y;
+        if constexpr (Attenuated) {
+            // exp(-mu t) at this face: the same values, in the same order,
+            // as had they been carried from the start
+            if (a.crossed == 0) {
+                a.survival = std::exp(-mu * a.next);
+            } else {
+                if (a.crossed == 1) a.factor = std::exp(-mu * std::fabs(a.delta));
+                a.survival *= a.factor;
+            }
+            ++a.crossed;
+        }
         leave(a.next, a.survival, iz);
         a.i += a.di;
         if (static_cast<unsigned>(a.i) >= static_cast<unsigned>(a.n)) return;
         a.face += a.step;
         a.next = a.base + a.face * a.delta;
-        if constexpr (Attenuated) a.survival *= a.factor;
         col = column(x.i, y.i);
     }
 }
@@ -184,20 +221,24 @@ template <bool Attenuated, class Column, class Visit>
 template <class Column, class Visit>
 [[gnu::always_inline]] inline void walkColumns(const VoxelGrid& g, const Vec3& p, const Vec3& d,
                                                double length, Column&& column, Visit&& visit) {
-    detail::walk<false>(g, p, d, length, 0.0, column, visit);
+    detail::walk<false, true>(g, p, d, length, 0.0, column, visit);
 }
 
 // The same walk for a beam attenuated by mu (1/cm) along the segment:
-// visit(column's name, iz, length, in, out) with in and out = exp(-mu t) where
-// the segment enters and leaves the voxel, so that (in - out) / mu is the
-// voxel's share of the expected track of a photon starting at p. The values
-// at the faces are carried from face to face by one multiplication each:
-// relative errors of a few roundings per face crossed, not exact to the bit.
+// visit(column's name, iz, length, in, out), or visit(column's name, iz, in,
+// out) where the lengths are not wanted (the cheaper walk), with in and out =
+// exp(-mu t) where the segment enters and leaves the voxel, so that (in - out)
+// / mu is the voxel's share of the expected track of a photon starting at p.
+// The values at the faces are carried from face to face by one multiplication
+// each: relative errors of a few roundings per face crossed, not exact to the
+// bit.
 template <class Column, class Visit>
 [[gnu::always_inline]] inline void walkColumnsAttenuated(const VoxelGrid& g, const Vec3& p, const Vec3& d,
                                                          double length, double mu, Column&& column,
                                                          Visit&& visit) {
-    detail::walk<true>(g, p, d, length, mu, column, visit);
+    using Name = decltype(column(0, 0));
+    constexpr bool lengths = std::is_invocable_v<Visit&, const Name&, int, double, double, double>;
+    detail::walk<true, lengths>(g, p, d, length, mu, column, visit);
 }
 
 // Calls visit(ix, iy, iz, length) for every voxel where the segment has a
