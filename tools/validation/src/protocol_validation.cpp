@@ -5,6 +5,7 @@
 #include "kv/common/format.h"
 #include "kv/common/records.h"
 #include "kv/engine/result_file.h"
+#include "kv/formats/tube_materials.h"
 
 #include <algorithm>
 #include <cmath>
@@ -132,16 +133,22 @@ std::map<std::string, double> readSpectrumFactors(const fs::path& csv) {
     return s;
 }
 
+std::string beamName(const factors::Row& r) {
+    const std::string filters = factors::filterName(r);
+    return std::string(formats::symbol(r.target)) + "/" + filters.substr(0, filters.find(' '));
+}
+
 std::vector<Case> validationCases(bool reduced, const formats::EquipmentRecord& equipment, double histories) {
     struct Beam {
         const char *target, *kv, *al, *rh, *ag = "";
     };
     // Mo/Mo from 25 to 32 kV with up to 0.5 mm added Al: first HVL with the paddle 0.31 to 0.47 mm Al;
-    // and harder, to 38 kV with 1.2 mm (0.59 mm Al), towards the HVLs of Rh/Al and Rh/Ag.
-    const std::vector<Beam> moMo = {{"Mo", "25", "0.2", ""}, {"Mo", "28", "", ""},    {"Mo", "28", "0.4", ""},
-                                    {"Mo", "30", "", ""},    {"Mo", "30", "0.5", ""}, {"Mo", "32", "", ""},
-                                    {"Mo", "32", "0.3", ""}, {"Mo", "32", "0.5", ""}, {"Mo", "34", "0.8", ""},
-                                    {"Mo", "36", "1.0", ""}, {"Mo", "38", "1.2", ""}};
+    // and harder, to 40 kV with 1.4 mm (0.61 mm Al), past Rh/Ag at 32 kV (0.595) so that its s is
+    // interpolated, not extrapolated.
+    const std::vector<Beam> moMo = {
+        {"Mo", "25", "0.2", ""}, {"Mo", "28", "", ""},    {"Mo", "28", "0.4", ""}, {"Mo", "30", "", ""},
+        {"Mo", "30", "0.5", ""}, {"Mo", "32", "", ""},    {"Mo", "32", "0.3", ""}, {"Mo", "32", "0.5", ""},
+        {"Mo", "34", "0.8", ""}, {"Mo", "36", "1.0", ""}, {"Mo", "38", "1.2", ""}, {"Mo", "40", "1.4", ""}};
     const std::vector<Beam> rhodium = {{"W", "26", "", ""},
                                        {"W", "28", "", ""},
                                        {"W", "30", "", ""},

@@ -2,7 +2,11 @@
 // few rows CI can afford: g of Mo/Mo (Dance 1990; Dance et al. 2000, 50 %
 // glandular) within 3 %, g x s of W/Rh (Dance et al. 2000) within 4 %.
 #include "kv/common/format.h"
+#include "kv/formats/geometry_file.h"
+#include "kv/spectrum/model/beam_quality.h"
+#include "kv/spectrum/model/measured_source.h"
 #include "kv/spectrum/model/physical_data.h"
+#include "kv/spectrum/model/spectrum_model.h"
 #include "kv/test_support/work_dir.h"
 #include "kv/validation/protocol_validation.h"
 #include "kv/validation/tomosynthesis_validation.h"
@@ -84,6 +88,62 @@ TEST(ProtocolBreast, ReducedRowsAgreeWithThePublishedFactors) {
               std::string::npos)
         << text;
     EXPECT_EQ(text.substr(text.size() - 13), "\nprose after\n");
+}
+
+// A row's first HVL (the paddle in the beam, on the surface's ray) from its spectrum alone, as the
+// row runner has it before the engine starts.
+double hvlOf(const kv::factors::Row& r, const kv::spectrum::PhysicalData& physical,
+             const kv::formats::Geometry& plates) {
+    const kv::spectrum::SpectrumResult s =
+        r.measured ? kv::spectrum::measuredSpectrumTable(*r.measured, r.spectrumFile, physical, r.spectrum)
+                   : kv::spectrum::computeSpectrum(r.target, physical, r.spectrum);
+    return kv::spectrum::beamQuality(s.table[1], physical.aluminum,
+                                     kv::spectrum::paddleTransmission(kv::factors::rowGeometry(r, plates)))
+        ->firstHvl;
+}
+
+// s is a beam's mgd over our Mo/Mo mgd interpolated at its HVL, and none beyond our Mo/Mo rows. In
+// both grids every beam that is compared (a published-factor row within the published g's HVLs, a
+// measured spectrum) must therefore lie between the Mo/Mo model rows of its thickness.
+TEST(ProtocolBreast, EveryComparedBeamLiesWithinTheMoMoRowsOfItsThickness) {
+    const fs::path data = KV_RUN_DIR;
+    const kv::formats::EquipmentRecord equipment = kv::formats::readEquipment(data);
+    const kv::spectrum::PhysicalData physical = kv::spectrum::LoadPhysicalData(data);
+    const kv::formats::Geometry plates = kv::formats::readGeometry(data);
+    const double lastPublishedHvl = readFactorTable(kReference / "dance2000-g-factors.csv").hvls.back();
+    std::vector<kv::factors::Row> published;
+    for (const Case& c : validationCases(false, equipment, 1e5))
+        published.push_back(c.row);
+    const struct {
+        const char* grid;
+        std::vector<kv::factors::Row> rows;
+        bool measuredOnly; // the grid compares its measured rows only
+    } grids[] = {{"published factors", published, false},
+                 {"measured spectra",
+                  measuredCases(kReference / "measured-spectra-grid.csv", equipment, false, 0), true}};
+    for (const auto& g : grids) {
+        // (thickness, glandularity) -> the lowest and highest HVL of the Mo/Mo model rows
+        std::map<std::pair<double, double>, std::pair<double, double>> moMo;
+        std::vector<std::pair<const kv::factors::Row*, double>> compared;
+        for (const kv::factors::Row& r : g.rows) {
+            const double hvl = hvlOf(r, physical, plates);
+            if (beamName(r) == "Mo/Mo" && !r.measured) {
+                auto [at, fresh] = moMo.try_emplace({r.thickness, r.glandular}, hvl, hvl);
+                at->second = {std::min(at->second.first, hvl), std::max(at->second.second, hvl)};
+            } else if (g.measuredOnly ? r.measured != nullptr : hvl <= lastPublishedHvl) {
+                compared.emplace_back(&r, hvl);
+            }
+        }
+        EXPECT_FALSE(compared.empty()) << g.grid;
+        for (const auto& [r, hvl] : compared) {
+            SCOPED_TRACE(std::string(g.grid) + ": " + beamName(*r) + " " + r->spectrum.tubeVoltage + " kV, " +
+                         kv::plainDecimal(r->thickness) + " cm, HVL " + kv::format(hvl, "0.000"));
+            const auto range = moMo.find({r->thickness, r->glandular});
+            ASSERT_NE(range, moMo.end());
+            EXPECT_GE(hvl, range->second.first);
+            EXPECT_LE(hvl, range->second.second);
+        }
+    }
 }
 
 // The measured grid's rows as the comparison reads them, against factors made up so that the

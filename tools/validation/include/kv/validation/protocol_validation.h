@@ -37,6 +37,10 @@ struct Case {
     factors::Row row;
 };
 
+// "Rh/Ag": the row's target and its first filter, as the published s and our tables name a beam
+// ("Rh/-" without a filter).
+std::string beamName(const factors::Row& r);
+
 // Every row the comparison needs; `reduced` is the few that CI runs.
 std::vector<Case> validationCases(bool reduced, const formats::EquipmentRecord& equipment, double histories);
 
