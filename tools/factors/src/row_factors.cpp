@@ -153,19 +153,35 @@ Prepared prepare(const Row& r, const fs::path& dataDir, const spectrum::Physical
     return p;
 }
 
-// The factors a result file holds: its trailer, checked whole.
-std::optional<RowFactors> factorsOf(const Prepared& p, const std::string& bytes) {
+// The factors a result file holds: its trailer, checked whole. `damaged`
+// when the file's own checks fail, not merely when it is no row's of ours.
+struct ReadBack {
+    std::optional<RowFactors> factors;
+    bool damaged = false;
+    ResultDamage damage;
+};
+
+ReadBack factorsOf(const Prepared& p, const std::string& bytes) {
+    ReadBack b;
     RecordReader in = RecordReader::fromBytes(bytes, p.resultName);
     formats::ResultFileHead head;
     std::vector<double> row(formats::kValuesPerRow);
     if (formats::readResultHead(in, head, formats::kMaxEngineCountZ) != formats::LoadFailure::None ||
-        formats::readResultBlocks(in, head, [&](int, int, int) { return row.data(); }) !=
-            formats::LoadFailure::None)
-        return std::nullopt;
+        formats::readResultBlocks(
+            in, head, [&](int, int, int) { return row.data(); }, &b.damage.line) !=
+            formats::LoadFailure::None) {
+        b.damaged = true;
+        return b;
+    }
     const formats::ResultTrailer t = formats::readResultTrailer(in, head);
+    if (t.state == formats::ResultTrailer::State::Damaged) {
+        b.damaged = true;
+        b.damage = {t.damage, t.damagedKey, t.damagedLine};
+        return b;
+    }
     if (t.state != formats::ResultTrailer::State::Complete ||
         t.number("physics_revision") != static_cast<double>(engine::kPhysicsRevision) || !t.find("seed"))
-        return std::nullopt;
+        return b;
     RowFactors f;
     f.seed = *t.find("seed");
     if (const std::string* v = t.find("engine_version")) f.engineVersion = *v;
@@ -181,15 +197,16 @@ std::optional<RowFactors> factorsOf(const Prepared& p, const std::string& bytes)
                     Field{"k_surface_per_k_fcd", &f.kSurfacePerKFcd},
                     Field{"k_fcd_paddle_per_k_fcd", &f.kFcdPaddlePerKFcd}, Field{"histories", &histories}}) {
         const std::optional<double> v = t.number(x.name);
-        if (!v) return std::nullopt;
+        if (!v) return b;
         *x.to = *v;
     }
-    if (!(f.dose100 > 0) || !(histories >= 1)) return std::nullopt;
+    if (!(f.dose100 > 0) || !(histories >= 1)) return b;
     f.histories = static_cast<uint64_t>(histories);
     f.meanPercentage = 100 * f.sagd / f.dose100;
     f.tScan = t.number(formats::trailer::kTScan);
     f.tScanSigmaPercent = t.number(formats::trailer::kTScanSigmaPercent);
-    return f;
+    b.factors = f;
+    return b;
 }
 
 std::vector<std::pair<std::string, std::string>> factorEntries(const RowFactors& f) {
@@ -229,38 +246,75 @@ std::optional<RowFactors> factorsOfFile(const Prepared& p, const std::string& by
     return f;
 }
 
-StoredRow stored(const Row& r, const Prepared& p, const fs::path& outDir, bool figuresOnlyWill) {
+// Refuses the row when one of its files in outDir stands there but cannot be
+// read: the row would otherwise run again and write over what lies there.
+void refuseUnusable(const fs::path& outDir, const std::string& name, const Prepared& p,
+                    texts::Edition edition) {
+    const texts::SweepTexts& t = texts::sweepTextsOf(edition);
+    if (const std::optional<std::string> kind = unusableEntry(outDir, name, edition))
+        throw RowFailure(name == p.resultName ? fillNumbered(t.resultRefused, {name, *kind})
+                                              : fillNumbered(t.noteRefused, {name, *kind, p.resultName}));
+}
+
+StoredRow stored(const Row& r, const Prepared& p, const fs::path& outDir, bool figuresOnlyWill,
+                 texts::Edition edition) {
+    const std::string noteName = p.stem + ".row", factorsName = p.stem + ".factors";
+    refuseUnusable(outDir, noteName, p, edition);
+    refuseUnusable(outDir, p.resultName, p, edition);
+    if (figuresOnlyWill) refuseUnusable(outDir, factorsName, p, edition);
     StoredRow s;
     try {
-        std::optional<formats::SettingsFile> note = formats::SettingsFile::read(outDir, p.stem + ".row");
+        std::optional<formats::SettingsFile> note;
+        try {
+            note = formats::SettingsFile::read(outDir, noteName);
+        } catch (const formats::FileError& e) {
+            // Swapped in since the check above, or without read permission.
+            if (e.fault == formats::FileFault::NotAFile || e.fault == formats::FileFault::Unreadable)
+                throw RowFailure(fillNumbered(
+                    texts::sweepTextsOf(edition).noteRefused,
+                    {noteName, texts::sweepTextsOf(edition).kindUnreadable.str(), p.resultName}));
+            throw;
+        }
         auto value = [&](const char* key) {
             const formats::Setting* v = note ? note->find(key) : nullptr;
             return v ? v->value : std::string();
         };
         std::error_code ec;
-        const std::string factorsName = p.stem + ".factors";
         const bool figuresOnly = !value(kFactorsHashKey).empty();
         if (figuresOnly && !figuresOnlyWill) return s; // the caller wants the result file
         if (!note || value(kInputsKey) != rowKey(r) ||
             !fs::is_regular_file(outDir / (figuresOnly ? factorsName : p.resultName), ec))
             return s;
-        if (value(kInputsHashKey) != p.inputsHash) return {std::nullopt, Staleness::Inputs};
+        if (value(kInputsHashKey) != p.inputsHash) return {std::nullopt, Staleness::Inputs, {}};
         if (value(kRevisionKey) != std::to_string(engine::kPhysicsRevision))
-            return {std::nullopt, Staleness::Physics};
+            return {std::nullopt, Staleness::Physics, {}};
         if (figuresOnly) {
             const std::string bytes =
                 readFileBytes(outDir, factorsName, formats::SettingsFile::kDefaultMaxBytes);
-            if (value(kFactorsHashKey) != sha256Hex(bytes)) return {std::nullopt, Staleness::Result};
+            if (value(kFactorsHashKey) != sha256Hex(bytes)) return {std::nullopt, Staleness::Result, {}};
             s.factors = factorsOfFile(p, bytes, factorsName);
             s.staleness = s.factors ? Staleness::None : Staleness::Result;
             return s;
         }
-        const std::string bytes = readFileBytes(outDir, p.resultName, formats::kMaxResultFileBytes);
-        if (value(kResultHashKey) != sha256Hex(bytes)) return {std::nullopt, Staleness::Result};
-        s.factors = factorsOf(p, bytes);
+        std::string bytes;
+        try {
+            bytes = readFileBytes(outDir, p.resultName, formats::kMaxResultFileBytes);
+        } catch (const FileNotFound&) {
+            return s;
+        } catch (const FileTooLarge&) {
+            return {std::nullopt, Staleness::Result, {}};
+        } catch (const FileMissing&) {
+            throw RowFailure(fillNumbered(texts::sweepTextsOf(edition).resultRefused,
+                                          {p.resultName, texts::sweepTextsOf(edition).kindUnreadable.str()}));
+        }
+        // A file that fails its own checks says so, whatever the note holds.
+        ReadBack b = factorsOf(p, bytes);
+        if (b.damaged) return {std::nullopt, Staleness::Damaged, b.damage};
+        if (value(kResultHashKey) != sha256Hex(bytes)) return {std::nullopt, Staleness::Result, {}};
+        s.factors = b.factors;
         s.staleness = s.factors ? Staleness::None : Staleness::Result;
     } catch (const RecordError&) {
-        // An unreadable note, result or figures file (a FileError too): the row runs again.
+        // A note or figures file that cannot be parsed: the row runs again.
     }
     return s;
 }
@@ -289,6 +343,22 @@ template <class F> auto explained(texts::Edition edition, F f) {
 
 } // namespace
 
+std::optional<std::string> unusableEntry(const fs::path& dir, const std::string& name,
+                                         texts::Edition edition) {
+    const texts::SweepTexts& t = texts::sweepTextsOf(edition);
+    std::error_code ec;
+    const fs::path at = dir / name;
+    const fs::file_status link = fs::symlink_status(at, ec);
+    if (link.type() == fs::file_type::not_found) return std::nullopt;
+    if (ec) return t.kindUnreadable.str();
+    const fs::file_status target = fs::status(at, ec);
+    if (target.type() == fs::file_type::not_found) return t.kindDanglingLink.str();
+    if (fs::is_directory(target)) return t.kindFolder.str();
+    if (!fs::is_regular_file(target)) return t.kindSpecial.str();
+    if (::access(at.c_str(), R_OK) != 0) return t.kindUnreadable.str();
+    return std::nullopt;
+}
+
 void removeAbandonedRowFolders(const fs::path& outDir) {
     std::error_code ec;
     std::vector<fs::path> left;
@@ -314,13 +384,14 @@ RowOutcome runGridRow(const Row& r, const fs::path& dataDir, const spectrum::Phy
         const Prepared p = prepare(r, dataDir, data, work.dir, o.edition);
         RowOutcome out;
         out.resultFile = p.resultName;
-        StoredRow s = stored(r, p, outDir, !o.keepResultFile);
+        StoredRow s = stored(r, p, outDir, !o.keepResultFile, o.edition);
         if (s.factors) {
             out.factors = *s.factors;
             out.kept = true;
             return out;
         }
         out.redone = s.staleness == Staleness::NoResult ? Staleness::None : s.staleness;
+        out.damage = s.damage;
 
         std::random_device rd;
         const uint64_t seed = r.seed.value_or((static_cast<uint64_t>(rd()) << 32) ^ rd());
@@ -347,7 +418,7 @@ RowOutcome runGridRow(const Row& r, const fs::path& dataDir, const spectrum::Phy
         if (session->state() != engine::SessionState::Saved || session->fault() != engine::SessionFault::None)
             throw RowFailure(describeSessionFault(*session, o.edition));
         const std::string bytes = readFileBytes(work.dir, p.resultName, formats::kMaxResultFileBytes);
-        std::optional<RowFactors> f = factorsOf(p, bytes);
+        std::optional<RowFactors> f = factorsOf(p, bytes).factors;
         // Up to 6 cm the result must also load as the results screens load it.
         if (!f || (r.thickness <= engine::kMaxThickness && !results::LoadResultFile(work.dir, p.resultName)))
             throw RowFailure(
@@ -376,11 +447,10 @@ RowOutcome runGridRow(const Row& r, const fs::path& dataDir, const spectrum::Phy
 }
 
 StoredRow storedGridRow(const Row& r, const fs::path& dataDir, const spectrum::PhysicalData& data,
-                        const fs::path& outDir, bool figuresOnly) {
-    // Its failure is never shown: a row without a stored result is reported as such.
-    return explained(texts::Edition::English, [&] {
+                        const fs::path& outDir, bool figuresOnly, texts::Edition edition) {
+    return explained(edition, [&] {
         const Folder work(outDir / kWorkFolder / ("check-" + resultStem(r) + "-" + writerTag()));
-        return stored(r, prepare(r, dataDir, data, work.dir, texts::Edition::English), outDir, figuresOnly);
+        return stored(r, prepare(r, dataDir, data, work.dir, edition), outDir, figuresOnly, edition);
     });
 }
 

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -22,8 +23,6 @@
 namespace kv::sweep {
 
 namespace {
-
-constexpr size_t kMaxGridBytes = 16 * 1024 * 1024;
 
 struct RowReader {
     const std::map<std::string, std::string>& values;
@@ -214,49 +213,72 @@ factors::Row readRow(const std::map<std::string, std::string>& values, const for
 
 } // namespace
 
-Grid parseGrid(const std::string& text, const formats::EquipmentRecord& eq, const texts::SweepTexts& t,
-               const std::filesystem::path& gridDir) {
-    const std::vector<CsvLine> lines = readCsvLines(text);
-    if (lines.empty()) throw GridError(t.gridNoHeader.str());
-    const int headerLine = lines[0].number;
+GridReader::GridReader(const formats::EquipmentRecord& eq, const texts::SweepTexts& t,
+                       std::filesystem::path gridDir)
+    : eq_(eq), t_(t), gridDir_(std::move(gridDir)) {}
+
+void GridReader::line(std::string_view text) {
+    const int number = ++lines_;
+    std::vector<CsvLine> read = readCsvLines(text);
+    if (read.empty()) return;
+    const std::vector<std::string>& c = read[0].cells;
+    if (header_.empty()) {
+        readHeader(number, c);
+        return;
+    }
+    if (grid_.dataRows == static_cast<int>(kMaxGridRows))
+        throw GridError(fill(t_.gridTooManyRows, {std::to_string(kMaxGridRows)}));
+    const int index = grid_.dataRows++;
+    if (c.size() != header_.size()) {
+        grid_.refused.push_back(
+            {number, fill(t_.rowCellCount, {std::to_string(c.size()), std::to_string(header_.size())})});
+        return;
+    }
+    std::map<std::string, std::string> values;
+    for (size_t i = 0; i < header_.size(); ++i)
+        values[header_[i]] = c[i];
+    try {
+        factors::Row r = readRow(values, eq_, gridDir_, t_);
+        r.line = number;
+        r.index = index;
+        grid_.rows.push_back(std::move(r));
+    } catch (const std::invalid_argument& e) {
+        grid_.refused.push_back({number, e.what()});
+    }
+}
+
+void GridReader::readHeader(int number, const std::vector<std::string>& cells) {
     std::vector<std::string> header;
-    for (const std::string& h : lines[0].cells)
+    for (const std::string& h : cells)
         header.push_back(lowered(h));
     for (size_t i = 0; i < header.size(); ++i) {
         if (std::find(factors::kInputColumns.begin(), factors::kInputColumns.end(), header[i]) ==
             factors::kInputColumns.end())
-            throw GridError(fill(t.gridUnknownColumn, {std::to_string(headerLine), header[i]}));
+            throw GridError(fill(t_.gridUnknownColumn, {std::to_string(number), header[i]}));
         if (std::find(header.begin(), header.begin() + static_cast<std::ptrdiff_t>(i), header[i]) !=
             header.begin() + static_cast<std::ptrdiff_t>(i))
-            throw GridError(fill(t.gridColumnTwice, {std::to_string(headerLine), header[i]}));
+            throw GridError(fill(t_.gridColumnTwice, {std::to_string(number), header[i]}));
     }
     for (const std::string& c : factors::kRequiredColumns)
         if (std::find(header.begin(), header.end(), c) == header.end())
-            throw GridError(fill(t.gridLacksColumn, {c}));
+            throw GridError(fill(t_.gridLacksColumn, {c}));
+    header_ = std::move(header);
+}
 
-    Grid g;
-    for (size_t n = 1; n < lines.size(); ++n) {
-        const int line = lines[n].number;
-        const int index = g.dataRows++;
-        const std::vector<std::string>& c = lines[n].cells;
-        if (c.size() != header.size()) {
-            g.refused.push_back(
-                {line, fill(t.rowCellCount, {std::to_string(c.size()), std::to_string(header.size())})});
-            continue;
-        }
-        std::map<std::string, std::string> values;
-        for (size_t i = 0; i < header.size(); ++i)
-            values[header[i]] = c[i];
-        try {
-            factors::Row r = readRow(values, eq, gridDir, t);
-            r.line = line;
-            r.index = index;
-            g.rows.push_back(std::move(r));
-        } catch (const std::invalid_argument& e) {
-            g.refused.push_back({line, e.what()});
-        }
+Grid GridReader::finish() {
+    if (header_.empty()) throw GridError(t_.gridNoHeader.str());
+    return std::move(grid_);
+}
+
+Grid parseGrid(const std::string& text, const formats::EquipmentRecord& eq, const texts::SweepTexts& t,
+               const std::filesystem::path& gridDir) {
+    GridReader reader(eq, t, gridDir);
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find('\n', at), text.size());
+        reader.line(std::string_view(text).substr(at, end - at));
+        at = end + 1;
     }
-    return g;
+    return reader.finish();
 }
 
 Grid readGrid(const std::filesystem::path& file, const formats::EquipmentRecord& eq,
@@ -265,10 +287,34 @@ Grid readGrid(const std::filesystem::path& file, const formats::EquipmentRecord&
     if (!std::filesystem::is_regular_file(file, ec)) throw GridError(t.gridNotReadable.str());
     if (std::filesystem::file_size(file, ec) > kMaxGridBytes) throw GridError(t.gridTooLarge.str());
     std::ifstream in(file, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    if (!in && !in.eof()) throw GridError(t.gridCannotBeRead.str());
-    return parseGrid(all.str(), eq, t, file.parent_path());
+    if (!in) throw GridError(t.gridCannotBeRead.str());
+    // A line at a time, so that what is held is the rows, never the file; a
+    // file that grows while it is read stops at the limit all the same.
+    GridReader reader(eq, t, file.parent_path());
+    std::string pending;
+    std::vector<char> chunk(64 * 1024);
+    size_t total = 0;
+    while (in) {
+        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        const size_t got = static_cast<size_t>(in.gcount());
+        total += got;
+        if (total > kMaxGridBytes) throw GridError(t.gridTooLarge.str());
+        for (size_t at = 0; at < got;) {
+            const char* from = chunk.data() + at;
+            const char* nl = static_cast<const char*>(std::memchr(from, '\n', got - at));
+            if (!nl) {
+                pending.append(from, got - at);
+                break;
+            }
+            pending.append(from, static_cast<size_t>(nl - from));
+            reader.line(pending);
+            pending.clear();
+            at = static_cast<size_t>(nl - chunk.data()) + 1;
+        }
+    }
+    if (in.bad()) throw GridError(t.gridCannotBeRead.str());
+    if (!pending.empty()) reader.line(pending);
+    return reader.finish();
 }
 
 } // namespace kv::sweep

@@ -33,6 +33,8 @@ int main(int argc, char** argv) {
         return *end;
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
+    // A closed terminal or a logged-out session: stop as on Ctrl+C, claims and temporaries removed.
+    std::signal(SIGHUP, onInterrupt);
     std::vector<std::string> args(argv + 1, argv + argc);
     auto stop = [] { return interrupted.load(); };
     kv::sweep::Processes procs;

@@ -1,7 +1,9 @@
 // kv-sweep: the grid, and whole sweeps through the program (resumed,
 // sharded, shared by mpirun).
+#include "kv/common/content_hash.h"
 #include "kv/common/temporaries.h"
 #include "kv/common/version.h"
+#include "kv/formats/result_file.h"
 #include "kv/spectrum/model/beam_quality.h"
 #include "kv/spectrum/model/measured_source.h"
 #include "kv/spectrum/model/physical_data.h"
@@ -10,6 +12,7 @@
 #include "kv/sweep/plot.h"
 #include "kv/test_support/work_dir.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -18,6 +21,7 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <map>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -279,6 +283,52 @@ TEST(Grid, AnUnusableHeaderRefusesTheWholeGrid) {
         }
     }
     EXPECT_THROW(readGrid(fs::temp_directory_path(), unit(), en), GridError); // a folder
+}
+
+// A grid is read a line at a time and refused at its limits, so that a huge one
+// cannot fill the memory; the lines keep their numbers whatever their ends.
+TEST(Grid, AGridBeyondItsLimitsIsRefusedAndTheRestIsReadLineByLine) {
+    TempDir d;
+    const std::string head = "thickness_cm,glandular_percent,target,kv\n";
+    auto rows = [](size_t n, const std::string& row) {
+        std::string s;
+        for (size_t i = 0; i < n; ++i)
+            s += row;
+        return s;
+    };
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string says; // empty: read
+    };
+    const Case cases[] = {
+        // Refused rows count: a row of one cell is a data row all the same.
+        {"the row limit", head + rows(kMaxGridRows, "1\n"), ""},
+        {"one row beyond", head + rows(kMaxGridRows + 1, "1\n"), "holds more than 10000 rows"},
+        {"beyond the size", head + std::string(kMaxGridBytes, '\n'), "is larger than 16 MB"},
+        {"CR LF, blank lines, no end at the last", "\xEF\xBB\xBF" + head + "\r\n2,50,Mo,28\r\n\r\n4,50,Mo,28",
+         ""},
+    };
+    for (const Case& c : cases) {
+        const fs::path grid = d.path() / "grid.csv";
+        kv::test_support::writeFile(grid, c.text);
+        try {
+            const Grid g = readGrid(grid, unit(), en);
+            EXPECT_TRUE(c.says.empty()) << c.name;
+            const Grid same = parseGrid(c.text, unit(), en);
+            EXPECT_EQ(g.dataRows, same.dataRows) << c.name;
+            ASSERT_EQ(g.rows.size(), same.rows.size()) << c.name;
+            for (size_t i = 0; i < g.rows.size(); ++i)
+                EXPECT_EQ(g.rows[i].line, same.rows[i].line) << c.name;
+        } catch (const GridError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << c.name << ": " << e.what();
+            EXPECT_FALSE(c.says.empty()) << c.name;
+        }
+    }
+    const Grid ends = readGrid(d.path() / "grid.csv", unit(), en);
+    ASSERT_EQ(ends.rows.size(), 2u);
+    EXPECT_EQ(ends.rows[0].line, 3);
+    EXPECT_EQ(ends.rows[1].line, 5);
 }
 
 // Both editions word for word: the English as it always read, the Japanese
@@ -1013,6 +1063,196 @@ TEST(SweepProgram, OneFolderHoldsOneGridsSweepAndItsRowsAreClaimedOneByOne) {
     EXPECT_EQ(oddRefused.exitCode, 1);
     EXPECT_NE(oddRefused.err.find("holds the sweep of another grid (?)"), std::string::npos)
         << oddRefused.err;
+}
+
+// What stands where a row's note, claim or result belong is checked before the row runs: what is
+// no readable file refuses the row by name and stays as it was; a result whose own checks fail
+// runs again and says why.
+TEST(SweepProgram, WhatIsNoFileRefusesItsRowAndADamagedResultRunsAgain) {
+    TempDir d;
+    const fs::path grid = d.path() / "grid.csv", out = d.path() / "out";
+    std::ofstream(grid, std::ios::binary) << "thickness_cm,glandular_percent,target,kv,histories,seed\n"
+                                             "3,50,Mo,28,20000,7\n";
+    const Output first = run(d, sweepCommand(grid, out));
+    ASSERT_EQ(first.exitCode, 0) << first.out << first.err;
+    const std::string stem =
+        factors::resultStem(readGrid(grid, kv::formats::readEquipment(KV_RUN_DIR), en).rows.at(0));
+    const fs::path result = out / (stem + ".vesk"), note = out / (stem + ".row"),
+                   claim = out / (stem + ".claim");
+    const std::string result0 = readFile(result), note0 = readFile(note),
+                      table0 = readFile(out / "table.csv");
+    const std::string noteHash = "result_sha256 = " + kv::sha256Hex(result0);
+    ASSERT_NE(note0.find(noteHash), std::string::npos);
+    // The result edited and the note made to match it: only the result's own trailer can tell.
+    // `rehash`: its content hash made to match as well, so that the header's check must tell.
+    auto edited = [&](const std::string& from, const std::string& to, bool rehash = false) {
+        return [&, from, to, rehash] {
+            std::string r = result0;
+            const size_t at = r.find(from);
+            ASSERT_NE(at, std::string::npos) << from;
+            r.replace(at, from.size(), to);
+            if (rehash) {
+                kv::RecordReader in = kv::RecordReader::fromBytes(r, "r.vesk");
+                kv::formats::ResultFileHead head;
+                ASSERT_EQ(kv::formats::readResultHead(in, head, kv::formats::kMaxEngineCountZ),
+                          kv::formats::LoadFailure::None);
+                const size_t hashAt = r.find("content_sha256 = ");
+                r.replace(hashAt + 17, 64,
+                          kv::formats::trailerContentHash(
+                              std::string_view(r).substr(head.blocksOffset, hashAt - head.blocksOffset)));
+            }
+            kv::test_support::writeFile(result, r);
+            std::string n = note0;
+            n.replace(n.find(noteHash), noteHash.size(), "result_sha256 = " + kv::sha256Hex(r));
+            kv::test_support::writeFile(note, n);
+        };
+    };
+    auto trailerValue = [&](const std::string& key) {
+        const size_t at = result0.find("\n" + key + " = ") + key.size() + 4;
+        return result0.substr(at, result0.find('\r', at) - at);
+    };
+    const std::string sagdTimes10 = std::to_string(std::stod(trailerValue("sagd")) * 10);
+    // The first row of the first dose block, and the same with an empty field in it.
+    const size_t blockHead = result0.find("then the primary and the scatter dose");
+    const size_t row1 = result0.find('\n', result0.find('\n', blockHead) + 1) + 1;
+    const std::string firstRow = result0.substr(row1, result0.find('\r', row1) - row1);
+    std::string withGap = firstRow;
+    withGap.insert(withGap.find(','), ",");
+    struct Case {
+        const char* name;
+        std::function<void()> spoil;
+        int code;
+        std::string says;
+        fs::path entry;        // refused: what must stand there as before
+        std::string more = ""; // options
+    };
+    std::vector<Case> cases = {
+        {"note a folder", [&] { fs::remove(note), fs::create_directory(note); }, 1,
+         stem + ".row is a folder, not a note kv-sweep can read: the row is not run and " + stem +
+             ".vesk is left as it is",
+         note},
+        {"note a folder, Japanese", [&] { fs::remove(note), fs::create_directory(note); }, 1,
+         stem + ".row はフォルダで、kv-sweep が読めるメモではありません", note, "--edition ja"},
+        {"note a FIFO", [&] { fs::remove(note), ::mkfifo(note.c_str(), 0600); }, 1,
+         stem + ".row is a pipe, device or socket, not a note", note},
+        {"note a dangling link", [&] { fs::remove(note), fs::create_symlink(d.path() / "nowhere", note); }, 1,
+         stem + ".row is a symbolic link to nothing", note},
+        {"result a folder", [&] { fs::remove(result), fs::create_directory(result); }, 1,
+         stem + ".vesk is a folder where the row's result belongs", result},
+        {"claim a folder", [&] { fs::create_directory(claim); }, 1,
+         "Line 2 of the grid is not run: its claim " + claim.string() + " is a folder", claim},
+        {"note with LF line ends",
+         [&] {
+             std::string lf = note0;
+             lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
+             kv::test_support::writeFile(note, lf);
+         },
+         0,
+         "already holds this row's result",
+         {}},
+        {"sagd times 10",
+         edited("\nsagd = " + trailerValue("sagd"), "\nsagd = " + sagdTimes10),
+         0,
+         "line 2: the stored result no longer fits (the stored result is damaged: its content hash does not "
+         "match",
+         {}},
+        {"a junk line before the trailer",
+         edited("\r\n## kv trailer", "\r\njunk\r\n## kv trailer"),
+         0,
+         "text stands between its dose values and its trailer",
+         {}},
+        {"histories 5 against the header",
+         edited("\nhistories = " + trailerValue("histories"), "\nhistories = 5", true),
+         0,
+         "its trailer's histories is not what its header states",
+         {}},
+        {"an empty field in a dose block",
+         edited(firstRow, withGap),
+         0,
+         "its header or dose values cannot be read (line ",
+         {}},
+    };
+    if (::geteuid() != 0) // the superuser reads every file
+        cases.push_back({"note without read permission", [&] { fs::permissions(note, fs::perms::none); }, 1,
+                         stem + ".row is a file that cannot be read", note});
+    for (const Case& c : cases) {
+        for (const fs::path& p : {note, result, claim}) {
+            std::error_code ec;
+            fs::permissions(p, fs::perms::owner_all, ec);
+            fs::remove_all(p, ec);
+        }
+        kv::test_support::writeFile(result, result0);
+        kv::test_support::writeFile(note, note0);
+        c.spoil();
+        const std::string resultBefore = fs::is_regular_file(result) ? readFile(result) : "";
+        const fs::file_type entryBefore =
+            c.entry.empty() ? fs::file_type::none : fs::symlink_status(c.entry).type();
+        const Output r = run(d, sweepCommand(grid, out, c.more));
+        EXPECT_EQ(r.exitCode, c.code) << c.name << r.out << r.err;
+        EXPECT_NE((r.out + r.err).find(c.says), std::string::npos) << c.name << "\n" << r.out << r.err;
+        if (!c.entry.empty()) {
+            EXPECT_EQ(fs::is_regular_file(result) ? readFile(result) : "", resultBefore) << c.name;
+            EXPECT_EQ(fs::symlink_status(c.entry).type(), entryBefore)
+                << c.name << ": the entry was replaced";
+        } else {
+            EXPECT_EQ(readFile(out / "table.csv"), table0) << c.name; // the same seed, the same row
+        }
+    }
+}
+
+// SIGHUP ends a sweep as SIGTERM does, and either is heeded while stored rows are skipped.
+TEST(SweepProgram, ASignalEndsTheSweepWithItsClaimsAndTemporariesRemoved) {
+    TempDir d;
+    const fs::path out = d.path() / "out";
+    // A row without histories runs the set-up screen's count: minutes, said before it starts.
+    const fs::path longRow = d.path() / "long.csv", stored = d.path() / "stored.csv";
+    std::ofstream(longRow, std::ios::binary) << "thickness_cm,glandular_percent,target,kv\n3,50,Mo,28\n";
+    std::ofstream(stored, std::ios::binary) << "thickness_cm,glandular_percent,target,kv,histories,seed\n"
+                                            << [] {
+                                                   std::string rows;
+                                                   for (int i = 0; i < 400; ++i)
+                                                       rows += "3,50,Mo,28,20000,7\n";
+                                                   return rows;
+                                               }();
+    struct Case {
+        const char* name;
+        fs::path grid, out;
+        int signal;
+        std::string waitFor; // in the output, before the signal
+    };
+    std::ofstream(d.path() / "one.csv", std::ios::binary)
+        << "thickness_cm,glandular_percent,target,kv,histories,seed\n3,50,Mo,28,20000,7\n";
+    ASSERT_EQ(run(d, sweepCommand(d.path() / "one.csv", out)).exitCode, 0);
+    fs::remove(out / "grid.sweep"); // the stored row serves the long grid of it too
+    for (const Case& c : {Case{"SIGHUP during a long row", longRow, d.path() / "long", SIGHUP,
+                               "Rows that give neither histories nor sagd_sigma_percent run the set-up "
+                               "screen's 1.0E+09 histories each (1 rows here): about "},
+                          Case{"SIGTERM while stored rows are skipped", stored, out, SIGTERM,
+                               "line 3: mammo-Mo-28kV-3.0cm-g50-"}}) {
+        const fs::path log = d.path() / "signal.txt";
+        fs::remove(log);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const std::string cmd = "exec " + sweepCommand(c.grid, c.out) + " > '" + log.string() + "' 2>&1";
+            ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        while (readFile(log).find(c.waitFor) == std::string::npos &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ::kill(child, c.signal);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        const std::string said = readFile(log);
+        EXPECT_NE(said.find(c.waitFor), std::string::npos) << c.name << said;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << c.name << said;
+        EXPECT_NE(said.find("Interrupted: "), std::string::npos) << c.name << said;
+        EXPECT_LT(countOf(said, "already holds"), 400u) << c.name;
+        for (const auto& e : fs::directory_iterator(c.out))
+            EXPECT_NE(e.path().extension(), ".claim") << c.name << e.path();
+        EXPECT_FALSE(fs::exists(c.out / ".work")) << c.name;
+    }
 }
 
 } // namespace

@@ -76,6 +76,31 @@ struct SweepTexts {
     Text rowNoPhotons;
     Text rowResultRefused;
     Text rowResultUnreadable; // %1 the result file
+    // What stands where a row's note, figures or result belong and is no file
+    // the sweep can read: the row is refused, nothing written over it.
+    Text noteRefused;   // %1 the name, %2 one of the kinds below, %3 the row's result file
+    Text resultRefused; // %1 the name, %2 one of the kinds below
+    Text kindFolder;
+    Text kindSpecial;
+    Text kindDanglingLink;
+    Text kindUnreadable;
+    Text claimRefused;      // %1 line, %2 the claim, %3 one of the kinds above
+    Text rowMissingBecause; // %1 line, %2 why
+    // A stored result whose own checks fail: run again, and why.
+    Text staleDamaged; // %1 one of the damage texts, or atLine of one
+    Text damageCutShort;
+    Text damageNotNameValue;
+    Text damageNameTwice;
+    Text damageTextBefore;
+    Text damageTextAfter;
+    Text damageHashNotLast;
+    Text damageHashMismatch;
+    Text damageDisagrees; // %1 the trailer's name
+    Text damageValues;
+    Text atLine; // %1 the damage, %2 the line
+    // Rows that give neither histories nor sagd_sigma_percent, said once before the first row.
+    Text defaultHistories; // %1 rows, %2 histories, %3 time per row, %4 threads, %5 time of them all
+    Text gridTooManyRows;  // %1 the limit
 };
 
 inline constexpr SweepTexts englishSweepTexts{
@@ -103,8 +128,8 @@ inline constexpr SweepTexts englishSweepTexts{
         "  --factors     also write DIR/factors.csv (g, c, s of the protocol rows) and DIR/g.png\n"
         "  A row whose result exists in DIR is not run again while its inputs, the files its run reads\n"
         "  (Geometry.dat and RunOptions.dat included), the engine's physics and the result file itself are\n"
-        "  unchanged. kv-sweep-mpi (package kelvane-vesk-mpi) takes the same options and shares the rows\n"
-        "  over the processes of mpirun.",
+        "  unchanged. A grid holds at most 10,000 rows and 16 MB. kv-sweep-mpi (package\n"
+        "  kelvane-vesk-mpi) takes the same options and shares the rows over the processes of mpirun.",
     .noGrid = "No grid file given: kv-sweep GRID.csv --out DIR.",
     .noOut = "No --out folder given: kv-sweep GRID.csv --out DIR.",
     .outNotFolder = "%1: not a folder that can be made or used",
@@ -153,7 +178,7 @@ inline constexpr SweepTexts englishSweepTexts{
     .gridColumnTwice = "line %1 names the column %2 twice",
     .gridLacksColumn = "the header row lacks the column %1",
     .gridNotReadable = "is not a readable file",
-    .gridTooLarge = "is larger than 16 MB",
+    .gridTooLarge = "is larger than 16 MB (16,777,216 bytes), the largest grid kv-sweep reads",
     .gridCannotBeRead = "cannot be read",
     .rowCellCount = "holds %1 values for %2 columns",
     .cellNotNumber = "%1 \"%2\" is not a number",
@@ -177,6 +202,35 @@ inline constexpr SweepTexts englishSweepTexts{
     .rowNoPhotons = "the spectrum holds no photons",
     .rowResultRefused = "the result was refused",
     .rowResultUnreadable = "%1: the result cannot be read back",
+    .noteRefused = "%1 is %2, not a note kv-sweep can read: the row is not run and %3 is left as it is; "
+                   "move %1 away to run the row again",
+    .resultRefused =
+        "%1 is %2 where the row's result belongs: the row is not run; move it away to run the row",
+    .kindFolder = "a folder",
+    .kindSpecial = "a pipe, device or socket",
+    .kindDanglingLink = "a symbolic link to nothing",
+    .kindUnreadable = "a file that cannot be read",
+    .claimRefused = "Line %1 of the grid is not run: its claim %2 is %3; move it away to run the row",
+    .rowMissingBecause = "Line %1 has no result in the output folder: %2",
+    .staleDamaged = "the stored result is damaged: %1",
+    .damageCutShort = "its trailer is cut short before its end line",
+    .damageNotNameValue = "its trailer holds a line that is no \"name = value\"",
+    .damageNameTwice = "its trailer gives a name twice",
+    .damageTextBefore = "text stands between its dose values and its trailer",
+    .damageTextAfter = "text follows its trailer's end line",
+    .damageHashNotLast = "its content hash is not the trailer's last line or not 64 hex digits",
+    .damageHashMismatch = "its content hash does not match: its dose values or trailer were changed",
+    .damageDisagrees = "its trailer's %1 is not what its header states",
+    .damageValues = "its header or dose values cannot be read",
+    .atLine = "%1 (line %2)",
+    .defaultHistories =
+        "Rows that give neither histories nor sagd_sigma_percent run the set-up screen's %2 "
+        "histories each (%1 rows here): about %3 per row with %4 threads, about %5 for all of "
+        "them (less for rows already stored); give histories or sagd_sigma_percent for shorter "
+        "rows",
+    .gridTooManyRows =
+        "holds more than %1 rows: split it into grids of at most %1 rows, each with its own --out "
+        "folder",
 };
 
 inline constexpr SweepTexts japaneseSweepTexts{
@@ -205,8 +259,9 @@ inline constexpr SweepTexts japaneseSweepTexts{
         "  --merge       DIR にある結果から表と図を作ります\n"
         "  --factors     DIR/factors.csv (プロトコル行の g, c, s) と DIR/g.png も書きます\n"
         "  DIR にある結果は、入力、計算が読むファイル (Geometry.dat と RunOptions.dat を含む)、エンジンの\n"
-        "  物理、結果ファイルそのものが変わっていない限り計算し直しません。kv-sweep-mpi (パッケージ\n"
-        "  kelvane-vesk-mpi) は同じオプションで、mpirun のプロセスに行を分けて計算します。",
+        "  物理、結果ファイルそのものが変わっていない限り計算し直しません。グリッドは 10,000 行、16 MB\n"
+        "  までです。kv-sweep-mpi (パッケージ kelvane-vesk-mpi) は同じオプションで、mpirun のプロセスに\n"
+        "  行を分けて計算します。",
     .noGrid = "グリッドファイルが指定されていません (kv-sweep GRID.csv --out DIR)。",
     .noOut = "--out のフォルダが指定されていません (kv-sweep GRID.csv --out DIR)。",
     .outNotFolder = "%1: 作成または使用できるフォルダではありません",
@@ -255,7 +310,7 @@ inline constexpr SweepTexts japaneseSweepTexts{
     .gridColumnTwice = "%1 行目に列 %2 が 2 回あります",
     .gridLacksColumn = "見出し行に列 %1 がありません",
     .gridNotReadable = "読み込めるファイルではありません",
-    .gridTooLarge = "16 MB を超えています",
+    .gridTooLarge = "kv-sweep が読めるグリッドの上限 16 MB (16,777,216 バイト) を超えています",
     .gridCannotBeRead = "読み込めません",
     .rowCellCount = "列は %2 個ですが、値が %1 個あります",
     .cellNotNumber = "%1 の \"%2\" は数値ではありません",
@@ -280,6 +335,32 @@ inline constexpr SweepTexts japaneseSweepTexts{
     .rowNoPhotons = "スペクトルに光子がありません",
     .rowResultRefused = "結果が受け付けられませんでした",
     .rowResultUnreadable = "%1: 結果を読み戻せません",
+    .noteRefused = "%1 は%2で、kv-sweep が読めるメモではありません。この行は計算せず、%3 もそのままにします。"
+                   "計算し直すには %1 を移動して下さい",
+    .resultRefused = "行の結果を置く場所 %1 が%2です。この行は計算しません。計算するには移動して下さい",
+    .kindFolder = "フォルダ",
+    .kindSpecial = "パイプ、デバイスまたはソケット",
+    .kindDanglingLink = "リンク先のないシンボリックリンク",
+    .kindUnreadable = "読み込めないファイル",
+    .claimRefused = "グリッドの %1 行目は計算しません: 予約 %2 が%3です。計算するには移動して下さい",
+    .rowMissingBecause = "%1 行目の結果は出力フォルダにありません: %2",
+    .staleDamaged = "保存された結果が壊れています: %1",
+    .damageCutShort = "追加情報が終わりの行の前で切れています",
+    .damageNotNameValue = "追加情報に「名前 = 値」でない行があります",
+    .damageNameTwice = "追加情報に同じ名前が二度あります",
+    .damageTextBefore = "線量値と追加情報の間に別の文字があります",
+    .damageTextAfter = "追加情報の終わりの行のあとに文字があります",
+    .damageHashNotLast = "内容のハッシュが追加情報の最後の行でないか、16 進 64 桁ではありません",
+    .damageHashMismatch = "内容のハッシュが一致しません。線量値か追加情報が変更されています",
+    .damageDisagrees = "追加情報の %1 がヘッダーの値と一致しません",
+    .damageValues = "ヘッダーか線量値を読み込めません",
+    .atLine = "%1 (%2 行目)",
+    .defaultHistories = "%1 行は histories も sagd_sigma_percent も指定がなく、設定画面の既定の %2 "
+                        "ヒストリーで計算します。%4 スレッドで 1 行あたり約 %3、全部で約 %5 "
+                        "(保存済みの行はこれより短くなります)。短くするには histories か sagd_sigma_percent "
+                        "を指定して下さい",
+    .gridTooManyRows =
+        "%1 行を超えています。%1 行以下のグリッドに分け、それぞれ別の --out フォルダで計算して下さい",
 };
 
 constexpr const SweepTexts& sweepTextsOf(Edition e) {

@@ -15,6 +15,7 @@
 // for a row run without keeping its result file, of its <stem>.factors).
 #include "kv/engine/engine_session.h"
 #include "kv/factors/row.h"
+#include "kv/formats/result_file.h"
 #include "kv/spectrum/model/physical_data.h"
 #include "kv/texts/text.h"
 
@@ -44,14 +45,24 @@ struct RowFactors {
     std::string engineVersion; // of the engine that wrote the result; empty when it named none
 };
 
-// Why a stored result is not this row's any more.
-enum class Staleness { None, NoResult, Inputs, Physics, Result };
+// Why a stored result is not this row's any more. Damaged: its own checks
+// fail (the trailer's, or its values cannot be read), whatever the note says.
+enum class Staleness { None, NoResult, Inputs, Physics, Result, Damaged };
+
+// What a Damaged result's checks found: the trailer's damage, or None when the
+// header or dose values could not be read; `line` 0 where no line applies.
+struct ResultDamage {
+    formats::TrailerDamage trailer = formats::TrailerDamage::None;
+    std::string key; // DisagreesWithHead: the trailer's name
+    int line = 0;
+};
 
 struct RowOutcome {
     RowFactors factors;
     std::string resultFile;             // in outDir
     bool kept = false;                  // the stored result was reused
     Staleness redone = Staleness::None; // a stored result that did not fit, run again
+    ResultDamage damage;                // when redone is Damaged
 };
 
 struct RowRunOptions {
@@ -74,12 +85,21 @@ struct RowInterrupted : std::runtime_error {
     RowInterrupted() : std::runtime_error("interrupted") {}
 };
 
+// What stands at `name` in `dir` when it is there but no regular file this
+// process can read (a folder, pipe, link to nothing, no read permission), in
+// the edition's words; nullopt for a readable file or nothing at all.
+std::optional<std::string> unusableEntry(const std::filesystem::path& dir, const std::string& name,
+                                         texts::Edition edition);
+
 // Removes the row folders in outDir that processes of this machine left when
 // they were killed; those of processes still at work stay.
 void removeAbandonedRowFolders(const std::filesystem::path& outDir);
 
 // Reuses the stored result when it still fits, else runs the row and stores
-// result and note in outDir. Throws RowFailure, RowInterrupted.
+// result and note in outDir. A note, figures file or result file that stands
+// there but is no readable file (a folder, pipe, link to nothing, no read
+// permission) is a RowFailure naming it, before anything runs or is written.
+// Throws RowFailure, RowInterrupted.
 RowOutcome runGridRow(const Row& r, const std::filesystem::path& dataDir, const spectrum::PhysicalData& data,
                       const std::filesystem::path& outDir, const RowRunOptions& o);
 
@@ -88,11 +108,13 @@ RowOutcome runGridRow(const Row& r, const std::filesystem::path& dataDir, const 
 struct StoredRow {
     std::optional<RowFactors> factors;
     Staleness staleness = Staleness::NoResult;
+    ResultDamage damage; // when staleness is Damaged
 };
 // With `figuresOnly`, a row stored without its result file (keepResultFile
 // false) counts as stored; without, only a row with its result file does.
+// Throws RowFailure (in `edition`) for what runGridRow refuses.
 StoredRow storedGridRow(const Row& r, const std::filesystem::path& dataDir,
                         const spectrum::PhysicalData& data, const std::filesystem::path& outDir,
-                        bool figuresOnly = false);
+                        bool figuresOnly = false, texts::Edition edition = texts::Edition::English);
 
 } // namespace kv::factors

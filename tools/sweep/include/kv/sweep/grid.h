@@ -10,6 +10,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kv::sweep {
@@ -30,8 +31,33 @@ struct GridError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// What a grid may hold: it is refused beyond either, before it is read whole.
+inline constexpr size_t kMaxGridBytes = 16 * 1024 * 1024;
+inline constexpr size_t kMaxGridRows = 10000; // data rows, usable and refused
+
+// A grid a line at a time: line() with each line of the file without its LF
+// (an empty line too, so that the lines keep their numbers), then finish().
+// Throws GridError as readGrid does, and once more than kMaxGridRows data rows came.
+class GridReader {
+  public:
+    GridReader(const formats::EquipmentRecord& equipment, const texts::SweepTexts& t,
+               std::filesystem::path gridDir);
+    void line(std::string_view text);
+    Grid finish();
+
+  private:
+    void readHeader(int number, const std::vector<std::string>& cells);
+    const formats::EquipmentRecord& eq_;
+    const texts::SweepTexts& t_;
+    std::filesystem::path gridDir_;
+    std::vector<std::string> header_;
+    Grid grid_;
+    int lines_ = 0;
+};
+
 // Reads GRID.csv. Throws GridError for a missing or unreadable file, a
-// missing required column, an unknown or repeated column. Every fault is
+// missing required column, an unknown or repeated column, a file beyond
+// kMaxGridBytes or kMaxGridRows. Every fault is
 // worded in the edition of t.
 Grid readGrid(const std::filesystem::path& file, const formats::EquipmentRecord& equipment,
               const texts::SweepTexts& t);
