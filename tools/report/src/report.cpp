@@ -467,7 +467,7 @@ int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         }
         if (!r.reported()) {
             status = 1;
-            err << files[i] << ":" << t.cannotRead.view() << "(" << failureReason(r.load.failure, t) << ")\n";
+            err << files[i] << ":" << t.cannotRead.view() << "(" << loadReason(r.load, t) << ")\n";
         }
         if (table) {
             if (r.reported()) table->rows(r, out);
