@@ -11,6 +11,8 @@ namespace {
 
 // A scan whose first and last angles differ in size by more than this is off centre.
 constexpr double kCentredWithinDeg = 0.5;
+// Loadings this close (relative) are the equal loading the factor assumes.
+constexpr double kEqualLoadingWithin = 1e-6;
 
 // The exposure's dose values as the audit takes them: a 2D image's as they
 // stand; a scan's for the whole scan: one projection's times the projections
@@ -184,6 +186,15 @@ Plan planExposures(std::vector<Counted> exposures, const MeasuredTables& measure
             shape =
                 ScanShape{std::fabs(*end - *start) / 2, x.scan->projections > 1 ? x.scan->projections : 0};
             if (shape->projections == 0) notes.push_back(t.noteScanAsSweep.str());
+            // Unequal loadings would make nearly every scan a node of its own: the
+            // factor weighs the projections alike, and the row says so.
+            const std::vector<double>& loading = x.scan->loading;
+            if (shape->projections > 1 && !loading.empty()) {
+                const auto [lo, hi] = std::minmax_element(loading.begin(), loading.end());
+                if (*hi - *lo > kEqualLoadingWithin * *hi)
+                    notes.push_back(fillIn(t.noteLoadingNotUsed.str(),
+                                           {{"{min}", plainDecimal(*lo)}, {"{max}", plainDecimal(*hi)}}));
+            }
         }
         // The nodes around the thickness, each at the glandularity of this age group there.
         const double lo = std::min(std::floor(x.thicknessMm / kNodeStepMm) * kNodeStepMm,

@@ -196,6 +196,18 @@ TEST(PlanExposures, AScanGetsNodesOfItsOwnAnglesOrIsListedWithWhyNot) {
         {"no angles", scan(std::nullopt, std::nullopt, 9), std::nullopt, "no scan angles", 5},
         {"no scan at all", [](Exposure& x) { x.modality = Modality::Tomosynthesis; }, std::nullopt,
          "no scan angles", 5},
+        {"unequal loadings read, equal ones used",
+         scan(-7.5, 7.5, 3,
+              [](Exposure& x) {
+                  x.scan->loading = {2.0, 4.5, 2.0};
+              }),
+         ScanShape{7.5, 3}, "(2 to 4.5 mAs), but the factor weighs the projections equally", 5},
+        {"equal loadings: nothing to say",
+         scan(-7.5, 7.5, 3,
+              [](Exposure& x) {
+                  x.scan->loading = {3.0, 3.0, 3.0};
+              }),
+         ScanShape{7.5, 3}, "", 5},
         {"a projection's dose by --dbt-kerma projection: times the projections",
          scan(-7.5, 7.5, 15, [](Exposure& x) { x.scope.entrance = DoseScope::Unsaid; }), ScanShape{7.5, 15},
          "", 5 * 15},

@@ -44,6 +44,7 @@ struct AuditTexts {
     Text noteNoScanFactor;       // a scan whose angles the header does not give, listed without its factor
     Text noteAsymmetricScan;     // {start} {end}: a scan off centre, listed without its factor
     Text noteScanAsSweep;        // a scan whose projections are not said, its factor a continuous sweep's
+    Text noteLoadingNotUsed;     // {min} {max}: a step scan's unequal mAs, its factor's equal
     Text noteProjectionsUnknown; // a dose per projection, and no number of projections
     // The why of a factor that cannot be had; {value}.
     Text thicknessOutside, voltageOutside, hvlUnreachable;
@@ -169,6 +170,8 @@ inline constexpr AuditTexts englishAuditTexts{
     .noteScanAsSweep =
         "tomosynthesis: the projections are not said, so the factor is a continuous sweep's over "
         "the same angles",
+    .noteLoadingNotUsed = "tomosynthesis: the header gives each projection's loading ({min} to {max} mAs), "
+                          "but the factor weighs the projections equally",
     .noteProjectionsUnknown = "the unit's dose is one projection's (--dbt-kerma projection), but the number "
                               "of projections is not said",
     .thicknessOutside = "thickness {value} mm outside the breast model's 20-110 mm",
@@ -337,6 +340,9 @@ inline constexpr AuditTexts japaneseAuditTexts{
     .noteAsymmetricScan =
         "トモシンセシス: {start} から {end} 度の撮影は 0 度を中心としないため係数はありません",
     .noteScanAsSweep = "トモシンセシス: 投影数がないため、係数は同じ角度範囲の連続スイープのものです",
+    .noteLoadingNotUsed =
+        "トモシンセシス: ヘッダには投影ごとの管電流時間積 ({min} から {max} mAs) がありますが、"
+        "係数は各投影を等しい重みで扱います",
     .noteProjectionsUnknown = "装置の線量は 1 投影あたり (--dbt-kerma projection) ですが、投影数がありません",
     .thicknessOutside = "厚さ {value} mm は乳房モデルの 20-110 mm の外です",
     .voltageOutside = "{value} kV はスペクトルモデルの範囲外です",
