@@ -115,6 +115,23 @@ class alignas(64) WorkbenchSimulation::Worker {
         if (t > 0) sp.pos = sp.pos + (t + kPush) * sp.dir;
         transport(Photon{sp.pos, sp.dir, sp.energy, false}, *sim_->scene_, sim_->physics_, rng, *this);
     }
+    // One history as its own unit (plain sampling): closeUnit's additions
+    // with inv = 1, channel by channel, for the channels it can have scored.
+    void foldClosedHistory(ScalarStats& st) {
+        auto add = [&st](size_t k, double v) {
+            const double q = v * v;
+            st.s1[k] += v;
+            st.s2[k] += q;
+            st.u2[k] += q;
+        };
+        if (projections_) add(kWorkbenchChannels + projection_, breast_);
+        st.n += 1;
+        st.units += 1;
+        add(0, ref_);
+        add(1, col_);
+        add(2, breast_);
+        ref_ = col_ = breast_ = 0.0;
+    }
     void foldHistory(ScalarStats& st) {
         if (projections_) {
             // Only the history's own projection: the others scored nothing.

@@ -347,6 +347,10 @@ unsigned defaultThreadCount();
 //   void history(Rng&)             one history
 //   void foldHistory(ScalarStats&) adds the history's scores to n, s1 and s2 and clears them
 //   void endBatch()                after the last history of each batch
+// and optionally
+//   void foldClosedHistory(ScalarStats&) the history as a unit of its own, closed: what
+//                                  foldHistory and closeUnit add, bit for bit, touching only the
+//                                  channels it scored (a scan's projections are one each)
 // and, where a worker's histories form units of more than one history,
 //   uint64_t unitSize() const      histories per unit (a batch holds whole units)
 //   void beginUnit(Rng&, uint64_t) before the first history of each unit, with its histories
@@ -355,6 +359,10 @@ template <class Worker>
 concept FormsUnits = requires(Worker& w, Rng& rng) {
     { w.unitSize() } -> std::convertible_to<uint64_t>;
     w.beginUnit(rng, uint64_t{1});
+};
+template <class Worker>
+concept FoldsClosedHistories = requires(Worker& w, ScalarStats& st) {
+    w.foldClosedHistory(st);
 };
 
 // Runs this process's share of the batches. Returns the per-batch stats in
@@ -392,8 +400,18 @@ std::vector<ScalarStats> runBatches(uint64_t total, uint64_t seed, std::vector<W
                 if constexpr (FormsUnits<Worker>)
                     if (i % unitSize == 0) w.beginUnit(rng, std::min(unitSize, count - i));
                 w.history(rng);
-                w.foldHistory(unit);
-                if (unit.n == unitSize) st.closeUnit(unit);
+                if constexpr (FoldsClosedHistories<Worker>) {
+                    if (unitSize == 1) {
+                        // closeUnit would pass over every channel once a history
+                        w.foldClosedHistory(st);
+                    } else {
+                        w.foldHistory(unit);
+                        if (unit.n == unitSize) st.closeUnit(unit);
+                    }
+                } else {
+                    w.foldHistory(unit);
+                    if (unit.n == unitSize) st.closeUnit(unit);
+                }
                 if (++sincePublish == kPublishEvery) {
                     ctl.publish(t, finished, st, unit, sincePublish);
                     sincePublish = 0;
