@@ -76,7 +76,8 @@ double knownEmission(const FieldGeometry& g, double rayWidth, const std::vector<
 
 void keepEmission(const FieldGeometry& g, double rayWidth, const std::vector<double>& raySum,
                   double emitted) {
-    constexpr size_t kKept = 16;
+    // every projection of the largest scan, and a few fields besides
+    constexpr size_t kKept = 64;
     std::lock_guard<std::mutex> lock(emissionLock);
     if (emissions.size() == kKept) emissions.pop_front();
     emissions.push_back({g, rayWidth, raySum, emitted});
@@ -141,7 +142,18 @@ FieldSource::FieldSource(const FieldGeometry& g, const RaySpectra& s) : g_(g), s
         // weights them, so a history stands for the same emission at every angle.
         emitted_ = 0;
         for (size_t i = 0; i < shares_.size(); ++i) {
-            projectionEmitted_.push_back(emissionIntegral(g.projectionAngles[i], 600));
+            // Kept as a single projection's: the start-up check and the run
+            // build the same source, and a projection's integral is the scan's
+            // largest fixed cost.
+            FieldGeometry one = g;
+            one.angleMinDeg = one.angleMaxDeg = g.projectionAngles[i];
+            one.projectionAngles.clear(), one.projectionLoading.clear();
+            double e = knownEmission(one, s.rayWidthDeg, raySum_);
+            if (!(e > 0)) {
+                e = emissionIntegral(g.projectionAngles[i], 600);
+                keepEmission(one, s.rayWidthDeg, raySum_, e);
+            }
+            projectionEmitted_.push_back(e);
             emitted_ += shares_[i] * projectionEmitted_.back();
             projectionFocus_.push_back(focus(g.projectionAngles[i]));
             projectionAxis_.push_back(axis(g.projectionAngles[i]));
@@ -268,7 +280,11 @@ uint32_t FieldSource::rayOf(double t) const {
     if (last == 0) return 0;
     // a guess; the loops below settle on the ray exactly
     double est = t * invTan1_;
-    uint32_t k = est >= last ? last : static_cast<uint32_t>(est);
+    return rayFrom(t, est >= last ? last : static_cast<uint32_t>(est));
+}
+
+uint32_t FieldSource::rayFrom(double t, uint32_t k) const {
+    const uint32_t last = static_cast<uint32_t>(tanEdge_.size() - 1);
     while (k > 0 && t < tanEdge_[k])
         --k;
     while (k < last && t >= tanEdge_[k + 1])
@@ -280,13 +296,31 @@ double FieldSource::emissionIntegral(double angleDeg, int n) const {
     Vec3 f = focus(angleDeg), ax = axis(angleDeg);
     double h = g_.detectorZ - f.z;
     double dx = (g_.x1 - g_.x0) / n, dy = (g_.y1 - g_.y0) / n;
+    // A scan works this out once per projection: what is the same down a
+    // column or along a row is worked out once, and every term is still the
+    // same products added in the same order as dot(d, d) and dot(d, ax) of
+    // d = (x, y, h), so the sum is the same to the last bit.
+    std::vector<double> xx(static_cast<size_t>(n)), xa(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        const double x = g_.x0 + (i + 0.5) * dx - f.x;
+        xx[static_cast<size_t>(i)] = x * x;
+        xa[static_cast<size_t>(i)] = x * ax.x;
+    }
+    const double hh = h * h, ha = h * ax.z;
+    const bool oneRay = tanEdge_.size() == 1;
     double sum = 0;
     for (int j = 0; j < n; ++j) {
-        double y = g_.y0 + (j + 0.5) * dy - f.y;
-        for (int i = 0; i < n; ++i) {
-            Vec3 d{g_.x0 + (i + 0.5) * dx - f.x, y, h};
-            double r2 = dot(d, d);
-            sum += raySum_[rayOf(std::fabs(d.y) / dot(d, ax))] * h / (r2 * std::sqrt(r2));
+        const double y = g_.y0 + (j + 0.5) * dy - f.y;
+        const double yy = y * y, ya = y * ax.y, ay = std::fabs(y);
+        // Along a row the ray moves by a step or two at most: searched for from the last.
+        uint32_t k = 0;
+        for (size_t i = 0; i < static_cast<size_t>(n); ++i) {
+            const double r2 = xx[i] + yy + hh;
+            if (!oneRay) {
+                const double t = ay / (xa[i] + ya + ha);
+                k = i == 0 ? rayOf(t) : rayFrom(t, k);
+            }
+            sum += raySum_[k] * h / (r2 * std::sqrt(r2));
         }
     }
     return sum * dx * dy;

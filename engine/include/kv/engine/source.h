@@ -92,6 +92,8 @@ class FieldSource {
 
   private:
     uint32_t rayOf(double tanAngle) const;
+    // The same ray, searched for from ray k (any k: the search settles on it exactly).
+    uint32_t rayFrom(double tanAngle, uint32_t k) const;
     // Focus and central axis at one tube angle, from one sine and cosine.
     void focusAndAxis(double angleDeg, Vec3& focus, Vec3& axis) const;
     double emissionIntegral(double angleDeg, int n) const;
