@@ -38,6 +38,15 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
             "to the sAGD's own (the result file's; surface: free in air on the midline, the stated distance "
             "from the chest wall, 60 mm unless you choose another). A file without those ratios offers only "
             "the FCD without the paddle.",
+        .kaAtSurfaceEdge =
+            "Ka measured at the breast's upper surface behind the paddle, on the midline at the "
+            "chest-wall edge",
+        .kaAtSurface60mm =
+            "Ka measured at the breast's upper surface behind the paddle, on the midline 60 mm "
+            "from the chest wall (UK, European, IAEA protocols)",
+        .kaAtSurface40mm =
+            "Ka measured at the breast's upper surface behind the paddle, on the midline 40 mm "
+            "from the chest wall (ACR)",
         .kaAtFcdScan =
             "Ka measured at the FCD without the paddle, tube at 0\u00b0, for the scan's whole tube "
             "loading (with FCD = FAD the point on the rotation axis; the sAGD's own)",

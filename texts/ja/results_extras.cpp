@@ -37,6 +37,11 @@ const ResultsExtrasTexts& resultsExtrasTexts() {
             "正中線上で胸壁から表示の距離、選ばなければ 60 mm、自由空間) "
             "で割って求めます。この比のないファイル"
             "では FCD・圧迫板なしだけを選べます。",
+        .kaAtSurfaceEdge = "Ka は乳房上面で圧迫板の下、正中線上の胸壁端で測定",
+        .kaAtSurface60mm =
+            "Ka は乳房上面で圧迫板の下、正中線上で胸壁から 60 mm の位置で測定 (英国・欧州・IAEA の"
+            "プロトコル)",
+        .kaAtSurface40mm = "Ka は乳房上面で圧迫板の下、正中線上で胸壁から 40 mm の位置で測定 (ACR)",
         .kaAtFcdScan = "Ka は FCD で圧迫板なし、管球 0°、スキャン全体の管電流時間積で測定 (FCD = FAD なら"
                        "回転軸上の点。sAGD の定義どおり)",
         .kaAtFcdPaddleScan = "Ka は FCD で圧迫板をビームに入れ、管球 0°、スキャン全体の管電流時間積で測定",

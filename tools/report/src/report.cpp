@@ -40,21 +40,32 @@ struct KaRow {
     std::optional<double> mgd;  // whole breast per this Ka
 };
 
-// Every point whose ratio to the sAGD's own Ka the trailer gives.
+// Every point whose ratio to the sAGD's own Ka the trailer gives. The midline
+// points have no whole-breast key of their own: the dose per them is the one
+// per k_fcd over their ratio, as the engine forms mgd_per_k_surface.
 std::vector<KaRow> kaRows(const formats::ResultTrailer& t, double sagd, const texts::ResultsExtrasTexts& x) {
     const KaRatios ratios = kaRatiosOf(t);
     struct Point {
         KaPoint point;
+        int surfaceMm;
         const char *name, *mgdKey;
         std::string_view where;
     };
+    const std::optional<double> mgdPerKFcd = t.number("mgd_per_k_fcd");
     std::vector<KaRow> rows;
-    for (const Point& p : {Point{KaPoint::FcdFree, "fcd", "mgd_per_k_fcd", x.kaAtFcd},
-                           Point{KaPoint::FcdPaddle, "fcd_paddle", "mgd_per_k_fcd_paddle", x.kaAtFcdPaddle},
-                           Point{KaPoint::BreastSurface, "surface", "mgd_per_k_surface", x.kaAtSurface}}) {
-        const std::optional<double> r = kaRatio(ratios, p.point);
-        if (!r || (p.point == KaPoint::FcdFree && !ratios.breastSurface && !ratios.fcdPaddle)) continue;
-        rows.push_back({p.name, std::string(p.where), *r, sagd / *r, t.number(p.mgdKey)});
+    for (const Point& p :
+         {Point{KaPoint::FcdFree, 0, "fcd", "mgd_per_k_fcd", x.kaAtFcd},
+          Point{KaPoint::FcdPaddle, 0, "fcd_paddle", "mgd_per_k_fcd_paddle", x.kaAtFcdPaddle},
+          Point{KaPoint::BreastSurface, 0, "surface", "mgd_per_k_surface", x.kaAtSurfaceEdge},
+          Point{KaPoint::BreastSurface, 60, "surface_60mm", nullptr, x.kaAtSurface60mm},
+          Point{KaPoint::BreastSurface, 40, "surface_40mm", nullptr, x.kaAtSurface40mm}}) {
+        const std::optional<double> r = kaRatio(ratios, p.point, p.surfaceMm);
+        const bool others =
+            ratios.breastSurface || ratios.fcdPaddle || ratios.surface60mm || ratios.surface40mm;
+        if (!r || (p.point == KaPoint::FcdFree && !others)) continue;
+        std::optional<double> mgd = p.mgdKey ? t.number(p.mgdKey) : std::nullopt;
+        if (!p.mgdKey && mgdPerKFcd) mgd = *mgdPerKFcd / *r;
+        rows.push_back({p.name, std::string(p.where), *r, sagd / *r, mgd});
     }
     return rows;
 }

@@ -288,12 +288,14 @@ TEST_F(Report, AllGoodFilesExitZero) {
 
 namespace {
 
-// A result as the engine leaves it: the three air kermas and the whole-breast doses after the values.
+// A result as the engine leaves it: the air kermas and the whole-breast doses after the values.
 ResultFileContent withTrailer(int layers) {
     ResultFileContent r = uniformResult(75, 150, layers, 0.5, 2.0);
     r.trailer = {{"physics_revision", "1"},
                  {"k_fcd_paddle_per_k_fcd", "0.8"},
                  {"k_surface_per_k_fcd", "0.86"},
+                 {"k_surface_40mm_per_k_fcd", "0.85"},
+                 {"k_surface_60mm_per_k_fcd", "0.84"},
                  {"mgd_per_k_fcd", "0.16"},
                  {"mgd_per_k_fcd_paddle", "0.2"},
                  {"mgd_per_k_surface", "0.186"},
@@ -319,10 +321,10 @@ TEST_F(Report, EachTableIsOneRectangularCsv) {
         // A breast over 6 cm has no depth-dose table: its file gives no rows here.
         {"depth_dose", "file,layer,total_percent,primary_percent,scatter_percent", 3 + 2 + 3,
          ",2,62.5,37.5,25\n"},
-        {"air_kerma", "file,point,where,k_per_k_fcd,sagd,mgd,unit,per", 6,
+        {"air_kerma", "file,point,where,k_per_k_fcd,sagd,mgd,unit,per", 10,
          ",0.86,0.581395348837209,0.186,mGy/mGy,k_surface\n"},
-        // Nine keys and the content hash each.
-        {"trailer", "file,key,value,unit,per", 20, ",mgd_per_k_fcd_paddle,\"0.2\",mGy/mGy,k_fcd_paddle\n"},
+        // Eleven keys and the content hash each.
+        {"trailer", "file,key,value,unit,per", 24, ",mgd_per_k_fcd_paddle,\"0.2\",mGy/mGy,k_fcd_paddle\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.table);
@@ -359,9 +361,9 @@ TEST_F(Report, TheTrailerAndWhereEachFactorsAirKermaIsMeasured) {
              "air_kerma,fcd_paddle,\"Ka measured at the FCD, with the compression paddle in the "
              "beam\",0.8,0.625,"
              "0.2\n",
-             "air_kerma,surface,\"Ka measured at the breast's upper surface, behind the paddle (as the "
-             "protocols "
-             "do)\",0.86,",
+             "air_kerma,surface,\"Ka measured at the breast's upper surface behind the paddle, on the "
+             "midline "
+             "at the chest-wall edge\",0.86,",
          })
         EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
     Output json = report({"--json", path("t.vesk")});
@@ -393,6 +395,47 @@ TEST_F(Report, TheTrailerAndWhereEachFactorsAirKermaIsMeasured) {
         std::string::npos)
         << cut.out;
     EXPECT_EQ(cut.out.find("air_kerma"), std::string::npos);
+}
+
+// The midline points where the protocols measure: each row's sAGD and
+// whole-breast dose are the ones per k_fcd over that point's own ratio, and a
+// file written before those ratios lists none of them.
+TEST_F(Report, TheMidlineSurfacePointsCarryTheirOwnRatio) {
+    writeResult(dir.path(), "t.vesk", withTrailer(3));
+    ResultFileContent older = withTrailer(3);
+    std::erase_if(older.trailer,
+                  [](const auto& e) { return e.first.find("mm_per_k_fcd") != std::string::npos; });
+    writeResult(dir.path(), "older.vesk", older);
+    Output r = report({"--table", "air_kerma", path("t.vesk"), path("older.vesk")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const struct {
+        const char* point;
+        double ratio;
+        const char* where;
+    } rows[] = {
+        {"surface_60mm", 0.84, "on the midline 60 mm from the chest wall (UK, European, IAEA protocols)"},
+        {"surface_40mm", 0.85, "on the midline 40 mm from the chest wall (ACR)"},
+    };
+    const std::vector<kv::CsvLine> lines = kv::readCsvLines(r.out);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.point);
+        std::vector<std::vector<std::string>> found;
+        for (const kv::CsvLine& l : lines)
+            if (l.cells.size() == 8 && l.cells[1] == row.point) found.push_back(l.cells);
+        ASSERT_EQ(found.size(), 1u) << r.out; // t.vesk's; older.vesk has none
+        const std::vector<std::string>& c = found[0];
+        EXPECT_EQ(c[0], path("t.vesk"));
+        EXPECT_NE(c[2].find(row.where), std::string::npos) << c[2];
+        EXPECT_DOUBLE_EQ(std::stod(c[3]), row.ratio);
+        EXPECT_NEAR(std::stod(c[4]) * row.ratio, 0.5, 1e-12);  // the file's sAGD
+        EXPECT_NEAR(std::stod(c[5]) * row.ratio, 0.16, 1e-12); // mgd_per_k_fcd
+        EXPECT_EQ(c[7], std::string("k_") + row.point);
+        Output json = report({"--json", path("t.vesk")});
+        EXPECT_NE(json.out.find(std::string("{\"point\": \"") + row.point + "\""), std::string::npos);
+        EXPECT_NE(json.out.find(std::string("\"per\": \"k_") + row.point + "\"}"), std::string::npos);
+    }
+    // The older file still lists the chest-wall edge.
+    EXPECT_NE(r.out.find(path("older.vesk") + "\",surface,"), std::string::npos) << r.out;
 }
 
 // Each hand edit of a file the engine wrote: "damaged" with the reason, and

@@ -38,6 +38,10 @@ struct ResultsExtrasTexts {
     Text surfaceAt40mm;
     Text surfaceAtEdge;
     Text kaPointTip;
+    // kv-report's air_kerma rows of the surface points: which of them, on the midline.
+    Text kaAtSurfaceEdge;
+    Text kaAtSurface60mm;
+    Text kaAtSurface40mm;
     // The same for a tomosynthesis result: each Ka is the tube's at 0 deg for the
     // scan's whole tube loading, and the AGD is the whole scan's.
     Text kaAtFcdScan;
