@@ -807,6 +807,8 @@ void ResultsScreen::showKaPoint() {
             fillIn(ex.kaNoteSurface.str(), {{"%1", factor}, {"{mm}", std::to_string(session_.surfaceMm)}}));
         break;
     }
+    // The surface's note with its distance is the longest: a smaller font rather than a cut ratio.
+    c_.kaPoint->setFont(fontToFit(c_.agdSigma->font(), c_.kaPoint->text(), c_.kaPoint->width()));
 }
 
 void ResultsScreen::showKaWording() {

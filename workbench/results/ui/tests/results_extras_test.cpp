@@ -307,9 +307,12 @@ class ResultsExtrasTest : public QObject {
             if (step.choice) step.choice->trigger();
             QCOMPARE(s.session().kaPoint, KaPoint::BreastSurface);
             QCOMPARE(s.textBox("Text10")->text(), qs(kv::format(4 * sagd / step.ratio, "0.000")));
-            QCOMPARE(s.label("Label64")->text(),
+            const QLabel* note = s.label("Label64");
+            QCOMPARE(note->text(),
                      qs(kv::fillIn(ex.kaNoteSurface.str(),
                                    {{"%1", kv::format(step.ratio, "0.000")}, {"{mm}", step.mm}})));
+            // The ratio whole, not cut by the "± x %" beside it.
+            QVERIFY(note->fontMetrics().horizontalAdvance(note->text()) <= note->width());
         }
         // A distance chosen while Ka is at the FCD moves Ka to the surface.
         s.setKaPoint(KaPoint::FcdFree);
