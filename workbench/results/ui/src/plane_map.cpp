@@ -207,7 +207,13 @@ std::string voxelTipText(int ix, int iy, int iz) {
 }
 
 void showVoxel(QLabel& label, VoxelAxis a, VoxelAxis b, int ix, int iy, int iz) {
-    label.setText(QString::fromStdString(voxelSpanText(a, b)));
+    const QString text = QString::fromStdString(voxelSpanText(a, b));
+    label.setText(text);
+    // Japanese glyphs come from a fallback font whose line is taller than the
+    // row the label was given: it grows about its middle rather than cut them.
+    const int need = label.fontMetrics().boundingRect(text).height();
+    if (need > label.height())
+        label.setGeometry(label.x(), label.y() + label.height() / 2 - need / 2, label.width(), need);
     label.setToolTip(QString::fromStdString(voxelTipText(ix, iy, iz)));
 }
 
