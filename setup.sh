@@ -20,6 +20,7 @@ packages=(
   fonts-liberation2 fonts-noto-cjk qt6-translations-l10n
   clang-format git ccache
   dpkg-dev lintian desktop-file-utils file python3-jsonschema python3-yaml help2man shared-mime-info
+  xvfb imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do
