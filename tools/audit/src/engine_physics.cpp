@@ -1,5 +1,6 @@
 #include "kv/audit/engine_physics.h"
 
+#include "kv/common/constants.h"
 #include "kv/common/content_hash.h"
 #include "kv/common/format.h"
 #include "kv/common/records.h"
@@ -8,7 +9,10 @@
 #include "kv/formats/geometry_file.h"
 #include "kv/spectrum/model/beam_quality.h"
 #include "kv/spectrum/model/physical_data.h"
+#include "kv/spectrum/model/spectrum_model.h"
+#include "kv/texts/sweep.h"
 
+#include <cmath>
 #include <map>
 
 namespace kv::audit {
@@ -105,6 +109,25 @@ class EnginePhysics : public Physics {
 
 } // namespace
 
+namespace {
+
+// A number as a grid cell states it (15 significant digits): the node's row is the row kv-sweep
+// reads from the same GRID.csv line, so that both name, and share, one cached factor.
+double stated(double x) {
+    return std::isfinite(x) ? parseNumber(plainDecimal(x)) : x;
+}
+
+// kv-sweep's refusal of such a cell, in the same words.
+void within(const char* column, double x, const std::string& cell, double lo, double hi) {
+    if (!std::isfinite(x))
+        throw FactorFailure(fillNumbered(texts::englishSweepTexts.cellNotNumber.str(), {column, cell}));
+    if (!(x >= lo && x <= hi))
+        throw FactorFailure(fillNumbered(texts::englishSweepTexts.cellOutside.str(),
+                                         {column, cell, plainDecimal(lo), plainDecimal(hi)}));
+}
+
+} // namespace
+
 factors::Row nodeRow(const FactorNode& n, const formats::EquipmentRecord& equipment, double histories) {
     const Beam& b = n.beam;
     double mo = 0, rh = 0, ag = 0, al = parseNumber(b.aluminum);
@@ -124,23 +147,58 @@ factors::Row nodeRow(const FactorNode& n, const formats::EquipmentRecord& equipm
     case FilterMaterial::Beryllium:
         break; // never read as a filter (filterNamed)
     }
-    // A scan's row: the protocol tomosynthesis row over its angles, its projections where they are said.
-    const std::string scanHead = n.scan ? ",method,angular_range,projections" : "",
-                      scanCells =
-                          n.scan ? ",tomosynthesis," + format(n.scan->rangeDeg, "0.00") + "," +
-                                       (n.scan->projections > 1 ? std::to_string(n.scan->projections) : "")
-                                 : "";
-    const std::string grid =
-        "thickness_cm,glandular_percent,target,kv,mo_mm,rh_mm,ag_mm,al_mm,histories,seed,model" + scanHead +
-        "\n" + plainDecimal(n.thicknessMm / 10) + "," + plainDecimal(n.glandularPercent) + "," +
-        std::string(symbol(b.target)) + "," + plainDecimal(b.kvp) + "," + plainDecimal(mo) + "," +
-        plainDecimal(rh) + "," + plainDecimal(ag) + "," + format(al, "0.000") + "," +
-        plainDecimal(histories) + "," + std::to_string(nameHash(n.key()) >> 1) + ",protocol" + scanCells +
-        "\n";
-    sweep::Grid g = sweep::parseGrid(grid, equipment, texts::englishSweepTexts);
-    if (g.rows.empty())
-        throw FactorFailure(g.refused.empty() ? std::string("refused") : g.refused[0].problem);
-    return g.rows[0];
+    // The protocol breast with its 5 mm adipose layer between absorbing plates; the checks in the
+    // order kv-sweep makes them, so that the first fault is the one it would name.
+    factors::Row r;
+    r.protocol = true;
+    r.plates = formats::PlateMode::Absorbing;
+    r.thickness = stated(n.thicknessMm / 10);
+    within("thickness_cm", r.thickness, plainDecimal(r.thickness), kMinProtocolThickness,
+           kMaxProtocolThickness);
+    r.glandular = stated(n.glandularPercent);
+    within("glandular_percent", r.glandular, plainDecimal(r.glandular), 0, 100);
+    r.target = b.target;
+    const double kv = stated(b.kvp);
+    within("kv", kv, plainDecimal(kv), kMinTubeVoltage, kMaxTubeVoltage);
+    r.tomosynthesis = n.scan.has_value();
+
+    formats::SpectrumFields& f = r.spectrum;
+    f.tubeVoltage = plainDecimal(kv);
+    f.beryllium = plainDecimal(parseNumber(spectrum::targetFilters(b.target).beryllium));
+    const std::string alCell = format(al, "0.000"); // the aluminum to the micrometre
+    const double alMm = std::isfinite(al) ? parseNumber(alCell) : al;
+    within("al_mm", alMm, alCell, 0, 100);
+    f.aluminum = plainDecimal(alMm);
+    // The beam's own filter in place of the target's.
+    const std::pair<const char*, double> filters[] = {{"mo_mm", mo}, {"rh_mm", rh}, {"ag_mm", ag}};
+    for (const auto& [column, mm] : filters)
+        within(column, stated(mm), plainDecimal(mm), 0, 100);
+    f.molybdenum = plainDecimal(mo);
+    f.rhodium = plainDecimal(rh);
+    f.silver = plainDecimal(ag);
+    f.airLayer = plainDecimal(60);
+    f.targetAngle = plainDecimal(equipment.targetAngle);
+    f.tubeTiltAngle = plainDecimal(equipment.tubeTiltAngle);
+
+    r.fid = equipment.fid;
+    r.fad = equipment.fad;
+    r.fcd = r.fad;
+    r.angularRange = equipment.angularRange;
+    if (n.scan) {
+        const std::string range = format(n.scan->rangeDeg, "0.00"); // the scan's angles to the hundredth
+        r.angularRange = std::isfinite(n.scan->rangeDeg) ? parseNumber(range) : n.scan->rangeDeg;
+        within("angular_range", r.angularRange, range, 0, 60);
+    }
+    r.histories = stated(histories);
+    within("histories", r.histories, plainDecimal(r.histories), 1, kMaxHistories);
+    r.seed = nameHash(n.key()) >> 1;
+    if (n.scan && n.scan->projections > 1) {
+        if (n.scan->projections > formats::kMaxProjections)
+            throw FactorFailure(fillNumbered(texts::englishSweepTexts.projectionsNotScan.str(),
+                                             {std::to_string(n.scan->projections)}));
+        r.projections = n.scan->projections;
+    }
+    return r;
 }
 
 std::unique_ptr<Physics> makeEnginePhysics(const PhysicsSettings& s) {

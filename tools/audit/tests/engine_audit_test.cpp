@@ -4,8 +4,10 @@
 // killed audit goes on from the factors it had made.
 #include "dicom_maker.h"
 #include "kv/audit/engine_physics.h"
+#include "kv/common/content_hash.h"
 #include "kv/common/csv.h"
 #include "kv/factors/row_factors.h"
+#include "kv/sweep/grid.h"
 #include "kv/test_support/work_dir.h"
 
 #include <chrono>
@@ -272,6 +274,87 @@ TEST(EngineAudit, ARhodiumBeamWithoutItsStoppingPowersIsRefusedInWords) {
     Beam mo;
     mo.kvp = 28, mo.filterMm = 0.03;
     EXPECT_TRUE(physics->match(mo, std::nullopt).has_value());
+}
+
+// The audit's docs send a reader to kv-sweep to look at a run: each node's row is the row kv-sweep
+// reads from the GRID.csv line that states the node, so both name (and share) one cached factor.
+TEST(EngineAudit, ANodesRowIsKvSweepsRowOfTheSameLine) {
+    const formats::EquipmentRecord equipment = formats::readEquipment(test_support::shippedDataDir());
+    const std::string head =
+        "thickness_cm,glandular_percent,target,kv,mo_mm,rh_mm,ag_mm,al_mm,histories,model";
+    const std::string scanHead = ",method,angular_range,projections";
+    auto node = [](Target t, FilterMaterial f, double mm, double kv, std::string al, double thickness,
+                   double gland, std::optional<ScanShape> scan = std::nullopt) {
+        FactorNode n;
+        n.beam.target = t, n.beam.filter = f, n.beam.filterMm = mm, n.beam.kvp = kv, n.beam.aluminum = al;
+        n.thicknessMm = thickness, n.glandularPercent = gland, n.scan = scan;
+        return n;
+    };
+    struct Case {
+        const char* what;
+        FactorNode node;
+        std::string line; // the cells kv-sweep is given, the seed left out
+    };
+    const Case cases[] = {
+        {"Mo/Mo", node(Target::Molybdenum, FilterMaterial::Molybdenum, 0.03, 28, "0", 45, 50),
+         "4.5,50,Mo,28,0.03,0,0,0.000,200000,protocol"},
+        {"W/Rh with aluminium, a glandularity of 17 digits",
+         node(Target::Tungsten, FilterMaterial::Rhodium, 0.05, 31, "0.25", 62, 23.456789012345678),
+         "6.2,23.4567890123457,W,31,0,0.05,0,0.250,200000,protocol"},
+        {"W/Al: the filter adds to the aluminium",
+         node(Target::Tungsten, FilterMaterial::Aluminum, 0.7, 33, "0.1", 75, 12.5),
+         "7.5,12.5,W,33,0,0,0,0.800,200000,protocol"},
+        {"W/Ag", node(Target::Tungsten, FilterMaterial::Silver, 0.05, 30.5, "0", 20, 80),
+         "2,80,W,30.5,0,0,0.05,0.000,200000,protocol"},
+        {"Rh/Rh", node(Target::Rhodium, FilterMaterial::Rhodium, 0.025, 29, "0", 110, 3),
+         "11,3,Rh,29,0,0.025,0,0.000,200000,protocol"},
+        {"a scan of 16 projections",
+         node(Target::Molybdenum, FilterMaterial::Molybdenum, 0.03, 28, "0", 40, 50, ScanShape{7.5, 16}),
+         "4,50,Mo,28,0.03,0,0,0.000,200000,protocol,tomosynthesis,7.50,16"},
+        {"a sweep, its angle to the hundredth",
+         node(Target::Tungsten, FilterMaterial::Aluminum, 0.7, 29, "0", 50, 40, ScanShape{25.004, 0}),
+         "5,40,W,29,0,0,0,0.700,200000,protocol,tomosynthesis,25.00,"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const factors::Row ours = nodeRow(c.node, equipment, 200000);
+        const std::string seed = std::to_string(nameHash(c.node.key()) >> 1);
+        const std::string grid =
+            head + (c.node.scan ? scanHead : "") + ",seed\n" + c.line + "," + seed + "\n";
+        const sweep::Grid g = sweep::parseGrid(grid, equipment, texts::englishSweepTexts);
+        ASSERT_EQ(g.rows.size(), 1u) << (g.refused.empty() ? "" : g.refused[0].problem);
+        const factors::Row& sweeps = g.rows[0];
+        EXPECT_EQ(factors::rowKey(ours), factors::rowKey(sweeps));
+        EXPECT_EQ(ours.spectrum, sweeps.spectrum);
+        // The key shows 15 digits; the run takes the numbers themselves.
+        EXPECT_EQ(ours.thickness, sweeps.thickness);
+        EXPECT_EQ(ours.glandular, sweeps.glandular);
+        EXPECT_EQ(ours.angularRange, sweeps.angularRange);
+        EXPECT_EQ(ours.histories, sweeps.histories);
+    }
+
+    // A node kv-sweep would refuse is refused in its words.
+    const struct {
+        FactorNode node;
+        std::string why;
+    } refused[] = {
+        {node(Target::Molybdenum, FilterMaterial::Molybdenum, 0.03, 55, "0", 45, 50),
+         "kv 55 lies outside 15 to 50"},
+        {node(Target::Molybdenum, FilterMaterial::Molybdenum, 0.03, 28, "0", 115, 50),
+         "thickness_cm 11.5 lies outside 2 to 11"},
+        {node(Target::Molybdenum, FilterMaterial::Molybdenum, 150, 28, "0", 45, 50),
+         "mo_mm 150 lies outside 0 to 100"},
+        {node(Target::Molybdenum, FilterMaterial::Molybdenum, 0.03, 28, "0", 45, 50, ScanShape{7.5, 41}),
+         "projections 41 is neither 0 (a continuous sweep) nor a whole number from 2 to 40"},
+    };
+    for (const auto& r : refused) {
+        try {
+            nodeRow(r.node, equipment, 200000);
+            ADD_FAILURE() << "taken: " << r.why;
+        } catch (const FactorFailure& e) {
+            EXPECT_EQ(e.what(), r.why);
+        }
+    }
 }
 
 } // namespace

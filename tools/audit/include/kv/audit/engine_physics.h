@@ -4,7 +4,8 @@
 // and each beam matched to its HVL by the spectrum model with Geometry.dat's
 // paddle in the beam.
 #include "kv/audit/audit.h"
-#include "kv/sweep/grid.h"
+#include "kv/factors/row.h"
+#include "kv/formats/equipment_file.h"
 
 #include <memory>
 
