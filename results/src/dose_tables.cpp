@@ -1,5 +1,6 @@
 #include "kv/results/dose_tables.h"
 
+#include "kv/common/csv.h"
 #include "kv/common/records.h"
 #include "kv/results/voxel_uncertainty.h"
 
@@ -27,9 +28,9 @@ std::vector<std::string> depthDoseRows(const DoseModel& m) {
     std::vector<std::string> rows{std::string(kDepthDoseHeader)};
     const int layers = std::min(m.GridCountZ, kDepthDoseExtent - 1);
     for (int iz = 1; iz <= layers; ++iz)
-        rows.push_back(std::to_string(iz) + "," + exactNumber(m.DepthDose[Total][iz]) + "," +
-                       exactNumber(m.DepthDose[Primary][iz]) + "," + exactNumber(m.DepthDose[Scatter][iz]) +
-                       "," + centreCm(iz));
+        rows.push_back(csvLine({std::to_string(iz), exactNumber(m.DepthDose[Total][iz]),
+                                exactNumber(m.DepthDose[Primary][iz]), exactNumber(m.DepthDose[Scatter][iz]),
+                                centreCm(iz)}));
     return rows;
 }
 
@@ -57,14 +58,20 @@ std::vector<std::string> voxelRows(const DoseModel& m, VoxelSet set,
     for (int iz = z0; iz <= z1; ++iz)
         for (int iy = y0; iy <= y1; ++iy)
             for (int ix = x0; ix <= x1; ++ix) {
-                rows.push_back(std::to_string(ix) + "," + std::to_string(iy) + "," + std::to_string(iz) +
-                               "," + exactNumber(m.DoseGrid(Total, ix, iy, iz)) + "," +
-                               exactNumber(m.DoseGrid(Primary, ix, iy, iz)) + "," +
-                               exactNumber(m.DoseGrid(Scatter, ix, iy, iz)) + "," + centreCm(ix) + "," +
-                               centreCm(iy) + "," + centreCm(iz));
-                if (!sigma) continue;
-                const std::optional<double> rel = voxelRelativeSigma(sigma, ix, iy, iz);
-                rows.back() += "," + (rel ? exactNumber(100.0 * *rel) : std::string());
+                std::vector<std::string> cells{std::to_string(ix),
+                                               std::to_string(iy),
+                                               std::to_string(iz),
+                                               exactNumber(m.DoseGrid(Total, ix, iy, iz)),
+                                               exactNumber(m.DoseGrid(Primary, ix, iy, iz)),
+                                               exactNumber(m.DoseGrid(Scatter, ix, iy, iz)),
+                                               centreCm(ix),
+                                               centreCm(iy),
+                                               centreCm(iz)};
+                if (sigma) {
+                    const std::optional<double> rel = voxelRelativeSigma(sigma, ix, iy, iz);
+                    cells.push_back(rel ? exactNumber(100.0 * *rel) : std::string());
+                }
+                rows.push_back(csvLine(cells));
             }
     return rows;
 }
