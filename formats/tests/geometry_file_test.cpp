@@ -2,11 +2,56 @@
 #include "kv/test_support/work_dir.h"
 
 #include <gtest/gtest.h>
+#include <span>
 
 namespace {
 
 using namespace kv::formats;
 using kv::test_support::TempDir;
+
+// Each case's bytes read as its geometry, and the geometry written and read back unchanged.
+struct ReadCase {
+    const char* name;
+    const char* bytes;
+    Geometry expected;
+};
+void expectReadAndWrittenAgain(std::span<const ReadCase> cases) {
+    for (const ReadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir d;
+        d.write(kGeometryFileName, c.bytes);
+        EXPECT_EQ(readGeometry(d.path()), c.expected);
+        writeGeometry(d.path(), c.expected);
+        EXPECT_EQ(readGeometry(d.path()), c.expected) << "written and read again";
+    }
+}
+
+// Each case's bytes refused, in both editions naming Geometry.dat and the case's words; the
+// engines' English detail names the setting too.
+struct RefusalCase {
+    const char* bytes;
+    const char* english; // what describe() says
+    const char* japanese;
+};
+void expectRefusals(std::span<const RefusalCase> cases) {
+    for (const RefusalCase& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        TempDir d;
+        d.write(kGeometryFileName, c.bytes);
+        try {
+            readGeometry(d.path());
+            ADD_FAILURE() << "accepted";
+        } catch (const kv::formats::FileError& e) {
+            const std::string en = describe(e, kv::texts::englishSettingsFileTexts);
+            EXPECT_NE(en.find("Geometry.dat"), std::string::npos) << en;
+            EXPECT_NE(en.find(c.english), std::string::npos) << en;
+            const std::string ja = describe(e, kv::texts::japaneseSettingsFileTexts);
+            EXPECT_NE(ja.find("Geometry.dat"), std::string::npos) << ja;
+            EXPECT_NE(ja.find(c.japanese), std::string::npos) << ja;
+            EXPECT_NE(std::string(e.what()).find(e.setting), std::string::npos) << e.what();
+        }
+    }
+}
 
 TEST(GeometryFile, MissingFileAndMissingNamesKeepTodaysPlates) {
     TempDir d;
@@ -36,37 +81,21 @@ TEST(GeometryFile, RoundTripWritesCrLfNameValueLines) {
 }
 
 TEST(GeometryFile, ProtocolModelKeysDefaultsAndRoundTrip) {
-    struct Case {
-        const char* name;
-        const char* bytes;
-        Geometry expected;
-    };
     Geometry thin = protocolGeometry();
     thin.adiposeMm = 4, thin.glandularPercent = 12.5, thin.plates = PlateMode::Full;
-    const Case cases[] = {
+    const ReadCase cases[] = {
         {"no model line: today's box", "paddle_mm = 1.5\r\n", Geometry{}},
         {"model = workbench said", "model = Workbench\r\n", Geometry{}},
         {"protocol alone: 5 mm, 50 %, plates absorbing", "model = protocol\r\n", protocolGeometry()},
         {"every key", "model = protocol\r\nadipose_mm = 4\r\nglandular_percent = 12.5\r\nplates = full\r\n",
          thin},
     };
-    for (const Case& c : cases) {
-        TempDir d;
-        d.write(kGeometryFileName, c.bytes);
-        EXPECT_EQ(readGeometry(d.path()), c.expected) << c.name;
-        writeGeometry(d.path(), c.expected);
-        EXPECT_EQ(readGeometry(d.path()), c.expected) << c.name << ": written and read again";
-    }
+    expectReadAndWrittenAgain(cases);
     EXPECT_EQ(protocolGeometry().plates, PlateMode::Absorbing);
 }
 
 TEST(GeometryFile, EachRefusalNamesTheFileAndLineInBothEditions) {
-    struct Case {
-        const char* bytes;
-        const char* english;
-        const char* japanese;
-    };
-    const Case cases[] = {
+    const RefusalCase cases[] = {
         {"paddle_mm = 2\r\npadle_mm = 3\r\n", "Geometry.dat names an unknown setting in line 2",
          "2 行目に未知の設定名"},
         {"support_mm = thin\r\n", "Geometry.dat holds something other than a number in line 1",
@@ -89,21 +118,7 @@ TEST(GeometryFile, EachRefusalNamesTheFileAndLineInBothEditions) {
         {"model = protocol\r\nglandular_percent = 3O\r\n", "something other than a number in line 2",
          "2 行目に数値でない"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.bytes);
-        TempDir d;
-        d.write(kGeometryFileName, c.bytes);
-        try {
-            readGeometry(d.path());
-            ADD_FAILURE() << "accepted";
-        } catch (const kv::formats::FileError& e) {
-            EXPECT_NE(describe(e, kv::texts::englishSettingsFileTexts).find(c.english), std::string::npos)
-                << describe(e, kv::texts::englishSettingsFileTexts);
-            const std::string ja = describe(e, kv::texts::japaneseSettingsFileTexts);
-            EXPECT_NE(ja.find("Geometry.dat"), std::string::npos);
-            EXPECT_NE(ja.find(c.japanese), std::string::npos) << ja;
-        }
-    }
+    expectRefusals(cases);
     TempDir d;
     std::filesystem::create_directory(d.path() / kGeometryFileName);
     try {
@@ -116,11 +131,6 @@ TEST(GeometryFile, EachRefusalNamesTheFileAndLineInBothEditions) {
 }
 
 TEST(GeometryFile, ScanKeysDefaultsAndRoundTrip) {
-    struct Case {
-        const char* name;
-        const char* bytes;
-        Geometry expected;
-    };
     Geometry step;
     step.projections = 5;
     step.projectionLoading = {1, 1, 2, 1, 0.5};
@@ -130,7 +140,7 @@ TEST(GeometryFile, ScanKeysDefaultsAndRoundTrip) {
     single.detectorWidthCm = 24, single.detectorDepthCm = 30;
     Geometry equal;
     equal.projections = 25;
-    const Case cases[] = {
+    const ReadCase cases[] = {
         {"nothing said: a continuous sweep about FID - FAD, 30 x 24 cm", "", Geometry{}},
         {"five unequal projections about the detector plane",
          "projections = 5\r\nprojection_loading = 1 1 2 1 0.5\r\nrotation_axis_cm = 0\r\n", step},
@@ -139,14 +149,7 @@ TEST(GeometryFile, ScanKeysDefaultsAndRoundTrip) {
         {"25 equal projections", "projections = 25\r\n", equal},
         {"0 is the continuous sweep", "projections = 0\r\n", Geometry{}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        TempDir d;
-        d.write(kGeometryFileName, c.bytes);
-        EXPECT_EQ(readGeometry(d.path()), c.expected);
-        writeGeometry(d.path(), c.expected);
-        EXPECT_EQ(readGeometry(d.path()), c.expected) << "written and read again";
-    }
+    expectReadAndWrittenAgain(cases);
     Geometry wrong;
     wrong.projections = 3, wrong.projectionLoading = {1, 1};
     EXPECT_THROW(writeGeometry(TempDir().path(), wrong), std::invalid_argument);
@@ -156,12 +159,7 @@ TEST(GeometryFile, ScanKeysDefaultsAndRoundTrip) {
 }
 
 TEST(GeometryFile, BadScanKeysAreRefusedWithKeyAndValueInBothEditions) {
-    struct Case {
-        const char* bytes;
-        const char* english; // what describe() says
-        const char* japanese;
-    };
-    const Case cases[] = {
+    const RefusalCase cases[] = {
         {"projections = 1\r\n", "gives projections = 1 in line 1: the projections are 0", "projections = 1"},
         {"projections = 41\r\n", "projections = 41 in line 1", "2～40 の整数"},
         {"projections = 2.5\r\n", "projections = 2.5 in line 1", "投影数"},
@@ -187,24 +185,7 @@ TEST(GeometryFile, BadScanKeysAreRefusedWithKeyAndValueInBothEditions) {
         {"detector_cm = 24 0\r\n", "detector_cm = 24 0 in line 1", "検出器"},
         {"detector_cm = 24 30 1\r\n", "detector_cm = 24 30 1 in line 1", "検出器"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.bytes);
-        TempDir d;
-        d.write(kGeometryFileName, c.bytes);
-        try {
-            readGeometry(d.path());
-            ADD_FAILURE() << "accepted";
-        } catch (const kv::formats::FileError& e) {
-            const std::string en = describe(e, kv::texts::englishSettingsFileTexts);
-            EXPECT_NE(en.find("Geometry.dat"), std::string::npos) << en;
-            EXPECT_NE(en.find(c.english), std::string::npos) << en;
-            const std::string ja = describe(e, kv::texts::japaneseSettingsFileTexts);
-            EXPECT_NE(ja.find("Geometry.dat"), std::string::npos) << ja;
-            EXPECT_NE(ja.find(c.japanese), std::string::npos) << ja;
-            // the engines' English detail names the key and the value too
-            EXPECT_NE(std::string(e.what()).find(e.setting), std::string::npos) << e.what();
-        }
-    }
+    expectRefusals(cases);
 }
 
 } // namespace

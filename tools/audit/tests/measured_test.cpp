@@ -2,6 +2,7 @@
 // reader (quoted cells, comments, any letter case of the column names), and
 // each fault named with its line and column.
 #include "kv/audit/measured.h"
+#include "table_faults.h"
 
 #include <gtest/gtest.h>
 
@@ -30,15 +31,7 @@ TEST(MeasuredTable, ReadsQuotedCellsCommentsAndColumnsInAnyCase) {
 
 TEST(MeasuredTable, AFaultNamesItsLineColumnAndValue) {
     const std::string head = "target,filter,kv,hvl_mm_al\n";
-    struct Case {
-        const char* name;
-        std::string text;
-        MeasuredFault fault;
-        int line;
-        const char* column;
-        const char* value;
-    };
-    const Case cases[] = {
+    const test::TableFault cases[] = {
         {"empty", "", MeasuredFault::NoHeader, 1, "", ""},
         {"comments only", "# nothing yet\n", MeasuredFault::NoHeader, 1, "", ""},
         {"unknown column", "# made by hand\ntarget,filter,kv,hvl\n", MeasuredFault::UnknownColumn, 2, "hvl",
@@ -50,19 +43,9 @@ TEST(MeasuredTable, AFaultNamesItsLineColumnAndValue) {
         {"not a number", head + "\nMo,Mo,28,0.3S\n", MeasuredFault::BadNumber, 3, "hvl_mm_al", "0.3S"},
         {"kV too high", head + "Mo,Mo,55,0.35\n", MeasuredFault::BadNumber, 2, "kv", "55"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        try {
-            MeasuredTable::parse(c.text, "hvl.csv", MeasuredKind::Hvl);
-            ADD_FAILURE() << "accepted";
-        } catch (const MeasuredError& e) {
-            EXPECT_EQ(e.fault, c.fault);
-            EXPECT_EQ(e.line, c.line);
-            EXPECT_EQ(e.column, c.column);
-            EXPECT_EQ(e.value, c.value);
-            EXPECT_EQ(e.file, "hvl.csv");
-        }
-    }
+    test::expectTableFaults(cases, "hvl.csv", [](const std::string& text, const std::string& file) {
+        MeasuredTable::parse(text, file, MeasuredKind::Hvl);
+    });
 }
 
 } // namespace

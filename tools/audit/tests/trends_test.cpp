@@ -3,6 +3,7 @@
 #include "kv/audit/measured.h"
 #include "kv/audit/trends.h"
 #include "kv/test_support/work_dir.h"
+#include "table_faults.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -143,15 +144,7 @@ TEST(Trends, ReferenceLevelsReadInAnyColumnOrderWithTheirBandsAndViews) {
 
 TEST(Trends, AReferenceLevelFileThatCannotBeUsedNamesItsLineColumnAndValue) {
     const std::string head = "level,modality,thickness_min_mm,thickness_max_mm,mgy\n";
-    struct Case {
-        const char* name;
-        std::string text;
-        MeasuredFault fault;
-        int line;
-        const char* column;
-        const char* value;
-    };
-    const Case cases[] = {
+    const test::TableFault cases[] = {
         {"empty", "", MeasuredFault::NoHeader, 1, "", ""},
         {"unknown column", "level,modality,band,mgy\n", MeasuredFault::UnknownColumn, 1, "band", ""},
         {"column twice", "level,level,modality\n", MeasuredFault::RepeatedColumn, 1, "level", ""},
@@ -165,18 +158,9 @@ TEST(Trends, AReferenceLevelFileThatCannotBeUsedNamesItsLineColumnAndValue) {
         {"no level", head + "A,2d,50,60,0\n", MeasuredFault::BadNumber, 2, "mgy", "0"},
         {"negative", head + "A,2d,50,60,-2\n", MeasuredFault::BadNumber, 2, "mgy", "-2"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        try {
-            parseReferenceLevels(c.text, "levels.csv");
-            ADD_FAILURE() << "accepted";
-        } catch (const MeasuredError& e) {
-            EXPECT_EQ(e.fault, c.fault);
-            EXPECT_EQ(e.line, c.line);
-            EXPECT_EQ(e.column, c.column);
-            EXPECT_EQ(e.value, c.value);
-        }
-    }
+    test::expectTableFaults(cases, "levels.csv", [](const std::string& text, const std::string& file) {
+        parseReferenceLevels(text, file);
+    });
 }
 
 TEST(Trends, TheShippedExampleReadsAndNamesTheSourceOfEachLevel) {
