@@ -2,6 +2,7 @@
 
 #include "kv/common/content_hash.h"
 #include "kv/common/format.h"
+#include "kv/common/text.h"
 #include "kv/formats/file_error.h"
 
 #include <algorithm>
@@ -137,14 +138,6 @@ bool isTrailerName(std::string_view s) {
     });
 }
 
-std::string_view trimmedBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
 ResultTrailer damaged(TrailerDamage why, int line = 0, std::string key = {}) {
     ResultTrailer t;
     t.state = ResultTrailer::State::Damaged;
@@ -212,7 +205,7 @@ ResultTrailer readResultTrailer(RecordReader& in, const ResultFileHead& head) {
             if (in.atEnd()) return {};
             const int lineNo = in.lineNumber();
             const std::string text = in.readLine();
-            const std::string_view line = trimmedBlanks(text);
+            const std::string_view line = trimmed(text);
             if (line == kTrailerBegin) break;
             if (!line.empty() && textBefore == 0) textBefore = lineNo;
         }
@@ -225,7 +218,7 @@ ResultTrailer readResultTrailer(RecordReader& in, const ResultFileHead& head) {
             const int lineNo = in.lineNumber();
             const size_t lineAt = in.offset();
             const std::string text = in.readLine();
-            std::string_view line = trimmedBlanks(text);
+            std::string_view line = trimmed(text);
             if (line == kTrailerEnd) break;
             // After the hash only the end line; a file that stops on another was cut in it.
             if (hashLine > 0)
@@ -233,8 +226,8 @@ ResultTrailer readResultTrailer(RecordReader& in, const ResultFileHead& head) {
                                   : damaged(TrailerDamage::HashNotLast, hashLine);
             const size_t eq = line.find('=');
             if (eq == std::string_view::npos) return damaged(TrailerDamage::NotNameValue, lineNo);
-            const std::string_view name = trimmedBlanks(line.substr(0, eq));
-            const std::string_view value = trimmedBlanks(line.substr(eq + 1));
+            const std::string_view name = trimmed(line.substr(0, eq));
+            const std::string_view value = trimmed(line.substr(eq + 1));
             if (!isTrailerName(name) || value.size() > kMaxTrailerValueBytes)
                 return damaged(TrailerDamage::NotNameValue, lineNo);
             if (t.find(name) || t.entries.size() >= kMaxTrailerEntries)
@@ -247,7 +240,7 @@ ResultTrailer readResultTrailer(RecordReader& in, const ResultFileHead& head) {
         }
         while (!in.atEnd()) {
             const int lineNo = in.lineNumber();
-            if (!trimmedBlanks(in.readLine()).empty()) return damaged(TrailerDamage::TextAfter, lineNo);
+            if (!trimmed(in.readLine()).empty()) return damaged(TrailerDamage::TextAfter, lineNo);
         }
         if (hashLine > 0 && head.blocksOffset != kBlocksNotInReader) {
             if (trailerContentHash(in.textBetween(head.blocksOffset, hashLineAt)) !=
@@ -331,7 +324,7 @@ void writeResultFile(RecordWriter& out, const ResultFileContent& r) {
         if (name == trailer::kContentSha256.name)
             throw std::invalid_argument("the writer adds content_sha256 itself");
         requireOneLine(value, "trailer value");
-        if (trimmedBlanks(value) != value || value.size() > kMaxTrailerValueBytes)
+        if (trimmed(value) != value || value.size() > kMaxTrailerValueBytes)
             throw std::invalid_argument("trailer value of " + name + " would not read back as written");
     }
 

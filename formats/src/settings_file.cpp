@@ -1,10 +1,10 @@
 #include "kv/formats/settings_file.h"
 
 #include "kv/common/format.h"
+#include "kv/common/text.h"
 #include "kv/common/typed_number.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 
 namespace kv::formats {
@@ -19,13 +19,6 @@ std::string_view trimmed(std::string_view s) {
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
         s.remove_suffix(1);
     return s;
-}
-
-std::string lowered(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
 }
 
 } // namespace

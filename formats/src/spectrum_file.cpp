@@ -3,6 +3,7 @@
 #include "kv/common/content_hash.h"
 #include "kv/common/format.h"
 #include "kv/common/records.h"
+#include "kv/common/text.h"
 #include "kv/common/typed_number.h"
 #include "kv/formats/settings_file.h"
 
@@ -61,14 +62,6 @@ void fill(kv::RecordWriter& out, TargetMaterial target, const SpectrumFields& fi
 
 [[noreturn]] void badLayout(const std::string& file, int line, const std::string& what) {
     throw FileError(FileFault::BadLayout, file, line, what);
-}
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
 }
 
 std::vector<std::string_view> blankSeparated(std::string_view s) {
