@@ -198,132 +198,173 @@ std::optional<std::string> writeTrendPlot(const std::filesystem::path& file,
     return gui::savePng(img, file);
 }
 
+namespace {
+
+struct ReportFonts {
+    QFont body, bold, title, heading;
+};
+
+ReportFonts reportFonts() {
+    ReportFonts f;
+    f.body = QFont("Liberation Sans");
+    f.body.setPointSizeF(9);
+    f.bold = f.body;
+    f.bold.setBold(true);
+    f.title = f.body;
+    f.title.setPointSizeF(16);
+    f.title.setBold(true);
+    f.heading = f.bold;
+    f.heading.setPointSizeF(12);
+    return f;
+}
+
+// The report's pages filled from the top: what does not fit below starts a new page.
+struct PageFlow {
+    PageFlow(QPainter& painter, QPagedPaintDevice& device)
+        : g(painter), pdf(device), page(painter.viewport()), w(page.width()) {}
+
+    void newPage() {
+        pdf.newPage();
+        y = 0;
+    }
+    bool overflows(double h) const { return y + h > page.height(); }
+    void need(double h) {
+        if (overflows(h)) newPage();
+    }
+    void paragraph(const QFont& f, const std::string& text, double gap = 8) {
+        g.setFont(f);
+        const QRectF r = g.boundingRect(QRectF(0, 0, w, 1e6), Qt::TextWordWrap, gui::qs(text));
+        need(r.height());
+        g.drawText(QRectF(0, y, w, r.height()), Qt::TextWordWrap, gui::qs(text));
+        y += r.height() + gap;
+    }
+    // Centred, `share` of the page's width.
+    void picture(const QImage& img, double share) {
+        const double h = w * share * img.height() / img.width();
+        need(h);
+        g.drawImage(QRectF((w - w * share) / 2, y, w * share, h), img);
+        y += h + 10;
+    }
+
+    QPainter& g;
+    QPagedPaintDevice& pdf;
+    const QRect page;
+    const double w;
+    double y = 0;
+};
+
+struct TableLayout {
+    QFont cell, head;
+    std::vector<double> widths;
+};
+
+// Columns as wide as their widest cell; a table wider than the page gets a smaller font.
+TableLayout layOut(const ReportTable& tab, const ReportFonts& f, double w, const QPaintDevice& pdf) {
+    const size_t cols = tab.header.size();
+    TableLayout l{f.body, f.bold, {}};
+    for (int tries = 0; tries < 8; ++tries) {
+        l.widths.assign(cols, 0);
+        auto widen = [&](const std::vector<std::string>& cells, const QFont& font) {
+            const QFontMetricsF m(font, &pdf);
+            for (size_t i = 0; i < cols && i < cells.size(); ++i)
+                l.widths[i] = std::max(l.widths[i], m.horizontalAdvance(gui::qs(cells[i])) + 10);
+        };
+        widen(tab.header, l.head);
+        for (const auto& r : tab.rows)
+            widen(r, l.cell);
+        double total = 0;
+        for (double v : l.widths)
+            total += v;
+        if (total <= w || l.cell.pointSizeF() <= 5) break;
+        const double size = std::max(5.0, l.cell.pointSizeF() * w / total);
+        l.cell.setPointSizeF(size), l.head.setPointSizeF(size);
+    }
+    return l;
+}
+
+// The header again at the top of each page the table runs onto.
+void drawTable(PageFlow& p, const ReportTable& tab, const ReportFonts& f) {
+    if (tab.rows.empty()) return;
+    p.y += 6;
+    p.paragraph(f.bold, tab.title, 4);
+    const TableLayout l = layOut(tab, f, p.w, p.pdf);
+    const size_t cols = tab.header.size();
+    QPainter& g = p.g;
+    const double rowH = QFontMetricsF(l.cell, &p.pdf).height() * 1.35;
+    auto drawRow = [&](const std::vector<std::string>& cells, bool head) {
+        p.need(rowH);
+        g.setFont(head ? l.head : l.cell);
+        double x = 0;
+        for (size_t i = 0; i < cols; ++i) {
+            const QRectF cell(x, p.y, std::min(l.widths[i], p.w - x), rowH);
+            if (head) g.fillRect(cell, QColor(225, 232, 245));
+            g.save();
+            g.setClipRect(cell);
+            g.drawText(cell.adjusted(4, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                       gui::qs(i < cells.size() ? cells[i] : std::string()));
+            g.restore();
+            x += l.widths[i];
+        }
+        g.setPen(QColor(200, 200, 200));
+        g.drawLine(QPointF(0, p.y + rowH), QPointF(std::min(x, p.w), p.y + rowH));
+        g.setPen(Qt::black);
+        p.y += rowH;
+    };
+    p.need(rowH * 3);
+    drawRow(tab.header, true);
+    for (const auto& r : tab.rows) {
+        if (p.overflows(rowH)) {
+            p.newPage();
+            drawRow(tab.header, true);
+        }
+        drawRow(r, false);
+    }
+}
+
+void drawUnitPage(PageFlow& p, const UnitPage& u, const ReportFonts& f, const texts::AuditTexts& t) {
+    p.newPage();
+    p.paragraph(f.heading, u.title, 8);
+    for (const std::string& l : u.lines)
+        p.paragraph(f.body, l, 3);
+    for (const std::string& w : u.warnings)
+        p.paragraph(f.bold, w, 3);
+    p.y += 6;
+    p.picture(unitPlot(u, t), 0.7);
+    if (u.outliers.rows.empty())
+        p.paragraph(f.body, u.noOutliers, 4);
+    else
+        drawTable(p, u.outliers, f);
+}
+
+} // namespace
+
 std::optional<std::string> writeReportPdf(const std::filesystem::path& file, const ReportContent& c,
                                           const std::filesystem::path& plots, const texts::AuditTexts& t) {
     const gui::OffscreenPainting painting("kv-audit");
     const gui::PdfDocument doc{gui::qs(t.reportTitle.view()), gui::qs("Kelvane-Vesk kv-audit " + c.version)};
     return gui::writePdf(file, doc, [&](QPainter& g, QPagedPaintDevice& pdf) -> std::optional<std::string> {
-        const QRect page = g.viewport();
-        const double w = page.width();
-        double y = 0;
-        QFont body("Liberation Sans");
-        body.setPointSizeF(9);
-        QFont bold = body;
-        bold.setBold(true);
-        auto newPage = [&] {
-            pdf.newPage();
-            y = 0;
-        };
-        auto need = [&](double h) {
-            if (y + h > page.height()) newPage();
-        };
-        auto paragraph = [&](const QFont& f, const std::string& text, double gap = 8) {
-            g.setFont(f);
-            const QRectF r = g.boundingRect(QRectF(0, 0, w, 1e6), Qt::TextWordWrap, gui::qs(text));
-            need(r.height());
-            g.drawText(QRectF(0, y, w, r.height()), Qt::TextWordWrap, gui::qs(text));
-            y += r.height() + gap;
-        };
-        QFont title = body;
-        title.setPointSizeF(16);
-        title.setBold(true);
-        QFont heading = bold;
-        heading.setPointSizeF(12);
-        paragraph(title, t.reportTitle.str(), 12);
-        paragraph(body, fillIn(t.reportVersion.str(), {{"{version}", c.version}}), 2);
-        paragraph(body,
-                  fillIn(t.reportMade.str(), {{"{date}", c.date},
-                                              {"{files}", std::to_string(c.files)},
-                                              {"{exposures}", std::to_string(c.exposures)},
-                                              {"{skipped}", std::to_string(c.skipped)}}),
-                  14);
-        paragraph(bold, t.reportMethod.str(), 4);
-        paragraph(body, t.reportMethodText.str(), 14);
+        PageFlow p(g, pdf);
+        const ReportFonts f = reportFonts();
+        p.paragraph(f.title, t.reportTitle.str(), 12);
+        p.paragraph(f.body, fillIn(t.reportVersion.str(), {{"{version}", c.version}}), 2);
+        p.paragraph(f.body,
+                    fillIn(t.reportMade.str(), {{"{date}", c.date},
+                                                {"{files}", std::to_string(c.files)},
+                                                {"{exposures}", std::to_string(c.exposures)},
+                                                {"{skipped}", std::to_string(c.skipped)}}),
+                    14);
+        p.paragraph(f.bold, t.reportMethod.str(), 4);
+        p.paragraph(f.body, t.reportMethodText.str(), 14);
         for (const std::string& finding : c.findings)
-            paragraph(bold, finding, 6);
+            p.paragraph(f.bold, finding, 6);
         for (const char* name : {"agd_vs_thickness.png", "ratio_hist.png", "median_agd_vs_date.png"}) {
             QImage img;
-            if (!img.load(QString::fromStdString((plots / name).string()))) continue;
-            const double h = w * 0.62 * img.height() / img.width();
-            need(h);
-            g.drawImage(QRectF((w - w * 0.62) / 2, y, w * 0.62, h), img);
-            y += h + 10;
+            if (img.load(QString::fromStdString((plots / name).string()))) p.picture(img, 0.62);
         }
-        auto drawTable = [&](const ReportTable& tab) {
-            if (tab.rows.empty()) return;
-            y += 6;
-            paragraph(bold, tab.title, 4);
-            const size_t cols = tab.header.size();
-            // Columns as wide as their widest cell; a table wider than the page gets a smaller font.
-            QFont cellFont = body, headFont = bold;
-            std::vector<double> cw;
-            for (int tries = 0; tries < 8; ++tries) {
-                cw.assign(cols, 0);
-                auto widen = [&](const std::vector<std::string>& cells, const QFont& f) {
-                    const QFontMetricsF m(f, &pdf);
-                    for (size_t i = 0; i < cols && i < cells.size(); ++i)
-                        cw[i] = std::max(cw[i], m.horizontalAdvance(gui::qs(cells[i])) + 10);
-                };
-                widen(tab.header, headFont);
-                for (const auto& r : tab.rows)
-                    widen(r, cellFont);
-                double total = 0;
-                for (double v : cw)
-                    total += v;
-                if (total <= w || cellFont.pointSizeF() <= 5) break;
-                const double size = std::max(5.0, cellFont.pointSizeF() * w / total);
-                cellFont.setPointSizeF(size), headFont.setPointSizeF(size);
-            }
-            const double rowH = QFontMetricsF(cellFont, &pdf).height() * 1.35;
-            auto drawRow = [&](const std::vector<std::string>& cells, bool head) {
-                need(rowH);
-                g.setFont(head ? headFont : cellFont);
-                double x = 0;
-                for (size_t i = 0; i < cols; ++i) {
-                    const QRectF cell(x, y, std::min(cw[i], w - x), rowH);
-                    if (head) g.fillRect(cell, QColor(225, 232, 245));
-                    g.save();
-                    g.setClipRect(cell);
-                    g.drawText(cell.adjusted(4, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft,
-                               gui::qs(i < cells.size() ? cells[i] : std::string()));
-                    g.restore();
-                    x += cw[i];
-                }
-                g.setPen(QColor(200, 200, 200));
-                g.drawLine(QPointF(0, y + rowH), QPointF(std::min(x, w), y + rowH));
-                g.setPen(Qt::black);
-                y += rowH;
-            };
-            need(rowH * 3);
-            drawRow(tab.header, true);
-            for (const auto& r : tab.rows) {
-                if (y + rowH > page.height()) {
-                    newPage();
-                    drawRow(tab.header, true);
-                }
-                drawRow(r, false);
-            }
-        };
         for (const ReportTable& tab : c.tables)
-            drawTable(tab);
-        for (const UnitPage& u : c.units) {
-            newPage();
-            paragraph(heading, u.title, 8);
-            for (const std::string& l : u.lines)
-                paragraph(body, l, 3);
-            for (const std::string& w : u.warnings)
-                paragraph(bold, w, 3);
-            y += 6;
-            const QImage img = unitPlot(u, t);
-            const double h = w * 0.7 * img.height() / img.width();
-            need(h);
-            g.drawImage(QRectF((w - w * 0.7) / 2, y, w * 0.7, h), img);
-            y += h + 10;
-            if (u.outliers.rows.empty())
-                paragraph(body, u.noOutliers, 4);
-            else
-                drawTable(u.outliers);
-        }
+            drawTable(p, tab, f);
+        for (const UnitPage& u : c.units)
+            drawUnitPage(p, u, f, t);
         return std::nullopt;
     });
 }
