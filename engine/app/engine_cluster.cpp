@@ -89,6 +89,74 @@ struct MpiScope {
     ~MpiScope() { MPI_Finalize(); }
 };
 
+// Every process takes part in each round in step: the counts, whether a
+// stop was asked for anywhere, where each process stands, and the scores so far.
+void shareRounds(EngineSession& session, int rank, int size) {
+    enum { Done, Stop, Waiting, Finished, Flags };
+    auto lastPrint = std::chrono::steady_clock::now();
+    RunControl& ctl = session.control();
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ctl.atCheckpoint() ? 5 : 100));
+        bool finished = session.shareDone();
+        std::vector<double> mine = {static_cast<double>(ctl.historiesDone()),
+                                    interruptRequested() ? 1.0 : 0.0,
+                                    !finished && ctl.atCheckpoint() ? 1.0 : 0.0, finished ? 1.0 : 0.0};
+        for (double v : packed({ctl.liveStats()}))
+            mine.push_back(v);
+        std::vector<double> all(mine.size());
+        MPI_Allreduce(mine.data(), all.data(), static_cast<int>(mine.size()), MPI_DOUBLE, MPI_SUM,
+                      MPI_COMM_WORLD);
+        if (all[Stop] > 0) session.stopAndSave();
+        if (all[Finished] == size) break;
+        if (all[Waiting] > 0 && all[Waiting] + all[Finished] == size) {
+            // Only at the checkpoints that look at the map: its sums are large.
+            double mapSigma = 0.0;
+            if (ctl.mapJudgedAtCheckpoint()) {
+                MapSums sums = ctl.mapSums();
+                MPI_Allreduce(MPI_IN_PLACE, sums.total.data(), static_cast<int>(sums.total.size()),
+                              MPI_INT64_T, MPI_SUM, MPI_COMM_WORLD);
+                MPI_Allreduce(MPI_IN_PLACE, sums.squares.data(), static_cast<int>(sums.squares.size()),
+                              MPI_UINT64_T, MPI_SUM, MPI_COMM_WORLD);
+                mapSigma = medianRelativeSigma(sums);
+            }
+            ctl.passCheckpoint(combinedBatches(ctl.checkpointBatches(), -1), mapSigma);
+        }
+        auto now = std::chrono::steady_clock::now();
+        if (rank != 0 || now - lastPrint < std::chrono::seconds(5)) continue;
+        lastPrint = now;
+        SessionProgress p = session.progress();
+        p.done = static_cast<uint64_t>(all[Done]);
+        p.rate = p.elapsed > 0 ? all[Done] / p.elapsed : 0.0;
+        p.remaining = p.rate > 0 ? static_cast<double>(p.total - std::min(p.done, p.total)) / p.rate : 0.0;
+        const ScalarStats sum =
+            unpacked(std::vector<double>(all.begin() + Flags, all.end()), ctl.liveStats().s1.size())[0];
+        p.referenceRelSigma = sum.relativeSigma(0);
+        p.sagdRelSigma = sum.relativeSigma(1);
+        std::printf("%s\n", progressLine(p).c_str());
+        std::fflush(stdout);
+    }
+}
+
+// This process's part added to the others' on rank 0, which alone gets it back.
+std::optional<RunPart> gatheredPart(EngineSession& session, int rank) {
+    RunPart part = session.takePart();
+    std::vector<ScalarStats> batches = combinedBatches(part.batches, 0);
+    std::vector<int64_t> tally(rank == 0 ? part.tally.size() : 0);
+    MPI_Reduce(part.tally.data(), tally.data(), static_cast<int>(part.tally.size()), MPI_INT64_T, MPI_SUM, 0,
+               MPI_COMM_WORLD);
+    std::vector<uint64_t> squares(rank == 0 ? part.squares.size() : 0);
+    MPI_Reduce(part.squares.data(), squares.data(), static_cast<int>(part.squares.size()), MPI_UINT64_T,
+               MPI_SUM, 0, MPI_COMM_WORLD);
+    double longest = 0;
+    MPI_Reduce(&part.seconds, &longest, 1, MPI_DOUBLE, MPI_MAX, 0, MPI_COMM_WORLD);
+    if (rank != 0) return std::nullopt;
+    part.batches = std::move(batches);
+    part.tally = std::move(tally);
+    part.squares = std::move(squares);
+    part.seconds = longest;
+    return part;
+}
+
 } // namespace
 
 int runShared(const std::filesystem::path& dir, ExposureKind kind, const EngineOptions& opt) {
@@ -125,70 +193,8 @@ int runShared(const std::filesystem::path& dir, ExposureKind kind, const EngineO
     catchInterrupts();
     session->start();
 
-    // Every process takes part in each round in step: the counts, whether a
-    // stop was asked for anywhere, where each process stands, and the scores so far.
-    enum { Done, Stop, Waiting, Finished, Flags };
-    auto lastPrint = std::chrono::steady_clock::now();
-    RunControl& ctl = session->control();
-    for (;;) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ctl.atCheckpoint() ? 5 : 100));
-        bool finished = session->shareDone();
-        std::vector<double> mine = {static_cast<double>(ctl.historiesDone()),
-                                    interruptRequested() ? 1.0 : 0.0,
-                                    !finished && ctl.atCheckpoint() ? 1.0 : 0.0, finished ? 1.0 : 0.0};
-        for (double v : packed({ctl.liveStats()}))
-            mine.push_back(v);
-        std::vector<double> all(mine.size());
-        MPI_Allreduce(mine.data(), all.data(), static_cast<int>(mine.size()), MPI_DOUBLE, MPI_SUM,
-                      MPI_COMM_WORLD);
-        if (all[Stop] > 0) session->stopAndSave();
-        if (all[Finished] == size) break;
-        if (all[Waiting] > 0 && all[Waiting] + all[Finished] == size) {
-            // Only at the checkpoints that look at the map: its sums are large.
-            double mapSigma = 0.0;
-            if (ctl.mapJudgedAtCheckpoint()) {
-                MapSums sums = ctl.mapSums();
-                MPI_Allreduce(MPI_IN_PLACE, sums.total.data(), static_cast<int>(sums.total.size()),
-                              MPI_INT64_T, MPI_SUM, MPI_COMM_WORLD);
-                MPI_Allreduce(MPI_IN_PLACE, sums.squares.data(), static_cast<int>(sums.squares.size()),
-                              MPI_UINT64_T, MPI_SUM, MPI_COMM_WORLD);
-                mapSigma = medianRelativeSigma(sums);
-            }
-            ctl.passCheckpoint(combinedBatches(ctl.checkpointBatches(), -1), mapSigma);
-        }
-        auto now = std::chrono::steady_clock::now();
-        if (rank != 0 || now - lastPrint < std::chrono::seconds(5)) continue;
-        lastPrint = now;
-        SessionProgress p = session->progress();
-        p.done = static_cast<uint64_t>(all[Done]);
-        p.rate = p.elapsed > 0 ? all[Done] / p.elapsed : 0.0;
-        p.remaining = p.rate > 0 ? static_cast<double>(p.total - std::min(p.done, p.total)) / p.rate : 0.0;
-        const ScalarStats sum =
-            unpacked(std::vector<double>(all.begin() + Flags, all.end()), ctl.liveStats().s1.size())[0];
-        p.referenceRelSigma = sum.relativeSigma(0);
-        p.sagdRelSigma = sum.relativeSigma(1);
-        std::printf("%s\n", progressLine(p).c_str());
-        std::fflush(stdout);
-    }
-
-    RunPart part = session->takePart();
-    std::vector<ScalarStats> batches = combinedBatches(part.batches, 0);
-    std::vector<int64_t> tally(rank == 0 ? part.tally.size() : 0);
-    MPI_Reduce(part.tally.data(), tally.data(), static_cast<int>(part.tally.size()), MPI_INT64_T, MPI_SUM, 0,
-               MPI_COMM_WORLD);
-    std::vector<uint64_t> squares(rank == 0 ? part.squares.size() : 0);
-    MPI_Reduce(part.squares.data(), squares.data(), static_cast<int>(part.squares.size()), MPI_UINT64_T,
-               MPI_SUM, 0, MPI_COMM_WORLD);
-    double longest = 0;
-    MPI_Reduce(&part.seconds, &longest, 1, MPI_DOUBLE, MPI_MAX, 0, MPI_COMM_WORLD);
-    std::optional<RunPart> combined;
-    if (rank == 0) {
-        part.batches = std::move(batches);
-        part.tally = std::move(tally);
-        part.squares = std::move(squares);
-        part.seconds = longest;
-        combined = std::move(part);
-    }
+    shareRounds(*session, rank, size);
+    const std::optional<RunPart> combined = gatheredPart(*session, rank);
     session->complete(combined, static_cast<unsigned>(size));
     int rc = 0;
     if (rank == 0) {
