@@ -303,35 +303,8 @@ void paintYZPlane(Canvas& map, const DoseModel& m) {
                         DoseLevelColour(m.DoseGrid(Total, 1, iy, iz)));
 }
 
-ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
-    : Form({.name = "Form2",
-            .caption = texts::resultsScreenTexts().caption,
-            .width = kClientWidth,
-            .height = 11670,
-            .font = {15.75, false, false, texts::resultsScreenTexts().family}},
-           table(), parent),
-      c_(bind()), workDir_(workDir), form5_(std::make_unique<DepthDoseScreen>(session_)),
-      planeScreens_(session_) {
-    const auto& t = texts::resultsScreenTexts();
-    c_.files->setDirectory(workDir_);
-    c_.files->refresh();
-
-    // Labels that lead into a box end just before it; units follow it.
-    rightAlignBefore(c_.referenceDoseLabel, c_.referenceDose);
-    rightAlignBefore(c_.sagdLabel, c_.sagd);
-    rightAlignBefore(c_.fcdBefore, c_.fcd);
-    rightAlignBefore(c_.kaLabel, c_.airKerma);
-    rightAlignBefore(c_.agdLabel, c_.agd);
-    placeAfter(c_.fcdUnit, c_.fcd);
-    placeAfter(c_.fcdTail, c_.fcdUnit);
-    for (QLineEdit* box : {c_.referenceDose, c_.pointerZ, c_.pickedY, c_.pickedZ, c_.pointerY, c_.pointerDose,
-                           c_.fcd, c_.sagd, c_.agd})
-        box->setReadOnly(true);
-    session_.workDir = workDir_.toStdString();
-    for (QWidget* w : std::initializer_list<QWidget*>{c_.sagd, c_.sagdLabel, c_.sagdUnit})
-        w->setToolTip(qs(texts::resultsExtrasTexts().sagdUnitTip));
-    connect(c_.airKerma, &QLineEdit::editingFinished, this, [this] { airKermaEntered(); });
-    // The panel's context menu says where Ka was measured; the Ka box keeps its own edit menu above it.
+// The AGD panel's context menu says where Ka was measured; the Ka box keeps its own edit menu above it.
+void ResultsScreen::makeKaMenus() {
     const auto& ex = texts::resultsExtrasTexts();
     auto* points = new QActionGroup(this);
     const std::array<std::pair<const char*, texts::Text>, 3> kinds = {std::pair{"KaAtFcd", ex.kaAtFcd},
@@ -378,14 +351,15 @@ ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
         menu->exec(ka->mapToGlobal(at));
     });
     showKaPoint();
-    connect(c_.preview, &Canvas::mouseMoved, this,
-            [this](double, double y, Qt::MouseButtons) { pointPreviewLine(y); });
-    c_.preview->setToolTip(qs(texts::resultsExtrasTexts().previewTip));
+}
+
+// The map's margin bands, the centimetre grid and the two markers lie over the painted voxels, in
+// this order; its picture export frames them with the axes in cm.
+void ResultsScreen::drawMapOverlay() {
+    const auto& ex = texts::resultsExtrasTexts();
     auto* yzExport = new PictureExport(*c_.map, session_, QStringLiteral("yz-plane"),
                                        [this] { return voxelRows(session_.shown, VoxelSet::yzPlane()); });
 
-    // The map's margin bands, the centimetre grid and the two markers lie
-    // over the painted voxels, in this order.
     Canvas* map = c_.map;
     map->setScale(kMapLeft, kMapTop, kMapWidth, kMapHeight);
     map->addShape(QStringLiteral("Shape1"), ShapeKind::Rectangle, -607, -7, 7, 252, kBand.qt())
@@ -409,10 +383,46 @@ ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
         .legend = c_.legend,
         .cursor = {c_.yMarker, c_.zMarker},
     });
+}
 
-    connect(map, &Canvas::mouseMoved, this, [this](double x, double y, Qt::MouseButtons) { readOut(x, y); });
+ResultsScreen::ResultsScreen(const QString& workDir, QWidget* parent)
+    : Form({.name = "Form2",
+            .caption = texts::resultsScreenTexts().caption,
+            .width = kClientWidth,
+            .height = 11670,
+            .font = {15.75, false, false, texts::resultsScreenTexts().family}},
+           table(), parent),
+      c_(bind()), workDir_(workDir), form5_(std::make_unique<DepthDoseScreen>(session_)),
+      planeScreens_(session_) {
+    const auto& t = texts::resultsScreenTexts();
+    c_.files->setDirectory(workDir_);
+    c_.files->refresh();
+
+    // Labels that lead into a box end just before it; units follow it.
+    rightAlignBefore(c_.referenceDoseLabel, c_.referenceDose);
+    rightAlignBefore(c_.sagdLabel, c_.sagd);
+    rightAlignBefore(c_.fcdBefore, c_.fcd);
+    rightAlignBefore(c_.kaLabel, c_.airKerma);
+    rightAlignBefore(c_.agdLabel, c_.agd);
+    placeAfter(c_.fcdUnit, c_.fcd);
+    placeAfter(c_.fcdTail, c_.fcdUnit);
+    for (QLineEdit* box : {c_.referenceDose, c_.pointerZ, c_.pickedY, c_.pickedZ, c_.pointerY, c_.pointerDose,
+                           c_.fcd, c_.sagd, c_.agd})
+        box->setReadOnly(true);
+    session_.workDir = workDir_.toStdString();
+    for (QWidget* w : std::initializer_list<QWidget*>{c_.sagd, c_.sagdLabel, c_.sagdUnit})
+        w->setToolTip(qs(texts::resultsExtrasTexts().sagdUnitTip));
+    connect(c_.airKerma, &QLineEdit::editingFinished, this, [this] { airKermaEntered(); });
+    makeKaMenus();
+    connect(c_.preview, &Canvas::mouseMoved, this,
+            [this](double, double y, Qt::MouseButtons) { pointPreviewLine(y); });
+    c_.preview->setToolTip(qs(texts::resultsExtrasTexts().previewTip));
+    drawMapOverlay();
+
+    connect(c_.map, &Canvas::mouseMoved, this,
+            [this](double x, double y, Qt::MouseButtons) { readOut(x, y); });
     // The right button opens the picture's menu; it must not move the planes the picture shows.
-    connect(map, &Canvas::mousePressed, this, [this](double x, double y, Qt::MouseButton button) {
+    connect(c_.map, &Canvas::mousePressed, this, [this](double x, double y, Qt::MouseButton button) {
         if (button == Qt::LeftButton) pick(x, y);
     });
     c_.pickNote->setWordWrap(true);

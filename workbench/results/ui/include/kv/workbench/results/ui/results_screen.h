@@ -143,6 +143,8 @@ class ResultsScreen : public gui::Form, private LoadView {
         gui::LineItem* zMarker = nullptr; // Line51, the X-Y plane's depth
     };
     Controls bind() const;
+    void makeKaMenus();
+    void drawMapOverlay();
     Controls c_;
     QString workDir_;
     ResultsSession session_;
