@@ -1,5 +1,6 @@
 #include "kv/audit/stages.h"
 #include "kv/common/command_line.h"
+#include "kv/common/constants.h"
 #include "kv/common/format.h"
 #include "kv/common/installation.h"
 #include "kv/common/typed_number.h"
@@ -72,8 +73,9 @@ ParsedCommand parseAuditCommand(const std::vector<std::string>& args) {
     if (auto v = line->value("--reference-levels")) o.referenceLevels = *v;
     o.withPaths = line->has("--paths");
     if (line->value("--dbt-kerma") == "projection") o.dbtKerma = DbtKerma::Projection;
-    for (const auto& [name, range] : {std::pair<const char*, NumberRange>{"--threads", {1, 1024}},
-                                      std::pair<const char*, NumberRange>{"--histories", {1, 1e12}}}) {
+    for (const auto& [name, range] :
+         {std::pair<const char*, NumberRange>{"--threads", {1, double(kMaxThreads)}},
+          std::pair<const char*, NumberRange>{"--histories", {1, kMaxHistories}}}) {
         if (auto v = line->value(name)) {
             const TypedNumber n = readTypedNumber(*v, range);
             if (!n.ok() || n.value != std::floor(n.value))
@@ -87,9 +89,9 @@ ParsedCommand parseAuditCommand(const std::vector<std::string>& args) {
     }
     if (auto v = line->value("--shard")) {
         const size_t slash = v->find('/');
-        const TypedNumber i = readTypedNumber(v->substr(0, slash), {1, 1e6});
+        const TypedNumber i = readTypedNumber(v->substr(0, slash), {1, double(kMaxShards)});
         const TypedNumber n =
-            readTypedNumber(slash == std::string::npos ? "" : v->substr(slash + 1), {1, 1e6});
+            readTypedNumber(slash == std::string::npos ? "" : v->substr(slash + 1), {1, double(kMaxShards)});
         if (!i.ok() || !n.ok() || i.value > n.value || i.value != std::floor(i.value) ||
             n.value != std::floor(n.value))
             return refuse(fillIn(t.badShard.str(), {{"{text}", shownText(*v)}}), false);

@@ -77,6 +77,9 @@ TEST(ParseCommand, RefusalsEndTheProgramWithTheirWords) {
         {"a share of nothing", {"in", "--out", "o", "--shard", "3"}, 2, "\"3\""},
         {"no whole thread count", {"in", "--out", "o", "--threads", "1.5"}, 2, "\"1.5\""},
         {"threads beyond the limit", {"in", "--out", "o", "--threads", "2000"}, 2, "\"2000\""},
+        // The engine's and kv-sweep's limits, not looser ones of the audit's own.
+        {"histories beyond the engine's", {"in", "--out", "o", "--histories", "2e11"}, 2, "\"2e11\""},
+        {"more shares than kv-sweep takes", {"in", "--out", "o", "--shard", "1/200000"}, 2, "\"1/200000\""},
         {"the Japanese refusal", {"in", "--edition", "ja"}, 2, "--out DIR (監査の結果を書くフォルダ)"},
     };
     for (const Case& c : cases) {
