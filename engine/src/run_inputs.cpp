@@ -116,9 +116,14 @@ RunInputs readRunInputs(const std::filesystem::path& dir, ExposureKind kind) {
         c.resultFile.compare(c.resultFile.size() - ext.size(), ext.size(), ext) != 0)
         throw InputError(mc, &Input::resultNameExtension,
                          {{"{name}", shownText(c.resultFile)}, {"{ext}", ext}});
-    if (!(c.fieldX > 0 && c.fieldY > 0 && c.fieldX <= 100 && c.fieldY <= 100))
+    // A side so small that no photon reaches the field would only fail later, without naming MC.dat.
+    const auto side = [](double v) { return v >= kMinFieldSide && v <= kMaxFieldSide; };
+    if (!side(c.fieldX) || !side(c.fieldY))
         throw InputError(mc, &Input::fieldSize,
-                         {{"{x}", plainDecimal(c.fieldX)}, {"{y}", plainDecimal(c.fieldY)}});
+                         {{"{x}", plainDecimal(c.fieldX)},
+                          {"{y}", plainDecimal(c.fieldY)},
+                          {"{min}", plainDecimal(kMinFieldSide)},
+                          {"{max}", plainDecimal(kMaxFieldSide)}});
     if (!distance(c.fid))
         throw InputError(mc, &Input::fidRange,
                          {{"{value}", plainDecimal(c.fid)},

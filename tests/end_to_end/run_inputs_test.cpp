@@ -180,6 +180,11 @@ TEST(RunInputs, BadInputsNameTheFileAndTheProblem) {
          "MC.dat: line 7 asks for 2.5 photon histories; a whole number is needed"},
         {"infinite range", [](const RunDir& d) { spoilLine(d, "MC.dat", "\r\n007.5\r\n", "\r\n-1e999\r\n"); },
          "MC.dat: the angular range of"},
+        {"a field too small to reach",
+         [](const RunDir& d) { spoilLine(d, "MC.dat", "15.0\r\n15.0\r\n065.0", "1E-320\r\n15.0\r\n065.0"); },
+         "MC.dat: the field size 9.99988867182683E-321 x 15 cm (lines 1 and 2) cannot be used: each side "
+         "must be 0.1 "
+         "to 100 cm"},
         {"lone CR in the equipment name",
          [](const RunDir& d) { spoilLine(d, "MC.dat", "Test unit\r\n", "Test\runit\r\n"); },
          "MC.dat: line 9, the equipment name, holds a control character"},

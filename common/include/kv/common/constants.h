@@ -36,6 +36,7 @@ inline constexpr double kMaxHistories = 1e11;                     // the voxel s
 inline constexpr double kMinThickness = 0.1, kMaxThickness = 6.0; // cm, the workbench's box
 inline constexpr double kMinProtocolThickness = 2.0, kMaxProtocolThickness = 11.0; // cm, the protocol breast
 inline constexpr double kMinDistance = 1.0, kMaxDistance = 500.0;                  // cm: FID, FAD, FCD
+inline constexpr double kMinFieldSide = 0.1, kMaxFieldSide = 100.0;                // cm, at the FID
 inline constexpr double kMaxAngularRange = 60.0;                                   // deg, plus and minus
 inline constexpr double kMinTubeVoltage = 15.0, kMaxTubeVoltage = 50.0;            // kV
 inline constexpr double kMaxTargetAngle = 45.0;                                    // deg, more than 0

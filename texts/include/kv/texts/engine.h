@@ -15,7 +15,7 @@ struct EngineInputTexts {
     Text historiesNotWhole;     // {value}
     Text resultNameNotInFolder; // {name}
     Text resultNameExtension;   // {name}, {ext}
-    Text fieldSize;             // {x}, {y}
+    Text fieldSize;             // {x}, {y}, {min}, {max}
     Text fidRange;              // {value}, {min}, {max}
     Text fcdRange;              // {value}, {min}, {max}
     Text fadRange;              // {value}, {min}, {fid}
@@ -144,7 +144,9 @@ inline constexpr EngineTexts englishEngineTexts{
     .reasonNoHistories = "no history was run",
     .reasonNotFinite = "a dose or the air kerma is not a finite number",
     .reasonNoAirKerma = "the air kerma is zero or negative",
-    .reasonNoReferenceDose = "the reference region holds no dose, so there is no 100 % dose",
+    .reasonNoReferenceDose =
+        "the reference region holds no dose, so there is no 100 % dose; more photon histories "
+        "(MC.dat, line 7) are needed",
     .reasonUnreadable = "the workbench could not read it back",
     .cannotStart = "The simulation cannot start. %1",
     .consoleStart = "Simulating %1: %2 histories on %3 threads.",
@@ -189,7 +191,8 @@ inline constexpr EngineTexts englishEngineTexts{
             .resultNameNotInFolder =
                 "line 8, the result file name \"{name}\", is not a name in the working directory",
             .resultNameExtension = "line 8, the result file name \"{name}\", does not end in {ext}",
-            .fieldSize = "the field size {x} x {y} cm (lines 1 and 2) cannot be used",
+            .fieldSize = "the field size {x} x {y} cm (lines 1 and 2) cannot be used: each side must be "
+                         "{min} to {max} cm",
             .fidRange = "the FID of {value} cm (line 3) must lie between {min} and {max} cm",
             .fcdRange = "the FCD of {value} cm (line 5) must lie between {min} and {max} cm",
             .fadRange = "the FAD of {value} cm (line 4) must lie between {min} cm and the FID of {fid} cm",
@@ -304,7 +307,8 @@ inline constexpr EngineTexts japaneseEngineTexts{
     .reasonNoHistories = "ヒストリーを一つも計算していません",
     .reasonNotFinite = "線量または空気カーマが有限の数値ではありません",
     .reasonNoAirKerma = "空気カーマが 0 以下です",
-    .reasonNoReferenceDose = "基準領域に線量がなく、100% 線量が求められません",
+    .reasonNoReferenceDose =
+        "基準領域に線量がなく、100% 線量が求められません。MC.dat の 7 行目のヒストリー数を増やしてください",
     .reasonUnreadable = "ワークベンチが読み戻せませんでした",
     .cannotStart = "シミュレーションを開始できません。%1",
     .consoleStart = "%1 を計算します：%2 ヒストリー、%3 スレッド。",
@@ -348,7 +352,7 @@ inline constexpr EngineTexts japaneseEngineTexts{
             .historiesNotWhole = "7 行目のヒストリー数 {value} は整数ではありません",
             .resultNameNotInFolder = "8 行目の結果ファイル名「{name}」は作業フォルダ内の名前ではありません",
             .resultNameExtension = "8 行目の結果ファイル名「{name}」が {ext} で終わっていません",
-            .fieldSize = "照射野 {x} x {y} cm (1、2 行目) は使えません",
+            .fieldSize = "照射野 {x} x {y} cm (1、2 行目) は使えません。各辺は {min}～{max} cm です",
             .fidRange = "FID {value} cm (3 行目) は {min} cm 以上 {max} cm 以下でなければなりません",
             .fcdRange = "FCD {value} cm (5 行目) は {min} cm 以上 {max} cm 以下でなければなりません",
             .fadRange = "FAD {value} cm (4 行目) は {min} cm 以上 FID {fid} cm 以下でなければなりません",
