@@ -84,6 +84,14 @@ void refuseAbsentBeams(const std::optional<std::set<std::string>>& beams,
             throw CommandLineError(CommandLineFault::BadChoice, "--beams", name, choices);
 }
 
+// The engine rows of validation cases, in their order.
+template <class Case> std::vector<factors::Row> rowsOf(const std::vector<Case>& cases) {
+    std::vector<factors::Row> rows;
+    for (const Case& c : cases)
+        rows.push_back(c.row);
+    return rows;
+}
+
 std::vector<factors::RowFactors> runRows(const std::vector<factors::Row>& rows,
                                          const std::filesystem::path& data,
                                          const spectrum::PhysicalData& physical,
@@ -141,10 +149,8 @@ int main(int argc, char** argv) {
             keepBeams(cases, beams, present);
             refuseAbsentBeams(beams, present);
             std::filesystem::create_directories(out);
-            std::vector<factors::Row> rows;
-            for (const validation::TomoCase& c : cases)
-                rows.push_back(c.row);
-            const std::vector<factors::RowFactors> factors = runRows(rows, data, physical, out, threads);
+            const std::vector<factors::RowFactors> factors =
+                runRows(rowsOf(cases), data, physical, out, threads);
             const std::string md =
                 validation::tomosynthesisMarkdown(validation::tomosynthesisLines(cases, factors), command);
             if (doc.empty())
@@ -165,10 +171,7 @@ int main(int argc, char** argv) {
         keepBeams(measuredRows, beams, present);
         refuseAbsentBeams(beams, present);
         std::filesystem::create_directories(out);
-        std::vector<factors::Row> rows;
-        for (const validation::Case& c : cases)
-            rows.push_back(c.row);
-        const std::vector<factors::RowFactors> factors = runRows(rows, data, physical, out, threads);
+        const std::vector<factors::RowFactors> factors = runRows(rowsOf(cases), data, physical, out, threads);
         const std::vector<factors::RowFactors> measuredFactors =
             runRows(measuredRows, data, physical, out, threads);
 
