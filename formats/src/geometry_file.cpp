@@ -13,14 +13,16 @@ namespace {
 
 constexpr std::string_view kPaddleMm = "paddle_mm", kPaddleMaterial = "paddle_material",
                            kSupportMm = "support_mm", kSupportMaterial = "support_material", kModel = "model",
-                           kAdiposeMm = "adipose_mm", kGlandularPercent = "glandular_percent",
-                           kPlates = "plates", kProjections = "projections",
-                           kProjectionLoading = "projection_loading", kProjectionAngle = "projection_angle",
-                           kRotationAxisCm = "rotation_axis_cm", kDetectorCm = "detector_cm";
+                           kAdiposeMm = "adipose_mm", kAdiposeRimMm = "adipose_rim_mm",
+                           kGlandularPercent = "glandular_percent", kPlates = "plates",
+                           kProjections = "projections", kProjectionLoading = "projection_loading",
+                           kProjectionAngle = "projection_angle", kRotationAxisCm = "rotation_axis_cm",
+                           kDetectorCm = "detector_cm";
 
-bool isScanKey(std::string_view name) {
-    return name == kProjections || name == kProjectionLoading || name == kProjectionAngle ||
-           name == kRotationAxisCm || name == kDetectorCm;
+// The rim and the scan keys: their refusals name the key and the value.
+bool namesKeyAndValue(std::string_view name) {
+    return name == kAdiposeRimMm || name == kProjections || name == kProjectionLoading ||
+           name == kProjectionAngle || name == kRotationAxisCm || name == kDetectorCm;
 }
 
 // The blank-separated numbers of a setting, or nullopt for anything else.
@@ -122,17 +124,18 @@ Geometry readGeometry(const std::filesystem::path& workDir) {
     const auto file = SettingsFile::read(workDir, kGeometryFileName);
     if (!file) return g;
     file->requireKnown({kPaddleMm, kPaddleMaterial, kSupportMm, kSupportMaterial, kModel, kAdiposeMm,
-                        kGlandularPercent, kPlates, kProjections, kProjectionLoading, kProjectionAngle,
-                        kRotationAxisCm, kDetectorCm});
+                        kAdiposeRimMm, kGlandularPercent, kPlates, kProjections, kProjectionLoading,
+                        kProjectionAngle, kRotationAxisCm, kDetectorCm});
     if (file->choice(kModel, "workbench", {"workbench", "protocol"}) == "protocol") {
         const Geometry p = protocolGeometry();
         g.model = p.model;
         g.adiposeMm = file->number(kAdiposeMm, p.adiposeMm, 0, kMaxAdiposeMm);
+        g.adiposeRimMm = file->number(kAdiposeRimMm, p.adiposeRimMm, 0, kMaxAdiposeRimMm);
         g.glandularPercent = file->number(kGlandularPercent, p.glandularPercent, 0, 100);
         g.plates = file->choice(kPlates, "absorbing", {"absorbing", "full"}) == "full" ? PlateMode::Full
                                                                                        : PlateMode::Absorbing;
     } else {
-        for (std::string_view name : {kAdiposeMm, kGlandularPercent, kPlates})
+        for (std::string_view name : {kAdiposeMm, kAdiposeRimMm, kGlandularPercent, kPlates})
             if (const Setting* s = file->find(name))
                 throw file->settingError(FileFault::BadValue, *s,
                                          "\"" + shownText(s->value) + "\" without model = protocol");
@@ -157,14 +160,17 @@ void writeGeometry(const std::filesystem::path& workDir, const Geometry& g) {
         {std::string(kSupportMm), kv::plainDecimal(g.supportMm)},
         {std::string(kSupportMaterial), std::string(materialWord(g.supportMaterial))}};
     if (g.model == BreastModel::Protocol) {
-        if (!(g.adiposeMm >= 0 && g.adiposeMm <= kMaxAdiposeMm && g.glandularPercent >= 0 &&
-              g.glandularPercent <= 100))
+        if (!(g.adiposeMm >= 0 && g.adiposeMm <= kMaxAdiposeMm && g.adiposeRimMm >= 0 &&
+              g.adiposeRimMm <= kMaxAdiposeRimMm && g.glandularPercent >= 0 && g.glandularPercent <= 100))
             throw std::invalid_argument("a protocol breast outside its ranges");
         lines.insert(lines.end(),
                      {{std::string(kModel), "protocol"},
                       {std::string(kAdiposeMm), kv::plainDecimal(g.adiposeMm)},
                       {std::string(kGlandularPercent), kv::plainDecimal(g.glandularPercent)},
                       {std::string(kPlates), g.plates == PlateMode::Full ? "full" : "absorbing"}});
+        // Files written before the rim stay as they were.
+        if (g.adiposeRimMm != 0)
+            lines.emplace_back(std::string(kAdiposeRimMm), kv::plainDecimal(g.adiposeRimMm));
     }
     const Geometry usual;
     const bool projectionsOk = g.projections == 0 || (g.projections >= 2 && g.projections <= kMaxProjections);
@@ -194,10 +200,12 @@ std::string describe(const kv::RecordError& e, const texts::SettingsFileTexts& t
     std::string s = t.cannotWrite.str();
     int line = 0;
     const auto* fe = dynamic_cast<const FileError*>(&e);
-    if (fe && isScanKey(fe->setting) && fe->fault != FileFault::Repeated) {
-        // A scan value: the key and the value are named, and what it may be.
+    if (fe && namesKeyAndValue(fe->setting) && fe->fault != FileFault::Repeated) {
+        // A scan value or the rim: the key and the value are named, and what it may be.
         line = fe->line;
-        s = fe->setting == kProjections         ? t.badProjections.str()
+        s = fe->setting == kAdiposeRimMm
+                ? (fe->fault == FileFault::BadValue ? t.rimWithoutProtocol.str() : t.badAdiposeRim.str())
+            : fe->setting == kProjections       ? t.badProjections.str()
             : fe->setting == kProjectionLoading ? t.badProjectionLoading.str()
             : fe->setting == kProjectionAngle
                 ? (fe->fault == FileFault::BadValue ? t.angleBesideScan.str() : t.badProjectionAngle.str())
@@ -248,7 +256,7 @@ std::string describe(const kv::RecordError& e, const texts::SettingsFileTexts& t
     replaceAll(s, "{file}", e.file);
     replaceAll(s, "{line}", std::to_string(line));
     // Last: the value is the user's text and may hold anything.
-    if (fe && isScanKey(fe->setting)) {
+    if (fe && namesKeyAndValue(fe->setting)) {
         replaceAll(s, "{key}", fe->setting);
         replaceAll(s, "{value}", shownText(fe->value));
     }

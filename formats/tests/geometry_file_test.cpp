@@ -83,15 +83,31 @@ TEST(GeometryFile, RoundTripWritesCrLfNameValueLines) {
 TEST(GeometryFile, ProtocolModelKeysDefaultsAndRoundTrip) {
     Geometry thin = protocolGeometry();
     thin.adiposeMm = 4, thin.glandularPercent = 12.5, thin.plates = PlateMode::Full;
+    Geometry rim = protocolGeometry(), widestRim = protocolGeometry();
+    rim.adiposeRimMm = 5, widestRim.adiposeRimMm = kMaxAdiposeRimMm;
     const ReadCase cases[] = {
         {"no model line: today's box", "paddle_mm = 1.5\r\n", Geometry{}},
         {"model = workbench said", "model = Workbench\r\n", Geometry{}},
         {"protocol alone: 5 mm, 50 %, plates absorbing", "model = protocol\r\n", protocolGeometry()},
         {"every key", "model = protocol\r\nadipose_mm = 4\r\nglandular_percent = 12.5\r\nplates = full\r\n",
          thin},
+        {"a rim of 0 is the bare rim", "model = protocol\r\nadipose_rim_mm = 0\r\n", protocolGeometry()},
+        {"a 5 mm rim", "model = protocol\r\nadipose_rim_mm = 5\r\n", rim},
+        {"the widest rim", "model = protocol\r\nadipose_rim_mm = 20\r\n", widestRim},
     };
     expectReadAndWrittenAgain(cases);
     EXPECT_EQ(protocolGeometry().plates, PlateMode::Absorbing);
+    EXPECT_EQ(protocolGeometry().adiposeRimMm, 0.0);
+    // The bare rim writes the file it always wrote; a rim adds its line.
+    TempDir bare, rimmed;
+    writeGeometry(bare.path(), protocolGeometry());
+    EXPECT_EQ(bare.read(kGeometryFileName).find("adipose_rim_mm"), std::string::npos);
+    writeGeometry(rimmed.path(), rim);
+    EXPECT_NE(rimmed.read(kGeometryFileName).find("adipose_rim_mm = 5\r\n"), std::string::npos);
+    Geometry tooWide = rim;
+    tooWide.adiposeRimMm = 20.5;
+    EXPECT_THROW(writeGeometry(rimmed.path(), tooWide), std::invalid_argument);
+    EXPECT_EQ(readGeometry(rimmed.path()), rim);
 }
 
 TEST(GeometryFile, EachRefusalNamesTheFileAndLineInBothEditions) {
@@ -111,6 +127,16 @@ TEST(GeometryFile, EachRefusalNamesTheFileAndLineInBothEditions) {
         {"model = protocol\r\nadipose_mm = 21\r\n", "adipose layer outside 0 to 20 mm in line 2",
          "2 行目の脂肪層"},
         {"model = box\r\n", "breast model other than workbench or protocol in line 1", "1 行目の乳房モデル"},
+        {"model = protocol\r\nadipose_rim_mm = 20.5\r\n",
+         "gives adipose_rim_mm = 20.5 in line 2: the adipose rim round the curved edge is a number of mm "
+         "from 0 to 20",
+         "2 行目の adipose_rim_mm = 20.5 は使えません"},
+        {"model = protocol\r\nadipose_rim_mm = -1\r\n", "adipose_rim_mm = -1 in line 2",
+         "adipose_rim_mm = -1"},
+        {"model = protocol\r\nadipose_rim_mm = wide\r\n", "adipose_rim_mm = wide in line 2",
+         "adipose_rim_mm = wide"},
+        {"adipose_rim_mm = 5\r\n", "gives adipose_rim_mm = 5 in line 1 without \"model = protocol\"",
+         "1 行目の adipose_rim_mm = 5 はプロトコル乳房モデルの設定"},
         {"model = protocol\r\nplates = some\r\n", "plates other than absorbing or full in line 2",
          "2 行目の plates"},
         {"glandular_percent = 30\r\n", "protocol breast model in line 1 without \"model = protocol\"",

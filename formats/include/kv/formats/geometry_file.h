@@ -13,6 +13,7 @@
 // with an adipose layer on top and bottom over a mixed inner region:
 //
 //   model = protocol   adipose_mm = 5   glandular_percent = 50   plates = absorbing
+//   adipose_rim_mm = 5               (adipose round the curved edge too; default 0, none)
 //
 // `plates = absorbing` lets the paddle and the support attenuate the beam
 // without scattering (the published factor tables' assumption, the protocol
@@ -42,6 +43,8 @@ inline constexpr const char* kGeometryFileName = "Geometry.dat";
 inline constexpr double kMaxPlateMm = 10.0;
 
 inline constexpr double kMaxAdiposeMm = 20.0;
+// A rim as thick as the thickest layer: the inner region keeps 6 of the 8 cm radius.
+inline constexpr double kMaxAdiposeRimMm = 20.0;
 inline constexpr int kMaxProjections = 40;          // each per-projection list fits one trailer line
 inline constexpr double kMaxProjectionAngle = 60.0; // degrees either way, the sweep's limit
 inline constexpr double kMaxRotationAxisCm = 500.0; // below the focus: the engine checks the FID
@@ -60,6 +63,7 @@ struct Geometry {
     // The protocol model's: the adipose layer on top and bottom, the inner
     // region's glandular share by weight, and how the plates take part.
     double adiposeMm = 5.0;
+    double adiposeRimMm = 0.0; // round the curved edge, between the layers
     double glandularPercent = 50.0;
     PlateMode plates = PlateMode::Full;
     // The tomosynthesis scan: 0 projections a continuous uniform sweep,

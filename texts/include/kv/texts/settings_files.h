@@ -20,6 +20,8 @@ struct SettingsFileTexts {
     // Geometry.dat's breast model
     Text glandularOutOfRange;
     Text adiposeOutOfRange;
+    Text badAdiposeRim; // "{key}" and "{value}" as the file gives them
+    Text rimWithoutProtocol;
     Text badModel;
     Text badPlates;
     Text protocolOnly;
@@ -45,6 +47,11 @@ inline constexpr SettingsFileTexts englishSettingsFileTexts{
     .cannotWrite = "The file {file} cannot be written",
     .glandularOutOfRange = "The file {file} holds a glandular percentage outside 0 to 100 in line {line}",
     .adiposeOutOfRange = "The file {file} holds an adipose layer outside 0 to 20 mm in line {line}",
+    .badAdiposeRim = "The file {file} gives {key} = {value} in line {line}: the adipose rim round the curved "
+                     "edge is a number of mm from 0 to 20",
+    .rimWithoutProtocol =
+        "The file {file} gives {key} = {value} in line {line} without \"model = protocol\": the "
+        "adipose rim belongs to the protocol breast model",
     .badModel = "The file {file} names a breast model other than workbench or protocol in line {line}",
     .badPlates = "The file {file} names plates other than absorbing or full in line {line}",
     .protocolOnly = "The file {file} gives a setting of the protocol breast model in line {line} without "
@@ -82,6 +89,12 @@ inline constexpr SettingsFileTexts japaneseSettingsFileTexts{
     .cannotWrite = "ファイル {file} に書き込めません",
     .glandularOutOfRange = "ファイル {file} の {line} 行目の乳腺含有率が 0～100 % の範囲外です",
     .adiposeOutOfRange = "ファイル {file} の {line} 行目の脂肪層の厚さが 0～20 mm の範囲外です",
+    .badAdiposeRim =
+        "ファイル {file} の {line} 行目の {key} = {value} は使えません: 曲面の縁を囲む脂肪層の厚さは "
+        "0～20 mm の数値です",
+    .rimWithoutProtocol =
+        "ファイル {file} の {line} 行目の {key} = {value} はプロトコル乳房モデルの設定ですが、"
+        "「model = protocol」がありません",
     .badModel = "ファイル {file} の {line} 行目の乳房モデルが workbench でも protocol でもありません",
     .badPlates = "ファイル {file} の {line} 行目の plates が absorbing でも full でもありません",
     .protocolOnly =
