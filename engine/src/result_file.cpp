@@ -60,11 +60,12 @@ std::vector<std::string> describeRun(const RunInputs& in, const WorkbenchResult&
     const formats::Geometry& g = in.geometry;
     const bool protocol = g.model == formats::BreastModel::Protocol;
     if (protocol)
-        l.push_back(" Protocol breast: half-cylinder of " + format(kProtocolRadius, "0.0") + " cm radius, " +
-                    given(in.phantom.thickness, 1) + " cm, " + given(g.adiposeMm, 1) +
-                    " mm adipose top and bottom, inner " + plainDecimal(g.glandularPercent) +
-                    " % glandular (" + format(materials::breastTissue(g.glandularPercent).density, "0.0000") +
-                    " g/cm3)");
+        l.push_back(
+            " Protocol breast: half-cylinder of " + format(kProtocolRadius, "0.0") + " cm radius, " +
+            given(in.phantom.thickness, 1) + " cm, " + given(g.adiposeMm, 1) + " mm adipose top and bottom" +
+            (g.adiposeRimMm != 0 ? ", " + given(g.adiposeRimMm, 1) + " mm round the curved edge" : "") +
+            ", inner " + plainDecimal(g.glandularPercent) + " % glandular (" +
+            format(materials::breastTissue(g.glandularPercent).density, "0.0000") + " g/cm3)");
     else
         l.push_back(" Phantom: " + given(in.phantom.sizeX, 1) + " x " + given(in.phantom.sizeY, 1) + " x " +
                     given(in.phantom.thickness, 1) + " cm, glandular fraction " + in.phantom.fractionText +
@@ -243,7 +244,12 @@ std::vector<formats::TrailerEntry> describeRunTrailer(const RunInputs& in, const
         target(key::kSagdTargetPercent, key::kSagdTargetReached, r.targetRelSigma, r.columnRelSigma);
     if (r.mapTargetRelSigma > 0)
         target(key::kMapTargetPercent, key::kMapTargetReached, r.mapTargetRelSigma, r.mapRelSigma);
-    if (protocol) t.insert(t.begin() + 4, trailerEntry(key::kAdiposeMm, plainDecimal(g.adiposeMm)));
+    if (protocol) {
+        t.insert(t.begin() + 4, trailerEntry(key::kAdiposeMm, plainDecimal(g.adiposeMm)));
+        // Absent for no rim, so that the files of the bare rim stay as they were.
+        if (g.adiposeRimMm != 0)
+            t.insert(t.begin() + 5, trailerEntry(key::kAdiposeRimMm, plainDecimal(g.adiposeRimMm)));
+    }
     return t;
 }
 

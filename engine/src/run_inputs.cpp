@@ -297,7 +297,8 @@ WorkbenchSetup workbenchSetup(const RunInputs& in) {
     s.phantom = in.composition.material;
     if (in.geometry.model == formats::BreastModel::Protocol) {
         s.phantom = materials::breastTissue(in.geometry.glandularPercent);
-        s.protocol = ProtocolBreast{kProtocolRadius, in.geometry.adiposeMm / 10, materials::adipose()};
+        s.protocol = ProtocolBreast{kProtocolRadius, in.geometry.adiposeMm / 10, materials::adipose(),
+                                    in.geometry.adiposeRimMm / 10};
         s.platesScatter = in.geometry.plates == formats::PlateMode::Full;
     }
     auto plate = [](formats::PlateMaterial m) {

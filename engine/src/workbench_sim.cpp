@@ -161,7 +161,7 @@ class alignas(64) WorkbenchSimulation::Worker {
         auto column = [=](int ix, int iy) {
             return (static_cast<uint32_t>(iy) * kVoxelsX + static_cast<uint32_t>(fold[ix])) * layers;
         };
-        if (!ph.scattered && expected_) {
+        if (!ph.scattered && expected_ && !sim_->regionReentrant_[static_cast<size_t>(region)]) {
             // Once per region: a second flight of a photon straight from the
             // focus can only be a rounding's step back into it.
             const uint32_t bit = 1u << region;
@@ -205,7 +205,8 @@ class alignas(64) WorkbenchSimulation::Worker {
         // chord's).
         const bool tracked = track_ && e >= kMinEnergy;
         const bool breastByFlight = tracked && (maps_ || !scattered);
-        const bool voxelByFlight = breastByFlight && (maps_ || !expected_ || inReferenceColumn(p.x, p.y));
+        const bool voxelByFlight = breastByFlight && (maps_ || !expected_ || inReferenceColumn(p.x, p.y) ||
+                                                      sim_->regionReentrant_[static_cast<size_t>(region)]);
         if (voxelByFlight) return;
         // eV of glandular-equivalent deposit, in the phantom's voxel mass
         double w = edep * kEvPerKev * sim_->tissues_[static_cast<size_t>(tissue)].glandWeight.at(e);
@@ -523,6 +524,8 @@ WorkbenchSimulation::WorkbenchSimulation(WorkbenchSetup s) : setup_(std::move(s)
             throw std::invalid_argument("adipose layers leave no inner region");
         if (!(breast->radius > 0 && breast->radius <= kVoxelsY * kVoxel))
             throw std::invalid_argument("protocol breast radius outside 0..15 cm");
+        if (!(breast->rim >= 0 && breast->radius - breast->rim >= kVoxel - 1e-9))
+            throw std::invalid_argument("adipose rim leaves no inner region");
     } else {
         if (!(s_.thickness >= 0.1 && s_.thickness <= 6.0))
             throw std::invalid_argument("phantom thickness outside 0.1..6.0 cm");
@@ -565,26 +568,36 @@ WorkbenchSimulation::WorkbenchSimulation(WorkbenchSetup s) : setup_(std::move(s)
     double bottom = top + s_.thickness;
     std::vector<Region> regions;
     if (breast) {
-        const double r = breast->radius, a = breast->adipose;
-        auto slab = [&](double z0, double z1, int material) {
-            Region region{{{{-r, 0.0, z0}, {r, r, z1}}, true, 0.0, 0.0, r}, material, false};
+        const double r = breast->radius, a = breast->adipose, inner = r - breast->rim;
+        auto slab = [&](double z0, double z1, int material, double radius) {
+            Region region{
+                {{{-radius, 0.0, z0}, {radius, radius, z1}}, true, 0.0, 0.0, radius}, material, false};
             return region;
         };
-        regions.push_back(slab(top + a, bottom - a, 0));
+        regions.push_back(slab(top + a, bottom - a, 0, inner));
         regionTissue_ = {0};
         regionGlandular_ = {true};
         if (a > 0) {
-            regions.push_back(slab(top, top + a, 3));
-            regions.push_back(slab(bottom - a, bottom, 3));
+            regions.push_back(slab(top, top + a, 3, r));
+            regions.push_back(slab(bottom - a, bottom, 3, r));
             regionTissue_.insert(regionTissue_.end(), {1, 1});
             regionGlandular_.insert(regionGlandular_.end(), {false, false});
         }
-        breastVolume_ = std::numbers::pi * r * r / 2 * (s_.thickness - 2 * a);
+        regionReentrant_.assign(regions.size(), false);
+        // After the inner region, which takes the rim slab's middle.
+        if (breast->rim > 0) {
+            regions.push_back(slab(top + a, bottom - a, 3, r));
+            regionTissue_.push_back(1);
+            regionGlandular_.push_back(false);
+            regionReentrant_.push_back(true);
+        }
+        breastVolume_ = std::numbers::pi * inner * inner / 2 * (s_.thickness - 2 * a);
     } else {
         regions.push_back(
             {{{{-s_.phantomX / 2, 0.0, top}, {s_.phantomX / 2, s_.phantomY, bottom}}}, 0, false});
         regionTissue_ = {0};
         regionGlandular_ = {true};
+        regionReentrant_ = {false};
         breastVolume_ = s_.phantomX * s_.phantomY * s_.thickness;
     }
     // A plate of no thickness is left out rather than made an empty box.
@@ -601,6 +614,7 @@ WorkbenchSimulation::WorkbenchSimulation(WorkbenchSetup s) : setup_(std::move(s)
     // The plates, the world and beyond are no breast.
     regionTissue_.resize(regions.size() + 2, -1);
     regionGlandular_.resize(regions.size() + 2, false);
+    regionReentrant_.resize(regions.size() + 2, false);
     // The world ends at the detector plane: what reaches it is not followed.
     scene_ =
         std::make_unique<Scene>(std::move(regions), Box{{-1e4, -1e4, -1e3}, {1e4, 1e4, s_.fid}}, kVacuum);

@@ -147,9 +147,24 @@ TEST(ProtocolBreast, ThicknessAndLayersOfTheModel) {
     for (Row bad : {Row{1.9, 0.5, 0}, Row{11.1, 0.5, 0}, Row{2.0, 0.96, 0}, Row{4.0, -0.1, 0}})
         EXPECT_THROW(WorkbenchSimulation(protocolSetup(bad.thickness, bad.adipose)), std::invalid_argument)
             << bad.thickness << " cm, " << bad.adipose;
-    // The inner region: a half-cylinder less the two layers.
+    // The inner region: a half-cylinder less the two layers, and less the rim where there is one.
     EXPECT_NEAR(WorkbenchSimulation(protocolSetup(4.0)).breastVolume(), std::numbers::pi * 64 / 2 * 3.0,
                 1e-9);
+    struct RimRow {
+        double rim, innerRadius;
+    };
+    for (RimRow r : {RimRow{0.5, 7.5}, RimRow{2.0, 6.0}, RimRow{7.9, 0.1}}) {
+        WorkbenchSetup rimmed = protocolSetup(4.0);
+        rimmed.protocol->rim = r.rim;
+        EXPECT_NEAR(WorkbenchSimulation(rimmed).breastVolume(),
+                    std::numbers::pi * r.innerRadius * r.innerRadius / 2 * 3.0, 1e-9)
+            << r.rim;
+    }
+    for (double bad : {-0.1, 7.95, 8.0}) {
+        WorkbenchSetup rimmed = protocolSetup(4.0);
+        rimmed.protocol->rim = bad;
+        EXPECT_THROW(WorkbenchSimulation{rimmed}, std::invalid_argument) << "rim " << bad;
+    }
     // The field on the detector covers the breast's upper face.
     const WorkbenchSetup s = protocolSetup(11.0);
     const FieldGeometry f = fieldGeometry(s);
@@ -157,6 +172,42 @@ TEST(ProtocolBreast, ThicknessAndLayersOfTheModel) {
     EXPECT_GE(f.x1 * top / s.fid, kProtocolRadius);
     EXPECT_LE(f.x0 * top / s.fid, -kProtocolRadius);
     EXPECT_GE(f.y1 * top / s.fid, kProtocolRadius);
+}
+
+// The rim's voxels score the same dose whichever way the flights are scored
+// and with or without the maps: a line can cross the rim twice, and a rim
+// voxel scored both along a flight and where the photon interacts would count
+// twice.
+TEST(ProtocolBreast, TheRimsVoxelsScoreTheSameByEveryEstimator) {
+    struct Way {
+        const char* name;
+        DoseEstimator estimator;
+        bool maps;
+    };
+    auto rimDose = [](const Way& w) {
+        WorkbenchSetup s = protocolSetup(2.0);
+        s.protocol->rim = 0.5;
+        s.estimator = w.estimator, s.maps = w.maps;
+        WorkbenchSimulation sim(s);
+        RunControl ctl;
+        const WorkbenchResult r = sim.run(200000, 31, 2, ctl);
+        double sum = 0;
+        for (int iz = 5; iz < 15; ++iz) // between the layers
+            for (int iy = 0; iy < kVoxelsY; ++iy)
+                for (int ix = 0; ix < kVoxelsX; ++ix) {
+                    const double x = (ix + 0.5) * kVoxel, y = (iy + 0.5) * kVoxel, r2 = x * x + y * y;
+                    if (r2 <= 7.55 * 7.55 || r2 >= 7.95 * 7.95) continue; // wholly inside the rim
+                    const size_t v = (static_cast<size_t>(iz) * kVoxelsY + iy) * kVoxelsX + ix;
+                    sum += r.primary[v] + r.scatter[v];
+                }
+        return sum;
+    };
+    const double analogue = rimDose({"analogue", DoseEstimator::Analogue, false});
+    ASSERT_GT(analogue, 0);
+    for (const Way& w : {Way{"expected track, no maps", DoseEstimator::ExpectedTrack, false},
+                         Way{"expected track, maps", DoseEstimator::ExpectedTrack, true},
+                         Way{"track length, no maps", DoseEstimator::TrackLength, false}})
+        EXPECT_NEAR(rimDose(w) / analogue, 1.0, 0.05) << w.name;
 }
 
 // What the surface layer and the plates are worth, each against the same

@@ -209,6 +209,28 @@ TEST(ProtocolScanDose, TFallsWithAngleAndLessForAThickBreastsRim) {
     EXPECT_GT(thick30.value, thin30.value + 3 * std::hypot(thin30.relSigma, thick30.relSigma));
 }
 
+// With 5 mm of adipose round the curved edge as well, the swung focus no
+// longer sees glandular tissue through a bare side: t falls with the angle
+// and with the thickness. The primary-only integration (docs/validation.md,
+// "Why t of a thick breast exceeds 1", --rim 0.5, axis 5 cm up) gives t(25 deg)
+// 0.938 for 2 cm and 0.887 for 11 cm; without the rim 11 cm gives 1.037.
+TEST(ProtocolScanDose, WithAnAdiposeRimTFallsWithAngleAndThickness) {
+    struct T {
+        double value, relSigma;
+    };
+    auto t = [](double thickness, double angle) {
+        WorkbenchSetup zero = protocolScan(thickness, 0), at = protocolScan(thickness, 0);
+        zero.protocol->rim = at.protocol->rim = 0.5;
+        zero.singleAngle = 0.0, at.singleAngle = angle;
+        const Dose d0 = wholeBreast(zero, 400000, 12), d = wholeBreast(at, 400000, 13);
+        return T{d.perKs / d0.perKs, std::hypot(d0.relSigma, d.relSigma)};
+    };
+    const T thin = t(2, 25), thick = t(11, 25);
+    EXPECT_LT(thick.value, 1.0 - 4 * thick.value * thick.relSigma);
+    EXPECT_LT(thick.value,
+              thin.value - 3 * std::hypot(thin.value * thin.relSigma, thick.value * thick.relSigma));
+}
+
 // One run of a step scan scores each projection; they add up to the whole
 // breast, each projection's dose per its own loading does not depend on the
 // loading of the others, and many projections give the continuous sweep.

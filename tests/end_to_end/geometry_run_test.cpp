@@ -172,6 +172,64 @@ TEST(ScanInputs, BadScanKeysAreRefusedWithKeyAndValue) {
     }
 }
 
+// The protocol breast's rim: 0 is the file without the key, byte for byte in
+// the doses and the trailer; a rim reaches the set-up, the trailer and the header.
+TEST(RimRun, NoRimIsTheBareRimAndARimIsStated) {
+    struct Run {
+        WorkbenchSetup setup;
+        kv::formats::ResultTrailer trailer;
+        std::string breastLine;
+    };
+    auto run = [](const char* geometry) {
+        RunDir dir({.thickness = "3", .histories = "2e4", .resultName = "rim"});
+        dir.write("Geometry.dat", geometry);
+        const RunInputs in = readRunInputs(dir.path(), ExposureKind::Mammography);
+        Run out{workbenchSetup(in), {}, {}};
+        out.setup.maps = false;
+        const WorkbenchSimulation sim(out.setup);
+        RunControl ctl;
+        writeResultFile(dir.path(), in, sim.run(in.histories, 19, 2, ctl));
+        EXPECT_EQ(kv::formats::readResultTrailer(dir.path(), "rim.vesk", out.trailer),
+                  kv::formats::LoadFailure::None);
+        out.breastLine = headerLine(dir, "rim.vesk", " Protocol breast:");
+        return out;
+    };
+    namespace key = kv::formats::trailer;
+    const Run absent = run("model = protocol\r\n"), zero = run("model = protocol\r\nadipose_rim_mm = 0\r\n"),
+              rim = run("model = protocol\r\nadipose_rim_mm = 5\r\n");
+    ASSERT_TRUE(absent.setup.protocol && zero.setup.protocol && rim.setup.protocol);
+    EXPECT_EQ(absent.setup.protocol->rim, 0.0);
+    EXPECT_EQ(zero.trailer.entries, absent.trailer.entries);
+    EXPECT_EQ(zero.breastLine, absent.breastLine);
+    EXPECT_EQ(absent.trailer.find(key::kAdiposeRimMm), nullptr);
+    EXPECT_EQ(absent.breastLine.find("curved edge"), std::string::npos) << absent.breastLine;
+
+    // A rim the file cannot hold stops the run, naming the file, the key and the value.
+    for (const char* bad : {"model = protocol\r\nadipose_rim_mm = 25\r\n", "adipose_rim_mm = 25\r\n"}) {
+        RunDir dir({.histories = "1e4"});
+        dir.write("Geometry.dat", bad);
+        try {
+            readRunInputs(dir.path(), ExposureKind::Mammography);
+            ADD_FAILURE() << bad << " accepted";
+        } catch (const InputError& e) {
+            EXPECT_EQ(e.file, "Geometry.dat");
+            for (kv::texts::Edition edition : {kv::texts::Edition::English, kv::texts::Edition::Japanese}) {
+                const std::string text = e.text(edition);
+                EXPECT_NE(text.find("Geometry.dat"), std::string::npos) << text;
+                EXPECT_NE(text.find("adipose_rim_mm"), std::string::npos) << text;
+                EXPECT_NE(text.find("25"), std::string::npos) << text;
+                std::printf("DBG %s\n", text.c_str());
+            }
+        }
+    }
+
+    EXPECT_DOUBLE_EQ(rim.setup.protocol->rim, 0.5);
+    EXPECT_EQ(rim.trailer.number(key::kAdiposeRimMm), 5.0);
+    EXPECT_NE(rim.breastLine.find("5.0 mm adipose top and bottom, 5.0 mm round the curved edge, inner 50 %"),
+              std::string::npos)
+        << rim.breastLine;
+}
+
 // A step scan's trailer read back from the file: the scan, each projection's
 // figures, and T the loading-weighted sum of the t_i.
 TEST(ScanRun, TheTrailerStatesTheScanAndReadsBack) {

@@ -49,13 +49,15 @@ inline constexpr double kChamberY = 6.0; // cm from the chest-wall edge
 enum class DoseEstimator { ExpectedTrack, TrackLength, Analogue };
 
 // The protocol breast: a half-cylinder about the chest-wall edge (its flat
-// side at Y = 0), covered top and bottom (not round the rim) by adipose
-// tissue; the inner region is WorkbenchSetup::phantom, the glandular tissue
+// side at Y = 0), covered top and bottom by adipose tissue and, when `rim`
+// is above 0, round the curved edge between the layers too; the inner
+// region (radius - rim) is WorkbenchSetup::phantom, the glandular tissue
 // whose mean dose the whole-breast figures give.
 struct ProtocolBreast {
     double radius = kProtocolRadius; // cm
     double adipose = 0.5;            // cm, each of the two layers
     Material adiposeTissue;
+    double rim = 0.0; // cm
 };
 
 struct WorkbenchSetup {
@@ -240,6 +242,10 @@ class WorkbenchSimulation {
     // a shift and a mask).
     std::vector<int> regionTissue_;
     std::vector<uint8_t> regionGlandular_;
+    // The protocol breast's rim: a straight line may enter it twice (past the
+    // inner region), so the expected chord of its first entry would miss the
+    // second; its primaries are scored along their flights instead.
+    std::vector<uint8_t> regionReentrant_;
     int layers_ = 0;
     double phantomTop_ = 0.0;
     double paddleTop_ = 0.0;

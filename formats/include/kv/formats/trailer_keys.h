@@ -68,6 +68,9 @@ inline constexpr TrailerKey kGlandularPercent{"glandular_percent", TrailerType::
     kEngines};
 inline constexpr TrailerKey kAdiposeMm{"adipose_mm", TrailerType::Number, "mm",
     "protocol breast only: the adipose layer on top and on the bottom", kEngines};
+inline constexpr TrailerKey kAdiposeRimMm{"adipose_rim_mm", TrailerType::Number, "mm",
+    "protocol breast only, written when above 0: the adipose round the curved edge, between the two layers",
+    kEngines};
 inline constexpr TrailerKey kPlates{"plates", TrailerType::Word, "",
     "`full` (paddle and support scatter) or `absorbing` (they attenuate only)", kEngines, "full absorbing"};
 inline constexpr TrailerKey kSeed{"seed", TrailerType::Integer, "", "the run's random seed", kEngines};
@@ -168,6 +171,7 @@ inline constexpr std::array kTrailerKeys = {
     &trailer::kBreastModel,
     &trailer::kGlandularPercent,
     &trailer::kAdiposeMm,
+    &trailer::kAdiposeRimMm,
     &trailer::kPlates,
     &trailer::kSeed,
     &trailer::kHistories,
