@@ -48,7 +48,8 @@ std::vector<std::string> inputCells(const Row& r, const std::string& seed) {
             r.projections ? std::to_string(r.projections) : "",
             loadingText(r.projectionLoading),
             r.projectionAngle ? plainDecimal(*r.projectionAngle) : "",
-            r.rotationAxis ? plainDecimal(*r.rotationAxis) : ""};
+            r.rotationAxis ? plainDecimal(*r.rotationAxis) : "",
+            r.protocol && r.adiposeRimMm != 0 ? plainDecimal(r.adiposeRimMm) : ""};
 }
 
 formats::Geometry rowGeometry(const Row& r, const formats::Geometry& plates) {
@@ -56,6 +57,7 @@ formats::Geometry rowGeometry(const Row& r, const formats::Geometry& plates) {
     g.model = r.protocol ? formats::BreastModel::Protocol : formats::BreastModel::Workbench;
     const formats::Geometry usual;
     g.adiposeMm = r.protocol ? r.adiposeMm : usual.adiposeMm;
+    g.adiposeRimMm = r.protocol ? r.adiposeRimMm : usual.adiposeRimMm;
     g.glandularPercent = r.protocol ? r.glandular : usual.glandularPercent;
     g.plates = r.protocol ? r.plates : usual.plates;
     g.projections = r.projections;
@@ -92,7 +94,7 @@ std::string rowKey(const Row& r) {
             if (r.measured) key += ";spectrum_sha256=" + r.measured->contentHash;
             continue;
         }
-        // Likewise the scan's columns, only where a row gives them.
+        // Likewise the scan's columns and the rim, only where a row gives them.
         if (i > 0 && std::find(kInputColumns.begin(), kInputColumns.end(), "spectrum_file") <
                          kInputColumns.begin() + static_cast<std::ptrdiff_t>(i)) {
             if (!v[i].empty()) key += ";" + kInputColumns[i] + "=" + v[i];

@@ -96,6 +96,7 @@ std::vector<FactorLine> conversionFactors(const std::vector<FactorRow>& rows) {
                 moMo.emplace_back(other.factors.hvl1Paddle, other.factors.mgd);
         }
         if (const std::optional<double> ref = interpolated(moMo, l.hvlPaddle)) l.s = l.mgd / *ref;
+        l.adiposeRimMm = r.protocol ? r.adiposeRimMm : 0;
         l.tomosynthesis = r.tomosynthesis;
         l.projections = r.projections, l.projectionAngle = r.projectionAngle;
         l.rotationAxis = r.rotationAxis ? *r.rotationAxis : r.fid - r.fad;
@@ -149,7 +150,8 @@ void writeFactorsFile(const std::filesystem::path& dir, const std::string& name,
                format(l.mgd, "0.00000") + "," + format(l.mgdSigmaPercent, "0.000") + "," + cell(l.g) + "," +
                cell(l.c) + "," + cell(l.s) + "," + scan + "," + cell(l.t) + "," + sigma(l.tSigmaPercent) +
                "," + cell(l.bigT) + "," + sigma(l.bigTSigmaPercent) + "," + cell(l.trailerT) + "," +
-               sigma(l.trailerTSigmaPercent));
+               sigma(l.trailerTSigmaPercent) + "," +
+               (l.adiposeRimMm != 0 ? plainDecimal(l.adiposeRimMm) : ""));
     }
     w.commit();
 }
@@ -166,7 +168,8 @@ std::vector<PlotPoint> tPlotPoints(const std::vector<FactorLine>& lines) {
     // A curve per thickness; beam, glandularity and axis named where the lines hold more than one.
     auto beamOf = [](const FactorLine& l) {
         return l.target + "/" + l.filters + " " + l.kv + " kV, " + plainDecimal(l.glandular) + " %, axis " +
-               (l.rotationAxis ? plainDecimal(*l.rotationAxis) : std::string("-")) + " cm";
+               (l.rotationAxis ? plainDecimal(*l.rotationAxis) : std::string("-")) + " cm" +
+               (l.adiposeRimMm != 0 ? ", adipose_rim_mm = " + plainDecimal(l.adiposeRimMm) : std::string());
     };
     std::vector<std::string> beams;
     for (const FactorLine& l : lines)

@@ -129,6 +129,7 @@ factors::Row readRow(const std::map<std::string, std::string>& values, const for
             in.required("thickness_cm", engine::kMinProtocolThickness, engine::kMaxProtocolThickness);
         r.glandular = in.required("glandular_percent", 0, 100);
         r.adiposeMm = in.number("adipose_mm", r.adiposeMm, 0, formats::kMaxAdiposeMm);
+        r.adiposeRimMm = in.number("adipose_rim_mm", r.adiposeRimMm, 0, formats::kMaxAdiposeRimMm);
         if (!(r.thickness * 10 - 2 * r.adiposeMm >= 1 - 1e-9))
             throw std::invalid_argument(
                 fill(t.noInnerRegion, {plainDecimal(r.adiposeMm), plainDecimal(r.thickness)}));
@@ -138,7 +139,7 @@ factors::Row readRow(const std::map<std::string, std::string>& values, const for
             r.plates = v == "full" ? formats::PlateMode::Full : formats::PlateMode::Absorbing;
         }
     } else {
-        for (const char* c : {"adipose_mm", "plates"})
+        for (const char* c : {"adipose_mm", "adipose_rim_mm", "plates"})
             if (in.given(c)) throw std::invalid_argument(fill(t.onlyProtocol, {c}));
         r.plates = formats::PlateMode::Full;
         r.thickness = in.required("thickness_cm", 0.1, 6.0);

@@ -48,10 +48,10 @@ TEST(Grid, ARowTakesTheWorkbenchDefaultsForWhatItLeavesOut) {
     const factors::Row& mo = g.rows[0];
     EXPECT_EQ(mo.line, 2);
     EXPECT_EQ(factors::inputCells(mo, "7"),
-              (std::vector<std::string>{"4.5", "50",         "Mo", "28", "mammography", "0.8", "0",  "0.03",
-                                        "0",   "0",          "60", "16", "6",           "65",  "60", "60",
-                                        "7.5", "1000000000", "",   "7",  "workbench",   "",    "",   "",
-                                        "",    "",           "",   ""}));
+              (std::vector<std::string>{
+                  "4.5", "50", "Mo", "28",  "mammography", "0.8", "0", "0.03",      "0", "0", "60", "16", "6",
+                  "65",  "60", "60", "7.5", "1000000000",  "",    "7", "workbench", "",  "",  "",   "",   "",
+                  "",    "",   ""}));
     const factors::Row& w = g.rows[1];
     EXPECT_EQ(w.target, kv::formats::TargetMaterial::Tungsten);
     EXPECT_EQ(w.spectrum.molybdenum, "0");
@@ -70,7 +70,7 @@ TEST(Grid, EveryGivenColumnIsUsed) {
         (std::vector<std::string>{
             "3",  "30", "W",  "32", "tomosynthesis", "1",   "0.5", "0",         "0", "0.05", "50", "20", "4",
             "70", "55", "62", "15", "2000000",       "0.5", "99",  "workbench", "",  "",     "",   "",   "",
-            "",   ""}));
+            "",   "",   ""}));
     EXPECT_EQ(g.rows[0].seed, 99u);
 }
 
@@ -489,8 +489,68 @@ TEST(Factors, TAndBigTOverTheZeroDegreeRow) {
     TempDir d;
     writeFactorsFile(d.path(), "factors.csv", l);
     const std::string text = kv::test_support::readFile(d.path() / "factors.csv");
-    EXPECT_NE(text.find(",tomosynthesis,9,,5,,,0.9500,0.500,0.9510,0.200\r\n"), std::string::npos) << text;
-    EXPECT_NE(text.find(",tomosynthesis,1,20,5,0.9000,0.500,,,,\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(",tomosynthesis,9,,5,,,0.9500,0.500,0.9510,0.200,\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(",tomosynthesis,1,20,5,0.9000,0.500,,,,,\r\n"), std::string::npos) << text;
+}
+
+// The rim round the protocol breast's edge: its own column, a row without it
+// keeping the key (and so the stored result) it had before the column, and
+// t only over the 0 deg row of the same rim.
+TEST(Grid, TheAdiposeRimColumnAndTheRowsWithoutIt) {
+    const std::string header = "thickness_cm,glandular_percent,target,kv,method,model,projection_angle\n";
+    Grid before = parseGrid(header + "4,50,Mo,28,tomosynthesis,protocol,20\n", unit(), en);
+    ASSERT_EQ(before.rows.size(), 1u);
+    // The stem a stored sweep holds for this row (its key as before the column).
+    EXPECT_EQ(factors::resultStem(before.rows[0]), "tomo-protocol-Mo-28kV-4.0cm-g50-f869a485cdb8");
+    Grid g =
+        parseGrid("thickness_cm,glandular_percent,target,kv,method,model,projection_angle,adipose_rim_mm\n"
+                  "4,50,Mo,28,tomosynthesis,protocol,20,\n"
+                  "4,50,Mo,28,tomosynthesis,protocol,20,0\n"
+                  "4,50,Mo,28,tomosynthesis,protocol,20,5\n"
+                  "4,50,Mo,28,tomosynthesis,protocol,0,5\n"
+                  "4,50,Mo,28,tomosynthesis,protocol,0,\n"
+                  "4,50,Mo,28,,,,5\n"
+                  "4,50,Mo,28,,protocol,,20.5\n"
+                  "4,50,Mo,28,,protocol,,-1\n"
+                  "4,50,Mo,28,,protocol,,thin\n",
+                  unit(), en);
+    ASSERT_EQ(g.rows.size(), 5u);
+    for (int i : {0, 1}) {
+        EXPECT_EQ(factors::rowKey(g.rows[i]), factors::rowKey(before.rows[0])) << i;
+        EXPECT_EQ(factors::inputCells(g.rows[i], "").back(), "") << i;
+    }
+    EXPECT_EQ(g.rows[2].adiposeRimMm, 5.0);
+    EXPECT_EQ(factors::inputCells(g.rows[2], "").back(), "5");
+    EXPECT_NE(factors::rowKey(g.rows[2]).find(";adipose_rim_mm=5"), std::string::npos);
+    EXPECT_NE(factors::resultStem(g.rows[2]), factors::resultStem(g.rows[0]));
+    EXPECT_EQ(factors::rowGeometry(g.rows[2], kv::formats::Geometry{}).adiposeRimMm, 5.0);
+    const char* says[] = {"adipose_rim_mm belongs to model protocol",
+                          "adipose_rim_mm 20.5 lies outside 0 to 20", "adipose_rim_mm -1 lies outside",
+                          "adipose_rim_mm \"thin\""};
+    ASSERT_EQ(g.refused.size(), std::size(says));
+    for (size_t i = 0; i < std::size(says); ++i)
+        EXPECT_NE(g.refused[i].problem.find(says[i]), std::string::npos) << g.refused[i].problem;
+
+    // Rows 0 and 2 at 20 deg, 3 and 4 their 0 deg rows, listed rim first.
+    const double mgd[] = {0.19, 0.19, 0.16, 0.20, 0.21};
+    std::vector<FactorRow> rows;
+    for (size_t i : {0u, 2u, 3u, 4u}) {
+        factors::RowFactors f;
+        f.mgd = mgd[i], f.mgdSigmaPercent = 0.3, f.hvl1Paddle = 0.35;
+        rows.push_back({g.rows[i], f});
+    }
+    const std::vector<FactorLine> l = conversionFactors(rows);
+    ASSERT_EQ(l.size(), 4u);
+    EXPECT_NEAR(*l[0].t, 0.19 / 0.21, 1e-12) << "the bare rim over its own 0 deg row";
+    EXPECT_NEAR(*l[1].t, 0.16 / 0.20, 1e-12) << "the rim over its own";
+    const std::vector<PlotPoint> points = tPlotPoints(l);
+    ASSERT_EQ(points.size(), 4u);
+    EXPECT_NE(points[0].curve, points[1].curve);
+    TempDir d;
+    writeFactorsFile(d.path(), "factors.csv", l);
+    const std::string text = kv::test_support::readFile(d.path() / "factors.csv");
+    EXPECT_NE(text.find(",tomosynthesis,1,20,5,0.8000,0.424,,,,,5\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(",tomosynthesis,1,20,5,0.9048,0.424,,,,,\r\n"), std::string::npos) << text;
 }
 
 // The published way of forming g, c and s, on made-up rows whose mgd and HVL are given.
@@ -538,7 +598,7 @@ TEST(Factors, GcAndSFromTheirReferenceRows) {
     const std::string text = kv::test_support::readFile(d.path() / "factors.csv");
     EXPECT_EQ(text.substr(0, text.find("\r\n")), kFactorsHeader);
     EXPECT_NE(
-        text.find("\r\nW,Rh 0.025,34,4,50,0.5000,0.33000,0.500,0.3300,1.0000,,mammography,,,,,,,,,\r\n"),
+        text.find("\r\nW,Rh 0.025,34,4,50,0.5000,0.33000,0.500,0.3300,1.0000,,mammography,,,,,,,,,,\r\n"),
         std::string::npos)
         << text;
 }
@@ -645,7 +705,7 @@ TEST(SweepProgram, ABadRowIsReportedAndAKilledSweepGoesOnWhereItStopped) {
               "thickness_cm,glandular_percent,target,kv,method,be_mm,al_mm,mo_mm,rh_mm,ag_mm,air_cm,"
               "target_angle,tilt,fid_cm,fcd_cm,fad_cm,angular_range,histories,sagd_sigma_percent,seed,"
               "model,adipose_mm,plates,spectrum_file,projections,projection_loading,projection_angle,"
-              "rotation_axis_cm,"
+              "rotation_axis_cm,adipose_rim_mm,"
               "hvl1_mm_al,hvl1_mm_al_paddle,mean_kev,sagd,sagd_sigma_reached_"
               "percent,dose100,dose100_sigma_percent,mean_percentage,mgd,mgd_sigma_percent,k_surface_"
               "per_k_fcd,k_fcd_paddle_per_k_fcd,histories_done,engine_version,file");

@@ -43,7 +43,8 @@ inline const std::vector<std::string> kInputColumns = {"thickness_cm",
                                                        "projections",
                                                        "projection_loading",
                                                        "projection_angle",
-                                                       "rotation_axis_cm"};
+                                                       "rotation_axis_cm",
+                                                       "adipose_rim_mm"};
 inline const std::vector<std::string> kRequiredColumns = {"thickness_cm", "glandular_percent", "target",
                                                           "kv"};
 
@@ -64,6 +65,7 @@ struct Row {
     // The protocol breast (Geometry.dat's model = protocol) instead of the workbench's box.
     bool protocol = false;
     double adiposeMm = 5.0;
+    double adiposeRimMm = 0.0; // round the curved edge; 0 leaves the row's key as before the column
     formats::PlateMode plates = formats::PlateMode::Absorbing;
     // A measured spectrum in place of the model: the file as the grid names it, and what it holds.
     std::string spectrumFile;

@@ -38,12 +38,13 @@ struct FactorLine {
     int projections = 0;
     std::optional<double> projectionAngle, rotationAxis;
     std::optional<double> t, tSigmaPercent, bigT, bigTSigmaPercent, trailerT, trailerTSigmaPercent;
+    double adiposeRimMm = 0; // the protocol breast's rim; its t and T are over a 0 deg row of the same
 };
 
 inline constexpr const char* kFactorsHeader =
     "target,filters,kv,thickness_cm,glandular_percent,hvl1_mm_al_paddle,mgd,mgd_sigma_percent,g,c,s,"
     "method,projections,projection_angle,rotation_axis_cm,t,t_sigma_percent,T,T_sigma_percent,T_trailer,"
-    "T_trailer_sigma_percent";
+    "T_trailer_sigma_percent,adipose_rim_mm";
 
 std::vector<FactorLine> conversionFactors(const std::vector<FactorRow>& rows);
 // Throws kv::RecordError when the file cannot be written (the old one stays).
