@@ -26,7 +26,8 @@ std::string axisText(const std::optional<double>& axis) {
 
 // The breast, beam and axis a case shares with its 0 deg projection.
 std::string sameGeometry(const TomoCase& c) {
-    return plainDecimal(c.row.thickness) + " | " + c.beam + " | " + axisText(c.axisCm);
+    return plainDecimal(c.row.thickness) + " | " + c.beam + " | " + axisText(c.axisCm) + " | " +
+           plainDecimal(c.adiposeRimMm);
 }
 
 // A scan design's column: "15 x ±7.5°", "sweep ±25°".
@@ -67,7 +68,7 @@ std::vector<TomoCase> tomosynthesisCases(bool reduced, const formats::EquipmentR
                                       {TomoKind::Sweep, 7.5, 0}, {TomoKind::Sweep, 25, 0}};
     std::string csv =
         "thickness_cm,glandular_percent,target,kv,mo_mm,rh_mm,al_mm,method,angular_range,projections,"
-        "projection_angle,rotation_axis_cm,histories,seed,model\n";
+        "projection_angle,rotation_axis_cm,histories,seed,model,adipose_rim_mm\n";
     std::vector<TomoCase> out;
     auto add = [&](const Beam& b, double cm, TomoCase c) {
         const bool tomo = c.kind != TomoKind::Mammography;
@@ -79,9 +80,11 @@ std::vector<TomoCase> tomosynthesisCases(bool reduced, const formats::EquipmentR
             (c.kind == TomoKind::Step ? std::to_string(c.projections) : std::string()) + "," +
             (c.kind == TomoKind::Single ? plainDecimal(c.angleDeg) : std::string()) + "," +
             (tomo ? axisText(c.axisCm) : std::string()) + "," + plainDecimal(histories);
+        const std::string rim = c.adiposeRimMm != 0 ? plainDecimal(c.adiposeRimMm) : std::string();
         // A seed of the row's own, so that adding a row leaves the others' results standing.
-        const uint64_t seed = std::stoull(sha256Hex("tomo " + head).substr(0, 15), nullptr, 16);
-        csv += head + "," + std::to_string(seed) + ",protocol\n";
+        const uint64_t seed = std::stoull(
+            sha256Hex("tomo " + head + (rim.empty() ? "" : " rim " + rim)).substr(0, 15), nullptr, 16);
+        csv += head + "," + std::to_string(seed) + ",protocol," + rim + "\n";
         c.beam = b.name;
         out.push_back(c);
     };
@@ -94,6 +97,18 @@ std::vector<TomoCase> tomosynthesisCases(bool reduced, const formats::EquipmentR
                     add(b, cm, {{}, "", TomoKind::Single, a, 0, 0, axis});
             for (const Design& d : designs)
                 add(b, cm, {{}, "", d.kind, 0, d.range, d.projections, std::nullopt});
+        }
+    }
+    // The published factors fall with angle and thickness; with a bare curved edge ours of a
+    // thick breast do not. The same Mo/Mo cases with adipose round that edge show the difference.
+    if (!reduced) {
+        constexpr double kRimMm = 5;
+        for (double cm : thicknesses) {
+            add(beams[0], cm, {{}, "", TomoKind::Mammography, 0, 0, 0, std::nullopt, kRimMm});
+            for (double a : angles)
+                add(beams[0], cm, {{}, "", TomoKind::Single, a, 0, 0, std::nullopt, kRimMm});
+            for (const Design& d : designs)
+                add(beams[0], cm, {{}, "", d.kind, 0, d.range, d.projections, std::nullopt, kRimMm});
         }
     }
     const sweep::Grid grid = sweep::parseGrid(csv, equipment, texts::englishSweepTexts);
@@ -132,16 +147,18 @@ std::string tomosynthesisMarkdown(const std::vector<TomoLine>& lines, const std:
           "combines the two rows'. 50 % glandular. `2D / 0°`: the mammography row over the 0° projection.\n";
     std::set<std::string> beams;
     std::set<double> thicknesses;
-    std::set<std::string> axes;
+    std::map<std::string, std::set<double>> rims;                         // per beam
+    std::map<std::pair<std::string, double>, std::set<std::string>> axes; // per beam and rim
     std::map<std::string, const TomoLine*> at;
     std::vector<std::string> designs;
     std::vector<double> angles;
     for (const TomoLine& l : lines) {
         const TomoCase& c = l.c;
-        beams.insert(c.beam), thicknesses.insert(c.row.thickness);
-        std::string key = c.beam + " | " + plainDecimal(c.row.thickness) + " | ";
+        beams.insert(c.beam), thicknesses.insert(c.row.thickness), rims[c.beam].insert(c.adiposeRimMm);
+        std::string key =
+            c.beam + " | " + plainDecimal(c.adiposeRimMm) + " | " + plainDecimal(c.row.thickness) + " | ";
         if (c.kind == TomoKind::Single) {
-            axes.insert(axisText(c.axisCm));
+            axes[{c.beam, c.adiposeRimMm}].insert(axisText(c.axisCm));
             if (std::find(angles.begin(), angles.end(), c.angleDeg) == angles.end())
                 angles.push_back(c.angleDeg);
             key += "t " + axisText(c.axisCm) + " " + plainDecimal(c.angleDeg);
@@ -160,39 +177,44 @@ std::string tomosynthesisMarkdown(const std::vector<TomoLine>& lines, const std:
         return it == at.end() ? std::string("-") : valueCell(*it->second);
     };
     for (const std::string& beam : beams) {
-        for (const std::string& axis : axes) {
-            md << "\n#### t(θ), " << beam << ", rotation axis "
-               << (axis.empty() ? std::string("at FID - FAD") : axis + " cm above the detector")
-               << "\n\n| thickness (cm) |";
-            for (double a : angles)
-                md << " " << plainDecimal(a) << "° |";
-            md << "\n|---|";
-            for (size_t i = 0; i < angles.size(); ++i)
+        // The bare rim first, the breast with an adipose rim after it.
+        for (double rim : rims[beam]) {
+            const std::string withRim =
+                rim != 0 ? ", " + plainDecimal(rim) + " mm adipose round the curved edge" : std::string();
+            const std::string of = beam + " | " + plainDecimal(rim) + " | ";
+            for (const std::string& axis : axes[{beam, rim}]) {
+                md << "\n#### t(θ), " << beam << ", rotation axis "
+                   << (axis.empty() ? std::string("at FID - FAD") : axis + " cm above the detector")
+                   << withRim << "\n\n| thickness (cm) |";
+                for (double a : angles)
+                    md << " " << plainDecimal(a) << "° |";
+                md << "\n|---|";
+                for (size_t i = 0; i < angles.size(); ++i)
+                    md << "---|";
+                md << "\n";
+                for (double cm : thicknesses) {
+                    md << "| " << plainDecimal(cm) << " |";
+                    for (double a : angles)
+                        md << " " << cell(of + plainDecimal(cm) + " | t " + axis + " " + plainDecimal(a))
+                           << " |";
+                    md << "\n";
+                }
+            }
+            md << "\n#### T of the scan designs, " << beam << ", rotation axis at FID - FAD" << withRim
+               << "\n\n| thickness (cm) | 2D / 0° |";
+            for (const std::string& d : designs)
+                md << " " << d << " |";
+            md << "\n|---|---|";
+            for (size_t i = 0; i < designs.size(); ++i)
                 md << "---|";
             md << "\n";
             for (double cm : thicknesses) {
-                md << "| " << plainDecimal(cm) << " |";
-                for (double a : angles)
-                    md << " "
-                       << cell(beam + " | " + plainDecimal(cm) + " | t " + axis + " " + plainDecimal(a))
-                       << " |";
+                const std::string row = of + plainDecimal(cm) + " | ";
+                md << "| " << plainDecimal(cm) << " | " << cell(row + "2D") << " |";
+                for (const std::string& d : designs)
+                    md << " " << cell(row + d) << " |";
                 md << "\n";
             }
-        }
-        md << "\n#### T of the scan designs, " << beam
-           << ", rotation axis at FID - FAD\n\n| thickness (cm) | 2D / 0° |";
-        for (const std::string& d : designs)
-            md << " " << d << " |";
-        md << "\n|---|---|";
-        for (size_t i = 0; i < designs.size(); ++i)
-            md << "---|";
-        md << "\n";
-        for (double cm : thicknesses) {
-            const std::string row = beam + " | " + plainDecimal(cm) + " | ";
-            md << "| " << plainDecimal(cm) << " | " << cell(row + "2D") << " |";
-            for (const std::string& d : designs)
-                md << " " << cell(row + d) << " |";
-            md << "\n";
         }
     }
     return md.str();

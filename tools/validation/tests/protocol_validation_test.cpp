@@ -238,24 +238,33 @@ double madeUp(const TomoCase& c) {
 TEST(Tomosynthesis, EachCaseIsOverTheZeroDegreeProjectionOfItsOwnBreastBeamAndAxis) {
     const std::vector<TomoCase> cases =
         kv::validation::tomosynthesisCases(false, kv::formats::readEquipment(KV_RUN_DIR), 1e5);
-    // 6 thicknesses x 3 beams x (the 2D row, 7 angles at each of 2 axes, 6 scan designs).
-    ASSERT_EQ(cases.size(), 378u);
+    // 6 thicknesses x 3 beams x (the 2D row, 7 angles at each of 2 axes, 6 scan designs), and
+    // Mo/Mo's 6 thicknesses with a rim x (the 2D row, 7 angles at one axis, 6 scan designs).
+    ASSERT_EQ(cases.size(), 378u + 84u);
     std::vector<kv::factors::RowFactors> f(cases.size());
     for (size_t i = 0; i < cases.size(); ++i) {
         const TomoCase& c = cases[i];
-        f[i].mgd = madeUp(c) * (1 - 0.05 * c.row.thickness) * (c.beam[0] == 'W' ? 1.1 : 1);
+        // A rim's rows over a bare rim's 0 deg projection would be 10 % off.
+        f[i].mgd = madeUp(c) * (1 - 0.05 * c.row.thickness) * (c.beam[0] == 'W' ? 1.1 : 1) *
+                   (c.adiposeRimMm != 0 ? 0.9 : 1);
         f[i].mgdSigmaPercent = c.reference() ? 0.3 : 0.4;
         // The grid row is the case it stands for.
         EXPECT_EQ(c.row.tomosynthesis, c.kind != TomoKind::Mammography);
         EXPECT_EQ(c.row.projections, c.kind == TomoKind::Step ? c.projections : 0);
         EXPECT_EQ(c.row.projectionAngle.has_value(), c.kind == TomoKind::Single);
         EXPECT_EQ(c.row.rotationAxis, c.kind == TomoKind::Single ? c.axisCm : std::nullopt);
+        EXPECT_EQ(c.row.adiposeRimMm, c.adiposeRimMm);
+        if (c.adiposeRimMm != 0) {
+            EXPECT_EQ(c.adiposeRimMm, 5.0);
+            EXPECT_EQ(c.beam, "Mo/Mo 28 kV");
+            EXPECT_FALSE(c.axisCm);
+        }
         if (c.kind == TomoKind::Step || c.kind == TomoKind::Sweep) {
             EXPECT_EQ(c.row.angularRange, c.rangeDeg);
         }
     }
     const std::vector<TomoLine> lines = kv::validation::tomosynthesisLines(cases, f);
-    ASSERT_EQ(lines.size(), 378u - 36u);
+    ASSERT_EQ(lines.size(), 378u - 36u + 84u - 6u);
     for (const TomoLine& l : lines) {
         SCOPED_TRACE(l.c.beam + " " + std::to_string(l.c.row.thickness));
         EXPECT_NEAR(l.value, madeUp(l.c), 1e-12);
@@ -282,8 +291,20 @@ TEST(Tomosynthesis, EachCaseIsOverTheZeroDegreeProjectionOfItsOwnBreastBeamAndAx
              "sweep ±25° |",
              "| 2 | 1.004 ± 0.005 | 0.983 ± 0.005 | 0.974 ± 0.005 | 0.957 ± 0.005 | 0.947 ± 0.005 | 0.985 ± "
              "0.005 | 0.950 ± 0.005 |",
+             "#### t(θ), Mo/Mo 28 kV, rotation axis at FID - FAD, 5 mm adipose round the curved edge\n\n"
+             "| thickness (cm) | 5° | 10° | 15° | 20° | 25° | 30° |\n|---|---|---|---|---|---|---|\n"
+             "| 2 | 0.994 ± 0.005 |",
+             "#### T of the scan designs, Mo/Mo 28 kV, rotation axis at FID - FAD, 5 mm adipose round the "
+             "curved "
+             "edge\n\n| thickness (cm) | 2D / 0° |",
          })
         EXPECT_NE(md.find(expected), std::string::npos) << expected << "\n" << md;
+    // No rim table for the other beams, nor at the axis on the detector.
+    EXPECT_EQ(md.find("W/Al 30 kV, rotation axis at FID - FAD, 5 mm"), std::string::npos);
+    EXPECT_EQ(md.find("0 cm above the detector, 5 mm"), std::string::npos);
+    EXPECT_LT(md.find("#### T of the scan designs, Mo/Mo 28 kV, rotation axis at FID - FAD\n"),
+              md.find("#### t(θ), Mo/Mo 28 kV, rotation axis at FID - FAD, 5 mm"))
+        << "the bare rim first";
 }
 
 // The engine's reduced rows: the 0 deg projection is the 2D row, t falls at 25 deg, and a scan of 25

@@ -31,11 +31,13 @@ struct TomoCase {
     double angleDeg = 0, rangeDeg = 0;
     int projections = 0;
     std::optional<double> axisCm; // none: the equipment's FID - FAD
+    double adiposeRimMm = 0;      // the protocol breast's adipose round its curved edge
     bool reference() const { return kind == TomoKind::Single && angleDeg == 0; }
 };
 
 // t(theta) at 0-30 deg for the rotation axis at the detector and at FID - FAD, the common scan
-// designs and the 2D row, for each breast and beam; `reduced` is the few CI runs.
+// designs and the 2D row, for each breast and beam; and for Mo/Mo with the axis at FID - FAD the
+// same with a 5 mm adipose rim round the curved edge. `reduced` is the few CI runs (no rim).
 std::vector<TomoCase> tomosynthesisCases(bool reduced, const formats::EquipmentRecord& equipment,
                                          double histories);
 
