@@ -14,7 +14,8 @@ theta to the one at 0 deg is the primary part of t(theta); mu -> infinity
 leaves the pure geometry, the solid angle of the inner region's silhouette
 seen from the focus. It is split by where the ray enters the inner region:
 through its upper face (under the top adipose layer) or through the curved
-rim, which the protocol breast leaves uncovered.
+rim, which the protocol breast leaves uncovered unless Geometry.dat gives
+adipose_rim_mm.
 
 Geometry as the engine's protocol breast (engine/README.md): z is the depth
 below the 0 deg focus, the detector at the FID, the support 1.5 cm above it,
@@ -110,7 +111,7 @@ def main():
     p.add_argument("--fid", type=float, default=65.0)
     p.add_argument("--radius", type=float, default=8.0)
     p.add_argument("--adipose", type=float, default=0.5, help="adipose on top and bottom, cm")
-    p.add_argument("--rim", type=float, default=0.0, help="adipose round the curved edge, cm (the engine: none)")
+    p.add_argument("--rim", type=float, default=0.0, help="adipose round the curved edge, cm (the engine's adipose_rim_mm / 10; default none)")
     p.add_argument("--detector-x", type=float, default=30.0)
     p.add_argument("--detector-y", type=float, default=24.0)
     p.add_argument("--grid", type=int, default=360, help="detector points per side")
