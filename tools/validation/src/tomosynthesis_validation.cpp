@@ -95,8 +95,9 @@ std::vector<TomoCase> tomosynthesisCases(bool reduced, const formats::EquipmentR
             for (const std::optional<double>& axis : axes)
                 for (double a : angles)
                     add(b, cm, {{}, "", TomoKind::Single, a, 0, 0, axis});
-            for (const Design& d : designs)
-                add(b, cm, {{}, "", d.kind, 0, d.range, d.projections, std::nullopt});
+            for (const std::optional<double>& axis : axes)
+                for (const Design& d : designs)
+                    add(b, cm, {{}, "", d.kind, 0, d.range, d.projections, axis});
         }
     }
     // The published factors fall with angle and thickness; with a bare curved edge ours of a
@@ -149,6 +150,7 @@ std::string tomosynthesisMarkdown(const std::vector<TomoLine>& lines, const std:
     std::set<double> thicknesses;
     std::map<std::string, std::set<double>> rims;                         // per beam
     std::map<std::pair<std::string, double>, std::set<std::string>> axes; // per beam and rim
+    std::map<std::pair<std::string, double>, std::set<std::string>> designAxes;
     std::map<std::string, const TomoLine*> at;
     std::vector<std::string> designs;
     std::vector<double> angles;
@@ -167,7 +169,8 @@ std::string tomosynthesisMarkdown(const std::vector<TomoLine>& lines, const std:
         } else {
             if (std::find(designs.begin(), designs.end(), designName(c)) == designs.end())
                 designs.push_back(designName(c));
-            key += designName(c);
+            designAxes[{c.beam, c.adiposeRimMm}].insert(axisText(c.axisCm));
+            key += designName(c) + " " + axisText(c.axisCm);
         }
         at[key] = &l;
     }
@@ -200,20 +203,28 @@ std::string tomosynthesisMarkdown(const std::vector<TomoLine>& lines, const std:
                     md << "\n";
                 }
             }
-            md << "\n#### T of the scan designs, " << beam << ", rotation axis at FID - FAD" << withRim
-               << "\n\n| thickness (cm) | 2D / 0° |";
-            for (const std::string& d : designs)
-                md << " " << d << " |";
-            md << "\n|---|---|";
-            for (size_t i = 0; i < designs.size(); ++i)
-                md << "---|";
-            md << "\n";
-            for (double cm : thicknesses) {
-                const std::string row = of + plainDecimal(cm) + " | ";
-                md << "| " << plainDecimal(cm) << " | " << cell(row + "2D") << " |";
+            // FID - FAD (the empty text) first, as the tables always had it.
+            const std::set<std::string>& scanAxes = designAxes[{beam, rim}];
+            std::vector<std::string> ordered(scanAxes.begin(), scanAxes.end());
+            std::stable_partition(ordered.begin(), ordered.end(),
+                                  [](const std::string& a) { return a.empty(); });
+            for (const std::string& axis : ordered) {
+                md << "\n#### T of the scan designs, " << beam << ", rotation axis "
+                   << (axis.empty() ? std::string("at FID - FAD") : axis + " cm above the detector")
+                   << withRim << "\n\n| thickness (cm) | 2D / 0° |";
                 for (const std::string& d : designs)
-                    md << " " << cell(row + d) << " |";
+                    md << " " << d << " |";
+                md << "\n|---|---|";
+                for (size_t i = 0; i < designs.size(); ++i)
+                    md << "---|";
                 md << "\n";
+                for (double cm : thicknesses) {
+                    const std::string row = of + plainDecimal(cm) + " | ";
+                    md << "| " << plainDecimal(cm) << " | " << cell(row + "2D") << " |";
+                    for (const std::string& d : designs)
+                        md << " " << cell(row + d + " " + axis) << " |";
+                    md << "\n";
+                }
             }
         }
     }

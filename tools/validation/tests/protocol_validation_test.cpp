@@ -238,21 +238,22 @@ double madeUp(const TomoCase& c) {
 TEST(Tomosynthesis, EachCaseIsOverTheZeroDegreeProjectionOfItsOwnBreastBeamAndAxis) {
     const std::vector<TomoCase> cases =
         kv::validation::tomosynthesisCases(false, kv::formats::readEquipment(KV_RUN_DIR), 1e5);
-    // 6 thicknesses x 3 beams x (the 2D row, 7 angles at each of 2 axes, 6 scan designs), and
+    // 6 thicknesses x 3 beams x (the 2D row, 7 angles and 6 scan designs at each of 2 axes), and
     // Mo/Mo's 6 thicknesses with a rim x (the 2D row, 7 angles at one axis, 6 scan designs).
-    ASSERT_EQ(cases.size(), 378u + 84u);
+    ASSERT_EQ(cases.size(), 486u + 84u);
     std::vector<kv::factors::RowFactors> f(cases.size());
     for (size_t i = 0; i < cases.size(); ++i) {
         const TomoCase& c = cases[i];
-        // A rim's rows over a bare rim's 0 deg projection would be 10 % off.
+        // A rim's rows over a bare rim's 0 deg projection would be 10 % off, a scan about the
+        // detector over the 0 deg projection about FID - FAD 5 %.
         f[i].mgd = madeUp(c) * (1 - 0.05 * c.row.thickness) * (c.beam[0] == 'W' ? 1.1 : 1) *
-                   (c.adiposeRimMm != 0 ? 0.9 : 1);
+                   (c.adiposeRimMm != 0 ? 0.9 : 1) * (c.axisCm == 0.0 ? 0.95 : 1);
         f[i].mgdSigmaPercent = c.reference() ? 0.3 : 0.4;
         // The grid row is the case it stands for.
         EXPECT_EQ(c.row.tomosynthesis, c.kind != TomoKind::Mammography);
         EXPECT_EQ(c.row.projections, c.kind == TomoKind::Step ? c.projections : 0);
         EXPECT_EQ(c.row.projectionAngle.has_value(), c.kind == TomoKind::Single);
-        EXPECT_EQ(c.row.rotationAxis, c.kind == TomoKind::Single ? c.axisCm : std::nullopt);
+        EXPECT_EQ(c.row.rotationAxis, c.kind == TomoKind::Mammography ? std::nullopt : c.axisCm);
         EXPECT_EQ(c.row.adiposeRimMm, c.adiposeRimMm);
         if (c.adiposeRimMm != 0) {
             EXPECT_EQ(c.adiposeRimMm, 5.0);
@@ -264,7 +265,7 @@ TEST(Tomosynthesis, EachCaseIsOverTheZeroDegreeProjectionOfItsOwnBreastBeamAndAx
         }
     }
     const std::vector<TomoLine> lines = kv::validation::tomosynthesisLines(cases, f);
-    ASSERT_EQ(lines.size(), 378u - 36u + 84u - 6u);
+    ASSERT_EQ(lines.size(), 486u - 36u + 84u - 6u);
     for (const TomoLine& l : lines) {
         SCOPED_TRACE(l.c.beam + " " + std::to_string(l.c.row.thickness));
         EXPECT_NEAR(l.value, madeUp(l.c), 1e-12);
@@ -297,11 +298,18 @@ TEST(Tomosynthesis, EachCaseIsOverTheZeroDegreeProjectionOfItsOwnBreastBeamAndAx
              "#### T of the scan designs, Mo/Mo 28 kV, rotation axis at FID - FAD, 5 mm adipose round the "
              "curved "
              "edge\n\n| thickness (cm) | 2D / 0° |",
+             "#### T of the scan designs, W/Rh 29 kV, rotation axis 0 cm above the detector\n\n"
+             "| thickness (cm) | 2D / 0° | 15 x ±7.5° |",
          })
         EXPECT_NE(md.find(expected), std::string::npos) << expected << "\n" << md;
     // No rim table for the other beams, nor at the axis on the detector.
     EXPECT_EQ(md.find("W/Al 30 kV, rotation axis at FID - FAD, 5 mm"), std::string::npos);
     EXPECT_EQ(md.find("0 cm above the detector, 5 mm"), std::string::npos);
+    EXPECT_LT(md.find("#### T of the scan designs, W/Al 30 kV, rotation axis at FID - FAD\n"),
+              md.find("#### T of the scan designs, W/Al 30 kV, rotation axis 0 cm above the detector\n"))
+        << "the axis at FID - FAD first, as before";
+    EXPECT_EQ(md.find("#### T of the scan designs, Mo/Mo 28 kV, rotation axis 0 cm above the detector, 5 mm"),
+              std::string::npos);
     EXPECT_LT(md.find("#### T of the scan designs, Mo/Mo 28 kV, rotation axis at FID - FAD\n"),
               md.find("#### t(θ), Mo/Mo 28 kV, rotation axis at FID - FAD, 5 mm"))
         << "the bare rim first";
