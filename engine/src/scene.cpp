@@ -50,22 +50,22 @@ Scene::Scene(std::vector<Region> regions, Box world, int worldMaterial)
         for (size_t j = 0; j < i; ++j)
             if (overlaps(regions_[i].shape.box, regions_[j].shape.box))
                 inner_[i].push_back(static_cast<int>(j));
-    for (size_t i = 0; i < regions_.size(); ++i)
+    for (size_t i = 0; i < regions_.size(); ++i) {
         plainBox_.push_back(!regions_[i].shape.cylinder && inner_[i].empty());
+        regionsLoZ_ = std::min(regionsLoZ_, regions_[i].shape.box.lo.z);
+        regionsHiZ_ = std::max(regionsHiZ_, regions_[i].shape.box.hi.z);
+    }
 }
 
-int Scene::locate(const Vec3& p) const {
-    for (size_t i = 0; i < regions_.size(); ++i)
-        if (regions_[i].shape.contains(p)) return static_cast<int>(i);
-    return world_.contains(p) ? worldRegion() : kOutside;
-}
-
-double Scene::distanceOut(int region, const Vec3& p, const Vec3& d) const {
+double Scene::distanceOutOfLine(int region, const Vec3& p, const Vec3& d) const {
     double best = kInfinity, t0, t1;
     if (region == worldRegion()) {
         const Vec3 inv = Shape::inverse(d);
         Shape w{world_};
         if (w.interval(p, d, inv, t0, t1)) best = t1;
+        // Beyond every region in z and heading away, with 1 / d.z finite:
+        // each region's interval ends at t <= 0, so none would be taken.
+        if ((p.z >= regionsHiZ_ && d.z > 1e-300) || (p.z <= regionsLoZ_ && d.z < -1e-300)) return best;
         for (const Region& r : regions_)
             if (r.shape.interval(p, d, inv, t0, t1) && t0 > 0 && t0 < best) best = t0;
         return best;
