@@ -241,13 +241,29 @@ class alignas(64) WorkbenchSimulation::Worker {
         const float *primary = batch_.data(), *scatter = primary + kind;
         int64_t *tallyP = tally_.data(), *tallyS = tallyP + kind;
         uint64_t* squares = squares_.data();
-        for (size_t v = 0; v < kind; ++v) {
-            // no test for empty voxels: an empty sum adds 0, and the branch was a coin toss
-            int64_t p = static_cast<int64_t>(static_cast<double>(primary[v]) * kQuantaPerEv + 0.5);
-            int64_t s = static_cast<int64_t>(static_cast<double>(scatter[v]) * kQuantaPerEv + 0.5);
-            tallyP[v] += p;
-            tallyS[v] += s;
-            squares[v] += scaledSquare(p + s, perHistory);
+        auto sweep = [=]<bool Squares>(size_t from, size_t to) {
+            for (size_t v = from; v < to; ++v) {
+                // no test for empty voxels: an empty sum adds 0, and the branch was a coin toss
+                int64_t p = static_cast<int64_t>(static_cast<double>(primary[v]) * kQuantaPerEv + 0.5);
+                int64_t s = static_cast<int64_t>(static_cast<double>(scatter[v]) * kQuantaPerEv + 0.5);
+                tallyP[v] += p;
+                tallyS[v] += s;
+                if constexpr (Squares) squares[v] += scaledSquare(p + s, perHistory);
+            }
+        };
+        if (maps_) {
+            sweep.template operator()<true>(0, kind);
+        } else {
+            // No side file is written without the maps: only the reference
+            // region's voxels need their squares (for the median sigma).
+            const size_t row = static_cast<size_t>(kVoxelsX) * static_cast<size_t>(layers_);
+            const size_t ref = static_cast<size_t>(kRefXEnd) * static_cast<size_t>(layers_);
+            sweep.template operator()<false>(0, kRefYBegin * row);
+            for (size_t iy = kRefYBegin; iy < kRefYEnd; ++iy) {
+                sweep.template operator()<true>(iy * row, iy * row + ref);
+                sweep.template operator()<false>(iy * row + ref, (iy + 1) * row);
+            }
+            sweep.template operator()<false>(kRefYEnd * row, kind);
         }
         std::fill(batch_.begin(), batch_.end(), 0.0f);
         ++batches_;
@@ -762,6 +778,16 @@ WorkbenchResult WorkbenchSimulation::finish(const RunPart& p) const {
                 batchRelativeSigma(static_cast<double>(p.tally[2 * v] + p.tally[2 * v + 1]),
                                    static_cast<double>(p.squares[v]) / MapSums::kSquareScale, n, batchCount);
         }
+        // Without the maps only the reference region's squares are summed:
+        // elsewhere the sigma is unknown.
+        if (!setup_.maps)
+            for (size_t row = 0; row < voxels / kVoxelsX; ++row) {
+                const size_t iy = row % kVoxelsY;
+                const bool ref = iy >= kRefYBegin && iy < kRefYEnd;
+                std::fill(r.totalRelSigma.begin() +
+                              static_cast<ptrdiff_t>(row * kVoxelsX + (ref ? kRefXEnd : 0)),
+                          r.totalRelSigma.begin() + static_cast<ptrdiff_t>((row + 1) * kVoxelsX), 0.0);
+            }
         if (spread && batchCount > 1) {
             MapSums m = referenceSums(layers_, [&](size_t ix, size_t iy, size_t iz, int64_t& t, uint64_t& q) {
                 const size_t v = (iz * kVoxelsY + iy) * kVoxelsX + ix;

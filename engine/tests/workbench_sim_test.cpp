@@ -393,6 +393,24 @@ TEST(WorkbenchSimulation, WithAndWithoutMapsAndQuasiRandomPointsTheNumbersAgree)
             stated.push_back(r.columnRelSigma);
             // The reference region of the map is the summaries' own.
             EXPECT_NEAR(layerMean(r, 0) / r.referenceDose, 1.0, 1e-6) << m.name;
+            if (k > 0) continue;
+            // The reference voxels have their sigma (bar the odd one nothing
+            // reached); without the maps no other voxel has one.
+            size_t known = 0, knownOutside = 0;
+            for (int iz = 0; iz < r.layers; ++iz)
+                for (int iy = 0; iy < kVoxelsY; ++iy)
+                    for (int ix = 0; ix < kVoxelsX; ++ix) {
+                        const bool ref = ix < kRefXEnd && iy >= kRefYBegin && iy < kRefYEnd;
+                        const bool has =
+                            r.totalRelSigma[(static_cast<size_t>(iz) * kVoxelsY + iy) * kVoxelsX + ix] > 0;
+                        known += ref && has;
+                        knownOutside += !ref && has;
+                    }
+            EXPECT_GT(known, kReferenceColumnVoxels * static_cast<size_t>(r.layers) * 99 / 100) << m.name;
+            if (m.maps)
+                EXPECT_GT(knownOutside, 0u) << m.name;
+            else
+                EXPECT_EQ(knownOutside, 0u) << m.name;
         }
         auto meanAndSigma = [](const std::vector<double>& v, double& mean, double& sigmaOfMean) {
             mean = 0;

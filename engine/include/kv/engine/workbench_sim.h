@@ -127,7 +127,8 @@ struct WorkbenchResult {
     std::vector<double> primary, scatter;
     // Relative 1-sigma of primary + scatter per voxel, same index, from the
     // spread of the batches: 1 where nothing was scored, 0 with fewer than
-    // two batches (unknown).
+    // two batches (unknown). Without the maps, the reference region's only
+    // (0 elsewhere), as no side file is written then.
     std::vector<double> totalRelSigma;
     double airKerma = 0.0; // eV/g per history, free in air at the FCD
     // The same air kerma with the paddle in the beam, and the incident air
