@@ -45,7 +45,8 @@ bool Shape::interval(const Vec3& p, const Vec3& d, const Vec3& inv, double& t0, 
 }
 
 Scene::Scene(std::vector<Region> regions, Box world, int worldMaterial)
-    : regions_(std::move(regions)), world_(world), worldMaterial_(worldMaterial), inner_(regions_.size()) {
+    : regions_(std::move(regions)), count_(static_cast<int>(regions_.size())), world_(world),
+      worldMaterial_(worldMaterial), inner_(regions_.size()) {
     for (size_t i = 0; i < regions_.size(); ++i)
         for (size_t j = 0; j < i; ++j)
             if (overlaps(regions_[i].shape.box, regions_[j].shape.box))

@@ -62,13 +62,13 @@ class Scene {
   public:
     Scene(std::vector<Region> regions, Box world, int worldMaterial);
 
-    int regionCount() const { return static_cast<int>(regions_.size()); }
+    int regionCount() const { return count_; }
     int worldRegion() const { return regionCount(); }
     // Region index, worldRegion() for the world, kOutside beyond it.
     // Inline, as it is asked about twice a history.
     int locate(const Vec3& p) const {
-        for (size_t i = 0; i < regions_.size(); ++i)
-            if (regions_[i].shape.contains(p)) return static_cast<int>(i);
+        for (int i = 0; i < count_; ++i)
+            if (regions_[static_cast<size_t>(i)].shape.contains(p)) return i;
         return world_.contains(p) ? worldRegion() : kOutside;
     }
     int material(int region) const {
@@ -81,7 +81,8 @@ class Scene {
     // Distance along d from p (inside `region`) to where the region ends.
     // A box with no region inside it, the common case, costs no call.
     double distanceOut(int region, const Vec3& p, const Vec3& d) const {
-        if (static_cast<size_t>(region) < regions_.size() && plainBox_[static_cast<size_t>(region)])
+        if (static_cast<unsigned>(region) < static_cast<unsigned>(count_) &&
+            plainBox_[static_cast<size_t>(region)])
             return regions_[static_cast<size_t>(region)].shape.boxExit(p, d);
         return distanceOutOfLine(region, p, d);
     }
@@ -102,6 +103,9 @@ class Scene {
     double distanceOutOfLine(int region, const Vec3& p, const Vec3& d) const;
 
     std::vector<Region> regions_;
+    // regions_.size(), kept: a Region's size is no power of two, and the
+    // division by it cost each of the many look-ups a few instructions.
+    int count_;
     Box world_;
     int worldMaterial_;
     // For each region, the earlier regions whose boxes overlap its own.
