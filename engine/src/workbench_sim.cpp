@@ -153,8 +153,14 @@ class alignas(64) WorkbenchSimulation::Worker {
     // analogue deposits would leave there on average.
     // `exit`: where the region ends on the way, when the transport knows it (else negative).
     void flight(int region, const Photon& ph, double length, double exit) {
+        // The tests inline: most flights score nothing (the plates', and
+        // without the maps the scattered photons'), and the body's call has
+        // a long prologue.
         const int tissue = sim_->regionTissue_[static_cast<size_t>(region)];
         if (tissue < 0 || !track_ || (ph.scattered && !maps_)) return;
+        scoreFlight(tissue, region, ph, length, exit);
+    }
+    [[gnu::noinline]] void scoreFlight(int tissue, int region, const Photon& ph, double length, double exit) {
         const double w = sim_->tissues_[static_cast<size_t>(tissue)].trackWeight.at(ph.energy); // eV per cm
         const int* fold = fold_;
         const uint32_t layers = static_cast<uint32_t>(layers_);
@@ -238,7 +244,7 @@ class alignas(64) WorkbenchSimulation::Worker {
         // In locals: stores through the tallies' pointers would otherwise
         // make the compiler load every size and pointer again per voxel.
         const size_t kind = perKind_;
-        const float *primary = batch_.data(), *scatter = primary + kind;
+        float *primary = batch_.data(), *scatter = primary + kind;
         int64_t *tallyP = tally_.data(), *tallyS = tallyP + kind;
         uint64_t* squares = squares_.data();
         auto sweep = [=]<bool Squares>(size_t from, size_t to) {
@@ -246,6 +252,9 @@ class alignas(64) WorkbenchSimulation::Worker {
                 // no test for empty voxels: an empty sum adds 0, and the branch was a coin toss
                 int64_t p = static_cast<int64_t>(static_cast<double>(primary[v]) * kQuantaPerEv + 0.5);
                 int64_t s = static_cast<int64_t>(static_cast<double>(scatter[v]) * kQuantaPerEv + 0.5);
+                // cleared for the next batch while at hand (a pass of its own
+                // over the 4.5 MB is dearer)
+                primary[v] = scatter[v] = 0.0f;
                 tallyP[v] += p;
                 tallyS[v] += s;
                 if constexpr (Squares) squares[v] += scaledSquare(p + s, perHistory);
@@ -265,7 +274,6 @@ class alignas(64) WorkbenchSimulation::Worker {
             }
             sweep.template operator()<false>(kRefYEnd * row, kind);
         }
-        std::fill(batch_.begin(), batch_.end(), 0.0f);
         ++batches_;
         histories_ += batchHistories_;
         batchHistories_ = 0;
