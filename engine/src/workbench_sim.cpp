@@ -197,7 +197,9 @@ class alignas(64) WorkbenchSimulation::Worker {
                 if (f == kBucket) flushBlock(b);
             });
         }
-        scoreReference(ph.pos, ph.dir, length, w, [](double a, double b) { return b - a; });
+        double t0 = 0.0, t1 = length;
+        clipReference(ph.pos, ph.dir, t0, t1);
+        scoreReference(ph.pos, ph.dir, t0, t1, w, [](double a, double b) { return b - a; });
         if (sim_->regionGlandular_[static_cast<size_t>(region)]) breast_ += w * length * breastScale_;
     }
 
@@ -326,11 +328,12 @@ class alignas(64) WorkbenchSimulation::Worker {
             sim_->physics_[static_cast<size_t>(sim_->scene_->material(region))].muTotal(ph.energy);
         const double perMu = w / mu;
         // Without the maps only the stretch in the reference column is walked.
+        // The chord's stretch in the reference column, for the summaries
+        // below and, without the maps, for the walk.
+        double refA = 0.0, refB = chord;
+        clipReference(ph.pos, ph.dir, refA, refB);
         double a = 0.0, b = chord;
-        if (!maps_) {
-            clip(ph.pos.x, ph.dir.x, -kRefHalfWidth, kRefHalfWidth, a, b);
-            clip(ph.pos.y, ph.dir.y, kRefYBegin * kVoxel, kRefYEnd * kVoxel, a, b);
-        }
+        if (!maps_) a = refA, b = refB;
         // exp(-mu a), also the start of the reference region's stretch when
         // it is scored below (the same clip): NaN where nothing is walked
         double from = std::numeric_limits<double>::quiet_NaN(), atFrom = 0.0;
@@ -364,7 +367,7 @@ class alignas(64) WorkbenchSimulation::Worker {
                     sums[scores[i].index] += scores[i].value;
             }
         }
-        scoreReference(ph.pos, ph.dir, chord, w, [mu, from, atFrom](double t0, double t1) {
+        scoreReference(ph.pos, ph.dir, refA, refB, w, [mu, from, atFrom](double t0, double t1) {
             return ((t0 == from ? atFrom : std::exp(-mu * t0)) - std::exp(-mu * t1)) / mu;
         });
         if (sim_->regionGlandular_[static_cast<size_t>(region)])
@@ -384,15 +387,17 @@ class alignas(64) WorkbenchSimulation::Worker {
         b = std::min(b, std::max(ta, tb));
     }
 
-    // The flight's share of the reference region's two summaries, from its
-    // path inside the region's column, top layer and (when thinner) last
-    // layer: path(a, b) is what the stretch a <= t <= b of the flight scores
-    // per unit of w.
-    template <class Path>
-    void scoreReference(const Vec3& p, const Vec3& d, double length, double w, Path path) {
-        double t0 = 0.0, t1 = length;
+    // Narrows [t0, t1] of the ray p + t d to the reference region's column.
+    [[gnu::always_inline]] static void clipReference(const Vec3& p, const Vec3& d, double& t0, double& t1) {
         clip(p.x, d.x, -kRefHalfWidth, kRefHalfWidth, t0, t1);
         clip(p.y, d.y, kRefYBegin * kVoxel, kRefYEnd * kVoxel, t0, t1);
+    }
+    // The flight's share of the reference region's two summaries, from its
+    // stretch [t0, t1] in the region's column (clipReference), its top layer
+    // and (when thinner) last layer: path(a, b) is what the stretch a <= t <=
+    // b of the flight scores per unit of w.
+    template <class Path>
+    void scoreReference(const Vec3& p, const Vec3& d, double t0, double t1, double w, Path path) {
         if (!(t1 > t0)) return;
         double column = path(t0, t1) * columnScale_[0];
         double a = t0, b = t1;
