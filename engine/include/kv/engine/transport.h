@@ -58,6 +58,9 @@ template <class Scorer>
 void transport(Photon ph, const Scene& scene, const std::vector<MaterialPhysics>& phys, Rng& rng,
                Scorer& sc) {
     int region = scene.locate(ph.pos);
+    // Just past a face (or at the start): the safety there is about kPush,
+    // so the step asks for the exit at once. The outcome is the same.
+    bool atFace = true;
     for (;;) {
         if (region == kOutside || scene.absorbing(region)) {
             sc.leave(ph);
@@ -72,7 +75,7 @@ void transport(Photon ph, const Scene& scene, const std::vector<MaterialPhysics>
             const MaterialPhysics::Cell& c = m.cell(g.cell);
             double mu = c.mu + c.dmu * g.offset;
             double s = -std::log(rng.uniformOpen()) / mu;
-            bool inside = s < scene.safety(region, ph.pos);
+            bool inside = !atFace && s < scene.safety(region, ph.pos);
             if (!inside) {
                 dist = scene.distanceOut(region, ph.pos, ph.dir);
                 distKnown = true;
@@ -112,6 +115,7 @@ void transport(Photon ph, const Scene& scene, const std::vector<MaterialPhysics>
                     }
                 }
                 ph.scattered = true;
+                atFace = false;
                 double cphi, sphi;
                 randomAzimuth(rng, cphi, sphi);
                 ph.dir = rotate(ph.dir, cost, cphi, sphi);
@@ -125,6 +129,7 @@ void transport(Photon ph, const Scene& scene, const std::vector<MaterialPhysics>
         }
         ph.pos = ph.pos + (dist + kPush) * ph.dir;
         region = scene.locate(ph.pos);
+        atFace = true;
     }
 }
 
