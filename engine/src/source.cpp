@@ -180,6 +180,8 @@ FieldSource::FieldSource(const FieldGeometry& g, const RaySpectra& s) : g_(g), s
     if (!invertible_) return;
     height_ = g.detectorZ - fixedFocus_.z;
     halfWidth_ = g.x1;
+    aa_ = halfWidth_ * halfWidth_;
+    aaPlusHh_ = halfWidth_ * halfWidth_ + height_ * height_;
     std::vector<double> cuts{g.y0, g.y1};
     for (size_t k = 1; k < rays; ++k)
         for (double y : {-height_ * tanEdge_[k], height_ * tanEdge_[k]})
@@ -223,37 +225,6 @@ FieldSource::FieldSource(const FieldGeometry& g, const RaySpectra& s) : g_(g), s
 double FieldSource::solidAngleTo(double y) const {
     const double a = halfWidth_, h = height_;
     return 2.0 * std::atan(a * y / (h * std::sqrt(a * a + y * y + h * h)));
-}
-
-SourcePhoton FieldSource::sampleInverted(const std::array<double, 3>& u) const {
-    const double a = halfWidth_, h = height_;
-    // The strip, then the row whose solid angle from the focus row is the
-    // photon's share: tan(M/2) = a y / (h r) solved for y.
-    const double w = u[0] * strips_.back().cum;
-    // The strip whose photons hold w: the first whose end lies above it.
-    size_t i = stripGuide_[static_cast<size_t>(u[0] * kGuideCells)];
-    while (strips_[i + 1].cum <= w)
-        ++i;
-    const Strip& st = strips_[i];
-    const Strip& next = strips_[i + 1];
-    const double m = st.m0 + (w - st.cum) / raySum_[st.ray];
-    const double t = std::tan(0.5 * m);
-    double y = t * h * std::sqrt((a * a + h * h) / (a * a - t * t * h * h));
-    y = std::clamp(y, st.y0, next.y0);
-    // Across the row the density goes as (x^2 + c^2)^-3/2, whose integral is
-    // x / sqrt(x^2 + c^2).
-    const double c2 = y * y + h * h;
-    const double v = (2.0 * u[1] - 1.0) * a / std::sqrt(a * a + c2);
-    const double x = std::clamp(std::sqrt(c2) * v / std::sqrt(1.0 - v * v), -a, a);
-    // The energy by the ray's cumulative spectrum.
-    const size_t bins = spectra_.energies.size();
-    const double* cum = energyCum_.data() + st.ray * bins;
-    const double target = u[2] * cum[bins - 1];
-    size_t bin = energyGuide_[st.ray * kGuideCells + static_cast<size_t>(u[2] * kGuideCells)];
-    while (bin + 1 < bins && cum[bin] <= target)
-        ++bin;
-    const Vec3 d{x, y, h};
-    return {fixedFocus_, (1.0 / std::sqrt(dot(d, d))) * d, spectra_.energies[bin]};
 }
 
 void FieldSource::focusAndAxis(double angleDeg, Vec3& f, Vec3& ax) const {

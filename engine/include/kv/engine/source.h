@@ -5,7 +5,9 @@
 #include "kv/engine/random.h"
 #include "kv/engine/vec.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -125,6 +127,7 @@ class FieldSource {
     double solidAngleTo(double y) const;
     bool invertible_ = false;
     double height_ = 0, halfWidth_ = 0; // focus to detector; half the field's width
+    double aa_ = 0, aaPlusHh_ = 0;      // halfWidth_^2 and halfWidth_^2 + height_^2
     std::vector<Strip> strips_;
     std::vector<double> energyCum_; // per ray, the cumulative spectrum, rays one after another
     // Where a search for u in [k, k+1) / kGuideCells of the cumulative
@@ -132,5 +135,37 @@ class FieldSource {
     static constexpr uint32_t kGuideCells = 256;
     std::vector<uint32_t> stripGuide_, energyGuide_;
 };
+
+// Inline: once a history, where its call cost some 20 instructions.
+inline SourcePhoton FieldSource::sampleInverted(const std::array<double, 3>& u) const {
+    const double a = halfWidth_, h = height_;
+    // The strip, then the row whose solid angle from the focus row is the
+    // photon's share: tan(M/2) = a y / (h r) solved for y.
+    const double w = u[0] * strips_.back().cum;
+    // The strip whose photons hold w: the first whose end lies above it.
+    size_t i = stripGuide_[static_cast<size_t>(u[0] * kGuideCells)];
+    while (strips_[i + 1].cum <= w)
+        ++i;
+    const Strip& st = strips_[i];
+    const Strip& next = strips_[i + 1];
+    const double m = st.m0 + (w - st.cum) / raySum_[st.ray];
+    const double t = std::tan(0.5 * m);
+    double y = t * h * std::sqrt(aaPlusHh_ / (aa_ - t * t * h * h));
+    y = std::clamp(y, st.y0, next.y0);
+    // Across the row the density goes as (x^2 + c^2)^-3/2, whose integral is
+    // x / sqrt(x^2 + c^2).
+    const double c2 = y * y + h * h;
+    const double v = (2.0 * u[1] - 1.0) * a / std::sqrt(aa_ + c2);
+    const double x = std::clamp(std::sqrt(c2) * v / std::sqrt(1.0 - v * v), -a, a);
+    // The energy by the ray's cumulative spectrum.
+    const size_t bins = spectra_.energies.size();
+    const double* cum = energyCum_.data() + st.ray * bins;
+    const double target = u[2] * cum[bins - 1];
+    size_t bin = energyGuide_[st.ray * kGuideCells + static_cast<size_t>(u[2] * kGuideCells)];
+    while (bin + 1 < bins && cum[bin] <= target)
+        ++bin;
+    const Vec3 d{x, y, h};
+    return {fixedFocus_, (1.0 / std::sqrt(dot(d, d))) * d, spectra_.energies[bin]};
+}
 
 } // namespace kv::engine
