@@ -344,11 +344,13 @@ class alignas(64) WorkbenchSimulation::Worker {
             if (!maps_) {
                 // Only the reference column is walked: its sums stay in the
                 // cache, and the gathering would cost more than it spares.
-                walkColumnsAttenuated(grid_, ph.pos + a * ph.dir, ph.dir, b - a, mu, column,
-                                      [&](uint32_t c, int iz, double in, double out) {
-                                          sums[c + static_cast<uint32_t>(iz)] +=
-                                              static_cast<float>(scale * (in - out));
-                                      });
+                // A column named by its sums' address spares an add per voxel.
+                walkColumnsAttenuated(
+                    grid_, ph.pos + a * ph.dir, ph.dir, b - a, mu,
+                    [sums, &column](int ix, int iy) { return sums + column(ix, iy); },
+                    [&](float* col, int iz, double in, double out) {
+                        col[iz] += static_cast<float>(scale * (in - out));
+                    });
             } else {
                 // The chord's scores are gathered first and added after: the
                 // walk asks for each column's cache line ahead of its add, so
