@@ -68,8 +68,8 @@ class alignas(64) WorkbenchSimulation::Worker {
         for (int i = 0; i < 2 * kVoxelsX; ++i)
             fold_[i] = i < kVoxelsX ? kVoxelsX - 1 - i : i - kVoxelsX;
         lastScale_ = columnScale_.back() - columnScale_.front();
-        // A straight walk enters each voxel once and crosses each face plane at most once.
-        chord_.resize(static_cast<size_t>(grid_.nx + grid_.ny + grid_.nz) + 1);
+        // the 64-byte lines a column's floats can touch
+        columnLines_ = (layers_ * static_cast<int>(sizeof(float)) + 62) / 64 + 1;
     }
 
     uint64_t unitSize() const {
@@ -352,21 +352,21 @@ class alignas(64) WorkbenchSimulation::Worker {
                         col[iz] += static_cast<float>(scale * (in - out));
                     });
             } else {
-                // The chord's scores are gathered first and added after: the
-                // walk asks for each column's cache line ahead of its add, so
-                // the lines of the whole chord are fetched side by side rather
-                // than one miss after another. Each voxel still gets the same
-                // float added in the same order.
-                Pending* scores = chord_.data();
-                uint32_t n = 0;
-                walkColumnsAttenuated(grid_, ph.pos + a * ph.dir, ph.dir, b - a, mu, column,
-                                      [&](uint32_t c, int iz, double in, double out) {
-                                          const uint32_t index = c + static_cast<uint32_t>(iz);
-                                          __builtin_prefetch(sums + index, 1);
-                                          scores[n++] = {index, static_cast<float>(scale * (in - out))};
-                                      });
-                for (uint32_t i = 0; i < n; ++i)
-                    sums[scores[i].index] += scores[i].value;
+                // Each column's cache lines are asked for as the walk enters
+                // it, so that they are fetched side by side rather than one
+                // miss after another, and the scores are added in place.
+                const int lines = columnLines_;
+                walkColumnsAttenuated(
+                    grid_, ph.pos + a * ph.dir, ph.dir, b - a, mu,
+                    [sums, &column, lines](int ix, int iy) {
+                        float* col = sums + column(ix, iy);
+                        for (int k = 0; k < lines; ++k)
+                            __builtin_prefetch(col + 16 * k, 1);
+                        return col;
+                    },
+                    [&](float* col, int iz, double in, double out) {
+                        col[iz] += static_cast<float>(scale * (in - out));
+                    });
             }
         }
         scoreReference(ph.pos, ph.dir, refA, refB, w, [mu, from, atFrom](double t0, double t1) {
@@ -423,13 +423,13 @@ class alignas(64) WorkbenchSimulation::Worker {
     double walkWeight_ = 1.0;             // what each walked chord counts for
     double primaryWeight_ = 1.0;          // this history's
     int layers_;
+    int columnLines_ = 0; // cache lines of a column's sums
     size_t perKind_;
     VoxelGrid grid_;
     int fold_[2 * kVoxelsX];
     std::vector<int64_t> tally_;
     std::vector<float> batch_;
     std::vector<Pending> buckets_; // kBucket per block
-    std::vector<Pending> chord_;   // one primary chord's scores
     std::vector<uint32_t> fill_;
     std::vector<uint64_t> squares_;
     uint64_t batchHistories_ = 0, batches_ = 0, histories_ = 0;
