@@ -343,8 +343,8 @@ class alignas(64) WorkbenchSimulation::Worker {
             float* sums = batch_.data();
             if (!maps_) {
                 // Only the reference column is walked: its sums stay in the
-                // cache, and the gathering would cost more than it spares.
-                // A column named by its sums' address spares an add per voxel.
+                // cache and want no prefetch. A column named by its sums'
+                // address spares an add per voxel.
                 walkColumnsAttenuated(
                     grid_, ph.pos + a * ph.dir, ph.dir, b - a, mu,
                     [sums, &column](int ix, int iy) { return sums + column(ix, iy); },
