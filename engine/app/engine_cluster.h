@@ -23,6 +23,8 @@ uint64_t freshSeed();
 // Ctrl+C, SIGTERM and SIGHUP ask for "Stop and save".
 void catchInterrupts();
 bool interruptRequested();
+// How many of those signals came so far.
+unsigned interruptCount();
 
 // Set when mpirun (or a Slurm step) started this process as one of several.
 bool startedAsOneOfMany();

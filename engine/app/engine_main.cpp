@@ -27,8 +27,10 @@ namespace kv::engine {
 namespace {
 
 std::atomic<bool> interrupted{false};
+std::atomic<unsigned> interruptions{0};
 extern "C" void onInterrupt(int) {
     interrupted.store(true);
+    interruptions.fetch_add(1);
 }
 
 std::string seconds(double s) {
@@ -150,6 +152,10 @@ void catchInterrupts() {
 
 bool interruptRequested() {
     return interrupted.load();
+}
+
+unsigned interruptCount() {
+    return interruptions.load();
 }
 
 int runEngine(int argc, char** argv, ExposureKind kind) {

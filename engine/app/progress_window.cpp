@@ -132,6 +132,13 @@ ProgressWindow::ProgressWindow(EngineSession& session, QWidget* parent) : QWidge
 }
 
 void ProgressWindow::refresh() {
+    // The result is saved: a signal now ends the program, as it would a console run, rather than
+    // leave a process that SIGTERM cannot end until someone clicks Close. The signal that stopped
+    // the run leaves the window open, to show what was saved.
+    if (done_) {
+        if (interruptCount() != interruptsAtDone_) close();
+        return;
+    }
     const texts::EngineTexts& t = texts::engineTexts();
     SessionProgress p = session_.progress();
     double fraction = p.total ? static_cast<double>(p.done) / static_cast<double>(p.total) : 0.0;
@@ -145,7 +152,7 @@ void ProgressWindow::refresh() {
     if (!done_ && stop_->isEnabled() && interruptRequested()) stopAndSave();
     if (done_ || !session_.finished()) return;
     done_ = true;
-    timer_.stop();
+    interruptsAtDone_ = interruptCount();
     const SessionOutcome outcome = sessionOutcome(session_);
     status_->setText(outcome.text);
     // The heading and the title say the run is over, also for a window left in the task bar.

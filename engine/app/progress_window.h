@@ -36,6 +36,7 @@ class ProgressWindow : public QWidget {
     QPushButton *stop_, *cancel_;
     QTimer timer_;
     bool done_ = false;
+    unsigned interruptsAtDone_ = 0;
 };
 
 // How a finished session ended, in words; `success` only when the whole
