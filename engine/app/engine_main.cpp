@@ -20,7 +20,6 @@
 #include <cstdio>
 #include <optional>
 #include <random>
-#include <thread>
 
 namespace kv::engine {
 
@@ -58,7 +57,7 @@ int runConsole(const std::filesystem::path& dir, ExposureKind kind, const Engine
     session->start();
     auto lastPrint = std::chrono::steady_clock::now();
     while (!session->finished()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        session->waitFinished(std::chrono::milliseconds(100));
         if (interruptRequested()) session->stopAndSave();
         auto now = std::chrono::steady_clock::now();
         if (now - lastPrint < std::chrono::seconds(5)) continue;

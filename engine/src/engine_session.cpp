@@ -32,7 +32,19 @@ EngineSession::~EngineSession() {
 
 void EngineSession::start() {
     start_ = std::chrono::steady_clock::now();
-    thread_ = std::thread([this] { body(); });
+    thread_ = std::thread([this] {
+        body();
+        {
+            std::lock_guard lock(endMutex_);
+            bodyDone_ = true;
+        }
+        ended_.notify_all();
+    });
+}
+
+void EngineSession::waitFinished(std::chrono::milliseconds most) const {
+    std::unique_lock lock(endMutex_);
+    ended_.wait_for(lock, most, [this] { return bodyDone_; });
 }
 
 void EngineSession::stopAndSave() {

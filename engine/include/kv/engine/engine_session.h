@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -68,6 +69,9 @@ class EngineSession {
 
     SessionState state() const { return state_.load(); }
     bool finished() const { return state() != SessionState::Running; }
+    // Waits at most `most` for the run to end (its file written or not): a poller that slept
+    // instead would keep a finished run waiting for the rest of its sleep.
+    void waitFinished(std::chrono::milliseconds most) const;
     SessionProgress progress() const;
     const RunInputs& inputs() const { return inputs_; }
     uint64_t seed() const { return seed_; }
@@ -100,6 +104,9 @@ class EngineSession {
     std::atomic<SessionState> state_{SessionState::Running};
     std::chrono::steady_clock::time_point start_;
     std::thread thread_;
+    mutable std::mutex endMutex_;
+    mutable std::condition_variable ended_;
+    bool bodyDone_ = false;
     uint64_t saved_ = 0;
     bool savedAtTarget_ = false;
     double savedSagdRelSigma_ = 0, savedReferenceRelSigma_ = 0, savedMapRelSigma_ = 0;
