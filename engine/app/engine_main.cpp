@@ -25,10 +25,8 @@ namespace kv::engine {
 
 namespace {
 
-std::atomic<bool> interrupted{false};
 std::atomic<unsigned> interruptions{0};
 extern "C" void onInterrupt(int) {
-    interrupted.store(true);
     interruptions.fetch_add(1);
 }
 
@@ -150,7 +148,7 @@ void catchInterrupts() {
 }
 
 bool interruptRequested() {
-    return interrupted.load();
+    return interruptions.load() > 0;
 }
 
 unsigned interruptCount() {

@@ -793,25 +793,22 @@ WorkbenchResult WorkbenchSimulation::finish(const RunPart& p) const {
                           layerThickness_[static_cast<size_t>(iz)];
             layerScale.push_back(1.0 / (kQuantaPerEv * mass * n));
         }
+        // Without the maps only the reference region's squares are summed:
+        // elsewhere the sigma stays unknown (0).
+        auto squared = [this](size_t v) {
+            const size_t ix = v % kVoxelsX, iy = v / kVoxelsX % kVoxelsY;
+            return setup_.maps ||
+                   (ix < size_t{kRefXEnd} && iy >= size_t{kRefYBegin} && iy < size_t{kRefYEnd});
+        };
         for (size_t v = 0; v < voxels; ++v) {
             const double scale = layerScale[v / (static_cast<size_t>(kVoxelsX) * kVoxelsY)];
             r.primary[v] = static_cast<double>(p.tally[2 * v]) * scale;
             r.scatter[v] = static_cast<double>(p.tally[2 * v + 1]) * scale;
-            if (!spread) continue;
+            if (!spread || !squared(v)) continue;
             r.totalRelSigma[v] =
                 batchRelativeSigma(static_cast<double>(p.tally[2 * v] + p.tally[2 * v + 1]),
                                    static_cast<double>(p.squares[v]) / MapSums::kSquareScale, n, batchCount);
         }
-        // Without the maps only the reference region's squares are summed:
-        // elsewhere the sigma is unknown.
-        if (!setup_.maps)
-            for (size_t row = 0; row < voxels / kVoxelsX; ++row) {
-                const size_t iy = row % kVoxelsY;
-                const bool ref = iy >= kRefYBegin && iy < kRefYEnd;
-                std::fill(r.totalRelSigma.begin() +
-                              static_cast<ptrdiff_t>(row * kVoxelsX + (ref ? kRefXEnd : 0)),
-                          r.totalRelSigma.begin() + static_cast<ptrdiff_t>((row + 1) * kVoxelsX), 0.0);
-            }
         if (spread && batchCount > 1) {
             MapSums m = referenceSums(layers_, [&](size_t ix, size_t iy, size_t iz, int64_t& t, uint64_t& q) {
                 const size_t v = (iz * kVoxelsY + iy) * kVoxelsX + ix;

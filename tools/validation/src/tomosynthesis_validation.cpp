@@ -203,12 +203,8 @@ std::string tomosynthesisMarkdown(const std::vector<TomoLine>& lines, const std:
                     md << "\n";
                 }
             }
-            // FID - FAD (the empty text) first, as the tables always had it.
-            const std::set<std::string>& scanAxes = designAxes[{beam, rim}];
-            std::vector<std::string> ordered(scanAxes.begin(), scanAxes.end());
-            std::stable_partition(ordered.begin(), ordered.end(),
-                                  [](const std::string& a) { return a.empty(); });
-            for (const std::string& axis : ordered) {
+            // FID - FAD, the empty text, sorts first, as the tables always had it.
+            for (const std::string& axis : designAxes[{beam, rim}]) {
                 md << "\n#### T of the scan designs, " << beam << ", rotation axis "
                    << (axis.empty() ? std::string("at FID - FAD") : axis + " cm above the detector")
                    << withRim << "\n\n| thickness (cm) | 2D / 0° |";
