@@ -2,6 +2,7 @@
 
 #include "kv/common/codepage.h"
 #include "kv/common/format.h"
+#include "kv/common/huge_pages.h"
 #include "kv/common/temporaries.h"
 #include "kv/common/typed_number.h"
 
@@ -118,12 +119,16 @@ int createTemporary(const std::filesystem::path& dir, const std::string& name, s
 
 namespace {
 
-// The record as the files hold it. Throws WriteFailed.
-std::string recordBytes(const std::string& name, const std::string& utf8, TextEncoding encoding) {
+// The record as the files hold it: the text itself where it is ASCII (no
+// copy of a result file's megabytes), else its conversion in `converted`.
+// Throws WriteFailed.
+std::string_view recordBytes(const std::string& name, const std::string& utf8, TextEncoding encoding,
+                             std::string& converted) {
     if (!isBareFileName(name)) throw WriteFailed("not a bare file name", name);
-    if (encoding == TextEncoding::Utf8) return validUtf8(utf8);
+    if (isAscii(utf8)) return utf8;
+    if (encoding == TextEncoding::Utf8) return converted = validUtf8(utf8);
     try {
-        return toCp932(utf8);
+        return converted = toCp932(utf8);
     } catch (const CodePageError&) {
         throw WriteFailed("holds a character that the system's code page cannot write", name);
     }
@@ -132,7 +137,7 @@ std::string recordBytes(const std::string& name, const std::string& utf8, TextEn
 // `bytes` in a new temporary beside `name`, on the disk before its path is
 // returned; with `mode`, that is its mode. Throws WriteFailed.
 std::string flushedTemporary(const std::filesystem::path& dir, const std::string& name,
-                             const std::string& bytes, std::optional<mode_t> mode) {
+                             std::string_view bytes, std::optional<mode_t> mode) {
     std::string tmp;
     Fd fd(createTemporary(dir, name, tmp));
     if (fd.fd < 0) throw WriteFailed("cannot be created in the working directory", name);
@@ -162,8 +167,15 @@ std::string flushedTemporary(const std::filesystem::path& dir, const std::string
 
 } // namespace
 
+void RecordWriter::reserve(size_t more) {
+    if (buffer_.capacity() >= buffer_.size() + more) return;
+    buffer_.reserve(buffer_.size() + more);
+    adviseHugePages(buffer_.data(), buffer_.capacity());
+}
+
 void RecordWriter::commit() {
-    const std::string bytes = recordBytes(name_, buffer_, encoding_);
+    std::string converted;
+    const std::string_view bytes = recordBytes(name_, buffer_, encoding_, converted);
     const std::filesystem::path target = dir_ / name_;
     switch (replaceRefusal(dir_, name_)) {
     case ReplaceRefusal::None:
@@ -189,7 +201,8 @@ void RecordWriter::commit() {
 }
 
 bool RecordWriter::create() {
-    const std::string bytes = recordBytes(name_, buffer_, encoding_);
+    std::string converted;
+    const std::string_view bytes = recordBytes(name_, buffer_, encoding_, converted);
     const std::string tmp = flushedTemporary(dir_, name_, bytes, std::nullopt);
     // A link, unlike a rename, fails where the name stands.
     const bool made = ::link(tmp.c_str(), (dir_ / name_).c_str()) == 0;

@@ -114,7 +114,7 @@ void EngineSession::complete(const std::optional<RunPart>& all, unsigned process
 
 void EngineSession::save(WorkbenchResult r) {
     try {
-        writeResultFile(dir_, inputs_, r);
+        writeResultFile(dir_, inputs_, std::move(r));
         saved_ = r.histories;
         savedAtTarget_ = r.targetReached;
         savedSagdRelSigma_ = r.columnRelSigma;

@@ -306,25 +306,25 @@ void removeStaleVoxelSigma(const std::filesystem::path& workDir, const std::stri
 // head (its kind, counts, air kerma and FCD) and the trailer. Their lines
 // hold what came from the user's files; the dose blocks between them are
 // the writer's own 75 numbers per row, which faultOf has judged.
-ResultFault textFault(const std::string& bytes, const std::string& name, int layers) {
+ResultFault textFault(std::string_view bytes, const std::string& name, int layers) {
     // The head's lines alone (and a few more): a reader of the whole file
     // would copy and scan its megabytes of numbers, which it does not read.
     const size_t kindEnd = bytes.find("\r\n");
-    const int headLines = 1 + formats::descriptionLineCount(std::string_view(bytes).substr(0, kindEnd)) + 8;
+    const int headLines = 1 + formats::descriptionLineCount(bytes.substr(0, kindEnd)) + 8;
     size_t headEnd = 0;
-    for (int i = 0; i < headLines && headEnd != std::string::npos; ++i) {
+    for (int i = 0; i < headLines && headEnd != std::string_view::npos; ++i) {
         headEnd = bytes.find('\n', headEnd);
-        if (headEnd != std::string::npos) ++headEnd;
+        if (headEnd != std::string_view::npos) ++headEnd;
     }
-    RecordReader head = RecordReader::fromBytes(std::string_view(bytes).substr(0, headEnd), name);
+    RecordReader head = RecordReader::fromBytes(bytes.substr(0, headEnd), name);
     formats::ResultFileHead h;
     if (formats::LoadFailure f = formats::readResultHead(head, h, formats::kMaxEngineCountZ);
         f != formats::LoadFailure::None)
         return f == formats::LoadFailure::AirKerma ? ResultFault::NoAirKerma : ResultFault::Unreadable;
     if (h.countX != kVoxelsX || h.countY != kVoxelsY || h.countZ != layers) return ResultFault::Unreadable;
     const size_t at = bytes.rfind(std::string("\r\n") + std::string(formats::kTrailerBegin) + "\r\n");
-    if (at == std::string::npos) return ResultFault::Unreadable;
-    RecordReader trailer = RecordReader::fromBytes(std::string_view(bytes).substr(at + 2), name);
+    if (at == std::string_view::npos) return ResultFault::Unreadable;
+    RecordReader trailer = RecordReader::fromBytes(bytes.substr(at + 2), name);
     // The blocks are not in this reader: the hash, the writer's own over them, is not checked here.
     h.blocksOffset = formats::kBlocksNotInReader;
     if (formats::readResultTrailer(trailer, h).state != formats::ResultTrailer::State::Complete)
@@ -332,10 +332,8 @@ ResultFault textFault(const std::string& bytes, const std::string& name, int lay
     return ResultFault::None;
 }
 
-} // namespace
-
-void writeResultFile(const std::filesystem::path& workDir, const RunInputs& in, const WorkbenchResult& r) {
-    if (ResultFault f = faultOf(r); f != ResultFault::None) throw ResultRefused(f);
+void writeResult(const std::filesystem::path& workDir, const RunInputs& in, const WorkbenchResult& r,
+                 std::vector<double> primary, std::vector<double> scatter) {
     formats::ResultFileContent c;
     c.kindLine = std::string(in.kind == ExposureKind::Mammography ? formats::kMammographyKind
                                                                   : formats::kTomosynthesisKind);
@@ -354,8 +352,8 @@ void writeResultFile(const std::filesystem::path& workDir, const RunInputs& in, 
     c.countX = kVoxelsX;
     c.countY = kVoxelsY;
     c.countZ = r.layers;
-    c.primary = r.primary;
-    c.scatter = r.scatter;
+    c.primary = std::move(primary);
+    c.scatter = std::move(scatter);
     c.valuePattern = "0.0000E+00";
     c.trailer = describeRunTrailer(in, r);
     RecordWriter out(workDir, in.control.resultFile);
@@ -364,23 +362,39 @@ void writeResultFile(const std::filesystem::path& workDir, const RunInputs& in, 
     } catch (const std::invalid_argument&) {
         throw ResultRefused(ResultFault::Unreadable);
     }
-    std::string bytes;
-    try {
-        bytes = toCp932(out.content());
-    } catch (const CodePageError&) {
-        throw WriteFailed("holds a character that the system's code page cannot write",
-                          in.control.resultFile);
-    }
+    // The bytes as they will stand in the file: the content itself where it
+    // is ASCII, as nearly always (the header's names may not be).
+    std::string converted;
+    std::string_view bytes = out.content();
+    if (!isAscii(bytes)) try {
+            converted = toCp932(bytes);
+            bytes = converted;
+        } catch (const CodePageError&) {
+            throw WriteFailed("holds a character that the system's code page cannot write",
+                              in.control.resultFile);
+        }
     if (ResultFault f = textFault(bytes, in.control.resultFile, r.layers); f != ResultFault::None)
         throw ResultRefused(f);
     const bool sigmaFile = voxelSigmaKnown(r);
     const std::string hash = sigmaFile ? sha256Hex(bytes) : std::string();
-    bytes = {};
+    converted = {};
     out.commit();
     if (sigmaFile)
         writeVoxelSigma(workDir, in.control.resultFile, hash, r);
     else
         removeStaleVoxelSigma(workDir, in.control.resultFile);
+}
+} // namespace
+
+void writeResultFile(const std::filesystem::path& workDir, const RunInputs& in, const WorkbenchResult& r) {
+    if (ResultFault f = faultOf(r); f != ResultFault::None) throw ResultRefused(f);
+    writeResult(workDir, in, r, r.primary, r.scatter);
+}
+
+void writeResultFile(const std::filesystem::path& workDir, const RunInputs& in, WorkbenchResult&& r) {
+    if (ResultFault f = faultOf(r); f != ResultFault::None) throw ResultRefused(f);
+    std::vector<double> primary = std::move(r.primary), scatter = std::move(r.scatter);
+    writeResult(workDir, in, r, std::move(primary), std::move(scatter));
 }
 
 void writeVoxelSigma(const std::filesystem::path& workDir, const std::string& resultFile,

@@ -339,6 +339,8 @@ void writeResultFile(RecordWriter& out, const ResultFileContent& r) {
     out.line(plainDecimal(r.airKerma) + ", " + plainDecimal(r.fcd) + ", " + std::to_string(r.countX) + ", " +
              std::to_string(r.countY) + ", " + std::to_string(r.countZ));
     const size_t blocksAt = out.content().size();
+    // each value its pattern's width, a sign or a separator, and a trailer's worth
+    out.reserve(2 * blockSize * (r.valuePattern.size() + 2) + 16384);
     const NumberPattern pattern(r.valuePattern);
     for (const std::vector<double>* block : {&r.primary, &r.scatter})
         for (size_t row = 0; row * kValuesPerRow < blockSize; ++row)

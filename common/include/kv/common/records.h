@@ -108,6 +108,9 @@ class RecordWriter {
         return *this;
     }
     RecordWriter& endLine();
+    // Room for this many more bytes at once: a content of megabytes then
+    // takes its memory once, not by doubling.
+    void reserve(size_t more);
     RecordWriter& line(std::string_view s) { return text(s).endLine(); }
     RecordWriter& numberLine(double value, std::string_view pattern) {
         return number(value, pattern).endLine();

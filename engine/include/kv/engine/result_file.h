@@ -47,6 +47,9 @@ struct ResultRefused : std::runtime_error {
 // the result's side file (writeVoxelSigma); otherwise a side file of that
 // name, an earlier result's, is removed.
 void writeResultFile(const std::filesystem::path& workDir, const RunInputs& in, const WorkbenchResult& r);
+// The same, taking the dose maps out of `r` instead of copying them (r's
+// other members stay as they are).
+void writeResultFile(const std::filesystem::path& workDir, const RunInputs& in, WorkbenchResult&& r);
 
 // Whether the voxels' uncertainties are worth a side file: the maps were
 // scored, over at least the batches that a stated uncertainty needs.
