@@ -339,4 +339,22 @@ std::vector<double> FieldSource::fluenceAt(Vec3 p) const {
     return out;
 }
 
+IntervalImportance::IntervalImportance(double lo, double hi, double ratio) {
+    lo = std::clamp(lo, 0.0, 1.0), hi = std::clamp(hi, lo, 1.0);
+    const double inside = hi - lo;
+    if (!(ratio > 0) || ratio == 1.0 || inside <= 0.0 || inside >= 1.0) return;
+    // densities outside and inside, their masses adding up to 1
+    const double out = 1.0 / (1.0 - inside + ratio * inside), in = ratio * out;
+    active_ = true;
+    lo_ = lo, hi_ = hi;
+    massLo_ = lo * out, massHi_ = massLo_ + inside * in;
+    invIn_ = 1.0 / in, invOut_ = 1.0 / out;
+}
+
+double FieldSource::lateralPoint(double x, double y) const {
+    const double c2 = y * y + height_ * height_;
+    const double v = x / std::sqrt(x * x + c2);
+    return std::clamp(0.5 * (v * std::sqrt(aa_ + c2) / halfWidth_ + 1.0), 0.0, 1.0);
+}
+
 } // namespace kv::engine

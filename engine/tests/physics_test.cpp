@@ -1,3 +1,4 @@
+#include "kv/engine/fast_exp.h"
 #include "kv/engine/physics.h"
 #include "kv/engine/source.h"
 
@@ -249,6 +250,34 @@ TEST(Rng, StreamsDifferAndRepeat) {
         sum += u;
     }
     EXPECT_NEAR(sum / 100000, 0.5, 0.005);
+}
+
+} // namespace
+
+namespace {
+
+// The inline exponential against the library's over the attenuations a
+// history meets (and the clamp beyond), and 1 - exp(-x) where the plain
+// form would cancel.
+TEST(FastExp, WithinTwoRoundingsOfTheLibrarys) {
+    struct Range {
+        double from, to, relative;
+    };
+    for (const Range r : {Range{-1e-300, 1e-300, 2.3e-16}, Range{-0.01, 0.01, 2.3e-16}, Range{-1, 1, 2.3e-16},
+                          Range{-50, 0, 2.3e-16}, Range{-700, -50, 2.3e-16}, Range{0, 700, 2.3e-16}}) {
+        SCOPED_TRACE(testing::Message() << r.from << ".." << r.to);
+        for (int i = 0; i <= 20000; ++i) {
+            const double x = r.from + (r.to - r.from) * i / 20000.0;
+            ASSERT_NEAR(fastExp(x) / std::exp(x), 1.0, r.relative) << x;
+        }
+    }
+    EXPECT_EQ(fastExp(0.0), 1.0);
+    EXPECT_EQ(fastExp(-1000.0), fastExp(-708.0));
+    EXPECT_GT(fastExp(-708.0), 0.0);
+    for (double x : {1e-12, 1e-6, 1e-3, 0.0054, 0.01, 0.1, 1.0, 30.0}) {
+        const double relative = x < 0.0054 ? 4.5e-16 : 2e-14;
+        EXPECT_NEAR(fastOneMinusExpNeg(x) / -std::expm1(-x), 1.0, relative) << x;
+    }
 }
 
 } // namespace

@@ -280,3 +280,67 @@ TEST(MapSums, MedianSigmaEstimatesTheSigmaNotTheMedianOfItsEstimates) {
 }
 
 } // namespace
+
+namespace {
+
+// The exponential variates: a million draws against exp(-x) at points inside
+// layers, at the base's edge and in the tail, each share within 5 of its
+// binomial sigmas, and the mean and variance of a unit exponential.
+TEST(Rng, ExponentialVariatesFollowTheExponentialLaw) {
+    Rng rng(20261209, 1);
+    constexpr int n = 1000000;
+    const double edge = kExponentialZiggurat.edge;
+    const std::vector<double> at = {0.01, 0.1, 0.5, 1.0, 2.0, 4.0, edge - 0.01, edge, edge + 1.0, 10.0};
+    std::vector<int> beyond(at.size(), 0);
+    double sum = 0, squares = 0;
+    for (int i = 0; i < n; ++i) {
+        const double x = rng.exponential();
+        ASSERT_TRUE(x >= 0 && std::isfinite(x)) << x;
+        sum += x, squares += x * x;
+        for (size_t k = 0; k < at.size(); ++k)
+            beyond[k] += x > at[k];
+    }
+    for (size_t k = 0; k < at.size(); ++k) {
+        const double p = std::exp(-at[k]);
+        EXPECT_NEAR(beyond[k] / double(n), p, 5 * std::sqrt(p * (1 - p) / n) + 1e-7) << "x > " << at[k];
+    }
+    const double mean = sum / n;
+    EXPECT_NEAR(mean, 1.0, 5e-3);
+    EXPECT_NEAR(squares / n - mean * mean, 1.0, 1.5e-2);
+}
+
+// The importance density: warped uniforms weighted by the returned weight
+// integrate any function as the plain uniform does, the weight is 1 over the
+// density, and a ratio of 1 or an interval over all of [0, 1] changes nothing.
+TEST(IntervalImportance, WeightsKeepEveryIntegral) {
+    struct Case {
+        double lo, hi, ratio;
+        bool active;
+    };
+    for (const Case c :
+         {Case{0.3, 0.7, 2.5, true}, Case{0.0, 0.2, 4.0, true}, Case{0.9, 1.0, 0.5, true},
+          Case{0.3, 0.7, 1.0, false}, Case{-1.0, 2.0, 3.0, false}, Case{0.5, 0.5, 3.0, false}}) {
+        SCOPED_TRACE(testing::Message() << c.lo << ".." << c.hi << " x" << c.ratio);
+        const IntervalImportance imp(c.lo, c.hi, c.ratio);
+        EXPECT_EQ(imp.active(), c.active);
+        constexpr int n = 1 << 16;
+        double weights = 0, firstMoment = 0, inside = 0;
+        for (int i = 0; i < n; ++i) {
+            double u = (i + 0.5) / n;
+            const double w = imp.warp(u);
+            ASSERT_TRUE(u >= 0 && u <= 1) << u;
+            if (!c.active) EXPECT_EQ(u, (i + 0.5) / n);
+            weights += w, firstMoment += w * u * u, inside += u >= c.lo && u < c.hi;
+        }
+        // the one cell that holds an edge of the interval takes one weight: 1 / n off at most
+        EXPECT_NEAR(weights / n, 1.0, 1e-4);
+        EXPECT_NEAR(firstMoment / n, 1.0 / 3.0, 1e-4);
+        // the points' share inside the interval is its length times the ratio, over the density's total
+        if (c.active) {
+            const double len = c.hi - c.lo;
+            EXPECT_NEAR(inside / n, c.ratio * len / (1 - len + c.ratio * len), 1e-4);
+        }
+    }
+}
+
+} // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // xoshiro256+ seeded per (seed, stream): every batch of histories has its own
 // stream, so the answer does not depend on how batches meet threads.
+#include <cmath>
 #include <cstdint>
 
 namespace kv::engine {
@@ -11,6 +12,18 @@ inline uint64_t splitMix64(uint64_t& s) {
     z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
     return z ^ (z >> 31);
 }
+
+// Marsaglia and Tsang's ziggurat for exp(-x) in 256 layers
+// (exponential_tables.cpp): layer i spans [0, x_i), with `ratio` its part
+// x_(i-1) / x_i below the layer above in 53-bit units, `width` x_i / 2^53
+// and `density` exp(-x_i); layer 0 is the base with the tail past `edge`.
+struct ExponentialZiggurat {
+    double edge;
+    uint64_t ratio[256];
+    double width[256];
+    double density[256];
+};
+extern const ExponentialZiggurat kExponentialZiggurat;
 
 class Rng {
   public:
@@ -38,7 +51,32 @@ class Rng {
     // (0, 1], safe under a logarithm
     double uniformOpen() { return static_cast<double>((next() >> 11) + 1) * 0x1.0p-53; }
 
+    // A unit exponential variate: nearly always one draw and a comparison
+    // (the 8 layer bits from the top, the weak low bits of this generator
+    // only in the 53-bit position's last places).
+    double exponential() {
+        const uint64_t r = next();
+        const uint32_t i = static_cast<uint32_t>(r >> 56);
+        const uint64_t j = (r >> 3) & ((uint64_t{1} << 53) - 1);
+        if (j < kExponentialZiggurat.ratio[i]) [[likely]]
+            return static_cast<double>(static_cast<int64_t>(j)) * kExponentialZiggurat.width[i];
+        return exponentialEdge(i, j);
+    }
+
   private:
+    // The draws that fall past a layer's core: the tail, or a wedge's test.
+    [[gnu::noinline]] double exponentialEdge(uint32_t i, uint64_t j) {
+        const ExponentialZiggurat& z = kExponentialZiggurat;
+        for (;;) {
+            if (i == 0) return z.edge - std::log(uniformOpen());
+            const double x = static_cast<double>(static_cast<int64_t>(j)) * z.width[i];
+            if (z.density[i] + uniform() * (z.density[i - 1] - z.density[i]) < std::exp(-x)) return x;
+            const uint64_t r = next();
+            i = static_cast<uint32_t>(r >> 56);
+            j = (r >> 3) & ((uint64_t{1} << 53) - 1);
+            if (j < z.ratio[i]) return static_cast<double>(static_cast<int64_t>(j)) * z.width[i];
+        }
+    }
     uint64_t s_[4];
 };
 

@@ -62,6 +62,34 @@ struct FieldGeometry {
     std::vector<double> projectionAngles = {}, projectionLoading = {};
 };
 
+// A density on [0, 1] that is `ratio` times higher inside [lo, hi] than
+// outside, for importance sampling one coordinate of the quasi-random points:
+// warp() moves a uniform u to such a point and returns the weight that keeps
+// every score's expectation (1 / density there). Ratio 1, or an interval
+// that covers [0, 1], leaves u as it is with weight 1.
+class IntervalImportance {
+  public:
+    IntervalImportance() = default;
+    IntervalImportance(double lo, double hi, double ratio);
+    bool active() const { return active_; }
+    double warp(double& u) const {
+        if (u < massLo_) {
+            u *= invOut_;
+            return invOut_;
+        }
+        if (u < massHi_) {
+            u = lo_ + (u - massLo_) * invIn_;
+            return invIn_;
+        }
+        u = hi_ + (u - massHi_) * invOut_;
+        return invOut_;
+    }
+
+  private:
+    bool active_ = false;
+    double lo_ = 0, hi_ = 1, massLo_ = 0, massHi_ = 1, invIn_ = 1, invOut_ = 1;
+};
+
 class FieldSource {
   public:
     FieldSource(const FieldGeometry& g, const RaySpectra& s);
@@ -74,6 +102,8 @@ class FieldSource {
     // (no sweep): invertible() says whether this source is one.
     bool invertible() const { return invertible_; }
     SourcePhoton sampleInverted(const std::array<double, 3>& u) const;
+    // The u[1] of sampleInverted that lands at x on the detector row y.
+    double lateralPoint(double x, double y) const;
 
     // Photons emitted into the field per unit of the table's weight per
     // steradian, averaged over the tube angles (a discrete scan's weighted by
