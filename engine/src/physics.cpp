@@ -1,5 +1,6 @@
 #include "kv/engine/physics.h"
 
+#include "kv/engine/fast_exp.h"
 #include "kv/photon/energy_absorption.h"
 
 #include <algorithm>
@@ -251,7 +252,7 @@ double MaterialPhysics::sampleComptonCosine(double e, Rng& rng) const {
     for (;;) {
         double eps, epssq;
         if (pick > rng.uniform()) {
-            eps = std::exp(-alpha1 * rng.uniform());
+            eps = fastExp(-alpha1 * rng.uniform());
             epssq = eps * eps;
         } else {
             epssq = eps0sq + (1.0 - eps0sq) * rng.uniform();

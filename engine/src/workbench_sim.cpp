@@ -1,5 +1,7 @@
 #include "kv/engine/workbench_sim.h"
 
+#include "kv/common/huge_pages.h"
+#include "kv/engine/fast_exp.h"
 #include "kv/engine/quasi_random.h"
 #include "kv/engine/transport.h"
 #include "kv/engine/voxel_walk.h"
@@ -7,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <emmintrin.h>
 #include <limits>
 #include <numbers>
 #include <stdexcept>
@@ -20,6 +23,25 @@ constexpr double kQuantaPerEv = 1000.0;
 // grid holds the energy of two phantom voxels.
 constexpr double kFoldedVoxels = 2.0;
 constexpr double kRefHalfWidth = kRefXEnd * kVoxel;
+
+// Adds scale x (s_k - s_(k+1)) to sums[k] for k < n, s_k = s f^k, two
+// voxels at a time (SSE2, which every x86-64 has); returns s f^n.
+[[gnu::always_inline]] inline double addAttenuatedRun(float* sums, int n, double s, double f, double scale) {
+    const __m128d c = _mm_set1_pd(scale * (1.0 - f)), ff = _mm_set1_pd(f * f);
+    __m128d v = _mm_set_pd(s * f, s);
+    int k = 0;
+    for (; k + 2 <= n; k += 2) {
+        __m64* at = reinterpret_cast<__m64*>(sums + k);
+        const __m128 add = _mm_cvtpd_ps(_mm_mul_pd(c, v));
+        _mm_storel_pi(at, _mm_add_ps(_mm_loadl_pi(_mm_setzero_ps(), at), add));
+        v = _mm_mul_pd(v, ff);
+    }
+    if (k < n) {
+        sums[k] += static_cast<float>(_mm_cvtsd_f64(_mm_mul_sd(c, v)));
+        return _mm_cvtsd_f64(_mm_unpackhi_pd(v, v));
+    }
+    return _mm_cvtsd_f64(v);
+}
 
 bool inReferenceColumn(double x, double y) {
     return std::fabs(x) < kRefHalfWidth && y >= kRefYBegin * kVoxel && y < kRefYEnd * kVoxel;
@@ -95,10 +117,14 @@ class alignas(64) WorkbenchSimulation::Worker {
         // The sums are first touched on the thread that fills them, so that
         // the threads take their page faults side by side, not one after another.
         if (batch_.empty()) {
+            const size_t blocks = ((2 * perKind_) >> kBlockShift) + 1;
+            reserveHugePages(tally_, 2 * perKind_);
+            reserveHugePages(batch_, 2 * perKind_);
+            reserveHugePages(squares_, perKind_);
+            reserveHugePages(buckets_, blocks * kBucket);
             tally_.assign(2 * perKind_, 0);
             batch_.assign(2 * perKind_, 0.0f);
             squares_.assign(perKind_, 0);
-            size_t blocks = (batch_.size() >> kBlockShift) + 1;
             buckets_.assign(blocks * kBucket, Pending{});
             fill_.assign(blocks, 0);
         }
@@ -106,7 +132,9 @@ class alignas(64) WorkbenchSimulation::Worker {
         primaryScored_ = 0;
         SourcePhoton sp;
         if (quasi_) {
-            sp = sim_->source_->sampleInverted(sobol_.next());
+            std::array<double, 3> u = sobol_.next();
+            weight_ = sim_->lateral_.active() ? sim_->lateral_.warp(u[1]) : 1.0;
+            sp = sim_->source_->sampleInverted(u);
             primaryWeight_ = unitIndex_++ < walked_ ? walkWeight_ : 0.0;
         } else {
             sp = sim_->source_->sample(rng);
@@ -163,7 +191,8 @@ class alignas(64) WorkbenchSimulation::Worker {
         scoreFlight(tissue, region, ph, length, exit);
     }
     [[gnu::noinline]] void scoreFlight(int tissue, int region, const Photon& ph, double length, double exit) {
-        const double w = sim_->tissues_[static_cast<size_t>(tissue)].trackWeight.at(ph.energy); // eV per cm
+        // eV per cm, in the history's weight
+        const double w = weight_ * sim_->tissues_[static_cast<size_t>(tissue)].trackWeight.at(ph.energy);
         const int* fold = fold_;
         const uint32_t layers = static_cast<uint32_t>(layers_);
         auto column = [=](int ix, int iy) {
@@ -219,7 +248,7 @@ class alignas(64) WorkbenchSimulation::Worker {
                                                       sim_->regionReentrant_[static_cast<size_t>(region)]);
         if (voxelByFlight) return;
         // eV of glandular-equivalent deposit, in the phantom's voxel mass
-        double w = edep * kEvPerKev * sim_->tissues_[static_cast<size_t>(tissue)].glandWeight.at(e);
+        double w = weight_ * edep * kEvPerKev * sim_->tissues_[static_cast<size_t>(tissue)].glandWeight.at(e);
         if (!breastByFlight && sim_->regionGlandular_[static_cast<size_t>(region)])
             breast_ += w * breastScale_;
         // The protocol breast reaches past the voxel grid's 7.5 cm.
@@ -340,7 +369,7 @@ class alignas(64) WorkbenchSimulation::Worker {
         // it is scored below (the same clip): NaN where nothing is walked
         double from = std::numeric_limits<double>::quiet_NaN(), atFrom = 0.0;
         if (b > a) {
-            from = a, atFrom = a > 0 ? std::exp(-mu * a) : 1.0;
+            from = a, atFrom = a > 0 ? fastExp(-mu * a) : 1.0;
             const double scale = perMu * atFrom;
             float* sums = batch_.data();
             if (!maps_) {
@@ -352,6 +381,9 @@ class alignas(64) WorkbenchSimulation::Worker {
                     [sums, &column](int ix, int iy) { return sums + column(ix, iy); },
                     [&](float* col, int iz, double in, double out) {
                         col[iz] += static_cast<float>(scale * (in - out));
+                    },
+                    [&](float* col, int iz, int n, double in, double factor) {
+                        return addAttenuatedRun(col + iz, n, in, factor, scale);
                     });
             } else {
                 // Each column's cache lines are asked for as the walk enters
@@ -375,14 +407,17 @@ class alignas(64) WorkbenchSimulation::Worker {
                     },
                     [&](float* col, int iz, double in, double out) {
                         col[iz] += static_cast<float>(scale * (in - out));
+                    },
+                    [&](float* col, int iz, int n, double in, double factor) {
+                        return addAttenuatedRun(col + iz, n, in, factor, scale);
                     });
             }
         }
         scoreReference(ph.pos, ph.dir, refA, refB, w, [mu, from, atFrom](double t0, double t1) {
-            return ((t0 == from ? atFrom : std::exp(-mu * t0)) - std::exp(-mu * t1)) / mu;
+            return ((t0 == from ? atFrom : fastExp(-mu * t0)) - fastExp(-mu * t1)) / mu;
         });
         if (sim_->regionGlandular_[static_cast<size_t>(region)])
-            breast_ += perMu * -std::expm1(-mu * chord) * breastScale_;
+            breast_ += perMu * fastOneMinusExpNeg(mu * chord) * breastScale_;
     }
 
     // Narrows [a, b] of the ray p + t d to where lo <= p + t d < hi on one axis.
@@ -447,6 +482,7 @@ class alignas(64) WorkbenchSimulation::Worker {
     double lastScale_ = 0; // what a thinner last layer adds to the column's scale
     double breastScale_ = 0;
     double ref_ = 0, col_ = 0, breast_ = 0;
+    double weight_ = 1.0; // the source photon's importance weight
 };
 
 namespace {
@@ -662,6 +698,15 @@ WorkbenchSimulation::WorkbenchSimulation(WorkbenchSetup s) : setup_(std::move(s)
     const FieldGeometry field = fieldGeometry(s_);
     projectionAngles_ = field.projectionAngles;
     source_ = std::make_unique<FieldSource>(field, s_.spectrum);
+    if (!breast && quasiRandom()) {
+        // The band's edges at the detector, seen from the focus past the
+        // phantom's top (the widest of its shadows), on the reference region's middle row.
+        const double magnify = field.detectorZ / top;
+        const double x = (kRefHalfWidth + kImportanceMargin) * magnify;
+        const double y = 0.5 * (kRefYBegin + kRefYEnd) * kVoxel * magnify;
+        lateral_ =
+            IntervalImportance(source_->lateralPoint(-x, y), source_->lateralPoint(x, y), kLateralImportance);
+    }
 
     airKerma_ = airKermaAt({0.0, kChamberY, s_.fcd}, false);
     airKermaPaddle_ = airKermaAt({0.0, kChamberY, s_.fcd}, true);
@@ -711,6 +756,8 @@ RunPart WorkbenchSimulation::runPart(uint64_t histories, uint64_t seed, unsigned
     // one, [voxel][primary, scatter] with voxel (iz * kVoxelsY + iy) * kVoxelsX + ix.
     const size_t layers = static_cast<size_t>(layers_);
     const size_t voxels = static_cast<size_t>(kVoxelsX) * kVoxelsY * layers;
+    reserveHugePages(p.tally, 2 * voxels);
+    reserveHugePages(p.squares, voxels);
     p.tally.assign(2 * voxels, 0);
     p.squares.assign(voxels, 0);
     // Workers that ran no history hold no tally.
@@ -781,9 +828,10 @@ WorkbenchResult WorkbenchSimulation::finish(const RunPart& p) const {
     for (const ScalarStats& b : p.batches)
         batchCount += b.n > 0;
     r.batches = batchCount;
-    r.primary.assign(voxels, 0.0);
-    r.scatter.assign(voxels, 0.0);
-    r.totalRelSigma.assign(voxels, 0.0);
+    for (std::vector<double>* v : {&r.primary, &r.scatter, &r.totalRelSigma}) {
+        reserveHugePages(*v, voxels);
+        v->assign(voxels, 0.0);
+    }
     if (r.histories > 0 && p.tally.size() == 2 * voxels) {
         const double n = static_cast<double>(r.histories);
         const bool spread = p.squares.size() == voxels;

@@ -53,7 +53,9 @@ inline constexpr uint64_t kMaxShards = 100000;
 // 2: quasi-random source points, rows without maps; 3: the protocol breast without the heel effect;
 // 4: units of 16384 quasi-random points with the maps too (the stated uncertainties' samples)
 // 5: a protocol scan collimated to the detector, so the swung focus irradiates the whole breast
-inline constexpr int kPhysicsRevision = 5;
+// 6: free paths by the ziggurat, an inline exp, and the box phantom's points importance sampled across the
+// field
+inline constexpr int kPhysicsRevision = 6;
 
 // A box or breast of the thickest kind fills the grid's layers exactly.
 static_assert(kMaxThickness * 10 == kMaxCountZ && kMaxProtocolThickness * 10 == kMaxEngineCountZ);

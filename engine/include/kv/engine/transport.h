@@ -74,7 +74,7 @@ void transport(Photon ph, const Scene& scene, const std::vector<MaterialPhysics>
             GridPoint g = gridPoint(ph.energy);
             const MaterialPhysics::Cell& c = m.cell(g.cell);
             double mu = c.mu + c.dmu * g.offset;
-            double s = -std::log(rng.uniformOpen()) / mu;
+            double s = rng.exponential() / mu;
             bool inside = !atFace && s < scene.safety(region, ph.pos);
             if (!inside) {
                 dist = scene.distanceOut(region, ph.pos, ph.dir);

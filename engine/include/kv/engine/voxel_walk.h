@@ -7,6 +7,7 @@
 // segment's part inside the grid. Through an edge or a corner
 // the walk steps one axis at a time; the voxels between get no length and are
 // not visited. A segment lying in a face belongs to the voxel above it.
+#include "kv/engine/fast_exp.h"
 #include "kv/engine/vec.h"
 
 #include <algorithm>
@@ -28,9 +29,12 @@ namespace detail {
 
 // The walk of walkColumns(); with Attenuated, also exp(-mu t) at each face,
 // and with Lengths the voxel's length for the attenuated visitor.
-template <bool Attenuated, bool Lengths, class Column, class Visit>
+// No visitor of whole runs of voxels: each voxel is visited on its own.
+struct NoRun {};
+
+template <bool Attenuated, bool Lengths, class Column, class Visit, class Run = NoRun>
 [[gnu::always_inline]] inline void walk(const VoxelGrid& g, const Vec3& p, const Vec3& d, double length,
-                                        double mu, Column& column, Visit& visit) {
+                                        double mu, Column& column, Visit& visit, Run* run = nullptr) {
     // Per axis: the part of the segment between the grid's outer faces, the
     // voxel of the entry point (one a rounding off is left at once with no
     // length), the step, and the next face crossed as t = base + k * delta
@@ -79,8 +83,8 @@ template <bool Attenuated, bool Lengths, class Column, class Visit>
         // primary beam's walks cross few of them, often none
         if constexpr (Attenuated) {
             if (ax.step != 0.0 && &ax == &z) {
-                ax.survival = std::exp(-mu * ax.next);
-                ax.factor = std::exp(-mu * std::fabs(ax.delta));
+                ax.survival = fastExp(-mu * ax.next);
+                ax.factor = fastExp(-mu * std::fabs(ax.delta));
             }
         }
     };
@@ -92,7 +96,7 @@ template <bool Attenuated, bool Lengths, class Column, class Visit>
     const double zFaces = std::fabs(d.z) / g.size.z;
     double survival = 0; // exp(-mu t)
     // exp(-0) is 1 to the bit: a walk from its start point spares the call
-    if constexpr (Attenuated) survival = t0 > 0.0 ? std::exp(-mu * t0) : 1.0;
+    if constexpr (Attenuated) survival = t0 > 0.0 ? fastExp(-mu * t0) : 1.0;
     auto col = column(x.i, y.i);
     // The attenuated visit, with the length where it is wanted.
     auto attenuated = [&](int iz, double l, double in, double out) __attribute__((always_inline)) {
@@ -142,7 +146,30 @@ template <bool Attenuated, bool Lengths, class Column, class Visit>
                 leave(zNext, zSurvival, iz);
                 down();
                 // and the others, a face apart, are not
-                if constexpr (Attenuated && !Lengths) {
+                if constexpr (Attenuated && !Lengths && !std::is_same_v<Run, NoRun>) {
+                    // the whole run downwards at once, its survivals a
+                    // geometric series the visitor may sum as it likes
+                    if (sure > 1 && z.di > 0) {
+                        survival = (*run)(std::as_const(col), iz, sure - 1, survival, z.factor);
+                        zSurvival = survival * z.factor;
+                        iz += sure - 1;
+                        zFace += (sure - 1) * z.step;
+                        t = z.base + (zFace - z.step) * z.delta;
+                        zNext = z.base + zFace * z.delta;
+                    } else {
+                        for (int k = 1; k < sure; ++k) {
+                            visit(std::as_const(col), iz, survival, zSurvival);
+                            survival = zSurvival;
+                            iz += z.di;
+                            zFace += z.step;
+                            zSurvival *= z.factor;
+                        }
+                        if (sure > 1) {
+                            t = z.base + (zFace - z.step) * z.delta;
+                            zNext = z.base + zFace * z.delta;
+                        }
+                    }
+                } else if constexpr (Attenuated && !Lengths) {
                     // no face's t is needed but the last one's
                     for (int k = 1; k < sure; ++k) {
                         visit(std::as_const(col), iz, survival, zSurvival);
@@ -182,7 +209,7 @@ template <bool Attenuated, bool Lengths, class Column, class Visit>
             // the segment ends in this voxel
             if (t1 > t) {
                 if constexpr (Attenuated)
-                    attenuated(iz, t1 - t, survival, std::exp(-mu * t1));
+                    attenuated(iz, t1 - t, survival, fastExp(-mu * t1));
                 else
                     visit(std::as_const(col), iz, t1 - t);
             }
@@ -193,9 +220,9 @@ template <bool Attenuated, bool Lengths, class Column, class Visit>
             // exp(-mu t) at this face: the same values, in the same order,
             // as had they been carried from the start
             if (a.crossed == 0) {
-                a.survival = std::exp(-mu * a.next);
+                a.survival = fastExp(-mu * a.next);
             } else {
-                if (a.crossed == 1) a.factor = std::exp(-mu * std::fabs(a.delta));
+                if (a.crossed == 1) a.factor = fastExp(-mu * std::fabs(a.delta));
                 a.survival *= a.factor;
             }
             ++a.crossed;
@@ -239,6 +266,18 @@ template <class Column, class Visit>
     using Name = decltype(column(0, 0));
     constexpr bool lengths = std::is_invocable_v<Visit&, const Name&, int, double, double, double>;
     detail::walk<true, lengths>(g, p, d, length, mu, column, visit);
+}
+
+// The same without the lengths, where run(column's name, iz, n, in, factor)
+// may take over the n voxels from iz downwards (iz, iz + 1, ...) that the
+// walk crosses whole: their in values are in, in x factor, in x factor^2,
+// ... and each out is the next in. It returns the in value after the last,
+// in x factor^n, as its own summing gives it.
+template <class Column, class Visit, class Run>
+[[gnu::always_inline]] inline void walkColumnsAttenuated(const VoxelGrid& g, const Vec3& p, const Vec3& d,
+                                                         double length, double mu, Column&& column,
+                                                         Visit&& visit, Run&& run) {
+    detail::walk<true, false>(g, p, d, length, mu, column, visit, &run);
 }
 
 // Calls visit(ix, iy, iz, length) for every voxel where the segment has a
