@@ -11,6 +11,7 @@
 #include <cmath>
 #include <emmintrin.h>
 #include <limits>
+#include <mutex>
 #include <numbers>
 #include <stdexcept>
 
@@ -63,13 +64,25 @@ template <class Voxel> MapSums referenceSums(int layers, Voxel voxel) {
             }
     return m;
 }
+// The exact sums of the whole batches of a process's workers, in the
+// workers' order [primary, scatter][iy][ix][iz] (a column's layers side by
+// side): each worker adds its batch under the lock, so the threads share
+// one copy of the megabytes (integers: the order of the batches does not
+// matter). Per voxel also the sum over batches of scaledSquare(batch total).
+struct BatchTotals {
+    std::mutex mutex;
+    std::vector<int64_t> tally;
+    std::vector<uint64_t> squares;
+    uint64_t batches = 0, histories = 0;
+};
+
 } // namespace
 
 // Aligned so that two threads never write into one cache line.
 class alignas(64) WorkbenchSimulation::Worker {
   public:
-    explicit Worker(const WorkbenchSimulation& sim)
-        : sim_(&sim), track_(sim.setup_.estimator != DoseEstimator::Analogue),
+    Worker(const WorkbenchSimulation& sim, BatchTotals& totals)
+        : sim_(&sim), totals_(&totals), track_(sim.setup_.estimator != DoseEstimator::Analogue),
           expected_(sim.setup_.estimator == DoseEstimator::ExpectedTrack), maps_(sim.setup_.maps),
           quasi_(sim.quasiRandom()), projections_(!sim.projectionAngles_.empty()), layers_(sim.layers_),
           perKind_(static_cast<size_t>(kVoxelsX) * kVoxelsY * static_cast<size_t>(sim.layers_)) {
@@ -118,13 +131,9 @@ class alignas(64) WorkbenchSimulation::Worker {
         // the threads take their page faults side by side, not one after another.
         if (batch_.empty()) {
             const size_t blocks = ((2 * perKind_) >> kBlockShift) + 1;
-            reserveHugePages(tally_, 2 * perKind_);
             reserveHugePages(batch_, 2 * perKind_);
-            reserveHugePages(squares_, perKind_);
             reserveHugePages(buckets_, blocks * kBucket);
-            tally_.assign(2 * perKind_, 0);
             batch_.assign(2 * perKind_, 0.0f);
-            squares_.assign(perKind_, 0);
             buckets_.assign(blocks * kBucket, Pending{});
             fill_.assign(blocks, 0);
         }
@@ -277,9 +286,16 @@ class alignas(64) WorkbenchSimulation::Worker {
         // In locals: stores through the tallies' pointers would otherwise
         // make the compiler load every size and pointer again per voxel.
         const size_t kind = perKind_;
+        std::lock_guard<std::mutex> lock(totals_->mutex);
+        if (totals_->tally.empty()) {
+            reserveHugePages(totals_->tally, 2 * kind);
+            reserveHugePages(totals_->squares, kind);
+            totals_->tally.assign(2 * kind, 0);
+            totals_->squares.assign(kind, 0);
+        }
         float *primary = batch_.data(), *scatter = primary + kind;
-        int64_t *tallyP = tally_.data(), *tallyS = tallyP + kind;
-        uint64_t* squares = squares_.data();
+        int64_t *tallyP = totals_->tally.data(), *tallyS = tallyP + kind;
+        uint64_t* squares = totals_->squares.data();
         auto sweep = [=]<bool Squares>(size_t from, size_t to) {
             for (size_t v = from; v < to; ++v) {
                 // no test for empty voxels: an empty sum adds 0, and the branch was a coin toss
@@ -307,18 +323,10 @@ class alignas(64) WorkbenchSimulation::Worker {
             }
             sweep.template operator()<false>(kRefYEnd * row, kind);
         }
-        ++batches_;
-        histories_ += batchHistories_;
+        ++totals_->batches;
+        totals_->histories += batchHistories_;
         batchHistories_ = 0;
     }
-
-    // [primary, scatter][iy][ix][iz]: a column's layers side by side, for
-    // the near-vertical flights of the primary beam.
-    const std::vector<int64_t>& tally() const { return tally_; }
-    // Per voxel, the sum over batches of scaledSquare(batch total).
-    const std::vector<uint64_t>& squares() const { return squares_; }
-    uint64_t batches() const { return batches_; }
-    uint64_t histories() const { return histories_; }
 
   private:
     // Scores land all over the voxel grid, which is larger than the cache:
@@ -458,6 +466,7 @@ class alignas(64) WorkbenchSimulation::Worker {
     }
 
     const WorkbenchSimulation* sim_;
+    BatchTotals* totals_;
     bool track_, expected_, maps_, quasi_;
     bool projections_;           // a discrete scan: each history's dose also goes to its projection
     uint32_t projection_ = 0;    // this history's
@@ -471,12 +480,10 @@ class alignas(64) WorkbenchSimulation::Worker {
     size_t perKind_;
     VoxelGrid grid_;
     int fold_[2 * kVoxelsX];
-    std::vector<int64_t> tally_;
     std::vector<float> batch_;
     std::vector<Pending> buckets_; // kBucket per block
     std::vector<uint32_t> fill_;
-    std::vector<uint64_t> squares_;
-    uint64_t batchHistories_ = 0, batches_ = 0, histories_ = 0;
+    uint64_t batchHistories_ = 0;
     double refScale_ = 0;
     std::vector<double> columnScale_;
     double lastScale_ = 0; // what a thinner last layer adds to the column's scale
@@ -558,25 +565,19 @@ FieldGeometry fieldGeometry(const WorkbenchSetup& s) {
 
 namespace {
 
-// The workers' sums of the whole batches they ran, added up.
-MapSums referenceSums(const std::vector<WorkbenchSimulation::Worker>& workers) {
-    const WorkbenchSimulation::Worker* any = nullptr;
+// The reference region's sums of the whole batches run so far.
+MapSums referenceSums(BatchTotals& totals) {
+    std::lock_guard<std::mutex> lock(totals.mutex);
     MapSums all;
-    for (const WorkbenchSimulation::Worker& w : workers) {
-        all.batches += w.batches();
-        all.histories += w.histories();
-        if (!w.tally().empty()) any = &w;
-    }
-    if (!any) return all;
-    const size_t layers = any->squares().size() / (size_t{kVoxelsX} * kVoxelsY), kind = any->squares().size();
+    all.batches = totals.batches;
+    all.histories = totals.histories;
+    if (totals.tally.empty()) return all;
+    const size_t kind = totals.squares.size(), layers = kind / (size_t{kVoxelsX} * kVoxelsY);
     MapSums sums = referenceSums(static_cast<int>(layers),
                                  [&](size_t ix, size_t iy, size_t iz, int64_t& t, uint64_t& q) {
                                      const size_t inner = (iy * kVoxelsX + ix) * layers + iz;
-                                     for (const WorkbenchSimulation::Worker& w : workers) {
-                                         if (w.tally().empty()) continue;
-                                         t += w.tally()[inner] + w.tally()[kind + inner];
-                                         q += w.squares()[inner];
-                                     }
+                                     t += totals.tally[inner] + totals.tally[kind + inner];
+                                     q += totals.squares[inner];
                                  });
     sums.batches = all.batches;
     sums.histories = all.histories;
@@ -737,10 +738,11 @@ RunPart WorkbenchSimulation::runPart(uint64_t histories, uint64_t seed, unsigned
                                      uint64_t batchSize) const {
     auto start = std::chrono::steady_clock::now();
     threads = std::max(1u, threads);
+    BatchTotals totals;
     std::vector<Worker> workers;
     workers.reserve(threads);
     for (unsigned t = 0; t < threads; ++t)
-        workers.emplace_back(*this);
+        workers.emplace_back(*this, totals);
     RunPart p;
     p.asked = histories;
     p.seed = seed;
@@ -748,7 +750,7 @@ RunPart WorkbenchSimulation::runPart(uint64_t histories, uint64_t seed, unsigned
     p.targetRelSigma = ctl.target();
     p.mapTargetRelSigma = ctl.mapTarget();
     // A checkpoint looks at the reference region's sums while every worker waits.
-    ctl.setMapSums([&workers] { return referenceSums(workers); });
+    ctl.setMapSums([&totals] { return referenceSums(totals); });
     p.batches = runBatches(histories, seed, workers, channels(), ctl, batchSize);
     ctl.setMapSums({});
     p.targetReached = ctl.targetReached();
@@ -760,17 +762,16 @@ RunPart WorkbenchSimulation::runPart(uint64_t histories, uint64_t seed, unsigned
     reserveHugePages(p.squares, voxels);
     p.tally.assign(2 * voxels, 0);
     p.squares.assign(voxels, 0);
-    // Workers that ran no history hold no tally.
-    for (const Worker& w : workers) {
-        if (w.tally().empty()) continue;
+    // A run of no whole batch holds no tally.
+    if (!totals.tally.empty()) {
         size_t inner = 0;
         for (size_t iy = 0; iy < kVoxelsY; ++iy)
             for (size_t ix = 0; ix < kVoxelsX; ++ix)
                 for (size_t iz = 0; iz < layers; ++iz, ++inner) {
                     size_t v = (iz * kVoxelsY + iy) * kVoxelsX + ix;
-                    p.tally[2 * v] += w.tally()[inner];
-                    p.tally[2 * v + 1] += w.tally()[voxels + inner];
-                    p.squares[v] += w.squares()[inner];
+                    p.tally[2 * v] = totals.tally[inner];
+                    p.tally[2 * v + 1] = totals.tally[voxels + inner];
+                    p.squares[v] = totals.squares[inner];
                 }
     }
     p.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -329,7 +329,9 @@ TEST(IntervalImportance, WeightsKeepEveryIntegral) {
             double u = (i + 0.5) / n;
             const double w = imp.warp(u);
             ASSERT_TRUE(u >= 0 && u <= 1) << u;
-            if (!c.active) EXPECT_EQ(u, (i + 0.5) / n);
+            if (!c.active) {
+                EXPECT_EQ(u, (i + 0.5) / n);
+            }
             weights += w, firstMoment += w * u * u, inside += u >= c.lo && u < c.hi;
         }
         // the one cell that holds an edge of the interval takes one weight: 1 / n off at most

@@ -377,10 +377,10 @@ TEST(ResultFile, AVoxelSigmaFileOnlyWithTheBatchesToSupportIt) {
         uint64_t batches;
         bool written;
     } rows[] = {
-        {"maps over enough batches", true, ScalarStats::kMinUnits, true},
-        {"maps over one batch too few", true, ScalarStats::kMinUnits - 1, false},
+        {"maps over enough batches", true, kSigmaFileBatches, true},
+        {"maps over one batch too few", true, kSigmaFileBatches - 1, false},
         {"one batch", true, 1, false},
-        {"no maps", false, 4 * ScalarStats::kMinUnits, false},
+        {"no maps", false, 4 * kSigmaFileBatches, false},
     };
     for (const auto& row : rows) {
         dir.write("side.vesk.sigma", "an earlier result's");

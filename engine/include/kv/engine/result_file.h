@@ -53,8 +53,13 @@ void writeResultFile(const std::filesystem::path& workDir, const RunInputs& in, 
 
 // Whether the voxels' uncertainties are worth a side file: the maps were
 // scored, over at least the batches that a stated uncertainty needs.
+// From 32 batches on: a voxel's sigma from k batch totals is itself
+// uncertain by 1 / sqrt(2 (k - 1)), 13 % at 32, and the file (as long to
+// write as the result) comes at the 4194304 histories it did when a batch
+// was twice as long.
+inline constexpr uint64_t kSigmaFileBatches = 32;
 inline bool voxelSigmaKnown(const WorkbenchResult& r) {
-    return r.maps && r.batches >= ScalarStats::kMinUnits;
+    return r.maps && r.batches >= kSigmaFileBatches;
 }
 
 // The side file of `resultFile` (formats/voxel_sigma_file.h), bound to the

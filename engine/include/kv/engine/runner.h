@@ -19,7 +19,11 @@
 
 namespace kv::engine {
 
-inline constexpr uint64_t kBatchSize = uint64_t{1} << 18;
+// 131072: a run of a few batches on two threads leaves one thread idle
+// while the other runs the odd batch out, and a target's checkpoints wait
+// for whole batches; the sweep of the grid at a batch's end costs a
+// history about 40 instructions at this size.
+inline constexpr uint64_t kBatchSize = uint64_t{1} << 17;
 // Histories between two reports of a thread's progress.
 inline constexpr uint64_t kPublishEvery = 4096;
 

@@ -104,7 +104,8 @@ struct WorkbenchSetup {
 // Histories per unit of quasi-random points, with the maps or without:
 // enough units early in a run for a stated uncertainty to be trusted
 // (ScalarStats::kMinUnits of them by 262144 histories, 64 by a million).
-inline constexpr uint64_t kQuasiRandomUnit = kBatchSize / 16;
+inline constexpr uint64_t kQuasiRandomUnit = 16384;
+static_assert(kBatchSize % kQuasiRandomUnit == 0, "a batch holds whole units");
 
 // A box phantom's quasi-random points fall this many times more densely, and
 // weigh as much less, in a band of the field's width: the band through the
