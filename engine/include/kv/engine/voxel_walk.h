@@ -34,7 +34,7 @@ struct NoRun {};
 
 template <bool Attenuated, bool Lengths, class Column, class Visit, class Run = NoRun>
 [[gnu::always_inline]] inline void walk(const VoxelGrid& g, const Vec3& p, const Vec3& d, double length,
-                                        double mu, Column& column, Visit& visit, Run* run = nullptr) {
+                                        double mu, Column& column, Visit& visit, Run* runs = nullptr) {
     // Per axis: the part of the segment between the grid's outer faces, the
     // voxel of the entry point (one a rounding off is left at once with no
     // length), the step, and the next face crossed as t = base + k * delta
@@ -146,32 +146,21 @@ template <bool Attenuated, bool Lengths, class Column, class Visit, class Run = 
                 leave(zNext, zSurvival, iz);
                 down();
                 // and the others, a face apart, are not
-                if constexpr (Attenuated && !Lengths && !std::is_same_v<Run, NoRun>) {
-                    // the whole run downwards at once, its survivals a
-                    // geometric series the visitor may sum as it likes
-                    if (sure > 1 && z.di > 0) {
-                        survival = (*run)(std::as_const(col), iz, sure - 1, survival, z.factor);
-                        zSurvival = survival * z.factor;
-                        iz += sure - 1;
-                        zFace += (sure - 1) * z.step;
-                        t = z.base + (zFace - z.step) * z.delta;
-                        zNext = z.base + zFace * z.delta;
-                    } else {
-                        for (int k = 1; k < sure; ++k) {
-                            visit(std::as_const(col), iz, survival, zSurvival);
-                            survival = zSurvival;
-                            iz += z.di;
-                            zFace += z.step;
-                            zSurvival *= z.factor;
-                        }
-                        if (sure > 1) {
-                            t = z.base + (zFace - z.step) * z.delta;
-                            zNext = z.base + zFace * z.delta;
+                if constexpr (Attenuated && !Lengths) {
+                    bool run = false;
+                    if constexpr (!std::is_same_v<Run, NoRun>) {
+                        // the whole run downwards at once, its survivals a
+                        // geometric series the visitor may sum as it likes
+                        if (sure > 1 && z.di > 0) {
+                            survival = (*runs)(std::as_const(col), iz, sure - 1, survival, z.factor);
+                            zSurvival = survival * z.factor;
+                            iz += sure - 1;
+                            zFace += (sure - 1) * z.step;
+                            run = true;
                         }
                     }
-                } else if constexpr (Attenuated && !Lengths) {
                     // no face's t is needed but the last one's
-                    for (int k = 1; k < sure; ++k) {
+                    for (int k = 1; k < sure && !run; ++k) {
                         visit(std::as_const(col), iz, survival, zSurvival);
                         survival = zSurvival;
                         iz += z.di;
