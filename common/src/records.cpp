@@ -167,6 +167,10 @@ std::string flushedTemporary(const std::filesystem::path& dir, const std::string
 
 } // namespace
 
+std::string_view RecordWriter::fileBytes(std::string& converted) const {
+    return recordBytes(name_, buffer_, encoding_, converted);
+}
+
 void RecordWriter::reserve(size_t more) {
     if (buffer_.capacity() >= buffer_.size() + more) return;
     buffer_.reserve(buffer_.size() + more);
@@ -175,7 +179,7 @@ void RecordWriter::reserve(size_t more) {
 
 void RecordWriter::commit() {
     std::string converted;
-    const std::string_view bytes = recordBytes(name_, buffer_, encoding_, converted);
+    const std::string_view bytes = fileBytes(converted);
     const std::filesystem::path target = dir_ / name_;
     switch (replaceRefusal(dir_, name_)) {
     case ReplaceRefusal::None:
@@ -202,7 +206,7 @@ void RecordWriter::commit() {
 
 bool RecordWriter::create() {
     std::string converted;
-    const std::string_view bytes = recordBytes(name_, buffer_, encoding_, converted);
+    const std::string_view bytes = fileBytes(converted);
     const std::string tmp = flushedTemporary(dir_, name_, bytes, std::nullopt);
     // A link, unlike a rename, fails where the name stands.
     const bool made = ::link(tmp.c_str(), (dir_ / name_).c_str()) == 0;

@@ -1,6 +1,5 @@
 #include "kv/engine/result_file.h"
 
-#include "kv/common/codepage.h"
 #include "kv/common/content_hash.h"
 #include "kv/common/format.h"
 #include "kv/common/records.h"
@@ -362,17 +361,9 @@ void writeResult(const std::filesystem::path& workDir, const RunInputs& in, cons
     } catch (const std::invalid_argument&) {
         throw ResultRefused(ResultFault::Unreadable);
     }
-    // The bytes as they will stand in the file: the content itself where it
-    // is ASCII, as nearly always (the header's names may not be).
+    // The bytes as they will stand in the file (the content itself where it is ASCII).
     std::string converted;
-    std::string_view bytes = out.content();
-    if (!isAscii(bytes)) try {
-            converted = toCp932(bytes);
-            bytes = converted;
-        } catch (const CodePageError&) {
-            throw WriteFailed("holds a character that the system's code page cannot write",
-                              in.control.resultFile);
-        }
+    const std::string_view bytes = out.fileBytes(converted);
     if (ResultFault f = textFault(bytes, in.control.resultFile, r.layers); f != ResultFault::None)
         throw ResultRefused(f);
     const bool sigmaFile = voxelSigmaKnown(r);

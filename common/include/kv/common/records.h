@@ -129,6 +129,9 @@ class RecordWriter {
     // as it is); throws WriteFailed.
     bool create();
     const std::string& content() const { return buffer_; }
+    // The bytes commit would write: the content itself where it is ASCII,
+    // else its conversion, kept in `converted`. Throws WriteFailed.
+    std::string_view fileBytes(std::string& converted) const;
 
   private:
     std::filesystem::path dir_;

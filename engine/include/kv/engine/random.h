@@ -55,15 +55,22 @@ class Rng {
     // (the 8 layer bits from the top, the weak low bits of this generator
     // only in the 53-bit position's last places).
     double exponential() {
-        const uint64_t r = next();
-        const uint32_t i = static_cast<uint32_t>(r >> 56);
-        const uint64_t j = (r >> 3) & ((uint64_t{1} << 53) - 1);
-        if (j < kExponentialZiggurat.ratio[i]) [[likely]]
-            return static_cast<double>(static_cast<int64_t>(j)) * kExponentialZiggurat.width[i];
+        uint32_t i;
+        uint64_t j;
+        double x;
+        if (zigguratCore(next(), i, j, x)) [[likely]]
+            return x;
         return exponentialEdge(i, j);
     }
 
   private:
+    // A draw's layer i and position j, and x where it falls in the layer's core.
+    static bool zigguratCore(uint64_t r, uint32_t& i, uint64_t& j, double& x) {
+        i = static_cast<uint32_t>(r >> 56);
+        j = (r >> 3) & ((uint64_t{1} << 53) - 1);
+        x = static_cast<double>(static_cast<int64_t>(j)) * kExponentialZiggurat.width[i];
+        return j < kExponentialZiggurat.ratio[i];
+    }
     // The draws that fall past a layer's core: the tail, or a wedge's test.
     [[gnu::noinline]] double exponentialEdge(uint32_t i, uint64_t j) {
         const ExponentialZiggurat& z = kExponentialZiggurat;
@@ -71,10 +78,8 @@ class Rng {
             if (i == 0) return z.edge - std::log(uniformOpen());
             const double x = static_cast<double>(static_cast<int64_t>(j)) * z.width[i];
             if (z.density[i] + uniform() * (z.density[i - 1] - z.density[i]) < std::exp(-x)) return x;
-            const uint64_t r = next();
-            i = static_cast<uint32_t>(r >> 56);
-            j = (r >> 3) & ((uint64_t{1} << 53) - 1);
-            if (j < z.ratio[i]) return static_cast<double>(static_cast<int64_t>(j)) * z.width[i];
+            double core;
+            if (zigguratCore(next(), i, j, core)) return core;
         }
     }
     uint64_t s_[4];
