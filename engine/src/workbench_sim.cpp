@@ -103,6 +103,9 @@ class alignas(64) WorkbenchSimulation::Worker {
         for (int i = 0; i < 2 * kVoxelsX; ++i)
             fold_[i] = i < kVoxelsX ? kVoxelsX - 1 - i : i - kVoxelsX;
         lastScale_ = columnScale_.back() - columnScale_.front();
+        sparse_ = !maps_ && expected_ &&
+                  std::none_of(sim.regionReentrant_.begin(), sim.regionReentrant_.end(),
+                               [](uint8_t r) { return r; });
         // the 64-byte lines a column's floats can touch
         columnLines_ = (layers_ * static_cast<int>(sizeof(float)) + 62) / 64 + 1;
     }
@@ -136,6 +139,7 @@ class alignas(64) WorkbenchSimulation::Worker {
             batch_.assign(2 * perKind_, 0.0f);
             buckets_.assign(blocks * kBucket, Pending{});
             fill_.assign(blocks, 0);
+            if (sparse_) touched_.reserve(2 * perKind_);
         }
         ++batchHistories_;
         primaryScored_ = 0;
@@ -316,12 +320,36 @@ class alignas(64) WorkbenchSimulation::Worker {
             // region's voxels need their squares (for the median sigma).
             const size_t row = static_cast<size_t>(kVoxelsX) * static_cast<size_t>(layers_);
             const size_t ref = static_cast<size_t>(kRefXEnd) * static_cast<size_t>(layers_);
-            sweep.template operator()<false>(0, kRefYBegin * row);
-            for (size_t iy = kRefYBegin; iy < kRefYEnd; ++iy) {
-                sweep.template operator()<true>(iy * row, iy * row + ref);
-                sweep.template operator()<false>(iy * row + ref, (iy + 1) * row);
+            if (sparse_) {
+                // The walks stayed in the reference column, give or take a
+                // rounding's voxel at its sides; every other voxel a deposit
+                // reached is on the list.
+                const size_t width = std::min(ref + static_cast<size_t>(layers_), row);
+                const size_t first = kRefYBegin > 0 ? kRefYBegin - 1 : 0;
+                const size_t last = std::min<size_t>(kRefYEnd + 1, kVoxelsY);
+                for (size_t iy = first; iy < last; ++iy) {
+                    const bool inside = iy >= kRefYBegin && iy < kRefYEnd;
+                    const size_t squared = inside ? ref : 0;
+                    sweep.template operator()<true>(iy * row, iy * row + squared);
+                    sweep.template operator()<false>(iy * row + squared, iy * row + width);
+                }
+                // An index of both kinds, as the batch sums and the totals
+                // lie alike; zero where a sweep or an earlier entry took it.
+                float* sums = batch_.data();
+                int64_t* tally = totals_->tally.data();
+                for (uint32_t v : touched_) {
+                    tally[v] += static_cast<int64_t>(static_cast<double>(sums[v]) * kQuantaPerEv + 0.5);
+                    sums[v] = 0.0f;
+                }
+                touched_.clear();
+            } else {
+                sweep.template operator()<false>(0, kRefYBegin * row);
+                for (size_t iy = kRefYBegin; iy < kRefYEnd; ++iy) {
+                    sweep.template operator()<true>(iy * row, iy * row + ref);
+                    sweep.template operator()<false>(iy * row + ref, (iy + 1) * row);
+                }
+                sweep.template operator()<false>(kRefYEnd * row, kind);
             }
-            sweep.template operator()<false>(kRefYEnd * row, kind);
         }
         ++totals_->batches;
         totals_->histories += batchHistories_;
@@ -350,8 +378,17 @@ class alignas(64) WorkbenchSimulation::Worker {
     void flushBlock(size_t b) {
         float* sums = batch_.data();
         const Pending* in = buckets_.data() + b * kBucket;
-        for (uint32_t i = 0, n = fill_[b]; i < n; ++i)
-            sums[in[i].index] += in[i].value;
+        const uint32_t n = fill_[b];
+        if (sparse_) {
+            for (uint32_t i = 0; i < n; ++i) {
+                float& sum = sums[in[i].index];
+                if (sum == 0.0f) touched_.push_back(in[i].index);
+                sum += in[i].value;
+            }
+        } else {
+            for (uint32_t i = 0; i < n; ++i)
+                sums[in[i].index] += in[i].value;
+        }
         fill_[b] = 0;
     }
 
@@ -468,6 +505,11 @@ class alignas(64) WorkbenchSimulation::Worker {
     const WorkbenchSimulation* sim_;
     BatchTotals* totals_;
     bool track_, expected_, maps_, quasi_;
+    // Without the maps and with every primary chord expected, only the
+    // reference column is added to directly: the end of a batch then visits
+    // that and the voxels on `touched_` rather than the whole grid.
+    bool sparse_ = false;
+    std::vector<uint32_t> touched_;
     bool projections_;           // a discrete scan: each history's dose also goes to its projection
     uint32_t projection_ = 0;    // this history's
     uint32_t primaryScored_ = 0; // the regions whose primary chord this history has scored

@@ -36,13 +36,13 @@ struct ExpParts {
 }
 } // namespace detail
 
-inline double fastExp(double x) {
+[[gnu::always_inline]] inline double fastExp(double x) {
     const detail::ExpParts p = detail::expParts(x);
     return p.scale + p.scale * p.q;
 }
 
 // 1 - exp(-x) for x >= 0, without the cancellation of its plain form where x is small.
-inline double fastOneMinusExpNeg(double x) {
+[[gnu::always_inline]] inline double fastOneMinusExpNeg(double x) {
     const detail::ExpParts p = detail::expParts(-x);
     return (1.0 - p.scale) - p.scale * p.q;
 }
