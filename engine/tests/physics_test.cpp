@@ -280,4 +280,16 @@ TEST(FastExp, WithinTwoRoundingsOfTheLibrarys) {
     }
 }
 
+// The source's tangent: its series up to 0.1 and the library's beyond,
+// with no step where they meet.
+TEST(TanOfHalfAngle, WithinARoundingOfTheLibrarys) {
+    for (int i = -30000; i <= 30000; ++i) {
+        const double x = 0.15 * i / 30000.0;
+        ASSERT_NEAR(tanOfHalfAngle(x), std::tan(x), 2.3e-16 * std::fabs(std::tan(x))) << x;
+    }
+    for (double x : {0.0, 1e-300, 1e-8, 0.1, std::nextafter(0.1, 1.0), 1.2})
+        EXPECT_NEAR(tanOfHalfAngle(x), std::tan(x), 2.3e-16 * std::tan(x)) << x;
+    EXPECT_TRUE(std::isnan(tanOfHalfAngle(std::nan(""))));
+}
+
 } // namespace

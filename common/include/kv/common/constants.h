@@ -55,7 +55,9 @@ inline constexpr uint64_t kMaxShards = 100000;
 // 5: a protocol scan collimated to the detector, so the swung focus irradiates the whole breast
 // 6: free paths by the ziggurat, an inline exp, and the box phantom's points importance sampled across the
 // field
-inline constexpr int kPhysicsRevision = 6;
+// 7: one free path per flight between interactions, used up across regions; the azimuth from one draw, the
+// source's tangent by its series
+inline constexpr int kPhysicsRevision = 7;
 
 // A box or breast of the thickest kind fills the grid's layers exactly.
 static_assert(kMaxThickness * 10 == kMaxCountZ && kMaxProtocolThickness * 10 == kMaxEngineCountZ);

@@ -166,6 +166,20 @@ class FieldSource {
     std::vector<uint32_t> stripGuide_, energyGuide_;
 };
 
+// tan(x), by its series where |x| <= 0.1 (a field's half solid angle seldom
+// reaches it), within about a rounding of the library's at a third of its cost.
+[[gnu::always_inline]] inline double tanOfHalfAngle(double x) {
+    if (!(std::fabs(x) <= 0.1)) return std::tan(x);
+    const double x2 = x * x;
+    // 1/3, 2/15, 17/315, 62/2835, 1382/155925, 21844/6081075: the remainder is below 2e-17 x
+    const double p =
+        0x1.5555555555555p-2 +
+        x2 * (0x1.1111111111111p-3 +
+              x2 * (0x1.ba1ba1ba1ba1cp-5 +
+                    x2 * (0x1.664f4882c10fap-6 + x2 * (0x1.226e355e6c23dp-7 + x2 * 0x1.d6d3d0e157de0p-9))));
+    return x + x * x2 * p;
+}
+
 // Inline: once a history, where its call cost some 20 instructions.
 inline SourcePhoton FieldSource::sampleInverted(const std::array<double, 3>& u) const {
     const double a = halfWidth_, h = height_;
@@ -179,7 +193,7 @@ inline SourcePhoton FieldSource::sampleInverted(const std::array<double, 3>& u) 
     const Strip& st = strips_[i];
     const Strip& next = strips_[i + 1];
     const double m = st.m0 + (w - st.cum) / raySum_[st.ray];
-    const double t = std::tan(0.5 * m);
+    const double t = tanOfHalfAngle(0.5 * m);
     double y = t * h * std::sqrt(aaPlusHh_ / (aa_ - t * t * h * h));
     y = std::clamp(y, st.y0, next.y0);
     // Across the row the density goes as (x^2 + c^2)^-3/2, whose integral is

@@ -19,7 +19,9 @@
 #include "kv/engine/scene.h"
 #include "kv/engine/vec.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace kv::engine {
@@ -34,9 +36,13 @@ struct Photon {
     bool scattered = false;
 };
 
+// The cosine and sine of a uniform azimuth, by rejection from the square:
+// both coordinates from one draw's halves (32 bits are plenty for a direction).
 inline void randomAzimuth(Rng& rng, double& c, double& s) {
     for (;;) {
-        double a = 2.0 * rng.uniform() - 1.0, b = 2.0 * rng.uniform() - 1.0;
+        const uint64_t r = rng.next();
+        double a = static_cast<double>(r >> 32) * 0x1.0p-31 - 1.0;
+        double b = static_cast<double>(r & 0xffffffffu) * 0x1.0p-31 - 1.0;
         double r2 = a * a + b * b;
         if (r2 > 1.0 || r2 < 1e-30) continue;
         c = (a * a - b * b) / r2;
@@ -61,6 +67,11 @@ void transport(Photon ph, const Scene& scene, const std::vector<MaterialPhysics>
     // Just past a face (or at the start): the safety there is about kPush,
     // so the step asks for the exit at once. The outcome is the same.
     bool atFace = true;
+    // Mean free paths left to the next interaction: one draw per flight
+    // between interactions, used up region by region as the photon crosses
+    // them (the exponential has no memory, so the draws per region it
+    // replaces gave the same distribution).
+    double tau = rng.exponential();
     for (;;) {
         if (region == kOutside || scene.absorbing(region)) {
             sc.leave(ph);
@@ -74,7 +85,7 @@ void transport(Photon ph, const Scene& scene, const std::vector<MaterialPhysics>
             GridPoint g = gridPoint(ph.energy);
             const MaterialPhysics::Cell& c = m.cell(g.cell);
             double mu = c.mu + c.dmu * g.offset;
-            double s = rng.exponential() / mu;
+            double s = tau / mu;
             bool inside = !atFace && s < scene.safety(region, ph.pos);
             if (!inside) {
                 dist = scene.distanceOut(region, ph.pos, ph.dir);
@@ -116,11 +127,13 @@ void transport(Photon ph, const Scene& scene, const std::vector<MaterialPhysics>
                 }
                 ph.scattered = true;
                 atFace = false;
+                tau = rng.exponential();
                 double cphi, sphi;
                 randomAzimuth(rng, cphi, sphi);
                 ph.dir = rotate(ph.dir, cost, cphi, sphi);
                 continue;
             }
+            tau = std::max(0.0, tau - mu * dist);
         }
         if (!distKnown) dist = scene.distanceOut(region, ph.pos, ph.dir);
         if (dist == kInfinity) {
