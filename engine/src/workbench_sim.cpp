@@ -221,17 +221,18 @@ class alignas(64) WorkbenchSimulation::Worker {
     // Track-length kerma: every voxel a flight crosses gets the energy the
     // analogue deposits would leave there on average.
     // `exit`: where the region ends on the way, when the transport knows it (else negative).
-    void flight(int region, const Photon& ph, double length, double exit) {
+    void flight(int region, const Photon& ph, double length, double exit, const StepAttenuation& at) {
         // The tests inline: most flights score nothing (the plates', and
         // without the maps the scattered photons'), and the body's call has
         // a long prologue.
         const int tissue = sim_->regionTissue_[static_cast<size_t>(region)];
         if (tissue < 0 || !track_ || (ph.scattered && !maps_)) return;
-        scoreFlight(tissue, region, ph, length, exit);
+        scoreFlight(tissue, region, ph, length, exit, at);
     }
-    [[gnu::noinline]] void scoreFlight(int tissue, int region, const Photon& ph, double length, double exit) {
+    [[gnu::noinline]] void scoreFlight(int tissue, int region, const Photon& ph, double length, double exit,
+                                       const StepAttenuation& at) {
         // eV per cm, in the history's weight
-        const double w = weight_ * sim_->tissues_[static_cast<size_t>(tissue)].trackWeight.at(ph.energy);
+        const double w = weight_ * sim_->tissues_[static_cast<size_t>(tissue)].trackWeight.at(at.grid);
         const int* fold = fold_;
         const uint32_t layers = static_cast<uint32_t>(layers_);
         auto column = [=](int ix, int iy) {
@@ -242,7 +243,7 @@ class alignas(64) WorkbenchSimulation::Worker {
             // focus can only be a rounding's step back into it.
             const uint32_t bit = 1u << region;
             if (!(primaryScored_ & bit) && primaryWeight_ > 0)
-                expectedPrimary(region, ph, w * primaryWeight_, exit, column);
+                expectedPrimary(region, ph, w * primaryWeight_, exit, at.mu, column);
             primaryScored_ |= bit;
             return;
         }
@@ -274,6 +275,11 @@ class alignas(64) WorkbenchSimulation::Worker {
     }
 
     void deposit(int region, const Vec3& p, double edep, double e, bool scattered) {
+        deposit(region, p, edep, e, scattered, StepAttenuation{gridPoint(e), 0.0});
+    }
+    // `at.grid` is e's (the attenuation is not needed).
+    void deposit(int region, const Vec3& p, double edep, double e, bool scattered,
+                 const StepAttenuation& at) {
         const int tissue = sim_->regionTissue_[static_cast<size_t>(region)];
         if (tissue < 0) return;
         // With track-length scoring only a photon dropped below the cut-off
@@ -287,7 +293,8 @@ class alignas(64) WorkbenchSimulation::Worker {
                                                       sim_->regionReentrant_[static_cast<size_t>(region)]);
         if (voxelByFlight) return;
         // eV of glandular-equivalent deposit, in the phantom's voxel mass
-        double w = weight_ * edep * kEvPerKev * sim_->tissues_[static_cast<size_t>(tissue)].glandWeight.at(e);
+        double w =
+            weight_ * edep * kEvPerKev * sim_->tissues_[static_cast<size_t>(tissue)].glandWeight.at(at.grid);
         if (!breastByFlight && sim_->regionGlandular_[static_cast<size_t>(region)])
             breast_ += w * breastScale_;
         // The protocol breast reaches past the voxel grid's 7.5 cm.
@@ -433,10 +440,9 @@ class alignas(64) WorkbenchSimulation::Worker {
     // not the photon gets that far. Where it truly interacts is left to the
     // transport, which goes on with it as before.
     template <class Column>
-    void expectedPrimary(int region, const Photon& ph, double w, double exit, const Column& column) {
+    void expectedPrimary(int region, const Photon& ph, double w, double exit, double mu,
+                         const Column& column) {
         const double chord = exit >= 0 ? exit : sim_->scene_->distanceOut(region, ph.pos, ph.dir);
-        const double mu =
-            sim_->physics_[static_cast<size_t>(sim_->scene_->material(region))].muTotal(ph.energy);
         const double perMu = w / mu;
         // Without the maps only the stretch in the reference column is walked.
         // The chord's stretch in the reference column, for the summaries

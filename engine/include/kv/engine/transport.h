@@ -59,6 +59,20 @@ template <class Scorer>
 concept ScoresFlightsToTheirExit = requires(Scorer& sc, const Photon& ph) {
     sc.flight(0, ph, 0.0, 0.0);
 };
+// The photon's place on the energy grid and its attenuation in the region,
+// as the step found them, handed on to a scorer that would look them up again:
+//   flight(region, photon, length, exit, at) and
+//   deposit(region, position, deposited, energy, scattered, at) where `at`
+//   belongs to `energy` (the photon's before the interaction).
+struct StepAttenuation {
+    GridPoint grid;
+    double mu; // 1/cm
+};
+template <class Scorer>
+concept ScoresWithAttenuation = requires(Scorer& sc, const Photon& ph, const Vec3& p) {
+    sc.flight(0, ph, 0.0, 0.0, StepAttenuation{});
+    sc.deposit(0, p, 0.0, 0.0, false, StepAttenuation{});
+};
 
 template <class Scorer>
 void transport(Photon ph, const Scene& scene, const std::vector<MaterialPhysics>& phys, Rng& rng,
@@ -85,23 +99,32 @@ void transport(Photon ph, const Scene& scene, const std::vector<MaterialPhysics>
             GridPoint g = gridPoint(ph.energy);
             const MaterialPhysics::Cell& c = m.cell(g.cell);
             double mu = c.mu + c.dmu * g.offset;
+            const StepAttenuation at{g, mu};
+            // the flight to the region's exit, or to where the photon interacts
+            auto flight = [&](double length, double exit) __attribute__((always_inline)) {
+                if constexpr (ScoresWithAttenuation<Scorer>)
+                    sc.flight(region, ph, length, exit, at);
+                else if constexpr (ScoresFlightsToTheirExit<Scorer>)
+                    sc.flight(region, ph, length, exit);
+                else if constexpr (ScoresFlights<Scorer>)
+                    sc.flight(region, ph, length);
+            };
+            auto deposit = [&](double edep) __attribute__((always_inline)) {
+                if constexpr (ScoresWithAttenuation<Scorer>)
+                    sc.deposit(region, ph.pos, edep, ph.energy, ph.scattered, at);
+                else
+                    sc.deposit(region, ph.pos, edep, ph.energy, ph.scattered);
+            };
             double s = tau / mu;
             bool inside = !atFace && s < scene.safety(region, ph.pos);
             if (!inside) {
                 dist = scene.distanceOut(region, ph.pos, ph.dir);
                 distKnown = true;
                 inside = s < dist;
-                if constexpr (ScoresFlightsToTheirExit<Scorer>) {
-                    if (!inside && dist < kInfinity) sc.flight(region, ph, dist, dist);
-                } else if constexpr (ScoresFlights<Scorer>) {
-                    if (!inside && dist < kInfinity) sc.flight(region, ph, dist);
-                }
+                if (!inside && dist < kInfinity) flight(dist, dist);
             }
             if (inside) {
-                if constexpr (ScoresFlightsToTheirExit<Scorer>)
-                    sc.flight(region, ph, s, distKnown ? dist : -1.0);
-                else if constexpr (ScoresFlights<Scorer>)
-                    sc.flight(region, ph, s);
+                flight(s, distKnown ? dist : -1.0);
                 ph.pos = ph.pos + s * ph.dir;
                 if (scene.stopsAtInteraction(region)) {
                     sc.leave(ph);
@@ -109,7 +132,7 @@ void transport(Photon ph, const Scene& scene, const std::vector<MaterialPhysics>
                 }
                 double r = rng.uniform() * mu;
                 if (r < c.photo + c.dphoto * g.offset) {
-                    sc.deposit(region, ph.pos, ph.energy, ph.energy, ph.scattered);
+                    deposit(ph.energy);
                     return;
                 }
                 double cost;
@@ -118,7 +141,7 @@ void transport(Photon ph, const Scene& scene, const std::vector<MaterialPhysics>
                 } else {
                     cost = m.sampleComptonCosine(ph.energy, rng);
                     double e2 = ph.energy / (1.0 + ph.energy / kElectronMass * (1.0 - cost));
-                    sc.deposit(region, ph.pos, ph.energy - e2, ph.energy, ph.scattered);
+                    deposit(ph.energy - e2);
                     ph.energy = e2;
                     if (e2 < kMinEnergy) {
                         sc.deposit(region, ph.pos, e2, e2, true);
