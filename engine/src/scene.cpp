@@ -52,10 +52,13 @@ Scene::Scene(std::vector<Region> regions, Box world, int worldMaterial)
             if (overlaps(regions_[i].shape.box, regions_[j].shape.box))
                 inner_[i].push_back(static_cast<int>(j));
     for (size_t i = 0; i < regions_.size(); ++i) {
-        plainBox_.push_back(!regions_[i].shape.cylinder && inner_[i].empty());
+        const Region& r = regions_[i];
+        step_.push_back(
+            {r.material, r.absorbing, r.stopsAtInteraction, !r.shape.cylinder && inner_[i].empty()});
         regionsLoZ_ = std::min(regionsLoZ_, regions_[i].shape.box.lo.z);
         regionsHiZ_ = std::max(regionsHiZ_, regions_[i].shape.box.hi.z);
     }
+    step_.push_back({worldMaterial_, false, false, false});
 }
 
 double Scene::distanceOutOfLine(int region, const Vec3& p, const Vec3& d) const {

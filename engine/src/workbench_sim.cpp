@@ -277,9 +277,10 @@ class alignas(64) WorkbenchSimulation::Worker {
     void deposit(int region, const Vec3& p, double edep, double e, bool scattered) {
         deposit(region, p, edep, e, scattered, StepAttenuation{gridPoint(e), 0.0});
     }
-    // `at.grid` is e's (the attenuation is not needed).
-    void deposit(int region, const Vec3& p, double edep, double e, bool scattered,
-                 const StepAttenuation& at) {
+    // `at.grid` is e's (the attenuation is not needed). Inline into the
+    // transport's two calls, once or twice a history each.
+    [[gnu::always_inline]] void deposit(int region, const Vec3& p, double edep, double e, bool scattered,
+                                        const StepAttenuation& at) {
         const int tissue = sim_->regionTissue_[static_cast<size_t>(region)];
         if (tissue < 0) return;
         // With track-length scoring only a photon dropped below the cut-off

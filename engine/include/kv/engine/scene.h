@@ -71,18 +71,14 @@ class Scene {
             if (regions_[static_cast<size_t>(i)].shape.contains(p)) return i;
         return world_.contains(p) ? worldRegion() : kOutside;
     }
-    int material(int region) const {
-        return region == worldRegion() ? worldMaterial_ : regions_[region].material;
-    }
-    bool absorbing(int region) const { return region < regionCount() && regions_[region].absorbing; }
-    bool stopsAtInteraction(int region) const {
-        return region < regionCount() && regions_[region].stopsAtInteraction;
-    }
+    // These three for a region or the world.
+    int material(int region) const { return step_[static_cast<size_t>(region)].material; }
+    bool absorbing(int region) const { return step_[static_cast<size_t>(region)].absorbing; }
+    bool stopsAtInteraction(int region) const { return step_[static_cast<size_t>(region)].stops; }
     // Distance along d from p (inside `region`) to where the region ends.
     // A box with no region inside it, the common case, costs no call.
     double distanceOut(int region, const Vec3& p, const Vec3& d) const {
-        if (static_cast<unsigned>(region) < static_cast<unsigned>(count_) &&
-            plainBox_[static_cast<size_t>(region)])
+        if (step_[static_cast<size_t>(region)].plain)
             return regions_[static_cast<size_t>(region)].shape.boxExit(p, d);
         return distanceOutOfLine(region, p, d);
     }
@@ -90,7 +86,7 @@ class Scene {
     // without dividing (0 where there is no such cheap bound): a step shorter
     // than this ends inside the region.
     double safety(int region, const Vec3& p) const {
-        if (region >= regionCount() || !plainBox_[static_cast<size_t>(region)]) return 0.0;
+        if (!step_[static_cast<size_t>(region)].plain) return 0.0;
         const Box& b = regions_[static_cast<size_t>(region)].shape.box;
         double m =
             std::min({p.x - b.lo.x, b.hi.x - p.x, p.y - b.lo.y, b.hi.y - p.y, p.z - b.lo.z, b.hi.z - p.z});
@@ -110,9 +106,14 @@ class Scene {
     int worldMaterial_;
     // For each region, the earlier regions whose boxes overlap its own.
     std::vector<std::vector<int>> inner_;
-    // A box with no earlier region overlapping it (bytes: a bit vector's
-    // look-up cost the step's safety test some 18 instructions).
-    std::vector<unsigned char> plainBox_;
+    // What a step asks of its region, in 8 bytes per region and one for the
+    // world (last): Region's size is no power of two, and its fields lie
+    // far apart. `plain`: a box with no earlier region overlapping it.
+    struct StepInfo {
+        int material;
+        bool absorbing, stops, plain;
+    };
+    std::vector<StepInfo> step_;
     // The lowest and highest z of every region: a photon of the world beyond
     // them and heading away meets none.
     double regionsLoZ_ = kInfinity, regionsHiZ_ = -kInfinity;
