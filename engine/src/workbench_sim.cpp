@@ -141,10 +141,12 @@ class alignas(64) WorkbenchSimulation::Worker {
         return sim_->setup_.unitHistories > 0 ? sim_->setup_.unitHistories : kQuasiRandomUnit;
     }
     // A unit of quasi-random points is a fresh randomisation. With the maps,
-    // the primary photons' chords are walked for the first half of the unit's
-    // points only (themselves an evenly spread set), each counting twice:
-    // the walk is most of a history's cost, and the scattered photons, not
-    // the primaries, make most of the maps' noise.
+    // the primary photons' chords are walked outside the reference column for
+    // the first half of the unit's points only (themselves an evenly spread
+    // set), each counting twice: the walk is most of a history's cost, and
+    // the scattered photons, not the primaries, make most of the maps' noise.
+    // The reference column, whose sums give the sAGD, and the summaries take
+    // every point's chord.
     void beginUnit(Rng& rng, uint64_t count) {
         if (!quasi_) return;
         sobol_.restart(rng);
@@ -242,8 +244,7 @@ class alignas(64) WorkbenchSimulation::Worker {
             // Once per region: a second flight of a photon straight from the
             // focus can only be a rounding's step back into it.
             const uint32_t bit = 1u << region;
-            if (!(primaryScored_ & bit) && primaryWeight_ > 0)
-                expectedPrimary(region, ph, w * primaryWeight_, exit, at.mu, column);
+            if (!(primaryScored_ & bit)) expectedPrimary(region, ph, w, exit, at.mu, column);
             primaryScored_ |= bit;
             return;
         }
@@ -451,7 +452,8 @@ class alignas(64) WorkbenchSimulation::Worker {
         double refA = 0.0, refB = chord;
         clipReference(ph.pos, ph.dir, refA, refB);
         double a = 0.0, b = chord;
-        if (!maps_) a = refA, b = refB;
+        const bool columnOnly = !maps_ || primaryWeight_ == 0.0;
+        if (columnOnly) a = refA, b = refB;
         // exp(-mu a), also the start of the reference region's stretch when
         // it is scored below (the same clip): NaN where nothing is walked
         double from = std::numeric_limits<double>::quiet_NaN(), atFrom = 0.0;
@@ -459,7 +461,7 @@ class alignas(64) WorkbenchSimulation::Worker {
             from = a, atFrom = a > 0 ? fastExp(-mu * a) : 1.0;
             const double scale = perMu * atFrom;
             float* sums = batch_.data();
-            if (!maps_) {
+            if (columnOnly) {
                 // Only the reference column is walked: its sums stay in the
                 // cache and want no prefetch. A column named by its sums'
                 // address spares an add per voxel.
@@ -476,10 +478,15 @@ class alignas(64) WorkbenchSimulation::Worker {
                 // Each column's cache lines are asked for as the walk enters
                 // it, so that they are fetched side by side rather than one
                 // miss after another, and the scores are added in place.
+                // Outside the reference column a chord counts primaryWeight_.
                 const int lines = columnLines_;
+                const double inside = scale, outside = scale * primaryWeight_;
+                double at = scale;
+                const int* fold = fold_;
                 walkColumnsAttenuated(
                     grid_, ph.pos + a * ph.dir, ph.dir, b - a, mu,
-                    [sums, &column, lines](int ix, int iy) {
+                    [sums, &column, lines, &at, inside, outside, fold](int ix, int iy) {
+                        at = fold[ix] < kRefXEnd && iy >= kRefYBegin && iy < kRefYEnd ? inside : outside;
                         float* col = sums + column(ix, iy);
                         // Unrolled for up to 5 lines (60 layers): as a loop
                         // the count and the jump cost four times the prefetches.
@@ -493,18 +500,27 @@ class alignas(64) WorkbenchSimulation::Worker {
                         return col;
                     },
                     [&](float* col, int iz, double in, double out) {
-                        col[iz] += static_cast<float>(scale * (in - out));
+                        col[iz] += static_cast<float>(at * (in - out));
                     },
                     [&](float* col, int iz, int n, double in, double factor) {
-                        return addAttenuatedRun(col + iz, n, in, factor, scale);
+                        return addAttenuatedRun(col + iz, n, in, factor, at);
                     });
             }
         }
         scoreReference(ph.pos, ph.dir, refA, refB, w, [mu, from, atFrom](double t0, double t1) {
             return ((t0 == from ? atFrom : fastExp(-mu * t0)) - fastExp(-mu * t1)) / mu;
         });
-        if (sim_->regionGlandular_[static_cast<size_t>(region)])
-            breast_ += perMu * fastOneMinusExpNeg(mu * chord) * breastScale_;
+        if (sim_->regionGlandular_[static_cast<size_t>(region)]) {
+            // The chord's share of the photon, weighted as the voxels are: the
+            // whole-breast mean stays their mass-weighted sum.
+            double share = fastOneMinusExpNeg(mu * chord);
+            if (primaryWeight_ != 1.0) {
+                const double column =
+                    refB > refA ? (refA == from ? atFrom : fastExp(-mu * refA)) - fastExp(-mu * refB) : 0.0;
+                share = share * primaryWeight_ - (primaryWeight_ - 1.0) * column;
+            }
+            breast_ += perMu * share * breastScale_;
+        }
     }
 
     // Narrows [a, b] of the ray p + t d to where lo <= p + t d < hi on one axis.
