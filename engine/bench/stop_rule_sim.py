@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The stop at a target uncertainty, simulated: units are independent normal
 estimates (relative sigma 1 % each, so the target 0.1 % is met at 100 units),
-judged at the engine's checkpoints (2, 4, 6, 8, 10, 12, 15, ... batches of 16
+judged at the engine's checkpoints (2, 4, 6, 8, 10, 12, 15, ... batches of 8
 units). Prints, for the bare rule (stop at the first estimate within the target)
 and for the engine's (from 16 units on, the estimate raised by
 1.645 / sqrt(2 (k - 1)) of itself), the share of runs whose true sigma met the
@@ -20,7 +20,7 @@ def checkpoints(limit):
     return out
 
 
-def run(rng, unit_sigma, target, z, min_units, batch_units=16, max_batches=400):
+def run(rng, unit_sigma, target, z, min_units, batch_units=8, max_batches=400):
     s1 = s2 = 0.0
     k = 0
     for gate in checkpoints(max_batches):
