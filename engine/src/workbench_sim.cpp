@@ -83,23 +83,34 @@ struct BatchTotals {
     uint64_t batches = 0, histories = 0;
 };
 
-// A stretch of a batch's sums into the exact totals, with each voxel's
-// square of its batch total, and the sums cleared for the next batch. Also
-// built for processors with AVX-512, whose packed conversions between
-// doubles and 64-bit integers let the compiler do eight voxels at once;
-// the roundings are the same either way.
+// A batch's float sum in the totals' integer quanta.
+[[gnu::always_inline]] inline int64_t toQuanta(float sum) {
+    return static_cast<int64_t>(static_cast<double>(sum) * kQuantaPerEv + 0.5);
+}
+// A stretch of a batch's sums into the exact totals, with Squares each
+// voxel's square of its batch total too, and the sums cleared for the next
+// batch while at hand (a pass of its own over the 4.5 MB is dearer). No
+// test for empty voxels: an empty sum adds 0, and the branch was a coin toss.
+template <bool Squares>
+[[gnu::always_inline]] inline void addBatch(float* primary, float* scatter, int64_t* tallyP, int64_t* tallyS,
+                                            uint64_t* squares, size_t n, double perHistory) {
+    for (size_t v = 0; v < n; ++v) {
+        const int64_t p = toQuanta(primary[v]), s = toQuanta(scatter[v]);
+        primary[v] = scatter[v] = 0.0f;
+        tallyP[v] += p;
+        tallyS[v] += s;
+        if constexpr (Squares) squares[v] += scaledSquare(p + s, perHistory);
+    }
+}
+// The squared stretch of a batch with the maps, also built for processors
+// with AVX-512, whose packed conversions between doubles and 64-bit
+// integers let the compiler do eight voxels at once; the roundings are the
+// same either way.
 [[gnu::target_clones("arch=x86-64-v4", "default")]] void addSquaredBatch(float* primary, float* scatter,
                                                                          int64_t* tallyP, int64_t* tallyS,
                                                                          uint64_t* squares, size_t n,
                                                                          double perHistory) {
-    for (size_t v = 0; v < n; ++v) {
-        const int64_t p = static_cast<int64_t>(static_cast<double>(primary[v]) * kQuantaPerEv + 0.5);
-        const int64_t s = static_cast<int64_t>(static_cast<double>(scatter[v]) * kQuantaPerEv + 0.5);
-        primary[v] = scatter[v] = 0.0f;
-        tallyP[v] += p;
-        tallyS[v] += s;
-        squares[v] += scaledSquare(p + s, perHistory);
-    }
+    addBatch<true>(primary, scatter, tallyP, tallyS, squares, n, perHistory);
 }
 
 } // namespace
@@ -347,17 +358,8 @@ class alignas(64) WorkbenchSimulation::Worker {
             lock.lock();
         }
         auto sweep = [=]<bool Squares>(size_t from, size_t to) {
-            for (size_t v = from; v < to; ++v) {
-                // no test for empty voxels: an empty sum adds 0, and the branch was a coin toss
-                int64_t p = static_cast<int64_t>(static_cast<double>(primary[v]) * kQuantaPerEv + 0.5);
-                int64_t s = static_cast<int64_t>(static_cast<double>(scatter[v]) * kQuantaPerEv + 0.5);
-                // cleared for the next batch while at hand (a pass of its own
-                // over the 4.5 MB is dearer)
-                primary[v] = scatter[v] = 0.0f;
-                tallyP[v] += p;
-                tallyS[v] += s;
-                if constexpr (Squares) squares[v] += scaledSquare(p + s, perHistory);
-            }
+            addBatch<Squares>(primary + from, scatter + from, tallyP + from, tallyS + from, squares + from,
+                              to - from, perHistory);
         };
         if (!maps_) {
             // No side file is written without the maps: only the reference
@@ -382,7 +384,7 @@ class alignas(64) WorkbenchSimulation::Worker {
                 float* sums = batch_.data();
                 int64_t* tally = totals_->tally.data();
                 for (uint32_t v : touched_) {
-                    tally[v] += static_cast<int64_t>(static_cast<double>(sums[v]) * kQuantaPerEv + 0.5);
+                    tally[v] += toQuanta(sums[v]);
                     sums[v] = 0.0f;
                 }
                 touched_.clear();
@@ -515,9 +517,9 @@ class alignas(64) WorkbenchSimulation::Worker {
             // whole-breast mean stays their mass-weighted sum.
             double share = fastOneMinusExpNeg(mu * chord);
             if (primaryWeight_ != 1.0) {
-                const double column =
+                const double inColumn =
                     refB > refA ? (refA == from ? atFrom : fastExp(-mu * refA)) - fastExp(-mu * refB) : 0.0;
-                share = share * primaryWeight_ - (primaryWeight_ - 1.0) * column;
+                share = share * primaryWeight_ - (primaryWeight_ - 1.0) * inColumn;
             }
             breast_ += perMu * share * breastScale_;
         }
