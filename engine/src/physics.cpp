@@ -241,7 +241,9 @@ double MaterialPhysics::meanIncoherentLoss(double e) const {
     return weight > 0 ? loss / weight : 0.0;
 }
 
-double MaterialPhysics::sampleComptonCosine(double e, Rng& rng) const {
+// Also built for AVX2, as the transport is (workbench_sim.cpp's simulate()).
+[[gnu::target_clones("arch=x86-64-v3", "default")]] double
+MaterialPhysics::sampleComptonCosine(double e, Rng& rng) const {
     const double k = e / kElectronMass;
     const double eps0 = 1.0 / (1.0 + 2.0 * k);
     const double eps0sq = eps0 * eps0;

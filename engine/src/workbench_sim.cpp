@@ -180,6 +180,14 @@ class alignas(64) WorkbenchSimulation::Worker {
             fill_.assign(blocks, 0);
             if (sparse_) touched_.reserve(2 * perKind_);
         }
+        simulate(rng);
+    }
+    // The history's source photon and transport, with everything they call
+    // here inlined, also built for processors with AVX2 (x86-64-v3): its
+    // three-operand forms spare a copy before most arithmetic. No contraction
+    // into fused multiply-adds (the engine is built without it), so both
+    // builds give the same bits.
+    [[gnu::target_clones("arch=x86-64-v3", "default"), gnu::flatten]] void simulate(Rng& rng) {
         ++batchHistories_;
         primaryScored_ = 0;
         SourcePhoton sp;
@@ -242,8 +250,10 @@ class alignas(64) WorkbenchSimulation::Worker {
         if (tissue < 0 || !track_ || (ph.scattered && !maps_)) return;
         scoreFlight(tissue, region, ph, length, exit, at);
     }
-    [[gnu::noinline]] void scoreFlight(int tissue, int region, const Photon& ph, double length, double exit,
-                                       const StepAttenuation& at) {
+    // Out of line (most flights score nothing), and in two builds as simulate().
+    [[gnu::noinline, gnu::target_clones("arch=x86-64-v3", "default"), gnu::flatten]] void
+    scoreFlight(int tissue, int region, const Photon& ph, double length, double exit,
+                const StepAttenuation& at) {
         // eV per cm, in the history's weight
         const double w = weight_ * sim_->tissues_[static_cast<size_t>(tissue)].trackWeight.at(at.grid);
         const int* fold = fold_;
