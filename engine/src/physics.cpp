@@ -1,6 +1,7 @@
 #include "kv/engine/physics.h"
 
 #include "kv/engine/fast_exp.h"
+#include "kv/engine/hot_path.h"
 #include "kv/photon/energy_absorption.h"
 
 #include <algorithm>
@@ -241,9 +242,7 @@ double MaterialPhysics::meanIncoherentLoss(double e) const {
     return weight > 0 ? loss / weight : 0.0;
 }
 
-// Also built for AVX2, as the transport is (workbench_sim.cpp's simulate()).
-[[gnu::target_clones("arch=x86-64-v3", "default")]] double
-MaterialPhysics::sampleComptonCosine(double e, Rng& rng) const {
+[[KV_HOT_PATH]] double MaterialPhysics::sampleComptonCosine(double e, Rng& rng) const {
     const double k = e / kElectronMass;
     const double eps0 = 1.0 / (1.0 + 2.0 * k);
     const double eps0sq = eps0 * eps0;

@@ -2,6 +2,7 @@
 
 #include "kv/common/huge_pages.h"
 #include "kv/engine/fast_exp.h"
+#include "kv/engine/hot_path.h"
 #include "kv/engine/quasi_random.h"
 #include "kv/engine/transport.h"
 #include "kv/engine/voxel_walk.h"
@@ -183,11 +184,8 @@ class alignas(64) WorkbenchSimulation::Worker {
         simulate(rng);
     }
     // The history's source photon and transport, with everything they call
-    // here inlined, also built for processors with AVX2 (x86-64-v3): its
-    // three-operand forms spare a copy before most arithmetic. No contraction
-    // into fused multiply-adds (the engine is built without it), so both
-    // builds give the same bits.
-    [[gnu::target_clones("arch=x86-64-v3", "default"), gnu::flatten]] void simulate(Rng& rng) {
+    // here inlined into its two builds.
+    [[KV_HOT_PATH, gnu::flatten]] void simulate(Rng& rng) {
         ++batchHistories_;
         primaryScored_ = 0;
         SourcePhoton sp;
@@ -250,10 +248,10 @@ class alignas(64) WorkbenchSimulation::Worker {
         if (tissue < 0 || !track_ || (ph.scattered && !maps_)) return;
         scoreFlight(tissue, region, ph, length, exit, at);
     }
-    // Out of line (most flights score nothing), and in two builds as simulate().
-    [[gnu::noinline, gnu::target_clones("arch=x86-64-v3", "default"), gnu::flatten]] void
-    scoreFlight(int tissue, int region, const Photon& ph, double length, double exit,
-                const StepAttenuation& at) {
+    // Out of line: most flights score nothing.
+    [[gnu::noinline, KV_HOT_PATH, gnu::flatten]] void scoreFlight(int tissue, int region, const Photon& ph,
+                                                                  double length, double exit,
+                                                                  const StepAttenuation& at) {
         // eV per cm, in the history's weight
         const double w = weight_ * sim_->tissues_[static_cast<size_t>(tissue)].trackWeight.at(at.grid);
         const int* fold = fold_;
